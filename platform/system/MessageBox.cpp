@@ -1,0 +1,131 @@
+#include "platform/system/MessageBox.h"
+
+#include <SDL.h>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "platform/system/Format.h"
+#include "platform/system/Report.h"
+#include "platform/system/Sjis.h"
+#include "platform/system/WindowMessages.h"
+
+namespace {
+
+constexpr std::size_t kBoxTextLimit = 1023;
+
+std::mutex g_sinkMutex;
+MessageBoxSink g_sink;
+
+bool Headless() {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    if (driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0))
+        return true;
+    return !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
+}
+
+int HeadlessBox(const std::string& text, const std::string& caption, u32 type) {
+    const int answer = DefaultButton(type);
+    WriteReport("[%s] %s", caption.c_str(), text.c_str());
+    std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
+    return answer;
+}
+
+int SdlBox(const std::string& text, const std::string& caption, u32 type) {
+    SDL_MessageBoxButtonData buttons[2];
+    int count = 0;
+    const bool second = (type & MB_DEFBUTTON2) != 0;
+    auto add = [&](int id, const char* label, bool isDefault) {
+        buttons[count].flags = isDefault ? SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT : 0;
+        buttons[count].buttonid = id;
+        buttons[count].text = label;
+        ++count;
+    };
+    switch (type & 0xF) {
+    case MB_YESNO:
+        add(IDYES, "はい", !second);
+        add(IDNO, "いいえ", second);
+        break;
+    case MB_OKCANCEL:
+        add(IDOK, "OK", !second);
+        add(IDCANCEL, "キャンセル", second);
+        break;
+    default:
+        add(IDOK, "OK", true);
+        break;
+    }
+    SDL_MessageBoxData data{};
+    data.flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+    data.window = nullptr;
+    data.title = caption.c_str();
+    data.message = text.c_str();
+    data.numbuttons = count;
+    data.buttons = buttons;
+    int answer = DefaultButton(type);
+    if (SDL_ShowMessageBox(&data, &answer) != 0) return HeadlessBox(text, caption, type);
+    return answer;
+}
+
+int DefaultSink(const std::string& text, const std::string& caption, u32 type) {
+    if (Headless()) return HeadlessBox(text, caption, type);
+    LRESULT answer = DefaultButton(type);
+    if (!RunOnWindowThread([&]() -> LRESULT { return SdlBox(text, caption, type); }, &answer))
+        return DefaultButton(type);
+    return static_cast<int>(answer);
+}
+
+} // namespace
+
+void SetMessageBoxSink(MessageBoxSink sink) {
+    std::lock_guard lock(g_sinkMutex);
+    g_sink = std::move(sink);
+}
+
+int DefaultButton(u32 type) {
+    const bool second = (type & MB_DEFBUTTON2) != 0;
+    switch (type & 0xF) {
+    case MB_YESNO:
+        return second ? IDNO : IDYES;
+    case MB_OKCANCEL:
+        return second ? IDCANCEL : IDOK;
+    default:
+        return IDOK;
+    }
+}
+
+int MesBox(const char* text, const char* caption, u32 type) {
+    const std::string t = CutUtf8(ToDisplayText(text ? text : ""), kBoxTextLimit);
+    const std::string c = ToDisplayText(caption ? caption : "");
+    MessageBoxSink sink;
+    {
+        std::lock_guard lock(g_sinkMutex);
+        sink = g_sink;
+    }
+    return sink ? sink(t, c, type) : DefaultSink(t, c, type);
+}
+
+int ErrorBoxS(const char* text) { return MesBox(text, "エラー", MB_OK); }
+
+int ErrorBox(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string text = FormatV(format, args);
+    va_end(args);
+    return ErrorBoxS(text.c_str());
+}
+
+int ErrorBoxLog(const char* format, ...) {
+    if (!IsDebugLogOn()) return 0;
+    va_list args;
+    va_start(args, format);
+    const std::string text = FormatV(format, args);
+    va_end(args);
+    return ErrorBoxS(text.c_str());
+}
+
+void OutOfMemory() {
+    ErrorBoxS("メモリが不足しています！");
+    PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Message boxes. With a display they are SDL's message boxes, shown by the window thread; in
+// headless runs (no display, or the dummy video driver) the text goes to the report file and
+// standard error and the default button answers, so nothing ever blocks a test or CI.
+// Texts are UTF-8; Shift-JIS texts from the data are converted on the way.
+#include <functional>
+#include <string>
+
+#include "platform/system/Types.h"
+
+constexpr u32 MB_OK = 0;
+constexpr u32 MB_OKCANCEL = 1;
+constexpr u32 MB_YESNO = 4;
+constexpr u32 MB_ICONERROR = 0x10;
+constexpr u32 MB_DEFBUTTON2 = 0x100;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// Where boxes go. The default sink picks SDL or headless as described above; tests install
+// their own to script the answers, and the graphics layer one for full screen.
+using MessageBoxSink = std::function<int(const std::string& text, const std::string& caption, u32 type)>;
+void SetMessageBoxSink(MessageBoxSink sink); // empty: back to the default
+
+// The answer of a box that nobody can see: its default button.
+int DefaultButton(u32 type);
+
+int MesBox(const char* text, const char* caption, u32 type);
+int ErrorBoxS(const char* text);
+int ErrorBox(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int ErrorBoxLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void OutOfMemory();

@@ -1,0 +1,22 @@
+#pragma once
+// Paths inside the game's data and settings are Windows paths: Shift-JIS bytes, '\' between
+// components, any letter case, relative to the game folder. This maps them onto the Linux file
+// system: the text is decoded from CP932 first (0x5C can be a trail byte), only then split, and
+// each component that does not exist under its exact name is looked up case-insensitively.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+// The game folder that relative data paths start from; the current folder until set.
+void SetGameRoot(const std::filesystem::path& root);
+std::filesystem::path GetGameRoot();
+
+// The file-system path for a data path. Components that exist (under any letter case) take the
+// name they have on disk; the rest keep their converted text, so a file can be created there.
+std::filesystem::path ResolvePath(const std::string& sjisPath);
+
+FILE* OpenFile(const std::string& sjisPath, const char* mode);
+bool FileExists(const std::string& sjisPath);
+bool IsDirectory(const std::string& sjisPath);
+// Creates one folder (its parent must exist); true when it exists afterwards.
+bool MakeDirectory(const std::string& sjisPath);

@@ -1,0 +1,12 @@
+#include "platform/system/Random.h"
+
+namespace {
+thread_local u32 t_state = 1;
+}
+
+void CrtSrand(u32 seed) { t_state = seed; }
+
+int CrtRand() {
+    t_state = t_state * 214013u + 2531011u;
+    return static_cast<int>((t_state >> 16) & 0x7FFF);
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The report file ("Report_Game.txt") is always on: every subsystem appends its errors to it.
+// The debug log ("VI_Veda.txt") takes trace lines only when switched on, which the game never
+// does. Each line is a whole open-append-close, so a crash loses nothing already written.
+// Lines are UTF-8 on disk; Shift-JIS names inside a line are converted on the way.
+#include <string>
+
+#include "platform/system/WindowMessages.h"
+
+bool SetReportFile(const std::string& path);
+const std::string& GetReportFile();
+
+int WriteReport(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int WriteReportLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int WriteReportBox(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Appends text exactly as given (the system report ends its own lines).
+int WriteReportRaw(const std::string& text);
+
+std::string SetDebugLog(bool on, const std::string& path);
+bool IsDebugLogOn();
+void DebugLog(const char* text);
+void DebugLogS(const char* text);
+void DebugLogF(const char* format, ...) __attribute__((format(printf, 1, 2)));
+bool DebugLogClose(HWND hWnd, const char* format, ...) __attribute__((format(printf, 2, 3)));

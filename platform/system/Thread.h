@@ -1,0 +1,58 @@
+#pragma once
+// Worker threads (game loop, pause loop, ranking loop, stage loading). Nothing is ever killed
+// or suspended from outside: a thread is asked to quit (its quit flag and a WM_QUIT in its
+// queue) and leaves at its next cancel point; a suspended thread parks at its next cancel point.
+#include <memory>
+#include <thread>
+
+#include "platform/system/Types.h"
+#include "platform/system/WindowMessages.h"
+
+using THREADPROC = unsigned (*)(void*);
+
+struct ThreadState;
+
+class cThread {
+public:
+    cThread();
+    ~cThread();
+    cThread(const cThread&) = delete;
+    cThread& operator=(const cThread&) = delete;
+
+    // Starts the routine on a new thread; 1 on success, 0 when no thread could be made.
+    int Create(THREADPROC routine, void* argument);
+    // Waits until the thread has ended on its own, then releases it.
+    int Wait();
+    // Asks the thread to park at its next cancel point; never waits for it.
+    bool Suspend();
+    bool Resume();
+    // Ends the thread in order: resume, ask it to quit, and join.
+    void Exit();
+
+    bool IsRunning() const { return m_hThread != nullptr; }
+    u32 GetId() const { return m_dwId; }
+
+private:
+    void Release();
+
+    u32 m_dwId = 0;
+    std::shared_ptr<ThreadState> m_hThread;
+    std::thread m_thread;
+};
+
+// Posts a message to a worker thread's own queue (WM_QUIT also sets its quit flag).
+bool PostThreadMessage(u32 threadId, u32 message, WPARAM wParam, LPARAM lParam);
+// Takes the next message of the calling worker thread's queue; false when it is empty.
+bool PeekThreadMessage(MSG* msg);
+
+// True when the calling thread has been asked to quit. Threads not made by cThread are never
+// asked (the window thread ends by its own loop).
+bool ThreadQuitRequested();
+// A cancel point: parks while the thread is suspended; true when it must quit.
+bool ThreadCancelPoint();
+// Sleep of the runtime's clock with a cancel point before it; true when the thread must quit.
+bool SleepMs(u32 ms);
+
+// True once a thread that would not end had to be left behind; the process must then end with
+// _exit rather than run static destructors under it.
+bool AnyThreadAbandoned();

@@ -1,0 +1,95 @@
+#pragma once
+// The record base. A record class lists its stored members once, in RegisterFields, in file
+// order and gated by the data version that introduced each; the base streams, clears and copies
+// whatever is listed. The lists hold addresses inside the record, so they are rebuilt by every
+// operation that uses them and are never copied from another record.
+#include <string>
+
+#include "records/Containers.h"
+#include "records/RecordStream.h"
+
+class cRecord;
+
+struct DATAFIELD {
+    cRecord* owner = nullptr;
+    void* address = nullptr;
+    u32 count = 0;
+    i8 size = 0; // bytes per element: 1, 2, 4 or 8
+};
+
+struct STRFIELD {
+    cRecord* owner = nullptr;
+    std::string* address = nullptr;
+};
+
+// The data version this program writes and understands.
+constexpr u32 kProgVer = 824;
+extern u32 g_nProgVer;
+// The version of the file being read, per thread (a stage may load while the window thread
+// reads something else). Load overrides should prefer the reader's Version().
+extern thread_local u32 g_nFileVer;
+extern thread_local u32 g_bNewerFile;
+// Loaded strings lose their carriage returns while set (start-up sets it).
+extern u32 g_bFixStrings;
+
+class cRecord {
+public:
+    cRecord() = default;
+    // Copies never take the other record's descriptor lists: those point into the other record.
+    cRecord(const cRecord&) {}
+    cRecord& operator=(const cRecord& src);
+    virtual ~cRecord() = default;
+
+    virtual void OnVersion(u32 /*version*/) const {}
+    virtual void RegisterFields(u32 /*version*/) { ResetFieldLists(); }
+    virtual void Load(cRecordReader& r);
+    virtual void Save(cRecordWriter& w);
+
+    void LoadStrings(cRecordReader& r);
+    void SaveStrings(cRecordWriter& w);
+    void Clear();
+    void CopyFrom(const cRecord& src);
+    void FixStrings();
+
+    // Access by field number (the arrange command works on numbered fields); the lists are
+    // those of the program's version after this call.
+    int FieldCount();
+    DATAFIELD Field(int i);
+    int StringCount();
+    std::string* StringField(int i);
+
+protected:
+    void ResetFieldLists();
+    void AddFieldU32(void* address, u32 count = 1) { AddField(address, count, 4); }
+    void AddFieldU16(void* address, u32 count = 1) { AddField(address, count, 2); }
+    void AddFieldU8(void* address, u32 count = 1) { AddField(address, count, 1); }
+    void AddField8(void* address, u32 count = 1) { AddField(address, count, 8); }
+    void AddField(void* address, u32 count, i8 size);
+    void AddString(std::string* address);
+
+    cVector<DATAFIELD> m_vField;
+    cVector<STRFIELD> m_vStr;
+};
+
+// Reads a u32 count and that many records into v (the pattern of every class that keeps records
+// in a vector): each element starts as a cleared record of the current version, then loads.
+template <class T>
+bool ReadRecordVector(cRecordReader& r, cVector<T>& v) {
+    u32 n = 0;
+    // A record body is at least its two u32 counts.
+    if (!r.ReadCount(n, 8)) return false;
+    T blank;
+    blank.Clear();
+    v.assign(n, blank);
+    for (auto& e : v) {
+        e.Load(r);
+        if (r.Failed()) return false;
+    }
+    return true;
+}
+
+template <class T>
+void WriteRecordVector(cRecordWriter& w, cVector<T>& v) {
+    w.WriteU32(static_cast<u32>(v.size()));
+    for (auto& e : v) e.Save(w);
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The byte streams records are read from and written to. The reader is bounded: it knows how
+// many bytes are left, so a count or a length that the rest of the file cannot hold, or a file
+// that ends early, fails the load instead of allocating or reading garbage. Once failed, every
+// further read fails too and leaves its target untouched.
+#include <string>
+
+#include "platform/system/Types.h"
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "record files are little-endian");
+
+class cRecordReader {
+public:
+    cRecordReader() = default;
+    // bytes: the body after the version word; version: the data version of the file.
+    cRecordReader(std::string bytes, u32 version) : m_data(std::move(bytes)), m_version(version) {}
+
+    u32 Version() const { return m_version; }
+    std::size_t Left() const { return m_failed ? 0 : m_data.size() - m_pos; }
+    std::size_t Position() const { return m_pos; }
+    bool Failed() const { return m_failed; }
+    void Fail() { m_failed = true; }
+    bool AtEnd() const { return !m_failed && m_pos == m_data.size(); }
+
+    bool ReadBytes(void* dst, std::size_t n);
+    bool Skip(std::size_t n);
+    bool ReadU32(u32& v) { return ReadBytes(&v, 4); }
+    bool ReadI32(i32& v) { return ReadBytes(&v, 4); }
+    bool ReadU16(u16& v) { return ReadBytes(&v, 2); }
+    bool ReadU8(u8& v) { return ReadBytes(&v, 1); }
+    // A count of elements that take at least minElementBytes each: more than the bytes left
+    // could hold means the file is damaged.
+    bool ReadCount(u32& n, std::size_t minElementBytes);
+    // A stored string: u32 L (length + 1), then L bytes when L > 1; the text ends at its first NUL.
+    bool ReadString(std::string& s);
+
+private:
+    std::string m_data;
+    std::size_t m_pos = 0;
+    u32 m_version = 0;
+    bool m_failed = false;
+};
+
+class cRecordWriter {
+public:
+    void WriteBytes(const void* src, std::size_t n) { m_data.append(static_cast<const char*>(src), n); }
+    void WriteU32(u32 v) { WriteBytes(&v, 4); }
+    void WriteI32(i32 v) { WriteBytes(&v, 4); }
+    void WriteU16(u16 v) { WriteBytes(&v, 2); }
+    void WriteU8(u8 v) { WriteBytes(&v, 1); }
+    // Writes the text up to its first NUL, whole, whatever its length.
+    void WriteString(const std::string& s);
+
+    const std::string& Bytes() const { return m_data; }
+    std::string Take() { return std::move(m_data); }
+
+private:
+    std::string m_data;
+};

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the runtime and starts it on a game folder.
+#   ./run.sh [GAME_FOLDER] [STAGE_FILE]
+# Without a folder it plays the demo game that the build makes.
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$PWD
+./scripts/install-deps.sh
+
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release -j "$(nproc)"
+
+GAME=${1:-}
+if [ -z "$GAME" ]; then
+    GAME=$ROOT/build/release/demo-game
+    mkdir -p "$GAME"
+    if [ -x build/release/tools/make-demo-game ]; then
+        build/release/tools/make-demo-game "$GAME"
+    fi
+fi
+GAME=$(cd "$GAME" && pwd)
+shift || true
+ARGS=()
+if [ $# -gt 0 ]; then
+    # A stage file given relative to where the user stands must still be found from the game folder.
+    if [ -e "$1" ]; then ARGS+=("$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"); else ARGS+=("$1"); fi
+fi
+
+# The game folder is the runtime's working folder: data, pictures, music and user_data live there.
+cd "$GAME"
+exec "$ROOT/build/release/app/tobrelk" "${ARGS[@]}"

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the runtime, its tools and its tests need; only what is missing.
+set -euo pipefail
+
+PACKAGES=(
+    cmake g++ pkg-config make
+    libsdl2-dev libsdl2-ttf-dev libfluidsynth-dev timgm6mb-soundfont
+    libvorbis-dev libpng-dev libjpeg-dev zlib1g-dev fonts-ipafont-gothic
+    libgtest-dev libgmock-dev libbenchmark-dev clang
+    sound-theme-freedesktop alsa-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
