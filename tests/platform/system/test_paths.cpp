@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/system/PathResolver.h"
+#include "platform/system/PathUtil.h"
+#include "platform/system/Sjis.h"
+
+namespace fs = std::filesystem;
+
+class PathsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_root = fs::temp_directory_path() /
+                 ("tobrelk_paths_" + std::to_string(::getpid()) + "_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_root);
+        fs::create_directories(m_root);
+        SetGameRoot(m_root);
+    }
+    void TearDown() override {
+        SetGameRoot({});
+        fs::remove_all(m_root);
+    }
+    void Touch(const fs::path& rel) {
+        fs::create_directories((m_root / rel).parent_path());
+        std::ofstream(m_root / rel) << "x";
+    }
+    fs::path m_root;
+};
+
+TEST_F(PathsTest, WindowsPathsResolveCaseInsensitively) {
+    Touch("bmp/chara/hero.bmp");
+    EXPECT_EQ(ResolvePath("BMP\\Chara\\Hero.BMP"), m_root / "bmp/chara/hero.bmp");
+    EXPECT_TRUE(FileExists("bmp\\CHARA\\hero.bmp"));
+    // A name that does not exist keeps its text below the last folder that does.
+    EXPECT_EQ(ResolvePath("Bmp\\New\\a.bmp"), m_root / "bmp/New/a.bmp");
+}
+
+TEST_F(PathsTest, TrailByteBackslashIsNotASeparator) {
+    // 表示 ("display"): 0x95 0x5C 0x8E 0xA6. The 0x5C belongs to the first character.
+    const std::string folder = "\x95\x5C\x8E\xA6";
+    Touch(fs::path("data") / "表示" / "a.dat");
+    EXPECT_EQ(ResolvePath("DATA\\" + folder + "\\A.dat"), m_root / "data" / "表示" / "a.dat");
+
+    std::string stripped = "data\\" + folder;
+    PathStripDir(stripped);
+    EXPECT_EQ(stripped, folder);
+}
+
+TEST_F(PathsTest, ExtensionsAreTakenFromTheLastComponent) {
+    std::string out;
+    EXPECT_EQ(ReplaceExtension(out, "stage\\a.stg4_001", "rpl4"), 1);
+    EXPECT_EQ(out, "stage\\a.rpl4");
+    // A dot in a folder name is no extension (the old code turned "dir.old\file" into "dir.txt").
+    EXPECT_EQ(ReplaceExtension(out, "dir.old\\file", "txt"), 0);
+    EXPECT_EQ(out, "dir.old\\file");
+    std::string p = "x\\name.bmp";
+    EXPECT_EQ(RemoveExtensionStr(p), 1);
+    EXPECT_EQ(p, "x\\name");
+    EXPECT_EQ(GetExtension(out, "a.b.ogg"), 1);
+    EXPECT_EQ(out, "ogg");
+    EXPECT_EQ(MakeCopyName(out, "user_data\\rpl4\\a.rpl4_824", 2), 1);
+    EXPECT_EQ(out, "user_data\\rpl4\\a (2).rpl4_824");
+}
+
+TEST_F(PathsTest, NumberedFilesPickTheHighestNumber) {
+    Touch("data/stg4/Stage.stg4_009");
+    Touch("data/stg4/stage.STG4_010");
+    Touch("data/stg4/Other.stg4_500");
+    std::string out;
+    ASSERT_EQ(FindNumberedFile(out, "Data\\stg4\\Stage.stg4", "stg4"), 1);
+    EXPECT_EQ(out, "Data\\stg4\\Stage.stg4_010");
+    EXPECT_TRUE(FileExists(out));
+    // A name without extension gets it added.
+    ASSERT_EQ(FindNumberedFile(out, "data\\stg4\\Other", "stg4"), 1);
+    EXPECT_EQ(out, "data\\stg4\\Other.stg4_500");
+    EXPECT_EQ(FindNumberedFile(out, "data\\stg4\\None.stg4", "stg4"), 0);
+}
+
+TEST_F(PathsTest, RelativeAndAbsolutePaths) {
+    Touch("data/stg4/a.stg4_000");
+    std::string p = (m_root / "data/stg4/a.stg4_000").string();
+    ASSERT_EQ(MakeRelativePath(p), 1);
+    EXPECT_EQ(p, "data\\stg4\\a.stg4_000");
+    std::string foreign = "C:\\game\\data\\a.dat";
+    EXPECT_EQ(MakeRelativePath(foreign), 0);
+    EXPECT_EQ(foreign, "C:\\game\\data\\a.dat");
+    std::string rel = "data\\stg4\\a.stg4_000";
+    ASSERT_EQ(MakeAbsolutePath(rel), 1);
+    EXPECT_TRUE(FileExists(rel));
+}

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/system/MessageBox.h"
+#include "platform/system/Report.h"
+#include "platform/system/SystemReport.h"
+#include "platform/system/WindowMessages.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+} // namespace
+
+class ReportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("tobrelk_report_" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+        m_report = m_dir / "Report_Game.txt";
+        m_log = m_dir / "VI_Veda.txt";
+        ASSERT_TRUE(SetReportFile(m_report.string()));
+    }
+    void TearDown() override {
+        SetDebugLog(false, "");
+        SetMessageBoxSink({});
+        fs::remove_all(m_dir);
+    }
+    fs::path m_dir, m_report, m_log;
+};
+
+TEST_F(ReportTest, LinesAppendWithWindowsLineEnds) {
+    EXPECT_EQ(WriteReport("App : ver %s", "824"), 1);
+    EXPECT_EQ(WriteReport("err V[%d] ( %d , %d )", 3, 3, 72), 1);
+    EXPECT_EQ(ReadAll(m_report), "App : ver 824\r\nerr V[3] ( 3 , 72 )\r\n");
+    // A new run starts the report afresh.
+    ASSERT_TRUE(SetReportFile(m_report.string()));
+    EXPECT_EQ(ReadAll(m_report), "");
+}
+
+TEST_F(ReportTest, ShiftJisNamesAreConvertedOnTheWay) {
+    WriteReport("%s の読み込みに失敗しました！", "\x95\x5C.dat");
+    EXPECT_EQ(ReadAll(m_report), "表.dat の読み込みに失敗しました！\r\n");
+}
+
+TEST_F(ReportTest, ReportBoxWritesAndShowsACutText) {
+    std::string shown;
+    SetMessageBoxSink([&](const std::string& text, const std::string& caption, u32 type) {
+        shown = caption + "|" + text;
+        return DefaultButton(type);
+    });
+    const std::string big(3000, 'a');
+    EXPECT_EQ(WriteReportBox("%s", big.c_str()), 1);
+    EXPECT_EQ(shown, "エラー|" + std::string(1023, 'a'));
+    EXPECT_EQ(ReadAll(m_report), std::string(1023, 'a') + "\r\n");
+}
+
+TEST_F(ReportTest, DebugLogIsOffUnlessSwitchedOnAndStartsFreshEachRun) {
+    DebugLog("never");
+    EXPECT_FALSE(fs::exists(m_log));
+    std::ofstream(m_log) << "old run\n";
+    SetDebugLog(true, m_log.string());
+    DebugLog("first");
+    DebugLogF("second %d", 2);
+    EXPECT_EQ(ReadAll(m_log), "first\r\nsecond 2\r\n");
+}
+
+TEST_F(ReportTest, DebugLogCloseRequestsTheCloseEvenWithTheLogOff) {
+    const u32 before = CloseRequestCount();
+    DebugLogClose(g_hWnd, "scene %d", 1);
+    EXPECT_EQ(CloseRequestCount(), before + 1);
+}
+
+TEST_F(ReportTest, HeadlessBoxesAnswerWithTheirDefaultButton) {
+    // Tests run with the dummy video driver: nothing may block.
+    EXPECT_EQ(MesBox("既に起動しています。", "Tobrelk", MB_YESNO), IDYES);
+    EXPECT_EQ(MesBox("x", "y", MB_YESNO | MB_DEFBUTTON2), IDNO);
+    EXPECT_EQ(ErrorBox("%d", 5), IDOK);
+    EXPECT_NE(ReadAll(m_report).find("[Tobrelk] 既に起動しています。"), std::string::npos);
+    EXPECT_EQ(ErrorBoxLog("hidden"), 0);
+    const u32 before = CloseRequestCount();
+    OutOfMemory();
+    EXPECT_EQ(CloseRequestCount(), before + 1);
+}
+
+TEST(ReportWithoutFile, WritingBeforeTheFileIsSetFails) {
+    // A fresh process state is not available here; an unwritable path stands in for "no file".
+    EXPECT_FALSE(SetReportFile("/nonexistent-folder/Report_Game.txt"));
+}
+
+TEST_F(ReportTest, SystemReportDescribesThisMachine) {
+    ASSERT_EQ(ReportSystemInfo(), 1);
+    const std::string text = ReadAll(m_report);
+    EXPECT_EQ(text.rfind("OS : ", 0), 0u);
+    for (const char* key : {"\r\nCPU : ", "\r\nMem Total : ", "\r\nMem Free : ", "\r\nVir Total : ",
+                            "\r\nVir Free : ", "\r\nHD Free : "})
+        EXPECT_NE(text.find(key), std::string::npos) << key;
+    u32 total = 0, freeBytes = 0;
+    GetVidMem(&total, &freeBytes);
+    EXPECT_GT(total, 0u); // callers divide by it
+    EXPECT_TRUE(IsOSVersionAtLeast(6, 0));
+    EXPECT_GE(GetDDIVersion(), 9u);
+    DISPLAYREPORT display;
+    display.bpp = 16;
+    ASSERT_EQ(ReportDisplayInfo(display), 1);
+    EXPECT_NE(ReadAll(m_report).find("Mode : Window\r\nBpp : 16\r\n"), std::string::npos);
+}

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/system/Report.h"
+#include "platform/system/WindowMessages.h"
+#include "records/Containers.h"
+#include "records/StrFormat.h"
+
+namespace fs = std::filesystem;
+
+class ContainersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_report = fs::temp_directory_path() / ("tobrelk_cont_" + std::to_string(::getpid()) + ".txt");
+        ASSERT_TRUE(SetReportFile(m_report.string()));
+        m_closes = CloseRequestCount();
+    }
+    void TearDown() override { fs::remove(m_report); }
+    std::string Report() {
+        std::ifstream in(m_report, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    u32 Closes() const { return CloseRequestCount() - m_closes; }
+    fs::path m_report;
+    u32 m_closes = 0;
+};
+
+struct Row72 {
+    std::array<u8, 72> bytes{};
+};
+
+TEST_F(ContainersTest, BadVectorIndexReportsClosesAndYieldsElementZero) {
+    cVector<Row72> v(3);
+    v[0].bytes[0] = 9;
+    EXPECT_EQ(v[3].bytes[0], 9);
+    EXPECT_EQ(Report(), "err V[3] ( 3 , 72 )\r\n");
+    EXPECT_EQ(Closes(), 1u);
+
+    cVector<u32> w(5, 7);
+    EXPECT_EQ(w[-1], 7u);
+    EXPECT_NE(Report().find("err V[-1] ( 5 , 4 )"), std::string::npos);
+    EXPECT_EQ(Closes(), 2u);
+    EXPECT_EQ(w[4], 7u); // the in-range path reports nothing
+    EXPECT_EQ(Closes(), 2u);
+}
+
+TEST_F(ContainersTest, EmptyVectorReportsThenThrows) {
+    cVector<u32> v;
+    EXPECT_THROW(v[0], std::out_of_range);
+    EXPECT_EQ(Report(), "err V[0] ( 0 , 4 )\r\n");
+    EXPECT_EQ(Closes(), 1u);
+}
+
+TEST_F(ContainersTest, BadListIndexYieldsAFreshDefaultElement) {
+    struct Big {
+        std::array<u8, 300> b{};
+    };
+    cList<Big> list(2);
+    Big& bad = list[2];
+    EXPECT_EQ(Report(), "err L[2] ( 2 , 300 )\r\n");
+    bad.b[0] = 99; // a caller scribbles on what it got
+    EXPECT_EQ(list[-5].b[0], 0) << "the next bad access must not see the scribble";
+    for (auto& e : list) EXPECT_EQ(e.b[0], 0);
+    EXPECT_EQ(Closes(), 2u);
+}
+
+TEST_F(ContainersTest, ListPositionHelpers) {
+    cList<int> list{10, 20, 30};
+    EXPECT_EQ(ListEraseAt(list, 3), list.end());
+    EXPECT_EQ(ListEraseAt(list, -1), list.end());
+    EXPECT_EQ(list.size(), 3u);
+    EXPECT_EQ(*ListEraseAt(list, 1), 30);
+    EXPECT_EQ(*ListIterAt(list, -4), 10);
+    EXPECT_EQ(ListIterAt(list, 10), list.end());
+    cList<int> one{1};
+    ListEraseAt(one, 0);
+    EXPECT_TRUE(one.empty());
+    EXPECT_EQ(Closes(), 0u);
+}
+
+TEST_F(ContainersTest, FillHelpers) {
+    cVector<u32> v(4);
+    FillU32(v, 0xFFFFFFFF);
+    for (u32 x : v) EXPECT_EQ(x, 0xFFFFFFFFu);
+    cVector<u8> b(3);
+    FillBytes(b, 7);
+    EXPECT_EQ(b[2], 7);
+}
+
+TEST(StrFormatTest, ReplacesAppendsAndNeverCuts) {
+    std::string s = "old";
+    StrFormat(s, "plain");
+    EXPECT_EQ(s, "plain");
+    StrFormat(s, "%d-%s", 5, "x");
+    EXPECT_EQ(s, "5-x");
+    StrAppendF(s, "%s", "");
+    EXPECT_EQ(s, "5-x");
+    StrAppendF(s, "+%03d", 7);
+    EXPECT_EQ(s, "5-x+007");
+    const std::string big(6000, 'z'); // longer than the old fixed buffer
+    StrFormat(s, "%s!", big.c_str());
+    EXPECT_EQ(s.size(), 6001u);
+}

@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/system/AtomicFile.h"
+#include "platform/system/MessageBox.h"
+#include "platform/system/PathResolver.h"
+#include "platform/system/Report.h"
+#include "platform/system/WindowMessages.h"
+#include "records/DataFile.h"
+#include "records/Record.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// u32 7, u8 1, strings "ab" and "".
+struct Sample : cRecord {
+    u32 a = 0;
+    u8 b = 0;
+    std::string s1, s2;
+    void RegisterFields(u32) override {
+        ResetFieldLists();
+        AddFieldU32(&a);
+        AddFieldU8(&b);
+        AddString(&s1);
+        AddString(&s2);
+    }
+};
+
+// A record whose second field arrived with data version 700, and one array field.
+struct Gated : cRecord {
+    u32 first = 0;
+    u32 second = 55; // what a new record starts with
+    u16 arr[3] = {};
+    double d = 0;
+    std::string name;
+    void RegisterFields(u32 version) override {
+        ResetFieldLists();
+        AddFieldU32(&first);
+        if (version >= 700) AddFieldU32(&second);
+        AddFieldU16(arr, 3);
+        AddField8(&d);
+        AddString(&name);
+    }
+};
+
+// A record that keeps a vector of records after its own fields.
+struct Holder : cRecord {
+    u32 id = 0;
+    cVector<Sample> items;
+    void RegisterFields(u32) override {
+        ResetFieldLists();
+        AddFieldU32(&id);
+    }
+    void Load(cRecordReader& r) override {
+        cRecord::Load(r);
+        if (!r.Failed()) ReadRecordVector(r, items);
+    }
+    void Save(cRecordWriter& w) override {
+        cRecord::Save(w);
+        WriteRecordVector(w, items);
+    }
+};
+
+std::string Hex(const std::string& bytes) {
+    std::string out;
+    char buf[4];
+    for (unsigned char c : bytes) {
+        std::snprintf(buf, sizeof buf, "%02x", c);
+        out += buf;
+    }
+    return out;
+}
+
+std::string U32(u32 v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
+
+} // namespace
+
+class RecordStreamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("tobrelk_rec_" + std::to_string(::getpid()) + "_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+        SetGameRoot(m_dir);
+        ASSERT_TRUE(SetReportFile((m_dir / "Report_Game.txt").string()));
+        SetMessageBoxSink([this](const std::string& text, const std::string&, u32) {
+            m_boxes.push_back(text);
+            return IDOK;
+        });
+        g_bFixStrings = 0;
+    }
+    void TearDown() override {
+        SetMessageBoxSink({});
+        SetGameRoot({});
+        SetAtomicWriteFailAfter(-1);
+        g_bFixStrings = 0;
+        fs::remove_all(m_dir);
+    }
+    void WriteRaw(const std::string& name, const std::string& bytes) {
+        std::ofstream(m_dir / name, std::ios::binary) << bytes;
+    }
+    std::string ReadRaw(const std::string& name) {
+        std::ifstream in(m_dir / name, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    fs::path m_dir;
+    std::vector<std::string> m_boxes;
+};
+
+TEST_F(RecordStreamTest, TheRecordBodyLayout) {
+    Sample s;
+    s.a = 7;
+    s.b = 1;
+    s.s1 = "ab";
+    cRecordWriter w;
+    s.Save(w);
+    EXPECT_EQ(Hex(w.Bytes()), "02000000" "07000000" "01" "02000000" "03000000" "616200" "01000000");
+
+    Sample back;
+    back.Clear();
+    cRecordReader r(w.Bytes(), kProgVer);
+    back.Load(r);
+    EXPECT_TRUE(r.AtEnd());
+    EXPECT_EQ(back.a, 7u);
+    EXPECT_EQ(back.b, 1);
+    EXPECT_EQ(back.s1, "ab");
+    EXPECT_EQ(back.s2, "");
+}
+
+TEST_F(RecordStreamTest, SaveCutsStringsAtTheirFirstNulAndWritesLongStringsWhole) {
+    Sample s;
+    s.s1 = std::string("ab\0cd", 5);
+    s.s2 = std::string(7000, 'x'); // past the old 5120-byte buffer
+    cRecordWriter w;
+    s.Save(w);
+    EXPECT_EQ(s.s1, "ab");
+    Sample back;
+    cRecordReader r(w.Bytes(), kProgVer);
+    back.Load(r);
+    ASSERT_FALSE(r.Failed());
+    EXPECT_EQ(back.s2.size(), 7000u);
+}
+
+TEST_F(RecordStreamTest, FixStringsDropsCarriageReturns) {
+    cRecordWriter w;
+    w.WriteU32(2);
+    w.WriteU32(0);
+    w.WriteU8(0);
+    w.WriteU32(2);
+    w.WriteU32(5);
+    w.WriteBytes("a\r\nb", 5);
+    w.WriteU32(0); // L = 0 reads as empty
+    g_bFixStrings = 1;
+    Sample s;
+    s.s2 = "stale";
+    cRecordReader r(w.Bytes(), kProgVer);
+    s.Load(r);
+    EXPECT_TRUE(r.AtEnd());
+    EXPECT_EQ(s.s1, "a\nb");
+    EXPECT_EQ(s.s2, "");
+}
+
+TEST_F(RecordStreamTest, VersionGatedFieldUpgradesAnOldFile) {
+    // A version-600 file has no "second" field.
+    std::string file = U32(600) + U32(3) + U32(11) + std::string("\x01\x00\x02\x00\x03\x00", 6);
+    const double d = 2.5;
+    file += std::string(reinterpret_cast<const char*>(&d), 8);
+    file += U32(1) + U32(4) + std::string("abc\0", 4);
+    WriteRaw("old.dat", file);
+
+    Gated g;
+    ASSERT_EQ(LoadFromFile(g, "OLD.DAT"), 1);
+    EXPECT_EQ(g_nFileVer, 600u);
+    EXPECT_EQ(g.first, 11u);
+    EXPECT_EQ(g.second, 55u) << "absent in the file: keeps its value";
+    EXPECT_EQ(g.arr[2], 3);
+    EXPECT_EQ(g.d, 2.5);
+    EXPECT_EQ(g.name, "abc");
+
+    ASSERT_EQ(SaveToFile(g, "new.dat"), 1);
+    const std::string saved = ReadRaw("new.dat");
+    EXPECT_EQ(saved.substr(0, 12), U32(824) + U32(4) + U32(11));
+    EXPECT_EQ(saved.substr(12, 4), U32(55));
+    Gated again;
+    ASSERT_EQ(LoadFromFile(again, "new.dat"), 1);
+    EXPECT_EQ(again.second, 55u);
+    EXPECT_EQ(again.name, "abc");
+}
+
+TEST_F(RecordStreamTest, NewerFilesAreRefusedWithTheirOwnMessage) {
+    WriteRaw("newer.dat", U32(825) + U32(0) + U32(0));
+    Sample s;
+    EXPECT_EQ(LoadFromFile(s, "newer.dat"), 0);
+    EXPECT_EQ(g_bNewerFile, 1u);
+    ShowFileVersionError("newer.dat");
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0],
+              "newer.dat の読み込みに失敗しました！\nソフトより上位のバージョンのファイルは使用できません。");
+
+    WriteRaw("same.dat", U32(824) + U32(0) + U32(0));
+    EXPECT_EQ(LoadFromFile(s, "same.dat"), 1);
+    EXPECT_EQ(g_bNewerFile, 0u);
+    ShowFileVersionError("missing.dat");
+    EXPECT_EQ(m_boxes.back(), "missing.dat の読み込みに失敗しました！");
+}
+
+TEST_F(RecordStreamTest, DamagedFilesFailAndLeaveTheRecordAsItWas) {
+    Sample s;
+    s.a = 1234;
+    s.s1 = "keep";
+    // Shorter than a version word.
+    WriteRaw("tiny.dat", "\x01\x02");
+    EXPECT_EQ(LoadFromFile(s, "tiny.dat"), 0);
+    // Ends in the middle of the fields.
+    WriteRaw("short.dat", U32(824) + U32(2) + U32(99));
+    EXPECT_EQ(LoadFromFile(s, "short.dat"), 0);
+    // A string that claims 2^31 bytes.
+    WriteRaw("huge.dat", U32(824) + U32(2) + U32(5) + "\x01" + U32(1) + U32(0x80000000u) + "ab");
+    EXPECT_EQ(LoadFromFile(s, "huge.dat"), 0);
+    EXPECT_EQ(s.a, 1234u);
+    EXPECT_EQ(s.s1, "keep");
+    // The empty name looks for "err".
+    EXPECT_EQ(LoadFromFile(s, ""), 0);
+    WriteRaw("err", U32(824) + U32(0) + U32(0));
+    EXPECT_EQ(LoadFromFile(s, ""), 1);
+}
+
+TEST_F(RecordStreamTest, HugeRecordCountsFailWithoutAllocating) {
+    Holder h;
+    h.items.resize(2);
+    h.items[1].s1 = "x";
+    cRecordWriter w;
+    h.Save(w);
+    Holder back;
+    cRecordReader ok(w.Bytes(), kProgVer);
+    back.Load(ok);
+    ASSERT_TRUE(ok.AtEnd());
+    EXPECT_EQ(back.items.size(), 2u);
+    EXPECT_EQ(back.items[1].s1, "x");
+
+    cRecordWriter bomb;
+    bomb.WriteU32(1);
+    bomb.WriteU32(3);
+    bomb.WriteU32(0);
+    bomb.WriteU32(0xFFFFFFFFu); // four billion records in a few bytes
+    Holder victim;
+    cRecordReader r(bomb.Bytes(), kProgVer);
+    victim.Load(r);
+    EXPECT_TRUE(r.Failed());
+    EXPECT_TRUE(victim.items.empty());
+}
+
+TEST_F(RecordStreamTest, SurplusFieldsStopTheLoadAndRequestTheClose) {
+    const u32 before = CloseRequestCount();
+    // Three fields in a file for a record that has two: the third must not land anywhere.
+    cRecordWriter w;
+    w.WriteU32(3);
+    w.WriteU32(1);
+    w.WriteU8(2);
+    w.WriteU32(3);
+    w.WriteU32(0);
+    Sample s;
+    cRecordReader r(w.Bytes(), kProgVer);
+    s.Load(r);
+    EXPECT_TRUE(r.Failed());
+    EXPECT_EQ(CloseRequestCount(), before + 1);
+    EXPECT_NE(ReadRaw("Report_Game.txt").find("err V[2] ( 2 , "), std::string::npos);
+
+    cRecordWriter ws;
+    ws.WriteU32(0);
+    ws.WriteU32(3); // three strings for two
+    cRecordReader rs(ws.Bytes(), kProgVer);
+    s.Load(rs);
+    EXPECT_TRUE(rs.Failed());
+    EXPECT_EQ(CloseRequestCount(), before + 2);
+}
+
+TEST_F(RecordStreamTest, ClearCopyAndAssignmentUseTheirOwnFields) {
+    Gated a;
+    a.first = 1;
+    a.second = 2;
+    a.arr[1] = 3;
+    a.name = "n";
+    Gated b;
+    b.CopyFrom(a);
+    EXPECT_EQ(b.second, 2u);
+    EXPECT_EQ(b.arr[1], 3);
+    EXPECT_EQ(b.name, "n");
+    Gated c = a; // a copy registers its own members, not a's
+    c.Clear();
+    EXPECT_EQ(a.first, 1u);
+    EXPECT_EQ(a.name, "n");
+    EXPECT_EQ(c.first, 0u);
+    EXPECT_EQ(c.second, 0u);
+    EXPECT_EQ(c.name, "");
+    EXPECT_EQ(c.FieldCount(), 4);
+    EXPECT_EQ(c.Field(1).address, &c.second);
+}
+
+TEST_F(RecordStreamTest, AFailedSaveKeepsTheOldFile) {
+    Sample s;
+    s.a = 1;
+    ASSERT_EQ(SaveToFile(s, "user.dat"), 1);
+    const std::string before = ReadRaw("user.dat");
+    s.a = 2;
+    SetAtomicWriteFailAfter(6);
+    EXPECT_EQ(SaveToFile(s, "user.dat"), 0);
+    SetAtomicWriteFailAfter(-1);
+    EXPECT_EQ(ReadRaw("user.dat"), before);
+    for (const auto& e : fs::directory_iterator(m_dir))
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << "left a temporary file";
+    EXPECT_EQ(SaveToFile(s, "no-such-folder\\x.dat"), 0);
+}
