@@ -1,0 +1,69 @@
+#include "records/EdMove.h"
+
+void cEdMove::RegisterFields(u32 version) {
+    ResetFieldLists();
+    AddFieldU8(&byMode1);
+    AddFieldU8(&byOpt2);
+    AddFieldU16(&wAngle);
+    AddFieldU16(&wAngleInc);
+    if (version >= 158) AddFieldU8(&bySwitch5);
+    AddFieldU8(&bySwitch6);
+    AddFieldU8(&bySwitch7);
+    AddFieldU16(&wTargetXBl);
+    AddFieldU16(&wTargetYBl);
+    AddFieldU16(&wTargetXDot);
+    AddFieldU16(&wTargetYDot);
+    AddFieldU8(&byOpt12);
+    AddFieldU8(&bySwitch13);
+    AddFieldU8(&byHoldX);
+    AddFieldU8(&byHoldY);
+    AddFieldU8(&bySwitch16);
+    AddFieldU8(&byOpt17);
+    AddFieldU8(&byTurnWithChara);
+    AddFieldU8(&byOpt19);
+    if (version >= 162) AddFieldU8(&byOpt20);
+    AddFieldU8(&byOpt21);
+    AddFieldU16(&wSpeed);
+    AddFieldU16(&wSpeedInc);
+    AddFieldU16(&wValue24);
+    AddFieldU16(&wValue25);
+    if (version >= 159) AddFieldU8(&byDistUnit);
+    AddFieldU16(&wHoming);
+    AddFieldU16(&wHomingInc);
+    AddFieldU8(&bySecondSpeed);
+    AddFieldU16(&wSecondSpeed);
+    AddField8(&dValue31);
+    if (version >= 162) AddFieldU8(&byPlayAnime);
+    if (version >= 767) AddFieldU8(&cTargetSlot);
+}
+
+void cEdMove::SetDefaults() {
+    bySwitch5 = 1;
+    bySwitch6 = 1;
+    bySwitch7 = 1;
+    bySwitch13 = 1;
+    bySwitch16 = 1;
+    byTurnWithChara = 1;
+    wSpeed = 10;
+    dValue31 = 1.0;
+}
+
+void cEdMove::Load(cRecordReader& r) {
+    cRecord::Load(r);
+    const u32 v = r.Version();
+    if (r.Failed() || v >= kProgVer) return;
+    // Switches that did not exist yet behaved as off in those files.
+    if (v < 158) bySwitch5 = 0;
+    if (v < 159) byDistUnit = 0;
+    if (v < 162) {
+        byOpt20 = 0;
+        byPlayAnime = 0;
+    }
+}
+
+void NewEdMove(std::shared_ptr<cEdMove>& p) {
+    auto move = std::make_shared<cEdMove>();
+    move->Clear();
+    move->SetDefaults();
+    p = std::move(move);
+}

@@ -1,0 +1,284 @@
+// Stored form, round trips, copies and damaged input of the flow records.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "FlowTestUtil.h"
+#include "records/Cmd.h"
+
+using namespace flowtest;
+
+namespace {
+u32 U32At(const std::string& s, std::size_t pos) {
+    u32 v = 0;
+    std::memcpy(&v, s.data() + pos, 4);
+    return v;
+}
+
+class FlowRecords : public ::testing::Test {
+protected:
+    void SetUp() override { SetCmdLimits(CMDLIMITS{}); }
+    void TearDown() override { SetCmdLimits(CMDLIMITS{}); }
+};
+} // namespace
+
+TEST_F(FlowRecords, MenuEntriesCountAndPickEnabledOnes) {
+    cVector<cCmd> list(4);
+    for (int i = 0; i < 4; ++i) list[i].enabled = (i % 2) ? 1 : 0;
+    EXPECT_EQ(cCmd::CountEnabled(list), 2);
+    EXPECT_EQ(cCmd::GetCmdNum(0, list), 1);
+    EXPECT_EQ(cCmd::GetCmdNum(1, list), 3);
+    EXPECT_EQ(cCmd::GetCmdNum(2, list), 0);
+    EXPECT_EQ(cCmd::GetCmdNum(-1, list), 0);
+    cVector<cCmd> empty;
+    EXPECT_EQ(cCmd::CountEnabled(empty), 0);
+    EXPECT_EQ(cCmd::GetCmdNum(0, empty), 0);
+
+    cCmd c;
+    c.enabled = 1;
+    const std::string b = SaveBytes(c);
+    EXPECT_EQ(b, std::string("\x01\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\0\0", 16));
+}
+
+TEST_F(FlowRecords, BodySizesMatchTheFileFormat) {
+    cCond cond;
+    cond.Clear();
+    EXPECT_EQ(SaveBytes(cond).size(), 36u);
+    cKeyCond key;
+    key.Clear();
+    EXPECT_EQ(SaveBytes(key).size(), 38u);
+    std::shared_ptr<cEdMove> move;
+    NewEdMove(move);
+    EXPECT_EQ(SaveBytes(*move).size(), 61u);
+    std::shared_ptr<cEdShot> shot;
+    NewEdShot(shot);
+    EXPECT_EQ(SaveBytes(*shot).size(), 105u);
+    std::shared_ptr<cCondList> list;
+    NewCondList(list);
+    EXPECT_EQ(SaveBytes(*list).size(), 4u + 2 + 4 + 4);
+
+    cFlow flow;
+    flow.Clear();
+    const std::string fb = SaveBytes(flow);
+    EXPECT_EQ(fb.size(), 22u + 12);
+    EXPECT_EQ(U32At(fb, 0), 10u);
+
+    cFlowCmd cmd;
+    cmd.Clear();
+    EXPECT_EQ(SaveBytes(cmd).size(), 44u);
+    cmd.cmdKind = 21; // 16 parameters
+    EXPECT_EQ(SaveBytes(cmd).size(), 44u + 16 * 4);
+}
+
+TEST_F(FlowRecords, RichFlowRoundTripsByteIdentical) {
+    cFlow f = MakeRichFlow(1);
+    const std::string first = SaveBytes(f);
+    cFlow back;
+    back.Clear();
+    ASSERT_TRUE(LoadBytes(back, first));
+    const std::string second = SaveBytes(back);
+    EXPECT_EQ(first, second);
+
+    ASSERT_EQ(back.cmds.size(), 2u);
+    const cFlowCmd& c = back.cmds[0];
+    EXPECT_EQ(c.time, -6);
+    EXPECT_EQ(c.text, "\x83\x65\x83\x58\x83\x67");
+    ASSERT_TRUE(c.move && c.shot && c.condList);
+    EXPECT_EQ(c.move->wSpeed, 26);
+    EXPECT_EQ(c.move->dValue31, 0.5);
+    EXPECT_EQ(c.move->cTargetSlot, -1);
+    EXPECT_EQ(c.shot->dwPower, 0xFFFFFF00u);
+    EXPECT_EQ(c.shot->byOpt64, 9);
+    ASSERT_EQ(c.condList->conds.size(), 1u);
+    EXPECT_EQ(c.condList->conds[0].value, -9);
+    ASSERT_EQ(c.flows.size(), 1u);
+    EXPECT_EQ(c.flows[0].trigger, 22);
+    EXPECT_FALSE(back.cmds[1].move);
+    EXPECT_FALSE(back.cmds[1].shot);
+    EXPECT_FALSE(back.cmds[1].condList);
+    EXPECT_EQ(back.keyConds[0].keys.size(), 19u);
+    EXPECT_EQ(back.keyConds[0].keys[10], 1);
+}
+
+TEST_F(FlowRecords, ReadEmptiesTheNameAndShortKeyRowsKeepTheirLength) {
+    cFlow f;
+    f.Clear();
+    f.name = "memo";
+    cKeyCond k;
+    k.Clear();
+    k.keys.assign(3, 2);
+    f.keyConds.push_back(k);
+    const std::string b = SaveBytes(f);
+    EXPECT_NE(b.find("memo"), std::string::npos);
+    cFlow back;
+    back.Clear();
+    back.name = "old";
+    ASSERT_TRUE(LoadBytes(back, b));
+    EXPECT_EQ(back.name, "");
+    ASSERT_EQ(back.keyConds[0].keys.size(), 3u);
+    EXPECT_EQ(back.keyConds[0].keys[2], 2);
+}
+
+TEST_F(FlowRecords, EditorOnlyFlowsOfACommandAreDroppedUnlessKept) {
+    cFlowCmd c;
+    c.Clear();
+    c.cmdSet = 1;
+    c.cmdKind = 1;
+    for (int i = 0; i < 3; ++i) {
+        cFlow f;
+        f.Clear();
+        f.subKind = static_cast<u8>(i + 1);
+        f.editorOnly = (i == 1);
+        c.flows.push_back(f);
+    }
+    const std::string b = SaveBytes(c);
+    cFlowCmd play;
+    ASSERT_TRUE(LoadBytes(play, b));
+    ASSERT_EQ(play.flows.size(), 2u);
+    EXPECT_EQ(play.flows[0].subKind, 1);
+    EXPECT_EQ(play.flows[1].subKind, 3);
+
+    CMDLIMITS keep;
+    keep.bKeepEditorOnlyFlows = true;
+    SetCmdLimits(keep);
+    cFlowCmd editor;
+    ASSERT_TRUE(LoadBytes(editor, b));
+    EXPECT_EQ(editor.flows.size(), 3u);
+}
+
+TEST_F(FlowRecords, CopiesOwnTheirRecords) {
+    cFlowCmd src = MakeRichCmd(0);
+    cFlowCmd copy(src);
+    ASSERT_TRUE(copy.move && copy.shot && copy.condList);
+    EXPECT_NE(copy.move.get(), src.move.get());
+    copy.move->wSpeed = 99;
+    copy.condList->conds[0].value = 5;
+    copy.flows[0].trigger = 1;
+    EXPECT_EQ(src.move->wSpeed, 25);
+    EXPECT_EQ(src.condList->conds[0].value, -9);
+    EXPECT_EQ(src.flows[0].trigger, 22);
+
+    // An empty source record leaves the destination empty, even if it held one.
+    cFlowCmd bare;
+    bare.Clear();
+    copy = bare;
+    EXPECT_FALSE(copy.move);
+    EXPECT_FALSE(copy.shot);
+    EXPECT_FALSE(copy.condList);
+
+    // A copy saves its own values (its descriptor lists are its own).
+    cFlowCmd second(src);
+    second.time = 77;
+    const std::string b = SaveBytes(second);
+    cFlowCmd back;
+    ASSERT_TRUE(LoadBytes(back, b));
+    EXPECT_EQ(back.time, 77);
+    EXPECT_EQ(src.time, -5);
+}
+
+TEST_F(FlowRecords, VectorErasureAndAssignmentKeepElementsIndependent) {
+    cVector<cFlowCmd> cmds;
+    for (int i = 0; i < 3; ++i) cmds.push_back(MakeRichCmd(i));
+    cmds.erase(cmds.begin());
+    ASSERT_EQ(cmds.size(), 2u);
+    EXPECT_EQ(cmds[0].move->wSpeed, 26);
+    EXPECT_EQ(cmds[1].move->wSpeed, 27);
+    EXPECT_NE(cmds[0].shot.get(), cmds[1].shot.get());
+
+    cVector<cCond> five(5, MakeCond(2, 1));
+    cVector<cCond> two;
+    two.push_back(MakeCond(1, 10));
+    two.push_back(MakeCond(3, 20));
+    five = two;
+    ASSERT_EQ(five.size(), 2u);
+    EXPECT_EQ(five[1].value, 20);
+    cRecordWriter w;
+    five[1].Save(w); // registers the copy's own fields
+    cCond back;
+    ASSERT_TRUE(LoadBytes(back, w.Bytes()));
+    EXPECT_EQ(back.kind, 3);
+
+    cFlow f = MakeRichFlow(0);
+    cFlow g;
+    g = f;
+    g.cmds[0].shot->wOfsX = -1;
+    EXPECT_EQ(f.cmds[0].shot->wOfsX, 10);
+    cFlow h(f);
+    EXPECT_EQ(SaveBytes(f), SaveBytes(h));
+}
+
+TEST_F(FlowRecords, ResetDropsOwnedRecordsAndSetsFlag96) {
+    cFlowCmd c = MakeRichCmd(0);
+    c.Reset();
+    EXPECT_FALSE(c.move);
+    EXPECT_FALSE(c.shot);
+    EXPECT_FALSE(c.condList);
+    EXPECT_EQ(c.flag96, 1);
+    EXPECT_EQ(c.chain, 0);
+    EXPECT_EQ(c.text, "");
+}
+
+TEST_F(FlowRecords, DamagedInputFailsWithoutHugeAllocations) {
+    cFlow f = MakeRichFlow(0);
+    const std::string good = SaveBytes(f);
+    // Every truncation fails cleanly.
+    for (std::size_t n = 0; n < good.size(); n += 7) {
+        cFlow back;
+        back.Clear();
+        EXPECT_FALSE(LoadBytes(back, good.substr(0, n))) << n;
+    }
+    // A condition count far past the file.
+    std::string huge = good;
+    const std::size_t condCount = 22; // after the flow's generic body (empty name)
+    u32 big = 0x7FFFFFFF;
+    std::memcpy(&huge[condCount], &big, 4);
+    cFlow back;
+    EXPECT_FALSE(LoadBytes(back, huge));
+    // More fields than the version registers.
+    std::string extra = good;
+    u32 eleven = 11;
+    std::memcpy(&extra[0], &eleven, 4);
+    EXPECT_FALSE(LoadBytes(back, extra));
+}
+
+namespace {
+// A flow whose single command hands over a flow, depth times.
+std::string NestedFlowBytes(int depth) {
+    cRecordWriter tail;
+    // The innermost flow: no conditions, keys or commands.
+    cFlow leaf;
+    leaf.Clear();
+    leaf.Save(tail);
+    std::string body = tail.Take();
+    for (int d = 1; d < depth; ++d) {
+        cFlow f;
+        f.Clear();
+        cRecordWriter w;
+        f.cRecord::Save(w);
+        w.WriteU32(0); // conditions
+        w.WriteU32(0); // key rows
+        w.WriteU32(1); // one command
+        cFlowCmd c;
+        c.Clear();
+        c.cRecord::Save(w);
+        w.WriteU32(0); // move
+        w.WriteU32(0); // shot
+        w.WriteU32(0); // condition list
+        w.WriteU32(1); // one flow
+        w.WriteBytes(body.data(), body.size());
+        w.WriteU32(0); // parameters
+        body = w.Take();
+    }
+    return body;
+}
+} // namespace
+
+TEST_F(FlowRecords, NestingDeeperThan32IsADamagedFile) {
+    cFlow f;
+    EXPECT_TRUE(LoadBytes(f, NestedFlowBytes(kMaxFlowNesting)));
+    EXPECT_FALSE(LoadBytes(f, NestedFlowBytes(kMaxFlowNesting + 1)));
+    // A bomb far deeper than the stack could take fails the same way.
+    EXPECT_FALSE(LoadBytes(f, NestedFlowBytes(2000)));
+    // The depth count is back to zero afterwards.
+    EXPECT_TRUE(LoadBytes(f, NestedFlowBytes(kMaxFlowNesting)));
+}
