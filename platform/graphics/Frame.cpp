@@ -1,0 +1,202 @@
+// The frame cycle: scene, render targets, the virtual back buffer, flip and present.
+#include <atomic>
+#include <cstring>
+
+#include <png.h>
+
+#include "platform/graphics/Graphics.h"
+#include "platform/graphics/Presenter.h"
+#include "platform/system/MessageBox.h"
+#include "platform/system/Report.h"
+#include "platform/system/Thread.h"
+#include "platform/system/Timers.h"
+
+namespace {
+std::atomic<cPresenter*> g_presenter{nullptr};
+bool g_bTestLost = false;
+} // namespace
+
+void SetPresenter(cPresenter* presenter) { g_presenter.store(presenter); }
+cPresenter* GetPresenter() { return g_presenter.load(); }
+void DDTestLoseDevice(bool lost) { g_bTestLost = lost; }
+
+u32 DDBeginScene() {
+    if (!lpDTCon) return 0;
+    if (lpDTCon->bInScene) return 1;
+    ++lpDTCon->nBeginSceneCalls;
+    lpDTCon->bInScene = 1;
+    return 1;
+}
+
+void DDEndScene() {
+    if (lpDTCon && lpDTCon->bInScene) lpDTCon->bInScene = 0;
+}
+
+u32 DDSetRenderTarget(u32, DDSURFACEDATA* sd) {
+    if (!lpDTCon || !sd || !sd->lpDT || !sd->lpDT->bRenderTarget) return 0;
+    if (!sd->lpDT->lpSurface) {
+        WriteReport("SetRenderTarget Err %x (%s)", 0x8876086Cu, sd->source);
+        return 0;
+    }
+    lpDTCon->lpCurrentTarget = sd;
+    return 1;
+}
+
+void DDSetRenderToVirtual(u32 on) {
+    if (!lpDTCon) return;
+    if (!on && lpDTCon->bVirtual && SurfacePixels(&g_sdVirBackBuffer)) DDCopyVirtual(&g_sdBackBuffer, &g_sdVirBackBuffer);
+    lpDTCon->bVirtual = on ? 1 : 0;
+    lpDTCon->lpRenderTarget = on ? &g_sdBackBuffer : &g_sdVirBackBuffer;
+    if (lpDTCon->lpRenderTarget->lpDT && lpDTCon->lpRenderTarget->lpDT->lpSurface)
+        DDSetRenderTarget(0, lpDTCon->lpRenderTarget);
+}
+
+u32 DDSetDrawTarget(DDSURFACEDATA** sd) {
+    if (!lpDTCon || !sd || !lpDTCon->bVirtual || *sd != &g_sdBackBuffer) return 0;
+    *sd = &g_sdVirBackBuffer;
+    return 1;
+}
+
+void DDCopyVirtual(DDSURFACEDATA* back, DDSURFACEDATA* vir) {
+    if (!lpDTCon || !back || !vir) return;
+    lpDTCon->bCopyingVirtual = 1;
+    // Alpha from the quad colour: the virtual buffer's own alpha must not thin the copy.
+    D3DSetAlphaOp(D3DTOP_DISABLE);
+    DDBlt(back, 0, 0, vir->width, vir->height, vir, 0, 0, 0);
+    D3DResetAlphaOp();
+    lpDTCon->bCopyingVirtual = 0;
+}
+
+void DDSnapshotFrame(std::vector<u32>* argb, i32* width, i32* height) {
+    const PixelStore* s = SurfacePixels(&g_sdBackBuffer);
+    if (!s) {
+        argb->clear();
+        *width = *height = 0;
+        return;
+    }
+    *width = s->width;
+    *height = s->height;
+    argb->resize(s->px.size());
+    if (!lpDTCon && g_nBpp == 8) {
+        // The display palette of this moment turns indices into colours.
+        u32 lut[256];
+        for (int i = 0; i < 256; ++i)
+            lut[i] = 0xFF000000 | u32(g_palDisplay[i].peRed) << 16 | u32(g_palDisplay[i].peGreen) << 8 | g_palDisplay[i].peBlue;
+        for (std::size_t i = 0; i < s->px.size(); ++i) (*argb)[i] = lut[s->px[i] & 255];
+        return;
+    }
+    for (std::size_t i = 0; i < s->px.size(); ++i) (*argb)[i] = s->px[i] | 0xFF000000;
+}
+
+void DDPresent() {
+    cPresenter* p = GetPresenter();
+    if (!p) return;
+    thread_local std::vector<u32> frame;
+    i32 w = 0, h = 0;
+    DDSnapshotFrame(&frame, &w, &h);
+    if (w > 0 && h > 0) p->Present(frame.data(), w, h);
+}
+
+u32 DDFlip(u32 frameRate, u32 show, u32) {
+    if (!lpDTCon) return 1;
+    if (lpDTCon->bVirtual) DDCopyVirtual(&g_sdBackBuffer, &g_sdVirBackBuffer);
+    g_DDGraphics.bVirtualAtLastFlip = lpDTCon->bVirtual;
+    // A vsync'd present would hold the drawing thread to the display's 60 Hz; here the
+    // window thread presents on its own, so the drawing thread is paced at that rate by the
+    // clock instead. Without vsync the game's own frame rate paces it. The 64-bit monotonic
+    // clock behind FrameWait never wraps, so pacing never freezes.
+    const u32 rate = g_DDGraphics.vsync ? 60 : frameRate;
+    while (!FrameWait(rate, show != 0, nullptr)) {
+        if (SleepMs(1)) break;
+    }
+    DDEndScene();
+    if (g_bTestLost) return 0;
+    DDPresent();
+    return 1;
+}
+
+u32 DDSetDialogBoxMode(u32 on) {
+    if (g_nWindowMode) return 1;
+    if (on) DDEndScene();
+    return 1;
+}
+
+u32 DDMesBox(const char* text, const char* caption, u32 type) {
+    if (!DDSetDialogBoxMode(1)) {
+        DebugLogF("DDMesBox 失敗! %s, %s", text ? text : "", caption ? caption : "");
+        return 0;
+    }
+    MesBox(text ? text : "", caption ? caption : "", type);
+    DDSetDialogBoxMode(0);
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Presenters without a screen
+
+void cMemoryPresenter::Present(const u32* argb, int width, int height) {
+    std::lock_guard lock(m_mutex);
+    m_frame.assign(argb, argb + static_cast<std::size_t>(width) * height);
+    m_width = width;
+    m_height = height;
+    ++m_count;
+}
+std::vector<u32> cMemoryPresenter::Frame() const {
+    std::lock_guard lock(m_mutex);
+    return m_frame;
+}
+int cMemoryPresenter::Width() const {
+    std::lock_guard lock(m_mutex);
+    return m_width;
+}
+int cMemoryPresenter::Height() const {
+    std::lock_guard lock(m_mutex);
+    return m_height;
+}
+u32 cMemoryPresenter::FrameCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_count;
+}
+
+void cPngDumpPresenter::Present(const u32* argb, int width, int height) {
+    if (m_count++ % m_every != 0) return;
+    char name[32];
+    std::snprintf(name, sizeof name, "_%06u.png", m_count - 1);
+    WritePngFile(m_prefix + name, argb, width, height);
+}
+
+bool WritePngFile(const std::string& path, const u32* argb, int width, int height) {
+    if (!argb || width <= 0 || height <= 0) return false;
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_BGRA;
+    const std::string tmp = path + ".tmp";
+    if (!png_image_write_to_file(&image, tmp.c_str(), 0, argb, width * 4, nullptr)) {
+        std::remove(tmp.c_str());
+        return false;
+    }
+    return std::rename(tmp.c_str(), path.c_str()) == 0;
+}
+
+bool ReadPngFile(const std::string& path, std::vector<u32>* argb, int* width, int* height) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_BGRA;
+    if (image.width > 16384 || image.height > 16384) {
+        png_image_free(&image);
+        return false;
+    }
+    argb->assign(static_cast<std::size_t>(image.width) * image.height, 0);
+    if (!png_image_finish_read(&image, nullptr, argb->data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    *width = static_cast<int>(image.width);
+    *height = static_cast<int>(image.height);
+    return true;
+}

@@ -1,0 +1,336 @@
+#pragma once
+// The runtime's graphics layer: the DD* / D3D* drawing API of the game over one software
+// renderer in memory. Two personalities keep what a caller or a player can see of the two
+// drawing modes the game was made for:
+//  - Direct3D (lpDTCon non-null): pixels are ARGB, alpha 0 is transparent, quads are blended
+//    (SRCALPHA / INVSRCALPHA on all four channels) and modulated by the quad colour, batches
+//    reorder draws by layer, text is anti-aliased on render targets.
+//  - DirectDraw (g_lpDDState non-null): a colour-key compare decides transparency, no blending,
+//    and at 8 bits per pixel every pixel is a palette index shown through the display palette.
+// Every entry re-reads the mode at each call, because a failed Direct3D start continues in
+// DirectDraw mode in the same process.
+// Depth 16 is stored as 32 bits per pixel (g_nBpp still says 16): the 16-bit packings only
+// changed rounding, never what a caller relies on.
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/system/Types.h"
+#include "platform/system/WindowMessages.h"
+#include "records/Containers.h"
+
+// ---------------------------------------------------------------------------------------------
+// Pixels and surfaces
+
+// The pixels of one surface: 32 bits each, row after row without padding. ARGB in Direct3D
+// and 16/32-bit DirectDraw; the palette index (0..255) in 8-bit DirectDraw.
+struct PixelStore {
+    int width = 0;
+    int height = 0;
+    std::vector<u32> px;
+    u32* Row(int y) { return px.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width); }
+    const u32* Row(int y) const { return px.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width); }
+};
+std::shared_ptr<PixelStore> MakePixelStore(int width, int height, u32 fill);
+
+// Direct3D memory types of a surface.
+constexpr u32 DTMEMORYTYPE_VIDEO_RT = 0;
+constexpr u32 DTMEMORYTYPE_SYSTEM = 1;
+constexpr u32 DTMEMORYTYPE_VIDEO_NORT = 2;
+
+// The Direct3D part of a surface record.
+struct DTDATA {
+    u32 id = 0;
+    std::shared_ptr<PixelStore> lpSurface; // the texture (or the device back buffer)
+    u32 bSystemTexture = 0;                // routes every blit through the CPU path
+    u32 bColorKey = 0;                     // the picture has transparent pixels
+    u32 bRenderTarget = 0;                 // quads drawn into it are blended
+    std::vector<u8> indexMap;              // palette index per pixel, when built
+};
+
+// The DirectDraw part of a surface record.
+struct DDSURFACEHOLDER {
+    std::shared_ptr<PixelStore> lpSurface;
+    std::vector<u8> indexMap;
+    u32 bColorKey = 0;
+};
+
+// One picture or work surface. A value-initialised record is an empty one.
+struct DDSURFACEDATA {
+    std::unique_ptr<DTDATA> lpDT;
+    std::unique_ptr<DDSURFACEHOLDER> holder;
+    char name[MAX_PATH] = {};
+    i32 width = 0, height = 0;
+    i32 texWidth = 0, texHeight = 0;
+    char source[MAX_PATH] = {};
+    u32 memoryType = 0;
+    i32 mirrorW = 0, mirrorH = 0;
+    DDSURFACEDATA* alias = nullptr; // the slot whose picture this slot shares
+    u32 restored = 0;
+};
+
+// The pixels of a record in either mode, or null when it has none.
+PixelStore* SurfacePixels(const DDSURFACEDATA* sd);
+bool SurfaceHasColorKey(const DDSURFACEDATA* sd);
+
+// One row of a picture table, 300 bytes in the game's files.
+struct DDPICTUREDEF {
+    char file[MAX_PATH] = {}; // Shift-JIS path; "E" = an empty surface
+    u32 colorKey = 0;
+    u32 memoryType = 0;
+    u32 d3dMemoryType = 0;
+    u32 noOwnTexture = 0;
+    u32 buildIndexMap = 0;
+    u32 optional = 0;
+    i32 mirrorW = 0, mirrorH = 0;
+    i32 width = 0, height = 0;
+};
+static_assert(sizeof(DDPICTUREDEF) == 300);
+
+// ---------------------------------------------------------------------------------------------
+// Mode records and the process-wide state
+
+struct RGBTRIPLE {
+    u8 rgbtBlue = 0, rgbtGreen = 0, rgbtRed = 0;
+};
+struct PALETTEENTRY {
+    u8 peRed = 0, peGreen = 0, peBlue = 0, peFlags = 0;
+};
+using PALETTE = std::array<PALETTEENTRY, 256>;
+
+// D3DTEXTUREOP values the combiner knows.
+constexpr u32 D3DTOP_DISABLE = 1;
+constexpr u32 D3DTOP_SELECTARG1 = 2;
+constexpr u32 D3DTOP_SELECTARG2 = 3;
+constexpr u32 D3DTOP_MODULATE = 4;
+constexpr u32 D3DTOP_ADD = 7;
+constexpr u32 D3DTOP_SUBTRACT = 10;
+constexpr u32 D3DTOP_BLENDFACTORALPHA = 14;
+
+// Direct3D texture and back-buffer formats.
+constexpr u32 D3DFMT_A8R8G8B8 = 21;
+constexpr u32 D3DFMT_X8R8G8B8 = 22;
+constexpr u32 D3DFMT_R5G6B5 = 23;
+constexpr u32 D3DFMT_A1R5G5B5 = 25;
+
+struct DTCON {
+    u32 backBufferFormat = 0;
+    u32 textureFormat = 0;
+    u32 bPow2 = 0, bSquareOnly = 0, bDynamic = 0;
+    u32 bVirtual = 0;
+    DDSURFACEDATA* lpRenderTarget = nullptr; // the rest target
+    u32 bCopyingVirtual = 0;
+    RGBTRIPLE rgbTransmit;
+    RGBTRIPLE rgbTransmitRead;
+    u32 dwTexClearColor = 0;
+    u32 dwBackClearColor = 0xFF000000;
+    u16 wTexClear_16 = 0;
+    u16 wTransmit_16 = 0;
+    u32 bInScene = 0;
+    u32 dwQuadColor = 0xFFFFFFFF;
+    u32 dwColorOp = D3DTOP_MODULATE;
+    u32 dwAlphaOp = D3DTOP_MODULATE;
+    u32 nNextSurfaceId = 1;
+    u32 nFontCount = 0;
+    std::string strFatal;
+    // Software stand-ins for the device's state, visible to tests.
+    u32 nBeginSceneCalls = 0;
+    DDSURFACEDATA* lpCurrentTarget = nullptr;
+    u32 dwTextureFactor = 0;
+};
+
+struct DDSTATE {
+    RGBTRIPLE rgbTransmit;
+    u32 unused = 0;
+    u32 nFontCount = 0;
+};
+
+// Pixel-format descriptor: shifts then maxima of red, green, blue, alpha.
+struct PIXELFORMAT {
+    u32 shiftR = 16, shiftG = 8, shiftB = 0, shiftA = 24;
+    u32 maxR = 255, maxG = 255, maxB = 255, maxA = 255;
+};
+
+extern DTCON* lpDTCon;
+extern DDSTATE* g_lpDDState;
+extern i32 g_nBpp;
+extern u32 g_nWindowMode;
+extern u32 g_bDDInit;
+extern u32 g_dwTransColor;          // the colour key value of the surface format
+extern PIXELFORMAT g_PixelFormat;   // textures (Direct3D) or all surfaces (DirectDraw)
+extern PIXELFORMAT g_PixelFormatBack; // the Direct3D back buffer
+extern PALETTE g_palCur;            // the colours in use
+extern PALETTE g_palBase;           // the palette as loaded
+extern PALETTE g_palDisplay;        // the 8-bit display palette (DirectDraw's palette object)
+
+extern DDSURFACEDATA g_sdPrimary;
+extern DDSURFACEDATA g_sdBackBuffer;
+extern DDSURFACEDATA g_sdBack2;
+extern DDSURFACEDATA g_sdVirBackBuffer;
+extern DDSURFACEDATA g_sdWork;
+
+// The rest of the start-up values, kept as given.
+struct DDGRAPHICS {
+    u32 bUseD3D = 0;
+    HWND hWnd = nullptr;
+    i32 width = 0, height = 0;
+    i32 bytesPerPixel = 0;
+    u32 backBufferMode = 1;
+    u32 vsync = 0;
+    u32 refreshRate = 60;
+    u32 useRefreshRate = 0;
+    DDSURFACEDATA* pictures = nullptr;
+    const DDPICTUREDEF* pictureDefs = nullptr;
+    i32 pictureCount = 0;
+    u32 extra = 0;
+    u8 bInitOnce = 0;
+    u32 bVirtualAtLastFlip = 0;
+};
+extern DDGRAPHICS g_DDGraphics;
+
+// ---------------------------------------------------------------------------------------------
+// Device (start-up and release)
+
+bool DDInit(bool useDirect3D, HWND hWnd, i32 width, i32 height, i32 bpp, u32 vsync, u32 windowMode,
+            u32 backBufferMode, u32 refreshRate, u32 useRefreshRate, DDSURFACEDATA* pictures,
+            const DDPICTUREDEF* pictureDefs, i32 pictureCount, u32 extra);
+bool D3DInit(HWND hWnd, i32 width, i32 height, i32 bpp, u32 backBufferMode);
+void D3DSetDefaultStates();
+i32 DDInitFullScreen(HWND hWnd, i32 width, i32 height, i32 bpp, u32 backBufferMode);
+i32 DDInitWindow(HWND hWnd);
+bool DDCheckInitError(i32 code);
+void DDRelease();
+void DDExit();
+// Test hooks: make the next Direct3D start fail (as a missing device would); the display's
+// refresh rate the start-up sees (0: ask the presenter).
+void DDTestForceD3DFailure(bool fail);
+void DDTestSetDisplayRefresh(int hz);
+
+// ---------------------------------------------------------------------------------------------
+// Surfaces and pictures
+
+bool DDCreateSurface(DDSURFACEDATA* sd, i32 width, i32 height, u32 colorKey, u32 memoryType,
+                     u32 d3dMemoryType = 0, u32 noOwnTexture = 0, u32 recreate = 0);
+i32 DDCreateSurfaceFromFile(DDSURFACEDATA* sd, const char* file, u32 colorKey, i32 bpp, u32 memoryType,
+                            u32 d3dMemoryType, u32 noOwnTexture, u32 buildIndexMap, i32 mirrorW, i32 mirrorH,
+                            u32 recreate);
+bool DDCheckResult(i32 code);
+bool DDLoadPictures(DDSURFACEDATA* pictures, const i32* slots, i32 count);
+bool DDAddSurface(cVector<DDSURFACEDATA>& v, cVector<DDPICTUREDEF>& defs, i32 width, i32 height, u32 colorKey,
+                  u32 memoryType, u32 d3dMemoryType = 0, u32 noOwnTexture = 0);
+bool DDListAddSurface(cList<DDSURFACEDATA>& l, cList<DDPICTUREDEF>& defs, i32 width, i32 height, u32 colorKey,
+                      u32 memoryType, u32 d3dMemoryType = 0, u32 noOwnTexture = 0);
+bool DDListInsertSurface(cList<DDSURFACEDATA>& l, cList<DDPICTUREDEF>& defs, i32 index, i32 width, i32 height,
+                         u32 colorKey, u32 memoryType, u32 d3dMemoryType = 0, u32 noOwnTexture = 0);
+bool DDListRemoveSurface(cList<DDSURFACEDATA>& l, cList<DDPICTUREDEF>& defs, DDSURFACEDATA* sd);
+bool DDBitmapFits(u32* result, const char* file, i32 width, i32 height);
+bool CopyBitmap(DDSURFACEDATA* sd, const char* file, i32 bpp, u32 buildIndexMap, i32 mirrorW, i32 mirrorH);
+bool DDReloadBitmap(DDSURFACEDATA* sd, i32 bpp);
+bool D3DCreateMirror(DDSURFACEDATA* dst, DDSURFACEDATA* src, i32 cellW, i32 cellH);
+bool DDBuildIndexMap(std::vector<u8>* indexMap, DDSURFACEDATA* sd);
+void D3DTextureSize(i32* width, i32* height);
+bool DDCheckTextureSize(i32 width, i32 height);
+void DDResolveSD(DDSURFACEDATA** sd);
+void DDPrepareSD(DDSURFACEDATA* sd);
+void DDReleaseSurface(DDSURFACEDATA* sd);
+inline void DDReleaseDT(DDSURFACEDATA* sd) { DDReleaseSurface(sd); }
+void DDReleaseSurfaceVector(cVector<DDSURFACEDATA>& v);
+void DDReleaseSurfaceArray(cList<DDSURFACEDATA>& l);
+void DDReleaseSurfaceArray(DDSURFACEDATA* records, i32 count);
+// Largest texture side the software device accepts.
+constexpr i32 kMaxTextureSize = 8192;
+// Test hook: texture-size capabilities (power of two, square only) of the pretend device.
+void DDTestSetTextureCaps(bool pow2, bool squareOnly);
+
+// ---------------------------------------------------------------------------------------------
+// Blits, fills and shapes
+
+constexpr u32 DDBLT_KEY = 1;
+struct BLTEXTRA {
+    u32 dwColor = 0xFFFFFFFF;
+    u32 dwColorOp = D3DTOP_MODULATE;
+};
+
+void D3DSetVertexColor(u32 color);
+void D3DResetVertexColor();
+void D3DSetColorOp(u32 op);
+void D3DResetColorOp();
+void D3DSetAlphaOp(u32 op);
+void D3DResetAlphaOp();
+
+void DDBlt(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, u32 flags);
+void DDBltEx(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, u32 flags,
+             const BLTEXTRA* extra);
+void DDBltExQuad(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, i32 sw, i32 sh,
+                 u32 flags, const BLTEXTRA* extra);
+void D3DBltQuad(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, i32 sw, i32 sh,
+                u32 flags);
+bool DDClipBlt(DDSURFACEDATA* dst, i32* x, i32* y, i32* w, i32* h, DDSURFACEDATA* src, i32* sx, i32* sy, i32* sw,
+               i32* sh);
+void D3DAdjustSrcRect(DDSURFACEDATA* src, i32* sx, i32* sy, i32* sw, i32* sh);
+
+void DDFillRect(DDSURFACEDATA* sd, i32 x, i32 y, i32 w, i32 h, u32 palIndex);
+void DDFillSurface(DDSURFACEDATA* sd, u32 palIndex);
+void D3DFillRect(DDSURFACEDATA* sd, i32 x, i32 y, i32 w, i32 h, u32 color);
+void D3DClearSurface(DDSURFACEDATA* sd, u32 color);
+void DDSetPixel(DDSURFACEDATA* sd, i32 x, i32 y, u32 palIndex);
+void DDDrawCircle(DDSURFACEDATA* sd, i32 cx, i32 cy, i32 radius, u32 palIndex);
+// DirectDraw only: the surface's pixels (32 bits each, pitch = width pixels).
+struct DDSURFACEDESC2 {
+    u32 dwSize = 124;
+    i32 width = 0, height = 0;
+    i32 pitchPixels = 0;
+    u32* lpSurface = nullptr;
+};
+bool DDLock(DDSURFACEDATA* sd, DDSURFACEDESC2* desc, u32** pixels, i32 bpp);
+
+// ---------------------------------------------------------------------------------------------
+// Draw batches (Direct3D only)
+
+void D3DBeginBatch(u32 layerMode);
+void D3DBatchAddLayer(const DDSURFACEDATA* key);
+void D3DFlushBatch();
+void D3DBeginFillBatch();
+void D3DFlushFillBatch();
+bool D3DBatchIsOpen();
+// Draw calls the last flushes issued: one per run of equal state (tests watch the runs).
+u32 D3DBatchRunCount();
+
+// ---------------------------------------------------------------------------------------------
+// Palettes and colour keys
+
+u32 PalNumToRGB(u32 palIndex);
+void DDSetTransmit(u8 red, u8 green, u8 blue);
+bool DDSetTransmitFromFile(const char* file);
+// Part of the start-up contract: the table's row 0 names the file, the third value is unused.
+bool DDLoadPaletteFromFile(PALETTE* palette, const char* file, u32 unused);
+bool DDLoadPaletteFromFile(PALETTE* palette, const DDPICTUREDEF* defs, u32 unused);
+bool DDSetTransmitFromFile(const DDPICTUREDEF* defs);
+void DDSetPalette_UnPal(PALETTE* palette, DDSURFACEDATA* sd);
+// Sets all 256 entries of the 8-bit display palette.
+void DDSetDisplayPalette(const PALETTE& palette);
+// 65,536-byte blend table of the 8-bit DirectDraw mode.
+bool DDLoadBlendTable(u8* table, const char* path);
+
+// ---------------------------------------------------------------------------------------------
+// Frame, render targets, present
+
+u32 DDBeginScene();
+void DDEndScene();
+u32 DDSetRenderTarget(u32 unused, DDSURFACEDATA* sd);
+void DDSetRenderToVirtual(u32 on);
+u32 DDSetDrawTarget(DDSURFACEDATA** sd);
+void DDCopyVirtual(DDSURFACEDATA* back, DDSURFACEDATA* vir);
+u32 DDFlip(u32 frameRate, u32 show, u32 unused);
+// DirectDraw's page flip: hands the back buffer to the presenter (8 bits through the display
+// palette of this moment). DDFlip does the same in Direct3D mode.
+void DDPresent();
+u32 DDSetDialogBoxMode(u32 on);
+u32 DDMesBox(const char* text, const char* caption, u32 type);
+// Test hooks: the next DDFlip reports a lost device; count of presents.
+void DDTestLoseDevice(bool lost);
+constexpr u32 D3DERR_DEVICELOST = 0x88760868u;
+
+// The back buffer as ARGB (alpha forced opaque), whatever the mode: what a player would see.
+void DDSnapshotFrame(std::vector<u32>* argb, i32* width, i32* height);

@@ -1,0 +1,439 @@
+#include "platform/graphics/Image.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+#include <jpeglib.h>
+#include <png.h>
+
+#include "platform/system/Format.h"
+#include "platform/system/PathResolver.h"
+
+namespace {
+
+u32 Le16(const u8* p) { return u32(p[0]) | u32(p[1]) << 8; }
+u32 Le32(const u8* p) { return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24; }
+
+bool Fail(std::string* error, const std::string& text) {
+    if (error) *error = text;
+    return false;
+}
+
+bool SizeOk(i64 w, i64 h) {
+    return w > 0 && h > 0 && w <= kMaxImageSide && h <= kMaxImageSide &&
+           static_cast<std::size_t>(w) * static_cast<std::size_t>(h) <= kMaxImagePixels;
+}
+
+// Shift and width of a channel mask; a channel value scales to 0..255.
+struct MaskInfo {
+    u32 mask = 0;
+    int shift = 0;
+    u32 max = 0;
+};
+MaskInfo MakeMask(u32 mask) {
+    MaskInfo m;
+    m.mask = mask;
+    if (!mask) return m;
+    while (!((mask >> m.shift) & 1)) ++m.shift;
+    m.max = mask >> m.shift;
+    return m;
+}
+u32 Channel(u32 v, const MaskInfo& m) {
+    if (!m.mask) return 0;
+    const u32 c = (v & m.mask) >> m.shift;
+    return m.max ? (c * 255 + m.max / 2) / m.max : 0;
+}
+
+} // namespace
+
+bool DecodeBmp(const u8* data, std::size_t size, cImage* out, std::string* error) {
+    if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M') return Fail(error, "not a BMP file");
+    const u32 offBits = Le32(data + 10);
+    const u32 infoSize = Le32(data + 14);
+    if (infoSize < 12 || infoSize > size - 14) return Fail(error, "bad BMP header size");
+    const u8* info = data + 14;
+    i64 w = 0, h = 0;
+    u32 planes = 0, bpp = 0, compression = 0, clrUsed = 0;
+    int paletteEntrySize = 4;
+    if (infoSize == 12) {
+        w = Le16(info + 4);
+        h = static_cast<i16>(Le16(info + 6));
+        planes = Le16(info + 8);
+        bpp = Le16(info + 10);
+        paletteEntrySize = 3;
+    } else {
+        if (infoSize < 40) return Fail(error, "bad BMP header size");
+        w = static_cast<i32>(Le32(info + 4));
+        h = static_cast<i32>(Le32(info + 8));
+        planes = Le16(info + 12);
+        bpp = Le16(info + 14);
+        compression = Le32(info + 16);
+        clrUsed = Le32(info + 32);
+    }
+    const bool topDown = h < 0;
+    if (topDown) h = -h;
+    if (planes != 1) return Fail(error, "bad BMP planes");
+    if (!SizeOk(w, h)) return Fail(error, Format("bad BMP size %lldx%lld", (long long)w, (long long)h));
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+        return Fail(error, Format("unsupported BMP depth %u", bpp));
+    // Compression must fit the depth.
+    const bool rle8 = compression == 1, rle4 = compression == 2;
+    const bool bitfields = compression == 3 || compression == 6;
+    if ((rle8 && bpp != 8) || (rle4 && bpp != 4) || (bitfields && bpp != 16 && bpp != 32) ||
+        (compression != 0 && !rle8 && !rle4 && !bitfields))
+        return Fail(error, Format("unsupported BMP compression %u", compression));
+    if (topDown && (rle8 || rle4)) return Fail(error, "top-down RLE BMP");
+
+    // Colour table.
+    out->colorTable.fill(0);
+    out->colorCount = 0;
+    std::size_t tablePos = 14 + infoSize;
+    MaskInfo mr, mg, mb;
+    if (bitfields) {
+        u32 r, g, b;
+        if (infoSize >= 52) {
+            r = Le32(info + 40); g = Le32(info + 44); b = Le32(info + 48);
+        } else {
+            if (tablePos + 12 > size) return Fail(error, "truncated BMP bitfields");
+            r = Le32(data + tablePos); g = Le32(data + tablePos + 4); b = Le32(data + tablePos + 8);
+            tablePos += compression == 6 ? 16 : 12;
+        }
+        mr = MakeMask(r); mg = MakeMask(g); mb = MakeMask(b);
+    } else if (bpp == 16) {
+        mr = MakeMask(0x7C00); mg = MakeMask(0x03E0); mb = MakeMask(0x001F);
+    }
+    if (bpp <= 8) {
+        const u32 maxEntries = 1u << bpp;
+        u32 n = clrUsed ? clrUsed : maxEntries;
+        if (n > 256) return Fail(error, Format("BMP colour table of %u entries", n));
+        if (tablePos + static_cast<std::size_t>(n) * paletteEntrySize > size) return Fail(error, "truncated BMP colour table");
+        for (u32 i = 0; i < n; ++i) {
+            const u8* e = data + tablePos + static_cast<std::size_t>(i) * paletteEntrySize;
+            out->colorTable[i] = u32(e[2]) << 16 | u32(e[1]) << 8 | e[0];
+        }
+        out->colorCount = static_cast<int>(n);
+    }
+    if (offBits >= size) return Fail(error, "BMP pixel data missing");
+    const u8* bits = data + offBits;
+    const std::size_t avail = size - offBits;
+
+    const int W = static_cast<int>(w), H = static_cast<int>(h);
+    out->width = W;
+    out->height = H;
+    out->bitsPerPixel = static_cast<int>(bpp);
+    out->hasAlpha = false;
+    out->argb.assign(static_cast<std::size_t>(W) * H, 0xFF000000);
+    out->hasIndices = bpp <= 8;
+    out->indices.assign(out->hasIndices ? static_cast<std::size_t>(W) * H : 0, 0);
+    auto rowOf = [&](int fileRow) { return topDown ? fileRow : H - 1 - fileRow; };
+
+    if (rle8 || rle4) {
+        int x = 0, fileRow = 0;
+        std::size_t p = 0;
+        auto put = [&](u32 idx) -> bool {
+            if (x >= W || fileRow >= H) return false;
+            out->indices[static_cast<std::size_t>(rowOf(fileRow)) * W + x] = static_cast<u8>(idx);
+            ++x;
+            return true;
+        };
+        for (;;) {
+            if (p + 2 > avail) return Fail(error, "truncated BMP RLE data");
+            const u8 count = bits[p], value = bits[p + 1];
+            p += 2;
+            if (count) {
+                for (int i = 0; i < count; ++i) {
+                    const u32 idx = rle8 ? value : ((i & 1) ? (value & 15) : (value >> 4));
+                    if (!put(idx)) return Fail(error, "BMP RLE run past the picture");
+                }
+            } else if (value == 0) {
+                x = 0;
+                ++fileRow;
+            } else if (value == 1) {
+                break;
+            } else if (value == 2) {
+                if (p + 2 > avail) return Fail(error, "truncated BMP RLE data");
+                x += bits[p];
+                fileRow += bits[p + 1];
+                p += 2;
+                if (x > W || fileRow > H) return Fail(error, "BMP RLE delta past the picture");
+            } else {
+                const std::size_t bytes = rle8 ? value : (value + 1u) / 2u;
+                if (p + bytes > avail) return Fail(error, "truncated BMP RLE data");
+                for (int i = 0; i < value; ++i) {
+                    const u32 idx = rle8 ? bits[p + i] : ((i & 1) ? (bits[p + i / 2] & 15) : (bits[p + i / 2] >> 4));
+                    if (!put(idx)) return Fail(error, "BMP RLE run past the picture");
+                }
+                p += (bytes + 1) & ~std::size_t(1);
+            }
+            if (fileRow > H) return Fail(error, "BMP RLE past the picture");
+        }
+    } else {
+        const std::size_t stride = ((static_cast<std::size_t>(W) * bpp + 31) / 32) * 4;
+        if (stride * static_cast<std::size_t>(H) > avail) {
+            // The last row may lack its padding in files some tools write.
+            if (stride * (H - 1) + (static_cast<std::size_t>(W) * bpp + 7) / 8 > avail)
+                return Fail(error, "truncated BMP pixel data");
+        }
+        for (int fr = 0; fr < H; ++fr) {
+            const u8* row = bits + stride * fr;
+            const int y = rowOf(fr);
+            u32* dst = out->argb.data() + static_cast<std::size_t>(y) * W;
+            u8* idx = out->hasIndices ? out->indices.data() + static_cast<std::size_t>(y) * W : nullptr;
+            for (int x = 0; x < W; ++x) {
+                switch (bpp) {
+                case 1: idx[x] = (row[x >> 3] >> (7 - (x & 7))) & 1; break;
+                case 4: idx[x] = (x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4); break;
+                case 8: idx[x] = row[x]; break;
+                case 16: {
+                    const u32 v = Le16(row + 2 * x);
+                    dst[x] = 0xFF000000 | Channel(v, mr) << 16 | Channel(v, mg) << 8 | Channel(v, mb);
+                    break;
+                }
+                case 24: dst[x] = 0xFF000000 | u32(row[3 * x + 2]) << 16 | u32(row[3 * x + 1]) << 8 | row[3 * x]; break;
+                case 32: {
+                    const u32 v = Le32(row + 4 * x);
+                    if (bitfields)
+                        dst[x] = 0xFF000000 | Channel(v, mr) << 16 | Channel(v, mg) << 8 | Channel(v, mb);
+                    else
+                        dst[x] = 0xFF000000 | (v & 0xFFFFFF);
+                    break;
+                }
+                }
+            }
+        }
+    }
+    if (out->hasIndices) {
+        for (std::size_t i = 0; i < out->argb.size(); ++i) out->argb[i] = 0xFF000000 | out->colorTable[out->indices[i]];
+    }
+    return true;
+}
+
+bool DecodePng(const u8* data, std::size_t size, cImage* out, std::string* error) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, data, size))
+        return Fail(error, Format("PNG: %s", image.message));
+    if (!SizeOk(image.width, image.height)) {
+        png_image_free(&image);
+        return Fail(error, Format("bad PNG size %ux%u", image.width, image.height));
+    }
+    out->hasAlpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
+    image.format = PNG_FORMAT_BGRA;
+    out->width = static_cast<int>(image.width);
+    out->height = static_cast<int>(image.height);
+    out->bitsPerPixel = out->hasAlpha ? 32 : 24;
+    out->argb.assign(static_cast<std::size_t>(out->width) * out->height, 0);
+    out->hasIndices = false;
+    out->indices.clear();
+    out->colorCount = 0;
+    if (!png_image_finish_read(&image, nullptr, out->argb.data(), 0, nullptr)) {
+        const std::string msg = image.message;
+        png_image_free(&image);
+        return Fail(error, "PNG: " + msg);
+    }
+    return true;
+}
+
+namespace {
+struct JpegError {
+    jpeg_error_mgr mgr;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+void JpegErrorExit(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+void JpegSilence(j_common_ptr, int) {}
+
+// Plain C in the frame that calls setjmp: nothing here has a destructor.
+bool JpegDecodeRaw(const u8* data, std::size_t size, cImage* out, char* message) {
+    jpeg_decompress_struct cinfo;
+    JpegError err;
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = JpegErrorExit;
+    err.mgr.emit_message = JpegSilence;
+    err.message[0] = 0;
+    if (setjmp(err.jump)) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "CMYK JPEG");
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    if (!SizeOk(cinfo.image_width, cinfo.image_height)) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "bad JPEG size %ux%u", cinfo.image_width, cinfo.image_height);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    cinfo.out_color_space = JCS_EXT_BGRA;
+    jpeg_start_decompress(&cinfo);
+    const int w = static_cast<int>(cinfo.output_width);
+    u8* base = reinterpret_cast<u8*>(out->argb.data());
+    const std::size_t needed = static_cast<std::size_t>(w) * cinfo.output_height;
+    if (out->argb.size() != needed || cinfo.output_components != 4) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "JPEG output size mismatch");
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = base + static_cast<std::size_t>(cinfo.output_scanline) * w * 4;
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+bool JpegReadSize(const u8* data, std::size_t size, int* w, int* h, char* message) {
+    jpeg_decompress_struct cinfo;
+    JpegError err;
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = JpegErrorExit;
+    err.mgr.emit_message = JpegSilence;
+    err.message[0] = 0;
+    if (setjmp(err.jump)) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    *w = static_cast<int>(cinfo.image_width);
+    *h = static_cast<int>(cinfo.image_height);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+} // namespace
+
+bool DecodeJpeg(const u8* data, std::size_t size, cImage* out, std::string* error) {
+    char message[JMSG_LENGTH_MAX] = {};
+    int w = 0, h = 0;
+    if (!JpegReadSize(data, size, &w, &h, message)) return Fail(error, std::string("JPEG: ") + message);
+    if (!SizeOk(w, h)) return Fail(error, Format("bad JPEG size %dx%d", w, h));
+    out->argb.assign(static_cast<std::size_t>(w) * h, 0);
+    if (!JpegDecodeRaw(data, size, out, message)) return Fail(error, std::string("JPEG: ") + message);
+    out->width = w;
+    out->height = h;
+    out->bitsPerPixel = 24;
+    out->hasAlpha = false;
+    out->hasIndices = false;
+    out->indices.clear();
+    out->colorCount = 0;
+    for (u32& p : out->argb) p |= 0xFF000000;
+    return true;
+}
+
+bool DecodeImage(const u8* data, std::size_t size, cImage* out, std::string* error) {
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M') return DecodeBmp(data, size, out, error);
+    if (size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) return DecodePng(data, size, out, error);
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return DecodeJpeg(data, size, out, error);
+    return Fail(error, "unknown picture format");
+}
+
+bool ReadWholeFile(const std::string& sjisPath, std::vector<u8>* data) {
+    FILE* f = OpenFile(sjisPath, "rb");
+    if (!f) return false;
+    data->clear();
+    u8 buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+        if (data->size() + n > (std::size_t(1) << 30)) {
+            std::fclose(f);
+            return false;
+        }
+        data->insert(data->end(), buf, buf + n);
+    }
+    std::fclose(f);
+    return true;
+}
+
+bool LoadImageFile(const std::string& sjisPath, cImage* out, std::string* error) {
+    std::vector<u8> data;
+    if (!ReadWholeFile(sjisPath, &data)) return Fail(error, "cannot open the file");
+    return DecodeImage(data.data(), data.size(), out, error);
+}
+
+std::vector<u8> EncodeBmp(const cImage& image, int bpp, bool topDown) {
+    const int W = image.width, H = image.height;
+    const int tableEntries = bpp <= 8 ? (1 << bpp) : 0;
+    const std::size_t stride = ((static_cast<std::size_t>(W) * bpp + 31) / 32) * 4;
+    const std::size_t off = 14 + 40 + tableEntries * 4;
+    std::vector<u8> f(off + stride * H, 0);
+    auto p16 = [&](std::size_t at, u32 v) { f[at] = v & 255; f[at + 1] = (v >> 8) & 255; };
+    auto p32 = [&](std::size_t at, u32 v) { for (int i = 0; i < 4; ++i) f[at + i] = (v >> (8 * i)) & 255; };
+    f[0] = 'B'; f[1] = 'M';
+    p32(2, static_cast<u32>(f.size()));
+    p32(10, static_cast<u32>(off));
+    p32(14, 40);
+    p32(18, static_cast<u32>(W));
+    p32(22, static_cast<u32>(topDown ? -H : H));
+    p16(26, 1);
+    p16(28, static_cast<u32>(bpp));
+    p32(46, static_cast<u32>(tableEntries));
+    for (int i = 0; i < tableEntries; ++i) {
+        const u32 c = image.colorTable[i];
+        f[54 + 4 * i] = c & 255; f[55 + 4 * i] = (c >> 8) & 255; f[56 + 4 * i] = (c >> 16) & 255;
+    }
+    for (int y = 0; y < H; ++y) {
+        const int fr = topDown ? y : H - 1 - y;
+        u8* row = f.data() + off + stride * fr;
+        for (int x = 0; x < W; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * W + x;
+            const u32 c = image.argb.empty() ? 0 : image.argb[i];
+            const u32 idx = image.hasIndices ? image.indices[i] : 0;
+            switch (bpp) {
+            case 1: row[x >> 3] |= static_cast<u8>((idx & 1) << (7 - (x & 7))); break;
+            case 4: row[x >> 1] |= static_cast<u8>((x & 1) ? (idx & 15) : (idx & 15) << 4); break;
+            case 8: row[x] = static_cast<u8>(idx); break;
+            case 16: {
+                const u32 v = ((c >> 19) & 31) << 10 | ((c >> 11) & 31) << 5 | ((c >> 3) & 31);
+                row[2 * x] = v & 255; row[2 * x + 1] = static_cast<u8>(v >> 8);
+                break;
+            }
+            case 24: row[3 * x] = c & 255; row[3 * x + 1] = (c >> 8) & 255; row[3 * x + 2] = (c >> 16) & 255; break;
+            case 32: for (int k = 0; k < 4; ++k) row[4 * x + k] = (c >> (8 * k)) & 255; break;
+            }
+        }
+    }
+    return f;
+}
+
+std::vector<u8> EncodeJpeg(const cImage& image, int quality) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(image.width);
+    cinfo.image_height = static_cast<JDIMENSION>(image.height);
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_EXT_BGRA;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<u32> row(static_cast<std::size_t>(image.width));
+    while (cinfo.next_scanline < cinfo.image_height) {
+        std::memcpy(row.data(), image.argb.data() + static_cast<std::size_t>(cinfo.next_scanline) * image.width,
+                    row.size() * 4);
+        JSAMPROW r = reinterpret_cast<JSAMPROW>(row.data());
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::vector<u8> out(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return out;
+}

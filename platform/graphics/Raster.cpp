@@ -1,0 +1,238 @@
+#include "platform/graphics/Raster.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+inline u32 Div255(u32 v) {
+    v += 128;
+    return (v + (v >> 8)) >> 8;
+}
+
+inline u32 Ch(u32 p, int s) { return (p >> s) & 255; }
+
+inline u32 CombineChannel(u32 t, u32 d, u32 op, u32 factorAlpha) {
+    switch (op) {
+    case D3DTOP_DISABLE: return d;
+    case D3DTOP_SELECTARG1: return t;
+    case D3DTOP_SELECTARG2: return d;
+    case D3DTOP_MODULATE: return Div255(t * d);
+    case D3DTOP_ADD: return std::min<u32>(t + d, 255);
+    case D3DTOP_SUBTRACT: return t > d ? t - d : 0;
+    case D3DTOP_BLENDFACTORALPHA: return Div255(t * factorAlpha + d * (255 - factorAlpha));
+    default: return Div255(t * d);
+    }
+}
+
+// Source index of every destination column (or row) of a span; -1 outside the source.
+// Only [first, last) is mapped: the part of the span inside the destination.
+void MapSpan(int first, int last, int s0, int sLen, int dLen, int srcLimit, std::vector<int>* out) {
+    out->resize(static_cast<std::size_t>(last - first));
+    const __int128 twoD = 2 * static_cast<__int128>(dLen);
+    for (int c = first; c < last; ++c) {
+        const __int128 num = (2 * static_cast<__int128>(c) + 1) * sLen;
+        __int128 q = num / twoD;
+        if ((num % twoD) != 0 && ((num < 0) != (twoD < 0))) --q; // floor
+        const __int128 u = s0 + q;
+        (*out)[static_cast<std::size_t>(c - first)] = (u >= 0 && u < srcLimit) ? static_cast<int>(u) : -1;
+    }
+}
+
+template <class PixelFn>
+void Walk(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, int sw, int sh,
+          PixelFn pixel) {
+    if (w <= 0 || h <= 0 || sw == 0 || sh == 0) return;
+    // Destination span inside the surface.
+    const int c0 = static_cast<int>(std::max<i64>(0, -static_cast<i64>(x)));
+    const int c1 = static_cast<int>(std::min<i64>(w, static_cast<i64>(dst.width) - x));
+    const int r0 = static_cast<int>(std::max<i64>(0, -static_cast<i64>(y)));
+    const int r1 = static_cast<int>(std::min<i64>(h, static_cast<i64>(dst.height) - y));
+    if (c0 >= c1 || r0 >= r1) return;
+    if (sw == w && sh == h) {
+        // 1:1: a straight offset; clip the span to the source too.
+        const int cc0 = static_cast<int>(std::max<i64>(c0, -static_cast<i64>(sx)));
+        const int cc1 = static_cast<int>(std::min<i64>(c1, static_cast<i64>(src.width) - sx));
+        const int rr0 = static_cast<int>(std::max<i64>(r0, -static_cast<i64>(sy)));
+        const int rr1 = static_cast<int>(std::min<i64>(r1, static_cast<i64>(src.height) - sy));
+        for (int r = rr0; r < rr1; ++r) {
+            u32* d = dst.Row(y + r);
+            const u32* s = src.Row(sy + r);
+            for (int c = cc0; c < cc1; ++c) pixel(d[x + c], s[sx + c]);
+        }
+        return;
+    }
+    thread_local std::vector<int> cols, rows;
+    MapSpan(c0, c1, sx, sw, w, src.width, &cols);
+    MapSpan(r0, r1, sy, sh, h, src.height, &rows);
+    for (int r = r0; r < r1; ++r) {
+        const int v = rows[static_cast<std::size_t>(r - r0)];
+        if (v < 0) continue;
+        u32* d = dst.Row(y + r);
+        const u32* s = src.Row(v);
+        for (int c = c0; c < c1; ++c) {
+            const int u = cols[static_cast<std::size_t>(c - c0)];
+            if (u >= 0) pixel(d[x + c], s[u]);
+        }
+    }
+}
+
+} // namespace
+
+u32 BlendPixel(u32 s, u32 d) {
+    const u32 a = s >> 24;
+    if (a == 255) return s;
+    if (a == 0) return d;
+    const u32 ia = 255 - a;
+    const u32 oa = Div255(a * a + Ch(d, 24) * ia);
+    const u32 r = Div255(Ch(s, 16) * a + Ch(d, 16) * ia);
+    const u32 g = Div255(Ch(s, 8) * a + Ch(d, 8) * ia);
+    const u32 b = Div255(Ch(s, 0) * a + Ch(d, 0) * ia);
+    return oa << 24 | r << 16 | g << 8 | b;
+}
+
+namespace {
+// Row spans of the 1:1 blits, written without branches on the pixel values so that the
+// compiler can vectorise them: sprites and key colours alternate too often for prediction.
+void SpanKey(u32* d, const u32* s, int n, u32 key, u32 mask) {
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i];
+        const u32 m = 0u - static_cast<u32>((v & mask) != key);
+        d[i] = (v & m) | (d[i] & ~m);
+    }
+}
+void SpanAlphaKey(u32* d, const u32* s, int n) {
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i];
+        const u32 m = 0u - static_cast<u32>((v >> 24) != 0);
+        d[i] = (v & m) | (d[i] & ~m);
+    }
+}
+// Blending without modulation: a row whose texels are all opaque or transparent is a keyed
+// copy; only rows with partial alpha pay for the blend.
+void SpanBlend(u32* d, const u32* s, int n) {
+    u32 partial = 0;
+    for (int i = 0; i < n; ++i) partial |= static_cast<u32>(((s[i] >> 24) - 1u) < 254u);
+    if (!partial) {
+        SpanAlphaKey(d, s, n);
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i], a = v >> 24;
+        if (a == 255) d[i] = v;
+        else if (a) d[i] = BlendPixel(v, d[i]);
+    }
+}
+
+// The part of a 1:1 blit inside both surfaces; false when nothing is.
+struct Span1 {
+    int c0, c1, r0, r1;
+};
+bool Clip1(const PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, Span1* o) {
+    const i64 X = x, Y = y, SX = sx, SY = sy;
+    const i64 c0 = std::max({i64(0), -X, -SX}), c1 = std::min({i64(w), dst.width - X, src.width - SX});
+    const i64 r0 = std::max({i64(0), -Y, -SY}), r1 = std::min({i64(h), dst.height - Y, src.height - SY});
+    if (c0 >= c1 || r0 >= r1) return false;
+    *o = Span1{static_cast<int>(c0), static_cast<int>(c1), static_cast<int>(r0), static_cast<int>(r1)};
+    return true;
+}
+} // namespace
+
+u32 CombineStage0(u32 tex, u32 diffuse, u32 colorOp, u32 alphaOp, u32 textureFactor) {
+    const u32 fa = textureFactor >> 24;
+    u32 r, g, b, a;
+    if (colorOp == D3DTOP_DISABLE) {
+        r = Ch(diffuse, 16); g = Ch(diffuse, 8); b = Ch(diffuse, 0);
+    } else {
+        r = CombineChannel(Ch(tex, 16), Ch(diffuse, 16), colorOp, fa);
+        g = CombineChannel(Ch(tex, 8), Ch(diffuse, 8), colorOp, fa);
+        b = CombineChannel(Ch(tex, 0), Ch(diffuse, 0), colorOp, fa);
+    }
+    a = CombineChannel(Ch(tex, 24), Ch(diffuse, 24), alphaOp, fa);
+    return a << 24 | r << 16 | g << 8 | b;
+}
+
+void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, int sw, int sh,
+                const RasterOp& op) {
+    switch (op.kind) {
+    case RasterKind::Copy:
+        if (sw == w && sh == h) {
+            // Row copies: the common case of backgrounds and work surfaces.
+            const i64 X = x, Y = y, SX = sx, SY = sy;
+            const i64 c0 = std::max({i64(0), -X, -SX}), c1 = std::min({i64(w), dst.width - X, src.width - SX});
+            const i64 r0 = std::max({i64(0), -Y, -SY}), r1 = std::min({i64(h), dst.height - Y, src.height - SY});
+            if (c0 >= c1) return;
+            for (i64 r = r0; r < r1; ++r)
+                std::memmove(dst.Row(static_cast<int>(Y + r)) + X + c0, src.Row(static_cast<int>(SY + r)) + SX + c0,
+                             static_cast<std::size_t>(c1 - c0) * sizeof(u32));
+            return;
+        }
+        Walk(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32& d, u32 s) { d = s; });
+        return;
+    case RasterKind::DDKey: {
+        const u32 key = op.key & op.keyMask, mask = op.keyMask;
+        if (sw == w && sh == h) {
+            Span1 sp;
+            if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
+            for (int r = sp.r0; r < sp.r1; ++r)
+                SpanKey(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0, key, mask);
+            return;
+        }
+        Walk(dst, x, y, w, h, src, sx, sy, sw, sh, [key, mask](u32& d, u32 s) {
+            if ((s & mask) != key) d = s;
+        });
+        return;
+    }
+    case RasterKind::AlphaKey:
+        if (sw == w && sh == h) {
+            Span1 sp;
+            if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
+            for (int r = sp.r0; r < sp.r1; ++r)
+                SpanAlphaKey(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0);
+            return;
+        }
+        Walk(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32& d, u32 s) {
+            if (s >> 24) d = s;
+        });
+        return;
+    case RasterKind::Gpu: {
+        const bool identity = op.diffuse == 0xFFFFFFFF &&
+                              (op.colorOp == D3DTOP_MODULATE || op.colorOp == D3DTOP_SELECTARG1) &&
+                              (op.alphaOp == D3DTOP_SELECTARG1 || op.alphaOp == D3DTOP_MODULATE);
+        if (identity && sw == w && sh == h) {
+            Span1 sp;
+            if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
+            for (int r = sp.r0; r < sp.r1; ++r)
+                SpanBlend(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0);
+            return;
+        }
+        if (identity) {
+            Walk(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32& d, u32 s) {
+                const u32 a = s >> 24;
+                if (a == 255) d = s;
+                else if (a) d = BlendPixel(s, d);
+            });
+        } else {
+            const RasterOp o = op;
+            Walk(dst, x, y, w, h, src, sx, sy, sw, sh, [o](u32& d, u32 s) {
+                d = BlendPixel(CombineStage0(s, o.diffuse, o.colorOp, o.alphaOp, o.textureFactor), d);
+            });
+        }
+        return;
+    }
+    }
+}
+
+void RasterFill(PixelStore& dst, int x, int y, int w, int h, u32 value, bool blend) {
+    const int x0 = std::max(0, x), y0 = std::max(0, y);
+    const i64 x1 = std::min<i64>(dst.width, static_cast<i64>(x) + w);
+    const i64 y1 = std::min<i64>(dst.height, static_cast<i64>(y) + h);
+    if (x0 >= x1 || y0 >= y1) return;
+    if (blend && (value >> 24) == 0) return;
+    const bool opaque = !blend || (value >> 24) == 255;
+    for (int r = y0; r < y1; ++r) {
+        u32* d = dst.Row(r);
+        if (opaque) std::fill(d + x0, d + x1, value);
+        else for (i64 c = x0; c < x1; ++c) d[c] = BlendPixel(value, d[c]);
+    }
+}

@@ -1,0 +1,631 @@
+#include "platform/ui/Font.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "platform/graphics/Raster.h"
+#include "platform/system/Format.h"
+#include "platform/system/Report.h"
+#include "platform/system/Sjis.h"
+#include "platform/ui/GlyphFace.h"
+
+const char* const kFullSheetPrefill =
+    "０１２３４５６７８９ー～、。．！？「」（）・…※→↑↓←＋－＝○●×ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚあいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをんがぎぐげござじずぜぞだぢづでどばびぶべぼぱぴぷぺぽぁぃぅぇぉっゃゅょアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワヲンガギグゲゴザジズゼゾダヂヅデトバビブベボヴパピプペポァィゥェォッャュョ□■☆★％＆＜＞：";
+
+namespace {
+// Never destroyed: fonts are globals too, and the last of them may go after this file's
+// statics at exit.
+std::vector<Font*>& FontListRef() {
+    static auto* list = new std::vector<Font*>();
+    return *list;
+}
+
+u32 DecodeUtf8(const std::string& s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    if (n == 1 && p[0] < 0x80) return p[0];
+    if (n == 2 && (p[0] & 0xE0) == 0xC0) return (p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+    if (n == 3 && (p[0] & 0xF0) == 0xE0) return (p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+    if (n == 4 && (p[0] & 0xF8) == 0xF0)
+        return (p[0] & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
+    return 0;
+}
+
+// CP932 to Unicode, built once through iconv's "CP932" (never "SHIFT_JIS", which would turn
+// the backslash into a yen sign).
+const std::vector<u32>& Cp932Table() {
+    static std::vector<u32> table;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        table.assign(65536, 0);
+        for (int c = 0x20; c < 0x100; ++c) {
+            if (c == 0x7F || c == 0x80 || c == 0xA0 || c >= 0xFD || IsSjisLead(static_cast<u8>(c))) continue;
+            const std::string in(1, static_cast<char>(c));
+            const std::string u = SjisToUtf8(in);
+            if (u != "?" || c == '?') table[static_cast<std::size_t>(c)] = DecodeUtf8(u);
+        }
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!IsSjisLead(static_cast<u8>(lead))) continue;
+            for (int trail = 0x40; trail <= 0xFC; ++trail) {
+                if (!IsSjisTrail(static_cast<u8>(trail))) continue;
+                const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                const std::string u = SjisToUtf8(std::string(in, 2));
+                if (u != "?") table[static_cast<std::size_t>(lead << 8 | trail)] = DecodeUtf8(u);
+            }
+        }
+    });
+    return table;
+}
+
+bool IsRenderTarget(const DDSURFACEDATA* sd) { return lpDTCon && sd && sd->lpDT && sd->lpDT->bRenderTarget; }
+
+// The value a glyph pixel is written with on a surface of the running mode.
+u32 GlyphValue(const Font* font) {
+    if (lpDTCon) return font->color;
+    if (g_nBpp == 8) return font->colorIndex;
+    const u32 c = font->color; // COLORREF: blue << 16 | green << 8 | red
+    return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+}
+
+DDSURFACEDATA* DrawTargetOf(DDSURFACEDATA* sd) {
+    DDResolveSD(&sd);
+    DDSetDrawTarget(&sd);
+    return sd;
+}
+
+i32 GlyphWidth(Font* font, u32 cp) {
+    if (font->cellWidth) return font->cellWidth;
+    return font->face ? font->face->Advance(cp) : 0;
+}
+
+u32 CodeAt(const char* p, int* len) {
+    const auto b0 = static_cast<u8>(p[0]);
+    if (IsDoubleByte(p)) {
+        *len = 2;
+        return Cp932ToUnicode(b0, static_cast<u8>(p[1]));
+    }
+    *len = 1;
+    return Cp932ToUnicode(b0, 0);
+}
+
+// One character (one or two bytes) at the cell corner (x, y).
+void FontDrawGlyph(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, const char* p, int len, bool mono) {
+    if (!font->face || !dst) return;
+    PixelStore* s = SurfacePixels(dst);
+    if (!s) return;
+    const u32 cp = len == 2 ? Cp932ToUnicode(static_cast<u8>(p[0]), static_cast<u8>(p[1]))
+                            : Cp932ToUnicode(static_cast<u8>(p[0]), 0);
+    if (!cp) return;
+    const GlyphBitmap* g = font->face->Glyph(cp, mono);
+    if (!g) return;
+    i32 gx = x, gy = y;
+    if (font->centreGlyphs && font->cellWidth) {
+        gx = x + (font->cellWidth / 2 - g->advance / 2);
+        gy = y + (font->cellHeight / 2 - font->face->cellHeight / 2);
+    } else if (len == 1 && font->cellWidth) {
+        gx = x + font->cellWidth / 8;
+        gy = y + font->cellHeight / 16 - 1;
+    }
+    const u32 value = GlyphValue(font);
+    for (int j = 0; j < g->height; ++j) {
+        const i64 py = static_cast<i64>(gy) + g->top + j;
+        if (py < 0 || py >= s->height) continue;
+        u32* row = s->Row(static_cast<int>(py));
+        for (int i = 0; i < g->width; ++i) {
+            const i64 px = static_cast<i64>(gx) + g->left + i;
+            if (px < 0 || px >= s->width) continue;
+            const u32 c = g->coverage[static_cast<std::size_t>(j) * g->width + i];
+            if (!c) continue;
+            if (mono) {
+                if (c >= 128) row[px] = value;
+            } else {
+                const u32 a = (c * (value >> 24) + 127) / 255;
+                // Onto a transparent pixel (a glyph sheet) the coverage becomes the alpha, so
+                // a glyph copied from a sheet looks as one drawn directly.
+                if ((row[px] >> 24) == 0) row[px] = a << 24 | (value & 0xFFFFFF);
+                else row[px] = BlendPixel(a << 24 | (value & 0xFFFFFF), row[px]);
+            }
+        }
+    }
+}
+
+void RenderIntoSheet(Font* font, FastFont* sheet, const FASTFONTGLYPH& e) {
+    // Fast font and icons are off while a sheet is drawn, so the glyph goes in directly.
+    FontDrawGlyph(font, &sheet->sheet, e.x, e.y, e.text, 2, !IsRenderTarget(&sheet->sheet));
+}
+
+void FontDrawLines(Font* font, DDSURFACEDATA* target, i32 x, i32 y, const char* text, bool icons, bool mono) {
+    if (!text) return;
+    D3DBeginBatch(1);
+    if (font->cellWidth == 0) {
+        i32 py = y;
+        const char* p = text;
+        while (*p) {
+            i32 px = x;
+            while (*p && *p != '\n') {
+                int len = 1;
+                const u32 cp = CodeAt(p, &len);
+                FontDrawGlyph(font, target, px, py, p, len, mono);
+                px += font->face ? font->face->Advance(cp) : 0;
+                p += len;
+            }
+            if (*p == '\n') ++p;
+            py += font->cellHeight;
+        }
+        D3DFlushBatch();
+        return;
+    }
+    const bool fast = font->fastFont && font->m_lpFastFont_Half && font->m_lpFastFont_FullAdd && target;
+    i32 xo = 0, yo = 0;
+    for (const char* p = text; *p;) {
+        const auto c = static_cast<u8>(*p);
+        if (IsDoubleByte(p)) {
+            if (!(c == 0x81 && static_cast<u8>(p[1]) == 0x40)) {
+                const char pair[3] = {p[0], p[1], 0};
+                FastFont* full = font->m_lpFastFont_FullAdd.get();
+                if (fast) {
+                    if (!full->DrawChar(target, x + xo, y + yo, pair, DDBLT_KEY)) {
+                        if (full->AddGlyph(pair)) {
+                            RenderIntoSheet(font, full, full->glyphs.back());
+                            full->DrawChar(target, x + xo, y + yo, pair, DDBLT_KEY);
+                        } else {
+                            FontDrawGlyph(font, target, x + xo, y + yo, p, 2, mono);
+                        }
+                    }
+                } else {
+                    FontDrawGlyph(font, target, x + xo, y + yo, p, 2, mono);
+                }
+            }
+            xo += font->cellWidth;
+            p += 2;
+            continue;
+        }
+        if (c == '\n') {
+            yo += font->cellHeight;
+            xo = 0;
+        } else if (c == ' ' || (icons && c >= 'a' && c <= 'z')) {
+            xo += font->cellWidth;
+        } else {
+            if (fast) font->m_lpFastFont_Half->DrawIndex(target, x + xo, y + yo, c, DDBLT_KEY);
+            else FontDrawGlyph(font, target, x + xo, y + yo, p, 1, mono);
+            xo += font->cellWidth;
+        }
+        ++p;
+    }
+    D3DFlushBatch();
+}
+
+void FontDrawIcons(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, const char* text) {
+    if (!font->iconsOn || !font->icon || !SurfacePixels(font->icon) || font->cellWidth == 0 || !text) return;
+    D3DBeginBatch(0);
+    i32 xo = 0, yo = 0;
+    for (const char* p = text; *p;) {
+        const auto c = static_cast<u8>(*p);
+        if (IsDoubleByte(p)) {
+            xo += font->cellWidth;
+            p += 2;
+            continue;
+        }
+        if (c == '\n') {
+            yo += font->cellHeight;
+            xo = 0;
+        } else {
+            if (c >= 'a' && c <= 'z')
+                DDBlt(dst, x + xo, y + yo, font->cellWidth, font->cellHeight, font->icon, (c - 'a') * font->cellWidth, 0,
+                      DDBLT_KEY);
+            xo += font->cellWidth;
+        }
+        ++p;
+    }
+    D3DFlushBatch();
+}
+
+bool IconsActive(const Font* font) { return font->iconsOn && font->icon && SurfacePixels(font->icon); }
+} // namespace
+
+u32 Cp932ToUnicode(u8 lead, u8 trail) {
+    const auto& t = Cp932Table();
+    return trail ? t[static_cast<std::size_t>(lead) << 8 | trail] : t[lead];
+}
+
+std::string FontFilePath(const std::string& faceUtf8) {
+    if (const char* env = std::getenv("TOBRELK_FONT"); env && *env) return env;
+    if (faceUtf8.find("Ｐ") != std::string::npos) return "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf";
+    return "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
+}
+
+const std::vector<Font*>& FontList() { return FontListRef(); }
+
+i32 LineLength(const char* text) {
+    i32 n = 0;
+    while (text && text[n] && text[n] != '\n') ++n;
+    return n;
+}
+
+void FontMeasure(Font* font, const char* text, i32* width, i32* height) {
+    i32 widest = 0, lines = 0;
+    const char* p = text ? text : "";
+    for (;;) {
+        i32 w = 0;
+        while (*p && *p != '\n') {
+            int len = 1;
+            const u32 cp = CodeAt(p, &len);
+            w += GlyphWidth(font, cp);
+            p += len;
+        }
+        widest = std::max(widest, w);
+        ++lines;
+        if (*p != '\n') break;
+        ++p;
+    }
+    *width = widest;
+    *height = lines * font->cellHeight;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Glyph sheets
+
+bool FastFont::AddGlyph(const char* text) {
+    if (next >= capacity || !text) return false;
+    FASTFONTGLYPH e;
+    e.text[0] = text[0];
+    e.text[1] = text[0] ? text[1] : 0;
+    e.index = next;
+    e.x = (next % columns) * cellWidth;
+    e.y = (next / columns) * cellHeight;
+    glyphs.push_back(e);
+    ++count;
+    ++next;
+    return true;
+}
+
+void FastFont::DrawIndex(DDSURFACEDATA* dst, i32 x, i32 y, u8 byte, u32 flags) {
+    if (columns <= 0) return;
+    DDBlt(dst, x, y, cellWidth, cellHeight, &sheet, (byte % columns) * cellWidth, (byte / columns) * cellHeight, flags);
+}
+
+const FASTFONTGLYPH* FastFont::Find(const char* text) const {
+    for (const auto& e : glyphs)
+        if (e.text[0] == text[0] && e.text[1] == text[1]) return &e;
+    return nullptr;
+}
+
+bool FastFont::DrawChar(DDSURFACEDATA* dst, i32 x, i32 y, const char* text, u32 flags) {
+    const FASTFONTGLYPH* e = Find(text);
+    if (!e) return false;
+    DDBlt(dst, x, y, cellWidth, cellHeight, &sheet, e->x, e->y, flags);
+    return true;
+}
+
+void Font::Release() {
+    face.reset();
+    if (m_lpFastFont_Half) DDReleaseSurface(&m_lpFastFont_Half->sheet);
+    m_lpFastFont_Half.reset();
+    if (m_lpFastFont_FullAdd) DDReleaseSurface(&m_lpFastFont_FullAdd->sheet);
+    m_lpFastFont_FullAdd.reset();
+    DDReleaseSurface(&work);
+    std::erase(FontListRef(), this);
+}
+
+void FontBuildHalfSheet(Font* font) {
+    FastFont* sheet = font->m_lpFastFont_Half.get();
+    if (!sheet) return;
+    DDFillSurface(&sheet->sheet, 0);
+    // Byte by byte into cell (c mod 16, c / 16): a lead byte never swallows the next code.
+    const bool mono = !IsRenderTarget(&sheet->sheet);
+    for (int c = 0x21; c < 0x100; ++c) {
+        const char b[2] = {static_cast<char>(c), 0};
+        FontDrawGlyph(font, &sheet->sheet, (c % 16) * sheet->cellWidth, (c / 16) * sheet->cellHeight, b, 1, mono);
+    }
+}
+
+void FontBuildFullSheet(Font* font, bool rebuild) {
+    FastFont* sheet = font->m_lpFastFont_FullAdd.get();
+    if (!sheet) return;
+    if (!rebuild) {
+        const std::string list = Utf8ToSjis(kFullSheetPrefill);
+        for (std::size_t i = 0; i + 1 < list.size(); i += 2)
+            if (!sheet->AddGlyph(list.c_str() + i)) break;
+    }
+    DDFillSurface(&sheet->sheet, 0);
+    for (const auto& e : sheet->glyphs) RenderIntoSheet(font, sheet, e);
+}
+
+void FontCreate(Font* font, const char* face, i32 width, i32 height, i32 cellWidth, i32 cellHeight, u32 colorIndex,
+                DDSURFACEDATA* frame, i32 border, u32 frameColor, DDSURFACEDATA* icon, u32 fastFont) {
+    if (!font) return;
+    font->faceName = face ? face : "";
+    font->width = width;
+    font->height = height;
+    font->cellWidth = cellWidth > 0 ? cellWidth : 0;
+    font->cellHeight = cellHeight > 0 ? cellHeight : 0;
+    font->colorIndex = colorIndex;
+    font->frame = frame;
+    font->border = border;
+    font->frameColor = frameColor;
+    font->icon = icon;
+    font->iconsOn = icon != nullptr;
+    const u8 idx = static_cast<u8>(colorIndex > 255 ? 0 : colorIndex);
+    const PALETTEENTRY& e = g_palCur[idx];
+    if (lpDTCon) font->color = 0xFF000000 | u32(e.peRed) << 16 | u32(e.peGreen) << 8 | e.peBlue;
+    else if (g_nBpp != 0) font->color = u32(e.peBlue) << 16 | u32(e.peGreen) << 8 | e.peRed;
+
+    const i32 glyphHeight = height > 0 ? height : font->cellHeight;
+    font->face = GlyphFace::Open(FontFilePath(ToDisplayText(font->faceName)), glyphHeight);
+    if (!SurfacePixels(&font->work) &&
+        !DDCreateSurface(&font->work, g_DDGraphics.width, g_DDGraphics.height, 1, 0, 0, 0, 0)) {
+        DebugLog("DDCreateSurface Font::Work");
+        PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+    }
+    std::snprintf(font->work.name, sizeof font->work.name, "Font::Work");
+    if (lpDTCon) font->id = lpDTCon->nFontCount++;
+    else if (g_lpDDState) font->id = g_lpDDState->nFontCount++;
+    if (std::find(FontListRef().begin(), FontListRef().end(), font) == FontListRef().end()) FontListRef().push_back(font);
+
+    auto dropSheets = [font] {
+        if (font->m_lpFastFont_Half) DDReleaseSurface(&font->m_lpFastFont_Half->sheet);
+        if (font->m_lpFastFont_FullAdd) DDReleaseSurface(&font->m_lpFastFont_FullAdd->sheet);
+        font->m_lpFastFont_Half.reset();
+        font->m_lpFastFont_FullAdd.reset();
+    };
+    font->fastFont = fastFont ? 1 : 0;
+    if (!font->fastFont) {
+        dropSheets();
+        return;
+    }
+    if (font->cellWidth == 0 || font->cellHeight == 0) {
+        DebugLog("※フォントクラスで文字間が未設定！");
+        dropSheets();
+        font->fastFont = 0;
+        return;
+    }
+    dropSheets();
+    auto makeSheet = [](u32 kind, i32 cw, i32 ch, i32 cols, i32 rows) -> std::unique_ptr<FastFont> {
+        if (cols <= 0 || rows <= 0) return nullptr;
+        auto s = std::make_unique<FastFont>();
+        s->kind = kind;
+        s->cellWidth = cw;
+        s->cellHeight = ch;
+        s->columns = cols;
+        s->rows = rows;
+        s->capacity = cols * rows;
+        if (!DDCreateSurface(&s->sheet, cols * cw, rows * ch, 1, 0, 0, 0, 0)) return nullptr;
+        return s;
+    };
+    font->m_lpFastFont_Half = makeSheet(0, font->cellWidth, font->cellHeight, 16, 16);
+    if (!font->m_lpFastFont_Half) {
+        DebugLog("m_lpFastFont_Half Err");
+        PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+        font->fastFont = 0;
+        return;
+    }
+    i32 cols, rows;
+    if (lpDTCon) {
+        cols = std::min(1024 / font->cellWidth, 32);
+        rows = std::min(1024 / font->cellHeight, 32);
+    } else {
+        cols = std::min(g_DDGraphics.width / font->cellWidth, 32);
+        rows = std::min(g_DDGraphics.height / font->cellHeight, 30);
+    }
+    font->m_lpFastFont_FullAdd = makeSheet(1, font->cellWidth, font->cellHeight, cols, rows);
+    if (!font->m_lpFastFont_FullAdd) {
+        DebugLog("m_lpFastFont_FullAdd Err");
+        PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+        dropSheets();
+        font->fastFont = 0;
+        return;
+    }
+    FontBuildHalfSheet(font);
+    FontBuildFullSheet(font, false);
+}
+
+bool FontCreateAll(Font* fonts, const FONTDEF* defs, i32 count) {
+    DDSURFACEDATA* pics = g_DDGraphics.pictures;
+    const i32 n = g_DDGraphics.pictureCount;
+    for (i32 i = 0; fonts && defs && i < count; ++i) {
+        const FONTDEF& d = defs[i];
+        char face[256];
+        std::memcpy(face, d.face, sizeof face);
+        face[255] = 0;
+        DDSURFACEDATA* frame = pics && static_cast<i32>(d.frameSlot) < n ? &pics[d.frameSlot] : nullptr;
+        DDSURFACEDATA* icon = pics && static_cast<i32>(d.iconSlot) < n ? &pics[d.iconSlot] : nullptr;
+        FontCreate(&fonts[i], face, static_cast<i32>(d.width), static_cast<i32>(d.height), static_cast<i32>(d.cellWidth),
+                   static_cast<i32>(d.cellHeight), d.color, frame, static_cast<i32>(d.border), d.frameColor, icon,
+                   d.fastFont);
+    }
+    return true;
+}
+
+void FontRestore(Font* font) {
+    if (!font) return;
+    for (FastFont* s : {font->m_lpFastFont_Half.get(), font->m_lpFastFont_FullAdd.get()}) {
+        if (!s) continue;
+        if (lpDTCon && !s->sheet.restored) continue;
+        s->sheet.restored = 0;
+        if (s == font->m_lpFastFont_Half.get()) FontBuildHalfSheet(font);
+        else FontBuildFullSheet(font, true);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text
+
+void DDDrawText(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, const char* text, u32 noIcons) {
+    if (!font || !dst || !text) return;
+    const bool icons = !noIcons && IconsActive(font);
+    if (!lpDTCon) {
+        i32 w = 0, h = 0;
+        FontMeasure(font, text, &w, &h);
+        if (w > 0 && h > 0) {
+            DDFillRect(&font->work, 0, 0, w, h, 0);
+            FontDrawLines(font, &font->work, 0, 0, text, icons, true);
+            DDBlt(dst, x, y, w, h, &font->work, 0, 0, DDBLT_KEY);
+        }
+        if (icons) FontDrawIcons(font, dst, x, y, text);
+        return;
+    }
+    DDSURFACEDATA* target = DrawTargetOf(dst);
+    if (!target->lpDT) return;
+    if (target->lpDT->bSystemTexture || !target->lpDT->bRenderTarget) {
+        // Not a render target: the text goes through the work surface and a keyed copy, so
+        // its glyphs are monochrome (a fringe would be copied as it is).
+        i32 w = 0, h = 0;
+        FontMeasure(font, text, &w, &h);
+        if (w <= 0 || h <= 0) return;
+        DDFillRect(&font->work, 0, 0, w, h, 0);
+        const u32 saved = font->fastFont;
+        font->fastFont = 0; // the sheets hold anti-aliased glyphs
+        FontDrawLines(font, &font->work, 0, 0, text, icons, true);
+        font->fastFont = saved;
+        if (icons) FontDrawIcons(font, &font->work, 0, 0, text);
+        DDBlt(target, x, y, w, h, &font->work, 0, 0, DDBLT_KEY);
+        return;
+    }
+    DDBeginScene();
+    FontDrawLines(font, target, x, y, text, icons, false);
+    if (icons) FontDrawIcons(font, target, x, y, text);
+}
+
+namespace {
+// Formats into a buffer of the old fixed size, cut at a character boundary rather than past
+// the buffer's end.
+std::string FormatLimited(std::size_t limit, const char* format, va_list args) {
+    return CutSjis(FormatV(format ? format : "", args), limit - 1);
+}
+} // namespace
+
+void DDDrawTextF(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string text = FormatLimited(560, format, args);
+    va_end(args);
+    DDDrawText(font, dst, x, y, text.c_str(), 0);
+}
+
+void DDDrawFrame(DDSURFACEDATA* sd, i32 x, i32 y, i32 w, i32 h, i32 b, u32 palIndex) {
+    D3DBeginFillBatch();
+    DDFillRect(sd, x, y, w, b, palIndex);
+    DDFillRect(sd, x, y + h - b, w, b, palIndex);
+    DDFillRect(sd, x, y, b, h, palIndex);
+    DDFillRect(sd, x + w - b, y, b, h, palIndex);
+    D3DFlushFillBatch();
+}
+
+void DDBltFrame(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 b, u32 palIndex) {
+    DDBlt(dst, x, y, w, h, src, 0, 0, 0);
+    DDDrawFrame(dst, x - b, y - b, w + 2 * b, h + 2 * b, b, palIndex);
+}
+
+namespace {
+void CentreBox(Font* font, i32* x, i32* y, i32 w, i32 h) {
+    const i32 fw = font->frame ? font->frame->width : 0;
+    const i32 fh = font->frame ? font->frame->height : 0;
+    if (*x == 10000) *x = fw / 2 - w / 2;
+    if (*y == 10000) *y = fh / 2 - h / 2;
+}
+} // namespace
+
+void FontDrawBoxText(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, const char* text, i32 indent, u32) {
+    if (!font || !text) return;
+    if (w == 0 || h == 0) {
+        i32 mw = 0, mh = 0;
+        FontMeasure(font, text, &mw, &mh);
+        if (w == 0) w = mw + indent;
+        if (h == 0) h = mh;
+    }
+    CentreBox(font, &x, &y, w, h);
+    if (font->frame) DDBltFrame(dst, x, y, w, h, font->frame, font->border, font->frameColor);
+    DDDrawText(font, dst, x + indent, y, text, 0);
+}
+
+void FontDrawTextDefault(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, const char* text, i32 indent) {
+    FontDrawBoxText(font, dst, x, y, w, h, text, indent, font ? font->colorIndex : 0);
+}
+
+void DDDrawTextBox(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string text = FormatLimited(1024, format, args);
+    va_end(args);
+    FontDrawBoxText(font, dst, x, y, w, h, text.c_str(), 0, 0);
+}
+
+void FontDrawFrame(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h) {
+    if (!font || !font->frame) return;
+    CentreBox(font, &x, &y, w, h);
+    DDBltFrame(dst, x, y, w, h, font->frame, font->border, font->frameColor);
+}
+
+void FontDrawDigits(DDSURFACEDATA* sd, Font* font) {
+    if (!sd || !font) return;
+    DDFillSurface(sd, 0);
+    DDDrawText(font, sd, 0, 0, "0123456789", 0);
+}
+
+bool FontCreateDigits(DDSURFACEDATA* digits, const DDPICTUREDEF* defs, i32 count, Font* fonts, const FONTDEF*) {
+    for (i32 k = 0; digits && defs && fonts && k < count; ++k) {
+        Font& f = fonts[k];
+        if (f.cellWidth <= 0 || f.cellHeight <= 0) continue;
+        if (DDCreateSurface(&digits[k], 10 * f.cellWidth, f.cellHeight, defs[k].colorKey, defs[k].memoryType,
+                            defs[k].d3dMemoryType, defs[k].noOwnTexture, 0))
+            FontDrawDigits(&digits[k], &f);
+    }
+    return true;
+}
+
+void DDDrawBmpText(DDSURFACEDATA* dst, i32 x, i32 y, i32 cellWidth, i32 cellHeight, DDSURFACEDATA* sheet, const char* text) {
+    if (!text || cellWidth <= 0 || cellHeight <= 0) return;
+    if (lpDTCon) D3DBeginBatch(0);
+    const i32 screenW = g_DDGraphics.width > 0 ? g_DDGraphics.width : 640;
+    i32 xo = 0;
+    for (const char* p = text; *p; ++p) {
+        const auto b = static_cast<u8>(*p);
+        if (b == '\n') {
+            y += cellHeight;
+            xo = 0;
+            continue;
+        }
+        const i32 col = b % 16;
+        i32 row = (b / 16) % 16;
+        if (b >= 0xA6 && b <= 0xBF) row -= 10;
+        else if (b >= 0xC0 && b <= 0xDD) row -= 4;
+        DDBlt(dst, x + xo, y, cellWidth, cellHeight, sheet, col * cellWidth, row * cellHeight, DDBLT_KEY);
+        xo += cellWidth;
+        if (xo >= screenW) {
+            y += cellHeight;
+            xo = 0;
+        }
+    }
+    if (lpDTCon) D3DFlushBatch();
+}
+
+void DDDrawBmpTextF(DDSURFACEDATA* dst, i32 x, i32 y, i32 cellWidth, i32 cellHeight, DDSURFACEDATA* sheet,
+                    const char* format, i32 a, i32 b, i32 c, i32 d) {
+    // The format comes from the game's data: only %d-style conversions of the four values
+    // are honoured, so a stray %s cannot read a string that was never passed.
+    std::string out;
+    const i32 values[4] = {a, b, c, d};
+    int used = 0;
+    for (const char* p = format ? format : ""; *p; ++p) {
+        if (*p != '%') {
+            out += *p;
+            continue;
+        }
+        std::string conv = "%";
+        ++p;
+        while (*p && std::strchr("-+ #0123456789", *p)) conv += *p++;
+        if (!*p) break;
+        if (*p == '%') {
+            out += '%';
+        } else if (std::strchr("dixXuoc", *p) && used < 4) {
+            conv += *p;
+            char buf[64];
+            std::snprintf(buf, sizeof buf, conv.c_str(), values[used++]);
+            out += buf;
+        }
+    }
+    DDDrawBmpText(dst, x, y, cellWidth, cellHeight, sheet, out.c_str());
+}

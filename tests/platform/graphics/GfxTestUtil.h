@@ -1,0 +1,62 @@
+#pragma once
+// Shared set-up of the graphics tests: a started drawing mode, temporary picture files and
+// golden-frame comparison (a failing comparison writes the actual frame beside the build).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/graphics/Graphics.h"
+#include "platform/graphics/Image.h"
+
+struct GfxMode {
+    bool direct3D;
+    int bpp;
+};
+std::string ModeName(const GfxMode& m);
+inline void PrintTo(const GfxMode& m, std::ostream* os) { *os << ModeName(m); }
+
+// Starts a 640x480 windowed mode with vsync on a 60 Hz display, palette entry 0 magenta
+// (the key colour) and a fixed palette; releases everything at the end of the scope.
+class ScopedMode {
+public:
+    explicit ScopedMode(GfxMode mode, DDSURFACEDATA* pictures = nullptr, const DDPICTUREDEF* defs = nullptr, int count = 0);
+    ~ScopedMode();
+    bool ok = false;
+};
+
+// A folder of its own under the system's temporary folder, removed at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+    std::string Dir() const { return m_dir.string(); }
+    bool Write(const std::string& name, const std::vector<u8>& data) const;
+
+private:
+    std::filesystem::path m_dir;
+};
+
+// A picture of w x h whose pixel (x, y) is fn(x, y) (ARGB).
+template <class Fn>
+cImage MakeImage(int w, int h, Fn fn) {
+    cImage img;
+    img.width = w;
+    img.height = h;
+    img.argb.resize(static_cast<std::size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.argb[static_cast<std::size_t>(y) * w + x] = fn(x, y);
+    return img;
+}
+
+// Makes a record holding these pixels as the running mode stores them (through a BMP file).
+bool MakePicture(DDSURFACEDATA* sd, const TempDir& dir, const std::string& name, const cImage& img, u32 colorKey,
+                 u32 d3dMemoryType = 0);
+
+u32 PixelAt(DDSURFACEDATA* sd, int x, int y);
+void SetTestPalette();
+
+// Compares with tests/data/graphics/<name>.png; TOBRELK_UPDATE_GOLDENS=1 writes it instead.
+::testing::AssertionResult MatchesGolden(const std::string& name, const std::vector<u32>& argb, int w, int h);

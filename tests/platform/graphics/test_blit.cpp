@@ -1,0 +1,414 @@
+// Blits, clipping, fills, shapes and batches in both personalities.
+#include <gtest/gtest.h>
+
+#include "platform/graphics/Presenter.h"
+#include "platform/graphics/Raster.h"
+#include "tests/platform/graphics/GfxTestUtil.h"
+
+namespace {
+
+constexpr GfxMode kD3D{true, 32};
+constexpr GfxMode kDD{false, 32};
+
+u32 Opaque(u32 rgb) { return 0xFF000000u | rgb; }
+
+// A 64x32 picture: x in red, y in green, blue 0x40; a magenta (key) border of 4 pixels.
+cImage Numbered(int w = 64, int h = 32) {
+    return MakeImage(w, h, [w, h](int x, int y) {
+        if (x < 4 || y < 4 || x >= w - 4 || y >= h - 4) return 0xFFFF00FFu;
+        return Opaque(u32(x) << 16 | u32(y) << 8 | 0x40u);
+    });
+}
+
+u32 Visible(u32 p) { return p & 0xFFFFFF; } // what either mode shows of a 32-bit pixel
+
+class BlitTest : public ::testing::TestWithParam<GfxMode> {};
+
+} // namespace
+
+TEST_P(BlitTest, SameSizeBlitIsExactAndClipsAtEveryEdge) {
+    ScopedMode mode(GetParam());
+    ASSERT_TRUE(mode.ok);
+    TempDir dir;
+    DDSURFACEDATA pic;
+    ASSERT_TRUE(MakePicture(&pic, dir, "n.bmp", Numbered(), 1));
+    DDSURFACEDATA* back = &g_sdBackBuffer;
+    DDBlt(back, 100, 50, 64, 32, &pic, 0, 0, 0);
+    for (int y = 4; y < 28; ++y)
+        for (int x = 4; x < 60; ++x) ASSERT_EQ(Visible(PixelAt(back, 100 + x, 50 + y)), u32(x) << 16 | u32(y) << 8 | 0x40u);
+
+    // Every edge: only the part inside lands, shifted by nothing.
+    DDBlt(back, -20, 200, 64, 32, &pic, 0, 0, DDBLT_KEY);
+    EXPECT_EQ(Visible(PixelAt(back, 0, 210)), 20u << 16 | 10u << 8 | 0x40u);
+    DDBlt(back, 620, 200, 64, 32, &pic, 0, 0, DDBLT_KEY);
+    EXPECT_EQ(Visible(PixelAt(back, 639, 210)), 19u << 16 | 10u << 8 | 0x40u);
+    DDBlt(back, 300, -10, 64, 32, &pic, 0, 0, DDBLT_KEY);
+    EXPECT_EQ(Visible(PixelAt(back, 310, 0)), 10u << 16 | 10u << 8 | 0x40u);
+    DDBlt(back, 300, 470, 64, 32, &pic, 0, 0, DDBLT_KEY);
+    EXPECT_EQ(Visible(PixelAt(back, 310, 479)), 10u << 16 | 9u << 8 | 0x40u);
+    // Entirely outside, or absurd sizes: nothing, and nothing outside the surfaces is touched.
+    DDBlt(back, 5000, 5000, 64, 32, &pic, 0, 0, 0);
+    DDBlt(back, -2000000000, -2000000000, 2000000000, 2000000000, &pic, 0, 0, 0);
+    D3DBltQuad(back, -5, -5, 2000000000, 7, &pic, 0, 0, 3, 2000000000, 0);
+    DDBlt(back, 0, 0, 64, 32, nullptr, 0, 0, 0);
+    DDRelease();
+}
+
+TEST_P(BlitTest, NegativeSourceXCopiesFewerColumnsToTheSamePlace) {
+    ScopedMode mode(GetParam());
+    TempDir dir;
+    DDSURFACEDATA pic;
+    ASSERT_TRUE(MakePicture(&pic, dir, "n.bmp", Numbered(), 0));
+    DDFillSurface(&g_sdBackBuffer, 1);
+    const u32 before = PixelAt(&g_sdBackBuffer, 100 + 54, 60);
+    DDBlt(&g_sdBackBuffer, 100, 50, 64, 32, &pic, -10, 0, 0);
+    // Source column 0 lands at the unchanged x, and only 54 columns are copied.
+    EXPECT_EQ(Visible(PixelAt(&g_sdBackBuffer, 104, 60)), 4u << 16 | 10u << 8 | 0x40u);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 100 + 54, 60), before);
+}
+
+TEST_P(BlitTest, WideSpanFromTheLeftIsCutAtTheRight) {
+    ScopedMode mode(GetParam());
+    TempDir dir;
+    DDSURFACEDATA wide;
+    ASSERT_TRUE(MakePicture(&wide, dir, "w.bmp", MakeImage(1000, 4, [](int x, int) { return Opaque(u32(x & 255)); }), 0));
+    int x = -20, y = 0, w = 1000, h = 4, sx = 0, sy = 0, sw = 1000, sh = 4;
+    ASSERT_TRUE(DDClipBlt(&g_sdBackBuffer, &x, &y, &w, &h, &wide, &sx, &sy, &sw, &sh));
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(sx, 20);
+    EXPECT_EQ(w, 640);
+    DDBlt(&g_sdBackBuffer, -20, 0, 1000, 4, &wide, 0, 0, 0);
+    EXPECT_EQ(Visible(PixelAt(&g_sdBackBuffer, 639, 0)), u32(659 & 255));
+}
+
+TEST_P(BlitTest, StretchDoublesPixelsAndNegativeWidthMirrors) {
+    ScopedMode mode(GetParam());
+    TempDir dir;
+    DDSURFACEDATA pic;
+    ASSERT_TRUE(MakePicture(&pic, dir, "n.bmp", Numbered(), 1));
+    DDSURFACEDATA* back = &g_sdBackBuffer;
+    D3DBltQuad(back, 10, 10, 64, 64, &pic, 8, 8, 32, 32, 0);
+    for (int c = 0; c < 8; ++c) {
+        EXPECT_EQ(Visible(PixelAt(back, 10 + 2 * c, 10)), Visible(PixelAt(back, 11 + 2 * c, 11))) << c;
+        EXPECT_EQ(Visible(PixelAt(back, 10 + 2 * c, 10)), u32(8 + c) << 16 | 8u << 8 | 0x40u) << c;
+    }
+    // sw = -32 from the right edge x = 40: column c reads source column 39 - c.
+    D3DBltQuad(back, 200, 10, 32, 16, &pic, 40, 8, -32, 16, 0);
+    for (int c = 0; c < 32; ++c) EXPECT_EQ(Visible(PixelAt(back, 200 + c, 12)), u32(39 - c) << 16 | 10u << 8 | 0x40u) << c;
+    // Stretched past the right edge: clipped, not wrapped.
+    D3DBltQuad(back, 600, 300, 128, 64, &pic, 0, 0, 64, 32, 0);
+    EXPECT_EQ(Visible(PixelAt(back, 639, 320)), 19u << 16 | 10u << 8 | 0x40u);
+}
+
+TEST_P(BlitTest, FillsAreCutAtBothEdges) {
+    ScopedMode mode(GetParam());
+    DDSURFACEDATA* back = &g_sdBackBuffer;
+    DDFillSurface(back, 1);
+    DDFillRect(back, -10, 5, 5000, 3, 3);
+    EXPECT_EQ(Visible(PixelAt(back, 0, 5)), 0xFF0000u);
+    EXPECT_EQ(Visible(PixelAt(back, 639, 7)), 0xFF0000u);
+    EXPECT_EQ(Visible(PixelAt(back, 639, 8)), 0u);
+    DDFillRect(back, 630, 470, 40, 40, 4);
+    EXPECT_EQ(Visible(PixelAt(back, 639, 479)), 0x00FF00u);
+    DDFillRect(back, -100, -100, 50, 50, 4); // wholly outside
+    DDSetPixel(back, -1, 3, 2);
+    DDSetPixel(back, 640, 3, 2);
+    DDSetPixel(back, 3, 3, 2);
+    EXPECT_EQ(Visible(PixelAt(back, 3, 3)), 0xFFFFFFu);
+}
+
+TEST_P(BlitTest, CircleRadiusZeroDrawsNothingAndRadiusOnePlotsTheMidpointSet) {
+    ScopedMode mode(GetParam());
+    DDSURFACEDATA* back = &g_sdBackBuffer;
+    DDFillSurface(back, 1);
+    DDDrawCircle(back, 50, 50, 0, 2);
+    int lit = 0;
+    for (int y = 45; y < 56; ++y)
+        for (int x = 45; x < 56; ++x) lit += Visible(PixelAt(back, x, y)) == 0xFFFFFFu;
+    EXPECT_EQ(lit, 0);
+    DDDrawCircle(back, 50, 50, 1, 2);
+    for (auto [x, y] : {std::pair{50, 51}, {50, 49}, {51, 50}, {49, 50}}) EXPECT_EQ(Visible(PixelAt(back, x, y)), 0xFFFFFFu);
+    EXPECT_EQ(Visible(PixelAt(back, 50, 50)), 0u);
+    DDDrawCircle(back, 0, 0, 1000, 2); // mostly outside: only the points inside are drawn
+    DDDrawCircle(back, 320, 240, 100, 3);
+    EXPECT_EQ(Visible(PixelAt(back, 420, 240)), 0xFF0000u);
+    EXPECT_EQ(Visible(PixelAt(back, 320, 140)), 0xFF0000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, BlitTest, ::testing::Values(kD3D, kDD),
+                         [](const auto& info) { return ModeName(info.param); });
+
+// ---------------------------------------------------------------------------------------------
+// What differs between the personalities
+
+TEST(BlitD3D, OpaqueCopyOfKeyedPictureLeavesTheTransparentColour) {
+    ScopedMode mode(kD3D);
+    TempDir dir;
+    DDSURFACEDATA pic;
+    ASSERT_TRUE(MakePicture(&pic, dir, "n.bmp", Numbered(), 1));
+    EXPECT_EQ(PixelAt(&pic, 0, 0), 0u) << "the key colour loads as transparent black";
+    DDFillSurface(&g_sdBackBuffer, 3); // index 0 would not clear a non-keyed target
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF102030);
+    DDBlt(&g_sdBackBuffer, 0, 0, 64, 32, &pic, 0, 0, 0);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 1, 1), 0xFFFF00FFu);
+    DDBlt(&g_sdBackBuffer, 100, 0, 64, 32, &pic, 0, 0, DDBLT_KEY);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 101, 1), 0xFF102030u);
+    // Onto a texture render target the transparent colour is the texture's: transparent black.
+    DDSURFACEDATA rt;
+    ASSERT_TRUE(DDCreateSurface(&rt, 64, 32, 1, 0));
+    D3DFillRect(&rt, 0, 0, 64, 32, 0xFF445566);
+    DDBlt(&rt, 0, 0, 64, 32, &pic, 0, 0, 0);
+    EXPECT_EQ(PixelAt(&rt, 1, 1), 0u);
+}
+
+TEST(BlitDD, OpaqueCopyKeepsKeyPixelsAndKeyedCopySkipsThem) {
+    ScopedMode mode(kDD);
+    TempDir dir;
+    DDSURFACEDATA pic;
+    ASSERT_TRUE(MakePicture(&pic, dir, "n.bmp", Numbered(), 1));
+    DDFillSurface(&g_sdBackBuffer, 1);
+    DDBlt(&g_sdBackBuffer, 0, 0, 64, 32, &pic, 0, 0, 0);
+    EXPECT_EQ(Visible(PixelAt(&g_sdBackBuffer, 1, 1)), 0xFF00FFu);
+    DDBlt(&g_sdBackBuffer, 100, 0, 64, 32, &pic, 0, 0, DDBLT_KEY);
+    EXPECT_EQ(Visible(PixelAt(&g_sdBackBuffer, 101, 1)), 0u);
+    // A picture without the key flag is copied whole even with the key flag asked.
+    DDSURFACEDATA plain;
+    ASSERT_TRUE(MakePicture(&plain, dir, "p.bmp", Numbered(), 0));
+    DDBlt(&g_sdBackBuffer, 200, 0, 64, 32, &plain, 0, 0, DDBLT_KEY);
+    EXPECT_EQ(Visible(PixelAt(&g_sdBackBuffer, 201, 1)), 0xFF00FFu);
+}
+
+TEST(BlitD3D, ModulationAndAlphaApplyOnlyOnTheQuadPath) {
+    ScopedMode mode(kD3D);
+    TempDir dir;
+    DDSURFACEDATA pic, sys;
+    const cImage half = MakeImage(8, 8, [](int, int) { return 0x80FF0000u; });
+    ASSERT_TRUE(WritePngFile(dir.Path("a.png"), half.argb.data(), 8, 8));
+    ASSERT_EQ(DDCreateSurfaceFromFile(&pic, "a.png", 1, 32, 0, 0, 0, 0, 0, 0, 0), 0);
+    ASSERT_EQ(DDCreateSurfaceFromFile(&sys, "a.png", 1, 32, 0, DTMEMORYTYPE_SYSTEM, 0, 0, 0, 0, 0), 0);
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF0000FF);
+    DDBlt(&g_sdBackBuffer, 0, 0, 8, 8, &pic, 0, 0, DDBLT_KEY);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 2, 2), 0xBF80007Fu); // half red over blue; alpha a*a + (1-a)
+    // A system texture goes through the CPU path: copied as it is.
+    DDBlt(&g_sdBackBuffer, 20, 0, 8, 8, &sys, 0, 0, DDBLT_KEY);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 22, 2), 0x80FF0000u);
+    // Modulated by the extras' colour, then the quad state is back at its defaults.
+    TempDir dir2;
+    DDSURFACEDATA white;
+    ASSERT_TRUE(MakePicture(&white, dir2, "w.bmp", MakeImage(8, 8, [](int, int) { return 0xFFFFFFFFu; }), 0));
+    const BLTEXTRA tint{0xFF808040, D3DTOP_MODULATE};
+    DDBltEx(&g_sdBackBuffer, 40, 0, 8, 8, &white, 0, 0, 0, &tint);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 42, 2), 0xFF808040u);
+    EXPECT_EQ(lpDTCon->dwQuadColor, 0xFFFFFFFFu);
+    EXPECT_EQ(lpDTCon->dwColorOp, D3DTOP_MODULATE);
+    EXPECT_EQ(lpDTCon->dwAlphaOp, D3DTOP_SELECTARG1);
+    // Drawing into a file picture (not a render target) is the CPU path: no tint.
+    D3DSetVertexColor(0xFF000000);
+    DDBlt(&pic, 0, 0, 8, 8, &white, 0, 0, 0);
+    D3DResetVertexColor();
+    EXPECT_EQ(PixelAt(&pic, 3, 3), 0xFFFFFFFFu);
+}
+
+TEST(BlitD3D, CombinerOperations) {
+    EXPECT_EQ(CombineStage0(0xFF804020, 0x80FFFFFF, D3DTOP_MODULATE, D3DTOP_MODULATE, 0), 0x80804020u);
+    EXPECT_EQ(CombineStage0(0xFF804020, 0xFF808080, D3DTOP_ADD, D3DTOP_SELECTARG1, 0), 0xFFFFC0A0u);
+    EXPECT_EQ(CombineStage0(0xFF804020, 0xFF101010, D3DTOP_SUBTRACT, D3DTOP_SELECTARG1, 0), 0xFF703010u);
+    EXPECT_EQ(CombineStage0(0x00804020, 0x7F112233, D3DTOP_SELECTARG2, D3DTOP_DISABLE, 0), 0x7F112233u);
+    EXPECT_EQ(CombineStage0(0xFFFF0000, 0xFF0000FF, D3DTOP_BLENDFACTORALPHA, D3DTOP_SELECTARG1, 0x00000000), 0xFF0000FFu);
+    EXPECT_EQ(BlendPixel(0x00FFFFFF, 0x12345678), 0x12345678u);
+    EXPECT_EQ(BlendPixel(0xFFFFFFFF, 0x12345678), 0xFFFFFFFFu);
+}
+
+TEST(FillD3D, IndexZeroAndRenderTargetRules) {
+    ScopedMode mode(kD3D);
+    // The back buffer is a render target without a key: index 0 (transparent) changes nothing.
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF123456);
+    DDFillSurface(&g_sdBackBuffer, 0);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 5, 5), 0xFF123456u);
+    DDFillRect(&g_sdBackBuffer, 0, 0, 10, 10, 300); // no such entry: colour 0, again nothing
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 5, 5), 0xFF123456u);
+    // A keyed render target is cleared by index 0.
+    DDSURFACEDATA rt;
+    ASSERT_TRUE(DDCreateSurface(&rt, 32, 32, 1, 0));
+    DDFillSurface(&rt, 3);
+    EXPECT_EQ(PixelAt(&rt, 1, 1), 0xFFFF0000u);
+    DDFillSurface(&rt, 0);
+    EXPECT_EQ(PixelAt(&rt, 1, 1), 0u);
+    // A negative x shortens the fill by as much.
+    D3DFillRect(&rt, -10, 0, 20, 2, 0xFF00FF00);
+    EXPECT_EQ(PixelAt(&rt, 9, 0), 0xFF00FF00u);
+    EXPECT_EQ(PixelAt(&rt, 10, 0), 0u);
+    // Half-transparent fills blend.
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 4, 4, 0x80FFFFFF);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 1, 1), 0xBF899AABu);
+}
+
+TEST(FillDD, IndexZeroIsThePaletteColour) {
+    ScopedMode mode(kDD);
+    DDFillSurface(&g_sdBackBuffer, 0);
+    EXPECT_EQ(Visible(PixelAt(&g_sdBackBuffer, 5, 5)), 0xFF00FFu);
+    EXPECT_EQ(PalNumToRGB(3), 0xFF0000u);
+    u32* px = nullptr;
+    DDSURFACEDESC2 desc;
+    ASSERT_TRUE(DDLock(&g_sdBackBuffer, &desc, &px, 32));
+    EXPECT_EQ(desc.width, 640);
+    EXPECT_EQ(px, desc.lpSurface);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Batches
+
+namespace {
+struct BatchFixture : ::testing::Test {
+    ScopedMode mode{kD3D};
+    TempDir dir;
+    DDSURFACEDATA a, b;
+    void SetUp() override {
+        ASSERT_TRUE(mode.ok);
+        ASSERT_TRUE(MakePicture(&a, dir, "a.bmp", MakeImage(8, 8, [](int, int) { return 0xFFAA0000u; }), 0));
+        ASSERT_TRUE(MakePicture(&b, dir, "b.bmp", MakeImage(8, 8, [](int, int) { return 0xFF00BB00u; }), 0));
+    }
+};
+} // namespace
+
+TEST_F(BatchFixture, LayersReorderDrawsAndUnregisteredSourcesComeFirst) {
+    D3DBeginBatch(1);
+    D3DBatchAddLayer(&a);
+    D3DBatchAddLayer(&b);
+    D3DBatchAddLayer(&a); // keeps its first base
+    DDBlt(&g_sdBackBuffer, 0, 0, 8, 8, &b, 0, 0, 0);  // B1
+    DDBlt(&g_sdBackBuffer, 0, 0, 8, 8, &a, 0, 0, 0);  // A1
+    DDBlt(&g_sdBackBuffer, 20, 0, 8, 8, &b, 0, 0, 0); // B2
+    DDBlt(&g_sdBackBuffer, 20, 0, 8, 8, &a, 0, 0, 0); // A2
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 1, 1), 0xFF000000u) << "nothing drawn before the flush";
+    D3DFlushBatch();
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 1, 1), 0xFF00BB00u) << "A1, A2, then B1, B2";
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 21, 1), 0xFF00BB00u);
+    EXPECT_EQ(D3DBatchRunCount(), 2u);
+
+    TempDir other;
+    DDSURFACEDATA c;
+    ASSERT_TRUE(MakePicture(&c, other, "c.bmp", MakeImage(8, 8, [](int, int) { return 0xFF0000CCu; }), 0));
+    D3DBeginBatch(1);
+    D3DBatchAddLayer(&a);
+    DDBlt(&g_sdBackBuffer, 40, 0, 8, 8, &a, 0, 0, 0);
+    DDBlt(&g_sdBackBuffer, 40, 0, 8, 8, &c, 0, 0, 0); // never registered: drawn first
+    D3DFlushBatch();
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 41, 1), 0xFFAA0000u);
+}
+
+TEST_F(BatchFixture, EmptyFlushNestingAndCpuPathBlits) {
+    D3DBeginBatch(0);
+    D3DFlushBatch();
+    EXPECT_FALSE(D3DBatchIsOpen());
+    EXPECT_EQ(D3DBatchRunCount(), 0u);
+    // Text drawn inside a sprite batch opens a batch of its own: the outer draws survive.
+    D3DBeginBatch(1);
+    DDBlt(&g_sdBackBuffer, 0, 0, 8, 8, &a, 0, 0, 0);
+    D3DBeginBatch(0);
+    DDBlt(&g_sdBackBuffer, 20, 0, 8, 8, &b, 0, 0, 0);
+    D3DFlushBatch();
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 1, 1), 0xFFAA0000u);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 21, 1), 0xFF00BB00u);
+    // Blits onto a picture that is not a render target take the CPU path and draw at once.
+    D3DBeginBatch(0);
+    DDBlt(&a, 0, 0, 4, 4, &b, 0, 0, 0);
+    EXPECT_EQ(PixelAt(&a, 1, 1), 0xFF00BB00u);
+    D3DFlushBatch();
+    // A released source between add and flush draws nothing and harms nothing.
+    D3DBeginBatch(0);
+    DDBlt(&g_sdBackBuffer, 60, 0, 8, 8, &b, 0, 0, 0);
+    DDReleaseSurface(&b);
+    D3DFlushBatch();
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 61, 1), 0xFF00BB00u);
+}
+
+TEST_F(BatchFixture, FillBatchRunsPerRecord) {
+    DDSURFACEDATA rt;
+    ASSERT_TRUE(DDCreateSurface(&rt, 16, 16, 0, 0));
+    D3DBeginFillBatch();
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 4, 4, 0xFF111111);
+    D3DFillRect(&g_sdBackBuffer, 4, 0, 4, 4, 0xFF222222);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 1, 1), 0xFF000000u) << "fills wait for the flush";
+    D3DFlushFillBatch();
+    EXPECT_EQ(D3DBatchRunCount(), 1u);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 5, 1), 0xFF222222u);
+    D3DBeginFillBatch();
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 4, 4, 0xFF333333);
+    D3DFillRect(&rt, 0, 0, 4, 4, 0xFF333333);
+    D3DFillRect(&g_sdBackBuffer, 4, 0, 4, 4, 0xFF333333);
+    D3DFlushFillBatch();
+    EXPECT_EQ(D3DBatchRunCount(), 3u);
+    EXPECT_EQ(PixelAt(&rt, 1, 1), 0xFF333333u);
+}
+
+TEST(BatchDD, BatchesDoNothingInDirectDraw) {
+    ScopedMode mode(kDD);
+    TempDir dir;
+    DDSURFACEDATA a;
+    ASSERT_TRUE(MakePicture(&a, dir, "a.bmp", MakeImage(8, 8, [](int, int) { return 0xFFAA0000u; }), 0));
+    D3DBeginBatch(1);
+    EXPECT_FALSE(D3DBatchIsOpen());
+    DDBlt(&g_sdBackBuffer, 0, 0, 8, 8, &a, 0, 0, 0);
+    EXPECT_EQ(Visible(PixelAt(&g_sdBackBuffer, 1, 1)), 0xAA0000u);
+    D3DFlushBatch();
+}
+
+TEST(Clip, StretchCutsTheSourceAndDirectDrawAlsoTheDestination) {
+    for (GfxMode m : {kD3D, kDD}) {
+        ScopedMode mode(m);
+        TempDir dir;
+        DDSURFACEDATA pic;
+        ASSERT_TRUE(MakePicture(&pic, dir, "n.bmp", Numbered(), 0));
+        // 2x onto x = -32: DirectDraw moves the source start by 16 and keeps 32 columns;
+        // Direct3D leaves the destination to the rasteriser.
+        int x = -32, y = 0, w = 64, h = 64, sx = 0, sy = 0, sw = 32, sh = 32;
+        ASSERT_TRUE(DDClipBlt(&g_sdBackBuffer, &x, &y, &w, &h, &pic, &sx, &sy, &sw, &sh));
+        if (m.direct3D) {
+            EXPECT_EQ(x, -32);
+            EXPECT_EQ(w, 64);
+            EXPECT_EQ(sx, 0);
+        } else {
+            EXPECT_EQ(x, 0);
+            EXPECT_EQ(w, 32);
+            EXPECT_EQ(sx, 16);
+            EXPECT_EQ(sw, 16);
+        }
+        // A source rectangle hanging over the source's right edge keeps its kept fraction.
+        x = 0, y = 0, w = 64, h = 32, sx = 48, sy = 0, sw = 32, sh = 16;
+        ASSERT_TRUE(DDClipBlt(&g_sdBackBuffer, &x, &y, &w, &h, &pic, &sx, &sy, &sw, &sh));
+        EXPECT_EQ(sw, 16);
+        EXPECT_EQ(w, 32);
+        // Mirrored: still mirrored after the cut.
+        x = 0, y = 0, w = 32, h = 16, sx = 64, sy = 0, sw = -64, sh = 16;
+        ASSERT_TRUE(DDClipBlt(&g_sdBackBuffer, &x, &y, &w, &h, &pic, &sx, &sy, &sw, &sh));
+        EXPECT_LT(sw, 0);
+        // Nothing left.
+        x = 0, y = 0, w = 0, h = 4, sx = 0, sy = 0, sw = 4, sh = 4;
+        EXPECT_FALSE(DDClipBlt(&g_sdBackBuffer, &x, &y, &w, &h, &pic, &sx, &sy, &sw, &sh));
+        x = 700, y = 0, w = 64, h = 32, sx = 0, sy = 0, sw = 64, sh = 32;
+        EXPECT_FALSE(DDClipBlt(&g_sdBackBuffer, &x, &y, &w, &h, &pic, &sx, &sy, &sw, &sh));
+        x = 0, y = 0, w = 8, h = 8, sx = 100, sy = 0, sw = 16, sh = 8;
+        EXPECT_FALSE(DDClipBlt(&g_sdBackBuffer, &x, &y, &w, &h, &pic, &sx, &sy, &sw, &sh)) << "source outside";
+    }
+}
+
+TEST(Clip, AliasSourceRectanglesReadTheCellMirrored) {
+    ScopedMode mode(kD3D);
+    DDSURFACEDATA owner, alias;
+    alias.alias = &owner;
+    alias.mirrorW = 32;
+    i32 sx = 32, sy = 0, sw = 32, sh = 16;
+    D3DAdjustSrcRect(&alias, &sx, &sy, &sw, &sh);
+    EXPECT_EQ(sx, 64);
+    EXPECT_EQ(sw, -32);
+    sx = 40, sw = 8;
+    D3DAdjustSrcRect(&alias, &sx, &sy, &sw, &sh);
+    EXPECT_EQ(sx, 56);
+    EXPECT_EQ(sw, -8);
+    sx = 0, sw = 64; // wider than a cell: left alone
+    D3DAdjustSrcRect(&alias, &sx, &sy, &sw, &sh);
+    EXPECT_EQ(sx, 0);
+    EXPECT_EQ(sw, 64);
+    EXPECT_EQ(sh, 16);
+}

@@ -1,0 +1,146 @@
+// Frame cycle: scene, virtual back buffer, flip and pacing, presenters, message boxes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/graphics/Presenter.h"
+#include "platform/system/Clock.h"
+#include "platform/system/MessageBox.h"
+#include "platform/system/Timers.h"
+#include "tests/platform/graphics/GfxTestUtil.h"
+
+namespace {
+constexpr GfxMode kD3D{true, 32};
+
+struct PresenterScope {
+    cMemoryPresenter mem;
+    PresenterScope() { SetPresenter(&mem); }
+    ~PresenterScope() { SetPresenter(nullptr); }
+};
+} // namespace
+
+TEST(Frame, SceneOpensOnceAndFlipPresents) {
+    PresenterScope p;
+    ScopedMode mode(kD3D);
+    EXPECT_EQ(DDBeginScene(), 1u);
+    EXPECT_EQ(DDBeginScene(), 1u);
+    EXPECT_EQ(lpDTCon->nBeginSceneCalls, 1u);
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF336699);
+    EXPECT_EQ(DDFlip(60, 0, 0), 1u);
+    EXPECT_EQ(lpDTCon->bInScene, 0u);
+    ASSERT_EQ(p.mem.FrameCount(), 1u);
+    EXPECT_EQ(p.mem.Width(), 640);
+    EXPECT_EQ(p.mem.Frame()[1000], 0xFF336699u);
+    DDFillRect(&g_sdBackBuffer, 0, 0, 1, 1, 3);
+    EXPECT_EQ(lpDTCon->nBeginSceneCalls, 2u) << "the next frame's first draw opens a new scene";
+    DDTestLoseDevice(true);
+    EXPECT_EQ(DDFlip(60, 0, 0), 0u);
+    EXPECT_EQ(DDSetRenderTarget(0, &g_sdWork), 1u);
+    DDSURFACEDATA file;
+    EXPECT_EQ(DDSetRenderTarget(0, &file), 0u);
+}
+
+TEST(Frame, VirtualBackBufferRedirectsAndIsCopiedWhenSwitchedOff) {
+    ScopedMode mode(kD3D);
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF000010);
+    DDSetRenderToVirtual(1);
+    EXPECT_EQ(lpDTCon->lpRenderTarget, &g_sdBackBuffer);
+    DDSURFACEDATA* target = &g_sdBackBuffer;
+    EXPECT_EQ(DDSetDrawTarget(&target), 1u);
+    EXPECT_EQ(target, &g_sdVirBackBuffer);
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 8, 8, 0xFF00FF00);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 1, 1), 0xFF000010u) << "drawn into the virtual buffer";
+    EXPECT_EQ(PixelAt(&g_sdVirBackBuffer, 1, 1), 0xFF00FF00u);
+    DDSetRenderToVirtual(0);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 1, 1), 0xFF00FF00u) << "switching off copies first";
+    // The copy ignores the virtual buffer's alpha: its transparent pixels arrive as black.
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 100, 100), 0xFF000000u);
+    target = &g_sdBackBuffer;
+    EXPECT_EQ(DDSetDrawTarget(&target), 0u);
+}
+
+TEST(Frame, FlipPacesAtTheDisplayRateWithVsyncAndAtTheGameRateWithout) {
+    cStepClock clock(1000);
+    SetClock(&clock);
+    ResetTimers();
+    {
+        ScopedMode mode(kD3D); // 60 Hz display: vsync stays on, the stage's 30 is not used
+        ASSERT_EQ(g_DDGraphics.vsync, 1u);
+        for (int i = 0; i < 7; ++i) DDFlip(30, 0, 0);
+        EXPECT_GE(clock.NowMs(), 1100u);
+        EXPECT_LT(clock.NowMs(), 1150u);
+    }
+    ResetTimers();
+    const u64 start = clock.NowMs();
+    {
+        DDTestSetDisplayRefresh(75);
+        ASSERT_TRUE(DDInit(true, MainWindowHandle(), 640, 480, 32, 1, 1, 1, 60, 1, nullptr, nullptr, 0, 0));
+        ASSERT_EQ(g_DDGraphics.vsync, 0u);
+        for (int i = 0; i < 7; ++i) DDFlip(30, 0, 0);
+        EXPECT_GE(clock.NowMs() - start, 200u) << "six intervals of the game's 30 frames";
+        DDRelease();
+        DDTestSetDisplayRefresh(0);
+    }
+    SetClock(nullptr);
+    ResetTimers();
+}
+
+TEST(Frame, PacingGoesOnPastTheThirtyTwoBitMillisecond) {
+    // 49.7 days of uptime: a 32-bit millisecond count would wrap here and stall the wait.
+    cStepClock clock((u64(1) << 32) - 20);
+    SetClock(&clock);
+    ResetTimers();
+    {
+        ScopedMode mode(kD3D);
+        for (int i = 0; i < 10; ++i) EXPECT_EQ(DDFlip(60, 0, 0), 1u);
+        EXPECT_GT(clock.NowMs(), u64(1) << 32);
+        EXPECT_LT(clock.NowMs(), (u64(1) << 32) + 200);
+    }
+    SetClock(nullptr);
+    ResetTimers();
+}
+
+TEST(Frame, DirectDrawPresentsThroughTheDisplayPalette) {
+    PresenterScope p;
+    ScopedMode mode({false, 8});
+    DDFillSurface(&g_sdBackBuffer, 3);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 0, 0), 3u);
+    EXPECT_EQ(DDFlip(60, 0, 0), 1u);
+    EXPECT_EQ(p.mem.FrameCount(), 0u) << "DirectDraw's flip is the application's present";
+    DDPresent();
+    ASSERT_EQ(p.mem.FrameCount(), 1u);
+    EXPECT_EQ(p.mem.Frame()[0], 0xFFFF0000u);
+    g_palDisplay[3] = PALETTEENTRY{0, 0, 255, 1}; // a palette effect changes what is shown
+    DDPresent();
+    EXPECT_EQ(p.mem.Frame()[0], 0xFF0000FFu);
+}
+
+TEST(Frame, PngDumpAndMessageBox) {
+    TempDir dir;
+    cPngDumpPresenter dump(dir.Path("frame"), 2);
+    SetPresenter(&dump);
+    {
+        ScopedMode mode({false, 32});
+        DDFillSurface(&g_sdBackBuffer, 4);
+        DDPresent();
+        DDPresent();
+        DDPresent();
+    }
+    SetPresenter(nullptr);
+    EXPECT_TRUE(std::filesystem::exists(dir.Path("frame_000000.png")));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("frame_000001.png")));
+    EXPECT_TRUE(std::filesystem::exists(dir.Path("frame_000002.png")));
+    std::vector<u32> px;
+    int w = 0, h = 0;
+    ASSERT_TRUE(ReadPngFile(dir.Path("frame_000000.png"), &px, &w, &h));
+    EXPECT_EQ(px[5], 0xFF00FF00u);
+
+    std::string shown;
+    SetMessageBoxSink([&](const std::string& text, const std::string&, u32) {
+        shown = text;
+        return IDOK;
+    });
+    EXPECT_EQ(DDMesBox("テスト", "caption", 0), 1u);
+    SetMessageBoxSink(nullptr);
+    EXPECT_EQ(shown, "テスト");
+}

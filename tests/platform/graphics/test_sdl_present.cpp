@@ -1,0 +1,50 @@
+// The SDL presenter under the dummy video driver: the game thread hands frames over, the
+// window thread shows them, and what the renderer shows is the frame.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <thread>
+
+#include "platform/graphics/Presenter.h"
+#include "tests/platform/graphics/GfxTestUtil.h"
+
+TEST(SdlPresenter, FramesFromAnotherThreadAreShownUnchanged) {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    {
+        cSdlPresenter presenter;
+        ASSERT_TRUE(presenter.Init("test", 640, 480, false, true, true));
+        EXPECT_EQ(presenter.VsyncOn(), presenter.RefreshRate() == 60);
+        std::vector<u32> frame(640 * 480);
+        for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = 0xFF000000u | static_cast<u32>(i * 2654435761u >> 8);
+        std::thread game([&] {
+            // Two frames in a row: the second replaces the first in the mailbox.
+            std::vector<u32> first(640 * 480, 0xFF102030u);
+            presenter.Present(first.data(), 640, 480);
+            presenter.Present(frame.data(), 640, 480);
+        });
+        game.join();
+        bool shown = false;
+        SDL_Event ev;
+        for (int i = 0; i < 100 && !shown; ++i) {
+            while (SDL_PollEvent(&ev)) shown |= presenter.HandleEvent(&ev);
+            if (!shown) SDL_Delay(1);
+        }
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(presenter.ShownCount(), 1u);
+        EXPECT_FALSE(presenter.ShowPending()) << "nothing new to show";
+        std::vector<u32> back;
+        int w = 0, h = 0;
+        ASSERT_TRUE(presenter.ReadBack(&back, &w, &h));
+        ASSERT_EQ(w, 640);
+        ASSERT_EQ(h, 480);
+        std::size_t diff = 0;
+        for (std::size_t i = 0; i < back.size(); ++i) diff += (back[i] | 0xFF000000u) != frame[i];
+        EXPECT_EQ(diff, 0u);
+        // A frame of another size is refused rather than read past.
+        std::vector<u32> small(16, 0);
+        presenter.Present(small.data(), 4, 4);
+        EXPECT_FALSE(presenter.ShowPending());
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}

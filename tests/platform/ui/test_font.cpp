@@ -1,0 +1,335 @@
+// Fonts and text: the CP932 table, glyph sheets, text drawing in both personalities, boxes,
+// digits, bitmap text and the bounded formatting.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+#include "platform/graphics/Graphics.h"
+#include "platform/graphics/Image.h"
+#include "platform/system/PathResolver.h"
+#include "platform/system/Sjis.h"
+#include "platform/ui/Font.h"
+
+namespace {
+
+struct Mode {
+    explicit Mode(bool d3d, int bpp = 32) {
+        DDTestSetDisplayRefresh(60);
+        for (int i = 0; i < 256; ++i) g_palCur[i] = PALETTEENTRY{static_cast<u8>(i), static_cast<u8>(i), static_cast<u8>(i), 1};
+        g_palCur[0] = PALETTEENTRY{255, 0, 255, 1};
+        g_palCur[7] = PALETTEENTRY{255, 255, 255, 1};
+        ok = DDInit(d3d, MainWindowHandle(), 640, 480, bpp, 1, 1, 1, 60, 1, nullptr, nullptr, 0, 0);
+        DDSetTransmit(255, 0, 255);
+        if (bpp == 8) {
+            g_dwTransColor = 0;
+            DDSetDisplayPalette(g_palCur);
+        }
+    }
+    ~Mode() {
+        DDRelease();
+        DDTestSetDisplayRefresh(0);
+    }
+    bool ok = false;
+};
+
+std::string S(const char* utf8) { return Utf8ToSjis(utf8); }
+
+u32 Px(DDSURFACEDATA* sd, int x, int y) { return SurfacePixels(sd)->Row(y)[x]; }
+
+int CountColour(DDSURFACEDATA* sd, int x0, int y0, int x1, int y1, u32 rgb) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) n += (Px(sd, x, y) & 0xFFFFFF) == rgb;
+    return n;
+}
+
+void MakeFont(Font* f, int height, int cell, u32 fast, DDSURFACEDATA* frame = nullptr, DDSURFACEDATA* icon = nullptr) {
+    FontCreate(f, S("ＭＳ ゴシック").c_str(), 0, height, cell, cell, 7, frame, 1, 3, icon, fast);
+}
+
+} // namespace
+
+TEST(Cp932, TableFollowsWindowsNotShiftJis) {
+    EXPECT_EQ(Cp932ToUnicode(0x5C, 0), 0x5Cu) << "backslash, not yen";
+    EXPECT_EQ(Cp932ToUnicode(0x7E, 0), 0x7Eu);
+    EXPECT_EQ(Cp932ToUnicode(0x81, 0x60), 0xFF5Eu);
+    EXPECT_EQ(Cp932ToUnicode(0x87, 0x40), 0x2460u) << "NEC extension ①";
+    EXPECT_EQ(Cp932ToUnicode(0xFB, 0xFC), 0x9AD9u) << "IBM extension 髙";
+    EXPECT_EQ(Cp932ToUnicode(0xB1, 0), 0xFF71u) << "half-width katakana";
+    EXPECT_EQ(Cp932ToUnicode(0x81, 0), 0u) << "a lone lead byte is no character";
+    EXPECT_EQ(Cp932ToUnicode(0x85, 0x40), 0u) << "an unassigned pair";
+}
+
+TEST(Font, FilePathAndRelease) {
+    EXPECT_NE(FontFilePath("ＭＳ Ｐゴシック").find("ipagp.ttf"), std::string::npos);
+    setenv("TOBRELK_FONT", "/nonexistent/font.ttf", 1);
+    EXPECT_EQ(FontFilePath("x"), "/nonexistent/font.ttf");
+    {
+        Mode m(true);
+        Font f;
+        MakeFont(&f, 16, 16, 1); // a missing font file: reported, text draws nothing, no crash
+        EXPECT_EQ(f.face, nullptr);
+        DDDrawText(&f, &g_sdBackBuffer, 0, 0, S("漢字").c_str(), 0);
+        f.Release();
+    }
+    unsetenv("TOBRELK_FONT");
+    Mode m(false);
+    Font f;
+    MakeFont(&f, 16, 16, 1);
+    ASSERT_NE(f.face, nullptr);
+    EXPECT_EQ(FontList().back(), &f);
+    f.Release();
+    f.Release();
+    EXPECT_EQ(f.m_lpFastFont_Half, nullptr);
+    EXPECT_EQ(SurfacePixels(&f.work), nullptr);
+    EXPECT_TRUE(FontList().empty() || FontList().back() != &f);
+}
+
+TEST(Font, SheetSizesPrefillAndOnDemandGlyphs) {
+    {
+        Mode m(true);
+        Font f;
+        MakeFont(&f, 16, 16, 1);
+        ASSERT_NE(f.m_lpFastFont_FullAdd, nullptr);
+        EXPECT_EQ(f.m_lpFastFont_FullAdd->columns, 32);
+        EXPECT_EQ(f.m_lpFastFont_FullAdd->rows, 32);
+        EXPECT_EQ(f.m_lpFastFont_Half->columns, 16);
+        const std::string list = S(kFullSheetPrefill);
+        EXPECT_EQ(f.m_lpFastFont_FullAdd->count, static_cast<i32>(list.size() / 2));
+        const std::string to = S("ト"), dot = S("ド");
+        EXPECT_NE(f.m_lpFastFont_FullAdd->Find(to.c_str()), nullptr);
+        EXPECT_EQ(f.m_lpFastFont_FullAdd->Find(dot.c_str()), nullptr) << "ト is listed twice, ド never";
+        const i32 before = f.m_lpFastFont_FullAdd->count;
+        DDDrawText(&f, &g_sdBackBuffer, 0, 0, dot.c_str(), 0);
+        EXPECT_EQ(f.m_lpFastFont_FullAdd->count, before + 1);
+        DDDrawText(&f, &g_sdBackBuffer, 0, 20, dot.c_str(), 0);
+        EXPECT_EQ(f.m_lpFastFont_FullAdd->count, before + 1) << "added once";
+        f.Release();
+    }
+    {
+        Mode m(false);
+        Font f;
+        MakeFont(&f, 16, 16, 1);
+        EXPECT_EQ(f.m_lpFastFont_FullAdd->columns, 32);
+        EXPECT_EQ(f.m_lpFastFont_FullAdd->rows, 30);
+        // A full sheet draws further characters directly.
+        FastFont* full = f.m_lpFastFont_FullAdd.get();
+        while (full->AddGlyph(S("あ").c_str())) {}
+        EXPECT_EQ(full->count, full->capacity);
+        DDDrawText(&f, &g_sdBackBuffer, 0, 0, S("髙").c_str(), 0);
+        EXPECT_GT(CountColour(&g_sdBackBuffer, 0, 0, 16, 16, 0xFFFFFF), 10);
+        f.Release();
+    }
+}
+
+TEST(Font, HalfSheetCellsFollowTheByteValue) {
+    Mode m(false);
+    Font f;
+    MakeFont(&f, 16, 16, 1);
+    FastFont* half = f.m_lpFastFont_Half.get();
+    // 0xB1 (ｱ) lies in cell 177: column 1, row 11; the byte after a lead byte is its own cell.
+    EXPECT_GT(CountColour(&half->sheet, 16, 11 * 16, 32, 12 * 16, 0xFFFFFF), 5);
+    EXPECT_EQ(CountColour(&half->sheet, 1 * 16, 8 * 16, 2 * 16, 9 * 16, 0xFFFFFF), 0) << "0x81 alone draws nothing";
+    EXPECT_GT(CountColour(&half->sheet, 2 * 16, 8 * 16, 3 * 16, 9 * 16, 0), -1);
+    // Drawn from the sheet: the same pixels as drawn without it.
+    Font slow;
+    MakeFont(&slow, 16, 16, 0);
+    DDFillSurface(&g_sdBackBuffer, 1);
+    DDDrawText(&f, &g_sdBackBuffer, 0, 0, "A\xB1", 0);
+    DDDrawText(&slow, &g_sdBackBuffer, 0, 20, "A\xB1", 0);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x) ASSERT_EQ(Px(&g_sdBackBuffer, x, y), Px(&g_sdBackBuffer, x, y + 20)) << x << "," << y;
+    f.Release();
+    slow.Release();
+}
+
+TEST(Font, MonochromeInDirectDrawAntiAliasedOnDirect3DTargets) {
+    const std::string text = S("あA");
+    {
+        Mode m(false);
+        Font f;
+        MakeFont(&f, 16, 16, 0);
+        DDFillSurface(&g_sdBackBuffer, 1);
+        DDDrawText(&f, &g_sdBackBuffer, 10, 10, text.c_str(), 0);
+        int white = 0, other = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 60; ++x) {
+                const u32 p = Px(&g_sdBackBuffer, x, y) & 0xFFFFFF;
+                white += p == 0xFFFFFF;
+                other += p != 0xFFFFFF && p != 0x010101;
+            }
+        EXPECT_GT(white, 20);
+        EXPECT_EQ(other, 0) << "no grey fringe in DirectDraw";
+        f.Release();
+    }
+    {
+        Mode m(true);
+        Font f;
+        MakeFont(&f, 16, 16, 0);
+        D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF000000);
+        DDDrawText(&f, &g_sdBackBuffer, 10, 10, text.c_str(), 0);
+        int grey = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 60; ++x) {
+                const u32 p = Px(&g_sdBackBuffer, x, y) & 0xFF;
+                grey += p != 0 && p != 0xFF;
+            }
+        EXPECT_GT(grey, 5) << "anti-aliased edges on a render target";
+        // A system texture takes the work surface and a keyed copy: monochrome.
+        DDSURFACEDATA sys;
+        ASSERT_TRUE(DDCreateSurface(&sys, 64, 32, 0, 1, DTMEMORYTYPE_SYSTEM));
+        DDDrawText(&f, &sys, 0, 0, text.c_str(), 0);
+        int white = 0, partial = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const u32 p = Px(&sys, x, y);
+                white += p == 0xFFFFFFFFu;
+                partial += p != 0 && p != 0xFFFFFFFFu;
+            }
+        EXPECT_GT(white, 20);
+        EXPECT_EQ(partial, 0);
+        // With glyph sheets too: the text is not lost on the way through the work surface.
+        Font fast;
+        MakeFont(&fast, 16, 16, 1);
+        DDSURFACEDATA sys2;
+        ASSERT_TRUE(DDCreateSurface(&sys2, 64, 32, 0, 1, DTMEMORYTYPE_SYSTEM));
+        DDDrawText(&fast, &sys2, 0, 0, text.c_str(), 0);
+        int white2 = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x) white2 += Px(&sys2, x, y) == 0xFFFFFFFFu;
+        EXPECT_EQ(white2, white);
+        fast.Release();
+        f.Release();
+    }
+}
+
+TEST(Font, EightBitModeDrawsTheColourIndex) {
+    Mode m(false, 8);
+    Font f;
+    MakeFont(&f, 16, 16, 1);
+    DDFillSurface(&g_sdBackBuffer, 1);
+    DDDrawText(&f, &g_sdBackBuffer, 0, 0, S("字").c_str(), 0);
+    int seven = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const u32 p = Px(&g_sdBackBuffer, x, y);
+            ASSERT_TRUE(p == 1 || p == 7) << p;
+            seven += p == 7;
+        }
+    EXPECT_GT(seven, 20);
+    f.Release();
+}
+
+TEST(Font, FormattedTextIsCutAtACharacterBoundary) {
+    Mode m(false);
+    Font f;
+    MakeFont(&f, 9, 10, 0);
+    // 600 bytes of double-byte characters through the 560-byte buffer: 279 whole characters.
+    std::string longText;
+    for (int i = 0; i < 300; ++i) longText += S("字");
+    DDDrawTextF(&f, &g_sdBackBuffer, 0, 0, "%s", longText.c_str());
+    DDDrawTextBox(&f, &g_sdBackBuffer, 0, 0, 0, 0, "%s%s", longText.c_str(), longText.c_str());
+    EXPECT_EQ(CutSjis(longText, 559).size(), 558u);
+    f.Release();
+}
+
+TEST(Font, BoxesDigitsIconsAndBitmapText) {
+    Mode m(true);
+    DDSURFACEDATA frame, icons, sheet, digits[1];
+    ASSERT_TRUE(DDCreateSurface(&frame, 200, 100, 0, 0));
+    D3DFillRect(&frame, 0, 0, 200, 100, 0xFF202080);
+    ASSERT_TRUE(DDCreateSurface(&icons, 26 * 16, 16, 1, 0));
+    D3DFillRect(&icons, 16, 0, 16, 16, 0xFF00FF00); // icon 'b'
+    Font f;
+    MakeFont(&f, 16, 16, 1, &frame, &icons);
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF000000);
+    // Centred on the frame picture: a 100-wide box at x = 200 / 2 - 100 / 2.
+    FontDrawBoxText(&f, &g_sdBackBuffer, 10000, 300, 100, 20, "x", 0, 0);
+    EXPECT_EQ(Px(&g_sdBackBuffer, 50, 310) & 0xFFFFFF, 0x202080u);
+    EXPECT_EQ(Px(&g_sdBackBuffer, 49, 310) & 0xFFFFFF, 0x030303u) << "left of the box: the border colour";
+    EXPECT_EQ(Px(&g_sdBackBuffer, 48, 310) & 0xFFFFFF, 0u);
+    // Measured box: width of the text, one line high.
+    i32 w = 0, h = 0;
+    FontMeasure(&f, "ab\nabcd", &w, &h);
+    EXPECT_EQ(w, 64);
+    EXPECT_EQ(h, 32);
+    // Icons stand for 'a'..'z'.
+    DDDrawText(&f, &g_sdBackBuffer, 100, 100, "b", 0);
+    EXPECT_EQ(Px(&g_sdBackBuffer, 108, 108), 0xFF00FF00u);
+    DDDrawText(&f, &g_sdBackBuffer, 200, 100, "b", 1);
+    EXPECT_NE(Px(&g_sdBackBuffer, 208, 108), 0xFF00FF00u) << "with icons off the letter is a letter";
+    // Digits: ten cells, digit k at x = k * cell width.
+    DDPICTUREDEF defs[1];
+    defs[0].colorKey = 1;
+    ASSERT_TRUE(FontCreateDigits(digits, defs, 1, &f, nullptr));
+    EXPECT_EQ(digits[0].width, 160);
+    u32 brightest = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 16; x < 32; ++x) brightest = std::max(brightest, Px(&digits[0], x, y) >> 24);
+    EXPECT_GT(brightest, 0x80u);
+    // Bitmap text: A, B, newline, C draws C one cell lower at x.
+    ASSERT_TRUE(DDCreateSurface(&sheet, 128, 128, 1, 0));
+    D3DFillRect(&sheet, ('C' % 16) * 8, ('C' / 16) * 8, 8, 8, 0xFFFF0000);
+    D3DFillRect(&sheet, (0xB1 % 16) * 8, ((0xB1 / 16) - 10) * 8, 8, 8, 0xFF0000FF);
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF000000);
+    DDDrawBmpText(&g_sdBackBuffer, 20, 20, 8, 8, &sheet, "AB\nC\xB1");
+    EXPECT_EQ(Px(&g_sdBackBuffer, 21, 29), 0xFFFF0000u);
+    EXPECT_EQ(Px(&g_sdBackBuffer, 29, 29), 0xFF0000FFu) << "0xB1 uses row - 10";
+    DDDrawBmpTextF(&g_sdBackBuffer, 0, 0, 8, 8, &sheet, "%d %s %05x%%", 1, 2, 3, 4);
+    f.Release();
+    DDReleaseSurface(&digits[0]);
+}
+
+TEST(Font, TableCreationProportionalTextAndRestore) {
+    Mode m(true);
+    DDSURFACEDATA pics[2];
+    ASSERT_TRUE(DDCreateSurface(&pics[0], 64, 32, 0, 0));
+    ASSERT_TRUE(DDCreateSurface(&pics[1], 26 * 16, 16, 1, 0));
+    g_DDGraphics.pictures = pics;
+    g_DDGraphics.pictureCount = 2;
+    FONTDEF defs[2];
+    const std::string face = S("ＭＳ Ｐゴシック");
+    std::memcpy(defs[0].face, face.c_str(), face.size() + 1);
+    defs[0].height = 16;
+    defs[0].color = 7;
+    defs[0].frameSlot = 0;
+    defs[0].iconSlot = 99; // past the table: no icon picture
+    defs[1] = defs[0];
+    defs[1].cellWidth = defs[1].cellHeight = 16;
+    defs[1].iconSlot = 1;
+    defs[1].fastFont = 1;
+    Font fonts[2];
+    ASSERT_TRUE(FontCreateAll(fonts, defs, 2));
+    EXPECT_EQ(fonts[0].frame, &pics[0]);
+    EXPECT_EQ(fonts[0].icon, nullptr);
+    EXPECT_EQ(fonts[1].icon, &pics[1]);
+    EXPECT_EQ(fonts[1].id, fonts[0].id + 1);
+    // Proportional (cell width 0): no sheets, widths from the face's advances.
+    EXPECT_EQ(fonts[0].m_lpFastFont_Half, nullptr);
+    i32 wi = 0, wm = 0, h = 0;
+    FontMeasure(&fonts[0], "i", &wi, &h);
+    FontMeasure(&fonts[0], "m", &wm, &h);
+    EXPECT_LT(wi, wm);
+    EXPECT_EQ(h, 0) << "line height is the cell height, 0 here";
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF000000);
+    DDDrawText(&fonts[0], &g_sdBackBuffer, 0, 0, S("プロポーショナル").c_str(), 0);
+    EXPECT_GT(CountColour(&g_sdBackBuffer, 0, 0, 200, 20, 0xFFFFFF), 20);
+    // After a device reset the sheets are drawn again from their glyph lists.
+    FastFont* full = fonts[1].m_lpFastFont_FullAdd.get();
+    const i32 count = full->count;
+    DDFillSurface(&full->sheet, 0);
+    full->sheet.restored = 1;
+    FontRestore(&fonts[1]);
+    EXPECT_EQ(full->sheet.restored, 0u);
+    EXPECT_EQ(full->count, count);
+    u32 alpha = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) alpha = std::max(alpha, Px(&full->sheet, x, y) >> 24);
+    EXPECT_EQ(alpha, 255u) << "the first glyph (０) is back";
+    fonts[0].Release();
+    fonts[1].Release();
+    g_DDGraphics.pictures = nullptr;
+    g_DDGraphics.pictureCount = 0;
+}
