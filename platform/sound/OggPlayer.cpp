@@ -1,0 +1,190 @@
+#include "platform/sound/OggPlayer.h"
+
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "platform/sound/Mixer.h"
+#include "platform/system/PathResolver.h"
+#include "platform/system/Report.h"
+
+namespace {
+
+struct MemFile {
+    std::vector<u8> bytes;
+    std::size_t pos = 0;
+};
+
+size_t MemRead(void* ptr, size_t size, size_t nmemb, void* source) {
+    auto* f = static_cast<MemFile*>(source);
+    if (size == 0) return 0;
+    const std::size_t left = f->bytes.size() - f->pos;
+    const std::size_t n = std::min(nmemb, left / size);
+    std::memcpy(ptr, f->bytes.data() + f->pos, n * size);
+    f->pos += n * size;
+    return n;
+}
+
+int MemSeek(void* source, ogg_int64_t offset, int whence) {
+    auto* f = static_cast<MemFile*>(source);
+    ogg_int64_t base = 0;
+    if (whence == SEEK_CUR) base = static_cast<ogg_int64_t>(f->pos);
+    else if (whence == SEEK_END) base = static_cast<ogg_int64_t>(f->bytes.size());
+    const ogg_int64_t to = base + offset;
+    if (to < 0 || to > static_cast<ogg_int64_t>(f->bytes.size())) return -1;
+    f->pos = static_cast<std::size_t>(to);
+    return 0;
+}
+
+long MemTell(void* source) { return static_cast<long>(static_cast<MemFile*>(source)->pos); }
+
+class cOggPlayer final : public cVoxPlayer, public cMixerSource {
+public:
+    cOggPlayer() { MixerAddSource(this); }
+
+    u8 Load(const char* path) override {
+        std::lock_guard lock(m_mutex);
+        CloseLocked();
+        m_fGain = 1.0f;
+        if (!path || !*path) return 0;
+        FILE* file = OpenFile(path, "rb");
+        if (!file) return 0;
+        MemFile mem;
+        u8 chunk[65536];
+        std::size_t n;
+        try {
+            while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) mem.bytes.insert(mem.bytes.end(), chunk, chunk + n);
+        } catch (const std::bad_alloc&) {
+            std::fclose(file);
+            return 0;
+        }
+        std::fclose(file);
+        m_file = std::move(mem);
+        const ov_callbacks callbacks{MemRead, MemSeek, nullptr, MemTell};
+        if (ov_open_callbacks(&m_file, &m_vf, nullptr, 0, callbacks) != 0) {
+            WriteReport("Ogg %s は読めないファイルです", path);
+            m_file = MemFile{};
+            return 0;
+        }
+        m_bOpen = true;
+        m_nLink = -1;
+        return 1;
+    }
+
+    void Play() override {
+        std::lock_guard lock(m_mutex);
+        if (!m_bOpen) return;
+        if (ov_pcm_seek(&m_vf, 0) != 0) return;
+        m_rs.Reset(kMixRate, 2);
+        m_nLink = -1;
+        m_nLoopsLeft = m_nLoop;
+        m_bPlaying = true;
+    }
+
+    void Stop() override {
+        std::lock_guard lock(m_mutex);
+        m_bPlaying = false;
+    }
+
+    void Unload() override {
+        std::lock_guard lock(m_mutex);
+        CloseLocked();
+    }
+
+    void SetLoop(u32 count) override {
+        std::lock_guard lock(m_mutex);
+        m_nLoop = count;
+        m_nLoopsLeft = count;
+    }
+
+    void SetVolume(float gain) override {
+        std::lock_guard lock(m_mutex);
+        m_fGain = std::clamp(gain, 0.0f, 1.0f);
+    }
+
+    void Release() override {
+        MixerRemoveSource(this);
+        Unload();
+        delete this;
+    }
+
+    bool IsPlaying() override {
+        std::lock_guard lock(m_mutex);
+        return m_bPlaying;
+    }
+
+    void Mix(float* out, int frames) override {
+        std::lock_guard lock(m_mutex);
+        if (!m_bPlaying) return;
+        m_vTmp.resize(static_cast<std::size_t>(frames) * 2);
+        int made = 0;
+        bool producedSinceRewind = true;
+        while (made < frames && m_bPlaying) {
+            made += m_rs.Pull(m_vTmp.data() + 2 * made, frames - made);
+            if (made >= frames) break;
+            float** pcm = nullptr;
+            int link = 0;
+            const long got = ov_read_float(&m_vf, &pcm, 4096, &link);
+            if (got > 0) {
+                if (link != m_nLink) NewLink(link);
+                m_rs.PushPlanar(pcm, static_cast<int>(got));
+                producedSinceRewind = true;
+            } else if (got == OV_HOLE) {
+                continue; // a gap in the stream; decoding goes on after it
+            } else if (got == 0 && m_nLoopsLeft > 0 && producedSinceRewind && ov_pcm_seek(&m_vf, 0) == 0) {
+                if (m_nLoopsLeft != VOX_LOOP_ENDLESS) --m_nLoopsLeft;
+                producedSinceRewind = false; // an empty stream must not spin here
+            } else {
+                made += m_rs.Pull(m_vTmp.data() + 2 * made, frames - made, true);
+                m_bPlaying = false;
+            }
+        }
+        for (int i = 0; i < made * 2; ++i) out[i] += m_vTmp[i] * m_fGain;
+    }
+
+private:
+    ~cOggPlayer() override = default;
+
+    void NewLink(int link) {
+        m_nLink = link;
+        const vorbis_info* info = ov_info(&m_vf, link);
+        if (!info) return;
+        const int rate = static_cast<int>(info->rate);
+        const int channels = std::min(info->channels, 2);
+        if (rate != m_rs.SrcRate() || channels != m_rs.SrcChannels() || m_rs.Buffered() == 0) {
+            float rest[2 * 256];
+            while (m_rs.Buffered() > 0 && m_rs.Pull(rest, 256, true) > 0) {
+            }
+            m_rs.Reset(rate, channels);
+        }
+    }
+
+    void CloseLocked() {
+        if (m_bOpen) ov_clear(&m_vf);
+        m_bOpen = false;
+        m_bPlaying = false;
+        m_file = MemFile{};
+        m_rs.Reset(kMixRate, 2);
+    }
+
+    std::mutex m_mutex;
+    MemFile m_file;
+    OggVorbis_File m_vf{};
+    bool m_bOpen = false;
+    bool m_bPlaying = false;
+    int m_nLink = -1;
+    u32 m_nLoop = 0;
+    u32 m_nLoopsLeft = 0;
+    float m_fGain = 1.0f;
+    cResampler m_rs;
+    std::vector<float> m_vTmp;
+};
+
+} // namespace
+
+cVoxPlayer* CreateVox() { return new (std::nothrow) cOggPlayer(); }

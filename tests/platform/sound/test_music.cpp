@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "SoundTestUtil.h"
+#include "platform/sound/Bgm.h"
+#include "platform/sound/OggPlayer.h"
+
+using namespace soundtest;
+
+namespace {
+
+const char* kBell = "/usr/share/sounds/freedesktop/stereo/bell.oga"; // 2 ch, 44100 Hz, 6151 frames
+const char* kSignal = "/usr/share/sounds/freedesktop/stereo/audio-test-signal.oga"; // 1 ch, 48000 Hz
+
+class OggMusic : public SoundTest {
+protected:
+    void SetUp() override {
+        SoundTest::SetUp();
+        if (!std::filesystem::exists(kBell) || !std::filesystem::exists(kSignal))
+            GTEST_SKIP() << "sound-theme-freedesktop is not installed";
+        m_player = CreateVox();
+        ASSERT_NE(m_player, nullptr);
+    }
+    void TearDown() override {
+        if (m_player) m_player->Release();
+        SoundTest::TearDown();
+    }
+    // Frames rendered before the player stopped by itself (or the limit).
+    int PlayedFrames(int limit, int chunk) {
+        int n = 0;
+        while (n < limit && m_player->IsPlaying()) {
+            Render(chunk);
+            n += chunk;
+        }
+        return n;
+    }
+    cVoxPlayer* m_player = nullptr;
+};
+
+float Peak(const std::vector<float>& v) {
+    float p = 0;
+    for (float x : v) p = std::max(p, std::fabs(x));
+    return p;
+}
+
+} // namespace
+
+TEST_F(OggMusic, RealFilesDecodeAtTheirLength) {
+    ASSERT_TRUE(m_player->Load(kBell));
+    m_player->Play();
+    auto out = Render(6000);
+    EXPECT_GT(Peak(out), 0.05f);
+    EXPECT_TRUE(m_player->IsPlaying());
+    Render(200);
+    EXPECT_FALSE(m_player->IsPlaying());
+
+    // A mono 48 kHz file comes out at the mix rate: 67,579 frames become about 62,088.
+    ASSERT_TRUE(m_player->Load(kSignal));
+    m_player->Play();
+    const int played = PlayedFrames(200000, 100);
+    EXPECT_NEAR(played, 62088, 100);
+}
+
+TEST_F(OggMusic, LoopsWithoutAGapAtTheLoopPoint) {
+    ASSERT_TRUE(m_player->Load(kBell));
+    m_player->Play();
+    const auto once = Render(6151);
+    ASSERT_TRUE(m_player->Load(kBell));
+    m_player->SetLoop(VOX_LOOP_ENDLESS);
+    m_player->Play();
+    // Odd chunk sizes put the loop point inside a chunk.
+    std::vector<float> looped;
+    while (looped.size() < 2 * 6151 * 3) {
+        const auto part = Render(333);
+        looped.insert(looped.end(), part.begin(), part.end());
+    }
+    EXPECT_TRUE(m_player->IsPlaying());
+    for (int rep = 0; rep < 3; ++rep)
+        for (std::size_t i = 0; i < once.size(); i += 7)
+            ASSERT_EQ(looped[rep * once.size() + i], once[i]) << "repeat " << rep << " sample " << i;
+
+    // A loop count of one plays the file twice.
+    ASSERT_TRUE(m_player->Load(kBell));
+    m_player->SetLoop(1);
+    m_player->Play();
+    EXPECT_NEAR(PlayedFrames(100000, 100), 2 * 6151, 100);
+}
+
+TEST_F(OggMusic, FilesThatAreNotOggDoNotLoad) {
+    WriteFile(m_root / "bad.ogg", std::vector<u8>(5000, 0x4F));
+    EXPECT_EQ(m_player->Load("bad.ogg"), 0);
+    EXPECT_EQ(m_player->Load("none.ogg"), 0);
+    EXPECT_EQ(m_player->Load(""), 0);
+    m_player->Play();
+    EXPECT_FALSE(m_player->IsPlaying());
+    EXPECT_EQ(CountLines("bad.ogg"), 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+class Music : public SoundTest {
+protected:
+    void SetUp() override {
+        SoundTest::SetUp();
+        std::filesystem::create_directories(m_root / "bgm");
+        m_bgm = std::make_unique<cBgm>();
+        ASSERT_EQ(m_bgm->Init(1, m_ogg, m_midi, 5), 1);
+    }
+    void TearDown() override {
+        m_bgm.reset();
+        SoundTest::TearDown();
+    }
+    bool CopyBell(const char* name) {
+        if (!std::filesystem::exists(kBell)) return false;
+        std::filesystem::copy_file(kBell, m_root / "bgm" / name);
+        return true;
+    }
+    void WriteMidi(const char* name) {
+        Track t;
+        t.Ev(0, {0x90, 60, 100}).Ev(96, {0x80, 60, 0}).End(0);
+        WriteFile(m_root / "bgm" / name, MakeSmf(0, 96, {t}));
+    }
+
+    BGMTRACK m_ogg[5];
+    BGMTRACK m_midi[5];
+    std::unique_ptr<cBgm> m_bgm;
+    LoggingSynthGuard m_synth;
+};
+
+TEST_F(Music, SetFileChoosesRowsByExtension) {
+    EXPECT_EQ(BgmSetFile(*m_bgm, 0, "bgm\\Title.OGG", 80), 1);
+    EXPECT_STREQ(m_ogg[0].szPath, "bgm\\Title.OGG");
+    EXPECT_EQ(m_ogg[0].nVolume, 80);
+    EXPECT_EQ(BgmSetFile(*m_bgm, 1, "bgm\\Stage.MID", 70), 1);
+    EXPECT_STREQ(m_midi[1].szPath, "bgm\\Stage.mid");
+    EXPECT_EQ(m_midi[1].nVolume, 70);
+    EXPECT_STREQ(m_ogg[1].szPath, "");
+    // Only the exact cases count: ".Mid" and ".wav" go to both rows.
+    EXPECT_EQ(BgmSetFile(*m_bgm, 2, "bgm\\a.Mid", 50), 0);
+    EXPECT_STREQ(m_ogg[2].szPath, "bgm\\a.Mid");
+    EXPECT_STREQ(m_midi[2].szPath, "bgm\\a.Mid");
+    EXPECT_EQ(BgmSetFile(*m_bgm, 3, "bgm\\noext", 50), 0);
+    EXPECT_STREQ(m_ogg[3].szPath, "");
+    EXPECT_EQ(m_midi[3].nVolume, 0);
+    // A track outside the table is the bad-index rule, never a write past it.
+    EXPECT_EQ(BgmSetFile(*m_bgm, 5, "bgm\\x.ogg", 50), 0);
+    EXPECT_EQ(CountLines("err V[5] ( 5 , 4 )"), 1);
+}
+
+TEST_F(Music, PlaysOggThenMidiAndKeepsTheCurrentTrack) {
+    if (!CopyBell("title.ogg")) GTEST_SKIP() << "sound-theme-freedesktop is not installed";
+    WriteMidi("stage.mid");
+    BgmSetFile(*m_bgm, 0, "BGM\\Title.ogg", 100);
+    ASSERT_EQ(BgmPlay(*m_bgm, 0, 0, 1, 0, 0), 1);
+    EXPECT_EQ(m_bgm->ChannelState(0), 1);
+    EXPECT_GT(Peak(Render(2000)), 0.01f);
+    // The same track again without force does nothing, even once it has ended.
+    EXPECT_EQ(BgmPlay(*m_bgm, 0, 0, 1, 0, 0), 1);
+
+    // A ".MID" file plays through the own player once its name is rewritten to ".mid".
+    BgmSetFile(*m_bgm, 4, "bgm\\STAGE.MID", 100);
+    ASSERT_EQ(BgmPlay(*m_bgm, 0, 4, 1, 0, 1), 1);
+    EXPECT_EQ(m_bgm->ChannelState(0), 2);
+    EXPECT_EQ(m_bgm->CurrentTrack(), 4);
+    Render(100);
+    EXPECT_EQ(Peak(Render(2000)), 0.0f); // the Ogg player was stopped; the log synth is silent
+    ASSERT_FALSE(m_synth.log->Take().empty());
+    EXPECT_EQ(m_synth.log->Take()[0].status, 0x90);
+
+    m_bgm->Stop();
+    EXPECT_EQ(m_bgm->MidiStream(0)->State(), 0);
+}
+
+TEST_F(Music, NothingPlayableLeavesTheMusicSilent) {
+    BgmSetFile(*m_bgm, 2, "bgm\\a.Mid", 50); // both rows, neither player takes it
+    WriteMidi("a.Mid");
+    EXPECT_EQ(BgmPlay(*m_bgm, 0, 2, 1, 0, 0), 0);
+    EXPECT_EQ(m_bgm->ChannelState(0), 0);
+    EXPECT_EQ(m_bgm->CurrentTrack(), -1);
+    BgmSetFile(*m_bgm, 1, "bgm\\missing.ogg", 50);
+    EXPECT_EQ(BgmPlay(*m_bgm, 0, 1, 1, 0, 0), 0);
+    EXPECT_EQ(BgmPlay(*m_bgm, 3, 1, 1, 0, 0), 0); // no such channel
+}
+
+TEST_F(Music, OggVolumeBelowHundredScalesTheGain) {
+    if (!CopyBell("a.ogg")) GTEST_SKIP() << "sound-theme-freedesktop is not installed";
+    BgmSetFile(*m_bgm, 0, "bgm\\a.ogg", 100);
+    BgmPlay(*m_bgm, 0, 0, 0, 0, 1);
+    const float full = Peak(Render(3000));
+    BgmSetFile(*m_bgm, 0, "bgm\\a.ogg", 50);
+    BgmPlay(*m_bgm, 0, 0, 0, 0, 1);
+    EXPECT_NEAR(Peak(Render(3000)), full * 0.5f, 1e-4);
+    // Back at 100 no volume is set, and the fresh load plays at full gain again.
+    BgmSetFile(*m_bgm, 0, "bgm\\a.ogg", 100);
+    BgmPlay(*m_bgm, 0, 0, 0, 0, 1);
+    EXPECT_FLOAT_EQ(Peak(Render(3000)), full);
+}
+
+TEST(MusicManager, DoesNothingUntilInitialisedAndAfterRelease) {
+    cBgm bgm;
+    EXPECT_FALSE(bgm.IsInit());
+    EXPECT_EQ(BgmSetFile(bgm, 0, "bgm\\a.ogg", 10), 1);
+    EXPECT_EQ(BgmPlay(bgm, 0, 0, 1, 0, 0), 1);
+    bgm.Stop();
+    bgm.Release();
+    BGMTRACK ogg[5], midi[5];
+    AudioOutputSetMemory(true);
+    ASSERT_EQ(bgm.Init(1, ogg, midi, 5), 1);
+    bgm.Release();
+    EXPECT_FALSE(bgm.IsInit());
+    EXPECT_EQ(BgmPlay(bgm, 0, 0, 1, 0, 0), 1);
+}
