@@ -1,0 +1,125 @@
+// Loading and saving a big stage: 100,000 placed blocks, 2,000 characters with flows and 2,000
+// items with commands.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "records/DataFile.h"
+#include "records/Stage.h"
+
+namespace {
+
+cFlow MakeFlow(int seed) {
+    cFlow f;
+    f.trigger = static_cast<u8>(seed % 20);
+    f.keyGap = 3;
+    cCond c;
+    c.kind = 1;
+    c.value = seed;
+    f.conds.push_back(c);
+    for (int i = 0; i < 3; ++i) {
+        cFlowCmd cmd;
+        cmd.cmdKind = static_cast<u8>(1 + (seed + i) % 30);
+        cmd.params.assign(CmdTypeRow(0, cmd.cmdKind).nParams, static_cast<u32>(i));
+        if (i == 0) NewEdMove(cmd.move);
+        if (i == 1) NewEdShot(cmd.shot);
+        f.cmds.push_back(cmd);
+    }
+    return f;
+}
+
+cStage& BigStage() {
+    static cStage st = [] {
+        cStage s;
+        s.dwWidth() = 1000;
+        s.dwHeight() = 100;
+        cEdBlock b;
+        b.wPicture = 1;
+        s.vBlock.reserve(100000);
+        for (int i = 0; i < 100000; ++i) {
+            b.sPosX = static_cast<i16>(i % 1000);
+            b.sPosY = static_cast<i16>(i / 1000);
+            s.vBlock.push_back(b);
+        }
+        cEdChara hero;
+        hero.byOperation = 0;
+        hero.wPicture = 1;
+        s.vChara.push_back(hero);
+        for (int i = 1; i < 2000; ++i) {
+            cEdChara c;
+            c.wPicture = 2;
+            c.sPosX = static_cast<i16>(i % 1000);
+            c.nHoldItem = cEdChara::kNoItem;
+            c.vFlow.push_back(MakeFlow(i));
+            c.vFlow.push_back(MakeFlow(i + 1));
+            s.vChara.push_back(c);
+        }
+        for (int i = 0; i < 2000; ++i) {
+            cEdItem it;
+            it.wPicture = 3;
+            it.sPosX = static_cast<i16>(i % 1000);
+            cFlowCmd cmd;
+            cmd.cmdSet = 1;
+            cmd.cmdKind = 2;
+            cmd.params.assign(CmdTypeRow(1, 2).nParams, 1);
+            it.vCmd.push_back(cmd);
+            s.vItem.push_back(it);
+        }
+        s.vName.resize(kStageNameCount);
+        return s;
+    }();
+    return st;
+}
+
+const std::string& BigStageBytes() {
+    static const std::string bytes = [] {
+        cRecordWriter w;
+        BigStage().Save(w);
+        return w.Take();
+    }();
+    return bytes;
+}
+
+void BM_StageSave(benchmark::State& state) {
+    cStage& st = BigStage();
+    for (auto _ : state) {
+        cRecordWriter w;
+        st.Save(w);
+        benchmark::DoNotOptimize(w.Bytes().data());
+    }
+    state.counters["bytes"] = static_cast<double>(BigStageBytes().size());
+}
+BENCHMARK(BM_StageSave)->Unit(benchmark::kMillisecond);
+
+void BM_StageLoad(benchmark::State& state) {
+    const std::string& bytes = BigStageBytes();
+    for (auto _ : state) {
+        cRecordReader r(bytes, kProgVer);
+        cStage st;
+        StagePaletteScope scope(st);
+        st.Load(r);
+        if (r.Failed()) state.SkipWithError("load failed");
+        benchmark::DoNotOptimize(st.vBlock.data());
+    }
+}
+BENCHMARK(BM_StageLoad)->Unit(benchmark::kMillisecond);
+
+// The whole path of a play load: file read, stage read, replacement of the stage.
+void BM_StageLoadFile(benchmark::State& state) {
+    const auto path = std::filesystem::temp_directory_path() / "tobrelk_bench_stage.stg4_000";
+    {
+        cRecordWriter w = OpenDataFileWrite();
+        BigStage().Save(w);
+        std::ofstream f(path, std::ios::binary);
+        f.write(w.Bytes().data(), static_cast<std::streamsize>(w.Bytes().size()));
+    }
+    cStage target;
+    for (auto _ : state) {
+        if (!LoadStageFile(target, path.string())) state.SkipWithError("load failed");
+    }
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_StageLoadFile)->Unit(benchmark::kMillisecond);
+
+} // namespace

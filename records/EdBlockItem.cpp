@@ -1,0 +1,210 @@
+#include "records/EdBlockItem.h"
+
+#include <algorithm>
+#include <array>
+
+#include "records/PaletteSource.h"
+#include "records/Stage.h"
+
+namespace {
+
+#define BF(member, group) TOBRELK_FIELD(EDBLOCK_DATA, member, 0, group)
+const std::array<FIELDDEF, 18> kBlockFields = {{
+    BF(byPaletteKind, kNoGroup), BF(wPaletteIndex, kNoGroup), BF(byGroup1a, 1), BF(byGroup1b, 1),
+    BF(wPicture, 2),             BF(byPictureKind, 2),        BF(wGroup2, 2),   BF(byLayer, 3),
+    BF(bHidden, 4),              BF(bShowMark, 5),            BF(wMark, 5),     BF(bySolid, 6),
+    BF(byOpenSide, 7),           BF(byGroup8, 8),             BF(dwGroup8, 8),  BF(byItemKind, 9),
+    BF(wItemIndex, 9),           BF(byGroup10, 10),
+}};
+#undef BF
+
+#define IF(member, group) TOBRELK_FIELD(EDITEM_DATA, member, 0, group)
+const std::array<FIELDDEF, 17> kItemFields = {{
+    IF(byPaletteKind, kNoGroup), IF(wPaletteIndex, kNoGroup), IF(byGroup1a, 1), IF(byGroup1b, 1),
+    IF(wGroup2, 2),              IF(wGroup3, 3),              IF(wPicture, 4),  IF(byPictureKind, 4),
+    IF(wGroup4, 4),              IF(byGroup5, 5),             IF(bHidden, 6),   IF(bShowMark, 7),
+    IF(wMark, 7),                IF(byGroup10, 10),           IF(byPickup, 9),  IF(bySize, 8),
+    IF(wSound, 11),
+}};
+#undef IF
+
+EDBLOCK_DATA* Data(cEdBlock* b) { return static_cast<EDBLOCK_DATA*>(b); }
+const EDBLOCK_DATA* Data(const cEdBlock* b) { return static_cast<const EDBLOCK_DATA*>(b); }
+EDITEM_DATA* Data(cEdItem* i) { return static_cast<EDITEM_DATA*>(i); }
+const EDITEM_DATA* Data(const cEdItem* i) { return static_cast<const EDITEM_DATA*>(i); }
+
+const cVector<cEdBlock>* BlockPalette(int kind) {
+    if (kind == 1) return GetCommonPaletteView().pBlock;
+    if (kind == 2) return &PaletteStage().vBlockPalette;
+    return nullptr;
+}
+
+const cVector<cEdItem>* ItemPalette(int kind) {
+    if (kind == 1) return GetCommonPaletteView().pItem;
+    if (kind == 2) return &PaletteStage().vItemPalette;
+    return nullptr;
+}
+
+template <class T>
+u32 SizeOf(const cVector<T>* v) {
+    return v ? static_cast<u32>(v->size()) : 0;
+}
+
+// What the block and the item share after their record stream: position, inherit flags (the
+// count as the file gives it) and conditions.
+template <class T>
+bool LoadCommonTail(T& rec, cRecordReader& r) {
+    u32 n = 0;
+    if (!r.ReadBytes(&rec.sPosX, 2) || !r.ReadBytes(&rec.sPosY, 2)) return false;
+    if (!r.ReadCount(n, 1)) return false;
+    rec.vInherit.resize(n, 0);
+    if (n && !r.ReadBytes(rec.vInherit.data(), n)) return false;
+    return ReadCondList(rec.vCond, r);
+}
+
+template <class T>
+void SaveCommonTail(T& rec, cRecordWriter& w) {
+    w.WriteBytes(&rec.sPosX, 2);
+    w.WriteBytes(&rec.sPosY, 2);
+    w.WriteU32(static_cast<u32>(rec.vInherit.size()));
+    w.WriteBytes(rec.vInherit.data(), rec.vInherit.size());
+    WriteRecordVector(w, rec.vCond);
+}
+
+template <class T, class PIC>
+void UpgradePicture(u32 version, u8 kind, PIC& picture) {
+    if (version < 219 && kind == 3) picture = static_cast<PIC>(std::min<u32>(picture + 1u, 119u));
+}
+
+template <class T>
+void InheritFrom(T& rec, const cVector<T>* pal) {
+    if (rec.wPaletteIndex == 0 || rec.byPaletteKind == 0) return;
+    if (rec.byPaletteKind != 1 && rec.byPaletteKind != 2) return; // would inherit from itself
+    const u32 index = static_cast<u16>(rec.wPaletteIndex);
+    if (index >= SizeOf(pal)) {
+        rec.byPaletteKind = 0;
+        return;
+    }
+    const T& entry = (*pal)[index];
+    const std::size_t n = std::min<std::size_t>(rec.vInherit.size(), T::kGroups);
+    for (std::size_t k = 0; k < n; ++k)
+        if (rec.vInherit[static_cast<long long>(k)]) rec.CopyGroup(static_cast<int>(k), entry);
+}
+
+} // namespace
+
+// ---- cEdBlock ---------------------------------------------------------------------------------
+
+cEdBlock::cEdBlock() : vInherit(kGroups, 0) {}
+
+void cEdBlock::Reset() {
+    *Data(this) = EDBLOCK_DATA{};
+    vInherit.assign(kGroups, 0);
+    strName.clear();
+    vCond.clear();
+}
+
+void cEdBlock::RegisterFields(u32 version) { RegisterTable(Data(this), kBlockFields, version, &strName); }
+
+void cEdBlock::Load(cRecordReader& r) {
+    if (!LoadTable(r, Data(this), kBlockFields, &strName) || !LoadCommonTail(*this, r)) return;
+    UpgradePicture<cEdBlock>(r.Version(), byPictureKind, wPicture);
+    ApplyPaletteInherit();
+    CheckPalette();
+}
+
+void cEdBlock::Save(cRecordWriter& w) {
+    CheckPalette();
+    SaveTable(w, Data(this), kBlockFields, &strName);
+    SaveCommonTail(*this, w);
+}
+
+void cEdBlock::CopyGroup(int k, const cEdBlock& src) {
+    if (&src == this) return;
+    if (k == 0) strName = src.strName;
+    if (k == 1) vCond = src.vCond;
+    CopyTableGroup(Data(this), Data(&src), kBlockFields, static_cast<u8>(k));
+}
+
+void cEdBlock::ApplyPaletteInherit() { InheritFrom(*this, BlockPalette(byPaletteKind)); }
+
+void cEdBlock::CheckPalette() {
+    if ((byPaletteKind == 1 || byPaletteKind == 2) &&
+        static_cast<u16>(wPaletteIndex) >= SizeOf(BlockPalette(byPaletteKind))) {
+        byPaletteKind = 0;
+        wPaletteIndex = 0;
+    }
+    if (wPicture == 0) {
+        bySolid = 0;
+        byGroup10 = 0;
+    }
+}
+
+void cEdBlock::CheckItemRef() {
+    if ((byItemKind == 1 || byItemKind == 2) && wItemIndex >= SizeOf(ItemPalette(byItemKind))) {
+        byItemKind = 0;
+        wItemIndex = 0;
+    }
+}
+
+// ---- cEdItem ----------------------------------------------------------------------------------
+
+cEdItem::cEdItem() : vInherit(kGroups, 0) {}
+
+void cEdItem::Reset() {
+    *Data(this) = EDITEM_DATA{};
+    vInherit.assign(kGroups, 0);
+    strName.clear();
+    vCond.clear();
+    vCmd.clear();
+}
+
+void cEdItem::RegisterFields(u32 version) { RegisterTable(Data(this), kItemFields, version, &strName); }
+
+void cEdItem::Load(cRecordReader& r) {
+    if (!LoadTable(r, Data(this), kItemFields, &strName) || !LoadCommonTail(*this, r)) return;
+    if (!ReadFlowCmdList(vCmd, r)) return;
+    UpgradePicture<cEdItem>(r.Version(), byPictureKind, wPicture);
+    ApplyPaletteInherit();
+    Validate();
+}
+
+void cEdItem::Save(cRecordWriter& w) {
+    Validate();
+    SaveTable(w, Data(this), kItemFields, &strName);
+    SaveCommonTail(*this, w);
+    WriteFlowCmdList(vCmd, w);
+}
+
+void cEdItem::CopyGroup(int k, const cEdItem& src) {
+    if (&src == this) return;
+    if (k == 0) strName = src.strName;
+    if (k == 1) vCond = src.vCond;
+    if (k == 12) vCmd = src.vCmd;
+    CopyTableGroup(Data(this), Data(&src), kItemFields, static_cast<u8>(k));
+}
+
+void cEdItem::ApplyPaletteInherit() { InheritFrom(*this, ItemPalette(byPaletteKind)); }
+
+void cEdItem::Validate() {
+    if ((byPaletteKind == 1 || byPaletteKind == 2) &&
+        static_cast<u16>(wPaletteIndex) >= SizeOf(ItemPalette(byPaletteKind))) {
+        byPaletteKind = 0;
+        wPaletteIndex = 0;
+    }
+    if (bySize < 1) bySize = 1;
+    if (PastLimit(wSound, GetCmdLimits().nSound)) wSound = 0;
+    for (cFlowCmd& c : vCmd) FixCmdParams(c);
+}
+
+void cEdItem::FixCmdRefs() { FixCmdRefList(vCmd); }
+
+const cEdItem* GetEdItem(i8 kind, i16 index) {
+    if (kind != 1 && kind != 2) return nullptr;
+    const cVector<cEdItem>* pal = ItemPalette(kind);
+    const u32 i = static_cast<u16>(index);
+    if (!pal || i >= pal->size()) return nullptr;
+    return &(*pal)[i];
+}
+
+const char* const g_ItemPickupLabels[4] = {"1回だけ取れる", "何回でも取れる", "取れない", ""};

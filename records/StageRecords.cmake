@@ -1,0 +1,11 @@
+# The records of characters, blocks, items and the stage, and stage loading for play.
+list(APPEND TOBRELK_RECORDS_SOURCES
+    EdBlockItem.cpp
+    EdChara.cpp
+    FieldTable.cpp
+    PaletteSource.cpp
+    Stage.cpp
+    StageLoad.cpp
+    StageSettings.cpp
+    StageSub.cpp
+)

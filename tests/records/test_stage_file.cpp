@@ -1,0 +1,427 @@
+// The stage record and its file: defaults, speed derivation, the consistency step, round trips,
+// upgrades of older files, damaged files and the named settings table.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "StageTestUtil.h"
+#include "platform/system/MessageBox.h"
+#include "platform/system/Report.h"
+#include "records/PaletteSource.h"
+#include "records/StageSettings.h"
+
+using namespace stagetest;
+namespace fs = std::filesystem;
+
+namespace {
+
+class StageFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetCmdLimits(CMDLIMITS{});
+        SetCommonPaletteView(COMMONPALETTEVIEW{});
+        g_Stage.Init();
+        m_dir = fs::temp_directory_path() / ("tobrelk_stage_" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+        SetReportFile((m_dir / "report.txt").string());
+        SetMessageBoxSink([this](const std::string& text, const std::string&, u32 type) {
+            m_boxes.push_back(text);
+            return DefaultButton(type);
+        });
+        ResetCloseRequestCount();
+    }
+    void TearDown() override {
+        SetMessageBoxSink(nullptr);
+        SetCmdLimits(CMDLIMITS{});
+        g_Stage.Init();
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+    std::string Report() { return ReadFile(m_dir / "report.txt"); }
+
+    fs::path m_dir;
+    std::vector<std::string> m_boxes;
+};
+
+// Reads old-version bytes of st into a fresh stage.
+cStage ReadOldStage(cStage& st, u32 v) {
+    cStage out;
+    EXPECT_TRUE(LoadBody(out, OldStageFile(st, v))) << "version " << v;
+    return out;
+}
+
+} // namespace
+
+TEST_F(StageFile, NewStageWaitsForPrepareAndHasItsHeaderSize) {
+    cStage st;
+    EXPECT_EQ(st.dwSpeedLevel(), 10u);
+    EXPECT_EQ(st.dwSpeedStep(), 0u); // derived values wait for Prepare
+    EXPECT_EQ(st.vRankSwitch, (cVector<u32>{1, 1, 1, 1, 1}));
+    EXPECT_EQ(st.vBack[0].dwSource, 1u);
+    // The header body: 92 words, 6 doubles, one string.
+    cRecordWriter w;
+    st.cTableRecord::Save(w);
+    EXPECT_EQ(w.Bytes().size(), 4u + 416 + 4 + 4);
+}
+
+TEST_F(StageFile, SpeedLevelsGiveStepsBasesAndRatios) {
+    cStage st;
+    struct Case { i32 level; u32 step; double base, ratio; };
+    for (const Case& c : {Case{10, 10, 60, 6}, Case{11, 1, 60, 60}, Case{15, 5, 60, 12}, Case{19, 9, 60, 60.0 / 9},
+                          Case{20, 20, 120, 6}, Case{1, 1, 6, 6}}) {
+        st.SetSpeed(c.level);
+        EXPECT_EQ(st.dwSpeedStep(), c.step) << c.level;
+        EXPECT_DOUBLE_EQ(st.dSpeedBase(), c.base) << c.level;
+        EXPECT_DOUBLE_EQ(st.dSpeedRatio(), c.ratio) << c.level;
+        EXPECT_EQ(st.dwSpeedStep8(), 8 * c.step);
+        EXPECT_EQ(st.dwSpeedStep6, 6 * c.step);
+        EXPECT_DOUBLE_EQ(st.dAccelStep(), 0.4 / (c.step * c.step));
+    }
+    // No step per frame would divide by zero: one step, and a report line.
+    for (i32 level : {0, -3}) {
+        st.SetSpeed(level);
+        EXPECT_EQ(st.dwSpeedLevel(), static_cast<u32>(level));
+        EXPECT_EQ(st.dwSpeedStep(), 1u);
+        EXPECT_DOUBLE_EQ(st.dSpeedRatio(), 6.0);
+    }
+    EXPECT_NE(Report().find("speed level 0"), std::string::npos);
+}
+
+TEST_F(StageFile, RichStageWritesReadsAndWritesAgainByteIdentical) {
+    cStage st = MakeRichStage();
+    const std::string first = FileBytes(st);
+    cStage back;
+    ASSERT_TRUE(LoadBody(back, first));
+    EXPECT_EQ(back.dwWidth(), 60u);
+    EXPECT_EQ(back.strStage, "stage text");
+    EXPECT_EQ(back.vBlock.size(), 30u);
+    EXPECT_EQ(back.vChara.size(), 2u);
+    EXPECT_EQ(back.vChara[1].dwMaxHP, 33u);
+    ASSERT_EQ(back.vChara[1].vFlow.size(), 1u);
+    ASSERT_EQ(back.vChara[1].vFlow[0].cmds.size(), 2u);
+    EXPECT_TRUE(back.vChara[1].vFlow[0].cmds[0].shot);
+    EXPECT_EQ(back.vItem[0].vCmd.size(), 1u);
+    EXPECT_EQ(back.vName[3].strName, "name three");
+    EXPECT_EQ(back.vBack[1].strPicture, "bmp\\back\\sky.png");
+    EXPECT_EQ(back.aParams[1].dwValue8, 6u);
+    EXPECT_EQ(StageSettings::Get(back, eStage::AutoScrollSpeedX), -3);
+    EXPECT_EQ(back.FindHero(), 0);
+    EXPECT_EQ(FileBytes(back), first);
+
+    // Through the file: the same bytes again.
+    const fs::path file = m_dir / "rich.stg4_001";
+    WriteFile(file, first);
+    cStage viaFile;
+    ASSERT_EQ(LoadStageFile(viaFile, file.string()), 1);
+    EXPECT_EQ(FileBytes(viaFile), first);
+}
+
+TEST_F(StageFile, PrepareClampsPadsAndChecksReferences) {
+    cStage st;
+    st.dwWidth() = 30;
+    st.dwHeight() = 20;
+    st.Field(9) = 25;
+    st.Field(10) = 40;
+    st.Field(11) = 3;
+    st.Field(12) = static_cast<u32>(-7);
+    st.dwSpeedLevel() = 15;
+    cEdBlock holder;
+    holder.wPicture = 1;
+    holder.byItemKind = 2;
+    holder.wItemIndex = 7;
+    st.vBlock.push_back(holder);
+    st.vItemPalette.resize(5);
+    // Carried items: one past the two placed items becomes none; a valid one stays.
+    st.vItem.resize(2);
+    st.vChara.resize(3);
+    st.vChara[0].nHoldItem = 2;
+    st.vChara[1].nHoldItem = 1;
+    st.vChara[2].nHoldItem = cEdChara::kNoItem;
+    const std::string bytes = FileBytes(st);
+    cStage back;
+    ASSERT_TRUE(LoadBody(back, bytes));
+    EXPECT_EQ(back.Field(9), 10u);
+    EXPECT_EQ(back.Field(10), 29u);
+    EXPECT_EQ(back.Field(11), 3u);
+    EXPECT_EQ(static_cast<i32>(back.Field(12)), -7); // signed: below the limit
+    EXPECT_EQ(back.dwSpeedStep(), 5u);
+    EXPECT_EQ(back.vBlockPalette.size(), 2u); // one entry is written back as two
+    EXPECT_EQ(back.vBlock[0].byItemKind, 0);
+    EXPECT_EQ(back.vChara[0].nHoldItem, cEdChara::kNoItem);
+    EXPECT_EQ(back.vChara[1].nHoldItem, 1u);
+    EXPECT_EQ(back.vChara[2].nHoldItem, cEdChara::kNoItem);
+    EXPECT_EQ(back.vCharaPalette[1].nHoldItem, 0u);
+
+    // Sizes that would make the engine's block map enormous are cut, with a report line.
+    st.dwWidth() = 0x7FFFFFFF;
+    st.dwHeight() = 5000;
+    st.Prepare();
+    EXPECT_EQ(st.dwWidth(), kMaxStageWidth);
+    EXPECT_EQ(st.dwHeight(), kMaxStageHeight);
+    EXPECT_NE(Report().find("stage width"), std::string::npos);
+}
+
+TEST_F(StageFile, PaletteEntryZeroIsAlwaysTheEmptyEntry) {
+    cStage st;
+    st.vCharaPalette[0].dwMaxHP = 500;
+    st.vCharaPalette[0].strName = "junk";
+    st.vCharaPalette[0].nHoldItem = 4;
+    st.vCharaPalette[0].vFlow.push_back(flowtest::MakeRichFlow(1));
+    st.vItemPalette[0].vCmd.push_back(MakeItemCmd(2, 1));
+    st.vBlockPalette[0].wPicture = 3;
+    st.vItemPalette[0].bySize = 9;
+    cStage back;
+    ASSERT_TRUE(LoadBody(back, FileBytes(st)));
+    EXPECT_EQ(back.vCharaPalette[0].dwMaxHP, 10u);
+    EXPECT_EQ(back.vCharaPalette[0].strName, "");
+    EXPECT_EQ(back.vCharaPalette[0].nHoldItem, 0u);
+    EXPECT_TRUE(back.vCharaPalette[0].vFlow.empty());
+    EXPECT_TRUE(back.vItemPalette[0].vCmd.empty());
+    EXPECT_EQ(back.vBlockPalette[0].wPicture, 0);
+    EXPECT_EQ(back.vItemPalette[0].bySize, 1);
+}
+
+TEST_F(StageFile, WriteSnapshotTakesSettingsFromTheSecondStage) {
+    cStage play = MakeRichStage();
+    cStage start;
+    start.dwWidth() = 77;
+    start.strStage = "at start";
+    start.vRankSwitch = {0, 0, 0, 0, 0};
+    start.vName.resize(2);
+    cRecordWriter w;
+    play.WriteSnapshot(w, start);
+    cRecordReader r(w.Take(), kProgVer);
+    cStage back;
+    {
+        StagePaletteScope scope(back);
+        back.Load(r);
+    }
+    ASSERT_FALSE(r.Failed());
+    EXPECT_EQ(back.dwWidth(), 77u);
+    EXPECT_EQ(back.strStage, "at start");
+    EXPECT_EQ(back.vRankSwitch[0], 0u);
+    EXPECT_EQ(back.vName.size(), 2u);
+    EXPECT_EQ(back.vBlock.size(), 30u);
+    EXPECT_EQ(back.vChara.size(), 2u);
+}
+
+TEST_F(StageFile, OlderFilesUpgradeTheHeaderAndLists) {
+    cStage st = MakeRichStage();
+    st.Field(40) = 18;
+    st.Field(41) = 26;
+    st.Field(64) = 11;
+    st.Field(65) = 22;
+    st.Field(42) = st.Field(43) = st.Field(50) = st.Field(72) = 99;
+    st.Field(25) = 0;
+    st.Field(30) = 0;
+    st.Field(31) = 1;
+    st.Field(26) = 1;
+    st.Field(36) = st.Field(48) = st.Field(56) = st.Field(61) = st.Field(71) = 77;
+    st.Field(33) = 1;
+
+    cStage v154 = ReadOldStage(st, 154);
+    EXPECT_EQ(v154.Field(42), 18u);
+    EXPECT_EQ(v154.Field(43), 26u);
+    EXPECT_EQ(v154.Field(66), 11u);
+    EXPECT_EQ(v154.Field(67), 22u);
+    EXPECT_EQ(v154.Field(50), 0u);
+    EXPECT_EQ(v154.Field(72), 0u);
+    EXPECT_EQ(v154.Field(25), 1u);
+    EXPECT_EQ(v154.Field(30), 1u);
+    EXPECT_EQ(v154.Field(31), 0u);
+    EXPECT_EQ(v154.Field(26), 0u);
+    EXPECT_EQ(v154.Field(36), 16u);
+    EXPECT_EQ(v154.Field(48), 1u);
+    EXPECT_EQ(v154.Field(56), 5u);
+    EXPECT_EQ(v154.Field(61), 30u);
+    EXPECT_EQ(v154.Field(71), 1u);
+    EXPECT_EQ(v154.Field(33), 0u);
+    EXPECT_EQ(v154.dwWidth(), 60u);          // ungated fields come through
+    EXPECT_EQ(v154.vName.size(), kStageNameCount);
+
+    cStage v199 = ReadOldStage(st, 199);
+    EXPECT_EQ(v199.Field(42), 99u);
+    EXPECT_EQ(v199.Field(25), 0u);
+    EXPECT_EQ(v199.Field(30), 0u);
+    EXPECT_EQ(v199.Field(31), 1u);
+    EXPECT_EQ(v199.Field(26), 1u);
+    EXPECT_EQ(v199.Field(36), 16u);
+
+    cStage v224 = ReadOldStage(st, 224);
+    EXPECT_EQ(v224.Field(36), 77u);
+    EXPECT_EQ(v224.Field(33), 0u);
+    EXPECT_EQ(ReadOldStage(st, 225).Field(33), 1u);
+
+    // Ranking switches 3 and 4 are new below 181; a new stage has all five on.
+    st.vRankSwitch = {1, 1, 1};
+    cStage v180 = ReadOldStage(st, 180);
+    EXPECT_EQ(v180.vRankSwitch, (cVector<u32>{1, 1, 1, 0, 0}));
+    st.vRankSwitch = {1, 1, 1, 1, 1};
+    EXPECT_EQ(ReadOldStage(st, 181).vRankSwitch[4], 1u);
+
+    st.vName.resize(3);
+    EXPECT_EQ(ReadOldStage(st, 753).vName.size(), kStageNameCount);
+    EXPECT_EQ(ReadOldStage(st, 754).vName.size(), 3u);
+}
+
+TEST_F(StageFile, TrailerFromVersion173AndItsCheckFrom174) {
+    cStage st = MakeRichStage();
+    const std::string v172 = OldStageFile(st, 172);
+    const std::string v173 = OldStageFile(st, 173);
+    EXPECT_EQ(v173.size(), v172.size() + 4);
+    cStage a, b;
+    EXPECT_TRUE(LoadBody(a, v172));
+    EXPECT_TRUE(LoadBody(b, v173));
+
+    // 173's trailer is skipped, not tested; from 174 a wrong one is a damaged file.
+    std::string bad173 = v173;
+    bad173[bad173.size() - 1] = 0x55;
+    WriteFile(m_dir / "a.stg4_000", bad173);
+    EXPECT_EQ(CheckStageFile((m_dir / "a.stg4_000").string()), 1);
+    std::string bad = FileBytes(st);
+    bad[bad.size() - 1] = 0x55;
+    WriteFile(m_dir / "b.stg4_000", bad);
+    EXPECT_EQ(CheckStageFile((m_dir / "b.stg4_000").string()), 0);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_NE(m_boxes[0].find("が破損しています！"), std::string::npos);
+    EXPECT_EQ(CloseRequestCount(), 1u);
+    cStage c;
+    EXPECT_FALSE(LoadBody(c, bad));
+    // A missing file is left to the load that follows.
+    EXPECT_EQ(CheckStageFile((m_dir / "none.stg4_000").string()), 1);
+}
+
+TEST_F(StageFile, SubRecordsOfOlderVersions) {
+    cEdBack layer;
+    layer.Reset();
+    layer.bVisible = 0;
+    layer.dwSource = 2;
+    layer.dScrollSpeedX = 2.5;
+    layer.bAutoScrollY = 1;
+    layer.dScrollX = 44;
+    layer.strPicture = "p";
+    cStage st;
+    st.vBack.assign(1, layer);
+    st.aParams[2].Set(1, 2, 3, 4, 5, 6, 7, 8);
+
+    cStage v61 = ReadOldStage(st, 61);
+    EXPECT_EQ(v61.vBack[0].bVisible, 1u); // absent: the reset layer's value
+    EXPECT_EQ(v61.vBack[0].dwSource, 2u);
+    EXPECT_DOUBLE_EQ(v61.vBack[0].dScrollSpeedX, 2.5);
+    EXPECT_EQ(v61.vBack[0].bAutoScrollY, 1u);
+    EXPECT_DOUBLE_EQ(v61.vBack[0].dScrollX, 0.0);
+    EXPECT_EQ(v61.vBack[0].strPicture, "p");
+
+    cStage v60 = ReadOldStage(st, 60);
+    EXPECT_DOUBLE_EQ(v60.vBack[0].dScrollSpeedX, 0.1);
+    EXPECT_EQ(v60.vBack[0].bAutoScrollY, 0u);
+    EXPECT_EQ(v60.vBack[0].dwSource, 2u);
+
+    // Parameter records of 124 lack three values, which are not left from the stage before.
+    cStage reused;
+    reused.aParams[2].Set(9, 9, 9, 9, 9, 9, 9, 9);
+    ASSERT_TRUE(LoadBody(reused, OldStageFile(st, 124)));
+    EXPECT_EQ(reused.aParams[2].dwValue1, 1u);
+    EXPECT_EQ(reused.aParams[2].dwValue2, 0u);
+    EXPECT_EQ(reused.aParams[2].dwValue4, 0u);
+    EXPECT_EQ(reused.aParams[2].dwValue5, 5u);
+}
+
+TEST_F(StageFile, DamagedFilesFailWithoutCrashOrHugeAllocation) {
+    cStage st = MakeRichStage();
+    const std::string good = FileBytes(st);
+    const fs::path file = m_dir / "d.stg4_000";
+    cStage target = MakeRichStage();
+    target.strFilePath = "kept";
+
+    // Truncated anywhere: the load fails and the stage keeps what it held.
+    for (std::size_t cut : {std::size_t{3}, std::size_t{10}, good.size() / 3, good.size() / 2, good.size() - 1}) {
+        WriteFile(file, good.substr(0, cut));
+        EXPECT_EQ(LoadStageFile(target, file.string()), 0) << cut;
+    }
+    EXPECT_EQ(target.vBlock.size(), 30u);
+    EXPECT_EQ(target.strFilePath, "kept");
+
+    // Garbage after the trailer.
+    WriteFile(file, good + "xx");
+    EXPECT_EQ(LoadStageFile(target, file.string()), 0);
+
+    // A huge count in any word of a small stage (every list count among them) is refused
+    // before anything is allocated for it.
+    cStage small;
+    small.vChara.push_back(MakeHero(1, 1));
+    const std::string bytes = FileBytes(small);
+    const u32 huge = 0x7FFFFFFF;
+    int refused = 0;
+    for (std::size_t at = 4; at + 4 <= bytes.size(); at += 4) {
+        std::string b = bytes;
+        std::memcpy(&b[at], &huge, 4);
+        cStage s;
+        refused += LoadBody(s, b) ? 0 : 1;
+    }
+    EXPECT_GT(refused, 20);
+
+    // A newer file is refused.
+    std::string newer = good;
+    const u32 v = kProgVer + 1;
+    std::memcpy(&newer[0], &v, 4);
+    WriteFile(file, newer);
+    EXPECT_EQ(LoadStageFile(target, file.string()), 0);
+}
+
+TEST_F(StageFile, FlowNestingBombIsADamagedFile) {
+    // A character whose flow holds a command holding a flow ... 40 deep.
+    cFlow flow;
+    flow.trigger = 1;
+    for (int i = 0; i < 40; ++i) {
+        cFlowCmd cmd;
+        cmd.cmdKind = 1;
+        cmd.flows.push_back(flow);
+        cFlow outer;
+        outer.trigger = 1;
+        outer.cmds.push_back(cmd);
+        flow = outer;
+    }
+    cStage st;
+    cEdChara hero = MakeHero(1, 1);
+    hero.vFlow.push_back(flow);
+    st.vChara.push_back(hero);
+    cStage back;
+    EXPECT_FALSE(LoadBody(back, FileBytes(st)));
+}
+
+TEST_F(StageFile, NamedSettingsReachTheirFields) {
+    cStage st;
+    StageSettings::Set(st, eStage::AutoScrollSpeedY, -480);
+    EXPECT_EQ(static_cast<i32>(st.Field(18)), -480);
+    EXPECT_EQ(StageSettings::Get(st, eStage::AutoScrollSpeedY), -480);
+    EXPECT_EQ(StageSettings::Get(st, eStage::TimeLimit), 200);
+    EXPECT_EQ(StageSettings::Get(st, eStage::FrameRate), 60);
+    EXPECT_EQ(StageSettings::Get(st, eStage::WalkBoxH), 24);
+    EXPECT_DOUBLE_EQ(StageSettings::Get(st, eStageD::Gravity), 0.4);
+    st.SetSpeed(15);
+    EXPECT_DOUBLE_EQ(StageSettings::Get(st, eStageD::SpeedLimit), 12.0);
+    EXPECT_DOUBLE_EQ(StageSettings::Get(st, eStageD::SpeedUnit), 5.0);
+    EXPECT_EQ(StageSettings::Get(st, eStage::StepsPerFrame), 5);
+    EXPECT_EQ(StageSettings::Get(st, eStage::FallDelay), 40);
+    EXPECT_EQ(StageSettings::RepeatPeriod(st), 30);
+    EXPECT_TRUE(StageSettings::AreaOn(st, 4));
+    EXPECT_FALSE(StageSettings::AreaOn(st, 1));
+    EXPECT_FALSE(StageSettings::AreaOn(st, 6));
+    EXPECT_TRUE(StageSettings::RankEnabled(st, 4));
+    EXPECT_FALSE(StageSettings::RankEnabled(st, 5));
+
+    // Every entry names a header field of its kind; chosen ones say why; no field has two
+    // integer meanings.
+    std::set<int> seen;
+    for (int i = 0; i < static_cast<int>(eStage::Count); ++i) {
+        const NAMEDFIELD& e = StageSettings::Entry(static_cast<eStage>(i));
+        EXPECT_GE(e.field, 1);
+        EXPECT_LE(e.field, kStageHeaderFields);
+        EXPECT_FALSE(cStage::IsDoubleField(e.field)) << e.name;
+        EXPECT_TRUE(seen.insert(e.field).second) << e.name;
+        EXPECT_EQ(e.chosen, e.why != nullptr) << e.name;
+    }
+    for (int i = 0; i < static_cast<int>(eStageD::Count); ++i)
+        EXPECT_TRUE(cStage::IsDoubleField(StageSettings::Entry(static_cast<eStageD>(i)).field));
+}

@@ -1,0 +1,362 @@
+// Character, block and item records: layout, upgrades of older files, palette inheritance and
+// the checks that run after reading and before writing.
+#include <gtest/gtest.h>
+
+#include "StageTestUtil.h"
+#include "records/PaletteSource.h"
+
+using namespace stagetest;
+
+namespace {
+
+class StageRecords : public ::testing::Test {
+protected:
+    void SetUp() override { Restore(); }
+    void TearDown() override { Restore(); }
+    static void Restore() {
+        SetCmdLimits(CMDLIMITS{});
+        SetCommonPaletteView(COMMONPALETTEVIEW{});
+        g_Stage.Init();
+    }
+};
+
+template <class T, class W>
+T ReadOld(T& rec, u32 v, W write) {
+    cRecordWriter w;
+    write(rec, v, w);
+    cRecordReader r(w.Take(), v);
+    T out;
+    out.Load(r);
+    EXPECT_FALSE(r.Failed());
+    EXPECT_TRUE(r.AtEnd());
+    return out;
+}
+
+cVector<u8> Flags(int n) {
+    cVector<u8> f(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) f[i] = static_cast<u8>(10 + i);
+    return f;
+}
+
+} // namespace
+
+TEST_F(StageRecords, RecordsHaveTheSizesOfTheFileFormat) {
+    // Body: count, 53 fields of 82 bytes, string count, empty string; then position and item,
+    // 37 flag bytes with their count, two empty lists.
+    cEdChara c;
+    EXPECT_EQ(Bytes(c).size(), 4u + 82 + 4 + 4 + 8 + 4 + 37 + 4 + 4);
+    cEdBlock b;
+    b.wPicture = 1;
+    EXPECT_EQ(Bytes(b).size(), 4u + 26 + 8 + 4 + 4 + 11 + 4);
+    cEdItem it;
+    EXPECT_EQ(Bytes(it).size(), 4u + 24 + 8 + 4 + 4 + 13 + 4 + 4);
+    // The item's byte of group 10 is stored before the pick-up mode.
+    it.byGroup10 = 0x5A;
+    it.byPickup = 0xA5;
+    const std::string bytes = Bytes(it);
+    EXPECT_EQ(static_cast<u8>(bytes[4 + 19]), 0x5A);
+    EXPECT_EQ(static_cast<u8>(bytes[4 + 20]), 0xA5);
+    // A flag list longer than the groups is kept as stored.
+    c.vInherit = Flags(40);
+    cEdChara back;
+    ASSERT_TRUE(flowtest::LoadBytes(back, Bytes(c)));
+    EXPECT_EQ(back.vInherit.size(), 40u);
+}
+
+TEST_F(StageRecords, CharaInheritFlagsGainTheirNewGroupsByVersion) {
+    cEdChara c;
+    c.vInherit = Flags(36);
+    c.byHitArea = 5;
+    c.byGroup21 = 9;
+    cEdChara v209 = ReadOld(c, 209, WriteOldChara);
+    ASSERT_EQ(v209.vInherit.size(), 37u);
+    for (int i = 0; i < 21; ++i) EXPECT_EQ(v209.vInherit[i], 10 + i);
+    EXPECT_EQ(v209.vInherit[21], 1);
+    for (int i = 21; i < 36; ++i) EXPECT_EQ(v209.vInherit[i + 1], 10 + i);
+    EXPECT_EQ(v209.byGroup21, 0);
+    EXPECT_EQ(v209.byHitArea, 5); // present from 201
+
+    c.vInherit.assign(37, 0);
+    cEdChara v200 = ReadOld(c, 200, WriteOldChara);
+    EXPECT_EQ(v200.vInherit[21], 1);
+    EXPECT_EQ(v200.vInherit[25], 1);
+    EXPECT_EQ(v200.byHitArea, 0);
+
+    cEdChara v167 = ReadOld(c, 167, WriteOldChara);
+    int ones = 0;
+    for (int i = 0; i < 37; ++i) ones += v167.vInherit[i];
+    EXPECT_EQ(ones, 3);
+    EXPECT_EQ(v167.vInherit[29], 1);
+    EXPECT_EQ(v167.vInherit[25], 1);
+    EXPECT_EQ(v167.vInherit[21], 1);
+}
+
+TEST_F(StageRecords, CharaFieldUpgradesFollowTheirGates) {
+    cEdChara c;
+    c.dwGroup29 = 77;
+    c.byGroup13a = 4;
+    c.byGroup14 = 4;
+    c.byHitArea = 2;
+    c.byGroup18b = 0;
+    c.byPictureKind = 3;
+    c.wPicture = 50;
+    cEdChara v205 = ReadOld(c, 205, WriteOldChara);
+    EXPECT_EQ(v205.byHitArea, 3);     // below 206: 2 and up move by one
+    EXPECT_EQ(v205.wPicture, 51);     // below 219: built-in pictures move by one
+    EXPECT_EQ(v205.byGroup18b, 1);    // below 285
+    EXPECT_EQ(v205.dwGroup29, 77u);
+    EXPECT_EQ(v205.byGroup13a, 4);
+
+    c.byHitArea = 1;
+    c.wPicture = 119;
+    cEdChara v195 = ReadOld(c, 195, WriteOldChara);
+    EXPECT_EQ(v195.byGroup13a, 0);
+    EXPECT_EQ(v195.byGroup14, 0);
+    EXPECT_EQ(v195.byHitArea, 0);     // absent below 201
+    EXPECT_EQ(v195.wPicture, 119);    // clamped
+
+    cEdChara v167 = ReadOld(c, 167, WriteOldChara);
+    EXPECT_EQ(v167.dwGroup29, 0u);
+
+    c.byGroup18b = 0;
+    c.wPicture = 50;
+    cEdChara v285 = ReadOld(c, 285, WriteOldChara);
+    EXPECT_EQ(v285.byGroup18b, 0);
+    EXPECT_EQ(v285.wPicture, 50);
+}
+
+TEST_F(StageRecords, CharaInheritsFlaggedGroupsFromItsPalette) {
+    cEdChara entry;
+    entry.strName = "entry";
+    entry.dwMaxHP = 99;
+    entry.dwMaxSP = 5;
+    entry.vCond.push_back(flowtest::MakeCond(1, 3));
+    entry.byGroup4a = 7;
+    g_Stage.vCharaPalette.push_back(entry); // index 1
+
+    cEdChara c;
+    c.byPaletteKind = 2;
+    c.wPaletteIndex = 1;
+    c.vInherit[0] = 1;
+    c.vInherit[4] = 1;
+    c.vInherit[23] = 1;
+    c.ApplyPaletteInherit();
+    EXPECT_EQ(c.strName, "entry");
+    EXPECT_EQ(c.dwMaxHP, 99u);
+    EXPECT_EQ(c.dwMaxSP, 0u); // group 24 not flagged
+    EXPECT_EQ(c.vCond.size(), 1u);
+    EXPECT_EQ(c.byGroup4a, 7);
+
+    // Index 0 is the empty entry: never inherited from, whatever the flags.
+    cEdChara none;
+    none.byPaletteKind = 2;
+    none.vInherit.assign(37, 1);
+    none.ApplyPaletteInherit();
+    EXPECT_EQ(none.dwMaxHP, 10u);
+    EXPECT_EQ(none.byPaletteKind, 2);
+
+    // Group 36 from an entry without flows leaves one new flow.
+    cEdChara flows;
+    flows.byPaletteKind = 2;
+    flows.wPaletteIndex = 1;
+    flows.vInherit[36] = 1;
+    flows.vFlow.push_back(flowtest::MakeRichFlow(1));
+    flows.ApplyPaletteInherit();
+    ASSERT_EQ(flows.vFlow.size(), 1u);
+    EXPECT_EQ(flows.vFlow[0].keyGap, 3);
+    EXPECT_TRUE(flows.vFlow[0].cmds.empty());
+}
+
+TEST_F(StageRecords, PaletteReferencesPastTheirPaletteAreDropped) {
+    cEdChara c;
+    c.byPaletteKind = 2;
+    c.wPaletteIndex = 5;
+    c.vInherit[23] = 1;
+    c.ApplyPaletteInherit();
+    EXPECT_EQ(c.byPaletteKind, 0);
+    EXPECT_EQ(c.wPaletteIndex, 5);
+    c.byPaletteKind = 2;
+    c.Validate();
+    EXPECT_EQ(c.byPaletteKind, 0);
+    EXPECT_EQ(c.wPaletteIndex, 0);
+
+    // A negative index is past every palette (it used to pass a signed upper-bound test).
+    g_Stage.vCharaPalette.resize(3);
+    c.byPaletteKind = 2;
+    c.wPaletteIndex = -1;
+    c.Validate();
+    EXPECT_EQ(c.byPaletteKind, 0);
+    EXPECT_EQ(c.wPaletteIndex, 0);
+
+    // The common palette comes through its view; without one it is empty.
+    cVector<cEdChara> common(4);
+    common[3].dwMaxHP = 1234;
+    c.byPaletteKind = 1;
+    c.wPaletteIndex = 3;
+    c.vInherit[23] = 1;
+    c.ApplyPaletteInherit();
+    EXPECT_EQ(c.byPaletteKind, 0);
+    SetCommonPaletteView(COMMONPALETTEVIEW{nullptr, &common, nullptr});
+    c.byPaletteKind = 1;
+    c.ApplyPaletteInherit();
+    EXPECT_EQ(c.dwMaxHP, 1234u);
+}
+
+TEST_F(StageRecords, CharaValidateResetsBadIndexesAndDropsEmptyFlows) {
+    CMDLIMITS lim;
+    lim.nAnimeSet = 4;
+    lim.nCharaEffect = 3;
+    lim.nEffect = 2;
+    lim.nCharaBmp = 6;
+    SetCmdLimits(lim);
+    cEdChara c;
+    c.wAnimeSet = -2; // negative indexes are past the list, not below it
+    c.wCharaEffectA = 3;
+    c.wDeathEffect = 2;
+    c.wEffect = 9;
+    c.byPictureKind = 4;
+    c.wPicture = -1;
+    c.byGroup20 = -5;
+    c.byOperation = 0;
+    c.byGroup19 = 1;
+    c.byGroup6 = 1;
+    c.vFlow.resize(3);
+    c.vFlow[1].trigger = 4;
+    c.Validate();
+    EXPECT_EQ(c.wAnimeSet, 0);
+    EXPECT_EQ(c.wCharaEffectA, 0);
+    EXPECT_EQ(c.wDeathEffect, 2);
+    EXPECT_EQ(c.wEffect, 0);
+    EXPECT_EQ(c.wPicture, 1);
+    EXPECT_EQ(c.byGroup20, 1);
+    EXPECT_EQ(c.byGroup19, 0);
+    EXPECT_EQ(c.byGroup6, 0);
+    ASSERT_EQ(c.vFlow.size(), 1u);
+    EXPECT_EQ(c.vFlow[0].trigger, 4);
+}
+
+TEST_F(StageRecords, EditorOnlyFlowsAreDroppedOnReadUnlessKept) {
+    cEdChara c;
+    for (u8 t = 1; t <= 3; ++t) {
+        cFlow f;
+        f.trigger = t;
+        f.editorOnly = t == 2;
+        c.vFlow.push_back(f);
+    }
+    const std::string bytes = Bytes(c);
+    cEdChara played;
+    ASSERT_TRUE(flowtest::LoadBytes(played, bytes));
+    ASSERT_EQ(played.vFlow.size(), 2u);
+    EXPECT_EQ(played.vFlow[1].trigger, 3);
+    CMDLIMITS keep;
+    keep.bKeepEditorOnlyFlows = true;
+    SetCmdLimits(keep);
+    cEdChara edited;
+    ASSERT_TRUE(flowtest::LoadBytes(edited, bytes));
+    EXPECT_EQ(edited.vFlow.size(), 3u);
+}
+
+TEST_F(StageRecords, OffsetsMultiplyTheStepAndFlipWithTheFacing) {
+    cEdChara c;
+    c.sOffsetX = 10;
+    c.sOffsetStepX = -4;
+    c.bFlipOffsetX = 1;
+    EXPECT_DOUBLE_EQ(c.GetOffsetX(3, 1), 2.0);
+    EXPECT_DOUBLE_EQ(c.GetOffsetX(3, 0), -2.0);
+    c.sOffsetY = 1;
+    c.sOffsetStepY = 2;
+    EXPECT_DOUBLE_EQ(c.GetOffsetY(2, 1), 5.0);
+}
+
+TEST_F(StageRecords, BlockPictureUpgradeAndChecks) {
+    cEdBlock b;
+    b.byPictureKind = 3;
+    b.wPicture = 119;
+    EXPECT_EQ(ReadOld(b, 218, WriteOldBlock).wPicture, 119);
+    b.wPicture = 50;
+    EXPECT_EQ(ReadOld(b, 218, WriteOldBlock).wPicture, 51);
+    EXPECT_EQ(ReadOld(b, 219, WriteOldBlock).wPicture, 50);
+
+    // The flag count is the file's; a block without a picture is written passable.
+    cEdBlock empty;
+    empty.vInherit = Flags(15);
+    empty.bySolid = 3;
+    empty.byGroup10 = 4;
+    cEdBlock back;
+    ASSERT_TRUE(flowtest::LoadBytes(back, Bytes(empty)));
+    EXPECT_EQ(back.vInherit.size(), 15u);
+    EXPECT_EQ(back.bySolid, 0);
+    EXPECT_EQ(back.byGroup10, 0);
+
+    cEdBlock holder;
+    holder.wPicture = 1;
+    holder.byItemKind = 2;
+    holder.wItemIndex = 7;
+    g_Stage.vItemPalette.resize(5);
+    holder.CheckItemRef();
+    EXPECT_EQ(holder.byItemKind, 0);
+    EXPECT_EQ(holder.wItemIndex, 0);
+    holder.byItemKind = 2;
+    holder.wItemIndex = 4;
+    holder.CheckItemRef();
+    EXPECT_EQ(holder.byItemKind, 2);
+}
+
+TEST_F(StageRecords, BlockAndItemInheritTheirGroups) {
+    cEdBlock pb;
+    pb.wPicture = 8;
+    pb.byPictureKind = 3;
+    pb.bySolid = 2;
+    pb.vCond.push_back(flowtest::MakeCond(1, 1));
+    g_Stage.vBlockPalette.push_back(pb);
+    cEdBlock b;
+    b.byPaletteKind = 2;
+    b.wPaletteIndex = 1;
+    b.vInherit[2] = 1;
+    b.vInherit[1] = 1;
+    b.ApplyPaletteInherit();
+    EXPECT_EQ(b.wPicture, 8);
+    EXPECT_EQ(b.byPictureKind, 3);
+    EXPECT_EQ(b.bySolid, 1); // group 6 not flagged
+    EXPECT_EQ(b.vCond.size(), 1u);
+
+    cEdItem pi;
+    pi.vCmd.push_back(MakeItemCmd(2, 1));
+    pi.byPickup = 2;
+    pi.bySize = 3;
+    g_Stage.vItemPalette.push_back(pi);
+    cEdItem it;
+    it.byPaletteKind = 2;
+    it.wPaletteIndex = 1;
+    it.vInherit[12] = 1;
+    it.vInherit[9] = 1;
+    it.ApplyPaletteInherit();
+    EXPECT_EQ(it.vCmd.size(), 1u);
+    EXPECT_EQ(it.byPickup, 2);
+    EXPECT_EQ(it.bySize, 1);
+}
+
+TEST_F(StageRecords, ItemValidateAndPaletteLookup) {
+    CMDLIMITS lim;
+    lim.nSound = 3;
+    SetCmdLimits(lim);
+    cEdItem it;
+    it.bySize = 0;
+    it.wSound = 3;
+    it.vCmd.push_back(MakeItemCmd(2, 1));
+    it.vCmd[0].params.resize(40); // brought back to its kind's count
+    cEdItem back;
+    ASSERT_TRUE(flowtest::LoadBytes(back, Bytes(it)));
+    EXPECT_EQ(back.bySize, 1);
+    EXPECT_EQ(back.wSound, 0);
+    EXPECT_EQ(back.vCmd[0].params.size(), CmdTypeRow(1, 2).nParams);
+
+    g_Stage.vItemPalette.resize(3);
+    EXPECT_EQ(GetEdItem(2, 2), &g_Stage.vItemPalette[2]);
+    EXPECT_EQ(GetEdItem(2, 3), nullptr);
+    EXPECT_EQ(GetEdItem(2, -1), nullptr);
+    EXPECT_EQ(GetEdItem(1, -1), nullptr);
+    EXPECT_EQ(GetEdItem(1, 0), nullptr); // no common palette yet
+    EXPECT_EQ(GetEdItem(0, 1), nullptr);
+    EXPECT_EQ(GetEdItem(3, 1), nullptr);
+}
