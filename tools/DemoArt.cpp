@@ -1,0 +1,271 @@
+#include "tools/DemoArt.h"
+
+#include "tools/DemoMedia.h"
+
+namespace {
+
+// Palette indexes used by the art.
+enum : std::uint8_t {
+    K = PAL_KEY, BLACK = 1, WHITE = 2, RED = 3, GREEN = 4, BLUE = 5, YELLOW = 6, BROWN = 7, DARK = 8,
+    GREY = 9, LIGHT = 10, SKIN = 11, SKY = 12, LEAF = 13, ORANGE = 14, COAL = 15, FRAME = 240, TEXT = 241
+};
+
+const std::string kMap = "k=1w=2r=3g=4b=5y=6n=7d=8s=9l=10f=11c=12e=13o=14x=15";
+
+// A small knight with a blue helmet, a red scarf and a green tunic.
+const std::vector<std::string> kHeroStand = {
+    ".....bbbbbb.....", "....bbbbbbbb....", "...bbwwbbbbbb...", "...bbffffffbb...", "...bfkffffkfb...",
+    "...bffffffffb...", "....ffffrrff....", ".....ffffff.....", "...rrrrrrrrrr...", "..ggggggggggggs.",
+    "..fggggyyggggfs.", "..fgggggggggg.s.", "...gggggggggg...", "...nnn....nnn...", "...nnn....nnn...",
+    "..nnnn....nnnn..",
+};
+const std::vector<std::string> kHeroWalk = {
+    ".....bbbbbb.....", "....bbbbbbbb....", "...bbwwbbbbbb...", "...bbffffffbb...", "...bfkffffkfb...",
+    "...bffffffffb...", "....ffffrrff....", ".....ffffff.....", "..rrrrrrrrrr....", ".rrggggggggggs..",
+    "..fggggyyggggfs.", "...ggggggggggs..", "...gggggggggg...", "..nnn......nnn..", ".nnn........nnn.",
+    "nnnn........nnnn",
+};
+const std::vector<std::string> kHeroJump = {
+    "f....bbbbbb....f", "f...bbbbbbbb...f", "g..bbwwbbbbbb..g", "g..bbffffffbb..g", "gg.bfkffffkfb.gg",
+    ".g.bffffffffb.g.", ".gg.ffffrrff.gg.", "..g..ffffff..g..", "..grrrrrrrrrrg..", "...gggggggggg...",
+    "...ggggyyggggs..", "...ggggggggggs..", "...gggggggggg...", "..nnn....nnn....", ".nnn......nnn...",
+    "................",
+};
+const std::vector<std::string> kSlime = {
+    "................", "................", "................", "................", "......gggg......",
+    "....gggggggg....", "...gggggggggg...", "..ggwwggggwwgg..", "..ggwkggggwkgg..", ".gggwkggggwkggg.",
+    ".gggggggggggggg.", ".ggggggrrgggggg.", "gggggggggggggggg", "gggggggggggggggg", ".gggggggggggggg.",
+    "..eeeeeeeeeeee..",
+};
+const std::vector<std::string> kFlag = {
+    "..w.............", "..wrrrrrr.......", "..wrrrrrrrr.....", "..wrrrrrrrrrr...", "..wrrrrrrrr.....",
+    "..wrrrrrr.......", "..w.............", "..w.............", "..w.............", "..w.............",
+    "..w.............", "..w.............", "..w.............", "..w.............", ".sss............",
+    "sssss...........",
+};
+const std::vector<std::string> kCoin = {
+    "................", ".....yyyyy......", "....yyyyyyy.....", "...yyowwyyyy....", "...yyowyyyyy....",
+    "...yyoyyyyyy....", "...yyoyyyyyy....", "...yyoyyyyyy....", "...yyoyyyyyy....", "...yyoyyyyyy....",
+    "...yyyyyyyoo....", "....yyyyyoo.....", ".....ooooo......", "................", "................",
+    "................",
+};
+const std::vector<std::string> kHeart = {
+    "................", "..rrr....rrr....", ".rrrrr..rrrrr...", "rrwwrrrrrrrrrr..", "rrwrrrrrrrrrrr..",
+    "rrrrrrrrrrrrrr..", ".rrrrrrrrrrrr...", "..rrrrrrrrrr....", "...rrrrrrrr.....", "....rrrrrr......",
+    ".....rrrr.......", "......rr........", "................", "................", "................",
+    "................",
+};
+
+void DrawBrick(cCanvas& c, int x, int y) {
+    c.Fill(x, y, 32, 32, ORANGE);
+    for (int row = 0; row < 4; ++row) {
+        c.Fill(x, y + row * 8 + 7, 32, 1, BROWN);
+        const int off = row % 2 ? 0 : 8;
+        for (int k = off; k < 32; k += 16) c.Fill(x + k, y + row * 8, 1, 7, BROWN);
+    }
+}
+
+void DrawGround(cCanvas& c, int x, int y) {
+    c.Fill(x, y, 32, 32, BROWN);
+    c.Fill(x, y, 32, 8, GREEN);
+    for (int i = 0; i < 32; i += 4) c.Set(x + i, y + 8, GREEN);
+    for (int i = 2; i < 32; i += 7) c.Fill(x + i, y + 14 + (i % 3) * 5, 3, 2, DARK);
+}
+
+void DrawStone(cCanvas& c, int x, int y) {
+    c.Fill(x, y, 32, 32, GREY);
+    c.Frame(x, y, 32, 32, DARK);
+    c.Fill(x + 2, y + 2, 28, 2, LIGHT);
+    c.Fill(x + 2, y + 2, 2, 28, LIGHT);
+}
+
+cCanvas Palette() {
+    cCanvas c(16, 16);
+    for (int i = 0; i < 256; ++i) c.Set(i % 16, i / 16, static_cast<std::uint8_t>(i));
+    return c;
+}
+
+cCanvas Blocks() {
+    cCanvas c(320, 128);
+    // Cell 0 stays empty: block picture 0 draws nothing.
+    DrawGround(c, 32, 0);
+    DrawBrick(c, 64, 0);
+    DrawStone(c, 96, 0);
+    c.Fill(128, 0, 32, 32, SKY); // a question block
+    c.Frame(128, 0, 32, 32, BROWN);
+    c.Text(140, 8, "?", WHITE, 3);
+    c.Fill(160, 0, 32, 32, LEAF);
+    c.Sprite(160, 0, kFlag, kMap, 2);
+    return c;
+}
+
+cCanvas Characters() {
+    cCanvas c(320, 128);
+    c.Sprite(0, 0, kHeroStand, kMap, 2);
+    c.Sprite(32, 0, kHeroWalk, kMap, 2);
+    c.Sprite(64, 0, kHeroStand, kMap, 2);
+    c.Sprite(96, 0, kHeroJump, kMap, 2);
+    c.Sprite(0, 32, kSlime, kMap, 2);
+    c.Sprite(32, 32, kSlime, kMap, 2);
+    c.Sprite(0, 64, kFlag, kMap, 2);
+    return c;
+}
+
+cCanvas Shots() {
+    cCanvas c(160, 16);
+    for (int i = 0; i < 16; ++i) c.Fill(4 + (i % 2), 4, 8 - (i % 2) * 2, 8, i % 2 ? YELLOW : ORANGE);
+    c.Fill(2, 6, 12, 4, YELLOW);
+    c.Fill(20, 5, 8, 6, BLUE);
+    return c;
+}
+
+cCanvas Items(int cell) {
+    cCanvas c(cell * 10, cell);
+    const int scale = cell / 16;
+    c.Sprite(cell, 0, kCoin, kMap, scale);
+    c.Sprite(cell * 2, 0, kHeart, kMap, scale);
+    c.Sprite(cell * 3, 0, kFlag, kMap, scale);
+    return c;
+}
+
+cCanvas Marks() {
+    cCanvas c(256, 32);
+    c.Frame(32, 0, 32, 32, YELLOW);
+    c.Text(40, 8, "!", RED, 3);
+    return c;
+}
+
+cCanvas WindowFrame() {
+    cCanvas c(48, 48, FRAME);
+    c.Frame(0, 0, 48, 48, WHITE);
+    c.Frame(1, 1, 46, 46, GREY);
+    return c;
+}
+
+cCanvas StatusWindow() {
+    cCanvas c(640, 32, FRAME);
+    c.Frame(0, 0, 640, 20, WHITE);
+    return c;
+}
+
+cCanvas Title() {
+    cCanvas c(640, 480, SKY);
+    c.Fill(0, 400, 640, 80, BROWN);
+    c.Fill(0, 400, 640, 16, GREEN);
+    c.Text(80, 96, "TOBRELK DEMO", WHITE, 10);
+    c.Text(83, 99, "TOBRELK DEMO", BLUE, 10);
+    c.Sprite(120, 336, kHeroStand, kMap, 4);
+    c.Sprite(440, 336, kSlime, kMap, 4);
+    return c;
+}
+
+cCanvas GameMode() {
+    static const char* const kModes[7] = {"NEW GAME", "CONTINUE", "CHALLENGE", "FREE", "REPLAY", "OPTIONS", "EXIT"};
+    cCanvas c(256, 224);
+    for (int i = 0; i < 7; ++i) c.Text(8, i * 32 + 6, kModes[i], WHITE, 4);
+    return c;
+}
+
+cCanvas Accessory() {
+    cCanvas c(128, 128);
+    // the big cursor
+    for (int i = 0; i < 12; ++i) c.Fill(8 + i, 4 + i, 1, 24 - 2 * i, YELLOW);
+    // life icon and marker
+    c.Sprite(0, 48, kHeart, kMap, 1);
+    c.Fill(20, 52, 8, 8, RED);
+    // small cursor / map figure facing down, up, left, right
+    c.Sprite(0, 64, kHeroStand, kMap, 2);
+    c.Sprite(64, 64, kHeroStand, kMap, 2);
+    c.Sprite(64, 96, kHeroWalk, kMap, 2);
+    c.Sprite(0, 96, kHeroWalk, kMap, 2);
+    return c;
+}
+
+cCanvas Symbols() {
+    cCanvas c(256, 16);
+    c.Text(2, 3, "S", YELLOW, 2);
+    c.Text(18, 3, "S", ORANGE, 2);
+    c.Text(34, 3, "H", RED, 2);
+    c.Text(50, 3, "P", BLUE, 2);
+    c.Sprite(64, 0, kHeroStand, kMap, 1);
+    return c;
+}
+
+cCanvas Words() {
+    cCanvas c(640, 256);
+    c.Text(8, 8, "STAGE", WHITE, 6);
+    c.Text(8, 48, "CLEAR!", YELLOW, 6);
+    c.Text(8, 88, "GAME OVER", RED, 6);
+    for (int d = 0; d < 10; ++d) c.Glyph(d * 32 + 4, 164, static_cast<char>('0' + d), WHITE, 5);
+    return c;
+}
+
+cCanvas MapChips() {
+    cCanvas c(160, 64);
+    c.Fill(0, 0, 32, 32, BLUE); // sea
+    c.Fill(32, 0, 32, 32, GREEN);
+    for (int i = 0; i < 6; ++i) c.Fill(36 + i * 4, 20 - i * 2, 8, 4 + i * 2, LEAF); // hill
+    c.Fill(64, 0, 32, 32, GREY); // mountain
+    c.Fill(96, 0, 32, 32, GREEN);
+    c.Fill(128, 0, 32, 32, YELLOW); // path
+    c.Fill(0, 32, 32, 32, GREEN);
+    return c;
+}
+
+cCanvas WorldEvents() {
+    cCanvas c(64, 96);
+    for (int row = 0; row < 3; ++row) {
+        c.Fill(6, row * 32 + 6, 20, 20, row == 2 ? GREY : RED);
+        c.Fill(38, row * 32 + 6, 20, 20, YELLOW);
+        c.Frame(6, row * 32 + 6, 20, 20, WHITE);
+        c.Frame(38, row * 32 + 6, 20, 20, WHITE);
+    }
+    return c;
+}
+
+cCanvas Background(int hills) {
+    cCanvas c(640, 480, SKY);
+    for (int i = 0; i < 4; ++i) c.Fill(60 + i * 170, 60 + (i % 2) * 30, 70, 20, WHITE);
+    for (int i = 0; i < hills; ++i) {
+        const int cx = 80 + i * 640 / hills;
+        for (int y = 0; y < 120; ++y) c.Fill(cx - y, 360 + y / 2 - 60 + 60, 2 * y, 1, LEAF);
+    }
+    return c;
+}
+
+cCanvas Debug() {
+    cCanvas c(64, 16);
+    c.Text(2, 4, "DEBUG", WHITE, 1);
+    return c;
+}
+
+} // namespace
+
+std::vector<std::pair<std::string, std::string>> MakeDemoPictures() {
+    return {
+        {"bmp\\plt\\Palette.bmp", Palette().ToBmp()},
+        {"bmp\\Debug.bmp", Debug().ToBmp()},
+        {"bmp\\Block.bmp", Blocks().ToBmp()},
+        {"bmp\\Character1.bmp", Characters().ToBmp()},
+        {"bmp\\Shot.bmp", Shots().ToBmp()},
+        {"bmp\\Item.bmp", Items(32).ToBmp()},
+        {"bmp\\Item_Mini.bmp", Items(16).ToBmp()},
+        {"bmp\\Mark.bmp", Marks().ToBmp()},
+        {"bmp\\Window.bmp", WindowFrame().ToBmp()},
+        {"bmp\\StatusWindow.bmp", StatusWindow().ToBmp()},
+        {"bmp\\Title.bmp", Title().ToBmp()},
+        {"bmp\\GameMode.bmp", GameMode().ToBmp()},
+        {"bmp\\Accessory.bmp", Accessory().ToBmp()},
+        {"bmp\\Symbol.bmp", Symbols().ToBmp()},
+        {"bmp\\Word.bmp", Words().ToBmp()},
+        {"bmp\\WorldMapChip.bmp", MapChips().ToBmp()},
+        {"bmp\\WorldEvent.bmp", WorldEvents().ToBmp()},
+        {"bmp\\WorldBack.bmp", Background(3).ToBmp()},
+        {"bmp\\back\\Hills.bmp", Background(4).ToBmp()},
+        {"bmp\\back\\Sky.bmp", Background(0).ToBmp()},
+        {"bmp\\effect\\Spark.bmp", Shots().ToBmp()},
+        {"bmp\\picture\\Sign.bmp", Marks().ToBmp()},
+        {"bmp\\sword\\Sword.bmp", Shots().ToBmp()},
+        {"bmp\\chara_sp\\Boss.bmp", Characters().ToBmp()},
+    };
+}
