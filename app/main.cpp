@@ -1,19 +1,15 @@
-// Program entry. For now the runtime starts, writes its report and ends in order; the window,
-// the game thread and the scenes join as they are built.
-#include <cstdio>
+// Program entry.
 #include <unistd.h>
 
-#include "platform/system/Report.h"
-#include "platform/system/SystemReport.h"
+#include "app/App.h"
 #include "platform/system/Thread.h"
-#include "records/Record.h"
 
-int main(int /*argc*/, char** /*argv*/) {
-    if (!SetReportFile("Report_Game.txt")) return 0; // no report file: end silently
-    SetDebugLog(false, "VI_Veda.txt");
-    WriteReport("App : ver %s", "824");
-    ReportSystemInfo();
-    g_bFixStrings = 1;
-    if (AnyThreadAbandoned()) _exit(0);
-    return 0;
+void ConnectSubsystems();
+
+int main(int argc, char** argv) {
+    ConnectSubsystems();
+    const int code = WinMain(argc, argv);
+    // A thread that would not end was left behind: static destructors must not run under it.
+    if (AnyThreadAbandoned()) _exit(code);
+    return code;
 }

@@ -1,0 +1,320 @@
+#include "app/App.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+#include "app/Dialogs.h"
+#include "app/Game.h"
+#include "app/MainWnd.h"
+#include "app/Scenes.h"
+#include "app/Services.h"
+#include "app/SingleInstance.h"
+#include "app/SystemIni.h"
+#include "platform/system/AppWindow.h"
+#include "platform/system/Clock.h"
+#include "platform/system/Input.h"
+#include "platform/system/MessageBox.h"
+#include "platform/system/PathResolver.h"
+#include "platform/system/PathUtil.h"
+#include "platform/system/Random.h"
+#include "platform/system/Report.h"
+#include "platform/system/Sjis.h"
+#include "platform/system/SystemReport.h"
+#include "platform/system/Timers.h"
+#include "records/DataFile.h"
+
+APPSTARTUP g_Startup;
+unsigned g_bFlipByCopy = 0;
+int g_nDepth = 32;
+
+namespace {
+
+const char* const kFolders[] = {
+    "user_data", "user_data\\story", "user_data\\challenge", "user_data\\free", "user_data\\rpl4",
+    "data", "data\\database", "data\\stg4", "data\\stg4\\old_ver", "data\\work", "data\\plt4",
+    "bmp", "bmp\\back", "bmp\\chara_sp", "bmp\\effect", "bmp\\picture", "bmp\\sword", "bmp\\convert",
+    "bmp\\plt", "bmp\\hbt", "wave", "bgm"};
+
+std::atomic<int> g_termSignal{0};
+
+void OnTerminate(int sig) { g_termSignal.store(sig); }
+
+// A path from the Linux command line in the program's own form (CP932, '\' separators);
+// empty when CP932 cannot hold the name.
+std::string IncomingPath(const std::string& utf8) {
+    const std::string sjis = Utf8ToSjis(utf8);
+    if (SjisToUtf8(sjis) != utf8) return std::string();
+    std::string out = sjis;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (IsDoubleByte(out.c_str() + i)) {
+            ++i;
+            continue;
+        }
+        if (out[i] == '/') out[i] = '\\';
+    }
+    return out;
+}
+
+bool DisplayModeOk(bool direct3D, bool windowed, int depth, int desktop, bool transColor) {
+    bool allowed;
+    if (direct3D) allowed = depth == 16 || depth == 32;
+    else allowed = depth == 16 || depth == 32 || (depth == 8 && !transColor);
+    if (windowed && (depth != desktop || depth == 8)) allowed = false;
+    return allowed;
+}
+
+} // namespace
+
+bool AppInit(const std::string& cmdLine) {
+    // 1-2: timer, random seed, data version.
+    CrtSrand(static_cast<u32>(timeGetTime()));
+    g_nProgVer = kProgVer;
+    g_bFixStrings = 1;
+    g_bNewerFile = 0;
+    // 3
+    if (g_Startup.initCmdParams) g_Startup.initCmdParams();
+    // 4-5
+    if (g_Startup.createDefaultData && !g_Startup.createDefaultData()) {
+        WriteReportBox("「data」フォルダの作成に失敗…\n「default」フォルダに問題がある可能性があります。");
+        return false;
+    }
+    for (const char* folder : kFolders) MakeDirectory(folder);
+    // 6-9
+    TimerElapsed(true);
+    if (g_Startup.loadDatabases && !g_Startup.loadDatabases()) {
+        WriteReportBox("データベースの読み込みに失敗…");
+        return false;
+    }
+    if (g_Startup.loadSystemData && !g_Startup.loadSystemData()) {
+        WriteReportBox("%s の読み込みに失敗…", "data\\System.dat");
+        return false;
+    }
+    // 10: System.ini; an unreadable file only costs its settings.
+    std::vector<INIKEYDEF> keys = DefaultIniKeys();
+    if (g_Startup.iniKeys) g_Startup.iniKeys(keys);
+    SetSystemIniDefaults(g_SystemIni, keys);
+    if (!ReadSystemIni("System.ini", g_SystemIni, keys)) {
+        WriteReportBox("System.ini の読み込みに失敗しました！");
+        SetSystemIniDefaults(g_SystemIni, keys);
+    }
+    SYSTEMINI& ini = g_SystemIni;
+    g_bEnglish = ini.English != 0;
+    // 11: the drawing-mode question.
+    if (ini.Direct3D >= 2) {
+        LoadFromFile(g_BootData, "user_data\\Boot.dat");
+        if (g_BootData.bDoNotAsk == 0 && !RunStartDialog()) return false;
+        ini.Direct3D = g_BootData.nDrawMode == 1 ? 1 : 0;
+    }
+    // 12
+    if (!cmdLine.empty()) {
+        if (cmdLine.size() > kFreeStageMax) WriteReport("「%s」の読み込みに失敗しました！", ToDisplayText(cmdLine).c_str());
+        else ini.FreeStage = cmdLine;
+    }
+    // 13-14
+    g_Game.g_nFrameRate = 60;
+    g_Game.g_nFadeSpeed = 10;
+    for (cInput& in : g_vInput) InputSetRepeat(in, 18, 6);
+    // 15: window mode and vertical sync.
+    bool direct3D = ini.Direct3D != 0;
+    if (direct3D) {
+        g_bWindowed = ini.WindowMode != 0;
+        if (ini.VSync == 2) ini.VSync = 1;
+    } else if (ini.WindowMode != 0) {
+        g_bWindowed = 1;
+        ini.VSync = 0;
+    } else {
+        g_bWindowed = 0;
+        if (ini.VSync == 2) ini.VSync = 0; // the system is "6.0 or later"
+    }
+    // 16-17: colour depth and its check.
+    const int desktop = AppDesktopDepth();
+    const bool transColor = g_Startup.transColor && g_Startup.transColor();
+    if (ini.Bpp == 0) {
+        if (g_bWindowed) {
+            ini.Bpp = desktop;
+        } else {
+            const int choice = g_Startup.depthChoice ? g_Startup.depthChoice(direct3D) : 0;
+            if (direct3D) ini.Bpp = choice == 1 ? 16 : 32;
+            else ini.Bpp = choice == 1 ? 16 : (choice == 2 && !transColor) ? 8 : 32;
+        }
+    }
+    if (!DisplayModeOk(direct3D, g_bWindowed, ini.Bpp, desktop, transColor)) {
+        if (g_bWindowed && (ini.Bpp == 16 || ini.Bpp == 32))
+            ErrorBoxS("画面モードが不正です！\nウインドウモードではSystem.iniの設定と画面の色の設定を合わせて下さい！");
+        else
+            ErrorBoxS("画面モードが不正です！\nSystem.iniと画面の設定を見直して下さい！");
+        return false;
+    }
+    g_nDepth = ini.Bpp;
+    if (direct3D && g_bWindowed && ini.WindowMode == 2) AppWindowSetResizable(true);
+    // 18-19
+    g_hWnd = MainWindowHandle();
+    AppWindowSetTitle(g_Startup.title ? g_Startup.title() : std::string());
+    AppWindowSetMinimumSize(320, 240);
+    TimerElapsed(true);
+    if (ini.Bpp == 8) ini.DD_VideoStretch = 0;
+    // 20-21: the graphics device.
+    if (g_Startup.initGraphics && !g_Startup.initGraphics(direct3D, ini.Bpp, ini.VSync != 0, g_bWindowed)) {
+        DebugLog("DDInit失敗");
+        WriteReport("DDInit失敗");
+        return false;
+    }
+    direct3D = ini.Direct3D != 0; // a failed Direct3D start goes on in DirectDraw mode
+    AppSetVSync(ini.VSync != 0);
+    // 23-24: placement and showing.
+    bool zoomed = false;
+    if (g_bWindowed) {
+        int dw, dh;
+        AppDesktopBounds(dw, dh);
+        SetWindowDataLimits(dw, dh);
+        if (LoadFromFile(g_WindowData, "user_data\\Window.dat")) {
+            AppWindowMove(g_WindowData.nX, g_WindowData.nY);
+            if (direct3D && ini.WindowMode == 2 && g_WindowData.nWidth > 0 && g_WindowData.nHeight > 0)
+                AppWindowResize(g_WindowData.nWidth, g_WindowData.nHeight);
+            zoomed = g_WindowData.bZoomed != 0;
+        }
+    } else {
+        AppWindowSetFullscreen(true);
+    }
+    AppWindowShow(zoomed);
+    // A window just shown is the active one; focus events keep it up to date from here.
+    g_bActive.store(1);
+    // 26
+    g_bFlipByCopy = !direct3D && (g_bWindowed || ini.VSync == 0 || AppRefreshRate() < g_Game.g_nFrameRate);
+    // 25, 27-28, 31
+    if (g_Startup.loadGraphicsData && !g_Startup.loadGraphicsData()) {
+        WriteReport("画像の読み込みに失敗");
+        return false;
+    }
+    // 29: key configuration.
+    for (cInput& in : g_vInput) JoyButtonMaskInit(in);
+    if (!KeyConfigLoad("user_data\\KeyConfig.dat", g_KeyConfig)) KeyConfigDefault(g_KeyConfig);
+    KeyConfigApply();
+    // Scripted runs (tests, demonstrations) drive the keyboard snapshot frame by frame.
+    if (const char* script = std::getenv("TOBRELK_INPUT_SCRIPT")) {
+        if (!InputScriptLoad(script)) WriteReport("TOBRELK_INPUT_SCRIPT : %s", script);
+    }
+    // 30-31: options and, in 8-bit mode, the blend table.
+    if (g_Startup.loadOptions) g_Startup.loadOptions();
+    g_nDepth8 = !direct3D && ini.Bpp == 8;
+    if (g_nDepth8 && !LoadBlendTable(g_Startup.blendTableNumber ? static_cast<int>(g_Startup.blendTableNumber()) : 0))
+        return false;
+    // 32-34: music and sound. No sound device is no reason not to play.
+    if (g_Startup.initMusic) g_Startup.initMusic();
+    if (g_Startup.initSound && !g_Startup.initSound()) {
+        DebugLog("DS_Init失敗！");
+        WriteReport("DS_Init失敗！ : 音なしで続けます");
+    }
+    // 35
+    std::string failed;
+    if (g_Startup.loadWorldData && !g_Startup.loadWorldData(failed)) {
+        WriteReportBox("%s のロードに失敗！", ToDisplayText(failed).c_str());
+        return false;
+    }
+    // 36: direct start on a stage file.
+    if (!ini.FreeStage.empty()) {
+        std::string found;
+        if (FindNumberedFile(found, ini.FreeStage, "stg4")) ini.FreeStage = found;
+        if (!FileExists(ini.FreeStage)) {
+            WriteReport("「%s」の読み込みに失敗しました！", ToDisplayText(ini.FreeStage).c_str());
+            ini.FreeStage.clear();
+        } else {
+            g_bDirectStart = 1;
+            if (!StartStage(ini.FreeStage, 1)) return false;
+            g_Game.g_nPlayKind = 2;
+            g_Game.g_bUseRanking = 1;
+            g_Game.g_nGameMode = 3;
+            g_Game.g_nScene = SCENE_PLAY;
+            g_Game.g_nPrevScene = 0;
+        }
+    }
+    return true;
+}
+
+void AppExit() {
+    if (g_Startup.releaseAll) g_Startup.releaseAll();
+    g_Game.CleanUp();
+    if (g_Startup.releaseGraphics) g_Startup.releaseGraphics();
+    AppVideoQuit();
+}
+
+int WinMain(int argc, char** argv) {
+    std::string stage;
+    bool fromEditor = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--from-editor") {
+            fromEditor = true;
+        } else if (a == "--game-dir" && i + 1 < argc) {
+            if (chdir(argv[++i]) != 0) {
+                std::fprintf(stderr, "tobrelk: cannot enter %s\n", argv[i]);
+                return 0;
+            }
+        } else if (stage.empty() && !a.empty() && a[0] != '-') {
+            stage = IncomingPath(a);
+            if (stage.empty()) std::fprintf(stderr, "tobrelk: the name %s cannot be used\n", a.c_str());
+        }
+    }
+    std::error_code ec;
+    SetGameRoot(std::filesystem::current_path(ec));
+
+    // 1-4
+    SetDebugLog(false, "VI_Veda.txt");
+    const std::string report = (std::filesystem::current_path(ec) / "Report_Game.txt").string();
+    if (!SetReportFile(report)) return 0;
+    WriteReport("App : ver %s", "824");
+    ReportSystemInfo();
+    g_bFromEditor = fromEditor ? 1 : 0;
+
+    // 5
+    if (!SingleInstanceAcquire()) return 0;
+    struct sigaction sa {};
+    sa.sa_handler = OnTerminate;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+
+    // 6-8
+    if (!AppVideoInit() || !AppWindowCreate(640, 480)) {
+        ErrorBoxS("ウインドウが生成出来ません！");
+        SingleInstanceRelease();
+        return 0;
+    }
+    AppWindowCenterOnDesktop();
+    WindowQueueOpen(MainWndProc);
+    // 9-10
+    if (g_bFromEditor) NotifyEditorStart();
+    if (!AppInit(stage)) {
+        AppExit();
+        if (g_bFromEditor) NotifyEditorEnd(0);
+        SingleInstanceRelease();
+        return 0;
+    }
+    // 11-12
+    g_bGameStarted.store(1);
+    if (!thGame.Create(GameLoop, nullptr)) {
+        WriteReport("thGame を開始できません");
+        PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+    }
+    // 13: the window thread's loop.
+    bool termSeen = false;
+    while (!g_bQuit.load()) {
+        if (!termSeen && g_termSignal.load()) {
+            // Another copy (or the user) asked this one to end: close in order.
+            termSeen = true;
+            PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+        }
+        MSG msg;
+        while (!g_bQuit.load() && PeekMessage(&msg, 0)) DispatchMessage(msg);
+        if (g_bQuit.load()) break;
+        AppPresent(false);
+        AppPumpEvents(g_bActive.load() ? 2 : 20);
+    }
+    // 14
+    AppExit();
+    SingleInstanceRelease();
+    return 0;
+}

@@ -1,0 +1,364 @@
+#include "app/Scenes.h"
+
+#include <algorithm>
+
+#include "app/Frame.h"
+#include "platform/system/Input.h"
+#include "platform/system/MenuCursor.h"
+#include "platform/system/PathResolver.h"
+#include "platform/system/PathUtil.h"
+#include "platform/system/Report.h"
+#include "platform/system/Sjis.h"
+#include "platform/system/Thread.h"
+#include "platform/system/WindowMessages.h"
+
+APPSERVICES g_Services;
+
+i32 g_nMenuX = 192;
+i32 g_nMenuY = 240;
+u32 g_bPictureMenu = 0;
+i32 g_nGameModeWidth = 256;
+
+std::atomic<u32> g_bDlgDone{0};
+std::atomic<i32> g_nDlgResult{0};
+std::atomic<u32> g_bNameDone{0};
+
+namespace {
+
+constexpr u32 kTitleBack = 0xFF1C2C48;
+constexpr u32 kMenuBack = 0xFF101828;
+constexpr u32 kMenuBorder = 0xFFC8C8E0;
+constexpr u32 kRowColour = 0xFF3A5078;
+constexpr u32 kCursorColour = 0xFFF0D040;
+constexpr u32 kSlotUsed = 0xFF5A8050;
+constexpr u32 kSlotEmpty = 0xFF404040;
+
+cInput& Player1() {
+    static cInput none;
+    return g_vInput.empty() ? none : g_vInput[0];
+}
+
+void CursorSound(u32 keys, u32 which) {
+    if (g_Services.cursorSound) g_Services.cursorSound(keys, which);
+}
+
+} // namespace
+
+// ---- Title menu ----
+
+cSceneMenu::cSceneMenu() {
+    SetHandlers({[this] { MainMenu(); }, [this] { SlotChoice(true); }, [this] { SlotChoice(false); }});
+}
+
+cSceneMenu::~cSceneMenu() = default;
+
+void cSceneMenu::Init() {
+    const int bgm = g_Services.sceneBgm ? g_Services.sceneBgm(0) : 0;
+    const u32 flag = g_Services.sceneBgmFlag ? g_Services.sceneBgmFlag(0) : 0;
+    g_Game.RequestBgm(bgm, flag, 0);
+    if (g_Services.loadPicture) {
+        const struct {
+            const char* path;
+            cPicture* pic;
+        } pictures[] = {{"bmp\\Title.bmp", &m_Title}, {"bmp\\GameMode.bmp", &m_GameMode},
+                        {"bmp\\Accessory.bmp", &m_Accessory}, {"bmp\\Window.bmp", &m_Window}};
+        m_bPictures = true;
+        for (const auto& p : pictures) {
+            if (!g_Services.loadPicture(p.path, p.pic->w, p.pic->h, p.pic->px)) {
+                WriteReport("%s の読み込みに失敗！", p.path);
+                PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+                m_bPictures = false;
+                break;
+            }
+        }
+        if (m_bPictures && !m_GameMode.Empty()) g_nGameModeWidth = m_GameMode.w;
+    }
+    g_WorldMapPos.Reset();
+
+    std::vector<TITLEENTRY> entries =
+        g_Services.titleMenu ? g_Services.titleMenu() : std::vector<TITLEENTRY>(7);
+    m_nEntryCount = 0;
+    for (std::size_t i = 0; i < entries.size() && m_nEntryCount < 7; ++i)
+        if (entries[i].bEnabled) m_anEntry[m_nEntryCount++] = static_cast<i32>(i);
+    if (m_nEntryCount == 0) {
+        m_anEntry[0] = 0;
+        m_nEntryCount = 1;
+    }
+    i32 row = 0;
+    for (i32 k = 0; k < m_nEntryCount; ++k)
+        if (m_anEntry[k] == g_Game.g_nGameMode) {
+            row = k;
+            break;
+        }
+    g_WorldMapPos.Cur().row = row;
+    MoveCursor(g_WorldMapPos, 0, g_nMenuX, g_nMenuY, 0, 32, 1, m_nEntryCount);
+    if (g_bPictureMenu) g_nMenuX = 288 - g_nGameModeWidth / 2;
+    // The cursor's pixel position follows the menu origin chosen above.
+    MoveCursor(g_WorldMapPos, 0, g_nMenuX, g_nMenuY, 0, 32, 1, m_nEntryCount);
+    BuildMenuSurface();
+    m_nSubState = 0;
+}
+
+void cSceneMenu::BuildMenuSurface() {
+    m_Menu.w = g_bPictureMenu ? g_nGameModeWidth + 32 : 32 * 8 + 34;
+    m_Menu.h = 32 * m_nEntryCount + 2;
+    if (g_bPictureMenu && m_bPictures) {
+        // Colour 0 is transparent where the strips leave it.
+        m_Menu.px.assign(static_cast<std::size_t>(m_Menu.w) * m_Menu.h, 0);
+        for (i32 k = 0; k < m_nEntryCount; ++k)
+            PictureBlt(m_Menu, 32, 32 * k, m_GameMode.w, 32, m_GameMode, 0, 32 * m_anEntry[k], false);
+        return;
+    }
+    // Without the game's fonts the text menu is a framed panel with one bar per entry.
+    m_Menu.px.assign(static_cast<std::size_t>(m_Menu.w) * m_Menu.h, kMenuBack);
+    cPicture bar;
+    bar.w = m_Menu.w - 32 - 12;
+    bar.h = 18;
+    bar.px.assign(static_cast<std::size_t>(bar.w) * bar.h, kRowColour);
+    for (i32 k = 0; k < m_nEntryCount; ++k) PictureBlt(m_Menu, 32 + 4, 32 * k + 8, bar.w, bar.h, bar, 0, 0, false);
+    cPicture edge;
+    edge.w = 1;
+    edge.h = 1;
+    edge.px.assign(1, kMenuBorder);
+    for (int x = 0; x < m_Menu.w; ++x) {
+        PictureBlt(m_Menu, x, 0, 1, 1, edge, 0, 0, false);
+        PictureBlt(m_Menu, x, m_Menu.h - 1, 1, 1, edge, 0, 0, false);
+    }
+    for (int y = 0; y < m_Menu.h; ++y) {
+        PictureBlt(m_Menu, 0, y, 1, 1, edge, 0, 0, false);
+        PictureBlt(m_Menu, m_Menu.w - 1, y, 1, 1, edge, 0, 0, false);
+    }
+}
+
+void cSceneMenu::DrawFrame() {
+    if (m_bPictures) g_BackBuffer.Blt(0, 0, kScreenW, kScreenH, m_Title, 0, 0, false);
+    else g_BackBuffer.Fill(kTitleBack);
+    g_BackBuffer.Blt(g_nMenuX, g_nMenuY, m_Menu.w, m_Menu.h, m_Menu, 0, 0, true);
+}
+
+void cSceneMenu::DrawCursor(int size, int sy) {
+    const MENUCURSOR& c = g_WorldMapPos.Cur();
+    if (m_bPictures) g_BackBuffer.Blt(c.x, c.y, size, size, m_Accessory, 0, sy, true);
+    else g_BackBuffer.FillRect(c.x, c.y, size, size, kCursorColour);
+}
+
+void cSceneMenu::FadeIn() {
+    DrawFrame();
+    if (Transition(true)) m_nState = 1;
+}
+
+void cSceneMenu::MainMenu() {
+    cInput& in = Player1();
+    MoveCursor(g_WorldMapPos, in.wDirection, g_nMenuX, g_nMenuY, 0, 32, 1, m_nEntryCount);
+    CursorSound(in.wDirection, 2);
+    if (in.wButtons & 1) {
+        PlaySE(1);
+        const i32 row = std::clamp(g_WorldMapPos.Cur().row, 0, m_nEntryCount - 1);
+        g_Game.g_nGameMode = m_anEntry[row];
+        switch (g_Game.g_nGameMode) {
+        case 0:
+        case 1:
+            g_Game.g_nPlayKind = 0;
+            MenuCursorBuild(0);
+            m_nSubState = 0;
+            m_nState = g_Game.g_nGameMode == 0 ? 2 : 3;
+            break;
+        case 2:
+            g_Game.g_nPlayKind = 1;
+            g_Game.g_nNextScene = SCENE_CHALLENGE;
+            m_nState = 4;
+            break;
+        case 3:
+            g_Game.g_nPlayKind = 2;
+            // A stage that was not chosen or did not load keeps the menu as it was.
+            if (ReqFileDialog() == 1) {
+                g_Game.g_nNextScene = SCENE_PLAY;
+                m_nState = 4;
+            }
+            break;
+        case 4:
+            g_Game.g_nPlayKind = 3;
+            if (ReqLoadReplayDlg() == 1) {
+                g_Game.g_nNextScene = SCENE_PLAY;
+                m_nState = 4;
+            }
+            break;
+        case 5:
+            g_Game.g_nNextScene = SCENE_OPTION;
+            m_nState = 4;
+            break;
+        case 6: PostMessage(g_hWnd, WM_CLOSE, 0, 0); break;
+        default: break;
+        }
+        return;
+    }
+    DrawFrame();
+    DrawCursor(32, 0);
+}
+
+void cSceneMenu::NewGameReset() {
+    if (g_Services.resetPlayRecord) g_Services.resetPlayRecord();
+}
+
+void cSceneMenu::SlotChoice(bool newGame) {
+    cInput& in = Player1();
+    if (m_nSubState == 0) {
+        m_vSlot = g_Services.storySlots ? g_Services.storySlots() : std::vector<STORYSLOT>();
+        if (newGame && m_vSlot.empty()) {
+            // Without save slots a new game starts at once.
+            NewGameReset();
+            g_Game.g_nNextScene = SCENE_WORLDMAP;
+            m_nState = 4;
+            return;
+        }
+        g_WorldMapPos.Cur() = MENUCURSOR{};
+        m_nSlotTop = 0;
+        m_nSubState = 1;
+    }
+    const i32 count = static_cast<i32>(m_vSlot.size());
+    m_nSlotRows = std::min(count, 10);
+    MenuCursorMoveList(g_WorldMapPos, in.wDirection, true, m_nSlotTop, 160, 16, 160, m_nSlotRows, count, true);
+    CursorSound(in.wDirection, 3);
+    const i32 row = g_WorldMapPos.Cur().row;
+    if (in.wButtons & 1) {
+        const bool used = row >= 0 && row < count && m_vSlot[static_cast<std::size_t>(row)].bUsed;
+        if (newGame ? used || row >= count : !used) {
+            PlaySE(3);
+        } else {
+            PlaySE(1);
+            if (newGame) NewGameReset();
+            g_Game.g_nNextScene = SCENE_WORLDMAP;
+            m_nState = 4;
+        }
+        return;
+    }
+    if (in.wButtons & 2) {
+        PlaySE(2);
+        MenuCursorShift(1);
+        m_nState = 1;
+        m_nSubState = 0;
+        return;
+    }
+    DrawSlots();
+}
+
+void cSceneMenu::DrawSlots() {
+    if (m_bPictures) g_BackBuffer.Blt(0, 0, kScreenW, kScreenH, m_Title, 0, 0, false);
+    else g_BackBuffer.Fill(kTitleBack);
+    for (i32 r = 0; r < m_nSlotRows; ++r) {
+        const std::size_t i = static_cast<std::size_t>(m_nSlotTop + r);
+        if (i >= m_vSlot.size()) break;
+        g_BackBuffer.FillRect(160 + 20, 160 + 16 * r + 2, 240, 12, m_vSlot[i].bUsed ? kSlotUsed : kSlotEmpty);
+    }
+    DrawCursor(16, 64);
+}
+
+void cSceneMenu::FadeOut() {
+    DrawFrame();
+    if (!Transition(false)) return;
+    g_BackBuffer.Fill(0xFF000000u);
+    g_WorldMapPos.Reset();
+    g_Game.g_nPrevScene = SCENE_MENU;
+    g_Game.g_nScene = g_Game.g_nNextScene;
+}
+
+// ---- Placeholder ----
+
+cScenePlaceholder::cScenePlaceholder(int index) : m_nIndex(index) {
+    SetHandlers({[this] {
+        if (Player1().wButtons & 3) {
+            g_Game.g_nNextScene = SCENE_MENU;
+            m_nState = 2;
+            return;
+        }
+        Draw();
+    }});
+}
+
+void cScenePlaceholder::Draw() {
+    static const u32 colour[kSceneCount] = {0xFF000000, 0xFF204020, 0xFF202040, 0xFF402020, 0xFF303030, 0xFF403820};
+    g_BackBuffer.Fill(colour[m_nIndex % kSceneCount]);
+}
+
+void cScenePlaceholder::FadeIn() {
+    Draw();
+    if (Transition(true)) m_nState = 1;
+}
+
+void cScenePlaceholder::FadeOut() {
+    Draw();
+    if (!Transition(false)) return;
+    g_WorldMapPos.Reset();
+    g_Game.g_nPrevScene = m_nIndex;
+    g_Game.g_nScene = g_Game.g_nNextScene;
+}
+
+std::unique_ptr<cScene> MakeDefaultScene(int index) {
+    if (index == SCENE_MENU) return std::make_unique<cSceneMenu>();
+    return std::make_unique<cScenePlaceholder>(index);
+}
+
+// ---- Routines owned by the title menu ----
+
+int StartStage(const std::string& fileName, int flag) {
+    std::string name = fileName.substr(0, 260);
+    if (g_Services.resetPlayRecord) g_Services.resetPlayRecord();
+    int loaded;
+    if (g_Services.loadStage) {
+        loaded = g_Services.loadStage(name, flag);
+    } else {
+        loaded = FileExists(name) && !IsDirectory(name);
+        if (!loaded) WriteReport("「%s」の読み込みに失敗しました！", ToDisplayText(name).c_str());
+    }
+    if (!loaded) return 0;
+    MakeRelativePath(name);
+    if (g_Services.stageStarted) g_Services.stageStarted(name);
+    return 1;
+}
+
+int ReqFileDialog() {
+    g_bDlgDone.store(0);
+    g_nDlgResult.store(0);
+    SendMessage(g_hWnd, WM_GAME_STAGEDLG, 0, 0);
+    while (!g_bDlgDone.load()) {
+        if (SleepMs(1)) return 0; // closing: the request will never be answered
+    }
+    return g_nDlgResult.load() != 0 ? 1 : 0;
+}
+
+int ReqLoadReplayDlg() {
+    g_bDlgDone.store(0);
+    g_nDlgResult.store(0);
+    SendMessage(g_hWnd, WM_GAME_REPLAYLOAD, 0, 0);
+    while (!g_bDlgDone.load()) {
+        if (SleepMs(1)) return 0;
+    }
+    return g_nDlgResult.load() != 0 ? 1 : 0;
+}
+
+void MenuCursorStep(i32& nRankTable, const std::vector<u8>& switches, int step) {
+    auto on = [&](i32 c) { return c >= 0 && c < static_cast<i32>(switches.size()) && c < 5 && switches[static_cast<std::size_t>(c)]; };
+    bool any = false;
+    for (i32 c = 0; c < 5; ++c) any = any || on(c);
+    if (!any) return;
+    auto next = [](i32 c, i32 d) {
+        c += d;
+        if (c < 0) c = 4;
+        if (c > 4) c = 0;
+        return c;
+    };
+    i32 c = nRankTable;
+    if (step == 0) {
+        if (!on(c)) {
+            do c = next(c, 1);
+            while (!on(c));
+        }
+    } else {
+        const i32 d = step > 0 ? 1 : -1;
+        for (int k = 0; k < (step > 0 ? step : -step); ++k) {
+            c = next(c, d);
+            while (!on(c)) c = next(c, d);
+        }
+    }
+    nRankTable = c;
+}

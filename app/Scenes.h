@@ -1,0 +1,78 @@
+#pragma once
+// The front-end scenes: the title menu and the placeholder that stands in for the scenes not
+// built yet (world map, world-map menu, challenge choice, stage play, options); and the routines
+// the title menu owns for the rest of the program.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Frame.h"
+#include "app/Game.h"
+#include "app/Services.h"
+
+class cSceneMenu : public cScene {
+public:
+    cSceneMenu();
+    ~cSceneMenu() override;
+    void Init() override;
+    void FadeIn() override;
+    void FadeOut() override;
+
+    i32 m_nEntryCount = 1;
+    i32 m_anEntry[7] = {};
+    i32 m_nSlotTop = 0;
+    i32 m_nSlotRows = 0;
+
+private:
+    void MainMenu();
+    void SlotChoice(bool newGame);
+    void DrawFrame();
+    void DrawSlots();
+    void NewGameReset();
+
+    void BuildMenuSurface();
+    void DrawCursor(int size, int sy);
+
+    std::vector<STORYSLOT> m_vSlot;
+    // Pictures: Title, GameMode, Accessory, Window (empty without the game's pictures).
+    cPicture m_Title, m_GameMode, m_Accessory, m_Window;
+    cPicture m_Menu; // the drawn menu
+    bool m_bPictures = false;
+};
+
+// Stands in for a scene that is not built yet: it fades in, shows a plain screen and goes back
+// to the title menu on the decide or cancel button.
+class cScenePlaceholder : public cScene {
+public:
+    explicit cScenePlaceholder(int index);
+    void FadeIn() override;
+    void FadeOut() override;
+
+private:
+    void Draw();
+    int m_nIndex;
+};
+
+std::unique_ptr<cScene> MakeDefaultScene(int index);
+
+// The title menu's positions, kept for the life of the program.
+extern i32 g_nMenuX;
+extern i32 g_nMenuY;
+// The picture-menu switch of the system data and the width of its menu picture.
+extern u32 g_bPictureMenu;
+extern i32 g_nGameModeWidth;
+
+// Loads a free-play stage and prepares the play record: 1 loaded, 0 not.
+int StartStage(const std::string& fileName, int flag);
+// Asks the window thread for the stage dialog: 1 when a stage was chosen and loaded.
+int ReqFileDialog();
+// Asks the window thread for the replay dialog: 1 when a replay was chosen and loaded.
+int ReqLoadReplayDlg();
+// Steps a ranking category (0..4) over the categories switched on; step 0 moves off a category
+// that is off. Nothing changes when no category is on.
+void MenuCursorStep(i32& nRankTable, const std::vector<u8>& switches, int step);
+
+// The window thread's answers to the game thread's dialog requests.
+extern std::atomic<u32> g_bDlgDone;
+extern std::atomic<i32> g_nDlgResult;
+extern std::atomic<u32> g_bNameDone;

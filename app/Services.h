@@ -1,0 +1,96 @@
+#pragma once
+// The seams through which the front end reaches the subsystems built beside it (stage loading,
+// replays, sound, music, the system data's menus). Start-up connects each one that exists; an
+// empty one behaves as described at its member.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/system/Types.h"
+
+struct TITLEENTRY {
+    u32 bEnabled = 1;
+    std::string strText; // Shift-JIS
+};
+
+struct STORYSLOT {
+    u32 bUsed = 0;
+};
+
+struct APPSERVICES {
+    // Loads a stage for play (the flag goes to the loader unchanged): 1 loaded, 0 not (the loader
+    // has reported why). Empty: a stage loads when its file can be read.
+    std::function<int(const std::string& path, int flag)> loadStage;
+    // Replays: load the chosen file (1 loaded), save the current (0) or previous (1) play, and
+    // propose the save name. Empty: nothing to load or save.
+    std::function<int(const std::string& path)> loadReplay;
+    std::function<int(int which, const std::string& path)> saveReplay;
+    std::function<std::string()> replayFileName;
+    // Sound effects: the row count and playing one row. Empty: silent.
+    std::function<int()> soundCount;
+    std::function<void(int row)> playSound;
+    // Music: play track which (0-3 scene music, 4 stage music) with a music number; stop.
+    std::function<void(int which, int number)> playBgm;
+    std::function<void()> stopBgm;
+    // The cursor sound for the direction bits that moved (which: 1 horizontal, 2 vertical).
+    std::function<void(u32 keys, u32 which)> cursorSound;
+    // The music number and play flag of a front-end scene (0 title, 1 world map, 2 challenge,
+    // 3 options). Empty: no music.
+    std::function<int(int which)> sceneBgm;
+    std::function<u32(int which)> sceneBgmFlag;
+    // Resets the play record (before a stage or a new game) and tells it the started stage.
+    std::function<void()> resetPlayRecord;
+    std::function<void(const std::string& relativePath)> stageStarted;
+    // Ends the play in progress (the pause screen's close).
+    std::function<void()> endPlay;
+    // The title menu's entries. Empty: seven enabled entries without texts.
+    std::function<std::vector<TITLEENTRY>()> titleMenu;
+    // Presents the finished back buffer through the graphics layer; presentPaces tells that
+    // the present itself waits for the next frame (the Direct3D mode). Empty: the front end's
+    // own frame goes to the window.
+    std::function<void()> present;
+    std::function<bool()> presentPaces;
+    // Draws the frame counter onto the back buffer (mode: System.ini's ShowFps, not 0).
+    std::function<void(u32 fps, u32 workMs, int mode)> drawFps;
+    // Loads a picture of the game (a Shift-JIS path) into ARGB: false when it cannot. Empty:
+    // the front end draws plain shapes instead of the game's pictures.
+    std::function<bool(const std::string& path, int& w, int& h, std::vector<u32>& argb)> loadPicture;
+    // Story save slots for the slot lists. Empty: no slots are used (a new game starts at once).
+    std::function<std::vector<STORYSLOT>()> storySlots;
+    // The name the ranking-name dialog edits (Shift-JIS); null: nothing is bound.
+    std::function<std::string*()> rankingName;
+};
+
+extern APPSERVICES g_Services;
+
+// The start-up steps of the other subsystems, in the order start-up calls them. An empty step
+// succeeds at once; a step that fails ends start-up after its message.
+struct APPSTARTUP {
+    std::function<void()> initCmdParams;
+    std::function<bool()> createDefaultData;
+    std::function<bool()> loadDatabases;
+    std::function<bool()> loadSystemData; // data\System.dat
+    // The System.ini key rows of the system data; empty: the program's defaults.
+    std::function<void(std::vector<struct INIKEYDEF>& keys)> iniKeys;
+    std::function<std::string()> title;          // the window title (Shift-JIS)
+    std::function<int(bool direct3D)> depthChoice; // full-screen depth of the system data
+    std::function<bool()> transColor;             // the system data's transparent-colour switch
+    // The graphics device (the drawing mode may change from Direct3D to DirectDraw inside).
+    std::function<bool(bool direct3D, int depth, bool vsync, bool windowed)> initGraphics;
+    std::function<void()> releaseGraphics;
+    // Palette, colour key, pictures, fonts and, in 8-bit mode, the blend table.
+    std::function<bool()> loadGraphicsData;
+    // The 8-bit mode's blend table and palette: load the table file, read the base palette of
+    // the first picture, set palette entries 0..count-1 on the display. Empty: nothing to do.
+    std::function<bool(const std::string& path)> loadBlendTable;
+    std::function<bool(u32* palette256)> loadBasePalette;
+    std::function<void(const u32* palette, int count)> setPalette;
+    std::function<u32()> blendTableNumber; // the option data's nBlendTable
+    std::function<void()> loadOptions;   // user_data\Option.dat; a failure keeps the defaults
+    std::function<void()> initMusic;
+    std::function<bool()> initSound;     // false: no sound device
+    std::function<bool(std::string& failedPath)> loadWorldData; // WorldMap.dat, CommonPalette
+    std::function<void()> releaseAll;    // sound, music, fonts and surfaces at exit
+};
+
+extern APPSTARTUP g_Startup;

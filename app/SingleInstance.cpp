@@ -1,0 +1,92 @@
+#include "app/SingleInstance.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "platform/system/Clock.h"
+#include "platform/system/MessageBox.h"
+#include "platform/system/PathResolver.h"
+#include "platform/system/Report.h"
+
+namespace {
+
+int g_lockFd = -1;
+
+bool TryLock(int fd) { return flock(fd, LOCK_EX | LOCK_NB) == 0; }
+
+// Waits up to ms for the lock, retrying every few milliseconds.
+bool WaitLock(int fd, int ms) {
+    for (int waited = 0; waited <= ms; waited += 5) {
+        if (TryLock(fd)) return true;
+        usleep(5000);
+    }
+    return false;
+}
+
+pid_t ReadOwner(int fd) {
+    char buf[32] = {};
+    const ssize_t n = pread(fd, buf, sizeof buf - 1, 0);
+    if (n <= 0) return 0;
+    const long pid = std::strtol(buf, nullptr, 10);
+    return pid > 0 && pid < 0x7FFFFFFF ? static_cast<pid_t>(pid) : 0;
+}
+
+void WriteOwner(int fd) {
+    const std::string pid = std::to_string(getpid()) + "\n";
+    if (ftruncate(fd, 0) == 0 && pwrite(fd, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))
+        WriteReport("SingleInstance : PID を書き込めません");
+}
+
+} // namespace
+
+std::string SingleInstanceLockPath() {
+    MakeDirectory("user_data");
+    return (ResolvePath("user_data") / "ゲーム.lock").string();
+}
+
+bool SingleInstanceAcquire() {
+    const std::string path = SingleInstanceLockPath();
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        // Without a lock file (read-only folder) there is nothing to guard against: run.
+        WriteReport("SingleInstance : %s を開けません", path.c_str());
+        return true;
+    }
+    if (!TryLock(fd)) {
+        const int answer = MesBox("既に起動しています。\n実行中のプログラムを閉じて再起動しますか？\n\nRunning this program now. Restart?",
+                                  "二重起動", MB_YESNO);
+        if (answer != IDYES) {
+            close(fd);
+            return false;
+        }
+        const pid_t owner = ReadOwner(fd);
+        bool ended = false;
+        if (owner > 0 && owner != getpid()) {
+            // Asked first, so that it can close in order; forced only when it does not.
+            if (kill(owner, SIGTERM) == 0 || errno == ESRCH) ended = WaitLock(fd, 500);
+            if (!ended && kill(owner, SIGKILL) == 0) ended = WaitLock(fd, 500);
+        } else {
+            ended = WaitLock(fd, 500);
+        }
+        if (!ended) {
+            MesBox("プログラムの終了に失敗しました。", "二重起動", MB_OK);
+            close(fd);
+            return false;
+        }
+    }
+    WriteOwner(fd);
+    g_lockFd = fd;
+    return true;
+}
+
+void SingleInstanceRelease() {
+    if (g_lockFd < 0) return;
+    flock(g_lockFd, LOCK_UN);
+    close(g_lockFd);
+    g_lockFd = -1;
+}

@@ -1,0 +1,276 @@
+// Connects the front end to the subsystems built beside it: the game's data, sound effects,
+// music and stage loading. Only the program itself links them; the front end's tests run
+// without.
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <vector>
+
+#include "app/Frame.h"
+#include "app/Game.h"
+#include "app/MainWnd.h"
+#include "app/Scenes.h"
+#include "app/Services.h"
+#include "app/SystemIni.h"
+#include "database/CommonPalette.h"
+#include "database/DataPaths.h"
+#include "database/Database.h"
+#include "database/OptionData.h"
+#include "database/SystemData.h"
+#include "database/WorldMap.h"
+#include "platform/graphics/Graphics.h"
+#include "platform/graphics/Image.h"
+#include "platform/graphics/Presenter.h"
+#include "platform/ui/Font.h"
+#include "platform/sound/Bgm.h"
+#include "platform/sound/Sound.h"
+#include "platform/system/AppWindow.h"
+#include "platform/system/Thread.h"
+#include "platform/system/Report.h"
+#include "records/DataFile.h"
+#include "records/FlowCmd.h"
+#include "records/StageLoad.h"
+
+namespace {
+
+std::vector<DSSOUND> g_vSound;
+std::vector<DSSOUNDDEF> g_vSoundDef;
+BGMTRACK g_aOggTrack[5];
+BGMTRACK g_aMidiTrack[5];
+
+template <class T>
+T ListValue(const cVector<T>& v, int i, T fallback) {
+    return i >= 0 && i < v.Size() ? v[i] : fallback;
+}
+
+void MakeSoundList() {
+    // Rows 0-16 are the system sounds; row i from 17 on is the database's sound row i - 16.
+    const int rows = StartupSoundCount(g_Database);
+    g_vSoundDef.assign(static_cast<std::size_t>(rows), DSSOUNDDEF{});
+    for (int i = 0; i < rows; ++i) {
+        DSSOUNDDEF& d = g_vSoundDef[static_cast<std::size_t>(i)];
+        if (i < SYS_SE_FILES) d.strFile = g_SystemData.SeFile(i);
+        else if (i - 16 < g_Database.m_vSound.Size()) d.strFile = g_Database.m_vSound[i - 16].strFile;
+        d.nBufferCount = 1;
+        d.nVolume = 0;
+        d.dwFlag = 1;
+    }
+    g_vSound.assign(g_vSoundDef.size(), DSSOUND{});
+}
+
+void PlayMusic(int track, int number) {
+    if (!g_Bgm.IsInit()) return;
+    // A bad music number follows the containers' rule: report, close, and take row 0.
+    const cBgmData& row = g_Database.m_vBgm[number];
+    BgmSetFile(g_Bgm, track, row.strFile.c_str(), static_cast<i32>(row.nVolume));
+    BgmPlay(g_Bgm, 0, track, 1, 0, 1);
+}
+
+// The picture slots of the graphics layer, the three fonts and their digit strips.
+std::array<DDSURFACEDATA, SURFACE_COUNT> g_aPicture;
+Font g_aFont[3];
+std::array<DDSURFACEDATA, 3> g_aDigit;
+
+// Hands the graphics layer's finished frames to the window thread.
+class cAppPresenter : public cPresenter {
+public:
+    void Present(const u32* argb, int width, int height) override {
+        if (width == kScreenW && height == kScreenH) AppSubmitFrame(argb, kScreenW);
+    }
+    int RefreshRate() override { return m_nRefresh; }
+    int m_nRefresh = 60;
+};
+cAppPresenter g_AppPresenter;
+
+bool InitGraphics(bool direct3D, int depth, bool vsync, bool windowed) {
+    g_AppPresenter.m_nRefresh = AppRefreshRate();
+    SetPresenter(&g_AppPresenter);
+    auto init = [&](bool d3d) {
+        return DDInit(d3d, g_hWnd, kScreenW, kScreenH, depth, vsync ? 1 : 0, windowed ? 1 : 0, 1, 60, vsync ? 1 : 0,
+                      g_aPicture.data(), g_SurfaceFile.data(), SURFACE_COUNT, 0);
+    };
+    bool ok = init(direct3D);
+    if (!ok && direct3D) {
+        DDRelease();
+        g_SystemIni.Direct3D = 0;
+        ok = init(false);
+    }
+    if (!ok) return false;
+    // The front end draws straight into the back buffer when its pixels are ARGB (every mode
+    // but the 8-bit palette one, which keeps the front end's own frame for now).
+    PixelStore* back = SurfacePixels(&g_sdBackBuffer);
+    if (g_nBpp != 8 && back && back->width == kScreenW && back->height == kScreenH &&
+        back->px.size() == static_cast<std::size_t>(kScreenW) * kScreenH) {
+        g_BackBuffer.Bind(back->px.data());
+        g_Services.present = [] {
+            if (lpDTCon) DDFlip(static_cast<u32>(g_Game.g_nFrameRate), 0, 0);
+            else DDPresent();
+        };
+        g_Services.presentPaces = [] { return lpDTCon != nullptr; };
+        g_Services.drawFps = [](u32 fps, u32 work, int mode) {
+            if (mode == 2) DDDrawTextF(&g_aFont[0], &g_sdBackBuffer, 549, 469, "FPS%2d(%2d)", fps, work);
+            else DDDrawTextBox(&g_aFont[1], &g_sdBackBuffer, 495, 463, 144, 16, "FPS%2d(%2d)", fps, work);
+        };
+    }
+    return true;
+}
+
+// Palette, transparent colour, the picture table and the fonts.
+bool LoadGraphicsData() {
+    if (lpDTCon || (g_lpDDState && g_nBpp == 8)) {
+        if (!DDLoadPaletteFromFile(&g_palBase, g_SurfaceFile.data(), g_bWindowed)) {
+            DebugLog("DDLoadPaletteFromFile失敗");
+            return false;
+        }
+        if (!g_SystemData.bTransColor || g_nBpp == 16) {
+            if (!DDSetTransmitFromFile(g_SurfaceFile.data())) {
+                DebugLog("DDSetTransmit失敗");
+                return false;
+            }
+        }
+        if (g_SystemData.bTransColor) DDSetTransmit(g_SystemData.byTransR, g_SystemData.byTransG, g_SystemData.byTransB);
+    }
+    // The front end's own pictures use the same transparent colour.
+    if (g_SystemData.bTransColor) {
+        g_dwKeyColour = (u32{g_SystemData.byTransR} << 16) | (u32{g_SystemData.byTransG} << 8) | g_SystemData.byTransB;
+    } else {
+        cImage img;
+        std::string error;
+        if (LoadImageFile(g_SurfaceFile[0].file, &img, &error) && !img.argb.empty()) g_dwKeyColour = img.argb[0] & 0xFFFFFF;
+    }
+    std::vector<i32> slots(SURFACE_COUNT);
+    for (int i = 0; i < SURFACE_COUNT; ++i) slots[static_cast<std::size_t>(i)] = i;
+    if (!DDLoadPictures(g_aPicture.data(), slots.data(), SURFACE_COUNT)) return false;
+    ApplyFontFace(g_SystemData.nFontFace);
+    for (FONTDEF& d : g_FontDef)
+        if (d.fastFont == 2) d.fastFont = static_cast<u32>(lpDTCon ? g_SystemIni.D3D_FontCache : g_SystemIni.DD_FontCache);
+    if (!FontCreateAll(g_aFont, g_FontDef.data(), 3)) return false;
+    if (!FontCreateDigits(g_aDigit.data(), g_WorkSurfaceDef.data(), 3, g_aFont, g_FontDef.data())) return false;
+    return true;
+}
+
+void ReleaseGraphics() {
+    for (int i = 0; i < 2; ++i)
+        if (g_aFont[i].m_lpFastFont_FullAdd)
+            WriteReport("Font%d : %d", i == 0 ? 10 : 16, g_aFont[i].m_lpFastFont_FullAdd->count);
+    for (Font& f : g_aFont) f.Release();
+    for (DDSURFACEDATA& d : g_aDigit) DDReleaseSurface(&d);
+    g_Services.present = nullptr;
+    g_Services.presentPaces = nullptr;
+    g_Services.drawFps = nullptr;
+    g_BackBuffer.Bind(nullptr);
+    if (g_bDDInit) DDRelease();
+    SetPresenter(nullptr);
+}
+
+// While a stage loads, the thread that asked keeps serving what it must. On the window thread
+// that is the window's events and requests, and the last frame stays on screen; the load ends
+// early once the program is closing.
+bool StageLoadPump() {
+    if (IsWindowThread()) {
+        AppPumpEvents(1);
+        MSG msg;
+        while (!g_bQuit.load() && PeekMessage(&msg, 0)) DispatchMessage(msg);
+        AppPresent(false);
+        return g_bQuit.load() != 0;
+    }
+    MSG msg;
+    while (PeekThreadMessage(&msg))
+        if (msg.message == WM_QUIT) return true;
+    return SleepMs(1);
+}
+
+} // namespace
+
+void ConnectSubsystems() {
+    SetStageLoadPump(StageLoadPump);
+    APPSTARTUP& s = g_Startup;
+    s.createDefaultData = [] { return CreateDefaultData(g_hWnd) != 0; };
+    s.loadDatabases = [] {
+        if (!LoadDatabases()) return false;
+        PrepareDatabase();
+        return true;
+    };
+    s.loadSystemData = [] {
+        if (!LoadFromFile(g_SystemData, g_DataPath[DP_SYSTEM])) return false;
+        UpdateCmdLimits([](CMDLIMITS& l) { l.bKeepEditorOnlyFlows = g_SystemData.bSwitch113 != 0; });
+        g_bPictureMenu = g_SystemData.bSwitch157;
+        return true;
+    };
+    s.iniKeys = [](std::vector<INIKEYDEF>& keys) {
+        for (int i = 0; i < SYS_INI_KEYS && i < static_cast<int>(keys.size()); ++i) {
+            const cIniKeyRow& row = g_SystemData.IniKey(i);
+            if (row.strKey.empty()) continue;
+            keys[static_cast<std::size_t>(i)] = INIKEYDEF{row.strKey, row.nValue, row.strValue};
+        }
+    };
+    s.title = [] { return g_SystemData.strTitle; };
+    s.depthChoice = [](bool direct3D) { return static_cast<int>(direct3D ? g_SystemData.nDepthD3D : g_SystemData.nDepthDD); };
+    s.transColor = [] { return g_SystemData.bTransColor != 0; };
+    s.loadGraphicsData = LoadGraphicsData;
+    s.initGraphics = InitGraphics;
+    s.releaseGraphics = ReleaseGraphics;
+    s.blendTableNumber = [] { return g_OptionData.nBlendTable; };
+    s.loadOptions = [] { LoadFromFile(g_OptionData, g_DataPath[DP_OPTION]); };
+    s.initMusic = [] {
+        if (!g_OptionData.bBgm) return;
+        std::snprintf(g_aOggTrack[0].szPath, sizeof g_aOggTrack[0].szPath, "%s", "bgm\\Title.ogg");
+        std::snprintf(g_aMidiTrack[0].szPath, sizeof g_aMidiTrack[0].szPath, "%s", "bgm\\Title.mid");
+        g_Bgm.Init(1, g_aOggTrack, g_aMidiTrack, 5);
+    };
+    s.initSound = [] {
+        MakeSoundList();
+        if (!DS_Init(g_hWnd, 22050, 8, 1)) return false;
+        DSCreate(g_vSound, g_vSoundDef, SeVolumeCentiDb(g_OptionData.nSeVolume));
+        return true;
+    };
+    s.loadWorldData = [](std::string& failed) {
+        if (!LoadWorldMapFile(g_WorldMap, g_DataPath[DP_WORLDMAP])) {
+            failed = g_DataPath[DP_WORLDMAP];
+            return false;
+        }
+        if (!LoadCommonPaletteFile(g_CommonPalette, g_DataPath[DP_COMMON_PALETTE])) {
+            failed = g_DataPath[DP_COMMON_PALETTE];
+            return false;
+        }
+        return true;
+    };
+    s.releaseAll = [] {
+        DSRelease();
+        g_Bgm.Release();
+    };
+
+    APPSERVICES& v = g_Services;
+    v.loadStage = [](const std::string& path, int flag) {
+        return LoadStageForPlay(path.c_str(), static_cast<u32>(flag), &g_StageAtStart);
+    };
+    v.soundCount = [] { return static_cast<int>(g_vSound.size()); };
+    v.playSound = [](int row) {
+        if (row >= 0 && row < static_cast<int>(g_vSound.size())) DSPlay(g_vSound[static_cast<std::size_t>(row)], 0);
+    };
+    v.cursorSound = [](u32 keys, u32 which) { PlayCursorSound(keys, which, 0); };
+    v.playBgm = [](int which, int number) { PlayMusic(which, number); };
+    v.stopBgm = [] {
+        if (g_Bgm.IsInit()) g_Bgm.Stop();
+    };
+    v.sceneBgm = [](int which) { return static_cast<int>(ListValue<u32>(g_SystemData.vSceneBgm, which, 0)); };
+    v.sceneBgmFlag = [](int which) { return static_cast<u32>(ListValue<u8>(g_SystemData.vSceneBgmFlag, which, 0)); };
+    v.titleMenu = [] {
+        std::vector<TITLEENTRY> out;
+        for (const cCmd& c : g_SystemData.vTitleMenu) out.push_back(TITLEENTRY{c.enabled, c.text});
+        return out;
+    };
+    v.loadPicture = [](const std::string& path, int& w, int& h, std::vector<u32>& argb) {
+        cImage img;
+        std::string error;
+        if (!LoadImageFile(path, &img, &error)) {
+            WriteReport("%s : %s", path.c_str(), error.c_str());
+            return false;
+        }
+        w = img.width;
+        h = img.height;
+        argb = std::move(img.argb);
+        return true;
+    };
+    v.rankingName = []() -> std::string* { return g_Game.g_nGameMode == 5 ? &g_OptionData.strRankingName : nullptr; };
+}

@@ -1,0 +1,487 @@
+#include "platform/system/AppWindow.h"
+
+#include <SDL.h>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "platform/system/Input.h"
+#include "platform/system/MenuCursor.h"
+#include "platform/system/Report.h"
+#include "platform/system/Sjis.h"
+#include "platform/system/WindowMessages.h"
+
+namespace {
+
+constexpr int kFrameW = 640;
+constexpr int kFrameH = 480;
+
+SDL_Window* g_window = nullptr;
+SDL_Renderer* g_renderer = nullptr;
+SDL_Texture* g_texture = nullptr;
+bool g_vsync = false;
+bool g_videoUp = false;
+Uint32 g_wakeEvent = 0;
+
+std::mutex g_hookMutex;
+AppEventHook g_hook;
+
+// The mailbox: the game thread writes, the window thread takes. Newest frame wins.
+std::mutex g_frameMutex;
+std::vector<u32> g_frame;
+bool g_frameNew = false;
+std::vector<u32> g_shown; // what the window thread presented last
+
+struct OpenJoystick {
+    SDL_Joystick* joy = nullptr;
+    SDL_JoystickID id = -1;
+};
+std::array<OpenJoystick, kMaxJoysticks> g_joysticks;
+
+u32 ScancodeToVk(SDL_Scancode sc) {
+    if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
+    if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
+    if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return 0x70 + (sc - SDL_SCANCODE_F1);
+    if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9) return 0x61 + (sc - SDL_SCANCODE_KP_1);
+    switch (sc) {
+    case SDL_SCANCODE_0: return '0';
+    case SDL_SCANCODE_KP_0: return 0x60;
+    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
+    case SDL_SCANCODE_TAB: return VK_TAB;
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
+    case SDL_SCANCODE_LSHIFT:
+    case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
+    case SDL_SCANCODE_LCTRL:
+    case SDL_SCANCODE_RCTRL: return VK_CONTROL;
+    case SDL_SCANCODE_LALT:
+    case SDL_SCANCODE_RALT: return 0x12;
+    case SDL_SCANCODE_PAUSE: return 0x13;
+    case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
+    case SDL_SCANCODE_SPACE: return VK_SPACE;
+    case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
+    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
+    case SDL_SCANCODE_END: return VK_END;
+    case SDL_SCANCODE_HOME: return VK_HOME;
+    case SDL_SCANCODE_LEFT: return VK_LEFT;
+    case SDL_SCANCODE_UP: return VK_UP;
+    case SDL_SCANCODE_RIGHT: return VK_RIGHT;
+    case SDL_SCANCODE_DOWN: return VK_DOWN;
+    case SDL_SCANCODE_INSERT: return 0x2D;
+    case SDL_SCANCODE_DELETE: return VK_DELETE;
+    case SDL_SCANCODE_KP_MULTIPLY: return 0x6A;
+    case SDL_SCANCODE_KP_PLUS: return 0x6B;
+    case SDL_SCANCODE_KP_MINUS: return 0x6D;
+    case SDL_SCANCODE_KP_PERIOD: return 0x6E;
+    case SDL_SCANCODE_KP_DIVIDE: return 0x6F;
+    case SDL_SCANCODE_SEMICOLON: return 0xBA;
+    case SDL_SCANCODE_EQUALS: return 0xBB;
+    case SDL_SCANCODE_COMMA: return 0xBC;
+    case SDL_SCANCODE_MINUS: return 0xBD;
+    case SDL_SCANCODE_PERIOD: return 0xBE;
+    case SDL_SCANCODE_SLASH: return 0xBF;
+    case SDL_SCANCODE_GRAVE: return 0xC0;
+    case SDL_SCANCODE_LEFTBRACKET: return 0xDB;
+    case SDL_SCANCODE_BACKSLASH: return 0xDC;
+    case SDL_SCANCODE_RIGHTBRACKET: return 0xDD;
+    case SDL_SCANCODE_APOSTROPHE: return 0xDE;
+    default: return 0;
+    }
+}
+
+bool Offer(const APPEVENT& e) {
+    AppEventHook hook;
+    {
+        std::lock_guard lock(g_hookMutex);
+        hook = g_hook;
+    }
+    return hook && hook(e);
+}
+
+void JoystickAdded(int deviceIndex) {
+    SDL_Joystick* joy = SDL_JoystickOpen(deviceIndex);
+    if (!joy) return;
+    const SDL_JoystickID id = SDL_JoystickInstanceID(joy);
+    for (auto& j : g_joysticks)
+        if (j.joy && j.id == id) {
+            SDL_JoystickClose(joy); // already open (the add event repeats at start)
+            return;
+        }
+    for (u32 n = 0; n < kMaxJoysticks; ++n) {
+        if (!g_joysticks[n].joy) {
+            g_joysticks[n] = {joy, id};
+            return;
+        }
+    }
+    SDL_JoystickClose(joy);
+}
+
+void JoystickRemoved(SDL_JoystickID id) {
+    for (u32 n = 0; n < kMaxJoysticks; ++n) {
+        if (g_joysticks[n].joy && g_joysticks[n].id == id) {
+            SDL_JoystickClose(g_joysticks[n].joy);
+            g_joysticks[n] = {};
+            JoyStateSet(n, nullptr);
+        }
+    }
+}
+
+void SnapshotJoysticks() {
+    for (u32 n = 0; n < kMaxJoysticks; ++n) {
+        SDL_Joystick* joy = g_joysticks[n].joy;
+        if (!joy) continue;
+        JOYSTATE s;
+        if (SDL_JoystickNumAxes(joy) >= 2) {
+            s.dwXpos = static_cast<u32>(SDL_JoystickGetAxis(joy, 0) + 32768);
+            s.dwYpos = static_cast<u32>(SDL_JoystickGetAxis(joy, 1) + 32768);
+        }
+        const int buttons = std::min(SDL_JoystickNumButtons(joy), 32);
+        for (int b = 0; b < buttons; ++b)
+            if (SDL_JoystickGetButton(joy, b)) s.dwButtons |= 1u << b;
+        // A hat counts as the stick, so pads without analogue axes still steer.
+        if (SDL_JoystickNumHats(joy) > 0) {
+            const Uint8 hat = SDL_JoystickGetHat(joy, 0);
+            if (hat & SDL_HAT_LEFT) s.dwXpos = 0;
+            if (hat & SDL_HAT_RIGHT) s.dwXpos = 65535;
+            if (hat & SDL_HAT_UP) s.dwYpos = 0;
+            if (hat & SDL_HAT_DOWN) s.dwYpos = 65535;
+        }
+        JoyStateSet(n, &s);
+    }
+}
+
+void UpdateMouse(i32 x, i32 y) {
+    const Uint32 b = SDL_GetMouseState(nullptr, nullptr);
+    MouseStateSet((b & SDL_BUTTON_LMASK) != 0, (b & SDL_BUTTON_RMASK) != 0, x, y);
+}
+
+void Translate(const SDL_Event& ev) {
+    APPEVENT e;
+    switch (ev.type) {
+    case SDL_QUIT:
+        e.kind = APPEVENT::Close;
+        Offer(e);
+        PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+        break;
+    case SDL_WINDOWEVENT:
+        switch (ev.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            e.kind = APPEVENT::Close;
+            Offer(e);
+            PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED: PostMessage(g_hWnd, WM_ACTIVATEAPP, 1, 0); break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            // Headless runs never regain focus; they stay active.
+            if (!AppIsHeadless()) PostMessage(g_hWnd, WM_ACTIVATEAPP, 0, 0);
+            break;
+        case SDL_WINDOWEVENT_EXPOSED: AppPresent(true); break;
+        default: break;
+        }
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        const u32 vk = ScancodeToVk(ev.key.keysym.scancode);
+        if (!vk) break;
+        const bool down = ev.type == SDL_KEYDOWN;
+        KeyStateSet(vk, down);
+        e.kind = down ? APPEVENT::KeyDown : APPEVENT::KeyUp;
+        e.vk = vk;
+        if (!Offer(e) && down) PostMessage(g_hWnd, WM_KEYDOWN, vk, 0);
+        break;
+    }
+    case SDL_TEXTINPUT:
+        e.kind = APPEVENT::Text;
+        e.text = ev.text.text;
+        Offer(e);
+        break;
+    case SDL_MOUSEMOTION:
+        UpdateMouse(ev.motion.x, ev.motion.y);
+        e.kind = APPEVENT::MouseMove;
+        e.x = ev.motion.x;
+        e.y = ev.motion.y;
+        Offer(e);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        UpdateMouse(ev.button.x, ev.button.y);
+        e.kind = ev.type == SDL_MOUSEBUTTONDOWN ? APPEVENT::MouseDown : APPEVENT::MouseUp;
+        e.x = ev.button.x;
+        e.y = ev.button.y;
+        e.button = ev.button.button == SDL_BUTTON_LEFT ? 1 : ev.button.button == SDL_BUTTON_RIGHT ? 2 : 0;
+        Offer(e);
+        break;
+    case SDL_MOUSEWHEEL:
+        e.kind = APPEVENT::Wheel;
+        e.y = ev.wheel.y;
+        Offer(e);
+        break;
+    case SDL_JOYDEVICEADDED: JoystickAdded(ev.jdevice.which); break;
+    case SDL_JOYDEVICEREMOVED: JoystickRemoved(ev.jdevice.which); break;
+    default: break;
+    }
+}
+
+bool EnsurePresenter() {
+    if (g_texture) return true;
+    if (!g_window) return false;
+    Uint32 flags = SDL_RENDERER_SOFTWARE;
+    if (!AppIsHeadless()) flags = SDL_RENDERER_ACCELERATED;
+    if (g_vsync) flags |= SDL_RENDERER_PRESENTVSYNC;
+    g_renderer = SDL_CreateRenderer(g_window, -1, flags);
+    if (!g_renderer) g_renderer = SDL_CreateRenderer(g_window, -1, SDL_RENDERER_SOFTWARE);
+    if (!g_renderer) {
+        WriteReport("SDL_CreateRenderer: %s", SDL_GetError());
+        return false;
+    }
+    SDL_RenderSetLogicalSize(g_renderer, kFrameW, kFrameH);
+    g_texture = SDL_CreateTexture(g_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                  kFrameW, kFrameH);
+    if (!g_texture) {
+        WriteReport("SDL_CreateTexture: %s", SDL_GetError());
+        SDL_DestroyRenderer(g_renderer);
+        g_renderer = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void ReleasePresenter() {
+    if (g_texture) SDL_DestroyTexture(g_texture);
+    if (g_renderer) SDL_DestroyRenderer(g_renderer);
+    g_texture = nullptr;
+    g_renderer = nullptr;
+}
+
+} // namespace
+
+bool AppIsHeadless() {
+    const char* driver = g_videoUp ? SDL_GetCurrentVideoDriver() : std::getenv("SDL_VIDEODRIVER");
+    return driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
+}
+
+bool AppVideoInit() {
+    if (g_videoUp) return true;
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        WriteReport("SDL_Init(VIDEO): %s", SDL_GetError());
+        return false;
+    }
+    // No joystick support is no reason not to run: the keyboard still plays.
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) WriteReport("SDL_Init(JOYSTICK): %s", SDL_GetError());
+    g_videoUp = true;
+    if (!g_wakeEvent) {
+        const Uint32 ev = SDL_RegisterEvents(1);
+        if (ev != static_cast<Uint32>(-1)) g_wakeEvent = ev;
+    }
+    SetWindowQueueWakeHook([] { AppWake(); });
+    return true;
+}
+
+void AppVideoQuit() {
+    SetWindowQueueWakeHook(nullptr);
+    AppWindowDestroy();
+    for (u32 n = 0; n < kMaxJoysticks; ++n) {
+        if (g_joysticks[n].joy) SDL_JoystickClose(g_joysticks[n].joy);
+        g_joysticks[n] = {};
+        JoyStateSet(n, nullptr);
+    }
+    if (g_videoUp) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_JOYSTICK);
+    g_videoUp = false;
+}
+
+bool AppWindowCreate(int w, int h) {
+    if (g_window) return true;
+    if (!AppVideoInit()) return false;
+    g_window = SDL_CreateWindow("", 100, 100, w, h, SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (!g_window) {
+        WriteReport("SDL_CreateWindow: %s", SDL_GetError());
+        return false;
+    }
+    return true;
+}
+
+void AppWindowDestroy() {
+    AppTextInput(false);
+    ReleasePresenter();
+    if (g_window) SDL_DestroyWindow(g_window);
+    g_window = nullptr;
+}
+
+bool AppWindowExists() { return g_window != nullptr; }
+void* AppWindowNative() { return g_window; }
+
+void AppWindowSetTitle(const std::string& sjisTitle) {
+    if (g_window) SDL_SetWindowTitle(g_window, ToDisplayText(sjisTitle).c_str());
+}
+
+void AppWindowCenterOnDesktop() {
+    if (g_window) SDL_SetWindowPosition(g_window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
+void AppWindowShow(bool maximized) {
+    if (!g_window) return;
+    SDL_ShowWindow(g_window);
+    if (maximized) SDL_MaximizeWindow(g_window);
+    EnsurePresenter();
+}
+
+void AppWindowMove(int x, int y) {
+    if (g_window) SDL_SetWindowPosition(g_window, x, y);
+}
+
+void AppWindowResize(int w, int h) {
+    if (g_window) SDL_SetWindowSize(g_window, w, h);
+}
+
+void AppWindowSetResizable(bool resizable) {
+    if (g_window) SDL_SetWindowResizable(g_window, resizable ? SDL_TRUE : SDL_FALSE);
+}
+
+void AppWindowSetMinimumSize(int w, int h) {
+    if (g_window) SDL_SetWindowMinimumSize(g_window, w, h);
+}
+
+void AppWindowSetFullscreen(bool fullscreen) {
+    if (g_window) SDL_SetWindowFullscreen(g_window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+void AppWindowGetRect(int& x, int& y, int& w, int& h) {
+    x = y = 0;
+    w = kFrameW;
+    h = kFrameH;
+    if (!g_window) return;
+    SDL_GetWindowPosition(g_window, &x, &y);
+    int top = 0, left = 0;
+    if (SDL_GetWindowBordersSize(g_window, &top, &left, nullptr, nullptr) == 0) {
+        x -= left;
+        y -= top;
+    }
+    SDL_GetWindowSize(g_window, &w, &h);
+}
+
+bool AppWindowMinimized() { return g_window && (SDL_GetWindowFlags(g_window) & SDL_WINDOW_MINIMIZED); }
+bool AppWindowMaximized() { return g_window && (SDL_GetWindowFlags(g_window) & SDL_WINDOW_MAXIMIZED); }
+bool AppWindowHasFocus() {
+    return g_window && (SDL_GetWindowFlags(g_window) & SDL_WINDOW_INPUT_FOCUS);
+}
+
+void AppDesktopBounds(int& w, int& h) {
+    SDL_Rect r{0, 0, 1024, 768};
+    const int display = g_window ? std::max(SDL_GetWindowDisplayIndex(g_window), 0) : 0;
+    if (SDL_GetDisplayUsableBounds(display, &r) != 0) SDL_GetDisplayBounds(display, &r);
+    w = r.w;
+    h = r.h;
+}
+
+int AppDesktopDepth() {
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return 32;
+    const int bpp = SDL_BITSPERPIXEL(mode.format);
+    if (bpp == 24 || bpp == 0) return 32;
+    return bpp;
+}
+
+int AppRefreshRate() {
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.refresh_rate <= 0) return 60;
+    return mode.refresh_rate;
+}
+
+void SetAppEventHook(AppEventHook hook) {
+    std::lock_guard lock(g_hookMutex);
+    g_hook = std::move(hook);
+}
+
+void AppPumpEvents(u32 waitMs) {
+    if (!g_videoUp) return;
+    SDL_Event ev;
+    if (waitMs > 0 && SDL_WaitEventTimeout(&ev, static_cast<int>(waitMs))) {
+        if (ev.type != g_wakeEvent) Translate(ev);
+    }
+    while (SDL_PollEvent(&ev)) {
+        if (ev.type != g_wakeEvent) Translate(ev);
+    }
+    SnapshotJoysticks();
+}
+
+void AppTextInput(bool on) {
+    if (!g_videoUp) return;
+    if (on) SDL_StartTextInput();
+    else SDL_StopTextInput();
+}
+
+void AppWake() {
+    if (!g_wakeEvent) return;
+    SDL_Event ev{};
+    ev.type = g_wakeEvent;
+    SDL_PushEvent(&ev);
+}
+
+void AppSubmitFrame(const u32* pixels, int pitch) {
+    {
+        std::lock_guard lock(g_frameMutex);
+        g_frame.resize(static_cast<std::size_t>(kFrameW) * kFrameH);
+        for (int y = 0; y < kFrameH; ++y)
+            std::memcpy(&g_frame[static_cast<std::size_t>(y) * kFrameW],
+                        pixels + static_cast<std::size_t>(y) * pitch, kFrameW * sizeof(u32));
+        g_frameNew = true;
+    }
+    AppWake();
+}
+
+void AppPresent(bool force) {
+    {
+        std::lock_guard lock(g_frameMutex);
+        if (g_frameNew) {
+            g_shown.swap(g_frame);
+            g_frameNew = false;
+            force = true;
+        }
+    }
+    if (!force || g_shown.empty() || !g_window) return;
+    if (!(SDL_GetWindowFlags(g_window) & SDL_WINDOW_SHOWN)) return;
+    if (!EnsurePresenter()) return;
+    SDL_UpdateTexture(g_texture, nullptr, g_shown.data(), kFrameW * sizeof(u32));
+    SDL_SetRenderDrawColor(g_renderer, 0, 0, 0, 255);
+    SDL_RenderClear(g_renderer);
+    SDL_RenderCopy(g_renderer, g_texture, nullptr, nullptr);
+    SDL_RenderPresent(g_renderer);
+}
+
+void AppSetVSync(bool on) {
+    if (g_vsync == on) return;
+    g_vsync = on;
+    ReleasePresenter(); // made again with the new setting at the next present
+}
+
+bool AppLastFrame(std::vector<u32>& out) {
+    std::lock_guard lock(g_frameMutex);
+    const std::vector<u32>& src = g_frameNew ? g_frame : g_shown;
+    if (src.empty()) return false;
+    out = src;
+    return true;
+}
+
+bool AppDumpFrame(const std::string& path) {
+    std::vector<u32> frame;
+    if (!AppLastFrame(frame)) return false;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::fprintf(f, "P6\n%d %d\n255\n", kFrameW, kFrameH);
+    std::vector<unsigned char> row(kFrameW * 3);
+    bool ok = true;
+    for (int y = 0; y < kFrameH && ok; ++y) {
+        for (int x = 0; x < kFrameW; ++x) {
+            const u32 p = frame[static_cast<std::size_t>(y) * kFrameW + x];
+            row[x * 3] = static_cast<unsigned char>(p >> 16);
+            row[x * 3 + 1] = static_cast<unsigned char>(p >> 8);
+            row[x * 3 + 2] = static_cast<unsigned char>(p);
+        }
+        ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
+    }
+    return std::fclose(f) == 0 && ok;
+}

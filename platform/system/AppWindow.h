@@ -1,0 +1,76 @@
+#pragma once
+// The main window and its event pump, run by the window thread only. SDL events become the
+// window's messages (WM_CLOSE, WM_ACTIVATEAPP, WM_KEYDOWN in the window queue) and the input
+// snapshots the game thread reads (keyboard, mouse, joysticks). Frames come from the game
+// thread through a one-slot mailbox in which the newest frame wins; the window thread presents
+// them, scaled to the window with a 640x480 logical size.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/system/Types.h"
+
+// Brings up SDL video, events and joysticks; false (with a report line) when video fails.
+bool AppVideoInit();
+void AppVideoQuit();
+// True when no one can see the window (dummy or offscreen driver).
+bool AppIsHeadless();
+
+// Creates the hidden main window with a client area of w x h at (100, 100).
+bool AppWindowCreate(int w, int h);
+void AppWindowDestroy();
+bool AppWindowExists();
+// The SDL window, for the graphics layer (opaque here).
+void* AppWindowNative();
+// Title from the game's Shift-JIS text.
+void AppWindowSetTitle(const std::string& sjisTitle);
+void AppWindowCenterOnDesktop();
+void AppWindowShow(bool maximized);
+void AppWindowMove(int x, int y);
+void AppWindowResize(int w, int h);
+void AppWindowSetResizable(bool resizable);
+void AppWindowSetMinimumSize(int w, int h);
+void AppWindowSetFullscreen(bool fullscreen);
+// Outer top-left corner (0, 0 where the system gives none) and client size.
+void AppWindowGetRect(int& x, int& y, int& w, int& h);
+bool AppWindowMinimized();
+bool AppWindowMaximized();
+bool AppWindowHasFocus();
+
+// The usable desktop size (the limits of the stored window placement).
+void AppDesktopBounds(int& w, int& h);
+// Desktop colour depth; SDL reports XRGB8888 as 24, which is the 32-bit desktop.
+int AppDesktopDepth();
+// Display refresh rate; 60 when unknown.
+int AppRefreshRate();
+
+// One translated event as the dialogs see it before the main window does.
+struct APPEVENT {
+    enum Kind { KeyDown, KeyUp, Text, MouseDown, MouseUp, MouseMove, Wheel, Close } kind = KeyDown;
+    u32 vk = 0;
+    std::string text; // UTF-8 text input
+    i32 x = 0;
+    i32 y = 0;
+    int button = 0; // 1 left, 2 right
+};
+// A hook that sees every event first; returning true consumes it (a dialog's Escape never
+// reaches the main window). Close events are seen but always go on to the window.
+using AppEventHook = std::function<bool(const APPEVENT&)>;
+void SetAppEventHook(AppEventHook hook);
+
+// Pumps SDL events for up to waitMs (0: only what is there). Wakes early when a message is
+// posted to the window queue.
+void AppPumpEvents(u32 waitMs);
+void AppTextInput(bool on);
+// Posts a wake-up to the window thread's event wait (any thread).
+void AppWake();
+
+// The game thread hands over a finished 640x480 frame (ARGB8888, pitch in pixels).
+void AppSubmitFrame(const u32* pixels, int pitch);
+// Window thread: presents the newest frame if one arrived (force: present the last again).
+void AppPresent(bool force);
+void AppSetVSync(bool on);
+// The last frame submitted (for tests and the frame dump); false when there is none.
+bool AppLastFrame(std::vector<u32>& out);
+// Writes the last frame as a binary PPM file (a test seam); false on failure.
+bool AppDumpFrame(const std::string& path);

@@ -1,0 +1,323 @@
+// The scene machine, the title menu's logic and the window thread's requests.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+#include "app/Dialogs.h"
+#include "app/Frame.h"
+#include "app/Game.h"
+#include "app/MainWnd.h"
+#include "app/Scenes.h"
+#include "platform/system/Input.h"
+#include "platform/system/MenuCursor.h"
+#include "platform/system/MessageBox.h"
+#include "platform/system/PathResolver.h"
+#include "platform/system/Report.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int g_inits = 0;
+int g_deleted = 0;
+
+class CountingScene : public cScene {
+public:
+    CountingScene() { SetHandlers({[this] { if (m_bThrow) throw std::runtime_error("boom"); }}); }
+    ~CountingScene() override { ++g_deleted; }
+    void Init() override { ++g_inits; }
+    void FadeIn() override { m_nState = 1; }
+    bool m_bThrow = false;
+};
+
+class GameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("tobrelk_game_" + std::to_string(::getpid()));
+        fs::create_directories(dir / "user_data");
+        SetGameRoot(dir);
+        SetReportFile((dir / "Report_Game.txt").string());
+        SetMessageBoxSink([](const std::string&, const std::string&, u32 type) { return DefaultButton(type); });
+        g_Services = APPSERVICES{};
+        g_Game.CleanUp();
+        g_Game = cGame{};
+        g_inits = g_deleted = 0;
+        ResetCloseRequestCount();
+        g_vInput.assign(1, cInput{});
+    }
+    void TearDown() override {
+        for (int i = 0; i < kSceneCount; ++i) SetSceneFactory(i, nullptr);
+        g_Game.CleanUp();
+        g_Services = APPSERVICES{};
+        SetMessageBoxSink(nullptr);
+        SetDialogAnswers({});
+        SetGameRoot(fs::current_path());
+        fs::remove_all(dir);
+    }
+    fs::path dir;
+};
+
+TEST_F(GameTest, ChangeSceneKeepsOnlyTheCurrentSceneAndReentersIt) {
+    for (int i = 0; i < kSceneCount; ++i) SetSceneFactory(i, [] { return std::make_unique<CountingScene>(); });
+    g_Game.ChangeScene(0);
+    g_Game.Scene(0)->Run();
+    EXPECT_EQ(g_inits, 1);
+    g_Game.ChangeScene(5);
+    EXPECT_EQ(g_deleted, 1);
+    EXPECT_EQ(g_Game.Scene(0), nullptr);
+    ASSERT_NE(g_Game.Scene(5), nullptr);
+    EXPECT_EQ(g_Game.m_pScene[4], g_Game.Scene(5)) << "scene 5 is stored before scene 4";
+    g_Game.ChangeScene(4);
+    EXPECT_EQ(g_pGameScene, g_Game.Scene(4));
+    g_Game.ChangeScene(0);
+    EXPECT_EQ(g_pGameScene, nullptr);
+    g_Game.Scene(0)->Run();
+    EXPECT_EQ(g_inits, 2) << "a scene becoming current again starts afresh";
+    g_Game.ChangeScene(9);
+    EXPECT_EQ(g_Game.Scene(0), nullptr);
+}
+
+TEST_F(GameTest, FaultInAStateHandlerClosesInOrderInsteadOfCrashing) {
+    SetSceneFactory(0, [] {
+        auto s = std::make_unique<CountingScene>();
+        s->m_bThrow = true;
+        return s;
+    });
+    g_hWnd = MainWindowHandle();
+    g_bActive.store(1);
+    EXPECT_TRUE(g_Game.GameFrame());
+    EXPECT_TRUE(g_Game.GameFrame());
+    EXPECT_GE(CloseRequestCount(), 1u);
+    g_hWnd = nullptr;
+}
+
+TEST_F(GameTest, LostSurfacesThatCannotBeRestoredEndTheFrame) {
+    MarkSurfacesLost(false);
+    EXPECT_TRUE(RestoreLostSurfaces());
+    MarkSurfacesLost(true);
+    EXPECT_FALSE(g_Game.GameFrame());
+    EXPECT_TRUE(g_Game.GameFrame());
+}
+
+TEST_F(GameTest, TitleMenuEntriesAndPreselection) {
+    g_Services.titleMenu = [] {
+        std::vector<TITLEENTRY> v(7);
+        for (auto& e : v) e.bEnabled = 0;
+        return v;
+    };
+    cSceneMenu none;
+    none.Init();
+    EXPECT_EQ(none.m_nEntryCount, 1);
+    EXPECT_EQ(none.m_anEntry[0], 0);
+
+    g_Services.titleMenu = [] {
+        std::vector<TITLEENTRY> v(9);
+        v[1].bEnabled = 0;
+        return v;
+    };
+    g_Game.g_nGameMode = 3;
+    cSceneMenu menu;
+    menu.Init();
+    EXPECT_EQ(menu.m_nEntryCount, 7) << "at most seven entries";
+    EXPECT_EQ(menu.m_anEntry[1], 2);
+    EXPECT_EQ(g_WorldMapPos.Cur().row, 2);
+    EXPECT_EQ(g_WorldMapPos.Cur().y, 240 + 64);
+    g_Game.g_nGameMode = 1; // disabled now: the first row
+    cSceneMenu again;
+    again.Init();
+    EXPECT_EQ(g_WorldMapPos.Cur().row, 0);
+}
+
+TEST_F(GameTest, TitleMenuQuitAndOptions) {
+    g_hWnd = MainWindowHandle();
+    cSceneMenu menu;
+    menu.Run(); // Init, fade-in starts
+    while (menu.m_nState == 0) menu.Run();
+    ASSERT_EQ(menu.m_nState, 1);
+    g_WorldMapPos.Cur().row = 5;
+    g_vInput[0].wButtons = 1;
+    menu.Run();
+    EXPECT_EQ(g_Game.g_nGameMode, 5);
+    EXPECT_EQ(g_Game.g_nNextScene, SCENE_OPTION);
+    EXPECT_EQ(menu.m_nState, 4);
+    while (g_Game.g_nScene == 0) menu.Run();
+    EXPECT_EQ(g_Game.g_nScene, SCENE_OPTION);
+
+    g_Game.g_nScene = 0;
+    cSceneMenu quit;
+    quit.Run();
+    while (quit.m_nState == 0) quit.Run();
+    g_WorldMapPos.Cur().row = 6;
+    g_vInput[0].wButtons = 0;
+    quit.Run();
+    g_vInput[0].wButtons = 1;
+    quit.Run();
+    EXPECT_EQ(CloseRequestCount(), 1u);
+    g_hWnd = nullptr;
+}
+
+TEST(BlendTable, PaletteRotatesOrRepeatsABlockAndClampsTheNumber) {
+    u32 pal[256];
+    auto reset = [&] {
+        for (u32 i = 0; i < 256; ++i) pal[i] = i;
+    };
+    reset();
+    BlendTablePalette(pal, 1);
+    EXPECT_EQ(pal[15], 15u);
+    EXPECT_EQ(pal[16], 32u);
+    EXPECT_EQ(pal[207], 31u);
+    EXPECT_EQ(pal[208], 208u);
+    reset();
+    BlendTablePalette(pal, 12);
+    EXPECT_EQ(pal[16 + 16 * 5 + 3], 19u);
+    reset();
+    BlendTablePalette(pal, 40); // past the tables: taken as 23, the last block
+    EXPECT_EQ(pal[16], 192u);
+    EXPECT_EQ(pal[207], 207u);
+    reset();
+    BlendTablePalette(pal, -3);
+    EXPECT_EQ(pal[16], 16u);
+}
+
+TEST(MenuCursorStepTest, StepsOverCategoriesThatAreOn) {
+    i32 t = 1;
+    MenuCursorStep(t, {1, 0, 0, 1, 0}, 0);
+    EXPECT_EQ(t, 3);
+    MenuCursorStep(t, {1, 0, 0, 1, 0}, 1);
+    EXPECT_EQ(t, 0) << "wraps from 4 to 0";
+    MenuCursorStep(t, {1, 0, 0, 1, 0}, -1);
+    EXPECT_EQ(t, 3);
+    MenuCursorStep(t, {1, 0, 0, 1, 0}, 3);
+    EXPECT_EQ(t, 0);
+    MenuCursorStep(t, {0, 0, 0, 0, 0}, 1);
+    EXPECT_EQ(t, 0);
+    MenuCursorStep(t, {}, 1);
+    EXPECT_EQ(t, 0);
+}
+
+// The window thread's side of the requests, served on this test thread.
+class RequestTest : public GameTest {
+protected:
+    void SetUp() override {
+        GameTest::SetUp();
+        g_bQuit.store(0);
+        g_bQuitting.store(0);
+        WindowQueueOpen(MainWndProc);
+        g_hWnd = MainWindowHandle();
+    }
+    void TearDown() override {
+        WindowQueueShutdown();
+        g_hWnd = nullptr;
+        g_bQuit.store(0);
+        g_bQuitting.store(0);
+        GameTest::TearDown();
+    }
+};
+
+TEST_F(RequestTest, StageThatFailsToLoadIsNotReportedAsChosen) {
+    int loads = 0;
+    g_Services.loadStage = [&](const std::string& path, int flag) {
+        ++loads;
+        EXPECT_EQ(flag, 0);
+        return path == "data\\stg4\\good.stg4_001" ? 1 : 0;
+    };
+    SetDialogAnswers({"1:data\\stg4\\bad.stg4_001", "1:data\\stg4\\good.stg4_001", "0"});
+    MainWndProc(g_hWnd, WM_GAME_STAGEDLG, 0, 0);
+    EXPECT_EQ(g_bDlgDone.load(), 1u);
+    EXPECT_EQ(g_nDlgResult.load(), 0);
+    EXPECT_EQ(CloseRequestCount(), 0u) << "a stage that cannot be read does not end the program";
+    MainWndProc(g_hWnd, WM_GAME_STAGEDLG, 0, 0);
+    EXPECT_EQ(g_nDlgResult.load(), 1);
+    MainWndProc(g_hWnd, WM_GAME_STAGEDLG, 0, 0);
+    EXPECT_EQ(g_nDlgResult.load(), 0);
+    EXPECT_EQ(loads, 2);
+}
+
+TEST_F(RequestTest, CloseArrivingInsideARequestWaitsForItsEnd) {
+    g_Services.loadStage = [&](const std::string&, int) {
+        // A stage load serves messages while it runs; a close among them must not end the
+        // game thread that is waiting for this very request.
+        MainWndProc(g_hWnd, WM_CLOSE, 0, 0);
+        EXPECT_EQ(g_bQuit.load(), 0u);
+        return 1;
+    };
+    SetDialogAnswers({"1:data\\stg4\\a.stg4_001"});
+    MainWndProc(g_hWnd, WM_GAME_STAGEDLG, 0, 0);
+    EXPECT_EQ(g_nDlgResult.load(), 1);
+    EXPECT_EQ(g_bQuit.load(), 0u);
+    EXPECT_EQ(CloseRequestCount(), 1u) << "the close is asked again once the request is answered";
+    MSG msg;
+    ASSERT_TRUE(PeekMessage(&msg, 0));
+    EXPECT_EQ(msg.message, WM_CLOSE);
+    DispatchMessage(msg);
+    EXPECT_EQ(g_bQuit.load(), 1u);
+}
+
+TEST_F(RequestTest, FailedReplaySaveIsReportedAndDoesNotClose) {
+    g_Services.saveReplay = [](int, const std::string&) { return 0; };
+    g_Services.replayFileName = [] { return std::string("user_data\\rpl4\\x.rpl4_824"); };
+    SetDialogAnswers({"1:user_data\\rpl4\\x.rpl4_824"});
+    MainWndProc(g_hWnd, WM_GAME_REPLAYSAVE, 0, 0);
+    EXPECT_EQ(g_nDlgResult.load(), 0);
+    EXPECT_EQ(CloseRequestCount(), 0u);
+}
+
+TEST_F(RequestTest, BadSoundNumberReportsClosesAndPlaysSoundZero) {
+    std::vector<int> played;
+    g_Services.soundCount = [] { return 20; };
+    g_Services.playSound = [&](int n) { played.push_back(n); };
+    MainWndProc(g_hWnd, WM_GAME_PLAYSE, 3, 0);
+    MainWndProc(g_hWnd, WM_GAME_PLAYSE, 20, 0);
+    EXPECT_EQ(played, (std::vector<int>{3, 0}));
+    EXPECT_EQ(CloseRequestCount(), 1u);
+}
+
+TEST_F(RequestTest, SceneMusicNumberZeroStopsAndRepeatsAreSkipped) {
+    int stops = 0;
+    std::vector<std::pair<int, int>> plays;
+    g_Services.sceneBgm = [](int which) { return which == 0 ? 0 : 7; };
+    g_Services.stopBgm = [&] { ++stops; };
+    g_Services.playBgm = [&](int which, int n) { plays.push_back({which, n}); };
+    MainWndProc(g_hWnd, WM_GAME_BGM, 0, 0);
+    EXPECT_EQ(stops, 1);
+    MainWndProc(g_hWnd, WM_GAME_BGM, 1, 0);
+    MainWndProc(g_hWnd, WM_GAME_BGM, 4, 12);
+    MainWndProc(g_hWnd, WM_GAME_BGM, 9, 12);
+    EXPECT_EQ(plays, (std::vector<std::pair<int, int>>{{1, 7}, {4, 12}}));
+    // RequestBgm sends (on the window thread at once) unless the same kept music plays.
+    g_Game.RequestBgm(7, 1, 1);
+    g_Game.RequestBgm(7, 1, 1);
+    EXPECT_EQ(plays.size(), 3u);
+    g_Game.RequestBgm(7, 0, 1);
+    EXPECT_EQ(plays.size(), 4u);
+}
+
+TEST_F(RequestTest, CloseWhileTheGameThreadWaitsOnARequestDoesNotDeadlock) {
+    std::atomic<int> answered{-1};
+    static std::atomic<int>* s_answered;
+    s_answered = &answered;
+    ASSERT_TRUE(thGame.Create([](void*) -> unsigned {
+        s_answered->store(ReqFileDialog());
+        return 0;
+    }, nullptr));
+    // Let the request reach the queue; it is never served.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto start = std::chrono::steady_clock::now();
+    MainWndProc(g_hWnd, WM_CLOSE, 0, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(answered.load(), 0);
+    EXPECT_FALSE(thGame.IsRunning());
+    EXPECT_EQ(g_bQuit.load(), 1u);
+    EXPECT_EQ(g_hWnd, nullptr);
+    // Requests after the close has begun are answered at once.
+    g_bDlgDone.store(0);
+    MainWndProc(MainWindowHandle(), WM_GAME_STAGEDLG, 0, 0);
+    EXPECT_EQ(g_bDlgDone.load(), 1u);
+    EXPECT_EQ(g_nDlgResult.load(), 0);
+}
+
+} // namespace

@@ -1,0 +1,331 @@
+// Input records, key configuration, key repeat, histories, menu cursors and mouse buttons.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/system/Input.h"
+#include "platform/system/MenuCursor.h"
+#include "platform/system/PathResolver.h"
+
+namespace {
+
+class InputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        KeyStateClearAll();
+        for (u32 n = 0; n < kMaxJoysticks; ++n) JoyStateSet(n, nullptr);
+        KeyConfigDefault(g_KeyConfig);
+        KeyConfigApply();
+        JoyButtonMaskInit(in);
+    }
+    void TearDown() override {
+        KeyStateClearAll();
+        for (u32 n = 0; n < kMaxJoysticks; ++n) JoyStateSet(n, nullptr);
+        KeyConfigDefault(g_KeyConfig);
+        KeyConfigApply();
+    }
+    cInput in;
+};
+
+TEST_F(InputTest, KeyboardOppositeKeysCancelInNumpadButKeepBothBits) {
+    KeyStateSet(VK_LEFT, true);
+    KeyStateSet(VK_RIGHT, true);
+    KeyStateSet('X', true);
+    EXPECT_EQ(PollJoystick(in, 0, 3, 60), 1);
+    EXPECT_EQ(in.wDirection, 3);
+    EXPECT_EQ(in.nNumpad, 5);
+    EXPECT_EQ(in.wButtons, 2);
+
+    // Configured mode: left wins over right, up over down.
+    g_bMultiJoy = 1;
+    KeyStateSet(VK_UP, true);
+    KeyStateSet(VK_DOWN, true);
+    std::vector<cInput> v(1);
+    EXPECT_EQ(PollInput(v, 1, 60), 1);
+    EXPECT_EQ(v[0].wDirection, 1 | 4);
+    EXPECT_EQ(v[0].nNumpad, 1);
+    EXPECT_EQ(v[0].wButtons, 2);
+    EXPECT_EQ(PollJoystick(in, 0, 3, 60), 0);
+}
+
+TEST_F(InputTest, JoystickThresholdsAndPrecedencePerGroup) {
+    JOYSTATE js;
+    js.dwXpos = 10001; // neutral
+    js.dwYpos = 32768;
+    JoyStateSet(0, &js);
+    KeyStateSet(VK_UP, true);
+    KeyStateSet('Z', true);
+    PollJoystick(in, 0, 3, 60);
+    EXPECT_EQ(in.wDirection, 4) << "a neutral stick leaves the keyboard's direction";
+    EXPECT_EQ(in.wButtons, 1);
+
+    js.dwXpos = 55535; // right
+    js.dwButtons = 4;  // button 3
+    JoyStateSet(0, &js);
+    PollJoystick(in, 0, 3, 60);
+    EXPECT_EQ(in.wDirection, 2);
+    EXPECT_EQ(in.nNumpad, 6);
+    EXPECT_EQ(in.wButtons, 4);
+    EXPECT_EQ(in.bJoyOk, 1u);
+
+    js.dwXpos = 10000;
+    EXPECT_TRUE(JoyAxisTest(js, 256));
+    EXPECT_FALSE(JoyAxisTest(js, 512));
+    EXPECT_FALSE(JoyAxisTest(js, 3));
+}
+
+TEST_F(InputTest, FailedJoystickReadSkipsTwiceTheRetryCount) {
+    PollJoystick(in, 0, 1, 2); // no device
+    EXPECT_EQ(in.bJoyOk, 0u);
+    EXPECT_EQ(in.nJoySkip, 4);
+    JOYSTATE js;
+    js.dwXpos = 0;
+    JoyStateSet(0, &js);
+    for (int i = 0; i < 4; ++i) {
+        PollJoystick(in, 0, 1, 2);
+        EXPECT_EQ(in.bJoyOk, 0u);
+    }
+    PollJoystick(in, 0, 1, 2);
+    EXPECT_EQ(in.bJoyOk, 1u);
+    EXPECT_EQ(in.wDirection, 1);
+}
+
+TEST_F(InputTest, ConfiguredJoystickBeyondTheCountIsNeverPressed) {
+    g_KeyConfig.aEntry[4] = {3, 1, 0}; // joystick 3, button mask 1
+    g_KeyConfig.nJoyCount = 2;
+    g_bMultiJoy = 1;
+    JOYSTATE js;
+    for (u32 n = 0; n < 3; ++n) JoyStateSet(n, &js);
+    js.dwButtons = 1;
+    JoyStateSet(3, &js);
+    std::vector<cInput> v(1);
+    PollInput(v, 1, 60);
+    EXPECT_EQ(v[0].wButtons, 0);
+    g_KeyConfig.nJoyCount = 4;
+    PollInput(v, 1, 60);
+    EXPECT_EQ(v[0].wButtons, 1);
+}
+
+TEST_F(InputTest, RepeatPassesFirstFrameThenEveryIntervalAfterDelay) {
+    InputSetRepeat(in, 20, 5);
+    std::vector<int> passed;
+    for (int frame = 1; frame <= 31; ++frame) {
+        in.wDirection = 8;
+        InputRepeat(in);
+        if (in.wDirection & 8) passed.push_back(frame);
+    }
+    EXPECT_EQ(passed, (std::vector<int>{1, 21, 26, 31}));
+    // The other axis is independent.
+    in.wDirection = 8 | 1;
+    InputRepeat(in);
+    EXPECT_EQ(in.wDirection, 1);
+}
+
+TEST_F(InputTest, LatchLetsEachPressActOnce) {
+    in.wButtons = 1;
+    InputLatchButtons(in, 3);
+    EXPECT_EQ(in.wButtons, 1);
+    in.wButtons = 1 | 4;
+    InputLatchButtons(in, 3);
+    EXPECT_EQ(in.wButtons, 4) << "held button 1 removed; button 3 is outside the mask";
+    in.wButtons = 0;
+    InputLatchButtons(in, 3);
+    in.wButtons = 1;
+    InputLatchButtons(in, 3);
+    EXPECT_EQ(in.wButtons, 1);
+}
+
+TEST_F(InputTest, HistoryRingsCountHoldsAndLookBack) {
+    InputHistoryClear(in);
+    // 3 frames of left, then 2 of right.
+    for (int i = 0; i < 3; ++i) {
+        in.wDirection = 1;
+        InputHistoryPush(in);
+    }
+    for (int i = 0; i < 2; ++i) {
+        in.wDirection = 2;
+        InputHistoryPush(in);
+    }
+    EXPECT_EQ(InputHistoryGet(in, 0, 0), 2);
+    EXPECT_EQ(InputHistoryGet(in, 0, 1), 2);
+    EXPECT_EQ(InputHistoryGet(in, 0, 2), 1);
+    EXPECT_EQ(InputHistoryGet(in, 0, 4), 1);
+    EXPECT_EQ(InputHistoryGet(in, 7, 0), 0) << "a ring that does not exist";
+}
+
+TEST_F(InputTest, StateHistoriesKeepTheirLength) {
+    for (auto& h : in.vDirState) h.assign(3, KEYHISTORY{});
+    for (auto& h : in.vButtonState) h.assign(3, KEYHISTORY{});
+    in.wDirection = 4 | 1; // up-left
+    in.wButtons = 2;
+    InputKeyHistoryUpdate(in);
+    EXPECT_EQ(in.vDirState[5].front().pressed, 1u);
+    EXPECT_EQ(in.vDirState[5].size(), 3u);
+    EXPECT_EQ(in.vDirState[3].front().pressed, 0u) << "exact match for single directions";
+    EXPECT_EQ(in.vDirState[9].front().pressed, 1u);
+    EXPECT_EQ(in.vButtonState[2].front().pressed, 1u);
+    EXPECT_EQ(in.vButtonState[0].front().pressed, 0u);
+    InputKeyHistoryUpdate(in);
+    EXPECT_EQ(in.vDirState[5].front().frames, 2);
+    EXPECT_EQ(FirstPressedKey(in), 5);
+    cKeyHistory empty;
+    KeyHistoryPush(empty, 1, 1, 1);
+    EXPECT_TRUE(empty.empty());
+}
+
+TEST_F(InputTest, NumpadFromDirection) {
+    in.wDirection = 1 | 2 | 4 | 8;
+    EXPECT_EQ(DirToNumpad(in), 1);
+    in.wDirection = 2 | 8;
+    EXPECT_EQ(DirToNumpad(in), 9);
+}
+
+class KeyConfigFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() / ("kc_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        SetGameRoot(dir);
+    }
+    void TearDown() override {
+        SetGameRoot(std::filesystem::current_path());
+        std::filesystem::remove_all(dir);
+    }
+    void Write(const std::string& bytes) {
+        std::ofstream(dir / "KeyConfig.dat", std::ios::binary) << bytes;
+    }
+    std::filesystem::path dir;
+};
+
+TEST_F(KeyConfigFile, WholeFileLoadsAndOutOfRangeCountsAreClamped) {
+    KEYCONFIG c;
+    KeyConfigDefault(c);
+    c.aEntry[0].wCode = 65;
+    c.nCount = 1000;
+    c.nJoyCount = 0xFFFFFFFF;
+    c.bMultiJoy = 7;
+    Write(std::string(reinterpret_cast<const char*>(&c), sizeof c));
+    KEYCONFIG got;
+    KeyConfigDefault(got);
+    ASSERT_EQ(KeyConfigLoad("keyconfig.dat", got), 1);
+    EXPECT_EQ(got.aEntry[0].wCode, 65);
+    EXPECT_EQ(got.nCount, 12u);
+    EXPECT_EQ(got.nJoyCount, kMaxJoysticks);
+    EXPECT_EQ(got.bMultiJoy, 1u);
+
+    c.nCount = 0;
+    Write(std::string(reinterpret_cast<const char*>(&c), sizeof c));
+    ASSERT_EQ(KeyConfigLoad("KeyConfig.dat", got), 1);
+    EXPECT_EQ(got.nCount, 4u);
+}
+
+TEST_F(KeyConfigFile, ShortOrMissingFileIsNotALoad) {
+    KEYCONFIG c;
+    KeyConfigDefault(c);
+    c.aEntry[0].wCode = 65;
+    Write(std::string(reinterpret_cast<const char*>(&c), 100));
+    KEYCONFIG got;
+    KeyConfigDefault(got);
+    EXPECT_EQ(KeyConfigLoad("KeyConfig.dat", got), 0);
+    EXPECT_EQ(got.aEntry[0].wCode, 37) << "defaults stay";
+    EXPECT_EQ(KeyConfigLoad("none.dat", got), 0);
+}
+
+TEST(InputScript, ParsesAndAppliesByPoll) {
+    KeyStateClearAll();
+    EXPECT_FALSE(InputScriptLoad("3:40"));
+    EXPECT_FALSE(InputScriptLoad("x:40+"));
+    EXPECT_FALSE(InputScriptLoad("3:300+"));
+    ASSERT_TRUE(InputScriptLoad("2:40+, 3:40- 3:90+"));
+    InputScriptStep();
+    EXPECT_EQ(GetAsyncKeyState(VK_DOWN), 0);
+    InputScriptStep();
+    EXPECT_LT(GetAsyncKeyState(VK_DOWN), 0);
+    InputScriptStep();
+    EXPECT_EQ(GetAsyncKeyState(VK_DOWN), 0);
+    EXPECT_LT(GetAsyncKeyState('Z'), 0);
+    EXPECT_EQ(InputPollCount(), 3u);
+    InputScriptReset();
+    KeyStateClearAll();
+}
+
+TEST(MenuCursor, GridWrapsAndEmptyAxisStaysAtZero) {
+    cMenuCursor c;
+    MoveCursor(c, 2, 0, 0, 10, 20, 3, 1);
+    MoveCursor(c, 2, 0, 0, 10, 20, 3, 1);
+    EXPECT_EQ(c.Cur().col, 2);
+    MoveCursor(c, 2, 5, 7, 10, 20, 3, 1);
+    EXPECT_EQ(c.Cur().col, 0);
+    EXPECT_EQ(c.Cur().x, 5);
+    MoveCursor(c, 1, 5, 7, 10, 20, 3, 1);
+    EXPECT_EQ(c.Cur().col, 2);
+    MoveCursor(c, 4, 5, 7, 10, 20, 3, 4);
+    EXPECT_EQ(c.Cur().row, 3);
+    EXPECT_EQ(c.Cur().y, 67);
+    MoveCursor(c, 4 | 1, 0, 0, 10, 20, 0, 0);
+    EXPECT_EQ(c.Cur().row, 0);
+    EXPECT_EQ(c.Cur().col, 0);
+}
+
+TEST(MenuCursor, ListScrollsAndPages) {
+    cMenuCursor c;
+    i32 first = 0;
+    c.Cur().row = 3;
+    MenuCursorMoveList(c, 8, true, first, 100, 16, 50, 4, 10, true);
+    EXPECT_EQ(c.Cur().row, 4);
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(c.Cur().y, 100 + 3 * 16);
+    EXPECT_EQ(c.Cur().x, 50);
+    first = 6;
+    c.Cur().row = 7;
+    MenuCursorMoveList(c, 2, true, first, 0, 16, 0, 4, 10, true);
+    EXPECT_EQ(c.Cur().row, 9);
+    first = 0;
+    c.Cur().row = 2;
+    MenuCursorMoveList(c, 1, true, first, 0, 16, 0, 4, 10, true);
+    EXPECT_EQ(c.Cur().row, 0);
+    // An empty list keeps the index at 0.
+    MenuCursorMoveList(c, 4, true, first, 0, 16, 0, 4, 0, true);
+    EXPECT_EQ(c.Cur().row, 0);
+    EXPECT_EQ(first, 0);
+}
+
+TEST(MenuCursor, StackBuildAndShift) {
+    cMenuCursor c;
+    c.Cur().row = 2;
+    c.Build(0);
+    EXPECT_EQ(c.Cur().row, 0);
+    ASSERT_NE(c.Below(), nullptr);
+    c.Cur().row = 5;
+    c.Shift(1);
+    EXPECT_EQ(c.Cur().row, 2);
+    c.Build(1);
+    EXPECT_EQ(c.Cur().row, 2);
+    c.Cur().row = 6;
+    c.Shift(2);
+    EXPECT_EQ(c.Cur().row, 6);
+    EXPECT_EQ(c.Depth(), 1u);
+    c.Shift(2);
+    EXPECT_EQ(c.Cur().row, 6);
+    EXPECT_EQ(c.Below(), nullptr);
+}
+
+TEST(MouseButtonsTest, PressedAndReleasedOnce) {
+    MouseButtonsReset();
+    int pressed = 0, released = 0;
+    const bool held[] = {false, true, true, true, false, false};
+    for (bool h : held) {
+        MouseStateSet(h, false, 0, 0);
+        MouseButtons(7);
+        pressed += g_MouseButtons.bLeftPressed;
+        released += g_MouseButtons.bLeftReleased;
+    }
+    EXPECT_EQ(pressed, 1);
+    EXPECT_EQ(released, 1);
+    MouseStateSet(false, false, 0, 0);
+    MouseButtonsReset();
+}
+
+} // namespace

@@ -1,0 +1,130 @@
+// System.ini syntax, Boot.dat and Window.dat.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/SystemIni.h"
+#include "platform/system/PathResolver.h"
+#include "records/DataFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("tobrelk_settings_" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir / "user_data");
+        SetGameRoot(dir);
+        SetSystemIniDefaults(ini, keys);
+    }
+    void TearDown() override {
+        SetGameRoot(fs::current_path());
+        fs::remove_all(dir);
+    }
+    bool Read(const std::string& bytes) {
+        std::ofstream(dir / "System.ini", std::ios::binary) << bytes;
+        return ReadSystemIni("System.ini", ini, keys);
+    }
+    fs::path dir;
+    std::vector<INIKEYDEF> keys = DefaultIniKeys();
+    SYSTEMINI ini;
+};
+
+TEST_F(SettingsFiles, DefaultsComeFromTheKeyRowsButEnglishIsAlwaysOff) {
+    keys[2].nValue = 16;
+    keys[8].strValue = "data\\stg4\\a";
+    keys[9].nValue = 1;
+    SetSystemIniDefaults(ini, keys);
+    EXPECT_EQ(ini.Direct3D, 2);
+    EXPECT_EQ(ini.WindowMode, 1);
+    EXPECT_EQ(ini.Bpp, 16);
+    EXPECT_EQ(ini.VSync, 2);
+    EXPECT_EQ(ini.DD_FontCache, 1);
+    EXPECT_EQ(ini.ShowFps, 1);
+    EXPECT_EQ(ini.FreeStage, "data\\stg4\\a");
+    EXPECT_EQ(ini.English, 0);
+}
+
+TEST_F(SettingsFiles, ExitLineEndsTheFileAndItsLineFeedIsNeeded) {
+    EXPECT_TRUE(Read("Direct3D=0\nExit\n"));
+    EXPECT_EQ(ini.Direct3D, 0);
+    EXPECT_TRUE(Read("Exit \n"));
+    EXPECT_TRUE(Read("Exit\r\n"));
+    EXPECT_FALSE(Read("Direct3D=0\nExit"));
+    EXPECT_FALSE(ReadSystemIni("missing.ini", ini, keys));
+}
+
+TEST_F(SettingsFiles, ValueMustFollowTheEqualsSignDirectly) {
+    ASSERT_TRUE(Read("ShowFps = 2\nExit\n"));
+    EXPECT_EQ(ini.ShowFps, 0);
+    ASSERT_TRUE(Read("Bpp=16/comment\nVSync=1\tWindowMode=0\nExit\n"));
+    EXPECT_EQ(ini.Bpp, 16);
+    EXPECT_EQ(ini.VSync, 1);
+    EXPECT_EQ(ini.WindowMode, 0) << "the rest of a line is read as the next entry";
+    ASSERT_TRUE(Read("English=1\nExit\n"));
+    EXPECT_EQ(ini.English, 1);
+    ASSERT_TRUE(Read("direct3d=0\nDirect3D=-3x\nExit\n"));
+    EXPECT_EQ(ini.Direct3D, -3) << "keys are case-sensitive; values are read as atoi does";
+}
+
+TEST_F(SettingsFiles, FreeStageKeepsACarriageReturnAndNeedsTwoTo259Characters) {
+    ASSERT_TRUE(Read("FreeStage=data\\stg4\\x\r\nExit\n"));
+    EXPECT_EQ(ini.FreeStage, "data\\stg4\\x\r");
+    ASSERT_TRUE(Read("FreeStage=a\nExit\n"));
+    EXPECT_EQ(ini.FreeStage, "data\\stg4\\x\r");
+    ASSERT_TRUE(Read("FreeStage=" + std::string(260, 'b') + "\nExit\n"));
+    EXPECT_EQ(ini.FreeStage, "data\\stg4\\x\r");
+    ASSERT_TRUE(Read("FreeStage=" + std::string(259, 'b') + "\nExit\n"));
+    EXPECT_EQ(ini.FreeStage.size(), 259u);
+}
+
+TEST_F(SettingsFiles, ZeroByteEndsSuccessfullyAndOverlongTextFails) {
+    ASSERT_TRUE(Read(std::string("Bpp=8\nSho\0wFps=2\nExit\n", 21)));
+    EXPECT_EQ(ini.Bpp, 8);
+    EXPECT_EQ(ini.ShowFps, 1);
+    EXPECT_FALSE(Read(std::string(2048, 'k') + "=1\nExit\n"));
+    EXPECT_FALSE(Read("Bpp=" + std::string(2048, '1') + "\nExit\n"));
+    EXPECT_FALSE(Read("Bpp=16"));
+}
+
+TEST_F(SettingsFiles, TenThousandEntriesEndTheFile) {
+    std::string text;
+    for (int i = 0; i < 10000; ++i) text += "x\n";
+    text += "Bpp=16\n";
+    ASSERT_TRUE(Read(text));
+    EXPECT_EQ(ini.Bpp, 0);
+}
+
+TEST_F(SettingsFiles, BootDataRoundTripAndDefaults) {
+    cBootData boot;
+    EXPECT_EQ(boot.nDrawMode, 1u);
+    EXPECT_EQ(LoadFromFile(boot, "user_data\\Boot.dat"), 0);
+    boot.nDrawMode = 7;
+    boot.bDoNotAsk = 1;
+    ASSERT_EQ(SaveToFile(boot, "user_data\\Boot.dat"), 1);
+    EXPECT_EQ(fs::file_size(dir / "user_data" / "Boot.dat"), 20u);
+    cBootData back;
+    ASSERT_EQ(LoadFromFile(back, "user_data\\Boot.dat"), 1);
+    EXPECT_EQ(back.nDrawMode, 7u) << "an unknown mode is kept (it means DirectDraw)";
+    EXPECT_EQ(back.bDoNotAsk, 1u);
+}
+
+TEST_F(SettingsFiles, WindowDataIsClampedAsSignedValues) {
+    SetWindowDataLimits(1024, 740);
+    cWindowData w;
+    w.Set(-50, 5000, 640, 480, 1);
+    ASSERT_EQ(SaveToFile(w, "user_data\\Window.dat"), 1);
+    EXPECT_EQ(fs::file_size(dir / "user_data" / "Window.dat"), 32u);
+    cWindowData back;
+    ASSERT_EQ(LoadFromFile(back, "user_data\\Window.dat"), 1);
+    EXPECT_EQ(back.nX, 0);
+    EXPECT_EQ(back.nY, 740);
+    EXPECT_EQ(back.nWidth, 640);
+    EXPECT_EQ(back.bZoomed, 1u);
+}
+
+} // namespace
