@@ -1,0 +1,25 @@
+#pragma once
+// What the front-end scenes and the player's records need from the program around them, and
+// the one call that connects them to it.
+#include <functional>
+#include <string>
+
+#include "platform/system/Types.h"
+
+struct FRONTENDSERVICES {
+    // Sets the volume of every sound effect to a volume step (0..10). Empty: nothing.
+    std::function<void(u32 step)> setSeVolume;
+    // Applies the music switch of the option data (starts or releases the music manager).
+    // Empty: nothing.
+    std::function<void(u32 on)> applyMusicSwitch;
+    // Draws Shift-JIS text with the 16- or 32-dot font. Empty: a bar as wide as the text.
+    std::function<void(int x, int y, const std::string& sjis, int dots)> drawText;
+};
+
+extern FRONTENDSERVICES g_FrontEnd;
+
+// Connects the play record, story slots and replays to the application's seams and registers the
+// world map, world-map menu, challenge choice and options scenes with the scene machine.
+void ConnectFrontEnd();
+// Registers only the four scenes.
+void RegisterFrontEndScenes();

@@ -1,0 +1,254 @@
+// Scene 2: the world-map menu: save to a story slot, auto-save, back to the map or the title.
+#include <algorithm>
+
+#include "app/FrontEndScenes.h"
+#include "app/PlayRecord.h"
+#include "app/SceneKit.h"
+#include "app/StorySave.h"
+#include "database/SystemData.h"
+#include "platform/system/MenuCursor.h"
+
+using namespace scenekit;
+
+void DrawStorySlotList(int x, int y, const cVector<cStorySlotInfo>& slots, int first, int rows) {
+    Box(x, y, 320, rows * 16);
+    for (int r = 0; r < rows; ++r) {
+        const int s = first + r;
+        const int top = y + 16 * r;
+        if (r != rows - 1) g_BackBuffer.FillRect(x, top + 15, 320, 1, kBorder);
+        if (s < 0 || s >= slots.Size()) break;
+        Text(x + 16, top, Number(s + 1), 16);
+        Text(x + 64, top, FormatSaveTime(slots[s]), 16);
+    }
+}
+
+cSceneMapMenu::cSceneMapMenu() {
+    SetHandlers({[this] { Menu(); }, [this] { Save(); }, [this] { AutoSave(); }, [this] { BackToMap(); },
+                 [this] { BackToTitle(); }});
+    m_nSubState = 0;
+}
+
+void cSceneMapMenu::Init() {
+    RequestSceneBgm(1);
+    LoadPictures(m_Pic, false);
+    m_nEntryCount = 0;
+    for (int i = 0; i < g_SystemData.vMapMenu.Size() && i < 4; ++i)
+        if (g_SystemData.vMapMenu[i].enabled) m_anEntry[m_nEntryCount++] = i;
+    if (m_nEntryCount == 0) {
+        m_anEntry[0] = 0;
+        m_nEntryCount = 1;
+    }
+    g_WorldMapPos.Reset();
+}
+
+void cSceneMapMenu::DrawMenu() {
+    g_BackBuffer.Fill(kBack);
+    int widest = 0;
+    for (int k = 0; k < m_nEntryCount; ++k)
+        if (m_anEntry[k] < g_SystemData.vMapMenu.Size())
+            widest = std::max(widest, Chars(g_SystemData.vMapMenu[m_anEntry[k]].text));
+    Box(264, 192, (widest + 1) * 16, m_nEntryCount * 16);
+    for (int k = 0; k < m_nEntryCount; ++k)
+        if (m_anEntry[k] < g_SystemData.vMapMenu.Size()) Text(280, 192 + 16 * k, g_SystemData.vMapMenu[m_anEntry[k]].text, 16);
+    const u32 best = g_PlayRecord.nBestSum;
+    if (g_SystemData.bSwitch167B && best > 0) {
+        const std::string& label = g_SystemData.Message(4);
+        const int width = (Chars(label) + static_cast<int>(Number(best).size())) * 16;
+        const int x = 320 - width / 2;
+        Box(x, 260, width, 16);
+        Text(x, 260, label + Number(best), 16);
+    }
+}
+
+void cSceneMapMenu::DrawSlots() {
+    g_BackBuffer.Fill(kBack);
+    DrawStorySlotList(152, 160, g_StorySlots, m_nSlotTop, m_nSlotRows);
+}
+
+void cSceneMapMenu::DrawQuestion(int y, int first, bool cursor) {
+    const int count = cursor ? 2 : 1;
+    const int x = GetMenuLeft(320, first, count, cursor ? 1 : 0);
+    const TEXTMENU menu = BuildTextMenu(first, count, cursor ? 1 : 0);
+    Box(x, y, menu.nWidth, menu.nHeight);
+    for (int k = 0; k < count; ++k) Text(x + (cursor ? 16 : 0), y + 16 * k, g_SystemData.Message(first + k), 16);
+}
+
+void cSceneMapMenu::FadeIn() {
+    DrawMenu();
+    Accessory(m_Pic, 264, 192, 16, 0, 64);
+    if (Transition(true)) m_nState = 1;
+}
+
+void cSceneMapMenu::Menu() {
+    cInput& in = Player1();
+    MoveCursor(g_WorldMapPos, in.wDirection, 264, 192, 0, 16, 1, m_nEntryCount);
+    CursorSound(in.wDirection, 2);
+    if (in.wButtons & 1) {
+        PlaySE(1);
+        const int row = std::clamp(g_WorldMapPos.Cur().row, 0, m_nEntryCount - 1);
+        m_nState = m_anEntry[row] + 2;
+        MenuCursorBuild(0);
+        return;
+    }
+    if (in.wButtons & 2) {
+        PlaySE(2);
+        m_nState = 4;
+        return;
+    }
+    DrawMenu();
+    Accessory(m_Pic, g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
+}
+
+void cSceneMapMenu::Save() {
+    cInput& in = Player1();
+    if (m_nSubState == 0) {
+        g_WorldMapPos.Cur() = MENUCURSOR{};
+        g_WorldMapPos.Cur().row = g_PlayRecord.nSaveSlot;
+        LoadStorySlotList(g_StorySlots);
+        m_nSlotRows = std::min(g_StorySlots.Size(), 10);
+        // The current slot heads the list; no slot yet starts at the first.
+        m_nSlotTop = std::max(0, static_cast<int>(g_PlayRecord.nSaveSlot));
+        m_nSubState = 1;
+    }
+    if (m_nSubState == 1) {
+        MenuCursorMoveList(g_WorldMapPos, in.wDirection, true, m_nSlotTop, 160, 16, 152, m_nSlotRows, g_StorySlots.Size(), true);
+        CursorSound(in.wDirection, 3);
+        if (in.wButtons & 1) {
+            PlaySE(1);
+            MenuCursorBuild(0);
+            g_WorldMapPos.Cur().row = 1;
+            m_nSubState = 2;
+            return;
+        }
+        if (in.wButtons & 2) {
+            PlaySE(2);
+            MenuCursorShift(1);
+            m_nState = 1;
+            m_nSubState = 0;
+            return;
+        }
+        DrawSlots();
+        Accessory(m_Pic, g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
+        return;
+    }
+    const int x = GetMenuLeft(320, 12, 2, 1);
+    MoveCursor(g_WorldMapPos, in.wDirection, x, 400, 0, 16, 1, 2);
+    CursorSound(in.wDirection, 2);
+    const MENUCURSOR* slotCursor = g_WorldMapPos.Below();
+    if (in.wButtons & 1) {
+        if (g_WorldMapPos.Cur().row == 0) {
+            PlaySE(5);
+            const int slot = slotCursor ? std::clamp(slotCursor->row, 0, kStorySlots - 1) : 0;
+            g_PlayRecord.nSaveSlot = slot;
+            // A failed write says so and keeps the old save; the menu goes on either way.
+            SaveStorySlot(g_PlayRecord, slot);
+        } else {
+            PlaySE(1);
+        }
+        MenuCursorShift(1);
+        m_nSubState = 1;
+        return;
+    }
+    if (in.wButtons & 2) {
+        PlaySE(2);
+        MenuCursorShift(1);
+        m_nSubState = 1;
+        return;
+    }
+    DrawSlots();
+    DrawQuestion(400, 12, true);
+    if (slotCursor) Accessory(m_Pic, slotCursor->x, slotCursor->y, 16, 0, 80);
+    Accessory(m_Pic, g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
+}
+
+void cSceneMapMenu::AutoSave() {
+    cInput& in = Player1();
+    if (m_nSubState == 0) {
+        g_WorldMapPos.Cur() = MENUCURSOR{};
+        g_WorldMapPos.Cur().row = g_PlayRecord.bAutoSave ? 0 : 1;
+        m_nSubState = g_PlayRecord.nSaveSlot == -1 ? 2 : 1;
+    }
+    if (m_nSubState == 1) {
+        const int x = GetMenuLeft(320, 14, 2, 1);
+        MoveCursor(g_WorldMapPos, in.wDirection, x, 224, 0, 16, 1, 2);
+        CursorSound(in.wDirection, 2);
+        if (in.wButtons & 1) {
+            PlaySE(1);
+            if (g_WorldMapPos.Cur().row == 0) {
+                // Saved before the switch is set, so the slot holds auto-save off as it always has.
+                SaveStorySlot(g_PlayRecord, g_PlayRecord.nSaveSlot);
+                g_PlayRecord.bAutoSave = 1;
+            } else {
+                g_PlayRecord.bAutoSave = 0;
+            }
+            MenuCursorShift(1);
+            m_nSubState = 0;
+            m_nState = 1;
+            return;
+        }
+        if (in.wButtons & 2) {
+            PlaySE(2);
+            MenuCursorShift(1);
+            m_nSubState = 0;
+            m_nState = 1;
+            return;
+        }
+        g_BackBuffer.Fill(kBack);
+        DrawQuestion(224, 14, true);
+        Accessory(m_Pic, g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
+        return;
+    }
+    if (in.wButtons & 3) {
+        PlaySE(in.wButtons & 1 ? 1 : 2);
+        MenuCursorShift(1);
+        m_nSubState = 0;
+        m_nState = 1;
+        return;
+    }
+    g_BackBuffer.Fill(kBack);
+    DrawQuestion(232, 16, false);
+}
+
+void cSceneMapMenu::BackToMap() {
+    m_nSubState = 0;
+    m_nState = 6;
+    g_Game.g_nNextScene = SCENE_WORLDMAP;
+}
+
+void cSceneMapMenu::BackToTitle() {
+    cInput& in = Player1();
+    if (m_nSubState == 0) {
+        g_WorldMapPos.Cur() = MENUCURSOR{};
+        g_WorldMapPos.Cur().row = 1;
+        m_nSubState = 1;
+    }
+    const int x = GetMenuLeft(320, 17, 2, 1);
+    MoveCursor(g_WorldMapPos, in.wDirection, x, 224, 0, 16, 1, 2);
+    CursorSound(in.wDirection, 2);
+    if ((in.wButtons & 1) && g_WorldMapPos.Cur().row == 0) {
+        PlaySE(1);
+        m_nState = 6;
+        g_Game.g_nNextScene = SCENE_MENU;
+        return;
+    }
+    if (in.wButtons & 3) {
+        PlaySE(in.wButtons & 1 ? 1 : 2);
+        MenuCursorShift(1);
+        m_nSubState = 0;
+        m_nState = 1;
+        return;
+    }
+    g_BackBuffer.Fill(kBack);
+    DrawQuestion(224, 17, true);
+    Accessory(m_Pic, g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
+}
+
+void cSceneMapMenu::FadeOut() {
+    DrawMenu();
+    if (!Transition(false)) return;
+    g_BackBuffer.Fill(kBack);
+    g_Game.g_nPrevScene = SCENE_MAPMENU;
+    g_Game.g_nScene = g_Game.g_nNextScene;
+    // A kept scene object starts again with Init.
+    m_nState = -1;
+}

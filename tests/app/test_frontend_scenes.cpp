@@ -1,0 +1,344 @@
+// The front-end scenes driven headless through the scene machine, frame by frame, from the
+// title menu: story to the world map and a stage, the world-map menu's saves, the challenge
+// choice and the options.
+#include <gtest/gtest.h>
+
+#include "FrontEndTestUtil.h"
+#include "app/FrontEnd.h"
+#include "app/FrontEndScenes.h"
+#include "app/PlayRecord.h"
+#include "app/PlayRecordNames.h"
+#include "app/Scenes.h"
+#include "app/StorySave.h"
+#include "database/DataPaths.h"
+#include "database/OptionData.h"
+#include "platform/system/Input.h"
+#include "platform/system/MenuCursor.h"
+#include "platform/system/Report.h"
+#include "records/DataFile.h"
+
+namespace {
+
+cWorldMapEntry Entry(i32 x, i32 y, u32 kind, const char* file, u32 doneSwitch) {
+    cWorldMapEntry e;
+    e.nX = x;
+    e.nY = y;
+    cWorldMapEntryItem it;
+    it.nKind = kind;
+    it.strStageFile = file;
+    it.nDoneSwitch = doneSwitch;
+    it.strCaption = "Stage";
+    e.m_vItem.assign(1, it);
+    return e;
+}
+
+class Scenes : public fetest::GameFolder {
+protected:
+    void SetUp() override {
+        GameFolder::SetUp();
+        SetReportFile((m_root / "Report_Game.txt").string());
+        g_Services = APPSERVICES{};
+        g_FrontEnd = FRONTENDSERVICES{};
+        ConnectFrontEnd();
+        g_Services.loadStage = [this](const std::string& path, int) {
+            m_vLoaded.push_back(path);
+            return FileExists(path) ? 1 : 0;
+        };
+        g_FrontEnd.setSeVolume = [this](u32 step) { m_vVolume.push_back(step); };
+        g_Game.CleanUp();
+        g_Game = cGame{};
+        g_Game.g_nFadeSpeed = 256;
+        g_vInput.assign(1, cInput{});
+        g_StorySlots.assign(kStorySlots, cStorySlotInfo{});
+        ResetCloseRequestCount();
+
+        // A 20 x 15 map: chip 1 cannot be entered. A stage east of the start, a wall west of it,
+        // a stage that shows only once switch 7 is on south of it, and rock to the north.
+        g_WorldMap.m_vChip.assign(2, cWorldMapChip{});
+        g_WorldMap.m_vChip[1].bImpassable = 1;
+        g_WorldMap.m_vChip[1].nPicture = 1;
+        g_WorldMap.SetCell(9, 6, 1);
+        g_WorldMap.SetCell(9, 8, 1);
+        g_WorldMap.m_vEntry.clear();
+        g_WorldMap.m_vEntry.push_back(Entry(10, 7, 0, "data\\stg4\\Stage01.stg4", 5));
+        g_WorldMap.m_vEntry.push_back(Entry(8, 7, 2, "", 0));
+        cWorldMapEntry hidden = Entry(9, 8, 0, "data\\stg4\\Stage02.stg4", 6);
+        hidden.m_vItem[0].nShowSwitch = 7;
+        g_WorldMap.m_vEntry.push_back(hidden);
+        fetest::WriteAll(m_root / "data/stg4/Stage01.stg4", "stage");
+        g_PlayRecord.Reset();
+        g_PlayRecord.ResetMapProgress();
+    }
+    void TearDown() override {
+        for (int i = 0; i < kSceneCount; ++i) SetSceneFactory(i, nullptr);
+        g_Game.CleanUp();
+        g_Services = APPSERVICES{};
+        g_FrontEnd = FRONTENDSERVICES{};
+        GameFolder::TearDown();
+    }
+
+    // One frame of the scene machine with these keys held.
+    void Frame(u16 dir = 0, u16 buttons = 0) {
+        g_vInput[0].wDirection = dir;
+        g_vInput[0].wButtons = buttons;
+        g_Game.ChangeScene(g_Game.g_nScene);
+        g_Game.Scene(g_Game.g_nScene)->Run();
+    }
+    void Press(u16 buttons) {
+        Frame(0, buttons);
+        Frame();
+    }
+    void Step(u16 dir) {
+        Frame(dir);
+        Frame();
+    }
+    // Runs frames until the scene index changes (at most n).
+    void UntilScene(int scene, int n = 40) {
+        for (int i = 0; i < n && g_Game.g_nScene != scene; ++i) Frame();
+        ASSERT_EQ(g_Game.g_nScene, scene);
+        Frame(); // the new scene becomes current
+    }
+    template <class T>
+    T* Current() {
+        return dynamic_cast<T*>(g_Game.Scene(g_Game.g_nScene));
+    }
+    void Settle() {
+        for (int i = 0; i < 3; ++i) Frame();
+    }
+
+    std::vector<std::string> m_vLoaded;
+    std::vector<u32> m_vVolume;
+};
+
+TEST_F(Scenes, TitleToStoryWorldMapStageAndBack) {
+    Settle();
+    g_WorldMapPos.Cur().row = 0; // new game
+    Press(1);
+    Press(1); // first empty slot
+    ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_WORLDMAP));
+    Settle();
+    auto* map = Current<cSceneWorldMap>();
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->m_nState, 1);
+    EXPECT_EQ(g_WorldMapPos.Cur().col, 9);
+    // The figure stands at the middle of the screen; the hidden entry shows no mark.
+    EXPECT_NE(g_BackBuffer.At(288 + 16, 224 + 16), g_BackBuffer.At(2, 2));
+    EXPECT_EQ(g_BackBuffer.At(288 + 16, 224 + 48), 0xFF404040u);
+
+    // East onto the stage: its question opens at once on the "no" row; up and decide starts it.
+    Step(2);
+    EXPECT_EQ(map->m_nState, 2);
+    EXPECT_EQ(g_WorldMapPos.Cur().row, 1);
+    Step(4);
+    Press(1);
+    ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_PLAY));
+    ASSERT_FALSE(m_vLoaded.empty());
+    EXPECT_EQ(m_vLoaded.back(), "data\\stg4\\Stage01.stg4");
+    EXPECT_EQ(g_PlayRecord.strStageFile, "data\\stg4\\Stage01.");
+    EXPECT_EQ(g_PlayRecord.bStageStarted, 1u);
+    EXPECT_EQ(g_PlayRecord.nStageNo, 5u);
+    EXPECT_EQ(g_PlayRecord.nMapX, 10);
+    EXPECT_EQ(g_PlayRecord.nMapSceneValue, 3u);
+    EXPECT_EQ(playrec::MapEntryItem(g_PlayRecord.nMapEntry), &g_WorldMap.m_vEntry[0].m_vItem[0]);
+
+    // The stage is cleared (the play engine's part) and play returns to the map with auto-save on.
+    g_PlayRecord.vSwitch[5] = 1;
+    g_PlayRecord.bAutoSave = 1;
+    g_PlayRecord.nSaveSlot = 2;
+    g_Game.g_nPrevScene = SCENE_PLAY;
+    g_Game.g_nScene = SCENE_WORLDMAP;
+    Settle();
+    map = Current<cSceneWorldMap>();
+    EXPECT_EQ(map->m_nState, 1) << "a cleared stage does not start again";
+    EXPECT_TRUE(std::filesystem::exists(m_root / "user_data/story/Story03.dat"));
+    EXPECT_EQ(g_StorySlots[2].bUsed, 1u);
+}
+
+TEST_F(Scenes, LeavingAnUnfinishedStagePutsTheFigureBack) {
+    g_PlayRecord.nMapX = 10;
+    g_PlayRecord.nMapY = 7;
+    g_PlayRecord.nMapPrevX = 9;
+    g_PlayRecord.nMapPrevY = 7;
+    g_PlayRecord.bMapReturn = 1;
+    g_Game.g_nPrevScene = SCENE_PLAY;
+    g_Game.g_nScene = SCENE_WORLDMAP;
+    Settle();
+    EXPECT_EQ(Current<cSceneWorldMap>()->m_nState, 1);
+    EXPECT_EQ(g_WorldMapPos.Cur().col, 9);
+    EXPECT_EQ(g_PlayRecord.bMapReturn, 0u);
+    EXPECT_TRUE(m_vLoaded.empty());
+
+    // Arriving on the stage without a return starts it at once; from the map menu it asks.
+    g_Game.CleanUp();
+    g_Game.g_nPrevScene = SCENE_MAPMENU;
+    g_Game.g_nScene = SCENE_WORLDMAP;
+    g_PlayRecord.nMapX = 10;
+    Settle();
+    EXPECT_EQ(Current<cSceneWorldMap>()->m_nState, 2);
+    EXPECT_EQ(g_Game.g_nScene, SCENE_WORLDMAP);
+    g_Game.CleanUp();
+    g_Game.g_nPrevScene = SCENE_MENU;
+    g_Game.g_nScene = SCENE_WORLDMAP;
+    m_vLoaded.clear();
+    ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_PLAY));
+    EXPECT_EQ(m_vLoaded.size(), 1u);
+}
+
+TEST_F(Scenes, WalkingRules) {
+    g_Game.g_nScene = SCENE_WORLDMAP;
+    Settle();
+    auto* map = Current<cSceneWorldMap>();
+    Step(1); // the wall item blocks; the facing still turns
+    EXPECT_EQ(g_WorldMapPos.Cur().col, 9);
+    EXPECT_EQ(map->m_nDir, 2);
+    Step(4); // rock
+    EXPECT_EQ(g_WorldMapPos.Cur().row, 7);
+    Step(8); // a hidden entry on rock: the chip decides
+    EXPECT_EQ(g_WorldMapPos.Cur().row, 7);
+    g_PlayRecord.vSwitch[7] = 1; // now its stage item lets the figure in
+    Step(8 | 1);                 // two bits: left counts first, and the wall still blocks
+    EXPECT_EQ(g_WorldMapPos.Cur().col, 9);
+    Step(8);
+    EXPECT_EQ(g_PlayRecord.nMapY, 8);
+    EXPECT_EQ(map->m_nState, 2) << "a stage item that is not done asks at once";
+    Press(2); // cancel: back to the cell before the step
+    EXPECT_EQ(map->m_nState, 1);
+    EXPECT_EQ(g_WorldMapPos.Cur().row, 7);
+    EXPECT_EQ(g_WorldMapPos.Depth(), 1u);
+
+    // The map's edge keeps the figure on the border cell.
+    g_PlayRecord.nMapX = 0;
+    g_PlayRecord.nMapY = 0;
+    g_Game.CleanUp();
+    Settle();
+    Step(1);
+    Step(4);
+    EXPECT_EQ(g_WorldMapPos.Cur().col, 0);
+    EXPECT_EQ(g_WorldMapPos.Cur().row, 0);
+    EXPECT_EQ(Current<cSceneWorldMap>()->m_nDir, 1);
+}
+
+TEST_F(Scenes, WorldMapMenuSavesAndSwitchesAutoSave) {
+    g_Game.g_nScene = SCENE_WORLDMAP;
+    Settle();
+    Press(2);
+    ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_MAPMENU));
+    Settle();
+    auto* menu = Current<cSceneMapMenu>();
+    // Auto-save without a slot shows the notice only.
+    Step(8);
+    Press(1);
+    Frame();
+    EXPECT_EQ(menu->m_nState, 3);
+    EXPECT_EQ(menu->m_nSubState, 2);
+    Press(1);
+    EXPECT_EQ(menu->m_nState, 1);
+    // Save: the list starts at slot 0, the question on its "no" row.
+    g_WorldMapPos.Cur().row = 0;
+    Press(1);
+    Frame();
+    EXPECT_EQ(menu->m_nState, 2);
+    Press(1);
+    EXPECT_EQ(g_WorldMapPos.Cur().row, 1);
+    Press(1); // "no": nothing written
+    EXPECT_FALSE(std::filesystem::exists(m_root / "user_data/story/Story01.dat"));
+    Press(1);
+    Step(4);
+    Press(1);
+    EXPECT_TRUE(std::filesystem::exists(m_root / "user_data/story/Story01.dat"));
+    EXPECT_EQ(g_PlayRecord.nSaveSlot, 0);
+    Press(2);
+    EXPECT_EQ(menu->m_nState, 1);
+    // Auto-save ON saves at once, then switches on.
+    std::filesystem::remove(m_root / "user_data/story/Story01.dat");
+    g_WorldMapPos.Cur().row = 1;
+    Press(1);
+    Frame();
+    Step(4);
+    Press(1);
+    EXPECT_EQ(g_PlayRecord.bAutoSave, 1u);
+    cPlayRecord saved;
+    ASSERT_EQ(LoadStorySlot(saved, 0), 1);
+    EXPECT_EQ(saved.bAutoSave, 0u);
+    // Back to the map.
+    g_WorldMapPos.Cur().row = 2;
+    Press(1);
+    ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_WORLDMAP));
+}
+
+TEST_F(Scenes, ChallengeChoiceListsTheGamesStages) {
+    g_SystemData.nChallengeValue = 12;
+    g_SystemData.bChallengeSwitch = 1;
+    g_SystemData.vInfiniteLives.assign(4, 0);
+    g_SystemData.vStartLives = {5, 3, 5, 99};
+    fetest::WriteAll(m_root / "data/stg4/c12-1.stg4", "stage"); // a fresh record gets its rows
+    Settle();
+    g_WorldMapPos.Cur().row = 2;
+    Press(1);
+    ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_CHALLENGE));
+    Settle();
+    auto* ch = Current<cSceneChallenge>();
+    EXPECT_EQ(ch->m_nStageCount, 12);
+    EXPECT_EQ(g_BackBuffer.At(32 + 16, 160 + 16), 0xFFF0D040u) << "the cursor on the first stage";
+    EXPECT_EQ(ch->m_nListRows, 10);
+    EXPECT_EQ(cSceneChallenge::StageFileName(100), "data\\stg4\\c100-1.stg4");
+    Press(1); // stage 1 has no file: refused, the list stays
+    EXPECT_EQ(ch->m_nState, 1);
+    EXPECT_EQ(m_vLoaded.back(), "data\\stg4\\c01-1.stg4");
+    Step(2); // a page on: the last stage
+    EXPECT_EQ(g_WorldMapPos.Cur().row, 9);
+    Step(2);
+    EXPECT_EQ(g_WorldMapPos.Cur().row, 11);
+    EXPECT_EQ(ch->m_nListTop, 2);
+    Press(1);
+    ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_PLAY));
+    EXPECT_EQ(g_PlayRecord.nStageNo, 12u);
+    EXPECT_EQ(g_PlayRecord.strStageFile, "data\\stg4\\c12.");
+    EXPECT_EQ(g_PlayRecord.nLives, 2u);
+    EXPECT_EQ(g_Game.g_nChallengeRow, 11);
+
+    // A game without challenge stages lists none and refuses the decide button.
+    g_SystemData.nChallengeValue = 0;
+    g_PlayRecord.Normalize();
+    g_Game.CleanUp();
+    g_Game.g_nScene = SCENE_CHALLENGE;
+    Settle();
+    EXPECT_EQ(Current<cSceneChallenge>()->m_nStageCount, 0);
+    Press(1);
+    Step(8);
+    EXPECT_EQ(g_Game.g_nScene, SCENE_CHALLENGE);
+    EXPECT_EQ(CloseRequestCount(), 0u);
+}
+
+TEST_F(Scenes, OptionsChangeTheVolumeAndSaveOptionDat) {
+    g_OptionData = cOptionData();
+    g_OptionData.nSeVolume = 9;
+    Settle();
+    g_WorldMapPos.Cur().row = 5;
+    Press(1);
+    ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_OPTION));
+    Settle();
+    auto* opt = Current<cSceneOption>();
+    Step(8);
+    Step(8);
+    EXPECT_EQ(g_BackBuffer.At(48 + 8, 96 + 32 + 8), 0xFFF0D040u) << "the row cursor on the volume row";
+    Press(1);
+    EXPECT_EQ(opt->m_nKind, 2);
+    Step(4);
+    Step(4); // 10 wraps to 0
+    EXPECT_EQ(g_OptionData.nSeVolume, 0u);
+    Press(2); // cancel puts it back at once
+    EXPECT_EQ(g_OptionData.nSeVolume, 9u);
+    EXPECT_EQ(m_vVolume, (std::vector<u32>{10, 0, 9}));
+    Press(1);
+    Step(4);
+    Press(1); // kept
+    EXPECT_EQ(g_OptionData.nSeVolume, 10u);
+    Press(2);
+    ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_MENU));
+    cOptionData saved;
+    ASSERT_EQ(LoadFromFile(saved, g_DataPath[DP_OPTION]), 1);
+    EXPECT_EQ(saved.nSeVolume, 10u);
+}
+
+} // namespace

@@ -1,0 +1,393 @@
+// The play record's file form, its upgrades and keys, and the story saves and challenge results
+// that carry it.
+#include <gtest/gtest.h>
+
+#include "FrontEndTestUtil.h"
+#include "app/PlayRecord.h"
+#include "app/PlayRecordNames.h"
+#include "app/StorySave.h"
+#include "records/DataFile.h"
+#include "records/EdChara.h"
+
+using fetest::Golden;
+
+namespace {
+
+SYSTEMTIME Feb3() {
+    SYSTEMTIME t;
+    t.wYear = 2024;
+    t.wMonth = 2;
+    t.wDayOfWeek = 6;
+    t.wDay = 3;
+    t.wHour = 9;
+    t.wMinute = 5;
+    t.wSecond = 7;
+    t.wMilliseconds = 123;
+    return t;
+}
+
+// Every registered field gets its own number (1..35) so that the order shows in the bytes.
+void Number(cPlayRecord& r) {
+    u32* f[35] = {&r.bCarry, reinterpret_cast<u32*>(&r.nMapX), reinterpret_cast<u32*>(&r.nMapY), &r.nMapEntry,
+                  &r.nSpare, &r.bStageVar, &r.nStageVarIndex, &r.nStageVarValue, &r.nStageNo, &r.bStageStarted,
+                  &r.nStartLives, &r.nLives, &r.nScore, &r.nTotalScore, &r.nBestSum, &r.nTimeLeftSum,
+                  &r.nPlayTimeSum, &r.nHpSum, &r.nSpSum, &r.bChallengeName, &r.nBgmPlaying, &r.nBgmParam,
+                  &r.nMapSceneValue, &r.bMapReturn, reinterpret_cast<u32*>(&r.nMapPrevX),
+                  reinterpret_cast<u32*>(&r.nMapPrevY), &r.nChallengeOpen, reinterpret_cast<u32*>(&r.nSaveSlot),
+                  &r.bAutoSave, &r.bShowRanking, reinterpret_cast<u32*>(&r.nRankTable), &r.nClearParam1,
+                  &r.nClearParam2, &r.nClearParam3, &r.nClearParam4};
+    for (u32 i = 0; i < 35; ++i) *f[i] = i + 1;
+}
+
+std::string CharaBytes(cEdChara& c) {
+    cRecordWriter w;
+    c.Save(w);
+    return w.Take();
+}
+
+class PlayRecordFile : public fetest::GameFolder {
+protected:
+    void SetUp() override {
+        GameFolder::SetUp();
+        g_SystemData.nChallengeValue = 2;
+        SetLocalTimeSource(Feb3);
+    }
+    void TearDown() override {
+        SetLocalTimeSource(nullptr);
+        GameFolder::TearDown();
+    }
+
+    // A record with something in every part of the file.
+    cPlayRecord Full() {
+        cPlayRecord r;
+        Number(r);
+        r.strStageFile = "Stage01.";
+        r.strStageKey = "Stage01_c005_12.";
+        r.strRankName = "abc";
+        r.tSaved = Feb3();
+        r.vCarryFlag[3] = 1;
+        r.vCarried[0].nCarry11 = 11;
+        r.vCarried[0].nCarry12 = 12;
+        r.vCarried[0].nCarry22 = 22;
+        r.vCarried[0].nCarry23 = 23;
+        r.vCarried[0].nCarry24 = 24;
+        cStageBest b;
+        b.strFile = "Stage01.";
+        b.strKey = "Stage01.";
+        b.nBest = 500;
+        r.vStageBest.push_back(b);
+        r.vChallenge.resize(2);
+        r.vChallenge[0].nValue1 = 1;
+        r.vChallenge[0].nValue2 = 700;
+        r.vSwitch[5] = 1;
+        r.vVar[1000] = -7;
+        return r;
+    }
+
+    // The same record written by hand from the file tables.
+    std::string FullGolden() {
+        Golden g;
+        g.U32(35);
+        for (u32 i = 1; i <= 35; ++i) g.U32(i == 27 ? 2 : i); // challenge-open clamps to the 2 stages
+        g.U32(3).Str("Stage01.").Str("Stage01_c005_12.").Str("abc");
+        g.U16(2024).U16(2).U16(6).U16(3).U16(9).U16(5).U16(7).U16(123);
+        g.U32(25);
+        for (int i = 0; i < 25; ++i) g.U32(i == 3 ? 1 : 0);
+        cEdChara chara;
+        g.U32(1).U32(5).U32(11).U32(12).U32(22).U32(23).U32(24).U32(0).Raw(CharaBytes(chara));
+        g.U32(1).U32(4).U32(0).U32(0).U32(0).U32(500).U32(2).Str("Stage01.").Str("Stage01.");
+        g.U32(2).U32(2).U32(1).U32(700).U32(0).U32(2).U32(0).U32(0).U32(0);
+        g.U32(1000);
+        for (int i = 0; i < 1000; ++i) g.U32(i == 0 || i == 5 ? 1 : 0);
+        g.U32(1001);
+        for (int i = 0; i < 1001; ++i) g.I32(i == 1000 ? -7 : 0);
+        return g.s;
+    }
+};
+
+TEST_F(PlayRecordFile, StorySaveMatchesTheFileTablesAndReadsBackIdentical) {
+    cPlayRecord r = Full();
+    ASSERT_EQ(SaveStorySlot(r, 0), 1);
+    const std::string file = fetest::ReadAll(m_root / "user_data/story/Story01.dat");
+    EXPECT_EQ(file, Golden().U32(824).Raw(FullGolden()).s);
+
+    g_SystemData.vInfiniteLives.assign(4, 0); // the lives rule leaves finite lives alone
+    cPlayRecord back;
+    ASSERT_EQ(LoadStorySlot(back, 0), 1);
+    ASSERT_EQ(SaveStorySlot(back, 1), 1);
+    EXPECT_EQ(fetest::ReadAll(m_root / "user_data/story/Story02.dat"), file);
+    EXPECT_EQ(back.vVar[1000], -7);
+    EXPECT_EQ(back.strStageKey, "Stage01_c005_12.");
+    EXPECT_EQ(g_StorySlots[0].bUsed, 1u);
+    EXPECT_EQ(FormatSaveTime(g_StorySlots[0]), "2024/02/03 09:05\n");
+}
+
+TEST_F(PlayRecordFile, SlotNamesAndTheSlotList) {
+    std::string name;
+    MakeStorySlotName(name, 0);
+    EXPECT_EQ(name, "user_data\\story\\Story01.dat");
+    MakeStorySlotName(name, 98);
+    EXPECT_EQ(name, "user_data\\story\\Story99.dat");
+
+    cPlayRecord r;
+    ASSERT_EQ(SaveStorySlot(r, 3), 1);
+    fetest::WriteAll(m_root / "user_data/story/Story06.dat", "\x01\x02"); // too short to be a save
+    cVector<cStorySlotInfo> slots(kStorySlots);
+    LoadStorySlotList(slots);
+    for (int i = 0; i < kStorySlots; ++i) EXPECT_EQ(slots[i].bUsed, i == 3 ? 1u : 0u) << i;
+    EXPECT_EQ(FormatSaveTime(slots[3]), "2024/02/03 09:05\n");
+    EXPECT_EQ(FormatSaveTime(slots[0]), "");
+}
+
+TEST_F(PlayRecordFile, FailedSaveKeepsTheOldFileAndTheSlotListAndSaysSo) {
+    cPlayRecord r;
+    r.nScore = 111;
+    ASSERT_EQ(SaveStorySlot(r, 0), 1);
+    const std::string before = fetest::ReadAll(m_root / "user_data/story/Story01.dat");
+    g_StorySlots[4].bUsed = 0;
+
+    r.nScore = 222;
+    SetAtomicWriteFailAfter(100);
+    EXPECT_EQ(SaveStorySlot(r, 0), 0);
+    EXPECT_EQ(SaveStorySlot(r, 4), 0);
+    SetAtomicWriteFailAfter(-1);
+    EXPECT_EQ(fetest::ReadAll(m_root / "user_data/story/Story01.dat"), before);
+    EXPECT_FALSE(std::filesystem::exists(m_root / "user_data/story/Story05.dat"));
+    EXPECT_EQ(g_StorySlots[4].bUsed, 0u);
+    ASSERT_EQ(m_vBox.size(), 2u);
+    EXPECT_NE(m_vBox[0].find("Story01.dat"), std::string::npos);
+}
+
+TEST_F(PlayRecordFile, FailedLoadsLeaveTheRecordAsItWas) {
+    cPlayRecord r;
+    r.nScore = 77;
+    EXPECT_EQ(LoadStorySlot(r, 7), 0);
+    EXPECT_EQ(LoadChallenge(r), 0);
+    EXPECT_EQ(r.nScore, 77u);
+
+    // A count that the rest of the file cannot hold (the switch list) fails the load.
+    cPlayRecord saved = Full();
+    ASSERT_EQ(SaveStorySlot(saved, 7), 1);
+    std::string bytes = fetest::ReadAll(m_root / "user_data/story/Story08.dat");
+    const std::size_t switchCount = bytes.size() - 4 * 1002 - 4 * 1000 - 4;
+    const u32 huge = 0x40000000;
+    bytes.replace(switchCount, 4, reinterpret_cast<const char*>(&huge), 4);
+    fetest::WriteAll(m_root / "user_data/story/Story08.dat", bytes);
+    EXPECT_EQ(LoadStorySlot(r, 7), 0);
+    // Cut short.
+    fetest::WriteAll(m_root / "user_data/story/Story08.dat", bytes.substr(0, 300));
+    EXPECT_EQ(LoadStorySlot(r, 7), 0);
+    EXPECT_EQ(r.nScore, 77u);
+    EXPECT_EQ(r.strStageFile, "");
+}
+
+TEST_F(PlayRecordFile, LivesRuleAfterLoading) {
+    cPlayRecord r;
+    r.nLives = kInfiniteLives;
+    r.nStartLives = kInfiniteLives;
+    ASSERT_EQ(SaveStorySlot(r, 0), 1);
+    g_SystemData.vInfiniteLives.assign(4, 0);
+    g_SystemData.vStartLives = {5, 3, 5, 99};
+    cPlayRecord back;
+    ASSERT_EQ(LoadStorySlot(back, 0), 1);
+    EXPECT_EQ(back.nLives, 5u);
+
+    g_SystemData.vInfiniteLives[1] = 1;
+    r.nLives = 2;
+    r.nStartLives = 2;
+    ASSERT_EQ(SaveChallenge(r), 1);
+    ASSERT_EQ(LoadChallenge(back), 1);
+    EXPECT_EQ(back.nLives, kInfiniteLives);
+    EXPECT_EQ(back.nStartLives, kInfiniteLives);
+}
+
+TEST_F(PlayRecordFile, OldFileIsUpgradedAndGrownWhereTheGameIndexes) {
+    // Version 500: no stage-variable fields, no clear parameters, no key string, no carry flags;
+    // a switch list of three entries and five variables.
+    Golden g;
+    g.U32(500).U32(28);
+    for (u32 i = 1; i <= 28; ++i) g.U32(i == 24 ? 1 : 0); // field 27 (challenge open) is the 24th here
+    g.U32(2).Str("Old.").Str("xyz");
+    for (int i = 0; i < 8; ++i) g.U16(0);
+    g.U32(0);                                         // carried status
+    g.U32(1).U32(1).U32(300).U32(1).Str("Old.");      // a stage best before keys
+    g.U32(0);                                         // challenge rows
+    g.U32(3).U32(0).U32(0).U32(0);                    // switches
+    g.U32(5).I32(1).I32(2).I32(3).I32(4).I32(5);      // variables
+    fetest::WriteAll(m_root / "user_data/story/Story01.dat", g.s);
+
+    cPlayRecord r;
+    r.bStageVar = 1; // not in a version-500 file: keeps its value
+    r.strStageKey = "kept.";
+    ASSERT_EQ(LoadStorySlot(r, 0), 1);
+    EXPECT_EQ(r.bStageVar, 1u);
+    EXPECT_EQ(r.strStageKey, "kept.");
+    EXPECT_EQ(r.strStageFile, "Old.");
+    EXPECT_EQ(r.strRankName, "xyz");
+    ASSERT_EQ(r.vCarryFlag.Size(), 25);
+    for (int i = 0; i < 25; ++i) EXPECT_EQ(r.vCarryFlag[i], 1u);
+    ASSERT_EQ(r.vCarried.Size(), 1);
+    ASSERT_EQ(r.vSwitch.Size(), 1000);
+    EXPECT_EQ(r.vSwitch[0], 1u);
+    ASSERT_EQ(r.vVar.Size(), kVarCount);
+    EXPECT_EQ(r.vVar[4], 5);
+    EXPECT_EQ(r.vVar[1000], 0);
+    ASSERT_EQ(r.vStageBest.Size(), 1);
+    EXPECT_EQ(r.vStageBest[0].strKey, "Old.");
+    EXPECT_EQ(r.vStageBest[0].nBest, 300u);
+    EXPECT_EQ(r.vChallenge.Size(), 2); // the game's challenge count
+}
+
+TEST(PlayRecordKeys, StageFileAndKey) {
+    cPlayRecord r;
+    r.SetStageFile("Stage01.stg4_000", 0, 0, 0);
+    EXPECT_EQ(r.strStageFile, "Stage01.");
+    EXPECT_EQ(r.strStageKey, "Stage01.");
+    EXPECT_EQ(r.bChallengeName, 0u);
+    r.SetStageFile("Stage01.stg4_000", 1, 5, 12);
+    EXPECT_EQ(r.strStageFile, "Stage01.");
+    EXPECT_EQ(r.strStageKey, "Stage01_c005_12.");
+    r.SetStageFile("Name05-1.stg4_001", 0, 0, 0);
+    EXPECT_EQ(r.strStageFile, "Name05.");
+    EXPECT_EQ(r.bChallengeName, 1u);
+    // The marker is looked for over the whole path, as stored keys expect.
+    r.SetStageFile("data\\stg4\\Boss-12.stg4_000", 0, 0, 0);
+    EXPECT_EQ(r.strStageFile, "data\\stg4\\Boss.");
+    EXPECT_EQ(r.bChallengeName, 1u);
+    r.SetStageFile("NoDot", 0, 0, 0);
+    EXPECT_EQ(r.strStageFile, "");
+    EXPECT_EQ(r.strStageKey, "");
+    std::string key = "Name.";
+    MakeStageFileName(key, 1, 7, 2);
+    EXPECT_EQ(key, "Name_c007_2.");
+    key = "Name";
+    MakeStageFileName(key, 1, 1234, 0);
+    EXPECT_EQ(key, "Name_c1234_0");
+}
+
+TEST(PlayRecordKeys, StageBestsAndTheirSum) {
+    cPlayRecord r;
+    r.UpdateStageEntry("S.", "S.", 0, 0, 0, 500);
+    r.UpdateStageEntry("S.", "S.", 0, 0, 0, 300);
+    EXPECT_EQ(r.nBestSum, 500u);
+    r.UpdateStageEntry("S.", "S.", 0, 0, 0, 800);
+    EXPECT_EQ(r.nBestSum, 800u);
+    EXPECT_EQ(r.GetStageValue("S."), 800u);
+    EXPECT_EQ(r.GetStageValue("T."), 0u);
+    ASSERT_EQ(r.vStageBest.Size(), 1);
+}
+
+TEST(PlayRecordKeys, NormalizeClampsToTheGame) {
+    g_SystemData.nChallengeValue = 3;
+    g_WorldMap = cWorldMapData();
+    cPlayRecord r;
+    r.nChallengeOpen = 9;
+    r.nMapX = 500;
+    r.nMapY = -2;
+    r.Normalize();
+    EXPECT_EQ(r.nChallengeOpen, 3u);
+    EXPECT_EQ(r.vChallenge.Size(), 3);
+    EXPECT_EQ(r.nMapX, g_WorldMap.nStartX);
+    EXPECT_EQ(r.nMapY, g_WorldMap.nStartY);
+    // A game without challenge stages.
+    g_SystemData.nChallengeValue = 0;
+    r.Normalize();
+    EXPECT_EQ(r.nChallengeOpen, 0u);
+    EXPECT_TRUE(r.vChallenge.empty());
+}
+
+TEST(PlayRecordKeys, EngineNamesMeetTheStoredFields) {
+    g_WorldMap = cWorldMapData();
+    cWorldMapEntry e;
+    e.m_vItem.resize(2);
+    e.m_vItem[1].nData = 2; // an ending
+    g_WorldMap.m_vEntry.assign(3, cWorldMapEntry());
+    g_WorldMap.m_vEntry.push_back(e);
+    cPlayRecord r;
+    r.nMapEntry = playrec::MakeMapEntryRef(3, 1);
+    EXPECT_EQ(playrec::MapEntryKind(r), 2u);
+    r.nMapEntry = playrec::MakeMapEntryRef(9, 0); // not on this map
+    EXPECT_EQ(playrec::MapEntryKind(r), 0u);
+    EXPECT_EQ(playrec::MapEntryItem(0), nullptr);
+
+    r.vSwitch[12] = 1;
+    r.nMapX = 3;
+    playrec::NextWorld(r);
+    playrec::NextWorld(r);
+    EXPECT_EQ(playrec::WorldCounter(r), 2u);
+    EXPECT_EQ(r.vSwitch[12], 0u);
+    EXPECT_EQ(r.vSwitch[0], 1u);
+    EXPECT_EQ(r.nMapX, g_WorldMap.nStartX);
+    playrec::StartPosDir(r) = 3;
+    EXPECT_EQ(r.nClearParam4, 3u);
+    g_nLives = 4;
+    EXPECT_EQ(g_PlayRecord.nLives, 4u);
+    EXPECT_EQ(&g_CommonVars, &g_PlayRecord.vVar);
+}
+
+TEST(PlayRecordKeys, CopiesKeepTheirOwnFieldLists) {
+    g_SystemData.nChallengeValue = 0;
+    cPlayRecord a;
+    a.nScore = 5;
+    a.strRankName = "one";
+    cPlayRecord b;
+    b = a;
+    a.nScore = 6;
+    a.strRankName = "two";
+    cRecordWriter wa, wb;
+    b.Save(wb);
+    cPlayRecord c;
+    c.nScore = 5;
+    c.strRankName = "one";
+    c.Save(wa);
+    EXPECT_EQ(wa.Bytes(), wb.Bytes());
+}
+
+TEST(PlayRecordKeys, StageStartSnapshotAndTotals) {
+    cPlayRecord r;
+    r.vVar[3] = 9;
+    r.nLives = 4;
+    r.nTotalScore = 100;
+    r.SaveStageStart();
+    r.vVar[3] = 1;
+    r.nLives = 2;
+    r.nTotalScore = 300;
+    r.RestoreStageStart(1);
+    EXPECT_EQ(r.vVar[3], 9);
+    EXPECT_EQ(r.nLives, 4u);
+    EXPECT_EQ(r.nTotalScore, 100u);
+    r.nTimeLeftSum = r.nPlayTimeSum = r.nHpSum = r.nSpSum = 1;
+    r.nBestSum = 50;
+    r.ClearTotals();
+    EXPECT_EQ(r.nTotalScore + r.nTimeLeftSum + r.nPlayTimeSum + r.nHpSum + r.nSpSum, 0u);
+    EXPECT_EQ(r.nBestSum, 50u);
+}
+
+TEST(PlayRecordKeys, CarriedStatusFollowsTheSwitches) {
+    g_SystemData.vCarryStatus.assign(25, 0);
+    g_SystemData.vCarryStatus[13] = 1; // max HP
+    g_SystemData.vCarryStatus[11] = 1;
+    g_SystemData.vCarryStatus[23] = 1;
+    g_SystemData.vCarryClear.assign(25, 0);
+    g_SystemData.vCarryClear[13] = 1;
+    cPlayRecord r;
+    cEdChara hero;
+    hero.dwMaxHP = 42;
+    hero.dwMaxSP = 9;
+    r.StoreCarriedStatus(0, hero, 111, 222, 0, 0, 0, 0, 3, 0);
+    cEdChara next;
+    r.ApplyCarriedStatus(0, next);
+    EXPECT_EQ(next.dwMaxHP, 42u);
+    EXPECT_EQ(next.dwMaxSP, 0u); // group 14 is not carried
+    EXPECT_EQ(r.nLives, 3u);
+    u32 a = 0, b = 0;
+    r.GetCarriedValues(0, a, b);
+    EXPECT_EQ(a, 111u);
+    EXPECT_EQ(b, 0u);
+    r.ClearCarryFlags();
+    cEdChara after;
+    r.ApplyCarriedStatus(0, after);
+    EXPECT_EQ(after.dwMaxHP, cEdChara().dwMaxHP);
+}
+
+} // namespace
