@@ -11,6 +11,10 @@ u32 g_bFixStrings = 0;
 void cRecord::ResetFieldLists() {
     m_vField.clear();
     m_vStr.clear();
+    // Most records register a handful of fields: one allocation each instead of a growing series
+    // keeps loading large lists (a stage's placed blocks) cheap.
+    if (m_vField.capacity() == 0) m_vField.reserve(16);
+    if (m_vStr.capacity() == 0) m_vStr.reserve(4);
 }
 
 void cRecord::AddField(void* address, u32 count, i8 size) {
