@@ -245,7 +245,7 @@ void LinkSurfaceAliases(int* aliasOfSlot) {
 
 const std::string& FontFaceFor(u32 index) {
     if (index < static_cast<u32>(FONTFACE_COUNT)) return g_FontFace[index];
-    WriteReport("フォント番号 %u が範囲外のため %d 番を使います。\n", index, FONTFACE_DEFAULT);
+    WriteReport("フォント番号 %u が範囲外のため %d 番を使います。", index, FONTFACE_DEFAULT);
     return g_FontFace[FONTFACE_DEFAULT];
 }
 
@@ -267,7 +267,7 @@ int CreateDefaultData(HWND /*owner*/) {
     // The contents of default become data (not data/default).
     fs::copy(src, dst, fs::copy_options::recursive, ec);
     if (!ec) return 1;
-    WriteReport("default -> data のコピーに失敗しました。(%s)\n", ec.message().c_str());
+    WriteReport("default -> data のコピーに失敗しました。(%s)", ec.message().c_str());
     fs::remove_all(dst, ec);
     return 0;
 }

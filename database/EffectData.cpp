@@ -136,7 +136,7 @@ void cCharaEffectParam::Load(cRecordReader& r) {
     if (r.Failed()) return;
     // The type picks a routine from a table: one outside it would call past its end.
     if (nEffectType >= CHARA_EFFECT_TYPES) {
-        WriteReport("キャラエフェクトの種類 %u が不正なため「なし」にしました。\n", nEffectType);
+        WriteReport("キャラエフェクトの種類 %u が不正なため「なし」にしました。", nEffectType);
         nEffectType = 0;
     }
     if (version < 511) {
@@ -150,7 +150,7 @@ void cScrEffectParam::Load(cRecordReader& r) {
     cRecord::Load(r);
     if (r.Failed()) return;
     if (nEffectType >= SCR_EFFECT_TYPES) {
-        WriteReport("画面エフェクトの種類 %u が不正なため「なし」にしました。\n", nEffectType);
+        WriteReport("画面エフェクトの種類 %u が不正なため「なし」にしました。", nEffectType);
         nEffectType = 0;
     }
     if (version < 511) {

@@ -27,7 +27,7 @@ void cOptionData::RegisterFields(u32) {
 
 static void ClampOption(u32& value, u32 max, const char* name) {
     if (value <= max) return;
-    WriteReport("Option.dat の %s (%u) が範囲外のため %u にしました。\n", name, value, max);
+    WriteReport("Option.dat の %s (%u) が範囲外のため %u にしました。", name, value, max);
     value = max;
 }
 

@@ -110,14 +110,14 @@ void cWorldMapData::SetDefault() {
 int cWorldMapData::SetSize(i32 width, i32 height) {
     // A negative size would make no grid either.
     if (width <= 0 || height <= 0) {
-        if (IsDebugLogOn()) DebugLogF("SetSize()で 0 を指定しました！\n");
+        if (IsDebugLogOn()) DebugLogF("SetSize()で 0 を指定しました！");
         return 0;
     }
     const bool hadCells = !m_vCell.empty();
     const cVector<u32> old = m_vCell;
     const i32 oldW = nWidth, oldH = nHeight, oldShift = nPitch_Shift;
     if (hadCells && IsDebugLogOn())
-        DebugLogF("nBeforeWidth = %d,nBeforePitch = %d,nBeforePitch_Shift = %d\n", nWidth, nPitch, nPitch_Shift);
+        DebugLogF("nBeforeWidth = %d,nBeforePitch = %d,nBeforePitch_Shift = %d", nWidth, nPitch, nPitch_Shift);
     nWidth = width;
     nHeight = height;
     NextPow2(nPitch, nPitch_Shift, width);
@@ -146,7 +146,7 @@ void cWorldMapData::Load(cRecordReader& r) {
     u32 n = 0;
     if (!r.ReadCount(n, 4)) return;
     if (!GridIsSound(nWidth, nHeight, nPitch, nPitch_Shift, n)) {
-        WriteReport("WorldMap: 大きさ %d x %d (pitch %d, shift %d) とセル数 %u が合いません。\n", nWidth, nHeight,
+        WriteReport("WorldMap: 大きさ %d x %d (pitch %d, shift %d) とセル数 %u が合いません。", nWidth, nHeight,
                     nPitch, nPitch_Shift, n);
         r.Fail();
         return;

@@ -69,6 +69,21 @@ TEST(CommonPalette, ReferencesPastTheListsAreDropped) {
     ASSERT_FALSE(failed);
     EXPECT_EQ(p.m_vEdBlock[1].byItemKind, 0);
     EXPECT_EQ(p.m_vEdBlock[1].wItemIndex, 0);
+
+    // A file written elsewhere, unchecked, is repaired by the reader itself (Save above has
+    // repaired src, so the bad reference is put back first).
+    src.m_vEdBlock[1].byItemKind = 1;
+    src.m_vEdBlock[1].wItemIndex = 7;
+    cRecordWriter w;
+    w.WriteU32(824);
+    src.cRecord::Save(w);
+    WriteRecordVector(w, src.m_vEdBlock);
+    WriteRecordVector(w, src.m_vEdChara);
+    WriteRecordVector(w, src.m_vEdItem);
+    const cCommonPalette q = LoadPalette(w.Take(), &failed);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(q.m_vEdBlock[1].byItemKind, 0);
+    EXPECT_EQ(q.m_vEdBlock[1].wItemIndex, 0);
 }
 
 TEST(CommonPalette, DamagedFilesAreRefusedAndPublishingPointsAtTheLists) {

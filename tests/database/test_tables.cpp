@@ -100,6 +100,10 @@ TEST(OptionData, DefaultsStoredFormAndClamps) {
     EXPECT_EQ(loaded.nSeVolume, OPTION_SE_VOLUME_MAX);
     EXPECT_EQ(loaded.nRankingMode, OPTION_RANKING_MODE_MAX);
     EXPECT_EQ(loaded.strRankingName, "");
+    // One report line per clamp, with no empty line between them.
+    const std::string report = game.Read("Report_Game.txt");
+    EXPECT_NE(report.find("nSeVolume (11)"), std::string::npos);
+    EXPECT_EQ(report.find("\n\r\n"), std::string::npos);
 
     cOptionData missing;
     EXPECT_EQ(LoadFromFile(missing, "user_data\\None.dat"), 0);
