@@ -1,5 +1,7 @@
 #include "app/MainWnd.h"
 
+#include <exception>
+
 #include "app/Dialogs.h"
 #include "app/Game.h"
 #include "app/Scenes.h"
@@ -124,7 +126,9 @@ void ResumeGameThreads() {
 void NotifyEditorStart() { DebugLogF("NotifyEditor : %d , %d", 1, 1); }
 void NotifyEditorEnd(u32 value) { DebugLogF("NotifyEditor : %d , %u", 0, value); }
 
-LRESULT MainWndProc(HWND hWnd, u32 msg, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+LRESULT Serve(HWND hWnd, u32 msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_DESTROY:
         DebugLog("WM_DESTROY");
@@ -194,4 +198,22 @@ LRESULT MainWndProc(HWND hWnd, u32 msg, WPARAM wParam, LPARAM lParam) {
     case WM_GAME_RESTORE: return 0; // memory surfaces are never lost
     default: return 0;
     }
+}
+
+} // namespace
+
+LRESULT MainWndProc(HWND hWnd, u32 msg, WPARAM wParam, LPARAM lParam) {
+    // The window thread must never be ended by an exception (an index into an empty list of the
+    // game's data throws): report it, answer a waiting requester and close in order.
+    try {
+        return Serve(hWnd, msg, wParam, lParam);
+    } catch (const std::exception& e) {
+        WriteReport("MainWndProc 0x%x : %s", msg, e.what());
+    } catch (...) {
+        WriteReport("MainWndProc 0x%x", msg);
+    }
+    if (msg == WM_GAME_NAMEDLG) g_bNameDone.store(1);
+    else if (msg >= WM_GAME_STAGEDLG && msg <= WM_GAME_REPLAYSAVE) FinishDialogRequest(0);
+    if (msg != WM_CLOSE) PostMessage(g_hWnd, WM_CLOSE, 0, 0); // a failing close must not repeat itself
+    return 0;
 }

@@ -42,6 +42,12 @@ void CursorSound(u32 keys, u32 which) {
     if (g_Services.cursorSound) g_Services.cursorSound(keys, which);
 }
 
+// The chosen mode's play kind and its ranking switch, which the later scenes read.
+void SetPlayKind(i32 kind) {
+    g_Game.g_nPlayKind = kind;
+    g_Game.g_bUseRanking = g_Services.rankingSwitch ? g_Services.rankingSwitch(kind) : 0;
+}
+
 } // namespace
 
 // ---- Title menu ----
@@ -158,18 +164,18 @@ void cSceneMenu::MainMenu() {
         switch (g_Game.g_nGameMode) {
         case 0:
         case 1:
-            g_Game.g_nPlayKind = 0;
+            SetPlayKind(0);
             MenuCursorBuild(0);
             m_nSubState = 0;
             m_nState = g_Game.g_nGameMode == 0 ? 2 : 3;
             break;
         case 2:
-            g_Game.g_nPlayKind = 1;
+            SetPlayKind(1);
             g_Game.g_nNextScene = SCENE_CHALLENGE;
             m_nState = 4;
             break;
         case 3:
-            g_Game.g_nPlayKind = 2;
+            SetPlayKind(2);
             // A stage that was not chosen or did not load keeps the menu as it was.
             if (ReqFileDialog() == 1) {
                 g_Game.g_nNextScene = SCENE_PLAY;
@@ -177,7 +183,7 @@ void cSceneMenu::MainMenu() {
             }
             break;
         case 4:
-            g_Game.g_nPlayKind = 3;
+            SetPlayKind(3);
             if (ReqLoadReplayDlg() == 1) {
                 g_Game.g_nNextScene = SCENE_PLAY;
                 m_nState = 4;

@@ -43,6 +43,9 @@ struct APPSERVICES {
     std::function<void(const std::string& relativePath)> stageStarted;
     // Ends the play in progress (the pause screen's close).
     std::function<void()> endPlay;
+    // The ranking switch of a play kind (0 story, 1 challenge, 2 free, 3 replay): the system
+    // data's ranking setting of that kind. Empty: no ranking.
+    std::function<u32(int playKind)> rankingSwitch;
     // The title menu's entries. Empty: seven enabled entries without texts.
     std::function<std::vector<TITLEENTRY>()> titleMenu;
     // Presents the finished back buffer through the graphics layer; presentPaces tells that

@@ -255,6 +255,9 @@ void ConnectSubsystems() {
     };
     v.sceneBgm = [](int which) { return static_cast<int>(ListValue<u32>(g_SystemData.vSceneBgm, which, 0)); };
     v.sceneBgmFlag = [](int which) { return static_cast<u32>(ListValue<u8>(g_SystemData.vSceneBgmFlag, which, 0)); };
+    v.rankingSwitch = [](int kind) {
+        return kind >= 0 && kind < g_SystemData.vRankingSetting.Size() ? g_SystemData.vRankingSetting[kind].bRanking : 0u;
+    };
     v.titleMenu = [] {
         std::vector<TITLEENTRY> out;
         for (const cCmd& c : g_SystemData.vTitleMenu) out.push_back(TITLEENTRY{c.enabled, c.text});

@@ -354,12 +354,10 @@ void AppWindowGetRect(int& x, int& y, int& w, int& h) {
     w = kFrameW;
     h = kFrameH;
     if (!g_window) return;
+    // The corner in the coordinates AppWindowMove places the window by (SDL's, the client
+    // area's): taking the frame's corner instead would move the window by its border at each
+    // start.
     SDL_GetWindowPosition(g_window, &x, &y);
-    int top = 0, left = 0;
-    if (SDL_GetWindowBordersSize(g_window, &top, &left, nullptr, nullptr) == 0) {
-        x -= left;
-        y -= top;
-    }
     SDL_GetWindowSize(g_window, &w, &h);
 }
 
@@ -391,9 +389,10 @@ int AppRefreshRate() {
     return mode.refresh_rate;
 }
 
-void SetAppEventHook(AppEventHook hook) {
+AppEventHook SetAppEventHook(AppEventHook hook) {
     std::lock_guard lock(g_hookMutex);
-    g_hook = std::move(hook);
+    std::swap(g_hook, hook);
+    return hook;
 }
 
 void AppPumpEvents(u32 waitMs) {

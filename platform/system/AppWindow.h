@@ -31,7 +31,7 @@ void AppWindowResize(int w, int h);
 void AppWindowSetResizable(bool resizable);
 void AppWindowSetMinimumSize(int w, int h);
 void AppWindowSetFullscreen(bool fullscreen);
-// Outer top-left corner (0, 0 where the system gives none) and client size.
+// Top-left corner as AppWindowMove takes it (0, 0 where the system gives none) and client size.
 void AppWindowGetRect(int& x, int& y, int& w, int& h);
 bool AppWindowMinimized();
 bool AppWindowMaximized();
@@ -54,9 +54,10 @@ struct APPEVENT {
     int button = 0; // 1 left, 2 right
 };
 // A hook that sees every event first; returning true consumes it (a dialog's Escape never
-// reaches the main window). Close events are seen but always go on to the window.
+// reaches the main window). Close events are seen but always go on to the window. Returns the
+// hook it replaces, so that a nested dialog can give it back when it ends.
 using AppEventHook = std::function<bool(const APPEVENT&)>;
-void SetAppEventHook(AppEventHook hook);
+AppEventHook SetAppEventHook(AppEventHook hook);
 
 // Pumps SDL events for up to waitMs (0: only what is there). Wakes early when a message is
 // posted to the window queue.

@@ -116,6 +116,8 @@ void EraseLastChar(std::string& s) {
     if (any) s.erase(last);
 }
 
+bool g_bDlgInteractive = false;
+
 class cYesNo : public DLG_CLASS {
 public:
     cYesNo(const std::string& text, const std::string& caption) {
@@ -225,7 +227,7 @@ void DLG_CLASS::Close() { m_bOpen = false; }
 int DLG_CLASS::DlgDoModal() {
     if (m_bOpen) return 0;
     Open();
-    if (!AppWindowExists() || AppIsHeadless()) {
+    if (!AppWindowExists() || (AppIsHeadless() && !g_bDlgInteractive)) {
         // Nobody can see or operate it: it answers as a message box would.
         OnUnattended();
         if (!m_bEnded) DlgEnd(0);
@@ -238,7 +240,10 @@ int DLG_CLASS::DlgDoModal() {
         back.assign(static_cast<std::size_t>(kW) * kH, 0xFF000000u);
     bool hasEdit = false;
     for (auto& c : m_vControl) hasEdit = hasEdit || c.nKind == DLG_EDIT;
-    SetAppEventHook([this](const APPEVENT& e) { return HandleEvent(e); });
+    // A dialog opened from another one (the overwrite question of the save dialog) hands the
+    // events and the text input back to it when it ends.
+    AppEventHook outer = SetAppEventHook([this](const APPEVENT& e) { return HandleEvent(e); });
+    const bool outerText = SDL_IsTextInputActive() == SDL_TRUE;
     AppTextInput(hasEdit);
     while (!m_bEnded) {
         std::vector<u32> frame = back;
@@ -247,8 +252,8 @@ int DLG_CLASS::DlgDoModal() {
         AppPresent(false);
         AppPumpEvents(15);
     }
-    SetAppEventHook(nullptr);
-    AppTextInput(false);
+    SetAppEventHook(std::move(outer));
+    AppTextInput(outerText);
     AppSubmitFrame(back.data(), kW);
     AppPresent(false);
     Close();
@@ -473,6 +478,8 @@ void DLG_CLASS::Draw(std::vector<u32>& f) {
         }
     }
 }
+
+void DlgSetInteractiveForTests(bool on) { g_bDlgInteractive = on; }
 
 int DlgYesNo(const std::string& utf8Text, const std::string& utf8Caption) {
     cYesNo box(utf8Text, utf8Caption);

@@ -93,6 +93,9 @@ private:
     i32 m_nFocus = -1;
 };
 
+// Tests: run the modal loop on a window nobody can see (events are pushed to SDL's queue).
+void DlgSetInteractiveForTests(bool on);
+
 // A modal Yes/No box drawn like the dialogs: IDYES (6) or IDNO (7); Escape and close answer No.
 int DlgYesNo(const std::string& utf8Text, const std::string& utf8Caption);
 

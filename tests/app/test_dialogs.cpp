@@ -1,12 +1,20 @@
 // The dialog framework (operated by events, as the modal loop does) and the front end's dialogs.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "app/Dialogs.h"
 #include "app/SystemIni.h"
 #include "platform/system/Input.h"
+#include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Sjis.h"
 #include "platform/ui/Dialog.h"
@@ -243,6 +251,62 @@ TEST_F(FrontDialogs, FileDialogHeadlessChoosesNothing) {
     SetDialogAnswers({"1:data\\stg4\\a.stg4_001"});
     EXPECT_EQ(RunFileDialog(0, path), 1);
     EXPECT_EQ(path, "data\\stg4\\a.stg4_001");
+}
+
+void PushKey(SDL_Scancode sc) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.scancode = sc;
+    SDL_PushEvent(&e);
+    e.type = SDL_KEYUP;
+    SDL_PushEvent(&e);
+}
+
+// Asks a question of its own when its button is pressed, as the save dialog does before it
+// overwrites a file; the player's next key comes after the answer.
+class AskingDlg : public DLG_CLASS {
+public:
+    AskingDlg() {
+        DLGCONTROL b;
+        b.nKind = DLG_BUTTON;
+        b.nId = 10;
+        b.bDefault = true;
+        b.w = 60;
+        b.h = 24;
+        Add(b);
+    }
+    int answer = 0;
+
+protected:
+    void OnCommand(u32 id) override {
+        if (id != 10) return;
+        answer = DlgYesNo("?", "t");
+        PushKey(SDL_SCANCODE_ESCAPE);
+    }
+};
+
+TEST(DialogKit, DialogThatAskedAQuestionStillGetsTheKeysAfterwards) {
+    ASSERT_TRUE(AppVideoInit());
+    ASSERT_TRUE(AppWindowCreate(640, 480));
+    DlgSetInteractiveForTests(true);
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 500 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!done.load()) {
+            std::fprintf(stderr, "the dialog no longer receives its keys after the question\n");
+            std::_Exit(1);
+        }
+    });
+    PushKey(SDL_SCANCODE_RETURN); // the button: the question opens
+    PushKey(SDL_SCANCODE_ESCAPE); // the question: No
+    AskingDlg d;
+    const int result = d.DlgDoModal();
+    done.store(true);
+    watchdog.join();
+    DlgSetInteractiveForTests(false);
+    AppVideoQuit();
+    EXPECT_EQ(d.answer, IDNO);
+    EXPECT_EQ(result, 0) << "Escape after the answer ends the dialog that asked";
 }
 
 TEST(YesNoBox, HeadlessAnswersYes) { EXPECT_EQ(DlgYesNo("?", "t"), 6); }

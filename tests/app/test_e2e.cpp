@@ -132,11 +132,16 @@ TEST_F(EndToEnd, TitleMenuCursorAndQuitEndInOrder) {
 
 TEST_F(EndToEnd, EscapeClosesAndAStageOnTheCommandLineThatIsMissingFallsBackToTheTitle) {
     std::ofstream(game / "System.ini") << "FreeStage=data\\stg4\\nothing\nExit\n";
-    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=40:27+,41:27-"});
+    const fs::path shown = game / "shown.ppm";
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=40:27+,41:27-", "TOBRELK_FRAME_DUMP=35:" + shown.string()});
     ASSERT_GT(pid, 0);
     EXPECT_EQ(WaitExit(pid, 30), 0);
     const std::string report = Read(game / "Report_Game.txt");
-    EXPECT_NE(report.find("nothing"), std::string::npos) << report;
+    EXPECT_NE(report.find("「data\\stg4\\nothing」の読み込みに失敗しました！"), std::string::npos) << report;
+    // The title menu runs, not the play scene (whose placeholder is a plain grey screen).
+    const std::string frame = Read(shown);
+    ASSERT_FALSE(frame.empty()) << "no frame was drawn";
+    EXPECT_NE(Pixel(frame, 10, 10), 0x303030u);
     EXPECT_EQ(Read(game / "user_data" / "Window.dat").size(), 32u);
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 
@@ -160,6 +161,28 @@ TEST_F(GameTest, TitleMenuQuitAndOptions) {
     g_hWnd = nullptr;
 }
 
+TEST_F(GameTest, TitleMenuTakesTheRankingSwitchOfTheChosenPlayKind) {
+    g_hWnd = MainWindowHandle();
+    g_Services.rankingSwitch = [](int kind) { return kind == 1 ? 1u : 0u; };
+    auto choose = [](int row) {
+        cSceneMenu menu;
+        menu.Run();
+        while (menu.m_nState == 0) menu.Run();
+        g_WorldMapPos.Cur().row = row;
+        g_vInput[0].wButtons = 1;
+        menu.Run();
+        g_vInput[0].wButtons = 0;
+    };
+    g_Game.g_bUseRanking = 1; // as a direct start leaves it
+    choose(0);
+    EXPECT_EQ(g_Game.g_nPlayKind, 0);
+    EXPECT_EQ(g_Game.g_bUseRanking, 0u) << "the story's own switch, not what was left before";
+    choose(2);
+    EXPECT_EQ(g_Game.g_nPlayKind, 1);
+    EXPECT_EQ(g_Game.g_bUseRanking, 1u);
+    g_hWnd = nullptr;
+}
+
 TEST(BlendTable, PaletteRotatesOrRepeatsABlockAndClampsTheNumber) {
     u32 pal[256];
     auto reset = [&] {
@@ -294,6 +317,27 @@ TEST_F(RequestTest, SceneMusicNumberZeroStopsAndRepeatsAreSkipped) {
     EXPECT_EQ(plays.size(), 3u);
     g_Game.RequestBgm(7, 0, 1);
     EXPECT_EQ(plays.size(), 4u);
+}
+
+TEST_F(RequestTest, ExceptionWhileServingARequestReportsAnswersAndCloses) {
+    // An index into an empty list of the game's data throws out_of_range (a music number with
+    // no music rows); the window thread must survive it.
+    g_Services.playBgm = [](int, int) { throw std::out_of_range("invalid vector<T> subscript"); };
+    EXPECT_NO_THROW(MainWndProc(g_hWnd, WM_GAME_BGM, 4, 3));
+    EXPECT_EQ(CloseRequestCount(), 1u);
+    g_Services.loadStage = [](const std::string&, int) -> int { throw std::out_of_range("x"); };
+    SetDialogAnswers({"1:data\\stg4\\a.stg4_001"});
+    g_bDlgDone.store(0);
+    g_nDlgResult.store(1);
+    EXPECT_NO_THROW(MainWndProc(g_hWnd, WM_GAME_STAGEDLG, 0, 0));
+    EXPECT_EQ(g_bDlgDone.load(), 1u) << "the waiting game thread is answered";
+    EXPECT_EQ(g_nDlgResult.load(), 0);
+    EXPECT_EQ(CloseRequestCount(), 2u);
+    const std::string report = [&] {
+        std::ifstream in(dir / "Report_Game.txt");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    EXPECT_NE(report.find("invalid vector<T> subscript"), std::string::npos);
 }
 
 TEST_F(RequestTest, CloseWhileTheGameThreadWaitsOnARequestDoesNotDeadlock) {
