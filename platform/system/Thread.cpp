@@ -93,6 +93,8 @@ int cThread::Wait() {
     return 1;
 }
 
+bool cThread::HasEnded() const { return !m_hThread || m_hThread->finished.load(); }
+
 bool cThread::Suspend() {
     if (!m_hThread) return true;
     std::lock_guard lock(m_hThread->mutex);

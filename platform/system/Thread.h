@@ -29,7 +29,12 @@ public:
     // Ends the thread in order: resume, ask it to quit, and join.
     void Exit();
 
+    // True from Create until Wait or Exit releases the thread, even after its routine returned:
+    // the window thread's close logic asks "is there a pause loop to end?" this way, so a
+    // finished thread must be released with Wait before the next close request.
     bool IsRunning() const { return m_hThread != nullptr; }
+    // True once the routine has returned (the thread may still need Wait).
+    bool HasEnded() const;
     u32 GetId() const { return m_dwId; }
 
 private:

@@ -153,7 +153,10 @@ TEST_F(ThreadTest, AnExceptionInAThreadIsReportedAndClosesInOrder) {
         const u32 before = CloseRequestCount();
         cThread t;
         ASSERT_EQ(t.Create(Throws, nullptr), 1);
+        while (!t.HasEnded()) std::this_thread::sleep_for(1ms);
+        EXPECT_TRUE(t.IsRunning()) << "held until released";
         t.Wait();
+        EXPECT_FALSE(t.IsRunning());
         EXPECT_EQ(CloseRequestCount(), before + 1);
     });
 }
