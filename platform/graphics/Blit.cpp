@@ -114,19 +114,29 @@ void D3DFlushBatch() {
     g_batch.open = false;
     if (g_batch.layerMode)
         std::stable_sort(entries.begin(), entries.end(), [](const QuadEntry& a, const QuadEntry& b) { return a.key < b.key; });
-    const QuadEntry* prev = nullptr;
-    for (const QuadEntry& e : entries) {
-        const bool sameRun = prev && prev->src == e.src && prev->dst == e.dst && prev->flags == e.flags &&
-                             prev->color == e.color && prev->colorOp == e.colorOp && prev->alphaOp == e.alphaOp &&
-                             prev->zero == e.zero;
-        if (!sameRun) {
-            ++g_nRuns;
-            DDBeginScene();
+    auto sameRun = [](const QuadEntry& a, const QuadEntry& b) {
+        return a.src == b.src && a.dst == b.dst && a.flags == b.flags && a.color == b.color &&
+               a.colorOp == b.colorOp && a.alphaOp == b.alphaOp && a.zero == b.zero;
+    };
+    for (std::size_t first = 0; first < entries.size();) {
+        std::size_t end = first + 1;
+        while (end < entries.size() && sameRun(entries[end - 1], entries[end])) ++end;
+        ++g_nRuns;
+        DDBeginScene();
+        // A run is one draw call: every transparent-colour clear of the run comes before its
+        // quads, so an opaque copy that overlaps an earlier one of the same run keeps what the
+        // earlier one drew where its own texels are transparent.
+        for (std::size_t i = first; i < end; ++i) {
+            const QuadEntry& e = entries[i];
+            if (e.preClear && e.dstStore && e.srcStore) RasterFill(*e.dstStore, e.x, e.y, e.w, e.h, e.clearColor, false);
         }
-        prev = &e;
-        if (!e.dstStore || !e.srcStore) continue;
-        DrawGpuQuad(*e.dstStore, *e.srcStore, e.x, e.y, e.w, e.h, e.sx, e.sy, e.sw, e.sh, e.color, e.colorOp,
-                    e.alphaOp, e.preClear, e.clearColor);
+        for (std::size_t i = first; i < end; ++i) {
+            const QuadEntry& e = entries[i];
+            if (!e.dstStore || !e.srcStore) continue;
+            DrawGpuQuad(*e.dstStore, *e.srcStore, e.x, e.y, e.w, e.h, e.sx, e.sy, e.sw, e.sh, e.color, e.colorOp,
+                        e.alphaOp, false, 0);
+        }
+        first = end;
     }
 }
 

@@ -84,8 +84,8 @@ i32 DDInitFullScreen(HWND, i32 width, i32 height, i32, u32) {
     g_bDDObject = true;
     if (const i32 code = DDCreateScreenSurfaces(width, height)) return code;
     for (int i = 0; i < 256; ++i)
-        g_palDisplay[i] = PALETTEENTRY{static_cast<u8>(i), static_cast<u8>(i), 0, 4};
-    g_palDisplay[0] = PALETTEENTRY{0, 0, 255, 4};
+        g_palDisplay[i] = PALETTEENTRY{static_cast<u8>(i), static_cast<u8>(i), 0, 1};
+    g_palDisplay[0] = PALETTEENTRY{0, 0, 255, 1};
     return 0;
 }
 
@@ -95,7 +95,7 @@ i32 DDInitWindow(HWND) {
     for (int i = 0; i < 256; ++i) {
         const bool system = i < 10 || i > 245;
         g_palDisplay[i] = system ? PALETTEENTRY{static_cast<u8>(i), 0, 0, 2}
-                                 : PALETTEENTRY{static_cast<u8>(i), static_cast<u8>(i), 0, 4};
+                                 : PALETTEENTRY{static_cast<u8>(i), static_cast<u8>(i), 0, 1};
     }
     return 0;
 }

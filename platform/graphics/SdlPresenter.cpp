@@ -80,7 +80,9 @@ void cSdlPresenter::Present(const u32* argb, int width, int height) {
         SDL_Event ev;
         SDL_zero(ev);
         ev.type = m->eventType;
-        SDL_PushEvent(&ev);
+        // A wake-up that never arrived (queue full, event filtered) must not stay marked as
+        // posted, or no later frame would ever wake the window thread.
+        if (SDL_PushEvent(&ev) != 1) m->wakePosted.store(false);
     }
 }
 

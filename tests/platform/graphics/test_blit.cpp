@@ -323,6 +323,25 @@ TEST_F(BatchFixture, EmptyFlushNestingAndCpuPathBlits) {
     EXPECT_EQ(PixelAt(&g_sdBackBuffer, 61, 1), 0xFF00BB00u);
 }
 
+TEST_F(BatchFixture, OpaqueCopiesOfAKeyedSourceClearTheWholeRunBeforeDrawing) {
+    // Left half the key colour (transparent), right half red.
+    DDSURFACEDATA k;
+    ASSERT_TRUE(MakePicture(&k, dir, "k.bmp", MakeImage(8, 8, [](int x, int) { return x < 4 ? 0xFFFF00FFu : 0xFFCC0000u; }), 1));
+    // Unbatched, each copy clears its own rectangle first: the second wipes the first's red.
+    DDBlt(&g_sdBackBuffer, 0, 0, 8, 8, &k, 0, 0, 0);
+    DDBlt(&g_sdBackBuffer, 4, 0, 8, 8, &k, 0, 0, 0);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 5, 1), 0xFFFF00FFu);
+    // In one batch run both rectangles are cleared before either quad is drawn.
+    D3DBeginBatch(0);
+    DDBlt(&g_sdBackBuffer, 0, 20, 8, 8, &k, 0, 0, 0);
+    DDBlt(&g_sdBackBuffer, 4, 20, 8, 8, &k, 0, 0, 0);
+    D3DFlushBatch();
+    EXPECT_EQ(D3DBatchRunCount(), 1u);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 1, 21), 0xFFFF00FFu);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 5, 21), 0xFFCC0000u);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 9, 21), 0xFFCC0000u);
+}
+
 TEST_F(BatchFixture, FillBatchRunsPerRecord) {
     DDSURFACEDATA rt;
     ASSERT_TRUE(DDCreateSurface(&rt, 16, 16, 0, 0));

@@ -109,6 +109,21 @@ TEST(Device, VsyncOffWhenTheDisplayIsNotAt60Hz) {
     DDTestSetDisplayRefresh(0);
 }
 
+TEST(Device, DirectDrawStartPalettesAreReservedEntries) {
+    // Flags: 1 reserved (the game's own entries), 2 explicit (the system's).
+    ASSERT_TRUE(Start(false, 8, 0));
+    EXPECT_EQ(g_palDisplay[0].peBlue, 255);
+    EXPECT_EQ(g_palDisplay[0].peFlags, 1);
+    EXPECT_EQ(g_palDisplay[100].peGreen, 100);
+    EXPECT_EQ(g_palDisplay[100].peFlags, 1);
+    ASSERT_TRUE(Start(false, 8, 1));
+    EXPECT_EQ(g_palDisplay[5].peRed, 5);
+    EXPECT_EQ(g_palDisplay[5].peFlags, 2);
+    EXPECT_EQ(g_palDisplay[100].peFlags, 1);
+    EXPECT_EQ(g_palDisplay[250].peFlags, 2);
+    DDRelease();
+}
+
 TEST(Device, InitErrorTable) {
     for (i32 code : {1, 2, 3, 4, 5, 6, 7, 10, 11, 12}) EXPECT_FALSE(DDCheckInitError(code)) << code;
     for (i32 code : {0, 8, 9, 13}) EXPECT_TRUE(DDCheckInitError(code)) << code;

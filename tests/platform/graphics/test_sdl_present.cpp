@@ -41,6 +41,18 @@ TEST(SdlPresenter, FramesFromAnotherThreadAreShownUnchanged) {
         std::size_t diff = 0;
         for (std::size_t i = 0; i < back.size(); ++i) diff += (back[i] | 0xFF000000u) != frame[i];
         EXPECT_EQ(diff, 0u);
+        // A wake-up the event queue refused does not silence the frames after it.
+        SDL_SetEventFilter([](void*, SDL_Event* e) { return e->type < SDL_USEREVENT ? 1 : 0; }, nullptr);
+        presenter.Present(frame.data(), 640, 480);
+        SDL_SetEventFilter(nullptr, nullptr);
+        while (SDL_PollEvent(&ev)) EXPECT_FALSE(presenter.HandleEvent(&ev));
+        presenter.Present(frame.data(), 640, 480);
+        shown = false;
+        for (int i = 0; i < 100 && !shown; ++i) {
+            while (SDL_PollEvent(&ev)) shown |= presenter.HandleEvent(&ev);
+            if (!shown) SDL_Delay(1);
+        }
+        EXPECT_TRUE(shown) << "the next frame woke the window thread";
         // A frame of another size is refused rather than read past.
         std::vector<u32> small(16, 0);
         presenter.Present(small.data(), 4, 4);

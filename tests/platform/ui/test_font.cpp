@@ -232,6 +232,25 @@ TEST(Font, FormattedTextIsCutAtACharacterBoundary) {
     DDDrawTextF(&f, &g_sdBackBuffer, 0, 0, "%s", longText.c_str());
     DDDrawTextBox(&f, &g_sdBackBuffer, 0, 0, 0, 0, "%s%s", longText.c_str(), longText.c_str());
     EXPECT_EQ(CutSjis(longText, 559).size(), 558u);
+    // What is drawn ends where the buffer does. Lines of 30 characters and a line feed are 61
+    // bytes: 559 bytes are 9 lines and 5 characters, 1023 bytes 16 lines and 23 characters.
+    std::string line;
+    for (int i = 0; i < 30; ++i) line += S("字");
+    line += "\n";
+    std::string lines;
+    for (int i = 0; i < 20; ++i) lines += line;
+    auto lit = [](int col, int row) { return CountColour(&g_sdBackBuffer, col * 10, row * 10, col * 10 + 10, row * 10 + 10, 0xFFFFFF); };
+    DDFillSurface(&g_sdBackBuffer, 1);
+    DDDrawTextF(&f, &g_sdBackBuffer, 0, 0, "%s", lines.c_str());
+    EXPECT_GT(lit(29, 8), 0);
+    EXPECT_GT(lit(4, 9), 0);
+    EXPECT_EQ(lit(5, 9), 0) << "past the 560-byte buffer";
+    EXPECT_EQ(lit(0, 10), 0);
+    DDFillSurface(&g_sdBackBuffer, 1);
+    DDDrawTextBox(&f, &g_sdBackBuffer, 0, 0, 0, 0, "%s", lines.c_str());
+    EXPECT_GT(lit(22, 16), 0);
+    EXPECT_EQ(lit(23, 16), 0) << "past the 1024-byte buffer";
+    EXPECT_EQ(lit(0, 17), 0);
     f.Release();
 }
 
