@@ -1,6 +1,7 @@
 #include "records/EdChara.h"
 
 #include <array>
+#include <utility>
 
 #include "records/PaletteSource.h"
 #include "records/RecordVector.h"
@@ -197,14 +198,17 @@ void cEdChara::Validate() {
         byGroup19 = 0;
         byGroup6 = 0;
     }
-    for (std::size_t i = 0; i < vFlow.size();) {
+    // Kept flows move down in one pass: erasing the empty ones one at a time moves every later
+    // flow each time, and a file of many empty flows would keep the loader busy for minutes.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < vFlow.size(); ++i) {
         cFlow& f = vFlow[static_cast<long long>(i)];
         FixCmdList(f.cmds);
-        if (IsEmptyFlow(f))
-            vFlow.erase(vFlow.begin() + static_cast<std::ptrdiff_t>(i));
-        else
-            ++i;
+        if (IsEmptyFlow(f)) continue;
+        if (kept != i) vFlow[static_cast<long long>(kept)] = std::move(f);
+        ++kept;
     }
+    vFlow.erase(vFlow.begin() + static_cast<std::ptrdiff_t>(kept), vFlow.end());
 }
 
 void cEdChara::FixFlowRefs() {

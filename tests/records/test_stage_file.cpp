@@ -278,6 +278,8 @@ TEST_F(StageFile, TrailerFromVersion173AndItsCheckFrom174) {
     bad173[bad173.size() - 1] = 0x55;
     WriteFile(m_dir / "a.stg4_000", bad173);
     EXPECT_EQ(CheckStageFile((m_dir / "a.stg4_000").string()), 1);
+    cStage skipped;
+    EXPECT_TRUE(LoadBody(skipped, bad173));
     std::string bad = FileBytes(st);
     bad[bad.size() - 1] = 0x55;
     WriteFile(m_dir / "b.stg4_000", bad);

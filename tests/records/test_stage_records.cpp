@@ -235,6 +235,22 @@ TEST_F(StageRecords, CharaValidateResetsBadIndexesAndDropsEmptyFlows) {
     EXPECT_EQ(c.vFlow[0].trigger, 4);
 }
 
+TEST_F(StageRecords, CharaValidateDropsManyEmptyFlowsInOnePass) {
+    // A hostile file may hold a great many empty flows; they go in one pass (removing them one
+    // by one took minutes for a few megabytes), and the others keep their order.
+    constexpr int kFlows = 120000;
+    cEdChara c;
+    c.vFlow.resize(kFlows);
+    for (int i = 0; i < kFlows; i += 3) c.vFlow[i].subKind = static_cast<u8>(1 + i % 200);
+    c.vFlow[kFlows - 1].cmds.emplace_back();
+    c.vFlow[kFlows - 1].cmds.back().cmdKind = 21;
+    c.Validate();
+    ASSERT_EQ(c.vFlow.size(), static_cast<std::size_t>(kFlows / 3 + 1));
+    for (int k = 0; k < kFlows / 3; ++k) ASSERT_EQ(c.vFlow[k].subKind, 1 + (3 * k) % 200) << k;
+    // The last one is kept for its command, whose parameters were checked on the way.
+    EXPECT_EQ(c.vFlow.back().cmds.at(0).params.size(), 16u);
+}
+
 TEST_F(StageRecords, EditorOnlyFlowsAreDroppedOnReadUnlessKept) {
     cEdChara c;
     for (u8 t = 1; t <= 3; ++t) {
