@@ -52,8 +52,14 @@ public:
     void Stop();
     void Release();
 
-    bool IsInit() const { return m_bInit != 0; }
-    int CurrentTrack() const { return m_nTrack; }
+    bool IsInit() const {
+        std::lock_guard lock(m_mutex);
+        return m_bInit != 0;
+    }
+    int CurrentTrack() const {
+        std::lock_guard lock(m_mutex);
+        return m_nTrack;
+    }
     int ChannelState(int channel);
     cMidiStream* MidiStream(int channel); // tests
 
@@ -66,7 +72,7 @@ private:
     bool TrackIndexOk(int track);
     bool ChannelIndexOk(int channel);
 
-    std::recursive_mutex m_mutex;
+    mutable std::recursive_mutex m_mutex;
     i32 m_bInit = 0;
     cVox m_Vox;
     BGMTRACK* m_pOgg = nullptr;

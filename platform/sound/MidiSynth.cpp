@@ -1,5 +1,6 @@
 #include "platform/sound/MidiSynth.h"
 
+#include <dlfcn.h>
 #include <fluidsynth.h>
 
 #include <cstdlib>
@@ -24,6 +25,12 @@ void PrepareFluidSynth() {
         setenv("OMP_NUM_THREADS", "1", 1);
         for (int level = 0; level < LAST_LOG_LEVEL; ++level) fluid_set_log_function(level, nullptr, nullptr);
     });
+    // The OpenMP runtime comes in with FluidSynth and reads the variable above when the program
+    // starts, so setting it here is too late. The limit is per thread: the thread that loads a
+    // sound font sets it on itself. Looked up by name so that nothing here builds against OpenMP.
+    using SetThreads = void (*)(int);
+    static const auto setThreads = reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"));
+    if (setThreads) setThreads(1);
 }
 
 class cFluidMidiSynth final : public cMidiSynth {

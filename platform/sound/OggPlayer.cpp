@@ -43,27 +43,35 @@ int MemSeek(void* source, ogg_int64_t offset, int whence) {
 
 long MemTell(void* source) { return static_cast<long>(static_cast<MemFile*>(source)->pos); }
 
+bool ReadWhole(const char* path, MemFile& mem) {
+    if (!path || !*path) return false;
+    FILE* file = OpenFile(path, "rb");
+    if (!file) return false;
+    u8 chunk[65536];
+    std::size_t n;
+    try {
+        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) mem.bytes.insert(mem.bytes.end(), chunk, chunk + n);
+    } catch (const std::bad_alloc&) {
+        std::fclose(file);
+        return false;
+    }
+    std::fclose(file);
+    return true;
+}
+
 class cOggPlayer final : public cVoxPlayer, public cMixerSource {
 public:
     cOggPlayer() { MixerAddSource(this); }
 
     u8 Load(const char* path) override {
+        // The file is read before the lock is taken: every render of the mixer waits on that
+        // lock, with all other sound, and a slow disk must not silence them.
+        MemFile mem;
+        const bool read = ReadWhole(path, mem);
         std::lock_guard lock(m_mutex);
         CloseLocked();
         m_fGain = 1.0f;
-        if (!path || !*path) return 0;
-        FILE* file = OpenFile(path, "rb");
-        if (!file) return 0;
-        MemFile mem;
-        u8 chunk[65536];
-        std::size_t n;
-        try {
-            while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) mem.bytes.insert(mem.bytes.end(), chunk, chunk + n);
-        } catch (const std::bad_alloc&) {
-            std::fclose(file);
-            return 0;
-        }
-        std::fclose(file);
+        if (!read) return 0;
         m_file = std::move(mem);
         const ov_callbacks callbacks{MemRead, MemSeek, nullptr, MemTell};
         if (ov_open_callbacks(&m_file, &m_vf, nullptr, 0, callbacks) != 0) {

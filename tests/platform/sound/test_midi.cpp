@@ -337,6 +337,31 @@ TEST(MidiSynthesizer, FluidSynthRendersAudibly) {
     std::filesystem::remove_all(root);
 }
 
+// Every song loads the sound font again; the loader must not leave a worker per core behind.
+TEST(MidiSynthesizer, LoadsItsSoundFontWithoutWorkerThreads) {
+    if (!std::filesystem::exists(MidiSoundFontPath())) GTEST_SKIP() << "no sound font";
+    const auto threads = [] {
+        std::size_t n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) n += entry.exists() ? 1 : 0;
+        return n;
+    };
+    // A fresh process: an earlier load in this one would already have started the workers. It
+    // starts as a player's would, without the variable the test programs set for themselves.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* omp = std::getenv("OMP_NUM_THREADS");
+    const std::string keep = omp ? omp : "";
+    unsetenv("OMP_NUM_THREADS");
+    EXPECT_EXIT(
+        {
+            const std::size_t before = threads();
+            std::string error;
+            const auto synth = CreateMidiSynth(error);
+            std::_Exit(synth ? static_cast<int>(threads() - before) : 100);
+        },
+        ::testing::ExitedWithCode(0), "");
+    if (omp) setenv("OMP_NUM_THREADS", keep.c_str(), 1);
+}
+
 TEST_F(Midi, WithoutASoundFontMusicIsSilentWithOneReportLine) {
     SetMidiSynthFactory(nullptr);
     setenv("TOBRELK_SOUNDFONT", (m_root / "none.sf2").c_str(), 1);

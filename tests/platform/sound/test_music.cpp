@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "SoundTestUtil.h"
 #include "platform/sound/Bgm.h"
@@ -98,6 +102,31 @@ TEST_F(OggMusic, FilesThatAreNotOggDoNotLoad) {
     EXPECT_EQ(CountLines("bad.ogg"), 1);
 }
 
+// A music file on a slow disk (here a pipe that has no writer yet): the mix, and with it every
+// sound effect, goes on while the file is read.
+TEST_F(OggMusic, ReadingAFileDoesNotHoldUpTheMix) {
+    const auto pipe = m_root / "slow.ogg";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::atomic<int> loaded{-1};
+    std::thread loader([&] { loaded = m_player->Load("slow.ogg"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the loader waits on the pipe
+    std::atomic<bool> rendered{false};
+    std::thread renderer([&] {
+        Render(256);
+        rendered = true;
+    });
+    for (int i = 0; i < 500 && !rendered; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(rendered);
+    {
+        std::ifstream src(kBell, std::ios::binary);
+        std::ofstream dst(pipe, std::ios::binary);
+        dst << src.rdbuf();
+    }
+    loader.join();
+    renderer.join();
+    EXPECT_EQ(loaded, 1);
+}
+
 // ---------------------------------------------------------------------------------------------
 
 class Music : public SoundTest {
@@ -153,11 +182,13 @@ TEST_F(Music, PlaysOggThenMidiAndKeepsTheCurrentTrack) {
     if (!CopyBell("title.ogg")) GTEST_SKIP() << "sound-theme-freedesktop is not installed";
     WriteMidi("stage.mid");
     BgmSetFile(*m_bgm, 0, "BGM\\Title.ogg", 100);
-    ASSERT_EQ(BgmPlay(*m_bgm, 0, 0, 1, 0, 0), 1);
+    ASSERT_EQ(BgmPlay(*m_bgm, 0, 0, 0, 0, 0), 1);
     EXPECT_EQ(m_bgm->ChannelState(0), 1);
     EXPECT_GT(Peak(Render(2000)), 0.01f);
+    Render(6000); // past the end of the file, which does not loop
     // The same track again without force does nothing, even once it has ended.
     EXPECT_EQ(BgmPlay(*m_bgm, 0, 0, 1, 0, 0), 1);
+    EXPECT_EQ(Peak(Render(2000)), 0.0f);
 
     // A ".MID" file plays through the own player once its name is rewritten to ".mid".
     BgmSetFile(*m_bgm, 4, "bgm\\STAGE.MID", 100);
@@ -211,4 +242,25 @@ TEST(MusicManager, DoesNothingUntilInitialisedAndAfterRelease) {
     bgm.Release();
     EXPECT_FALSE(bgm.IsInit());
     EXPECT_EQ(BgmPlay(bgm, 0, 0, 1, 0, 0), 1);
+}
+
+// The window thread asks whether music runs while the options switch it on and off.
+TEST(MusicManager, StateCanBeAskedWhileAnotherThreadStartsAndStopsIt) {
+    cBgm bgm;
+    BGMTRACK ogg[5], midi[5];
+    AudioOutputSetMemory(true);
+    std::atomic<bool> stop{false};
+    std::thread asker([&] {
+        while (!stop) {
+            (void)bgm.IsInit();
+            (void)bgm.CurrentTrack();
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(bgm.Init(1, ogg, midi, 5), 1);
+        bgm.Release();
+    }
+    stop = true;
+    asker.join();
+    EXPECT_FALSE(bgm.IsInit());
 }

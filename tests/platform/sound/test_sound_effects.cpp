@@ -278,6 +278,7 @@ TEST(SoundDevice, DummyDriverPlaysAndAMissingDeviceIsOneReportLine) {
     const int voice = MixerCreateVoice(std::make_shared<const std::vector<float>>(tone));
     MixerPlayVoice(voice, false);
     for (int i = 0; i < 200 && MixerIsVoicePlaying(voice); ++i) SDL_Delay(10);
+    EXPECT_FALSE(MixerIsVoicePlaying(voice)); // the device's callback played it to its end
     AudioOutputClose();
     MixerReleaseVoice(voice);
     EXPECT_FALSE(AudioOutputHasDevice());
