@@ -22,7 +22,9 @@ const SYSSWITCHDEF g_SysSwitchDef[SW_COUNT] = {
     S(SW_RECT_DISPLAY, "rectangle display", M(bCompat768), true, "a play-engine switch with no stated reader"),
     S(SW_SUMMON_OVERWRITE, "summon overwrite", M(bCompat749), true, "a play-engine switch with no stated reader"),
     S(SW_SCALE_FROM_BOX, "scale from the box", M(bCompat793), true, "a play-engine switch with no stated reader"),
-    S(SW_CEILING_KEEP_MOTION, "keep vertical motion on a ceiling hit", M(bCompat781), false, "OnHitCeiling"),
+    S(SW_CEILING_KEEP_MOTION, "keep vertical motion on a ceiling hit", M(bCompat781), true,
+      "OnHitCeiling's one stored switch is the ceiling switch; the vertical motion value it keeps is the "
+      "knock-back y, so this play rule is taken to be that same switch"),
     S(SW_LAND_WHILE_RISING, "land while rising", M(bCompat808), true, "ResolveCharaHits reads 808 and 818A"),
     S(SW_FLOOR_SNAP, "floor snap by +1", M(bCompat818A), true, "ResolveCharaHits reads 808 and 818A"),
     S(SW_HARMLESS_SHOTS, "shots without power hit", M(bCompat763A), true, "ResolveAttacks reads 763A and 763B"),

@@ -111,6 +111,18 @@ cCanvas Characters() {
     return c;
 }
 
+// Characters 2 to 8: the slime in another colour on each sheet (two walking frames), so that
+// a stage may give its enemies any of the eight character pictures.
+cCanvas MoreCharacters(int sheet) {
+    static const std::uint8_t kBody[7] = {BLUE, RED, YELLOW, ORANGE, GREY, LEAF, BROWN};
+    const std::string map = kMap + "g=" + std::to_string(kBody[(sheet - 2) % 7]);
+    cCanvas c(320, 128);
+    c.Sprite(0, 0, kSlime, map, 2);
+    c.Sprite(32, 0, kSlime, map, 2);
+    c.Fill(32, 30, 32, 2, PAL_KEY); // the second frame leaves the ground
+    return c;
+}
+
 cCanvas Shots() {
     cCanvas c(160, 16);
     for (int i = 0; i < 16; ++i) c.Fill(4 + (i % 2), 4, 8 - (i % 2) * 2, 8, i % 2 ? YELLOW : ORANGE);
@@ -212,13 +224,24 @@ cCanvas MapChips() {
     return c;
 }
 
+// Map marks, one row per picture number; the left column while a stage is open, the right one
+// once it is done. Rows 0 and 1 are stages, row 2 a closed gate, row 3 the same gate opened.
 cCanvas WorldEvents() {
-    cCanvas c(64, 96);
-    for (int row = 0; row < 3; ++row) {
-        c.Fill(6, row * 32 + 6, 20, 20, row == 2 ? GREY : RED);
+    cCanvas c(64, 128);
+    for (int row = 0; row < 2; ++row) {
+        c.Fill(6, row * 32 + 6, 20, 20, row == 1 ? ORANGE : RED);
         c.Fill(38, row * 32 + 6, 20, 20, YELLOW);
         c.Frame(6, row * 32 + 6, 20, 20, WHITE);
         c.Frame(38, row * 32 + 6, 20, 20, WHITE);
+    }
+    for (int col = 0; col < 2; ++col) {
+        const int x = col * 32;
+        c.Fill(x + 2, 64 + 2, 28, 28, GREY);
+        for (int bar = 0; bar < 4; ++bar) c.Fill(x + 5 + bar * 7, 64 + 4, 2, 24, DARK);
+        c.Frame(x + 2, 64 + 2, 28, 28, BLACK);
+        c.Fill(x + 2, 96 + 2, 5, 28, GREY);
+        c.Fill(x + 25, 96 + 2, 5, 28, GREY);
+        c.Fill(x + 7, 96 + 20, 18, 8, BROWN);
     }
     return c;
 }
@@ -247,6 +270,13 @@ std::vector<std::pair<std::string, std::string>> MakeDemoPictures() {
         {"bmp\\Debug.bmp", Debug().ToBmp()},
         {"bmp\\Block.bmp", Blocks().ToBmp()},
         {"bmp\\Character1.bmp", Characters().ToBmp()},
+        {"bmp\\Character2.bmp", MoreCharacters(2).ToBmp()},
+        {"bmp\\Character3.bmp", MoreCharacters(3).ToBmp()},
+        {"bmp\\Character4.bmp", MoreCharacters(4).ToBmp()},
+        {"bmp\\Character5.bmp", MoreCharacters(5).ToBmp()},
+        {"bmp\\Character6.bmp", MoreCharacters(6).ToBmp()},
+        {"bmp\\Character7.bmp", MoreCharacters(7).ToBmp()},
+        {"bmp\\Character8.bmp", MoreCharacters(8).ToBmp()},
         {"bmp\\Shot.bmp", Shots().ToBmp()},
         {"bmp\\Item.bmp", Items(32).ToBmp()},
         {"bmp\\Item_Mini.bmp", Items(16).ToBmp()},

@@ -12,12 +12,17 @@
 #include "platform/system/PathResolver.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
+#include "records/StrFormat.h"
 #include "tools/DemoArt.h"
 #include "tools/DemoMedia.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// Row of "ステージクリア" in the item command table, and its destination "ワールドクリア".
+constexpr u8 kItemCmdStageClear = 2;
+constexpr u32 kClearWorld = 3;
 
 struct DEMOSOUND {
     const char* name; // UTF-8
@@ -148,27 +153,47 @@ void FillSystemData(cSystemData& s) {
                                           "wave\\decide.wav", "wave\\clear.wav",  "wave\\jump.wav",
                                           "wave\\shot.wav",   "wave\\cancel.wav"};
     for (int i = 0; i < SYS_SE_FILES; ++i) s.vSeFile[i] = se[i];
+    // Every challenge stage is open from the start.
+    s.nChallengeValue = kDemoChallengeStages;
+    s.bChallengeSwitch = 1;
     // A window, and no start-up question about the drawing mode.
     s.vIniKey[0].nValue = 1;
     s.vIniKey[1].nValue = 1;
 }
 
-cWorldMapEntry MapEntry(i32 x, i32 y, const char* name, const char* caption, const char* stage, u32 picture,
-                        u32 doneSwitch, u32 showSwitch) {
-    cWorldMapEntry e;
-    e.nX = x;
-    e.nY = y;
-    e.strName = Sj(name);
-    cWorldMapEntryItem& it = e.m_vItem[0];
+cWorldMapEntryItem StageItem(const char* caption, const char* stage, u32 picture, u32 doneSwitch, u32 showSwitch) {
+    cWorldMapEntryItem it;
     it.nKind = 0;
     it.nPicture = picture;
     it.nDoneSwitch = doneSwitch;
     it.nShowSwitch = showSwitch;
     it.strCaption = Sj(caption);
     it.strStageFile = stage;
+    return it;
+}
+
+cWorldMapEntry MapEntry(i32 x, i32 y, const char* name, std::initializer_list<cWorldMapEntryItem> items) {
+    cWorldMapEntry e;
+    e.nX = x;
+    e.nY = y;
+    e.strName = Sj(name);
+    e.m_vItem = items;
     return e;
 }
 
+// The two ridges that split the map from north to south.
+constexpr i32 kGateX = 9;
+constexpr i32 kRidgeX = 14;
+
+// Map marks (rows of WorldEvent.bmp).
+enum : u32 { MARK_STAGE = 0, MARK_LAST_STAGE = 1, MARK_GATE_SHUT = 2, MARK_GATE_OPEN = 3 };
+// Map chips.
+enum : u32 { CHIP_SEA, CHIP_GRASS, CHIP_MOUNTAIN, CHIP_FOREST, CHIP_ROAD, CHIP_PLAIN };
+
+// The story's map. The start and the first stage lie west of a ridge whose one pass is a gate:
+// shut (a wall) until the first stage is done. The second stage sits on a second ridge, so the
+// way east leads through it and opens once it is done; the third stage, beyond, ends the story
+// and waits for the decide button.
 void FillWorldMap(cWorldMapData& m) {
     m.SetDefault();
     m.strTitle = Sj("デモワールド");
@@ -189,18 +214,36 @@ void FillWorldMap(cWorldMapData& m) {
     }
     for (i32 y = 0; y < m.nHeight; ++y)
         for (i32 x = 0; x < m.nWidth; ++x) {
-            u32 chip = 1;
-            if (x == 0 || y == 0 || x == m.nWidth - 1 || y == m.nHeight - 1) chip = 0;
-            else if (y == 3 && x > 3 && x < 8) chip = 2;
-            else if (y == 7 && x >= 4 && x <= 14) chip = 4;
+            u32 chip = CHIP_GRASS;
+            if (x == 0 || y == 0 || x == m.nWidth - 1 || y == m.nHeight - 1) chip = CHIP_SEA;
+            else if (x == kGateX && y != 7) chip = CHIP_MOUNTAIN;
+            else if (x == kRidgeX) chip = CHIP_MOUNTAIN;
+            else if (y == 3 && x > 3 && x < 8) chip = CHIP_MOUNTAIN;
+            else if (y == 7 && x >= 2) chip = CHIP_ROAD;
+            else if (y >= 10 && x >= 2 && x <= 6) chip = CHIP_FOREST;
             m.SetCell(x, y, chip);
         }
     m.nStartX = 4;
     m.nStartY = 7;
+
+    cWorldMapEntryItem first = StageItem("はじまりの草原", "data\\stg4\\Demo-1.stg4_001", MARK_STAGE, 1, 0);
+    first.bReenter = 1;
+    cWorldMapEntryItem open;
+    open.nKind = 1; // drawn only: the open gate lets the figure through
+    open.nPicture = MARK_GATE_OPEN;
+    open.nShowSwitch = 1;
+    cWorldMapEntryItem shut;
+    shut.nKind = 2;
+    shut.nPicture = MARK_GATE_SHUT;
+    cWorldMapEntryItem last = StageItem("ゴールの丘", "data\\stg4\\Demo-3.stg4_001", MARK_LAST_STAGE, 3, 2);
+    last.bManualEnter = 1;
+    last.nData = 2; // what follows the stage: the ending
     m.m_vEntry.clear();
-    m.m_vEntry.push_back(MapEntry(6, 7, "1-1", "はじまりの草原", "data\\stg4\\Demo-1.stg4_001", 0, 1, 0));
-    m.m_vEntry.push_back(MapEntry(10, 7, "1-2", "レンガの洞窟", "data\\stg4\\Demo-2.stg4_001", 0, 2, 1));
-    m.m_vEntry.push_back(MapEntry(14, 7, "1-3", "ゴールの丘", "data\\stg4\\Demo-3.stg4_001", 1, 3, 2));
+    m.m_vEntry.push_back(MapEntry(6, 7, "1-1", {first}));
+    m.m_vEntry.push_back(MapEntry(kGateX, 7, "関所", {open, shut}));
+    m.m_vEntry.push_back(
+        MapEntry(kRidgeX, 7, "1-2", {StageItem("レンガの洞窟", "data\\stg4\\Demo-2.stg4_001", MARK_STAGE, 2, 1)}));
+    m.m_vEntry.push_back(MapEntry(17, 7, "1-3", {last}));
 }
 
 // Pictures are cells of 32 dots, ten to a row of their sheet (Block.bmp, Character1.bmp,
@@ -233,12 +276,28 @@ cEdItem Item(u16 picture, const char* name) {
     return i;
 }
 
+// The goal's one command clears the stage. "World clear" names no next stage, so a story stage
+// goes back to the world map (which marks it done) and a challenge stage back to the challenge
+// list; the demo's stages have no numbered next parts to chain into.
+cFlowCmd StageClearCommand() {
+    cFlowCmd c;
+    c.Clear();
+    c.cmdSet = 1;
+    c.cmdKind = kItemCmdStageClear;
+    c.params.assign(CmdTypeRow(1, kItemCmdStageClear).nParams, 0);
+    c.params[0] = kClearWorld;
+    c.params[8] = 2; // facing at a given start position: as at the clear (no position is given)
+    return c;
+}
+
 // The common palette: entry 0 is the empty entry of each list.
 void FillCommonPalette(cCommonPalette& p) {
     p.m_vEdBlock = {cEdBlock(), Block(PIC_GROUND, "地面"), Block(PIC_BRICK, "レンガ"), Block(PIC_STONE, "石"),
                     Block(PIC_QUESTION, "ハテナ")};
     p.m_vEdChara = {cEdChara(), Chara(CHARA_PIC_HERO, 0, "主人公", 10), Chara(CHARA_PIC_SLIME, 1, "スライム", 2)};
-    p.m_vEdItem = {cEdItem(), Item(ITEM_PIC_COIN, "コイン"), Item(ITEM_PIC_HEART, "ハート"), Item(ITEM_PIC_GOAL, "ゴール")};
+    cEdItem goal = Item(ITEM_PIC_GOAL, "ゴール");
+    goal.vCmd = {StageClearCommand()};
+    p.m_vEdItem = {cEdItem(), Item(ITEM_PIC_COIN, "コイン"), Item(ITEM_PIC_HEART, "ハート"), goal};
 }
 
 // A placed entry that takes every group from common palette entry `index`; its own values are
@@ -284,6 +343,32 @@ const STAGEPLAN kStages[3] = {
       "S       c                    S", "S      SSS        E          S", "S H                          S",
       "######      ##################", "######      ##################", "######      ##################"}},
 };
+
+// The challenge stages, short rooms of one screen and a half; stage n is written as
+// data\stg4\cNN-1.stg4_001, the name the challenge list builds for it.
+const STAGEPLAN kChallenges[kDemoChallengeStages] = {
+    {nullptr, "bmp\\back\\Sky.bmp", 24,
+     {"S                      S", "S                      S", "S                      S", "S                      S",
+      "S                      S", "S                      S", "S                      S", "S         ccc          S",
+      "S        BB?BB         S", "S                      S", "S                      S", "S H      E        E  G S",
+      "########################", "########################", "########################"}},
+    {nullptr, "bmp\\back\\Hills.bmp", 24,
+     {"SSSSSSSSSSSSSSSSSSSSSSSS", "S                      S", "S                      S", "S                  G   S",
+      "S                SSSSSSS", "S             c        S", "S            SSS       S", "S        c             S",
+      "S       SSS            S", "S    c                 S", "S   SSS      E         S", "S H                    S",
+      "########################", "########################", "########################"}},
+    {nullptr, "bmp\\back\\Sky.bmp", 24,
+     {"S                      S", "S                      S", "S                      S", "S                      S",
+      "S                      S", "S                      S", "S                      S", "S                      S",
+      "S           ccc        S", "S     ccc              S", "S                      S", "S H       E       h  G S",
+      "######   ######   ######", "######   ######   ######", "######   ######   ######"}},
+};
+
+std::string ChallengeStageFile(int n) {
+    std::string name;
+    StrFormat(name, "%s%02d-1.%s_001", g_DataPath[DP_CHALLENGE_STAGE].c_str(), n, g_FileExt[1].c_str());
+    return name;
+}
 
 cStage MakeStage(const STAGEPLAN& plan, const cCommonPalette& pal) {
     cStage st;
@@ -374,6 +459,12 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
         static cStage stage;
         stage = MakeStage(plan, palette);
         if (ok && !SaveToFile(stage, plan.file)) ok = false, error = plan.file;
+    }
+    for (int n = 1; n <= kDemoChallengeStages; ++n) {
+        static cStage stage;
+        stage = MakeStage(kChallenges[n - 1], palette);
+        const std::string file = ChallengeStageFile(n);
+        if (ok && !SaveToFile(stage, file)) ok = false, error = file;
     }
     g_CommonPalette.Publish();
 

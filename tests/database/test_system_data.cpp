@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "database/Database.h"
@@ -309,4 +310,27 @@ TEST(SystemData, SwitchTableNamesEveryMeaningOnce) {
     EXPECT_EQ(SysSwitch(s, SW_DELAYED_REMOVAL), 1u);
     EXPECT_EQ(SysSwitch(s, SW_THUNDER_GAP), 0u);
     EXPECT_EQ(SysSwitch(s, SW_EXTRA_LIFE_SCORE), 100u);
+}
+
+TEST(SystemData, AStoredSwitchIsGivenToOneMeaningAndEveryOtherUseIsMarkedChosen) {
+    for (int i = 0; i < SW_COUNT; ++i) {
+        const SYSSWITCHDEF& a = g_SysSwitchDef[i];
+        if (a.chosen) {
+            EXPECT_GT(std::strlen(a.why), 0u) << a.meaning << ": a chosen mapping says why";
+        }
+        for (int k = i + 1; k < SW_COUNT; ++k) {
+            const SYSSWITCHDEF& b = g_SysSwitchDef[k];
+            if (!a.member || a.member != b.member) continue;
+            EXPECT_TRUE(a.chosen || b.chosen) << a.meaning << " / " << b.meaning << " share a field";
+        }
+    }
+    // The two ceiling meanings are one switch: whatever the data sets, both read it.
+    EXPECT_TRUE(g_SysSwitchDef[SW_CEILING_KEEP_MOTION].chosen);
+    EXPECT_FALSE(g_SysSwitchDef[SW_CEILING_KNOCKBACK].chosen);
+    cSystemData s;
+    s.bCompat781 = 0;
+    EXPECT_EQ(SysSwitch(s, SW_CEILING_KEEP_MOTION), SysSwitch(s, SW_CEILING_KNOCKBACK));
+    s.bCompat781 = 1;
+    EXPECT_EQ(SysSwitch(s, SW_CEILING_KEEP_MOTION), 1u);
+    EXPECT_EQ(SysSwitch(s, SW_CEILING_KNOCKBACK), 1u);
 }

@@ -10,7 +10,10 @@
 #include "database/SystemData.h"
 #include "database/WorldMap.h"
 #include "../database/TestUtil.h"
+#include "platform/system/PathUtil.h"
 #include "records/Stage.h"
+#include "records/StageLoad.h"
+#include "records/StrFormat.h"
 #include "tools/DemoGame.h"
 
 namespace fs = std::filesystem;
@@ -44,26 +47,38 @@ TEST(DemoGame, WritesAFolderTheLoadersAccept) {
     EXPECT_EQ(g_AnimeSteps.size(), g_Database.m_vAnime.size());
     EXPECT_EQ(g_SystemData.vSceneBgm, (cVector<u32>{1, 1, 2, 2}));
     EXPECT_EQ(g_SystemData.vIniKey[1].nValue, 1u);
-    EXPECT_EQ(g_WorldMap.m_vEntry.size(), 3u);
+    EXPECT_EQ(g_WorldMap.m_vEntry.size(), 4u);
     EXPECT_TRUE(g_WorldMap.HasStage("data\\stg4\\Demo.", 0, 0, 0));
     EXPECT_EQ(g_CommonPalette.m_vEdChara.size(), 3u);
     EXPECT_EQ(g_CommonPalette.m_vEdChara[1].byOperation, 0);
 
     // Every stage the map names loads, with a hero, an enemy, floor, items.
-    for (const cWorldMapEntry& e : g_WorldMap.m_vEntry) {
-        cStage st;
-        ASSERT_EQ(LoadStageFile(st, e.m_vItem[0].strStageFile), 1) << e.m_vItem[0].strStageFile;
-        EXPECT_TRUE(st.HasHero());
-        EXPECT_GE(st.vChara.size(), 2u);
-        EXPECT_GE(st.vBlock.size(), 60u);
-        EXPECT_FALSE(st.vItem.empty());
-        EXPECT_TRUE(FileExists(st.vBack[0].strPicture)) << st.vBack[0].strPicture;
-    }
+    int stages = 0;
+    for (const cWorldMapEntry& e : g_WorldMap.m_vEntry)
+        for (const cWorldMapEntryItem& it : e.m_vItem) {
+            if (it.nKind != 0) continue;
+            ++stages;
+            cStage st;
+            ASSERT_EQ(LoadStageFile(st, it.strStageFile), 1) << it.strStageFile;
+            EXPECT_TRUE(st.HasHero());
+            EXPECT_GE(st.vChara.size(), 2u);
+            EXPECT_GE(st.vBlock.size(), 60u);
+            EXPECT_FALSE(st.vItem.empty());
+            EXPECT_TRUE(FileExists(st.vBack[0].strPicture)) << st.vBack[0].strPicture;
+        }
+    EXPECT_EQ(stages, 3);
+    // Every mark the map draws is a row of the mark sheet.
+    const std::string marks = ReadAll(ResolvePath("bmp\\WorldEvent.bmp"));
+    ASSERT_GE(marks.size(), 26u);
+    for (const cWorldMapEntry& e : g_WorldMap.m_vEntry)
+        for (const cWorldMapEntryItem& it : e.m_vItem) EXPECT_LE(32 * (it.nPicture + 1), Le32(marks, 22));
 
-    // Every picture slot that must load has its file, and every file is an 8-bit BMP.
+    // Every picture slot has its file, and every file is an 8-bit BMP. The eight background
+    // slots are left out: their names are stand-ins that the play scene replaces by each
+    // stage's own backgrounds before it loads them.
     for (int i = 0; i < SURFACE_COUNT; ++i) {
         const DDPICTUREDEF& d = g_SurfaceFile[i];
-        if (d.optional || std::string(d.file) == "E") continue;
+        if (std::string(d.file) == "E" || (i >= 55 && i <= 62)) continue;
         const std::string bmp = ReadAll(ResolvePath(d.file));
         ASSERT_GE(bmp.size(), 54u + 1024u) << d.file;
         EXPECT_EQ(bmp.substr(0, 2), "BM");
@@ -131,4 +146,68 @@ TEST(DemoGame, DefaultFolderBecomesDataAndAnEmptyFolderIsReported) {
     g_SystemData.SetDefault();
     g_WorldMap.SetDefault();
     g_CommonPalette = cCommonPalette();
+}
+
+namespace {
+
+// The demo game, written and loaded through the runtime's start-up loaders.
+class DemoGameLoaded : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(MakeDemoGame(game.Dir(), error)) << error;
+        SetGameRoot(game.Dir());
+        ASSERT_EQ(LoadGameData(nullptr), 1);
+    }
+    void TearDown() override {
+        g_Database.SetDefault();
+        g_SystemData.SetDefault();
+        g_WorldMap.SetDefault();
+        g_CommonPalette = cCommonPalette();
+    }
+
+    ScratchGame game;
+};
+
+} // namespace
+
+// Every stage the world map names and every challenge stage the challenge list names (stage n
+// is "data\stg4\cNN-1.stg4", numbered on loading) loads for play and has one goal whose
+// commands clear the stage.
+TEST_F(DemoGameLoaded, EveryStageLoadsForPlayWithAGoalThatClearsIt) {
+    ASSERT_EQ(g_SystemData.nChallengeValue, static_cast<u32>(kDemoChallengeStages));
+    EXPECT_EQ(g_SystemData.bChallengeSwitch, 1u);
+    const auto challenge = [](int n) {
+        std::string s;
+        StrFormat(s, "%s%02d-1.%s", g_DataPath[DP_CHALLENGE_STAGE].c_str(), n, g_FileExt[1].c_str());
+        return s;
+    };
+    EXPECT_EQ(challenge(1), "data\\stg4\\c01-1.stg4");
+    std::vector<std::string> files;
+    for (const cWorldMapEntry& e : g_WorldMap.m_vEntry)
+        for (const cWorldMapEntryItem& it : e.m_vItem)
+            if (it.nKind == 0) files.push_back(it.strStageFile);
+    for (int n = 1; n <= kDemoChallengeStages; ++n) files.push_back(challenge(n));
+    std::string found;
+    EXPECT_EQ(FindNumberedFile(found, challenge(kDemoChallengeStages + 1), "stg4"), 0);
+
+    const auto clears = [](const cEdItem& item) {
+        for (const cFlowCmd& c : item.vCmd)
+            if (c.cmdSet && std::string(CmdTypeRow(c.cmdSet, c.cmdKind).name) == "ステージクリア" &&
+                c.params.size() == 9 && c.params[0] == 3)
+                return true;
+        return false;
+    };
+    for (const std::string& f : files) {
+        ASSERT_EQ(LoadStageForPlay(f.c_str(), 1, nullptr), 1) << f;
+        int goals = 0;
+        for (const cEdItem& item : g_Stage.vItem) goals += clears(item);
+        EXPECT_EQ(goals, 1) << f;
+    }
+    EXPECT_EQ(files.size(), 6u);
+    EXPECT_TRUE(game.boxes.empty());
+    // The common palette's goal carries the command too, so a stage placing it gets it.
+    int goals = 0;
+    for (const cEdItem& item : g_CommonPalette.m_vEdItem) goals += clears(item);
+    EXPECT_EQ(goals, 1);
 }
