@@ -209,12 +209,9 @@ bool AppInit(const std::string& cmdLine) {
         DebugLog("DS_Init失敗！");
         WriteReport("DS_Init失敗！ : 音なしで続けます");
     }
-    // 35
+    // 35: the loaders show "... のロードに失敗！" themselves; one box is enough.
     std::string failed;
-    if (g_Startup.loadWorldData && !g_Startup.loadWorldData(failed)) {
-        WriteReportBox("%s のロードに失敗！", ToDisplayText(failed).c_str());
-        return false;
-    }
+    if (g_Startup.loadWorldData && !g_Startup.loadWorldData(failed)) return false;
     // 36: direct start on a stage file.
     if (!ini.FreeStage.empty()) {
         std::string found;
@@ -225,6 +222,7 @@ bool AppInit(const std::string& cmdLine) {
         } else {
             g_bDirectStart = 1;
             if (!StartStage(ini.FreeStage, 1)) return false;
+            if (g_Services.directStarted) g_Services.directStarted();
             g_Game.g_nPlayKind = 2;
             g_Game.g_bUseRanking = 1;
             g_Game.g_nGameMode = 3;

@@ -26,7 +26,7 @@ std::string cSceneChallenge::StageFileName(int n) {
 
 void cSceneChallenge::Counts() {
     const cPlayRecord& r = g_PlayRecord;
-    i32 count = static_cast<i32>(g_SystemData.bChallengeSwitch ? g_SystemData.nChallengeValue : r.nChallengeOpen);
+    i32 count = static_cast<i32>(g_SystemData.bChallengeSwitch ? ChallengeStageCount() : std::min(r.nChallengeOpen, kMaxChallengeStages));
     // A stage is listed only with its result row: a game without challenge stages lists none.
     count = std::clamp(count, 0, r.vChallenge.Size());
     m_nStageCount = count;
@@ -46,7 +46,7 @@ void cSceneChallenge::Init() {
     LoadPictures(m_Pic, false);
     // A record reset for a new challenge (no Challenge.dat yet) has no result rows.
     cVector<cRecInt2>& rows = g_PlayRecord.vChallenge;
-    if (rows.Size() < static_cast<int>(g_SystemData.nChallengeValue)) rows.resize(g_SystemData.nChallengeValue);
+    if (rows.Size() < static_cast<int>(ChallengeStageCount())) rows.resize(ChallengeStageCount());
     g_WorldMapPos.Reset();
     m_nListTop = g_Game.g_nChallengeTop;
     Counts();

@@ -76,3 +76,8 @@ u32 cFrame::At(int x, int y) const {
     if (x < 0 || y < 0 || x >= kScreenW || y >= kScreenH) return 0;
     return Data()[static_cast<std::size_t>(y) * kScreenW + x];
 }
+
+void cFrame::CopyFrom(const cFrame& src) {
+    if (&src == this) return;
+    std::copy(src.Data(), src.Data() + static_cast<std::size_t>(kScreenW) * kScreenH, Data());
+}

@@ -30,6 +30,8 @@ struct cFrame {
     const u32* Data() const { return m_pExternal ? m_pExternal : vPixel.data(); }
 
     void Fill(u32 argb);
+    // The whole picture of another frame, into whichever pixels this one draws to.
+    void CopyFrom(const cFrame& src);
     // Clipped to the frame.
     void FillRect(int x, int y, int w, int h, u32 argb);
     void FrameRect(int x, int y, int w, int h, u32 argb);

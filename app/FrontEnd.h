@@ -12,14 +12,14 @@ struct FRONTENDSERVICES {
     // Applies the music switch of the option data (starts or releases the music manager).
     // Empty: nothing.
     std::function<void(u32 on)> applyMusicSwitch;
-    // Draws Shift-JIS text with the 16- or 32-dot font. Empty: a bar as wide as the text.
-    std::function<void(int x, int y, const std::string& sjis, int dots)> drawText;
 };
 
 extern FRONTENDSERVICES g_FrontEnd;
 
-// Connects the play record, story slots and replays to the application's seams and registers the
-// world map, world-map menu, challenge choice and options scenes with the scene machine.
+// Connects the play record, story slots and replays to the application's seams (the title
+// menu's links into the player's records among them) and registers the world map, world-map
+// menu, challenge choice and options scenes with the scene machine. Text goes through
+// g_Services.drawText, which the program connects to its fonts.
 void ConnectFrontEnd();
 // Registers only the four scenes.
 void RegisterFrontEndScenes();

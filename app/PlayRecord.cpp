@@ -1,5 +1,7 @@
 #include "app/PlayRecord.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -334,11 +336,13 @@ void cPlayRecord::ResetMapProgress() {
     nMapY = g_WorldMap.nStartY;
 }
 
+u32 ChallengeStageCount() { return std::min(g_SystemData.nChallengeValue, kMaxChallengeStages); }
+
 void cPlayRecord::Normalize() {
     // Compared as the stored u32: a negative place is off the map too.
     if (static_cast<u32>(nMapX) >= static_cast<u32>(g_WorldMap.nWidth)) nMapX = g_WorldMap.nStartX;
     if (static_cast<u32>(nMapY) >= static_cast<u32>(g_WorldMap.nHeight)) nMapY = g_WorldMap.nStartY;
-    const u32 count = g_SystemData.nChallengeValue;
+    const u32 count = ChallengeStageCount();
     vChallenge.resize(count);
     if (nChallengeOpen > count) nChallengeOpen = count;
 }

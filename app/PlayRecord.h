@@ -33,6 +33,10 @@ constexpr int kCarryGroups = 25;
 constexpr int kSwitchCount = 1000;
 constexpr int kVarCount = 1001; // the common variables are indexed 0..1000
 constexpr u32 kInfiniteLives = 999999;
+// The challenge-stage count of the system data, bounded: it sizes the challenge results, and a
+// damaged System.dat must not make that an allocation of gigabytes.
+constexpr u32 kMaxChallengeStages = 999;
+u32 ChallengeStageCount();
 
 class cPlayRecord : public cRecord {
 public:

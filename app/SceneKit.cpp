@@ -53,8 +53,8 @@ void RequestSceneBgm(int which) {
 
 void Text(int x, int y, const std::string& sjis, int dots) {
     if (sjis.empty()) return;
-    if (g_FrontEnd.drawText) {
-        g_FrontEnd.drawText(x, y, sjis, dots);
+    if (g_Services.drawText) {
+        g_Services.drawText(x, y, sjis, dots);
         return;
     }
     g_BackBuffer.FillRect(x, y + dots / 4, static_cast<int>(sjis.size()) * dots / 2, dots / 2, kText);

@@ -84,11 +84,16 @@ void cSceneMenu::Init() {
     std::vector<TITLEENTRY> entries =
         g_Services.titleMenu ? g_Services.titleMenu() : std::vector<TITLEENTRY>(7);
     m_nEntryCount = 0;
+    m_vText.clear();
     for (std::size_t i = 0; i < entries.size() && m_nEntryCount < 7; ++i)
-        if (entries[i].bEnabled) m_anEntry[m_nEntryCount++] = static_cast<i32>(i);
+        if (entries[i].bEnabled) {
+            m_anEntry[m_nEntryCount++] = static_cast<i32>(i);
+            m_vText.push_back(entries[i].strText);
+        }
     if (m_nEntryCount == 0) {
         m_anEntry[0] = 0;
         m_nEntryCount = 1;
+        m_vText.assign(1, entries.empty() ? std::string() : entries[0].strText);
     }
     i32 row = 0;
     for (i32 k = 0; k < m_nEntryCount; ++k)
@@ -106,7 +111,11 @@ void cSceneMenu::Init() {
 }
 
 void cSceneMenu::BuildMenuSurface() {
-    m_Menu.w = g_bPictureMenu ? g_nGameModeWidth + 32 : 32 * 8 + 34;
+    int chars = 0;
+    for (const std::string& t : m_vText) chars = std::max(chars, CountChars(t.c_str()));
+    // Entries without texts still get a panel wide enough to show their rows.
+    if (chars == 0) chars = 8;
+    m_Menu.w = g_bPictureMenu ? g_nGameModeWidth + 32 : 32 * chars + 34;
     m_Menu.h = 32 * m_nEntryCount + 2;
     if (g_bPictureMenu && m_bPictures) {
         // Colour 0 is transparent where the strips leave it.
@@ -115,13 +124,16 @@ void cSceneMenu::BuildMenuSurface() {
             PictureBlt(m_Menu, 32, 32 * k, m_GameMode.w, 32, m_GameMode, 0, 32 * m_anEntry[k], false);
         return;
     }
-    // Without the game's fonts the text menu is a framed panel with one bar per entry.
+    // A framed panel; the texts go over it with the game's font each frame (DrawFrame), or,
+    // without fonts, one bar per entry stands for them.
     m_Menu.px.assign(static_cast<std::size_t>(m_Menu.w) * m_Menu.h, kMenuBack);
-    cPicture bar;
-    bar.w = m_Menu.w - 32 - 12;
-    bar.h = 18;
-    bar.px.assign(static_cast<std::size_t>(bar.w) * bar.h, kRowColour);
-    for (i32 k = 0; k < m_nEntryCount; ++k) PictureBlt(m_Menu, 32 + 4, 32 * k + 8, bar.w, bar.h, bar, 0, 0, false);
+    if (!g_Services.drawText) {
+        cPicture bar;
+        bar.w = m_Menu.w - 32 - 12;
+        bar.h = 18;
+        bar.px.assign(static_cast<std::size_t>(bar.w) * bar.h, kRowColour);
+        for (i32 k = 0; k < m_nEntryCount; ++k) PictureBlt(m_Menu, 32 + 4, 32 * k + 8, bar.w, bar.h, bar, 0, 0, false);
+    }
     cPicture edge;
     edge.w = 1;
     edge.h = 1;
@@ -140,6 +152,10 @@ void cSceneMenu::DrawFrame() {
     if (m_bPictures) g_BackBuffer.Blt(0, 0, kScreenW, kScreenH, m_Title, 0, 0, false);
     else g_BackBuffer.Fill(kTitleBack);
     g_BackBuffer.Blt(g_nMenuX, g_nMenuY, m_Menu.w, m_Menu.h, m_Menu, 0, 0, true);
+    if (g_bPictureMenu || !g_Services.drawText) return;
+    for (i32 k = 0; k < m_nEntryCount && k < static_cast<i32>(m_vText.size()); ++k)
+        if (!m_vText[static_cast<std::size_t>(k)].empty())
+            g_Services.drawText(g_nMenuX + 32, g_nMenuY + 32 * k, m_vText[static_cast<std::size_t>(k)], 32);
 }
 
 void cSceneMenu::DrawCursor(int size, int sy) {
@@ -171,6 +187,7 @@ void cSceneMenu::MainMenu() {
             break;
         case 2:
             SetPlayKind(1);
+            if (g_Services.startChallenge) g_Services.startChallenge();
             g_Game.g_nNextScene = SCENE_CHALLENGE;
             m_nState = 4;
             break;
@@ -202,17 +219,19 @@ void cSceneMenu::MainMenu() {
     DrawCursor(32, 0);
 }
 
-void cSceneMenu::NewGameReset() {
-    if (g_Services.resetPlayRecord) g_Services.resetPlayRecord();
+void cSceneMenu::NewGameReset(int slot) {
+    if (g_Services.newGame) g_Services.newGame(slot);
+    else if (g_Services.resetPlayRecord) g_Services.resetPlayRecord();
 }
 
 void cSceneMenu::SlotChoice(bool newGame) {
     cInput& in = Player1();
     if (m_nSubState == 0) {
-        m_vSlot = g_Services.storySlots ? g_Services.storySlots() : std::vector<STORYSLOT>();
+        const bool slotsUsed = !g_Services.storySlotsUsed || g_Services.storySlotsUsed() != 0;
+        m_vSlot = (slotsUsed || !newGame) && g_Services.storySlots ? g_Services.storySlots() : std::vector<STORYSLOT>();
         if (newGame && m_vSlot.empty()) {
             // Without save slots a new game starts at once.
-            NewGameReset();
+            NewGameReset(-1);
             g_Game.g_nNextScene = SCENE_WORLDMAP;
             m_nState = 4;
             return;
@@ -230,9 +249,16 @@ void cSceneMenu::SlotChoice(bool newGame) {
         const bool used = row >= 0 && row < count && m_vSlot[static_cast<std::size_t>(row)].bUsed;
         if (newGame ? used || row >= count : !used) {
             PlaySE(3);
+        } else if (newGame) {
+            PlaySE(1);
+            NewGameReset(row);
+            g_Game.g_nNextScene = SCENE_WORLDMAP;
+            m_nState = 4;
+        } else if (g_Services.continueGame && !g_Services.continueGame(row)) {
+            // The slot was listed but cannot be read now (damaged or removed): the choice stays.
+            PlaySE(3);
         } else {
             PlaySE(1);
-            if (newGame) NewGameReset();
             g_Game.g_nNextScene = SCENE_WORLDMAP;
             m_nState = 4;
         }
@@ -251,10 +277,14 @@ void cSceneMenu::SlotChoice(bool newGame) {
 void cSceneMenu::DrawSlots() {
     if (m_bPictures) g_BackBuffer.Blt(0, 0, kScreenW, kScreenH, m_Title, 0, 0, false);
     else g_BackBuffer.Fill(kTitleBack);
-    for (i32 r = 0; r < m_nSlotRows; ++r) {
-        const std::size_t i = static_cast<std::size_t>(m_nSlotTop + r);
-        if (i >= m_vSlot.size()) break;
-        g_BackBuffer.FillRect(160 + 20, 160 + 16 * r + 2, 240, 12, m_vSlot[i].bUsed ? kSlotUsed : kSlotEmpty);
+    if (g_Services.drawStorySlots) {
+        g_Services.drawStorySlots(160, 160, m_nSlotTop, m_nSlotRows);
+    } else {
+        for (i32 r = 0; r < m_nSlotRows; ++r) {
+            const std::size_t i = static_cast<std::size_t>(m_nSlotTop + r);
+            if (i >= m_vSlot.size()) break;
+            g_BackBuffer.FillRect(160 + 20, 160 + 16 * r + 2, 240, 12, m_vSlot[i].bUsed ? kSlotUsed : kSlotEmpty);
+        }
     }
     DrawCursor(16, 64);
 }

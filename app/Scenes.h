@@ -28,12 +28,13 @@ private:
     void SlotChoice(bool newGame);
     void DrawFrame();
     void DrawSlots();
-    void NewGameReset();
+    void NewGameReset(int slot);
 
     void BuildMenuSurface();
     void DrawCursor(int size, int sy);
 
     std::vector<STORYSLOT> m_vSlot;
+    std::vector<std::string> m_vText; // the enabled entries' texts (Shift-JIS), in menu order
     // Pictures: Title, GameMode, Accessory, Window (empty without the game's pictures).
     cPicture m_Title, m_GameMode, m_Accessory, m_Window;
     cPicture m_Menu; // the drawn menu

@@ -38,9 +38,28 @@ struct APPSERVICES {
     // 3 options). Empty: no music.
     std::function<int(int which)> sceneBgm;
     std::function<u32(int which)> sceneBgmFlag;
-    // Resets the play record (before a stage or a new game) and tells it the started stage.
+    // Resets the play record (before a stage) and tells it the started free-play stage: stage 1,
+    // started, the free-play lives (unlimited in a direct start).
     std::function<void()> resetPlayRecord;
     std::function<void(const std::string& relativePath)> stageStarted;
+    // A direct start has begun: the challenge course flag of the play record is cleared.
+    std::function<void()> directStarted;
+    // A new story game: the record reset, the world map's start, the story lives; with a slot
+    // (0..98) auto-save into it, -1 none. Empty: resetPlayRecord.
+    std::function<void(int slot)> newGame;
+    // Continues the story from a slot: 1 read, 0 not (the record stays as it was).
+    std::function<int(int slot)> continueGame;
+    // The challenge mode was chosen: the results file, or a fresh record with one row per
+    // challenge stage when there is none.
+    std::function<void()> startChallenge;
+    // The story-save switch of the system data: 0 starts a new game without the slot list.
+    // Empty: the slot list is used.
+    std::function<u32()> storySlotsUsed;
+    // Draws the visible rows of the story slot list onto the back buffer. Empty: plain bars.
+    std::function<void(int x, int y, int first, int rows)> drawStorySlots;
+    // Text (Shift-JIS) in the game's 16- or 32-dot font onto the back buffer. Empty: a bar as
+    // wide as the text.
+    std::function<void(int x, int y, const std::string& sjis, int dots)> drawText;
     // Ends the play in progress (the pause screen's close).
     std::function<void()> endPlay;
     // The ranking switch of a play kind (0 story, 1 challenge, 2 free, 3 replay): the system
@@ -92,7 +111,8 @@ struct APPSTARTUP {
     std::function<void()> loadOptions;   // user_data\Option.dat; a failure keeps the defaults
     std::function<void()> initMusic;
     std::function<bool()> initSound;     // false: no sound device
-    std::function<bool(std::string& failedPath)> loadWorldData; // WorldMap.dat, CommonPalette
+    // WorldMap.dat, then CommonPalette.cplt4: false after the loader has shown its message.
+    std::function<bool(std::string& failedPath)> loadWorldData;
     std::function<void()> releaseAll;    // sound, music, fonts and surfaces at exit
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Frame.h"
+#include "app/FrontEnd.h"
 #include "app/Game.h"
 #include "app/MainWnd.h"
 #include "app/Scenes.h"
@@ -111,6 +112,16 @@ bool InitGraphics(bool direct3D, int depth, bool vsync, bool windowed) {
             if (mode == 2) DDDrawTextF(&g_aFont[0], &g_sdBackBuffer, 549, 469, "FPS%2d(%2d)", fps, work);
             else DDDrawTextBox(&g_aFont[1], &g_sdBackBuffer, 495, 463, 144, 16, "FPS%2d(%2d)", fps, work);
         };
+        // The front end's texts: the 16-dot font, or the 32-dot one for headings and menus.
+        g_Services.drawText = [](int x, int y, const std::string& sjis, int dots) {
+            Font& font = g_aFont[dots >= 32 ? 2 : 1];
+            if (font.face) DDDrawText(&font, &g_sdBackBuffer, x, y, sjis.c_str(), 0);
+        };
+        // The system data's two-line text menus, in the menu font; no surface means the frame.
+        SetTextBoxDrawer([](void* surface, int x, int y, int w, int h, const std::string& sjis) {
+            DDSURFACEDATA* dst = surface ? static_cast<DDSURFACEDATA*>(surface) : &g_sdBackBuffer;
+            if (g_aFont[1].face) DDDrawTextBox(&g_aFont[1], dst, x, y, w, h, "%s", sjis.c_str());
+        });
     }
     return true;
 }
@@ -158,6 +169,8 @@ void ReleaseGraphics() {
     g_Services.present = nullptr;
     g_Services.presentPaces = nullptr;
     g_Services.drawFps = nullptr;
+    g_Services.drawText = nullptr;
+    SetTextBoxDrawer(nullptr);
     g_BackBuffer.Bind(nullptr);
     if (g_bDDInit) DDRelease();
     SetPresenter(nullptr);
@@ -276,4 +289,27 @@ void ConnectSubsystems() {
         return true;
     };
     v.rankingName = []() -> std::string* { return g_Game.g_nGameMode == 5 ? &g_OptionData.strRankingName : nullptr; };
+
+    // The options scene (game thread) sets the effects' volume; the sound layer takes it under
+    // its own lock, and the list itself does not change after start-up.
+    g_FrontEnd.setSeVolume = [](u32 step) {
+        const i32 volume = SeVolumeCentiDb(step);
+        for (DSSOUND& s : g_vSound)
+            for (u32 i = 0; i < s.dwCount; ++i) DSSetVolume(s, i, volume, false);
+    };
+    // Starting or releasing the music manager belongs to the window thread, which also serves
+    // the music requests: the game thread hands the switch over and waits.
+    g_FrontEnd.applyMusicSwitch = [](u32 on) {
+        RunOnWindowThread(
+            [on]() -> LRESULT {
+                if (g_Bgm.IsInit() == (on != 0)) return 0;
+                g_Bgm.Release();
+                if (on) g_Startup.initMusic();
+                return 0;
+            },
+            nullptr);
+        // The next scene music request plays again even when its number has not changed.
+        g_Game.m_nBgmNumber = 0;
+    };
+    ConnectFrontEnd(); // scenes 1, 2, 3 and 5, the title menu's links into the player's records, replays
 }

@@ -140,7 +140,7 @@ void cSceneWorldMap::DrawView() {
 }
 
 void cSceneWorldMap::DrawFrame(bool info) {
-    g_BackBuffer.vPixel = m_View.vPixel;
+    g_BackBuffer.CopyFrom(m_View);
     static const int src[4][2] = {{0, 64}, {64, 64}, {64, 96}, {0, 96}};
     const int d = m_nDir >= 0 && m_nDir < 4 ? m_nDir : 0;
     if (++m_nFigureFrame > 80) m_nFigureFrame = 1;

@@ -3,5 +3,5 @@ tobrelk_add_test(NAME test_frontend_records
     LIBS tobrelk_frontend)
 
 tobrelk_add_test(NAME test_frontend_scenes
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_frontend_scenes.cpp
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_frontend_scenes.cpp ${CMAKE_CURRENT_LIST_DIR}/test_title_links.cpp
     LIBS tobrelk_frontend)

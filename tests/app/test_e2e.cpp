@@ -169,6 +169,143 @@ TEST_F(EndToEnd, StageOnTheCommandLineStartsDirectPlayAndFreePlayChoosesAStage) 
     EXPECT_EQ(Pixel(free, 10, 10), 0x303030u);
 }
 
+// Counts the pixels of a rectangle that are not the colour of its top-left corner, and whether
+// a text stand-in bar (one flat colour) is there instead of glyphs.
+struct TEXTCHECK {
+    int ink = 0;
+    bool bar = false;
+};
+
+TEXTCHECK InkIn(const std::string& ppm, int x0, int y0, int w, int h, unsigned (*pixel)(const std::string&, int, int)) {
+    TEXTCHECK c;
+    const unsigned back = pixel(ppm, x0, y0);
+    for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x) {
+            const unsigned p = pixel(ppm, x, y);
+            if (p != back) ++c.ink;
+            if (p == 0xE0E0E0u) c.bar = true;
+        }
+    return c;
+}
+
+TEST_F(EndToEnd, NewGameChoosesASlotAndReachesTheWorldMap) {
+    if (!fs::exists(game / "data" / "WorldMap.dat")) GTEST_SKIP() << "no demo game";
+    const fs::path title = game / "title.ppm";
+    const fs::path slots = game / "slots.ppm";
+    const fs::path map = game / "map.ppm";
+    // New game is preselected: decide at 50 opens the slot list, decide at 80 takes slot 1.
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=50:90+,51:90-,80:90+,81:90-,210:27+,211:27-",
+                             "TOBRELK_FRAME_DUMP=45:" + title.string() + ",70:" + slots.string() + ",200:" + map.string()});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 30), 0);
+    const std::string t = Read(title), s = Read(slots), m = Read(map);
+    ASSERT_FALSE(t.empty());
+    ASSERT_FALSE(s.empty()) << "the slot list was never drawn";
+    ASSERT_FALSE(m.empty()) << "the world map was never drawn";
+
+    // The slot list shows its slot numbers in the game's font: "1" in the first row, "10" in
+    // the last, at x 176 on rows 16 pixels high from y 160.
+    for (int row : {0, 9}) {
+        const TEXTCHECK c = InkIn(s, 176, 160 + 16 * row + 1, 32, 14, Pixel);
+        EXPECT_GT(c.ink, 8) << "row " << row;
+        EXPECT_FALSE(c.bar);
+    }
+    // The world map: its lives box framed at the top right (the demo has unlimited lives: one
+    // character wide plus the life icon), and a view that is not the title picture.
+    EXPECT_EQ(Pixel(m, 589, 17), 0xC8C8E0u);
+    EXPECT_EQ(Pixel(m, 620, 36), 0xC8C8E0u);
+    EXPECT_GT(InkIn(m, 605, 19, 16, 16, Pixel).ink, 4) << "the lives text";
+    int differ = 0, lit = 0;
+    for (int y = 0; y < 460; y += 4)
+        for (int x = 0; x < 640; x += 4) {
+            differ += Pixel(m, x, y) != Pixel(t, x, y);
+            lit += Pixel(m, x, y) != 0;
+        }
+    EXPECT_GT(differ, 115 * 160 / 2);
+    EXPECT_GT(lit, 115 * 160 / 2) << "the map's cells are drawn, not a black screen";
+    // Nothing is saved before a stage has been played.
+    EXPECT_FALSE(fs::exists(game / "user_data" / "story" / "Story01.dat"));
+}
+
+TEST_F(EndToEnd, OptionsChangeMusicAndVolumeAndSaveOptionDat) {
+    if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
+    const fs::path shown = game / "options.ppm";
+    // Up twice wraps to the options entry; in the options: row 1 (music) down to OFF, row 2
+    // (volume) down one step, then cancel leaves, applies the music switch and saves.
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=40:38+,41:38-,43:38+,44:38-,50:90+,51:90-,130:40+,131:40-,"
+                             "134:90+,135:90-,138:40+,139:40-,142:90+,143:90-,146:40+,147:40-,150:90+,151:90-,"
+                             "154:40+,155:40-,158:90+,159:90-,170:88+,171:88-,260:27+,261:27-",
+                             "TOBRELK_FRAME_DUMP=165:" + shown.string()});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 30), 0);
+    const std::string option = Read(game / "user_data" / "Option.dat");
+    ASSERT_GE(option.size(), 24u);
+    unsigned words[6];
+    std::memcpy(words, option.data(), 24);
+    EXPECT_EQ(words[0], 824u);
+    EXPECT_EQ(words[1], 4u);
+    EXPECT_EQ(words[3], 0u) << "music off";
+    EXPECT_EQ(words[4], 6u) << "volume one step down from 7";
+
+    // The options are written in the game's font: the heading (32 dots, centred at y 32) and
+    // the five rows' labels and values from (64, 96).
+    const std::string frame = Read(shown);
+    ASSERT_FALSE(frame.empty());
+    const TEXTCHECK heading = InkIn(frame, 240, 32, 160, 32, Pixel);
+    EXPECT_GT(heading.ink, 40);
+    EXPECT_FALSE(heading.bar);
+    for (int row = 0; row < 5; ++row) {
+        const TEXTCHECK label = InkIn(frame, 64, 96 + 16 * row, 120, 16, Pixel);
+        EXPECT_GT(label.ink, 8) << "row " << row;
+        EXPECT_FALSE(label.bar);
+    }
+    EXPECT_GT(InkIn(frame, 208, 96 + 16 * 2, 32, 16, Pixel).ink, 8) << "the volume's value";
+}
+
+TEST_F(EndToEnd, ChallengeChoiceListsTheDemoGamesStages) {
+    if (!fs::exists(game / "data" / "stg4" / "c03-1.stg4_001")) GTEST_SKIP() << "no demo challenge stages";
+    const fs::path shown = game / "challenge.ppm";
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=40:40+,41:40-,43:40+,44:40-,50:90+,51:90-,160:27+,161:27-",
+                             "TOBRELK_FRAME_DUMP=150:" + shown.string()});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 30), 0);
+    const std::string frame = Read(shown);
+    ASSERT_FALSE(frame.empty());
+    // One 32-dot row per stage from y 160: the demo's three, and nothing below them.
+    for (int row = 0; row < 4; ++row) {
+        const TEXTCHECK c = InkIn(frame, 64, 160 + 32 * row, 160, 32, Pixel);
+        if (row < 3) EXPECT_GT(c.ink, 40) << "row " << row;
+        else EXPECT_EQ(c.ink, 0);
+        EXPECT_FALSE(c.bar);
+    }
+}
+
+TEST_F(EndToEnd, MissingOrDamagedWorldDataIsReportedOnce) {
+    if (!fs::exists(game / "data" / "WorldMap.dat")) GTEST_SKIP() << "no demo game";
+    auto boxes = [](const std::string& report, const std::string& text) {
+        int n = 0;
+        for (std::size_t at = report.find("] " + text); at != std::string::npos; at = report.find("] " + text, at + 1)) ++n;
+        return n;
+    };
+    fs::remove(game / "data" / "WorldMap.dat");
+    pid_t pid = Start({});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 30), 0);
+    std::string report = Read(game / "Report_Game.txt");
+    EXPECT_EQ(boxes(report, "data\\WorldMap.dat のロードに失敗！"), 1) << report;
+
+    // The demo again, with its common palette cut short.
+    const std::string cmd = std::string(TOBRELK_DEMO_TOOL) + " '" + game.string() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    fs::resize_file(game / "data" / "CommonPalette.cplt4", 100);
+    fs::remove(game / "Report_Game.txt");
+    pid = Start({});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 30), 0);
+    report = Read(game / "Report_Game.txt");
+    EXPECT_EQ(boxes(report, "data\\CommonPalette.cplt4 のロードに失敗！"), 1) << report;
+}
+
 TEST_F(EndToEnd, SecondCopyEndsTheFirstWhenAnsweredYes) {
     const pid_t first = Start({});
     ASSERT_GT(first, 0);

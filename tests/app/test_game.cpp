@@ -183,6 +183,56 @@ TEST_F(GameTest, TitleMenuTakesTheRankingSwitchOfTheChosenPlayKind) {
     g_hWnd = nullptr;
 }
 
+TEST_F(GameTest, TitleMenuDrawsItsTextsAndSlotListWithTheProgramsFont) {
+    g_bPictureMenu = 0;
+    g_Services.titleMenu = [] {
+        std::vector<TITLEENTRY> v(3);
+        v[0].strText = "AB";
+        v[1].bEnabled = 0;
+        v[1].strText = "hidden";
+        v[2].strText = "ABCDEF";
+        return v;
+    };
+    struct CALL {
+        int x, y, dots;
+        std::string text;
+    };
+    std::vector<CALL> calls;
+    g_Services.drawText = [&](int x, int y, const std::string& t, int dots) { calls.push_back({x, y, dots, t}); };
+    std::vector<int> slotList;
+    g_Services.storySlots = [] { return std::vector<STORYSLOT>(12); };
+    g_Services.drawStorySlots = [&](int x, int y, int first, int rows) { slotList = {x, y, first, rows}; };
+    g_Game.g_nGameMode = 0;
+    cSceneMenu menu;
+    menu.Run();
+    while (menu.m_nState == 0) menu.Run();
+    menu.Run();
+
+    ASSERT_GE(calls.size(), 2u);
+    const std::size_t last = calls.size() - 2;
+    EXPECT_EQ(calls[last].text, "AB");
+    EXPECT_EQ(calls[last].x, g_nMenuX + 32);
+    EXPECT_EQ(calls[last].y, g_nMenuY);
+    EXPECT_EQ(calls[last].dots, 32);
+    EXPECT_EQ(calls[last + 1].text, "ABCDEF");
+    EXPECT_EQ(calls[last + 1].y, g_nMenuY + 32);
+    // The panel is as wide as the longest text (32 dots a character, the cursor column and the
+    // frame); no stand-in bars under the texts.
+    const int width = 32 * 6 + 34;
+    EXPECT_EQ(g_BackBuffer.At(g_nMenuX + width - 1, g_nMenuY + 10), 0xFFC8C8E0u);
+    EXPECT_NE(g_BackBuffer.At(g_nMenuX + width, g_nMenuY + 10), 0xFFC8C8E0u);
+    for (int x = g_nMenuX + 32; x < g_nMenuX + width - 1; ++x)
+        ASSERT_NE(g_BackBuffer.At(x, g_nMenuY + 16), 0xFF3A5078u) << x;
+
+    // New game: the slot list is the program's, ten rows from the first slot at (160, 160).
+    g_vInput[0].wButtons = 1;
+    menu.Run();
+    g_vInput[0].wButtons = 0;
+    menu.Run();
+    menu.Run();
+    EXPECT_EQ(slotList, (std::vector<int>{160, 160, 0, 10}));
+}
+
 TEST(BlendTable, PaletteRotatesOrRepeatsABlockAndClampsTheNumber) {
     u32 pal[256];
     auto reset = [&] {
