@@ -128,11 +128,15 @@ bool InitGraphics(bool direct3D, int depth, bool vsync, bool windowed) {
 
 // Palette, transparent colour, the picture table and the fonts.
 bool LoadGraphicsData() {
-    if (lpDTCon || (g_lpDDState && g_nBpp == 8)) {
-        if (!DDLoadPaletteFromFile(&g_palBase, g_SurfaceFile.data(), g_bWindowed)) {
+    // DirectDraw makes its palette object in every colour depth, so the palette is loaded in both
+    // modes. It becomes the colours in use (fills and font colours are palette indexes) and stays
+    // as the start-up palette that fades return to.
+    if (lpDTCon || g_lpDDState) {
+        if (!DDLoadPaletteFromFile(&g_palCur, g_SurfaceFile.data(), g_bWindowed)) {
             DebugLog("DDLoadPaletteFromFile失敗");
             return false;
         }
+        g_palBase = g_palCur;
         if (!g_SystemData.bTransColor || g_nBpp == 16) {
             if (!DDSetTransmitFromFile(g_SurfaceFile.data())) {
                 DebugLog("DDSetTransmit失敗");

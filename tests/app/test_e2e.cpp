@@ -260,6 +260,11 @@ TEST_F(EndToEnd, OptionsChangeMusicAndVolumeAndSaveOptionDat) {
         EXPECT_FALSE(label.bar);
     }
     EXPECT_GT(InkIn(frame, 208, 96 + 16 * 2, 32, 16, Pixel).ink, 8) << "the volume's value";
+    // Texts take their colour from the game's palette (the demo's text entry is white).
+    int white = 0;
+    for (int y = 32; y < 64; ++y)
+        for (int x = 240; x < 400; ++x) white += Pixel(frame, x, y) == 0xFFFFFFu;
+    EXPECT_GT(white, 40) << "the heading in the palette's text colour";
 }
 
 TEST_F(EndToEnd, ChallengeChoiceListsTheDemoGamesStages) {
