@@ -185,11 +185,16 @@ cCanvas Accessory() {
     // life icon and marker
     c.Sprite(0, 48, kHeart, kMap, 1);
     c.Fill(20, 52, 8, 8, RED);
-    // small cursor / map figure facing down, up, left, right
+    // small cursor / map figure facing down, up, left, right; the map figure alternates between
+    // each direction's picture and the one 32 dots to its right
     c.Sprite(0, 64, kHeroStand, kMap, 2);
+    c.Sprite(32, 64, kHeroWalk, kMap, 2);
     c.Sprite(64, 64, kHeroStand, kMap, 2);
+    c.Sprite(96, 64, kHeroWalk, kMap, 2);
     c.Sprite(64, 96, kHeroWalk, kMap, 2);
+    c.Sprite(96, 96, kHeroStand, kMap, 2);
     c.Sprite(0, 96, kHeroWalk, kMap, 2);
+    c.Sprite(32, 96, kHeroStand, kMap, 2);
     return c;
 }
 

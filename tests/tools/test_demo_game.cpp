@@ -85,6 +85,22 @@ TEST(DemoGame, WritesAFolderTheLoadersAccept) {
         EXPECT_EQ(bmp[28], 8) << d.file;
         EXPECT_EQ(Le32(bmp, 2), bmp.size());
     }
+    // The world map's figure walks by alternating each direction's picture with the one 32 dots
+    // to its right: all eight cells of the 8-bit Accessory sheet must hold a figure.
+    const std::string acc = ReadAll(ResolvePath("bmp\\Accessory.bmp"));
+    ASSERT_GE(acc.size(), 54u + 1024u);
+    const int accW = static_cast<int>(Le32(acc, 18)), accH = static_cast<int>(Le32(acc, 22));
+    const std::size_t stride = (static_cast<std::size_t>(accW) + 3) & ~std::size_t(3);
+    auto index = [&](int x, int y) {
+        return static_cast<unsigned char>(acc[Le32(acc, 10) + static_cast<std::size_t>(accH - 1 - y) * stride + x]);
+    };
+    for (int cy : {64, 96})
+        for (int cx : {0, 32, 64, 96}) {
+            int drawn = 0;
+            for (int y = cy; y < cy + 32; ++y)
+                for (int x = cx; x < cx + 32; ++x) drawn += index(x, y) != 0;
+            EXPECT_GT(drawn, 100) << "figure cell at " << cx << "," << cy;
+        }
     // Every material file the database names exists.
     for (const auto& s : g_Database.m_vSound) {
         if (!s.strFile.empty()) {
