@@ -36,8 +36,9 @@ TTF_Font* UiFont() {
     if (tried) return font;
     tried = true;
     if (!TTF_WasInit() && TTF_Init() != 0) return nullptr;
-    const char* env = std::getenv("TOBRELK_UI_FONT");
-    const char* paths[] = {env, "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
+    // The dialogs' own font, else the game's font, else IPA Gothic where Debian puts it.
+    const char* paths[] = {std::getenv("TOBRELK_UI_FONT"), std::getenv("TOBRELK_FONT"),
+                           "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
                            "/usr/share/fonts/truetype/fonts-japanese-gothic.ttf"};
     for (const char* p : paths) {
         if (!p) continue;
