@@ -309,20 +309,22 @@ void cPlayRecord::SaveStageStart() {
 }
 
 void cPlayRecord::RestoreStageStart(u32 bAll) {
+    // A snapshot never taken leaves the variables as they are rather than emptying them.
+    const bool taken = !vVarAtStart.empty();
     if (bAll) {
-        vVar = vVarAtStart;
+        if (taken) vVar = vVarAtStart;
         nTotalScore = nTotalAtStart;
         nLives = nLivesAtStart;
-        return;
+    } else {
+        u32 restart = 1;
+        if (g_bDirectStart) restart = g_SystemData.bRestartDirect;
+        else if (g_Game.g_nPlayKind == 0) restart = g_SystemData.bRestartStory;
+        else if (g_Game.g_nPlayKind == 1) restart = g_SystemData.bRestartChallenge;
+        else if (g_Game.g_nPlayKind == 2) restart = g_SystemData.bRestartFree;
+        if (restart && taken) vVar = vVarAtStart;
+        nTotalScore = nTotalAtStart;
     }
-    u32 restart = 1;
-    if (g_bDirectStart) restart = g_SystemData.bRestartDirect;
-    else if (g_Game.g_nPlayKind == 0) restart = g_SystemData.bRestartStory;
-    else if (g_Game.g_nPlayKind == 1) restart = g_SystemData.bRestartChallenge;
-    else if (g_Game.g_nPlayKind == 2) restart = g_SystemData.bRestartFree;
-    if (restart) vVar = vVarAtStart;
-    nTotalScore = nTotalAtStart;
-    // A snapshot never taken leaves the variables as they are rather than emptying them.
+    // A snapshot of an old file's 1000 variables: the engines index 0..1000.
     if (vVar.Size() < kVarCount) vVar.resize(kVarCount, 0);
 }
 

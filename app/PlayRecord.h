@@ -75,7 +75,7 @@ public:
     u32 bCarry = 0;
     i32 nMapX = 0;
     i32 nMapY = 0;
-    u32 nMapEntry = 0; // entry index * 256 + item index + 1 of the entry the stage was started from; 0 none
+    u32 nMapEntry = 0; // (entry index + 1) * 65536 + item index of the item the stage was started from; 0 none
     u32 nSpare = 0;
     u32 bStageVar = 0;
     u32 nStageVarIndex = 0;

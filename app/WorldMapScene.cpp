@@ -15,6 +15,7 @@
 #include "platform/system/MessageBox.h"
 #include "platform/system/Sjis.h"
 #include "platform/system/WindowMessages.h"
+#include "records/StageLoad.h"
 
 using namespace scenekit;
 
@@ -123,17 +124,28 @@ void cSceneWorldMap::DrawView() {
             const u32 chip = g_WorldMap.Cell(x, y);
             const i32 p = g_WorldMap.ChipPicture(chip);
             if (p < 0) continue;
-            if (m_Pic.bLoaded) m_View.Blt(col * 32, row * 32, 32, 32, m_Pic.mapChip, (p % 5) * 32, (p / 5) * 32, true);
-            else m_View.FillRect(col * 32, row * 32, 32, 32, g_WorldMap.IsImpassableChip(chip) ? 0xFF404040u : 0xFF305830u);
+            // A picture number from the file past the sheet draws nothing (and must not overflow).
+            if (m_Pic.bLoaded) {
+                if (p / 5 <= m_Pic.mapChip.h / 32)
+                    m_View.Blt(col * 32, row * 32, 32, 32, m_Pic.mapChip, (p % 5) * 32, (p / 5) * 32, true);
+            } else {
+                m_View.FillRect(col * 32, row * 32, 32, 32, g_WorldMap.IsImpassableChip(chip) ? 0xFF404040u : 0xFF305830u);
+            }
         }
     const WORLDMAPSTATE state = MapState();
     for (const cWorldMapEntry& e : g_WorldMap.m_vEntry) {
         const cWorldMapEntryItem* it = cWorldMapData::CurrentItem(e, state);
         if (!it) continue;
+        // Marks outside the view fall off the surface; the file's numbers may be anything.
+        if (e.nX < m_nViewX || e.nX >= m_nViewX + 20 || e.nY < m_nViewY || e.nY >= m_nViewY + 15) continue;
         const int x = (e.nX - m_nViewX) * 32;
         const int y = (e.nY - m_nViewY) * 32;
-        if (m_Pic.bLoaded) m_View.Blt(x, y, 32, 32, m_Pic.mapEvent, ItemDone(*it) ? 32 : 0, 32 * static_cast<int>(it->nPicture), true);
-        else m_View.FillRect(x + 8, y + 8, 16, 16, ItemDone(*it) ? 0xFF8080F0u : 0xFFF08040u);
+        if (m_Pic.bLoaded) {
+            if (it->nPicture <= static_cast<u32>(m_Pic.mapEvent.h / 32))
+                m_View.Blt(x, y, 32, 32, m_Pic.mapEvent, ItemDone(*it) ? 32 : 0, 32 * static_cast<int>(it->nPicture), true);
+        } else {
+            m_View.FillRect(x + 8, y + 8, 16, 16, ItemDone(*it) ? 0xFF8080F0u : 0xFFF08040u);
+        }
     }
     m_nDrawnViewX = m_nViewX;
     m_nDrawnViewY = m_nViewY;
@@ -208,7 +220,9 @@ void cSceneWorldMap::FadeIn() {
 void cSceneWorldMap::StartStage() {
     cPlayRecord& r = g_PlayRecord;
     r.nMapEntry = playrec::MakeMapEntryRef(m_nEntryIndex, m_nItemIndex);
-    r.SetStageFile(m_pItem->strStageFile, m_pItem->nStageArg0, m_pItem->nStageArg1, m_pItem->nStageArg2);
+    // Keyed by the file that was loaded ("Forest.stg4_000"), not by the item's name, which may
+    // lack the extension: the results and the map's total look the stage up by that key.
+    r.SetStageFile(g_strStageFile, m_pItem->nStageArg0, m_pItem->nStageArg1, m_pItem->nStageArg2);
     r.bStageStarted = 1;
     r.nStageNo = m_pItem->nDoneSwitch;
     if (!g_SystemData.bMapSwitch) r.nStartLives = g_SystemData.StartLives(0);

@@ -14,8 +14,10 @@
 #include "database/OptionData.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
+#include "platform/system/PathUtil.h"
 #include "platform/system/Report.h"
 #include "records/DataFile.h"
+#include "records/StageLoad.h"
 
 namespace {
 
@@ -40,9 +42,13 @@ protected:
         g_Services = APPSERVICES{};
         g_FrontEnd = FRONTENDSERVICES{};
         ConnectFrontEnd();
+        // Names the loaded stage as the stage loader does: the numbered file found for the name.
         g_Services.loadStage = [this](const std::string& path, int) {
             m_vLoaded.push_back(path);
-            return FileExists(path) ? 1 : 0;
+            std::string found;
+            if (!FindNumberedFile(found, path, "stg4")) return 0;
+            g_strStageFile = found;
+            return 1;
         };
         g_FrontEnd.setSeVolume = [this](u32 step) { m_vVolume.push_back(step); };
         g_Game.CleanUp();
@@ -65,7 +71,7 @@ protected:
         cWorldMapEntry hidden = Entry(9, 8, 0, "data\\stg4\\Stage02.stg4", 6);
         hidden.m_vItem[0].nShowSwitch = 7;
         g_WorldMap.m_vEntry.push_back(hidden);
-        fetest::WriteAll(m_root / "data/stg4/Stage01.stg4", "stage");
+        fetest::WriteAll(m_root / "data/stg4/Stage01.stg4_000", "stage");
         g_PlayRecord.Reset();
         g_PlayRecord.ResetMapProgress();
     }
@@ -184,6 +190,47 @@ TEST_F(Scenes, LeavingAnUnfinishedStagePutsTheFigureBack) {
     EXPECT_EQ(m_vLoaded.size(), 1u);
 }
 
+TEST_F(Scenes, AStoryStageIsFiledUnderTheFileThatWasLoaded) {
+    // The item names its stage without the extension; the loader finds Forest.stg4_000.
+    g_WorldMap.m_vEntry[0].m_vItem[0].strStageFile = "data\\stg4\\Forest";
+    fetest::WriteAll(m_root / "data/stg4/Forest.stg4_000", "stage");
+    g_PlayRecord.nMapX = 10;
+    g_Game.g_nPrevScene = SCENE_MENU;
+    g_Game.g_nScene = SCENE_WORLDMAP;
+    ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_PLAY)); // arrival starts it
+    cPlayRecord& r = g_PlayRecord;
+    EXPECT_EQ(r.strStageFile, "data\\stg4\\Forest.");
+    EXPECT_EQ(r.strStageKey, "data\\stg4\\Forest.");
+    // Its clear counts toward the map's total, which finds the stage by that name.
+    r.UpdateStageEntry(r.strStageFile, r.strStageKey, r.bStageVar, r.nStageVarIndex, r.nStageVarValue, 700);
+    r.SumStageValues();
+    EXPECT_EQ(r.nBestSum, 700u);
+}
+
+TEST_F(Scenes, MapNumbersFromADamagedFileDrawNothingOutOfPlace) {
+    // Every picture is a 160 x 64 sheet.
+    g_Services.loadPicture = [](const std::string&, int& w, int& h, std::vector<u32>& px) {
+        w = 160;
+        h = 64;
+        px.assign(160 * 64, 0xFF204060u);
+        return true;
+    };
+    g_WorldMap.m_vChip[1].nPicture = 0x7FFFFFFF;
+    cWorldMapEntry far = Entry(-2147483647 - 1, 7, 1, "", 0);
+    far.m_vItem[0].nPicture = 0x7FFFFFFF;
+    g_WorldMap.m_vEntry.push_back(far);
+    cWorldMapEntry near = Entry(11, 7, 1, "", 0);
+    near.m_vItem[0].nPicture = 0x7FFFFFFF;
+    g_WorldMap.m_vEntry.push_back(near);
+    g_Game.g_nScene = SCENE_WORLDMAP;
+    Settle();
+    EXPECT_EQ(Current<cSceneWorldMap>()->m_nState, 1);
+    EXPECT_EQ(CloseRequestCount(), 0u);
+    // The rock chip's picture is past the sheet: the cell stays black; its neighbour shows chip 0.
+    EXPECT_EQ(g_BackBuffer.At(288 + 16, 224 - 16), 0xFF000000u);
+    EXPECT_EQ(g_BackBuffer.At(288 + 48, 224 - 16), 0xFF204060u);
+}
+
 TEST_F(Scenes, WalkingRules) {
     g_Game.g_nScene = SCENE_WORLDMAP;
     Settle();
@@ -271,7 +318,7 @@ TEST_F(Scenes, ChallengeChoiceListsTheGamesStages) {
     g_SystemData.bChallengeSwitch = 1;
     g_SystemData.vInfiniteLives.assign(4, 0);
     g_SystemData.vStartLives = {5, 3, 5, 99};
-    fetest::WriteAll(m_root / "data/stg4/c12-1.stg4", "stage"); // a fresh record gets its rows
+    fetest::WriteAll(m_root / "data/stg4/c12-1.stg4_000", "stage"); // a fresh record gets its rows
     Settle();
     g_WorldMapPos.Cur().row = 2;
     Press(1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FrontEndTestUtil.h"
+#include "app/Game.h"
 #include "app/PlayRecord.h"
 #include "app/PlayRecordNames.h"
 #include "app/StorySave.h"
@@ -361,6 +362,21 @@ TEST(PlayRecordKeys, StageStartSnapshotAndTotals) {
     r.ClearTotals();
     EXPECT_EQ(r.nTotalScore + r.nTimeLeftSum + r.nPlayTimeSum + r.nHpSum + r.nSpSum, 0u);
     EXPECT_EQ(r.nBestSum, 50u);
+}
+
+TEST(PlayRecordKeys, RestoringASnapshotNeverTakenKeepsTheVariables) {
+    g_Game.g_nPlayKind = 3; // replay: the restart switch counts as on
+    cPlayRecord r;          // a new game: no snapshot yet
+    r.vVar[3] = 9;
+    r.nTotalScore = 40;
+    r.RestoreStageStart(0);
+    ASSERT_EQ(r.vVar.Size(), kVarCount);
+    EXPECT_EQ(r.vVar[3], 9);
+    EXPECT_EQ(r.nTotalScore, 0u);
+    r.RestoreStageStart(1);
+    ASSERT_EQ(r.vVar.Size(), kVarCount);
+    EXPECT_EQ(r.vVar[3], 9);
+    g_Game.g_nPlayKind = 0;
 }
 
 TEST(PlayRecordKeys, CarriedStatusFollowsTheSwitches) {
