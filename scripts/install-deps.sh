@@ -6,7 +6,10 @@ PACKAGES=(
     cmake g++ pkg-config make
     libsdl2-dev libsdl2-ttf-dev libfluidsynth-dev timgm6mb-soundfont
     libvorbis-dev libpng-dev libjpeg-dev zlib1g-dev fonts-ipafont-gothic
-    libgtest-dev libgmock-dev libbenchmark-dev clang
+    libgtest-dev libgmock-dev libbenchmark-dev
+    # clang's libFuzzer and sanitizer runtimes are only a recommendation of clang, which
+    # --no-install-recommends skips: without them the fuzz targets do not link.
+    clang libclang-rt-dev
     sound-theme-freedesktop alsa-utils
 )
 

@@ -66,7 +66,9 @@ fs::path GetGameRoot() {
 }
 
 fs::path ResolvePath(const std::string& sjisPath) {
-    const std::string utf8 = ToDisplayText(sjisPath);
+    // Strictly CP932: a guess by UTF-8 well-formedness would misread half-width katakana and
+    // some kanji pairs, which are well-formed UTF-8 too. Callers hand over Shift-JIS only.
+    const std::string utf8 = SjisToUtf8(sjisPath);
     std::vector<std::string> parts;
     std::string cur;
     for (char c : utf8) {

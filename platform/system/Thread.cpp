@@ -34,6 +34,15 @@ std::map<u32, std::weak_ptr<ThreadState>>& Registry() {
 
 thread_local ThreadState* t_self = nullptr;
 
+void ResumeState(ThreadState* state) {
+    if (!state) return;
+    {
+        std::lock_guard lock(state->mutex);
+        state->suspended = false;
+    }
+    state->resumed.notify_all();
+}
+
 // How long Exit keeps waiting for a thread that ignores its quit request before leaving it.
 constexpr int kExitTries = 200;
 constexpr auto kExitGrace = std::chrono::seconds(5);
@@ -61,7 +70,8 @@ cThread::cThread() = default;
 cThread::~cThread() { Exit(); }
 
 int cThread::Create(THREADPROC routine, void* argument) {
-    if (m_hThread) Exit();
+    std::lock_guard guard(m_lock);
+    if (m_hThread) ExitLocked();
     auto state = std::make_shared<ThreadState>();
     state->id = g_nextThreadId.fetch_add(1);
     try {
@@ -75,6 +85,7 @@ int cThread::Create(THREADPROC routine, void* argument) {
     }
     m_dwId = state->id;
     m_hThread = std::move(state);
+    m_bRunning.store(true);
     return 1;
 }
 
@@ -84,18 +95,24 @@ void cThread::Release() {
         Registry().erase(m_dwId);
     }
     m_hThread.reset();
+    m_bRunning.store(false);
 }
 
 int cThread::Wait() {
+    std::lock_guard guard(m_lock);
     if (!m_hThread) return 0;
     if (m_thread.joinable()) m_thread.join();
     Release();
     return 1;
 }
 
-bool cThread::HasEnded() const { return !m_hThread || m_hThread->finished.load(); }
+bool cThread::HasEnded() const {
+    std::lock_guard guard(m_lock);
+    return !m_hThread || m_hThread->finished.load();
+}
 
 bool cThread::Suspend() {
+    std::lock_guard guard(m_lock);
     if (!m_hThread) return true;
     std::lock_guard lock(m_hThread->mutex);
     m_hThread->suspended = true;
@@ -103,18 +120,19 @@ bool cThread::Suspend() {
 }
 
 bool cThread::Resume() {
-    if (!m_hThread) return true;
-    {
-        std::lock_guard lock(m_hThread->mutex);
-        m_hThread->suspended = false;
-    }
-    m_hThread->resumed.notify_all();
+    std::lock_guard guard(m_lock);
+    ResumeState(m_hThread.get());
     return true;
 }
 
 void cThread::Exit() {
+    std::lock_guard guard(m_lock);
+    ExitLocked();
+}
+
+void cThread::ExitLocked() {
     if (!m_hThread) return;
-    Resume();
+    ResumeState(m_hThread.get());
     DebugLog("Exit A");
     m_hThread->quit.store(true);
     PostThreadMessage(m_dwId, WM_QUIT, 0, 0);
@@ -127,7 +145,7 @@ void cThread::Exit() {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         PostThreadMessage(m_dwId, WM_QUIT, 0, 0);
         WakeWindowQueueWaiters();
-        if (++tries == kExitTries) WriteReport("thread %u does not end; still waiting", m_dwId);
+        if (++tries == kExitTries) WriteReport("thread %u does not end; still waiting", m_dwId.load());
         if (std::chrono::steady_clock::now() - start > kExitGrace) break;
     }
     DebugLog("Exit D");
@@ -135,7 +153,7 @@ void cThread::Exit() {
         if (m_thread.joinable()) m_thread.join();
     } else {
         // Killing it could leave shared state half-written; leave it and end the process with _exit.
-        WriteReport("thread %u abandoned", m_dwId);
+        WriteReport("thread %u abandoned", m_dwId.load());
         g_abandoned.store(true);
         if (m_thread.joinable()) m_thread.detach();
     }

@@ -2,7 +2,9 @@
 // Worker threads (game loop, pause loop, ranking loop, stage loading). Nothing is ever killed
 // or suspended from outside: a thread is asked to quit (its quit flag and a WM_QUIT in its
 // queue) and leaves at its next cancel point; a suspended thread parks at its next cancel point.
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "platform/system/Types.h"
@@ -32,15 +34,22 @@ public:
     // True from Create until Wait or Exit releases the thread, even after its routine returned:
     // the window thread's close logic asks "is there a pause loop to end?" this way, so a
     // finished thread must be released with Wait before the next close request.
-    bool IsRunning() const { return m_hThread != nullptr; }
+    bool IsRunning() const { return m_bRunning.load(); }
     // True once the routine has returned (the thread may still need Wait).
     bool HasEnded() const;
-    u32 GetId() const { return m_dwId; }
+    u32 GetId() const { return m_dwId.load(); }
 
 private:
+    void ExitLocked();
     void Release();
 
-    u32 m_dwId = 0;
+    // The object is used from two threads: the loading thread, say, is started and ended by the
+    // game thread while the window thread's close ends it too. One of them joins; the other
+    // waits here and then finds no thread. The two questions need no lock, so that even the
+    // worker may ask them while it is being ended.
+    mutable std::mutex m_lock;
+    std::atomic<bool> m_bRunning{false};
+    std::atomic<u32> m_dwId{0};
     std::shared_ptr<ThreadState> m_hThread;
     std::thread m_thread;
 };

@@ -189,21 +189,31 @@ LRESULT DispatchMessage(const MSG& msg) {
     }
     std::shared_ptr<SendState> send = std::move(t_dispatching);
     t_dispatching.reset();
-    LRESULT r = 0;
-    if (msg.message == WM_PLATFORM_CALL)
-        r = (*reinterpret_cast<const std::function<LRESULT()>*>(msg.lParam))();
-    else if (proc)
-        r = proc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
-    if (send) {
+    auto complete = [&](LRESULT r, bool failed) {
+        if (!send) return;
         {
             std::lock_guard lock(q.mutex);
             if (!send->cancelled) {
                 send->result = r;
+                send->cancelled = failed;
                 send->done = true;
             }
         }
         q.completed.notify_all();
+    };
+    LRESULT r = 0;
+    try {
+        if (msg.message == WM_PLATFORM_CALL)
+            r = (*reinterpret_cast<const std::function<LRESULT()>*>(msg.lParam))();
+        else if (proc)
+            r = proc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+    } catch (...) {
+        // The request is taken, so its sender no longer gives up on its own: answer it with a
+        // failure before the error goes on, or it would wait for ever.
+        complete(0, true);
+        throw;
     }
+    complete(r, false);
     return r;
 }
 

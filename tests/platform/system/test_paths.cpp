@@ -49,6 +49,17 @@ TEST_F(PathsTest, TrailByteBackslashIsNotASeparator) {
     EXPECT_EQ(stripped, folder);
 }
 
+TEST_F(PathsTest, ShiftJisNamesThatLookLikeUtf8AreStillShiftJis) {
+    // Half-width ﾃｽ (0xC3 0xBD) and 瘁あ (0xE1 0x81 0x82 0xA0): bytes that also happen to be
+    // well-formed UTF-8 ("ý", U+1042 ...). Paths in the data are Shift-JIS all the same.
+    Touch(fs::path("ﾃｽ") / "a.dat");
+    EXPECT_EQ(ResolvePath("\xC3\xBD\\A.dat"), m_root / "ﾃｽ" / "a.dat");
+    EXPECT_TRUE(FileExists("\xC3\xBD\\a.dat"));
+    const std::string kanji = "\xE1\x81\x82\xA0";
+    Touch(fs::path("data") / SjisToUtf8(kanji));
+    EXPECT_TRUE(FileExists("data\\" + kanji));
+}
+
 TEST_F(PathsTest, ExtensionsAreTakenFromTheLastComponent) {
     std::string out;
     EXPECT_EQ(ReplaceExtension(out, "stage\\a.stg4_001", "rpl4"), 1);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -92,7 +93,11 @@ TEST_F(ReportTest, HeadlessBoxesAnswerWithTheirDefaultButton) {
 }
 
 TEST(ReportWithoutFile, WritingBeforeTheFileIsSetFails) {
-    // A fresh process state is not available here; an unwritable path stands in for "no file".
+    // The "threadsafe" style runs the statement in a fresh copy of this program, where no test
+    // has set a report file yet.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(WriteReport("x") == 0 && WriteReportLog("y") == 0 ? 0 : 1),
+                ::testing::ExitedWithCode(0), "");
     EXPECT_FALSE(SetReportFile("/nonexistent-folder/Report_Game.txt"));
 }
 

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <stdexcept>
 #include <thread>
@@ -36,16 +38,30 @@ unsigned SendAndWait(void*) {
 
 unsigned Throws(void*) { throw std::out_of_range("invalid vector<T> subscript"); }
 
+// Ends a little after it is asked to, as a stage load finishing its current record does.
+unsigned EndsLate(void*) {
+    while (!SleepMs(1)) {
+    }
+    std::this_thread::sleep_for(20ms);
+    return 0;
+}
+
 LRESULT EchoProc(HWND, u32 message, WPARAM wParam, LPARAM) {
     return message == WM_GAME_PLAYSE ? static_cast<LRESULT>(wParam) * 2 : 0;
 }
 
 // Runs a test body with a deadline, so that a deadlock fails the test instead of hanging CI.
+// A stuck body cannot be stopped, and the future would wait for it when destroyed: the program
+// ends here instead, which the runner reports as a failure.
 template <class F>
 void WithinSeconds(int seconds, F body) {
     auto done = std::async(std::launch::async, body);
-    ASSERT_EQ(done.wait_for(std::chrono::seconds(seconds)), std::future_status::ready)
-        << "did not finish in time";
+    if (done.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+        std::fprintf(stderr, "%s: did not finish in time\n",
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
     done.get();
 }
 
@@ -158,6 +174,39 @@ TEST_F(ThreadTest, AnExceptionInAThreadIsReportedAndClosesInOrder) {
         t.Wait();
         EXPECT_FALSE(t.IsRunning());
         EXPECT_EQ(CloseRequestCount(), before + 1);
+    });
+}
+
+TEST_F(ThreadTest, TwoThreadsEndingTheSameWorkerAtOnce) {
+    // The loading thread is started and ended by the game thread, while the window thread's close
+    // ends it too: both must be able to end it at the same moment without harm.
+    WithinSeconds(30, [] {
+        for (int round = 0; round < 10; ++round) {
+            cThread t;
+            ASSERT_EQ(t.Create(EndsLate, nullptr), 1);
+            std::thread closer([&] { t.Exit(); });
+            t.Exit();
+            closer.join();
+            EXPECT_FALSE(t.IsRunning());
+        }
+    });
+}
+
+TEST_F(ThreadTest, ARequestWhoseServerThrowsFailsInsteadOfWaitingForEver) {
+    WithinSeconds(10, [] {
+        WindowQueueOpen(EchoProc);
+        g_hWnd = MainWindowHandle();
+        std::atomic<int> ok{-1};
+        std::thread requester([&] {
+            LRESULT r = 0;
+            ok = RunOnWindowThread([]() -> LRESULT { throw std::runtime_error("no memory"); }, &r) ? 1 : 0;
+        });
+        MSG msg;
+        while (!PeekMessage(&msg, 100)) {
+        }
+        EXPECT_THROW(DispatchMessage(msg), std::runtime_error);
+        requester.join();
+        EXPECT_EQ(ok.load(), 0);
     });
 }
 
