@@ -43,14 +43,7 @@ extern cDatabase g_Database;
 // one), so that fields an old file does not store keep their fresh values.
 template <class T>
 bool ReadFreshVector(cRecordReader& r, cVector<T>& v) {
-    u32 n = 0;
-    if (!r.ReadCount(n, 8)) return false;
-    v.assign(n, T());
-    for (auto& e : v) {
-        e.Load(r);
-        if (r.Failed()) return false;
-    }
-    return true;
+    return ReadRecordVectorFrom(r, v, T());
 }
 
 template <class T>

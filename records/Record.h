@@ -71,21 +71,31 @@ protected:
     cVector<STRFIELD> m_vStr;
 };
 
-// Reads a u32 count and that many records into v (the pattern of every class that keeps records
-// in a vector): each element starts as a cleared record of the current version, then loads.
+// Reads a u32 count and that many records into v, each starting as a copy of blank. The count
+// must fit in the bytes left (a record takes at least minBytes), and elements are made one by
+// one as they are read, so a damaged count costs no more memory than the bytes really there.
 template <class T>
-bool ReadRecordVector(cRecordReader& r, cVector<T>& v) {
+bool ReadRecordVectorFrom(cRecordReader& r, cVector<T>& v, const T& blank, std::size_t minBytes = 8) {
     u32 n = 0;
     // A record body is at least its two u32 counts.
-    if (!r.ReadCount(n, 8)) return false;
-    T blank;
-    blank.Clear();
-    v.assign(n, blank);
-    for (auto& e : v) {
-        e.Load(r);
+    if (!r.ReadCount(n, minBytes)) return false;
+    v.clear();
+    v.reserve(n < 256 ? n : 256);
+    for (u32 i = 0; i < n; ++i) {
+        v.push_back(blank);
+        v.back().Load(r);
         if (r.Failed()) return false;
     }
     return true;
+}
+
+// The pattern of every class that keeps records in a vector: each element starts as a cleared
+// record of the current version, then loads.
+template <class T>
+bool ReadRecordVector(cRecordReader& r, cVector<T>& v) {
+    T blank;
+    blank.Clear();
+    return ReadRecordVectorFrom(r, v, blank);
 }
 
 template <class T>

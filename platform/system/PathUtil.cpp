@@ -59,7 +59,7 @@ std::size_t FindLastSeparator(const std::string& path) {
             i += 2;
             continue;
         }
-        if (path[i] == '\\') sep = i;
+        if (path[i] == '\\' || path[i] == '/') sep = i;
         ++i;
     }
     return sep;

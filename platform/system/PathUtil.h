@@ -4,7 +4,8 @@
 // extension is looked for in the last component only (folders may have dots in their names).
 #include <string>
 
-// Byte offset of the last real separator ('\'), or npos.
+// Byte offset of the last real separator, or npos. Besides '\', a '/' separates too: it cannot
+// stand in a Windows file name, and paths typed on Linux (the command line, System.ini) use it.
 std::size_t FindLastSeparator(const std::string& path);
 
 // Absolute path (of this machine) to one relative to the game folder, in place; 0 for a foreign

@@ -88,6 +88,9 @@ TEST_F(PathsTest, NumberedFilesPickTheHighestNumber) {
     ASSERT_EQ(FindNumberedFile(out, "data\\stg4\\Other", "stg4"), 1);
     EXPECT_EQ(out, "data\\stg4\\Other.stg4_500");
     EXPECT_EQ(FindNumberedFile(out, "data\\stg4\\None.stg4", "stg4"), 0);
+    // A path typed on Linux (command line, System.ini) separates with '/'.
+    ASSERT_EQ(FindNumberedFile(out, "data/stg4/Stage.stg4", "stg4"), 1);
+    EXPECT_EQ(out, "data/stg4/Stage.stg4_010");
 }
 
 TEST_F(PathsTest, RelativeAndAbsolutePaths) {
