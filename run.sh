@@ -7,7 +7,8 @@ cd "$(dirname "$0")"
 ROOT=$PWD
 ./scripts/install-deps.sh
 
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+# The game and its demo-game maker only: the tests have their own command.
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTOBRELK_TESTS=OFF -DTOBRELK_BENCH=OFF >/dev/null
 cmake --build build/release -j "$(nproc)"
 
 GAME=${1:-}
