@@ -164,6 +164,7 @@ bool AppInit(const std::string& cmdLine) {
         return false;
     }
     direct3D = ini.Direct3D != 0; // a failed Direct3D start goes on in DirectDraw mode
+    WriteReport("DDInit成功");
     AppSetVSync(ini.VSync != 0);
     // 23-24: placement and showing.
     bool zoomed = false;
@@ -181,6 +182,14 @@ bool AppInit(const std::string& cmdLine) {
         AppWindowSetFullscreen(true);
     }
     AppWindowShow(zoomed);
+    {
+        DISPLAYREPORT display;
+        display.fullscreen = !g_bWindowed;
+        display.bpp = static_cast<int>(g_nDepth);
+        display.direct3D = direct3D;
+        display.refreshRate = static_cast<u32>(AppRefreshRate());
+        ReportDisplayInfo(display);
+    }
     // A window just shown is the active one; focus events keep it up to date from here.
     g_bActive.store(1);
     // 26

@@ -118,6 +118,9 @@ TEST_F(EndToEnd, TitleMenuCursorAndQuitEndInOrder) {
 
     const std::string report = Read(game / "Report_Game.txt");
     EXPECT_NE(report.find("App : ver 824"), std::string::npos);
+    EXPECT_NE(report.find("\r\nDDInit成功\r\n"), std::string::npos);
+    EXPECT_NE(report.find("\r\nMode : Window\r\nBpp : 32\r\nVRAM Total : "), std::string::npos)
+        << "the display report";
 
     const std::string window = Read(game / "user_data" / "Window.dat");
     ASSERT_EQ(window.size(), 32u);
