@@ -43,6 +43,18 @@ void cFrame::Blt(int x, int y, int w, int h, const cPicture& src, int sx, int sy
     Copy(Data(), kScreenW, kScreenH, x, y, w, h, src, sx, sy, key);
 }
 
+void cFrame::BltIndexed(int x, int y, int w, int h, const u32* indexes, const u32 (&lut)[256], u32 skip) {
+    if (!indexes) return;
+    const int x0 = std::max(x, 0), y0 = std::max(y, 0);
+    const int x1 = std::min(x + std::max(w, 0), kScreenW), y1 = std::min(y + std::max(h, 0), kScreenH);
+    for (int yy = y0; yy < y1; ++yy) {
+        const u32* s = indexes + static_cast<std::size_t>(yy) * kScreenW;
+        u32* d = Data() + static_cast<std::size_t>(yy) * kScreenW;
+        for (int xx = x0; xx < x1; ++xx)
+            if (s[xx] != skip && s[xx] < 256) d[xx] = lut[s[xx]];
+    }
+}
+
 void cFrame::Fill(u32 argb) { std::fill(Data(), Data() + static_cast<std::size_t>(kScreenW) * kScreenH, argb); }
 
 void cFrame::FillRect(int x, int y, int w, int h, u32 argb) {

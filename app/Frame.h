@@ -41,6 +41,10 @@ struct cFrame {
     // Copies (w x h) of a picture from (sx, sy) to (x, y), clipped on both sides; with key set,
     // transparent pixels are skipped.
     void Blt(int x, int y, int w, int h, const cPicture& src, int sx, int sy, bool key);
+    // Copies the (w x h) rectangle at (x, y) of palette-index pixels laid out like the frame
+    // (640 per row) into the same place, each index through lut; pixels equal to skip, or not
+    // an index at all, leave the frame as it is. Clipped to the frame.
+    void BltIndexed(int x, int y, int w, int h, const u32* indexes, const u32 (&lut)[256], u32 skip);
 
 private:
     u32* m_pExternal = nullptr;

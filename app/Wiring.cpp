@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "app/Frame.h"
@@ -26,6 +27,7 @@
 #include "platform/sound/Bgm.h"
 #include "platform/sound/Sound.h"
 #include "platform/system/AppWindow.h"
+#include "platform/system/Format.h"
 #include "platform/system/Thread.h"
 #include "platform/system/Report.h"
 #include "records/DataFile.h"
@@ -71,6 +73,40 @@ void PlayMusic(int track, int number) {
 std::array<DDSURFACEDATA, SURFACE_COUNT> g_aPicture;
 Font g_aFont[3];
 std::array<DDSURFACEDATA, 3> g_aDigit;
+
+// The 8-bit palette mode keeps the front end's own ARGB frame apart from the graphics layer's
+// index back buffer, so the fonts draw onto an index surface of the frame's size and what they
+// wrote goes into the frame through the display palette. Only the game thread draws texts.
+DDSURFACEDATA g_sdText8;
+constexpr u32 kNoInk = 0x100; // no palette index has this value
+
+// Clears (x, y, w, h) of the index surface, lets draw write into it, and copies every pixel
+// it wrote into the front end's frame at the same place.
+template <class Draw>
+void DrawIndexedText(int x, int y, int w, int h, Draw draw) {
+    PixelStore* s = SurfacePixels(&g_sdText8);
+    if (!s || s->width != kScreenW || s->height != kScreenH) return;
+    const int x0 = std::max(x, 0), y0 = std::max(y, 0);
+    const int x1 = std::min(x + std::max(w, 0), kScreenW), y1 = std::min(y + std::max(h, 0), kScreenH);
+    if (x0 >= x1 || y0 >= y1) return;
+    for (int yy = y0; yy < y1; ++yy) std::fill(s->Row(yy) + x0, s->Row(yy) + x1, kNoInk);
+    draw(&g_sdText8);
+    u32 lut[256];
+    for (int i = 0; i < 256; ++i)
+        lut[i] = 0xFF000000u | u32{g_palDisplay[i].peRed} << 16 | u32{g_palDisplay[i].peGreen} << 8 |
+                 g_palDisplay[i].peBlue;
+    g_BackBuffer.BltIndexed(x0, y0, x1 - x0, y1 - y0, s->px.data(), lut, kNoInk);
+}
+
+// Text at (x, y) with room around the measured box for glyphs and icons that reach past it.
+void DrawIndexedText(Font& font, int x, int y, const std::string& sjis) {
+    if (!font.face) return;
+    i32 w = 0, h = 0;
+    FontMeasure(&font, sjis.c_str(), &w, &h);
+    const int m = std::max({font.cellWidth, font.cellHeight, font.height, 8});
+    DrawIndexedText(x - m, y - m, w + 2 * m, h + 2 * m,
+                    [&](DDSURFACEDATA* dst) { DDDrawText(&font, dst, x, y, sjis.c_str(), 0); });
+}
 
 // Hands the graphics layer's finished frames to the window thread.
 class cAppPresenter : public cPresenter {
@@ -121,6 +157,29 @@ bool InitGraphics(bool direct3D, int depth, bool vsync, bool windowed) {
         SetTextBoxDrawer([](void* surface, int x, int y, int w, int h, const std::string& sjis) {
             DDSURFACEDATA* dst = surface ? static_cast<DDSURFACEDATA*>(surface) : &g_sdBackBuffer;
             if (g_aFont[1].face) DDDrawTextBox(&g_aFont[1], dst, x, y, w, h, "%s", sjis.c_str());
+        });
+    } else if (!lpDTCon && g_nBpp == 8 && DDCreateSurface(&g_sdText8, kScreenW, kScreenH, 0, 0)) {
+        // The same texts as above, onto the front end's frame through the display palette.
+        g_Services.drawFps = [](u32 fps, u32 work, int mode) {
+            const std::string text = Format("FPS%2d(%2d)", static_cast<int>(fps), static_cast<int>(work));
+            if (mode == 2) DrawIndexedText(g_aFont[0], 549, 469, text);
+            else if (g_aFont[1].face)
+                DrawIndexedText(495, 463, 144, 16, [&](DDSURFACEDATA* dst) {
+                    DDDrawTextBox(&g_aFont[1], dst, 495, 463, 144, 16, "%s", text.c_str());
+                });
+        };
+        g_Services.drawText = [](int x, int y, const std::string& sjis, int dots) {
+            DrawIndexedText(g_aFont[dots >= 32 ? 2 : 1], x, y, sjis);
+        };
+        SetTextBoxDrawer([](void* surface, int x, int y, int w, int h, const std::string& sjis) {
+            if (!g_aFont[1].face) return;
+            if (surface) {
+                DDDrawTextBox(&g_aFont[1], static_cast<DDSURFACEDATA*>(surface), x, y, w, h, "%s", sjis.c_str());
+                return;
+            }
+            DrawIndexedText(x, y, w, h, [&](DDSURFACEDATA* dst) {
+                DDDrawTextBox(&g_aFont[1], dst, x, y, w, h, "%s", sjis.c_str());
+            });
         });
     }
     return true;
@@ -176,6 +235,7 @@ void ReleaseGraphics() {
     g_Services.drawText = nullptr;
     SetTextBoxDrawer(nullptr);
     g_BackBuffer.Bind(nullptr);
+    DDReleaseSurface(&g_sdText8);
     if (g_bDDInit) DDRelease();
     SetPresenter(nullptr);
 }

@@ -15,6 +15,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "database/SystemData.h"
+#include "platform/system/PathResolver.h"
+#include "records/DataFile.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -268,6 +272,62 @@ TEST_F(EndToEnd, OptionsChangeMusicAndVolumeAndSaveOptionDat) {
     for (int y = 32; y < 64; ++y)
         for (int x = 240; x < 400; ++x) white += Pixel(frame, x, y) == 0xFFFFFFu;
     EXPECT_GT(white, 40) << "the heading in the palette's text colour";
+}
+
+TEST_F(EndToEnd, PaletteModeShowsTheTitleMenuAndOptionsTexts) {
+    if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
+    // The 8-bit palette mode runs full screen and refuses a game with a transparent colour of
+    // its own, so the demo's switch is turned off for it; its title menu becomes the text one.
+    const fs::path root = GetGameRoot();
+    SetGameRoot(game);
+    cSystemData sys;
+    const int loaded = LoadFromFile(sys, "data\\System.dat");
+    sys.bTransColor = 0;
+    sys.bSwitch157 = 0;
+    const int saved = loaded ? SaveToFile(sys, "data\\System.dat") : 0;
+    SetGameRoot(root);
+    ASSERT_EQ(loaded, 1);
+    ASSERT_EQ(saved, 1);
+    {
+        std::ofstream ini(game / "System.ini", std::ios::binary | std::ios::trunc);
+        ini << "Direct3D=0\r\nWindowMode=0\r\nBpp=8\r\nVSync=0\r\nShowFps=2\r\nExit\r\n";
+    }
+    const fs::path title = game / "title.ppm";
+    const fs::path shown = game / "options.ppm";
+    // Up twice wraps to the options entry; the frame is dumped there, then Escape closes.
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=40:38+,41:38-,43:38+,44:38-,50:90+,51:90-,170:27+,171:27-",
+                             "TOBRELK_FRAME_DUMP=38:" + title.string() + ",165:" + shown.string()});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 30), 0);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("\r\nBpp : 8\r\n"), std::string::npos) << "the palette mode ran";
+
+    // The title menu's entries in the 32-dot font, one row each from (224, 240), not bars.
+    const std::string menu = Read(title);
+    ASSERT_FALSE(menu.empty()) << "the title menu was never drawn";
+    for (int row = 0; row < 7; ++row) {
+        const TEXTCHECK entry = InkIn(menu, 226, 242 + 32 * row, 156, 28, Pixel);
+        EXPECT_GT(entry.ink, 40) << "entry " << row;
+        EXPECT_FALSE(entry.bar) << "entry " << row;
+    }
+
+    const std::string frame = Read(shown);
+    ASSERT_FALSE(frame.empty()) << "the options were never drawn";
+    const TEXTCHECK heading = InkIn(frame, 240, 32, 160, 32, Pixel);
+    EXPECT_GT(heading.ink, 40);
+    EXPECT_FALSE(heading.bar);
+    for (int row = 0; row < 5; ++row) {
+        const TEXTCHECK label = InkIn(frame, 64, 96 + 16 * row, 120, 16, Pixel);
+        EXPECT_GT(label.ink, 8) << "row " << row;
+        EXPECT_FALSE(label.bar);
+    }
+    // The glyphs' palette index shows as the palette's colour (the demo's text entry is white),
+    // and the frame counter (ShowFps 2) is written at the bottom right.
+    int white = 0;
+    for (int y = 32; y < 64; ++y)
+        for (int x = 240; x < 400; ++x) white += Pixel(frame, x, y) == 0xFFFFFFu;
+    EXPECT_GT(white, 40) << "the heading in the palette's text colour";
+    EXPECT_GT(InkIn(frame, 549, 469, 60, 9, Pixel).ink, 8) << "the frame counter";
 }
 
 TEST_F(EndToEnd, ChallengeChoiceListsTheDemoGamesStages) {

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "app/Dialogs.h"
 #include "app/Frame.h"
@@ -254,6 +255,29 @@ TEST(BlendTable, PaletteRotatesOrRepeatsABlockAndClampsTheNumber) {
     reset();
     BlendTablePalette(pal, -3);
     EXPECT_EQ(pal[16], 16u);
+}
+
+TEST(FrameTest, IndexedCopyGoesThroughThePaletteSkipsUnwrittenPixelsAndClips) {
+    cFrame frame;
+    frame.Fill(0xFF000000u);
+    u32 lut[256];
+    for (u32 i = 0; i < 256; ++i) lut[i] = 0xFF000000u | i << 16 | 0x00FF00u;
+    std::vector<u32> indexes(static_cast<std::size_t>(kScreenW) * kScreenH, 0x100);
+    auto at = [&](int x, int y) -> u32& { return indexes[static_cast<std::size_t>(y) * kScreenW + x]; };
+    at(0, 0) = 7;
+    at(1, 0) = 0x100;  // not written: the frame keeps its pixel
+    at(2, 0) = 0x1FF;  // never an index: ignored rather than read past the palette
+    at(639, 479) = 255;
+    at(5, 5) = 9;      // outside the copied rectangle
+    frame.BltIndexed(-10, -10, 20, 14, indexes.data(), lut, 0x100);
+    frame.BltIndexed(630, 470, 40, 40, indexes.data(), lut, 0x100);
+    EXPECT_EQ(frame.At(0, 0), 0xFF07FF00u);
+    EXPECT_EQ(frame.At(1, 0), 0xFF000000u);
+    EXPECT_EQ(frame.At(2, 0), 0xFF000000u);
+    EXPECT_EQ(frame.At(639, 479), 0xFFFFFF00u);
+    EXPECT_EQ(frame.At(5, 5), 0xFF000000u);
+    frame.BltIndexed(0, 0, 1, 1, nullptr, lut, 0x100);
+    EXPECT_EQ(frame.At(0, 0), 0xFF07FF00u);
 }
 
 TEST(MenuCursorStepTest, StepsOverCategoriesThatAreOn) {
