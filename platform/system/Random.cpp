@@ -10,3 +10,10 @@ int CrtRand() {
     t_state = t_state * 214013u + 2531011u;
     return static_cast<int>((t_state >> 16) & 0x7FFF);
 }
+
+i32 RandRange(cCrtRandom& gen, i32 a, i32 b) {
+    const i64 lo = a < b ? a : b;
+    const i64 hi = a < b ? b : a;
+    const i64 span = hi - lo + 1;
+    return static_cast<i32>(lo + gen.Rand() % span);
+}

@@ -63,3 +63,18 @@ TEST(Random, EachThreadHasItsOwnState) {
     EXPECT_EQ(other, 41);
     EXPECT_EQ(CrtRand(), 18467);
 }
+
+TEST(Random, AnOwnedGeneratorKeepsTheSequenceApartFromTheThreads) {
+    cCrtRandom gen(1);
+    CrtSrand(1);
+    CrtRand(); // the thread's sequence does not advance the owned one
+    const int expected[] = {41, 18467, 6334};
+    for (int v : expected) EXPECT_EQ(gen.Rand(), v);
+    gen.Seed(1);
+    // lo + rand % (hi - lo + 1), bounds in either order; 41 % 4 = 1, 18467 % 4 = 3
+    EXPECT_EQ(RandRange(gen, 5, 2), 3);
+    EXPECT_EQ(RandRange(gen, 2, 5), 5);
+    // The full i32 range neither overflows nor leaves the bounds: lo + 6334.
+    EXPECT_EQ(RandRange(gen, INT32_MAX, INT32_MIN), INT32_MIN + 6334);
+    EXPECT_EQ(RandRange(gen, 7, 7), 7);
+}
