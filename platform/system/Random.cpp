@@ -15,5 +15,5 @@ i32 RandRange(cCrtRandom& gen, i32 a, i32 b) {
     const i64 lo = a < b ? a : b;
     const i64 hi = a < b ? b : a;
     const i64 span = hi - lo + 1;
-    return static_cast<i32>(lo + gen.Rand() % span);
+    return static_cast<i32>(lo + gen.Next() % span);
 }

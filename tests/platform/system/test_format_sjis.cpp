@@ -69,7 +69,7 @@ TEST(Random, AnOwnedGeneratorKeepsTheSequenceApartFromTheThreads) {
     CrtSrand(1);
     CrtRand(); // the thread's sequence does not advance the owned one
     const int expected[] = {41, 18467, 6334};
-    for (int v : expected) EXPECT_EQ(gen.Rand(), v);
+    for (int v : expected) EXPECT_EQ(gen.Next(), v);
     gen.Seed(1);
     // lo + rand % (hi - lo + 1), bounds in either order; 41 % 4 = 1, 18467 % 4 = 3
     EXPECT_EQ(RandRange(gen, 5, 2), 3);
