@@ -1,6 +1,9 @@
 #include "records/Cmd.h"
 
+#include <algorithm>
+
 #include "platform/system/MessageBox.h"
+#include "platform/system/Sjis.h"
 
 void cCmd::RegisterFields(u32 /*version*/) {
     ResetFieldLists();
@@ -24,4 +27,11 @@ int cCmd::GetCmdNum(int n, const cVector<cCmd>& list) {
     }
     ErrorBoxLog("cCmd::GetCmdNum 番号が不正です！");
     return 0;
+}
+
+int MenuTextWidth(const cVector<cCmd>& menu) {
+    int widest = 0;
+    for (const cCmd& c : menu)
+        if (c.enabled) widest = std::max(widest, CountChars(c.text.c_str()));
+    return widest;
 }

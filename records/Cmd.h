@@ -16,3 +16,7 @@ public:
     // a menu acts on its first entry rather than outside its list.
     static int GetCmdNum(int n, const cVector<cCmd>& list);
 };
+
+// The widest text of the enabled entries in characters (a double-byte pair counts once); 0
+// when none is enabled. Menus are sized by it.
+int MenuTextWidth(const cVector<cCmd>& menu);

@@ -30,7 +30,7 @@ struct QuadEntry {
     DDSURFACEDATA* dst = nullptr;
     DDSURFACEDATA* src = nullptr;
     i32 x = 0, y = 0, w = 0, h = 0, sx = 0, sy = 0, sw = 0, sh = 0;
-    u32 flags = 0, color = 0, colorOp = 0, alphaOp = 0, zero = 0;
+    u32 flags = 0, color = 0, colorOp = 0, alphaOp = 0, factor = 0, zero = 0;
     // The pixels themselves are held, so a record released before the flush draws nothing
     // harmful; the pre-clear colour is the one of the moment the blit was asked for.
     std::shared_ptr<PixelStore> dstStore, srcStore;
@@ -65,14 +65,14 @@ std::shared_ptr<PixelStore> StoreOf(DDSURFACEDATA* sd) {
 }
 
 void DrawGpuQuad(PixelStore& d, const PixelStore& s, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, i32 sw, i32 sh,
-                 u32 color, u32 colorOp, u32 alphaOp, bool preClear, u32 clearColor) {
+                 u32 color, u32 colorOp, u32 alphaOp, u32 factor, bool preClear, u32 clearColor) {
     if (preClear) RasterFill(d, x, y, w, h, clearColor, false);
     RasterOp op;
     op.kind = RasterKind::Gpu;
     op.diffuse = color;
     op.colorOp = colorOp;
     op.alphaOp = alphaOp;
-    op.textureFactor = lpDTCon ? lpDTCon->dwTextureFactor : 0;
+    op.textureFactor = factor;
     RasterBlit(d, x, y, w, h, s, sx, sy, sw, sh, op);
 }
 } // namespace
@@ -116,7 +116,7 @@ void D3DFlushBatch() {
         std::stable_sort(entries.begin(), entries.end(), [](const QuadEntry& a, const QuadEntry& b) { return a.key < b.key; });
     auto sameRun = [](const QuadEntry& a, const QuadEntry& b) {
         return a.src == b.src && a.dst == b.dst && a.flags == b.flags && a.color == b.color &&
-               a.colorOp == b.colorOp && a.alphaOp == b.alphaOp && a.zero == b.zero;
+               a.colorOp == b.colorOp && a.alphaOp == b.alphaOp && a.factor == b.factor && a.zero == b.zero;
     };
     for (std::size_t first = 0; first < entries.size();) {
         std::size_t end = first + 1;
@@ -134,7 +134,7 @@ void D3DFlushBatch() {
             const QuadEntry& e = entries[i];
             if (!e.dstStore || !e.srcStore) continue;
             DrawGpuQuad(*e.dstStore, *e.srcStore, e.x, e.y, e.w, e.h, e.sx, e.sy, e.sw, e.sh, e.color, e.colorOp,
-                        e.alphaOp, false, 0);
+                        e.alphaOp, e.factor, false, 0);
         }
         first = end;
     }
@@ -325,6 +325,7 @@ void D3DBltQuad(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* s
             e.color = lpDTCon->dwQuadColor;
             e.colorOp = lpDTCon->dwColorOp;
             e.alphaOp = lpDTCon->dwAlphaOp;
+            e.factor = lpDTCon->dwTextureFactor;
             e.dstStore = StoreOf(dst);
             e.srcStore = StoreOf(src);
             e.preClear = preClear;
@@ -335,7 +336,7 @@ void D3DBltQuad(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* s
         if (!DDBeginScene()) return;
         if (!DDSetRenderTarget(0, dst)) return;
         DrawGpuQuad(*SurfacePixels(dst), *SurfacePixels(src), x, y, w, h, sx, sy, sw, sh, lpDTCon->dwQuadColor,
-                    lpDTCon->dwColorOp, lpDTCon->dwAlphaOp, preClear, clearColor);
+                    lpDTCon->dwColorOp, lpDTCon->dwAlphaOp, lpDTCon->dwTextureFactor, preClear, clearColor);
         if (lpDTCon->lpRenderTarget) DDSetRenderTarget(0, lpDTCon->lpRenderTarget);
         return;
     }

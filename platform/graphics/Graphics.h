@@ -334,3 +334,92 @@ constexpr u32 D3DERR_DEVICELOST = 0x88760868u;
 
 // The back buffer as ARGB (alpha forced opaque), whatever the mode: what a player would see.
 void DDSnapshotFrame(std::vector<u32>* argb, i32* width, i32* height);
+
+// ---------------------------------------------------------------------------------------------
+// Effect blitters: geometric (wave, split, quarters, depth rotate, circle, lens, rotate) and
+// pixel effects (colour blend, alpha, mosaic, blur, colour change). Every blitter walks its
+// rectangle inside both surfaces only; "key" 1 skips the source's transparent pixels (the key
+// value in DirectDraw, alpha 0 in Direct3D).
+
+// Direct pixel access for the software blitters. Pixels are 32 bits in every mode (the palette
+// index at 8 bits); nBpp is the mode's depth, nBytes the stored size of a pixel.
+struct SurfaceLock {
+    DDSURFACEDATA* lpSD = nullptr;
+    u32* lpPixels = nullptr;
+    i32 nPitch = 0; // in pixels
+    i32 nBpp = 32;
+    i32 nBytes = 4;
+    i32 nWidth = 0, nHeight = 0;
+};
+// Locks sd (through its alias and the virtual back buffer in Direct3D): false, with the lock
+// left empty, when it has no pixels.
+bool DDLockSurface(SurfaceLock* lock, DDSURFACEDATA* sd);
+// Ends a pixel access and clears the lock.
+void DDUnlockUpload(SurfaceLock* lock);
+// 1 when sd is the back buffer of a full-screen display, whose pixels would need conversion
+// from the texture format (never here: both are stored as 32 bits).
+u32 DDLockHelper(const DDSURFACEDATA* sd);
+
+void DDBltWave(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 waves, double amplitude, i32 phase, i32 roughness,
+               DDSURFACEDATA* src, i32 sx, i32 sy, u32 key, i32 axis);
+void DDBltSplit(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 strip, i32 offset, DDSURFACEDATA* src, i32 sx,
+                i32 sy, u32 key, i32 axis);
+void DDBltQuarters(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, i32 offset,
+                   u32 key);
+void DDBltDepthRotate(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* front, i32 fsx, i32 fsy,
+                      DDSURFACEDATA* back, i32 bsx, i32 bsy, i32 srcW, i32 srcH, u32 key, i32 phase, i32 axis);
+void DDBltCircle(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 halfW, i32 halfH, i32 radius, i32 band, DDSURFACEDATA* src,
+                 i32 scx, i32 scy, u32 key);
+// 1 when drawn, 0 when skipped or a lock failed.
+i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx, i32 scy,
+              u32 key, u32 clearOutside);
+i32 DDBltRotate(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 w, i32 h, i32 pivotX, i32 pivotY, i32 angle,
+                DDSURFACEDATA* src, i32 sx, i32 sy, u32 key);
+
+// The 8-bit mode's blend table: entry [a * 256 + b] is the palette index of colours a and b
+// mixed. All zero until DDLoadBlendTable fills it.
+extern u8 g_lpBlendTable[65536];
+// Results: 1 done, 0 skipped.
+i32 DDBltColorBlend(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, u32 key,
+                    const PALETTE* palette, const u8* table, u32 colorIndex, i32 level);
+i32 DDBltAlpha(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, u32 key,
+               const u8* table, i32 alpha);
+i32 DDBltHalfAlpha(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, u32 key,
+                   const u8* table);
+void DDMosaic(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 block, DDSURFACEDATA* src, i32 sx, i32 sy, u32 key);
+void DDBlur(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 radiusX, i32 radiusY, DDSURFACEDATA* src, i32 sx,
+            i32 sy, u32 key);
+// Direct3D only: the source modulated by (255 - alpha, red, green, blue) over the rectangle.
+void DDChangeColor(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 alpha, u8 red, u8 green, u8 blue);
+void DDChangeColorSrc(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 alpha, u8 red, u8 green,
+                      u8 blue);
+
+// ---------------------------------------------------------------------------------------------
+// Transitions and palette effects. Palettes: g_palCur is the reference (the colours in use,
+// which fades return to), g_palDisplay what the 8-bit display shows.
+
+// dst entries first..last = src mixed with the colour by w (0..256): (src * w + c * (256 - w)) >> 8.
+void DDPalFade(PALETTE* dst, i32 first, i32 last, i32 w, u8 red, u8 green, u8 blue, const PALETTE* src);
+// dst = src, then entries first..last turned by n: direction 0 moves the last n to the front,
+// 1 the first n to the back. src may be dst.
+void DDPalRotate(PALETTE* dst, i32 first, i32 last, i32 n, i32 direction, const PALETTE* src);
+// DirectDraw 16/32 bits: every pixel of dst = src's mixed with the colour by w.
+void DDFade_UnPal(DDSURFACEDATA* dst, i32 w, u8 red, u8 green, u8 blue, DDSURFACEDATA* src);
+// Sets display palette entries first..last from a palette (the 8-bit display).
+void DDSetDisplayEntries(const PALETTE& palette, i32 first, i32 last);
+void DDPixelFormatShifts(PIXELFORMAT* table);
+u32 DDPalToRGB16(const PALETTEENTRY& entry);
+// One frame of a fade toward the colour (DDTransition, 90 -> 0) or back from it (DDTransition2,
+// 0 -> 90), called once per frame until true; true comes one call after the last frame.
+// Direct3D: a black quad over the back buffer; DirectDraw 8 bits: dst = src faded, shown;
+// 16/32 bits: the back buffer from a snapshot taken at the first call.
+bool DDTransition(PALETTE* dst, i32 first, i32 last, u8 red, u8 green, u8 blue, double step, const PALETTE* src,
+                  u32 finish);
+bool DDTransition2(PALETTE* dst, i32 first, i32 last, u8 red, u8 green, u8 blue, double step, const PALETTE* src,
+                   u32 finish);
+// Nothing is ever lost in memory: both succeed. Surfaces made since the last restore are
+// marked for a redraw by the test hook below.
+i32 DDRestoreSurface();
+i32 DDRestore();
+// Test hook: the next restore acts as after a device loss (marks every picture restored).
+void DDTestMarkLost(bool lost);

@@ -1,5 +1,6 @@
 #include "platform/graphics/Raster.h"
 
+#include <cmath>
 #include <algorithm>
 #include <cstring>
 
@@ -234,5 +235,59 @@ void RasterFill(PixelStore& dst, int x, int y, int w, int h, u32 value, bool ble
         u32* d = dst.Row(r);
         if (opaque) std::fill(d + x0, d + x1, value);
         else for (i64 c = x0; c < x1; ++c) d[c] = BlendPixel(value, d[c]);
+    }
+}
+
+KeyTest ModeKeyTest() {
+    KeyTest k;
+    k.d3d = lpDTCon != nullptr;
+    k.mask = g_nBpp == 8 ? 0xFFu : 0xFFFFFFu;
+    k.value = g_dwTransColor & k.mask;
+    return k;
+}
+
+void RasterPixel(u32& d, u32 s, const RasterOp& op) {
+    switch (op.kind) {
+    case RasterKind::Copy: d = s; return;
+    case RasterKind::DDKey:
+        if ((s & op.keyMask) != (op.key & op.keyMask)) d = s;
+        return;
+    case RasterKind::AlphaKey:
+        if (s >> 24) d = s;
+        return;
+    case RasterKind::Gpu:
+        d = BlendPixel(CombineStage0(s, op.diffuse, op.colorOp, op.alphaOp, op.textureFactor), d);
+        return;
+    }
+}
+
+void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, double pivotX, double pivotY,
+                       double angle, const PixelStore& src, int sx, int sy, const RasterOp& op) {
+    if (w <= 0 || h <= 0 || dst.width <= 0 || dst.height <= 0) return;
+    const double rad = angle * 3.14159265358979323846 / 180.0;
+    const double s = std::sin(rad), c = std::cos(rad);
+    // Bounding box of the turned corners.
+    double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+    const double corners[4][2] = {{-pivotX, -pivotY}, {w - pivotX, -pivotY}, {-pivotX, h - pivotY}, {w - pivotX, h - pivotY}};
+    for (const auto& k : corners) {
+        const double tx = cx + k[0] * c - k[1] * s, ty = cy + k[0] * s + k[1] * c;
+        x0 = std::min(x0, tx); x1 = std::max(x1, tx);
+        y0 = std::min(y0, ty); y1 = std::max(y1, ty);
+    }
+    const int bx0 = static_cast<int>(std::max(0.0, std::floor(x0)));
+    const int by0 = static_cast<int>(std::max(0.0, std::floor(y0)));
+    const int bx1 = static_cast<int>(std::min<double>(dst.width, std::ceil(x1)));
+    const int by1 = static_cast<int>(std::min<double>(dst.height, std::ceil(y1)));
+    for (int py = by0; py < by1; ++py) {
+        u32* d = dst.Row(py);
+        const double dy = py + 0.5 - cy;
+        for (int px = bx0; px < bx1; ++px) {
+            const double dx = px + 0.5 - cx;
+            const double u = dx * c + dy * s + pivotX, v = -dx * s + dy * c + pivotY;
+            if (!(u >= 0 && u < w && v >= 0 && v < h)) continue;
+            const i64 tu = static_cast<i64>(sx) + static_cast<i64>(u), tv = static_cast<i64>(sy) + static_cast<i64>(v);
+            if (tu < 0 || tv < 0 || tu >= src.width || tv >= src.height) continue;
+            RasterPixel(d[px], src.Row(static_cast<int>(tv))[tu], op);
+        }
     }
 }

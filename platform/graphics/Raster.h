@@ -35,3 +35,20 @@ u32 CombineStage0(u32 tex, u32 diffuse, u32 colorOp, u32 alphaOp, u32 textureFac
 u8 PaletteIndexOf(u32 rgb);
 // The transparent colour of a Direct3D surface's clears: the back buffer's or a texture's.
 u32 D3DClearColorFor(const DDSURFACEDATA* sd);
+
+// The transparency test of the running mode: the key value under the depth's mask in
+// DirectDraw, alpha 0 in Direct3D.
+struct KeyTest {
+    bool d3d = false;
+    u32 mask = 0xFFFFFF, value = 0;
+    bool operator()(u32 p) const { return d3d ? (p >> 24) == 0 : (p & mask) == value; }
+};
+KeyTest ModeKeyTest();
+
+// Rotated textured quad (the Direct3D path of rotations): the w x h source rectangle at (sx, sy)
+// turned by angle degrees about its pivot, which lands on (cx, cy); every destination pixel
+// whose centre falls inside the turned rectangle samples its nearest texel.
+void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, double pivotX, double pivotY,
+                       double angle, const PixelStore& src, int sx, int sy, const RasterOp& op);
+// One destination pixel through the op (the Walk step of RasterBlit).
+void RasterPixel(u32& d, u32 s, const RasterOp& op);

@@ -30,3 +30,5 @@ private:
 // Ranges wider than the generator's 32768 values keep that formula (replays rely on it); the
 // width is computed so that it never overflows.
 i32 RandRange(cCrtRandom& gen, i32 a, i32 b);
+// The same from the thread's sequence (CrtRand): the front end's draws.
+i32 RandRange(i32 a, i32 b);

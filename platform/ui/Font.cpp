@@ -629,3 +629,25 @@ void DDDrawBmpTextF(DDSURFACEDATA* dst, i32 x, i32 y, i32 cellWidth, i32 cellHei
     }
     DDDrawBmpText(dst, x, y, cellWidth, cellHeight, sheet, out.c_str());
 }
+
+TEXTSIZE MeasureTextLines(const Font* font, const char* text) {
+    TEXTSIZE size;
+    if (!font) return size;
+    i32 widest = 0, lines = 0;
+    const char* p = text ? text : "";
+    for (;;) {
+        i32 chars = 0;
+        while (*p && *p != '\n') {
+            const int len = (p[1] && IsDoubleByte(p)) ? 2 : 1;
+            ++chars;
+            p += len;
+        }
+        widest = std::max(widest, chars);
+        ++lines;
+        if (*p != '\n') break;
+        ++p;
+    }
+    size.width = widest * font->cellWidth;
+    size.height = lines * font->cellHeight;
+    return size;
+}

@@ -118,3 +118,10 @@ u32 Cp932ToUnicode(u8 lead, u8 trail);
 // The "second quad batch" frame outline and the framed box behind text windows.
 void DDDrawFrame(DDSURFACEDATA* sd, i32 x, i32 y, i32 w, i32 h, i32 b, u32 palIndex);
 void DDBltFrame(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 b, u32 palIndex);
+
+// The box of a text in the font's cells: the widest line in characters (a double-byte pair
+// counts once) times the character width, and the number of lines times the line height.
+struct TEXTSIZE {
+    i32 width = 0, height = 0;
+};
+TEXTSIZE MeasureTextLines(const Font* font, const char* text);

@@ -1,0 +1,285 @@
+// Geometric effect blitters: those built from blits (wave, split, quarters, depth rotate,
+// circle) and those that move pixels themselves (lens, rotate), with the pixel-access lock
+// that every software blitter uses.
+#include <algorithm>
+#include <cmath>
+
+#include "platform/graphics/Graphics.h"
+#include "platform/graphics/Raster.h"
+
+bool DDLockSurface(SurfaceLock* lock, DDSURFACEDATA* sd) {
+    if (!lock) return false;
+    *lock = SurfaceLock{};
+    if (!sd) return false;
+    if (lpDTCon) {
+        DDResolveSD(&sd);
+        DDSetDrawTarget(&sd);
+    }
+    PixelStore* s = SurfacePixels(sd);
+    if (!s || s->width <= 0 || s->height <= 0 || s->px.empty()) return false;
+    lock->lpSD = sd;
+    lock->lpPixels = s->px.data();
+    lock->nPitch = s->width;
+    lock->nBpp = g_nBpp;
+    lock->nBytes = 4;
+    lock->nWidth = s->width;
+    lock->nHeight = s->height;
+    return true;
+}
+
+void DDUnlockUpload(SurfaceLock* lock) {
+    if (!lock) return;
+    // The pixels live in memory in both modes: there is nothing to upload.
+    lock->lpSD = nullptr;
+    lock->lpPixels = nullptr;
+}
+
+u32 DDLockHelper(const DDSURFACEDATA* sd) {
+    return (lpDTCon && sd == &g_sdBackBuffer && g_nWindowMode == 0) ? 1u : 0u;
+}
+
+namespace {
+constexpr double kDegToRad = 0.017453292519943295;
+
+u32 KeyFlags(u32 key) { return key == 1 ? DDBLT_KEY : 0; }
+
+// One Direct3D quad batch around a blit-built effect (nothing in DirectDraw).
+struct ScopedBatch {
+    ScopedBatch() { D3DBeginBatch(0); }
+    ~ScopedBatch() { D3DFlushBatch(); }
+};
+
+// Both surfaces locked for one software blitter; released on every path out.
+struct LockPair {
+    SurfaceLock dst, src;
+    bool ok = false;
+    LockPair(DDSURFACEDATA* d, DDSURFACEDATA* s) { ok = DDLockSurface(&dst, d) && DDLockSurface(&src, s); }
+    ~LockPair() {
+        DDUnlockUpload(&src);
+        DDUnlockUpload(&dst);
+    }
+    u32* D(i64 x, i64 y) { return dst.lpPixels + y * dst.nPitch + x; }
+    bool InDst(i64 x, i64 y) const { return x >= 0 && y >= 0 && x < dst.nWidth && y < dst.nHeight; }
+    bool InSrc(i64 x, i64 y) const { return x >= 0 && y >= 0 && x < src.nWidth && y < src.nHeight; }
+    u32 S(i64 x, i64 y) const { return src.lpPixels[y * src.nPitch + x]; }
+};
+} // namespace
+
+void DDBltWave(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 waves, double amplitude, i32 phase, i32 roughness,
+               DDSURFACEDATA* src, i32 sx, i32 sy, u32 key, i32 axis) {
+    if (roughness <= 0 || w <= 0 || h <= 0) return;
+    ScopedBatch batch;
+    const double k = waves * kDegToRad;
+    double acc = 0;
+    if (axis == 1) {
+        const double step = 360.0 / w;
+        for (i64 c = 0; c < w; c += roughness) {
+            acc += step * roughness;
+            const i32 dy = static_cast<i32>(std::sin((phase + acc) * k) * amplitude);
+            const i32 band = static_cast<i32>(std::min<i64>(roughness, w - c));
+            DDBlt(dst, x + static_cast<i32>(c), y + dy, band, h, src, sx + static_cast<i32>(c), sy, KeyFlags(key));
+        }
+    } else if (axis == 0) {
+        const double step = 360.0 / h;
+        for (i64 r = 0; r < h; r += roughness) {
+            acc += step * roughness;
+            const i32 dx = static_cast<i32>(std::sin((phase + acc) * k) * amplitude);
+            const i32 band = static_cast<i32>(std::min<i64>(roughness, h - r));
+            DDBlt(dst, x + dx, y + static_cast<i32>(r), w, band, src, sx, sy + static_cast<i32>(r), KeyFlags(key));
+        }
+    }
+}
+
+void DDBltSplit(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 strip, i32 offset, DDSURFACEDATA* src, i32 sx,
+                i32 sy, u32 key, i32 axis) {
+    if (strip == 0) {
+        DDBlt(dst, x, y, w, h, src, sx, sy, KeyFlags(key));
+        return;
+    }
+    if (strip < 0 || w <= 0 || h <= 0) return;
+    ScopedBatch batch;
+    // Only whole strips: a remainder narrower than a strip stays as it was.
+    if (axis == 1) {
+        const i32 n = w / strip;
+        for (i32 i = 0; i < n; ++i) {
+            const i32 yo = (i & 1) ? y - offset : y + offset;
+            DDBlt(dst, x + i * strip, yo, strip, h, src, sx + i * strip, sy, KeyFlags(key));
+        }
+    } else if (axis == 0) {
+        const i32 n = h / strip;
+        for (i32 i = 0; i < n; ++i) {
+            const i32 xo = (i & 1) ? x - offset : x + offset;
+            DDBlt(dst, xo, y + i * strip, w, strip, src, sx, sy + i * strip, KeyFlags(key));
+        }
+    }
+}
+
+void DDBltQuarters(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, i32 o,
+                   u32 key) {
+    const i32 hw = w / 2, hh = h / 2;
+    if (hw <= 0 || hh <= 0) return;
+    ScopedBatch batch;
+    const u32 f = KeyFlags(key);
+    DDBlt(dst, x - o, y - o, hw, hh, src, sx, sy, f);
+    DDBlt(dst, x + hw + o, y - o, hw, hh, src, sx + hw, sy, f);
+    DDBlt(dst, x - o, y + hh + o, hw, hh, src, sx, sy + hh, f);
+    DDBlt(dst, x + hw + o, y + hh + o, hw, hh, src, sx + hw, sy + hh, f);
+}
+
+void DDBltDepthRotate(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* front, i32 fsx, i32 fsy,
+                      DDSURFACEDATA* back, i32 bsx, i32 bsy, i32 srcW, i32 srcH, u32 key, i32 phase, i32 axis) {
+    if (axis != 0 && axis != 1) return;
+    const i32 full = axis == 0 ? w : h;
+    const i32 half = full / 2;
+    // A side of 1 has no half to narrow by: nothing to draw (and no division by zero).
+    if (half <= 0) return;
+    const i32 q = phase / half, m = phase % half;
+    const i32 d = (q & 1) ? half - m - 1 : m;
+    const bool useFront = ((static_cast<i64>(half) + phase) / full) % 2 == 0;
+    DDSURFACEDATA* pic = useFront ? front : back;
+    const i32 psx = useFront ? fsx : bsx, psy = useFront ? fsy : bsy;
+    if (axis == 0) D3DBltQuad(dst, x + d, y, w - 2 * d, h, pic, psx, psy, srcW, srcH, KeyFlags(key));
+    else D3DBltQuad(dst, x, y + d, w, h - 2 * d, pic, psx, psy, srcW, srcH, KeyFlags(key));
+}
+
+void DDBltCircle(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 halfW, i32 halfH, i32 radius, i32 band, DDSURFACEDATA* src,
+                 i32 scx, i32 scy, u32 key) {
+    if (radius < 1 || band < 1) return;
+    const PixelStore* ss = SurfacePixels(src);
+    if (!ss) return;
+    const i64 lo = std::max<i64>(0, static_cast<i64>(scx) - halfW);
+    const i64 hi = std::min<i64>(ss->width, static_cast<i64>(scx) + halfW);
+    ScopedBatch batch;
+    const i64 r = radius, lim = halfH;
+    for (i64 t = r - band; t >= -r; t -= band) {
+        if (t >= lim) continue;
+        if (t + band <= -lim) break;
+        i64 top = t;
+        if (top + band > lim) top = lim - band;
+        if (top < -lim) top = -lim;
+        const i64 mid = band == 1 ? top : top + band / 2;
+        // Bands beyond the radius (moved inside the limit) give no chord rather than a root of
+        // a negative number.
+        const i64 v = std::max<i64>(0, r * r - mid * mid);
+        i64 c = static_cast<i64>(std::sqrt(static_cast<double>(v)));
+        if (c >= r) c = r - 1;
+        i64 s0 = scx - c, s1 = scx + c;
+        const i64 clip = std::max<i64>(0, lo - s0);
+        s0 = std::max(s0, lo);
+        s1 = std::min(s1, hi);
+        if (s1 <= s0) continue;
+        DDBlt(dst, static_cast<i32>(cx - c + clip), static_cast<i32>(cy + top), static_cast<i32>(s1 - s0), band, src,
+              static_cast<i32>(s0), static_cast<i32>(scy + top), KeyFlags(key));
+    }
+}
+
+i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx, i32 scy,
+              u32 key, u32 clearOutside) {
+    if (strength < 0 || radius < 0) return 0;
+    const i64 r = radius, k = strength;
+    const i64 D = static_cast<i64>(std::sqrt(static_cast<double>(r * r + k * k)));
+    if (!(k < D)) return 0;
+    LockPair lk(dst, src);
+    if (!lk.ok) return 0;
+    const KeyTest isKey = ModeKeyTest();
+    const bool d3d = lpDTCon != nullptr;
+    // The DirectDraw lens tests the key whatever the flag says; Direct3D only with the flag.
+    const bool skipKey = !d3d || key == 1;
+    const bool clear = d3d && clearOutside == 1;
+    const i64 D2 = D * D, r2 = r * r;
+    // Only the rows and columns of the square that lie inside the target are walked.
+    const i64 y0 = std::max<i64>(-r, -static_cast<i64>(cy)), y1 = std::min<i64>(r, lk.dst.nHeight - 1 - static_cast<i64>(cy));
+    const i64 x0 = std::max<i64>(-r, -static_cast<i64>(cx)), x1 = std::min<i64>(r, lk.dst.nWidth - 1 - static_cast<i64>(cx));
+    for (i64 dy = y0; dy <= y1; ++dy) {
+        u32* row = lk.D(cx, cy + dy);
+        for (i64 dx = x0; dx <= x1; ++dx) {
+            const i64 d2 = dx * dx + dy * dy;
+            if (d2 > r2) {
+                if (clear) row[dx] = 0;
+                continue;
+            }
+            const i64 t = D2 - d2;
+            const double st = std::sqrt(static_cast<double>(t));
+            i64 ox = dx, oy = dy;
+            if (st != 0) {
+                ox = static_cast<i64>(static_cast<double>(dx * k) / st);
+                oy = static_cast<i64>(static_cast<double>(dy * k) / st);
+            }
+            const i64 px = scx + ox, py = scy + oy;
+            if (!lk.InSrc(px, py)) {
+                if (clear) row[dx] = 0;
+                continue;
+            }
+            const u32 p = lk.S(px, py);
+            if (skipKey && isKey(p)) {
+                if (clear) row[dx] = 0;
+                continue;
+            }
+            row[dx] = p;
+        }
+    }
+    return 1;
+}
+
+i32 DDBltRotate(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 w, i32 h, i32 pivotX, i32 pivotY, i32 angle,
+                DDSURFACEDATA* src, i32 sx, i32 sy, u32 key) {
+    if (!dst || !src || w <= 0 || h <= 0) return 0;
+    if (lpDTCon) {
+        DDSURFACEDATA* d = dst;
+        DDSURFACEDATA* s = src;
+        DDResolveSD(&d);
+        DDResolveSD(&s);
+        DDSetDrawTarget(&d);
+        if (d->lpDT && d->lpDT->bRenderTarget && s->lpDT && !s->lpDT->bSystemTexture) {
+            PixelStore* ds = SurfacePixels(d);
+            const PixelStore* ss = SurfacePixels(s);
+            if (!ds || !ss) return 0;
+            // The textured quad: turned corners in floating point, the stage set-up of the
+            // current Direct3D state (texture x diffuse), blended into the render target.
+            RasterOp op;
+            op.kind = RasterKind::Gpu;
+            op.diffuse = lpDTCon->dwQuadColor;
+            op.colorOp = lpDTCon->dwColorOp;
+            op.alphaOp = lpDTCon->dwAlphaOp;
+            op.textureFactor = lpDTCon->dwTextureFactor;
+            DDBeginScene();
+            RasterRotatedQuad(*ds, cx + (pivotX - w / 2.0), cy + (pivotY - h / 2.0), w, h, pivotX, pivotY, angle, *ss, sx, sy,
+                              op);
+            return 1;
+        }
+    }
+    LockPair lk(dst, src);
+    if (!lk.ok) return 0;
+    const KeyTest isKey = ModeKeyTest();
+    // 10-bit fixed point, as the turn of the corners and the inverse turn of every pixel.
+    const double rad = angle * kDegToRad;
+    const i64 sn = static_cast<i64>(std::sin(rad) * 1024), cs = static_cast<i64>(std::cos(rad) * 1024);
+    const i64 isn = static_cast<i64>(std::sin(-rad) * 1024), ics = static_cast<i64>(std::cos(-rad) * 1024);
+    i64 bx0 = INT64_MAX, by0 = INT64_MAX, bx1 = INT64_MIN, by1 = INT64_MIN;
+    const i64 corners[4][2] = {{-pivotX, -pivotY}, {static_cast<i64>(w) - pivotX, -pivotY},
+                               {-pivotX, static_cast<i64>(h) - pivotY}, {static_cast<i64>(w) - pivotX, static_cast<i64>(h) - pivotY}};
+    for (const auto& c : corners) {
+        const i64 rx = (c[0] * cs - c[1] * sn) >> 10, ry = (c[0] * sn + c[1] * cs) >> 10;
+        bx0 = std::min(bx0, rx); bx1 = std::max(bx1, rx);
+        by0 = std::min(by0, ry); by1 = std::max(by1, ry);
+    }
+    bx0 = std::max<i64>(bx0 - 2 + cx, 0);
+    by0 = std::max<i64>(by0 - 2 + cy, 0);
+    bx1 = std::min<i64>(bx1 + 2 + cx, lk.dst.nWidth - 1);
+    by1 = std::min<i64>(by1 + 2 + cy, lk.dst.nHeight - 1);
+    for (i64 ty = by0; ty <= by1; ++ty) {
+        u32* row = lk.D(0, ty);
+        const i64 dy = ty - cy;
+        for (i64 tx = bx0; tx <= bx1; ++tx) {
+            const i64 dx = tx - cx;
+            const i64 u = ((dx * ics - dy * isn) >> 10) + pivotX;
+            const i64 v = ((dx * isn + dy * ics) >> 10) + pivotY;
+            if (u < 0 || v < 0 || u >= w || v >= h) continue;
+            if (!lk.InSrc(sx + u, sy + v)) continue;
+            const u32 p = lk.S(sx + u, sy + v);
+            if (key == 1 && isKey(p)) continue;
+            row[tx] = p;
+        }
+    }
+    return 1;
+}

@@ -1,0 +1,326 @@
+// Effect blitters and transitions per personality: one contact sheet of every blitter and one
+// strip of fade frames per mode against goldens (TOBRELK_UPDATE_GOLDENS=1 rewrites them; a
+// mismatch writes the actual picture beside the build), and the edge cases the goldens
+// cannot show.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/graphics/Raster.h"
+#include "platform/system/Random.h"
+#include "tests/platform/graphics/GfxTestUtil.h"
+
+namespace {
+
+constexpr int kCell = 64;
+constexpr int kCols = 6;
+constexpr int kRows = 4;
+
+// A 32x32 picture with a key border of 2 pixels, a gradient and a bright diagonal.
+cImage Pattern() {
+    return MakeImage(32, 32, [](int x, int y) {
+        if (x < 2 || y < 2 || x >= 30 || y >= 30) return 0xFFFF00FFu;
+        if (x == y) return 0xFFFFFFFFu;
+        return 0xFF000000u | u32(x * 8) << 16 | u32(y * 8) << 8 | 0x60u;
+    });
+}
+
+// The target: a work surface (a render target in Direct3D) cleared to a checker of palette
+// colours 1 and 2 per 8 pixels, so that untouched pixels show.
+void Checker(DDSURFACEDATA* sd, int x0, int y0, int w, int h) {
+    for (int y = y0; y < y0 + h; y += 8)
+        for (int x = x0; x < x0 + w; x += 8) DDFillRect(sd, x, y, 8, 8, (((x - x0) / 8 + (y - y0) / 8) & 1) ? 1 : 2);
+}
+
+// What a player would see of a surface: through the display palette at 8 bits.
+std::vector<u32> Visible(DDSURFACEDATA* sd) {
+    const PixelStore* s = SurfacePixels(sd);
+    std::vector<u32> out(s->px.size());
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const u32 p = s->px[i];
+        if (!lpDTCon && g_nBpp == 8) {
+            const PALETTEENTRY& e = g_palDisplay[p & 255];
+            out[i] = 0xFF000000u | u32(e.peRed) << 16 | u32(e.peGreen) << 8 | e.peBlue;
+        } else {
+            out[i] = p | 0xFF000000u;
+        }
+    }
+    return out;
+}
+
+std::string Golden(const char* what, const GfxMode& m) {
+    return std::string(what) + (m.direct3D ? "_d3d" : "_dd") + std::to_string(m.bpp == 16 ? 32 : m.bpp);
+}
+
+struct Sheet {
+    DDSURFACEDATA dst, pic, sys, back;
+};
+
+// Cell (c, r) of the sheet: its origin and the centre where the 32x32 picture goes.
+int CX(int c) { return c * kCell; }
+int CY(int r) { return r * kCell; }
+
+void DrawSheet(Sheet& s) {
+    DDSURFACEDATA* d = &s.dst;
+    DDSURFACEDATA* p = &s.pic;
+    Checker(d, 0, 0, kCols * kCell, kRows * kCell);
+    for (u8& v : g_lpBlendTable) v = 0;
+    for (int a = 0; a < 256; ++a)
+        for (int b = 0; b < 256; ++b) g_lpBlendTable[a * 256 + b] = static_cast<u8>((a + b) / 2);
+    // Row 0: the blit-built ones.
+    DDBltWave(d, CX(0) + 16, CY(0) + 16, 32, 32, 2, 4.0, 30, 2, p, 0, 0, 1, 0);
+    DDBltWave(d, CX(1) + 16, CY(0) + 16, 32, 32, 1, 6.0, 0, 1, p, 0, 0, 1, 1);
+    DDBltSplit(d, CX(2) + 16, CY(0) + 16, 32, 32, 8, 5, p, 0, 0, 1, 0);
+    DDBltSplit(d, CX(3) + 16, CY(0) + 16, 32, 32, 6, 5, p, 0, 0, 1, 1);
+    DDBltQuarters(d, CX(4) + 16, CY(0) + 16, 32, 32, p, 0, 0, 6, 1);
+    DDBltQuarters(d, CX(5) + 16, CY(0) + 16, 32, 32, p, 0, 0, 3, 0);
+    // Row 1: depth rotation at three phases, circles.
+    DDBltDepthRotate(d, CX(0) + 16, CY(1) + 16, 32, 32, p, 0, 0, &s.back, 0, 0, 32, 32, 1, 10, 0);
+    DDBltDepthRotate(d, CX(1) + 16, CY(1) + 16, 32, 32, p, 0, 0, &s.back, 0, 0, 32, 32, 1, 20, 0);
+    DDBltDepthRotate(d, CX(2) + 16, CY(1) + 16, 32, 32, p, 0, 0, &s.back, 0, 0, 32, 32, 1, 12, 1);
+    DDBltCircle(d, CX(3) + 32, CY(1) + 32, 16, 16, 14, 1, p, 16, 16, 1);
+    DDBltCircle(d, CX(4) + 32, CY(1) + 32, 16, 10, 20, 3, p, 16, 16, 0);
+    DDBltLens(d, CX(5) + 32, CY(1) + 32, 14, 8, p, 16, 16, 1, 0);
+    // Row 2: rotations (quad path and, from a system texture, the fixed-point path), blends.
+    DDBltRotate(d, CX(0) + 32, CY(2) + 32, 32, 32, 16, 16, 30, p, 0, 0, 1);
+    DDBltRotate(d, CX(1) + 32, CY(2) + 32, 32, 32, 16, 16, -135, &s.sys, 0, 0, 1);
+    DDBltColorBlend(d, CX(2) + 16, CY(2) + 16, 32, 32, p, 0, 0, 1, &g_palBase, g_lpBlendTable, 3, 1);
+    DDBltColorBlend(d, CX(3) + 16, CY(2) + 16, 32, 32, &s.sys, 0, 0, 1, &g_palBase, g_lpBlendTable, 5, 3);
+    DDBltHalfAlpha(d, CX(4) + 16, CY(2) + 16, 32, 32, p, 0, 0, 1, g_lpBlendTable);
+    DDBltAlpha(d, CX(5) + 16, CY(2) + 16, 32, 32, &s.sys, 0, 0, 1, g_lpBlendTable, 64);
+    // Row 3: mosaic (sampled and averaged), blur, colour change, lens without key, clear-outside.
+    DDMosaic(d, CX(0) + 16, CY(3) + 16, 32, 32, 4, p, 0, 0, 1);
+    DDMosaic(d, CX(1) + 16, CY(3) + 16, 32, 32, 5, p, 0, 0, 0);
+    DDBlur(d, CX(2) + 16, CY(3) + 16, 32, 32, 2, 2, p, 0, 0, 1);
+    DDBlt(d, CX(3) + 16, CY(3) + 16, 32, 32, p, 0, 0, DDBLT_KEY);
+    DDChangeColor(d, CX(3) + 16, CY(3) + 16, 32, 16, 64, 255, 128, 0);
+    DDBltLens(d, CX(4) + 32, CY(3) + 32, 20, 30, p, 16, 16, 0, 0);
+    DDBltLens(d, CX(5) + 32, CY(3) + 32, 12, 20, p, 16, 16, 1, 1);
+}
+
+class EffectsTest : public ::testing::TestWithParam<GfxMode> {
+protected:
+    void SetUp() override {
+        mode = std::make_unique<ScopedMode>(GetParam());
+        ASSERT_TRUE(mode->ok);
+        ASSERT_TRUE(MakePicture(&s.pic, dir, "p.bmp", Pattern(), 1));
+        ASSERT_TRUE(MakePicture(&s.sys, dir, "p.bmp", Pattern(), 1, DTMEMORYTYPE_SYSTEM));
+        const cImage back = MakeImage(32, 32, [](int x, int) { return x < 16 ? 0xFF3050F0u : 0xFFF0A020u; });
+        ASSERT_TRUE(MakePicture(&s.back, dir, "b.bmp", back, 1));
+        ASSERT_TRUE(DDCreateSurface(&s.dst, kCols * kCell, kRows * kCell, 1, 0, DTMEMORYTYPE_VIDEO_RT));
+    }
+    void TearDown() override {
+        for (DDSURFACEDATA* sd : {&s.dst, &s.pic, &s.sys, &s.back}) DDReleaseSurface(sd);
+        mode.reset();
+    }
+    TempDir dir;
+    std::unique_ptr<ScopedMode> mode;
+    Sheet s;
+};
+
+} // namespace
+
+TEST_P(EffectsTest, ContactSheetMatchesGolden) {
+    DrawSheet(s);
+    EXPECT_TRUE(MatchesGolden(Golden("effects", GetParam()), Visible(&s.dst), kCols * kCell, kRows * kCell));
+}
+
+TEST_P(EffectsTest, EdgeCasesOfTheGeometricBlitters) {
+    DDSURFACEDATA* d = &s.dst;
+    const KeyTest isKey = ModeKeyTest();
+    auto px = [&](int x, int y) { return PixelAt(d, x, y); };
+    auto clear = [&] { DDFillRect(d, 0, 0, kCols * kCell, kRows * kCell, 1); };
+    const u32 bg = (clear(), px(0, 0));
+    // Circle of radius 0 draws nothing; through the centre the chord is 2 (r - 1) wide.
+    DDBltCircle(d, 32, 32, 16, 16, 0, 1, &s.pic, 16, 16, 0);
+    EXPECT_EQ(px(32, 32), bg);
+    DDBltCircle(d, 32, 32, 16, 16, 10, 1, &s.pic, 16, 16, 0);
+    int run = 0;
+    for (int x = 0; x < 64; ++x) run += px(x, 32) != bg;
+    EXPECT_EQ(run, 18);
+    // A radius past the half-height limit moves the band inside instead of rooting a negative.
+    clear();
+    DDBltCircle(d, 32, 32, 16, 4, 30, 8, &s.pic, 16, 16, 0);
+    // Depth rotation: width 1 draws nothing; phase w/2 - 1 leaves 2 columns; from w/2 on the back.
+    clear();
+    DDBltDepthRotate(d, 0, 0, 1, 32, &s.pic, 0, 0, &s.back, 0, 0, 32, 32, 0, 5, 0);
+    EXPECT_EQ(px(0, 10), bg);
+    DDBltDepthRotate(d, 0, 0, 32, 32, &s.pic, 0, 0, &s.back, 0, 0, 32, 32, 0, 15, 0);
+    int cols = 0;
+    for (int x = 0; x < 32; ++x) cols += px(x, 20) != bg;
+    EXPECT_EQ(cols, 2);
+    DDBltDepthRotate(d, 100, 0, 32, 32, &s.pic, 0, 0, &s.back, 0, 0, 32, 32, 0, 16, 0);
+    EXPECT_EQ(px(115, 20) & 0xFFFFFF, lpDTCon || g_nBpp != 8 ? 0x3050F0u : PixelAt(&s.back, 0, 0) & 0xFFFFFF);
+    // Split: 640 wide in strips of 43 draws 14 strips; the last 38 columns stay.
+    {
+        DDSURFACEDATA wide;
+        ASSERT_TRUE(MakePicture(&wide, dir, "w.bmp", MakeImage(640, 8, [](int, int) { return 0xFF20C040u; }), 0));
+        DDFillRect(&g_sdBackBuffer, 0, 0, 640, 8, 1);
+        const u32 before = PixelAt(&g_sdBackBuffer, 639, 4);
+        DDBltSplit(&g_sdBackBuffer, 0, 0, 640, 8, 43, 0, &wide, 0, 0, 0, 1);
+        EXPECT_NE(PixelAt(&g_sdBackBuffer, 601, 4), before);
+        EXPECT_EQ(PixelAt(&g_sdBackBuffer, 602, 4), before);
+        EXPECT_EQ(PixelAt(&g_sdBackBuffer, 639, 4), before);
+        DDReleaseSurface(&wide);
+    }
+    // Wave with amplitude 0 is a plain banded copy.
+    clear();
+    DDBltWave(d, 0, 0, 32, 32, 3, 0.0, 45, 3, &s.pic, 0, 0, 0, 1);
+    for (int y = 0; y < 32; y += 7)
+        for (int x = 0; x < 32; x += 5) ASSERT_EQ(px(x, y), PixelAt(&s.pic, x, y)) << x << "," << y;
+    // Lens of strength 0: the disc shows the source's centre pixel but on its rim.
+    clear();
+    EXPECT_EQ(DDBltLens(d, 32, 32, 6, 0, &s.pic, 16, 16, 0, 0), 1);
+    EXPECT_EQ(px(33, 32), PixelAt(&s.pic, 16, 16));
+    EXPECT_EQ(px(32 + 6, 32), PixelAt(&s.pic, 16 + 6, 16));
+    EXPECT_EQ(DDBltLens(d, 32, 32, 0, 5, &s.pic, 16, 16, 0, 0), 0); // radius 0: nothing
+    // Rotation by 0 is an exact copy; transparent pixels stay out with the key.
+    clear();
+    EXPECT_EQ(DDBltRotate(d, 32, 32, 32, 32, 16, 16, 0, &s.sys, 0, 0, 1), 1);
+    EXPECT_EQ(px(20, 25), PixelAt(&s.sys, 4, 9));
+    EXPECT_EQ(px(16, 16), bg);
+    EXPECT_TRUE(isKey(PixelAt(&s.pic, 0, 0)));
+}
+
+TEST_P(EffectsTest, EdgeCasesOfThePixelBlitters) {
+    DDSURFACEDATA* d = &s.dst;
+    auto px = [&](int x, int y) { return PixelAt(d, x, y); };
+    DDFillRect(d, 0, 0, 128, 64, 1);
+    const u32 bg = px(0, 0);
+    // Colour blend at level 0: a copy in DirectDraw, nothing under Direct3D.
+    EXPECT_EQ(DDBltColorBlend(d, 0, 0, 32, 32, &s.pic, 0, 0, 1, &g_palBase, g_lpBlendTable, 3, 0), lpDTCon ? 0 : 1);
+    EXPECT_EQ(px(10, 12) & 0xFFFFFF, (lpDTCon ? bg : PixelAt(&s.pic, 10, 12)) & 0xFFFFFF);
+    // Mosaic of block 1 copies; a block below 1 from data acts as 1 instead of looping.
+    DDFillRect(d, 0, 0, 128, 64, 1);
+    DDMosaic(d, 0, 0, 32, 32, 1, &s.pic, 0, 0, 1);
+    DDMosaic(d, 64, 0, 32, 32, 0, &s.pic, 0, 0, 1);
+    DDMosaic(d, 64, 0, 32, 32, -7, &s.pic, 0, 0, 1);
+    for (int y = 2; y < 30; y += 3)
+        for (int x = 2; x < 30; x += 3) {
+            ASSERT_EQ(px(x, y) | (lpDTCon ? 0 : 0xFF000000u), PixelAt(&s.pic, x, y) | (lpDTCon ? 0 : 0xFF000000u));
+            ASSERT_EQ(px(64 + x, y), px(x, y));
+        }
+    if (g_nBpp == 8) {
+        // Blur is refused at 8 bits.
+        DDFillRect(d, 0, 0, 128, 64, 1);
+        DDBlur(d, 0, 0, 32, 32, 1, 1, &s.pic, 0, 0, 0);
+        EXPECT_EQ(px(10, 10), bg);
+        return;
+    }
+    // Blur of radius 1: the 2x2 box of the pixel and its left and upper neighbours.
+    DDFillRect(d, 0, 0, 128, 64, 1);
+    DDBlur(d, 0, 0, 32, 32, 1, 1, &s.pic, 0, 0, 0);
+    auto ch = [](u32 p, int sh) { return (p >> sh) & 255; };
+    for (int sh : {0, 8, 16}) {
+        const u32 sum = ch(PixelAt(&s.pic, 9, 7), sh) + ch(PixelAt(&s.pic, 10, 7), sh) + ch(PixelAt(&s.pic, 9, 8), sh) +
+                        ch(PixelAt(&s.pic, 10, 8), sh);
+        EXPECT_EQ(ch(px(10, 8), sh), sum / 4) << sh;
+    }
+    if (!lpDTCon) {
+        // Alpha over a pixel of the key colour copies the source unmixed.
+        DDFillRect(d, 0, 0, 32, 32, 0);
+        DDBltHalfAlpha(d, 0, 0, 32, 32, &s.pic, 0, 0, 1, g_lpBlendTable);
+        EXPECT_EQ(px(10, 12) & 0xFFFFFF, PixelAt(&s.pic, 10, 12) & 0xFFFFFF);
+    }
+}
+
+TEST_P(EffectsTest, FadeFramesMatchGolden) {
+    // Four colour bands; each frame of a fade out then back in, shown as an 80x60 thumbnail.
+    PALETTE work = g_palCur;
+    std::vector<u32> strip;
+    std::vector<std::vector<u32>> frames;
+    auto scene = [] {
+        for (int i = 0; i < 4; ++i) DDFillRect(&g_sdBackBuffer, i * 160, 0, 160, 480, static_cast<u32>(3 + i));
+    };
+    auto grab = [&] {
+        std::vector<u32> f;
+        i32 w = 0, h = 0;
+        DDSnapshotFrame(&f, &w, &h);
+        std::vector<u32> t(80 * 60);
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 80; ++x) t[y * 80 + x] = f[static_cast<std::size_t>(y * 8) * w + x * 8];
+        frames.push_back(t);
+    };
+    int calls = 0;
+    for (bool done = false; !done && calls < 10; ++calls) {
+        scene();
+        done = DDTransition(&work, 0, 255, 0, 0, 0, 30.0, &g_palCur, 0);
+        grab();
+    }
+    EXPECT_EQ(calls, 4); // 90, 60, 30, then 0 drawn by the call that reports the end
+    for (bool done = false; !done && calls < 20; ++calls) {
+        scene();
+        done = DDTransition2(&work, 0, 255, 0, 0, 0, 30.0, &g_palCur, 0);
+        grab();
+    }
+    EXPECT_EQ(calls, 8);
+    // The last frame of the fade-in is the scene itself.
+    scene();
+    std::vector<u32> plain;
+    i32 w = 0, h = 0;
+    DDSnapshotFrame(&plain, &w, &h);
+    EXPECT_EQ(frames.back()[0], plain[0]);
+    std::vector<u32> sheet(static_cast<std::size_t>(80 * frames.size() * 60));
+    for (std::size_t k = 0; k < frames.size(); ++k)
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 80; ++x) sheet[y * 80 * frames.size() + k * 80 + x] = frames[k][y * 80 + x];
+    EXPECT_TRUE(MatchesGolden(Golden("fade", GetParam()), sheet, static_cast<int>(80 * frames.size()), 60));
+    // Finish jumps to the fully faded frame and ends at once; a step of 90 takes two calls.
+    scene();
+    EXPECT_TRUE(DDTransition(&work, 0, 255, 0, 0, 0, 10.0, &g_palCur, 1));
+    DDSnapshotFrame(&plain, &w, &h);
+    EXPECT_EQ(plain[100] & 0xFFFFFF, 0u);
+    scene();
+    EXPECT_FALSE(DDTransition(&work, 0, 255, 0, 0, 0, 90.0, &g_palCur, 0));
+    EXPECT_TRUE(DDTransition(&work, 0, 255, 0, 0, 0, 90.0, &g_palCur, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Personalities, EffectsTest,
+                         ::testing::Values(GfxMode{true, 32}, GfxMode{true, 16}, GfxMode{false, 32}, GfxMode{false, 16},
+                                           GfxMode{false, 8}),
+                         [](const auto& info) { return ModeName(info.param); });
+
+TEST(Palettes, FadeRotateAndTheRandomRange) {
+    PALETTE src{}, dst{};
+    for (int i = 0; i < 256; ++i) src[i] = PALETTEENTRY{static_cast<u8>(i), 10, 200, 0};
+    DDPalFade(&dst, 0, 255, 256, 50, 60, 70, &src);
+    EXPECT_EQ(dst[77].peRed, 77);
+    EXPECT_EQ(dst[77].peFlags, 1);
+    DDPalFade(&dst, 0, 255, 0, 50, 60, 70, &src);
+    EXPECT_EQ(dst[77].peRed, 50);
+    EXPECT_EQ(dst[77].peBlue, 70);
+    g_nBpp = 8;
+    DDPalRotate(&dst, 208, 239, 1, 0, &src);
+    EXPECT_EQ(dst[208].peRed, 239);
+    EXPECT_EQ(dst[209].peRed, 208);
+    EXPECT_EQ(dst[207].peRed, 207);
+    DDPalRotate(&dst, 208, 239, 1, 1, &src);
+    EXPECT_EQ(dst[239].peRed, 208);
+    DDPalRotate(&src, 0, 3, 1, 0, &src); // in place
+    EXPECT_EQ(src[0].peRed, 3);
+    g_nBpp = 0;
+    // Bounds in either order, and extreme ones without overflow, on the caller's generator.
+    cCrtRandom gen(7);
+    for (int i = 0; i < 200; ++i) {
+        const i32 v = RandRange(gen, 5, 2);
+        ASSERT_TRUE(v >= 2 && v <= 5) << v;
+        const i32 e = RandRange(gen, INT32_MIN, INT32_MAX);
+        ASSERT_GE(e, INT32_MIN);
+    }
+    cCrtRandom a(1);
+    CrtSrand(1);
+    EXPECT_EQ(RandRange(a, 0, 99), RandRange(0, 99)); // the same sequence as rand()
+    EXPECT_EQ(RandRange(a, 3, 3), 3);
+}
+
+TEST(BlendTable, AShortFileIsAFailedLoad) {
+    TempDir dir;
+    ScopedMode mode(GfxMode{false, 8});
+    ASSERT_TRUE(dir.Write("short.dat", std::vector<u8>(65535, 7)));
+    ASSERT_TRUE(dir.Write("full.dat", std::vector<u8>(65536, 9)));
+    std::vector<u8> table(65536, 1);
+    EXPECT_FALSE(DDLoadBlendTable(table.data(), "short.dat"));
+    EXPECT_EQ(table[100], 1); // untouched
+    EXPECT_TRUE(DDLoadBlendTable(table.data(), "full.dat"));
+    EXPECT_EQ(table[65535], 9);
+}
