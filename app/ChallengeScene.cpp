@@ -9,6 +9,7 @@
 #include "app/Scenes.h"
 #include "database/DataPaths.h"
 #include "database/SystemData.h"
+#include "database/SystemSwitches.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/Sjis.h"
@@ -63,11 +64,11 @@ void cSceneChallenge::Draw() {
     Box(1, 1, 638, 478);
     const std::string heading = g_SystemData.vTitleMenu.Size() > 2 ? g_SystemData.vTitleMenu[2].text : std::string();
     Text(320 - Chars(heading) * 16, 32, heading, 32);
-    if (g_SystemData.bSwitch167D && r.nBestSum > 0) {
+    if (SysSwitch(SW_CHALLENGE_TOTAL) && r.nBestSum > 0) {
         const std::string total = g_SystemData.Message(4) + Number(r.nBestSum);
         Text(320 - Chars(total) * 16 / 2, 88, total, 16);
     }
-    if (!r.bShowRanking && g_SystemData.bSwitch167C) Text(32, 128, "         " + g_SystemData.Message(3), 32);
+    if (!r.bShowRanking && SysSwitch(SW_CHALLENGE_BEST_COLUMN)) Text(32, 128, "         " + g_SystemData.Message(3), 32);
     const std::string& stage = g_SystemData.Message(1);
     const int markX = (Chars(stage) + 4) * 32;
     for (int k = 0; k < m_nListRows; ++k) {
@@ -75,7 +76,7 @@ void cSceneChallenge::Draw() {
         const int y = 160 + 32 * k;
         Text(64, y, stage + Number(n + 1), 32);
         if (r.vChallenge[n].nValue1) Accessory(m_Pic, markX, y, 32, 0, 96);
-        if (g_SystemData.bSwitch167C) Text(markX + 64, y, Number(r.vChallenge[n].nValue2), 32);
+        if (SysSwitch(SW_CHALLENGE_BEST_COLUMN)) Text(markX + 64, y, Number(r.vChallenge[n].nValue2), 32);
     }
     if (g_SystemData.RankingSetting(1).bRanking && r.bShowRanking && m_nStageCount > 0)
         DrawLayout(LayoutRanking(g_Ranking, 292, 108, r.nRankTable, -1), m_Pic);

@@ -8,6 +8,7 @@
 #include "app/Services.h"
 #include "app/StorySave.h"
 #include "database/SystemData.h"
+#include "database/SystemSwitches.h"
 #include "database/WorldMap.h"
 #include "records/Stage.h"
 #include "records/StageLoad.h"
@@ -45,7 +46,7 @@ void ConnectFrontEnd() {
         for (const cStorySlotInfo& s : g_StorySlots) out.push_back(STORYSLOT{s.bUsed});
         return out;
     };
-    v.storySlotsUsed = [] { return g_SystemData.bSwitch821; };
+    v.storySlotsUsed = [] { return SysSwitch(SW_STORY_SLOT_CHOICE); };
     v.drawStorySlots = [](int x, int y, int first, int rows) { DrawStorySlotList(x, y, g_StorySlots, first, rows); };
     v.resetPlayRecord = [] { g_PlayRecord.Reset(); };
     v.stageStarted = [](const std::string& path) {

@@ -6,6 +6,7 @@
 #include "app/SceneKit.h"
 #include "app/StorySave.h"
 #include "database/SystemData.h"
+#include "database/SystemSwitches.h"
 #include "platform/system/MenuCursor.h"
 
 using namespace scenekit;
@@ -51,7 +52,7 @@ void cSceneMapMenu::DrawMenu() {
     for (int k = 0; k < m_nEntryCount; ++k)
         if (m_anEntry[k] < g_SystemData.vMapMenu.Size()) Text(280, 192 + 16 * k, g_SystemData.vMapMenu[m_anEntry[k]].text, 16);
     const u32 best = g_PlayRecord.nBestSum;
-    if (g_SystemData.bSwitch167B && best > 0) {
+    if (SysSwitch(SW_MAP_MENU_TOTAL) && best > 0) {
         const std::string& label = g_SystemData.Message(4);
         const int width = (Chars(label) + static_cast<int>(Number(best).size())) * 16;
         const int x = 320 - width / 2;

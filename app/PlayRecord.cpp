@@ -12,6 +12,7 @@
 #include "records/EdChara.h"
 #include "records/RecordVector.h"
 #include "records/Stage.h"
+#include "records/StageSettings.h"
 #include "records/StrFormat.h"
 
 cPlayRecord g_PlayRecord;
@@ -388,7 +389,7 @@ void cPlayRecord::ApplyCarriedStatus(int player, cEdChara& chara) {
         case 11:
         case 12: break; // read through GetCarriedValues
         case 21: chara.vFlow = st.chara.vFlow; break;
-        case 22: g_Stage.Field(15) = st.nCarry22; break;
+        case 22: StageSettings::Set(g_Stage, eStage::TimeLimit, st.nCarry22); break;
         case 23: nLives = st.nCarry23; break;
         case 24: g_Stage.dwBgm() = st.nCarry24; break;
         case 0:

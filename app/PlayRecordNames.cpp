@@ -4,6 +4,16 @@
 
 namespace playrec {
 
+namespace {
+#define TOBRELK_X(name, type, member, mark, why, shared) {#name, #member, eMark::mark, why, shared},
+#define TOBRELK_F(name, field, mark, why) {#name, field, eMark::mark, why, nullptr},
+constexpr NAMEDSETTING kNames[] = {TOBRELK_PLAY_RECORD_NAMES(TOBRELK_X, TOBRELK_F)};
+#undef TOBRELK_X
+#undef TOBRELK_F
+} // namespace
+
+std::span<const NAMEDSETTING> Table() { return kNames; }
+
 u32 MakeMapEntryRef(int entry, int item) {
     if (entry < 0 || item < 0 || item > 0xFFFF) return 0;
     return (static_cast<u32>(entry) + 1) * 65536u + static_cast<u32>(item);
@@ -20,7 +30,7 @@ const cWorldMapEntryItem* MapEntryItem(u32 ref) {
 }
 
 u32 MapEntryKind(const cPlayRecord& r) {
-    const cWorldMapEntryItem* it = MapEntryItem(r.nMapEntry);
+    const cWorldMapEntryItem* it = MapEntryItem(MapEntry(r));
     return it ? it->nData : 0;
 }
 

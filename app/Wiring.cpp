@@ -19,6 +19,7 @@
 #include "database/Database.h"
 #include "database/OptionData.h"
 #include "database/SystemData.h"
+#include "database/SystemSwitches.h"
 #include "database/WorldMap.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Image.h"
@@ -270,8 +271,8 @@ void ConnectSubsystems() {
     };
     s.loadSystemData = [] {
         if (!LoadFromFile(g_SystemData, g_DataPath[DP_SYSTEM])) return false;
-        UpdateCmdLimits([](CMDLIMITS& l) { l.bKeepEditorOnlyFlows = g_SystemData.bSwitch113 != 0; });
-        g_bPictureMenu = g_SystemData.bSwitch157;
+        UpdateCmdLimits([](CMDLIMITS& l) { l.bKeepEditorOnlyFlows = SysSwitch(SW_KEEP_EDITOR_ONLY_FLOWS) != 0; });
+        g_bPictureMenu = SysSwitch(SW_PICTURE_TITLE_MENU);
         return true;
     };
     s.iniKeys = [](std::vector<INIKEYDEF>& keys) {

@@ -10,6 +10,7 @@
 #include "app/Scenes.h"
 #include "app/StorySave.h"
 #include "database/SystemData.h"
+#include "database/SystemSwitches.h"
 #include "database/WorldMap.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/MessageBox.h"
@@ -170,7 +171,7 @@ void cSceneWorldMap::DrawFrame(bool info) {
     if (!info || !StageItem()) return;
     if (g_SystemData.RankingSetting(0).bRanking && r.bShowRanking)
         DrawLayout(LayoutRanking(g_Ranking, 367, 64, r.nRankTable, -1), m_Pic);
-    const bool best = g_SystemData.bSwitch167A && m_nStageBest > 0;
+    const bool best = SysSwitch(SW_MAP_STAGE_BEST) && m_nStageBest > 0;
     const int y = best ? 184 : 204;
     const int chars = Chars(m_pItem->strCaption);
     if (chars > 0) {
@@ -219,7 +220,7 @@ void cSceneWorldMap::FadeIn() {
 
 void cSceneWorldMap::StartStage() {
     cPlayRecord& r = g_PlayRecord;
-    r.nMapEntry = playrec::MakeMapEntryRef(m_nEntryIndex, m_nItemIndex);
+    playrec::MapEntry(r) = playrec::MakeMapEntryRef(m_nEntryIndex, m_nItemIndex);
     // Keyed by the file that was loaded ("Forest.stg4_000"), not by the item's name, which may
     // lack the extension: the results and the map's total look the stage up by that key.
     r.SetStageFile(g_strStageFile, m_pItem->nStageArg0, m_pItem->nStageArg1, m_pItem->nStageArg2);

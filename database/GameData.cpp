@@ -5,6 +5,7 @@
 #include "database/Database.h"
 #include "database/OptionData.h"
 #include "database/SystemData.h"
+#include "database/SystemSwitches.h"
 #include "database/WorldMap.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
@@ -27,7 +28,7 @@ int LoadGameData(HWND owner) {
         WriteReportBox("%s の読み込みに失敗…", ToDisplayText(g_DataPath[DP_SYSTEM]).c_str());
         return 0;
     }
-    UpdateCmdLimits([](CMDLIMITS& l) { l.bKeepEditorOnlyFlows = g_SystemData.bSwitch113 != 0; });
+    UpdateCmdLimits([](CMDLIMITS& l) { l.bKeepEditorOnlyFlows = SysSwitch(SW_KEEP_EDITOR_ONLY_FLOWS) != 0; });
     LoadFromFile(g_OptionData, g_DataPath[DP_OPTION]);
     if (!LoadWorldMapFile(g_WorldMap, g_DataPath[DP_WORLDMAP])) return 0;
     if (!LoadCommonPaletteFile(g_CommonPalette, g_DataPath[DP_COMMON_PALETTE])) return 0;

@@ -9,6 +9,7 @@
 #include "app/StorySave.h"
 #include "records/DataFile.h"
 #include "records/EdChara.h"
+#include "tests/support/NamedSettingsCheck.h"
 
 using fetest::Golden;
 
@@ -298,6 +299,7 @@ TEST(PlayRecordKeys, NormalizeClampsToTheGame) {
 }
 
 TEST(PlayRecordKeys, EngineNamesMeetTheStoredFields) {
+    ExpectWellFormedTable(playrec::Table());
     g_WorldMap = cWorldMapData();
     cWorldMapEntry e;
     e.m_vItem.resize(2);

@@ -10,6 +10,7 @@
 #include "database/Text.h"
 #include "records/DataFile.h"
 #include "TestUtil.h"
+#include "tests/support/NamedSettingsCheck.h"
 
 namespace {
 
@@ -298,39 +299,24 @@ TEST(SystemData, TextMenusAndGauges) {
     g_SystemData.SetDefault();
 }
 
-TEST(SystemData, SwitchTableNamesEveryMeaningOnce) {
+TEST(SystemData, SwitchTableReadsEachMeaningFromItsOwnField) {
+    ExpectWellFormedTable(SysSwitchTable());
     cSystemData s;
-    for (int i = 0; i < SW_COUNT; ++i) {
-        EXPECT_EQ(g_SysSwitchDef[i].id, i) << g_SysSwitchDef[i].meaning;
-        EXPECT_TRUE(g_SysSwitchDef[i].member || g_SysSwitchDef[i].chosen);
-    }
     s.bCompat819 = 1;
     s.bSwitch272 = 1;
+    s.bSwitch167C = 1;
     EXPECT_EQ(SysSwitch(s, SW_UNLIMITED_LIVES), 1u);
     EXPECT_EQ(SysSwitch(s, SW_DELAYED_REMOVAL), 1u);
-    EXPECT_EQ(SysSwitch(s, SW_THUNDER_GAP), 0u);
+    EXPECT_EQ(SysSwitch(s, SW_CHALLENGE_BEST_COLUMN), 1u);
     EXPECT_EQ(SysSwitch(s, SW_EXTRA_LIFE_SCORE), 100u);
-}
-
-TEST(SystemData, AStoredSwitchIsGivenToOneMeaningAndEveryOtherUseIsMarkedChosen) {
-    for (int i = 0; i < SW_COUNT; ++i) {
-        const SYSSWITCHDEF& a = g_SysSwitchDef[i];
-        if (a.chosen) {
-            EXPECT_GT(std::strlen(a.why), 0u) << a.meaning << ": a chosen mapping says why";
-        }
-        for (int k = i + 1; k < SW_COUNT; ++k) {
-            const SYSSWITCHDEF& b = g_SysSwitchDef[k];
-            if (!a.member || a.member != b.member) continue;
-            EXPECT_TRUE(a.chosen || b.chosen) << a.meaning << " / " << b.meaning << " share a field";
-        }
-    }
-    // The two ceiling meanings are one switch: whatever the data sets, both read it.
-    EXPECT_TRUE(g_SysSwitchDef[SW_CEILING_KEEP_MOTION].chosen);
-    EXPECT_FALSE(g_SysSwitchDef[SW_CEILING_KNOCKBACK].chosen);
-    cSystemData s;
-    s.bCompat781 = 0;
-    EXPECT_EQ(SysSwitch(s, SW_CEILING_KEEP_MOTION), SysSwitch(s, SW_CEILING_KNOCKBACK));
+    // The head-contact rule and the ceiling switch are two switches.
     s.bCompat781 = 1;
-    EXPECT_EQ(SysSwitch(s, SW_CEILING_KEEP_MOTION), 1u);
     EXPECT_EQ(SysSwitch(s, SW_CEILING_KNOCKBACK), 1u);
+    EXPECT_EQ(SysSwitch(s, SW_CEILING_KEEP_MOTION), 0u);
+    s.bCompat818A = 1;
+    EXPECT_EQ(SysSwitch(s, SW_CEILING_KEEP_MOTION), 1u);
+    // Old data sets every compatibility switch; a meaning without a field keeps reading 0.
+    s.bCompat808 = s.bCompat733 = 1;
+    EXPECT_EQ(SysSwitch(s, SW_FLOOR_SNAP), 0u);
+    EXPECT_EQ(SysSwitch(s, SW_THUNDER_GAP), 0u);
 }

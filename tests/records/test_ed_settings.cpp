@@ -1,36 +1,40 @@
 // The named settings of the movement and shot records, and the label tables.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "records/Cond.h"
 #include "records/EdSettings.h"
 #include "records/Flow.h"
 #include "records/FlowLabels.h"
+#include "tests/support/NamedSettingsCheck.h"
 
-TEST(EdSettings, EveryEntryNamesAFieldOfTheRecord) {
+TEST(EdSettings, EveryEntryNamesTheRecordFieldOfItsNumber) {
+    ExpectWellFormedTable(MoveSettings::Table());
+    ExpectWellFormedTable(ShotSettings::Table());
+    // The number a setting gives is the field that the record registers in that place.
+    auto holds = [](cRecord& r, int n, const void* member) {
+        if (n < 1 || n > r.FieldCount()) return false;
+        const DATAFIELD f = r.Field(n - 1);
+        const char* p = static_cast<const char*>(f.address);
+        const char* m = static_cast<const char*>(member);
+        return m >= p && m < p + f.count * static_cast<u32>(f.size);
+    };
     cEdMove m;
-    const int moveFields = m.FieldCount();
-    EXPECT_EQ(moveFields, 33);
-    for (int i = 0; i < static_cast<int>(eMove::Count); ++i) {
-        const NAMEDFIELD& e = MoveSettings::Entry(static_cast<eMove>(i));
-        ASSERT_NE(e.name, nullptr) << i;
-        EXPECT_GE(e.field, 1) << e.name;
-        EXPECT_LE(e.field, moveFields) << e.name;
-        EXPECT_LT(static_cast<u32>(e.element), m.Field(e.field - 1).count) << e.name;
-        EXPECT_EQ(e.chosen, e.why != nullptr) << e.name;
-    }
+    EXPECT_EQ(m.FieldCount(), 33);
+#define TOBRELK_X(name, type, n, member, mark, why, shared) EXPECT_TRUE(holds(m, n, &m.member)) << #name;
+#define TOBRELK_N(name, why) EXPECT_EQ(MoveSettings::Get(m, eMove::name), 0);
+    TOBRELK_MOVE_SETTINGS(TOBRELK_X, TOBRELK_N)
+#undef TOBRELK_X
+#undef TOBRELK_N
     cEdShot s;
-    const int shotFields = s.FieldCount();
-    EXPECT_EQ(shotFields, 64);
-    for (int i = 0; i < static_cast<int>(eShot::Count); ++i) {
-        const NAMEDFIELD& e = ShotSettings::Entry(static_cast<eShot>(i));
-        ASSERT_NE(e.name, nullptr) << i;
-        EXPECT_GE(e.field, 1) << e.name;
-        EXPECT_LE(e.field, shotFields) << e.name;
-        EXPECT_LT(static_cast<u32>(e.element), s.Field(e.field - 1).count) << e.name;
-        EXPECT_EQ(e.chosen, e.why != nullptr) << e.name;
-    }
+#define TOBRELK_X(name, type, n, member, mark, why, shared) EXPECT_TRUE(holds(s, n, &s.member)) << #name;
+    EXPECT_EQ(s.FieldCount(), 64);
+#define TOBRELK_N(name, why) EXPECT_EQ(ShotSettings::Get(s, eShot::name), 0);
+    TOBRELK_SHOT_SETTINGS(TOBRELK_X, TOBRELK_N)
+#undef TOBRELK_X
+#undef TOBRELK_N
 }
 
 TEST(EdSettings, NamedAccessReadsTheNumberedFields) {
@@ -41,11 +45,13 @@ TEST(EdSettings, NamedAccessReadsTheNumberedFields) {
     s->dwPower = static_cast<u32>(-999999);
     s->cTargetSlotA = -1;
     s->wSummonIndex = 12;
+    s->byOpt27 = 0xFE;
     EXPECT_EQ(ShotSettings::Get(*s, eShot::KindParam3), -5);
     EXPECT_EQ(ShotSettings::Get(*s, eShot::AimParam2), 300);
     EXPECT_EQ(ShotSettings::Get(*s, eShot::Power), -999999);
     EXPECT_EQ(ShotSettings::Get(*s, eShot::TargetSlot), -1);
     EXPECT_EQ(ShotSettings::Get(*s, eShot::PaletteIndex), 12);
+    EXPECT_EQ(ShotSettings::Get(*s, eShot::Strength), -2); // signed 8-bit
     EXPECT_EQ(ShotSettings::Get(*s, eShot::Scale), 1);
     ShotSettings::Set(*s, eShot::Speed, -200);
     EXPECT_EQ(s->wSpeed, -200);
@@ -59,11 +65,8 @@ TEST(EdSettings, NamedAccessReadsTheNumberedFields) {
     MoveSettings::Set(*m, eMove::TargetSlot, -2);
     EXPECT_EQ(m->cTargetSlot, -2);
     EXPECT_EQ(MoveSettings::Get(*m, eMove::TargetSlot), -2);
-    MoveSettings::Set(*m, eMove::DistanceUnit, 1);
-    EXPECT_EQ(m->byDistUnit, 1);
-    // A field the record does not have reads 0 and is not written.
-    EXPECT_EQ(GetNumberedField(*m, 34, 0, false), 0);
-    SetNumberedField(*m, 0, 0, 1);
+    MoveSettings::Set(*m, eMove::TurnAtStart, 1); // no field: nothing is written
+    EXPECT_EQ(MoveSettings::Get(*m, eMove::TurnAtStart), 0);
 }
 
 TEST(Labels, ListsHaveTheirLengthsAndEndLabels) {

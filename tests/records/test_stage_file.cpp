@@ -2,13 +2,12 @@
 // upgrades of older files, damaged files and the named settings table.
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "StageTestUtil.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/Report.h"
 #include "records/PaletteSource.h"
 #include "records/StageSettings.h"
+#include "tests/support/NamedSettingsCheck.h"
 
 using namespace stagetest;
 namespace fs = std::filesystem;
@@ -413,17 +412,20 @@ TEST_F(StageFile, NamedSettingsReachTheirFields) {
     EXPECT_TRUE(StageSettings::RankEnabled(st, 4));
     EXPECT_FALSE(StageSettings::RankEnabled(st, 5));
 
-    // Every entry names a header field of its kind; chosen ones say why; no field has two
-    // integer meanings.
-    std::set<int> seen;
-    for (int i = 0; i < static_cast<int>(eStage::Count); ++i) {
-        const NAMEDFIELD& e = StageSettings::Entry(static_cast<eStage>(i));
-        EXPECT_GE(e.field, 1);
-        EXPECT_LE(e.field, kStageHeaderFields);
-        EXPECT_FALSE(cStage::IsDoubleField(e.field)) << e.name;
-        EXPECT_TRUE(seen.insert(e.field).second) << e.name;
-        EXPECT_EQ(e.chosen, e.why != nullptr) << e.name;
-    }
-    for (int i = 0; i < static_cast<int>(eStageD::Count); ++i)
-        EXPECT_TRUE(cStage::IsDoubleField(StageSettings::Entry(static_cast<eStageD>(i)).field));
+    ExpectWellFormedTable(StageSettings::Table());
+    ExpectWellFormedTable(StageSettings::DoubleTable());
+    // Every entry names a header field of its kind, and its accessor reaches that field.
+    cStage marked;
+#define TOBRELK_X(name, type, n, mark, why, shared)                                                            \
+    EXPECT_FALSE(cStage::IsDoubleField(n)) << #name;                                                           \
+    marked.Field(n) = 1000u + n;                                                                               \
+    EXPECT_EQ(StageSettings::Get(marked, eStage::name), 1000 + n) << #name;
+    TOBRELK_STAGE_SETTINGS(TOBRELK_X)
+#undef TOBRELK_X
+#define TOBRELK_X(name, n, mark, why, shared)                                                                  \
+    EXPECT_TRUE(cStage::IsDoubleField(n)) << #name;                                                            \
+    marked.FieldF(n) = 0.5 + n;                                                                                \
+    EXPECT_EQ(StageSettings::Get(marked, eStageD::name), 0.5 + n) << #name;
+    TOBRELK_STAGE_DOUBLES(TOBRELK_X)
+#undef TOBRELK_X
 }
