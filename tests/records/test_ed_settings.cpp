@@ -62,6 +62,7 @@ TEST(EdSettings, NamedAccessReadsTheNumberedFields) {
     NewEdMove(m);
     EXPECT_EQ(MoveSettings::Get(*m, eMove::Speed), 10);
     EXPECT_EQ(MoveSettings::GetDouble(*m, eMove::InertialAccel), 1.0);
+    EXPECT_EQ(MoveSettings::Get(*m, eMove::InertialAccel), 1); // the value, not its bytes
     MoveSettings::Set(*m, eMove::TargetSlot, -2);
     EXPECT_EQ(m->cTargetSlot, -2);
     EXPECT_EQ(MoveSettings::Get(*m, eMove::TargetSlot), -2);
