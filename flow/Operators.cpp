@@ -6,20 +6,6 @@
 
 namespace {
 
-bool CompareWide(i64 left, i64 right, i32 op) {
-    switch (op) {
-    case CMP_EQUAL: return left == right;
-    case CMP_NOT_EQUAL: return left != right;
-    case CMP_AT_LEAST: return left >= right;
-    case CMP_AT_MOST: return left <= right;
-    case CMP_GREATER: return left > right;
-    case CMP_LESS: return left < right;
-    case CMP_DIVISIBLE: return right == 0 || (left < 0 ? -left : left) % right == 0;
-    case CMP_NOT_DIVISIBLE: return right != 0 && (left < 0 ? -left : left) % right != 0;
-    default: return false;
-    }
-}
-
 // The operator applied in 64 bits: no step can overflow for i32 inputs.
 i64 ApplyWide(i32 value, i32 operand, i32 op) {
     const i64 x = value, v = operand;
@@ -46,9 +32,10 @@ void CalcOpT(T& value, i32 operand, i32 op, i32 minimum, i32 maximum) {
 
 } // namespace
 
-bool CompareOp32(i32 left, i32 right, i32 op) { return CompareWide(left, right, op); }
-bool CompareOp(i8 left, i32 right, i32 op) { return CompareWide(left, right, op); }
-bool CompareOp(i16 left, i32 right, i32 op) { return CompareWide(left, right, op); }
+// The narrow fields are widened, never the right-hand value narrowed.
+bool CompareOp32(i32 left, i32 right, i32 op) { return TestCompareOp(static_cast<unsigned>(op), left, right); }
+bool CompareOp(i8 left, i32 right, i32 op) { return TestCompareOp(static_cast<unsigned>(op), left, right); }
+bool CompareOp(i16 left, i32 right, i32 op) { return TestCompareOp(static_cast<unsigned>(op), left, right); }
 
 void CalcOp(i32& value, i32 operand, i32 op, i32 minimum, i32 maximum) {
     CalcOpT(value, operand, op, minimum, maximum);

@@ -5,18 +5,11 @@
 // Both work at full width: a comparison never narrows its right-hand value to the tested field's
 // width, and an assignment computes in 64 bits and clamps to the caller's range, so that no
 // operator ever wraps.
+#include "database/Labels.h"
 #include "platform/system/Types.h"
 
-enum COMPAREOP : i32 {
-    CMP_EQUAL = 0,
-    CMP_NOT_EQUAL = 1,
-    CMP_AT_LEAST = 2,
-    CMP_AT_MOST = 3,
-    CMP_GREATER = 4,
-    CMP_LESS = 5,
-    CMP_DIVISIBLE = 6,     // |left| divisible by right; true when right is 0
-    CMP_NOT_DIVISIBLE = 7, // |left| not divisible by right; false when right is 0
-};
+// COMPAREOP: the comparison operators (eCompareOp, shared with the world map's entry tests).
+using COMPAREOP = eCompareOp;
 
 enum CALCOP : i32 {
     CALC_SET = 0,
