@@ -141,8 +141,10 @@ bool cBgm::ChannelIndexOk(int channel) {
 }
 
 bool cBgm::PlayMidi(int channel, int track, bool loop) {
-    // The row's volume is not used: the own player plays at its fixed level.
-    return cMidiStream::Play(m_vMidi, channel, m_pMidi[track].szPath, loop) != 0;
+    // The same curve as the Ogg player: below 100 the gain is volume x 0.01, else full.
+    const i32 volume = m_pMidi[track].nVolume;
+    const float gain = volume < 100 ? static_cast<float>(volume * 0.01) : 1.0f;
+    return cMidiStream::Play(m_vMidi, channel, m_pMidi[track].szPath, loop, gain) != 0;
 }
 
 void cBgm::StopMidi(int pause) { cMidiStream::Stop(m_vMidi, pause); }

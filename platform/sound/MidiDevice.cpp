@@ -159,5 +159,10 @@ void cMidiStreamDevice::Mix(float* out, int frames) {
         m_synth->Render(m_vTmp.data() + 2 * done, chunk);
         done += chunk;
     }
-    for (int i = 0; i < frames * 2; ++i) out[i] += m_vTmp[i];
+    for (int i = 0; i < frames * 2; ++i) out[i] += m_vTmp[i] * m_fGain;
+}
+
+void cMidiStreamDevice::SetGain(float gain) {
+    std::lock_guard lock(m_mutex);
+    m_fGain = std::clamp(gain, 0.0f, 1.0f);
 }

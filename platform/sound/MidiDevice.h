@@ -48,6 +48,8 @@ public:
     // Stops, returns every queued buffer unplayed, rewinds the clock and turns notes off.
     void Stop();
     u32 Generation();
+    // Output gain 0..1 applied to everything the synthesizer renders (the music volume).
+    void SetGain(float gain);
 
     void Mix(float* out, int frames) override;
 
@@ -78,4 +80,5 @@ private:
     int m_nState = 0; // 0 stopped, 1 playing, 2 paused
     u32 m_dwGeneration = 0;
     std::vector<float> m_vTmp;
+    float m_fGain = 1.0f;
 };

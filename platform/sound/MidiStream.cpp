@@ -285,7 +285,7 @@ void cMidiStream::WaitIdle() {
 }
 
 int cMidiStream::Play(std::vector<std::unique_ptr<cMidiStream>>& streams, int channel, const std::string& path,
-                      bool loop) {
+                      bool loop, float gain) {
     Stop(streams, 0);
     for (auto& s : streams) s.reset();
     std::string ext;
@@ -298,7 +298,10 @@ int cMidiStream::Play(std::vector<std::unique_ptr<cMidiStream>>& streams, int ch
     }
     auto stream = std::make_unique<cMidiStream>(path);
     const bool started = stream->HasImage() && stream->IsOpen();
-    if (started) stream->Restart(loop);
+    if (started) {
+        stream->m_pDevice->SetGain(gain); // before the first note sounds
+        stream->Restart(loop);
+    }
     streams[static_cast<std::size_t>(channel)] = std::move(stream);
     return started ? 1 : 0;
 }

@@ -41,9 +41,9 @@ public:
     void Close();
 
     // Stops every stream of the vector, makes a new one for the path at the channel's entry and
-    // starts it; nonzero when the song started.
+    // starts it at the given output gain (0..1); nonzero when the song started.
     static int Play(std::vector<std::unique_ptr<cMidiStream>>& streams, int channel, const std::string& path,
-                    bool loop);
+                    bool loop, float gain = 1.0f);
     static void Stop(std::vector<std::unique_ptr<cMidiStream>>& streams, int pause);
 
     bool HasImage() const { return !m_vImage.empty(); }

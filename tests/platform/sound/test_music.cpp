@@ -229,6 +229,32 @@ TEST_F(Music, OggVolumeBelowHundredScalesTheGain) {
     EXPECT_FLOAT_EQ(Peak(Render(3000)), full);
 }
 
+// MIDI follows the music volume with the Ogg player's curve, through the real synthesizer.
+class MidiMusic : public SoundTest {};
+
+TEST_F(MidiMusic, VolumeScalesTheSynthesizedLevelLikeOgg) {
+    if (!std::filesystem::exists(MidiSoundFontPath())) GTEST_SKIP() << "no sound font";
+    Track t;
+    t.Ev(0, {0xC0, 0}).Ev(0, {0x90, 60, 110}).Ev(0, {0x90, 64, 100}).Ev(192, {0x80, 60, 0}).End(0);
+    WriteFile(m_root / "m.mid", MakeSmf(0, 96, {t}));
+    BGMTRACK ogg[5], midi[5];
+    cBgm bgm;
+    ASSERT_EQ(bgm.Init(1, ogg, midi, 5), 1);
+    auto rms = [&](i32 volume) {
+        BgmSetFile(bgm, 0, "m.mid", volume);
+        EXPECT_EQ(BgmPlay(bgm, 0, 0, 0, 0, 1), 1);
+        const std::vector<float> v = Render(22050);
+        double sum = 0;
+        for (float x : v) sum += static_cast<double>(x) * x;
+        return std::sqrt(sum / static_cast<double>(v.size()));
+    };
+    const double full = rms(100), half = rms(50), over = rms(150), none = rms(0);
+    EXPECT_GT(full, 0.005);
+    EXPECT_NEAR(half / full, 0.5, 1e-3);
+    EXPECT_NEAR(over / full, 1.0, 1e-3) << "100 and above play at full gain";
+    EXPECT_EQ(none, 0.0);
+}
+
 TEST(MusicManager, DoesNothingUntilInitialisedAndAfterRelease) {
     cBgm bgm;
     EXPECT_FALSE(bgm.IsInit());
