@@ -354,7 +354,9 @@ void FontCreate(Font* font, const char* face, i32 width, i32 height, i32 cellWid
     else if (g_nBpp != 0) font->color = u32(e.peBlue) << 16 | u32(e.peGreen) << 8 | e.peRed;
 
     const i32 glyphHeight = height > 0 ? height : font->cellHeight;
-    font->face = GlyphFace::Open(FontFilePath(ToDisplayText(font->faceName)), glyphHeight);
+    // The width shapes the GDI font of DirectDraw mode; the Direct3D font is made with width 0.
+    const i32 glyphWidth = lpDTCon ? 0 : width;
+    font->face = GlyphFace::Open(FontFilePath(ToDisplayText(font->faceName)), glyphHeight, glyphWidth);
     if (!SurfacePixels(&font->work) &&
         !DDCreateSurface(&font->work, g_DDGraphics.width, g_DDGraphics.height, 1, 0, 0, 0, 0)) {
         DebugLog("DDCreateSurface Font::Work");
@@ -470,15 +472,18 @@ void DDDrawText(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, const char* text, 
     DDSURFACEDATA* target = DrawTargetOf(dst);
     if (!target->lpDT) return;
     if (target->lpDT->bSystemTexture || !target->lpDT->bRenderTarget) {
-        // Not a render target: the text goes through the work surface and a keyed copy, so
-        // its glyphs are monochrome (a fringe would be copied as it is).
+        // A texture the device cannot draw into: the text is drawn into the work surface, a
+        // render target, with anti-aliased glyphs as on screen, icons included, and the
+        // rectangle is then copied with the key. The glyphs go in directly: a sheet's cells
+        // blended onto the cleared work surface would lose half their edges' alpha.
         i32 w = 0, h = 0;
         FontMeasure(font, text, &w, &h);
         if (w <= 0 || h <= 0) return;
         DDFillRect(&font->work, 0, 0, w, h, 0);
+        DDBeginScene();
         const u32 saved = font->fastFont;
-        font->fastFont = 0; // the sheets hold anti-aliased glyphs
-        FontDrawLines(font, &font->work, 0, 0, text, icons, true);
+        font->fastFont = 0;
+        FontDrawLines(font, &font->work, 0, 0, text, icons, false);
         font->fastFont = saved;
         if (icons) FontDrawIcons(font, &font->work, 0, 0, text);
         DDBlt(target, x, y, w, h, &font->work, 0, 0, DDBLT_KEY);

@@ -1,8 +1,10 @@
 #pragma once
 // Fonts and text on surfaces. Glyphs come from FreeType and the IPA Gothic font (the file is
 // found at its Debian path or through TOBRELK_FONT); texts are Shift-JIS bytes, one cell per
-// character. Anti-aliased glyphs are drawn only onto Direct3D render targets; DirectDraw and
-// every colour-keyed path get monochrome glyphs, whose pixels never mix with the key colour.
+// character. In Direct3D mode glyphs are anti-aliased (text for a texture the device cannot
+// draw into goes through the work surface and a keyed copy); DirectDraw draws monochrome
+// glyphs, whose pixels never mix with the key colour, and shapes them with the definition's
+// width as the GDI font did.
 #include <memory>
 #include <string>
 #include <vector>

@@ -1,13 +1,16 @@
 #include "platform/ui/GlyphFace.h"
 
+#include <algorithm>
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
 #include "platform/system/Report.h"
 
-std::shared_ptr<GlyphFace> GlyphFace::Open(const std::string& path, int cellHeight) {
+std::shared_ptr<GlyphFace> GlyphFace::Open(const std::string& path, int cellHeight, int averageWidth) {
     if (cellHeight <= 0 || cellHeight > 1024) return nullptr;
+    averageWidth = averageWidth > 0 ? std::min(averageWidth, 1024) : 0;
     auto gf = std::make_shared<GlyphFace>();
     FT_Library lib = nullptr;
     if (FT_Init_FreeType(&lib) != 0) {
@@ -28,7 +31,14 @@ std::shared_ptr<GlyphFace> GlyphFace::Open(const std::string& path, int cellHeig
     const int winDescent = os2 ? os2->usWinDescent : -face->descender;
     const int units = winAscent + winDescent > 0 ? winAscent + winDescent : face->units_per_EM;
     const int em = (cellHeight * face->units_per_EM + units / 2) / units;
-    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(em > 0 ? em : 1)) != 0) {
+    // Windows measures a width against the face's average character width (half an em in
+    // this face): the horizontal em is scaled so that the average comes out at that width.
+    int emWidth = 0;
+    if (averageWidth > 0) {
+        const int avg = os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : face->units_per_EM / 2;
+        emWidth = std::max((averageWidth * face->units_per_EM + avg / 2) / avg, 1);
+    }
+    if (FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(emWidth), static_cast<FT_UInt>(em > 0 ? em : 1)) != 0) {
         WriteReport("フォントファイル %s の大きさを設定できません！", path.c_str());
         return nullptr;
     }

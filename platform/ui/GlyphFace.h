@@ -18,9 +18,11 @@ struct GlyphBitmap {
 };
 
 struct GlyphFace {
-    // Opens the font file for a Windows cell height; null (with a report line) when the file
-    // cannot be used.
-    static std::shared_ptr<GlyphFace> Open(const std::string& path, int cellHeight);
+    // Opens the font file for a Windows cell height and, when averageWidth is above 0, a
+    // Windows average character width (the face is stretched or squeezed so that its average
+    // width becomes that many pixels; 0 keeps the face's own proportions). Null (with a report
+    // line) when the file cannot be used.
+    static std::shared_ptr<GlyphFace> Open(const std::string& path, int cellHeight, int averageWidth = 0);
     ~GlyphFace();
     // The glyph of a code point; mono gives coverage 0 or 255 only. Null when the face has
     // no such glyph.

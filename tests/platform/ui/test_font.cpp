@@ -145,7 +145,7 @@ TEST(Font, HalfSheetCellsFollowTheByteValue) {
     slow.Release();
 }
 
-TEST(Font, MonochromeInDirectDrawAntiAliasedOnDirect3DTargets) {
+TEST(Font, MonochromeInDirectDrawAntiAliasedInDirect3D) {
     const std::string text = S("あA");
     {
         Mode m(false);
@@ -177,32 +177,55 @@ TEST(Font, MonochromeInDirectDrawAntiAliasedOnDirect3DTargets) {
                 grey += p != 0 && p != 0xFF;
             }
         EXPECT_GT(grey, 5) << "anti-aliased edges on a render target";
-        // A system texture takes the work surface and a keyed copy: monochrome.
-        DDSURFACEDATA sys;
+        // A system texture takes the work surface and a keyed copy: anti-aliased glyphs as on
+        // screen, the same with glyph sheets (the text is not lost on the way).
+        Font fast;
+        MakeFont(&fast, 16, 16, 1);
+        DDSURFACEDATA sys, sys2;
         ASSERT_TRUE(DDCreateSurface(&sys, 64, 32, 0, 1, DTMEMORYTYPE_SYSTEM));
+        ASSERT_TRUE(DDCreateSurface(&sys2, 64, 32, 0, 1, DTMEMORYTYPE_SYSTEM));
         DDDrawText(&f, &sys, 0, 0, text.c_str(), 0);
-        int white = 0, partial = 0;
+        DDDrawText(&fast, &sys2, 0, 0, text.c_str(), 0);
+        int solid = 0, partial = 0;
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 64; ++x) {
                 const u32 p = Px(&sys, x, y);
-                white += p == 0xFFFFFFFFu;
-                partial += p != 0 && p != 0xFFFFFFFFu;
+                solid += (p >> 24) >= 0x80 && (p & 0xFFFFFF) == 0xFFFFFF;
+                partial += p >> 24 != 0 && p >> 24 != 0xFF;
+                ASSERT_EQ(p, Px(&sys2, x, y)) << x << "," << y;
             }
-        EXPECT_GT(white, 20);
-        EXPECT_EQ(partial, 0);
-        // With glyph sheets too: the text is not lost on the way through the work surface.
-        Font fast;
-        MakeFont(&fast, 16, 16, 1);
-        DDSURFACEDATA sys2;
-        ASSERT_TRUE(DDCreateSurface(&sys2, 64, 32, 0, 1, DTMEMORYTYPE_SYSTEM));
-        DDDrawText(&fast, &sys2, 0, 0, text.c_str(), 0);
-        int white2 = 0;
-        for (int y = 0; y < 32; ++y)
-            for (int x = 0; x < 64; ++x) white2 += Px(&sys2, x, y) == 0xFFFFFFFFu;
-        EXPECT_EQ(white2, white);
+        EXPECT_GT(solid, 20);
+        EXPECT_GT(partial, 5);
         fast.Release();
         f.Release();
     }
+}
+
+// The definition's width shapes DirectDraw's font (the average character width, half a cell in
+// this face); Direct3D's font ignores it.
+TEST(Font, WidthStretchesDirectDrawGlyphsOnly) {
+    auto inkWidth = [](bool d3d, int width) {
+        Mode m(d3d);
+        Font f;
+        FontCreate(&f, S("ＭＳ ゴシック").c_str(), width, 16, 32, 16, 7, nullptr, 0, 0, nullptr, 0);
+        if (d3d) D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF000000);
+        else DDFillSurface(&g_sdBackBuffer, 1);
+        DDDrawText(&f, &g_sdBackBuffer, 0, 0, S("田").c_str(), 0);
+        int x0 = 640, x1 = -1;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 40; ++x)
+                if ((Px(&g_sdBackBuffer, x, y) & 0xFF) > 0x80) {
+                    x0 = std::min(x0, x);
+                    x1 = std::max(x1, x);
+                }
+        f.Release();
+        return x1 - x0 + 1;
+    };
+    const int normal = inkWidth(false, 0);
+    EXPECT_NEAR(inkWidth(false, 8), normal, 1) << "about half the height is the face's own average width";
+    EXPECT_NEAR(inkWidth(false, 16), 2 * normal, 2);
+    EXPECT_NEAR(inkWidth(false, 4), normal / 2, 1);
+    EXPECT_EQ(inkWidth(true, 16), inkWidth(true, 0));
 }
 
 TEST(Font, EightBitModeDrawsTheColourIndex) {
