@@ -150,134 +150,6 @@ protected:
     }
 };
 
-// The file choice: a list of the game's folders and the files of the mode's kind.
-class cFileDlg : public DLG_CLASS {
-public:
-    cFileDlg(int mode, std::string& path) : m_nMode(mode), m_rPath(path) {
-        static const char* const ja[3] = {"ステージファイルの読み込み", "リプレイファイルの読み込み", "リプレイファイルの保存"};
-        static const char* const en[3] = {"load stage file", "load replay file", "save replay file"};
-        const std::string ext = std::string("rpl4_") + "824";
-        m_nW = 480;
-        m_nH = 380;
-        m_nX = 80;
-        m_nY = 50;
-        m_strTitle = g_bEnglish ? en[mode] : ja[mode];
-        // Replay files never pass a stage file's check: the stage choice offers stage files only.
-        if (mode == 0) {
-            m_strFolder = "data\\stg4";
-            m_vPattern = {"stg4_*"};
-        } else {
-            m_strFolder = "user_data\\rpl4";
-            m_vPattern = {mode == 1 ? "rpl4_*" : "*." + ext};
-        }
-        const std::string filter = mode == 0 ? "StageFile ( *.stg4_* )" : mode == 1 ? "ReplayFile ( *.rpl4_* )"
-                                                                                   : "ReplayFile ( *." + ext + " )";
-        Add(Make(DLG_STATIC, 1, 12, 6, 456, 18, "", nullptr));
-        Add(Make(DLG_LIST, 2, 12, 28, 456, 234, "", nullptr));
-        DLGCONTROL f = Make(DLG_STATIC, 3, 12, 266, 456, 18, "", nullptr);
-        f.strText = filter;
-        Add(f);
-        if (mode == 2) {
-            std::string name = path;
-            const std::size_t sep = FindLastSeparator(name);
-            if (sep != std::string::npos) {
-                m_strFolder = name.substr(0, sep);
-                name.erase(0, sep + 1);
-            }
-            DLGCONTROL edit = Make(DLG_EDIT, 4, 12, 290, 456, 22, "", nullptr);
-            edit.strEdit = name;
-            edit.nByteLimit = 259;
-            Add(edit);
-        }
-        DLGCONTROL ok = Make(DLG_BUTTON, 1, 268, 322, 96, 26, mode == 2 ? "保存" : "開く", mode == 2 ? "Save" : "Open");
-        ok.nId = 10;
-        ok.bDefault = true;
-        Add(ok);
-        DLGCONTROL cancel = Make(DLG_BUTTON, 11, 372, 322, 96, 26, "キャンセル", "Cancel");
-        Add(cancel);
-        Refresh();
-    }
-
-protected:
-    void OnInit() override { FocusOn(m_nMode == 2 ? 3 : 1); }
-    // Unseen, a file choice chooses nothing.
-    void OnUnattended() override { DlgEnd(0); }
-
-    void OnCommand(u32 id) override {
-        if (id == 11) {
-            DlgEnd(0);
-            return;
-        }
-        if (id != 10) return;
-        if (m_nMode == 2) {
-            Save();
-            return;
-        }
-        DLGCONTROL* list = Control(2);
-        if (list) OnListChoose(*list);
-    }
-
-    void OnListChoose(DLGCONTROL& list) override {
-        if (list.nSel < 0 || list.nSel >= static_cast<i32>(m_vEntry.size())) return;
-        const DLGFILEENTRY& e = m_vEntry[static_cast<std::size_t>(list.nSel)];
-        if (e.bFolder) {
-            if (e.strName == "..") {
-                const std::size_t sep = FindLastSeparator(m_strFolder);
-                m_strFolder = sep == std::string::npos ? std::string() : m_strFolder.substr(0, sep);
-            } else {
-                m_strFolder = Join(Utf8ToSjis(e.strName));
-            }
-            Refresh();
-            return;
-        }
-        if (m_nMode == 2) {
-            if (DLGCONTROL* edit = Control(4)) edit->strEdit = Utf8ToSjis(e.strName);
-            Save();
-            return;
-        }
-        Choose(Join(Utf8ToSjis(e.strName)));
-    }
-
-private:
-    std::string Join(const std::string& name) const { return m_strFolder.empty() ? name : m_strFolder + "\\" + name; }
-
-    void Refresh() {
-        // The game folder is the top: nothing above it is offered.
-        m_vEntry = DlgListFolder(m_strFolder.empty() ? "." : m_strFolder, m_vPattern, !m_strFolder.empty());
-        if (DLGCONTROL* list = Control(2)) {
-            list->vItem.clear();
-            for (const auto& e : m_vEntry) list->vItem.push_back(e.bFolder ? "[" + e.strName + "]" : e.strName);
-            list->nSel = 0;
-            list->nTop = 0;
-        }
-        if (DLGCONTROL* where = Control(1)) where->strText = SjisToUtf8(m_strFolder.empty() ? "." : m_strFolder);
-    }
-
-    void Save() {
-        DLGCONTROL* edit = Control(4);
-        if (!edit || edit->strEdit.empty()) return;
-        std::string name = edit->strEdit;
-        if (!DlgMatchPattern(SjisToUtf8(name), m_vPattern[0])) name += std::string(".rpl4_") + "824";
-        const std::string path = Join(name);
-        if (FileExists(path) &&
-            DlgYesNo(SjisToUtf8(name) + " は既に存在します。\n上書きしますか？", m_strTitle) != IDYES)
-            return;
-        Choose(path);
-    }
-
-    void Choose(std::string path) {
-        MakeAbsolutePath(path);
-        m_rPath = path;
-        DlgEnd(1);
-    }
-
-    int m_nMode;
-    std::string& m_rPath;
-    std::string m_strFolder;
-    std::vector<std::string> m_vPattern;
-    std::vector<DLGFILEENTRY> m_vEntry;
-};
-
 } // namespace
 
 int RunStartDialog() {
@@ -313,9 +185,22 @@ int RunFileDialog(int mode, std::string& path) {
         path = text;
         return 1;
     }
-    std::string chosen = path;
-    cFileDlg dlg(mode, chosen);
-    if (dlg.DlgDoModal() != 1) return 0;
-    path = chosen;
+    static const char* const ja[3] = {"ステージファイルの読み込み", "リプレイファイルの読み込み", "リプレイファイルの保存"};
+    static const char* const en[3] = {"load stage file", "load replay file", "save replay file"};
+    const std::string title = g_bEnglish ? en[mode] : ja[mode];
+    const std::string ext = std::string("rpl4_") + "824";
+    if (mode == 2) {
+        std::string chosen = path;
+        if (FindLastSeparator(chosen) == std::string::npos) chosen = "user_data\\rpl4\\" + chosen;
+        if (!FileDialog(title, chosen, "ReplayFile ( *." + ext + " )", "*." + ext, ext)) return 0;
+        path = chosen;
+        return 1;
+    }
+    // Replay files never pass a stage file's check: the stage choice offers stage files only.
+    std::vector<std::string> chosen;
+    const int count = mode == 0 ? FileDialogMulti(title, "data\\stg4", "StageFile ( *.stg4_* )", {"stg4_*"}, chosen)
+                                : FileDialogMulti(title, "user_data\\rpl4", "ReplayFile ( *.rpl4_* )", {"rpl4_*"}, chosen);
+    if (count <= 0) return 0;
+    path = chosen.front(); // one file is loaded; the first of several
     return 1;
 }

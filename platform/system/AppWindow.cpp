@@ -34,6 +34,8 @@ std::mutex g_frameMutex;
 std::vector<u32> g_frame;
 bool g_frameNew = false;
 std::vector<u32> g_shown; // what the window thread presented last
+AppOverlay g_overlay;      // window thread only
+std::vector<u32> g_presented;
 
 struct OpenJoystick {
     SDL_Joystick* joy = nullptr;
@@ -196,6 +198,12 @@ void Translate(const SDL_Event& ev) {
     case SDL_TEXTINPUT:
         e.kind = APPEVENT::Text;
         e.text = ev.text.text;
+        Offer(e);
+        break;
+    case SDL_TEXTEDITING:
+        e.kind = APPEVENT::Editing;
+        e.text = ev.edit.text;
+        e.x = ev.edit.start;
         Offer(e);
         break;
     case SDL_MOUSEMOTION:
@@ -413,6 +421,21 @@ void AppTextInput(bool on) {
     else SDL_StopTextInput();
 }
 
+void AppTextInputRect(int x, int y, int w, int h) {
+    if (!g_videoUp) return;
+    // The input method works in window coordinates; the frame is scaled into the window.
+    int wx = x, wy = y, wx1 = x + w, wy1 = y + h;
+    if (g_renderer) {
+        SDL_RenderLogicalToWindow(g_renderer, static_cast<float>(x), static_cast<float>(y), &wx, &wy);
+        SDL_RenderLogicalToWindow(g_renderer, static_cast<float>(x + w), static_cast<float>(y + h), &wx1, &wy1);
+    }
+    SDL_Rect r{wx, wy, std::max(wx1 - wx, 1), std::max(wy1 - wy, 1)};
+    static SDL_Rect last{-1, -1, 0, 0};
+    if (r.x == last.x && r.y == last.y && r.w == last.w && r.h == last.h) return;
+    last = r;
+    SDL_SetTextInputRect(&r);
+}
+
 void AppWake() {
     if (!g_wakeEvent) return;
     SDL_Event ev{};
@@ -444,7 +467,17 @@ void AppPresent(bool force) {
     if (!force || g_shown.empty() || !g_window) return;
     if (!(SDL_GetWindowFlags(g_window) & SDL_WINDOW_SHOWN)) return;
     if (!EnsurePresenter()) return;
-    SDL_UpdateTexture(g_texture, nullptr, g_shown.data(), kFrameW * sizeof(u32));
+    std::vector<u32> over;
+    if (g_overlay) {
+        over = g_shown;
+        g_overlay(over);
+    }
+    {
+        std::lock_guard lock(g_frameMutex);
+        g_presented.swap(over);
+    }
+    const std::vector<u32>& shown = g_presented.empty() ? g_shown : g_presented;
+    SDL_UpdateTexture(g_texture, nullptr, shown.data(), kFrameW * sizeof(u32));
     SDL_SetRenderDrawColor(g_renderer, 0, 0, 0, 255);
     SDL_RenderClear(g_renderer);
     SDL_RenderCopy(g_renderer, g_texture, nullptr, nullptr);
@@ -455,6 +488,16 @@ void AppSetVSync(bool on) {
     if (g_vsync == on) return;
     g_vsync = on;
     ReleasePresenter(); // made again with the new setting at the next present
+}
+
+void SetAppOverlay(AppOverlay overlay) { g_overlay = std::move(overlay); }
+
+bool AppPresentedFrame(std::vector<u32>& out) {
+    std::lock_guard lock(g_frameMutex);
+    const std::vector<u32>& src = g_presented.empty() ? g_shown : g_presented;
+    if (src.empty()) return false;
+    out = src;
+    return true;
 }
 
 bool AppLastFrame(std::vector<u32>& out) {

@@ -46,9 +46,9 @@ int AppRefreshRate();
 
 // One translated event as the dialogs see it before the main window does.
 struct APPEVENT {
-    enum Kind { KeyDown, KeyUp, Text, MouseDown, MouseUp, MouseMove, Wheel, Close } kind = KeyDown;
+    enum Kind { KeyDown, KeyUp, Text, Editing, MouseDown, MouseUp, MouseMove, Wheel, Close } kind = KeyDown;
     u32 vk = 0;
-    std::string text; // UTF-8 text input
+    std::string text; // UTF-8 text input; for Editing the input method's composition ("" ends it)
     i32 x = 0;
     i32 y = 0;
     int button = 0; // 1 left, 2 right
@@ -63,6 +63,8 @@ AppEventHook SetAppEventHook(AppEventHook hook);
 // posted to the window queue.
 void AppPumpEvents(u32 waitMs);
 void AppTextInput(bool on);
+// Where the input method places its candidate list: a rectangle of the 640x480 frame.
+void AppTextInputRect(int x, int y, int w, int h);
 // Posts a wake-up to the window thread's event wait (any thread).
 void AppWake();
 
@@ -71,6 +73,12 @@ void AppSubmitFrame(const u32* pixels, int pitch);
 // Window thread: presents the newest frame if one arrived (force: present the last again).
 void AppPresent(bool force);
 void AppSetVSync(bool on);
+// Draws over every frame the window presents (the modeless dialogs); null removes it. Window
+// thread only.
+using AppOverlay = std::function<void(std::vector<u32>& frame)>;
+void SetAppOverlay(AppOverlay overlay);
+// The frame presented last, overlay included (tests); false when there is none.
+bool AppPresentedFrame(std::vector<u32>& out);
 // The last frame submitted (for tests and the frame dump); false when there is none.
 bool AppLastFrame(std::vector<u32>& out);
 // Writes the last frame as a binary PPM file (a test seam); false on failure.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/system/Clock.h"
 #include "platform/system/Input.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
@@ -105,18 +106,6 @@ std::string Lower(std::string s) {
     return s;
 }
 
-// Removes the last character of a Shift-JIS text, never half of a double-byte one.
-void EraseLastChar(std::string& s) {
-    std::size_t last = 0, i = 0;
-    bool any = false;
-    while (i < s.size()) {
-        last = i;
-        any = true;
-        i += IsDoubleByte(s.c_str() + i) ? 2 : 1;
-    }
-    if (any) s.erase(last);
-}
-
 bool g_bDlgInteractive = false;
 
 class cYesNo : public DLG_CLASS {
@@ -169,7 +158,220 @@ protected:
 
 } // namespace
 
-DLG_CLASS::~DLG_CLASS() = default;
+namespace {
+
+constexpr int kBar = 16;          // scroll-bar thickness
+constexpr int kEditLine = 16;     // line height of a multi-line edit
+constexpr u64 kTipDelay = 500;    // the pointer rests this long before a tooltip shows
+constexpr u64 kTipShown = 5000;   // and the tooltip goes again after this long
+constexpr u32 kTipColour = 0xFFFFFFE1;
+
+int TextWidth(const std::string& utf8) {
+    TTF_Font* font = UiFont();
+    int w = 0, h = 0;
+    if (!font || utf8.empty() || TTF_SizeUTF8(font, utf8.c_str(), &w, &h) != 0) return 0;
+    return w;
+}
+
+// Byte offsets where the edit's characters start ("\r\n" and a double-byte pair are one), and
+// the text's length at the end.
+std::vector<std::size_t> Units(const std::string& s) {
+    std::vector<std::size_t> out;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        out.push_back(i);
+        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') i += 2;
+        else i += IsDoubleByte(s.c_str() + i) ? 2 : 1;
+    }
+    out.push_back(s.size());
+    return out;
+}
+
+std::size_t PrevUnit(const std::string& s, std::size_t pos) {
+    std::size_t prev = 0;
+    for (std::size_t u : Units(s)) {
+        if (u >= pos) break;
+        prev = u;
+    }
+    return prev;
+}
+
+std::size_t NextUnit(const std::string& s, std::size_t pos) {
+    for (std::size_t u : Units(s))
+        if (u > pos) return u;
+    return s.size();
+}
+
+std::size_t LineStart(const std::string& s, std::size_t pos) {
+    if (pos < 2) return 0;
+    const std::size_t nl = s.rfind("\r\n", pos - 2);
+    return nl == std::string::npos ? 0 : nl + 2;
+}
+
+std::size_t LineEnd(const std::string& s, std::size_t pos) {
+    const std::size_t nl = s.find("\r\n", pos);
+    return nl == std::string::npos ? s.size() : nl;
+}
+
+int CharsIn(const std::string& s, std::size_t from, std::size_t to) { return CountChars(s.substr(from, to - from).c_str()); }
+
+std::vector<std::string> SplitLines(const std::string& s) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t nl = s.find("\r\n", start);
+        out.push_back(s.substr(start, nl == std::string::npos ? std::string::npos : nl - start));
+        if (nl == std::string::npos) return out;
+        start = nl + 2;
+    }
+}
+
+// A text cut to the edit's limits: characters beyond a line's limit and lines beyond the
+// line limit go.
+std::string FitEdit(const std::string& s, const DLGCONTROL& c) {
+    std::vector<std::string> lines = c.bMultiLine ? SplitLines(s) : std::vector<std::string>{s};
+    if (c.nLineLimit > 0 && lines.size() > static_cast<std::size_t>(c.nLineLimit))
+        lines.resize(static_cast<std::size_t>(c.nLineLimit));
+    std::string out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string line = lines[i];
+        if (c.nLimit > 0) {
+            const auto u = Units(line);
+            if (u.size() - 1 > static_cast<std::size_t>(c.nLimit)) line.erase(u[static_cast<std::size_t>(c.nLimit)]);
+        }
+        if (i) out += "\r\n";
+        out += line;
+    }
+    if (c.nByteLimit > 0) out = CutSjis(out, static_cast<std::size_t>(c.nByteLimit));
+    return out;
+}
+
+i32& ScrollValue(DLGCONTROL& c) { return c.scroll.pValue ? *c.scroll.pValue : c.scroll.nPos; }
+
+i32 ScrollMaxPos(const SCROLLDEF& d) {
+    const i32 page = std::max(d.nPage, 1);
+    return std::max(d.nMin, d.nMax - page + 1);
+}
+
+// Where the parts of a bar lie, along its length: the two arrows, the track between them and
+// the thumb in it.
+struct BarGeom {
+    int len, arrow, track0, trackLen, thumb0, thumbLen;
+};
+
+BarGeom Geometry(const DLGCONTROL& c, i32 value) {
+    BarGeom g{};
+    const SCROLLDEF& d = c.scroll;
+    g.len = d.bVertical ? c.h : c.w;
+    const int thick = d.bVertical ? c.w : c.h;
+    g.arrow = std::min(thick, g.len / 2);
+    g.track0 = g.arrow;
+    g.trackLen = std::max(g.len - 2 * g.arrow, 0);
+    const i64 range = std::max<i64>(static_cast<i64>(d.nMax) - d.nMin + 1, 1);
+    const i64 page = std::clamp<i64>(d.nPage, 0, range);
+    g.thumbLen = static_cast<int>(std::min<i64>(std::max<i64>(g.trackLen * page / range, 8), g.trackLen));
+    const i32 maxPos = ScrollMaxPos(d);
+    const int room = g.trackLen - g.thumbLen;
+    g.thumb0 = g.track0;
+    if (maxPos > d.nMin && room > 0)
+        g.thumb0 += static_cast<int>(static_cast<i64>(std::clamp(value, d.nMin, maxPos) - d.nMin) * room / (maxPos - d.nMin));
+    return g;
+}
+
+// The modeless dialogs, the active one, and the hook and overlay they share (window thread).
+std::vector<DLG_CLASS*> g_vModeless;
+DLG_CLASS* g_pActive = nullptr;
+int g_nModalDepth = 0;
+AppEventHook g_outerHook;
+bool g_bModelessText = false;
+
+void Deactivate() {
+    g_pActive = nullptr;
+    if (g_bModelessText) AppTextInput(false);
+    g_bModelessText = false;
+}
+
+void ActivateModeless(DLG_CLASS* d, bool hasEdit) {
+    if (g_pActive == d) return;
+    Deactivate();
+    g_pActive = d;
+    if (hasEdit) {
+        AppTextInput(true);
+        g_bModelessText = true;
+    }
+}
+
+bool PassOn(const APPEVENT& e) { return g_outerHook && g_outerHook(e); }
+
+bool ModelessHook(const APPEVENT& e) {
+    const std::vector<DLG_CLASS*> open = g_vModeless; // a dialog may close while it handles
+    bool used = false;
+    switch (e.kind) {
+    case APPEVENT::Close:
+        for (DLG_CLASS* d : open) d->HandleEvent(e);
+        PassOn(e);
+        break;
+    case APPEVENT::MouseMove:
+        for (DLG_CLASS* d : open) used = d->HandleEvent(e) || used; // hover and thumb drags
+        if (!used) used = PassOn(e);
+        break;
+    case APPEVENT::MouseDown:
+    case APPEVENT::MouseUp:
+    case APPEVENT::Wheel: {
+        DLG_CLASS* hit = nullptr;
+        for (auto it = open.rbegin(); it != open.rend() && !hit; ++it)
+            if ((*it)->Contains(e.x, e.y) || (*it == g_pActive && e.kind != APPEVENT::MouseDown)) hit = *it;
+        if (!hit) {
+            if (e.kind == APPEVENT::MouseDown) Deactivate();
+            return PassOn(e);
+        }
+        if (e.kind == APPEVENT::MouseDown) ActivateModeless(hit, hit->HasEditControl());
+        hit->HandleEvent(e);
+        used = true;
+        break;
+    }
+    default:
+        if (!g_pActive) return PassOn(e);
+        g_pActive->HandleEvent(e);
+        used = true;
+        break;
+    }
+    AppPresent(true);
+    return used;
+}
+
+void ModelessAdd(DLG_CLASS* d) {
+    if (g_vModeless.empty()) {
+        g_outerHook = SetAppEventHook(ModelessHook);
+        SetAppOverlay([](std::vector<u32>& f) {
+            if (g_nModalDepth == 0) DlgDrawModeless(f);
+        });
+    }
+    g_vModeless.push_back(d);
+}
+
+void ModelessRemove(DLG_CLASS* d) {
+    const auto it = std::find(g_vModeless.begin(), g_vModeless.end(), d);
+    if (it == g_vModeless.end()) return;
+    g_vModeless.erase(it);
+    if (g_pActive == d) Deactivate();
+    if (g_vModeless.empty()) {
+        SetAppEventHook(std::move(g_outerHook));
+        g_outerHook = nullptr;
+        SetAppOverlay(nullptr);
+    }
+    AppPresent(true);
+}
+
+} // namespace
+
+void DlgDrawModeless(std::vector<u32>& frame) {
+    for (DLG_CLASS* d : g_vModeless) d->Draw(frame);
+}
+
+DLG_CLASS::~DLG_CLASS() {
+    if (m_bModeless) ModelessRemove(this);
+}
 
 DLGCONTROL& DLG_CLASS::Add(const DLGCONTROL& control) {
     m_vControl.push_back(control);
@@ -182,9 +384,19 @@ DLGCONTROL* DLG_CLASS::Control(u32 id) {
     return nullptr;
 }
 
+bool DLG_CLASS::HasEditControl() const {
+    for (const auto& c : m_vControl)
+        if (c.nKind == DLG_EDIT) return true;
+    return false;
+}
+
 void DLG_CLASS::DlgEnd(int code) {
     m_nEndCode = code;
     m_bEnded = true;
+    if (m_bModeless && m_bOpen) {
+        Close();
+        ModelessRemove(this);
+    }
 }
 
 void DLG_CLASS::DlgDataToControls() {
@@ -192,7 +404,8 @@ void DLG_CLASS::DlgDataToControls() {
     for (auto& c : m_vControl) {
         if (c.nKind == DLG_RADIO && c.pField) c.bChecked = *c.pField == c.nValue;
         else if (c.nKind == DLG_CHECK && c.pField) c.bChecked = *c.pField != 0;
-        else if (c.nKind == DLG_EDIT && c.pText) c.strEdit = *c.pText;
+        else if (c.nKind == DLG_EDIT && c.pText) c.strEdit = FitEdit(*c.pText, c);
+        if (c.nKind == DLG_EDIT) c.nCaret = c.strEdit.size();
     }
     m_bFilling = false;
 }
@@ -209,11 +422,84 @@ void DLG_CLASS::DlgControlsToData() {
     }
 }
 
+void DLG_CLASS::ScrollAttach(const SCROLLDEF& def) {
+    DLGCONTROL* bar = Control(def.nId);
+    if (!bar && (def.nId == kDlgOwnVScroll || def.nId == kDlgOwnHScroll)) {
+        DLGCONTROL c;
+        c.nKind = DLG_SCROLL;
+        c.nId = def.nId;
+        bar = &Add(c);
+    }
+    if (!bar) return;
+    bar->nKind = DLG_SCROLL;
+    bar->scroll = def;
+    i32& v = ScrollValue(*bar);
+    v = std::clamp(v, def.nMin, ScrollMaxPos(def));
+}
+
+void DLG_CLASS::DlgScroll(DLGCONTROL& bar, int code, i32 track) {
+    if (bar.nKind != DLG_SCROLL) return;
+    const SCROLLDEF& d = bar.scroll;
+    i64 v = ScrollValue(bar);
+    switch (code) {
+    case SB_LINEUP: v -= 1; break;
+    case SB_LINEDOWN: v += 1; break;
+    case SB_PAGEUP: v -= d.nPage; break;
+    case SB_PAGEDOWN: v += d.nPage; break;
+    case SB_THUMBTRACK: v = track; break;
+    case SB_TOP: v = d.nMin; break;
+    case SB_BOTTOM: v = d.nMax; break;
+    default: return;
+    }
+    ScrollValue(bar) = static_cast<i32>(std::clamp<i64>(v, d.nMin, ScrollMaxPos(d)));
+    OnScroll(bar);
+}
+
+void DLG_CLASS::TooltipCreate(u32 id, const std::string& utf8Text) {
+    if (DLGCONTROL* c = Control(id)) c->strTooltip = utf8Text;
+}
+
+std::string DLG_CLASS::TooltipShown() const {
+    if (!m_bOpen || m_bTipDismissed || m_nHoverX < 0) return {};
+    const int hit = HitTest(m_nHoverX, m_nHoverY, true);
+    if (hit < 0) return {};
+    const std::string& text = m_vControl[static_cast<std::size_t>(hit)].strTooltip;
+    const u64 rested = timeGetTime() - m_nHoverSince;
+    return rested >= kTipDelay && rested < kTipDelay + kTipShown ? text : std::string();
+}
+
 void DLG_CLASS::Open() {
     m_bOpen = true;
     m_bEnded = false;
     m_nEndCode = 0;
     m_nFocus = -1;
+    m_strComposition.clear();
+    m_nHoverX = m_nHoverY = -1;
+    m_nDragBar = -1;
+    const int clientH = m_nH - kCaption;
+    const bool v = m_nFrameOption & 1, h = m_nFrameOption & 2;
+    if (v) {
+        SCROLLDEF d = m_ownScroll[0];
+        d.nId = kDlgOwnVScroll;
+        d.bVertical = true;
+        ScrollAttach(d);
+        DLGCONTROL* c = Control(kDlgOwnVScroll);
+        c->x = m_nW - kBar;
+        c->y = 0;
+        c->w = kBar;
+        c->h = clientH - (h ? kBar : 0);
+    }
+    if (h) {
+        SCROLLDEF d = m_ownScroll[1];
+        d.nId = kDlgOwnHScroll;
+        d.bVertical = false;
+        ScrollAttach(d);
+        DLGCONTROL* c = Control(kDlgOwnHScroll);
+        c->x = 0;
+        c->y = clientH - kBar;
+        c->w = m_nW - (v ? kBar : 0);
+        c->h = kBar;
+    }
     for (std::size_t i = 0; i < m_vControl.size(); ++i)
         if (Focusable(m_vControl[i])) {
             m_nFocus = static_cast<i32>(i);
@@ -225,8 +511,19 @@ void DLG_CLASS::Open() {
 
 void DLG_CLASS::Close() { m_bOpen = false; }
 
+bool DLG_CLASS::DlgCreate() {
+    if (m_bOpen) return false;
+    Open();
+    m_bModeless = true;
+    ModelessAdd(this);
+    ActivateModeless(this, HasEditControl());
+    AppPresent(true);
+    return true;
+}
+
 int DLG_CLASS::DlgDoModal() {
     if (m_bOpen) return 0;
+    m_bModeless = false;
     Open();
     if (!AppWindowExists() || (AppIsHeadless() && !g_bDlgInteractive)) {
         // Nobody can see or operate it: it answers as a message box would.
@@ -239,13 +536,14 @@ int DLG_CLASS::DlgDoModal() {
     std::vector<u32> back;
     if (!AppLastFrame(back) || back.size() != static_cast<std::size_t>(kW) * kH)
         back.assign(static_cast<std::size_t>(kW) * kH, 0xFF000000u);
-    bool hasEdit = false;
-    for (auto& c : m_vControl) hasEdit = hasEdit || c.nKind == DLG_EDIT;
+    // Modeless dialogs stay in view under the modal one, but do not take its events.
+    DlgDrawModeless(back);
+    ++g_nModalDepth;
     // A dialog opened from another one (the overwrite question of the save dialog) hands the
     // events and the text input back to it when it ends.
     AppEventHook outer = SetAppEventHook([this](const APPEVENT& e) { return HandleEvent(e); });
     const bool outerText = SDL_IsTextInputActive() == SDL_TRUE;
-    AppTextInput(hasEdit);
+    AppTextInput(HasEditControl());
     while (!m_bEnded) {
         std::vector<u32> frame = back;
         Draw(frame);
@@ -255,6 +553,7 @@ int DLG_CLASS::DlgDoModal() {
     }
     SetAppEventHook(std::move(outer));
     AppTextInput(outerText);
+    --g_nModalDepth;
     AppSubmitFrame(back.data(), kW);
     AppPresent(false);
     Close();
@@ -296,24 +595,150 @@ void DLG_CLASS::Activate(DLGCONTROL& c) {
 void DLG_CLASS::TypeText(DLGCONTROL& c, const std::string& sjis) {
     if (c.bSelectAll) {
         c.strEdit.clear();
+        c.nCaret = 0;
         c.bSelectAll = false;
     }
+    c.nCaret = std::min(c.nCaret, c.strEdit.size());
     std::size_t i = 0;
     while (i < sjis.size()) {
         const std::size_t len = IsDoubleByte(sjis.c_str() + i) ? 2 : 1;
-        const std::string next = c.strEdit + sjis.substr(i, len);
-        if (c.nLimit > 0 && CountChars(next.c_str()) > c.nLimit) break;
-        if (c.nByteLimit > 0 && next.size() > static_cast<std::size_t>(c.nByteLimit)) break;
-        c.strEdit = next;
+        // What does not fit the line or the byte limit is refused; nothing typed before goes.
+        const std::size_t ls = LineStart(c.strEdit, c.nCaret), le = LineEnd(c.strEdit, c.nCaret);
+        if (c.nLimit > 0 && CharsIn(c.strEdit, ls, le) + 1 > c.nLimit) break;
+        if (c.nByteLimit > 0 && c.strEdit.size() + len > static_cast<std::size_t>(c.nByteLimit)) break;
+        if (sjis[i] == '\r' || sjis[i] == '\n') {
+            ++i;
+            continue;
+        }
+        c.strEdit.insert(c.nCaret, sjis, i, len);
+        c.nCaret += len;
         i += len;
     }
 }
 
-int DLG_CLASS::HitTest(i32 x, i32 y) const {
+// The edit's own keys; false for a key it leaves to the dialog.
+bool DLG_CLASS::EditKey(DLGCONTROL& c, u32 vk) {
+    std::string& s = c.strEdit;
+    c.nCaret = std::min(c.nCaret, s.size());
+    if (c.bSelectAll && (vk == VK_BACK || vk == VK_DELETE)) {
+        s.clear();
+        c.nCaret = 0;
+        c.bSelectAll = false;
+        return true;
+    }
+    const bool wasAll = c.bSelectAll;
+    c.bSelectAll = false;
+    // Removing a line break joins two lines: only when the joined line keeps to the limit.
+    auto joinFits = [&](std::size_t br) {
+        return c.nLimit <= 0 || CharsIn(s, LineStart(s, br), br) + CharsIn(s, br + 2, LineEnd(s, br + 2)) <= c.nLimit;
+    };
+    auto isBreak = [&](std::size_t at) { return at + 1 < s.size() && s[at] == '\r' && s[at + 1] == '\n'; };
+    switch (vk) {
+    case VK_BACK: {
+        if (c.nCaret == 0) return true;
+        const std::size_t prev = PrevUnit(s, c.nCaret);
+        if (isBreak(prev) && !joinFits(prev)) {
+            c.nCaret = prev; // the caret goes up to the line's end instead
+            return true;
+        }
+        s.erase(prev, c.nCaret - prev);
+        c.nCaret = prev;
+        return true;
+    }
+    case VK_DELETE: {
+        if (c.nCaret >= s.size()) return true;
+        if (isBreak(c.nCaret) && !joinFits(c.nCaret)) return true;
+        s.erase(c.nCaret, NextUnit(s, c.nCaret) - c.nCaret);
+        return true;
+    }
+    case VK_LEFT: c.nCaret = wasAll ? 0 : PrevUnit(s, c.nCaret); return true;
+    case VK_RIGHT: c.nCaret = wasAll ? s.size() : NextUnit(s, c.nCaret); return true;
+    case VK_HOME: c.nCaret = LineStart(s, c.nCaret); return true;
+    case VK_END: c.nCaret = LineEnd(s, c.nCaret); return true;
+    case VK_UP:
+    case VK_DOWN: {
+        if (!c.bMultiLine) return false;
+        const std::size_t ls = LineStart(s, c.nCaret);
+        const int col = CharsIn(s, ls, c.nCaret);
+        std::size_t target;
+        if (vk == VK_UP) {
+            if (ls == 0) return true;
+            target = LineStart(s, ls - 2);
+        } else {
+            const std::size_t le = LineEnd(s, c.nCaret);
+            if (le >= s.size()) return true;
+            target = le + 2;
+        }
+        const std::size_t end = LineEnd(s, target);
+        for (int k = 0; k < col && target < end; ++k) target = NextUnit(s, target);
+        c.nCaret = target;
+        return true;
+    }
+    case VK_RETURN: {
+        if (!c.bMultiLine) return false;
+        if (c.nLineLimit > 0 && static_cast<i32>(SplitLines(s).size()) >= c.nLineLimit) return true;
+        if (c.nByteLimit > 0 && s.size() + 2 > static_cast<std::size_t>(c.nByteLimit)) return true;
+        s.insert(c.nCaret, "\r\n");
+        c.nCaret += 2;
+        return true;
+    }
+    default: return false;
+    }
+}
+
+void DLG_CLASS::OwnScrollKey(u32 vk) {
+    int code = -1;
+    bool vertical = true;
+    switch (vk) {
+    case VK_PRIOR: code = SB_PAGEUP; break;
+    case VK_NEXT: code = SB_PAGEDOWN; break;
+    case VK_HOME: code = SB_PAGEUP; vertical = false; break;
+    case VK_END: code = SB_PAGEDOWN; vertical = false; break;
+    case VK_LEFT: code = SB_LINEUP; vertical = false; break;
+    case VK_RIGHT: code = SB_LINEDOWN; vertical = false; break;
+    case VK_UP: code = SB_LINEUP; break;
+    case VK_DOWN: code = SB_LINEDOWN; break;
+    default: return;
+    }
+    if (DLGCONTROL* bar = Control(vertical ? kDlgOwnVScroll : kDlgOwnHScroll)) DlgScroll(*bar, code);
+}
+
+bool DLG_CLASS::ScrollMouse(DLGCONTROL& bar, const APPEVENT& e) {
+    const int index = static_cast<int>(&bar - m_vControl.data());
+    const i32 cx = e.x - m_nX - bar.x, cy = e.y - m_nY - kCaption - bar.y;
+    const int along = bar.scroll.bVertical ? cy : cx;
+    const BarGeom g = Geometry(bar, ScrollValue(bar));
+    switch (e.kind) {
+    case APPEVENT::MouseDown:
+        if (e.button != 1) return true;
+        if (along < g.arrow) DlgScroll(bar, SB_LINEUP);
+        else if (along >= g.len - g.arrow) DlgScroll(bar, SB_LINEDOWN);
+        else if (along < g.thumb0) DlgScroll(bar, SB_PAGEUP);
+        else if (along >= g.thumb0 + g.thumbLen) DlgScroll(bar, SB_PAGEDOWN);
+        else {
+            m_nDragBar = index;
+            m_nDragGrab = along - g.thumb0;
+        }
+        return true;
+    case APPEVENT::MouseMove: {
+        const int room = g.trackLen - g.thumbLen;
+        const i32 maxPos = ScrollMaxPos(bar.scroll);
+        if (room <= 0) return true;
+        const i64 off = std::clamp(along - m_nDragGrab - g.track0, 0, room);
+        DlgScroll(bar, SB_THUMBTRACK,
+                  static_cast<i32>(bar.scroll.nMin + (off * (static_cast<i64>(maxPos) - bar.scroll.nMin) + room / 2) / room));
+        return true;
+    }
+    default: return true; // a release, the right button's too, ends with the bar
+    }
+}
+
+int DLG_CLASS::HitTest(i32 x, i32 y, bool any) const {
     const i32 cx = x - m_nX, cy = y - m_nY - kCaption;
-    for (std::size_t i = 0; i < m_vControl.size(); ++i) {
+    for (std::size_t i = m_vControl.size(); i-- > 0;) {
         const DLGCONTROL& c = m_vControl[i];
-        if (Focusable(c) && cx >= c.x && cx < c.x + c.w && cy >= c.y && cy < c.y + c.h) return static_cast<int>(i);
+        if ((any || Focusable(c) || c.nKind == DLG_SCROLL) && cx >= c.x && cx < c.x + c.w && cy >= c.y && cy < c.y + c.h)
+            return static_cast<int>(i);
     }
     return -1;
 }
@@ -322,11 +747,17 @@ bool DLG_CLASS::HandleEvent(const APPEVENT& e) {
     if (!m_bOpen || m_bEnded) return false;
     DLGCONTROL* focus =
         m_nFocus >= 0 && m_nFocus < static_cast<i32>(m_vControl.size()) ? &m_vControl[static_cast<std::size_t>(m_nFocus)] : nullptr;
+    const bool composing = !m_strComposition.empty() && focus && focus->nKind == DLG_EDIT;
+    if (e.kind == APPEVENT::KeyDown || e.kind == APPEVENT::MouseDown) m_bTipDismissed = true;
     switch (e.kind) {
     case APPEVENT::Close:
         OnClose();
         return false; // the window goes on to close
     case APPEVENT::KeyDown:
+        // While the input method composes, its keys (Enter commits) are its own.
+        if (composing) return true;
+        if (m_nFrameOption & 3) OwnScrollKey(e.vk);
+        if (focus && focus->nKind == DLG_EDIT && EditKey(*focus, e.vk)) return true;
         switch (e.vk) {
         case VK_ESCAPE: OnClose(); break;
         case VK_TAB: MoveFocus(GetAsyncKeyState(VK_SHIFT) < 0 ? -1 : 1); break;
@@ -342,14 +773,13 @@ bool DLG_CLASS::HandleEvent(const APPEVENT& e) {
             }
             break;
         case VK_SPACE:
-            if (focus && focus->nKind != DLG_EDIT && focus->nKind != DLG_LIST) Activate(*focus);
-            else if (focus && focus->nKind == DLG_EDIT) TypeText(*focus, " ");
-            break;
-        case VK_BACK:
-            if (focus && focus->nKind == DLG_EDIT) {
-                if (focus->bSelectAll) focus->strEdit.clear();
-                else EraseLastChar(focus->strEdit);
-                focus->bSelectAll = false;
+            if (focus && focus->nKind == DLG_LIST && focus->bMultiSel && !focus->vItem.empty()) {
+                focus->vMarked.resize(focus->vItem.size(), 0);
+                focus->vMarked[static_cast<std::size_t>(focus->nSel)] ^= 1;
+            } else if (focus && focus->nKind != DLG_EDIT && focus->nKind != DLG_LIST) {
+                Activate(*focus);
+            } else if (focus && focus->nKind == DLG_EDIT) {
+                TypeText(*focus, " ");
             }
             break;
         case VK_UP:
@@ -373,7 +803,7 @@ bool DLG_CLASS::HandleEvent(const APPEVENT& e) {
                 MoveFocus(e.vk == VK_UP || e.vk == VK_LEFT ? -1 : 1);
                 DLGCONTROL& next = m_vControl[static_cast<std::size_t>(m_nFocus)];
                 if (next.nKind == DLG_RADIO) Activate(next);
-            } else {
+            } else if (!(m_nFrameOption & 3)) {
                 MoveFocus(e.vk == VK_UP || e.vk == VK_LEFT || e.vk == VK_PRIOR ? -1 : 1);
             }
             break;
@@ -381,23 +811,57 @@ bool DLG_CLASS::HandleEvent(const APPEVENT& e) {
         }
         return true;
     case APPEVENT::Text:
+        m_strComposition.clear();
         if (focus && focus->nKind == DLG_EDIT) {
             const std::string sjis = Utf8ToSjis(e.text);
             // Text CP932 cannot hold is refused rather than stored as '?'.
             if (SjisToUtf8(sjis) == e.text) TypeText(*focus, sjis);
         }
         return true;
-    case APPEVENT::MouseDown: {
-        if (e.button != 1) return true;
+    case APPEVENT::Editing:
+        m_strComposition = focus && focus->nKind == DLG_EDIT ? e.text : std::string();
+        return true;
+    case APPEVENT::MouseMove: {
+        const int before = m_nHoverX < 0 ? -1 : HitTest(m_nHoverX, m_nHoverY, true);
+        const int now = HitTest(e.x, e.y, true);
+        if (now != before) {
+            m_nHoverSince = timeGetTime();
+            m_bTipDismissed = false;
+        }
+        m_nHoverX = e.x;
+        m_nHoverY = e.y;
+        if (m_nDragBar >= 0 && m_nDragBar < static_cast<i32>(m_vControl.size()))
+            return ScrollMouse(m_vControl[static_cast<std::size_t>(m_nDragBar)], e);
+        return Contains(e.x, e.y);
+    }
+    case APPEVENT::MouseUp: {
+        const bool dragging = m_nDragBar >= 0;
+        m_nDragBar = -1;
         const int hit = HitTest(e.x, e.y);
-        if (hit < 0) return true;
+        // A release on a scroll bar, the right button's included, stays with the bar.
+        return dragging || (hit >= 0 && m_vControl[static_cast<std::size_t>(hit)].nKind == DLG_SCROLL) ||
+               Contains(e.x, e.y) || !m_bModeless;
+    }
+    case APPEVENT::MouseDown: {
+        const int hit = HitTest(e.x, e.y);
+        if (hit >= 0 && m_vControl[static_cast<std::size_t>(hit)].nKind == DLG_SCROLL)
+            return ScrollMouse(m_vControl[static_cast<std::size_t>(hit)], e);
+        if (e.button != 1 || hit < 0) return true;
         m_nFocus = hit;
         DLGCONTROL& c = m_vControl[static_cast<std::size_t>(hit)];
         if (c.nKind == DLG_LIST) {
             const i32 row = c.nTop + (e.y - m_nY - kCaption - c.y) / kRow;
             if (row >= 0 && row < static_cast<i32>(c.vItem.size())) {
-                if (row == c.nSel) OnListChoose(c);
-                else c.nSel = row;
+                if (c.bMultiSel && GetAsyncKeyState(VK_CONTROL) < 0) {
+                    c.vMarked.resize(c.vItem.size(), 0);
+                    c.vMarked[static_cast<std::size_t>(row)] ^= 1;
+                    c.nSel = row;
+                } else if (row == c.nSel) {
+                    OnListChoose(c);
+                } else {
+                    c.vMarked.assign(c.vItem.size(), 0);
+                    c.nSel = row;
+                }
             }
         } else if (c.nKind != DLG_EDIT) {
             Activate(c);
@@ -409,6 +873,8 @@ bool DLG_CLASS::HandleEvent(const APPEVENT& e) {
             const i32 rows = std::max(focus->h / kRow, 1);
             const i32 maxTop = std::max(static_cast<i32>(focus->vItem.size()) - rows, 0);
             focus->nTop = std::clamp(focus->nTop - e.y * 3, 0, maxTop);
+        } else if (DLGCONTROL* bar = Control(kDlgOwnVScroll)) {
+            for (int i = 0; i < std::abs(e.y) * 3; ++i) DlgScroll(*bar, e.y > 0 ? SB_LINEUP : SB_LINEDOWN);
         }
         return true;
     default: return true;
@@ -458,9 +924,33 @@ void DLG_CLASS::Draw(std::vector<u32>& f) {
         case DLG_EDIT: {
             Fill(f, x, y, c.w, c.h, kWhite);
             Bevel(f, x, y, c.w, c.h, false);
-            const std::string text = SjisToUtf8(c.strEdit);
-            if (c.bSelectAll && !text.empty()) Fill(f, x + 2, y + 2, c.w - 4, c.h - 4, kSelect);
-            Text(f, x + 3, y, c.w - 6, c.h, text + (focused ? "_" : ""), c.bSelectAll ? kWhite : 0xFF000000);
+            if (c.bSelectAll && !c.strEdit.empty()) Fill(f, x + 2, y + 2, c.w - 4, c.h - 4, kSelect);
+            const u32 ink = c.bSelectAll ? kWhite : 0xFF000000;
+            const std::size_t caret = std::min(c.nCaret, c.strEdit.size());
+            const std::vector<std::string> lines = c.bMultiLine ? SplitLines(c.strEdit) : std::vector<std::string>{c.strEdit};
+            std::size_t at = 0;
+            for (std::size_t l = 0; l < lines.size(); ++l) {
+                const int ly = c.bMultiLine ? y + 2 + static_cast<int>(l) * kEditLine : y;
+                const int lh = c.bMultiLine ? kEditLine : c.h;
+                const std::size_t end = at + lines[l].size();
+                if (!focused || caret < at || caret > end) {
+                    Text(f, x + 3, ly, c.w - 6, lh, SjisToUtf8(lines[l]), ink);
+                } else {
+                    // The input method's composition is shown at the caret, underlined.
+                    const std::string before = SjisToUtf8(lines[l].substr(0, caret - at));
+                    const std::string after = SjisToUtf8(lines[l].substr(caret - at));
+                    const int bx = x + 3 + TextWidth(before), cw = TextWidth(m_strComposition);
+                    Text(f, x + 3, ly, c.w - 6, lh, before, ink);
+                    if (cw > 0) {
+                        Text(f, bx, ly, x + c.w - 3 - bx, lh, m_strComposition, 0xFF000000);
+                        Fill(f, bx, ly + lh - 4, std::min(cw, x + c.w - 3 - bx), 1, 0xFF000000);
+                    }
+                    Text(f, bx + cw, ly, x + c.w - 3 - bx - cw, lh, after, ink);
+                    Fill(f, bx + cw, ly + 3, 1, lh - 6, ink);
+                    AppTextInputRect(bx, ly, std::max(cw, 1), lh);
+                }
+                at = end + 2;
+            }
             break;
         }
         case DLG_LIST: {
@@ -470,13 +960,44 @@ void DLG_CLASS::Draw(std::vector<u32>& f) {
             for (i32 r = 0; r < rows; ++r) {
                 const i32 item = c.nTop + r;
                 if (item >= static_cast<i32>(c.vItem.size())) break;
-                const bool sel = item == c.nSel;
+                const bool marked = static_cast<std::size_t>(item) < c.vMarked.size() && c.vMarked[static_cast<std::size_t>(item)];
+                const bool sel = item == c.nSel || marked;
                 if (sel) Fill(f, x + 2, y + 1 + r * kRow, c.w - 4, kRow, focused ? kSelect : kShadow);
+                if (item == c.nSel && c.bMultiSel && focused) Dotted(f, x + 2, y + 1 + r * kRow, c.w - 4, kRow);
                 Text(f, x + 4, y + 1 + r * kRow, c.w - 8, kRow, c.vItem[static_cast<std::size_t>(item)], sel ? kWhite : 0xFF000000);
             }
             break;
         }
+        case DLG_SCROLL: {
+            Fill(f, x, y, c.w, c.h, 0xFFE8E8E8);
+            const BarGeom g = Geometry(c, c.scroll.pValue ? *c.scroll.pValue : c.scroll.nPos);
+            auto part = [&](int from, int len) {
+                if (c.scroll.bVertical) {
+                    Fill(f, x, y + from, c.w, len, kFace);
+                    Bevel(f, x, y + from, c.w, len, true);
+                } else {
+                    Fill(f, x + from, y, len, c.h, kFace);
+                    Bevel(f, x + from, y, len, c.h, true);
+                }
+            };
+            part(0, g.arrow);
+            part(g.len - g.arrow, g.arrow);
+            if (g.trackLen > 0) part(g.thumb0, g.thumbLen);
+            break;
         }
+        }
+    }
+    const std::string tip = TooltipShown();
+    if (!tip.empty()) {
+        const int w = TextWidth(tip) + 8, h = 18;
+        const int tx = std::clamp(m_nHoverX, 0, std::max(kW - w, 0));
+        const int ty = m_nHoverY + 20 + h <= kH ? m_nHoverY + 20 : std::max(m_nHoverY - h - 2, 0);
+        Fill(f, tx, ty, w, h, kTipColour);
+        Fill(f, tx, ty, w, 1, 0xFF000000);
+        Fill(f, tx, ty + h - 1, w, 1, 0xFF000000);
+        Fill(f, tx, ty, 1, h, 0xFF000000);
+        Fill(f, tx + w - 1, ty, 1, h, 0xFF000000);
+        Text(f, tx + 4, ty, w - 8, h, tip, 0xFF000000);
     }
 }
 

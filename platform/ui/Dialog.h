@@ -3,8 +3,10 @@
 // logical size), so that they work windowed, full screen and headless alike. A dialog holds
 // controls with ids; bound controls exchange data with fields (data to controls when it opens,
 // controls to data when asked, never while it is filling the controls). A modal run is a nested
-// event loop on the window thread; keyboard and mouse operate it, and text comes from SDL's text
-// input, converted to CP932.
+// event loop on the window thread; a modeless dialog lives beside the game, drawn over each
+// frame the window presents and operated while it is the active one. Keyboard and mouse operate
+// both; text comes from SDL's text input, converted to CP932, and the input method's
+// composition is shown in the edit while it is being typed.
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,7 +14,30 @@
 #include "platform/system/AppWindow.h"
 #include "platform/system/Types.h"
 
-enum DlgKind { DLG_STATIC, DLG_GROUP, DLG_BUTTON, DLG_RADIO, DLG_CHECK, DLG_EDIT, DLG_LIST };
+enum DlgKind { DLG_STATIC, DLG_GROUP, DLG_BUTTON, DLG_RADIO, DLG_CHECK, DLG_EDIT, DLG_LIST, DLG_SCROLL };
+
+// Scroll requests, as a scroll bar sends them.
+constexpr int SB_LINEUP = 0;
+constexpr int SB_LINEDOWN = 1;
+constexpr int SB_PAGEUP = 2;
+constexpr int SB_PAGEDOWN = 3;
+constexpr int SB_THUMBTRACK = 5;
+constexpr int SB_TOP = 6;
+constexpr int SB_BOTTOM = 7;
+
+// Ids of the dialog's own scroll bars (frame option bits 0 and 1).
+constexpr u32 kDlgOwnVScroll = 0xFFF1;
+constexpr u32 kDlgOwnHScroll = 0xFFF2;
+
+// A scroll bar bound to a value: the control (0 with kDlgOwn*: the dialog's own bar), the
+// value, its range and page. The value stays within min .. max - page + 1.
+struct SCROLLDEF {
+    u32 nId = 0;
+    bool bVertical = true;
+    i32* pValue = nullptr;
+    i32 nMin = 0, nMax = 0, nPage = 0;
+    i32 nPos = 0; // the value when none is bound
+};
 
 struct DLGCONTROL {
     u32 nId = 0;
@@ -22,11 +47,18 @@ struct DLGCONTROL {
     bool bDefault = false;          // the button Enter presses
     bool bChecked = false;          // radio buttons and check boxes
     std::string strEdit;            // edit text (Shift-JIS)
-    i32 nLimit = 0;                 // edit limit in characters (a double-byte one counts once)
+    i32 nLimit = 0;                 // edit: characters per line (a double-byte one counts once; 0 none)
+    i32 nLineLimit = 0;             // edit: lines (0: none)
     i32 nByteLimit = 0;             // edit limit in bytes (0: none)
+    bool bMultiLine = false;        // edit: Enter starts a new line ("\r\n")
     bool bSelectAll = false;        // the whole edit text is selected: typing replaces it
+    std::size_t nCaret = 0;         // edit: caret as a byte offset, on a character boundary
     std::vector<std::string> vItem; // list entries (UTF-8)
     i32 nSel = 0, nTop = 0;
+    bool bMultiSel = false;         // list: Ctrl+click and Space mark several entries
+    std::vector<u8> vMarked;        // list: the marked entries of a multiple choice
+    SCROLLDEF scroll;               // scroll bar
+    std::string strTooltip;         // UTF-8; empty: no tooltip
     // Bindings (null: not bound).
     u32* pField = nullptr; // radio: set to nValue; check: 0/1
     u32 nValue = 0;
@@ -43,6 +75,10 @@ public:
     // Runs the dialog modally on the window thread and returns the end code; 0 at once when it
     // is already open.
     int DlgDoModal();
+    // Opens the dialog modeless, beside the game: false when it is already open. It becomes
+    // the active dialog; DlgEnd closes it.
+    bool DlgCreate();
+    bool IsModeless() const { return m_bModeless; }
     void DlgEnd(int code);
     void DlgDataToControls();
     void DlgControlsToData();
@@ -50,6 +86,16 @@ public:
     DLGCONTROL& Add(const DLGCONTROL& control);
     DLGCONTROL* Control(u32 id);
     void DlgSetText(const std::string& utf8Title) { m_strTitle = utf8Title; }
+    // Binds a scroll bar to its value (the dialog's own bars are made here).
+    void ScrollAttach(const SCROLLDEF& def);
+    // Moves a bar's value by one scroll request, then calls OnScroll.
+    void DlgScroll(DLGCONTROL& bar, int code, i32 track = 0);
+    // Gives a control its tooltip; an empty text makes none.
+    void TooltipCreate(u32 id, const std::string& utf8Text);
+    // The tooltip shown at this moment (the pointer rested on its control long enough), or "".
+    std::string TooltipShown() const;
+    // The input method's text being composed in the focused edit (UTF-8).
+    const std::string& Composition() const { return m_strComposition; }
 
     // Operation, used by the modal loop and by tests: true when the event was used.
     bool HandleEvent(const APPEVENT& e);
@@ -59,6 +105,8 @@ public:
     bool Ended() const { return m_bEnded; }
     i32 EndCode() const { return m_nEndCode; }
     i32 Focus() const { return m_nFocus; }
+    bool HasEditControl() const;
+    bool Contains(i32 x, i32 y) const { return x >= m_nX && x < m_nX + m_nW && y >= m_nY && y < m_nY + m_nH; }
 
     // Opens the dialog without a loop (tests drive it with HandleEvent).
     void Open();
@@ -66,6 +114,10 @@ public:
 
     i32 m_nX = 100, m_nY = 100, m_nW = 300, m_nH = 200;
     bool m_bFilling = false;
+    // Bit 0: a vertical scroll bar along the right edge, bit 1: a horizontal one along the
+    // bottom, bound by Open to the definitions below.
+    u32 m_nFrameOption = 0;
+    SCROLLDEF m_ownScroll[2]; // vertical, horizontal
 
 protected:
     virtual void OnInit() {}
@@ -74,6 +126,8 @@ protected:
     virtual void OnClose() { DlgEnd(0); }
     // What a dialog nobody can see answers: its default button.
     virtual void OnUnattended();
+    // A bound scroll bar's value changed.
+    virtual void OnScroll(DLGCONTROL& /*bar*/) {}
     void FocusOn(int index) { m_nFocus = index; }
     // A list entry was chosen (Enter, or a click on the selected entry).
     virtual void OnListChoose(DLGCONTROL& /*list*/) {}
@@ -85,13 +139,26 @@ private:
     void MoveFocus(int step);
     void Activate(DLGCONTROL& c);
     void TypeText(DLGCONTROL& c, const std::string& sjis);
-    int HitTest(i32 x, i32 y) const;
+    bool EditKey(DLGCONTROL& c, u32 vk);
+    bool ScrollMouse(DLGCONTROL& bar, const APPEVENT& e);
+    void OwnScrollKey(u32 vk);
+    int HitTest(i32 x, i32 y, bool any = false) const;
 
     bool m_bOpen = false;
     bool m_bEnded = false;
+    bool m_bModeless = false;
     i32 m_nEndCode = 0;
     i32 m_nFocus = -1;
+    std::string m_strComposition;
+    i32 m_nHoverX = -1, m_nHoverY = -1;
+    u64 m_nHoverSince = 0;
+    bool m_bTipDismissed = false;
+    i32 m_nDragBar = -1; // control index of a bar whose thumb is being dragged
+    i32 m_nDragGrab = 0;
 };
+
+// The open modeless dialogs, drawn over a frame in the order they were opened.
+void DlgDrawModeless(std::vector<u32>& frame);
 
 // Tests: run the modal loop on a window nobody can see (events are pushed to SDL's queue).
 void DlgSetInteractiveForTests(bool on);
@@ -109,3 +176,14 @@ struct DLGFILEENTRY {
 std::vector<DLGFILEENTRY> DlgListFolder(const std::string& sjisFolder, const std::vector<std::string>& patterns,
                                         bool withParent);
 bool DlgMatchPattern(const std::string& utf8Name, const std::string& pattern);
+
+// The file choices, listing the game's folders (the game folder is the top) and the files that
+// match the patterns. Open with several files: every chosen file as "folder\name" made
+// absolute (MakeAbsolutePath), in list order, into out; a single choice is one path. The count,
+// 0 when nothing was chosen. Ctrl+click and Space mark several files.
+int FileDialogMulti(const std::string& utf8Title, const std::string& sjisFolder, const std::string& utf8Filter,
+                    const std::vector<std::string>& patterns, std::vector<std::string>& out);
+// Save: path carries "folder\name" in and the chosen path out. A name that does not match the
+// pattern gets ".defaultExt"; an existing file is chosen only after a Yes. Nonzero when chosen.
+int FileDialog(const std::string& utf8Title, std::string& path, const std::string& utf8Filter,
+               const std::string& pattern, const std::string& defaultExt);
