@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -13,9 +14,11 @@
 
 #include "app/Dialogs.h"
 #include "app/SystemIni.h"
+#include "platform/system/Clock.h"
 #include "platform/system/Input.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
+#include "platform/system/PathUtil.h"
 #include "platform/system/Sjis.h"
 #include "platform/ui/Dialog.h"
 #include "records/DataFile.h"
@@ -312,3 +315,286 @@ TEST(DialogKit, DialogThatAskedAQuestionStillGetsTheKeysAfterwards) {
 TEST(YesNoBox, HeadlessAnswersYes) { EXPECT_EQ(DlgYesNo("?", "t"), 6); }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The kit's scroll bars, edit limits, tooltips, composition, file choice and modeless dialogs.
+
+namespace {
+
+APPEVENT Mouse(APPEVENT::Kind kind, i32 x, i32 y, int button = 1) {
+    APPEVENT e;
+    e.kind = kind;
+    e.x = x;
+    e.y = y;
+    e.button = button;
+    return e;
+}
+
+// Own bars on the right (v: 0..99, page 10) and the bottom (h: 0..20, page 5); the dialog sits
+// at (100, 100), 300 x 200, so its client area starts at y 120.
+class ScrollDlg : public DLG_CLASS {
+public:
+    ScrollDlg() {
+        m_nFrameOption = 3;
+        m_ownScroll[0] = {0, true, &v, 0, 99, 10, 0};
+        m_ownScroll[1] = {0, false, &h, 0, 20, 5, 0};
+    }
+    i32 v = 0, h = 0;
+    int changes = 0;
+
+protected:
+    void OnScroll(DLGCONTROL&) override { ++changes; }
+};
+
+class CountingClock {
+public:
+    CountingClock() { SetClock(&clock); }
+    ~CountingClock() { SetClock(nullptr); }
+    cStepClock clock{1000};
+};
+
+} // namespace
+
+TEST(DialogKit, ScrollBarsMoveTheirValuesByKeysAndByMouse) {
+    ScrollDlg d;
+    d.Open();
+    std::string trace;
+    auto step = [&](const APPEVENT& e) {
+        const bool used = d.HandleEvent(e);
+        trace += std::to_string(d.v) + "," + std::to_string(d.h) + (used ? "" : "!") + " ";
+    };
+    for (u32 vk : {VK_DOWN, VK_NEXT, VK_UP, VK_PRIOR, VK_PRIOR, VK_RIGHT, VK_END, VK_END, VK_END, VK_END, VK_LEFT, VK_HOME})
+        step(Key(vk));
+    const i32 barX = 100 + 300 - 8, bottom = 120 + 180 - 16 - 1; // the vertical bar stops above the other
+    step(Mouse(APPEVENT::MouseDown, barX, bottom - 3));          // down arrow
+    step(Mouse(APPEVENT::MouseDown, barX, bottom - 30));         // track below the thumb: a page
+    step(Mouse(APPEVENT::MouseDown, barX, 120 + 35));            // the thumb: dragged to the end
+    step(Mouse(APPEVENT::MouseMove, barX, 400));
+    step(Mouse(APPEVENT::MouseUp, barX, 400));
+    step(Mouse(APPEVENT::MouseDown, barX, 120 + 3));              // up arrow
+    step(Mouse(APPEVENT::MouseUp, barX, 200, 2));                 // the right button's release is the bar's
+    EXPECT_EQ(trace, "1,0 11,0 10,0 0,0 0,0 0,1 0,6 0,11 0,16 0,16 0,15 0,10 "
+                     "1,10 11,10 11,10 90,10 90,10 89,10 89,10 ");
+    EXPECT_EQ(d.changes, 16);
+}
+
+TEST(DialogKit, EditKeepsToCharactersPerLineAndLinesCountingDoubleBytesOnce) {
+    std::string bound = "123456\r\nxy\r\nz";
+    DLG_CLASS d;
+    DLGCONTROL edit;
+    edit.nKind = DLG_EDIT;
+    edit.nId = 1;
+    edit.bMultiLine = true;
+    edit.nLimit = 4;
+    edit.nLineLimit = 2;
+    edit.pText = &bound;
+    edit.w = 100;
+    edit.h = 40;
+    d.Add(edit);
+    d.Open();
+    EXPECT_EQ(d.Control(1)->strEdit, "1234\r\nxy") << "a bound text is cut to the limits";
+    std::string trace;
+    auto step = [&](const APPEVENT& e) {
+        d.HandleEvent(e);
+        trace += SjisToUtf8(d.Control(1)->strEdit) + "|";
+    };
+    step(Key(VK_BACK));
+    step(Key(VK_BACK));
+    step(Key(VK_BACK)); // across the line break: "1234" + "" fits
+    step(Key(VK_BACK));
+    step(Typed("あいう"));
+    step(Key(VK_RETURN));
+    step(Typed("ab"));
+    step(Key(VK_RETURN)); // a third line is refused
+    step(Key(VK_HOME));
+    step(Key(VK_BACK)); // "123あ" + "ab" would be 6: the caret only goes up
+    step(Key(VK_BACK));
+    step(Key(VK_DELETE)); // "123" + "ab" would be 5
+    step(Key(VK_BACK));
+    step(Key(VK_DELETE)); // "12" + "ab" fits
+    d.DlgControlsToData();
+    EXPECT_EQ(trace, "1234\r\nx|1234\r\n|1234|123|123あ|123あ\r\n|123あ\r\nab|123あ\r\nab|123あ\r\nab|123あ\r\nab|"
+                     "123\r\nab|123\r\nab|12\r\nab|12ab|");
+    EXPECT_EQ(bound, "12ab");
+}
+
+TEST(DialogKit, TooltipShowsAfterTheDelayAndAnEmptyTextHasNone) {
+    CountingClock clock;
+    TestDlg d;
+    d.TooltipCreate(10, "決定します");
+    d.TooltipCreate(1, "");
+    d.Open();
+    std::vector<u32> frame;
+    auto tipPixels = [&] {
+        frame.assign(640 * 480, 0xFF000000u);
+        d.Draw(frame);
+        return std::count(frame.begin(), frame.end(), 0xFFFFFFE1u);
+    };
+    d.HandleEvent(Mouse(APPEVENT::MouseMove, 120, 200)); // over the OK button
+    clock.clock.Advance(499);
+    EXPECT_EQ(d.TooltipShown(), "");
+    EXPECT_EQ(tipPixels(), 0);
+    clock.clock.Advance(1);
+    EXPECT_EQ(d.TooltipShown(), "決定します");
+    EXPECT_GT(tipPixels(), 200);
+    d.HandleEvent(Mouse(APPEVENT::MouseMove, 125, 202)); // moving over the same control keeps it
+    EXPECT_EQ(d.TooltipShown(), "決定します");
+    d.HandleEvent(Mouse(APPEVENT::MouseMove, 115, 132)); // the first radio: an empty tooltip text
+    clock.clock.Advance(800);
+    EXPECT_EQ(d.TooltipShown(), "");
+    EXPECT_EQ(tipPixels(), 0);
+}
+
+TEST(DialogKit, CompositionIsDrawnWhileTypingAndEnterIsTheInputMethods) {
+    TestDlg d;
+    d.Open();
+    d.HandleEvent(Key(VK_TAB));
+    d.HandleEvent(Key(VK_TAB));
+    d.HandleEvent(Key(VK_BACK)); // the old name goes
+    auto editInk = [&] {
+        std::vector<u32> frame(640 * 480, 0xFF000000u);
+        d.Draw(frame);
+        int ink = 0;
+        for (int y = 162; y < 178; ++y)
+            for (int x = 112; x < 188; ++x) ink += frame[static_cast<std::size_t>(y) * 640 + x] == 0xFF000000u;
+        return ink;
+    };
+    const int empty = editInk();
+    APPEVENT ed;
+    ed.kind = APPEVENT::Editing;
+    ed.text = "にほ";
+    d.HandleEvent(ed);
+    EXPECT_EQ(d.Composition(), "にほ");
+    EXPECT_GT(editInk(), empty + 20) << "the composition shows in the edit";
+    d.HandleEvent(Key(VK_RETURN));
+    EXPECT_FALSE(d.Ended()) << "Enter commits the composition, not the dialog";
+    d.HandleEvent(Typed("日本"));
+    EXPECT_EQ(d.Composition(), "");
+    EXPECT_EQ(d.Control(3)->strEdit, Utf8ToSjis("日本"));
+}
+
+namespace {
+
+// A modal run on the dummy window with the events pushed before it, stopped by a watchdog if
+// the dialog never ends.
+template <typename Fn>
+void RunScripted(Fn&& run) {
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 500 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!done.load()) {
+            std::fprintf(stderr, "the scripted dialog never ended\n");
+            std::_Exit(1);
+        }
+    });
+    run();
+    done.store(true);
+    watchdog.join();
+}
+
+} // namespace
+
+TEST_F(FrontDialogs, MultipleFileChoiceReturnsFullPaths) {
+    fs::create_directories(dir / "data" / "stg4");
+    for (const char* n : {"a.stg4_1", "b.stg4_2", "c.stg4_3", "notes.txt"}) std::ofstream(dir / "data" / "stg4" / n) << "x";
+    ASSERT_TRUE(AppVideoInit());
+    ASSERT_TRUE(AppWindowCreate(640, 480));
+    DlgSetInteractiveForTests(true);
+    std::vector<std::string> out;
+    int count = -1;
+    // The list shows "..", a, b, c: mark a and c, then open.
+    for (SDL_Scancode sc : {SDL_SCANCODE_DOWN, SDL_SCANCODE_SPACE, SDL_SCANCODE_DOWN, SDL_SCANCODE_DOWN,
+                            SDL_SCANCODE_SPACE, SDL_SCANCODE_RETURN})
+        PushKey(sc);
+    RunScripted([&] { count = FileDialogMulti("t", "data\\stg4\\", "StageFile", {"stg4_*"}, out); });
+    auto full = [](std::string p) {
+        MakeAbsolutePath(p);
+        return p;
+    };
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(out, (std::vector<std::string>{full("data\\stg4\\a.stg4_1"), full("data\\stg4\\c.stg4_3")}));
+    EXPECT_NE(out[0], "data\\stg4\\a.stg4_1") << "a full path, as the system's choice gave";
+    // One file chosen is one full path.
+    for (SDL_Scancode sc : {SDL_SCANCODE_DOWN, SDL_SCANCODE_DOWN, SDL_SCANCODE_RETURN}) PushKey(sc);
+    RunScripted([&] { count = FileDialogMulti("t", "data\\stg4", "StageFile", {"stg4_*"}, out); });
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(out, std::vector<std::string>{full("data\\stg4\\b.stg4_2")});
+    DlgSetInteractiveForTests(false);
+    AppVideoQuit();
+}
+
+TEST(DialogKit, ModelessDialogLivesBesideTheGameFrame) {
+    ASSERT_TRUE(AppVideoInit());
+    ASSERT_TRUE(AppWindowCreate(640, 480));
+    AppWindowShow(false);
+    std::vector<APPEVENT> game; // what reaches the game's own hook
+    SetAppEventHook([&](const APPEVENT& e) {
+        game.push_back(e);
+        return false;
+    });
+    auto frameOf = [](u32 colour) {
+        std::vector<u32> f(640 * 480, colour);
+        AppSubmitFrame(f.data(), 640);
+        AppPresent(false);
+        std::vector<u32> shown;
+        EXPECT_TRUE(AppPresentedFrame(shown));
+        return shown;
+    };
+    auto at = [](const std::vector<u32>& f, int x, int y) { return f[static_cast<std::size_t>(y) * 640 + x]; };
+    TestDlg d;
+    ASSERT_TRUE(d.DlgCreate());
+    EXPECT_FALSE(d.DlgCreate()) << "already open";
+    auto shown = frameOf(0xFF0000FFu);
+    EXPECT_EQ(at(shown, 10, 10), 0xFF0000FFu);
+    EXPECT_EQ(at(shown, 250, 250), 0xFFD4D0C8u) << "the dialog over the game frame";
+
+    // The active dialog takes the keys and the input method's text; the game keeps running.
+    PushKey(SDL_SCANCODE_TAB);
+    PushKey(SDL_SCANCODE_TAB);
+    SDL_Event te{};
+    te.type = SDL_TEXTEDITING;
+    std::snprintf(te.edit.text, sizeof te.edit.text, "%s", "か");
+    SDL_PushEvent(&te);
+    AppPumpEvents(0);
+    EXPECT_EQ(d.Composition(), "か");
+    te.type = SDL_TEXTINPUT;
+    std::snprintf(te.text.text, sizeof te.text.text, "%s", "x");
+    SDL_PushEvent(&te);
+    AppPumpEvents(0);
+    EXPECT_EQ(d.Control(3)->strEdit, "x");
+    EXPECT_TRUE(game.empty()) << "nothing typed into the dialog reached the game";
+    shown = frameOf(0xFF00FF00u);
+    EXPECT_EQ(at(shown, 10, 10), 0xFF00FF00u) << "a new game frame, the dialog still on it";
+    EXPECT_EQ(at(shown, 250, 250), 0xFFD4D0C8u);
+
+    // A click on the game makes the game active again: its keys no longer go to the dialog.
+    SDL_Event click{};
+    click.type = SDL_MOUSEBUTTONDOWN;
+    click.button.button = SDL_BUTTON_LEFT;
+    click.button.x = 10;
+    click.button.y = 10;
+    SDL_PushEvent(&click);
+    PushKey(SDL_SCANCODE_ESCAPE);
+    AppPumpEvents(0);
+    EXPECT_TRUE(d.IsOpen());
+    ASSERT_GE(game.size(), 2u);
+    EXPECT_EQ(game[0].kind, APPEVENT::MouseDown);
+    EXPECT_EQ(game[1].vk, VK_ESCAPE);
+
+    // Back in the dialog, Escape closes it and the game frame shows alone.
+    click.button.x = 250;
+    click.button.y = 250;
+    SDL_PushEvent(&click);
+    PushKey(SDL_SCANCODE_ESCAPE);
+    AppPumpEvents(0);
+    EXPECT_FALSE(d.IsOpen());
+    EXPECT_EQ(d.EndCode(), 0);
+    shown = frameOf(0xFF00FF00u);
+    EXPECT_EQ(at(shown, 250, 250), 0xFF00FF00u);
+    game.clear();
+    PushKey(SDL_SCANCODE_ESCAPE);
+    AppPumpEvents(0);
+    EXPECT_EQ(game.size(), 2u) << "the game's own hook is back";
+    SetAppEventHook(nullptr);
+    AppVideoQuit();
+}
