@@ -104,6 +104,9 @@ public:
 
 protected:
     void OnInit() override {
+        // The bound controls are attached with their tooltips, whose texts the wrappers start
+        // empty: the dialog shows none.
+        for (u32 id : {1002u, 1003u, 1004u, 1005u}) TooltipCreate(id, std::string());
         for (std::size_t i = 0; i < m_vControl.size(); ++i)
             if (m_vControl[i].nId == 1000) FocusOn(static_cast<int>(i));
     }
