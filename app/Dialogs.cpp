@@ -60,15 +60,7 @@ namespace {
 std::string Title() { return g_Startup.title ? ToDisplayText(g_Startup.title()) : std::string(); }
 
 DLGCONTROL Make(DlgKind kind, u32 id, i32 x, i32 y, i32 w, i32 h, const char* ja, const char* en) {
-    DLGCONTROL c;
-    c.nKind = kind;
-    c.nId = id;
-    c.x = x;
-    c.y = y;
-    c.w = w;
-    c.h = h;
-    c.strText = g_bEnglish && en ? en : ja;
-    return c;
+    return DlgMakeControl(kind, id, x, y, w, h, g_bEnglish && en ? en : ja);
 }
 
 // The drawing-mode question, bound to Boot.dat.

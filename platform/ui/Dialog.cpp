@@ -365,6 +365,18 @@ void ModelessRemove(DLG_CLASS* d) {
 
 } // namespace
 
+DLGCONTROL DlgMakeControl(DlgKind kind, u32 id, i32 x, i32 y, i32 w, i32 h, const std::string& utf8Text) {
+    DLGCONTROL c;
+    c.nKind = kind;
+    c.nId = id;
+    c.x = x;
+    c.y = y;
+    c.w = w;
+    c.h = h;
+    c.strText = utf8Text;
+    return c;
+}
+
 void DlgDrawModeless(std::vector<u32>& frame) {
     for (DLG_CLASS* d : g_vModeless) d->Draw(frame);
 }

@@ -65,6 +65,9 @@ struct DLGCONTROL {
     std::string* pText = nullptr; // edit
 };
 
+// A control of a kind at a place of the client area, with its caption.
+DLGCONTROL DlgMakeControl(DlgKind kind, u32 id, i32 x, i32 y, i32 w, i32 h, const std::string& utf8Text = {});
+
 class DLG_CLASS {
 public:
     DLG_CLASS() = default;

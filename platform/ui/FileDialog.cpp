@@ -9,18 +9,6 @@
 
 namespace {
 
-DLGCONTROL Make(DlgKind kind, u32 id, i32 x, i32 y, i32 w, i32 h, const std::string& text = {}) {
-    DLGCONTROL c;
-    c.nKind = kind;
-    c.nId = id;
-    c.x = x;
-    c.y = y;
-    c.w = w;
-    c.h = h;
-    c.strText = text;
-    return c;
-}
-
 constexpr u32 kWhere = 1, kList = 2, kFilter = 3, kName = 4, kOk = 10, kCancel = 11;
 
 class cFileChooser : public DLG_CLASS {
@@ -35,21 +23,21 @@ public:
         m_nX = 80;
         m_nY = 50;
         m_strTitle = title;
-        Add(Make(DLG_STATIC, kWhere, 12, 6, 456, 18));
-        DLGCONTROL list = Make(DLG_LIST, kList, 12, 28, 456, 234);
+        Add(DlgMakeControl(DLG_STATIC, kWhere, 12, 6, 456, 18));
+        DLGCONTROL list = DlgMakeControl(DLG_LIST, kList, 12, 28, 456, 234);
         list.bMultiSel = !save;
         Add(list);
-        Add(Make(DLG_STATIC, kFilter, 12, 266, 456, 18, filter));
+        Add(DlgMakeControl(DLG_STATIC, kFilter, 12, 266, 456, 18, filter));
         if (save) {
-            DLGCONTROL edit = Make(DLG_EDIT, kName, 12, 290, 456, 22);
+            DLGCONTROL edit = DlgMakeControl(DLG_EDIT, kName, 12, 290, 456, 22);
             edit.strEdit = name;
             edit.nByteLimit = 259;
             Add(edit);
         }
-        DLGCONTROL ok = Make(DLG_BUTTON, kOk, 268, 322, 96, 26, save ? "保存" : "開く");
+        DLGCONTROL ok = DlgMakeControl(DLG_BUTTON, kOk, 268, 322, 96, 26, save ? "保存" : "開く");
         ok.bDefault = true;
         Add(ok);
-        Add(Make(DLG_BUTTON, kCancel, 372, 322, 96, 26, "キャンセル"));
+        Add(DlgMakeControl(DLG_BUTTON, kCancel, 372, 322, 96, 26, "キャンセル"));
         Refresh();
     }
 
