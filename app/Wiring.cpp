@@ -21,6 +21,7 @@
 #include "database/SystemData.h"
 #include "database/SystemSwitches.h"
 #include "database/WorldMap.h"
+#include "flow/CmdParams.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/Presenter.h"
@@ -263,6 +264,7 @@ bool StageLoadPump() {
 void ConnectSubsystems() {
     SetStageLoadPump(StageLoadPump);
     APPSTARTUP& s = g_Startup;
+    s.initCmdParams = InitCmdParams;
     s.createDefaultData = [] { return CreateDefaultData(g_hWnd) != 0; };
     s.loadDatabases = [] {
         if (!LoadDatabases()) return false;

@@ -1,0 +1,318 @@
+// The code command's language, run against plain values: each statement starts from the same
+// state and the trace lists what it changed, what it returned, the boxes and the reports.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "flow/CodeLang.h"
+#include "platform/system/MessageBox.h"
+#include "platform/system/Report.h"
+
+namespace {
+
+struct FakeChara {
+    i32 v[9] = {};
+    i32 hp = 100, sp = 0, mhp = 300, msp = 50;
+    i8 cid = 3, z = 1;
+    i16 mark = 2;
+    i8 sight = 10;
+    i32 power = 7;
+    i8 imp = 1;
+    i32 def = 4;
+    i8 impd = 2;
+    i16 stop = 5;
+    i32 getsc = 100;
+};
+
+class FakeHost : public cCodeHost {
+public:
+    FakeChara me, target, third, player;
+    bool hasPlayer = true;
+    std::vector<i32> common = std::vector<i32>(1001), stage = std::vector<i32>(1000);
+    i32 sys[CODE_SYS_COUNT] = {120, 5, 0, 1000, 3};
+    bool unlimitedReadZero = false;
+    std::vector<std::string> events;
+    cCrtRandom random;
+    i32 error = 0;
+
+    CodeObj Object(int o) override {
+        switch (o) {
+        case CODE_MY: return &me;
+        case CODE_TG: case CODE_TG1: return &target;
+        case CODE_TG3: return &third;
+        case CODE_PL: return hasPlayer ? &player : nullptr;
+        default: return nullptr; // tg2 and tg4 are empty slots
+        }
+    }
+    CODEFIELD Status(CodeObj obj, int s) override {
+        FakeChara& c = *static_cast<FakeChara*>(obj);
+        if (s < CODE_HP) return {&c.v[s + 1], 4};
+        switch (s) {
+        case CODE_HP: return {&c.hp, 4};
+        case CODE_SP: return {&c.sp, 4};
+        case CODE_MHP: return {&c.mhp, 4};
+        case CODE_MSP: return {&c.msp, 4};
+        case CODE_CID: return {&c.cid, 0};
+        case CODE_Z: return {&c.z, 0};
+        case CODE_MARK: return {&c.mark, 2};
+        case CODE_SIGHT: return {&c.sight, 0};
+        case CODE_POWER: return {&c.power, 4};
+        case CODE_IMP: return {&c.imp, 0};
+        case CODE_DEF: return {&c.def, 4};
+        case CODE_IMPD: return {&c.impd, 0};
+        case CODE_STOP: return {&c.stop, 2};
+        default: return {&c.getsc, 4};
+        }
+    }
+    std::span<i32> CommonVars() override { return common; }
+    std::span<i32> StageVars() override { return stage; }
+    i32 SysValue(int s) override { return sys[s]; }
+    void SetSysValue(int s, i32 v) override {
+        sys[s] = v;
+        events.push_back("sys" + std::to_string(s) + "=" + std::to_string(v));
+    }
+    bool UnlimitedLivesReadZero() override { return unlimitedReadZero; }
+    void RequestDeathCheck() override { events.push_back("death check"); }
+    void SightChanged(CodeObj obj, i32 v) override {
+        events.push_back(std::string(obj == &player ? "player" : "chara") + " sight " + std::to_string(v));
+    }
+    void StartHpGauge(i32 d) override { events.push_back("hp gauge " + std::to_string(d)); }
+    void StartSpGauge(i32 d) override { events.push_back("sp gauge " + std::to_string(d)); }
+    cCrtRandom& Random() override { return random; }
+    i32& CodeError() override { return error; }
+
+    // Every value the language can reach, by name.
+    std::map<std::string, i32> Values() const {
+        std::map<std::string, i32> m;
+        const std::pair<const char*, const FakeChara*> charas[] = {{"my", &me}, {"tg", &target}, {"tg3", &third}, {"pl", &player}};
+        for (auto [name, c] : charas) {
+            const std::string p = std::string(name) + ".";
+            for (int i = 1; i <= 8; ++i) m[p + "v" + std::to_string(i)] = c->v[i];
+            m[p + "hp"] = c->hp; m[p + "sp"] = c->sp; m[p + "mhp"] = c->mhp; m[p + "msp"] = c->msp;
+            m[p + "cid"] = c->cid; m[p + "z"] = c->z; m[p + "mark"] = c->mark; m[p + "sight"] = c->sight;
+            m[p + "power"] = c->power; m[p + "imp"] = c->imp; m[p + "def"] = c->def; m[p + "impd"] = c->impd;
+            m[p + "stop"] = c->stop; m[p + "getsc"] = c->getsc;
+        }
+        auto key = [](std::string k, std::size_t i) { return k.append(std::to_string(i)); };
+        for (std::size_t i = 0; i < common.size(); ++i) m[key("C", i)] = common[i];
+        for (std::size_t i = 0; i < stage.size(); ++i) m[key("S", i)] = stage[i];
+        for (int i = 0; i < CODE_SYS_COUNT; ++i) m[key("sys", static_cast<std::size_t>(i))] = sys[i];
+        return m;
+    }
+};
+
+std::string ReadAll(const std::filesystem::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+struct CASE {
+    const char* setup; // "", "unlimited", "unlimited0" or "noplayer"
+    const char* text;
+};
+
+// The language's examples and edge cases.
+const CASE kCases[] = {
+    {"", "my.v1 = 1+2"},
+    {"", "my.v1 = 1 + 2"},
+    {"", "C5 = C5 + 1 * 3"},
+    {"", "C5 = 7 / -2"},
+    {"", "C5 = -7 % 2"},
+    {"", "C5 = 1 / 0"},
+    {"", "C5 = 7 % 0"},
+    {"", "hp = 99999"},
+    {"", "mhp = 0"},
+    {"", "msp = 50"},
+    {"", "tg.hp = 0"},
+    {"", "hp = 0"},
+    {"", "sp = sp + 20"},
+    {"unlimited", "sys.life = 5"},
+    {"unlimited", "C1 = life"},
+    {"unlimited0", "C1 = sys.life"},
+    {"", "sys.life = sys.life + 200"},
+    {"", "my.v1 = rand(6, 1)"},
+    {"", "my.v1 = rand(1)"},
+    {"", "my.v1 = rand(1,,6)"},
+    {"", "my.v1 = rand(1, 6"},
+    {"", "my.v1 = (2 + 3) * 2"},
+    {"", "my.v1 = 2 + 3 * 2"},
+    {"", "my.v1 = 10 - 4 - 3"},
+    {"", "my.v1 = 20 / 2 / 5"},
+    {"", "tg2.hp = 1"},
+    {"", "C1 = tg4.hp"},
+    {"", "xx.hp = 1"},
+    {"", "C1 = xx.hp"},
+    {"", "C1 = C2 = 1"},
+    {"", "C1 = - 5"},
+    {"", "my.v1 = 1.5"},
+    {"", "C1 = C7(1)"},
+    {"", "C1 = foo(1) + 2"},
+    {"", "C1 = 2147483647 + 1"},
+    {"", "C1 = (0 - 2147483647 - 1) / -1"},
+    {"", "C1 = (0 - 2147483647 - 1) % -1"},
+    {"", "C1 = 65536 * 65536"},
+    {"", "C1 = 99999999999999"},
+    {"", "C1 = C1000 + C1001"},
+    {"", "S999 = 4"},
+    {"", "S1000 = 4"},
+    {"", "C3 = 5 +"},
+    {"", "= 5"},
+    {"", "cid = 300"},
+    {"", "mark = -5"},
+    {"", "imp = -100"},
+    {"", "stop = 70000"},
+    {"", "sight = 3"},
+    {"", "pl.sight = 41"},
+    {"", "sys.scrlx = 1000"},
+    {"", "scrly = -3"},
+    {"", "sys.time = sys.time + 10"},
+    {"", "score = -1"},
+    {"", "sys.hp = 1"},
+    {"", "my.v1 = (1"},
+    {"", "C1 = (C2 = 7) + 1"},
+    {"", "C3 = (1 / 0) + 4"},
+    {"", "tg3.v2 = pl.getsc * 2"},
+    {"noplayer", "C1 = 1 + pl.hp"},
+    {"", "C1 = 5 C2 = 6"},
+    {"", "C1 = C  +  Cx"},
+    {"", "  "},
+    {"", "my.v8 = -1000000"},
+    {"", "C1 = ((2 + 3) * (4 - 1))"},
+    {"", "v9 = 1"},
+};
+
+const char* const kGolden = R"GOLD(my.v1 = 1+2 => 1 | my.v1 0->1
+my.v1 = 1 + 2 => 1 | my.v1 0->3
+C5 = C5 + 1 * 3 => 1 | C5 10->13
+C5 = 7 / -2 => 1 | C5 10->-3
+C5 = -7 % 2 => 1 | C5 10->-1
+C5 = 1 / 0 => 0 | box: 0除算が行われました！(C5 = 1 / 0)
+C5 = 7 % 0 => 0 | box: 0除算が行われました！(C5 = 7 % 0)
+hp = 99999 => 1 | my.hp 100->300 | hp gauge 200
+mhp = 0 => 1 | my.hp 100->1 my.mhp 300->1 | hp gauge -99
+msp = 50 => 1 | my.sp 0->1 | sp gauge 1
+tg.hp = 0 => 1 | tg.hp 100->0 | death check
+hp = 0 => 1 | my.hp 100->0 | hp gauge -100
+sp = sp + 20 => 1 | my.sp 0->20 | sp gauge 20
+sys.life = 5 => 1 | sys4=999999
+C1 = life => 1 | C1 0->100
+C1 = sys.life => 1
+sys.life = sys.life + 200 => 1 | sys4 3->99 | sys4=99
+my.v1 = rand(6, 1) => 1 | my.v1 0->6
+my.v1 = rand(1) => 0 | box: 関数 rand の引数が不正です！
+my.v1 = rand(1,,6) => 1 | my.v1 0->6
+my.v1 = rand(1, 6 => 0 | box: ")"が見つかりません！
+my.v1 = (2 + 3) * 2 => 1 | my.v1 0->10
+my.v1 = 2 + 3 * 2 => 1 | my.v1 0->8
+my.v1 = 10 - 4 - 3 => 1 | my.v1 0->3
+my.v1 = 20 / 2 / 5 => 1 | my.v1 0->2
+tg2.hp = 1 => 0
+C1 = tg4.hp => 0
+xx.hp = 1 => 0 | box: オブジェクト "xx." が認識できません！
+C1 = xx.hp => 1 | C1 0->100
+C1 = C2 = 1 => 0 | C1 0->20 | box: 代入先が不正です！
+C1 = - 5 => 1
+my.v1 = 1.5 => 1 | my.v1 0->5
+C1 = C7(1) => 1 | C1 0->70
+C1 = foo(1) + 2 => 1 | C1 0->2
+C1 = 2147483647 + 1 => 1 | C1 0->-999999
+C1 = (0 - 2147483647 - 1) / -1 => 1 | C1 0->-999999
+C1 = (0 - 2147483647 - 1) % -1 => 1
+C1 = 65536 * 65536 => 1
+C1 = 99999999999999 => 1 | C1 0->999999
+C1 = C1000 + C1001 => 0 | report: コードの実行: 変数 C1001 は範囲外です (0 から 1000)。
+S999 = 4 => 1 | S999 0->4
+S1000 = 4 => 0 | report: コードの実行: 変数 S1000 は範囲外です (0 から 999)。
+C3 = 5 + => 0 | report: コードの実行: 演算子 "+" の左右に値がありません。(C3 = 5 +)
+= 5 => 0 | report: コードの実行: 演算子 "=" の左右に値がありません。(= 5)
+cid = 300 => 1 | my.cid 3->99
+mark = -5 => 1 | my.mark 2->0
+imp = -100 => 1 | my.imp 1->-20
+stop = 70000 => 1 | my.stop 5->200
+sight = 3 => 1 | my.sight 10->3 | chara sight 3
+pl.sight = 41 => 1 | pl.sight 10->40 | player sight 40
+sys.scrlx = 1000 => 1 | sys1 5->480 | sys1=480
+scrly = -3 => 1 | sys2 0->-3 | sys2=-3
+sys.time = sys.time + 10 => 1 | sys0 120->130 | sys0=130
+score = -1 => 1 | sys3 1000->0 | sys3=0
+sys.hp = 1 => 0 | box: ステータスの識別エラー（未定義？）
+my.v1 = (1 => 0 | box: ")"が見つかりません！
+C1 = (C2 = 7) + 1 => 1 | C1 0->8 C2 20->7
+C3 = (1 / 0) + 4 => 0 | C3 30->4 | box: 0除算が行われました！(1 / 0)
+tg3.v2 = pl.getsc * 2 => 1 | tg3.v2 0->200
+C1 = 1 + pl.hp => 0 | report: コードの実行: 主人公がいないため pl を使えません。
+C1 = 5 C2 = 6 => 1 | C1 0->5 C2 20->6
+C1 = C  +  Cx => 1 | C1 0->2
+   => 1
+my.v8 = -1000000 => 1 | my.v8 0->-999999
+C1 = ((2 + 3) * (4 - 1)) => 1 | C1 0->15
+v9 = 1 => 0 | box: 代入先が不正です！
+)GOLD";
+
+} // namespace
+
+TEST(CodeLang, StatementsTrace) {
+    const auto dir = std::filesystem::temp_directory_path() / ("tobrelk_code_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto reportPath = dir / "report.txt";
+    SetReportFile(reportPath.string());
+    std::vector<std::string> boxes;
+    SetMessageBoxSink([&](const std::string& text, const std::string&, u32 type) {
+        boxes.push_back(text);
+        return DefaultButton(type);
+    });
+
+    std::ostringstream trace;
+    for (const CASE& c : kCases) {
+        FakeHost host;
+        host.common[0] = 1;
+        host.common[2] = 20;
+        host.common[3] = 30;
+        host.common[5] = 10;
+        host.common[7] = 70;
+        host.player.getsc = 100;
+        if (std::string(c.setup).starts_with("unlimited")) {
+            host.sys[CODE_LIFE] = 999999;
+            host.unlimitedReadZero = std::string(c.setup) == "unlimited0";
+        }
+        host.hasPlayer = std::string(c.setup) != "noplayer";
+        std::filesystem::remove(reportPath);
+        boxes.clear();
+        const auto before = host.Values();
+        const i32 ok = ExecCodeText(c.text, host);
+        trace << c.text << " => " << ok;
+        std::string changes;
+        for (const auto& [name, value] : host.Values()) {
+            const i32 old = before.at(name);
+            if (old != value) changes += (changes.empty() ? "" : " ") + name + " " + std::to_string(old) + "->" + std::to_string(value);
+        }
+        if (!changes.empty()) trace << " | " << changes;
+        for (const std::string& e : host.events) trace << " | " << e;
+        for (const std::string& b : boxes) trace << " | box: " << b;
+        std::istringstream report(ReadAll(reportPath));
+        for (std::string line; std::getline(report, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty()) trace << " | report: " << line;
+        }
+        trace << "\n";
+    }
+    SetMessageBoxSink(nullptr);
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(trace.str(), kGolden);
+}
+
+TEST(CodeLang, LongTextsAreCutToTheBuffer) {
+    FakeHost host;
+    // 5,119 bytes are worked; the rest of the statement is never seen.
+    std::string text = "C1 = 1" + std::string(5119 - 6 - 3, ' ') + "+ 2";
+    EXPECT_EQ(ExecCodeText(text, host), 1);
+    EXPECT_EQ(host.common[1], 3);
+    text += "00";
+    EXPECT_EQ(ExecCodeText(text, host), 1);
+    EXPECT_EQ(host.common[1], 3);
+}
