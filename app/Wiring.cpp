@@ -32,6 +32,7 @@
 #include "platform/system/Format.h"
 #include "platform/system/Thread.h"
 #include "platform/system/Report.h"
+#include "play/GameScene.h"
 #include "records/DataFile.h"
 #include "records/FlowCmd.h"
 #include "records/StageLoad.h"
@@ -379,4 +380,5 @@ void ConnectSubsystems() {
         g_Game.m_nBgmNumber = 0;
     };
     ConnectFrontEnd(); // scenes 1, 2, 3 and 5, the title menu's links into the player's records, replays
+    SetSceneFactory(SCENE_PLAY, MakeGameScene);
 }

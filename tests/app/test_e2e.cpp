@@ -84,6 +84,14 @@ protected:
         return (static_cast<unsigned char>(ppm[at]) << 16) | (static_cast<unsigned char>(ppm[at + 1]) << 8) |
                static_cast<unsigned char>(ppm[at + 2]);
     }
+    // The frame above the caption line and the frame counter is one colour (what the play scene
+    // draws of a stage that has nothing to show yet; the title menu never is).
+    static bool Flat(const std::string& ppm) {
+        for (int y = 0; y < 440; y += 7)
+            for (int x = 0; x < 640; x += 7)
+                if (Pixel(ppm, x, y) != Pixel(ppm, 0, 0)) return false;
+        return Pixel(ppm, 0, 0) != 0xFFFFFFFFu;
+    }
 
     fs::path game;
 };
@@ -145,10 +153,10 @@ TEST_F(EndToEnd, EscapeClosesAndAStageOnTheCommandLineThatIsMissingFallsBackToTh
     EXPECT_EQ(WaitExit(pid, 30), 0);
     const std::string report = Read(game / "Report_Game.txt");
     EXPECT_NE(report.find("「data\\stg4\\nothing」の読み込みに失敗しました！"), std::string::npos) << report;
-    // The title menu runs, not the play scene (whose placeholder is a plain grey screen).
+    // The title menu runs, not the play scene.
     const std::string frame = Read(shown);
     ASSERT_FALSE(frame.empty()) << "no frame was drawn";
-    EXPECT_NE(Pixel(frame, 10, 10), 0x303030u);
+    EXPECT_FALSE(Flat(frame));
     EXPECT_EQ(Read(game / "user_data" / "Window.dat").size(), 32u);
 }
 
@@ -163,7 +171,7 @@ TEST_F(EndToEnd, StageOnTheCommandLineStartsDirectPlayAndFreePlayChoosesAStage) 
     EXPECT_EQ(WaitExit(pid, 30), 0);
     const std::string direct = Read(play);
     ASSERT_FALSE(direct.empty());
-    EXPECT_EQ(Pixel(direct, 10, 10), 0x303030u) << "the play scene (a placeholder for now) runs";
+    EXPECT_TRUE(Flat(direct)) << "the play scene runs";
 
     // From the title: free play (the fourth entry), the stage dialog answered by script.
     fs::remove(play);
@@ -173,7 +181,7 @@ TEST_F(EndToEnd, StageOnTheCommandLineStartsDirectPlayAndFreePlayChoosesAStage) 
     EXPECT_EQ(WaitExit(pid, 30), 0);
     const std::string free = Read(play);
     ASSERT_FALSE(free.empty());
-    EXPECT_EQ(Pixel(free, 10, 10), 0x303030u);
+    EXPECT_TRUE(Flat(free));
 }
 
 // Counts the pixels of a rectangle that are not the colour of its top-left corner, and whether

@@ -1,0 +1,259 @@
+#pragma once
+// What the play engine asks of the flow engine, and the run-state types its characters carry.
+//
+// The play engine includes this header and no other flow/ header. Through it the play rules
+// report events to characters (RunFlowsOf with a trigger kind), step a character's running flows
+// once per play step (StepFlows, EndLetters), reset the per-frame marks, bind and set up a
+// character's flows from its definition, run an item's commands when it is taken, apply status
+// changes and knock-back, and use the small character motion routines (jump solving, landing,
+// ceiling, gravity, knock-back decay) that the commands share with the rules.
+//
+// The flow engine in turn works on the play engine's objects and scene directly (flow/ may
+// include play/ headers). The messages and effect display objects live on the flow side; the
+// scene holds them through the owning pointers below and steps and draws them through the two
+// calls given here.
+//
+// Run state: a character owns its flows (cFlow, copied from its definition) and, parallel to
+// them, one cFlowRun per flow, each with one cCmdRun per command. The pointers a run keeps into
+// its flows (flow, key rows, commands) point into the same character; BindFlows sets them, and
+// copying a character rebinds them.
+#include <memory>
+#include <vector>
+
+#include "flow/CmdParams.h"
+#include "records/Containers.h"
+#include "records/Flow.h"
+
+class cGameScene;
+class cObj;
+class cChara;
+class cPlayer;
+class cItem;
+class cShot;
+struct DDSURFACEDATA;
+struct HITRECT;
+
+// ---- Run state ----------------------------------------------------------------------------------
+
+// The parameter overrides queued by arrange commands (CMDOVERRIDE, CmdOverrideList) are those
+// of flow/CmdParams.h.
+
+// A point the homing move follows, queued n frames ahead.
+struct MOVEPOINT {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// The run state of one command of a running flow.
+class cCmdRun {
+public:
+    cFlowCmd* m_pCmd = nullptr; // the command (bound into the owning character's flows)
+    i32 m_bDone = 0;            // ran its last frame in the current run of the flow
+    i32 m_nDuration = 0;        // frames; from the time fields at set-up, or solved from a move
+    i32 m_nFramesLeft = 0;      // 0 also means "not started"
+
+    // Executor state; Start clears it.
+    i32 m_nDirSel = 0;          // move direction selector, or the circle's turning sense
+    i32 m_nTargetX = 0;         // target point of a move (dots)
+    i32 m_nTargetY = 0;
+    double m_dSpeed = 0.0;      // dots per frame (the move solver's result)
+    i32 m_nAngle = 0;           // degrees
+    i32 m_nKindValue = 0;       // circle amplitude / homing sluggishness
+    i32 m_nStartPhase = 0;      // circle start phase
+    std::vector<MOVEPOINT> m_vPoint; // homing: where the target was, oldest first
+    double m_dVelX = 0.0;       // velocity applied this frame
+    double m_dVelY = 0.0;
+    i32 m_nFacingReq = 0;       // 0 keep, 1 face left, 2 face right
+    i32 m_bStarted = 0;         // set by the first frame's set-up
+    i32 m_nFrame = 0;           // frames since the start
+    double m_dPhaseX = 0.0;     // phase accumulators
+    double m_dPhaseY = 0.0;
+    double m_dMaxInertial = 0.0;
+    i32 m_nFacingSeen = 0;      // facing at the end of the last frame
+    i32 m_nOrigin[4] = {};      // origin and phase integers of the movement set-up
+    u8 m_byMoveByte = 0;        // a byte taken from the movement data
+    i32 m_nRepeat = 0;          // repeat counter of repeating commands (wraps at 6 u)
+    i32 m_nWait = 0;            // waits of the jump and wait commands
+    i32 m_nTurnTime = 0;        // turn time added by the movement start
+    double m_dJumpSpeed = 0.0;  // the jump command's speed
+    i32 m_nRiseFrames = 0;
+};
+
+// One 20-byte entry of a run's extra list (owned, copied and freed with the run).
+struct FLOWEXTRA {
+    u32 v[5] = {};
+};
+
+// The run state of one flow of one character.
+class cFlowRun {
+public:
+    i32 m_nIndex = 0;           // position of the flow in the character's flow list
+    i32 m_nRunNo = 0;           // tag of the flow-owned timed entries
+    cFlow* m_pFlow = nullptr;   // the flow (bound into the owning character's flows)
+    i32 m_bCondLatch = 0;       // the flow's conditions held once in this run
+    cVector<cKeyCond*> m_vKeyRow; // one per key-condition row of the flow
+    i32 m_bKeyHeld = 0;         // key result in hold mode
+    i32 m_bKeyBefore = 0;       // key result at the previous test (edge mode)
+    cVector<cCmdRun> m_vCmdRun; // one per command, same order
+    cVector<FLOWEXTRA> m_vExtra;
+    i32 m_bRunning = 0;
+    i32 m_bPaused = 0;
+    i32 m_bStopped = 0;         // stopped for good
+    i32 m_bPendingDelete = 0;
+    i32 m_nCurrent = 0;         // highest command index allowed to start
+    i32 m_nFrames = 0;          // frames stepped without ending
+    i32 m_nInputSlot = 0;       // direction held when the flow started (FirstPressedKey)
+    i32 m_bPassMark = 0;        // per-frame mark of the scan
+    i32 m_bBusy = 0;            // started in the current frame
+    i32 m_bMsgWait = 0;
+    i32 m_bStopRequest = 0;
+    CmdOverrideList m_lstOverride;
+};
+
+// A flow-owned timed entry of a character (tagged with the run number of its flow).
+struct CHARATIMER {
+    i32 nRunNo = 0;
+    i32 nCount1 = 0;
+    i32 nCount2 = 0;
+    u32 bPaused = 0;
+    i32 nKind = 0;
+    i32 nValue = 0;
+};
+
+// The request block of the commands that hold the game (messages, effects and pictures with a
+// wait, the stage-clear tally).
+struct WAITPARAM {
+    u32 mode = 0;
+    u32 step = 0;
+    u32 count = 0;
+    u32 flag = 0;
+    u32 reserved = 0;
+    WAITPARAM() = default;
+    WAITPARAM(u32 m, u32 c, u32 f, u32 fourth) : mode(m), step(m == 1 && c != 0 && fourth == 0 ? 10u : 0u), count(c), flag(f) {}
+};
+
+// ---- Binding and stepping (run state) -----------------------------------------------------------
+
+// Points every run, key row and command run of the character at its flows. The run list and
+// each run's vectors must have their sizes already.
+void BindFlows(cChara& c);
+// Assigns a whole run list (deep copies) and binds.
+void SetFlows(cChara& c, const cVector<cFlowRun>& runs);
+// Expands the given flows' commands, then either binds the character's own flows (replace 0) or
+// replaces the flow at index (every flow for -1) by the given ones and binds.
+void SetupFlows(cChara& c, const cVector<cFlow>& flows, i32 replace, i32 index);
+// Ends and erases run i with its flow.
+void DeleteFlow(cChara& c, i32 run);
+// Erases the flows of flow ID id (every flow for 0): the index of the first erased run, -1 none.
+i32 ChangeFlows(cChara& c, u8 id);
+// The per-step flow pass of a character: 1 when it stopped early (removed, or HP gone).
+i32 StepFlows(cChara& c, i32 dying);
+// End-of-update clean-up of ended ID letters.
+void EndLetters(cChara& c);
+
+// ---- Triggers and the scan ----------------------------------------------------------------------
+
+// Trigger kinds of the flows.
+enum eTrigger : u8 {
+    TRIG_ALWAYS = 0,
+    TRIG_DAMAGED = 1,
+    TRIG_IMPACTED = 2,
+    TRIG_DIED = 3,
+    TRIG_HIT_CHARA = 4,
+    TRIG_HIT_BLOCKCHARA = 5,
+    TRIG_ON_BLOCKCHARA = 6,
+    TRIG_HIT_SHOT = 7,
+    TRIG_HIT_ITEM = 8,
+    TRIG_BLOCK = 9,
+    TRIG_BLOCK_SIDE = 10,
+    TRIG_BLOCK_LEFT = 11,
+    TRIG_BLOCK_RIGHT = 12,
+    TRIG_BLOCK_VERT = 13,
+    TRIG_BLOCK_ABOVE = 14,
+    TRIG_BLOCK_BELOW = 15,
+    TRIG_RIDDEN_BY_HERO = 16,
+    TRIG_RIDDEN = 17,
+    TRIG_DEALT_DAMAGE = 18,
+    TRIG_DEALT_IMPACT = 19,
+    TRIG_ATTACK_HIT = 20,
+    TRIG_STAGE_START = 21,
+    TRIG_NONE = 22,
+};
+
+// Fires a trigger on a character: RunFlows(c, kind, null, 0).
+void RunFlowsOf(cChara& c, u8 kind);
+// Fires a trigger with the event's other object and number (the attack number for 18-20, else 0).
+void RunFlows(cChara& c, u8 kind, cObj* other, i8 number);
+// Clears the character's per-frame marks (once per frame before any scan).
+void ResetFlowMarks(cChara& c);
+
+// ---- Conditions ---------------------------------------------------------------------------------
+
+// A condition list with its combination (0 all, 1 any), evaluated for a character (null: the
+// conditions that need one fail). An appearance condition of a block or item uses the player.
+i32 EvalCondList(cGameScene& scene, const cVector<cCond>& conds, i32 mode, cChara* chara);
+// Advances the key-input rows of the character's running flows (once per step).
+void StepKeyConds(cChara& c);
+// Draws the character's flow overlay (distance areas, when shown).
+void DrawFlowOverlay(cChara& c, DDSURFACEDATA* target);
+
+// ---- Status operations and knock-back -----------------------------------------------------------
+
+// HP change: 1 when HP reached 0. Damage (delta <= 0) is refused while invincible unless ignore.
+i32 AddHp(cChara& c, i32 delta, i32 ignoreInvincible, i32 startGauge);
+i32 AddSp(cChara& c, i32 delta, i32 startGauge);
+// Knock-back of a strength in a direction; and from an attacking character or shot.
+void ApplyImpact(cChara& c, i8 strength, double dirX, double dirY);
+void ApplyImpactFromChara(cChara& c, cChara& attacker);
+void ApplyImpactFromShot(cChara& c, cShot& shot);
+
+// ---- Item commands ------------------------------------------------------------------------------
+
+// Runs one command of the item command set for the hero: non-zero stops the list (1 stage clear).
+i32 ExecItemCmd(cPlayer& hero, cFlowCmd& cmd);
+// Applies queued overrides to a command about to run (operands from the common, stage and
+// character variables), and empties the queue.
+void ApplyCmdOverrides(cFlowCmd& cmd, cChara& c, CmdOverrideList& overrides);
+
+// ---- Character motion routines ------------------------------------------------------------------
+
+// Jump speed for a height in hbl (16 pixels), negative = upward; the player's is scaled by the
+// stage's jump factor.
+double JumpSpeedHbl(cChara& c, i32 heightHbl);
+// Rise frames of a jump speed.
+i32 JumpFrames(cChara& c, double speed);
+// Puts the character on a view cell (column, row from the scroll position).
+void SetPosition(cChara& c, i32 column, i32 row);
+// Gravity for one step.
+void GravityStep(cChara& c);
+bool IsOnFloor(cChara& c);
+// Landing and ceiling reactions (fire triggers 9, 13 and 15 or 14).
+void OnLand(cChara& c);
+void OnHitCeiling(cChara& c);
+void StopOnFloor(cChara& c, i32 flag);
+void SavePosition(cChara& c);
+void RestorePosition(cChara& c);
+// Knock-back decay (once per frame) and its vertical application.
+void DecayKnockback(cChara& c);
+void StepMoveX(cChara& c);
+
+// The direction code held on the hero's keys for the "入力方向" choices (1-8, 0 or 9 none).
+i32 CmdParamKindValue(cGameScene& scene, i32 kind);
+
+// ---- Messages and effect display objects --------------------------------------------------------
+
+class cMessageWnd;
+class cEffectObj;
+struct FlowObjDeleter {
+    void operator()(cMessageWnd* p) const noexcept;
+    void operator()(cEffectObj* p) const noexcept;
+};
+using MessageWndPtr = std::unique_ptr<cMessageWnd, FlowObjDeleter>;
+using EffectObjPtr = std::unique_ptr<cEffectObj, FlowObjDeleter>;
+
+// Steps and draws one effect display object: 1 when it has ended (the scene drops it).
+i32 StepDrawEffectObj(cGameScene& scene, cEffectObj& obj, i32 freeze);
+// Lays out and draws one message window: 1 when it has ended (the scene drops it).
+i32 LayoutMessageText(cGameScene& scene, cMessageWnd& wnd, i32 a, i32 b, i32 c, i32 d);
+// Appends to the scene's effect list an effect of a hit at the overlap of two rectangles.
+void AddHitEffect(cGameScene& scene, i16 effect, const HITRECT& a, const HITRECT& b, i32 scale);

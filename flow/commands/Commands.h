@@ -1,0 +1,84 @@
+#pragma once
+// The executors of the command sets, by family (one source file each in flow/commands).
+//
+// Executors proper take the running character and its command run and act for one frame. The
+// kinds that the item set shares (character kinds 17-38) are written as bodies taking the
+// character and the command, because an item command has no run state; the character table
+// reaches them through CmdAdapter.
+#include "flow/FlowEngine.h"
+
+using CMDEXEC = i32 (*)(cChara& chara, cCmdRun& run);
+using CMDBODY = i32 (*)(cChara& chara, cFlowCmd& cmd);
+using CMDEXEC2 = i32 (*)(cPlayer& hero, cFlowCmd& cmd);
+
+// Kinds 0 and 1: nothing (a wait is its duration).
+i32 CmdNop(cChara& chara, cCmdRun& run);
+
+// Movement (Movement.cpp), kinds 2-8.
+void CmdMoveLine(cChara& chara, cCmdRun& run);
+void CmdMoveGroundTurn(cChara& chara, cCmdRun& run);
+void CmdMoveCircle(cChara& chara, cCmdRun& run);
+void CmdMoveCharge(cChara& chara, cCmdRun& run);
+void CmdMoveHoming(cChara& chara, cCmdRun& run);
+void CmdMoveAvoidScreenOut(cChara& chara, cCmdRun& run);
+void CmdMoveDisable(cChara& chara, cCmdRun& run);
+
+// Character commands (CharaCmds.cpp): kinds 9, 10 and the bodies of 20, 21, 23, 24, 25.
+i32 CmdTurn(cChara& chara, cCmdRun& run);
+i32 CmdJump(cChara& chara, cCmdRun& run);
+i32 CmdWarp(cChara& chara, cFlowCmd& cmd);
+i32 CmdSetTarget(cChara& chara, cFlowCmd& cmd);
+i32 CmdStatusOp2(cChara& chara, cFlowCmd& cmd);
+i32 CmdVanish(cChara& chara, cFlowCmd& cmd);
+i32 CmdGetItem(cChara& chara, cFlowCmd& cmd);
+
+// Shots and summons (ShotCmds.cpp): kinds 11-15.
+i32 CmdShot(cChara& chara, cCmdRun& run);
+i32 CmdSword(cChara& chara, cCmdRun& run);
+i32 CmdSummonBlock(cChara& chara, cCmdRun& run);
+i32 CmdSummonChara(cChara& chara, cCmdRun& run);
+i32 CmdSummonItem(cChara& chara, cCmdRun& run);
+
+// Flow control (FlowCmds.cpp): kind 16, the bodies of 17 and 38, kind 39; the item set's
+// change-flow command.
+i32 CmdFlowOp(cChara& chara, cCmdRun& run);
+i32 CmdStageClear(cChara& chara, cFlowCmd& cmd);
+i32 CmdArrange(cChara& chara, cFlowCmd& cmd);
+i32 CmdLoop(cChara& chara, cCmdRun& run);
+i32 CmdChangeFlow(cChara& chara, cFlowCmd& cmd, i32 deferred);
+
+// Messages and the game wait (MessageCmds.cpp): the bodies of 18 and 19.
+i32 CmdGameWait(cChara& chara, cFlowCmd& cmd);
+i32 CmdMessage(cChara& chara, cFlowCmd& cmd);
+
+// Effects, pictures, graphics and sound (EffectCmds.cpp): the bodies of 26-36.
+i32 CmdChangeGraphic(cChara& chara, cFlowCmd& cmd);
+i32 CmdChangeAnimSet(cChara& chara, cFlowCmd& cmd);
+i32 CmdPlayAnim(cChara& chara, cFlowCmd& cmd);
+i32 CmdEffect(cChara& chara, cFlowCmd& cmd);
+i32 CmdCharaEffect(cChara& chara, cFlowCmd& cmd);
+i32 CmdScreenEffect(cChara& chara, cFlowCmd& cmd);
+i32 CmdPicture(cChara& chara, cFlowCmd& cmd);
+i32 CmdScreenColor(cChara& chara, cFlowCmd& cmd);
+i32 CmdBackground(cChara& chara, cFlowCmd& cmd);
+i32 CmdPlaySE(cChara& chara, cFlowCmd& cmd);
+i32 CmdPlayBGM(cChara& chara, cFlowCmd& cmd);
+
+// Variables, statuses and code (CodeCmds.cpp): the bodies of 22 and 37.
+i32 CmdStatusOp(cChara& chara, cFlowCmd& cmd);
+i32 ExecCodeCmd(cChara& chara, cFlowCmd& cmd);
+
+// Item set only (ItemCmds.cpp): kind 1 of the item table.
+i32 ItemChangeFlow(cPlayer& hero, cFlowCmd& cmd);
+
+// A character-table entry that runs a shared body with the run's command.
+template <CMDBODY Body>
+i32 CmdAdapter(cChara& chara, cCmdRun& run) {
+    return run.m_pCmd ? Body(chara, *run.m_pCmd) : 0;
+}
+// A character-table entry for an executor that gives no result.
+template <void (*Exec)(cChara&, cCmdRun&)>
+i32 CmdVoid(cChara& chara, cCmdRun& run) {
+    Exec(chara, run);
+    return 0;
+}

@@ -1,0 +1,280 @@
+#pragma once
+// The play scene: stage play, scene 4 of the scene machine.
+//
+// One play state. Everything that lives for one stage belongs to this object and is rebuilt by
+// SetStage: the player, the stage characters, the items, the live shots and their side lists,
+// the layer lists, the block map, the scroll axes, the effect objects, message windows and
+// pictures, the timers and counters, the stage variables, the random generator and the per-stage
+// frame counter. Nothing of a stage outlives it, and nothing in play/ or flow/ is global: the
+// rules reach the scene through the pointer each object carries (cObj::m_pScene) or through an
+// argument.
+//
+// The scene's states (m_nState), each with its handler:
+//   -1 not initialised (Init runs on the next frame)   3 Pause        6 GameOver
+//    0 FadeIn      1 Intro      2 UpdatePlay           4 StageClear   7 FadeOut
+//                                                      5 MissMenu
+// The code is split by concern: GameScene.cpp (construction, states, walks, the flow hand-over),
+// StageSetup.cpp (SetStage), PlayUpdate.cpp (the per-frame update), PlayDraw.cpp (Draw),
+// Results.cpp (ProcessResult), GraphicsLoad.cpp (the play pictures).
+//
+// Lists and lifetimes. The object lists own their objects (stable addresses). Walk them by index
+// against the live size (ForEachChara and its siblings do), so that an object a flow summons or
+// fires during the walk is reached and nothing is skipped. Remove objects with RemoveChara,
+// RemoveItem and EraseShot: the object is out at once (handles to it read null, walks skip it)
+// and is destroyed at the next sweep point (Sweep(): after the passes of the update and at the
+// end of every frame; never while its list is walked). Code that keeps raw pointers to
+// listed objects across calls that may remove objects (a pass that gathers the characters of a
+// side, say) holds the list's WalkScope for that time. References between objects are handles
+// (play/objects/ObjHandle.h).
+//
+// The flow hand-over: FlowObj(), FlowRun() and CmdRun() give the character whose flows are being
+// scanned or stepped, the run being stepped and the command run being executed. They are stored
+// as a character handle and indexes, so they read null rather than dangle when the character is
+// removed or its flows change; FlowPointerScope saves and restores all three around a scan.
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Game.h"
+#include "flow/FlowEngine.h"
+#include "platform/system/Random.h"
+#include "play/ScrollAxis.h"
+#include "play/effects/Picture.h"
+#include "play/effects/ScreenEffect.h"
+#include "play/objects/BlockMap.h"
+#include "play/objects/Item.h"
+#include "play/objects/ObjList.h"
+#include "play/objects/Player.h"
+#include "play/objects/StageChara.h"
+#include "play/shots/Shot.h"
+#include "records/Cmd.h"
+
+// The screen's colour effect (fade to a colour and back, flashes) started by the screen-colour
+// command.
+struct SCREENCOLOUR {
+    u8 byColour[3] = {};
+    i32 nStrength = 0;      // percent
+    i32 nDirection = 0;     // 0 fade to the colour, 1 fade back
+    i32 nDuration = 0;      // frames
+    i32 nFlashMode = 0;
+    i32 nRepeat = 0;
+    i32 bActive = 0;
+    i32 nFrame = 0;
+    i32 nRepeatsDone = 0;
+    i32 nLevel = 0;
+    u8 byColour2[3] = {};
+    i32 nStrength2 = 0;
+    i32 nLevel2 = 255;      // the remembered level
+};
+
+// Areas that objects may move in (world pixels), by clamp mode.
+struct PLAYBOUNDS {
+    i32 left = 0;
+    i32 top = 0;
+    i32 right = 0;
+    i32 bottom = 0;
+};
+
+// The flow run being stepped: its owner and its index in the owner's run list.
+struct FLOWRUNREF {
+    cObjHandle owner;
+    i32 run = -1;
+};
+
+constexpr int kLayerCount = 8;
+constexpr int kSideCount = 8;
+constexpr int kStageVarCount = 1000;
+
+class cGameScene : public cScene {
+public:
+    cGameScene();
+    ~cGameScene() override;
+    cGameScene(const cGameScene&) = delete;
+    cGameScene& operator=(const cGameScene&) = delete;
+
+    // ---- Scene machine ----
+    // One frame: the current state's handler, then the sweep of removed objects.
+    void Run() override;
+    void Init() override;
+    void FadeIn() override;
+    void FadeOut() override;
+    // States 1 to 6 (0 and 7 are FadeIn and FadeOut).
+    void Intro();
+    void UpdatePlay();
+    void Pause();
+    void StageClear();
+    void MissMenu();
+    void GameOver();
+
+    // ---- Stage ----
+    // Builds everything a stage needs from g_Stage (see StageSetup.cpp). bLoadStage first restores
+    // the stage from the copy loaded from its file; x = 1 is a fresh start of its music.
+    void SetStage(i32 bLoadStage, i32 x);
+    // Draws the play screen: a = the update's own drawing, b = frozen (steps nothing).
+    void Draw(i32 a, i32 b, i32 c, i32 d);
+    // The result of a cleared stage: the next scene.
+    i32 ProcessResult();
+    // Nested frame loops that keep the screen alive while game logic waits (inline, on the game
+    // thread): 1 when they ended normally, 0 at once when the play is closing.
+    i32 PauseLoop();
+    i32 RankingLoop();
+
+    // ---- Random numbers (the play's own generator) ----
+    i32 Rand() { return m_Rand.Next(); }
+    // A number between lo and hi inclusive (either order) from the play's generator.
+    i32 RandRange(i32 lo, i32 hi) { return ::RandRange(m_Rand, lo, hi); }
+
+    // ---- Walks and removal ----
+    // fn(T&) for every live object in list order, objects added meanwhile included.
+    template <class Fn> void ForEachChara(Fn&& fn) { m_lstChara.Walk(fn); }
+    template <class Fn> void ForEachItem(Fn&& fn) { m_lstItem.Walk(fn); }
+    template <class Fn> void ForEachShot(Fn&& fn) { m_lstShot.Walk(fn); }
+    // The live shots of one side (0-7; another side is reported and gives side 0).
+    template <class Fn>
+    void ForEachShotOfSide(i32 side, Fn&& fn) {
+        cObjList<cShot>::WalkScope scope(m_lstShot);
+        std::vector<cShot*>& list = SideList(side);
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (!list[i]->IsRemoved()) fn(*list[i]);
+    }
+    // Appends a stage character (entered in the registry, on its layer list); the one in the list.
+    cStageChara& AddChara(std::unique_ptr<cStageChara> chara);
+    cItem& AddItem(std::unique_ptr<cItem> item);
+    // Appends a copy of a shot to the live list and to the list of its side.
+    cShot& AddShot(const cShot& shot);
+    // Take an object out (see above). Nothing when it is not in the list.
+    void RemoveChara(cStageChara& chara);
+    void RemoveItem(cItem& item);
+    void EraseShot(cShot& shot);
+    // Destroys what was removed, where no walk is running.
+    void Sweep();
+    std::vector<cShot*>& SideList(i32 side);
+
+    // ---- Flow hand-over ----
+    cChara* FlowObj() const { return m_pFlowObj.Chara(); }
+    cFlowRun* FlowRun() const;
+    cCmdRun* CmdRun() const;
+    void SetFlowObj(cChara* chara);
+    // The run (of its owner's run list) being stepped; null clears it and the command run.
+    void SetFlowRun(cChara* owner, cFlowRun* run);
+    // The command run (of the current flow run) being executed; null clears it.
+    void SetCmdRun(cCmdRun* run);
+    void ClearFlowPointers();
+    // Saves the three on construction, restores them on destruction.
+    class FlowPointerScope {
+    public:
+        explicit FlowPointerScope(cGameScene& s) : m_s(s), m_obj(s.m_pFlowObj), m_run(s.m_pFlowRun), m_cmd(s.m_pCmdRun) {}
+        ~FlowPointerScope() {
+            m_s.m_pFlowObj = m_obj;
+            m_s.m_pFlowRun = m_run;
+            m_s.m_pCmdRun = m_cmd;
+        }
+        FlowPointerScope(const FlowPointerScope&) = delete;
+        FlowPointerScope& operator=(const FlowPointerScope&) = delete;
+
+    private:
+        cGameScene& m_s;
+        cObjHandle m_obj;
+        FLOWRUNREF m_run;
+        i32 m_cmd;
+    };
+
+    // ---- Stage geometry (world pixels) ----
+    i32 StageWidthPx() const { return (m_vBlockMap.StageWidth() + 2 * cBlockMap::kMargin) * 32; }
+    i32 StageHeightPx() const { return (m_vBlockMap.StageHeight() + 2 * cBlockMap::kMargin) * 32; }
+    cPlayer* Player0() { return m_vPlayer.Live(0); }
+
+    // ---- State (in the order of the play scene's data) ----
+    i32 m_nSavedState = 0;        // where the pause menu resumes
+    i32 m_nSavedSubState = 0;
+    i32 m_nEndRequest = 0;        // 1 stage cleared, 2 the player is to be killed
+    cScrollAxis m_ScrollX;
+    cScrollAxis m_ScrollY;
+
+    // The registry comes before every list: it outlives the objects entered in it.
+    cObjRegistry m_Registry;
+    cObjList<cPlayer> m_vPlayer{&m_Registry};       // element 0 is the player
+    i32 m_nPlayerCount = 0;
+    cObjList<cStageChara> m_lstChara{&m_Registry};  // placement order
+    cObjList<cItem> m_lstItem{&m_Registry};         // standalone items
+    cObjList<cShot> m_lstShot{&m_Registry};         // live shots
+    std::array<std::vector<cShot*>, kSideCount> m_vShotList; // live shots by side
+    u32 m_nShotSerial = 0;
+    // Objects by drawing layer (two sets of 8 lists).
+    std::array<std::vector<std::vector<cObjHandle>>, 2> m_vLayerList;
+
+    cBlockMap m_vBlockMap;
+    std::vector<i32> m_vToggledCell;  // cells a toggling block summon has changed
+    std::vector<u32> m_vItemUsed;     // placed items given to characters
+    std::vector<u32> m_vStepMark;     // per logic step of a frame
+    std::vector<u32> m_vGroupMark = std::vector<u32>(60, 0); // per-step activation groups
+
+    cScreenEffectRun m_ScreenEffect;
+    SCREENCOLOUR m_ScreenColour;
+    std::vector<EffectObjPtr> m_lstEffectObj;
+    std::vector<MessageWndPtr> m_lstMessageWnd;
+    std::vector<PictureParam> m_lstPicture;
+    u32 m_bItemMessage = 0;           // an item's message continues the previous one
+
+    i32 m_nTimeLeft = 0;
+    u32 m_bTimeStopped = 0;
+    i32 m_nPlayFrames = 0;
+    i32 m_nPlayTime = 0;              // hundredths of a second
+    i32 m_nNextId = 0;                // characters and players
+    i32 m_nNextItemId = 0;
+    i32 m_nNextId3 = 0;
+
+    i32 m_nNextStageNo = 0;           // set by the stage-clear command
+    std::string m_strNextStage;
+
+    // The flow hand-over (see above): use FlowObj/FlowRun/CmdRun and their setters.
+    cObjHandle m_pFlowObj;
+    FLOWRUNREF m_pFlowRun;
+    i32 m_pCmdRun = -1;
+
+    std::atomic<u32> m_bQuit{0};      // the program is closing: every loop ends at once
+
+    // Pause-loop control (set by the commands that hold the game).
+    i32 m_nPauseFrames = 0;           // frames still to show without input
+    i32 m_bPauseWaitKey = 0;
+    i32 m_nPauseCountdown = 0;
+    i32 m_nPauseSound = 0;            // 1: sound 12 when the key is taken, else sound 1
+    WAITPARAM m_WaitParam;
+
+    i32 m_nStepIndex = 0;             // logic step within the frame, from 1
+    i32 m_nStepCount = 0;             // logic steps since the stage started
+    i32 m_nIntroA = 0;
+    i32 m_nIntroB = 0;
+    u32 m_bHeldKeyGuard = 0;
+    u32 m_bDeathCheck = 0;            // test the player's HP after a character's flows
+    u32 m_bRemoveChara = 0;           // off-stage removal switches (stage areas 1-3)
+    u32 m_bRemoveBlockChara = 0;
+    u32 m_bRemoveItem = 0;
+    u32 m_nFrameCounter = 0;          // play frames since the stage started
+    cVector<i32> m_vStageVar = cVector<i32>(kStageVarCount, 0); // stored as u32, read signed
+    cVector<i32> m_vResult = cVector<i32>(5, 0);
+    cVector<u32> m_vResult2 = cVector<u32>(5, 0);
+    u32 m_bNameEntry = 0;
+    u32 m_bNoMessage = 0;
+    cVector<cCmd> m_vPauseMenu = cVector<cCmd>(4);
+    u32 m_bStatusBar = 0;             // the stage's status-bar switch, for the drawing
+
+    PLAYBOUNDS m_InnerBounds;
+    PLAYBOUNDS m_OuterBounds;
+
+    // Random numbers of the play: seeded by SetStage (the seed also goes into the replay).
+    cCrtRandom m_Rand;
+    u32 m_nSeed = 0;
+    // A seed that SetStage uses instead of the clock (headless runs and tests); -1 none.
+    i64 m_nForcedSeed = -1;
+
+private:
+    void CompactSideLists();
+    void CompactLayerLists();
+};
+
+// Makes the play scene (the scene machine's factory for scene 4).
+std::unique_ptr<cScene> MakeGameScene();

@@ -1,0 +1,89 @@
+#include "play/objects/BlockMap.h"
+
+#include <cmath>
+#include <new>
+
+namespace {
+
+BLOCKCELL MakeEmpty() {
+    BLOCKCELL c;
+    c.block.wPicture = 0;
+    c.block.bySolid = 0;
+    c.block.byGroup10 = 0;
+    return c;
+}
+
+} // namespace
+
+const BLOCKCELL& cBlockMap::Empty() {
+    static const BLOCKCELL empty = MakeEmpty();
+    return empty;
+}
+
+bool cBlockMap::Build(u32 stageWidth, u32 stageHeight) {
+    Clear();
+    const u64 cols = u64{stageWidth} + 2 * kMargin;
+    const u64 rows = u64{stageHeight} + 2 * kMargin;
+    i32 shift = 0;
+    while ((u64{1} << shift) < cols) ++shift;
+    const u64 cells = rows << shift;
+    // An index must stay an i32 (and a world pixel of the far edge too).
+    if (shift > 24 || cells > (u64{1} << 26) || rows * 32 > 0x7FFFFFFFu) return false;
+    try {
+        m_vCell.assign(static_cast<std::size_t>(cells), Empty());
+    } catch (const std::bad_alloc&) {
+        m_vCell.clear();
+        return false;
+    }
+    m_nShift = shift;
+    m_nPitch = 1 << shift;
+    m_nRows = static_cast<i32>(rows);
+    m_nStageW = static_cast<i32>(stageWidth);
+    m_nStageH = static_cast<i32>(stageHeight);
+    return true;
+}
+
+void cBlockMap::Clear() {
+    m_vCell.clear();
+    m_mapCond.clear();
+    m_nPitch = m_nShift = m_nRows = m_nStageW = m_nStageH = 0;
+}
+
+i32 cBlockMap::IndexAtPixel(double x, double y) const {
+    // Beyond the i32 range is outside the map anyway.
+    if (!(std::fabs(x) < 1e9) || !(std::fabs(y) < 1e9)) return -1;
+    const i32 ix = static_cast<i32>(x);
+    const i32 iy = static_cast<i32>(y);
+    return Index(ix >> 5, iy >> 5);
+}
+
+bool cBlockMap::SetBlock(i32 index, const cEdBlock& block) {
+    BLOCKCELL* c = Find(index);
+    if (!c) return false;
+    c->block = static_cast<const EDBLOCK_DATA&>(block);
+    c->bHasCond = block.vCond.empty() ? 0 : 1;
+    if (c->bHasCond) m_mapCond[index] = BLOCKCONDS{block.vCond, block.byGroup1a, block.byGroup1b};
+    else m_mapCond.erase(index);
+    return true;
+}
+
+const BLOCKCONDS* cBlockMap::Conds(i32 index) const {
+    if (!At(index).bHasCond) return nullptr;
+    auto it = m_mapCond.find(index);
+    return it == m_mapCond.end() ? nullptr : &it->second;
+}
+
+cBlockMap::SAVEDCELL cBlockMap::Save(i32 index) const {
+    SAVEDCELL s{At(index), {}};
+    if (const BLOCKCONDS* c = Conds(index)) s.conds = *c;
+    return s;
+}
+
+bool cBlockMap::Restore(i32 index, const SAVEDCELL& saved) {
+    BLOCKCELL* c = Find(index);
+    if (!c) return false;
+    *c = saved.cell;
+    if (c->bHasCond) m_mapCond[index] = saved.conds;
+    else m_mapCond.erase(index);
+    return true;
+}

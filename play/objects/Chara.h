@@ -1,0 +1,172 @@
+#pragma once
+// A character: the player or a stage character. Adds to cObj what a character has: its
+// definition record, flows and their run states, status values, hit rectangles, contacts, the
+// target slots and links to other characters, and the motion state that commands and rules
+// share. cPlayer and cStageChara are its two concrete kinds; a plain cChara exists only as a
+// scratch copy.
+//
+// References to other objects (target slots, links, parent, children) are checked handles: a
+// removed character simply reads as gone. The block under the feet is a cell index of the scene's
+// block map (-1: none), never a pointer into it.
+//
+// Copying a character (copy construction, assignment, Assign) copies every member and rebinds
+// its flow runs to its own flows.
+#include <array>
+
+#include "flow/FlowEngine.h"
+#include "play/effects/CharaEffect.h"
+#include "play/objects/Obj.h"
+#include "records/EdChara.h"
+
+// An entry of the recent-attacker list: no damage from that attacker for the steps left.
+struct HITBY {
+    u32 nId = 0;
+    i32 nSteps = 0;
+};
+
+// The gauge shown under a character while its HP or SP changes.
+struct GAUGESTATE {
+    i32 bActive = 0;
+    i32 nFrom = 0;
+    i32 nTo = 0;
+    i32 nFrames = 0;
+};
+
+// The character's members (kept apart from the class so that copying can default every member
+// and then rebind the flows).
+struct CHARADATA {
+    // Target slots 0-3 (slot 0 is the player after the stage starts), the objects that refer to
+    // this one ({object, kind}: kinds 0-3 target slot k, 4 child), the children (latest first)
+    // and the parent.
+    std::array<cObjHandle, 4> m_aTarget{};
+    cVector<OBJREF> m_vLink;
+    cVector<OBJREF> m_vRefBy;     // shots aiming at it and other referring objects
+    cVector<cObjHandle> m_vChild;
+    cVector<cObjHandle> m_vChildShot;
+    cObjHandle m_Parent;
+
+    // The definition the character was built from.
+    cEdChara m_Def;
+
+    // Flows and their run states (parallel lists), the ID-letter flags and the timed entries.
+    cVector<cFlow> m_vFlow;
+    cVector<cFlowRun> m_vFlowRun;
+    cVector<u8> m_vLetterRunning = cVector<u8>(27, 0);
+    cVector<u8> m_vLetterEnded = cVector<u8>(27, 0);
+    cVector<u8> m_vLetterStarted = cVector<u8>(27, 0);
+    u32 m_bLetterEnded = 0;       // some letter ended this frame
+    u32 m_bPendingDelete = 0;     // runs are marked for deletion
+    cVector<CHARATIMER> m_vTimer;
+    cVector<i32> m_vVar = cVector<i32>(9, 0); // character variables
+    i32 m_nRunNoNext = 0;         // next run number handed to a flow run
+
+    // Motion state of commands and rules.
+    double m_dMoveSpeed = 0.0;    // move-command speed; non-zero replaces speed x in the step
+    double m_dVMotion = 0.0;      // vertical motion (knock-back y); non-zero while a jump runs
+    double m_dVMotionPrev = 0.0;
+    double m_dKnockX = 0.0;       // knock-back x
+    u32 m_nJumpFlags = 0;
+    u32 m_bFalling = 0;
+    i32 m_nNoFloorFrames = 0;
+    i32 m_nFloorCell = -1;        // block-map cell under the feet
+    i32 m_nLastFloorCell = -1;
+    cObjHandle m_FloorObj;        // block character under the feet
+    u32 m_bOnBlockChara = 0;      // standing on a block character
+    u32 m_bOnFloor = 0;
+    u32 m_bStopOnFloor = 0;
+    u32 m_bNoGravity = 0;         // gravity suspended
+    u32 m_bHeldByCmd = 0;         // a command holds the character this step
+    u32 m_bImpact = 0;            // knock-back applied
+    u32 m_bCeiling = 0;           // ceiling mark
+    u32 m_bMovedByCmd = 0;        // a movement command moved it this step
+    u32 m_bMoveDisabled = 0;
+    u32 m_bFixedFacing = 0;
+    u32 m_bMirrored = 0;          // mirrored placement
+    u32 m_bWallContact = 0;
+    double m_dMoveX = 0.0;        // per-frame move vector of the commands
+    double m_dMoveY = 0.0;
+    double m_dInertX = 0.0;       // inertial velocity of inertial moves
+    double m_dInertY = 0.0;
+    double m_dCmdAccum[2] = {};   // the two command-move accumulators
+    double m_dCarryX = 0.0;       // carried velocities
+    double m_dCarryY = 0.0;
+    u32 m_bCarryMomentum[2] = {};
+    double m_dSaved[4] = {};      // saved x, y, right, bottom
+    i32 m_nLastSide = -1;         // last block side hit (0 left, 1 right)
+
+    // Placement.
+    i32 m_nCellX = 0;             // the placed row's cell
+    i32 m_nCellY = 0;
+    i32 m_nPlaceArg[2] = {};      // the two placement values after the cell
+    i16 m_nCallerValue = 0;       // the caller's 16-bit value of the set-up
+
+    u32 m_bDying = 0;             // killed, not yet removed
+    u32 m_bContactL = 0, m_bContactR = 0, m_bContactT = 0, m_bContactB = 0;
+    u32 m_bFloorFlagA = 0, m_bFloorFlagB = 0; // per-frame floor flags
+
+    i32 m_nHP = 0;
+    i32 m_nSP = 0;
+    GAUGESTATE m_HpGauge;
+    GAUGESTATE m_SpGauge;
+    cCharaEffectRun m_CharaEffect;
+    u16 m_nDeathEffect = 0;
+    i32 m_nDeathEffectMode = 0;
+
+    u32 m_bRemove = 0;            // take out of the character list at the next sweep
+
+    CHARARECT m_rcBody;           // the body box
+    CHARARECT m_rcDamage;         // what attacks are tested against
+
+    i32 m_nRiseFrames = 0;
+
+    // Invincibility after a hit.
+    i32 m_nInvincible = 0;
+    cVector<HITBY> m_vHitBy;
+
+    i32 m_nAnimSet = -1;          // current animation set
+    i32 m_nLayer = 0;             // drawing layer (0-7)
+    u32 m_bReportToParent = 0;
+    u8 m_byReportSubKind = 0;
+};
+
+class cChara : public cObj, public CHARADATA {
+public:
+    cChara();
+    cChara(const cChara& src);
+    cChara& operator=(const cChara& src);
+    ~cChara() override;
+
+    cChara* AsChara() override { return this; }
+
+    // ---- Virtual operations (slots 4 to 20) ----
+    // Keeps the feet where they stood (from the box or the graphic by the system switch).
+    void ScaleHook(i32 nNew, i32 nOld) override;
+    void SetCentre(i32 x, i32 y) override;
+    void SetCentreX(i32 x) override;
+    void SetCentreY(i32 y) override;
+    // Member-wise copy of a whole character (the cChara part).
+    virtual void Assign(const cChara& src);
+    // The carried item, or null.
+    virtual cItem* GetItem() { return nullptr; }
+    // After x (y) changed: the player's camera follow, the stage character's clamp. 0 here.
+    virtual i32 OnMovedX() { return 0; }
+    virtual i32 OnMovedY() { return 0; }
+    // One motion step of each axis; the rules' result code.
+    virtual i32 StepX() { return 0; }
+    virtual i32 StepY() { return 0; }
+    // The character's own update of a play step.
+    virtual i32 Update(i32 /*arg*/) { return 0; }
+    // One frame of the jump command.
+    virtual void Jump(cCmdRun& /*run*/) {}
+
+    // The character's player number (its input record); -1 for a stage character.
+    virtual i32 PlayerNo() const { return -1; }
+    bool IsPlayer() const { return m_nKind == 0; }
+    bool IsDying() const { return m_bDying != 0; }
+
+    // The body rectangle: offset x = 16 - graphic offset x - width / 2; offset y = 32 - graphic
+    // offset y - height when bottom-aligned, else 16 - graphic offset y - height / 2.
+    void SetHitRect(i32 bottomAlign, i32 width, i32 height);
+    // Clears the four contact flags.
+    void ClearContacts() { m_bContactL = m_bContactR = m_bContactT = m_bContactB = 0; }
+};

@@ -1,0 +1,26 @@
+#pragma once
+// An item: lying in the stage, carried by a stage character (dropped to the player when it is
+// defeated), out of a block, or riding on a shot. Taking it runs its commands for the player.
+#include "play/objects/Obj.h"
+#include "records/EdBlockItem.h"
+
+class cItem : public cObj {
+public:
+    // The definition's defaults of an item: graphic kind 2, graphic 0, change-graphic flag 1,
+    // size factor 1, animation speed 6.
+    cItem();
+    cItem(const cItem&) = default;
+    cItem& operator=(const cItem&) = default;
+    ~cItem() override;
+
+    cItem* AsItem() override { return this; }
+    // Keeps the feet: y -= (unscaled box height + unscaled graphic offset y) x (new - old), then
+    // ClampY(2).
+    void ScaleHook(i32 nNew, i32 nOld) override;
+
+    cEdItem m_Def;     // its definition (the stage row or palette entry it was made from)
+    u32 m_bFlag = 0;   // cleared by the constructor
+    u32 m_bTaken = 0;  // picked up (no longer drawn or touched)
+    i32 m_nLife = 0;   // steps left of a summoned item with a life time (0: none)
+    i32 m_nPlacedRow = -1; // the placed row it came from (-1: summoned or carried)
+};

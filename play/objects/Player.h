@@ -1,0 +1,65 @@
+#pragma once
+// The player character: element 0 of the scene's player list. What it adds to a character: the
+// pick-up rectangle, the block effect under its feet, the saved box of a flight-mode change, the
+// items it touches, the commands taken from items and their queued overrides, and the rectangle
+// display list.
+#include "play/objects/Chara.h"
+
+// A block effect under the player's feet (slippery floor, conveyors) for some steps.
+struct BLOCKEFFECT {
+    i32 nKind = 0; // 3 slippery, 4 conveyor to smaller x, 5 conveyor to larger x
+    double dFactor = 0.0;
+    i32 nSteps = 0;
+};
+
+// One entry of the rectangle display list.
+struct RECTDISPLAY {
+    i32 nKind = 0;
+    i32 bVisible = 0;
+    i32 x = 0, y = 0, w = 0, h = 0;
+    u32 nColour = 0;
+};
+
+class cPlayer : public cChara {
+public:
+    cPlayer();
+    cPlayer(const cPlayer&) = default;
+    cPlayer& operator=(const cPlayer&) = default;
+    ~cPlayer() override;
+
+    cPlayer* AsPlayer() override { return this; }
+
+    // Each of the three rectangles' current values = unscaled x scale.
+    i32 ScaleBoxes(i32 scale) override;
+    // The three rectangles from the integer position.
+    void UpdateBoxesX() override;
+    void UpdateBoxesY() override;
+    void Assign(const cChara& src) override;
+    i32 OnMovedX() override;
+    i32 OnMovedY() override;
+    i32 StepX() override;
+    i32 StepY() override;
+    i32 Update(i32 arg) override;
+    void Jump(cCmdRun& run) override;
+    i32 PlayerNo() const override { return m_nPlayerNo; }
+
+    i32 m_nPlayerNo = 0;       // its input record
+    u32 m_bAirborne = 0;
+    u32 m_bOnMarker = 0;
+    BLOCKEFFECT m_BlockEffect;
+    CHARARECT m_rcPickup;      // touches items
+    double m_dSavedBox[4] = {}; // x, y, right, bottom before a flight-mode change
+    u32 m_bSavedBox = 0;
+    u32 m_bRestorePending = 0;
+    i32 m_nRestoreTimer = 0;
+    double m_dGlidePull = 0.0;
+    i32 m_nJumpHold = 0;
+    u32 m_bJumpedThisStep = 0;
+    i32 m_nStepCount = 0;
+    i32 m_nLastDir = 0;        // facing at the last step
+    i32 m_nFlyModeSetting = 0;
+    cVector<u32> m_vTouching;  // ids of the items it touches (repeatable pick-up)
+    cVector<RECTDISPLAY> m_vRectDisplay;
+    cVector<cFlowCmd> m_vTakenCmd; // flow changes taken from items, applied later
+    CmdOverrideList m_lstOverride; // parameter overrides of item commands
+};

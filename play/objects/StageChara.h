@@ -1,0 +1,46 @@
+#pragma once
+// A character placed in the stage or summoned: enemies, allies and block characters. It embeds
+// the item it carries.
+#include "play/objects/Chara.h"
+#include "play/objects/Item.h"
+
+class cStageChara : public cChara {
+public:
+    cStageChara();
+    cStageChara(const cStageChara&) = default;
+    cStageChara& operator=(const cStageChara&) = default;
+    ~cStageChara() override;
+
+    cStageChara* AsStageChara() override { return this; }
+
+    i32 ScaleBoxes(i32 scale) override;
+    void UpdateBoxesX() override;
+    void UpdateBoxesY() override;
+    void Assign(const cChara& src) override;
+    // Always the embedded item (its mark is 0 when the character carries nothing).
+    cItem* GetItem() override { return &m_Item; }
+    i32 OnMovedX() override;
+    i32 OnMovedY() override;
+    i32 StepX() override;
+    i32 StepY() override;
+    i32 Update(i32 arg) override;
+    void Jump(cCmdRun& run) override;
+
+    cItem m_Item;              // the carried item
+    u32 m_bHasItem = 0;
+    i32 m_nItemBlink = 0;      // carried-item mark counter
+    u32 m_bIgnoreRangeX = 0;   // activity range mode
+    u32 m_bIgnoreRangeY = 0;
+    u32 m_bWoken = 0;
+    u32 m_bStayAwake = 0;
+    u32 m_bActive = 0;         // decided each step from presence and the activity range
+    u32 m_bInRange = 0;
+    u32 m_bGroup = 0;          // wakes with its group
+    i32 m_nGroup = 0;          // index into the scene's group marks
+    u32 m_bBlockChara = 0;     // behaves like a block; both hit boxes cover its picture
+    double m_dHomeX = 0.0;     // spawn position with the copy offset
+    double m_dHomeY = 0.0;
+    i32 m_nLife = 0;           // steps left of a summon with a life time (0: none)
+    u8 m_byBehaviour[2] = {};  // two behaviour bytes of a summon
+    i32 m_nHoldOff = 0;        // hold-off timer of its update
+};

@@ -1,0 +1,89 @@
+// Command dispatch: one table per command set; kinds outside a table do nothing and say so.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "flow/CmdDispatch.h"
+#include "platform/system/Report.h"
+#include "play/objects/Player.h"
+#include "play/objects/StageChara.h"
+
+namespace {
+
+class Dispatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_path = std::filesystem::temp_directory_path() / ("tobrelk_dispatch_" + std::to_string(::getpid()) + ".txt");
+        m_old = GetReportFile();
+        ASSERT_TRUE(SetReportFile(m_path.string()));
+    }
+    void TearDown() override {
+        if (!m_old.empty()) SetReportFile(m_old);
+        std::filesystem::remove(m_path);
+    }
+    std::string Report() const {
+        std::ifstream f(m_path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), {});
+    }
+    std::filesystem::path m_path;
+    std::string m_old;
+};
+
+} // namespace
+
+TEST_F(Dispatch, KindsOutsideTheTablesDoNothingWithAReportLine) {
+    cStageChara c;
+    c.m_dX = 100.0;
+    cFlowCmd cmd;
+    cCmdRun run;
+    run.m_pCmd = &cmd;
+    for (u8 kind : {u8{40}, u8{127}, u8{128}, u8{255}}) {
+        cmd.cmdKind = kind;
+        run.m_bStarted = 0;
+        EXPECT_EQ(ExecCmd(c, run), 0);
+        EXPECT_EQ(ExecCmd(c, run), 0); // a later frame of the same command stays quiet
+    }
+    EXPECT_EQ(c.m_dX, 100.0);
+    const std::string r = Report();
+    EXPECT_NE(r.find("ExecCmd : command kind 40 does not exist"), std::string::npos) << r;
+    EXPECT_NE(r.find("kind 127 "), std::string::npos);
+    EXPECT_NE(r.find("kind -128 "), std::string::npos); // the kind byte is read signed
+    EXPECT_NE(r.find("kind -1 "), std::string::npos);
+    const std::size_t first = r.find("command kind 40 ");
+    EXPECT_EQ(r.find("command kind 40 ", first + 1), std::string::npos); // once per start
+
+    cPlayer hero;
+    cmd.cmdSet = 1;
+    for (u8 kind : {u8{25}, u8{200}}) {
+        cmd.cmdKind = kind;
+        EXPECT_EQ(ExecCmd2(hero, cmd), 0);
+    }
+    EXPECT_NE(Report().find("ExecCmd2 : item command kind 25 does not exist"), std::string::npos);
+    EXPECT_NE(Report().find("item command kind -56 "), std::string::npos);
+
+    // Known kinds go through their executors (no report), a run without a command does nothing.
+    const std::size_t before = Report().size();
+    cmd.cmdSet = 0;
+    for (u8 kind = 0; kind < kCmdTypeCount; ++kind) {
+        cmd.cmdKind = kind;
+        ExecCmd(c, run);
+    }
+    cmd.cmdSet = 1;
+    for (u8 kind = 0; kind < kCmdTypeCount2; ++kind) {
+        cmd.cmdKind = kind;
+        ExecCmd2(hero, cmd);
+    }
+    cCmdRun empty;
+    EXPECT_EQ(ExecCmd(c, empty), 0);
+    EXPECT_EQ(Report().size(), before);
+}
+
+TEST(DispatchTables, ItemKindsAreTheCharacterKindsFrom17) {
+    for (int k = 2; k < kCmdTypeCount2; ++k) {
+        EXPECT_STREQ(g_CmdTypeTable2[k].name, g_CmdTypeTable[k + 15].name) << k;
+        EXPECT_EQ(g_CmdTypeTable2[k].nParams, g_CmdTypeTable[k + 15].nParams) << k;
+    }
+}
