@@ -139,8 +139,9 @@ struct WAITPARAM {
 void BindFlows(cChara& c);
 // Assigns a whole run list (deep copies) and binds.
 void SetFlows(cChara& c, const cVector<cFlowRun>& runs);
-// Expands the given flows' commands, then either binds the character's own flows (replace 0) or
-// replaces the flow at index (every flow for -1) by the given ones and binds.
+// The character's flows from a flow set (its definition's): loops expanded, fresh idle runs with
+// new run numbers, bound. With replace and an index, only the flow at that index is replaced (by
+// the set's first flow).
 void SetupFlows(cChara& c, const cVector<cFlow>& flows, i32 replace, i32 index);
 // Ends and erases run i with its flow.
 void DeleteFlow(cChara& c, i32 run);

@@ -23,13 +23,17 @@ void SetFlows(cChara& c, const cVector<cFlowRun>& runs) {
 }
 
 void SetupFlows(cChara& c, const cVector<cFlow>& flows, i32 replace, i32 index) {
-    if (replace) {
-        if (index < 0) c.m_vFlow = flows;
-        else if (index < c.m_vFlow.Size() && !flows.empty()) c.m_vFlow[index] = flows[0];
-    } else if (&flows != &c.m_vFlow) {
-        c.m_vFlow = flows;
+    // The loops of every command list are expanded once, here, so that runs never meet one.
+    cVector<cFlow> expanded = flows;
+    for (cFlow& f : expanded) ExpandLoopCmds(f.cmds);
+    if (replace && index >= 0) {
+        if (index < c.m_vFlow.Size() && !expanded.empty()) c.m_vFlow[index] = std::move(expanded[0]);
+    } else {
+        c.m_vFlow = std::move(expanded);
     }
+    // Every run starts idle with a run number of its own.
     c.m_vFlowRun.assign(c.m_vFlow.size(), cFlowRun{});
+    for (cFlowRun& run : c.m_vFlowRun) run.m_nRunNo = c.m_nRunNoNext++;
     BindFlows(c);
 }
 

@@ -129,6 +129,7 @@ public:
 
     // ---- Walks and removal ----
     // fn(T&) for every live object in list order, objects added meanwhile included.
+    template <class Fn> void ForEachPlayer(Fn&& fn) { m_vPlayer.Walk(fn); }
     template <class Fn> void ForEachChara(Fn&& fn) { m_lstChara.Walk(fn); }
     template <class Fn> void ForEachItem(Fn&& fn) { m_lstItem.Walk(fn); }
     template <class Fn> void ForEachShot(Fn&& fn) { m_lstShot.Walk(fn); }

@@ -123,6 +123,7 @@ struct CHARADATA {
     i32 m_nInvincible = 0;
     cVector<HITBY> m_vHitBy;
 
+    i32 m_nSide = 0;              // side (0-7): who hits whom, the side lists of the commands
     i32 m_nAnimSet = -1;          // current animation set
     i32 m_nLayer = 0;             // drawing layer (0-7)
     u32 m_bReportToParent = 0;

@@ -87,3 +87,25 @@ TEST(DispatchTables, ItemKindsAreTheCharacterKindsFrom17) {
         EXPECT_EQ(g_CmdTypeTable2[k].nParams, g_CmdTypeTable[k + 15].nParams) << k;
     }
 }
+
+TEST(FlowSetup, LoopsAreExpandedAndRunsBound) {
+    cStageChara c;
+    cFlow f;
+    cFlowCmd wait;
+    wait.cmdKind = 1;
+    cFlowCmd loop;
+    loop.cmdKind = 39;
+    loop.params.assign(2, 0);
+    loop.params[0] = 3; // three times the one command after it
+    loop.params[1] = 1;
+    f.cmds.push_back(loop);
+    f.cmds.push_back(wait);
+    cVector<cFlow> set{f, f};
+    SetupFlows(c, set, 0, -1);
+    ASSERT_EQ(c.m_vFlow.Size(), 2);
+    EXPECT_EQ(c.m_vFlow[0].cmds.Size(), 3);
+    ASSERT_EQ(c.m_vFlowRun.Size(), 2);
+    EXPECT_EQ(c.m_vFlowRun[1].m_vCmdRun[2].m_pCmd, &c.m_vFlow[1].cmds[2]);
+    EXPECT_NE(c.m_vFlowRun[0].m_nRunNo, c.m_vFlowRun[1].m_nRunNo);
+    EXPECT_EQ(c.m_vFlowRun[0].m_bRunning, 0);
+}

@@ -114,6 +114,50 @@ void PlayFixture::Steps(int frames, u16 dir, u16 buttons) {
     for (int i = 0; i < frames; ++i) Step(dir, buttons);
 }
 
+bool PlayFixture::Script(const std::string& script, const std::function<void(int frame)>& each) {
+    struct WORD {
+        u16 dir, buttons;
+        int frames;
+    };
+    std::vector<WORD> words;
+    std::size_t pos = 0;
+    while (pos < script.size()) {
+        while (pos < script.size() && script[pos] == ' ') ++pos;
+        if (pos >= script.size()) break;
+        WORD w{0, 0, 1};
+        for (; pos < script.size() && script[pos] != ' ' && script[pos] != '*'; ++pos) {
+            switch (script[pos]) {
+            case 'L': w.dir |= LEFT; break;
+            case 'R': w.dir |= RIGHT; break;
+            case 'U': w.dir |= UP; break;
+            case 'D': w.dir |= DOWN; break;
+            case 'J':
+            case '1': w.buttons |= 1; break;
+            case '2': w.buttons |= 2; break;
+            case '3': w.buttons |= 4; break;
+            case '4': w.buttons |= 8; break;
+            case '.': break;
+            default: return false;
+            }
+        }
+        if (pos < script.size() && script[pos] == '*') {
+            const std::size_t start = ++pos;
+            while (pos < script.size() && script[pos] >= '0' && script[pos] <= '9') ++pos;
+            if (pos == start || pos - start > 6) return false;
+            w.frames = std::stoi(script.substr(start, pos - start));
+        }
+        words.push_back(w);
+    }
+    int frame = 0;
+    for (const WORD& w : words)
+        for (int i = 0; i < w.frames; ++i) {
+            Step(w.dir, w.buttons);
+            if (each) each(frame);
+            ++frame;
+        }
+    return true;
+}
+
 bool PlayFixture::RunUntilPlay(int maxFrames) {
     for (int i = 0; i < maxFrames && m_pScene->m_nState != 2; ++i) Step();
     return m_pScene->m_nState == 2;

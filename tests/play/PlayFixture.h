@@ -10,6 +10,7 @@
 //   play.RunUntilPlay();               // fade-in and intro
 //   play.Step(playtest::RIGHT);        // one frame with the right key held
 //   play.Steps(30, playtest::RIGHT, playtest::JUMP);
+//   play.Script("R*10 RJ*3 .*20", [&](int frame) { trace += ...; });
 //   cGameScene& s = play.Scene();      // inspect the play state
 #include <filesystem>
 #include <functional>
@@ -52,6 +53,11 @@ public:
     // One frame with these keys held.
     void Step(u16 dir = 0, u16 buttons = 0);
     void Steps(int frames, u16 dir = 0, u16 buttons = 0);
+    // Plays an input script: words "<keys>*<frames>" (or "<keys>" for one frame), keys from
+    // L R U D (directions), J or 1, 2, 3, 4 (buttons), "." for none. After each frame, each(n)
+    // is called with the frame's number in the script (from 0). False on a malformed word
+    // (nothing of it is played).
+    bool Script(const std::string& script, const std::function<void(int frame)>& each = {});
     // Frames until the scene is in the play state (2); false when it never gets there.
     bool RunUntilPlay(int maxFrames = 10);
     // The back buffer as ARGB.

@@ -1,6 +1,7 @@
 // The headless play fixture: a fresh play scene per fixture, stepped frame by frame.
 #include <gtest/gtest.h>
 
+#include "platform/system/Input.h"
 #include "tests/play/PlayFixture.h"
 
 TEST(PlayFixture, PlaysAStageHeadless) {
@@ -23,4 +24,24 @@ TEST(PlayFixture, PlaysAStageHeadless) {
         EXPECT_EQ(play.CloseRequests(), 0u);
     }
     EXPECT_EQ(g_pGameScene, nullptr);
+}
+
+TEST(PlayFixture, EveryDrawingModeAndScriptedInput) {
+    for (auto [d3d, bpp] : {std::pair{true, 32}, {true, 16}, {false, 16}, {false, 8}}) {
+        playtest::PLAYOPTIONS o;
+        o.direct3D = d3d;
+        o.bpp = bpp;
+        playtest::PlayFixture play(playtest::MakeStage(20, 15), o);
+        ASSERT_TRUE(play.GraphicsOk()) << d3d << bpp;
+        ASSERT_TRUE(play.RunUntilPlay());
+        std::string keys;
+        EXPECT_TRUE(play.Script("R*2 LJ .*2 UD34", [&](int frame) {
+            keys += std::to_string(frame) + ":" + std::to_string(g_vInput[0].wDirection) + "/" +
+                    std::to_string(g_vInput[0].wButtons) + " ";
+        }));
+        EXPECT_EQ(keys, "0:2/0 1:2/0 2:1/1 3:0/0 4:0/0 5:12/12 ");
+        EXPECT_FALSE(play.Script("R*x"));
+        EXPECT_FALSE(play.Script("Q"));
+        EXPECT_EQ(play.Scene().m_nFrameCounter, 6u);
+    }
 }
