@@ -79,6 +79,7 @@ void cGameScene::SetStage(i32 bLoadStage, i32 /*x*/) {
         player->UpdateEdgesY();
     }
     cPlayer& p0 = m_vPlayer.Add(std::move(player));
+    m_vLayerList[0][static_cast<std::size_t>(std::clamp(p0.m_nLayer, 0, kLayerCount - 1))].push_back(p0.Handle());
     m_ScrollX.m_dPos = p0.m_dX - 320 + p0.m_nBoxW / 2;
     m_ScrollY.m_dPos = p0.m_dY - 240 + p0.m_nBoxH / 2;
     m_ScrollX.Clamp();

@@ -1,12 +1,8 @@
 #include "play/objects/Item.h"
 
-cItem::cItem() {
-    m_Def.byPictureKind = 2;
-    m_Def.wPicture = 0;
-    m_Def.byGroup10 = 1;
-    m_Def.bySize = 1;
-    m_Def.byGroup5 = 6;
-}
+// The record's own defaults are the item's: graphic kind 2, graphic 0, size factor 1 and the
+// rest of a new item record.
+cItem::cItem() = default;
 
 cItem::~cItem() = default;
 

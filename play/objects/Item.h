@@ -6,8 +6,6 @@
 
 class cItem : public cObj {
 public:
-    // The definition's defaults of an item: graphic kind 2, graphic 0, change-graphic flag 1,
-    // size factor 1, animation speed 6.
     cItem();
     cItem(const cItem&) = default;
     cItem& operator=(const cItem&) = default;

@@ -21,7 +21,7 @@ public:
 
     cEdShot m_Def;             // its definition (read by meaning through ShotSettings)
     i32 m_bIsShot = 1;         // 1 a shot, 0 a sword
-    i32 m_bScrollSync = 0;
+    i32 m_bShotScrollSync = 0; // the definition's flag (the base's m_bScrollSync is the object's)
     i32 m_nRange = 0;          // steps left of its range
     i32 m_nLife = 0;           // steps left of its life
     i32 m_nFrame = 0;          // steps since it was made
