@@ -30,6 +30,7 @@ class cChara;
 class cPlayer;
 class cItem;
 class cShot;
+class cFlowRun;
 struct DDSURFACEDATA;
 struct HITRECT;
 
@@ -77,6 +78,15 @@ public:
     i32 m_nTurnTime = 0;        // turn time added by the movement start
     double m_dJumpSpeed = 0.0;  // the jump command's speed
     i32 m_nRiseFrames = 0;
+
+    // Starts the command: frames left = duration, not done, the per-start executor state
+    // cleared (ClearStartState); unless it is an arrange command (kind 38), the flow run's
+    // queued overrides are applied to the command and emptied.
+    void Start(cChara& owner, cFlowRun& flowRun);
+    // What an executor rebuilds on its first frame: the started flag, the frame and repeat
+    // counters, the origin integers, the velocity with its facing request, the phase
+    // accumulators and the homing queue. Duration, speed and the set-up values stay.
+    void ClearStartState();
 };
 
 // One 20-byte entry of a run's extra list (owned, copied and freed with the run).
@@ -108,6 +118,27 @@ public:
     i32 m_bMsgWait = 0;
     i32 m_bStopRequest = 0;
     CmdOverrideList m_lstOverride;
+
+    // The run operations. owner is the character whose flow this is (its letter flags and timed
+    // entries are the ones touched). Start and Step run commands, which may change any
+    // character's flows: after either returns, this run may have moved or gone, so callers
+    // find runs again by index (or run number) instead of keeping references across them.
+    //
+    // Starts the flow (running, from its first command, busy for this frame; a trigger-0 flow
+    // with an ID letter holds the letter). A flow of trigger 21 runs its commands of kind 16 and
+    // above that carry the run-with-next flag at once, and ends.
+    void Start(cChara& owner);
+    // One frame of the flow: 1 when its last command has ended.
+    i32 Step(cChara& owner);
+    // Ends the flow (when running): no command running, the overrides dropped, its ID letter
+    // marked ended.
+    void Reset(cChara& owner);
+    // Stops the flow for good: never started or stepped again this stage.
+    void StopForever(cChara& owner);
+    void Pause() { m_bPaused = 1; }
+    void Resume() { m_bPaused = 0; }
+    // The ID letter (1-26) of the flow, 0 for none (or for a damaged value past "Z").
+    i32 Letter() const;
 };
 
 // A flow-owned timed entry of a character (tagged with the run number of its flow).
@@ -143,14 +174,38 @@ void SetFlows(cChara& c, const cVector<cFlowRun>& runs);
 // new run numbers, bound. With replace and an index, only the flow at that index is replaced (by
 // the set's first flow).
 void SetupFlows(cChara& c, const cVector<cFlow>& flows, i32 replace, i32 index);
-// Ends and erases run i with its flow.
+// Ends and erases run i with its flow (and the timed entries of its run number). Nothing for an
+// index out of range. The scene's hand-over is kept pointing at the run it named (or cleared
+// when that run is the one erased).
 void DeleteFlow(cChara& c, i32 run);
+// Marks run i for deletion by the character's own flow pass (the flow operation 'delete' on the
+// character whose flows are being stepped): the run is not stepped further and is erased after
+// the pass.
+void MarkFlowForDelete(cChara& c, i32 run);
 // Erases the flows of flow ID id (every flow for 0): the index of the first erased run, -1 none.
 i32 ChangeFlows(cChara& c, u8 id);
-// The per-step flow pass of a character: 1 when it stopped early (removed, or HP gone).
+// Inserts flows at index (appends for -1 or past the end), each with a fresh run number.
+void InsertFlows(cChara& c, const cVector<cFlow>& flows, i32 index);
+// The per-step flow pass of a character (m_pFlowObj is the character while it runs): 1 when it
+// stopped early (a stage character's removal flag, or HP at 0 from a command). While dying
+// (dying != 0) only trigger-3 flows advance. The hand-over is cleared after the pass; then the
+// player runs the flow changes it took from items meanwhile, and runs marked for deletion are
+// erased.
 i32 StepFlows(cChara& c, i32 dying);
 // End-of-update clean-up of ended ID letters.
 void EndLetters(cChara& c);
+// Computes a command run's duration from its command's time fields at a level (the spawn
+// index): (time + time increase x level) x 6 x the stage's speed unit.
+i32 CmdDuration(const cFlowCmd& cmd, i32 level);
+// The movement's computed value: its speed from distance / duration, or its duration from
+// distance / speed (see flow/MotionMath.h); zero durations and speeds are guarded.
+void SolveMoveTimeSpeedDist(cCmdRun& run, const cFlowCmd& cmd, i32 level);
+
+// Flow-owned timed entries (tagged with a run number): erase those of run number n; pause them
+// (entries already run out are erased); resume them.
+void RemoveTimer(cChara& c, i32 runNo);
+void ResetTimer(cChara& c, i32 runNo);
+void ClearTimerFlag(cChara& c, i32 runNo);
 
 // ---- Triggers and the scan ----------------------------------------------------------------------
 
@@ -187,13 +242,24 @@ void RunFlowsOf(cChara& c, u8 kind);
 void RunFlows(cChara& c, u8 kind, cObj* other, i8 number);
 // Clears the character's per-frame marks (once per frame before any scan).
 void ResetFlowMarks(cChara& c);
+// Writes target slot 0-3 (ターゲット1-4): obj, or empty when obj is null and clearIfNull is set
+// (a null obj without it changes nothing). Keeps the targets' link lists. Nothing for a slot
+// out of range.
+void SetTargetSlot(cChara& c, i32 slot, cObj* obj, i32 clearIfNull);
 
 // ---- Conditions ---------------------------------------------------------------------------------
 
 // A condition list with its combination (0 all, 1 any), evaluated for a character (null: the
 // conditions that need one fail). An appearance condition of a block or item uses the player.
 i32 EvalCondList(cGameScene& scene, const cVector<cCond>& conds, i32 mode, cChara* chara);
-// Advances the key-input rows of the character's running flows (once per step).
+// One condition for a character (null: the conditions that need one fail).
+i32 EvalCond(cGameScene& scene, cCond& cond, cChara* chara);
+// The flow's condition list with its latch (a flow without conditions holds).
+i32 CheckFlowConds(cGameScene& scene, cFlowRun& run, cChara& chara);
+// The flow's key conditions over the hero's input (a flow without key rows holds).
+i32 CheckFlowKeyConds(cChara& chara, cFlowRun& run);
+// The player's update calls this where the key rows of its running flows advance; the key
+// conditions read the input histories directly, so there is nothing to advance.
 void StepKeyConds(cChara& c);
 // Draws the character's flow overlay (distance areas, when shown).
 void DrawFlowOverlay(cChara& c, DDSURFACEDATA* target);
@@ -209,6 +275,14 @@ void ApplyImpactFromChara(cChara& c, cChara& attacker);
 void ApplyImpactFromShot(cChara& c, cShot& shot);
 
 // ---- Item commands ------------------------------------------------------------------------------
+
+// Takes an item: 0 when there is none, its graphic number is 0, it cannot be taken or is not
+// present; else the player's graphic changes (when the item says so), the item's sound plays
+// and its commands run: 2 when the player died, 1 when the stage ended, 0 otherwise.
+u32 ApplyItem(cGameScene& scene, cItem* item, cPlayer& hero);
+// Runs an item's command list for the hero, all in one frame: 1 a stage clear stopped it, 2 the
+// hero's HP fell below 1, else 0.
+u32 ExecItemCmds(cPlayer& hero, cVector<cFlowCmd>& cmds);
 
 // Runs one command of the item command set for the hero: non-zero stops the list (1 stage clear).
 i32 ExecItemCmd(cPlayer& hero, cFlowCmd& cmd);

@@ -1,10 +1,269 @@
-// Flow binding and run state.
-#include "flow/FlowEngine.h"
-#include "play/objects/Chara.h"
+// Flow binding and run state: the runs of a character's flows, how they start, advance frame by
+// frame through their commands, end, pause, stop for good and are deleted, and the ID letters
+// that keep trigger-0 flows of one letter apart.
+//
+// Commands run inside these loops, and a command may change any character's flows (a flow
+// operation, an item's flow change, a summon whose start-up flows act on its summoner). So no
+// reference to a run or a command run is kept across a command: the loops hold the run's index
+// and run number and find the run again after every command (FlowRunRef). A run that has gone
+// ends the loop; nothing is ever read through a stale pointer.
+#include <algorithm>
+#include <optional>
+
+#include "database/SystemSwitches.h"
+#include "flow/CmdDispatch.h"
+#include "flow/CmdParams.h"
+#include "flow/FlowInternal.h"
+#include "flow/MotionMath.h"
+#include "platform/system/MessageBox.h"
+#include "play/GameScene.h"
+#include "records/EdSettings.h"
+
+namespace {
+
+constexpr u8 kCmdFlowOp = 16;
+constexpr u8 kCmdMessage = 19;
+constexpr u8 kCmdArrange = 38;
+
+// A message that waits for its end before the flow goes on (kind 19 with int[15] and int[6]
+// both 0).
+bool IsWaitingMessage(const cFlowCmd* cmd) {
+    return cmd && cmd->cmdSet == 0 && cmd->cmdKind == kCmdMessage && cmd->params.Size() > 15 &&
+           cmd->params[15] == 0 && cmd->params[6] == 0;
+}
+
+// The scene's flow-run hand-over names runs by index: keep it on the same run when runs before
+// it are erased or inserted, and clear it when its own run is erased.
+void HandOverAfterErase(cChara& c, i32 erased) {
+    cGameScene* s = c.m_pScene;
+    if (!s || s->m_pFlowRun.owner.Chara() != &c) return;
+    if (s->m_pFlowRun.run == erased) {
+        s->m_pFlowRun = FLOWRUNREF{};
+        s->m_pCmdRun = -1;
+    } else if (s->m_pFlowRun.run > erased) {
+        --s->m_pFlowRun.run;
+    }
+}
+
+void HandOverAfterInsert(cChara& c, i32 at, i32 count) {
+    cGameScene* s = c.m_pScene;
+    if (!s || s->m_pFlowRun.owner.Chara() != &c) return;
+    if (s->m_pFlowRun.run >= at) s->m_pFlowRun.run += count;
+}
+
+void SetHandOverRun(cChara& c, cFlowRun* run) {
+    if (c.m_pScene) c.m_pScene->SetFlowRun(&c, run);
+}
+
+// Erases run i and its flow (later ones move down) and rebinds.
+void EraseRun(cChara& c, i32 i) {
+    c.m_vFlow.erase(c.m_vFlow.begin() + i);
+    c.m_vFlowRun.erase(c.m_vFlowRun.begin() + i);
+    HandOverAfterErase(c, i);
+    BindFlows(c);
+}
+
+// Executes command k of the run once (cCmdRun::Exec): 1 when it ran its last frame, 0 when it
+// did not, -1 when the run went away meanwhile.
+i32 ExecCmdAt(cChara& owner, FlowRunRef& ref, i32 k) {
+    cFlowRun* run = ref.Get(owner);
+    if (!run || k < 0 || k >= run->m_vCmdRun.Size()) return -1;
+    cGameScene* s = owner.m_pScene;
+    if (s) s->SetCmdRun(&run->m_vCmdRun[k]);
+    ExecCmd(owner, run->m_vCmdRun[k]);
+    run = ref.Get(owner);
+    if (!run || k >= run->m_vCmdRun.Size()) return -1;
+    cCmdRun& cr = run->m_vCmdRun[k];
+    if (--cr.m_nFramesLeft > 0) return 0;
+    cr.m_nFramesLeft = 0;
+    return 1;
+}
+
+} // namespace
+
+// ---- FlowRunRef ---------------------------------------------------------------------------------
+
+FlowRunRef::FlowRunRef(const cChara& c, const cFlowRun& run) : runNo(run.m_nRunNo) {
+    const cFlowRun* base = c.m_vFlowRun.data();
+    index = base && &run >= base && &run < base + c.m_vFlowRun.size() ? static_cast<i32>(&run - base) : -1;
+}
+
+cFlowRun* FlowRunRef::Get(cChara& c) {
+    if (index >= 0 && index < c.m_vFlowRun.Size() && c.m_vFlowRun[index].m_nRunNo == runNo)
+        return &c.m_vFlowRun[index];
+    for (i32 i = 0; i < c.m_vFlowRun.Size(); ++i)
+        if (c.m_vFlowRun[i].m_nRunNo == runNo) {
+            index = i;
+            return &c.m_vFlowRun[i];
+        }
+    index = -1;
+    return nullptr;
+}
+
+// ---- Command runs -------------------------------------------------------------------------------
+
+void cCmdRun::ClearStartState() {
+    m_bStarted = 0;
+    m_nFrame = 0;
+    m_nRepeat = 0;
+    std::fill(std::begin(m_nOrigin), std::end(m_nOrigin), 0);
+    m_dVelX = m_dVelY = 0.0;
+    m_nFacingReq = 0;
+    m_dPhaseX = m_dPhaseY = 0.0;
+    m_vPoint.clear();
+}
+
+void cCmdRun::Start(cChara& owner, cFlowRun& flowRun) {
+    m_nFramesLeft = m_nDuration;
+    m_bDone = 0;
+    ClearStartState();
+    if (m_pCmd && m_pCmd->cmdKind != kCmdArrange) {
+        ApplyCmdOverrides(*m_pCmd, owner, flowRun.m_lstOverride);
+        flowRun.m_lstOverride.clear();
+    }
+}
+
+i32 CmdDuration(const cFlowCmd& cmd, i32 level) {
+    const i64 tenths = static_cast<i64>(cmd.time) + static_cast<i64>(cmd.timeStep) * level;
+    const i64 unit = static_cast<i64>(SpeedUnit());
+    return static_cast<i32>(std::clamp<i64>(tenths * 6 * unit, INT32_MIN, INT32_MAX));
+}
+
+void SolveMoveTimeSpeedDist(cCmdRun& run, const cFlowCmd& cmd, i32 level) {
+    if (!cmd.move) return;
+    SolveMoveTimeSpeedDist(*cmd.move, level, SysSwitch(SW_NEGATIVE_DURATION) != 0, run.m_dSpeed, run.m_nDuration);
+}
+
+// ---- Flow runs ----------------------------------------------------------------------------------
+
+i32 cFlowRun::Letter() const {
+    if (!m_pFlow) return 0;
+    const i32 l = m_pFlow->idLetter;
+    return l >= 1 && l < kLetterCount ? l : 0;
+}
+
+void cFlowRun::Start(cChara& owner) {
+    m_bRunning = 1;
+    m_nCurrent = 0;
+    m_nFrames = 0;
+    m_bMsgWait = 0;
+    for (cCmdRun& cr : m_vCmdRun) cr.m_bDone = 0;
+    m_bBusy = 1;
+    if (!m_pFlow) return;
+    const i32 letter = Letter();
+    // The letter is held by the flow's owner (which is also the character scanning it, except
+    // when a flow operation starts a flow of another character).
+    if (m_pFlow->trigger == TRIG_ALWAYS && letter) {
+        owner.m_vLetterRunning[letter] = 1;
+        owner.m_vLetterStarted[letter] = 1;
+    }
+    if (m_vCmdRun.empty() || m_pFlow->trigger != TRIG_STAGE_START) return;
+
+    // Before stage start: the commands that can act at once run now, one execution each, and
+    // the flow ends.
+    FlowRunRef ref(owner, *this);
+    std::optional<cGameScene::FlowPointerScope> guard;
+    if (owner.m_pScene) {
+        guard.emplace(*owner.m_pScene);
+        owner.m_pScene->SetFlowObj(&owner);
+    }
+    SetHandOverRun(owner, this);
+    m_bStopRequest = 0;
+    for (i32 k = 0;; ++k) {
+        cFlowRun* run = ref.Get(owner);
+        if (!run) return;
+        if (k >= run->m_vCmdRun.Size()) break;
+        cCmdRun& cr = run->m_vCmdRun[k];
+        const cFlowCmd* cmd = cr.m_pCmd;
+        if (!cmd || static_cast<i8>(cmd->cmdKind) < static_cast<i8>(kCmdFlowOp) || !cmd->chain) continue;
+        cr.Start(owner, *run);
+        const i32 ended = ExecCmdAt(owner, ref, k);
+        if (ended < 0) return;
+        if (!ended) ErrorBoxS("使用時間0なので、ここにくることはあり得ないはず！");
+        run = ref.Get(owner);
+        if (run->m_bStopRequest) break;
+        run->m_vCmdRun[k].m_bDone = 1;
+    }
+    if (cFlowRun* run = ref.Get(owner)) run->Reset(owner);
+}
+
+i32 cFlowRun::Step(cChara& owner) {
+    FlowRunRef ref(owner, *this);
+    SetHandOverRun(owner, this);
+    m_bStopRequest = 0;
+    for (i32 i = 0;; ++i) {
+        cFlowRun* run = ref.Get(owner);
+        if (!run) return 0;
+        // The bound is read again after every command: a run-with-next command raises it.
+        if (i > run->m_nCurrent) break;
+        const i32 last = run->m_vCmdRun.Size() - 1;
+        if (i > last || run->m_vCmdRun[i].m_bDone) continue;
+        cCmdRun& cr = run->m_vCmdRun[i];
+        const cFlowCmd* cmd = cr.m_pCmd;
+        const bool waiting = IsWaitingMessage(cmd);
+        const bool chain = cmd && cmd->chain;
+        if (cr.m_nFramesLeft == 0) {
+            cr.Start(owner, *run);
+            if (!waiting && !chain) run->m_bMsgWait = 0;
+        }
+        const i32 ended = ExecCmdAt(owner, ref, i);
+        if (ended < 0) return 0;
+        run = ref.Get(owner);
+        if (chain) {
+            if (ended) {
+                run->m_vCmdRun[i].m_bDone = 1;
+                if (i == last) return 1;
+            }
+            if (i == run->m_nCurrent) run->m_nCurrent = i + 1;
+            if (run->m_bStopRequest) return 0;
+            continue;
+        }
+        if (!ended) {
+            if (run->m_bStopRequest) return 0;
+            continue;
+        }
+        run->m_vCmdRun[i].m_bDone = 1;
+        if (waiting) run->m_bMsgWait = 1;
+        if (i == last) return 1;
+        ++run->m_nCurrent;
+        break;
+    }
+    cFlowRun* run = ref.Get(owner);
+    if (!run) return 0;
+    if (!run->m_vCmdRun.empty() && run->m_vCmdRun.back().m_bDone) return 1;
+    ++run->m_nFrames;
+    return 0;
+}
+
+void cFlowRun::Reset(cChara& owner) {
+    if (!m_bRunning) return;
+    m_bRunning = 0;
+    m_lstOverride.clear();
+    for (cCmdRun& cr : m_vCmdRun) cr.m_nFramesLeft = 0;
+    if (const i32 letter = Letter()) {
+        owner.m_vLetterEnded[letter] = 1;
+        owner.m_bLetterEnded = 1;
+    }
+}
+
+void cFlowRun::StopForever(cChara& owner) {
+    m_bStopped = 1;
+    if (!m_bRunning) return;
+    for (cCmdRun& cr : m_vCmdRun) cr.m_nFramesLeft = 0;
+    if (const i32 letter = Letter()) {
+        owner.m_vLetterEnded[letter] = 1;
+        owner.m_bLetterEnded = 1;
+    }
+}
+
+// ---- Binding ------------------------------------------------------------------------------------
 
 void BindFlows(cChara& c) {
-    // One run per flow, one key row and one command run per row and command of its flow.
+    // One run per flow, one key row and one command run per row and command of its flow. Runs
+    // made here get a run number of their own.
+    const std::size_t before = c.m_vFlowRun.size();
     c.m_vFlowRun.resize(c.m_vFlow.size());
+    for (std::size_t i = before; i < c.m_vFlowRun.size(); ++i) c.m_vFlowRun[i].m_nRunNo = c.m_nRunNoNext++;
     for (int i = 0; i < c.m_vFlowRun.Size(); ++i) {
         cFlowRun& run = c.m_vFlowRun[i];
         cFlow& flow = c.m_vFlow[i];
@@ -22,25 +281,177 @@ void SetFlows(cChara& c, const cVector<cFlowRun>& runs) {
     BindFlows(c);
 }
 
-void SetupFlows(cChara& c, const cVector<cFlow>& flows, i32 replace, i32 index) {
-    // The loops of every command list are expanded once, here, so that runs never meet one.
-    cVector<cFlow> expanded = flows;
-    for (cFlow& f : expanded) ExpandLoopCmds(f.cmds);
-    if (replace && index >= 0) {
-        if (index < c.m_vFlow.Size() && !expanded.empty()) c.m_vFlow[index] = std::move(expanded[0]);
-    } else {
-        c.m_vFlow = std::move(expanded);
+namespace {
+
+// A fresh run for flow i of the character: its commands' durations at the character's level, a
+// movement's computed value solved, and the edge-mode key latch set so that a key already down
+// does not count as a new press.
+cFlowRun NewRun(cChara& c, cFlow& flow) {
+    cFlowRun run;
+    run.m_nRunNo = c.m_nRunNoNext++;
+    run.m_bKeyBefore = flow.keyLatch ? 0 : 1;
+    run.m_vCmdRun.resize(flow.cmds.size());
+    const i32 level = c.m_nSpawnIndex;
+    for (int k = 0; k < run.m_vCmdRun.Size(); ++k) {
+        cCmdRun& cr = run.m_vCmdRun[k];
+        const cFlowCmd& cmd = flow.cmds[k];
+        cr.m_nDuration = CmdDuration(cmd, level);
+        if (cmd.move) {
+            const double speed = static_cast<double>(MoveSettings::Get(*cmd.move, eMove::Speed)) +
+                                 static_cast<double>(MoveSettings::Get(*cmd.move, eMove::SpeedStep)) * level;
+            cr.m_dSpeed = speed / 10.0 / SpeedUnit();
+            SolveMoveTimeSpeedDist(cr, cmd, level);
+        }
     }
-    // Every run starts idle with a run number of its own.
-    c.m_vFlowRun.assign(c.m_vFlow.size(), cFlowRun{});
-    for (cFlowRun& run : c.m_vFlowRun) run.m_nRunNo = c.m_nRunNoNext++;
+    return run;
+}
+
+} // namespace
+
+void SetupFlows(cChara& c, const cVector<cFlow>& flows, i32 replace, i32 index) {
+    cVector<cFlow> given = flows;
+    for (cFlow& f : given) ExpandLoopCmds(f.cmds);
+    if (replace && index >= 0) {
+        if (index >= c.m_vFlow.Size() || given.empty()) return;
+        c.m_vFlow[index] = given[0];
+        c.m_vFlowRun[index] = cFlowRun{};
+        BindFlows(c);
+        c.m_vFlowRun[index] = NewRun(c, c.m_vFlow[index]);
+        BindFlows(c);
+        return;
+    }
+    c.m_vFlow = std::move(given);
+    c.m_vFlowRun.clear();
+    c.m_vFlowRun.reserve(c.m_vFlow.size());
+    for (cFlow& f : c.m_vFlow) c.m_vFlowRun.push_back(NewRun(c, f));
+    if (c.m_pScene && c.m_pScene->m_pFlowRun.owner.Chara() == &c) c.m_pScene->SetFlowRun(nullptr, nullptr);
     BindFlows(c);
 }
 
-void DeleteFlow(cChara&, i32) {}
+void InsertFlows(cChara& c, const cVector<cFlow>& flows, i32 index) {
+    if (flows.empty()) return;
+    cVector<cFlow> given = flows;
+    for (cFlow& f : given) ExpandLoopCmds(f.cmds);
+    if (index < 0 || index > c.m_vFlow.Size()) index = c.m_vFlow.Size();
+    cVector<cFlowRun> runs;
+    for (cFlow& f : given) runs.push_back(NewRun(c, f));
+    c.m_vFlow.insert(c.m_vFlow.begin() + index, given.begin(), given.end());
+    c.m_vFlowRun.insert(c.m_vFlowRun.begin() + index, runs.begin(), runs.end());
+    HandOverAfterInsert(c, index, given.Size());
+    BindFlows(c);
+}
 
-i32 ChangeFlows(cChara&, u8) { return -1; }
+// ---- Deleting and changing flows ----------------------------------------------------------------
 
-i32 StepFlows(cChara&, i32) { return 0; }
+void DeleteFlow(cChara& c, i32 i) {
+    if (i < 0 || i >= c.m_vFlowRun.Size() || c.m_vFlowRun.size() != c.m_vFlow.size()) return;
+    cFlowRun& run = c.m_vFlowRun[i];
+    run.Reset(c);
+    RemoveTimer(c, run.m_nRunNo);
+    EraseRun(c, i);
+}
 
-void EndLetters(cChara&) {}
+void MarkFlowForDelete(cChara& c, i32 i) {
+    if (i < 0 || i >= c.m_vFlowRun.Size()) return;
+    c.m_vFlowRun[i].m_bPendingDelete = 1;
+    c.m_vFlowRun[i].m_bStopRequest = 1;
+    c.m_bPendingDelete = 1;
+}
+
+i32 ChangeFlows(cChara& c, u8 id) {
+    if (c.m_vFlowRun.size() != c.m_vFlow.size()) BindFlows(c);
+    if (id == 0) {
+        for (cFlowRun& run : c.m_vFlowRun) run.Reset(c);
+        for (cFlowRun& run : c.m_vFlowRun) RemoveTimer(c, run.m_nRunNo);
+        c.m_vFlowRun.clear();
+        c.m_vFlow.clear();
+        if (c.m_pScene && c.m_pScene->m_pFlowRun.owner.Chara() == &c) c.m_pScene->SetFlowRun(nullptr, nullptr);
+        BindFlows(c);
+        return 0;
+    }
+    i32 first = -1;
+    for (i32 i = 0; i < c.m_vFlowRun.Size();) {
+        cFlowRun& run = c.m_vFlowRun[i];
+        if (!run.m_pFlow || run.m_pFlow->subKind == 0 || run.m_pFlow->subKind != id) {
+            ++i;
+            continue;
+        }
+        run.Reset(c);
+        RemoveTimer(c, run.m_nRunNo);
+        EraseRun(c, i);
+        if (first < 0) first = i;
+    }
+    return first;
+}
+
+// ---- The per-step pass --------------------------------------------------------------------------
+
+i32 StepFlows(cChara& c, i32 dying) {
+    i32 result = 0;
+    for (i32 i = 0; i < c.m_vFlowRun.Size(); ++i) {
+        cFlowRun& run = c.m_vFlowRun[i];
+        if (!run.m_bRunning || !run.m_pFlow) continue;
+        if (run.m_vCmdRun.empty()) {
+            run.Reset(c);
+            continue;
+        }
+        if (run.m_bPaused || run.m_bStopped) continue;
+        const u8 trigger = run.m_pFlow->trigger;
+        if (dying && trigger != TRIG_DIED) continue;
+        FlowRunRef ref(c, run);
+        if (run.Step(c) == 1) {
+            if (cFlowRun* r = ref.Get(c)) r->Reset(c);
+        }
+        // The list may have changed under the step: go on after this run wherever it is now.
+        if (ref.Get(c)) i = ref.index;
+        if (c.m_bRemove && c.AsStageChara()) {
+            result = 1;
+            break;
+        }
+        if (!dying && trigger != TRIG_DIED && c.m_nHP <= 0) {
+            result = 1;
+            break;
+        }
+    }
+    if (c.m_pScene) c.m_pScene->ClearFlowPointers();
+    if (cPlayer* hero = c.AsPlayer()) RunTakenFlowChanges(*hero);
+    if (c.m_bPendingDelete) {
+        for (i32 i = 0; i < c.m_vFlowRun.Size();) {
+            if (c.m_vFlowRun[i].m_bPendingDelete)
+                DeleteFlow(c, i);
+            else
+                ++i;
+        }
+        c.m_bPendingDelete = 0;
+    }
+    return result;
+}
+
+void EndLetters(cChara& c) {
+    if (!c.m_bLetterEnded) return;
+    for (i32 l = 0; l < kLetterCount; ++l) {
+        if (!c.m_vLetterEnded[l]) continue;
+        c.m_vLetterRunning[l] = 0;
+        c.m_vLetterEnded[l] = 0;
+    }
+    c.m_bLetterEnded = 0;
+}
+
+// ---- Timed entries ------------------------------------------------------------------------------
+
+void RemoveTimer(cChara& c, i32 runNo) {
+    std::erase_if(c.m_vTimer, [runNo](const CHARATIMER& t) { return t.nRunNo == runNo; });
+}
+
+void ResetTimer(cChara& c, i32 runNo) {
+    std::erase_if(c.m_vTimer, [runNo](const CHARATIMER& t) {
+        return t.nRunNo == runNo && static_cast<i64>(t.nCount1) + t.nCount2 - 1 < 0;
+    });
+    for (CHARATIMER& t : c.m_vTimer)
+        if (t.nRunNo == runNo) t.bPaused = 1;
+}
+
+void ClearTimerFlag(cChara& c, i32 runNo) {
+    for (CHARATIMER& t : c.m_vTimer)
+        if (t.nRunNo == runNo) t.bPaused = 0;
+}

@@ -1,9 +1,96 @@
-// Triggers and the flow scan.
-#include "flow/FlowEngine.h"
-#include "play/objects/Chara.h"
+// Triggers and the flow scan: when an event happens to a character, which of its flows start.
+#include <optional>
+
+#include "database/SystemSwitches.h"
+#include "flow/FlowInternal.h"
+#include "platform/system/Input.h"
+#include "play/GameScene.h"
+
+namespace {
+
+constexpr i32 kTargetSlots = 4;
+
+// The direction held on the character's input record (a stage character reads player 1's).
+i32 InputSlotOf(const cChara& c) {
+    const i32 no = c.PlayerNo();
+    const std::size_t n = no >= 0 ? static_cast<std::size_t>(no) : 0;
+    return n < g_vInput.size() ? FirstPressedKey(g_vInput[n]) : 0;
+}
+
+bool TestConds(cChara& c, cFlowRun& run) {
+    if (!c.m_pScene) return false;
+    return CheckFlowConds(*c.m_pScene, run, c) && CheckFlowKeyConds(c, run);
+}
+
+} // namespace
 
 void RunFlowsOf(cChara& c, u8 kind) { RunFlows(c, kind, nullptr, 0); }
 
-void RunFlows(cChara&, u8, cObj*, i8) {}
+void RunFlows(cChara& c, u8 kind, cObj* other, i8 number) {
+    // A scan may be reached while a flow is being stepped (a start-up flow started by a flow
+    // operation, an event caused by a command): what the stepping code handed over is put back
+    // when the scan ends, however it ends.
+    std::optional<cGameScene::FlowPointerScope> guard;
+    if (c.m_pScene) {
+        guard.emplace(*c.m_pScene);
+        c.m_pScene->SetFlowObj(&c);
+    }
+    const bool early = SysSwitch(SW_FLOW_MARK_EARLY) != 0;
+    const bool noMark = SysSwitch(SW_FLOW_NO_MARK) != 0;
+    // The size is read again for every run: a start may run commands that change the list.
+    for (i32 i = 0; i < c.m_vFlowRun.Size(); ++i) {
+        cFlowRun& run = c.m_vFlowRun[i];
+        const cFlow* flow = run.m_pFlow;
+        if (!flow || flow->trigger != kind) continue;
+        if (early && !noMark) {
+            if (run.m_bPassMark) continue;
+            run.m_bPassMark = 1;
+        }
+        if (run.m_bRunning || run.m_bPaused || run.m_bStopped || run.m_bBusy) continue;
+        if (kind == TRIG_ALWAYS) {
+            const i32 letter = run.Letter();
+            if (letter && (c.m_vLetterRunning[letter] || c.m_vLetterStarted[letter])) continue;
+        }
+        if (number >= 1 && flow->subKind != static_cast<u8>(number)) continue;
+        if (!early && !noMark) {
+            if (run.m_bPassMark) continue;
+            run.m_bPassMark = 1;
+        }
+        // The event's other object goes into the named target slot while the conditions are
+        // tested, and stays there when they hold. A slot byte past the four slots (a damaged
+        // file) tests the conditions without it.
+        if (flow->targetOther && other && flow->targetSlot < kTargetSlots) {
+            const i32 slot = flow->targetSlot;
+            const cObjHandle before = c.m_aTarget[slot];
+            SetTargetSlot(c, slot, other, 1);
+            if (!TestConds(c, run)) {
+                SetTargetSlot(c, slot, before.Get(), 1);
+                continue;
+            }
+        } else if (!TestConds(c, run)) {
+            continue;
+        }
+        run.m_nInputSlot = InputSlotOf(c);
+        run.Start(c);
+    }
+}
 
-void ResetFlowMarks(cChara&) {}
+void ResetFlowMarks(cChara& c) {
+    for (cFlowRun& run : c.m_vFlowRun) {
+        run.m_bPassMark = 0;
+        run.m_bBusy = 0;
+    }
+    for (u8& l : c.m_vLetterStarted) l = 0;
+}
+
+void SetTargetSlot(cChara& c, i32 slot, cObj* obj, i32 clearIfNull) {
+    if (slot < 0 || slot >= kTargetSlots) return;
+    if (!obj && !clearIfNull) return;
+    cObjHandle& target = c.m_aTarget[slot];
+    const OBJREF link{cObjHandle(&c), static_cast<u32>(slot)};
+    if (cChara* old = target.Chara()) std::erase(old->m_vLink, link);
+    target = cObjHandle(obj);
+    if (cChara* now = target.Chara()) {
+        if (std::find(now->m_vLink.begin(), now->m_vLink.end(), link) == now->m_vLink.end()) now->m_vLink.push_back(link);
+    }
+}

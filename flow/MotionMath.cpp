@@ -56,6 +56,21 @@ double DecayKnockBack(double k, double u) {
     return k;
 }
 
+void SplitAccelSpeed(double& a, double& b, double s, double dx, double dy, double u) {
+    a = b = 0;
+    const double sum = std::fabs(dx) + std::fabs(dy);
+    if (!(sum > 0) || !std::isfinite(sum)) return;
+    if (!(u > 0)) u = 1;
+    auto speed = [&](double d) {
+        const double c = s * d / sum;
+        if (c > 0) return (std::sqrt(1 + 128 * u * c) - 1) / (2 * u);
+        if (c < 0) return -(std::sqrt(1 - 128 * u * c) - 1) / (2 * u);
+        return 0.0;
+    };
+    a = speed(dx);
+    b = speed(dy);
+}
+
 void SolveMoveTimeSpeedDist(const cEdMove& move, i32 level, bool keepNegative, double& speed,
                             i32& duration) {
     i64 dist = MoveSettings::Get(move, eMove::Distance);

@@ -29,6 +29,11 @@ double BrakingValue(i16 v, double divisor);
 // One step of knock-back decay: toward 0 by 1 / u, snapping to 0 instead of passing it.
 double DecayKnockBack(double k, double u);
 
+// Knock-back speeds (a, b) for a strength s along a direction (dx, dy) at speed unit u: each
+// component c = s d / (|dx| + |dy|) becomes (sqrt(1 + 128 u c) - 1) / (2 u), mirrored for c < 0.
+// No direction gives no speed.
+void SplitAccelSpeed(double& a, double& b, double s, double dx, double dy, double u);
+
 // The computed value of a movement command. The distance is the movement's base distance plus
 // its per-level increase times level, in dots (half blocks x 16 unless the unit is dots).
 // Selector 1 derives the speed (distance / duration), 2 the duration (distance / speed,

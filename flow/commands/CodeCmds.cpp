@@ -1,5 +1,4 @@
-// Status and variable operations, and the code command.
+// The code command (the status operation lives with the status rules, flow/StatusOps.cpp).
 #include "flow/commands/Commands.h"
 
-i32 CmdStatusOp(cChara&, cFlowCmd&) { return 0; }
 i32 ExecCodeCmd(cChara&, cFlowCmd&) { return 0; }

@@ -24,12 +24,12 @@ struct HITBY {
     i32 nSteps = 0;
 };
 
-// The gauge shown under a character while its HP or SP changes.
+// The gauge shown under a character while its HP or SP changes (levels out of 50).
 struct GAUGESTATE {
-    i32 bActive = 0;
-    i32 nFrom = 0;
-    i32 nTo = 0;
-    i32 nFrames = 0;
+    i32 nFrames = 0;    // frames left to show it
+    i32 nLevel = 0;     // the value before the change, as a level
+    double dDelta = 0;  // the change, in levels
+    double dStep = 0;   // the change shown per frame
 };
 
 // The character's members (kept apart from the class so that copying can default every member
@@ -106,6 +106,12 @@ struct CHARADATA {
 
     i32 m_nHP = 0;
     i32 m_nSP = 0;
+    // Statuses kept with the character rather than in its definition copy (m_Def holds the
+    // others, reached through CharaSettings): set up from the definition, changed by flows.
+    i8 m_nCharaId = 0;            // キャラID, 0..99
+    i8 m_nSight = 0;              // 視界範囲 (hbl), the player's
+    u32 m_bTransparent = 0;       // 透明
+    u32 m_nInvincibleKind = 0;    // 無敵: 0 none, 1, 2 shots pass through
     GAUGESTATE m_HpGauge;
     GAUGESTATE m_SpGauge;
     cCharaEffectRun m_CharaEffect;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "records/CharaSettings.h"
 #include "records/Cond.h"
 #include "records/EdSettings.h"
 #include "records/Flow.h"
@@ -35,6 +36,29 @@ TEST(EdSettings, EveryEntryNamesTheRecordFieldOfItsNumber) {
     TOBRELK_SHOT_SETTINGS(TOBRELK_X, TOBRELK_N)
 #undef TOBRELK_X
 #undef TOBRELK_N
+}
+
+TEST(EdSettings, CharacterSettingsNameTheFieldsOfTheirNumbers) {
+    ExpectWellFormedTable(CharaSettings::Table());
+    cEdChara c;
+    EXPECT_EQ(c.FieldCount(), 53);
+    auto holds = [&c](int n, const void* member) {
+        const DATAFIELD f = c.Field(n - 1);
+        return f.address == member;
+    };
+#define TOBRELK_X(name, type, n, member, mark, why, shared) EXPECT_TRUE(holds(n, &c.member)) << #name;
+#define TOBRELK_N(name, why) EXPECT_EQ(CharaSettings::Get(c, eChara::name), 0);
+    TOBRELK_CHARA_SETTINGS(TOBRELK_X, TOBRELK_N)
+#undef TOBRELK_X
+#undef TOBRELK_N
+    // Read with the status's sign and width, written back narrowed.
+    CharaSettings::Set(c, eChara::BodyImpact, -5);
+    EXPECT_EQ(c.byImpact, 251);
+    EXPECT_EQ(CharaSettings::Get(c, eChara::BodyImpact), -5);
+    CharaSettings::Set(c, eChara::Defence, -7);
+    EXPECT_EQ(CharaSettings::Get(c, eChara::Defence), -7);
+    CharaSettings::Set(c, eChara::CharaId, 9);
+    EXPECT_EQ(CharaSettings::Get(c, eChara::CharaId), 0);
 }
 
 TEST(EdSettings, NamedAccessReadsTheNumberedFields) {

@@ -1,0 +1,213 @@
+// Conditions of every kind against one scene: variables, statuses (with their sources, percent
+// and widths), status flags, states and the seven distance shapes; condition lists with their
+// combinations and the latch of a flow.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "app/PlayRecordNames.h"
+#include "database/SystemSwitches.h"
+#include "tests/flow/FlowTrace.h"
+
+using namespace flowtest;
+
+namespace {
+
+cCond Cond(u8 kind, u8 op, i32 value) {
+    cCond c;
+    c.kind = kind;
+    c.op = op;
+    c.value = value;
+    return c;
+}
+
+void Place(cObj& o, double x, double y) {
+    o.m_dX = x;
+    o.m_dY = y;
+    o.m_nGfxW = o.m_nGfxH = o.m_nBoxW = o.m_nBoxH = 32;
+    o.m_dRight = x + 31;
+    o.m_dBottom = y + 31;
+}
+
+
+} // namespace
+
+TEST(Conditions, EveryKindAndComparison) {
+    FlowFixture fx;
+    cGameScene& s = fx.Scene();
+    cStageChara& self = fx.AddChara({});
+    cStageChara& target = fx.AddChara({});
+    cPlayer& hero = *s.Player0();
+    SetTargetSlot(self, 1, &target, 1); // ターゲット2
+    g_CommonVars[5] = 7;
+    s.m_vStageVar[3] = static_cast<u32>(-4);
+    self.m_vVar[2] = 9;
+    self.m_nHP = 6;
+    target.m_nHP = 8;
+    self.m_Def.byImpact = 5;
+    self.m_bTransparent = 1;
+    self.m_nDir = 0; // facing left
+    s.m_ScrollX.m_dPos = s.m_ScrollY.m_dPos = 0;
+    Place(self, 400, 400);
+    Place(target, 480, 430);
+    Place(hero, 330, 400);
+
+    struct Row {
+        const char* what;
+        cCond cond;
+        bool expected;
+    };
+    auto status = [](u8 subject, u8 selector, u8 op, i32 value) {
+        cCond c = Cond(4, op, value);
+        c.subject = subject;
+        c.selector = selector;
+        return c;
+    };
+    auto with = [](cCond c, const std::function<void(cCond&)>& f) {
+        f(c);
+        return c;
+    };
+    auto distance = [](u8 subject, u8 shape, i32 hbl, i16 dots, u8 op) {
+        cCond c = Cond(7, op, hbl);
+        c.subject = subject;
+        c.shape = shape;
+        c.srcIndex = dots;
+        return c;
+    };
+    auto state = [](u8 subject, u8 selector, u8 op) {
+        cCond c = Cond(6, op, 0);
+        c.subject = subject;
+        c.selector = selector;
+        return c;
+    };
+    auto flag = [](u8 subject, u8 selector, u8 op, i16 value) {
+        cCond c = Cond(5, op, 0);
+        c.subject = subject;
+        c.selector = selector;
+        c.index = value;
+        return c;
+    };
+    const cCond common = with(Cond(1, 0, 7), [](cCond& c) { c.index = 5; });
+    const Row rows[] = {
+        {"none", Cond(0, 0, 0), false},
+        {"common == 7", common, true},
+        {"common != 7", with(common, [](cCond& c) { c.op = 1; }), false},
+        {"common >= 8", with(common, [](cCond& c) { c.op = 2, c.value = 8; }), false},
+        {"common <= 7", with(common, [](cCond& c) { c.op = 3; }), true},
+        {"common > 6", with(common, [](cCond& c) { c.op = 4, c.value = 6; }), true},
+        {"common < 7", with(common, [](cCond& c) { c.op = 5; }), false},
+        {"common divisible by 0", with(common, [](cCond& c) { c.op = 6, c.value = 0; }), true},
+        {"common not divisible by 0", with(common, [](cCond& c) { c.op = 7, c.value = 0; }), false},
+        {"common not divisible by 3", with(common, [](cCond& c) { c.op = 7, c.value = 3; }), true},
+        {"common operator 8", with(common, [](cCond& c) { c.op = 8; }), false},
+        {"common past the list", with(common, [](cCond& c) { c.index = 30000; }), false},
+        {"stage -4 < 0", with(Cond(2, 5, 0), [](cCond& c) { c.index = 3; }), true},
+        {"stage |-4| divisible by 2", with(Cond(2, 6, 2), [](cCond& c) { c.index = 3; }), true},
+        {"chara var 9 >= 9", with(Cond(3, 2, 9), [](cCond& c) { c.index = 2; }), true},
+        {"chara var past the list", with(Cond(3, 0, 0), [](cCond& c) { c.index = 9; }), false},
+        {"HP == 6", status(0, 1, 0, 6), true},
+        {"HP >= 50% of max 10", with(status(0, 1, 2, 50), [](cCond& c) { c.percent = 1; }), true},
+        {"HP == 65% of 10, rounded up", with(status(0, 1, 0, 65), [](cCond& c) { c.percent = 1; }), false},
+        {"HP == 55% of 10, rounded up", with(status(0, 1, 0, 55), [](cCond& c) { c.percent = 1; }), true},
+        {"HP of target 2 == 8", status(2, 1, 0, 8), true},
+        {"HP of empty target 3", status(3, 1, 0, 0), false},
+        {"selector 15 holds", status(0, 15, 0, 0), true},
+        {"impact 5 != 261 (no 8-bit wrap)", status(0, 10, 1, 261), true},
+        {"HP > random 4..4", with(status(0, 1, 0, 0), [](cCond& c) { c.source = 1, c.rangeMin = c.rangeMax = 4, c.op = 4; }), true},
+        {"HP < HP of target 2", with(status(0, 1, 5, 0), [](cCond& c) { c.source = 2, c.srcSubject = 2, c.srcSelector = 1; }), true},
+        {"source target 3 missing", with(status(0, 1, 1, 0), [](cCond& c) { c.source = 2, c.srcSubject = 3, c.srcSelector = 1; }), false},
+        {"HP <= common 5", with(status(0, 1, 3, 0), [](cCond& c) { c.source = 3, c.srcIndex = 5; }), true},
+        {"left stage var == -4", with(Cond(4, 0, -4), [](cCond& c) { c.leftKind = 1, c.leftVarScope = 1, c.index = 3; }), true},
+        {"left var, percent: right 0", with(Cond(4, 0, -4), [](cCond& c) { c.leftKind = 1, c.leftVarScope = 1, c.index = 3, c.percent = 1; }), false},
+        {"system time stopped reads 0", status(5, 0, 0, 0), true},
+        {"system selector 5", status(5, 5, 0, 0), false},
+        {"transparent == 1", flag(0, 1, 0, 1), true},
+        {"flying of target 2 == 0", flag(2, 3, 0, 0), true},
+        {"giant == 1", flag(0, 5, 0, 1), true},
+        {"flag of empty target 3", flag(3, 1, 1, 1), false},
+        {"flag 0 (vanish)", flag(0, 0, 0, 0), false},
+        {"screen x auto-scroll off", flag(5, 0, 0, 0), true},
+        {"facing left", state(0, 0, 0), true},
+        {"facing right", state(0, 1, 0), false},
+        {"not facing right", state(0, 1, 1), true},
+        {"target 2 exists", state(2, 4, 0), true},
+        {"target 3 exists", state(3, 4, 0), false},
+        {"target 3 does not exist", state(3, 4, 1), true},
+        {"empty target 3 facing left, negated", state(3, 0, 1), false},
+        {"self on a block (no jump flags)", state(0, 2, 0), true},
+        {"state 5", state(0, 5, 0), false},
+        // Self's graphic centre at 416, 416, facing left; the hero spans x 330..361, target 2
+        // x 480..511 and y 430..461 (its centre 80 right and 30 down of self's).
+        {"hero within 4 hbl", distance(0, 0, 4, 0, 0), true},
+        {"hero within 3 hbl", distance(0, 0, 3, 0, 0), false},
+        {"hero within 3 hbl + 12 dots", distance(0, 0, 3, 12, 0), true},
+        {"hero in front (left) 4 hbl", distance(0, 1, 4, 0, 0), true},
+        {"hero behind 4 hbl", distance(0, 2, 4, 0, 0), false},
+        {"target 2 behind (right) 5 hbl", distance(2, 2, 5, 0, 0), true},
+        {"target 2 outside 5 hbl", distance(2, 0, 5, 0, 1), false},
+        {"target 2 vertical 1 hbl", distance(2, 3, 1, 0, 0), true},
+        {"target 2 below, facing left: behind", distance(2, 5, 1, 0, 0), true},
+        {"target 2 below, facing left: not in front", distance(2, 4, 1, 0, 0), false},
+        {"target 2 circle 5 hbl + 6", distance(2, 6, 5, 6, 0), true},
+        {"target 2 circle 5 hbl + 5", distance(2, 6, 5, 5, 0), false},
+        {"empty target 3 outside", distance(3, 0, 1, 0, 1), false},
+        {"distance operator 2", distance(0, 0, 4, 0, 2), false},
+    };
+    for (const Row& r : rows) {
+        cCond c = r.cond;
+        EXPECT_EQ(EvalCond(s, c, &self) != 0, r.expected) << r.what;
+    }
+
+    // The computed right-hand value stays in the condition.
+    cCond random = with(status(0, 1, 0, 0), [](cCond& c) { c.source = 1, c.rangeMin = 9, c.rangeMax = 9; });
+    EvalCond(s, random, &self);
+    EXPECT_EQ(random.value, 9);
+
+    // Unlimited lives read as 100, or never compare with the system switch on.
+    g_nLives = 999999;
+    EXPECT_TRUE(EvalCond(s, *std::make_unique<cCond>(status(5, 4, 0, 100)), &self));
+    g_SystemData.bCompat819 = 1; // SW_UNLIMITED_LIVES
+    EXPECT_FALSE(EvalCond(s, *std::make_unique<cCond>(status(5, 4, 0, 0)), &self));
+    g_SystemData.bCompat819 = 0;
+    EXPECT_EQ(SysSwitch(SW_UNLIMITED_LIVES), 0u);
+
+    // A dying target no longer exists.
+    target.m_bDying = 1;
+    cCond exists = state(2, 4, 0);
+    EXPECT_FALSE(EvalCond(s, exists, &self));
+
+    // Lists: mode 0 all (empty holds), mode 1 one or more (empty fails), others fail.
+    cVector<cCond> empty, mixed;
+    mixed.push_back(common);
+    mixed.push_back(Cond(0, 0, 0));
+    EXPECT_EQ(EvalCondList(s, empty, 0, &self), 1);
+    EXPECT_EQ(EvalCondList(s, empty, 1, &self), 0);
+    EXPECT_EQ(EvalCondList(s, mixed, 0, &self), 0);
+    EXPECT_EQ(EvalCondList(s, mixed, 1, &self), 1);
+    EXPECT_EQ(EvalCondList(s, mixed, 2, &self), 0);
+}
+
+TEST(Conditions, FlowConditionsAndTheirLatch) {
+    FlowFixture fx;
+    cFlow latched = MakeFlow(TRIG_NONE, {AddCmd(0)});
+    latched.latch = 1;
+    latched.conds.push_back([] {
+        cCond c = Cond(3, 0, 0); // variable 0 == 0
+        return c;
+    }());
+    cFlow plain = latched;
+    plain.latch = 0;
+    cFlow none = MakeFlow(TRIG_NONE, {AddCmd(0)});
+    none.combine = 1; // an empty list in mode 1, but a flow without conditions holds
+    cStageChara& a = fx.AddChara({latched, plain, none});
+    cGameScene& s = fx.Scene();
+    EXPECT_EQ(CheckFlowConds(s, a.m_vFlowRun[0], a), 1);
+    EXPECT_EQ(CheckFlowConds(s, a.m_vFlowRun[1], a), 1);
+    EXPECT_EQ(CheckFlowConds(s, a.m_vFlowRun[2], a), 1);
+    a.m_vVar[0] = 1;
+    // The latch was set by the success, also for the flow without the option; only the option
+    // makes it count.
+    EXPECT_EQ(a.m_vFlowRun[1].m_bCondLatch, 1);
+    EXPECT_EQ(CheckFlowConds(s, a.m_vFlowRun[0], a), 1);
+    EXPECT_EQ(CheckFlowConds(s, a.m_vFlowRun[1], a), 0);
+}

@@ -1,0 +1,248 @@
+// Golden traces of the flow engine's run state: commands started, run side by side and ended
+// frame by frame; ID letters; pause, resume and stop for good; flows deleted and changed while
+// they run; the start-up trigger; every trigger kind of the scan.
+#include <gtest/gtest.h>
+
+#include "tests/flow/FlowTrace.h"
+
+using namespace flowtest;
+
+namespace {
+
+constexpr u8 kMove = 2;
+
+// The expected traces start on the line after their opening quote.
+void ExpectTrace(const std::string& got, const char* expected) { EXPECT_EQ("\n" + got, expected) << got; }
+
+} // namespace
+
+TEST(FlowTrace, RunWithNextWalk) {
+    FlowFixture fx;
+    // Three commands one after the other; the same with the first beside the others (it lasts
+    // 5 frames, longer than the flow); commands of 0 frames, with and without the flag.
+    cStageChara& a = fx.AddChara({MakeFlow(TRIG_ALWAYS, {AddCmd(0), AddCmd(1), AddCmd(2)}),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(3, true), AddCmd(4), AddCmd(5)})});
+    a.m_vFlowRun[1].m_vCmdRun[0].m_nDuration = 5;
+    cStageChara& b = fx.AddChara({MakeFlow(TRIG_ALWAYS, {AddCmd(0), AddCmd(1, true), AddCmd(2), AddCmd(3)}),
+                                  MakeFlow(TRIG_NONE, {AddCmd(8)})},
+                                 0);
+    b.m_vFlowRun[0].m_vCmdRun[3].m_nDuration = 2;
+    fx.Frames(8);
+    ExpectTrace(fx.Trace(), R"(
+f1 | R1.. R41. x034 | R*... -. x0
+f2 | R*.. R3*. x034 | R***. -. x12
+f3 | R*1. R2*1 x135 | R***1 -. x3
+f4 | R**. -.** x135 | -**** -. x3
+f5 | R**1 R41. x234 | R*... -. x0
+f6 | -*** R3*. x234 | R***. -. x12
+f7 | R1.. R2*1 x035 | R***1 -. x3
+f8 | R*.. -.** x035 | -**** -. x3
+)");
+}
+
+TEST(FlowTrace, LettersKeepTriggerZeroFlowsApart) {
+    FlowFixture fx;
+    // Two flows of letter A: the second starts only from the frame after the first has ended
+    // (the first runs once: while variable 0 is below 1). A flow of letter B beside them is not
+    // held back.
+    cFlow once = MakeFlow(TRIG_ALWAYS, {AddCmd(0), AddCmd(1)}, 1);
+    cCond below;
+    below.kind = 3;
+    below.value = 1;
+    below.op = 5;
+    once.conds.push_back(below);
+    fx.AddChara({once, MakeFlow(TRIG_ALWAYS, {AddCmd(2)}, 1), MakeFlow(TRIG_ALWAYS, {AddCmd(3)}, 2)});
+    fx.Frames(7);
+    ExpectTrace(fx.Trace(), R"(
+f1 | R1. -. R1 x03 @AB
+f2 | R*. -. -* x03 @A
+f3 | R*1 -. R1 x13 @AB
+f4 | -** -. -* x13
+f5 | -** R1 R1 x23 @AB
+f6 | -** -* -* x23
+f7 | -** R1 R1 x23 @AB
+)");
+}
+
+TEST(FlowTrace, PauseResumeAndStopForever) {
+    FlowFixture fx;
+    cStageChara& a = fx.AddChara({MakeFlow(TRIG_ALWAYS, {AddCmd(0), AddCmd(1)}, 1),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(2), AddCmd(3)}, 2)});
+    fx.Frame();
+    a.m_vFlowRun[0].Pause();
+    fx.Note("pause 0");
+    fx.Frames(2);
+    a.m_vFlowRun[0].Resume();
+    a.m_vFlowRun[1].StopForever(a);
+    fx.Note("resume 0, stop 1");
+    fx.Frames(5);
+    ExpectTrace(fx.Trace(), R"(
+f1 | R1. R1. x02 @AB
+pause 0 | P1. R1. @AB
+f2 | P1. R*. x2 @AB
+f3 | P1. R*1 x3 @AB
+resume 0, stop 1 | R1. S*. @AB
+f4 | R*. S*. x0 @A
+f5 | R*1 S*. x1 @A
+f6 | -** S*. x1
+f7 | R1. S*. x0 @A
+f8 | R*. S*. x0 @A
+)");
+}
+
+TEST(FlowTrace, DeleteAndChangeWhileRunning) {
+    FlowFixture fx;
+    cStageChara& a = fx.AddChara({MakeFlow(TRIG_ALWAYS, {AddCmd(0), AddCmd(1)}, 0, 5),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(2), AddCmd(3)}, 1, 7),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(4), AddCmd(5)}, 0, 7),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(6), AddCmd(7)})});
+    cGameScene& s = fx.Scene();
+    fx.Frames(2);
+    // The scene's hand-over names run 3; deleting run 0 keeps it on the same run.
+    s.SetFlowRun(&a, &a.m_vFlowRun[3]);
+    const i32 runNo = a.m_vFlowRun[3].m_nRunNo;
+    ASSERT_EQ(s.FlowRun(), &a.m_vFlowRun[3]);
+    DeleteFlow(a, 0);
+    ASSERT_EQ(s.FlowRun(), &a.m_vFlowRun[2]);
+    EXPECT_EQ(s.FlowRun()->m_nRunNo, runNo);
+    fx.Note("delete 0");
+    fx.Frame();
+    // Flows of ID 7 go (the first was at index 0); a new flow takes their place. The pass
+    // cleared the hand-over: name the last run again.
+    s.SetFlowRun(&a, &a.m_vFlowRun[2]);
+    EXPECT_EQ(ChangeFlows(a, 7), 0);
+    ASSERT_NE(s.FlowRun(), nullptr);
+    EXPECT_EQ(s.FlowRun()->m_nRunNo, runNo);
+    InsertFlows(a, {MakeFlow(TRIG_ALWAYS, {AddCmd(8)})}, 0);
+    FlowFixture::SetDurations(a, 2);
+    ASSERT_NE(s.FlowRun(), nullptr);
+    EXPECT_EQ(s.FlowRun()->m_nRunNo, runNo);
+    fx.Note("change 7");
+    fx.Frames(2);
+    // Deleting the run the hand-over names clears it.
+    s.SetFlowRun(&a, &a.m_vFlowRun[1]);
+    DeleteFlow(a, 1);
+    EXPECT_EQ(s.FlowRun(), nullptr);
+    fx.Note("delete 1");
+    // A run marked while its character's flows are stepped goes after the pass.
+    fx.Frame();
+    MarkFlowForDelete(a, 0);
+    fx.Note("mark 0");
+    fx.Frame();
+    EXPECT_EQ(ChangeFlows(a, 9), -1);
+    EXPECT_EQ(ChangeFlows(a, 0), 0);
+    fx.Note("change 0");
+    fx.Frame();
+    ExpectTrace(fx.Trace(), R"(
+f1 | R1. R1. R1. R1. x0246 @A
+f2 | R*. R*. R*. R*. x0246 @A
+delete 0 | R*. R*. R*. @A
+f3 | R*1 R*1 R*1 x357 @A
+change 7 | -. R*1 @A
+f4 | R1 -** x78
+f5 | -* R1. x68
+delete 1 | -*
+f6 | R1 x8
+mark 0 | R1
+f7 | x8
+change 0 |
+f8 |
+)");
+}
+
+TEST(FlowTrace, StageStartFlowsRunAtOnce) {
+    FlowFixture fx;
+    // Only the commands of kind 16 or more that run with the next one act, once each, and the
+    // flow ends at once; movement and commands without the flag are skipped.
+    cFlowCmd move = AddCmd(1, true);
+    move.cmdKind = kMove;
+    cStageChara& a = fx.AddChara({MakeFlow(TRIG_STAGE_START, {AddCmd(0, true), move, AddCmd(2), AddCmd(3, true)})}, 0);
+    RunFlowsOf(a, TRIG_STAGE_START);
+    fx.Note("start");
+    EXPECT_EQ(fx.Scene().FlowObj(), nullptr);
+    fx.Frame();
+    ExpectTrace(fx.Trace(), R"(
+start | -*..* x03
+f1 | -*..*
+)");
+}
+
+TEST(FlowTrace, EveryTriggerKind) {
+    FlowFixture fx;
+    // One flow per trigger kind; kind 18 twice, for attack numbers 0 and 2.
+    std::vector<cFlow> flows;
+    for (u8 k = 0; k <= TRIG_NONE; ++k) flows.push_back(MakeFlow(k, {AddCmd(0)}));
+    flows.push_back(MakeFlow(TRIG_DEALT_DAMAGE, {AddCmd(1)}, 0, 2));
+    // The event's other character goes into a target slot while the conditions are tested:
+    // kind 4 into slot 2 with "target 2 exists" (holds: the slot keeps it), kind 7 into slot 3
+    // with "target 3 does not exist" (fails: the slot is put back).
+    auto withTarget = [](u8 trigger, u8 slot, u8 negate) {
+        cFlow f = MakeFlow(trigger, {AddCmd(2)});
+        f.targetOther = 1;
+        f.targetSlot = slot;
+        cCond c;
+        c.kind = 6;
+        c.subject = static_cast<u8>(slot + 1);
+        c.selector = 4;
+        c.op = negate;
+        f.conds.push_back(c);
+        return f;
+    };
+    flows.push_back(withTarget(TRIG_HIT_CHARA, 1, 0));
+    flows.push_back(withTarget(TRIG_HIT_SHOT, 2, 1));
+    cStageChara& a = fx.AddChara(flows, 1);
+    cStageChara& other = fx.AddChara({});
+    cGameScene& s = fx.Scene();
+    // Kind 22 is never fired by an event; 23 is no kind.
+    for (u8 k = 0; k <= TRIG_NONE + 1; ++k) {
+        if (k == TRIG_NONE) continue;
+        ResetFlowMarks(a);
+        for (cFlowRun& run : a.m_vFlowRun) run.Reset(a);
+        EndLetters(a);
+        a.m_aTarget[1].Reset();
+        RunFlows(a, k, &other, k == TRIG_DEALT_DAMAGE ? 2 : 0);
+        EXPECT_EQ(s.FlowObj(), nullptr);
+        std::string line = fx.Line("kind " + std::to_string(k));
+        if (a.m_aTarget[1]) line += " t2";
+        if (a.m_aTarget[2]) line += " t3";
+        fx.Raw(line);
+    }
+    // Attack number 3 starts no flow (no flow has ID 3); without a number every flow of the
+    // kind may start.
+    ResetFlowMarks(a);
+    for (cFlowRun& run : a.m_vFlowRun) run.Reset(a);
+    RunFlows(a, TRIG_DEALT_DAMAGE, &other, 3);
+    RunFlows(a, TRIG_DEALT_DAMAGE, &other, 0);
+    fx.Note("kind 18 numbers 3, 0");
+    // The hand-over is put back after a scan reached from inside a stepped flow.
+    s.SetFlowObj(&other);
+    s.SetFlowRun(&other, nullptr);
+    RunFlowsOf(a, TRIG_DAMAGED);
+    EXPECT_EQ(s.FlowObj(), &other);
+    ExpectTrace(fx.Trace(), R"(
+kind 0 | R. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 1 | -. R. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 2 | -. -. R. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 3 | -. -. -. R. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 4 | -. -. -. -. R. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. | t2
+kind 5 | -. -. -. -. -. R. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 6 | -. -. -. -. -. -. R. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 7 | -. -. -. -. -. -. -. R. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 8 | -. -. -. -. -. -. -. -. R. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 9 | -. -. -. -. -. -. -. -. -. R. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 10 | -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 11 | -. -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 12 | -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 13 | -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 14 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. -. -. -. -. -. -. -. |
+kind 15 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. -. -. -. -. -. -. |
+kind 16 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. -. -. -. -. -. |
+kind 17 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. -. -. -. -. |
+kind 18 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. |
+kind 19 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. -. -. |
+kind 20 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. -. |
+kind 21 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 23 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
+kind 18 numbers 3, 0 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. R. -. -. |
+)");
+}
