@@ -387,6 +387,7 @@ i32 ChangeFlows(cChara& c, u8 id) {
 // ---- The per-step pass --------------------------------------------------------------------------
 
 i32 StepFlows(cChara& c, i32 dying) {
+    if (c.m_pScene) c.m_pScene->SetFlowObj(&c);
     i32 result = 0;
     for (i32 i = 0; i < c.m_vFlowRun.Size(); ++i) {
         cFlowRun& run = c.m_vFlowRun[i];
