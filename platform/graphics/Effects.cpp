@@ -3,6 +3,8 @@
 // that every software blitter uses.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <vector>
 
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Raster.h"
@@ -187,35 +189,51 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
     const bool skipKey = !d3d || key == 1;
     const bool clear = d3d && clearOutside == 1;
     const i64 D2 = D * D, r2 = r * r;
-    // Only the rows and columns of the square that lie inside the target are walked.
+    // Only the rows and columns of the square that lie inside the target are walked. The
+    // offsets are odd in dx and dy (truncation is symmetric), so each row of |dy| computes
+    // them once for |dx| and serves both rows and both halves.
     const i64 y0 = std::max<i64>(-r, -static_cast<i64>(cy)), y1 = std::min<i64>(r, lk.dst.nHeight - 1 - static_cast<i64>(cy));
     const i64 x0 = std::max<i64>(-r, -static_cast<i64>(cx)), x1 = std::min<i64>(r, lk.dst.nWidth - 1 - static_cast<i64>(cx));
-    for (i64 dy = y0; dy <= y1; ++dy) {
-        u32* row = lk.D(cx, cy + dy);
-        for (i64 dx = x0; dx <= x1; ++dx) {
-            const i64 d2 = dx * dx + dy * dy;
-            if (d2 > r2) {
-                if (clear) row[dx] = 0;
-                continue;
-            }
+    if (y0 > y1 || x0 > x1) return 1;
+    const i64 xr = std::max(-x0, x1);
+    thread_local std::vector<i64> tox, toy;
+    tox.resize(static_cast<std::size_t>(xr + 1));
+    toy.resize(static_cast<std::size_t>(xr + 1));
+    const i64 ar0 = (y0 <= 0 && y1 >= 0) ? 0 : std::min(std::abs(y0), std::abs(y1));
+    const i64 ar1 = std::max(std::abs(y0), std::abs(y1));
+    for (i64 ady = ar0; ady <= ar1; ++ady) {
+        for (i64 adx = 0; adx <= xr; ++adx) {
+            const i64 d2 = adx * adx + ady * ady;
             const i64 t = D2 - d2;
-            const double st = std::sqrt(static_cast<double>(t));
-            i64 ox = dx, oy = dy;
-            if (st != 0) {
-                ox = static_cast<i64>(static_cast<double>(dx * k) / st);
-                oy = static_cast<i64>(static_cast<double>(dy * k) / st);
+            const double st = d2 > r2 ? 0 : std::sqrt(static_cast<double>(t));
+            tox[adx] = st != 0 ? static_cast<i64>(static_cast<double>(adx * k) / st) : adx;
+            toy[adx] = st != 0 ? static_cast<i64>(static_cast<double>(ady * k) / st) : ady;
+        }
+        for (int side = 0; side < 2; ++side) {
+            const i64 dy = side ? -ady : ady;
+            if (side && ady == 0) break;
+            if (dy < y0 || dy > y1) continue;
+            u32* row = lk.D(cx, cy + dy);
+            for (i64 dx = x0; dx <= x1; ++dx) {
+                const i64 adx = dx < 0 ? -dx : dx;
+                if (adx * adx + ady * ady > r2) {
+                    if (clear) row[dx] = 0;
+                    continue;
+                }
+                const i64 ox = dx < 0 ? -tox[adx] : tox[adx];
+                const i64 oy = dy < 0 ? -toy[adx] : toy[adx];
+                const i64 px = scx + ox, py = scy + oy;
+                if (!lk.InSrc(px, py)) {
+                    if (clear) row[dx] = 0;
+                    continue;
+                }
+                const u32 p = lk.S(px, py);
+                if (skipKey && isKey(p)) {
+                    if (clear) row[dx] = 0;
+                    continue;
+                }
+                row[dx] = p;
             }
-            const i64 px = scx + ox, py = scy + oy;
-            if (!lk.InSrc(px, py)) {
-                if (clear) row[dx] = 0;
-                continue;
-            }
-            const u32 p = lk.S(px, py);
-            if (skipKey && isKey(p)) {
-                if (clear) row[dx] = 0;
-                continue;
-            }
-            row[dx] = p;
         }
     }
     return 1;

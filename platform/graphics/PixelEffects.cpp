@@ -72,6 +72,77 @@ void QuadWith(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src
 inline u32 Ch(u32 p, int s) { return (p >> s) & 255; }
 inline u32 Rgb(u32 r, u32 g, u32 b) { return r << 16 | g << 8 | b; }
 
+// Window sums of one row for the blur (see DDBlur): each pixel's channels are laid out
+// planar with rx empty entries on both sides, then summed over the window directly for small
+// windows (16-bit lanes, vectorised across the row) or by a running sum for wide ones.
+constexpr i32 kBlurDirect = 16; // 2 * 16 * 255 fits 16 bits
+template <class T>
+__attribute__((target_clones("avx2", "default"))) void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv,
+                                                                      T* planar, T* out) {
+    const i32 P = W + 2 * rx; // padded row
+    for (int c = 0; c < 5; ++c) {
+        T* pc = planar + static_cast<std::size_t>(c) * P;
+        for (i32 i = 0; i < rx; ++i) pc[i] = pc[rx + W + i] = 0;
+    }
+    T* vb = planar + rx;
+    T* vg = vb + P;
+    T* vr = vg + P;
+    T* va = vr + P;
+    T* vn = va + P;
+    for (i32 i = 0; i < W; ++i) {
+        const u32 p = s[i];
+        const u32 m = (p & km) != kv ? 1u : 0u; // without the key no value matches
+        vb[i] = static_cast<T>((p & 255) * m);
+        vg[i] = static_cast<T>(((p >> 8) & 255) * m);
+        vr[i] = static_cast<T>(((p >> 16) & 255) * m);
+        va[i] = static_cast<T>((p >> 24) * m);
+        vn[i] = static_cast<T>(m);
+    }
+    for (int c = 0; c < 5; ++c) {
+        const T* v = planar + static_cast<std::size_t>(c) * P; // v[i + k], k = 0 .. 2rx - 1: offsets -rx .. rx - 1
+        T* o = out + static_cast<std::size_t>(c) * W;
+        if (rx <= kBlurDirect) {
+            for (i32 i = 0; i < W; ++i) o[i] = v[i];
+            for (i32 k = 1; k < 2 * rx; ++k)
+                for (i32 i = 0; i < W; ++i) o[i] = static_cast<T>(o[i] + v[i + k]);
+        } else {
+            T acc = 0;
+            for (i32 k = 0; k < 2 * rx - 1; ++k) acc += v[k];
+            for (i32 i = 0; i < W; ++i) {
+                acc += v[i + 2 * rx - 1];
+                o[i] = acc;
+                acc -= v[i];
+            }
+        }
+    }
+}
+
+
+// The averages of a row of column sums (planar: blue, green, red, alpha, count). A float
+// quotient truncates exactly: sums stay below 2^24 and a count below 65,536 keeps the rounding
+// error under the distance 1 / count to the next integer.
+__attribute__((target_clones("avx2", "default"))) void BlurAverages(const u32* col, i32 W, u32* out) {
+    const u32* cb = col;
+    const u32* cg = cb + W;
+    const u32* cr = cg + W;
+    const u32* ca = cr + W;
+    const u32* cn = ca + W;
+    for (i32 i = 0; i < W; ++i) {
+        const float n = static_cast<float>(static_cast<i32>(cn[i] ? cn[i] : 1));
+        const u32 b = static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(cb[i])) / n));
+        const u32 g = static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(cg[i])) / n));
+        const u32 r = static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(cr[i])) / n));
+        const u32 a = static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(ca[i])) / n));
+        out[i] = a << 24 | r << 16 | g << 8 | b;
+    }
+}
+
+template <class T>
+__attribute__((target_clones("avx2", "default"))) void AddSpan(u32* col, const T* r, std::size_t n, bool add) {
+    if (add) for (std::size_t k = 0; k < n; ++k) col[k] += r[k];
+    else for (std::size_t k = 0; k < n; ++k) col[k] -= r[k];
+}
+
 } // namespace
 
 i32 DDBltColorBlend(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, u32 key,
@@ -257,61 +328,63 @@ void DDBlur(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 radiusX, i32 rad
     const i64 i0 = std::max<i64>(0, -static_cast<i64>(sx)), i1 = std::min<i64>(w, lk.src.nWidth - static_cast<i64>(sx));
     const i64 j0 = std::max<i64>(0, -static_cast<i64>(sy)), j1 = std::min<i64>(h, lk.src.nHeight - static_cast<i64>(sy));
     if (i0 >= i1 || j0 >= j1) return;
-    const i64 W = i1 - i0, H = j1 - j0;
-    constexpr int kC = 5; // blue, green, red, alpha, count
-    thread_local std::vector<u32> rowSum, colSum;
-    rowSum.assign(static_cast<std::size_t>(W * H * kC), 0);
-    const i64 rx = radiusX, ry = radiusY;
-    for (i64 j = 0; j < H; ++j) {
-        const u32* s = lk.src.lpPixels + (sy + j0 + j) * lk.src.nPitch + sx + i0;
-        u32* out = rowSum.data() + j * W * kC;
-        u32 acc[kC] = {};
-        auto add = [&](i64 i, int sign) {
-            if (i < 0 || i >= W) return;
-            const u32 p = s[i];
-            if (skip && isKey(p)) return;
-            const u32 v[kC] = {Ch(p, 0), Ch(p, 8), Ch(p, 16), Ch(p, 24), 1};
-            for (int c = 0; c < kC; ++c) acc[c] += sign > 0 ? v[c] : 0u - v[c];
-        };
-        for (i64 i = -rx; i < rx - 1; ++i) add(i, 1);
-        for (i64 i = 0; i < W; ++i) {
-            add(i + rx - 1, 1);
-            for (int c = 0; c < kC; ++c) out[i * kC + c] = acc[c];
-            add(i - rx, -1);
-        }
+    const i32 W = static_cast<i32>(i1 - i0), H = static_cast<i32>(j1 - j0);
+    // Planar window sums of a row: channel c at out[c * W + i]; channels blue, green, red,
+    // alpha and the count of pixels that took part. The column sums slide over a ring of the
+    // last 2 * ry rows' sums.
+    constexpr int kC = 5;
+    const i32 rx = radiusX, ry = radiusY;
+    const i32 ring = 2 * ry + 1;
+    const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
+    thread_local std::vector<u16> rows16, planar16;
+    thread_local std::vector<u32> rows32, planar32, col;
+    const bool narrow = rx <= kBlurDirect;
+    if (narrow) {
+        rows16.resize(static_cast<std::size_t>(W) * kC * ring);
+        planar16.resize(static_cast<std::size_t>(W + 2 * rx) * kC);
+    } else {
+        rows32.resize(static_cast<std::size_t>(W) * kC * ring);
+        planar32.resize(static_cast<std::size_t>(W + 2 * rx) * kC);
     }
-    colSum.assign(static_cast<std::size_t>(W * kC), 0);
-    auto addRow = [&](i64 j, int sign) {
+    col.assign(static_cast<std::size_t>(W) * kC, 0);
+    auto addRow = [&](i32 j, bool add) {
         if (j < 0 || j >= H) return;
-        const u32* r = rowSum.data() + j * W * kC;
-        if (sign > 0) for (i64 k = 0; k < W * kC; ++k) colSum[k] += r[k];
-        else for (i64 k = 0; k < W * kC; ++k) colSum[k] -= r[k];
+        const std::size_t at = static_cast<std::size_t>(j % ring) * kC * W, n = static_cast<std::size_t>(W) * kC;
+        const u32* s = lk.src.lpPixels + (sy + j0 + j) * lk.src.nPitch + sx + i0;
+        if (narrow) {
+            if (add) BlurRowSums<u16>(s, W, rx, km, kv, planar16.data(), rows16.data() + at);
+            AddSpan<u16>(col.data(), rows16.data() + at, n, add);
+        } else {
+            if (add) BlurRowSums<u32>(s, W, rx, km, kv, planar32.data(), rows32.data() + at);
+            AddSpan<u32>(col.data(), rows32.data() + at, n, add);
+        }
     };
-    // Every source pixel was read by the row pass, except the key tests of a row's own
-    // pixels, which are made before the row is written: the target may be the source.
-    thread_local std::vector<u32> outRow;
-    thread_local std::vector<u8> write;
-    outRow.resize(static_cast<std::size_t>(W));
-    write.resize(static_cast<std::size_t>(W));
-    for (i64 j = -ry; j < ry - 1; ++j) addRow(j, 1);
-    for (i64 j = 0; j < H; ++j) {
-        addRow(j + ry - 1, 1);
+    // The row pass read every source pixel; only the key tests of a row's own pixels are
+    // made again, before that row is written (the target may be the source).
+    thread_local std::vector<u32> out;
+    out.resize(static_cast<std::size_t>(W));
+    for (i32 j = -ry; j < ry - 1; ++j) addRow(j, true);
+    for (i32 j = 0; j < H; ++j) {
+        addRow(j + ry - 1, true);
         const i64 ty = static_cast<i64>(y) + j0 + j;
         if (ty >= 0 && ty < lk.dst.nHeight) {
+            const u32* cn = col.data() + static_cast<std::size_t>(W) * 4;
+            if (4 * static_cast<i64>(rx) * ry < 65536) {
+                BlurAverages(col.data(), W, out.data());
+            } else {
+                for (i32 i = 0; i < W; ++i) {
+                    const u32 n = cn[i] ? cn[i] : 1;
+                    out[i] = (col[3 * W + i] / n) << 24 | (col[2 * W + i] / n) << 16 | (col[W + i] / n) << 8 | (col[i] / n);
+                }
+            }
             const u32* s = lk.src.lpPixels + (sy + j0 + j) * lk.src.nPitch + sx + i0;
-            for (i64 i = 0; i < W; ++i) {
-                const u32* a = colSum.data() + i * kC;
-                const u32 n = a[4];
-                write[i] = n && !(skip && isKey(s[i]));
-                if (write[i]) outRow[i] = (a[3] / n) << 24 | (a[2] / n) << 16 | (a[1] / n) << 8 | (a[0] / n);
-            }
             u32* d = lk.dst.lpPixels + ty * lk.dst.nPitch;
-            for (i64 i = 0; i < W; ++i) {
-                const i64 tx = static_cast<i64>(x) + i0 + i;
-                if (write[i] && tx >= 0 && tx < lk.dst.nWidth) d[tx] = outRow[i];
-            }
+            const i64 tx0 = static_cast<i64>(x) + i0;
+            const i32 a0 = static_cast<i32>(std::max<i64>(0, -tx0)), a1 = static_cast<i32>(std::min<i64>(W, lk.dst.nWidth - tx0));
+            for (i32 i = a0; i < a1; ++i)
+                if (cn[i] && !(skip && isKey(s[i]))) d[tx0 + i] = out[i];
         }
-        addRow(j - ry, -1);
+        addRow(j - ry, false);
     }
 }
 
@@ -329,7 +402,11 @@ void DDChangeColorSrc(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACED
     op.colorOp = D3DTOP_MODULATE;
     op.alphaOp = D3DTOP_MODULATE;
     DDBeginScene();
-    ForPixels(lk, x, y, w, h, x, y, [&](u32& d, u32 s) { RasterPixel(d, s, op); });
+    const Span sp = Clip(lk, x, y, w, h, x, y);
+    if (sp.Empty()) return;
+    for (i64 j = sp.j0; j < sp.j1; ++j)
+        RasterGpuSpan(lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x + sp.i0,
+                      lk.src.lpPixels + (y + j) * lk.src.nPitch + x + sp.i0, static_cast<int>(sp.i1 - sp.i0), op);
 }
 
 void DDChangeColor(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 alpha, u8 red, u8 green, u8 blue) {

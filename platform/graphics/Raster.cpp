@@ -3,6 +3,8 @@
 #include <cmath>
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <array>
 
 namespace {
 
@@ -139,6 +141,73 @@ bool Clip1(const PixelStore& dst, int x, int y, int w, int h, const PixelStore& 
 }
 } // namespace
 
+namespace {
+// The stage-0 combiner and the blend with the operations fixed at compile time, written
+// without branches on the pixel values so that the compiler can vectorise the rows.
+template <u32 OP>
+inline u32 CombineT(u32 t, u32 d, u32 fa) {
+    if constexpr (OP == D3DTOP_DISABLE || OP == D3DTOP_SELECTARG2) return d;
+    else if constexpr (OP == D3DTOP_SELECTARG1) return t;
+    else if constexpr (OP == D3DTOP_ADD) return std::min<u32>(t + d, 255);
+    else if constexpr (OP == D3DTOP_SUBTRACT) return t > d ? t - d : 0;
+    else if constexpr (OP == D3DTOP_BLENDFACTORALPHA) return Div255(t * fa + d * (255 - fa));
+    else return Div255(t * d);
+}
+
+template <u32 CO, u32 AO>
+__attribute__((target_clones("avx2", "default"))) void SpanGpuT(u32* d, const u32* s, int n, u32 diffuse, u32 factor) {
+    const u32 dr = Ch(diffuse, 16), dg = Ch(diffuse, 8), db = Ch(diffuse, 0), da = Ch(diffuse, 24);
+    const u32 fa = factor >> 24;
+    for (int i = 0; i < n; ++i) {
+        const u32 t = s[i], o = d[i];
+        u32 r, g, b;
+        if constexpr (CO == D3DTOP_DISABLE) {
+            r = dr; g = dg; b = db;
+        } else {
+            r = CombineT<CO>(Ch(t, 16), dr, fa);
+            g = CombineT<CO>(Ch(t, 8), dg, fa);
+            b = CombineT<CO>(Ch(t, 0), db, fa);
+        }
+        const u32 a = CombineT<AO>(Ch(t, 24), da, fa);
+        const u32 ia = 255 - a;
+        const u32 oa = Div255(a * a + Ch(o, 24) * ia);
+        const u32 rr = Div255(r * a + Ch(o, 16) * ia);
+        const u32 gg = Div255(g * a + Ch(o, 8) * ia);
+        const u32 bb = Div255(b * a + Ch(o, 0) * ia);
+        d[i] = oa << 24 | rr << 16 | gg << 8 | bb;
+    }
+}
+
+void SpanGpuGeneric(u32* d, const u32* s, int n, u32 diffuse, u32 colorOp, u32 alphaOp, u32 factor) {
+    for (int i = 0; i < n; ++i) d[i] = BlendPixel(CombineStage0(s[i], diffuse, colorOp, alphaOp, factor), d[i]);
+}
+
+using GpuSpanFn = void (*)(u32*, const u32*, int, u32, u32);
+constexpr u32 kOps[] = {D3DTOP_DISABLE, D3DTOP_SELECTARG1, D3DTOP_SELECTARG2, D3DTOP_MODULATE,
+                        D3DTOP_ADD, D3DTOP_SUBTRACT, D3DTOP_BLENDFACTORALPHA};
+template <u32 CO, std::size_t... A>
+constexpr std::array<GpuSpanFn, sizeof...(A)> RowOf(std::index_sequence<A...>) {
+    return {&SpanGpuT<CO, kOps[A]>...};
+}
+template <std::size_t... C>
+constexpr std::array<std::array<GpuSpanFn, 7>, sizeof...(C)> TableOf(std::index_sequence<C...>) {
+    return {RowOf<kOps[C]>(std::make_index_sequence<7>{})...};
+}
+constexpr auto kGpuSpans = TableOf(std::make_index_sequence<7>{});
+
+int OpIndex(u32 op) {
+    for (int i = 0; i < 7; ++i)
+        if (kOps[i] == op) return i;
+    return -1;
+}
+} // namespace
+
+void RasterGpuSpan(u32* d, const u32* s, int n, const RasterOp& op) {
+    const int c = OpIndex(op.colorOp), a = OpIndex(op.alphaOp);
+    if (c < 0 || a < 0) SpanGpuGeneric(d, s, n, op.diffuse, op.colorOp, op.alphaOp, op.textureFactor);
+    else kGpuSpans[c][a](d, s, n, op.diffuse, op.textureFactor);
+}
+
 u32 CombineStage0(u32 tex, u32 diffuse, u32 colorOp, u32 alphaOp, u32 textureFactor) {
     const u32 fa = textureFactor >> 24;
     u32 r, g, b, a;
@@ -207,6 +276,13 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
                 SpanBlend(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0);
             return;
         }
+        if (sw == w && sh == h) {
+            Span1 sp;
+            if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
+            for (int r = sp.r0; r < sp.r1; ++r)
+                RasterGpuSpan(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0, op);
+            return;
+        }
         if (identity) {
             Walk(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32& d, u32 s) {
                 const u32 a = s >> 24;
@@ -240,7 +316,11 @@ void RasterFill(PixelStore& dst, int x, int y, int w, int h, u32 value, bool ble
 
 KeyTest ModeKeyTest() {
     KeyTest k;
-    k.d3d = lpDTCon != nullptr;
+    if (lpDTCon) {
+        k.mask = 0xFF000000u;
+        k.value = 0;
+        return k;
+    }
     k.mask = g_nBpp == 8 ? 0xFFu : 0xFFFFFFu;
     k.value = g_dwTransColor & k.mask;
     return k;
@@ -278,9 +358,36 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
     const int by0 = static_cast<int>(std::max(0.0, std::floor(y0)));
     const int bx1 = static_cast<int>(std::min<double>(dst.width, std::ceil(x1)));
     const int by1 = static_cast<int>(std::min<double>(dst.height, std::ceil(y1)));
+    // Each row's texels are gathered first (the turned rectangle meets a row in one run), then
+    // drawn with the span of the op.
+    thread_local std::vector<u32> texels;
+    texels.resize(static_cast<std::size_t>(std::max(0, bx1 - bx0)));
     for (int py = by0; py < by1; ++py) {
         u32* d = dst.Row(py);
         const double dy = py + 0.5 - cy;
+        int first = -1, last = -1;
+        bool whole = true;
+        for (int px = bx0; px < bx1; ++px) {
+            const double dx = px + 0.5 - cx;
+            const double u = dx * c + dy * s + pivotX, v = -dx * s + dy * c + pivotY;
+            if (!(u >= 0 && u < w && v >= 0 && v < h)) {
+                if (first >= 0 && last < 0) last = px;
+                if (last >= 0 && whole) break; // past the run: the rest of the row is outside
+                continue;
+            }
+            if (first < 0) first = px;
+            else if (last >= 0) whole = false; // a second run: drawn pixel by pixel below
+            const i64 tu = static_cast<i64>(sx) + static_cast<i64>(u), tv = static_cast<i64>(sy) + static_cast<i64>(v);
+            const bool in = tu >= 0 && tv >= 0 && tu < src.width && tv < src.height;
+            if (!in) whole = false;
+            texels[static_cast<std::size_t>(px - bx0)] = in ? src.Row(static_cast<int>(tv))[tu] : 0;
+        }
+        if (first < 0) continue;
+        if (last < 0) last = bx1;
+        if (whole && op.kind == RasterKind::Gpu) {
+            RasterGpuSpan(d + first, texels.data() + (first - bx0), last - first, op);
+            continue;
+        }
         for (int px = bx0; px < bx1; ++px) {
             const double dx = px + 0.5 - cx;
             const double u = dx * c + dy * s + pivotX, v = -dx * s + dy * c + pivotY;

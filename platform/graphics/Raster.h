@@ -39,9 +39,8 @@ u32 D3DClearColorFor(const DDSURFACEDATA* sd);
 // The transparency test of the running mode: the key value under the depth's mask in
 // DirectDraw, alpha 0 in Direct3D.
 struct KeyTest {
-    bool d3d = false;
-    u32 mask = 0xFFFFFF, value = 0;
-    bool operator()(u32 p) const { return d3d ? (p >> 24) == 0 : (p & mask) == value; }
+    u32 mask = 0xFFFFFF, value = 0; // Direct3D: the alpha byte and 0
+    bool operator()(u32 p) const { return (p & mask) == value; }
 };
 KeyTest ModeKeyTest();
 
@@ -50,5 +49,7 @@ KeyTest ModeKeyTest();
 // whose centre falls inside the turned rectangle samples its nearest texel.
 void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, double pivotX, double pivotY,
                        double angle, const PixelStore& src, int sx, int sy, const RasterOp& op);
+// The Direct3D quad's combiner and blend over a row of n texels.
+void RasterGpuSpan(u32* d, const u32* s, int n, const RasterOp& op);
 // One destination pixel through the op (the Walk step of RasterBlit).
 void RasterPixel(u32& d, u32 s, const RasterOp& op);
