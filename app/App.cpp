@@ -165,7 +165,8 @@ bool AppInit(const std::string& cmdLine) {
     }
     direct3D = ini.Direct3D != 0; // a failed Direct3D start goes on in DirectDraw mode
     WriteReport("DDInit成功");
-    AppSetVSync(ini.VSync != 0);
+    // Vertical sync paces the frames only on a display of the game's 60 Hz.
+    AppSetVSync(ini.VSync != 0 && AppRefreshRate() == 60);
     // 23-24: placement and showing.
     bool zoomed = false;
     if (g_bWindowed) {

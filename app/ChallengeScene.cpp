@@ -44,7 +44,7 @@ void cSceneChallenge::Prepare(int n) {
 
 void cSceneChallenge::Init() {
     RequestSceneBgm(2);
-    LoadPictures(m_Pic, false);
+    LoadScenePictures({PIC_ACCESSORY, PIC_WINDOW});
     // A record reset for a new challenge (no Challenge.dat yet) has no result rows.
     cVector<cRecInt2>& rows = g_PlayRecord.vChallenge;
     if (rows.Size() < static_cast<int>(ChallengeStageCount())) rows.resize(ChallengeStageCount());
@@ -54,37 +54,50 @@ void cSceneChallenge::Init() {
     g_WorldMapPos.Cur().row = std::clamp(g_Game.g_nChallengeRow, 0, std::max(0, m_nStageCount - 1));
     MenuCursorMoveList(g_WorldMapPos, 0, true, m_nListTop, 160, 32, 32, m_nListRows, m_nStageCount, true);
     if (m_nStageCount > 0) Prepare(g_WorldMapPos.Cur().row + 1);
+    ReleaseSceneSurfaces();
+    m_pList = AddSceneSurface(kScreenW, kScreenH, 0, 1);
+    DrawList();
     m_nSubState = 0;
 }
 
-void cSceneChallenge::Draw() {
+void cSceneChallenge::DrawList() {
+    DDSURFACEDATA* list = m_pList;
+    if (!list) return;
+    list->restored = 0;
     const cPlayRecord& r = g_PlayRecord;
-    Counts();
-    g_BackBuffer.Fill(kBack);
-    Box(1, 1, 638, 478);
+    DDFillSurface(list, kBack);
+    FontDrawFrame(&g_aFont[2], list, 1, 1, 638, 478);
     const std::string heading = g_SystemData.vTitleMenu.Size() > 2 ? g_SystemData.vTitleMenu[2].text : std::string();
-    Text(320 - Chars(heading) * 16, 32, heading, 32);
+    SceneText(list, 320 - Chars(heading) * 16, 32, heading, 32);
     if (SysSwitch(SW_CHALLENGE_TOTAL) && r.nBestSum > 0) {
         const std::string total = g_SystemData.Message(4) + Number(r.nBestSum);
-        Text(320 - Chars(total) * 16 / 2, 88, total, 16);
+        SceneText(list, 320 - Chars(total) * 16 / 2, 88, total, 16);
     }
-    if (!r.bShowRanking && SysSwitch(SW_CHALLENGE_BEST_COLUMN)) Text(32, 128, "         " + g_SystemData.Message(3), 32);
+    if (!r.bShowRanking && SysSwitch(SW_CHALLENGE_BEST_COLUMN)) SceneText(list, 32, 128, "         " + g_SystemData.Message(3), 32);
+    Counts();
     const std::string& stage = g_SystemData.Message(1);
     const int markX = (Chars(stage) + 4) * 32;
     for (int k = 0; k < m_nListRows; ++k) {
         const int n = m_nListTop + k;
         const int y = 160 + 32 * k;
-        Text(64, y, stage + Number(n + 1), 32);
-        if (r.vChallenge[n].nValue1) Accessory(m_Pic, markX, y, 32, 0, 96);
-        if (SysSwitch(SW_CHALLENGE_BEST_COLUMN)) Text(markX + 64, y, Number(r.vChallenge[n].nValue2), 32);
+        SceneText(list, 64, y, stage + Number(n + 1), 32);
+        if (r.vChallenge[n].nValue1) DDBlt(list, markX, y, 32, 32, ScenePicture(PIC_ACCESSORY), 0, 96, DDBLT_KEY);
+        if (SysSwitch(SW_CHALLENGE_BEST_COLUMN)) SceneText(list, markX + 64, y, Number(r.vChallenge[n].nValue2), 32);
     }
     if (g_SystemData.RankingSetting(1).bRanking && r.bShowRanking && m_nStageCount > 0)
-        DrawLayout(LayoutRanking(g_Ranking, 292, 108, r.nRankTable, -1), m_Pic);
+        DrawLayout(list, LayoutRanking(g_Ranking, 292, 108, r.nRankTable, -1));
+}
+
+void cSceneChallenge::Draw() {
+    if (m_pList && m_pList->restored) DrawList();
+    DDBlt(&g_sdBackBuffer, 0, 0, kScreenW, kScreenH, m_pList, 0, 0, 0);
+    UpdateCycleColors();
 }
 
 void cSceneChallenge::FadeIn() {
+    if (!lpDTCon && g_nBpp == 8) DrawList();
     Draw();
-    if (Transition(true)) m_nState = 1;
+    if (SceneFade(true)) m_nState = 1;
 }
 
 void cSceneChallenge::Choice() {
@@ -94,7 +107,10 @@ void cSceneChallenge::Choice() {
     MenuCursorMoveList(g_WorldMapPos, in.wDirection, true, m_nListTop, 160, 32, 32, m_nListRows, m_nStageCount, true);
     CursorSound(in.wDirection, 3);
     const int row = g_WorldMapPos.Cur().row;
-    if (in.wDirection && m_nStageCount > 0) Prepare(row + 1);
+    if (in.wDirection && m_nStageCount > 0) {
+        Prepare(row + 1);
+        DrawList();
+    }
     if (in.wButtons & 1) {
         if (m_nStageCount <= 0) {
             PlaySE(3);
@@ -137,22 +153,26 @@ void cSceneChallenge::Choice() {
         if (rank.bRanking) {
             PlaySE(6);
             r.bShowRanking = !r.bShowRanking;
+            DrawList();
         } else {
             r.bShowRanking = 0;
         }
-    } else if ((in.wButtons & 8) && rank.bRanking && g_SystemData.CountItems(g_Game.g_nPlayKind) >= 2) {
-        PlaySE(6);
-        MenuCursorStep(r.nRankTable, rank.vItem, 1);
+    } else if ((in.wButtons & 8) && rank.bRanking) {
+        if (g_SystemData.CountItems(g_Game.g_nPlayKind) >= 2) {
+            PlaySE(6);
+            MenuCursorStep(r.nRankTable, rank.vItem, 1);
+        }
+        DrawList();
     }
     Draw();
     const MENUCURSOR& c = g_WorldMapPos.Cur();
-    Accessory(m_Pic, c.x, c.y, 32, 0, 0);
+    Accessory(c.x, c.y, 32, 0, 0);
 }
 
 void cSceneChallenge::FadeOut() {
     Draw();
-    if (!Transition(false)) return;
-    g_BackBuffer.Fill(kBack);
+    if (!SceneFade(false)) return;
+    DDFillSurface(&g_sdBackBuffer, kBack);
     g_WorldMapPos.Reset();
     g_Game.g_nPrevScene = SCENE_CHALLENGE;
     g_Game.g_nScene = g_Game.g_nNextScene;

@@ -1,25 +1,15 @@
 #pragma once
 // The front-end scenes beyond the title menu: world map (1), world-map menu (2), challenge
-// choice (3) and options (5). Each draws into the back buffer with the game's pictures, or with
-// plain shapes where a picture is missing.
-#include "app/Frame.h"
+// choice (3) and options (5). Each draws through the graphics layer with the game's pictures
+// in their slots, into the back buffer or its own work surfaces.
 #include "app/Game.h"
+#include "app/SceneDraw.h"
 
 #include "records/Containers.h"
 
 class cStorySlotInfo;
 class cWorldMapEntry;
 class cWorldMapEntryItem;
-
-// The pictures the scenes share: Accessory (cursors, marks, figure), Window (frames).
-struct SCENEPICTURES {
-    cPicture accessory;
-    cPicture window;
-    cPicture mapChip;
-    cPicture mapEvent;
-    cPicture worldBack;
-    bool bLoaded = false;
-};
 
 // The visible rows of the story-slot list: slot number and save time, with separators.
 void DrawStorySlotList(int x, int y, const cVector<cStorySlotInfo>& slots, int first, int rows);
@@ -43,7 +33,8 @@ private:
     void Options();
     void Apply();
     void Draw();
-    SCENEPICTURES m_Pic;
+    void DrawList();
+    DDSURFACEDATA* m_pList = nullptr; // the drawn options list
 };
 
 class cSceneChallenge : public cScene {
@@ -65,7 +56,8 @@ private:
     void Counts();
     void Prepare(int n);
     void Draw();
-    SCENEPICTURES m_Pic;
+    void DrawList();
+    DDSURFACEDATA* m_pList = nullptr; // the drawn stage list
 };
 
 class cSceneMapMenu : public cScene {
@@ -89,7 +81,6 @@ private:
     void DrawMenu();
     void DrawSlots();
     void DrawQuestion(int y, int first, bool cursor);
-    SCENEPICTURES m_Pic;
 };
 
 class cSceneWorldMap : public cScene {
@@ -126,9 +117,9 @@ private:
     void RankingButtons();
     void DrawView();
     void DrawFrame(bool info);
-    SCENEPICTURES m_Pic;
     i32 m_nDrawnViewX = -100000;
     i32 m_nDrawnViewY = -100000;
     bool m_bStageLoaded = false;
-    cFrame m_View;
+    DDSURFACEDATA* m_pRanking = nullptr; // the drawn ranking panel
+    void DrawRanking();
 };

@@ -6,7 +6,8 @@
 #include <exception>
 #include <string>
 
-#include "app/Frame.h"
+#include "app/SceneDraw.h"
+#include "platform/graphics/Presenter.h"
 #include "app/Scenes.h"
 #include "app/Services.h"
 #include "app/SystemIni.h"
@@ -103,16 +104,6 @@ void cScene::Run() {
     if (m_nState >= 0 && m_nState < static_cast<i32>(m_vHandler.size())) m_vHandler[m_nState]();
 }
 
-bool cScene::Transition(bool fadeIn) {
-    const int speed = std::max(g_Game.g_nFadeSpeed, 1);
-    if (m_nFadeLevel < 0) m_nFadeLevel = fadeIn ? 0 : 256;
-    m_nFadeLevel = fadeIn ? std::min(m_nFadeLevel + speed, 256) : std::max(m_nFadeLevel - speed, 0);
-    g_BackBuffer.Darken(m_nFadeLevel);
-    const bool ended = fadeIn ? m_nFadeLevel >= 256 : m_nFadeLevel <= 0;
-    if (ended) m_nFadeLevel = -1;
-    return ended;
-}
-
 // ---- cGame ----
 
 cScene* cGame::Scene(int index) {
@@ -192,7 +183,10 @@ bool cGame::GameFrame() {
             m_nWorkAverage = static_cast<u32>(sum / m_vWork.size());
             m_nWorkPos = 0;
         }
-        if (g_Services.drawFps) g_Services.drawFps(m_nFps, m_nWorkAverage, g_SystemIni.ShowFps);
+        if (g_SystemIni.ShowFps == 2)
+            DDDrawTextF(&g_aFont[0], &g_sdBackBuffer, 549, 469, "FPS%2d(%2d)", m_nFps, m_nWorkAverage);
+        else
+            DDDrawTextBox(&g_aFont[1], &g_sdBackBuffer, 495, 463, 144, 16, "FPS%2d(%2d)", m_nFps, m_nWorkAverage);
     }
     GamePresent();
     ++m_nFrames;
@@ -203,8 +197,15 @@ bool cGame::GameFrame() {
 // ---- Frame services ----
 
 void GameWaitFrame() {
-    if (g_Services.presentPaces && g_Services.presentPaces()) return; // the present waits
+    if (lpDTCon) return; // the present waits (DDFlip)
     const i32 rate = std::clamp(g_Game.g_nFrameRate, 1, 1000);
+    // With vertical sync on a display of the game's rate, the display's blank paces the frame;
+    // otherwise the clock does. Either way one wait per frame.
+    if (cPresenter* p = GetPresenter(); p && p->PacesAt(static_cast<u32>(rate))) {
+        p->WaitFrame();
+        g_paceRate = 0;
+        return;
+    }
     u64 now = timeGetTime();
     // A new rate, or a stall of more than a few frames, restarts the schedule instead of racing
     // to catch up.
@@ -241,8 +242,13 @@ void GamePollInput() {
 }
 
 void GamePresent() {
-    if (g_Services.present) g_Services.present();
-    else AppSubmitFrame(g_BackBuffer.Data(), kScreenW);
+    if (!g_bDDInit) return;
+    if (!lpDTCon) {
+        DDPresent();
+        return;
+    }
+    if (!DDFlip(static_cast<u32>(std::clamp(g_Game.g_nFrameRate, 1, 1000)), 0, 0) && g_bWindowed)
+        SendMessage(g_hWnd, WM_GAME_RESTORE, 0, 0);
 }
 
 unsigned GameLoop(void*) {
@@ -288,17 +294,23 @@ bool LoadBlendTable(int n) {
     n = std::clamp(n, 0, 23);
     char path[32];
     std::snprintf(path, sizeof path, "bmp\\hbt\\hbt%02d.dat", n);
-    if (g_Startup.loadBlendTable && !g_Startup.loadBlendTable(path)) {
+    if (!DDLoadBlendTable(g_lpBlendTable, path)) {
         ErrorBox("%s の読み込みに失敗！", path);
         return false;
     }
-    u32 palette[256] = {};
-    if (g_Startup.loadBasePalette && !g_Startup.loadBasePalette(palette)) {
+    PALETTE palette{};
+    if (!g_DDGraphics.pictureDefs || !DDLoadPaletteFromFile(&palette, g_DDGraphics.pictureDefs, 0)) {
         DebugLog("DDLoadPaletteFromFile失敗");
         return false;
     }
-    BlendTablePalette(palette, n);
-    if (g_Startup.setPalette) g_Startup.setPalette(palette, 255);
+    u32 packed[256];
+    for (int i = 0; i < 256; ++i) packed[i] = static_cast<u32>(i);
+    BlendTablePalette(packed, n);
+    PALETTE arranged = palette;
+    for (int i = 0; i < 256; ++i) arranged[i] = palette[packed[i]];
+    // The reference palette of every later fade and cycle; the display shows 0..254.
+    g_palCur = arranged;
+    DDSetDisplayEntries(g_palCur, 0, 254);
     return true;
 }
 

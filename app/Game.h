@@ -26,11 +26,8 @@ public:
 protected:
     // State 0 is the fade-in and the last state the fade-out; the ones between are the scene's.
     void SetHandlers(std::vector<std::function<void()>> middle);
-    // One step of a fade over the frame just drawn: true when it has ended.
-    bool Transition(bool fadeIn);
 
     std::vector<std::function<void()>> m_vHandler;
-    int m_nFadeLevel = -1;
 };
 
 constexpr int kSceneCount = 6;
@@ -107,8 +104,8 @@ void GamePresent();
 void MarkSurfacesLost(bool fail);
 
 // The 8-bit mode's blend table n (the option data's choice, 0..23; anything else is clamped):
-// loads "bmp\hbt\hbtNN.dat", then colours palette entries 16..207 from the base palette.
-// True at once in the other modes.
+// loads "bmp\hbt\hbtNN.dat", then colours palette entries 16..207 from the palette picture
+// and shows entries 0..254. True at once in the other modes.
 bool LoadBlendTable(int n);
 // The palette arithmetic of LoadBlendTable: n below 12 rotates entries 16..207 by n x 16; from
 // 12 on, each 16-entry block there becomes a copy of the block at (n - 11) x 16.

@@ -16,7 +16,7 @@ void DrawStorySlotList(int x, int y, const cVector<cStorySlotInfo>& slots, int f
     for (int r = 0; r < rows; ++r) {
         const int s = first + r;
         const int top = y + 16 * r;
-        if (r != rows - 1) g_BackBuffer.FillRect(x, top + 15, 320, 1, kBorder);
+        if (r != rows - 1) DDFillRect(&g_sdBackBuffer, x, top + 15, 320, 1, kBorder);
         if (s < 0 || s >= slots.Size()) break;
         Text(x + 16, top, Number(s + 1), 16);
         Text(x + 64, top, FormatSaveTime(slots[s]), 16);
@@ -31,7 +31,7 @@ cSceneMapMenu::cSceneMapMenu() {
 
 void cSceneMapMenu::Init() {
     RequestSceneBgm(1);
-    LoadPictures(m_Pic, false);
+    LoadScenePictures({PIC_ACCESSORY, PIC_WINDOW});
     m_nEntryCount = 0;
     for (int i = 0; i < g_SystemData.vMapMenu.Size() && i < 4; ++i)
         if (g_SystemData.vMapMenu[i].enabled) m_anEntry[m_nEntryCount++] = i;
@@ -43,7 +43,7 @@ void cSceneMapMenu::Init() {
 }
 
 void cSceneMapMenu::DrawMenu() {
-    g_BackBuffer.Fill(kBack);
+    DDFillSurface(&g_sdBackBuffer, kBack);
     int widest = 0;
     for (int k = 0; k < m_nEntryCount; ++k)
         if (m_anEntry[k] < g_SystemData.vMapMenu.Size())
@@ -59,10 +59,11 @@ void cSceneMapMenu::DrawMenu() {
         Box(x, 260, width, 16);
         Text(x, 260, label + Number(best), 16);
     }
+    UpdateCycleColors();
 }
 
 void cSceneMapMenu::DrawSlots() {
-    g_BackBuffer.Fill(kBack);
+    DDFillSurface(&g_sdBackBuffer, kBack);
     DrawStorySlotList(152, 160, g_StorySlots, m_nSlotTop, m_nSlotRows);
 }
 
@@ -76,8 +77,8 @@ void cSceneMapMenu::DrawQuestion(int y, int first, bool cursor) {
 
 void cSceneMapMenu::FadeIn() {
     DrawMenu();
-    Accessory(m_Pic, 264, 192, 16, 0, 64);
-    if (Transition(true)) m_nState = 1;
+    Accessory(264, 192, 16, 0, 64);
+    if (SceneFade(true)) m_nState = 1;
 }
 
 void cSceneMapMenu::Menu() {
@@ -97,7 +98,7 @@ void cSceneMapMenu::Menu() {
         return;
     }
     DrawMenu();
-    Accessory(m_Pic, g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
+    Accessory(g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
 }
 
 void cSceneMapMenu::Save() {
@@ -129,7 +130,7 @@ void cSceneMapMenu::Save() {
             return;
         }
         DrawSlots();
-        Accessory(m_Pic, g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
+        Accessory(g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
         return;
     }
     const int x = GetMenuLeft(320, 12, 2, 1);
@@ -158,8 +159,8 @@ void cSceneMapMenu::Save() {
     }
     DrawSlots();
     DrawQuestion(400, 12, true);
-    if (slotCursor) Accessory(m_Pic, slotCursor->x, slotCursor->y, 16, 0, 80);
-    Accessory(m_Pic, g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
+    if (slotCursor) Accessory(slotCursor->x, slotCursor->y, 16, 0, 80);
+    Accessory(g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
 }
 
 void cSceneMapMenu::AutoSave() {
@@ -194,9 +195,9 @@ void cSceneMapMenu::AutoSave() {
             m_nState = 1;
             return;
         }
-        g_BackBuffer.Fill(kBack);
+        DDFillSurface(&g_sdBackBuffer, kBack);
         DrawQuestion(224, 14, true);
-        Accessory(m_Pic, g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
+        Accessory(g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
         return;
     }
     if (in.wButtons & 3) {
@@ -206,7 +207,7 @@ void cSceneMapMenu::AutoSave() {
         m_nState = 1;
         return;
     }
-    g_BackBuffer.Fill(kBack);
+    DDFillSurface(&g_sdBackBuffer, kBack);
     DrawQuestion(232, 16, false);
 }
 
@@ -239,15 +240,15 @@ void cSceneMapMenu::BackToTitle() {
         m_nState = 1;
         return;
     }
-    g_BackBuffer.Fill(kBack);
+    DDFillSurface(&g_sdBackBuffer, kBack);
     DrawQuestion(224, 17, true);
-    Accessory(m_Pic, g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
+    Accessory(g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
 }
 
 void cSceneMapMenu::FadeOut() {
     DrawMenu();
-    if (!Transition(false)) return;
-    g_BackBuffer.Fill(kBack);
+    if (!SceneFade(false)) return;
+    DDFillSurface(&g_sdBackBuffer, kBack);
     g_Game.g_nPrevScene = SCENE_MAPMENU;
     g_Game.g_nScene = g_Game.g_nNextScene;
     // A kept scene object starts again with Init.

@@ -20,7 +20,7 @@ cSceneOption::cSceneOption() { SetHandlers({[this] { Options(); }}); }
 
 void cSceneOption::Init() {
     RequestSceneBgm(3);
-    LoadPictures(m_Pic, false);
+    LoadScenePictures({PIC_ACCESSORY, PIC_WINDOW});
     g_WorldMapPos.Reset();
     m_nEntryCount = 0;
     for (int i = 0; i < g_SystemData.vOptionMenu.Size() && i < 6; ++i)
@@ -29,18 +29,24 @@ void cSceneOption::Init() {
         m_anEntry[0] = 0;
         m_nEntryCount = 1;
     }
+    ReleaseSceneSurfaces();
+    m_pList = AddSceneSurface(kScreenW, kScreenH, 0, 1);
+    DrawList();
     m_nSubState = 0;
 }
 
-void cSceneOption::Draw() {
-    g_BackBuffer.Fill(kBack);
-    Box(1, 1, 638, 478);
+void cSceneOption::DrawList() {
+    DDSURFACEDATA* list = m_pList;
+    if (!list) return;
+    list->restored = 0;
+    DDFillSurface(list, kBack);
+    FontDrawFrame(&g_aFont[2], list, 1, 1, 638, 478);
     const std::string heading = g_SystemData.vTitleMenu.Size() > 5 ? g_SystemData.vTitleMenu[5].text : std::string();
-    Text(320 - Chars(heading) * 16, 32, heading, 32);
+    SceneText(list, 320 - Chars(heading) * 16, 32, heading, 32);
     for (int k = 0; k < m_nEntryCount; ++k) {
         const int e = m_anEntry[k];
         const int y = 96 + 16 * k;
-        if (e < g_SystemData.vOptionMenu.Size()) Text(64, y, g_SystemData.vOptionMenu[e].text, 16);
+        if (e < g_SystemData.vOptionMenu.Size()) SceneText(list, 64, y, g_SystemData.vOptionMenu[e].text, 16);
         std::string value;
         switch (e) {
         case 0: value = Number(g_OptionData.nBlendTable); break;
@@ -53,18 +59,26 @@ void cSceneOption::Draw() {
         case 4: value = g_OptionData.strRankingName; break;
         default: break;
         }
-        Text(208, y, value, 16);
+        SceneText(list, 208, y, value, 16);
     }
 }
 
+void cSceneOption::Draw() {
+    if (m_pList && m_pList->restored) DrawList();
+    DDBlt(&g_sdBackBuffer, 0, 0, kScreenW, kScreenH, m_pList, 0, 0, 0);
+    UpdateCycleColors();
+}
+
 void cSceneOption::FadeIn() {
+    if (!lpDTCon && g_nBpp == 8) DrawList();
     Draw();
-    if (Transition(true)) m_nState = 1;
+    if (SceneFade(true)) m_nState = 1;
 }
 
 void cSceneOption::Apply() {
     if (m_nKind == 0) LoadBlendTable(static_cast<int>(g_OptionData.nBlendTable));
     else if (m_nKind == 2 && g_FrontEnd.setSeVolume) g_FrontEnd.setSeVolume(g_OptionData.nSeVolume);
+    DrawList();
 }
 
 void cSceneOption::Options() {
@@ -101,6 +115,7 @@ void cSceneOption::Options() {
                 SendMessage(g_hWnd, WM_GAME_NAMEDLG, 0, 0);
                 while (!g_bNameDone.load())
                     if (SleepMs(1)) break; // closing: nobody will answer
+                DrawList();
                 Draw();
                 break;
             default:
@@ -120,7 +135,7 @@ void cSceneOption::Options() {
         }
         Draw();
         const MENUCURSOR& c = g_WorldMapPos.Cur();
-        Accessory(m_Pic, c.x, c.y, 16, 0, 64);
+        Accessory(c.x, c.y, 16, 0, 64);
         return;
     }
     // Changing a value: up acts before down, both wrap.
@@ -151,14 +166,14 @@ void cSceneOption::Options() {
     Draw();
     const MENUCURSOR* row = g_WorldMapPos.Below();
     const int y = row ? row->y : 96;
-    Accessory(m_Pic, row ? row->x : 48, y, 16, 0, 80);
-    Accessory(m_Pic, 192, y, 16, 0, 64);
+    Accessory(row ? row->x : 48, y, 16, 0, 80);
+    Accessory(192, y, 16, 0, 64);
 }
 
 void cSceneOption::FadeOut() {
     Draw();
-    if (!Transition(false)) return;
-    g_BackBuffer.Fill(kBack);
+    if (!SceneFade(false)) return;
+    DDFillSurface(&g_sdBackBuffer, kBack);
     if (g_FrontEnd.applyMusicSwitch) g_FrontEnd.applyMusicSwitch(g_OptionData.bBgm);
     if (!SaveToFile(g_OptionData, g_DataPath[DP_OPTION])) WriteReport("%s の保存に失敗しました！", g_DataPath[DP_OPTION].c_str());
     g_WorldMapPos.Reset();

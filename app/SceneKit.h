@@ -3,27 +3,23 @@
 #include <string>
 
 #include "app/FrontEndScenes.h"
+#include "app/SceneDraw.h"
 #include "platform/system/Input.h"
 
 namespace scenekit {
 
-constexpr u32 kBack = 0xFF000000u;     // palette colour 16
-constexpr u32 kFrame = 0xFF101828u;
-constexpr u32 kBorder = 0xFFC8C8E0u;   // palette colour 240
-constexpr u32 kText = 0xFFE0E0E0u;
-constexpr u32 kCursor = 0xFFF0D040u;
+constexpr u32 kBack = 16;    // palette colour of the plain background
+constexpr u32 kBorder = 240; // palette colour of window frames
 
 cInput& Player1();
 void CursorSound(u32 keys, u32 which);
-// Accessory and Window (and with map set the three world-map pictures). Without the picture
-// service the scenes draw plain shapes; a picture that cannot be read asks the program to close.
-bool LoadPictures(SCENEPICTURES& pic, bool map);
 void RequestSceneBgm(int which);
-// Text with the 16- or 32-dot font (a bar as wide as the text without the text service).
+// Text with the 16- or 32-dot font onto the back buffer.
 void Text(int x, int y, const std::string& sjis, int dots);
+// A window frame of the 16-dot font (its frame picture) around (x, y, w, h).
 void Box(int x, int y, int w, int h);
-// A 16x16 or 32x32 cell of Accessory, or a plain square without it.
-void Accessory(const SCENEPICTURES& pic, int x, int y, int size, int sx, int sy);
+// A 16x16 or 32x32 cell of Accessory at (x, y) of the back buffer, with its colour key.
+void Accessory(int x, int y, int size, int sx, int sy);
 int Chars(const std::string& sjis);
 std::string Number(long long v);
 
@@ -31,7 +27,6 @@ std::string Number(long long v);
 
 struct RANKLAYOUT;
 namespace scenekit {
-// A ranking panel or result table laid out by the ranking code.
-void DrawLayout(const RANKLAYOUT& layout, const SCENEPICTURES& pic);
-// The stage-start lives rule of a play kind (0 story from the map, 1 challenge).
+// A ranking panel or result table laid out by the ranking code, onto a surface.
+void DrawLayout(DDSURFACEDATA* dst, const RANKLAYOUT& layout);
 } // namespace scenekit

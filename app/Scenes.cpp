@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/Frame.h"
+#include "app/SceneDraw.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/PathResolver.h"
@@ -25,13 +25,9 @@ std::atomic<u32> g_bNameDone{0};
 
 namespace {
 
-constexpr u32 kTitleBack = 0xFF1C2C48;
-constexpr u32 kMenuBack = 0xFF101828;
-constexpr u32 kMenuBorder = 0xFFC8C8E0;
-constexpr u32 kRowColour = 0xFF3A5078;
-constexpr u32 kCursorColour = 0xFFF0D040;
-constexpr u32 kSlotUsed = 0xFF5A8050;
-constexpr u32 kSlotEmpty = 0xFF404040;
+// Palette colours of the scenes: the plain background and the frames of windows.
+constexpr u32 kBackColour = 16;
+constexpr u32 kFrameColour = 240;
 
 cInput& Player1() {
     static cInput none;
@@ -62,23 +58,9 @@ void cSceneMenu::Init() {
     const int bgm = g_Services.sceneBgm ? g_Services.sceneBgm(0) : 0;
     const u32 flag = g_Services.sceneBgmFlag ? g_Services.sceneBgmFlag(0) : 0;
     g_Game.RequestBgm(bgm, flag, 0);
-    if (g_Services.loadPicture) {
-        const struct {
-            const char* path;
-            cPicture* pic;
-        } pictures[] = {{"bmp\\Title.bmp", &m_Title}, {"bmp\\GameMode.bmp", &m_GameMode},
-                        {"bmp\\Accessory.bmp", &m_Accessory}, {"bmp\\Window.bmp", &m_Window}};
-        m_bPictures = true;
-        for (const auto& p : pictures) {
-            if (!g_Services.loadPicture(p.path, p.pic->w, p.pic->h, p.pic->px)) {
-                WriteReport("%s の読み込みに失敗！", p.path);
-                PostMessage(g_hWnd, WM_CLOSE, 0, 0);
-                m_bPictures = false;
-                break;
-            }
-        }
-        if (m_bPictures && !m_GameMode.Empty()) g_nGameModeWidth = m_GameMode.w;
-    }
+    LoadScenePictures({PIC_TITLE, PIC_GAMEMODE, PIC_ACCESSORY, PIC_WINDOW});
+    if (const DDSURFACEDATA* mode = ScenePicture(PIC_GAMEMODE); mode && SurfacePixels(mode))
+        g_nGameModeWidth = mode->width;
     g_WorldMapPos.Reset();
 
     std::vector<TITLEENTRY> entries =
@@ -102,9 +84,7 @@ void cSceneMenu::Init() {
             break;
         }
     g_WorldMapPos.Cur().row = row;
-    MoveCursor(g_WorldMapPos, 0, g_nMenuX, g_nMenuY, 0, 32, 1, m_nEntryCount);
     if (g_bPictureMenu) g_nMenuX = 288 - g_nGameModeWidth / 2;
-    // The cursor's pixel position follows the menu origin chosen above.
     MoveCursor(g_WorldMapPos, 0, g_nMenuX, g_nMenuY, 0, 32, 1, m_nEntryCount);
     BuildMenuSurface();
     m_nSubState = 0;
@@ -113,60 +93,47 @@ void cSceneMenu::Init() {
 void cSceneMenu::BuildMenuSurface() {
     int chars = 0;
     for (const std::string& t : m_vText) chars = std::max(chars, CountChars(t.c_str()));
-    // Entries without texts still get a panel wide enough to show their rows.
-    if (chars == 0) chars = 8;
-    m_Menu.w = g_bPictureMenu ? g_nGameModeWidth + 32 : 32 * chars + 34;
-    m_Menu.h = 32 * m_nEntryCount + 2;
-    if (g_bPictureMenu && m_bPictures) {
+    m_nMenuW = g_bPictureMenu ? g_nGameModeWidth + 32 : 32 * chars + 34;
+    m_nMenuH = 32 * m_nEntryCount + 2;
+    ReleaseSceneSurfaces();
+    m_pMenu = AddSceneSurface(m_nMenuW, m_nMenuH, 1, 1);
+    DrawMenu();
+}
+
+void cSceneMenu::DrawMenu() {
+    DDSURFACEDATA* menu = m_pMenu;
+    if (menu) menu->restored = 0;
+    if (g_bPictureMenu) {
         // Colour 0 is transparent where the strips leave it.
-        m_Menu.px.assign(static_cast<std::size_t>(m_Menu.w) * m_Menu.h, 0);
+        DDFillSurface(menu, 0);
+        DDSURFACEDATA* mode = ScenePicture(PIC_GAMEMODE);
         for (i32 k = 0; k < m_nEntryCount; ++k)
-            PictureBlt(m_Menu, 32, 32 * k, m_GameMode.w, 32, m_GameMode, 0, 32 * m_anEntry[k], false);
+            DDBlt(menu, 32, 32 * k, g_nGameModeWidth, 32, mode, 0, 32 * m_anEntry[k], 0);
         return;
     }
-    // A framed panel; the texts go over it with the game's font each frame (DrawFrame), or,
-    // without fonts, one bar per entry stands for them.
-    m_Menu.px.assign(static_cast<std::size_t>(m_Menu.w) * m_Menu.h, kMenuBack);
-    if (!g_Services.drawText) {
-        cPicture bar;
-        bar.w = m_Menu.w - 32 - 12;
-        bar.h = 18;
-        bar.px.assign(static_cast<std::size_t>(bar.w) * bar.h, kRowColour);
-        for (i32 k = 0; k < m_nEntryCount; ++k) PictureBlt(m_Menu, 32 + 4, 32 * k + 8, bar.w, bar.h, bar, 0, 0, false);
-    }
-    cPicture edge;
-    edge.w = 1;
-    edge.h = 1;
-    edge.px.assign(1, kMenuBorder);
-    for (int x = 0; x < m_Menu.w; ++x) {
-        PictureBlt(m_Menu, x, 0, 1, 1, edge, 0, 0, false);
-        PictureBlt(m_Menu, x, m_Menu.h - 1, 1, 1, edge, 0, 0, false);
-    }
-    for (int y = 0; y < m_Menu.h; ++y) {
-        PictureBlt(m_Menu, 0, y, 1, 1, edge, 0, 0, false);
-        PictureBlt(m_Menu, m_Menu.w - 1, y, 1, 1, edge, 0, 0, false);
-    }
+    DDBltFrame(menu, 1, 1, m_nMenuW - 2, m_nMenuH - 2, ScenePicture(PIC_WINDOW), 1, kFrameColour);
+    for (i32 k = 0; k < m_nEntryCount && k < static_cast<i32>(m_vText.size()); ++k)
+        SceneText(menu, 32, 32 * k, m_vText[static_cast<std::size_t>(k)], 32);
 }
 
 void cSceneMenu::DrawFrame() {
-    if (m_bPictures) g_BackBuffer.Blt(0, 0, kScreenW, kScreenH, m_Title, 0, 0, false);
-    else g_BackBuffer.Fill(kTitleBack);
-    g_BackBuffer.Blt(g_nMenuX, g_nMenuY, m_Menu.w, m_Menu.h, m_Menu, 0, 0, true);
-    if (g_bPictureMenu || !g_Services.drawText) return;
-    for (i32 k = 0; k < m_nEntryCount && k < static_cast<i32>(m_vText.size()); ++k)
-        if (!m_vText[static_cast<std::size_t>(k)].empty())
-            g_Services.drawText(g_nMenuX + 32, g_nMenuY + 32 * k, m_vText[static_cast<std::size_t>(k)], 32);
+    DDSURFACEDATA* back = &g_sdBackBuffer;
+    DDBlt(back, 0, 0, kScreenW, kScreenH, ScenePicture(PIC_TITLE), 0, 0, 0);
+    if (m_pMenu && m_pMenu->restored) DrawMenu();
+    DDBlt(back, g_nMenuX, g_nMenuY, m_nMenuW, m_nMenuH, m_pMenu, 0, 0, DDBLT_KEY);
+    UpdateCycleColors();
 }
 
 void cSceneMenu::DrawCursor(int size, int sy) {
     const MENUCURSOR& c = g_WorldMapPos.Cur();
-    if (m_bPictures) g_BackBuffer.Blt(c.x, c.y, size, size, m_Accessory, 0, sy, true);
-    else g_BackBuffer.FillRect(c.x, c.y, size, size, kCursorColour);
+    DDBlt(&g_sdBackBuffer, c.x, c.y, size, size, ScenePicture(PIC_ACCESSORY), 0, sy, DDBLT_KEY);
 }
 
 void cSceneMenu::FadeIn() {
+    // The palette mode draws the menu once more with the palette it fades in.
+    if (!lpDTCon && g_nBpp == 8) DrawMenu();
     DrawFrame();
-    if (Transition(true)) m_nState = 1;
+    if (SceneFade(true)) m_nState = 1;
 }
 
 void cSceneMenu::MainMenu() {
@@ -275,24 +242,16 @@ void cSceneMenu::SlotChoice(bool newGame) {
 }
 
 void cSceneMenu::DrawSlots() {
-    if (m_bPictures) g_BackBuffer.Blt(0, 0, kScreenW, kScreenH, m_Title, 0, 0, false);
-    else g_BackBuffer.Fill(kTitleBack);
-    if (g_Services.drawStorySlots) {
-        g_Services.drawStorySlots(160, 160, m_nSlotTop, m_nSlotRows);
-    } else {
-        for (i32 r = 0; r < m_nSlotRows; ++r) {
-            const std::size_t i = static_cast<std::size_t>(m_nSlotTop + r);
-            if (i >= m_vSlot.size()) break;
-            g_BackBuffer.FillRect(160 + 20, 160 + 16 * r + 2, 240, 12, m_vSlot[i].bUsed ? kSlotUsed : kSlotEmpty);
-        }
-    }
+    DDBlt(&g_sdBackBuffer, 0, 0, kScreenW, kScreenH, ScenePicture(PIC_TITLE), 0, 0, 0);
+    UpdateCycleColors();
+    if (g_Services.drawStorySlots) g_Services.drawStorySlots(160, 160, m_nSlotTop, m_nSlotRows);
     DrawCursor(16, 64);
 }
 
 void cSceneMenu::FadeOut() {
     DrawFrame();
-    if (!Transition(false)) return;
-    g_BackBuffer.Fill(0xFF000000u);
+    if (!SceneFade(false)) return;
+    DDFillSurface(&g_sdBackBuffer, kBackColour);
     g_WorldMapPos.Reset();
     g_Game.g_nPrevScene = SCENE_MENU;
     g_Game.g_nScene = g_Game.g_nNextScene;
@@ -312,18 +271,19 @@ cScenePlaceholder::cScenePlaceholder(int index) : m_nIndex(index) {
 }
 
 void cScenePlaceholder::Draw() {
+    // A plain colour per scene, as a colour value rather than a palette entry.
     static const u32 colour[kSceneCount] = {0xFF000000, 0xFF204020, 0xFF202040, 0xFF402020, 0xFF303030, 0xFF403820};
-    g_BackBuffer.Fill(colour[m_nIndex % kSceneCount]);
+    D3DFillRect(&g_sdBackBuffer, 0, 0, kScreenW, kScreenH, colour[m_nIndex % kSceneCount]);
 }
 
 void cScenePlaceholder::FadeIn() {
     Draw();
-    if (Transition(true)) m_nState = 1;
+    if (SceneFade(true)) m_nState = 1;
 }
 
 void cScenePlaceholder::FadeOut() {
     Draw();
-    if (!Transition(false)) return;
+    if (!SceneFade(false)) return;
     g_WorldMapPos.Reset();
     g_Game.g_nPrevScene = m_nIndex;
     g_Game.g_nScene = g_Game.g_nNextScene;

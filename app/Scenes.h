@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Frame.h"
 #include "app/Game.h"
+#include "app/SceneDraw.h"
 #include "app/Services.h"
 
 class cSceneMenu : public cScene {
@@ -31,14 +31,13 @@ private:
     void NewGameReset(int slot);
 
     void BuildMenuSurface();
+    void DrawMenu();
     void DrawCursor(int size, int sy);
 
     std::vector<STORYSLOT> m_vSlot;
     std::vector<std::string> m_vText; // the enabled entries' texts (Shift-JIS), in menu order
-    // Pictures: Title, GameMode, Accessory, Window (empty without the game's pictures).
-    cPicture m_Title, m_GameMode, m_Accessory, m_Window;
-    cPicture m_Menu; // the drawn menu
-    bool m_bPictures = false;
+    DDSURFACEDATA* m_pMenu = nullptr;   // the drawn menu, a scene work surface
+    int m_nMenuW = 0, m_nMenuH = 0;
 };
 
 // Stands in for a scene that is not built yet: it fades in, shows a plain screen and goes back

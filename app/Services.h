@@ -55,10 +55,10 @@ struct APPSERVICES {
     // The story-save switch of the system data: 0 starts a new game without the slot list.
     // Empty: the slot list is used.
     std::function<u32()> storySlotsUsed;
-    // Draws the visible rows of the story slot list onto the back buffer. Empty: plain bars.
+    // Draws the visible rows of the story slot list onto the back buffer. Empty: nothing.
     std::function<void(int x, int y, int first, int rows)> drawStorySlots;
-    // Text (Shift-JIS) in the game's 16- or 32-dot font onto the back buffer. Empty: a bar as
-    // wide as the text.
+    // Takes the front end's texts instead of the fonts (a test's recorder). Empty: the texts
+    // are drawn with the game's fonts.
     std::function<void(int x, int y, const std::string& sjis, int dots)> drawText;
     // Ends the play in progress (the pause screen's close).
     std::function<void()> endPlay;
@@ -67,16 +67,6 @@ struct APPSERVICES {
     std::function<u32(int playKind)> rankingSwitch;
     // The title menu's entries. Empty: seven enabled entries without texts.
     std::function<std::vector<TITLEENTRY>()> titleMenu;
-    // Presents the finished back buffer through the graphics layer; presentPaces tells that
-    // the present itself waits for the next frame (the Direct3D mode). Empty: the front end's
-    // own frame goes to the window.
-    std::function<void()> present;
-    std::function<bool()> presentPaces;
-    // Draws the frame counter onto the back buffer (mode: System.ini's ShowFps, not 0).
-    std::function<void(u32 fps, u32 workMs, int mode)> drawFps;
-    // Loads a picture of the game (a Shift-JIS path) into ARGB: false when it cannot. Empty:
-    // the front end draws plain shapes instead of the game's pictures.
-    std::function<bool(const std::string& path, int& w, int& h, std::vector<u32>& argb)> loadPicture;
     // Story save slots for the slot lists. Empty: no slots are used (a new game starts at once).
     std::function<std::vector<STORYSLOT>()> storySlots;
     // The name the ranking-name dialog edits (Shift-JIS); null: nothing is bound.
@@ -100,13 +90,8 @@ struct APPSTARTUP {
     // The graphics device (the drawing mode may change from Direct3D to DirectDraw inside).
     std::function<bool(bool direct3D, int depth, bool vsync, bool windowed)> initGraphics;
     std::function<void()> releaseGraphics;
-    // Palette, colour key, pictures, fonts and, in 8-bit mode, the blend table.
+    // Palette, colour key, picture slots (with their aliases) and fonts.
     std::function<bool()> loadGraphicsData;
-    // The 8-bit mode's blend table and palette: load the table file, read the base palette of
-    // the first picture, set palette entries 0..count-1 on the display. Empty: nothing to do.
-    std::function<bool(const std::string& path)> loadBlendTable;
-    std::function<bool(u32* palette256)> loadBasePalette;
-    std::function<void(const u32* palette, int count)> setPalette;
     std::function<u32()> blendTableNumber; // the option data's nBlendTable
     std::function<void()> loadOptions;   // user_data\Option.dat; a failure keeps the defaults
     std::function<void()> initMusic;

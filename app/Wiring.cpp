@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Frame.h"
 #include "app/FrontEnd.h"
 #include "app/Game.h"
 #include "app/MainWnd.h"
+#include "app/SceneDraw.h"
 #include "app/Scenes.h"
 #include "app/Services.h"
 #include "app/SystemIni.h"
@@ -72,52 +72,24 @@ void PlayMusic(int track, int number) {
     BgmPlay(g_Bgm, 0, track, 1, 0, 1);
 }
 
-// The picture slots of the graphics layer, the three fonts and their digit strips.
-std::array<DDSURFACEDATA, SURFACE_COUNT> g_aPicture;
-Font g_aFont[3];
+// The fonts' digit strips.
 std::array<DDSURFACEDATA, 3> g_aDigit;
+static_assert(kPictureSlots == SURFACE_COUNT);
 
-// The 8-bit palette mode keeps the front end's own ARGB frame apart from the graphics layer's
-// index back buffer, so the fonts draw onto an index surface of the frame's size and what they
-// wrote goes into the frame through the display palette. Only the game thread draws texts.
-DDSURFACEDATA g_sdText8;
-constexpr u32 kNoInk = 0x100; // no palette index has this value
-
-// Clears (x, y, w, h) of the index surface, lets draw write into it, and copies every pixel
-// it wrote into the front end's frame at the same place.
-template <class Draw>
-void DrawIndexedText(int x, int y, int w, int h, Draw draw) {
-    PixelStore* s = SurfacePixels(&g_sdText8);
-    if (!s || s->width != kScreenW || s->height != kScreenH) return;
-    const int x0 = std::max(x, 0), y0 = std::max(y, 0);
-    const int x1 = std::min(x + std::max(w, 0), kScreenW), y1 = std::min(y + std::max(h, 0), kScreenH);
-    if (x0 >= x1 || y0 >= y1) return;
-    for (int yy = y0; yy < y1; ++yy) std::fill(s->Row(yy) + x0, s->Row(yy) + x1, kNoInk);
-    draw(&g_sdText8);
-    u32 lut[256];
-    for (int i = 0; i < 256; ++i)
-        lut[i] = 0xFF000000u | u32{g_palDisplay[i].peRed} << 16 | u32{g_palDisplay[i].peGreen} << 8 |
-                 g_palDisplay[i].peBlue;
-    g_BackBuffer.BltIndexed(x0, y0, x1 - x0, y1 - y0, s->px.data(), lut, kNoInk);
-}
-
-// Text at (x, y) with room around the measured box for glyphs and icons that reach past it.
-void DrawIndexedText(Font& font, int x, int y, const std::string& sjis) {
-    if (!font.face) return;
-    i32 w = 0, h = 0;
-    FontMeasure(&font, sjis.c_str(), &w, &h);
-    const int m = std::max({font.cellWidth, font.cellHeight, font.height, 8});
-    DrawIndexedText(x - m, y - m, w + 2 * m, h + 2 * m,
-                    [&](DDSURFACEDATA* dst) { DDDrawText(&font, dst, x, y, sjis.c_str(), 0); });
-}
-
-// Hands the graphics layer's finished frames to the window thread.
+// Hands the graphics layer's finished frames to the window thread: one copy of the pixels
+// (through the display palette in the 8-bit mode) into the window's frame mailbox. With
+// vertical sync on a display of the game's rate, the window's presents pace the game.
 class cAppPresenter : public cPresenter {
 public:
     void Present(const u32* argb, int width, int height) override {
         if (width == kScreenW && height == kScreenH) AppSubmitFrame(argb, kScreenW);
     }
+    void PresentIndexed(const u32* indexes, const u32 (&lut)[256], int width, int height) override {
+        if (width == kScreenW && height == kScreenH) AppSubmitIndexedFrame(indexes, kScreenW, lut);
+    }
     int RefreshRate() override { return m_nRefresh; }
+    bool PacesAt(u32 fps) override { return AppVsyncPaces(static_cast<int>(fps)); }
+    void WaitFrame() override { AppWaitPresented(); }
     int m_nRefresh = 60;
 };
 cAppPresenter g_AppPresenter;
@@ -136,60 +108,25 @@ bool InitGraphics(bool direct3D, int depth, bool vsync, bool windowed) {
         ok = init(false);
     }
     if (!ok) return false;
-    // The front end draws straight into the back buffer when its pixels are ARGB (every mode
-    // but the 8-bit palette one, which keeps the front end's own frame for now).
-    PixelStore* back = SurfacePixels(&g_sdBackBuffer);
-    if (g_nBpp != 8 && back && back->width == kScreenW && back->height == kScreenH &&
-        back->px.size() == static_cast<std::size_t>(kScreenW) * kScreenH) {
-        g_BackBuffer.Bind(back->px.data());
-        g_Services.present = [] {
-            if (lpDTCon) DDFlip(static_cast<u32>(g_Game.g_nFrameRate), 0, 0);
-            else DDPresent();
-        };
-        g_Services.presentPaces = [] { return lpDTCon != nullptr; };
-        g_Services.drawFps = [](u32 fps, u32 work, int mode) {
-            if (mode == 2) DDDrawTextF(&g_aFont[0], &g_sdBackBuffer, 549, 469, "FPS%2d(%2d)", fps, work);
-            else DDDrawTextBox(&g_aFont[1], &g_sdBackBuffer, 495, 463, 144, 16, "FPS%2d(%2d)", fps, work);
-        };
-        // The front end's texts: the 16-dot font, or the 32-dot one for headings and menus.
-        g_Services.drawText = [](int x, int y, const std::string& sjis, int dots) {
-            Font& font = g_aFont[dots >= 32 ? 2 : 1];
-            if (font.face) DDDrawText(&font, &g_sdBackBuffer, x, y, sjis.c_str(), 0);
-        };
-        // The system data's two-line text menus, in the menu font; no surface means the frame.
-        SetTextBoxDrawer([](void* surface, int x, int y, int w, int h, const std::string& sjis) {
-            DDSURFACEDATA* dst = surface ? static_cast<DDSURFACEDATA*>(surface) : &g_sdBackBuffer;
-            if (g_aFont[1].face) DDDrawTextBox(&g_aFont[1], dst, x, y, w, h, "%s", sjis.c_str());
-        });
-    } else if (!lpDTCon && g_nBpp == 8 && DDCreateSurface(&g_sdText8, kScreenW, kScreenH, 0, 0)) {
-        // The same texts as above, onto the front end's frame through the display palette.
-        g_Services.drawFps = [](u32 fps, u32 work, int mode) {
-            const std::string text = Format("FPS%2d(%2d)", static_cast<int>(fps), static_cast<int>(work));
-            if (mode == 2) DrawIndexedText(g_aFont[0], 549, 469, text);
-            else if (g_aFont[1].face)
-                DrawIndexedText(495, 463, 144, 16, [&](DDSURFACEDATA* dst) {
-                    DDDrawTextBox(&g_aFont[1], dst, 495, 463, 144, 16, "%s", text.c_str());
-                });
-        };
-        g_Services.drawText = [](int x, int y, const std::string& sjis, int dots) {
-            DrawIndexedText(g_aFont[dots >= 32 ? 2 : 1], x, y, sjis);
-        };
-        SetTextBoxDrawer([](void* surface, int x, int y, int w, int h, const std::string& sjis) {
-            if (!g_aFont[1].face) return;
-            if (surface) {
-                DDDrawTextBox(&g_aFont[1], static_cast<DDSURFACEDATA*>(surface), x, y, w, h, "%s", sjis.c_str());
-                return;
-            }
-            DrawIndexedText(x, y, w, h, [&](DDSURFACEDATA* dst) {
-                DDDrawTextBox(&g_aFont[1], dst, x, y, w, h, "%s", sjis.c_str());
-            });
-        });
-    }
+    if (lpDTCon)
+        lpDTCon->strFatal = "テクスチャの作成に失敗しました！\nビデオカードの性能が十分ではないかもしれません。\n"
+                            "System.iniファイルで「Direct3D=0」に変更してDirect3Dを無効にすれば改善される可能性があります。";
+    // The system data's two-line text menus, in the menu font; no surface means the back buffer.
+    SetTextBoxDrawer([](void* surface, int x, int y, int w, int h, const std::string& sjis) {
+        DDSURFACEDATA* dst = surface ? static_cast<DDSURFACEDATA*>(surface) : &g_sdBackBuffer;
+        if (g_aFont[1].face) DDDrawTextBox(&g_aFont[1], dst, x, y, w, h, "%s", sjis.c_str());
+    });
+    SetCycleColorSettings(g_SystemData.nCycleColor, g_SystemData.bCompat289 != 0);
     return true;
 }
 
-// Palette, transparent colour, the picture table and the fonts.
+// Palette, transparent colour, the picture table (its paired slots sharing one picture) and
+// the fonts.
 bool LoadGraphicsData() {
+    int alias[SURFACE_COUNT];
+    LinkSurfaceAliases(alias);
+    for (int i = 0; i < SURFACE_COUNT; ++i)
+        g_aPicture[static_cast<std::size_t>(i)].alias = alias[i] >= 0 ? &g_aPicture[static_cast<std::size_t>(alias[i])] : nullptr;
     // DirectDraw makes its palette object in every colour depth, so the palette is loaded in both
     // modes. It becomes the colours in use (fills and font colours are palette indexes) and stays
     // as the start-up palette that fades return to.
@@ -206,14 +143,6 @@ bool LoadGraphicsData() {
             }
         }
         if (g_SystemData.bTransColor) DDSetTransmit(g_SystemData.byTransR, g_SystemData.byTransG, g_SystemData.byTransB);
-    }
-    // The front end's own pictures use the same transparent colour.
-    if (g_SystemData.bTransColor) {
-        g_dwKeyColour = (u32{g_SystemData.byTransR} << 16) | (u32{g_SystemData.byTransG} << 8) | g_SystemData.byTransB;
-    } else {
-        cImage img;
-        std::string error;
-        if (LoadImageFile(g_SurfaceFile[0].file, &img, &error) && !img.argb.empty()) g_dwKeyColour = img.argb[0] & 0xFFFFFF;
     }
     std::vector<i32> slots(SURFACE_COUNT);
     for (int i = 0; i < SURFACE_COUNT; ++i) slots[static_cast<std::size_t>(i)] = i;
@@ -232,13 +161,8 @@ void ReleaseGraphics() {
             WriteReport("Font%d : %d", i == 0 ? 10 : 16, g_aFont[i].m_lpFastFont_FullAdd->count);
     for (Font& f : g_aFont) f.Release();
     for (DDSURFACEDATA& d : g_aDigit) DDReleaseSurface(&d);
-    g_Services.present = nullptr;
-    g_Services.presentPaces = nullptr;
-    g_Services.drawFps = nullptr;
-    g_Services.drawText = nullptr;
+    ReleaseSceneSurfaces();
     SetTextBoxDrawer(nullptr);
-    g_BackBuffer.Bind(nullptr);
-    DDReleaseSurface(&g_sdText8);
     if (g_bDDInit) DDRelease();
     SetPresenter(nullptr);
 }
@@ -343,18 +267,6 @@ void ConnectSubsystems() {
         std::vector<TITLEENTRY> out;
         for (const cCmd& c : g_SystemData.vTitleMenu) out.push_back(TITLEENTRY{c.enabled, c.text});
         return out;
-    };
-    v.loadPicture = [](const std::string& path, int& w, int& h, std::vector<u32>& argb) {
-        cImage img;
-        std::string error;
-        if (!LoadImageFile(path, &img, &error)) {
-            WriteReport("%s : %s", path.c_str(), error.c_str());
-            return false;
-        }
-        w = img.width;
-        h = img.height;
-        argb = std::move(img.argb);
-        return true;
     };
     v.rankingName = []() -> std::string* { return g_Game.g_nGameMode == 5 ? &g_OptionData.strRankingName : nullptr; };
 

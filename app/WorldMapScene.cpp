@@ -1,6 +1,7 @@
 // Scene 1: the story mode's world map. The figure walks the cells of g_WorldMap; the current item
 // of an entry decides what a place is: a stage to start (asked, or at once on arrival) or a wall.
 #include <algorithm>
+#include <cstring>
 
 #include "app/FrontEndScenes.h"
 #include "app/PlayRecord.h"
@@ -9,6 +10,7 @@
 #include "app/SceneKit.h"
 #include "app/Scenes.h"
 #include "app/StorySave.h"
+#include "database/DataPaths.h"
 #include "database/SystemData.h"
 #include "database/SystemSwitches.h"
 #include "database/WorldMap.h"
@@ -75,7 +77,11 @@ bool cSceneWorldMap::StageItem() const { return m_pItem && m_pItem->nKind == 0; 
 
 void cSceneWorldMap::Init() {
     RequestSceneBgm(1);
-    LoadPictures(m_Pic, true);
+    // The map's own background picture stands in the WorldBack slot.
+    DDPICTUREDEF& back = g_SurfaceFile[SURFACE_WORLDBACK];
+    std::memset(back.file, 0, sizeof back.file);
+    std::memcpy(back.file, g_WorldMap.strExtra.data(), std::min(g_WorldMap.strExtra.size(), sizeof back.file - 1));
+    LoadScenePictures({PIC_WORLDBACK, PIC_MAPCHIP, PIC_MAPEVENT, PIC_ACCESSORY, PIC_WINDOW, PIC_EFFECTWORK});
     g_WorldMapPos.Reset();
     cPlayRecord& r = g_PlayRecord;
     r.SumStageValues();
@@ -86,6 +92,9 @@ void cSceneWorldMap::Init() {
     FindAt(r.nMapX, r.nMapY, m_pEntry, m_pItem, m_nEntryIndex, m_nItemIndex);
     m_rcBack[0] = r.nMapX;
     m_rcBack[1] = r.nMapY;
+    ReleaseSceneSurfaces();
+    m_pRanking = AddSceneSurface(272, 352, 1, 1);
+    DrawRanking();
     if (StageItem()) {
         PrepareInfo();
         m_rcInfo[0] = r.nMapX;
@@ -105,59 +114,70 @@ void cSceneWorldMap::PrepareInfo() {
     if (g_Game.g_bUseRanking) {
         LoadRanking(g_Ranking, g_Game.g_nPlayKind, r.strStageFile, r.bStageVar, r.nStageVarIndex, r.nStageVarValue);
         MenuCursorStep(r.nRankTable, g_SystemData.RankingSetting(g_Game.g_nPlayKind).vItem, 0);
+        DrawRanking();
     }
 }
 
+void cSceneWorldMap::DrawRanking() {
+    if (!m_pRanking) return;
+    m_pRanking->restored = 0;
+    DDFillSurface(m_pRanking, 0);
+    DrawLayout(m_pRanking, LayoutRanking(g_Ranking, 0, 0, g_PlayRecord.nRankTable, -1));
+}
+
 void cSceneWorldMap::DrawView() {
-    m_View.Fill(kBack);
-    if (g_WorldMap.bBackPicture && !m_Pic.worldBack.Empty()) {
+    DDSURFACEDATA* view = ScenePicture(PIC_EFFECTWORK);
+    if (view) view->restored = 0;
+    // Outside the map (and under a background picture's gaps) the map's own colour.
+    DDFillRect(view, 0, 0, kScreenW, kScreenH, g_WorldMap.nBackColor);
+    if (g_WorldMap.bBackPicture) {
         const int dx = m_nViewX < 0 ? -32 * m_nViewX : 0;
         const int sx = m_nViewX < 0 ? 0 : 32 * m_nViewX;
         const int dy = m_nViewY < 0 ? -32 * m_nViewY : 0;
         const int sy = m_nViewY < 0 ? 0 : 32 * m_nViewY;
-        m_View.Blt(dx, dy, kScreenW, kScreenH, m_Pic.worldBack, sx, sy, false);
+        DDBlt(view, dx, dy, kScreenW, kScreenH, ScenePicture(PIC_WORLDBACK), sx, sy, 0);
     }
+    DDSURFACEDATA* chips = ScenePicture(PIC_MAPCHIP);
+    const int chipRows = chips ? chips->height / 32 : 0;
+    D3DBeginBatch(0);
     for (int row = 0; row < 15; ++row)
         for (int col = 0; col < 20; ++col) {
             const i32 x = m_nViewX + col;
             const i32 y = m_nViewY + row;
             if (x < 0 || y < 0 || x >= g_WorldMap.nWidth || y >= g_WorldMap.nHeight) continue;
-            const u32 chip = g_WorldMap.Cell(x, y);
-            const i32 p = g_WorldMap.ChipPicture(chip);
-            if (p < 0) continue;
+            const i32 p = g_WorldMap.ChipPicture(g_WorldMap.Cell(x, y));
             // A picture number from the file past the sheet draws nothing (and must not overflow).
-            if (m_Pic.bLoaded) {
-                if (p / 5 <= m_Pic.mapChip.h / 32)
-                    m_View.Blt(col * 32, row * 32, 32, 32, m_Pic.mapChip, (p % 5) * 32, (p / 5) * 32, true);
-            } else {
-                m_View.FillRect(col * 32, row * 32, 32, 32, g_WorldMap.IsImpassableChip(chip) ? 0xFF404040u : 0xFF305830u);
-            }
+            if (p < 0 || p / 5 > chipRows) continue;
+            DDBlt(view, col * 32, row * 32, 32, 32, chips, (p % 5) * 32, (p / 5) * 32, DDBLT_KEY);
         }
+    D3DFlushBatch();
+    DDSURFACEDATA* marks = ScenePicture(PIC_MAPEVENT);
+    const u32 markRows = marks ? static_cast<u32>(marks->height / 32) : 0;
     const WORLDMAPSTATE state = MapState();
+    D3DBeginBatch(0);
     for (const cWorldMapEntry& e : g_WorldMap.m_vEntry) {
         const cWorldMapEntryItem* it = cWorldMapData::CurrentItem(e, state);
         if (!it) continue;
         // Marks outside the view fall off the surface; the file's numbers may be anything.
         if (e.nX < m_nViewX || e.nX >= m_nViewX + 20 || e.nY < m_nViewY || e.nY >= m_nViewY + 15) continue;
-        const int x = (e.nX - m_nViewX) * 32;
-        const int y = (e.nY - m_nViewY) * 32;
-        if (m_Pic.bLoaded) {
-            if (it->nPicture <= static_cast<u32>(m_Pic.mapEvent.h / 32))
-                m_View.Blt(x, y, 32, 32, m_Pic.mapEvent, ItemDone(*it) ? 32 : 0, 32 * static_cast<int>(it->nPicture), true);
-        } else {
-            m_View.FillRect(x + 8, y + 8, 16, 16, ItemDone(*it) ? 0xFF8080F0u : 0xFFF08040u);
-        }
+        if (it->nPicture > markRows) continue;
+        DDBlt(view, (e.nX - m_nViewX) * 32, (e.nY - m_nViewY) * 32, 32, 32, marks, ItemDone(*it) ? 32 : 0,
+              32 * static_cast<int>(it->nPicture), DDBLT_KEY);
     }
+    D3DFlushBatch();
     m_nDrawnViewX = m_nViewX;
     m_nDrawnViewY = m_nViewY;
 }
 
 void cSceneWorldMap::DrawFrame(bool info) {
-    g_BackBuffer.CopyFrom(m_View);
+    DDSURFACEDATA* back = &g_sdBackBuffer;
+    DDSURFACEDATA* view = ScenePicture(PIC_EFFECTWORK);
+    if (view && view->restored) DrawView();
+    DDBlt(back, 0, 0, kScreenW, kScreenH, view, 0, 0, 0);
     static const int src[4][2] = {{0, 64}, {64, 64}, {64, 96}, {0, 96}};
     const int d = m_nDir >= 0 && m_nDir < 4 ? m_nDir : 0;
     if (++m_nFigureFrame > 80) m_nFigureFrame = 1;
-    Accessory(m_Pic, kFigureX, kFigureY, 32, src[d][0] + (m_nFigureFrame >= 41 ? 32 : 0), src[d][1]);
+    Accessory(kFigureX, kFigureY, 32, src[d][0] + (m_nFigureFrame >= 41 ? 32 : 0), src[d][1]);
     const cPlayRecord& r = g_PlayRecord;
     if (g_SystemData.bMapLives) {
         const std::string lives = r.nLives == kInfiniteLives ? Utf8ToSjis("∞") : Number(r.nLives);
@@ -165,12 +185,14 @@ void cSceneWorldMap::DrawFrame(bool info) {
         const int w = (n + 1) * 16;
         const int x = 621 - w;
         Box(x, 17, w, 20);
-        Accessory(m_Pic, x, 19, 16, 0, 48);
+        Accessory(x, 19, 16, 0, 48);
         Text(x + 16, 19, lives, 16);
     }
     if (!info || !StageItem()) return;
-    if (g_SystemData.RankingSetting(0).bRanking && r.bShowRanking)
-        DrawLayout(LayoutRanking(g_Ranking, 367, 64, r.nRankTable, -1), m_Pic);
+    if (g_SystemData.RankingSetting(0).bRanking && r.bShowRanking) {
+        if (m_pRanking && m_pRanking->restored) DrawRanking();
+        DDBlt(back, 367, 64, 272, 352, m_pRanking, 0, 0, DDBLT_KEY);
+    }
     const bool best = SysSwitch(SW_MAP_STAGE_BEST) && m_nStageBest > 0;
     const int y = best ? 184 : 204;
     const int chars = Chars(m_pItem->strCaption);
@@ -188,8 +210,10 @@ void cSceneWorldMap::DrawFrame(bool info) {
 
 void cSceneWorldMap::FadeIn() {
     cPlayRecord& r = g_PlayRecord;
+    // The palette mode draws the ranking again with the palette it fades in.
+    if (!lpDTCon && g_nBpp == 8) DrawRanking();
     DrawFrame(!r.bMapReturn);
-    if (!Transition(true)) return;
+    if (!SceneFade(true)) return;
     m_nState = 1;
     if (!StageItem()) return;
     if (r.bMapReturn) {
@@ -238,13 +262,17 @@ void cSceneWorldMap::RankingButtons() {
         if (rank.bRanking) {
             PlaySE(6);
             r.bShowRanking = !r.bShowRanking;
+            DrawRanking();
         } else {
             r.bShowRanking = 0;
         }
     }
-    if ((buttons & 8) && rank.bRanking && g_SystemData.CountItems(g_Game.g_nPlayKind) >= 2) {
-        PlaySE(6);
-        MenuCursorStep(r.nRankTable, rank.vItem, 1);
+    if ((buttons & 8) && rank.bRanking) {
+        if (g_SystemData.CountItems(g_Game.g_nPlayKind) >= 2) {
+            PlaySE(6);
+            MenuCursorStep(r.nRankTable, rank.vItem, 1);
+        }
+        DrawRanking();
     }
 }
 
@@ -369,13 +397,13 @@ void cSceneWorldMap::Question() {
     const TEXTMENU menu = BuildTextMenu(10, 2, 1);
     Box(x, 260, menu.nWidth, menu.nHeight);
     for (int k = 0; k < 2; ++k) Text(x + 16, 260 + 16 * k, g_SystemData.Message(10 + k), 16);
-    Accessory(m_Pic, g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
+    Accessory(g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
 }
 
 void cSceneWorldMap::FadeOut() {
     DrawFrame(true);
-    if (!Transition(false)) return;
-    g_BackBuffer.Fill(kBack);
+    if (!SceneFade(false)) return;
+    DDFillSurface(&g_sdBackBuffer, kBack);
     g_WorldMapPos.Reset();
     g_Game.g_nPrevScene = SCENE_WORLDMAP;
     g_Game.g_nScene = g_Game.g_nNextScene;

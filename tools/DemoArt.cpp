@@ -1,5 +1,8 @@
 #include "tools/DemoArt.h"
 
+#include <array>
+#include <cstdio>
+
 #include "tools/DemoMedia.h"
 
 namespace {
@@ -79,9 +82,11 @@ void DrawStone(cCanvas& c, int x, int y) {
     c.Fill(x + 2, y + 2, 2, 28, LIGHT);
 }
 
+// The palette picture: rows 8..23 hold the 256 entries in order, 16 to a row, where the
+// modes without a colour table (16 and 32 bits) read them from the pixels.
 cCanvas Palette() {
-    cCanvas c(16, 16);
-    for (int i = 0; i < 256; ++i) c.Set(i % 16, i / 16, static_cast<std::uint8_t>(i));
+    cCanvas c(16, 24);
+    for (int i = 0; i < 256; ++i) c.Set(i % 16, 8 + i / 16, static_cast<std::uint8_t>(i));
     return c;
 }
 
@@ -147,10 +152,11 @@ cCanvas Marks() {
     return c;
 }
 
+// The background of every window and text box: boxes take its top-left part at their size,
+// so it covers the screen.
 cCanvas WindowFrame() {
-    cCanvas c(48, 48, FRAME);
-    c.Frame(0, 0, 48, 48, WHITE);
-    c.Frame(1, 1, 46, 46, GREY);
+    cCanvas c(640, 480, FRAME);
+    c.Frame(0, 0, 640, 480, GREY);
     return c;
 }
 
@@ -166,6 +172,9 @@ cCanvas Title() {
     c.Fill(0, 400, 640, 16, GREEN);
     c.Text(80, 96, "TOBRELK DEMO", WHITE, 10);
     c.Text(83, 99, "TOBRELK DEMO", BLUE, 10);
+    // Sparkles in the colours that cycle in the palette mode (entries 208..239: eight groups of
+    // four, each turned by one entry every few frames).
+    for (int k = 0; k < 32; ++k) c.Fill(16 + k * 19, 40 + (k % 3) * 6, 6, 6, static_cast<std::uint8_t>(208 + k));
     c.Sprite(120, 336, kHeroStand, kMap, 4);
     c.Sprite(440, 336, kSlime, kMap, 4);
     return c;
@@ -267,10 +276,48 @@ cCanvas Debug() {
     return c;
 }
 
+// The blend tables of the 8-bit palette mode, one per palette arrangement n (0..23) that the
+// options offer: entries 16..207 turned by n x 16 (n below 12), or each 16-entry block there
+// a copy of the block at (n - 11) x 16. Entry [a * 256 + b] is the entry nearest to the mix of
+// colours a and b, found through a 32 x 32 x 32 colour cube.
+std::string BlendTable(int n) {
+    std::array<RGB8, 256> pal = DemoPalette();
+    const std::array<RGB8, 256> base = pal;
+    for (int i = 0; i < 192; ++i)
+        pal[16 + i] = n < 12 ? base[16 + (i + n * 16) % 192] : base[(n - 11) * 16 + i % 16];
+    std::vector<std::uint8_t> cube(32 * 32 * 32);
+    for (int q = 0; q < 32 * 32 * 32; ++q) {
+        const int r = (q >> 10) * 8 + 4, g = ((q >> 5) & 31) * 8 + 4, b = (q & 31) * 8 + 4;
+        int best = 1, bestD = 1 << 30;
+        for (int i = 1; i < 256; ++i) { // entry 0 is the transparent colour
+            const int dr = pal[i].r - r, dg = pal[i].g - g, db = pal[i].b - b;
+            const int d = dr * dr + dg * dg + db * db;
+            if (d < bestD) {
+                bestD = d;
+                best = i;
+            }
+        }
+        cube[q] = static_cast<std::uint8_t>(best);
+    }
+    std::string t(65536, '\0');
+    for (int a = 0; a < 256; ++a)
+        for (int b = 0; b < 256; ++b) {
+            const int r = (pal[a].r + pal[b].r) / 2, g = (pal[a].g + pal[b].g) / 2, bl = (pal[a].b + pal[b].b) / 2;
+            t[static_cast<std::size_t>(a) * 256 + b] = static_cast<char>(cube[(r >> 3) << 10 | (g >> 3) << 5 | (bl >> 3)]);
+        }
+    return t;
+}
+
 } // namespace
 
 std::vector<std::pair<std::string, std::string>> MakeDemoPictures() {
-    return {
+    std::vector<std::pair<std::string, std::string>> tables;
+    for (int n = 0; n < 24; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "bmp\\hbt\\hbt%02d.dat", n);
+        tables.emplace_back(name, BlendTable(n));
+    }
+    std::vector<std::pair<std::string, std::string>> pictures = {
         {"bmp\\plt\\Palette.bmp", Palette().ToBmp()},
         {"bmp\\Debug.bmp", Debug().ToBmp()},
         {"bmp\\Block.bmp", Blocks().ToBmp()},
@@ -303,4 +350,6 @@ std::vector<std::pair<std::string, std::string>> MakeDemoPictures() {
         {"bmp\\sword\\Sword.bmp", Shots().ToBmp()},
         {"bmp\\chara_sp\\Boss.bmp", Characters().ToBmp()},
     };
+    pictures.insert(pictures.end(), tables.begin(), tables.end());
+    return pictures;
 }

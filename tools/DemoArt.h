@@ -1,5 +1,5 @@
 #pragma once
-// The demo game's pictures: game-folder path (Windows form) -> BMP bytes.
+// The demo game's pictures and blend tables: game-folder path (Windows form) -> bytes.
 #include <string>
 #include <utility>
 #include <vector>

@@ -199,6 +199,7 @@ void FillWorldMap(cWorldMapData& m) {
     m.strTitle = Sj("デモワールド");
     m.strExtra = "bmp\\WorldBack.bmp";
     m.bBackPicture = 1;
+    m.nBackColor = 5; // the sea's blue beyond the map's edges
     static const struct {
         const char* name;
         u32 impassable;

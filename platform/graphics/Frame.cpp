@@ -67,6 +67,13 @@ void DDCopyVirtual(DDSURFACEDATA* back, DDSURFACEDATA* vir) {
     lpDTCon->bCopyingVirtual = 0;
 }
 
+namespace {
+void DisplayLut(u32 (&lut)[256]) {
+    for (int i = 0; i < 256; ++i)
+        lut[i] = 0xFF000000 | u32(g_palDisplay[i].peRed) << 16 | u32(g_palDisplay[i].peGreen) << 8 | g_palDisplay[i].peBlue;
+}
+} // namespace
+
 void DDSnapshotFrame(std::vector<u32>* argb, i32* width, i32* height) {
     const PixelStore* s = SurfacePixels(&g_sdBackBuffer);
     if (!s) {
@@ -80,38 +87,53 @@ void DDSnapshotFrame(std::vector<u32>* argb, i32* width, i32* height) {
     if (!lpDTCon && g_nBpp == 8) {
         // The display palette of this moment turns indices into colours.
         u32 lut[256];
-        for (int i = 0; i < 256; ++i)
-            lut[i] = 0xFF000000 | u32(g_palDisplay[i].peRed) << 16 | u32(g_palDisplay[i].peGreen) << 8 | g_palDisplay[i].peBlue;
+        DisplayLut(lut);
         for (std::size_t i = 0; i < s->px.size(); ++i) (*argb)[i] = lut[s->px[i] & 255];
         return;
     }
     for (std::size_t i = 0; i < s->px.size(); ++i) (*argb)[i] = s->px[i] | 0xFF000000;
 }
 
+void cPresenter::PresentIndexed(const u32* indexes, const u32 (&lut)[256], int width, int height) {
+    thread_local std::vector<u32> frame;
+    frame.resize(static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = lut[indexes[i] & 255];
+    Present(frame.data(), width, height);
+}
+
 void DDPresent() {
     cPresenter* p = GetPresenter();
-    if (!p) return;
-    thread_local std::vector<u32> frame;
-    i32 w = 0, h = 0;
-    DDSnapshotFrame(&frame, &w, &h);
-    if (w > 0 && h > 0) p->Present(frame.data(), w, h);
+    const PixelStore* s = SurfacePixels(&g_sdBackBuffer);
+    if (!p || !s || s->width <= 0 || s->height <= 0) return;
+    // The back buffer goes to the presenter as it is; the presenter's one copy takes it (the
+    // 8-bit one through the display palette of this moment).
+    if (!lpDTCon && g_nBpp == 8) {
+        u32 lut[256];
+        DisplayLut(lut);
+        p->PresentIndexed(s->px.data(), lut, s->width, s->height);
+        return;
+    }
+    p->Present(s->px.data(), s->width, s->height);
 }
 
 u32 DDFlip(u32 frameRate, u32 show, u32) {
     if (!lpDTCon) return 1;
     if (lpDTCon->bVirtual) DDCopyVirtual(&g_sdBackBuffer, &g_sdVirBackBuffer);
     g_DDGraphics.bVirtualAtLastFlip = lpDTCon->bVirtual;
-    // A vsync'd present would hold the drawing thread to the display's 60 Hz; here the
-    // window thread presents on its own, so the drawing thread is paced at that rate by the
-    // clock instead. Without vsync the game's own frame rate paces it. The 64-bit monotonic
-    // clock behind FrameWait never wraps, so pacing never freezes.
-    const u32 rate = g_DDGraphics.vsync ? 60 : frameRate;
-    while (!FrameWait(rate, show != 0, nullptr)) {
-        if (SleepMs(1)) break;
-    }
     DDEndScene();
     if (g_bTestLost) return 0;
     DDPresent();
+    // One wait per frame at the game's own rate, whatever the display runs at: on the
+    // display's vertical blank when the presenter shows frames with it at that rate, else on
+    // the clock (whose 64-bit count never wraps, so pacing never freezes).
+    cPresenter* p = GetPresenter();
+    if (p && g_DDGraphics.vsync && p->PacesAt(frameRate)) {
+        p->WaitFrame();
+        return 1;
+    }
+    while (!FrameWait(frameRate, show != 0, nullptr)) {
+        if (SleepMs(1)) break;
+    }
     return 1;
 }
 
@@ -136,7 +158,8 @@ u32 DDMesBox(const char* text, const char* caption, u32 type) {
 
 void cMemoryPresenter::Present(const u32* argb, int width, int height) {
     std::lock_guard lock(m_mutex);
-    m_frame.assign(argb, argb + static_cast<std::size_t>(width) * height);
+    m_frame.resize(static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < m_frame.size(); ++i) m_frame[i] = argb[i] | 0xFF000000u;
     m_width = width;
     m_height = height;
     ++m_count;
@@ -162,7 +185,9 @@ void cPngDumpPresenter::Present(const u32* argb, int width, int height) {
     if (m_count++ % m_every != 0) return;
     char name[32];
     std::snprintf(name, sizeof name, "_%06u.png", m_count - 1);
-    WritePngFile(m_prefix + name, argb, width, height);
+    std::vector<u32> opaque(argb, argb + static_cast<std::size_t>(width) * height);
+    for (u32& p : opaque) p |= 0xFF000000u;
+    WritePngFile(m_prefix + name, opaque.data(), width, height);
 }
 
 bool WritePngFile(const std::string& path, const u32* argb, int width, int height) {

@@ -12,10 +12,19 @@
 class cPresenter {
 public:
     virtual ~cPresenter() = default;
-    // argb: width x height pixels, opaque. Called on the drawing thread.
+    // argb: width x height pixels; their alpha bytes are not shown. Called on the drawing
+    // thread; the pixels are the back buffer itself, valid only during the call.
     virtual void Present(const u32* argb, int width, int height) = 0;
+    // The 8-bit palette mode's frame: palette indexes (the low byte of each pixel) and the
+    // colour of each index. The default converts and presents.
+    virtual void PresentIndexed(const u32* indexes, const u32 (&lut)[256], int width, int height);
     // The display's refresh rate in Hz, 0 when unknown.
     virtual int RefreshRate() { return 0; }
+    // True when presenting waits for the display's vertical blank at this frame rate: the
+    // drawing thread then paces on WaitFrame instead of its clock.
+    virtual bool PacesAt(u32 fps) { (void)fps; return false; }
+    // Waits until the display has taken the frames presented so far (its vertical blank).
+    virtual void WaitFrame() {}
 };
 
 // Installs the presenter (null: frames are dropped). The caller keeps ownership.

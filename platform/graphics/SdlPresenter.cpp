@@ -62,6 +62,7 @@ bool cSdlPresenter::Init(const char* title, int width, int height, bool fullscre
         Shutdown();
         return false;
     }
+    SDL_SetTextureBlendMode(m->texture, SDL_BLENDMODE_NONE); // frames are opaque
     m->eventType = SDL_RegisterEvents(1);
     SDL_SetRenderDrawColor(m->renderer, 0, 0, 0, 255);
     SDL_RenderClear(m->renderer);

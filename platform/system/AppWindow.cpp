@@ -5,6 +5,9 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -36,6 +39,18 @@ bool g_frameNew = false;
 std::vector<u32> g_shown; // what the window thread presented last
 AppOverlay g_overlay;      // window thread only
 std::vector<u32> g_presented;
+
+// Presents that waited for the vertical blank, for the game thread that paces on them. A
+// present that returns at once (no real vertical sync behind it) does not count as one, and
+// a run of those switches the pacing back to the clock.
+std::mutex g_vblankMutex;
+std::condition_variable g_vblankCv;
+u64 g_nPresented = 0;
+u64 g_nSubmitted = 0;
+int g_nQuickPresents = 0;
+bool g_bVsyncEffective = true;
+// Set by the window thread: its presents wait for the vertical blank right now.
+std::atomic<bool> g_bPaceable{false};
 
 struct OpenJoystick {
     SDL_Joystick* joy = nullptr;
@@ -254,6 +269,8 @@ bool EnsurePresenter() {
         g_renderer = nullptr;
         return false;
     }
+    // Frames are opaque whatever their alpha bytes hold.
+    SDL_SetTextureBlendMode(g_texture, SDL_BLENDMODE_NONE);
     return true;
 }
 
@@ -355,6 +372,12 @@ void AppWindowSetMinimumSize(int w, int h) {
 
 void AppWindowSetFullscreen(bool fullscreen) {
     if (g_window) SDL_SetWindowFullscreen(g_window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    // The full-screen game has no use for the mouse cursor.
+    if (g_videoUp) SDL_ShowCursor(fullscreen ? SDL_DISABLE : SDL_ENABLE);
+}
+
+bool AppWindowIsFullscreen() {
+    return g_window && (SDL_GetWindowFlags(g_window) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
 void AppWindowGetRect(int& x, int& y, int& w, int& h) {
@@ -443,16 +466,35 @@ void AppWake() {
     SDL_PushEvent(&ev);
 }
 
-void AppSubmitFrame(const u32* pixels, int pitch) {
+namespace {
+// The one copy of a frame on its way to the window: into the mailbox, under its lock.
+template <class Row>
+void Submit(Row row) {
     {
         std::lock_guard lock(g_frameMutex);
         g_frame.resize(static_cast<std::size_t>(kFrameW) * kFrameH);
-        for (int y = 0; y < kFrameH; ++y)
-            std::memcpy(&g_frame[static_cast<std::size_t>(y) * kFrameW],
-                        pixels + static_cast<std::size_t>(y) * pitch, kFrameW * sizeof(u32));
+        for (int y = 0; y < kFrameH; ++y) row(y, &g_frame[static_cast<std::size_t>(y) * kFrameW]);
         g_frameNew = true;
     }
+    {
+        std::lock_guard lock(g_vblankMutex);
+        ++g_nSubmitted;
+    }
     AppWake();
+}
+} // namespace
+
+void AppSubmitFrame(const u32* pixels, int pitch) {
+    Submit([&](int y, u32* out) {
+        std::memcpy(out, pixels + static_cast<std::size_t>(y) * pitch, kFrameW * sizeof(u32));
+    });
+}
+
+void AppSubmitIndexedFrame(const u32* indexes, int pitch, const u32 (&lut)[256]) {
+    Submit([&](int y, u32* out) {
+        const u32* in = indexes + static_cast<std::size_t>(y) * pitch;
+        for (int x = 0; x < kFrameW; ++x) out[x] = lut[in[x] & 255];
+    });
 }
 
 void AppPresent(bool force) {
@@ -464,24 +506,55 @@ void AppPresent(bool force) {
             force = true;
         }
     }
-    if (!force || g_shown.empty() || !g_window) return;
-    if (!(SDL_GetWindowFlags(g_window) & SDL_WINDOW_SHOWN)) return;
-    if (!EnsurePresenter()) return;
-    std::vector<u32> over;
-    if (g_overlay) {
-        over = g_shown;
-        g_overlay(over);
+    const bool shown = force && !g_shown.empty() && g_window && (SDL_GetWindowFlags(g_window) & SDL_WINDOW_SHOWN) &&
+                       EnsurePresenter();
+    if (shown) {
+        // A modeless dialog is drawn over a copy of the frame; the frame itself stays as the
+        // game made it.
+        std::vector<u32> over;
+        if (g_overlay) {
+            over = g_shown;
+            g_overlay(over);
+        }
+        {
+            std::lock_guard lock(g_frameMutex);
+            g_presented.swap(over);
+        }
+        const std::vector<u32>& pixels = g_presented.empty() ? g_shown : g_presented;
+        SDL_UpdateTexture(g_texture, nullptr, pixels.data(), kFrameW * sizeof(u32));
+        SDL_SetRenderDrawColor(g_renderer, 0, 0, 0, 255);
+        SDL_RenderClear(g_renderer);
+        SDL_RenderCopy(g_renderer, g_texture, nullptr, nullptr);
+        const auto before = std::chrono::steady_clock::now();
+        SDL_RenderPresent(g_renderer);
+        if (g_vsync) {
+            const auto waited = std::chrono::steady_clock::now() - before;
+            g_nQuickPresents = waited < std::chrono::milliseconds(2) ? g_nQuickPresents + 1 : 0;
+            if (g_nQuickPresents >= 30 && g_bVsyncEffective) {
+                g_bVsyncEffective = false;
+                WriteReport("VSync : no wait at present, frames paced by the clock");
+            }
+        }
     }
-    {
-        std::lock_guard lock(g_frameMutex);
-        g_presented.swap(over);
+    const bool paceable = g_vsync && g_bVsyncEffective && g_window && !AppIsHeadless() &&
+                          (SDL_GetWindowFlags(g_window) & SDL_WINDOW_SHOWN) &&
+                          !(SDL_GetWindowFlags(g_window) & SDL_WINDOW_MINIMIZED);
+    g_bPaceable.store(paceable);
+    if (force) {
+        std::lock_guard lock(g_vblankMutex);
+        g_nPresented = g_nSubmitted;
     }
-    const std::vector<u32>& shown = g_presented.empty() ? g_shown : g_presented;
-    SDL_UpdateTexture(g_texture, nullptr, shown.data(), kFrameW * sizeof(u32));
-    SDL_SetRenderDrawColor(g_renderer, 0, 0, 0, 255);
-    SDL_RenderClear(g_renderer);
-    SDL_RenderCopy(g_renderer, g_texture, nullptr, nullptr);
-    SDL_RenderPresent(g_renderer);
+    g_vblankCv.notify_all();
+}
+
+bool AppVsyncPaces(int fps) { return fps == 60 && g_bPaceable.load(); }
+
+void AppWaitPresented() {
+    // The frame before the last one must be on the screen: one frame may wait in the mailbox
+    // while the display shows the previous one. A window that stops presenting (hidden,
+    // closing) does not hold the game for more than a few frames.
+    std::unique_lock lock(g_vblankMutex);
+    g_vblankCv.wait_for(lock, std::chrono::milliseconds(50), [] { return g_nPresented + 1 >= g_nSubmitted; });
 }
 
 void AppSetVSync(bool on) {

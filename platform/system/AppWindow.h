@@ -31,6 +31,7 @@ void AppWindowResize(int w, int h);
 void AppWindowSetResizable(bool resizable);
 void AppWindowSetMinimumSize(int w, int h);
 void AppWindowSetFullscreen(bool fullscreen);
+bool AppWindowIsFullscreen();
 // Top-left corner as AppWindowMove takes it (0, 0 where the system gives none) and client size.
 void AppWindowGetRect(int& x, int& y, int& w, int& h);
 bool AppWindowMinimized();
@@ -68,8 +69,16 @@ void AppTextInputRect(int x, int y, int w, int h);
 // Posts a wake-up to the window thread's event wait (any thread).
 void AppWake();
 
-// The game thread hands over a finished 640x480 frame (ARGB8888, pitch in pixels).
+// The game thread hands over a finished 640x480 frame (ARGB8888, pitch in pixels; the alpha
+// bytes are not shown): one copy into the window's mailbox.
 void AppSubmitFrame(const u32* pixels, int pitch);
+// The same from palette indexes (the low byte of each pixel), through lut on the way.
+void AppSubmitIndexedFrame(const u32* indexes, int pitch, const u32 (&lut)[256]);
+// True when the window presents with vertical sync on a display of this frame rate (60): the
+// game thread then paces on AppWaitPresented instead of its clock.
+bool AppVsyncPaces(int fps);
+// Game thread: waits until the frames submitted before the last are on the screen.
+void AppWaitPresented();
 // Window thread: presents the newest frame if one arrived (force: present the last again).
 void AppPresent(bool force);
 void AppSetVSync(bool on);

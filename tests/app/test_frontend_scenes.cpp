@@ -12,6 +12,7 @@
 #include "app/StorySave.h"
 #include "database/DataPaths.h"
 #include "database/OptionData.h"
+#include "platform/graphics/Image.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/PathUtil.h"
@@ -34,10 +35,43 @@ cWorldMapEntry Entry(i32 x, i32 y, u32 kind, const char* file, u32 doneSwitch) {
     return e;
 }
 
+// The pictures the scenes load, each one flat colour, written into the game folder; the
+// graphics layer started in 32-bit Direct3D mode on the program's picture slots.
+constexpr u32 kCursor = 0xF0D040, kChip = 0x204060, kMark = 0x802020;
+
+void WritePicture(const std::filesystem::path& root, const char* name, int w, int h, u32 rgb) {
+    cImage img;
+    img.width = w;
+    img.height = h;
+    img.argb.assign(static_cast<std::size_t>(w) * h, 0xFF000000u | rgb);
+    const std::vector<u8> bmp = EncodeBmp(img, 24);
+    fetest::WriteAll(root / "bmp" / name, std::string(bmp.begin(), bmp.end()));
+}
+
+void StartGraphics(const std::filesystem::path& root) {
+    std::filesystem::create_directories(root / "bmp");
+    WritePicture(root, "Title.bmp", 640, 480, 0x1C2C48);
+    WritePicture(root, "GameMode.bmp", 256, 224, 0x3A5078);
+    WritePicture(root, "Accessory.bmp", 128, 128, kCursor);
+    WritePicture(root, "Window.bmp", 640, 480, 0x101828);
+    WritePicture(root, "WorldMapChip.bmp", 160, 64, kChip);
+    WritePicture(root, "WorldEvent.bmp", 64, 64, kMark);
+    for (int i = 0; i < 256; ++i) g_palCur[i] = PALETTEENTRY{static_cast<u8>(i), static_cast<u8>(i), static_cast<u8>(i), 1};
+    g_palCur[16] = PALETTEENTRY{0, 0, 0, 1};
+    g_palBase = g_palCur;
+    ASSERT_TRUE(DDInit(true, MainWindowHandle(), 640, 480, 32, 0, 1, 1, 60, 0, g_aPicture.data(), g_SurfaceFile.data(),
+                       SURFACE_COUNT, 0));
+    DDSetTransmit(255, 0, 255);
+}
+
+// What the back buffer shows at (x, y), as 0xRRGGBB.
+u32 Shown(int x, int y) { return SurfacePixels(&g_sdBackBuffer)->Row(y)[x] & 0xFFFFFF; }
+
 class Scenes : public fetest::GameFolder {
 protected:
     void SetUp() override {
         GameFolder::SetUp();
+        ASSERT_NO_FATAL_FAILURE(StartGraphics(m_root));
         SetReportFile((m_root / "Report_Game.txt").string());
         g_Services = APPSERVICES{};
         g_FrontEnd = FRONTENDSERVICES{};
@@ -78,6 +112,8 @@ protected:
     void TearDown() override {
         for (int i = 0; i < kSceneCount; ++i) SetSceneFactory(i, nullptr);
         g_Game.CleanUp();
+        ReleaseSceneSurfaces();
+        DDRelease();
         g_Services = APPSERVICES{};
         g_FrontEnd = FRONTENDSERVICES{};
         GameFolder::TearDown();
@@ -127,9 +163,12 @@ TEST_F(Scenes, TitleToStoryWorldMapStageAndBack) {
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map->m_nState, 1);
     EXPECT_EQ(g_WorldMapPos.Cur().col, 9);
-    // The figure stands at the middle of the screen; the hidden entry shows no mark.
-    EXPECT_NE(g_BackBuffer.At(288 + 16, 224 + 16), g_BackBuffer.At(2, 2));
-    EXPECT_EQ(g_BackBuffer.At(288 + 16, 224 + 48), 0xFF404040u);
+    // The figure stands at the middle of the screen; the stage east of it shows its mark, the
+    // hidden entry south of it none (only its chip).
+    EXPECT_EQ(Shown(288 + 16, 224 + 16), kCursor);
+    EXPECT_EQ(Shown(2, 2), kChip);
+    EXPECT_EQ(Shown(288 + 48, 224 + 16), kMark);
+    EXPECT_EQ(Shown(288 + 16, 224 + 48), kChip);
 
     // East onto the stage: its question opens at once on the "no" row; up and decide starts it.
     Step(2);
@@ -208,13 +247,7 @@ TEST_F(Scenes, AStoryStageIsFiledUnderTheFileThatWasLoaded) {
 }
 
 TEST_F(Scenes, MapNumbersFromADamagedFileDrawNothingOutOfPlace) {
-    // Every picture is a 160 x 64 sheet.
-    g_Services.loadPicture = [](const std::string&, int& w, int& h, std::vector<u32>& px) {
-        w = 160;
-        h = 64;
-        px.assign(160 * 64, 0xFF204060u);
-        return true;
-    };
+    g_WorldMap.nBackColor = 3;
     g_WorldMap.m_vChip[1].nPicture = 0x7FFFFFFF;
     cWorldMapEntry far = Entry(-2147483647 - 1, 7, 1, "", 0);
     far.m_vItem[0].nPicture = 0x7FFFFFFF;
@@ -226,9 +259,17 @@ TEST_F(Scenes, MapNumbersFromADamagedFileDrawNothingOutOfPlace) {
     Settle();
     EXPECT_EQ(Current<cSceneWorldMap>()->m_nState, 1);
     EXPECT_EQ(CloseRequestCount(), 0u);
-    // The rock chip's picture is past the sheet: the cell stays black; its neighbour shows chip 0.
-    EXPECT_EQ(g_BackBuffer.At(288 + 16, 224 - 16), 0xFF000000u);
-    EXPECT_EQ(g_BackBuffer.At(288 + 48, 224 - 16), 0xFF204060u);
+    // The rock chip's picture is past the sheet: the cell shows the map's back colour; its
+    // neighbour shows chip 0. Left of the map (the view starts at column -9 here) the back
+    // colour too.
+    EXPECT_EQ(Shown(288 + 16, 224 - 16), 0x030303u);
+    EXPECT_EQ(Shown(288 + 48, 224 - 16), kChip);
+    g_PlayRecord.nMapX = 0;
+    g_Game.CleanUp();
+    g_Game.g_nScene = SCENE_WORLDMAP;
+    Settle();
+    EXPECT_EQ(Shown(8, 100), 0x030303u);
+    EXPECT_EQ(Shown(288 + 8, 100), kChip);
 }
 
 TEST_F(Scenes, WalkingRules) {
@@ -326,7 +367,7 @@ TEST_F(Scenes, ChallengeChoiceListsTheGamesStages) {
     Settle();
     auto* ch = Current<cSceneChallenge>();
     EXPECT_EQ(ch->m_nStageCount, 12);
-    EXPECT_EQ(g_BackBuffer.At(32 + 16, 160 + 16), 0xFFF0D040u) << "the cursor on the first stage";
+    EXPECT_EQ(Shown(32 + 16, 160 + 16), kCursor) << "the cursor on the first stage";
     EXPECT_EQ(ch->m_nListRows, 10);
     EXPECT_EQ(cSceneChallenge::StageFileName(100), "data\\stg4\\c100-1.stg4");
     Press(1); // stage 1 has no file: refused, the list stays
@@ -368,7 +409,7 @@ TEST_F(Scenes, OptionsChangeTheVolumeAndSaveOptionDat) {
     auto* opt = Current<cSceneOption>();
     Step(8);
     Step(8);
-    EXPECT_EQ(g_BackBuffer.At(48 + 8, 96 + 32 + 8), 0xFFF0D040u) << "the row cursor on the volume row";
+    EXPECT_EQ(Shown(48 + 8, 96 + 32 + 8), kCursor) << "the row cursor on the volume row";
     Press(1);
     EXPECT_EQ(opt->m_nKind, 2);
     Step(4);

@@ -240,18 +240,4 @@ TEST_F(TitleLinks, LoadedReplayBecomesTheStageFileThatReplayModeReadsAgain) {
     EXPECT_EQ(CloseRequestCount(), 0u);
 }
 
-TEST_F(TitleLinks, WorldMapShowsInTheGraphicsLayersBackBuffer) {
-    // The program binds the frame to the graphics layer's pixels: the map view must land there.
-    std::vector<u32> layer(static_cast<std::size_t>(kScreenW) * kScreenH, 0xFF123456u);
-    g_BackBuffer.Bind(layer.data());
-    g_WorldMap.m_vChip.assign(1, cWorldMapChip{});
-    g_PlayRecord.nMapX = 9;
-    g_PlayRecord.nMapY = 7;
-    g_Game.g_nScene = SCENE_WORLDMAP;
-    for (int i = 0; i < 3; ++i) Frame();
-    g_BackBuffer.Bind(nullptr);
-    ASSERT_NE(dynamic_cast<cSceneWorldMap*>(g_Game.Scene(SCENE_WORLDMAP)), nullptr);
-    EXPECT_EQ(layer[static_cast<std::size_t>(100) * kScreenW + 100], 0xFF305830u) << "a passable chip's cell";
-}
-
 } // namespace

@@ -59,28 +59,44 @@ TEST(Frame, VirtualBackBufferRedirectsAndIsCopiedWhenSwitchedOff) {
     EXPECT_EQ(DDSetDrawTarget(&target), 0u);
 }
 
-TEST(Frame, FlipPacesAtTheDisplayRateWithVsyncAndAtTheGameRateWithout) {
+// A presenter that shows frames on the display's vertical blank at 60 frames a second.
+class cVblankPresenter : public cMemoryPresenter {
+public:
+    bool PacesAt(u32 fps) override { return fps == 60; }
+    void WaitFrame() override { ++waits; }
+    int waits = 0;
+};
+
+TEST(Frame, FlipPacesOnceAFrameAtTheGamesRateOnAnyDisplay) {
     cStepClock clock(1000);
     SetClock(&clock);
     ResetTimers();
-    {
-        ScopedMode mode(kD3D); // 60 Hz display: vsync stays on, the stage's 30 is not used
-        ASSERT_EQ(g_DDGraphics.vsync, 1u);
-        for (int i = 0; i < 7; ++i) DDFlip(30, 0, 0);
-        EXPECT_GE(clock.NowMs(), 1100u);
-        EXPECT_LT(clock.NowMs(), 1150u);
-    }
-    ResetTimers();
-    const u64 start = clock.NowMs();
-    {
-        DDTestSetDisplayRefresh(75);
+    for (int hz : {60, 75}) {
+        // Vsync on: kept on a 60 Hz display, dropped on another; either way the stage's 30.
+        DDTestSetDisplayRefresh(hz);
+        ResetTimers();
+        const u64 start = clock.NowMs();
         ASSERT_TRUE(DDInit(true, MainWindowHandle(), 640, 480, 32, 1, 1, 1, 60, 1, nullptr, nullptr, 0, 0));
-        ASSERT_EQ(g_DDGraphics.vsync, 0u);
+        EXPECT_EQ(g_DDGraphics.vsync, hz == 60 ? 1u : 0u);
         for (int i = 0; i < 7; ++i) DDFlip(30, 0, 0);
-        EXPECT_GE(clock.NowMs() - start, 200u) << "six intervals of the game's 30 frames";
+        EXPECT_GE(clock.NowMs() - start, 200u) << hz << ": six intervals of the game's 30 frames";
+        EXPECT_LT(clock.NowMs() - start, 250u) << hz;
         DDRelease();
-        DDTestSetDisplayRefresh(0);
     }
+    // A presenter that waits for the display's blank paces the 60 frames itself: the clock
+    // does not wait on top of it.
+    cVblankPresenter vblank;
+    SetPresenter(&vblank);
+    DDTestSetDisplayRefresh(60);
+    ResetTimers();
+    ASSERT_TRUE(DDInit(true, MainWindowHandle(), 640, 480, 32, 1, 1, 1, 60, 1, nullptr, nullptr, 0, 0));
+    const u64 before = clock.NowMs();
+    for (int i = 0; i < 7; ++i) DDFlip(60, 0, 0);
+    EXPECT_EQ(vblank.waits, 7);
+    EXPECT_LT(clock.NowMs() - before, 20u);
+    DDRelease();
+    SetPresenter(nullptr);
+    DDTestSetDisplayRefresh(0);
     SetClock(nullptr);
     ResetTimers();
 }
