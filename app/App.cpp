@@ -215,10 +215,8 @@ bool AppInit(const std::string& cmdLine) {
         return false;
     // 32-34: music and sound. No sound device is no reason not to play.
     if (g_Startup.initMusic) g_Startup.initMusic();
-    if (g_Startup.initSound && !g_Startup.initSound()) {
-        DebugLog("DS_Init失敗！");
-        WriteReport("DS_Init失敗！ : 音なしで続けます");
-    }
+    // The missing device has its one report line from the sound layer.
+    if (g_Startup.initSound && !g_Startup.initSound()) DebugLog("DS_Init失敗！");
     // 35: the loaders show "... のロードに失敗！" themselves; one box is enough.
     std::string failed;
     if (g_Startup.loadWorldData && !g_Startup.loadWorldData(failed)) return false;

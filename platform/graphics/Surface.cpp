@@ -18,6 +18,29 @@ void SetText(char (&field)[MAX_PATH], const char* text) {
     std::snprintf(field, MAX_PATH, "%s", text ? text : "");
 }
 
+// Colours already mapped to palette indexes in one load: pictures repeat few colours, and each
+// new one costs a walk over the 256 entries.
+template <class Lookup>
+class cColourCache {
+public:
+    explicit cColourCache(Lookup lookup) : m_lookup(lookup) { m_key.fill(kEmpty); }
+    u8 operator()(u32 rgb) {
+        const std::size_t slot = (rgb * 2654435761u) >> (32 - kBits);
+        if (m_key[slot] != rgb) {
+            m_key[slot] = rgb;
+            m_value[slot] = m_lookup(rgb);
+        }
+        return m_value[slot];
+    }
+
+private:
+    static constexpr int kBits = 12;
+    static constexpr u32 kEmpty = 0xFFFFFFFFu; // never a colour (24 bits)
+    Lookup m_lookup;
+    std::array<u32, 1 << kBits> m_key;
+    std::array<u8, 1 << kBits> m_value{};
+};
+
 // Copies a decoded picture into pixels of the running mode. Mirrored cells land at
 // (k + 1) W - (x mod W) - 1; a strip whose width is not a multiple of W leaves the pixels of
 // its last, partial cell out rather than writing past the row.
@@ -29,6 +52,7 @@ std::shared_ptr<PixelStore> StoreFromImage(const cImage& img, i32 mirrorW, i32 m
         const RGBTRIPLE& t = lpDTCon->rgbTransmit;
         loadKey = 0xFF000000 | u32(t.rgbtRed) << 16 | u32(t.rgbtGreen) << 8 | t.rgbtBlue;
     }
+    cColourCache nearest(PaletteIndexOf);
     std::array<u8, 256> indexOfTable{};
     if (dd8 && img.hasIndices) {
         // An 8-bit picture keeps its indices: they are the game's palette numbers.
@@ -50,7 +74,7 @@ std::shared_ptr<PixelStore> StoreFromImage(const cImage& img, i32 mirrorW, i32 m
             const std::size_t i = static_cast<std::size_t>(y) * img.width + x;
             u32 v;
             if (dd8) {
-                v = img.hasIndices ? indexOfTable[img.indices[i]] : PaletteIndexOf(img.argb[i] & 0xFFFFFF);
+                v = img.hasIndices ? indexOfTable[img.indices[i]] : nearest(img.argb[i] & 0xFFFFFF);
             } else if (lpDTCon) {
                 v = img.argb[i];
                 if (loadKey && v == loadKey) v = 0;
@@ -319,16 +343,16 @@ bool DDBuildIndexMap(std::vector<u8>* indexMap, DDSURFACEDATA* sd) {
     // Unmatched pixels get index 0: a defined value instead of whatever memory held.
     indexMap->assign(s->px.size(), 0);
     const bool key16 = lpDTCon && g_nBpp == 16 && SurfaceHasColorKey(sd);
+    cColourCache exact([](u32 rgb) -> u8 {
+        const u8 r = static_cast<u8>(rgb >> 16), g = static_cast<u8>(rgb >> 8), b = static_cast<u8>(rgb);
+        for (int k = 0; k < 256; ++k)
+            if (g_palCur[k].peRed == r && g_palCur[k].peGreen == g && g_palCur[k].peBlue == b) return static_cast<u8>(k);
+        return 0;
+    });
     for (std::size_t i = 0; i < s->px.size(); ++i) {
         const u32 p = s->px[i];
         if (key16 && p == 0) continue;
-        const u8 r = static_cast<u8>(p >> 16), g = static_cast<u8>(p >> 8), b = static_cast<u8>(p);
-        for (int k = 0; k < 256; ++k) {
-            if (g_palCur[k].peRed == r && g_palCur[k].peGreen == g && g_palCur[k].peBlue == b) {
-                (*indexMap)[i] = static_cast<u8>(k);
-                break;
-            }
-        }
+        (*indexMap)[i] = exact(p & 0xFFFFFF);
     }
     return true;
 }

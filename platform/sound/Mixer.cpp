@@ -155,6 +155,7 @@ void MixerRender(float* out, int frames) {
 }
 
 void AudioOutputSetMemory(bool memory) { S().memoryOnly = memory; }
+bool AudioOutputIsMemory() { return S().memoryOnly; }
 
 bool AudioOutputHasDevice() {
     std::lock_guard lock(S().outMutex);

@@ -58,6 +58,7 @@ void AudioOutputClose();
 bool AudioOutputHasDevice();
 // Tests render into memory: with this set no device is ever opened.
 void AudioOutputSetMemory(bool memory);
+bool AudioOutputIsMemory();
 
 // Streaming rate conversion to the mix format: linear interpolation, exact copy when the
 // rates match. Input is 1 or more channels of float; more than two keep the first two.

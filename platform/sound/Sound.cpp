@@ -34,7 +34,16 @@ void ClearSound(DSSOUND& sound) {
 
 bool DS_Init(HWND hWnd, u32, u32, u32) {
     std::lock_guard lock(g_dsMutex);
-    if (!g_bInit) AudioOutputOpen();
+    const bool opened = !g_bInit;
+    if (opened) AudioOutputOpen();
+    // No output device: the caller goes on without sound effects (the device's absence has
+    // its report line already).
+    if (!AudioOutputHasDevice() && !AudioOutputIsMemory()) {
+        if (opened) AudioOutputClose();
+        g_bInit = false;
+        DebugLog("DIRECTSOUNDCREATE_ERR!");
+        return false;
+    }
     g_bInit = true;
     g_hDsWnd = hWnd;
     g_pSounds = nullptr;

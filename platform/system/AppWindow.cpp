@@ -13,6 +13,7 @@
 
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
+#include "platform/system/MessageBox.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
 #include "platform/system/WindowMessages.h"
@@ -326,10 +327,12 @@ bool AppWindowCreate(int w, int h) {
         WriteReport("SDL_CreateWindow: %s", SDL_GetError());
         return false;
     }
+    SetMessageBoxOwner(g_window);
     return true;
 }
 
 void AppWindowDestroy() {
+    SetMessageBoxOwner(nullptr);
     AppTextInput(false);
     ReleasePresenter();
     if (g_window) SDL_DestroyWindow(g_window);

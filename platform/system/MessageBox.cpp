@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
 #include <mutex>
 
 #include "platform/system/Format.h"
@@ -18,6 +19,7 @@ constexpr std::size_t kBoxTextLimit = 1023;
 
 std::mutex g_sinkMutex;
 MessageBoxSink g_sink;
+std::atomic<SDL_Window*> g_owner{nullptr};
 
 bool Headless() {
     const char* driver = std::getenv("SDL_VIDEODRIVER");
@@ -58,13 +60,20 @@ int SdlBox(const std::string& text, const std::string& caption, u32 type) {
     }
     SDL_MessageBoxData data{};
     data.flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    data.window = nullptr;
+    // Owned by the game's window, which leaves full screen while the box is up: a box must
+    // never open hidden behind the full-screen window.
+    SDL_Window* owner = g_owner.load();
+    data.window = owner;
     data.title = caption.c_str();
     data.message = text.c_str();
     data.numbuttons = count;
     data.buttons = buttons;
+    const Uint32 fullscreen = owner ? SDL_GetWindowFlags(owner) & SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
+    if (fullscreen) SDL_SetWindowFullscreen(owner, 0);
     int answer = DefaultButton(type);
-    if (SDL_ShowMessageBox(&data, &answer) != 0) return HeadlessBox(text, caption, type);
+    const bool shown = SDL_ShowMessageBox(&data, &answer) == 0;
+    if (fullscreen) SDL_SetWindowFullscreen(owner, fullscreen);
+    if (!shown) return HeadlessBox(text, caption, type);
     return answer;
 }
 
@@ -77,6 +86,8 @@ int DefaultSink(const std::string& text, const std::string& caption, u32 type) {
 }
 
 } // namespace
+
+void SetMessageBoxOwner(void* sdlWindow) { g_owner.store(static_cast<SDL_Window*>(sdlWindow)); }
 
 void SetMessageBoxSink(MessageBoxSink sink) {
     std::lock_guard lock(g_sinkMutex);

@@ -21,6 +21,9 @@ constexpr int IDNO = 7;
 // Where boxes go. The default sink picks SDL or headless as described above; tests install
 // their own to script the answers, and the graphics layer one for full screen.
 using MessageBoxSink = std::function<int(const std::string& text, const std::string& caption, u32 type)>;
+// The game's window (an SDL_Window), which owns the boxes and leaves full screen while one is
+// up; null: boxes have no owner.
+void SetMessageBoxOwner(void* sdlWindow);
 void SetMessageBoxSink(MessageBoxSink sink); // empty: back to the default
 
 // The answer of a box that nobody can see: its default button.
