@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/Frame.h"
+#include "app/SceneDraw.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/Report.h"
@@ -46,7 +46,7 @@ void cGameScene::Init() {
 
 void cGameScene::FadeIn() {
     Draw(0, 1, 0, 1);
-    if (Transition(true)) m_nState = 1;
+    if (SceneFade(true)) m_nState = 1;
 }
 
 void cGameScene::Intro() {
@@ -64,7 +64,7 @@ void cGameScene::MissMenu() { Draw(0, 1, 0, 1); }
 void cGameScene::GameOver() { Draw(0, 1, 0, 1); }
 
 void cGameScene::FadeOut() {
-    if (!Transition(false)) return;
+    if (!SceneFade(false)) return;
     g_Game.g_nFrameRate = 60;
     g_Game.g_nScene = g_Game.g_nNextScene;
     g_Game.g_nPrevScene = SCENE_PLAY;
