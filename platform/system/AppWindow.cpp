@@ -41,14 +41,16 @@ std::vector<u32> g_shown; // what the window thread presented last
 AppOverlay g_overlay;      // window thread only
 std::vector<u32> g_presented;
 
-// Presents that waited for the vertical blank, for the game thread that paces on them. A
-// present that returns at once (no real vertical sync behind it) does not count as one, and
-// a run of those switches the pacing back to the clock.
+// Presents that waited for the vertical blank, for the game thread that paces on them; presents
+// that do not come at 60 a second switch the pacing back to the clock.
 std::mutex g_vblankMutex;
 std::condition_variable g_vblankCv;
-u64 g_nPresented = 0;
-u64 g_nSubmitted = 0;
-int g_nQuickPresents = 0;
+u64 g_nPresented = 0;             // the number of the last frame shown (g_vblankMutex)
+std::atomic<u64> g_nSubmitted{0}; // the number of the last frame handed over
+u64 g_nMailboxNo = 0;             // the number of the frame in the mailbox (g_frameMutex)
+int g_nPresentRun = 0;
+double g_dPresentSum = 0;
+std::chrono::steady_clock::time_point g_lastPresent;
 bool g_bVsyncEffective = true;
 // Set by the window thread: its presents wait for the vertical blank right now.
 std::atomic<bool> g_bPaceable{false};
@@ -478,10 +480,7 @@ void Submit(Row row) {
         g_frame.resize(static_cast<std::size_t>(kFrameW) * kFrameH);
         for (int y = 0; y < kFrameH; ++y) row(y, &g_frame[static_cast<std::size_t>(y) * kFrameW]);
         g_frameNew = true;
-    }
-    {
-        std::lock_guard lock(g_vblankMutex);
-        ++g_nSubmitted;
+        g_nMailboxNo = ++g_nSubmitted;
     }
     AppWake();
 }
@@ -501,12 +500,14 @@ void AppSubmitIndexedFrame(const u32* indexes, int pitch, const u32 (&lut)[256])
 }
 
 void AppPresent(bool force) {
+    u64 taken = 0;
     {
         std::lock_guard lock(g_frameMutex);
         if (g_frameNew) {
             g_shown.swap(g_frame);
             g_frameNew = false;
             force = true;
+            taken = g_nMailboxNo;
         }
     }
     const bool shown = force && !g_shown.empty() && g_window && (SDL_GetWindowFlags(g_window) & SDL_WINDOW_SHOWN) &&
@@ -528,14 +529,26 @@ void AppPresent(bool force) {
         SDL_SetRenderDrawColor(g_renderer, 0, 0, 0, 255);
         SDL_RenderClear(g_renderer);
         SDL_RenderCopy(g_renderer, g_texture, nullptr, nullptr);
-        const auto before = std::chrono::steady_clock::now();
         SDL_RenderPresent(g_renderer);
-        if (g_vsync) {
-            const auto waited = std::chrono::steady_clock::now() - before;
-            g_nQuickPresents = waited < std::chrono::milliseconds(2) ? g_nQuickPresents + 1 : 0;
-            if (g_nQuickPresents >= 30 && g_bVsyncEffective) {
-                g_bVsyncEffective = false;
-                WriteReport("VSync : no wait at present, frames paced by the clock");
+        if (g_vsync && g_bVsyncEffective) {
+            // The presents pace the game only while they come at the game's 60 frames a
+            // second: not without a vertical sync behind them (a software renderer, a driver
+            // that ignores it), nor on a display that only claims 60 Hz. Each run of 60
+            // presents is measured (stalls longer than 50 ms left out).
+            const auto now = std::chrono::steady_clock::now();
+            const double ms = std::chrono::duration<double, std::milli>(now - g_lastPresent).count();
+            g_lastPresent = now;
+            if (ms < 50) {
+                g_dPresentSum += ms;
+                if (++g_nPresentRun == 60) {
+                    const double average = g_dPresentSum / 60;
+                    g_nPresentRun = 0;
+                    g_dPresentSum = 0;
+                    if (average < 15.9 || average > 17.5) {
+                        g_bVsyncEffective = false;
+                        WriteReport("VSync : presents every %.2f ms, frames paced by the clock", average);
+                    }
+                }
             }
         }
     }
@@ -543,9 +556,9 @@ void AppPresent(bool force) {
                           (SDL_GetWindowFlags(g_window) & SDL_WINDOW_SHOWN) &&
                           !(SDL_GetWindowFlags(g_window) & SDL_WINDOW_MINIMIZED);
     g_bPaceable.store(paceable);
-    if (force) {
+    if (taken) {
         std::lock_guard lock(g_vblankMutex);
-        g_nPresented = g_nSubmitted;
+        g_nPresented = taken;
     }
     g_vblankCv.notify_all();
 }
@@ -553,11 +566,12 @@ void AppPresent(bool force) {
 bool AppVsyncPaces(int fps) { return fps == 60 && g_bPaceable.load(); }
 
 void AppWaitPresented() {
-    // The frame before the last one must be on the screen: one frame may wait in the mailbox
-    // while the display shows the previous one. A window that stops presenting (hidden,
-    // closing) does not hold the game for more than a few frames.
+    // The frame just handed over must be on the screen (its present returns at the vertical
+    // blank); the next one is drawn while the display shows it. A window that stops
+    // presenting (hidden, closing) does not hold the game for more than a few frames.
     std::unique_lock lock(g_vblankMutex);
-    g_vblankCv.wait_for(lock, std::chrono::milliseconds(50), [] { return g_nPresented + 1 >= g_nSubmitted; });
+    const u64 last = g_nSubmitted.load();
+    g_vblankCv.wait_for(lock, std::chrono::milliseconds(50), [last] { return g_nPresented >= last; });
 }
 
 void AppSetVSync(bool on) {

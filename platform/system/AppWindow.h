@@ -77,7 +77,7 @@ void AppSubmitIndexedFrame(const u32* indexes, int pitch, const u32 (&lut)[256])
 // True when the window presents with vertical sync on a display of this frame rate (60): the
 // game thread then paces on AppWaitPresented instead of its clock.
 bool AppVsyncPaces(int fps);
-// Game thread: waits until the frames submitted before the last are on the screen.
+// Game thread: waits until the frame submitted last is on the screen.
 void AppWaitPresented();
 // Window thread: presents the newest frame if one arrived (force: present the last again).
 void AppPresent(bool force);
