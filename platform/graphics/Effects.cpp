@@ -69,27 +69,36 @@ struct LockPair {
 
 void DDBltWave(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 waves, double amplitude, i32 phase, i32 roughness,
                DDSURFACEDATA* src, i32 sx, i32 sy, u32 key, i32 axis) {
-    if (roughness <= 0 || w <= 0 || h <= 0) return;
+    if (roughness <= 0 || w <= 0 || h <= 0 || (axis != 0 && axis != 1)) return;
     ScopedBatch batch;
     const double k = waves * kDegToRad;
+    const i32 len = axis == 1 ? w : h;
+    const double step = 360.0 / len;
     double acc = 0;
-    if (axis == 1) {
-        const double step = 360.0 / w;
-        for (i64 c = 0; c < w; c += roughness) {
-            acc += step * roughness;
-            const i32 dy = static_cast<i32>(std::sin((phase + acc) * k) * amplitude);
-            const i32 band = static_cast<i32>(std::min<i64>(roughness, w - c));
-            DDBlt(dst, x + static_cast<i32>(c), y + dy, band, h, src, sx + static_cast<i32>(c), sy, KeyFlags(key));
+    // Neighbouring bands shifted by the same amount are drawn as one: the same pixels, fewer
+    // blits.
+    i64 runStart = 0, runEnd = 0;
+    i32 runShift = 0;
+    auto flush = [&] {
+        if (runEnd <= runStart) return;
+        const i32 at = static_cast<i32>(runStart), n = static_cast<i32>(runEnd - runStart);
+        if (axis == 1) DDBlt(dst, x + at, y + runShift, n, h, src, sx + at, sy, KeyFlags(key));
+        else DDBlt(dst, x + runShift, y + at, w, n, src, sx, sy + at, KeyFlags(key));
+    };
+    for (i64 c = 0; c < len; c += roughness) {
+        acc += step * roughness;
+        const i32 shift = static_cast<i32>(std::sin((phase + acc) * k) * amplitude);
+        const i64 end = std::min<i64>(c + roughness, len);
+        if (c == runEnd && shift == runShift && runEnd > runStart) {
+            runEnd = end;
+            continue;
         }
-    } else if (axis == 0) {
-        const double step = 360.0 / h;
-        for (i64 r = 0; r < h; r += roughness) {
-            acc += step * roughness;
-            const i32 dx = static_cast<i32>(std::sin((phase + acc) * k) * amplitude);
-            const i32 band = static_cast<i32>(std::min<i64>(roughness, h - r));
-            DDBlt(dst, x + dx, y + static_cast<i32>(r), w, band, src, sx, sy + static_cast<i32>(r), KeyFlags(key));
-        }
+        flush();
+        runStart = c;
+        runEnd = end;
+        runShift = shift;
     }
+    flush();
 }
 
 void DDBltSplit(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 strip, i32 offset, DDSURFACEDATA* src, i32 sx,

@@ -121,19 +121,19 @@ __attribute__((target_clones("avx2", "default"))) void BlurRowSums(const u32* s,
 // The averages of a row of column sums (planar: blue, green, red, alpha, count). A float
 // quotient truncates exactly: sums stay below 2^24 and a count below 65,536 keeps the rounding
 // error under the distance 1 / count to the next integer.
-__attribute__((target_clones("avx2", "default"))) void BlurAverages(const u32* col, i32 W, u32* out) {
-    const u32* cb = col;
-    const u32* cg = cb + W;
-    const u32* cr = cg + W;
-    const u32* ca = cr + W;
-    const u32* cn = ca + W;
-    for (i32 i = 0; i < W; ++i) {
-        const float n = static_cast<float>(static_cast<i32>(cn[i] ? cn[i] : 1));
-        const u32 b = static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(cb[i])) / n));
-        const u32 g = static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(cg[i])) / n));
-        const u32 r = static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(cr[i])) / n));
-        const u32 a = static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(ca[i])) / n));
-        out[i] = a << 24 | r << 16 | g << 8 | b;
+__attribute__((target_clones("avx2", "default"))) void BlurAverages(const u32* __restrict col, i32 W,
+                                                                       u32* __restrict out) {
+    thread_local std::vector<float> count;
+    count.resize(static_cast<std::size_t>(W));
+    float* __restrict n = count.data();
+    const u32* __restrict cn = col + static_cast<std::size_t>(W) * 4;
+    for (i32 i = 0; i < W; ++i) n[i] = static_cast<float>(static_cast<i32>(cn[i] ? cn[i] : 1));
+    for (i32 i = 0; i < W; ++i) out[i] = 0;
+    for (int c = 0; c < 4; ++c) {
+        const u32* __restrict sum = col + static_cast<std::size_t>(W) * c;
+        const int shift = 8 * c;
+        for (i32 i = 0; i < W; ++i)
+            out[i] |= static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(sum[i])) / n[i])) << shift;
     }
 }
 
