@@ -4,6 +4,7 @@
 
 #include "app/Game.h"
 #include "app/PlayRecordNames.h"
+#include "platform/graphics/Graphics.h"
 #include "database/SystemSwitches.h"
 #include "flow/FlowInternal.h"
 #include "flow/KeyConds.h"
@@ -263,6 +264,63 @@ i32 CheckFlowKeyConds(cChara& chara, cFlowRun& run) {
 
 void StepKeyConds(cChara&) {}
 
-void DrawFlowOverlay(cChara&, DDSURFACEDATA*) {}
+namespace {
+
+void FrameRect(DDSURFACEDATA* target, i64 left, i64 top, i64 right, i64 bottom, u32 colour) {
+    auto fill = [&](i64 x, i64 y, i64 w, i64 h) {
+        // Areas far off the view are clipped by the fill; keep the numbers in range first.
+        x = std::clamp<i64>(x, -4096, 4096);
+        y = std::clamp<i64>(y, -4096, 4096);
+        w = std::clamp<i64>(w, 0, 8192);
+        h = std::clamp<i64>(h, 0, 8192);
+        DDFillRect(target, static_cast<i32>(x), static_cast<i32>(y), static_cast<i32>(w), static_cast<i32>(h), colour);
+    };
+    fill(left, top, right - left + 1, 1);
+    fill(left, bottom, right - left + 1, 1);
+    fill(left, top, 1, bottom - top + 1);
+    fill(right, top, 1, bottom - top + 1);
+}
+
+} // namespace
+
+void DrawFlowOverlay(cChara& c, DDSURFACEDATA* target) {
+    if (!target || c.IsDying() || !c.m_bOnScreen) return;
+    const SCREENRECT& r = c.m_rcScreen;
+    const i64 cx = r.left + c.m_nGfxW / 2;
+    const i64 cy = r.top + c.m_nGfxH / 2;
+    const i32 front = c.m_nDir > 0 ? 1 : -1;
+    for (const cCond& cond : c.m_Def.vCond) {
+        if (cond.kind != COND_DISTANCE) continue;
+        const bool shown = cond.leftKind == 1 || (cond.leftKind == 2 && g_bFromEditor);
+        if (!shown) continue;
+        const u32 colour = cond.selector;
+        const i64 d = static_cast<i64>(cond.value) * 16 + cond.srcIndex;
+        // A horizontal area spans the character's height, a vertical one its width.
+        auto span = [&](i64 centre, i32 side, i64& lo, i64& hi) {
+            lo = side > 0 ? centre : centre - d;
+            hi = side < 0 ? centre : centre + d;
+        };
+        i64 lo = 0, hi = 0;
+        switch (cond.shape) {
+        case 0:
+        case 1:
+        case 2:
+            span(cx, cond.shape == 0 ? 0 : cond.shape == 1 ? front : -front, lo, hi);
+            FrameRect(target, lo, r.top, hi, r.bottom, colour);
+            break;
+        case 3:
+        case 4:
+        case 5:
+            span(cy, cond.shape == 3 ? 0 : cond.shape == 4 ? front : -front, lo, hi);
+            FrameRect(target, r.left, lo, r.right, hi, colour);
+            break;
+        case 6:
+            DDDrawCircle(target, static_cast<i32>(r.left + (c.m_nBoxW >> 1)), static_cast<i32>(r.top + (c.m_nBoxH >> 1)),
+                         static_cast<i32>(std::clamp<i64>(d, 0, 8192)), colour);
+            break;
+        default: break;
+        }
+    }
+}
 
 i32 CmdParamKindValue(cGameScene&, i32) { return 0; }

@@ -7,6 +7,7 @@
 
 #include "app/PlayRecordNames.h"
 #include "database/SystemSwitches.h"
+#include "platform/graphics/Graphics.h"
 #include "tests/flow/FlowTrace.h"
 
 using namespace flowtest;
@@ -210,4 +211,37 @@ TEST(Conditions, FlowConditionsAndTheirLatch) {
     EXPECT_EQ(a.m_vFlowRun[1].m_bCondLatch, 1);
     EXPECT_EQ(CheckFlowConds(s, a.m_vFlowRun[0], a), 1);
     EXPECT_EQ(CheckFlowConds(s, a.m_vFlowRun[1], a), 0);
+}
+
+TEST(Conditions, DistanceAreasAreDrawnWhenShown) {
+    FlowFixture fx;
+    cStageChara& c = fx.AddChara({});
+    Place(c, 100, 100);
+    c.m_rcScreen = {100, 100, 131, 131};
+    c.m_bOnScreen = 1;
+    auto area = [](u8 display, u8 shape, u8 colour) {
+        cCond d = Cond(7, 0, 2); // 2 hbl
+        d.leftKind = display;
+        d.shape = shape;
+        d.selector = colour;
+        return d;
+    };
+    c.m_Def.vCond.push_back(area(1, 1, 5)); // shown: in front (right) of the character
+    c.m_Def.vCond.push_back(area(0, 0, 6)); // hidden
+    c.m_Def.vCond.push_back(area(2, 3, 7)); // test play only
+    DDSURFACEDATA sd;
+    ASSERT_TRUE(DDCreateSurface(&sd, 320, 240, 0, 0));
+    DDFillSurface(&sd, 0);
+    DrawFlowOverlay(c, &sd);
+    SurfaceLock lock;
+    ASSERT_TRUE(DDLockSurface(&lock, &sd));
+    auto at = [&](int x, int y) { return lock.lpPixels[y * lock.nPitch + x]; };
+    const u32 none = at(0, 0);
+    EXPECT_NE(at(116, 100), none); // the area starts at the centre (116)...
+    EXPECT_NE(at(148, 131), none); // ...and ends 32 dots further
+    EXPECT_EQ(at(115, 100), none); // nothing behind, nothing of the hidden or test-play areas
+    EXPECT_EQ(at(100, 84), none);
+    EXPECT_EQ(at(149, 115), none);
+    DDUnlockUpload(&lock);
+    DDReleaseSurface(&sd);
 }
