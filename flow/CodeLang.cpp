@@ -52,8 +52,7 @@ enum eTokenKind { TOKEN_NUMBER, TOKEN_VARIABLE, TOKEN_STATUS, TOKEN_SYSTEM, TOKE
 struct CODETOKEN {
     int kind = TOKEN_NUMBER;
     i32 value = 0;
-    void* storage = nullptr;
-    int width = 4;
+    i32* storage = nullptr; // a variable
     int op = 0;
     i32 min = -kValueMax;
     i32 max = kValueMax;
@@ -67,24 +66,6 @@ int Lookup(const char* const* table, const std::string& word) {
         if (word == table[i]) return i;
     return -1;
 }
-
-i32 ReadField(const void* p, int width) {
-    switch (width) {
-    case 4: { i32 v; std::memcpy(&v, p, 4); return v; }
-    case 2: { i16 v; std::memcpy(&v, p, 2); return v; }
-    default: { i8 v; std::memcpy(&v, p, 1); return v; }
-    }
-}
-
-void WriteField(void* p, int width, i32 v) {
-    switch (width) {
-    case 4: std::memcpy(p, &v, 4); break;
-    case 2: { const i16 n = static_cast<i16>(v); std::memcpy(p, &n, 2); break; }
-    default: { const i8 n = static_cast<i8>(v); std::memcpy(p, &n, 1); break; }
-    }
-}
-
-i32 ReadField(const CODEFIELD& f) { return ReadField(f.p, f.width); }
 
 i32 Clamp(i32 v, i32 lo, i32 hi) {
     if (v > hi) v = hi;
@@ -147,22 +128,18 @@ bool Classify(const std::string& word, int object, cCodeHost& host, CODETOKEN& t
     }
     const int status = Lookup(kCodeStatusNames, word);
     if (status >= 0) {
-        const CODEFIELD f = obj ? host.Status(obj, status) : CODEFIELD{};
-        if (!f.p) {
+        if (!obj || !host.ReadStatus(obj, status, t.value)) {
             FailBox(host, "ステータスの識別エラー（未定義？）");
             return false;
         }
         t.kind = TOKEN_STATUS;
-        t.storage = f.p;
-        t.width = f.width;
-        t.value = ReadField(f);
         t.status = status;
         t.object = obj;
         t.min = kStatusRange[status].min;
         t.max = kStatusRange[status].max;
         if (status == CODE_HP || status == CODE_SP) {
-            const CODEFIELD m = host.Status(obj, status == CODE_HP ? CODE_MHP : CODE_MSP);
-            t.max = m.p ? ReadField(m) : 0;
+            t.max = 0;
+            host.ReadStatus(obj, status == CODE_HP ? CODE_MHP : CODE_MSP, t.max);
         }
         return true;
     }
@@ -191,16 +168,20 @@ void Assign(const CODETOKEN& t, i32 v, cCodeHost& host) {
         host.SetSysValue(t.sys, v);
         return;
     }
-    WriteField(t.storage, t.width, v);
-    if (t.kind != TOKEN_STATUS) return;
+    if (t.kind == TOKEN_VARIABLE) {
+        *t.storage = v;
+        return;
+    }
+    host.WriteStatus(t.object, t.status, v);
     switch (t.status) {
     case CODE_HP:
         if (v <= 0 && t.object != host.Object(CODE_MY)) host.RequestDeathCheck();
         break;
     case CODE_MHP:
     case CODE_MSP: {
-        const CODEFIELD f = host.Status(t.object, t.status == CODE_MHP ? CODE_HP : CODE_SP);
-        if (f.p) WriteField(f.p, f.width, Clamp(ReadField(f), 1, v));
+        const int held = t.status == CODE_MHP ? CODE_HP : CODE_SP;
+        i32 now = 0;
+        if (host.ReadStatus(t.object, held, now)) host.WriteStatus(t.object, held, Clamp(now, 1, v));
         break;
     }
     case CODE_SIGHT:
@@ -369,11 +350,12 @@ i32 CodeSubstFuncs(const std::string& text, cCodeHost& host) {
 i32 ExecCodeText(const std::string& text, cCodeHost& host) {
     host.CodeError() = 0;
     CodeObj me = host.Object(CODE_MY);
-    const CODEFIELD hp = host.Status(me, CODE_HP), sp = host.Status(me, CODE_SP);
-    const i32 hp0 = hp.p ? ReadField(hp) : 0, sp0 = sp.p ? ReadField(sp) : 0;
+    i32 hp0 = 0, sp0 = 0;
+    const bool hasHp = host.ReadStatus(me, CODE_HP, hp0), hasSp = host.ReadStatus(me, CODE_SP, sp0);
     CodeSubstFuncs(StrCopyVia(text), host);
     if (host.CodeError()) return 0;
-    if (hp.p && ReadField(hp) != hp0) host.StartHpGauge(Wrap(static_cast<i64>(ReadField(hp)) - hp0));
-    if (sp.p && ReadField(sp) != sp0) host.StartSpGauge(Wrap(static_cast<i64>(ReadField(sp)) - sp0));
+    i32 hp = hp0, sp = sp0;
+    if (hasHp && host.ReadStatus(me, CODE_HP, hp) && hp != hp0) host.StartHpGauge(Wrap(static_cast<i64>(hp) - hp0));
+    if (hasSp && host.ReadStatus(me, CODE_SP, sp) && sp != sp0) host.StartSpGauge(Wrap(static_cast<i64>(sp) - sp0));
     return 1;
 }

@@ -37,12 +37,6 @@ enum eCodeSys { CODE_TIME, CODE_SCRLX, CODE_SCRLY, CODE_SCORE, CODE_LIFE, CODE_S
 // The objects a prefix names (g_CodeObjects order).
 enum eCodeObject { CODE_MY, CODE_TG, CODE_TG1, CODE_TG2, CODE_TG3, CODE_TG4, CODE_PL, CODE_SYS, CODE_OBJECT_COUNT };
 
-// Storage of one value: its address and width (4, 2, or 0 for 8 bits), read sign-extended.
-struct CODEFIELD {
-    void* p = nullptr;
-    int width = 4;
-};
-
 // A character as the host knows it; null when the prefix names nobody.
 using CodeObj = void*;
 
@@ -51,8 +45,10 @@ public:
     virtual ~cCodeHost() = default;
     // The character a prefix names (CODE_MY .. CODE_PL); CODE_MY is never null.
     virtual CodeObj Object(int object) = 0;
-    // The field of a status of a character; a null address when it has none.
-    virtual CODEFIELD Status(CodeObj obj, int status) = 0;
+    // A status of a character (eCodeStatus), sign-extended; false when it has none. Writes
+    // are already in the status's range; the host stores them in the field's width.
+    virtual bool ReadStatus(CodeObj obj, int status, i32& value) = 0;
+    virtual void WriteStatus(CodeObj obj, int status, i32 value) = 0;
     virtual std::span<i32> CommonVars() = 0;
     virtual std::span<i32> StageVars() = 0;
     // Play-wide values as stored (lives: 999999 when unlimited); setting a scroll speed

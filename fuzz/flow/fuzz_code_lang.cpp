@@ -12,7 +12,7 @@
 namespace {
 
 struct Chara {
-    i32 v[9] = {0, 1, -1, 999999, -999999, 7, 0, 0, 0};
+    i32 v[9] = {0, 1, -1, 999999, -999999, 7, 0, 0, 1};
     i32 hp = 50, sp = 5, mhp = 100, msp = 10;
     i8 small[6] = {1, 2, 3, 4, 5, 6};
     i16 mark = 3, stop = 4;
@@ -33,7 +33,24 @@ public:
         if (o == CODE_PL) return &chara[2];
         return nullptr;
     }
-    CODEFIELD Status(CodeObj obj, int s) override {
+    struct FIELD {
+        void* p;
+        int bytes;
+    };
+    bool ReadStatus(CodeObj obj, int s, i32& v) override {
+        const FIELD f = Field(obj, s);
+        if (f.bytes == 4) v = *static_cast<i32*>(f.p);
+        else if (f.bytes == 2) v = *static_cast<i16*>(f.p);
+        else v = *static_cast<i8*>(f.p);
+        return true;
+    }
+    void WriteStatus(CodeObj obj, int s, i32 v) override {
+        const FIELD f = Field(obj, s);
+        if (f.bytes == 4) *static_cast<i32*>(f.p) = v;
+        else if (f.bytes == 2) *static_cast<i16*>(f.p) = static_cast<i16>(v);
+        else *static_cast<i8*>(f.p) = static_cast<i8>(v);
+    }
+    static FIELD Field(CodeObj obj, int s) {
         Chara& c = *static_cast<Chara*>(obj);
         if (s < CODE_HP) return {&c.v[s + 1], 4};
         switch (s) {
@@ -41,11 +58,11 @@ public:
         case CODE_SP: return {&c.sp, 4};
         case CODE_MHP: return {&c.mhp, 4};
         case CODE_MSP: return {&c.msp, 4};
-        case CODE_CID: return {&c.small[0], 0};
-        case CODE_Z: return {&c.small[1], 0};
-        case CODE_SIGHT: return {&c.small[2], 0};
-        case CODE_IMP: return {&c.small[3], 0};
-        case CODE_IMPD: return {&c.small[4], 0};
+        case CODE_CID: return {&c.small[0], 1};
+        case CODE_Z: return {&c.small[1], 1};
+        case CODE_SIGHT: return {&c.small[2], 1};
+        case CODE_IMP: return {&c.small[3], 1};
+        case CODE_IMPD: return {&c.small[4], 1};
         case CODE_MARK: return {&c.mark, 2};
         case CODE_STOP: return {&c.stop, 2};
         case CODE_POWER: return {&c.power, 4};

@@ -49,7 +49,24 @@ public:
         default: return nullptr; // tg2 and tg4 are empty slots
         }
     }
-    CODEFIELD Status(CodeObj obj, int s) override {
+    struct FIELD {
+        void* p;
+        int bytes;
+    };
+    bool ReadStatus(CodeObj obj, int s, i32& v) override {
+        const FIELD f = Field(obj, s);
+        if (f.bytes == 4) v = *static_cast<i32*>(f.p);
+        else if (f.bytes == 2) v = *static_cast<i16*>(f.p);
+        else v = *static_cast<i8*>(f.p);
+        return true;
+    }
+    void WriteStatus(CodeObj obj, int s, i32 v) override {
+        const FIELD f = Field(obj, s);
+        if (f.bytes == 4) *static_cast<i32*>(f.p) = v;
+        else if (f.bytes == 2) *static_cast<i16*>(f.p) = static_cast<i16>(v);
+        else *static_cast<i8*>(f.p) = static_cast<i8>(v);
+    }
+    static FIELD Field(CodeObj obj, int s) {
         FakeChara& c = *static_cast<FakeChara*>(obj);
         if (s < CODE_HP) return {&c.v[s + 1], 4};
         switch (s) {
@@ -57,14 +74,14 @@ public:
         case CODE_SP: return {&c.sp, 4};
         case CODE_MHP: return {&c.mhp, 4};
         case CODE_MSP: return {&c.msp, 4};
-        case CODE_CID: return {&c.cid, 0};
-        case CODE_Z: return {&c.z, 0};
+        case CODE_CID: return {&c.cid, 1};
+        case CODE_Z: return {&c.z, 1};
         case CODE_MARK: return {&c.mark, 2};
-        case CODE_SIGHT: return {&c.sight, 0};
+        case CODE_SIGHT: return {&c.sight, 1};
         case CODE_POWER: return {&c.power, 4};
-        case CODE_IMP: return {&c.imp, 0};
+        case CODE_IMP: return {&c.imp, 1};
         case CODE_DEF: return {&c.def, 4};
-        case CODE_IMPD: return {&c.impd, 0};
+        case CODE_IMPD: return {&c.impd, 1};
         case CODE_STOP: return {&c.stop, 2};
         default: return {&c.getsc, 4};
         }
