@@ -326,9 +326,14 @@ struct FlowObjDeleter {
 using MessageWndPtr = std::unique_ptr<cMessageWnd, FlowObjDeleter>;
 using EffectObjPtr = std::unique_ptr<cEffectObj, FlowObjDeleter>;
 
-// Steps and draws one effect display object: 1 when it has ended (the scene drops it).
-i32 StepDrawEffectObj(cGameScene& scene, cEffectObj& obj, i32 freeze);
-// Lays out and draws one message window: 1 when it has ended (the scene drops it).
-i32 LayoutMessageText(cGameScene& scene, cMessageWnd& wnd, i32 a, i32 b, i32 c, i32 d);
+// Steps and draws one effect display object: 1 when it has ended (the scene drops it). While
+// the game is held (the nested loops' frozen drawing) only an effect that holds it advances.
+i32 StepDrawEffectObj(cGameScene& scene, cEffectObj& obj, DDSURFACEDATA* target, i32 held);
+// Lays out and draws one message window: 1 when it has ended (the scene drops it). While held,
+// a timed window counts down only when it counts while held.
+i32 LayoutMessageText(cGameScene& scene, cMessageWnd& wnd, DDSURFACEDATA* target, i32 held);
+// The two above over the scene's lists, in order, dropping what ended.
+void StepDrawEffectObjs(cGameScene& scene, DDSURFACEDATA* target, i32 held);
+void DrawMessageWnds(cGameScene& scene, DDSURFACEDATA* target, i32 held);
 // Appends to the scene's effect list an effect of a hit at the overlap of two rectangles.
 void AddHitEffect(cGameScene& scene, i16 effect, const HITRECT& a, const HITRECT& b, i32 scale);

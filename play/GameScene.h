@@ -40,6 +40,7 @@
 
 #include "app/Game.h"
 #include "flow/FlowEngine.h"
+#include "platform/graphics/Graphics.h"
 #include "platform/system/Random.h"
 #include "play/ScrollAxis.h"
 #include "play/effects/Picture.h"
@@ -68,6 +69,7 @@ struct SCREENCOLOUR {
     u8 byColour2[3] = {};
     i32 nStrength2 = 0;
     i32 nLevel2 = 255;      // the remembered level
+    i32 bShown = 0;         // a colour was faded to (8-bit mode: what a fade back returns from)
 };
 
 // Areas that objects may move in (world pixels), by clamp mode.
@@ -216,6 +218,9 @@ public:
     cScreenEffectRun m_ScreenEffect;
     SCREENCOLOUR m_ScreenColour;
     std::vector<EffectObjPtr> m_lstEffectObj;
+    // The effect pictures (two slots per row of the effect list: row i owns 2i - 2 and 2i - 1),
+    // filled by the play graphics loading.
+    cVector<DDSURFACEDATA> m_vEffectPicture;
     std::vector<MessageWndPtr> m_lstMessageWnd;
     std::vector<PictureParam> m_lstPicture;
     u32 m_bItemMessage = 0;           // an item's message continues the previous one
@@ -251,6 +256,7 @@ public:
     i32 m_nIntroB = 0;
     u32 m_bHeldKeyGuard = 0;
     u32 m_bDeathCheck = 0;            // test the player's HP after a character's flows
+    i32 m_bCodeError = 0;             // g_bCodeError: the code statement being run failed
     u32 m_bRemoveChara = 0;           // off-stage removal switches (stage areas 1-3)
     u32 m_bRemoveBlockChara = 0;
     u32 m_bRemoveItem = 0;

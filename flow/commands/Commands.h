@@ -47,11 +47,18 @@ i32 CmdArrange(cChara& chara, cFlowCmd& cmd);
 i32 CmdLoop(cChara& chara, cCmdRun& run);
 i32 CmdChangeFlow(cChara& chara, cFlowCmd& cmd, i32 deferred);
 
+// Holds the game: sets the scene's pause-loop control from its wait block (mode 1: the advance
+// key after `step` frames, mode 2: `count` frames; anything else ends at once) and runs the
+// nested frame loop inline. Its result is the loop's (0 when the program is closing).
+i32 HoldGame(cGameScene& scene);
+
 // Messages and the game wait (MessageCmds.cpp): the bodies of 18 and 19.
 i32 CmdGameWait(cChara& chara, cFlowCmd& cmd);
 i32 CmdMessage(cChara& chara, cFlowCmd& cmd);
 
 // Effects, pictures, graphics and sound (EffectCmds.cpp): the bodies of 26-36.
+// Plays user sound n (sound record n); 0 and numbers past the sound list play nothing.
+void PlayUserSE(i32 n);
 i32 CmdChangeGraphic(cChara& chara, cFlowCmd& cmd);
 i32 CmdChangeAnimSet(cChara& chara, cFlowCmd& cmd);
 i32 CmdPlayAnim(cChara& chara, cFlowCmd& cmd);
