@@ -11,11 +11,8 @@
 
 namespace {
 
-constexpr i32 kScreenW = 640;
-constexpr i32 kScreenH = 480;
 constexpr i32 kStatusBarH = 20;
 constexpr i32 kIconSize = 16;
-constexpr int kAccessoryPicture = 49; // the 16 x 16 icons of the play screen
 constexpr double kOpeningFrames = 10.0;
 
 Font* MessageFont() { return &g_aFont[1]; }
@@ -211,7 +208,7 @@ i32 LayoutMessageText(cGameScene& scene, cMessageWnd& w, DDSURFACEDATA* target, 
         (void)rise;
         break;
     case 3:
-        DDBlt(target, x, y - rise, kIconSize, kIconSize, &g_aPicture[kAccessoryPicture], 0, 48, DDBLT_KEY);
+        DDBlt(target, x, y - rise, kIconSize, kIconSize, &g_aPicture[PIC_ACCESSORY], 0, 48, DDBLT_KEY);
         break;
     default:
         break;
