@@ -1,0 +1,291 @@
+#include "play/effects/ScreenEffect.h"
+
+#include <algorithm>
+#include <cmath>
+
+// ---------------------------------------------------------------------------------------------
+// The run
+
+namespace {
+
+// See the character effects: damaged parameters are bounded so that coordinates stay in range.
+constexpr i32 kParamBound = 1000000;
+i32 Bound(i32 v) { return std::clamp(v, -kParamBound, kParamBound); }
+
+bool HasRow(i32 id) { return id >= 0 && id < g_vScreenEffectData.Size() && id < g_vScreenEffectData2.Size(); }
+
+// Types whose value moves from p1 to p2 (a run with p1 = p2 counts time instead).
+bool MovesP1ToP2(u32 type) { return (type >= 4 && type <= 7) || (type >= 9 && type <= 13); }
+
+i32 Tr(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<i32>(v);
+}
+
+} // namespace
+
+void cScreenEffectRun::Set(i32 id, i32 mode, i32 loop) {
+    if (!HasRow(id)) id = 0;
+    m_nId = static_cast<i16>(id);
+    m_nMode = mode;
+    m_bLoop = loop;
+    m_bReversed = mode == EFFECT_REVERSED ? 1 : 0;
+    if (!HasRow(id)) {
+        Load(cScreenEffectData());
+        return;
+    }
+    Load(m_bReversed ? g_vScreenEffectData2[id] : g_vScreenEffectData[id]);
+}
+
+void cScreenEffectRun::Load(const cScreenEffectData& row) {
+    m_nPhase = 0;
+    m_nType = row.rec.nEffectType;
+    for (int i = 0; i < 5; ++i) m_anParam[i] = Bound(row.rec.anParam[i]);
+    m_dValue = std::clamp(row.dValue, -static_cast<double>(kParamBound), static_cast<double>(kParamBound));
+    m_dOffset = 0.0;
+    m_dDelta = row.dStep;
+    m_nA = Bound(row.nStartX);
+    m_nB = Bound(row.nStartY);
+    m_bTimed = MovesP1ToP2(m_nType) && m_anParam[1] == m_anParam[2] ? 1 : 0;
+    m_dTimer = 0.0;
+    m_nLimit = row.nTime < 1 ? 1 : row.nTime;
+}
+
+void cScreenEffectRun::Restart() {
+    if (m_nMode == EFFECT_THERE_AND_BACK) m_bReversed = m_bReversed ? 0 : 1;
+    if (!HasRow(m_nId)) {
+        Load(cScreenEffectData());
+        return;
+    }
+    Load(m_bReversed ? g_vScreenEffectData2[m_nId] : g_vScreenEffectData[m_nId]);
+}
+
+i32 cScreenEffectRun::Step(i32 start, i32 end, double step) {
+    if (m_bTimed) {
+        m_dTimer += m_dDelta;
+        if (m_dTimer <= m_nLimit) return 0;
+    } else if (start > end) {
+        m_dValue -= step;
+        if (Tr(m_dValue) >= end) return 0;
+    } else {
+        m_dValue += step;
+        if (Tr(m_dValue) <= end) return 0;
+    }
+    if (!m_bLoop && (m_nMode != EFFECT_THERE_AND_BACK || m_bReversed)) return 1;
+    Restart();
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Routines
+
+namespace {
+
+constexpr double kSqrt2 = 1.4142135623730951;
+constexpr i32 kW = 640, kH = 480;
+constexpr u32 kClearColour = 16;
+
+// Steps that count tenths of a second: value runs from 0 to p0 by 1/6 a frame.
+i32 StepTime(const ScreenEffectCall& c) {
+    cScreenEffectRun& run = *c.pRun;
+    return run.Step(0, run.m_nLimit, run.m_dDelta);
+}
+i32 StepValue(const ScreenEffectCall& c) {
+    cScreenEffectRun& run = *c.pRun;
+    return run.Step(run.Param(1), run.Param(2), run.m_dDelta);
+}
+
+// The frame of routines 1-7 and 9-13: the finished frame is copied to a work surface, the back
+// buffer cleared (unless the routine covers it otherwise), the frame drawn back through the
+// effect with the alpha operation off, then the run steps (not on a redraw).
+template <class Fn>
+i32 Redraw(const ScreenEffectCall& c, DDSURFACEDATA* work, bool fill, i32 (*step)(const ScreenEffectCall&), Fn draw) {
+    if (work && c.pBack) {
+        DDBlt(work, 0, 0, kW, kH, c.pBack, 0, 0, 0);
+        if (fill) DDFillRect(c.pBack, 0, 0, kW, kH, kClearColour);
+        D3DSetAlphaOp(D3DTOP_DISABLE);
+        draw(work);
+        D3DResetAlphaOp();
+    }
+    return c.bNoStep ? 0 : step(c);
+}
+
+i32 ScreenEffectNone(const ScreenEffectCall&) {
+    if (lpDTCon && lpDTCon->bVirtual) DDSetRenderToVirtual(0);
+    return 0;
+}
+
+// The position used from the next frame on, along the straight line from start to end. The run
+// goes on while the whole part of the value is p0, so the value passes p0 by up to 5/6 of a
+// tenth: the position stays at the end point then instead of moving past it.
+i32 ShiftStep(const ScreenEffectCall& c) {
+    cScreenEffectRun& run = *c.pRun;
+    const double t = run.m_nLimit;
+    const double v = std::min(run.m_dValue, t);
+    run.m_nA = Tr((static_cast<double>(run.Param(3)) - run.Param(1)) / t * v + run.Param(1));
+    run.m_nB = Tr((static_cast<double>(run.Param(4)) - run.Param(2)) / t * v + run.Param(2));
+    return StepTime(c);
+}
+
+i32 ScreenEffectShift(const ScreenEffectCall& c) {
+    const cScreenEffectRun& run = *c.pRun;
+    return Redraw(c, c.pSurf->pWork, true, ShiftStep,
+                  [&](DDSURFACEDATA* w) { DDBlt(c.pBack, run.m_nA, run.m_nB, kW, kH, w, 0, 0, 0); });
+}
+
+// One swing step: out to +p1, back to -p1, p2 full swings over the run.
+void Swing(cScreenEffectRun& run) {
+    const double d = static_cast<double>(static_cast<i64>(run.Param(2)) * run.Param(1) * 4) / (run.m_nLimit * 6.0);
+    if (run.m_nA == 0) {
+        run.m_dOffset += d;
+        if (run.m_dOffset >= run.Param(1)) {
+            run.m_dOffset = run.Param(1);
+            run.m_nA = 1;
+        }
+    } else {
+        run.m_dOffset -= d;
+        if (run.m_dOffset <= -static_cast<double>(run.Param(1))) {
+            run.m_dOffset = -static_cast<double>(run.Param(1));
+            run.m_nA = 0;
+        }
+    }
+}
+
+i32 ShakeStep(const ScreenEffectCall& c) {
+    Swing(*c.pRun);
+    return StepTime(c);
+}
+
+i32 ScreenEffectShakeH(const ScreenEffectCall& c) {
+    const double o = c.pRun->m_dOffset;
+    return Redraw(c, c.pSurf->pWork, false, ShakeStep, [&](DDSURFACEDATA* w) {
+        // Only the strip the shifted frame leaves uncovered is cleared.
+        if (o > 0) DDFillRect(c.pBack, 0, 0, Tr(o + 1), kH, kClearColour);
+        else if (o < 0) DDFillRect(c.pBack, Tr(o + kW), 0, Tr(1 - o), kH, kClearColour);
+        DDBlt(c.pBack, Tr(o), 0, kW, kH, w, 0, 0, 0);
+    });
+}
+
+i32 ScreenEffectShakeV(const ScreenEffectCall& c) {
+    const double o = c.pRun->m_dOffset;
+    return Redraw(c, c.pSurf->pWork, true, ShakeStep,
+                  [&](DDSURFACEDATA* w) { DDBlt(c.pBack, 0, Tr(o), kW, kH, w, 0, 0, 0); });
+}
+
+// A strip count of 0 or less (outside the editor's range) draws the frame plain.
+i32 Strip(i32 side, i32 count) { return count > 0 ? (side + count - 1) / count : 0; }
+
+i32 ScreenEffectSplit(const ScreenEffectCall& c, i32 axis) {
+    const cScreenEffectRun& run = *c.pRun;
+    const i32 strip = Strip(axis == 0 ? kH : kW, run.Param(3));
+    return Redraw(c, c.pSurf->pWork, true, StepValue, [&](DDSURFACEDATA* w) {
+        DDBltSplit(c.pBack, 0, 0, kW, kH, strip, Tr(run.m_dValue), w, 0, 0, 0, axis);
+    });
+}
+i32 ScreenEffectSplitH(const ScreenEffectCall& c) { return ScreenEffectSplit(c, 0); }
+i32 ScreenEffectSplitV(const ScreenEffectCall& c) { return ScreenEffectSplit(c, 1); }
+
+i32 WaveStep(const ScreenEffectCall& c) {
+    cScreenEffectRun& run = *c.pRun;
+    if (++run.m_nA >= 360) run.m_nA = 0;
+    return StepValue(c);
+}
+
+i32 ScreenEffectWave(const ScreenEffectCall& c, i32 axis) {
+    const cScreenEffectRun& run = *c.pRun;
+    // A roughness below 1 from data would draw nothing at all.
+    const i32 rough = std::max(run.Param(4), 1);
+    return Redraw(c, c.pSurf->pWork, true, WaveStep, [&](DDSURFACEDATA* w) {
+        DDBltWave(c.pBack, 0, 0, kW, kH, run.Param(3), run.m_dValue, run.m_nA, rough, w, 0, 0, 0, axis);
+    });
+}
+i32 ScreenEffectWaveH(const ScreenEffectCall& c) { return ScreenEffectWave(c, 0); }
+i32 ScreenEffectWaveV(const ScreenEffectCall& c) { return ScreenEffectWave(c, 1); }
+
+i32 ScreenEffectBlink(const ScreenEffectCall& c) {
+    cScreenEffectRun& run = *c.pRun;
+    if (run.m_nB == 0 && c.redrawBackground) c.redrawBackground();
+    if (run.m_nA >= run.Param(1)) {
+        run.m_nA = 0;
+        run.m_nB = run.m_nB ? 0 : 1;
+    }
+    if (c.bNoStep) return 0;
+    ++run.m_nA;
+    return StepTime(c);
+}
+
+i32 ScreenEffectRotate(const ScreenEffectCall& c) {
+    const cScreenEffectRun& run = *c.pRun;
+    return Redraw(c, c.pSurf->pWork2, true, StepValue, [&](DDSURFACEDATA* w) {
+        DDBltRotate(c.pBack, kW / 2, kH / 2, kW, kH, kW / 2, kH / 2, Tr(run.m_dValue), w, 0, 0, 0);
+    });
+}
+
+// The distances from a point to the far edges of the screen.
+i32 FarX(i32 x) { return x < kW / 2 ? kW - x : x; }
+i32 FarY(i32 y) { return y < kH / 2 ? kH - y : y; }
+
+i32 ScreenEffectCircle(const ScreenEffectCall& c) {
+    const cScreenEffectRun& run = *c.pRun;
+    const i32 px = c.nPlayerX, py = c.nPlayerY;
+    return Redraw(c, c.pSurf->pWork, true, StepValue, [&](DDSURFACEDATA* w) {
+        DDBltCircle(c.pBack, px, py, FarX(px), FarY(py), Tr(run.m_dValue), std::max(run.Param(3), 1), w, px, py, 0);
+    });
+}
+
+i32 ScreenEffectZoom(const ScreenEffectCall& c) {
+    const cScreenEffectRun& run = *c.pRun;
+    const double s = run.m_dValue * 0.0015625;
+    return Redraw(c, c.pSurf->pZoomWork, s < 1, StepValue, [&](DDSURFACEDATA* w) {
+        if (s < 1) {
+            D3DBltQuad(c.pBack, Tr((kW - kW * s) * 0.5), Tr((kH - kH * s) * 0.5), Tr(kW * s), Tr(kH * s), w, 0, 0, kW, kH,
+                       DDBLT_KEY);
+            return;
+        }
+        // The view centred on the player, kept inside the screen.
+        const double sw = kW / s, sh = kH / s;
+        i32 sx = Tr(c.nPlayerX - sw * 0.5);
+        if (sx + Tr(sw) >= kW) sx = Tr(kW - sw);
+        else if (sx < 0) sx = 0;
+        i32 sy = Tr(c.nPlayerY - sh * 0.5);
+        if (sy + Tr(sh) >= kH) sy = Tr(kH - sh);
+        else if (sy < 0) sy = 0;
+        D3DBltQuad(c.pBack, 0, 0, kW, kH, w, sx, sy, Tr(sw), Tr(sh), DDBLT_KEY);
+    });
+}
+
+i32 ScreenEffectLens(const ScreenEffectCall& c) {
+    const cScreenEffectRun& run = *c.pRun;
+    const i32 lx = c.nPlayerX + run.Param(3), ly = c.nPlayerY + run.Param(4);
+    const i32 r = Tr(std::max(FarX(lx), FarY(ly)) * kSqrt2);
+    DDSURFACEDATA* work = c.pSurf->pWork2;
+    if (work) DDFillRect(work, 0, 0, g_nBpp == 16 ? 4 * r : 2 * r, g_nBpp == 16 ? 4 * r : 2 * r, 0);
+    return Redraw(c, work, true, StepValue,
+                  [&](DDSURFACEDATA* w) { DDBltLens(c.pBack, lx, ly, r, Tr(run.m_dValue), w, lx, ly, 0, 0); });
+}
+
+i32 ScreenEffectMosaic(const ScreenEffectCall& c) {
+    const cScreenEffectRun& run = *c.pRun;
+    const i32 block = std::max(Tr(run.m_dValue), 1);
+    return Redraw(c, c.pSurf->pWork2, true, StepValue,
+                  [&](DDSURFACEDATA* w) { DDMosaic(c.pBack, 0, 0, kW, kH, block, w, 0, 0, 0); });
+}
+
+} // namespace
+
+const ScreenEffectRoutine ScreenEffectTable[SCR_EFFECT_TYPES] = {
+    ScreenEffectNone,   ScreenEffectShift,  ScreenEffectShakeH, ScreenEffectShakeV, ScreenEffectSplitH,
+    ScreenEffectSplitV, ScreenEffectWaveH,  ScreenEffectWaveV,  ScreenEffectBlink,  ScreenEffectRotate,
+    ScreenEffectCircle, ScreenEffectZoom,   ScreenEffectLens,   ScreenEffectMosaic,
+};
+
+void RunScreenEffect(const ScreenEffectCall& call) {
+    cScreenEffectRun* run = call.pRun;
+    if (!run || run->m_nId == 0 || !call.pSurf) return;
+    if (ScreenEffectTable[run->Type()](call)) {
+        run->m_nId = 0;
+        DDSetRenderToVirtual(0);
+    }
+}

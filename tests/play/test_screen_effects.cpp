@@ -1,0 +1,175 @@
+// Screen effects: every kind redrawing a play frame over its first frames, as quarter-size
+// thumbnails against a golden per drawing mode (TOBRELK_UPDATE_GOLDENS=1 rewrites them), the
+// run's timing, and the edges the pictures cannot show.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "play/effects/ScreenEffect.h"
+#include "tests/play/EffectTestUtil.h"
+
+namespace {
+
+using SE = cScrEffectParam;
+constexpr int kFrames = 4; // frames 0, 2, 4, 6
+constexpr int kThumb = 4;  // thumbnails at a quarter of the screen
+constexpr i32 kPlayerX = 200, kPlayerY = 300;
+
+std::vector<SE> KindRecords() {
+    return {
+        EffectRecord<SE>(1, {1, 0, 0, 160, -80}), EffectRecord<SE>(2, {1, 40, 1}),
+        EffectRecord<SE>(3, {1, 40, 1}),          EffectRecord<SE>(4, {1, 0, 40, 12}),
+        EffectRecord<SE>(5, {1, 0, 40, 16}),      EffectRecord<SE>(6, {1, 0, 40, 2, 8}),
+        EffectRecord<SE>(7, {1, 0, 40, 2, 10}),   EffectRecord<SE>(8, {1, 2}),
+        EffectRecord<SE>(9, {1, 0, 90}),          EffectRecord<SE>(10, {1, 400, 60, 8}),
+        EffectRecord<SE>(11, {1, 320, 1280}),     EffectRecord<SE>(12, {1, 600, 100, 0, 0}),
+        EffectRecord<SE>(13, {1, 1, 24}),
+    };
+}
+
+// The background: four bands. The play drawn over it: a grid of blocks and the player.
+void DrawBackground() {
+    for (int i = 0; i < 4; ++i) DDFillRect(&g_sdBackBuffer, 0, i * 120, 640, 120, static_cast<u32>(3 + i));
+}
+void DrawPlay() {
+    DrawBackground();
+    for (int y = 0; y < 480; y += 64)
+        for (int x = (y / 64) % 2 * 32; x < 640; x += 64) DDFillRect(&g_sdBackBuffer, x, y, 32, 32, 1);
+    DDFillRect(&g_sdBackBuffer, kPlayerX - 12, kPlayerY - 16, 24, 32, 2);
+}
+
+class ScreenEffectStrip : public ::testing::TestWithParam<GfxMode> {
+protected:
+    void SetUp() override {
+        mode = std::make_unique<ScopedMode>(GetParam());
+        ASSERT_TRUE(mode->ok);
+        work = std::make_unique<ScopedWorkSurfaces>();
+        ASSERT_TRUE(work->ok);
+    }
+    void TearDown() override {
+        work.reset();
+        mode.reset();
+    }
+    ScreenEffectCall Call(cScreenEffectRun& run) {
+        ScreenEffectCall c;
+        c.pRun = &run;
+        c.pBack = &g_sdBackBuffer;
+        c.pSurf = &work->surf;
+        c.nPlayerX = kPlayerX;
+        c.nPlayerY = kPlayerY;
+        c.redrawBackground = DrawBackground;
+        return c;
+    }
+    std::vector<u32> Frame() {
+        std::vector<u32> f;
+        i32 w = 0, h = 0;
+        DDSnapshotFrame(&f, &w, &h);
+        return f;
+    }
+    std::unique_ptr<ScopedMode> mode;
+    std::unique_ptr<ScopedWorkSurfaces> work;
+};
+
+} // namespace
+
+TEST_P(ScreenEffectStrip, EveryKindMatchesGolden) {
+    ScopedEffectRows rows({}, KindRecords());
+    ContactSheet sheet(kFrames, SCR_EFFECT_TYPES - 1, 640 / kThumb, 480 / kThumb);
+    for (i32 id = 1; id < SCR_EFFECT_TYPES; ++id) {
+        cScreenEffectRun run;
+        run.Set(id, EFFECT_FORWARD, 0);
+        const ScreenEffectCall call = Call(run);
+        for (int f = 0; f < 2 * kFrames - 1; ++f) {
+            DrawPlay();
+            RunScreenEffect(call);
+            if (f % 2 == 0) sheet.Put(f / 2, id - 1, Frame(), 640, kThumb / 2, kThumb / 2, kThumb);
+        }
+    }
+    EXPECT_TRUE(MatchesGolden(EffectGoldenName("screen_effects", GetParam()), sheet.Pixels(), sheet.Width(),
+                              sheet.Height()));
+}
+
+TEST_P(ScreenEffectStrip, TimingRedrawsAndTheEndOfARun) {
+    ScopedEffectRows rows({}, {EffectRecord<SE>(1, {2, 0, 0, 60, 0}), EffectRecord<SE>(4, {1, 10, 10, 4}),
+                               EffectRecord<SE>(0, {1}), EffectRecord<SE>(2, {0, 10, 1}),
+                               EffectRecord<SE>(11, {1, 640, 640}), EffectRecord<SE>(4, {1, 0, 30, 0}),
+                               EffectRecord<SE>(13, {1, -5, 0})});
+    cScreenEffectRun run;
+    ScreenEffectCall call = Call(run);
+    auto frames = [&](i32 id, i32 mode) {
+        run.Set(id, mode, 0);
+        int n = 0;
+        while (run.m_nId != 0 && n < 1000) {
+            DrawPlay();
+            RunScreenEffect(call);
+            ++n;
+        }
+        return n;
+    };
+    // Time-counting kinds go on while the whole part of the value (1/6 a frame) is at most p0:
+    // 6 x p0 + 6 frames, and one more where the sum of sixths falls just short of a whole.
+    EXPECT_EQ(frames(1, EFFECT_FORWARD), 19);
+    // p1 = p2: timed, 6 x p0 + 1 frames with the value held at p1.
+    EXPECT_EQ(frames(2, EFFECT_FORWARD), 7);
+    // There and back: both passes.
+    EXPECT_EQ(frames(1, EFFECT_THERE_AND_BACK), 38);
+    // A run time of 0 is one tenth: the shake's step divides by it.
+    EXPECT_EQ(frames(4, EFFECT_FORWARD), 12);
+    EXPECT_TRUE(std::isfinite(run.m_dOffset));
+
+    // "Move" reaches its end point and stays there (not past it) for the rest of the run;
+    // reversed it runs from the end point back. A new position shows from the next frame on.
+    run.Set(1, EFFECT_FORWARD, 0);
+    i32 most = 0;
+    for (int i = 0; i < 18; ++i) {
+        RunScreenEffect(call);
+        most = std::max(most, run.m_nA);
+    }
+    EXPECT_EQ(run.m_nA, 60);
+    EXPECT_EQ(most, 60);
+    run.Set(1, EFFECT_REVERSED, 0);
+    RunScreenEffect(call);
+    EXPECT_EQ(run.m_nA, 60);
+    RunScreenEffect(call);
+    EXPECT_EQ(run.m_nA, 60 - 5);
+    run.Set(1, EFFECT_FORWARD, 0);
+    DrawPlay();
+    const std::vector<u32> before = Frame();
+    RunScreenEffect(call);
+    EXPECT_EQ(Frame(), before);
+
+    // A redraw draws without stepping.
+    run.Set(1, EFFECT_FORWARD, 0);
+    call.bNoStep = 1;
+    for (int i = 0; i < 30; ++i) RunScreenEffect(call);
+    EXPECT_EQ(run.m_nId, 1);
+    EXPECT_EQ(run.m_dValue, 0.0);
+    call.bNoStep = 0;
+
+    // Type 0 with a nonzero id never ends by itself.
+    run.Set(3, EFFECT_FORWARD, 0);
+    for (int i = 0; i < 100; ++i) RunScreenEffect(call);
+    EXPECT_EQ(run.m_nId, 3);
+
+    // Zoom at exactly 640 (scale 1) is the view centred on the player, clamped: the frame itself.
+    run.Set(5, EFFECT_FORWARD, 0);
+    DrawPlay();
+    const std::vector<u32> plain = Frame();
+    RunScreenEffect(call);
+    EXPECT_EQ(Frame(), plain);
+
+    // Split count 0 draws the frame plain; a mosaic block below 1 is 1 (the frame itself).
+    for (i32 id : {6, 7}) {
+        run.Set(id, EFFECT_FORWARD, 0);
+        DrawPlay();
+        RunScreenEffect(call);
+        EXPECT_EQ(Frame(), plain) << id;
+    }
+
+    // Out-of-range numbers are no effect.
+    run.Set(99, EFFECT_FORWARD, 0);
+    EXPECT_EQ(run.m_nId, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Personalities, ScreenEffectStrip, ::testing::ValuesIn(EffectModes()),
+                         [](const auto& info) { return ModeName(info.param); });
