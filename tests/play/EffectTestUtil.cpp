@@ -1,20 +1,5 @@
 #include "tests/play/EffectTestUtil.h"
 
-std::vector<u32> VisiblePixels(DDSURFACEDATA* sd) {
-    const PixelStore* s = SurfacePixels(sd);
-    std::vector<u32> out(s->px.size());
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const u32 p = s->px[i];
-        if (!lpDTCon && g_nBpp == 8) {
-            const PALETTEENTRY& e = g_palDisplay[p & 255];
-            out[i] = 0xFF000000u | u32(e.peRed) << 16 | u32(e.peGreen) << 8 | e.peBlue;
-        } else {
-            out[i] = p | 0xFF000000u;
-        }
-    }
-    return out;
-}
-
 void ContactSheet::Put(int col, int row, const std::vector<u32>& src, int srcW, int sx, int sy, int step) {
     const int w = Width();
     for (int y = 0; y < m_cellH; ++y)

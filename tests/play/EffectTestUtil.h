@@ -72,9 +72,6 @@ public:
     bool ok = false;
 };
 
-// What a player would see of a surface's pixels (through the display palette at 8 bits).
-std::vector<u32> VisiblePixels(DDSURFACEDATA* sd);
-
 // A grid of equal cells, filled cell by cell and compared with a golden picture.
 class ContactSheet {
 public:

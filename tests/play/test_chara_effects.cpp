@@ -135,17 +135,23 @@ protected:
         d.dwColor = 0xFFFF8040;
         return d;
     }
-    // Frames 0, 2, 4, 6 of effect id into columns col0.. of row.
-    void RunKind(ContactSheet& sheet, int row, int col0, i32 id, int mag, bool modulate) {
-        cCharaEffectRun run;
-        run.Set(id, EFFECT_FORWARD, 0);
-        const PictureDesc d = Desc(modulate);
+    // A call drawing the picture d magnified by mag in the middle of the target.
+    CharaEffectCall Call(cCharaEffectRun& run, const PictureDesc& d, int mag = 1) {
         CharaEffectCall call;
         call.pRun = &run;
         call.pTarget = &target;
         call.pPic = &d;
         call.pSurf = &work->surf;
-        call.place = CharaEffectPlace{(kCell - kPic * mag) / 2, (kCell - kPic * mag) / 2, kPic * mag, kPic * mag, mag};
+        const int at = (kCell - kPic * mag) / 2;
+        call.place = CharaEffectPlace{at, at, kPic * mag, kPic * mag, mag};
+        return call;
+    }
+    // Frames 0, 2, 4, 6 of effect id into columns col0.. of row.
+    void RunKind(ContactSheet& sheet, int row, int col0, i32 id, int mag, bool modulate) {
+        cCharaEffectRun run;
+        run.Set(id, EFFECT_FORWARD, 0);
+        const PictureDesc d = Desc(modulate);
+        const CharaEffectCall call = Call(run, d, mag);
         for (int f = 0; f < 2 * kFrames - 1; ++f) {
             DDFillRect(&target, 0, 0, kCell, kCell, 2);
             CallCharaEffect(call);
@@ -190,19 +196,14 @@ TEST_P(CharaEffectStrip, HiddenCharactersKeepTimeAndRedrawsDoNotStep) {
     // Blink starts hidden for p1 + 1 frames, then p1 shown, p1 hidden. A redraw (no-step) runs
     // the flip test but moves neither the counter nor the value.
     const PictureDesc d = Desc(false);
-    CharaEffectCall call;
-    call.pRun = &run;
-    call.pTarget = &target;
-    call.pPic = &d;
-    call.pSurf = &work->surf;
-    call.place = CharaEffectPlace{20, 20, kPic, kPic, 1};
+    CharaEffectCall call = Call(run, d);
     const u32 bg = (DDFillRect(&target, 0, 0, kCell, kCell, 2), PixelAt(&target, 0, 0));
     std::string shown;
     run.Set(3, EFFECT_FORWARD, 0);
     for (int f = 0; f < 11; ++f) {
         DDFillRect(&target, 0, 0, kCell, kCell, 2);
         CallCharaEffect(call);
-        shown += PixelAt(&target, 27, 25) != bg ? '#' : '.';
+        shown += PixelAt(&target, 29, 26) != bg ? '#' : '.';
     }
     EXPECT_EQ(shown, "....###...#");
     const cCharaEffectRun before = run;
@@ -230,15 +231,9 @@ TEST_P(CharaEffectStrip, DamagedParametersDrawAndNeverDivideByZero) {
     for (i32 id = 1; id <= 6; ++id) {
         cCharaEffectRun run;
         run.Set(id, EFFECT_FORWARD, 0);
-        CharaEffectCall call;
-        call.pRun = &run;
-        call.pTarget = &target;
-        call.pPic = &d;
-        call.pSurf = &work->surf;
-        call.place = CharaEffectPlace{20, 20, kPic, kPic, 1};
         DDFillRect(&target, 0, 0, kCell, kCell, 2);
         const u32 bg = PixelAt(&target, 0, 0);
-        CallCharaEffect(call);
+        CallCharaEffect(Call(run, d));
         int drawn = 0;
         for (int y = 0; y < kCell; ++y)
             for (int x = 0; x < kCell; ++x) drawn += PixelAt(&target, x, y) != bg;

@@ -77,6 +77,21 @@ u32 PixelAt(DDSURFACEDATA* sd, int x, int y) {
     return s->Row(y)[x];
 }
 
+std::vector<u32> VisiblePixels(DDSURFACEDATA* sd) {
+    const PixelStore* s = SurfacePixels(sd);
+    std::vector<u32> out(s->px.size());
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const u32 p = s->px[i];
+        if (!lpDTCon && g_nBpp == 8) {
+            const PALETTEENTRY& e = g_palDisplay[p & 255];
+            out[i] = 0xFF000000u | u32(e.peRed) << 16 | u32(e.peGreen) << 8 | e.peBlue;
+        } else {
+            out[i] = p | 0xFF000000u;
+        }
+    }
+    return out;
+}
+
 ::testing::AssertionResult MatchesGolden(const std::string& name, const std::vector<u32>& argb, int w, int h) {
     const std::string golden = std::string(TOBRELK_TEST_DATA_DIR) + "/graphics/" + name + ".png";
     const char* update = std::getenv("TOBRELK_UPDATE_GOLDENS");

@@ -56,6 +56,8 @@ bool MakePicture(DDSURFACEDATA* sd, const TempDir& dir, const std::string& name,
                  u32 d3dMemoryType = 0);
 
 u32 PixelAt(DDSURFACEDATA* sd, int x, int y);
+// What a player would see of a surface: ARGB, through the display palette at 8 bits.
+std::vector<u32> VisiblePixels(DDSURFACEDATA* sd);
 void SetTestPalette();
 
 // Compares with tests/data/graphics/<name>.png; TOBRELK_UPDATE_GOLDENS=1 writes it instead.

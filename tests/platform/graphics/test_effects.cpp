@@ -32,22 +32,6 @@ void Checker(DDSURFACEDATA* sd, int x0, int y0, int w, int h) {
         for (int x = x0; x < x0 + w; x += 8) DDFillRect(sd, x, y, 8, 8, (((x - x0) / 8 + (y - y0) / 8) & 1) ? 1 : 2);
 }
 
-// What a player would see of a surface: through the display palette at 8 bits.
-std::vector<u32> Visible(DDSURFACEDATA* sd) {
-    const PixelStore* s = SurfacePixels(sd);
-    std::vector<u32> out(s->px.size());
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const u32 p = s->px[i];
-        if (!lpDTCon && g_nBpp == 8) {
-            const PALETTEENTRY& e = g_palDisplay[p & 255];
-            out[i] = 0xFF000000u | u32(e.peRed) << 16 | u32(e.peGreen) << 8 | e.peBlue;
-        } else {
-            out[i] = p | 0xFF000000u;
-        }
-    }
-    return out;
-}
-
 std::string Golden(const char* what, const GfxMode& m) {
     return std::string(what) + (m.direct3D ? "_d3d" : "_dd") + std::to_string(m.bpp == 16 ? 32 : m.bpp);
 }
@@ -122,7 +106,7 @@ protected:
 
 TEST_P(EffectsTest, ContactSheetMatchesGolden) {
     DrawSheet(s);
-    EXPECT_TRUE(MatchesGolden(Golden("effects", GetParam()), Visible(&s.dst), kCols * kCell, kRows * kCell));
+    EXPECT_TRUE(MatchesGolden(Golden("effects", GetParam()), VisiblePixels(&s.dst), kCols * kCell, kRows * kCell));
 }
 
 TEST_P(EffectsTest, EdgeCasesOfTheGeometricBlitters) {
