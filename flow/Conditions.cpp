@@ -262,7 +262,21 @@ i32 CheckFlowKeyConds(cChara& chara, cFlowRun& run) {
     return result;
 }
 
-void StepKeyConds(cChara&) {}
+void StepKeyConds(cChara& c) {
+    const i32 no = c.PlayerNo();
+    if (!c.AsPlayer() || no < 0 || static_cast<std::size_t>(no) >= g_vInput.size()) return;
+    cInput& input = g_vInput[static_cast<std::size_t>(no)];
+    // A record that was never cleared gets its histories now.
+    if (input.vDirState.size() != kKeyDirStates || input.vButtonState.size() != kKeyButtonStates ||
+        input.vDirState[0].size() != kKeyHistoryWalk)
+        ClearKeyHistories(input);
+    InputKeyHistoryUpdate(input);
+}
+
+void ClearKeyHistories(cInput& input) {
+    input.vDirState.assign(kKeyDirStates, cKeyHistory(kKeyHistoryWalk));
+    input.vButtonState.assign(kKeyButtonStates, cKeyHistory(kKeyHistoryWalk));
+}
 
 namespace {
 

@@ -31,6 +31,7 @@ class cPlayer;
 class cItem;
 class cShot;
 class cFlowRun;
+class cInput;
 struct DDSURFACEDATA;
 struct HITRECT;
 
@@ -256,11 +257,16 @@ i32 EvalCondList(cGameScene& scene, const cVector<cCond>& conds, i32 mode, cChar
 i32 EvalCond(cGameScene& scene, cCond& cond, cChara* chara);
 // The flow's condition list with its latch (a flow without conditions holds).
 i32 CheckFlowConds(cGameScene& scene, cFlowRun& run, cChara& chara);
-// The flow's key conditions over the hero's input (a flow without key rows holds).
+// The flow's key conditions over the hero's input (a flow without key rows holds): they read the
+// per-key press histories of player 1's input record (g_vInput[0]).
 i32 CheckFlowKeyConds(cChara& chara, cFlowRun& run);
-// The player's update calls this where the key rows of its running flows advance; the key
-// conditions read the input histories directly, so there is nothing to advance.
+// The key histories advance: the player's update calls this once per play step, where its key
+// rows advance; it pushes the player's input record into its press histories (nothing else
+// pushes them). Other characters have no histories of their own: nothing.
 void StepKeyConds(cChara& c);
+// Empties the press histories of an input record (each state 32 entries of nothing held): stage
+// set-up calls it with the other resets of the input, so that no press carries into a stage.
+void ClearKeyHistories(cInput& input);
 // Draws the character's flow overlay (distance areas, when shown).
 void DrawFlowOverlay(cChara& c, DDSURFACEDATA* target);
 

@@ -8,6 +8,7 @@
 #include "app/PlayRecordNames.h"
 #include "database/SystemSwitches.h"
 #include "platform/graphics/Graphics.h"
+#include "platform/system/Input.h"
 #include "tests/flow/FlowTrace.h"
 
 using namespace flowtest;
@@ -244,4 +245,35 @@ TEST(Conditions, DistanceAreasAreDrawnWhenShown) {
     EXPECT_EQ(at(149, 115), none);
     DDUnlockUpload(&lock);
     DDReleaseSurface(&sd);
+}
+
+TEST(Conditions, KeyRowsOfAFlowReadTheHerosHistories) {
+    FlowFixture fx;
+    cGameScene& s = fx.Scene();
+    cPlayer& hero = *s.Player0();
+    // Edge mode, letter A: button 1 pressed starts the flow once per press; while the press is
+    // held, the letter stays taken, so the second flow of letter A (no key rows) waits.
+    cFlow press = MakeFlow(TRIG_ALWAYS, {AddCmd(0)}, 1);
+    cKeyCond row;
+    row.keys[11] = 1; // button 1 pressed
+    row.minFrames = 1;
+    row.maxFrames = 999;
+    press.keyConds.push_back(row);
+    cFlow other = MakeFlow(TRIG_ALWAYS, {AddCmd(1)}, 1);
+    SetupFlows(hero, {press, other}, 0, -1);
+    FlowFixture::SetDurations(hero, 0);
+    ClearKeyHistories(g_vInput[0]);
+    std::string trace;
+    for (u16 buttons : {0, 1, 1, 1, 0, 1}) {
+        g_vInput[0].wButtons = buttons;
+        StepKeyConds(hero);
+        ResetFlowMarks(hero);
+        RunFlowsOf(hero, TRIG_ALWAYS);
+        StepFlows(hero, 0);
+        EndLetters(hero);
+        trace += std::to_string(hero.m_vVar[0]) + std::to_string(hero.m_vVar[1]) + " ";
+    }
+    // Frame 1: no press, the letter-free flow runs; 2: the press; 3-4: held, nothing;
+    // 5: released, the other flow; 6: a new press.
+    EXPECT_EQ(trace, "01 11 11 11 12 22 ");
 }
