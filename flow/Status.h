@@ -23,4 +23,7 @@ bool ReadCharaStatus(const cChara& c, i32 selector, i32 varIndex, STATUSVALUE& o
 // set, there is no value (false).
 bool ReadSystemStatus(cGameScene& scene, i32 selector, bool asSource, STATUSVALUE& out);
 i32 StatusMaxHp(const cChara& c);
+// The gauge shown under a character whose HP (SP) changed by delta; nothing for 0.
+void StartHpGauge(cChara& c, i32 delta);
+void StartSpGauge(cChara& c, i32 delta);
 i32 StatusMaxSp(const cChara& c);

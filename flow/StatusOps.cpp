@@ -289,6 +289,10 @@ i32 AddSp(cChara& c, i32 delta, i32 startGauge) {
     return 0;
 }
 
+void StartHpGauge(cChara& c, i32 delta) { StartGauge(c.m_HpGauge, c.m_nHP, StatusMaxHp(c), delta); }
+
+void StartSpGauge(cChara& c, i32 delta) { StartGauge(c.m_SpGauge, c.m_nSP, StatusMaxSp(c), delta); }
+
 // ---- Knock-back ---------------------------------------------------------------------------------
 
 void ApplyImpact(cChara& c, i8 strength, double dirX, double dirY) {
