@@ -46,6 +46,13 @@ const std::vector<std::string> kFlag = {
     "..w.............", "..w.............", "..w.............", "..w.............", ".sss............",
     "sssss...........",
 };
+// A villager in a brown robe with a white beard, leaning on a stick.
+const std::vector<std::string> kVillager = {
+    "................", ".....nnnnnn.....", "....nnnnnnnn....", "....ffffffff....", "....fkffffkf....",
+    "....ffffffff....", "....wwwwwwww....", ".....wwwwww.....", "...nnnnnnnnnn.s.", "..nnnnnnnnnnnns.",
+    "..fnnnnnnnnnnfs.", "...nnnnnnnnnn.s.", "...nnnnnnnnnn.s.", "...nnnnnnnnnn.s.", "....dd....dd..s.",
+    "...ddd....ddd.s.",
+};
 const std::vector<std::string> kCoin = {
     "................", ".....yyyyy......", "....yyyyyyy.....", "...yyowwyyyy....", "...yyowyyyyy....",
     "...yyoyyyyyy....", "...yyoyyyyyy....", "...yyoyyyyyy....", "...yyoyyyyyy....", "...yyoyyyyyy....",
@@ -113,6 +120,7 @@ cCanvas Characters() {
     c.Sprite(0, 32, kSlime, kMap, 2);
     c.Sprite(32, 32, kSlime, kMap, 2);
     c.Sprite(0, 64, kFlag, kMap, 2);
+    c.Sprite(0, 96, kVillager, kMap, 2);
     return c;
 }
 

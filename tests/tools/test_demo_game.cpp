@@ -49,8 +49,15 @@ TEST(DemoGame, WritesAFolderTheLoadersAccept) {
     EXPECT_EQ(g_SystemData.vIniKey[1].nValue, 1u);
     EXPECT_EQ(g_WorldMap.m_vEntry.size(), 4u);
     EXPECT_TRUE(g_WorldMap.HasStage("data\\stg4\\Demo.", 0, 0, 0));
-    EXPECT_EQ(g_CommonPalette.m_vEdChara.size(), 3u);
+    ASSERT_EQ(g_CommonPalette.m_vEdChara.size(), 4u);
     EXPECT_EQ(g_CommonPalette.m_vEdChara[1].byOperation, 0);
+    // The villager keeps a visit counter with a code command and says it in a waiting message.
+    const cEdChara& villager = g_CommonPalette.m_vEdChara[3];
+    ASSERT_EQ(villager.vFlow.size(), 1u);
+    ASSERT_EQ(villager.vFlow[0].cmds.size(), 2u);
+    EXPECT_EQ(villager.vFlow[0].cmds[0].text, "S1 = 1 C10 = C10 + 1");
+    EXPECT_EQ(villager.vFlow[0].cmds[1].cmdKind, 19);
+    EXPECT_EQ(villager.vFlow[0].cmds[1].params[8], 1u);
 
     // Every stage the map names loads, with a hero, an enemy, floor, items.
     int stages = 0;
