@@ -77,7 +77,7 @@ inline u32 Rgb(u32 r, u32 g, u32 b) { return r << 16 | g << 8 | b; }
 // windows (16-bit lanes, vectorised across the row) or by a running sum for wide ones.
 constexpr i32 kBlurDirect = 16; // 2 * 16 * 255 fits 16 bits
 template <class T>
-__attribute__((target_clones("avx2", "default"))) void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv,
+PIXEL_LOOP_CLONES void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv,
                                                                       T* planar, T* out) {
     const i32 P = W + 2 * rx; // padded row
     for (int c = 0; c < 5; ++c) {
@@ -121,7 +121,7 @@ __attribute__((target_clones("avx2", "default"))) void BlurRowSums(const u32* s,
 // The averages of a row of column sums (planar: blue, green, red, alpha, count). A float
 // quotient truncates exactly: sums stay below 2^24 and a count below 65,536 keeps the rounding
 // error under the distance 1 / count to the next integer.
-__attribute__((target_clones("avx2", "default"))) void BlurAverages(const u32* __restrict col, i32 W,
+PIXEL_LOOP_CLONES void BlurAverages(const u32* __restrict col, i32 W,
                                                                        u32* __restrict out) {
     thread_local std::vector<float> count;
     count.resize(static_cast<std::size_t>(W));
@@ -138,7 +138,7 @@ __attribute__((target_clones("avx2", "default"))) void BlurAverages(const u32* _
 }
 
 template <class T>
-__attribute__((target_clones("avx2", "default"))) void AddSpan(u32* col, const T* r, std::size_t n, bool add) {
+PIXEL_LOOP_CLONES void AddSpan(u32* col, const T* r, std::size_t n, bool add) {
     if (add) for (std::size_t k = 0; k < n; ++k) col[k] += r[k];
     else for (std::size_t k = 0; k < n; ++k) col[k] -= r[k];
 }

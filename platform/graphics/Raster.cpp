@@ -97,14 +97,14 @@ u32 BlendPixel(u32 s, u32 d) {
 namespace {
 // Row spans of the 1:1 blits, written without branches on the pixel values so that the
 // compiler can vectorise them: sprites and key colours alternate too often for prediction.
-__attribute__((target_clones("avx2", "default"))) void SpanKey(u32* d, const u32* s, int n, u32 key, u32 mask) {
+PIXEL_LOOP_CLONES void SpanKey(u32* d, const u32* s, int n, u32 key, u32 mask) {
     for (int i = 0; i < n; ++i) {
         const u32 v = s[i];
         const u32 m = 0u - static_cast<u32>((v & mask) != key);
         d[i] = (v & m) | (d[i] & ~m);
     }
 }
-__attribute__((target_clones("avx2", "default"))) void SpanAlphaKey(u32* d, const u32* s, int n) {
+PIXEL_LOOP_CLONES void SpanAlphaKey(u32* d, const u32* s, int n) {
     for (int i = 0; i < n; ++i) {
         const u32 v = s[i];
         const u32 m = 0u - static_cast<u32>((v >> 24) != 0);
@@ -113,7 +113,7 @@ __attribute__((target_clones("avx2", "default"))) void SpanAlphaKey(u32* d, cons
 }
 // Blending without modulation: a row whose texels are all opaque or transparent is a keyed
 // copy; only rows with partial alpha pay for the blend.
-__attribute__((target_clones("avx2", "default"))) void SpanBlend(u32* d, const u32* s, int n) {
+PIXEL_LOOP_CLONES void SpanBlend(u32* d, const u32* s, int n) {
     u32 partial = 0;
     for (int i = 0; i < n; ++i) partial |= static_cast<u32>(((s[i] >> 24) - 1u) < 254u);
     if (!partial) {
@@ -160,7 +160,7 @@ inline u32 CombineT(u32 t, u32 d, u32 fa) {
 }
 
 template <u32 CO, u32 AO>
-__attribute__((target_clones("avx2", "default"))) void SpanGpuT(u32* d, const u32* s, int n, u32 diffuse, u32 factor) {
+PIXEL_LOOP_CLONES void SpanGpuT(u32* d, const u32* s, int n, u32 diffuse, u32 factor) {
     const u32 dr = Ch(diffuse, 16), dg = Ch(diffuse, 8), db = Ch(diffuse, 0), da = Ch(diffuse, 24);
     const u32 fa = factor >> 24;
     for (int i = 0; i < n; ++i) {

@@ -4,6 +4,14 @@
 // the caller computed, so no blit or fill can touch memory outside a surface.
 #include "platform/graphics/Graphics.h"
 
+// The hot pixel loops are built twice, for AVX2 and for the baseline processor, and the one
+// the processor runs is picked at load time (GCC on x86-64; elsewhere the baseline only).
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define PIXEL_LOOP_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define PIXEL_LOOP_CLONES
+#endif
+
 enum class RasterKind {
     Copy,    // opaque copy (DirectDraw without key, Direct3D CPU path without key)
     DDKey,   // skip source pixels equal to the key under the mask (DirectDraw)
