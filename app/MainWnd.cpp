@@ -6,6 +6,7 @@
 #include "app/Game.h"
 #include "app/Scenes.h"
 #include "app/SystemIni.h"
+#include "platform/graphics/Graphics.h"
 #include "platform/system/AppWindow.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/Report.h"
@@ -195,7 +196,12 @@ LRESULT Serve(HWND hWnd, u32 msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GAME_PLAYSE: PlaySoundRow(wParam); return 0;
     case WM_GAME_BGM: Bgm(wParam, lParam); return 0;
-    case WM_GAME_RESTORE: return 0; // memory surfaces are never lost
+    case WM_GAME_RESTORE:
+        // Surfaces in memory are never lost: the restores succeed (and mark what a device loss
+        // would have cost, under the graphics layer's test hook).
+        DDRestoreSurface();
+        if (!lpDTCon) DDRestore();
+        return 0;
     default: return 0;
     }
 }

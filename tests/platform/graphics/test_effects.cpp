@@ -308,3 +308,24 @@ TEST(BlendTable, AShortFileIsAFailedLoad) {
     EXPECT_TRUE(DDLoadBlendTable(table.data(), "full.dat"));
     EXPECT_EQ(table[65535], 9);
 }
+
+TEST(Restore, AfterALossTheSurfacesAreMarkedForTheirRedraw) {
+    TempDir dir;
+    for (bool d3d : {true, false}) {
+        DDSURFACEDATA pics[2];
+        DDPICTUREDEF defs[2];
+        ScopedMode mode(GfxMode{d3d, 32}, pics, defs, 2);
+        ASSERT_TRUE(MakePicture(&pics[0], dir, "p.bmp", Pattern(), 1));
+        ASSERT_TRUE(DDCreateSurface(&pics[1], 64, 64, 1, 0));
+        EXPECT_EQ(DDRestoreSurface(), 1);
+        EXPECT_EQ(DDRestore(), 1);
+        EXPECT_EQ(pics[1].restored, 0u) << "nothing was lost";
+        DDTestMarkLost(true);
+        EXPECT_EQ(d3d ? DDRestoreSurface() : DDRestore(), 1);
+        // Direct3D recreates everything; DirectDraw reloads pictures from their files itself.
+        EXPECT_EQ(pics[0].restored, d3d ? 1u : 0u);
+        EXPECT_EQ(pics[1].restored, 1u);
+        DDReleaseSurface(&pics[0]);
+        DDReleaseSurface(&pics[1]);
+    }
+}
