@@ -14,6 +14,7 @@
 #include "records/Stage.h"
 #include "records/StrFormat.h"
 #include "tools/DemoArt.h"
+#include "tools/DemoFlows.h"
 #include "tools/DemoMedia.h"
 
 namespace fs = std::filesystem;
@@ -497,12 +498,14 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
 
     static cCommonPalette palette;
     FillCommonPalette(palette);
+    const DEMOACTORS actors = AddDemoActors(palette);
     if (ok && !SaveToFile(palette, g_DataPath[DP_COMMON_PALETTE])) ok = false, error = "CommonPalette.cplt4";
     // Stages read their common references against the palette just written.
     palette.Publish();
     for (const STAGEPLAN& plan : kStages) {
         static cStage stage;
         stage = MakeStage(plan, palette);
+        if (&plan == &kStages[0]) PlaceDemoActors(stage, palette, actors);
         if (ok && !SaveToFile(stage, plan.file)) ok = false, error = plan.file;
     }
     for (int n = 1; n <= kDemoChallengeStages; ++n) {

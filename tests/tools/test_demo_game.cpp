@@ -49,7 +49,8 @@ TEST(DemoGame, WritesAFolderTheLoadersAccept) {
     EXPECT_EQ(g_SystemData.vIniKey[1].nValue, 1u);
     EXPECT_EQ(g_WorldMap.m_vEntry.size(), 4u);
     EXPECT_TRUE(g_WorldMap.HasStage("data\\stg4\\Demo.", 0, 0, 0));
-    ASSERT_EQ(g_CommonPalette.m_vEdChara.size(), 4u);
+    // The hero, the slime, the villager, and the three characters that act through flows.
+    ASSERT_EQ(g_CommonPalette.m_vEdChara.size(), 7u);
     EXPECT_EQ(g_CommonPalette.m_vEdChara[1].byOperation, 0);
     // The villager keeps a visit counter with a code command and says it in a waiting message.
     const cEdChara& villager = g_CommonPalette.m_vEdChara[3];
@@ -58,6 +59,10 @@ TEST(DemoGame, WritesAFolderTheLoadersAccept) {
     EXPECT_EQ(villager.vFlow[0].cmds[0].text, "S1 = 1 C10 = C10 + 1");
     EXPECT_EQ(villager.vFlow[0].cmds[1].cmdKind, 19);
     EXPECT_EQ(villager.vFlow[0].cmds[1].params[8], 1u);
+    for (int i = 4; i < 7; ++i) {
+        ASSERT_EQ(g_CommonPalette.m_vEdChara[i].vFlow.size(), 1u) << i;
+        EXPECT_EQ(g_CommonPalette.m_vEdChara[i].vFlow[0].cmds.size(), 1u) << i;
+    }
 
     // Every stage the map names loads, with a hero, an enemy, floor, items.
     int stages = 0;

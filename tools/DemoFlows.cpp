@@ -1,0 +1,165 @@
+#include "tools/DemoFlows.h"
+
+#include "database/Text.h"
+#include "records/CharaSettings.h"
+#include "records/EdSettings.h"
+
+namespace {
+
+// Command kinds (character set, item set) and flow triggers the actors use.
+enum : u8 { CMD_GROUND_TURN = 3, CMD_JUMP = 10, CMD_STATUS_OP = 22, ITEM_STATUS_OP = 7 };
+enum : u8 { TRIGGER_ALWAYS = 0 };
+// Pictures of the demo's sheets (cells of 32 dots).
+constexpr i16 kCharaPicEnemy = 11;
+constexpr i16 kCharaPicWall = 21;
+constexpr u16 kItemPicHeart = 2;
+constexpr u16 kItemPicSwitch = 4;
+
+cFlowCmd Command(u8 set, u8 kind, i16 tenths) {
+    cFlowCmd c;
+    c.Clear();
+    c.cmdSet = set;
+    c.cmdKind = kind;
+    c.time = tenths;
+    c.params.assign(CmdTypeRow(set, kind).nParams, 0);
+    return c;
+}
+
+// A status operation: what (0 a status, 1 a variable), subject, selector (or variable scope
+// and index), operator, constant.
+cFlowCmd StatusOp(u8 set, u32 what, u32 subject, u32 selector, u32 op, i32 value) {
+    cFlowCmd c = Command(set, set ? ITEM_STATUS_OP : CMD_STATUS_OP, 0);
+    c.params[0] = what;
+    c.params[3] = subject;
+    c.params[4] = selector;
+    c.params[5] = op;
+    c.params[7] = static_cast<u32>(value);
+    return c;
+}
+
+cFlow Flow(u8 trigger, std::initializer_list<cFlowCmd> cmds) {
+    cFlow f;
+    f.trigger = trigger;
+    f.keyGap = 3;
+    for (const cFlowCmd& c : cmds) f.cmds.push_back(c);
+    return f;
+}
+
+cEdChara Enemy(i16 picture, const char* name) {
+    cEdChara c;
+    c.wPicture = picture;
+    c.byOperation = 1;
+    c.dwMaxHP = 2;
+    c.strName = Sj(name);
+    c.nHoldItem = cEdChara::kNoItem;
+    return c;
+}
+
+template <class T>
+T Placed(const cVector<T>& palette, int index, i16 x, i16 y) {
+    T e = palette[index];
+    e.byPaletteKind = 1;
+    e.wPaletteIndex = static_cast<i16>(index);
+    FillBytes(e.vInherit, 1);
+    e.sPosX = x;
+    e.sPosY = y;
+    return e;
+}
+
+} // namespace
+
+cEdChara DemoPatroller() {
+    // Walks ahead on the ground, turning round at a wall or an edge; one second per run.
+    cEdChara c = Enemy(kCharaPicEnemy, "パトロール");
+    cFlowCmd walk = Command(0, CMD_GROUND_TURN, 10);
+    NewEdMove(walk.move);
+    MoveSettings::Set(*walk.move, eMove::Speed, 10); // a dot per frame
+    c.vFlow.push_back(Flow(TRIGGER_ALWAYS, {walk}));
+    return c;
+}
+
+cEdChara DemoJumper() {
+    // Jumps three half blocks high whenever the hero is within four half blocks to either side.
+    cEdChara c = Enemy(kCharaPicEnemy, "ジャンパー");
+    cFlow f = Flow(TRIGGER_ALWAYS, {});
+    cCond near;
+    near.kind = 7;    // distance
+    near.subject = 0; // the hero
+    near.shape = 0;   // to either side
+    near.value = 4;   // half blocks
+    near.op = 0;      // within
+    f.conds.push_back(near);
+    cFlowCmd jump = Command(0, CMD_JUMP, 10);
+    jump.params[0] = 0; // no key needed
+    jump.params[2] = 3; // height in half blocks
+    f.cmds.push_back(jump);
+    c.vFlow.push_back(f);
+    return c;
+}
+
+cEdChara DemoWall() {
+    // A block character that stands until the switch's stage variable is set, then goes (its HP
+    // falls to 0).
+    cEdChara c = Enemy(kCharaPicWall, "かべ");
+    c.dwMaxHP = 1;
+    c.byGroup6 = 1; // a block character
+    cFlow f = Flow(TRIGGER_ALWAYS, {StatusOp(0, 0, 0, 1, 0, 0)});
+    cCond open;
+    open.kind = 2; // stage variable
+    open.index = kDemoSwitchVar;
+    open.value = 1;
+    open.op = 0;
+    f.conds.push_back(open);
+    c.vFlow.push_back(f);
+    return c;
+}
+
+cEdItem DemoLifeItem() {
+    cEdItem i;
+    i.wPicture = kItemPicHeart;
+    i.strName = Sj("1UP");
+    i.vCmd.push_back(StatusOp(1, 0, 5, 4, 1, 1)); // system: lives += 1
+    return i;
+}
+
+cEdItem DemoSwitch() {
+    cEdItem i;
+    i.wPicture = kItemPicSwitch;
+    i.strName = Sj("スイッチ");
+    cFlowCmd set = StatusOp(1, 1, 0, 0, 0, 1); // stage variable = 1
+    set.params[1] = 1;
+    set.params[2] = static_cast<u32>(kDemoSwitchVar);
+    i.vCmd.push_back(set);
+    return i;
+}
+
+DEMOACTORS AddDemoActors(cCommonPalette& p) {
+    DEMOACTORS a;
+    a.patroller = p.m_vEdChara.Size();
+    p.m_vEdChara.push_back(DemoPatroller());
+    a.jumper = p.m_vEdChara.Size();
+    p.m_vEdChara.push_back(DemoJumper());
+    a.wall = p.m_vEdChara.Size();
+    p.m_vEdChara.push_back(DemoWall());
+    a.life = p.m_vEdItem.Size();
+    p.m_vEdItem.push_back(DemoLifeItem());
+    a.sw = p.m_vEdItem.Size();
+    p.m_vEdItem.push_back(DemoSwitch());
+    return a;
+}
+
+cEdChara PlaceDemoChara(const cCommonPalette& p, int index, i16 x, i16 y) { return Placed(p.m_vEdChara, index, x, y); }
+cEdItem PlaceDemoItem(const cCommonPalette& p, int index, i16 x, i16 y) { return Placed(p.m_vEdItem, index, x, y); }
+
+void PlaceDemoActors(cStage& st, const cCommonPalette& p, const DEMOACTORS& a) {
+    st.vChara.push_back(PlaceDemoChara(p, a.patroller, 14, 11));
+    st.vChara.push_back(PlaceDemoChara(p, a.jumper, 21, 11));
+    st.vItem.push_back(PlaceDemoItem(p, a.life, 27, 9));
+    st.vItem.push_back(PlaceDemoItem(p, a.sw, 24, 11));
+    // The column before the goal: stones from the top to the wall, which closes the one gap.
+    for (i16 y = 0; y <= 10; ++y) {
+        cEdBlock stone = Placed(p.m_vEdBlock, 3, 35, y);
+        st.vBlock.push_back(stone);
+    }
+    st.vChara.push_back(PlaceDemoChara(p, a.wall, 35, 11));
+}

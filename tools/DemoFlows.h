@@ -1,0 +1,30 @@
+#pragma once
+// The demo game's characters and items that act through flows: an enemy that patrols and turns
+// at walls, one that jumps when the hero comes near, an item that gives a life, and a switch that
+// opens a way (a wall that goes when the switch is taken).
+#include "database/CommonPalette.h"
+#include "records/Stage.h"
+
+// Stage variable that the switch sets and the wall waits for.
+constexpr i16 kDemoSwitchVar = 1;
+
+cEdChara DemoPatroller();
+cEdChara DemoJumper();
+cEdChara DemoWall();
+cEdItem DemoLifeItem();
+cEdItem DemoSwitch();
+
+// Where the actors stand in the common palette.
+struct DEMOACTORS {
+    int patroller = 0, jumper = 0, wall = 0; // character list
+    int life = 0, sw = 0;                    // item list
+};
+// Appends the actors to the common palette.
+DEMOACTORS AddDemoActors(cCommonPalette& palette);
+// A placed entry taking everything from common palette entry `index`.
+cEdChara PlaceDemoChara(const cCommonPalette& palette, int index, i16 x, i16 y);
+cEdItem PlaceDemoItem(const cCommonPalette& palette, int index, i16 x, i16 y);
+// Puts the actors into the first story stage: the patroller and the jumper on the way, the life
+// on the bricks, and before the goal a stone column whose one gap a wall closes until the
+// switch, further back, is taken.
+void PlaceDemoActors(cStage& stage, const cCommonPalette& palette, const DEMOACTORS& actors);
