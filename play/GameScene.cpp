@@ -135,8 +135,13 @@ void cGameScene::CompactLayerLists() {
 
 cFlowRun* cGameScene::FlowRun() const {
     cChara* owner = m_pFlowRun.owner.Chara();
-    if (!owner || m_pFlowRun.run < 0 || m_pFlowRun.run >= owner->m_vFlowRun.Size()) return nullptr;
-    return &owner->m_vFlowRun[m_pFlowRun.run];
+    if (!owner) return nullptr;
+    cVector<cFlowRun>& runs = owner->m_vFlowRun;
+    const i32 i = m_pFlowRun.run;
+    if (i >= 0 && i < runs.Size() && runs[i].m_nRunNo == m_pFlowRun.runNo) return &runs[i];
+    for (cFlowRun& run : runs)
+        if (run.m_nRunNo == m_pFlowRun.runNo) return &run;
+    return nullptr;
 }
 
 cCmdRun* cGameScene::CmdRun() const {
@@ -153,7 +158,7 @@ void cGameScene::SetFlowRun(cChara* owner, cFlowRun* run) {
     if (!owner || !run) return;
     const cVector<cFlowRun>& v = owner->m_vFlowRun;
     if (v.empty() || run < v.data() || run >= v.data() + v.size()) return;
-    m_pFlowRun = FLOWRUNREF{cObjHandle(owner), static_cast<i32>(run - v.data())};
+    m_pFlowRun = FLOWRUNREF{cObjHandle(owner), static_cast<i32>(run - v.data()), run->m_nRunNo};
 }
 
 void cGameScene::SetCmdRun(cCmdRun* cmd) {

@@ -80,10 +80,13 @@ struct PLAYBOUNDS {
     i32 bottom = 0;
 };
 
-// The flow run being stepped: its owner and its index in the owner's run list.
+// The flow run being stepped: its owner, its index in the owner's run list and its run number
+// (a run found at another index after runs before it were erased is found by its number; a run
+// that is gone reads null).
 struct FLOWRUNREF {
     cObjHandle owner;
     i32 run = -1;
+    i32 runNo = 0;
 };
 
 constexpr int kLayerCount = 8;

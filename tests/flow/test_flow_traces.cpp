@@ -102,9 +102,13 @@ TEST(FlowTrace, DeleteAndChangeWhileRunning) {
     s.SetFlowRun(&a, &a.m_vFlowRun[3]);
     const i32 runNo = a.m_vFlowRun[3].m_nRunNo;
     ASSERT_EQ(s.FlowRun(), &a.m_vFlowRun[3]);
+    const FLOWRUNREF saved = s.m_pFlowRun;
     DeleteFlow(a, 0);
     ASSERT_EQ(s.FlowRun(), &a.m_vFlowRun[2]);
     EXPECT_EQ(s.FlowRun()->m_nRunNo, runNo);
+    // A hand-over saved before the deletion (a scan's scope) still finds its run when put back.
+    s.m_pFlowRun = saved;
+    EXPECT_EQ(s.FlowRun(), &a.m_vFlowRun[2]);
     fx.Note("delete 0");
     fx.Frame();
     // Flows of ID 7 go (the first was at index 0); a new flow takes their place. The pass
