@@ -219,6 +219,7 @@ public:
     std::vector<u32> m_vGroupMark = std::vector<u32>(60, 0); // per-step activation groups
 
     cScreenEffectRun m_ScreenEffect;
+    EffectSurfaces m_EffectSurf;      // what the chara and screen effects draw through
     SCREENCOLOUR m_ScreenColour;
     std::vector<EffectObjPtr> m_lstEffectObj;
     // The effect pictures (two slots per row of the effect list: row i owns 2i - 2 and 2i - 1),

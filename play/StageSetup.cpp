@@ -3,7 +3,9 @@
 
 #include "platform/system/Clock.h"
 #include "platform/system/Report.h"
+#include "app/SystemIni.h"
 #include "play/GameScene.h"
+#include "play/effects/CharaDraw.h"
 #include "records/Stage.h"
 #include "records/StageSettings.h"
 
@@ -26,6 +28,9 @@ void cGameScene::SetStage(i32 bLoadStage, i32 /*x*/) {
     m_lstMessageWnd.clear();
     m_lstPicture.clear();
     ClearFlowPointers();
+    // No screen effect carries over; the effects draw through the picture slots' work surfaces.
+    m_ScreenEffect.Clear();
+    SelectEffectSurfaces(m_EffectSurf, g_SystemIni.DD_VideoStretch != 0);
 
     if (bLoadStage) {
         g_Stage.CopyHeader(g_StageAtStart);

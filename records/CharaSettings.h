@@ -32,6 +32,13 @@
     X(Score, i32, 48, dwScore, Stated, "the record: points for defeating the character", nullptr)             \
     X(Mark, i16, 51, wGroup33, Chosen, "the mark number (0..119, the built-in pictures' range) is 16 bits; "  \
       "group 33 pairs this 16-bit field with a switch byte", nullptr)                                          \
+    X(MarkShown, u8, 50, byGroup33, Chosen, "the switch byte of group 33 beside the mark number: the "        \
+      "character is drawn with its mark chip over it, as blocks and items pair bShowMark with wMark", nullptr) \
+    X(HitEffect, u16, 45, wEffect, Chosen, "the record's one index into the effect database: the effect "     \
+      "shown where the character's attack hits", nullptr)                                                      \
+    X(DeathEffect, u16, 22, wDeathEffect, Stated, "the record: the character effect of its death", nullptr)   \
+    X(DeathEffectMode, u8, 23, byGroup14, Chosen, "the record starts the death effect 'with byGroup14', "     \
+      "its group mate: the effect's mode (0 forward, 1 reversed, 2 there and back)", nullptr)                  \
     N(CharaId, "no field is known to hold the character ID: every character starts at 0")                  \
     N(Sight, "no field is known to hold the player's sight range: it starts at 0, no view margin")          \
     N(InvincibleKind, "no field is known to hold the invincibility kind: every character starts at 0, none")

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "play/objects/Obj.h"
+
 // ---------------------------------------------------------------------------------------------
 // The run
 
@@ -87,15 +89,7 @@ namespace {
 
 constexpr double kSqrt2 = 1.4142135623730951;
 
-// Truncation toward zero, saturating (values from data times a magnification stay defined).
-i32 Tr(double v) {
-    if (!(v == v)) return 0;
-    if (v >= 2147483647.0) return 2147483647;
-    if (v <= -2147483648.0) return -2147483647 - 1;
-    return static_cast<i32>(v);
-}
-
-i32 Mul(i32 a, i32 b) { return Tr(static_cast<double>(a) * b); }
+i32 Mul(i32 a, i32 b) { return Trunc32(static_cast<double>(a) * b); }
 
 i32 Mag(const CharaEffectPlace& pl) { return pl.nMag > 1 ? pl.nMag : 1; }
 
@@ -184,7 +178,7 @@ i32 FxQuarters(const CharaEffectCall& c) {
     if (Drawing(c)) {
         const CharaEffectPlace& p = c.place;
         Draw(c, c.pSurf->pZoomWork, [&](const Source& s) {
-            DDBltQuarters(c.pTarget, p.x, p.y, p.w, p.h, s.sd, s.sx, s.sy, Tr(s.k * c.pRun->m_dValue), 1);
+            DDBltQuarters(c.pTarget, p.x, p.y, p.w, p.h, s.sd, s.sx, s.sy, Trunc32(s.k * c.pRun->m_dValue), 1);
         });
     }
     return Finish(c);
@@ -198,7 +192,7 @@ i32 FxSplit(const CharaEffectCall& c, i32 axis) {
         const CharaEffectPlace& p = c.place;
         const i32 strip = Strip(axis == 0 ? p.h : p.w, c.pRun->Param(3));
         Draw(c, c.pSurf->pZoomWork, [&](const Source& s) {
-            DDBltSplit(c.pTarget, p.x, p.y, p.w, p.h, strip, Tr(s.k * c.pRun->m_dValue), s.sd, s.sx, s.sy, 1, axis);
+            DDBltSplit(c.pTarget, p.x, p.y, p.w, p.h, strip, Trunc32(s.k * c.pRun->m_dValue), s.sd, s.sx, s.sy, 1, axis);
         });
     }
     return Finish(c);
@@ -233,7 +227,7 @@ i32 FxBlink(const CharaEffectCall& c) {
 
 void RotateFrom(const CharaEffectCall& c, const Source& s) {
     const CharaEffectPlace& p = c.place;
-    DDBltRotate(c.pTarget, p.x + p.w / 2, p.y + p.h / 2, p.w, p.h, p.w / 2, p.h / 2, Tr(c.pRun->m_dValue), s.sd, s.sx,
+    DDBltRotate(c.pTarget, p.x + p.w / 2, p.y + p.h / 2, p.w, p.h, p.w / 2, p.h / 2, Trunc32(c.pRun->m_dValue), s.sd, s.sx,
                 s.sy, 1);
 }
 
@@ -253,10 +247,10 @@ i32 FxRotateA(const CharaEffectCall& c) {
             // Fast for magnified pictures: the stored picture is turned inside a square that
             // holds every angle of it, and the square is stretched to the displayed size.
             const i32 sw = pic.StoredWidth(), sh = pic.StoredHeight();
-            const i32 side = Tr(std::max(sw, sh) * kSqrt2);
-            const i32 shown = Tr(std::max(p.w, p.h) * kSqrt2);
+            const i32 side = Trunc32(std::max(sw, sh) * kSqrt2);
+            const i32 shown = Trunc32(std::max(p.w, p.h) * kSqrt2);
             DDFillRect(work, 0, 0, side, side, 0);
-            DDBltRotate(work, side / 2, side / 2, sw, sh, sw / 2, sh / 2, Tr(c.pRun->m_dValue), pic.pStretch, pic.nSrcX,
+            DDBltRotate(work, side / 2, side / 2, sw, sh, sw / 2, sh / 2, Trunc32(c.pRun->m_dValue), pic.pStretch, pic.nSrcX,
                         pic.nSrcY, 0);
             D3DBltQuad(c.pTarget, p.x + p.w / 2 - shown / 2, p.y + p.h / 2 - shown / 2, shown, shown, work, 0, 0, side,
                        side, DDBLT_KEY);
@@ -277,7 +271,7 @@ i32 FxDepthRotate(const CharaEffectCall& c) {
         Modulation mod(pic);
         DDBltDepthRotate(c.pTarget, p.x, p.y, p.w, p.h, pic.pStretch, pic.nSrcX, pic.nSrcY,
                          pic.pStretch2 ? pic.pStretch2 : pic.pStretch, pic.nSrcX, pic.nSrcY, pic.StoredWidth(),
-                         pic.StoredHeight(), 1, Tr(c.pRun->m_dValue), 0);
+                         pic.StoredHeight(), 1, Trunc32(c.pRun->m_dValue), 0);
     }
     return Finish(c);
 }
@@ -290,13 +284,13 @@ i32 FxCircle(const CharaEffectCall& c) {
         const i32 cx = p.x + p.w / 2, cy = p.y + p.h / 2;
         const i32 band = AtLeast1(run.Param(3));
         if (!lpDTCon && IsNatural(pic, p)) {
-            DDBltCircle(c.pTarget, cx, cy, p.w / 2, p.h / 2, Tr(run.m_dValue), band, pic.pPicture, pic.nSrcX + p.w / 2,
+            DDBltCircle(c.pTarget, cx, cy, p.w / 2, p.h / 2, Trunc32(run.m_dValue), band, pic.pPicture, pic.nSrcX + p.w / 2,
                         pic.nSrcY + p.h / 2, 1);
         } else if (DDSURFACEDATA* work = c.pSurf->pZoomWork) {
             // Under Direct3D the picture goes through the work surface even at its own size.
             BltCharaPictureScaled(work, pic, p);
             const i32 m = Mag(p);
-            DDBltCircle(c.pTarget, cx, cy, p.w / 2, p.h / 2, Tr(m * run.m_dValue), Mul(band, m), work, p.w / 2, p.h / 2, 1);
+            DDBltCircle(c.pTarget, cx, cy, p.w / 2, p.h / 2, Trunc32(m * run.m_dValue), Mul(band, m), work, p.w / 2, p.h / 2, 1);
         }
     }
     return Finish(c);
@@ -308,7 +302,7 @@ i32 FxZoom(const CharaEffectCall& c) {
         const CharaEffectPlace& p = c.place;
         const double grow = c.pRun->m_dValue - 32;
         if (IsNatural(pic, p)) {
-            const i32 d = Tr(grow);
+            const i32 d = Trunc32(grow);
             // Shrunk to nothing (or past it, which would mirror the picture): nothing to draw.
             if (p.w + d > 0 && p.h + d > 0) {
                 Modulation mod(pic);
@@ -316,7 +310,7 @@ i32 FxZoom(const CharaEffectCall& c) {
                            p.h, DDBLT_KEY);
             }
         } else if (DDSURFACEDATA* work = c.pSurf->pZoomWork) {
-            const i32 d = Tr(grow * Mag(p));
+            const i32 d = Trunc32(grow * Mag(p));
             const i32 g = d / 2;
             BltCharaPictureScaled(work, pic, p);
             if (p.w + g > 0 && p.h + g > 0)
@@ -333,9 +327,9 @@ i32 FxLens(const CharaEffectCall& c) {
     const cCharaEffectRun& run = *c.pRun;
     const bool natural = IsNatural(pic, p);
     const i32 m = Mag(p);
-    const i32 ox = Tr(static_cast<double>(run.Param(3)) * m), oy = Tr(static_cast<double>(run.Param(4)) * m);
-    const i32 r = Tr((p.w / 2 + std::max(std::abs(ox), std::abs(oy))) * kSqrt2);
-    const i32 k = Mul(Tr(run.m_dValue), natural ? 1 : m);
+    const i32 ox = Trunc32(static_cast<double>(run.Param(3)) * m), oy = Trunc32(static_cast<double>(run.Param(4)) * m);
+    const i32 r = Trunc32((p.w / 2 + std::max(std::abs(ox), std::abs(oy))) * kSqrt2);
+    const i32 k = Mul(Trunc32(run.m_dValue), natural ? 1 : m);
     DDSURFACEDATA* src = c.pSurf->pFxSource;
     const i32 q = !lpDTCon && g_nBpp != 16 ? 2 * r : 4 * r;
     DDFillRect(src, 0, 0, q, q, 0);
@@ -380,7 +374,7 @@ i32 FxColorBlend(const CharaEffectCall& c) {
         const CharaEffectPlace& p = c.place;
         const Source s = BlendSource(c);
         DDBltColorBlend(c.pTarget, p.x, p.y, p.w, p.h, s.sd, s.sx, s.sy, 1, &g_palBase, g_lpBlendTable,
-                        static_cast<u32>(c.pRun->Param(3)), Tr(c.pRun->m_dValue));
+                        static_cast<u32>(c.pRun->Param(3)), Trunc32(c.pRun->m_dValue));
     }
     return Finish(c);
 }
@@ -431,7 +425,7 @@ void DrawPixelEffect(const CharaEffectCall& c, Fn effect) {
 i32 FxMosaic(const CharaEffectCall& c) {
     if (Drawing(c)) {
         const CharaEffectPlace& p = c.place;
-        const i32 block = AtLeast1(Tr(c.pRun->m_dValue));
+        const i32 block = AtLeast1(Trunc32(c.pRun->m_dValue));
         DrawPixelEffect(c, [&](DDSURFACEDATA* dst, i32 x, i32 y, const Source& s) {
             DDMosaic(dst, x, y, p.w, p.h, Mul(block, s.k), s.sd, s.sx, s.sy, 1);
         });
@@ -442,7 +436,7 @@ i32 FxMosaic(const CharaEffectCall& c) {
 i32 FxBlur(const CharaEffectCall& c) {
     if (Drawing(c)) {
         const CharaEffectPlace& p = c.place;
-        const i32 v = Tr(c.pRun->m_dValue);
+        const i32 v = Trunc32(c.pRun->m_dValue);
         DrawPixelEffect(c, [&](DDSURFACEDATA* dst, i32 x, i32 y, const Source& s) {
             // 8-bit colour has no blur: the picture fades toward palette colour 31 instead.
             if (!lpDTCon && g_nBpp == 8)

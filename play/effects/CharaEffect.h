@@ -90,6 +90,8 @@ struct EffectSurfaces {
     DDSURFACEDATA* pScratch2 = nullptr; // 1024 x 1024
     DDSURFACEDATA* pZoomWork = nullptr; // where a magnified picture is drawn before an effect reads it
     DDSURFACEDATA* pFxSource = nullptr; // the source of lens, mosaic and blur
+    DDSURFACEDATA* pChip = nullptr;     // the mark sheet characters show their mark chip from
+    DDSURFACEDATA* pChipStretch = nullptr; // its copy to stretch from (magnified characters)
     // DirectDraw with video stretching zooms into the first work surface, else the second;
     // lens, mosaic and blur read the second work surface under DirectDraw and the second
     // scratch surface (a system texture the blitters can read) under Direct3D.

@@ -2,17 +2,13 @@
 
 #include <cmath>
 
+#include "play/objects/Obj.h"
+#include "play/rules/Damage.h"
+
 namespace {
 
-i32 Tr(double v) {
-    if (!(v == v)) return 0;
-    if (v >= 2147483647.0) return 2147483647;
-    if (v <= -2147483648.0) return -2147483647 - 1;
-    return static_cast<i32>(v);
-}
-
 // Percentages round half away from zero.
-i32 Percent(i32 size, i32 percent) { return Tr(std::round(static_cast<double>(size) * percent / 100.0)); }
+i32 Percent(i32 size, i32 percent) { return Trunc32(std::round(static_cast<double>(size) * percent / 100.0)); }
 
 } // namespace
 
@@ -46,7 +42,7 @@ i32 DrawPlayPicture(PictureParam& b, DDSURFACEDATA* target, DDSURFACEDATA* pictu
         --b.nFrames;
         if (b.nFrames < 0) return 1;
     }
-    const i64 sx = Tr(view.dScrollX), sy = Tr(view.dScrollY);
+    const i64 sx = Trunc32(view.dScrollX), sy = Trunc32(view.dScrollY);
     i64 x = 0, y = 0;
     switch (b.nPlacement) {
     case PICTURE_ON_CHARA:
@@ -57,8 +53,8 @@ i32 DrawPlayPicture(PictureParam& b, DDSURFACEDATA* target, DDSURFACEDATA* pictu
             b.dLastCentreX = cx;
             b.dLastCentreY = cy;
         }
-        x = Tr(b.dLastCentreX - b.nWidth / 2 - static_cast<double>(sx)) + static_cast<i64>(b.nOffsetX);
-        y = Tr(b.dLastCentreY - b.nHeight / 2 - static_cast<double>(sy)) + static_cast<i64>(b.nOffsetY);
+        x = Trunc32(b.dLastCentreX - b.nWidth / 2 - static_cast<double>(sx)) + static_cast<i64>(b.nOffsetX);
+        y = Trunc32(b.dLastCentreY - b.nHeight / 2 - static_cast<double>(sy)) + static_cast<i64>(b.nOffsetY);
         break;
     }
     case PICTURE_SCREEN_CELL:
@@ -66,8 +62,8 @@ i32 DrawPlayPicture(PictureParam& b, DDSURFACEDATA* target, DDSURFACEDATA* pictu
         y = static_cast<i64>(b.nCellY) * 32 + b.nOffsetY;
         break;
     case PICTURE_STAGE_CELL:
-        x = Tr((static_cast<double>(view.nOriginX) + b.nCellX) * 32 + b.nOffsetX - view.dScrollX);
-        y = Tr((static_cast<double>(view.nOriginY) + b.nCellY) * 32 + b.nOffsetY - view.dScrollY);
+        x = Trunc32((static_cast<double>(view.nOriginX) + b.nCellX) * 32 + b.nOffsetX - view.dScrollX);
+        y = Trunc32((static_cast<double>(view.nOriginY) + b.nCellY) * 32 + b.nOffsetY - view.dScrollY);
         break;
     default: // the screen centre
         x = 320 + static_cast<i64>(b.nOffsetX) - b.nWidth / 2;
@@ -80,8 +76,8 @@ i32 DrawPlayPicture(PictureParam& b, DDSURFACEDATA* target, DDSURFACEDATA* pictu
         // Fixed: the first spot on the screen is kept; it stops following the stage.
         if (b.bFix) {
             if (!b.bCached) {
-                b.nCachedX = Tr(static_cast<double>(x));
-                b.nCachedY = Tr(static_cast<double>(y));
+                b.nCachedX = Trunc32(static_cast<double>(x));
+                b.nCachedY = Trunc32(static_cast<double>(y));
                 b.bCached = 1;
             }
             x = b.nCachedX;
@@ -90,18 +86,35 @@ i32 DrawPlayPicture(PictureParam& b, DDSURFACEDATA* target, DDSURFACEDATA* pictu
     } else if (!b.bFix) {
         // Not fixed: the first spot is pinned to the stage, so the picture scrolls with it.
         if (!b.bCached) {
-            b.nCachedX = Tr(view.dScrollX + 0.5 + static_cast<double>(x));
-            b.nCachedY = Tr(view.dScrollY + 0.5 + static_cast<double>(y));
+            b.nCachedX = Trunc32(view.dScrollX + 0.5 + static_cast<double>(x));
+            b.nCachedY = Trunc32(view.dScrollY + 0.5 + static_cast<double>(y));
             b.bCached = 1;
         }
-        x = Tr(b.nCachedX - (view.dScrollX - 0.5));
-        y = Tr(b.nCachedY - (view.dScrollY - 0.5));
+        x = Trunc32(b.nCachedX - (view.dScrollX - 0.5));
+        y = Trunc32(b.nCachedY - (view.dScrollY - 0.5));
     }
-    const i32 dx = Tr(static_cast<double>(x)), dy = Tr(static_cast<double>(y));
+    const i32 dx = Trunc32(static_cast<double>(x)), dy = Trunc32(static_cast<double>(y));
     if (!b.bScaled) {
         DDBlt(target, dx, dy, b.nWidth, b.nHeight, picture, 0, 0, DDBLT_KEY);
     } else if (picture) {
         D3DBltQuad(target, dx, dy, b.nWidth, b.nHeight, picture, 0, 0, picture->width, picture->height, DDBLT_KEY);
     }
     return 0;
+}
+
+i32 DrawPlayPicture(cGameScene& scene, PictureParam& block, DDSURFACEDATA* target, DDSURFACEDATA* picture,
+                    i32 noStep) {
+    PictureView view;
+    view.dScrollX = scene.m_ScrollX.m_dPos;
+    view.dScrollY = scene.m_ScrollY.m_dPos;
+    view.nOriginX = scene.m_ScrollX.m_nOrigin >> 5;
+    view.nOriginY = scene.m_ScrollY.m_nOrigin >> 5;
+    view.findCentre = [&scene](i32 id, double* x, double* y) {
+        const cChara* c = FindObjectById(scene, static_cast<u32>(id));
+        if (!c) return false;
+        *x = c->BoxCentreX();
+        *y = c->BoxCentreY();
+        return true;
+    };
+    return DrawPlayPicture(block, target, picture, noStep, view);
 }

@@ -53,3 +53,9 @@ struct PictureView {
 // nothing is drawn), else 0. A timed picture of n frames is drawn n times.
 i32 DrawPlayPicture(PictureParam& block, DDSURFACEDATA* target, DDSURFACEDATA* picture, i32 noStep,
                     const PictureView& view);
+
+// A picture of the play scene: its scroll and cell origin, the followed character found by its
+// id (its box centre).
+class cGameScene;
+i32 DrawPlayPicture(cGameScene& scene, PictureParam& block, DDSURFACEDATA* target, DDSURFACEDATA* picture,
+                    i32 noStep);

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "play/GameScene.h"
+#include "play/objects/Obj.h"
+
 // ---------------------------------------------------------------------------------------------
 // The run
 
@@ -16,13 +19,6 @@ bool HasRow(i32 id) { return id >= 0 && id < g_vScreenEffectData.Size() && id < 
 
 // Types whose value moves from p1 to p2 (a run with p1 = p2 counts time instead).
 bool MovesP1ToP2(u32 type) { return (type >= 4 && type <= 7) || (type >= 9 && type <= 13); }
-
-i32 Tr(double v) {
-    if (!(v == v)) return 0;
-    if (v >= 2147483647.0) return 2147483647;
-    if (v <= -2147483648.0) return -2147483647 - 1;
-    return static_cast<i32>(v);
-}
 
 } // namespace
 
@@ -68,10 +64,10 @@ i32 cScreenEffectRun::Step(i32 start, i32 end, double step) {
         if (m_dTimer <= m_nLimit) return 0;
     } else if (start > end) {
         m_dValue -= step;
-        if (Tr(m_dValue) >= end) return 0;
+        if (Trunc32(m_dValue) >= end) return 0;
     } else {
         m_dValue += step;
-        if (Tr(m_dValue) <= end) return 0;
+        if (Trunc32(m_dValue) <= end) return 0;
     }
     if (!m_bLoop && (m_nMode != EFFECT_THERE_AND_BACK || m_bReversed)) return 1;
     Restart();
@@ -124,8 +120,8 @@ i32 ShiftStep(const ScreenEffectCall& c) {
     cScreenEffectRun& run = *c.pRun;
     const double t = run.m_nLimit;
     const double v = std::min(run.m_dValue, t);
-    run.m_nA = Tr((static_cast<double>(run.Param(3)) - run.Param(1)) / t * v + run.Param(1));
-    run.m_nB = Tr((static_cast<double>(run.Param(4)) - run.Param(2)) / t * v + run.Param(2));
+    run.m_nA = Trunc32((static_cast<double>(run.Param(3)) - run.Param(1)) / t * v + run.Param(1));
+    run.m_nB = Trunc32((static_cast<double>(run.Param(4)) - run.Param(2)) / t * v + run.Param(2));
     return StepTime(c);
 }
 
@@ -162,16 +158,16 @@ i32 ScreenEffectShakeH(const ScreenEffectCall& c) {
     const double o = c.pRun->m_dOffset;
     return Redraw(c, c.pSurf->pWork, false, ShakeStep, [&](DDSURFACEDATA* w) {
         // Only the strip the shifted frame leaves uncovered is cleared.
-        if (o > 0) DDFillRect(c.pBack, 0, 0, Tr(o + 1), kH, kClearColour);
-        else if (o < 0) DDFillRect(c.pBack, Tr(o + kW), 0, Tr(1 - o), kH, kClearColour);
-        DDBlt(c.pBack, Tr(o), 0, kW, kH, w, 0, 0, 0);
+        if (o > 0) DDFillRect(c.pBack, 0, 0, Trunc32(o + 1), kH, kClearColour);
+        else if (o < 0) DDFillRect(c.pBack, Trunc32(o + kW), 0, Trunc32(1 - o), kH, kClearColour);
+        DDBlt(c.pBack, Trunc32(o), 0, kW, kH, w, 0, 0, 0);
     });
 }
 
 i32 ScreenEffectShakeV(const ScreenEffectCall& c) {
     const double o = c.pRun->m_dOffset;
     return Redraw(c, c.pSurf->pWork, true, ShakeStep,
-                  [&](DDSURFACEDATA* w) { DDBlt(c.pBack, 0, Tr(o), kW, kH, w, 0, 0, 0); });
+                  [&](DDSURFACEDATA* w) { DDBlt(c.pBack, 0, Trunc32(o), kW, kH, w, 0, 0, 0); });
 }
 
 // A strip count of 0 or less (outside the editor's range) draws the frame plain.
@@ -181,7 +177,7 @@ i32 ScreenEffectSplit(const ScreenEffectCall& c, i32 axis) {
     const cScreenEffectRun& run = *c.pRun;
     const i32 strip = Strip(axis == 0 ? kH : kW, run.Param(3));
     return Redraw(c, c.pSurf->pWork, true, StepValue, [&](DDSURFACEDATA* w) {
-        DDBltSplit(c.pBack, 0, 0, kW, kH, strip, Tr(run.m_dValue), w, 0, 0, 0, axis);
+        DDBltSplit(c.pBack, 0, 0, kW, kH, strip, Trunc32(run.m_dValue), w, 0, 0, 0, axis);
     });
 }
 i32 ScreenEffectSplitH(const ScreenEffectCall& c) { return ScreenEffectSplit(c, 0); }
@@ -219,7 +215,7 @@ i32 ScreenEffectBlink(const ScreenEffectCall& c) {
 i32 ScreenEffectRotate(const ScreenEffectCall& c) {
     const cScreenEffectRun& run = *c.pRun;
     return Redraw(c, c.pSurf->pWork2, true, StepValue, [&](DDSURFACEDATA* w) {
-        DDBltRotate(c.pBack, kW / 2, kH / 2, kW, kH, kW / 2, kH / 2, Tr(run.m_dValue), w, 0, 0, 0);
+        DDBltRotate(c.pBack, kW / 2, kH / 2, kW, kH, kW / 2, kH / 2, Trunc32(run.m_dValue), w, 0, 0, 0);
     });
 }
 
@@ -231,7 +227,7 @@ i32 ScreenEffectCircle(const ScreenEffectCall& c) {
     const cScreenEffectRun& run = *c.pRun;
     const i32 px = c.nPlayerX, py = c.nPlayerY;
     return Redraw(c, c.pSurf->pWork, true, StepValue, [&](DDSURFACEDATA* w) {
-        DDBltCircle(c.pBack, px, py, FarX(px), FarY(py), Tr(run.m_dValue), std::max(run.Param(3), 1), w, px, py, 0);
+        DDBltCircle(c.pBack, px, py, FarX(px), FarY(py), Trunc32(run.m_dValue), std::max(run.Param(3), 1), w, px, py, 0);
     });
 }
 
@@ -240,35 +236,35 @@ i32 ScreenEffectZoom(const ScreenEffectCall& c) {
     const double s = run.m_dValue * 0.0015625;
     return Redraw(c, c.pSurf->pZoomWork, s < 1, StepValue, [&](DDSURFACEDATA* w) {
         if (s < 1) {
-            D3DBltQuad(c.pBack, Tr((kW - kW * s) * 0.5), Tr((kH - kH * s) * 0.5), Tr(kW * s), Tr(kH * s), w, 0, 0, kW, kH,
+            D3DBltQuad(c.pBack, Trunc32((kW - kW * s) * 0.5), Trunc32((kH - kH * s) * 0.5), Trunc32(kW * s), Trunc32(kH * s), w, 0, 0, kW, kH,
                        DDBLT_KEY);
             return;
         }
         // The view centred on the player, kept inside the screen.
         const double sw = kW / s, sh = kH / s;
-        i32 sx = Tr(c.nPlayerX - sw * 0.5);
-        if (sx + Tr(sw) >= kW) sx = Tr(kW - sw);
+        i32 sx = Trunc32(c.nPlayerX - sw * 0.5);
+        if (sx + Trunc32(sw) >= kW) sx = Trunc32(kW - sw);
         else if (sx < 0) sx = 0;
-        i32 sy = Tr(c.nPlayerY - sh * 0.5);
-        if (sy + Tr(sh) >= kH) sy = Tr(kH - sh);
+        i32 sy = Trunc32(c.nPlayerY - sh * 0.5);
+        if (sy + Trunc32(sh) >= kH) sy = Trunc32(kH - sh);
         else if (sy < 0) sy = 0;
-        D3DBltQuad(c.pBack, 0, 0, kW, kH, w, sx, sy, Tr(sw), Tr(sh), DDBLT_KEY);
+        D3DBltQuad(c.pBack, 0, 0, kW, kH, w, sx, sy, Trunc32(sw), Trunc32(sh), DDBLT_KEY);
     });
 }
 
 i32 ScreenEffectLens(const ScreenEffectCall& c) {
     const cScreenEffectRun& run = *c.pRun;
     const i32 lx = c.nPlayerX + run.Param(3), ly = c.nPlayerY + run.Param(4);
-    const i32 r = Tr(std::max(FarX(lx), FarY(ly)) * kSqrt2);
+    const i32 r = Trunc32(std::max(FarX(lx), FarY(ly)) * kSqrt2);
     DDSURFACEDATA* work = c.pSurf->pWork2;
     if (work) DDFillRect(work, 0, 0, g_nBpp == 16 ? 4 * r : 2 * r, g_nBpp == 16 ? 4 * r : 2 * r, 0);
     return Redraw(c, work, true, StepValue,
-                  [&](DDSURFACEDATA* w) { DDBltLens(c.pBack, lx, ly, r, Tr(run.m_dValue), w, lx, ly, 0, 0); });
+                  [&](DDSURFACEDATA* w) { DDBltLens(c.pBack, lx, ly, r, Trunc32(run.m_dValue), w, lx, ly, 0, 0); });
 }
 
 i32 ScreenEffectMosaic(const ScreenEffectCall& c) {
     const cScreenEffectRun& run = *c.pRun;
-    const i32 block = std::max(Tr(run.m_dValue), 1);
+    const i32 block = std::max(Trunc32(run.m_dValue), 1);
     return Redraw(c, c.pSurf->pWork2, true, StepValue,
                   [&](DDSURFACEDATA* w) { DDMosaic(c.pBack, 0, 0, kW, kH, block, w, 0, 0, 0); });
 }
@@ -288,4 +284,18 @@ void RunScreenEffect(const ScreenEffectCall& call) {
         run->m_nId = 0;
         DDSetRenderToVirtual(0);
     }
+}
+
+void RunScreenEffect(cGameScene& scene, i32 noStep, const std::function<void()>& redrawBackground) {
+    ScreenEffectCall call;
+    call.pRun = &scene.m_ScreenEffect;
+    call.pBack = &g_sdBackBuffer;
+    call.pSurf = &scene.m_EffectSurf;
+    if (const cPlayer* p = scene.Player0()) {
+        call.nPlayerX = p->ScreenCentreX();
+        call.nPlayerY = p->ScreenCentreY();
+    }
+    call.redrawBackground = redrawBackground;
+    call.bNoStep = noStep;
+    RunScreenEffect(call);
 }

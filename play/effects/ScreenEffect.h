@@ -56,3 +56,10 @@ extern const ScreenEffectRoutine ScreenEffectTable[SCR_EFFECT_TYPES];
 // Redraws the finished frame through the running effect (nothing while none runs). When the
 // effect ends, the run's id returns to 0 and the virtual back buffer is switched off.
 void RunScreenEffect(const ScreenEffectCall& call);
+
+// The play scene's screen effect over the frame in the back buffer, centred where the player is
+// drawn; called once per drawn frame after the shots and before the status bar (noStep: the
+// frozen draws). The blink draws the stage background's layers 0 and 1 through
+// redrawBackground.
+class cGameScene;
+void RunScreenEffect(cGameScene& scene, i32 noStep, const std::function<void()>& redrawBackground = {});

@@ -14,7 +14,8 @@ cChara& cChara::operator=(const cChara& src) {
     return *this;
 }
 
-cChara::~cChara() = default;
+// Nobody keeps a link to a character that is gone.
+cChara::~cChara() { UnlinkTargets(); }
 
 void cChara::ScaleHook(i32 nNew, i32 nOld) {
     if (nNew == nOld) return;

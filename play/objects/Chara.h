@@ -32,6 +32,15 @@ struct GAUGESTATE {
     double dStep = 0;   // the change shown per frame
 };
 
+// An animation shown over the character's own (the run-animation command): while it is chosen
+// its value is the character's frame. A timed entry counts its frames down.
+struct OVERLAYANIM {
+    AnimState anim;
+    i32 bTimed = 0;
+    i32 nCount = 0;
+    i32 bEnabled = 1;
+};
+
 // The character's members (kept apart from the class so that copying can default every member
 // and then rebind the flows).
 struct CHARADATA {
@@ -129,6 +138,15 @@ struct CHARADATA {
     i32 m_nInvincible = 0;
     cVector<HITBY> m_vHitBy;
 
+    // Drawing state that the character-effect dispatch reads (set by flow commands).
+    u32 m_bHidden = 0;            // not drawn (with m_bTransparent, the two hide flags); its effect keeps time
+    u32 m_bPinX = 0, m_bPinY = 0; // pinned to the screen on that axis ...
+    i32 m_nPinX = 0, m_nPinY = 0; // ... at this view position
+    u32 m_bDeathWait = 0;         // its death goes on as soon as the death effect ends
+    i32 m_nDeathWaitFrames = 0;   // frames waited after the death effect
+    cVector<OVERLAYANIM> m_vOverlayAnim;
+    u8 m_byColourVariant = 0;     // row of the cycling colour table it is drawn with (0: none)
+
     i32 m_nSide = 0;              // side (0-7): who hits whom, the side lists of the commands
     i32 m_nAnimSet = -1;          // current animation set
     i32 m_nLayer = 0;             // drawing layer (0-7)
@@ -176,4 +194,36 @@ public:
     void SetHitRect(i32 bottomAlign, i32 width, i32 height);
     // Clears the four contact flags.
     void ClearContacts() { m_bContactL = m_bContactR = m_bContactT = m_bContactB = 0; }
+
+    // ---- Invincibility, damage and defeat (play/rules/Damage.cpp) ----
+    // Invincible for the stage's after-hit frames of its kind (the player's kind 0, or the
+    // others'), times the speed unit.
+    void SetInvincible();
+    // As SetInvincible, and the attacker paused for the same-attacker frames of its kind.
+    void AddHitBy(u32 attackerId);
+    bool IsInvincible() const { return m_nInvincible > 0; }
+    // Invincible, or the attacker is in the recent-attacker list (even at 0 invincible steps).
+    bool IsInvincibleAgainst(u32 attackerId) const;
+    // The attack's power less the defence (power > 0) taken from HP, the hit effect where the
+    // boxes overlap, the knock-back: 1 when HP reached 0.
+    i32 TakeDamageFromChara(cChara& attacker);
+    i32 TakeDamageFromShot(cShot& shot);
+    // The damage triggers (1 damaged, 2 knocked) naming the attacker, or its owner when it
+    // reports to it; the owner then gets trigger 18 or 19 naming this character.
+    void RunDamageFlows(cChara& attacker);
+    void RunShotDamageFlows(cShot& shot);
+    // Defeat: trigger 3, the died update, the score, the carried item to the player; then,
+    // unless the stage has ended (result 1, the character stays alive), unlinked and dying with
+    // its death effect started.
+    i32 Kill();
+    // Clears every link between this character and the others, both ways.
+    void UnlinkTargets();
+
+    // ---- Drawing (play/effects/CharaDraw.cpp) ----
+    // The frame to draw: its own animation's value or that of the chosen overlay animation
+    // (each advanced one frame unless noStep).
+    i32 CurrentAnimeValue(i32 noStep);
+    // The picture number with the animation set's offsets of its states; sets the picture's
+    // colour modulation (Direct3D, colour variant).
+    i32 PictureNumber(PictureDesc& desc);
 };

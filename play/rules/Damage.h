@@ -1,0 +1,23 @@
+#pragma once
+// Small rules that the hits, the drawing and the commands share: finding an object by its id,
+// the solidity of a block cell, and the chip sheet's layout. The character's own damage, defeat
+// and invincibility operations are members of cChara (play/objects/Chara.h).
+#include "play/GameScene.h"
+
+// The player first, then the live stage characters, in order: the first whose id matches, or
+// null.
+cChara* FindObjectById(cGameScene& scene, u32 id);
+
+// What a contact test gets of a block cell from a side: 0 when the block's conditions do not
+// hold now or the side is its one-way side, else its solidity. Cells outside the map are empty.
+i8 IsBlockSolid(cGameScene& scene, i32 cellIndex, i32 side);
+
+// The 32 x 32 cell of picture n of a chip sheet (blocks, marks): 15 pictures to a column.
+constexpr i32 kChipsPerColumn = 15;
+inline i32 ChipSourceX(i32 n) { return n / kChipsPerColumn * 32; }
+inline i32 ChipSourceY(i32 n) { return n % kChipsPerColumn * 32; }
+
+// Draws a block cell at (x, y): its 32 x 32 picture from the block sheet with the colour key,
+// and its mark from the mark sheet over it when it shows one.
+void DrawBlockCell(const BLOCKCELL& cell, DDSURFACEDATA* target, i32 x, i32 y, DDSURFACEDATA* blockSheet,
+                   DDSURFACEDATA* markSheet);
