@@ -14,6 +14,7 @@
 #include "records/Stage.h"
 #include "records/StrFormat.h"
 #include "tools/DemoArt.h"
+#include "tools/DemoEffects.h"
 #include "tools/DemoFlows.h"
 #include "tools/DemoMedia.h"
 
@@ -482,6 +483,7 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
     // Each global keeps its shape; the demo's records are built in locals.
     static cDatabase db;
     FillDatabase(db);
+    const DEMOEFFECTS effects = AddDemoEffects(db);
     if (ok && !SaveDatabases(db)) ok = false, error = "database files";
 
     static cSystemData sys;
@@ -499,6 +501,7 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
     static cCommonPalette palette;
     FillCommonPalette(palette);
     const DEMOACTORS actors = AddDemoActors(palette);
+    UseDemoEffects(palette, effects);
     if (ok && !SaveToFile(palette, g_DataPath[DP_COMMON_PALETTE])) ok = false, error = "CommonPalette.cplt4";
     // Stages read their common references against the palette just written.
     palette.Publish();

@@ -85,8 +85,17 @@ i32 CmdEffect(cChara& chara, cFlowCmd& cmd) {
     return 0;
 }
 
-i32 CmdCharaEffect(cChara&, cFlowCmd&) { return 0; }
-i32 CmdScreenEffect(cChara&, cFlowCmd&) { return 0; }
+// Effect number, mode (0 forward, 1 reversed, 2 there and back), loop: the character's own run.
+i32 CmdCharaEffect(cChara& chara, cFlowCmd& cmd) {
+    chara.m_CharaEffect.Set(Param(cmd, 0), Param(cmd, 1), Param(cmd, 2));
+    return 0;
+}
+
+// The same three on the play's screen effect.
+i32 CmdScreenEffect(cChara& chara, cFlowCmd& cmd) {
+    if (chara.m_pScene) chara.m_pScene->m_ScreenEffect.Set(Param(cmd, 0), Param(cmd, 1), Param(cmd, 2));
+    return 0;
+}
 i32 CmdPicture(cChara&, cFlowCmd&) { return 0; }
 
 i32 CmdScreenColor(cChara& chara, cFlowCmd& cmd) {
