@@ -1,0 +1,154 @@
+// The play screen's effects per drawing mode: twenty characters drawn through looping character
+// effects of every kind (every other one magnified twice), and each screen effect redrawing the
+// 640 x 480 frame. What they add to a frame of play counts against its 3 ms.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <unistd.h>
+
+#include "database/Database.h"
+#include "platform/graphics/Image.h"
+#include "platform/system/PathResolver.h"
+#include "play/effects/CharaDraw.h"
+
+namespace {
+
+struct Mode {
+    bool d3d;
+    int bpp;
+};
+constexpr Mode kModes[] = {{true, 32}, {false, 32}, {false, 8}};
+constexpr int kCharas = 20;
+
+// Parameters of each kind as the editor defaults them, run for a second and looped.
+const i32 kCharaParams[CHARA_EFFECT_TYPES][5] = {
+    {10}, {10, 0, 32}, {10, 0, 32, 4}, {10, 0, 32, 4}, {10, 0, 32, 2, 2}, {10, 0, 32, 2, 2}, {10, 2},
+    {10, 0, 1440}, {10, 0, 1440}, {10, 0, 256}, {10, 32, 0, 2}, {10, 32, 64}, {10, 100, 5}, {10, 1, 4, 16},
+    {10, 9999}, {10, 1, 8}, {10, 1, 4},
+};
+const i32 kScreenParams[SCR_EFFECT_TYPES][5] = {
+    {10}, {10, 0, 0, 640, 0}, {10, 4, 4}, {10, 4, 4}, {10, 0, 640, 15}, {10, 0, 480, 20}, {10, 0, 640, 4, 8},
+    {10, 0, 480, 4, 10}, {10, 10}, {10, 0, 1440}, {10, 640, 0, 8}, {10, 640, 1280}, {10, 1500, 5}, {10, 1, 60},
+};
+
+struct Fixture {
+    std::filesystem::path dir;
+    DDSURFACEDATA pic, work, work2, scratch, scratch2;
+    std::unique_ptr<cGameScene> scene;
+    bool ok = false;
+
+    explicit Fixture(const Mode& m) {
+        dir = std::filesystem::temp_directory_path() / ("tobrelk_bench_play_fx_" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        SetGameRoot(dir);
+        cImage img;
+        img.width = img.height = 32;
+        img.argb.resize(32 * 32);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                img.argb[y * 32 + x] = (x < 2 || y < 2) ? 0xFFFF00FFu : 0xFF000000u | u32(x * 8) << 16 | u32(y * 8) << 8 | 0x40u;
+        const std::vector<u8> bmp = EncodeBmp(img, 24);
+        if (FILE* f = std::fopen((dir / "c.bmp").c_str(), "wb")) {
+            std::fwrite(bmp.data(), 1, bmp.size(), f);
+            std::fclose(f);
+        }
+        if (!DDInit(m.d3d, MainWindowHandle(), 640, 480, m.bpp, 0, 1, 1, 60, 0, nullptr, nullptr, 0, 0)) return;
+        for (int i = 0; i < 256; ++i) g_palCur[i] = PALETTEENTRY{static_cast<u8>(i), static_cast<u8>(255 - i), 128, 1};
+        g_palCur[0] = PALETTEENTRY{255, 0, 255, 1};
+        g_palBase = g_palCur;
+        DDSetDisplayPalette(g_palCur);
+        DDSetTransmit(255, 0, 255);
+        if (m.bpp == 8) g_dwTransColor = 0;
+        for (int a = 0; a < 256; ++a)
+            for (int b = 0; b < 256; ++b) g_lpBlendTable[a * 256 + b] = static_cast<u8>((a + b) / 2);
+        ok = DDCreateSurfaceFromFile(&pic, "c.bmp", 1, m.bpp, 0, 0, 0, 0, 0, 0, 0) == 0 &&
+             DDCreateSurface(&work, 640, 480, 1, 0, DTMEMORYTYPE_VIDEO_RT) &&
+             DDCreateSurface(&work2, 640, 480, 1, 0, DTMEMORYTYPE_VIDEO_RT) &&
+             DDCreateSurface(&scratch, 1024, 1024, 1, 0, DTMEMORYTYPE_VIDEO_NORT) &&
+             DDCreateSurface(&scratch2, 1024, 1024, 1, 1, DTMEMORYTYPE_SYSTEM);
+        // The effect records, prepared as start-up prepares them.
+        g_Database.SetDefault();
+        g_Database.m_vCharaEffect.assign(CHARA_EFFECT_TYPES, cCharaEffectParam());
+        for (int t = 0; t < CHARA_EFFECT_TYPES; ++t) {
+            g_Database.m_vCharaEffect[t].nEffectType = static_cast<u32>(t);
+            for (int p = 0; p < 5; ++p) g_Database.m_vCharaEffect[t].anParam[p] = kCharaParams[t][p];
+        }
+        g_Database.m_vScrEffect.assign(SCR_EFFECT_TYPES, cScrEffectParam());
+        for (int t = 0; t < SCR_EFFECT_TYPES; ++t) {
+            g_Database.m_vScrEffect[t].nEffectType = static_cast<u32>(t);
+            for (int p = 0; p < 5; ++p) g_Database.m_vScrEffect[t].anParam[p] = kScreenParams[t][p];
+        }
+        PrepareDatabase();
+        scene = std::make_unique<cGameScene>();
+        EffectSurfaces& s = scene->m_EffectSurf;
+        s.pWork = &work;
+        s.pWork2 = &work2;
+        s.pScratch = &scratch;
+        s.pScratch2 = &scratch2;
+        s.Select(false);
+        for (int i = 0; i < kCharas; ++i) {
+            auto c = std::make_unique<cStageChara>();
+            c->m_nId = static_cast<u32>(i + 1);
+            c->m_nScale = 1 + i % 2;
+            c->m_nGfxW = c->m_nGfxH = 32 * c->m_nScale;
+            c->m_dX = 40 + (i % 5) * 120;
+            c->m_dY = 40 + (i / 5) * 110;
+            c->m_CharaEffect.Set(1 + i % (CHARA_EFFECT_TYPES - 1), EFFECT_FORWARD, 1);
+            scene->AddChara(std::move(c));
+        }
+    }
+    ~Fixture() {
+        scene.reset();
+        for (DDSURFACEDATA* sd : {&pic, &work, &work2, &scratch, &scratch2}) DDReleaseSurface(sd);
+        DDRelease();
+        g_Database.SetDefault();
+        PrepareDatabase();
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+};
+
+bool Start(benchmark::State& state, std::unique_ptr<Fixture>& f) {
+    const Mode m = kModes[state.range(0)];
+    state.SetLabel(std::string(m.d3d ? "D3D" : "DD") + std::to_string(m.bpp));
+    f = std::make_unique<Fixture>(m);
+    if (!f->ok) state.SkipWithError("graphics start-up failed");
+    return f->ok;
+}
+
+void BM_TwentyCharaEffects(benchmark::State& state) {
+    std::unique_ptr<Fixture> f;
+    if (!Start(state, f)) return;
+    DDSURFACEDATA* pic = &f->pic;
+    const CharaPictureFn fill = [pic](cChara&, i32, i32, PictureDesc& d) {
+        d.pPicture = d.pStretch = d.pStretch2 = pic;
+        d.nWidth = d.nHeight = 32;
+        return true;
+    };
+    for (auto _ : state) {
+        f->scene->ForEachChara([&](cStageChara& c) { DrawCharaEffect(c, &g_sdBackBuffer, 0, fill); });
+        DDEndScene();
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_TwentyCharaEffects)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_ScreenEffect(benchmark::State& state) {
+    std::unique_ptr<Fixture> f;
+    if (!Start(state, f)) return;
+    const i32 type = static_cast<i32>(state.range(1));
+    state.SetLabel(std::string(kModes[state.range(0)].d3d ? "D3D" : "DD") + std::to_string(kModes[state.range(0)].bpp) +
+                   " " + g_ScrEffectTypeName[type]);
+    f->scene->m_ScreenEffect.Set(type, EFFECT_FORWARD, 1);
+    for (auto _ : state) {
+        RunScreenEffect(*f->scene, 0);
+        DDEndScene();
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ScreenEffect)->ArgsProduct({{0, 1, 2}, benchmark::CreateDenseRange(1, SCR_EFFECT_TYPES - 1, 1)})
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
