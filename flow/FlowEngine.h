@@ -34,6 +34,7 @@ class cFlowRun;
 class cInput;
 struct DDSURFACEDATA;
 struct HITRECT;
+struct PictureParam;
 
 // ---- Run state ----------------------------------------------------------------------------------
 
@@ -341,5 +342,9 @@ i32 LayoutMessageText(cGameScene& scene, cMessageWnd& wnd, DDSURFACEDATA* target
 // The two above over the scene's lists, in order, dropping what ended.
 void StepDrawEffectObjs(cGameScene& scene, DDSURFACEDATA* target, i32 held);
 void DrawMessageWnds(cGameScene& scene, DDSURFACEDATA* target, i32 held);
+// The surface of a shown picture (null when it has none), and the removal of shown picture i
+// with its surface.
+DDSURFACEDATA* PictureSurface(cGameScene& scene, const PictureParam& block);
+void ErasePicture(cGameScene& scene, std::size_t i);
 // Appends to the scene's effect list an effect of a hit at the overlap of two rectangles.
 void AddHitEffect(cGameScene& scene, i16 effect, const HITRECT& a, const HITRECT& b, i32 scale);

@@ -227,6 +227,7 @@ public:
     cVector<DDSURFACEDATA> m_vEffectPicture;
     std::vector<MessageWndPtr> m_lstMessageWnd;
     std::vector<PictureParam> m_lstPicture;
+    cVector<DDSURFACEDATA> m_vPictureSurface; // PictureParam::nSurface; an empty slot is reused
     u32 m_bItemMessage = 0;           // an item's message continues the previous one
 
     i32 m_nTimeLeft = 0;

@@ -3,6 +3,7 @@
 
 #include "app/Game.h"
 #include "app/PlayRecord.h"
+#include "platform/system/Report.h"
 #include "database/Database.h"
 #include "flow/EffectObj.h"
 #include "flow/commands/Commands.h"
@@ -93,10 +94,103 @@ i32 CmdCharaEffect(cChara& chara, cFlowCmd& cmd) {
 
 // The same three on the play's screen effect.
 i32 CmdScreenEffect(cChara& chara, cFlowCmd& cmd) {
-    if (chara.m_pScene) chara.m_pScene->m_ScreenEffect.Set(Param(cmd, 0), Param(cmd, 1), Param(cmd, 2));
+    cGameScene* scene = chara.m_pScene;
+    if (!scene) return 0;
+    scene->m_ScreenEffect.Set(Param(cmd, 0), Param(cmd, 1), Param(cmd, 2));
+    // With no screen effect left, drawing goes back to the real back buffer.
+    if (scene->m_ScreenEffect.m_nId == 0 && lpDTCon && lpDTCon->bVirtual) DDSetRenderToVirtual(0);
     return 0;
 }
-i32 CmdPicture(cChara&, cFlowCmd&) { return 0; }
+
+namespace {
+
+// The picture command's integers.
+enum : int {
+    PP_PICTURE = 0, PP_PLACEMENT, PP_CELL_X, PP_CELL_Y, PP_OFFSET_X, PP_OFFSET_Y, PP_LAYER, PP_SCALE,
+    PP_DISPLAY_MODE, PP_TIME, PP_WAIT, PP_FIXED, PP_REPLACE, PP_ID, PP_ONE_FRAME,
+};
+
+// The shown picture of an ID (its second passed-through value), or -1.
+i64 FindPicture(const cGameScene& scene, i32 id) {
+    for (std::size_t i = 0; i < scene.m_lstPicture.size(); ++i)
+        if (scene.m_lstPicture[i].nPass[2] == id) return static_cast<i64>(i);
+    return -1;
+}
+
+// A free slot of the picture surfaces holding the picture file, or -1 when it cannot be loaded.
+i32 LoadPictureSurface(cGameScene& scene, const std::string& file) {
+    cVector<DDSURFACEDATA>& v = scene.m_vPictureSurface;
+    i32 slot = 0;
+    while (slot < v.Size() && SurfacePixels(&v[slot])) ++slot;
+    if (slot == v.Size()) v.emplace_back();
+    if (!DDCheckResult(DDCreateSurfaceFromFile(&v[slot], file.c_str(), 1, g_nBpp, 0, 0, 0, 0, 0, 0, 0))) {
+        DDReleaseSurface(&v[slot]);
+        WriteReport("%s 読み込み失敗！", file.c_str());
+        return -1;
+    }
+    return slot;
+}
+
+} // namespace
+
+void ErasePicture(cGameScene& scene, std::size_t i) {
+    if (i >= scene.m_lstPicture.size()) return;
+    const i32 slot = scene.m_lstPicture[i].nSurface;
+    if (slot >= 0 && slot < scene.m_vPictureSurface.Size()) DDReleaseSurface(&scene.m_vPictureSurface[slot]);
+    scene.m_lstPicture.erase(scene.m_lstPicture.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+DDSURFACEDATA* PictureSurface(cGameScene& scene, const PictureParam& block) {
+    if (block.nSurface < 0 || block.nSurface >= scene.m_vPictureSurface.Size()) return nullptr;
+    DDSURFACEDATA* sd = &scene.m_vPictureSurface[block.nSurface];
+    return SurfacePixels(sd) ? sd : nullptr;
+}
+
+i32 CmdPicture(cChara& chara, cFlowCmd& cmd) {
+    cGameScene* scene = chara.m_pScene;
+    if (!scene || scene->m_nEndRequest) return 0;
+    const i32 number = Param(cmd, PP_PICTURE), id = Param(cmd, PP_ID);
+    if (number == 0) {
+        // No picture: with the replace flag, the shown picture of the ID is closed.
+        const i64 shown = FindPicture(*scene, id);
+        if (Param(cmd, PP_REPLACE) && shown >= 0) ErasePicture(*scene, static_cast<std::size_t>(shown));
+        return 0;
+    }
+    if (number < 0 || number >= g_Database.m_vPicture.Size()) return 0;
+    const i32 slot = LoadPictureSurface(*scene, g_Database.m_vPicture[number].strFile);
+    if (slot < 0) return 0;
+    const DDSURFACEDATA& sd = scene->m_vPictureSurface[slot];
+
+    const i32 placement = Param(cmd, PP_PLACEMENT);
+    i32 follow = 0;
+    if (placement == PICTURE_ON_CHARA) follow = static_cast<i32>(chara.m_nId);
+    else if (placement == PICTURE_ON_HERO && scene->Player0()) follow = static_cast<i32>(scene->Player0()->m_nId);
+    const i32 count = Param(cmd, PP_ONE_FRAME) ? 1 : Param(cmd, PP_TIME) * 6;
+    PictureParam block;
+    EffectParamSet(block, static_cast<u16>(number), placement, Param(cmd, PP_CELL_X), Param(cmd, PP_CELL_Y),
+                   Param(cmd, PP_OFFSET_X), Param(cmd, PP_OFFSET_Y), sd.width, sd.height, Param(cmd, PP_FIXED),
+                   Param(cmd, PP_LAYER), Param(cmd, PP_SCALE), Param(cmd, PP_DISPLAY_MODE), count, Param(cmd, PP_WAIT),
+                   follow, Param(cmd, PP_REPLACE), id);
+    block.byLayer = Param(cmd, PP_LAYER) ? 1 : 0;
+    block.nSurface = slot;
+    const i64 shown = FindPicture(*scene, id);
+    if (shown >= 0) ErasePicture(*scene, static_cast<std::size_t>(shown));
+    scene->m_lstPicture.push_back(block);
+
+    if (!Param(cmd, PP_WAIT)) return 0;
+    switch (Param(cmd, PP_DISPLAY_MODE)) {
+    case 0: scene->m_WaitParam = WAITPARAM(1, 1, 0, 0); break;
+    case PICTURE_TIMED: scene->m_WaitParam = WAITPARAM(2, static_cast<u32>(count), 0, 0); break;
+    default: break; // until the stage ends: the wait block stays as it was
+    }
+    HoldGame(*scene);
+    // A picture shown until the advance key goes with the key that ended the wait.
+    if (Param(cmd, PP_DISPLAY_MODE) == 0) {
+        const i64 at = FindPicture(*scene, id);
+        if (at >= 0) ErasePicture(*scene, static_cast<std::size_t>(at));
+    }
+    return 0;
+}
 
 i32 CmdScreenColor(cChara& chara, cFlowCmd& cmd) {
     cGameScene* scene = chara.m_pScene;
