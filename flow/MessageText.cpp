@@ -1,7 +1,6 @@
 #include "flow/MessageText.h"
 
 #include "flow/TextLimit.h"
-#include "platform/ui/Font.h"
 
 namespace {
 
@@ -85,11 +84,4 @@ std::string ExpandMessageVars(const std::string& src, const MESSAGEVARS& vars) {
         ++i;
     }
     return StrCopyVia(out);
-}
-
-void MeasureText(Font* font, const std::string& text, i32* width, i32* height) {
-    *width = *height = 0;
-    if (font) FontMeasure(font, text.c_str(), width, height);
-    *width += 2;
-    *height += 2;
 }

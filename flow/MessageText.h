@@ -1,6 +1,5 @@
 #pragma once
-// Message texts: the "#" escapes that show a common or stage variable, and the size of a text
-// in the message font.
+// Message texts: the "#" escapes that show a common or stage variable.
 //
 // Escape grammar: "#", then in any order "C"/"c" (common variable) or "S"/"s" (stage
 // variable; common wins when both are given) and the variable's number; then optionally "_"
@@ -13,8 +12,6 @@
 
 #include "platform/system/Types.h"
 
-class Font;
-
 struct MESSAGEVARS {
     std::span<const i32> common;
     std::span<const i32> stage;
@@ -22,7 +19,3 @@ struct MESSAGEVARS {
 
 // The text with every valid escape replaced by its value; cut to the message buffer's size.
 std::string ExpandMessageVars(const std::string& text, const MESSAGEVARS& vars);
-
-// The text's size in the font, with a pixel of margin on every side: the widest line, and the
-// line pitch times the number of lines (an empty line counts).
-void MeasureText(Font* font, const std::string& text, i32* width, i32* height);

@@ -61,6 +61,13 @@ i32 Half(i32 v) { return v >> 1; }
 
 } // namespace
 
+void MeasureText(Font* font, const std::string& text, i32* width, i32* height) {
+    *width = *height = 0;
+    if (font) FontMeasure(font, text.c_str(), width, height);
+    *width += 2;
+    *height += 2;
+}
+
 cMessageWnd::~cMessageWnd() { ReleaseSurface(); }
 
 void cMessageWnd::ReleaseSurface() { DDReleaseSurface(&m_Surface); }

@@ -9,6 +9,7 @@
 #include "platform/graphics/Graphics.h"
 
 class cGameScene;
+class Font;
 
 // Placements of a message.
 enum eMessagePlace : i32 {
@@ -91,6 +92,9 @@ public:
 // Fills a window (kind 1 measures its text, expands its escapes and renders it into its
 // surface). False when the surface could not be made; the program is then asked to close.
 bool MakeMessage(cGameScene& scene, cMessageWnd& wnd, const MESSAGEARGS& args);
+// The text's size in the font, with a pixel of margin on every side: the widest line, and the
+// line pitch times the number of lines (an empty line counts).
+void MeasureText(Font* font, const std::string& text, i32* width, i32* height);
 // The window's top-left on the screen for this frame (before keeping it on screen); false when
 // its speaker is gone.
 bool PlaceMessage(cGameScene& scene, cMessageWnd& wnd, i32& x, i32& y);
