@@ -143,16 +143,6 @@ public:
     i32 Letter() const;
 };
 
-// A flow-owned timed entry of a character (tagged with the run number of its flow).
-struct CHARATIMER {
-    i32 nRunNo = 0;
-    i32 nCount1 = 0;
-    i32 nCount2 = 0;
-    u32 bPaused = 0;
-    i32 nKind = 0;
-    i32 nValue = 0;
-};
-
 // The request block of the commands that hold the game (messages, effects and pictures with a
 // wait, the stage-clear tally).
 struct WAITPARAM {
@@ -203,8 +193,9 @@ i32 CmdDuration(const cFlowCmd& cmd, i32 level);
 // distance / speed (see flow/MotionMath.h); zero durations and speeds are guarded.
 void SolveMoveTimeSpeedDist(cCmdRun& run, const cFlowCmd& cmd, i32 level);
 
-// Flow-owned timed entries (tagged with a run number): erase those of run number n; pause them
-// (entries already run out are erased); resume them.
+// Flow-owned timed entries (the character's overlay animations, tagged with the run number of
+// the flow that started them): erase those of run number n; pause them (entries already run out
+// are erased); resume them.
 void RemoveTimer(cChara& c, i32 runNo);
 void ResetTimer(cChara& c, i32 runNo);
 void ClearTimerFlag(cChara& c, i32 runNo);

@@ -443,18 +443,17 @@ void EndLetters(cChara& c) {
 // ---- Timed entries ------------------------------------------------------------------------------
 
 void RemoveTimer(cChara& c, i32 runNo) {
-    std::erase_if(c.m_vTimer, [runNo](const CHARATIMER& t) { return t.nRunNo == runNo; });
+    std::erase_if(c.m_vOverlayAnim, [runNo](const OVERLAYANIM& t) { return t.nRunNo == runNo; });
 }
 
 void ResetTimer(cChara& c, i32 runNo) {
-    std::erase_if(c.m_vTimer, [runNo](const CHARATIMER& t) {
-        return t.nRunNo == runNo && static_cast<i64>(t.nCount1) + t.nCount2 - 1 < 0;
-    });
-    for (CHARATIMER& t : c.m_vTimer)
-        if (t.nRunNo == runNo) t.bPaused = 1;
+    std::erase_if(c.m_vOverlayAnim,
+                  [runNo](const OVERLAYANIM& t) { return t.nRunNo == runNo && t.bTimed && t.nCount - 1 < 0; });
+    for (OVERLAYANIM& t : c.m_vOverlayAnim)
+        if (t.nRunNo == runNo) t.bEnabled = 0;
 }
 
 void ClearTimerFlag(cChara& c, i32 runNo) {
-    for (CHARATIMER& t : c.m_vTimer)
-        if (t.nRunNo == runNo) t.bPaused = 0;
+    for (OVERLAYANIM& t : c.m_vOverlayAnim)
+        if (t.nRunNo == runNo) t.bEnabled = 1;
 }

@@ -1,9 +1,11 @@
 // Effects, pictures, graphics, backgrounds and sound.
+#include <algorithm>
 #include <cmath>
 
 #include "app/Game.h"
 #include "app/PlayRecord.h"
 #include "platform/system/Report.h"
+#include "database/AnimeData.h"
 #include "database/Database.h"
 #include "flow/EffectObj.h"
 #include "flow/commands/Commands.h"
@@ -39,7 +41,27 @@ void PlayUserSE(i32 n) {
 
 i32 CmdChangeGraphic(cChara&, cFlowCmd&) { return 0; }
 i32 CmdChangeAnimSet(cChara&, cFlowCmd&) { return 0; }
-i32 CmdPlayAnim(cChara&, cFlowCmd&) { return 0; }
+i32 CmdPlayAnim(cChara& chara, cFlowCmd& cmd) {
+    const i32 n = Param(cmd, 0);
+    if (n <= 0 || n >= g_AnimeSteps.Size()) return 0;
+    OVERLAYANIM e;
+    AnimeMergePatterns(e.anim, {&g_AnimeSteps[n]});
+    AnimeSetPattern(e.anim, 0, 1);
+    const cGameScene* scene = chara.m_pScene;
+    const cFlowRun* run = scene ? scene->FlowRun() : nullptr;
+    const cCmdRun* cmdRun = scene ? scene->CmdRun() : nullptr;
+    e.nRunNo = run ? run->m_nRunNo : -1;
+    // A command with a duration shows the animation for that long (in drawn frames); an item's
+    // command, or one of no duration, until the animation ends.
+    if (cmdRun && cmdRun->m_nDuration > 0) {
+        const i32 unit = std::max(1, static_cast<i32>(SpeedUnit()));
+        e.bTimed = 1;
+        e.nCount = (cmdRun->m_nDuration + unit - 1) / unit;
+    }
+    chara.m_vOverlayAnim.push_back(std::move(e));
+    if (!chara.m_Anim.vProgram.empty()) AnimeSetPattern(chara.m_Anim, chara.m_Anim.nProgram, 1);
+    return 0;
+}
 
 i32 CmdEffect(cChara& chara, cFlowCmd& cmd) {
     cGameScene* scene = chara.m_pScene;

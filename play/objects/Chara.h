@@ -33,12 +33,15 @@ struct GAUGESTATE {
 };
 
 // An animation shown over the character's own (the run-animation command): while it is chosen
-// its value is the character's frame. A timed entry counts its frames down.
+// its value is the character's frame. A timed entry counts its frames down. These are the
+// character's flow-owned timed entries: the flow operations pause (bEnabled 0), resume and
+// remove those of a run number.
 struct OVERLAYANIM {
     AnimState anim;
     i32 bTimed = 0;
     i32 nCount = 0;
     i32 bEnabled = 1;
+    i32 nRunNo = -1; // the run of the flow that started it; -1 none
 };
 
 // The character's members (kept apart from the class so that copying can default every member
@@ -57,7 +60,7 @@ struct CHARADATA {
     // The definition the character was built from.
     cEdChara m_Def;
 
-    // Flows and their run states (parallel lists), the ID-letter flags and the timed entries.
+    // Flows and their run states (parallel lists) and the ID-letter flags.
     cVector<cFlow> m_vFlow;
     cVector<cFlowRun> m_vFlowRun;
     cVector<u8> m_vLetterRunning = cVector<u8>(27, 0);
@@ -65,7 +68,6 @@ struct CHARADATA {
     cVector<u8> m_vLetterStarted = cVector<u8>(27, 0);
     u32 m_bLetterEnded = 0;       // some letter ended this frame
     u32 m_bPendingDelete = 0;     // runs are marked for deletion
-    cVector<CHARATIMER> m_vTimer;
     cVector<i32> m_vVar = cVector<i32>(9, 0); // character variables
     i32 m_nRunNoNext = 0;         // next run number handed to a flow run
 

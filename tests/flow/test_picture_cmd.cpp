@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "app/PlayRecord.h"
+#include "database/AnimeData.h"
 #include "database/Database.h"
 #include "flow/commands/Commands.h"
 #include "platform/graphics/Image.h"
@@ -117,6 +118,23 @@ TEST(PictureCmd, ScreenAndStageCommands) {
     EXPECT_EQ(s.m_ScreenColour.nDirection, 1);
     EXPECT_EQ(s.m_ScreenColour.byColour[0], 255); // the fade back returns from the red
     EXPECT_EQ(s.m_ScreenColour.nStrength2, 60);
+
+    // Run animation: an overlay of the flow's run, which the flow operations pause, resume and
+    // remove; numbers outside the animation list add nothing.
+    ASSERT_GE(g_AnimeSteps.Size(), 2);
+    Exec(CmdPlayAnim, *hero, 28, {1});
+    Exec(CmdPlayAnim, *hero, 28, {0});
+    Exec(CmdPlayAnim, *hero, 28, {static_cast<u32>(g_AnimeSteps.Size())});
+    ASSERT_EQ(hero->m_vOverlayAnim.size(), 1u);
+    EXPECT_EQ(hero->m_vOverlayAnim[0].nRunNo, -1);
+    EXPECT_EQ(hero->m_vOverlayAnim[0].bTimed, 0);
+    hero->m_vOverlayAnim[0].nRunNo = 4;
+    ResetTimer(*hero, 4);
+    EXPECT_EQ(hero->m_vOverlayAnim[0].bEnabled, 0);
+    ClearTimerFlag(*hero, 4);
+    EXPECT_EQ(hero->m_vOverlayAnim[0].bEnabled, 1);
+    RemoveTimer(*hero, 4);
+    EXPECT_TRUE(hero->m_vOverlayAnim.empty());
 
     // Effects of the character and the screen; music kept in the play record.
     Exec(CmdCharaEffect, *hero, 30, {1, 2, 1});
