@@ -485,6 +485,10 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
     FillDatabase(db);
     const DEMOEFFECTS effects = AddDemoEffects(db);
     if (ok && !SaveDatabases(db)) ok = false, error = "database files";
+    // Records are checked against the database sizes when they are written: the demo's own, not
+    // whatever database the program has loaded.
+    const CMDLIMITS oldLimits = GetCmdLimits();
+    PublishDatabaseLimits(db);
 
     static cSystemData sys;
     FillSystemData(sys);
@@ -530,6 +534,7 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
         else ok = WriteRaw("bgm\\Field.ogg", ogg, error);
     }
     if (ok) ok = WriteRaw("System.ini", kSystemIni, error);
+    SetCmdLimits(oldLimits);
     SetGameRoot(oldRoot);
     return ok;
 }

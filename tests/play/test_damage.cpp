@@ -1,7 +1,5 @@
 // Character damage, defeat, links, gauges and the small shared rules, with the numbers of the
-// stage settings and the definitions: invincibility in play steps, damage through the defence,
-// the damage triggers naming attackers and owners, the score of a defeat, unlinking both ways,
-// the gauge bar over its frames, block solidity and the chip sheet's layout.
+// stage settings and the definitions.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -272,16 +270,6 @@ TEST_F(Damage, BlockSolidityBySideAndConditions) {
     g_CommonVars[0] = 1;
     EXPECT_EQ(IsBlockSolid(S(), i, 0), 2);
     g_CommonVars[0] = 0;
-}
-
-TEST_F(Damage, ShotBoxesFromTheWholePosition) {
-    cShot shot;
-    shot.m_rcHit.cur = BOXRECT{3, -2, 10, 6};
-    shot.m_dX = 100.75;
-    shot.m_dY = -20.5;
-    shot.UpdateBoxesX();
-    shot.UpdateBoxesY();
-    EXPECT_EQ(shot.m_rcHit.rc, (HITRECT{103, -22, 112, -17}));
 }
 
 namespace {

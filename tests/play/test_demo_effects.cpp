@@ -21,12 +21,18 @@ struct DemoData {
     bool ok = false;
 };
 
-// The demo's databases and common palette as start-up loads them.
+// The demo's databases and common palette as start-up loads them. The demo is made while the
+// program holds a smaller database, as it does after another game was loaded: its records are
+// still checked against its own.
 DemoData LoadDemo() {
     DemoData d;
     TempDir dir;
     std::string error;
-    if (!MakeDemoGame(dir.Dir(), error)) return d;
+    const CMDLIMITS limits = GetCmdLimits();
+    UpdateCmdLimits([](CMDLIMITS& l) { l.nCharaEffect = l.nScrEffect = 2; });
+    const bool made = MakeDemoGame(dir.Dir(), error);
+    SetCmdLimits(limits);
+    if (!made) return d;
     d.ok = LoadGameData(nullptr) == 1;
     d.db = g_Database;
     d.palette = g_CommonPalette;
