@@ -72,7 +72,7 @@ struct SCREENCOLOUR {
     i32 bShown = 0;         // a colour was faded to (8-bit mode: what a fade back returns from)
 };
 
-// Areas that objects may move in (world pixels), by clamp mode.
+// Areas that objects may move in (world pixels, right and bottom exclusive), by clamp mode.
 struct PLAYBOUNDS {
     i32 left = 0;
     i32 top = 0;
@@ -274,8 +274,8 @@ public:
     cVector<cCmd> m_vPauseMenu = cVector<cCmd>(4);
     u32 m_bStatusBar = 0;             // the stage's status-bar switch, for the drawing
 
-    PLAYBOUNDS m_InnerBounds;
-    PLAYBOUNDS m_OuterBounds;
+    // The clamp bounds are read live from the scroll axes and the block map: InnerBounds and
+    // OuterBounds (play/rules/Motion.h).
 
     // Random numbers of the play: seeded by SetStage (the seed also goes into the replay).
     cCrtRandom m_Rand;

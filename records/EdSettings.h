@@ -5,12 +5,14 @@
 //   MoveSettings::Get(move, eMove::Speed)          integer, sign by the list; Set stores narrowed
 //   MoveSettings::GetDouble(move, eMove::InertialAccel)
 //   ShotSettings::Get(shot, eShot::Power)
+//   BlockSettings::Get(block, eBlock::FloorEffect)  (a block record or a block-map cell's copy)
 //
 // A shot definition also serves swords and summons; summon-only settings are listed with the
 // shot's. Field numbers count from 1 in file order, as the editor and the arrange command do.
 #include <span>
 #include <type_traits>
 
+#include "records/EdBlockItem.h"
 #include "records/EdMove.h"
 #include "records/EdShot.h"
 #include "records/NamedSettings.h"
@@ -163,6 +165,14 @@
       nullptr)                                                                                                 \
     X(ReportSubKind, u8, 64, byOpt64, Chosen, "as OwnerReport", nullptr)
 
+// The block record's settings that its stored names leave open.
+#define TOBRELK_BLOCK_SETTINGS(X, N)                                                                           \
+    X(FloorEffect, u8, 14, byGroup8, Chosen, "the effect under the feet (1 spring, 2 marker, 3 slippery, 4 "    \
+      "and 5 conveyors) and its value are a small kind and a number read together; group 8 is the one "        \
+      "unnamed pair of the record, a byte and a 32-bit value, both 0 by default (no effect)", nullptr)         \
+    X(FloorEffectValue, u32, 15, dwGroup8, Chosen, "as FloorEffect: the spring height (hbl), the slippery "     \
+      "percentage or the conveyor speed", nullptr)
+
 enum class eMove {
 #define TOBRELK_X(name, type, n, member, mark, why, shared) name,
 #define TOBRELK_N(name, why) name,
@@ -176,6 +186,15 @@ enum class eShot {
 #define TOBRELK_X(name, type, n, member, mark, why, shared) name,
 #define TOBRELK_N(name, why) name,
     TOBRELK_SHOT_SETTINGS(TOBRELK_X, TOBRELK_N)
+#undef TOBRELK_X
+#undef TOBRELK_N
+    Count
+};
+
+enum class eBlock {
+#define TOBRELK_X(name, type, n, member, mark, why, shared) name,
+#define TOBRELK_N(name, why) name,
+    TOBRELK_BLOCK_SETTINGS(TOBRELK_X, TOBRELK_N)
 #undef TOBRELK_X
 #undef TOBRELK_N
     Count
@@ -197,7 +216,14 @@ struct ShotSettings {
     static const NAMEDSETTING& Entry(eShot s) { return Table()[static_cast<std::size_t>(s)]; }
 };
 
-// The accessors of both records, generated from a list.
+struct BlockSettings {
+    static i64 Get(const EDBLOCK_DATA& m, eBlock s);
+    static void Set(EDBLOCK_DATA& m, eBlock s, i64 v);
+    static std::span<const NAMEDSETTING> Table();
+    static const NAMEDSETTING& Entry(eBlock s) { return Table()[static_cast<std::size_t>(s)]; }
+};
+
+// The accessors of the records, generated from a list.
 #define TOBRELK_ED_ACCESSORS(Settings, Rec, Enum, LIST)                                                        \
     inline i64 Settings::Get(const Rec& m, Enum s) {                                                           \
         switch (s) {                                                                                           \
@@ -221,6 +247,7 @@ struct ShotSettings {
 
 TOBRELK_ED_ACCESSORS(MoveSettings, cEdMove, eMove, TOBRELK_MOVE_SETTINGS)
 TOBRELK_ED_ACCESSORS(ShotSettings, cEdShot, eShot, TOBRELK_SHOT_SETTINGS)
+TOBRELK_ED_ACCESSORS(BlockSettings, EDBLOCK_DATA, eBlock, TOBRELK_BLOCK_SETTINGS)
 
 #undef TOBRELK_ED_ACCESSORS
 #undef TOBRELK_ED_GET

@@ -1,6 +1,7 @@
 #include "play/objects/Chara.h"
 
 #include "database/SystemSwitches.h"
+#include "play/objects/StageChara.h"
 
 cChara::cChara() = default;
 
@@ -55,4 +56,9 @@ void cChara::SetHitRect(i32 bottomAlign, i32 width, i32 height) {
     b.w = width;
     b.h = height;
     m_rcBody.base = b;
+}
+
+bool cChara::IsBlockChara() const {
+    const cStageChara* s = AsStageChara();
+    return s && s->m_bBlockChara;
 }

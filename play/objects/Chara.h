@@ -18,6 +18,12 @@
 #include "play/objects/Obj.h"
 #include "records/EdChara.h"
 
+// The two jump-state flags of m_nJumpFlags.
+enum : u32 {
+    JUMP_JUMPING = 1, // a jump runs (the jump command's flag)
+    JUMP_RISING = 2,  // it is still rising
+};
+
 // An entry of the recent-attacker list: no damage from that attacker for the steps left.
 struct HITBY {
     u32 nId = 0;
@@ -76,7 +82,7 @@ struct CHARADATA {
     double m_dVMotion = 0.0;      // vertical motion (knock-back y); non-zero while a jump runs
     double m_dVMotionPrev = 0.0;
     double m_dKnockX = 0.0;       // knock-back x
-    u32 m_nJumpFlags = 0;
+    u32 m_nJumpFlags = 0;         // JUMP_JUMPING | JUMP_RISING
     u32 m_bFalling = 0;
     i32 m_nNoFloorFrames = 0;
     i32 m_nFloorCell = -1;        // block-map cell under the feet
@@ -190,6 +196,8 @@ public:
     virtual i32 PlayerNo() const { return -1; }
     bool IsPlayer() const { return m_nKind == 0; }
     bool IsDying() const { return m_bDying != 0; }
+    // A stage character that behaves like a solid block.
+    bool IsBlockChara() const;
 
     // The body rectangle: offset x = 16 - graphic offset x - width / 2; offset y = 32 - graphic
     // offset y - height when bottom-aligned, else 16 - graphic offset y - height / 2.

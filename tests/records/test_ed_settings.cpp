@@ -36,6 +36,14 @@ TEST(EdSettings, EveryEntryNamesTheRecordFieldOfItsNumber) {
     TOBRELK_SHOT_SETTINGS(TOBRELK_X, TOBRELK_N)
 #undef TOBRELK_X
 #undef TOBRELK_N
+    ExpectWellFormedTable(BlockSettings::Table());
+    cEdBlock b;
+    EXPECT_EQ(b.FieldCount(), 18);
+#define TOBRELK_X(name, type, n, member, mark, why, shared) EXPECT_TRUE(holds(b, n, &b.member)) << #name;
+#define TOBRELK_N(name, why) EXPECT_EQ(BlockSettings::Get(b, eBlock::name), 0);
+    TOBRELK_BLOCK_SETTINGS(TOBRELK_X, TOBRELK_N)
+#undef TOBRELK_X
+#undef TOBRELK_N
 }
 
 TEST(EdSettings, CharacterSettingsNameTheFieldsOfTheirNumbers) {

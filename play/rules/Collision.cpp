@@ -1,0 +1,237 @@
+// Block collision: solidity, probes, landing and ceiling, the per-axis passes.
+#include "play/rules/Collision.h"
+
+#include <cstdlib>
+
+#include "database/SystemSwitches.h"
+#include "play/rules/Motion.h"
+
+namespace {
+
+HITRECT BoxOf(const cObj& o) { return HITRECT{o.m_dX, o.m_dY, o.m_dRight, o.m_dBottom}; }
+
+// A probe point's cell and solidity for the character.
+PROBE At(cGameScene& scene, const cChara& c, i32 x, i32 y) {
+    const i32 cell = scene.m_vBlockMap.IndexAtPixel(x, y);
+    return PROBE{cell, cell < 0 ? 0 : IsBlockSolid(scene, cell, c.m_nBlockSide)};
+}
+
+// The flight mode's early answers of a side or top probe: -1 go on with the push-out.
+i32 StopCode(const cChara& c, i32 v) {
+    if (v == 0) return 0;
+    if (v == 2 && c.m_nKind != 1) return 2;
+    if (c.FlyMode() == FLY_STOP) return 2;
+    return -1;
+}
+
+void SideTriggers(cChara& c, i32 side) {
+    c.m_nLastSide = side;
+    RunFlowsOf(c, TRIG_BLOCK);
+    RunFlowsOf(c, TRIG_BLOCK_SIDE);
+    RunFlowsOf(c, side == 0 ? TRIG_BLOCK_LEFT : TRIG_BLOCK_RIGHT);
+}
+
+// The whole pixel of a position, mod 32: the fraction of a position survives a push-out, as it
+// does a landing.
+i32 Mod32(double v) { return Trunc32(v) & 31; }
+
+} // namespace
+
+bool BlockIsShown(cGameScene& scene, i32 cell) {
+    BLOCKCELL* b = scene.m_vBlockMap.Find(cell);
+    if (!b || !b->bHasCond) return true;
+    const BLOCKCONDS* conds = scene.m_vBlockMap.Conds(cell);
+    if (!conds || conds->vCond.empty()) return true;
+    if (conds->byLatch && b->bCondHeld) return true;
+    if (!EvalCondList(scene, conds->vCond, conds->byMode, scene.Player0())) return false;
+    if (conds->byLatch) b->bCondHeld = 1;
+    return true;
+}
+
+i32 IsBlockSolid(cGameScene& scene, i32 cell, u32 side) {
+    const BLOCKCELL& b = scene.m_vBlockMap.At(cell);
+    if (b.block.bySolid == 0) return 0;
+    if (b.bHasCond && !BlockIsShown(scene, cell)) return 0;
+    if (side == b.block.byOpenSide) return 0;
+    return b.block.bySolid;
+}
+
+cStageChara* OverlapsBlockChara(cGameScene& scene, const cObj& o, bool except, u32 exceptId) {
+    const HITRECT box = BoxOf(o);
+    for (int i = 0; i < scene.m_lstChara.Size(); ++i) {
+        cStageChara* b = scene.m_lstChara.Live(i);
+        if (!b || b == &o || !b->m_bBlockChara || !b->m_bPresent || b->IsDying()) continue;
+        if (except && b->m_nId == exceptId) continue;
+        if (IsHitRect(box, BoxOf(*b))) return b;
+    }
+    return nullptr;
+}
+
+i32 IsBlockAt(cGameScene& scene, const cObj& o) {
+    if (o.FlyMode() == FLY_THROUGH) return 0;
+    const i32 cell = scene.m_vBlockMap.Index(o.m_nCellL, o.m_nCellT);
+    if (cell >= 0 && IsBlockSolid(scene, cell, o.m_nBlockSide)) return 1;
+    return OverlapsBlockChara(scene, o) ? 1 : 0;
+}
+
+bool AnyCornerSolid(cGameScene& scene, const cObj& o) {
+    const double xs[4] = {o.m_dX, o.m_dX, o.m_dRight, o.m_dRight};
+    const double ys[4] = {o.m_dY, o.m_dBottom, o.m_dY, o.m_dBottom};
+    for (int i = 0; i < 4; ++i) {
+        const i32 cell = scene.m_vBlockMap.IndexAtPixel(xs[i], ys[i]);
+        if (cell >= 0 && IsBlockSolid(scene, cell, o.m_nBlockSide)) return true;
+    }
+    return false;
+}
+
+PROBE ProbeCell(cGameScene& scene, const cChara& c, i32 x1, i32 y1, i32 x2, i32 y2) {
+    const i32 points = c.m_nScale + 1;
+    PROBE best;
+    if (x1 == x2) {
+        const i32 step = c.m_nBoxH0 - 1;
+        for (i32 k = 0; k < points; ++k) {
+            const PROBE p = At(scene, c, x1, y1 + k * step);
+            if (k == 0 || p.solid > best.solid) best = p;
+        }
+        return best;
+    }
+    (void)y2;
+    const i32 step = c.m_nBoxW0 - 1;
+    const i32 mid = (x1 + x2) / 2;
+    i32 bestDist = 0;
+    for (i32 k = 0; k < points; ++k) {
+        const i32 x = x1 + k * step;
+        const PROBE p = At(scene, c, x, y1);
+        const i32 dist = std::abs(x - mid);
+        if (k == 0 || p.solid > best.solid || (p.solid == best.solid && dist < bestDist)) {
+            best = p;
+            bestDist = dist;
+        }
+    }
+    return best;
+}
+
+PROBE FloorCell(cGameScene& scene, const cChara& c) {
+    const i32 n = c.m_nScale % 2 == 0 ? c.m_nScale + 1 : c.m_nScale + 2;
+    const i32 left = Trunc32(c.m_dX), right = Trunc32(c.m_dRight), y = Trunc32(c.m_dBottom);
+    const i32 step = c.m_nBoxW / (n - 1);
+    const double centre = c.BoxCentreX();
+    PROBE best;
+    double bestDist = 0;
+    for (i32 k = 0; k < n; ++k) {
+        const i32 x = k == n - 1 ? right : left + k * step;
+        const PROBE p = At(scene, c, x, y);
+        const double dist = std::abs(x - centre);
+        if (k == 0 || p.solid > best.solid || (p.solid == best.solid && dist < bestDist)) {
+            best = p;
+            bestDist = dist;
+        }
+    }
+    return best;
+}
+
+i32 ProbeLeft(cGameScene& scene, cChara& c) {
+    if (c.FlyMode() == FLY_THROUGH) return 0;
+    const i32 x = Trunc32(c.m_dX);
+    const PROBE p = ProbeCell(scene, c, x, Trunc32(c.m_dY), x, Trunc32(c.m_dBottom));
+    if (const i32 r = StopCode(c, p.solid); r >= 0) return r;
+    c.m_bContactL = 1;
+    c.m_dAccelX = 0;
+    c.m_dX += 32 - Mod32(c.m_dX);
+    c.UpdateEdgesX();
+    c.OnMovedX();
+    SideTriggers(c, 0);
+    return 0;
+}
+
+i32 ProbeRight(cGameScene& scene, cChara& c) {
+    if (c.FlyMode() == FLY_THROUGH) return 0;
+    const i32 x = Trunc32(c.m_dRight);
+    const PROBE p = ProbeCell(scene, c, x, Trunc32(c.m_dY), x, Trunc32(c.m_dBottom));
+    if (const i32 r = StopCode(c, p.solid); r >= 0) return r;
+    c.m_bContactR = 1;
+    c.m_dAccelX = 0;
+    c.m_dX -= Mod32(c.m_dRight) + 1;
+    c.UpdateEdgesX();
+    c.OnMovedX();
+    SideTriggers(c, 1);
+    return 0;
+}
+
+i32 ProbeTop(cGameScene& scene, cChara& c) {
+    if (c.FlyMode() == FLY_THROUGH) return 0;
+    const i32 y = Trunc32(c.m_dY);
+    const PROBE p = ProbeCell(scene, c, Trunc32(c.m_dX), y, Trunc32(c.m_dRight), y);
+    if (const i32 r = StopCode(c, p.solid); r >= 0) return r;
+    OnHitCeiling(c);
+    return 0;
+}
+
+i32 ProbeBottom(cGameScene& scene, cChara& c) {
+    if (c.FlyMode() == FLY_THROUGH) return 0;
+    const i32 y = Trunc32(c.m_dBottom);
+    const PROBE p = ProbeCell(scene, c, Trunc32(c.m_dX), y, Trunc32(c.m_dRight), y);
+    cPlayer* player = c.AsPlayer();
+    if (p.solid == 0) {
+        c.m_nFloorCell = -1;
+        if (++c.m_nNoFloorFrames >= FallDelay()) {
+            if (!player) {
+                c.m_bFalling = 1;
+            } else if (!c.m_bOnBlockChara) {
+                c.m_bFalling = 1;
+                player->m_bAirborne = 1;
+            }
+        }
+        return 0;
+    }
+    const bool mayRiseOnto = SysSwitch(SW_LAND_WHILE_RISING) || c.IsFlying();
+    if (p.solid == 2) {
+        c.m_nFloorCell = c.m_nLastFloorCell = p.cell;
+        if (c.m_nKind != 1) return 2;
+    }
+    if (c.FlyMode() == FLY_STOP) return 2;
+    if (!mayRiseOnto && c.m_dSpeedY < 0) return 0;
+    c.m_nFloorCell = player && p.solid == 1 ? FloorCell(scene, c).cell : p.cell;
+    c.m_nLastFloorCell = c.m_nFloorCell;
+    OnLand(c);
+    return 0;
+}
+
+namespace {
+
+using ProbeFn = i32 (*)(cGameScene&, cChara&);
+
+// Two probes in order; a 2 from the first skips the second.
+i32 TwoProbes(cGameScene& scene, cChara& c, ProbeFn first, ProbeFn second) {
+    if (first(scene, c) == 2) return 2;
+    return second(scene, c) == 2 ? 2 : 0;
+}
+
+} // namespace
+
+i32 CollideBlocksX(cGameScene& scene, cChara& c) {
+    switch (c.FlyMode()) {
+    case FLY_THROUGH: return 0;
+    case FLY_BLOCKED: return TwoProbes(scene, c, ProbeRight, ProbeLeft);
+    default: return c.m_dSpeedX > 0 ? TwoProbes(scene, c, ProbeRight, ProbeLeft) : TwoProbes(scene, c, ProbeLeft, ProbeRight);
+    }
+}
+
+i32 CollideBlocksX2(cGameScene& scene, cChara& c) {
+    if (c.FlyMode() == FLY_THROUGH) return 0;
+    return TwoProbes(scene, c, ProbeRight, ProbeLeft);
+}
+
+i32 CollideBlocksY(cGameScene& scene, cChara& c) {
+    c.m_nFloorCell = -1;
+    switch (c.FlyMode()) {
+    case FLY_THROUGH: return 0;
+    case FLY_BLOCKED: return TwoProbes(scene, c, ProbeBottom, ProbeTop);
+    default: return c.m_dSpeedY > 0 ? TwoProbes(scene, c, ProbeBottom, ProbeTop) : TwoProbes(scene, c, ProbeTop, ProbeBottom);
+    }
+}
+
+i32 CollideBlocksBoth(cGameScene& scene, cChara& c) {
+    if (c.FlyMode() == FLY_THROUGH) return 0;
+    return TwoProbes(scene, c, ProbeBottom, ProbeTop);
+}
