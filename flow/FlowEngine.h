@@ -78,6 +78,7 @@ public:
     i32 m_nRepeat = 0;          // repeat counter of repeating commands (wraps at 6 u)
     i32 m_nWait = 0;            // waits of the jump and wait commands
     i32 m_nTurnTime = 0;        // turn time added by the movement start
+    i32 m_nDistance = 0;        // the movement's start distance (pixels)
     double m_dJumpSpeed = 0.0;  // the jump command's speed
     i32 m_nRiseFrames = 0;
 
@@ -252,6 +253,9 @@ i32 CheckFlowConds(cGameScene& scene, cFlowRun& run, cChara& chara);
 // The flow's key conditions over the hero's input (a flow without key rows holds): they read the
 // per-key press histories of player 1's input record (g_vInput[0]).
 i32 CheckFlowKeyConds(cChara& chara, cFlowRun& run);
+// The key of a jump command held now (jump kinds 1 and 2): the flow's last key row on the
+// hero's newest input; a flow without key rows holds while button 1 is down.
+bool JumpKeyHeld(const cFlowRun& run);
 // The key histories advance: the player's update calls this once per play step, where its key
 // rows advance; it pushes the player's input record into its press histories (nothing else
 // pushes them). Other characters have no histories of their own: nothing.

@@ -122,6 +122,9 @@ public:
     void Draw(i32 a, i32 b, i32 c, i32 d);
     // The result of a cleared stage: the next scene.
     i32 ProcessResult();
+    // The stage is cleared: the tally into the play record and the ranking values (the caller
+    // then goes to state 4).
+    void StageEnd();
     // Nested frame loops that keep the screen alive while game logic waits (inline, on the game
     // thread): 1 when they ended normally, 0 at once when the play is closing.
     i32 PauseLoop();

@@ -41,7 +41,46 @@
       "its group mate: the effect's mode (0 forward, 1 reversed, 2 there and back)", nullptr)                  \
     N(CharaId, "no field is known to hold the character ID: every character starts at 0")                  \
     N(Sight, "no field is known to hold the player's sight range: it starts at 0, no view margin")          \
-    N(InvincibleKind, "no field is known to hold the invincibility kind: every character starts at 0, none")
+    X(InvincibleKind, u8, 36, byGroup21, Chosen, "the invincibility kind (0 none, 1, 2 shots pass through; "   \
+      "its labels are a three-value list of the record) came late: group 21 is the one byte added at 210, "    \
+      "older files 0, no invincibility", nullptr)                                                              \
+    X(Kind, u8, 26, byOperation, Chosen, "the rules' kind (0 the player's, 1 a stage character) is the "       \
+      "record's operation, 0 player, 1 computer", nullptr)                                                     \
+    X(Side, u8, 27, byGroup1, Chosen, "the side (勢力, 0..7): inherited together with the operation in group " \
+      "1, whose other byte it is; who controls a character and whose side it fights for go together",         \
+      nullptr)                                                                                                 \
+    X(Facing, u8, 28, byGroup2, Chosen, "the initial facing (0 left, 1 right) and a placed row's direction "    \
+      "byte: a byte alone in its group with default 1, facing right as the player starts", nullptr)           \
+    X(ScrollSync, u8, 29, byGroup3, Chosen, "moves with the auto-scroll (and follows the screen): the byte "    \
+      "after the facing, alone in its group, default 0", nullptr)                                              \
+    X(SizeClass, u8, 5, byGroup5, Chosen, "the size class (0 the stage's small size, else the large one): a "   \
+      "byte alone in its group right after the appearance conditions, default 0, small", nullptr)              \
+    X(BlockChara, u8, 6, byGroup6, Chosen, "the block-character flag: a player cannot be a block character, "  \
+      "and group 6 is one of the two bytes the record forces to 0 for a player", nullptr)                      \
+    X(RangeMode, u8, 34, byGroup19, Chosen, "the activity range (画面内, X座標のみ, Y座標のみ, 全範囲): the "     \
+      "player has no activity range, and group 19 is the other byte forced to 0 for a player", nullptr)        \
+    X(ActivityRule, u8, 32, byGroup18a, Chosen, "the activity rule (three labels; 1 = once woken, always "      \
+      "awake): paired in group 18 with the second wake flag", nullptr)                                         \
+    X(WakeFlag2, u8, 33, byGroup18b, Chosen, "the second wake flag (a character woken before stays awake): "    \
+      "added at 285 with older files set to 1, the older rule of keeping a woken character awake", nullptr)    \
+    X(GroupOn, u8, 37, byGroup22a, Chosen, "the activation group: a switch and a group number, the one pair "   \
+      "of plain bytes inherited together (group 22)", nullptr)                                                 \
+    X(Group, u8, 38, byGroup22b, Chosen, "as GroupOn: the group number", nullptr)                              \
+    X(AppearMode, u8, 3, byGroup4a, Chosen, "the appearance conditions' combination (0 all, 1 any): group 4 "   \
+      "holds the conditions with two bytes, as the block and item records hold theirs", nullptr)               \
+    X(AppearLatch, u8, 4, byGroup4b, Chosen, "as AppearMode: the latch", nullptr)                              \
+    X(CharaEffect, u16, 19, wCharaEffectA, Stated, "the record: a character effect", nullptr)                  \
+    X(CharaEffectMode, u8, 20, byGroup13a, Chosen, "the effect's two parameters are the two bytes inherited "  \
+      "with it in group 13: the mode (from 196) ...", nullptr)                                                 \
+    X(CharaEffectLoop, u8, 21, byGroup13b, Chosen, "... and the loop flag, default 1 (a character's own "      \
+      "effect keeps running)", nullptr)                                                                        \
+    X(FlyMode, u8, 30, byFlyMode, Stated, "the record: flight mode", nullptr)                                  \
+    X(TurnWithMove, u8, 31, byGroup16, Chosen, "turns with the movement commands (the move's turn flags): a "   \
+      "byte alone in its group with default 1", nullptr)                                                       \
+    X(BackFollow, u8, 18, byGroup12, Chosen, "the player's background-follow mode (0..4): a byte alone in its " \
+      "group after the drawing layer, default 0, off", nullptr)                                                \
+    X(HitArea, i8, 42, byHitArea, Stated, "the record: hit-box choice (0..3)", nullptr)                        \
+    X(AnimSet, i16, 16, wAnimeSet, Stated, "the record: animation set", nullptr)
 
 enum class eChara {
 #define TOBRELK_X(name, type, n, member, mark, why, shared) name,

@@ -88,6 +88,8 @@ struct CHARADATA {
     i32 m_nFloorCell = -1;        // block-map cell under the feet
     i32 m_nLastFloorCell = -1;
     cObjHandle m_FloorObj;        // block character under the feet
+    double m_dRideX = 0.0;        // where that block character was at the last step
+    double m_dRideY = 0.0;
     u32 m_bOnBlockChara = 0;      // standing on a block character
     u32 m_bOnFloor = 0;
     u32 m_bStopOnFloor = 0;
@@ -204,6 +206,20 @@ public:
     void SetHitRect(i32 bottomAlign, i32 width, i32 height);
     // Clears the four contact flags.
     void ClearContacts() { m_bContactL = m_bContactR = m_bContactT = m_bContactB = 0; }
+
+    // ---- Set-up from data (play/objects/CharaSetup.cpp) ----
+    // Resets the character for a stage: links, letters, placement, motion, variables; with a
+    // definition, its copy, HP and SP at their maxima, its deceleration, effect and animation set.
+    void InitForStage(const cEdChara* def, i32 cellX, i32 cellY, i32 arg1, i32 arg2, i16 callerValue);
+    // The animation set n of the database (record 0 when n is out of range); nothing when it is
+    // the current set and not forced.
+    void SetAnimSet(i32 n, i32 force);
+    // At stage start: target slot 0 is the player (which lists the link once), the parent
+    // (which lists its child once) is the given one.
+    void InitTargets(cChara* parent);
+    // Once per step: the invincible steps and each recent attacker's steps count down, and the
+    // attackers whose pause is over leave the list (play/rules/HitsDamage.cpp).
+    void TickTimers();
 
     // ---- Invincibility, damage and defeat (play/rules/Damage.cpp) ----
     // Invincible for the stage's after-hit frames of its kind (the player's kind 0, or the

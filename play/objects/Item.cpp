@@ -1,5 +1,9 @@
 #include "play/objects/Item.h"
 
+#include "flow/FlowEngine.h"
+#include "records/Stage.h"
+#include "records/StageSettings.h"
+
 // The record's own defaults are the item's: graphic kind 2, graphic 0, size factor 1 and the
 // rest of a new item record.
 cItem::cItem() = default;
@@ -9,5 +13,30 @@ cItem::~cItem() = default;
 void cItem::ScaleHook(i32 nNew, i32 nOld) {
     if (nNew == nOld) return;
     m_dY -= static_cast<double>(m_nBoxH0 + m_nGfxOffY0) * (nNew - nOld);
+    ClampY(2);
+}
+
+void cItem::Init(u32 carried, const cEdItem& def, u32 id) {
+    // A size factor of 0 is taken as 1 in the item's copy; the palette entry stays as it was.
+    m_Def = def;
+    if (m_Def.bySize < 1) m_Def.bySize = 1;
+    const i32 w = static_cast<i32>(StageSettings::Get(g_Stage, eStage::ItemHitW));
+    const i32 h = static_cast<i32>(StageSettings::Get(g_Stage, eStage::ItemHitH));
+    cObj::Init(id, 0, 0, 0, m_Def.wPicture, nullptr, 0, 16 - w / 2, 16 - h / 2, w, h, 32, 32, 0, FLY_THROUGH, 0);
+    m_bScrollSync = 0;
+    m_bCarried = carried;
+    if (carried) m_bPresent = 1;
+    else SetScale(m_Def.bySize, 1);
+    ExpandLoopCmds(m_Def.vCmd);
+}
+
+void cItem::PlaceAtCell(i32 cellX, i32 cellY) {
+    m_dX = static_cast<double>(cellX + 10) * 32 + m_nGfxOffX0 + 0.5;
+    m_dY = static_cast<double>(cellY + 10) * 32 + m_nGfxOffY0;
+    if (m_Def.bySize != 1) {
+        KeepCentreX(m_Def.bySize, 1);
+        ScaleHook(m_Def.bySize, 1);
+    }
+    ClampX(2);
     ClampY(2);
 }

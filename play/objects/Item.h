@@ -16,8 +16,17 @@ public:
     // ClampY(2).
     void ScaleHook(i32 nNew, i32 nOld) override;
 
+    // Makes the item from a definition: the stage's item box centred in its cell, flight mode 1;
+    // a carried item (inside a stage character, or a temporary one taken at once) is present at
+    // once, a free one takes its size factor; the command list's loops are expanded.
+    void Init(u32 carried, const cEdItem& def, u32 id);
+    using cObj::Init;
+    // Puts the item on a stage cell (its size factor keeping it centred and on the ground).
+    void PlaceAtCell(i32 cellX, i32 cellY);
+
     cEdItem m_Def;     // its definition (the stage row or palette entry it was made from)
     u32 m_bFlag = 0;   // cleared by the constructor
+    u32 m_bCarried = 0; // lives inside a stage character
     u32 m_bTaken = 0;  // picked up (no longer drawn or touched)
     i32 m_nLife = 0;   // steps left of a summoned item with a life time (0: none)
     i32 m_nPlacedRow = -1; // the placed row it came from (-1: summoned or carried)

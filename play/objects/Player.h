@@ -43,6 +43,19 @@ public:
     void Jump(cCmdRun& run) override;
     i32 PlayerNo() const override { return m_nPlayerNo; }
 
+    // Sets the player up for a stage from its definition (a scale of 0 is taken as 1): the
+    // walking box, the flight mode, the scale, the facing, the rectangles, the flows.
+    void InitForStage(u32 id, const cEdChara& def, i32 cellX, i32 cellY);
+    // A new flight mode with its box and rectangles (by the hit-area choice); the box may be
+    // saved first, to be put back two steps later (restoreLater). Leaving flight stops the
+    // player; flying makes it count as falling unless the system switch says otherwise.
+    void ChangeFlyMode(i32 mode, i32 rescale, i32 savePos, i32 restoreLater);
+    // 0 while no flight-mode change is within its two steps; else 1, after putting the saved box
+    // back when a restore is pending.
+    i32 RestoreSavedPos();
+    // The rectangle display list: box, body, damage and pick-up rectangles, largest first.
+    void BuildHitRects();
+
     i32 m_nPlayerNo = 0;       // its input record
     u32 m_bAirborne = 0;
     u32 m_bOnMarker = 0;
@@ -59,6 +72,8 @@ public:
     i32 m_nLastDir = 0;        // facing at the last step
     i32 m_nFlyModeSetting = 0;
     cVector<u32> m_vTouching;  // ids of the items it touches (repeatable pick-up)
+    i32 m_nBlockItemWait = 0;  // steps before a block gives its item again
+    i32 m_nPrevFloorCell = -1; // the block under the feet at the last step
     cVector<RECTDISPLAY> m_vRectDisplay;
     cVector<cFlowCmd> m_vTakenCmd; // flow changes taken from items, applied later
     CmdOverrideList m_lstOverride; // parameter overrides of item commands

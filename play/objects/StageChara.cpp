@@ -1,12 +1,102 @@
+// Stage characters: set-up for play, the activity range, their update, motion steps and jump.
 #include "play/objects/StageChara.h"
+
+#include <algorithm>
+
+#include "app/Game.h"
+#include "database/SystemSwitches.h"
+#include "play/GameScene.h"
+#include "play/rules/Motion.h"
+#include "records/CharaSettings.h"
+#include "records/StageSettings.h"
+
+namespace {
+
+i32 Stage(eStage s) { return static_cast<i32>(StageSettings::Get(g_Stage, s)); }
+
+i64 Def(const cChara& c, eChara s) { return CharaSettings::Get(c.m_Def, s); }
+
+double AutoSpeed(const cScrollAxis& a) { return a.m_bAuto ? a.m_dSpeed : 0.0; }
+
+// The activity margin: the player's sight (half blocks) widens the view on every side.
+double ActivityMargin(cGameScene& scene) {
+    const cPlayer* p = scene.Player0();
+    return p ? std::max<i32>(p->m_nSight, 0) * 16.0 : 0.0;
+}
+
+} // namespace
 
 cStageChara::cStageChara() = default;
 cStageChara::~cStageChara() = default;
 
 void cStageChara::Assign(const cChara& src) { cChara::Assign(src); }
 
-// The stage character's boxes, motion and update rules live with the rules.
+// ---- Set-up ----
+
+void cStageChara::Setup(u32 id, const cEdChara& def, const cEdItem* item, i32 cellX, i32 cellY, i16 copyIndex,
+                        cChara* parent) {
+    InitForStage(&def, cellX, cellY, 0, 0, copyIndex);
+    m_bBlockChara = Def(*this, eChara::BlockChara) != 0 ? 1 : 0;
+    const u32 kind = static_cast<u32>(Def(*this, eChara::Kind));
+    const u32 mark = static_cast<u32>(static_cast<u16>(Def(*this, eChara::Mark)));
+    const i32 dir = static_cast<i32>(Def(*this, eChara::Facing));
+    const i32 fly = static_cast<i32>(Def(*this, eChara::FlyMode));
+    m_nScale = 1;
+    if (m_bBlockChara) {
+        Init(id, kind, 0, static_cast<u32>(m_nSide), mark, nullptr, 0, 0, 0, 32, 32, 32, 32, dir, fly, copyIndex);
+        m_rcBody.cur = m_rcBody.base = BOXRECT{0, 0, 32, 32};
+    } else {
+        const bool small = Def(*this, eChara::SizeClass) == 0;
+        const i32 w = Stage(small ? eStage::SmallSizeW : eStage::LargeSizeW);
+        const i32 h = Stage(small ? eStage::SmallSizeH : eStage::LargeSizeH);
+        const i32 align = Stage(small ? eStage::SmallBottomAlign : eStage::LargeBottomAlign);
+        Init(id, kind, 0, static_cast<u32>(m_nSide), mark, nullptr, 0, (32 - w) / 2, align ? 32 - h : (32 - h) / 2, w,
+             h, 32, 32, dir, fly, copyIndex);
+        switch (Def(*this, eChara::HitArea)) {
+        case 1:
+            SetHitRect(Stage(eStage::CharaHitSizeABottomAlign), Stage(eStage::CharaHitSizeAW),
+                       Stage(eStage::CharaHitSizeAH));
+            break;
+        case 2:
+            SetHitRect(Stage(eStage::CharaHitSizeBBottomAlign), Stage(eStage::CharaHitSizeBW),
+                       Stage(eStage::CharaHitSizeBH));
+            break;
+        case 3: SetHitRect(0, 32, 32); break;
+        default: SetHitRect(align, w, h); break;
+        }
+    }
+    m_rcDamage = m_rcBody;
+    m_bHasItem = item ? 1 : 0;
+    m_Item = cItem{};
+    m_Item.m_pScene = m_pScene;
+    if (item) m_Item.Init(1, *item, 0);
+    const i64 range = Def(*this, eChara::RangeMode);
+    m_bIgnoreRangeY = range == 1 || range == 3 ? 1 : 0;
+    m_bIgnoreRangeX = range == 2 || range == 3 ? 1 : 0;
+    m_bWoken = 0;
+    m_nActivityRule = static_cast<u32>(Def(*this, eChara::ActivityRule));
+    m_bStayAwake = m_nActivityRule == 1 ? 1 : 0;
+    m_bGroup = Def(*this, eChara::GroupOn) != 0 ? 1 : 0;
+    m_nGroup = static_cast<i32>(Def(*this, eChara::Group));
+    m_Parent = parent;
+    AnimeSetPattern(m_Anim, IsFlying() ? 2 : 0, 1);
+    SetupFlows(*this, m_Def.vFlow, 0, -1);
+    SetScale(std::max<i32>(static_cast<i32>(Def(*this, eChara::Scale)), 1), 1);
+}
+
+void cStageChara::SetCell(i32 cellX, i32 cellY) {
+    m_dX = static_cast<double>(cellX + cBlockMap::kMargin) * 32 + m_nGfxOffX + 0.5;
+    m_dY = static_cast<double>(cellY + cBlockMap::kMargin) * 32 + m_nGfxOffY;
+    SetFlyMode(FlyMode());
+    OnMovedX();
+    OnMovedY();
+}
+
 i32 cStageChara::ScaleBoxes(i32 scale) {
+    if (m_bBlockChara) {
+        m_rcBody.cur = m_rcDamage.cur = BOXRECT{0, 0, m_nBoxW, m_nBoxH};
+        return 0;
+    }
     m_rcBody.Scale(scale);
     m_rcDamage.Scale(scale);
     return 0;
@@ -24,9 +114,121 @@ void cStageChara::UpdateBoxesY() {
     m_rcDamage.UpdateY(y);
 }
 
-i32 cStageChara::OnMovedX() { return 0; }
-i32 cStageChara::OnMovedY() { return 0; }
-i32 cStageChara::StepX() { return 0; }
-i32 cStageChara::StepY() { return 0; }
-i32 cStageChara::Update(i32) { return 0; }
-void cStageChara::Jump(cCmdRun&) {}
+// ---- Activity ----
+
+i32 cStageChara::IsInActivityRange(std::vector<u32>& groupMarks) {
+    m_bInRange = 0;
+    if (!m_pScene) return 0;
+    const double margin = ActivityMargin(*m_pScene);
+    const double sx = m_pScene->m_ScrollX.m_dPos, sy = m_pScene->m_ScrollY.m_dPos;
+    const bool inX = m_bIgnoreRangeX || (m_dRight >= sx - margin && m_dX <= sx + 640 + margin);
+    const bool inY = m_bIgnoreRangeY || (m_dBottom >= sy - margin && m_dY <= sy + 480 + margin);
+    if (!inX || !inY) return 0;
+    m_bInRange = 1;
+    if (m_bGroup && m_nGroup >= 0 && m_nGroup < static_cast<i32>(groupMarks.size()))
+        groupMarks[static_cast<std::size_t>(m_nGroup)] = 1;
+    return 1;
+}
+
+i32 cStageChara::WakeUp(const std::vector<u32>& groupMarks) {
+    const bool group = m_bGroup && m_nGroup >= 0 && m_nGroup < static_cast<i32>(groupMarks.size()) &&
+                       groupMarks[static_cast<std::size_t>(m_nGroup)];
+    bool awake = m_bInRange || group;
+    if (m_nActivityRule == 2) awake = !awake;
+    if (!IsFlying() && (m_bKeepAwake || (m_bWoken && Def(*this, eChara::WakeFlag2)))) awake = true;
+    m_bActive = awake ? 1 : 0;
+    if (!awake) return 0;
+    m_bWoken = 1;
+    if (m_bStayAwake) m_bIgnoreRangeX = m_bIgnoreRangeY = 1;
+    ScreenPos();
+    return 1;
+}
+
+bool cStageChara::OverlapsBox(double left, double top, double right, double bottom) const {
+    return IsHitRect(HITRECT{m_dX, m_dY, m_dRight, m_dBottom}, HITRECT{left, top, right, bottom});
+}
+
+bool cStageChara::StepCarriedItemMark() {
+    if (!m_bHasItem || IsDying() || m_bTransparent) return false;
+    m_nItemBlink = (m_nItemBlink + 1) % 96;
+    return m_nItemBlink >= 64;
+}
+
+// ---- One play step ----
+
+i32 cStageChara::OnMovedX() { return ClampX(2); }
+i32 cStageChara::OnMovedY() { return ClampY(2); }
+
+i32 cStageChara::StepX() {
+    if (m_dKnockX != 0) {
+        m_dSpeedX = m_dKnockX;
+    } else if (m_dAccelX != 0) {
+        DecelStep(*this, m_dAccelX, m_bDecelX);
+        m_dSpeedX += m_dAccelX;
+    }
+    const i32 r = MoveObjX(*this, 2);
+    OnMovedX();
+    return r == 3 ? 4 : r;
+}
+
+i32 cStageChara::StepY() {
+    // Gravity itself is the update's step before this one; here the knock-back's vertical part.
+    StepMoveX(*this);
+    if (IsFlying() && m_dVMotion == 0 && m_dAccelY != 0) {
+        DecelStep(*this, m_dAccelY, m_bDecelY);
+        m_dSpeedY += m_dAccelY;
+    }
+    const i32 r = MoveObjY(*this, 2);
+    OnMovedY();
+    if (!IsFlying()) return r == 5 || r == 6 ? 7 : r;
+    return r == 3 || r == 6 ? 8 : r;
+}
+
+i32 cStageChara::Update(i32 arg) {
+    cGameScene* s = m_pScene;
+    if (s) {
+        s->SetFlowObj(this);
+        s->m_bDeathCheck = 0;
+    }
+    if (!s || SysSwitch(SW_NO_SCROLL_FOLLOW) || !m_bScrollSync) {
+        m_dSpeedX = 0;
+        if (IsFlying()) m_dSpeedY = 0;
+    } else {
+        m_dSpeedX = AutoSpeed(s->m_ScrollX);
+        if (IsFlying()) m_dSpeedY = AutoSpeed(s->m_ScrollY);
+    }
+    m_bMovedByCmd = 0;
+    m_bHeldByCmd = 0;
+    m_bDecelX = m_bDecelY = 1;
+    if (m_nHoldOff > 0) --m_nHoldOff;
+    if (StepFlows(*this, arg)) return 1;
+    EndLetters(*this);
+    if (!m_bMovedByCmd && m_dAccelX == 0 && m_dAccelY == 0) AnimeSetPatternIfNew(m_Anim, IsFlying() ? 2 : 0, 0);
+    return m_nHP < 1 ? 1 : 0;
+}
+
+void cStageChara::Jump(cCmdRun& run) {
+    const bool free = m_nJumpFlags == 0 && !m_bFalling && !m_bImpact;
+    auto start = [&] {
+        run.m_bStarted = 1;
+        if (run.m_pCmd && run.m_pCmd->sound) PlaySE(static_cast<int>(run.m_pCmd->sound) + 16);
+        m_dSpeedY = run.m_dJumpSpeed;
+        m_nJumpFlags = JUMP_JUMPING | JUMP_RISING;
+    };
+    if (SysSwitch(SW_JUMP_RESTART)) {
+        if (free) start();
+        return;
+    }
+    if (!run.m_bStarted) {
+        if (free) {
+            start();
+        } else if (run.m_nFrame >= Stage(eStage::StepsPerFrame) * 4) {
+            // Busy too long: the jump is given up.
+            run.m_bStarted = 1;
+            m_nJumpFlags = 0;
+            run.m_nWait = 0;
+        }
+        return;
+    }
+    if (m_nJumpFlags == 0) run.m_nWait = 0;
+}

@@ -1,6 +1,8 @@
 #pragma once
 // A character placed in the stage or summoned: enemies, allies and block characters. It embeds
 // the item it carries.
+#include <vector>
+
 #include "play/objects/Chara.h"
 #include "play/objects/Item.h"
 
@@ -26,6 +28,23 @@ public:
     i32 Update(i32 arg) override;
     void Jump(cCmdRun& run) override;
 
+    // Sets the character up for play from a definition: the common set-up, its box by block flag
+    // and size class, the carried item (a copy, or none), the activity range, the flows. The
+    // cell is the placement; the copy index is the spawn index of repeated placements.
+    void Setup(u32 id, const cEdChara& def, const cEdItem* item, i32 cellX, i32 cellY, i16 copyIndex,
+               cChara* parent);
+    // Puts the character on a stage cell (x with its half pixel), then its moved hooks.
+    void SetCell(i32 cellX, i32 cellY);
+    // In the view widened by the activity margin, on the axes its range mode watches: the
+    // in-range flag, and the group's mark for a grouped character.
+    i32 IsInActivityRange(std::vector<u32>& groupMarks);
+    // Whether it acts this step (in range, its group marked, or kept awake); sets the active flag.
+    i32 WakeUp(const std::vector<u32>& groupMarks);
+    // Its box overlaps the given one (touching counts).
+    bool OverlapsBox(double left, double top, double right, double bottom) const;
+    // One step of the carried-item mark: counts 0..95; true while it is shown (64..95).
+    bool StepCarriedItemMark();
+
     cItem m_Item;              // the carried item
     u32 m_bHasItem = 0;
     i32 m_nItemBlink = 0;      // carried-item mark counter
@@ -33,6 +52,8 @@ public:
     u32 m_bIgnoreRangeY = 0;
     u32 m_bWoken = 0;
     u32 m_bStayAwake = 0;
+    u32 m_bKeepAwake = 0;      // kept awake by its flows (not only in range)
+    u32 m_nActivityRule = 0;   // 0 range or group, 1 once woken always, 2 neither range nor group
     u32 m_bActive = 0;         // decided each step from presence and the activity range
     u32 m_bInRange = 0;
     u32 m_bGroup = 0;          // wakes with its group

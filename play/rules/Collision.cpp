@@ -13,7 +13,7 @@ HITRECT BoxOf(const cObj& o) { return HITRECT{o.m_dX, o.m_dY, o.m_dRight, o.m_dB
 // A probe point's cell and solidity for the character.
 PROBE At(cGameScene& scene, const cChara& c, i32 x, i32 y) {
     const i32 cell = scene.m_vBlockMap.IndexAtPixel(x, y);
-    return PROBE{cell, cell < 0 ? 0 : IsBlockSolid(scene, cell, c.m_nBlockSide)};
+    return PROBE{cell, cell < 0 ? 0 : IsBlockSolid(scene, cell, static_cast<i32>(c.m_nBlockSide))};
 }
 
 // The flight mode's early answers of a side or top probe: -1 go on with the push-out.
@@ -48,41 +48,38 @@ bool BlockIsShown(cGameScene& scene, i32 cell) {
     return true;
 }
 
-i32 IsBlockSolid(cGameScene& scene, i32 cell, u32 side) {
-    const BLOCKCELL& b = scene.m_vBlockMap.At(cell);
-    if (b.block.bySolid == 0) return 0;
-    if (b.bHasCond && !BlockIsShown(scene, cell)) return 0;
-    if (side == b.block.byOpenSide) return 0;
-    return b.block.bySolid;
-}
-
-cStageChara* OverlapsBlockChara(cGameScene& scene, const cObj& o, bool except, u32 exceptId) {
-    const HITRECT box = BoxOf(o);
+cStageChara* OverlapsBlockCharaBox(cGameScene& scene, const HITRECT& box, const cObj* self, bool except, u32 exceptId) {
     for (int i = 0; i < scene.m_lstChara.Size(); ++i) {
         cStageChara* b = scene.m_lstChara.Live(i);
-        if (!b || b == &o || !b->m_bBlockChara || !b->m_bPresent || b->IsDying()) continue;
+        if (!b || b == self || !b->m_bBlockChara || !b->m_bPresent || b->IsDying()) continue;
         if (except && b->m_nId == exceptId) continue;
         if (IsHitRect(box, BoxOf(*b))) return b;
     }
     return nullptr;
 }
 
+cStageChara* OverlapsBlockChara(cGameScene& scene, const cObj& o, bool except, u32 exceptId) {
+    return OverlapsBlockCharaBox(scene, BoxOf(o), &o, except, exceptId);
+}
+
 i32 IsBlockAt(cGameScene& scene, const cObj& o) {
     if (o.FlyMode() == FLY_THROUGH) return 0;
     const i32 cell = scene.m_vBlockMap.Index(o.m_nCellL, o.m_nCellT);
-    if (cell >= 0 && IsBlockSolid(scene, cell, o.m_nBlockSide)) return 1;
+    if (cell >= 0 && IsBlockSolid(scene, cell, static_cast<i32>(o.m_nBlockSide))) return 1;
     return OverlapsBlockChara(scene, o) ? 1 : 0;
 }
 
-bool AnyCornerSolid(cGameScene& scene, const cObj& o) {
-    const double xs[4] = {o.m_dX, o.m_dX, o.m_dRight, o.m_dRight};
-    const double ys[4] = {o.m_dY, o.m_dBottom, o.m_dY, o.m_dBottom};
+bool AnyCornerSolidBox(cGameScene& scene, const HITRECT& box, u32 side) {
+    const double xs[4] = {box.left, box.left, box.right, box.right};
+    const double ys[4] = {box.top, box.bottom, box.top, box.bottom};
     for (int i = 0; i < 4; ++i) {
         const i32 cell = scene.m_vBlockMap.IndexAtPixel(xs[i], ys[i]);
-        if (cell >= 0 && IsBlockSolid(scene, cell, o.m_nBlockSide)) return true;
+        if (cell >= 0 && IsBlockSolid(scene, cell, static_cast<i32>(side))) return true;
     }
     return false;
 }
+
+bool AnyCornerSolid(cGameScene& scene, const cObj& o) { return AnyCornerSolidBox(scene, BoxOf(o), o.m_nBlockSide); }
 
 PROBE ProbeCell(cGameScene& scene, const cChara& c, i32 x1, i32 y1, i32 x2, i32 y2) {
     const i32 points = c.m_nScale + 1;

@@ -9,21 +9,22 @@
 // Results: the probes and passes give 0 (done) or 2 (stopped: a block the character may not
 // enter, a deadly block for the player, or any contact in flight mode 3); the caller decides.
 #include "play/GameScene.h"
+#include "play/rules/Damage.h"
 
 // The block's appearance condition holds (true without conditions; a latched condition holds
 // from its first success on). Evaluated against the player.
 bool BlockIsShown(cGameScene& scene, i32 cell);
-// 0 when the cell's conditions do not hold or side is its one-way side; else its solidity
-// (0 empty, 1 solid, 2 solid for stage characters only).
-i32 IsBlockSolid(cGameScene& scene, i32 cell, u32 side);
 // The block character (present, not dying, not o) whose box overlaps o's, touching included,
 // other than the one with id exceptId (when given); null when none.
 cStageChara* OverlapsBlockChara(cGameScene& scene, const cObj& o, bool except = false, u32 exceptId = 0);
+// The same for a box of o's that o has not moved to yet (a trial move).
+cStageChara* OverlapsBlockCharaBox(cGameScene& scene, const HITRECT& box, const cObj* self, bool except, u32 exceptId);
 // 1 when the cell at the object's top-left cell indices is solid for it, or a block character
 // overlaps it; 0 otherwise and always in flight mode 1.
 i32 IsBlockAt(cGameScene& scene, const cObj& o);
 // Any of the four corner cells (top-left, bottom-left, top-right, bottom-right) is solid for o.
 bool AnyCornerSolid(cGameScene& scene, const cObj& o);
+bool AnyCornerSolidBox(cGameScene& scene, const HITRECT& box, u32 side);
 
 // What a probe found: the cell with the highest solidity along its points (-1: none).
 struct PROBE {

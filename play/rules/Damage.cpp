@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/PlayRecordNames.h"
+#include "play/rules/Collision.h"
 #include "records/CharaSettings.h"
 #include "records/EdSettings.h"
 #include "records/StageSettings.h"
@@ -151,11 +152,7 @@ cChara* FindObjectById(cGameScene& scene, u32 id) {
 
 i8 IsBlockSolid(cGameScene& scene, i32 cellIndex, i32 side) {
     const BLOCKCELL& cell = scene.m_vBlockMap.At(cellIndex);
-    if (cell.bHasCond) {
-        const BLOCKCONDS* conds = scene.m_vBlockMap.Conds(cellIndex);
-        const bool latched = conds && conds->byLatch && cell.bCondHeld;
-        if (conds && !latched && !EvalCondList(scene, conds->vCond, conds->byMode, scene.Player0())) return 0;
-    }
+    if (cell.bHasCond && !BlockIsShown(scene, cellIndex)) return 0;
     if (static_cast<i32>(cell.block.byOpenSide) == side) return 0;
     return static_cast<i8>(cell.block.bySolid);
 }

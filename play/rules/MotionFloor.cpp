@@ -17,7 +17,7 @@ void ApplyFloorEffect(cPlayer& p) {
     cGameScene* scene = p.m_pScene;
     if (!scene || p.IsFlying()) return;
     BLOCKEFFECT& e = p.m_BlockEffect;
-    if (p.m_nFloorCell >= 0 && e.nSteps == 0 && IsBlockSolid(*scene, p.m_nFloorCell, p.m_nBlockSide)) {
+    if (p.m_nFloorCell >= 0 && e.nSteps == 0 && IsBlockSolid(*scene, p.m_nFloorCell, static_cast<i32>(p.m_nBlockSide))) {
         const EDBLOCK_DATA& b = scene->m_vBlockMap.At(p.m_nFloorCell).block;
         const i64 kind = BlockSettings::Get(b, eBlock::FloorEffect);
         const i64 value = BlockSettings::Get(b, eBlock::FloorEffectValue);

@@ -1,0 +1,224 @@
+// The attack resolution of a play step: shots against characters, characters against
+// characters, shots against shots.
+#include <algorithm>
+
+#include "app/Game.h"
+#include "database/SystemSwitches.h"
+#include "play/rules/Hits.h"
+#include "play/rules/Motion.h"
+#include "records/CharaSettings.h"
+#include "records/EdSettings.h"
+#include "records/StageSettings.h"
+
+namespace {
+
+// Holds every list's sweep back for the length of a pass: the side lists below point into
+// them, and a flow fired by a hit may remove anything (it is then skipped as removed).
+struct PassScope {
+    cObjList<cPlayer>::WalkScope players;
+    cObjList<cStageChara>::WalkScope charas;
+    cObjList<cShot>::WalkScope shots;
+    explicit PassScope(cGameScene& s) : players(s.m_vPlayer), charas(s.m_lstChara), shots(s.m_lstShot) {}
+};
+
+bool OnScreenOnly() { return StageSettings::Get(g_Stage, eStage::OnScreenOnly) != 0; }
+
+bool Alive(const cChara& c) { return !c.IsRemoved() && !c.IsDying(); }
+
+bool HasAttack(const cChara& c) {
+    return CharaSettings::Get(c.m_Def, eChara::BodyPower) != 0 || CharaSettings::Get(c.m_Def, eChara::BodyImpact) != 0;
+}
+
+bool HasEffect(const cShot& s) {
+    return ShotSettings::Get(s.m_Def, eShot::Power) != 0 || ShotSettings::Get(s.m_Def, eShot::Impact) != 0 ||
+           ShotSettings::Get(s.m_Def, eShot::ItemKind) != 0;
+}
+
+bool AlreadyHit(const cShot& s, const cChara& c) {
+    const cObjHandle h(&c);
+    return std::find(s.m_vHit.begin(), s.m_vHit.end(), h) != s.m_vHit.end();
+}
+
+// The shots of a side as they are now (a shot fired meanwhile waits for the next step).
+std::vector<cShot*> ShotsOfSide(cGameScene& scene, i32 side) {
+    std::vector<cShot*> v;
+    scene.ForEachShotOfSide(side, [&](cShot& s) { v.push_back(&s); });
+    return v;
+}
+
+// The item a shot carries, given to the player.
+u32 GiveShotItem(cGameScene& scene, const cShot& s) {
+    const i64 kind = ShotSettings::Get(s.m_Def, eShot::ItemKind);
+    if (kind == 0) return 0;
+    const cEdItem* def = GetEdItem(static_cast<i8>(kind), static_cast<i16>(ShotSettings::Get(s.m_Def, eShot::ItemNumber)));
+    cPlayer* p = scene.Player0();
+    if (!def || !p) return 0;
+    cItem item;
+    item.m_pScene = &scene;
+    item.Init(1, *def, 0);
+    return ApplyItem(scene, &item, *p);
+}
+
+// One shot against the characters of one side: the pass's result (non-zero ends it).
+i32 ShotAgainstSide(cGameScene& scene, cShot& s, const std::vector<cChara*>& side, bool& end) {
+    const bool onScreenOnly = OnScreenOnly();
+    for (cChara* cp : side) {
+        cChara& c = *cp;
+        if (s.IsRemoved()) return 0;
+        if (!Alive(c) || !c.m_bPresent || (onScreenOnly && !c.m_bOnScreen) || c.m_nInvincibleKind == 2) continue;
+        if (!IsHitRect(c.m_rcDamage.rc, s.m_rcHit.rc) || AlreadyHit(s, c)) continue;
+        const bool effect = HasEffect(s);
+        if (effect && c.IsInvincible()) continue;
+        cChara* owner = s.m_Owner.Chara();
+        RunFlows(c, TRIG_HIT_SHOT, owner, 0);
+        if (owner && s.m_bOwnerReport) RunFlows(*owner, TRIG_ATTACK_HIT, &c, static_cast<i8>(s.m_byReportSubKind));
+        if (!effect && SysSwitch(SW_HARMLESS_SHOTS)) continue;
+        c.TakeDamageFromShot(s);
+        c.RunShotDamageFlows(s);
+        if (c.m_nHP < 1) {
+            if (c.m_nKind == 1) PlaySE(9);
+            const i32 r = CharaEndResult(c);
+            if (r == 1 || r == 2) return r;
+        } else {
+            PlaySE(7);
+            if (effect) c.SetInvincible();
+        }
+        if (!ShotSettings::Get(s.m_Def, eShot::HitLimit)) {
+            s.m_vHit.push_back(&c);
+        } else {
+            const eShot pierce = c.IsBlockChara() ? eShot::PierceBlockCharas : eShot::PierceOthers;
+            if (ShotSettings::Get(s.m_Def, pierce) == 1) s.m_vHit.push_back(&c);
+            else end = true;
+        }
+        if (const u32 r = GiveShotItem(scene, s)) return static_cast<i32>(r);
+    }
+    return 0;
+}
+
+i32 ShotsAgainstCharas(cGameScene& scene, const std::vector<cChara*> (&charas)[kSideCount]) {
+    const bool onScreenOnly = OnScreenOnly();
+    for (i32 i = 0; i < kSideCount; ++i) {
+        for (i32 j = 0; j < kSideCount; ++j) {
+            if (j == i) continue;
+            for (cShot* sp : ShotsOfSide(scene, i)) {
+                cShot& s = *sp;
+                if (s.IsRemoved() || s.m_bFinished || (onScreenOnly && !s.m_bOnScreen)) continue;
+                bool end = false;
+                if (const i32 r = ShotAgainstSide(scene, s, charas[j], end)) return r;
+                if (end && !s.m_bFinished && !s.IsRemoved()) scene.EraseShot(s);
+            }
+        }
+    }
+    return 0;
+}
+
+// The damage of one character by another in the second pass.
+void Hurt(cChara& a, cChara& b, bool immediate) {
+    a.TakeDamageFromChara(b);
+    if (immediate) a.RunDamageFlows(b);
+}
+
+// After both damages: the death or the invincibility of one damaged character.
+i32 AfterHurt(cChara& a, cChara& b) {
+    if (a.m_nHP < 1) {
+        if (a.m_nKind == 1) PlaySE(9);
+        const i32 r = CharaEndResult(a);
+        return r == 1 || r == 2 ? r : 0;
+    }
+    a.AddHitBy(b.m_nId);
+    return 0;
+}
+
+// The touch trigger on a naming b (or b's parent, which then hears of the hit).
+void Touch(cChara& a, cChara& b) {
+    cChara* parent = b.m_bReportToParent ? b.m_Parent.Chara() : nullptr;
+    if (!parent) {
+        RunFlows(a, TRIG_HIT_CHARA, &b, 0);
+        return;
+    }
+    RunFlows(a, TRIG_HIT_CHARA, parent, 0);
+    RunFlows(*parent, TRIG_ATTACK_HIT, &a, static_cast<i8>(b.m_byReportSubKind));
+}
+
+bool TakesPart(const cChara& c, bool onScreenOnly) {
+    return Alive(c) && c.m_bPresent && (!onScreenOnly || c.m_bOnScreen) && !c.IsBlockChara();
+}
+
+i32 CharasAgainstCharas(const std::vector<cChara*> (&charas)[kSideCount]) {
+    const bool onScreenOnly = OnScreenOnly();
+    const bool immediate = SysSwitch(SW_IMMEDIATE_TRIGGERS) != 0;
+    for (i32 i = 0; i < kSideCount; ++i) {
+        for (i32 j = i + 1; j < kSideCount; ++j) {
+            for (cChara* ap : charas[i]) {
+                for (cChara* bp : charas[j]) {
+                    cChara& a = *ap;
+                    cChara& b = *bp;
+                    if (!TakesPart(a, onScreenOnly)) break;
+                    if (!TakesPart(b, onScreenOnly) || !IsHitRect(a.m_rcBody.rc, b.m_rcBody.rc)) continue;
+                    const bool aPart = !a.IsInvincibleAgainst(b.m_nId);
+                    const bool bPart = !b.IsInvincibleAgainst(a.m_nId);
+                    Touch(a, b);
+                    Touch(b, a);
+                    const bool aHurt = aPart && HasAttack(b);
+                    const bool bHurt = bPart && HasAttack(a);
+                    if (aHurt) Hurt(a, b, immediate);
+                    if (bHurt) Hurt(b, a, immediate);
+                    if (!immediate) {
+                        if (aHurt) a.RunDamageFlows(b);
+                        if (bHurt) b.RunDamageFlows(a);
+                    }
+                    if (!aHurt && !bHurt) continue;
+                    PlaySE(7);
+                    if (aHurt)
+                        if (const i32 r = AfterHurt(a, b)) return r;
+                    if (bHurt)
+                        if (const i32 r = AfterHurt(b, a)) return r;
+                }
+            }
+        }
+    }
+    return 0;
+}
+
+void ShotsAgainstShots(cGameScene& scene) {
+    auto breakable = [](const cShot& s) { return ShotSettings::Get(s.m_Def, eShot::Breakable) != 0; };
+    auto strength = [](const cShot& s) { return static_cast<i8>(ShotSettings::Get(s.m_Def, eShot::Strength)); };
+    for (i32 i = 0; i < kSideCount; ++i) {
+        for (i32 j = i + 1; j < kSideCount; ++j) {
+            const std::vector<cShot*> bs = ShotsOfSide(scene, j);
+            for (cShot* ap : ShotsOfSide(scene, i)) {
+                cShot& a = *ap;
+                bool goes = false;
+                for (cShot* bp : bs) {
+                    cShot& b = *bp;
+                    if (b.IsRemoved()) continue;
+                    const bool ba = breakable(a), bb = breakable(b);
+                    if ((!ba && !bb) || !IsHitRect(a.m_rcHit.rc, b.m_rcHit.rc)) continue;
+                    if (ba && !bb) {
+                        goes = true;
+                    } else if (bb && !ba) {
+                        scene.EraseShot(b);
+                    } else if (strength(b) > strength(a)) {
+                        goes = true;
+                    } else {
+                        if (strength(b) == strength(a)) goes = true;
+                        scene.EraseShot(b);
+                    }
+                }
+                if (goes) scene.EraseShot(a);
+            }
+        }
+    }
+}
+
+} // namespace
+
+i32 ResolveAttacks(cGameScene& scene) {
+    PassScope hold(scene);
+    std::vector<cChara*> charas[kSideCount];
+    for (i32 side = 0; side < kSideCount; ++side) charas[side] = CharasOfSide(scene, side);
+    if (const i32 r = ShotsAgainstCharas(scene, charas)) return r;
+    if (const i32 r = CharasAgainstCharas(charas)) return r;
+    ShotsAgainstShots(scene);
+    return 0;
+}

@@ -1,0 +1,10 @@
+// The timers that follow a hit: invincibility and the recent attackers.
+#include <algorithm>
+
+#include "play/rules/Hits.h"
+
+void cChara::TickTimers() {
+    if (m_nInvincible > 0) --m_nInvincible;
+    for (HITBY& h : m_vHitBy) --h.nSteps;
+    std::erase_if(m_vHitBy, [](const HITBY& h) { return h.nSteps < 1; });
+}
