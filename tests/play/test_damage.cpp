@@ -191,7 +191,8 @@ TEST_F(Damage, KillScoresUnlinksAndStartsTheDeathEffect) {
     S().m_nEndRequest = 1;
     EXPECT_EQ(a.Kill(), 1);
     EXPECT_EQ(g_nScore, 999999u);
-    EXPECT_EQ(Runs(a), "3R ");
+    // The died flow started, and the died update stepped it through its one-step command.
+    EXPECT_EQ(Runs(a), "3- ");
     EXPECT_EQ(a.m_bDying, 0u);
     EXPECT_EQ(b.m_aTarget[1].Get(), &a);
     EXPECT_EQ(a.m_CharaEffect.m_nId, 0);
