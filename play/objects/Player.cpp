@@ -81,6 +81,11 @@ void cPlayer::InitForStage(u32 id, const cEdChara& def, i32 cellX, i32 cellY) {
     Init(id, static_cast<u32>(CharaSettings::Get(m_Def, eChara::Kind)), 0, static_cast<u32>(m_nSide),
          static_cast<u32>(static_cast<u16>(CharaSettings::Get(m_Def, eChara::Mark))), nullptr, 0, box.offX, box.offY,
          box.w, box.h, 32, 32, 1, FLY_WALK, 0);
+    // On its cell as every character is put on one (the spawner adds the row's offset).
+    m_dX = static_cast<double>(cellX + cBlockMap::kMargin) * 32 + m_nGfxOffX + 0.5;
+    m_dY = static_cast<double>(cellY + cBlockMap::kMargin) * 32 + m_nGfxOffY;
+    UpdateEdgesX();
+    UpdateEdgesY();
     ChangeFlyMode(static_cast<i32>(CharaSettings::Get(m_Def, eChara::FlyMode)), 0, 0, 0);
     SetScale(static_cast<i32>(CharaSettings::Get(m_Def, eChara::Scale)), 1);
     m_nDir = m_nLastDir = static_cast<i32>(CharaSettings::Get(m_Def, eChara::Facing));

@@ -73,7 +73,7 @@ public:
     i32 m_nFlyModeSetting = 0;
     cVector<u32> m_vTouching;  // ids of the items it touches (repeatable pick-up)
     i32 m_nBlockItemWait = 0;  // steps before a block gives its item again
-    i32 m_nPrevFloorCell = -1; // the block under the feet at the last step
+    i32 m_nPrevFloorCell = -1; // the block last stood on, as it was at the last step
     cVector<RECTDISPLAY> m_vRectDisplay;
     cVector<cFlowCmd> m_vTakenCmd; // flow changes taken from items, applied later
     CmdOverrideList m_lstOverride; // parameter overrides of item commands

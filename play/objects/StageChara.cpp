@@ -79,6 +79,13 @@ void cStageChara::Setup(u32 id, const cEdChara& def, const cEdItem* item, i32 ce
     m_bGroup = Def(*this, eChara::GroupOn) != 0 ? 1 : 0;
     m_nGroup = static_cast<i32>(Def(*this, eChara::Group));
     m_Parent = parent;
+    // On its cell (the spawner adds the copy offset), which is its home.
+    m_dX = static_cast<double>(cellX + cBlockMap::kMargin) * 32 + m_nGfxOffX + 0.5;
+    m_dY = static_cast<double>(cellY + cBlockMap::kMargin) * 32 + m_nGfxOffY;
+    UpdateEdgesX();
+    UpdateEdgesY();
+    m_dHomeX = m_dX;
+    m_dHomeY = m_dY;
     AnimeSetPattern(m_Anim, IsFlying() ? 2 : 0, 1);
     SetupFlows(*this, m_Def.vFlow, 0, -1);
     SetScale(std::max<i32>(static_cast<i32>(Def(*this, eChara::Scale)), 1), 1);
@@ -172,7 +179,8 @@ i32 cStageChara::StepX() {
 }
 
 i32 cStageChara::StepY() {
-    // Gravity itself is the update's step before this one; here the knock-back's vertical part.
+    // The update runs no gravity step of its own for stage characters: it is this step's first.
+    GravityStep(*this);
     StepMoveX(*this);
     if (IsFlying() && m_dVMotion == 0 && m_dAccelY != 0) {
         DecelStep(*this, m_dAccelY, m_bDecelY);

@@ -58,13 +58,14 @@ i32 TakeBlockItem(cGameScene& scene, cPlayer& p) {
             p.m_nBlockItemWait = 0;
         } else {
             p.m_nBlockItemWait = std::max(p.m_nBlockItemWait - 1, 0);
-            // Another block (or none): the wait is over, and this step gave nothing.
-            if (cell != p.m_nPrevFloorCell) {
+            // Onto another block: the wait is over. The block last stood on is the one compared,
+            // as a standing player touches its floor only every few steps.
+            if (p.m_nLastFloorCell != p.m_nPrevFloorCell) {
                 p.m_nBlockItemWait = 0;
                 FloorSnap(p);
             }
         }
     }
-    p.m_nPrevFloorCell = cell;
+    p.m_nPrevFloorCell = p.m_nLastFloorCell;
     return result;
 }

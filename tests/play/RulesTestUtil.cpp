@@ -30,8 +30,6 @@ void Begin(cChara& c) {
 cPlayer& SetUpPlayer(cGameScene& s, i32 cellX, i32 cellY, const EditChara& edit) {
     cPlayer& p = *s.Player0();
     p.InitForStage(0, Definition(true, edit), cellX, cellY);
-    p.m_dX = static_cast<double>(cellX + 10) * 32 + p.m_nGfxOffX + 0.5;
-    p.m_dY = static_cast<double>(cellY + 10) * 32 + p.m_nGfxOffY;
     p.OnMovedX();
     p.OnMovedY();
     p.m_bPresent = p.m_bOnScreen = 1;
@@ -44,7 +42,8 @@ cStageChara& AddStageChara(cGameScene& s, i32 cellX, i32 cellY, const EditChara&
     const cEdChara def = Definition(false, edit);
     c->Setup(static_cast<u32>(s.m_nNextId++), def, nullptr, cellX, cellY, 0, nullptr);
     cStageChara& in = s.AddChara(std::move(c));
-    in.SetCell(cellX, cellY);
+    in.OnMovedX();
+    in.OnMovedY();
     in.InitTargets(nullptr);
     in.m_bPresent = in.m_bOnScreen = in.m_bActive = in.m_bInRange = 1;
     return in;
@@ -71,7 +70,6 @@ i32 CharaStep(cGameScene& s, cStageChara& c) {
     if (c.Update(0)) return 9;
     const i32 rx = c.StepX();
     const i32 bx = CollideBlocksX(s, c);
-    GravityStep(c);
     const i32 ry = c.StepY();
     const i32 by = CollideBlocksY(s, c);
     if (bx == 2 || by == 2 || ry == 7) return 7;

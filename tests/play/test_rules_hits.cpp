@@ -1,0 +1,131 @@
+// Hits, attacks and damage: the three passes of ResolveAttacks, the death rules and block
+// characters, traced (u = 10 steps a frame; after a hit 30 frames of invincibility, 30 of the
+// same attacker's pause: 300 steps each).
+#include <gtest/gtest.h>
+
+#include "play/rules/Hits.h"
+#include "play/rules/Motion.h"
+#include "records/CharaSettings.h"
+#include "records/EdSettings.h"
+#include "tests/play/RulesTestUtil.h"
+
+using namespace rulestest;
+
+namespace {
+
+struct Play {
+    explicit Play(cStage st = playtest::MakeStage(20, 15)) : fixture(std::move(st)) { EXPECT_TRUE(fixture.RunUntilPlay()); }
+    playtest::PlayFixture fixture;
+    cGameScene& s = fixture.Scene();
+};
+
+void Attack(cEdChara& d, i64 power, i64 impact = 0) {
+    CharaSettings::Set(d, eChara::BodyPower, power);
+    CharaSettings::Set(d, eChara::BodyImpact, impact);
+}
+
+// A flow of a trigger whose one command waits: a started run stays running for a while.
+cFlow Reacting(u8 trigger) {
+    cFlow f;
+    f.trigger = trigger;
+    cFlowCmd wait;
+    wait.cmdKind = 22;
+    wait.params.assign(18, 0);
+    f.cmds.push_back(wait);
+    return f;
+}
+
+std::string Hp(const cChara& c) { return std::to_string(c.m_nHP) + "/" + std::to_string(c.m_nInvincible); }
+
+cShot& Shot(cGameScene& s, const cChara& at, i32 side, i64 power, bool breakable = false, i8 strength = 0) {
+    cShot proto;
+    proto.m_nSide = side;
+    ShotSettings::Set(proto.m_Def, eShot::Power, power);
+    ShotSettings::Set(proto.m_Def, eShot::Breakable, breakable);
+    ShotSettings::Set(proto.m_Def, eShot::Strength, strength);
+    proto.m_rcHit.rc = at.m_rcDamage.rc;
+    proto.m_bPresent = proto.m_bOnScreen = 1;
+    return s.AddShot(proto);
+}
+
+} // namespace
+
+TEST(RulesHits, CharactersHurtEachOtherThenWaitOutTheirInvincibility) {
+    Play play;
+    // The player (side 0, power 2) and an enemy (side 1, power 3, defence 1) on the same cell.
+    cPlayer& p = SetUpPlayer(play.s, 4, 13, [](cEdChara& d) { Attack(d, 2); });
+    cStageChara& e = AddStageChara(play.s, 4, 13, [](cEdChara& d) {
+        Attack(d, 3);
+        CharaSettings::Set(d, eChara::Side, 1);
+        CharaSettings::Set(d, eChara::Defence, 1);
+    });
+    std::string trace;
+    for (int step = 1; step <= 602; ++step) {
+        p.TickTimers();
+        e.TickTimers();
+        EXPECT_EQ(ResolveAttacks(play.s), 0);
+        if (step <= 2 || (step >= 300 && step <= 302) || step >= 601)
+            trace += std::to_string(step) + ": " + Hp(p) + " " + Hp(e) + " " + std::to_string(e.m_vHitBy.size()) + "\n";
+    }
+    // Both hurt in the first step (10 - 3, 10 - (2 - 1)), then 300 steps of invincibility and
+    // of the same attacker's pause; the step after both end, the next hit.
+    EXPECT_EQ(trace, "1: 7/300 9/300 1\n2: 7/299 9/299 1\n300: 7/1 9/1 1\n301: 4/300 8/300 1\n302: 4/299 8/299 1\n"
+                     "601: 1/300 7/300 1\n602: 1/299 7/299 1\n");
+}
+
+TEST(RulesHits, PowerBelowDefenceStillTriggersAndShotsRespectInvincibility) {
+    Play play;
+    cPlayer& p = SetUpPlayer(play.s, 4, 13);
+    cStageChara& e = AddStageChara(play.s, 4, 13, [](cEdChara& d) {
+        Attack(d, 1);
+        CharaSettings::Set(d, eChara::Side, 1);
+        CharaSettings::Set(d, eChara::Defence, 5);
+        d.vFlow.push_back(Reacting(TRIG_DAMAGED));
+        d.vFlow.push_back(Reacting(TRIG_HIT_SHOT));
+    });
+    // The player's shots: power 3 against defence 5 deals 0 but is a hit (trigger 7, trigger 1).
+    cShot& a = Shot(play.s, e, 0, 3);
+    EXPECT_EQ(ResolveAttacks(play.s), 0);
+    auto runs = [&] { return std::to_string(e.m_vFlowRun[0].m_bRunning) + std::to_string(e.m_vFlowRun[1].m_bRunning); };
+    EXPECT_EQ(Hp(e) + " " + runs() + " " + std::to_string(a.m_vHit.size()), "10/300 11 1");
+    // A second powered shot meets the invincibility: no hit at all; a harmless one still hits.
+    e.m_vFlowRun[1].Reset(e);
+    ResetFlowMarks(e);
+    cShot& b = Shot(play.s, e, 0, 9);
+    cShot& c = Shot(play.s, e, 0, 0);
+    EXPECT_EQ(ResolveAttacks(play.s), 0);
+    EXPECT_EQ(Hp(e) + " " + runs() + " " + std::to_string(b.m_vHit.size()) + std::to_string(c.m_vHit.size()), "10/300 11 01");
+    // A shot with the hit limit and no pierce ends on its first hit.
+    e.m_nInvincible = 0;
+    for (cShot* old : {&a, &b, &c}) play.s.EraseShot(*old);
+    cShot& d = Shot(play.s, e, 0, 1);
+    ShotSettings::Set(d.m_Def, eShot::HitLimit, 1);
+    EXPECT_EQ(ResolveAttacks(play.s), 0);
+    EXPECT_TRUE(d.IsRemoved());
+    (void)p;
+}
+
+TEST(RulesHits, ShotsAgainstShots) {
+    Play play;
+    cPlayer& p = SetUpPlayer(play.s, 4, 13);
+    // Pairs of overlapping shots of sides 0 and 1: (breakable, strength) each.
+    struct PAIR {
+        bool ba;
+        i8 sa;
+        bool bb;
+        i8 sb;
+    };
+    std::string out;
+    for (const PAIR& pr : {PAIR{true, 0, false, 0}, PAIR{false, 0, true, 0}, PAIR{true, 1, true, 2},
+                           PAIR{true, 2, true, 2}, PAIR{true, 3, true, 2}, PAIR{false, 0, false, 0}}) {
+        cShot& a = Shot(play.s, p, 0, 0, pr.ba, pr.sa);
+        cShot& b = Shot(play.s, p, 1, 0, pr.bb, pr.sb);
+        // Nobody to hit: the player is on side 0, and invincible against side 1's shots.
+        p.m_nInvincible = 1000;
+        ResolveAttacks(play.s);
+        out += std::string(a.IsRemoved() ? "a" : "-") + (b.IsRemoved() ? "b" : "-") + " ";
+        play.s.m_lstShot.Clear();
+        for (auto& l : play.s.m_vShotList) l.clear();
+    }
+    EXPECT_EQ(out, "a- -b a- ab -b -- ");
+}
