@@ -39,8 +39,23 @@ void PlayUserSE(i32 n) {
     PlaySE(n + 16);
 }
 
-i32 CmdChangeGraphic(cChara&, cFlowCmd&) { return 0; }
-i32 CmdChangeAnimSet(cChara&, cFlowCmd&) { return 0; }
+i32 CmdChangeGraphic(cChara& chara, cFlowCmd& cmd) {
+    // Sources: 0 block, 1 character, 2 item, 3 shot, 4 the character bitmaps. The character is
+    // drawn from them the next time it is drawn.
+    const i32 source = Param(cmd, 0);
+    if (source < 0 || source > 4) return 0;
+    chara.m_Def.byPictureKind = static_cast<u8>(source);
+    chara.m_Def.wPicture = static_cast<i16>(std::clamp(Param(cmd, 1), -32768, 32767));
+    chara.m_nPictureShift = Param(cmd, 2);
+    return 0;
+}
+
+i32 CmdChangeAnimSet(cChara& chara, cFlowCmd& cmd) {
+    const i32 n = Param(cmd, 0);
+    if (n < 0 || n >= g_Database.m_vAnimeSet.Size()) return 0;
+    chara.SetAnimSet(n, 0);
+    return 0;
+}
 i32 CmdPlayAnim(cChara& chara, cFlowCmd& cmd) {
     const i32 n = Param(cmd, 0);
     if (n <= 0 || n >= g_AnimeSteps.Size()) return 0;

@@ -124,7 +124,7 @@ i32 cChara::CurrentAnimeValue(i32 noStep) {
 }
 
 i32 cChara::PictureNumber(PictureDesc& desc) {
-    i64 n = m_Def.wPicture;
+    i64 n = static_cast<i64>(m_Def.wPicture) + m_nPictureShift;
     // The animation set's offsets by state: hit invincibility, the invincible status, flight.
     const bool states[3] = {IsInvincible(), m_nInvincibleKind != 0, IsFlying()};
     if (m_nAnimSet >= 0 && m_nAnimSet < g_Database.m_vAnimeSet.Size()) {

@@ -156,6 +156,7 @@ struct CHARADATA {
     i32 m_nDeathWaitFrames = 0;   // frames waited after the death effect
     cVector<OVERLAYANIM> m_vOverlayAnim;
     u8 m_byColourVariant = 0;     // row of the cycling colour table it is drawn with (0: none)
+    i32 m_nPictureShift = 0;      // the change-graphic command's offset ("ズレ"), added to the picture number
 
     i32 m_nSide = 0;              // side (0-7): who hits whom, the side lists of the commands
     i32 m_nAnimSet = -1;          // current animation set

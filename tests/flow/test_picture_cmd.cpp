@@ -136,6 +136,18 @@ TEST(PictureCmd, ScreenAndStageCommands) {
     RemoveTimer(*hero, 4);
     EXPECT_TRUE(hero->m_vOverlayAnim.empty());
 
+    // Graphic and animation set; sources and sets outside their lists change nothing.
+    Exec(CmdChangeGraphic, *hero, 26, {4, 7, 3});
+    Exec(CmdChangeGraphic, *hero, 26, {5, 9, 9});
+    EXPECT_EQ(hero->m_Def.byPictureKind, 4);
+    EXPECT_EQ(hero->m_Def.wPicture, 7);
+    EXPECT_EQ(hero->m_nPictureShift, 3);
+    const i32 set = hero->m_nAnimSet;
+    Exec(CmdChangeAnimSet, *hero, 27, {static_cast<u32>(g_Database.m_vAnimeSet.Size())});
+    EXPECT_EQ(hero->m_nAnimSet, set);
+    Exec(CmdChangeAnimSet, *hero, 27, {0});
+    EXPECT_EQ(hero->m_nAnimSet, 0);
+
     // Effects of the character and the screen; music kept in the play record.
     Exec(CmdCharaEffect, *hero, 30, {1, 2, 1});
     EXPECT_EQ(hero->m_CharaEffect.m_nMode, 2);
