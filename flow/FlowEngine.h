@@ -82,9 +82,10 @@ public:
     double m_dJumpSpeed = 0.0;  // the jump command's speed
     i32 m_nRiseFrames = 0;
 
-    // Starts the command: frames left = duration, not done, the per-start executor state
-    // cleared (ClearStartState); unless it is an arrange command (kind 38), the flow run's
-    // queued overrides are applied to the command and emptied.
+    // Starts the command: a jump (kind 10) takes its speed and duration from its height
+    // (StartJumpCmd); frames left = duration, not done, the per-start executor state cleared
+    // (ClearStartState); unless it is an arrange command (kind 38), the flow run's queued
+    // overrides are applied to the command and emptied.
     void Start(cChara& owner, cFlowRun& flowRun);
     // What an executor rebuilds on its first frame: the started flag, the frame and repeat
     // counters, the origin integers, the velocity with its facing request, the phase

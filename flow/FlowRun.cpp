@@ -17,10 +17,12 @@
 #include "flow/MotionMath.h"
 #include "platform/system/MessageBox.h"
 #include "play/GameScene.h"
+#include "play/objects/CharaSetup.h"
 #include "records/EdSettings.h"
 
 namespace {
 
+constexpr u8 kCmdJump = 10;
 constexpr u8 kCmdFlowOp = 16;
 constexpr u8 kCmdMessage = 19;
 constexpr u8 kCmdArrange = 38;
@@ -116,6 +118,8 @@ void cCmdRun::ClearStartState() {
 }
 
 void cCmdRun::Start(cChara& owner, cFlowRun& flowRun) {
+    // A jump's duration is that of its rise, solved when it starts.
+    if (m_pCmd && m_pCmd->cmdSet == 0 && m_pCmd->cmdKind == kCmdJump) StartJumpCmd(*this, owner);
     m_nFramesLeft = m_nDuration;
     m_bDone = 0;
     ClearStartState();

@@ -102,7 +102,7 @@ cEdChara DemoWall() {
     // falls to 0).
     cEdChara c = Enemy(kCharaPicWall, "かべ");
     c.dwMaxHP = 1;
-    c.byGroup6 = 1; // a block character
+    CharaSettings::Set(c, eChara::BlockChara, 1);
     cFlow f = Flow(TRIGGER_ALWAYS, {StatusOp(0, 0, 0, 1, 0, 0)});
     cCond open;
     open.kind = 2; // stage variable

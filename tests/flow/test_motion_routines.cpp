@@ -107,4 +107,16 @@ TEST(MotionRoutines, PlacingOnACell) {
     const double g = StageSettings::Get(g_Stage, eStageD::GravityPerStep);
     EXPECT_DOUBLE_EQ(JumpSpeedHbl(c, 3), JumpSpeed(48, g));
     EXPECT_EQ(JumpFrames(c, JumpSpeedHbl(c, 3)), JumpFrames(JumpSpeed(48, g), g, SpeedUnit()));
+
+    // A jump command lasts its rise (frames x u x 6) and starts the character's jump.
+    cFlowCmd jump;
+    jump.cmdKind = 10;
+    jump.params.assign(5, 0);
+    jump.params[2] = 3;
+    SetupFlows(c, {MakeFlow(TRIG_ALWAYS, {jump})}, 0, -1);
+    RunFlowsOf(c, TRIG_ALWAYS);
+    StepFlows(c, 0);
+    const cCmdRun& run = c.m_vFlowRun[0].m_vCmdRun[0];
+    EXPECT_EQ(run.m_nDuration, JumpFrames(c, JumpSpeedHbl(c, 3)) * static_cast<i32>(SpeedUnit()) * 6);
+    EXPECT_EQ(run.m_nFramesLeft, run.m_nDuration - 1);
 }
