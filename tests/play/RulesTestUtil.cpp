@@ -49,9 +49,10 @@ cStageChara& AddStageChara(cGameScene& s, i32 cellX, i32 cellY, const EditChara&
     return in;
 }
 
-i32 PlayerStep(cGameScene& s, cPlayer& p) {
+i32 PlayerStep(cGameScene& s, cPlayer& p, const std::function<void()>& duringUpdate) {
     Begin(p);
     if (p.Update(0)) return 8;
+    if (duringUpdate) duringUpdate();
     p.StepX();
     MoveCharaX(p);
     if (CollideBlocksX(s, p) == 2) return 1;

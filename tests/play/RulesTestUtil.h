@@ -17,7 +17,8 @@ cStageChara& AddStageChara(cGameScene& s, i32 cellX, i32 cellY, const EditChara&
 
 // One play step of the player as the update runs it: timers, contacts and saved position, its
 // update, then the motion. 0, or the number of the death it met ("Dead 1" to "Dead 6": 1-6).
-i32 PlayerStep(cGameScene& s, cPlayer& p);
+// duringUpdate runs after the update, where the player's commands run.
+i32 PlayerStep(cGameScene& s, cPlayer& p, const std::function<void()>& duringUpdate = {});
 // One play step of a stage character: its update and motion; 0, 4 or 8 (removed), 7 (crushed).
 i32 CharaStep(cGameScene& s, cStageChara& c);
 

@@ -129,3 +129,69 @@ TEST(RulesHits, ShotsAgainstShots) {
     }
     EXPECT_EQ(out, "a- -b a- ab -b -- ");
 }
+
+TEST(RulesHits, BlockCharactersCarryAndStopCharacters) {
+    Play play;
+    // A flying block character at cell (6, 11) moving right; the player falls onto it from
+    // (6, 8), lands on it and rides along.
+    cStageChara& k = AddStageChara(play.s, 6, 11, [](cEdChara& d) {
+        CharaSettings::Set(d, eChara::BlockChara, 1);
+        CharaSettings::Set(d, eChara::FlyMode, 2);
+    });
+    cPlayer& p = SetUpPlayer(play.s, 6, 10);
+    std::string t;
+    for (int frame = 0; frame < 16; ++frame) {
+        for (int i = 0; i < 10; ++i) {
+            k.m_dAccelX = frame >= 8 ? 0.3 : 0;
+            ASSERT_EQ(CharaStep(play.s, k), 0);
+            ASSERT_EQ(PlayerStep(play.s, p), 0);
+            ASSERT_EQ(CarryRider(play.s), 0);
+        }
+        if (frame >= 5) t += std::to_string(frame) + ": " + State(p) + (p.m_bOnBlockChara ? " on " : " ") + Num(k.m_dX) + "\n";
+    }
+    // Its feet rest on the pixel above the block character's top (672) and it moves with it.
+    EXPECT_EQ(t, "5: 520.5,648 0,0 ---- . on 512.5\n6: 520.5,648 0,0 ---- . on 512.5\n7: 520.5,648 0,0 ---- . on 512.5\n"
+                 "8: 523.49,648 0,0 ---- . on 515.49\n9: 526.48,648 0,0 ---- . on 518.48\n10: 529.47,648 0,0 ---- . on 521.47\n"
+                 "11: 532.46,648 0,0 ---- . on 524.46\n12: 535.45,648 0,0 ---- . on 527.45\n13: 538.44,648 0,0 ---- . on 530.44\n"
+                 "14: 541.43,648 0,0 ---- . on 533.43\n15: 544.42,648 0,0 ---- . on 536.42\n");
+    // Walking off its edge, the player leaves it and falls (the standing state ends).
+    for (int i = 0; i < 200 && p.m_bOnBlockChara; ++i) {
+        p.m_dMoveSpeed = 1;
+        ASSERT_EQ(PlayerStep(play.s, p), 0);
+        ASSERT_EQ(CarryRider(play.s), 0);
+    }
+    EXPECT_EQ(State(p) + (p.m_bOnBlockChara ? " on" : ""), "568.42,648 1,0 ---- .");
+}
+
+TEST(RulesHits, BlockCharactersAsWallsAndCeilings) {
+    Play play;
+    // A walking block character standing at (8, 13); the player walks into it from the left,
+    // then one hangs at (4, 11) and the player jumps into it from below.
+    cStageChara& wall = AddStageChara(play.s, 8, 13, [](cEdChara& d) { CharaSettings::Set(d, eChara::BlockChara, 1); });
+    cStageChara& roof = AddStageChara(play.s, 4, 11, [](cEdChara& d) {
+        CharaSettings::Set(d, eChara::BlockChara, 1);
+        CharaSettings::Set(d, eChara::FlyMode, 1);
+    });
+    cPlayer& p = SetUpPlayer(play.s, 6, 13);
+    std::string t;
+    for (int step = 0; step < 40; ++step) {
+        p.m_dMoveSpeed = 1.5;
+        ASSERT_EQ(CharaStep(play.s, wall), 0);
+        ASSERT_EQ(PlayerStep(play.s, p), 0);
+        if (step % 10 == 9) t += State(p) + " ";
+    }
+    p.m_dX = 4 * 32 + 320 + 8.5;
+    p.UpdateEdgesX();
+    p.m_dSpeedY = -3;
+    for (int step = 0; step < 20; ++step) {
+        p.m_dMoveSpeed = 0;
+        ASSERT_EQ(CharaStep(play.s, roof), 0);
+        ASSERT_EQ(PlayerStep(play.s, p), 0);
+        if (step % 5 == 4) t += State(p) + " ";
+    }
+    // Pushed out to the left of the wall (its right edge on 575, the wall's left at 576.5);
+    // the head held under the roof's bottom (703), the rise taken from the roof (0).
+    EXPECT_EQ(t, "535.5,744.22 1.5,0.04 ---- . 550.5,744.84 1.5,0.08 ---- . 560.5,744.156 1.5,0.032 -R-- . "
+                 "560.5,744.696 1.5,0.072 -R-- . 456.5,729.756 0,-2.98 ---- . 456.5,714.916 0,-2.96 ---- . "
+                 "456.5,704 0,0 ---- . 456.5,704.06 0,0.02 ---- . ");
+}
