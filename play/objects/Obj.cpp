@@ -23,15 +23,19 @@ void cObj::CopyFrom(const cObj& src) {
 i32 cObj::SetScale(i32 nNew, i32 nOld) {
     if (nNew == nOld) return nOld;
     m_nScale = nNew;
-    m_nGfxOffX = m_nGfxOffX0 * nNew;
-    m_nGfxOffY = m_nGfxOffY0 * nNew;
-    m_nGfxW = m_nGfxW0 * nNew;
-    m_nGfxH = m_nGfxH0 * nNew;
-    m_nBoxW = m_nBoxW0 * nNew;
-    m_nBoxH = m_nBoxH0 * nNew;
+    ScaleSizes(nNew);
     KeepCentreX(nNew, nOld);
     ScaleHook(nNew, nOld);
     return ScaleBoxes(nNew);
+}
+
+void cObj::ScaleSizes(i32 scale) {
+    m_nGfxOffX = m_nGfxOffX0 * scale;
+    m_nGfxOffY = m_nGfxOffY0 * scale;
+    m_nGfxW = m_nGfxW0 * scale;
+    m_nGfxH = m_nGfxH0 * scale;
+    m_nBoxW = m_nBoxW0 * scale;
+    m_nBoxH = m_nBoxH0 * scale;
 }
 
 void cObj::KeepCentreX(i32 nNew, i32 nOld) {

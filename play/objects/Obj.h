@@ -100,6 +100,8 @@ public:
     void SetFlyMode(i32 mode);
     // The flight mode the two stored fields stand for.
     i32 FlyMode() const;
+    // Every current size (graphic offset and size, box) = its unscaled value x scale.
+    void ScaleSizes(i32 scale);
     // Moves x by half the box width's growth so that the box keeps its centre, then ClampX(2).
     void KeepCentreX(i32 nNew, i32 nOld);
 

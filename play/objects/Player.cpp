@@ -144,14 +144,8 @@ void cPlayer::ChangeFlyMode(i32 mode, i32 rescale, i32 savePos, i32 restoreLater
     m_rcDamage.cur = m_rcDamage.base = Centred(*this, Stage(eStage::DamageRectW), Stage(eStage::DamageRectH));
     m_rcPickup.cur = m_rcPickup.base = Centred(*this, Stage(eStage::PickupRectW), Stage(eStage::PickupRectH));
     if (rescale) {
-        const i32 s = m_nScale;
-        m_nBoxW = m_nBoxW0 * s;
-        m_nBoxH = m_nBoxH0 * s;
-        m_nGfxOffX = m_nGfxOffX0 * s;
-        m_nGfxOffY = m_nGfxOffY0 * s;
-        m_nGfxW = m_nGfxW0 * s;
-        m_nGfxH = m_nGfxH0 * s;
-        ScaleBoxes(s);
+        ScaleSizes(m_nScale);
+        ScaleBoxes(m_nScale);
     }
     UpdateEdgesX();
     UpdateEdgesY();

@@ -1,5 +1,7 @@
 #include "tests/play/RulesTestUtil.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 
 #include "play/rules/Collision.h"
@@ -26,6 +28,18 @@ void Begin(cChara& c) {
 }
 
 } // namespace
+
+RulePlay::RulePlay(cStage st) : fixture(std::move(st)), s(fixture.Scene()) { EXPECT_TRUE(fixture.RunUntilPlay()); }
+
+cFlow WaitingFlow(u8 trigger) {
+    cFlow f;
+    f.trigger = trigger;
+    cFlowCmd cmd;
+    cmd.cmdKind = 22;
+    cmd.params.assign(18, 0);
+    f.cmds.push_back(cmd);
+    return f;
+}
 
 cPlayer& SetUpPlayer(cGameScene& s, i32 cellX, i32 cellY, const EditChara& edit) {
     cPlayer& p = *s.Player0();

@@ -10,6 +10,17 @@ namespace rulestest {
 
 using EditChara = std::function<void(cEdChara&)>;
 
+// A headless play of a stage (by default 20 x 15 cells, the floor on row 14) in its play state.
+struct RulePlay {
+    explicit RulePlay(cStage st = playtest::MakeStage(20, 15));
+    playtest::PlayFixture fixture;
+    cGameScene& s;
+};
+
+// A flow of a trigger whose one command (a status operation that changes nothing) keeps it
+// running for its step: a started run shows as running.
+cFlow WaitingFlow(u8 trigger);
+
 // The player set up from a hero definition (edit changes it first) at a stage cell.
 cPlayer& SetUpPlayer(cGameScene& s, i32 cellX, i32 cellY, const EditChara& edit = {});
 // A stage character set up from a definition at a stage cell, in the scene's list.

@@ -13,26 +13,9 @@ using namespace rulestest;
 
 namespace {
 
-struct Play {
-    explicit Play(cStage st = playtest::MakeStage(20, 15)) : fixture(std::move(st)) { EXPECT_TRUE(fixture.RunUntilPlay()); }
-    playtest::PlayFixture fixture;
-    cGameScene& s = fixture.Scene();
-};
-
 void Attack(cEdChara& d, i64 power, i64 impact = 0) {
     CharaSettings::Set(d, eChara::BodyPower, power);
     CharaSettings::Set(d, eChara::BodyImpact, impact);
-}
-
-// A flow of a trigger whose one command waits: a started run stays running for a while.
-cFlow Reacting(u8 trigger) {
-    cFlow f;
-    f.trigger = trigger;
-    cFlowCmd wait;
-    wait.cmdKind = 22;
-    wait.params.assign(18, 0);
-    f.cmds.push_back(wait);
-    return f;
 }
 
 std::string Hp(const cChara& c) { return std::to_string(c.m_nHP) + "/" + std::to_string(c.m_nInvincible); }
@@ -51,7 +34,7 @@ cShot& Shot(cGameScene& s, const cChara& at, i32 side, i64 power, bool breakable
 } // namespace
 
 TEST(RulesHits, CharactersHurtEachOtherThenWaitOutTheirInvincibility) {
-    Play play;
+    RulePlay play;
     // The player (side 0, power 2) and an enemy (side 1, power 3, defence 1) on the same cell.
     cPlayer& p = SetUpPlayer(play.s, 4, 13, [](cEdChara& d) { Attack(d, 2); });
     cStageChara& e = AddStageChara(play.s, 4, 13, [](cEdChara& d) {
@@ -74,14 +57,14 @@ TEST(RulesHits, CharactersHurtEachOtherThenWaitOutTheirInvincibility) {
 }
 
 TEST(RulesHits, PowerBelowDefenceStillTriggersAndShotsRespectInvincibility) {
-    Play play;
+    RulePlay play;
     cPlayer& p = SetUpPlayer(play.s, 4, 13);
     cStageChara& e = AddStageChara(play.s, 4, 13, [](cEdChara& d) {
         Attack(d, 1);
         CharaSettings::Set(d, eChara::Side, 1);
         CharaSettings::Set(d, eChara::Defence, 5);
-        d.vFlow.push_back(Reacting(TRIG_DAMAGED));
-        d.vFlow.push_back(Reacting(TRIG_HIT_SHOT));
+        d.vFlow.push_back(WaitingFlow(TRIG_DAMAGED));
+        d.vFlow.push_back(WaitingFlow(TRIG_HIT_SHOT));
     });
     // The player's shots: power 3 against defence 5 deals 0 but is a hit (trigger 7, trigger 1).
     cShot& a = Shot(play.s, e, 0, 3);
@@ -106,7 +89,7 @@ TEST(RulesHits, PowerBelowDefenceStillTriggersAndShotsRespectInvincibility) {
 }
 
 TEST(RulesHits, ShotsAgainstShots) {
-    Play play;
+    RulePlay play;
     cPlayer& p = SetUpPlayer(play.s, 4, 13);
     // Pairs of overlapping shots of sides 0 and 1: (breakable, strength) each.
     struct PAIR {
@@ -131,7 +114,7 @@ TEST(RulesHits, ShotsAgainstShots) {
 }
 
 TEST(RulesHits, BlockCharactersCarryAndStopCharacters) {
-    Play play;
+    RulePlay play;
     // A flying block character at cell (6, 11) moving right; the player falls onto it from
     // (6, 8), lands on it and rides along.
     cStageChara& k = AddStageChara(play.s, 6, 11, [](cEdChara& d) {
@@ -164,7 +147,7 @@ TEST(RulesHits, BlockCharactersCarryAndStopCharacters) {
 }
 
 TEST(RulesHits, BlockCharactersAsWallsAndCeilings) {
-    Play play;
+    RulePlay play;
     // A walking block character standing at (8, 13); the player walks into it from the left,
     // then one hangs at (4, 11) and the player jumps into it from below.
     cStageChara& wall = AddStageChara(play.s, 8, 13, [](cEdChara& d) { CharaSettings::Set(d, eChara::BlockChara, 1); });

@@ -26,16 +26,6 @@ cEdItem Counting(u8 pickup) {
     return d;
 }
 
-cFlow OnItem() {
-    cFlow f;
-    f.trigger = TRIG_HIT_ITEM;
-    cFlowCmd wait;
-    wait.cmdKind = 22;
-    wait.params.assign(18, 0);
-    f.cmds.push_back(wait);
-    return f;
-}
-
 } // namespace
 
 TEST(RulesItems, TheThreePickUpModes) {
@@ -44,7 +34,7 @@ TEST(RulesItems, TheThreePickUpModes) {
         playtest::PlayFixture play(playtest::MakeStage(20, 15));
         ASSERT_TRUE(play.RunUntilPlay());
         cGameScene& s = play.Scene();
-        cPlayer& p = SetUpPlayer(s, 4, 13, [](cEdChara& d) { d.vFlow.push_back(OnItem()); });
+        cPlayer& p = SetUpPlayer(s, 4, 13, [](cEdChara& d) { d.vFlow.push_back(WaitingFlow(TRIG_HIT_ITEM)); });
         auto made = std::make_unique<cItem>();
         made->m_pScene = &s;
         made->Init(0, Counting(mode), 7);

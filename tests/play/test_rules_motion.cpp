@@ -25,12 +25,6 @@ std::string Frames(cGameScene& s, cPlayer& p, int frames, int from = 0, const st
     return out;
 }
 
-struct Play {
-    explicit Play(cStage st) : fixture(std::move(st)) { EXPECT_TRUE(fixture.RunUntilPlay()); }
-    playtest::PlayFixture fixture;
-    cGameScene& s = fixture.Scene();
-};
-
 cStage Stage(std::initializer_list<std::pair<i16, i16>> blocks, const std::function<void(cEdBlock&)>& edit = {}) {
     cStage st = playtest::MakeStage(20, 15);
     for (auto [x, y] : blocks) {
@@ -44,7 +38,7 @@ cStage Stage(std::initializer_list<std::pair<i16, i16>> blocks, const std::funct
 } // namespace
 
 TEST(RulesMotion, FallLandAndRest) {
-    Play play(Stage({}));
+    RulePlay play(Stage({}));
     cPlayer& p = SetUpPlayer(play.s, 2, 10);
     // Frame 21 lands: the feet rest on the pixel above the floor's top (767 < 768), the
     // fraction of y kept; then standing lands again whenever gravity has pulled it a pixel.
@@ -59,7 +53,7 @@ TEST(RulesMotion, FallLandAndRest) {
 TEST(RulesMotion, WallsCeilingsAndBlockKinds) {
     // A wall at column 5 (x 480); the player walks right at 1.5 a step.
     {
-        Play play(Stage({{5, 13}, {5, 12}}));
+        RulePlay play(Stage({{5, 13}, {5, 12}}));
         cPlayer& p = SetUpPlayer(play.s, 2, 13);
         // The right edge stops on pixel 479, just left of the wall, the fraction kept.
         EXPECT_EQ(Frames(play.s, p, 7, 3, [&](int) { p.m_dMoveSpeed = 1.5; }),
@@ -70,7 +64,7 @@ TEST(RulesMotion, WallsCeilingsAndBlockKinds) {
     }
     // Walking left into a wall the same; the left probe pushes to the next cell boundary.
     {
-        Play play(Stage({{0, 13}}));
+        RulePlay play(Stage({{0, 13}}));
         cPlayer& p = SetUpPlayer(play.s, 2, 13);
         EXPECT_EQ(Frames(play.s, p, 6, 3, [&](int) { p.m_dMoveSpeed = -1.5; }),
                   "3: 352.5,744.696 -1.5,0.072 L--- .\n"
@@ -79,7 +73,7 @@ TEST(RulesMotion, WallsCeilingsAndBlockKinds) {
     }
     // A ceiling two cells up: rising at 3 a step, the head stops under it.
     {
-        Play play(Stage({{2, 11}}));
+        RulePlay play(Stage({{2, 11}}));
         cPlayer& p = SetUpPlayer(play.s, 2, 13);
         // The top goes down to the next cell boundary (704), the rise stops, gravity takes over.
         EXPECT_EQ(Frames(play.s, p, 3, 0, [&](int f) { if (f == 0) p.m_dSpeedY = -3; }),
@@ -89,7 +83,7 @@ TEST(RulesMotion, WallsCeilingsAndBlockKinds) {
     }
     // A block "deadly to the player" (solidity 2): the player's probe answers 2 (death 1) ...
     {
-        Play play(Stage({{4, 13}}, [](cEdBlock& b) { b.bySolid = 2; }));
+        RulePlay play(Stage({{4, 13}}, [](cEdBlock& b) { b.bySolid = 2; }));
         cPlayer& p = SetUpPlayer(play.s, 2, 13);
         EXPECT_EQ(Frames(play.s, p, 5, 0, [&](int) { p.m_dMoveSpeed = 1.5; }),
                   "0: 407.5,744.22 1.5,0.04 ---- .\n"
@@ -107,7 +101,7 @@ TEST(RulesMotion, WallsCeilingsAndBlockKinds) {
     }
     // A block open to side 0 lets the player (side 0) through; one open to side 1 does not.
     for (u8 open : {0, 1}) {
-        Play play(Stage({{4, 13}}, [&](cEdBlock& b) { b.byOpenSide = open; }));
+        RulePlay play(Stage({{4, 13}}, [&](cEdBlock& b) { b.byOpenSide = open; }));
         cPlayer& p = SetUpPlayer(play.s, 2, 13);
         EXPECT_EQ(Frames(play.s, p, 6, 5, [&](int) { p.m_dMoveSpeed = 1.5; }),
                   open == 0 ? "5: 482.5,744.568 1.5,0.064 ---- .\n" : "5: 432.5,744.568 1.5,0.064 -R-- .\n");
@@ -117,7 +111,7 @@ TEST(RulesMotion, WallsCeilingsAndBlockKinds) {
 TEST(RulesMotion, FlightModesAndFloorEffects) {
     // Mode 1 flies through a wall; mode 3 stops at the first block contact with 2 ("dead 1").
     for (i32 mode : {1, 2, 3}) {
-        Play play(Stage({{4, 12}, {4, 13}}));
+        RulePlay play(Stage({{4, 12}, {4, 13}}));
         cPlayer& p = SetUpPlayer(play.s, 2, 12);
         p.ChangeFlyMode(mode, 0, 0, 0);
         const char* expect[] = {"", "3: 452.28,712 1.49,0 ---- .\n", "3: 432.853,712 0,0 ---- .\n", "2: dead 1\n"};
@@ -133,7 +127,7 @@ TEST(RulesMotion, FlightModesAndFloorEffects) {
             BlockSettings::Set(b, eBlock::FloorEffectValue, kind == 1 ? 3 : kind == 3 ? 50 : 20);
         }
         st.Prepare();
-        Play play(st);
+        RulePlay play(st);
         cPlayer& p = SetUpPlayer(play.s, 2, 13);
         std::string t = Frames(play.s, p, 4, 0, [&](int) { if (kind == 3) p.m_dAccelX = 1; });
         // Each lands in frame 2; the effect acts from the step after a landing.
@@ -153,7 +147,7 @@ TEST(RulesMotion, FlightModesAndFloorEffects) {
 }
 
 TEST(RulesMotion, ClampsMovesAndTheView) {
-    Play play(Stage({}));
+    RulePlay play(Stage({}));
     cPlayer& p = SetUpPlayer(play.s, 2, 13);
     // The clamp codes by mode for x positions left of the stage, in the margin, on the stage
     // and right of it (stage 20 cells: outer 320..960, inner the same, whole field 0..1280).

@@ -14,23 +14,6 @@ using namespace rulestest;
 
 namespace {
 
-struct Play {
-    explicit Play(cStage st = playtest::MakeStage(20, 15)) : fixture(std::move(st)) { EXPECT_TRUE(fixture.RunUntilPlay()); }
-    playtest::PlayFixture fixture;
-    cGameScene& s = fixture.Scene();
-};
-
-// A flow of a trigger with one command that waits a frame each step it runs.
-cFlow Waiting(u8 trigger) {
-    cFlow f;
-    f.trigger = trigger;
-    cFlowCmd wait;
-    wait.cmdKind = 22;
-    wait.params.assign(18, 0);
-    f.cmds.push_back(wait);
-    return f;
-}
-
 } // namespace
 
 TEST(RulesStageChara, StepResultsAtTheStageEdges) {
@@ -38,7 +21,7 @@ TEST(RulesStageChara, StepResultsAtTheStageEdges) {
     cStage st = playtest::MakeStage(20, 15);
     std::erase_if(st.vBlock, [](const cEdBlock& b) { return b.sPosX == 10; });
     st.Prepare();
-    Play play(st);
+    RulePlay play(st);
     // Walking into the pit, the character falls out at the bottom: crushed (7).
     cStageChara& walker = AddStageChara(play.s, 10, 13);
     // Flying up out of the top of the stage, far above the margin: removed (8).
@@ -61,7 +44,7 @@ TEST(RulesStageChara, StepResultsAtTheStageEdges) {
 }
 
 TEST(RulesStageChara, ActivityRangeGroupsAndStayingAwake) {
-    Play play(playtest::MakeStage(100, 15));
+    RulePlay play(playtest::MakeStage(100, 15));
     cPlayer& p = SetUpPlayer(play.s, 2, 13);
     p.OnMovedX();
     // Group 3: one member at column 22 (just beyond the view's right edge at 20 columns), one far
@@ -92,13 +75,13 @@ TEST(RulesStageChara, ActivityRangeGroupsAndStayingAwake) {
 }
 
 TEST(RulesStageChara, TheDyingPassAndTheDeathRules) {
-    Play play;
+    RulePlay play;
     cPlayer& p = SetUpPlayer(play.s, 2, 13);
     // A character with an always-flow and a died flow, HP gone: the ordinary pass stops (update
     // result 1) and steps nothing; the dying pass steps only the died flow.
     cStageChara& c = AddStageChara(play.s, 6, 13, [](cEdChara& d) {
-        d.vFlow.push_back(Waiting(TRIG_ALWAYS));
-        d.vFlow.push_back(Waiting(TRIG_DIED));
+        d.vFlow.push_back(WaitingFlow(TRIG_ALWAYS));
+        d.vFlow.push_back(WaitingFlow(TRIG_DIED));
     });
     RunFlowsOf(c, TRIG_ALWAYS);
     RunFlowsOf(c, TRIG_DIED);
@@ -136,7 +119,7 @@ TEST(RulesStageChara, TheDyingPassAndTheDeathRules) {
 }
 
 TEST(RulesStageChara, MoveStartWithoutSpeedOrDuration) {
-    Play play;
+    RulePlay play;
     cStageChara& c = AddStageChara(play.s, 6, 13);
     cFlowCmd cmd;
     NewEdMove(cmd.move);
