@@ -6,7 +6,6 @@
 #include "OldVersionWriter.h"
 
 using namespace flowtest;
-using oldver::OldBody;
 using oldver::ReadBackAt;
 
 namespace {
@@ -23,28 +22,11 @@ cCond CondAt(u32 v, u8 kind, void (*set)(cCond&) = nullptr) {
 }
 } // namespace
 
-TEST_F(FlowUpgrades, ConditionBelow110DropsTwoWordsAndKeepsLaterFieldsZero) {
-    cCond c = MakeCond(1, 1234);
-    c.op = 3;
-    c.percent = 1;
-    c.shape = 5;
-    c.rangeMin = 77; // not in a version-100 file
-    const std::string b = OldBody(c, 100);
-    EXPECT_EQ(b.size(), 4u + 1 + 4 + 4 + 3 + 4);
-    cCond back = ReadBackAt(c, 100);
-    EXPECT_EQ(back.kind, 1);
-    EXPECT_EQ(back.value, 1234);
-    EXPECT_EQ(back.op, 3);
-    EXPECT_EQ(back.percent, 1);
-    EXPECT_EQ(back.shape, 5);
-    EXPECT_EQ(back.rangeMin, 0);
-    // Below 43 there is no percent byte.
-    EXPECT_EQ(OldBody(c, 40).size(), b.size() - 1);
-    EXPECT_EQ(ReadBackAt(c, 40).percent, 0);
-}
-
+// Each renumbering at its cut-over version and just below it (the field layouts of each version
+// are pinned by the record tables).
 TEST_F(FlowUpgrades, ConditionKindsAndSubjectsMoveByVersion) {
-    EXPECT_EQ(CondAt(150, 5).kind, 7);
+    EXPECT_EQ(CondAt(159, 5).kind, 7);
+    EXPECT_EQ(CondAt(160, 5).kind, 5);
     EXPECT_EQ(CondAt(150, 4).kind, 4);
     EXPECT_EQ(CondAt(150, 200).kind, 200); // a negative signed byte is never raised
     // Kind 6 with selector 2 before 161: op bit 0 inverted.
@@ -52,35 +34,28 @@ TEST_F(FlowUpgrades, ConditionKindsAndSubjectsMoveByVersion) {
     EXPECT_EQ(CondAt(161, 6, [](cCond& c) { c.selector = 2; c.op = 2; }).op, 2);
     // Status numbers: below 168 both thresholds apply in turn; below 203 only the second.
     EXPECT_EQ(CondAt(167, 4, [](cCond& c) { c.selector = 10; }).selector, 12);
-    EXPECT_EQ(CondAt(200, 4, [](cCond& c) { c.selector = 5; }).selector, 6);
-    EXPECT_EQ(CondAt(200, 4, [](cCond& c) { c.selector = 5; c.subject = 2; }).selector, 5);
-    EXPECT_EQ(CondAt(200, 4, [](cCond& c) { c.source = 2; c.srcSelector = 7; }).srcSelector, 8);
+    EXPECT_EQ(CondAt(168, 4, [](cCond& c) { c.selector = 10; }).selector, 11);
+    EXPECT_EQ(CondAt(202, 4, [](cCond& c) { c.selector = 5; }).selector, 6);
+    EXPECT_EQ(CondAt(202, 4, [](cCond& c) { c.selector = 5; c.subject = 2; }).selector, 5);
+    EXPECT_EQ(CondAt(202, 4, [](cCond& c) { c.source = 2; c.srcSelector = 7; }).srcSelector, 8);
     EXPECT_EQ(CondAt(203, 4, [](cCond& c) { c.selector = 5; }).selector, 5);
     EXPECT_EQ(CondAt(209, 5, [](cCond& c) { c.selector = 6; }).selector, 7);
+    EXPECT_EQ(CondAt(210, 5, [](cCond& c) { c.selector = 6; }).selector, 6);
     // Distance conditions before 657/745/746.
-    cCond d = CondAt(600, 7, [](cCond& c) { c.subject = 3; c.leftKind = 2; c.source = 0; });
-    EXPECT_EQ(d.subject, 0);
-    EXPECT_EQ(d.leftKind, 0);
-    EXPECT_EQ(d.source, 1);
-    EXPECT_EQ(d.srcSubject, 1);
+    EXPECT_EQ(CondAt(656, 7, [](cCond& c) { c.subject = 3; }).subject, 0);
+    EXPECT_EQ(CondAt(657, 7, [](cCond& c) { c.subject = 3; }).subject, 3);
+    EXPECT_EQ(CondAt(744, 7, [](cCond& c) { c.leftKind = 2; }).leftKind, 0);
     EXPECT_EQ(CondAt(745, 7, [](cCond& c) { c.leftKind = 2; }).leftKind, 2);
+    const cCond d745 = CondAt(745, 7);
+    EXPECT_EQ(d745.source + d745.srcSubject, 2);
+    const cCond d746 = CondAt(746, 7);
+    EXPECT_EQ(d746.source + d746.srcSubject, 0);
     // Target slots inserted before the system at 767.
-    EXPECT_EQ(CondAt(700, 4, [](cCond& c) { c.subject = 2; }).subject, 5);
-    EXPECT_EQ(CondAt(700, 4, [](cCond& c) { c.subject = 1; }).subject, 1);
+    EXPECT_EQ(CondAt(766, 4, [](cCond& c) { c.subject = 2; }).subject, 5);
+    EXPECT_EQ(CondAt(766, 4, [](cCond& c) { c.subject = 1; }).subject, 1);
     EXPECT_EQ(CondAt(766, 5, [](cCond& c) { c.srcSubject = 2; }).srcSubject, 5);
     EXPECT_EQ(CondAt(767, 4, [](cCond& c) { c.subject = 2; }).subject, 2);
     EXPECT_EQ(CondAt(700, 3, [](cCond& c) { c.subject = 2; }).subject, 2);
-}
-
-TEST_F(FlowUpgrades, ConditionListHoldsConditionsOnlyFrom766) {
-    cCondList l;
-    l.Clear();
-    l.enabled = 1;
-    l.conds.push_back(MakeCond(1, 5));
-    cCondList old = ReadBackAt(l, 765);
-    EXPECT_EQ(old.enabled, 1);
-    EXPECT_TRUE(old.conds.empty());
-    EXPECT_EQ(ReadBackAt(l, 766).conds.size(), 1u);
 }
 
 TEST_F(FlowUpgrades, FlowTriggersAreRenumbered) {
@@ -96,54 +71,16 @@ TEST_F(FlowUpgrades, FlowTriggersAreRenumbered) {
     EXPECT_EQ(triggerAt(131, 11).trigger, 14);
     EXPECT_EQ(triggerAt(132, 11).trigger, 13);
     EXPECT_EQ(triggerAt(120, 0, 5).idLetter, 5);
-    EXPECT_EQ(triggerAt(120, 3, 5).idLetter, 0);
+    EXPECT_EQ(triggerAt(162, 3, 5).idLetter, 0);
     EXPECT_EQ(triggerAt(163, 3, 5).idLetter, 5);
-    EXPECT_EQ(triggerAt(700, 18).trigger, 21);
+    EXPECT_EQ(triggerAt(163, 5).trigger, 7);
+    EXPECT_EQ(triggerAt(164, 5).trigger, 5);
+    EXPECT_EQ(triggerAt(761, 18).trigger, 21);
     EXPECT_EQ(triggerAt(762, 18).trigger, 18);
     EXPECT_EQ(triggerAt(120, 200).trigger, 200);
-    // Before 676 the flow has no name string; before 762/767 no target fields.
-    cFlow f;
-    f.Clear();
-    f.targetOther = 1;
-    f.targetSlot = 3;
-    EXPECT_EQ(OldBody(f, 675).size(), OldBody(f, 676).size() - 4);
-    EXPECT_EQ(ReadBackAt(f, 761).targetOther, 0);
-    cFlow at762 = ReadBackAt(f, 762);
-    EXPECT_EQ(at762.targetOther, 1);
-    EXPECT_EQ(at762.targetSlot, 0);
 }
 
-TEST_F(FlowUpgrades, CommandBefore764HasNoConditionListWord) {
-    cFlowCmd c = MakeRichCmd(0);
-    const std::string b763 = OldBody(c, 763);
-    const std::string b764 = OldBody(c, 764);
-    EXPECT_LT(b763.size(), b764.size());
-    cFlowCmd back = ReadBackAt(c, 763);
-    EXPECT_FALSE(back.condList);
-    ASSERT_TRUE(back.move && back.shot);
-    EXPECT_EQ(back.flows.size(), 1u);
-    EXPECT_EQ(back.params.size(), 18u);
-}
-
-TEST_F(FlowUpgrades, MovementAndShotGates) {
-    std::shared_ptr<cEdMove> m;
-    NewEdMove(m);
-    m->byOpt20 = 4;
-    m->byDistUnit = 1;
-    m->byPlayAnime = 1;
-    m->cTargetSlot = 2;
-    m->wSpeed = 33;
-    cEdMove mv = ReadBackAt(*m, 150);
-    EXPECT_EQ(mv.bySwitch5, 0);
-    EXPECT_EQ(mv.byOpt20, 0);
-    EXPECT_EQ(mv.byDistUnit, 0);
-    EXPECT_EQ(mv.byPlayAnime, 0);
-    EXPECT_EQ(mv.cTargetSlot, 0);
-    EXPECT_EQ(mv.bySwitch6, 1);
-    EXPECT_EQ(mv.wSpeed, 33);
-    EXPECT_EQ(SaveBytes(mv).size(), 61u);
-    EXPECT_EQ(ReadBackAt(*m, 162).byOpt20, 4);
-
+TEST_F(FlowUpgrades, ShotHomingFollowsTheMovementTypeUntil212) {
     std::shared_ptr<cEdShot> s;
     NewEdShot(s);
     s->byMoveType = 5;
@@ -153,25 +90,7 @@ TEST_F(FlowUpgrades, MovementAndShotGates) {
     EXPECT_EQ(ReadBackAt(*s, 212).byHoming, 0);
     s->byMoveType = 3;
     s->byHoming = 1;
-    EXPECT_EQ(ReadBackAt(*s, 200).byHoming, 0);
-    s->byOpt56 = 6;
-    s->byOpt57 = 1;
-    s->byOpt45 = 8;
-    s->byOpt46 = 2;
-    s->byOpt4 = 9;
-    s->wAccel = 12;
-    s->byAngleMirror = 1;
-    cEdShot o = ReadBackAt(*s, 150);
-    EXPECT_EQ(o.byAngleMirror, 0);
-    EXPECT_EQ(o.byOpt57, 6);
-    EXPECT_EQ(o.wAccel, 0);
-    EXPECT_EQ(o.byOpt46, 8);
-    EXPECT_EQ(o.byOpt4, 0);
-    cEdShot n = ReadBackAt(*s, 671);
-    EXPECT_EQ(n.byOpt57, 1);
-    EXPECT_EQ(n.byOpt46, 2);
-    EXPECT_EQ(n.byOpt4, 9);
-    EXPECT_EQ(n.wAccel, 12);
+    EXPECT_EQ(ReadBackAt(*s, 211).byHoming, 0);
 }
 
 TEST_F(FlowUpgrades, ShotFixAndOffsets) {

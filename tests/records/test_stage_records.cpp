@@ -40,23 +40,8 @@ cVector<u8> Flags(int n) {
 
 } // namespace
 
-TEST_F(StageRecords, RecordsHaveTheSizesOfTheFileFormat) {
-    // Body: count, 53 fields of 82 bytes, string count, empty string; then position and item,
-    // 37 flag bytes with their count, two empty lists.
+TEST_F(StageRecords, AFlagListLongerThanTheGroupsIsKeptAsStored) {
     cEdChara c;
-    EXPECT_EQ(Bytes(c).size(), 4u + 82 + 4 + 4 + 8 + 4 + 37 + 4 + 4);
-    cEdBlock b;
-    b.wPicture = 1;
-    EXPECT_EQ(Bytes(b).size(), 4u + 26 + 8 + 4 + 4 + 11 + 4);
-    cEdItem it;
-    EXPECT_EQ(Bytes(it).size(), 4u + 24 + 8 + 4 + 4 + 13 + 4 + 4);
-    // The item's byte of group 10 is stored before the pick-up mode.
-    it.byGroup10 = 0x5A;
-    it.byPickup = 0xA5;
-    const std::string bytes = Bytes(it);
-    EXPECT_EQ(static_cast<u8>(bytes[4 + 19]), 0x5A);
-    EXPECT_EQ(static_cast<u8>(bytes[4 + 20]), 0xA5);
-    // A flag list longer than the groups is kept as stored.
     c.vInherit = Flags(40);
     cEdChara back;
     ASSERT_TRUE(flowtest::LoadBytes(back, Bytes(c)));
@@ -75,12 +60,15 @@ TEST_F(StageRecords, CharaInheritFlagsGainTheirNewGroupsByVersion) {
     for (int i = 21; i < 36; ++i) EXPECT_EQ(v209.vInherit[i + 1], 10 + i);
     EXPECT_EQ(v209.byGroup21, 0);
     EXPECT_EQ(v209.byHitArea, 5); // present from 201
+    EXPECT_EQ(ReadOld(c, 210, WriteOldChara).vInherit, c.vInherit);
 
     c.vInherit.assign(37, 0);
     cEdChara v200 = ReadOld(c, 200, WriteOldChara);
     EXPECT_EQ(v200.vInherit[21], 1);
     EXPECT_EQ(v200.vInherit[25], 1);
     EXPECT_EQ(v200.byHitArea, 0);
+    cEdChara v201 = ReadOld(c, 201, WriteOldChara);
+    EXPECT_EQ(v201.vInherit[21] + v201.vInherit[25], 1);
 
     cEdChara v167 = ReadOld(c, 167, WriteOldChara);
     int ones = 0;
@@ -89,40 +77,29 @@ TEST_F(StageRecords, CharaInheritFlagsGainTheirNewGroupsByVersion) {
     EXPECT_EQ(v167.vInherit[29], 1);
     EXPECT_EQ(v167.vInherit[25], 1);
     EXPECT_EQ(v167.vInherit[21], 1);
+    cEdChara v168 = ReadOld(c, 168, WriteOldChara);
+    EXPECT_EQ(v168.vInherit[29] + v168.vInherit[25] + v168.vInherit[21], 2);
 }
 
+// The value rules; the fields that older files lack are pinned by the record tables.
 TEST_F(StageRecords, CharaFieldUpgradesFollowTheirGates) {
     cEdChara c;
-    c.dwGroup29 = 77;
-    c.byGroup13a = 4;
-    c.byGroup14 = 4;
     c.byHitArea = 2;
-    c.byGroup18b = 0;
     c.byPictureKind = 3;
     c.wPicture = 50;
-    cEdChara v205 = ReadOld(c, 205, WriteOldChara);
-    EXPECT_EQ(v205.byHitArea, 3);     // below 206: 2 and up move by one
-    EXPECT_EQ(v205.wPicture, 51);     // below 219: built-in pictures move by one
-    EXPECT_EQ(v205.byGroup18b, 1);    // below 285
-    EXPECT_EQ(v205.dwGroup29, 77u);
-    EXPECT_EQ(v205.byGroup13a, 4);
-
+    EXPECT_EQ(ReadOld(c, 205, WriteOldChara).byHitArea, 3); // below 206: 2 and up move by one
+    EXPECT_EQ(ReadOld(c, 206, WriteOldChara).byHitArea, 2);
+    EXPECT_EQ(ReadOld(c, 218, WriteOldChara).wPicture, 51); // below 219: built-in pictures move by one
+    EXPECT_EQ(ReadOld(c, 219, WriteOldChara).wPicture, 50);
     c.byHitArea = 1;
     c.wPicture = 119;
-    cEdChara v195 = ReadOld(c, 195, WriteOldChara);
-    EXPECT_EQ(v195.byGroup13a, 0);
-    EXPECT_EQ(v195.byGroup14, 0);
-    EXPECT_EQ(v195.byHitArea, 0);     // absent below 201
-    EXPECT_EQ(v195.wPicture, 119);    // clamped
-
-    cEdChara v167 = ReadOld(c, 167, WriteOldChara);
-    EXPECT_EQ(v167.dwGroup29, 0u);
-
-    c.byGroup18b = 0;
-    c.wPicture = 50;
-    cEdChara v285 = ReadOld(c, 285, WriteOldChara);
-    EXPECT_EQ(v285.byGroup18b, 0);
-    EXPECT_EQ(v285.wPicture, 50);
+    EXPECT_EQ(ReadOld(c, 205, WriteOldChara).byHitArea, 1);
+    EXPECT_EQ(ReadOld(c, 195, WriteOldChara).wPicture, 119); // clamped
+    cEdItem it;
+    it.byPictureKind = 3;
+    it.wPicture = 50;
+    EXPECT_EQ(ReadOld(it, 218, WriteOldItem).wPicture, 51);
+    EXPECT_EQ(ReadOld(it, 219, WriteOldItem).wPicture, 50);
 }
 
 TEST_F(StageRecords, CharaInheritsFlaggedGroupsFromItsPalette) {
