@@ -47,7 +47,7 @@ std::size_t CellCountOffset(const std::string& file) {
 
 } // namespace
 
-TEST(WorldMap, DefaultMapAndRoundTrip) {
+TEST(WorldMap, DefaultMap) {
     cWorldMapData m;
     EXPECT_EQ(m.nPitch, 32);
     EXPECT_EQ(m.nPitch_Shift, 5);
@@ -55,23 +55,10 @@ TEST(WorldMap, DefaultMapAndRoundTrip) {
     EXPECT_TRUE(m.m_vChip.empty());
     ASSERT_EQ(m.m_vEntry2.size(), 1u);
     EXPECT_EQ(m.m_vEntry2[0].strName, Sj("デフォルト"));
-    const std::string file = SaveMap(m);
-    EXPECT_EQ(file.size() - 4, 2100u); // the body after the version word
+    EXPECT_EQ(m.m_vEntry2[0].m_vItem[0].nStageArg1, 1u);
     // A map without chips is passable everywhere and draws no chip.
     EXPECT_FALSE(m.IsImpassableChip(m.Cell(0, 0)));
     EXPECT_EQ(m.ChipPicture(0), -1);
-
-    m.m_vChip.assign(3, cWorldMapChip());
-    m.SetCell(2, 1, 2);
-    m.m_vEntry.push_back(Entry(2, 1, "a"));
-    m.m_vEntry[0].m_vItem[0].nStageArg2 = 9;
-    bool failed = true;
-    const cWorldMapData back = LoadMap(SaveMap(m), &failed);
-    ASSERT_FALSE(failed);
-    EXPECT_EQ(back.Cell(2, 1), 2u);
-    EXPECT_EQ(back.m_vChip.size(), 3u);
-    EXPECT_EQ(back.m_vEntry[0].m_vItem[0].nStageArg2, 9u);
-    EXPECT_EQ(back.m_vEntry[0].m_vItem[0].nStageArg1, 1u);
 }
 
 TEST(WorldMap, OldVersionsAndValidation) {
