@@ -13,35 +13,26 @@
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Types.h"
+#include "tests/support/Golden.h"
 
 namespace fetest {
 
 // Little-endian bytes written by hand, field by field, as the file tables give them.
-struct Golden {
-    std::string s;
-    Golden& U32(u32 v) {
-        s.append(reinterpret_cast<const char*>(&v), 4);
-        return *this;
-    }
-    Golden& I32(i32 v) { return U32(static_cast<u32>(v)); }
-    Golden& U16(u16 v) {
-        s.append(reinterpret_cast<const char*>(&v), 2);
-        return *this;
-    }
-    // u32 L = length + 1, then the text and its NUL when it is not empty.
-    Golden& Str(const std::string& t) {
-        U32(static_cast<u32>(t.size() + 1));
-        if (!t.empty()) {
-            s += t;
-            s += '\0';
-        }
-        return *this;
-    }
-    Golden& Raw(const std::string& b) {
-        s += b;
-        return *this;
-    }
-};
+using Golden = golden::Bytes;
+
+// The play record's registered fields and strings, as the file table gives them (the four map
+// fields of 190..194 keep their stream order whatever their versions).
+// clang-format off
+inline const golden::Table kPlayRecordTable = {
+    golden::F(4), golden::F(4), golden::F(4), golden::F(4), golden::F(4),                          // 1-5
+    golden::F(4, 758), golden::F(4, 758), golden::F(4, 758), golden::F(4), golden::F(4),           // 6-10
+    golden::F(4), golden::F(4), golden::F(4), golden::F(4), golden::F(4), golden::F(4), golden::F(4), // 11-17
+    golden::F(4, 182, 0), golden::F(4, 182, 0), golden::F(4), golden::F(4), golden::F(4, 166, 1),  // 18-22
+    golden::F(4, 194, 0), golden::F(4, 190, 0), golden::F(4, 191, 0), golden::F(4, 191, 0),         // 23-26
+    golden::F(4), golden::F(4), golden::F(4, 169, 0), golden::F(4), golden::F(4),                   // 27-31
+    golden::F(4, 678), golden::F(4, 678), golden::F(4, 678), golden::F(4, 679),                     // 32-35
+    golden::Text(), golden::Text(724), golden::Text()};
+// clang-format on
 
 inline std::string ReadAll(const std::filesystem::path& p) {
     std::ifstream f(p, std::ios::binary);

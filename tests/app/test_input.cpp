@@ -8,6 +8,7 @@
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/PathResolver.h"
+#include "tests/support/Golden.h"
 
 namespace {
 
@@ -199,22 +200,28 @@ protected:
     std::filesystem::path dir;
 };
 
-TEST_F(KeyConfigFile, WholeFileLoadsAndOutOfRangeCountsAreClamped) {
-    KEYCONFIG c;
-    KeyConfigDefault(c);
-    c.aEntry[0].wCode = 65;
+TEST_F(KeyConfigFile, TheFileFromItsTableAndOutOfRangeCountsAreClamped) {
+    // Twelve entries {u32 device, u16 code, u16 unused}, then count, joysticks, several-joysticks.
+    golden::Bytes b;
+    for (u32 i = 0; i < 12; ++i) b.U32(i == 0 ? 8 : i).U16(100 + i).U16(200 + i);
+    b.U32(11).U32(3).U32(1);
+    ASSERT_EQ(b.s.size(), 108u);
+    Write(b.s);
+    KEYCONFIG got;
+    KeyConfigDefault(got);
+    ASSERT_EQ(KeyConfigLoad("keyconfig.dat", got), 1);
+    EXPECT_EQ(golden::Vals(got.aEntry[0].dwDevice, got.aEntry[0].wCode, got.aEntry[11].dwDevice, got.aEntry[11].wCode,
+                           got.aEntry[11].wUnused, got.nCount, got.nJoyCount, got.bMultiJoy),
+              (std::vector<i64>{8, 100, 11, 111, 211, 11, 3, 1}));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&got), sizeof got), b.s);
+
+    KEYCONFIG c = got;
     c.nCount = 1000;
     c.nJoyCount = 0xFFFFFFFF;
     c.bMultiJoy = 7;
     Write(std::string(reinterpret_cast<const char*>(&c), sizeof c));
-    KEYCONFIG got;
-    KeyConfigDefault(got);
     ASSERT_EQ(KeyConfigLoad("keyconfig.dat", got), 1);
-    EXPECT_EQ(got.aEntry[0].wCode, 65);
-    EXPECT_EQ(got.nCount, 12u);
-    EXPECT_EQ(got.nJoyCount, kMaxJoysticks);
-    EXPECT_EQ(got.bMultiJoy, 1u);
-
+    EXPECT_EQ(golden::Vals(got.nCount, got.nJoyCount, got.bMultiJoy), (std::vector<i64>{12, kMaxJoysticks, 1}));
     c.nCount = 0;
     Write(std::string(reinterpret_cast<const char*>(&c), sizeof c));
     ASSERT_EQ(KeyConfigLoad("KeyConfig.dat", got), 1);

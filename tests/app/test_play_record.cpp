@@ -9,6 +9,7 @@
 #include "app/StorySave.h"
 #include "records/DataFile.h"
 #include "records/EdChara.h"
+#include "tests/records/RecordTables.h"
 #include "tests/support/NamedSettingsCheck.h"
 
 using fetest::Golden;
@@ -28,8 +29,8 @@ SYSTEMTIME Feb3() {
     return t;
 }
 
-// Every registered field gets its own number (1..35) so that the order shows in the bytes.
-void Number(cPlayRecord& r) {
+// Every registered field gets its own number (first, first + 1, ...) so that the order shows.
+void Number(cPlayRecord& r, u32 first = 1) {
     u32* f[35] = {&r.bCarry, reinterpret_cast<u32*>(&r.nMapX), reinterpret_cast<u32*>(&r.nMapY), &r.nMapEntry,
                   &r.nSpare, &r.bStageVar, &r.nStageVarIndex, &r.nStageVarValue, &r.nStageNo, &r.bStageStarted,
                   &r.nStartLives, &r.nLives, &r.nScore, &r.nTotalScore, &r.nBestSum, &r.nTimeLeftSum,
@@ -38,13 +39,27 @@ void Number(cPlayRecord& r) {
                   reinterpret_cast<u32*>(&r.nMapPrevY), &r.nChallengeOpen, reinterpret_cast<u32*>(&r.nSaveSlot),
                   &r.bAutoSave, &r.bShowRanking, reinterpret_cast<u32*>(&r.nRankTable), &r.nClearParam1,
                   &r.nClearParam2, &r.nClearParam3, &r.nClearParam4};
-    for (u32 i = 0; i < 35; ++i) *f[i] = i + 1;
+    for (u32 i = 0; i < 35; ++i) *f[i] = i + first;
 }
 
-std::string CharaBytes(cEdChara& c) {
-    cRecordWriter w;
-    c.Save(w);
-    return w.Take();
+std::vector<i64> Fields(const cPlayRecord& r) {
+    return golden::Vals(r.bCarry, r.nMapX, r.nMapY, r.nMapEntry, r.nSpare, r.bStageVar, r.nStageVarIndex,
+                        r.nStageVarValue, r.nStageNo, r.bStageStarted, r.nStartLives, r.nLives, r.nScore,
+                        r.nTotalScore, r.nBestSum, r.nTimeLeftSum, r.nPlayTimeSum, r.nHpSum, r.nSpSum,
+                        r.bChallengeName, r.nBgmPlaying, r.nBgmParam, r.nMapSceneValue, r.bMapReturn, r.nMapPrevX,
+                        r.nMapPrevY, r.nChallengeOpen, r.nSaveSlot, r.bAutoSave, r.bShowRanking, r.nRankTable,
+                        r.nClearParam1, r.nClearParam2, r.nClearParam3, r.nClearParam4);
+}
+
+// What a play record keeps after its fields, as version v writes it with nothing in its lists
+// (the save time, the carry flags of 501 on, the carried status, bests, challenge rows,
+// switches and variables).
+std::string EmptyRecordTail(u32 v) {
+    Golden g;
+    g.Raw(std::string(16, '\0'));
+    if (v >= 501) g.U32(0);
+    g.U32(0).U32(0).U32(0).U32(0).U32(0);
+    return g.s;
 }
 
 class PlayRecordFile : public fetest::GameFolder {
@@ -76,6 +91,9 @@ protected:
         cStageBest b;
         b.strFile = "Stage01.";
         b.strKey = "Stage01.";
+        b.nKeyA = 3;
+        b.nKeyB = 4;
+        b.nKeyC = 5;
         b.nBest = 500;
         r.vStageBest.push_back(b);
         r.vChallenge.resize(2);
@@ -95,9 +113,8 @@ protected:
         g.U16(2024).U16(2).U16(6).U16(3).U16(9).U16(5).U16(7).U16(123);
         g.U32(25);
         for (int i = 0; i < 25; ++i) g.U32(i == 3 ? 1 : 0);
-        cEdChara chara;
-        g.U32(1).U32(5).U32(11).U32(12).U32(22).U32(23).U32(24).U32(0).Raw(CharaBytes(chara));
-        g.U32(1).U32(4).U32(0).U32(0).U32(0).U32(500).U32(2).Str("Stage01.").Str("Stage01.");
+        g.U32(1).U32(5).U32(11).U32(12).U32(22).U32(23).U32(24).U32(0).Raw(rectables::ResetChara());
+        g.U32(1).U32(4).U32(3).U32(4).U32(5).U32(500).U32(2).Str("Stage01.").Str("Stage01.");
         g.U32(2).U32(2).U32(1).U32(700).U32(0).U32(2).U32(0).U32(0).U32(0);
         g.U32(1000);
         for (int i = 0; i < 1000; ++i) g.U32(i == 0 || i == 5 ? 1 : 0);
@@ -118,8 +135,14 @@ TEST_F(PlayRecordFile, StorySaveMatchesTheFileTablesAndReadsBackIdentical) {
     ASSERT_EQ(LoadStorySlot(back, 0), 1);
     ASSERT_EQ(SaveStorySlot(back, 1), 1);
     EXPECT_EQ(fetest::ReadAll(m_root / "user_data/story/Story02.dat"), file);
+    std::vector<i64> numbers = golden::Seq(35);
+    numbers[26] = 2;
+    EXPECT_EQ(Fields(back), numbers);
     EXPECT_EQ(back.vVar[1000], -7);
-    EXPECT_EQ(back.strStageKey, "Stage01_c005_12.");
+    EXPECT_EQ(back.strStageFile + back.strStageKey + back.strRankName, "Stage01.Stage01_c005_12.abc");
+    EXPECT_EQ(golden::Vals(back.tSaved.wDayOfWeek, back.tSaved.wMilliseconds, back.vCarryFlag[3],
+                           back.vCarried[0].nCarry24, back.vStageBest[0].nKeyC, back.vChallenge[0].nValue2),
+              (std::vector<i64>{6, 123, 1, 24, 5, 700}));
     EXPECT_EQ(g_StorySlots[0].bUsed, 1u);
     EXPECT_EQ(FormatSaveTime(g_StorySlots[0]), "2024/02/03 09:05\n");
 }
@@ -238,6 +261,42 @@ TEST_F(PlayRecordFile, OldFileIsUpgradedAndGrownWhereTheGameIndexes) {
     EXPECT_EQ(r.vStageBest[0].strKey, "Old.");
     EXPECT_EQ(r.vStageBest[0].nBest, 300u);
     EXPECT_EQ(r.vChallenge.Size(), 2); // the game's challenge count
+}
+
+// Every field gate read over a record whose fields are all 77: what an older file lacks is what
+// its upgrade gives where one is stated, and the file's value at the gate.
+TEST_F(PlayRecordFile, FieldGatesOfThePlayRecord) {
+    g_SystemData.nChallengeValue = 40;
+    cPlayRecord filled;
+    Number(filled, 77);
+    golden::ExpectGates(fetest::kPlayRecordTable, golden::Seq(38), 824, [&filled](const std::string& body, u32 v) {
+        cPlayRecord r = filled;
+        EXPECT_TRUE(golden::ReadWhole(r, body + EmptyRecordTail(v), v)) << v;
+        return golden::Written(r);
+    });
+
+    // Carry flags are stored from 501 on (older files carry every group); the first switch is
+    // set below 804; a stage best keys its stage by file name below 759.
+    cPlayRecord r;
+    const std::string body = golden::Body(fetest::kPlayRecordTable, 500, golden::Seq(38));
+    ASSERT_TRUE(golden::ReadWhole(r, body + EmptyRecordTail(500), 500));
+    EXPECT_EQ(r.vCarryFlag, cVector<u32>(25, 1));
+    Golden tail;
+    tail.Raw(std::string(16, '\0')).U32(2).U32(0).U32(5).U32(0).U32(0).U32(0).U32(1).U32(0).U32(0);
+    ASSERT_TRUE(golden::ReadWhole(r, golden::Body(fetest::kPlayRecordTable, 501, golden::Seq(38)) + tail.s, 501));
+    EXPECT_EQ(golden::Vals(r.vCarryFlag[0], r.vCarryFlag[1], r.vCarryFlag[2], r.vSwitch[0]), (std::vector<i64>{0, 5, 0, 1}));
+    ASSERT_TRUE(golden::ReadWhole(r, golden::Body(fetest::kPlayRecordTable, 804, golden::Seq(38)) + tail.s, 804));
+    EXPECT_EQ(r.vSwitch[0], 0u);
+    const golden::Table best = {golden::Text(), golden::Text(759), golden::F(4, 759, 0), golden::F(4, 759),
+                                golden::F(4, 759), golden::F(4)};
+    cStageBest b;
+    b.strKey = "kept";
+    b.nKeyB = 9;
+    ASSERT_TRUE(golden::ReadWhole(b, golden::Body(best, 758, {0, 0, 2, 3, 4, 5}), 758));
+    EXPECT_EQ(golden::Vals(b.strKey == golden::StrOf(0), b.nKeyA, b.nKeyB, b.nBest), (std::vector<i64>{1, 0, 9, 5}));
+    ASSERT_TRUE(golden::ReadWhole(b, golden::Body(best, 759, {0, 0, 2, 3, 4, 5}), 759));
+    EXPECT_EQ(golden::Vals(b.strFile == golden::StrOf(0), b.strKey == golden::StrOf(1), b.nKeyA, b.nKeyB, b.nKeyC, b.nBest),
+              (std::vector<i64>{1, 1, 2, 3, 4, 5}));
 }
 
 TEST(PlayRecordKeys, StageFileAndKey) {

@@ -42,6 +42,10 @@ TEST_F(RankingFile, FreshFileMatchesTheTableAndReadsBackIdentical) {
     EXPECT_EQ(fetest::ReadAll(m_root / "user_data/challenge/Stage01.rkg"), one);
     // The first place of table 0: used, 1000, the name with its NUL.
     EXPECT_EQ(one.substr(32, 23), Golden().U32(2).U32(1).I32(1000).U32(1).Str("ab").s);
+    cRankEntry e;
+    ASSERT_TRUE(golden::ReadWhole(e, Golden().U32(2).U32(3).I32(-5).U32(1).Str("xy").s, 824));
+    EXPECT_EQ(golden::Vals(e.bUsed, e.nValue), (std::vector<i64>{3, -5}));
+    EXPECT_EQ(e.strName, "xy");
 }
 
 TEST_F(RankingFile, PathsByKind) {
@@ -72,6 +76,15 @@ TEST_F(RankingFile, OldAndShortAndDamagedFiles) {
     EXPECT_EQ(f.vTable[3].bHighFirst, 1u);
     EXPECT_EQ(f.vTable[4].bHighFirst, 1u);
     EXPECT_EQ(f.vTable[0].bHighFirst, 0u);
+
+    // From 181 on the tables are taken as stored; a short list is padded with new tables.
+    Golden at181;
+    at181.U32(181).U32(0).U32(0).U32(3);
+    for (int i = 0; i < 3; ++i) EmptyTable(at181, 0);
+    fetest::WriteAll(m_root / "user_data/free/New.rkg", at181.s);
+    ASSERT_EQ(LoadRanking(f, 2, "New.", 0, 0, 0), 1);
+    EXPECT_EQ(golden::Vals(f.vTable[2].bHighFirst, f.vTable[3].bHighFirst, f.vTable[4].bHighFirst),
+              (std::vector<i64>{0, 0, 1}));
 
     // The current version with fewer than five tables (even none) is padded, not indexed past.
     for (u32 tables : {0u, 2u}) {
@@ -240,8 +253,7 @@ protected:
         m_stage = stagetest::MakeRichStage();
         m_stage.Prepare();
         m_start = m_stage;
-        for (int i = 0; i < 10; ++i) m_replay.Record(2, 0);
-        for (int i = 0; i < 5; ++i) m_replay.Record(0, 1);
+        for (int i = 0; i < 15; ++i) m_replay.Record(i < 10 ? 2 : 0, i < 12 ? 4 : 1);
         m_replay.nSeed = 0x1234;
         m_record.nTotalScore = 5000;
         m_record.strStageFile = "Stage01.";
@@ -264,9 +276,9 @@ protected:
         return Golden()
             .U32(1).U32(0x1234).U32(0)
             .U32(2).U16(2).U16(0)
-            .U32(2).U16(0).U16(1)
+            .U32(2).U16(4).U16(1)
             .U32(2).U32(10).U32(5)
-            .U32(2).U32(10).U32(5)
+            .U32(2).U32(12).U32(3)
             .s;
     }
 
@@ -289,8 +301,10 @@ TEST_F(ReplayFile, FileLayoutAndRoundTrip) {
     cPlayRecord rec;
     ASSERT_EQ(LoadReplay(replay, path, st, start, rec), 1);
     EXPECT_EQ(replay.nSeed, 0x1234u);
-    EXPECT_EQ(replay.vDir, m_replay.vDir);
-    EXPECT_EQ(replay.vButtonCount, m_replay.vButtonCount);
+    EXPECT_EQ(replay.vDir, (cVector<u16>{2, 0}));
+    EXPECT_EQ(replay.vButton, (cVector<u16>{4, 1}));
+    EXPECT_EQ(replay.vDirCount, (cVector<u32>{10, 5}));
+    EXPECT_EQ(replay.vButtonCount, (cVector<u32>{12, 3}));
     EXPECT_EQ(rec.nTotalScore, 5000u);
     EXPECT_EQ(st.vChara.Size(), m_stage.vChara.Size());
     EXPECT_TRUE(start.vChara.empty());
@@ -299,7 +313,7 @@ TEST_F(ReplayFile, FileLayoutAndRoundTrip) {
     EXPECT_EQ(fetest::ReadAll(m_root / "user_data/rpl4/b.rpl4_824"), bytes);
 }
 
-TEST_F(ReplayFile, Version172HasNoPlayRecord) {
+TEST_F(ReplayFile, ThePlayRecordFollowsFromVersion173) {
     std::string file = stagetest::OldStageFile(m_stage, 172) + ReplayBody();
     fetest::WriteAll(m_root / "user_data/rpl4/old.rpl4_172", file);
     cReplayData replay;
@@ -309,6 +323,15 @@ TEST_F(ReplayFile, Version172HasNoPlayRecord) {
     ASSERT_EQ(LoadReplay(replay, "user_data\\rpl4\\old.rpl4_172", st, start, rec), 1);
     EXPECT_EQ(rec.nScore, 31u);
     EXPECT_EQ(replay.vDirCount, (cVector<u32>{10, 5}));
+    // The play record of 173, in that version's layout.
+    Golden tail;
+    tail.Raw(std::string(16, '\0')).U32(0).U32(0).U32(0).U32(0).U32(0);
+    file = stagetest::OldStageFile(m_stage, 173) + ReplayBody() +
+           golden::Body(fetest::kPlayRecordTable, 173, golden::Seq(38)) + tail.s;
+    fetest::WriteAll(m_root / "user_data/rpl4/old.rpl4_173", file);
+    ASSERT_EQ(LoadReplay(replay, "user_data\\rpl4\\old.rpl4_173", st, start, rec), 1);
+    EXPECT_EQ(rec.nScore, 13u);
+    EXPECT_EQ(rec.strRankName, golden::StrOf(37));
 }
 
 TEST_F(ReplayFile, DamagedOrMissingFilesChangeNothing) {

@@ -7,6 +7,7 @@
 #include "app/SystemIni.h"
 #include "platform/system/PathResolver.h"
 #include "records/DataFile.h"
+#include "tests/support/Golden.h"
 
 namespace fs = std::filesystem;
 
@@ -24,6 +25,10 @@ protected:
     void TearDown() override {
         SetGameRoot(fs::current_path());
         fs::remove_all(dir);
+    }
+    std::string ReadFile(const std::string& rel) {
+        std::ifstream f(dir / rel, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
     }
     bool Read(const std::string& bytes) {
         std::ofstream(dir / "System.ini", std::ios::binary) << bytes;
@@ -99,32 +104,30 @@ TEST_F(SettingsFiles, TenThousandEntriesEndTheFile) {
     EXPECT_EQ(ini.Bpp, 0);
 }
 
-TEST_F(SettingsFiles, BootDataRoundTripAndDefaults) {
+TEST_F(SettingsFiles, BootAndWindowDataFromTheirTables) {
     cBootData boot;
-    EXPECT_EQ(boot.nDrawMode, 1u);
+    EXPECT_EQ(golden::Vals(boot.nDrawMode, boot.bDoNotAsk), (std::vector<i64>{1, 0}));
     EXPECT_EQ(LoadFromFile(boot, "user_data\\Boot.dat"), 0);
-    boot.nDrawMode = 7;
-    boot.bDoNotAsk = 1;
+    const std::string bootFile = golden::Bytes().U32(824).U32(2).U32(7).U32(1).U32(0).s;
+    std::ofstream(dir / "user_data" / "Boot.dat", std::ios::binary) << bootFile;
+    ASSERT_EQ(LoadFromFile(boot, "user_data\\Boot.dat"), 1);
+    EXPECT_EQ(golden::Vals(boot.nDrawMode, boot.bDoNotAsk), (std::vector<i64>{7, 1})) << "an unknown mode is kept";
     ASSERT_EQ(SaveToFile(boot, "user_data\\Boot.dat"), 1);
-    EXPECT_EQ(fs::file_size(dir / "user_data" / "Boot.dat"), 20u);
-    cBootData back;
-    ASSERT_EQ(LoadFromFile(back, "user_data\\Boot.dat"), 1);
-    EXPECT_EQ(back.nDrawMode, 7u) << "an unknown mode is kept (it means DirectDraw)";
-    EXPECT_EQ(back.bDoNotAsk, 1u);
-}
+    EXPECT_EQ(ReadFile("user_data/Boot.dat"), bootFile);
 
-TEST_F(SettingsFiles, WindowDataIsClampedAsSignedValues) {
+    // Window.dat: x and y are signed and clamped to the screen when read.
     SetWindowDataLimits(1024, 740);
+    const std::string windowFile = golden::Bytes().U32(824).U32(5).I32(10).I32(20).I32(300).I32(200).U32(1).U32(0).s;
+    std::ofstream(dir / "user_data" / "Window.dat", std::ios::binary) << windowFile;
     cWindowData w;
+    ASSERT_EQ(LoadFromFile(w, "user_data\\Window.dat"), 1);
+    EXPECT_EQ(golden::Vals(w.nX, w.nY, w.nWidth, w.nHeight, w.bZoomed), (std::vector<i64>{10, 20, 300, 200, 1}));
+    ASSERT_EQ(SaveToFile(w, "user_data\\Window.dat"), 1);
+    EXPECT_EQ(ReadFile("user_data/Window.dat"), windowFile);
     w.Set(-50, 5000, 640, 480, 1);
     ASSERT_EQ(SaveToFile(w, "user_data\\Window.dat"), 1);
-    EXPECT_EQ(fs::file_size(dir / "user_data" / "Window.dat"), 32u);
-    cWindowData back;
-    ASSERT_EQ(LoadFromFile(back, "user_data\\Window.dat"), 1);
-    EXPECT_EQ(back.nX, 0);
-    EXPECT_EQ(back.nY, 740);
-    EXPECT_EQ(back.nWidth, 640);
-    EXPECT_EQ(back.bZoomed, 1u);
+    ASSERT_EQ(LoadFromFile(w, "user_data\\Window.dat"), 1);
+    EXPECT_EQ(golden::Vals(w.nX, w.nY), (std::vector<i64>{0, 740}));
 }
 
 } // namespace
