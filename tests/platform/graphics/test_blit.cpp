@@ -431,3 +431,75 @@ TEST(Clip, AliasSourceRectanglesReadTheCellMirrored) {
     EXPECT_EQ(sw, 64);
     EXPECT_EQ(sh, 16);
 }
+
+// Every rasteriser path (copy, DirectDraw key, alpha key, blend, blend through the stage
+// combiner; 1:1, stretched and mirrored), each with a rectangle past each edge of the
+// destination and of the source. Destination pixel c samples source column
+// sx + floor((2c + 1) sw / 2w); it is written only when that pixel of the source and the pixel
+// of the destination exist. Both surfaces have a spare row after their last: nothing may be read
+// from it (it holds a colour no source pixel has) or written to it.
+TEST(Raster, EveryBlitKindStaysInsideBothSurfaces) {
+    constexpr int W = 8, H = 8;
+    constexpr u32 kSpare = 0xFFDEAD00u, kBlank = 0x11223344u;
+    PixelStore src{W, H, std::vector<u32>((H + 1) * W, kSpare)};
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) src.px[static_cast<std::size_t>(y * W + x)] = 0xFF000000u | u32(y) << 8 | u32(x);
+    auto floorDiv = [](i64 a, i64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); };
+    RasterOp copy, key, alpha, blend, combine;
+    key.kind = RasterKind::DDKey;
+    key.key = 0x123456;
+    key.keyMask = 0xFFFFFF;
+    alpha.kind = RasterKind::AlphaKey;
+    blend.kind = combine.kind = RasterKind::Gpu;
+    combine.diffuse = 0xFF808080u;
+    combine.colorOp = D3DTOP_SELECTARG1;
+    constexpr int w = 6, h = 5;
+    for (const RasterOp& op : {copy, key, alpha, blend, combine})
+        for (int scale : {1, 2, -2})
+            for (int edge = 0; edge < 8; ++edge) {
+                // Past the destination's left, right, top, bottom edge; then the source's.
+                const int sw = w / scale, sh = h / (scale < 0 ? -scale : scale), aw = sw < 0 ? -sw : sw;
+                const int x = edge == 0 ? -3 : edge == 1 ? W - w + 3 : 1, y = edge == 2 ? -3 : edge == 3 ? H - h + 3 : 1;
+                const int left = edge == 4 ? -2 : edge == 5 ? W - aw + 2 : 0, sy = edge == 6 ? -2 : edge == 7 ? H - sh + 1 : 0;
+                const int sx = sw < 0 ? left + aw : left; // a mirrored rectangle reads from its right edge
+                PixelStore dst{W, H, std::vector<u32>((H + 1) * W, kBlank)};
+                RasterBlit(dst, x, y, w, h, src, sx, sy, sw, sh, op);
+                std::vector<u32> expected((H + 1) * W, kBlank);
+                for (int c = 0; c < w; ++c)
+                    for (int row = 0; row < h; ++row) {
+                        const i64 u = sx + floorDiv((2 * c + 1) * sw, 2 * w), v = sy + floorDiv((2 * row + 1) * sh, 2 * h);
+                        const int X = x + c, Y = y + row;
+                        if (u >= 0 && u < W && v >= 0 && v < H && X >= 0 && X < W && Y >= 0 && Y < H)
+                            expected[static_cast<std::size_t>(Y * W + X)] = src.px[static_cast<std::size_t>(v * W + u)];
+                    }
+                EXPECT_EQ(dst.px, expected) << "kind " << static_cast<int>(op.kind) << " scale " << scale << " edge " << edge;
+            }
+}
+
+// Whatever rectangles come in, what the clip leaves lies inside the source, and inside the
+// destination too except for a Direct3D stretch (which the rasteriser cuts).
+TEST(Clip, WhatIsLeftLiesInsideBothSurfaces) {
+    for (GfxMode m : {kD3D, kDD}) {
+        ScopedMode mode(m);
+        TempDir dir;
+        DDSURFACEDATA pic;
+        ASSERT_TRUE(MakePicture(&pic, dir, "n.bmp", Numbered(), 0));
+        int kept = 0;
+        for (int stretch : {1, 2})
+            for (int axis : {0, 1})
+                for (int d : {-100, -10, 0, 450, 470, 479, 480, 600, 630, 639, 640})
+                    for (int s : {-100, -10, 0, 10, 20, 31, 32, 40, 63, 64}) {
+                        int x = axis ? 0 : d, y = axis ? d : 0, sx = axis ? 0 : s, sy = axis ? s : 0;
+                        int w = 64 * stretch, h = 32 * stretch, sw = 64, sh = 32;
+                        if (!DDClipBlt(&g_sdBackBuffer, &x, &y, &w, &h, &pic, &sx, &sy, &sw, &sh)) continue;
+                        ++kept;
+                        EXPECT_TRUE(sx >= 0 && sx + sw <= 64 && sy >= 0 && sy + sh <= 32 && sw >= 1 && sh >= 1)
+                            << ModeName(m) << " stretch " << stretch << " axis " << axis << " " << d << "," << s;
+                        if (stretch == 1 || !m.direct3D) {
+                            EXPECT_TRUE(x >= 0 && x + w <= 640 && y >= 0 && y + h <= 480 && w >= 1 && h >= 1)
+                                << ModeName(m) << " stretch " << stretch << " axis " << axis << " " << d << "," << s;
+                        }
+                    }
+        EXPECT_GT(kept, 80);
+    }
+}

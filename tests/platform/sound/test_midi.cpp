@@ -147,6 +147,36 @@ TEST_F(Midi, RefusesFilesThatAreNotStandardMidi) {
     }
 }
 
+// Each file has one flaw in its first track, placed so that reading on past it would find the
+// next track's bytes (or the end of the file): every one is refused, the control is not.
+TEST_F(Midi, EventsThatRunPastTheirTrackAreRefused) {
+    Track good;
+    good.Ev(0, {0x90, 60, 100}).End(10);
+    auto file = [&](std::initializer_list<u8> first, bool last = false) {
+        Track t;
+        t.Raw(first);
+        return last ? MakeSmf(0, 96, {t}) : MakeSmf(1, 96, {t, good});
+    };
+    std::vector<u8> image;
+    double s;
+    ASSERT_TRUE(Convert(file({0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00}), image, s));
+    const std::vector<std::vector<u8>> hostile = {
+        file({0x00, 0xFF, 0x01, 0x0C}),             // a meta event longer than its track
+        file({0x00, 0xF0, 0x0C, 0x7E}),             // a system exclusive message the same
+        file({0x00, 0x90, 60}),                     // a note cut by the end of its track
+        file({0x00, 0xFF}),                         // a meta event cut before its type
+        file({0x00, 0xFF}, true),
+        file({0x00, 0x90, 60, 100, 0x00}, true),    // a delta with no event after it
+        file({0x00, 0x40, 0x40, 0x00, 0xFF, 0x2F, 0x00}),      // data with no status before it
+        file({0x00, 0x90, 0x80, 0x40, 0x00, 0xFF, 0x2F, 0x00}), // a data byte with its top bit
+        file({0x00, 0xF8, 0x01, 0x02, 0x00, 0xFF, 0x2F, 0x00}), // a real-time message
+        MakeSmf(1, 96, {good}, 0)};                              // a header of no tracks
+    for (std::size_t i = 0; i < hostile.size(); ++i) EXPECT_FALSE(Convert(hostile[i], image, s)) << "file " << i;
+    // Headers cut inside the header and inside the first chunk's header.
+    const auto one = file({0x00, 0xFF, 0x2F, 0x00}, true);
+    for (std::size_t n : {13u, 21u}) EXPECT_FALSE(Convert(std::vector<u8>(one.begin(), one.begin() + n), image, s)) << n;
+}
+
 TEST_F(Midi, SkipsForeignChunksAndAcceptsATrackWithoutItsEnd) {
     Track a, b;
     a.Ev(0, {0x90, 60, 100}).Ev(20, {0x80, 60, 0}); // no end-of-track: the chunk's end is the end

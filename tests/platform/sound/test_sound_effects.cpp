@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <thread>
 
@@ -151,6 +152,21 @@ TEST_F(SoundEffects, OverlappingSoundsMixAtTheirVolumes) {
     out = Render(850);
     EXPECT_NEAR(out[2 * 799], 0.5f + 0.25f * gainB, 1e-6);
     EXPECT_NEAR(out[2 * 800], 0.25f * gainB, 1e-6);
+}
+
+TEST_F(SoundEffects, SeveralFullVolumeSoundsStayInTheOutputRange) {
+    auto& sounds = Sounds(4);
+    m_defs.resize(4);
+    for (int i = 0; i < 4; ++i) m_defs[i].strFile = ConstantWave(i < 2 ? "max.wav" : "min.wav", i < 2 ? 32767 : -32768, 100);
+    DSCreate(sounds, m_defs, 0);
+    DSPlay(sounds[0], 0);
+    DSPlay(sounds[1], 0);
+    auto out = Render(100);
+    EXPECT_EQ(*std::max_element(out.begin(), out.end()), 1.0f);
+    DSPlay(sounds[2], 0);
+    DSPlay(sounds[3], 0);
+    out = Render(100);
+    EXPECT_EQ(*std::min_element(out.begin(), out.end()), -1.0f);
 }
 
 TEST_F(SoundEffects, BuffersAreTakenInTurnAndTheOldestIsCut) {

@@ -149,6 +149,27 @@ TEST_F(ThreadTest, ExitEndsAThreadWaitingOnTheWindowThread) {
     });
 }
 
+// A quit posted to a thread's own queue, without Exit, ends a wait on the window thread and the
+// park of a suspended thread.
+TEST_F(ThreadTest, AQuitPostedToAThreadEndsItsWait) {
+    WithinSeconds(10, [] {
+        WindowQueueOpen(EchoProc);
+        g_hWnd = MainWindowHandle();
+        g_sendResult = -1;
+        cThread game, worker;
+        ASSERT_EQ(game.Create(SendAndWait, nullptr), 1);
+        ASSERT_EQ(worker.Create(LoopUntilQuit, nullptr), 1);
+        worker.Suspend();
+        std::this_thread::sleep_for(20ms);
+        ASSERT_TRUE(PostThreadMessage(game.GetId(), WM_QUIT, 0, 0));
+        ASSERT_TRUE(PostThreadMessage(worker.GetId(), WM_QUIT, 0, 0));
+        while (!game.HasEnded() || !worker.HasEnded()) std::this_thread::sleep_for(1ms);
+        EXPECT_EQ(g_sendResult.load(), 0);
+        game.Wait();
+        worker.Wait();
+    });
+}
+
 TEST_F(ThreadTest, PendingRequestsFailWhenTheQueueShutsDown) {
     WithinSeconds(10, [] {
         WindowQueueOpen(EchoProc);
