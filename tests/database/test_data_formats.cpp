@@ -112,6 +112,17 @@ std::string SysLists(u32 v, u8 carry = 0) {
     return b.s;
 }
 
+// A record with nothing after its body: read by name through `fields`, written back byte for
+// byte, and read at every gate (the tag before 153 is dropped).
+template <class T, class Fields>
+void Pin(const Table& t, const std::vector<i64>& vals, int tag, Fields fields, const std::vector<i64>& expected) {
+    const std::string bytes = Body(t, 824, vals);
+    T rec = ReadFresh<T>(bytes);
+    EXPECT_EQ(fields(rec), expected);
+    EXPECT_EQ(Written(rec), bytes);
+    ExpectGates(t, vals, 824, Reload<T>(), [tag](u32 v, int i) { return v < 153 && i == tag; });
+}
+
 cSystemData SysAt(u32 v, u8 carry = 0) {
     cSystemData s;
     EXPECT_TRUE(ReadWhole(s, Body(kSys, v, Seq(68)) + SysLists(v, carry), v)) << "version " << v;
@@ -191,33 +202,20 @@ TEST_F(DataFormats, EffectsFromTheirTables) {
 
 TEST_F(DataFormats, PictureSoundMusicSwordAndBitmapFromTheirTables) {
     const auto oldTag = [](int tag) { return [tag](u32 v, int i) { return v < 153 && i == tag; }; };
-    const std::string pic = Body(kPicture, 824, {0, 5, 0});
-    cPictureData p = ReadFresh<cPictureData>(pic);
-    EXPECT_EQ(Vals(p.dwTag), (std::vector<i64>{5}));
-    EXPECT_EQ(p.strName + p.strFile, StrOf(0) + StrOf(2));
-    EXPECT_EQ(Written(p), pic);
-    ExpectGates(kPicture, {0, 5, 0}, 824, Reload<cPictureData>(), oldTag(1));
-
-    const std::string sound = Body(kSound, 824, {0, 0, 6});
-    cSoundData so = ReadFresh<cSoundData>(sound);
-    EXPECT_EQ(Vals(so.dwTag), (std::vector<i64>{6}));
-    EXPECT_EQ(so.strName + so.strFile, StrOf(0) + StrOf(1));
-    EXPECT_EQ(Written(so), sound);
-    ExpectGates(kSound, {0, 0, 6}, 824, Reload<cSoundData>(), oldTag(2));
-
-    const std::string bgm = Body(kBgm, 824, {0, 7, 0, 8});
-    cBgmData bg = ReadFresh<cBgmData>(bgm);
-    EXPECT_EQ(Vals(bg.dwTag, bg.nVolume), (std::vector<i64>{7, 8}));
-    EXPECT_EQ(bg.strName + bg.strFile, StrOf(0) + StrOf(2));
-    EXPECT_EQ(Written(bg), bgm);
-    ExpectGates(kBgm, {0, 7, 0, 8}, 824, Reload<cBgmData>(), oldTag(1));
-
-    const std::string bmp = Body(kBmp, 824, {0, 9, 0, 10, 11});
-    cBmpCharaExcData bm = ReadFresh<cBmpCharaExcData>(bmp);
-    EXPECT_EQ(Vals(bm.dwTag, bm.bOwnSize, bm.nSizeUnits), (std::vector<i64>{9, 10, 11}));
-    EXPECT_EQ(bm.strName + bm.strFile, StrOf(0) + StrOf(2));
-    EXPECT_EQ(Written(bm), bmp);
-    ExpectGates(kBmp, {0, 9, 0, 10, 11}, 824, Reload<cBmpCharaExcData>(), oldTag(1));
+    const std::string pic = Body(kPicture, 824, {0, 5, 0}), sound = Body(kSound, 824, {0, 0, 6});
+    // Read by name (the strings as the entries they stand at), written back, gates swept.
+    Pin<cPictureData>(kPicture, {0, 5, 0}, 1, [](const cPictureData& r) {
+        return Vals(r.dwTag, r.strName == StrOf(0), r.strFile == StrOf(2));
+    }, {5, 1, 1});
+    Pin<cSoundData>(kSound, {0, 0, 6}, 2, [](const cSoundData& r) {
+        return Vals(r.dwTag, r.strName == StrOf(0), r.strFile == StrOf(1));
+    }, {6, 1, 1});
+    Pin<cBgmData>(kBgm, {0, 7, 0, 8}, 1, [](const cBgmData& r) {
+        return Vals(r.dwTag, r.nVolume, r.strName == StrOf(0), r.strFile == StrOf(2));
+    }, {7, 8, 1, 1});
+    Pin<cBmpCharaExcData>(kBmp, {0, 9, 0, 10, 11}, 1, [](const cBmpCharaExcData& r) {
+        return Vals(r.dwTag, r.bOwnSize, r.nSizeUnits, r.strName == StrOf(0), r.strFile == StrOf(2));
+    }, {9, 10, 11, 1, 1});
 
     const std::vector<i64> partVals = Seq(10, 20);
     const std::string part = Body(kSwordPart, 824, partVals);

@@ -82,28 +82,17 @@ TEST_F(StageFile, SpeedLevelsGiveStepsBasesAndRatios) {
     EXPECT_NE(Report().find("speed level 0"), std::string::npos);
 }
 
+// A stage with flows, conditions, owned records and inheritance in its palettes and placed
+// lists comes back byte for byte, also through a file (the layout is pinned by the record
+// tables).
 TEST_F(StageFile, RichStageWritesReadsAndWritesAgainByteIdentical) {
     cStage st = MakeRichStage();
     const std::string first = FileBytes(st);
     cStage back;
     ASSERT_TRUE(LoadBody(back, first));
-    EXPECT_EQ(back.dwWidth(), 60u);
-    EXPECT_EQ(back.strStage, "stage text");
-    EXPECT_EQ(back.vBlock.size(), 30u);
-    EXPECT_EQ(back.vChara.size(), 2u);
-    EXPECT_EQ(back.vChara[1].dwMaxHP, 33u);
-    ASSERT_EQ(back.vChara[1].vFlow.size(), 1u);
-    ASSERT_EQ(back.vChara[1].vFlow[0].cmds.size(), 2u);
-    EXPECT_TRUE(back.vChara[1].vFlow[0].cmds[0].shot);
-    EXPECT_EQ(back.vItem[0].vCmd.size(), 1u);
-    EXPECT_EQ(back.vName[3].strName, "name three");
-    EXPECT_EQ(back.vBack[1].strPicture, "bmp\\back\\sky.png");
-    EXPECT_EQ(back.aParams[1].dwValue8, 6u);
     EXPECT_EQ(StageSettings::Get(back, eStage::AutoScrollSpeedX), -3);
     EXPECT_EQ(back.FindHero(), 0);
     EXPECT_EQ(FileBytes(back), first);
-
-    // Through the file: the same bytes again.
     const fs::path file = m_dir / "rich.stg4_001";
     WriteFile(file, first);
     cStage viaFile;
