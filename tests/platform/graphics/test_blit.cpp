@@ -503,3 +503,46 @@ TEST(Clip, WhatIsLeftLiesInsideBothSurfaces) {
         EXPECT_GT(kept, 80);
     }
 }
+
+// The turned-quad path of the effect blitters: quads hanging off the bottom-right corner of the
+// source and of the destination, at several angles, read and write inside both surfaces (the
+// spare rows after both must stay as they are).
+TEST(Raster, TurnedQuadsStayInsideBothSurfaces) {
+    constexpr int W = 8, H = 8;
+    constexpr u32 kSpare = 0xFFDEAD00u, kBlank = 0x11223344u;
+    PixelStore src{W, H, std::vector<u32>((H + 1) * W, kSpare)};
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) src.px[static_cast<std::size_t>(y * W + x)] = 0xFF000000u | u32(y) << 8 | u32(x);
+    for (int angle : {0, 30, 90, 180, 270})
+        for (bool dstCorner : {false, true}) {
+            PixelStore dst{W, H, std::vector<u32>((H + 1) * W, kBlank)};
+            const double centre = dstCorner ? 7.0 : 3.0;
+            const int from = dstCorner ? 0 : 5;
+            RasterRotatedQuad(dst, centre, centre, 6, 6, 3, 3, angle, src, from, from, RasterOp{});
+            int written = 0;
+            for (std::size_t i = 0; i < dst.px.size(); ++i) {
+                written += dst.px[i] != kBlank;
+                EXPECT_TRUE(dst.px[i] == kBlank || (i < W * H && dst.px[i] != kSpare)) << angle << " " << dstCorner << " " << i;
+            }
+            EXPECT_GT(written, 0);
+        }
+}
+
+// The pixel-effect blitters of DirectDraw walk only the part inside both surfaces: a half-alpha
+// blit past the back buffer's right edge leaves the start of the next row alone, and one from
+// past the picture's right edge mixes nothing into the columns beyond it.
+TEST(PixelEffectClip, HalfAlphaStaysInsideBothSurfaces) {
+    ScopedMode mode(kDD);
+    TempDir dir;
+    DDSURFACEDATA pic;
+    ASSERT_TRUE(MakePicture(&pic, dir, "n.bmp", Numbered(), 0));
+    DDSURFACEDATA* back = &g_sdBackBuffer;
+    DDFillSurface(back, 1);
+    const u32 blank = PixelAt(back, 0, 11);
+    ASSERT_EQ(DDBltHalfAlpha(back, 620, 10, 64, 32, &pic, 0, 0, 0, nullptr), 1);
+    EXPECT_NE(PixelAt(back, 630, 20), blank);
+    EXPECT_EQ(PixelAt(back, 0, 11), blank);
+    ASSERT_EQ(DDBltHalfAlpha(back, 100, 300, 64, 32, &pic, 40, 0, 0, nullptr), 1);
+    EXPECT_NE(PixelAt(back, 100 + 20, 310), blank);
+    EXPECT_EQ(PixelAt(back, 100 + 30, 310), blank);
+}
