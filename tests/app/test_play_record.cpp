@@ -285,8 +285,10 @@ TEST_F(PlayRecordFile, FieldGatesOfThePlayRecord) {
     tail.Raw(std::string(16, '\0')).U32(2).U32(0).U32(5).U32(0).U32(0).U32(0).U32(1).U32(0).U32(0);
     ASSERT_TRUE(golden::ReadWhole(r, golden::Body(fetest::kPlayRecordTable, 501, golden::Seq(38)) + tail.s, 501));
     EXPECT_EQ(golden::Vals(r.vCarryFlag[0], r.vCarryFlag[1], r.vCarryFlag[2], r.vSwitch[0]), (std::vector<i64>{0, 5, 0, 1}));
-    ASSERT_TRUE(golden::ReadWhole(r, golden::Body(fetest::kPlayRecordTable, 804, golden::Seq(38)) + tail.s, 804));
-    EXPECT_EQ(r.vSwitch[0], 0u);
+    for (u32 v : {803u, 804u}) {
+        ASSERT_TRUE(golden::ReadWhole(r, golden::Body(fetest::kPlayRecordTable, v, golden::Seq(38)) + tail.s, v));
+        EXPECT_EQ(r.vSwitch[0], v == 803 ? 1u : 0u);
+    }
     const golden::Table best = {golden::Text(), golden::Text(759), golden::F(4, 759, 0), golden::F(4, 759),
                                 golden::F(4, 759), golden::F(4)};
     cStageBest b;
