@@ -179,3 +179,31 @@ TEST(RulesMotion, ClampsMovesAndTheView) {
     EXPECT_EQ(ProbeCell(play.s, p, -70000, 700, 70000, 700).cell, -1);
     EXPECT_EQ(play.fixture.CloseRequests(), 0u);
 }
+
+TEST(RulesMotion, AppearanceConditionsOfBlocks) {
+    // Two blocks shown while stage variable 0 is 0; the first latches its first success.
+    cStage st = playtest::MakeStage(20, 15);
+    for (i16 x : {4, 6}) {
+        cEdBlock b = playtest::MakeBlock(x, 13);
+        cCond c;
+        c.kind = 2; // a stage variable
+        c.index = 0;
+        c.value = 0;
+        b.vCond.push_back(c);
+        b.byGroup1b = x == 4 ? 1 : 0;
+        st.vBlock.push_back(b);
+    }
+    st.Prepare();
+    RulePlay play(st);
+    cGameScene& s = play.s;
+    std::string out;
+    auto solid = [&] {
+        for (i16 x : {4, 6}) out += std::to_string(IsBlockSolid(s, s.m_vBlockMap.StageIndex(x, 13), 0));
+        out += ' ';
+    };
+    solid();
+    s.m_vStageVar[0] = 5;
+    solid();
+    // Both shown while it holds; after it stops holding, only the latched one.
+    EXPECT_EQ(out, "11 10 ");
+}
