@@ -157,6 +157,14 @@ void ToggleRule(cCharaEffectRun& run, i32 interval) {
 // blitters would then draw nothing or loop on nothing.
 i32 AtLeast1(i32 v) { return v < 1 ? 1 : v; }
 
+// A colour blend past 16 halvings changes nothing more in 16/32 bits, while the 8-bit blend
+// loops once per level for every pixel: damaged levels are taken as 16.
+i32 BlendLevel(double value) { return std::clamp(Trunc32(value), 0, 16); }
+
+// A blur box wider than the rectangle already covers all of it: a larger radius gives the same
+// picture, and the blur's buffers grow with the radius.
+i32 BlurRadius(i32 r, i32 side) { return std::min(r, std::max(side, 1)); }
+
 // ---- Routines ----
 
 i32 FxNone(const CharaEffectCall& c) {
@@ -374,7 +382,7 @@ i32 FxColorBlend(const CharaEffectCall& c) {
         const CharaEffectPlace& p = c.place;
         const Source s = BlendSource(c);
         DDBltColorBlend(c.pTarget, p.x, p.y, p.w, p.h, s.sd, s.sx, s.sy, 1, &g_palBase, g_lpBlendTable,
-                        static_cast<u32>(c.pRun->Param(3)), Trunc32(c.pRun->m_dValue));
+                        static_cast<u32>(c.pRun->Param(3)), BlendLevel(c.pRun->m_dValue));
     }
     return Finish(c);
 }
@@ -440,9 +448,11 @@ i32 FxBlur(const CharaEffectCall& c) {
         DrawPixelEffect(c, [&](DDSURFACEDATA* dst, i32 x, i32 y, const Source& s) {
             // 8-bit colour has no blur: the picture fades toward palette colour 31 instead.
             if (!lpDTCon && g_nBpp == 8)
-                DDBltColorBlend(dst, x, y, p.w, p.h, s.sd, s.sx, s.sy, 1, &g_palBase, g_lpBlendTable, 31, v);
+                DDBltColorBlend(dst, x, y, p.w, p.h, s.sd, s.sx, s.sy, 1, &g_palBase, g_lpBlendTable, 31,
+                                BlendLevel(c.pRun->m_dValue));
             else
-                DDBlur(dst, x, y, p.w, p.h, Mul(v, s.k), Mul(v, s.k), s.sd, s.sx, s.sy, 1);
+                DDBlur(dst, x, y, p.w, p.h, BlurRadius(Mul(v, s.k), p.w), BlurRadius(Mul(v, s.k), p.h), s.sd, s.sx,
+                       s.sy, 1);
         });
     }
     return Finish(c);

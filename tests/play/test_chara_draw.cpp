@@ -242,6 +242,11 @@ TEST_P(CharaDraw, SceneScreenEffectAndPictures) {
         ++frames;
     }
     EXPECT_EQ(frames, 13); // 7 stepped frames, 6 frozen between them
+    // A new stage starts without the screen effect of the last.
+    S().m_ScreenEffect.Set(1, EFFECT_FORWARD, 1);
+    S().SetStage(1, 1);
+    EXPECT_FALSE(S().m_ScreenEffect.IsRunning());
+    S().m_EffectSurf = work.surf;
     // A picture following a character by id: its box centre (50, 60), less half the picture.
     cStageChara& c = Add();
     c.m_nBoxW = c.m_nBoxH = 20;

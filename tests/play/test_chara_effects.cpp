@@ -3,6 +3,7 @@
 // against a golden strip per drawing mode (TOBRELK_UPDATE_GOLDENS=1 rewrites them).
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <sstream>
 
 #include "tests/play/EffectTestUtil.h"
@@ -220,6 +221,28 @@ TEST_P(CharaEffectStrip, DamagedParametersDrawAndNeverDivideByZero) {
         for (int y = 0; y < kCell; ++y)
             for (int x = 0; x < kCell; ++x) drawn += PixelAt(&target, x, y) != bg;
         EXPECT_GT(drawn, 30) << "record " << id;
+    }
+    // A zoom shrinking the picture past nothing draws nothing (a negative size would mirror it).
+    {
+        ScopedEffectRows zoom({EffectRecord<CE>(11, {1, 0, 0})}, {});
+        cCharaEffectRun run;
+        run.Set(1, EFFECT_FORWARD, 0);
+        DDFillRect(&target, 0, 0, kCell, kCell, 2);
+        const u32 bg = PixelAt(&target, 0, 0);
+        CallCharaEffect(Call(run, d));
+        EXPECT_EQ(PixelAt(&target, 28, 28), bg);
+    }
+    // Parameters far outside the editor's ranges draw every kind without overflowing a
+    // coordinate (the sanitizer build would stop on it).
+    for (i32 extreme : {INT_MAX, INT_MIN}) {
+        std::vector<CE> recs;
+        for (u32 t = 0; t < CHARA_EFFECT_TYPES; ++t) recs.push_back(EffectRecord<CE>(t, {1, extreme, extreme / -2, extreme, extreme}));
+        ScopedEffectRows wild(recs, {});
+        for (i32 id = 1; id <= CHARA_EFFECT_TYPES; ++id) {
+            cCharaEffectRun run;
+            run.Set(id, EFFECT_FORWARD, 0);
+            for (int mag : {1, 2}) CallCharaEffect(Call(run, d, mag));
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 // run's timing, and the edges the pictures cannot show.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 #include "play/effects/ScreenEffect.h"
@@ -169,6 +170,22 @@ TEST_P(ScreenEffectStrip, TimingRedrawsAndTheEndOfARun) {
     // Out-of-range numbers are no effect.
     run.Set(99, EFFECT_FORWARD, 0);
     EXPECT_EQ(run.m_nId, 0);
+}
+
+TEST_P(ScreenEffectStrip, ParametersFarOutOfRangeStayInRange) {
+    // Every kind with parameters far beyond the editor's ranges draws without overflowing a
+    // coordinate (the sanitizer build would stop on it).
+    for (i32 extreme : {INT_MAX, INT_MIN}) {
+        std::vector<SE> recs;
+        for (u32 t = 1; t < SCR_EFFECT_TYPES; ++t) recs.push_back(EffectRecord<SE>(t, {extreme, extreme, extreme / -2, extreme, extreme}));
+        ScopedEffectRows rows({}, recs);
+        cScreenEffectRun run;
+        const ScreenEffectCall call = Call(run);
+        for (i32 id = 1; id < SCR_EFFECT_TYPES; ++id) {
+            run.Set(id, EFFECT_FORWARD, 0);
+            for (int f = 0; f < 2; ++f) RunScreenEffect(call);
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Personalities, ScreenEffectStrip, ::testing::ValuesIn(EffectModes()),
