@@ -341,26 +341,9 @@ bool DecodeImage(const u8* data, std::size_t size, cImage* out, std::string* err
     return Fail(error, "unknown picture format");
 }
 
-bool ReadWholeFile(const std::string& sjisPath, std::vector<u8>* data) {
-    FILE* f = OpenFile(sjisPath, "rb");
-    if (!f) return false;
-    data->clear();
-    u8 buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-        if (data->size() + n > (std::size_t(1) << 30)) {
-            std::fclose(f);
-            return false;
-        }
-        data->insert(data->end(), buf, buf + n);
-    }
-    std::fclose(f);
-    return true;
-}
-
 bool LoadImageFile(const std::string& sjisPath, cImage* out, std::string* error) {
     std::vector<u8> data;
-    if (!ReadWholeFile(sjisPath, &data)) return Fail(error, "cannot open the file");
+    if (ReadWholeFile(sjisPath, data) != FileRead::Ok) return Fail(error, "cannot open the file");
     return DecodeImage(data.data(), data.size(), out, error);
 }
 

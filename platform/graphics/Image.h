@@ -31,8 +31,6 @@ bool DecodePng(const u8* data, std::size_t size, cImage* out, std::string* error
 bool DecodeJpeg(const u8* data, std::size_t size, cImage* out, std::string* error);
 // Reads a file by its game path (Shift-JIS, '\' separators) and decodes it.
 bool LoadImageFile(const std::string& sjisPath, cImage* out, std::string* error);
-// Reads a whole file by its game path; false when it does not open or is too large.
-bool ReadWholeFile(const std::string& sjisPath, std::vector<u8>* data);
 
 // Encoders for tests and tools.
 std::vector<u8> EncodeBmp(const cImage& image, int bitsPerPixel, bool topDown = false);

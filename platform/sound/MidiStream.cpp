@@ -27,22 +27,16 @@ cMidiStream::~cMidiStream() { Close(); }
 
 bool cMidiStream::Create(const std::string& fileName) {
     m_strName = fileName;
-    FILE* file = OpenFile(fileName, "rb");
-    if (!file) {
+    std::vector<u8> bytes;
+    switch (ReadWholeFile(fileName, bytes)) {
+    case FileRead::Ok: break;
+    case FileRead::TooLarge:
+        WriteReportLog("Midi %s Create メモリ確保失敗", fileName.c_str());
+        return false;
+    default:
         WriteReportLog("Midi %s Create ファイルが開けません", fileName.c_str());
         return false;
     }
-    std::vector<u8> bytes;
-    u8 chunk[65536];
-    std::size_t n;
-    try {
-        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-    } catch (const std::bad_alloc&) {
-        std::fclose(file);
-        WriteReportLog("Midi %s Create メモリ確保失敗", fileName.c_str());
-        return false;
-    }
-    std::fclose(file);
     return Init(bytes.data(), bytes.size());
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "platform/sound/Mixer.h"
@@ -15,6 +16,10 @@
 
 namespace {
 
+// The file in memory, read through the decoder's callbacks. There is no seek callback: the
+// decoder then reads the stream front to back only, and a new play or a loop opens it again at
+// its first byte. Its seeking code (bisection over the pages of the whole file) is where hostile
+// files reach memory errors and leaks inside the library, and music never needs it.
 struct MemFile {
     std::vector<u8> bytes;
     std::size_t pos = 0;
@@ -22,41 +27,12 @@ struct MemFile {
 
 size_t MemRead(void* ptr, size_t size, size_t nmemb, void* source) {
     auto* f = static_cast<MemFile*>(source);
-    if (size == 0) return 0;
-    const std::size_t left = f->bytes.size() - f->pos;
-    const std::size_t n = std::min(nmemb, left / size);
+    if (size == 0 || f->pos >= f->bytes.size()) return 0;
+    const std::size_t n = std::min(nmemb, (f->bytes.size() - f->pos) / size);
+    if (n == 0) return 0;
     std::memcpy(ptr, f->bytes.data() + f->pos, n * size);
     f->pos += n * size;
     return n;
-}
-
-int MemSeek(void* source, ogg_int64_t offset, int whence) {
-    auto* f = static_cast<MemFile*>(source);
-    ogg_int64_t base = 0;
-    if (whence == SEEK_CUR) base = static_cast<ogg_int64_t>(f->pos);
-    else if (whence == SEEK_END) base = static_cast<ogg_int64_t>(f->bytes.size());
-    const ogg_int64_t to = base + offset;
-    if (to < 0 || to > static_cast<ogg_int64_t>(f->bytes.size())) return -1;
-    f->pos = static_cast<std::size_t>(to);
-    return 0;
-}
-
-long MemTell(void* source) { return static_cast<long>(static_cast<MemFile*>(source)->pos); }
-
-bool ReadWhole(const char* path, MemFile& mem) {
-    if (!path || !*path) return false;
-    FILE* file = OpenFile(path, "rb");
-    if (!file) return false;
-    u8 chunk[65536];
-    std::size_t n;
-    try {
-        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) mem.bytes.insert(mem.bytes.end(), chunk, chunk + n);
-    } catch (const std::bad_alloc&) {
-        std::fclose(file);
-        return false;
-    }
-    std::fclose(file);
-    return true;
 }
 
 class cOggPlayer final : public cVoxPlayer, public cMixerSource {
@@ -67,29 +43,30 @@ public:
         // The file is read before the lock is taken: every render of the mixer waits on that
         // lock, with all other sound, and a slow disk must not silence them.
         MemFile mem;
-        const bool read = ReadWhole(path, mem);
+        const std::string name = path ? path : "";
+        const FileRead read = ReadWholeFile(name, mem.bytes, kMaxFileBytes);
         std::lock_guard lock(m_mutex);
         CloseLocked();
         m_fGain = 1.0f;
-        if (!read) return 0;
+        if (read != FileRead::Ok) {
+            WriteReport("Ogg %s は読めないファイルです", name.c_str());
+            return 0;
+        }
         m_file = std::move(mem);
-        const ov_callbacks callbacks{MemRead, MemSeek, nullptr, MemTell};
-        if (ov_open_callbacks(&m_file, &m_vf, nullptr, 0, callbacks) != 0) {
-            WriteReport("Ogg %s は読めないファイルです", path);
+        m_strName = name;
+        if (!OpenLocked()) {
+            WriteReport("Ogg %s は読めないファイルです", name.c_str());
             m_file = MemFile{};
             return 0;
         }
-        m_bOpen = true;
-        m_nLink = -1;
         return 1;
     }
 
     void Play() override {
         std::lock_guard lock(m_mutex);
-        if (!m_bOpen) return;
-        if (ov_pcm_seek(&m_vf, 0) != 0) return;
+        if (m_file.bytes.empty()) return;
+        if (!OpenLocked()) return;
         m_rs.Reset(kMixRate, 2);
-        m_nLink = -1;
         m_nLoopsLeft = m_nLoop;
         m_bPlaying = true;
     }
@@ -144,10 +121,15 @@ public:
                 producedSinceRewind = true;
             } else if (got == OV_HOLE) {
                 continue; // a gap in the stream; decoding goes on after it
-            } else if (got == 0 && m_nLoopsLeft > 0 && producedSinceRewind && ov_pcm_seek(&m_vf, 0) == 0) {
+            } else if (got == 0 && m_nLoopsLeft > 0 && producedSinceRewind && OpenLocked()) {
                 if (m_nLoopsLeft != VOX_LOOP_ENDLESS) --m_nLoopsLeft;
                 producedSinceRewind = false; // an empty stream must not spin here
             } else {
+                if (got < 0 && !m_bReported) {
+                    // Damaged past its headers: the music stops here, once reported.
+                    m_bReported = true;
+                    WriteReport("Ogg %s は読めないファイルです", m_strName.c_str());
+                }
                 made += m_rs.Pull(m_vTmp.data() + 2 * made, frames - made, true);
                 m_bPlaying = false;
             }
@@ -172,19 +154,38 @@ private:
         }
     }
 
+    // (Re)opens the stream at its first byte; the decoder reads the headers only.
+    bool OpenLocked() {
+        if (m_bOpen) ov_clear(&m_vf);
+        m_bOpen = false;
+        m_file.pos = 0;
+        m_nLink = -1;
+        const ov_callbacks callbacks{MemRead, nullptr, nullptr, nullptr};
+        if (ov_open_callbacks(&m_file, &m_vf, nullptr, 0, callbacks) != 0) return false;
+        m_bOpen = true;
+        return true;
+    }
+
     void CloseLocked() {
         if (m_bOpen) ov_clear(&m_vf);
         m_bOpen = false;
         m_bPlaying = false;
+        m_bReported = false;
         m_file = MemFile{};
+        m_strName.clear();
         m_rs.Reset(kMixRate, 2);
     }
+
+    // Music files larger than this are refused rather than held in memory.
+    static constexpr std::size_t kMaxFileBytes = std::size_t(256) << 20;
 
     std::mutex m_mutex;
     MemFile m_file;
     OggVorbis_File m_vf{};
+    std::string m_strName;
     bool m_bOpen = false;
     bool m_bPlaying = false;
+    bool m_bReported = false;
     int m_nLink = -1;
     u32 m_nLoop = 0;
     u32 m_nLoopsLeft = 0;

@@ -91,21 +91,14 @@ bool ParseWave(const u8* bytes, std::size_t size, const std::string& name, WAVED
 }
 
 bool LoadWave(const std::string& path, WAVEDATA& wave) {
-    FILE* file = OpenFile(path, "rb");
-    if (!file) return false;
     std::vector<u8> bytes;
-    u8 chunk[65536];
-    std::size_t n;
-    try {
-        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-    } catch (const std::bad_alloc&) {
-        std::fclose(file);
+    switch (ReadWholeFile(path, bytes)) {
+    case FileRead::Ok: break;
+    case FileRead::Missing: return false;
+    case FileRead::TooLarge:
         WriteReportLog("%sのメモリ確保失敗！", path.c_str());
         return false;
-    }
-    const bool readError = std::ferror(file) != 0;
-    std::fclose(file);
-    if (readError) {
+    case FileRead::Unreadable:
         WriteReportLog("%s の読み込みに失敗しました…\n不正なファイルです。", path.c_str());
         return false;
     }

@@ -1,6 +1,8 @@
 #include "platform/system/PathResolver.h"
 
+#include <cerrno>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <vector>
 
@@ -53,7 +55,46 @@ fs::path FindComponent(const fs::path& dir, const std::string& name) {
     return found.empty() ? exact : found;
 }
 
+template <class Bytes>
+FileRead ReadWhole(const std::string& sjisPath, Bytes& out, std::size_t limit) {
+    out.clear();
+    if (sjisPath.empty()) return FileRead::Missing;
+    const fs::path path = ResolvePath(sjisPath);
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (!fs::exists(st)) return ec && ec != std::errc::no_such_file_or_directory ? FileRead::Unreadable : FileRead::Missing;
+    if (fs::is_directory(st)) return FileRead::Unreadable;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    FileRead result = FileRead::Ok;
+    char chunk[65536];
+    std::size_t n;
+    try {
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+            if (out.size() + n > limit) {
+                result = FileRead::TooLarge;
+                break;
+            }
+            out.insert(out.end(), chunk, chunk + n);
+        }
+    } catch (const std::bad_alloc&) {
+        result = FileRead::TooLarge;
+    }
+    if (result == FileRead::Ok && std::ferror(f)) result = FileRead::Unreadable;
+    std::fclose(f);
+    if (result != FileRead::Ok) out.clear();
+    return result;
+}
+
 } // namespace
+
+FileRead ReadWholeFile(const std::string& sjisPath, std::vector<u8>& out, std::size_t limit) {
+    return ReadWhole(sjisPath, out, limit);
+}
+
+FileRead ReadWholeFile(const std::string& sjisPath, std::string& out, std::size_t limit) {
+    return ReadWhole(sjisPath, out, limit);
+}
 
 void SetGameRoot(const fs::path& root) {
     std::lock_guard lock(g_rootMutex);

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include "platform/system/Types.h"
 
 // The game folder that relative data paths start from; the current folder until set.
 void SetGameRoot(const std::filesystem::path& root);
@@ -20,3 +23,10 @@ bool FileExists(const std::string& sjisPath);
 bool IsDirectory(const std::string& sjisPath);
 // Creates one folder (its parent must exist); true when it exists afterwards.
 bool MakeDirectory(const std::string& sjisPath);
+
+// How reading a whole file went. Unreadable: it exists but cannot be read (no permission, a
+// folder in its place, an input error); TooLarge: more bytes than the caller's limit.
+enum class FileRead { Ok, Missing, Unreadable, TooLarge };
+// Reads a whole file (a game path). Out of memory counts as TooLarge.
+FileRead ReadWholeFile(const std::string& sjisPath, std::vector<u8>& out, std::size_t limit = std::size_t(1) << 30);
+FileRead ReadWholeFile(const std::string& sjisPath, std::string& out, std::size_t limit = std::size_t(1) << 30);

@@ -5,6 +5,7 @@
 
 #include "platform/graphics/Image.h"
 #include "platform/graphics/Presenter.h"
+#include "platform/system/PathResolver.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
 
 namespace {
@@ -152,7 +153,7 @@ TEST(ImageDecode, PngWithAlphaAndPaletteFromDebian) {
     EXPECT_EQ(out.argb, src.argb);
     const char* debianPng = "/usr/share/cmake-3.25/Templates/Windows/SmallLogo.png";
     std::vector<u8> data;
-    if (ReadWholeFile(debianPng, &data)) {
+    if (ReadWholeFile(debianPng, data) == FileRead::Ok) {
         EXPECT_TRUE(DecodeImage(data.data(), data.size(), &out, &err)) << err;
         EXPECT_GT(out.width, 0);
     }
