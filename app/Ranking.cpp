@@ -107,7 +107,8 @@ int MakeRankingPath(std::string& out, int kind, const std::string& stage, u32 bV
 
 int LoadRanking(cRankingFile& file, int kind, const std::string& stage, u32 bVar, u32 varIndex, u32 varValue) {
     std::string path;
-    if (MakeRankingPath(path, kind, stage, bVar, varIndex, varValue) && LoadFromFile(file, path)) return 1;
+    if (MakeRankingPath(path, kind, stage, bVar, varIndex, varValue) && LoadUserFile(file, path) == LoadResult::Loaded)
+        return 1;
     file.Reset();
     return 0;
 }
@@ -115,7 +116,7 @@ int LoadRanking(cRankingFile& file, int kind, const std::string& stage, u32 bVar
 int SaveRanking(cRankingFile& file, int kind, const std::string& stage, u32 bVar, u32 varIndex, u32 varValue) {
     std::string path;
     if (!MakeRankingPath(path, kind, stage, bVar, varIndex, varValue)) return 0;
-    return SaveToFile(file, path);
+    return SaveUserFile(file, path);
 }
 
 void FormatInt(std::string& out, i32 value, int minDigits, int zeroPad) {

@@ -50,9 +50,11 @@ extern cRankingFile g_Ranking;
 
 // 0 for a kind without ranking (replay).
 int MakeRankingPath(std::string& out, int kind, const std::string& stage, u32 bVar, u32 varIndex, u32 varValue);
-// 1 loaded; 0 with the five empty tables (missing, unreadable, newer or damaged file).
+// 1 loaded; 0 with the five empty tables (missing, unreadable, newer or damaged file; all but a
+// missing one with a report line).
 int LoadRanking(cRankingFile& file, int kind, const std::string& stage, u32 bVar, u32 varIndex, u32 varValue);
-// 1 saved; 0 with the old file intact.
+// 1 saved; 0 with the old file intact. A file in its place that does not load is kept aside
+// first, so that the rankings it held are not lost without trace.
 int SaveRanking(cRankingFile& file, int kind, const std::string& stage, u32 bVar, u32 varIndex, u32 varValue);
 
 void FormatPlayTime(std::string& out, i32 time);

@@ -157,27 +157,24 @@ int SaveReplay(cReplayData& replay, const std::string& path, cStage& stage, cSta
 }
 
 int LoadReplay(cReplayData& replay, const std::string& path, cStage& stage, cStage& stageAtStart, cPlayRecord& record) {
-    auto r = OpenDataFileRead(path);
-    if (!r) return 0;
-    cStage loaded;
-    loaded.CopyHeader(stage);
-    {
-        StagePaletteScope scope(loaded);
-        loaded.Load(*r);
+    LoadResult why = LoadResult::Loaded;
+    auto r = OpenDataFileRead(path, &why);
+    if (!r) {
+        ReportLoadFailure(path, why);
+        return 0;
     }
+    cStage loaded;
     cReplayData data;
-    if (!r->Failed()) data.Load(*r);
+    if (ReadStagedStage(*r, stage, loaded)) data.Load(*r);
     cPlayRecord rec(record);
     const bool withRecord = r->Version() >= kReplayRecordVersion;
     if (!r->Failed() && withRecord) rec.Load(*r);
     if (r->Failed()) {
-        WriteReport("%s の読み込みに失敗しました！", path.c_str());
+        ReportLoadFailure(path, LoadResult::Damaged);
         return 0;
     }
-    loaded.strFilePath = stage.strFilePath;
-    loaded.bNumberedFile = stage.bNumberedFile;
-    loaded.bLoaded = 1;
-    stage = std::move(loaded);
+    AdoptStagedStage(stage, loaded);
+    stage.bLoaded = 1;
     stageAtStart.CopyHeader(stage);
     stageAtStart.aParams = stage.aParams;
     stageAtStart.vRankSwitch = stage.vRankSwitch;

@@ -1,5 +1,6 @@
 #include "app/StorySave.h"
 
+#include "app/Game.h"
 #include "database/DataPaths.h"
 #include "database/SystemData.h"
 #include "platform/system/MessageBox.h"
@@ -44,11 +45,12 @@ int SaveStorySlot(cPlayRecord& record, int slot) {
     std::string name;
     MakeStorySlotName(name, slot);
     GetLocalTime(record.tSaved);
-    if (!SaveToFile(record, name)) {
+    if (!SaveUserFile(record, name)) {
         ReportSaveFailure(name);
         return 0;
     }
     g_StorySlots[slot].bUsed = 1;
+    g_StorySlots[slot].bDamaged = 0;
     g_StorySlots[slot].tSaved = record.tSaved;
     return 1;
 }
@@ -57,8 +59,10 @@ int LoadStorySlot(cPlayRecord& record, int slot) {
     if (slot < 0 || slot >= kStorySlots) return 0;
     std::string name;
     MakeStorySlotName(name, slot);
-    if (!LoadFromFile(record, name)) {
-        WriteReport("%s の読み込みに失敗しました！", ToDisplayText(name).c_str());
+    const LoadResult result = LoadUserFile(record, name);
+    if (result != LoadResult::Loaded) {
+        // The slot was listed as used but has gone since.
+        if (result == LoadResult::Missing) ReportLoadFailure(name, LoadResult::Unreadable);
         return 0;
     }
     ApplyLivesRule(record, 0);
@@ -66,13 +70,13 @@ int LoadStorySlot(cPlayRecord& record, int slot) {
 }
 
 int LoadChallenge(cPlayRecord& record) {
-    if (!LoadFromFile(record, g_DataPath[DP_CHALLENGE_RESULT])) return 0;
+    if (LoadUserFile(record, g_DataPath[DP_CHALLENGE_RESULT]) != LoadResult::Loaded) return 0;
     ApplyLivesRule(record, 1);
     return 1;
 }
 
 int SaveChallenge(cPlayRecord& record) {
-    if (SaveToFile(record, g_DataPath[DP_CHALLENGE_RESULT])) return 1;
+    if (SaveUserFile(record, g_DataPath[DP_CHALLENGE_RESULT])) return 1;
     ReportSaveFailure(g_DataPath[DP_CHALLENGE_RESULT]);
     return 0;
 }
@@ -82,18 +86,18 @@ void LoadStorySlotList(cVector<cStorySlotInfo>& slots) {
         std::string name;
         MakeStorySlotName(name, i);
         cPlayRecord scratch;
-        // A damaged slot shows as empty: continuing from it would be refused anyway.
-        if (LoadFromFile(scratch, name)) {
-            slots[i].bUsed = 1;
-            slots[i].tSaved = scratch.tSaved;
-        } else {
-            slots[i].bUsed = 0;
-        }
+        const LoadResult result = LoadRecordFile(scratch, name);
+        const bool damaged = result != LoadResult::Loaded && result != LoadResult::Missing;
+        if (damaged && !slots[i].bDamaged) ReportLoadFailure(name, result);
+        slots[i].bUsed = result != LoadResult::Missing;
+        slots[i].bDamaged = damaged;
+        if (result == LoadResult::Loaded) slots[i].tSaved = scratch.tSaved;
     }
 }
 
 std::string FormatSaveTime(const cStorySlotInfo& slot) {
     std::string out;
+    if (slot.bDamaged) return Utf8ToSjis(g_bEnglish ? "damaged\n" : "破損しています\n");
     if (!slot.bUsed) return out;
     StrFormat(out, "%04d/%02d/%02d %02d:%02d\n", slot.tSaved.wYear, slot.tSaved.wMonth, slot.tSaved.wDay,
               slot.tSaved.wHour, slot.tSaved.wMinute);

@@ -216,7 +216,7 @@ void ConnectSubsystems() {
     s.initGraphics = InitGraphics;
     s.releaseGraphics = ReleaseGraphics;
     s.blendTableNumber = [] { return g_OptionData.nBlendTable; };
-    s.loadOptions = [] { LoadFromFile(g_OptionData, g_DataPath[DP_OPTION]); };
+    s.loadOptions = [] { LoadUserFile(g_OptionData, g_DataPath[DP_OPTION]); };
     s.initMusic = [] {
         if (!g_OptionData.bBgm) return;
         std::snprintf(g_aOggTrack[0].szPath, sizeof g_aOggTrack[0].szPath, "%s", "bgm\\Title.ogg");

@@ -29,7 +29,7 @@ int LoadGameData(HWND owner) {
         return 0;
     }
     UpdateCmdLimits([](CMDLIMITS& l) { l.bKeepEditorOnlyFlows = SysSwitch(SW_KEEP_EDITOR_ONLY_FLOWS) != 0; });
-    LoadFromFile(g_OptionData, g_DataPath[DP_OPTION]);
+    LoadUserFile(g_OptionData, g_DataPath[DP_OPTION]);
     if (!LoadWorldMapFile(g_WorldMap, g_DataPath[DP_WORLDMAP])) return 0;
     if (!LoadCommonPaletteFile(g_CommonPalette, g_DataPath[DP_COMMON_PALETTE])) return 0;
     return 1;

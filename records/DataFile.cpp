@@ -2,34 +2,38 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/system/AtomicFile.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
 
-std::unique_ptr<cRecordReader> OpenDataFileRead(const std::string& name) {
+std::unique_ptr<cRecordReader> OpenDataFileRead(const std::string& name, LoadResult* why) {
     const std::string path = name.empty() ? std::string("err") : name;
     g_bNewerFile = 0;
-    FILE* f = OpenFile(path, "rb");
-    if (!f) return nullptr;
+    LoadResult result = LoadResult::Loaded;
     std::string bytes;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-    const bool readError = std::ferror(f) != 0;
-    std::fclose(f);
-    // A file without a whole version word is unreadable rather than a file of an old version.
-    if (readError || bytes.size() < 4) return nullptr;
-    u32 version;
-    std::memcpy(&version, bytes.data(), 4);
-    g_nFileVer = version;
-    if (version > g_nProgVer) {
-        g_bNewerFile = 1;
-        return nullptr;
+    switch (ReadWholeFile(path, bytes)) {
+    case FileRead::Ok: break;
+    case FileRead::Missing: result = LoadResult::Missing; break;
+    default: result = LoadResult::Unreadable; break;
     }
+    // A file without a whole version word is damaged rather than a file of an old version.
+    if (result == LoadResult::Loaded && bytes.size() < 4) result = LoadResult::Damaged;
+    if (result == LoadResult::Loaded) {
+        u32 version;
+        std::memcpy(&version, bytes.data(), 4);
+        g_nFileVer = version;
+        if (version > g_nProgVer) {
+            g_bNewerFile = 1;
+            result = LoadResult::Newer;
+        }
+    }
+    if (why) *why = result;
+    if (result != LoadResult::Loaded) return nullptr;
     bytes.erase(0, 4);
-    return std::make_unique<cRecordReader>(std::move(bytes), version);
+    return std::make_unique<cRecordReader>(std::move(bytes), g_nFileVer);
 }
 
 cRecordWriter OpenDataFileWrite() {
@@ -47,6 +51,35 @@ int SaveToFile(cRecord& record, const std::string& name) {
     cRecordWriter w = OpenDataFileWrite();
     record.Save(w);
     return CloseDataFile(w, name) ? 1 : 0;
+}
+
+void ReportLoadFailure(const std::string& name, LoadResult why) {
+    const std::string shown = ToDisplayText(name);
+    switch (why) {
+    case LoadResult::Loaded:
+    case LoadResult::Missing: return;
+    case LoadResult::Unreadable: WriteReport("%s の読み込みに失敗しました！", shown.c_str()); return;
+    case LoadResult::Newer:
+        WriteReport("%s の読み込みに失敗しました！ソフトより上位のバージョンのファイルは使用できません。", shown.c_str());
+        return;
+    case LoadResult::Damaged: WriteReport("%s が破損しています！", shown.c_str()); return;
+    }
+}
+
+bool KeepFileAside(const std::string& name) {
+    const std::filesystem::path from = ResolvePath(name);
+    std::error_code ec;
+    for (int n = 1; n <= 99; ++n) {
+        std::filesystem::path to = from;
+        to += n == 1 ? std::string(".damaged") : ".damaged" + std::to_string(n);
+        if (std::filesystem::exists(std::filesystem::symlink_status(to, ec))) continue;
+        std::filesystem::rename(from, to, ec);
+        if (ec) break;
+        WriteReport("%s を %s として残しました", ToDisplayText(name).c_str(), to.filename().c_str());
+        return true;
+    }
+    WriteReport("%s を残せないため保存しません", ToDisplayText(name).c_str());
+    return false;
 }
 
 void ShowFileVersionError(const std::string& name) {

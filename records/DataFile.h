@@ -7,32 +7,76 @@
 
 #include "records/Record.h"
 
+// How loading a data file went.
+enum class LoadResult {
+    Loaded,
+    Missing,    // no file of that name
+    Unreadable, // it exists but cannot be read: no permission, a folder in its place
+    Newer,      // written by a newer program
+    Damaged,    // shorter than its version word, or its body does not read to the end it claims
+};
+
 // Opens a data file (a Shift-JIS path of the game) and reads it whole. Null when it cannot be
-// opened, is shorter than its version word, or is newer than the program (g_bNewerFile = 1).
-// Sets g_nFileVer. An empty name opens the file "err", as it always has.
-std::unique_ptr<cRecordReader> OpenDataFileRead(const std::string& name);
+// opened, is shorter than its version word, or is newer than the program (g_bNewerFile = 1);
+// why says which. Sets g_nFileVer. An empty name opens the file "err", as it always has.
+std::unique_ptr<cRecordReader> OpenDataFileRead(const std::string& name, LoadResult* why = nullptr);
 
 // A writer that starts with the program's data version.
 cRecordWriter OpenDataFileWrite();
 // Writes the writer's bytes to the named file safely (temporary file, flush, rename).
 bool CloseDataFile(cRecordWriter& w, const std::string& name);
 
-// Loads a record from a file: 1 on success, 0 when the file cannot be opened, is newer than the
-// program or is damaged. A failed load leaves the record as it was.
+// Loads a record from a file. Anything but Loaded leaves the record as it was.
 template <class T>
-int LoadFromFile(T& record, const std::string& name) {
+LoadResult LoadRecordFile(T& record, const std::string& name) {
     static_assert(std::is_base_of_v<cRecord, T>);
-    auto r = OpenDataFileRead(name);
-    if (!r) return 0;
+    LoadResult why = LoadResult::Loaded;
+    auto r = OpenDataFileRead(name, &why);
+    if (!r) return why;
     T loaded(record);
     loaded.Load(*r);
-    if (r->Failed()) return 0;
+    if (r->Failed()) return LoadResult::Damaged;
     record = loaded;
-    return 1;
+    return LoadResult::Loaded;
+}
+
+// 1 when the record was loaded; 0 when the file cannot be opened, is newer than the program or
+// is damaged, with the record as it was.
+template <class T>
+int LoadFromFile(T& record, const std::string& name) {
+    return LoadRecordFile(record, name) == LoadResult::Loaded ? 1 : 0;
+}
+
+// The report line of a file that did not load (nothing for Loaded and Missing).
+void ReportLoadFailure(const std::string& name, LoadResult why);
+
+// Loads one of the player's own files (settings, saves, rankings): a file that is there but does
+// not load leaves a report line naming it; the record keeps what it had.
+template <class T>
+LoadResult LoadUserFile(T& record, const std::string& name) {
+    const LoadResult result = LoadRecordFile(record, name);
+    ReportLoadFailure(name, result);
+    return result;
 }
 
 // Saves a record: 1 on success, 0 with the old file untouched on failure.
 int SaveToFile(cRecord& record, const std::string& name);
+
+// Renames whatever stands at name (a damaged file, a folder) to the first free name of
+// "<name>.damaged", "<name>.damaged2", ... with a report line; false when it cannot.
+bool KeepFileAside(const std::string& name);
+
+// Saves one of the player's saves over an older one. Whatever stands in its place and does not
+// load as a T (damaged, newer, a folder) is first kept aside, so that nothing the player saved
+// disappears without trace. 1 saved; 0 with nothing overwritten.
+template <class T>
+int SaveUserFile(T& record, const std::string& name) {
+    static_assert(std::is_base_of_v<cRecord, T>);
+    T present;
+    const LoadResult old = LoadRecordFile(present, name);
+    if (old != LoadResult::Loaded && old != LoadResult::Missing && !KeepFileAside(name)) return 0;
+    return SaveToFile(record, name);
+}
 
 // Reports why a data file could not be read, in the report file and an error box.
 void ShowFileVersionError(const std::string& name);

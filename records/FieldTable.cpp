@@ -29,8 +29,7 @@ bool cTableRecord::LoadTable(cRecordReader& r, void* data, std::span<const FIELD
     u32 n = 0;
     if (!r.ReadU32(n)) return false;
     if (n > registered) {
-        // More fields than this version of the record has: the same report as the base's.
-        ReportBadIndex('V', registered, registered, sizeof(DATAFIELD));
+        // More fields than this version of the record has: the load fails, as in the base.
         r.Fail();
         return false;
     }
@@ -45,7 +44,6 @@ bool cTableRecord::LoadTable(cRecordReader& r, void* data, std::span<const FIELD
     if (!r.ReadU32(m)) return false;
     const u32 strings = str ? 1 : 0;
     if (m > strings) {
-        ReportBadIndex('V', strings, strings, sizeof(STRFIELD));
         r.Fail();
         return false;
     }

@@ -38,8 +38,8 @@ void cRecord::Load(cRecordReader& r) {
     u32 n = 0;
     if (r.ReadU32(n)) {
         if (n > static_cast<u32>(m_vField.size())) {
-            // More fields than this version of the record has: the file is not what it claims.
-            ReportBadIndex('V', m_vField.Size(), m_vField.size(), sizeof(DATAFIELD));
+            // More fields than this version of the record has: the file is not what it claims,
+            // and its load fails. Whoever loads the file says so in the file's own words.
             r.Fail();
         } else {
             for (u32 i = 0; i < n && !r.Failed(); ++i) {
@@ -56,7 +56,6 @@ void cRecord::LoadStrings(cRecordReader& r) {
     u32 m = 0;
     if (!r.ReadU32(m)) return;
     if (m > static_cast<u32>(m_vStr.size())) {
-        ReportBadIndex('V', m_vStr.Size(), m_vStr.size(), sizeof(STRFIELD));
         r.Fail();
         return;
     }

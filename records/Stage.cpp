@@ -446,23 +446,29 @@ int CheckStageFile(const std::string& path) {
     return 0;
 }
 
-int LoadStageFile(cStage& stage, const std::string& path) {
-    auto r = OpenDataFileRead(path);
-    if (!r) return 0;
+bool ReadStagedStage(cRecordReader& r, const cStage& stage, cStage& staged) {
+    staged.CopyHeader(stage);
+    StagePaletteScope scope(staged);
+    staged.Load(r);
+    return !r.Failed();
+}
+
+void AdoptStagedStage(cStage& stage, cStage& staged) {
+    staged.strFilePath = stage.strFilePath;
+    staged.bNumberedFile = stage.bNumberedFile;
+    staged.bLoaded = stage.bLoaded;
+    stage = std::move(staged);
+}
+
+int LoadStageFile(cStage& stage, const std::string& path, LoadResult* why) {
+    LoadResult result = LoadResult::Loaded;
+    auto r = OpenDataFileRead(path, &result);
     cStage loaded;
-    // Header fields that a short header leaves unread keep the stage's values, as when the file
-    // is read over it.
-    loaded.CopyHeader(stage);
-    {
-        StagePaletteScope scope(loaded);
-        loaded.Load(*r);
-    }
-    if (r->Failed()) return 0;
     // Where the trailer is checked it must be the file's last word.
-    if (r->Version() >= 174 && !r->AtEnd()) return 0;
-    loaded.strFilePath = stage.strFilePath;
-    loaded.bNumberedFile = stage.bNumberedFile;
-    loaded.bLoaded = stage.bLoaded;
-    stage = std::move(loaded);
+    if (r && (!ReadStagedStage(*r, stage, loaded) || (r->Version() >= 174 && !r->AtEnd())))
+        result = LoadResult::Damaged;
+    if (why) *why = result;
+    if (result != LoadResult::Loaded) return 0;
+    AdoptStagedStage(stage, loaded);
     return 1;
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <string>
 
+#include "records/DataFile.h"
 #include "records/EdBlockItem.h"
 #include "records/EdChara.h"
 #include "records/FieldTable.h"
@@ -148,6 +149,13 @@ private:
 int CheckStageFile(const std::string& path);
 
 // Reads a whole stage file into stage: 1 on success; 0 (stage unchanged) when the file cannot
-// be opened, is newer than the program or is damaged. The stage's own palettes serve its
-// placed entries' inheritance.
-int LoadStageFile(cStage& stage, const std::string& path);
+// be opened, is newer than the program or is damaged, which why tells apart. The stage's own
+// palettes serve its placed entries' inheritance.
+int LoadStageFile(cStage& stage, const std::string& path, LoadResult* why = nullptr);
+
+// Loading beside the stage in use, so that a damaged file changes nothing: a stage is read into
+// staged, which starts from stage's header (fields that a short header leaves unread keep
+// stage's values, as when the file is read over it); false when the body is damaged. Adopting
+// it puts it in place of stage, which keeps its file name and load flags.
+bool ReadStagedStage(cRecordReader& r, const cStage& stage, cStage& staged);
+void AdoptStagedStage(cStage& stage, cStage& staged);

@@ -15,10 +15,14 @@ std::string& g_strStageFile = g_Stage.strFilePath;
 namespace {
 
 std::atomic<bool> g_loadDone{false};
+// Why the last load failed; written by thLoad before it signals the end.
+std::atomic<LoadResult> g_loadResult{LoadResult::Loaded};
 std::atomic<STAGELOADPUMP> g_pump{nullptr};
 
 unsigned thLoadProc(void*) {
-    if (LoadStageFile(g_Stage, g_strStageFile)) g_Stage.bLoaded = 1;
+    LoadResult why = LoadResult::Loaded;
+    if (LoadStageFile(g_Stage, g_strStageFile, &why)) g_Stage.bLoaded = 1;
+    g_loadResult.store(why);
     g_loadDone.store(true);
     return 0;
 }
@@ -43,6 +47,8 @@ bool DefaultPump() {
 
 } // namespace
 
+LoadResult LastStageLoadResult() { return g_loadResult.load(); }
+
 void SetStageLoadPump(STAGELOADPUMP pump) { g_pump.store(pump); }
 
 int LoadStageForPlay(const char* path, u32 numbered, cStage* out) {
@@ -56,9 +62,11 @@ int LoadStageForPlay(const char* path, u32 numbered, cStage* out) {
         g_strStageFile = given;
     }
     MakeRelativePathStr(g_strStageFile);
+    g_loadResult.store(LoadResult::Loaded);
     if (!CheckStageFile(g_strStageFile)) return 0;
 
     g_Stage.bLoaded = 0;
+    g_loadResult.store(LoadResult::Missing);
     g_loadDone.store(false);
     if (thLoad.Create(thLoadProc, nullptr)) {
         const STAGELOADPUMP pump = g_pump.load();
@@ -72,7 +80,11 @@ int LoadStageForPlay(const char* path, u32 numbered, cStage* out) {
         thLoad.Exit();
     }
     if (!g_Stage.bLoaded) {
-        WriteReportBox("ステージファイル %s の読み込みに失敗しました！", ToDisplayText(g_strStageFile).c_str());
+        // A damaged body costs this stage only: the player is told, and the program goes on.
+        if (g_loadResult.load() == LoadResult::Damaged)
+            WriteReportBox("ステージファイル %s が破損しています！", ToDisplayText(g_strStageFile).c_str());
+        else
+            WriteReportBox("ステージファイル %s の読み込みに失敗しました！", ToDisplayText(g_strStageFile).c_str());
         return 0;
     }
     if (!g_Stage.HasHero()) {

@@ -7,6 +7,7 @@
 #include "app/PlayRecord.h"
 #include "app/PlayRecordNames.h"
 #include "app/StorySave.h"
+#include "platform/system/Sjis.h"
 #include "records/DataFile.h"
 #include "records/EdChara.h"
 #include "tests/records/RecordTables.h"
@@ -159,9 +160,12 @@ TEST_F(PlayRecordFile, SlotNamesAndTheSlotList) {
     fetest::WriteAll(m_root / "user_data/story/Story06.dat", "\x01\x02"); // too short to be a save
     cVector<cStorySlotInfo> slots(kStorySlots);
     LoadStorySlotList(slots);
-    for (int i = 0; i < kStorySlots; ++i) EXPECT_EQ(slots[i].bUsed, i == 3 ? 1u : 0u) << i;
+    for (int i = 0; i < kStorySlots; ++i) EXPECT_EQ(slots[i].bUsed, i == 3 || i == 5 ? 1u : 0u) << i;
     EXPECT_EQ(FormatSaveTime(slots[3]), "2024/02/03 09:05\n");
     EXPECT_EQ(FormatSaveTime(slots[0]), "");
+    // A damaged slot is not an empty one.
+    EXPECT_EQ(slots[5].bDamaged, 1u);
+    EXPECT_EQ(FormatSaveTime(slots[5]), Utf8ToSjis("破損しています\n"));
 }
 
 TEST_F(PlayRecordFile, FailedSaveKeepsTheOldFileAndTheSlotListAndSaysSo) {
