@@ -15,6 +15,7 @@
 #include "app/SingleInstance.h"
 #include "app/SystemIni.h"
 #include "platform/system/AppWindow.h"
+#include "platform/system/AtomicFile.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Input.h"
 #include "platform/system/MessageBox.h"
@@ -26,6 +27,7 @@
 #include "platform/system/SystemReport.h"
 #include "platform/system/Timers.h"
 #include "records/DataFile.h"
+#include "records/StageLoad.h"
 
 APPSTARTUP g_Startup;
 unsigned g_bFlipByCopy = 0;
@@ -67,23 +69,30 @@ bool DisplayModeOk(bool direct3D, bool windowed, int depth, int desktop, bool tr
     return allowed;
 }
 
-} // namespace
-
-bool AppInit(const std::string& cmdLine) {
-    // 1-2: timer, random seed, data version.
+// The process-wide state that records and play rely on: a time-seeded random sequence, the data
+// version this program reads and writes, and the command parameter tables.
+void PrepareRecords() {
     CrtSrand(static_cast<u32>(timeGetTime()));
     g_nProgVer = kProgVer;
     g_bFixStrings = 1;
     g_bNewerFile = 0;
-    // 3
     if (g_Startup.initCmdParams) g_Startup.initCmdParams();
-    // 4-5
+}
+
+// The game's folders: the data made from the defaults on a first start, every folder the
+// runtime writes into, and no half-written file left over from a write that a crash cut short.
+bool PrepareFolders() {
     if (g_Startup.createDefaultData && !g_Startup.createDefaultData()) {
         WriteReportBox("「data」フォルダの作成に失敗…\n「default」フォルダに問題がある可能性があります。");
         return false;
     }
     for (const char* folder : kFolders) MakeDirectory(folder);
-    // 6-9
+    RemoveStrayTemporaries(ResolvePath("user_data"));
+    return true;
+}
+
+// The databases and System.dat: without them nothing can be shown.
+bool LoadGameDatabases() {
     TimerElapsed(true);
     if (g_Startup.loadDatabases && !g_Startup.loadDatabases()) {
         WriteReportBox("データベースの読み込みに失敗…");
@@ -93,7 +102,13 @@ bool AppInit(const std::string& cmdLine) {
         WriteReportBox("%s の読み込みに失敗…", "data\\System.dat");
         return false;
     }
-    // 10: System.ini; an unreadable file only costs its settings.
+    return true;
+}
+
+// The player's technical settings: System.ini (an unreadable file only costs its settings), the
+// drawing-mode question unless Boot.dat says not to ask, and a stage named on the command line.
+// False when the player cancels the question.
+bool ReadStartSettings(const std::string& cmdLine) {
     std::vector<INIKEYDEF> keys = DefaultIniKeys();
     if (g_Startup.iniKeys) g_Startup.iniKeys(keys);
     SetSystemIniDefaults(g_SystemIni, keys);
@@ -103,23 +118,30 @@ bool AppInit(const std::string& cmdLine) {
     }
     SYSTEMINI& ini = g_SystemIni;
     g_bEnglish = ini.English != 0;
-    // 11: the drawing-mode question.
     if (ini.Direct3D >= 2) {
-        LoadFromFile(g_BootData, "user_data\\Boot.dat");
+        LoadUserFile(g_BootData, "user_data\\Boot.dat");
         if (g_BootData.bDoNotAsk == 0 && !RunStartDialog()) return false;
         ini.Direct3D = g_BootData.nDrawMode == 1 ? 1 : 0;
     }
-    // 12
     if (!cmdLine.empty()) {
         if (cmdLine.size() > kFreeStageMax) WriteReport("「%s」の読み込みに失敗しました！", ToDisplayText(cmdLine).c_str());
         else ini.FreeStage = cmdLine;
     }
-    // 13-14
+    return true;
+}
+
+// Frame pacing, fades and key repeat: the same for every game.
+void SetTimingDefaults() {
     g_Game.g_nFrameRate = 60;
     g_Game.g_nFadeSpeed = 10;
     for (cInput& in : g_vInput) InputSetRepeat(in, 18, 6);
-    // 15: window mode and vertical sync.
-    bool direct3D = ini.Direct3D != 0;
+}
+
+// Window or full screen, vertical sync and colour depth, from System.ini and the system data,
+// checked against what the desktop can show. False (after its box) for a mode that cannot run.
+bool ChooseDisplayMode() {
+    SYSTEMINI& ini = g_SystemIni;
+    const bool direct3D = ini.Direct3D != 0;
     if (direct3D) {
         g_bWindowed = ini.WindowMode != 0;
         if (ini.VSync == 2) ini.VSync = 1;
@@ -130,7 +152,6 @@ bool AppInit(const std::string& cmdLine) {
         g_bWindowed = 0;
         if (ini.VSync == 2) ini.VSync = 0; // the system is "6.0 or later"
     }
-    // 16-17: colour depth and its check.
     const int desktop = AppDesktopDepth();
     const bool transColor = g_Startup.transColor && g_Startup.transColor();
     if (ini.Bpp == 0) {
@@ -151,29 +172,38 @@ bool AppInit(const std::string& cmdLine) {
     }
     g_nDepth = ini.Bpp;
     if (direct3D && g_bWindowed && ini.WindowMode == 2) AppWindowSetResizable(true);
-    // 18-19
+    return true;
+}
+
+// The window's title and the graphics device. A failed Direct3D start goes on in DirectDraw
+// mode inside initGraphics, which then clears System.ini's Direct3D.
+bool StartGraphics() {
+    SYSTEMINI& ini = g_SystemIni;
     g_hWnd = MainWindowHandle();
     AppWindowSetTitle(g_Startup.title ? g_Startup.title() : std::string());
     AppWindowSetMinimumSize(320, 240);
     TimerElapsed(true);
     if (ini.Bpp == 8) ini.DD_VideoStretch = 0;
-    // 20-21: the graphics device.
-    if (g_Startup.initGraphics && !g_Startup.initGraphics(direct3D, ini.Bpp, ini.VSync != 0, g_bWindowed)) {
+    if (g_Startup.initGraphics && !g_Startup.initGraphics(ini.Direct3D != 0, ini.Bpp, ini.VSync != 0, g_bWindowed)) {
         DebugLog("DDInit失敗");
         WriteReport("DDInit失敗");
         return false;
     }
-    direct3D = ini.Direct3D != 0; // a failed Direct3D start goes on in DirectDraw mode
     WriteReport("DDInit成功");
-    // Vertical sync paces the frames only on a display of the game's 60 Hz.
-    AppSetVSync(ini.VSync != 0 && AppRefreshRate() == 60);
-    // 23-24: placement and showing.
+    AppSetVSync(ini.VSync != 0);
+    return true;
+}
+
+// Puts the window where the player left it (Window.dat) and shows it, then reports the mode.
+void ShowMainWindow() {
+    const SYSTEMINI& ini = g_SystemIni;
+    const bool direct3D = ini.Direct3D != 0;
     bool zoomed = false;
     if (g_bWindowed) {
         int dw, dh;
         AppDesktopBounds(dw, dh);
         SetWindowDataLimits(dw, dh);
-        if (LoadFromFile(g_WindowData, "user_data\\Window.dat")) {
+        if (LoadUserFile(g_WindowData, "user_data\\Window.dat") == LoadResult::Loaded) {
             AppWindowMove(g_WindowData.nX, g_WindowData.nY);
             if (direct3D && ini.WindowMode == 2 && g_WindowData.nWidth > 0 && g_WindowData.nHeight > 0)
                 AppWindowResize(g_WindowData.nWidth, g_WindowData.nHeight);
@@ -183,62 +213,98 @@ bool AppInit(const std::string& cmdLine) {
         AppWindowSetFullscreen(true);
     }
     AppWindowShow(zoomed);
-    {
-        DISPLAYREPORT display;
-        display.fullscreen = !g_bWindowed;
-        display.bpp = static_cast<int>(g_nDepth);
-        display.direct3D = direct3D;
-        display.refreshRate = static_cast<u32>(AppRefreshRate());
-        ReportDisplayInfo(display);
-    }
+    DISPLAYREPORT display;
+    display.fullscreen = !g_bWindowed;
+    display.bpp = static_cast<int>(g_nDepth);
+    display.direct3D = direct3D;
+    display.refreshRate = static_cast<u32>(AppRefreshRate());
+    ReportDisplayInfo(display);
     // A window just shown is the active one; focus events keep it up to date from here.
     g_bActive.store(1);
-    // 26
+    // DirectDraw copies the back buffer where a flip could not keep pace with the frame rate.
     g_bFlipByCopy = !direct3D && (g_bWindowed || ini.VSync == 0 || AppRefreshRate() < g_Game.g_nFrameRate);
-    // 25, 27-28, 31
-    if (g_Startup.loadGraphicsData && !g_Startup.loadGraphicsData()) {
-        WriteReport("画像の読み込みに失敗");
-        return false;
-    }
-    // 29: key configuration.
+}
+
+// The key configuration (its defaults when KeyConfig.dat is missing or damaged, with a report
+// line for a damaged one) and, for scripted runs, the keyboard script.
+void LoadKeyConfig() {
     for (cInput& in : g_vInput) JoyButtonMaskInit(in);
-    if (!KeyConfigLoad("user_data\\KeyConfig.dat", g_KeyConfig)) KeyConfigDefault(g_KeyConfig);
+    const char* const path = "user_data\\KeyConfig.dat";
+    if (!KeyConfigLoad(path, g_KeyConfig)) {
+        if (FileExists(path)) WriteReport("%s の読み込みに失敗しました！", path);
+        KeyConfigDefault(g_KeyConfig);
+    }
     KeyConfigApply();
     // Scripted runs (tests, demonstrations) drive the keyboard snapshot frame by frame.
     if (const char* script = std::getenv("TOBRELK_INPUT_SCRIPT")) {
         if (!InputScriptLoad(script)) WriteReport("TOBRELK_INPUT_SCRIPT : %s", script);
     }
-    // 30-31: options and, in 8-bit mode, the blend table.
+}
+
+// The player's options and, in the 8-bit mode, the blend table they choose.
+bool LoadOptions() {
     if (g_Startup.loadOptions) g_Startup.loadOptions();
-    g_nDepth8 = !direct3D && ini.Bpp == 8;
-    if (g_nDepth8 && !LoadBlendTable(g_Startup.blendTableNumber ? static_cast<int>(g_Startup.blendTableNumber()) : 0))
-        return false;
-    // 32-34: music and sound. No sound device is no reason not to play.
+    g_nDepth8 = g_SystemIni.Direct3D == 0 && g_SystemIni.Bpp == 8;
+    return !g_nDepth8 || LoadBlendTable(g_Startup.blendTableNumber ? static_cast<int>(g_Startup.blendTableNumber()) : 0);
+}
+
+// Music and sound effects. No sound device is no reason not to play.
+void StartSound() {
     if (g_Startup.initMusic) g_Startup.initMusic();
     // The missing device has its one report line from the sound layer.
     if (g_Startup.initSound && !g_Startup.initSound()) DebugLog("DS_Init失敗！");
-    // 35: the loaders show "... のロードに失敗！" themselves; one box is enough.
+}
+
+// A stage named on the command line (or by the editor) is played at once. A name that does not
+// exist, or a stage file that is damaged (its message is shown), leaves the title menu to start
+// with; any other failure to load it ends start-up.
+bool StartFreeStage() {
+    SYSTEMINI& ini = g_SystemIni;
+    if (ini.FreeStage.empty()) return true;
+    std::string found;
+    if (FindNumberedFile(found, ini.FreeStage, "stg4")) ini.FreeStage = found;
+    if (!FileExists(ini.FreeStage)) {
+        WriteReport("「%s」の読み込みに失敗しました！", ToDisplayText(ini.FreeStage).c_str());
+        ini.FreeStage.clear();
+        return true;
+    }
+    g_bDirectStart = 1;
+    if (!StartStage(ini.FreeStage, 1)) {
+        if (LastStageLoadResult() != LoadResult::Damaged) return false;
+        g_bDirectStart = 0;
+        ini.FreeStage.clear();
+        return true;
+    }
+    if (g_Services.directStarted) g_Services.directStarted();
+    g_Game.g_nPlayKind = 2;
+    g_Game.g_bUseRanking = 1;
+    g_Game.g_nGameMode = 3;
+    g_Game.g_nScene = SCENE_PLAY;
+    g_Game.g_nPrevScene = 0;
+    return true;
+}
+
+} // namespace
+
+// Later stages read what earlier ones loaded: the system data gives the window title, the
+// colour key and the font face; System.ini the drawing mode, which Boot.dat may override.
+bool AppInit(const std::string& cmdLine) {
+    PrepareRecords();
+    if (!PrepareFolders() || !LoadGameDatabases() || !ReadStartSettings(cmdLine)) return false;
+    SetTimingDefaults();
+    if (!ChooseDisplayMode() || !StartGraphics()) return false;
+    ShowMainWindow();
+    if (g_Startup.loadGraphicsData && !g_Startup.loadGraphicsData()) {
+        WriteReport("画像の読み込みに失敗");
+        return false;
+    }
+    LoadKeyConfig();
+    if (!LoadOptions()) return false;
+    StartSound();
+    // The world data's loaders show "... のロードに失敗！" themselves; one box is enough.
     std::string failed;
     if (g_Startup.loadWorldData && !g_Startup.loadWorldData(failed)) return false;
-    // 36: direct start on a stage file.
-    if (!ini.FreeStage.empty()) {
-        std::string found;
-        if (FindNumberedFile(found, ini.FreeStage, "stg4")) ini.FreeStage = found;
-        if (!FileExists(ini.FreeStage)) {
-            WriteReport("「%s」の読み込みに失敗しました！", ToDisplayText(ini.FreeStage).c_str());
-            ini.FreeStage.clear();
-        } else {
-            g_bDirectStart = 1;
-            if (!StartStage(ini.FreeStage, 1)) return false;
-            if (g_Services.directStarted) g_Services.directStarted();
-            g_Game.g_nPlayKind = 2;
-            g_Game.g_bUseRanking = 1;
-            g_Game.g_nGameMode = 3;
-            g_Game.g_nScene = SCENE_PLAY;
-            g_Game.g_nPrevScene = 0;
-        }
-    }
-    return true;
+    return StartFreeStage();
 }
 
 void AppExit() {
@@ -268,7 +334,8 @@ int WinMain(int argc, char** argv) {
     std::error_code ec;
     SetGameRoot(std::filesystem::current_path(ec));
 
-    // 1-4
+    // The report file comes first: every later failure is written to it. Without it the
+    // program ends at once, with nothing to tell and nothing yet to release.
     SetDebugLog(false, "VI_Veda.txt");
     const std::string report = (std::filesystem::current_path(ec) / "Report_Game.txt").string();
     if (!SetReportFile(report)) return 0;
@@ -276,14 +343,14 @@ int WinMain(int argc, char** argv) {
     ReportSystemInfo();
     g_bFromEditor = fromEditor ? 1 : 0;
 
-    // 5
+    // One copy per game folder; asked before any window exists.
     if (!SingleInstanceAcquire()) return 0;
     struct sigaction sa {};
     sa.sa_handler = OnTerminate;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
 
-    // 6-8
+    // The main window, not shown until the display mode is known.
     if (!AppVideoInit() || !AppWindowCreate(640, 480)) {
         ErrorBoxS("ウインドウが生成出来ません！");
         SingleInstanceRelease();
@@ -291,7 +358,7 @@ int WinMain(int argc, char** argv) {
     }
     AppWindowCenterOnDesktop();
     WindowQueueOpen(MainWndProc);
-    // 9-10
+    // Start-up; the editor hears of the start, and of a failed one.
     if (g_bFromEditor) NotifyEditorStart();
     if (!AppInit(stage)) {
         AppExit();
@@ -299,13 +366,13 @@ int WinMain(int argc, char** argv) {
         SingleInstanceRelease();
         return 0;
     }
-    // 11-12
+    // The game thread runs the frames from here; the window thread serves the window.
     g_bGameStarted.store(1);
     if (!thGame.Create(GameLoop, nullptr)) {
         WriteReport("thGame を開始できません");
         PostMessage(g_hWnd, WM_CLOSE, 0, 0);
     }
-    // 13: the window thread's loop.
+    // The window thread's loop, until the window is closed.
     bool termSeen = false;
     while (!g_bQuit.load()) {
         if (!termSeen && g_termSignal.load()) {
@@ -319,7 +386,6 @@ int WinMain(int argc, char** argv) {
         AppPresent(false);
         AppPumpEvents(g_bActive.load() ? 2 : 20);
     }
-    // 14
     AppExit();
     SingleInstanceRelease();
     return 0;
