@@ -229,11 +229,7 @@ void ShowMainWindow() {
 // line for a damaged one) and, for scripted runs, the keyboard script.
 void LoadKeyConfig() {
     for (cInput& in : g_vInput) JoyButtonMaskInit(in);
-    const char* const path = "user_data\\KeyConfig.dat";
-    if (!KeyConfigLoad(path, g_KeyConfig)) {
-        if (FileExists(path)) WriteReport("%s の読み込みに失敗しました！", path);
-        KeyConfigDefault(g_KeyConfig);
-    }
+    if (!KeyConfigLoad("user_data\\KeyConfig.dat", g_KeyConfig)) KeyConfigDefault(g_KeyConfig);
     KeyConfigApply();
     // Scripted runs (tests, demonstrations) drive the keyboard snapshot frame by frame.
     if (const char* script = std::getenv("TOBRELK_INPUT_SCRIPT")) {

@@ -441,8 +441,8 @@ int CheckStageFile(const std::string& path) {
     ok = std::fseek(f, -4, SEEK_END) == 0 && std::ftell(f) >= 4 && std::fread(&last, 4, 1, f) == 1;
     std::fclose(f);
     if (ok && last == kStageTrailer) return 1;
+    // Refused with its message; the program goes on, as for every damaged file.
     WriteReportBox("ステージファイル %s が破損しています！", ToDisplayText(path).c_str());
-    PostMessage(g_hWnd, WM_CLOSE, 0, 0);
     return 0;
 }
 

@@ -143,9 +143,9 @@ private:
     cStage* m_prev;
 };
 
-// 1 when the file is usable or cannot be opened (the load that follows reports that); 0 when
-// it is damaged (a version from 174 on whose last word is not the trailer): the message is
-// shown and the program is asked to close.
+// 1 when the file is usable or cannot be opened (the load that follows reports that); 0, after
+// the damaged-stage message, when it is damaged (a version from 174 on whose last word is not
+// the trailer).
 int CheckStageFile(const std::string& path);
 
 // Reads a whole stage file into stage: 1 on success; 0 (stage unchanged) when the file cannot

@@ -63,7 +63,10 @@ int LoadStageForPlay(const char* path, u32 numbered, cStage* out) {
     }
     MakeRelativePathStr(g_strStageFile);
     g_loadResult.store(LoadResult::Loaded);
-    if (!CheckStageFile(g_strStageFile)) return 0;
+    if (!CheckStageFile(g_strStageFile)) {
+        g_loadResult.store(LoadResult::Damaged);
+        return 0;
+    }
 
     g_Stage.bLoaded = 0;
     g_loadResult.store(LoadResult::Missing);

@@ -5,10 +5,13 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <optional>
 
 #include "platform/system/PathResolver.h"
+#include "platform/system/Report.h"
+#include "platform/system/Sjis.h"
 #include "platform/system/WindowMessages.h"
 
 std::vector<cInput> g_vInput(1);
@@ -83,17 +86,24 @@ void KeyConfigDefault(KEYCONFIG& config) {
 }
 
 int KeyConfigLoad(const std::string& path, KEYCONFIG& config) {
-    FILE* f = OpenFile(path, "rb");
-    if (!f) return 0;
-    KEYCONFIG read;
-    const std::size_t got = std::fread(&read, 1, sizeof read, f);
-    std::fclose(f);
+    std::vector<u8> bytes;
+    const FileRead read = ReadWholeFile(path, bytes, 1 << 16);
+    if (read == FileRead::Missing) return 0;
+    if (read != FileRead::Ok) {
+        WriteReport("%s の読み込みに失敗しました！", ToDisplayText(path).c_str());
+        return 0;
+    }
     // A short file is damaged, not a configuration: the caller keeps its defaults.
-    if (got != sizeof read) return 0;
-    read.nCount = std::clamp<u32>(read.nCount, 4, 12);
-    read.nJoyCount = std::min(read.nJoyCount, kMaxJoysticks);
-    read.bMultiJoy = read.bMultiJoy ? 1 : 0;
-    config = read;
+    KEYCONFIG loaded;
+    if (bytes.size() < sizeof loaded) {
+        WriteReport("%s が破損しています！", ToDisplayText(path).c_str());
+        return 0;
+    }
+    std::memcpy(&loaded, bytes.data(), sizeof loaded);
+    loaded.nCount = std::clamp<u32>(loaded.nCount, 4, 12);
+    loaded.nJoyCount = std::min(loaded.nJoyCount, kMaxJoysticks);
+    loaded.bMultiJoy = loaded.bMultiJoy ? 1 : 0;
+    config = loaded;
     return 1;
 }
 

@@ -71,8 +71,9 @@ extern u32 g_bMultiJoy;
 constexpr u32 kMaxJoysticks = 16;
 
 // The key configuration from its file (a Shift-JIS game path): 1 when a whole 108-byte record
-// was read; 0 leaves the record as it was. Counts out of range are clamped into 4..12 entries
-// and 0..16 joysticks, so that nothing indexes past the tables.
+// was read; 0 leaves the record as it was, with a report line unless the file is missing.
+// Counts out of range are clamped into 4..12 entries and 0..16 joysticks, so that nothing
+// indexes past the tables.
 int KeyConfigLoad(const std::string& path, KEYCONFIG& config);
 void KeyConfigDefault(KEYCONFIG& config);
 // Makes g_nJoyCount and g_bMultiJoy follow the global configuration.

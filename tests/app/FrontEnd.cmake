@@ -1,5 +1,6 @@
 tobrelk_add_test(NAME test_frontend_records
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_play_record.cpp ${CMAKE_CURRENT_LIST_DIR}/test_ranking_replay.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/test_user_files.cpp
     LIBS tobrelk_frontend)
 
 tobrelk_add_test(NAME test_frontend_scenes

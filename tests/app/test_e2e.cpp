@@ -458,6 +458,53 @@ TEST_F(EndToEnd, MissingOrDamagedWorldDataIsReportedOnce) {
     EXPECT_EQ(boxes(report, "data\\CommonPalette.cplt4 のロードに失敗！"), 1) << report;
 }
 
+TEST_F(EndToEnd, DamagedSettingsAndStrayTemporariesDoNotStopTheStart) {
+    if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
+    const fs::path user = game / "user_data";
+    fs::create_directories(user / "story");
+    // Asked for the drawing mode (Direct3D=2), so that Boot.dat is read too.
+    std::ofstream(game / "System.ini") << "Direct3D=2\nWindowMode=1\nBpp=0\nExit\n";
+    std::ofstream(user / "Option.dat", std::ios::binary) << std::string("\x38\x03\x00\x00\xFF\xFF\xFF\x7F", 8);
+    std::ofstream(user / "Window.dat", std::ios::binary) << std::string("\x38\x03", 2);
+    std::ofstream(user / "Boot.dat", std::ios::binary) << "";
+    fs::create_directory(user / "KeyConfig.dat");
+    // A save cut short by a kill: its writer (no such process) is gone. A temporary of a
+    // process that runs (this test) is another program's business and stays.
+    std::ofstream(user / "story" / "Story01.dat.tmp999999999") << "half";
+    const std::string live = "Option.dat.tmp" + std::to_string(::getpid());
+    std::ofstream(user / live) << "busy";
+    const fs::path shown = game / "title.ppm";
+    const pid_t pid = Start({"TOBRELK_DIALOG_ANSWERS=1", "TOBRELK_INPUT_SCRIPT=60:27+,61:27-",
+                             "TOBRELK_FRAME_DUMP=45:" + shown.string()});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 30), 0);
+    EXPECT_FALSE(Read(shown).empty()) << "the title menu was never drawn";
+    const std::string report = Read(game / "Report_Game.txt");
+    for (const char* line : {"user_data\\Option.dat が破損しています！", "user_data\\Window.dat が破損しています！",
+                             "user_data\\Boot.dat が破損しています！", "user_data\\KeyConfig.dat の読み込みに失敗しました！",
+                             "Story01.dat.tmp999999999 を削除しました"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    EXPECT_FALSE(fs::exists(user / "story" / "Story01.dat.tmp999999999"));
+    EXPECT_TRUE(fs::exists(user / live));
+}
+
+TEST_F(EndToEnd, ADamagedStageOnTheCommandLineFallsBackToTheTitle) {
+    const fs::path stage = game / "data" / "stg4" / "Demo-1.stg4_001";
+    if (!fs::exists(stage)) GTEST_SKIP() << "no demo game";
+    std::string bytes = Read(stage);
+    bytes[4] = static_cast<char>(bytes[4] ^ 0x80); // the header's field count
+    std::ofstream(stage, std::ios::binary) << bytes;
+    const fs::path shown = game / "shown.ppm";
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-", "TOBRELK_FRAME_DUMP=45:" + shown.string()}, stage.string());
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 30), 0);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("Demo-1.stg4_001 が破損しています！"), std::string::npos) << report;
+    const std::string frame = Read(shown);
+    ASSERT_FALSE(frame.empty()) << "no frame was drawn";
+    EXPECT_NE(Pixel(frame, 10, 10), 0x303030u) << "the title menu, not the play scene";
+}
+
 TEST_F(EndToEnd, SecondCopyEndsTheFirstWhenAnsweredYes) {
     const pid_t first = Start({});
     ASSERT_GT(first, 0);

@@ -226,7 +226,7 @@ TEST_F(StageFile, TrailerFromVersion173AndItsCheckFrom174) {
     EXPECT_EQ(CheckStageFile((m_dir / "b.stg4_000").string()), 0);
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_NE(m_boxes[0].find("が破損しています！"), std::string::npos);
-    EXPECT_EQ(CloseRequestCount(), 1u);
+    EXPECT_EQ(CloseRequestCount(), 0u); // the program goes on
     cStage c;
     EXPECT_FALSE(LoadBody(c, bad));
     // 174 is the first version whose trailer is tested.
