@@ -215,6 +215,11 @@ public:
     // Objects by drawing layer (two sets of 8 lists).
     std::array<std::vector<std::vector<cObjHandle>>, 2> m_vLayerList;
 
+    // The block characters of m_lstChara, as of its version m_nBlockCharasOf (the block
+    // collision rules look them up many times a step).
+    std::vector<cStageChara*> m_vBlockCharas;
+    u32 m_nBlockCharasOf = ~0u;
+
     cBlockMap m_vBlockMap;
     std::vector<i32> m_vToggledCell;  // cells a toggling block summon has changed
     std::vector<u32> m_vItemUsed;     // placed items given to characters

@@ -59,6 +59,7 @@ public:
     // Appends an object (entered in the registry) and returns it where it now lives.
     T& Add(std::unique_ptr<T> obj) {
         T& ref = *obj;
+        ++m_nVersion;
         m_v.push_back(std::move(obj));
         if (m_pReg) m_pReg->Enter(ref);
         return ref;
@@ -72,6 +73,7 @@ public:
         if (m_pReg) m_pReg->Leave(obj);
         obj.m_Self.m_bRemoved = true;
         ++m_nRemoved;
+        ++m_nVersion;
         return true;
     }
     bool Contains(const T& obj) const {
@@ -89,6 +91,7 @@ public:
     // Destroys the removed objects, keeping the order of the others (waits while walked).
     void Sweep() {
         if (m_nWalk > 0 || m_nRemoved == 0) return;
+        ++m_nVersion;
         if (m_fnSweepHook) m_fnSweepHook();
         // Destroy outside the vector: a destructor may look at the list.
         std::vector<std::unique_ptr<T>> gone;
@@ -127,6 +130,9 @@ public:
         cObjList& m_l;
     };
     bool IsWalked() const { return m_nWalk > 0; }
+    // Changes whenever an object joins, leaves or is destroyed: a list derived from this one (by
+    // pointer) stays good while the version does.
+    u32 Version() const { return m_nVersion; }
     int RemovedCount() const { return m_nRemoved; }
 
     // Destroys every object (stage set-up, scene end). During a walk the objects are only taken
@@ -137,6 +143,7 @@ public:
             return;
         }
         for (auto& p : m_v) p->m_Self.m_bRemoved = true;
+        ++m_nVersion;
         if (m_fnSweepHook && !m_v.empty()) m_fnSweepHook();
         std::vector<std::unique_ptr<T>> gone = std::move(m_v);
         m_v.clear();
@@ -151,5 +158,6 @@ private:
     std::vector<std::unique_ptr<T>> m_v;
     int m_nWalk = 0;
     int m_nRemoved = 0;
+    u32 m_nVersion = 0;
     std::function<void()> m_fnSweepHook;
 };

@@ -48,10 +48,19 @@ bool BlockIsShown(cGameScene& scene, i32 cell) {
     return true;
 }
 
+const std::vector<cStageChara*>& BlockCharas(cGameScene& scene) {
+    if (scene.m_nBlockCharasOf != scene.m_lstChara.Version()) {
+        scene.m_vBlockCharas.clear();
+        for (int i = 0; i < scene.m_lstChara.Size(); ++i)
+            if (cStageChara* c = scene.m_lstChara.Live(i); c && c->m_bBlockChara) scene.m_vBlockCharas.push_back(c);
+        scene.m_nBlockCharasOf = scene.m_lstChara.Version();
+    }
+    return scene.m_vBlockCharas;
+}
+
 cStageChara* OverlapsBlockCharaBox(cGameScene& scene, const HITRECT& box, const cObj* self, bool except, u32 exceptId) {
-    for (int i = 0; i < scene.m_lstChara.Size(); ++i) {
-        cStageChara* b = scene.m_lstChara.Live(i);
-        if (!b || b == self || !b->m_bBlockChara || !b->m_bPresent || b->IsDying()) continue;
+    for (cStageChara* b : BlockCharas(scene)) {
+        if (b == self || b->IsRemoved() || !b->m_bPresent || b->IsDying()) continue;
         if (except && b->m_nId == exceptId) continue;
         if (IsHitRect(box, BoxOf(*b))) return b;
     }

@@ -14,6 +14,9 @@
 // The block's appearance condition holds (true without conditions; a latched condition holds
 // from its first success on). Evaluated against the player.
 bool BlockIsShown(cGameScene& scene, i32 cell);
+// The block characters of the scene's list (their flag is set up with them), in list order; good
+// until the list changes.
+const std::vector<cStageChara*>& BlockCharas(cGameScene& scene);
 // The block character (present, not dying, not o) whose box overlaps o's, touching included,
 // other than the one with id exceptId (when given); null when none.
 cStageChara* OverlapsBlockChara(cGameScene& scene, const cObj& o, bool except = false, u32 exceptId = 0);

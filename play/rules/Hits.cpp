@@ -39,6 +39,15 @@ bool AlreadyHit(const cShot& s, const cChara& c) {
     return std::find(s.m_vHit.begin(), s.m_vHit.end(), h) != s.m_vHit.end();
 }
 
+// The characters of a side at the start of a pass, with their rectangles as they were then:
+// nothing moves during the passes (the flows they fire start, and run from the next step), so
+// the pairs are found on the copies, in contiguous memory, and checked again on the characters.
+struct SIDE {
+    std::vector<cChara*> chara;
+    std::vector<HITRECT> body;
+    std::vector<HITRECT> damage;
+};
+
 // The shots of a side as they are now (a shot fired meanwhile waits for the next step).
 std::vector<cShot*> ShotsOfSide(cGameScene& scene, i32 side) {
     std::vector<cShot*> v;
@@ -60,10 +69,12 @@ u32 GiveShotItem(cGameScene& scene, const cShot& s) {
 }
 
 // One shot against the characters of one side: the pass's result (non-zero ends it).
-i32 ShotAgainstSide(cGameScene& scene, cShot& s, const std::vector<cChara*>& side, bool& end) {
+i32 ShotAgainstSide(cGameScene& scene, cShot& s, const SIDE& side, bool& end) {
     const bool onScreenOnly = OnScreenOnly();
-    for (cChara* cp : side) {
-        cChara& c = *cp;
+    const HITRECT shotBox = s.m_rcHit.rc;
+    for (std::size_t k = 0; k < side.chara.size(); ++k) {
+        if (!IsHitRect(side.damage[k], shotBox)) continue;
+        cChara& c = *side.chara[k];
         if (s.IsRemoved()) return 0;
         if (!Alive(c) || !c.m_bPresent || (onScreenOnly && !c.m_bOnScreen) || c.m_nInvincibleKind == 2) continue;
         if (!IsHitRect(c.m_rcDamage.rc, s.m_rcHit.rc) || AlreadyHit(s, c)) continue;
@@ -95,7 +106,7 @@ i32 ShotAgainstSide(cGameScene& scene, cShot& s, const std::vector<cChara*>& sid
     return 0;
 }
 
-i32 ShotsAgainstCharas(cGameScene& scene, const std::vector<cChara*> (&charas)[kSideCount]) {
+i32 ShotsAgainstCharas(cGameScene& scene, const SIDE (&charas)[kSideCount]) {
     const bool onScreenOnly = OnScreenOnly();
     for (i32 i = 0; i < kSideCount; ++i) {
         for (i32 j = 0; j < kSideCount; ++j) {
@@ -144,15 +155,18 @@ bool TakesPart(const cChara& c, bool onScreenOnly) {
     return Alive(c) && c.m_bPresent && (!onScreenOnly || c.m_bOnScreen) && !c.IsBlockChara();
 }
 
-i32 CharasAgainstCharas(const std::vector<cChara*> (&charas)[kSideCount]) {
+i32 CharasAgainstCharas(const SIDE (&charas)[kSideCount]) {
     const bool onScreenOnly = OnScreenOnly();
     const bool immediate = SysSwitch(SW_IMMEDIATE_TRIGGERS) != 0;
     for (i32 i = 0; i < kSideCount; ++i) {
         for (i32 j = i + 1; j < kSideCount; ++j) {
-            for (cChara* ap : charas[i]) {
-                for (cChara* bp : charas[j]) {
-                    cChara& a = *ap;
-                    cChara& b = *bp;
+            const SIDE& si = charas[i];
+            const SIDE& sj = charas[j];
+            for (std::size_t ai = 0; ai < si.chara.size(); ++ai) {
+                cChara& a = *si.chara[ai];
+                for (std::size_t bj = 0; bj < sj.chara.size(); ++bj) {
+                    if (!IsHitRect(si.body[ai], sj.body[bj])) continue;
+                    cChara& b = *sj.chara[bj];
                     if (!TakesPart(a, onScreenOnly)) break;
                     if (!TakesPart(b, onScreenOnly) || !IsHitRect(a.m_rcBody.rc, b.m_rcBody.rc)) continue;
                     const bool aPart = !a.IsInvincibleAgainst(b.m_nId);
@@ -215,8 +229,18 @@ void ShotsAgainstShots(cGameScene& scene) {
 
 i32 ResolveAttacks(cGameScene& scene) {
     PassScope hold(scene);
-    std::vector<cChara*> charas[kSideCount];
-    for (i32 side = 0; side < kSideCount; ++side) charas[side] = CharasOfSide(scene, side);
+    SIDE charas[kSideCount];
+    auto add = [&](cChara& c) {
+        if (c.m_nSide < 0 || c.m_nSide >= kSideCount) return;
+        SIDE& side = charas[c.m_nSide];
+        side.chara.push_back(&c);
+        side.body.push_back(c.m_rcBody.rc);
+        side.damage.push_back(c.m_rcDamage.rc);
+    };
+    // Each side's characters with the player first.
+    if (cPlayer* p = scene.Player0()) add(*p);
+    for (int i = 0; i < scene.m_lstChara.Size(); ++i)
+        if (cStageChara* c = scene.m_lstChara.Live(i)) add(*c);
     if (const i32 r = ShotsAgainstCharas(scene, charas)) return r;
     if (const i32 r = CharasAgainstCharas(charas)) return r;
     ShotsAgainstShots(scene);

@@ -18,11 +18,8 @@ HITRECT SavedBox(const cChara& c) { return HITRECT{c.m_dSaved[0], c.m_dSaved[1],
 std::vector<cStageChara*> TouchedBlockCharas(cGameScene& scene, const cChara& c) {
     std::vector<cStageChara*> v;
     const HITRECT box = BoxOf(c);
-    for (int i = 0; i < scene.m_lstChara.Size(); ++i) {
-        cStageChara* k = scene.m_lstChara.Live(i);
-        if (k && k != &c && k->m_bBlockChara && k->m_bPresent && !k->IsDying() && IsHitRect(box, BoxOf(*k)))
-            v.push_back(k);
-    }
+    for (cStageChara* k : BlockCharas(scene))
+        if (k != &c && !k->IsRemoved() && k->m_bPresent && !k->IsDying() && IsHitRect(box, BoxOf(*k))) v.push_back(k);
     return v;
 }
 
@@ -207,10 +204,8 @@ bool IsOnBlockChara(cGameScene& scene, const cChara& c) {
 }
 
 cStageChara* BlockCharaUnder(cGameScene& scene, const cChara& c) {
-    for (int i = 0; i < scene.m_lstChara.Size(); ++i) {
-        cStageChara* k = scene.m_lstChara.Live(i);
-        if (k && k != &c && Below(c, *k)) return k;
-    }
+    for (cStageChara* k : BlockCharas(scene))
+        if (k != &c && Below(c, *k)) return k;
     return nullptr;
 }
 
