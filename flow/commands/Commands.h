@@ -32,6 +32,13 @@ i32 CmdStatusOp2(cChara& chara, cFlowCmd& cmd);
 i32 CmdVanish(cChara& chara, cFlowCmd& cmd);
 i32 CmdGetItem(cChara& chara, cFlowCmd& cmd);
 
+// The repeating commands (turn, shot, sword, summons) act when the run's repeat counter is 0:
+// on their first frame and again each time the counter, counting frames, wraps at the stage's
+// repeat period. Their sound plays on those frames (with the command's sound condition only
+// while the character is on screen).
+void AdvanceRepeat(cCmdRun& run);
+void PlayCmdSound(const cChara& c, const cFlowCmd& cmd);
+
 // Shots and summons (ShotCmds.cpp): kinds 11-15.
 i32 CmdShot(cChara& chara, cCmdRun& run);
 i32 CmdSword(cChara& chara, cCmdRun& run);
@@ -42,7 +49,10 @@ i32 CmdSummonItem(cChara& chara, cCmdRun& run);
 // Flow control (FlowCmds.cpp): kind 16, the bodies of 17 and 38, kind 39; the item set's
 // change-flow command.
 i32 CmdFlowOp(cChara& chara, cCmdRun& run);
+// The stage clear: the next stage and the start position after it; 1 (the stage ends), 0 for a
+// mode past the list. The character table's entry stores the 1 in the scene's end request.
 i32 CmdStageClear(cChara& chara, cFlowCmd& cmd);
+i32 CmdStageClearRun(cChara& chara, cCmdRun& run);
 i32 CmdArrange(cChara& chara, cFlowCmd& cmd);
 i32 CmdLoop(cChara& chara, cCmdRun& run);
 i32 CmdChangeFlow(cChara& chara, cFlowCmd& cmd, i32 deferred);
