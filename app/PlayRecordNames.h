@@ -40,6 +40,8 @@ class cWorldMapEntryItem;
     X(ChallengeUnlocked, u32, nChallengeOpen, Stated, "the highest open challenge stage", nullptr)             \
     X(MusicNumber, u32, nBgmPlaying, Stated, "the stage music now playing", nullptr)                           \
     X(MapEntry, u32, nMapEntry, Stated, "the world-map entry the stage was entered through", nullptr)          \
+    X(MapX, i32, nMapX, Stated, "the player's column on the world map", nullptr)                               \
+    X(MapY, i32, nMapY, Stated, "the player's row on the world map", nullptr)                                  \
     F(MapEntryKind, "cWorldMapEntryItem::nData", Chosen, "every stage item of the map has kind 0, so the "     \
       "entry's kind (1 new world, 2 ending) is the item's free number")
 

@@ -28,7 +28,7 @@ constexpr CMDEXEC kExec[] = {
     CmdSummonChara,                    // 14
     CmdSummonItem,                     // 15
     CmdFlowOp,                         // 16
-    CmdAdapter<CmdStageClear>,         // 17
+    CmdStageClearRun,                  // 17
     CmdAdapter<CmdGameWait>,           // 18
     CmdAdapter<CmdMessage>,            // 19
     CmdAdapter<CmdWarp>,               // 20

@@ -39,7 +39,27 @@ i32 HoldGame(cGameScene& scene) {
     return scene.PauseLoop();
 }
 
-i32 CmdGameWait(cChara&, cFlowCmd&) { return 0; }
+i32 CmdGameWait(cChara& chara, cFlowCmd& cmd) {
+    cGameScene* scene = chara.m_pScene;
+    if (!scene || scene->m_nEndRequest) return 0;
+    // int[0] tenths of a second: that many times 6 shown frames, whatever the stage's speed.
+    const i32 frames = static_cast<i32>(std::clamp<i64>(i64{Param(cmd, 0)} * 6, 0, INT32_MAX));
+    if (frames == 0) return 0;
+    // The wait shows an empty timed message meanwhile.
+    MESSAGEARGS a;
+    a.displayMode = MSG_TIMED;
+    a.frames = frames;
+    a.countWhileHeld = 1;
+    a.noOpening = 1;
+    MessageWndPtr w(new cMessageWnd);
+    if (!MakeMessage(*scene, *w, a)) return 0;
+    const cMessageWnd* shown = w.get();
+    scene->m_lstMessageWnd.push_back(std::move(w));
+    scene->m_WaitParam = WAITPARAM(2, static_cast<u32>(frames), 0, 0);
+    HoldGame(*scene);
+    std::erase_if(scene->m_lstMessageWnd, [shown](const MessageWndPtr& p) { return p.get() == shown; });
+    return 0;
+}
 
 i32 CmdMessage(cChara& chara, cFlowCmd& cmd) {
     cGameScene* scene = chara.m_pScene;
