@@ -89,7 +89,8 @@ public:
     void Start(cChara& owner, cFlowRun& flowRun);
     // What an executor rebuilds on its first frame: the started flag, the frame and repeat
     // counters, the origin integers, the velocity with its facing request, the phase
-    // accumulators and the homing queue. Duration, speed and the set-up values stay.
+    // accumulators, the homing queue and a movement's set-up (direction, target, angle, its
+    // per-kind values, the inertial limit, the facing seen). Duration and speed stay.
     void ClearStartState();
 };
 

@@ -115,6 +115,14 @@ void cCmdRun::ClearStartState() {
     m_nFacingReq = 0;
     m_dPhaseX = m_dPhaseY = 0.0;
     m_vPoint.clear();
+    // What a movement sets up on its first frame.
+    m_nDirSel = 0;
+    m_nTargetX = m_nTargetY = 0;
+    m_nAngle = 0;
+    m_nKindValue = 0;
+    m_nStartPhase = 0;
+    m_dMaxInertial = 0.0;
+    m_nFacingSeen = 0;
 }
 
 void cCmdRun::Start(cChara& owner, cFlowRun& flowRun) {

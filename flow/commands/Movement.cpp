@@ -547,7 +547,10 @@ void CmdMoveAvoidScreenOut(cChara& c, cCmdRun& run) {
 }
 
 void CmdMoveDisable(cChara& c, cCmdRun&) {
-    c.m_dSpeedX = c.m_dSpeedY = 0;
+    // The move vector: the speed that the step's base speeds and the moves make (a walker's
+    // vertical speed is its fall, which stays).
+    c.m_dSpeedX = 0;
+    if (c.IsFlying()) c.m_dSpeedY = 0;
     c.m_dAccelX = c.m_dAccelY = 0;
     ClearCmdAccum(c);
     c.m_dKnockX = c.m_dVMotion = 0;

@@ -1,0 +1,310 @@
+// The character and flow commands: targets, turning and its repeat period, warps, status
+// operation 2, vanish, get item, stage clear, flow operations; values past their lists and
+// durations and speeds of 0.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <tuple>
+
+#include "app/PlayRecordNames.h"
+#include "database/CommonPalette.h"
+#include "database/WorldMap.h"
+#include "flow/CmdDispatch.h"
+#include "platform/system/MessageBox.h"
+#include "records/EdSettings.h"
+#include "tests/flow/FlowTrace.h"
+#include "tests/play/RulesTestUtil.h"
+
+using namespace rulestest;
+
+namespace {
+
+cFlowCmd Cmd(u8 kind, std::initializer_list<i32> params) {
+    cFlowCmd c;
+    c.cmdKind = kind;
+    c.params.assign(CmdTypeRow(0, kind).nParams, 0);
+    int i = 0;
+    for (i32 v : params) c.params[i++] = static_cast<u32>(v);
+    return c;
+}
+
+// Runs a command once on c, as its flow's command run would.
+i32 Exec(cChara& c, cFlowCmd& cmd, cCmdRun* keep = nullptr) {
+    cCmdRun local;
+    cCmdRun& run = keep ? *keep : local;
+    run.m_pCmd = &cmd;
+    return ExecCmd(c, run);
+}
+
+struct Scene {
+    Scene() : play(playtest::MakeStage(40, 15)) {
+        EXPECT_TRUE(play.RunUntilPlay());
+        SetUpPlayer(s, 2, 13);
+    }
+    cStageChara& Add(i16 x, i16 y, i32 side) {
+        cStageChara& c = AddStageChara(s, x, y);
+        c.m_nSide = side;
+        return c;
+    }
+    playtest::PlayFixture play;
+    cGameScene& s = play.Scene();
+};
+
+} // namespace
+
+TEST(CharaCmds, SetTargetKeepsToItsSlotsAndSides) {
+    Scene sc;
+    cStageChara& a = sc.Add(10, 8, 0);
+    cStageChara& near = sc.Add(13, 8, 1);
+    sc.Add(5, 8, 1);
+    // Nearest of side 1 into slot 2 (index 1).
+    cFlowCmd set = Cmd(21, {1, 2, 1});
+    Exec(a, set);
+    EXPECT_EQ(a.m_aTarget[1].Chara(), &near);
+    // A slot past the four (for the character itself), or a side past the eight (for the
+    // nearest), writes nothing.
+    for (auto [slot, rule, side] : {std::tuple{4, 1, 1}, std::tuple{-1, 1, 1}, std::tuple{1, 2, 8}, std::tuple{1, 2, -1}}) {
+        cFlowCmd bad = Cmd(21, {slot, rule, side});
+        Exec(a, bad);
+        EXPECT_EQ(a.m_aTarget[1].Chara(), &near) << slot << " " << side;
+    }
+    EXPECT_EQ(a.m_aTarget[3].Chara(), nullptr);
+    // No candidate on side 2: "keep" leaves the slot, "none" empties it.
+    cFlowCmd keep = Cmd(21, {1, 2, 2});
+    keep.params[15] = 1;
+    Exec(a, keep);
+    EXPECT_EQ(a.m_aTarget[1].Chara(), &near);
+    cFlowCmd clear = Cmd(21, {1, 2, 2});
+    Exec(a, clear);
+    EXPECT_EQ(a.m_aTarget[1].Chara(), nullptr);
+}
+
+TEST(CharaCmds, TurnFacesTargetsAndRepeatsEverySixUnits) {
+    Scene sc;
+    cStageChara& a = sc.Add(10, 8, 0);
+    cStageChara& b = sc.Add(10, 5, 0); // the same x
+    a.m_bFixedFacing = 1;
+    a.m_aTarget[1] = &b;
+    cFlowCmd toward = Cmd(9, {4}), away = Cmd(9, {5});
+    a.m_nDir = 1;
+    Exec(a, toward);
+    EXPECT_EQ(a.m_nDir, 0); // a tie faces left toward
+    Exec(a, away);
+    EXPECT_EQ(a.m_nDir, 1); // and right away
+    // An empty slot: nothing, and the counter waits for it.
+    cFlowCmd empty = Cmd(9, {6});
+    cCmdRun run;
+    Exec(a, empty, &run);
+    EXPECT_EQ(run.m_nRepeat, 0);
+    // Three seconds at speed level 10 (60 u frames, a period of 6 u): acts 30 times.
+    cFlowCmd left = Cmd(9, {0});
+    run = cCmdRun();
+    int acts = 0;
+    for (int f = 0; f < 3 * 60 * 10; ++f) {
+        a.m_nDir = 1;
+        Exec(a, left, &run);
+        acts += a.m_nDir == 0;
+    }
+    EXPECT_EQ(acts, 30);
+    // Without the fixed facing the command does nothing.
+    a.m_bFixedFacing = 0;
+    Exec(a, left);
+    EXPECT_EQ(a.m_nDir, 1);
+}
+
+TEST(CharaCmds, WarpByWayAndBase) {
+    Scene sc;
+    cStageChara& a = sc.Add(10, 8, 0);
+    a.SetFlyMode(2);
+    cFlowCmd warp;
+    warp.cmdKind = 20;
+    NewEdMove(warp.move);
+    MoveSettings::Set(*warp.move, eMove::Direction, 3); // right
+    MoveSettings::Set(*warp.move, eMove::Distance, 2);  // half blocks
+    const double x = a.m_dX, y = a.m_dY;
+    // Way 6 and beyond are no way (a damaged record): nothing moves.
+    MoveSettings::Set(*warp.move, eMove::Way, 6);
+    Exec(a, warp);
+    EXPECT_EQ(a.m_dX, x);
+    MoveSettings::Set(*warp.move, eMove::Way, 0);
+    Exec(a, warp);
+    EXPECT_EQ(a.m_dX, x + 32);
+    EXPECT_EQ(a.m_dY, y);
+    // To the hero's side (slot 1), and into an empty slot (nothing).
+    MoveSettings::Set(*warp.move, eMove::Way, 1);
+    Exec(a, warp);
+    cPlayer& hero = *sc.s.Player0();
+    EXPECT_EQ(a.m_dX - a.m_nGfxOffX + a.m_nGfxW / 2, hero.m_dX - hero.m_nGfxOffX + hero.m_nGfxW / 2 + 32);
+    MoveSettings::Set(*warp.move, eMove::Way, 3);
+    const double x2 = a.m_dX;
+    Exec(a, warp);
+    EXPECT_EQ(a.m_dX, x2);
+    // Absolute: a flyer's box centred on the cell.
+    MoveSettings::Set(*warp.move, eMove::Way, 5);
+    MoveSettings::Set(*warp.move, eMove::CoordBase, 1);
+    MoveSettings::Set(*warp.move, eMove::TargetXBl, 4);
+    MoveSettings::Set(*warp.move, eMove::TargetYBl, 3);
+    Exec(a, warp);
+    EXPECT_EQ(a.m_dX + a.m_nBoxW / 2, (10 + 4) * 32 + 16.5);
+    EXPECT_EQ(a.m_dY + a.m_nBoxH / 2, (10 + 3) * 32 + 16.5);
+}
+
+TEST(CharaCmds, StatusOp2AndVanishStayInTheirLists) {
+    Scene sc;
+    cStageChara& a = sc.Add(10, 8, 0);
+    cStageChara& on = sc.Add(12, 8, 1);
+    cStageChara& off = sc.Add(30, 8, 1);
+    off.m_bOnScreen = 0;
+    // A giant value of 0 (past the status's range) is taken as 1; status 7 does nothing.
+    a.SetScale(3, 1);
+    cFlowCmd giant = Cmd(23, {0, 5, 0});
+    Exec(a, giant);
+    EXPECT_EQ(a.m_nScale, 1);
+    cFlowCmd none = Cmd(23, {0, 7, 1});
+    Exec(a, none);
+    // The screen: the x auto-scroll on with the stage's speed.
+    cFlowCmd scroll = Cmd(23, {5, 0, 1});
+    Exec(a, scroll);
+    EXPECT_EQ(sc.s.m_ScrollX.m_bAuto, 1u);
+    // Vanish side 9 (no side): nothing, characters or shots; side 1 on screen: only the one on
+    // screen.
+    cShot& side0 = sc.s.AddShot(cShot());
+    for (i32 scope : {0, 1}) {
+        cFlowCmd bad = Cmd(24, {scope, 9, 1});
+        Exec(a, bad);
+    }
+    EXPECT_EQ(on.m_bRemove + off.m_bRemove, 0u);
+    EXPECT_FALSE(side0.IsRemoved());
+    cFlowCmd vanish = Cmd(24, {0, 1, 0});
+    Exec(a, vanish);
+    EXPECT_EQ(on.m_bRemove, 1u);
+    EXPECT_EQ(off.m_bRemove, 0u);
+    EXPECT_EQ(sc.s.m_bDeathCheck, 1u);
+    // The children: 3 takes the character's own shots only; 5 the children and their shots.
+    cStageChara& child = sc.Add(11, 8, 0);
+    a.m_vChild.push_back(&child);
+    cShot& own = sc.s.AddShot(cShot());
+    cShot& childs = sc.s.AddShot(cShot());
+    a.m_vChildShot.push_back(&own);
+    child.m_vChildShot.push_back(&childs);
+    cFlowCmd ownShots = Cmd(24, {3, 0, 0});
+    Exec(a, ownShots);
+    EXPECT_TRUE(own.IsRemoved());
+    EXPECT_FALSE(childs.IsRemoved());
+    EXPECT_EQ(child.m_bRemove, 0u);
+    cFlowCmd children = Cmd(24, {5, 0, 0});
+    Exec(a, children);
+    EXPECT_TRUE(childs.IsRemoved());
+    EXPECT_EQ(child.m_bRemove, 1u);
+}
+
+TEST(CharaCmds, StageClearAndGetItemRequestTheEnd) {
+    Scene sc;
+    cStageChara& a = sc.Add(10, 8, 0);
+    g_PlayRecord.nStageNo = 4;
+    g_WorldMap.nWidth = 20;
+    g_WorldMap.nHeight = 15;
+    playrec::BackToMapFlag(g_PlayRecord) = 1;
+    // Next stage, a map position beyond both ends kept on the map, a start position.
+    cFlowCmd clear = Cmd(17, {0, 0, 1, -5, 999, 1, 3, 4, 2});
+    EXPECT_EQ(Exec(a, clear), 1);
+    EXPECT_EQ(sc.s.m_nEndRequest, 1);
+    EXPECT_EQ(sc.s.m_nNextStageNo, 5);
+    EXPECT_EQ(playrec::MapX(g_PlayRecord), 0);
+    EXPECT_EQ(playrec::MapY(g_PlayRecord), 14);
+    EXPECT_EQ(playrec::BackToMapFlag(g_PlayRecord), 0u);
+    EXPECT_EQ(playrec::StartPosFlag(g_PlayRecord), 1u);
+    EXPECT_EQ(playrec::StartPosDir(g_PlayRecord), 2u);
+    // A mode past the list does nothing; a file mode without a name says so.
+    sc.s.m_nEndRequest = 0;
+    cFlowCmd bad = Cmd(17, {4});
+    EXPECT_EQ(Exec(a, bad), 0);
+    EXPECT_EQ(sc.s.m_nEndRequest, 0);
+    std::string box;
+    SetMessageBoxSink([&](const std::string& text, const std::string&, u32) {
+        box = text;
+        return 0;
+    });
+    cFlowCmd file = Cmd(17, {2});
+    Exec(a, file);
+    EXPECT_EQ(sc.s.m_nNextStageNo, 4);
+    EXPECT_EQ(box, "ステージファイル  が不正です。\nステージファイルとして認識できません。");
+
+    // Get item: an index past the palette does nothing; an item that clears ends the stage.
+    sc.s.m_nEndRequest = 0;
+    cEdItem goal;
+    goal.vCmd.push_back(Cmd(17, {3}));
+    goal.vCmd.back().cmdSet = 1;
+    goal.vCmd.back().cmdKind = 2;
+    g_Stage.vItemPalette = {cEdItem(), goal};
+    cFlowCmd past = Cmd(25, {1, 2});
+    Exec(a, past);
+    EXPECT_EQ(sc.s.m_nEndRequest, 0);
+    cFlowCmd take = Cmd(25, {1, 1});
+    Exec(a, take);
+    EXPECT_EQ(sc.s.m_nEndRequest, 1);
+    EXPECT_EQ(sc.s.m_nNextStageNo, 0);
+}
+
+TEST(CharaCmds, ZeroSpeedsAndDurationsStayFinite) {
+    Scene sc;
+    cStageChara& a = sc.Add(10, 8, 0);
+    a.SetFlyMode(2);
+    cFlowCmd move;
+    move.cmdKind = 2;
+    NewEdMove(move.move);
+    MoveSettings::Set(*move.move, eMove::Way, 1);
+    MoveSettings::Set(*move.move, eMove::CoordBase, 1);
+    MoveSettings::Set(*move.move, eMove::TargetXBl, 600);
+    MoveSettings::Set(*move.move, eMove::DeriveDuration, 1);
+    cCmdRun run;
+    run.m_nFramesLeft = 7;
+    for (double speed : {0.0, 1e-300, std::nan(""), -1e308}) {
+        run.ClearStartState();
+        run.m_dSpeed = speed;
+        a.m_dSpeedX = 0;
+        Exec(a, move, &run);
+        EXPECT_TRUE(std::isfinite(a.m_dSpeedX) && std::isfinite(run.m_dVelX)) << speed;
+    }
+    EXPECT_EQ(run.m_nFramesLeft, 0); // 19200 dots at -1e308 a frame
+    run.ClearStartState();
+    run.m_dSpeed = 1e-300;
+    Exec(a, move, &run);
+    EXPECT_EQ(run.m_nFramesLeft, INT32_MAX);
+    // A game wait of 0 (or less) holds nothing.
+    cFlowCmd wait = Cmd(18, {0});
+    const std::size_t messages = sc.s.m_lstMessageWnd.size();
+    Exec(a, wait);
+    EXPECT_EQ(sc.s.m_lstMessageWnd.size(), messages);
+}
+
+TEST(CharaCmds, FlowOperations) {
+    using namespace flowtest;
+    FlowFixture fx;
+    // Flow 0 ends itself on its second command (scope 0), flow 1 ends every other flow (scope
+    // 1) and goes on, flow 2 deletes itself: it stays in the list until its character's pass
+    // is over.
+    cStageChara& a = fx.AddChara({MakeFlow(TRIG_ALWAYS, {AddCmd(0), Cmd(16, {1, 0}), AddCmd(1)}),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(2), Cmd(16, {1, 1}), AddCmd(3)}),
+                                  MakeFlow(TRIG_ALWAYS, {Cmd(16, {4, 0}), AddCmd(4)}, 0, 0)},
+                                 1);
+    a.m_vFlowRun[2].m_vCmdRun[0].m_nDuration = 1;
+    fx.Frames(4);
+    EXPECT_EQ("\n" + fx.Trace(), R"(
+f1 | R*.. R*.. x02
+f2 | -**. R**.
+f3 | R*.. -*** x03
+f4 | -**. R*.. x2
+)") << fx.Trace();
+
+    // Deleting one's own flow while it runs only marks it: the pass erases it afterwards.
+    cGameScene& s = fx.Scene();
+    s.SetFlowObj(&a);
+    s.SetFlowRun(&a, &a.m_vFlowRun[1]);
+    cFlowCmd del = Cmd(16, {4, 0});
+    Exec(a, del);
+    ASSERT_EQ(a.m_vFlowRun.Size(), 2);
+    EXPECT_EQ(a.m_vFlowRun[1].m_bPendingDelete, 1);
+    StepFlows(a, 0);
+    EXPECT_EQ(a.m_vFlowRun.Size(), 1);
+}
