@@ -16,6 +16,7 @@
 #include "tools/DemoArt.h"
 #include "tools/DemoEffects.h"
 #include "tools/DemoFlows.h"
+#include "tools/DemoGoal.h"
 #include "tools/DemoMedia.h"
 
 namespace fs = std::filesystem;
@@ -506,6 +507,7 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
     FillCommonPalette(palette);
     const DEMOACTORS actors = AddDemoActors(palette);
     UseDemoEffects(palette, effects);
+    const int goalFlag = AddDemoGoalFlag(palette);
     if (ok && !SaveToFile(palette, g_DataPath[DP_COMMON_PALETTE])) ok = false, error = "CommonPalette.cplt4";
     // Stages read their common references against the palette just written.
     palette.Publish();
@@ -513,6 +515,8 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
         static cStage stage;
         stage = MakeStage(plan, palette);
         if (&plan == &kStages[0]) PlaceDemoActors(stage, palette, actors);
+        // The second stage's goal has its flag beside it, which clears the stage as well.
+        if (&plan == &kStages[1]) PlaceDemoGoalFlag(stage, palette, goalFlag, 25, 11);
         if (ok && !SaveToFile(stage, plan.file)) ok = false, error = plan.file;
     }
     for (int n = 1; n <= kDemoChallengeStages; ++n) {

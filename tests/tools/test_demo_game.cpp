@@ -49,8 +49,9 @@ TEST(DemoGame, WritesAFolderTheLoadersAccept) {
     EXPECT_EQ(g_SystemData.vIniKey[1].nValue, 1u);
     EXPECT_EQ(g_WorldMap.m_vEntry.size(), 4u);
     EXPECT_TRUE(g_WorldMap.HasStage("data\\stg4\\Demo.", 0, 0, 0));
-    // The hero, the slime, the villager, and the three characters that act through flows.
-    ASSERT_EQ(g_CommonPalette.m_vEdChara.size(), 7u);
+    // The hero, the slime, the villager, the three characters that act through flows and the
+    // goal flag.
+    ASSERT_EQ(g_CommonPalette.m_vEdChara.size(), 8u);
     EXPECT_EQ(g_CommonPalette.m_vEdChara[1].byOperation, 0);
     // The villager keeps a visit counter with a code command and says it in a waiting message.
     const cEdChara& villager = g_CommonPalette.m_vEdChara[3];
@@ -234,6 +235,14 @@ TEST_F(DemoGameLoaded, EveryStageLoadsForPlayWithAGoalThatClearsIt) {
     }
     EXPECT_EQ(files.size(), 6u);
     EXPECT_TRUE(game.boxes.empty());
+    // The second stage's goal has a flag beside it whose flow clears the stage the same way.
+    ASSERT_EQ(LoadStageForPlay(files[1].c_str(), 1, nullptr), 1);
+    int flags = 0;
+    for (const cEdChara& c : g_Stage.vChara)
+        for (const cFlow& f : c.vFlow)
+            for (const cFlowCmd& cmd : f.cmds)
+                flags += cmd.cmdSet == 0 && cmd.cmdKind == 17 && cmd.params.size() == 9 && cmd.params[0] == 3;
+    EXPECT_EQ(flags, 1);
     // The common palette's goal carries the command too, so a stage placing it gets it.
     int goals = 0;
     for (const cEdItem& item : g_CommonPalette.m_vEdItem) goals += clears(item);
