@@ -270,6 +270,7 @@ public:
     u32 m_bHeldKeyGuard = 0;
     u32 m_bDeathCheck = 0;            // test the player's HP after a character's flows
     i32 m_bCodeError = 0;             // g_bCodeError: the code statement being run failed
+    i32 m_nCmdNesting = 0;            // commands running other commands inside them (get item, flow start)
     u32 m_bRemoveChara = 0;           // off-stage removal switches (stage areas 1-3)
     u32 m_bRemoveBlockChara = 0;
     u32 m_bRemoveItem = 0;

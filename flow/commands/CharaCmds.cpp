@@ -346,6 +346,8 @@ i32 CmdGetItem(cChara& c, cFlowCmd& cmd) {
     // The item's commands run as a copy: the arrange overrides they take change the copy, never
     // the palette.
     cVector<cFlowCmd> cmds = (*items)[n].vCmd;
+    CmdNestingGuard guard(*s, "CmdGetItem");
+    if (!guard.Enter()) return 0;
     const u32 r = ExecItemCmds(*hero, cmds);
     // A cleared stage or the hero's end stays requested; nothing clears a request made before.
     if (r) s->m_nEndRequest = static_cast<i32>(r);

@@ -32,6 +32,24 @@ i32 CmdStatusOp2(cChara& chara, cFlowCmd& cmd);
 i32 CmdVanish(cChara& chara, cFlowCmd& cmd);
 i32 CmdGetItem(cChara& chara, cFlowCmd& cmd);
 
+// Commands that run other commands inside them (an item's commands, a start-up flow) nest at
+// most this deep: a damaged game whose item takes itself, or whose flow starts itself, stops
+// there with a report line instead of exhausting the stack. The guard is held while the inner
+// commands run; Enter() is false (reported) when the limit is reached.
+class CmdNestingGuard {
+public:
+    static constexpr i32 kMaxDepth = 32;
+    CmdNestingGuard(cGameScene& scene, const char* what);
+    ~CmdNestingGuard();
+    CmdNestingGuard(const CmdNestingGuard&) = delete;
+    CmdNestingGuard& operator=(const CmdNestingGuard&) = delete;
+    bool Enter() const { return m_bEntered; }
+
+private:
+    cGameScene& m_scene;
+    bool m_bEntered;
+};
+
 // The repeating commands (turn, shot, sword, summons) act when the run's repeat counter is 0:
 // on their first frame and again each time the counter, counting frames, wraps at the stage's
 // repeat period. Their sound plays on those frames (with the command's sound condition only

@@ -6,6 +6,7 @@
 #include "database/WorldMap.h"
 #include "flow/commands/Commands.h"
 #include "platform/system/MessageBox.h"
+#include "platform/system/Report.h"
 #include "play/GameScene.h"
 
 namespace {
@@ -18,18 +19,21 @@ enum : i32 { CLEAR_NEXT = 0, CLEAR_NUMBER, CLEAR_FILE, CLEAR_WORLD };
 
 // One operation on the run of run number runNo of owner (found again by its number: an earlier
 // operation may have moved or erased it). runner is the character whose command runs.
-void FlowOp(cChara& owner, i32 runNo, i32 op, const cChara& runner) {
+void FlowOp(cGameScene& scene, cChara& owner, i32 runNo, i32 op, const cChara& runner) {
     const auto it = std::find_if(owner.m_vFlowRun.begin(), owner.m_vFlowRun.end(),
                                  [runNo](const cFlowRun& r) { return r.m_nRunNo == runNo; });
     if (it == owner.m_vFlowRun.end()) return;
     const i32 index = static_cast<i32>(it - owner.m_vFlowRun.begin());
     cFlowRun& run = *it;
     switch (op) {
-    case OP_START:
+    case OP_START: {
         run.Reset(owner);
         RemoveTimer(owner, runNo);
-        run.Start(owner);
+        // A start-up flow runs its commands inside the start.
+        CmdNestingGuard guard(scene, "CmdFlowOp");
+        if (guard.Enter()) run.Start(owner);
         break;
+    }
     case OP_END:
         run.Reset(owner);
         RemoveTimer(owner, runNo);
@@ -60,6 +64,15 @@ void FlowOp(cChara& owner, i32 runNo, i32 op, const cChara& runner) {
 }
 
 } // namespace
+
+CmdNestingGuard::CmdNestingGuard(cGameScene& scene, const char* what) : m_scene(scene), m_bEntered(scene.m_nCmdNesting < kMaxDepth) {
+    if (m_bEntered) ++m_scene.m_nCmdNesting;
+    else WriteReport("%s : commands nested deeper than %d", what, kMaxDepth);
+}
+
+CmdNestingGuard::~CmdNestingGuard() {
+    if (m_bEntered) --m_scene.m_nCmdNesting;
+}
 
 i32 CmdFlowOp(cChara& c, cCmdRun& cr) {
     cGameScene* s = c.m_pScene;
@@ -97,7 +110,7 @@ i32 CmdFlowOp(cChara& c, cCmdRun& cr) {
     for (i32 runNo : runs) {
         cChara* o = keep.Chara();
         if (!o) break;
-        FlowOp(*o, runNo, op, c);
+        FlowOp(*s, *o, runNo, op, c);
     }
     return 0;
 }

@@ -308,3 +308,25 @@ f4 | -**. R*.. x2
     StepFlows(a, 0);
     EXPECT_EQ(a.m_vFlowRun.Size(), 1);
 }
+
+TEST(CharaCmds, CommandsRunningThemselvesStopAtTheNestingLimit) {
+    Scene sc;
+    cStageChara& a = sc.Add(10, 8, 0);
+    // An item whose command takes the item itself, and a start-up flow that starts itself.
+    cEdItem loop;
+    loop.vCmd.push_back(Cmd(25, {1, 1}));
+    loop.vCmd.back().cmdSet = 1;
+    loop.vCmd.back().cmdKind = 10;
+    g_Stage.vItemPalette = {cEdItem(), loop};
+    cFlowCmd take = Cmd(25, {1, 1});
+    Exec(a, take);
+    cFlowCmd again = Cmd(16, {0, 0});
+    again.chain = 1;
+    cFlow self = flowtest::MakeFlow(TRIG_STAGE_START, {again});
+    SetupFlows(a, {self}, 0, -1);
+    a.m_vFlowRun[0].Start(a);
+    EXPECT_EQ(sc.s.m_nCmdNesting, 0);
+    const std::string r = sc.play.Report();
+    EXPECT_NE(r.find("CmdGetItem : commands nested deeper than 32"), std::string::npos) << r;
+    EXPECT_NE(r.find("CmdFlowOp : commands nested deeper than 32"), std::string::npos) << r;
+}
