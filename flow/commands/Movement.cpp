@@ -85,6 +85,20 @@ cChara* FollowedTarget(const cChara& c, const cEdMove& m) {
     return t && !t->IsDying() ? t : nullptr;
 }
 
+// What a charge or homing move does first: its record and the target it follows, the
+// command-move accumulators cleared; without a target (null) the velocity is 0 and nothing more
+// happens.
+const cChara* FollowStart(cChara& c, cCmdRun& run, const cEdMove*& m) {
+    m = MoveOf(run);
+    const cChara* t = m ? FollowedTarget(c, *m) : nullptr;
+    if (!t) {
+        run.m_dVelX = run.m_dVelY = 0;
+        return nullptr;
+    }
+    ClearCmdAccum(c);
+    return t;
+}
+
 // The point a charge or homing move heads for: the target's centre plus the run's offset on the
 // used axes, the character's own centre on the others.
 void FollowPoint(cChara& c, const cChara& t, const cCmdRun& run, const cEdMove& m, double& x, double& y) {
@@ -467,14 +481,9 @@ void CmdMoveCircle(cChara& c, cCmdRun& run) {
 }
 
 void CmdMoveCharge(cChara& c, cCmdRun& run) {
-    const cEdMove* m = MoveOf(run);
-    if (!m) return;
-    const cChara* t = FollowedTarget(c, *m);
-    if (!t) {
-        run.m_dVelX = run.m_dVelY = 0;
-        return;
-    }
-    ClearCmdAccum(c);
+    const cEdMove* m = nullptr;
+    const cChara* t = FollowStart(c, run, m);
+    if (!t) return;
     if (!run.m_bStarted) {
         StartMove(c, run, *m);
         SetupMoveAngle(c, run);
@@ -498,14 +507,9 @@ void CmdMoveCharge(cChara& c, cCmdRun& run) {
 }
 
 void CmdMoveHoming(cChara& c, cCmdRun& run) {
-    const cEdMove* m = MoveOf(run);
-    if (!m) return;
-    const cChara* t = FollowedTarget(c, *m);
-    if (!t) {
-        run.m_dVelX = run.m_dVelY = 0;
-        return;
-    }
-    ClearCmdAccum(c);
+    const cEdMove* m = nullptr;
+    const cChara* t = FollowStart(c, run, m);
+    if (!t) return;
     if (!run.m_bStarted) {
         StartMove(c, run, *m);
         SetupMoveTarget(c, run);

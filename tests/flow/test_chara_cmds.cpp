@@ -28,6 +28,15 @@ cFlowCmd Cmd(u8 kind, std::initializer_list<i32> params) {
     return c;
 }
 
+// A command with a move record and these of its settings.
+cFlowCmd MoveCmd(u8 kind, std::initializer_list<std::pair<eMove, i64>> settings) {
+    cFlowCmd c;
+    c.cmdKind = kind;
+    NewEdMove(c.move);
+    for (auto [s, v] : settings) MoveSettings::Set(*c.move, s, v);
+    return c;
+}
+
 // Runs a command once on c, as its flow's command run would.
 i32 Exec(cChara& c, cFlowCmd& cmd, cCmdRun* keep = nullptr) {
     cCmdRun local;
@@ -116,11 +125,8 @@ TEST(CharaCmds, WarpByWayAndBase) {
     Scene sc;
     cStageChara& a = sc.Add(10, 8, 0);
     a.SetFlyMode(2);
-    cFlowCmd warp;
-    warp.cmdKind = 20;
-    NewEdMove(warp.move);
-    MoveSettings::Set(*warp.move, eMove::Direction, 3); // right
-    MoveSettings::Set(*warp.move, eMove::Distance, 2);  // half blocks
+    // Right, 2 half blocks.
+    cFlowCmd warp = MoveCmd(20, {{eMove::Direction, 3}, {eMove::Distance, 2}});
     const double x = a.m_dX, y = a.m_dY;
     // Way 6 and beyond are no way (a damaged record): nothing moves.
     MoveSettings::Set(*warp.move, eMove::Way, 6);
@@ -250,13 +256,7 @@ TEST(CharaCmds, ZeroSpeedsAndDurationsStayFinite) {
     Scene sc;
     cStageChara& a = sc.Add(10, 8, 0);
     a.SetFlyMode(2);
-    cFlowCmd move;
-    move.cmdKind = 2;
-    NewEdMove(move.move);
-    MoveSettings::Set(*move.move, eMove::Way, 1);
-    MoveSettings::Set(*move.move, eMove::CoordBase, 1);
-    MoveSettings::Set(*move.move, eMove::TargetXBl, 600);
-    MoveSettings::Set(*move.move, eMove::DeriveDuration, 1);
+    cFlowCmd move = MoveCmd(2, {{eMove::Way, 1}, {eMove::CoordBase, 1}, {eMove::TargetXBl, 600}, {eMove::DeriveDuration, 1}});
     cCmdRun run;
     run.m_nFramesLeft = 7;
     for (double speed : {0.0, 1e-300, std::nan(""), -1e308}) {
