@@ -9,7 +9,6 @@
 #include "flow/commands/Commands.h"
 #include "flow/commands/Movement.h"
 #include "play/GameScene.h"
-#include "play/objects/CharaSetup.h"
 #include "play/rules/Motion.h"
 #include "records/EdSettings.h"
 #include "records/Stage.h"
@@ -118,14 +117,7 @@ i32 CmdTurn(cChara& c, cCmdRun& run) {
 }
 
 i32 CmdJump(cChara& c, cCmdRun& run) {
-    if (run.m_nFrame == 0) {
-        // The jump's speed and rise from the command's height; its duration stays the command's
-        // own time (decision: the jump start's rise-based duration would hold a flow for seconds).
-        cCmdRun start = run;
-        StartJumpCmd(start, c);
-        run.m_dJumpSpeed = start.m_dJumpSpeed;
-        run.m_nRiseFrames = start.m_nRiseFrames;
-    }
+    // The jump's speed and duration were solved when the command started.
     c.Jump(run);
     if (run.m_nFrame < INT32_MAX) ++run.m_nFrame;
     return 0;
