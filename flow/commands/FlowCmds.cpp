@@ -143,7 +143,10 @@ i32 CmdStageClear(cChara& c, cFlowCmd& cmd) {
     if (start) {
         playrec::StartPosX(g_PlayRecord) = static_cast<u32>(Param(cmd, 6));
         playrec::StartPosY(g_PlayRecord) = static_cast<u32>(Param(cmd, 7));
-        playrec::StartPosDir(g_PlayRecord) = static_cast<u32>(Param(cmd, 8));
+        // "As at the clear" (2) is the hero's facing now: the next stage cannot know it.
+        i32 dir = Param(cmd, 8);
+        if (dir == 2 && s->Player0()) dir = s->Player0()->m_nDir > 0 ? 1 : 0;
+        playrec::StartPosDir(g_PlayRecord) = static_cast<u32>(dir);
     }
     return 1;
 }

@@ -211,6 +211,7 @@ TEST(CharaCmds, StageClearAndGetItemRequestTheEnd) {
     g_WorldMap.nWidth = 20;
     g_WorldMap.nHeight = 15;
     playrec::BackToMapFlag(g_PlayRecord) = 1;
+    sc.s.Player0()->m_nDir = 1;
     // Next stage, a map position beyond both ends kept on the map, a start position.
     cFlowCmd clear = Cmd(17, {0, 0, 1, -5, 999, 1, 3, 4, 2});
     EXPECT_EQ(Exec(a, clear), 1);
@@ -220,7 +221,7 @@ TEST(CharaCmds, StageClearAndGetItemRequestTheEnd) {
     EXPECT_EQ(playrec::MapY(g_PlayRecord), 14);
     EXPECT_EQ(playrec::BackToMapFlag(g_PlayRecord), 0u);
     EXPECT_EQ(playrec::StartPosFlag(g_PlayRecord), 1u);
-    EXPECT_EQ(playrec::StartPosDir(g_PlayRecord), 2u);
+    EXPECT_EQ(playrec::StartPosDir(g_PlayRecord), 1u); // as at the clear: the hero faces right
     // A mode past the list does nothing; a file mode without a name says so.
     sc.s.m_nEndRequest = 0;
     cFlowCmd bad = Cmd(17, {4});
