@@ -250,3 +250,39 @@ kind 23 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -
 kind 18 numbers 3, 0 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. R. -. -. |
 )");
 }
+
+TEST(FlowTrace, FlowOperationsFromRunningCommands) {
+    FlowFixture fx;
+    auto op = [](u32 what, u32 scope, u32 letter, u32 whose) {
+        cFlowCmd c;
+        c.cmdKind = 16;
+        c.params.assign(4, 0);
+        c.params[0] = what;
+        c.params[1] = scope;
+        c.params[2] = letter;
+        c.params[3] = whose;
+        return c;
+    };
+    // a: flow 0 deletes the flows of letter B of its target 1 (b) on its 2nd command, then
+    // pauses its own flows of letter C, deletes its own flows of letter D (after the pass) and
+    // ends itself. b's flows of letter B run meanwhile.
+    cStageChara& a = fx.AddChara({MakeFlow(TRIG_ALWAYS, {AddCmd(0), op(4, 2, 2, 1), op(2, 2, 3, 0), op(4, 2, 4, 0),
+                                                         op(1, 0, 0, 0), AddCmd(1)}),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(2), AddCmd(3)}, 3),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(4), AddCmd(5)}, 4)},
+                                 1);
+    cStageChara& b = fx.AddChara({MakeFlow(TRIG_ALWAYS, {AddCmd(0), AddCmd(1)}, 2),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(2), AddCmd(3)}, 5)},
+                                 1);
+    SetTargetSlot(a, 0, &b, 1);
+    fx.Frames(7);
+    ExpectTrace(fx.Trace(), R"(
+f1 | R*..... R*. R*. x024 @CD | R*. R*. x02 @BE
+f2 | R**.... -** -** x35 | -** x3
+f3 | R***... P.. R*. x4 @CD | R*. x2 @E
+f4 | R****.. P.. x5 @C | -** x3
+f5 | -*****. P.. @C | R*. x2 @E
+f6 | R*..... P.. x0 @C | -** x3
+f7 | R**.... P.. @C | R*. x2 @E
+)");
+}
