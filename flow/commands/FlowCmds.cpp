@@ -157,5 +157,15 @@ i32 CmdStageClearRun(cChara& c, cCmdRun& run) {
     return r;
 }
 
-i32 CmdArrange(cChara&, cFlowCmd&) { return 0; }
+i32 CmdArrange(cChara& c, cFlowCmd& cmd) {
+    // An item command queues for the hero's item list; a flow's, for the run being stepped (none:
+    // nothing).
+    cGameScene* s = c.m_pScene;
+    if (cmd.cmdSet != 0) {
+        if (cPlayer* hero = s ? s->Player0() : c.AsPlayer()) hero->m_lstOverride.push_back(MakeCmdOverride(cmd));
+        return 0;
+    }
+    if (cFlowRun* run = s ? s->FlowRun() : nullptr) run->m_lstOverride.push_back(MakeCmdOverride(cmd));
+    return 0;
+}
 i32 CmdLoop(cChara&, cCmdRun&) { return 0; }

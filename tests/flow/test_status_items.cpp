@@ -210,3 +210,27 @@ TEST(ItemCmdSet, FlowChangesOfTheHero) {
     EXPECT_NE(hero.m_vFlowRun[0].m_nRunNo, hero.m_vFlowRun[1].m_nRunNo);
     EXPECT_NE(hero.m_vFlowRun[1].m_nRunNo, hero.m_vFlowRun[2].m_nRunNo);
 }
+
+TEST(ItemCmdSet, ArrangedParametersReachTheNextCommand) {
+    FlowFixture fx;
+    g_CommonVars[3] = 5;
+    auto arrange = [](u32 param) {
+        cFlowCmd c;
+        c.cmdKind = 38;
+        c.params.assign(5, 0);
+        c.params[0] = 22;    // for a status operation
+        c.params[1] = param; // its random minimum (0) or maximum (1)
+        c.params[2] = 0;     // set
+        c.params[3] = 0;     // from common variable
+        c.params[4] = 3;     // 3
+        return c;
+    };
+    // Variable 0 = a random number between the two arranged bounds: 5.
+    cFlowCmd random = With(StatusOp(0, 0, 0, 0, 0), {{6, 1}, {8, 1}, {9, 99}});
+    cStageChara& a = fx.AddChara({MakeFlow(TRIG_ALWAYS, {arrange(0), arrange(1), random})}, 0);
+    a.m_vFlowRun[0].m_vCmdRun[0].m_pCmd->chain = 1;
+    a.m_vFlowRun[0].m_vCmdRun[1].m_pCmd->chain = 1;
+    fx.Frame();
+    EXPECT_EQ(a.m_vVar[0], 5);
+    EXPECT_TRUE(a.m_vFlowRun[0].m_lstOverride.empty());
+}
