@@ -98,10 +98,11 @@ std::vector<cShot*>& cGameScene::SideList(i32 side) {
     return m_vShotList[static_cast<std::size_t>(side)];
 }
 
-cShot& cGameScene::AddShot(const cShot& shot) {
-    auto copy = std::make_unique<cShot>(shot);
-    copy->m_pScene = this;
-    cShot& s = m_lstShot.Add(std::move(copy));
+cShot& cGameScene::AddShot(const cShot& shot) { return AddShot(std::make_unique<cShot>(shot)); }
+
+cShot& cGameScene::AddShot(std::unique_ptr<cShot> shot) {
+    shot->m_pScene = this;
+    cShot& s = m_lstShot.Add(std::move(shot));
     SideList(s.m_nSide).push_back(&s);
     ++m_nShotSerial;
     return s;

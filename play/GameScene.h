@@ -152,8 +152,10 @@ public:
     // Appends a stage character (entered in the registry, on its layer list); the one in the list.
     cStageChara& AddChara(std::unique_ptr<cStageChara> chara);
     cItem& AddItem(std::unique_ptr<cItem> item);
-    // Appends a copy of a shot to the live list and to the list of its side.
+    // Appends a shot to the live list and to the list of its side (a copy, or the shot itself
+    // built in place).
     cShot& AddShot(const cShot& shot);
+    cShot& AddShot(std::unique_ptr<cShot> shot);
     // Take an object out (see above). Nothing when it is not in the list.
     void RemoveChara(cStageChara& chara);
     void RemoveItem(cItem& item);

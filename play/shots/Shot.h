@@ -1,15 +1,63 @@
 #pragma once
 // A shot, or a sword swing (the same class in its sword form), fired by a character's flow. The
 // live shots are owned by the play scene; each also sits in the scene's list of its side.
-// References to its owner and to its aim target are checked handles.
+// References to its owner and to its aim target are checked handles: an owner or a target that
+// dies while the shot flies reads as gone, never as a dangling pointer.
+//
+// Units. Positions are world pixels. A shot's speeds are pixels per logic step: the definition's
+// tenths become pixels x 0.1 when fired and are divided by the speed unit u when the shot is
+// set up. The velocity of an angle a and a speed s is (-cos a s, -sin a s): 0 degrees flies
+// left, 90 up, 180 right, 270 down.
+//
+// The definition is read by meaning only (ShotSettings). Its scroll-synchronised flag is the
+// field the settings table names Homing (see its decision).
 #include "play/objects/Obj.h"
+#include "records/EdSettings.h"
 #include "records/EdShot.h"
+
+struct DDSURFACEDATA;
+class cChara;
+class cSwordPart;
+
+// What a volley hands to its kind routine and on to the making of each shot (or summon).
+struct SHOTSPEC {
+    i16 nIndex = 0;            // volley index
+    double dSpeed = 0.0;       // pixels per frame before the speed unit
+    i32 nAngle = 0;            // degrees: the volley's angle (base, mirror, jitter, steps)
+    i32 nRange = 0;            // hbl
+    i32 nLife = 0;             // tenths of a second
+    double dVelX = 0.0, dVelY = 0.0;
+    i32 nX = 0, nY = 0;        // where the object being made stands
+    i32 nStartX = 0, nStartY = 0;
+    i32 nStepX = 0, nStepY = 0; // between the objects of a volley
+    i32 nWidth = 0, nHeight = 0;
+    i32 nOffsetX = 0, nOffsetY = 0;
+    i32 nDir = 0;              // resolved direction code
+};
+
+// Command kinds that make shot objects.
+constexpr u8 kCmdShot = 11;
+constexpr u8 kCmdSword = 12;
+
+// A handle only the object that took it keeps: a copy of the object starts without one, and an
+// assignment leaves the target's own.
+struct OWNHANDLE {
+    cObjHandle h;
+    OWNHANDLE() = default;
+    OWNHANDLE(const OWNHANDLE&) {}
+    OWNHANDLE& operator=(const OWNHANDLE&) { return *this; }
+};
+
+// The kind of a shot's entry in its aim target's list of referring objects (kinds 0-4 are the
+// character links').
+constexpr u32 kRefAimingShot = 5;
 
 class cShot : public cObj {
 public:
     cShot();
     cShot(const cShot&) = default;
     cShot& operator=(const cShot&) = default;
+    // Takes its entry out of its aim target's list of referring objects.
     ~cShot() override;
 
     cShot* AsShot() override { return this; }
@@ -19,13 +67,53 @@ public:
     void UpdateBoxesX() override;
     void UpdateBoxesY() override;
 
+    // A definition setting by meaning.
+    i64 Def(eShot s) const { return ShotSettings::Get(m_Def, s); }
+
+    // ---- Set-up (ShotFire.cpp) ----
+    // Fills a shot (command kind 11, and every kind but 12) or a sword (12) fired by shooter.
+    // A sword's type is its definition's picture number, a row of the sword types.
+    void Init(u8 cmdKind, cChara& shooter, const cEdShot& def, const SHOTSPEC& spec);
+    // Splits the acceleration along the direction (vx, vy): axis-parallel directions give it
+    // whole to their axis, a zero direction none.
+    void SplitAccel(double vx, double vy);
+
+    // ---- Each logic step, in this order (ShotMotion.cpp) ----
+    // Aim, homing, acceleration, life and range (the sword's update for a sword): non-zero
+    // removes the shot.
+    i32 UpdateAim();
+    // Its animation, the stage gravity when it does not fly, MoveY, then MoveX.
+    void StepMotion();
+    // Outside its stage area (area 4 for side 0, else area 5); swords follow their owners and
+    // never leave by area.
+    i32 IsOutsideArea();
+    // Against the blocks (HitsBlock): non-zero removes the shot.
+    i32 CollideBlocks() { return HitsBlock(); }
+
+    void MoveX();
+    void MoveY();
+    // Keeps the box inside the stage horizontally: 3 when it had to (a wall), else 0; then the
+    // far edge, the boxes and the cell columns.
+    i32 ClampToStageX();
+    i32 HitsBlock();
+    // The sword form of UpdateAim: 1 when the sword is done or its owner gone.
+    i32 UpdateSword();
+    // Turns a homing shot toward the object's centre.
+    void SteerToward(const cObj& aim);
+
+    // The logic steps of a frame (the speed unit as a whole number, at least 1).
+    static i32 Steps();
+
+    // Draws the shot or the sword at its screen position (ShotDraw.cpp).
+    void Draw(DDSURFACEDATA* target);
+
     cEdShot m_Def;             // its definition (read by meaning through ShotSettings)
     i32 m_bIsShot = 1;         // 1 a shot, 0 a sword
-    i32 m_bShotScrollSync = 0; // the definition's flag (the base's m_bScrollSync is the object's)
+    i32 m_bShotScrollSync = 0; // the definition's flag
     i32 m_nRange = 0;          // steps left of its range
     i32 m_nLife = 0;           // steps left of its life
-    i32 m_nFrame = 0;          // steps since it was made
-    i32 m_nSwordFrame = 0;     // the sword's animation frame
+    i32 m_nFrame = 0;          // steps since it was made (a sword: since its part began)
+    i32 m_nSwordFrame = 0;     // the animation frame: a sword's part, a shot's picture row (0, 1)
     double m_dAccel = 0.0;     // acceleration along the flight
     double m_dSpeed = 0.0;     // pixels per step
     double m_dOwnVelX = 0.0;   // its own velocity, apart from the scroll carry
@@ -46,4 +134,16 @@ public:
     cVector<cObjHandle> m_vHit; // characters it has already hit
     CHARARECT m_rcHit;         // its hit box
     i32 m_nLayer = 0;          // drawing layer
+    i32 m_nSwordType = 0;      // a sword's row of the sword types
+    i16 m_nIndex = 0;          // its volley index
+    i32 m_nAnimTick = 0;       // steps of a shot's picture animation
+    double m_dCarryX = 0.0;    // this step's scroll carry
+    double m_dCarryY = 0.0;
+    OWNHANDLE m_RefEntry;      // the handle under which it entered its target's list
+
+private:
+    // The sword's current part, or null.
+    const cSwordPart* SwordPart() const;
+    // The sword's sizes from a part (unscaled and scaled, box and picture alike).
+    void SizeFromPart(const cSwordPart& part);
 };
