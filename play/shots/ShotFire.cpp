@@ -86,7 +86,9 @@ cObj* CentreObject(const SHOTCALL& c) {
 
 i32 Count(const SHOTCALL& c) { return std::max<i32>(0, static_cast<i32>(c.Get(eShot::ShotsPerVolley))); }
 
-bool Angled(const SHOTCALL& c, const SHOTSPEC& spec) { return spec.nAngle != 0 || c.Get(eShot::AimAtFire) != 0; }
+// A volley with an angle of its own (a whole turn is none: the mirror of 0 is 360), or aimed.
+bool HasAngle(const SHOTSPEC& spec) { return spec.nAngle % 360 != 0; }
+bool Angled(const SHOTCALL& c, const SHOTSPEC& spec) { return HasAngle(spec) || c.Get(eShot::AimAtFire) != 0; }
 
 // Spawns the n objects of a line from the spec's start, stepping by its step.
 void SpawnLine(const SHOTCALL& c, SHOTSPEC& spec, i32 n) {
@@ -158,7 +160,6 @@ void KindLine(const SHOTCALL& c, SHOTSPEC& spec, bool fromFeet) {
     const i32 w = spec.nWidth, h = spec.nHeight;
     const i32 gap = static_cast<i32>(c.Get(eShot::KindParam1)) * 16;
     const bool aim = c.Get(eShot::AimAtFire) != 0;
-    const double speed = spec.dSpeed;
 
     if (!fromFeet && c.Get(eShot::Placement) && Angled(c, spec)) {
         double A = DirAngle(spec.nDir) + spec.nAngle;
@@ -207,9 +208,9 @@ void KindLine(const SHOTCALL& c, SHOTSPEC& spec, bool fromFeet) {
     spec.nStepY = stepY;
     if (Angled(c, spec)) {
         const double A = aim ? AimedAngle(c, spec, spec.nStartX, spec.nStartY) : DirAngle(spec.nDir) + spec.nAngle;
-        AngleVelocity(A, speed, spec.dVelX, spec.dVelY);
+        AngleVelocity(A, spec.dSpeed, spec.dVelX, spec.dVelY);
     } else {
-        DirVelocity(spec.nDir, speed, spec.dVelX, spec.dVelY);
+        DirVelocity(spec.nDir, spec.dSpeed, spec.dVelX, spec.dVelY);
     }
     SpawnLine(c, spec, n);
 }
@@ -278,7 +279,7 @@ void KindThunder(const SHOTCALL& c, SHOTSPEC& spec) {
     y -= Trunc32(rowY * back);
     spec.nStartX = x;
     spec.nStartY = y;
-    if (spec.nAngle != 0) AngleVelocity(DirAngle(spec.nDir) + spec.nAngle, spec.dSpeed, spec.dVelX, spec.dVelY);
+    if (HasAngle(spec)) AngleVelocity(DirAngle(spec.nDir) + spec.nAngle, spec.dSpeed, spec.dVelX, spec.dVelY);
     else DirVelocity(spec.nDir, spec.dSpeed, spec.dVelX, spec.dVelY);
     for (i32 i = 0; i < n; ++i) {
         for (i32 r = 0; r < rows; ++r) {

@@ -1,0 +1,342 @@
+// Shots: golden traces of every shot kind, aim mode and flight rule at speed levels 1 and 10
+// (1 and 10 steps a frame), with the play's generator at a fixed seed; and the faults the shot
+// code guards against (owners and targets that go while a shot flies, damaged definitions).
+// A trace line per frame: every live shot as x,y/vx,vy after the frame's steps. The traces live
+// in tests/data/shots; run with TOBRELK_UPDATE_GOLDENS=1 to write them anew.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "play/rules/Hits.h"
+#include "play/rules/Motion.h"
+#include "play/shots/ShotCommands.h"
+#include "play/shots/ShotFire.h"
+#include "records/CharaSettings.h"
+#include "tests/play/RulesTestUtil.h"
+
+using namespace rulestest;
+
+namespace {
+
+// The actors of a trace: the hero standing at cell (4, 13), the shooter flying at (12, 8) on
+// side 1 facing left, and a second character flying at (20, 12) on side 2, in the shooter's
+// target slot 1. A block stands at (10, 10).
+struct ACTORS {
+    cGameScene& s;
+    cPlayer& hero;
+    cStageChara& shooter;
+    cStageChara& other;
+};
+
+using EditShot = std::function<void(cEdShot&)>;
+
+struct SHOTCASE {
+    const char* name;
+    EditShot def;
+    int frames = 8;
+    // Before the shot is fired, and before each frame's steps.
+    std::function<void(ACTORS&)> setup = {};
+    std::function<void(int frame, ACTORS&)> each = {};
+};
+
+void Set(cEdShot& d, eShot s, i64 v) { ShotSettings::Set(d, s, v); }
+
+// A definition as the editor makes one: one shot flying straight left at 3 dots a frame.
+cEdShot BaseShot(const EditShot& edit) {
+    std::shared_ptr<cEdShot> p;
+    NewEdShot(p);
+    Set(*p, eShot::ShotsPerVolley, 1);
+    Set(*p, eShot::DirectionCode, 2);
+    Set(*p, eShot::Speed, 30);
+    Set(*p, eShot::Picture, 1);
+    if (edit) edit(*p);
+    return *p;
+}
+
+std::string Shots(cGameScene& s) {
+    std::string out;
+    s.ForEachShot([&](cShot& sh) {
+        out.append(" ").append(Num(sh.m_dX)).append(",").append(Num(sh.m_dY));
+        out.append("/").append(Num(sh.m_dSpeedX)).append(",").append(Num(sh.m_dSpeedY));
+    });
+    return out.empty() ? " -" : out;
+}
+
+// One logic step of the shots, in the order of the play update.
+void ShotPass(cGameScene& s, i32 step) {
+    s.ForEachShot([&](cShot& sh) {
+        if (sh.UpdateAim()) return s.EraseShot(sh);
+        sh.StepMotion();
+        if (step == 1 && sh.IsOutsideArea()) return s.EraseShot(sh);
+        if (sh.CollideBlocks()) s.EraseShot(sh);
+    });
+    s.Sweep();
+}
+
+void Frame(cGameScene& s) {
+    const i32 u = cShot::Steps();
+    for (i32 i = 1; i <= u; ++i) {
+        s.m_nStepIndex = i;
+        s.m_ScrollX.Step();
+        s.m_ScrollY.Step();
+        ShotPass(s, i);
+    }
+}
+
+std::string Run(const SHOTCASE& sc, i32 level) {
+    cStage st = playtest::MakeStage(40, 15);
+    st.vBlock.push_back(playtest::MakeBlock(10, 10));
+    st.Prepare();
+    st.SetSpeed(level);
+    RulePlay play(st);
+    cGameScene& s = play.s;
+    cPlayer& hero = SetUpPlayer(s, 4, 13);
+    auto flying = [](i64 side) {
+        return [side](cEdChara& d) {
+            CharaSettings::Set(d, eChara::FlyMode, 2);
+            CharaSettings::Set(d, eChara::Side, side);
+            CharaSettings::Set(d, eChara::Facing, 0);
+        };
+    };
+    cStageChara& shooter = AddStageChara(s, 12, 8, flying(1));
+    cStageChara& other = AddStageChara(s, 20, 12, flying(2));
+    shooter.m_aTarget[1] = &other;
+    ACTORS a{s, hero, shooter, other};
+    if (sc.setup) sc.setup(a);
+    hero.ScreenPos();
+    cCmdRun run;
+    FireShot(s, shooter, run, BaseShot(sc.def));
+    std::string out = std::string("[") + sc.name + "] level " + std::to_string(level) + "\n  fired";
+    out.append(Shots(s)).append("\n");
+    for (int f = 0; f < sc.frames; ++f) {
+        if (sc.each) sc.each(f, a);
+        Frame(s);
+        out.append("  f").append(std::to_string(f + 1)).append(Shots(s)).append("\n");
+    }
+    return out;
+}
+
+void ExpectGolden(const std::string& file, const std::vector<SHOTCASE>& cases) {
+    std::string got;
+    for (const SHOTCASE& sc : cases)
+        for (i32 level : {1, 10}) got += Run(sc, level);
+    const std::filesystem::path golden = std::filesystem::path(TOBRELK_TEST_DATA_DIR) / "shots" / (file + ".txt");
+    const char* update = std::getenv("TOBRELK_UPDATE_GOLDENS");
+    if (update && *update == '1') {
+        std::filesystem::create_directories(golden.parent_path());
+        std::ofstream(golden, std::ios::binary) << got;
+        return;
+    }
+    std::ifstream in(golden, std::ios::binary);
+    std::stringstream want;
+    want << in.rdbuf();
+    if (want.str() != got) {
+        std::ofstream(std::filesystem::current_path() / ("actual_" + file + ".txt"), std::ios::binary) << got;
+        ADD_FAILURE() << golden << " differs; actual trace written to actual_" << file << ".txt";
+    }
+}
+
+using E = cEdShot;
+void Kind(E& d, i64 kind, i64 count, i64 p1 = 0, i64 p2 = 0, i64 p3 = 0) {
+    Set(d, eShot::ShotKind, kind);
+    Set(d, eShot::ShotsPerVolley, count);
+    Set(d, eShot::KindParam1, p1);
+    Set(d, eShot::KindParam2, p2);
+    Set(d, eShot::KindParam3, p3);
+}
+void Aim(E& d, i64 mode, i64 p1 = 0, i64 p2 = 0, i64 p3 = 0) {
+    Set(d, eShot::AimMode, mode);
+    Set(d, eShot::AimParam1, p1);
+    Set(d, eShot::AimParam2, p2);
+    Set(d, eShot::AimParam3, p3);
+}
+void FaceRight(ACTORS& a) { a.shooter.m_nDir = 1; }
+
+} // namespace
+
+TEST(ShotTrace, Kinds) {
+    ExpectGolden("kinds", {
+        {"直進A x3, gap 1 hbl, to the front (facing right)", [](E& d) { Kind(d, 0, 3, 1), Set(d, eShot::DirectionCode, 0); },
+         3, FaceRight},
+        {"直進A x3 up", [](E& d) { Kind(d, 0, 3), Set(d, eShot::DirectionCode, 6); }, 3},
+        {"直進A x3 down-right", [](E& d) { Kind(d, 0, 3), Set(d, eShot::DirectionCode, 11); }, 3},
+        {"直進A x3 at 30 degrees, line turned", [](E& d) { Kind(d, 0, 3, 1), Set(d, eShot::BaseAngle, 30), Set(d, eShot::Placement, 1); }, 3},
+        {"直進A x2 at 30 degrees, line kept", [](E& d) { Kind(d, 0, 2), Set(d, eShot::BaseAngle, 30); }, 3},
+        {"直進A x2 aimed at the target in slot 1, line turned",
+         [](E& d) { Kind(d, 0, 2), Set(d, eShot::AimAtFire, 1), Set(d, eShot::TargetSlot, 1), Set(d, eShot::Placement, 1); }, 3},
+        {"直進B x3, gap 1 hbl, left", [](E& d) { Kind(d, 1, 3, 1); }, 3},
+        {"直進B x2 up, facing right", [](E& d) { Kind(d, 1, 2), Set(d, eShot::DirectionCode, 6); }, 3, FaceRight},
+        {"拡散 x4 by 30 degrees", [](E& d) { Kind(d, 2, 4, 30); }, 3},
+        {"拡散 x3 by 20 degrees aimed at the hero (slot 0)", [](E& d) { Kind(d, 2, 3, 20), Set(d, eShot::AimAtFire, 1); }, 3},
+        {"拡散 x3 at 90 degrees, start turned", [](E& d) { Kind(d, 2, 3, 10), Set(d, eShot::BaseAngle, 90), Set(d, eShot::Placement, 1); }, 3},
+        {"落雷 x2, gap 1, 2 rows 2 hbl apart, down round the hero",
+         [](E& d) { Kind(d, 3, 2, 1, 2, 2), Set(d, eShot::DirectionCode, 7), Set(d, eShot::CentreObject, 1); }, 3},
+        {"落雷 x1, 3 rows 1 hbl apart, left round the target in slot 1",
+         [](E& d) { Kind(d, 3, 1, 0, 3, 1), Set(d, eShot::CentreObject, 0), Set(d, eShot::TargetSlot, 1); }, 3},
+        {"落雷 x2 down-left round the shooter", [](E& d) { Kind(d, 3, 2, 0, 1), Set(d, eShot::DirectionCode, 9), Set(d, eShot::CentreObject, 2); }, 3},
+        {"爆発 x6 from the shooter, offset 8,-4", [](E& d) { Kind(d, 4, 6), Set(d, eShot::OffsetX, 8), Set(d, eShot::OffsetY, -4); }, 3},
+        {"包囲 x4 at 3 hbl round the hero", [](E& d) { Kind(d, 5, 4, 3), Set(d, eShot::CentreObject, 1); }, 3},
+        {"volleys: 2 more, angle step 20, speed step 10, offset step 4, range step 1",
+         [](E& d) {
+             Set(d, eShot::ExtraVolleys, 2), Set(d, eShot::AngleStep, 20), Set(d, eShot::SpeedStep, 10);
+             Set(d, eShot::OffsetYStep, 4), Set(d, eShot::RangeFlag, 1), Set(d, eShot::Range, 3), Set(d, eShot::RangeStep, 1);
+         }, 6},
+        {"jitter 15 on 3 volleys, mirrored for a right-facing shooter",
+         [](E& d) { Set(d, eShot::ExtraVolleys, 2), Set(d, eShot::AngleJitter, 15), Set(d, eShot::BaseAngle, 10); }, 2, FaceRight},
+        {"scale 2 straight down", [](E& d) { Set(d, eShot::Scale, 2), Set(d, eShot::DirectionCode, 7); }, 3},
+    });
+}
+
+TEST(ShotTrace, AimModes) {
+    ExpectGolden("aim", {
+        {"0 straight, accelerating by 1", [](E& d) { Set(d, eShot::AccelFlag, 1), Set(d, eShot::Accel, 1); }},
+        {"1 at the hero after 1 hbl", [](E& d) { Aim(d, 1, 1); }},
+        {"2 at the nearest of side 2 at once", [](E& d) { Aim(d, 2, 0, 2); }},
+        {"3 at the target in slot 1 after 1 hbl", [](E& d) { Aim(d, 3, 1), Set(d, eShot::SecondTargetSlot, 1); }},
+        {"3 with an empty target slot", [](E& d) { Aim(d, 3, 0), Set(d, eShot::SecondTargetSlot, 2); }, 3},
+        {"4 homing on the hero from the start", [](E& d) { Aim(d, 4, 0, 999); }},
+        {"4 homing, accelerating", [](E& d) { Aim(d, 4, 1, 999), Set(d, eShot::AccelFlag, 1), Set(d, eShot::Accel, 2); }},
+        {"4 homing that ends at 0 hbl never steers", [](E& d) { Aim(d, 4, 0, 0); }, 3},
+        {"5 homing on the nearest of side 2 from 1 to 6 hbl", [](E& d) { Aim(d, 5, 1, 6, 2); }},
+        {"6 homing on the target, which dies at frame 3", [](E& d) { Aim(d, 6, 0, 999), Set(d, eShot::SecondTargetSlot, 1); }, 6,
+         {}, [](int f, ACTORS& a) {
+             if (f == 2) a.s.RemoveChara(a.other);
+         }},
+        {"7 homing on the nearest of side 2", [](E& d) { Aim(d, 7, 0, 999, 2); }},
+        {"8 wave 2 hbl, speed 20, from 0 degrees", [](E& d) { Aim(d, 8, 2, 20, 0); }},
+        {"8 wave with speed 0", [](E& d) { Aim(d, 8, 2, 0, 90); }, 3},
+        {"9 falls after 1 hbl", [](E& d) { Aim(d, 9, 1); }, 10},
+    });
+}
+
+TEST(ShotTrace, RangeLifeAndScroll) {
+    auto scroll = [](ACTORS& a) { a.s.m_ScrollX.SetSpeed(1, 20, SpeedUnit()); };
+    ExpectGolden("range", {
+        {"range 3 hbl", [](E& d) { Set(d, eShot::RangeFlag, 1), Set(d, eShot::Range, 3); }, 12},
+        {"range 3 hbl, speed 0", [](E& d) { Set(d, eShot::RangeFlag, 1), Set(d, eShot::Range, 3), Set(d, eShot::Speed, 0); }, 3},
+        {"range 2 hbl at 20 dots a frame: flown in one frame",
+         [](E& d) { Set(d, eShot::RangeFlag, 1), Set(d, eShot::Range, 2), Set(d, eShot::Speed, 200), Set(d, eShot::DirectionCode, 7); }, 3},
+        {"range 3 hbl, stops there and rides the scroll",
+         [](E& d) { Set(d, eShot::RangeFlag, 1), Set(d, eShot::Range, 3), Set(d, eShot::StopAtRange, 1), Set(d, eShot::Homing, 1); },
+         14, scroll},
+        {"life 0.1 s", [](E& d) { Set(d, eShot::LifeFlag, 1), Set(d, eShot::Life, 1); }, 8},
+        {"scroll-synchronised under auto-scroll", [](E& d) { Set(d, eShot::Homing, 1); }, 4, scroll},
+        {"aimed at a target that rides the scroll: the trial shot leads it",
+         [](E& d) { Set(d, eShot::AimAtFire, 1), Set(d, eShot::TargetSlot, 1); }, 4,
+         [scroll](ACTORS& a) { scroll(a), a.other.m_bScrollSync = 1; }},
+        {"into the block at (10, 10)", [](E& d) { Set(d, eShot::DirectionCode, 9), Set(d, eShot::Speed, 60); }, 10},
+        {"through it, piercing blocks",
+         [](E& d) { Set(d, eShot::DirectionCode, 9), Set(d, eShot::Speed, 60), Set(d, eShot::PierceBlocks, 1); }, 10},
+    });
+}
+
+namespace {
+
+// A play with the traces' actors and nothing fired yet.
+struct ShotPlay {
+    RulePlay play{[] {
+        cStage st = playtest::MakeStage(40, 15);
+        st.Prepare();
+        st.SetSpeed(1);
+        return st;
+    }()};
+    cGameScene& s = play.s;
+    cPlayer& hero = SetUpPlayer(s, 4, 13);
+    cStageChara& shooter = AddStageChara(s, 12, 8, [](cEdChara& d) {
+        CharaSettings::Set(d, eChara::FlyMode, 2);
+        CharaSettings::Set(d, eChara::Side, 1);
+        CharaSettings::Set(d, eChara::Facing, 0);
+    });
+    cStageChara& other = AddStageChara(s, 20, 12, [](cEdChara& d) {
+        CharaSettings::Set(d, eChara::FlyMode, 2);
+        CharaSettings::Set(d, eChara::Side, 2);
+    });
+    cCmdRun run;
+    ShotPlay() { shooter.m_aTarget[1] = &other; }
+    void Fire(const EditShot& edit) { FireShot(s, shooter, run, BaseShot(edit)); }
+    int Count() { return s.m_lstShot.LiveCount(); }
+};
+
+} // namespace
+
+TEST(Shots, OwnerAndTargetThatGoWhileTheShotFlies) {
+    ShotPlay p;
+    // A homing shot at the target in slot 1: entered in the target's list of referring objects
+    // and in the shooter's child shots.
+    p.Fire([](E& d) { Aim(d, 6, 0, 999), Set(d, eShot::SecondTargetSlot, 1); });
+    p.Fire([](E& d) { Aim(d, 6, 0, 999), Set(d, eShot::SecondTargetSlot, 1); });
+    ASSERT_EQ(p.Count(), 2);
+    cShot& a = p.s.m_lstShot[0];
+    EXPECT_EQ(p.other.m_vRefBy.size(), 2u);
+    EXPECT_EQ(p.shooter.m_vChildShot.size(), 2u);
+    EXPECT_EQ(p.shooter.m_vChildShot[0], cObjHandle(&p.s.m_lstShot[1])); // the latest first
+    // A copy of the live shot going away takes nothing of it along.
+    { cShot copy = a; }
+    EXPECT_EQ(p.other.m_vRefBy.size(), 2u);
+    // The shot that goes takes its entry out; the next one entered drops entries of gone shots.
+    p.s.EraseShot(a);
+    p.s.Sweep();
+    EXPECT_EQ(p.other.m_vRefBy.size(), 1u);
+
+    // The owner dies first: the shot flies on and hits with nobody to report to.
+    cShot& b = p.s.m_lstShot[0];
+    p.s.RemoveChara(p.shooter);
+    p.s.Sweep();
+    EXPECT_EQ(b.m_Owner.Get(), nullptr);
+    Frame(p.s);
+    b.m_rcHit.rc = p.other.m_rcDamage.rc;
+    ShotSettings::Set(b.m_Def, eShot::Power, 1);
+    b.m_bPresent = b.m_bOnScreen = 1;
+    EXPECT_EQ(ResolveAttacks(p.s), 0);
+    EXPECT_EQ(p.other.m_nHP, 9);
+    // Then the target: the shot keeps its last course.
+    const double vx = b.m_dSpeedX, vy = b.m_dSpeedY;
+    p.s.RemoveChara(p.other);
+    p.s.Sweep();
+    Frame(p.s);
+    EXPECT_EQ(b.m_AimTarget.Get(), nullptr);
+    EXPECT_EQ(std::make_pair(b.m_dSpeedX, b.m_dSpeedY), std::make_pair(vx, vy));
+    p.s.EraseShot(b);
+    p.s.Sweep();
+}
+
+TEST(Shots, DamagedDefinitionsFireNothingOrStayPut) {
+    ShotPlay p;
+    std::string out;
+    auto fire = [&](const char* what, const EditShot& edit) {
+        p.Fire(edit);
+        out.append(what).append(":").append(std::to_string(p.Count()));
+        p.s.ForEachShot([&](cShot& s) { out.append(" ").append(Num(s.m_dOwnVelX)).append(",").append(Num(s.m_dOwnVelY)); });
+        out.append("\n");
+        p.s.m_lstShot.Clear();
+    };
+    fire("count -3", [](E& d) { Set(d, eShot::ShotsPerVolley, -3); });
+    fire("burst of 0", [](E& d) { Kind(d, 4, 0); });
+    fire("surround of -1", [](E& d) { Kind(d, 5, -1), Set(d, eShot::CentreObject, 1); });
+    fire("surround of an empty slot", [](E& d) { Kind(d, 5, 2), Set(d, eShot::TargetSlot, 3); });
+    fire("kind 9", [](E& d) { Kind(d, 9, 2); });
+    fire("volleys -5", [](E& d) { Set(d, eShot::ExtraVolleys, -5); });
+    // No direction to fly in: a short range has no velocity to cover it with.
+    fire("direction 20, short range", [](E& d) {
+        Set(d, eShot::DirectionCode, 20), Set(d, eShot::Speed, 200), Set(d, eShot::RangeFlag, 1), Set(d, eShot::Range, 2);
+    });
+    EXPECT_EQ(out, "count -3:0\nburst of 0:0\nsurround of -1:0\nsurround of an empty slot:0\nkind 9:0\n"
+                   "volleys -5:1 -3,0\ndirection 20, short range:1 0,0\n");
+
+    // A target slot past the four is reported and slot 0 (the hero) used.
+    p.Fire([](E& d) { Aim(d, 3), Set(d, eShot::SecondTargetSlot, 9); });
+    EXPECT_EQ(p.s.m_lstShot[0].m_AimTarget.Get(), &p.hero);
+    EXPECT_NE(p.play.fixture.Report().find("err V[9]"), std::string::npos);
+
+    // A side outside the eight is taken as 0 when the definition is loaded.
+    cEdShot bad = BaseShot([](E& d) { Set(d, eShot::Side, 9); });
+    cRecordWriter w;
+    bad.Save(w);
+    cEdShot back;
+    cRecordReader r(w.Take(), kProgVer);
+    back.Load(r);
+    EXPECT_EQ(ShotSettings::Get(back, eShot::Side), 0);
+}
