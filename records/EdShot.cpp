@@ -109,8 +109,6 @@ void cEdShot::Save(cRecordWriter& w) {
 
 void cEdShot::FixShot() {
     if (bySize < 1) bySize = 1;
-    // A side outside the eight would index past the scene's side lists.
-    if (cFaction < 0 || cFaction > 7) cFaction = 0;
     // A negative number is as far outside the effect table as a too large one; both would
     // close the program when the shot hits.
     const u32 nEffect = GetCmdLimits().nEffect;

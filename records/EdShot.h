@@ -16,8 +16,7 @@ public:
     // The values a new shot gets (a cleared record has all zeros).
     void SetDefaults();
 
-    // Size at least 1; a side outside 0-7 and an effect number outside the effect database
-    // become 0.
+    // Size at least 1; an effect number outside the effect database becomes 0.
     void FixShot();
     // Launch offset of clone n for facing dir: start + step * n, negated for dir 1 when mirrored.
     double GetOffsetX(int n, int dir) const;

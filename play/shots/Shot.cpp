@@ -99,8 +99,10 @@ void cShot::Init(u8 cmdKind, cChara& shooter, const cEdShot& def, const SHOTSPEC
     m_Owner = &shooter;
     m_nIndex = spec.nIndex;
 
-    // 3. Its side: the definition's (kept to the eight sides), or the shooter's.
-    m_nSide = std::clamp(static_cast<i32>(Def(eShot::Side)), 0, 7);
+    // 3. Its side: the definition's, or the shooter's. A side outside the eight is taken as 0
+    // here, where the shot is made, so that the side lists never meet a bad index.
+    m_nSide = static_cast<i32>(Def(eShot::Side));
+    if (m_nSide < 0 || m_nSide >= kSideCount) m_nSide = 0;
     if (Def(eShot::TakeShooterSide)) m_nSide = shooter.m_nSide;
     m_nBlockSide = static_cast<u32>(m_nSide);
     m_nLayer = std::clamp(static_cast<i32>(Def(eShot::ZOrder)), 0, 7);

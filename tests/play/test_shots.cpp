@@ -331,12 +331,11 @@ TEST(Shots, DamagedDefinitionsFireNothingOrStayPut) {
     EXPECT_EQ(p.s.m_lstShot[0].m_AimTarget.Get(), &p.hero);
     EXPECT_NE(p.play.fixture.Report().find("err V[9]"), std::string::npos);
 
-    // A side outside the eight is taken as 0 when the definition is loaded.
-    cEdShot bad = BaseShot([](E& d) { Set(d, eShot::Side, 9); });
-    cRecordWriter w;
-    bad.Save(w);
-    cEdShot back;
-    cRecordReader r(w.Take(), kProgVer);
-    back.Load(r);
-    EXPECT_EQ(ShotSettings::Get(back, eShot::Side), 0);
+    // A side outside the eight is taken as 0 when the shot is made: no report, side list 0.
+    p.s.m_lstShot.Clear();
+    const std::string before = p.play.fixture.Report();
+    p.Fire([](E& d) { Set(d, eShot::Side, 9), Set(d, eShot::TakeShooterSide, 0); });
+    EXPECT_EQ(p.s.m_lstShot[0].m_nSide, 0);
+    EXPECT_EQ(p.s.m_vShotList[0].size(), 1u);
+    EXPECT_EQ(p.play.fixture.Report(), before);
 }
