@@ -10,6 +10,7 @@
 #include "app/FrontEnd.h"
 #include "app/Game.h"
 #include "app/MainWnd.h"
+#include "app/PlayRecord.h"
 #include "app/SceneDraw.h"
 #include "app/Scenes.h"
 #include "app/Services.h"
@@ -268,7 +269,16 @@ void ConnectSubsystems() {
         for (const cCmd& c : g_SystemData.vTitleMenu) out.push_back(TITLEENTRY{c.enabled, c.text});
         return out;
     };
-    v.rankingName = []() -> std::string* { return g_Game.g_nGameMode == 5 ? &g_OptionData.strRankingName : nullptr; };
+    // The name dialog edits the play record's ranking name after a stage clear, the option's
+    // registration name in the options.
+    v.rankingName = []() -> std::string* {
+        if (g_Game.g_nScene == SCENE_PLAY) return &g_PlayRecord.strRankName;
+        return g_Game.g_nGameMode == 5 ? &g_OptionData.strRankingName : nullptr;
+    };
+    // A close request while the game is held ends the play's nested loop and the play.
+    v.endPlay = [] {
+        if (auto* scene = dynamic_cast<cGameScene*>(g_pGameScene)) scene->m_bQuit.store(1);
+    };
 
     // The options scene (game thread) sets the effects' volume; the sound layer takes it under
     // its own lock, and the list itself does not change after start-up.

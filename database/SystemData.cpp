@@ -579,6 +579,10 @@ static TextBoxDrawer& Drawer() {
 
 void SetTextBoxDrawer(TextBoxDrawer drawer) { Drawer() = std::move(drawer); }
 
+void DrawTextBox(void* surface, int x, int y, int w, int h, const std::string& sjisText) {
+    if (Drawer()) Drawer()(surface, x, y, w, h, sjisText);
+}
+
 void DrawTextMenu(void* surface, int x, int y, int firstText, int count, int cursor) {
     if (count <= 0) return;
     const TEXTMENU m = BuildTextMenu(firstText, count, cursor);

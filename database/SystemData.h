@@ -199,4 +199,6 @@ TEXTMENU BuildTextMenu(int firstText, int count, int cursor);
 using TextBoxDrawer = std::function<void(void* surface, int x, int y, int w, int h, const std::string& sjisText)>;
 void SetTextBoxDrawer(TextBoxDrawer drawer);
 void DrawTextMenu(void* surface, int x, int y, int firstText, int count, int cursor);
+// A framed box of text lines (Shift-JIS, '\n' between lines) in the menu font.
+void DrawTextBox(void* surface, int x, int y, int w, int h, const std::string& sjisText);
 int IsGaugeWarning(int n, int value, int max);

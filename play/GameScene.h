@@ -41,6 +41,7 @@
 #include "app/Game.h"
 #include "flow/FlowEngine.h"
 #include "platform/graphics/Graphics.h"
+#include "platform/system/Input.h"
 #include "platform/system/Random.h"
 #include "play/ScrollAxis.h"
 #include "play/effects/Picture.h"
@@ -52,6 +53,7 @@
 #include "play/objects/StageChara.h"
 #include "play/shots/Shot.h"
 #include "records/Cmd.h"
+#include "records/EdShot.h"
 
 // The screen's colour effect (fade to a colour and back, flashes) started by the screen-colour
 // command.
@@ -92,6 +94,30 @@ struct FLOWRUNREF {
 constexpr int kLayerCount = 8;
 constexpr int kSideCount = 8;
 constexpr int kStageVarCount = 1000;
+// A life time that never runs out (characters and items).
+constexpr i32 kUnlimitedLife = 0x7fffffff;
+// Extra-life notices shown for one clear at most: a huge score jump past a small step must not
+// hold the game for minutes (each notice holds it for 30 frames).
+constexpr i32 kMaxExtraLifeNotices = 10;
+
+// Something shown on the play screen for a number of frames above the play: the extra-life
+// notice and the player's graphic change.
+struct PLAYNOTICE {
+    enum : i32 { EXTRA_LIFE = 0, GRAPHIC = 1 };
+    i32 nKind = EXTRA_LIFE;
+    i32 nFrames = 0;
+    i32 nValue[3] = {}; // extra life: the lives; graphic: kind, number, pattern
+};
+
+// The surfaces of one of the play picture loaders: database row i (from 1) owns the group at
+// [(i - 1) x group size, i x group size).
+struct PLAYPICTURES {
+    cVector<DDSURFACEDATA> vSurface;
+    cVector<DDPICTUREDEF> vDef;
+    i32 nGroup = 1;
+    // The first surface of row i's group, or null.
+    DDSURFACEDATA* Row(i32 i);
+};
 
 class cGameScene : public cScene {
 public:
@@ -118,17 +144,83 @@ public:
     // Builds everything a stage needs from g_Stage (see StageSetup.cpp). bLoadStage first restores
     // the stage from the copy loaded from its file; x = 1 is a fresh start of its music.
     void SetStage(i32 bLoadStage, i32 x);
+    // The copies of one placed character (repeat count + 1) at a stage cell, each given the next
+    // id when it lies inside the stage; item (each copy carries one) may be null. The number of
+    // characters made.
+    i32 SpawnStageChara(i32 cellX, i32 cellY, const cEdChara& row, const cEdItem* item);
+    // One standalone item at a stage cell: null when it lies outside the stage.
+    cItem* SpawnStageItem(i32 cellX, i32 cellY, const cEdItem& row);
+    // The summon command's spawns (x, y in world pixels, the command's shot record as the spec;
+    // behaviour: the two behaviour bytes the command gives each character).
+    i32 SpawnSummonChara(double x, double y, const cEdChara& row, const cEdShot& spec, cChara* parent,
+                         const u8 behaviour[2]);
+    cItem* SpawnSummonItem(double x, double y, const cEdItem& row, const cEdShot& spec);
+    // The block summon at the cell under a world pixel: place (0), erase (1) or toggle (2) by the
+    // spec's block mode. Nothing outside the map or on a protected cell.
+    void SpawnSummonBlock(double x, double y, const cEdBlock& block, const cEdShot& spec);
+    // The block summon's player test: marks every player squeezed whose box overlaps the cell;
+    // 1 when the spec refuses to place a block on a player.
+    i32 SummonBlockHitsPlayer(i32 col, i32 row, const cEdShot& spec);
     // Draws the play screen: a = the update's own drawing, b = frozen (steps nothing).
     void Draw(i32 a, i32 b, i32 c, i32 d);
     // The result of a cleared stage: the next scene.
     i32 ProcessResult();
-    // The stage is cleared: the tally into the play record and the ranking values (the caller
-    // then goes to state 4).
-    void StageEnd();
     // Nested frame loops that keep the screen alive while game logic waits (inline, on the game
     // thread): 1 when they ended normally, 0 at once when the play is closing.
     i32 PauseLoop();
     i32 RankingLoop();
+    // Holds the game for frames with the screen alive (the pause loop with no key to wait for).
+    i32 HoldFrames(i32 frames);
+
+    // ---- Play rules of the scene (play/rules/TimersScore.cpp) ----
+    // The time limit, once per frame (delta -1): 1 when it has just run out.
+    i32 TickTimeLimit(i32 delta);
+    // The play time in hundredths of a second, once per frame.
+    void TickPlayTime();
+    // The start-of-step marks: presence, on screen, activity range and activation groups.
+    void ResetFrameFlags();
+    // Appearance conditions of characters and items (latched ones hold once they held).
+    bool CharaIsShown(cStageChara& chara);
+    bool ItemIsShown(cItem& item);
+    // Space: sound 4, the state and sub-state saved for the resume; 1 when the pause begins.
+    i32 PauseKeyProbe();
+    // The stage has been cleared: tally, extra lives, ranking places.
+    void StageEnd();
+    // The ranking name entry after a clear (once per clear), the ranking written and shown.
+    void EnterName();
+    // Rebuilds the two HUD tile pictures (63, 64) from the source pictures.
+    void BuildHudTiles();
+    // Requests stage music n (kept in the play record).
+    void NotifyMainWindow(i32 music, u32 flag);
+    // The player's death handling once its death animation has ended (restart, miss menu, game
+    // over).
+    void OnPlayerDeathEnd();
+    // The outcomes of the play rules: the stage has ended (tally, state 4), or the player dies
+    // (sound 8, killed; label for the debug log, may be null). The rules that end a step with
+    // them return non-zero so that the update ends the frame.
+    void StageEndNow();
+    void PlayerDies(const char* label);
+
+    // ---- Drawing (play/PlayDraw.cpp) ----
+    void DrawPlayer(DDSURFACEDATA* target, i32 freeze);
+    // Advances the auto-scroll offsets of the background rows (not in the pause state).
+    void DrawBackground();
+    void DrawBgPicture(DDSURFACEDATA* target, i32 layer);
+    void DrawBlockLayer(DDSURFACEDATA* target, i32 layer);
+    void DrawObjectLayer(DDSURFACEDATA* target, i32 layer, i32 freeze);
+    void DrawStatusBar(DDSURFACEDATA* target);
+    void DrawTimeLimit(DDSURFACEDATA* target, i32 withSound);
+    void DrawScreenFlash(i32 freeze);
+    void DrawNotices(DDSURFACEDATA* target, i32 freeze);
+    // The two work surfaces of player 0's view margin.
+    void CreateWorkSurfaces();
+    void ReleaseStageSurfaces();
+    // The play-screen loaders of the character, sword and effect pictures.
+    void LoadPlayPictures();
+
+    // ---- Input of the play ----
+    // The decision / cancel button went down this frame (menus of the scene).
+    bool Pressed(u16 button) const { return (m_wButtons & button) && !(m_wButtonsBefore & button); }
 
     // ---- Random numbers (the play's own generator) ----
     i32 Rand() { return m_Rand.Next(); }
@@ -277,6 +369,7 @@ public:
     u32 m_bRemoveBlockChara = 0;
     u32 m_bRemoveItem = 0;
     u32 m_nFrameCounter = 0;          // play frames since the stage started
+    i32 m_nTickCounter = 0;           // frames toward the next second of the time limit
     cVector<i32> m_vStageVar = cVector<i32>(kStageVarCount, 0); // stored as u32, read signed
     cVector<i32> m_vResult = cVector<i32>(5, 0);
     cVector<u32> m_vResult2 = cVector<u32>(5, 0);
@@ -288,6 +381,38 @@ public:
     // The clamp bounds are read live from the scroll axes and the block map: InnerBounds and
     // OuterBounds (play/rules/Motion.h).
 
+    // Intro, menus and results.
+    i32 m_nMenuCursor = 0;            // row among the enabled entries of the menu shown
+    u16 m_wButtons = 0;               // player 1's buttons this frame and the frame before
+    u16 m_wButtonsBefore = 0;
+    u32 m_bNameEntered = 0;           // the name entry ran for this clear
+    cVector<i32> m_vRankValue = cVector<i32>(5, 0); // the five ranking values of this clear
+    std::vector<PLAYNOTICE> m_vNotice;
+    i32 m_nPrevTimeLeft = -1;         // the time left at the last warning check
+    u32 m_bFrozenDraw = 0;            // inside a draw with the freeze flag
+    u32 m_bStatusChanged = 0;
+    u32 m_bVirtualTarget = 0;         // draw into the virtual back buffer (a screen effect runs)
+    u32 m_bDeathHandled = 0;          // the player's death handling ran for this death
+    u32 m_bDeathDue = 0;              // the death animation ended: the handling runs after the draw
+    i32 m_nNestedDepth = 0;           // nested frame loops running
+    i32 m_nViewMargin = 0;            // player 0's view margin and view shape (work surfaces)
+    i32 m_nViewShape = 0;
+
+    // Pictures of the play: the three loaders and the view-margin work surfaces.
+    PLAYPICTURES m_CharaBmp;
+    PLAYPICTURES m_SwordImg;
+    cVector<DDPICTUREDEF> m_vEffectPictureDef; // the effect pictures are m_vEffectPicture
+    DDSURFACEDATA m_sdViewA;
+    DDSURFACEDATA m_sdViewB;
+
+    // Headless runs (tools, tests): the nested loops neither wait for the frame's time nor poll
+    // the devices nor present; m_fnNestedInput, when set, gives their input frame by frame
+    // (without it the decision button goes down every other frame, so a wait for a key ends).
+    bool m_bHeadless = false;
+    // The most frames a nested loop runs before it ends as if its wait were over (-1: no limit).
+    i32 m_nNestedFrameLimit = -1;
+    std::function<void(cInput& in, i32 frame)> m_fnNestedInput;
+
     // Random numbers of the play: seeded by SetStage (the seed also goes into the replay).
     cCrtRandom m_Rand;
     u32 m_nSeed = 0;
@@ -295,9 +420,34 @@ public:
     i64 m_nForcedSeed = -1;
 
 private:
+    // The body of SetStage (which turns a failed allocation into the memory error).
+    void BuildStage(i32 bLoadStage, i32 x);
+    // Every object of the last set-up goes.
+    void ClearStageObjects();
+    // Unlinks a stage character and takes it out of its lists.
+    void RemoveStageChara(cStageChara& c);
+    // The game thread's frame services around one frame of a nested loop: false when the program
+    // is closing.
+    bool NestedFrameBegin();
+    void NestedFrameEnd();
+    // The play's states (see the table at the top).
+    // A menu box of texts with the cursor on row m_nMenuCursor.
+    void DrawMenu(const std::vector<std::string>& texts, i32 left, i32 top);
+    void DrawResultTable(DDSURFACEDATA* target, i32 x, i32 y);
+    // One step of the update (PlayUpdate.cpp): 0 go on, else the frame ends.
+    i32 PlayStep(i32 step);
+    i32 CharaPass(bool blockCharas);
+    i32 PlayerStep(cPlayer& p);
+    void ShotPass(i32 step);
+    // A rule's result: 1 the stage ends, 2 the player dies; non-zero ends the frame.
+    i32 Outcome(i32 result);
+
     void CompactSideLists();
     void CompactLayerLists();
 };
+
+// The per-step mark list of a stage: S steps per frame, N marked steps (0: every step).
+std::vector<u32> MakeStepMarks(u32 steps, u32 marked);
 
 // Makes the play scene (the scene machine's factory for scene 4).
 std::unique_ptr<cScene> MakeGameScene();

@@ -1,8 +1,305 @@
-// The per-frame play update (state 2).
+// The per-frame play update (state 2): input, clocks, then the play steps of the frame in their
+// fixed order, then the frame's drawing. A stage end or a death found inside a step ends the
+// frame at once, undrawn; the next state draws.
+//
+// Objects taken out during a pass (removed characters, erased items and shots) stay in memory
+// until the sweep after the step, so a walk and the flows it runs never meet a destroyed object.
+#include <algorithm>
+
+#include "app/Replay.h"
+#include "database/SystemSwitches.h"
+#include "platform/system/Input.h"
+#include "platform/system/Report.h"
+#include "platform/system/WindowMessages.h"
 #include "play/GameScene.h"
+#include "play/rules/Collision.h"
+#include "play/rules/Hits.h"
+#include "play/rules/Items.h"
+#include "play/rules/Motion.h"
+#include "records/Stage.h"
+
+namespace {
+
+bool BothSides(const cChara& c) { return (c.m_bContactL && c.m_bContactR) || (c.m_bContactT && c.m_bContactB); }
+
+} // namespace
+
+void cGameScene::StageEndNow() {
+    StageEnd();
+    m_nSubState = 0;
+    m_nState = 4;
+}
+
+void cGameScene::PlayerDies(const char* label) {
+    cPlayer* p = Player0();
+    if (!p || p->IsDying()) return;
+    PlaySE(8);
+    if (label) DebugLog(label);
+    if (p->Kill() == 1) StageEndNow();
+}
+
+i32 cGameScene::Outcome(i32 result) {
+    if (result == 1) StageEndNow();
+    else if (result == 2) PlayerDies(nullptr);
+    return result;
+}
 
 void cGameScene::UpdatePlay() {
-    if (m_bQuit.load()) return;
+    if (m_bQuit.load()) {
+        PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+        return;
+    }
+    if (PauseKeyProbe()) {
+        m_nSubState = 0;
+        m_nState = 3;
+        return;
+    }
+    if (CheckReplayKeys()) return;
+    cPlayer* p0 = Player0();
+    if (!p0) return; // a stage that was refused at set-up; the program is closing
     ++m_nFrameCounter;
+
+    if (g_vInput.empty()) g_vInput.assign(1, cInput{});
+    cInput& in = g_vInput[0];
+    if (g_Game.g_nGameMode == 4) {
+        in.wDirection = in.wButtons = 0;
+        u16 dir = 0, buttons = 0;
+        if (g_ReplayData.Next(dir, buttons)) {
+            // The replay has run out: it starts over from the stage's start.
+            g_PlayRecord.RestoreStageStart(1);
+            SetStage(1, 1);
+            m_nSubState = 0;
+            m_nState = 1;
+            return;
+        }
+        in.wDirection = dir;
+        in.wButtons = buttons;
+    } else {
+        if (p0->m_bDirLock) in.wDirection = 0;
+        if (p0->m_bButtonLock) in.wButtons = 0;
+        // The key that closed a menu does not act again while it stays held.
+        if (in.wButtons == 0) m_bHeldKeyGuard = 0;
+        else if (m_bHeldKeyGuard) in.wButtons = 0;
+    }
+    in.nNumpad = DirToNumpad(in);
+    InputHistoryPush(in);
+    InputKeyHistoryUpdate(in);
+    if (g_Game.g_nGameMode != 4 && SysSwitch(SW_REPLAY_SAVE)) g_ReplayData.Record(in.wDirection, in.wButtons);
+
+    TickPlayTime();
+    if (TickTimeLimit(-1) == 1 && !p0->IsDying()) {
+        PlaySE(8);
+        if (p0->Kill() == 1) StageEndNow();
+        return;
+    }
+
+    ResetFlowMarks(*p0);
+    p0->m_bFloorFlagA = p0->m_bFloorFlagB = 0;
+    ForEachChara([](cStageChara& c) {
+        if (!c.IsDying()) ResetFlowMarks(c);
+        c.m_bFloorFlagA = c.m_bFloorFlagB = 0;
+    });
+
+    const i32 steps = static_cast<i32>(std::max(1.0, SpeedUnit()));
+    for (i32 i = 1; i <= steps; ++i) {
+        const i32 end = PlayStep(i);
+        Sweep();
+        if (end) return;
+    }
     Draw(1, 0, 1, 1);
+}
+
+i32 cGameScene::PlayStep(i32 step) {
+    m_nStepIndex = step;
+    ++m_nStepCount;
+    ResetFrameFlags();
+    cPlayer& p = *Player0();
+
+    if (!p.IsDying()) {
+        ForEachChara([&](cStageChara& c) {
+            if (c.IsDying() || c.m_nLife == kUnlimitedLife) return;
+            if (--c.m_nLife < 0) RemoveStageChara(c);
+        });
+        ForEachItem([&](cItem& it) {
+            if (it.m_nLife == kUnlimitedLife) return;
+            if (--it.m_nLife < 0) RemoveItem(it);
+        });
+    }
+
+    ForEachChara([](cStageChara& c) {
+        c.TickTimers();
+        c.ClearContacts();
+        SavePosition(c);
+    });
+    p.TickTimers();
+    p.ClearContacts();
+    SavePosition(p);
+
+    m_ScrollX.Step();
+    m_ScrollY.Step();
+
+    if (!p.IsDying()) {
+        if (CharaPass(true)) return 1;
+        if (PlayerStep(p)) return 1;
+        if (CharaPass(false)) return 1;
+    }
+    ShotPass(step);
+
+    if (step == 1 && !p.IsDying()) {
+        // Objects that left their removal areas (stage areas 1 to 3).
+        auto offStage = [&](u32 on, bool blockCharas, int area) {
+            if (!on) return;
+            ForEachChara([&](cStageChara& c) {
+                if ((c.m_bBlockChara != 0) != blockCharas || c.IsDying() || !c.m_bInRange) return;
+                if (IsOutOfRange(c, StageArea(g_Stage, area))) RemoveStageChara(c);
+            });
+        };
+        offStage(m_bRemoveChara, false, 1);
+        offStage(m_bRemoveBlockChara, true, 2);
+        if (m_bRemoveItem) {
+            const STAGEAREA area = StageArea(g_Stage, 3);
+            ForEachItem([&](cItem& it) {
+                if (IsOutOfRange(it, area)) RemoveItem(it);
+            });
+        }
+    }
+
+    if (!p.IsDying()) {
+        if (Outcome(CarryRider(*this))) return 1;
+        if (Outcome(ResolveAttacks(*this))) return 1;
+    }
+    if (!p.IsDying() && Outcome(PickUpItems(*this, p))) return 1;
+    // Decision: the update's item check of the player is the block-item take, once a step
+    // beside the pick-up.
+    if (!p.IsDying() && Outcome(TakeBlockItem(*this, p))) return 1;
+    return 0;
+}
+
+// The stage characters' pass: block characters first (they carry the others), the rest after the
+// player. A non-zero result ends the frame.
+i32 cGameScene::CharaPass(bool blockCharas) {
+    i32 end = 0;
+    ForEachChara([&](cStageChara& c) -> bool {
+        if ((c.m_bBlockChara != 0) != blockCharas || c.IsDying() || !c.m_bInRange || !c.m_bActive) return true;
+        RunFlowsOf(c, TRIG_ALWAYS);
+        if (c.IsRemoved()) return true;
+        if (c.Update(0)) {
+            if (!blockCharas && c.m_bRemove) {
+                RemoveStageChara(c);
+                return true;
+            }
+            // Decision: the finished-character switch picks how a finished character goes: off,
+            // it is taken out whatever the end check said; on, only a check of 1 takes it out and
+            // any other answer sounds 9. A non-zero check ends the frame either way.
+            const i32 r = CheckCharaEnd(*this, c);
+            if (!SysSwitch(SW_REMOVE_FINISHED_CHARA) || r == 1) RemoveStageChara(c);
+            else PlaySE(9);
+            if (r) {
+                end = 1;
+                return false;
+            }
+            return true;
+        }
+        if (m_bDeathCheck && CheckPlayerDeath(*this)) {
+            end = 1;
+            return false;
+        }
+
+        // Gravity is the first part of a stage character's vertical step.
+        const i32 sx = c.StepX();
+        const i32 bx = CollideBlocksX(*this, c);
+        const i32 sy = c.StepY();
+        const i32 by = CollideBlocksY(*this, c);
+        bool crushed = bx == 2 || sy == 7 || by == 2;
+        bool squeezed = false;
+        if (!blockCharas) {
+            if (ResolveCharaHits(*this, c) == 2) crushed = true;
+            CollideBlocksX2(*this, c);
+            CollideBlocksBoth(*this, c);
+            squeezed = BothSides(c);
+        }
+        if (crushed || squeezed) {
+            PlaySE(9);
+            const i32 r = CheckCharaEnd(*this, c);
+            if (r == 1) RemoveStageChara(c);
+            if (r) {
+                end = 1;
+                return false;
+            }
+            return true;
+        }
+        if (sx == 4 || sy == 8) RemoveStageChara(c);
+        else DecayKnockback(c);
+        return true;
+    });
+    return end;
+}
+
+i32 cGameScene::PlayerStep(cPlayer& p) {
+    RunFlowsOf(p, TRIG_ALWAYS);
+    if (p.Update(0)) {
+        PlayerDies(nullptr);
+        return 1;
+    }
+    if (m_nEndRequest == 1) {
+        StageEndNow();
+        return 1;
+    }
+    if (m_nEndRequest == 2) {
+        PlayerDies(nullptr);
+        return 1;
+    }
+    if (m_bDeathCheck && CheckPlayerDeath(*this)) return 1;
+    if (p.m_nHP < 1) {
+        PlayerDies(nullptr);
+        return 1;
+    }
+
+    auto die = [&](const char* label) {
+        PlayerDies(label);
+        return 1;
+    };
+    p.StepX();
+    MoveCharaX(p);
+    if (CollideBlocksX(*this, p) == 2) return die("Dead 1");
+    MoveCharaX(p);
+    // The player's vertical step has no gravity of its own.
+    GravityStep(p);
+    if (p.StepY() == 7) return die("Dead 2");
+    if (MoveCharaY(p) == 2) return die("Dead 3");
+    if (CollideBlocksY(*this, p) == 2) return die("Dead 4");
+    if (MoveCharaY(p) == 2) return die("Dead 5");
+    if (BothSides(p) && !p.RestoreSavedPos()) {
+        RestorePosition(p);
+        return die("Dead SP");
+    }
+    if (ResolveCharaHits(*this, p) == 2 && !p.IsDying() && !p.RestoreSavedPos()) return die("Dead 6");
+    if ((p.m_bContactL || p.m_bContactR) && CollideBlocksX2(*this, p) == 2 && !p.IsDying()) {
+        // A successful restore ends the frame, undrawn.
+        if (p.RestoreSavedPos()) return 1;
+        return die("Dead 7");
+    }
+    if ((p.m_bContactT || p.m_bContactB) && CollideBlocksBoth(*this, p) == 2 && !p.IsDying() && !p.RestoreSavedPos())
+        return die("Dead 8");
+    if (BothSides(p) && !p.RestoreSavedPos()) {
+        RestorePosition(p);
+        return die("Dead 9");
+    }
+    DecayKnockback(p);
+    return 0;
+}
+
+void cGameScene::ShotPass(i32 step) {
+    ForEachShot([&](cShot& s) {
+        if (s.UpdateAim()) {
+            EraseShot(s);
+            return;
+        }
+        s.StepMotion();
+        if (step == 1 && s.IsOutsideArea()) {
+            EraseShot(s);
+            return;
+        }
+        if (s.CollideBlocks()) EraseShot(s);
+    });
 }

@@ -51,6 +51,9 @@
       nullptr)                                                                                                 \
     X(Facing, u8, 28, byGroup2, Chosen, "the initial facing (0 left, 1 right) and a placed row's direction "    \
       "byte: a byte alone in its group with default 1, facing right as the player starts", nullptr)           \
+    X(Repeat, i8, 52, byGroup32a, Chosen, "a placed row's repeat count (its copies are repeat + 1; read "      \
+      "signed, a negative count makes none): of the bytes no other setting holds, the first of the last "     \
+      "group, default 0 (one copy), a placement value as the offsets and the carried item are", nullptr)     \
     X(ScrollSync, u8, 29, byGroup3, Chosen, "moves with the auto-scroll (and follows the screen): the byte "    \
       "after the facing, alone in its group, default 0", nullptr)                                              \
     X(SizeClass, u8, 5, byGroup5, Chosen, "the size class (0 the stage's small size, else the large one): a "   \

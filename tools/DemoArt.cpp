@@ -97,17 +97,22 @@ cCanvas Palette() {
     return c;
 }
 
+// The block sheet holds block picture n at ((n / 15) x 32, (n mod 15) x 32): fifteen cells down
+// each column.
+int CellX(int n) { return (n / 15) * 32; }
+int CellY(int n) { return (n % 15) * 32; }
+
 cCanvas Blocks() {
-    cCanvas c(320, 128);
+    cCanvas c(64, 480);
     // Cell 0 stays empty: block picture 0 draws nothing.
-    DrawGround(c, 32, 0);
-    DrawBrick(c, 64, 0);
-    DrawStone(c, 96, 0);
-    c.Fill(128, 0, 32, 32, SKY); // a question block
-    c.Frame(128, 0, 32, 32, BROWN);
-    c.Text(140, 8, "?", WHITE, 3);
-    c.Fill(160, 0, 32, 32, LEAF);
-    c.Sprite(160, 0, kFlag, kMap, 2);
+    DrawGround(c, CellX(1), CellY(1));
+    DrawBrick(c, CellX(2), CellY(2));
+    DrawStone(c, CellX(3), CellY(3));
+    c.Fill(CellX(4), CellY(4), 32, 32, SKY); // a question block
+    c.Frame(CellX(4), CellY(4), 32, 32, BROWN);
+    c.Text(CellX(4) + 12, CellY(4) + 8, "?", WHITE, 3);
+    c.Fill(CellX(5), CellY(5), 32, 32, LEAF);
+    c.Sprite(CellX(5), CellY(5), kFlag, kMap, 2);
     return c;
 }
 
@@ -196,9 +201,26 @@ cCanvas GameMode() {
 }
 
 cCanvas Accessory() {
-    cCanvas c(128, 128);
-    // the big cursor
+    cCanvas c(128, 208);
+    // the big cursor, and the small one of the play screen's menus at (64, 0)
     for (int i = 0; i < 12; ++i) c.Fill(8 + i, 4 + i, 1, 24 - 2 * i, YELLOW);
+    for (int i = 0; i < 6; ++i) c.Fill(68 + i, 2 + i, 1, 12 - 2 * i, YELLOW);
+    // the status bar's icons at y 32: score, stage score, HP, SP, lives
+    c.Sprite(0, 32, kCoin, kMap, 1);
+    c.Sprite(16, 32, kCoin, kMap + "y=14", 1);
+    c.Sprite(32, 32, kHeart, kMap, 1);
+    c.Text(51, 37, "SP", BLUE, 1);
+    c.Sprite(64, 32, kHeroStand, kMap, 1);
+    // the HP and SP gauges at x 0 and 64: frames at y 128, fills at 144, warning fills at 160
+    for (int g = 0; g < 2; ++g) {
+        const int x = 64 * g;
+        c.Frame(x, 128, 50, 16, WHITE);
+        c.Fill(x + 1, 129, 48, 14, BLACK);
+        c.Fill(x, 146, 50, 12, g ? BLUE : GREEN);
+        c.Fill(x, 162, 50, 12, RED);
+        c.Fill(x, 176, 50, 2, YELLOW); // what a character's gauge gained and lost
+        c.Fill(x, 192, 50, 2, DARK);
+    }
     // life icon and marker
     c.Sprite(0, 48, kHeart, kMap, 1);
     c.Fill(20, 52, 8, 8, RED);
@@ -225,12 +247,20 @@ cCanvas Symbols() {
     return c;
 }
 
+// The play screen's words: the start banner (0, 0) 128 x 32, the second banner (160, 0)
+// 80 x 32, the replay banner (0, 32), the clear banner (0, 64), game over (0, 96) 144 x 32,
+// then the stage-number digits at y 128 and the time digits at y 160, 32 dots each.
 cCanvas Words() {
     cCanvas c(640, 256);
-    c.Text(8, 8, "STAGE", WHITE, 6);
-    c.Text(8, 48, "CLEAR!", YELLOW, 6);
-    c.Text(8, 88, "GAME OVER", RED, 6);
-    for (int d = 0; d < 10; ++d) c.Glyph(d * 32 + 4, 164, static_cast<char>('0' + d), WHITE, 5);
+    c.Text(4, 4, "STAGE", WHITE, 6);
+    c.Text(164, 4, "GO!", YELLOW, 6);
+    c.Text(4, 36, "REPLAY", ORANGE, 5);
+    c.Text(4, 68, "CLEAR!", YELLOW, 5);
+    c.Text(4, 100, "GAME OVER", RED, 4);
+    for (int d = 0; d < 10; ++d) {
+        c.Glyph(d * 32 + 8, 132, static_cast<char>('0' + d), WHITE, 5);
+        c.Glyph(d * 32 + 8, 164, static_cast<char>('0' + d), YELLOW, 5);
+    }
     return c;
 }
 

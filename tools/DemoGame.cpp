@@ -269,6 +269,7 @@ cEdChara Chara(i16 picture, u8 operation, const char* name, u32 hp) {
     c.wPicture = picture;
     c.byOperation = operation;
     c.dwMaxHP = hp;
+    c.nHoldItem = cEdChara::kNoItem;
     c.strName = Sj(name);
     return c;
 }

@@ -1,5 +1,6 @@
 #include "play/objects/BlockMap.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -71,6 +72,14 @@ const BLOCKCONDS* cBlockMap::Conds(i32 index) const {
     if (!At(index).bHasCond) return nullptr;
     auto it = m_mapCond.find(index);
     return it == m_mapCond.end() ? nullptr : &it->second;
+}
+
+std::vector<i32> cBlockMap::CondCells() const {
+    std::vector<i32> v;
+    v.reserve(m_mapCond.size());
+    for (const auto& [index, conds] : m_mapCond) v.push_back(index);
+    std::sort(v.begin(), v.end());
+    return v;
 }
 
 cBlockMap::SAVEDCELL cBlockMap::Save(i32 index) const {

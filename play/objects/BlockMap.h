@@ -21,6 +21,7 @@ struct BLOCKCELL {
     u8 byFlag = 0;        // run-time byte of the block summon
     u32 bLocked = 0;      // protected from block summons
     u32 bCondHeld = 0;    // a latched appearance condition has held
+    u32 bShownNow = 1;    // its appearance conditions held at the start of the step
 };
 
 // The appearance conditions of a block, with its combination mode and latch.
@@ -74,6 +75,8 @@ public:
     bool SetBlock(i32 index, const cEdBlock& block);
     // The conditions of the cell at an index (null: none).
     const BLOCKCONDS* Conds(i32 index) const;
+    // The cells that have conditions, in index order.
+    std::vector<i32> CondCells() const;
 
     // A whole cell with its conditions, to be put back later (the block summon's player check).
     struct SAVEDCELL {

@@ -158,6 +158,7 @@ public:
     u32 m_bPresent = 0;  // appearance conditions hold; rules skip objects not present
     u32 m_bOnScreen = 0; // box overlaps the view; recomputed at the start of each step
     u32 m_bFlag3 = 0;    // a per-frame flag cleared by Init
+    u32 m_bShownHeld = 0; // a latched appearance condition has held once
 
     // The scene the object plays in (set by whoever creates it; null for scratch objects).
     cGameScene* m_pScene = nullptr;

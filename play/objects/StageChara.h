@@ -61,7 +61,7 @@ public:
     u32 m_bBlockChara = 0;     // behaves like a block; both hit boxes cover its picture
     double m_dHomeX = 0.0;     // spawn position with the copy offset
     double m_dHomeY = 0.0;
-    i32 m_nLife = 0;           // steps left of a summon with a life time (0: none)
+    i32 m_nLife = 0x7fffffff;  // steps left of its life time (0x7fffffff: unlimited)
     u8 m_byBehaviour[2] = {};  // two behaviour bytes of a summon
     i32 m_nHoldOff = 0;        // hold-off timer of its update
 };

@@ -27,6 +27,7 @@ void Place(cObj& o, double x, double y) {
     o.m_dX = x;
     o.m_dY = y;
     o.m_nGfxW = o.m_nGfxH = o.m_nBoxW = o.m_nBoxH = 32;
+    o.m_nGfxOffX = o.m_nGfxOffY = 0;
     o.m_dRight = x + 31;
     o.m_dBottom = y + 31;
 }

@@ -132,7 +132,9 @@ TEST(EffectObj, CommandPlacesScalesAndHolds) {
     CmdEffect(*hero, cmd);
     cmd.params[0] = 4;
     CmdEffect(*hero, cmd);
-    // The wait: the effect's step times x 6 frames, and the effect plays while held.
+    // The wait: the effect's step times x 6 frames, and the effect plays while held (the loop
+    // ends at once, leaving the block as the command set it).
+    s.m_nNestedFrameLimit = 0;
     cmd.params = {3, 0, 0, 0, 0, 0, 100, 1};
     CmdEffect(*hero, cmd);
     EXPECT_EQ(s.m_lstEffectObj.size(), n + 1);

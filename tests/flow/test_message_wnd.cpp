@@ -148,6 +148,9 @@ TEST(MessageWnd, LayoutTrace) {
     for (ROW& r : rows) Add(s, r.a);
 
     std::ostringstream trace;
+    // The hero's graphic stands at its position, the top of its start cell (row 13).
+    hero->m_nGfxOffX = hero->m_nGfxOffY = 0;
+    hero->m_dY = (13 + 10) * 32.0;
     // Frame: scroll x, held, hero x, then each window's position (or "-" once it ended).
     const struct {
         double scrollX;
@@ -234,7 +237,9 @@ TEST(MessageWnd, CommandReplacesClosesAndHolds) {
     EXPECT_TRUE(s.m_lstMessageWnd.empty());
 
     // Holding: a timed wait counts its frames; a key wait starts after 10 frames, or at once after
-    // a waiting message; "until the stage ends" leaves the last wait block as it was.
+    // a waiting message; "until the stage ends" leaves the last wait block as it was. The loop
+    // ends at once, leaving the block as the command set it.
+    s.m_nNestedFrameLimit = 0;
     set({{12, 0}, {15, 0}, {17, 0}, {8, 1}, {6, MSG_TIMED}, {7, 3}});
     CmdMessage(*hero, cmd);
     EXPECT_EQ(s.m_bPauseWaitKey, 0);

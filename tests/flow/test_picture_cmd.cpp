@@ -77,7 +77,9 @@ TEST(PictureCmd, ShowsReplacesClosesAndHolds) {
     EXPECT_NE(play.Report().find("Missing.bmp 読み込み失敗！"), std::string::npos);
     Exec(CmdPicture, *hero, 32, {0, 0, 0, 0, 0, 0, 0, 100, 0, 0, 0, 0, 1, 5, 0});
     EXPECT_TRUE(s.m_lstPicture.empty());
-    // Holding until the key: the picture goes with the wait; a timed hold counts its frames.
+    // Holding until the key: the picture goes with the wait; a timed hold counts its frames (the
+    // loop ends at once, leaving the block as the command set it).
+    s.m_nNestedFrameLimit = 0;
     Exec(CmdPicture, *hero, 32, {1, 0, 0, 0, 0, 0, 0, 100, 0, 0, 1, 0, 0, 7, 0});
     EXPECT_EQ(s.m_bPauseWaitKey, 1);
     EXPECT_TRUE(s.m_lstPicture.empty());

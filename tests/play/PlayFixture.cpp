@@ -80,6 +80,7 @@ PlayFixture::PlayFixture(const cStage& stage, PLAYOPTIONS options) : m_pPresente
 
     m_pScene = std::make_unique<cGameScene>();
     m_pScene->m_nForcedSeed = options.seed;
+    m_pScene->m_bHeadless = true;
     g_pGameScene = m_pScene.get();
 }
 

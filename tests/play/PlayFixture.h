@@ -58,8 +58,9 @@ public:
     // is called with the frame's number in the script (from 0). False on a malformed word
     // (nothing of it is played).
     bool Script(const std::string& script, const std::function<void(int frame)>& each = {});
-    // Frames until the scene is in the play state (2); false when it never gets there.
-    bool RunUntilPlay(int maxFrames = 10);
+    // Frames until the scene is in the play state (2), through the fade-in and the intro
+    // banners (80 frames each); false when it never gets there.
+    bool RunUntilPlay(int maxFrames = 400);
     // The back buffer as ARGB.
     std::vector<u32> Frame() const;
     // Lines written to the report file since the fixture started.

@@ -1,0 +1,214 @@
+// Timers, score, lives and stage end: the time limit and play-time clocks, the start-of-step marks,
+// the appearance conditions, the character timers, the pause key, the stage music request, the
+// tally of a clear with its extra lives, the ranking name entry and the HUD tiles.
+#include <algorithm>
+
+#include "app/Game.h"
+#include "app/PlayRecordNames.h"
+#include "app/Ranking.h"
+#include "app/Scenes.h"
+#include "database/OptionData.h"
+#include "database/SystemData.h"
+#include "database/SystemSwitches.h"
+#include "platform/system/Input.h"
+#include "platform/system/Report.h"
+#include "platform/system/Thread.h"
+#include "platform/system/WindowMessages.h"
+#include "play/GameScene.h"
+#include "play/PlayDraw.h"
+#include "play/rules/Collision.h"
+#include "records/CharaSettings.h"
+#include "records/Stage.h"
+#include "records/StageSettings.h"
+
+namespace {
+
+constexpr i32 kMaxPlayTime = 599999; // 99:59.99
+constexpr u32 kMaxLives = 99;
+constexpr i32 kFramesPerSecond = 60;
+
+// Appearance conditions: an empty list holds; a latched one holds once it has held.
+bool Shown(cGameScene& scene, const cVector<cCond>& conds, u8 mode, u8 latch, u32& held, cChara* subject) {
+    if (conds.empty()) return true;
+    if (latch && held) return true;
+    const bool ok = EvalCondList(scene, conds, mode, subject) != 0;
+    if (ok && latch) held = 1;
+    return ok;
+}
+
+u32 AddCapped(u32 a, i64 b) { return static_cast<u32>(std::clamp<i64>(i64{a} + b, 0, 0x7FFFFFFF)); }
+
+} // namespace
+
+i32 cGameScene::TickTimeLimit(i32 delta) {
+    if (m_bTimeStopped) return 0;
+    // The second boundary counts this stage's frames only: a replay ticks where its recording
+    // ticked, whatever ran before the stage.
+    if (++m_nTickCounter < kFramesPerSecond) return 0;
+    m_nTickCounter = 0;
+    m_nTimeLeft += delta;
+    if (m_nTimeLeft > 999) m_nTimeLeft = 999;
+    if (m_nTimeLeft < 1) {
+        m_nTimeLeft = 0;
+        return 1;
+    }
+    return 0;
+}
+
+void cGameScene::TickPlayTime() {
+    if (m_nPlayTime >= kMaxPlayTime) return;
+    ++m_nPlayFrames;
+    m_nPlayTime = static_cast<i32>(std::min<i64>(i64{m_nPlayFrames} * 100 / 60, kMaxPlayTime));
+}
+
+bool cGameScene::CharaIsShown(cStageChara& c) {
+    return Shown(*this, c.m_Def.vCond, static_cast<u8>(CharaSettings::Get(c.m_Def, eChara::AppearMode)),
+                 static_cast<u8>(CharaSettings::Get(c.m_Def, eChara::AppearLatch)), c.m_bShownHeld, &c);
+}
+
+// Decision: an item's appearance mode and latch are the two bytes of the record's group that
+// holds its conditions (group 1), as a block's and a character's are.
+
+bool cGameScene::ItemIsShown(cItem& item) {
+    return Shown(*this, item.m_Def.vCond, item.m_Def.byGroup1a, item.m_Def.byGroup1b, item.m_bShownHeld, Player0());
+}
+
+void cGameScene::ResetFrameFlags() {
+    if (cPlayer* p = Player0()) {
+        p->m_bPresent = 1;
+        p->m_bOnScreen = 1;
+        p->m_bFlag3 = 1;
+    }
+    std::fill(m_vGroupMark.begin(), m_vGroupMark.end(), 0u);
+    // Decision: a block's appearance conditions are evaluated here, once per step, for the
+    // drawing too: a draw (a frozen one above all) evaluates nothing, so it can neither draw a
+    // random number nor latch a condition.
+    for (i32 cell : m_vBlockMap.CondCells())
+        if (BLOCKCELL* b = m_vBlockMap.Find(cell)) b->bShownNow = BlockIsShown(*this, cell) ? 1 : 0;
+    // The range test runs for every present character first, so that a group is marked before
+    // any of its members asks whether it wakes.
+    ForEachChara([&](cStageChara& c) {
+        if (CharaIsShown(c)) {
+            c.m_bPresent = 1;
+            c.m_bOnScreen = static_cast<u32>(c.IsOnScreen());
+            c.IsInActivityRange(m_vGroupMark);
+        } else {
+            c.m_bPresent = c.m_bOnScreen = 0;
+            c.m_bInRange = 0;
+        }
+    });
+    ForEachChara([&](cStageChara& c) { c.m_bActive = c.m_bPresent ? static_cast<u32>(c.WakeUp(m_vGroupMark) != 0) : 0; });
+    ForEachItem([&](cItem& it) {
+        it.m_bPresent = ItemIsShown(it) ? 1 : 0;
+        it.m_bOnScreen = it.m_bPresent ? static_cast<u32>(it.IsOnScreen()) : 0;
+    });
+    ForEachShot([&](cShot& s) {
+        s.m_bPresent = 1;
+        s.m_bOnScreen = static_cast<u32>(s.IsOnScreen());
+    });
+}
+
+i32 cGameScene::PauseKeyProbe() {
+    if (GetAsyncKeyState(VK_SPACE) >= 0) return 0;
+    PlaySE(4);
+    m_nSavedState = m_nState;
+    m_nSavedSubState = m_nSubState;
+    return 1;
+}
+
+void cGameScene::NotifyMainWindow(i32 music, u32 /*flag*/) {
+    playrec::MusicNumber(g_PlayRecord) = static_cast<u32>(music);
+    // The front end's next music request compares against what plays now.
+    g_Game.m_nBgmNumber = music;
+    g_Game.m_bBgmFlag = 0;
+    SendMessage(g_hWnd, WM_GAME_BGM, 4, music);
+}
+
+void cGameScene::StageEnd() {
+    PlaySE(14);
+    cPlayRecord& r = g_PlayRecord;
+    cPlayer* p = Player0();
+    const u32 old = g_nTotalScore;
+    g_nTotalScore = AddCapped(g_nTotalScore, g_nScore);
+    if (!m_bTimeStopped) r.nTimeLeftSum = AddCapped(r.nTimeLeftSum, m_nTimeLeft);
+    r.nPlayTimeSum = AddCapped(r.nPlayTimeSum, m_nPlayTime);
+    r.nHpSum = AddCapped(r.nHpSum, p ? p->m_nHP : 0);
+    r.nSpSum = AddCapped(r.nSpSum, p ? p->m_nSP : 0);
+
+    const u32 step = SysSwitch(SW_EXTRA_LIFE_SCORE);
+    if (g_nLives != kInfiniteLives && SysSwitch(SW_EXTRA_LIFE) && step != 0) {
+        const u32 extra = g_nTotalScore / step - old / step;
+        for (u32 k = 0; k < extra; ++k) {
+            g_nLives = std::min(g_nLives + 1, kMaxLives);
+            // Every life counts, but only the first few are shown: a score far past the step
+            // would otherwise hold the game for minutes, 30 frames a notice.
+            if (k >= static_cast<u32>(kMaxExtraLifeNotices) || m_bQuit.load()) continue;
+            PlaySE(15);
+            m_vNotice.push_back(PLAYNOTICE{PLAYNOTICE::EXTRA_LIFE, 30, {static_cast<i32>(g_nLives), 0, 0}});
+            HoldFrames(30);
+            m_vNotice.clear();
+        }
+    }
+
+    m_bNameEntry = 0;
+    m_bNameEntered = 0;
+    m_vResult.assign(5, -1);
+    std::string path;
+    if (g_bDirectStart ||
+        (g_Game.g_bUseRanking &&
+         MakeRankingPath(path, g_Game.g_nPlayKind, r.strStageFile, r.bStageVar, r.nStageVarIndex, r.nStageVarValue))) {
+        m_vRankValue = {static_cast<i32>(g_nTotalScore), static_cast<i32>(r.nTimeLeftSum), static_cast<i32>(r.nPlayTimeSum),
+                        static_cast<i32>(r.nHpSum), static_cast<i32>(r.nSpSum)};
+        if (!g_bFromEditor) {
+            const cItemSwitches& kind = g_SystemData.RankingSetting(g_Game.g_nPlayKind);
+            for (int k = 0; k < kRankTables; ++k) {
+                const bool on = k < kind.vItem.Size() && kind.vItem[k] && StageSettings::RankEnabled(g_Stage, k);
+                if (!on || k >= g_Ranking.vTable.Size()) continue;
+                m_vResult[k] = g_Ranking.vTable[k].FindRank(m_vRankValue[k]);
+                if (m_vResult[k] != -1) m_bNameEntry = 1;
+            }
+        }
+    }
+}
+
+void cGameScene::EnterName() {
+    // Once per clear: a second key press must not file the same result twice.
+    if (!g_Game.g_bUseRanking || !m_bNameEntry || m_bNameEntered || m_bQuit.load()) return;
+    m_bNameEntered = 1;
+    cPlayRecord& r = g_PlayRecord;
+    const u32 mode = g_OptionData.nRankingMode;
+    if (mode == 1 || mode == 3) {
+        r.strRankName = g_OptionData.strRankingName;
+    } else {
+        g_bNameDone.store(0);
+        SendMessage(g_hWnd, WM_GAME_NAMEDLG, 0, 0);
+        while (!g_bNameDone.load())
+            if (SleepMs(1)) return; // closing: the dialog will not answer
+    }
+    for (int k = 0; k < kRankTables && k < g_Ranking.vTable.Size(); ++k)
+        if (m_vResult[k] != -1) g_Ranking.vTable[k].Insert(r.strRankName, m_vRankValue[k]);
+    if (!SaveRanking(g_Ranking, g_Game.g_nPlayKind, r.strStageFile, r.bStageVar, r.nStageVarIndex, r.nStageVarValue))
+        WriteReport("EnterName : the ranking was not saved");
+    RankingLoop();
+}
+
+void cGameScene::BuildHudTiles() {
+    // Decision: the two generated pictures are tiled from the small item pictures (63) and the
+    // symbols (64), the two 16-dot sheets of the picture table.
+    const struct {
+        i32 dst, src;
+    } kTiles[2] = {{PLAYPIC_HUD_A, PLAYPIC_ITEM_MINI}, {PLAYPIC_HUD_B, PLAYPIC_SYMBOL}};
+    for (const auto& t : kTiles) {
+        DDSURFACEDATA* dst = PlayPicture(t.dst);
+        DDSURFACEDATA* src = PlayPicture(t.src);
+        if (!PlayPictureLoaded(t.dst)) continue;
+        DDFillSurface(dst, 0);
+        if (!PlayPictureLoaded(t.src)) continue;
+        for (i32 row = 0; row < 30; ++row)
+            for (i32 k = 0; k < 4; ++k) {
+                DDBlt(dst, 8 + 64 * k, 8 + 32 * row, 16, 16, src, 32 * k, 16 * row, DDBLT_KEY);
+                DDBlt(dst, 40 + 64 * k, 8 + 32 * row, 16, 16, src, 16 + 32 * k, 16 * row, DDBLT_KEY);
+            }
+        dst->restored = 0;
+    }
+}

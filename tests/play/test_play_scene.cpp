@@ -1,0 +1,283 @@
+// The play scene: its states through a stage's life (time limit, deaths, lives, game over), the
+// nested loops and frozen draws that change nothing of the play, the stage-end tally with extra
+// lives and the ranking, the results by game mode, and the stages it refuses.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "app/PlayRecord.h"
+#include "app/PlayRecordNames.h"
+#include "app/Ranking.h"
+#include "app/Scenes.h"
+#include "database/DataPaths.h"
+#include "database/OptionData.h"
+#include "database/SystemData.h"
+#include "platform/system/PathResolver.h"
+#include "platform/system/WindowMessages.h"
+#include "records/StageSettings.h"
+#include "tests/play/PlayFixture.h"
+
+namespace {
+
+// The window thread's side of the requests the play sends: sounds are noted, the name dialog
+// answers at once.
+std::vector<int> g_sounds;
+LRESULT Recorder(HWND, u32 msg, WPARAM w, LPARAM) {
+    if (msg == WM_GAME_PLAYSE) g_sounds.push_back(static_cast<int>(w));
+    if (msg == WM_GAME_NAMEDLG) g_bNameDone.store(1);
+    return 0;
+}
+struct WindowRecorder {
+    WindowRecorder() {
+        g_sounds.clear();
+        g_hWnd = MainWindowHandle();
+        WindowQueueOpen(Recorder);
+    }
+    ~WindowRecorder() {
+        WindowQueueShutdown();
+        g_hWnd = nullptr;
+    }
+};
+
+std::string Sounds() {
+    std::string s;
+    for (int n : g_sounds) s += std::to_string(n) + " ";
+    g_sounds.clear();
+    return s;
+}
+
+cStage StageWith(std::initializer_list<std::pair<eStage, i64>> settings) {
+    cStage st = playtest::MakeStage(40, 15);
+    for (auto [s, v] : settings) StageSettings::Set(st, s, v);
+    return st;
+}
+
+} // namespace
+
+TEST(PlayScene, StepMarks) {
+    auto marks = [](u32 s, u32 n) {
+        std::string out;
+        for (u32 v : MakeStepMarks(s, n)) out += v ? '1' : '0';
+        return out;
+    };
+    EXPECT_EQ(marks(4, 3), "1110");
+    EXPECT_EQ(marks(4, 0), "1111");
+    EXPECT_EQ(marks(4, 9), "1111");
+    EXPECT_EQ(marks(10, 3), "1001001000");
+    EXPECT_EQ(marks(5, 2), "10100");
+}
+
+TEST(PlayScene, TimeUpDeathsLivesAndGameOver) {
+    WindowRecorder window;
+    playtest::PlayFixture play(StageWith({{eStage::TimeLimitOn, 1}, {eStage::TimeLimit, 2}, {eStage::TimeWarning, 1}}));
+    g_PlayRecord.nStartLives = 2;
+    cGameScene& s = play.Scene();
+    // Every change of state, lives, time left or dying, with the sounds since the last line.
+    std::ostringstream trace;
+    std::string last;
+    for (int f = 0; f < 700 && s.m_nState != 6; ++f) {
+        play.Step();
+        const cPlayer* p = s.Player0();
+        std::ostringstream now;
+        now << "state " << s.m_nState << " lives " << g_PlayRecord.nLives << " time " << s.m_nTimeLeft << " dying "
+            << (p ? p->m_bDying : 9u);
+        if (now.str() != last) trace << now.str() << " | " << Sounds() << "\n";
+        last = now.str();
+    }
+    EXPECT_EQ(trace.str(), "state 0 lives 1 time 2 dying 0 | \n"
+                           "state 1 lives 1 time 2 dying 0 | \n"
+                           "state 2 lives 1 time 2 dying 0 | \n"
+                           "state 2 lives 1 time 1 dying 0 | 13 \n"
+                           "state 2 lives 1 time 0 dying 1 | 8 \n"
+                           "state 1 lives 0 time 2 dying 0 | \n"
+                           "state 2 lives 0 time 2 dying 0 | \n"
+                           "state 2 lives 0 time 1 dying 0 | 13 \n"
+                           "state 2 lives 0 time 0 dying 1 | 8 \n"
+                           "state 6 lives 0 time 0 dying 1 | \n");
+    // Game over takes the decision key to the title menu.
+    play.Step(0, playtest::DECIDE);
+    EXPECT_EQ(s.m_nState, 7);
+    play.Steps(3);
+    EXPECT_EQ(g_Game.g_nScene, SCENE_MENU);
+}
+
+TEST(PlayScene, NestedLoopsAndFrozenDrawsChangeNothing) {
+    cStage st = playtest::MakeStage(40, 15);
+    cEdChara enemy;
+    enemy.byOperation = 1;
+    enemy.wPicture = 11;
+    enemy.sPosX = 8;
+    enemy.sPosY = 13;
+    enemy.nHoldItem = cEdChara::kNoItem;
+    st.vChara.push_back(enemy);
+    playtest::PlayFixture play(st);
+    g_PlayRecord.nStartLives = 3;
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    play.Script("R*5 RJ*3 .*2");
+    ASSERT_EQ(s.m_lstChara.LiveCount(), 1);
+    cStageChara& c = s.m_lstChara[0];
+    c.m_bDying = 1;
+    const cInput before = g_vInput[0];
+    const u32 frames = s.m_nFrameCounter, rand = s.m_Rand.State();
+    // A message held for 30 frames, a key wait, pause-menu frames: all drawn frozen.
+    EXPECT_EQ(s.HoldFrames(30), 1);
+    s.m_bPauseWaitKey = 1;
+    EXPECT_EQ(s.PauseLoop(), 1);
+    for (int i = 0; i < 5; ++i) s.Draw(0, 1, 0, 1);
+    EXPECT_EQ(s.m_nFrameCounter, frames);
+    EXPECT_EQ(s.m_Rand.State(), rand);
+    for (int r = 0; r < 2; ++r)
+        for (int i = 0; i < 32; ++i) {
+            EXPECT_EQ(g_vInput[0].aRing[r][i].value, before.aRing[r][i].value);
+            EXPECT_EQ(g_vInput[0].aRing[r][i].hold, before.aRing[r][i].hold);
+        }
+    EXPECT_EQ(g_vInput[0].anRingIndex, before.anRingIndex);
+    EXPECT_EQ(g_vInput[0].vButtonState.size(), before.vButtonState.size());
+    EXPECT_FALSE(c.IsRemoved()) << "a frozen draw removed the dying character";
+    // The update's own draw ends the death animation and takes the character out.
+    play.Step();
+    EXPECT_EQ(s.m_lstChara.LiveCount(), 0);
+    // The same for the player: its death animation waits in frozen draws and is handled by the
+    // update's draw only.
+    cPlayer& p = *s.Player0();
+    p.m_bDying = 1;
+    play.Step();
+    const i32 waited = p.m_nDeathWaitFrames;
+    EXPECT_EQ(s.HoldFrames(100), 1);
+    s.Draw(0, 1, 0, 1);
+    EXPECT_EQ(p.m_nDeathWaitFrames, waited);
+    EXPECT_EQ(s.m_nState, 2) << "a frozen draw ran the player's death";
+    for (int i = 0; i < 200 && s.m_nState == 2; ++i) play.Step();
+    EXPECT_EQ(s.m_nState, 1);
+}
+
+TEST(PlayScene, StageEndTalliesExtraLivesAndFilesTheRankingOnce) {
+    WindowRecorder window;
+    playtest::PlayFixture play(playtest::MakeStage(40, 15), {.prepareData = [] {
+                                                                 g_SystemData.bExtraLife = 1;
+                                                                 g_SystemData.nExtraLifeScore = 100;
+                                                                 g_SystemData.vRankingSetting[2].bRanking = 1;
+                                                                 g_SystemData.vRankingSetting[2].vItem.assign(5, 1);
+                                                             }});
+    g_Game.g_bUseRanking = 1;
+    g_OptionData.nRankingMode = 1; // the fixed registration name
+    g_OptionData.strRankingName = "abc";
+    g_PlayRecord.strStageFile = "data\\stg4\\Rank.stg4_001";
+    g_PlayRecord.nStartLives = 3;
+    CreateStartFolders();
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    Sounds();
+    g_PlayRecord.nTotalScore = 90;
+    g_PlayRecord.nScore = 250;
+    s.StageEnd();
+    // 90 -> 340 passes 100, 200 and 300: three lives, each with its sound and notice.
+    EXPECT_EQ(g_PlayRecord.nLives, 5u);
+    EXPECT_EQ(Sounds(), "14 15 15 15 ");
+    EXPECT_TRUE(s.m_vNotice.empty());
+    EXPECT_EQ(s.m_vResult[0], 0); // first place of an empty table
+    EXPECT_EQ(s.m_bNameEntry, 1u);
+    s.EnterName();
+    s.EnterName();
+    ASSERT_FALSE(g_Ranking.vTable.empty());
+    EXPECT_EQ(g_Ranking.vTable[0].vEntry[0].strName, "abc");
+    EXPECT_EQ(g_Ranking.vTable[0].vEntry[0].nValue, 340);
+    EXPECT_EQ(g_Ranking.vTable[0].vEntry[1].bUsed, 0u) << "the clear was filed twice";
+    std::string path;
+    ASSERT_TRUE(MakeRankingPath(path, g_Game.g_nPlayKind, g_PlayRecord.strStageFile, 0, 0, 0));
+    EXPECT_TRUE(std::filesystem::exists(ResolvePath(path)));
+
+    // A score far past the step gives every life up to 99, but holds the game for ten notices.
+    g_PlayRecord.nScore = 999999;
+    g_PlayRecord.nTotalScore = 0;
+    g_SystemData.nExtraLifeScore = 1;
+    Sounds();
+    s.StageEnd();
+    EXPECT_EQ(g_PlayRecord.nLives, 99u);
+    EXPECT_EQ(Sounds(), "14 15 15 15 15 15 15 15 15 15 15 ");
+}
+
+TEST(PlayScene, ResultsByMode) {
+    playtest::PlayFixture play(playtest::MakeStage(40, 15), {.prepareData = [] { g_SystemData.nChallengeValue = 2; }});
+    CreateStartFolders();
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    cPlayRecord& r = g_PlayRecord;
+    r.nTotalScore = 50;
+    auto result = [&](i32 mode) {
+        g_Game.g_nGameMode = mode;
+        return s.ProcessResult();
+    };
+    // Story: the stage's switch, then the world map.
+    r.nStageNo = 3;
+    EXPECT_EQ(result(0), 1);
+    EXPECT_EQ(r.vSwitch[3], 1u);
+    // Challenge: row n - 1 cleared with its best, the next stage opened, the results saved.
+    r.vChallenge.assign(2, cRecInt2{});
+    r.nStageNo = 1;
+    EXPECT_EQ(result(2), 3);
+    EXPECT_EQ(r.vChallenge[0].nValue1, 1u);
+    EXPECT_EQ(r.vChallenge[0].nValue2, 50u);
+    EXPECT_EQ(r.nChallengeOpen, 2u);
+    r.nStageNo = 2;
+    EXPECT_EQ(result(2), 3);
+    EXPECT_EQ(r.nChallengeOpen, 2u) << "capped by the system data's challenge count";
+    EXPECT_TRUE(std::filesystem::exists(ResolvePath("user_data\\challenge\\Challenge.dat")));
+    // A lower score keeps the best.
+    r.nTotalScore = 20;
+    EXPECT_EQ(result(2), 3);
+    EXPECT_EQ(r.vChallenge[0].nValue2, 50u);
+    // Stage number 0 names no challenge row: reported and skipped, the program goes on.
+    r.nStageNo = 0;
+    EXPECT_EQ(result(2), 3);
+    EXPECT_NE(play.Report().find("ProcessResult : challenge stage 0 of 2 has no result row"), std::string::npos);
+    EXPECT_EQ(play.CloseRequests(), 0u);
+    // Free play without a next stage plays the stage again; a replay starts over.
+    playrec::NextStageFlag(r) = 0;
+    EXPECT_EQ(result(3), 4);
+    EXPECT_EQ(result(4), 4);
+}
+
+TEST(PlayScene, RefusedStagesAndFaultsInAFrameCloseInOrder) {
+    {
+        // No hero: the replay path never checked it; the set-up refuses before any row is read.
+        cStage st = playtest::MakeStage(20, 15);
+        st.vChara.clear();
+        playtest::PlayFixture play(st);
+        play.Steps(5);
+        EXPECT_NE(play.Report().find("主人公が配置されていないのでプレイできません！"), std::string::npos);
+        EXPECT_GE(play.CloseRequests(), 1u);
+        EXPECT_EQ(play.Scene().Player0(), nullptr);
+    }
+    {
+        // A width whose block map cannot be held: the memory error, not an overflowed size.
+        cStage st = playtest::MakeStage(20, 15);
+        st.dwWidth() = 0xFFFFFFF0u;
+        playtest::PlayFixture play(st);
+        play.Steps(5);
+        EXPECT_NE(play.Report().find("メモリ不足により、ステージの初期設定に失敗しました！"), std::string::npos);
+        EXPECT_GE(play.CloseRequests(), 1u);
+    }
+    {
+        // Speed level 0 plays one step a frame.
+        playtest::PlayFixture play(StageWith({{eStage::SpeedLevel, 0}}));
+        ASSERT_TRUE(play.RunUntilPlay());
+        const i32 before = play.Scene().m_nStepCount;
+        play.Steps(3);
+        EXPECT_EQ(play.Scene().m_nStepCount, before + 3);
+        EXPECT_NE(play.Report().find("gives no play step"), std::string::npos);
+    }
+    {
+        // A fault inside a state's frame (here: a pause menu without its entries) closes the
+        // program in order instead of ending the game thread.
+        playtest::PlayFixture play(playtest::MakeStage(20, 15));
+        ASSERT_TRUE(play.RunUntilPlay());
+        play.Scene().m_vPauseMenu.clear();
+        play.Scene().m_nState = 3;
+        EXPECT_NO_THROW(play.Step());
+        EXPECT_GE(play.CloseRequests(), 1u);
+        EXPECT_NE(play.Report().find("cGameScene::Run : invalid vector<T> subscript"), std::string::npos);
+    }
+}
