@@ -54,6 +54,8 @@ public:
     u64 Hash();
     // The frames that ran the update, with the state after each.
     const std::vector<u64>& Hashes() const { return m_vHash; }
+    // Forgets the hashes kept so far (a long run keeps none).
+    void ClearHashes() { m_vHash.clear(); }
 
     // The replay of what was played so far (the play record as it was at the stage's start).
     bool SaveReplay(const std::string& path);

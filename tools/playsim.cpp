@@ -2,24 +2,39 @@
 //
 //   playsim --game DIR --stage FILE [--seed N] [--input SCRIPT | --input-file PATH] [--frames N]
 //           [--record REPLAY] [--png FRAME:PATH ...] [--mode d3d32|d3d16|dd32|dd16|dd8] [--quiet]
+//           [--rss EVERY] [--keep-alive]
 //   playsim --game DIR --replay REPLAY [--frames N] [--png FRAME:PATH ...] [--mode ...] [--quiet]
 //
 // Prints one line per play frame: the frame number and the hash of the play state after it
 // (positions, speeds, HP, score, time, object counts, random state). The input script is words
 // "<keys>*<frames>" with keys from L R U D and 1 2 3 4 (J = 1, "." none); it is played to its
 // end, then --frames more frames without keys (the default: only the script; a replay plays
-// until its input ends unless --frames says how many frames).
+// until its input ends unless --frames says how many frames). --rss prints the resident memory
+// every EVERY frames (a soak run); --keep-alive keeps the player's HP up, so that a long run
+// stays in play.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 
 #include "play/GameScene.h"
 #include "tools/PlaySim.h"
 
 namespace {
+
+// Resident memory of the process in kilobytes.
+long ResidentKb() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
 
 int Usage() {
     std::fprintf(stderr,
@@ -37,13 +52,14 @@ int main(int argc, char** argv) {
     std::map<long, std::string> png;
     long frames = -1;
     unsigned long seed = 1;
-    bool quiet = false;
+    bool quiet = false, keepAlive = false;
+    long rssEvery = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         const char* v = nullptr;
-        if (a == "--quiet") {
-            quiet = true;
+        if (a == "--quiet" || a == "--keep-alive") {
+            (a == "--quiet" ? quiet : keepAlive) = true;
             continue;
         }
         if (!(v = next())) return Usage();
@@ -53,6 +69,7 @@ int main(int argc, char** argv) {
         else if (a == "--record") record = v;
         else if (a == "--seed") seed = std::strtoul(v, nullptr, 10);
         else if (a == "--frames") frames = std::strtol(v, nullptr, 10);
+        else if (a == "--rss") rssEvery = std::strtol(v, nullptr, 10);
         else if (a == "--input") script = v;
         else if (a == "--input-file") {
             std::ifstream in(v);
@@ -91,7 +108,13 @@ int main(int argc, char** argv) {
     const long total = frames >= 0 ? static_cast<long>(keys.size()) + frames : replay.empty() ? static_cast<long>(keys.size()) : -1;
     for (long f = 0; total < 0 || f < total; ++f) {
         const playsim::SIMKEYS k = f < static_cast<long>(keys.size()) ? keys[static_cast<std::size_t>(f)] : playsim::SIMKEYS{};
+        if (keepAlive)
+            if (cPlayer* p = sim.Scene().Player0()) p->m_nHP = std::max(p->m_nHP, 1);
         const bool play = sim.Frame(k);
+        if (rssEvery > 0) {
+            if (f % rssEvery == 0) std::fprintf(stderr, "frame %ld rss %ld kB\n", f, ResidentKb());
+            sim.ClearHashes();
+        }
         if (play && !quiet) std::printf("%ld %016llx\n", f, static_cast<unsigned long long>(sim.Hashes().back()));
         if (auto it = png.find(f); it != png.end() && !sim.DumpPng(it->second))
             std::fprintf(stderr, "playsim: cannot write %s\n", it->second.c_str());

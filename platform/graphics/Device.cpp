@@ -174,6 +174,9 @@ bool DDInit(bool useDirect3D, HWND hWnd, i32 width, i32 height, i32 bpp, u32 vsy
     g_DDGraphics.height = height;
     g_nBpp = bpp;
     g_DDGraphics.bytesPerPixel = bpp / 8;
+    // The colour key of a mode started before is not this mode's (the 8-bit mode keys index 0,
+    // which its DDSetTransmit never sets).
+    g_dwTransColor = 0;
     // Any value but full screen is windowed: there is no third kind of window, and a value
     // the settings file invented must not leave the layer without surfaces.
     g_nWindowMode = windowMode == 0 ? 0 : 1;

@@ -28,8 +28,10 @@ bool cBlockMap::Build(u32 stageWidth, u32 stageHeight) {
     i32 shift = 0;
     while ((u64{1} << shift) < cols) ++shift;
     const u64 cells = rows << shift;
-    // An index must stay an i32 (and a world pixel of the far edge too).
-    if (shift > 24 || cells > (u64{1} << 26) || rows * 32 > 0x7FFFFFFFu) return false;
+    // An index must stay an i32 (and a world pixel of the far edge too). Decision: a map of more
+    // than 2^22 cells (some 250 MB; a stage of 1000 x 4000 cells) is refused as a lack of memory,
+    // so that a size from a damaged file is never an allocation of gigabytes.
+    if (shift > 24 || cells > (u64{1} << 22) || rows * 32 > 0x7FFFFFFFu) return false;
     try {
         m_vCell.assign(static_cast<std::size_t>(cells), Empty());
     } catch (const std::bad_alloc&) {

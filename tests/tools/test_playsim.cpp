@@ -6,7 +6,14 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include <cstdlib>
+
+#include "platform/graphics/Graphics.h"
+#include "platform/graphics/Presenter.h"
 #include "platform/system/PathResolver.h"
+#include "records/DataFile.h"
+#include "records/Stage.h"
+#include "records/StageSettings.h"
 #include "tools/DemoGame.h"
 #include "tools/PlaySim.h"
 
@@ -77,4 +84,51 @@ TEST_F(DemoPlay, SameSeedAndInputSameHashes) {
     EXPECT_EQ(a, b);
     // Every frame's state is its own: the hash moves with the play.
     EXPECT_NE(a.front(), a.back());
+}
+
+// The play screen in each drawing mode against its golden frame (TOBRELK_UPDATE_GOLDENS=1
+// writes them): the first demo stage with only its hero, a time limit and the status bar, after
+// a few frames of play: background, blocks, items, the hero, the status bar and the time.
+TEST_F(DemoPlay, PlayScreenGoldenFrames) {
+    {
+        const fs::path old = GetGameRoot();
+        SetGameRoot(s_dir);
+        cStage st;
+        ASSERT_TRUE(LoadFromFile(st, "data\\stg4\\Demo-1.stg4_001"));
+        cVector<cEdChara> hero;
+        for (const cEdChara& c : st.vChara)
+            if (c.byOperation == 0) hero.push_back(c);
+        st.vChara = hero;
+        StageSettings::Set(st, eStage::TimeLimitOn, 1);
+        StageSettings::Set(st, eStage::TimeLimit, 150);
+        ASSERT_TRUE(SaveToFile(st, "data\\stg4\\Golden.stg4_001"));
+        SetGameRoot(old);
+    }
+    const struct {
+        bool d3d;
+        int bpp;
+        const char* name;
+    } modes[] = {{true, 32, "d3d32"}, {false, 32, "dd32"}, {false, 8, "dd8"}};
+    for (const auto& m : modes) {
+        SCOPED_TRACE(m.name);
+        playsim::cPlaySim sim;
+        std::string error;
+        ASSERT_TRUE(sim.Open({s_dir.string(), m.d3d, m.bpp}, error)) << error;
+        ASSERT_TRUE(sim.StartStage("data\\stg4\\Golden.stg4_001", 1, error)) << error;
+        for (int f = 0; f < 10; ++f) sim.Frame();
+        std::vector<u32> frame;
+        i32 w = 0, h = 0;
+        DDSnapshotFrame(&frame, &w, &h);
+        const std::string golden = std::string(TOBRELK_TEST_DATA_DIR) + "/graphics/play_screen_" + m.name + ".png";
+        if (std::getenv("TOBRELK_UPDATE_GOLDENS")) {
+            ASSERT_TRUE(WritePngFile(golden, frame.data(), w, h));
+            continue;
+        }
+        std::vector<u32> want;
+        i32 gw = 0, gh = 0;
+        ASSERT_TRUE(ReadPngFile(golden, &want, &gw, &gh)) << golden;
+        const bool same = gw == w && gh == h && want == frame;
+        if (!same) WritePngFile((fs::current_path() / ("actual_play_screen_" + std::string(m.name) + ".png")).string(), frame.data(), w, h);
+        EXPECT_TRUE(same) << "differs from " << golden;
+    }
 }
