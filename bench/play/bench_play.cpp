@@ -12,6 +12,8 @@
 #include "database/CommonPalette.h"
 #include "platform/system/PathResolver.h"
 #include "play/GameScene.h"
+#include "play/shots/ShotCommands.h"
+#include "records/EdSettings.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
 #include "records/StageSettings.h"
@@ -106,19 +108,38 @@ void BM_Busy300Characters200Shots(benchmark::State& state) {
         return;
     }
     cGameScene& s = sim.Scene();
-    for (int i = 0; i < 200; ++i) {
-        cShot shot;
-        shot.m_nSide = i % 8;
-        shot.cObj::Init(static_cast<u32>(1000 + i), 0, 0, 0, 1, nullptr, 0, 0, 0, 8, 8, 16, 16, 0, FLY_THROUGH, 0);
-        shot.m_dX = 330 + (i % 20) * 30;
-        shot.m_dY = 330 + (i / 20) * 40;
-        shot.UpdateEdgesX();
-        shot.UpdateEdgesY();
-        s.AddShot(shot);
+    // 200 shots that live as long as the play: half weave on their spot (a wave without speed),
+    // half home on the hero from the patrollers' rows.
+    // Shots off the view leave by the stage's areas: the shooters are the patrollers in view.
+    std::vector<cStageChara*> shooters;
+    s.ForEachChara([&](cStageChara& c) {
+        if (c.IsOnScreen()) shooters.push_back(&c);
+    });
+    cCmdRun run;
+    for (int i = 0; i < 200 && !shooters.empty(); ++i) {
+        cEdShot def;
+        def.Clear();
+        ShotSettings::Set(def, eShot::ShotsPerVolley, 1);
+        ShotSettings::Set(def, eShot::Scale, 1);
+        ShotSettings::Set(def, eShot::TakeShooterSide, 1);
+        ShotSettings::Set(def, eShot::Picture, i % 30);
+        ShotSettings::Set(def, eShot::Power, 1);
+        ShotSettings::Set(def, eShot::PierceBlocks, 1);
+        if (i % 2 == 0) {
+            ShotSettings::Set(def, eShot::AimMode, 8);
+            ShotSettings::Set(def, eShot::AimParam1, 1);
+            ShotSettings::Set(def, eShot::AimParam2, 10);
+        } else {
+            ShotSettings::Set(def, eShot::AimMode, 4);
+            ShotSettings::Set(def, eShot::AimParam2, 999);
+            ShotSettings::Set(def, eShot::Speed, 20);
+        }
+        FireShot(s, *shooters[static_cast<std::size_t>(i) % shooters.size()], run, def);
     }
     state.counters["characters"] = s.m_lstChara.LiveCount();
     state.counters["shots"] = s.m_lstShot.LiveCount();
     PlayFrames(state, sim);
+    state.counters["shots_end"] = s.m_lstShot.LiveCount();
 }
 BENCHMARK(BM_Busy300Characters200Shots)->Unit(benchmark::kMillisecond);
 

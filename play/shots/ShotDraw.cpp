@@ -1,23 +1,22 @@
 // Drawing a shot or a sword at its screen position.
+#include <algorithm>
+
 #include "app/SystemIni.h"
 #include "database/Database.h"
 #include "platform/graphics/Graphics.h"
 #include "play/GameScene.h"
+#include "play/PlayDraw.h"
 #include "play/shots/Shot.h"
 
 namespace {
 
 // The shot sheet's slots: plain left and right, then the pair the stretched form is drawn from.
-constexpr i32 kSlotShot = 20;
+constexpr i32 kSlotShot = PLAYPIC_SHOT;
 constexpr i32 kSlotShotStretch = 38;
 // The sheet: 16-dot cells, 30 to a row, two animation rows per row of pictures.
 constexpr i32 kShotCell = 16;
 constexpr i32 kShotsPerRow = 30;
 
-DDSURFACEDATA* Slot(i32 slot) {
-    if (!g_DDGraphics.pictures || slot < 0 || slot >= g_DDGraphics.pictureCount) return nullptr;
-    return &g_DDGraphics.pictures[slot];
-}
 
 // Plain at scale 1; stretched to the scaled size from the stretch slot otherwise (DirectDraw
 // with its own video stretch stretches the plain slot).
@@ -42,8 +41,14 @@ void cShot::Draw(DDSURFACEDATA* target) {
         if (n < 0) return;
         const i32 sx = static_cast<i32>(n % kShotsPerRow) * kShotCell;
         const i32 sy = static_cast<i32>(m_nSwordFrame + n / kShotsPerRow * 2) * kShotCell;
-        Blit(target, *this, Slot(kSlotShot + right), Slot(kSlotShotStretch + right), sx, sy, kShotCell, kShotCell);
+        Blit(target, *this, PlayPicture(kSlotShot + right), PlayPicture(kSlotShotStretch + right), sx, sy, kShotCell, kShotCell);
         return;
     }
-    // SWORD-DRAW: the sword pictures arrive with the play graphics loading.
+    const cSwordPart* part = SwordPart();
+    DDSURFACEDATA* group = m_pScene ? m_pScene->m_SwordImg.Row(m_nSwordType) : nullptr;
+    if (!part || !group) return;
+    // The type's four slots: left and right, then the pair the stretched form is drawn from.
+    const i32 w = static_cast<i32>(std::min<u32>(part->nWidth, 4096)), h = static_cast<i32>(std::min<u32>(part->nHeight, 4096));
+    Blit(target, *this, group + right, group + 2 + right, static_cast<i32>(std::min<u32>(part->nSrcX, 1u << 20)),
+         static_cast<i32>(std::min<u32>(part->nSrcY, 1u << 20)), w, h);
 }

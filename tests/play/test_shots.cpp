@@ -10,6 +10,7 @@
 #include <functional>
 #include <sstream>
 
+#include "database/CommonPalette.h"
 #include "play/rules/Hits.h"
 #include "play/rules/Motion.h"
 #include "play/shots/ShotCommands.h"
@@ -338,4 +339,82 @@ TEST(Shots, DamagedDefinitionsFireNothingOrStayPut) {
     EXPECT_EQ(p.s.m_lstShot[0].m_nSide, 0);
     EXPECT_EQ(p.s.m_vShotList[0].size(), 1u);
     EXPECT_EQ(p.play.fixture.Report(), before);
+}
+
+namespace {
+
+// The common palette of the summon tests (put back when the test ends).
+struct SummonPalette {
+    cCommonPalette saved = g_CommonPalette;
+    SummonPalette() {
+        cEdChara flyer;
+        flyer.byOperation = 1;
+        flyer.wPicture = 1;
+        flyer.nHoldItem = cEdChara::kNoItem;
+        CharaSettings::Set(flyer, eChara::FlyMode, 2);
+        CharaSettings::Set(flyer, eChara::Side, 3);
+        cEdChara hero = flyer;
+        hero.byOperation = 0;
+        g_CommonPalette.m_vEdChara = {cEdChara(), flyer, hero};
+        cEdItem coin;
+        coin.wPicture = 1;
+        g_CommonPalette.m_vEdItem = {cEdItem(), coin};
+        cEdBlock wall;
+        wall.wPicture = 1;
+        wall.bySolid = 1;
+        g_CommonPalette.m_vEdBlock = {cEdBlock(), wall};
+    }
+    ~SummonPalette() { g_CommonPalette = saved; }
+};
+
+cEdShot SummonDef(i64 index, const EditShot& edit = {}) {
+    return BaseShot([&](E& d) {
+        Set(d, eShot::PaletteIndex, index);
+        if (edit) edit(d);
+    });
+}
+
+std::string Charas(cGameScene& s) {
+    std::string out;
+    s.ForEachChara([&](cStageChara& c) {
+        out.append(std::to_string(c.m_nId)).append("@").append(Num(c.m_dX)).append(",").append(Num(c.m_dY));
+        out.append(c.m_nDir > 0 ? "R" : "L").append(std::to_string(c.m_nSide)).append(" ");
+    });
+    return out;
+}
+
+} // namespace
+
+TEST(Summons, PlacementsPaletteChecksAndASummonerThatDiesFirst) {
+    SummonPalette palette;
+    ShotPlay p;
+    // Three characters of an explosion stand on one point, facing away from the summoner and on
+    // its side; they are its children, the latest first.
+    SummonChara(p.shooter, p.run, SummonDef(1, [](E& d) {
+        Kind(d, 4, 3), Set(d, eShot::SideSource, 1), Set(d, eShot::ReverseFacing, 1);
+    }));
+    EXPECT_EQ(Charas(p.s), "1@714.5,584L1 2@970.5,712R2 3@714.5,584R1 4@714.5,584R1 5@714.5,584R1 ");
+    ASSERT_EQ(p.shooter.m_vChild.size(), 3u);
+    EXPECT_EQ(p.shooter.m_vChild[0].Get(), &p.s.m_lstChara[4]);
+    EXPECT_EQ(p.s.m_lstChara[2].m_Parent.Get(), &p.shooter);
+    // A line of two, the definition's side: nothing for an index outside the palette (below 0
+    // included) or for a character not placed for play (the player's kind).
+    for (i64 index : {-1, 3, 2}) SummonChara(p.shooter, p.run, SummonDef(index));
+    EXPECT_EQ(p.s.m_lstChara.LiveCount(), 5);
+    SummonChara(p.shooter, p.run, SummonDef(1, [](E& d) { Kind(d, 0, 2), Set(d, eShot::SideSource, 2), Set(d, eShot::Side, 9); }));
+    EXPECT_EQ(Charas(p.s).substr(70), "6@683.5,568L0 7@683.5,600L0 ");
+
+    // The summoner dies first: its children live on without a parent, and go their way.
+    p.s.RemoveChara(p.shooter);
+    p.s.Sweep();
+    for (int step = 0; step < 20; ++step)
+        p.s.ForEachChara([&](cStageChara& c) { CharaStep(p.s, c); });
+    EXPECT_EQ(p.s.m_lstChara[1].m_Parent.Get(), nullptr);
+    EXPECT_EQ(p.s.m_lstChara.LiveCount(), 6);
+    // A child summons in its turn; its children are its own.
+    cStageChara& child = p.s.m_lstChara[1];
+    SummonItem(child, p.run, SummonDef(1, [](E& d) { Kind(d, 1, 2); }));
+    EXPECT_EQ(p.s.m_lstItem.LiveCount(), 2);
+    SummonBlock(child, p.run, SummonDef(1, [](E& d) { Set(d, eShot::DirectionCode, 7); }));
+    EXPECT_EQ(p.s.m_vBlockMap.AtPixel(child.m_dX + 8, child.m_dBottom + 20).block.bySolid, 1);
 }
