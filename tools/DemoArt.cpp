@@ -141,11 +141,29 @@ cCanvas MoreCharacters(int sheet) {
     return c;
 }
 
+// Shot pictures: 16-dot cells, each with its second animation frame in the row below.
 cCanvas Shots() {
-    cCanvas c(160, 16);
+    cCanvas c(160, 32);
     for (int i = 0; i < 16; ++i) c.Fill(4 + (i % 2), 4, 8 - (i % 2) * 2, 8, i % 2 ? YELLOW : ORANGE);
     c.Fill(2, 6, 12, 4, YELLOW);
     c.Fill(20, 5, 8, 6, BLUE);
+    c.Fill(3, 19, 10, 10, ORANGE);
+    c.Fill(5, 21, 6, 6, YELLOW);
+    c.Fill(21, 20, 6, 8, BLUE);
+    c.Fill(22, 21, 4, 6, WHITE);
+    return c;
+}
+
+// The sword's two cells (32 x 16): the blade raised, then thrust ahead.
+cCanvas Blades() {
+    cCanvas c(64, 16);
+    for (int i = 0; i < 12; ++i) c.Fill(4 + i * 2, 13 - i, 3, 2, LIGHT);
+    c.Fill(2, 12, 4, 3, BROWN);
+    c.Fill(6, 7, 24, 2, LIGHT);
+    c.Fill(6, 6, 22, 1, WHITE);
+    c.Fill(32, 5, 4, 6, BROWN);
+    c.Fill(36, 7, 26, 2, LIGHT);
+    c.Fill(36, 6, 24, 1, WHITE);
     return c;
 }
 
@@ -385,7 +403,7 @@ std::vector<std::pair<std::string, std::string>> MakeDemoPictures() {
         {"bmp\\back\\Sky.bmp", Background(0).ToBmp()},
         {"bmp\\effect\\Spark.bmp", Shots().ToBmp()},
         {"bmp\\picture\\Sign.bmp", Marks().ToBmp()},
-        {"bmp\\sword\\Sword.bmp", Shots().ToBmp()},
+        {"bmp\\sword\\Sword.bmp", Blades().ToBmp()},
         {"bmp\\chara_sp\\Boss.bmp", Characters().ToBmp()},
     };
     pictures.insert(pictures.end(), tables.begin(), tables.end());

@@ -17,6 +17,7 @@
 #include "tools/DemoEffects.h"
 #include "tools/DemoFlows.h"
 #include "tools/DemoGoal.h"
+#include "tools/DemoShots.h"
 #include "tools/DemoMedia.h"
 
 namespace fs = std::filesystem;
@@ -486,6 +487,7 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
     static cDatabase db;
     FillDatabase(db);
     const DEMOEFFECTS effects = AddDemoEffects(db);
+    const int swordType = AddDemoSword(db);
     if (ok && !SaveDatabases(db)) ok = false, error = "database files";
     // Records are checked against the database sizes when they are written: the demo's own, not
     // whatever database the program has loaded.
@@ -506,7 +508,9 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
 
     static cCommonPalette palette;
     FillCommonPalette(palette);
+    ArmDemoHero(palette.m_vEdChara[1], swordType);
     const DEMOACTORS actors = AddDemoActors(palette);
+    const DEMOSHOOTERS shooters = AddDemoShooters(palette);
     UseDemoEffects(palette, effects);
     const int goalFlag = AddDemoGoalFlag(palette);
     if (ok && !SaveToFile(palette, g_DataPath[DP_COMMON_PALETTE])) ok = false, error = "CommonPalette.cplt4";
@@ -518,6 +522,8 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
         if (&plan == &kStages[0]) PlaceDemoActors(stage, palette, actors);
         // The second stage's goal has its flag beside it, which clears the stage as well.
         if (&plan == &kStages[1]) PlaceDemoGoalFlag(stage, palette, goalFlag, 25, 11);
+        if (&plan == &kStages[1]) PlaceDemoGunner(stage, palette, shooters);
+        if (&plan == &kStages[2]) PlaceDemoBoss(stage, palette, shooters);
         if (ok && !SaveToFile(stage, plan.file)) ok = false, error = plan.file;
     }
     for (int n = 1; n <= kDemoChallengeStages; ++n) {

@@ -49,10 +49,11 @@ TEST(DemoGame, WritesAFolderTheLoadersAccept) {
     EXPECT_EQ(g_SystemData.vIniKey[1].nValue, 1u);
     EXPECT_EQ(g_WorldMap.m_vEntry.size(), 4u);
     EXPECT_TRUE(g_WorldMap.HasStage("data\\stg4\\Demo.", 0, 0, 0));
-    // The hero, the slime, the villager, the three characters that act through flows and the
-    // goal flag.
-    ASSERT_EQ(g_CommonPalette.m_vEdChara.size(), 8u);
+    // The hero (with its two weapons), the slime, the villager, the three characters that act
+    // through flows, the gunner and the boss, and the goal flag.
+    ASSERT_EQ(g_CommonPalette.m_vEdChara.size(), 10u);
     EXPECT_EQ(g_CommonPalette.m_vEdChara[1].byOperation, 0);
+    EXPECT_EQ(g_CommonPalette.m_vEdChara[1].vFlow.size(), 2u);
     // The villager keeps a visit counter with a code command and says it in a waiting message.
     const cEdChara& villager = g_CommonPalette.m_vEdChara[3];
     ASSERT_EQ(villager.vFlow.size(), 1u);

@@ -1,0 +1,180 @@
+#include "tools/DemoShots.h"
+
+#include "database/Text.h"
+#include "records/CharaSettings.h"
+#include "records/Cond.h"
+#include "records/EdSettings.h"
+#include "tools/DemoFlows.h"
+
+namespace {
+
+enum : u8 { CMD_WAIT = 1, CMD_SHOT = 11, CMD_SWORD = 12 };
+constexpr i16 kCharaPicEnemy = 11;
+// The key state of button b in a key row (ten direction states, then no button, buttons 1-8).
+constexpr int KeyStateOfButton(int b) { return 10 + b; }
+constexpr i64 kEnemySide = 1;
+
+cFlowCmd Command(u8 kind, i16 tenths) {
+    cFlowCmd c;
+    c.Clear();
+    c.cmdKind = kind;
+    c.time = tenths;
+    c.params.assign(CmdTypeRow(0, kind).nParams, 0);
+    return c;
+}
+
+void Set(cEdShot& d, eShot s, i64 v) { ShotSettings::Set(d, s, v); }
+
+// A shot or sword command of a tenth of a second (it acts once) with its definition.
+cFlowCmd ShotCommand(u8 kind, void (*define)(cEdShot&)) {
+    cFlowCmd c = Command(kind, 1);
+    NewEdShot(c.shot);
+    Set(*c.shot, eShot::ShotsPerVolley, 1);
+    define(*c.shot);
+    return c;
+}
+
+// A flow that starts on the press of a button.
+cFlow OnButton(int button, const cFlowCmd& cmd) {
+    cFlow f;
+    f.trigger = 0;
+    cKeyCond row;
+    row.keys[static_cast<std::size_t>(KeyStateOfButton(button))] = 1; // pressed
+    row.minFrames = 1;
+    row.maxFrames = 999;
+    f.keyConds.push_back(row);
+    f.cmds.push_back(cmd);
+    return f;
+}
+
+// A flow that runs its commands again and again while the hero is within `halfBlocks`.
+cFlow WhileHeroNear(i32 halfBlocks, std::initializer_list<cFlowCmd> cmds) {
+    cFlow f;
+    f.trigger = 0;
+    cCond near;
+    near.kind = 7; // distance to the hero, either side
+    near.value = halfBlocks;
+    f.conds.push_back(near);
+    for (const cFlowCmd& c : cmds) f.cmds.push_back(c);
+    return f;
+}
+
+cEdChara Shooter(const char* name, u32 hp) {
+    cEdChara c;
+    c.wPicture = kCharaPicEnemy;
+    c.byOperation = 1;
+    c.dwMaxHP = hp;
+    c.strName = Sj(name);
+    c.nHoldItem = cEdChara::kNoItem;
+    CharaSettings::Set(c, eChara::Side, kEnemySide);
+    CharaSettings::Set(c, eChara::Facing, 0);
+    return c;
+}
+
+// The hero's shot: straight ahead, 8 dots a frame for 10 half blocks, power 1.
+void HeroShot(cEdShot& d) {
+    Set(d, eShot::DirectionCode, 0);
+    Set(d, eShot::Speed, 80);
+    Set(d, eShot::RangeFlag, 1);
+    Set(d, eShot::Range, 10);
+    Set(d, eShot::Power, 1);
+    Set(d, eShot::Picture, 0);
+}
+
+// The gunner's shot: at the hero from the start, 3 dots a frame for two seconds.
+void GunnerShot(cEdShot& d) {
+    Set(d, eShot::DirectionCode, 0);
+    Set(d, eShot::AimMode, 1);
+    Set(d, eShot::Speed, 30);
+    Set(d, eShot::LifeFlag, 1);
+    Set(d, eShot::Life, 20);
+    Set(d, eShot::Power, 1);
+    Set(d, eShot::Picture, 1);
+}
+
+// The boss's spread: three shots 20 degrees apart aimed at the hero (target slot 0).
+void BossSpread(cEdShot& d) {
+    Set(d, eShot::ShotKind, 2);
+    Set(d, eShot::ShotsPerVolley, 3);
+    Set(d, eShot::KindParam1, 20);
+    Set(d, eShot::AimAtFire, 1);
+    Set(d, eShot::Speed, 40);
+    Set(d, eShot::LifeFlag, 1);
+    Set(d, eShot::Life, 30);
+    Set(d, eShot::Power, 1);
+    Set(d, eShot::Picture, 1);
+}
+
+// The boss's burst: eight shots round it, turned by up to 20 degrees at random, slowing a little
+// as they go.
+void BossBurst(cEdShot& d) {
+    Set(d, eShot::ShotKind, 4);
+    Set(d, eShot::ShotsPerVolley, 8);
+    Set(d, eShot::AngleJitter, 20);
+    Set(d, eShot::Speed, 30);
+    Set(d, eShot::AccelFlag, 1);
+    Set(d, eShot::Accel, -1);
+    Set(d, eShot::RangeFlag, 1);
+    Set(d, eShot::Range, 12);
+    Set(d, eShot::Power, 1);
+    Set(d, eShot::Picture, 0);
+}
+
+} // namespace
+
+int AddDemoSword(cDatabase& db) {
+    cSwordTypeData sword;
+    sword.strName = Sj("剣");
+    sword.strFile = "bmp\\sword\\Sword.bmp";
+    sword.strFile2 = "bmp\\sword\\Sword.bmp";
+    // Two cells of the sword picture, a tenth of a second each, in front of the hero.
+    sword.vPart.clear();
+    for (u32 k = 0; k < 2; ++k) {
+        cSwordPart part;
+        part.nSrcX = k * 32;
+        part.nWidth = 32;
+        part.nHeight = 16;
+        part.nTime = 1;
+        part.nOffsetY = k == 0 ? -6 : 0;
+        sword.vPart.push_back(part);
+    }
+    db.m_vSwordType.push_back(sword);
+    return db.m_vSwordType.Size() - 1;
+}
+
+void ArmDemoHero(cEdChara& hero, int swordType) {
+    hero.vFlow.push_back(OnButton(kDemoShotButton, ShotCommand(CMD_SHOT, HeroShot)));
+    cFlowCmd swing = Command(CMD_SWORD, 1);
+    NewEdShot(swing.shot);
+    Set(*swing.shot, eShot::Picture, swordType);
+    Set(*swing.shot, eShot::Power, 2);
+    hero.vFlow.push_back(OnButton(kDemoSwordButton, swing));
+}
+
+DEMOSHOOTERS AddDemoShooters(cCommonPalette& p) {
+    DEMOSHOOTERS s;
+    // The gunner stands and fires at the hero every two seconds while the hero is within six
+    // blocks.
+    cEdChara gunner = Shooter("ガンナー", 3);
+    gunner.vFlow.push_back(WhileHeroNear(12, {ShotCommand(CMD_SHOT, GunnerShot), Command(CMD_WAIT, 20)}));
+    s.gunner = p.m_vEdChara.Size();
+    p.m_vEdChara.push_back(gunner);
+    // The boss hovers, twice the size of the others, with 20 HP: a spread at the hero, then a
+    // burst, while the hero is within twenty blocks (from the stage's start on).
+    cEdChara boss = Shooter("ボス", 20);
+    CharaSettings::Set(boss, eChara::Scale, 2);
+    CharaSettings::Set(boss, eChara::FlyMode, 2);
+    boss.vFlow.push_back(WhileHeroNear(40, {ShotCommand(CMD_SHOT, BossSpread), Command(CMD_WAIT, 12),
+                                            ShotCommand(CMD_SHOT, BossBurst), Command(CMD_WAIT, 18)}));
+    s.boss = p.m_vEdChara.Size();
+    p.m_vEdChara.push_back(boss);
+    return s;
+}
+
+void PlaceDemoGunner(cStage& st, const cCommonPalette& p, const DEMOSHOOTERS& s) {
+    st.vChara.push_back(PlaceDemoChara(p, s.gunner, 22, 11));
+}
+
+void PlaceDemoBoss(cStage& st, const cCommonPalette& p, const DEMOSHOOTERS& s) {
+    st.vChara.push_back(PlaceDemoChara(p, s.boss, 21, 7));
+}

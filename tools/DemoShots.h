@@ -1,0 +1,26 @@
+#pragma once
+// The demo game's shots and swords: the hero's weapons (a shot on button 2, a sword swing on
+// button 3), an enemy that shoots at the hero when it comes near, and the last stage's boss,
+// which fires spreads and bursts and shows its HP gauge when hit.
+#include "database/CommonPalette.h"
+#include "database/Database.h"
+#include "records/Stage.h"
+
+// The hero's weapons act on the press of these buttons (button numbers from 1).
+constexpr int kDemoShotButton = 2;
+constexpr int kDemoSwordButton = 3;
+
+// Appends the hero's sword type (row 1 onward names a sword) to the database; its row.
+int AddDemoSword(cDatabase& db);
+// Gives the hero (a palette entry) its two weapons.
+void ArmDemoHero(cEdChara& hero, int swordType);
+
+// Where the shooters stand in the common palette.
+struct DEMOSHOOTERS {
+    int gunner = 0;
+    int boss = 0;
+};
+DEMOSHOOTERS AddDemoShooters(cCommonPalette& palette);
+// The gunner on the second story stage, the boss on the third.
+void PlaceDemoGunner(cStage& stage, const cCommonPalette& palette, const DEMOSHOOTERS& s);
+void PlaceDemoBoss(cStage& stage, const cCommonPalette& palette, const DEMOSHOOTERS& s);
