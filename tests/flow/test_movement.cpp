@@ -5,16 +5,14 @@
 // with TOBRELK_UPDATE_GOLDENS=1 to write them anew.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "flow/commands/Commands.h"
 #include "play/rules/Motion.h"
 #include "records/CharaSettings.h"
 #include "records/EdSettings.h"
 #include "tests/play/RulesTestUtil.h"
+#include "tests/support/GoldenTrace.h"
 
 using namespace rulestest;
 
@@ -83,20 +81,7 @@ void ExpectGolden(const std::string& file, const std::vector<MOVECASE>& cases) {
     std::string got;
     for (const MOVECASE& mc : cases)
         for (i32 level : {1, 10, 15}) got += Run(mc, level);
-    const std::filesystem::path golden = std::filesystem::path(TOBRELK_TEST_DATA_DIR) / "moves" / (file + ".txt");
-    const char* update = std::getenv("TOBRELK_UPDATE_GOLDENS");
-    if (update && *update == '1') {
-        std::filesystem::create_directories(golden.parent_path());
-        std::ofstream(golden, std::ios::binary) << got;
-        return;
-    }
-    std::ifstream in(golden, std::ios::binary);
-    std::stringstream want;
-    want << in.rdbuf();
-    if (want.str() != got) {
-        std::ofstream(std::filesystem::current_path() / ("actual_" + file + ".txt"), std::ios::binary) << got;
-        ADD_FAILURE() << golden << " differs; actual trace written to actual_" << file << ".txt";
-    }
+    ExpectGoldenTrace("moves", file, got);
 }
 
 using M = cEdMove;

@@ -5,10 +5,7 @@
 // in tests/data/shots; run with TOBRELK_UPDATE_GOLDENS=1 to write them anew.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "database/CommonPalette.h"
 #include "play/rules/Hits.h"
@@ -17,6 +14,7 @@
 #include "play/shots/ShotFire.h"
 #include "records/CharaSettings.h"
 #include "tests/play/RulesTestUtil.h"
+#include "tests/support/GoldenTrace.h"
 
 using namespace rulestest;
 
@@ -124,20 +122,7 @@ void ExpectGolden(const std::string& file, const std::vector<SHOTCASE>& cases) {
     std::string got;
     for (const SHOTCASE& sc : cases)
         for (i32 level : {1, 10}) got += Run(sc, level);
-    const std::filesystem::path golden = std::filesystem::path(TOBRELK_TEST_DATA_DIR) / "shots" / (file + ".txt");
-    const char* update = std::getenv("TOBRELK_UPDATE_GOLDENS");
-    if (update && *update == '1') {
-        std::filesystem::create_directories(golden.parent_path());
-        std::ofstream(golden, std::ios::binary) << got;
-        return;
-    }
-    std::ifstream in(golden, std::ios::binary);
-    std::stringstream want;
-    want << in.rdbuf();
-    if (want.str() != got) {
-        std::ofstream(std::filesystem::current_path() / ("actual_" + file + ".txt"), std::ios::binary) << got;
-        ADD_FAILURE() << golden << " differs; actual trace written to actual_" << file << ".txt";
-    }
+    ExpectGoldenTrace("shots", file, got);
 }
 
 using E = cEdShot;
