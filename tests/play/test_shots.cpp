@@ -324,6 +324,16 @@ TEST(Shots, DamagedDefinitionsFireNothingOrStayPut) {
     EXPECT_EQ(p.s.m_lstShot[0].m_nSide, 0);
     EXPECT_EQ(p.s.m_vShotList[0].size(), 1u);
     EXPECT_EQ(p.play.fixture.Report(), before);
+
+    // Probes of a shot that has left the map (above it, wider than a block) find no block and
+    // report nothing.
+    p.Fire([](E& d) { Set(d, eShot::Scale, 3); });
+    cShot& up = p.s.m_lstShot[p.s.m_lstShot.Size() - 1];
+    up.m_dY = -200;
+    up.UpdateEdgesY();
+    EXPECT_EQ(up.HitsBlock(), 0);
+    EXPECT_EQ(up.IsOutsideArea(), 1);
+    EXPECT_EQ(p.play.fixture.Report(), before);
 }
 
 namespace {
