@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -117,10 +119,24 @@ TEST_F(OggMusic, ReadingAFileDoesNotHoldUpTheMix) {
     });
     for (int i = 0; i < 500 && !rendered; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(rendered);
-    {
+    // The writer waits for the loader's end of the pipe without blocking, so that a loader that
+    // never opens it fails the test instead of hanging it.
+    int fd = -1;
+    for (int i = 0; i < 1000 && fd < 0; ++i) {
+        fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_GE(fd, 0);
+    if (fd >= 0) {
+        ::fcntl(fd, F_SETFL, 0);
         std::ifstream src(kBell, std::ios::binary);
-        std::ofstream dst(pipe, std::ios::binary);
-        dst << src.rdbuf();
+        const std::string bytes((std::istreambuf_iterator<char>(src)), std::istreambuf_iterator<char>());
+        for (std::size_t done = 0; done < bytes.size();) {
+            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
     }
     loader.join();
     renderer.join();
