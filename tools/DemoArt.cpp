@@ -126,6 +126,10 @@ cCanvas Characters() {
     c.Sprite(32, 32, kSlime, kMap, 2);
     c.Sprite(0, 64, kFlag, kMap, 2);
     c.Sprite(0, 96, kVillager, kMap, 2);
+    // The wall that the demo's switch opens (picture 22).
+    c.Fill(32, 64, 32, 32, GREY);
+    c.Frame(32, 64, 32, 32, BROWN);
+    c.Fill(32, 79, 32, 2, BROWN);
     return c;
 }
 
@@ -173,6 +177,9 @@ cCanvas Items(int cell) {
     c.Sprite(cell, 0, kCoin, kMap, scale);
     c.Sprite(cell * 2, 0, kHeart, kMap, scale);
     c.Sprite(cell * 3, 0, kFlag, kMap, scale);
+    // The switch (item picture 4): a red button on a grey base.
+    c.Fill(cell * 4 + cell / 8, cell * 3 / 4, cell * 3 / 4, cell / 4, GREY);
+    c.Fill(cell * 4 + cell / 4, cell / 2, cell / 2, cell / 4, RED);
     return c;
 }
 

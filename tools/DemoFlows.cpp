@@ -7,11 +7,15 @@
 namespace {
 
 // Command kinds (character set, item set) and flow triggers the actors use.
-enum : u8 { CMD_GROUND_TURN = 3, CMD_JUMP = 10, CMD_STATUS_OP = 22, ITEM_STATUS_OP = 7 };
+enum : u8 { CMD_LINE = 2, CMD_GROUND_TURN = 3, CMD_JUMP = 10, CMD_STATUS_OP = 22, ITEM_STATUS_OP = 7 };
+// Move directions of the movement record, key states of the key rows.
+enum : i64 { MOVE_LEFT = 2, MOVE_RIGHT = 3 };
+enum : int { KEY_LEFT = 1, KEY_RIGHT = 2, KEY_UP_LEFT = 5, KEY_DOWN_LEFT = 6, KEY_UP_RIGHT = 7, KEY_DOWN_RIGHT = 8,
+             KEY_BUTTON1 = 11 };
 enum : u8 { TRIGGER_ALWAYS = 0 };
 // Pictures of the demo's sheets (cells of 32 dots).
 constexpr i16 kCharaPicEnemy = 11;
-constexpr i16 kCharaPicWall = 21;
+constexpr i16 kCharaPicWall = 22;
 constexpr u16 kItemPicHeart = 2;
 constexpr u16 kItemPicSwitch = 4;
 
@@ -131,6 +135,38 @@ cEdItem DemoSwitch() {
     set.params[2] = static_cast<u32>(kDemoSwitchVar);
     i.vCmd.push_back(set);
     return i;
+}
+
+void AddDemoHeroFlows(cEdChara& hero) {
+    // Steps of a tenth of a second while the direction is held (the key row in hold mode).
+    auto walk = [](i64 direction, std::initializer_list<int> keys) {
+        cFlow f = Flow(TRIGGER_ALWAYS, {});
+        f.keyLatch = 1;
+        cKeyCond row;
+        for (int k : keys) row.keys[k] = 1; // pressed
+        row.anyLength = 1;
+        row.mode = 1; // one or more
+        f.keyConds.push_back(row);
+        cFlowCmd step = Command(0, CMD_LINE, 1); // a tenth of a second
+        NewEdMove(step.move);
+        MoveSettings::Set(*step.move, eMove::Direction, direction);
+        MoveSettings::Set(*step.move, eMove::Speed, 30); // three dots a frame
+        f.cmds.push_back(step);
+        return f;
+    };
+    hero.vFlow.push_back(walk(MOVE_LEFT, {KEY_LEFT, KEY_UP_LEFT, KEY_DOWN_LEFT}));
+    hero.vFlow.push_back(walk(MOVE_RIGHT, {KEY_RIGHT, KEY_UP_RIGHT, KEY_DOWN_RIGHT}));
+    // The jump: on the frame button 1 goes down (the key row in edge mode).
+    cFlow jump = Flow(TRIGGER_ALWAYS, {});
+    cKeyCond press;
+    press.keys[KEY_BUTTON1] = 1;
+    press.minFrames = 1;
+    press.maxFrames = 1;
+    jump.keyConds.push_back(press);
+    cFlowCmd up = Command(0, CMD_JUMP, 0);
+    up.params[2] = 5; // half blocks
+    jump.cmds.push_back(up);
+    hero.vFlow.push_back(jump);
 }
 
 DEMOACTORS AddDemoActors(cCommonPalette& p) {

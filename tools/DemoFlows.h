@@ -14,6 +14,10 @@ cEdChara DemoWall();
 cEdItem DemoLifeItem();
 cEdItem DemoSwitch();
 
+// The hero's own flows: walking left and right while the direction is held (diagonals too) and a
+// jump on each press of button 1.
+void AddDemoHeroFlows(cEdChara& hero);
+
 // Where the actors stand in the common palette.
 struct DEMOACTORS {
     int patroller = 0, jumper = 0, wall = 0; // character list

@@ -511,6 +511,7 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
     ArmDemoHero(palette.m_vEdChara[1], swordType);
     const DEMOACTORS actors = AddDemoActors(palette);
     const DEMOSHOOTERS shooters = AddDemoShooters(palette);
+    AddDemoHeroFlows(palette.m_vEdChara[1]);
     UseDemoEffects(palette, effects);
     const int goalFlag = AddDemoGoalFlag(palette);
     if (ok && !SaveToFile(palette, g_DataPath[DP_COMMON_PALETTE])) ok = false, error = "CommonPalette.cplt4";

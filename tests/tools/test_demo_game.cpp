@@ -53,7 +53,8 @@ TEST(DemoGame, WritesAFolderTheLoadersAccept) {
     // through flows, the gunner and the boss, and the goal flag.
     ASSERT_EQ(g_CommonPalette.m_vEdChara.size(), 10u);
     EXPECT_EQ(g_CommonPalette.m_vEdChara[1].byOperation, 0);
-    EXPECT_EQ(g_CommonPalette.m_vEdChara[1].vFlow.size(), 2u);
+    // The hero's flows: its two weapons, the two walks and the jump.
+    EXPECT_EQ(g_CommonPalette.m_vEdChara[1].vFlow.size(), 5u);
     // The villager keeps a visit counter with a code command and says it in a waiting message.
     const cEdChara& villager = g_CommonPalette.m_vEdChara[3];
     ASSERT_EQ(villager.vFlow.size(), 1u);
