@@ -44,7 +44,7 @@ i32 PercentRight(const cChara& c, i32 selector, i32 right) {
     i32 base = 0;
     if (selector == CV_HP) base = StatusMaxHp(c);
     if (selector == CV_SP) base = StatusMaxSp(c);
-    const I32RANGE r = selector >= 0 && selector < kCharaVarCount ? g_CharaVarCondRange[selector] : I32RANGE{0, 0};
+    const I32RANGE r = selector >= 0 && selector < kCharaVarCount ? kCharaVarCondRange[selector] : I32RANGE{0, 0};
     return static_cast<i32>(std::clamp<i64>(PercentOf(base, right), r.lo, r.hi));
 }
 

@@ -14,10 +14,10 @@ struct STATUSVALUE {
 // The character a subject names: 0 self, 1-4 the object in target slot 1-4 (when it is a
 // character); null for an empty slot or another value.
 cChara* SubjectChara(cChara& self, i32 subject);
-// Character status `selector` (g_CharaVarDesc order; varIndex for the character variable):
+// Character status `selector` (kCharaVarDesc order; varIndex for the character variable):
 // false for a selector past the table or a variable index past the list.
 bool ReadCharaStatus(const cChara& c, i32 selector, i32 varIndex, STATUSVALUE& out);
-// System value `selector` (g_SysVarDesc order): the remaining time (0 while it is stopped),
+// System value `selector` (kSysVarDesc order): the remaining time (0 while it is stopped),
 // the two auto-scroll speeds, the score and the lives. Unlimited lives read as 0 when the
 // system switch is set, else as 100; asked for a comparison (asSource false) with the switch
 // set, there is no value (false).

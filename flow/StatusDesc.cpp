@@ -1,6 +1,6 @@
 #include "flow/StatusDesc.h"
 
-const VARDESC g_CharaVarDesc[kCharaVarCount] = {
+const VARDESC kCharaVarDesc[kCharaVarCount] = {
     {"キャラ変数", -999999, 999999, -999999, 999999, {0, 0, 1}},
     {"HP", 0, 999999, -999999, 999999, {0, 1, 1}},
     {"SP", 0, 999999, -999999, 999999, {0, 1, 1}},
@@ -18,7 +18,7 @@ const VARDESC g_CharaVarDesc[kCharaVarCount] = {
     {"倒したら獲得するスコア", -999999, 999999, -999999, 999999, {0, 0, 1}},
 };
 
-const VARDESC g_SysVarDesc[kSysVarCount] = {
+const VARDESC kSysVarDesc[kSysVarCount] = {
     {"時間", 0, 999, -999, 999, {0, 0, 1}},
     {"横スクロール速度", -480, 480, -480, 480, {0, 0, 1}},
     {"縦スクロール速度", -480, 480, -480, 480, {0, 0, 1}},
@@ -26,7 +26,7 @@ const VARDESC g_SysVarDesc[kSysVarCount] = {
     {"残り人数", 0, 99, -99, 99, {0, 0, 1}},
 };
 
-const STATUSFLAGDESC g_StatusFlagDesc[kStatusFlagCount] = {
+const STATUSFLAGDESC kStatusFlagDesc[kStatusFlagCount] = {
     {"消滅", 0, 0, 0, nullptr},
     {"透明", 0, 1, 0, nullptr},
     {"向き固定", 0, 1, 0, nullptr},
@@ -36,7 +36,7 @@ const STATUSFLAGDESC g_StatusFlagDesc[kStatusFlagCount] = {
     {"オートスクロールとシンクロ", 0, 1, 0, nullptr},
 };
 
-const I32RANGE g_CharaVarCondRange[kCharaVarCount] = {
+const I32RANGE kCharaVarCondRange[kCharaVarCount] = {
     {-999999, 999999}, {0, 999999}, {0, 999999}, {0, 999999}, {0, 999999},
     {0, 99}, {0, 7}, {0, 119}, {0, 40}, {0, 999999},
     {-20, 20}, {0, 999999}, {0, 20}, {0, 200}, {0, 999999},

@@ -19,9 +19,9 @@ struct STATUSFLAGDESC {
 constexpr int kCharaVarCount = 15;
 constexpr int kSysVarCount = 5;
 constexpr int kStatusFlagCount = 7;
-extern const VARDESC g_CharaVarDesc[kCharaVarCount];
-extern const VARDESC g_SysVarDesc[kSysVarCount];
-extern const STATUSFLAGDESC g_StatusFlagDesc[kStatusFlagCount];
+extern const VARDESC kCharaVarDesc[kCharaVarCount];
+extern const VARDESC kSysVarDesc[kSysVarCount];
+extern const STATUSFLAGDESC kStatusFlagDesc[kStatusFlagCount];
 
 // Character status selectors.
 enum : i32 {
@@ -42,4 +42,4 @@ enum : i32 {
 struct I32RANGE {
     i32 lo, hi;
 };
-extern const I32RANGE g_CharaVarCondRange[kCharaVarCount];
+extern const I32RANGE kCharaVarCondRange[kCharaVarCount];

@@ -259,7 +259,7 @@ i32 CmdStatusOp2(cChara& c, cFlowCmd& cmd) {
     if (status < 0 || status >= kStatusFlagCount) return 0;
     // A value is kept inside its status's range (a damaged command cannot make a character of
     // scale 0 or a flight mode past the four).
-    const STATUSFLAGDESC& desc = g_StatusFlagDesc[status];
+    const STATUSFLAGDESC& desc = kStatusFlagDesc[status];
     const i32 value = std::clamp(Param(cmd, 2), desc.minimum, desc.maximum);
     if (whose == WHOSE_SCREEN) {
         cGameScene* s = c.m_pScene;
