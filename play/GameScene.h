@@ -197,9 +197,13 @@ public:
     void OnPlayerDeathEnd();
     // The outcomes of the play rules: the stage has ended (tally, state 4), or the player dies
     // (sound 8, killed; label for the debug log, may be null). The rules that end a step with
-    // them return non-zero so that the update ends the frame.
+    // them return non-zero so that the update ends the frame. PlayerDies returns that outcome: 1
+    // when the defeat ended the stage, else 2 (a player already dying is not killed again).
     void StageEndNow();
-    void PlayerDies(const char* label);
+    i32 PlayerDies(const char* label);
+    // A rule's result made so: 1 the stage ends, 2 the player dies; returns it (non-zero ends the
+    // frame).
+    i32 Outcome(i32 result);
 
     // ---- Drawing (play/PlayDraw.cpp) ----
     void DrawPlayer(DDSURFACEDATA* target, i32 freeze);
@@ -439,9 +443,6 @@ private:
     i32 CharaPass(bool blockCharas);
     i32 PlayerStep(cPlayer& p);
     void ShotPass(i32 step);
-    // A rule's result: 1 the stage ends, 2 the player dies; non-zero ends the frame.
-    i32 Outcome(i32 result);
-
     void CompactSideLists();
     void CompactLayerLists();
 };

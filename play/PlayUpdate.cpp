@@ -30,12 +30,14 @@ void cGameScene::StageEndNow() {
     m_nState = 4;
 }
 
-void cGameScene::PlayerDies(const char* label) {
+i32 cGameScene::PlayerDies(const char* label) {
     cPlayer* p = Player0();
-    if (!p || p->IsDying()) return;
+    if (!p || p->IsDying()) return 2;
     PlaySE(8);
     if (label) DebugLog(label);
-    if (p->Kill() == 1) StageEndNow();
+    if (p->Kill() != 1) return 2;
+    StageEndNow();
+    return 1;
 }
 
 i32 cGameScene::Outcome(i32 result) {
@@ -88,8 +90,7 @@ void cGameScene::UpdatePlay() {
 
     TickPlayTime();
     if (TickTimeLimit(-1) == 1 && !p0->IsDying()) {
-        PlaySE(8);
-        if (p0->Kill() == 1) StageEndNow();
+        PlayerDies(nullptr);
         return;
     }
 

@@ -3,34 +3,13 @@
 #include "database/SystemSwitches.h"
 #include "play/rules/Hits.h"
 
-namespace {
-
-void EndStage(cGameScene& scene) {
-    scene.StageEnd();
-    scene.m_nState = 4;
-}
-
-// The player dies of a character's end: sound 8 and its defeat, which may end the stage.
-void PlayerDies(cGameScene& scene) {
-    PlaySE(8);
-    cPlayer* p = scene.Player0();
-    if (p && p->Kill() > 0) EndStage(scene);
-}
-
-} // namespace
-
 i32 CharaEndResult(cChara& c) {
     if (c.m_nKind == 0) return 2;
     if (c.IsDying()) return 0;
     return c.Kill();
 }
 
-i32 CheckCharaEnd(cGameScene& scene, cChara& c) {
-    const i32 r = CharaEndResult(c);
-    if (r == 1) EndStage(scene);
-    else if (r == 2) PlayerDies(scene);
-    return r;
-}
+i32 CheckCharaEnd(cGameScene& scene, cChara& c) { return scene.Outcome(CharaEndResult(c)); }
 
 void UnlinkSceneObject(cGameScene& scene, cStageChara& c) {
     c.UnlinkTargets();
@@ -38,14 +17,7 @@ void UnlinkSceneObject(cGameScene& scene, cStageChara& c) {
 }
 
 i32 CheckPlayerDeath(cGameScene& scene) {
-    if (cPlayer* p = scene.Player0(); p && p->m_nHP < 1) {
-        PlaySE(8);
-        if (p->Kill() > 0) {
-            EndStage(scene);
-            return 1;
-        }
-        return 2;
-    }
+    if (cPlayer* p = scene.Player0(); p && p->m_nHP < 1) return scene.PlayerDies(nullptr);
     // Removal is a mark: the characters stay valid memory until the scene sweeps.
     cObjList<cStageChara>::WalkScope hold(scene.m_lstChara);
     for (int i = 0; i < scene.m_lstChara.Size(); ++i) {

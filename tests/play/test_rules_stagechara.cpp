@@ -2,6 +2,7 @@
 // pass, and the death rules that remove them.
 #include <gtest/gtest.h>
 
+#include "app/PlayRecordNames.h"
 #include "database/SystemData.h"
 #include "play/objects/CharaSetup.h"
 #include "play/rules/Hits.h"
@@ -111,9 +112,15 @@ TEST(RulesStageChara, TheDyingPassAndTheDeathRules) {
     ally.m_nHP = 0;
     out += check({&ally});
     out += p.IsDying() ? "P" : "-";
+    // A player dying already is not defeated again (no second score, no second died flow).
+    CharaSettings::Set(p.m_Def, eChara::Score, 100);
+    p.m_nHP = 0;
+    const u32 score = g_nScore;
+    out += std::to_string(CheckPlayerDeath(play.s));
+    out += g_nScore == score ? "=" : "+";
     // r removed, D dying: the dead ones killed and taken out at once, the marked one taken out;
     // with delayed removal the dead one stays (dying); the player's kind makes the player die.
-    EXPECT_EQ(out, "10 1 0rDr-rD 0-D 2-- P");
+    EXPECT_EQ(out, "10 1 0rDr-rD 0-D 2-- P2=");
     play.s.Sweep();
     EXPECT_EQ(play.s.m_lstChara.LiveCount(), 2);
 }
