@@ -331,3 +331,50 @@ TEST(CharaCmds, CommandsRunningThemselvesStopAtTheNestingLimit) {
     EXPECT_NE(r.find("CmdGetItem : commands nested deeper than 32"), std::string::npos) << r;
     EXPECT_NE(r.find("CmdFlowOp : commands nested deeper than 32"), std::string::npos) << r;
 }
+
+// A game wait of one tenth (six frames) run by the hero's flow, at every speed unit (levels 1-9
+// with 6 u frames a second, 11-19 with 60): the nested loop shows six frames while the play
+// stands still, and the play goes on in the same frame.
+TEST(CharaCmds, GameWaitHoldsForItsFramesAtEverySpeedUnit) {
+    std::string trace;
+    for (i32 level : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 15, 19}) {
+        cStage st = playtest::MakeStage(20, 15);
+        cCond once; // character variable 0 below 1
+        once.kind = 3;
+        once.value = 1;
+        once.op = 5;
+        cFlow f = flowtest::MakeFlow(TRIG_ALWAYS, {flowtest::AddCmd(0, true), Cmd(18, {1})});
+        f.conds.push_back(once);
+        st.vChara[0].vFlow.push_back(f);
+        st.SetSpeed(level);
+        playtest::PlayFixture play(st);
+        ASSERT_TRUE(play.RunUntilPlay());
+        cGameScene& s = play.Scene();
+        // The loop's last frame ends it without being shown; the play stands still throughout.
+        int held = -1;
+        std::string at;
+        s.m_fnNestedInput = [&](cInput&, i32) {
+            ++held;
+            const std::string now = std::to_string(s.m_nFrameCounter) + "/" + std::to_string(s.m_nStepCount);
+            if (at.empty() || at == now) at = now;
+            else at = "moved";
+        };
+        play.Steps(2);
+        trace += "level " + std::to_string(level) + " u " + std::to_string(static_cast<int>(SpeedUnit())) + ": held " +
+                 std::to_string(held) + " at frame/step " + at + ", then " + std::to_string(s.m_nStepCount) + " steps\n";
+    }
+    EXPECT_EQ(trace, R"(level 1 u 1: held 6 at frame/step 1/1, then 2 steps
+level 2 u 2: held 6 at frame/step 1/1, then 4 steps
+level 3 u 3: held 6 at frame/step 1/1, then 6 steps
+level 4 u 4: held 6 at frame/step 1/1, then 8 steps
+level 5 u 5: held 6 at frame/step 1/1, then 10 steps
+level 6 u 6: held 6 at frame/step 1/1, then 12 steps
+level 7 u 7: held 6 at frame/step 1/1, then 14 steps
+level 8 u 8: held 6 at frame/step 1/1, then 16 steps
+level 9 u 9: held 6 at frame/step 1/1, then 18 steps
+level 10 u 10: held 6 at frame/step 1/1, then 20 steps
+level 11 u 1: held 6 at frame/step 1/1, then 2 steps
+level 15 u 5: held 6 at frame/step 1/1, then 10 steps
+level 19 u 9: held 6 at frame/step 1/1, then 18 steps
+)") << trace;
+}
