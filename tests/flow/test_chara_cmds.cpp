@@ -1,6 +1,6 @@
 // The character and flow commands: targets, turning and its repeat period, warps, status
-// operation 2, vanish, get item, stage clear, flow operations; values past their lists and
-// durations and speeds of 0.
+// operation 2, vanish, get item, stage clear, game wait, commands nested in commands; values
+// past their lists and durations and speeds of 0.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -38,7 +38,7 @@ cFlowCmd MoveCmd(u8 kind, std::initializer_list<std::pair<eMove, i64>> settings)
 }
 
 // Runs a command once on c, as its flow's command run would.
-i32 Exec(cChara& c, cFlowCmd& cmd, cCmdRun* keep = nullptr) {
+i32 Exec(cChara& c, cFlowCmd cmd, cCmdRun* keep = nullptr) {
     cCmdRun local;
     cCmdRun& run = keep ? *keep : local;
     run.m_pCmd = &cmd;
@@ -67,14 +67,12 @@ TEST(CharaCmds, SetTargetKeepsToItsSlotsAndSides) {
     cStageChara& near = sc.Add(13, 8, 1);
     sc.Add(5, 8, 1);
     // Nearest of side 1 into slot 2 (index 1).
-    cFlowCmd set = Cmd(21, {1, 2, 1});
-    Exec(a, set);
+    Exec(a, Cmd(21, {1, 2, 1}));
     EXPECT_EQ(a.m_aTarget[1].Chara(), &near);
     // A slot past the four (for the character itself), or a side past the eight (for the
     // nearest), writes nothing.
     for (auto [slot, rule, side] : {std::tuple{4, 1, 1}, std::tuple{-1, 1, 1}, std::tuple{1, 2, 8}, std::tuple{1, 2, -1}}) {
-        cFlowCmd bad = Cmd(21, {slot, rule, side});
-        Exec(a, bad);
+        Exec(a, Cmd(21, {slot, rule, side}));
         EXPECT_EQ(a.m_aTarget[1].Chara(), &near) << slot << " " << side;
     }
     EXPECT_EQ(a.m_aTarget[3].Chara(), nullptr);
@@ -83,8 +81,7 @@ TEST(CharaCmds, SetTargetKeepsToItsSlotsAndSides) {
     keep.params[15] = 1;
     Exec(a, keep);
     EXPECT_EQ(a.m_aTarget[1].Chara(), &near);
-    cFlowCmd clear = Cmd(21, {1, 2, 2});
-    Exec(a, clear);
+    Exec(a, Cmd(21, {1, 2, 2}));
     EXPECT_EQ(a.m_aTarget[1].Chara(), nullptr);
 }
 
@@ -94,30 +91,26 @@ TEST(CharaCmds, TurnFacesTargetsAndRepeatsEverySixUnits) {
     cStageChara& b = sc.Add(10, 5, 0); // the same x
     a.m_bFixedFacing = 1;
     a.m_aTarget[1] = &b;
-    cFlowCmd toward = Cmd(9, {4}), away = Cmd(9, {5});
     a.m_nDir = 1;
-    Exec(a, toward);
+    Exec(a, Cmd(9, {4}));
     EXPECT_EQ(a.m_nDir, 0); // a tie faces left toward
-    Exec(a, away);
+    Exec(a, Cmd(9, {5}));
     EXPECT_EQ(a.m_nDir, 1); // and right away
     // An empty slot: nothing, and the counter waits for it.
-    cFlowCmd empty = Cmd(9, {6});
     cCmdRun run;
-    Exec(a, empty, &run);
+    Exec(a, Cmd(9, {6}), &run);
     EXPECT_EQ(run.m_nRepeat, 0);
     // Three seconds at speed level 10 (60 u frames, a period of 6 u): acts 30 times.
-    cFlowCmd left = Cmd(9, {0});
-    run = cCmdRun();
     int acts = 0;
     for (int f = 0; f < 3 * 60 * 10; ++f) {
         a.m_nDir = 1;
-        Exec(a, left, &run);
+        Exec(a, Cmd(9, {0}), &run);
         acts += a.m_nDir == 0;
     }
     EXPECT_EQ(acts, 30);
     // Without the fixed facing the command does nothing.
     a.m_bFixedFacing = 0;
-    Exec(a, left);
+    Exec(a, Cmd(9, {0}));
     EXPECT_EQ(a.m_nDir, 1);
 }
 
@@ -163,26 +156,21 @@ TEST(CharaCmds, StatusOp2AndVanishStayInTheirLists) {
     off.m_bOnScreen = 0;
     // A giant value of 0 (past the status's range) is taken as 1; status 7 does nothing.
     a.SetScale(3, 1);
-    cFlowCmd giant = Cmd(23, {0, 5, 0});
-    Exec(a, giant);
+    Exec(a, Cmd(23, {0, 5, 0}));
     EXPECT_EQ(a.m_nScale, 1);
-    cFlowCmd none = Cmd(23, {0, 7, 1});
-    Exec(a, none);
+    Exec(a, Cmd(23, {0, 7, 1}));
     // The screen: the x auto-scroll on with the stage's speed.
-    cFlowCmd scroll = Cmd(23, {5, 0, 1});
-    Exec(a, scroll);
+    Exec(a, Cmd(23, {5, 0, 1}));
     EXPECT_EQ(sc.s.m_ScrollX.m_bAuto, 1u);
     // Vanish side 9 (no side): nothing, characters or shots; side 1 on screen: only the one on
     // screen.
     cShot& side0 = sc.s.AddShot(cShot());
     for (i32 scope : {0, 1}) {
-        cFlowCmd bad = Cmd(24, {scope, 9, 1});
-        Exec(a, bad);
+        Exec(a, Cmd(24, {scope, 9, 1}));
     }
     EXPECT_EQ(on.m_bRemove + off.m_bRemove, 0u);
     EXPECT_FALSE(side0.IsRemoved());
-    cFlowCmd vanish = Cmd(24, {0, 1, 0});
-    Exec(a, vanish);
+    Exec(a, Cmd(24, {0, 1, 0}));
     EXPECT_EQ(on.m_bRemove, 1u);
     EXPECT_EQ(off.m_bRemove, 0u);
     EXPECT_EQ(sc.s.m_bDeathCheck, 1u);
@@ -193,13 +181,11 @@ TEST(CharaCmds, StatusOp2AndVanishStayInTheirLists) {
     cShot& childs = sc.s.AddShot(cShot());
     a.m_vChildShot.push_back(&own);
     child.m_vChildShot.push_back(&childs);
-    cFlowCmd ownShots = Cmd(24, {3, 0, 0});
-    Exec(a, ownShots);
+    Exec(a, Cmd(24, {3, 0, 0}));
     EXPECT_TRUE(own.IsRemoved());
     EXPECT_FALSE(childs.IsRemoved());
     EXPECT_EQ(child.m_bRemove, 0u);
-    cFlowCmd children = Cmd(24, {5, 0, 0});
-    Exec(a, children);
+    Exec(a, Cmd(24, {5, 0, 0}));
     EXPECT_TRUE(childs.IsRemoved());
     EXPECT_EQ(child.m_bRemove, 1u);
 }
@@ -213,8 +199,7 @@ TEST(CharaCmds, StageClearAndGetItemRequestTheEnd) {
     playrec::BackToMapFlag(g_PlayRecord) = 1;
     sc.s.Player0()->m_nDir = 1;
     // Next stage, a map position beyond both ends kept on the map, a start position.
-    cFlowCmd clear = Cmd(17, {0, 0, 1, -5, 999, 1, 3, 4, 2});
-    EXPECT_EQ(Exec(a, clear), 1);
+    EXPECT_EQ(Exec(a, Cmd(17, {0, 0, 1, -5, 999, 1, 3, 4, 2})), 1);
     EXPECT_EQ(sc.s.m_nEndRequest, 1);
     EXPECT_EQ(sc.s.m_nNextStageNo, 5);
     EXPECT_EQ(playrec::MapX(g_PlayRecord), 0);
@@ -224,16 +209,14 @@ TEST(CharaCmds, StageClearAndGetItemRequestTheEnd) {
     EXPECT_EQ(playrec::StartPosDir(g_PlayRecord), 1u); // as at the clear: the hero faces right
     // A mode past the list does nothing; a file mode without a name says so.
     sc.s.m_nEndRequest = 0;
-    cFlowCmd bad = Cmd(17, {4});
-    EXPECT_EQ(Exec(a, bad), 0);
+    EXPECT_EQ(Exec(a, Cmd(17, {4})), 0);
     EXPECT_EQ(sc.s.m_nEndRequest, 0);
     std::string box;
     SetMessageBoxSink([&](const std::string& text, const std::string&, u32) {
         box = text;
         return 0;
     });
-    cFlowCmd file = Cmd(17, {2});
-    Exec(a, file);
+    Exec(a, Cmd(17, {2}));
     EXPECT_EQ(sc.s.m_nNextStageNo, 4);
     EXPECT_EQ(box, "ステージファイル  が不正です。\nステージファイルとして認識できません。");
 
@@ -244,11 +227,9 @@ TEST(CharaCmds, StageClearAndGetItemRequestTheEnd) {
     goal.vCmd.back().cmdSet = 1;
     goal.vCmd.back().cmdKind = 2;
     g_Stage.vItemPalette = {cEdItem(), goal};
-    cFlowCmd past = Cmd(25, {1, 2});
-    Exec(a, past);
+    Exec(a, Cmd(25, {1, 2}));
     EXPECT_EQ(sc.s.m_nEndRequest, 0);
-    cFlowCmd take = Cmd(25, {1, 1});
-    Exec(a, take);
+    Exec(a, Cmd(25, {1, 1}));
     EXPECT_EQ(sc.s.m_nEndRequest, 1);
     EXPECT_EQ(sc.s.m_nNextStageNo, 0);
 }
@@ -273,41 +254,9 @@ TEST(CharaCmds, ZeroSpeedsAndDurationsStayFinite) {
     Exec(a, move, &run);
     EXPECT_EQ(run.m_nFramesLeft, INT32_MAX);
     // A game wait of 0 (or less) holds nothing.
-    cFlowCmd wait = Cmd(18, {0});
     const std::size_t messages = sc.s.m_lstMessageWnd.size();
-    Exec(a, wait);
+    Exec(a, Cmd(18, {0}));
     EXPECT_EQ(sc.s.m_lstMessageWnd.size(), messages);
-}
-
-TEST(CharaCmds, FlowOperations) {
-    using namespace flowtest;
-    FlowFixture fx;
-    // Flow 0 ends itself on its second command (scope 0), flow 1 ends every other flow (scope
-    // 1) and goes on, flow 2 deletes itself: it stays in the list until its character's pass
-    // is over.
-    cStageChara& a = fx.AddChara({MakeFlow(TRIG_ALWAYS, {AddCmd(0), Cmd(16, {1, 0}), AddCmd(1)}),
-                                  MakeFlow(TRIG_ALWAYS, {AddCmd(2), Cmd(16, {1, 1}), AddCmd(3)}),
-                                  MakeFlow(TRIG_ALWAYS, {Cmd(16, {4, 0}), AddCmd(4)}, 0, 0)},
-                                 1);
-    a.m_vFlowRun[2].m_vCmdRun[0].m_nDuration = 1;
-    fx.Frames(4);
-    EXPECT_EQ("\n" + fx.Trace(), R"(
-f1 | R*.. R*.. x02
-f2 | -**. R**.
-f3 | R*.. -*** x03
-f4 | -**. R*.. x2
-)") << fx.Trace();
-
-    // Deleting one's own flow while it runs only marks it: the pass erases it afterwards.
-    cGameScene& s = fx.Scene();
-    s.SetFlowObj(&a);
-    s.SetFlowRun(&a, &a.m_vFlowRun[1]);
-    cFlowCmd del = Cmd(16, {4, 0});
-    Exec(a, del);
-    ASSERT_EQ(a.m_vFlowRun.Size(), 2);
-    EXPECT_EQ(a.m_vFlowRun[1].m_bPendingDelete, 1);
-    StepFlows(a, 0);
-    EXPECT_EQ(a.m_vFlowRun.Size(), 1);
 }
 
 TEST(CharaCmds, CommandsRunningThemselvesStopAtTheNestingLimit) {
@@ -319,8 +268,7 @@ TEST(CharaCmds, CommandsRunningThemselvesStopAtTheNestingLimit) {
     loop.vCmd.back().cmdSet = 1;
     loop.vCmd.back().cmdKind = 10;
     g_Stage.vItemPalette = {cEdItem(), loop};
-    cFlowCmd take = Cmd(25, {1, 1});
-    Exec(a, take);
+    Exec(a, Cmd(25, {1, 1}));
     cFlowCmd again = Cmd(16, {0, 0});
     again.chain = 1;
     cFlow self = flowtest::MakeFlow(TRIG_STAGE_START, {again});
