@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "database/CommonPalette.h"
+#include "database/Database.h"
 #include "play/rules/Hits.h"
 #include "play/rules/Motion.h"
 #include "play/shots/ShotCommands.h"
@@ -39,6 +40,8 @@ struct SHOTCASE {
     // Before the shot is fired, and before each frame's steps.
     std::function<void(ACTORS&)> setup = {};
     std::function<void(int frame, ACTORS&)> each = {};
+    // Swings the sword of this definition instead of firing it.
+    bool sword = false;
 };
 
 void Set(cEdShot& d, eShot s, i64 v) { ShotSettings::Set(d, s, v); }
@@ -60,6 +63,7 @@ std::string Shots(cGameScene& s) {
     s.ForEachShot([&](cShot& sh) {
         out.append(" ").append(Num(sh.m_dX)).append(",").append(Num(sh.m_dY));
         out.append("/").append(Num(sh.m_dSpeedX)).append(",").append(Num(sh.m_dSpeedY));
+        if (!sh.m_bIsShot) out.append(" ").append(std::to_string(sh.m_nBoxW)).append("x").append(std::to_string(sh.m_nBoxH)).append(" #").append(std::to_string(sh.m_nSwordFrame));
     });
     return out.empty() ? " -" : out;
 }
@@ -107,7 +111,8 @@ std::string Run(const SHOTCASE& sc, i32 level) {
     if (sc.setup) sc.setup(a);
     hero.ScreenPos();
     cCmdRun run;
-    FireShot(s, shooter, run, BaseShot(sc.def));
+    if (sc.sword) StartSword(s, shooter, run, BaseShot(sc.def));
+    else FireShot(s, shooter, run, BaseShot(sc.def));
     std::string out = std::string("[") + sc.name + "] level " + std::to_string(level) + "\n  fired";
     out.append(Shots(s)).append("\n");
     for (int f = 0; f < sc.frames; ++f) {
@@ -216,6 +221,40 @@ TEST(ShotTrace, RangeLifeAndScroll) {
         {"into the block at (10, 10)", [](E& d) { Set(d, eShot::DirectionCode, 9), Set(d, eShot::Speed, 60); }, 10},
         {"through it, piercing blocks",
          [](E& d) { Set(d, eShot::DirectionCode, 9), Set(d, eShot::Speed, 60), Set(d, eShot::PierceBlocks, 1); }, 10},
+    });
+}
+
+// Sword type 1 swings in three parts: in front (x offset 4, mirrored for a right-facing owner),
+// above (y offset -2, mirrored), behind; type 2 once below, offsets kept; type 3 has no parts.
+TEST(ShotTrace, Swords) {
+    auto types = [](ACTORS&) {
+        auto part = [](u32 anchor, u32 w, u32 h, u32 time, i32 ox, i32 oy, u32 mirrorY) {
+            cSwordPart p;
+            p.nAnchor = anchor, p.nWidth = w, p.nHeight = h, p.nTime = time;
+            p.nOffsetX = ox, p.nOffsetY = oy, p.bMirrorX = 1, p.bMirrorY = mirrorY;
+            return p;
+        };
+        cSwordTypeData swing, below, none;
+        swing.vPart = {part(0, 32, 16, 1, 4, 0, 0), part(2, 16, 32, 1, 0, -2, 1), part(1, 24, 8, 1, 0, 0, 0)};
+        below.vPart = {part(3, 8, 24, 1, 3, 5, 0)};
+        below.vPart[0].bMirrorX = 0;
+        none.vPart.clear();
+        g_Database.m_vSwordType = {cSwordTypeData(), swing, below, none};
+    };
+    auto rightwards = [types](ACTORS& a) { types(a), FaceRight(a); };
+    auto type = [](i64 t, i64 scale = 1) { return [t, scale](E& d) { Set(d, eShot::Picture, t), Set(d, eShot::Scale, scale); }; };
+    ExpectGolden("swords", {
+        {"three parts, facing left", type(1), 22, types, {}, true},
+        {"three parts, facing right", type(1), 22, rightwards, {}, true},
+        {"below at scale 2, facing right", type(2, 2), 8, rightwards, {}, true},
+        {"the owner dies at frame 3", type(1), 4, types, [](int f, ACTORS& a) {
+             if (f == 2) a.s.RemoveChara(a.shooter);
+         }, true},
+        {"a type without parts, type 0, a type past the list", type(3), 1, [types, type](ACTORS& a) {
+             types(a);
+             cCmdRun run;
+             for (i64 t : {0, 4}) StartSword(a.s, a.shooter, run, BaseShot(type(t)));
+         }, {}, true},
     });
 }
 
