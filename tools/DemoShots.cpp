@@ -1,5 +1,8 @@
 #include "tools/DemoShots.h"
 
+#include <initializer_list>
+#include <utility>
+
 #include "database/Text.h"
 #include "records/CharaSettings.h"
 #include "records/Cond.h"
@@ -25,12 +28,15 @@ cFlowCmd Command(u8 kind, i16 tenths) {
 
 void Set(cEdShot& d, eShot s, i64 v) { ShotSettings::Set(d, s, v); }
 
+// A shot definition as the settings that differ from a new one's.
+using SHOTDEF = std::initializer_list<std::pair<eShot, i64>>;
+
 // A shot or sword command of a tenth of a second (it acts once) with its definition.
-cFlowCmd ShotCommand(u8 kind, void (*define)(cEdShot&)) {
+cFlowCmd ShotCommand(u8 kind, SHOTDEF def) {
     cFlowCmd c = Command(kind, 1);
     NewEdShot(c.shot);
     Set(*c.shot, eShot::ShotsPerVolley, 1);
-    define(*c.shot);
+    for (const auto& [setting, value] : def) Set(*c.shot, setting, value);
     return c;
 }
 
@@ -72,53 +78,24 @@ cEdChara Shooter(const char* name, u32 hp) {
 }
 
 // The hero's shot: straight ahead, 8 dots a frame for 10 half blocks, power 1.
-void HeroShot(cEdShot& d) {
-    Set(d, eShot::DirectionCode, 0);
-    Set(d, eShot::Speed, 80);
-    Set(d, eShot::RangeFlag, 1);
-    Set(d, eShot::Range, 10);
-    Set(d, eShot::Power, 1);
-    Set(d, eShot::Picture, 0);
-}
+const SHOTDEF kHeroShot = {{eShot::DirectionCode, 0}, {eShot::Speed, 80}, {eShot::RangeFlag, 1},
+                           {eShot::Range, 10},        {eShot::Power, 1},  {eShot::Picture, 0}};
 
 // The gunner's shot: at the hero from the start, 3 dots a frame for two seconds.
-void GunnerShot(cEdShot& d) {
-    Set(d, eShot::DirectionCode, 0);
-    Set(d, eShot::AimMode, 1);
-    Set(d, eShot::Speed, 30);
-    Set(d, eShot::LifeFlag, 1);
-    Set(d, eShot::Life, 20);
-    Set(d, eShot::Power, 1);
-    Set(d, eShot::Picture, 1);
-}
+const SHOTDEF kGunnerShot = {{eShot::DirectionCode, 0}, {eShot::AimMode, 1}, {eShot::Speed, 30}, {eShot::LifeFlag, 1},
+                             {eShot::Life, 20},         {eShot::Power, 1},   {eShot::Picture, 1}};
 
 // The boss's spread: three shots 20 degrees apart aimed at the hero (target slot 0).
-void BossSpread(cEdShot& d) {
-    Set(d, eShot::ShotKind, 2);
-    Set(d, eShot::ShotsPerVolley, 3);
-    Set(d, eShot::KindParam1, 20);
-    Set(d, eShot::AimAtFire, 1);
-    Set(d, eShot::Speed, 40);
-    Set(d, eShot::LifeFlag, 1);
-    Set(d, eShot::Life, 30);
-    Set(d, eShot::Power, 1);
-    Set(d, eShot::Picture, 1);
-}
+const SHOTDEF kBossSpread = {{eShot::ShotKind, 2}, {eShot::ShotsPerVolley, 3}, {eShot::KindParam1, 20},
+                             {eShot::AimAtFire, 1}, {eShot::Speed, 40},         {eShot::LifeFlag, 1},
+                             {eShot::Life, 30},     {eShot::Power, 1},          {eShot::Picture, 1}};
 
 // The boss's burst: eight shots round it, turned by up to 20 degrees at random, slowing a little
 // as they go.
-void BossBurst(cEdShot& d) {
-    Set(d, eShot::ShotKind, 4);
-    Set(d, eShot::ShotsPerVolley, 8);
-    Set(d, eShot::AngleJitter, 20);
-    Set(d, eShot::Speed, 30);
-    Set(d, eShot::AccelFlag, 1);
-    Set(d, eShot::Accel, -1);
-    Set(d, eShot::RangeFlag, 1);
-    Set(d, eShot::Range, 12);
-    Set(d, eShot::Power, 1);
-    Set(d, eShot::Picture, 0);
-}
+const SHOTDEF kBossBurst = {{eShot::ShotKind, 4}, {eShot::ShotsPerVolley, 8}, {eShot::AngleJitter, 20},
+                            {eShot::Speed, 30},   {eShot::AccelFlag, 1},      {eShot::Accel, -1},
+                            {eShot::RangeFlag, 1}, {eShot::Range, 12},        {eShot::Power, 1},
+                            {eShot::Picture, 0}};
 
 } // namespace
 
@@ -143,7 +120,7 @@ int AddDemoSword(cDatabase& db) {
 }
 
 void ArmDemoHero(cEdChara& hero, int swordType) {
-    hero.vFlow.push_back(OnButton(kDemoShotButton, ShotCommand(CMD_SHOT, HeroShot)));
+    hero.vFlow.push_back(OnButton(kDemoShotButton, ShotCommand(CMD_SHOT, kHeroShot)));
     cFlowCmd swing = Command(CMD_SWORD, 1);
     NewEdShot(swing.shot);
     Set(*swing.shot, eShot::Picture, swordType);
@@ -156,7 +133,7 @@ DEMOSHOOTERS AddDemoShooters(cCommonPalette& p) {
     // The gunner stands and fires at the hero every two seconds while the hero is within six
     // blocks.
     cEdChara gunner = Shooter("ガンナー", 3);
-    gunner.vFlow.push_back(WhileHeroNear(12, {ShotCommand(CMD_SHOT, GunnerShot), Command(CMD_WAIT, 20)}));
+    gunner.vFlow.push_back(WhileHeroNear(12, {ShotCommand(CMD_SHOT, kGunnerShot), Command(CMD_WAIT, 20)}));
     s.gunner = p.m_vEdChara.Size();
     p.m_vEdChara.push_back(gunner);
     // The boss hovers, twice the size of the others, with 20 HP: a spread at the hero, then a
@@ -164,8 +141,8 @@ DEMOSHOOTERS AddDemoShooters(cCommonPalette& p) {
     cEdChara boss = Shooter("ボス", 20);
     CharaSettings::Set(boss, eChara::Scale, 2);
     CharaSettings::Set(boss, eChara::FlyMode, 2);
-    boss.vFlow.push_back(WhileHeroNear(40, {ShotCommand(CMD_SHOT, BossSpread), Command(CMD_WAIT, 12),
-                                            ShotCommand(CMD_SHOT, BossBurst), Command(CMD_WAIT, 18)}));
+    boss.vFlow.push_back(WhileHeroNear(40, {ShotCommand(CMD_SHOT, kBossSpread), Command(CMD_WAIT, 12),
+                                            ShotCommand(CMD_SHOT, kBossBurst), Command(CMD_WAIT, 18)}));
     s.boss = p.m_vEdChara.Size();
     p.m_vEdChara.push_back(boss);
     return s;
