@@ -59,17 +59,6 @@ cEdChara Enemy(i16 picture, const char* name) {
     return c;
 }
 
-template <class T>
-T Placed(const cVector<T>& palette, int index, i16 x, i16 y) {
-    T e = palette[index];
-    e.byPaletteKind = 1;
-    e.wPaletteIndex = static_cast<i16>(index);
-    FillBytes(e.vInherit, 1);
-    e.sPosX = x;
-    e.sPosY = y;
-    return e;
-}
-
 } // namespace
 
 cEdChara DemoPatroller() {

@@ -25,7 +25,18 @@ struct DEMOACTORS {
 };
 // Appends the actors to the common palette.
 DEMOACTORS AddDemoActors(cCommonPalette& palette);
-// A placed entry taking everything from common palette entry `index`.
+// A placed entry that takes every group from common palette entry `index`; its own values are
+// those of the entry too, so the stage reads the same with or without the palette.
+template <class T>
+T Placed(const cVector<T>& palette, int index, i16 x, i16 y) {
+    T e = palette[index];
+    e.byPaletteKind = 1;
+    e.wPaletteIndex = static_cast<i16>(index);
+    FillBytes(e.vInherit, 1);
+    e.sPosX = x;
+    e.sPosY = y;
+    return e;
+}
 cEdChara PlaceDemoChara(const cCommonPalette& palette, int index, i16 x, i16 y);
 cEdItem PlaceDemoItem(const cCommonPalette& palette, int index, i16 x, i16 y);
 // Puts the actors into the first story stage: the patroller and the jumper on the way, the life

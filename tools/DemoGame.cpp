@@ -348,19 +348,6 @@ void FillCommonPalette(cCommonPalette& p) {
     p.m_vEdItem = {cEdItem(), Item(ITEM_PIC_COIN, "コイン"), Item(ITEM_PIC_HEART, "ハート"), goal};
 }
 
-// A placed entry that takes every group from common palette entry `index`; its own values are
-// those of the entry too, so the stage reads the same with or without the palette.
-template <class T>
-T Placed(const cVector<T>& palette, int index, i16 x, i16 y) {
-    T e = palette[index];
-    e.byPaletteKind = 1;
-    e.wPaletteIndex = static_cast<i16>(index);
-    FillBytes(e.vInherit, 1);
-    e.sPosX = x;
-    e.sPosY = y;
-    return e;
-}
-
 struct STAGEPLAN {
     const char* file;
     const char* background;
