@@ -64,6 +64,7 @@ cReplayData& cReplayData::operator=(const cReplayData& src) {
     vButton = src.vButton;
     vDirCount = src.vDirCount;
     vButtonCount = src.vButtonCount;
+    nFileVersion = src.nFileVersion;
     return *this;
 }
 
@@ -77,6 +78,7 @@ void cReplayData::Load(cRecordReader& r) {
     if (r.Failed()) return;
     if (!ReadList(r, vDir) || !ReadList(r, vButton) || !ReadList(r, vDirCount) || !ReadList(r, vButtonCount)) return;
     nDirPos = nButtonPos = nDirHeld = nButtonHeld = 0;
+    nFileVersion = r.Version();
 }
 
 void cReplayData::Save(cRecordWriter& w) {
@@ -111,6 +113,7 @@ void cReplayData::Clear() {
     vDirCount.clear();
     vButtonCount.clear();
     nDirPos = nButtonPos = nDirHeld = nButtonHeld = 0;
+    nFileVersion = kProgVer;
 }
 
 std::string ReplayFileNameRelative(const std::string& stageName) {

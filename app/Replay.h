@@ -34,6 +34,8 @@ public:
     u32 nButtonPos = 0;
     u32 nDirHeld = 0;
     u32 nButtonHeld = 0;
+    // The data version of the file a loaded replay came from; this program's for a recording.
+    u32 nFileVersion = kProgVer;
 };
 
 extern cReplayData g_ReplayData;

@@ -4,6 +4,7 @@
 
 #include "app/Game.h"
 #include "app/PlayRecordNames.h"
+#include "app/Replay.h"
 #include "platform/graphics/Graphics.h"
 #include "database/SystemSwitches.h"
 #include "flow/FlowInternal.h"
@@ -171,7 +172,10 @@ i32 TestDistanceCond(cGameScene& scene, const cCond& cond, cChara* self) {
     const i64 d64 = static_cast<i64>(cond.value) * 16 + cond.srcIndex;
     const i32 d = static_cast<i32>(std::clamp<i64>(d64, INT32_MIN / 2, INT32_MAX / 2));
     self->ScreenPos();
-    if (!SysSwitch(SW_DISTANCE_REFRESH)) other->ScreenPos();
+    // Replays recorded by version 781 and older were played with the other's screen position as
+    // it last was.
+    const bool oldReplay = g_Game.g_nGameMode == 4 && g_ReplayData.nFileVersion <= 781;
+    if (!SysSwitch(SW_DISTANCE_REFRESH) && !oldReplay) other->ScreenPos();
     const SCREENRECT& a = self->m_rcScreen;
     const SCREENRECT& b = other->m_rcScreen;
     const i32 front = self->m_nDir > 0 ? 1 : -1; // the side in front: larger x (and y) when facing right

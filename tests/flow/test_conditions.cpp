@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "app/PlayRecordNames.h"
+#include "app/Replay.h"
 #include "database/SystemSwitches.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/system/Input.h"
@@ -160,6 +161,19 @@ TEST(Conditions, EveryKindAndComparison) {
         cCond c = r.cond;
         EXPECT_EQ(EvalCond(s, c, &self) != 0, r.expected) << r.what;
     }
+
+    // A replay of version 781 or older reads the hero where it was last seen on the screen.
+    Place(hero, 100, 400);
+    const u32 mode = g_Game.g_nGameMode;
+    g_Game.g_nGameMode = 4;
+    for (u32 version : {781u, 782u}) {
+        g_ReplayData.nFileVersion = version;
+        cCond near = distance(0, 0, 4, 0, 0);
+        EXPECT_EQ(EvalCond(s, near, &self) != 0, version == 781) << version;
+    }
+    g_Game.g_nGameMode = mode;
+    g_ReplayData.nFileVersion = kProgVer;
+    Place(hero, 330, 400);
 
     // The computed right-hand value stays in the condition.
     cCond random = with(status(0, 1, 0, 0), [](cCond& c) { c.source = 1, c.rangeMin = 9, c.rangeMax = 9; });
