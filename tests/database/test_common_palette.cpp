@@ -14,6 +14,17 @@ std::string SavePalette(cCommonPalette& p) {
     return w.Take();
 }
 
+// The file as another writer might leave it: no check, no padding before writing.
+std::string UncheckedPalette(cCommonPalette& p) {
+    cRecordWriter w;
+    w.WriteU32(824);
+    p.cRecord::Save(w);
+    WriteRecordVector(w, p.m_vEdBlock);
+    WriteRecordVector(w, p.m_vEdChara);
+    WriteRecordVector(w, p.m_vEdItem);
+    return w.Take();
+}
+
 cCommonPalette LoadPalette(const std::string& file, bool* failed = nullptr) {
     cRecordReader r = ReaderOf(file);
     cCommonPalette p;
@@ -40,14 +51,8 @@ TEST(CommonPalette, EmptyListsArePaddedAndEntryZeroIsReset) {
     FillBytes(src.m_vEdBlock[1].vInherit, 1);
     src.m_vEdItem.assign(5, cEdItem());
     src.m_vEdItem[0].strName = "zero item";
-    cRecordWriter w;
-    w.WriteU32(824);
-    // Written without Save's Prepare padding the character list: one character only.
-    src.cRecord::Save(w);
-    WriteRecordVector(w, src.m_vEdBlock);
-    WriteRecordVector(w, src.m_vEdChara);
-    WriteRecordVector(w, src.m_vEdItem);
-    const cCommonPalette p = LoadPalette(w.Take(), &failed);
+    // One character only: Save would have padded the list.
+    const cCommonPalette p = LoadPalette(UncheckedPalette(src), &failed);
     ASSERT_FALSE(failed);
     ASSERT_EQ(p.m_vEdChara.size(), 2u);
     EXPECT_EQ(p.m_vEdChara[0].strName, "");
@@ -74,13 +79,7 @@ TEST(CommonPalette, ReferencesPastTheListsAreDropped) {
     // repaired src, so the bad reference is put back first).
     src.m_vEdBlock[1].byItemKind = 1;
     src.m_vEdBlock[1].wItemIndex = 7;
-    cRecordWriter w;
-    w.WriteU32(824);
-    src.cRecord::Save(w);
-    WriteRecordVector(w, src.m_vEdBlock);
-    WriteRecordVector(w, src.m_vEdChara);
-    WriteRecordVector(w, src.m_vEdItem);
-    const cCommonPalette q = LoadPalette(w.Take(), &failed);
+    const cCommonPalette q = LoadPalette(UncheckedPalette(src), &failed);
     ASSERT_FALSE(failed);
     EXPECT_EQ(q.m_vEdBlock[1].byItemKind, 0);
     EXPECT_EQ(q.m_vEdBlock[1].wItemIndex, 0);

@@ -24,18 +24,6 @@ cSystemData LoadSys(const std::string& file, bool* failed = nullptr) {
 
 } // namespace
 
-TEST(SystemData, ATextLongerThanAnyWorkingBufferIsWrittenAndReadWhole) {
-    cSystemData s;
-    s.vMessage[3] = std::string(6000, 'x');
-    cRecordWriter w;
-    s.Save(w);
-    cRecordReader r(w.Take(), 824);
-    cSystemData back;
-    back.Load(r);
-    ASSERT_FALSE(r.Failed());
-    EXPECT_EQ(back.vMessage[3].size(), 6000u);
-}
-
 TEST(SystemData, ShortRoleListsStayShortAndReadAsFresh) {
     cSystemData src;
     src.vStatusRow.resize(3);
