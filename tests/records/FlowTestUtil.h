@@ -1,11 +1,20 @@
 #pragma once
 // Builders of flow records for the tests.
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "records/Flow.h"
 #include "records/FlowCmd.h"
 
 namespace flowtest {
+
+// Every test starts and ends with the default limits of the command checks.
+class CmdLimitsTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetCmdLimits(CMDLIMITS{}); }
+    void TearDown() override { SetCmdLimits(CMDLIMITS{}); }
+};
 
 inline cCond MakeCond(u8 kind, i32 value) {
     cCond c;

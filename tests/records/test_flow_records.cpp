@@ -9,11 +9,7 @@
 using namespace flowtest;
 
 namespace {
-class FlowRecords : public ::testing::Test {
-protected:
-    void SetUp() override { SetCmdLimits(CMDLIMITS{}); }
-    void TearDown() override { SetCmdLimits(CMDLIMITS{}); }
-};
+struct FlowRecords : flowtest::CmdLimitsTest {};
 } // namespace
 
 TEST_F(FlowRecords, MenuEntriesCountAndPickEnabledOnes) {
@@ -27,38 +23,6 @@ TEST_F(FlowRecords, MenuEntriesCountAndPickEnabledOnes) {
     cVector<cCmd> empty;
     EXPECT_EQ(cCmd::CountEnabled(empty), 0);
     EXPECT_EQ(cCmd::GetCmdNum(0, empty), 0);
-
-    cCmd c;
-    c.enabled = 1;
-    const std::string b = SaveBytes(c);
-    EXPECT_EQ(b, std::string("\x01\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\0\0", 16));
-}
-
-TEST_F(FlowRecords, EditorOnlyFlowsOfACommandAreDroppedUnlessKept) {
-    cFlowCmd c;
-    c.Clear();
-    c.cmdSet = 1;
-    c.cmdKind = 1;
-    for (int i = 0; i < 3; ++i) {
-        cFlow f;
-        f.Clear();
-        f.subKind = static_cast<u8>(i + 1);
-        f.editorOnly = (i == 1);
-        c.flows.push_back(f);
-    }
-    const std::string b = SaveBytes(c);
-    cFlowCmd play;
-    ASSERT_TRUE(LoadBytes(play, b));
-    ASSERT_EQ(play.flows.size(), 2u);
-    EXPECT_EQ(play.flows[0].subKind, 1);
-    EXPECT_EQ(play.flows[1].subKind, 3);
-
-    CMDLIMITS keep;
-    keep.bKeepEditorOnlyFlows = true;
-    SetCmdLimits(keep);
-    cFlowCmd editor;
-    ASSERT_TRUE(LoadBytes(editor, b));
-    EXPECT_EQ(editor.flows.size(), 3u);
 }
 
 TEST_F(FlowRecords, CopiesOwnTheirRecords) {
@@ -77,9 +41,7 @@ TEST_F(FlowRecords, CopiesOwnTheirRecords) {
     cFlowCmd bare;
     bare.Clear();
     copy = bare;
-    EXPECT_FALSE(copy.move);
-    EXPECT_FALSE(copy.shot);
-    EXPECT_FALSE(copy.condList);
+    EXPECT_FALSE(copy.move || copy.shot || copy.condList);
 
     // A copy saves its own values (its descriptor lists are its own).
     cFlowCmd second(src);
@@ -89,6 +51,14 @@ TEST_F(FlowRecords, CopiesOwnTheirRecords) {
     ASSERT_TRUE(LoadBytes(back, b));
     EXPECT_EQ(back.time, 77);
     EXPECT_EQ(src.time, -5);
+
+    // Reset drops the owned records and sets flag 96.
+    second.Reset();
+    EXPECT_FALSE(second.move || second.shot || second.condList);
+    EXPECT_EQ(second.flag96, 1);
+    EXPECT_EQ(second.chain, 0);
+    EXPECT_EQ(second.text, "");
+    EXPECT_TRUE(src.move && src.shot && src.condList);
 }
 
 TEST_F(FlowRecords, VectorErasureAndAssignmentKeepElementsIndependent) {
@@ -120,17 +90,6 @@ TEST_F(FlowRecords, VectorErasureAndAssignmentKeepElementsIndependent) {
     EXPECT_EQ(f.cmds[0].shot->wOfsX, 10);
     cFlow h(f);
     EXPECT_EQ(SaveBytes(f), SaveBytes(h));
-}
-
-TEST_F(FlowRecords, ResetDropsOwnedRecordsAndSetsFlag96) {
-    cFlowCmd c = MakeRichCmd(0);
-    c.Reset();
-    EXPECT_FALSE(c.move);
-    EXPECT_FALSE(c.shot);
-    EXPECT_FALSE(c.condList);
-    EXPECT_EQ(c.flag96, 1);
-    EXPECT_EQ(c.chain, 0);
-    EXPECT_EQ(c.text, "");
 }
 
 TEST_F(FlowRecords, DamagedInputFailsWithoutHugeAllocations) {

@@ -50,11 +50,7 @@ template <class T> T Cleared() {
     return rec;
 }
 
-class RecordFormats : public ::testing::Test {
-protected:
-    void SetUp() override { SetCmdLimits(CMDLIMITS{}); }
-    void TearDown() override { SetCmdLimits(CMDLIMITS{}); }
-};
+struct RecordFormats : flowtest::CmdLimitsTest {};
 
 } // namespace
 

@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "StageTestUtil.h"
-#include "platform/system/MessageBox.h"
-#include "platform/system/Report.h"
 #include "records/PaletteSource.h"
 #include "records/StageSettings.h"
 #include "tests/support/NamedSettingsCheck.h"
+#include "tests/support/ScratchGame.h"
 
 using namespace stagetest;
 namespace fs = std::filesystem;
@@ -20,26 +19,17 @@ protected:
         SetCmdLimits(CMDLIMITS{});
         SetCommonPaletteView(COMMONPALETTEVIEW{});
         g_Stage.Init();
-        m_dir = fs::temp_directory_path() / ("tobrelk_stage_" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
-        SetReportFile((m_dir / "report.txt").string());
-        SetMessageBoxSink([this](const std::string& text, const std::string&, u32 type) {
-            m_boxes.push_back(text);
-            return DefaultButton(type);
-        });
         ResetCloseRequestCount();
     }
     void TearDown() override {
-        SetMessageBoxSink(nullptr);
         SetCmdLimits(CMDLIMITS{});
         g_Stage.Init();
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
-    std::string Report() { return ReadFile(m_dir / "report.txt"); }
+    std::string Report() { return m_game.Report(); }
 
-    fs::path m_dir;
-    std::vector<std::string> m_boxes;
+    ScratchGame m_game;
+    const fs::path m_dir = m_game.Dir();
+    std::vector<std::string>& m_boxes = m_game.boxes;
 };
 
 // Reads old-version bytes of st into a fresh stage.
@@ -50,14 +40,6 @@ cStage ReadOldStage(cStage& st, u32 v) {
 }
 
 } // namespace
-
-TEST_F(StageFile, NewStageWaitsForPrepare) {
-    cStage st;
-    EXPECT_EQ(st.dwSpeedLevel(), 10u);
-    EXPECT_EQ(st.dwSpeedStep(), 0u); // derived values wait for Prepare
-    EXPECT_EQ(st.vRankSwitch, (cVector<u32>{1, 1, 1, 1, 1}));
-    EXPECT_EQ(st.vBack[0].dwSource, 1u);
-}
 
 TEST_F(StageFile, SpeedLevelsGiveStepsBasesAndRatios) {
     cStage st;
@@ -321,15 +303,10 @@ TEST_F(StageFile, NamedSettingsReachTheirFields) {
     StageSettings::Set(st, eStage::AutoScrollSpeedY, -480);
     EXPECT_EQ(static_cast<i32>(st.Field(18)), -480);
     EXPECT_EQ(StageSettings::Get(st, eStage::AutoScrollSpeedY), -480);
-    EXPECT_EQ(StageSettings::Get(st, eStage::TimeLimit), 200);
-    EXPECT_EQ(StageSettings::Get(st, eStage::FrameRate), 60);
-    EXPECT_EQ(StageSettings::Get(st, eStage::WalkBoxH), 24);
-    EXPECT_DOUBLE_EQ(StageSettings::Get(st, eStageD::Gravity), 0.4);
     st.SetSpeed(15);
     EXPECT_DOUBLE_EQ(StageSettings::Get(st, eStageD::SpeedLimit), 12.0);
     EXPECT_DOUBLE_EQ(StageSettings::Get(st, eStageD::SpeedUnit), 5.0);
     EXPECT_EQ(StageSettings::Get(st, eStage::StepsPerFrame), 5);
-    EXPECT_EQ(StageSettings::Get(st, eStage::FallDelay), 40);
     EXPECT_EQ(StageSettings::RepeatPeriod(st), 30);
     EXPECT_TRUE(StageSettings::AreaOn(st, 4));
     EXPECT_FALSE(StageSettings::AreaOn(st, 1));

@@ -5,10 +5,8 @@
 #include <atomic>
 
 #include "StageTestUtil.h"
-#include "platform/system/MessageBox.h"
-#include "platform/system/PathResolver.h"
-#include "platform/system/Report.h"
 #include "records/StageLoad.h"
+#include "tests/support/ScratchGame.h"
 
 using namespace stagetest;
 namespace fs = std::filesystem;
@@ -29,27 +27,16 @@ protected:
         g_Stage.Init();
         g_Stage.vChara.clear();
         g_StageAtStart.Init();
-        m_dir = fs::temp_directory_path() / ("tobrelk_stageload_" + std::to_string(::getpid()));
         fs::create_directories(m_dir / "data" / "stg4");
-        SetGameRoot(m_dir);
-        SetReportFile((m_dir / "report.txt").string());
-        SetMessageBoxSink([this](const std::string& text, const std::string&, u32 type) {
-            m_boxes.push_back(text);
-            return DefaultButton(type);
-        });
         ResetCloseRequestCount();
         g_dispatched = 0;
     }
     void TearDown() override {
         WindowQueueShutdown();
         g_hWnd = nullptr;
-        SetMessageBoxSink(nullptr);
         SetCmdLimits(CMDLIMITS{});
-        SetGameRoot(fs::path());
         g_Stage.Init();
         g_StageAtStart.Init();
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
 
     void Put(const std::string& name, cStage& st) { WriteFile(m_dir / "data" / "stg4" / name, FileBytes(st)); }
@@ -64,8 +51,9 @@ protected:
         return st;
     }
 
-    fs::path m_dir;
-    std::vector<std::string> m_boxes;
+    ScratchGame m_game;
+    const fs::path m_dir = m_game.Dir();
+    std::vector<std::string>& m_boxes = m_game.boxes;
 };
 
 } // namespace

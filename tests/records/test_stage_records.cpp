@@ -40,14 +40,6 @@ cVector<u8> Flags(int n) {
 
 } // namespace
 
-TEST_F(StageRecords, AFlagListLongerThanTheGroupsIsKeptAsStored) {
-    cEdChara c;
-    c.vInherit = Flags(40);
-    cEdChara back;
-    ASSERT_TRUE(flowtest::LoadBytes(back, Bytes(c)));
-    EXPECT_EQ(back.vInherit.size(), 40u);
-}
-
 TEST_F(StageRecords, CharaInheritFlagsGainTheirNewGroupsByVersion) {
     cEdChara c;
     c.vInherit = Flags(36);
@@ -79,6 +71,10 @@ TEST_F(StageRecords, CharaInheritFlagsGainTheirNewGroupsByVersion) {
     EXPECT_EQ(v167.vInherit[21], 1);
     cEdChara v168 = ReadOld(c, 168, WriteOldChara);
     EXPECT_EQ(v168.vInherit[29] + v168.vInherit[25] + v168.vInherit[21], 2);
+
+    // A current list longer than the groups is kept as stored.
+    c.vInherit = Flags(40);
+    EXPECT_EQ(ReadOld(c, kProgVer, WriteOldChara).vInherit.size(), 40u);
 }
 
 // The value rules; the fields that older files lack are pinned by the record tables.
@@ -228,25 +224,37 @@ TEST_F(StageRecords, CharaValidateDropsManyEmptyFlowsInOnePass) {
     EXPECT_EQ(c.vFlow.back().cmds.at(0).params.size(), 16u);
 }
 
+// Flows marked for the editor only go on reading, in a character and in a command, unless kept.
 TEST_F(StageRecords, EditorOnlyFlowsAreDroppedOnReadUnlessKept) {
     cEdChara c;
+    cFlowCmd cmd;
+    cmd.Clear();
+    cmd.cmdKind = 1;
     for (u8 t = 1; t <= 3; ++t) {
         cFlow f;
         f.trigger = t;
         f.editorOnly = t == 2;
         c.vFlow.push_back(f);
+        cmd.flows.push_back(f);
     }
-    const std::string bytes = Bytes(c);
+    const std::string chara = Bytes(c), command = Bytes(cmd);
     cEdChara played;
-    ASSERT_TRUE(flowtest::LoadBytes(played, bytes));
+    cFlowCmd playedCmd;
+    ASSERT_TRUE(flowtest::LoadBytes(played, chara));
+    ASSERT_TRUE(flowtest::LoadBytes(playedCmd, command));
     ASSERT_EQ(played.vFlow.size(), 2u);
     EXPECT_EQ(played.vFlow[1].trigger, 3);
+    ASSERT_EQ(playedCmd.flows.size(), 2u);
+    EXPECT_EQ(playedCmd.flows[0].trigger + 10 * playedCmd.flows[1].trigger, 31);
     CMDLIMITS keep;
     keep.bKeepEditorOnlyFlows = true;
     SetCmdLimits(keep);
     cEdChara edited;
-    ASSERT_TRUE(flowtest::LoadBytes(edited, bytes));
+    cFlowCmd editedCmd;
+    ASSERT_TRUE(flowtest::LoadBytes(edited, chara));
+    ASSERT_TRUE(flowtest::LoadBytes(editedCmd, command));
     EXPECT_EQ(edited.vFlow.size(), 3u);
+    EXPECT_EQ(editedCmd.flows.size(), 3u);
 }
 
 TEST_F(StageRecords, OffsetsMultiplyTheStepAndFlipWithTheFacing) {
