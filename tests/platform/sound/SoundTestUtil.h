@@ -6,15 +6,13 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/sound/MidiSynth.h"
 #include "platform/sound/Mixer.h"
-#include "platform/system/PathResolver.h"
-#include "platform/system/Report.h"
 #include "platform/system/Types.h"
+#include "tests/support/ScratchGame.h"
 
 namespace soundtest {
 
@@ -157,24 +155,9 @@ struct LoggingSynthGuard {
 // Each test gets its own game folder and report file, and renders into memory.
 class SoundTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_root = std::filesystem::temp_directory_path() /
-                 (std::string("tobrelk_sound_") + info->test_suite_name() + "_" + info->name());
-        std::filesystem::remove_all(m_root);
-        std::filesystem::create_directories(m_root);
-        SetGameRoot(m_root);
-        ASSERT_TRUE(SetReportFile((m_root / "Report_Game.txt").string()));
-        AudioOutputSetMemory(true);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_root); }
+    void SetUp() override { AudioOutputSetMemory(true); }
 
-    std::string Report() const {
-        std::ifstream f(m_root / "Report_Game.txt", std::ios::binary);
-        std::stringstream ss;
-        ss << f.rdbuf();
-        return ss.str();
-    }
+    std::string Report() const { return m_game.Report(); }
     int CountLines(const std::string& needle) const {
         const std::string r = Report();
         int n = 0;
@@ -187,7 +170,8 @@ protected:
         return out;
     }
 
-    std::filesystem::path m_root;
+    ScratchGame m_game;
+    const std::filesystem::path m_root = m_game.Dir();
 };
 
 } // namespace soundtest

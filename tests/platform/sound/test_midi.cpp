@@ -349,9 +349,8 @@ TEST_F(Midi, ClosingWhileTheMixerRendersIsSafe) {
 
 TEST(MidiSynthesizer, FluidSynthRendersAudibly) {
     if (!std::filesystem::exists(MidiSoundFontPath())) GTEST_SKIP() << "no sound font";
-    const auto root = std::filesystem::temp_directory_path() / "tobrelk_sound_fluid";
-    std::filesystem::create_directories(root);
-    SetGameRoot(root);
+    ScratchGame game;
+    const auto root = game.Dir();
     AudioOutputSetMemory(true);
     Track t;
     t.Ev(0, {0xC0, 0}).Ev(0, {0x90, 60, 110}).Ev(96, {0x80, 60, 0}).End(0);
@@ -364,7 +363,6 @@ TEST(MidiSynthesizer, FluidSynthRendersAudibly) {
     for (float v : out) peak = std::max(peak, std::fabs(v));
     EXPECT_GT(peak, 0.01f);
     streams.clear();
-    std::filesystem::remove_all(root);
 }
 
 // Every song loads the sound font again; the loader must not leave a worker per core behind.

@@ -276,15 +276,10 @@ TEST(SoundResampler, ConvertsRatesAndChannels) {
     ASSERT_EQ(up.size(), 8u);
     EXPECT_FLOAT_EQ(up[2], 0.5f);
     EXPECT_FLOAT_EQ(up[4], 1.0f);
-    EXPECT_FLOAT_EQ(VolumeToGain(-10000), 0.0f);
-    EXPECT_FLOAT_EQ(VolumeToGain(0), 1.0f);
-    EXPECT_NEAR(VolumeToGain(-2000), 0.1f, 1e-6);
 }
 
 TEST(SoundDevice, DummyDriverPlaysAndAMissingDeviceIsOneReportLine) {
-    const auto root = std::filesystem::temp_directory_path() / "tobrelk_sound_device";
-    std::filesystem::create_directories(root);
-    ASSERT_TRUE(SetReportFile((root / "Report_Game.txt").string()));
+    ScratchGame game;
     AudioOutputSetMemory(false);
     setenv("SDL_AUDIODRIVER", "dummy", 0); // as the test scripts set it; never a real card
     // The dummy driver pulls sound at real-time pace through the callback.
@@ -313,11 +308,7 @@ TEST(SoundDevice, DummyDriverPlaysAndAMissingDeviceIsOneReportLine) {
     AudioOutputClose();
     DSRelease();
     setenv("SDL_AUDIODRIVER", keep.c_str(), 1);
-    std::ifstream f(root / "Report_Game.txt");
-    std::stringstream ss;
-    ss << f.rdbuf();
-    const std::string report = ss.str();
+    const std::string report = game.Report();
     EXPECT_NE(report.find("サウンドデバイスがありません"), std::string::npos);
     EXPECT_EQ(report.find("サウンドデバイスがありません"), report.rfind("サウンドデバイスがありません"));
-    std::filesystem::remove_all(root);
 }

@@ -1,33 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
-#include "platform/system/PathResolver.h"
 #include "platform/system/PathUtil.h"
 #include "platform/system/Sjis.h"
+#include "tests/support/ScratchGame.h"
 
 namespace fs = std::filesystem;
 
 class PathsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_root = fs::temp_directory_path() /
-                 ("tobrelk_paths_" + std::to_string(::getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
-        fs::create_directories(m_root);
-        SetGameRoot(m_root);
-    }
-    void TearDown() override {
-        SetGameRoot({});
-        fs::remove_all(m_root);
-    }
-    void Touch(const fs::path& rel) {
-        fs::create_directories((m_root / rel).parent_path());
-        std::ofstream(m_root / rel) << "x";
-    }
-    fs::path m_root;
+    void Touch(const fs::path& rel) { m_game.Write(rel.string(), "x"); }
+    ScratchGame m_game;
+    const fs::path m_root = m_game.Dir();
 };
 
 TEST_F(PathsTest, WindowsPathsResolveCaseInsensitively) {

@@ -1,41 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "platform/system/MessageBox.h"
-#include "platform/system/Report.h"
 #include "platform/system/SystemReport.h"
 #include "platform/system/WindowMessages.h"
+#include "tests/support/ScratchGame.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 std::string ReadAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 } // namespace
 
 class ReportTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("tobrelk_report_" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
-        m_report = m_dir / "Report_Game.txt";
-        m_log = m_dir / "VI_Veda.txt";
-        ASSERT_TRUE(SetReportFile(m_report.string()));
-    }
-    void TearDown() override {
-        SetDebugLog(false, "");
-        SetMessageBoxSink({});
-        fs::remove_all(m_dir);
-    }
-    fs::path m_dir, m_report, m_log;
+    void TearDown() override { SetDebugLog(false, ""); }
+    ScratchGame m_game;
+    const fs::path m_report = m_game.Dir() / "Report_Game.txt", m_log = m_game.Dir() / "VI_Veda.txt";
 };
 
 TEST_F(ReportTest, LinesAppendWithWindowsLineEnds) {
@@ -82,6 +66,7 @@ TEST_F(ReportTest, DebugLogCloseRequestsTheCloseEvenWithTheLogOff) {
 
 TEST_F(ReportTest, HeadlessBoxesAnswerWithTheirDefaultButton) {
     // Tests run with the dummy video driver: nothing may block.
+    SetMessageBoxSink(nullptr);
     EXPECT_EQ(MesBox("既に起動しています。", "Tobrelk", MB_YESNO), IDYES);
     EXPECT_EQ(MesBox("x", "y", MB_YESNO | MB_DEFBUTTON2), IDNO);
     EXPECT_EQ(ErrorBox("%d", 5), IDOK);
