@@ -17,17 +17,20 @@ namespace {
 std::string EmptyStageTail(u32 v) {
     Bytes b;
     b.U32(5).U32(1).U32(1).U32(1).U32(1).U32(1);
-    for (int i = 0; i < 5; ++i)
-        b.Raw(Body(kParams, v, Seq(8)));
-    for (int i = 0; i < 8; ++i)
-        b.U32(0);
+    for (int i = 0; i < 5; ++i) b.Raw(Body(kParams, v, Seq(8)));
+    for (int i = 0; i < 8; ++i) b.U32(0);
     if (v >= 173) b.U32(kStageTrailer);
     return b.s;
 }
 
-template <class T> T ReadOk(const std::string& bytes, u32 v = kProgVer) {
+template <class T> T Cleared() {
     T rec;
     rec.Clear();
+    return rec;
+}
+
+template <class T> T ReadOk(const std::string& bytes, u32 v = kProgVer) {
+    T rec = Cleared<T>();
     EXPECT_TRUE(ReadWhole(rec, bytes, v)) << "version " << v;
     return rec;
 }
@@ -44,11 +47,6 @@ std::function<std::string(const std::string&, u32)> Reloader(std::function<std::
     };
 }
 
-template <class T> T Cleared() {
-    T rec;
-    rec.Clear();
-    return rec;
-}
 
 struct RecordFormats : flowtest::CmdLimitsTest {};
 
@@ -160,19 +158,9 @@ TEST_F(RecordFormats, MovementShotAndCommandFromTheirTables) {
     const std::string condList = Body(kCondList, kProgVer, {1, 0}) + Bytes().U32(0).s;
     Bytes params;
     params.U32(9);
-    for (u32 i = 0; i < 9; ++i)
-        params.U32(100 + i);
-    const std::string cmdBytes = Body(kCmd, kProgVer, cv, {{8, "text"}}) + Bytes()
-                                                                               .U32(1)
-                                                                               .Raw(moveBody)
-                                                                               .U32(1)
-                                                                               .Raw(shotBody)
-                                                                               .U32(1)
-                                                                               .Raw(condList)
-                                                                               .U32(1)
-                                                                               .Raw(flowBody)
-                                                                               .Raw(params.s)
-                                                                               .s;
+    for (u32 i = 0; i < 9; ++i) params.U32(100 + i);
+    const std::string cmdBytes = Body(kCmd, kProgVer, cv, {{8, "text"}}) +
+        Bytes().U32(1).Raw(moveBody).U32(1).Raw(shotBody).U32(1).Raw(condList).U32(1).Raw(flowBody).Raw(params.s).s;
     cFlowCmd cmd = ReadOk<cFlowCmd>(cmdBytes);
     EXPECT_EQ(Vals(cmd.cmdSet, cmd.cmdKind, cmd.time, cmd.timeStep, cmd.chain, cmd.sound,
                    cmd.flag96, cmd.anime),
@@ -281,13 +269,10 @@ TEST_F(RecordFormats, StageFileFromItsTable) {
     Bytes file;
     file.Raw(Body(header, kProgVer, hv, {{98, "stage"}}));
     file.U32(5).U32(11).U32(12).U32(13).U32(14).U32(15);
-    for (int i = 0; i < 5; ++i)
-        file.Raw(Body(kParams, kProgVer, Seq(8, 10 * i)));
+    for (int i = 0; i < 5; ++i) file.Raw(Body(kParams, kProgVer, Seq(8, 10 * i)));
     // Palettes: the none entry and one more; placed lists behind their always-zero word.
     file.U32(2).Raw(ResetBlock()).Raw(Body(kBlock, kProgVer, Seq(19, 3)) + BlockTail(1, 2));
-    file.U32(2)
-        .Raw(ResetChara())
-        .Raw(Body(kChara, kProgVer, Seq(54, 3)) + CharaTail(3, 4, 0xFFFFFFFFu));
+    file.U32(2).Raw(ResetChara()).Raw(Body(kChara, kProgVer, Seq(54, 3)) + CharaTail(3, 4, 0xFFFFFFFFu));
     file.U32(2).Raw(ResetItem()).Raw(Body(kItem, kProgVer, Seq(18, 3)) + ItemTail(5, 6));
     file.U32(1).U32(0).Raw(Body(kBlock, kProgVer, Seq(19, 4)) + BlockTail(7, 8));
     file.U32(1).U32(0).Raw(Body(kChara, kProgVer, Seq(54, 4)) + CharaTail(9, 10, 0));
@@ -300,8 +285,7 @@ TEST_F(RecordFormats, StageFileFromItsTable) {
     StagePaletteScope scope(st);
     ASSERT_TRUE(ReadWhole(st, file.s, kProgVer));
     std::vector<i64> h;
-    for (int n = 1; n <= 98; ++n)
-        h.push_back(cStage::IsDoubleField(n) ? static_cast<i64>(st.FieldF(n)) : st.Field(n));
+    for (int n = 1; n <= 98; ++n) h.push_back(cStage::IsDoubleField(n) ? static_cast<i64>(st.FieldF(n)) : st.Field(n));
     EXPECT_EQ(h, Expected(header, kProgVer, hv));
     EXPECT_EQ(Vals(st.dwWidth(), st.dwHeight(), st.dwSpeedLevel(), st.dwBgm(), st.dSpeedBase(),
                    st.dSpeedRatio()),
@@ -309,9 +293,8 @@ TEST_F(RecordFormats, StageFileFromItsTable) {
     EXPECT_EQ(st.strStage, "stage");
     EXPECT_EQ(st.vRankSwitch, (cVector<u32>{11, 12, 13, 14, 15}));
     EXPECT_EQ(Vals(st.aParams[0].dwValue1, st.aParams[4].dwValue8), (std::vector<i64>{0, 47}));
-    EXPECT_EQ(
-        Vals(st.vBlockPalette[1].wPicture, st.vCharaPalette[1].sPosY, st.vItemPalette[1].wSound),
-        (std::vector<i64>{7, 4, 19}));
+    EXPECT_EQ(Vals(st.vBlockPalette[1].wPicture, st.vCharaPalette[1].sPosY, st.vItemPalette[1].wSound),
+              (std::vector<i64>{7, 4, 19}));
     EXPECT_EQ(Vals(st.vBlock[0].byGroup10, st.vChara[0].nHoldItem, st.vItem[0].sPosY,
                    st.vBack[0].dwGroup48),
               (std::vector<i64>{21, 0, 12, 5}));
@@ -321,7 +304,6 @@ TEST_F(RecordFormats, StageFileFromItsTable) {
     // Every header gate read over a stage whose numbers are all 77: what an older file lacks is
     // what its upgrade gives, not what was there before.
     cStage filled;
-    for (int n = 1; n <= 98; ++n)
-        if (!cStage::IsDoubleField(n)) filled.Field(n) = 77;
+    for (int n = 1; n <= 98; ++n) if (!cStage::IsDoubleField(n)) filled.Field(n) = 77;
     ExpectGates(header, hv, kProgVer, Reloader<cStage>(EmptyStageTail, filled));
 }

@@ -64,24 +64,6 @@ TEST_F(StageFile, SpeedLevelsGiveStepsBasesAndRatios) {
     EXPECT_NE(Report().find("speed level 0"), std::string::npos);
 }
 
-// A stage with flows, conditions, owned records and inheritance in its palettes and placed
-// lists comes back byte for byte, also through a file (the layout is pinned by the record
-// tables).
-TEST_F(StageFile, RichStageWritesReadsAndWritesAgainByteIdentical) {
-    cStage st = MakeRichStage();
-    const std::string first = FileBytes(st);
-    cStage back;
-    ASSERT_TRUE(LoadBody(back, first));
-    EXPECT_EQ(StageSettings::Get(back, eStage::AutoScrollSpeedX), -3);
-    EXPECT_EQ(back.FindHero(), 0);
-    EXPECT_EQ(FileBytes(back), first);
-    const fs::path file = m_dir / "rich.stg4_001";
-    WriteFile(file, first);
-    cStage viaFile;
-    ASSERT_EQ(LoadStageFile(viaFile, file.string()), 1);
-    EXPECT_EQ(FileBytes(viaFile), first);
-}
-
 TEST_F(StageFile, PrepareClampsPadsAndChecksReferences) {
     cStage st;
     st.dwWidth() = 30;

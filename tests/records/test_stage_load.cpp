@@ -77,6 +77,8 @@ TEST_F(StageLoad, NumberedNameTakesTheHighestExistingFile) {
     EXPECT_EQ(CloseRequestCount(), 0u);
 }
 
+// A stage with flows, conditions, owned records and inheritance in its palettes and placed
+// lists: loaded, it writes the bytes it was read from.
 TEST_F(StageLoad, SuccessCopiesTheSettingsButNotTheLists) {
     cStage st = MakeRichStage();
     Put("rich.stg4_001", st);
@@ -93,6 +95,7 @@ TEST_F(StageLoad, SuccessCopiesTheSettingsButNotTheLists) {
     EXPECT_TRUE(out.vBlock.empty() && out.vChara.empty() && out.vItem.empty());
     EXPECT_EQ(g_Stage.vBlock.size(), 30u);
     EXPECT_EQ(g_Stage.vChara[1].dwMaxHP, 33u); // inherited from the file's own palette
+    EXPECT_EQ(FileBytes(g_Stage), FileBytes(st));
     EXPECT_TRUE(m_boxes.empty());
 
     // Without a copy only g_Stage changes.
