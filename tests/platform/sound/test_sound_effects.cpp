@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <list>
 #include <cmath>
 #include <thread>
 
@@ -25,12 +26,15 @@ protected:
         DSRelease();
         SoundTest::TearDown();
     }
-    // The sound layer keeps using the list until DSRelease, as the program's global list.
-    std::vector<DSSOUND>& Sounds(std::size_t n) {
-        m_sounds.resize(n);
-        return m_sounds;
+    // Sounds made from these rows. The sound layer keeps using the list until DSRelease, as the
+    // program's global list.
+    std::vector<DSSOUND>& Create(std::vector<DSSOUNDDEF> defs, i32 volume = 0) {
+        m_defs = std::move(defs);
+        m_sounds.emplace_back(m_defs.size());
+        DSCreate(m_sounds.back(), m_defs, volume);
+        return m_sounds.back();
     }
-    std::vector<DSSOUND> m_sounds, m_again;
+    std::list<std::vector<DSSOUND>> m_sounds;
     std::vector<DSSOUNDDEF> m_defs;
 
     // A constant mono 16-bit sound at the mix rate, frames long.
@@ -108,11 +112,7 @@ TEST_F(SoundEffects, RealDebianWaveDecodesAndPlays) {
     EXPECT_EQ(w.wfx.nSamplesPerSec, 48000u);
     const std::size_t frames = w.vData.size() / 2;
 
-    auto& sounds = Sounds(1);
-    auto& defs = m_defs;
-    defs.resize(1);
-    defs[0].strFile = path;
-    DSCreate(sounds, defs, 0);
+    auto& sounds = Create({{path}});
     ASSERT_EQ(sounds[0].dwCount, 1u);
     DSPlay(sounds[0], 0);
     // At the mix rate the sound lasts frames * 44100 / 48000 frames, and is heard.
@@ -127,14 +127,8 @@ TEST_F(SoundEffects, RealDebianWaveDecodesAndPlays) {
 }
 
 TEST_F(SoundEffects, OverlappingSoundsMixAtTheirVolumes) {
-    auto& sounds = Sounds(3);
-    auto& defs = m_defs;
-    defs.resize(3);
-    defs[0].strFile = ConstantWave("a.wav", 16384, 1000); // 0.5
-    defs[1].strFile = ConstantWave("b.wav", 8192, 1000);  // 0.25
-    defs[1].nVolume = -600;
-    defs[2].strFile = "missing.wav"; // fails, stays silent, the others play
-    DSCreate(sounds, defs, 0);
+    // 0.5, 0.25 at -6 dB, and a missing file that stays silent while the others play.
+    auto& sounds = Create({{ConstantWave("a.wav", 16384, 1000)}, {ConstantWave("b.wav", 8192, 1000), 1, -600}, {"missing.wav"}});
     EXPECT_EQ(CountLines("missing.wav の読み込みに失敗しました！"), 1);
     EXPECT_TRUE(sounds[2].vBuffer.empty());
     DSPlay(sounds[2], 0);
@@ -155,10 +149,8 @@ TEST_F(SoundEffects, OverlappingSoundsMixAtTheirVolumes) {
 }
 
 TEST_F(SoundEffects, SeveralFullVolumeSoundsStayInTheOutputRange) {
-    auto& sounds = Sounds(4);
-    m_defs.resize(4);
-    for (int i = 0; i < 4; ++i) m_defs[i].strFile = ConstantWave(i < 2 ? "max.wav" : "min.wav", i < 2 ? 32767 : -32768, 100);
-    DSCreate(sounds, m_defs, 0);
+    const std::string max = ConstantWave("max.wav", 32767, 100), min = ConstantWave("min.wav", -32768, 100);
+    auto& sounds = Create({{max}, {max}, {min}, {min}});
     DSPlay(sounds[0], 0);
     DSPlay(sounds[1], 0);
     auto out = Render(100);
@@ -170,12 +162,7 @@ TEST_F(SoundEffects, SeveralFullVolumeSoundsStayInTheOutputRange) {
 }
 
 TEST_F(SoundEffects, BuffersAreTakenInTurnAndTheOldestIsCut) {
-    auto& sounds = Sounds(1);
-    auto& defs = m_defs;
-    defs.resize(1);
-    defs[0].strFile = ConstantWave("c.wav", 3277, 10000); // about 0.1
-    defs[0].nBufferCount = 3;
-    DSCreate(sounds, defs, 0);
+    auto& sounds = Create({{ConstantWave("c.wav", 3277, 10000), 3}}); // about 0.1
     ASSERT_EQ(sounds[0].vBuffer.size(), 3u);
     for (int i = 0; i < 3; ++i) {
         DSPlay(sounds[0], 0);
@@ -195,13 +182,8 @@ TEST_F(SoundEffects, BuffersAreTakenInTurnAndTheOldestIsCut) {
 }
 
 TEST_F(SoundEffects, VolumesClampAndTheOptionOverridesEverySound) {
-    auto& sounds = Sounds(2);
-    auto& defs = m_defs;
-    defs.resize(2);
-    defs[0].strFile = ConstantWave("d.wav", 16384, 100);
-    defs[0].nVolume = -600;
-    defs[1].strFile = ConstantWave("e.wav", 16384, 100);
-    DSCreate(sounds, defs, g_anSeVolumeStep[0]);
+    const std::vector<DSSOUNDDEF> defs = {{ConstantWave("d.wav", 16384, 100), 1, -600}, {ConstantWave("e.wav", 16384, 100)}};
+    auto& sounds = Create(defs, g_anSeVolumeStep[0]);
     EXPECT_EQ(DSGetVolume(sounds[0], 0), -10000);
     EXPECT_EQ(DSGetVolume(sounds[1], 0), -10000);
     DSPlay(sounds[0], 0);
@@ -216,20 +198,13 @@ TEST_F(SoundEffects, VolumesClampAndTheOptionOverridesEverySound) {
     // At the top level each sound keeps its own volume.
     DSRelease();
     ASSERT_TRUE(DS_Init(nullptr, 22050, 8, 1));
-    std::vector<DSSOUND>& again = m_again;
-    again.resize(2);
-    DSCreate(again, defs, g_anSeVolumeStep[10]);
+    auto& again = Create(defs, g_anSeVolumeStep[10]);
     EXPECT_EQ(DSGetVolume(again[0], 0), -600);
     EXPECT_EQ(DSGetVolume(again[1], 0), 0);
 }
 
 TEST_F(SoundEffects, DiagonalCursorMovePlaysTwice) {
-    auto& sounds = Sounds(1);
-    auto& defs = m_defs;
-    defs.resize(1);
-    defs[0].strFile = ConstantWave("f.wav", 1000, 100);
-    defs[0].nBufferCount = 2;
-    DSCreate(sounds, defs, 0);
+    auto& sounds = Create({{ConstantWave("f.wav", 1000, 100), 2}});
     PlayCursorSound(1 | 8, 3, 0);
     EXPECT_TRUE(MixerIsVoicePlaying(sounds[0].vBuffer[0]));
     EXPECT_TRUE(MixerIsVoicePlaying(sounds[0].vBuffer[1]));
@@ -239,12 +214,7 @@ TEST_F(SoundEffects, DiagonalCursorMovePlaysTwice) {
 }
 
 TEST_F(SoundEffects, PlaysFromTwoThreadsWhileRendering) {
-    auto& sounds = Sounds(1);
-    auto& defs = m_defs;
-    defs.resize(1);
-    defs[0].strFile = ConstantWave("g.wav", 1000, 300);
-    defs[0].nBufferCount = 4;
-    DSCreate(sounds, defs, 0);
+    auto& sounds = Create({{ConstantWave("g.wav", 1000, 300), 4}});
     std::atomic<bool> stop{false};
     std::thread audio([&] {
         std::vector<float> buf(512);
