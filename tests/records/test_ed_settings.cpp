@@ -14,7 +14,10 @@
 TEST(EdSettings, EveryEntryNamesTheRecordFieldOfItsNumber) {
     ExpectWellFormedTable(MoveSettings::Table());
     ExpectWellFormedTable(ShotSettings::Table());
-    // The number a setting gives is the field that the record registers in that place.
+    ExpectWellFormedTable(BlockSettings::Table());
+    ExpectWellFormedTable(CharaSettings::Table());
+    // The number a setting gives is the field that the record registers in that place; a
+    // setting without a field reads 0.
     auto holds = [](cRecord& r, int n, const void* member) {
         if (n < 1 || n > r.FieldCount()) return false;
         const DATAFIELD f = r.Field(n - 1);
@@ -22,39 +25,38 @@ TEST(EdSettings, EveryEntryNamesTheRecordFieldOfItsNumber) {
         const char* m = static_cast<const char*>(member);
         return m >= p && m < p + f.count * static_cast<u32>(f.size);
     };
-    cEdMove m;
-#define TOBRELK_X(name, type, n, member, mark, why, shared) EXPECT_TRUE(holds(m, n, &m.member)) << #name;
-#define TOBRELK_N(name, why) EXPECT_EQ(MoveSettings::Get(m, eMove::name), 0);
-    TOBRELK_MOVE_SETTINGS(TOBRELK_X, TOBRELK_N)
-#undef TOBRELK_X
-#undef TOBRELK_N
-    cEdShot s;
-#define TOBRELK_X(name, type, n, member, mark, why, shared) EXPECT_TRUE(holds(s, n, &s.member)) << #name;
-#define TOBRELK_N(name, why) EXPECT_EQ(ShotSettings::Get(s, eShot::name), 0);
-    TOBRELK_SHOT_SETTINGS(TOBRELK_X, TOBRELK_N)
-#undef TOBRELK_X
-#undef TOBRELK_N
-    ExpectWellFormedTable(BlockSettings::Table());
-    cEdBlock b;
-#define TOBRELK_X(name, type, n, member, mark, why, shared) EXPECT_TRUE(holds(b, n, &b.member)) << #name;
-#define TOBRELK_N(name, why) EXPECT_EQ(BlockSettings::Get(b, eBlock::name), 0);
-    TOBRELK_BLOCK_SETTINGS(TOBRELK_X, TOBRELK_N)
+#define TOBRELK_X(name, type, n, member, mark, why, shared) EXPECT_TRUE(holds(rec, n, &rec.member)) << #name;
+#define TOBRELK_N(name, why) EXPECT_EQ(Named::Get(rec, Id::name), 0);
+    {
+        cEdMove rec;
+        using Named [[maybe_unused]] = MoveSettings;
+        using Id [[maybe_unused]] = eMove;
+        TOBRELK_MOVE_SETTINGS(TOBRELK_X, TOBRELK_N)
+    }
+    {
+        cEdShot rec;
+        using Named [[maybe_unused]] = ShotSettings;
+        using Id [[maybe_unused]] = eShot;
+        TOBRELK_SHOT_SETTINGS(TOBRELK_X, TOBRELK_N)
+    }
+    {
+        cEdBlock rec;
+        using Named [[maybe_unused]] = BlockSettings;
+        using Id [[maybe_unused]] = eBlock;
+        TOBRELK_BLOCK_SETTINGS(TOBRELK_X, TOBRELK_N)
+    }
+    {
+        cEdChara rec;
+        using Named [[maybe_unused]] = CharaSettings;
+        using Id [[maybe_unused]] = eChara;
+        TOBRELK_CHARA_SETTINGS(TOBRELK_X, TOBRELK_N)
+    }
 #undef TOBRELK_X
 #undef TOBRELK_N
 }
 
-TEST(EdSettings, CharacterSettingsNameTheFieldsOfTheirNumbers) {
-    ExpectWellFormedTable(CharaSettings::Table());
+TEST(EdSettings, CharacterSettingsKeepTheStatusSignAndWidth) {
     cEdChara c;
-    auto holds = [&c](int n, const void* member) {
-        const DATAFIELD f = c.Field(n - 1);
-        return f.address == member;
-    };
-#define TOBRELK_X(name, type, n, member, mark, why, shared) EXPECT_TRUE(holds(n, &c.member)) << #name;
-#define TOBRELK_N(name, why) EXPECT_EQ(CharaSettings::Get(c, eChara::name), 0);
-    TOBRELK_CHARA_SETTINGS(TOBRELK_X, TOBRELK_N)
-#undef TOBRELK_X
-#undef TOBRELK_N
     // Read with the status's sign and width, written back narrowed.
     CharaSettings::Set(c, eChara::BodyImpact, -5);
     EXPECT_EQ(c.byImpact, 251);
