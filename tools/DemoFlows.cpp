@@ -126,6 +126,10 @@ cEdItem DemoSwitch() {
     return i;
 }
 
+void AddDemoCoinScore(cEdItem& coin) {
+    coin.vCmd.push_back(StatusOp(1, 0, 5, 3, 1, 100)); // system: score += 100
+}
+
 void AddDemoHeroFlows(cEdChara& hero) {
     // Steps of a tenth of a second while the direction is held (the key row in hold mode).
     auto walk = [](i64 direction, std::initializer_list<int> keys) {

@@ -13,6 +13,8 @@ cEdChara DemoJumper();
 cEdChara DemoWall();
 cEdItem DemoLifeItem();
 cEdItem DemoSwitch();
+// Taking the coin adds 100 to the stage's score.
+void AddDemoCoinScore(cEdItem& coin);
 
 // The hero's own flows: walking left and right while the direction is held (diagonals too) and a
 // jump on each press of button 1.

@@ -12,6 +12,7 @@
 #include "platform/system/PathResolver.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
+#include "records/StageSettings.h"
 #include "records/StrFormat.h"
 #include "tools/DemoArt.h"
 #include "tools/DemoEffects.h"
@@ -363,7 +364,7 @@ const STAGEPLAN kStages[3] = {
       "S                                      S", "S                                      S",
       "S              ccc                     S", "S             BB?BB                    S",
       "S                                      S", "S                        c c           S",
-      "S                       BBBBB          S", "S  H   T   E                  E      G S",
+      "S                       BBBBB          S", "S  H   T   E cc               E      G S",
       "########################################", "########################################",
       "########################################"}},
     {"data\\stg4\\Demo-2.stg4_001", "bmp\\back\\Sky.bmp", 30,
@@ -496,6 +497,7 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
     static cCommonPalette palette;
     FillCommonPalette(palette);
     ArmDemoHero(palette.m_vEdChara[1], swordType);
+    AddDemoCoinScore(palette.m_vEdItem[1]);
     const DEMOACTORS actors = AddDemoActors(palette);
     const DEMOSHOOTERS shooters = AddDemoShooters(palette);
     AddDemoHeroFlows(palette.m_vEdChara[1]);
@@ -512,11 +514,22 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
         if (&plan == &kStages[1]) PlaceDemoGoalFlag(stage, palette, goalFlag, 25, 11);
         if (&plan == &kStages[1]) PlaceDemoGunner(stage, palette, shooters);
         if (&plan == &kStages[2]) PlaceDemoBoss(stage, palette, shooters);
+        // The second stage runs against two minutes, with the warning from the last thirty seconds.
+        if (&plan == &kStages[1]) {
+            StageSettings::Set(stage, eStage::TimeLimitOn, 1);
+            StageSettings::Set(stage, eStage::TimeLimit, 120);
+            StageSettings::Set(stage, eStage::TimeWarning, 30);
+        }
         if (ok && !SaveToFile(stage, plan.file)) ok = false, error = plan.file;
     }
     for (int n = 1; n <= kDemoChallengeStages; ++n) {
         static cStage stage;
         stage = MakeStage(kChallenges[n - 1], palette);
+        // The last challenge carries the view over its pits by itself.
+        if (n == kDemoChallengeStages) {
+            StageSettings::Set(stage, eStage::AutoScrollOnX, 1);
+            StageSettings::Set(stage, eStage::AutoScrollSpeedX, 8); // tenths of a dot a frame
+        }
         const std::string file = ChallengeStageFile(n);
         if (ok && !SaveToFile(stage, file)) ok = false, error = file;
     }

@@ -2,7 +2,7 @@
 //
 //   playsim --game DIR --stage FILE [--seed N] [--input SCRIPT | --input-file PATH] [--frames N]
 //           [--record REPLAY] [--png FRAME:PATH ...] [--mode d3d32|d3d16|dd32|dd16|dd8] [--quiet]
-//           [--rss EVERY] [--keep-alive]
+//           [--rss EVERY] [--keep-alive] [--verbose]
 //   playsim --game DIR --replay REPLAY [--frames N] [--png FRAME:PATH ...] [--mode ...] [--quiet]
 //
 // Prints one line per play frame: the frame number and the hash of the play state after it
@@ -11,7 +11,8 @@
 // end, then --frames more frames without keys (the default: only the script; a replay plays
 // until its input ends unless --frames says how many frames). --rss prints the resident memory
 // every EVERY frames (a soak run); --keep-alive keeps the player's HP up, so that a long run
-// stays in play.
+// stays in play. --verbose adds the scene's state, the hero's position and HP, score and time
+// to each line.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "app/PlayRecord.h"
 #include "play/GameScene.h"
 #include "tools/PlaySim.h"
 
@@ -40,7 +42,7 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: playsim --game DIR (--stage FILE [--seed N] [--input SCRIPT | --input-file PATH] "
                  "[--record REPLAY] | --replay REPLAY) [--frames N] [--png FRAME:PATH]... "
-                 "[--mode d3d32|d3d16|dd32|dd16|dd8] [--quiet]\n");
+                 "[--mode d3d32|d3d16|dd32|dd16|dd8] [--quiet] [--verbose] [--rss EVERY] [--keep-alive]\n");
     return 2;
 }
 
@@ -52,14 +54,14 @@ int main(int argc, char** argv) {
     std::map<long, std::string> png;
     long frames = -1;
     unsigned long seed = 1;
-    bool quiet = false, keepAlive = false;
+    bool quiet = false, keepAlive = false, verbose = false;
     long rssEvery = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         const char* v = nullptr;
-        if (a == "--quiet" || a == "--keep-alive") {
-            (a == "--quiet" ? quiet : keepAlive) = true;
+        if (a == "--quiet" || a == "--keep-alive" || a == "--verbose") {
+            (a == "--quiet" ? quiet : a == "--verbose" ? verbose : keepAlive) = true;
             continue;
         }
         if (!(v = next())) return Usage();
@@ -115,7 +117,15 @@ int main(int argc, char** argv) {
             if (f % rssEvery == 0) std::fprintf(stderr, "frame %ld rss %ld kB\n", f, ResidentKb());
             sim.ClearHashes();
         }
-        if (play && !quiet) std::printf("%ld %016llx\n", f, static_cast<unsigned long long>(sim.Hashes().back()));
+        if (play && !quiet) std::printf("%ld %016llx", f, static_cast<unsigned long long>(sim.Hashes().back()));
+        if (!quiet && verbose) {
+            const cGameScene& s = sim.Scene();
+            const cPlayer* p = const_cast<cGameScene&>(s).Player0();
+            std::printf("%s state %d x %.1f y %.1f hp %d score %u total %u time %d", play ? "" : std::to_string(f).c_str(),
+                        s.m_nState, p ? p->m_dX : 0.0, p ? p->m_dY : 0.0, p ? p->m_nHP : 0, g_PlayRecord.nScore,
+                        g_PlayRecord.nTotalScore, s.m_nTimeLeft);
+        }
+        if ((play || verbose) && !quiet) std::printf("\n");
         if (auto it = png.find(f); it != png.end() && !sim.DumpPng(it->second))
             std::fprintf(stderr, "playsim: cannot write %s\n", it->second.c_str());
         if (total < 0 && !replay.empty() && !play && f > 0) break;

@@ -16,6 +16,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "app/PlayRecord.h"
+#include "app/Ranking.h"
+#include "app/StorySave.h"
 #include "database/SystemData.h"
 #include "platform/system/PathResolver.h"
 #include "records/DataFile.h"
@@ -94,10 +97,10 @@ protected:
         return Pixel(ppm, 0, 0) != 0xFFFFFFFFu;
     }
     // The first demo stage is played: its stone wall stands at the left edge of the view before
-    // the sky (the title menu shows sky at both places), and its ground fills the bottom rows.
+    // the sky (the title menu shows sky at both places), and the grass of its ground runs across.
     static bool DemoStageShown(const std::string& ppm) {
         return !Flat(ppm) && Pixel(ppm, 16, 200) != Pixel(ppm, 320, 200) && Pixel(ppm, 16, 200) == Pixel(ppm, 16, 264) &&
-               Pixel(ppm, 100, 430) == Pixel(ppm, 300, 430);
+               Pixel(ppm, 100, 388) == Pixel(ppm, 500, 388);
     }
 
     fs::path game;
@@ -241,6 +244,103 @@ TEST_F(EndToEnd, NewGameChoosesASlotAndReachesTheWorldMap) {
     EXPECT_GT(lit, 115 * 160 / 2) << "the map's cells are drawn, not a black screen";
     // Nothing is saved before a stage has been played.
     EXPECT_FALSE(fs::exists(game / "user_data" / "story" / "Story01.dat"));
+}
+
+// A held key from one poll to another, as the input script writes it.
+std::string Hold(int key, int from, int to) {
+    return std::to_string(from) + ":" + std::to_string(key) + "+," + std::to_string(to) + ":" + std::to_string(key) + "-";
+}
+
+TEST_F(EndToEnd, NewGamePlaysTheFirstStageAndReturnsToTheMapWithItCleared) {
+    if (!fs::exists(game / "data" / "WorldMap.dat")) GTEST_SKIP() << "no demo game";
+    const fs::path playing = game / "playing.ppm";
+    const fs::path result = game / "result.ppm";
+    const fs::path map = game / "map.ppm";
+    // New game, slot 1; on the map right twice and up to the first stage, decide to play it;
+    // right held walks the hero past the coins to the goal (the switch on the way opens the
+    // wall); decide at the result goes back to the map; escape there ends the program.
+    const std::string script = Hold(90, 50, 51) + "," + Hold(90, 80, 81) + "," + Hold(39, 200, 202) + "," +
+                               Hold(39, 215, 217) + "," + Hold(38, 270, 271) + "," + Hold(90, 280, 281) + "," +
+                               Hold(39, 400, 1300) + "," + Hold(90, 1400, 1401) + "," + Hold(27, 1700, 1701);
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=" + script, "TOBRELK_FRAME_DUMP=500:" + playing.string() + ",1200:" +
+                                                                   result.string() + ",1395:" + map.string()});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 90), 0);
+    const std::string p = Read(playing), r = Read(result), m = Read(map);
+    ASSERT_FALSE(p.empty()) << "the stage was never played";
+    ASSERT_FALSE(r.empty());
+    ASSERT_FALSE(m.empty()) << "the map never came back";
+    // The status bar across the top and the grass of the ground under the sky.
+    EXPECT_FALSE(Flat(p));
+    EXPECT_EQ(Pixel(p, 100, 388), Pixel(p, 500, 388));
+    EXPECT_NE(Pixel(p, 100, 388), Pixel(p, 100, 300));
+    // The result: the clear banner's letters and the result table's dark box.
+    EXPECT_GT(InkIn(r, 256, 192, 128, 32, Pixel).ink, 200) << "the clear banner";
+    EXPECT_GT(InkIn(r, 340, 228, 120, 60, Pixel).ink, 100) << "the result table";
+
+    // The auto-save of slot 1 holds the clear switch, the stage's best and the carried score.
+    SetGameRoot(game);
+    cPlayRecord saved;
+    ASSERT_EQ(LoadStorySlot(saved, 0), 1) << "no auto-save after the clear";
+    ASSERT_GE(saved.vSwitch.Size(), 2);
+    EXPECT_EQ(saved.vSwitch[1], 1u) << "the first stage is marked cleared";
+    ASSERT_EQ(saved.vStageBest.Size(), 1);
+    EXPECT_EQ(saved.vStageBest[0].nBest, 200u) << "two coins of 100";
+    EXPECT_EQ(saved.nTotalScore, 200u) << "the score carried onto the map";
+    SetGameRoot(fs::path());
+    // The map shows the stage's best under its name.
+    EXPECT_GT(InkIn(m, 250, 200, 110, 16, Pixel).ink, 30);
+}
+
+TEST_F(EndToEnd, AChallengeRunEndsWithItsRankingFileWritten) {
+    if (!fs::exists(game / "data" / "stg4" / "c01-1.stg4_001")) GTEST_SKIP() << "no demo challenge stages";
+    // Challenge (third entry), the first stage; right held to the goal; F3 at the result
+    // enters the name the dialog answers; decide leaves the ranking and then the result.
+    const std::string script = Hold(40, 40, 41) + "," + Hold(40, 43, 44) + "," + Hold(90, 50, 51) + "," +
+                               Hold(90, 150, 151) + "," + Hold(39, 300, 900) + "," + Hold(114, 1000, 1001) + "," +
+                               Hold(90, 1100, 1101) + "," + Hold(90, 1300, 1301) + "," + Hold(27, 1500, 1501);
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=" + script, "TOBRELK_DIALOG_ANSWERS=1:ABC"});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 90), 0);
+    ASSERT_TRUE(fs::exists(game / "user_data" / "challenge" / "c01.rkg")) << Read(game / "Report_Game.txt");
+    SetGameRoot(game);
+    cRankingFile ranking;
+    ASSERT_EQ(LoadUserFile(ranking, "user_data\\challenge\\c01.rkg"), LoadResult::Loaded);
+    ASSERT_EQ(ranking.vTable.Size(), kRankTables);
+    // Every table got the one result under the entered name.
+    for (int k = 0; k < kRankTables; ++k) {
+        EXPECT_EQ(ranking.vTable[k].vEntry[0].bUsed, 1u) << "table " << k;
+        EXPECT_EQ(ranking.vTable[k].vEntry[0].strName, "ABC") << "table " << k;
+        EXPECT_EQ(ranking.vTable[k].vEntry[1].bUsed, 0u) << "filed once, table " << k;
+    }
+    cPlayRecord challenge;
+    ASSERT_EQ(LoadChallenge(challenge), 1);
+    ASSERT_GE(challenge.vChallenge.Size(), 1);
+    EXPECT_EQ(challenge.vChallenge[0].nValue1, 1u) << "the first challenge stage is cleared";
+    SetGameRoot(fs::path());
+}
+
+TEST_F(EndToEnd, ADirectStartPlaysItsStageAgainAfterItsEnd) {
+    const fs::path stage = game / "data" / "stg4" / "Demo-1.stg4_001";
+    if (!fs::exists(stage)) GTEST_SKIP() << "no demo game";
+    const fs::path cleared = game / "cleared.ppm";
+    const fs::path again = game / "again.ppm";
+    // Right held walks the hero to the goal; decide at the result starts the stage over. (The
+    // result's own loop reads keys without counting frames: the script runs ahead.)
+    const std::string script = Hold(39, 60, 700) + "," + Hold(90, 800, 801) + "," + Hold(27, 1200, 1201);
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=" + script,
+                             "TOBRELK_FRAME_DUMP=600:" + cleared.string() + ",900:" + again.string()},
+                            (game / "data" / "stg4" / "Demo-1").string());
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 90), 0);
+    const std::string c = Read(cleared), a = Read(again);
+    ASSERT_FALSE(c.empty());
+    ASSERT_FALSE(a.empty()) << "the program ended instead of starting the stage again";
+    // At the clear the view stands at the stage's right end (no wall at the left edge); the
+    // stage started again shows its left end.
+    EXPECT_FALSE(DemoStageShown(c));
+    EXPECT_GT(InkIn(c, 256, 192, 128, 32, Pixel).ink, 200) << "the clear banner";
+    EXPECT_TRUE(DemoStageShown(a));
 }
 
 TEST_F(EndToEnd, OptionsChangeMusicAndVolumeAndSaveOptionDat) {
