@@ -7,7 +7,8 @@
 namespace {
 
 // Command kinds (character set, item set) and flow triggers the actors use.
-enum : u8 { CMD_LINE = 2, CMD_GROUND_TURN = 3, CMD_JUMP = 10, CMD_STATUS_OP = 22, ITEM_STATUS_OP = 7 };
+enum : u8 { CMD_LINE = 2, CMD_GROUND_TURN = 3, CMD_JUMP = 10, CMD_MESSAGE = 19, CMD_STATUS_OP = 22, CMD_CODE = 37,
+            ITEM_STATUS_OP = 7 };
 // Move directions of the movement record, key states of the key rows.
 enum : i64 { MOVE_LEFT = 2, MOVE_RIGHT = 3 };
 enum : int { KEY_LEFT = 1, KEY_RIGHT = 2, KEY_UP_LEFT = 5, KEY_DOWN_LEFT = 6, KEY_UP_RIGHT = 7, KEY_DOWN_RIGHT = 8,
@@ -16,6 +17,7 @@ enum : u8 { TRIGGER_ALWAYS = 0 };
 // Pictures of the demo's sheets (cells of 32 dots).
 constexpr i16 kCharaPicEnemy = 11;
 constexpr i16 kCharaPicWall = 22;
+constexpr i16 kCharaPicVillager = 31;
 constexpr u16 kItemPicHeart = 2;
 constexpr u16 kItemPicSwitch = 4;
 
@@ -103,6 +105,39 @@ cEdChara DemoWall() {
     open.value = 1;
     open.op = 0;
     f.conds.push_back(open);
+    c.vFlow.push_back(f);
+    return c;
+}
+
+cEdChara DemoVillager(u32 tenths) {
+    cEdChara c = Enemy(kCharaPicVillager, "村人");
+    c.dwMaxHP = 1;
+    cFlow f = Flow(TRIGGER_ALWAYS, {});
+    cCond notYet;
+    notYet.kind = 2; // stage variable
+    notYet.index = kDemoTalkVar;
+    notYet.value = 0;
+    notYet.op = 0; // equal
+    cCond near;
+    near.kind = 7; // distance
+    near.subject = 0; // the hero
+    near.shape = 0;   // to either side
+    near.value = 4;   // half blocks
+    near.op = 0;      // within
+    f.conds = {notYet, near};
+    cFlowCmd count = Command(0, CMD_CODE, 0);
+    static_assert(kDemoTalkVar == 2 && kDemoTalkCounter == 10, "the texts name the variables");
+    count.text = "S2 = 1 C10 = C10 + 1";
+    cFlowCmd say = Command(0, CMD_MESSAGE, 0);
+    say.params[0] = 1;  // above himself
+    say.params[5] = 1;  // kept on screen
+    say.params[6] = 2;  // shown for a time
+    say.params[7] = tenths;
+    say.params[8] = 1;  // the game waits meanwhile
+    say.params[9] = 1;  // with the variables' values
+    say.params[14] = 1; // in the font's frame
+    say.text = Sj("やあ、旅の人！\n私に会いに来たのは #C10 回目だね。");
+    f.cmds = {count, say};
     c.vFlow.push_back(f);
     return c;
 }

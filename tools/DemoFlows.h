@@ -7,10 +7,17 @@
 
 // Stage variable that the switch sets and the wall waits for.
 constexpr i16 kDemoSwitchVar = 1;
+// Stage variable that marks the villager's talk as done for this visit of the stage, and the
+// common variable that counts his talks.
+constexpr i16 kDemoTalkVar = 2;
+constexpr i16 kDemoTalkCounter = 10;
 
 cEdChara DemoPatroller();
 cEdChara DemoJumper();
 cEdChara DemoWall();
+// Talks once per visit of the stage when the hero comes near: a code command counts the talks,
+// then a message above him shows the count while the game waits for `tenths`.
+cEdChara DemoVillager(u32 tenths = 30);
 cEdItem DemoLifeItem();
 cEdItem DemoSwitch();
 // Taking the coin adds 100 to the stage's score.

@@ -255,7 +255,7 @@ void FillWorldMap(cWorldMapData& m) {
 // Pictures are cells of 32 dots, ten to a row of their sheet (Block.bmp, Character1.bmp,
 // Item.bmp): picture n is cell n.
 enum : u16 { PIC_GROUND = 1, PIC_BRICK = 2, PIC_STONE = 3, PIC_QUESTION = 4, PIC_FLAG = 5 };
-enum : i16 { CHARA_PIC_HERO = 1, CHARA_PIC_SLIME = 11, CHARA_PIC_GOAL = 21, CHARA_PIC_VILLAGER = 31 };
+enum : i16 { CHARA_PIC_HERO = 1, CHARA_PIC_SLIME = 11, CHARA_PIC_GOAL = 21 };
 enum : u16 { ITEM_PIC_COIN = 1, ITEM_PIC_HEART = 2, ITEM_PIC_GOAL = 3 };
 
 cEdBlock Block(u16 picture, const char* name) {
@@ -297,53 +297,12 @@ cFlowCmd StageClearCommand() {
     return c;
 }
 
-// A command of the character set with its integers (the kind's count, the rest 0).
-cFlowCmd CharaCommand(u8 kind, std::initializer_list<std::pair<int, u32>> params, const char* text) {
-    cFlowCmd c;
-    c.Clear();
-    c.cmdKind = kind;
-    c.chain = 0;
-    c.params.assign(CmdTypeRow(0, kind).nParams, 0);
-    for (auto [i, v] : params) c.params[i] = v;
-    c.text = Sj(text);
-    return c;
-}
-
-// The villager talks once per visit of the stage, when the hero comes near: a code command
-// counts the visits in common variable 10 (and marks the stage in stage variable 1), then a
-// message above him shows the count for three seconds while the game waits.
-cFlow VillagerTalk() {
-    cFlow f;
-    f.trigger = 0;
-    cCond notYet;
-    notYet.kind = 2; // stage variable 1 == 0
-    notYet.index = 1;
-    cCond near;
-    near.kind = 7; // the hero within 4 half blocks on either side
-    near.value = 4;
-    f.conds = {notYet, near};
-    constexpr u8 kCode = 37, kMessage = 19;
-    f.cmds = {CharaCommand(kCode, {}, "S1 = 1 C10 = C10 + 1"),
-              CharaCommand(kMessage,
-                           {{0, 1},   // above himself
-                            {5, 1},   // kept on screen
-                            {6, 2},   // shown for a time
-                            {7, 30},  // three seconds
-                            {8, 1},   // the game waits meanwhile
-                            {9, 1},   // with the variables' values
-                            {14, 1}}, // in the font's frame
-                           "やあ、旅の人！\n私に会いに来たのは #C10 回目だね。")};
-    return f;
-}
-
 // The common palette: entry 0 is the empty entry of each list.
 void FillCommonPalette(cCommonPalette& p) {
     p.m_vEdBlock = {cEdBlock(), Block(PIC_GROUND, "地面"), Block(PIC_BRICK, "レンガ"), Block(PIC_STONE, "石"),
                     Block(PIC_QUESTION, "ハテナ")};
-    cEdChara villager = Chara(CHARA_PIC_VILLAGER, 1, "村人", 1);
-    villager.vFlow = {VillagerTalk()};
     p.m_vEdChara = {cEdChara(), Chara(CHARA_PIC_HERO, 0, "主人公", 10), Chara(CHARA_PIC_SLIME, 1, "スライム", 2),
-                    villager};
+                    DemoVillager()};
     cEdItem goal = Item(ITEM_PIC_GOAL, "ゴール");
     goal.vCmd = {StageClearCommand()};
     p.m_vEdItem = {cEdItem(), Item(ITEM_PIC_COIN, "コイン"), Item(ITEM_PIC_HEART, "ハート"), goal};

@@ -134,3 +134,30 @@ TEST(DemoFlows, TheSwitchOpensTheWall) {
             << withSwitch << ": " << trace;
     }
 }
+
+TEST(DemoFlows, TheVillagerCountsHisTalksAndLeavesTheWallShut) {
+    cStage st = Stage(20);
+    st.vChara.push_back(At(DemoVillager(), 7, 13));
+    st.vChara.push_back(At(DemoWall(), 14, 13));
+    st.Prepare();
+    playtest::PlayFixture play(st);
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    g_CommonVars[kDemoTalkCounter] = 4;
+    int held = 0;
+    s.m_fnNestedInput = [&](cInput&, i32) { ++held; };
+    std::string trace;
+    // The hero's x : the talk counter : frames the game was held, w while the wall stands, every
+    // fourth frame. Near the villager the count goes up once and his message holds the game for
+    // three seconds (180 shown frames and the one that ends the hold); the talk's own stage
+    // variable is not the wall's switch.
+    play.Script("R*48", [&](int f) {
+        if (f % 4 != 3) return;
+        bool wall = false;
+        s.ForEachChara([&](cStageChara& c) { wall = wall || c.m_Def.wPicture == DemoWall().wPicture; });
+        trace += X(*s.Player0()) + ":" + std::to_string(g_CommonVars[kDemoTalkCounter]) + ":" + std::to_string(held) +
+                 (wall ? "w " : " ");
+    });
+    EXPECT_EQ(trace, "81:4:0w 93:4:0w 105:4:0w 117:4:0w 129:4:0w 141:4:0w 153:4:0w 165:5:181w 177:5:181w "
+                     "189:5:181w 201:5:181w 213:5:181w ") << trace;
+}

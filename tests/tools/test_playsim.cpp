@@ -14,6 +14,8 @@
 #include "records/DataFile.h"
 #include "records/Stage.h"
 #include "records/StageSettings.h"
+#include "app/PlayRecordNames.h"
+#include "tools/DemoFlows.h"
 #include "tools/DemoGame.h"
 #include "tools/PlaySim.h"
 
@@ -77,6 +79,36 @@ TEST_F(DemoPlay, EveryStageReplaysItsRecording) {
         ASSERT_FALSE(recorded.empty());
         const std::vector<u64> replayed = PlayBack(replay);
         // The recording ends where the script ends, or earlier when the stage ended.
+        ASSERT_GE(replayed.size(), recorded.size());
+        EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), replayed.begin()));
+    }
+}
+
+// The first stage's villager holds the game while his message is up: a replay holds with holds
+// of any length (a tenth of a second, under a second, three seconds).
+TEST_F(DemoPlay, ReplaysHoldWithMessagesOfDifferentWaits) {
+    for (u32 tenths : {1u, 7u, 30u}) {
+        SCOPED_TRACE(tenths);
+        const std::string stage = "data\\stg4\\Wait" + std::to_string(tenths) + ".stg4_001";
+        {
+            const fs::path old = GetGameRoot();
+            SetGameRoot(s_dir);
+            cStage st;
+            ASSERT_TRUE(LoadFromFile(st, "data\\stg4\\Demo-1.stg4_001"));
+            for (cEdChara& c : st.vChara)
+                if (c.wPaletteIndex == 3) {
+                    cEdChara villager = DemoVillager(tenths);
+                    villager.sPosX = c.sPosX;
+                    villager.sPosY = c.sPosY;
+                    c = villager;
+                }
+            ASSERT_TRUE(SaveToFile(st, stage));
+            SetGameRoot(old);
+        }
+        const std::string replay = (s_dir / ("wait" + std::to_string(tenths) + ".rpl4_824")).string();
+        const std::vector<u64> recorded = Play(stage, 99, replay);
+        ASSERT_EQ(g_CommonVars[kDemoTalkCounter], 1) << "the villager talked";
+        const std::vector<u64> replayed = PlayBack(replay);
         ASSERT_GE(replayed.size(), recorded.size());
         EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), replayed.begin()));
     }
