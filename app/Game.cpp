@@ -53,8 +53,9 @@ i32 g_paceRate = 0;
 u64 g_fpsSecond = 0;
 u32 g_fpsCount = 0;
 
-// A test seam: TOBRELK_FRAME_DUMP="N:path[,N:path...]" writes frame N (counted from 1) as a
-// PPM file.
+// A test seam: TOBRELK_FRAME_DUMP="N:path[,N:path...]" writes frame N as a PPM file. Frames are
+// counted from 1 as the input script counts them: every polled and shown frame, those of a
+// nested loop (a message that holds the game) included.
 void DumpFrameIfAsked(u64 frame) {
     static const char* spec = std::getenv("TOBRELK_FRAME_DUMP");
     if (!spec) return;
@@ -190,7 +191,6 @@ bool cGame::GameFrame() {
     }
     GamePresent();
     ++m_nFrames;
-    DumpFrameIfAsked(m_nFrames);
     return true;
 }
 
@@ -243,12 +243,10 @@ void GamePollInput() {
 
 void GamePresent() {
     if (!g_bDDInit) return;
-    if (!lpDTCon) {
-        DDPresent();
-        return;
-    }
-    if (!DDFlip(static_cast<u32>(std::clamp(g_Game.g_nFrameRate, 1, 1000)), 0, 0) && g_bWindowed)
+    if (!lpDTCon) DDPresent();
+    else if (!DDFlip(static_cast<u32>(std::clamp(g_Game.g_nFrameRate, 1, 1000)), 0, 0) && g_bWindowed)
         SendMessage(g_hWnd, WM_GAME_RESTORE, 0, 0);
+    DumpFrameIfAsked(InputPollCount());
 }
 
 unsigned GameLoop(void*) {

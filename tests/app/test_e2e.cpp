@@ -22,6 +22,7 @@
 #include "database/SystemData.h"
 #include "platform/system/PathResolver.h"
 #include "records/DataFile.h"
+#include "records/Stage.h"
 
 namespace fs = std::filesystem;
 
@@ -628,3 +629,62 @@ TEST_F(EndToEnd, SecondCopyEndsTheFirstWhenAnsweredYes) {
 }
 
 } // namespace
+
+// The demo's villager, his counter and the goal, through the executable: a room with the hero,
+// the villager and the goal. Walking right, the hero meets the villager, who says his count in a
+// message while the play stands still; on at the goal, the stage clears and starts over, and
+// the villager says the next count.
+TEST_F(EndToEnd, TheVillagerCountsHisTalksAndTheGoalClearsTheStage) {
+    if (!fs::exists(game / "data" / "stg4" / "Demo-1.stg4_001")) GTEST_SKIP() << "no demo game";
+    {
+        const fs::path old = GetGameRoot();
+        SetGameRoot(game);
+        cStage st;
+        ASSERT_TRUE(LoadFromFile(st, "data\\stg4\\Demo-1.stg4_001"));
+        cVector<cEdChara> charas;
+        for (cEdChara c : st.vChara)
+            if (c.byOperation == 0 || c.wPaletteIndex == 3) {
+                if (c.byOperation != 0) c.sPosX = 6;
+                charas.push_back(c);
+            }
+        st.vChara = charas;
+        cVector<cEdItem> items;
+        for (cEdItem i : st.vItem)
+            if (i.wPaletteIndex == 3) {
+                i.sPosX = 11;
+                items.push_back(i);
+            }
+        st.vItem = items;
+        ASSERT_TRUE(SaveToFile(st, "data\\stg4\\Talk.stg4_001"));
+        SetGameRoot(old);
+    }
+    // Right held from frame 40; the decide button after the results.
+    const int frames[] = {80, 120, 240, 280, 400, 680, 760};
+    const auto file = [&](int f) { return (game / "t") += std::to_string(f); };
+    std::string dumps = "TOBRELK_FRAME_DUMP=";
+    for (int f : frames) dumps.append(std::to_string(f)).append(":").append(file(f).string()).append(",");
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=40:39+,600:90+,602:90-,800:27+", dumps},
+                            (game / "data" / "stg4" / "Talk").string());
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 60), 0);
+    std::map<int, std::string> shot;
+    for (int f : frames) {
+        shot[f] = Read(file(f));
+        ASSERT_FALSE(shot[f].empty()) << f;
+    }
+    // Pixels of a rectangle that differ between two frames.
+    const auto changed = [&](int a, int b, int left, int top, int right, int bottom) {
+        int n = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x) n += Pixel(shot[a], x, y) != Pixel(shot[b], x, y);
+        return n;
+    };
+    // The villager's message over the left of the view (its text, the count among it).
+    EXPECT_GT(changed(80, 120, 64, 316, 344, 352), 2000) << "the message is shown";
+    // Meanwhile the play stands still though right is held: two seconds later the same frame.
+    EXPECT_EQ(changed(120, 240, 0, 0, 640, 440), 0) << "the game waits";
+    // The message went, the hero walked on to the goal: the results at the top right.
+    EXPECT_GT(changed(280, 400, 340, 224, 580, 300), 2000) << "the stage is cleared";
+    // Decided, the stage starts over and the villager talks again.
+    EXPECT_GT(changed(680, 760, 64, 316, 344, 352), 2000) << "the villager talks again";
+}
