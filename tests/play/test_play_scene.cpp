@@ -271,6 +271,28 @@ TEST(PlayScene, RefusedStagesAndFaultsInAFrameCloseInOrder) {
         EXPECT_NE(play.Report().find("gives no play step"), std::string::npos);
     }
     {
+        // Rows that point outside the stage or the item list, and a speed level past any use:
+        // each has its report line and the stage plays on (100 steps a frame at most).
+        cStage st = StageWith({{eStage::SpeedLevel, 5000}});
+        st.vBlock.push_back(playtest::MakeBlock(60, 3));
+        cEdChara carrier = st.vChara[0];
+        carrier.byOperation = 1;
+        carrier.sPosX = 10;
+        st.vChara.push_back(carrier);
+        st.Prepare();
+        st.vChara[1].nHoldItem = 99; // past the loader's own check
+        playtest::PlayFixture play(st);
+        ASSERT_TRUE(play.RunUntilPlay());
+        const i32 before = play.Scene().m_nStepCount;
+        play.Steps(2);
+        EXPECT_EQ(play.Scene().m_nStepCount, before + 200);
+        EXPECT_EQ(play.Scene().m_lstChara.Size(), 1u);
+        for (const char* line : {"block (60, 3) lies outside the stage", "character 1 carries item 99 of 0",
+                                 "stage speed level 5000 is played as 100"})
+            EXPECT_NE(play.Report().find(line), std::string::npos) << line;
+        EXPECT_EQ(play.CloseRequests(), 0u);
+    }
+    {
         // A fault inside a state's frame (here: a pause menu without its entries) closes the
         // program in order instead of ending the game thread.
         playtest::PlayFixture play(playtest::MakeStage(20, 15));
