@@ -326,11 +326,10 @@ TEST_F(EndToEnd, ADirectStartPlaysItsStageAgainAfterItsEnd) {
     if (!fs::exists(stage)) GTEST_SKIP() << "no demo game";
     const fs::path cleared = game / "cleared.ppm";
     const fs::path again = game / "again.ppm";
-    // Right held walks the hero to the goal; decide at the result starts the stage over. (The
-    // result's own loop reads keys without counting frames: the script runs ahead.)
-    const std::string script = Hold(39, 60, 700) + "," + Hold(90, 800, 801) + "," + Hold(27, 1200, 1201);
+    // Right held walks the hero to the goal; decide at the result starts the stage over.
+    const std::string script = Hold(39, 60, 700) + "," + Hold(90, 800, 801) + "," + Hold(27, 1000, 1001);
     const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=" + script,
-                             "TOBRELK_FRAME_DUMP=600:" + cleared.string() + ",900:" + again.string()},
+                             "TOBRELK_FRAME_DUMP=750:" + cleared.string() + ",900:" + again.string()},
                             (game / "data" / "stg4" / "Demo-1").string());
     ASSERT_GT(pid, 0);
     EXPECT_EQ(WaitExit(pid, 90), 0);
