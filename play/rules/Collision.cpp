@@ -136,33 +136,30 @@ PROBE FloorCell(cGameScene& scene, const cChara& c) {
     return best;
 }
 
-i32 ProbeLeft(cGameScene& scene, cChara& c) {
+namespace {
+
+// A side probe: the cells along the left or right edge; a solid one stops the character and puts
+// it back against the cell's side.
+i32 ProbeSide(cGameScene& scene, cChara& c, bool right) {
     if (c.FlyMode() == FLY_THROUGH) return 0;
-    const i32 x = Trunc32(c.m_dX);
+    const i32 x = Trunc32(right ? c.m_dRight : c.m_dX);
     const PROBE p = ProbeCell(scene, c, x, Trunc32(c.m_dY), x, Trunc32(c.m_dBottom));
     if (const i32 r = StopCode(c, p.solid); r >= 0) return r;
-    c.m_bContactL = 1;
+    (right ? c.m_bContactR : c.m_bContactL) = 1;
     c.m_dAccelX = 0;
-    c.m_dX += 32 - Mod32(c.m_dX);
+    if (right) c.m_dX -= Mod32(c.m_dRight) + 1;
+    else c.m_dX += 32 - Mod32(c.m_dX);
     c.UpdateEdgesX();
     c.OnMovedX();
-    SideTriggers(c, 0);
+    SideTriggers(c, right ? 1 : 0);
     return 0;
 }
 
-i32 ProbeRight(cGameScene& scene, cChara& c) {
-    if (c.FlyMode() == FLY_THROUGH) return 0;
-    const i32 x = Trunc32(c.m_dRight);
-    const PROBE p = ProbeCell(scene, c, x, Trunc32(c.m_dY), x, Trunc32(c.m_dBottom));
-    if (const i32 r = StopCode(c, p.solid); r >= 0) return r;
-    c.m_bContactR = 1;
-    c.m_dAccelX = 0;
-    c.m_dX -= Mod32(c.m_dRight) + 1;
-    c.UpdateEdgesX();
-    c.OnMovedX();
-    SideTriggers(c, 1);
-    return 0;
-}
+} // namespace
+
+i32 ProbeLeft(cGameScene& scene, cChara& c) { return ProbeSide(scene, c, false); }
+
+i32 ProbeRight(cGameScene& scene, cChara& c) { return ProbeSide(scene, c, true); }
 
 i32 ProbeTop(cGameScene& scene, cChara& c) {
     if (c.FlyMode() == FLY_THROUGH) return 0;
@@ -213,15 +210,19 @@ i32 TwoProbes(cGameScene& scene, cChara& c, ProbeFn first, ProbeFn second) {
     return second(scene, c) == 2 ? 2 : 0;
 }
 
-} // namespace
-
-i32 CollideBlocksX(cGameScene& scene, cChara& c) {
+// The probes of one axis: the side ahead of the motion first (the near side, left or top, at
+// rest); in flight mode 2 the far side (right, bottom) first whatever the motion.
+i32 CollideAxis(cGameScene& scene, cChara& c, double speed, ProbeFn far, ProbeFn near) {
     switch (c.FlyMode()) {
     case FLY_THROUGH: return 0;
-    case FLY_BLOCKED: return TwoProbes(scene, c, ProbeRight, ProbeLeft);
-    default: return c.m_dSpeedX > 0 ? TwoProbes(scene, c, ProbeRight, ProbeLeft) : TwoProbes(scene, c, ProbeLeft, ProbeRight);
+    case FLY_BLOCKED: return TwoProbes(scene, c, far, near);
+    default: return speed > 0 ? TwoProbes(scene, c, far, near) : TwoProbes(scene, c, near, far);
     }
 }
+
+} // namespace
+
+i32 CollideBlocksX(cGameScene& scene, cChara& c) { return CollideAxis(scene, c, c.m_dSpeedX, ProbeRight, ProbeLeft); }
 
 i32 CollideBlocksX2(cGameScene& scene, cChara& c) {
     if (c.FlyMode() == FLY_THROUGH) return 0;
@@ -230,11 +231,7 @@ i32 CollideBlocksX2(cGameScene& scene, cChara& c) {
 
 i32 CollideBlocksY(cGameScene& scene, cChara& c) {
     c.m_nFloorCell = -1;
-    switch (c.FlyMode()) {
-    case FLY_THROUGH: return 0;
-    case FLY_BLOCKED: return TwoProbes(scene, c, ProbeBottom, ProbeTop);
-    default: return c.m_dSpeedY > 0 ? TwoProbes(scene, c, ProbeBottom, ProbeTop) : TwoProbes(scene, c, ProbeTop, ProbeBottom);
-    }
+    return CollideAxis(scene, c, c.m_dSpeedY, ProbeBottom, ProbeTop);
 }
 
 i32 CollideBlocksBoth(cGameScene& scene, cChara& c) {

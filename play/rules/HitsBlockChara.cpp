@@ -44,8 +44,16 @@ void MoveYTo(cChara& c, double y) {
 
 // Flying characters: the nearest position beside each touched block character, per side.
 i32 FlyingHits(cGameScene& scene, cChara& c, const std::vector<cStageChara*>& touched) {
-    bool top = false, bottom = false, left = false, right = false;
-    double topLimit = 0, bottomLimit = 0, leftLimit = 0, rightLimit = 0;
+    // Per side, the tightest position the touched block characters leave: the largest for the
+    // top and left, the smallest for the bottom and right.
+    struct SIDELIMIT {
+        bool found = false;
+        double limit = 0;
+        void Keep(double v, bool largest) {
+            limit = !found ? v : largest ? std::max(limit, v) : std::min(limit, v);
+            found = true;
+        }
+    } top, bottom, left, right;
     for (cStageChara* kp : touched) {
         const cStageChara& k = *kp;
         const double ow = std::min(c.m_dRight, k.m_dRight) - std::max(c.m_dX, k.m_dX) + 1;
@@ -55,46 +63,42 @@ i32 FlyingHits(cGameScene& scene, cChara& c, const std::vector<cStageChara*>& to
         if (ow > oh) {
             if (spansX && c.m_dY >= k.m_dY && c.m_dY <= k.m_dBottom) {
                 c.m_bContactT = 1;
-                topLimit = top ? std::max(topLimit, k.m_dBottom + 1) : k.m_dBottom + 1;
-                top = true;
+                top.Keep(k.m_dBottom + 1, true);
             }
             if (spansX && c.m_dBottom >= k.m_dY && c.m_dBottom <= k.m_dBottom) {
                 c.m_bContactB = 1;
-                bottomLimit = bottom ? std::min(bottomLimit, k.m_dY - c.m_nBoxH) : k.m_dY - c.m_nBoxH;
-                bottom = true;
+                bottom.Keep(k.m_dY - c.m_nBoxH, false);
             }
         } else {
             if (spansY && c.m_dX >= k.m_dX && c.m_dX <= k.m_dRight) {
                 c.m_bContactL = 1;
-                leftLimit = left ? std::max(leftLimit, k.m_dRight + 1) : k.m_dRight + 1;
-                left = true;
+                left.Keep(k.m_dRight + 1, true);
             }
             if (spansY && c.m_dRight >= k.m_dX && c.m_dRight <= k.m_dRight) {
                 c.m_bContactR = 1;
-                rightLimit = right ? std::min(rightLimit, k.m_dX - c.m_nBoxW) : k.m_dX - c.m_nBoxW;
-                right = true;
+                right.Keep(k.m_dX - c.m_nBoxW, false);
             }
         }
         RunFlows(c, TRIG_HIT_BLOCKCHARA, kp, 0);
     }
-    const bool any = top || bottom || left || right;
+    const bool any = top.found || bottom.found || left.found || right.found;
     if (c.FlyMode() == FLY_STOP) return any ? 2 : 0;
     // A character already moving away is only let go and pushed out.
-    auto hold = [&](bool found, u32& contact, bool away, double& accel, double limit, bool vertical) {
-        if (!found) return;
+    auto hold = [&](const SIDELIMIT& side, u32& contact, bool away, double& accel, bool vertical) {
+        if (!side.found) return;
         if (away) {
             contact = 0;
             PushOutOfCharas(scene, c);
             return;
         }
         accel = 0;
-        if (vertical) MoveYTo(c, limit);
-        else MoveXTo(c, limit);
+        if (vertical) MoveYTo(c, side.limit);
+        else MoveXTo(c, side.limit);
     };
-    hold(top, c.m_bContactT, c.m_dSpeedY > 0, c.m_dAccelY, topLimit, true);
-    hold(bottom, c.m_bContactB, c.m_dSpeedY < 0, c.m_dAccelY, bottomLimit, true);
-    hold(left, c.m_bContactL, c.m_dSpeedX > 0, c.m_dAccelX, leftLimit, false);
-    hold(right, c.m_bContactR, c.m_dSpeedX < 0, c.m_dAccelX, rightLimit, false);
+    hold(top, c.m_bContactT, c.m_dSpeedY > 0, c.m_dAccelY, true);
+    hold(bottom, c.m_bContactB, c.m_dSpeedY < 0, c.m_dAccelY, true);
+    hold(left, c.m_bContactL, c.m_dSpeedX > 0, c.m_dAccelX, false);
+    hold(right, c.m_bContactR, c.m_dSpeedX < 0, c.m_dAccelX, false);
     return 0;
 }
 
