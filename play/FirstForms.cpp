@@ -1,6 +1,5 @@
 // First forms of object routines the play scene calls whose own code is still to be written:
-// the picture of a character's or an item's frame (the graphic kinds of the object drawing) and
-// the item's drawing. Each keeps the stage playable in its simplest way; a
+// the picture of a character's or an item's frame (the graphic kinds of the object drawing). Each keeps the stage playable in its simplest way; a
 // routine that gets its real body leaves this file.
 #include "play/GameScene.h"
 #include "play/PlayDraw.h"
@@ -23,12 +22,4 @@ bool CharaPicture(cChara& c, i32 pictureNo, i32 frame, PictureDesc& desc) {
     desc.nWidth = c.m_nGfxW0 > 0 ? c.m_nGfxW0 : 32;
     desc.nHeight = c.m_nGfxH0 > 0 ? c.m_nGfxH0 : 32;
     return true;
-}
-
-// Decision (as above): item picture n is cell n of the item picture, ten to a row.
-void cItem::Draw(DDSURFACEDATA* target, i32) {
-    if (m_Def.bHidden || m_Def.wPicture == 0) return;
-    const i32 n = m_Def.wPicture;
-    DDBlt(target, m_rcScreen.left, m_rcScreen.top, 32, 32, PlayPicture(PLAYPIC_ITEM), (n % 10) * 32, (n / 10) * 32,
-          DDBLT_KEY);
 }

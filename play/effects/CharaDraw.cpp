@@ -46,21 +46,24 @@ bool Describe(cChara& c, i32 noStep, const CharaPictureFn& picture, PictureDesc&
     return picture && picture(c, no, frame, desc);
 }
 
-// The mark chip over a character whose definition shows one: at its own size, or stretched
-// from the sheet's copy to its displayed size when it is magnified.
+// The mark chip over a character whose definition shows one.
 void DrawMarkChip(cChara& c, DDSURFACEDATA* target) {
-    if (!CharaSettings::Get(c.m_Def, eChara::MarkShown) || !c.m_pScene) return;
-    const EffectSurfaces& s = c.m_pScene->m_EffectSurf;
-    const i32 n = static_cast<i32>(CharaSettings::Get(c.m_Def, eChara::Mark));
-    const i32 x = c.m_rcScreen.left, y = c.m_rcScreen.top;
-    if (c.m_nScale <= 1)
-        DDBlt(target, x, y, 32, 32, s.pChip, ChipSourceX(n), ChipSourceY(n), DDBLT_KEY);
-    else
-        D3DBltQuad(target, x, y, c.m_nGfxW, c.m_nGfxH, s.pChipStretch, ChipSourceX(n), ChipSourceY(n), c.m_nGfxW0,
-                   c.m_nGfxH0, DDBLT_KEY);
+    if (!CharaSettings::Get(c.m_Def, eChara::MarkShown)) return;
+    DrawObjChip(c, target, static_cast<i32>(CharaSettings::Get(c.m_Def, eChara::Mark)));
 }
 
 } // namespace
+
+void DrawObjChip(const cObj& o, DDSURFACEDATA* target, i32 n) {
+    if (!o.m_pScene) return;
+    const EffectSurfaces& s = o.m_pScene->m_EffectSurf;
+    const i32 x = o.m_rcScreen.left, y = o.m_rcScreen.top;
+    if (o.m_nScale <= 1)
+        DDBlt(target, x, y, 32, 32, s.pChip, ChipSourceX(n), ChipSourceY(n), DDBLT_KEY);
+    else
+        D3DBltQuad(target, x, y, o.m_nGfxW, o.m_nGfxH, s.pChipStretch, ChipSourceX(n), ChipSourceY(n), o.m_nGfxW0,
+                   o.m_nGfxH0, DDBLT_KEY);
+}
 
 void SelectEffectSurfaces(EffectSurfaces& surf, bool videoStretch) {
     surf.pWork = ScenePicture(kSlotEffectWork);

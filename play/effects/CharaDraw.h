@@ -16,6 +16,10 @@ using CharaPictureFn = std::function<bool(cChara& c, i32 pictureNo, i32 frame, P
 // layer is down), with the pointers chosen for the drawing mode.
 void SelectEffectSurfaces(EffectSurfaces& surf, bool videoStretch);
 
+// The 32 x 32 chip n of the mark sheet over an object at its screen position: at its own size,
+// or stretched from the sheet's copy to its displayed size when it is magnified.
+void DrawObjChip(const cObj& o, DDSURFACEDATA* target, i32 n);
+
 // Draws a character of the play screen onto target: through its effect when neither hide flag
 // is set (at its screen position, pinned axes replaced), with its mark chip over it when its
 // definition shows one; a hidden character's effect only keeps time. An effect that ends goes

@@ -1,6 +1,9 @@
 #include "play/objects/Item.h"
 
 #include "flow/FlowEngine.h"
+#include "play/GameScene.h"
+#include "play/PlayDraw.h"
+#include "play/effects/CharaDraw.h"
 #include "records/Stage.h"
 #include "records/StageSettings.h"
 
@@ -39,4 +42,16 @@ void cItem::PlaceAtCell(i32 cellX, i32 cellY) {
     }
     ClampX(2);
     ClampY(2);
+}
+
+void cItem::Draw(DDSURFACEDATA* target, i32) {
+    if (m_Def.bHidden || m_Def.wPicture == 0) return;
+    // Decision (until the object drawing chooses by graphic kind, as for characters): item
+    // picture n is cell n of the item picture, ten to a row.
+    const i32 n = m_Def.wPicture;
+    DDBlt(target, m_rcScreen.left, m_rcScreen.top, 32, 32, PlayPicture(PLAYPIC_ITEM), (n % 10) * 32, (n / 10) * 32,
+          DDBLT_KEY);
+    // Decision: the item's chip is its mark (the flag and number that blocks show theirs by),
+    // drawn over it from the mark sheet.
+    if (m_Def.bShowMark == 1) DrawObjChip(*this, target, m_Def.wMark);
 }
