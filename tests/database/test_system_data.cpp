@@ -89,10 +89,7 @@ TEST(SystemData, TextMenusAndGauges) {
     int calls = 0;
     SetTextBoxDrawer([&](void*, int x, int y, int w, int h, const std::string& t) {
         ++calls;
-        EXPECT_EQ(x, 10);
-        EXPECT_EQ(y, 20);
-        EXPECT_EQ(w, 7 * 16);
-        EXPECT_EQ(h, 32);
+        EXPECT_EQ((std::vector<int>{x, y, w, h}), (std::vector<int>{10, 20, 7 * 16, 32}));
         EXPECT_EQ(t, m.text);
     });
     DrawTextMenu(nullptr, 10, 20, 23, 2, 1);
