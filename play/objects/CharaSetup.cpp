@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "database/Database.h"
+#include "platform/system/Report.h"
 #include "play/GameScene.h"
 #include "records/CharaSettings.h"
 #include "records/EdSettings.h"
@@ -97,7 +98,12 @@ void cChara::SetAnimSet(i32 n, i32 force) {
     m_Anim = AnimState{};
     cVector<cAnimeSetData>& sets = g_Database.m_vAnimeSet;
     if (sets.empty()) return;
-    // Out of range: the checked accessor reports it and gives record 0.
+    // A number past the table (from data) leaves the character without animation; the stage
+    // plays on.
+    if (n < 0 || n >= sets.Size()) {
+        WriteReport("animation set %d does not exist", n);
+        return;
+    }
     const cAnimeSetData& set = sets[n];
     cAnimeSteps programs;
     BuildAnimeSteps(set.vAnime, programs);

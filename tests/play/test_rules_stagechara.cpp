@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/PlayRecordNames.h"
+#include "database/Database.h"
 #include "database/SystemData.h"
 #include "play/objects/CharaSetup.h"
 #include "play/rules/Hits.h"
@@ -137,4 +138,15 @@ TEST(RulesStageChara, MoveStartWithoutSpeedOrDuration) {
     run.m_nDuration = 0;
     StartMoveCmd(run, c);
     EXPECT_EQ(Num(run.m_dSpeed) + " " + std::to_string(run.m_nDistance), "0 3200");
+}
+
+TEST(RulesStageChara, AnAnimationSetPastTheTableIsNone) {
+    RulePlay play;
+    cStageChara& c = AddStageChara(play.s, 6, 13);
+    if (g_Database.m_vAnimeSet.empty()) g_Database.m_vAnimeSet.push_back(cAnimeSetData{});
+    const u32 closes = play.fixture.CloseRequests();
+    c.SetAnimSet(g_Database.m_vAnimeSet.Size() + 3, 1);
+    EXPECT_TRUE(c.m_Anim.vProgram.empty());
+    EXPECT_EQ(play.fixture.CloseRequests(), closes);
+    EXPECT_NE(play.fixture.Report().find("animation set"), std::string::npos);
 }
