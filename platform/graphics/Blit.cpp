@@ -21,6 +21,15 @@ u32 D3DClearColorFor(const DDSURFACEDATA* sd) {
     return sd == &g_sdBackBuffer ? lpDTCon->dwBackClearColor : lpDTCon->dwTexClearColor;
 }
 
+namespace {
+// What a clear to the transparent colour leaves in the record: at 16 bits the colour's 16-bit
+// form.
+u32 D3DClearPixelFor(const DDSURFACEDATA* sd) {
+    if (!g_Grid.on) return D3DClearColorFor(sd);
+    return GridUnpack(sd == &g_sdBackBuffer ? lpDTCon->wTransmit_16 : lpDTCon->wTexClear_16);
+}
+} // namespace
+
 // ---------------------------------------------------------------------------------------------
 // Batches
 
@@ -289,9 +298,10 @@ void D3DBltQuad(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* s
         if (!DDClipBlt(dst, &x, &y, &w, &h, src, &sx, &sy, &sw, &sh)) return;
         RasterOp op;
         if (flags == DDBLT_KEY && SurfaceHasColorKey(src)) {
+            const KeyTest k = ModeKeyTest();
             op.kind = RasterKind::DDKey;
-            op.key = g_dwTransColor;
-            op.keyMask = g_nBpp == 8 ? 0xFF : 0xFFFFFF;
+            op.key = k.value;
+            op.keyMask = k.mask;
         }
         RasterBlit(*SurfacePixels(dst), x, y, w, h, *SurfacePixels(src), sx, sy, sw, sh, op);
         return;
@@ -311,7 +321,7 @@ void D3DBltQuad(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* s
     if (dst->lpDT->bRenderTarget && !src->lpDT->bSystemTexture) {
         if (!DDClipBlt(dst, &x, &y, &w, &h, src, &sx, &sy, &sw, &sh)) return;
         const bool preClear = flags == 0 && src->lpDT->bColorKey;
-        const u32 clearColor = D3DClearColorFor(dst);
+        const u32 clearColor = D3DClearPixelFor(dst);
         if (g_batch.open) {
             QuadEntry e;
             if (g_batch.layerMode) {
@@ -378,10 +388,11 @@ void DDBltEx(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src,
 
 namespace {
 // The DirectDraw fill rectangle: both edges of both axes cut to the record.
+// The value is a pixel of the surface format (16 bits in a 16-bit mode).
 void DDFillValue(DDSURFACEDATA* sd, i32 x, i32 y, i32 w, i32 h, u32 value) {
     PixelStore* s = SurfacePixels(sd);
     if (!s) return;
-    RasterFill(*s, x, y, w, h, value, false);
+    RasterFill(*s, x, y, w, h, g_Grid.on ? GridUnpack(value) : value, false);
 }
 } // namespace
 
@@ -396,7 +407,7 @@ void D3DFillRect(DDSURFACEDATA* sd, i32 x, i32 y, i32 w, i32 h, u32 color) {
     PixelStore* s = SurfacePixels(sd);
     if (!s || !sd->lpDT) return;
     if (!sd->lpDT->bRenderTarget) {
-        RasterFill(*s, x, y, w, h, color, false);
+        RasterFill(*s, x, y, w, h, GridCut(color), false);
         return;
     }
     // Cut to the record; a negative position shortens the rectangle by as much.
@@ -409,16 +420,19 @@ void D3DFillRect(DDSURFACEDATA* sd, i32 x, i32 y, i32 w, i32 h, u32 color) {
     const i32 cx = static_cast<i32>(X), cy = static_cast<i32>(Y), cw = static_cast<i32>(W), ch = static_cast<i32>(H);
     if (sd->lpDT->bColorKey && (g_nBpp == 16 || g_nBpp == 32) && color == D3DClearColorFor(sd)) {
         DDBeginScene();
-        RasterFill(*s, cx, cy, cw, ch, color, false);
+        RasterFill(*s, cx, cy, cw, ch, D3DClearPixelFor(sd), false);
         return;
     }
+    // An opaque colour enters the surface reduced like any other; a translucent one is blended
+    // and the result snapped (RasterFill).
+    const u32 value = (color >> 24) == 255 ? GridCut(color) : color;
     if (g_fillBatch.open) {
-        g_fillBatch.entries.push_back(FillEntry{sd, cx, cy, cw, ch, color, StoreOf(sd)});
+        g_fillBatch.entries.push_back(FillEntry{sd, cx, cy, cw, ch, value, StoreOf(sd)});
         return;
     }
     if (!DDBeginScene()) return;
     lpDTCon->dwTextureFactor = color;
-    RasterFill(*s, cx, cy, cw, ch, color, true);
+    RasterFill(*s, cx, cy, cw, ch, value, true);
 }
 
 void D3DClearSurface(DDSURFACEDATA* sd, u32 color) {

@@ -5,6 +5,7 @@
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/Presenter.h"
+#include "platform/graphics/Raster.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
@@ -72,10 +73,11 @@ namespace {
 i32 DDCreateScreenSurfaces(i32 width, i32 height) {
     g_sdPrimary.width = g_sdPrimary.texWidth = width;
     g_sdPrimary.height = g_sdPrimary.texHeight = height;
+    // The format first: the new surfaces are cleared to palette colour 0 in it.
+    DDPixelFormatShifts(&g_PixelFormat);
+    GridSetup(g_nBpp == 16 ? &g_PixelFormat : nullptr);
     if (!DDCreateSurface(&g_sdBackBuffer, width, height, 0, 0)) return 4;
     if (!DDCreateSurface(&g_sdBack2, width, height, 0, 1)) return 4;
-    // DirectDraw pixels are R << 16 | G << 8 | B at 16 and 32 bits here.
-    g_PixelFormat = PIXELFORMAT{};
     return 0;
 }
 } // namespace
@@ -121,16 +123,22 @@ bool D3DInit(HWND, i32 width, i32 height, i32 bpp, u32) {
             WriteReport("リフレッシュレートの変更に失敗しました！垂直同期が無効になります！");
         }
     }
+    constexpr PIXELFORMAT kA1R5G5B5{10, 5, 0, 15, 31, 31, 31, 1};
     if (bpp == 16) {
         lpDTCon->backBufferFormat = g_nWindowMode ? D3DFMT_A1R5G5B5 : D3DFMT_R5G6B5;
         lpDTCon->textureFormat = D3DFMT_A1R5G5B5;
-        g_PixelFormatBack = g_nWindowMode ? PIXELFORMAT{10, 5, 0, 15, 31, 31, 31, 1} : PIXELFORMAT{11, 5, 0, 16, 31, 63, 31, 0};
+        g_PixelFormat = kA1R5G5B5;
+        g_PixelFormatBack = g_nWindowMode ? kA1R5G5B5 : PIXELFORMAT{11, 5, 0, 16, 31, 63, 31, 0};
+        // Every surface keeps the textures' 5-5-5 colours, the back buffer too: whatever reaches
+        // it comes from 5-5-5 textures (the full-screen R5G6B5 back buffer only doubles their
+        // green into its wider field), and one grid keeps copies free of conversions.
+        GridSetup(&g_PixelFormat);
     } else {
         lpDTCon->backBufferFormat = D3DFMT_X8R8G8B8;
         lpDTCon->textureFormat = D3DFMT_A8R8G8B8;
+        g_PixelFormat = g_PixelFormatBack = PIXELFORMAT{};
+        GridSetup(nullptr);
     }
-    // Textures are stored as A8R8G8B8 at both depths.
-    g_PixelFormat = PIXELFORMAT{};
     WriteReport("Device HAL-HARD");
     WriteReport("%s", lpDTCon->backBufferFormat == D3DFMT_X8R8G8B8 ? "X8R8G8B8"
                       : lpDTCon->backBufferFormat == D3DFMT_R5G6B5 ? "R5G6B5" : "A1R5G5B5");
@@ -233,6 +241,7 @@ void DDRelease() {
         D3DBeginFillBatch();
     }
     g_bDDInit = 0;
+    GridSetup(nullptr);
     FrameWaitSetDirect3D(false);
 }
 
@@ -262,7 +271,7 @@ u32 PalNumToRGB(u32 palIndex) {
     const PALETTEENTRY& e = g_palCur[palIndex];
     switch (g_nBpp) {
     case 8: return palIndex;
-    case 16:
+    case 16: return DDPalToRGB16(e); // the entries hold channel values of the format
     case 24:
     case 32: return u32(e.peRed) << 16 | u32(e.peGreen) << 8 | e.peBlue;
     default: return 0;
@@ -279,21 +288,38 @@ void DDSetTransmit(u8 red, u8 green, u8 blue) {
         lpDTCon->wTexClear_16 = 0;
         lpDTCon->dwBackClearColor = 0xFF000000 | u32(red) << 16 | u32(green) << 8 | blue;
         if (g_nBpp == 16) {
-            const PIXELFORMAT f{10, 5, 0, 15, 31, 31, 31, 1};
-            lpDTCon->wTransmit_16 = static_cast<u16>((blue & f.maxB) << f.shiftB | (green & f.maxG) << f.shiftG |
-                                                     (red & f.maxR) << f.shiftR | (f.maxA & 1) << f.shiftA);
+            // Scaled into the channels like every other colour: masking the 8-bit components
+            // would give a clear colour that is not the transparent one for most keys.
+            const PIXELFORMAT& f = g_PixelFormat;
+            lpDTCon->wTransmit_16 = static_cast<u16>(Scale16(red, green, blue, f) | (f.maxA & 1) << f.shiftA);
         } else if (g_nBpp == 32) {
             lpDTCon->wTransmit_16 = 0;
             g_dwTransColor = 0;
         }
         return;
     }
-    if (g_nBpp == 16 || g_nBpp == 32) {
+    if (g_nBpp == 16) {
+        // The pictures keep the transparent colour they were given (the colour bytes of the
+        // mode record, written by the file variant): here only the key value changes.
+        const PIXELFORMAT& f = g_PixelFormat;
+        g_dwTransColor = Scale16(red, green, blue, f);
+        DebugLog("※16bit色で　DDSetTransmit(BYTE cbRed,BYTE cbGreen,BYTE cbBlue)　は未対応！");
+        const auto back = [](u32 v, u32 max) { return max ? static_cast<int>(v * 255 / max) : 0; };
+        const u32 v = g_dwTransColor;
+        const char* fmt = "Tr %d RGB32(%d,%d,%d) -> RGB16(%d,%d,%d)";
+        const int r16 = back((v >> f.shiftR) & f.maxR, f.maxR), g16 = back((v >> f.shiftG) & f.maxG, f.maxG),
+                  b16 = back((v >> f.shiftB) & f.maxB, f.maxB);
+        DebugLogF(fmt, static_cast<int>(v), red, green, blue, r16, g16, b16);
+        ErrorBoxLog(fmt, static_cast<int>(v), red, green, blue, r16, g16, b16);
+    } else if (g_nBpp == 32) {
         // The key compares with pixels stored as R << 16 | G << 8 | B, so it is built the same way.
-        if (g_nBpp == 16) DebugLog("※16bit色で　DDSetTransmit(BYTE cbRed,BYTE cbGreen,BYTE cbBlue)　は未対応！");
         g_dwTransColor = u32(red) << 16 | u32(green) << 8 | blue;
         if (g_lpDDState) g_lpDDState->rgbTransmit = RGBTRIPLE{blue, green, red};
     }
+}
+
+u32 Scale16(u8 red, u8 green, u8 blue, const PIXELFORMAT& f) {
+    return (blue * f.maxB / 255) << f.shiftB | (green * f.maxG / 255) << f.shiftG | (red * f.maxR / 255) << f.shiftR;
 }
 
 namespace {
@@ -325,8 +351,10 @@ bool DDSetTransmitFromFile(const char* file) {
         return false;
     }
     const u32 p = img.argb[0];
+    const u8 red = static_cast<u8>(p >> 16), green = static_cast<u8>(p >> 8), blue = static_cast<u8>(p);
     if (lpDTCon) {
-        DDSetTransmit(static_cast<u8>(p >> 16), static_cast<u8>(p >> 8), static_cast<u8>(p));
+        if (g_nBpp == 16) g_dwTransColor = Scale16(red, green, blue, g_PixelFormat) | (g_PixelFormat.maxA & 1) << g_PixelFormat.shiftA;
+        DDSetTransmit(red, green, blue);
         if (g_nBpp == 16) {
             if (img.hasIndices) {
                 const u32 c = img.colorTable[0];
@@ -338,11 +366,12 @@ bool DDSetTransmitFromFile(const char* file) {
     }
     if (g_nBpp == 8) {
         g_dwTransColor = img.hasIndices ? img.indices[0] : NearestPaletteIndex(p);
-    } else {
-        g_dwTransColor = p & 0xFFFFFF;
-        if (g_lpDDState)
-            g_lpDDState->rgbTransmit = RGBTRIPLE{static_cast<u8>(p), static_cast<u8>(p >> 8), static_cast<u8>(p >> 16)};
+        return true;
     }
+    g_dwTransColor = g_nBpp == 16 ? Scale16(red, green, blue, g_PixelFormat) : p & 0xFFFFFF;
+    // Also at 16 bits: pictures load their pixels of this colour as the key, and without it
+    // black would be the colour that vanishes while this one stayed.
+    if (g_lpDDState) g_lpDDState->rgbTransmit = RGBTRIPLE{blue, green, red};
     return true;
 }
 
@@ -357,9 +386,12 @@ void DDSetPalette_UnPal(PALETTE* palette, DDSURFACEDATA* sd) {
     for (int row = 8; row < 24; ++row) {
         for (int col = 0; col < 16; ++col) {
             if (row >= s->height || col >= s->width) continue;
-            const u32 p = s->Row(row)[col];
+            u32 p = s->Row(row)[col];
             PALETTEENTRY& e = (*palette)[(row - 8) * 16 + col];
             if (lpDTCon && (p >> 24) == 0) continue;
+            // DirectDraw at 16 bits keeps the channel values themselves; Direct3D takes them
+            // on the 0..255 scale, as the pixels are stored.
+            if (!lpDTCon && g_Grid.on) p = (p & 0xFF000000) | (GridRaw(p) & 0xFFFFFF);
             e = PALETTEENTRY{static_cast<u8>(p >> 16), static_cast<u8>(p >> 8), static_cast<u8>(p), static_cast<u8>(p >> 24)};
         }
     }
@@ -392,8 +424,7 @@ bool DDLoadPaletteFromFile(PALETTE* palette, const char* file, u32) {
     if ((g_nBpp == 16 || g_nBpp == 24 || g_nBpp == 32) && !fromTable) {
         DDSURFACEDATA tmp;
         DDPrepareSD(&tmp);
-        auto store = MakePixelStore(img.width, img.height, 0);
-        store->px = img.argb;
+        auto store = PixelsFromImage(img, 0, 0, false);
         if (lpDTCon) tmp.lpDT->lpSurface = store;
         else tmp.holder->lpSurface = store;
         DDSetPalette_UnPal(palette, &tmp);

@@ -1,7 +1,9 @@
 // Pixel effect blitters: colour blend, alpha, mosaic, blur and colour change. At 8 bits the
-// colours mix through the blend table; at 16 and 32 bits (both stored as 32) the channels are
-// computed. Under Direct3D a blitter draws one textured quad when the target is a render
-// target and the source is not a system texture, else it works on the locked pixels.
+// colours mix through the blend table; at 16 and 32 bits the channels are computed: at 16 bits
+// either on the 0..255 scale the pixels are stored in and scaled back down (DirectDraw), or on
+// the channel values themselves (Direct3D's software paths, the blur). Under Direct3D a
+// blitter draws one textured quad when the target is a render target and the source is not a
+// system texture, else it works on the locked pixels.
 #include <algorithm>
 #include <vector>
 
@@ -176,29 +178,37 @@ i32 DDBltColorBlend(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDAT
     }
     // Halving toward the colour settles within 9 steps: more change nothing.
     const i32 steps = std::min(n, 16);
+    const bool sixteen = g_Grid.on;
     if (!lpDTCon) {
+        // At 16 bits the entries hold channel values: the colour on the stored scale.
+        const u32 tc = sixteen ? GridFromRaw(Rgb(t.peRed, t.peGreen, t.peBlue)) : Rgb(t.peRed, t.peGreen, t.peBlue);
         ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
             if (skip && isKey(s)) return;
             u32 r = Ch(s, 16), g = Ch(s, 8), b = Ch(s, 0);
             for (i32 k = 0; k < steps; ++k) {
-                r = (r + t.peRed) >> 1;
-                g = (g + t.peGreen) >> 1;
-                b = (b + t.peBlue) >> 1;
+                r = (r + Ch(tc, 16)) >> 1;
+                g = (g + Ch(tc, 8)) >> 1;
+                b = (b + Ch(tc, 0)) >> 1;
             }
-            d = (d & 0xFF000000) | Rgb(r, g, b);
+            d = (d & 0xFF000000) | (GridCut(Rgb(r, g, b)) & 0xFFFFFF);
         });
         return 1;
     }
-    // Direct3D on locked pixels: half and half at level 1, then fixed source shares.
+    // Direct3D on locked pixels: half and half at level 1, then fixed source shares; at 16 bits
+    // on the channel values, the colour reduced into their ranges.
     static const double kShare[3] = {64.0 / 255, 32.0 / 255, 16.0 / 255};
     const double f = n >= 2 ? kShare[std::min(n, 4) - 2] : 0;
     auto mix = [&](u32 sc, u32 tc) -> u32 {
         if (n == 1) return (sc + tc) >> 1;
         return static_cast<u32>(sc * f + tc * (1 - f));
     };
+    const u32 tc = Rgb(t.peRed, t.peGreen, t.peBlue);
+    const u32 tr = sixteen ? GridRaw(GridCut(tc)) : tc;
     ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
         if (skip && isKey(s)) return;
-        d = 0xFF000000 | Rgb(mix(Ch(s, 16), t.peRed), mix(Ch(s, 8), t.peGreen), mix(Ch(s, 0), t.peBlue));
+        const u32 sr = sixteen ? GridRaw(s) : s;
+        const u32 m = Rgb(mix(Ch(sr, 16), Ch(tr, 16)), mix(Ch(sr, 8), Ch(tr, 8)), mix(Ch(sr, 0), Ch(tr, 0)));
+        d = sixteen ? GridFromRaw(1u << 24 | m) : 0xFF000000 | m;
     });
     return 1;
 }
@@ -235,13 +245,17 @@ i32 DDBltAlpha(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* sr
                 d = (d & 0xFF000000) | (s & 0xFFFFFF);
                 return;
             }
-            d = (d & 0xFF000000) | Rgb((Ch(s, 16) + Ch(d, 16)) >> 1, (Ch(s, 8) + Ch(d, 8)) >> 1, (Ch(s, 0) + Ch(d, 0)) >> 1);
+            const u32 m = Rgb((Ch(s, 16) + Ch(d, 16)) >> 1, (Ch(s, 8) + Ch(d, 8)) >> 1, (Ch(s, 0) + Ch(d, 0)) >> 1);
+            d = (d & 0xFF000000) | (GridCut(m) & 0xFFFFFF);
         });
         return 1;
     }
+    const bool sixteen = g_Grid.on;
     ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
         if (skip && isKey(s)) return;
-        d = 0xFF000000 | Rgb((Ch(s, 16) + Ch(d, 16)) >> 1, (Ch(s, 8) + Ch(d, 8)) >> 1, (Ch(s, 0) + Ch(d, 0)) >> 1);
+        const u32 sr = sixteen ? GridRaw(s) : s, dr = sixteen ? GridRaw(d) : d;
+        const u32 m = Rgb((Ch(sr, 16) + Ch(dr, 16)) >> 1, (Ch(sr, 8) + Ch(dr, 8)) >> 1, (Ch(sr, 0) + Ch(dr, 0)) >> 1);
+        d = sixteen ? GridFromRaw(1u << 24 | m) : 0xFF000000 | m;
     });
     return 1;
 }
@@ -282,7 +296,7 @@ void DDMosaic(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 block, DDSURFA
                 if (px < 0 || py < 0 || px >= lk.src.nWidth || py >= lk.src.nHeight) continue;
                 u32 v = lk.src.lpPixels[py * lk.src.nPitch + px];
                 if (skip && isKey(v)) continue;
-                if (lpDTCon) v |= 0xFF000000;
+                if (lpDTCon && !g_Grid.on) v |= 0xFF000000;
                 fill(bi, bj, bi1, bj1, v);
                 continue;
             }
@@ -304,8 +318,9 @@ void DDMosaic(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 block, DDSURFA
                 }
             }
             if (!count) continue;
-            const u32 v = static_cast<u32>(a / count) << 24 | Rgb(static_cast<u32>(r / count), static_cast<u32>(g / count),
-                                                                   static_cast<u32>(bl / count));
+            // Back to the nearest 16-bit step: a block of one pixel stays that pixel.
+            const u32 v = GridSnap(static_cast<u32>(a / count) << 24 | Rgb(static_cast<u32>(r / count), static_cast<u32>(g / count),
+                                                                           static_cast<u32>(bl / count)));
             if (skip && isKey(v)) continue;
             fill(bi, bj, bi1, bj1, v);
         }
@@ -335,7 +350,12 @@ void DDBlur(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 radiusX, i32 rad
     constexpr int kC = 5;
     const i32 rx = radiusX, ry = radiusY;
     const i32 ring = 2 * ry + 1;
-    const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
+    // At 16 bits the channel values are averaged: each row is taken as its values first (one
+    // to one, so the key test holds on them too) and the averages are stored back.
+    const bool sixteen = g_Grid.on;
+    const u32 km = skip ? isKey.mask : 0u, kv = skip ? (sixteen ? GridRaw(isKey.value) & isKey.mask : isKey.value) : 1u;
+    thread_local std::vector<u32> rawRow;
+    if (sixteen) rawRow.resize(static_cast<std::size_t>(W));
     thread_local std::vector<u16> rows16, planar16;
     thread_local std::vector<u32> rows32, planar32, col;
     const bool narrow = rx <= kBlurDirect;
@@ -351,6 +371,10 @@ void DDBlur(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 radiusX, i32 rad
         if (j < 0 || j >= H) return;
         const std::size_t at = static_cast<std::size_t>(j % ring) * kC * W, n = static_cast<std::size_t>(W) * kC;
         const u32* s = lk.src.lpPixels + (sy + j0 + j) * lk.src.nPitch + sx + i0;
+        if (sixteen && add) {
+            for (i32 i = 0; i < W; ++i) rawRow[static_cast<std::size_t>(i)] = GridRaw(s[i]);
+            s = rawRow.data();
+        }
         if (narrow) {
             if (add) BlurRowSums<u16>(s, W, rx, km, kv, planar16.data(), rows16.data() + at);
             AddSpan<u16>(col.data(), rows16.data() + at, n, add);
@@ -382,7 +406,7 @@ void DDBlur(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 radiusX, i32 rad
             const i64 tx0 = static_cast<i64>(x) + i0;
             const i32 a0 = static_cast<i32>(std::max<i64>(0, -tx0)), a1 = static_cast<i32>(std::min<i64>(W, lk.dst.nWidth - tx0));
             for (i32 i = a0; i < a1; ++i)
-                if (cn[i] && !(skip && isKey(s[i]))) d[tx0 + i] = out[i];
+                if (cn[i] && !(skip && isKey(s[i]))) d[tx0 + i] = sixteen ? GridFromRaw(out[i]) : out[i];
         }
         addRow(j - ry, false);
     }
@@ -407,6 +431,8 @@ void DDChangeColorSrc(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACED
     for (i64 j = sp.j0; j < sp.j1; ++j)
         RasterGpuSpan(lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x + sp.i0,
                       lk.src.lpPixels + (y + j) * lk.src.nPitch + x + sp.i0, static_cast<int>(sp.i1 - sp.i0), op);
+    if (PixelStore* d = SurfacePixels(lk.dst.lpSD))
+        GridSnapRect(*d, x + sp.i0, y + sp.j0, sp.i1 - sp.i0, sp.j1 - sp.j0);
 }
 
 void DDChangeColor(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 alpha, u8 red, u8 green, u8 blue) {

@@ -286,6 +286,7 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
             if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
             for (int r = sp.r0; r < sp.r1; ++r)
                 RasterGpuSpan(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0, op);
+            GridSnapRect(dst, i64(x) + sp.c0, i64(y) + sp.r0, sp.c1 - sp.c0, sp.r1 - sp.r0);
             return;
         }
         if (identity) {
@@ -300,6 +301,9 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
                 d = BlendPixel(CombineStage0(s, o.diffuse, o.colorOp, o.alphaOp, o.textureFactor), d);
             });
         }
+        // Opaque and transparent texels (the only ones of a 16-bit texture) leave the target
+        // on its grid: only a combined or partly transparent result needs snapping.
+        if (!identity) GridSnapRect(dst, x, y, w, h);
         return;
     }
     }
@@ -317,6 +321,7 @@ void RasterFill(PixelStore& dst, int x, int y, int w, int h, u32 value, bool ble
         if (opaque) std::fill(d + x0, d + x1, value);
         else for (i64 c = x0; c < x1; ++c) d[c] = BlendPixel(value, d[c]);
     }
+    if (!opaque) GridSnapRect(dst, x0, y0, x1 - x0, y1 - y0);
 }
 
 KeyTest ModeKeyTest() {
@@ -327,7 +332,8 @@ KeyTest ModeKeyTest() {
         return k;
     }
     k.mask = g_nBpp == 8 ? 0xFFu : 0xFFFFFFu;
-    k.value = g_dwTransColor & k.mask;
+    // A 16-bit key is compared in the form the pixels are stored in (one to one).
+    k.value = (g_Grid.on ? GridUnpack(g_dwTransColor) : g_dwTransColor) & k.mask;
     return k;
 }
 
@@ -402,5 +408,60 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
             if (tu < 0 || tv < 0 || tu >= src.width || tv >= src.height) continue;
             RasterPixel(d[px], src.Row(static_cast<int>(tv))[tu], op);
         }
+    }
+    if (op.kind == RasterKind::Gpu) GridSnapRect(dst, bx0, by0, bx1 - bx0, by1 - by0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// 16-bit grid
+
+cPixelGrid g_Grid;
+
+void GridSetup(const PIXELFORMAT* fmt) {
+    g_Grid = cPixelGrid{};
+    if (!fmt) return;
+    g_Grid.on = true;
+    g_Grid.fmt = *fmt;
+    const u32 maxima[4] = {fmt->maxB, fmt->maxG, fmt->maxR, fmt->maxA};
+    for (int lane = 0; lane < 4; ++lane) {
+        const u32 m = std::min<u32>(maxima[lane], 255);
+        for (u32 c = 0; c < 256; ++c) {
+            if (m == 0) {
+                // No such channel in the format: the byte is kept as it is.
+                g_Grid.cut[lane][c] = g_Grid.snap[lane][c] = g_Grid.raw[lane][c] = g_Grid.expand[lane][c] = static_cast<u8>(c);
+                continue;
+            }
+            const u32 down = c * m / 255, near = (c * m + 127) / 255;
+            g_Grid.cut[lane][c] = static_cast<u8>(down * 255 / m);
+            g_Grid.snap[lane][c] = static_cast<u8>(near * 255 / m);
+            // Exact on stored bytes: v * 255 / m lies less than half a step below v * 255 / m.
+            g_Grid.raw[lane][c] = static_cast<u8>(near);
+            g_Grid.expand[lane][c] = static_cast<u8>(std::min(c, m) * 255 / m);
+        }
+    }
+}
+
+u32 GridPack(u32 stored) {
+    const PIXELFORMAT& f = g_Grid.fmt;
+    const u32 r = GridRaw(stored);
+    u32 v = (r & 255) << f.shiftB | ((r >> 8) & 255) << f.shiftG | ((r >> 16) & 255) << f.shiftR;
+    if (f.maxA) v |= (r >> 24) << f.shiftA;
+    return v;
+}
+
+u32 GridUnpack(u32 value) {
+    const PIXELFORMAT& f = g_Grid.fmt;
+    const u32 b = (value >> f.shiftB) & f.maxB, g = (value >> f.shiftG) & f.maxG, r = (value >> f.shiftR) & f.maxR;
+    const u32 a = f.maxA ? (value >> f.shiftA) & f.maxA : 255;
+    return GridFromRaw(b | g << 8 | r << 16 | a << 24);
+}
+
+void GridSnapRect(PixelStore& dst, i64 x, i64 y, i64 w, i64 h) {
+    if (!g_Grid.on) return;
+    const i64 x0 = std::max<i64>(0, x), y0 = std::max<i64>(0, y);
+    const i64 x1 = std::min<i64>(dst.width, x + w), y1 = std::min<i64>(dst.height, y + h);
+    for (i64 r = y0; r < y1; ++r) {
+        u32* d = dst.Row(static_cast<int>(r));
+        for (i64 c = x0; c < x1; ++c) d[c] = grid_detail::Lanes(g_Grid.snap, d[c]);
     }
 }

@@ -3,6 +3,7 @@
 // sampling. Every write is clipped to the destination and every read to the source, whatever
 // the caller computed, so no blit or fill can touch memory outside a surface.
 #include "platform/graphics/Graphics.h"
+#include "platform/graphics/Image.h"
 
 // The hot pixel loops are built twice, for AVX2 and for the baseline processor, and the one
 // the processor runs is picked at load time (GCC on x86-64; elsewhere the baseline only).
@@ -51,6 +52,52 @@ struct KeyTest {
     bool operator()(u32 p) const { return (p & mask) == value; }
 };
 KeyTest ModeKeyTest();
+
+// ---------------------------------------------------------------------------------------------
+// 16-bit modes. Pixels stay 32 bits in memory at every depth; in a 16-bit mode each stored
+// pixel is the 32-bit form of a 16-bit value of the mode's surface format (g_PixelFormat):
+// every channel v (0..max) is kept as v * 255 / max, the scale in which the 16-bit effect
+// rules compute. Copies and the colour-key compare therefore need no conversion (the form is
+// one to one), and only the points where a new colour is made reduce it:
+//  - a colour entering a surface (picture, fill, key) by c * max / 255: GridCut;
+//  - a value the blender computed, to the nearest step, as a display card writes it:
+//    GridSnap. Snapping leaves every stored value as it is, so a blended rectangle is
+//    snapped whole without tracking which of its pixels changed.
+// A format without alpha (max 0) keeps the alpha byte as it is.
+struct cPixelGrid {
+    bool on = false;
+    PIXELFORMAT fmt;
+    u8 cut[4][256] = {};    // channel lanes blue, green, red, alpha
+    u8 snap[4][256] = {};
+    u8 raw[4][256] = {};    // stored byte -> channel value 0..max
+    u8 expand[4][256] = {}; // channel value -> stored byte
+};
+extern cPixelGrid g_Grid;
+// Turns the grid on for a 16-bit format, or off (null).
+void GridSetup(const PIXELFORMAT* fmt);
+
+namespace grid_detail {
+inline u32 Lanes(const u8 (&t)[4][256], u32 p) {
+    return u32(t[0][p & 255]) | u32(t[1][(p >> 8) & 255]) << 8 | u32(t[2][(p >> 16) & 255]) << 16 |
+           u32(t[3][p >> 24]) << 24;
+}
+} // namespace grid_detail
+inline u32 GridCut(u32 argb) { return g_Grid.on ? grid_detail::Lanes(g_Grid.cut, argb) : argb; }
+inline u32 GridSnap(u32 argb) { return g_Grid.on ? grid_detail::Lanes(g_Grid.snap, argb) : argb; }
+// Channel values (0..max) in the byte lanes, and back.
+inline u32 GridRaw(u32 stored) { return grid_detail::Lanes(g_Grid.raw, stored); }
+inline u32 GridFromRaw(u32 raw) { return grid_detail::Lanes(g_Grid.expand, raw); }
+// A stored pixel as the 16-bit value of the format, and a 16-bit value as stored.
+u32 GridPack(u32 stored);
+u32 GridUnpack(u32 value);
+// The 16-bit value of an 8-bit colour in a format, each channel c * max / 255.
+u32 Scale16(u8 red, u8 green, u8 blue, const PIXELFORMAT& f);
+// A decoded picture as the running mode stores it: palette indexes at 8 bits, 16-bit colours
+// reduced (pixels of the transparent colour becoming the key), mirrored cells turned; d3dKey
+// turns Direct3D's pixels of the loading key colour into transparent black.
+std::shared_ptr<PixelStore> PixelsFromImage(const cImage& img, i32 mirrorW, i32 mirrorH, bool d3dKey);
+// Snaps every pixel of the rectangle (clipped to the store); nothing when the grid is off.
+void GridSnapRect(PixelStore& dst, i64 x, i64 y, i64 w, i64 h);
 
 // Rotated textured quad (the Direct3D path of rotations): the w x h source rectangle at (sx, sy)
 // turned by angle degrees about its pivot, which lands on (cx, cy); every destination pixel

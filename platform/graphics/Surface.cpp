@@ -20,11 +20,11 @@ void SetText(char (&field)[MAX_PATH], const char* text) {
 
 // Colours already mapped to palette indexes in one load: pictures repeat few colours, and each
 // new one costs a walk over the 256 entries.
-template <class Lookup>
+template <class Lookup, class Value = u8>
 class cColourCache {
 public:
     explicit cColourCache(Lookup lookup) : m_lookup(lookup) { m_key.fill(kEmpty); }
-    u8 operator()(u32 rgb) {
+    Value operator()(u32 rgb) {
         const std::size_t slot = (rgb * 2654435761u) >> (32 - kBits);
         if (m_key[slot] != rgb) {
             m_key[slot] = rgb;
@@ -38,21 +38,38 @@ private:
     static constexpr u32 kEmpty = 0xFFFFFFFFu; // never a colour (24 bits)
     Lookup m_lookup;
     std::array<u32, 1 << kBits> m_key;
-    std::array<u8, 1 << kBits> m_value{};
+    std::array<Value, 1 << kBits> m_value{};
 };
 
-// Copies a decoded picture into pixels of the running mode. Mirrored cells land at
-// (k + 1) W - (x mod W) - 1; a strip whose width is not a multiple of W leaves the pixels of
-// its last, partial cell out rather than writing past the row.
-std::shared_ptr<PixelStore> StoreFromImage(const cImage& img, i32 mirrorW, i32 mirrorH, bool d3dKey) {
+// A DirectDraw 16-bit picture pixel: the transparent colour becomes the key value exactly, and
+// any other colour that would reduce to it moves one step, so that only pixels of exactly the
+// transparent colour vanish.
+u32 DDPixel16(u32 rgb) {
+    const RGBTRIPLE t = g_lpDDState ? g_lpDDState->rgbTransmit : RGBTRIPLE{};
+    const u32 key = g_dwTransColor & 0xFFFF;
+    if ((rgb & 0xFFFFFF) == (u32(t.rgbtRed) << 16 | u32(t.rgbtGreen) << 8 | t.rgbtBlue)) return GridUnpack(key);
+    const PIXELFORMAT& f = g_PixelFormat;
+    u32 v = Scale16(static_cast<u8>(rgb >> 16), static_cast<u8>(rgb >> 8), static_cast<u8>(rgb), f);
+    if (v == key) v = ((v >> f.shiftB) & f.maxB) == f.maxB ? v - 1 : v + 1;
+    return GridUnpack(v);
+}
+} // namespace
+
+// Mirrored cells land at (k + 1) W - (x mod W) - 1; a strip whose width is not a multiple of W
+// leaves the pixels of its last, partial cell out rather than writing past the row.
+std::shared_ptr<PixelStore> PixelsFromImage(const cImage& img, i32 mirrorW, i32 mirrorH, bool d3dKey) {
     auto store = MakePixelStore(img.width, img.height, 0);
     const bool dd8 = !lpDTCon && g_nBpp == 8;
+    const bool dd16 = !lpDTCon && g_Grid.on;
     u32 loadKey = 0;
     if (d3dKey && lpDTCon) {
-        const RGBTRIPLE& t = lpDTCon->rgbTransmit;
+        // A 16-bit texture is keyed by the colour it gives back for the transparent one.
+        const RGBTRIPLE& t = g_nBpp == 16 ? lpDTCon->rgbTransmitRead : lpDTCon->rgbTransmit;
         loadKey = 0xFF000000 | u32(t.rgbtRed) << 16 | u32(t.rgbtGreen) << 8 | t.rgbtBlue;
     }
     cColourCache nearest(PaletteIndexOf);
+    // Pictures repeat their colours: the 16-bit reduction is looked up once per colour.
+    cColourCache<u32 (*)(u32), u32> keyed16(DDPixel16);
     std::array<u8, 256> indexOfTable{};
     if (dd8 && img.hasIndices) {
         // An 8-bit picture keeps its indices: they are the game's palette numbers.
@@ -75,9 +92,13 @@ std::shared_ptr<PixelStore> StoreFromImage(const cImage& img, i32 mirrorW, i32 m
             u32 v;
             if (dd8) {
                 v = img.hasIndices ? indexOfTable[img.indices[i]] : nearest(img.argb[i] & 0xFFFFFF);
+            } else if (dd16) {
+                v = keyed16(img.argb[i] & 0xFFFFFF);
             } else if (lpDTCon) {
                 v = img.argb[i];
                 if (loadKey && v == loadKey) v = 0;
+                // A 16-bit texture has one bit of alpha: a pixel more than half covered shows.
+                else if (g_Grid.on) v = GridCut((v >> 31 ? 0xFF000000u : 0u) | (v & 0xFFFFFF));
             } else {
                 v = img.argb[i] | 0xFF000000;
             }
@@ -86,7 +107,6 @@ std::shared_ptr<PixelStore> StoreFromImage(const cImage& img, i32 mirrorW, i32 m
     }
     return store;
 }
-} // namespace
 
 std::shared_ptr<PixelStore> MakePixelStore(int width, int height, u32 fill) {
     auto s = std::make_shared<PixelStore>();
@@ -220,7 +240,7 @@ i32 DDCreateSurfaceFromFile(DDSURFACEDATA* sd, const char* file, u32 colorKey, i
     DDPrepareSD(sd);
     if (!lpDTCon) {
         if (!DDCreateSurface(sd, img.width, img.height, colorKey, memoryType)) return 4;
-        sd->holder->lpSurface = StoreFromImage(img, mirrorW, mirrorH, false);
+        sd->holder->lpSurface = PixelsFromImage(img, mirrorW, mirrorH, false);
         sd->mirrorW = mirrorW;
         sd->mirrorH = mirrorH;
         SetText(sd->source, file);
@@ -256,7 +276,7 @@ i32 DDCreateSurfaceFromFile(DDSURFACEDATA* sd, const char* file, u32 colorKey, i
     } else {
         // Slots that show a mirrored picture hold a mirrored copy of their own, as in
         // DirectDraw, so that every source rectangle reads the picture the same way.
-        dt->lpSurface = StoreFromImage(img, mirrored ? mirrorW : 0, mirrored ? mirrorH : 0, true);
+        dt->lpSurface = PixelsFromImage(img, mirrored ? mirrorW : 0, mirrored ? mirrorH : 0, true);
     }
     sd->width = img.width;
     sd->height = img.height;
@@ -293,7 +313,7 @@ bool CopyBitmap(DDSURFACEDATA* sd, const char* file, i32 bpp, u32 buildIndexMap,
         return false;
     }
     if (mirrorW < 0 || mirrorH < 0) mirrorW = mirrorH = 0;
-    sd->holder->lpSurface = StoreFromImage(img, mirrorW, mirrorH, false);
+    sd->holder->lpSurface = PixelsFromImage(img, mirrorW, mirrorH, false);
     sd->width = img.width;
     sd->height = img.height;
     sd->mirrorW = mirrorW;
@@ -343,10 +363,17 @@ bool DDBuildIndexMap(std::vector<u8>* indexMap, DDSURFACEDATA* sd) {
     // Unmatched pixels get index 0: a defined value instead of whatever memory held.
     indexMap->assign(s->px.size(), 0);
     const bool key16 = lpDTCon && g_nBpp == 16 && SurfaceHasColorKey(sd);
-    cColourCache exact([](u32 rgb) -> u8 {
-        const u8 r = static_cast<u8>(rgb >> 16), g = static_cast<u8>(rgb >> 8), b = static_cast<u8>(rgb);
+    // At 16 bits an entry matches the pixels it would be drawn as: comparing the reduced pixel
+    // with the entry's full colour would leave almost every pixel without its index.
+    std::array<u32, 256> entry;
+    for (int k = 0; k < 256; ++k) {
+        const PALETTEENTRY& e = g_palCur[k];
+        const u32 rgb = u32(e.peRed) << 16 | u32(e.peGreen) << 8 | e.peBlue;
+        entry[k] = (!g_Grid.on ? rgb : lpDTCon ? GridCut(rgb) : GridUnpack(DDPalToRGB16(e))) & 0xFFFFFF;
+    }
+    cColourCache exact([&entry](u32 rgb) -> u8 {
         for (int k = 0; k < 256; ++k)
-            if (g_palCur[k].peRed == r && g_palCur[k].peGreen == g && g_palCur[k].peBlue == b) return static_cast<u8>(k);
+            if (entry[k] == rgb) return static_cast<u8>(k);
         return 0;
     });
     for (std::size_t i = 0; i < s->px.size(); ++i) {

@@ -99,6 +99,9 @@ void DDFade_UnPal(DDSURFACEDATA* dst, i32 w, u8 red, u8 green, u8 blue, DDSURFAC
             dr[x] = (p & 0xFF000000) | ((((p >> 16) & 255) * uw + cr) >> 8) << 16 |
                     ((((p >> 8) & 255) * uw + cg) >> 8) << 8 | (((p & 255) * uw + cb) >> 8);
         }
+        // At 16 bits the mix is made on the 0..255 scale and scaled back down.
+        if (g_Grid.on)
+            for (i32 x = 0; x < W; ++x) dr[x] = GridCut(dr[x]);
     }
 }
 
@@ -108,8 +111,8 @@ void DDSetDisplayEntries(const PALETTE& palette, i32 first, i32 last) {
 
 void DDPixelFormatShifts(PIXELFORMAT* table) {
     if (!table || lpDTCon) return;
-    // DirectDraw pixels are stored as X8R8G8B8 at every depth above 8.
-    *table = PIXELFORMAT{};
+    // The display's format: R5G6B5 at 16 bits (the common one), X8R8G8B8 above.
+    *table = g_nBpp == 16 ? PIXELFORMAT{11, 5, 0, 0, 31, 63, 31, 0} : PIXELFORMAT{};
 }
 
 u32 DDPalToRGB16(const PALETTEENTRY& e) {

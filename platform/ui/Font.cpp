@@ -62,6 +62,11 @@ const std::vector<u32>& Cp932Table() {
 
 bool IsRenderTarget(const DDSURFACEDATA* sd) { return lpDTCon && sd && sd->lpDT && sd->lpDT->bRenderTarget; }
 
+// Glyphs drawn onto a transparent surface (a sheet, the work surface) keep their coverage as
+// alpha where it can blend. A 16-bit texture has one bit of alpha, which would cut thin strokes
+// at half coverage: there, as on a surface that does not blend, they are drawn unsmoothed.
+bool MonoOnto(const DDSURFACEDATA* sd) { return !IsRenderTarget(sd) || g_Grid.on; }
+
 // The value a glyph pixel is written with on a surface of the running mode.
 u32 GlyphValue(const Font* font) {
     if (lpDTCon) return font->color;
@@ -109,7 +114,9 @@ void FontDrawGlyph(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, const char* p, 
         gx = x + font->cellWidth / 8;
         gy = y + font->cellHeight / 16 - 1;
     }
-    const u32 value = GlyphValue(font);
+    // A 16-bit texture takes the colour reduced, and blended edges snapped to its steps (the
+    // DirectDraw colour is made from the entry's 16-bit channels already).
+    const u32 value = lpDTCon ? GridCut(GlyphValue(font)) : GlyphValue(font);
     for (int j = 0; j < g->height; ++j) {
         const i64 py = static_cast<i64>(gy) + g->top + j;
         if (py < 0 || py >= s->height) continue;
@@ -125,8 +132,8 @@ void FontDrawGlyph(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, const char* p, 
                 const u32 a = (c * (value >> 24) + 127) / 255;
                 // Onto a transparent pixel (a glyph sheet) the coverage becomes the alpha, so
                 // a glyph copied from a sheet looks as one drawn directly.
-                if ((row[px] >> 24) == 0) row[px] = a << 24 | (value & 0xFFFFFF);
-                else row[px] = BlendPixel(a << 24 | (value & 0xFFFFFF), row[px]);
+                if ((row[px] >> 24) == 0) row[px] = GridSnap(a << 24 | (value & 0xFFFFFF));
+                else row[px] = GridSnap(BlendPixel(a << 24 | (value & 0xFFFFFF), row[px]));
             }
         }
     }
@@ -134,7 +141,7 @@ void FontDrawGlyph(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, const char* p, 
 
 void RenderIntoSheet(Font* font, FastFont* sheet, const FASTFONTGLYPH& e) {
     // Fast font and icons are off while a sheet is drawn, so the glyph goes in directly.
-    FontDrawGlyph(font, &sheet->sheet, e.x, e.y, e.text, 2, !IsRenderTarget(&sheet->sheet));
+    FontDrawGlyph(font, &sheet->sheet, e.x, e.y, e.text, 2, MonoOnto(&sheet->sheet));
 }
 
 void FontDrawLines(Font* font, DDSURFACEDATA* target, i32 x, i32 y, const char* text, bool icons, bool mono) {
@@ -315,7 +322,7 @@ void FontBuildHalfSheet(Font* font) {
     if (!sheet) return;
     DDFillSurface(&sheet->sheet, 0);
     // Byte by byte into cell (c mod 16, c / 16): a lead byte never swallows the next code.
-    const bool mono = !IsRenderTarget(&sheet->sheet);
+    const bool mono = MonoOnto(&sheet->sheet);
     for (int c = 0x21; c < 0x100; ++c) {
         const char b[2] = {static_cast<char>(c), 0};
         FontDrawGlyph(font, &sheet->sheet, (c % 16) * sheet->cellWidth, (c / 16) * sheet->cellHeight, b, 1, mono);
@@ -351,7 +358,11 @@ void FontCreate(Font* font, const char* face, i32 width, i32 height, i32 cellWid
     const u8 idx = static_cast<u8>(colorIndex > 255 ? 0 : colorIndex);
     const PALETTEENTRY& e = g_palCur[idx];
     if (lpDTCon) font->color = 0xFF000000 | u32(e.peRed) << 16 | u32(e.peGreen) << 8 | e.peBlue;
-    else if (g_nBpp != 0) font->color = u32(e.peBlue) << 16 | u32(e.peGreen) << 8 | e.peRed;
+    else if (g_nBpp == 16) {
+        // The entries hold channel values at 16 bits: the colour is taken on the 0..255 scale.
+        const u32 c = GridFromRaw(u32(e.peRed) << 16 | u32(e.peGreen) << 8 | e.peBlue);
+        font->color = (c & 0xFF) << 16 | (c & 0xFF00) | ((c >> 16) & 0xFF);
+    } else if (g_nBpp != 0) font->color = u32(e.peBlue) << 16 | u32(e.peGreen) << 8 | e.peRed;
 
     const i32 glyphHeight = height > 0 ? height : font->cellHeight;
     // The width shapes the GDI font of DirectDraw mode; the Direct3D font is made with width 0.
@@ -483,7 +494,7 @@ void DDDrawText(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, const char* text, 
         DDBeginScene();
         const u32 saved = font->fastFont;
         font->fastFont = 0;
-        FontDrawLines(font, &font->work, 0, 0, text, icons, false);
+        FontDrawLines(font, &font->work, 0, 0, text, icons, MonoOnto(&font->work));
         font->fastFont = saved;
         if (icons) FontDrawIcons(font, &font->work, 0, 0, text);
         DDBlt(target, x, y, w, h, &font->work, 0, 0, DDBLT_KEY);

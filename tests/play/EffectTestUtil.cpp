@@ -13,5 +13,5 @@ std::vector<GfxMode> EffectModes() {
 }
 
 std::string EffectGoldenName(const char* what, const GfxMode& m) {
-    return std::string(what) + (m.direct3D ? "_d3d" : "_dd") + std::to_string(m.bpp == 16 ? 32 : m.bpp);
+    return std::string(what) + (m.direct3D ? "_d3d" : "_dd") + std::to_string(m.bpp);
 }

@@ -89,6 +89,6 @@ private:
     std::vector<u32> m_px;
 };
 
-// The drawing modes the goldens are kept for (16 bits are stored as 32: the same goldens).
+// The drawing modes the goldens are kept for, each with its own.
 std::vector<GfxMode> EffectModes();
 std::string EffectGoldenName(const char* what, const GfxMode& m);

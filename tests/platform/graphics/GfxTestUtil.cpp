@@ -24,11 +24,43 @@ void SetTestPalette() {
     g_palDisplay = g_palCur;
 }
 
+namespace {
+u32 ChannelMax(int lane, const GfxMode& m) { return lane == 1 && !m.direct3D ? 63 : 31; }
+} // namespace
+
+u32 Reduced(u32 rgb, const GfxMode& m) {
+    if (m.bpp != 16) return rgb & 0xFFFFFF;
+    u32 out = 0;
+    for (int lane = 0; lane < 3; ++lane) {
+        const u32 max = ChannelMax(lane, m), c = (rgb >> (8 * lane)) & 255;
+        out |= (c * max / 255 * 255 / max) << (8 * lane);
+    }
+    return out;
+}
+
+int OffGrid(const std::vector<u32>& argb, const GfxMode& m) {
+    if (m.bpp != 16) return 0;
+    bool held[3][256] = {};
+    for (int lane = 0; lane < 3; ++lane)
+        for (u32 v = 0, max = ChannelMax(lane, m); v <= max; ++v) held[lane][v * 255 / max] = true;
+    int n = 0;
+    for (u32 p : argb) n += !(held[0][p & 255] && held[1][(p >> 8) & 255] && held[2][(p >> 16) & 255]);
+    return n;
+}
+
 ScopedMode::ScopedMode(GfxMode mode, DDSURFACEDATA* pictures, const DDPICTUREDEF* defs, int count) {
     DDTestSetDisplayRefresh(60);
     SetTestPalette();
     ok = DDInit(mode.direct3D, MainWindowHandle(), 640, 480, mode.bpp, 1, 1, 1, 60, 1, pictures, defs, count, 0);
     if (ok) {
+        if (!mode.direct3D && mode.bpp == 16) {
+            for (PALETTEENTRY& e : g_palCur)
+                e = PALETTEENTRY{static_cast<u8>(e.peRed * 31 / 255), static_cast<u8>(e.peGreen * 63 / 255),
+                                 static_cast<u8>(e.peBlue * 31 / 255), e.peFlags};
+            g_palBase = g_palCur;
+            // The transparent colour as the game sets it at 16 bits: from its picture.
+            g_lpDDState->rgbTransmit = RGBTRIPLE{255, 0, 255};
+        }
         DDSetTransmit(255, 0, 255);
         if (!mode.direct3D && mode.bpp == 8) {
             g_dwTransColor = 0;

@@ -17,8 +17,15 @@ struct GfxMode {
 std::string ModeName(const GfxMode& m);
 inline void PrintTo(const GfxMode& m, std::ostream* os) { *os << ModeName(m); }
 
+// A colour as a 16-bit personality keeps it: each channel c reduced to v = c * max / 255 and
+// held as v * 255 / max (5-5-5 in Direct3D, 5-6-5 in DirectDraw). Other modes keep it as is.
+u32 Reduced(u32 rgb, const GfxMode& m);
+// The number of pixels whose colour a 16-bit personality could not hold (0 in other modes).
+int OffGrid(const std::vector<u32>& argb, const GfxMode& m);
+
 // Starts a 640x480 windowed mode with vsync on a 60 Hz display, palette entry 0 magenta
-// (the key colour) and a fixed palette; releases everything at the end of the scope.
+// (the key colour) and a fixed palette (at 16 bits in DirectDraw as the channel values a loaded
+// palette holds); releases everything at the end of the scope.
 class ScopedMode {
 public:
     explicit ScopedMode(GfxMode mode, DDSURFACEDATA* pictures = nullptr, const DDPICTUREDEF* defs = nullptr, int count = 0);

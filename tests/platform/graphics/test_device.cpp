@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/system/MessageBox.h"
 #include "platform/system/Report.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
 
@@ -211,6 +212,12 @@ TEST(Palette, LoadFromFileTakesTheTableOrTheSwatch) {
         EXPECT_EQ(p[10].peRed, 245) << "16/32-bit DirectDraw reads the swatch";
     }
     {
+        ScopedMode mode({false, 16});
+        PALETTE p{};
+        ASSERT_TRUE(DDLoadPaletteFromFile(&p, "pal.bmp", 0));
+        EXPECT_EQ(p[10].peRed, 29) << "at 16 bits the swatch's channel values: 245 * 31 / 255";
+    }
+    {
         ScopedMode mode({false, 8});
         PALETTE p{};
         ASSERT_TRUE(DDLoadPaletteFromFile(&p, "pal.bmp", 0));
@@ -239,6 +246,56 @@ TEST(Palette, TransparentColourFromTheTopLeftPixel) {
         EXPECT_EQ(lpDTCon->dwBackClearColor, 0xFF00FF80u);
         EXPECT_EQ(lpDTCon->rgbTransmit.rgbtGreen, 0xFF);
     }
+}
+
+TEST(Palette, SixteenBitKeyIsComputedAndMatchedInSixteenBits) {
+    TempDir dir;
+    const std::string log = dir.Path("debug.txt");
+    SetDebugLog(true, log);
+    std::vector<std::string> boxes;
+    SetMessageBoxSink([&](const std::string& text, const std::string&, u32) {
+        boxes.push_back(text);
+        return IDOK;
+    });
+    // The picture's key colour, one that reduces to the key without being it, and red.
+    ASSERT_TRUE(dir.Write("k.bmp", EncodeBmp(MakeImage(3, 1, [](int x, int) {
+        return x == 0 ? 0xFFFF00FFu : x == 1 ? 0xFFFF04FFu : 0xFFFF0000u; }), 24)));
+    ASSERT_TRUE(dir.Write("t.bmp", EncodeBmp(MakeImage(2, 1, [](int x, int) { return x ? 0xFF123456u : 0xFF00FF80u; }), 24)));
+    {
+        ScopedMode mode({false, 16});
+        EXPECT_EQ(g_dwTransColor, 0xF81Fu) << "(255, 0, 255) in 5-6-5";
+        EXPECT_EQ(PalNumToRGB(3), 0xF800u) << "the entries hold channel values";
+        DDSURFACEDATA pic;
+        ASSERT_EQ(DDCreateSurfaceFromFile(&pic, "k.bmp", 1, 16, 0, 0, 0, 0, 0, 0, 0), 0);
+        DDFillSurface(&g_sdBackBuffer, 1);
+        DDBlt(&g_sdBackBuffer, 0, 0, 3, 1, &pic, 0, 0, DDBLT_KEY);
+        EXPECT_EQ(PixelAt(&g_sdBackBuffer, 0, 0) & 0xFFFFFF, 0u) << "the key colour is transparent";
+        EXPECT_EQ(PixelAt(&g_sdBackBuffer, 1, 0) & 0xFFFFFF, 0xFF00F6u) << "a colour that reduces to the key moves a step";
+        EXPECT_EQ(PixelAt(&g_sdBackBuffer, 2, 0) & 0xFFFFFF, 0xFF0000u);
+        // From a file: the key and the colour bytes pictures are keyed by.
+        ASSERT_TRUE(DDSetTransmitFromFile("t.bmp"));
+        EXPECT_EQ(g_dwTransColor, 0x07EFu);
+        EXPECT_EQ(g_lpDDState->rgbTransmit.rgbtBlue, 0x80);
+        // Setting the components changes the key value only.
+        DDSetTransmit(0, 0, 255);
+        EXPECT_EQ(g_dwTransColor, 0x001Fu);
+        EXPECT_EQ(g_lpDDState->rgbTransmit.rgbtBlue, 0x80);
+        DDReleaseSurface(&pic);
+    }
+    {
+        ScopedMode mode({true, 16});
+        DDSetTransmit(200, 0, 200);
+        EXPECT_EQ(lpDTCon->wTransmit_16, 0xE018u) << "scaled into 5-5-5 with the alpha bit";
+    }
+    SetMessageBoxSink(nullptr);
+    SetDebugLog(false, "");
+    std::ifstream f(log);
+    std::stringstream text;
+    text << f.rdbuf();
+    EXPECT_NE(text.str().find("※16bit色で　DDSetTransmit(BYTE cbRed,BYTE cbGreen,BYTE cbBlue)　は未対応！"), std::string::npos);
+    EXPECT_NE(text.str().find("Tr 63519 RGB32(255,0,255) -> RGB16(255,0,255)"), std::string::npos);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1], "Tr 31 RGB32(0,0,255) -> RGB16(0,0,255)");
 }
 
 TEST(Palette, BlendTableMustBeWhole) {
