@@ -9,8 +9,10 @@
 //    and at 8 bits per pixel every pixel is a palette index shown through the display palette.
 // Every entry re-reads the mode at each call, because a failed Direct3D start continues in
 // DirectDraw mode in the same process.
-// Depth 16 is stored as 32 bits per pixel (g_nBpp still says 16): the 16-bit packings only
-// changed rounding, never what a caller relies on.
+// Pixels are 32 bits in memory at every depth. At 16 bits each one holds a colour of the
+// 16-bit format (5-6-5 in DirectDraw, 5-5-5 with one alpha bit in Direct3D), widened to 8 bits
+// a channel (Raster.h); the API's 16-bit values (the key, DirectDraw's pixel values) are those
+// of the format.
 #include <array>
 #include <memory>
 #include <string>
@@ -24,7 +26,8 @@
 // Pixels and surfaces
 
 // The pixels of one surface: 32 bits each, row after row without padding. ARGB in Direct3D
-// and 16/32-bit DirectDraw; the palette index (0..255) in 8-bit DirectDraw.
+// and 16/32-bit DirectDraw (at 16 bits on the format's steps); the palette index (0..255) in
+// 8-bit DirectDraw.
 struct PixelStore {
     int width = 0;
     int height = 0;
@@ -357,7 +360,7 @@ bool DDLockSurface(SurfaceLock* lock, DDSURFACEDATA* sd);
 // Ends a pixel access and clears the lock.
 void DDUnlockUpload(SurfaceLock* lock);
 // 1 when sd is the back buffer of a full-screen display, whose pixels would need conversion
-// from the texture format (never here: both are stored as 32 bits).
+// from the texture format (never here: at 16 bits the back buffer keeps the textures' colours).
 u32 DDLockHelper(const DDSURFACEDATA* sd);
 
 void DDBltWave(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 waves, double amplitude, i32 phase, i32 roughness,
