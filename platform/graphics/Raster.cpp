@@ -121,14 +121,17 @@ PIXEL_LOOP_CLONES void SpanBlend(u32* d, const u32* s, int n) {
         return;
     }
     // The blend written without branches: alpha 255 gives the texel and alpha 0 the target
-    // exactly, as BlendPixel's shortcuts do.
+    // exactly, as BlendPixel's shortcuts do. Two channels share one 32-bit product (each
+    // stays below 65,536), with Div255 on both halves at once: the same values, half the work.
+    auto div255x2 = [](u32 t) {
+        t += 0x00800080u;
+        return ((t + ((t >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    };
     for (int i = 0; i < n; ++i) {
         const u32 v = s[i], o = d[i], a = v >> 24, ia = 255 - a;
-        const u32 oa = Div255(a * a + Ch(o, 24) * ia);
-        const u32 r = Div255(Ch(v, 16) * a + Ch(o, 16) * ia);
-        const u32 g = Div255(Ch(v, 8) * a + Ch(o, 8) * ia);
-        const u32 b = Div255(Ch(v, 0) * a + Ch(o, 0) * ia);
-        d[i] = oa << 24 | r << 16 | g << 8 | b;
+        const u32 rb = (v & 0x00FF00FFu) * a + (o & 0x00FF00FFu) * ia;
+        const u32 ag = ((v >> 8) & 0x00FF00FFu) * a + ((o >> 8) & 0x00FF00FFu) * ia;
+        d[i] = div255x2(rb) | div255x2(ag) << 8;
     }
 }
 
