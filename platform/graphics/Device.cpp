@@ -82,9 +82,16 @@ i32 DDCreateScreenSurfaces(i32 width, i32 height) {
 }
 } // namespace
 
-i32 DDInitFullScreen(HWND, i32 width, i32 height, i32, u32) {
+i32 DDInitFullScreen(HWND, i32 width, i32 height, i32, u32 backBufferMode) {
     g_bDDObject = true;
     if (const i32 code = DDCreateScreenSurfaces(width, height)) return code;
+    // The primary shows what the last flip brought to the front; the chain behind the back
+    // buffer starts as the back buffer does.
+    const PixelStore* back = SurfacePixels(&g_sdBackBuffer);
+    DDPrepareSD(&g_sdPrimary);
+    g_sdPrimary.holder->lpSurface = std::make_shared<PixelStore>(*back);
+    g_DDGraphics.flipChain.clear();
+    if (backBufferMode != 1) g_DDGraphics.flipChain.push_back(std::make_shared<PixelStore>(*back));
     for (int i = 0; i < 256; ++i)
         g_palDisplay[i] = PALETTEENTRY{static_cast<u8>(i), static_cast<u8>(i), 0, 1};
     g_palDisplay[0] = PALETTEENTRY{0, 0, 255, 1};
@@ -222,6 +229,7 @@ void DDRelease() {
         DDReleaseSurface(&g_sdBackBuffer);
         DDReleaseSurface(&g_sdPrimary);
         DDReleaseSurface(&g_sdBack2);
+        g_DDGraphics.flipChain.clear();
         g_bDDObject = false;
         delete g_lpDDState;
         g_lpDDState = nullptr;

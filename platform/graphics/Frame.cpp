@@ -101,19 +101,40 @@ void cPresenter::PresentIndexed(const u32* indexes, const u32 (&lut)[256], int w
     Present(frame.data(), width, height);
 }
 
+namespace {
+// DirectDraw's full-screen flip: the back buffer comes to the front and the chain moves up.
+void TurnFlipChain() {
+    if (lpDTCon || g_nWindowMode != 0 || !g_sdPrimary.holder || !g_sdBackBuffer.holder) return;
+    std::shared_ptr<PixelStore>& front = g_sdPrimary.holder->lpSurface;
+    std::shared_ptr<PixelStore>& back = g_sdBackBuffer.holder->lpSurface;
+    if (!front || !back) return;
+    std::vector<std::shared_ptr<PixelStore>>& chain = g_DDGraphics.flipChain;
+    std::shared_ptr<PixelStore> shown = std::move(back);
+    if (chain.empty()) {
+        back = std::move(front);
+    } else {
+        back = std::move(chain.front());
+        chain.erase(chain.begin());
+        chain.push_back(std::move(front));
+    }
+    front = std::move(shown);
+}
+} // namespace
+
 void DDPresent() {
     cPresenter* p = GetPresenter();
     const PixelStore* s = SurfacePixels(&g_sdBackBuffer);
-    if (!p || !s || s->width <= 0 || s->height <= 0) return;
+    if (!s || s->width <= 0 || s->height <= 0) return;
     // The back buffer goes to the presenter as it is; the presenter's one copy takes it (the
     // 8-bit one through the display palette of this moment).
-    if (!lpDTCon && g_nBpp == 8) {
+    if (p && !lpDTCon && g_nBpp == 8) {
         u32 lut[256];
         DisplayLut(lut);
         p->PresentIndexed(s->px.data(), lut, s->width, s->height);
-        return;
+    } else if (p) {
+        p->Present(s->px.data(), s->width, s->height);
     }
-    p->Present(s->px.data(), s->width, s->height);
+    TurnFlipChain();
 }
 
 u32 DDFlip(u32 frameRate, u32 show, u32) {

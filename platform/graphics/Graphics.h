@@ -189,6 +189,10 @@ struct DDGRAPHICS {
     u32 extra = 0;
     u8 bInitOnce = 0;
     u32 bVirtualAtLastFlip = 0;
+    // DirectDraw full screen: the back buffers behind the first one in the flip chain (none
+    // with back-buffer mode 1, one otherwise). A flip turns the chain: the first back buffer
+    // is shown, the next one takes its place, the shown one goes to the end.
+    std::vector<std::shared_ptr<PixelStore>> flipChain;
 };
 extern DDGRAPHICS g_DDGraphics;
 
@@ -327,7 +331,9 @@ u32 DDSetDrawTarget(DDSURFACEDATA** sd);
 void DDCopyVirtual(DDSURFACEDATA* back, DDSURFACEDATA* vir);
 u32 DDFlip(u32 frameRate, u32 show, u32 unused);
 // DirectDraw's page flip: hands the back buffer to the presenter (8 bits through the display
-// palette of this moment). DDFlip does the same in Direct3D mode.
+// palette of this moment); in full screen the flip chain then turns, so the back buffer holds
+// the frame shown one flip before (two with two back buffers). DDFlip presents in Direct3D
+// mode, whose back buffer keeps its pixels.
 void DDPresent();
 u32 DDSetDialogBoxMode(u32 on);
 u32 DDMesBox(const char* text, const char* caption, u32 type);

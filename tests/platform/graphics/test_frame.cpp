@@ -131,6 +131,35 @@ TEST(Frame, DirectDrawPresentsThroughTheDisplayPalette) {
     EXPECT_EQ(p.mem.Frame()[0], 0xFF0000FFu);
 }
 
+TEST(Frame, FullScreenFlipChainHoldsTheFramesShownBefore) {
+    // Frames of palette colours 3, 4, 5 flipped in turn: every flip shows the frame just drawn,
+    // and the back buffer then holds the one shown a flip before (one back buffer) or two
+    // flips before (two); in a window the back buffer keeps its frame.
+    for (u32 backBuffers : {1u, 2u, 0u}) {
+        PresenterScope p;
+        SetTestPalette();
+        const u32 windowMode = backBuffers ? 0 : 1;
+        ASSERT_TRUE(DDInit(false, MainWindowHandle(), 64, 48, 32, 0, windowMode, backBuffers == 2 ? 2 : 1, 60, 0, nullptr,
+                           nullptr, 0, 0));
+        std::vector<u32> backAfter;
+        for (u32 colour : {3u, 4u, 5u}) {
+            DDFillRect(&g_sdBackBuffer, 0, 0, 64, 48, colour);
+            const u32 drawn = PixelAt(&g_sdBackBuffer, 5, 5);
+            DDPresent();
+            EXPECT_EQ(p.mem.Frame()[5 * 64 + 5] & 0xFFFFFF, drawn & 0xFFFFFF);
+            backAfter.push_back(PixelAt(&g_sdBackBuffer, 5, 5) & 0xFFFFFF);
+        }
+        const u32 none = PalNumToRGB(0) & 0xFFFFFF, c3 = PalNumToRGB(3) & 0xFFFFFF, c4 = PalNumToRGB(4) & 0xFFFFFF,
+                  c5 = PalNumToRGB(5) & 0xFFFFFF;
+        const std::vector<std::vector<u32>> expected = {{c3, c4, c5}, {none, c3, c4}, {none, none, c3}};
+        EXPECT_EQ(backAfter, expected[backBuffers]) << backBuffers;
+        if (windowMode == 0) {
+            EXPECT_EQ(PixelAt(&g_sdPrimary, 5, 5) & 0xFFFFFF, c5) << "the front shows the last frame";
+        }
+        DDRelease();
+    }
+}
+
 TEST(Frame, PngDumpAndMessageBox) {
     TempDir dir;
     cPngDumpPresenter dump(dir.Path("frame"), 2);
