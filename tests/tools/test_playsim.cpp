@@ -144,7 +144,7 @@ TEST_F(DemoPlay, PlayScreenGoldenFrames) {
         bool d3d;
         int bpp;
         const char* name;
-    } modes[] = {{true, 32, "d3d32"}, {false, 32, "dd32"}, {false, 8, "dd8"}};
+    } modes[] = {{true, 32, "d3d32"}, {false, 32, "dd32"}, {false, 8, "dd8"}, {true, 16, "d3d16"}, {false, 16, "dd16"}};
     for (const auto& m : modes) {
         SCOPED_TRACE(m.name);
         playsim::cPlaySim sim;
