@@ -1,5 +1,6 @@
 #include "records/Stage.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/system/PathResolver.h"
@@ -8,6 +9,7 @@
 #include "platform/system/Thread.h"
 #include "records/DataFile.h"
 #include "records/PaletteSource.h"
+#include "records/StageSettings.h"
 
 cStage g_Stage;
 cStage g_StageAtStart;
@@ -318,6 +320,21 @@ void cStage::BoundSize() {
     }
 }
 
+void cStage::BoundBoxSizes() {
+    // Boxes and rectangles are placed inside cells of 32 dots; a damaged or hostile size must not
+    // overflow the play's position arithmetic. Sizes read as signed, as the play reads them.
+    constexpr i64 kLimit = 1024;
+    for (eStage s : {eStage::HitSizeAW, eStage::HitSizeAH, eStage::HitSizeBW, eStage::HitSizeBH, eStage::WalkBoxW,
+                     eStage::WalkBoxH, eStage::FlyBoxW, eStage::FlyBoxH, eStage::DamageRectW, eStage::DamageRectH,
+                     eStage::PickupRectW, eStage::PickupRectH, eStage::CharaHitSizeAW, eStage::CharaHitSizeAH,
+                     eStage::CharaHitSizeBW, eStage::CharaHitSizeBH, eStage::SmallSizeW, eStage::SmallSizeH,
+                     eStage::LargeSizeW, eStage::LargeSizeH, eStage::ItemHitW, eStage::ItemHitH, eStage::BlockSizeW,
+                     eStage::BlockSizeH, eStage::PlayerShotBoxW, eStage::PlayerShotBoxH, eStage::EnemyShotBoxW, eStage::EnemyShotBoxH}) {
+        const i64 v = static_cast<i32>(StageSettings::Get(*this, s));
+        if (v < -kLimit || v > kLimit) StageSettings::Set(*this, s, std::clamp(v, -kLimit, kLimit));
+    }
+}
+
 void cStage::Prepare() {
     BoundSize();
     u32* f = m_hdr.dwField;
@@ -330,6 +347,7 @@ void cStage::Prepare() {
     clampTo(10, w - 1);
     clampTo(11, h - 15);
     clampTo(12, h - 1);
+    BoundBoxSizes();
     SetSpeed(static_cast<i32>(dwSpeedLevel()));
     if (PastLimit(dwBgm(), GetCmdLimits().nBgm)) dwBgm() = 0;
 

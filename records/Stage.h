@@ -118,6 +118,7 @@ private:
     void WriteBody(cRecordWriter& w, cStage& settings);
     void Upgrade(u32 version);
     void BoundSize();
+    void BoundBoxSizes();
 
     STAGEHEADER m_hdr;
 };

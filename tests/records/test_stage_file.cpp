@@ -107,6 +107,15 @@ TEST_F(StageFile, PrepareClampsPadsAndChecksReferences) {
     EXPECT_EQ(st.dwWidth(), kMaxStageWidth);
     EXPECT_EQ(st.dwHeight(), kMaxStageHeight);
     EXPECT_NE(Report().find("stage width"), std::string::npos);
+
+    // Box sizes far outside a cell are bounded, kept signed; ordinary ones stay.
+    StageSettings::Set(st, eStage::SmallSizeW, 0x8000000C);
+    StageSettings::Set(st, eStage::CharaHitSizeAW, 5000);
+    StageSettings::Set(st, eStage::WalkBoxW, 20);
+    st.Prepare();
+    EXPECT_EQ(static_cast<i32>(StageSettings::Get(st, eStage::SmallSizeW)), -1024);
+    EXPECT_EQ(StageSettings::Get(st, eStage::CharaHitSizeAW), 1024);
+    EXPECT_EQ(StageSettings::Get(st, eStage::WalkBoxW), 20);
 }
 
 TEST_F(StageFile, PaletteEntryZeroIsAlwaysTheEmptyEntry) {
