@@ -286,3 +286,34 @@ f6 | R*..... P.. x0 @C | -** x3
 f7 | R**.... P.. @C | R*. x2 @E
 )");
 }
+
+// A flow started by another character's flow operation holds its letter on its owner.
+TEST(FlowTrace, AFlowStartedForAnotherHoldsItsLetterThere) {
+    FlowFixture fx;
+    cFlowCmd start;
+    start.cmdKind = 16;
+    start.params = {0, 2, 2, 1}; // start the flows of letter B of target 1
+    cFlow once = MakeFlow(TRIG_ALWAYS, {start, AddCmd(0)});
+    once.conds.push_back([] {
+        cCond c; // variable 0 below 1: the first frame only
+        c.kind = 3;
+        c.value = 1;
+        c.op = 5;
+        return c;
+    }());
+    cStageChara& a = fx.AddChara({once}, 1);
+    cCond never;
+    never.kind = 3; // variable 0 below 0: the scan never starts it
+    never.op = 5;
+    cFlow lettered = MakeFlow(TRIG_ALWAYS, {AddCmd(0)}, 2);
+    lettered.conds.push_back(never);
+    cStageChara& b = fx.AddChara({lettered}, 3);
+    SetTargetSlot(a, 0, &b, 1);
+    // B is held by b, whose flow runs, and never by a, whose command started it.
+    fx.Frames(3);
+    ExpectTrace(fx.Trace(), R"(
+f1 | R*. | R2 x0 @B
+f2 | -** x0 | R1 x0 @B
+f3 | -** | -* x0
+)");
+}
