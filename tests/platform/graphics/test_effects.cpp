@@ -314,8 +314,11 @@ TEST(BlendTable, AShortFileIsAFailedLoad) {
     std::vector<u8> table(65536, 1);
     EXPECT_FALSE(DDLoadBlendTable(table.data(), "short.dat"));
     EXPECT_EQ(table[100], 1); // untouched
+    EXPECT_FALSE(DDLoadBlendTable(table.data(), "none.dat"));
     EXPECT_TRUE(DDLoadBlendTable(table.data(), "full.dat"));
     EXPECT_EQ(table[65535], 9);
+    ScopedMode d3d(GfxMode{true, 32});
+    EXPECT_TRUE(DDLoadBlendTable(table.data(), "none.dat")) << "Direct3D reads nothing";
 }
 
 TEST(Restore, AfterALossTheSurfacesAreMarkedForTheirRedraw) {
