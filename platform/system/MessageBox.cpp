@@ -73,7 +73,12 @@ int SdlBox(const std::string& text, const std::string& caption, u32 type) {
     int answer = DefaultButton(type);
     const bool shown = SDL_ShowMessageBox(&data, &answer) == 0;
     if (fullscreen) SDL_SetWindowFullscreen(owner, fullscreen);
-    if (!shown) return HeadlessBox(text, caption, type);
+    if (!shown) {
+        // SDL's X11 box needs the X server's core fonts (xfonts-base; xfonts-intl-japanese for
+        // Japanese texts) and falls back to zenity: with neither, the text goes to the report.
+        WriteReport("SDL_ShowMessageBox : %s", SDL_GetError());
+        return HeadlessBox(text, caption, type);
+    }
     return answer;
 }
 

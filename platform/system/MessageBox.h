@@ -1,5 +1,6 @@
 #pragma once
-// Message boxes. With a display they are SDL's message boxes, shown by the window thread; in
+// Message boxes. With a display they are SDL's message boxes, shown by the window thread (or,
+// before the main window exists, by the thread that asks, as the second copy's question is); in
 // headless runs (no display, or the dummy video driver) the text goes to the report file and
 // standard error and the default button answers, so nothing ever blocks a test or CI.
 // Texts are UTF-8; Shift-JIS texts from the data are converted on the way.

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Under Xvfb: a second copy of the runtime asks its Yes/No question in a real box before its
+# window exists; Return answers Yes, which ends the first copy, and the second one starts.
+# Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the
+# X tools or the X server's core fonts that SDL's box draws with.
+set -u
+exe=$1 maker=$2 work=$3
+for tool in xdotool xwininfo import xlsfonts; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
+xlsfonts -fn '-*-*-medium-r-normal--*-120-*-*-*-*-*-*' >/dev/null 2>&1 || { echo "no X core fonts: skipped"; exit 77; }
+rm -rf "$work" && mkdir -p "$work" && "$maker" "$work/game" >/dev/null || exit 1
+cd "$work/game" || exit 1
+"$exe" 2>/dev/null & first=$!
+for _ in $(seq 100); do [ -s user_data/ゲーム.lock ] && break; sleep 0.1; done
+sleep 1
+"$exe" 2>"$work/second.err" & second=$!
+box=""
+for _ in $(seq 100); do
+    box=$(xwininfo -root -children | grep '"二重起動"' | grep -o '0x[0-9a-f]*' | head -1)
+    [ -n "$box" ] && break
+    sleep 0.1
+done
+fail=0
+if [ -z "$box" ]; then echo "no box appeared"; fail=1; else
+    # Asked before its own window exists: the only game window is the first copy's.
+    windows=$(xwininfo -root -children | grep -c '("tobrelk" "tobrelk")')
+    [ "$windows" -eq 1 ] || { echo "$windows game windows while the box is up"; fail=1; }
+    sleep 0.5
+    import -window root "$work/second_copy_box.png"
+    xdotool windowfocus --sync "$box" key Return
+fi
+wait $first; code=$?
+[ $code -eq 0 ] || { echo "the first copy ended with $code"; fail=1; }
+sleep 1
+kill -0 $second 2>/dev/null || { echo "the second copy did not start"; fail=1; }
+kill -TERM $second 2>/dev/null; wait $second
+grep -q '\[二重起動\]' Report_Game.txt && { echo "the question went to the report instead of a box"; fail=1; }
+exit $fail
