@@ -59,7 +59,11 @@ void cSceneOption::DrawList() {
         case 4: value = g_OptionData.strRankingName; break;
         default: break;
         }
+        // The ranking name is the player's text: its lowercase letters are letters, not icons.
+        const bool plain = e == 4 && g_SystemData.nMenuFontA != 0;
+        if (plain) g_aFont[1].iconsOn = 0;
         SceneText(list, 208, y, value, 16);
+        if (plain) g_aFont[1].iconsOn = 1;
     }
 }
 

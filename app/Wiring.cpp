@@ -152,6 +152,10 @@ bool LoadGraphicsData() {
     for (FONTDEF& d : g_FontDef)
         if (d.fastFont == 2) d.fastFont = static_cast<u32>(lpDTCon ? g_SystemIni.D3D_FontCache : g_SystemIni.DD_FontCache);
     if (!FontCreateAll(g_aFont, g_FontDef.data(), 3)) return false;
+    // The menu font's icons (lowercase letters drawn as the icon picture's cells) and centred
+    // glyphs are the game's choice.
+    g_aFont[1].iconsOn = g_SystemData.nMenuFontA;
+    g_aFont[1].centreGlyphs = g_SystemData.nMenuFontB;
     if (!FontCreateDigits(g_aDigit.data(), g_WorkSurfaceDef.data(), 3, g_aFont, g_FontDef.data())) return false;
     return true;
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "platform/system/Sjis.h"
 #include "tools/DemoMedia.h"
 
 namespace {
@@ -413,6 +414,11 @@ std::vector<std::pair<std::string, std::string>> MakeDemoPictures() {
         {"bmp\\sword\\Sword.bmp", Blades().ToBmp()},
         {"bmp\\chara_sp\\Boss.bmp", Characters().ToBmp()},
     };
+    // Start-up loads every picture slot, the eight background slots under their standing names
+    // too; each stage then gives those slots its own pictures, so these only stand in until the
+    // first stage starts.
+    for (int n = 1; n <= 8; ++n)
+        pictures.emplace_back(Utf8ToSjis("背景その" + std::to_string(n) + ".bmp"), cCanvas(32, 32, SKY).ToBmp());
     pictures.insert(pictures.end(), tables.begin(), tables.end());
     return pictures;
 }

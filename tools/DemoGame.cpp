@@ -161,6 +161,14 @@ void FillSystemData(cSystemData& s) {
     // Every challenge stage is open from the start.
     s.nChallengeValue = kDemoChallengeStages;
     s.bChallengeSwitch = 1;
+    // The options screen acts by entry number (0 blend table, 1 music, 2 sound volume, 3 ranking
+    // mode, 4 ranking name, 5 back): each label names what its row does. The blend table matters
+    // in the 8-bit mode only and stays off.
+    const char* const options[6] = {"減色テーブル", "BGM", "SE", "ランキング登録", "ランキング登録名", "もどる"};
+    for (int i = 0; i < 6 && i < s.vOptionMenu.Size(); ++i) {
+        s.vOptionMenu[i].enabled = i != 0;
+        s.vOptionMenu[i].text = Sj(options[i]);
+    }
     // A window, and no start-up question about the drawing mode.
     s.vIniKey[0].nValue = 1;
     s.vIniKey[1].nValue = 1;
