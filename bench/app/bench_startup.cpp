@@ -16,16 +16,28 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path DemoGame() {
-    static fs::path dir;
-    if (dir.empty()) {
-        dir = fs::temp_directory_path() / ("tobrelk_bench_" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        const std::string cmd = std::string(TOBRELK_DEMO_TOOL) + " '" + dir.string() + "' >/dev/null 2>&1";
+// The demo game made once per run in a folder of its own, removed when the program ends.
+class cDemoFolder {
+public:
+    cDemoFolder() : m_dir(fs::temp_directory_path() / ("tobrelk_bench_" + std::to_string(::getpid()))) {
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        const std::string cmd = std::string(TOBRELK_DEMO_TOOL) + " '" + m_dir.string() + "' >/dev/null 2>&1";
         if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "no demo game: an empty folder is used\n");
     }
-    return dir;
+    ~cDemoFolder() {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+    const fs::path& Path() const { return m_dir; }
+
+private:
+    fs::path m_dir;
+};
+
+const fs::path& DemoGame() {
+    static const cDemoFolder folder;
+    return folder.Path();
 }
 
 void BM_StartupToFirstTitleFrame(benchmark::State& state) {
