@@ -5,7 +5,7 @@
 #include "app/Game.h"
 #include "app/SceneDraw.h"
 
-#include "records/Containers.h"
+#include "platform/system/Containers.h"
 
 class cStorySlotInfo;
 class cWorldMapEntry;

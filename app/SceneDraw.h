@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/graphics/Graphics.h"
+#include "platform/system/Containers.h"
 #include "platform/ui/Font.h"
-#include "records/Containers.h"
 
 constexpr int kScreenW = 640;
 constexpr int kScreenH = 480;

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "flow/CmdParams.h"
-#include "records/Containers.h"
+#include "platform/system/Containers.h"
 #include "records/Flow.h"
 
 class cGameScene;

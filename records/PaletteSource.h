@@ -3,7 +3,7 @@
 // (CommonPalette.cplt4) belongs to the database subsystem, which hands its three lists over
 // here once loaded; until then the common palette is empty. The material-database sizes come
 // from the command checks' limits (GetCmdLimits), where an unknown size is not checked.
-#include "records/Containers.h"
+#include "platform/system/Containers.h"
 
 class cEdBlock;
 class cEdChara;

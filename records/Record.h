@@ -5,7 +5,7 @@
 // operation that uses them and are never copied from another record.
 #include <string>
 
-#include "records/Containers.h"
+#include "platform/system/Containers.h"
 #include "records/RecordStream.h"
 
 class cRecord;

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/Containers.h"
 #include "platform/system/Types.h"
 #include "platform/system/WindowMessages.h"
-#include "records/Containers.h"
 
 // ---------------------------------------------------------------------------------------------
 // Pixels and surfaces

@@ -20,8 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/system/Containers.h"
 #include "play/objects/ObjHandle.h"
-#include "records/Containers.h"
 
 template <class T>
 class cObjList {

@@ -4,6 +4,7 @@
 #include "platform/system/WindowMessages.h"
 #include "records/DataFile.h"
 #include "records/Record.h"
+#include "records/StrFormat.h"
 #include "tests/support/ScratchGame.h"
 
 namespace {
@@ -273,4 +274,19 @@ TEST_F(RecordStreamTest, AFailedSaveKeepsTheOldFile) {
     for (const auto& e : std::filesystem::directory_iterator(m_game.Dir()))
         EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << "left a temporary file";
     EXPECT_EQ(SaveToFile(s, "no-such-folder\\x.dat"), 0);
+}
+
+TEST(StrFormatTest, ReplacesAppendsAndNeverCuts) {
+    std::string s = "old";
+    StrFormat(s, "plain");
+    EXPECT_EQ(s, "plain");
+    StrFormat(s, "%d-%s", 5, "x");
+    EXPECT_EQ(s, "5-x");
+    StrAppendF(s, "%s", "");
+    EXPECT_EQ(s, "5-x");
+    StrAppendF(s, "+%03d", 7);
+    EXPECT_EQ(s, "5-x+007");
+    const std::string big(6000, 'z'); // longer than the old fixed buffer
+    StrFormat(s, "%s!", big.c_str());
+    EXPECT_EQ(s.size(), 6001u);
 }

@@ -2,9 +2,8 @@
 
 #include <array>
 
+#include "platform/system/Containers.h"
 #include "platform/system/WindowMessages.h"
-#include "records/Containers.h"
-#include "records/StrFormat.h"
 #include "tests/support/ScratchGame.h"
 
 class ContainersTest : public ::testing::Test {
@@ -65,19 +64,4 @@ TEST_F(ContainersTest, ListPositionHelpers) {
     ListEraseAt(one, 0);
     EXPECT_TRUE(one.empty());
     EXPECT_EQ(Closes(), 0u);
-}
-
-TEST(StrFormatTest, ReplacesAppendsAndNeverCuts) {
-    std::string s = "old";
-    StrFormat(s, "plain");
-    EXPECT_EQ(s, "plain");
-    StrFormat(s, "%d-%s", 5, "x");
-    EXPECT_EQ(s, "5-x");
-    StrAppendF(s, "%s", "");
-    EXPECT_EQ(s, "5-x");
-    StrAppendF(s, "+%03d", 7);
-    EXPECT_EQ(s, "5-x+007");
-    const std::string big(6000, 'z'); // longer than the old fixed buffer
-    StrFormat(s, "%s!", big.c_str());
-    EXPECT_EQ(s.size(), 6001u);
 }

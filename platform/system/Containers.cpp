@@ -1,4 +1,4 @@
-#include "records/Containers.h"
+#include "platform/system/Containers.h"
 
 #include "platform/system/Format.h"
 #include "platform/system/Report.h"
