@@ -177,7 +177,7 @@ void cSceneMapMenu::AutoSave() {
         if (in.wButtons & 1) {
             PlaySE(1);
             if (g_WorldMapPos.Cur().row == 0) {
-                // Saved before the switch is set, so the slot holds auto-save off as it always has.
+                // Saved before the switch is set: the slot holds auto-save off.
                 SaveStorySlot(g_PlayRecord, g_PlayRecord.nSaveSlot);
                 g_PlayRecord.bAutoSave = 1;
             } else {

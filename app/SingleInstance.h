@@ -1,6 +1,6 @@
 #pragma once
 // One running copy per game folder: a lock on "user_data/ゲーム.lock" holding the owner's
-// process id. The name is the same for every game made with the kit, as it always was.
+// process id. The name is the same for every game made with the kit.
 #include <string>
 
 // Takes the lock. When another copy holds it, asks (Yes/No, "二重起動") whether to end that

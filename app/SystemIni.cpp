@@ -110,7 +110,7 @@ bool ReadSystemIni(const std::string& fileName, SYSTEMINI& ini, const std::vecto
         for (;;) {
             const int c = std::fgetc(f);
             if (c == EOF) return false;
-            // CR is no terminator: it stays in the value, as it always has.
+            // CR is no terminator: it stays in the value (a number reads its leading digits).
             if (c == ' ' || c == '\t' || c == '/' || c == '\n' || c == 0) break;
             if (value.size() >= kTextLimit) return false;
             value.push_back(static_cast<char>(c));

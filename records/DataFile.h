@@ -18,7 +18,7 @@ enum class LoadResult {
 
 // Opens a data file (a Shift-JIS path of the game) and reads it whole. Null when it cannot be
 // opened, is shorter than its version word, or is newer than the program (g_bNewerFile = 1);
-// why says which. Sets g_nFileVer. An empty name opens the file "err", as it always has.
+// why says which. Sets g_nFileVer. An empty name stands for the file "err".
 std::unique_ptr<cRecordReader> OpenDataFileRead(const std::string& name, LoadResult* why = nullptr);
 
 // A writer that starts with the program's data version.

@@ -430,7 +430,7 @@ void cStage::WriteBody(cRecordWriter& w, cStage& settings) {
 }
 
 // A stage's entries are checked against its own palettes when it is written (for g_Stage, the
-// stage always written in play, that is g_Stage's as ever).
+// stage written in play, those are g_Stage's own).
 void cStage::Save(cRecordWriter& w) {
     StagePaletteScope scope(*this);
     Prepare();

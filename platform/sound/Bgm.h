@@ -1,7 +1,7 @@
 #pragma once
 // Background music: one manager with an Ogg player per channel and the runtime's own MIDI
-// stream player, chosen per track by the file's extension. The outside MIDI library of the
-// original does not exist here, so MIDI always goes through the own player.
+// stream player, chosen per track by the file's extension. The outside MIDI library does not
+// exist here, so MIDI always goes through the own player.
 //
 // The window thread makes every call; a lock still keeps a stray call from another thread safe.
 #include <memory>

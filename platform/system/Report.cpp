@@ -21,7 +21,8 @@ bool g_debugOn = false;
 bool g_debugFirstDone = false;
 std::string g_debugPath;
 
-// Lines end in CR LF on disk, as the text-mode files of the original did.
+// Lines end in CR LF on disk, like every text file of a game folder, so that the report reads
+// the same in any editor the game's author uses.
 std::string ToDiskLine(const std::string& text) {
     std::string out;
     const std::string utf8 = ToDisplayText(text);

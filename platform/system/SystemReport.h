@@ -1,7 +1,7 @@
 #pragma once
 // The system report written at start-up: what machine the game runs on, for the player to send
-// with a problem report. On Linux it tells the distribution and kernel, the processor, memory,
-// disk, and SDL's version and drivers where the original described its DirectX set-up.
+// with a problem report: the distribution and kernel, the processor, memory, disk, and SDL's
+// version and drivers, which stand for the graphics and sound set-up.
 #include <string>
 
 #include "platform/system/Types.h"
