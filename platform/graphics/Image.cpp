@@ -3,6 +3,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include <jpeglib.h>
 #include <png.h>
@@ -249,7 +250,19 @@ void JpegErrorExit(j_common_ptr cinfo) {
 }
 void JpegSilence(j_common_ptr, int) {}
 
-// Plain C in the frame that calls setjmp: nothing here has a destructor.
+// Sizes the picture's pixels; false when there is no memory for them. Kept out of the frame that
+// calls setjmp, which must hold nothing with a destructor.
+bool AllocatePixels(cImage* out, std::size_t count) {
+    try {
+        out->argb.assign(count, 0);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+// Plain C in the frame that calls setjmp: nothing here has a destructor. The decoder's errors
+// jump back here with its message.
 bool JpegDecodeRaw(const u8* data, std::size_t size, cImage* out, char* message) {
     jpeg_decompress_struct cinfo;
     JpegError err;
@@ -265,13 +278,12 @@ bool JpegDecodeRaw(const u8* data, std::size_t size, cImage* out, char* message)
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
-    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
-        std::snprintf(message, JMSG_LENGTH_MAX, "CMYK JPEG");
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    if (!SizeOk(cinfo.image_width, cinfo.image_height)) {
-        std::snprintf(message, JMSG_LENGTH_MAX, "bad JPEG size %ux%u", cinfo.image_width, cinfo.image_height);
+    const char* refused = nullptr;
+    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) refused = "CMYK JPEG";
+    else if (!SizeOk(cinfo.image_width, cinfo.image_height)) refused = "bad JPEG size";
+    else if (!AllocatePixels(out, static_cast<std::size_t>(cinfo.image_width) * cinfo.image_height)) refused = "JPEG too large";
+    if (refused) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "%s %ux%u", refused, cinfo.image_width, cinfo.image_height);
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -289,28 +301,9 @@ bool JpegDecodeRaw(const u8* data, std::size_t size, cImage* out, char* message)
         JSAMPROW row = base + static_cast<std::size_t>(cinfo.output_scanline) * w * 4;
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
+    out->width = w;
+    out->height = static_cast<int>(cinfo.output_height);
     jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return true;
-}
-
-bool JpegReadSize(const u8* data, std::size_t size, int* w, int* h, char* message) {
-    jpeg_decompress_struct cinfo;
-    JpegError err;
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = JpegErrorExit;
-    err.mgr.emit_message = JpegSilence;
-    err.message[0] = 0;
-    if (setjmp(err.jump)) {
-        std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-    jpeg_read_header(&cinfo, TRUE);
-    *w = static_cast<int>(cinfo.image_width);
-    *h = static_cast<int>(cinfo.image_height);
     jpeg_destroy_decompress(&cinfo);
     return true;
 }
@@ -318,13 +311,7 @@ bool JpegReadSize(const u8* data, std::size_t size, int* w, int* h, char* messag
 
 bool DecodeJpeg(const u8* data, std::size_t size, cImage* out, std::string* error) {
     char message[JMSG_LENGTH_MAX] = {};
-    int w = 0, h = 0;
-    if (!JpegReadSize(data, size, &w, &h, message)) return Fail(error, std::string("JPEG: ") + message);
-    if (!SizeOk(w, h)) return Fail(error, Format("bad JPEG size %dx%d", w, h));
-    out->argb.assign(static_cast<std::size_t>(w) * h, 0);
     if (!JpegDecodeRaw(data, size, out, message)) return Fail(error, std::string("JPEG: ") + message);
-    out->width = w;
-    out->height = h;
     out->bitsPerPixel = 24;
     out->hasAlpha = false;
     out->hasIndices = false;
