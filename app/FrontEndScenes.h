@@ -80,7 +80,6 @@ private:
     void BackToTitle();
     void DrawMenu();
     void DrawSlots();
-    void DrawQuestion(int y, int first, bool cursor);
 };
 
 class cSceneWorldMap : public cScene {

@@ -67,14 +67,6 @@ void cSceneMapMenu::DrawSlots() {
     DrawStorySlotList(152, 160, g_StorySlots, m_nSlotTop, m_nSlotRows);
 }
 
-void cSceneMapMenu::DrawQuestion(int y, int first, bool cursor) {
-    const int count = cursor ? 2 : 1;
-    const int x = GetMenuLeft(320, first, count, cursor ? 1 : 0);
-    const TEXTMENU menu = BuildTextMenu(first, count, cursor ? 1 : 0);
-    Box(x, y, menu.nWidth, menu.nHeight);
-    for (int k = 0; k < count; ++k) Text(x + (cursor ? 16 : 0), y + 16 * k, g_SystemData.Message(first + k), 16);
-}
-
 void cSceneMapMenu::FadeIn() {
     DrawMenu();
     Accessory(264, 192, 16, 0, 64);
@@ -113,52 +105,39 @@ void cSceneMapMenu::Save() {
         m_nSubState = 1;
     }
     if (m_nSubState == 1) {
-        MenuCursorMoveList(g_WorldMapPos, in.wDirection, true, m_nSlotTop, 160, 16, 152, m_nSlotRows, g_StorySlots.Size(), true);
-        CursorSound(in.wDirection, 3);
-        if (in.wButtons & 1) {
+        const ANSWER chosen = ChooseSlot(in, m_nSlotTop, 152, m_nSlotRows, g_StorySlots.Size());
+        if (chosen == ANSWER::First) {
             PlaySE(1);
             MenuCursorBuild(0);
             g_WorldMapPos.Cur().row = 1;
             m_nSubState = 2;
             return;
         }
-        if (in.wButtons & 2) {
-            PlaySE(2);
-            MenuCursorShift(1);
-            m_nState = 1;
-            m_nSubState = 0;
+        if (chosen == ANSWER::Cancel) {
+            BackToMenu(*this, 2);
             return;
         }
         DrawSlots();
         Accessory(g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
         return;
     }
-    const int x = GetMenuLeft(320, 12, 2, 1);
-    MoveCursor(g_WorldMapPos, in.wDirection, x, 400, 0, 16, 1, 2);
-    CursorSound(in.wDirection, 2);
+    const ANSWER answer = AskQuestion(in, 320, 400, 12);
     const MENUCURSOR* slotCursor = g_WorldMapPos.Below();
-    if (in.wButtons & 1) {
-        if (g_WorldMapPos.Cur().row == 0) {
-            PlaySE(5);
-            const int slot = slotCursor ? std::clamp(slotCursor->row, 0, kStorySlots - 1) : 0;
-            g_PlayRecord.nSaveSlot = slot;
-            // A failed write says so and keeps the old save; the menu goes on either way.
-            SaveStorySlot(g_PlayRecord, slot);
-        } else {
-            PlaySE(1);
-        }
-        MenuCursorShift(1);
-        m_nSubState = 1;
-        return;
+    if (answer == ANSWER::First) {
+        PlaySE(5);
+        const int slot = slotCursor ? std::clamp(slotCursor->row, 0, kStorySlots - 1) : 0;
+        g_PlayRecord.nSaveSlot = slot;
+        // A failed write says so and keeps the old save; the menu goes on either way.
+        SaveStorySlot(g_PlayRecord, slot);
     }
-    if (in.wButtons & 2) {
-        PlaySE(2);
+    if (answer != ANSWER::None) {
+        if (answer != ANSWER::First) PlaySE(answer == ANSWER::Second ? 1 : 2);
         MenuCursorShift(1);
         m_nSubState = 1;
         return;
     }
     DrawSlots();
-    DrawQuestion(400, 12, true);
+    QuestionBox(320, 400, 12, 2, true);
     if (slotCursor) Accessory(slotCursor->x, slotCursor->y, 16, 0, 80);
     Accessory(g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
 }
@@ -171,44 +150,29 @@ void cSceneMapMenu::AutoSave() {
         m_nSubState = g_PlayRecord.nSaveSlot == -1 ? 2 : 1;
     }
     if (m_nSubState == 1) {
-        const int x = GetMenuLeft(320, 14, 2, 1);
-        MoveCursor(g_WorldMapPos, in.wDirection, x, 224, 0, 16, 1, 2);
-        CursorSound(in.wDirection, 2);
-        if (in.wButtons & 1) {
-            PlaySE(1);
-            if (g_WorldMapPos.Cur().row == 0) {
-                // Saved before the switch is set: the slot holds auto-save off.
-                SaveStorySlot(g_PlayRecord, g_PlayRecord.nSaveSlot);
-                g_PlayRecord.bAutoSave = 1;
-            } else {
-                g_PlayRecord.bAutoSave = 0;
-            }
-            MenuCursorShift(1);
-            m_nSubState = 0;
-            m_nState = 1;
-            return;
+        const ANSWER answer = AskQuestion(in, 320, 224, 14);
+        if (answer == ANSWER::First) {
+            // Saved before the switch is set: the slot holds auto-save off.
+            SaveStorySlot(g_PlayRecord, g_PlayRecord.nSaveSlot);
+            g_PlayRecord.bAutoSave = 1;
+        } else if (answer == ANSWER::Second) {
+            g_PlayRecord.bAutoSave = 0;
         }
-        if (in.wButtons & 2) {
-            PlaySE(2);
-            MenuCursorShift(1);
-            m_nSubState = 0;
-            m_nState = 1;
+        if (answer != ANSWER::None) {
+            BackToMenu(*this, answer == ANSWER::Cancel ? 2 : 1);
             return;
         }
         DDFillSurface(&g_sdBackBuffer, kBack);
-        DrawQuestion(224, 14, true);
+        QuestionBox(320, 224, 14, 2, true);
         Accessory(g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
         return;
     }
     if (in.wButtons & 3) {
-        PlaySE(in.wButtons & 1 ? 1 : 2);
-        MenuCursorShift(1);
-        m_nSubState = 0;
-        m_nState = 1;
+        BackToMenu(*this, in.wButtons & 1 ? 1 : 2);
         return;
     }
     DDFillSurface(&g_sdBackBuffer, kBack);
-    DrawQuestion(232, 16, false);
+    QuestionBox(320, 232, 16, 1, false);
 }
 
 void cSceneMapMenu::BackToMap() {
@@ -224,24 +188,19 @@ void cSceneMapMenu::BackToTitle() {
         g_WorldMapPos.Cur().row = 1;
         m_nSubState = 1;
     }
-    const int x = GetMenuLeft(320, 17, 2, 1);
-    MoveCursor(g_WorldMapPos, in.wDirection, x, 224, 0, 16, 1, 2);
-    CursorSound(in.wDirection, 2);
-    if ((in.wButtons & 1) && g_WorldMapPos.Cur().row == 0) {
+    const ANSWER answer = AskQuestion(in, 320, 224, 17);
+    if (answer == ANSWER::First) {
         PlaySE(1);
         m_nState = 6;
         g_Game.g_nNextScene = SCENE_MENU;
         return;
     }
-    if (in.wButtons & 3) {
-        PlaySE(in.wButtons & 1 ? 1 : 2);
-        MenuCursorShift(1);
-        m_nSubState = 0;
-        m_nState = 1;
+    if (answer != ANSWER::None) {
+        BackToMenu(*this, answer == ANSWER::Cancel ? 2 : 1);
         return;
     }
     DDFillSurface(&g_sdBackBuffer, kBack);
-    DrawQuestion(224, 17, true);
+    QuestionBox(320, 224, 17, 2, true);
     Accessory(g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
 }
 

@@ -3,18 +3,11 @@
 #include "app/FrontEnd.h"
 #include "app/Ranking.h"
 #include "app/Services.h"
+#include "database/SystemData.h"
+#include "platform/system/MenuCursor.h"
 #include "platform/system/Sjis.h"
 
 namespace scenekit {
-
-cInput& Player1() {
-    static cInput none;
-    return g_vInput.empty() ? none : g_vInput[0];
-}
-
-void CursorSound(u32 keys, u32 which) {
-    if (g_Services.cursorSound) g_Services.cursorSound(keys, which);
-}
 
 void RequestSceneBgm(int which) {
     const int bgm = g_Services.sceneBgm ? g_Services.sceneBgm(which) : 0;
@@ -25,6 +18,20 @@ void RequestSceneBgm(int which) {
 void Text(int x, int y, const std::string& sjis, int dots) { SceneText(&g_sdBackBuffer, x, y, sjis, dots); }
 
 void Box(int x, int y, int w, int h) { FontDrawFrame(&g_aFont[1], &g_sdBackBuffer, x, y, w, h); }
+
+ANSWER AskQuestion(cInput& in, int cx, int y, int first) {
+    MoveCursor(g_WorldMapPos, in.wDirection, GetMenuLeft(cx, first, 2, 1), y, 0, 16, 1, 2);
+    CursorSound(in.wDirection, 2);
+    if (in.wButtons & 1) return g_WorldMapPos.Cur().row == 0 ? ANSWER::First : ANSWER::Second;
+    return in.wButtons & 2 ? ANSWER::Cancel : ANSWER::None;
+}
+
+void QuestionBox(int cx, int y, int first, int count, bool cursor) {
+    const int x = GetMenuLeft(cx, first, count, cursor ? 1 : 0);
+    const TEXTMENU menu = BuildTextMenu(first, count, cursor ? 1 : 0);
+    Box(x, y, menu.nWidth, menu.nHeight);
+    for (int k = 0; k < count; ++k) Text(x + (cursor ? 16 : 0), y + 16 * k, g_SystemData.Message(first + k), 16);
+}
 
 void Accessory(int x, int y, int size, int sx, int sy) {
     DDBlt(&g_sdBackBuffer, x, y, size, size, ScenePicture(PIC_ACCESSORY), sx, sy, DDBLT_KEY);

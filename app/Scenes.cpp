@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/SceneDraw.h"
+#include "app/SceneInput.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/PathResolver.h"
@@ -28,15 +29,6 @@ namespace {
 // Palette colours of the scenes: the plain background and the frames of windows.
 constexpr u32 kBackColour = 16;
 constexpr u32 kFrameColour = 240;
-
-cInput& Player1() {
-    static cInput none;
-    return g_vInput.empty() ? none : g_vInput[0];
-}
-
-void CursorSound(u32 keys, u32 which) {
-    if (g_Services.cursorSound) g_Services.cursorSound(keys, which);
-}
 
 // The chosen mode's play kind and its ranking switch, which the later scenes read.
 void SetPlayKind(i32 kind) {
@@ -209,10 +201,9 @@ void cSceneMenu::SlotChoice(bool newGame) {
     }
     const i32 count = static_cast<i32>(m_vSlot.size());
     m_nSlotRows = std::min(count, 10);
-    MenuCursorMoveList(g_WorldMapPos, in.wDirection, true, m_nSlotTop, 160, 16, 160, m_nSlotRows, count, true);
-    CursorSound(in.wDirection, 3);
+    const ANSWER chosen = ChooseSlot(in, m_nSlotTop, 160, m_nSlotRows, count);
     const i32 row = g_WorldMapPos.Cur().row;
-    if (in.wButtons & 1) {
+    if (chosen == ANSWER::First) {
         const bool used = row >= 0 && row < count && m_vSlot[static_cast<std::size_t>(row)].bUsed;
         if (newGame ? used || row >= count : !used) {
             PlaySE(3);
@@ -231,11 +222,8 @@ void cSceneMenu::SlotChoice(bool newGame) {
         }
         return;
     }
-    if (in.wButtons & 2) {
-        PlaySE(2);
-        MenuCursorShift(1);
-        m_nState = 1;
-        m_nSubState = 0;
+    if (chosen == ANSWER::Cancel) {
+        BackToMenu(*this, 2);
         return;
     }
     DrawSlots();

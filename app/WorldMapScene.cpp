@@ -361,9 +361,7 @@ void cSceneWorldMap::Question() {
         g_WorldMapPos.Cur().row = 1;
         m_nSubState = 1;
     }
-    const int x = GetMenuLeft(304, 10, 2, 1);
-    MoveCursor(g_WorldMapPos, in.wDirection, x, 260, 0, 16, 1, 2);
-    CursorSound(in.wDirection, 2);
+    const ANSWER answer = AskQuestion(in, 304, 260, 10);
     auto leave = [this] {
         MenuCursorShift(1);
         // A question that opened on arrival leaves the figure where it stood before the step.
@@ -374,9 +372,9 @@ void cSceneWorldMap::Question() {
         m_nSubState = 0;
         m_nState = 1;
     };
-    if (in.wButtons & 1) {
-        PlaySE(1);
-        if (g_WorldMapPos.Cur().row == 0 && m_bStageLoaded) {
+    if (answer != ANSWER::None) {
+        PlaySE(answer == ANSWER::Cancel ? 2 : 1);
+        if (answer == ANSWER::First && m_bStageLoaded) {
             g_PlayRecord.nMapSceneValue = static_cast<u32>(m_nDir);
             StartStage();
             m_nSubState = 0;
@@ -387,16 +385,9 @@ void cSceneWorldMap::Question() {
         }
         return;
     }
-    if (in.wButtons & 2) {
-        PlaySE(2);
-        leave();
-        return;
-    }
     RankingButtons();
     DrawFrame(true);
-    const TEXTMENU menu = BuildTextMenu(10, 2, 1);
-    Box(x, 260, menu.nWidth, menu.nHeight);
-    for (int k = 0; k < 2; ++k) Text(x + 16, 260 + 16 * k, g_SystemData.Message(10 + k), 16);
+    QuestionBox(304, 260, 10, 2, true);
     Accessory(g_WorldMapPos.Cur().x, g_WorldMapPos.Cur().y, 16, 0, 64);
 }
 
