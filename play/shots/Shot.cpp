@@ -6,10 +6,10 @@
 #include <cmath>
 
 #include "database/Database.h"
+#include "platform/system/Containers.h"
 #include "play/GameScene.h"
 #include "play/rules/Damage.h"
 #include "play/rules/Motion.h"
-#include "records/Containers.h"
 #include "records/StageSettings.h"
 
 i32 cShot::Steps() { return std::max(1, Trunc32(SpeedUnit())); }

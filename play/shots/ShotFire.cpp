@@ -5,11 +5,11 @@
 
 #include "database/Database.h"
 #include "database/SystemSwitches.h"
+#include "platform/system/Containers.h"
 #include "play/GameScene.h"
 #include "play/rules/Motion.h"
 #include "play/shots/ShotCommands.h"
 #include "play/shots/ShotFire.h"
-#include "records/Containers.h"
 
 namespace {
 
