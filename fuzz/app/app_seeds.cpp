@@ -27,7 +27,7 @@ std::string Bytes(const fs::path& p) {
 }
 
 // The record as the runtime saves it.
-std::string Saved(cRecord& record) {
+[[maybe_unused]] std::string Saved(cRecord& record) {
     SaveToFile(record, "seed.dat");
     return Bytes(ResolvePath("seed.dat"));
 }
@@ -38,7 +38,7 @@ void Seed(const fs::path& dir, const std::string& name, const std::string& bytes
     f << bytes;
 }
 
-cPlayRecord RichRecord() {
+[[maybe_unused]] cPlayRecord RichRecord() {
     cPlayRecord r;
     r.Reset();
     r.nScore = 1234;

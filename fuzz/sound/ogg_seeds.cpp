@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     const fs::path dir = argv[1];
     fs::create_directories(dir);
     std::error_code ec;
-    for (const fs::path from : {fs::path("/usr/share/sounds/freedesktop/stereo"), fs::path(TOBRELK_OGG_REGRESSIONS)}) {
+    for (const fs::path& from : {fs::path("/usr/share/sounds/freedesktop/stereo"), fs::path(TOBRELK_OGG_REGRESSIONS)}) {
         for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
             const std::string ext = it->path().extension().string();
             if (ext == ".oga" || ext == ".ogg")

@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "database/CommonPalette.h"
+#include "platform/system/Containers.h"
 #include "play/shots/ShotCommands.h"
 #include "play/shots/ShotFire.h"
 #include "records/CharaSettings.h"
-#include "records/Containers.h"
 #include "records/Stage.h"
 
 namespace {
