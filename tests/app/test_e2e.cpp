@@ -647,7 +647,7 @@ TEST_F(EndToEnd, SecondCopyEndsTheFirstWhenAnsweredYes) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     // Headless, the question takes its default answer: Yes.
     const pid_t second = Start({"TOBRELK_INPUT_SCRIPT=40:27+,41:27-"});
-    EXPECT_EQ(WaitExit(first, 10), 0) << "the first copy closes in order";
+    EXPECT_EQ(WaitExit(first, 30), 0) << "the first copy closes in order";
     EXPECT_EQ(WaitExit(second, 30), 0);
     const std::string report = Read(game / "Report_Game.txt");
     EXPECT_NE(report.find("二重起動"), std::string::npos);
