@@ -22,6 +22,11 @@ if [ "${CI:-}" = "true" ]; then
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
     build_and_test build/asan -DCMAKE_BUILD_TYPE=Debug -DTOBRELK_SANITIZE=ON
+
+    # The pixel loops without their AVX2 clones must draw every golden frame the same.
+    cmake -S . -B build/baseline -DTOBRELK_WERROR=ON -DCMAKE_BUILD_TYPE=Release -DTOBRELK_PIXEL_CLONES=OFF >/dev/null
+    cmake --build build/baseline -j "$JOBS" --target graphics_demo test_platform_graphics test_play
+    ctest --test-dir build/baseline -j "$JOBS" --output-on-failure --timeout 300 -E _NOT_BUILT
 fi
 
 # The fuzz targets, built with clang, each run over its seed corpus as a regression test.

@@ -7,7 +7,9 @@
 
 // The hot pixel loops are built twice, for AVX2 and for the baseline processor, and the one
 // the processor runs is picked at load time (GCC on x86-64; elsewhere the baseline only).
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// Both give the same pixels; TOBRELK_NO_PIXEL_CLONES (cmake -DTOBRELK_PIXEL_CLONES=OFF)
+// builds the baseline alone, so the goldens can be checked as a processor without AVX2 draws.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(TOBRELK_NO_PIXEL_CLONES)
 #define PIXEL_LOOP_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define PIXEL_LOOP_CLONES
