@@ -46,12 +46,10 @@ public:
     struct FIELD {
         void* p;
         int bytes;
+        i32 Read() const { return bytes == 4 ? *static_cast<i32*>(p) : bytes == 2 ? *static_cast<i16*>(p) : *static_cast<i8*>(p); }
     };
     bool ReadStatus(CodeObj obj, int s, i32& v) override {
-        const FIELD f = Field(obj, s);
-        if (f.bytes == 4) v = *static_cast<i32*>(f.p);
-        else if (f.bytes == 2) v = *static_cast<i16*>(f.p);
-        else v = *static_cast<i8*>(f.p);
+        v = Field(obj, s).Read();
         return true;
     }
     void WriteStatus(CodeObj obj, int s, i32 v) override {
@@ -101,14 +99,13 @@ public:
     std::map<std::string, i32> Values() const {
         std::map<std::string, i32> m;
         const std::pair<const char*, const FakeChara*> charas[] = {{"my", &me}, {"tg", &target}, {"tg3", &third}, {"pl", &player}};
-        for (auto [name, c] : charas) {
-            const std::string p = std::string(name) + ".";
-            for (int i = 1; i <= 8; ++i) m[p + "v" + std::to_string(i)] = c->v[i];
-            m[p + "hp"] = c->hp; m[p + "sp"] = c->sp; m[p + "mhp"] = c->mhp; m[p + "msp"] = c->msp;
-            m[p + "cid"] = c->cid; m[p + "z"] = c->z; m[p + "mark"] = c->mark; m[p + "sight"] = c->sight;
-            m[p + "power"] = c->power; m[p + "imp"] = c->imp; m[p + "def"] = c->def; m[p + "impd"] = c->impd;
-            m[p + "stop"] = c->stop; m[p + "getsc"] = c->getsc;
-        }
+        static const char* const kStatus[] = {"hp", "sp", "mhp", "msp", "cid", "z", "mark", "sight", "power", "imp", "def", "impd", "stop", "getsc"};
+        for (auto [name, c] : charas)
+            for (int st = 0; st < CODE_STATUS_COUNT; ++st) {
+                std::string key = std::string(name).append(".");
+                key.append(st < CODE_HP ? std::string("v").append(std::to_string(st + 1)) : kStatus[st - CODE_HP]);
+                m[key] = Field(const_cast<FakeChara*>(c), st).Read();
+            }
         auto key = [](std::string k, std::size_t i) { return k.append(std::to_string(i)); };
         for (std::size_t i = 0; i < common.size(); ++i) m[key("C", i)] = common[i];
         for (std::size_t i = 0; i < stage.size(); ++i) m[key("S", i)] = stage[i];

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace flowtest {
 
 cFlowCmd AddCmd(i32 var, bool chain) {
@@ -23,6 +25,32 @@ cFlow MakeFlow(u8 trigger, std::vector<cFlowCmd> cmds, u8 letter, u8 id) {
     for (cFlowCmd& c : cmds) f.cmds.push_back(c);
     return f;
 }
+
+cFlowCmd Cmd(u8 kind, std::initializer_list<i64> params) {
+    cFlowCmd c;
+    c.cmdKind = kind;
+    FixCmdParams(c);
+    EXPECT_LE(params.size(), static_cast<std::size_t>(c.params.Size())) << "kind " << int(kind);
+    int i = 0;
+    for (i64 v : params)
+        if (i < c.params.Size()) c.params[i++] = static_cast<u32>(v);
+    return c;
+}
+
+cCond Cond(u8 kind, u8 op, i32 value, i16 index) {
+    cCond c;
+    c.kind = kind;
+    c.op = op;
+    c.value = value;
+    c.index = index;
+    return c;
+}
+
+HeroPlay::HeroPlay(playtest::PLAYOPTIONS options, const cStage& st)
+    : play(st, std::move(options)), s(play.Scene()), hero([this]() -> cPlayer& {
+          if (!play.RunUntilPlay() || !s.Player0()) throw std::runtime_error("the play never started");
+          return *s.Player0();
+      }()) {}
 
 FlowFixture::FlowFixture() : m_play(std::make_unique<playtest::PlayFixture>(playtest::MakeStage(20, 15))) {
     EXPECT_TRUE(m_play->RunUntilPlay());

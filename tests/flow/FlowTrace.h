@@ -7,6 +7,7 @@
 // shows which commands executed. Per flow: its state (- idle, R running, P paused, S stopped
 // for good), then per command '.' not started, the frames it has left, or '*' done; then the
 // variables that executed this frame and the ID letters held.
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,18 @@ namespace flowtest {
 // A command that adds 1 to character variable `var` (a status operation), of duration frames.
 cFlowCmd AddCmd(i32 var, bool chain = false);
 cFlow MakeFlow(u8 trigger, std::vector<cFlowCmd> cmds, u8 letter = 0, u8 id = 0);
+// A command of this kind, its parameters sized to the kind's, the first ones set.
+cFlowCmd Cmd(u8 kind, std::initializer_list<i64> params = {});
+// A condition of a kind with its comparison, right-hand value and index.
+cCond Cond(u8 kind, u8 op, i32 value, i16 index = 0);
+
+// A headless play of a 40 x 15 stage in its play state, with its hero.
+struct HeroPlay {
+    explicit HeroPlay(playtest::PLAYOPTIONS options = {}, const cStage& st = playtest::MakeStage(40, 15));
+    playtest::PlayFixture play;
+    cGameScene& s;
+    cPlayer& hero;
+};
 
 class FlowFixture {
 public:

@@ -17,16 +17,9 @@
 
 using namespace rulestest;
 
-namespace {
+using flowtest::Cmd;
 
-cFlowCmd Cmd(u8 kind, std::initializer_list<i32> params) {
-    cFlowCmd c;
-    c.cmdKind = kind;
-    c.params.assign(CmdTypeRow(0, kind).nParams, 0);
-    int i = 0;
-    for (i32 v : params) c.params[i++] = static_cast<u32>(v);
-    return c;
-}
+namespace {
 
 // A command with a move record and these of its settings.
 cFlowCmd MoveCmd(u8 kind, std::initializer_list<std::pair<eMove, i64>> settings) {
@@ -45,18 +38,14 @@ i32 Exec(cChara& c, cFlowCmd cmd, cCmdRun* keep = nullptr) {
     return ExecCmd(c, run);
 }
 
-struct Scene {
-    Scene() : play(playtest::MakeStage(40, 15)) {
-        EXPECT_TRUE(play.RunUntilPlay());
-        SetUpPlayer(s, 2, 13);
-    }
+// A play with the hero at cell (2, 13); characters of a side added at cells.
+struct Scene : flowtest::HeroPlay {
+    Scene() { SetUpPlayer(s, 2, 13); }
     cStageChara& Add(i16 x, i16 y, i32 side) {
         cStageChara& c = AddStageChara(s, x, y);
         c.m_nSide = side;
         return c;
     }
-    playtest::PlayFixture play;
-    cGameScene& s = play.Scene();
 };
 
 } // namespace
@@ -287,17 +276,12 @@ TEST(CharaCmds, GameWaitHoldsForItsFramesAtEverySpeedUnit) {
     std::string trace;
     for (i32 level : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 15, 19}) {
         cStage st = playtest::MakeStage(20, 15);
-        cCond once; // character variable 0 below 1
-        once.kind = 3;
-        once.value = 1;
-        once.op = 5;
         cFlow f = flowtest::MakeFlow(TRIG_ALWAYS, {flowtest::AddCmd(0, true), Cmd(18, {1})});
-        f.conds.push_back(once);
+        f.conds.push_back(flowtest::Cond(3, 5, 1)); // character variable 0 below 1
         st.vChara[0].vFlow.push_back(f);
         st.SetSpeed(level);
-        playtest::PlayFixture play(st);
-        ASSERT_TRUE(play.RunUntilPlay());
-        cGameScene& s = play.Scene();
+        flowtest::HeroPlay h({}, st);
+        cGameScene& s = h.s;
         // The loop's last frame ends it without being shown; the play stands still throughout.
         int held = -1;
         std::string at;
@@ -307,7 +291,7 @@ TEST(CharaCmds, GameWaitHoldsForItsFramesAtEverySpeedUnit) {
             if (at.empty() || at == now) at = now;
             else at = "moved";
         };
-        play.Steps(2);
+        h.play.Steps(2);
         trace += "level " + std::to_string(level) + " u " + std::to_string(static_cast<int>(SpeedUnit())) + ": held " +
                  std::to_string(held) + " at frame/step " + at + ", then " + std::to_string(s.m_nStepCount) + " steps\n";
     }

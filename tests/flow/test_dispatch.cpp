@@ -1,40 +1,14 @@
 // Command dispatch: one table per command set; kinds outside a table do nothing and say so.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
-
 #include "flow/CmdDispatch.h"
-#include "platform/system/Report.h"
 #include "play/objects/Player.h"
 #include "play/objects/StageChara.h"
+#include "tests/flow/FlowTrace.h"
+#include "tests/support/ScratchGame.h"
 
-namespace {
-
-class Dispatch : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_path = std::filesystem::temp_directory_path() / ("tobrelk_dispatch_" + std::to_string(::getpid()) + ".txt");
-        m_old = GetReportFile();
-        ASSERT_TRUE(SetReportFile(m_path.string()));
-    }
-    void TearDown() override {
-        if (!m_old.empty()) SetReportFile(m_old);
-        std::filesystem::remove(m_path);
-    }
-    std::string Report() const {
-        std::ifstream f(m_path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(f), {});
-    }
-    std::filesystem::path m_path;
-    std::string m_old;
-};
-
-} // namespace
-
-TEST_F(Dispatch, KindsOutsideTheTablesDoNothingWithAReportLine) {
+TEST(Dispatch, KindsOutsideTheTablesDoNothingWithAReportLine) {
+    ScratchGame game;
     cStageChara c;
     c.m_dX = 100.0;
     cFlowCmd cmd;
@@ -47,7 +21,7 @@ TEST_F(Dispatch, KindsOutsideTheTablesDoNothingWithAReportLine) {
         EXPECT_EQ(ExecCmd(c, run), 0); // a later frame of the same command stays quiet
     }
     EXPECT_EQ(c.m_dX, 100.0);
-    const std::string r = Report();
+    const std::string r = game.Report();
     EXPECT_NE(r.find("ExecCmd : command kind 40 does not exist"), std::string::npos) << r;
     EXPECT_NE(r.find("kind 127 "), std::string::npos);
     EXPECT_NE(r.find("kind -128 "), std::string::npos); // the kind byte is read signed
@@ -61,11 +35,11 @@ TEST_F(Dispatch, KindsOutsideTheTablesDoNothingWithAReportLine) {
         cmd.cmdKind = kind;
         EXPECT_EQ(ExecCmd2(hero, cmd), 0);
     }
-    EXPECT_NE(Report().find("ExecCmd2 : item command kind 25 does not exist"), std::string::npos);
-    EXPECT_NE(Report().find("item command kind -56 "), std::string::npos);
+    EXPECT_NE(game.Report().find("ExecCmd2 : item command kind 25 does not exist"), std::string::npos);
+    EXPECT_NE(game.Report().find("item command kind -56 "), std::string::npos);
 
     // Known kinds go through their executors (no report), a run without a command does nothing.
-    const std::size_t before = Report().size();
+    const std::size_t before = game.Report().size();
     cmd.cmdSet = 0;
     for (u8 kind = 0; kind < kCmdTypeCount; ++kind) {
         cmd.cmdKind = kind;
@@ -78,7 +52,7 @@ TEST_F(Dispatch, KindsOutsideTheTablesDoNothingWithAReportLine) {
     }
     cCmdRun empty;
     EXPECT_EQ(ExecCmd(c, empty), 0);
-    EXPECT_EQ(Report().size(), before);
+    EXPECT_EQ(game.Report().size(), before);
 }
 
 TEST(DispatchTables, ItemKindsAreTheCharacterKindsFrom17) {
@@ -90,16 +64,8 @@ TEST(DispatchTables, ItemKindsAreTheCharacterKindsFrom17) {
 
 TEST(FlowSetup, LoopsAreExpandedAndRunsBound) {
     cStageChara c;
-    cFlow f;
-    cFlowCmd wait;
-    wait.cmdKind = 1;
-    cFlowCmd loop;
-    loop.cmdKind = 39;
-    loop.params.assign(2, 0);
-    loop.params[0] = 3; // three times the one command after it
-    loop.params[1] = 1;
-    f.cmds.push_back(loop);
-    f.cmds.push_back(wait);
+    // Three times the one command after the loop.
+    const cFlow f = flowtest::MakeFlow(0, {flowtest::Cmd(39, {3, 1}), flowtest::Cmd(1)});
     cVector<cFlow> set{f, f};
     SetupFlows(c, set, 0, -1);
     ASSERT_EQ(c.m_vFlow.Size(), 2);

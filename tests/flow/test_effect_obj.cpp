@@ -8,7 +8,7 @@
 #include "flow/EffectObj.h"
 #include "flow/commands/Commands.h"
 #include "play/objects/HitRect.h"
-#include "tests/play/PlayFixture.h"
+#include "tests/flow/FlowTrace.h"
 
 namespace {
 
@@ -34,12 +34,6 @@ void PrepareEffects() {
     e3.vFrame = {frame(2, 2)};
 }
 
-playtest::PLAYOPTIONS Options() {
-    playtest::PLAYOPTIONS o;
-    o.prepareData = PrepareEffects;
-    return o;
-}
-
 std::string Show(const cEffectObj& e) {
     std::ostringstream s;
     s << e.m_dX << "," << e.m_dY << " " << e.m_nWidth << "x" << e.m_nHeight << (e.m_bScaled ? " scaled" : "");
@@ -49,7 +43,7 @@ std::string Show(const cEffectObj& e) {
 } // namespace
 
 TEST(EffectObj, HitPlacementTrace) {
-    playtest::PlayFixture play(playtest::MakeStage(40, 15), Options());
+    playtest::PlayFixture play(playtest::MakeStage(40, 15), playtest::PLAYOPTIONS{.prepareData = PrepareEffects});
     cGameScene& s = play.Scene();
     s.m_Rand.Seed(1);
     const HITRECT a{100, 200, 131, 231};
@@ -86,7 +80,7 @@ TEST(EffectObj, HitPlacementTrace) {
 }
 
 TEST(EffectObj, StepsEndAndHold) {
-    playtest::PlayFixture play(playtest::MakeStage(40, 15), Options());
+    playtest::PlayFixture play(playtest::MakeStage(40, 15), playtest::PLAYOPTIONS{.prepareData = PrepareEffects});
     cGameScene& s = play.Scene();
     cEffectObj e;
     e.Init(1, 0, 0, 16, 8, 0);
@@ -105,17 +99,13 @@ TEST(EffectObj, StepsEndAndHold) {
 }
 
 TEST(EffectObj, CommandPlacesScalesAndHolds) {
-    playtest::PlayFixture play(playtest::MakeStage(40, 15), Options());
-    ASSERT_TRUE(play.RunUntilPlay());
-    cGameScene& s = play.Scene();
-    cPlayer* hero = s.Player0();
-    ASSERT_NE(hero, nullptr);
+    flowtest::HeroPlay play(playtest::PLAYOPTIONS{.prepareData = PrepareEffects});
+    cGameScene& s = play.s;
+    cPlayer* hero = &play.hero;
     hero->m_nGfxW = hero->m_nGfxH = 32;
     s.m_ScrollX.m_dPos = 330.5;
     s.m_ScrollY.m_dPos = 320;
-    cFlowCmd cmd;
-    cmd.cmdKind = 29;
-    FixCmdParams(cmd);
+    cFlowCmd cmd = flowtest::Cmd(29);
     std::ostringstream trace;
     for (i32 anchor = 0; anchor <= 5; ++anchor) {
         cmd.params = {1, static_cast<u32>(anchor), 2, 3, 4, static_cast<u32>(-5), 150, 0};

@@ -46,11 +46,7 @@ TEST(FlowTrace, LettersKeepTriggerZeroFlowsApart) {
     // (the first runs once: while variable 0 is below 1). A flow of letter B beside them is not
     // held back.
     cFlow once = MakeFlow(TRIG_ALWAYS, {AddCmd(0), AddCmd(1)}, 1);
-    cCond below;
-    below.kind = 3;
-    below.value = 1;
-    below.op = 5;
-    once.conds.push_back(below);
+    once.conds.push_back(Cond(3, 5, 1));
     fx.AddChara({once, MakeFlow(TRIG_ALWAYS, {AddCmd(2)}, 1), MakeFlow(TRIG_ALWAYS, {AddCmd(3)}, 2)});
     fx.Frames(7);
     ExpectTrace(fx.Trace(), R"(
@@ -184,11 +180,9 @@ TEST(FlowTrace, EveryTriggerKind) {
         cFlow f = MakeFlow(trigger, {AddCmd(2)});
         f.targetOther = 1;
         f.targetSlot = slot;
-        cCond c;
-        c.kind = 6;
+        cCond c = Cond(6, negate, 0);
         c.subject = static_cast<u8>(slot + 1);
         c.selector = 4;
-        c.op = negate;
         f.conds.push_back(c);
         return f;
     };
@@ -253,16 +247,7 @@ kind 18 numbers 3, 0 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. 
 
 TEST(FlowTrace, FlowOperationsFromRunningCommands) {
     FlowFixture fx;
-    auto op = [](u32 what, u32 scope, u32 letter, u32 whose) {
-        cFlowCmd c;
-        c.cmdKind = 16;
-        c.params.assign(4, 0);
-        c.params[0] = what;
-        c.params[1] = scope;
-        c.params[2] = letter;
-        c.params[3] = whose;
-        return c;
-    };
+    auto op = [](i64 what, i64 scope, i64 letter, i64 whose) { return Cmd(16, {what, scope, letter, whose}); };
     // a: flow 0 deletes the flows of letter B of its target 1 (b) on its 2nd command, then
     // pauses its own flows of letter C, deletes its own flows of letter D (after the pass) and
     // ends itself. b's flows of letter B run meanwhile.
@@ -290,23 +275,13 @@ f7 | R**.... P.. @C | R*. x2 @E
 // A flow started by another character's flow operation holds its letter on its owner.
 TEST(FlowTrace, AFlowStartedForAnotherHoldsItsLetterThere) {
     FlowFixture fx;
-    cFlowCmd start;
-    start.cmdKind = 16;
-    start.params = {0, 2, 2, 1}; // start the flows of letter B of target 1
-    cFlow once = MakeFlow(TRIG_ALWAYS, {start, AddCmd(0)});
-    once.conds.push_back([] {
-        cCond c; // variable 0 below 1: the first frame only
-        c.kind = 3;
-        c.value = 1;
-        c.op = 5;
-        return c;
-    }());
+    // a starts the flows of letter B of its target 1 (b) on the first frame only (variable 0
+    // below 1); b's flow is never started by the scan (variable 0 below 0).
+    cFlow once = MakeFlow(TRIG_ALWAYS, {Cmd(16, {0, 2, 2, 1}), AddCmd(0)});
+    once.conds.push_back(Cond(3, 5, 1));
     cStageChara& a = fx.AddChara({once}, 1);
-    cCond never;
-    never.kind = 3; // variable 0 below 0: the scan never starts it
-    never.op = 5;
     cFlow lettered = MakeFlow(TRIG_ALWAYS, {AddCmd(0)}, 2);
-    lettered.conds.push_back(never);
+    lettered.conds.push_back(Cond(3, 5, 0));
     cStageChara& b = fx.AddChara({lettered}, 3);
     SetTargetSlot(a, 0, &b, 1);
     // B is held by b, whose flow runs, and never by a, whose command started it.

@@ -2,6 +2,7 @@
 // the message command's replace, close and hold rules.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
 #include "app/SceneDraw.h"
@@ -10,7 +11,7 @@
 #include "flow/commands/Commands.h"
 #include "platform/system/Sjis.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
-#include "tests/play/PlayFixture.h"
+#include "tests/flow/FlowTrace.h"
 
 namespace {
 
@@ -61,15 +62,13 @@ TEST_P(MessageFrame, WindowsWithValuesLineBreaksAndJapanese) {
     playtest::PLAYOPTIONS options;
     options.direct3D = m.direct3D;
     options.bpp = m.bpp;
-    playtest::PlayFixture play(playtest::MakeStage(40, 15), options);
-    ASSERT_TRUE(play.RunUntilPlay());
+    flowtest::HeroPlay play(options);
     MessageFont font;
-    cGameScene& s = play.Scene();
+    cGameScene& s = play.s;
     g_CommonVars[1] = 42;
     g_CommonVars[2] = -7;
     s.m_vStageVar[5] = 3;
-    cPlayer* hero = s.Player0();
-    ASSERT_NE(hero, nullptr);
+    cPlayer* hero = &play.hero;
     hero->m_nGfxW = hero->m_nGfxH = 32;
 
     MESSAGEARGS framed = Text("勇者よ、よく来た。\nHP #C1_4 / 所持金 #C2_5Z円\n\n(空行の次)", MSG_SCREEN_CENTRE);
@@ -95,12 +94,10 @@ INSTANTIATE_TEST_SUITE_P(Modes, MessageFrame,
 
 // Positions per frame while the view scrolls, the game is held and windows time out.
 TEST(MessageWnd, LayoutTrace) {
-    playtest::PlayFixture play(playtest::MakeStage(40, 15));
-    ASSERT_TRUE(play.RunUntilPlay());
+    flowtest::HeroPlay play;
     MessageFont font;
-    cGameScene& s = play.Scene();
-    cPlayer* hero = s.Player0();
-    ASSERT_NE(hero, nullptr);
+    cGameScene& s = play.s;
+    cPlayer* hero = &play.hero;
     hero->m_nGfxW = hero->m_nGfxH = 32;
     g_CommonVars[4] = 1;
 
@@ -109,32 +106,20 @@ TEST(MessageWnd, LayoutTrace) {
         MESSAGEARGS a;
     };
     std::vector<ROW> rows;
-    auto row = [&](const char* name, MESSAGEARGS a) { rows.push_back({name, a}); };
+    auto row = [&](const char* name, MESSAGEARGS a, const std::function<void(MESSAGEARGS&)>& edit = {}) {
+        if (edit) edit(a);
+        rows.push_back({name, a});
+    };
     row("centre", Text("a", MSG_SCREEN_CENTRE));
-    MESSAGEARGS fixedCentre = Text("a", MSG_SCREEN_CENTRE);
-    fixedCentre.fixed = 1;
-    row("centre fixed", fixedCentre);
+    row("centre fixed", Text("a", MSG_SCREEN_CENTRE), [](MESSAGEARGS& a) { a.fixed = 1; });
     row("stage cell", Text("a", MSG_STAGE_CELL, 3, 4));
     row("above hero", Text("a", MSG_ABOVE_HERO));
-    MESSAGEARGS fixedHero = Text("a", MSG_BELOW_HERO);
-    fixedHero.fixed = 1;
-    row("below hero fixed", fixedHero);
-    MESSAGEARGS kept = Text("a", MSG_SCREEN_CELL, 19, 0);
-    kept.keepOnScreen = kept.fixed = 1;
-    kept.offsetX = 40;
-    row("kept on screen", kept);
-    MESSAGEARGS timed = Text("a", MSG_SCREEN_CELL, 0, 5);
-    timed.fixed = 1;
-    timed.displayMode = MSG_TIMED;
-    timed.frames = 2;
-    row("timed", timed);
-    MESSAGEARGS held = timed;
-    held.countWhileHeld = 1;
-    row("timed, counts held", held);
-    MESSAGEARGS refreshed = Text("#C4", MSG_SCREEN_CELL, 0, 6);
-    refreshed.fixed = refreshed.refresh = 1;
-    refreshed.refreshInterval = 2;
-    row("refresh 2", refreshed);
+    row("below hero fixed", Text("a", MSG_BELOW_HERO), [](MESSAGEARGS& a) { a.fixed = 1; });
+    row("kept on screen", Text("a", MSG_SCREEN_CELL, 19, 0), [](MESSAGEARGS& a) { a.keepOnScreen = a.fixed = 1, a.offsetX = 40; });
+    auto timed = [](MESSAGEARGS& a) { a.fixed = 1, a.displayMode = MSG_TIMED, a.frames = 2; };
+    row("timed", Text("a", MSG_SCREEN_CELL, 0, 5), timed);
+    row("timed, counts held", Text("a", MSG_SCREEN_CELL, 0, 5), [&](MESSAGEARGS& a) { timed(a), a.countWhileHeld = 1; });
+    row("refresh 2", Text("#C4", MSG_SCREEN_CELL, 0, 6), [](MESSAGEARGS& a) { a.fixed = a.refresh = 1, a.refreshInterval = 2; });
     // A speaker that leaves after the third frame: its window ends.
     auto npc = std::make_unique<cStageChara>();
     npc->m_nId = 77;
@@ -195,16 +180,12 @@ TEST(MessageWnd, LayoutTrace) {
 
 // Replace, close and hold rules of the message command.
 TEST(MessageWnd, CommandReplacesClosesAndHolds) {
-    playtest::PlayFixture play(playtest::MakeStage(40, 15));
-    ASSERT_TRUE(play.RunUntilPlay());
+    flowtest::HeroPlay play;
     MessageFont font;
-    cGameScene& s = play.Scene();
-    cPlayer* hero = s.Player0();
-    ASSERT_NE(hero, nullptr);
+    cGameScene& s = play.s;
+    cPlayer* hero = &play.hero;
 
-    cFlowCmd cmd;
-    cmd.cmdKind = 19;
-    FixCmdParams(cmd);
+    cFlowCmd cmd = flowtest::Cmd(19);
     cmd.text = "hello";
     auto set = [&](std::initializer_list<std::pair<int, i32>> values) {
         for (auto [i, v] : values) cmd.params[i] = static_cast<u32>(v);

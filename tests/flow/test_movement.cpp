@@ -11,6 +11,7 @@
 #include "play/rules/Motion.h"
 #include "records/CharaSettings.h"
 #include "records/EdSettings.h"
+#include "tests/flow/FlowTrace.h"
 #include "tests/play/RulesTestUtil.h"
 #include "tests/support/GoldenTrace.h"
 
@@ -54,10 +55,7 @@ std::string Run(const MOVECASE& mc, i32 level) {
         cmd.time = mc.tenths;
         NewEdMove(cmd.move);
         if (mc.move) mc.move(*cmd.move);
-        cFlow f;
-        f.trigger = TRIG_ALWAYS;
-        f.cmds.push_back(cmd);
-        d.vFlow.push_back(f);
+        d.vFlow.push_back(flowtest::MakeFlow(TRIG_ALWAYS, {cmd}));
     });
     std::string out = std::string("[") + mc.name + "] level " + std::to_string(level) + "\n  start " + Line(c) + "\n";
     const i32 u = static_cast<i32>(SpeedUnit());

@@ -11,21 +11,15 @@
 #include "platform/graphics/Image.h"
 #include "platform/system/PathResolver.h"
 #include "records/Stage.h"
-#include "tests/play/PlayFixture.h"
+#include "tests/flow/FlowTrace.h"
 
 namespace {
 
-cFlowCmd Cmd(u8 kind, std::vector<u32> params) {
-    cFlowCmd c;
-    c.cmdKind = kind;
-    FixCmdParams(c);
-    for (std::size_t i = 0; i < params.size() && i < c.params.size(); ++i) c.params[static_cast<long long>(i)] = params[i];
-    return c;
-}
+using flowtest::Cmd;
 
 // Runs a command body once with a command of this kind and these integers.
-i32 Exec(i32 (*body)(cChara&, cFlowCmd&), cChara& chara, u8 kind, std::vector<u32> params) {
-    cFlowCmd c = Cmd(kind, std::move(params));
+i32 Exec(i32 (*body)(cChara&, cFlowCmd&), cChara& chara, u8 kind, std::initializer_list<i64> params) {
+    cFlowCmd c = Cmd(kind, params);
     return body(chara, c);
 }
 
@@ -39,10 +33,7 @@ void PreparePictures() {
 } // namespace
 
 TEST(PictureCmd, ShowsReplacesClosesAndHolds) {
-    playtest::PLAYOPTIONS options;
-    options.prepareData = PreparePictures;
-    playtest::PlayFixture play(playtest::MakeStage(40, 15), options);
-    ASSERT_TRUE(play.RunUntilPlay());
+    flowtest::HeroPlay h({.prepareData = PreparePictures});
     cImage img;
     img.width = 40;
     img.height = 20;
@@ -51,9 +42,8 @@ TEST(PictureCmd, ShowsReplacesClosesAndHolds) {
     const std::vector<u8> bmp = EncodeBmp(img, 24);
     std::ofstream(GetGameRoot() / "bmp" / "picture" / "Sign.bmp", std::ios::binary)
         .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
-    cGameScene& s = play.Scene();
-    cPlayer* hero = s.Player0();
-    ASSERT_NE(hero, nullptr);
+    cGameScene& s = h.s;
+    cPlayer* hero = &h.hero;
 
     // Picture 1 with ID 5 at 150 %, on the hero, timed 2 tenths.
     cFlowCmd show = Cmd(32, {1, 2, 3, 4, 5, 6, 1, 150, 2, 2, 0, 1, 0, 5, 0});
@@ -74,7 +64,7 @@ TEST(PictureCmd, ShowsReplacesClosesAndHolds) {
     // A missing file is reported and shows nothing; picture 0 with the replace flag closes ID 5.
     Exec(CmdPicture, *hero, 32, {2, 0, 0, 0, 0, 0, 0, 100, 0, 0, 0, 0, 0, 6, 0});
     EXPECT_EQ(s.m_lstPicture.size(), 1u);
-    EXPECT_NE(play.Report().find("Missing.bmp 読み込み失敗！"), std::string::npos);
+    EXPECT_NE(h.play.Report().find("Missing.bmp 読み込み失敗！"), std::string::npos);
     Exec(CmdPicture, *hero, 32, {0, 0, 0, 0, 0, 0, 0, 100, 0, 0, 0, 0, 1, 5, 0});
     EXPECT_TRUE(s.m_lstPicture.empty());
     // Holding until the key: the picture goes with the wait; a timed hold counts its frames (the
@@ -89,15 +79,11 @@ TEST(PictureCmd, ShowsReplacesClosesAndHolds) {
 }
 
 TEST(PictureCmd, ScreenAndStageCommands) {
-    playtest::PLAYOPTIONS options;
-    options.prepareData = PreparePictures;
     cStage st = playtest::MakeStage(40, 15);
     st.ResetBackList(2);
-    playtest::PlayFixture play(st, options);
-    ASSERT_TRUE(play.RunUntilPlay());
-    cGameScene& s = play.Scene();
-    cPlayer* hero = s.Player0();
-    ASSERT_NE(hero, nullptr);
+    flowtest::HeroPlay h({.prepareData = PreparePictures}, st);
+    cGameScene& s = h.s;
+    cPlayer* hero = &h.hero;
 
     // Backgrounds count from 1: 0 and 3 do nothing, toggling twice restores.
     g_Stage.vBack[1].bVisible = 1;
@@ -126,7 +112,7 @@ TEST(PictureCmd, ScreenAndStageCommands) {
     ASSERT_GE(g_AnimeSteps.Size(), 2);
     Exec(CmdPlayAnim, *hero, 28, {1});
     Exec(CmdPlayAnim, *hero, 28, {0});
-    Exec(CmdPlayAnim, *hero, 28, {static_cast<u32>(g_AnimeSteps.Size())});
+    Exec(CmdPlayAnim, *hero, 28, {g_AnimeSteps.Size()});
     ASSERT_EQ(hero->m_vOverlayAnim.size(), 1u);
     EXPECT_EQ(hero->m_vOverlayAnim[0].nRunNo, -1);
     EXPECT_EQ(hero->m_vOverlayAnim[0].bTimed, 0);
@@ -145,7 +131,7 @@ TEST(PictureCmd, ScreenAndStageCommands) {
     EXPECT_EQ(hero->m_Def.wPicture, 7);
     EXPECT_EQ(hero->m_nPictureShift, 3);
     const i32 set = hero->m_nAnimSet;
-    Exec(CmdChangeAnimSet, *hero, 27, {static_cast<u32>(g_Database.m_vAnimeSet.Size())});
+    Exec(CmdChangeAnimSet, *hero, 27, {g_Database.m_vAnimeSet.Size()});
     EXPECT_EQ(hero->m_nAnimSet, set);
     Exec(CmdChangeAnimSet, *hero, 27, {0});
     EXPECT_EQ(hero->m_nAnimSet, 0);

@@ -169,9 +169,7 @@ TEST(ItemCmdSet, FlowChangesOfTheHero) {
         cFlowCmd c;
         c.cmdSet = 1;
         c.cmdKind = 1;
-        c.params.assign(2, 0);
-        c.params[0] = op;
-        c.params[1] = id;
+        c.params = {op, id};
         c.flows.push_back(MakeFlow(TRIG_NONE, {AddCmd(3)}, 0, newId));
         return c;
     };
@@ -214,17 +212,8 @@ TEST(ItemCmdSet, FlowChangesOfTheHero) {
 TEST(ItemCmdSet, ArrangedParametersReachTheNextCommand) {
     FlowFixture fx;
     g_CommonVars[3] = 5;
-    auto arrange = [](u32 param) {
-        cFlowCmd c;
-        c.cmdKind = 38;
-        c.params.assign(5, 0);
-        c.params[0] = 22;    // for a status operation
-        c.params[1] = param; // its random minimum (0) or maximum (1)
-        c.params[2] = 0;     // set
-        c.params[3] = 0;     // from common variable
-        c.params[4] = 3;     // 3
-        return c;
-    };
+    // For a status operation, its random minimum (0) or maximum (1): set from common variable 3.
+    auto arrange = [](i64 param) { return Cmd(38, {22, param, 0, 0, 3}); };
     // Variable 0 = a random number between the two arranged bounds: 5.
     cFlowCmd random = With(StatusOp(0, 0, 0, 0, 0), {{6, 1}, {8, 1}, {9, 99}});
     cStageChara& a = fx.AddChara({MakeFlow(TRIG_ALWAYS, {arrange(0), arrange(1), random})}, 0);
