@@ -76,20 +76,11 @@ TEST(CalcOp, ComputesWideAndClampsAtEveryWidth) {
         {16, 119, -3, 5, 0, 119, 2},
     };
     for (const Row& r : rows) {
-        i32 got;
-        if (r.width == 8) {
-            i8 v = static_cast<i8>(r.value);
+        auto calc = [&](auto v) {
             CalcOp(v, r.operand, r.op, r.lo, r.hi);
-            got = v;
-        } else if (r.width == 16) {
-            i16 v = static_cast<i16>(r.value);
-            CalcOp(v, r.operand, r.op, r.lo, r.hi);
-            got = v;
-        } else {
-            i32 v = r.value;
-            CalcOp(v, r.operand, r.op, r.lo, r.hi);
-            got = v;
-        }
+            return static_cast<i32>(v);
+        };
+        const i32 got = r.width == 8 ? calc(static_cast<i8>(r.value)) : r.width == 16 ? calc(static_cast<i16>(r.value)) : calc(r.value);
         EXPECT_EQ(got, r.expected) << r.width << ": " << r.value << " op" << r.op << " " << r.operand;
     }
 }
