@@ -185,24 +185,19 @@ TEST(ItemCmdSet, FlowChangesOfTheHero) {
     EXPECT_EQ(ids(), "454");
     StepFlows(hero, 0);
     EXPECT_EQ(ids(), "4547");
-    // Change: the flows of ID 4 go, the new ones stand where the first was.
-    cFlowCmd replace = change(1, 4, 8);
-    ItemChangeFlow(hero, replace);
-    EXPECT_EQ(ids(), "857");
-    // No flow of the ID: the new flows are added at the end.
-    cFlowCmd missing = change(1, 6, 9);
-    ItemChangeFlow(hero, missing);
-    EXPECT_EQ(ids(), "8579");
-    cFlowCmd del = change(2, 5, 0);
-    ItemChangeFlow(hero, del);
-    EXPECT_EQ(ids(), "879");
+    auto apply = [&](u32 op, u32 id, u8 newId) {
+        cFlowCmd c = change(op, id, newId);
+        ItemChangeFlow(hero, c);
+        return ids();
+    };
+    // Change: the flows of ID 4 go, the new ones stand where the first was; with no flow of the
+    // ID they are added at the end.
+    EXPECT_EQ(apply(1, 4, 8), "857");
+    EXPECT_EQ(apply(1, 6, 9), "8579");
+    EXPECT_EQ(apply(2, 5, 0), "879");
     // ID 0: change replaces every flow, delete removes them all.
-    cFlowCmd all = change(1, 0, 3);
-    ItemChangeFlow(hero, all);
-    EXPECT_EQ(ids(), "3");
-    cFlowCmd none = change(2, 0, 0);
-    ItemChangeFlow(hero, none);
-    EXPECT_EQ(ids(), "");
+    EXPECT_EQ(apply(1, 0, 3), "3");
+    EXPECT_EQ(apply(2, 0, 0), "");
     // Run numbers stay unique through it all.
     InsertFlows(hero, own, -1);
     EXPECT_NE(hero.m_vFlowRun[0].m_nRunNo, hero.m_vFlowRun[1].m_nRunNo);
