@@ -140,7 +140,9 @@ void ChangeSystemStatus(cGameScene& scene, const cFlowCmd& cmd, i32 v) {
         axis.SetSpeed(axis.m_bAuto, speed, SpeedUnit());
         break;
     }
-    case SV_SCORE: g_nScore = static_cast<u32>(apply(SaturateI32(g_nScore), 0, 999999)); break;
+    case SV_SCORE:
+        g_nScore = static_cast<u32>(apply(SaturateI32(g_nScore), 0, 999999));
+        break;
     case SV_LIVES:
         if (g_nLives == static_cast<u32>(kUnlimitedLives)) return;
         g_nLives = static_cast<u32>(apply(SaturateI32(g_nLives), 0, 99));

@@ -41,7 +41,7 @@ constexpr i32 kRankingX = 184, kRankingY = 64;
 
 cInput& Player1() {
     if (g_vInput.empty()) g_vInput.assign(1, cInput{});
-    return g_vInput[0];
+    return g_vInput.front();
 }
 
 // Takes a life at the start of a play or after a death: 0 when none is left. A direct start and

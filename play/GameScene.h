@@ -150,16 +150,16 @@ public:
     i32 SpawnStageChara(i32 cellX, i32 cellY, const cEdChara& row, const cEdItem* item);
     // One standalone item at a stage cell: null when it lies outside the stage.
     cItem* SpawnStageItem(i32 cellX, i32 cellY, const cEdItem& row);
-    // The summon command's spawns (x, y in world pixels, the command's shot record as the spec;
+    // The summon command's spawns (x, y in world pixels, spec: the command's shot record;
     // behaviour: the two behaviour bytes the command gives each character).
     i32 SpawnSummonChara(double x, double y, const cEdChara& row, const cEdShot& spec, cChara* parent,
                          const u8 behaviour[2]);
     cItem* SpawnSummonItem(double x, double y, const cEdItem& row, const cEdShot& spec);
     // The block summon at the cell under a world pixel: place (0), erase (1) or toggle (2) by the
-    // spec's block mode. Nothing outside the map or on a protected cell.
+    // block mode in spec. Nothing outside the map or on a protected cell.
     void SpawnSummonBlock(double x, double y, const cEdBlock& block, const cEdShot& spec);
     // The block summon's player test: marks every player squeezed whose box overlaps the cell;
-    // 1 when the spec refuses to place a block on a player.
+    // 1 when spec refuses to place a block on a player.
     i32 SummonBlockHitsPlayer(i32 col, i32 row, const cEdShot& spec);
     // Draws the play screen: a = the update's own drawing, b = frozen (steps nothing).
     void Draw(i32 a, i32 b, i32 c, i32 d);

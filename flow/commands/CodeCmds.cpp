@@ -82,8 +82,12 @@ public:
             (x ? m_scene.m_ScrollX : m_scene.m_ScrollY).SetSpeed(on, v, SpeedUnit());
             break;
         }
-        case CODE_SCORE: g_nScore = static_cast<u32>(v); break;
-        default: g_nLives = static_cast<u32>(v); break;
+        case CODE_SCORE:
+            g_nScore = static_cast<u32>(v);
+            break;
+        default:
+            g_nLives = static_cast<u32>(v);
+            break;
         }
     }
     bool UnlimitedLivesReadZero() override { return SysSwitch(SW_UNLIMITED_LIVES) != 0; }

@@ -90,7 +90,7 @@ i32 Count(const SHOTCALL& c) { return std::max<i32>(0, static_cast<i32>(c.Get(eS
 bool HasAngle(const SHOTSPEC& spec) { return spec.nAngle % 360 != 0; }
 bool Angled(const SHOTCALL& c, const SHOTSPEC& spec) { return HasAngle(spec) || c.Get(eShot::AimAtFire) != 0; }
 
-// Spawns the n objects of a line from the spec's start, stepping by its step.
+// Spawns the n objects of a line from spec's start, stepping by its step.
 void SpawnLine(const SHOTCALL& c, SHOTSPEC& spec, i32 n) {
     spec.nX = spec.nStartX;
     spec.nY = spec.nStartY;

@@ -24,7 +24,7 @@ i32 ResolveShotDirection(cGameScene& scene, const cChara& shooter, i32 code);
 void RunShotKind(const SHOTCALL& c, SHOTSPEC& spec);
 // The firing angle (degrees) from (x, y) toward the shooter's target in the definition's target
 // slot; false, angle unchanged, when the slot is empty. When the target rides the auto-scroll
-// and the shot does not, the angle leads the target and the spec's speed becomes that motion's.
+// and the shot does not, the angle leads the target and spec's speed becomes that motion's.
 bool AimAngleAt(const SHOTCALL& c, double x, double y, SHOTSPEC& spec, double& angle);
 // Makes the object of one placement: a shot (entered in its target's and its owner's lists), or
 // for the summon commands the summoned block, character or item.
