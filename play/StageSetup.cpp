@@ -38,6 +38,20 @@ i32 RowDirection(const cEdChara& row) { return static_cast<i32>(CharaSettings::G
 void SetRowDirection(cEdChara& row, u32 dir) { CharaSettings::Set(row, eChara::Facing, dir); }
 i32 RowRepeat(const cEdChara& row) { return static_cast<i32>(CharaSettings::Get(row, eChara::Repeat)); }
 
+// Moves member k of a row's formation by its offset; its home moves with it unless homes stay
+// where the row was placed.
+void OffsetFormationMember(cStageChara& c, const cEdChara& row, i32 k, i32 dir) {
+    const double ox = row.GetOffsetX(k, dir), oy = row.GetOffsetY(k, dir);
+    c.m_dX += ox;
+    c.m_dY += oy;
+    c.UpdateEdgesX();
+    c.UpdateEdgesY();
+    if (!SysSwitch(SW_FIXED_HOME)) {
+        c.m_dHomeX += ox;
+        c.m_dHomeY += oy;
+    }
+}
+
 // The x and y offsets of a placed item. Decision: the item record's two unnamed 16-bit fields
 // after the palette bytes, read signed.
 i32 ItemOffsetX(const cEdItem& row) { return static_cast<i16>(row.wGroup2); }
@@ -350,15 +364,7 @@ i32 cGameScene::SpawnStageChara(i32 cellX, i32 cellY, const cEdChara& row, const
         auto c = std::make_unique<cStageChara>();
         c->m_pScene = this;
         c->Setup(static_cast<u32>(m_nNextId), row, item, cellX, cellY, static_cast<i16>(k), nullptr);
-        const double ox = row.GetOffsetX(k, dir), oy = row.GetOffsetY(k, dir);
-        c->m_dX += ox;
-        c->m_dY += oy;
-        c->UpdateEdgesX();
-        c->UpdateEdgesY();
-        if (!SysSwitch(SW_FIXED_HOME)) {
-            c->m_dHomeX += ox;
-            c->m_dHomeY += oy;
-        }
+        OffsetFormationMember(*c, row, k, dir);
         if (!c->IsInStage(1)) continue; // outside the stage: not made, no id taken
         c->OnMovedX();
         c->OnMovedY();
@@ -402,15 +408,7 @@ i32 cGameScene::SpawnSummonChara(double x, double y, const cEdChara& row, const 
         c->Setup(static_cast<u32>(m_nNextId), row, nullptr, cellX, cellY, static_cast<i16>(k), parent);
         c->m_dX += x - (cellX + cBlockMap::kMargin) * 32.0;
         c->m_dY += y - (cellY + cBlockMap::kMargin) * 32.0;
-        const double ox = row.GetOffsetX(k, dir), oy = row.GetOffsetY(k, dir);
-        c->m_dX += ox;
-        c->m_dY += oy;
-        c->UpdateEdgesX();
-        c->UpdateEdgesY();
-        if (!SysSwitch(SW_FIXED_HOME)) {
-            c->m_dHomeX += ox;
-            c->m_dHomeY += oy;
-        }
+        OffsetFormationMember(*c, row, k, dir);
         if (!c->IsInStage(1)) continue;
         c->OnMovedX();
         c->OnMovedY();
