@@ -39,7 +39,7 @@ struct PLAYOPTIONS {
     u32 seed = 1;
     i32 gameMode = 3; // free play
     // Runs after the databases are reset and before the stage is prepared (fill them here).
-    std::function<void()> prepareData;
+    std::function<void()> prepareData = {};
 };
 
 class PlayFixture {

@@ -39,12 +39,6 @@ i32 Chosen(std::vector<OVERLAYANIM> entries) {
     return c.CurrentAnimeValue(1);
 }
 
-playtest::PLAYOPTIONS Options(bool direct3D) {
-    playtest::PLAYOPTIONS o;
-    o.direct3D = direct3D;
-    return o;
-}
-
 } // namespace
 
 TEST(CharaFrame, OverlayChoiceRule) {
@@ -80,7 +74,7 @@ namespace {
 
 class CharaDraw : public ::testing::TestWithParam<bool> {
 protected:
-    CharaDraw() : play(playtest::MakeStage(30, 15), Options(GetParam())) {}
+    CharaDraw() : play(playtest::MakeStage(30, 15), {.direct3D = GetParam()}) {}
     void SetUp() override {
         ASSERT_TRUE(play.RunUntilPlay());
         ASSERT_TRUE(MakePicture(&pic, dir, "c.bmp", MakeImage(32, 32, [](int x, int) {

@@ -181,29 +181,6 @@ TEST_P(CharaEffectStrip, EveryKindMatchesGolden) {
                               sheet.Height()));
 }
 
-TEST_P(CharaEffectStrip, BlinkStartsHiddenAndRedrawsDoNotStep) {
-    ScopedEffectRows rows({EffectRecord<CE>(6, {10, 3})}, {});
-    cCharaEffectRun run;
-    const PictureDesc d = Desc(false);
-    CharaEffectCall call = Call(run, d);
-    const u32 bg = (DDFillRect(&target, 0, 0, kCell, kCell, 2), PixelAt(&target, 0, 0));
-    // Hidden for p1 + 1 frames, then p1 shown, p1 hidden. A redraw runs the flip test but moves
-    // neither the counter nor the value.
-    std::string shown;
-    run.Set(1, EFFECT_FORWARD, 0);
-    for (int f = 0; f < 11; ++f) {
-        DDFillRect(&target, 0, 0, kCell, kCell, 2);
-        CallCharaEffect(call);
-        shown += PixelAt(&target, 29, 26) != bg ? '#' : '.';
-    }
-    EXPECT_EQ(shown, "....###...#");
-    const cCharaEffectRun before = run;
-    call.bNoStep = 1;
-    for (int f = 0; f < 3; ++f) EXPECT_EQ(CallCharaEffect(call), 0);
-    EXPECT_EQ(run.m_nCounter, before.m_nCounter);
-    EXPECT_EQ(run.m_dValue, before.m_dValue);
-}
-
 TEST_P(CharaEffectStrip, DamagedParametersDrawAndNeverDivideByZero) {
     // Split count 0: plain picture; mosaic block, roughness and band below 1: taken as 1.
     ScopedEffectRows rows({EffectRecord<CE>(2, {1, 4, 4, 0}), EffectRecord<CE>(3, {1, 4, 4, -3}),

@@ -11,7 +11,7 @@
 #include "records/EdSettings.h"
 #include "records/StageSettings.h"
 #include "tests/play/EffectTestUtil.h"
-#include "tests/play/PlayFixture.h"
+#include "tests/play/RulesTestUtil.h"
 
 namespace {
 
@@ -29,26 +29,16 @@ cStage DamageStage() {
 
 // A flow of a trigger that puts its other object into target slot 2.
 cFlow Reacting(u8 trigger, u8 subKind = 0) {
-    cFlow f;
-    f.trigger = trigger;
+    cFlow f = rulestest::WaitingFlow(trigger);
     f.subKind = subKind;
     f.targetOther = 1;
     f.targetSlot = 2;
-    cFlowCmd wait;
-    wait.cmdKind = 22;
-    wait.params.assign(18, 0);
-    f.cmds.push_back(wait);
     return f;
 }
 
 class Damage : public ::testing::Test {
 protected:
-    static playtest::PLAYOPTIONS Options() {
-        playtest::PLAYOPTIONS o;
-        o.direct3D = false;
-        return o;
-    }
-    Damage() : play(DamageStage(), Options()) {}
+    Damage() : play(DamageStage(), {.direct3D = false}) {}
     void SetUp() override { ASSERT_TRUE(play.RunUntilPlay()); }
     cGameScene& S() { return play.Scene(); }
     cStageChara& Add(u32 id, std::vector<cFlow> flows = {}) {
@@ -246,31 +236,6 @@ TEST_F(Damage, FindObjectByIdPrefersThePlayer) {
     S().RemoveChara(other);
     EXPECT_EQ(FindObjectById(S(), 77), nullptr);
     (void)twin;
-}
-
-TEST_F(Damage, BlockSolidityBySideAndConditions) {
-    cBlockMap& map = S().m_vBlockMap;
-    const i32 i = map.StageIndex(5, 5);
-    cEdBlock b;
-    b.wPicture = 3;
-    b.bySolid = 2;
-    b.byOpenSide = 1;
-    ASSERT_TRUE(map.SetBlock(i, b));
-    EXPECT_EQ(IsBlockSolid(S(), i, 0), 2);
-    EXPECT_EQ(IsBlockSolid(S(), i, 1), 0); // its one-way side
-    EXPECT_EQ(IsBlockSolid(S(), -5, 0), 0); // outside the map: empty
-    // Conditions that do not hold (a common variable that is not 1) make it passable.
-    cCond c;
-    c.kind = 1;
-    c.index = 0;
-    c.value = 1;
-    b.vCond.push_back(c);
-    ASSERT_TRUE(map.SetBlock(i, b));
-    g_CommonVars[0] = 0;
-    EXPECT_EQ(IsBlockSolid(S(), i, 0), 0);
-    g_CommonVars[0] = 1;
-    EXPECT_EQ(IsBlockSolid(S(), i, 0), 2);
-    g_CommonVars[0] = 0;
 }
 
 namespace {

@@ -5,7 +5,6 @@
 #include "play/objects/Item.h"
 #include "play/objects/Player.h"
 #include "play/objects/StageChara.h"
-#include "records/Stage.h"
 
 namespace {
 
@@ -34,25 +33,6 @@ TEST(Objects, HitRectsTouchingCount) {
     EXPECT_TRUE(IsHitRect(a, HITRECT{-5, 10, 0, 12}));   // an edge
     EXPECT_FALSE(IsHitRect(a, HITRECT{10.5, 0, 20, 10}));
     EXPECT_FALSE(IsHitRect(a, HITRECT{0, -3, 10, -0.5}));
-}
-
-TEST(Objects, InitAndFlightModes) {
-    cStageChara c = MakeObj<cStageChara>();
-    EXPECT_EQ(c.m_nOrder, 2147483647);
-    EXPECT_EQ(c.m_nBoxW0, 24);
-    EXPECT_EQ(c.m_nGfxH, 40);
-    const std::pair<u32, u8> table[] = {{0, 1}, {1, 0}, {1, 1}, {1, 2}};
-    for (i32 mode = 0; mode < 4; ++mode) {
-        c.SetFlyMode(mode);
-        EXPECT_EQ(c.m_bFly, table[mode].first);
-        EXPECT_EQ(c.m_byFlySub, table[mode].second);
-        EXPECT_EQ(c.FlyMode(), mode);
-    }
-    c.SetFlyMode(4);
-    EXPECT_EQ(c.FlyMode(), FLY_STOP);
-    EXPECT_EQ(c.DirSign(), 1);
-    c.m_nDir = 0;
-    EXPECT_EQ(c.DirSign(), -1);
 }
 
 TEST(Objects, ScaleKeepsCentreAndFeet) {
@@ -141,13 +121,4 @@ TEST(Objects, CopiesAndTheCarriedItem) {
     EXPECT_EQ(c.GetItem(), &c.m_Item);
     cPlayer p;
     EXPECT_EQ(p.GetItem(), nullptr);
-}
-
-TEST(Objects, SpeedPerFrameUsesTheStageUnit) {
-    cStage saved = g_Stage;
-    g_Stage.SetSpeed(10);
-    EXPECT_DOUBLE_EQ(SpeedPerFrame(600.0), 1.0);
-    g_Stage.SetSpeed(15);
-    EXPECT_DOUBLE_EQ(SpeedPerFrame(600.0), 2.0);
-    g_Stage = saved;
 }

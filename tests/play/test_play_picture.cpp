@@ -60,9 +60,6 @@ TEST_F(PlayPicture, PlacementsScaleAndFixing) {
         return true;
     };
     PictureParam b = Block(PICTURE_SCREEN_CENTRE, 1, 100);
-    EXPECT_EQ(b.nPass[0], 7);
-    EXPECT_EQ(b.nPass[2], 9);
-    EXPECT_EQ(b.bScaled, 0);
     // Screen centre, fixed to the screen: 320 + 5 - 10, 240 - 3 - 5.
     EXPECT_EQ(Draw(b, view), "315,232 20x10");
     // 50 % of 20 x 10; 33 % rounds half away from zero (6.6 -> 7, 3.3 -> 3).

@@ -105,12 +105,9 @@ TEST(PlayScene, TimeUpDeathsLivesAndGameOver) {
 
 TEST(PlayScene, NestedLoopsAndFrozenDrawsChangeNothing) {
     cStage st = playtest::MakeStage(40, 15);
-    cEdChara enemy;
+    cEdChara enemy = st.vChara[0];
     enemy.byOperation = 1;
-    enemy.wPicture = 11;
     enemy.sPosX = 8;
-    enemy.sPosY = 13;
-    enemy.nHoldItem = cEdChara::kNoItem;
     st.vChara.push_back(enemy);
     playtest::PlayFixture play(st);
     g_PlayRecord.nStartLives = 3;

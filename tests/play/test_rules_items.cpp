@@ -31,9 +31,8 @@ cEdItem Counting(u8 pickup) {
 TEST(RulesItems, TheThreePickUpModes) {
     std::string out;
     for (u8 mode : {0, 1, 2}) {
-        playtest::PlayFixture play(playtest::MakeStage(20, 15));
-        ASSERT_TRUE(play.RunUntilPlay());
-        cGameScene& s = play.Scene();
+        RulePlay play;
+        cGameScene& s = play.s;
         cPlayer& p = SetUpPlayer(s, 4, 13, [](cEdChara& d) { d.vFlow.push_back(WaitingFlow(TRIG_HIT_ITEM)); });
         auto made = std::make_unique<cItem>();
         made->m_pScene = &s;
@@ -72,9 +71,8 @@ TEST(RulesItems, ABlockGivesItsItemOnceASecond) {
         StagePaletteScope palettes(st);
         st.Prepare();
     }
-    playtest::PlayFixture play(st);
-    ASSERT_TRUE(play.RunUntilPlay());
-    cGameScene& s = play.Scene();
+    RulePlay play(st);
+    cGameScene& s = play.s;
     cPlayer& p = SetUpPlayer(s, 4, 13);
     // Standing on block 4 for 130 frames, then stepping onto block 5.
     std::string t;

@@ -26,9 +26,8 @@ cFlow JumpFlow(u32 kind, u32 height) {
 // Steps of a jump command held by button 1 while held(step) says so; the trace has y and speed
 // y every 5 steps and at the top; the highest point.
 std::string Jump(u32 kind, const std::function<bool(int)>& held, int steps = 200) {
-    playtest::PlayFixture play(playtest::MakeStage(20, 15));
-    EXPECT_TRUE(play.RunUntilPlay());
-    cGameScene& s = play.Scene();
+    RulePlay play;
+    cGameScene& s = play.s;
     cPlayer& p = SetUpPlayer(s, 4, 13, [&](cEdChara& d) { d.vFlow.push_back(JumpFlow(kind, 4)); });
     // Standing first.
     for (int i = 0; i < 30; ++i) EXPECT_EQ(PlayerStep(s, p), 0);

@@ -14,10 +14,6 @@
 
 using namespace rulestest;
 
-namespace {
-
-} // namespace
-
 TEST(RulesStageChara, StepResultsAtTheStageEdges) {
     // A stage with a pit: no floor under column 10.
     cStage st = playtest::MakeStage(20, 15);

@@ -21,15 +21,11 @@ using namespace rulestest;
 
 namespace {
 
-// The actors of a trace: the hero standing at cell (4, 13), the shooter flying at (12, 8) on
-// side 1 facing left, and a second character flying at (20, 12) on side 2, in the shooter's
-// target slot 1. A block stands at (10, 10).
-struct ACTORS {
-    cGameScene& s;
-    cPlayer& hero;
-    cStageChara& shooter;
-    cStageChara& other;
-};
+// The actors of the traces and tests: the hero standing at cell (4, 13), the shooter flying at
+// (12, 8) on side 1 facing left, and a second character flying at (20, 12) on side 2, in the
+// shooter's target slot 1 (facing left too in the traces, with a block at (10, 10)).
+struct ShotPlay;
+using ACTORS = ShotPlay;
 
 using EditShot = std::function<void(cEdShot&)>;
 
@@ -57,6 +53,38 @@ cEdShot BaseShot(const EditShot& edit) {
     if (edit) edit(*p);
     return *p;
 }
+
+auto Flying(i64 side, bool faceLeft) {
+    return [=](cEdChara& d) {
+        CharaSettings::Set(d, eChara::FlyMode, 2);
+        CharaSettings::Set(d, eChara::Side, side);
+        if (faceLeft) CharaSettings::Set(d, eChara::Facing, 0);
+    };
+}
+
+cStage ShotStage(i32 level, bool block) {
+    cStage st = playtest::MakeStage(40, 15);
+    if (block) st.vBlock.push_back(playtest::MakeBlock(10, 10));
+    st.Prepare();
+    st.SetSpeed(level);
+    return st;
+}
+
+struct ShotPlay {
+    explicit ShotPlay(i32 level = 1, bool traced = false)
+        : play(ShotStage(level, traced)), s(play.s), hero(SetUpPlayer(s, 4, 13)),
+          shooter(AddStageChara(s, 12, 8, Flying(1, true))), other(AddStageChara(s, 20, 12, Flying(2, traced))) {
+        shooter.m_aTarget[1] = &other;
+    }
+    void Fire(const EditShot& edit) { FireShot(s, shooter, run, BaseShot(edit)); }
+    int Count() { return s.m_lstShot.LiveCount(); }
+    RulePlay play;
+    cGameScene& s;
+    cPlayer& hero;
+    cStageChara& shooter;
+    cStageChara& other;
+    cCmdRun run;
+};
 
 std::string Shots(cGameScene& s) {
     std::string out;
@@ -90,29 +118,12 @@ void Frame(cGameScene& s) {
 }
 
 std::string Run(const SHOTCASE& sc, i32 level) {
-    cStage st = playtest::MakeStage(40, 15);
-    st.vBlock.push_back(playtest::MakeBlock(10, 10));
-    st.Prepare();
-    st.SetSpeed(level);
-    RulePlay play(st);
-    cGameScene& s = play.s;
-    cPlayer& hero = SetUpPlayer(s, 4, 13);
-    auto flying = [](i64 side) {
-        return [side](cEdChara& d) {
-            CharaSettings::Set(d, eChara::FlyMode, 2);
-            CharaSettings::Set(d, eChara::Side, side);
-            CharaSettings::Set(d, eChara::Facing, 0);
-        };
-    };
-    cStageChara& shooter = AddStageChara(s, 12, 8, flying(1));
-    cStageChara& other = AddStageChara(s, 20, 12, flying(2));
-    shooter.m_aTarget[1] = &other;
-    ACTORS a{s, hero, shooter, other};
+    ShotPlay a(level, true);
+    cGameScene& s = a.s;
     if (sc.setup) sc.setup(a);
-    hero.ScreenPos();
-    cCmdRun run;
-    if (sc.sword) StartSword(s, shooter, run, BaseShot(sc.def));
-    else FireShot(s, shooter, run, BaseShot(sc.def));
+    a.hero.ScreenPos();
+    if (sc.sword) StartSword(s, a.shooter, a.run, BaseShot(sc.def));
+    else a.Fire(sc.def);
     std::string out = std::string("[") + sc.name + "] level " + std::to_string(level) + "\n  fired";
     out.append(Shots(s)).append("\n");
     for (int f = 0; f < sc.frames; ++f) {
@@ -257,35 +268,6 @@ TEST(ShotTrace, Swords) {
          }, {}, true},
     });
 }
-
-namespace {
-
-// A play with the traces' actors and nothing fired yet.
-struct ShotPlay {
-    RulePlay play{[] {
-        cStage st = playtest::MakeStage(40, 15);
-        st.Prepare();
-        st.SetSpeed(1);
-        return st;
-    }()};
-    cGameScene& s = play.s;
-    cPlayer& hero = SetUpPlayer(s, 4, 13);
-    cStageChara& shooter = AddStageChara(s, 12, 8, [](cEdChara& d) {
-        CharaSettings::Set(d, eChara::FlyMode, 2);
-        CharaSettings::Set(d, eChara::Side, 1);
-        CharaSettings::Set(d, eChara::Facing, 0);
-    });
-    cStageChara& other = AddStageChara(s, 20, 12, [](cEdChara& d) {
-        CharaSettings::Set(d, eChara::FlyMode, 2);
-        CharaSettings::Set(d, eChara::Side, 2);
-    });
-    cCmdRun run;
-    ShotPlay() { shooter.m_aTarget[1] = &other; }
-    void Fire(const EditShot& edit) { FireShot(s, shooter, run, BaseShot(edit)); }
-    int Count() { return s.m_lstShot.LiveCount(); }
-};
-
-} // namespace
 
 TEST(Shots, OwnerAndTargetThatGoWhileTheShotFlies) {
     ShotPlay p;

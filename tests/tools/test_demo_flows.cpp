@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/PlayRecordNames.h"
-#include "tests/play/PlayFixture.h"
+#include "tests/play/RulesTestUtil.h"
 #include "tools/DemoFlows.h"
 
 namespace {
@@ -24,6 +24,11 @@ cStage Stage(u32 width) {
     return st;
 }
 
+cStage Prepared(cStage st) {
+    st.Prepare();
+    return st;
+}
+
 // Stage pixel x of an object (the world keeps a margin of ten cells).
 std::string X(const cObj& o) { return std::to_string(static_cast<int>(o.m_dX) - 320); }
 
@@ -37,15 +42,13 @@ cStageChara* Only(cGameScene& s) {
 
 TEST(DemoFlows, TheHeroWalksAndJumpsOnItsKeys) {
     cStage st = Stage(30);
-    st.Prepare();
-    playtest::PlayFixture play(st);
-    ASSERT_TRUE(play.RunUntilPlay());
-    cGameScene& s = play.Scene();
+    rulestest::RulePlay play(Prepared(st));
+    cGameScene& s = play.s;
     const double ground = s.Player0()->m_dY;
     std::string trace;
     // x,height per frame: three dots a frame while a direction is held (a step lasts a tenth of
     // a second), a jump on the press of button 1.
-    play.Script("R*6 .*2 L*3 J RJ*8 R*8", [&](int f) {
+    play.fixture.Script("R*6 .*2 L*3 J RJ*8 R*8", [&](int f) {
         const cPlayer& h = *s.Player0();
         trace += X(h) + "," + std::to_string(static_cast<int>(ground - h.m_dY)) + (f % 6 == 5 ? "\n" : " ");
     });
@@ -58,15 +61,13 @@ TEST(DemoFlows, ThePatrollerTurnsAtWalls) {
     cStage st = Stage(20);
     for (i16 x : {6, 12}) st.vBlock.push_back(playtest::MakeBlock(x, 13));
     st.vChara.push_back(At(DemoPatroller(), 9, 13));
-    st.Prepare();
-    playtest::PlayFixture play(st);
-    ASSERT_TRUE(play.RunUntilPlay());
-    cGameScene& s = play.Scene();
+    rulestest::RulePlay play(Prepared(st));
+    cGameScene& s = play.s;
     cStageChara* p = Only(s);
     ASSERT_NE(p, nullptr);
     std::string trace;
     // x and facing every eighth frame: it walks between the two walls.
-    play.Script(".*320", [&](int f) {
+    play.fixture.Script(".*320", [&](int f) {
         if (f % 8 == 7) trace += X(*p) + (p->m_nDir > 0 ? ">" : "<") + (f % 80 == 79 ? "\n" : " ");
     });
     EXPECT_EQ(trace, "306> 314> 322> 330> 338> 346> 354> 362> 370> 365<\n357< 349< 341< "
@@ -78,17 +79,15 @@ TEST(DemoFlows, ThePatrollerTurnsAtWalls) {
 TEST(DemoFlows, TheJumperJumpsWhenTheHeroIsNear) {
     cStage st = Stage(20);
     st.vChara.push_back(At(DemoJumper(), 7, 13));
-    st.Prepare();
-    playtest::PlayFixture play(st);
-    ASSERT_TRUE(play.RunUntilPlay());
-    cGameScene& s = play.Scene();
+    rulestest::RulePlay play(Prepared(st));
+    cGameScene& s = play.s;
     cStageChara* jumper = Only(s);
     ASSERT_NE(jumper, nullptr);
     const double ground = jumper->m_dY;
     std::string trace;
     // The hero's x : the jumper's height, every second frame. It jumps (three half blocks) once
     // the hero comes within four half blocks.
-    play.Script("R*40", [&](int f) {
+    play.fixture.Script("R*40", [&](int f) {
         if (f % 2 == 1) trace += X(*s.Player0()) + ":" + std::to_string(static_cast<int>(ground - jumper->m_dY)) + " ";
     });
     EXPECT_EQ(trace, "75:0 81:0 87:0 93:0 99:0 105:0 111:0 117:0 123:0 129:0 135:0 141:0 "
@@ -98,14 +97,12 @@ TEST(DemoFlows, TheJumperJumpsWhenTheHeroIsNear) {
 TEST(DemoFlows, TheLifeItemGivesALife) {
     cStage st = Stage(20);
     st.vItem.push_back(At(DemoLifeItem(), 5, 13));
-    st.Prepare();
-    playtest::PlayFixture play(st);
-    ASSERT_TRUE(play.RunUntilPlay());
-    cGameScene& s = play.Scene();
+    rulestest::RulePlay play(Prepared(st));
+    cGameScene& s = play.s;
     const u32 lives = g_nLives;
     std::string trace;
     // The hero's x : lives gained, every fourth frame.
-    play.Script("R*40", [&](int f) {
+    play.fixture.Script("R*40", [&](int f) {
         if (f % 4 == 3) trace += X(*s.Player0()) + ":" + std::to_string(g_nLives - lives) + " ";
     });
     EXPECT_EQ(trace, "81:0 93:0 105:0 117:0 129:0 141:0 153:1 165:1 177:1 189:1 ") << trace;
@@ -117,13 +114,11 @@ TEST(DemoFlows, TheSwitchOpensTheWall) {
         for (i16 y = 0; y <= 12; ++y) st.vBlock.push_back(playtest::MakeBlock(9, y));
         st.vChara.push_back(At(DemoWall(), 9, 13));
         if (withSwitch) st.vItem.push_back(At(DemoSwitch(), 5, 13));
-        st.Prepare();
-        playtest::PlayFixture play(st);
-        ASSERT_TRUE(play.RunUntilPlay());
-        cGameScene& s = play.Scene();
+        rulestest::RulePlay play(Prepared(st));
+        cGameScene& s = play.s;
         std::string trace;
         // The hero's x, s once the switch is taken, w while the wall stands, every fourth frame.
-        play.Script("R*80", [&](int f) {
+        play.fixture.Script("R*80", [&](int f) {
             if (f % 4 != 3) return;
             trace += X(*s.Player0()) + (s.m_vStageVar[kDemoSwitchVar] ? "s" : "") + (Only(s) ? "w " : " ");
         });
@@ -139,10 +134,8 @@ TEST(DemoFlows, TheVillagerCountsHisTalksAndLeavesTheWallShut) {
     cStage st = Stage(20);
     st.vChara.push_back(At(DemoVillager(), 7, 13));
     st.vChara.push_back(At(DemoWall(), 14, 13));
-    st.Prepare();
-    playtest::PlayFixture play(st);
-    ASSERT_TRUE(play.RunUntilPlay());
-    cGameScene& s = play.Scene();
+    rulestest::RulePlay play(Prepared(st));
+    cGameScene& s = play.s;
     g_CommonVars[kDemoTalkCounter] = 4;
     int held = 0;
     s.m_fnNestedInput = [&](cInput&, i32) { ++held; };
@@ -151,7 +144,7 @@ TEST(DemoFlows, TheVillagerCountsHisTalksAndLeavesTheWallShut) {
     // fourth frame. Near the villager the count goes up once and his message holds the game for
     // three seconds (180 shown frames and the one that ends the hold); the talk's own stage
     // variable is not the wall's switch.
-    play.Script("R*48", [&](int f) {
+    play.fixture.Script("R*48", [&](int f) {
         if (f % 4 != 3) return;
         bool wall = false;
         s.ForEachChara([&](cStageChara& c) { wall = wall || c.m_Def.wPicture == DemoWall().wPicture; });
