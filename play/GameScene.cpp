@@ -77,11 +77,9 @@ cGameScene::cGameScene() {
     SetHandlers({[this] { Intro(); }, [this] { UpdatePlay(); }, [this] { Pause(); }, [this] { StageClear(); },
                  [this] { MissMenu(); }, [this] { GameOver(); }});
     m_nState = -1;
-    for (auto& set : m_vLayerList) set.assign(kLayerCount, {});
     // The side lists hold raw pointers into the live shot list: they drop a shot before it is
-    // destroyed. The layer lists hold handles; they drop the ones that no longer resolve.
+    // destroyed.
     m_lstShot.SetSweepHook([this] { CompactSideLists(); });
-    m_lstChara.SetSweepHook([this] { CompactLayerLists(); });
     m_CharaBmp.nGroup = 4;
     m_SwordImg.nGroup = 4;
 }
@@ -584,10 +582,7 @@ i32 cGameScene::RankingLoop() {
 
 cStageChara& cGameScene::AddChara(std::unique_ptr<cStageChara> chara) {
     chara->m_pScene = this;
-    cStageChara& c = m_lstChara.Add(std::move(chara));
-    const i32 layer = std::clamp(c.m_nLayer, 0, kLayerCount - 1);
-    m_vLayerList[0][static_cast<std::size_t>(layer)].push_back(c.Handle());
-    return c;
+    return m_lstChara.Add(std::move(chara));
 }
 
 cItem& cGameScene::AddItem(std::unique_ptr<cItem> item) {
@@ -629,12 +624,6 @@ void cGameScene::Sweep() {
 void cGameScene::CompactSideLists() {
     for (auto& list : m_vShotList)
         list.erase(std::remove_if(list.begin(), list.end(), [](const cShot* s) { return s->IsRemoved(); }), list.end());
-}
-
-void cGameScene::CompactLayerLists() {
-    for (auto& set : m_vLayerList)
-        for (auto& list : set)
-            list.erase(std::remove_if(list.begin(), list.end(), [](const cObjHandle& h) { return !h; }), list.end());
 }
 
 // ---- Flow hand-over ----

@@ -310,8 +310,6 @@ public:
     cObjList<cShot> m_lstShot{&m_Registry};         // live shots
     std::array<std::vector<cShot*>, kSideCount> m_vShotList; // live shots by side
     u32 m_nShotSerial = 0;
-    // Objects by drawing layer (two sets of 8 lists).
-    std::array<std::vector<std::vector<cObjHandle>>, 2> m_vLayerList;
 
     // The block characters of m_lstChara, as of its version m_nBlockCharasOf (the block
     // collision rules look them up many times a step).
@@ -444,7 +442,6 @@ private:
     i32 PlayerStep(cPlayer& p);
     void ShotPass(i32 step);
     void CompactSideLists();
-    void CompactLayerLists();
 };
 
 // The per-step mark list of a stage: S steps per frame, N marked steps (0: every step).

@@ -110,7 +110,6 @@ void cGameScene::SetStage(i32 bLoadStage, i32 x) {
 }
 
 void cGameScene::ClearStageObjects() {
-    for (auto& set : m_vLayerList) set.assign(kLayerCount, {});
     m_lstShot.Clear();
     for (auto& list : m_vShotList) list.clear();
     m_lstChara.Clear();
@@ -237,7 +236,6 @@ void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
         }
         AnimeSetPattern(made->m_Anim, made->IsFlying() ? 2 : 0, 1);
         cPlayer& p0 = m_vPlayer.Add(std::move(made));
-        m_vLayerList[0][static_cast<std::size_t>(std::clamp(p0.m_nLayer, 0, kLayerCount - 1))].push_back(p0.Handle());
 
         // The view centred on the player.
         m_ScrollX.m_dPos = p0.m_dX - 320 + p0.m_nBoxW / 2;
