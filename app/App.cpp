@@ -339,12 +339,14 @@ int WinMain(int argc, char** argv) {
     ReportSystemInfo();
     g_bFromEditor = fromEditor ? 1 : 0;
 
-    // One copy per game folder; asked before any window exists.
-    if (!SingleInstanceAcquire()) return 0;
+    // A copy that holds the lock can always be asked to close in order: the handler is in
+    // place before the lock names this process to a second copy.
     struct sigaction sa {};
     sa.sa_handler = OnTerminate;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    // One copy per game folder; asked before any window exists.
+    if (!SingleInstanceAcquire()) return 0;
 
     // The main window, not shown until the display mode is known.
     if (!AppVideoInit() || !AppWindowCreate(640, 480)) {
