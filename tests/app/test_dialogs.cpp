@@ -294,7 +294,7 @@ TEST(DialogKit, DialogThatAskedAQuestionStillGetsTheKeysAfterwards) {
     DlgSetInteractiveForTests(true);
     std::atomic<bool> done{false};
     std::thread watchdog([&] {
-        for (int i = 0; i < 500 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 12000 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (!done.load()) {
             std::fprintf(stderr, "the dialog no longer receives its keys after the question\n");
             std::_Exit(1);
@@ -481,7 +481,7 @@ template <typename Fn>
 void RunScripted(Fn&& run) {
     std::atomic<bool> done{false};
     std::thread watchdog([&] {
-        for (int i = 0; i < 500 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 12000 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (!done.load()) {
             std::fprintf(stderr, "the scripted dialog never ended\n");
             std::_Exit(1);
