@@ -11,6 +11,8 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <fcntl.h>
@@ -44,6 +46,9 @@ protected:
 
     // Starts the runtime in the game folder with extra environment entries.
     pid_t Start(const std::vector<std::string>& env, const std::string& arg = std::string()) {
+        return Start(env, arg.empty() ? std::vector<std::string>{} : std::vector<std::string>{arg});
+    }
+    pid_t Start(const std::vector<std::string>& env, const std::vector<std::string>& args) {
         const pid_t pid = fork();
         if (pid == 0) {
             if (chdir(game.c_str()) != 0) _exit(97);
@@ -52,8 +57,10 @@ protected:
             for (const auto& e : env) putenv(strdup(e.c_str()));
             const int devnull = open("/dev/null", O_WRONLY);
             dup2(devnull, 2);
-            if (arg.empty()) execl(TOBRELK_EXE, TOBRELK_EXE, static_cast<char*>(nullptr));
-            else execl(TOBRELK_EXE, TOBRELK_EXE, arg.c_str(), static_cast<char*>(nullptr));
+            std::vector<char*> argv{const_cast<char*>(TOBRELK_EXE)};
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(TOBRELK_EXE, argv.data());
             _exit(98);
         }
         return pid;
@@ -574,7 +581,7 @@ TEST_F(EndToEnd, MissingOrDamagedWorldDataIsReportedOnce) {
     fs::remove(game / "data" / "WorldMap.dat");
     pid_t pid = Start({});
     ASSERT_GT(pid, 0);
-    EXPECT_EQ(WaitExit(pid, 30), 0);
+    EXPECT_EQ(WaitExit(pid, 30), 1) << "a start that fails ends with an error code";
     std::string report = Read(game / "Report_Game.txt");
     EXPECT_EQ(boxes(report, "data\\WorldMap.dat のロードに失敗！"), 1) << report;
 
@@ -585,7 +592,7 @@ TEST_F(EndToEnd, MissingOrDamagedWorldDataIsReportedOnce) {
     fs::remove(game / "Report_Game.txt");
     pid = Start({});
     ASSERT_GT(pid, 0);
-    EXPECT_EQ(WaitExit(pid, 30), 0);
+    EXPECT_EQ(WaitExit(pid, 30), 1);
     report = Read(game / "Report_Game.txt");
     EXPECT_EQ(boxes(report, "data\\CommonPalette.cplt4 のロードに失敗！"), 1) << report;
 }
@@ -651,6 +658,66 @@ TEST_F(EndToEnd, SecondCopyEndsTheFirstWhenAnsweredYes) {
     EXPECT_EQ(WaitExit(second, 30), 0);
     const std::string report = Read(game / "Report_Game.txt");
     EXPECT_NE(report.find("二重起動"), std::string::npos);
+}
+
+// An editor that starts a test play names a channel with --from-editor: here a named pipe it
+// reads. It hears "start 1" once the window exists and "end 1" when the play is closed; a
+// start that fails sends "end 0" and ends with an error code.
+TEST_F(EndToEnd, TheEditorHearsTheStartAndTheEndThroughItsChannel) {
+    if (!fs::exists(game / "data" / "stg4" / "Demo-1.stg4_001")) GTEST_SKIP() << "no demo game";
+    const fs::path fifo = game / "editor.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto run = [&](const std::vector<std::string>& env, int& code) {
+        // The editor reads before it starts the game, as a tool listening on its pipe does.
+        const int in = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        EXPECT_GE(in, 0);
+        const pid_t pid = Start(env, {"--from-editor=" + fifo.string(), (game / "data" / "stg4" / "Demo-1").string()});
+        code = WaitExit(pid, 30);
+        std::string heard;
+        char buf[256];
+        for (ssize_t n; (n = read(in, buf, sizeof buf)) > 0;) heard.append(buf, static_cast<std::size_t>(n));
+        close(in);
+        return heard;
+    };
+    int code = -1;
+    EXPECT_EQ(run({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-"}, code), "start 1\nend 1\n");
+    EXPECT_EQ(code, 0);
+
+    fs::rename(game / "data" / "WorldMap.dat", game / "WorldMap.dat");
+    EXPECT_EQ(run({}, code), "start 1\nend 0\n");
+    EXPECT_EQ(code, 1);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("起動に失敗しました"), std::string::npos) << report;
+
+    // A channel that cannot be opened costs only the notifications.
+    fs::rename(game / "WorldMap.dat", game / "data" / "WorldMap.dat");
+    pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-"}, {"--from-editor=" + (game / "no" / "such").string()});
+    EXPECT_EQ(WaitExit(pid, 30), 0);
+    EXPECT_NE(Read(game / "Report_Game.txt").find("--from-editor :"), std::string::npos);
+}
+
+// Without a display the game does not run unseen: it refuses with a report line and an error
+// code, unless a driver without a display was asked for (as every other test here does).
+TEST_F(EndToEnd, NoDisplayIsRefusedUnlessADummyDriverWasAsked) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(game.c_str()) != 0) _exit(97);
+        unsetenv("SDL_VIDEODRIVER");
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        const int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 2);
+        execl(TOBRELK_EXE, TOBRELK_EXE, static_cast<char*>(nullptr));
+        _exit(98);
+    }
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 30), 1);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("Video : no display"), std::string::npos) << report;
+    const int lock = open((game / "user_data" / "ゲーム.lock").c_str(), O_RDONLY);
+    EXPECT_TRUE(lock < 0 || flock(lock, LOCK_EX | LOCK_NB) == 0) << "the lock is released";
+    if (lock >= 0) close(lock);
 }
 
 } // namespace
