@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
-JOBS=$(nproc)
+JOBS=${JOBS:-$(nproc)}
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy OMP_NUM_THREADS=1
 
 build_and_test() {
