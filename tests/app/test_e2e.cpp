@@ -696,6 +696,18 @@ TEST_F(EndToEnd, TheEditorHearsTheStartAndTheEndThroughItsChannel) {
     EXPECT_NE(Read(game / "Report_Game.txt").find("--from-editor :"), std::string::npos);
 }
 
+// 8 bits are for games without a transparent colour: the demo has one, so a full-screen 8-bit
+// DirectDraw start is refused, with its report line and an error code.
+TEST_F(EndToEnd, EightBitsAreRefusedForAGameWithATransparentColour) {
+    if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
+    std::ofstream(game / "System.ini") << "Direct3D=0\nWindowMode=0\nBpp=8\nExit\n";
+    const pid_t pid = Start({});
+    EXPECT_EQ(WaitExit(pid, 30), 1);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("画面モードが不正です！ Direct3D=0 WindowMode=0 Bpp=8"), std::string::npos) << report;
+    EXPECT_NE(report.find("起動に失敗しました"), std::string::npos) << report;
+}
+
 // Without a display the game does not run unseen: it refuses with a report line and an error
 // code, unless a driver without a display was asked for (as every other test here does).
 TEST_F(EndToEnd, NoDisplayIsRefusedUnlessADummyDriverWasAsked) {
