@@ -696,6 +696,40 @@ TEST_F(EndToEnd, TheEditorHearsTheStartAndTheEndThroughItsChannel) {
     EXPECT_NE(Read(game / "Report_Game.txt").find("--from-editor :"), std::string::npos);
 }
 
+// The menu texts are laid out by the glyphs' own advances: in the map menu (opened with button
+// 2 on the world map) "オートセーブ" and "タイトルへ" have no wide gap inside the word, as they
+// had when the demo's proportional face was set in fixed cells.
+TEST_F(EndToEnd, MapMenuTextsHaveNoGapsInsideWords) {
+    if (!fs::exists(game / "data" / "WorldMap.dat")) GTEST_SKIP() << "no demo game";
+    const fs::path menu = game / "menu.ppm";
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=50:90+,51:90-,80:90+,81:90-,220:88+,221:88-,320:27+",
+                             "TOBRELK_FRAME_DUMP=300:" + menu.string()});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 30), 0);
+    const std::string m = Read(menu);
+    ASSERT_FALSE(m.empty()) << "the map menu was never drawn";
+    for (int row : {1, 3}) {
+        // Ink columns of the entry (white text on the menu's blue): the widest run of empty
+        // columns between two inked ones.
+        int widest = 0, run = 0, inked = 0;
+        bool seen = false;
+        for (int x = 280; x < 400; ++x) {
+            bool ink = false;
+            for (int y = 192 + 16 * row; y < 208 + 16 * row; ++y) ink = ink || (Pixel(m, x, y) >> 16) > 150;
+            if (ink) {
+                if (seen) widest = std::max(widest, run);
+                seen = true;
+                run = 0;
+                ++inked;
+            } else {
+                ++run;
+            }
+        }
+        EXPECT_GT(inked, 30) << "row " << row << " has its text";
+        EXPECT_LE(widest, 5) << "row " << row;
+    }
+}
+
 // 8 bits are for games without a transparent colour: the demo has one, so a full-screen 8-bit
 // DirectDraw start is refused, with its report line and an error code.
 TEST_F(EndToEnd, EightBitsAreRefusedForAGameWithATransparentColour) {
