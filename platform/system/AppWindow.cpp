@@ -267,6 +267,7 @@ bool EnsurePresenter() {
     }
     SDL_RenderSetLogicalSize(g_renderer, kFrameW, kFrameH);
     X11GuardInstall(g_window); // the renderer may have made a new X window
+    X11GuardPinLibraries();
     g_texture = SDL_CreateTexture(g_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                   kFrameW, kFrameH);
     if (!g_texture) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <link.h>
 
 #include "platform/system/Report.h"
 
@@ -51,6 +52,11 @@ void SetHandler(void* lib) {
     if (auto setHandler = reinterpret_cast<SetHandlerFn>(dlsym(lib, "XSetErrorHandler"))) setHandler(OnXError);
 }
 
+int PinModule(dl_phdr_info* info, size_t, void*) {
+    if (info->dlpi_name && info->dlpi_name[0] == '/') dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD);
+    return 0;
+}
+
 } // namespace
 
 void X11GuardPrepare() {
@@ -60,6 +66,14 @@ void X11GuardPrepare() {
     const char* driver = std::getenv("SDL_VIDEODRIVER");
     if (!std::getenv("DISPLAY") || (driver && !std::strstr(driver, "x11"))) return;
     if (void* lib = XLib(true)) SetHandler(lib);
+}
+
+void X11GuardPinLibraries() {
+    // SDL opens the X extension libraries and the OpenGL driver itself and closes them when
+    // video ends; blocks they keep until the process ends are then leaks of an unknown module,
+    // which no suppression can name. Every library loaded so far is held open instead (nothing
+    // new is loaded), so that they keep their names.
+    dl_iterate_phdr(PinModule, nullptr);
 }
 
 void X11GuardInstall(void* sdlWindow) {

@@ -10,6 +10,9 @@ void X11GuardPrepare();
 // Installs the guard for the SDL window (an SDL_Window*) when SDL runs on X11; nothing on other
 // drivers. Window thread.
 void X11GuardInstall(void* sdlWindow);
+// Holds every library loaded so far open until the process ends (SDL unloads the X and OpenGL
+// libraries at video end, and leaks they keep would lose their names). After the renderer is up.
+void X11GuardPinLibraries();
 // True once an X error named the guarded window: it no longer exists.
 bool X11WindowLost();
 // Waits for the X server to answer every request sent so far, so that errors they raise meet

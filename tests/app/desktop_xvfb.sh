@@ -7,7 +7,7 @@
 #     exit code 0, a report line, the window's place saved, the lock released.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
-exe=$1 maker=$2 work=$3
+exe=$(realpath "$1") maker=$(realpath "$2") work=$3
 for tool in xdotool xwininfo import convert flock; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
 rm -rf "$work" && mkdir -p "$work" && "$maker" "$work/game" >/dev/null || exit 1
 cd "$work/game" || exit 1
