@@ -642,8 +642,15 @@ bool DLG_CLASS::EditKey(DLGCONTROL& c, u32 vk) {
     // dialog keeps it, so that the text typed next replaces it.
     const bool wasAll = c.bSelectAll;
     switch (vk) {
-    case VK_BACK: case VK_DELETE: case VK_LEFT: case VK_RIGHT: case VK_HOME: case VK_END: break;
-    case VK_UP: case VK_DOWN: case VK_RETURN:
+    case VK_BACK:
+    case VK_DELETE:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_HOME:
+    case VK_END: break;
+    case VK_UP:
+    case VK_DOWN:
+    case VK_RETURN:
         if (!c.bMultiLine) return false;
         break;
     default: return false;
