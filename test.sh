@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
-JOBS=$(nproc)
+JOBS=${JOBS:-$(nproc)}
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy OMP_NUM_THREADS=1
 # Every build and test step says what it took, so that the log shows where the time goes.
 TIMEFORMAT="   %R s wall, %U s user, %S s system"

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/Dialogs.h"
+#include "app/EditorLink.h"
 #include "app/Game.h"
 #include "app/Scenes.h"
 #include "app/SystemIni.h"
@@ -124,8 +125,8 @@ void ResumeGameThreads() {
     thLoad.Resume();
 }
 
-void NotifyEditorStart() { DebugLogF("NotifyEditor : %d , %d", 1, 1); }
-void NotifyEditorEnd(u32 value) { DebugLogF("NotifyEditor : %d , %u", 0, value); }
+void NotifyEditorStart() { EditorLinkSend(1, 1); }
+void NotifyEditorEnd(u32 value) { EditorLinkSend(0, value); }
 
 namespace {
 

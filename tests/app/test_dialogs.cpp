@@ -523,6 +523,31 @@ TEST_F(FrontDialogs, MultipleFileChoiceReturnsFullPaths) {
     AppVideoQuit();
 }
 
+// The file choice starts in the game's folder for the kind and goes anywhere from there: up
+// past the game folder and into a folder beside it, where a stage is chosen by its full path.
+TEST_F(FrontDialogs, FileChoiceLeavesTheGameFolder) {
+    const fs::path game = dir / "game", outside = dir / "outside";
+    fs::create_directories(game / "data" / "stg4");
+    fs::create_directories(outside);
+    std::ofstream(game / "data" / "stg4" / "a.stg4_001") << "x";
+    std::ofstream(outside / "x.stg4_001") << "x";
+    SetGameRoot(game);
+    ASSERT_TRUE(AppVideoInit());
+    ASSERT_TRUE(AppWindowCreate(640, 480));
+    DlgSetInteractiveForTests(true);
+    // ".." three times (stg4, data, the game folder), then the second folder there, then its file.
+    for (SDL_Scancode sc : {SDL_SCANCODE_RETURN, SDL_SCANCODE_RETURN, SDL_SCANCODE_RETURN, SDL_SCANCODE_DOWN,
+                            SDL_SCANCODE_DOWN, SDL_SCANCODE_RETURN, SDL_SCANCODE_DOWN, SDL_SCANCODE_RETURN})
+        PushKey(sc);
+    std::vector<std::string> out;
+    int count = -1;
+    RunScripted([&] { count = FileDialogMulti("t", "data\\stg4", "StageFile", {"stg4_*"}, out); });
+    DlgSetInteractiveForTests(false);
+    AppVideoQuit();
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(ResolvePath(out[0]), outside / "x.stg4_001");
+}
+
 TEST(DialogKit, ModelessDialogLivesBesideTheGameFrame) {
     ASSERT_TRUE(AppVideoInit());
     ASSERT_TRUE(AppWindowCreate(640, 480));

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <fcntl.h>
@@ -45,6 +47,9 @@ protected:
 
     // Starts the runtime in the game folder with extra environment entries.
     pid_t Start(const std::vector<std::string>& env, const std::string& arg = std::string()) {
+        return Start(env, arg.empty() ? std::vector<std::string>{} : std::vector<std::string>{arg});
+    }
+    pid_t Start(const std::vector<std::string>& env, const std::vector<std::string>& args) {
         const pid_t pid = fork();
         if (pid == 0) {
             if (chdir(game.c_str()) != 0) _exit(97);
@@ -53,8 +58,10 @@ protected:
             for (const auto& e : env) putenv(strdup(e.c_str()));
             const int devnull = open("/dev/null", O_WRONLY);
             dup2(devnull, 2);
-            if (arg.empty()) execl(TOBRELK_EXE, TOBRELK_EXE, static_cast<char*>(nullptr));
-            else execl(TOBRELK_EXE, TOBRELK_EXE, arg.c_str(), static_cast<char*>(nullptr));
+            std::vector<char*> argv{const_cast<char*>(TOBRELK_EXE)};
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(TOBRELK_EXE, argv.data());
             _exit(98);
         }
         return pid;
@@ -587,7 +594,7 @@ TEST_F(EndToEnd, MissingOrDamagedWorldDataIsReportedOnce) {
     fs::remove(game / "data" / "WorldMap.dat");
     pid_t pid = Start({});
     ASSERT_GT(pid, 0);
-    EXPECT_EQ(WaitExit(pid), 0);
+    EXPECT_EQ(WaitExit(pid), 1) << "a start that fails ends with an error code";
     std::string report = Read(game / "Report_Game.txt");
     EXPECT_EQ(boxes(report, "data\\WorldMap.dat のロードに失敗！"), 1) << report;
 
@@ -598,7 +605,7 @@ TEST_F(EndToEnd, MissingOrDamagedWorldDataIsReportedOnce) {
     fs::remove(game / "Report_Game.txt");
     pid = Start({});
     ASSERT_GT(pid, 0);
-    EXPECT_EQ(WaitExit(pid), 0);
+    EXPECT_EQ(WaitExit(pid), 1);
     report = Read(game / "Report_Game.txt");
     EXPECT_EQ(boxes(report, "data\\CommonPalette.cplt4 のロードに失敗！"), 1) << report;
 }
@@ -675,6 +682,112 @@ TEST_F(EndToEnd, SecondCopyEndsTheFirstWhenAnsweredYes) {
         const std::string line = report.substr(at, report.find('\n', at) - at);
         EXPECT_EQ(line.find('['), std::string::npos) << "joined lines: " << line;
     }
+}
+
+// An editor that starts a test play names a channel with --from-editor: here a named pipe it
+// reads. It hears "start 1" once the window exists and "end 1" when the play is closed; a
+// start that fails sends "end 0" and ends with an error code.
+TEST_F(EndToEnd, TheEditorHearsTheStartAndTheEndThroughItsChannel) {
+    if (!fs::exists(game / "data" / "stg4" / "Demo-1.stg4_001")) GTEST_SKIP() << "no demo game";
+    const fs::path fifo = game / "editor.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto run = [&](const std::vector<std::string>& env, int& code) {
+        // The editor reads before it starts the game, as a tool listening on its pipe does.
+        const int in = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        EXPECT_GE(in, 0);
+        const pid_t pid = Start(env, {"--from-editor=" + fifo.string(), (game / "data" / "stg4" / "Demo-1").string()});
+        code = WaitExit(pid);
+        std::string heard;
+        char buf[256];
+        for (ssize_t n; (n = read(in, buf, sizeof buf)) > 0;) heard.append(buf, static_cast<std::size_t>(n));
+        close(in);
+        return heard;
+    };
+    int code = -1;
+    EXPECT_EQ(run({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-"}, code), "start 1\nend 1\n");
+    EXPECT_EQ(code, 0);
+
+    fs::rename(game / "data" / "WorldMap.dat", game / "WorldMap.dat");
+    EXPECT_EQ(run({}, code), "start 1\nend 0\n");
+    EXPECT_EQ(code, 1);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("起動に失敗しました"), std::string::npos) << report;
+
+    // A channel that cannot be opened costs only the notifications.
+    fs::rename(game / "WorldMap.dat", game / "data" / "WorldMap.dat");
+    pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-"}, {"--from-editor=" + (game / "no" / "such").string()});
+    EXPECT_EQ(WaitExit(pid), 0);
+    EXPECT_NE(Read(game / "Report_Game.txt").find("--from-editor :"), std::string::npos);
+}
+
+// The menu texts are laid out by the glyphs' own advances: in the map menu (opened with button
+// 2 on the world map) "オートセーブ" and "タイトルへ" have no wide gap inside the word, as they
+// had when the demo's proportional face was set in fixed cells.
+TEST_F(EndToEnd, MapMenuTextsHaveNoGapsInsideWords) {
+    if (!fs::exists(game / "data" / "WorldMap.dat")) GTEST_SKIP() << "no demo game";
+    const fs::path menu = game / "menu.ppm";
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=50:90+,51:90-,80:90+,81:90-,220:88+,221:88-,320:27+",
+                             "TOBRELK_FRAME_DUMP=300:" + menu.string()});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 0);
+    const std::string m = Read(menu);
+    ASSERT_FALSE(m.empty()) << "the map menu was never drawn";
+    for (int row : {1, 3}) {
+        // Ink columns of the entry (white text on the menu's blue): the widest run of empty
+        // columns between two inked ones.
+        int widest = 0, run = 0, inked = 0;
+        bool seen = false;
+        for (int x = 280; x < 400; ++x) {
+            bool ink = false;
+            for (int y = 192 + 16 * row; y < 208 + 16 * row; ++y) ink = ink || (Pixel(m, x, y) >> 16) > 150;
+            if (ink) {
+                if (seen) widest = std::max(widest, run);
+                seen = true;
+                run = 0;
+                ++inked;
+            } else {
+                ++run;
+            }
+        }
+        EXPECT_GT(inked, 30) << "row " << row << " has its text";
+        EXPECT_LE(widest, 5) << "row " << row;
+    }
+}
+
+// 8 bits are for games without a transparent colour: the demo has one, so a full-screen 8-bit
+// DirectDraw start is refused, with its report line and an error code.
+TEST_F(EndToEnd, EightBitsAreRefusedForAGameWithATransparentColour) {
+    if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
+    std::ofstream(game / "System.ini") << "Direct3D=0\nWindowMode=0\nBpp=8\nExit\n";
+    const pid_t pid = Start({});
+    EXPECT_EQ(WaitExit(pid), 1);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("画面モードが不正です！ Direct3D=0 WindowMode=0 Bpp=8"), std::string::npos) << report;
+    EXPECT_NE(report.find("起動に失敗しました"), std::string::npos) << report;
+}
+
+// Without a display the game does not run unseen: it refuses with a report line and an error
+// code, unless a driver without a display was asked for (as every other test here does).
+TEST_F(EndToEnd, NoDisplayIsRefusedUnlessADummyDriverWasAsked) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(game.c_str()) != 0) _exit(97);
+        unsetenv("SDL_VIDEODRIVER");
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        const int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 2);
+        execl(TOBRELK_EXE, TOBRELK_EXE, static_cast<char*>(nullptr));
+        _exit(98);
+    }
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 1);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("Video : no display"), std::string::npos) << report;
+    const int lock = open((game / "user_data" / "ゲーム.lock").c_str(), O_RDONLY);
+    EXPECT_TRUE(lock < 0 || flock(lock, LOCK_EX | LOCK_NB) == 0) << "the lock is released";
+    if (lock >= 0) close(lock);
 }
 
 } // namespace

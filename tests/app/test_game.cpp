@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -13,6 +15,10 @@
 #include "app/Game.h"
 #include "app/MainWnd.h"
 #include "app/Scenes.h"
+#include "platform/graphics/Graphics.h"
+#include "platform/graphics/Presenter.h"
+#include "platform/system/Clock.h"
+#include "platform/system/Timers.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/MessageBox.h"
@@ -29,11 +35,17 @@ int g_deleted = 0;
 
 class CountingScene : public cScene {
 public:
-    CountingScene() { SetHandlers({[this] { if (m_bThrow) throw std::runtime_error("boom"); }}); }
+    CountingScene() {
+        SetHandlers({[this] {
+            if (m_bThrow) throw std::runtime_error("boom");
+            if (onFrame) onFrame();
+        }});
+    }
     ~CountingScene() override { ++g_deleted; }
     void Init() override { ++g_inits; }
     void FadeIn() override { m_nState = 1; }
     bool m_bThrow = false;
+    std::function<void()> onFrame;
 };
 
 class GameTest : public ::testing::Test {
@@ -409,3 +421,66 @@ TEST_F(RequestTest, CloseWhileTheGameThreadWaitsOnARequestDoesNotDeadlock) {
 }
 
 } // namespace
+
+// A play in which F1's replay-save dialog holds the game thread for three seconds, in both
+// drawing modes: the second after the dialog closes runs at the game's 60 frames (nothing caught
+// up in a burst) and the frame counter keeps reading 60 to 62.
+class PacingTest : public RequestTest {
+protected:
+    void TearDown() override {
+        if (g_bDDInit) DDRelease();
+        SetPresenter(nullptr);
+        DDTestSetDisplayRefresh(0);
+        SetClock(nullptr);
+        ResetTimers();
+        RequestTest::TearDown();
+    }
+    void PlayThroughTheDialog(bool direct3D) {
+        cStepClock clock(5000);
+        SetClock(&clock);
+        ResetTimers();
+        cMemoryPresenter presenter;
+        SetPresenter(&presenter);
+        if (direct3D) {
+            DDTestSetDisplayRefresh(60);
+            ASSERT_TRUE(DDInit(true, MainWindowHandle(), 640, 480, 32, 0, 1, 1, 60, 1, nullptr, nullptr, 0, 0));
+        }
+        g_Services.replayFileName = [] { return std::string("user_data\\rpl4\\x.rpl4_824"); };
+        g_Services.saveReplay = [&](int, const std::string&) {
+            clock.Advance(3000); // the player looks for a name
+            return 1;
+        };
+        SetDialogAnswers({"1:user_data\\rpl4\\x.rpl4_824"});
+        u64 closed = 0;
+        SetSceneFactory(0, [&] {
+            auto s = std::make_unique<CountingScene>();
+            s->onFrame = [&] {
+                if (g_Game.m_nFrames != 150) return;
+                MainWndProc(g_hWnd, WM_GAME_REPLAYSAVE, 0, 0); // as F1 asks the window thread
+                closed = clock.NowMs();
+            };
+            return s;
+        });
+        g_bActive.store(1);
+        std::vector<u64> after;
+        std::vector<u32> shown;
+        while (g_Game.m_nFrames < 400) {
+            ASSERT_TRUE(g_Game.GameFrame());
+            if (closed) {
+                after.push_back(clock.NowMs());
+                shown.push_back(g_Game.m_nFps);
+            }
+        }
+        ASSERT_EQ(g_nDlgResult.load(), 1) << "the dialog saved";
+        const auto inSecond = std::count_if(after.begin(), after.end(), [&](u64 t) { return t < closed + 1000; });
+        EXPECT_GE(inSecond, 59) << (direct3D ? "Direct3D" : "DirectDraw");
+        EXPECT_LE(inSecond, 62) << (direct3D ? "Direct3D" : "DirectDraw");
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            EXPECT_GE(shown[i], 60u) << "frame " << i << " after the dialog";
+            EXPECT_LE(shown[i], 62u) << "frame " << i << " after the dialog";
+        }
+    }
+};
+
+TEST_F(PacingTest, TheSecondAfterTheF1DialogRunsAtSixtyInDirectDraw) { PlayThroughTheDialog(false); }
+TEST_F(PacingTest, TheSecondAfterTheF1DialogRunsAtSixtyInDirect3D) { PlayThroughTheDialog(true); }
