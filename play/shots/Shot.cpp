@@ -220,9 +220,9 @@ void cShot::MoveX() {
 void cShot::MoveY() {
     if (m_dAccelY != 0) m_dSpeedY += m_dAccelY;
     if (m_dSpeedY == 0) return;
-    // Unclamped: a shot leaves the stage upward or downward and goes by the area check.
-    m_dY += m_dSpeedY;
-    UpdateEdgesY();
+    // As every object's vertical move: the speed limit, then the clamp to the stage with its
+    // margins (a shot leaves the view upward or downward and goes by the area check).
+    MoveObjY(*this, 2);
 }
 
 void cShot::StepMotion() {
