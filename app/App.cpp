@@ -27,6 +27,7 @@
 #include "platform/system/SystemReport.h"
 #include "platform/system/Timers.h"
 #include "records/DataFile.h"
+#include "records/FlowCmd.h"
 #include "records/StageLoad.h"
 
 APPSTARTUP g_Startup;
@@ -338,6 +339,8 @@ int WinMain(int argc, char** argv) {
     WriteReport("App : ver %s", "824");
     ReportSystemInfo();
     g_bFromEditor = fromEditor ? 1 : 0;
+    // A play started by the editor keeps the flows made for testing in the editor.
+    UpdateCmdLimits([](CMDLIMITS& l) { l.bStartedByEditor = g_bFromEditor != 0; });
 
     // One copy per game folder; asked before any window exists.
     if (!SingleInstanceAcquire()) return 0;
