@@ -309,3 +309,37 @@ TEST(PlayedCommands, CopiesOfARowMoveFromTheirOwnHomes) {
                      "fixed home 1: 586.5,552 586.873,552.124 586.745,552.041\n")
         << trace;
 }
+
+// The hero stands on a block whose item lifts it two blocks at once (a warp): the item is taken
+// before the hero's motion of that step, so the same step already lets it fall from there.
+TEST(PlayedCommands, ABlocksItemIsTakenBeforeTheHeroMoves) {
+    CommonPaletteScope keep;
+    cEdItem lift;
+    lift.wPicture = 1;
+    cFlowCmd warp;
+    warp.Clear();
+    warp.cmdSet = 1;
+    warp.cmdKind = 5;
+    NewEdMove(warp.move);
+    MoveSettings::Set(*warp.move, eMove::Way, 5);
+    MoveSettings::Set(*warp.move, eMove::TargetYBl, -2);
+    lift.vCmd.push_back(warp);
+    g_CommonPalette.m_vEdItem = {cEdItem(), lift};
+    g_CommonPalette.Publish();
+    cStage st = playtest::MakeStage(20, 15);
+    for (cEdBlock& b : st.vBlock)
+        if (b.sPosX == 2) {
+            b.byItemKind = 1;
+            b.wItemIndex = 1;
+        }
+    st.Prepare();
+    flowtest::HeroPlay h({}, st);
+    // The block under the feet, as the landing on it names it.
+    h.hero.m_nFloorCell = h.s.m_vBlockMap.IndexAtPixel(h.hero.m_dX + 8, h.hero.m_dBottom + 1);
+    std::string trace;
+    for (int f = 0; f < 4; ++f) {
+        trace += Num(h.hero.m_dY) + " ";
+        h.play.Step();
+    }
+    EXPECT_EQ(trace, "744 680.22 680.84 681.86 ") << trace;
+}
