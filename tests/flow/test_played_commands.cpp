@@ -343,3 +343,53 @@ TEST(PlayedCommands, ABlocksItemIsTakenBeforeTheHeroMoves) {
     }
     EXPECT_EQ(trace, "744 680.22 680.84 681.86 ") << trace;
 }
+
+// A character next to the hero swings a sword at it: with a graphic row that the sword types
+// have, and with one they do not have (the type byte naming the row of its parts). Both swing
+// and hit; the second draws nothing. With no row of parts at all there is no sword (and no hit).
+TEST(PlayedCommands, ASwordWithoutItsGraphicStillHits) {
+    std::string trace;
+    for (auto [picture, type] : {std::pair<i64, i64>{1, 1}, {9, 1}, {9, 0}}) {
+        playtest::PLAYOPTIONS options;
+        options.prepareData = [] {
+            cSwordTypeData swing;
+            swing.vPart.clear();
+            cSwordPart part;
+            part.nWidth = 32;
+            part.nHeight = 16;
+            part.nTime = 3;
+            swing.vPart.push_back(part);
+            g_Database.m_vSwordType = {cSwordTypeData(), swing};
+        };
+        cFlowCmd sword = Cmd(12);
+        sword.chain = 1;
+        NewEdShot(sword.shot);
+        ShotSettings::Set(*sword.shot, eShot::Picture, picture);
+        ShotSettings::Set(*sword.shot, eShot::AimMode, type);
+        ShotSettings::Set(*sword.shot, eShot::Power, 3);
+        ShotSettings::Set(*sword.shot, eShot::TakeShooterSide, 1);
+        cStage st = playtest::MakeStage(20, 15);
+        st.vChara[0].dwMaxHP = 10;
+        st.vChara.push_back(Placed(3, 13, {Once({sword})}, [](cEdChara& d) {
+            CharaSettings::Set(d, eChara::FlyMode, 0);
+            CharaSettings::Set(d, eChara::Side, 1);
+            CharaSettings::Set(d, eChara::Facing, 0);
+        }));
+        st.Prepare();
+        flowtest::HeroPlay h(options, st);
+        trace += "picture " + std::to_string(picture) + " type " + std::to_string(type) + ":";
+        std::string last;
+        for (int f = 0; f < 30; ++f) {
+            h.play.Step();
+            std::string now = " hp " + std::to_string(h.hero.m_nHP) + " swords " + std::to_string(h.s.m_lstShot.LiveCount());
+            h.s.ForEachShot([&](cShot& s) { now += " drawn from row " + std::to_string(s.m_nSwordGraphic); });
+            if (now != last) trace += " [" + std::to_string(f) + "]" + now;
+            last = now;
+        }
+        trace += "\n";
+    }
+    EXPECT_EQ(trace, "picture 1 type 1: [0] hp 7 swords 1 drawn from row 1 [18] hp 7 swords 0\n"
+                     "picture 9 type 1: [0] hp 7 swords 1 drawn from row -1 [18] hp 7 swords 0\n"
+                     "picture 9 type 0: [0] hp 10 swords 0\n")
+        << trace;
+}
