@@ -28,6 +28,7 @@
 #include "platform/system/SystemReport.h"
 #include "platform/system/Timers.h"
 #include "records/DataFile.h"
+#include "records/FlowCmd.h"
 #include "records/StageLoad.h"
 
 APPSTARTUP g_Startup;
@@ -351,6 +352,8 @@ int WinMain(int argc, char** argv) {
     ReportSystemInfo();
     g_bFromEditor = fromEditor ? 1 : 0;
     if (fromEditor) EditorLinkOpen(editorChannel);
+    // A play started by the editor keeps the flows made for testing in the editor.
+    UpdateCmdLimits([](CMDLIMITS& l) { l.bStartedByEditor = g_bFromEditor != 0; });
 
     // A copy that holds the lock can always be asked to close in order: the handler is in
     // place before the lock names this process to a second copy.

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "app/Dialogs.h"
@@ -357,28 +358,38 @@ TEST_F(RequestTest, BadSoundNumberReportsClosesAndPlaysSoundZero) {
 
 TEST_F(RequestTest, SceneMusicNumberZeroStopsAndRepeatsAreSkipped) {
     int stops = 0;
-    std::vector<std::pair<int, int>> plays;
+    std::vector<std::tuple<int, int, int>> plays;
+    u32 stageFlag = 1;
     g_Services.sceneBgm = [](int which) { return which == 0 ? 0 : 7; };
+    // Scene 2 plays its piece once, the others loop.
+    g_Services.sceneBgmFlag = [](int which) { return which == 2 ? 0u : 1u; };
+    g_Services.stageBgmFlag = [&] { return stageFlag; };
     g_Services.stopBgm = [&] { ++stops; };
-    g_Services.playBgm = [&](int which, int n) { plays.push_back({which, n}); };
+    g_Services.playBgm = [&](int which, int n, int loop) { plays.push_back({which, n, loop}); };
     MainWndProc(g_hWnd, WM_GAME_BGM, 0, 0);
     EXPECT_EQ(stops, 1);
     MainWndProc(g_hWnd, WM_GAME_BGM, 1, 0);
     MainWndProc(g_hWnd, WM_GAME_BGM, 4, 12);
     MainWndProc(g_hWnd, WM_GAME_BGM, 9, 12);
-    EXPECT_EQ(plays, (std::vector<std::pair<int, int>>{{1, 7}, {4, 12}}));
+    // The play setting reaches the player: the scene's flag, the stage request's flag.
+    MainWndProc(g_hWnd, WM_GAME_BGM, 2, 0);
+    stageFlag = 0;
+    MainWndProc(g_hWnd, WM_GAME_BGM, 4, 12);
+    using P = std::tuple<int, int, int>;
+    EXPECT_EQ(plays, (std::vector<P>{P{1, 7, 1}, P{4, 12, 1}, P{2, 7, 0}, P{4, 12, 0}}));
     // RequestBgm sends (on the window thread at once) unless the same kept music plays.
+    plays.clear();
     g_Game.RequestBgm(7, 1, 1);
     g_Game.RequestBgm(7, 1, 1);
-    EXPECT_EQ(plays.size(), 3u);
+    EXPECT_EQ(plays.size(), 1u);
     g_Game.RequestBgm(7, 0, 1);
-    EXPECT_EQ(plays.size(), 4u);
+    EXPECT_EQ(plays.size(), 2u);
 }
 
 TEST_F(RequestTest, ExceptionWhileServingARequestReportsAnswersAndCloses) {
     // An index into an empty list of the game's data throws out_of_range (a music number with
     // no music rows); the window thread must survive it.
-    g_Services.playBgm = [](int, int) { throw std::out_of_range("invalid vector<T> subscript"); };
+    g_Services.playBgm = [](int, int, int) { throw std::out_of_range("invalid vector<T> subscript"); };
     EXPECT_NO_THROW(MainWndProc(g_hWnd, WM_GAME_BGM, 4, 3));
     EXPECT_EQ(CloseRequestCount(), 1u);
     g_Services.loadStage = [](const std::string&, int) -> int { throw std::out_of_range("x"); };
