@@ -12,7 +12,10 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "app/Game.h"
 #include "app/PlayRecordNames.h"
+#include "app/Replay.h"
+#include "flow/FlowEngine.h"
 #include "platform/system/PathResolver.h"
 #include "play/GameScene.h"
 #include "records/DataFile.h"
@@ -134,8 +137,9 @@ TEST_F(PlayerSuite, FiveJumpsInARowOnEveryStage) {
     Start(kStages[0].file);
     Run(".*10");
     trace += "Demo-1 running";
-    for (const char* w : {"RJ*30 R*20 .*50", "LJ*30 L*20 .*50", "RJ*30 R*20 .*50", "LJ*30 L*20 .*50", "RJ*30 R*20 .*50"})
-        trace += Rises(w, 1);
+    const char* const right = "RJ*30 R*20 .*50";
+    const char* const left = "LJ*30 L*20 .*50";
+    for (const char* w : {right, left, right, left, right}) trace += Rises(w, 1);
     trace += " ends at ";
     trace += Line();
     ExpectGoldenTrace("player", "five_jumps", trace);
@@ -193,7 +197,7 @@ TEST_F(PlayerSuite, ShotsGoTheWayTheKeysAreHeld) {
         const char* name;
         u16 dir;
     } holds[] = {{"none", 0}, {"L", 1}, {"R", 2}, {"U", 4}, {"D", 8}, {"UL", 5}, {"UR", 6}, {"DL", 9}, {"DR", 10}};
-    for (u32 version : {kProgVer, 777u}) {
+    for (u32 version : {kProgVer, 778u, 777u}) {
         for (const auto& h : holds) {
             Start(kStages[0].file);
             g_Stage.nFileVersion = version;
@@ -209,10 +213,22 @@ TEST_F(PlayerSuite, ShotsGoTheWayTheKeysAreHeld) {
             double dx = 0, dy = 0;
             S().ForEachShot([&](cShot& s) { dx = s.m_dX - x0, dy = s.m_dY - y0; });
             char b[96];
-            std::snprintf(b, sizeof b, "%s %s %.1f,%.1f\n", version < kProgVer ? "old" : "new", h.name, dx, dy);
+            std::snprintf(b, sizeof b, "%u %s %.1f,%.1f\n", version, h.name, dx, dy);
             trace += b;
         }
     }
+    // A replay keeps the eight directions from its version 780 on: up held (key state 3) reads
+    // as none before.
+    Start(kStages[0].file);
+    sim.Frame({4, 0});
+    const i32 mode = g_Game.g_nGameMode;
+    g_Game.g_nGameMode = 4;
+    for (u32 version : {779u, 780u}) {
+        g_ReplayData.nFileVersion = version;
+        trace += "replay " + std::to_string(version) + " U " + std::to_string(CmdParamKindValue(S(), 12)) + "\n";
+    }
+    g_Game.g_nGameMode = mode;
+    g_ReplayData.nFileVersion = kProgVer;
     ExpectGoldenTrace("player", "input_direction_shots", trace);
 }
 
