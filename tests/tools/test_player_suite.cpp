@@ -108,6 +108,17 @@ protected:
         return s;
     }
 
+    // A demo stage changed by edit, saved under another name in the demo folder.
+    static void EditStage(const std::string& from, const std::string& to, const std::function<void(cStage&)>& edit) {
+        const fs::path old = GetGameRoot();
+        SetGameRoot(s_dir);
+        cStage st;
+        ASSERT_TRUE(LoadFromFile(st, from));
+        edit(st);
+        ASSERT_TRUE(SaveToFile(st, to));
+        SetGameRoot(old);
+    }
+
     static fs::path s_dir;
     playsim::cPlaySim sim;
     std::string trace;
@@ -159,17 +170,13 @@ TEST_F(PlayerSuite, WalkBothWaysAndAPlatformOnAndOff) {
 // A block character that walks to and fro on the ground: the hero jumps onto it, rides it and
 // jumps off it again.
 TEST_F(PlayerSuite, JumpFromAMovingBlockCharacter) {
-    const fs::path old = GetGameRoot();
-    SetGameRoot(s_dir);
-    cStage st;
-    ASSERT_TRUE(LoadFromFile(st, kStages[3].file));
-    cEdChara walker = DemoPatroller();
-    CharaSettings::Set(walker, eChara::BlockChara, 1);
-    walker.sPosX = 4;
-    walker.sPosY = 11;
-    st.vChara.push_back(walker);
-    ASSERT_TRUE(SaveToFile(st, "data\\stg4\\Ride.stg4_001"));
-    SetGameRoot(old);
+    ASSERT_NO_FATAL_FAILURE(EditStage(kStages[3].file, "data\\stg4\\Ride.stg4_001", [](cStage& st) {
+        cEdChara walker = DemoPatroller();
+        CharaSettings::Set(walker, eChara::BlockChara, 1);
+        walker.sPosX = 4;
+        walker.sPosY = 11;
+        st.vChara.push_back(walker);
+    }));
 
     Start("data\\stg4\\Ride.stg4_001");
     // Each line ends with the block character's x and whether the hero stands on it.
@@ -187,6 +194,22 @@ TEST_F(PlayerSuite, JumpFromAMovingBlockCharacter) {
         if (frame % 4 == 0) mover();
     });
     ExpectGoldenTrace("player", "block_chara_ride", trace);
+}
+
+// What the floor under a standing hero does acts in play: a spring under the first challenge's
+// fifth column throws the hero up 3 half-blocks, again at each landing.
+TEST_F(PlayerSuite, ASpringUnderTheFeetThrowsTheHeroUp) {
+    ASSERT_NO_FATAL_FAILURE(EditStage(kStages[3].file, "data\\stg4\\Spring.stg4_001", [](cStage& st) {
+        for (cEdBlock& b : st.vBlock)
+            if (b.sPosX == 5 && b.sPosY == 12) {
+                b.vInherit[8] = 0; // its own effect group, not the palette entry's
+                BlockSettings::Set(b, eBlock::FloorEffect, 1);
+                BlockSettings::Set(b, eBlock::FloorEffectValue, 3);
+            }
+    }));
+    Start("data\\stg4\\Spring.stg4_001");
+    Run(".*5 R*30 .*100", 5);
+    ExpectGoldenTrace("player", "spring", trace);
 }
 
 // The hero's shot goes the way the direction keys are held when it is fired ("入力方向"): none
