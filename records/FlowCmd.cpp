@@ -1,6 +1,7 @@
 #include "records/FlowCmd.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 #include "records/EdSettings.h"
@@ -13,6 +14,8 @@ constexpr std::size_t kMinCmdBytes = 24;
 
 std::mutex g_CmdLimitsLock;
 CMDLIMITS g_CmdLimits;
+// Counts the changes of g_CmdLimits; starts at 1 so that a thread's first read takes the lock.
+std::atomic<u32> g_nCmdLimitsGen{1};
 
 // A kind outside its table: no name, no parameters, nothing to run.
 constexpr CMDTYPEROW kNoCmdRow = {"", 0};
@@ -98,16 +101,26 @@ const CMDTYPEROW& CmdTypeRow(u8 cmdSet, u8 cmdKind) {
 void SetCmdLimits(const CMDLIMITS& limits) {
     std::lock_guard<std::mutex> lock(g_CmdLimitsLock);
     g_CmdLimits = limits;
+    g_nCmdLimitsGen.fetch_add(1, std::memory_order_release);
 }
 
 void UpdateCmdLimits(const std::function<void(CMDLIMITS&)>& change) {
     std::lock_guard<std::mutex> lock(g_CmdLimitsLock);
     change(g_CmdLimits);
+    g_nCmdLimitsGen.fetch_add(1, std::memory_order_release);
 }
 
 CMDLIMITS GetCmdLimits() {
-    std::lock_guard<std::mutex> lock(g_CmdLimitsLock);
-    return g_CmdLimits;
+    // Every command read checks its parameters against the limits: each thread keeps the copy
+    // it took last and takes the lock again only after a change.
+    thread_local u32 seen = 0;
+    thread_local CMDLIMITS copy;
+    if (seen != g_nCmdLimitsGen.load(std::memory_order_acquire)) {
+        std::lock_guard<std::mutex> lock(g_CmdLimitsLock);
+        copy = g_CmdLimits;
+        seen = g_nCmdLimitsGen.load(std::memory_order_relaxed);
+    }
+    return copy;
 }
 
 // ---- cFlowCmd ---------------------------------------------------------------------------------
