@@ -211,8 +211,7 @@ i32 LayoutMessageText(cGameScene& scene, cMessageWnd& w, DDSURFACEDATA* target, 
         DDBlt(target, x, y, w.m_nWidth, w.m_nHeight, &w.m_Surface, 0, 0, DDBLT_KEY);
         break;
     case 2:
-        // The miniature of a graphic comes with the play drawing's DrawDigits.
-        (void)rise;
+        DrawDigits(target, &scene, x, y - rise, w.m_nPicKind, w.m_nCell, w.m_nPicValue);
         break;
     case 3:
         DDBlt(target, x, y - rise, kIconSize, kIconSize, &g_aPicture[PIC_ACCESSORY], 0, 48, DDBLT_KEY);

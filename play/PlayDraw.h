@@ -38,3 +38,14 @@ void PlayText(DDSURFACEDATA* target, i32 x, i32 y, const std::string& sjis, i32 
 struct PictureDesc;
 class cChara;
 bool CharaPicture(cChara& c, i32 pictureNo, i32 frame, PictureDesc& desc);
+
+// The player through its effect and, over it, the entries of its rectangle display as the stage
+// settings show them (0 hidden, 1 tinted and framed, 2 framed only) in their colours (red, green,
+// blue, yellow, red-purple, blue-purple, black, rainbow), at the player's position.
+class cPlayer;
+void DrawPlayerRects(cPlayer& p, DDSURFACEDATA* target, i32 freeze);
+// An item's graphic taken by the player (a notice of the display list), rising over its head
+// as its frames run out.
+struct PLAYNOTICE;
+class cGameScene;
+void DrawGraphicNotice(cGameScene& scene, const PLAYNOTICE& n, DDSURFACEDATA* target);
