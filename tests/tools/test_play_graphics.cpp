@@ -173,3 +173,41 @@ TEST_F(PlayGraphics, GoldenFramesInEveryMode) {
         EXPECT_TRUE(same) << "differs from " << golden;
     }
 }
+
+// The first stage's slimes are foes as they look: walking into one costs the hero HP, and two of
+// the hero's shots bring it down.
+TEST_F(PlayGraphics, DemoSlimesHurtAndFall) {
+    playsim::cPlaySim sim;
+    std::string error;
+    ASSERT_TRUE(sim.Open({s_dir.string(), true, 32}, error)) << error;
+    ASSERT_TRUE(sim.StartStage("data\\stg4\\Demo-1.stg4_001", 1, error)) << error;
+    cGameScene& s = sim.Scene();
+    cStageChara* slime = nullptr;
+    s.ForEachChara([&](cStageChara& c) {
+        if (!slime && c.m_Def.wPicture == 11) slime = &c;
+    });
+    ASSERT_NE(slime, nullptr);
+    const cObjHandle handle(slime);
+    cPlayer& hero = *s.Player0();
+    // The hero two blocks left of it, walking into it.
+    auto heroAt = [&](double x) {
+        hero.m_dX = x;
+        hero.m_dY = slime->m_dBottom - hero.m_nBoxH + 1;
+        hero.m_nDir = 1;
+        hero.UpdateEdgesX();
+        hero.UpdateEdgesY();
+        hero.OnMovedX();
+        hero.OnMovedY();
+    };
+    heroAt(slime->m_dX - 64);
+    const i32 hp = hero.m_nHP;
+    for (int f = 0; f < 30 && hero.m_nHP == hp; ++f) sim.Frame(playsim::SIMKEYS{2, 0});
+    EXPECT_LT(hero.m_nHP, hp);
+    // Back off and shoot (button 2) until it is gone.
+    heroAt(slime->m_dX - 160);
+    for (int f = 0; f < 120 && handle; ++f) {
+        heroAt(handle.Chara() ? handle.Chara()->m_dX - 160 : hero.m_dX);
+        sim.Frame(f % 10 == 0 ? playsim::SIMKEYS{0, 2} : playsim::SIMKEYS{});
+    }
+    EXPECT_FALSE(handle);
+}
