@@ -229,3 +229,19 @@ void DrawMessageWnds(cGameScene& scene, DDSURFACEDATA* target, i32 held) {
         else list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
     }
 }
+
+void ShowRisingGraphic(cGameScene& scene, u32 charaId, i32 kind, i32 number, i32 offset, i32 frames) {
+    MessageWndPtr w(new cMessageWnd);
+    MESSAGEARGS a;
+    a.kind = 2;
+    a.picKind = kind;
+    a.cell = number;
+    a.picValue = offset;
+    a.placement = MSG_ABOVE_HERO;
+    a.displayMode = MSG_TIMED;
+    a.frames = frames;
+    a.speakerId = static_cast<i32>(charaId);
+    // No message command's ID names it (their IDs are not negative).
+    a.caller[1] = -1;
+    if (MakeMessage(scene, *w, a)) scene.m_lstMessageWnd.push_back(std::move(w));
+}

@@ -361,7 +361,6 @@ void cGameScene::DrawNotices(DDSURFACEDATA* target, i32 freeze) {
             DDBlt(target, 296, 40, 16, 16, acc, 64, 32, DDBLT_KEY);
             PlayText(target, 316, 40, Num(n.nValue[0]), 16);
         }
-        if (n.nKind == PLAYNOTICE::GRAPHIC) DrawGraphicNotice(*this, n, target);
         if (!freeze && n.nFrames > 0) --n.nFrames;
     }
     if (!freeze)

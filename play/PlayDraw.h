@@ -44,8 +44,3 @@ bool CharaPicture(cChara& c, i32 pictureNo, i32 frame, PictureDesc& desc);
 // blue, yellow, red-purple, blue-purple, black, rainbow), at the player's position.
 class cPlayer;
 void DrawPlayerRects(cPlayer& p, DDSURFACEDATA* target, i32 freeze);
-// An item's graphic taken by the player (a notice of the display list), rising over its head
-// as its frames run out.
-struct PLAYNOTICE;
-class cGameScene;
-void DrawGraphicNotice(cGameScene& scene, const PLAYNOTICE& n, DDSURFACEDATA* target);

@@ -1,9 +1,8 @@
-// The player's rectangle display and the graphic shown over it when it takes an item.
+// The player's rectangle display.
 #include <algorithm>
 
 #include "platform/graphics/Raster.h"
 #include "play/GameScene.h"
-#include "play/ObjGraphic.h"
 #include "play/PlayDraw.h"
 #include "play/effects/CharaDraw.h"
 
@@ -47,12 +46,4 @@ void DrawPlayerRects(cPlayer& p, DDSURFACEDATA* target, i32 freeze) {
                             colour, 1);
         FrameBox(target, x + e.x, y + e.y, e.w, e.h, colour);
     }
-}
-
-void DrawGraphicNotice(cGameScene& scene, const PLAYNOTICE& n, DDSURFACEDATA* target) {
-    cPlayer* p = scene.Player0();
-    if (!p || p->IsDying()) return;
-    const i32 rise = (kGraphicNoticeFrames - n.nFrames) / 4;
-    DrawDigits(target, &scene, p->m_rcScreen.left + p->m_nGfxW / 2 - 8, p->m_rcScreen.top - 16 - rise, n.nValue[0],
-               n.nValue[1], n.nValue[2]);
 }

@@ -184,14 +184,7 @@ void cPlayer::BuildHitRects() {
 }
 
 void cPlayer::ChangeGraphic(i32 kind, i32 number, i32 pattern) {
-    if (!m_pScene) return;
-    PLAYNOTICE n;
-    n.nKind = PLAYNOTICE::GRAPHIC;
-    n.nFrames = kGraphicNoticeFrames;
-    n.nValue[0] = kind;
-    n.nValue[1] = number;
-    n.nValue[2] = pattern;
-    m_pScene->m_vNotice.push_back(n);
+    if (m_pScene) ShowRisingGraphic(*m_pScene, m_nId, kind, number, pattern, kGraphicNoticeFrames);
 }
 
 // ---- Camera follow ----

@@ -57,7 +57,7 @@ public:
     // placed relative to the player's position.
     void BuildHitRects();
     // Shows graphic (kind, number, offset) rising over the player for 30 frames: the notice of
-    // an item taken (the play scene's display list draws it).
+    // an item taken (a rising picture cell among the scene's messages).
     void ChangeGraphic(i32 kind, i32 number, i32 pattern);
 
     i32 m_nPlayerNo = 0;       // its input record

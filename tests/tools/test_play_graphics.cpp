@@ -13,6 +13,7 @@
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Presenter.h"
 #include "platform/system/PathResolver.h"
+#include "flow/MessageWnd.h"
 #include "play/GameScene.h"
 #include "records/CharaSettings.h"
 #include "records/DataFile.h"
@@ -153,8 +154,8 @@ TEST_F(PlayGraphics, GoldenFramesInEveryMode) {
         for (int f = 0; f < 12; ++f) sim.Frame();
         cGameScene& s = sim.Scene();
         // The coin under the hero was taken, and its graphic is still rising.
-        ASSERT_EQ(s.m_vNotice.size(), 1u);
-        EXPECT_EQ(s.m_vNotice[0].nKind, PLAYNOTICE::GRAPHIC);
+        ASSERT_EQ(s.m_lstMessageWnd.size(), 1u);
+        EXPECT_EQ(s.m_lstMessageWnd[0]->m_nKind, 2);
         std::vector<u32> frame;
         i32 w = 0, h = 0;
         DDSnapshotFrame(&frame, &w, &h);
