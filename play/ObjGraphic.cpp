@@ -43,7 +43,8 @@ const PLAYDRAWTABLES& Tables(cGameScene* scene) {
         SelectPlayDrawTables(t, false, false);
         return t;
     }();
-    return scene ? scene->m_DrawTables : fallback;
+    // A scene whose stage is not set up yet has not chosen its tables (every slot 0).
+    return scene && scene->m_DrawTables.plain[GFX_BLOCK] != 0 ? scene->m_DrawTables : fallback;
 }
 
 // Cell c of a sheet of cells w x h laid out `perRow` to a row (perRow 0: down columns of 15).
