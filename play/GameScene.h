@@ -43,6 +43,7 @@
 #include "platform/graphics/Graphics.h"
 #include "platform/system/Input.h"
 #include "platform/system/Random.h"
+#include "play/ObjGraphic.h"
 #include "play/ScrollAxis.h"
 #include "play/effects/Picture.h"
 #include "play/effects/ScreenEffect.h"
@@ -99,6 +100,7 @@ constexpr i32 kUnlimitedLife = 0x7fffffff;
 // Extra-life notices shown for one clear at most: a huge score jump past a small step must not
 // hold the game for minutes (each notice holds it for 30 frames).
 constexpr i32 kMaxExtraLifeNotices = 10;
+constexpr i32 kGraphicNoticeFrames = 30; // an item's graphic shown over the player
 
 // Something shown on the play screen for a number of frames above the play: the extra-life
 // notice and the player's graphic change.
@@ -335,6 +337,7 @@ public:
 
     cScreenEffectRun m_ScreenEffect;
     EffectSurfaces m_EffectSurf;      // what the chara and screen effects draw through
+    PLAYDRAWTABLES m_DrawTables;      // the picture slots objects are drawn from, by graphic kind
     SCREENCOLOUR m_ScreenColour;
     std::vector<EffectObjPtr> m_lstEffectObj;
     // The effect pictures (two slots per row of the effect list: row i owns 2i - 2 and 2i - 1),

@@ -69,10 +69,10 @@ i32 DrawStageChara(cStageChara& c, DDSURFACEDATA* target, i32 freeze) {
     // The carried item's mark blinks (shown 32 of every 96 steps of its counter) above it.
     if (c.m_bHasItem && !c.m_bHidden) {
         const bool shown = freeze ? c.m_nItemBlink >= 64 : c.StepCarriedItemMark();
-        const i32 n = c.m_Item.m_Def.wPicture;
-        if (shown && n > 0)
-            DDBlt(target, c.m_rcScreen.left + c.m_nGfxW / 2 - 8, c.m_rcScreen.top - 16, 16, 16,
-                  PlayPicture(PLAYPIC_ITEM_MINI), (n % 10) * 16, (n / 10) * 16, DDBLT_KEY);
+        const cEdItem& item = c.m_Item.m_Def;
+        if (shown && item.wPicture > 0)
+            DrawDigits(target, c.m_pScene, c.m_rcScreen.left + c.m_nGfxW / 2 - 8, c.m_rcScreen.top - 16, item.byPictureKind,
+                       item.wPicture, 0);
     }
     return 0;
 }
@@ -195,7 +195,7 @@ void cGameScene::DrawPlayer(DDSURFACEDATA* target, i32 freeze) {
         }
         return;
     }
-    DrawCharaEffect(*p, target, freeze, CharaPicture);
+    DrawPlayerRects(*p, target, freeze);
     DrawHPGauge(*p, target, freeze);
     DrawSPGauge(*p, target, freeze);
 }
@@ -259,9 +259,7 @@ void cGameScene::DrawBlockLayer(DDSURFACEDATA* target, i32 layer) {
     const i32 vx = Trunc32(m_ScrollX.m_dPos), vy = Trunc32(m_ScrollY.m_dPos);
     const i32 col0 = vx >> 5, row0 = vy >> 5;
     const i32 ox = -(vx & 31), oy = -(vy & 31);
-    DDSURFACEDATA* sheet = PlayPicture(PLAYPIC_BLOCK);
-    DDSURFACEDATA* marks = PlayPicture(PLAYPIC_MARK);
-    if (!sheet) return;
+    if (!PlayPicture(PLAYPIC_BLOCK)) return;
     for (i32 row = 0; row < 16; ++row)
         for (i32 col = 0; col < 21; ++col) {
             const i32 index = m_vBlockMap.Index(col0 + col, row0 + row);
@@ -269,8 +267,7 @@ void cGameScene::DrawBlockLayer(DDSURFACEDATA* target, i32 layer) {
             const BLOCKCELL& cell = m_vBlockMap.At(index);
             if (!cell.bExists || cell.block.byLayer != layer || cell.block.bHidden || !cell.bShownNow) continue;
             const i32 x = 32 * col + ox, y = 32 * row + oy;
-            DrawSheetCell(target, sheet, cell.block.wPicture, x, y);
-            if (cell.block.bShowMark) DrawSheetCell(target, marks, cell.block.wMark, x, y);
+            DrawBlockCell(this, cell, target, x, y);
         }
 }
 
