@@ -216,8 +216,13 @@ public:
     void DrawTimeLimit(DDSURFACEDATA* target, i32 withSound);
     void DrawScreenFlash(i32 freeze);
     void DrawNotices(DDSURFACEDATA* target, i32 freeze);
-    // The two work surfaces of player 0's view margin.
+    // Limited sight (play/ViewMargin.cpp): the two work surfaces of player 0's view margin; the
+    // margin and shape taken from player 0 at set-up; a character's sight range changed (player
+    // 0's rebuilds the surfaces at once); the dark window drawn around player 0.
     void CreateWorkSurfaces();
+    void SetUpViewMargin();
+    void SightChanged(const cChara& chara);
+    void DrawFollowPicture(DDSURFACEDATA* target);
     void ReleaseStageSurfaces();
     // The play-screen loaders of the character, sword and effect pictures.
     void LoadPlayPictures();
