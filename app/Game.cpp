@@ -169,6 +169,13 @@ bool cGame::GameFrame() {
         }
     }
 
+    DrawFrameStats(start);
+    GamePresent();
+    ++m_nFrames;
+    return true;
+}
+
+void cGame::DrawFrameStats(u64 start) {
     const u64 now = timeGetTime();
     ++g_fpsCount;
     if (now - g_fpsSecond >= 1000) {
@@ -189,9 +196,6 @@ bool cGame::GameFrame() {
         else
             DDDrawTextBox(&g_aFont[1], &g_sdBackBuffer, 495, 463, 144, 16, "FPS%2d(%2d)", m_nFps, m_nWorkAverage);
     }
-    GamePresent();
-    ++m_nFrames;
-    return true;
 }
 
 // ---- Frame services ----

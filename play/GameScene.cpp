@@ -16,6 +16,7 @@
 #include "database/OptionData.h"
 #include "database/SystemData.h"
 #include "database/SystemSwitches.h"
+#include "platform/system/Clock.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/Report.h"
@@ -459,6 +460,7 @@ bool cGameScene::NestedFrameBegin() {
         if (SleepMs(1)) return false;
     }
     GameWaitFrame();
+    m_nNestedFrameStart = timeGetTime();
     if (!RestoreLostSurfaces()) {
         PostMessage(g_hWnd, WM_CLOSE, 0, 0);
         return false;
@@ -468,7 +470,10 @@ bool cGameScene::NestedFrameBegin() {
 }
 
 void cGameScene::NestedFrameEnd() {
-    if (!m_bHeadless) GamePresent();
+    if (m_bHeadless) return;
+    // The frame counter stays on screen while a message or the ranking holds the game.
+    g_Game.DrawFrameStats(m_nNestedFrameStart);
+    GamePresent();
 }
 
 i32 cGameScene::PauseLoop() {

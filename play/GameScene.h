@@ -402,6 +402,7 @@ public:
     u32 m_bDeathHandled = 0;          // the player's death handling ran for this death
     u32 m_bDeathDue = 0;              // the death animation ended: the handling runs after the draw
     i32 m_nNestedDepth = 0;           // nested frame loops running
+    u64 m_nNestedFrameStart = 0;      // when the nested loop's frame began (ms)
     i32 m_nViewMargin = 0;            // player 0's view margin and view shape (work surfaces)
     i32 m_nViewShape = 0;
 

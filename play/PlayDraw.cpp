@@ -121,7 +121,9 @@ void cGameScene::Draw(i32 a, i32 b, i32 /*c*/, i32 /*d*/) {
     if (m_bVirtualTarget) DDSetRenderToVirtual(1);
     else if (lpDTCon && lpDTCon->bVirtual) DDSetRenderToVirtual(0);
 
-    if (m_nState != 3 && m_nNestedDepth == 0) DrawBackground();
+    // The background keeps scrolling while the game is held (messages, pictures); only the pause
+    // stops it.
+    if (m_nState != 3) DrawBackground();
     DrawBgPicture(target, 0);
     if (a == 0 && m_nState == 3 && SysSwitch(SW_PAUSE_OVERLAY)) {
         DrawBgPicture(target, 1);
@@ -360,11 +362,11 @@ void cGameScene::DrawStatusBar(DDSURFACEDATA* target) {
 
 void cGameScene::DrawTimeLimit(DDSURFACEDATA* target, i32 withSound) {
     if (m_bTimeStopped) return;
-    const std::string digits = Num(std::clamp(m_nTimeLeft, 0, 999));
+    // Always three digits, the field centred: the time does not move as it shrinks.
+    const i32 left = std::clamp(m_nTimeLeft, 0, 999);
     DDSURFACEDATA* word = PlayPicture(PLAYPIC_WORD);
-    const i32 x0 = 320 - static_cast<i32>(digits.size()) * 16;
-    for (std::size_t i = 0; i < digits.size(); ++i)
-        DDBlt(target, x0 + 32 * static_cast<i32>(i), 24, 32, 32, word, 32 * (digits[i] - '0'), 160, DDBLT_KEY);
+    const i32 digits[3] = {left / 100, left / 10 % 10, left % 10};
+    for (i32 i = 0; i < 3; ++i) DDBlt(target, 272 + 32 * i, 24, 32, 32, word, 32 * digits[i], 160, DDBLT_KEY);
     // The warning sounds when the shown second changes inside the warning range, in the update's
     // own draw: the frames of a nested loop do not move the clock and must not repeat it.
     if (withSound && m_nTimeLeft != m_nPrevTimeLeft) {

@@ -19,6 +19,9 @@
 #include "records/CharaSettings.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
+#include "records/StageSettings.h"
+#include "app/SystemIni.h"
+#include "app/Game.h"
 #include "tools/DemoGame.h"
 #include "tools/PlaySim.h"
 
@@ -131,8 +134,9 @@ protected:
         return img;
     }
 
-    // The first demo stage with only its hero, the case's flow on it, saved under `name`.
-    static void MakeStage(const std::string& name, const PLAYCASE& c) {
+    // The first demo stage with only its hero, the case's flow on it, changed by `edit`, saved
+    // under `name`.
+    static void MakeStage(const std::string& name, const PLAYCASE& c, const std::function<void(cStage&)>& edit = {}) {
         const fs::path old = GetGameRoot();
         SetGameRoot(s_dir);
         cStage st;
@@ -156,6 +160,7 @@ protected:
         f.cmds.push_back(Code(kDoneCode));
         h.vFlow.push_back(f);
         st.vChara = hero;
+        if (edit) edit(st);
         ASSERT_TRUE(SaveToFile(st, "data\\stg4\\" + name + ".stg4_001"));
         SetGameRoot(old);
     }
@@ -349,4 +354,72 @@ TEST_F(PlayScreen, LimitedSightGoldenFrames) {
         }
         EXPECT_TRUE(sheet.Matches(std::string("play_screen_sight_") + m.name));
     }
+}
+
+// While a picture holds the game: the auto-scrolling background goes on moving (only the pause
+// stops it) while the play stands still, and the time limit shows three digits, the field
+// centred however many the time needs. Cells: two held frames 6 frames apart, each with the time
+// 045. Then the same hold with the frame counter switched on and frames presented as the game
+// presents them: the counter is written over every held frame.
+TEST_F(PlayScreen, HeldFramesGoldenFrames) {
+    auto stage = [](cStage& st) {
+        st.vBack[0].bAutoScrollX = 1;
+        st.vBack[0].dScrollSpeedX = 3;
+        StageSettings::Set(st, eStage::TimeLimitOn, 1);
+        StageSettings::Set(st, eStage::TimeLimit, 45);
+    };
+    MakeStage("Held", {nullptr, {Picture({2, 3, 14, 2, 0, 0, 1, 50, 0, 0, 1, 1, 0, 5})}}, stage);
+    const i32 showFps = g_SystemIni.ShowFps;
+    g_SystemIni.ShowFps = 0;
+    std::vector<u32> uncounted; // DirectDraw 32's frame 12, without the counter
+    for (const MODE& m : kModes) {
+        SCOPED_TRACE(m.name);
+        Sheet sheet(2);
+        playsim::cPlaySim sim;
+        ASSERT_NO_FATAL_FAILURE(Start(sim, m, "Held"));
+        cGameScene& scene = sim.Scene();
+        std::vector<u32> at6, at12;
+        u64 hash6 = 0;
+        scene.m_fnNestedInput = [&](cInput& in, i32 frame) {
+            if (frame == 6) at6 = Snapshot(), hash6 = sim.Hash();
+            if (frame == 12) {
+                at12 = Snapshot();
+                EXPECT_EQ(sim.Hash(), hash6) << "the play stands still";
+            }
+            in.wButtons = frame == 14 ? 1 : 0;
+        };
+        sim.Frame();
+        ASSERT_FALSE(at6.empty());
+        ASSERT_FALSE(at12.empty());
+        EXPECT_NE(at6, at12) << "the background moved";
+        sheet.Put(0, at6);
+        sheet.Put(1, at12);
+        if (&m == &kModes[1]) uncounted = at12;
+        EXPECT_TRUE(sheet.Matches(std::string("play_screen_held_") + m.name));
+    }
+
+    // The frame counter (small font, bottom right) over the held frames as they are presented.
+    g_SystemIni.ShowFps = 2;
+    playsim::cPlaySim sim;
+    ASSERT_NO_FATAL_FAILURE(Start(sim, kModes[1], "Held"));
+    cGameScene& scene = sim.Scene();
+    scene.m_bHeadless = false;
+    g_bActive.store(1);
+    std::vector<u32> counted;
+    scene.m_fnNestedInput = [&](cInput& in, i32 frame) {
+        if (frame == 12) counted = Snapshot();
+        in.wButtons = frame == 14 ? 1 : 0;
+    };
+    sim.Frame();
+    scene.m_bHeadless = true;
+    g_SystemIni.ShowFps = showFps;
+    ASSERT_FALSE(counted.empty());
+    ASSERT_EQ(counted.size(), uncounted.size());
+    int ink = 0;
+    for (int y = 469; y < 478; ++y)
+        for (int x = 549; x < 609; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * 640 + x;
+            ink += counted[i] != uncounted[i];
+        }
+    EXPECT_GT(ink, 8) << "the frame counter";
 }
