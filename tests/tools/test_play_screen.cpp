@@ -423,3 +423,39 @@ TEST_F(PlayScreen, HeldFramesGoldenFrames) {
         }
     EXPECT_GT(ink, 8) << "the frame counter";
 }
+
+// The stage-clear banner is drawn over everything of the play: the second demo stage, whose
+// coins lie beside the banner, cleared by its goal (the hero put on it). Cells: the banner
+// sliding together, and in place over the coins (its "!" over the first coin, both yellow).
+TEST_F(PlayScreen, ClearBannerGoldenFrames) {
+    for (const MODE& m : kModes) {
+        SCOPED_TRACE(m.name);
+        Sheet sheet(2);
+        playsim::cPlaySim sim;
+        std::string error;
+        ASSERT_TRUE(sim.Open({s_dir.string(), m.d3d, m.bpp}, error)) << error;
+        ASSERT_TRUE(sim.StartStage("data\\stg4\\Demo-2.stg4_001", 1, error)) << error;
+        cGameScene& s = sim.Scene();
+        const cItem* goal = nullptr;
+        s.ForEachItem([&](cItem& it) {
+            for (const cFlowCmd& c : it.m_Def.vCmd)
+                if (c.cmdSet == 1 && c.cmdKind == 2) goal = &it; // the item set's stage clear
+        });
+        ASSERT_NE(goal, nullptr);
+        cPlayer& p = *s.Player0();
+        p.m_dX = goal->m_dX;
+        p.m_dY = goal->m_dBottom - p.m_nBoxH + 1;
+        p.m_dSpeedY = 0;
+        p.UpdateEdgesX();
+        p.UpdateEdgesY();
+        p.OnMovedX();
+        p.OnMovedY();
+        for (int f = 0; f < 6; ++f) sim.Frame();
+        ASSERT_EQ(s.m_nState, 4);
+        sheet.Put(0, Snapshot());
+        for (int f = 0; f < 40; ++f) sim.Frame();
+        ASSERT_EQ(s.m_nState, 4);
+        sheet.Put(1, Snapshot());
+        EXPECT_TRUE(sheet.Matches(std::string("play_screen_clear_") + m.name));
+    }
+}
