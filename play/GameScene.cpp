@@ -96,6 +96,9 @@ cGameScene::~cGameScene() {
     ReleaseStageSurfaces();
     DDReleaseSurface(&m_sdViewA);
     DDReleaseSurface(&m_sdViewB);
+    // A screen effect running when the play ends leaves no scene after it drawing through the
+    // virtual back buffer.
+    if (lpDTCon && lpDTCon->bVirtual) DDSetRenderToVirtual(0);
     for (PLAYPICTURES* p : {&m_CharaBmp, &m_SwordImg}) DDReleaseSurfaceVector(p->vSurface);
     DDReleaseSurfaceVector(m_vEffectPicture);
 }
