@@ -64,15 +64,18 @@ struct PLAYCASE {
     std::vector<cFlowCmd> cmds;
 };
 
-// Half-size cells of 320 x 240, two to a row.
+// Cells of the frame shrunk `step` times (half size by default), `step` cells to a row.
 class Sheet {
 public:
-    explicit Sheet(int cells) : m_px(static_cast<std::size_t>(640) * 240 * ((cells + 1) / 2), 0xFF000000u) {}
+    explicit Sheet(int cells, int step = 2)
+        : m_step(step), m_px(static_cast<std::size_t>(640) * (480 / step) * ((cells + step - 1) / step), 0xFF000000u) {}
     void Put(int cell, const std::vector<u32>& frame) {
-        const int ox = cell % 2 * 320, oy = cell / 2 * 240;
-        for (int y = 0; y < 240; ++y)
-            for (int x = 0; x < 320; ++x)
-                m_px[static_cast<std::size_t>(oy + y) * 640 + ox + x] = frame[static_cast<std::size_t>(2 * y) * 640 + 2 * x];
+        const int w = 640 / m_step, h = 480 / m_step;
+        const int ox = cell % m_step * w, oy = cell / m_step * h;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                m_px[static_cast<std::size_t>(oy + y) * 640 + ox + x] =
+                    frame[static_cast<std::size_t>(m_step * y) * 640 + m_step * x];
     }
     ::testing::AssertionResult Matches(const std::string& name) const {
         const int h = static_cast<int>(m_px.size() / 640);
@@ -90,6 +93,7 @@ public:
     }
 
 private:
+    int m_step;
     std::vector<u32> m_px;
 };
 
@@ -188,6 +192,20 @@ protected:
         effect(6, {10, 0, 48, 3, 8}); // +1 waving rows growing to 48 dots over a second
         effect(8, {20, 10});          // +2 blinking every 10 frames for two seconds
         effect(3, {1, 16, 1});        // +3 a tenth of a second of shaking up and down
+        // +4.. every kind, 1..13, run over a second with values that show part way.
+        effect(1, {10, 0, 0, 160, -80});
+        effect(2, {10, 24, 2});
+        effect(3, {10, 24, 2});
+        effect(4, {10, 0, 40, 12});
+        effect(5, {10, 0, 40, 16});
+        effect(6, {10, 0, 40, 2, 8});
+        effect(7, {10, 0, 40, 2, 10});
+        effect(8, {10, 4});
+        effect(9, {10, 0, 90});
+        effect(10, {10, 400, 60, 8});
+        effect(11, {10, 320, 1280});
+        effect(12, {10, 600, 100, 0, 0});
+        effect(13, {10, 1, 24});
         g_Database.m_vPicture.resize(4);
         for (int i = 1; i <= 3; ++i) g_Database.m_vPicture[i].strFile = "bmp\\picture\\Sign" + std::to_string(i) + ".bmp";
         g_Database.ResetNoneRecords();
@@ -457,5 +475,29 @@ TEST_F(PlayScreen, ClearBannerGoldenFrames) {
         ASSERT_EQ(s.m_nState, 4);
         sheet.Put(1, Snapshot());
         EXPECT_TRUE(sheet.Matches(std::string("play_screen_clear_") + m.name));
+    }
+}
+
+// Every screen-effect kind started by the command in play, a quarter of a second in: shift,
+// shakes, splits, waves, blink, rotate, circle, zoom, lens and mosaic, each a quarter-size cell
+// in kind order (the status bar above each untouched).
+TEST_F(PlayScreen, EveryScreenEffectKindInPlay) {
+    for (const MODE& m : kModes) {
+        SCOPED_TRACE(m.name);
+        Sheet sheet(13, 4);
+        for (u16 kind = 1; kind <= 13; ++kind) {
+            SCOPED_TRACE(kind);
+            playsim::cPlaySim sim;
+            std::string error;
+            ASSERT_TRUE(sim.Open({s_dir.string(), m.d3d, m.bpp}, error)) << error;
+            AddData();
+            MakeStage("Kind", {nullptr, {ScreenEffect(static_cast<u16>(s_firstEffect + 3 + kind))}});
+            ASSERT_TRUE(sim.StartStage("data\\stg4\\Kind.stg4_001", 1, error)) << error;
+            for (int f = 0; f < 15; ++f) sim.Frame();
+            EXPECT_TRUE(sim.Scene().m_ScreenEffect.IsRunning());
+            EXPECT_EQ(sim.Scene().m_ScreenEffect.Type(), kind);
+            sheet.Put(kind - 1, Snapshot());
+        }
+        EXPECT_TRUE(sheet.Matches(std::string("play_screen_effect_kinds_") + m.name));
     }
 }
