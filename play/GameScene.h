@@ -218,8 +218,13 @@ public:
     void DrawTimeLimit(DDSURFACEDATA* target, i32 withSound);
     void DrawScreenFlash(i32 freeze);
     void DrawNotices(DDSURFACEDATA* target, i32 freeze);
-    // The two work surfaces of player 0's view margin.
+    // Limited sight (play/ViewMargin.cpp): the two work surfaces of player 0's view margin; the
+    // margin and shape taken from player 0 at set-up; a character's sight range changed (player
+    // 0's rebuilds the surfaces at once); the dark window drawn around player 0.
     void CreateWorkSurfaces();
+    void SetUpViewMargin();
+    void SightChanged(const cChara& chara);
+    void DrawFollowPicture(DDSURFACEDATA* target);
     void ReleaseStageSurfaces();
     // The play-screen loaders of the character, sword and effect pictures.
     void LoadPlayPictures();
@@ -412,6 +417,7 @@ public:
     u32 m_bDeathHandled = 0;          // the player's death handling ran for this death
     u32 m_bDeathDue = 0;              // the death animation ended: the handling runs after the draw
     i32 m_nNestedDepth = 0;           // nested frame loops running
+    u64 m_nNestedFrameStart = 0;      // when the nested loop's frame began (ms)
     i32 m_nViewMargin = 0;            // player 0's view margin and view shape (work surfaces)
     i32 m_nViewShape = 0;
 

@@ -248,6 +248,7 @@ void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
         p0.ScreenPos();
         p0.BuildHitRects();
     }
+    SetUpViewMargin();
 
     m_vStageVar.assign(kStageVarCount, 0);
 
