@@ -365,7 +365,9 @@ bool ApplyCmdOverride(cFlowCmd& cmd, const CMDOVERRIDE& ov, const CMDVALUESOURCE
         hi = r.max;
     }
 
-    // Operands are 32-bit, so every result below fits in 64 bits before the clamp.
+    // Operands are 32-bit, so every result below fits in 64 bits before the clamp. A product
+    // is taken whole: a 32-bit product with a sign test would let a wrapped product that keeps
+    // the operands' sign (65536 x 65537 gives 65536) through as if it were right.
     i64 v = current;
     switch (ov.v[2]) {
     case 0: v = o; break;

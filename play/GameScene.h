@@ -311,6 +311,17 @@ public:
     std::array<std::vector<cShot*>, kSideCount> m_vShotList; // live shots by side
     u32 m_nShotSerial = 0;
 
+    // What the attack passes of a step (play/rules/Hits.cpp) read, per side: the characters with
+    // their rectangles as they were when the passes began, and the shots as each pass began.
+    // Refilled every step into storage kept for the stage, so a busy step allocates nothing.
+    struct AttackSide {
+        std::vector<cChara*> chara;
+        std::vector<HITRECT> body;
+        std::vector<HITRECT> damage;
+        std::vector<cShot*> shots;
+    };
+    std::array<AttackSide, kSideCount> m_AttackSides;
+
     // The block characters of m_lstChara, as of its version m_nBlockCharasOf (the block
     // collision rules look them up many times a step).
     std::vector<cStageChara*> m_vBlockCharas;

@@ -9,7 +9,7 @@
 namespace {
 
 #define BF(member, group) TOBRELK_FIELD(EDBLOCK_DATA, member, 0, group)
-const std::array<FIELDDEF, 18> kBlockFields = {{
+constexpr std::array<FIELDDEF, 18> kBlockFields = {{
     BF(byPaletteKind, kNoGroup), BF(wPaletteIndex, kNoGroup), BF(byGroup1a, 1), BF(byGroup1b, 1),
     BF(wPicture, 2),             BF(byPictureKind, 2),        BF(wGroup2, 2),   BF(byLayer, 3),
     BF(bHidden, 4),              BF(bShowMark, 5),            BF(wMark, 5),     BF(bySolid, 6),
@@ -19,7 +19,7 @@ const std::array<FIELDDEF, 18> kBlockFields = {{
 #undef BF
 
 #define IF(member, group) TOBRELK_FIELD(EDITEM_DATA, member, 0, group)
-const std::array<FIELDDEF, 17> kItemFields = {{
+constexpr std::array<FIELDDEF, 17> kItemFields = {{
     IF(byPaletteKind, kNoGroup), IF(wPaletteIndex, kNoGroup), IF(byGroup1a, 1), IF(byGroup1b, 1),
     IF(wGroup2, 2),              IF(wGroup3, 3),              IF(wPicture, 4),  IF(byPictureKind, 4),
     IF(wGroup4, 4),              IF(byGroup5, 5),             IF(bHidden, 6),   IF(bShowMark, 7),
@@ -107,7 +107,7 @@ void cEdBlock::Reset() {
 void cEdBlock::RegisterFields(u32 version) { RegisterTable(Data(this), kBlockFields, version, &strName); }
 
 void cEdBlock::Load(cRecordReader& r) {
-    if (!LoadTable(r, Data(this), kBlockFields, &strName) || !LoadCommonTail(*this, r)) return;
+    if (!LoadFixedTable<kBlockFields>(r, Data(this), &strName) || !LoadCommonTail(*this, r)) return;
     UpgradePicture<cEdBlock>(r.Version(), byPictureKind, wPicture);
     ApplyPaletteInherit();
     CheckPalette();
@@ -162,7 +162,7 @@ void cEdItem::Reset() {
 void cEdItem::RegisterFields(u32 version) { RegisterTable(Data(this), kItemFields, version, &strName); }
 
 void cEdItem::Load(cRecordReader& r) {
-    if (!LoadTable(r, Data(this), kItemFields, &strName) || !LoadCommonTail(*this, r)) return;
+    if (!LoadFixedTable<kItemFields>(r, Data(this), &strName) || !LoadCommonTail(*this, r)) return;
     if (!ReadFlowCmdList(vCmd, r)) return;
     UpgradePicture<cEdItem>(r.Version(), byPictureKind, wPicture);
     ApplyPaletteInherit();

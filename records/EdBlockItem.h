@@ -7,6 +7,7 @@
 #include "records/Cond.h"
 #include "records/FieldTable.h"
 #include "records/FlowCmd.h"
+#include "records/InheritFlags.h"
 
 struct EDBLOCK_DATA {
     i8 byPaletteKind = 0; // 0 none, 1 common palette, 2 stage palette
@@ -56,7 +57,7 @@ public:
 
     i16 sPosX = 0;
     i16 sPosY = 0;
-    cVector<u8> vInherit;
+    cInlineBytes<16> vInherit;
     std::string strName;
     cVector<cCond> vCond; // while non-empty and not holding, contact tests get 0 for the block
 };

@@ -10,7 +10,7 @@
 namespace {
 
 #define CF(member, from, group) TOBRELK_FIELD(EDCHARA_DATA, member, from, group)
-const std::array<FIELDDEF, 53> kCharaFields = {{
+constexpr std::array<FIELDDEF, 53> kCharaFields = {{
     CF(byPaletteKind, 0, kNoGroup), CF(wPaletteIndex, 0, kNoGroup),
     CF(byGroup4a, 0, 4),            CF(byGroup4b, 0, 4),
     CF(byGroup5, 0, 5),             CF(byGroup6, 0, 6),
@@ -86,7 +86,7 @@ void cEdChara::RegisterFields(u32 version) { RegisterTable(Data(this), kCharaFie
 
 void cEdChara::Load(cRecordReader& r) {
     const u32 version = r.Version();
-    if (!LoadTable(r, Data(this), kCharaFields, &strName)) return;
+    if (!LoadFixedTable<kCharaFields>(r, Data(this), &strName)) return;
     u32 n = 0;
     if (!r.ReadBytes(&sPosX, 2) || !r.ReadBytes(&sPosY, 2) || !r.ReadU32(nHoldItem)) return;
     if (!r.ReadCount(n, 1)) return;
@@ -94,7 +94,7 @@ void cEdChara::Load(cRecordReader& r) {
     if (n && !r.ReadBytes(vInherit.data(), n)) return;
     if (!ReadCondList(vCond, r) || !ReadFlowList(vFlow, r)) return;
 
-    if (!GetCmdLimits().bKeepEditorOnlyFlows) FixFlows(vFlow);
+    if (!KeepsEditorOnlyFlows(GetCmdLimits())) FixFlows(vFlow);
 
     if (version < 824) {
         if (version < 168) {

@@ -12,6 +12,41 @@ u32 FieldsAt(std::span<const FIELDDEF> table, u32 version) {
 
 char* At(void* data, const FIELDDEF& f) { return static_cast<char*>(data) + f.offset; }
 
+// What a table holds at one version: its field count and their packed bytes. Worked out once
+// per table and version (a thread reads one file at a time, so one entry serves a whole list).
+struct TablePlan {
+    const FIELDDEF* table = nullptr;
+    std::size_t size = 0;
+    u32 version = 0;
+    u32 fields = 0;
+    std::size_t bytes = 0;
+};
+
+const TablePlan& PlanOf(std::span<const FIELDDEF> table, u32 version) {
+    thread_local TablePlan plan;
+    if (plan.table != table.data() || plan.size != table.size() || plan.version != version) {
+        plan = TablePlan{table.data(), table.size(), version, 0, 0};
+        for (const FIELDDEF& f : table)
+            if (f.from <= version) {
+                ++plan.fields;
+                plan.bytes += f.size;
+            }
+    }
+    return plan;
+}
+
+// Copies one field out of a body already bounds-checked.
+inline void PutField(void* data, const FIELDDEF& f, const char* p) {
+    char* d = At(data, f);
+    switch (f.size) {
+    case 1: *d = *p; break;
+    case 2: std::memcpy(d, p, 2); break;
+    case 4: std::memcpy(d, p, 4); break;
+    case 8: std::memcpy(d, p, 8); break;
+    default: std::memcpy(d, p, f.size); break;
+    }
+}
+
 } // namespace
 
 void cTableRecord::RegisterTable(void* data, std::span<const FIELDDEF> table, u32 version,
@@ -24,22 +59,42 @@ void cTableRecord::RegisterTable(void* data, std::span<const FIELDDEF> table, u3
 
 bool cTableRecord::LoadTable(cRecordReader& r, void* data, std::span<const FIELDDEF> table,
                              std::string* str) {
-    const u32 version = r.Version();
-    const u32 registered = FieldsAt(table, version);
     u32 n = 0;
     if (!r.ReadU32(n)) return false;
-    if (n > registered) {
+    return LoadTableAfterCount(r, data, table, str, n);
+}
+
+bool cTableRecord::LoadTableAfterCount(cRecordReader& r, void* data, std::span<const FIELDDEF> table,
+                                       std::string* str, u32 n) {
+    const u32 version = r.Version();
+    const TablePlan& plan = PlanOf(table, version);
+    if (n > plan.fields) {
         // More fields than this version of the record has: the load fails, as in the base.
         r.Fail();
         return false;
     }
-    u32 done = 0;
-    for (const FIELDDEF& f : table) {
-        if (done == n) break;
-        if (f.from > version) continue;
-        if (!r.ReadBytes(At(data, f), f.size)) return false;
-        ++done;
+    if (n == plan.fields) {
+        // The whole body, as every file of this version holds it: one bounds check.
+        const char* p = r.Take(plan.bytes);
+        if (!p) return false;
+        for (const FIELDDEF& f : table) {
+            if (f.from > version) continue;
+            PutField(data, f, p);
+            p += f.size;
+        }
+    } else {
+        u32 done = 0;
+        for (const FIELDDEF& f : table) {
+            if (done == n) break;
+            if (f.from > version) continue;
+            if (!r.ReadBytes(At(data, f), f.size)) return false;
+            ++done;
+        }
     }
+    return LoadTableString(r, str);
+}
+
+bool cTableRecord::LoadTableString(cRecordReader& r, std::string* str) {
     u32 m = 0;
     if (!r.ReadU32(m)) return false;
     const u32 strings = str ? 1 : 0;
@@ -48,10 +103,9 @@ bool cTableRecord::LoadTable(cRecordReader& r, void* data, std::span<const FIELD
         return false;
     }
     if (m == 1) {
-        std::string s;
-        if (!r.ReadString(s)) return false;
-        if (g_bFixStrings) s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
-        *str = std::move(s);
+        // A failed read leaves the string as it was.
+        if (!r.ReadString(*str)) return false;
+        if (g_bFixStrings) str->erase(std::remove(str->begin(), str->end(), '\r'), str->end());
     }
     return true;
 }

@@ -7,7 +7,10 @@
 // The big record lists of a stage (a hundred thousand placed blocks) are streamed straight from
 // the table, without building the base class's descriptor lists for every element; the byte
 // form is exactly that of cRecord::Load and cRecord::Save.
+#include <array>
 #include <cstddef>
+#include <cstring>
+#include <utility>
 #include <span>
 #include <string>
 
@@ -35,9 +38,51 @@ protected:
     // The record stream at the reader's version into data and str; fails r on a damaged body.
     // Fields absent from the file keep their values.
     bool LoadTable(cRecordReader& r, void* data, std::span<const FIELDDEF> table, std::string* str);
+    // The same for a table fixed at compile time: a body holding every field (any file of a
+    // version from the table's newest field on) is bounds-checked once and copied with
+    // constant offsets, the way a stage's hundred thousand blocks are read.
+    template <const auto& Table>
+    bool LoadFixedTable(cRecordReader& r, void* data, std::string* str);
+    bool LoadTableAfterCount(cRecordReader& r, void* data, std::span<const FIELDDEF> table, std::string* str, u32 n);
+    bool LoadTableString(cRecordReader& r, std::string* str);
     // The record stream at the program's version.
     void SaveTable(cRecordWriter& w, void* data, std::span<const FIELDDEF> table, std::string* str);
 };
+
+namespace field_table_detail {
+template <const auto& Table>
+struct Fixed {
+    static constexpr std::size_t kCount = Table.size();
+    static constexpr u16 Newest() {
+        u16 v = 0;
+        for (const FIELDDEF& f : Table) v = f.from > v ? f.from : v;
+        return v;
+    }
+    static constexpr auto Packed() {
+        std::array<u32, kCount + 1> at{};
+        for (std::size_t i = 0; i < kCount; ++i) at[i + 1] = at[i] + Table[i].size;
+        return at;
+    }
+    static constexpr u16 kNewest = Newest();
+    static constexpr auto kPacked = Packed();
+    template <std::size_t... I>
+    static void Copy(void* data, const char* p, std::index_sequence<I...>) {
+        (std::memcpy(static_cast<char*>(data) + Table[I].offset, p + kPacked[I], Table[I].size), ...);
+    }
+};
+} // namespace field_table_detail
+
+template <const auto& Table>
+bool cTableRecord::LoadFixedTable(cRecordReader& r, void* data, std::string* str) {
+    using F = field_table_detail::Fixed<Table>;
+    u32 n = 0;
+    if (!r.ReadU32(n)) return false;
+    if (n != F::kCount || r.Version() < F::kNewest) return LoadTableAfterCount(r, data, Table, str, n);
+    const char* p = r.Take(F::kPacked[F::kCount]);
+    if (!p) return false;
+    F::Copy(data, p, std::make_index_sequence<F::kCount>{});
+    return LoadTableString(r, str);
+}
 
 // Zeroes every field of the table (the base's Clear, without the descriptor lists).
 void ClearTable(void* data, std::span<const FIELDDEF> table);

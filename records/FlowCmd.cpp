@@ -1,8 +1,10 @@
 #include "records/FlowCmd.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
+#include "records/EdSettings.h"
 #include "records/RecordVector.h"
 
 namespace {
@@ -12,6 +14,8 @@ constexpr std::size_t kMinCmdBytes = 24;
 
 std::mutex g_CmdLimitsLock;
 CMDLIMITS g_CmdLimits;
+// Counts the changes of g_CmdLimits; starts at 1 so that a thread's first read takes the lock.
+std::atomic<u32> g_nCmdLimitsGen{1};
 
 // A kind outside its table: no name, no parameters, nothing to run.
 constexpr CMDTYPEROW kNoCmdRow = {"", 0};
@@ -97,16 +101,26 @@ const CMDTYPEROW& CmdTypeRow(u8 cmdSet, u8 cmdKind) {
 void SetCmdLimits(const CMDLIMITS& limits) {
     std::lock_guard<std::mutex> lock(g_CmdLimitsLock);
     g_CmdLimits = limits;
+    g_nCmdLimitsGen.fetch_add(1, std::memory_order_release);
 }
 
 void UpdateCmdLimits(const std::function<void(CMDLIMITS&)>& change) {
     std::lock_guard<std::mutex> lock(g_CmdLimitsLock);
     change(g_CmdLimits);
+    g_nCmdLimitsGen.fetch_add(1, std::memory_order_release);
 }
 
 CMDLIMITS GetCmdLimits() {
-    std::lock_guard<std::mutex> lock(g_CmdLimitsLock);
-    return g_CmdLimits;
+    // Every command read checks its parameters against the limits: each thread keeps the copy
+    // it took last and takes the lock again only after a change.
+    thread_local u32 seen = 0;
+    thread_local CMDLIMITS copy;
+    if (seen != g_nCmdLimitsGen.load(std::memory_order_acquire)) {
+        std::lock_guard<std::mutex> lock(g_CmdLimitsLock);
+        copy = g_CmdLimits;
+        seen = g_nCmdLimitsGen.load(std::memory_order_relaxed);
+    }
+    return copy;
 }
 
 // ---- cFlowCmd ---------------------------------------------------------------------------------
@@ -317,7 +331,7 @@ void cFlowCmd::Load(cRecordReader& r) {
     params.assign(n, 0);
     if (!r.ReadBytes(params.data(), static_cast<std::size_t>(n) * 4)) return;
     if (v < kProgVer) UpgradeCmdParams(*this, v);
-    if (!GetCmdLimits().bKeepEditorOnlyFlows) FixFlows(flows);
+    if (!KeepsEditorOnlyFlows(GetCmdLimits())) FixFlows(flows);
     FixCmdParams(*this);
 }
 
@@ -376,16 +390,30 @@ void FixCmdList(cVector<cFlowCmd>& cmds) {
 }
 
 void FixCmdRefs(cFlowCmd& c) {
-    if (c.cmdSet || !c.shot) return;
+    // The kinds from the shot to the item taking carry a shot record, whose references name
+    // palette entries.
+    if (c.cmdSet || !c.shot || c.cmdKind < 11 || c.cmdKind > 25) return;
+    const CMDLIMITS lim = GetCmdLimits();
+    constexpr int kItems = 3;
+    // The item a shot or sword gives when it hits: kind 1 the common palette, 2 the stage's; an
+    // entry past its palette gives none.
+    const i64 itemKind = ShotSettings::Get(*c.shot, eShot::ItemKind);
+    if (itemKind == 1 || itemKind == 2) {
+        const u32 size = itemKind == 2 ? lim.nStagePal[kItems] : lim.nCommonPal[kItems];
+        const i64 n = ShotSettings::Get(*c.shot, eShot::ItemNumber);
+        if (size != kSizeUnknown && (n < 0 || static_cast<u64>(n) >= size)) {
+            ShotSettings::Set(*c.shot, eShot::ItemKind, 0);
+            ShotSettings::Set(*c.shot, eShot::ItemNumber, 0);
+        }
+    }
     // The summon kinds pick an entry of a palette: 13 blocks, 14 characters, 15 items.
     int list = 0;
     switch (c.cmdKind) {
     case 13: list = 1; break;
     case 14: list = 2; break;
-    case 15: list = 3; break;
+    case 15: list = kItems; break;
     default: return;
     }
-    const CMDLIMITS lim = GetCmdLimits();
     const u32 size = c.shot->bySummonPalette ? lim.nStagePal[list] : lim.nCommonPal[list];
     if (size == kSizeUnknown) return;
     // An invalid entry summons nothing, never entry 0.

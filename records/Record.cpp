@@ -1,11 +1,15 @@
 #include "records/Record.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstring>
+#include <typeinfo>
+#include <unordered_map>
+#include <vector>
 
 u32 g_nProgVer = kProgVer;
-thread_local u32 g_nFileVer = 0;
-thread_local u32 g_bNewerFile = 0;
+thread_local constinit u32 g_nFileVer TOBRELK_EXE_TLS = 0;
+thread_local constinit u32 g_bNewerFile TOBRELK_EXE_TLS = 0;
 u32 g_bFixStrings = 0;
 
 void cRecord::ResetFieldLists() {
@@ -15,6 +19,71 @@ void cRecord::ResetFieldLists() {
     // keeps loading large lists (a stage's placed blocks) cheap.
     if (m_vField.capacity() == 0) m_vField.reserve(16);
     if (m_vStr.capacity() == 0) m_vStr.reserve(4);
+}
+
+struct cRecord::Layout {
+    struct Slot {
+        u32 offset;
+        u32 bytes;
+    };
+    std::vector<Slot> fields;
+    // The fields again, with neighbours that lie back to back in memory as in the file joined
+    // into one slot: a whole body is copied in a few moves.
+    std::vector<Slot> runs;
+    std::vector<u32> strings;
+};
+
+namespace {
+struct LayoutKey {
+    const std::type_info* type;
+    u32 version;
+    bool operator==(const LayoutKey& o) const { return type == o.type && version == o.version; }
+};
+struct LayoutKeyHash {
+    std::size_t operator()(const LayoutKey& k) const {
+        return std::hash<const void*>()(k.type) ^ (static_cast<std::size_t>(k.version) * 0x9E3779B97F4A7C15ull);
+    }
+};
+// A record class never registers a member further than this from its start; anything else
+// (an address outside the record) is not cached.
+constexpr std::ptrdiff_t kMaxRecordBytes = std::ptrdiff_t(1) << 20;
+} // namespace
+
+const cRecord::Layout* cRecord::LayoutAt(u32 version) {
+    // Registration depends on the class and the version alone, so the offsets of one record
+    // serve every record of its class. Per thread: loads run on several threads, and a lookup
+    // then needs no lock.
+    thread_local std::unordered_map<LayoutKey, std::unique_ptr<Layout>, LayoutKeyHash> layouts;
+    thread_local LayoutKey lastKey{nullptr, 0};
+    thread_local const Layout* last = nullptr;
+    const LayoutKey key{&typeid(*this), version};
+    if (key == lastKey) return last;
+    auto it = layouts.find(key);
+    if (it == layouts.end()) {
+        RegisterFields(version);
+        auto layout = std::make_unique<Layout>();
+        const char* base = reinterpret_cast<const char*>(this);
+        bool inside = true;
+        auto offsetOf = [&](const void* address) {
+            const std::ptrdiff_t d = static_cast<const char*>(address) - base;
+            if (d < 0 || d >= kMaxRecordBytes) inside = false;
+            return static_cast<u32>(d);
+        };
+        for (const DATAFIELD& f : m_vField)
+            layout->fields.push_back({offsetOf(f.address), static_cast<u32>(f.count) * static_cast<u32>(f.size)});
+        for (const STRFIELD& f : m_vStr) layout->strings.push_back(offsetOf(f.address));
+        for (const Layout::Slot& f : layout->fields) {
+            if (!layout->runs.empty() && layout->runs.back().offset + layout->runs.back().bytes == f.offset)
+                layout->runs.back().bytes += f.bytes;
+            else
+                layout->runs.push_back(f);
+        }
+        if (!inside) layout.reset();
+        it = layouts.emplace(key, std::move(layout)).first;
+    }
+    lastKey = key;
+    last = it->second.get();
+    return last;
 }
 
 void cRecord::AddField(void* address, u32 count, i8 size) {
@@ -34,6 +103,21 @@ cRecord& cRecord::operator=(const cRecord& src) {
 
 void cRecord::Load(cRecordReader& r) {
     const u32 version = r.Version();
+    if (const Layout* layout = LayoutAt(version)) {
+        char* base = reinterpret_cast<char*>(this);
+        u32 n = 0;
+        if (!r.ReadU32(n)) return;
+        if (n > layout->fields.size()) {
+            r.Fail();
+            return;
+        }
+        const std::vector<Layout::Slot>& slots = n == layout->fields.size() ? layout->runs : layout->fields;
+        const std::size_t count = n == layout->fields.size() ? slots.size() : n;
+        for (std::size_t i = 0; i < count; ++i)
+            if (!r.ReadBytes(base + slots[i].offset, slots[i].bytes)) return;
+        LoadStrings(r, *layout);
+        return;
+    }
     RegisterFields(version);
     u32 n = 0;
     if (r.ReadU32(n)) {
@@ -67,7 +151,35 @@ void cRecord::LoadStrings(cRecordReader& r) {
     if (g_bFixStrings) FixStrings();
 }
 
+void cRecord::LoadStrings(cRecordReader& r, const Layout& layout) {
+    u32 m = 0;
+    if (!r.ReadU32(m)) return;
+    if (m > layout.strings.size()) {
+        r.Fail();
+        return;
+    }
+    char* base = reinterpret_cast<char*>(this);
+    for (u32 i = 0; i < m; ++i) {
+        std::string& text = *reinterpret_cast<std::string*>(base + layout.strings[i]);
+        if (!r.ReadString(text)) return;
+        if (g_bFixStrings) text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    }
+}
+
 void cRecord::Save(cRecordWriter& w) {
+    if (const Layout* layout = LayoutAt(g_nProgVer)) {
+        const char* base = reinterpret_cast<const char*>(this);
+        w.WriteU32(static_cast<u32>(layout->fields.size()));
+        for (const Layout::Slot& f : layout->runs) w.WriteBytes(base + f.offset, f.bytes);
+        w.WriteU32(static_cast<u32>(layout->strings.size()));
+        for (u32 off : layout->strings) {
+            std::string& text = *reinterpret_cast<std::string*>(const_cast<char*>(base) + off);
+            const std::size_t nul = text.find('\0');
+            if (nul != std::string::npos) text.resize(nul);
+            w.WriteString(text);
+        }
+        return;
+    }
     RegisterFields(g_nProgVer);
     w.WriteU32(static_cast<u32>(m_vField.size()));
     for (const DATAFIELD& f : m_vField)
@@ -86,6 +198,12 @@ void cRecord::SaveStrings(cRecordWriter& w) {
 }
 
 void cRecord::Clear() {
+    if (const Layout* layout = LayoutAt(g_nProgVer)) {
+        char* base = reinterpret_cast<char*>(this);
+        for (const Layout::Slot& f : layout->runs) std::memset(base + f.offset, 0, f.bytes);
+        for (u32 off : layout->strings) reinterpret_cast<std::string*>(base + off)->clear();
+        return;
+    }
     RegisterFields(g_nProgVer);
     for (const DATAFIELD& f : m_vField)
         std::memset(f.address, 0, static_cast<std::size_t>(f.count) * static_cast<std::size_t>(f.size));

@@ -3,6 +3,7 @@
 // many bytes are left, so a count or a length that the rest of the file cannot hold, or a file
 // that ends early, fails the load instead of allocating or reading garbage. Once failed, every
 // further read fails too and leaves its target untouched.
+#include <cstring>
 #include <string>
 
 #include "platform/system/Types.h"
@@ -22,19 +23,50 @@ public:
     void Fail() { m_failed = true; }
     bool AtEnd() const { return !m_failed && m_pos == m_data.size(); }
 
-    bool ReadBytes(void* dst, std::size_t n);
-    bool Skip(std::size_t n);
+    bool ReadBytes(void* dst, std::size_t n) {
+        if (m_failed || n > m_data.size() - m_pos) return FailRead();
+        if (n) std::memcpy(dst, m_data.data() + m_pos, n);
+        m_pos += n;
+        return true;
+    }
+    bool Skip(std::size_t n) {
+        if (m_failed || n > m_data.size() - m_pos) return FailRead();
+        m_pos += n;
+        return true;
+    }
+    // The next n bytes, or null (and the reader failed) when fewer are left; the caller reads
+    // them in place, so a fixed-size body is bounds-checked once.
+    const char* Take(std::size_t n) {
+        if (m_failed || n > m_data.size() - m_pos) {
+            FailRead();
+            return nullptr;
+        }
+        const char* p = m_data.data() + m_pos;
+        m_pos += n;
+        return p;
+    }
     bool ReadU32(u32& v) { return ReadBytes(&v, 4); }
     bool ReadI32(i32& v) { return ReadBytes(&v, 4); }
     bool ReadU16(u16& v) { return ReadBytes(&v, 2); }
     bool ReadU8(u8& v) { return ReadBytes(&v, 1); }
     // A count of elements that take at least minElementBytes each: more than the bytes left
     // could hold means the file is damaged.
-    bool ReadCount(u32& n, std::size_t minElementBytes);
+    bool ReadCount(u32& n, std::size_t minElementBytes) {
+        u32 v;
+        if (!ReadU32(v)) return false;
+        if (minElementBytes && static_cast<unsigned long long>(v) * minElementBytes > Left()) return FailRead();
+        n = v;
+        return true;
+    }
     // A stored string: u32 L (length + 1), then L bytes when L > 1; the text ends at its first NUL.
     bool ReadString(std::string& s);
 
 private:
+    bool FailRead() {
+        m_failed = true;
+        return false;
+    }
+
     std::string m_data;
     std::size_t m_pos = 0;
     u32 m_version = 0;

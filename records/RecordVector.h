@@ -7,7 +7,5 @@
 
 template <class T>
 bool ReadRecordsBounded(cVector<T>& v, cRecordReader& r, std::size_t minBytes = 8) {
-    T blank;
-    blank.Clear();
-    return ReadRecordVectorFrom(r, v, blank, minBytes);
+    return ReadRecordVector(r, v, minBytes);
 }

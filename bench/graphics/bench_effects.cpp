@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "bench/Reference.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Image.h"
 #include "platform/system/PathResolver.h"
@@ -16,7 +17,7 @@ struct Mode {
     bool d3d;
     int bpp;
 };
-constexpr Mode kModes[] = {{true, 32}, {false, 32}, {false, 8}};
+constexpr Mode kModes[] = {{true, 32}, {false, 32}, {false, 8}, {true, 16}, {false, 16}};
 
 struct Fixture {
     DDSURFACEDATA pic, sys;
@@ -71,18 +72,22 @@ void Run(benchmark::State& state, Fn fn) {
         return;
     }
     DDSURFACEDATA* back = &g_sdBackBuffer;
-    for (auto _ : state) {
-        fn(back, f);
-        DDEndScene();
-        benchmark::ClobberMemory();
-    }
+    // Against a plain alpha blend of a 640x480 frame (x_blend). Goal: within 1.5x.
+    bench_ref::RunAgainst(
+        state, "blend",
+        [&] {
+            fn(back, f);
+            DDEndScene();
+            benchmark::ClobberMemory();
+        },
+        bench_ref::RefBlend);
 }
 
 #define EFFECT_BENCH(name, body)                                                                                      \
     void BM_##name(benchmark::State& state) {                                                                          \
         Run(state, [](DDSURFACEDATA* back, Fixture& f) { (void)back; (void)f; body; });                                                   \
     }                                                                                                                  \
-    BENCHMARK(BM_##name)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond)
+    BENCHMARK(BM_##name)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond)
 
 EFFECT_BENCH(WaveRows, DDBltWave(back, 0, 0, 640, 480, 4, 12.0, 30, 2, &f.pic, 0, 0, 1, 0));
 EFFECT_BENCH(WaveColumns, DDBltWave(back, 0, 0, 640, 480, 4, 12.0, 30, 1, &f.pic, 0, 0, 1, 1));

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "bench/Reference.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/Presenter.h"
@@ -122,10 +123,14 @@ void BM_StressFrame(benchmark::State& state, bool d3d, int bpp) {
         Teardown(s);
         return;
     }
-    for (auto _ : state) {
-        DrawFrame(s);
-        benchmark::DoNotOptimize(s.mem.FrameCount());
-    }
+    // Against a plain alpha blend of a 640x480 frame (x_blend). Goal: within 1.5x.
+    bench_ref::RunAgainst(
+        state, "blend",
+        [&] {
+            DrawFrame(s);
+            benchmark::DoNotOptimize(s.mem.FrameCount());
+        },
+        bench_ref::RefBlend);
     state.SetItemsProcessed(state.iterations());
     Teardown(s);
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "bench/Reference.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
 
@@ -92,16 +93,20 @@ void BM_StageSave(benchmark::State& state) {
 }
 BENCHMARK(BM_StageSave)->Unit(benchmark::kMillisecond);
 
+// Against a byte checksum of the same bytes (x_sum). Goal: within 3x.
 void BM_StageLoad(benchmark::State& state) {
     const std::string& bytes = BigStageBytes();
-    for (auto _ : state) {
-        cRecordReader r(bytes, kProgVer);
-        cStage st;
-        StagePaletteScope scope(st);
-        st.Load(r);
-        if (r.Failed()) state.SkipWithError("load failed");
-        benchmark::DoNotOptimize(st.vBlock.data());
-    }
+    bench_ref::RunAgainst(
+        state, "sum",
+        [&] {
+            cRecordReader r(bytes, kProgVer);
+            cStage st;
+            StagePaletteScope scope(st);
+            st.Load(r);
+            if (r.Failed()) state.SkipWithError("load failed");
+            benchmark::DoNotOptimize(st.vBlock.data());
+        },
+        [&] { bench_ref::RefChecksum(bytes); });
 }
 BENCHMARK(BM_StageLoad)->Unit(benchmark::kMillisecond);
 
@@ -115,9 +120,12 @@ void BM_StageLoadFile(benchmark::State& state) {
         f.write(w.Bytes().data(), static_cast<std::streamsize>(w.Bytes().size()));
     }
     cStage target;
-    for (auto _ : state) {
-        if (!LoadStageFile(target, path.string())) state.SkipWithError("load failed");
-    }
+    bench_ref::RunAgainst(
+        state, "sum",
+        [&] {
+            if (!LoadStageFile(target, path.string())) state.SkipWithError("load failed");
+        },
+        [&] { bench_ref::RefChecksum(BigStageBytes()); });
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_StageLoadFile)->Unit(benchmark::kMillisecond);

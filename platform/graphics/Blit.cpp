@@ -75,7 +75,7 @@ std::shared_ptr<PixelStore> StoreOf(DDSURFACEDATA* sd) {
 
 void DrawGpuQuad(PixelStore& d, const PixelStore& s, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, i32 sw, i32 sh,
                  u32 color, u32 colorOp, u32 alphaOp, u32 factor, bool preClear, u32 clearColor) {
-    if (preClear) RasterFill(d, x, y, w, h, clearColor, false);
+    if (preClear) RasterPreClear(d, x, y, w, h, s, sx, sy, sw, sh, clearColor, color, alphaOp);
     RasterOp op;
     op.kind = RasterKind::Gpu;
     op.diffuse = color;
@@ -137,7 +137,9 @@ void D3DFlushBatch() {
         // earlier one drew where its own texels are transparent.
         for (std::size_t i = first; i < end; ++i) {
             const QuadEntry& e = entries[i];
-            if (e.preClear && e.dstStore && e.srcStore) RasterFill(*e.dstStore, e.x, e.y, e.w, e.h, e.clearColor, false);
+            if (e.preClear && e.dstStore && e.srcStore)
+                RasterPreClear(*e.dstStore, e.x, e.y, e.w, e.h, *e.srcStore, e.sx, e.sy, e.sw, e.sh, e.clearColor, e.color,
+                               e.alphaOp);
         }
         for (std::size_t i = first; i < end; ++i) {
             const QuadEntry& e = entries[i];

@@ -42,40 +42,46 @@ void MapSpan(int first, int last, int s0, int sLen, int dLen, int srcLimit, std:
     }
 }
 
-template <class PixelFn>
-void Walk(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, int sw, int sh,
-          PixelFn pixel) {
+// The scaled blits by rows: each destination row's texels are gathered through the column map
+// (only the runs that fall inside the source), then drawn by the same span loops as a 1:1
+// blit; consecutive rows of one source row reuse the gathered texels.
+template <class SpanFn>
+void WalkSpans(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, int sw, int sh,
+               SpanFn span) {
     if (w <= 0 || h <= 0 || sw == 0 || sh == 0) return;
-    // Destination span inside the surface.
     const int c0 = static_cast<int>(std::max<i64>(0, -static_cast<i64>(x)));
     const int c1 = static_cast<int>(std::min<i64>(w, static_cast<i64>(dst.width) - x));
     const int r0 = static_cast<int>(std::max<i64>(0, -static_cast<i64>(y)));
     const int r1 = static_cast<int>(std::min<i64>(h, static_cast<i64>(dst.height) - y));
     if (c0 >= c1 || r0 >= r1) return;
-    if (sw == w && sh == h) {
-        // 1:1: a straight offset; clip the span to the source too.
-        const int cc0 = static_cast<int>(std::max<i64>(c0, -static_cast<i64>(sx)));
-        const int cc1 = static_cast<int>(std::min<i64>(c1, static_cast<i64>(src.width) - sx));
-        const int rr0 = static_cast<int>(std::max<i64>(r0, -static_cast<i64>(sy)));
-        const int rr1 = static_cast<int>(std::min<i64>(r1, static_cast<i64>(src.height) - sy));
-        for (int r = rr0; r < rr1; ++r) {
-            u32* d = dst.Row(y + r);
-            const u32* s = src.Row(sy + r);
-            for (int c = cc0; c < cc1; ++c) pixel(d[x + c], s[sx + c]);
-        }
-        return;
-    }
     thread_local std::vector<int> cols, rows;
+    thread_local std::vector<u32> texels;
     MapSpan(c0, c1, sx, sw, w, src.width, &cols);
     MapSpan(r0, r1, sy, sh, h, src.height, &rows);
+    texels.resize(cols.size());
+    const int n = c1 - c0;
+    int gathered = -1;
     for (int r = r0; r < r1; ++r) {
         const int v = rows[static_cast<std::size_t>(r - r0)];
         if (v < 0) continue;
-        u32* d = dst.Row(y + r);
-        const u32* s = src.Row(v);
-        for (int c = c0; c < c1; ++c) {
-            const int u = cols[static_cast<std::size_t>(c - c0)];
-            if (u >= 0) pixel(d[x + c], s[u]);
+        if (v != gathered) {
+            const u32* s = src.Row(v);
+            for (int i = 0; i < n; ++i) {
+                const int u = cols[static_cast<std::size_t>(i)];
+                texels[static_cast<std::size_t>(i)] = u >= 0 ? s[u] : 0;
+            }
+            gathered = v;
+        }
+        u32* d = dst.Row(y + r) + x + c0;
+        for (int i = 0; i < n;) {
+            if (cols[static_cast<std::size_t>(i)] < 0) {
+                ++i;
+                continue;
+            }
+            int e = i + 1;
+            while (e < n && cols[static_cast<std::size_t>(e)] >= 0) ++e;
+            span(d + i, texels.data() + i, e - i);
+            i = e;
         }
     }
 }
@@ -114,10 +120,15 @@ PIXEL_LOOP_CLONES void SpanAlphaKey(u32* d, const u32* s, int n) {
 // Blending without modulation: a row whose texels are all opaque or transparent is a keyed
 // copy; only rows with partial alpha pay for the blend.
 PIXEL_LOOP_CLONES void SpanBlend(u32* d, const u32* s, int n) {
-    u32 partial = 0;
-    for (int i = 0; i < n; ++i) partial |= static_cast<u32>(((s[i] >> 24) - 1u) < 254u);
+    u32 partial = 0, opaque = 0xFF000000u;
+    for (int i = 0; i < n; ++i) {
+        partial |= static_cast<u32>(((s[i] >> 24) - 1u) < 254u);
+        opaque &= s[i];
+    }
     if (!partial) {
-        SpanAlphaKey(d, s, n);
+        // A row of an opaque picture (a background) is a plain copy.
+        if (opaque == 0xFF000000u) std::memcpy(d, s, static_cast<std::size_t>(n) * sizeof(u32));
+        else SpanAlphaKey(d, s, n);
         return;
     }
     // The blend written without branches: alpha 255 gives the texel and alpha 0 the target
@@ -208,9 +219,27 @@ int OpIndex(u32 op) {
         if (kOps[i] == op) return i;
     return -1;
 }
+
+// The combiner ops whose result is the texel itself made opaque: the colour taken as it is
+// (or modulated by white) and the alpha the diffuse's 255. The blend of an opaque texel is the
+// texel, to the bit, so such a quad is a copy.
+bool OpaqueCopy(const RasterOp& op) {
+    const bool colourKept = op.colorOp == D3DTOP_SELECTARG1 ||
+                            (op.colorOp == D3DTOP_MODULATE && (op.diffuse & 0xFFFFFFu) == 0xFFFFFFu);
+    const bool alphaFull = (op.alphaOp == D3DTOP_SELECTARG2 || op.alphaOp == D3DTOP_DISABLE) && (op.diffuse >> 24) == 255;
+    return colourKept && alphaFull;
+}
+
+PIXEL_LOOP_CLONES void SpanOpaque(u32* d, const u32* s, int n) {
+    for (int i = 0; i < n; ++i) d[i] = s[i] | 0xFF000000u;
+}
 } // namespace
 
 void RasterGpuSpan(u32* d, const u32* s, int n, const RasterOp& op) {
+    if (OpaqueCopy(op)) {
+        SpanOpaque(d, s, n);
+        return;
+    }
     const int c = OpIndex(op.colorOp), a = OpIndex(op.alphaOp);
     if (c < 0 || a < 0) SpanGpuGeneric(d, s, n, op.diffuse, op.colorOp, op.alphaOp, op.textureFactor);
     else kGpuSpans[c][a](d, s, n, op.diffuse, op.textureFactor);
@@ -245,7 +274,8 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
                              static_cast<std::size_t>(c1 - c0) * sizeof(u32));
             return;
         }
-        Walk(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32& d, u32 s) { d = s; });
+        WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh,
+                  [](u32* d, const u32* s, int n) { std::memcpy(d, s, static_cast<std::size_t>(n) * sizeof(u32)); });
         return;
     case RasterKind::DDKey: {
         const u32 key = op.key & op.keyMask, mask = op.keyMask;
@@ -256,9 +286,8 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
                 SpanKey(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0, key, mask);
             return;
         }
-        Walk(dst, x, y, w, h, src, sx, sy, sw, sh, [key, mask](u32& d, u32 s) {
-            if ((s & mask) != key) d = s;
-        });
+        WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh,
+                  [key, mask](u32* d, const u32* s, int n) { SpanKey(d, s, n, key, mask); });
         return;
     }
     case RasterKind::AlphaKey:
@@ -269,9 +298,7 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
                 SpanAlphaKey(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0);
             return;
         }
-        Walk(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32& d, u32 s) {
-            if (s >> 24) d = s;
-        });
+        WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32* d, const u32* s, int n) { SpanAlphaKey(d, s, n); });
         return;
     case RasterKind::Gpu: {
         const bool identity = op.diffuse == 0xFFFFFFFF &&
@@ -284,31 +311,52 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
                 SpanBlend(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0);
             return;
         }
+        // An opaque copy leaves the target on its grid, as the identity does (see below).
+        const bool opaque = OpaqueCopy(op);
         if (sw == w && sh == h) {
             Span1 sp;
             if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
             for (int r = sp.r0; r < sp.r1; ++r)
                 RasterGpuSpan(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0, op);
-            GridSnapRect(dst, i64(x) + sp.c0, i64(y) + sp.r0, sp.c1 - sp.c0, sp.r1 - sp.r0);
+            if (!opaque) GridSnapRect(dst, i64(x) + sp.c0, i64(y) + sp.r0, sp.c1 - sp.c0, sp.r1 - sp.r0);
             return;
         }
         if (identity) {
-            Walk(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32& d, u32 s) {
-                const u32 a = s >> 24;
-                if (a == 255) d = s;
-                else if (a) d = BlendPixel(s, d);
-            });
+            WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32* d, const u32* s, int n) { SpanBlend(d, s, n); });
         } else {
-            const RasterOp o = op;
-            Walk(dst, x, y, w, h, src, sx, sy, sw, sh, [o](u32& d, u32 s) {
-                d = BlendPixel(CombineStage0(s, o.diffuse, o.colorOp, o.alphaOp, o.textureFactor), d);
-            });
+            WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh,
+                      [&op](u32* d, const u32* s, int n) { RasterGpuSpan(d, s, n, op); });
         }
         // Opaque and transparent texels (the only ones of a 16-bit texture) leave the target
         // on its grid: only a combined or partly transparent result needs snapping.
-        if (!identity) GridSnapRect(dst, x, y, w, h);
+        if (!identity && !opaque) GridSnapRect(dst, x, y, w, h);
         return;
     }
+    }
+}
+
+namespace {
+PIXEL_LOOP_CLONES bool RowOpaque(const u32* s, int n) {
+    u32 all = 0xFF000000u;
+    for (int i = 0; i < n; ++i) all &= s[i];
+    return all == 0xFF000000u;
+}
+} // namespace
+
+void RasterPreClear(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, int sw, int sh,
+                    u32 value, u32 diffuse, u32 alphaOp) {
+    // An opaque texel stays opaque through the combiner only when it keeps the texel's alpha.
+    const bool keepsAlpha = alphaOp == D3DTOP_SELECTARG1 || (alphaOp == D3DTOP_MODULATE && (diffuse >> 24) == 255);
+    if (!keepsAlpha || sw != w || sh != h || sx < 0 || static_cast<i64>(sx) + w > src.width) {
+        RasterFill(dst, x, y, w, h, value, false);
+        return;
+    }
+    const int y0 = std::max(0, y);
+    const i64 y1 = std::min<i64>(dst.height, static_cast<i64>(y) + h);
+    for (i64 r = y0; r < y1; ++r) {
+        const i64 v = sy + (r - y);
+        if (v >= 0 && v < src.height && RowOpaque(src.Row(static_cast<int>(v)) + sx, w)) continue;
+        RasterFill(dst, x, static_cast<int>(r), w, 1, value, false);
     }
 }
 

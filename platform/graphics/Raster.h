@@ -39,6 +39,12 @@ struct RasterOp {
 // is exact and a 2x stretch doubles every pixel.
 void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, int sw, int sh,
                 const RasterOp& op);
+// The transparent-colour clear under a quad of (sx, sy, sw, sh) drawn to (x, y, w, h): rows of
+// a 1:1 quad whose texels are all opaque are left alone, since the quad covers them whatever
+// lies under it (a background picture without transparent pixels costs no clear). Only for a
+// quad whose combiner keeps the texel's alpha (diffuse and alpha ops).
+void RasterPreClear(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, int sw, int sh,
+                    u32 value, u32 diffuse, u32 alphaOp);
 // Fills (x, y, w, h) with a value, or blends a colour over it (Direct3D quad fill).
 void RasterFill(PixelStore& dst, int x, int y, int w, int h, u32 value, bool blend);
 // SRCALPHA / INVSRCALPHA on all four channels.

@@ -42,17 +42,16 @@ bool AlreadyHit(const cShot& s, const cChara& c) {
 // The characters of a side at the start of a pass, with their rectangles as they were then:
 // nothing moves during the passes (the flows they fire start, and run from the next step), so
 // the pairs are found on the copies, in contiguous memory, and checked again on the characters.
-struct SIDE {
-    std::vector<cChara*> chara;
-    std::vector<HITRECT> body;
-    std::vector<HITRECT> damage;
-};
+using SIDE = cGameScene::AttackSide;
 
-// The shots of a side as they are now (a shot fired meanwhile waits for the next step).
-std::vector<cShot*> ShotsOfSide(cGameScene& scene, i32 side) {
-    std::vector<cShot*> v;
-    scene.ForEachShotOfSide(side, [&](cShot& s) { v.push_back(&s); });
-    return v;
+// Every side's shots as they are when a pass begins (a shot fired meanwhile waits for the next
+// step; one removed meanwhile is skipped where it is used).
+void TakeShotsOfSides(cGameScene& scene) {
+    for (i32 i = 0; i < kSideCount; ++i) {
+        std::vector<cShot*>& v = scene.m_AttackSides[static_cast<std::size_t>(i)].shots;
+        v.clear();
+        scene.ForEachShotOfSide(i, [&](cShot& s) { v.push_back(&s); });
+    }
 }
 
 // The item a shot carries, given to the player.
@@ -106,16 +105,19 @@ i32 ShotAgainstSide(cGameScene& scene, cShot& s, const SIDE& side, bool& end) {
     return 0;
 }
 
-i32 ShotsAgainstCharas(cGameScene& scene, const SIDE (&charas)[kSideCount]) {
+i32 ShotsAgainstCharas(cGameScene& scene, const std::array<SIDE, kSideCount>& charas) {
     const bool onScreenOnly = OnScreenOnly();
+    TakeShotsOfSides(scene);
     for (i32 i = 0; i < kSideCount; ++i) {
+        const std::vector<cShot*>& shots = charas[static_cast<std::size_t>(i)].shots;
+        if (shots.empty()) continue;
         for (i32 j = 0; j < kSideCount; ++j) {
             if (j == i) continue;
-            for (cShot* sp : ShotsOfSide(scene, i)) {
+            for (cShot* sp : shots) {
                 cShot& s = *sp;
                 if (s.IsRemoved() || s.m_bFinished || (onScreenOnly && !s.m_bOnScreen)) continue;
                 bool end = false;
-                if (const i32 r = ShotAgainstSide(scene, s, charas[j], end)) return r;
+                if (const i32 r = ShotAgainstSide(scene, s, charas[static_cast<std::size_t>(j)], end)) return r;
                 if (end && !s.m_bFinished && !s.IsRemoved()) scene.EraseShot(s);
             }
         }
@@ -155,13 +157,13 @@ bool TakesPart(const cChara& c, bool onScreenOnly) {
     return Alive(c) && c.m_bPresent && (!onScreenOnly || c.m_bOnScreen) && !c.IsBlockChara();
 }
 
-i32 CharasAgainstCharas(const SIDE (&charas)[kSideCount]) {
+i32 CharasAgainstCharas(const std::array<SIDE, kSideCount>& charas) {
     const bool onScreenOnly = OnScreenOnly();
     const bool immediate = SysSwitch(SW_IMMEDIATE_TRIGGERS) != 0;
     for (i32 i = 0; i < kSideCount; ++i) {
         for (i32 j = i + 1; j < kSideCount; ++j) {
-            const SIDE& si = charas[i];
-            const SIDE& sj = charas[j];
+            const SIDE& si = charas[static_cast<std::size_t>(i)];
+            const SIDE& sj = charas[static_cast<std::size_t>(j)];
             for (std::size_t ai = 0; ai < si.chara.size(); ++ai) {
                 cChara& a = *si.chara[ai];
                 for (std::size_t bj = 0; bj < sj.chara.size(); ++bj) {
@@ -197,11 +199,16 @@ i32 CharasAgainstCharas(const SIDE (&charas)[kSideCount]) {
 void ShotsAgainstShots(cGameScene& scene) {
     auto breakable = [](const cShot& s) { return ShotSettings::Get(s.m_Def, eShot::Breakable) != 0; };
     auto strength = [](const cShot& s) { return static_cast<i8>(ShotSettings::Get(s.m_Def, eShot::Strength)); };
+    TakeShotsOfSides(scene);
     for (i32 i = 0; i < kSideCount; ++i) {
+        const std::vector<cShot*>& as = scene.m_AttackSides[static_cast<std::size_t>(i)].shots;
+        if (as.empty()) continue;
         for (i32 j = i + 1; j < kSideCount; ++j) {
-            const std::vector<cShot*> bs = ShotsOfSide(scene, j);
-            for (cShot* ap : ShotsOfSide(scene, i)) {
+            const std::vector<cShot*>& bs = scene.m_AttackSides[static_cast<std::size_t>(j)].shots;
+            if (bs.empty()) continue;
+            for (cShot* ap : as) {
                 cShot& a = *ap;
+                if (a.IsRemoved()) continue;
                 bool goes = false;
                 for (cShot* bp : bs) {
                     cShot& b = *bp;
@@ -227,12 +234,12 @@ void ShotsAgainstShots(cGameScene& scene) {
 
 } // namespace
 
-i32 ResolveAttacks(cGameScene& scene) {
-    PassScope hold(scene);
-    SIDE charas[kSideCount];
+namespace {
+i32 AttackPasses(cGameScene& scene) {
+    std::array<SIDE, kSideCount>& charas = scene.m_AttackSides;
     auto add = [&](cChara& c) {
         if (c.m_nSide < 0 || c.m_nSide >= kSideCount) return;
-        SIDE& side = charas[c.m_nSide];
+        SIDE& side = charas[static_cast<std::size_t>(c.m_nSide)];
         side.chara.push_back(&c);
         side.body.push_back(c.m_rcBody.rc);
         side.damage.push_back(c.m_rcDamage.rc);
@@ -245,4 +252,23 @@ i32 ResolveAttacks(cGameScene& scene) {
     if (const i32 r = CharasAgainstCharas(charas)) return r;
     ShotsAgainstShots(scene);
     return 0;
+}
+
+// Empties the lists, keeping their storage: nothing points at an object once the passes end.
+void ClearAttackSides(cGameScene& scene) {
+    for (SIDE& side : scene.m_AttackSides) {
+        side.chara.clear();
+        side.body.clear();
+        side.damage.clear();
+        side.shots.clear();
+    }
+}
+} // namespace
+
+i32 ResolveAttacks(cGameScene& scene) {
+    PassScope hold(scene);
+    ClearAttackSides(scene);
+    const i32 r = AttackPasses(scene);
+    ClearAttackSides(scene);
+    return r;
 }

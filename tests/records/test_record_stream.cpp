@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include "platform/system/AtomicFile.h"
 #include "platform/system/WindowMessages.h"
 #include "records/DataFile.h"
@@ -259,6 +262,54 @@ TEST_F(RecordStreamTest, ClearCopyAndAssignmentUseTheirOwnFields) {
     EXPECT_EQ(c.name, "");
     EXPECT_EQ(c.FieldCount(), 4);
     EXPECT_EQ(c.Field(1).address, &c.second);
+}
+
+// Registration is worked out once per class and version and reused for every record of the
+// class, as offsets from the record; a class that registers storage outside the record (here a
+// shared counter) keeps streaming through its own lists, each record into its own members.
+u32 g_SharedCounter = 0;
+struct Outside : cRecord {
+    u32 own = 0;
+    void RegisterFields(u32) override {
+        ResetFieldLists();
+        AddFieldU32(&own);
+        AddFieldU32(&g_SharedCounter);
+    }
+};
+
+TEST_F(RecordStreamTest, RecordsOfAClassShareOneLayoutAndOutsideFieldsStillStream) {
+    std::vector<Gated> many(3);
+    for (std::size_t i = 0; i < many.size(); ++i) {
+        many[i].first = static_cast<u32>(10 + i);
+        many[i].name = std::string(1, static_cast<char>('a' + i));
+    }
+    for (std::size_t i = 0; i < many.size(); ++i) {
+        cRecordWriter w;
+        many[i].Save(w);
+        auto copy = std::make_unique<Gated>(); // elsewhere in memory than the one saved
+        cRecordReader r(w.Take(), kProgVer);
+        copy->Load(r);
+        ASSERT_TRUE(r.AtEnd());
+        EXPECT_EQ(copy->first, 10 + i);
+        EXPECT_EQ(copy->name, many[i].name);
+        copy->Clear();
+        EXPECT_EQ(copy->first, 0u);
+        EXPECT_EQ(copy->name, "");
+    }
+    Outside a;
+    a.own = 5;
+    g_SharedCounter = 6;
+    cRecordWriter w;
+    a.Save(w);
+    g_SharedCounter = 0;
+    auto b = std::make_unique<Outside>();
+    cRecordReader r(w.Take(), kProgVer);
+    b->Load(r);
+    EXPECT_TRUE(r.AtEnd());
+    EXPECT_EQ(b->own, 5u);
+    EXPECT_EQ(g_SharedCounter, 6u);
+    b->Clear();
+    EXPECT_EQ(g_SharedCounter, 0u);
 }
 
 TEST_F(RecordStreamTest, AFailedSaveKeepsTheOldFile) {

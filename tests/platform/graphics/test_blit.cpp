@@ -476,6 +476,88 @@ TEST(Raster, EveryBlitKindStaysInsideBothSurfaces) {
             }
 }
 
+// Stretched, shrunk and mirrored blits of a picture with every kind of texel (opaque rows,
+// transparent ones, partial alpha, key colours) give, pixel for pixel, what the one-pixel rule
+// of each op gives at the sampled texel: the row spans change the speed, not a bit.
+TEST(Raster, ScaledSpansMatchThePixelRule) {
+    constexpr int W = 24, H = 12;
+    PixelStore src{W, H, std::vector<u32>(W * H)};
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const u32 rgb = u32(x * 10) << 16 | u32(y * 20) << 8 | u32(x * y);
+            const u32 a = y < 3 ? 255u : y < 5 ? 0u : static_cast<u32>((x * 37 + y * 11) % 256);
+            src.px[static_cast<std::size_t>(y * W + x)] = (x % 5 == 0 ? 0x123456u : rgb) | a << 24;
+        }
+    RasterOp copy, key, alpha, blend, combine;
+    key.kind = RasterKind::DDKey;
+    key.key = 0x123456;
+    key.keyMask = 0xFFFFFF;
+    alpha.kind = RasterKind::AlphaKey;
+    blend.kind = combine.kind = RasterKind::Gpu;
+    combine.diffuse = 0xC0A08060u;
+    combine.colorOp = D3DTOP_MODULATE;
+    combine.alphaOp = D3DTOP_MODULATE;
+    auto floorDiv = [](i64 a, i64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); };
+    struct Case {
+        int x, y, w, h, sx, sy, sw, sh;
+    };
+    const Case cases[] = {{3, 2, 48, 24, 0, 0, 24, 12},   {-5, -3, 40, 30, 2, 1, 20, 10}, {1, 1, 10, 7, 0, 0, 24, 12},
+                          {4, 0, 36, 20, 24, 0, -24, 12}, {2, 3, 30, 17, 3, 2, 13, 9},    {20, 10, 60, 40, 0, 0, 24, 12}};
+    for (const RasterOp& op : {copy, key, alpha, blend, combine})
+        for (const Case& k : cases) {
+            PixelStore dst{64, 48, std::vector<u32>(64 * 48)};
+            for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = 0x80000000u | static_cast<u32>(i * 2654435761u >> 8);
+            std::vector<u32> expected = dst.px;
+            RasterBlit(dst, k.x, k.y, k.w, k.h, src, k.sx, k.sy, k.sw, k.sh, op);
+            for (int r = 0; r < k.h; ++r)
+                for (int c = 0; c < k.w; ++c) {
+                    const i64 u = k.sx + floorDiv((2 * c + 1) * k.sw, 2 * k.w), v = k.sy + floorDiv((2 * r + 1) * k.sh, 2 * k.h);
+                    const int X = k.x + c, Y = k.y + r;
+                    if (u < 0 || u >= W || v < 0 || v >= H || X < 0 || X >= 64 || Y < 0 || Y >= 48) continue;
+                    RasterPixel(expected[static_cast<std::size_t>(Y * 64 + X)], src.px[static_cast<std::size_t>(v * W + u)], op);
+                }
+            EXPECT_EQ(dst.px, expected) << "kind " << static_cast<int>(op.kind) << " at " << k.x << "," << k.y << " " << k.w
+                                        << "x" << k.h << " from " << k.sw << "x" << k.sh;
+        }
+}
+
+// The transparent-colour clear under a quad skips the rows the quad covers with opaque texels:
+// what a quad drawn over it leaves is what it leaves over a full clear, for a picture of
+// opaque, transparent and translucent rows, with and without a translucent diffuse, 1:1,
+// stretched, and past the source's edge.
+TEST(Raster, PreClearSkipsOnlyWhatTheQuadCovers) {
+    constexpr int W = 16, H = 8;
+    PixelStore src{W, H, std::vector<u32>(W * H)};
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            src.px[static_cast<std::size_t>(y * W + x)] =
+                (y % 3 == 0 ? 0xFF000000u : y % 3 == 1 ? (x == 5 ? 0u : 0xFF000000u) : 0x7F000000u) | u32(x * 16 + y);
+    struct Case {
+        int x, y, w, h, sx, sy, sw, sh;
+        u32 diffuse, alphaOp;
+    };
+    const Case cases[] = {{2, 1, 16, 8, 0, 0, 16, 8, 0xFFFFFFFFu, D3DTOP_SELECTARG1},
+                          {-3, 2, 12, 6, 4, 1, 12, 6, 0xFFFFFFFFu, D3DTOP_MODULATE},
+                          {1, 1, 16, 8, 0, 0, 16, 8, 0x80FFFFFFu, D3DTOP_MODULATE},
+                          {0, 0, 32, 16, 0, 0, 16, 8, 0xFFFFFFFFu, D3DTOP_SELECTARG1},
+                          {3, 0, 16, 8, 6, 0, 16, 8, 0xFFFFFFFFu, D3DTOP_SELECTARG1}};
+    for (const Case& k : cases) {
+        RasterOp op;
+        op.kind = RasterKind::Gpu;
+        op.diffuse = k.diffuse;
+        op.alphaOp = k.alphaOp;
+        PixelStore a{40, 24, std::vector<u32>(40 * 24)};
+        for (std::size_t i = 0; i < a.px.size(); ++i) a.px[i] = static_cast<u32>(i * 2246822519u);
+        PixelStore b = a;
+        RasterFill(a, k.x, k.y, k.w, k.h, 0x00123456u, false);
+        RasterBlit(a, k.x, k.y, k.w, k.h, src, k.sx, k.sy, k.sw, k.sh, op);
+        RasterPreClear(b, k.x, k.y, k.w, k.h, src, k.sx, k.sy, k.sw, k.sh, 0x00123456u, k.diffuse, k.alphaOp);
+        RasterBlit(b, k.x, k.y, k.w, k.h, src, k.sx, k.sy, k.sw, k.sh, op);
+        EXPECT_EQ(a.px, b.px) << k.x << "," << k.y << " " << k.w << "x" << k.h << " from " << k.sx << " diffuse " << std::hex
+                              << k.diffuse;
+    }
+}
+
 // Whatever rectangles come in, what the clip leaves lies inside the source, and inside the
 // destination too except for a Direct3D stretch (which the rasteriser cuts).
 TEST(Clip, WhatIsLeftLiesInsideBothSurfaces) {
