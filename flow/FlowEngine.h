@@ -13,10 +13,12 @@
 // scene holds them through the owning pointers below and steps and draws them through the two
 // calls given here.
 //
-// Run state: a character owns its flows (cFlow, copied from its definition) and, parallel to
-// them, one cFlowRun per flow, each with one cCmdRun per command. The pointers a run keeps into
-// its flows (flow, key rows, commands) point into the same character; BindFlows sets them, and
-// copying a character rebinds them.
+// Run state: a character owns its flows (cFlow, copied from its definition, without their
+// commands) and, parallel to them, one cFlowRun per flow, each with one cCmdRun per command.
+// A run holds its flow's commands, loops expanded, as a list shared with every character set up
+// from the same flows (cLoopExpansions); a command an arrange override changes becomes the
+// command run's own copy. The pointers a run keeps (flow, key rows, commands) point into the
+// same character or into its lists; BindFlows sets them, and copying a character rebinds them.
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -174,8 +176,9 @@ struct WAITPARAM {
 // loops left unexpanded once the lists reach the stage's budget are reported once per stage.
 class cLoopExpansions {
 public:
-    // Commands held by all the lists together; past it, a new list's loops run their body once.
-    static constexpr i64 kBudget = 200000;
+    // Commands held by all the lists together (a command with its records takes some 2 KB):
+    // past it, a new list's loops run their body once.
+    static constexpr i64 kBudget = 50000;
     // A command list (a flow's, an item's) with its loops expanded.
     std::shared_ptr<cVector<cFlowCmd>> Expand(const cVector<cFlowCmd>& cmds);
     void Clear();

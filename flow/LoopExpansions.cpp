@@ -22,13 +22,16 @@ bool HasLoop(const cVector<cFlowCmd>& cmds) {
 std::shared_ptr<cVector<cFlowCmd>> cLoopExpansions::Expand(const cVector<cFlowCmd>& given) {
     // A list without a loop is the owner's own, as it was.
     if (!HasLoop(given)) return std::make_shared<cVector<cFlowCmd>>(given);
+    // The key is the list as a save writes it; writing checks the parameters of the copy, as
+    // loading a stage did already, so the key and the list expanded below are the same commands.
     cVector<cFlowCmd> cmds = given;
     cRecordWriter key;
     WriteFlowCmdList(cmds, key);
     auto found = m_map.find(key.Bytes());
     if (found != m_map.end()) return found->second;
 
-    if (m_nHeld >= kBudget) {
+    // Room for the longest list the bound allows, so that the budget is never passed.
+    if (m_nHeld + kMaxExpandedCmds > kBudget) {
         // The stage's lists already hold their budget: the loops run their bodies once.
         if (!m_bBudgetReported) {
             m_bBudgetReported = true;

@@ -93,3 +93,21 @@ TEST(LoopExpansion, CharactersAndItemsOfOneDefinitionShareOneListAndOneReportLin
     EXPECT_EQ(s.m_LoopExpansions.Lists(), 2u);
     EXPECT_EQ(Count(play.Report(), "ループの展開で"), 2);
 }
+
+TEST(LoopExpansion, TheStagesListsStayWithinTheirBudget) {
+    playtest::PlayFixture play(playtest::MakeStage(20, 15));
+    cLoopExpansions& lists = play.Scene().m_LoopExpansions;
+    // Distinct lists (bodies of n commands), each cut near the list's bound.
+    for (u32 n = 1; n <= 8; ++n) {
+        cVector<cFlowCmd> cmds = HugeLoop(0, 39, 22);
+        cmds[0].params[1] = n;
+        for (u32 k = 1; k < n; ++k) cmds.push_back(cmds[1]);
+        const auto list = lists.Expand(cmds);
+        // Past the budget the loop runs its body once.
+        if (n > 5) EXPECT_EQ(list->Size(), static_cast<int>(n)) << n;
+        else EXPECT_GT(list->Size(), kMaxExpandedCmds - 10) << n;
+    }
+    EXPECT_LE(lists.Held(), cLoopExpansions::kBudget);
+    EXPECT_EQ(Count(play.Report(), "ループの展開で命令が 10000"), 5);
+    EXPECT_EQ(Count(play.Report(), "以降のループは 1 回ずつ"), 1);
+}
