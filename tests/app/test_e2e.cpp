@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -849,4 +850,105 @@ TEST_F(EndToEnd, TheVillagerCountsHisTalksAndTheGoalClearsTheStage) {
     EXPECT_GT(changed(280, 400, 340, 224, 580, 300), 2000) << "the stage is cleared";
     // Decided, the stage starts over and the villager talks again.
     EXPECT_GT(changed(680, 760, 64, 316, 344, 352), 2000) << "the villager talks again";
+}
+
+// A route as playsim's --input writes it ("R*24 RJ*15 .*40": right, right with the jump button,
+// nothing, each for so many frames) as the input script's presses and releases from poll `from`.
+std::string Route(const std::string& route, int from) {
+    std::istringstream in(route);
+    std::string step, out;
+    std::set<int> held;
+    int poll = from;
+    const auto key = [&](int k, char edge) { out += "," + std::to_string(poll) + ":" + std::to_string(k) + edge; };
+    for (bool more = true; more;) {
+        std::set<int> want;
+        int frames = 0;
+        if ((more = static_cast<bool>(in >> step))) {
+            const std::size_t star = step.find('*');
+            frames = star == std::string::npos ? 1 : std::stoi(step.substr(star + 1));
+            for (char c : step.substr(0, star)) {
+                if (c == 'R') want.insert(39);
+                if (c == 'J') want.insert(90);
+            }
+        }
+        for (int k : held)
+            if (!want.count(k)) key(k, '-');
+        for (int k : want)
+            if (!held.count(k)) key(k, '+');
+        held = want;
+        poll += frames;
+    }
+    return out.substr(1);
+}
+
+// The last story stage, climbed to its goal: the pit jumped onto the first ledge, then one ledge
+// up after another, the boss passed, right along the top to the goal (cleared on play frame 397,
+// the same in playsim).
+const char kBossStageRoute[] = "R*25 RJ*15 R*10 .*40 R*24 RJ*15 R*10 .*40 R*21 RJ*15 R*10 .*40 R*27 RJ*15 R*10 .*40 R*60";
+
+// The boss stage plays after its banner in the executable as it does in playsim, as a direct
+// start and from the story's map: the hero walks and jumps from the first frame of the play and
+// clears the stage.
+TEST_F(EndToEnd, TheBossStagePlaysToItsClearAsADirectStartAndFromTheMap) {
+    if (!fs::exists(game / "data" / "stg4" / "Demo-3.stg4_001")) GTEST_SKIP() << "no demo game";
+    const auto file = [&](const char* name, int f) { return (game / name) += std::to_string(f); };
+    // Frames drawn while the hero should stand on the ground, on the first ledge, and after
+    // the clear, counted from the first play frame.
+    const int atStart = 10, onLedge = 60, cleared = 470;
+    const auto check = [&](const char* name, int first) {
+        const std::string start = Read(file(name, first + atStart)), ledge = Read(file(name, first + onLedge)),
+                          clear = Read(file(name, first + cleared));
+        ASSERT_FALSE(start.empty() || ledge.empty() || clear.empty()) << name;
+        // The hero stands on the ledge over the pit's left side, where there was only sky.
+        int moved = 0;
+        for (int y = 280; y < 320; ++y)
+            for (int x = 224; x < 288; ++x) moved += Pixel(start, x, y) != Pixel(ledge, x, y);
+        EXPECT_GT(moved, 100) << name << ": the hero never reached the first ledge";
+        EXPECT_GT(InkIn(clear, 256, 192, 128, 32, Pixel).ink, 200) << name << ": the clear banner";
+        EXPECT_GT(InkIn(clear, 340, 228, 120, 60, Pixel).ink, 100) << name << ": the result table";
+    };
+
+    // Direct start: the first play frame reads poll 91 (ten frames of fade, eighty of banner).
+    const int direct = 91;
+    std::string dumps = "TOBRELK_FRAME_DUMP=";
+    for (int f : {atStart, onLedge, cleared})
+        dumps += std::to_string(direct + f) + ":" + file("direct", direct + f).string() + ",";
+    dumps.pop_back();
+    pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=" + Route(kBossStageRoute, direct) + "," + Hold(27, 700, 701), dumps},
+                      (game / "data" / "stg4" / "Demo-3").string());
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 90), 0);
+    check("direct", direct);
+
+    // From the map: a story saved with the first two stages done and the figure on the last
+    // one; continue, slot 1, decide on the stage and take "play it" (up, decide). The banner
+    // runs to poll 261.
+    SetGameRoot(game);
+    fs::create_directories(game / "user_data" / "story");
+    cPlayRecord saved;
+    saved.ResetMapProgress();
+    saved.vSwitch[1] = saved.vSwitch[2] = 1;
+    saved.nMapX = 17;
+    saved.nMapY = 7;
+    saved.nLives = kInfiniteLives;
+    const int written = SaveStorySlot(saved, 0);
+    SetGameRoot(fs::path());
+    ASSERT_EQ(written, 1);
+    const int story = 262;
+    const int title = story + cleared + 250;
+    dumps = "TOBRELK_FRAME_DUMP=" + std::to_string(title) + ":" + file("title", title).string();
+    for (int f : {atStart, onLedge, cleared}) dumps += "," + std::to_string(story + f) + ":" + file("story", story + f).string();
+    const std::string script = Hold(40, 50, 51) + "," + Hold(90, 60, 61) + "," + Hold(90, 90, 91) + "," +
+                               Hold(90, 130, 131) + "," + Hold(38, 150, 151) + "," + Hold(90, 160, 161) + "," +
+                               Route(kBossStageRoute, story) + "," + Hold(90, story + cleared + 50, story + cleared + 51) +
+                               "," + Hold(27, title + 50, title + 51);
+    pid = Start({"TOBRELK_INPUT_SCRIPT=" + script, dumps});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 120), 0);
+    check("story", story);
+    // The last stage ends the story: decided at the result, the title menu comes back.
+    const std::string menu = Read(file("title", title));
+    ASSERT_FALSE(menu.empty());
+    EXPECT_FALSE(Flat(menu));
+    EXPECT_FALSE(DemoStageShown(menu));
 }
