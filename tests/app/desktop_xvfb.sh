@@ -13,10 +13,12 @@ rm -rf "$work" && mkdir -p "$work" && "$maker" "$work/game" >/dev/null || exit 1
 cd "$work/game" || exit 1
 fail=0
 
+# Every wait ends on what it waits for, with a bound far beyond an idle machine's time: a
+# sanitizer build on a busy machine starts and draws many times slower.
 # The id of the game's window once it is mapped and settled, or nothing.
 game_window() {
     sleep 1.5
-    for _ in $(seq 150); do
+    for _ in $(seq 1200); do
         id=$(xwininfo -root -children | grep '("tobrelk" "tobrelk")' | grep -v '1x1+' | grep -o '0x[0-9a-f]*' | head -1)
         [ -n "$id" ] && xwininfo -id "$id" | grep -q 'IsViewable' && { echo "$id"; return; }
         sleep 0.1
@@ -32,9 +34,14 @@ for mode in "0 16 dd16" "1 16 d3d16"; do
     "$exe" 2>/dev/null & pid=$!
     id=$(game_window)
     if [ -z "$id" ]; then echo "$3: no window"; fail=1; kill -TERM $pid; wait $pid; continue; fi
-    sleep 3 # the title menu has faded in
+    # The title menu has faded in: most of the picture is lit.
     shot="$work/fullscreen_$3.png"
-    import -window root "$shot"
+    for _ in $(seq 240); do
+        sleep 0.5
+        import -window root "$shot"
+        lit=$(convert "$shot" -crop 800x600+112+0 +repage -threshold 1% -format "%[fx:mean]" info:)
+        awk -v m="$lit" 'BEGIN{exit !(m > 0.5)}' && break
+    done
     geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} /Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print w"x"h"+"x"+"y}')
     [ "$geometry" = "1024x600+0+0" ] || { echo "$3: the window is $geometry, not the whole screen"; fail=1; }
     # The bars left and right of the 800x600 picture are black; the picture reaches the screen's
@@ -58,7 +65,7 @@ id=$(game_window)
 if [ -z "$id" ]; then echo "no window"; kill -TERM $pid; wait $pid; exit 1; fi
 sleep 2
 xdotool windowclose "$id"
-for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 1200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 if kill -0 $pid 2>/dev/null; then echo "still running after its window was destroyed"; kill -KILL $pid; fail=1; fi
 wait $pid; code=$?
 [ $code -eq 0 ] || { echo "ended with $code after its window was destroyed"; cat "$work/closed.err"; fail=1; }

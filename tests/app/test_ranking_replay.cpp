@@ -89,7 +89,7 @@ TEST_F(RankingFile, ANameTypedOverTheSelectedDefaultIsFiled) {
     std::string name = "aaa";
     std::atomic<bool> done{false};
     std::thread watchdog([&] {
-        for (int i = 0; i < 500 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 12000 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (!done.load()) {
             std::fprintf(stderr, "the name dialog never ended\n");
             std::_Exit(1);
