@@ -116,10 +116,16 @@ std::shared_ptr<PixelStore> MakePixelStore(int width, int height, u32 fill) {
     return s;
 }
 
+PixelStore* PixelsInUse(PixelStore* s) {
+    if (s && s->px.empty() && s->width > 0 && s->height > 0)
+        s->px.assign(static_cast<std::size_t>(s->width) * static_cast<std::size_t>(s->height), 0);
+    return s;
+}
+
 PixelStore* SurfacePixels(const DDSURFACEDATA* sd) {
     if (!sd) return nullptr;
-    if (sd->lpDT && sd->lpDT->lpSurface) return sd->lpDT->lpSurface.get();
-    if (sd->holder && sd->holder->lpSurface) return sd->holder->lpSurface.get();
+    if (sd->lpDT && sd->lpDT->lpSurface) return PixelsInUse(sd->lpDT->lpSurface.get());
+    if (sd->holder && sd->holder->lpSurface) return PixelsInUse(sd->holder->lpSurface.get());
     return nullptr;
 }
 
@@ -218,7 +224,16 @@ bool DDCreateSurface(DDSURFACEDATA* sd, i32 width, i32 height, u32 colorKey, u32
         dt->bSystemTexture = 1;
     }
     // A new render target starts transparent, as a DirectDraw surface cleared to colour 0 does.
-    dt->lpSurface = MakePixelStore(width, height, dt->bRenderTarget ? lpDTCon->dwTexClearColor : 0);
+    // A blank one keeps only its size until first used (many work surfaces wait for a scene
+    // that needs them, some megabytes each).
+    const u32 fill = dt->bRenderTarget ? lpDTCon->dwTexClearColor : 0;
+    if (fill == 0) {
+        dt->lpSurface = std::make_shared<PixelStore>();
+        dt->lpSurface->width = width;
+        dt->lpSurface->height = height;
+    } else {
+        dt->lpSurface = MakePixelStore(width, height, fill);
+    }
     sd->width = width;
     sd->height = height;
     sd->texWidth = tw;

@@ -64,6 +64,9 @@ public:
         fluid_settings_setnum(m_settings, "synth.gain", kSynthGain);
         // Every call comes from the mixer under its lock, so FluidSynth's own lock is not needed.
         fluid_settings_setint(m_settings, "synth.threadsafe-api", 0);
+        // Only the samples of the instruments a song selects are read into memory: a whole
+        // General MIDI font would be several megabytes more for every song.
+        fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
         m_synth = new_fluid_synth(m_settings);
         if (!m_synth) {
             error = "FluidSynth を作れません";
