@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the runtime and starts it on a game folder.
-#   ./run.sh [GAME_FOLDER] [STAGE_FILE]
+#   [JOBS=N] ./run.sh [GAME_FOLDER] [STAGE_FILE]   (JOBS: compile jobs, every core by default)
 # Without a folder it plays the demo game that the build makes.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -9,7 +9,7 @@ ROOT=$PWD
 
 # The game and its demo-game maker only: the tests have their own command.
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTOBRELK_TESTS=OFF -DTOBRELK_BENCH=OFF >/dev/null
-cmake --build build/release -j "$(nproc)"
+cmake --build build/release -j "${JOBS:-$(nproc)}"
 
 GAME=${1:-}
 if [ -z "$GAME" ]; then

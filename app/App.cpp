@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "app/Dialogs.h"
+#include "app/EditorLink.h"
 #include "app/Game.h"
 #include "app/MainWnd.h"
 #include "app/Scenes.h"
@@ -27,6 +28,7 @@
 #include "platform/system/SystemReport.h"
 #include "platform/system/Timers.h"
 #include "records/DataFile.h"
+#include "records/FlowCmd.h"
 #include "records/StageLoad.h"
 
 APPSTARTUP g_Startup;
@@ -164,6 +166,10 @@ bool ChooseDisplayMode() {
         }
     }
     if (!DisplayModeOk(direct3D, g_bWindowed, ini.Bpp, desktop, transColor)) {
+        // The box may be answered unseen: the report keeps what was asked and why it cannot run.
+        WriteReport("画面モードが不正です！ Direct3D=%d WindowMode=%d Bpp=%d (desktop %d bit%s)", direct3D ? 1 : 0,
+                    static_cast<int>(ini.WindowMode), static_cast<int>(ini.Bpp), desktop,
+                    ini.Bpp == 8 && transColor ? ", 8 bit needs a game without a transparent colour" : "");
         if (g_bWindowed && (ini.Bpp == 16 || ini.Bpp == 32))
             ErrorBoxS("画面モードが不正です！\nウインドウモードではSystem.iniの設定と画面の色の設定を合わせて下さい！");
         else
@@ -248,7 +254,9 @@ bool LoadOptions() {
 void StartSound() {
     if (g_Startup.initMusic) g_Startup.initMusic();
     // The missing device has its one report line from the sound layer.
-    if (g_Startup.initSound && !g_Startup.initSound()) DebugLog("DS_Init失敗！");
+    const bool opened = g_Startup.initSound && g_Startup.initSound();
+    if (g_Startup.initSound && !opened) DebugLog("DS_Init失敗！");
+    ReportAudioInfo(opened);
 }
 
 // A stage named on the command line (or by the editor) is played at once. A name that does not
@@ -313,14 +321,16 @@ void AppExit() {
 int WinMain(int argc, char** argv) {
     std::string stage;
     bool fromEditor = false;
+    std::string editorChannel;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--from-editor") {
+        if (a == "--from-editor" || a.rfind("--from-editor=", 0) == 0) {
             fromEditor = true;
+            if (a.size() > 14) editorChannel = a.substr(14);
         } else if (a == "--game-dir" && i + 1 < argc) {
             if (chdir(argv[++i]) != 0) {
                 std::fprintf(stderr, "tobrelk: cannot enter %s\n", argv[i]);
-                return 0;
+                return 1;
             }
         } else if (stage.empty() && !a.empty() && a[0] != '-') {
             stage = IncomingPath(a);
@@ -334,33 +344,45 @@ int WinMain(int argc, char** argv) {
     // program ends at once, with nothing to tell and nothing yet to release.
     SetDebugLog(false, "VI_Veda.txt");
     const std::string report = (std::filesystem::current_path(ec) / "Report_Game.txt").string();
-    if (!SetReportFile(report)) return 0;
+    if (!SetReportFile(report)) {
+        std::fprintf(stderr, "tobrelk: cannot write %s\n", report.c_str());
+        return 1;
+    }
     WriteReport("App : ver %s", "824");
     ReportSystemInfo();
     g_bFromEditor = fromEditor ? 1 : 0;
+    if (fromEditor) EditorLinkOpen(editorChannel);
+    // A play started by the editor keeps the flows made for testing in the editor.
+    UpdateCmdLimits([](CMDLIMITS& l) { l.bStartedByEditor = g_bFromEditor != 0; });
 
-    // One copy per game folder; asked before any window exists.
-    if (!SingleInstanceAcquire()) return 0;
+    // A copy that holds the lock can always be asked to close in order: the handler is in
+    // place before the lock names this process to a second copy.
     struct sigaction sa {};
     sa.sa_handler = OnTerminate;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    // One copy per game folder; asked before any window exists.
+    if (!SingleInstanceAcquire()) return 0;
 
     // The main window, not shown until the display mode is known.
     if (!AppVideoInit() || !AppWindowCreate(640, 480)) {
         ErrorBoxS("ウインドウが生成出来ません！");
+        if (g_bFromEditor) NotifyEditorEnd(0);
+        EditorLinkClose();
         SingleInstanceRelease();
-        return 0;
+        return 1;
     }
     AppWindowCenterOnDesktop();
     WindowQueueOpen(MainWndProc);
     // Start-up; the editor hears of the start, and of a failed one.
     if (g_bFromEditor) NotifyEditorStart();
     if (!AppInit(stage)) {
+        WriteReport("起動に失敗しました");
         AppExit();
         if (g_bFromEditor) NotifyEditorEnd(0);
+        EditorLinkClose();
         SingleInstanceRelease();
-        return 0;
+        return 1;
     }
     // The game thread runs the frames from here; the window thread serves the window.
     g_bGameStarted.store(1);
@@ -370,10 +392,18 @@ int WinMain(int argc, char** argv) {
     }
     // The window thread's loop, until the window is closed.
     bool termSeen = false;
+    bool lostSeen = false;
     while (!g_bQuit.load()) {
         if (!termSeen && g_termSignal.load()) {
             // Another copy (or the user) asked this one to end: close in order.
             termSeen = true;
+            PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+        }
+        if (!lostSeen && AppWindowLost()) {
+            // Another program destroyed the window: nothing can be shown any more, but the
+            // saves, the report and the lock still end in order.
+            lostSeen = true;
+            WriteReport("WM_DESTROY : ウインドウが外から破棄されました。終了します");
             PostMessage(g_hWnd, WM_CLOSE, 0, 0);
         }
         MSG msg;
@@ -383,6 +413,7 @@ int WinMain(int argc, char** argv) {
         AppPumpEvents(g_bActive.load() ? 2 : 20);
     }
     AppExit();
+    EditorLinkClose();
     SingleInstanceRelease();
     return 0;
 }

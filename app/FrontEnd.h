@@ -9,9 +9,9 @@
 struct FRONTENDSERVICES {
     // Sets the volume of every sound effect to a volume step (0..10). Empty: nothing.
     std::function<void(u32 step)> setSeVolume;
-    // Applies the music switch of the option data (starts or releases the music manager).
-    // Empty: nothing.
-    std::function<void(u32 on)> applyMusicSwitch;
+    // Applies the music switch of the option data (starts or releases the music manager); true
+    // when the manager was started or released. Empty: nothing.
+    std::function<bool(u32 on)> applyMusicSwitch;
 };
 
 extern FRONTENDSERVICES g_FrontEnd;

@@ -52,6 +52,8 @@ i32 g_paceRate = 0;
 
 u64 g_fpsSecond = 0;
 u32 g_fpsCount = 0;
+u64 g_fpsLastFrame = 0;
+constexpr u64 kFpsStallMs = 100;
 
 // A test seam: TOBRELK_FRAME_DUMP="N:path[,N:path...]" writes frame N as a PPM file. Frames are
 // counted from 1 as the input script counts them: every polled and shown frame, those of a
@@ -170,7 +172,16 @@ bool cGame::GameFrame() {
     }
 
     const u64 now = timeGetTime();
-    ++g_fpsCount;
+    // A frame that follows a stall (a dialog held the game) starts the counted second afresh:
+    // the held time is no frame rate, and the last real rate stays shown meanwhile.
+    const bool stalled = g_fpsLastFrame != 0 && now - g_fpsLastFrame > kFpsStallMs;
+    g_fpsLastFrame = now;
+    if (stalled) {
+        g_fpsSecond = now;
+        g_fpsCount = 0;
+    } else {
+        ++g_fpsCount;
+    }
     if (now - g_fpsSecond >= 1000) {
         m_nFps = g_fpsCount;
         g_fpsCount = 0;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/Dialogs.h"
+#include "app/EditorLink.h"
 #include "app/Game.h"
 #include "app/Scenes.h"
 #include "app/SystemIni.h"
@@ -78,7 +79,11 @@ void Bgm(WPARAM which, LPARAM number) {
         if (g_Services.stopBgm) g_Services.stopBgm();
         return;
     }
-    if (g_Services.playBgm) g_Services.playBgm(static_cast<int>(which), n);
+    // The play setting: the scene's music flag, or the one the stage's music request stored.
+    u32 flag = 0;
+    if (which == 4) flag = g_Services.stageBgmFlag ? g_Services.stageBgmFlag() : 1;
+    else if (g_Services.sceneBgmFlag) flag = g_Services.sceneBgmFlag(static_cast<int>(which));
+    if (g_Services.playBgm) g_Services.playBgm(static_cast<int>(which), n, (flag & 0xFF) != 0 ? 1 : 0);
 }
 
 void CloseInOrder(HWND hWnd) {
@@ -124,8 +129,8 @@ void ResumeGameThreads() {
     thLoad.Resume();
 }
 
-void NotifyEditorStart() { DebugLogF("NotifyEditor : %d , %d", 1, 1); }
-void NotifyEditorEnd(u32 value) { DebugLogF("NotifyEditor : %d , %u", 0, value); }
+void NotifyEditorStart() { EditorLinkSend(1, 1); }
+void NotifyEditorEnd(u32 value) { EditorLinkSend(0, value); }
 
 namespace {
 

@@ -15,7 +15,7 @@ extern std::atomic<u32> g_bQuitting;
 void SuspendGameThreads();
 void ResumeGameThreads();
 
-// The editor link. The kit's editor does not exist on this system, so the notifications find
-// no window, exactly as when the editor is not running; they leave a debug-log line.
+// The editor link: the start and the end with its value, through the channel the editor named
+// (app/EditorLink.h), and a debug-log line.
 void NotifyEditorStart();
 void NotifyEditorEnd(u32 value);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -9,6 +10,8 @@
 #include "app/Game.h"
 #include "database/SystemData.h"
 #include "database/WorldMap.h"
+#include "app/StorySave.h"
+#include "records/DataFile.h"
 #include "records/EdChara.h"
 #include "records/RecordVector.h"
 #include "records/Stage.h"
@@ -222,7 +225,32 @@ void cPlayRecord::Load(cRecordReader& r) {
     if (vVar.Size() < kVarCount) vVar.resize(kVarCount, 0);
     if (vCarryFlag.Size() < kCarryGroups) vCarryFlag.resize(kCarryGroups, 0);
     if (vCarried.empty()) vCarried.assign(1, cCarryStatus{});
+    RepairLoaded();
     Normalize();
+}
+
+void cPlayRecord::RepairLoaded() {
+    // A slot number past the slots would close the program at the next save.
+    if (nSaveSlot < -1 || nSaveSlot >= kStorySlots) {
+        ReportRepair("nSaveSlot", nSaveSlot, -1);
+        nSaveSlot = -1;
+    }
+    // Normalize puts these right; the file's damage is reported here.
+    if (g_WorldMap.nWidth > 0 && g_WorldMap.nHeight > 0) {
+        if (static_cast<u32>(nMapX) >= static_cast<u32>(g_WorldMap.nWidth)) ReportRepair("nMapX", nMapX, g_WorldMap.nStartX);
+        if (static_cast<u32>(nMapY) >= static_cast<u32>(g_WorldMap.nHeight)) ReportRepair("nMapY", nMapY, g_WorldMap.nStartY);
+    }
+    // Switches are only ever set on (1) or off; anything else is damage.
+    for (int i = 0; i < vSwitch.Size(); ++i) {
+        if (vSwitch[i] <= 1) continue;
+        char field[24];
+        std::snprintf(field, sizeof field, "vSwitch[%d]", i);
+        ReportRepair(field, vSwitch[i], 1);
+        vSwitch[i] = 1;
+    }
+    const u32 count = ChallengeStageCount();
+    // One open stage is every new record's, whatever the game has.
+    if (nChallengeOpen > std::max<u32>(count, 1)) ReportRepair("nChallengeOpen", nChallengeOpen, count);
 }
 
 void cPlayRecord::Save(cRecordWriter& w) {

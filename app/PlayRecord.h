@@ -64,6 +64,9 @@ public:
     void ClearTotals();
     void ResetMapProgress();
     void Normalize();
+    // The values of a loaded file outside their range, set right with a report line naming the
+    // file (Load calls it before Normalize).
+    void RepairLoaded();
 
     void StoreCarriedStatus(int player, cEdChara& chara, u32 valA, u32 valB, u32 grp4a, u32 grp4b, u32 grp4c,
                             u32 valC, u32 valD, u32 valE);

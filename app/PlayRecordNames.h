@@ -39,6 +39,8 @@ class cWorldMapEntryItem;
     X(BestSum, u32, nBestSum, Stated, "the sum of bests", nullptr)                                             \
     X(ChallengeUnlocked, u32, nChallengeOpen, Stated, "the highest open challenge stage", nullptr)             \
     X(MusicNumber, u32, nBgmPlaying, Stated, "the stage music now playing", nullptr)                           \
+    X(MusicFlag, u32, nBgmParam, Stated, "the play setting of the last stage-music request (1 loops)",         \
+      nullptr)                                                                                                 \
     X(MapEntry, u32, nMapEntry, Stated, "the world-map entry the stage was entered through", nullptr)          \
     X(MapX, i32, nMapX, Stated, "the player's column on the world map", nullptr)                               \
     X(MapY, i32, nMapY, Stated, "the player's row on the world map", nullptr)                                  \

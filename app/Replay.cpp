@@ -171,7 +171,12 @@ int LoadReplay(cReplayData& replay, const std::string& path, cStage& stage, cSta
     if (ReadStagedStage(*r, stage, loaded)) data.Load(*r);
     cPlayRecord rec(record);
     const bool withRecord = r->Version() >= kReplayRecordVersion;
-    if (!r->Failed() && withRecord) rec.Load(*r);
+    if (!r->Failed() && withRecord) {
+        LoadingFileScope scope(path);
+        rec.Load(*r);
+        // The record ends the file: anything after it is damage.
+        if (!r->AtEnd()) r->Fail();
+    }
     if (r->Failed()) {
         ReportLoadFailure(path, LoadResult::Damaged);
         return 0;

@@ -90,7 +90,13 @@ void SceneText(DDSURFACEDATA* dst, int x, int y, const std::string& sjis, int do
         return;
     }
     Font& font = g_aFont[dots >= 32 ? 2 : 1];
-    if (font.face && dst) DDDrawText(&font, dst, x, y, sjis.c_str(), 0);
+    if (!font.face || !dst) return;
+    // The menus' texts are laid out by the glyphs' own advances (the game's face may be a
+    // proportional one); icons keep their cells.
+    const u32 saved = font.glyphAdvance;
+    font.glyphAdvance = font.iconsOn ? 0 : 1;
+    DDDrawText(&font, dst, x, y, sjis.c_str(), 0);
+    font.glyphAdvance = saved;
 }
 
 bool SceneFade(bool fadeIn) {

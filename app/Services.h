@@ -29,8 +29,9 @@ struct APPSERVICES {
     // Sound effects: the row count and playing one row. Empty: silent.
     std::function<int()> soundCount;
     std::function<void(int row)> playSound;
-    // Music: play track which (0-3 scene music, 4 stage music) with a music number; stop.
-    std::function<void(int which, int number)> playBgm;
+    // Music: play track which (0-3 scene music, 4 stage music) with a music number, looping or
+    // once; stop.
+    std::function<void(int which, int number, int loop)> playBgm;
     std::function<void()> stopBgm;
     // The cursor sound for the direction bits that moved (which: 1 horizontal, 2 vertical).
     std::function<void(u32 keys, u32 which)> cursorSound;
@@ -38,6 +39,8 @@ struct APPSERVICES {
     // 3 options). Empty: no music.
     std::function<int(int which)> sceneBgm;
     std::function<u32(int which)> sceneBgmFlag;
+    // The play flag that the last stage-music request stored. Empty: the music loops.
+    std::function<u32()> stageBgmFlag;
     // Resets the play record (before a stage) and tells it the started free-play stage: stage 1,
     // started, the free-play lives (unlimited in a direct start).
     std::function<void()> resetPlayRecord;

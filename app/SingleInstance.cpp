@@ -1,6 +1,7 @@
 #include "app/SingleInstance.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -8,7 +9,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "platform/system/Clock.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
@@ -17,15 +17,23 @@ namespace {
 
 int g_lockFd = -1;
 
+// How long the running copy may take to close in order (save its files, end its threads)
+// before it is forced: enough for a sanitizer build on a machine busy with other work.
+constexpr auto kCloseGrace = std::chrono::seconds(3);
+// After a forced end the system closes the copy's files; on a busy machine that is not instant.
+constexpr auto kKillGrace = std::chrono::seconds(3);
+
 bool TryLock(int fd) { return flock(fd, LOCK_EX | LOCK_NB) == 0; }
 
-// Waits up to ms for the lock, retrying every few milliseconds.
-bool WaitLock(int fd, int ms) {
-    for (int waited = 0; waited <= ms; waited += 5) {
+// Waits up to the given time for the lock, retrying every few milliseconds. Measured on the
+// clock rather than by counting sleeps, which a busy machine stretches.
+bool WaitLock(int fd, std::chrono::steady_clock::duration limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    for (;;) {
         if (TryLock(fd)) return true;
+        if (std::chrono::steady_clock::now() >= until) return false;
         usleep(5000);
     }
-    return false;
 }
 
 pid_t ReadOwner(int fd) {
@@ -68,10 +76,11 @@ bool SingleInstanceAcquire() {
         bool ended = false;
         if (owner > 0 && owner != getpid()) {
             // Asked first, so that it can close in order; forced only when it does not.
-            if (kill(owner, SIGTERM) == 0 || errno == ESRCH) ended = WaitLock(fd, 500);
-            if (!ended && kill(owner, SIGKILL) == 0) ended = WaitLock(fd, 500);
+            if (kill(owner, SIGTERM) == 0 || errno == ESRCH) ended = WaitLock(fd, kCloseGrace);
+            if (!ended && kill(owner, SIGKILL) == 0) ended = WaitLock(fd, kKillGrace);
         } else {
-            ended = WaitLock(fd, 500);
+            // The owner is still starting and has not written its id yet, or ended a moment ago.
+            ended = WaitLock(fd, kCloseGrace);
         }
         if (!ended) {
             MesBox("プログラムの終了に失敗しました。", "二重起動", MB_OK);

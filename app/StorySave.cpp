@@ -86,7 +86,7 @@ void LoadStorySlotList(cVector<cStorySlotInfo>& slots) {
         std::string name;
         MakeStorySlotName(name, i);
         cPlayRecord scratch;
-        const LoadResult result = LoadRecordFile(scratch, name);
+        const LoadResult result = LoadRecordFile(scratch, name, true);
         const bool damaged = result != LoadResult::Loaded && result != LoadResult::Missing;
         if (damaged && !slots[i].bDamaged) ReportLoadFailure(name, result);
         slots[i].bUsed = result != LoadResult::Missing;

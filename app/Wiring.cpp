@@ -11,6 +11,7 @@
 #include "app/Game.h"
 #include "app/MainWnd.h"
 #include "app/PlayRecord.h"
+#include "app/PlayRecordNames.h"
 #include "app/SceneDraw.h"
 #include "app/Scenes.h"
 #include "app/Services.h"
@@ -65,12 +66,12 @@ void MakeSoundList() {
     g_vSound.assign(g_vSoundDef.size(), DSSOUND{});
 }
 
-void PlayMusic(int track, int number) {
+void PlayMusic(int track, int number, int loop) {
     if (!g_Bgm.IsInit()) return;
     // A bad music number follows the containers' rule: report, close, and take row 0.
     const cBgmData& row = g_Database.m_vBgm[number];
     BgmSetFile(g_Bgm, track, row.strFile.c_str(), static_cast<i32>(row.nVolume));
-    BgmPlay(g_Bgm, 0, track, 1, 0, 1);
+    BgmPlay(g_Bgm, 0, track, loop, 0, 1);
 }
 
 // The fonts' digit strips.
@@ -259,12 +260,13 @@ void ConnectSubsystems() {
         if (row >= 0 && row < static_cast<int>(g_vSound.size())) DSPlay(g_vSound[static_cast<std::size_t>(row)], 0);
     };
     v.cursorSound = [](u32 keys, u32 which) { PlayCursorSound(keys, which, 0); };
-    v.playBgm = [](int which, int number) { PlayMusic(which, number); };
+    v.playBgm = [](int which, int number, int loop) { PlayMusic(which, number, loop); };
     v.stopBgm = [] {
         if (g_Bgm.IsInit()) g_Bgm.Stop();
     };
     v.sceneBgm = [](int which) { return static_cast<int>(ListValue<u32>(g_SystemData.vSceneBgm, which, 0)); };
     v.sceneBgmFlag = [](int which) { return static_cast<u32>(ListValue<u8>(g_SystemData.vSceneBgmFlag, which, 0)); };
+    v.stageBgmFlag = [] { return playrec::MusicFlag(g_PlayRecord); };
     v.rankingSwitch = [](int kind) {
         return kind >= 0 && kind < g_SystemData.vRankingSetting.Size() ? g_SystemData.vRankingSetting[kind].bRanking : 0u;
     };
@@ -294,16 +296,16 @@ void ConnectSubsystems() {
     // Starting or releasing the music manager belongs to the window thread, which also serves
     // the music requests: the game thread hands the switch over and waits.
     g_FrontEnd.applyMusicSwitch = [](u32 on) {
+        LRESULT changed = 0;
         RunOnWindowThread(
             [on]() -> LRESULT {
                 if (g_Bgm.IsInit() == (on != 0)) return 0;
                 g_Bgm.Release();
                 if (on) g_Startup.initMusic();
-                return 0;
+                return 1;
             },
-            nullptr);
-        // The next scene music request plays again even when its number has not changed.
-        g_Game.m_nBgmNumber = 0;
+            &changed);
+        return changed != 0;
     };
     ConnectFrontEnd(); // scenes 1, 2, 3 and 5, the title menu's links into the player's records, replays
     SetSceneFactory(SCENE_PLAY, MakeGameScene);

@@ -12,3 +12,13 @@ function(tobrelk_add_test)
     # The environment comes from tests/support/HeadlessEnv.cpp, linked into every test program.
     gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# The test program NAME again as NAME_baseline, from NAME's own objects linked behind the
+# baseline pixel loops (tobrelk_pixel_baseline), which the linker then takes instead of the
+# library's clones; its tests are named baseline/<test>.
+function(tobrelk_add_baseline_test name)
+    add_executable(${name}_baseline $<TARGET_OBJECTS:tobrelk_pixel_baseline> $<TARGET_OBJECTS:${name}>)
+    target_link_libraries(${name}_baseline PRIVATE $<TARGET_PROPERTY:${name},LINK_LIBRARIES>)
+    get_target_property(dir ${name} BINARY_DIR)
+    gtest_discover_tests(${name}_baseline TEST_PREFIX baseline/ WORKING_DIRECTORY ${dir} DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -66,7 +66,7 @@ constexpr CMDEXEC2 kExec2[] = {
     ItemChangeFlow,                    // 1
     ItemBody<CmdStageClear>,           // 2 = 17
     ItemBody<CmdGameWait>,             // 3 = 18
-    ItemBody<CmdMessage>,              // 4 = 19
+    ItemMessage,                       // 4 = 19
     ItemBody<CmdWarp>,                 // 5 = 20
     ItemBody<CmdSetTarget>,            // 6 = 21
     ItemBody<CmdStatusOp>,             // 7 = 22

@@ -365,7 +365,9 @@ bool ApplyCmdOverride(cFlowCmd& cmd, const CMDOVERRIDE& ov, const CMDVALUESOURCE
         hi = r.max;
     }
 
-    // Operands are 32-bit, so every result below fits in 64 bits before the clamp.
+    // Operands are 32-bit, so every result below fits in 64 bits before the clamp. A product
+    // is taken whole: a 32-bit product with a sign test would let a wrapped product that keeps
+    // the operands' sign (65536 x 65537 gives 65536) through as if it were right.
     i64 v = current;
     switch (ov.v[2]) {
     case 0: v = o; break;
@@ -399,8 +401,9 @@ bool IsLoopCmd(const cFlowCmd& cmd) { return cmd.cmdSet ? cmd.cmdKind == 24 : cm
 
 namespace {
 
-// One expansion step; capped is set when the list's bound cut the copies short.
-int ExpandFirstLoop(cVector<cFlowCmd>& cmds, bool& capped) {
+// One expansion step. When the list's bound cuts the copies short, kept is set to the runs the
+// loop keeps.
+int ExpandFirstLoop(cVector<cFlowCmd>& cmds, i64& kept) {
     int at = -1;
     for (int i = 0; i < cmds.Size(); ++i) {
         if (IsLoopCmd(cmds[i])) {
@@ -421,9 +424,7 @@ int ExpandFirstLoop(cVector<cFlowCmd>& cmds, bool& capped) {
         const i64 room = (kMaxExpandedCmds - size) / n;
         if (copies > room) {
             copies = room > 0 ? room : 0;
-            capped = true;
-            WriteReport("ループの展開で命令が %d 個を超えるため、繰り返しを %lld 回に減らしました。", kMaxExpandedCmds,
-                        static_cast<long long>(copies + 1));
+            kept = copies + 1;
         }
     }
     if (copies == 0) {
@@ -440,17 +441,29 @@ int ExpandFirstLoop(cVector<cFlowCmd>& cmds, bool& capped) {
     return 1;
 }
 
+void ReportLoopCut(i64 kept) {
+    WriteReport("ループの展開で命令が %d 個を超えるため、繰り返しを %lld 回に減らしました。", kMaxExpandedCmds,
+                static_cast<long long>(kept));
+}
+
 } // namespace
 
 int ExpandLoopCmd(cVector<cFlowCmd>& cmds) {
-    bool capped = false;
-    return ExpandFirstLoop(cmds, capped);
+    i64 kept = 0;
+    const int r = ExpandFirstLoop(cmds, kept);
+    if (kept > 0) ReportLoopCut(kept);
+    return r;
+}
+
+i64 ExpandLoopCmdsQuiet(cVector<cFlowCmd>& cmds) {
+    i64 kept = 0;
+    while (kept == 0 && ExpandFirstLoop(cmds, kept)) {
+    }
+    // Once the bound is reached the remaining loops add nothing more.
+    if (kept > 0) std::erase_if(cmds, [](const cFlowCmd& c) { return IsLoopCmd(c); });
+    return kept;
 }
 
 void ExpandLoopCmds(cVector<cFlowCmd>& cmds) {
-    bool capped = false;
-    while (!capped && ExpandFirstLoop(cmds, capped)) {
-    }
-    // Once the bound is reached the remaining loops add nothing more.
-    if (capped) std::erase_if(cmds, [](const cFlowCmd& c) { return IsLoopCmd(c); });
+    if (const i64 kept = ExpandLoopCmdsQuiet(cmds)) ReportLoopCut(kept);
 }

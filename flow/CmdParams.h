@@ -79,6 +79,8 @@ bool IsLoopCmd(const cFlowCmd& cmd);
 // returns 0, nested loops multiply; the list never grows past kMaxExpandedCmds.
 int ExpandLoopCmd(cVector<cFlowCmd>& cmds);
 // Runs ExpandLoopCmd until no loop is left; once the bound is reached, the loops still left
-// are removed without copying their bodies.
+// are removed without copying their bodies, with a report line.
 void ExpandLoopCmds(cVector<cFlowCmd>& cmds);
+// ExpandLoopCmds without the report line: 0, or the runs kept by the loop the bound cut short.
+i64 ExpandLoopCmdsQuiet(cVector<cFlowCmd>& cmds);
 constexpr int kMaxExpandedCmds = 10000;

@@ -341,4 +341,3 @@ void DrawFlowOverlay(cChara& c, DDSURFACEDATA* target) {
     }
 }
 
-i32 CmdParamKindValue(cGameScene&, i32) { return 0; }

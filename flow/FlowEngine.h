@@ -18,6 +18,8 @@
 // its flows (flow, key rows, commands) point into the same character; BindFlows sets them, and
 // copying a character rebinds them.
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "flow/CmdParams.h"
@@ -50,7 +52,10 @@ struct MOVEPOINT {
 // The run state of one command of a running flow.
 class cCmdRun {
 public:
-    cFlowCmd* m_pCmd = nullptr; // the command (bound into the owning character's flows)
+    cFlowCmd* m_pCmd = nullptr; // the command (bound into the run's command list, or m_pOwnCmd)
+    // The character's own copy of the command, made when an arrange override first changes it:
+    // the run's command list is shared with every character set up from the same flows.
+    std::shared_ptr<cFlowCmd> m_pOwnCmd;
     i32 m_bDone = 0;            // ran its last frame in the current run of the flow
     i32 m_nDuration = 0;        // frames; from the time fields at set-up, or solved from a move
     i32 m_nFramesLeft = 0;      // 0 also means "not started"
@@ -105,6 +110,9 @@ public:
     i32 m_nIndex = 0;           // position of the flow in the character's flow list
     i32 m_nRunNo = 0;           // tag of the flow-owned timed entries
     cFlow* m_pFlow = nullptr;   // the flow (bound into the owning character's flows)
+    // The flow's commands with their loops expanded, shared (read only) with every character
+    // set up from the same flows; null for a run whose commands are the flow's own.
+    std::shared_ptr<cVector<cFlowCmd>> m_pCmdList;
     i32 m_bCondLatch = 0;       // the flow's conditions held once in this run
     cVector<cKeyCond*> m_vKeyRow; // one per key-condition row of the flow
     i32 m_bKeyHeld = 0;         // key result in hold mode
@@ -159,6 +167,29 @@ struct WAITPARAM {
 };
 
 // ---- Binding and stepping (run state) -----------------------------------------------------------
+
+// The command lists of a stage's flows with their loops expanded, each list made once and shared
+// by every character set up from the same flows (the play scene owns one per stage; dropped
+// with it). A list whose loop the list's bound cut short is reported when it is made, once;
+// loops left unexpanded once the lists reach the stage's budget are reported once per stage.
+class cLoopExpansions {
+public:
+    // Commands held by all the lists together; past it, a new list's loops run their body once.
+    static constexpr i64 kBudget = 200000;
+    // A command list (a flow's, an item's) with its loops expanded.
+    std::shared_ptr<cVector<cFlowCmd>> Expand(const cVector<cFlowCmd>& cmds);
+    void Clear();
+    // Drops the lists when they were made for another stage.
+    void ForStage(const std::string& stage);
+    i64 Held() const { return m_nHeld; }
+    std::size_t Lists() const { return m_map.size(); }
+
+private:
+    std::unordered_map<std::string, std::shared_ptr<cVector<cFlowCmd>>> m_map; // by the commands' bytes
+    i64 m_nHeld = 0;
+    std::string m_strStage;
+    bool m_bBudgetReported = false;
+};
 
 // Points every run, key row and command run of the character at its flows. The run list and
 // each run's vectors must have their sizes already.
@@ -287,6 +318,9 @@ u32 ApplyItem(cGameScene& scene, cItem* item, cPlayer& hero);
 // Runs an item's command list for the hero, all in one frame: 1 a stage clear stopped it, 2 the
 // hero's HP fell below 1, else 0.
 u32 ExecItemCmds(cPlayer& hero, cVector<cFlowCmd>& cmds);
+// The same for a list that may be shared: the first override the list takes makes it the
+// caller's own copy.
+u32 ExecItemCmds(cPlayer& hero, std::shared_ptr<cVector<cFlowCmd>>& cmds);
 
 // Runs one command of the item command set for the hero: non-zero stops the list (1 stage clear).
 i32 ExecItemCmd(cPlayer& hero, cFlowCmd& cmd);

@@ -132,6 +132,11 @@ void cCmdRun::Start(cChara& owner, cFlowRun& flowRun) {
     m_bDone = 0;
     ClearStartState();
     if (m_pCmd && m_pCmd->cmdKind != kCmdArrange) {
+        // The list is shared: an override changes this character's own copy of the command.
+        if (!flowRun.m_lstOverride.empty() && (!m_pOwnCmd || m_pOwnCmd.use_count() > 1)) {
+            m_pOwnCmd = std::make_shared<cFlowCmd>(*m_pCmd);
+            m_pCmd = m_pOwnCmd.get();
+        }
         ApplyCmdOverrides(*m_pCmd, owner, flowRun.m_lstOverride);
         flowRun.m_lstOverride.clear();
     }
@@ -285,8 +290,12 @@ void BindFlows(cChara& c) {
         run.m_pFlow = &flow;
         run.m_vKeyRow.resize(flow.keyConds.size());
         for (int j = 0; j < run.m_vKeyRow.Size(); ++j) run.m_vKeyRow[j] = &flow.keyConds[j];
-        run.m_vCmdRun.resize(flow.cmds.size());
-        for (int k = 0; k < run.m_vCmdRun.Size(); ++k) run.m_vCmdRun[k].m_pCmd = &flow.cmds[k];
+        cVector<cFlowCmd>& cmds = run.m_pCmdList ? *run.m_pCmdList : flow.cmds;
+        run.m_vCmdRun.resize(cmds.size());
+        for (int k = 0; k < run.m_vCmdRun.Size(); ++k) {
+            cCmdRun& cr = run.m_vCmdRun[k];
+            cr.m_pCmd = cr.m_pOwnCmd ? cr.m_pOwnCmd.get() : &cmds[k];
+        }
     }
 }
 
@@ -300,15 +309,16 @@ namespace {
 // A fresh run for flow i of the character: its commands' durations at the character's level, a
 // movement's computed value solved, and the edge-mode key latch set so that a key already down
 // does not count as a new press.
-cFlowRun NewRun(cChara& c, cFlow& flow) {
+cFlowRun NewRun(cChara& c, const cFlow& flow, std::shared_ptr<cVector<cFlowCmd>> cmds) {
     cFlowRun run;
     run.m_nRunNo = c.m_nRunNoNext++;
     run.m_bKeyBefore = flow.keyLatch ? 0 : 1;
-    run.m_vCmdRun.resize(flow.cmds.size());
+    run.m_pCmdList = std::move(cmds);
+    run.m_vCmdRun.resize(run.m_pCmdList->size());
     const i32 level = c.m_nSpawnIndex;
     for (int k = 0; k < run.m_vCmdRun.Size(); ++k) {
         cCmdRun& cr = run.m_vCmdRun[k];
-        const cFlowCmd& cmd = flow.cmds[k];
+        const cFlowCmd& cmd = (*run.m_pCmdList)[k];
         cr.m_nDuration = CmdDuration(cmd, level);
         if (cmd.move) {
             const double speed = static_cast<double>(MoveSettings::Get(*cmd.move, eMove::Speed)) +
@@ -320,38 +330,60 @@ cFlowRun NewRun(cChara& c, cFlow& flow) {
     return run;
 }
 
+// The flows as the character keeps them: everything but the commands, which the runs hold (the
+// loops expanded, through the scene's shared lists when there is a scene).
+struct GIVENFLOWS {
+    cVector<cFlow> flows;
+    cVector<std::shared_ptr<cVector<cFlowCmd>>> cmds;
+};
+
+GIVENFLOWS GiveFlows(cChara& c, const cVector<cFlow>& flows, std::size_t count) {
+    GIVENFLOWS g;
+    cLoopExpansions local;
+    cLoopExpansions& lists = c.m_pScene ? c.m_pScene->m_LoopExpansions : local;
+    for (std::size_t i = 0; i < count && i < flows.size(); ++i) {
+        const cFlow& f = flows[i];
+        g.cmds.push_back(lists.Expand(f.cmds));
+        // Conditions, key steps and settings; the commands go with the run.
+        cFlow kept;
+        kept = f;
+        kept.cmds.clear();
+        g.flows.push_back(std::move(kept));
+    }
+    return g;
+}
+
 } // namespace
 
 void SetupFlows(cChara& c, const cVector<cFlow>& flows, i32 replace, i32 index) {
-    cVector<cFlow> given = flows;
-    for (cFlow& f : given) ExpandLoopCmds(f.cmds);
     if (replace && index >= 0) {
-        if (index >= c.m_vFlow.Size() || given.empty()) return;
-        c.m_vFlow[index] = given[0];
+        if (index >= c.m_vFlow.Size() || flows.empty()) return;
+        GIVENFLOWS given = GiveFlows(c, flows, 1);
+        c.m_vFlow[index] = std::move(given.flows[0]);
         c.m_vFlowRun[index] = cFlowRun{};
         BindFlows(c);
-        c.m_vFlowRun[index] = NewRun(c, c.m_vFlow[index]);
+        c.m_vFlowRun[index] = NewRun(c, c.m_vFlow[index], given.cmds[0]);
         BindFlows(c);
         return;
     }
-    c.m_vFlow = std::move(given);
+    GIVENFLOWS given = GiveFlows(c, flows, flows.size());
+    c.m_vFlow = std::move(given.flows);
     c.m_vFlowRun.clear();
     c.m_vFlowRun.reserve(c.m_vFlow.size());
-    for (cFlow& f : c.m_vFlow) c.m_vFlowRun.push_back(NewRun(c, f));
+    for (int i = 0; i < c.m_vFlow.Size(); ++i) c.m_vFlowRun.push_back(NewRun(c, c.m_vFlow[i], given.cmds[i]));
     if (c.m_pScene && c.m_pScene->m_pFlowRun.owner.Chara() == &c) c.m_pScene->SetFlowRun(nullptr, nullptr);
     BindFlows(c);
 }
 
 void InsertFlows(cChara& c, const cVector<cFlow>& flows, i32 index) {
     if (flows.empty()) return;
-    cVector<cFlow> given = flows;
-    for (cFlow& f : given) ExpandLoopCmds(f.cmds);
+    GIVENFLOWS given = GiveFlows(c, flows, flows.size());
     if (index < 0 || index > c.m_vFlow.Size()) index = c.m_vFlow.Size();
     cVector<cFlowRun> runs;
-    for (cFlow& f : given) runs.push_back(NewRun(c, f));
-    c.m_vFlow.insert(c.m_vFlow.begin() + index, given.begin(), given.end());
+    for (int i = 0; i < given.flows.Size(); ++i) runs.push_back(NewRun(c, given.flows[i], given.cmds[i]));
+    c.m_vFlow.insert(c.m_vFlow.begin() + index, given.flows.begin(), given.flows.end());
     c.m_vFlowRun.insert(c.m_vFlowRun.begin() + index, runs.begin(), runs.end());
-    HandOverAfterInsert(c, index, given.Size());
+    HandOverAfterInsert(c, index, given.flows.Size());
     BindFlows(c);
 }
 

@@ -1,5 +1,4 @@
 // Triggers and the flow scan: when an event happens to a character, which of its flows start.
-#include <optional>
 
 #include "database/SystemSwitches.h"
 #include "flow/FlowInternal.h"
@@ -27,14 +26,10 @@ bool TestConds(cChara& c, cFlowRun& run) {
 void RunFlowsOf(cChara& c, u8 kind) { RunFlows(c, kind, nullptr, 0); }
 
 void RunFlows(cChara& c, u8 kind, cObj* other, i8 number) {
-    // A scan may be reached while a flow is being stepped (a start-up flow started by a flow
-    // operation, an event caused by a command): what the stepping code handed over is put back
-    // when the scan ends, however it ends.
-    std::optional<cGameScene::FlowPointerScope> guard;
-    if (c.m_pScene) {
-        guard.emplace(*c.m_pScene);
-        c.m_pScene->SetFlowObj(&c);
-    }
+    // The scan ends with no hand-over: a flow being stepped when an event reached this scan has
+    // its run and command named again before each of its commands.
+    cGameScene* scene = c.m_pScene;
+    if (scene) scene->SetFlowObj(&c);
     const bool early = SysSwitch(SW_FLOW_MARK_EARLY) != 0;
     const bool noMark = SysSwitch(SW_FLOW_NO_MARK) != 0;
     // The size is read again for every run: a start may run commands that change the list.
@@ -73,6 +68,7 @@ void RunFlows(cChara& c, u8 kind, cObj* other, i8 number) {
         run.m_nInputSlot = InputSlotOf(c);
         run.Start(c);
     }
+    if (scene) scene->ClearFlowPointers();
 }
 
 void ResetFlowMarks(cChara& c) {

@@ -17,14 +17,18 @@ void PlayUserSound(u32 n) {
 
 } // namespace
 
-u32 ExecItemCmds(cPlayer& hero, cVector<cFlowCmd>& cmds) {
+u32 ExecItemCmds(cPlayer& hero, std::shared_ptr<cVector<cFlowCmd>>& cmds) {
     cGameScene* scene = hero.m_pScene;
     if (scene) {
         scene->SetCmdRun(nullptr);
         scene->m_bItemMessage = 0;
     }
-    for (i32 i = 0; i < cmds.Size(); ++i) {
-        cFlowCmd& cmd = cmds[i];
+    if (!cmds) return 0;
+    for (i32 i = 0; i < cmds->Size(); ++i) {
+        // The list may be shared with other items: overrides change this owner's own copy.
+        if (!hero.m_lstOverride.empty() && (*cmds)[i].cmdKind != kItemArrange && cmds.use_count() > 1)
+            cmds = std::make_shared<cVector<cFlowCmd>>(*cmds);
+        cFlowCmd& cmd = (*cmds)[i];
         if (cmd.cmdKind != kItemArrange) {
             ApplyCmdOverrides(cmd, hero, hero.m_lstOverride);
             hero.m_lstOverride.clear();
@@ -38,10 +42,17 @@ u32 ExecItemCmds(cPlayer& hero, cVector<cFlowCmd>& cmds) {
     return hero.m_nHP < 1 ? 2 : 0;
 }
 
+u32 ExecItemCmds(cPlayer& hero, cVector<cFlowCmd>& cmds) {
+    // The caller owns the list: no other owner can see its overrides.
+    std::shared_ptr<cVector<cFlowCmd>> own(&cmds, [](cVector<cFlowCmd>*) {});
+    return ExecItemCmds(hero, own);
+}
+
 u32 ApplyItem(cGameScene& scene, cItem* item, cPlayer& hero) {
     (void)scene;
     if (!item || item->m_nMark == 0 || item->m_Def.byPickup == 2 || !item->m_bPresent) return 0;
     PlayUserSound(item->m_Def.wSound);
+    if (item->m_pCmds) return ExecItemCmds(hero, item->m_pCmds);
     return ExecItemCmds(hero, item->m_Def.vCmd);
 }
 

@@ -4,17 +4,20 @@
 #include "database/SystemSwitches.h"
 #include "flow/MotionMath.h"
 #include "play/GameScene.h"
+#include "play/rules/Damage.h"
 #include "records/StageSettings.h"
 
 namespace {
 
 double Gravity() { return StageSettings::Get(g_Stage, eStageD::GravityPerStep); }
 
+// The block under the feet bears this character: as the probes see it (its conditions, its
+// one-way side), a cell solid for stage characters only bearing none but them.
 bool HasFloorUnder(const cChara& c) {
     if (c.m_FloorObj) return true;
     if (c.m_nFloorCell < 0 || !c.m_pScene) return false;
-    const BLOCKCELL& cell = c.m_pScene->m_vBlockMap.At(c.m_nFloorCell);
-    return cell.bExists && cell.block.wPicture != 0 && cell.block.bySolid != 0;
+    const i8 solid = IsBlockSolid(*c.m_pScene, c.m_nFloorCell, static_cast<i32>(c.m_nBlockSide));
+    return solid == 1 || (solid == 2 && c.m_nKind == 1);
 }
 
 } // namespace

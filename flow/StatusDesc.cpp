@@ -1,5 +1,7 @@
 #include "flow/StatusDesc.h"
 
+#include "records/OptionLabels.h"
+
 const VARDESC kCharaVarDesc[kCharaVarCount] = {
     {"キャラ変数", -999999, 999999, -999999, 999999, {0, 0, 1}},
     {"HP", 0, 999999, -999999, 999999, {0, 1, 1}},
@@ -28,12 +30,12 @@ const VARDESC kSysVarDesc[kSysVarCount] = {
 
 const STATUSFLAGDESC kStatusFlagDesc[kStatusFlagCount] = {
     {"消滅", 0, 0, 0, nullptr},
-    {"透明", 0, 1, 0, nullptr},
-    {"向き固定", 0, 1, 0, nullptr},
+    {"透明", 0, 1, 0, g_OptOnOff},
+    {"向き固定", 0, 1, 0, g_OptOnOff},
     {"飛行", 0, 3, 0, nullptr},
     {"無敵", 0, 2, 0, nullptr},
     {"巨大化", 1, 10, 1, nullptr},
-    {"オートスクロールとシンクロ", 0, 1, 0, nullptr},
+    {"オートスクロールとシンクロ", 0, 1, 0, g_OptOnOff2},
 };
 
 const I32RANGE kCharaVarCondRange[kCharaVarCount] = {

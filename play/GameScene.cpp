@@ -501,7 +501,6 @@ i32 cGameScene::PauseLoop() {
             end = --m_nPauseCountdown < 0;
         } else if ((in.wButtons & 1) && !(last & 1)) {
             PlaySE(m_nPauseSound == 1 ? 12 : 1);
-            m_bHeldKeyGuard = 1;
             end = true;
         }
         last = in.wButtons;
@@ -512,6 +511,9 @@ i32 cGameScene::PauseLoop() {
     in = saved;
     m_wButtons = buttons;
     m_wButtonsBefore = before;
+    // Whatever ended the wait (the key, its time), a button still held from it is not a new press
+    // in play: the play's key history is the one from before the wait.
+    m_bHeldKeyGuard = 1;
     --m_nNestedDepth;
     return result;
 }
@@ -574,6 +576,8 @@ i32 cGameScene::RankingLoop() {
     in = saved;
     m_wButtons = buttons;
     m_wButtonsBefore = before;
+    // The key that closed the table does not act in play until it is let go.
+    m_bHeldKeyGuard = 1;
     --m_nNestedDepth;
     return result;
 }

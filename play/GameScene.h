@@ -384,6 +384,7 @@ public:
     u32 m_nFrameCounter = 0;          // play frames since the stage started
     i32 m_nTickCounter = 0;           // frames toward the next second of the time limit
     cVector<i32> m_vStageVar = cVector<i32>(kStageVarCount, 0); // stored as u32, read signed
+    cLoopExpansions m_LoopExpansions; // the stage's flow command lists, loops expanded once
     cVector<i32> m_vResult = cVector<i32>(5, 0);
     cVector<u32> m_vResult2 = cVector<u32>(5, 0);
     u32 m_bNameEntry = 0;

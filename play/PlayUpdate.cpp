@@ -170,9 +170,6 @@ i32 cGameScene::PlayStep(i32 step) {
         if (Outcome(ResolveAttacks(*this))) return 1;
     }
     if (!p.IsDying() && Outcome(PickUpItems(*this, p))) return 1;
-    // Decision: the update's item check of the player is the block-item take, once a step
-    // beside the pick-up.
-    if (!p.IsDying() && Outcome(TakeBlockItem(*this, p))) return 1;
     return 0;
 }
 
@@ -255,6 +252,10 @@ i32 cGameScene::PlayerStep(cPlayer& p) {
         PlayerDies(nullptr);
         return 1;
     }
+    // Decision: the player's item check is the block-item take, once a step before its motion
+    // (after the flows and the death checks), so the block it stands on gives its item before
+    // the step moves it off.
+    if (Outcome(TakeBlockItem(*this, p))) return 1;
 
     auto die = [&](const char* label) {
         PlayerDies(label);

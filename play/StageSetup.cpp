@@ -124,6 +124,8 @@ void cGameScene::ClearStageObjects() {
 
 void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
     ClearStageObjects();
+    // A restart keeps the stage's lists (and does not report them again).
+    m_LoopExpansions.ForStage(g_strStageFile);
 
     // The stage as loaded: nothing changed during play survives a restart.
     if (bLoadStage) {

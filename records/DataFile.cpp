@@ -66,6 +66,18 @@ void ReportLoadFailure(const std::string& name, LoadResult why) {
     }
 }
 
+namespace {
+thread_local std::string t_loadingFile;
+} // namespace
+
+LoadingFileScope::LoadingFileScope(const std::string& name) : m_previous(t_loadingFile) { t_loadingFile = name; }
+
+LoadingFileScope::~LoadingFileScope() { t_loadingFile = m_previous; }
+
+void ReportRepair(const char* field, long long was, long long now) {
+    WriteReport("%s の %s (%lld) が範囲外のため %lld にしました。", ToDisplayText(t_loadingFile).c_str(), field, was, now);
+}
+
 bool KeepFileAside(const std::string& name) {
     const std::filesystem::path from = ResolvePath(name);
     std::error_code ec;

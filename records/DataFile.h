@@ -26,16 +26,37 @@ cRecordWriter OpenDataFileWrite();
 // Writes the writer's bytes to the named file safely (temporary file, flush, rename).
 bool CloseDataFile(cRecordWriter& w, const std::string& name);
 
-// Loads a record from a file. Anything but Loaded leaves the record as it was.
+// While a record loads from a file, the file's name, for the report lines of the values its
+// Load repairs (ReportRepair). Scopes nest; the innermost names the file.
+class LoadingFileScope {
+public:
+    explicit LoadingFileScope(const std::string& name);
+    ~LoadingFileScope();
+    LoadingFileScope(const LoadingFileScope&) = delete;
+    LoadingFileScope& operator=(const LoadingFileScope&) = delete;
+
+private:
+    std::string m_previous;
+};
+// Writes "<file> の <field> (<was>) が範囲外のため <now> にしました。" for a value a record's Load
+// found outside its range and set to now (the file named by the innermost LoadingFileScope).
+void ReportRepair(const char* field, long long was, long long now);
+
+// Loads a record from a file. Anything but Loaded leaves the record as it was. whole: bytes
+// past the record's last field make the file damaged (the player's own files, which nothing
+// but this program writes; game data keeps the tolerance it always had).
 template <class T>
-LoadResult LoadRecordFile(T& record, const std::string& name) {
+LoadResult LoadRecordFile(T& record, const std::string& name, bool whole = false) {
     static_assert(std::is_base_of_v<cRecord, T>);
     LoadResult why = LoadResult::Loaded;
     auto r = OpenDataFileRead(name, &why);
     if (!r) return why;
     T loaded(record);
-    loaded.Load(*r);
-    if (r->Failed()) return LoadResult::Damaged;
+    {
+        LoadingFileScope scope(name);
+        loaded.Load(*r);
+    }
+    if (r->Failed() || (whole && !r->AtEnd())) return LoadResult::Damaged;
     record = loaded;
     return LoadResult::Loaded;
 }
@@ -54,7 +75,7 @@ void ReportLoadFailure(const std::string& name, LoadResult why);
 // not load leaves a report line naming it; the record keeps what it had.
 template <class T>
 LoadResult LoadUserFile(T& record, const std::string& name) {
-    const LoadResult result = LoadRecordFile(record, name);
+    const LoadResult result = LoadRecordFile(record, name, true);
     ReportLoadFailure(name, result);
     return result;
 }
@@ -73,7 +94,7 @@ template <class T>
 int SaveUserFile(T& record, const std::string& name) {
     static_assert(std::is_base_of_v<cRecord, T>);
     T present;
-    const LoadResult old = LoadRecordFile(present, name);
+    const LoadResult old = LoadRecordFile(present, name, true);
     if (old != LoadResult::Loaded && old != LoadResult::Missing && !KeepFileAside(name)) return 0;
     return SaveToFile(record, name);
 }

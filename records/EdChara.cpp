@@ -94,7 +94,7 @@ void cEdChara::Load(cRecordReader& r) {
     if (n && !r.ReadBytes(vInherit.data(), n)) return;
     if (!ReadCondList(vCond, r) || !ReadFlowList(vFlow, r)) return;
 
-    if (!GetCmdLimits().bKeepEditorOnlyFlows) FixFlows(vFlow);
+    if (!KeepsEditorOnlyFlows(GetCmdLimits())) FixFlows(vFlow);
 
     if (version < 824) {
         if (version < 168) {

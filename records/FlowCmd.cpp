@@ -4,6 +4,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "records/EdSettings.h"
 #include "records/RecordVector.h"
 
 namespace {
@@ -330,7 +331,7 @@ void cFlowCmd::Load(cRecordReader& r) {
     params.assign(n, 0);
     if (!r.ReadBytes(params.data(), static_cast<std::size_t>(n) * 4)) return;
     if (v < kProgVer) UpgradeCmdParams(*this, v);
-    if (!GetCmdLimits().bKeepEditorOnlyFlows) FixFlows(flows);
+    if (!KeepsEditorOnlyFlows(GetCmdLimits())) FixFlows(flows);
     FixCmdParams(*this);
 }
 
@@ -389,16 +390,30 @@ void FixCmdList(cVector<cFlowCmd>& cmds) {
 }
 
 void FixCmdRefs(cFlowCmd& c) {
-    if (c.cmdSet || !c.shot) return;
+    // The kinds from the shot to the item taking carry a shot record, whose references name
+    // palette entries.
+    if (c.cmdSet || !c.shot || c.cmdKind < 11 || c.cmdKind > 25) return;
+    const CMDLIMITS lim = GetCmdLimits();
+    constexpr int kItems = 3;
+    // The item a shot or sword gives when it hits: kind 1 the common palette, 2 the stage's; an
+    // entry past its palette gives none.
+    const i64 itemKind = ShotSettings::Get(*c.shot, eShot::ItemKind);
+    if (itemKind == 1 || itemKind == 2) {
+        const u32 size = itemKind == 2 ? lim.nStagePal[kItems] : lim.nCommonPal[kItems];
+        const i64 n = ShotSettings::Get(*c.shot, eShot::ItemNumber);
+        if (size != kSizeUnknown && (n < 0 || static_cast<u64>(n) >= size)) {
+            ShotSettings::Set(*c.shot, eShot::ItemKind, 0);
+            ShotSettings::Set(*c.shot, eShot::ItemNumber, 0);
+        }
+    }
     // The summon kinds pick an entry of a palette: 13 blocks, 14 characters, 15 items.
     int list = 0;
     switch (c.cmdKind) {
     case 13: list = 1; break;
     case 14: list = 2; break;
-    case 15: list = 3; break;
+    case 15: list = kItems; break;
     default: return;
     }
-    const CMDLIMITS lim = GetCmdLimits();
     const u32 size = c.shot->bySummonPalette ? lim.nStagePal[list] : lim.nCommonPal[list];
     if (size == kSizeUnknown) return;
     // An invalid entry summons nothing, never entry 0.

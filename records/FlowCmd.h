@@ -100,9 +100,12 @@ struct CMDLIMITS {
     // stage's own (1 block, 2 character, 3 item).
     u32 nCommonPal[4] = {kSizeUnknown, kSizeUnknown, kSizeUnknown, kSizeUnknown};
     u32 nStagePal[4] = {kSizeUnknown, kSizeUnknown, kSizeUnknown, kSizeUnknown};
-    // Editor-only flows are kept (started by the editor, or the system data's switch is on).
+    // Editor-only flows are kept when the system data's switch is on, or when the program was
+    // started by the editor (KeepsEditorOnlyFlows).
     bool bKeepEditorOnlyFlows = false;
+    bool bStartedByEditor = false;
 };
+inline bool KeepsEditorOnlyFlows(const CMDLIMITS& l) { return l.bKeepEditorOnlyFlows || l.bStartedByEditor; }
 
 // Process-wide and guarded (a stage loads on its own thread); set by whoever loads the
 // database, the system data or a stage. UpdateCmdLimits changes some sizes and keeps the rest.

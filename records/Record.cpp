@@ -8,8 +8,8 @@
 #include <vector>
 
 u32 g_nProgVer = kProgVer;
-thread_local u32 g_nFileVer = 0;
-thread_local u32 g_bNewerFile = 0;
+thread_local constinit u32 g_nFileVer TOBRELK_EXE_TLS = 0;
+thread_local constinit u32 g_bNewerFile TOBRELK_EXE_TLS = 0;
 u32 g_bFixStrings = 0;
 
 void cRecord::ResetFieldLists() {

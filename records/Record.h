@@ -27,8 +27,15 @@ constexpr u32 kProgVer = 824;
 extern u32 g_nProgVer;
 // The version of the file being read, per thread (a stage may load while the window thread
 // reads something else). Load overrides should prefer the reader's Version().
-extern thread_local u32 g_nFileVer;
-extern thread_local u32 g_bNewerFile;
+//
+// Both are reached from other files, and both always live in the executable: they take the
+// direct (local-exec) access, written by the compiler. With the default model the linker
+// rewrites each access's "add" into a "lea", and GCC's sanitizer builds at -O2 test the flags of
+// that "add" for a null address: after the rewrite they test stale flags and stop the program
+// with a store to a null pointer that never happens. constinit: no per-access init check.
+#define TOBRELK_EXE_TLS __attribute__((tls_model("local-exec")))
+extern thread_local constinit u32 g_nFileVer TOBRELK_EXE_TLS;
+extern thread_local constinit u32 g_bNewerFile TOBRELK_EXE_TLS;
 // Loaded strings lose their carriage returns while set (start-up sets it).
 extern u32 g_bFixStrings;
 

@@ -222,6 +222,7 @@ void cStage::ResetBackList(u32 n) {
 
 void cStage::Load(cRecordReader& r) {
     const u32 version = r.Version();
+    nFileVersion = version;
     if (!LoadTable(r, &m_hdr, HeaderTable(), &strStage)) return;
 
     u32 n = 0;

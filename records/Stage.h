@@ -110,6 +110,7 @@ public:
 
     // Not in the file.
     std::string strFilePath; // the file the stage came from
+    u32 nFileVersion = kProgVer; // the data version it was read from (this program's when made here)
     u32 bNumberedFile = 0;
     u32 bLoaded = 0;
     u32 dwSpeedStep6 = 0;    // 6 x the speed step

@@ -1,6 +1,7 @@
 # The records of characters, blocks, items and the stage, and stage loading for play.
 list(APPEND TOBRELK_RECORDS_SOURCES
     EdBlockItem.cpp
+    OptionLabels.cpp
     CharaSettings.cpp
     EdChara.cpp
     FieldTable.cpp

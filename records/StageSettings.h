@@ -128,14 +128,17 @@
 #define TOBRELK_STAGE_DOUBLES(X)                                                                               \
     X(Gravity, 21, Stated, "named dBaseAccel by the record", nullptr)                                          \
     X(SpeedUnit, 88, Stated, "named dSpeedStep by the record", nullptr)                                        \
-    X(SpeedFactor, 88, Chosen, "decision: the player's jump factor 0.99 - 0.025 s must stay positive at "      \
-      "every speed level: of the speed doubles only the gravity, the unit and the gravity per step do; "       \
-      "the speed-level factor is taken to be the unit",                                                        \
-      "the jump factor is the speed unit itself")                                                              \
     X(BrakingDivisor, 89, Chosen, "decision: braking is a change of a per-step speed in each step, divided "   \
       "like the gravity by the square of the unit (named dSpeedStepSq by the record)", nullptr)                \
     X(SpeedBase, 90, Stated, "named dSpeedBase by the record", nullptr)                                        \
     X(GravityPerStep, 91, Stated, "named dAccelStep by the record: #21 / #89", nullptr)                        \
+    X(SpeedFactor, 91, Chosen, "decision: the one reader, the player's jump factor 0.99 - 0.025 s, squares "  \
+      "into the height. With the unit (#88) a fresh stage (level 10) gives s = 10, factor 0.74, and 5 "        \
+      "half-blocks rise 44 dots, and each speed level would jump another height. The gravity per step "       \
+      "(#91, the one speed double that comes from the level and stays small) gives s = 0.004 on a fresh "      \
+      "stage (0.4 at level 1): factor 0.99 to 0.98, 5 half-blocks rise 78 dots, a little less on coarser "     \
+      "steps, whatever the level",                                                                             \
+      "the jump factor is the gravity per step")                                                               \
     X(SpeedLimit, 92, Stated, "named dSpeedRatio by the record: #90 / #88, 6 dots a step", nullptr)
 
 enum class eStage {

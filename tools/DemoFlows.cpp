@@ -191,7 +191,10 @@ void AddDemoHeroFlows(cEdChara& hero) {
     press.minFrames = 1;
     press.maxFrames = 1;
     jump.keyConds.push_back(press);
+    // Held for the full height: let go early and the rise is cut short. (A jump that needs no
+    // key goes up again at each landing for as long as its command runs.)
     cFlowCmd up = Command(0, CMD_JUMP, 0);
+    up.params[0] = 1; // while the key is held
     up.params[2] = 5; // half blocks
     jump.cmds.push_back(up);
     hero.vFlow.push_back(jump);

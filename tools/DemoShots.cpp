@@ -77,8 +77,9 @@ cEdChara Shooter(const char* name, u32 hp) {
     return c;
 }
 
-// The hero's shot: straight ahead, 8 dots a frame for 10 half blocks, power 1.
-const SHOTDEF kHeroShot = {{eShot::DirectionCode, 0}, {eShot::Speed, 80}, {eShot::RangeFlag, 1},
+// The hero's shot: the way the direction keys are held ("入力方向"; straight ahead when none is),
+// 8 dots a frame for 10 half blocks, power 1.
+const SHOTDEF kHeroShot = {{eShot::DirectionCode, 12}, {eShot::Speed, 80}, {eShot::RangeFlag, 1},
                            {eShot::Range, 10},        {eShot::Power, 1},  {eShot::Picture, 0}};
 
 // The gunner's shot: at the hero from the start, 3 dots a frame for two seconds.

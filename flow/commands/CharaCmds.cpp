@@ -315,14 +315,14 @@ i32 CmdVanish(cChara& c, cFlowCmd& cmd) {
         });
         break;
     case VANISH_CHILD_CHARAS:
+    case VANISH_OWN_SHOTS:
     case VANISH_CHILDREN_AND_SHOTS:
     case VANISH_CHILDREN_AND_THEIR_SHOTS:
-        // Decision: "子のショット" (3) removes the shots of the character itself and kills no
-        // character; the walk of the children and their killing belong to 2, 4 and 5.
-        VanishChildren(*s, c, c, scope != VANISH_CHILD_CHARAS, 0);
-        if (scope == VANISH_CHILDREN_AND_SHOTS) EraseShotsOf(*s, c);
+        // Every scope from 2 kills the children below the character; 4 and 5 also take each
+        // child's shots, and 3 and 4 the character's own shots.
+        VanishChildren(*s, c, c, scope == VANISH_CHILDREN_AND_SHOTS || scope == VANISH_CHILDREN_AND_THEIR_SHOTS, 0);
+        if (scope == VANISH_OWN_SHOTS || scope == VANISH_CHILDREN_AND_SHOTS) EraseShotsOf(*s, c);
         break;
-    case VANISH_OWN_SHOTS: EraseShotsOf(*s, c); break;
     default: break;
     }
     return 0;

@@ -80,9 +80,14 @@ i32 CmdChangeFlow(cChara& chara, cFlowCmd& cmd, i32 deferred);
 // nested frame loop inline. Its result is the loop's (0 when the program is closing).
 i32 HoldGame(cGameScene& scene);
 
-// Messages and the game wait (MessageCmds.cpp): the bodies of 18 and 19.
+// Messages and the game wait (MessageCmds.cpp): the bodies of 18 and 19. A message follows a
+// waiting one (no opening, no key sound, its wait starting at once) when msgWait is set: the
+// flow run's message-wait flag for a flow's message, the scene's item-message flag for an item's
+// (ItemMessage).
 i32 CmdGameWait(cChara& chara, cFlowCmd& cmd);
 i32 CmdMessage(cChara& chara, cFlowCmd& cmd);
+i32 CmdMessage(cChara& chara, cFlowCmd& cmd, i32 msgWait);
+i32 ItemMessage(cPlayer& hero, cFlowCmd& cmd);
 
 // Effects, pictures, graphics and sound (EffectCmds.cpp): the bodies of 26-36.
 // Plays user sound n (sound record n); 0 and numbers past the sound list play nothing.

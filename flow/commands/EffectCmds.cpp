@@ -51,9 +51,8 @@ i32 CmdChangeGraphic(cChara& chara, cFlowCmd& cmd) {
 }
 
 i32 CmdChangeAnimSet(cChara& chara, cFlowCmd& cmd) {
-    const i32 n = Param(cmd, 0);
-    if (n < 0 || n >= g_Database.m_vAnimeSet.Size()) return 0;
-    chara.SetAnimSet(n, 0);
+    // A set past the table is the character's to report (it takes the first set).
+    chara.SetAnimSet(Param(cmd, 0), 0);
     return 0;
 }
 i32 CmdPlayAnim(cChara& chara, cFlowCmd& cmd) {

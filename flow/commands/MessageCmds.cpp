@@ -62,10 +62,19 @@ i32 CmdGameWait(cChara& chara, cFlowCmd& cmd) {
 }
 
 i32 CmdMessage(cChara& chara, cFlowCmd& cmd) {
+    const cGameScene* scene = chara.m_pScene;
+    const cFlowRun* run = scene ? scene->FlowRun() : nullptr;
+    return CmdMessage(chara, cmd, run ? run->m_bMsgWait : 0);
+}
+
+i32 ItemMessage(cPlayer& hero, cFlowCmd& cmd) {
+    const cGameScene* scene = hero.m_pScene;
+    return CmdMessage(hero, cmd, scene && scene->m_bItemMessage ? 1 : 0);
+}
+
+i32 CmdMessage(cChara& chara, cFlowCmd& cmd, i32 msgWait) {
     cGameScene* scene = chara.m_pScene;
     if (!scene || scene->m_nEndRequest) return 0;
-    const cFlowRun* run = scene->FlowRun();
-    const i32 msgWait = run ? run->m_bMsgWait : 0;
 
     cMessageWnd* shown = nullptr;
     if (Param(cmd, MP_REPLACE)) {

@@ -258,12 +258,20 @@ void VelocityToTarget(cChara& c, double& vx, double& vy, i32& facingReq, double 
     const double sx = s ? s->m_ScrollX.m_dPos : 0.0, sy = s ? s->m_ScrollY.m_dPos : 0.0;
     const bool useX = Move(move, eMove::XUsed) != 0, useY = Move(move, eMove::YUsed) != 0;
     double dx = 0, dy = 0;
-    // Decision: "the placement position" is the centre of the cell the character was placed on.
+    // Decision: "the placement position" is the centre of the cell the character was placed on;
+    // each copy of a repeated placement has its own, its home (moved by the copy's offset unless
+    // homes are fixed).
     const double origin = cBlockMap::kMargin * 32;
     switch (Move(move, eMove::CoordBase)) {
     case BASE_PLACEMENT:
-        dx = tx + origin + c.m_nCellX * 32.0 + 16 - cx;
-        dy = ty + origin + c.m_nCellY * 32.0 + 16 - cy;
+        if (const cStageChara* sc = c.AsStageChara()) {
+            // The home is where the copy's picture was put: its cell's corner + offset + 0.5.
+            dx = tx + sc->m_dHomeX - sc->m_nGfxOffX0 - 0.5 + 16 - cx;
+            dy = ty + sc->m_dHomeY - sc->m_nGfxOffY0 + 16 - cy;
+        } else {
+            dx = tx + origin + c.m_nCellX * 32.0 + 16 - cx;
+            dy = ty + origin + c.m_nCellY * 32.0 + 16 - cy;
+        }
         break;
     case BASE_RELATIVE:
         dx = tx;

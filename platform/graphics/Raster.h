@@ -9,7 +9,10 @@
 // the processor runs is picked at load time (GCC on x86-64; elsewhere the baseline only).
 // Both give the same pixels; TOBRELK_NO_PIXEL_CLONES (cmake -DTOBRELK_PIXEL_CLONES=OFF)
 // builds the baseline alone, so the goldens can be checked as a processor without AVX2 draws.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(TOBRELK_NO_PIXEL_CLONES)
+// A sanitizer build has the baseline alone too, whatever flags brought the sanitizer in: the
+// selector runs before the sanitizer's runtime is set up, and crashes the program at load.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(TOBRELK_NO_PIXEL_CLONES) && \
+    !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
 #define PIXEL_LOOP_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define PIXEL_LOOP_CLONES

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <atomic>
 #include <chrono>
@@ -17,6 +18,7 @@
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
 #include "platform/system/WindowMessages.h"
+#include "platform/system/X11Guard.h"
 
 namespace {
 
@@ -264,6 +266,8 @@ bool EnsurePresenter() {
         return false;
     }
     SDL_RenderSetLogicalSize(g_renderer, kFrameW, kFrameH);
+    X11GuardInstall(g_window); // the renderer may have made a new X window
+    X11GuardPinLibraries();
     g_texture = SDL_CreateTexture(g_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                   kFrameW, kFrameH);
     if (!g_texture) {
@@ -294,8 +298,22 @@ bool AppIsHeadless() {
 bool AppVideoInit() {
     if (g_videoUp) return true;
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    X11GuardPrepare();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         WriteReport("SDL_Init(VIDEO): %s", SDL_GetError());
+        return false;
+    }
+    // Without a display SDL quietly falls back to a driver that shows nothing: the game would run
+    // unseen. Only a run that asked for such a driver (tests, headless tools) gets one.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    const bool unseen = driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
+    if (unseen && !(asked && std::strstr(asked, driver))) {
+        WriteReport("Video : no display (DISPLAY is %s); SDL_VIDEODRIVER=dummy runs without one",
+                    std::getenv("DISPLAY") ? "not reachable" : "not set");
+        std::fprintf(stderr, "tobrelk: no display to show the game on (DISPLAY is %s)\n",
+                     std::getenv("DISPLAY") ? "not reachable" : "not set");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
         return false;
     }
     // No joystick support is no reason not to run: the keyboard still plays.
@@ -329,6 +347,7 @@ bool AppWindowCreate(int w, int h) {
         WriteReport("SDL_CreateWindow: %s", SDL_GetError());
         return false;
     }
+    X11GuardInstall(g_window);
     SetMessageBoxOwner(g_window);
     return true;
 }
@@ -338,8 +357,14 @@ void AppWindowDestroy() {
     AppTextInput(false);
     ReleasePresenter();
     if (g_window) SDL_DestroyWindow(g_window);
+    // A window destroyed from outside makes its own destruction fail: those errors must arrive
+    // while the guard still holds.
+    if (g_window) X11GuardSync();
+    X11GuardRelease();
     g_window = nullptr;
 }
+
+bool AppWindowLost() { return g_window && X11WindowLost(); }
 
 bool AppWindowExists() { return g_window != nullptr; }
 void* AppWindowNative() { return g_window; }
@@ -376,7 +401,29 @@ void AppWindowSetMinimumSize(int w, int h) {
 }
 
 void AppWindowSetFullscreen(bool fullscreen) {
-    if (g_window) SDL_SetWindowFullscreen(g_window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (g_window) {
+        // Full screen is asked of the window manager; with none (a bare X server) nothing would
+        // resize the window, and the picture scaled for the whole screen would be cut to the
+        // window. Covering the display first makes both cases the same: a borderless window
+        // over the whole display, the frame scaled into it with its aspect kept, black around.
+        const int display = std::max(SDL_GetWindowDisplayIndex(g_window), 0);
+        SDL_Rect bounds{0, 0, kFrameW, kFrameH};
+        // A renderer that needs another kind of X window (OpenGL) makes SDL create the window
+        // anew, where it last stood: that must happen before it is placed, since a window in
+        // full screen cannot be moved.
+        if (fullscreen) EnsurePresenter();
+        if (fullscreen && SDL_GetDisplayBounds(display, &bounds) == 0) {
+            SDL_SetWindowBordered(g_window, SDL_FALSE);
+            SDL_SetWindowPosition(g_window, bounds.x, bounds.y);
+            SDL_SetWindowSize(g_window, bounds.w, bounds.h);
+        }
+        SDL_SetWindowFullscreen(g_window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        if (!fullscreen && (SDL_GetWindowFlags(g_window) & SDL_WINDOW_BORDERLESS) != 0) {
+            SDL_SetWindowBordered(g_window, SDL_TRUE);
+            SDL_SetWindowSize(g_window, kFrameW, kFrameH);
+            SDL_SetWindowPosition(g_window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        }
+    }
     // The full-screen game has no use for the mouse cursor.
     if (g_videoUp) SDL_ShowCursor(fullscreen ? SDL_DISABLE : SDL_ENABLE);
 }
@@ -397,7 +444,11 @@ void AppWindowGetRect(int& x, int& y, int& w, int& h) {
     SDL_GetWindowSize(g_window, &w, &h);
 }
 
-bool AppWindowMinimized() { return g_window && (SDL_GetWindowFlags(g_window) & SDL_WINDOW_MINIMIZED); }
+// A destroyed window was unmapped on its way out, which SDL takes for minimising; its place is
+// still the last one it had.
+bool AppWindowMinimized() {
+    return g_window && !X11WindowLost() && (SDL_GetWindowFlags(g_window) & SDL_WINDOW_MINIMIZED);
+}
 bool AppWindowMaximized() { return g_window && (SDL_GetWindowFlags(g_window) & SDL_WINDOW_MAXIMIZED); }
 bool AppWindowHasFocus() {
     return g_window && (SDL_GetWindowFlags(g_window) & SDL_WINDOW_INPUT_FOCUS);
@@ -510,8 +561,8 @@ void AppPresent(bool force) {
             taken = g_nMailboxNo;
         }
     }
-    const bool shown = force && !g_shown.empty() && g_window && (SDL_GetWindowFlags(g_window) & SDL_WINDOW_SHOWN) &&
-                       EnsurePresenter();
+    const bool shown = force && !g_shown.empty() && g_window && !X11WindowLost() &&
+                       (SDL_GetWindowFlags(g_window) & SDL_WINDOW_SHOWN) && EnsurePresenter();
     if (shown) {
         // A modeless dialog is drawn over a copy of the frame; the frame itself stays as the
         // game made it.

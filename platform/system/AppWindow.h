@@ -20,6 +20,9 @@ bool AppIsHeadless();
 bool AppWindowCreate(int w, int h);
 void AppWindowDestroy();
 bool AppWindowExists();
+// True when another program destroyed the window (on X11): nothing is shown any more, and the
+// program should close in order.
+bool AppWindowLost();
 // The SDL window, for the graphics layer (opaque here).
 void* AppWindowNative();
 // Title from the game's Shift-JIS text.

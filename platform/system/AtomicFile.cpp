@@ -45,6 +45,17 @@ pid_t TemporaryOwner(const std::string& name) {
 // temporary under our id was left by an earlier process that had the same id.
 bool WriterRuns(pid_t pid) { return pid != ::getpid() && (::kill(pid, 0) == 0 || errno == EPERM); }
 
+bool SyncFolder(const std::filesystem::path& file) {
+    std::filesystem::path folder = file.parent_path();
+    if (folder.empty()) folder = ".";
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    // A file system that cannot flush a folder (EINVAL) has nothing more to offer.
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return ok;
+}
+
 } // namespace
 
 void SetAtomicWriteFailAfter(long long bytes) { g_failAfter.store(bytes); }
@@ -76,6 +87,12 @@ bool WriteFileAtomic(const std::filesystem::path& path, const std::string& bytes
     ok = (::fsync(fd) == 0) && ok;
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    // The rename lives in the folder's own entries: until the folder reaches the disk, a power
+    // cut may lose the new file and the old one with it.
+    if (!SyncFolder(path)) WriteReport("フォルダ %s をディスクに書き出せませんでした", path.parent_path().string().c_str());
+    return true;
 }

@@ -4,8 +4,9 @@ list(APPEND TOBRELK_INPUT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/Input.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MenuCursor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/AppWindow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/X11Guard.cpp
 )
 if(NOT TARGET tobrelk_input)
     add_library(tobrelk_input STATIC ${TOBRELK_INPUT_SOURCES})
-    target_link_libraries(tobrelk_input PUBLIC tobrelk_system PkgConfig::SDL2)
+    target_link_libraries(tobrelk_input PUBLIC tobrelk_system PkgConfig::SDL2 ${CMAKE_DL_LIBS})
 endif()

@@ -93,16 +93,36 @@ int KeyConfigLoad(const std::string& path, KEYCONFIG& config) {
         WriteReport("%s の読み込みに失敗しました！", ToDisplayText(path).c_str());
         return 0;
     }
-    // A short file is damaged, not a configuration: the caller keeps its defaults.
+    // A file of another size is damaged, not a configuration: the caller keeps its defaults.
     KEYCONFIG loaded;
-    if (bytes.size() < sizeof loaded) {
-        WriteReport("%s が破損しています！", ToDisplayText(path).c_str());
+    const std::string shown = ToDisplayText(path);
+    if (bytes.size() != sizeof loaded) {
+        WriteReport("%s が破損しています！", shown.c_str());
         return 0;
     }
     std::memcpy(&loaded, bytes.data(), sizeof loaded);
-    loaded.nCount = std::clamp<u32>(loaded.nCount, 4, 12);
-    loaded.nJoyCount = std::min(loaded.nJoyCount, kMaxJoysticks);
-    loaded.bMultiJoy = loaded.bMultiJoy ? 1 : 0;
+    // Values outside their range are set right, each with a report line.
+    auto repair = [&](const char* field, u32& value, u32 now) {
+        WriteReport("%s の %s (%u) が範囲外のため %u にしました。", shown.c_str(), field, value, now);
+        value = now;
+    };
+    if (loaded.nCount < 4 || loaded.nCount > 12) repair("nCount", loaded.nCount, std::clamp<u32>(loaded.nCount, 4, 12));
+    if (loaded.nJoyCount > kMaxJoysticks) repair("nJoyCount", loaded.nJoyCount, kMaxJoysticks);
+    if (loaded.bMultiJoy > 1) repair("bMultiJoy", loaded.bMultiJoy, 1);
+    KEYCONFIG defaults;
+    KeyConfigDefault(defaults);
+    for (int i = 0; i < 12; ++i) {
+        KEYCONFIGENTRY& e = loaded.aEntry[i];
+        // A key is a virtual-key code below 256; a joystick is one the program can read.
+        const bool keyOk = e.dwDevice == 8 && e.wCode < 256;
+        const bool joyOk = e.dwDevice < kMaxJoysticks;
+        if (keyOk || joyOk) continue;
+        char field[32];
+        std::snprintf(field, sizeof field, "aEntry[%d]", i);
+        u32 device = e.dwDevice;
+        repair(field, device, defaults.aEntry[i].dwDevice);
+        e = defaults.aEntry[i];
+    }
     config = loaded;
     return 1;
 }

@@ -75,7 +75,7 @@ int SdlBox(const std::string& text, const std::string& caption, u32 type) {
     if (fullscreen) SDL_SetWindowFullscreen(owner, fullscreen);
     if (!shown) {
         // SDL's X11 box needs the X server's core fonts (xfonts-base; xfonts-intl-japanese for
-        // Japanese texts) and falls back to zenity: with neither, the text goes to the report.
+        // Japanese texts; zenity serves only Wayland): without them the text goes to the report.
         WriteReport("SDL_ShowMessageBox : %s", SDL_GetError());
         return HeadlessBox(text, caption, type);
     }

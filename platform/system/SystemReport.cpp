@@ -97,10 +97,18 @@ u32 GetDDIVersion() { return 9; }
 std::string SdlReportLines() {
     SDL_version v;
     SDL_GetVersion(&v);
+    return Format("SDL : %d.%d.%d\n", v.major, v.minor, v.patch);
+}
+
+std::string VideoReportLine() {
     const char* video = SDL_GetCurrentVideoDriver();
-    const char* audio = SDL_GetCurrentAudioDriver();
-    return Format("SDL : %d.%d.%d\nVideo : %s\nAudio : %s\n", v.major, v.minor, v.patch,
-                  video ? video : "none", audio ? audio : "none");
+    return Format("Video : %s\n", video ? video : "none");
+}
+
+int ReportAudioInfo(bool opened) {
+    // Asked after the sound start-up, so that the line says what it found.
+    const char* audio = opened ? SDL_GetCurrentAudioDriver() : nullptr;
+    return WriteReportRaw(audio ? Format("Audio : %s\n", audio) : std::string("Audio : none (no sound)\n"));
 }
 
 int ReportSystemInfo() {
@@ -136,6 +144,7 @@ int ReportDisplayInfo(const DISPLAYREPORT& display) {
     text += Format("VRAM Total : %.3fMB\n", MB(total));
     text += Format("VRAM Free : %.3fMB\n", MB(freeBytes));
     text += Format("RR : %u\n", display.refreshRate);
+    text += VideoReportLine();
     if (display.direct3D) {
         text += SdlReportLines();
         text += display.rendererLines;

@@ -27,5 +27,8 @@ bool IsOSVersionAtLeast(u32 major, u32 minor);
 void GetVidMem(u32* total, u32* freeBytes);
 u32 GetDDIVersion();
 
-// The SDL lines of the report: version and the video and audio drivers in use (or "none").
+// The SDL line of the report (its version); the video driver's line; the sound line, written
+// once the sound start-up has tried the device (opened: it has one).
 std::string SdlReportLines();
+std::string VideoReportLine();
+int ReportAudioInfo(bool opened);

@@ -41,6 +41,9 @@ struct TimerState {
 std::mutex g_mutex;
 TimerState g_t;
 
+// Later than this behind the schedule, pacing starts afresh instead of catching up.
+constexpr double kStallMs = 100.0;
+
 void PushRing(std::array<u32, 16>& ring, u32& pos, u32& average, u32 value) {
     ring[pos] = value;
     if (++pos > 15) {
@@ -150,8 +153,16 @@ int FrameWait(u32 fps, bool show, const FrameTextDrawer& drawText) {
             PushRing(g_t.lapRing, g_t.lapRingPos, g_t.lapAverage, lap);
             PushRing(g_t.rateRing, g_t.rateRingPos, g_t.rateAverage, rate);
         }
-        const double due = static_cast<double>(g_t.fwBase) +
-                           (1000.0 / static_cast<double>(fps)) * static_cast<double>(g_t.fwIndex);
+        double due = static_cast<double>(g_t.fwBase) +
+                     (1000.0 / static_cast<double>(fps)) * static_cast<double>(g_t.fwIndex);
+        // Frames not shown while something held the game (a dialog, a nested loop, a slow
+        // load) are not caught up in a burst: a stall of more than a few frames starts the
+        // second afresh.
+        if (static_cast<double>(now) > due + kStallMs) {
+            g_t.fwBase = now;
+            g_t.fwIndex = 0;
+            due = static_cast<double>(now);
+        }
         if (due > static_cast<double>(now)) return 0;
         if (++g_t.fwIndex >= fps) {
             g_t.fwIndex = 0;

@@ -638,7 +638,23 @@ bool DLG_CLASS::EditKey(DLGCONTROL& c, u32 vk) {
         c.bSelectAll = false;
         return true;
     }
+    // Only the keys handled here act on the selection: a letter, Shift or any key left to the
+    // dialog keeps it, so that the text typed next replaces it.
     const bool wasAll = c.bSelectAll;
+    switch (vk) {
+    case VK_BACK:
+    case VK_DELETE:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_HOME:
+    case VK_END: break;
+    case VK_UP:
+    case VK_DOWN:
+    case VK_RETURN:
+        if (!c.bMultiLine) return false;
+        break;
+    default: return false;
+    }
     c.bSelectAll = false;
     // Removing a line break joins two lines: only when the joined line keeps to the limit.
     auto joinFits = [&](std::size_t br) {
@@ -790,9 +806,8 @@ bool DLG_CLASS::HandleEvent(const APPEVENT& e) {
                 focus->vMarked[static_cast<std::size_t>(focus->nSel)] ^= 1;
             } else if (focus && focus->nKind != DLG_EDIT && focus->nKind != DLG_LIST) {
                 Activate(*focus);
-            } else if (focus && focus->nKind == DLG_EDIT) {
-                TypeText(*focus, " ");
             }
+            // In an edit the space arrives as text input, like every other character.
             break;
         case VK_UP:
         case VK_DOWN:

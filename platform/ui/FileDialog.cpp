@@ -1,5 +1,6 @@
 // The file choices: a list of the game's folders and of the files of the kind asked for.
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
@@ -17,7 +18,15 @@ public:
     cFileChooser(const std::string& title, const std::string& folder, const std::string& filter,
                  std::vector<std::string> patterns, bool save, const std::string& name, const std::string& ext)
         : m_bSave(save), m_strFolder(folder), m_vPattern(std::move(patterns)), m_strExt(ext) {
-        while (!m_strFolder.empty() && (m_strFolder.back() == '\\' || m_strFolder.back() == '/')) m_strFolder.pop_back();
+        // The choice starts in the game's folder for the kind, and goes anywhere from there, as
+        // a system dialog does: the folder is held as an absolute path (a name CP932 cannot
+        // hold keeps the folder relative to the game, where it starts and ends).
+        const std::string start = m_strFolder.empty() ? std::string(".") : m_strFolder;
+        std::string absolute = start;
+        std::error_code ec;
+        if (MakeAbsolutePath(absolute) && std::filesystem::equivalent(ResolvePath(absolute), ResolvePath(start), ec))
+            m_strFolder = absolute;
+        while (m_strFolder.size() > 1 && (m_strFolder.back() == '\\' || m_strFolder.back() == '/')) m_strFolder.pop_back();
         m_nW = 480;
         m_nH = 380;
         m_nX = 80;
@@ -62,7 +71,7 @@ protected:
         if (e.bFolder) {
             if (e.strName == "..") {
                 const std::size_t sep = FindLastSeparator(m_strFolder);
-                m_strFolder = sep == std::string::npos ? std::string() : m_strFolder.substr(0, sep);
+                m_strFolder = sep == std::string::npos ? std::string() : sep == 0 ? std::string("\\") : m_strFolder.substr(0, sep);
             } else {
                 m_strFolder = Join(Utf8ToSjis(e.strName));
             }
@@ -88,11 +97,14 @@ protected:
     }
 
 private:
-    std::string Join(const std::string& name) const { return m_strFolder.empty() ? name : m_strFolder + "\\" + name; }
+    bool AtRoot() const { return m_strFolder == "\\" || m_strFolder == "/"; }
+    std::string Join(const std::string& name) const {
+        return m_strFolder.empty() ? name : AtRoot() ? m_strFolder + name : m_strFolder + "\\" + name;
+    }
 
     void Refresh() {
-        // The game folder is the top: nothing above it is offered.
-        m_vEntry = DlgListFolder(m_strFolder.empty() ? "." : m_strFolder, m_vPattern, !m_strFolder.empty());
+        // Everything up to the file system's root is offered.
+        m_vEntry = DlgListFolder(m_strFolder.empty() ? "." : m_strFolder, m_vPattern, !m_strFolder.empty() && !AtRoot());
         if (DLGCONTROL* list = Control(kList)) {
             list->vItem.clear();
             for (const auto& e : m_vEntry) list->vItem.push_back(e.bFolder ? "[" + e.strName + "]" : e.strName);
@@ -100,7 +112,13 @@ private:
             list->nSel = 0;
             list->nTop = 0;
         }
-        if (DLGCONTROL* where = Control(kWhere)) where->strText = SjisToUtf8(m_strFolder.empty() ? "." : m_strFolder);
+        // Shown as the system names it: '/' between folders.
+        if (DLGCONTROL* where = Control(kWhere)) {
+            std::string shown = SjisToUtf8(m_strFolder.empty() ? "." : m_strFolder);
+            for (char& c : shown)
+                if (c == '\\') c = '/';
+            where->strText = shown;
+        }
     }
 
     void Save() {

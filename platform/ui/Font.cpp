@@ -114,6 +114,7 @@ void FontDrawGlyph(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, const char* p, 
         gx = x + font->cellWidth / 8;
         gy = y + font->cellHeight / 16 - 1;
     }
+    if (font->glyphAdvance && font->cellWidth) gx = x; // the pen already stands where it goes
     // A 16-bit texture takes the colour reduced, and blended edges snapped to its steps (the
     // DirectDraw colour is made from the entry's 16-bit channels already).
     const u32 value = lpDTCon ? GridCut(GlyphValue(font)) : GlyphValue(font);
@@ -165,7 +166,16 @@ void FontDrawLines(Font* font, DDSURFACEDATA* target, i32 x, i32 y, const char* 
         D3DFlushBatch();
         return;
     }
-    const bool fast = font->fastFont && font->m_lpFastFont_Half && font->m_lpFastFont_FullAdd && target;
+    // By the glyphs' own advances the sheets' fixed cells do not apply: glyphs go in directly.
+    const bool byGlyph = font->glyphAdvance && font->face && !icons;
+    const bool fast = !byGlyph && font->fastFont && font->m_lpFastFont_Half && font->m_lpFastFont_FullAdd && target;
+    const auto step = [&](const char* p, int len) {
+        if (!byGlyph) return font->cellWidth;
+        const u32 cp = len == 2 ? Cp932ToUnicode(static_cast<u8>(p[0]), static_cast<u8>(p[1]))
+                                : Cp932ToUnicode(static_cast<u8>(p[0]), 0);
+        const i32 advance = cp ? font->face->Advance(cp) : 0;
+        return advance > 0 ? std::min(advance, font->cellWidth) : font->cellWidth;
+    };
     i32 xo = 0, yo = 0;
     for (const char* p = text; *p;) {
         const auto c = static_cast<u8>(*p);
@@ -186,7 +196,7 @@ void FontDrawLines(Font* font, DDSURFACEDATA* target, i32 x, i32 y, const char* 
                     FontDrawGlyph(font, target, x + xo, y + yo, p, 2, mono);
                 }
             }
-            xo += font->cellWidth;
+            xo += step(p, 2);
             p += 2;
             continue;
         }
@@ -194,11 +204,11 @@ void FontDrawLines(Font* font, DDSURFACEDATA* target, i32 x, i32 y, const char* 
             yo += font->cellHeight;
             xo = 0;
         } else if (c == ' ' || (icons && c >= 'a' && c <= 'z')) {
-            xo += font->cellWidth;
+            xo += step(p, 1);
         } else {
             if (fast) font->m_lpFastFont_Half->DrawIndex(target, x + xo, y + yo, c, DDBLT_KEY);
             else FontDrawGlyph(font, target, x + xo, y + yo, p, 1, mono);
-            xo += font->cellWidth;
+            xo += step(p, 1);
         }
         ++p;
     }

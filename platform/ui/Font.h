@@ -68,6 +68,10 @@ public:
     u32 colorIndex = 0;
     u32 color = 0;
     u32 centreGlyphs = 0;
+    // Fixed-cell text laid out by each glyph's own advance (never wider than a cell), as the
+    // system lays out a proportional face: menu texts keep no gaps inside words, and a box
+    // measured in cells clears its text. Ignored while icons are drawn (they keep the cells).
+    u32 glyphAdvance = 0;
     DDSURFACEDATA work;
     DDSURFACEDATA* frame = nullptr;
     i32 border = 0;

@@ -98,13 +98,10 @@ void cChara::SetAnimSet(i32 n, i32 force) {
     m_Anim = AnimState{};
     cVector<cAnimeSetData>& sets = g_Database.m_vAnimeSet;
     if (sets.empty()) return;
-    // A number past the table (from data) leaves the character without animation; the stage
-    // plays on.
-    if (n < 0 || n >= sets.Size()) {
-        WriteReport("animation set %d does not exist", n);
-        return;
-    }
-    const cAnimeSetData& set = sets[n];
+    // A number past the table (from data) is reported and takes the first set; the stage plays
+    // on.
+    if (n < 0 || n >= sets.Size()) WriteReport("animation set %d does not exist; set 0 is used", n);
+    const cAnimeSetData& set = sets[n < 0 || n >= sets.Size() ? 0 : n];
     cAnimeSteps programs;
     BuildAnimeSteps(set.vAnime, programs);
     std::vector<const cVector<ANIMSTEP>*> list;

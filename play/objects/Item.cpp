@@ -30,7 +30,8 @@ void cItem::Init(u32 carried, const cEdItem& def, u32 id) {
     m_bCarried = carried;
     if (carried) m_bPresent = 1;
     else SetScale(m_Def.bySize, 1);
-    ExpandLoopCmds(m_Def.vCmd);
+    cLoopExpansions local;
+    m_pCmds = (m_pScene ? m_pScene->m_LoopExpansions : local).Expand(m_Def.vCmd);
 }
 
 void cItem::PlaceAtCell(i32 cellX, i32 cellY) {

@@ -29,6 +29,9 @@ public:
     void Draw(DDSURFACEDATA* target, i32 frame);
 
     cEdItem m_Def;     // its definition (the stage row or palette entry it was made from)
+    // The definition's commands with their loops expanded (shared with the stage's other items
+    // of the same commands), set by Init; m_Def keeps them as written.
+    std::shared_ptr<cVector<cFlowCmd>> m_pCmds;
     u32 m_bFlag = 0;   // cleared by the constructor
     u32 m_bCarried = 0; // lives inside a stage character
     u32 m_bTaken = 0;  // picked up (no longer drawn or touched)

@@ -141,7 +141,6 @@ i32 cStageChara::WakeUp(const std::vector<u32>& groupMarks) {
     const bool group = m_bGroup && m_nGroup >= 0 && m_nGroup < static_cast<i32>(groupMarks.size()) &&
                        groupMarks[static_cast<std::size_t>(m_nGroup)];
     bool awake = m_bInRange || group;
-    if (m_nActivityRule == 2) awake = !awake;
     if (!IsFlying() && (m_bKeepAwake || (m_bWoken && Def(*this, eChara::WakeFlag2)))) awake = true;
     m_bActive = awake ? 1 : 0;
     if (!awake) return 0;
@@ -219,7 +218,9 @@ void cStageChara::Jump(cCmdRun& run) {
     const bool free = m_nJumpFlags == 0 && !m_bFalling && !m_bImpact;
     auto start = [&] {
         run.m_bStarted = 1;
-        if (run.m_pCmd && run.m_pCmd->sound) PlaySE(static_cast<int>(run.m_pCmd->sound) + 16);
+        // The quiet-when-inactive flag keeps a character that is not active silent.
+        if (run.m_pCmd && run.m_pCmd->sound && !(run.m_pCmd->flag96 && !m_bActive))
+            PlaySE(static_cast<int>(run.m_pCmd->sound) + 16);
         m_dSpeedY = run.m_dJumpSpeed;
         m_nJumpFlags = JUMP_JUMPING | JUMP_RISING;
     };

@@ -53,7 +53,7 @@ public:
     u32 m_bWoken = 0;
     u32 m_bStayAwake = 0;
     u32 m_bKeepAwake = 0;      // kept awake by its flows (not only in range)
-    u32 m_nActivityRule = 0;   // 0 range or group, 1 once woken always, 2 neither range nor group
+    u32 m_nActivityRule = 0;   // 1 once woken, always awake; other values: awake by range or group
     u32 m_bActive = 0;         // decided each step from presence and the activity range
     u32 m_bInRange = 0;
     u32 m_bGroup = 0;          // wakes with its group

@@ -170,13 +170,19 @@ i32 ProbeTop(cGameScene& scene, cChara& c) {
     return 0;
 }
 
-i32 ProbeBottom(cGameScene& scene, cChara& c) {
+namespace {
+
+// keepFloor: a second bottom probe in the same step (the vertical side probe, a rider put back on
+// its block character). A landing leaves the feet one dot above the cell it found, so that probe
+// finds nothing there: it must not take away the floor the step's own probe found, which the jump
+// (its end on the floor), the floor effects and the block items read in the next step.
+i32 BottomProbe(cGameScene& scene, cChara& c, bool keepFloor) {
     if (c.FlyMode() == FLY_THROUGH) return 0;
     const i32 y = Trunc32(c.m_dBottom);
     const PROBE p = ProbeCell(scene, c, Trunc32(c.m_dX), y, Trunc32(c.m_dRight), y);
     cPlayer* player = c.AsPlayer();
     if (p.solid == 0) {
-        c.m_nFloorCell = -1;
+        if (!keepFloor) c.m_nFloorCell = -1;
         if (++c.m_nNoFloorFrames >= FallDelay()) {
             if (!player) {
                 c.m_bFalling = 1;
@@ -199,6 +205,12 @@ i32 ProbeBottom(cGameScene& scene, cChara& c) {
     OnLand(c);
     return 0;
 }
+
+i32 ProbeBottomAgain(cGameScene& scene, cChara& c) { return BottomProbe(scene, c, true); }
+
+} // namespace
+
+i32 ProbeBottom(cGameScene& scene, cChara& c) { return BottomProbe(scene, c, false); }
 
 namespace {
 
@@ -236,5 +248,5 @@ i32 CollideBlocksY(cGameScene& scene, cChara& c) {
 
 i32 CollideBlocksBoth(cGameScene& scene, cChara& c) {
     if (c.FlyMode() == FLY_THROUGH) return 0;
-    return TwoProbes(scene, c, ProbeBottom, ProbeTop);
+    return TwoProbes(scene, c, ProbeBottomAgain, ProbeTop);
 }

@@ -56,5 +56,5 @@ i32 CollideBlocksX2(cGameScene& scene, cChara& c);
 // After a vertical move: the block under the feet is cleared, then by the direction of travel.
 i32 CollideBlocksY(cGameScene& scene, cChara& c);
 // Bottom probe, then top probe (after a block character moved the character, and the vertical
-// side probe of the play update).
+// side probe of the play update); a bottom that finds no block keeps the block under the feet.
 i32 CollideBlocksBoth(cGameScene& scene, cChara& c);

@@ -116,8 +116,9 @@ i32 cGameScene::PauseKeyProbe() {
     return 1;
 }
 
-void cGameScene::NotifyMainWindow(i32 music, u32 /*flag*/) {
+void cGameScene::NotifyMainWindow(i32 music, u32 flag) {
     playrec::MusicNumber(g_PlayRecord) = static_cast<u32>(music);
+    playrec::MusicFlag(g_PlayRecord) = flag;
     // The front end's next music request compares against what plays now.
     g_Game.m_nBgmNumber = music;
     g_Game.m_bBgmFlag = 0;

@@ -10,6 +10,7 @@
 #include "play/GameScene.h"
 #include "play/rules/Damage.h"
 #include "play/rules/Motion.h"
+#include "play/shots/ShotFire.h"
 #include "records/StageSettings.h"
 
 i32 cShot::Steps() { return std::max(1, Trunc32(SpeedUnit())); }
@@ -84,7 +85,8 @@ void cShot::Init(u8 cmdKind, cChara& shooter, const cEdShot& def, const SHOTSPEC
 
     // 2. A shot is a 16-dot cell; a sword takes the size of its type's first part.
     m_bIsShot = cmdKind != kCmdSword ? 1 : 0;
-    m_nSwordType = m_bIsShot ? 0 : static_cast<i32>(Def(eShot::Picture));
+    m_nSwordType = m_bIsShot ? 0 : SwordFormRow(def);
+    m_nSwordGraphic = m_bIsShot ? 0 : SwordGraphicRow(def);
     m_nSwordFrame = 0;
     i32 w = 16, h = 16;
     if (!m_bIsShot) {
@@ -220,9 +222,9 @@ void cShot::MoveX() {
 void cShot::MoveY() {
     if (m_dAccelY != 0) m_dSpeedY += m_dAccelY;
     if (m_dSpeedY == 0) return;
-    // Unclamped: a shot leaves the stage upward or downward and goes by the area check.
-    m_dY += m_dSpeedY;
-    UpdateEdgesY();
+    // As every object's vertical move: the speed limit, then the clamp to the stage with its
+    // margins (a shot leaves the view upward or downward and goes by the area check).
+    MoveObjY(*this, 2);
 }
 
 void cShot::StepMotion() {

@@ -134,7 +134,8 @@ public:
     cVector<cObjHandle> m_vHit; // characters it has already hit
     CHARARECT m_rcHit;         // its hit box
     i32 m_nLayer = 0;          // drawing layer
-    i32 m_nSwordType = 0;      // a sword's row of the sword types
+    i32 m_nSwordType = 0;      // a sword's row of the sword types (its parts: size, place, time)
+    i32 m_nSwordGraphic = 0;   // the row whose pictures draw it; -1 draws nothing
     i16 m_nIndex = 0;          // its volley index
     i32 m_nAnimTick = 0;       // steps of a shot's picture animation
     double m_dCarryX = 0.0;    // this step's scroll carry

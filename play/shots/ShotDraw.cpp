@@ -45,7 +45,7 @@ void cShot::Draw(DDSURFACEDATA* target) {
         return;
     }
     const cSwordPart* part = SwordPart();
-    DDSURFACEDATA* group = m_pScene ? m_pScene->m_SwordImg.Row(m_nSwordType) : nullptr;
+    DDSURFACEDATA* group = m_pScene && m_nSwordGraphic >= 0 ? m_pScene->m_SwordImg.Row(m_nSwordGraphic) : nullptr;
     if (!part || !group) return;
     // The type's four slots: left and right, then the pair the stretched form is drawn from.
     const i32 w = static_cast<i32>(std::min<u32>(part->nWidth, 4096)), h = static_cast<i32>(std::min<u32>(part->nHeight, 4096));

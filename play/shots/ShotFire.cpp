@@ -453,12 +453,35 @@ void FireShot(cGameScene& scene, cChara& shooter, cCmdRun& run, const cEdShot& d
     }
 }
 
-void StartSword(cGameScene& scene, cChara& owner, cCmdRun&, const cEdShot& def) {
-    // Rows from 1 name a sword type (row 0 is the list's empty record); a type without parts
-    // makes no sword.
-    const i64 type = Sv(def, eShot::Picture);
+namespace {
+
+// Rows from 1 name a sword type (row 0 is the list's empty record); a row without parts gives
+// no sword.
+bool IsSwordRow(i64 row) {
     const cVector<cSwordTypeData>& types = g_Database.m_vSwordType;
-    if (type < 1 || type >= types.Size() || types[type].vPart.empty()) return;
+    return row >= 1 && row < types.Size() && !types[row].vPart.empty();
+}
+
+} // namespace
+
+i32 SwordGraphicRow(const cEdShot& def) {
+    const i64 n = Sv(def, eShot::Picture);
+    return IsSwordRow(n) ? static_cast<i32>(n) : -1;
+}
+
+i32 SwordFormRow(const cEdShot& def) {
+    // Decision: the graphic number's row gives a sword its parts and its pictures alike (the
+    // kit's data names one row for both); when that row is not valid, the sword still swings,
+    // undrawn, with the parts of the row its type byte (the aim-mode byte) names.
+    const i64 n = Sv(def, eShot::Picture);
+    if (IsSwordRow(n)) return static_cast<i32>(n);
+    const i64 form = Sv(def, eShot::AimMode);
+    return IsSwordRow(form) ? static_cast<i32>(form) : -1;
+}
+
+void StartSword(cGameScene& scene, cChara& owner, cCmdRun&, const cEdShot& def) {
+    // A sword with no row of parts at all has no size and no time to swing: none is made.
+    if (SwordFormRow(def) < 0) return;
     SHOTSPEC spec;
     spec.nX = Trunc32(owner.m_dX);
     spec.nY = Trunc32(owner.m_dY);

@@ -29,5 +29,9 @@ bool AimAngleAt(const SHOTCALL& c, double x, double y, SHOTSPEC& spec, double& a
 // Makes the object of one placement: a shot (entered in its target's and its owner's lists), or
 // for the summon commands the summoned block, character or item.
 void SpawnFromCommand(const SHOTCALL& c, const SHOTSPEC& spec);
+// A sword's rows of the sword types: the row of its parts (size, placement, frame times) and
+// the row of its pictures; -1 when none is valid (no sword is made; no graphic is drawn).
+i32 SwordFormRow(const cEdShot& def);
+i32 SwordGraphicRow(const cEdShot& def);
 // The summon branches of SpawnFromCommand (Summon.cpp).
 void SpawnSummon(const SHOTCALL& c, const SHOTSPEC& spec);

@@ -294,7 +294,7 @@ TEST(DialogKit, DialogThatAskedAQuestionStillGetsTheKeysAfterwards) {
     DlgSetInteractiveForTests(true);
     std::atomic<bool> done{false};
     std::thread watchdog([&] {
-        for (int i = 0; i < 500 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 12000 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (!done.load()) {
             std::fprintf(stderr, "the dialog no longer receives its keys after the question\n");
             std::_Exit(1);
@@ -481,7 +481,7 @@ template <typename Fn>
 void RunScripted(Fn&& run) {
     std::atomic<bool> done{false};
     std::thread watchdog([&] {
-        for (int i = 0; i < 500 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 12000 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (!done.load()) {
             std::fprintf(stderr, "the scripted dialog never ended\n");
             std::_Exit(1);
@@ -521,6 +521,31 @@ TEST_F(FrontDialogs, MultipleFileChoiceReturnsFullPaths) {
     EXPECT_EQ(out, std::vector<std::string>{full("data\\stg4\\b.stg4_2")});
     DlgSetInteractiveForTests(false);
     AppVideoQuit();
+}
+
+// The file choice starts in the game's folder for the kind and goes anywhere from there: up
+// past the game folder and into a folder beside it, where a stage is chosen by its full path.
+TEST_F(FrontDialogs, FileChoiceLeavesTheGameFolder) {
+    const fs::path game = dir / "game", outside = dir / "outside";
+    fs::create_directories(game / "data" / "stg4");
+    fs::create_directories(outside);
+    std::ofstream(game / "data" / "stg4" / "a.stg4_001") << "x";
+    std::ofstream(outside / "x.stg4_001") << "x";
+    SetGameRoot(game);
+    ASSERT_TRUE(AppVideoInit());
+    ASSERT_TRUE(AppWindowCreate(640, 480));
+    DlgSetInteractiveForTests(true);
+    // ".." three times (stg4, data, the game folder), then the second folder there, then its file.
+    for (SDL_Scancode sc : {SDL_SCANCODE_RETURN, SDL_SCANCODE_RETURN, SDL_SCANCODE_RETURN, SDL_SCANCODE_DOWN,
+                            SDL_SCANCODE_DOWN, SDL_SCANCODE_RETURN, SDL_SCANCODE_DOWN, SDL_SCANCODE_RETURN})
+        PushKey(sc);
+    std::vector<std::string> out;
+    int count = -1;
+    RunScripted([&] { count = FileDialogMulti("t", "data\\stg4", "StageFile", {"stg4_*"}, out); });
+    DlgSetInteractiveForTests(false);
+    AppVideoQuit();
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(ResolvePath(out[0]), outside / "x.stg4_001");
 }
 
 TEST(DialogKit, ModelessDialogLivesBesideTheGameFrame) {

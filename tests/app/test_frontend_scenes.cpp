@@ -17,6 +17,7 @@
 #include "platform/system/MenuCursor.h"
 #include "platform/system/PathUtil.h"
 #include "platform/system/Report.h"
+#include "platform/system/WindowMessages.h"
 #include "records/DataFile.h"
 #include "records/StageLoad.h"
 
@@ -427,6 +428,44 @@ TEST_F(Scenes, OptionsChangeTheVolumeAndSaveOptionDat) {
     cOptionData saved;
     ASSERT_EQ(LoadFromFile(saved, g_DataPath[DP_OPTION]), 1);
     EXPECT_EQ(saved.nSeVolume, 10u);
+}
+
+// The title and the options play the same looping piece: going to the options and back does
+// not ask for it again, so it plays on; only a music manager started anew by the music switch
+// asks for it once more.
+TEST_F(Scenes, ReturningToTheTitleKeepsAnUnchangedPiecePlaying) {
+    static std::vector<int> s_requests;
+    s_requests.clear();
+    g_Services.sceneBgm = [](int) { return 5; };
+    g_Services.sceneBgmFlag = [](int) { return 1u; };
+    bool managerChanges = false;
+    g_FrontEnd.applyMusicSwitch = [&](u32) { return managerChanges; };
+    WindowQueueOpen([](HWND, u32 message, WPARAM which, LPARAM) -> LRESULT {
+        if (message == WM_GAME_BGM) s_requests.push_back(static_cast<int>(which));
+        return 0;
+    });
+    g_hWnd = MainWindowHandle();
+    Settle(); // the title asks for its piece
+    std::string trace = "title:";
+    for (int which : s_requests) trace.append(1, ' ').append(std::to_string(which));
+    trace.append(1, '\n');
+    for (bool changes : {false, true}) {
+        managerChanges = changes;
+        s_requests.clear();
+        g_WorldMapPos.Cur().row = 5;
+        Press(1);
+        ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_OPTION));
+        Settle();
+        Press(2);
+        ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_MENU));
+        Settle();
+        trace.append(changes ? "manager anew:" : "unchanged:");
+        for (int which : s_requests) trace.append(1, ' ').append(std::to_string(which));
+        trace.append(1, '\n');
+    }
+    WindowQueueShutdown();
+    g_hWnd = nullptr;
+    EXPECT_EQ(trace, "title: 0\nunchanged:\nmanager anew: 0\n") << trace;
 }
 
 } // namespace

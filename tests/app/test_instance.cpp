@@ -40,12 +40,13 @@ protected:
         fs::remove_all(dir);
     }
     // A child process that holds the lock as a running copy would (its pid in the file).
-    void StartHolder() {
+    void StartHolder(bool ignoresRequests = false) {
         const std::string path = SingleInstanceLockPath();
         int ready[2];
         ASSERT_EQ(pipe(ready), 0);
         holder = fork();
         if (holder == 0) {
+            if (ignoresRequests) signal(SIGTERM, SIG_IGN);
             const int fd = open(path.c_str(), O_RDWR | O_CREAT, 0644);
             if (fd < 0 || flock(fd, LOCK_EX) != 0) _exit(1);
             const std::string pid = std::to_string(getpid()) + "\n";
@@ -95,6 +96,18 @@ TEST_F(Instance, YesEndsTheRunningCopyAndTakesOver) {
     int status = 0;
     EXPECT_EQ(waitpid(holder, &status, 0), holder);
     holder = -1;
+}
+
+TEST_F(Instance, YesForcesACopyThatDoesNotCloseWithinItsGrace) {
+    StartHolder(true);
+    SetMessageBoxSink([&](const std::string&, const std::string&, u32) { return IDYES; });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(SingleInstanceAcquire());
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << "it was given time to close";
+    int status = 0;
+    ASSERT_EQ(waitpid(holder, &status, 0), holder);
+    holder = -1;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 }
 
 } // namespace

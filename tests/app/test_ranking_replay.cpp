@@ -1,11 +1,21 @@
 // Ranking tables and files, and replay records and files.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
 #include "FrontEndTestUtil.h"
+#include "app/Dialogs.h"
 #include "app/Game.h"
 #include "app/Ranking.h"
 #include "app/Replay.h"
+#include "platform/system/AppWindow.h"
 #include "platform/system/Input.h"
+#include "platform/ui/Dialog.h"
 #include "records/DataFile.h"
 #include "tests/records/StageTestUtil.h"
 
@@ -46,6 +56,60 @@ TEST_F(RankingFile, FreshFileMatchesTheTableAndReadsBackIdentical) {
     ASSERT_TRUE(golden::ReadWhole(e, Golden().U32(2).U32(3).I32(-5).U32(1).Str("xy").s, 824));
     EXPECT_EQ(golden::Vals(e.bUsed, e.nValue), (std::vector<i64>{3, -5}));
     EXPECT_EQ(e.strName, "xy");
+}
+
+// The name dialog opens with the last name selected. Typed over as a keyboard sends it (each
+// key pressed and released, Shift for the capital, the characters as text input), the typed
+// name replaces it and is what the ranking file keeps.
+TEST_F(RankingFile, ANameTypedOverTheSelectedDefaultIsFiled) {
+    ASSERT_TRUE(AppVideoInit());
+    ASSERT_TRUE(AppWindowCreate(640, 480));
+    DlgSetInteractiveForTests(true);
+    auto key = [](SDL_Scancode sc, bool down) {
+        SDL_Event e{};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.keysym.scancode = sc;
+        SDL_PushEvent(&e);
+    };
+    auto type = [&](SDL_Scancode sc, const char* text, bool shift) {
+        if (shift) key(SDL_SCANCODE_LSHIFT, true);
+        key(sc, true);
+        SDL_Event e{};
+        e.type = SDL_TEXTINPUT;
+        std::strncpy(e.text.text, text, sizeof e.text.text - 1);
+        SDL_PushEvent(&e);
+        key(sc, false);
+        if (shift) key(SDL_SCANCODE_LSHIFT, false);
+    };
+    type(SDL_SCANCODE_K, "K", true);
+    type(SDL_SCANCODE_E, "e", false);
+    type(SDL_SCANCODE_N, "n", false);
+    key(SDL_SCANCODE_RETURN, true);
+    key(SDL_SCANCODE_RETURN, false);
+    std::string name = "aaa";
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 500 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!done.load()) {
+            std::fprintf(stderr, "the name dialog never ended\n");
+            std::_Exit(1);
+        }
+    });
+    const int answer = RunNameDialog(&name);
+    done.store(true);
+    watchdog.join();
+    DlgSetInteractiveForTests(false);
+    AppVideoQuit();
+    ASSERT_EQ(answer, 1);
+    EXPECT_EQ(name, "Ken");
+
+    cRankingFile file;
+    file.vTable[0].Insert(name, 1200);
+    ASSERT_EQ(SaveRanking(file, 2, "data\\stg4\\Stage01.", 0, 0, 0), 1);
+    cRankingFile back;
+    ASSERT_EQ(LoadRanking(back, 2, "Stage01.", 0, 0, 0), 1);
+    EXPECT_EQ(back.vTable[0].vEntry[0].strName, "Ken");
+    EXPECT_EQ(back.vTable[0].vEntry[0].nValue, 1200);
 }
 
 TEST_F(RankingFile, PathsByKind) {

@@ -48,6 +48,13 @@ const std::vector<DAMAGE>& Damages() {
         {"count past the bytes", [](const fs::path& p) { Rewrite(p, [](std::string& b) { b.replace(4, 4, "\xF0\xFF\xFF\x7F"); }); }},
         {"flipped byte", [](const fs::path& p) { Rewrite(p, [](std::string& b) { b[4] = static_cast<char>(b[4] ^ 0x80); }); }},
         {"truncated", [](const fs::path& p) { Rewrite(p, [](std::string& b) { b.resize(b.size() / 2); }); }},
+        {"1 KB appended", [](const fs::path& p) { Rewrite(p, [](std::string& b) { b.append(1024, '\xA5'); }); }},
+        // Four bytes inverted in the middle: the record reads to its end, its values changed.
+        {"bytes flipped mid-file", [](const fs::path& p) {
+             Rewrite(p, [](std::string& b) {
+                 for (std::size_t i = b.size() / 2; i < b.size() / 2 + 4 && i < b.size(); ++i) b[i] = static_cast<char>(~b[i]);
+             });
+         }},
         {"empty", [](const fs::path& p) { WriteAll(p, ""); }},
         // Root reads through any permission: a link to itself is a file that is there and
         // cannot be opened for everyone.
@@ -109,7 +116,20 @@ struct USERFILE {
     std::string path;
     std::function<void()> write;
     std::function<std::string()> load;
+    std::function<void()> save = {}; // how the program writes it again (none: never written)
 };
+
+// What became of the damaged file once the program saved its own over it.
+std::string Fate(const fs::path& disk, const std::string& before, const std::function<void()>& save) {
+    if (!save) return "not written";
+    save();
+    fs::path aside = disk;
+    aside += ".damaged";
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(aside, ec))) return "kept aside";
+    if (fs::is_regular_file(disk, ec) && ReadAll(disk) == before) return "left as it was";
+    return "saved over";
+}
 
 std::string Verdict(bool loaded, bool kept) { return loaded ? "loaded" : kept ? "refused, kept" : "refused, CHANGED"; }
 
@@ -127,7 +147,8 @@ std::vector<USERFILE> Files() {
              g_OptionData.strRankingName = "old";
              const bool ok = LoadUserFile(g_OptionData, g_DataPath[DP_OPTION]) == LoadResult::Loaded;
              return Verdict(ok, g_OptionData.strRankingName == "old");
-         }},
+         },
+         [] { SaveToFile(g_OptionData, g_DataPath[DP_OPTION]); }},
         {"Window.dat", "user_data\\Window.dat",
          [] {
              cWindowData w;
@@ -138,7 +159,8 @@ std::vector<USERFILE> Files() {
              g_WindowData.Set(1, 2, 3, 4, 0);
              const bool ok = LoadUserFile(g_WindowData, "user_data\\Window.dat") == LoadResult::Loaded;
              return Verdict(ok, g_WindowData.nWidth == 3);
-         }},
+         },
+         [] { SaveToFile(g_WindowData, "user_data\\Window.dat"); }},
         {"Boot.dat", "user_data\\Boot.dat",
          [] {
              cBootData b;
@@ -149,7 +171,8 @@ std::vector<USERFILE> Files() {
              g_BootData.Clear();
              const bool ok = LoadUserFile(g_BootData, "user_data\\Boot.dat") == LoadResult::Loaded;
              return Verdict(ok, g_BootData.bDoNotAsk == 0);
-         }},
+         },
+         [] { SaveToFile(g_BootData, "user_data\\Boot.dat"); }},
         {"KeyConfig.dat", "user_data\\KeyConfig.dat",
          [] {
              KEYCONFIG k;
@@ -173,6 +196,10 @@ std::vector<USERFILE> Files() {
              r.nScore = 77;
              const bool ok = LoadStorySlot(r, 2) != 0;
              return Verdict(ok, r.nScore == 77);
+         },
+         [] {
+             cPlayRecord r;
+             SaveStorySlot(r, 2);
          }},
         {"Challenge.dat", g_DataPath[DP_CHALLENGE_RESULT],
          [] {
@@ -184,6 +211,10 @@ std::vector<USERFILE> Files() {
              r.nScore = 77;
              const bool ok = LoadChallenge(r) != 0;
              return Verdict(ok, r.nScore == 77);
+         },
+         [] {
+             cPlayRecord r;
+             SaveChallenge(r);
          }},
         {"ranking", ranking,
          [] {
@@ -196,6 +227,11 @@ std::vector<USERFILE> Files() {
              const bool ok = LoadRanking(f, 2, "data\\stg4\\a.stg4_000", 0, 0, 0) != 0;
              // A ranking that does not load is shown empty.
              return Verdict(ok, !f.vTable[0].vEntry[0].bUsed);
+         },
+         [] {
+             cRankingFile f;
+             f.vTable[0].Insert("new", 20);
+             SaveRanking(f, 2, "data\\stg4\\a.stg4_000", 0, 0, 0);
          }},
         {"replay", "user_data\\rpl4\\a.rpl4_824",
          [] {
@@ -234,13 +270,24 @@ TEST_F(UserFiles, EveryDamageIsARefusedLoadWithItsReportLineAndTheProgramGoesOn)
         for (const DAMAGE& damage : Damages()) {
             const fs::path disk = ResolvePath(file.path);
             fs::remove_all(disk);
+            for (const char* mark : {".damaged", ".damaged2"}) {
+                fs::path aside = disk;
+                aside += mark;
+                fs::remove_all(aside);
+            }
             file.write();
             ASSERT_TRUE(fs::exists(disk)) << file.label;
             damage.apply(disk);
             NewLines();
+            std::error_code ec;
+            const std::string before = fs::is_regular_file(disk, ec) ? ReadAll(disk) : std::string();
             const std::string verdict = file.load();
+            const std::string loadLines = NewLines();
+            const std::string fate = Fate(disk, before, file.save);
+            std::string saveLines = NewLines();
             table += std::string(file.label) + " | " + damage.name + " | " + verdict + " | " +
-                     (CloseRequestCount() ? "CLOSES" : "goes on") + " | " + NewLines() + "\n";
+                     (CloseRequestCount() ? "CLOSES" : "goes on") + " | " + loadLines + " | " + fate +
+                     (saveLines.empty() ? "" : " | " + saveLines) + "\n";
             ResetCloseRequestCount();
         }
     }

@@ -163,7 +163,8 @@ TEST(CharaCmds, StatusOp2AndVanishStayInTheirLists) {
     EXPECT_EQ(on.m_bRemove, 1u);
     EXPECT_EQ(off.m_bRemove, 0u);
     EXPECT_EQ(sc.s.m_bDeathCheck, 1u);
-    // The children: 3 takes the character's own shots only; 5 the children and their shots.
+    // The children: 3 kills them and takes the character's own shots, not theirs; 5 takes their
+    // shots too.
     cStageChara& child = sc.Add(11, 8, 0);
     a.m_vChild.push_back(&child);
     cShot& own = sc.s.AddShot(cShot());
@@ -173,10 +174,9 @@ TEST(CharaCmds, StatusOp2AndVanishStayInTheirLists) {
     Exec(a, Cmd(24, {3, 0, 0}));
     EXPECT_TRUE(own.IsRemoved());
     EXPECT_FALSE(childs.IsRemoved());
-    EXPECT_EQ(child.m_bRemove, 0u);
+    EXPECT_EQ(child.m_bRemove, 1u);
     Exec(a, Cmd(24, {5, 0, 0}));
     EXPECT_TRUE(childs.IsRemoved());
-    EXPECT_EQ(child.m_bRemove, 1u);
 }
 
 TEST(CharaCmds, StageClearAndGetItemRequestTheEnd) {

@@ -75,6 +75,17 @@ TEST(CmdParams, OverridesApplyInOrderAndStayInRange) {
     EXPECT_EQ(shotValue(c, 27), 999999);
     ApplyCmdOverrideList(c, {Ov(11, 27, 0, 0, 4), Ov(11, 27, 6, 0, 5)}, v.Sources());
     EXPECT_EQ(shotValue(c, 27), -4);
+    // A product past 32 bits whose wrapped value keeps the operands' sign (65536 x 65537 wraps
+    // to 65536, inside the range) would pass a sign test unnoticed: the product is taken whole,
+    // so it clamps to the maximum; the same for a percentage of such a product (655, wrapped).
+    v.common[8] = 65536;
+    v.common[9] = 65537;
+    ApplyCmdOverrideList(c, {Ov(11, 27, 0, 0, 8), Ov(11, 27, 3, 0, 9)}, v.Sources());
+    EXPECT_EQ(shotValue(c, 27), 999999);
+    ApplyCmdOverrideList(c, {Ov(11, 27, 0, 0, 8), Ov(11, 27, 6, 0, 9)}, v.Sources());
+    EXPECT_EQ(shotValue(c, 27), 999999);
+    ApplyCmdOverrideList(c, {Ov(11, 27, 0, 0, 4), Ov(11, 27, 6, 0, 5)}, v.Sources());
+    EXPECT_EQ(shotValue(c, 27), -4);
     // Division and remainder by zero leave the value; subtract, divide, remainder otherwise.
     ApplyCmdOverrideList(c, {Ov(11, 27, 4, 0, 6), Ov(11, 27, 5, 0, 6)}, v.Sources());
     EXPECT_EQ(shotValue(c, 27), -4);

@@ -69,9 +69,34 @@ TEST(FlowSetup, LoopsAreExpandedAndRunsBound) {
     cVector<cFlow> set{f, f};
     SetupFlows(c, set, 0, -1);
     ASSERT_EQ(c.m_vFlow.Size(), 2);
-    EXPECT_EQ(c.m_vFlow[0].cmds.Size(), 3);
     ASSERT_EQ(c.m_vFlowRun.Size(), 2);
-    EXPECT_EQ(c.m_vFlowRun[1].m_vCmdRun[2].m_pCmd, &c.m_vFlow[1].cmds[2]);
+    // The runs hold the expanded commands, one list for flows of the same commands.
+    ASSERT_TRUE(c.m_vFlowRun[0].m_pCmdList);
+    EXPECT_EQ(c.m_vFlowRun[0].m_pCmdList->Size(), 3);
+    EXPECT_EQ(c.m_vFlowRun[0].m_pCmdList, c.m_vFlowRun[1].m_pCmdList);
+    EXPECT_EQ(c.m_vFlowRun[1].m_vCmdRun[2].m_pCmd, &(*c.m_vFlowRun[1].m_pCmdList)[2]);
     EXPECT_NE(c.m_vFlowRun[0].m_nRunNo, c.m_vFlowRun[1].m_nRunNo);
     EXPECT_EQ(c.m_vFlowRun[0].m_bRunning, 0);
+}
+
+TEST(FlowSetup, AnOverrideChangesOnlyItsOwnRunsCopyOfASharedCommand) {
+    cStageChara c;
+    cFlowCmd shot = flowtest::Cmd(11);
+    NewEdShot(shot.shot);
+    shot.shot->cShotNum = 3;
+    const cFlow f = flowtest::MakeFlow(0, {flowtest::Cmd(39, {2, 1}), shot});
+    cVector<cFlow> set{f, f};
+    SetupFlows(c, set, 0, -1);
+    ASSERT_EQ(c.m_vFlowRun.Size(), 2);
+    ASSERT_EQ(c.m_vFlowRun[0].m_pCmdList, c.m_vFlowRun[1].m_pCmdList);
+    // The shot count set from character variable 0 as the first run's second command starts.
+    c.m_vVar[0] = 9;
+    c.m_vFlowRun[0].m_lstOverride.push_back(CMDOVERRIDE{{11, 5, 0, 2, 0}});
+    c.m_vFlowRun[0].m_vCmdRun[1].Start(c, c.m_vFlowRun[0]);
+    EXPECT_EQ(c.m_vFlowRun[0].m_vCmdRun[1].m_pCmd->shot->cShotNum, 9);
+    EXPECT_EQ(c.m_vFlowRun[1].m_vCmdRun[1].m_pCmd->shot->cShotNum, 3);
+    EXPECT_EQ((*c.m_vFlowRun[0].m_pCmdList)[1].shot->cShotNum, 3);
+    // The run keeps its copy when the flows are bound again.
+    BindFlows(c);
+    EXPECT_EQ(c.m_vFlowRun[0].m_vCmdRun[1].m_pCmd->shot->cShotNum, 9);
 }

@@ -124,15 +124,15 @@ TEST(PictureCmd, ScreenAndStageCommands) {
     RemoveTimer(*hero, 4);
     EXPECT_TRUE(hero->m_vOverlayAnim.empty());
 
-    // Graphic and animation set; sources and sets outside their lists change nothing.
+    // Graphic and animation set; a source outside its list changes nothing, a set past the
+    // table is taken (its tables are the first set's).
     Exec(CmdChangeGraphic, *hero, 26, {4, 7, 3});
     Exec(CmdChangeGraphic, *hero, 26, {5, 9, 9});
     EXPECT_EQ(hero->m_Def.byPictureKind, 4);
     EXPECT_EQ(hero->m_Def.wPicture, 7);
     EXPECT_EQ(hero->m_nPictureShift, 3);
-    const i32 set = hero->m_nAnimSet;
     Exec(CmdChangeAnimSet, *hero, 27, {g_Database.m_vAnimeSet.Size()});
-    EXPECT_EQ(hero->m_nAnimSet, set);
+    EXPECT_EQ(hero->m_nAnimSet, g_Database.m_vAnimeSet.Size());
     Exec(CmdChangeAnimSet, *hero, 27, {0});
     EXPECT_EQ(hero->m_nAnimSet, 0);
 

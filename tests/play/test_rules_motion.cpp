@@ -133,8 +133,9 @@ TEST(RulesMotion, FlightModesAndFloorEffects) {
         // Each lands in frame 2; the effect acts from the step after a landing.
         const char* expect[] = {
             "",
-            // The spring: the jump speed of 3 hbl (48 px), the player's scaled by 0.99 - 0.025 u.
-            "2: 392.5,740.476 0,-0.428 ---- .\n3: 392.5,736.415 0,-0.388 ---- .\n0",
+            // The spring: the jump speed of 3 hbl (48 px), the player's scaled by 0.99 - 0.025 x the
+            // gravity per step.
+            "2: 392.5,739.233 0,-0.583 ---- .\n3: 392.5,733.619 0,-0.543 ---- .\n0",
             "2: 392.5,744.156 0,0.032 ---- .\n3: 392.5,744.696 0,0.072 ---- .\n1",
             // Slippery: the speed of each step halved.
             "2: 418.356,744.156 0.494,0.032 ---- .\n3: 423.82,744.716 0.494,0.028 ---- .\n0",
@@ -206,4 +207,24 @@ TEST(RulesMotion, AppearanceConditionsOfBlocks) {
     solid();
     // Both shown while it holds; after it stops holding, only the latched one.
     EXPECT_EQ(out, "11 10 ");
+}
+
+// The floor a jump ends on is the floor the probes would stand this character on: a cell solid
+// for stage characters only bears them and not the player; a block whose one-way side is the
+// character's bears nobody; a plain block bears both.
+TEST(RulesMotion, TheFloorTestIsTheCharactersOwn) {
+    RulePlay play(Stage({{4, 14}, {5, 14}, {6, 14}}, [](cEdBlock& b) {
+        if (b.sPosX == 4) b.bySolid = 2;
+        if (b.sPosX == 5) b.byOpenSide = 0;
+    }));
+    cGameScene& s = play.s;
+    cPlayer& p = SetUpPlayer(s, 2, 13);
+    cStageChara& c = AddStageChara(s, 8, 13);
+    std::string t;
+    for (i16 x : {4, 5, 6}) {
+        const i32 cell = s.m_vBlockMap.StageIndex(x, 14);
+        p.m_nFloorCell = c.m_nFloorCell = cell;
+        t += std::to_string(IsOnFloor(p)) + std::to_string(IsOnFloor(c)) + " ";
+    }
+    EXPECT_EQ(t, "01 00 11 ");
 }

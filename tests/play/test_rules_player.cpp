@@ -55,14 +55,14 @@ std::string Jump(u32 kind, const std::function<bool(int)>& held, int steps = 200
 
 TEST(RulesPlayer, JumpHeightAndTheEarlyReleaseCut) {
     // Kind 0 needs no key: the jump speed for 4 hbl (64 px) under g = 0.004, the player's scaled
-    // by 0.99 - 0.025 x 10, rises about 64 x 0.74^2 = 35 px.
-    const std::string full = "start 744.156\n0: 743.629 -0.527\n1: 743.106 -0.523\n2: 742.587 -0.519\n40: 725.83 -0.367\n80: 714.43 -0.207\n"
-                                             "120: 709.431 -0.047\n160: 710.832 0.113\ntop 709.178 end 718.359";
+    // by 0.99 - 0.025 x 0.004 (the gravity per step), rises about 64 x 0.9899^2 = 62.7 px.
+    const std::string full = "start 744.156\n0: 743.45 -0.706\n1: 742.747 -0.702\n2: 742.049 -0.698\n40: 718.478 -0.546\n"
+                             "80: 699.906 -0.386\n120: 687.734 -0.226\n160: 681.962 -0.066\ntop 681.445 end 682.497";
     EXPECT_EQ(Jump(0, [](int) { return false; }), full);
     // Kind 1 held all the way: the same jump.
     EXPECT_EQ(Jump(1, [](int) { return true; }), full);
     // Released one step after the start: the rising speed is cut to 30 %.
     EXPECT_EQ(Jump(1, [](int step) { return step < 1; }),
-              "start 744.156\n0: 743.629 -0.527\n1: 743.475 -0.154\n2: 743.325 -0.15\n40: 740.585 0.002\n80: 743.941 0.162\n"
-              "120: 744.391 0.052\n160: 744.231 0.036\ntop 740.583 end 744.115");
+              "start 744.156\n0: 743.45 -0.706\n1: 743.242 -0.208\n2: 743.038 -0.204\n40: 738.254 -0.052\n80: 739.459 0.108\n"
+              "120: 744.174 0.032\n160: 744.094 0.016\ntop 737.943 end 744.99");
 }

@@ -136,13 +136,15 @@ TEST(RulesStageChara, MoveStartWithoutSpeedOrDuration) {
     EXPECT_EQ(Num(run.m_dSpeed) + " " + std::to_string(run.m_nDistance), "0 3200");
 }
 
-TEST(RulesStageChara, AnAnimationSetPastTheTableIsNone) {
+TEST(RulesStageChara, AnAnimationSetPastTheTableIsTheFirst) {
     RulePlay play;
     cStageChara& c = AddStageChara(play.s, 6, 13);
     if (g_Database.m_vAnimeSet.empty()) g_Database.m_vAnimeSet.push_back(cAnimeSetData{});
+    c.SetAnimSet(0, 1);
+    const std::size_t first = c.m_Anim.vProgram.size();
     const u32 closes = play.fixture.CloseRequests();
     c.SetAnimSet(g_Database.m_vAnimeSet.Size() + 3, 1);
-    EXPECT_TRUE(c.m_Anim.vProgram.empty());
+    EXPECT_EQ(c.m_Anim.vProgram.size(), first);
     EXPECT_EQ(play.fixture.CloseRequests(), closes);
     EXPECT_NE(play.fixture.Report().find("animation set"), std::string::npos);
 }

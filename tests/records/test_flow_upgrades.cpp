@@ -4,6 +4,7 @@
 
 #include "FlowTestUtil.h"
 #include "OldVersionWriter.h"
+#include "records/EdSettings.h"
 
 using namespace flowtest;
 using oldver::ReadBackAt;
@@ -225,4 +226,31 @@ TEST_F(FlowUpgrades, SummonReferencesPastThePaletteSummonNothing) {
     c.shot->bySummonPalette = 1;
     FixCmdRefs(c);
     EXPECT_EQ(c.shot->wSummonIndex, -1);
+}
+
+// The item that a shot, a sword or a summoned thing gives on a hit names an entry of the common
+// (1) or the stage's (2) item palette: past its palette, it gives none. Commands without a shot
+// record, or outside the shot kinds, keep what they hold.
+TEST_F(FlowUpgrades, ShotAndSwordItemReferencesPastThePaletteGiveNone) {
+    CMDLIMITS lim;
+    lim.nStagePal[3] = 5;
+    lim.nCommonPal[3] = 2;
+    SetCmdLimits(lim);
+    std::string got;
+    for (u8 kind : {11, 12, 14, 25, 26}) {
+        for (auto [itemKind, number] : {std::pair{1, 1}, std::pair{1, 2}, std::pair{2, 4}, std::pair{2, 5}, std::pair{2, -1}}) {
+            cFlowCmd c;
+            c.Clear();
+            c.cmdKind = kind;
+            NewEdShot(c.shot);
+            ShotSettings::Set(*c.shot, eShot::ItemKind, itemKind);
+            ShotSettings::Set(*c.shot, eShot::ItemNumber, number);
+            FixCmdRefs(c);
+            got += std::to_string(ShotSettings::Get(*c.shot, eShot::ItemKind)) + ":" +
+                   std::to_string(ShotSettings::Get(*c.shot, eShot::ItemNumber)) + " ";
+        }
+        got += "| ";
+    }
+    EXPECT_EQ(got, "1:1 0:0 2:4 0:0 0:0 | 1:1 0:0 2:4 0:0 0:0 | 1:1 0:0 2:4 0:0 0:0 | 1:1 0:0 2:4 0:0 0:0 | "
+                   "1:1 1:2 2:4 2:5 2:-1 | ");
 }

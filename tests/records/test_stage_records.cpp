@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "StageTestUtil.h"
+#include "records/OptionLabels.h"
 #include "records/PaletteSource.h"
 
 using namespace stagetest;
@@ -255,6 +256,16 @@ TEST_F(StageRecords, EditorOnlyFlowsAreDroppedOnReadUnlessKept) {
     ASSERT_TRUE(flowtest::LoadBytes(editedCmd, command));
     EXPECT_EQ(edited.vFlow.size(), 3u);
     EXPECT_EQ(editedCmd.flows.size(), 3u);
+    // Started by the editor, with the switch off: kept too.
+    CMDLIMITS fromEditor;
+    fromEditor.bStartedByEditor = true;
+    SetCmdLimits(fromEditor);
+    cEdChara tested;
+    cFlowCmd testedCmd;
+    ASSERT_TRUE(flowtest::LoadBytes(tested, chara));
+    ASSERT_TRUE(flowtest::LoadBytes(testedCmd, command));
+    EXPECT_EQ(tested.vFlow.size(), 3u);
+    EXPECT_EQ(testedCmd.flows.size(), 3u);
 }
 
 TEST_F(StageRecords, OffsetsMultiplyTheStepAndFlipWithTheFacing) {
@@ -360,4 +371,17 @@ TEST_F(StageRecords, ItemValidateAndPaletteLookup) {
     EXPECT_EQ(GetEdItem(1, 0), nullptr); // no common palette yet
     EXPECT_EQ(GetEdItem(0, 1), nullptr);
     EXPECT_EQ(GetEdItem(3, 1), nullptr);
+}
+
+// The option-label lists of the record fields: fifteen lists in their order, each closed by an
+// empty string; the on/off list reads "OFF", "ON".
+TEST(OptionLabels, FifteenListsClosedByAnEmptyLabel) {
+    std::string counts;
+    for (const char* const* list : OptionLabelLists()) counts += std::to_string(OptionLabelCount(list)) + " ";
+    EXPECT_EQ(counts, "2 2 2 3 2 2 1 5 5 3 3 9 6 3 2 ");
+    EXPECT_STREQ(g_OptOnOff[0], "OFF");
+    EXPECT_STREQ(g_OptOnOff[1], "ON");
+    EXPECT_STREQ(g_OptOnOff[2], "");
+    EXPECT_STREQ(g_OptMark[8], "7");
+    EXPECT_STREQ(g_OptBlockEffect[5], "右移動 X=移動速度");
 }

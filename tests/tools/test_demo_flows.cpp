@@ -52,9 +52,9 @@ TEST(DemoFlows, TheHeroWalksAndJumpsOnItsKeys) {
         const cPlayer& h = *s.Player0();
         trace += X(h) + "," + std::to_string(static_cast<int>(ground - h.m_dY)) + (f % 6 == 5 ? "\n" : " ");
     });
-    EXPECT_EQ(trace, "72,0 75,0 78,0 81,0 84,0 87,0\n90,0 90,0 87,0 84,0 81,0 78,5\n78,10 "
-                     "78,15 81,20 84,24 87,28 90,31\n93,34 96,36 99,39 102,40 105,42 "
-                     "108,43\n111,43 114,43 117,43 120,42 ") << trace;
+    EXPECT_EQ(trace, "72,0 75,0 78,0 81,0 84,0 87,0\n90,0 90,0 87,0 84,0 81,0 78,7\n78,14 "
+                     "78,21 81,28 84,34 87,40 90,45\n93,50 96,55 99,56 102,56 105,57 "
+                     "108,56\n111,56 114,55 117,54 120,52 ") << trace;
 }
 
 TEST(DemoFlows, ThePatrollerTurnsAtWalls) {

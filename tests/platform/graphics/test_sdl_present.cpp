@@ -26,7 +26,7 @@ TEST(SdlPresenter, FramesFromAnotherThreadAreShownUnchanged) {
         game.join();
         bool shown = false;
         SDL_Event ev;
-        for (int i = 0; i < 100 && !shown; ++i) {
+        for (int i = 0; i < 10000 && !shown; ++i) {
             while (SDL_PollEvent(&ev)) shown |= presenter.HandleEvent(&ev);
             if (!shown) SDL_Delay(1);
         }
@@ -48,7 +48,7 @@ TEST(SdlPresenter, FramesFromAnotherThreadAreShownUnchanged) {
         while (SDL_PollEvent(&ev)) EXPECT_FALSE(presenter.HandleEvent(&ev));
         presenter.Present(frame.data(), 640, 480);
         shown = false;
-        for (int i = 0; i < 100 && !shown; ++i) {
+        for (int i = 0; i < 10000 && !shown; ++i) {
             while (SDL_PollEvent(&ev)) shown |= presenter.HandleEvent(&ev);
             if (!shown) SDL_Delay(1);
         }

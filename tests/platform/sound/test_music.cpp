@@ -118,12 +118,12 @@ TEST_F(OggMusic, ReadingAFileDoesNotHoldUpTheMix) {
         Render(256);
         rendered = true;
     });
-    for (int i = 0; i < 500 && !rendered; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 12000 && !rendered; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(rendered);
     // The writer waits for the loader's end of the pipe without blocking, so that a loader that
     // never opens it fails the test instead of hanging it.
     int fd = -1;
-    for (int i = 0; i < 1000 && fd < 0; ++i) {
+    for (int i = 0; i < 12000 && fd < 0; ++i) {
         fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

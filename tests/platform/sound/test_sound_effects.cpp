@@ -258,8 +258,8 @@ TEST(SoundDevice, DummyDriverPlaysAndAMissingDeviceIsOneReportLine) {
     const std::vector<float> tone(2 * 4410, 0.25f);
     const int voice = MixerCreateVoice(std::make_shared<const std::vector<float>>(tone));
     MixerPlayVoice(voice, false);
-    // A loaded machine can starve the device thread for a while: wait up to ten seconds.
-    for (int i = 0; i < 1000 && MixerIsVoicePlaying(voice); ++i) SDL_Delay(10);
+    // A loaded machine can starve the device thread for a while: wait up to two minutes.
+    for (int i = 0; i < 12000 && MixerIsVoicePlaying(voice); ++i) SDL_Delay(10);
     EXPECT_FALSE(MixerIsVoicePlaying(voice)); // the device's callback played it to its end
     AudioOutputClose();
     MixerReleaseVoice(voice);

@@ -85,7 +85,7 @@ TEST_F(ThreadTest, EmptyThreadObjectIsHarmless) {
 }
 
 TEST_F(ThreadTest, ExitEndsAWorkerCooperatively) {
-    WithinSeconds(10, [] {
+    WithinSeconds(120, [] {
         cThread t;
         ASSERT_EQ(t.Create(LoopUntilQuit, nullptr), 1);
         while (g_loops.load() < 3) std::this_thread::sleep_for(1ms);
@@ -98,7 +98,7 @@ TEST_F(ThreadTest, ExitEndsAWorkerCooperatively) {
 }
 
 TEST_F(ThreadTest, SuspendParksAtTheNextCancelPoint) {
-    WithinSeconds(10, [] {
+    WithinSeconds(120, [] {
         cThread t;
         ASSERT_EQ(t.Create(LoopUntilQuit, nullptr), 1);
         while (g_loops.load() < 3) std::this_thread::sleep_for(1ms);
@@ -115,7 +115,7 @@ TEST_F(ThreadTest, SuspendParksAtTheNextCancelPoint) {
 }
 
 TEST_F(ThreadTest, RequestsAreServedByTheWindowThread) {
-    WithinSeconds(10, [] {
+    WithinSeconds(120, [] {
         WindowQueueOpen(EchoProc);
         g_hWnd = MainWindowHandle();
         std::atomic<LRESULT> answer{0};
@@ -135,7 +135,7 @@ TEST_F(ThreadTest, RequestsAreServedByTheWindowThread) {
 TEST_F(ThreadTest, ExitEndsAThreadWaitingOnTheWindowThread) {
     // The window thread closes the program while the game thread waits for a dialog: the wait
     // must give up instead of deadlocking, and the request must not be served afterwards.
-    WithinSeconds(10, [] {
+    WithinSeconds(120, [] {
         WindowQueueOpen(EchoProc);
         g_hWnd = MainWindowHandle();
         g_sendResult = -1;
@@ -152,7 +152,7 @@ TEST_F(ThreadTest, ExitEndsAThreadWaitingOnTheWindowThread) {
 // A quit posted to a thread's own queue, without Exit, ends a wait on the window thread and the
 // park of a suspended thread.
 TEST_F(ThreadTest, AQuitPostedToAThreadEndsItsWait) {
-    WithinSeconds(10, [] {
+    WithinSeconds(120, [] {
         WindowQueueOpen(EchoProc);
         g_hWnd = MainWindowHandle();
         g_sendResult = -1;
@@ -171,7 +171,7 @@ TEST_F(ThreadTest, AQuitPostedToAThreadEndsItsWait) {
 }
 
 TEST_F(ThreadTest, PendingRequestsFailWhenTheQueueShutsDown) {
-    WithinSeconds(10, [] {
+    WithinSeconds(120, [] {
         WindowQueueOpen(EchoProc);
         g_hWnd = MainWindowHandle();
         g_sendResult = -1;
@@ -186,7 +186,7 @@ TEST_F(ThreadTest, PendingRequestsFailWhenTheQueueShutsDown) {
 }
 
 TEST_F(ThreadTest, AnExceptionInAThreadIsReportedAndClosesInOrder) {
-    WithinSeconds(10, [] {
+    WithinSeconds(120, [] {
         const u32 before = CloseRequestCount();
         cThread t;
         ASSERT_EQ(t.Create(Throws, nullptr), 1);
@@ -214,7 +214,7 @@ TEST_F(ThreadTest, TwoThreadsEndingTheSameWorkerAtOnce) {
 }
 
 TEST_F(ThreadTest, ARequestWhoseServerThrowsFailsInsteadOfWaitingForEver) {
-    WithinSeconds(10, [] {
+    WithinSeconds(120, [] {
         WindowQueueOpen(EchoProc);
         g_hWnd = MainWindowHandle();
         std::atomic<int> ok{-1};

@@ -1,0 +1,101 @@
+#include "platform/system/X11Guard.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <link.h>
+
+#include "platform/system/Report.h"
+
+namespace {
+
+// SDL loads the X library itself; its functions are taken from the copy already loaded, so the
+// program has no link-time tie to X11 and runs on other drivers unchanged.
+using SetHandlerFn = XErrorHandler (*)(XErrorHandler);
+using SyncFn = int (*)(Display*, Bool);
+
+std::atomic<unsigned long> g_window{0};
+std::atomic<bool> g_lost{false};
+std::atomic<int> g_reported{0};
+Display* g_display = nullptr;
+SyncFn g_sync = nullptr;
+
+int OnXError(Display*, XErrorEvent* e) {
+    const unsigned long window = g_window.load();
+    if (window != 0 && e->resourceid == window && (e->error_code == BadWindow || e->error_code == BadDrawable)) {
+        if (!g_lost.exchange(true)) WriteReport("X11 : the window 0x%lx no longer exists", window);
+        return 0;
+    }
+    // Anything else is noted (a few lines, not one a frame) and left behind.
+    if (g_reported.fetch_add(1) < 3)
+        WriteReport("X11 Err %d request %d.%d resource 0x%lx", e->error_code, e->request_code, e->minor_code,
+                    e->resourceid);
+    return 0;
+}
+
+// The X library, held loaded for the whole run (SDL would unload it at every video end).
+void* XLib(bool load) {
+    static void* lib = nullptr;
+    if (!lib) {
+        const int how = RTLD_NOW | (load ? 0 : RTLD_NOLOAD);
+        lib = dlopen("libX11.so.6", how);
+        if (!lib) lib = dlopen("libX11.so", how);
+    }
+    return lib;
+}
+
+void SetHandler(void* lib) {
+    if (auto setHandler = reinterpret_cast<SetHandlerFn>(dlsym(lib, "XSetErrorHandler"))) setHandler(OnXError);
+}
+
+int PinModule(dl_phdr_info* info, size_t, void*) {
+    if (info->dlpi_name && info->dlpi_name[0] == '/') dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD);
+    return 0;
+}
+
+} // namespace
+
+void X11GuardPrepare() {
+    // SDL keeps the handler it finds at its start and puts it back when video ends, after which
+    // it closes the display and takes the errors still on their way: that handler must be this
+    // one, not Xlib's.
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    if (!std::getenv("DISPLAY") || (driver && !std::strstr(driver, "x11"))) return;
+    if (void* lib = XLib(true)) SetHandler(lib);
+}
+
+void X11GuardPinLibraries() {
+    // SDL opens the X extension libraries and the OpenGL driver itself and closes them when
+    // video ends; blocks they keep until the process ends are then leaks of an unknown module,
+    // which no suppression can name. Every library loaded so far is held open instead (nothing
+    // new is loaded), so that they keep their names.
+    dl_iterate_phdr(PinModule, nullptr);
+}
+
+void X11GuardInstall(void* sdlWindow) {
+    auto* window = static_cast<SDL_Window*>(sdlWindow);
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    void* lib = XLib(false);
+    if (!lib) return;
+    g_sync = reinterpret_cast<SyncFn>(dlsym(lib, "XSync"));
+    g_display = info.info.x11.display;
+    if (g_window.exchange(info.info.x11.window) != info.info.x11.window) g_lost.store(false);
+    SetHandler(lib);
+}
+
+bool X11WindowLost() { return g_lost.load(); }
+
+void X11GuardSync() {
+    if (g_display && g_sync) g_sync(g_display, False);
+}
+
+void X11GuardRelease() {
+    g_window.store(0);
+    g_display = nullptr;
+}

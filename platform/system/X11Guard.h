@@ -1,0 +1,22 @@
+#pragma once
+// An X server error must never end the program. Xlib's own handler prints the error and calls
+// exit() from whichever thread met it, while the game thread still runs; a window destroyed by
+// another program (a window manager's kill, `xdotool windowclose`) raises such errors at the
+// next present. The guard notes them instead, and tells the window thread that its window is
+// gone so that it can close in order.
+
+// Puts the guard in before SDL starts video on X11 (and keeps the X library loaded).
+void X11GuardPrepare();
+// Installs the guard for the SDL window (an SDL_Window*) when SDL runs on X11; nothing on other
+// drivers. Window thread.
+void X11GuardInstall(void* sdlWindow);
+// Holds every library loaded so far open until the process ends (SDL unloads the X and OpenGL
+// libraries at video end, and leaks they keep would lose their names). After the renderer is up.
+void X11GuardPinLibraries();
+// True once an X error named the guarded window: it no longer exists.
+bool X11WindowLost();
+// Waits for the X server to answer every request sent so far, so that errors they raise meet
+// the guard and not Xlib's handler, which SDL puts back when video ends. Window thread.
+void X11GuardSync();
+// Forgets the window (after it was destroyed).
+void X11GuardRelease();

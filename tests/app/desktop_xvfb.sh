@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Under Xvfb (a 1024x600 screen, no window manager): the runtime on a real X display.
+#  1. Full screen in DirectDraw 16 and Direct3D 16 covers the screen: the 640x480 picture scaled
+#     with its aspect kept (to 800x600), centred, black bars left and right, its bottom rows (the
+#     status bar, the frame counter) on the screen. Screenshots: WORK/fullscreen_*.png.
+#  2. Another program destroying the game's window (xdotool windowclose) ends the game in order:
+#     exit code 0, a report line, the window's place saved, the lock released.
+# Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
+set -u
+exe=$(realpath "$1") maker=$(realpath "$2") work=$3
+for tool in xdotool xwininfo import convert flock; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
+rm -rf "$work" && mkdir -p "$work" && "$maker" "$work/game" >/dev/null || exit 1
+cd "$work/game" || exit 1
+fail=0
+
+# The id of the game's window once it is mapped and settled, or nothing.
+game_window() {
+    sleep 1.5
+    for _ in $(seq 150); do
+        id=$(xwininfo -root -children | grep '("tobrelk" "tobrelk")' | grep -v '1x1+' | grep -o '0x[0-9a-f]*' | head -1)
+        [ -n "$id" ] && xwininfo -id "$id" | grep -q 'IsViewable' && { echo "$id"; return; }
+        sleep 0.1
+    done
+}
+# The colour of one screen pixel as "r,g,b".
+pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
+
+for mode in "0 16 dd16" "1 16 d3d16"; do
+    set -- $mode
+    printf 'Direct3D=%s\nWindowMode=0\nBpp=%s\nShowFps=1\nExit\n' "$1" "$2" > System.ini
+    rm -f Report_Game.txt
+    "$exe" 2>/dev/null & pid=$!
+    id=$(game_window)
+    if [ -z "$id" ]; then echo "$3: no window"; fail=1; kill -TERM $pid; wait $pid; continue; fi
+    sleep 3 # the title menu has faded in
+    shot="$work/fullscreen_$3.png"
+    import -window root "$shot"
+    geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} /Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print w"x"h"+"x"+"y}')
+    [ "$geometry" = "1024x600+0+0" ] || { echo "$3: the window is $geometry, not the whole screen"; fail=1; }
+    # The bars left and right of the 800x600 picture are black; the picture reaches the screen's
+    # bottom (its lowest rows are not cut off) and its right edge at x 911.
+    for at in "20 300" "1003 300" "100 590" "924 10"; do
+        [ "$(pixel "$shot" $at)" = "0,0,0" ] || { echo "$3: not black at $at"; fail=1; }
+    done
+    lit=$(convert "$shot" -crop 800x600+112+0 +repage -threshold 1% -format "%[fx:mean]" info:)
+    awk -v m="$lit" 'BEGIN{exit !(m > 0.5)}' || { echo "$3: the picture is mostly black ($lit)"; fail=1; }
+    bottom=$(convert "$shot" -crop 800x8+112+592 +repage -threshold 1% -format "%[fx:mean]" info:)
+    awk -v m="$bottom" 'BEGIN{exit !(m > 0)}' || { echo "$3: the picture's bottom rows are not on the screen"; fail=1; }
+    kill -TERM $pid
+    wait $pid || { echo "$3: ended with $?"; fail=1; }
+done
+
+# Windowed, then the window destroyed by another program.
+printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+rm -f Report_Game.txt user_data/Window.dat
+"$exe" 2>"$work/closed.err" & pid=$!
+id=$(game_window)
+if [ -z "$id" ]; then echo "no window"; kill -TERM $pid; wait $pid; exit 1; fi
+sleep 2
+xdotool windowclose "$id"
+for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+if kill -0 $pid 2>/dev/null; then echo "still running after its window was destroyed"; kill -KILL $pid; fail=1; fi
+wait $pid; code=$?
+[ $code -eq 0 ] || { echo "ended with $code after its window was destroyed"; cat "$work/closed.err"; fail=1; }
+grep -q 'ウインドウが外から破棄されました' Report_Game.txt || { echo "no report line"; fail=1; }
+[ -s user_data/Window.dat ] || { echo "the window's place was not saved"; fail=1; }
+flock -n user_data/ゲーム.lock true || { echo "the lock is still held"; fail=1; }
+exit $fail

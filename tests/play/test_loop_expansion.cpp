@@ -1,0 +1,95 @@
+// Loops of a stage's flows and items expanded once per list and shared, through the real frame.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/play/PlayFixture.h"
+
+namespace {
+
+cFlowCmd Cmd(u8 kind, std::initializer_list<u32> params, u8 set = 0) {
+    cFlowCmd c;
+    c.cmdSet = set;
+    c.cmdKind = kind;
+    c.params.assign(params.begin(), params.end());
+    c.params.resize(CmdTypeRow(set, kind).nParams, 0);
+    return c;
+}
+
+// A loop of 100,000 runs around one wait: past the list's bound, cut to 10,000 commands.
+cVector<cFlowCmd> HugeLoop(u8 set, u8 loopKind, u8 bodyKind) {
+    cVector<cFlowCmd> cmds;
+    cmds.push_back(Cmd(loopKind, {100000, 1}, set));
+    cmds.push_back(Cmd(bodyKind, {}, set));
+    return cmds;
+}
+
+int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+} // namespace
+
+TEST(LoopExpansion, CharactersAndItemsOfOneDefinitionShareOneListAndOneReportLine) {
+    cStage st = playtest::MakeStage(40, 15);
+    cEdChara enemy = st.vChara[0];
+    enemy.byOperation = 1;
+    cFlow f;
+    f.trigger = 0;
+    f.cmds = HugeLoop(0, 39, 22);
+    enemy.vFlow.push_back(f);
+    // Twelve characters and six items of one definition each.
+    for (i16 i = 0; i < 12; ++i) {
+        enemy.sPosX = static_cast<i16>(6 + i * 2);
+        enemy.sPosY = 12;
+        st.vChara.push_back(enemy);
+    }
+    cEdItem item;
+    item.vCmd = HugeLoop(1, 24, 0);
+    for (i16 i = 0; i < 6; ++i) {
+        item.sPosX = static_cast<i16>(8 + i * 3);
+        item.sPosY = 10;
+        st.vItem.push_back(item);
+    }
+    playtest::PlayFixture play(st);
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    play.Script("R*60 RJ*10 L*30");
+
+    // Every character's run holds the one list, items the other; the loops are cut once each.
+    const cVector<cFlowCmd>* charaList = nullptr;
+    int charas = 0;
+    for (int i = 0; i < s.m_lstChara.Size(); ++i) {
+        cStageChara* c = s.m_lstChara.Live(i);
+        if (!c || c->m_vFlowRun.empty()) continue;
+        const cFlowRun& run = c->m_vFlowRun[0];
+        ASSERT_TRUE(run.m_pCmdList);
+        EXPECT_EQ(run.m_pCmdList->Size(), kMaxExpandedCmds - 1);
+        if (!charaList) charaList = run.m_pCmdList.get();
+        EXPECT_EQ(run.m_pCmdList.get(), charaList);
+        EXPECT_TRUE(c->m_vFlow[0].cmds.empty()); // the character keeps no copy of its own
+        ++charas;
+    }
+    EXPECT_GE(charas, 2);
+    int items = 0;
+    const cVector<cFlowCmd>* itemList = nullptr;
+    for (int i = 0; i < s.m_lstItem.Size(); ++i) {
+        cItem* it = s.m_lstItem.Live(i);
+        if (!it || !it->m_pCmds) continue;
+        if (!itemList) itemList = it->m_pCmds.get();
+        EXPECT_EQ(it->m_pCmds.get(), itemList);
+        ++items;
+    }
+    EXPECT_GE(items, 2);
+    EXPECT_EQ(s.m_LoopExpansions.Lists(), 2u);
+    EXPECT_LE(s.m_LoopExpansions.Held(), 2 * kMaxExpandedCmds);
+    EXPECT_EQ(Count(play.Report(), "ループの展開で"), 2) << play.Report();
+
+    // A restart of the stage keeps the lists and reports nothing again.
+    s.SetStage(1, 0);
+    play.Steps(20);
+    EXPECT_EQ(s.m_LoopExpansions.Lists(), 2u);
+    EXPECT_EQ(Count(play.Report(), "ループの展開で"), 2);
+}
