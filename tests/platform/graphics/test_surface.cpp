@@ -224,9 +224,9 @@ TEST(Surface, EightBitModeKeepsIndicesOfPalettedFiles) {
     EXPECT_EQ(PixelAt(&c, 0, 0), 3u);
 }
 
-// A blank work surface costs no pixel memory until something draws into it or reads it; then it
-// is the transparent blank it always was, and a blit into it lands as into any other surface.
-TEST(Surface, BlankWorkSurfacesTakePixelsOnlyWhenUsed) {
+// A blank work surface or a file picture costs no pixel memory until something draws into it or
+// from it; then it is what it would have been from the start, and blits land as they always did.
+TEST(Surface, PicturesAndBlankWorkSurfacesTakePixelsOnlyWhenUsed) {
     ScopedMode mode(kD3D);
     ASSERT_TRUE(mode.ok);
     TempDir dir;
@@ -237,6 +237,9 @@ TEST(Surface, BlankWorkSurfacesTakePixelsOnlyWhenUsed) {
     EXPECT_TRUE(work.lpDT->lpSurface->px.empty());
     EXPECT_TRUE(unused.lpDT->lpSurface->px.empty());
     EXPECT_EQ(work.width, 1024);
+    // A file picture is read at load (a bad file fails there) and decoded again on first use.
+    EXPECT_TRUE(pic.lpDT->lpSurface->px.empty());
+    EXPECT_EQ(pic.width, 32);
 
     DDBlt(&work, 100, 200, 32, 16, &pic, 0, 0, 0);
     DDEndScene();

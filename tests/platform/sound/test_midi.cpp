@@ -381,7 +381,7 @@ TEST(MidiSynthesizer, FluidSynthRendersAudibly) {
     // The sound font loads beside the program; the song waits for it and then starts whole.
     std::vector<float> out(2 * 22050);
     float peak = 0;
-    for (int tries = 0; tries < 500 && peak <= 0.01f; ++tries) {
+    for (int tries = 0; tries < 12000 && peak <= 0.01f; ++tries) {
         std::fill(out.begin(), out.end(), 0.0f);
         MixerRender(out.data(), 22050);
         for (float v : out) peak = std::max(peak, std::fabs(v));
@@ -411,7 +411,7 @@ TEST(MidiSynthesizer, LoadsItsSoundFontWithoutWorkerThreads) {
             std::string error;
             auto synth = CreateMidiSynth(error);
             if (!synth) std::_Exit(100);
-            for (int i = 0; i < 1000 && !synth->Ready(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            for (int i = 0; i < 24000 && !synth->Ready(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
             if (!synth->Ready()) std::_Exit(101);
             synth.reset(); // the font's own loading thread is done; only workers would be left
             std::_Exit(static_cast<int>(threads() - before));
