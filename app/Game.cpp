@@ -171,6 +171,13 @@ bool cGame::GameFrame() {
         }
     }
 
+    DrawFrameStats(start);
+    GamePresent();
+    ++m_nFrames;
+    return true;
+}
+
+void cGame::DrawFrameStats(u64 start) {
     const u64 now = timeGetTime();
     // A frame that follows a stall (a dialog held the game) starts the counted second afresh:
     // the held time is no frame rate, and the last real rate stays shown meanwhile.
@@ -200,9 +207,6 @@ bool cGame::GameFrame() {
         else
             DDDrawTextBox(&g_aFont[1], &g_sdBackBuffer, 495, 463, 144, 16, "FPS%2d(%2d)", m_nFps, m_nWorkAverage);
     }
-    GamePresent();
-    ++m_nFrames;
-    return true;
 }
 
 // ---- Frame services ----

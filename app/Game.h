@@ -53,6 +53,10 @@ public:
     u32 m_bBgmFlag = 0;
 
     bool GameFrame();
+    // Counts a frame that began at `start` (ms) and, when the settings show it, writes the frame
+    // counter over the finished frame. Every presented frame goes through it, the nested loops'
+    // included.
+    void DrawFrameStats(u64 start);
     void ChangeScene(int index);
     void RequestBgm(int number, u32 flag, int which);
     cScene* Scene(int index);

@@ -67,6 +67,47 @@ const EFFECTPARAMLABEL g_ScrEffectLabel[SCR_EFFECT_TYPES][5] = {
     {TIME(10), {"開始強度", 1, 240, 1}, {"終了強度", 1, 240, 60}, NONE, NONE},
 };
 
+// The speed notes shown beside each type's choice: how fast it draws with and without Direct3D.
+#define NOTE(a, b) "Direct3D有効時：" a "\nDirect3D無効時：" b
+
+const char* const g_CharaEffectNote[CHARA_EFFECT_TYPES] = {
+    "",
+    NOTE("", ""),
+    NOTE("", ""),
+    NOTE("", ""),
+    NOTE("やや遅い", "やや遅い"),
+    NOTE("やや遅い", "やや遅い"),
+    NOTE("速い", "速い"),
+    NOTE("回転Aと回転Bは同じ", "巨大キャラには実行速度重視"),
+    NOTE("回転Aと回転Bは同じ", "やや遅い。巨大キャラには描画精度重視"),
+    NOTE("", ""),
+    NOTE("やや遅い", "やや遅い"),
+    NOTE("", ""),
+    NOTE("遅過ぎ", "遅い"),
+    NOTE("", "画面が8bit色→精度悪い、16bit色以上→やや遅い"),
+    NOTE("", "画面が8bit色→精度悪い、16bit色以上→遅過ぎ"),
+    NOTE("遅い", "画面が16bit色以上だと遅い"),
+    NOTE("遅い", "画面が16bit色以上でのみ有効。遅い"),
+};
+
+const char* const g_ScrEffectNote[SCR_EFFECT_TYPES] = {
+    "",
+    NOTE("", ""),
+    NOTE("", ""),
+    NOTE("", ""),
+    NOTE("", ""),
+    NOTE("", ""),
+    NOTE("やや遅い", "やや遅い"),
+    NOTE("やや遅い", "やや遅い"),
+    NOTE("速い", "速い"),
+    NOTE("", "遅い"),
+    NOTE("やや遅い", "やや遅い"),
+    NOTE("", "やや遅い"),
+    NOTE("遅過ぎ", "遅過ぎ"),
+    NOTE("遅過ぎ", "画面が16bit色以上だと遅過ぎ"),
+};
+
+#undef NOTE
 #undef NONE
 #undef TIME
 

@@ -74,6 +74,10 @@ extern const EFFECTPARAMLABEL g_CharaEffectLabel[CHARA_EFFECT_TYPES][5];
 extern const EFFECTPARAMLABEL g_ScrEffectLabel[SCR_EFFECT_TYPES][5];
 extern const char* const g_CharaEffectTypeName[CHARA_EFFECT_TYPES];
 extern const char* const g_ScrEffectTypeName[SCR_EFFECT_TYPES];
+// Per type, the editor's speed note: "Direct3D有効時：..." and "Direct3D無効時：..." on two lines
+// (entry 0, no effect, is empty).
+extern const char* const g_CharaEffectNote[CHARA_EFFECT_TYPES];
+extern const char* const g_ScrEffectNote[SCR_EFFECT_TYPES];
 
 extern cAnimeSteps g_EffectSteps;
 cVector<ANIMSTEP> CompileEffectSteps(const cVector<cEffectFrame>& frames, bool isRecordZero);

@@ -235,7 +235,7 @@ bool Apply(std::vector<CODETOKEN>& toks, std::size_t k, const std::string& text,
 }
 
 std::string Replace(const std::string& t, std::size_t from, std::size_t to, i32 value) {
-    return t.substr(0, from) + std::to_string(value) + t.substr(to);
+    return StrMid(t, 0, static_cast<long long>(from)) + std::to_string(value) + StrMid(t, static_cast<long long>(to), -1);
 }
 
 } // namespace
@@ -312,12 +312,12 @@ i32 CodeSubstFuncs(const std::string& text, cCodeHost& host) {
 
         if (i == w) {
             // A group: its value takes its place.
-            const i32 v = CodeSubstFuncs(t.substr(i + 1, close - i - 1), host);
+            const i32 v = CodeSubstFuncs(StrMid(t, static_cast<long long>(i) + 1, static_cast<long long>(close - i) - 1), host);
             t = Replace(t, w, close + 1, v);
             i = w;
             continue;
         }
-        const std::string name = t.substr(w, i - w);
+        const std::string name = StrMid(t, static_cast<long long>(w), static_cast<long long>(i - w));
         if (Lookup(kCodeFuncNames, name) < 0) {
             ++i;
             continue;

@@ -373,6 +373,9 @@ i32 LayoutMessageText(cGameScene& scene, cMessageWnd& wnd, DDSURFACEDATA* target
 // The two above over the scene's lists, in order, dropping what ended.
 void StepDrawEffectObjs(cGameScene& scene, DDSURFACEDATA* target, i32 held);
 void DrawMessageWnds(cGameScene& scene, DDSURFACEDATA* target, i32 held);
+// A rising picture cell over a character (by its id): the miniature of graphic (kind, number,
+// offset), shown for `frames` frames as it rises (an item's graphic taken by the hero).
+void ShowRisingGraphic(cGameScene& scene, u32 charaId, i32 kind, i32 number, i32 offset, i32 frames);
 // The surface of a shown picture (null when it has none), and the removal of shown picture i
 // with its surface.
 DDSURFACEDATA* PictureSurface(cGameScene& scene, const PictureParam& block);

@@ -51,6 +51,9 @@ u32 ExecItemCmds(cPlayer& hero, cVector<cFlowCmd>& cmds) {
 u32 ApplyItem(cGameScene& scene, cItem* item, cPlayer& hero) {
     (void)scene;
     if (!item || item->m_nMark == 0 || item->m_Def.byPickup == 2 || !item->m_bPresent) return 0;
+    // The item's change-graphic flag: its graphic (kind, number and pattern) shows over the hero.
+    const cEdItem& def = item->m_Def;
+    if (def.byGroup10) hero.ChangeGraphic(def.byPictureKind, def.wPicture, def.wGroup4);
     PlayUserSound(item->m_Def.wSound);
     if (item->m_pCmds) return ExecItemCmds(hero, item->m_pCmds);
     return ExecItemCmds(hero, item->m_Def.vCmd);

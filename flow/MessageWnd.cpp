@@ -211,8 +211,7 @@ i32 LayoutMessageText(cGameScene& scene, cMessageWnd& w, DDSURFACEDATA* target, 
         DDBlt(target, x, y, w.m_nWidth, w.m_nHeight, &w.m_Surface, 0, 0, DDBLT_KEY);
         break;
     case 2:
-        // The miniature of a graphic comes with the play drawing's DrawDigits.
-        (void)rise;
+        DrawDigits(target, &scene, x, y - rise, w.m_nPicKind, w.m_nCell, w.m_nPicValue);
         break;
     case 3:
         DDBlt(target, x, y - rise, kIconSize, kIconSize, &g_aPicture[PIC_ACCESSORY], 0, 48, DDBLT_KEY);
@@ -229,4 +228,20 @@ void DrawMessageWnds(cGameScene& scene, DDSURFACEDATA* target, i32 held) {
         if (list[i] && !LayoutMessageText(scene, *list[i], target, held)) ++i;
         else list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
     }
+}
+
+void ShowRisingGraphic(cGameScene& scene, u32 charaId, i32 kind, i32 number, i32 offset, i32 frames) {
+    MessageWndPtr w(new cMessageWnd);
+    MESSAGEARGS a;
+    a.kind = 2;
+    a.picKind = kind;
+    a.cell = number;
+    a.picValue = offset;
+    a.placement = MSG_ABOVE_HERO;
+    a.displayMode = MSG_TIMED;
+    a.frames = frames;
+    a.speakerId = static_cast<i32>(charaId);
+    // No message command's ID names it (their IDs are not negative).
+    a.caller[1] = -1;
+    if (MakeMessage(scene, *w, a)) scene.m_lstMessageWnd.push_back(std::move(w));
 }

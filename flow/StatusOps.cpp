@@ -103,6 +103,7 @@ void ChangeCharaStatus(cChara& runner, cChara& c, const cFlowCmd& cmd, i32 v) {
     case CV_SIGHT:
         if (!c.AsPlayer()) return;
         CalcOp(c.m_nSight, v, op, 0, 40);
+        if (c.m_pScene) c.m_pScene->SightChanged(c);
         break;
     case CV_BODY_POWER: CalcDef<i32>(c, eChara::BodyPower, v, op, -999999, 999999); break;
     case CV_BODY_IMPACT: CalcDef<i8>(c, eChara::BodyImpact, v, op, -20, 20); break;

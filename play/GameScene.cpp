@@ -16,6 +16,7 @@
 #include "database/OptionData.h"
 #include "database/SystemData.h"
 #include "database/SystemSwitches.h"
+#include "platform/system/Clock.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/Report.h"
@@ -95,6 +96,9 @@ cGameScene::~cGameScene() {
     ReleaseStageSurfaces();
     DDReleaseSurface(&m_sdViewA);
     DDReleaseSurface(&m_sdViewB);
+    // A screen effect running when the play ends leaves no scene after it drawing through the
+    // virtual back buffer.
+    if (lpDTCon && lpDTCon->bVirtual) DDSetRenderToVirtual(0);
     for (PLAYPICTURES* p : {&m_CharaBmp, &m_SwordImg}) DDReleaseSurfaceVector(p->vSurface);
     DDReleaseSurfaceVector(m_vEffectPicture);
 }
@@ -459,6 +463,7 @@ bool cGameScene::NestedFrameBegin() {
         if (SleepMs(1)) return false;
     }
     GameWaitFrame();
+    m_nNestedFrameStart = timeGetTime();
     if (!RestoreLostSurfaces()) {
         PostMessage(g_hWnd, WM_CLOSE, 0, 0);
         return false;
@@ -468,7 +473,10 @@ bool cGameScene::NestedFrameBegin() {
 }
 
 void cGameScene::NestedFrameEnd() {
-    if (!m_bHeadless) GamePresent();
+    if (m_bHeadless) return;
+    // The frame counter stays on screen while a message or the ranking holds the game.
+    g_Game.DrawFrameStats(m_nNestedFrameStart);
+    GamePresent();
 }
 
 i32 cGameScene::PauseLoop() {

@@ -43,6 +43,7 @@
 #include "platform/graphics/Graphics.h"
 #include "platform/system/Input.h"
 #include "platform/system/Random.h"
+#include "play/ObjGraphic.h"
 #include "play/ScrollAxis.h"
 #include "play/effects/Picture.h"
 #include "play/effects/ScreenEffect.h"
@@ -99,6 +100,7 @@ constexpr i32 kUnlimitedLife = 0x7fffffff;
 // Extra-life notices shown for one clear at most: a huge score jump past a small step must not
 // hold the game for minutes (each notice holds it for 30 frames).
 constexpr i32 kMaxExtraLifeNotices = 10;
+constexpr i32 kGraphicNoticeFrames = 30; // an item's graphic shown over the player
 
 // Something shown on the play screen for a number of frames above the play: the extra-life
 // notice and the player's graphic change.
@@ -216,8 +218,13 @@ public:
     void DrawTimeLimit(DDSURFACEDATA* target, i32 withSound);
     void DrawScreenFlash(i32 freeze);
     void DrawNotices(DDSURFACEDATA* target, i32 freeze);
-    // The two work surfaces of player 0's view margin.
+    // Limited sight (play/ViewMargin.cpp): the two work surfaces of player 0's view margin; the
+    // margin and shape taken from player 0 at set-up; a character's sight range changed (player
+    // 0's rebuilds the surfaces at once); the dark window drawn around player 0.
     void CreateWorkSurfaces();
+    void SetUpViewMargin();
+    void SightChanged(const cChara& chara);
+    void DrawFollowPicture(DDSURFACEDATA* target);
     void ReleaseStageSurfaces();
     // The play-screen loaders of the character, sword and effect pictures.
     void LoadPlayPictures();
@@ -335,6 +342,7 @@ public:
 
     cScreenEffectRun m_ScreenEffect;
     EffectSurfaces m_EffectSurf;      // what the chara and screen effects draw through
+    PLAYDRAWTABLES m_DrawTables;      // the picture slots objects are drawn from, by graphic kind
     SCREENCOLOUR m_ScreenColour;
     std::vector<EffectObjPtr> m_lstEffectObj;
     // The effect pictures (two slots per row of the effect list: row i owns 2i - 2 and 2i - 1),
@@ -409,6 +417,7 @@ public:
     u32 m_bDeathHandled = 0;          // the player's death handling ran for this death
     u32 m_bDeathDue = 0;              // the death animation ended: the handling runs after the draw
     i32 m_nNestedDepth = 0;           // nested frame loops running
+    u64 m_nNestedFrameStart = 0;      // when the nested loop's frame began (ms)
     i32 m_nViewMargin = 0;            // player 0's view margin and view shape (work surfaces)
     i32 m_nViewShape = 0;
 

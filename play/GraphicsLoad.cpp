@@ -2,7 +2,8 @@
 // images. Database row i (from 1; row 0 is the "none" record) owns the group of surfaces at
 // [(i - 1) x group, i x group). A group's first surface holds the picture; the others are its
 // variants and take it as their alias (a sword's group holds its two pictures, one a pair), so they share its image (the software renderer
-// mirrors and stretches on the fly and needs no second copy). A missing picture only writes the
+// stretches on the fly and needs no second copy); a character bitmap's second surface holds its
+// picture mirrored cell by cell, as the character sheets' mirrored slots do. A missing picture only writes the
 // debug-log line: its slots stay empty and draw nothing, and the rows after it keep their places.
 #include <algorithm>
 #include <cstring>
@@ -35,10 +36,12 @@ void LoadGroup(cVector<DDSURFACEDATA>& surfaces, cVector<DDPICTUREDEF>& defs, co
     for (i32 k = 0; k < group; ++k) {
         const std::string& file = files[static_cast<std::size_t>(k)];
         if (file.empty()) continue;
+        // A picture that failed once is not tried (and reported) again for its mirrored copy.
+        if (k > 0 && file == files[0] && !SurfacePixels(&surfaces[static_cast<long long>(first)])) continue;
         DDSURFACEDATA* sd = &surfaces[static_cast<long long>(first + static_cast<std::size_t>(k))];
         const DDPICTUREDEF& d = defs[static_cast<long long>(first + static_cast<std::size_t>(k))];
         if (!DDCheckResult(DDCreateSurfaceFromFile(sd, d.file, d.colorKey, g_nBpp, d.memoryType, d.d3dMemoryType,
-                                                   d.noOwnTexture, d.buildIndexMap, 0, 0, 0)))
+                                                   d.noOwnTexture, d.buildIndexMap, d.mirrorW, 0, 0)))
             DebugLogF("%s %s 読み込み失敗！", what, ToDisplayText(file).c_str());
     }
     // A variant shares the picture of the nearest surface before it that has a file.
@@ -68,7 +71,8 @@ void cGameScene::LoadPlayPictures() {
     Reset(m_CharaBmp.vSurface, m_CharaBmp.vDef, bmp.Size(), 4);
     for (i32 i = 1; i < bmp.Size(); ++i) {
         const i32 cell = bmp[i].bOwnSize ? static_cast<i32>(std::min<u32>(bmp[i].nSizeUnits, 32)) * 32 : 32;
-        LoadGroup(m_CharaBmp.vSurface, m_CharaBmp.vDef, {bmp[i].strFile, "", "", ""}, cell, "専用bmp");
+        // The second surface holds the picture mirrored cell by cell: the character facing left.
+        LoadGroup(m_CharaBmp.vSurface, m_CharaBmp.vDef, {bmp[i].strFile, bmp[i].strFile, "", ""}, cell, "専用bmp");
     }
     // A sword row names two pictures: the first pair of its group holds the first, the second
     // pair the other.

@@ -69,10 +69,10 @@ i32 DrawStageChara(cStageChara& c, DDSURFACEDATA* target, i32 freeze) {
     // The carried item's mark blinks (shown 32 of every 96 steps of its counter) above it.
     if (c.m_bHasItem && !c.m_bHidden) {
         const bool shown = freeze ? c.m_nItemBlink >= 64 : c.StepCarriedItemMark();
-        const i32 n = c.m_Item.m_Def.wPicture;
-        if (shown && n > 0)
-            DDBlt(target, c.m_rcScreen.left + c.m_nGfxW / 2 - 8, c.m_rcScreen.top - 16, 16, 16,
-                  PlayPicture(PLAYPIC_ITEM_MINI), (n % 10) * 16, (n / 10) * 16, DDBLT_KEY);
+        const cEdItem& item = c.m_Item.m_Def;
+        if (shown && item.wPicture > 0)
+            DrawDigits(target, c.m_pScene, c.m_rcScreen.left + c.m_nGfxW / 2 - 8, c.m_rcScreen.top - 16, item.byPictureKind,
+                       item.wPicture, 0);
     }
     return 0;
 }
@@ -115,9 +115,15 @@ void cGameScene::Draw(i32 a, i32 b, i32 /*c*/, i32 /*d*/) {
     DDSURFACEDATA* hudA = PlayPicture(PLAYPIC_HUD_A);
     DDSURFACEDATA* hudB = PlayPicture(PLAYPIC_HUD_B);
     if ((hudA && hudA->restored) || (hudB && hudB->restored)) BuildHudTiles();
+    // A running screen effect reads the finished frame back: under Direct3D the frame is drawn
+    // into the virtual back buffer meanwhile.
+    m_bVirtualTarget = lpDTCon && m_ScreenEffect.IsRunning() && m_ScreenEffect.Type() != 0 ? 1 : 0;
     if (m_bVirtualTarget) DDSetRenderToVirtual(1);
+    else if (lpDTCon && lpDTCon->bVirtual) DDSetRenderToVirtual(0);
 
-    if (m_nState != 3 && m_nNestedDepth == 0) DrawBackground();
+    // The background keeps scrolling while the game is held (messages, pictures); only the pause
+    // stops it.
+    if (m_nState != 3) DrawBackground();
     DrawBgPicture(target, 0);
     if (a == 0 && m_nState == 3 && SysSwitch(SW_PAUSE_OVERLAY)) {
         DrawBgPicture(target, 1);
@@ -154,14 +160,17 @@ void cGameScene::Draw(i32 a, i32 b, i32 /*c*/, i32 /*d*/) {
     DrawBlockLayer(target, 1);
     DrawBgPicture(target, 1);
     ForEachChara([&](cStageChara& ch) { DrawFlowOverlay(ch, target); });
-    // The player's follow picture needs a view margin, which no stage setting gives (its sight
-    // range has no field): nothing is drawn over the play.
     if (p0) DrawFlowOverlay(*p0, target);
+    DrawFollowPicture(target);
     DrawObjectLayer(target, 1, b);
 
     // Effect objects and message windows (their own code decides what a held frame advances).
     StepDrawEffectObjs(*this, target, b);
     DrawMessageWnds(*this, target, b);
+    RunScreenEffect(*this, b, [&] {
+        DrawBgPicture(target, 0);
+        DrawBgPicture(target, 1);
+    });
 
     DrawStatusBar(target);
     DrawTimeLimit(target, a && !b);
@@ -195,7 +204,7 @@ void cGameScene::DrawPlayer(DDSURFACEDATA* target, i32 freeze) {
         }
         return;
     }
-    DrawCharaEffect(*p, target, freeze, CharaPicture);
+    DrawPlayerRects(*p, target, freeze);
     DrawHPGauge(*p, target, freeze);
     DrawSPGauge(*p, target, freeze);
 }
@@ -259,9 +268,7 @@ void cGameScene::DrawBlockLayer(DDSURFACEDATA* target, i32 layer) {
     const i32 vx = Trunc32(m_ScrollX.m_dPos), vy = Trunc32(m_ScrollY.m_dPos);
     const i32 col0 = vx >> 5, row0 = vy >> 5;
     const i32 ox = -(vx & 31), oy = -(vy & 31);
-    DDSURFACEDATA* sheet = PlayPicture(PLAYPIC_BLOCK);
-    DDSURFACEDATA* marks = PlayPicture(PLAYPIC_MARK);
-    if (!sheet) return;
+    if (!PlayPicture(PLAYPIC_BLOCK)) return;
     for (i32 row = 0; row < 16; ++row)
         for (i32 col = 0; col < 21; ++col) {
             const i32 index = m_vBlockMap.Index(col0 + col, row0 + row);
@@ -269,13 +276,22 @@ void cGameScene::DrawBlockLayer(DDSURFACEDATA* target, i32 layer) {
             const BLOCKCELL& cell = m_vBlockMap.At(index);
             if (!cell.bExists || cell.block.byLayer != layer || cell.block.bHidden || !cell.bShownNow) continue;
             const i32 x = 32 * col + ox, y = 32 * row + oy;
-            DrawSheetCell(target, sheet, cell.block.wPicture, x, y);
-            if (cell.block.bShowMark) DrawSheetCell(target, marks, cell.block.wMark, x, y);
+            DrawBlockCell(this, cell, target, x, y);
         }
 }
 
-void cGameScene::DrawObjectLayer(DDSURFACEDATA* /*target*/, i32 /*layer*/, i32 /*freeze*/) {
-    // The picture command's pictures are drawn here by layer once they exist.
+void cGameScene::DrawObjectLayer(DDSURFACEDATA* target, i32 layer, i32 freeze) {
+    // A timed picture that counts while the game is held runs out in a held frame too: it goes
+    // then, so that the hold and the picture end together.
+    for (std::size_t i = 0; i < m_lstPicture.size();) {
+        PictureParam& p = m_lstPicture[i];
+        if (p.byLayer != layer) {
+            ++i;
+            continue;
+        }
+        if (DrawPlayPicture(*this, p, target, PictureSurface(*this, p), freeze)) ErasePicture(*this, i);
+        else ++i;
+    }
 }
 
 void cGameScene::DrawStatusBar(DDSURFACEDATA* target) {
@@ -343,11 +359,11 @@ void cGameScene::DrawStatusBar(DDSURFACEDATA* target) {
 
 void cGameScene::DrawTimeLimit(DDSURFACEDATA* target, i32 withSound) {
     if (m_bTimeStopped) return;
-    const std::string digits = Num(std::clamp(m_nTimeLeft, 0, 999));
+    // Always three digits, the field centred: the time does not move as it shrinks.
+    const i32 left = std::clamp(m_nTimeLeft, 0, 999);
     DDSURFACEDATA* word = PlayPicture(PLAYPIC_WORD);
-    const i32 x0 = 320 - static_cast<i32>(digits.size()) * 16;
-    for (std::size_t i = 0; i < digits.size(); ++i)
-        DDBlt(target, x0 + 32 * static_cast<i32>(i), 24, 32, 32, word, 32 * (digits[i] - '0'), 160, DDBLT_KEY);
+    const i32 digits[3] = {left / 100, left / 10 % 10, left % 10};
+    for (i32 i = 0; i < 3; ++i) DDBlt(target, 272 + 32 * i, 24, 32, 32, word, 32 * digits[i], 160, DDBLT_KEY);
     // The warning sounds when the shown second changes inside the warning range, in the update's
     // own draw: the frames of a nested loop do not move the clock and must not repeat it.
     if (withSound && m_nTimeLeft != m_nPrevTimeLeft) {
@@ -409,25 +425,8 @@ void cGameScene::DrawScreenFlash(i32 freeze) {
     }
 }
 
-void cGameScene::CreateWorkSurfaces() {
-    DDReleaseSurface(&m_sdViewA);
-    DDReleaseSurface(&m_sdViewB);
-    const cPlayer* p = Player0();
-    const i32 n = p ? std::clamp(m_nViewMargin, 0, 1024) : 0;
-    auto failed = [] {
-        ErrorBox("メモリ不足により、ステージの初期設定に失敗しました！");
-        PostMessage(g_hWnd, WM_CLOSE, 0, 0);
-    };
-    if (!DDCreateSurface(&m_sdViewA, 1280 + 2 * n, 960 + 2 * n, 1, 0)) return failed();
-    DDFillSurface(&m_sdViewA, 16);
-    if (n <= 0) return;
-    if (m_nViewShape == 1 || m_nViewShape == 2) {
-        if (!DDCreateSurface(&m_sdViewB, 2 * n, 2 * n, 1, 0)) return failed();
-        DDFillSurface(&m_sdViewB, 0);
-        DDBltCircle(&m_sdViewA, 640 + n, 480 + n, n, n, n, 0, &m_sdViewB, n, n, 0);
-    } else {
-        DDFillRect(&m_sdViewA, 640, 480, 2 * n, 2 * n, 0);
-    }
+void cGameScene::ReleaseStageSurfaces() {
+    m_lstPicture.clear();
+    for (DDSURFACEDATA& sd : m_vPictureSurface) DDReleaseSurface(&sd);
+    m_vPictureSurface.clear();
 }
-
-void cGameScene::ReleaseStageSurfaces() { m_lstPicture.clear(); }

@@ -38,3 +38,9 @@ void PlayText(DDSURFACEDATA* target, i32 x, i32 y, const std::string& sjis, i32 
 struct PictureDesc;
 class cChara;
 bool CharaPicture(cChara& c, i32 pictureNo, i32 frame, PictureDesc& desc);
+
+// The player through its effect and, over it, the entries of its rectangle display as the stage
+// settings show them (0 hidden, 1 tinted and framed, 2 framed only) in their colours (red, green,
+// blue, yellow, red-purple, blue-purple, black, rainbow), at the player's position.
+class cPlayer;
+void DrawPlayerRects(cPlayer& p, DDSURFACEDATA* target, i32 freeze);

@@ -248,6 +248,7 @@ void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
         p0.ScreenPos();
         p0.BuildHitRects();
     }
+    SetUpViewMargin();
 
     m_vStageVar.assign(kStageVarCount, 0);
 
@@ -287,6 +288,7 @@ void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
     // No screen effect carries over; the effects draw through the picture slots' work surfaces.
     m_ScreenEffect.Clear();
     SelectEffectSurfaces(m_EffectSurf, g_SystemIni.DD_VideoStretch != 0);
+    SelectPlayDrawTables(m_DrawTables, lpDTCon != nullptr, g_SystemIni.DD_VideoStretch != 0);
     m_ScreenColour = SCREENCOLOUR{};
     m_ScreenColour.nLevel2 = 255;
     ReleaseStageSurfaces();

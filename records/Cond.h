@@ -68,6 +68,11 @@ public:
 
 // Reads a u32 count and that many conditions (each cleared first) into v.
 bool ReadCondList(cVector<cCond>& v, cRecordReader& r);
+// The same, inline: most placed records hold no conditions, and their empty list then costs
+// one count read.
+inline bool ReadCondListInline(cVector<cCond>& v, cRecordReader& r) {
+    return ReadRecordVector(r, v);
+}
 bool ReadKeyCondList(cVector<cKeyCond>& v, cRecordReader& r);
 
 // Makes p own a new cleared condition list.

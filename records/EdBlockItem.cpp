@@ -59,7 +59,7 @@ bool LoadCommonTail(T& rec, cRecordReader& r) {
     if (!r.ReadCount(n, 1)) return false;
     rec.vInherit.resize(n, 0);
     if (n && !r.ReadBytes(rec.vInherit.data(), n)) return false;
-    return ReadCondList(rec.vCond, r);
+    return ReadCondListInline(rec.vCond, r);
 }
 
 template <class T>

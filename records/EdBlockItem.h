@@ -15,8 +15,8 @@ struct EDBLOCK_DATA {
     u8 byGroup1a = 0;
     u8 byGroup1b = 0;
     u16 wPicture = 0;     // 0: no block in the cell
-    u8 byPictureKind = 0; // 3: a numbered built-in picture (at most 119)
-    u16 wGroup2 = 0;
+    u8 byPictureKind = 0; // the set: the graphic kind drawn (3: a numbered built-in picture, at most 119)
+    u16 wGroup2 = 0;      // the variant: a cell offset added to the picture number
     u8 byLayer = 0;       // block pass that draws it
     u8 bHidden = 0;
     u8 bShowMark = 0;     // 1: mark wMark of the mark sheet is drawn over the block
@@ -71,12 +71,12 @@ struct EDITEM_DATA {
     u16 wGroup3 = 0;
     u16 wPicture = 0;
     u8 byPictureKind = 2; // 3: a numbered built-in picture (at most 119)
-    u16 wGroup4 = 0;
-    u8 byGroup5 = 6;
+    u16 wGroup4 = 0;      // the pattern (cell offset) of the graphic shown when it is taken
+    u8 byGroup5 = 6;      // animation speed: frames per picture (0 still)
     u8 bHidden = 0;
     u8 bShowMark = 0;
     u16 wMark = 0;
-    u8 byGroup10 = 1;     // stored before byPickup
+    u8 byGroup10 = 1;     // stored before byPickup; 1: taking it shows its graphic over the hero
     u8 byPickup = 0;      // 0 once, 1 any number of times, 2 cannot be taken
     i8 bySize = 1;        // never below 1
     u16 wSound = 0;       // sound database index

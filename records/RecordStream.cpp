@@ -2,13 +2,7 @@
 
 #include <cstring>
 
-bool cRecordReader::ReadString(std::string& s) {
-    u32 len;
-    if (!ReadU32(len)) return false;
-    if (len <= 1) {
-        s.clear();
-        return true;
-    }
+bool cRecordReader::ReadStringBody(std::string& s, u32 len) {
     if (len > Left()) {
         m_failed = true;
         return false;

@@ -59,9 +59,18 @@ public:
         return true;
     }
     // A stored string: u32 L (length + 1), then L bytes when L > 1; the text ends at its first NUL.
-    bool ReadString(std::string& s);
+    bool ReadString(std::string& s) {
+        u32 len;
+        if (!ReadU32(len)) return false;
+        if (len <= 1) {
+            s.clear();
+            return true;
+        }
+        return ReadStringBody(s, len);
+    }
 
 private:
+    bool ReadStringBody(std::string& s, u32 len);
     bool FailRead() {
         m_failed = true;
         return false;

@@ -67,6 +67,14 @@ const std::vector<std::string> kHeart = {
     "................",
 };
 
+// The coin's second frame: turned edge-on.
+const std::vector<std::string> kCoinTurn = {
+    "................", "......yyy.......", ".....yyyyy......", ".....ywyyy......", ".....ywyyy......",
+    ".....yoyyy......", ".....yoyyy......", ".....yoyyy......", ".....yoyyy......", ".....yoyyy......",
+    ".....yyyyo......", ".....yyyoo......", "......ooo.......", "................", "................",
+    "................",
+};
+
 void DrawBrick(cCanvas& c, int x, int y) {
     c.Fill(x, y, 32, 32, ORANGE);
     for (int row = 0; row < 4; ++row) {
@@ -172,15 +180,20 @@ cCanvas Blades() {
     return c;
 }
 
+// Each row of item pictures is followed by the row of their second animation frames: the coin
+// turns, the heart beats (without its shine), the flag and the switch stay as they are.
 cCanvas Items(int cell) {
-    cCanvas c(cell * 10, cell);
+    cCanvas c(cell * 10, cell * 2);
     const int scale = cell / 16;
-    c.Sprite(cell, 0, kCoin, kMap, scale);
-    c.Sprite(cell * 2, 0, kHeart, kMap, scale);
-    c.Sprite(cell * 3, 0, kFlag, kMap, scale);
-    // The switch (item picture 4): a red button on a grey base.
-    c.Fill(cell * 4 + cell / 8, cell * 3 / 4, cell * 3 / 4, cell / 4, GREY);
-    c.Fill(cell * 4 + cell / 4, cell / 2, cell / 2, cell / 4, RED);
+    for (int frame = 0; frame < 2; ++frame) {
+        const int y = frame * cell;
+        c.Sprite(cell, y, frame ? kCoinTurn : kCoin, kMap, scale);
+        c.Sprite(cell * 2, y, kHeart, frame ? kMap + "w=3" : kMap, scale);
+        c.Sprite(cell * 3, y, kFlag, kMap, scale);
+        // The switch (item picture 4): a red button on a grey base.
+        c.Fill(cell * 4 + cell / 8, y + cell * 3 / 4, cell * 3 / 4, cell / 4, GREY);
+        c.Fill(cell * 4 + cell / 4, y + cell / 2, cell / 2, cell / 4, RED);
+    }
     return c;
 }
 
@@ -188,6 +201,19 @@ cCanvas Marks() {
     cCanvas c(256, 32);
     c.Frame(32, 0, 32, 32, YELLOW);
     c.Text(40, 8, "!", RED, 3);
+    return c;
+}
+
+// The boss's own bitmap: cells of two blocks (64 dots), a crowned red slime in two frames, the
+// second crouching.
+cCanvas BossBitmap() {
+    cCanvas c(128, 64);
+    for (int frame = 0; frame < 2; ++frame) {
+        const int x = frame * 64, y = frame * 4;
+        c.Sprite(x, y, kSlime, kMap + "g=3", 4);
+        c.Fill(x + 20, y + 6, 24, 6, YELLOW);
+        for (int k = 0; k < 3; ++k) c.Fill(x + 20 + k * 10, y, 4, 6, YELLOW);
+    }
     return c;
 }
 
@@ -412,7 +438,7 @@ std::vector<std::pair<std::string, std::string>> MakeDemoPictures() {
         {"bmp\\effect\\Spark.bmp", Shots().ToBmp()},
         {"bmp\\picture\\Sign.bmp", Marks().ToBmp()},
         {"bmp\\sword\\Sword.bmp", Blades().ToBmp()},
-        {"bmp\\chara_sp\\Boss.bmp", Characters().ToBmp()},
+        {"bmp\\chara_sp\\Boss.bmp", BossBitmap().ToBmp()},
     };
     // Start-up loads every picture slot, the eight background slots under their standing names
     // too; each stage then gives those slots its own pictures, so these only stand in until the

@@ -18,6 +18,7 @@
 #include "tools/DemoEffects.h"
 #include "tools/DemoFlows.h"
 #include "tools/DemoGoal.h"
+#include "tools/DemoLooks.h"
 #include "tools/DemoShots.h"
 #include "tools/DemoMedia.h"
 
@@ -467,6 +468,8 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
     AddDemoCoinScore(palette.m_vEdItem[1]);
     const DEMOACTORS actors = AddDemoActors(palette);
     const DEMOSHOOTERS shooters = AddDemoShooters(palette);
+    GiveDemoLooks(palette, 2, actors, shooters);
+    const int bigCoin = AddDemoBigCoin(palette);
     AddDemoHeroFlows(palette.m_vEdChara[1]);
     UseDemoEffects(palette, effects);
     const int goalFlag = AddDemoGoalFlag(palette);
@@ -477,6 +480,7 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
         static cStage stage;
         stage = MakeStage(plan, palette);
         if (&plan == &kStages[0]) PlaceDemoActors(stage, palette, actors);
+        if (&plan == &kStages[0]) PlaceDemoBigCoin(stage, palette, bigCoin);
         // The second stage's goal has its flag beside it, which clears the stage as well.
         if (&plan == &kStages[1]) PlaceDemoGoalFlag(stage, palette, goalFlag, 25, 11);
         if (&plan == &kStages[1]) PlaceDemoGunner(stage, palette, shooters);
@@ -497,6 +501,8 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
             StageSettings::Set(stage, eStage::AutoScrollOnX, 1);
             StageSettings::Set(stage, eStage::AutoScrollSpeedX, 8); // tenths of a dot a frame
         }
+        // The first challenge is the practice room: the hero's hit rectangles show.
+        if (n == 1) ShowDemoHitRects(stage);
         const std::string file = ChallengeStageFile(n);
         if (ok && !SaveToFile(stage, file)) ok = false, error = file;
     }

@@ -106,6 +106,7 @@ cPlaySim::~cPlaySim() {
     for (Font& f : g_aFont) f.Release();
     SetTextBoxDrawer(nullptr);
     if (g_bDDInit) DDRelease();
+    g_nDepth8 = 0;
     SetPresenter(nullptr);
     SetMessageBoxSink(nullptr);
     if (!m->oldRoot.empty()) SetGameRoot(m->oldRoot);
@@ -140,6 +141,13 @@ bool cPlaySim::Open(const SIMOPTIONS& o, std::string& error) {
     if (!g_SystemData.bTransColor || g_nBpp == 16) DDSetTransmitFromFile(g_SurfaceFile.data());
     if (g_SystemData.bTransColor) DDSetTransmit(g_SystemData.byTransR, g_SystemData.byTransG, g_SystemData.byTransB);
     if (g_nBpp == 8 && !lpDTCon) DDSetDisplayPalette(g_palCur);
+    // The 8-bit mode mixes colours through the blend table start-up loads (the first one: a
+    // headless play has no player options).
+    g_nDepth8 = g_nBpp == 8 && !lpDTCon ? 1 : 0;
+    if (g_nDepth8 && !LoadBlendTable(0)) {
+        error = "no blend table";
+        return false;
+    }
     std::vector<i32> slots(SURFACE_COUNT);
     for (int i = 0; i < SURFACE_COUNT; ++i) slots[static_cast<std::size_t>(i)] = i;
     if (!DDLoadPictures(g_aPicture.data(), slots.data(), SURFACE_COUNT)) {

@@ -92,7 +92,9 @@ public:
     }
     bool UnlimitedLivesReadZero() override { return SysSwitch(SW_UNLIMITED_LIVES) != 0; }
     void RequestDeathCheck() override { m_scene.m_bDeathCheck = 1; }
-    void SightChanged(CodeObj, i32) override {}
+    void SightChanged(CodeObj obj, i32) override {
+        if (Chara(obj).AsPlayer()) m_scene.SightChanged(Chara(obj));
+    }
     void StartHpGauge(i32 delta) override { ::StartHpGauge(m_runner, delta); }
     void StartSpGauge(i32 delta) override { ::StartSpGauge(m_runner, delta); }
     cCrtRandom& Random() override { return m_scene.m_Rand; }

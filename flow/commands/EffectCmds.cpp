@@ -153,9 +153,13 @@ i64 FindPicture(const cGameScene& scene, i32 id) {
     return -1;
 }
 
-// A free slot of the picture surfaces holding the picture file, or -1 when it cannot be loaded.
-i32 LoadPictureSurface(cGameScene& scene, const std::string& file) {
+// The surface slot of picture `number`: the one a shown picture already has loaded, else a free
+// slot loaded from the picture file; -1 when the file cannot be loaded.
+i32 LoadPictureSurface(cGameScene& scene, i32 number) {
     cVector<DDSURFACEDATA>& v = scene.m_vPictureSurface;
+    for (const PictureParam& p : scene.m_lstPicture)
+        if (p.id == number && p.nSurface >= 0 && p.nSurface < v.Size() && SurfacePixels(&v[p.nSurface])) return p.nSurface;
+    const std::string& file = g_Database.m_vPicture[number].strFile;
     i32 slot = 0;
     while (slot < v.Size() && SurfacePixels(&v[slot])) ++slot;
     if (slot == v.Size()) v.emplace_back();
@@ -167,13 +171,21 @@ i32 LoadPictureSurface(cGameScene& scene, const std::string& file) {
     return slot;
 }
 
+// Releases a surface slot that no shown picture uses any more.
+void ReleaseUnusedSurface(cGameScene& scene, i32 slot) {
+    if (slot < 0 || slot >= scene.m_vPictureSurface.Size()) return;
+    for (const PictureParam& p : scene.m_lstPicture)
+        if (p.nSurface == slot) return;
+    DDReleaseSurface(&scene.m_vPictureSurface[slot]);
+}
+
 } // namespace
 
 void ErasePicture(cGameScene& scene, std::size_t i) {
     if (i >= scene.m_lstPicture.size()) return;
     const i32 slot = scene.m_lstPicture[i].nSurface;
-    if (slot >= 0 && slot < scene.m_vPictureSurface.Size()) DDReleaseSurface(&scene.m_vPictureSurface[slot]);
     scene.m_lstPicture.erase(scene.m_lstPicture.begin() + static_cast<std::ptrdiff_t>(i));
+    ReleaseUnusedSurface(scene, slot);
 }
 
 DDSURFACEDATA* PictureSurface(cGameScene& scene, const PictureParam& block) {
@@ -193,7 +205,7 @@ i32 CmdPicture(cChara& chara, cFlowCmd& cmd) {
         return 0;
     }
     if (number < 0 || number >= g_Database.m_vPicture.Size()) return 0;
-    const i32 slot = LoadPictureSurface(*scene, g_Database.m_vPicture[number].strFile);
+    const i32 slot = LoadPictureSurface(*scene, number);
     if (slot < 0) return 0;
     const DDSURFACEDATA& sd = scene->m_vPictureSurface[slot];
 
@@ -209,9 +221,16 @@ i32 CmdPicture(cChara& chara, cFlowCmd& cmd) {
                    follow, Param(cmd, PP_REPLACE), id);
     block.byLayer = Param(cmd, PP_LAYER) ? 1 : 0;
     block.nSurface = slot;
+    // A picture of a shown ID takes its place in the drawing order.
     const i64 shown = FindPicture(*scene, id);
-    if (shown >= 0) ErasePicture(*scene, static_cast<std::size_t>(shown));
-    scene->m_lstPicture.push_back(block);
+    if (shown >= 0) {
+        PictureParam& old = scene->m_lstPicture[static_cast<std::size_t>(shown)];
+        const i32 oldSlot = old.nSurface;
+        old = block;
+        if (oldSlot != slot) ReleaseUnusedSurface(*scene, oldSlot);
+    } else {
+        scene->m_lstPicture.push_back(block);
+    }
 
     if (!Param(cmd, PP_WAIT)) return 0;
     switch (Param(cmd, PP_DISPLAY_MODE)) {

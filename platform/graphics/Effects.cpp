@@ -87,7 +87,8 @@ void DDBltWave(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 waves, double
     };
     for (i64 c = 0; c < len; c += roughness) {
         acc += step * roughness;
-        const i32 shift = static_cast<i32>(std::sin((phase + acc) * k) * amplitude);
+        // Rounded down, also where the wave swings negative.
+        const i32 shift = static_cast<i32>(std::floor(std::sin((phase + acc) * k) * amplitude));
         const i64 end = std::min<i64>(c + roughness, len);
         if (c == runEnd && shift == runShift && runEnd > runStart) {
             runEnd = end;
@@ -199,15 +200,18 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
     const bool clear = d3d && clearOutside == 1;
     const i64 D2 = D * D, r2 = r * r;
     // Only the rows and columns of the square that lie inside the target are walked. The
-    // offsets are odd in dx and dy (truncation is symmetric), so each row of |dy| computes
-    // them once for |dx| and serves both rows and both halves.
+    // offsets round down: for |dx| the offset is the quotient's floor, for -|dx| minus its
+    // ceiling, so each row of |dy| computes both once for |dx| and serves both rows and both
+    // halves.
     const i64 y0 = std::max<i64>(-r, -static_cast<i64>(cy)), y1 = std::min<i64>(r, lk.dst.nHeight - 1 - static_cast<i64>(cy));
     const i64 x0 = std::max<i64>(-r, -static_cast<i64>(cx)), x1 = std::min<i64>(r, lk.dst.nWidth - 1 - static_cast<i64>(cx));
     if (y0 > y1 || x0 > x1) return 1;
     const i64 xr = std::max(-x0, x1);
-    thread_local std::vector<i64> tox, toy;
+    thread_local std::vector<i64> tox, toy, toxUp, toyUp;
     tox.resize(static_cast<std::size_t>(xr + 1));
     toy.resize(static_cast<std::size_t>(xr + 1));
+    toxUp.resize(static_cast<std::size_t>(xr + 1));
+    toyUp.resize(static_cast<std::size_t>(xr + 1));
     const i64 ar0 = (y0 <= 0 && y1 >= 0) ? 0 : std::min(std::abs(y0), std::abs(y1));
     const i64 ar1 = std::max(std::abs(y0), std::abs(y1));
     for (i64 ady = ar0; ady <= ar1; ++ady) {
@@ -215,8 +219,12 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
             const i64 d2 = adx * adx + ady * ady;
             const i64 t = D2 - d2;
             const double st = d2 > r2 ? 0 : std::sqrt(static_cast<double>(t));
-            tox[adx] = st != 0 ? static_cast<i64>(static_cast<double>(adx * k) / st) : adx;
-            toy[adx] = st != 0 ? static_cast<i64>(static_cast<double>(ady * k) / st) : ady;
+            const double qx = st != 0 ? static_cast<double>(adx * k) / st : static_cast<double>(adx);
+            const double qy = st != 0 ? static_cast<double>(ady * k) / st : static_cast<double>(ady);
+            tox[adx] = static_cast<i64>(std::floor(qx));
+            toy[adx] = static_cast<i64>(std::floor(qy));
+            toxUp[adx] = static_cast<i64>(std::ceil(qx));
+            toyUp[adx] = static_cast<i64>(std::ceil(qy));
         }
         for (int side = 0; side < 2; ++side) {
             const i64 dy = side ? -ady : ady;
@@ -229,8 +237,8 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
                     if (clear) row[dx] = 0;
                     continue;
                 }
-                const i64 ox = dx < 0 ? -tox[adx] : tox[adx];
-                const i64 oy = dy < 0 ? -toy[adx] : toy[adx];
+                const i64 ox = dx < 0 ? -toxUp[adx] : tox[adx];
+                const i64 oy = dy < 0 ? -toyUp[adx] : toy[adx];
                 const i64 px = scx + ox, py = scy + oy;
                 if (!lk.InSrc(px, py)) {
                     if (clear) row[dx] = 0;
@@ -280,8 +288,9 @@ i32 DDBltRotate(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 w, i32 h, i32 pivotX, i3
     const KeyTest isKey = ModeKeyTest();
     // 10-bit fixed point, as the turn of the corners and the inverse turn of every pixel.
     const double rad = angle * kDegToRad;
-    const i64 sn = static_cast<i64>(std::sin(rad) * 1024), cs = static_cast<i64>(std::cos(rad) * 1024);
-    const i64 isn = static_cast<i64>(std::sin(-rad) * 1024), ics = static_cast<i64>(std::cos(-rad) * 1024);
+    // Rounded down, also for negative sines and cosines (the shifts below round down too).
+    const i64 sn = static_cast<i64>(std::floor(std::sin(rad) * 1024)), cs = static_cast<i64>(std::floor(std::cos(rad) * 1024));
+    const i64 isn = static_cast<i64>(std::floor(std::sin(-rad) * 1024)), ics = static_cast<i64>(std::floor(std::cos(-rad) * 1024));
     i64 bx0 = INT64_MAX, by0 = INT64_MAX, bx1 = INT64_MIN, by1 = INT64_MIN;
     const i64 corners[4][2] = {{-pivotX, -pivotY}, {static_cast<i64>(w) - pivotX, -pivotY},
                                {-pivotX, static_cast<i64>(h) - pivotY}, {static_cast<i64>(w) - pivotX, static_cast<i64>(h) - pivotY}};

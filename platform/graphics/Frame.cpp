@@ -75,7 +75,9 @@ void DisplayLut(u32 (&lut)[256]) {
 } // namespace
 
 void DDSnapshotFrame(std::vector<u32>* argb, i32* width, i32* height) {
-    const PixelStore* s = SurfacePixels(&g_sdBackBuffer);
+    // While the frame is drawn into the virtual back buffer, that is what the next flip shows.
+    const bool virtualOn = lpDTCon && lpDTCon->bVirtual && SurfacePixels(&g_sdVirBackBuffer);
+    const PixelStore* s = SurfacePixels(virtualOn ? &g_sdVirBackBuffer : &g_sdBackBuffer);
     if (!s) {
         argb->clear();
         *width = *height = 0;

@@ -344,7 +344,8 @@ u32 DDMesBox(const char* text, const char* caption, u32 type);
 void DDTestLoseDevice(bool lost);
 constexpr u32 D3DERR_DEVICELOST = 0x88760868u;
 
-// The back buffer as ARGB (alpha forced opaque), whatever the mode: what a player would see.
+// The frame as the next flip shows it (the virtual back buffer while drawing goes there), ARGB
+// with alpha forced opaque, whatever the mode: what a player would see.
 void DDSnapshotFrame(std::vector<u32>* argb, i32* width, i32* height);
 
 // ---------------------------------------------------------------------------------------------

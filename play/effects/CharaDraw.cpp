@@ -31,6 +31,18 @@ i32 RunRoutine(cChara& c, DDSURFACEDATA* target, const PictureDesc* pic, i32 noS
     call.pTarget = target;
     call.pPic = pic;
     call.place = PlaceOf(c);
+    if (pic) {
+        // A cell of another size than the graphic (a shot's 16 dots) is drawn at its own size
+        // times the character's magnification, centred over the graphic, standing on its bottom.
+        const i32 mag = std::max(call.place.nMag, 1);
+        const i32 w = pic->nWidth * mag, h = pic->nHeight * mag;
+        if (w > 0 && h > 0 && (w != call.place.w || h != call.place.h)) {
+            call.place.x += (call.place.w - w) / 2;
+            call.place.y += call.place.h - h;
+            call.place.w = w;
+            call.place.h = h;
+        }
+    }
     call.pSurf = c.m_pScene ? &c.m_pScene->m_EffectSurf : nullptr;
     call.bNoStep = noStep;
     call.bDraw = draw && pic && call.pSurf ? 1 : 0;

@@ -251,17 +251,17 @@ i32 FxRotateA(const CharaEffectCall& c) {
         const CharaEffectPlace& p = c.place;
         if (lpDTCon || IsNatural(pic, p)) {
             DrawRotateB(c);
-        } else if (DDSURFACEDATA* work = c.pSurf->pZoomWork) {
-            // Fast for magnified pictures: the stored picture is turned inside a square that
-            // holds every angle of it, and the square is stretched to the displayed size.
-            const i32 sw = pic.StoredWidth(), sh = pic.StoredHeight();
-            const i32 side = Trunc32(std::max(sw, sh) * kSqrt2);
-            const i32 shown = Trunc32(std::max(p.w, p.h) * kSqrt2);
+        } else if (DDSURFACEDATA* work = c.pSurf->pZoomWork; work && c.pSurf->pScratch) {
+            // Magnified pictures turn at their drawn size: magnified into the scratch surface,
+            // turned into a square that holds every angle of it, the square drawn centred on the
+            // picture.
+            BltCharaPictureScaled(c.pSurf->pScratch, pic, p);
+            const i32 side = Trunc32(std::max(p.w, p.h) * kSqrt2);
             DDFillRect(work, 0, 0, side, side, 0);
-            DDBltRotate(work, side / 2, side / 2, sw, sh, sw / 2, sh / 2, Trunc32(c.pRun->m_dValue), pic.pStretch, pic.nSrcX,
-                        pic.nSrcY, 0);
-            D3DBltQuad(c.pTarget, p.x + p.w / 2 - shown / 2, p.y + p.h / 2 - shown / 2, shown, shown, work, 0, 0, side,
-                       side, DDBLT_KEY);
+            DDBltRotate(work, side / 2, side / 2, p.w, p.h, p.w / 2, p.h / 2, Trunc32(c.pRun->m_dValue), c.pSurf->pScratch, 0,
+                        0, 0);
+            D3DBltQuad(c.pTarget, p.x + p.w / 2 - side / 2, p.y + p.h / 2 - side / 2, side, side, work, 0, 0, side, side,
+                       DDBLT_KEY);
         }
     }
     return Finish(c);

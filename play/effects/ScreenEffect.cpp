@@ -115,11 +115,11 @@ i32 ScreenEffectNone(const ScreenEffectCall&) {
 
 // The position used from the next frame on, along the straight line from start to end. The run
 // goes on while the whole part of the value is p0, so the value passes p0 by up to 5/6 of a
-// tenth: the position stays at the end point then instead of moving past it.
+// tenth, and the frame moves that little bit past the end point before the effect ends.
 i32 ShiftStep(const ScreenEffectCall& c) {
     cScreenEffectRun& run = *c.pRun;
     const double t = run.m_nLimit;
-    const double v = std::min(run.m_dValue, t);
+    const double v = run.m_dValue;
     run.m_nA = Trunc32((static_cast<double>(run.Param(3)) - run.Param(1)) / t * v + run.Param(1));
     run.m_nB = Trunc32((static_cast<double>(run.Param(4)) - run.Param(2)) / t * v + run.Param(2));
     return StepTime(c);

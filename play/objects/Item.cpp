@@ -47,11 +47,12 @@ void cItem::PlaceAtCell(i32 cellX, i32 cellY) {
 
 void cItem::Draw(DDSURFACEDATA* target, i32) {
     if (m_Def.bHidden || m_Def.wPicture == 0) return;
-    // Decision (until the object drawing chooses by graphic kind, as for characters): item
-    // picture n is cell n of the item picture, ten to a row.
-    const i32 n = m_Def.wPicture;
-    DDBlt(target, m_rcScreen.left, m_rcScreen.top, 32, 32, PlayPicture(PLAYPIC_ITEM), (n % 10) * 32, (n / 10) * 32,
-          DDBLT_KEY);
+    // Two frames, each shown for the item's animation speed in frames (0: no animation), by the
+    // play's frame count: a held frame shows the frame it holds on.
+    const u32 speed = m_Def.byGroup5;
+    const i32 frame = speed > 0 && m_pScene ? static_cast<i32>(m_pScene->m_nFrameCounter / speed % 2) : 0;
+    DrawObjGraphic(target, m_pScene, m_Def.byPictureKind, m_Def.wPicture, frame, false, m_rcScreen.left, m_rcScreen.top,
+                   m_nGfxW, m_nGfxH);
     // Decision: the item's chip is its mark (the flag and number that blocks show theirs by),
     // drawn over it from the mark sheet.
     if (m_Def.bShowMark == 1) DrawObjChip(*this, target, m_Def.wMark);

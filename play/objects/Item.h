@@ -25,7 +25,8 @@ public:
     using cObj::Init;
     // Puts the item on a stage cell (its size factor keeping it centred and on the ground).
     void PlaceAtCell(i32 cellX, i32 cellY);
-    // Draws the item at its screen position (frame: 1 in the update's own draw).
+    // Draws the item's graphic (its kind and number, animated by its animation speed) at its
+    // screen position and size (frame: 1 in the update's own draw).
     void Draw(DDSURFACEDATA* target, i32 frame);
 
     cEdItem m_Def;     // its definition (the stage row or palette entry it was made from)

@@ -169,7 +169,7 @@ void cPlayer::BuildHitRects() {
         BOXRECT box;
     };
     const SRC src[4] = {
-        {eStage::RectShowBox, eStage::RectColourBox, BOXRECT{m_nGfxOffX, m_nGfxOffY, m_nBoxW, m_nBoxH}},
+        {eStage::RectShowBox, eStage::RectColourBox, BOXRECT{0, 0, m_nBoxW, m_nBoxH}},
         {eStage::RectShowBody, eStage::RectColourBody, m_rcBody.cur},
         {eStage::RectShowDamage, eStage::RectColourDamage, m_rcDamage.cur},
         {eStage::RectShowPickup, eStage::RectColourPickup, m_rcPickup.cur},
@@ -181,6 +181,10 @@ void cPlayer::BuildHitRects() {
     }
     std::stable_sort(m_vRectDisplay.begin(), m_vRectDisplay.end(),
                      [](const RECTDISPLAY& a, const RECTDISPLAY& b) { return i64{a.w} * a.h > i64{b.w} * b.h; });
+}
+
+void cPlayer::ChangeGraphic(i32 kind, i32 number, i32 pattern) {
+    if (m_pScene) ShowRisingGraphic(*m_pScene, m_nId, kind, number, pattern, kGraphicNoticeFrames);
 }
 
 // ---- Camera follow ----

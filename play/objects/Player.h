@@ -53,8 +53,12 @@ public:
     // 0 while no flight-mode change is within its two steps; else 1, after putting the saved box
     // back when a restore is pending.
     i32 RestoreSavedPos();
-    // The rectangle display list: box, body, damage and pick-up rectangles, largest first.
+    // The rectangle display list: box, body, damage and pick-up rectangles, largest first, each
+    // placed relative to the player's position.
     void BuildHitRects();
+    // Shows graphic (kind, number, offset) rising over the player for 30 frames: the notice of
+    // an item taken (a rising picture cell among the scene's messages).
+    void ChangeGraphic(i32 kind, i32 number, i32 pattern);
 
     i32 m_nPlayerNo = 0;       // its input record
     u32 m_bAirborne = 0;

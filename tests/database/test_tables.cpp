@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "database/DataPaths.h"
+#include "database/EffectData.h"
 #include "database/OptionData.h"
 #include "database/Text.h"
 #include "records/DataFile.h"
@@ -73,4 +74,19 @@ TEST(OptionData, DefaultsStoredFormAndClamps) {
     EXPECT_EQ(LoadFromFile(missing, "user_data\\None.dat"), 0);
     EXPECT_EQ(missing.strRankingName, "aaa");
     EXPECT_TRUE(game.boxes.empty());
+}
+
+// Every effect type has its speed note: the Direct3D line, then the DirectDraw line.
+TEST(EffectLabels, SpeedNotesOfEveryType) {
+    auto check = [](const char* note) {
+        const std::string n = note;
+        const std::size_t nl = n.find('\n');
+        ASSERT_NE(nl, std::string::npos) << n;
+        EXPECT_EQ(n.rfind("Direct3D有効時：", 0), 0u) << n;
+        EXPECT_EQ(n.compare(nl + 1, std::string("Direct3D無効時：").size(), "Direct3D無効時："), 0) << n;
+    };
+    for (int t = 1; t < CHARA_EFFECT_TYPES; ++t) check(g_CharaEffectNote[t]);
+    for (int t = 1; t < SCR_EFFECT_TYPES; ++t) check(g_ScrEffectNote[t]);
+    EXPECT_STREQ(g_CharaEffectNote[8], "Direct3D有効時：回転Aと回転Bは同じ\nDirect3D無効時：やや遅い。巨大キャラには描画精度重視");
+    EXPECT_STREQ(g_ScrEffectNote[13], "Direct3D有効時：遅過ぎ\nDirect3D無効時：画面が16bit色以上だと遅過ぎ");
 }

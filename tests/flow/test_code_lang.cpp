@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "flow/TextLimit.h"
 #include "tests/flow/FakeCodeHost.h"
 #include "tests/support/ScratchGame.h"
 
@@ -133,4 +134,22 @@ TEST(CodeLang, LongTextsAreCutToTheBuffer) {
     text += "00";
     EXPECT_EQ(ExecCodeText(text, host), 1);
     EXPECT_EQ(host.common[1], 3);
+}
+
+// Substrings of statements never reach outside them: a negative start shortens the count, a
+// start past the end or a count of 0 is empty, -1 or a count past the end is the rest.
+TEST(CodeLang, StrMidToleratesPositionsOutsideTheText) {
+    const std::string t = "C1=(2)";
+    const struct {
+        long long pos, n;
+        const char* want;
+    } cases[] = {{0, 2, "C1"}, {-2, 4, "C1"}, {-6, 4, ""}, {3, -1, "(2)"}, {4, 99, "2)"},
+                 {6, 1, ""},   {99, -1, ""},  {2, 0, ""},   {-1, -1, "C1=(2)"}, {1, -5, ""}};
+    for (const auto& c : cases) EXPECT_EQ(StrMid(t, c.pos, c.n), c.want) << c.pos << " " << c.n;
+    // Groups at the very start and end of a statement, and an empty group, are cut right.
+    FakeHost host;
+    EXPECT_EQ(ExecCodeText("C2 = (3)", host), 1);
+    EXPECT_EQ(host.common[2], 3);
+    EXPECT_EQ(ExecCodeText("C3 = () + 4", host), 1);
+    EXPECT_EQ(host.common[3], 4);
 }

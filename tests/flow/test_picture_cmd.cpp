@@ -57,10 +57,10 @@ TEST(PictureCmd, ShowsReplacesClosesAndHolds) {
     EXPECT_EQ(p.nObjId, static_cast<i32>(hero->m_nId));
     EXPECT_EQ(p.byLayer, 1);
     ASSERT_NE(PictureSurface(s, p), nullptr);
-    // The same ID again replaces it (and frees its surface slot for the next picture).
+    // The same ID again replaces it, drawn from the picture already loaded.
     CmdPicture(*hero, show);
     ASSERT_EQ(s.m_lstPicture.size(), 1u);
-    EXPECT_EQ(s.m_vPictureSurface.Size(), 2);
+    EXPECT_EQ(s.m_vPictureSurface.Size(), 1);
     // A missing file is reported and shows nothing; picture 0 with the replace flag closes ID 5.
     Exec(CmdPicture, *hero, 32, {2, 0, 0, 0, 0, 0, 0, 100, 0, 0, 0, 0, 0, 6, 0});
     EXPECT_EQ(s.m_lstPicture.size(), 1u);

@@ -165,6 +165,7 @@ TEST(PlayedCommands, AnItemsSecondMessageContinuesTheFirst) {
     coin.wPicture = 1;
     coin.sPosX = 2;
     coin.sPosY = 13;
+    coin.byGroup10 = 0; // no rising graphic: only the item's own messages are shown
     coin.vCmd.push_back(ItemKeyMessage("one"));
     coin.vCmd.push_back(ItemKeyMessage("two"));
     st.vItem.push_back(coin);
