@@ -68,9 +68,11 @@ FillBatch g_fillBatch;
 u32 g_nRuns = 0;
 
 std::shared_ptr<PixelStore> StoreOf(DDSURFACEDATA* sd) {
-    if (sd && sd->lpDT) return sd->lpDT->lpSurface;
-    if (sd && sd->holder) return sd->holder->lpSurface;
-    return nullptr;
+    std::shared_ptr<PixelStore> s;
+    if (sd && sd->lpDT) s = sd->lpDT->lpSurface;
+    else if (sd && sd->holder) s = sd->holder->lpSurface;
+    PixelsInUse(s.get());
+    return s;
 }
 
 void DrawGpuQuad(PixelStore& d, const PixelStore& s, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, i32 sw, i32 sh,

@@ -36,6 +36,9 @@ struct PixelStore {
     const u32* Row(int y) const { return px.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width); }
 };
 std::shared_ptr<PixelStore> MakePixelStore(int width, int height, u32 fill);
+// A store that holds a size but no pixels is one not yet used: a file picture decoded here, or a
+// blank one (all zero), on first use. Every way to a store's pixels goes through this.
+PixelStore* PixelsInUse(PixelStore* s);
 
 // Direct3D memory types of a surface.
 constexpr u32 DTMEMORYTYPE_VIDEO_RT = 0;

@@ -2,6 +2,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Image.h"
@@ -57,16 +61,40 @@ u32 DDPixel16(u32 rgb) {
 
 // Mirrored cells land at (k + 1) W - (x mod W) - 1; a strip whose width is not a multiple of W
 // leaves the pixels of its last, partial cell out rather than writing past the row.
+namespace {
+// File pictures whose pixels wait for their first use, by store; an entry leaves with its store.
+std::mutex g_deferredMutex;
+std::unordered_map<const PixelStore*, std::function<void(PixelStore&)>> g_deferred;
+
+std::function<void(PixelStore&)> TakeDeferredDecode(const PixelStore* s) {
+    std::lock_guard lock(g_deferredMutex);
+    const auto it = g_deferred.find(s);
+    if (it == g_deferred.end()) return {};
+    auto decode = std::move(it->second);
+    g_deferred.erase(it);
+    return decode;
+}
+
+// The colour a texture loaded now takes as transparent (0: none).
+u32 TextureLoadKey(bool d3dKey) {
+    if (!d3dKey || !lpDTCon) return 0;
+    // A 16-bit texture is keyed by the colour it gives back for the transparent one.
+    const RGBTRIPLE& t = g_nBpp == 16 ? lpDTCon->rgbTransmitRead : lpDTCon->rgbTransmit;
+    return 0xFF000000 | u32(t.rgbtRed) << 16 | u32(t.rgbtGreen) << 8 | t.rgbtBlue;
+}
+
+std::shared_ptr<PixelStore> PixelsFromImageKeyed(const cImage& img, i32 mirrorW, i32 mirrorH, u32 loadKey);
+} // namespace
+
 std::shared_ptr<PixelStore> PixelsFromImage(const cImage& img, i32 mirrorW, i32 mirrorH, bool d3dKey) {
+    return PixelsFromImageKeyed(img, mirrorW, mirrorH, TextureLoadKey(d3dKey));
+}
+
+namespace {
+std::shared_ptr<PixelStore> PixelsFromImageKeyed(const cImage& img, i32 mirrorW, i32 mirrorH, u32 loadKey) {
     auto store = MakePixelStore(img.width, img.height, 0);
     const bool dd8 = !lpDTCon && g_nBpp == 8;
     const bool dd16 = !lpDTCon && g_Grid.on;
-    u32 loadKey = 0;
-    if (d3dKey && lpDTCon) {
-        // A 16-bit texture is keyed by the colour it gives back for the transparent one.
-        const RGBTRIPLE& t = g_nBpp == 16 ? lpDTCon->rgbTransmitRead : lpDTCon->rgbTransmit;
-        loadKey = 0xFF000000 | u32(t.rgbtRed) << 16 | u32(t.rgbtGreen) << 8 | t.rgbtBlue;
-    }
     cColourCache nearest(PaletteIndexOf);
     // Pictures repeat their colours: the 16-bit reduction is looked up once per colour.
     cColourCache<u32 (*)(u32), u32> keyed16(DDPixel16);
@@ -108,6 +136,30 @@ std::shared_ptr<PixelStore> PixelsFromImage(const cImage& img, i32 mirrorW, i32 
     return store;
 }
 
+// A Direct3D texture's pixels as they would have been made at load: the file is read again on
+// first use, keyed by the transparent colour of the load. A file that no longer reads as it did
+// leaves the picture blank, with its report line.
+std::shared_ptr<PixelStore> DeferredTexture(const cImage& img, const char* file, i32 mirrorW, i32 mirrorH) {
+    std::shared_ptr<PixelStore> store(new PixelStore, [](PixelStore* p) {
+        TakeDeferredDecode(p);
+        delete p;
+    });
+    store->width = img.width;
+    store->height = img.height;
+    std::lock_guard lock(g_deferredMutex);
+    g_deferred[store.get()] = [path = std::string(file), mirrorW, mirrorH, key = TextureLoadKey(true)](PixelStore& s) {
+        cImage again;
+        std::string error;
+        if (!LoadImageFile(path, &again, &error) || again.width != s.width || again.height != s.height) {
+            WriteReport("LoadImage Err %s (%s)", path.c_str(), error.empty() ? "changed since loading" : error.c_str());
+            return;
+        }
+        s.px = std::move(PixelsFromImageKeyed(again, mirrorW, mirrorH, key)->px);
+    };
+    return store;
+}
+} // namespace
+
 std::shared_ptr<PixelStore> MakePixelStore(int width, int height, u32 fill) {
     auto s = std::make_shared<PixelStore>();
     s->width = width > 0 ? width : 0;
@@ -116,10 +168,17 @@ std::shared_ptr<PixelStore> MakePixelStore(int width, int height, u32 fill) {
     return s;
 }
 
+PixelStore* PixelsInUse(PixelStore* s) {
+    if (!s || !s->px.empty() || s->width <= 0 || s->height <= 0) return s;
+    if (auto decode = TakeDeferredDecode(s)) decode(*s);
+    if (s->px.empty()) s->px.assign(static_cast<std::size_t>(s->width) * static_cast<std::size_t>(s->height), 0);
+    return s;
+}
+
 PixelStore* SurfacePixels(const DDSURFACEDATA* sd) {
     if (!sd) return nullptr;
-    if (sd->lpDT && sd->lpDT->lpSurface) return sd->lpDT->lpSurface.get();
-    if (sd->holder && sd->holder->lpSurface) return sd->holder->lpSurface.get();
+    if (sd->lpDT && sd->lpDT->lpSurface) return PixelsInUse(sd->lpDT->lpSurface.get());
+    if (sd->holder && sd->holder->lpSurface) return PixelsInUse(sd->holder->lpSurface.get());
     return nullptr;
 }
 
@@ -218,7 +277,16 @@ bool DDCreateSurface(DDSURFACEDATA* sd, i32 width, i32 height, u32 colorKey, u32
         dt->bSystemTexture = 1;
     }
     // A new render target starts transparent, as a DirectDraw surface cleared to colour 0 does.
-    dt->lpSurface = MakePixelStore(width, height, dt->bRenderTarget ? lpDTCon->dwTexClearColor : 0);
+    // A blank one keeps only its size until first used (many work surfaces wait for a scene
+    // that needs them, some megabytes each).
+    const u32 fill = dt->bRenderTarget ? lpDTCon->dwTexClearColor : 0;
+    if (fill == 0) {
+        dt->lpSurface = std::make_shared<PixelStore>();
+        dt->lpSurface->width = width;
+        dt->lpSurface->height = height;
+    } else {
+        dt->lpSurface = MakePixelStore(width, height, fill);
+    }
     sd->width = width;
     sd->height = height;
     sd->texWidth = tw;
@@ -270,13 +338,17 @@ i32 DDCreateSurfaceFromFile(DDSURFACEDATA* sd, const char* file, u32 colorKey, i
     dt->bRenderTarget = 0;
     dt->bSystemTexture = d3dMemoryType == DTMEMORYTYPE_SYSTEM;
     const bool mirrored = (mirrorW != 0 && mirrorH == 0) || (noOwnTexture && (mirrorW || mirrorH));
-    if (noOwnTexture && !mirrored && sd->alias && SurfacePixels(sd->alias)) {
+    if (noOwnTexture && !mirrored && sd->alias && sd->alias->lpDT && sd->alias->lpDT->lpSurface) {
         // Shares the slot's picture; the pixels live as long as either record holds them.
         dt->lpSurface = sd->alias->lpDT ? sd->alias->lpDT->lpSurface : nullptr;
     } else {
         // Slots that show a mirrored picture hold a mirrored copy of their own, as in
         // DirectDraw, so that every source rectangle reads the picture the same way.
-        dt->lpSurface = PixelsFromImage(img, mirrored ? mirrorW : 0, mirrored ? mirrorH : 0, true);
+        // Most pictures of a game wait for a scene that shows them: their pixels are made on
+        // first use. An index map needs them now.
+        const i32 mw = mirrored ? mirrorW : 0, mh = mirrored ? mirrorH : 0;
+        if (buildIndexMap && bpp != 8) dt->lpSurface = PixelsFromImage(img, mw, mh, true);
+        else dt->lpSurface = DeferredTexture(img, file, mw, mh);
     }
     sd->width = img.width;
     sd->height = img.height;

@@ -136,6 +136,7 @@ void cMidiStreamDevice::FireEvent() {
 
 void cMidiStreamDevice::Mix(float* out, int frames) {
     std::lock_guard lock(m_mutex);
+    if (!m_synth->Ready()) return;
     m_vTmp.resize(static_cast<std::size_t>(frames) * 2);
     int done = 0;
     while (done < frames) {

@@ -3,11 +3,15 @@
 #include <dlfcn.h>
 #include <fluidsynth.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/sound/Mixer.h"
+#include "platform/system/Report.h"
 
 namespace {
 
@@ -33,9 +37,13 @@ void PrepareFluidSynth() {
     if (setThreads) setThreads(1);
 }
 
+// The sound font (some megabytes) is read by a thread of its own, so that opening a song costs
+// no more than making the synthesizer: until the font is in, the synthesizer is not ready and
+// the stream holds its events back, and the song starts once it is.
 class cFluidMidiSynth final : public cMidiSynth {
 public:
     ~cFluidMidiSynth() override {
+        if (m_loader.joinable()) m_loader.join();
         if (m_synth) delete_fluid_synth(m_synth);
         if (m_settings) delete_fluid_settings(m_settings);
     }
@@ -56,19 +64,31 @@ public:
         fluid_settings_setnum(m_settings, "synth.gain", kSynthGain);
         // Every call comes from the mixer under its lock, so FluidSynth's own lock is not needed.
         fluid_settings_setint(m_settings, "synth.threadsafe-api", 0);
+        // Only the samples of the instruments a song selects are read into memory: a whole
+        // General MIDI font would be several megabytes more for every song.
+        fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
         m_synth = new_fluid_synth(m_settings);
         if (!m_synth) {
             error = "FluidSynth を作れません";
             return false;
         }
-        if (fluid_synth_sfload(m_synth, font.c_str(), 1) == FLUID_FAILED) {
-            error = "サウンドフォント " + font + " が読めません";
-            return false;
-        }
+        // Nothing else touches the synthesizer until m_ready says the font is in.
+        m_loader = std::thread([this, font] {
+            PrepareFluidSynth();
+            if (fluid_synth_sfload(m_synth, font.c_str(), 1) == FLUID_FAILED) {
+                // Every song would fail the same way: one line is enough, and the songs stay silent.
+                if (FirstMidiSynthFailure()) WriteReportLog("Midi Open サウンドフォント %s が読めません", font.c_str());
+                return;
+            }
+            m_ready.store(true, std::memory_order_release);
+        });
         return true;
     }
 
+    bool Ready() override { return m_ready.load(std::memory_order_acquire); }
+
     void ShortMessage(u8 status, u8 d1, u8 d2) override {
+        if (!Ready()) return;
         const int ch = status & 0x0F;
         switch (status & 0xF0) {
         case 0x80: fluid_synth_noteoff(m_synth, ch, d1); break;
@@ -83,19 +103,27 @@ public:
     }
 
     void Sysex(const u8* data, int length) override {
-        if (length > 0)
+        if (Ready() && length > 0)
             fluid_synth_sysex(m_synth, reinterpret_cast<const char*>(data), length, nullptr, nullptr, nullptr, 0);
     }
 
-    void AllNotesOff() override { fluid_synth_all_notes_off(m_synth, -1); }
+    void AllNotesOff() override {
+        if (Ready()) fluid_synth_all_notes_off(m_synth, -1);
+    }
 
     void Render(float* stereo, int frames) override {
+        if (!Ready()) {
+            std::fill(stereo, stereo + 2 * frames, 0.0f);
+            return;
+        }
         fluid_synth_write_float(m_synth, frames, stereo, 0, 2, stereo, 1, 2);
     }
 
 private:
     fluid_settings_t* m_settings = nullptr;
     fluid_synth_t* m_synth = nullptr;
+    std::thread m_loader;
+    std::atomic<bool> m_ready{false};
 };
 
 } // namespace

@@ -18,6 +18,9 @@ public:
     virtual void AllNotesOff() = 0;
     // Writes frames of stereo float at the mix rate.
     virtual void Render(float* stereo, int frames) = 0;
+    // False while the synthesizer is still being made ready (its sound font loading): the
+    // stream then holds its events and its clock, so the song starts whole once it is.
+    virtual bool Ready() { return true; }
 };
 
 // Makes the synthesizer of a new stream; null with error set when none can be made.

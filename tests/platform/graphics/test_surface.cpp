@@ -223,3 +223,39 @@ TEST(Surface, EightBitModeKeepsIndicesOfPalettedFiles) {
     ASSERT_EQ(DDCreateSurfaceFromFile(&c, "c.bmp", 0, 8, 0, 0, 0, 0, 0, 0, 0), 0);
     EXPECT_EQ(PixelAt(&c, 0, 0), 3u);
 }
+
+// A blank work surface or a file picture costs no pixel memory until something draws into it or
+// from it; then it is what it would have been from the start, and blits land as they always did.
+TEST(Surface, PicturesAndBlankWorkSurfacesTakePixelsOnlyWhenUsed) {
+    ScopedMode mode(kD3D);
+    ASSERT_TRUE(mode.ok);
+    TempDir dir;
+    DDSURFACEDATA pic, work, unused;
+    ASSERT_TRUE(MakePicture(&pic, dir, "s.bmp", Strip(32, 16), 0));
+    ASSERT_TRUE(DDCreateSurface(&work, 1024, 1024, 1, 0, DTMEMORYTYPE_VIDEO_RT, 0, 0));
+    ASSERT_TRUE(DDCreateSurface(&unused, 1024, 1024, 1, 0, DTMEMORYTYPE_SYSTEM, 0, 0));
+    EXPECT_TRUE(work.lpDT->lpSurface->px.empty());
+    EXPECT_TRUE(unused.lpDT->lpSurface->px.empty());
+    EXPECT_EQ(work.width, 1024);
+    // A file picture is read at load (a bad file fails there) and decoded again on first use.
+    EXPECT_TRUE(pic.lpDT->lpSurface->px.empty());
+    EXPECT_EQ(pic.width, 32);
+
+    DDBlt(&work, 100, 200, 32, 16, &pic, 0, 0, 0);
+    DDEndScene();
+    EXPECT_EQ(PixelAt(&work, 100 + 5, 200 + 3) & 0xFFFFFF, 3u << 8 | 5u);
+    EXPECT_EQ(PixelAt(&work, 0, 0), 0u);
+    EXPECT_EQ(PixelAt(&work, 1023, 1023), 0u);
+    EXPECT_TRUE(unused.lpDT->lpSurface->px.empty()) << "the other blank surface is still untouched";
+
+    // Drawn from while still blank: nothing shows, as from a surface cleared to colour 0.
+    const std::vector<u32> before = VisiblePixels(&g_sdBackBuffer);
+    DDBlt(&g_sdBackBuffer, 0, 0, 64, 64, &unused, 0, 0, DDBLT_KEY);
+    DDEndScene();
+    EXPECT_EQ(VisiblePixels(&g_sdBackBuffer), before);
+    ASSERT_NE(SurfacePixels(&unused), nullptr);
+    EXPECT_EQ(SurfacePixels(&unused)->px.size(), 1024u * 1024u);
+    DDReleaseSurface(&pic);
+    DDReleaseSurface(&work);
+    DDReleaseSurface(&unused);
+}

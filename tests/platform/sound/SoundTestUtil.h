@@ -1,5 +1,6 @@
 #pragma once
 // Builders for wave and MIDI files, and a report file the tests can read back.
+#include <atomic>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -112,6 +113,8 @@ struct SynthLog {
     std::vector<SynthEvent> events;
     i64 frames = 0;
     int allNotesOff = 0;
+    std::atomic<bool> ready{true}; // a synthesizer still loading its sound font says false
+
     std::vector<SynthEvent> Take() {
         std::lock_guard lock(mutex);
         return events;
@@ -137,6 +140,7 @@ public:
         std::fill(stereo, stereo + 2 * frames, 0.0f);
         m_log->frames += frames;
     }
+    bool Ready() override { return m_log->ready.load(); }
 
 private:
     std::shared_ptr<SynthLog> m_log;
