@@ -24,6 +24,7 @@
 #include "app/Game.h"
 #include "tools/DemoGame.h"
 #include "tools/PlaySim.h"
+#include "tests/platform/graphics/GfxTestUtil.h"
 
 namespace fs = std::filesystem;
 
@@ -78,18 +79,7 @@ public:
                     frame[static_cast<std::size_t>(m_step * y) * 640 + m_step * x];
     }
     ::testing::AssertionResult Matches(const std::string& name) const {
-        const int h = static_cast<int>(m_px.size() / 640);
-        const std::string golden = std::string(TOBRELK_TEST_DATA_DIR) + "/graphics/" + name + ".png";
-        if (std::getenv("TOBRELK_UPDATE_GOLDENS")) {
-            if (!WritePngFile(golden, m_px.data(), 640, h)) return ::testing::AssertionFailure() << "cannot write " << golden;
-            return ::testing::AssertionSuccess();
-        }
-        std::vector<u32> want;
-        int gw = 0, gh = 0;
-        if (!ReadPngFile(golden, &want, &gw, &gh)) return ::testing::AssertionFailure() << "no golden " << golden;
-        if (gw == 640 && gh == h && want == m_px) return ::testing::AssertionSuccess();
-        WritePngFile((fs::current_path() / ("actual_" + name + ".png")).string(), m_px.data(), 640, h);
-        return ::testing::AssertionFailure() << "differs from " << golden;
+        return MatchesGolden(name, m_px, 640, static_cast<int>(m_px.size() / 640));
     }
 
 private:

@@ -22,6 +22,7 @@
 #include "tools/DemoGame.h"
 #include "tools/DemoShots.h"
 #include "tools/PlaySim.h"
+#include "tests/platform/graphics/GfxTestUtil.h"
 
 namespace fs = std::filesystem;
 
@@ -158,17 +159,7 @@ TEST_F(DemoPlay, PlayScreenGoldenFrames) {
         std::vector<u32> frame;
         i32 w = 0, h = 0;
         DDSnapshotFrame(&frame, &w, &h);
-        const std::string golden = std::string(TOBRELK_TEST_DATA_DIR) + "/graphics/play_screen_" + m.name + ".png";
-        if (std::getenv("TOBRELK_UPDATE_GOLDENS")) {
-            ASSERT_TRUE(WritePngFile(golden, frame.data(), w, h));
-            continue;
-        }
-        std::vector<u32> want;
-        i32 gw = 0, gh = 0;
-        ASSERT_TRUE(ReadPngFile(golden, &want, &gw, &gh)) << golden;
-        const bool same = gw == w && gh == h && want == frame;
-        if (!same) WritePngFile((fs::current_path() / ("actual_play_screen_" + std::string(m.name) + ".png")).string(), frame.data(), w, h);
-        EXPECT_TRUE(same) << "differs from " << golden;
+        EXPECT_TRUE(MatchesGolden("play_screen_" + std::string(m.name), frame, w, h));
     }
 }
 
