@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test. With CI=true it also builds with
-# AddressSanitizer and UndefinedBehaviorSanitizer and runs every test again, and runs the
-# drawing tests once more with the pixel loops built without their AVX2 clones.
+# AddressSanitizer and UndefinedBehaviorSanitizer and runs every test again, with the fuzz
+# targets over their seeds, and runs the drawing tests once more with the pixel loops built
+# without their AVX2 clones.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -34,13 +35,7 @@ if [ "$CI_ONLY" = "ON" ]; then
     export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
     # Debug: the runtime's code at -O1, so that its tests run in a fraction of their -O0 time, and
     # the test files at -O0, which compile up to twice as fast. The benchmarks, which no test runs,
-    # are left out.
+    # are left out. The fuzz targets are built here too, with our own driver instead of libFuzzer:
+    # each runs over its seed corpus as a test (fuzz_*_regression), under both sanitizers.
     build_and_test build/asan -DCMAKE_BUILD_TYPE=Debug -DTOBRELK_SANITIZE=ON -DTOBRELK_BENCH=OFF
-fi
-
-# The fuzz targets, built with clang, each run over its seed corpus as a regression test; the
-# regression runs need no more than -O1.
-if [ -n "$(find fuzz -name '*.cpp' -print -quit)" ]; then
-    CC=clang CXX=clang++ build_and_test build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DTOBRELK_FUZZ=ON -DTOBRELK_WERROR=OFF
 fi

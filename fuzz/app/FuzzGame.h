@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
+#include "fuzz/ScratchDir.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
 
@@ -17,7 +17,7 @@ namespace fuzzgame {
 inline void Enter() {
     static const bool done = [] {
         namespace fs = std::filesystem;
-        const fs::path root = fs::temp_directory_path() / ("tobrelk_fuzz_" + std::to_string(::getpid()));
+        const fs::path root = fuzzscratch::Dir();
         for (const char* d : {"user_data/story", "user_data/challenge", "user_data/free", "user_data/rpl4", "data/stg4"})
             fs::create_directories(root / d);
         SetGameRoot(root);

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz/FuzzDict.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/Report.h"
 #include "tests/flow/FakeCodeHost.h"

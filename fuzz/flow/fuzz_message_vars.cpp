@@ -7,7 +7,6 @@
 
 #include "flow/MessageText.h"
 #include "flow/TextLimit.h"
-#include "fuzz/FuzzDict.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::vector<i32> common = [] {

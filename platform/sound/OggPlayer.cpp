@@ -65,7 +65,9 @@ public:
     void Play() override {
         std::lock_guard lock(m_mutex);
         if (m_file.bytes.empty()) return;
-        if (!OpenLocked()) return;
+        // A stream opened by Load and not read since is at its start already: its headers, a
+        // large part of a start's cost, are read once.
+        if (!m_bUnread && !OpenLocked()) return;
         m_rs.Reset(kMixRate, 2);
         m_nLoopsLeft = m_nLoop;
         m_bPlaying = true;
@@ -114,6 +116,7 @@ public:
             if (made >= frames) break;
             float** pcm = nullptr;
             int link = 0;
+            m_bUnread = false;
             const long got = ov_read_float(&m_vf, &pcm, 4096, &link);
             if (got > 0) {
                 if (link != m_nLink) NewLink(link);
@@ -158,17 +161,20 @@ private:
     bool OpenLocked() {
         if (m_bOpen) ov_clear(&m_vf);
         m_bOpen = false;
+        m_bUnread = false;
         m_file.pos = 0;
         m_nLink = -1;
         const ov_callbacks callbacks{MemRead, nullptr, nullptr, nullptr};
         if (ov_open_callbacks(&m_file, &m_vf, nullptr, 0, callbacks) != 0) return false;
         m_bOpen = true;
+        m_bUnread = true;
         return true;
     }
 
     void CloseLocked() {
         if (m_bOpen) ov_clear(&m_vf);
         m_bOpen = false;
+        m_bUnread = false;
         m_bPlaying = false;
         m_bReported = false;
         m_file = MemFile{};
@@ -184,6 +190,7 @@ private:
     OggVorbis_File m_vf{};
     std::string m_strName;
     bool m_bOpen = false;
+    bool m_bUnread = false; // open at the first byte after the headers, nothing decoded yet
     bool m_bPlaying = false;
     bool m_bReported = false;
     int m_nLink = -1;
