@@ -95,6 +95,20 @@ TEST_F(OggMusic, LoopsWithoutAGapAtTheLoopPoint) {
     EXPECT_NEAR(PlayedFrames(100000, 100), 2 * 6151, 100);
 }
 
+// Play after Load starts at the stream Load opened; a Play after some of it was heard starts it
+// again from the first sample, as does a Play after a stop.
+TEST_F(OggMusic, EveryPlayStartsAtTheFirstSample) {
+    ASSERT_TRUE(m_player->Load(kBell));
+    m_player->Play();
+    const auto first = Render(3000);
+    m_player->Play();
+    EXPECT_EQ(Render(3000), first);
+    Render(1000);
+    m_player->Stop();
+    m_player->Play();
+    EXPECT_EQ(Render(3000), first);
+}
+
 TEST_F(OggMusic, FilesThatAreNotOggDoNotLoad) {
     WriteFile(m_root / "bad.ogg", std::vector<u8>(5000, 0x4F));
     EXPECT_EQ(m_player->Load("bad.ogg"), 0);
