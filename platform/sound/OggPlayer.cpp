@@ -118,8 +118,11 @@ public:
             int link = 0;
             m_bUnread = false;
             const long got = ov_read_float(&m_vf, &pcm, 4096, &link);
+            if (got > 0 && link != m_nLink && !NewLink(link)) {
+                StopDamaged();
+                break;
+            }
             if (got > 0) {
-                if (link != m_nLink) NewLink(link);
                 m_rs.PushPlanar(pcm, static_cast<int>(got));
                 producedSinceRewind = true;
             } else if (got == OV_HOLE) {
@@ -128,11 +131,8 @@ public:
                 if (m_nLoopsLeft != VOX_LOOP_ENDLESS) --m_nLoopsLeft;
                 producedSinceRewind = false; // an empty stream must not spin here
             } else {
-                if (got < 0 && !m_bReported) {
-                    // Damaged past its headers: the music stops here, once reported.
-                    m_bReported = true;
-                    WriteReport("Ogg %s は読めないファイルです", m_strName.c_str());
-                }
+                // Damaged past its headers: the music stops here, once reported.
+                if (got < 0) StopDamaged();
                 made += m_rs.Pull(m_vTmp.data() + 2 * made, frames - made, true);
                 m_bPlaying = false;
             }
@@ -143,10 +143,25 @@ public:
 private:
     ~cOggPlayer() override = default;
 
-    void NewLink(int link) {
+    void StopDamaged() {
+        if (!m_bReported) {
+            m_bReported = true;
+            WriteReport("Ogg %s は読めないファイルです", m_strName.c_str());
+        }
+        m_bPlaying = false;
+    }
+
+    // A stream claiming hundreds of megahertz has the decoder run through the whole file for a few
+    // milliseconds of sound, with every other sound waiting on the mixer: such a stream is
+    // refused (real music stays far below the bound).
+    static bool RateSupported(const vorbis_info* info) { return info && info->rate > 0 && info->rate <= kMaxRate; }
+
+    // False: the new link's rate is refused.
+    bool NewLink(int link) {
         m_nLink = link;
         const vorbis_info* info = ov_info(&m_vf, link);
-        if (!info) return;
+        if (!info) return true;
+        if (!RateSupported(info)) return false;
         const int rate = static_cast<int>(info->rate);
         const int channels = std::min(info->channels, 2);
         if (rate != m_rs.SrcRate() || channels != m_rs.SrcChannels() || m_rs.Buffered() == 0) {
@@ -155,6 +170,7 @@ private:
             }
             m_rs.Reset(rate, channels);
         }
+        return true;
     }
 
     // (Re)opens the stream at its first byte; the decoder reads the headers only.
@@ -167,6 +183,11 @@ private:
         const ov_callbacks callbacks{MemRead, nullptr, nullptr, nullptr};
         if (ov_open_callbacks(&m_file, &m_vf, nullptr, 0, callbacks) != 0) return false;
         m_bOpen = true;
+        if (!RateSupported(ov_info(&m_vf, -1))) {
+            ov_clear(&m_vf);
+            m_bOpen = false;
+            return false;
+        }
         m_bUnread = true;
         return true;
     }
@@ -184,6 +205,7 @@ private:
 
     // Music files larger than this are refused rather than held in memory.
     static constexpr std::size_t kMaxFileBytes = std::size_t(256) << 20;
+    static constexpr long kMaxRate = 768000;
 
     std::mutex m_mutex;
     MemFile m_file;

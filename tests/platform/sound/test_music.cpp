@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "SoundTestUtil.h"
@@ -107,6 +109,41 @@ TEST_F(OggMusic, EveryPlayStartsAtTheFirstSample) {
     m_player->Stop();
     m_player->Play();
     EXPECT_EQ(Render(3000), first);
+}
+
+// A stream that claims some 235 MHz would have the decoder run through the whole file for each
+// few milliseconds of sound, holding up every other sound: it is refused with its report line.
+TEST_F(OggMusic, AStreamAtAnAbsurdRateIsRefused) {
+    std::ifstream in(kBell, std::ios::binary);
+    std::vector<u8> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string head = "\x01vorbis";
+    const auto at = static_cast<std::size_t>(std::search(bytes.begin(), bytes.end(), head.begin(), head.end()) - bytes.begin());
+    ASSERT_LT(at + 16, bytes.size());
+    // The rate in the identification header, and the first page's checksum again (CRC-32,
+    // polynomial 0x04C11DB7, not reflected): the page is 27 bytes, its one-segment table and
+    // the header.
+    auto withRate = [&](u32 rate) {
+        std::memcpy(&bytes[at + 12], &rate, 4);
+        const std::size_t pageLen = 27 + bytes[26] + bytes[27];
+        std::memset(&bytes[22], 0, 4);
+        u32 crc = 0;
+        for (std::size_t i = 0; i < pageLen; ++i) {
+            crc ^= static_cast<u32>(bytes[i]) << 24;
+            for (int k = 0; k < 8; ++k) crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+        }
+        std::memcpy(&bytes[22], &crc, 4);
+        return bytes;
+    };
+    WriteFile(m_root / "fast.ogg", withRate(234977024));
+    EXPECT_EQ(m_player->Load("fast.ogg"), 0);
+    m_player->Play();
+    EXPECT_FALSE(m_player->IsPlaying());
+    EXPECT_EQ(CountLines("fast.ogg"), 1);
+    // The same bytes at the file's own rate play.
+    WriteFile(m_root / "bell.ogg", withRate(44100));
+    ASSERT_TRUE(m_player->Load("bell.ogg"));
+    m_player->Play();
+    EXPECT_GT(Peak(Render(3000)), 0.05f);
 }
 
 TEST_F(OggMusic, FilesThatAreNotOggDoNotLoad) {
