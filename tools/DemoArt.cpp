@@ -135,6 +135,11 @@ cCanvas Characters() {
     c.Sprite(32, 32, kSlime, kMap, 2);
     c.Sprite(0, 64, kFlag, kMap, 2);
     c.Sprite(0, 96, kVillager, kMap, 2);
+    // The sign post by the first stage's start (picture 23): a board on a post.
+    c.Fill(64 + 14, 64 + 14, 4, 18, BROWN);
+    c.Fill(64 + 3, 64 + 4, 26, 12, ORANGE);
+    c.Frame(64 + 3, 64 + 4, 26, 12, BROWN);
+    for (int k = 0; k < 3; ++k) c.Fill(64 + 7 + k * 7, 64 + 9, 4, 2, BROWN);
     // The wall that the demo's switch opens (picture 22).
     c.Fill(32, 64, 32, 32, GREY);
     c.Frame(32, 64, 32, 32, BROWN);
@@ -193,6 +198,20 @@ cCanvas Items(int cell) {
         // The switch (item picture 4): a red button on a grey base.
         c.Fill(cell * 4 + cell / 8, y + cell * 3 / 4, cell * 3 / 4, cell / 4, GREY);
         c.Fill(cell * 4 + cell / 4, y + cell / 2, cell / 2, cell / 4, RED);
+    }
+    return c;
+}
+
+// The board the sign post shows: the hero's buttons, on wood.
+cCanvas SignBoard() {
+    cCanvas c(128, 72, ORANGE);
+    c.Frame(0, 0, 128, 72, BROWN);
+    c.Frame(1, 1, 126, 70, BROWN);
+    c.Fill(2, 2, 124, 2, YELLOW);
+    const char* const lines[3] = {"Z  JUMP", "X  SHOT", "C  SWORD"};
+    for (int i = 0; i < 3; ++i) {
+        c.Text(17, 11 + i * 19, lines[i], BROWN, 3);
+        c.Text(16, 10 + i * 19, lines[i], WHITE, 3);
     }
     return c;
 }
@@ -360,6 +379,17 @@ cCanvas Background(int hills) {
     return c;
 }
 
+// The dark cave's rock: a deep grey wall with darker seams, hardly seen beyond the hero's light.
+cCanvas CaveBack() {
+    cCanvas c(640, 480, COAL);
+    for (int i = 0; i < 40; ++i) {
+        const int x = (i * 149) % 620, y = (i * 97) % 460;
+        c.Fill(x, y, 14 + i % 5 * 4, 2, DARK);
+        c.Fill(x + 4, y + 2, 2, 6 + i % 3 * 3, DARK);
+    }
+    return c;
+}
+
 cCanvas Debug() {
     cCanvas c(64, 16);
     c.Text(2, 4, "DEBUG", WHITE, 1);
@@ -436,7 +466,8 @@ std::vector<std::pair<std::string, std::string>> MakeDemoPictures() {
         {"bmp\\back\\Hills.bmp", Background(4).ToBmp()},
         {"bmp\\back\\Sky.bmp", Background(0).ToBmp()},
         {"bmp\\effect\\Spark.bmp", Shots().ToBmp()},
-        {"bmp\\picture\\Sign.bmp", Marks().ToBmp()},
+        {"bmp\\back\\Cave.bmp", CaveBack().ToBmp()},
+        {"bmp\\picture\\Sign.bmp", SignBoard().ToBmp()},
         {"bmp\\sword\\Sword.bmp", Blades().ToBmp()},
         {"bmp\\chara_sp\\Boss.bmp", BossBitmap().ToBmp()},
     };

@@ -22,7 +22,10 @@
 #include "records/StageSettings.h"
 #include "app/SystemIni.h"
 #include "app/Game.h"
+#include "tools/DemoCave.h"
 #include "tools/DemoGame.h"
+#include "tools/DemoShots.h"
+#include "tools/DemoSign.h"
 #include "tools/PlaySim.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
 
@@ -489,5 +492,70 @@ TEST_F(PlayScreen, EveryScreenEffectKindInPlay) {
             sheet.Put(kind - 1, Snapshot());
         }
         EXPECT_TRUE(sheet.Matches(std::string("play_screen_effect_kinds_") + m.name));
+    }
+}
+
+// What the demo's own stages show where a player meets it, played by script through the play
+// frame. Cells:
+// 1. the first stage: the hero by the sign post, its board of buttons shown above it;
+// 2. the last stage: the boss come down onto its place, the screen jolting as it lands;
+// 3. the dark cave at its start: only a round patch about the hero is lit;
+// 4. the cave further on, the hero by the stone step, the coins on the ledge in the light.
+TEST_F(PlayScreen, DemoStagesShowSignLandingAndDarkCave) {
+    auto run = [](playsim::cPlaySim& sim, const std::string& script) {
+        std::vector<playsim::SIMKEYS> keys;
+        ASSERT_TRUE(playsim::ParseScript(script, keys)) << script;
+        for (const playsim::SIMKEYS& k : keys) sim.Frame(k);
+    };
+    // The demo as it is made: its own pictures and effects, none of the test's.
+    auto start = [](playsim::cPlaySim& sim, const MODE& m, const std::string& stage) {
+        std::string error;
+        ASSERT_TRUE(sim.Open({s_dir.string(), m.d3d, m.bpp}, error)) << error;
+        ASSERT_TRUE(sim.StartStage("data\\stg4\\" + stage + ".stg4_001", 1, error)) << error;
+    };
+    for (const MODE& m : kModes) {
+        SCOPED_TRACE(m.name);
+        Sheet sheet(4);
+        {
+            playsim::cPlaySim sim;
+            ASSERT_NO_FATAL_FAILURE(start(sim, m, "Demo-1"));
+            ASSERT_NO_FATAL_FAILURE(run(sim, ".*5 R*20 .*10"));
+            const std::vector<PictureParam>& shown = sim.Scene().m_lstPicture;
+            ASSERT_EQ(shown.size(), 1u);
+            EXPECT_EQ(shown[0].id, kDemoSignPicture);
+            EXPECT_EQ(shown[0].nPlacement, 1) << "over the post";
+            sheet.Put(0, Snapshot());
+            // Back at the start, out of the sign's reach: the board goes a second later.
+            ASSERT_NO_FATAL_FAILURE(run(sim, "L*20 .*5"));
+            EXPECT_EQ(sim.Scene().m_lstPicture.size(), 1u);
+            ASSERT_NO_FATAL_FAILURE(run(sim, ".*60"));
+            EXPECT_TRUE(sim.Scene().m_lstPicture.empty());
+        }
+        {
+            playsim::cPlaySim sim;
+            ASSERT_NO_FATAL_FAILURE(start(sim, m, "Demo-3"));
+            cGameScene& s = sim.Scene();
+            // The way up the ledges as the stage's clear goes, until the boss lands.
+            std::vector<playsim::SIMKEYS> keys;
+            ASSERT_TRUE(playsim::ParseScript(".*5 R*36 RJ*26 R*3 .*20 R*10 RJ*26 R*4 .*20 R*26 RJ*30 R*5 .*20 R*10 RJ*30", keys));
+            std::size_t f = 0;
+            for (; f < keys.size() && !s.m_ScreenEffect.IsRunning(); ++f) sim.Frame(keys[f]);
+            ASSERT_TRUE(s.m_ScreenEffect.IsRunning()) << "the boss has landed";
+            EXPECT_EQ(s.m_ScreenEffect.Type(), 3);
+            EXPECT_GT(f, 150u) << "not before the hero has come near";
+            EXPECT_EQ(s.m_vStageVar[kDemoBossLandedVar], 1);
+            for (int k = 0; k < 3; ++k) sim.Frame(keys[f + k]);
+            sheet.Put(1, Snapshot());
+        }
+        {
+            playsim::cPlaySim sim;
+            ASSERT_NO_FATAL_FAILURE(start(sim, m, "Demo-4"));
+            ASSERT_NO_FATAL_FAILURE(run(sim, ".*5 R*90"));
+            EXPECT_EQ(sim.Scene().m_nViewMargin, kDemoCaveSight * 16);
+            sheet.Put(2, Snapshot());
+            ASSERT_NO_FATAL_FAILURE(run(sim, "R*135 RJ*20"));
+            sheet.Put(3, Snapshot());
+        }
+        EXPECT_TRUE(sheet.Matches(std::string("play_screen_demo_") + m.name));
     }
 }
