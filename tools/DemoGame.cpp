@@ -497,8 +497,8 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
         stage = MakeStage(plan, palette);
         if (&plan == &kStages[0]) PlaceDemoActors(stage, palette, actors);
         if (&plan == &kStages[0]) PlaceDemoBigCoin(stage, palette, bigCoin);
-        // The sign by the start tells the buttons.
-        if (&plan == &kStages[0]) PlaceDemoSignPost(stage, palette, signPost, 5, 11);
+        // The sign behind the hero's start tells the buttons.
+        if (&plan == &kStages[0]) PlaceDemoSignPost(stage, palette, signPost, 1, 11);
         if (&plan == &kStages[3]) DarkenDemoCave(stage);
         // The second stage's goal has its flag beside it, which clears the stage as well.
         if (&plan == &kStages[1]) PlaceDemoGoalFlag(stage, palette, goalFlag, 25, 11);

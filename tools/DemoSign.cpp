@@ -8,7 +8,7 @@ namespace {
 
 enum : u8 { CMD_PICTURE = 32 };
 // The picture command's integers, in order.
-enum : int { PP_PICTURE = 0, PP_PLACEMENT, PP_OFFSET_Y = 5, PP_LAYER, PP_SCALE, PP_DISPLAY_MODE, PP_TIME, PP_ID = 13 };
+enum : int { PP_PICTURE = 0, PP_PLACEMENT, PP_OFFSET_X = 4, PP_OFFSET_Y, PP_LAYER, PP_SCALE, PP_DISPLAY_MODE, PP_TIME, PP_ID = 13 };
 enum : u32 { PLACE_ON_SELF = 1, LAYER_FRONT = 1, SHOW_TIMED = 2 };
 // The board's ID among the shown pictures: a second show takes the first one's place.
 constexpr u32 kBoardId = 1;
@@ -23,7 +23,7 @@ cEdChara DemoSignPost() {
     c.strName = Sj("立て札");
     c.nHoldItem = cEdChara::kNoItem;
     // While the hero is near, the board is shown anew every frame: it stays as long as the hero
-    // stands by, and goes a second after the hero has walked on. The game never waits for it.
+    // stands by, and goes as the hero walks on. The game never waits for it.
     cFlow f;
     f.trigger = 0;
     cCond near;
@@ -39,7 +39,9 @@ cEdChara DemoSignPost() {
     show.params.assign(CmdTypeRow(0, CMD_PICTURE).nParams, 0);
     show.params[PP_PICTURE] = kDemoSignPicture;
     show.params[PP_PLACEMENT] = PLACE_ON_SELF;
-    show.params[PP_OFFSET_Y] = static_cast<u32>(-72); // above the post, clear of the hero's head
+    // Above the post, clear of the hero's head, and over the stage rather than the wall behind.
+    show.params[PP_OFFSET_X] = 48;
+    show.params[PP_OFFSET_Y] = static_cast<u32>(-72);
     show.params[PP_LAYER] = LAYER_FRONT;
     show.params[PP_SCALE] = 100;
     show.params[PP_DISPLAY_MODE] = SHOW_TIMED;

@@ -1,6 +1,7 @@
 #pragma once
-// The demo game's sign post: a wooden post by the first stage's start whose board (a picture of
-// the database) shows above it while the hero stands near, telling the buttons.
+// The demo game's sign post: a wooden post just behind the hero at the first stage's start whose
+// board (a picture of the database) shows above it while the hero stands near, telling the
+// buttons.
 #include "database/CommonPalette.h"
 #include "records/Stage.h"
 
@@ -8,9 +9,9 @@
 constexpr u16 kDemoSignPicture = 1;
 constexpr i16 kDemoPicSignPost = 23;
 // How near the hero comes (half blocks, either side) for the board to show, and how long it
-// stays once the hero walks on (tenths of a second).
-constexpr i32 kDemoSignReach = 3;
-constexpr i32 kDemoSignLinger = 10;
+// stays once the hero walks on (tenths of a second): gone before the villager further on talks.
+constexpr i32 kDemoSignReach = 4;
+constexpr i32 kDemoSignLinger = 1;
 
 cEdChara DemoSignPost();
 // Appends the sign post to the common palette: its index in the character list.
