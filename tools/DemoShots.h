@@ -20,8 +20,8 @@ void ArmDemoHero(cEdChara& hero, int swordType);
 // `kDemoBossDescentRows` rows higher over `kDemoBossDescentTenths` once the hero is within
 // `kDemoBossWakeReach` half blocks; the stage variable set once it has landed.
 constexpr i16 kDemoBossX = 21;
-constexpr i32 kDemoBossWakeReach = 16;
 constexpr i16 kDemoBossY = 7;
+constexpr i32 kDemoBossWakeReach = 16;
 constexpr i16 kDemoBossDescentRows = 6;
 constexpr i16 kDemoBossDescentTenths = 10;
 constexpr i16 kDemoBossLandedVar = 3;

@@ -545,6 +545,14 @@ TEST_F(PlayScreen, DemoStagesShowSignLandingAndDarkCave) {
             playsim::cPlaySim sim;
             ASSERT_NO_FATAL_FAILURE(start(sim, m, "Demo-3"));
             cGameScene& s = sim.Scene();
+            const auto bossY = [&] {
+                double y = 0;
+                s.ForEachChara([&](cStageChara& c) {
+                    if (c.m_nScale == 2) y = c.m_dY;
+                });
+                return y;
+            };
+            const double high = bossY();
             // The way up the ledges as the stage's clear goes, until the boss lands.
             std::vector<playsim::SIMKEYS> keys;
             ASSERT_TRUE(playsim::ParseScript(".*5 R*36 RJ*26 R*3 .*20 R*10 RJ*26 R*4 .*20 R*26 RJ*30 R*5 .*20 R*10 RJ*30", keys));
@@ -554,6 +562,7 @@ TEST_F(PlayScreen, DemoStagesShowSignLandingAndDarkCave) {
             EXPECT_EQ(s.m_ScreenEffect.Type(), 3);
             EXPECT_GT(f, 150u) << "not before the hero has come near";
             EXPECT_EQ(s.m_vStageVar[kDemoBossLandedVar], 1);
+            EXPECT_NEAR(bossY() - high, kDemoBossDescentRows * 32, 1) << "come down onto its place";
             for (int k = 0; k < 3; ++k) sim.Frame(keys[f + k]);
             sheet.Put(1, Snapshot());
         }
