@@ -253,7 +253,7 @@ cCanvas GameMode() {
 }
 
 cCanvas Accessory() {
-    cCanvas c(128, 208);
+    cCanvas c(128, 224);
     // the big cursor, and the small one of the play screen's menus at (64, 0)
     for (int i = 0; i < 12; ++i) c.Fill(8 + i, 4 + i, 1, 24 - 2 * i, YELLOW);
     for (int i = 0; i < 6; ++i) c.Fill(68 + i, 2 + i, 1, 12 - 2 * i, YELLOW);
@@ -270,8 +270,12 @@ cCanvas Accessory() {
         c.Fill(x + 1, 129, 48, 14, BLACK);
         c.Fill(x, 146, 50, 12, g ? BLUE : GREEN);
         c.Fill(x, 162, 50, 12, RED);
-        c.Fill(x, 176, 50, 2, YELLOW); // what a character's gauge gained and lost
-        c.Fill(x, 192, 50, 2, DARK);
+        // The thin gauge over a character, 2-dot rows from 210: its background, its fill, what
+        // it just gained and what it just lost.
+        c.Fill(x, 210, 50, 2, BLACK);
+        c.Fill(x, 212, 50, 2, g ? BLUE : GREEN);
+        c.Fill(x, 214, 50, 2, WHITE);
+        c.Fill(x, 216, 50, 2, RED);
     }
     // life icon and marker
     c.Sprite(0, 48, kHeart, kMap, 1);

@@ -468,6 +468,44 @@ TEST_F(PlayScreen, ClearBannerGoldenFrames) {
     }
 }
 
+// The gauges over characters, full size: the hero loses 4 of its 10 HP and, its SP emptied,
+// gains 12 of 20 by code commands, beside a character flying by its own bitmap (drawn from it in its flight,
+// whose one-frame motion has ended). Cells: two frames in, the HP bar with what was lost right of
+// its level and the SP bar with what was gained left of it; 70 frames on, the levels alone.
+TEST_F(PlayScreen, GaugesGoldenFrames) {
+    MakeStage("Gauges", {[](cEdChara& h) { h.dwMaxSP = 20; }, {Code("hp = hp - 4"), Code("sp = 0"), Code("sp = sp + 12")}},
+              [](cStage& st) {
+                  const cEdChara& hero = st.vChara[0];
+                  cEdChara flyer;
+                  flyer.byOperation = 1;
+                  flyer.byPictureKind = 4; // its own bitmap
+                  flyer.wPicture = 1;
+                  flyer.dwMaxHP = 5;
+                  flyer.nHoldItem = cEdChara::kNoItem;
+                  flyer.sPosX = static_cast<i16>(hero.sPosX + 4);
+                  flyer.sPosY = static_cast<i16>(hero.sPosY - 4);
+                  CharaSettings::Set(flyer, eChara::Scale, 2);
+                  CharaSettings::Set(flyer, eChara::FlyMode, 2);
+                  st.vChara.push_back(flyer);
+              });
+    for (const MODE& m : kModes) {
+        SCOPED_TRACE(m.name);
+        Sheet sheet(2, 1);
+        playsim::cPlaySim sim;
+        ASSERT_NO_FATAL_FAILURE(Start(sim, m, "Gauges"));
+        for (int f = 0; f < 2; ++f) sim.Frame();
+        const cPlayer& hero = *sim.Scene().Player0();
+        EXPECT_EQ(hero.m_nHP, 6);
+        EXPECT_EQ(hero.m_nSP, 12);
+        EXPECT_GT(hero.m_HpGauge.nFrames, 60);
+        sheet.Put(0, Snapshot());
+        for (int f = 0; f < 70; ++f) sim.Frame();
+        EXPECT_GT(hero.m_SpGauge.nFrames, 0);
+        sheet.Put(1, Snapshot());
+        EXPECT_TRUE(sheet.Matches(std::string("play_screen_gauges_") + m.name));
+    }
+}
+
 // Every screen-effect kind started by the command in play, a quarter of a second in: shift,
 // shakes, splits, waves, blink, rotate, circle, zoom, lens and mosaic, each a quarter-size cell
 // in kind order (the status bar above each untouched).
