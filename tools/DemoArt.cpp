@@ -311,8 +311,15 @@ cCanvas Words() {
     c.Text(4, 4, "STAGE", WHITE, 6);
     c.Text(164, 4, "GO!", YELLOW, 6);
     c.Text(4, 36, "REPLAY", ORANGE, 5);
-    c.Text(4, 68, "CLEAR!", YELLOW, 5);
-    c.Text(4, 100, "GAME OVER", RED, 4);
+    // The end banners stand over blocks and characters: a dark edge keeps their letters in front.
+    auto edged = [&](int x, int y, const char* text, std::uint8_t colour, int scale) {
+        for (int dy = -2; dy <= 2; dy += 2)
+            for (int dx = -2; dx <= 2; dx += 2)
+                if (dx || dy) c.Text(x + dx, y + dy, text, COAL, scale);
+        c.Text(x, y, text, colour, scale);
+    };
+    edged(4, 68, "CLEAR!", YELLOW, 5);
+    edged(4, 100, "GAME OVER", RED, 4);
     for (int d = 0; d < 10; ++d) {
         c.Glyph(d * 32 + 8, 132, static_cast<char>('0' + d), WHITE, 5);
         c.Glyph(d * 32 + 8, 164, static_cast<char>('0' + d), YELLOW, 5);

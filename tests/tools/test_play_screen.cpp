@@ -506,6 +506,48 @@ TEST_F(PlayScreen, GaugesGoldenFrames) {
     }
 }
 
+// The end of a stage started directly from its file, which runs against no time limit: the
+// banner stands over the blocks with its dark edge, the result table leaves out the time left
+// (there is none), and the ranking line goes one line above the direct start's caption instead
+// of over it. The first stage with its hero put on the goal; the cell is the result shown.
+TEST_F(PlayScreen, DirectStartEndScreenGoldenFrames) {
+    MakeStage("EndScreen", {});
+    const u32 direct = g_bDirectStart;
+    const u32 ranking = g_Game.g_bUseRanking;
+    for (const MODE& m : kModes) {
+        SCOPED_TRACE(m.name);
+        Sheet sheet(1, 1);
+        playsim::cPlaySim sim;
+        ASSERT_NO_FATAL_FAILURE(Start(sim, m, "EndScreen"));
+        g_bDirectStart = 1;
+        g_Game.g_bUseRanking = 1;
+        cGameScene& s = sim.Scene();
+        ASSERT_EQ(StageSettings::Get(g_Stage, eStage::TimeLimitOn), 0);
+        const cItem* goal = nullptr;
+        s.ForEachItem([&](cItem& it) {
+            for (const cFlowCmd& c : it.m_Def.vCmd)
+                if (c.cmdSet == 1 && c.cmdKind == 2) goal = &it; // the item set's stage clear
+        });
+        ASSERT_NE(goal, nullptr);
+        cPlayer& p = *s.Player0();
+        p.m_dX = goal->m_dX;
+        p.m_dY = goal->m_dBottom - p.m_nBoxH + 1;
+        p.m_dSpeedY = 0;
+        p.UpdateEdgesX();
+        p.UpdateEdgesY();
+        p.OnMovedX();
+        p.OnMovedY();
+        for (int f = 0; f < 70; ++f) sim.Frame();
+        ASSERT_EQ(s.m_nState, 4);
+        EXPECT_NE(s.m_vResult[0], -1) << "the score ranks: the ranking line shows";
+        EXPECT_EQ(s.m_vResult[1], -1) << "no time left is ranked";
+        sheet.Put(0, Snapshot());
+        EXPECT_TRUE(sheet.Matches(std::string("play_screen_end_direct_") + m.name));
+    }
+    g_bDirectStart = direct;
+    g_Game.g_bUseRanking = ranking;
+}
+
 // Every screen-effect kind started by the command in play, a quarter of a second in: shift,
 // shakes, splits, waves, blink, rotate, circle, zoom, lens and mosaic, each a quarter-size cell
 // in kind order (the status bar above each untouched).
