@@ -272,7 +272,7 @@ cCanvas GameMode() {
 }
 
 cCanvas Accessory() {
-    cCanvas c(128, 208);
+    cCanvas c(128, 224);
     // the big cursor, and the small one of the play screen's menus at (64, 0)
     for (int i = 0; i < 12; ++i) c.Fill(8 + i, 4 + i, 1, 24 - 2 * i, YELLOW);
     for (int i = 0; i < 6; ++i) c.Fill(68 + i, 2 + i, 1, 12 - 2 * i, YELLOW);
@@ -289,8 +289,12 @@ cCanvas Accessory() {
         c.Fill(x + 1, 129, 48, 14, BLACK);
         c.Fill(x, 146, 50, 12, g ? BLUE : GREEN);
         c.Fill(x, 162, 50, 12, RED);
-        c.Fill(x, 176, 50, 2, YELLOW); // what a character's gauge gained and lost
-        c.Fill(x, 192, 50, 2, DARK);
+        // The thin gauge over a character, 2-dot rows from 210: its background, its fill, what
+        // it just gained and what it just lost.
+        c.Fill(x, 210, 50, 2, BLACK);
+        c.Fill(x, 212, 50, 2, g ? BLUE : GREEN);
+        c.Fill(x, 214, 50, 2, WHITE);
+        c.Fill(x, 216, 50, 2, RED);
     }
     // life icon and marker
     c.Sprite(0, 48, kHeart, kMap, 1);
@@ -326,8 +330,15 @@ cCanvas Words() {
     c.Text(4, 4, "STAGE", WHITE, 6);
     c.Text(164, 4, "GO!", YELLOW, 6);
     c.Text(4, 36, "REPLAY", ORANGE, 5);
-    c.Text(4, 68, "CLEAR!", YELLOW, 5);
-    c.Text(4, 100, "GAME OVER", RED, 4);
+    // The end banners stand over blocks and characters: a dark edge keeps their letters in front.
+    auto edged = [&](int x, int y, const char* text, std::uint8_t colour, int scale) {
+        for (int dy = -2; dy <= 2; dy += 2)
+            for (int dx = -2; dx <= 2; dx += 2)
+                if (dx || dy) c.Text(x + dx, y + dy, text, COAL, scale);
+        c.Text(x, y, text, colour, scale);
+    };
+    edged(4, 68, "CLEAR!", YELLOW, 5);
+    edged(4, 100, "GAME OVER", RED, 4);
     for (int d = 0; d < 10; ++d) {
         c.Glyph(d * 32 + 8, 132, static_cast<char>('0' + d), WHITE, 5);
         c.Glyph(d * 32 + 8, 164, static_cast<char>('0' + d), YELLOW, 5);

@@ -473,6 +473,86 @@ TEST_F(PlayScreen, ClearBannerGoldenFrames) {
     }
 }
 
+// The gauges over characters, full size: the hero loses 4 of its 10 HP and, its SP emptied,
+// gains 12 of 20 by code commands, beside a character flying by its own bitmap (drawn from it in its flight,
+// whose one-frame motion has ended). Cells: two frames in, the HP bar with what was lost right of
+// its level and the SP bar with what was gained left of it; 70 frames on, the levels alone.
+TEST_F(PlayScreen, GaugesGoldenFrames) {
+    MakeStage("Gauges", {[](cEdChara& h) { h.dwMaxSP = 20; }, {Code("hp = hp - 4"), Code("sp = 0"), Code("sp = sp + 12")}},
+              [](cStage& st) {
+                  const cEdChara& hero = st.vChara[0];
+                  cEdChara flyer;
+                  flyer.byOperation = 1;
+                  flyer.byPictureKind = 4; // its own bitmap
+                  flyer.wPicture = 1;
+                  flyer.dwMaxHP = 5;
+                  flyer.nHoldItem = cEdChara::kNoItem;
+                  flyer.sPosX = static_cast<i16>(hero.sPosX + 4);
+                  flyer.sPosY = static_cast<i16>(hero.sPosY - 4);
+                  CharaSettings::Set(flyer, eChara::Scale, 2);
+                  CharaSettings::Set(flyer, eChara::FlyMode, 2);
+                  st.vChara.push_back(flyer);
+              });
+    for (const MODE& m : kModes) {
+        SCOPED_TRACE(m.name);
+        Sheet sheet(2, 1);
+        playsim::cPlaySim sim;
+        ASSERT_NO_FATAL_FAILURE(Start(sim, m, "Gauges"));
+        for (int f = 0; f < 2; ++f) sim.Frame();
+        const cPlayer& hero = *sim.Scene().Player0();
+        EXPECT_EQ(hero.m_nHP, 6);
+        EXPECT_EQ(hero.m_nSP, 12);
+        EXPECT_GT(hero.m_HpGauge.nFrames, 60);
+        sheet.Put(0, Snapshot());
+        for (int f = 0; f < 70; ++f) sim.Frame();
+        EXPECT_GT(hero.m_SpGauge.nFrames, 0);
+        sheet.Put(1, Snapshot());
+        EXPECT_TRUE(sheet.Matches(std::string("play_screen_gauges_") + m.name));
+    }
+}
+
+// The end of a stage started directly from its file, which runs against no time limit: the
+// banner stands over the blocks with its dark edge, the result table leaves out the time left
+// (there is none), and the ranking line goes one line above the direct start's caption instead
+// of over it. The first stage with its hero put on the goal; the cell is the result shown.
+TEST_F(PlayScreen, DirectStartEndScreenGoldenFrames) {
+    MakeStage("EndScreen", {});
+    const u32 direct = g_bDirectStart;
+    const u32 ranking = g_Game.g_bUseRanking;
+    for (const MODE& m : kModes) {
+        SCOPED_TRACE(m.name);
+        Sheet sheet(1, 1);
+        playsim::cPlaySim sim;
+        ASSERT_NO_FATAL_FAILURE(Start(sim, m, "EndScreen"));
+        g_bDirectStart = 1;
+        g_Game.g_bUseRanking = 1;
+        cGameScene& s = sim.Scene();
+        ASSERT_EQ(StageSettings::Get(g_Stage, eStage::TimeLimitOn), 0);
+        const cItem* goal = nullptr;
+        s.ForEachItem([&](cItem& it) {
+            for (const cFlowCmd& c : it.m_Def.vCmd)
+                if (c.cmdSet == 1 && c.cmdKind == 2) goal = &it; // the item set's stage clear
+        });
+        ASSERT_NE(goal, nullptr);
+        cPlayer& p = *s.Player0();
+        p.m_dX = goal->m_dX;
+        p.m_dY = goal->m_dBottom - p.m_nBoxH + 1;
+        p.m_dSpeedY = 0;
+        p.UpdateEdgesX();
+        p.UpdateEdgesY();
+        p.OnMovedX();
+        p.OnMovedY();
+        for (int f = 0; f < 70; ++f) sim.Frame();
+        ASSERT_EQ(s.m_nState, 4);
+        EXPECT_NE(s.m_vResult[0], -1) << "the score ranks: the ranking line shows";
+        EXPECT_EQ(s.m_vResult[1], -1) << "no time left is ranked";
+        sheet.Put(0, Snapshot());
+        EXPECT_TRUE(sheet.Matches(std::string("play_screen_end_direct_") + m.name));
+    }
+    g_bDirectStart = direct;
+    g_Game.g_bUseRanking = ranking;
+}
+
 // Every screen-effect kind started by the command in play, a quarter of a second in: shift,
 // shakes, splits, waves, blink, rotate, circle, zoom, lens and mosaic, each a quarter-size cell
 // in kind order (the status bar above each untouched).
