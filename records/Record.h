@@ -3,6 +3,7 @@
 // order and gated by the data version that introduced each; the base streams, clears and copies
 // whatever is listed. The lists hold addresses inside the record, so they are rebuilt by every
 // operation that uses them and are never copied from another record.
+#include <memory>
 #include <string>
 
 #include "platform/system/Containers.h"
@@ -74,10 +75,17 @@ protected:
     void AddField(void* address, u32 count, i8 size);
     void AddString(std::string* address);
 
-    cVector<DATAFIELD> m_vField;
-    cVector<STRFIELD> m_vStr;
-
 private:
+    // The descriptor lists, made on the first registration: most records (a stage's hundred
+    // thousand placed blocks) are streamed through their class's layout and never build them,
+    // and then carry one pointer instead of two vectors.
+    struct FieldLists {
+        cVector<DATAFIELD> fields;
+        cVector<STRFIELD> strings;
+    };
+    FieldLists& Lists();
+    std::unique_ptr<FieldLists> m_lists;
+
     struct Layout;
     // The registered fields of this record's class at a version, as offsets from the record,
     // worked out once per class and version (per thread) instead of once per record. Null when

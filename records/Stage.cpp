@@ -77,17 +77,22 @@ bool ReadPalette(cRecordReader& r, cVector<T>& v, std::size_t minBytes) {
     return true;
 }
 
-// Placed entries: each is preceded by a word that is always 0 and means nothing.
-template <class T>
-bool ReadPlaced(cRecordReader& r, cVector<T>& v, std::size_t minBytes) {
+// Placed entries: each is preceded by a word that is always 0 and means nothing. Each entry is
+// made where it stays and read while its memory is at hand (placed entries inherit from the
+// palettes, never from each other); the count was checked against the bytes left.
+// check runs on each entry once it is read.
+template <class T, class Check>
+bool ReadPlaced(cRecordReader& r, cVector<T>& v, std::size_t minBytes, Check check) {
     u32 n = 0;
     if (!r.ReadCount(n, minBytes + 4)) return false;
     v.clear();
-    v.resize(n);
-    for (std::size_t i = 0; i < v.size(); ++i) {
+    v.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
         if (!r.Skip(4)) return false;
-        v[static_cast<long long>(i)].Load(r);
+        T& e = v.emplace_back();
+        e.T::Load(r);
         if (r.Failed() || Cancelled(r, i)) return false;
+        check(e);
     }
     return true;
 }
@@ -241,7 +246,17 @@ void cStage::Load(cRecordReader& r) {
     if (!ReadPalette(r, vBlockPalette, kMinBlock) || !ReadPalette(r, vCharaPalette, kMinChara) ||
         !ReadPalette(r, vItemPalette, kMinItem))
         return;
-    if (!ReadPlaced(r, vBlock, kMinBlock) || !ReadPlaced(r, vChara, kMinChara) || !ReadPlaced(r, vItem, kMinItem))
+    // A placed block's item reference is checked against the item palettes as Prepare leaves
+    // them (this stage's padded to two entries) while the block is at hand, instead of in a
+    // second walk over a hundred thousand blocks.
+    const cStage& pal = PaletteStage();
+    const u32 stageItems = static_cast<u32>(&pal == this ? std::max<std::size_t>(pal.vItemPalette.size(), 2)
+                                                         : pal.vItemPalette.size());
+    const u32 commonItems = CommonItemCount();
+    auto checkBlock = [&](cEdBlock& b) { b.CheckItemRef(commonItems, stageItems); };
+    auto none = [](auto&) {};
+    if (!ReadPlaced(r, vBlock, kMinBlock, checkBlock) || !ReadPlaced(r, vChara, kMinChara, none) ||
+        !ReadPlaced(r, vItem, kMinItem, none))
         return;
 
     if (!r.ReadCount(n, kMinRecord)) return;
@@ -268,7 +283,7 @@ void cStage::Load(cRecordReader& r) {
         }
     }
     if (version < kProgVer) Upgrade(version);
-    Prepare();
+    Prepare(true);
 }
 
 void cStage::Upgrade(u32 version) {
@@ -336,7 +351,9 @@ void cStage::BoundBoxSizes() {
     }
 }
 
-void cStage::Prepare() {
+void cStage::Prepare() { Prepare(false); }
+
+void cStage::Prepare(bool justRead) {
     BoundSize();
     u32* f = m_hdr.dwField;
     const i64 w = static_cast<i32>(f[1]);
@@ -365,21 +382,35 @@ void cStage::Prepare() {
     lim.nStagePal[3] = static_cast<u32>(pal.vItemPalette.size());
     SetCmdLimits(lim);
 
-    for (cVector<cEdBlock>* blocks : {&vBlockPalette, &vBlock})
-        for (cEdBlock& b : *blocks) {
+    // Placed entries just read were checked against the palettes as read, and the palettes only
+    // grew since (padding), so those checks would change nothing; what depends on the limits
+    // set above still runs. Palette entries always are checked: entry 0 was reset after its
+    // read, and padding adds new ones.
+    for (cEdBlock& b : vBlockPalette) {
+        b.CheckPalette();
+        b.CheckItemRef();
+    }
+    if (!justRead)
+        for (cEdBlock& b : vBlock) {
             b.CheckPalette();
             b.CheckItemRef();
         }
-    for (cVector<cEdChara>* charas : {&vCharaPalette, &vChara})
-        for (cEdChara& c : *charas) {
-            c.Validate();
-            c.FixFlowRefs();
-        }
-    for (cVector<cEdItem>* items : {&vItemPalette, &vItem})
-        for (cEdItem& it : *items) {
-            it.Validate();
-            it.FixCmdRefs();
-        }
+    for (cEdChara& c : vCharaPalette) {
+        c.Validate();
+        c.FixFlowRefs();
+    }
+    for (cEdChara& c : vChara) {
+        if (!justRead) c.Validate();
+        c.FixFlowRefs();
+    }
+    for (cEdItem& it : vItemPalette) {
+        it.Validate();
+        it.FixCmdRefs();
+    }
+    for (cEdItem& it : vItem) {
+        if (!justRead) it.Validate();
+        it.FixCmdRefs();
+    }
     // A carried item past the placed items would end the program at stage set-up: it becomes
     // none. (Palette entries carry nothing; their word is left alone.)
     for (cEdChara& c : vChara)

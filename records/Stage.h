@@ -116,6 +116,8 @@ public:
     u32 dwSpeedStep6 = 0;    // 6 x the speed step
 
 private:
+    // justRead: the placed entries were just read, with their checks.
+    void Prepare(bool justRead);
     void WriteBody(cRecordWriter& w, cStage& settings);
     void Upgrade(u32 version);
     void BoundSize();
