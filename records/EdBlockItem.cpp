@@ -221,7 +221,7 @@ void cEdItem::Validate() {
         wPaletteIndex = 0;
     }
     if (bySize < 1) bySize = 1;
-    if (PastLimit(wSound, GetCmdLimits().nSound)) wSound = 0;
+    if (PastLimit(wSound, CurrentCmdLimits().nSound)) wSound = 0;
     for (cFlowCmd& c : vCmd) FixCmdParams(c);
 }
 

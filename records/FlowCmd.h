@@ -112,6 +112,9 @@ inline bool KeepsEditorOnlyFlows(const CMDLIMITS& l) { return l.bKeepEditorOnlyF
 void SetCmdLimits(const CMDLIMITS& limits);
 void UpdateCmdLimits(const std::function<void(CMDLIMITS&)>& change);
 CMDLIMITS GetCmdLimits();
+// The same without a copy, for the checks run on every record read: this thread's copy, which
+// the next call after a change refreshes.
+const CMDLIMITS& CurrentCmdLimits();
 
 // ---- Fix-up passes ----------------------------------------------------------------------------
 

@@ -1,6 +1,8 @@
 #include "records/Record.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <cstring>
 #include <typeinfo>
@@ -62,10 +64,16 @@ const cRecord::Layout* cRecord::LayoutAt(u32 version) {
     // serve every record of its class. Per thread: loads run on several threads, and a lookup
     // then needs no lock.
     thread_local std::unordered_map<LayoutKey, std::unique_ptr<Layout>, LayoutKeyHash> layouts;
-    thread_local LayoutKey lastKey{nullptr, 0};
-    thread_local const Layout* last = nullptr;
+    // Nested records alternate between a few classes (a flow, its conditions, its commands,
+    // their movements and shots): the recent ones are found without a map lookup.
+    struct Recent {
+        LayoutKey key{nullptr, 0};
+        const Layout* layout = nullptr;
+    };
+    thread_local std::array<Recent, 16> recent;
     const LayoutKey key{&typeid(*this), version};
-    if (key == lastKey) return last;
+    Recent& slot = recent[(reinterpret_cast<std::uintptr_t>(key.type) >> 4 ^ version) & 15];
+    if (slot.key == key) return slot.layout;
     auto it = layouts.find(key);
     if (it == layouts.end()) {
         RegisterFields(version);
@@ -89,9 +97,9 @@ const cRecord::Layout* cRecord::LayoutAt(u32 version) {
         if (!inside) layout.reset();
         it = layouts.emplace(key, std::move(layout)).first;
     }
-    lastKey = key;
-    last = it->second.get();
-    return last;
+    slot.key = key;
+    slot.layout = it->second.get();
+    return slot.layout;
 }
 
 void cRecord::AddField(void* address, u32 count, i8 size) {
