@@ -96,8 +96,6 @@ void InheritFrom(T& rec, const cVector<T>* pal) {
 
 // ---- cEdBlock ---------------------------------------------------------------------------------
 
-cEdBlock::cEdBlock() : vInherit(kGroups, 0) {}
-
 void cEdBlock::Reset() {
     *Data(this) = EDBLOCK_DATA{};
     vInherit.assign(kGroups, 0);
@@ -142,7 +140,7 @@ void cEdBlock::Load(cRecordReader& r) {
     if (!LoadUsual(r) && (!LoadFixedTable<kBlockFields>(r, Data(this), &strName) || !LoadCommonTail(*this, r)))
         return;
     UpgradePicture<cEdBlock>(r.Version(), byPictureKind, wPicture);
-    ApplyPaletteInherit();
+    if (byPaletteKind != 0 && wPaletteIndex != 0) ApplyPaletteInherit();
     CheckPalette();
 }
 

@@ -34,7 +34,7 @@ class cEdBlock : public cTableRecord, public EDBLOCK_DATA {
 public:
     static constexpr int kGroups = 11;
 
-    cEdBlock();
+    cEdBlock() : vInherit(kGroups, 0) {}
     cEdBlock(const cEdBlock&) = default;
     cEdBlock(cEdBlock&&) = default;
     cEdBlock& operator=(const cEdBlock&) = default;
@@ -115,6 +115,7 @@ public:
     void CopyGroup(int k, const cEdItem& src);
     void Validate();
     void FixCmdRefs();
+    void FixCmdRefs(const CMDLIMITS& lim) { FixCmdRefList(vCmd, lim); }
 
     i16 sPosX = 0;
     i16 sPosY = 0;

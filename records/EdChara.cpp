@@ -211,8 +211,10 @@ void cEdChara::Validate() {
     vFlow.erase(vFlow.begin() + static_cast<std::ptrdiff_t>(kept), vFlow.end());
 }
 
-void cEdChara::FixFlowRefs() {
-    for (cFlow& f : vFlow) FixCmdRefList(f.cmds);
+void cEdChara::FixFlowRefs() { FixFlowRefs(CurrentCmdLimits()); }
+
+void cEdChara::FixFlowRefs(const CMDLIMITS& lim) {
+    for (cFlow& f : vFlow) FixCmdRefList(f.cmds, lim);
 }
 
 double cEdChara::GetOffsetX(i32 i, i32 dir) const {

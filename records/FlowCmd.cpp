@@ -391,11 +391,12 @@ void FixCmdList(cVector<cFlowCmd>& cmds) {
     for (cFlowCmd& c : cmds) FixCmdParams(c);
 }
 
-void FixCmdRefs(cFlowCmd& c) {
+void FixCmdRefs(cFlowCmd& c) { FixCmdRefs(c, CurrentCmdLimits()); }
+
+void FixCmdRefs(cFlowCmd& c, const CMDLIMITS& lim) {
     // The kinds from the shot to the item taking carry a shot record, whose references name
     // palette entries.
     if (c.cmdSet || !c.shot || c.cmdKind < 11 || c.cmdKind > 25) return;
-    const CMDLIMITS& lim = CurrentCmdLimits();
     constexpr int kItems = 3;
     // The item a shot or sword gives when it hits: kind 1 the common palette, 2 the stage's; an
     // entry past its palette gives none.
@@ -422,8 +423,10 @@ void FixCmdRefs(cFlowCmd& c) {
     if (c.shot->wSummonIndex < 0 || static_cast<u32>(c.shot->wSummonIndex) >= size) c.shot->wSummonIndex = -1;
 }
 
-void FixCmdRefList(cVector<cFlowCmd>& cmds) {
-    for (cFlowCmd& c : cmds) FixCmdRefs(c);
+void FixCmdRefList(cVector<cFlowCmd>& cmds) { FixCmdRefList(cmds, CurrentCmdLimits()); }
+
+void FixCmdRefList(cVector<cFlowCmd>& cmds, const CMDLIMITS& lim) {
+    for (cFlowCmd& c : cmds) FixCmdRefs(c, lim);
 }
 
 void FixFlows(cVector<cFlow>& flows) {

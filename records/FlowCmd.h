@@ -124,6 +124,9 @@ void FixCmdList(cVector<cFlowCmd>& cmds);
 // Resets palette references of a character-set command that point past their palette.
 void FixCmdRefs(cFlowCmd& cmd);
 void FixCmdRefList(cVector<cFlowCmd>& cmds);
+// The same against the given limits.
+void FixCmdRefs(cFlowCmd& cmd, const CMDLIMITS& lim);
+void FixCmdRefList(cVector<cFlowCmd>& cmds, const CMDLIMITS& lim);
 // Removes every flow marked editor-only, keeping the others in order.
 void FixFlows(cVector<cFlow>& flows);
 

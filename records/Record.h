@@ -121,18 +121,22 @@ bool ReadRecordVectorFrom(cRecordReader& r, cVector<T>& v, const T& blank, std::
 
 // The pattern of every class that keeps records in a vector: each element starts as a cleared
 // record of the current version, then loads. The count comes first: most lists in a file are
-// empty, and an empty one builds no blank record.
+// empty, and an empty one builds nothing. Each element is cleared where it stays rather than
+// copied from a cleared one.
 template <class T>
 bool ReadRecordVector(cRecordReader& r, cVector<T>& v, std::size_t minBytes = 8) {
     u32 n = 0;
     if (!r.ReadCount(n, minBytes)) return false;
-    if (n == 0) {
-        v.clear();
-        return true;
+    v.clear();
+    if (n == 0) return true;
+    v.reserve(n < 256 ? n : 256);
+    for (u32 i = 0; i < n; ++i) {
+        T& e = v.emplace_back();
+        e.Clear();
+        e.Load(r);
+        if (r.Failed()) return false;
     }
-    T blank;
-    blank.Clear();
-    return ReadRecordsInto(r, v, n, blank);
+    return true;
 }
 
 template <class T>

@@ -246,17 +246,16 @@ void cStage::Load(cRecordReader& r) {
     if (!ReadPalette(r, vBlockPalette, kMinBlock) || !ReadPalette(r, vCharaPalette, kMinChara) ||
         !ReadPalette(r, vItemPalette, kMinItem))
         return;
-    // A placed block's item reference is checked against the item palettes as Prepare leaves
-    // them (this stage's padded to two entries) while the block is at hand, instead of in a
-    // second walk over a hundred thousand blocks.
-    const cStage& pal = PaletteStage();
-    const u32 stageItems = static_cast<u32>(&pal == this ? std::max<std::size_t>(pal.vItemPalette.size(), 2)
-                                                         : pal.vItemPalette.size());
+    // The palette references of placed entries are checked against the palettes as Prepare
+    // leaves them while each entry is at hand, instead of in a second walk over a hundred
+    // thousand blocks.
+    const CMDLIMITS lim = PaletteLimits();
     const u32 commonItems = CommonItemCount();
-    auto checkBlock = [&](cEdBlock& b) { b.CheckItemRef(commonItems, stageItems); };
-    auto none = [](auto&) {};
-    if (!ReadPlaced(r, vBlock, kMinBlock, checkBlock) || !ReadPlaced(r, vChara, kMinChara, none) ||
-        !ReadPlaced(r, vItem, kMinItem, none))
+    auto checkBlock = [&](cEdBlock& b) { b.CheckItemRef(commonItems, lim.nStagePal[3]); };
+    auto checkChara = [&](cEdChara& c) { c.FixFlowRefs(lim); };
+    auto checkItem = [&](cEdItem& it) { it.FixCmdRefs(lim); };
+    if (!ReadPlaced(r, vBlock, kMinBlock, checkBlock) || !ReadPlaced(r, vChara, kMinChara, checkChara) ||
+        !ReadPlaced(r, vItem, kMinItem, checkItem))
         return;
 
     if (!r.ReadCount(n, kMinRecord)) return;
@@ -351,6 +350,17 @@ void cStage::BoundBoxSizes() {
     }
 }
 
+CMDLIMITS cStage::PaletteLimits() const {
+    const cStage& pal = PaletteStage();
+    // Prepare pads this stage's palettes (and no other's) to two entries.
+    auto size = [&](std::size_t n) { return static_cast<u32>(&pal == this ? std::max<std::size_t>(n, 2) : n); };
+    CMDLIMITS lim = GetCmdLimits();
+    lim.nStagePal[1] = size(pal.vBlockPalette.size());
+    lim.nStagePal[2] = size(pal.vCharaPalette.size());
+    lim.nStagePal[3] = size(pal.vItemPalette.size());
+    return lim;
+}
+
 void cStage::Prepare() { Prepare(false); }
 
 void cStage::Prepare(bool justRead) {
@@ -375,17 +385,12 @@ void cStage::Prepare(bool justRead) {
 
     // The summon commands' palette references are checked against the stage whose palettes
     // are in use.
-    const cStage& pal = PaletteStage();
-    CMDLIMITS lim = GetCmdLimits();
-    lim.nStagePal[1] = static_cast<u32>(pal.vBlockPalette.size());
-    lim.nStagePal[2] = static_cast<u32>(pal.vCharaPalette.size());
-    lim.nStagePal[3] = static_cast<u32>(pal.vItemPalette.size());
-    SetCmdLimits(lim);
+    SetCmdLimits(PaletteLimits());
 
-    // Placed entries just read were checked against the palettes as read, and the palettes only
-    // grew since (padding), so those checks would change nothing; what depends on the limits
-    // set above still runs. Palette entries always are checked: entry 0 was reset after its
-    // read, and padding adds new ones.
+    // Placed entries just read were checked as they were read, against the palettes as read and
+    // the limits set above; the palettes only grew since (padding), so checking them again would
+    // change nothing. Palette entries always are checked: entry 0 was reset after its read, and
+    // padding adds new ones.
     for (cEdBlock& b : vBlockPalette) {
         b.CheckPalette();
         b.CheckItemRef();
@@ -399,18 +404,20 @@ void cStage::Prepare(bool justRead) {
         c.Validate();
         c.FixFlowRefs();
     }
-    for (cEdChara& c : vChara) {
-        if (!justRead) c.Validate();
-        c.FixFlowRefs();
-    }
+    if (!justRead)
+        for (cEdChara& c : vChara) {
+            c.Validate();
+            c.FixFlowRefs();
+        }
     for (cEdItem& it : vItemPalette) {
         it.Validate();
         it.FixCmdRefs();
     }
-    for (cEdItem& it : vItem) {
-        if (!justRead) it.Validate();
-        it.FixCmdRefs();
-    }
+    if (!justRead)
+        for (cEdItem& it : vItem) {
+            it.Validate();
+            it.FixCmdRefs();
+        }
     // A carried item past the placed items would end the program at stage set-up: it becomes
     // none. (Palette entries carry nothing; their word is left alone.)
     for (cEdChara& c : vChara)
