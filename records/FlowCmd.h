@@ -57,6 +57,9 @@ private:
     void CopyMembers(const cFlowCmd& src);
 };
 
+template <>
+inline constexpr bool kFreshIsCleared<cFlowCmd> = true;
+
 // Reads a u32 count and that many commands into v (each a cleared command of this version).
 bool ReadFlowCmdList(cVector<cFlowCmd>& v, cRecordReader& r);
 void WriteFlowCmdList(cVector<cFlowCmd>& v, cRecordWriter& w);

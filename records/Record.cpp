@@ -41,6 +41,7 @@ struct cRecord::Layout {
     // into one slot: a whole body is copied in a few moves.
     std::vector<Slot> runs;
     std::vector<u32> strings;
+    std::size_t bytes = 0; // of the whole body
 };
 
 namespace {
@@ -89,6 +90,7 @@ const cRecord::Layout* cRecord::LayoutAt(u32 version) {
             layout->fields.push_back({offsetOf(f.address), static_cast<u32>(f.count) * static_cast<u32>(f.size)});
         for (const STRFIELD& f : Lists().strings) layout->strings.push_back(offsetOf(f.address));
         for (const Layout::Slot& f : layout->fields) {
+            layout->bytes += f.bytes;
             if (!layout->runs.empty() && layout->runs.back().offset + layout->runs.back().bytes == f.offset)
                 layout->runs.back().bytes += f.bytes;
             else
@@ -127,10 +129,18 @@ void cRecord::Load(cRecordReader& r) {
             r.Fail();
             return;
         }
-        const std::vector<Layout::Slot>& slots = n == layout->fields.size() ? layout->runs : layout->fields;
-        const std::size_t count = n == layout->fields.size() ? slots.size() : n;
-        for (std::size_t i = 0; i < count; ++i)
-            if (!r.ReadBytes(base + slots[i].offset, slots[i].bytes)) return;
+        if (n == layout->fields.size()) {
+            // The whole body, as every file of this version holds it: one bounds check.
+            const char* p = r.Take(layout->bytes);
+            if (!p) return;
+            for (const Layout::Slot& s : layout->runs) {
+                std::memcpy(base + s.offset, p, s.bytes);
+                p += s.bytes;
+            }
+        } else {
+            for (std::size_t i = 0; i < n; ++i)
+                if (!r.ReadBytes(base + layout->fields[i].offset, layout->fields[i].bytes)) return;
+        }
         LoadStrings(r, *layout);
         return;
     }

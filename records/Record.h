@@ -94,6 +94,11 @@ private:
     void LoadStrings(cRecordReader& r, const Layout& layout);
 };
 
+// Set (by specialising) for a class whose fresh record is already a cleared one: every member
+// it registers starts at zero and every string empty. Its list elements then skip the clear.
+template <class T>
+inline constexpr bool kFreshIsCleared = false;
+
 // Reads n records into v (cleared first), each starting as a copy of blank. Elements are made
 // one by one as they are read, so a damaged count costs no more memory than the bytes really
 // there.
@@ -132,7 +137,7 @@ bool ReadRecordVector(cRecordReader& r, cVector<T>& v, std::size_t minBytes = 8)
     v.reserve(n < 256 ? n : 256);
     for (u32 i = 0; i < n; ++i) {
         T& e = v.emplace_back();
-        e.Clear();
+        if constexpr (!kFreshIsCleared<T>) e.Clear();
         e.Load(r);
         if (r.Failed()) return false;
     }
