@@ -14,9 +14,11 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "record files are littl
 class cRecordReader {
 public:
     cRecordReader() = default;
-    // bytes: the body after the version word; version: the data version of the file.
-    cRecordReader(std::string bytes, u32 version)
-        : m_data(std::move(bytes)), m_bytes(m_data.data()), m_size(m_data.size()), m_version(version) {}
+    // bytes: the body after the version word; version: the data version of the file. start:
+    // where the body begins in bytes (a whole file's bytes are read from 4, without moving them).
+    cRecordReader(std::string bytes, u32 version, std::size_t start = 0)
+        : m_data(std::move(bytes)), m_start(start < m_data.size() ? start : m_data.size()),
+          m_bytes(m_data.data() + m_start), m_size(m_data.size() - m_start), m_version(version) {}
     // Reads bytes that the caller keeps alive and unchanged while the reader is used, without
     // a copy of them (bytes already in memory: a replay's stage, a benchmark's file).
     static cRecordReader Over(std::string_view bytes, u32 version) {
@@ -43,7 +45,7 @@ public:
             // What is left behind reads as empty.
             o.m_data.clear();
             o.m_bytes = o.m_data.data();
-            o.m_size = o.m_pos = 0;
+            o.m_start = o.m_size = o.m_pos = 0;
             o.m_borrowed = false;
         }
         return *this;
@@ -119,7 +121,8 @@ private:
     }
 
     void Adopt(const cRecordReader& o) {
-        m_bytes = o.m_borrowed ? o.m_bytes : m_data.data();
+        m_start = o.m_start;
+        m_bytes = o.m_borrowed ? o.m_bytes : m_data.data() + m_start;
         m_size = o.m_size;
         m_pos = o.m_pos;
         m_version = o.m_version;
@@ -128,6 +131,7 @@ private:
     }
 
     std::string m_data;             // the bytes, unless borrowed
+    std::size_t m_start = 0;        // of the body in m_data
     const char* m_bytes = m_data.data();
     std::size_t m_size = 0;
     std::size_t m_pos = 0;

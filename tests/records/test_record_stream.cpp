@@ -360,6 +360,16 @@ TEST_F(RecordStreamTest, ReadersOverBorrowedOwnedCopiedAndMovedBytes) {
     EXPECT_EQ(readOne(moved), "9text");
     EXPECT_TRUE(moved.AtEnd());
 
+    // A body that starts past a file's version word, moved and copied.
+    cRecordReader file(U32(824) + bytes, kProgVer, 4);
+    EXPECT_EQ(file.Left(), bytes.size());
+    cRecordReader fileMoved = std::move(file);
+    cRecordReader fileCopy = fileMoved;
+    EXPECT_EQ(readOne(fileMoved), "9text");
+    EXPECT_EQ(readOne(fileCopy), "9text");
+    EXPECT_EQ(readOne(fileCopy), "9text");
+    EXPECT_TRUE(fileCopy.AtEnd());
+
     cRecordReader from(std::string(bytes), kProgVer);
     cRecordReader to = std::move(from);
     EXPECT_EQ(from.Left(), 0u);
