@@ -35,6 +35,9 @@ private:
     u16 m_wDropped[2] = {0, 0};
 };
 
+template <>
+inline constexpr bool kFreshIsCleared<cCond> = true;
+
 class cCondList : public cRecord {
 public:
     void RegisterFields(u32 version) override;

@@ -32,8 +32,7 @@ std::unique_ptr<cRecordReader> OpenDataFileRead(const std::string& name, LoadRes
     }
     if (why) *why = result;
     if (result != LoadResult::Loaded) return nullptr;
-    bytes.erase(0, 4);
-    return std::make_unique<cRecordReader>(std::move(bytes), g_nFileVer);
+    return std::make_unique<cRecordReader>(std::move(bytes), g_nFileVer, 4);
 }
 
 cRecordWriter OpenDataFileWrite() {

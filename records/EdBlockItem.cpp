@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "records/PaletteSource.h"
 #include "records/Stage.h"
@@ -95,8 +96,6 @@ void InheritFrom(T& rec, const cVector<T>* pal) {
 
 // ---- cEdBlock ---------------------------------------------------------------------------------
 
-cEdBlock::cEdBlock() : vInherit(kGroups, 0) {}
-
 void cEdBlock::Reset() {
     *Data(this) = EDBLOCK_DATA{};
     vInherit.assign(kGroups, 0);
@@ -106,10 +105,42 @@ void cEdBlock::Reset() {
 
 void cEdBlock::RegisterFields(u32 version) { RegisterTable(Data(this), kBlockFields, version, &strName); }
 
+// The form nearly every placed block is stored in: the whole body, an empty name, a short row of
+// inherit flags and no conditions. Read in one bounds check, or false (nothing read) for any
+// other form, which the general path reads.
+bool cEdBlock::LoadUsual(cRecordReader& r) {
+    using F = field_table_detail::Fixed<kBlockFields>;
+    constexpr std::size_t kBody = F::kPacked[F::kCount];
+    constexpr std::size_t kHead = 4 + kBody + 4 + 4 + 4 + 4; // count, body, 1 string, its length, x y, flags count
+    const char* p = r.Peek(kHead);
+    if (!p || r.Version() < F::kNewest) return false;
+    u32 n, strings, len, flags, conds;
+    std::memcpy(&n, p, 4);
+    std::memcpy(&strings, p + 4 + kBody, 4);
+    std::memcpy(&len, p + 8 + kBody, 4);
+    std::memcpy(&flags, p + kHead - 4, 4);
+    if (n != F::kCount || strings != 1 || len > 1 || flags > 16) return false;
+    const std::size_t whole = kHead + flags + 4;
+    p = r.Peek(whole);
+    if (!p) return false;
+    std::memcpy(&conds, p + kHead + flags, 4);
+    if (conds != 0) return false;
+    F::Copy(Data(this), p + 4, std::make_index_sequence<F::kCount>{});
+    std::memcpy(&sPosX, p + 12 + kBody, 2);
+    std::memcpy(&sPosY, p + 14 + kBody, 2);
+    strName.clear();
+    vInherit.resize(flags, 0);
+    std::memcpy(vInherit.data(), p + kHead, flags);
+    vCond.clear();
+    r.Advance(whole);
+    return true;
+}
+
 void cEdBlock::Load(cRecordReader& r) {
-    if (!LoadFixedTable<kBlockFields>(r, Data(this), &strName) || !LoadCommonTail(*this, r)) return;
+    if (!LoadUsual(r) && (!LoadFixedTable<kBlockFields>(r, Data(this), &strName) || !LoadCommonTail(*this, r)))
+        return;
     UpgradePicture<cEdBlock>(r.Version(), byPictureKind, wPicture);
-    ApplyPaletteInherit();
+    if (byPaletteKind != 0 && wPaletteIndex != 0) ApplyPaletteInherit();
     CheckPalette();
 }
 
@@ -140,12 +171,7 @@ void cEdBlock::CheckPalette() {
     }
 }
 
-void cEdBlock::CheckItemRef() {
-    if ((byItemKind == 1 || byItemKind == 2) && wItemIndex >= SizeOf(ItemPalette(byItemKind))) {
-        byItemKind = 0;
-        wItemIndex = 0;
-    }
-}
+void cEdBlock::CheckItemRef() { CheckItemRef(SizeOf(ItemPalette(1)), SizeOf(ItemPalette(2))); }
 
 // ---- cEdItem ----------------------------------------------------------------------------------
 
@@ -193,7 +219,7 @@ void cEdItem::Validate() {
         wPaletteIndex = 0;
     }
     if (bySize < 1) bySize = 1;
-    if (PastLimit(wSound, GetCmdLimits().nSound)) wSound = 0;
+    if (PastLimit(wSound, CurrentCmdLimits().nSound)) wSound = 0;
     for (cFlowCmd& c : vCmd) FixCmdParams(c);
 }
 

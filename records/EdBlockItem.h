@@ -34,7 +34,7 @@ class cEdBlock : public cTableRecord, public EDBLOCK_DATA {
 public:
     static constexpr int kGroups = 11;
 
-    cEdBlock();
+    cEdBlock() : vInherit(kGroups, 0) {}
     cEdBlock(const cEdBlock&) = default;
     cEdBlock(cEdBlock&&) = default;
     cEdBlock& operator=(const cEdBlock&) = default;
@@ -54,12 +54,22 @@ public:
     // Drops a held-item reference past its item palette (run when a palette or stage is
     // prepared, once every palette is complete).
     void CheckItemRef();
+    // The same against item palettes of the given sizes (1 common, 2 the stage's).
+    void CheckItemRef(u32 commonItems, u32 stageItems) {
+        if ((byItemKind == 1 && wItemIndex >= commonItems) || (byItemKind == 2 && wItemIndex >= stageItems)) {
+            byItemKind = 0;
+            wItemIndex = 0;
+        }
+    }
 
     i16 sPosX = 0;
     i16 sPosY = 0;
     cInlineBytes<16> vInherit;
     std::string strName;
     cVector<cCond> vCond; // while non-empty and not holding, contact tests get 0 for the block
+
+private:
+    bool LoadUsual(cRecordReader& r);
 };
 
 struct EDITEM_DATA {
@@ -105,6 +115,7 @@ public:
     void CopyGroup(int k, const cEdItem& src);
     void Validate();
     void FixCmdRefs();
+    void FixCmdRefs(const CMDLIMITS& lim) { FixCmdRefList(vCmd, lim); }
 
     i16 sPosX = 0;
     i16 sPosY = 0;

@@ -94,7 +94,7 @@ void cEdChara::Load(cRecordReader& r) {
     if (n && !r.ReadBytes(vInherit.data(), n)) return;
     if (!ReadCondList(vCond, r) || !ReadFlowList(vFlow, r)) return;
 
-    if (!KeepsEditorOnlyFlows(GetCmdLimits())) FixFlows(vFlow);
+    if (!KeepsEditorOnlyFlows(CurrentCmdLimits())) FixFlows(vFlow);
 
     if (version < 824) {
         if (version < 168) {
@@ -185,7 +185,7 @@ void cEdChara::Validate() {
         byPaletteKind = 0;
         wPaletteIndex = 0;
     }
-    const CMDLIMITS& lim = GetCmdLimits();
+    const CMDLIMITS& lim = CurrentCmdLimits();
     // Indexes are compared as unsigned: a negative one would pass a signed upper-bound test
     // and end the program later, when the engine uses it.
     if (byPictureKind == 4 && PastLimit(static_cast<u16>(wPicture), lim.nCharaBmp)) wPicture = 1;
@@ -211,8 +211,10 @@ void cEdChara::Validate() {
     vFlow.erase(vFlow.begin() + static_cast<std::ptrdiff_t>(kept), vFlow.end());
 }
 
-void cEdChara::FixFlowRefs() {
-    for (cFlow& f : vFlow) FixCmdRefList(f.cmds);
+void cEdChara::FixFlowRefs() { FixFlowRefs(CurrentCmdLimits()); }
+
+void cEdChara::FixFlowRefs(const CMDLIMITS& lim) {
+    for (cFlow& f : vFlow) FixCmdRefList(f.cmds, lim);
 }
 
 double cEdChara::GetOffsetX(i32 i, i32 dir) const {

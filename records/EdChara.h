@@ -97,6 +97,7 @@ public:
     void Validate();
     // Checks the palette references of every flow's commands.
     void FixFlowRefs();
+    void FixFlowRefs(const CMDLIMITS& lim);
 
     double GetOffsetX(i32 i, i32 dir) const;
     double GetOffsetY(i32 i, i32 dir) const;

@@ -111,7 +111,7 @@ void cFlow::Load(cRecordReader& r) {
         if (v < 762 && AtLeast(trigger, 18)) trigger = static_cast<u8>(trigger + 3);
     }
     name.clear();
-    FixCmdList(cmds);
+    // Each command checked its parameters as it was read.
 }
 
 void cFlow::Save(cRecordWriter& w) {

@@ -44,6 +44,9 @@ private:
     void CopyMembers(const cFlow& src);
 };
 
+template <>
+inline constexpr bool kFreshIsCleared<cFlow> = true;
+
 // Reads a u32 count and that many flows into v (each a cleared flow of this version).
 bool ReadFlowList(cVector<cFlow>& v, cRecordReader& r);
 void WriteFlowList(cVector<cFlow>& v, cRecordWriter& w);

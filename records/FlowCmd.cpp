@@ -110,7 +110,7 @@ void UpdateCmdLimits(const std::function<void(CMDLIMITS&)>& change) {
     g_nCmdLimitsGen.fetch_add(1, std::memory_order_release);
 }
 
-CMDLIMITS GetCmdLimits() {
+const CMDLIMITS& CurrentCmdLimits() {
     // Every command read checks its parameters against the limits: each thread keeps the copy
     // it took last and takes the lock again only after a change.
     thread_local u32 seen = 0;
@@ -122,6 +122,8 @@ CMDLIMITS GetCmdLimits() {
     }
     return copy;
 }
+
+CMDLIMITS GetCmdLimits() { return CurrentCmdLimits(); }
 
 // ---- cFlowCmd ---------------------------------------------------------------------------------
 
@@ -331,7 +333,7 @@ void cFlowCmd::Load(cRecordReader& r) {
     params.assign(n, 0);
     if (!r.ReadBytes(params.data(), static_cast<std::size_t>(n) * 4)) return;
     if (v < kProgVer) UpgradeCmdParams(*this, v);
-    if (!KeepsEditorOnlyFlows(GetCmdLimits())) FixFlows(flows);
+    if (!KeepsEditorOnlyFlows(CurrentCmdLimits())) FixFlows(flows);
     FixCmdParams(*this);
 }
 
@@ -356,7 +358,7 @@ void WriteFlowCmdList(cVector<cFlowCmd>& v, cRecordWriter& w) {
 // ---- Fix-up passes ----------------------------------------------------------------------------
 
 void FixCmdParams(cFlowCmd& c) {
-    const CMDLIMITS lim = GetCmdLimits();
+    const CMDLIMITS& lim = CurrentCmdLimits();
     c.params.resize(CmdTypeRow(c.cmdSet, c.cmdKind).nParams, 0);
     if (Outside(c.sound, lim.nSound)) c.sound = 0;
     if (Outside(c.anime, lim.nAnime)) c.anime = 0;
@@ -389,11 +391,12 @@ void FixCmdList(cVector<cFlowCmd>& cmds) {
     for (cFlowCmd& c : cmds) FixCmdParams(c);
 }
 
-void FixCmdRefs(cFlowCmd& c) {
+void FixCmdRefs(cFlowCmd& c) { FixCmdRefs(c, CurrentCmdLimits()); }
+
+void FixCmdRefs(cFlowCmd& c, const CMDLIMITS& lim) {
     // The kinds from the shot to the item taking carry a shot record, whose references name
     // palette entries.
     if (c.cmdSet || !c.shot || c.cmdKind < 11 || c.cmdKind > 25) return;
-    const CMDLIMITS lim = GetCmdLimits();
     constexpr int kItems = 3;
     // The item a shot or sword gives when it hits: kind 1 the common palette, 2 the stage's; an
     // entry past its palette gives none.
@@ -420,8 +423,10 @@ void FixCmdRefs(cFlowCmd& c) {
     if (c.shot->wSummonIndex < 0 || static_cast<u32>(c.shot->wSummonIndex) >= size) c.shot->wSummonIndex = -1;
 }
 
-void FixCmdRefList(cVector<cFlowCmd>& cmds) {
-    for (cFlowCmd& c : cmds) FixCmdRefs(c);
+void FixCmdRefList(cVector<cFlowCmd>& cmds) { FixCmdRefList(cmds, CurrentCmdLimits()); }
+
+void FixCmdRefList(cVector<cFlowCmd>& cmds, const CMDLIMITS& lim) {
+    for (cFlowCmd& c : cmds) FixCmdRefs(c, lim);
 }
 
 void FixFlows(cVector<cFlow>& flows) {

@@ -57,6 +57,9 @@ private:
     void CopyMembers(const cFlowCmd& src);
 };
 
+template <>
+inline constexpr bool kFreshIsCleared<cFlowCmd> = true;
+
 // Reads a u32 count and that many commands into v (each a cleared command of this version).
 bool ReadFlowCmdList(cVector<cFlowCmd>& v, cRecordReader& r);
 void WriteFlowCmdList(cVector<cFlowCmd>& v, cRecordWriter& w);
@@ -112,6 +115,9 @@ inline bool KeepsEditorOnlyFlows(const CMDLIMITS& l) { return l.bKeepEditorOnlyF
 void SetCmdLimits(const CMDLIMITS& limits);
 void UpdateCmdLimits(const std::function<void(CMDLIMITS&)>& change);
 CMDLIMITS GetCmdLimits();
+// The same without a copy, for the checks run on every record read: this thread's copy, which
+// the next call after a change refreshes.
+const CMDLIMITS& CurrentCmdLimits();
 
 // ---- Fix-up passes ----------------------------------------------------------------------------
 
@@ -121,6 +127,9 @@ void FixCmdList(cVector<cFlowCmd>& cmds);
 // Resets palette references of a character-set command that point past their palette.
 void FixCmdRefs(cFlowCmd& cmd);
 void FixCmdRefList(cVector<cFlowCmd>& cmds);
+// The same against the given limits.
+void FixCmdRefs(cFlowCmd& cmd, const CMDLIMITS& lim);
+void FixCmdRefList(cVector<cFlowCmd>& cmds, const CMDLIMITS& lim);
 // Removes every flow marked editor-only, keeping the others in order.
 void FixFlows(cVector<cFlow>& flows);
 

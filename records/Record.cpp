@@ -1,6 +1,8 @@
 #include "records/Record.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <cstring>
 #include <typeinfo>
@@ -12,13 +14,21 @@ thread_local constinit u32 g_nFileVer TOBRELK_EXE_TLS = 0;
 thread_local constinit u32 g_bNewerFile TOBRELK_EXE_TLS = 0;
 u32 g_bFixStrings = 0;
 
+cRecord::FieldLists& cRecord::Lists() {
+    if (!m_lists) {
+        m_lists = std::make_unique<FieldLists>();
+        // Most records register a handful of fields: one allocation each instead of a growing
+        // series.
+        m_lists->fields.reserve(16);
+        m_lists->strings.reserve(4);
+    }
+    return *m_lists;
+}
+
 void cRecord::ResetFieldLists() {
-    m_vField.clear();
-    m_vStr.clear();
-    // Most records register a handful of fields: one allocation each instead of a growing series
-    // keeps loading large lists (a stage's placed blocks) cheap.
-    if (m_vField.capacity() == 0) m_vField.reserve(16);
-    if (m_vStr.capacity() == 0) m_vStr.reserve(4);
+    FieldLists& l = Lists();
+    l.fields.clear();
+    l.strings.clear();
 }
 
 struct cRecord::Layout {
@@ -31,6 +41,7 @@ struct cRecord::Layout {
     // into one slot: a whole body is copied in a few moves.
     std::vector<Slot> runs;
     std::vector<u32> strings;
+    std::size_t bytes = 0; // of the whole body
 };
 
 namespace {
@@ -54,10 +65,16 @@ const cRecord::Layout* cRecord::LayoutAt(u32 version) {
     // serve every record of its class. Per thread: loads run on several threads, and a lookup
     // then needs no lock.
     thread_local std::unordered_map<LayoutKey, std::unique_ptr<Layout>, LayoutKeyHash> layouts;
-    thread_local LayoutKey lastKey{nullptr, 0};
-    thread_local const Layout* last = nullptr;
+    // Nested records alternate between a few classes (a flow, its conditions, its commands,
+    // their movements and shots): the recent ones are found without a map lookup.
+    struct Recent {
+        LayoutKey key{nullptr, 0};
+        const Layout* layout = nullptr;
+    };
+    thread_local std::array<Recent, 16> recent;
     const LayoutKey key{&typeid(*this), version};
-    if (key == lastKey) return last;
+    Recent& slot = recent[(reinterpret_cast<std::uintptr_t>(key.type) >> 4 ^ version) & 15];
+    if (slot.key == key) return slot.layout;
     auto it = layouts.find(key);
     if (it == layouts.end()) {
         RegisterFields(version);
@@ -69,10 +86,11 @@ const cRecord::Layout* cRecord::LayoutAt(u32 version) {
             if (d < 0 || d >= kMaxRecordBytes) inside = false;
             return static_cast<u32>(d);
         };
-        for (const DATAFIELD& f : m_vField)
+        for (const DATAFIELD& f : Lists().fields)
             layout->fields.push_back({offsetOf(f.address), static_cast<u32>(f.count) * static_cast<u32>(f.size)});
-        for (const STRFIELD& f : m_vStr) layout->strings.push_back(offsetOf(f.address));
+        for (const STRFIELD& f : Lists().strings) layout->strings.push_back(offsetOf(f.address));
         for (const Layout::Slot& f : layout->fields) {
+            layout->bytes += f.bytes;
             if (!layout->runs.empty() && layout->runs.back().offset + layout->runs.back().bytes == f.offset)
                 layout->runs.back().bytes += f.bytes;
             else
@@ -81,16 +99,16 @@ const cRecord::Layout* cRecord::LayoutAt(u32 version) {
         if (!inside) layout.reset();
         it = layouts.emplace(key, std::move(layout)).first;
     }
-    lastKey = key;
-    last = it->second.get();
-    return last;
+    slot.key = key;
+    slot.layout = it->second.get();
+    return slot.layout;
 }
 
 void cRecord::AddField(void* address, u32 count, i8 size) {
-    m_vField.push_back(DATAFIELD{this, address, count, size});
+    Lists().fields.push_back(DATAFIELD{this, address, count, size});
 }
 
-void cRecord::AddString(std::string* address) { m_vStr.push_back(STRFIELD{this, address}); }
+void cRecord::AddString(std::string* address) { Lists().strings.push_back(STRFIELD{this, address}); }
 
 cRecord& cRecord::operator=(const cRecord& src) {
     // Member values are copied by the classes' own assignment; the lists stay this record's own.
@@ -111,23 +129,31 @@ void cRecord::Load(cRecordReader& r) {
             r.Fail();
             return;
         }
-        const std::vector<Layout::Slot>& slots = n == layout->fields.size() ? layout->runs : layout->fields;
-        const std::size_t count = n == layout->fields.size() ? slots.size() : n;
-        for (std::size_t i = 0; i < count; ++i)
-            if (!r.ReadBytes(base + slots[i].offset, slots[i].bytes)) return;
+        if (n == layout->fields.size()) {
+            // The whole body, as every file of this version holds it: one bounds check.
+            const char* p = r.Take(layout->bytes);
+            if (!p) return;
+            for (const Layout::Slot& s : layout->runs) {
+                std::memcpy(base + s.offset, p, s.bytes);
+                p += s.bytes;
+            }
+        } else {
+            for (std::size_t i = 0; i < n; ++i)
+                if (!r.ReadBytes(base + layout->fields[i].offset, layout->fields[i].bytes)) return;
+        }
         LoadStrings(r, *layout);
         return;
     }
     RegisterFields(version);
     u32 n = 0;
     if (r.ReadU32(n)) {
-        if (n > static_cast<u32>(m_vField.size())) {
+        if (n > static_cast<u32>(Lists().fields.size())) {
             // More fields than this version of the record has: the file is not what it claims,
             // and its load fails. Whoever loads the file says so in the file's own words.
             r.Fail();
         } else {
             for (u32 i = 0; i < n && !r.Failed(); ++i) {
-                const DATAFIELD& f = m_vField[i];
+                const DATAFIELD& f = Lists().fields[i];
                 r.ReadBytes(f.address, static_cast<std::size_t>(f.count) * static_cast<std::size_t>(f.size));
             }
             if (!r.Failed()) LoadStrings(r);
@@ -139,14 +165,14 @@ void cRecord::Load(cRecordReader& r) {
 void cRecord::LoadStrings(cRecordReader& r) {
     u32 m = 0;
     if (!r.ReadU32(m)) return;
-    if (m > static_cast<u32>(m_vStr.size())) {
+    if (m > static_cast<u32>(Lists().strings.size())) {
         r.Fail();
         return;
     }
     for (u32 i = 0; i < m; ++i) {
         std::string s;
         if (!r.ReadString(s)) return;
-        *m_vStr[i].address = std::move(s);
+        *Lists().strings[i].address = std::move(s);
     }
     if (g_bFixStrings) FixStrings();
 }
@@ -181,15 +207,15 @@ void cRecord::Save(cRecordWriter& w) {
         return;
     }
     RegisterFields(g_nProgVer);
-    w.WriteU32(static_cast<u32>(m_vField.size()));
-    for (const DATAFIELD& f : m_vField)
+    w.WriteU32(static_cast<u32>(Lists().fields.size()));
+    for (const DATAFIELD& f : Lists().fields)
         w.WriteBytes(f.address, static_cast<std::size_t>(f.count) * static_cast<std::size_t>(f.size));
     SaveStrings(w);
 }
 
 void cRecord::SaveStrings(cRecordWriter& w) {
-    w.WriteU32(static_cast<u32>(m_vStr.size()));
-    for (const STRFIELD& s : m_vStr) {
+    w.WriteU32(static_cast<u32>(Lists().strings.size()));
+    for (const STRFIELD& s : Lists().strings) {
         std::string& text = *s.address;
         const std::size_t nul = text.find('\0');
         if (nul != std::string::npos) text.resize(nul);
@@ -205,9 +231,9 @@ void cRecord::Clear() {
         return;
     }
     RegisterFields(g_nProgVer);
-    for (const DATAFIELD& f : m_vField)
+    for (const DATAFIELD& f : Lists().fields)
         std::memset(f.address, 0, static_cast<std::size_t>(f.count) * static_cast<std::size_t>(f.size));
-    for (const STRFIELD& s : m_vStr) s.address->clear();
+    for (const STRFIELD& s : Lists().strings) s.address->clear();
 }
 
 void cRecord::CopyFrom(const cRecord& src) {
@@ -215,21 +241,21 @@ void cRecord::CopyFrom(const cRecord& src) {
     cRecord& from = const_cast<cRecord&>(src);
     RegisterFields(g_nProgVer);
     from.RegisterFields(g_nProgVer);
-    const std::size_t nf = std::min(m_vField.size(), from.m_vField.size());
+    const std::size_t nf = std::min(Lists().fields.size(), from.Lists().fields.size());
     for (std::size_t i = 0; i < nf; ++i) {
-        const DATAFIELD& d = m_vField[static_cast<long long>(i)];
-        const DATAFIELD& s = from.m_vField[static_cast<long long>(i)];
+        const DATAFIELD& d = Lists().fields[static_cast<long long>(i)];
+        const DATAFIELD& s = from.Lists().fields[static_cast<long long>(i)];
         const std::size_t bytes = std::min(static_cast<std::size_t>(d.count) * d.size,
                                            static_cast<std::size_t>(s.count) * s.size);
         std::memmove(d.address, s.address, bytes);
     }
-    const std::size_t ns = std::min(m_vStr.size(), from.m_vStr.size());
+    const std::size_t ns = std::min(Lists().strings.size(), from.Lists().strings.size());
     for (std::size_t i = 0; i < ns; ++i)
-        *m_vStr[static_cast<long long>(i)].address = *from.m_vStr[static_cast<long long>(i)].address;
+        *Lists().strings[static_cast<long long>(i)].address = *from.Lists().strings[static_cast<long long>(i)].address;
 }
 
 void cRecord::FixStrings() {
-    for (const STRFIELD& s : m_vStr) {
+    for (const STRFIELD& s : Lists().strings) {
         std::string& text = *s.address;
         text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     }
@@ -237,20 +263,20 @@ void cRecord::FixStrings() {
 
 int cRecord::FieldCount() {
     RegisterFields(g_nProgVer);
-    return m_vField.Size();
+    return Lists().fields.Size();
 }
 
 DATAFIELD cRecord::Field(int i) {
     RegisterFields(g_nProgVer);
-    return m_vField[i];
+    return Lists().fields[i];
 }
 
 int cRecord::StringCount() {
     RegisterFields(g_nProgVer);
-    return m_vStr.Size();
+    return Lists().strings.Size();
 }
 
 std::string* cRecord::StringField(int i) {
     RegisterFields(g_nProgVer);
-    return m_vStr[i].address;
+    return Lists().strings[i].address;
 }

@@ -3,6 +3,7 @@
 // order and gated by the data version that introduced each; the base streams, clears and copies
 // whatever is listed. The lists hold addresses inside the record, so they are rebuilt by every
 // operation that uses them and are never copied from another record.
+#include <memory>
 #include <string>
 
 #include "platform/system/Containers.h"
@@ -74,10 +75,17 @@ protected:
     void AddField(void* address, u32 count, i8 size);
     void AddString(std::string* address);
 
-    cVector<DATAFIELD> m_vField;
-    cVector<STRFIELD> m_vStr;
-
 private:
+    // The descriptor lists, made on the first registration: most records (a stage's hundred
+    // thousand placed blocks) are streamed through their class's layout and never build them,
+    // and then carry one pointer instead of two vectors.
+    struct FieldLists {
+        cVector<DATAFIELD> fields;
+        cVector<STRFIELD> strings;
+    };
+    FieldLists& Lists();
+    std::unique_ptr<FieldLists> m_lists;
+
     struct Layout;
     // The registered fields of this record's class at a version, as offsets from the record,
     // worked out once per class and version (per thread) instead of once per record. Null when
@@ -85,6 +93,11 @@ private:
     const Layout* LayoutAt(u32 version);
     void LoadStrings(cRecordReader& r, const Layout& layout);
 };
+
+// Set (by specialising) for a class whose fresh record is already a cleared one: every member
+// it registers starts at zero and every string empty. Its list elements then skip the clear.
+template <class T>
+inline constexpr bool kFreshIsCleared = false;
 
 // Reads n records into v (cleared first), each starting as a copy of blank. Elements are made
 // one by one as they are read, so a damaged count costs no more memory than the bytes really
@@ -113,18 +126,22 @@ bool ReadRecordVectorFrom(cRecordReader& r, cVector<T>& v, const T& blank, std::
 
 // The pattern of every class that keeps records in a vector: each element starts as a cleared
 // record of the current version, then loads. The count comes first: most lists in a file are
-// empty, and an empty one builds no blank record.
+// empty, and an empty one builds nothing. Each element is cleared where it stays rather than
+// copied from a cleared one.
 template <class T>
 bool ReadRecordVector(cRecordReader& r, cVector<T>& v, std::size_t minBytes = 8) {
     u32 n = 0;
     if (!r.ReadCount(n, minBytes)) return false;
-    if (n == 0) {
-        v.clear();
-        return true;
+    v.clear();
+    if (n == 0) return true;
+    v.reserve(n < 256 ? n : 256);
+    for (u32 i = 0; i < n; ++i) {
+        T& e = v.emplace_back();
+        if constexpr (!kFreshIsCleared<T>) e.Clear();
+        e.Load(r);
+        if (r.Failed()) return false;
     }
-    T blank;
-    blank.Clear();
-    return ReadRecordsInto(r, v, n, blank);
+    return true;
 }
 
 template <class T>

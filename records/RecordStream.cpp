@@ -7,7 +7,7 @@ bool cRecordReader::ReadStringBody(std::string& s, u32 len) {
         m_failed = true;
         return false;
     }
-    const char* p = m_data.data() + m_pos;
+    const char* p = m_bytes + m_pos;
     s.assign(p, strnlen(p, len));
     m_pos += len;
     return true;

@@ -5,6 +5,7 @@
 // further read fails too and leaves its target untouched.
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "platform/system/Types.h"
 
@@ -13,38 +14,81 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "record files are littl
 class cRecordReader {
 public:
     cRecordReader() = default;
-    // bytes: the body after the version word; version: the data version of the file.
-    cRecordReader(std::string bytes, u32 version) : m_data(std::move(bytes)), m_version(version) {}
+    // bytes: the body after the version word; version: the data version of the file. start:
+    // where the body begins in bytes (a whole file's bytes are read from 4, without moving them).
+    cRecordReader(std::string bytes, u32 version, std::size_t start = 0)
+        : m_data(std::move(bytes)), m_start(start < m_data.size() ? start : m_data.size()),
+          m_bytes(m_data.data() + m_start), m_size(m_data.size() - m_start), m_version(version) {}
+    // Reads bytes that the caller keeps alive and unchanged while the reader is used, without
+    // a copy of them (bytes already in memory: a replay's stage, a benchmark's file).
+    static cRecordReader Over(std::string_view bytes, u32 version) {
+        cRecordReader r;
+        r.m_bytes = bytes.data();
+        r.m_size = bytes.size();
+        r.m_version = version;
+        r.m_borrowed = true;
+        return r;
+    }
+    cRecordReader(const cRecordReader& o) { *this = o; }
+    cRecordReader& operator=(const cRecordReader& o) {
+        if (this != &o) {
+            m_data = o.m_data;
+            Adopt(o);
+        }
+        return *this;
+    }
+    cRecordReader(cRecordReader&& o) noexcept { *this = std::move(o); }
+    cRecordReader& operator=(cRecordReader&& o) noexcept {
+        if (this != &o) {
+            m_data = std::move(o.m_data);
+            Adopt(o);
+            // What is left behind reads as empty.
+            o.m_data.clear();
+            o.m_bytes = o.m_data.data();
+            o.m_start = o.m_size = o.m_pos = 0;
+            o.m_borrowed = false;
+        }
+        return *this;
+    }
 
     u32 Version() const { return m_version; }
-    std::size_t Left() const { return m_failed ? 0 : m_data.size() - m_pos; }
+    std::size_t Left() const { return m_failed ? 0 : m_size - m_pos; }
     std::size_t Position() const { return m_pos; }
     bool Failed() const { return m_failed; }
     void Fail() { m_failed = true; }
-    bool AtEnd() const { return !m_failed && m_pos == m_data.size(); }
+    bool AtEnd() const { return !m_failed && m_pos == m_size; }
 
     bool ReadBytes(void* dst, std::size_t n) {
-        if (m_failed || n > m_data.size() - m_pos) return FailRead();
-        if (n) std::memcpy(dst, m_data.data() + m_pos, n);
+        if (m_failed || n > m_size - m_pos) return FailRead();
+        if (n) std::memcpy(dst, m_bytes + m_pos, n);
         m_pos += n;
         return true;
     }
     bool Skip(std::size_t n) {
-        if (m_failed || n > m_data.size() - m_pos) return FailRead();
+        if (m_failed || n > m_size - m_pos) return FailRead();
         m_pos += n;
         return true;
     }
     // The next n bytes, or null (and the reader failed) when fewer are left; the caller reads
     // them in place, so a fixed-size body is bounds-checked once.
     const char* Take(std::size_t n) {
-        if (m_failed || n > m_data.size() - m_pos) {
+        if (m_failed || n > m_size - m_pos) {
             FailRead();
             return nullptr;
         }
-        const char* p = m_data.data() + m_pos;
+        const char* p = m_bytes + m_pos;
         m_pos += n;
         return p;
     }
+    // The next n bytes without reading them, or null when fewer are left (the reader is not
+    // failed then): a caller looks at a record's usual form in one bounds check and takes the
+    // general path for anything else.
+    const char* Peek(std::size_t n) const {
+        if (m_failed || n > m_size - m_pos) return nullptr;
+        return m_bytes + m_pos;
+    }
+    // Past n bytes that Peek has shown.
+    void Advance(std::size_t n) { m_pos += n; }
     bool ReadU32(u32& v) { return ReadBytes(&v, 4); }
     bool ReadI32(i32& v) { return ReadBytes(&v, 4); }
     bool ReadU16(u16& v) { return ReadBytes(&v, 2); }
@@ -76,10 +120,24 @@ private:
         return false;
     }
 
-    std::string m_data;
+    void Adopt(const cRecordReader& o) {
+        m_start = o.m_start;
+        m_bytes = o.m_borrowed ? o.m_bytes : m_data.data() + m_start;
+        m_size = o.m_size;
+        m_pos = o.m_pos;
+        m_version = o.m_version;
+        m_failed = o.m_failed;
+        m_borrowed = o.m_borrowed;
+    }
+
+    std::string m_data;             // the bytes, unless borrowed
+    std::size_t m_start = 0;        // of the body in m_data
+    const char* m_bytes = m_data.data();
+    std::size_t m_size = 0;
     std::size_t m_pos = 0;
     u32 m_version = 0;
     bool m_failed = false;
+    bool m_borrowed = false;
 };
 
 class cRecordWriter {

@@ -77,17 +77,22 @@ bool ReadPalette(cRecordReader& r, cVector<T>& v, std::size_t minBytes) {
     return true;
 }
 
-// Placed entries: each is preceded by a word that is always 0 and means nothing.
-template <class T>
-bool ReadPlaced(cRecordReader& r, cVector<T>& v, std::size_t minBytes) {
+// Placed entries: each is preceded by a word that is always 0 and means nothing. Each entry is
+// made where it stays and read while its memory is at hand (placed entries inherit from the
+// palettes, never from each other); the count was checked against the bytes left.
+// check runs on each entry once it is read.
+template <class T, class Check>
+bool ReadPlaced(cRecordReader& r, cVector<T>& v, std::size_t minBytes, Check check) {
     u32 n = 0;
     if (!r.ReadCount(n, minBytes + 4)) return false;
     v.clear();
-    v.resize(n);
-    for (std::size_t i = 0; i < v.size(); ++i) {
+    v.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
         if (!r.Skip(4)) return false;
-        v[static_cast<long long>(i)].Load(r);
+        T& e = v.emplace_back();
+        e.T::Load(r);
         if (r.Failed() || Cancelled(r, i)) return false;
+        check(e);
     }
     return true;
 }
@@ -241,7 +246,16 @@ void cStage::Load(cRecordReader& r) {
     if (!ReadPalette(r, vBlockPalette, kMinBlock) || !ReadPalette(r, vCharaPalette, kMinChara) ||
         !ReadPalette(r, vItemPalette, kMinItem))
         return;
-    if (!ReadPlaced(r, vBlock, kMinBlock) || !ReadPlaced(r, vChara, kMinChara) || !ReadPlaced(r, vItem, kMinItem))
+    // The palette references of placed entries are checked against the palettes as Prepare
+    // leaves them while each entry is at hand, instead of in a second walk over a hundred
+    // thousand blocks.
+    const CMDLIMITS lim = PaletteLimits();
+    const u32 commonItems = CommonItemCount();
+    auto checkBlock = [&](cEdBlock& b) { b.CheckItemRef(commonItems, lim.nStagePal[3]); };
+    auto checkChara = [&](cEdChara& c) { c.FixFlowRefs(lim); };
+    auto checkItem = [&](cEdItem& it) { it.FixCmdRefs(lim); };
+    if (!ReadPlaced(r, vBlock, kMinBlock, checkBlock) || !ReadPlaced(r, vChara, kMinChara, checkChara) ||
+        !ReadPlaced(r, vItem, kMinItem, checkItem))
         return;
 
     if (!r.ReadCount(n, kMinRecord)) return;
@@ -268,7 +282,7 @@ void cStage::Load(cRecordReader& r) {
         }
     }
     if (version < kProgVer) Upgrade(version);
-    Prepare();
+    Prepare(true);
 }
 
 void cStage::Upgrade(u32 version) {
@@ -336,7 +350,20 @@ void cStage::BoundBoxSizes() {
     }
 }
 
-void cStage::Prepare() {
+CMDLIMITS cStage::PaletteLimits() const {
+    const cStage& pal = PaletteStage();
+    // Prepare pads this stage's palettes (and no other's) to two entries.
+    auto size = [&](std::size_t n) { return static_cast<u32>(&pal == this ? std::max<std::size_t>(n, 2) : n); };
+    CMDLIMITS lim = GetCmdLimits();
+    lim.nStagePal[1] = size(pal.vBlockPalette.size());
+    lim.nStagePal[2] = size(pal.vCharaPalette.size());
+    lim.nStagePal[3] = size(pal.vItemPalette.size());
+    return lim;
+}
+
+void cStage::Prepare() { Prepare(false); }
+
+void cStage::Prepare(bool justRead) {
     BoundSize();
     u32* f = m_hdr.dwField;
     const i64 w = static_cast<i32>(f[1]);
@@ -358,25 +385,36 @@ void cStage::Prepare() {
 
     // The summon commands' palette references are checked against the stage whose palettes
     // are in use.
-    const cStage& pal = PaletteStage();
-    CMDLIMITS lim = GetCmdLimits();
-    lim.nStagePal[1] = static_cast<u32>(pal.vBlockPalette.size());
-    lim.nStagePal[2] = static_cast<u32>(pal.vCharaPalette.size());
-    lim.nStagePal[3] = static_cast<u32>(pal.vItemPalette.size());
-    SetCmdLimits(lim);
+    SetCmdLimits(PaletteLimits());
 
-    for (cVector<cEdBlock>* blocks : {&vBlockPalette, &vBlock})
-        for (cEdBlock& b : *blocks) {
+    // Placed entries just read were checked as they were read, against the palettes as read and
+    // the limits set above; the palettes only grew since (padding), so checking them again would
+    // change nothing. Palette entries always are checked: entry 0 was reset after its read, and
+    // padding adds new ones.
+    for (cEdBlock& b : vBlockPalette) {
+        b.CheckPalette();
+        b.CheckItemRef();
+    }
+    if (!justRead)
+        for (cEdBlock& b : vBlock) {
             b.CheckPalette();
             b.CheckItemRef();
         }
-    for (cVector<cEdChara>* charas : {&vCharaPalette, &vChara})
-        for (cEdChara& c : *charas) {
+    for (cEdChara& c : vCharaPalette) {
+        c.Validate();
+        c.FixFlowRefs();
+    }
+    if (!justRead)
+        for (cEdChara& c : vChara) {
             c.Validate();
             c.FixFlowRefs();
         }
-    for (cVector<cEdItem>* items : {&vItemPalette, &vItem})
-        for (cEdItem& it : *items) {
+    for (cEdItem& it : vItemPalette) {
+        it.Validate();
+        it.FixCmdRefs();
+    }
+    if (!justRead)
+        for (cEdItem& it : vItem) {
             it.Validate();
             it.FixCmdRefs();
         }

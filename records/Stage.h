@@ -116,6 +116,11 @@ public:
     u32 dwSpeedStep6 = 0;    // 6 x the speed step
 
 private:
+    // justRead: the placed entries were just read, with their checks.
+    void Prepare(bool justRead);
+    // The command limits with the sizes of the stage palettes in use (PaletteStage()'s, this
+    // stage's as Prepare pads them).
+    CMDLIMITS PaletteLimits() const;
     void WriteBody(cRecordWriter& w, cStage& settings);
     void Upgrade(u32 version);
     void BoundSize();

@@ -156,3 +156,28 @@ TEST_F(FlowRecords, NestingDeeperThan32IsADamagedFile) {
     // The depth count is back to zero afterwards.
     EXPECT_TRUE(LoadBytes(f, NestedFlowBytes(kMaxFlowNesting)));
 }
+
+namespace {
+template <class T>
+std::string StoredBytes(T& rec) {
+    cRecordWriter w;
+    rec.Save(w);
+    return w.Take();
+}
+
+template <class T>
+void ExpectFreshIsCleared() {
+    static_assert(kFreshIsCleared<T>);
+    T fresh;
+    T cleared;
+    cleared.Clear();
+    EXPECT_EQ(StoredBytes(fresh), StoredBytes(cleared));
+}
+} // namespace
+
+// Record lists skip the clear of a fresh element for these classes.
+TEST_F(FlowRecords, ListElementsOfFlowsStartCleared) {
+    ExpectFreshIsCleared<cCond>();
+    ExpectFreshIsCleared<cFlow>();
+    ExpectFreshIsCleared<cFlowCmd>();
+}

@@ -327,6 +327,70 @@ TEST_F(RecordStreamTest, AFailedSaveKeepsTheOldFile) {
     EXPECT_EQ(SaveToFile(s, "no-such-folder\\x.dat"), 0);
 }
 
+// A reader over borrowed bytes reads as one that owns them; copies and moves keep reading from
+// where the reader stood, a copy from its own bytes, and what a move leaves behind is empty.
+TEST_F(RecordStreamTest, ReadersOverBorrowedOwnedCopiedAndMovedBytes) {
+    Sample s;
+    s.a = 9;
+    s.s1 = "text";
+    cRecordWriter w;
+    s.Save(w);
+    s.Save(w);
+    const std::string bytes = w.Take();
+    auto readOne = [](cRecordReader& r) {
+        Sample back;
+        back.Load(r);
+        return r.Failed() ? std::string("failed") : std::to_string(back.a) + back.s1;
+    };
+
+    cRecordReader over = cRecordReader::Over(bytes, kProgVer);
+    EXPECT_EQ(readOne(over), "9text");
+    cRecordReader overCopy = over;
+    EXPECT_EQ(readOne(overCopy), "9text");
+    EXPECT_TRUE(overCopy.AtEnd());
+    EXPECT_EQ(readOne(over), "9text");
+    EXPECT_EQ(readOne(over), "failed");
+
+    auto owned = std::make_unique<cRecordReader>(std::string(bytes), kProgVer);
+    EXPECT_EQ(readOne(*owned), "9text");
+    cRecordReader copy = *owned;
+    cRecordReader moved = std::move(*owned);
+    owned.reset(); // the copy and the move read their own bytes
+    EXPECT_EQ(readOne(copy), "9text");
+    EXPECT_EQ(readOne(moved), "9text");
+    EXPECT_TRUE(moved.AtEnd());
+
+    // A body that starts past a file's version word, moved and copied.
+    cRecordReader file(U32(824) + bytes, kProgVer, 4);
+    EXPECT_EQ(file.Left(), bytes.size());
+    cRecordReader fileMoved = std::move(file);
+    cRecordReader fileCopy = fileMoved;
+    EXPECT_EQ(readOne(fileMoved), "9text");
+    EXPECT_EQ(readOne(fileCopy), "9text");
+    EXPECT_EQ(readOne(fileCopy), "9text");
+    EXPECT_TRUE(fileCopy.AtEnd());
+
+    cRecordReader from(std::string(bytes), kProgVer);
+    cRecordReader to = std::move(from);
+    EXPECT_EQ(from.Left(), 0u);
+    EXPECT_EQ(readOne(from), "failed");
+    EXPECT_EQ(to.Left(), bytes.size());
+
+    // Bytes short enough to sit inside the reader's own string survive its moves and copies.
+    cRecordReader small(std::string("\x01\x02\x03\x04\x05", 5), kProgVer);
+    u8 first = 0;
+    ASSERT_TRUE(small.ReadU8(first));
+    cRecordReader small2 = std::move(small);
+    cRecordReader small3(std::move(small2));
+    cRecordReader small4 = small3;
+    u32 rest = 0;
+    ASSERT_TRUE(small3.ReadU32(rest));
+    EXPECT_EQ(rest, 0x05040302u);
+    EXPECT_TRUE(small3.AtEnd());
+    ASSERT_TRUE(small4.ReadU32(rest));
+    EXPECT_EQ(rest, 0x05040302u);
+}
+
 TEST(StrFormatTest, ReplacesAppendsAndNeverCuts) {
     std::string s = "old";
     StrFormat(s, "plain");
