@@ -303,18 +303,31 @@ i32 DDBltRotate(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 w, i32 h, i32 pivotX, i3
     by0 = std::max<i64>(by0 - 2 + cy, 0);
     bx1 = std::min<i64>(bx1 + 2 + cx, lk.dst.nWidth - 1);
     by1 = std::min<i64>(by1 + 2 + cy, lk.dst.nHeight - 1);
+    // Source texel of a target pixel: both coordinates grow by a constant along the row, so
+    // each of the tests (inside the rectangle, inside the source) holds on one run of the row,
+    // and so do all of them together. The run's ends are found by testing inward from both
+    // sides; the pixels between need no test.
+    const i64 u0 = std::max<i64>(0, -static_cast<i64>(sx)), u1 = std::min<i64>(w, lk.src.nWidth - static_cast<i64>(sx));
+    const i64 v0 = std::max<i64>(0, -static_cast<i64>(sy)), v1 = std::min<i64>(h, lk.src.nHeight - static_cast<i64>(sy));
+    if (u0 >= u1 || v0 >= v1) return 1;
+    const bool skip = key == 1;
     for (i64 ty = by0; ty <= by1; ++ty) {
         u32* row = lk.D(0, ty);
         const i64 dy = ty - cy;
-        for (i64 tx = bx0; tx <= bx1; ++tx) {
-            const i64 dx = tx - cx;
-            const i64 u = ((dx * ics - dy * isn) >> 10) + pivotX;
-            const i64 v = ((dx * isn + dy * ics) >> 10) + pivotY;
-            if (u < 0 || v < 0 || u >= w || v >= h) continue;
-            if (!lk.InSrc(sx + u, sy + v)) continue;
-            const u32 p = lk.S(sx + u, sy + v);
-            if (key == 1 && isKey(p)) continue;
-            row[tx] = p;
+        // The unshifted coordinates at tx = 0; each pixel adds (ics, isn).
+        const i64 U0 = -static_cast<i64>(cx) * ics - dy * isn, V0 = -static_cast<i64>(cx) * isn + dy * ics;
+        auto inside = [&](i64 tx) {
+            const i64 u = ((U0 + tx * ics) >> 10) + pivotX, v = ((V0 + tx * isn) >> 10) + pivotY;
+            return u >= u0 && u < u1 && v >= v0 && v < v1;
+        };
+        i64 first = bx0, last = bx1;
+        while (first <= last && !inside(first)) ++first;
+        while (last >= first && !inside(last)) --last;
+        i64 U = U0 + first * ics, V = V0 + first * isn;
+        const i64 ox = static_cast<i64>(sx) + pivotX, oy = static_cast<i64>(sy) + pivotY, pitch = lk.src.nPitch;
+        for (i64 tx = first; tx <= last; ++tx, U += ics, V += isn) {
+            const u32 p = lk.src.lpPixels[(oy + (V >> 10)) * pitch + ox + (U >> 10)];
+            if (!(skip && isKey(p))) row[tx] = p;
         }
     }
     return 1;

@@ -47,6 +47,58 @@ void ForPixels(Locked& lk, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, Fn fn) {
     }
 }
 
+// fn(d, s, n) for every row of the walk: the target and source rows at the walk's first column.
+template <class Fn>
+void ForRows(Locked& lk, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, Fn fn) {
+    const Span sp = Clip(lk, x, y, w, h, sx, sy);
+    if (sp.Empty()) return;
+    for (i64 j = sp.j0; j < sp.j1; ++j)
+        fn(lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x + sp.i0, lk.src.lpPixels + (sy + j) * lk.src.nPitch + sx + sp.i0,
+           static_cast<int>(sp.i1 - sp.i0));
+}
+
+// A row through per-channel tables (each entry already in its lane): the target keeps the bits
+// of keep, takes add and the three looked-up channels; source pixels matching the key
+// (value kv under mask km; kv outside the mask matches nothing) leave the target as it is.
+PIXEL_LOOP_CLONES void MapRow(u32* d, const u32* s, int n, const u32* tb, const u32* tg, const u32* tr, u32 keep,
+                              u32 add, u32 km, u32 kv) {
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i], o = d[i];
+        const u32 nv = (o & keep) | add | tr[(v >> 16) & 255] | tg[(v >> 8) & 255] | tb[v & 255];
+        d[i] = (v & km) == kv ? o : nv;
+    }
+}
+
+// Half and half of source and target per channel, alpha dropped: (a + b) >> 1 in every lane.
+inline u32 HalfSum(u32 a, u32 b) { return ((a & b) + (((a ^ b) & 0xFEFEFEFEu) >> 1)) & 0xFFFFFFu; }
+
+// The DirectDraw half alpha of a row: a target pixel of the key colour takes the source as it
+// is; the others the half sum, cut to the grid at 16 bits.
+template <bool Sixteen>
+PIXEL_LOOP_CLONES void HalfAlphaRowDD(u32* d, const u32* s, int n, u32 km, u32 kv, u32 dkm, u32 dkv) {
+    const cGridMath g = g_Grid.math;
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i], o = d[i];
+        u32 m = HalfSum(v, o);
+        if constexpr (Sixteen) m = GridMathCut(m, g) & 0xFFFFFFu;
+        const u32 nv = (o & 0xFF000000u) | ((o & dkm) == dkv ? (v & 0xFFFFFFu) : m);
+        d[i] = (v & km) == kv ? o : nv;
+    }
+}
+
+// The Direct3D half alpha of locked pixels: at 16 bits on the channel values, alpha set.
+template <bool Sixteen>
+PIXEL_LOOP_CLONES void HalfAlphaRowD3D(u32* d, const u32* s, int n, u32 km, u32 kv) {
+    const cGridMath g = g_Grid.math;
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i], o = d[i];
+        u32 nv;
+        if constexpr (Sixteen) nv = GridMathFromRaw(1u << 24 | HalfSum(GridMathRaw(v, g), GridMathRaw(o, g)), g);
+        else nv = 0xFF000000u | HalfSum(v, o);
+        d[i] = (v & km) == kv ? o : nv;
+    }
+}
+
 // Direct3D's choice between the textured quad and the locked pixels.
 bool QuadPath(DDSURFACEDATA* dst, DDSURFACEDATA* src) {
     if (!lpDTCon || !dst || !src) return false;
@@ -179,19 +231,20 @@ i32 DDBltColorBlend(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDAT
     // Halving toward the colour settles within 9 steps: more change nothing.
     const i32 steps = std::min(n, 16);
     const bool sixteen = g_Grid.on;
+    // Every channel depends on that channel alone: each source byte's result is looked up.
+    u32 tab[3][256];
+    const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
     if (!lpDTCon) {
         // At 16 bits the entries hold channel values: the colour on the stored scale.
         const u32 tc = sixteen ? GridFromRaw(Rgb(t.peRed, t.peGreen, t.peBlue)) : Rgb(t.peRed, t.peGreen, t.peBlue);
-        ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
-            if (skip && isKey(s)) return;
-            u32 r = Ch(s, 16), g = Ch(s, 8), b = Ch(s, 0);
-            for (i32 k = 0; k < steps; ++k) {
-                r = (r + Ch(tc, 16)) >> 1;
-                g = (g + Ch(tc, 8)) >> 1;
-                b = (b + Ch(tc, 0)) >> 1;
+        for (int lane = 0; lane < 3; ++lane)
+            for (u32 c = 0; c < 256; ++c) {
+                u32 v = c;
+                for (i32 k = 0; k < steps; ++k) v = (v + Ch(tc, 8 * lane)) >> 1;
+                tab[lane][c] = GridCut(v << (8 * lane)) & (255u << (8 * lane));
             }
-            d = (d & 0xFF000000) | (GridCut(Rgb(r, g, b)) & 0xFFFFFF);
-        });
+        ForRows(lk, x, y, w, h, sx, sy,
+                [&](u32* d, const u32* s, int len) { MapRow(d, s, len, tab[0], tab[1], tab[2], 0xFF000000u, 0, km, kv); });
         return 1;
     }
     // Direct3D on locked pixels: half and half at level 1, then fixed source shares; at 16 bits
@@ -204,12 +257,15 @@ i32 DDBltColorBlend(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDAT
     };
     const u32 tc = Rgb(t.peRed, t.peGreen, t.peBlue);
     const u32 tr = sixteen ? GridRaw(GridCut(tc)) : tc;
-    ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
-        if (skip && isKey(s)) return;
-        const u32 sr = sixteen ? GridRaw(s) : s;
-        const u32 m = Rgb(mix(Ch(sr, 16), Ch(tr, 16)), mix(Ch(sr, 8), Ch(tr, 8)), mix(Ch(sr, 0), Ch(tr, 0)));
-        d = sixteen ? GridFromRaw(1u << 24 | m) : 0xFF000000 | m;
-    });
+    for (int lane = 0; lane < 3; ++lane)
+        for (u32 c = 0; c < 256; ++c) {
+            const int sh = 8 * lane;
+            const u32 m = mix(Ch(sixteen ? GridRaw(c << sh) : c << sh, sh), Ch(tr, sh)) << sh;
+            tab[lane][c] = (sixteen ? GridFromRaw(1u << 24 | m) : m) & (255u << sh);
+        }
+    const u32 alpha = sixteen ? GridFromRaw(1u << 24) & 0xFF000000u : 0xFF000000u;
+    ForRows(lk, x, y, w, h, sx, sy,
+            [&](u32* d, const u32* s, int len) { MapRow(d, s, len, tab[0], tab[1], tab[2], 0, alpha, km, kv); });
     return 1;
 }
 
@@ -236,26 +292,20 @@ i32 DDBltAlpha(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* sr
         });
         return 1;
     }
+    const bool sixteen = g_Grid.on;
+    const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
     if (!lpDTCon) {
         // A target pixel of the key colour takes the source unmixed: translucent characters
         // over the colour-key background stay opaque.
-        ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
-            if (skip && isKey(s)) return;
-            if (isKey(d)) {
-                d = (d & 0xFF000000) | (s & 0xFFFFFF);
-                return;
-            }
-            const u32 m = Rgb((Ch(s, 16) + Ch(d, 16)) >> 1, (Ch(s, 8) + Ch(d, 8)) >> 1, (Ch(s, 0) + Ch(d, 0)) >> 1);
-            d = (d & 0xFF000000) | (GridCut(m) & 0xFFFFFF);
+        ForRows(lk, x, y, w, h, sx, sy, [&](u32* d, const u32* s, int len) {
+            if (sixteen) HalfAlphaRowDD<true>(d, s, len, km, kv, isKey.mask, isKey.value);
+            else HalfAlphaRowDD<false>(d, s, len, km, kv, isKey.mask, isKey.value);
         });
         return 1;
     }
-    const bool sixteen = g_Grid.on;
-    ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
-        if (skip && isKey(s)) return;
-        const u32 sr = sixteen ? GridRaw(s) : s, dr = sixteen ? GridRaw(d) : d;
-        const u32 m = Rgb((Ch(sr, 16) + Ch(dr, 16)) >> 1, (Ch(sr, 8) + Ch(dr, 8)) >> 1, (Ch(sr, 0) + Ch(dr, 0)) >> 1);
-        d = sixteen ? GridFromRaw(1u << 24 | m) : 0xFF000000 | m;
+    ForRows(lk, x, y, w, h, sx, sy, [&](u32* d, const u32* s, int len) {
+        if (sixteen) HalfAlphaRowD3D<true>(d, s, len, km, kv);
+        else HalfAlphaRowD3D<false>(d, s, len, km, kv);
     });
     return 1;
 }
@@ -282,6 +332,9 @@ void DDMosaic(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 block, DDSURFA
         j1 = std::min<i64>(j1, lk.dst.nHeight - static_cast<i64>(y));
         i0 = std::max<i64>(i0, -static_cast<i64>(x));
         j0 = std::max<i64>(j0, -static_cast<i64>(y));
+        // A block past the target's right edge has nothing inside it (and an empty fill, not
+        // one running backwards through memory).
+        if (i0 >= i1) return;
         for (i64 j = j0; j < j1; ++j) {
             u32* d = lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x;
             std::fill(d + i0, d + i1, v);

@@ -476,6 +476,12 @@ void GridSetup(const PIXELFORMAT* fmt) {
     const u32 maxima[4] = {fmt->maxB, fmt->maxG, fmt->maxR, fmt->maxA};
     for (int lane = 0; lane < 4; ++lane) {
         const u32 m = std::min<u32>(maxima[lane], 255);
+        // v * 255 / m as (v * 255 * ceil(2^24 / m)) >> 24: the error term stays under 2^24 for
+        // every v <= m, and the product under 2^32.
+        const u32 mm = m == 0 ? 255 : m;
+        g_Grid.math.max[lane] = mm;
+        g_Grid.math.mul[lane] = 255 * (((1u << 24) + mm - 1) / mm);
+        g_Grid.math.shift[lane] = 24;
         for (u32 c = 0; c < 256; ++c) {
             if (m == 0) {
                 // No such channel in the format: the byte is kept as it is.
@@ -507,12 +513,29 @@ u32 GridUnpack(u32 value) {
     return GridFromRaw(b | g << 8 | r << 16 | a << 24);
 }
 
+PIXEL_LOOP_CLONES void GridRawRow(u32* out, const u32* in, int n) {
+    const u32 m0 = g_Grid.math.max[0], m1 = g_Grid.math.max[1], m2 = g_Grid.math.max[2], m3 = g_Grid.math.max[3];
+    for (int i = 0; i < n; ++i) {
+        const u32 p = in[i];
+        out[i] = GridMathRawLane(p & 255, m0) | GridMathRawLane((p >> 8) & 255, m1) << 8 |
+                 GridMathRawLane((p >> 16) & 255, m2) << 16 | GridMathRawLane(p >> 24, m3) << 24;
+    }
+}
+
+PIXEL_LOOP_CLONES void GridFromRawRow(u32* out, const u32* in, int n) {
+    const cGridMath g = g_Grid.math;
+    for (int i = 0; i < n; ++i) out[i] = GridMathFromRaw(in[i], g);
+}
+
+PIXEL_LOOP_CLONES void GridSnapRow(u32* px, int n) {
+    const cGridMath g = g_Grid.math;
+    for (int i = 0; i < n; ++i) px[i] = GridMathSnap(px[i], g);
+}
+
 void GridSnapRect(PixelStore& dst, i64 x, i64 y, i64 w, i64 h) {
     if (!g_Grid.on) return;
     const i64 x0 = std::max<i64>(0, x), y0 = std::max<i64>(0, y);
     const i64 x1 = std::min<i64>(dst.width, x + w), y1 = std::min<i64>(dst.height, y + h);
-    for (i64 r = y0; r < y1; ++r) {
-        u32* d = dst.Row(static_cast<int>(r));
-        for (i64 c = x0; c < x1; ++c) d[c] = grid_detail::Lanes(g_Grid.snap, d[c]);
-    }
+    if (x0 >= x1) return;
+    for (i64 r = y0; r < y1; ++r) GridSnapRow(dst.Row(static_cast<int>(r)) + x0, static_cast<int>(x1 - x0));
 }
