@@ -146,6 +146,9 @@ PIXEL_LOOP_CLONES void SpanBlend(u32* d, const u32* s, int n) {
     }
 }
 
+// Spans narrower than this are drawn pixel by pixel.
+constexpr int kNarrow = 4;
+
 // The part of a 1:1 blit inside both surfaces; false when nothing is.
 struct Span1 {
     int c0, c1, r0, r1;
@@ -282,8 +285,17 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
         if (sw == w && sh == h) {
             Span1 sp;
             if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
-            for (int r = sp.r0; r < sp.r1; ++r)
-                SpanKey(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0, key, mask);
+            const int n = sp.c1 - sp.c0;
+            for (int r = sp.r0; r < sp.r1; ++r) {
+                u32* d = dst.Row(y + r) + (x + sp.c0);
+                const u32* t = src.Row(sy + r) + (sx + sp.c0);
+                if (n < kNarrow) {
+                    for (int i = 0; i < n; ++i)
+                        if ((t[i] & mask) != key) d[i] = t[i];
+                } else {
+                    SpanKey(d, t, n, key, mask);
+                }
+            }
             return;
         }
         WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh,
@@ -294,8 +306,17 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
         if (sw == w && sh == h) {
             Span1 sp;
             if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
-            for (int r = sp.r0; r < sp.r1; ++r)
-                SpanAlphaKey(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0);
+            const int n = sp.c1 - sp.c0;
+            for (int r = sp.r0; r < sp.r1; ++r) {
+                u32* d = dst.Row(y + r) + (x + sp.c0);
+                const u32* t = src.Row(sy + r) + (sx + sp.c0);
+                if (n < kNarrow) {
+                    for (int i = 0; i < n; ++i)
+                        if (t[i] >> 24) d[i] = t[i];
+                } else {
+                    SpanAlphaKey(d, t, n);
+                }
+            }
             return;
         }
         WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32* d, const u32* s, int n) { SpanAlphaKey(d, s, n); });
@@ -307,8 +328,19 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
         if (identity && sw == w && sh == h) {
             Span1 sp;
             if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
+            const int n = sp.c1 - sp.c0;
+            if (n < kNarrow) {
+                // A column or two (a wave drawn by columns): the pixels one by one cost less than
+                // a span call a row.
+                for (int r = sp.r0; r < sp.r1; ++r) {
+                    u32* d = dst.Row(y + r) + (x + sp.c0);
+                    const u32* t = src.Row(sy + r) + (sx + sp.c0);
+                    for (int i = 0; i < n; ++i) d[i] = BlendPixel(t[i], d[i]);
+                }
+                return;
+            }
             for (int r = sp.r0; r < sp.r1; ++r)
-                SpanBlend(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0);
+                SpanBlend(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), n);
             return;
         }
         // An opaque copy leaves the target on its grid, as the identity does (see below).
