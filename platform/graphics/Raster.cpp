@@ -455,7 +455,10 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
     // Each row's texels are gathered first (the turned rectangle meets a row in one run), then
     // drawn with the span of the op.
     thread_local std::vector<u32> texels;
+    thread_local std::vector<i64> where;
     texels.resize(static_cast<std::size_t>(std::max(0, bx1 - bx0)));
+    where.resize(texels.size());
+    const u32* const sp = src.px.data();
     for (int py = by0; py < by1; ++py) {
         u32* d = dst.Row(py);
         const double dy = py + 0.5 - cy;
@@ -475,11 +478,16 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
             const i64 tu = static_cast<i64>(sx) + static_cast<i64>(u), tv = static_cast<i64>(sy) + static_cast<i64>(v);
             const bool in = tu >= 0 && tv >= 0 && tu < src.width && tv < src.height;
             if (!in) whole = false;
-            texels[static_cast<std::size_t>(px - bx0)] = in ? src.Row(static_cast<int>(tv))[tu] : 0;
+            where[static_cast<std::size_t>(px - bx0)] = in ? tv * src.width + tu : -1;
         }
         if (first < 0) continue;
         if (last < 0) last = bx1;
         if (whole && op.kind == RasterKind::Gpu) {
+            // The texels read apart from the walk: the reads (slanted through the source, a
+            // cache line each) then wait on nothing but each other.
+            const i64* at = where.data() + (first - bx0);
+            u32* t = texels.data() + (first - bx0);
+            for (int i = 0, n = last - first; i < n; ++i) t[i] = sp[at[i]];
             RasterGpuSpan(d + first, texels.data() + (first - bx0), last - first, op);
             continue;
         }
