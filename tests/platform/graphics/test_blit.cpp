@@ -649,38 +649,3 @@ TEST(PixelEffectClip, MosaicBlocksPastTheRightEdgeDrawNothing) {
         DDReleaseSurface(&pic);
     }
 }
-
-// A batch of column quads side by side (a wave by columns) is drawn a row at a time across all
-// of them: the same pixels as each quad drawn on its own, for translucent texels blended and,
-// with the alpha operation off, texels copied opaque; at 32 and 16 bits.
-TEST(BatchColumns, DrawnByRowsAsQuadByQuad) {
-    for (const GfxMode m : {kD3D, GfxMode{true, 16}}) {
-        for (const u32 alphaOp : {u32(D3DTOP_SELECTARG1), u32(D3DTOP_DISABLE)}) {
-            ScopedMode mode(m);
-            TempDir dir;
-            DDSURFACEDATA pic, work;
-            ASSERT_TRUE(MakePicture(&pic, dir, "n.bmp", Numbered(64, 64), 1));
-            ASSERT_TRUE(DDCreateSurface(&work, 640, 480, 1, 0, DTMEMORYTYPE_VIDEO_RT));
-            // Translucent texels as well (a 16-bit texture holds none).
-            PixelStore* px = SurfacePixels(&pic);
-            for (std::size_t i = 0; i < px->px.size(); i += 3)
-                if (m.bpp == 32) px->px[i] = (px->px[i] & 0xFFFFFF) | u32(i * 37 % 256) << 24;
-            auto draw = [&](DDSURFACEDATA* dst, bool batched) {
-                DDFillSurface(dst, 1);
-                D3DSetAlphaOp(alphaOp);
-                if (batched) D3DBeginBatch(0);
-                for (int c = 0; c < 60; ++c) {
-                    const int w = 1 + c % 3;
-                    DDBlt(dst, 100 + 3 * c, 50 + (c * 7) % 11 - 5, w, 64, &pic, c, 0, DDBLT_KEY);
-                }
-                if (batched) D3DFlushBatch();
-                D3DResetAlphaOp();
-            };
-            draw(&g_sdBackBuffer, true);
-            draw(&work, false);
-            EXPECT_TRUE(SurfacePixels(&g_sdBackBuffer)->px == SurfacePixels(&work)->px) << ModeName(m) << " " << alphaOp;
-            DDReleaseSurface(&work);
-            DDReleaseSurface(&pic);
-        }
-    }
-}
