@@ -86,39 +86,6 @@ void DrawGpuQuad(PixelStore& d, const PixelStore& s, i32 x, i32 y, i32 w, i32 h,
     op.textureFactor = factor;
     RasterBlit(d, x, y, w, h, s, sx, sy, sw, sh, op);
 }
-// A run of 1:1 quads side by side (a wave drawn by columns), each drawn through the texel as
-// it is or made opaque: drawn a target row at a time across all of them instead of a
-// quad at a time down its column. The quads cover separate columns and read another store, so
-// the order makes no difference to the pixels; false (nothing drawn) for any other run.
-bool DrawColumnsByRows(const QuadEntry* e, std::size_t n) {
-    if (n < 16) return false;
-    const PixelStore* ds = e[0].dstStore.get();
-    const PixelStore* ss = e[0].srcStore.get();
-    if (!ds || !ss || ds == ss || ds->px.data() == ss->px.data()) return false;
-    RasterOp op;
-    op.kind = RasterKind::Gpu;
-    op.diffuse = e[0].color;
-    op.colorOp = e[0].colorOp;
-    op.alphaOp = e[0].alphaOp;
-    op.textureFactor = e[0].factor;
-    const bool blend = RasterIsIdentity(op), opaque = RasterIsOpaqueCopy(op);
-    if (!blend && !opaque) return false;
-    thread_local std::vector<RasterRect> rects;
-    rects.clear();
-    for (std::size_t i = 0; i < n; ++i) {
-        const QuadEntry& q = e[i];
-        if (q.dstStore.get() != ds || q.srcStore.get() != ss || q.sw != q.w || q.sh != q.h) return false;
-        if (i > 0 && static_cast<i64>(e[i - 1].x) + e[i - 1].w > q.x) return false;
-        // The rectangles were clipped to both stores when queued.
-        if (q.x < 0 || q.y < 0 || q.sx < 0 || q.sy < 0 || static_cast<i64>(q.x) + q.w > ds->width ||
-            static_cast<i64>(q.y) + q.h > ds->height || static_cast<i64>(q.sx) + q.w > ss->width ||
-            static_cast<i64>(q.sy) + q.h > ss->height)
-            return false;
-        rects.push_back(RasterRect{q.x, q.y, q.w, q.h, q.sx, q.sy});
-    }
-    RasterQuadsByRows(*e[0].dstStore, *ss, rects.data(), rects.size(), blend);
-    return true;
-}
 } // namespace
 
 bool D3DBatchIsOpen() { return g_batch.open; }
@@ -176,13 +143,11 @@ void D3DFlushBatch() {
                 RasterPreClear(*e.dstStore, e.x, e.y, e.w, e.h, *e.srcStore, e.sx, e.sy, e.sw, e.sh, e.clearColor, e.color,
                                e.alphaOp);
         }
-        if (!DrawColumnsByRows(entries.data() + first, end - first)) {
-            for (std::size_t i = first; i < end; ++i) {
-                const QuadEntry& e = entries[i];
-                if (!e.dstStore || !e.srcStore) continue;
-                DrawGpuQuad(*e.dstStore, *e.srcStore, e.x, e.y, e.w, e.h, e.sx, e.sy, e.sw, e.sh, e.color, e.colorOp,
-                            e.alphaOp, e.factor, false, 0);
-            }
+        for (std::size_t i = first; i < end; ++i) {
+            const QuadEntry& e = entries[i];
+            if (!e.dstStore || !e.srcStore) continue;
+            DrawGpuQuad(*e.dstStore, *e.srcStore, e.x, e.y, e.w, e.h, e.sx, e.sy, e.sw, e.sh, e.color, e.colorOp,
+                        e.alphaOp, e.factor, false, 0);
         }
         first = end;
     }

@@ -238,38 +238,6 @@ PIXEL_LOOP_CLONES void SpanOpaque(u32* d, const u32* s, int n) {
 }
 } // namespace
 
-bool RasterIsOpaqueCopy(const RasterOp& op) { return OpaqueCopy(op); }
-
-void RasterQuadsByRows(PixelStore& dst, const PixelStore& src, const RasterRect* q, std::size_t n, bool blend) {
-    int top = INT32_MAX, bottom = INT32_MIN;
-    for (std::size_t i = 0; i < n; ++i) {
-        top = std::min(top, q[i].y);
-        bottom = std::max(bottom, q[i].y + q[i].h);
-    }
-    for (int r = top; r < bottom; ++r) {
-        u32* row = dst.Row(r);
-        for (std::size_t i = 0; i < n; ++i) {
-            const RasterRect& e = q[i];
-            if (r < e.y || r >= e.y + e.h) continue;
-            u32* d = row + e.x;
-            const u32* s = src.Row(e.sy + (r - e.y)) + e.sx;
-            if (e.w >= kNarrow) {
-                if (blend) SpanBlend(d, s, e.w);
-                else SpanOpaque(d, s, e.w);
-            } else if (blend) {
-                for (int k = 0; k < e.w; ++k) d[k] = BlendPixel(s[k], d[k]);
-            } else {
-                for (int k = 0; k < e.w; ++k) d[k] = s[k] | 0xFF000000u;
-            }
-        }
-    }
-}
-
-bool RasterIsIdentity(const RasterOp& op) {
-    return op.diffuse == 0xFFFFFFFF && (op.colorOp == D3DTOP_MODULATE || op.colorOp == D3DTOP_SELECTARG1) &&
-           (op.alphaOp == D3DTOP_SELECTARG1 || op.alphaOp == D3DTOP_MODULATE);
-}
-
 void RasterGpuSpan(u32* d, const u32* s, int n, const RasterOp& op) {
     if (OpaqueCopy(op)) {
         SpanOpaque(d, s, n);
@@ -354,7 +322,9 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
         WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32* d, const u32* s, int n) { SpanAlphaKey(d, s, n); });
         return;
     case RasterKind::Gpu: {
-        const bool identity = RasterIsIdentity(op);
+        const bool identity = op.diffuse == 0xFFFFFFFF &&
+                              (op.colorOp == D3DTOP_MODULATE || op.colorOp == D3DTOP_SELECTARG1) &&
+                              (op.alphaOp == D3DTOP_SELECTARG1 || op.alphaOp == D3DTOP_MODULATE);
         if (identity && sw == w && sh == h) {
             Span1 sp;
             if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;

@@ -154,17 +154,6 @@ void GridSnapRect(PixelStore& dst, i64 x, i64 y, i64 w, i64 h);
 // whose centre falls inside the turned rectangle samples its nearest texel.
 void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, double pivotX, double pivotY,
                        double angle, const PixelStore& src, int sx, int sy, const RasterOp& op);
-// Ops whose blend gives the texel blended as it is (a white diffuse that keeps the texel's
-// alpha: the plain alpha blend), and those that copy the texel made opaque.
-bool RasterIsIdentity(const RasterOp& op);
-bool RasterIsOpaqueCopy(const RasterOp& op);
-// 1:1 quads of one of those from one store into another, inside both and in separate columns
-// (so drawn in any order alike), a target row at a time across all of them: blended, or
-// copied made opaque.
-struct RasterRect {
-    int x, y, w, h, sx, sy;
-};
-void RasterQuadsByRows(PixelStore& dst, const PixelStore& src, const RasterRect* quads, std::size_t n, bool blend);
 // The Direct3D quad's combiner and blend over a row of n texels.
 void RasterGpuSpan(u32* d, const u32* s, int n, const RasterOp& op);
 // One destination pixel through the op (the Walk step of RasterBlit).
