@@ -236,11 +236,22 @@ bool OpaqueCopy(const RasterOp& op) {
 PIXEL_LOOP_CLONES void SpanOpaque(u32* d, const u32* s, int n) {
     for (int i = 0; i < n; ++i) d[i] = s[i] | 0xFF000000u;
 }
+
+// The combiner ops that leave the texel as it is (a white diffuse, its alpha kept): the blend
+// is the plain alpha blend.
+bool Identity(const RasterOp& op) {
+    return op.diffuse == 0xFFFFFFFF && (op.colorOp == D3DTOP_MODULATE || op.colorOp == D3DTOP_SELECTARG1) &&
+           (op.alphaOp == D3DTOP_SELECTARG1 || op.alphaOp == D3DTOP_MODULATE);
+}
 } // namespace
 
 void RasterGpuSpan(u32* d, const u32* s, int n, const RasterOp& op) {
     if (OpaqueCopy(op)) {
         SpanOpaque(d, s, n);
+        return;
+    }
+    if (Identity(op)) {
+        SpanBlend(d, s, n);
         return;
     }
     const int c = OpIndex(op.colorOp), a = OpIndex(op.alphaOp);
@@ -322,9 +333,7 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
         WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32* d, const u32* s, int n) { SpanAlphaKey(d, s, n); });
         return;
     case RasterKind::Gpu: {
-        const bool identity = op.diffuse == 0xFFFFFFFF &&
-                              (op.colorOp == D3DTOP_MODULATE || op.colorOp == D3DTOP_SELECTARG1) &&
-                              (op.alphaOp == D3DTOP_SELECTARG1 || op.alphaOp == D3DTOP_MODULATE);
+        const bool identity = Identity(op);
         if (identity && sw == w && sh == h) {
             Span1 sp;
             if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
