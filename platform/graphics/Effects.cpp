@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Raster.h"
@@ -185,6 +188,30 @@ void DDBltCircle(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 halfW, i32 halfH, i32 r
     }
 }
 
+namespace {
+// Target columns dx0 .. dx1 of a lens row, all inside the circle, on one side of the centre
+// (sign -1: left, the offsets negated): each takes the source pixel at its offsets, or is
+// cleared (Clear) or left where that lies outside the source or is transparent.
+template <bool Clear>
+void LensSpan(u32* row, i64 dx0, i64 dx1, i64 sign, const i64* ox, const i64* oy, i64 sgy, i64 scx, i64 scy,
+              const u32* sp, i64 sw, i64 sh, i64 pitch, u32 km, u32 kv) {
+    for (i64 dx = dx0; dx <= dx1; ++dx) {
+        const i64 adx = dx * sign;
+        const i64 px = scx + sign * ox[adx], py = scy + sgy * oy[adx];
+        if (px < 0 || py < 0 || px >= sw || py >= sh) {
+            if (Clear) row[dx] = 0;
+            continue;
+        }
+        const u32 p = sp[py * pitch + px];
+        if ((p & km) == kv) {
+            if (Clear) row[dx] = 0;
+            continue;
+        }
+        row[dx] = p;
+    }
+}
+} // namespace
+
 i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx, i32 scy,
               u32 key, u32 clearOutside) {
     if (strength < 0 || radius < 0) return 0;
@@ -208,48 +235,79 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
     if (y0 > y1 || x0 > x1) return 1;
     const i64 xr = std::max(-x0, x1);
     thread_local std::vector<i64> tox, toy, toxUp, toyUp;
+    thread_local std::vector<double> st;
     tox.resize(static_cast<std::size_t>(xr + 1));
     toy.resize(static_cast<std::size_t>(xr + 1));
     toxUp.resize(static_cast<std::size_t>(xr + 1));
     toyUp.resize(static_cast<std::size_t>(xr + 1));
+    st.resize(static_cast<std::size_t>(xr + 2));
     const i64 ar0 = (y0 <= 0 && y1 >= 0) ? 0 : std::min(std::abs(y0), std::abs(y1));
     const i64 ar1 = std::max(std::abs(y0), std::abs(y1));
+    const i64 sw = lk.src.nWidth, sh = lk.src.nHeight, pitch = lk.src.nPitch;
+    // Without the key test no pixel value matches (the value lies outside the mask).
+    const u32 km = skipKey ? isKey.mask : 0u, kv = skipKey ? isKey.value : 1u;
+    const u32* const sp = lk.src.lpPixels;
     for (i64 ady = ar0; ady <= ar1; ++ady) {
-        for (i64 adx = 0; adx <= xr; ++adx) {
-            const i64 d2 = adx * adx + ady * ady;
-            const i64 t = D2 - d2;
-            const double st = d2 > r2 ? 0 : std::sqrt(static_cast<double>(t));
-            const double qx = st != 0 ? static_cast<double>(adx * k) / st : static_cast<double>(adx);
-            const double qy = st != 0 ? static_cast<double>(ady * k) / st : static_cast<double>(ady);
-            tox[adx] = static_cast<i64>(std::floor(qx));
-            toy[adx] = static_cast<i64>(std::floor(qy));
-            toxUp[adx] = static_cast<i64>(std::ceil(qx));
-            toyUp[adx] = static_cast<i64>(std::ceil(qy));
+        // Only the columns inside the circle take an offset: |dx| <= e.
+        const i64 rest = r2 - ady * ady;
+        i64 e = static_cast<i64>(std::sqrt(static_cast<double>(rest)));
+        while (e * e > rest) --e;
+        while ((e + 1) * (e + 1) <= rest) ++e;
+        e = std::min(e, xr);
+        // The offsets are quotients of non-negative values: rounded down by truncation, up by
+        // one more where the quotient is not whole. The roots are taken two at a time.
+        for (i64 adx = 0; adx <= e; ++adx) st[static_cast<std::size_t>(adx)] = static_cast<double>(D2 - (adx * adx + ady * ady));
+        for (i64 adx = 0; adx <= e; adx += 2) {
+            double* at = st.data() + adx;
+#if defined(__SSE2__)
+            _mm_storeu_pd(at, _mm_sqrt_pd(_mm_loadu_pd(at)));
+#else
+            at[0] = std::sqrt(at[0]);
+            at[1] = std::sqrt(at[1]);
+#endif
+        }
+        const double fy = static_cast<double>(ady * k);
+        for (i64 adx = 0; adx <= e; ++adx) {
+            const double root = st[static_cast<std::size_t>(adx)];
+            double qx = static_cast<double>(adx), qy = static_cast<double>(ady);
+            if (root != 0) {
+#if defined(__SSE2__)
+                // Both quotients by one division of a pair.
+                const __m128d q = _mm_div_pd(_mm_set_pd(fy, static_cast<double>(adx * k)), _mm_set1_pd(root));
+                qx = _mm_cvtsd_f64(q);
+                qy = _mm_cvtsd_f64(_mm_unpackhi_pd(q, q));
+#else
+                qx = static_cast<double>(adx * k) / root;
+                qy = fy / root;
+#endif
+            }
+            const i64 fx = static_cast<i64>(qx), fyv = static_cast<i64>(qy);
+            tox[static_cast<std::size_t>(adx)] = fx;
+            toy[static_cast<std::size_t>(adx)] = fyv;
+            toxUp[static_cast<std::size_t>(adx)] = fx + (static_cast<double>(fx) != qx);
+            toyUp[static_cast<std::size_t>(adx)] = fyv + (static_cast<double>(fyv) != qy);
         }
         for (int side = 0; side < 2; ++side) {
             const i64 dy = side ? -ady : ady;
             if (side && ady == 0) break;
             if (dy < y0 || dy > y1) continue;
             u32* row = lk.D(cx, cy + dy);
-            for (i64 dx = x0; dx <= x1; ++dx) {
-                const i64 adx = dx < 0 ? -dx : dx;
-                if (adx * adx + ady * ady > r2) {
-                    if (clear) row[dx] = 0;
-                    continue;
-                }
-                const i64 ox = dx < 0 ? -toxUp[adx] : tox[adx];
-                const i64 oy = dy < 0 ? -toyUp[adx] : toy[adx];
-                const i64 px = scx + ox, py = scy + oy;
-                if (!lk.InSrc(px, py)) {
-                    if (clear) row[dx] = 0;
-                    continue;
-                }
-                const u32 p = lk.S(px, py);
-                if (skipKey && isKey(p)) {
-                    if (clear) row[dx] = 0;
-                    continue;
-                }
-                row[dx] = p;
+            // Outside the circle: cleared or left.
+            const i64 in0 = std::max(x0, -e), in1 = std::min(x1, e);
+            if (clear) {
+                for (i64 dx = x0; dx < std::min(in0, x1 + 1); ++dx) row[dx] = 0;
+                for (i64 dx = std::max(in1 + 1, x0); dx <= x1; ++dx) row[dx] = 0;
+            }
+            const i64* ty = dy < 0 ? toyUp.data() : toy.data();
+            const i64 sgy = dy < 0 ? -1 : 1;
+            // Left of the centre the column offsets are minus the rounded-up quotients.
+            const i64 mid = std::min(in1, i64(-1));
+            if (clear) {
+                LensSpan<true>(row, in0, mid, -1, toxUp.data(), ty, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
+                LensSpan<true>(row, std::max(in0, i64(0)), in1, 1, tox.data(), ty, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
+            } else {
+                LensSpan<false>(row, in0, mid, -1, toxUp.data(), ty, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
+                LensSpan<false>(row, std::max(in0, i64(0)), in1, 1, tox.data(), ty, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
             }
         }
     }
@@ -303,18 +361,31 @@ i32 DDBltRotate(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 w, i32 h, i32 pivotX, i3
     by0 = std::max<i64>(by0 - 2 + cy, 0);
     bx1 = std::min<i64>(bx1 + 2 + cx, lk.dst.nWidth - 1);
     by1 = std::min<i64>(by1 + 2 + cy, lk.dst.nHeight - 1);
+    // Source texel of a target pixel: both coordinates grow by a constant along the row, so
+    // each of the tests (inside the rectangle, inside the source) holds on one run of the row,
+    // and so do all of them together. The run's ends are found by testing inward from both
+    // sides; the pixels between need no test.
+    const i64 u0 = std::max<i64>(0, -static_cast<i64>(sx)), u1 = std::min<i64>(w, lk.src.nWidth - static_cast<i64>(sx));
+    const i64 v0 = std::max<i64>(0, -static_cast<i64>(sy)), v1 = std::min<i64>(h, lk.src.nHeight - static_cast<i64>(sy));
+    if (u0 >= u1 || v0 >= v1) return 1;
+    const bool skip = key == 1;
     for (i64 ty = by0; ty <= by1; ++ty) {
         u32* row = lk.D(0, ty);
         const i64 dy = ty - cy;
-        for (i64 tx = bx0; tx <= bx1; ++tx) {
-            const i64 dx = tx - cx;
-            const i64 u = ((dx * ics - dy * isn) >> 10) + pivotX;
-            const i64 v = ((dx * isn + dy * ics) >> 10) + pivotY;
-            if (u < 0 || v < 0 || u >= w || v >= h) continue;
-            if (!lk.InSrc(sx + u, sy + v)) continue;
-            const u32 p = lk.S(sx + u, sy + v);
-            if (key == 1 && isKey(p)) continue;
-            row[tx] = p;
+        // The unshifted coordinates at tx = 0; each pixel adds (ics, isn).
+        const i64 U0 = -static_cast<i64>(cx) * ics - dy * isn, V0 = -static_cast<i64>(cx) * isn + dy * ics;
+        auto inside = [&](i64 tx) {
+            const i64 u = ((U0 + tx * ics) >> 10) + pivotX, v = ((V0 + tx * isn) >> 10) + pivotY;
+            return u >= u0 && u < u1 && v >= v0 && v < v1;
+        };
+        i64 first = bx0, last = bx1;
+        while (first <= last && !inside(first)) ++first;
+        while (last >= first && !inside(last)) --last;
+        i64 U = U0 + first * ics, V = V0 + first * isn;
+        const i64 ox = static_cast<i64>(sx) + pivotX, oy = static_cast<i64>(sy) + pivotY, pitch = lk.src.nPitch;
+        for (i64 tx = first; tx <= last; ++tx, U += ics, V += isn) {
+            const u32 p = lk.src.lpPixels[(oy + (V >> 10)) * pitch + ox + (U >> 10)];
+            if (!(skip && isKey(p))) row[tx] = p;
         }
     }
     return 1;

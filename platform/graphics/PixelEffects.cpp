@@ -47,6 +47,58 @@ void ForPixels(Locked& lk, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, Fn fn) {
     }
 }
 
+// fn(d, s, n) for every row of the walk: the target and source rows at the walk's first column.
+template <class Fn>
+void ForRows(Locked& lk, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, Fn fn) {
+    const Span sp = Clip(lk, x, y, w, h, sx, sy);
+    if (sp.Empty()) return;
+    for (i64 j = sp.j0; j < sp.j1; ++j)
+        fn(lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x + sp.i0, lk.src.lpPixels + (sy + j) * lk.src.nPitch + sx + sp.i0,
+           static_cast<int>(sp.i1 - sp.i0));
+}
+
+// A row through per-channel tables (each entry already in its lane): the target keeps the bits
+// of keep, takes add and the three looked-up channels; source pixels matching the key
+// (value kv under mask km; kv outside the mask matches nothing) leave the target as it is.
+PIXEL_LOOP_CLONES void MapRow(u32* d, const u32* s, int n, const u32* tb, const u32* tg, const u32* tr, u32 keep,
+                              u32 add, u32 km, u32 kv) {
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i], o = d[i];
+        const u32 nv = (o & keep) | add | tr[(v >> 16) & 255] | tg[(v >> 8) & 255] | tb[v & 255];
+        d[i] = (v & km) == kv ? o : nv;
+    }
+}
+
+// Half and half of source and target per channel, alpha dropped: (a + b) >> 1 in every lane.
+inline u32 HalfSum(u32 a, u32 b) { return ((a & b) + (((a ^ b) & 0xFEFEFEFEu) >> 1)) & 0xFFFFFFu; }
+
+// The DirectDraw half alpha of a row: a target pixel of the key colour takes the source as it
+// is; the others the half sum, cut to the grid at 16 bits.
+template <bool Sixteen>
+PIXEL_LOOP_CLONES void HalfAlphaRowDD(u32* d, const u32* s, int n, u32 km, u32 kv, u32 dkm, u32 dkv) {
+    const cGridMath g = g_Grid.math;
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i], o = d[i];
+        u32 m = HalfSum(v, o);
+        if constexpr (Sixteen) m = GridMathCut(m, g) & 0xFFFFFFu;
+        const u32 nv = (o & 0xFF000000u) | ((o & dkm) == dkv ? (v & 0xFFFFFFu) : m);
+        d[i] = (v & km) == kv ? o : nv;
+    }
+}
+
+// The Direct3D half alpha of locked pixels: at 16 bits on the channel values, alpha set.
+template <bool Sixteen>
+PIXEL_LOOP_CLONES void HalfAlphaRowD3D(u32* d, const u32* s, int n, u32 km, u32 kv) {
+    const cGridMath g = g_Grid.math;
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i], o = d[i];
+        u32 nv;
+        if constexpr (Sixteen) nv = GridMathFromRaw(1u << 24 | HalfSum(GridMathRaw(v, g), GridMathRaw(o, g)), g);
+        else nv = 0xFF000000u | HalfSum(v, o);
+        d[i] = (v & km) == kv ? o : nv;
+    }
+}
+
 // Direct3D's choice between the textured quad and the locked pixels.
 bool QuadPath(DDSURFACEDATA* dst, DDSURFACEDATA* src) {
     if (!lpDTCon || !dst || !src) return false;
@@ -75,12 +127,12 @@ inline u32 Ch(u32 p, int s) { return (p >> s) & 255; }
 inline u32 Rgb(u32 r, u32 g, u32 b) { return r << 16 | g << 8 | b; }
 
 // Window sums of one row for the blur (see DDBlur): each pixel's channels are laid out
-// planar with rx empty entries on both sides, then summed over the window directly for small
-// windows (16-bit lanes, vectorised across the row) or by a running sum for wide ones.
+// planar with rx empty entries on both sides, then summed over the window from sums of powers
+// of two for small windows (16-bit lanes, vectorised across the row) or by a running sum for
+// wide ones.
 constexpr i32 kBlurDirect = 16; // 2 * 16 * 255 fits 16 bits
 template <class T>
-PIXEL_LOOP_CLONES void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv,
-                                                                      T* planar, T* out) {
+PIXEL_LOOP_CLONES void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv, T* planar, T* out, T* scratch) {
     const i32 P = W + 2 * rx; // padded row
     for (int c = 0; c < 5; ++c) {
         T* pc = planar + static_cast<std::size_t>(c) * P;
@@ -104,9 +156,28 @@ PIXEL_LOOP_CLONES void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv,
         const T* v = planar + static_cast<std::size_t>(c) * P; // v[i + k], k = 0 .. 2rx - 1: offsets -rx .. rx - 1
         T* o = out + static_cast<std::size_t>(c) * W;
         if (rx <= kBlurDirect) {
-            for (i32 i = 0; i < W; ++i) o[i] = v[i];
-            for (i32 k = 1; k < 2 * rx; ++k)
-                for (i32 i = 0; i < W; ++i) o[i] = static_cast<T>(o[i] + v[i + k]);
+            // Windows of 2rx built from ones of powers of two: sums of length 2len from two of
+            // length len, and the window from the lengths of 2rx's bits at growing offsets.
+            const i32 L = 2 * rx, need = W + L - 1;
+            const T* cur = v;
+            T* bufs[2] = {scratch, scratch + P};
+            int flip = 0;
+            i32 pos = 0;
+            bool first = true;
+            for (i32 len = 1;; len *= 2) {
+                if (L & len) {
+                    if (first) for (i32 i = 0; i < W; ++i) o[i] = cur[i + pos];
+                    else for (i32 i = 0; i < W; ++i) o[i] = static_cast<T>(o[i] + cur[i + pos]);
+                    pos += len;
+                    first = false;
+                }
+                if (2 * len > L) break;
+                T* __restrict next = bufs[flip];
+                flip ^= 1;
+                const T* __restrict c = cur;
+                for (i32 i = 0, e = need - 2 * len + 1; i < e; ++i) next[i] = static_cast<T>(c[i] + c[i + len]);
+                cur = next;
+            }
         } else {
             T acc = 0;
             for (i32 k = 0; k < 2 * rx - 1; ++k) acc += v[k];
@@ -120,22 +191,25 @@ PIXEL_LOOP_CLONES void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv,
 }
 
 
-// The averages of a row of column sums (planar: blue, green, red, alpha, count). A float
-// quotient truncates exactly: sums stay below 2^24 and a count below 65,536 keeps the rounding
-// error under the distance 1 / count to the next integer.
-PIXEL_LOOP_CLONES void BlurAverages(const u32* __restrict col, i32 W,
-                                                                       u32* __restrict out) {
-    thread_local std::vector<float> count;
-    count.resize(static_cast<std::size_t>(W));
-    float* __restrict n = count.data();
+// The averages of a row of column sums (planar: blue, green, red, alpha, count), each the
+// quotient rounded down. Sums stay below 2^24, so they and the counts are exact as floats; an
+// average is at most 255, so the product by the count's rounded reciprocal lies within 255 *
+// 2^-22 of the quotient and truncates to it or to a neighbour, which one step against the
+// exact remainder puts right. One division a pixel instead of one a channel.
+PIXEL_LOOP_CLONES void BlurAverages(const u32* __restrict col, i32 W, u32* __restrict out) {
     const u32* __restrict cn = col + static_cast<std::size_t>(W) * 4;
-    for (i32 i = 0; i < W; ++i) n[i] = static_cast<float>(static_cast<i32>(cn[i] ? cn[i] : 1));
-    for (i32 i = 0; i < W; ++i) out[i] = 0;
-    for (int c = 0; c < 4; ++c) {
-        const u32* __restrict sum = col + static_cast<std::size_t>(W) * c;
-        const int shift = 8 * c;
-        for (i32 i = 0; i < W; ++i)
-            out[i] |= static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(sum[i])) / n[i])) << shift;
+    for (i32 i = 0; i < W; ++i) {
+        const i32 n = static_cast<i32>(cn[i] ? cn[i] : 1);
+        const float inv = 1.0f / static_cast<float>(n);
+        u32 o = 0;
+        for (int c = 0; c < 4; ++c) {
+            const i32 sum = static_cast<i32>(col[static_cast<std::size_t>(W) * c + i]);
+            i32 q = static_cast<i32>(static_cast<float>(sum) * inv);
+            const i32 r = sum - q * n;
+            q += (r >= n ? 1 : 0) - (r < 0 ? 1 : 0);
+            o |= static_cast<u32>(q) << (8 * c);
+        }
+        out[i] = o;
     }
 }
 
@@ -143,6 +217,24 @@ template <class T>
 PIXEL_LOOP_CLONES void AddSpan(u32* col, const T* r, std::size_t n, bool add) {
     if (add) for (std::size_t k = 0; k < n; ++k) col[k] += r[k];
     else for (std::size_t k = 0; k < n; ++k) col[k] -= r[k];
+}
+
+// The column sums of the blur take one row's window sums in and another's out in one pass.
+template <class T>
+PIXEL_LOOP_CLONES void SlideSpan(u32* col, const T* in, const T* out, std::size_t n) {
+    for (std::size_t k = 0; k < n; ++k) col[k] += static_cast<u32>(in[k]) - static_cast<u32>(out[k]);
+}
+
+// A blurred row written back: each pixel whose window held a pixel and that is not itself
+// transparent (key mask km, value kv on the stored pixels; kv outside the mask matches none)
+// takes its average, at 16 bits from channel values to stored ones.
+template <bool Sixteen>
+PIXEL_LOOP_CLONES void BlurStore(u32* d, const u32* s, const u32* avg, const u32* cn, int n, u32 km, u32 kv) {
+    const cGridMath g = g_Grid.math;
+    for (int i = 0; i < n; ++i) {
+        const u32 v = Sixteen ? GridMathFromRaw(avg[i], g) : avg[i];
+        d[i] = (cn[i] != 0 && (s[i] & km) != kv) ? v : d[i];
+    }
 }
 
 } // namespace
@@ -179,19 +271,20 @@ i32 DDBltColorBlend(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDAT
     // Halving toward the colour settles within 9 steps: more change nothing.
     const i32 steps = std::min(n, 16);
     const bool sixteen = g_Grid.on;
+    // Every channel depends on that channel alone: each source byte's result is looked up.
+    u32 tab[3][256];
+    const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
     if (!lpDTCon) {
         // At 16 bits the entries hold channel values: the colour on the stored scale.
         const u32 tc = sixteen ? GridFromRaw(Rgb(t.peRed, t.peGreen, t.peBlue)) : Rgb(t.peRed, t.peGreen, t.peBlue);
-        ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
-            if (skip && isKey(s)) return;
-            u32 r = Ch(s, 16), g = Ch(s, 8), b = Ch(s, 0);
-            for (i32 k = 0; k < steps; ++k) {
-                r = (r + Ch(tc, 16)) >> 1;
-                g = (g + Ch(tc, 8)) >> 1;
-                b = (b + Ch(tc, 0)) >> 1;
+        for (int lane = 0; lane < 3; ++lane)
+            for (u32 c = 0; c < 256; ++c) {
+                u32 v = c;
+                for (i32 k = 0; k < steps; ++k) v = (v + Ch(tc, 8 * lane)) >> 1;
+                tab[lane][c] = GridCut(v << (8 * lane)) & (255u << (8 * lane));
             }
-            d = (d & 0xFF000000) | (GridCut(Rgb(r, g, b)) & 0xFFFFFF);
-        });
+        ForRows(lk, x, y, w, h, sx, sy,
+                [&](u32* d, const u32* s, int len) { MapRow(d, s, len, tab[0], tab[1], tab[2], 0xFF000000u, 0, km, kv); });
         return 1;
     }
     // Direct3D on locked pixels: half and half at level 1, then fixed source shares; at 16 bits
@@ -204,12 +297,15 @@ i32 DDBltColorBlend(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDAT
     };
     const u32 tc = Rgb(t.peRed, t.peGreen, t.peBlue);
     const u32 tr = sixteen ? GridRaw(GridCut(tc)) : tc;
-    ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
-        if (skip && isKey(s)) return;
-        const u32 sr = sixteen ? GridRaw(s) : s;
-        const u32 m = Rgb(mix(Ch(sr, 16), Ch(tr, 16)), mix(Ch(sr, 8), Ch(tr, 8)), mix(Ch(sr, 0), Ch(tr, 0)));
-        d = sixteen ? GridFromRaw(1u << 24 | m) : 0xFF000000 | m;
-    });
+    for (int lane = 0; lane < 3; ++lane)
+        for (u32 c = 0; c < 256; ++c) {
+            const int sh = 8 * lane;
+            const u32 m = mix(Ch(sixteen ? GridRaw(c << sh) : c << sh, sh), Ch(tr, sh)) << sh;
+            tab[lane][c] = (sixteen ? GridFromRaw(1u << 24 | m) : m) & (255u << sh);
+        }
+    const u32 alpha = sixteen ? GridFromRaw(1u << 24) & 0xFF000000u : 0xFF000000u;
+    ForRows(lk, x, y, w, h, sx, sy,
+            [&](u32* d, const u32* s, int len) { MapRow(d, s, len, tab[0], tab[1], tab[2], 0, alpha, km, kv); });
     return 1;
 }
 
@@ -236,26 +332,20 @@ i32 DDBltAlpha(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* sr
         });
         return 1;
     }
+    const bool sixteen = g_Grid.on;
+    const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
     if (!lpDTCon) {
         // A target pixel of the key colour takes the source unmixed: translucent characters
         // over the colour-key background stay opaque.
-        ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
-            if (skip && isKey(s)) return;
-            if (isKey(d)) {
-                d = (d & 0xFF000000) | (s & 0xFFFFFF);
-                return;
-            }
-            const u32 m = Rgb((Ch(s, 16) + Ch(d, 16)) >> 1, (Ch(s, 8) + Ch(d, 8)) >> 1, (Ch(s, 0) + Ch(d, 0)) >> 1);
-            d = (d & 0xFF000000) | (GridCut(m) & 0xFFFFFF);
+        ForRows(lk, x, y, w, h, sx, sy, [&](u32* d, const u32* s, int len) {
+            if (sixteen) HalfAlphaRowDD<true>(d, s, len, km, kv, isKey.mask, isKey.value);
+            else HalfAlphaRowDD<false>(d, s, len, km, kv, isKey.mask, isKey.value);
         });
         return 1;
     }
-    const bool sixteen = g_Grid.on;
-    ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
-        if (skip && isKey(s)) return;
-        const u32 sr = sixteen ? GridRaw(s) : s, dr = sixteen ? GridRaw(d) : d;
-        const u32 m = Rgb((Ch(sr, 16) + Ch(dr, 16)) >> 1, (Ch(sr, 8) + Ch(dr, 8)) >> 1, (Ch(sr, 0) + Ch(dr, 0)) >> 1);
-        d = sixteen ? GridFromRaw(1u << 24 | m) : 0xFF000000 | m;
+    ForRows(lk, x, y, w, h, sx, sy, [&](u32* d, const u32* s, int len) {
+        if (sixteen) HalfAlphaRowD3D<true>(d, s, len, km, kv);
+        else HalfAlphaRowD3D<false>(d, s, len, km, kv);
     });
     return 1;
 }
@@ -282,6 +372,9 @@ void DDMosaic(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 block, DDSURFA
         j1 = std::min<i64>(j1, lk.dst.nHeight - static_cast<i64>(y));
         i0 = std::max<i64>(i0, -static_cast<i64>(x));
         j0 = std::max<i64>(j0, -static_cast<i64>(y));
+        // A block past the target's right edge has nothing inside it (and an empty fill, not
+        // one running backwards through memory).
+        if (i0 >= i1) return;
         for (i64 j = j0; j < j1; ++j) {
             u32* d = lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x;
             std::fill(d + i0, d + i1, v);
@@ -354,61 +447,75 @@ void DDBlur(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 radiusX, i32 rad
     // to one, so the key test holds on them too) and the averages are stored back.
     const bool sixteen = g_Grid.on;
     const u32 km = skip ? isKey.mask : 0u, kv = skip ? (sixteen ? GridRaw(isKey.value) & isKey.mask : isKey.value) : 1u;
+    // The same test on the stored pixels, as written back.
+    const u32 skm = skip ? isKey.mask : 0u, skv = skip ? isKey.value : 1u;
     thread_local std::vector<u32> rawRow;
     if (sixteen) rawRow.resize(static_cast<std::size_t>(W));
-    thread_local std::vector<u16> rows16, planar16;
+    thread_local std::vector<u16> rows16, planar16, scratch16;
     thread_local std::vector<u32> rows32, planar32, col;
     const bool narrow = rx <= kBlurDirect;
     if (narrow) {
         rows16.resize(static_cast<std::size_t>(W) * kC * ring);
         planar16.resize(static_cast<std::size_t>(W + 2 * rx) * kC);
+        scratch16.resize(static_cast<std::size_t>(W + 2 * rx) * 2);
     } else {
         rows32.resize(static_cast<std::size_t>(W) * kC * ring);
         planar32.resize(static_cast<std::size_t>(W + 2 * rx) * kC);
     }
     col.assign(static_cast<std::size_t>(W) * kC, 0);
-    auto addRow = [&](i32 j, bool add) {
-        if (j < 0 || j >= H) return;
-        const std::size_t at = static_cast<std::size_t>(j % ring) * kC * W, n = static_cast<std::size_t>(W) * kC;
+    const std::size_t n = static_cast<std::size_t>(W) * kC;
+    // The window sums of row j into its ring slot.
+    auto rowSums = [&](i32 j) {
+        const std::size_t at = static_cast<std::size_t>(j % ring) * n;
         const u32* s = lk.src.lpPixels + (sy + j0 + j) * lk.src.nPitch + sx + i0;
-        if (sixteen && add) {
-            for (i32 i = 0; i < W; ++i) rawRow[static_cast<std::size_t>(i)] = GridRaw(s[i]);
+        if (sixteen) {
+            GridRawRow(rawRow.data(), s, W);
             s = rawRow.data();
         }
+        if (narrow) BlurRowSums<u16>(s, W, rx, km, kv, planar16.data(), rows16.data() + at, scratch16.data());
+        else BlurRowSums<u32>(s, W, rx, km, kv, planar32.data(), rows32.data() + at, nullptr);
+    };
+    // The column sums take row a in and row b out (either may lie outside the rectangle).
+    auto slide = [&](i32 a, i32 b) {
+        const bool in = a >= 0 && a < H, out = b >= 0 && b < H;
+        if (in) rowSums(a);
+        const std::size_t at = static_cast<std::size_t>((in ? a : 0) % ring) * n, bt = static_cast<std::size_t>((out ? b : 0) % ring) * n;
         if (narrow) {
-            if (add) BlurRowSums<u16>(s, W, rx, km, kv, planar16.data(), rows16.data() + at);
-            AddSpan<u16>(col.data(), rows16.data() + at, n, add);
+            if (in && out) SlideSpan<u16>(col.data(), rows16.data() + at, rows16.data() + bt, n);
+            else if (in || out) AddSpan<u16>(col.data(), rows16.data() + (in ? at : bt), n, in);
         } else {
-            if (add) BlurRowSums<u32>(s, W, rx, km, kv, planar32.data(), rows32.data() + at);
-            AddSpan<u32>(col.data(), rows32.data() + at, n, add);
+            if (in && out) SlideSpan<u32>(col.data(), rows32.data() + at, rows32.data() + bt, n);
+            else if (in || out) AddSpan<u32>(col.data(), rows32.data() + (in ? at : bt), n, in);
         }
     };
     // The row pass read every source pixel; only the key tests of a row's own pixels are
     // made again, before that row is written (the target may be the source).
-    thread_local std::vector<u32> out;
-    out.resize(static_cast<std::size_t>(W));
-    for (i32 j = -ry; j < ry - 1; ++j) addRow(j, true);
+    thread_local std::vector<u32> avg;
+    avg.resize(static_cast<std::size_t>(W));
+    for (i32 j = -ry; j < ry - 1; ++j) slide(j, -1);
     for (i32 j = 0; j < H; ++j) {
-        addRow(j + ry - 1, true);
+        // Row j + ry - 1 comes into the window and row j - ry - 1, the last one's first, goes.
+        slide(j + ry - 1, j - ry - 1);
         const i64 ty = static_cast<i64>(y) + j0 + j;
         if (ty >= 0 && ty < lk.dst.nHeight) {
             const u32* cn = col.data() + static_cast<std::size_t>(W) * 4;
             if (4 * static_cast<i64>(rx) * ry < 65536) {
-                BlurAverages(col.data(), W, out.data());
+                BlurAverages(col.data(), W, avg.data());
             } else {
                 for (i32 i = 0; i < W; ++i) {
-                    const u32 n = cn[i] ? cn[i] : 1;
-                    out[i] = (col[3 * W + i] / n) << 24 | (col[2 * W + i] / n) << 16 | (col[W + i] / n) << 8 | (col[i] / n);
+                    const u32 c = cn[i] ? cn[i] : 1;
+                    avg[i] = (col[3 * W + i] / c) << 24 | (col[2 * W + i] / c) << 16 | (col[W + i] / c) << 8 | (col[i] / c);
                 }
             }
             const u32* s = lk.src.lpPixels + (sy + j0 + j) * lk.src.nPitch + sx + i0;
             u32* d = lk.dst.lpPixels + ty * lk.dst.nPitch;
             const i64 tx0 = static_cast<i64>(x) + i0;
             const i32 a0 = static_cast<i32>(std::max<i64>(0, -tx0)), a1 = static_cast<i32>(std::min<i64>(W, lk.dst.nWidth - tx0));
-            for (i32 i = a0; i < a1; ++i)
-                if (cn[i] && !(skip && isKey(s[i]))) d[tx0 + i] = sixteen ? GridFromRaw(out[i]) : out[i];
+            if (a0 < a1) {
+                if (sixteen) BlurStore<true>(d + tx0 + a0, s + a0, avg.data() + a0, cn + a0, a1 - a0, skm, skv);
+                else BlurStore<false>(d + tx0 + a0, s + a0, avg.data() + a0, cn + a0, a1 - a0, skm, skv);
+            }
         }
-        addRow(j - ry, false);
     }
 }
 

@@ -146,6 +146,9 @@ PIXEL_LOOP_CLONES void SpanBlend(u32* d, const u32* s, int n) {
     }
 }
 
+// Spans narrower than this are drawn pixel by pixel.
+constexpr int kNarrow = 4;
+
 // The part of a 1:1 blit inside both surfaces; false when nothing is.
 struct Span1 {
     int c0, c1, r0, r1;
@@ -233,11 +236,22 @@ bool OpaqueCopy(const RasterOp& op) {
 PIXEL_LOOP_CLONES void SpanOpaque(u32* d, const u32* s, int n) {
     for (int i = 0; i < n; ++i) d[i] = s[i] | 0xFF000000u;
 }
+
+// The combiner ops that leave the texel as it is (a white diffuse, its alpha kept): the blend
+// is the plain alpha blend.
+bool Identity(const RasterOp& op) {
+    return op.diffuse == 0xFFFFFFFF && (op.colorOp == D3DTOP_MODULATE || op.colorOp == D3DTOP_SELECTARG1) &&
+           (op.alphaOp == D3DTOP_SELECTARG1 || op.alphaOp == D3DTOP_MODULATE);
+}
 } // namespace
 
 void RasterGpuSpan(u32* d, const u32* s, int n, const RasterOp& op) {
     if (OpaqueCopy(op)) {
         SpanOpaque(d, s, n);
+        return;
+    }
+    if (Identity(op)) {
+        SpanBlend(d, s, n);
         return;
     }
     const int c = OpIndex(op.colorOp), a = OpIndex(op.alphaOp);
@@ -282,8 +296,17 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
         if (sw == w && sh == h) {
             Span1 sp;
             if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
-            for (int r = sp.r0; r < sp.r1; ++r)
-                SpanKey(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0, key, mask);
+            const int n = sp.c1 - sp.c0;
+            for (int r = sp.r0; r < sp.r1; ++r) {
+                u32* d = dst.Row(y + r) + (x + sp.c0);
+                const u32* t = src.Row(sy + r) + (sx + sp.c0);
+                if (n < kNarrow) {
+                    for (int i = 0; i < n; ++i)
+                        if ((t[i] & mask) != key) d[i] = t[i];
+                } else {
+                    SpanKey(d, t, n, key, mask);
+                }
+            }
             return;
         }
         WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh,
@@ -294,21 +317,39 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
         if (sw == w && sh == h) {
             Span1 sp;
             if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
-            for (int r = sp.r0; r < sp.r1; ++r)
-                SpanAlphaKey(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0);
+            const int n = sp.c1 - sp.c0;
+            for (int r = sp.r0; r < sp.r1; ++r) {
+                u32* d = dst.Row(y + r) + (x + sp.c0);
+                const u32* t = src.Row(sy + r) + (sx + sp.c0);
+                if (n < kNarrow) {
+                    for (int i = 0; i < n; ++i)
+                        if (t[i] >> 24) d[i] = t[i];
+                } else {
+                    SpanAlphaKey(d, t, n);
+                }
+            }
             return;
         }
         WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32* d, const u32* s, int n) { SpanAlphaKey(d, s, n); });
         return;
     case RasterKind::Gpu: {
-        const bool identity = op.diffuse == 0xFFFFFFFF &&
-                              (op.colorOp == D3DTOP_MODULATE || op.colorOp == D3DTOP_SELECTARG1) &&
-                              (op.alphaOp == D3DTOP_SELECTARG1 || op.alphaOp == D3DTOP_MODULATE);
+        const bool identity = Identity(op);
         if (identity && sw == w && sh == h) {
             Span1 sp;
             if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
+            const int n = sp.c1 - sp.c0;
+            if (n < kNarrow) {
+                // A column or two (a wave drawn by columns): the pixels one by one cost less than
+                // a span call a row.
+                for (int r = sp.r0; r < sp.r1; ++r) {
+                    u32* d = dst.Row(y + r) + (x + sp.c0);
+                    const u32* t = src.Row(sy + r) + (sx + sp.c0);
+                    for (int i = 0; i < n; ++i) d[i] = BlendPixel(t[i], d[i]);
+                }
+                return;
+            }
             for (int r = sp.r0; r < sp.r1; ++r)
-                SpanBlend(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0);
+                SpanBlend(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), n);
             return;
         }
         // An opaque copy leaves the target on its grid, as the identity does (see below).
@@ -423,7 +464,10 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
     // Each row's texels are gathered first (the turned rectangle meets a row in one run), then
     // drawn with the span of the op.
     thread_local std::vector<u32> texels;
+    thread_local std::vector<i64> where;
     texels.resize(static_cast<std::size_t>(std::max(0, bx1 - bx0)));
+    where.resize(texels.size());
+    const u32* const sp = src.px.data();
     for (int py = by0; py < by1; ++py) {
         u32* d = dst.Row(py);
         const double dy = py + 0.5 - cy;
@@ -443,11 +487,16 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
             const i64 tu = static_cast<i64>(sx) + static_cast<i64>(u), tv = static_cast<i64>(sy) + static_cast<i64>(v);
             const bool in = tu >= 0 && tv >= 0 && tu < src.width && tv < src.height;
             if (!in) whole = false;
-            texels[static_cast<std::size_t>(px - bx0)] = in ? src.Row(static_cast<int>(tv))[tu] : 0;
+            where[static_cast<std::size_t>(px - bx0)] = in ? tv * src.width + tu : -1;
         }
         if (first < 0) continue;
         if (last < 0) last = bx1;
         if (whole && op.kind == RasterKind::Gpu) {
+            // The texels read apart from the walk: the reads (slanted through the source, a
+            // cache line each) then wait on nothing but each other.
+            const i64* at = where.data() + (first - bx0);
+            u32* t = texels.data() + (first - bx0);
+            for (int i = 0, n = last - first; i < n; ++i) t[i] = sp[at[i]];
             RasterGpuSpan(d + first, texels.data() + (first - bx0), last - first, op);
             continue;
         }
@@ -476,6 +525,12 @@ void GridSetup(const PIXELFORMAT* fmt) {
     const u32 maxima[4] = {fmt->maxB, fmt->maxG, fmt->maxR, fmt->maxA};
     for (int lane = 0; lane < 4; ++lane) {
         const u32 m = std::min<u32>(maxima[lane], 255);
+        // v * 255 / m as (v * 255 * ceil(2^24 / m)) >> 24: the error term stays under 2^24 for
+        // every v <= m, and the product under 2^32.
+        const u32 mm = m == 0 ? 255 : m;
+        g_Grid.math.max[lane] = mm;
+        g_Grid.math.mul[lane] = 255 * (((1u << 24) + mm - 1) / mm);
+        g_Grid.math.shift[lane] = 24;
         for (u32 c = 0; c < 256; ++c) {
             if (m == 0) {
                 // No such channel in the format: the byte is kept as it is.
@@ -507,12 +562,29 @@ u32 GridUnpack(u32 value) {
     return GridFromRaw(b | g << 8 | r << 16 | a << 24);
 }
 
+PIXEL_LOOP_CLONES void GridRawRow(u32* out, const u32* in, int n) {
+    const u32 m0 = g_Grid.math.max[0], m1 = g_Grid.math.max[1], m2 = g_Grid.math.max[2], m3 = g_Grid.math.max[3];
+    for (int i = 0; i < n; ++i) {
+        const u32 p = in[i];
+        out[i] = GridMathRawLane(p & 255, m0) | GridMathRawLane((p >> 8) & 255, m1) << 8 |
+                 GridMathRawLane((p >> 16) & 255, m2) << 16 | GridMathRawLane(p >> 24, m3) << 24;
+    }
+}
+
+PIXEL_LOOP_CLONES void GridFromRawRow(u32* out, const u32* in, int n) {
+    const cGridMath g = g_Grid.math;
+    for (int i = 0; i < n; ++i) out[i] = GridMathFromRaw(in[i], g);
+}
+
+PIXEL_LOOP_CLONES void GridSnapRow(u32* px, int n) {
+    const cGridMath g = g_Grid.math;
+    for (int i = 0; i < n; ++i) px[i] = GridMathSnap(px[i], g);
+}
+
 void GridSnapRect(PixelStore& dst, i64 x, i64 y, i64 w, i64 h) {
     if (!g_Grid.on) return;
     const i64 x0 = std::max<i64>(0, x), y0 = std::max<i64>(0, y);
     const i64 x1 = std::min<i64>(dst.width, x + w), y1 = std::min<i64>(dst.height, y + h);
-    for (i64 r = y0; r < y1; ++r) {
-        u32* d = dst.Row(static_cast<int>(r));
-        for (i64 c = x0; c < x1; ++c) d[c] = grid_detail::Lanes(g_Grid.snap, d[c]);
-    }
+    if (x0 >= x1) return;
+    for (i64 r = y0; r < y1; ++r) GridSnapRow(dst.Row(static_cast<int>(r)) + x0, static_cast<int>(x1 - x0));
 }

@@ -75,9 +75,18 @@ KeyTest ModeKeyTest();
 //    GridSnap. Snapping leaves every stored value as it is, so a blended rectangle is
 //    snapped whole without tracking which of its pixels changed.
 // A format without alpha (max 0) keeps the alpha byte as it is.
+// The lane rules as arithmetic, for loops that convert whole rows (vectorised): each lane's
+// maximum (255 for a lane the format lacks, which keeps the byte) and a multiply-shift that
+// divides by it exactly on the products that occur (see GridMath* below).
+struct cGridMath {
+    u32 max[4] = {255, 255, 255, 255};
+    u32 mul[4] = {16777470, 16777470, 16777470, 16777470}; // 255 * ceil(2^shift / max)
+    u32 shift[4] = {24, 24, 24, 24};
+};
 struct cPixelGrid {
     bool on = false;
     PIXELFORMAT fmt;
+    cGridMath math;
     u8 cut[4][256] = {};    // channel lanes blue, green, red, alpha
     u8 snap[4][256] = {};
     u8 raw[4][256] = {};    // stored byte -> channel value 0..max
@@ -95,6 +104,36 @@ inline u32 Lanes(const u8 (&t)[4][256], u32 p) {
 } // namespace grid_detail
 inline u32 GridCut(u32 argb) { return g_Grid.on ? grid_detail::Lanes(g_Grid.cut, argb) : argb; }
 inline u32 GridSnap(u32 argb) { return g_Grid.on ? grid_detail::Lanes(g_Grid.snap, argb) : argb; }
+// The same rules computed: exact for every byte (GridSetup checks them against the tables).
+// Written without tables or branches so that row loops built with them vectorise.
+inline u32 GridMathRawLane(u32 c, u32 max) { return ((c * max + 127) * 32897u) >> 23; } // (c * max + 127) / 255
+inline u32 GridMathExpandLane(u32 v, u32 max, u32 mul, u32 shift) { return ((v < max ? v : max) * mul) >> shift; }
+inline u32 GridMathRaw(u32 p, const cGridMath& g) {
+    return GridMathRawLane(p & 255, g.max[0]) | GridMathRawLane((p >> 8) & 255, g.max[1]) << 8 |
+           GridMathRawLane((p >> 16) & 255, g.max[2]) << 16 | GridMathRawLane(p >> 24, g.max[3]) << 24;
+}
+inline u32 GridMathFromRaw(u32 p, const cGridMath& g) {
+    return GridMathExpandLane(p & 255, g.max[0], g.mul[0], g.shift[0]) |
+           GridMathExpandLane((p >> 8) & 255, g.max[1], g.mul[1], g.shift[1]) << 8 |
+           GridMathExpandLane((p >> 16) & 255, g.max[2], g.mul[2], g.shift[2]) << 16 |
+           GridMathExpandLane(p >> 24, g.max[3], g.mul[3], g.shift[3]) << 24;
+}
+inline u32 GridMathSnap(u32 p, const cGridMath& g) { return GridMathFromRaw(GridMathRaw(p, g), g); }
+// Cut: c * max / 255 rounded down, then expanded.
+inline u32 GridMathCutLane(u32 c, u32 max, u32 mul, u32 shift) {
+    return GridMathExpandLane(((c * max) * 32897u) >> 23, max, mul, shift);
+}
+inline u32 GridMathCut(u32 p, const cGridMath& g) {
+    return GridMathCutLane(p & 255, g.max[0], g.mul[0], g.shift[0]) |
+           GridMathCutLane((p >> 8) & 255, g.max[1], g.mul[1], g.shift[1]) << 8 |
+           GridMathCutLane((p >> 16) & 255, g.max[2], g.mul[2], g.shift[2]) << 16 |
+           GridMathCutLane(p >> 24, g.max[3], g.mul[3], g.shift[3]) << 24;
+}
+// Rows of n pixels through the rules (out may be in): GridRaw, GridFromRaw and GridSnap.
+void GridRawRow(u32* out, const u32* in, int n);
+void GridFromRawRow(u32* out, const u32* in, int n);
+void GridSnapRow(u32* px, int n);
+
 // Channel values (0..max) in the byte lanes, and back.
 inline u32 GridRaw(u32 stored) { return grid_detail::Lanes(g_Grid.raw, stored); }
 inline u32 GridFromRaw(u32 raw) { return grid_detail::Lanes(g_Grid.expand, raw); }

@@ -628,3 +628,24 @@ TEST(PixelEffectClip, HalfAlphaStaysInsideBothSurfaces) {
     EXPECT_NE(PixelAt(back, 100 + 20, 310), blank);
     EXPECT_EQ(PixelAt(back, 100 + 30, 310), blank);
 }
+
+// A mosaic whose rectangle runs past the target's right edge: the blocks beyond the edge have
+// nothing inside the target and draw nothing (they once filled backwards through memory); the
+// blocks across the edge fill up to it, sampled (Direct3D) or averaged (DirectDraw).
+TEST(PixelEffectClip, MosaicBlocksPastTheRightEdgeDrawNothing) {
+    for (const GfxMode m : {kD3D, kDD}) {
+        ScopedMode mode(m);
+        TempDir dir;
+        DDSURFACEDATA pic;
+        ASSERT_TRUE(MakePicture(&pic, dir, "n.bmp", Numbered(), 0));
+        DDSURFACEDATA* back = &g_sdBackBuffer;
+        DDFillSurface(back, 1);
+        const u32 blank = PixelAt(back, 0, 401);
+        DDMosaic(back, 602, 395, 280, 106, 2, &pic, -1, 8, 0);
+        DDMosaic(back, 630, 380, 64, 32, 4, &pic, 8, 8, 0);
+        EXPECT_NE(PixelAt(back, 639, 397), blank) << ModeName(m);
+        EXPECT_NE(PixelAt(back, 639, 381), blank) << ModeName(m);
+        EXPECT_EQ(PixelAt(back, 0, 401), blank) << ModeName(m);
+        DDReleaseSurface(&pic);
+    }
+}

@@ -341,3 +341,29 @@ TEST(Restore, AfterALossTheSurfacesAreMarkedForTheirRedraw) {
         DDReleaseSurface(&pics[1]);
     }
 }
+
+// The 16-bit lane rules computed for whole rows give the tables' values for every byte of every
+// lane, in the formats of both 16-bit personalities and two others (four bits, and a lane the
+// format lacks).
+TEST(PixelGrid, RowRulesMatchTheTables) {
+    PIXELFORMAT f565, f5551, f4444, f332;
+    f565.maxR = 31, f565.maxG = 63, f565.maxB = 31, f565.maxA = 0;
+    f5551.maxR = f5551.maxG = f5551.maxB = 31, f5551.maxA = 1;
+    f4444.maxR = f4444.maxG = f4444.maxB = f4444.maxA = 15;
+    f332.maxR = 7, f332.maxG = 7, f332.maxB = 3, f332.maxA = 0;
+    std::vector<u32> all(256 * 256), row(all.size());
+    for (u32 i = 0; i < all.size(); ++i) all[i] = (i & 255) * 0x01010101u ^ (i >> 8) << 8 ^ (i >> 8) << 24;
+    for (const PIXELFORMAT* f : {&f565, &f5551, &f4444, &f332}) {
+        GridSetup(f);
+        const int n = static_cast<int>(all.size());
+        GridRawRow(row.data(), all.data(), n);
+        for (int i = 0; i < n; ++i) ASSERT_EQ(row[i], GridRaw(all[i])) << i;
+        GridFromRawRow(row.data(), all.data(), n);
+        for (int i = 0; i < n; ++i) ASSERT_EQ(row[i], GridFromRaw(all[i])) << i;
+        row = all;
+        GridSnapRow(row.data(), n);
+        for (int i = 0; i < n; ++i) ASSERT_EQ(row[i], GridSnap(all[i])) << i;
+        for (int i = 0; i < n; ++i) ASSERT_EQ(GridMathCut(all[i], g_Grid.math), GridCut(all[i])) << i;
+    }
+    GridSetup(nullptr);
+}
