@@ -300,7 +300,10 @@ i32 DDCreateSurfaceFromFile(DDSURFACEDATA* sd, const char* file, u32 colorKey, i
     if (!sd || !file) return 8;
     cImage img;
     std::string error;
-    if (!LoadImageFile(file, &img, &error)) {
+    // A Direct3D picture without an index map is checked now, with the verdict and the message
+    // a decode would give, and decoded on its first use.
+    const bool later = lpDTCon && !(buildIndexMap && bpp != 8);
+    if (!(later ? CheckImageFile(file, &img, &error) : LoadImageFile(file, &img, &error))) {
         if (file[0]) WriteReport("LoadImage Err %s (%s)", file, error.c_str());
         return 8;
     }
