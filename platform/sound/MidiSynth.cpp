@@ -1,6 +1,8 @@
 #include "platform/sound/MidiSynth.h"
 
 #include <dlfcn.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <fluidsynth.h> // the types and signatures; the library itself is opened at run time
 
 #include <algorithm>
@@ -17,6 +19,9 @@
 #include "platform/system/Report.h"
 
 namespace {
+
+// How much lower than the program the sound font's loading thread runs (a nice value).
+constexpr int kLoaderNice = 10;
 
 // FluidSynth's default gain of 0.2 is quiet beside the sound effects.
 constexpr double kSynthGain = 0.6;
@@ -133,6 +138,9 @@ public:
 
 private:
     void Load() {
+        // The song waits for this thread, the game does not: on a busy machine the frames go
+        // first, the music starts a little later.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kLoaderNice);
         const cFluidApi* api = FluidApi();
         // Every song would fail the same way: one line is enough, and the songs stay silent.
         if (!api) {
