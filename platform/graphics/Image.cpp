@@ -21,6 +21,14 @@ bool Fail(std::string* error, const std::string& text) {
     return false;
 }
 
+// The rows of an uncompressed picture are all in the file. The last row may lack its padding
+// in files some tools write.
+bool UncompressedBitsFit(int w, int h, u32 bpp, std::size_t avail) {
+    const std::size_t stride = ((static_cast<std::size_t>(w) * bpp + 31) / 32) * 4;
+    if (stride * static_cast<std::size_t>(h) <= avail) return true;
+    return stride * (h - 1) + (static_cast<std::size_t>(w) * bpp + 7) / 8 <= avail;
+}
+
 bool SizeOk(i64 w, i64 h) {
     return w > 0 && h > 0 && w <= kMaxImageSide && h <= kMaxImageSide &&
            static_cast<std::size_t>(w) * static_cast<std::size_t>(h) <= kMaxImagePixels;
@@ -48,7 +56,11 @@ u32 Channel(u32 v, const MaskInfo& m) {
 
 } // namespace
 
-bool DecodeBmp(const u8* data, std::size_t size, cImage* out, std::string* error) {
+namespace {
+// The whole check of a BMP; the pixels are made only when asked for. Without them an RLE stream
+// is still decoded (only running it shows that it fits the picture), an uncompressed picture
+// is checked by its size alone.
+bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, bool pixels) {
     if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M') return Fail(error, "not a BMP file");
     const u32 offBits = Le32(data + 10);
     const u32 infoSize = Le32(data + 14);
@@ -124,6 +136,13 @@ bool DecodeBmp(const u8* data, std::size_t size, cImage* out, std::string* error
     out->height = H;
     out->bitsPerPixel = static_cast<int>(bpp);
     out->hasAlpha = false;
+    if (!pixels && !rle8 && !rle4) {
+        if (!UncompressedBitsFit(W, H, bpp, avail)) return Fail(error, "truncated BMP pixel data");
+        out->argb.clear();
+        out->indices.clear();
+        out->hasIndices = bpp <= 8;
+        return true;
+    }
     out->argb.assign(static_cast<std::size_t>(W) * H, 0xFF000000);
     out->hasIndices = bpp <= 8;
     out->indices.assign(out->hasIndices ? static_cast<std::size_t>(W) * H : 0, 0);
@@ -171,11 +190,7 @@ bool DecodeBmp(const u8* data, std::size_t size, cImage* out, std::string* error
         }
     } else {
         const std::size_t stride = ((static_cast<std::size_t>(W) * bpp + 31) / 32) * 4;
-        if (stride * static_cast<std::size_t>(H) > avail) {
-            // The last row may lack its padding in files some tools write.
-            if (stride * (H - 1) + (static_cast<std::size_t>(W) * bpp + 7) / 8 > avail)
-                return Fail(error, "truncated BMP pixel data");
-        }
+        if (!UncompressedBitsFit(W, H, bpp, avail)) return Fail(error, "truncated BMP pixel data");
         for (int fr = 0; fr < H; ++fr) {
             const u8* row = bits + stride * fr;
             const int y = rowOf(fr);
@@ -208,6 +223,11 @@ bool DecodeBmp(const u8* data, std::size_t size, cImage* out, std::string* error
         for (std::size_t i = 0; i < out->argb.size(); ++i) out->argb[i] = 0xFF000000 | out->colorTable[out->indices[i]];
     }
     return true;
+}
+} // namespace
+
+bool DecodeBmp(const u8* data, std::size_t size, cImage* out, std::string* error) {
+    return ReadBmp(data, size, out, error, true);
 }
 
 bool DecodePng(const u8* data, std::size_t size, cImage* out, std::string* error) {
@@ -331,6 +351,13 @@ bool DecodeImage(const u8* data, std::size_t size, cImage* out, std::string* err
 bool LoadImageFile(const std::string& sjisPath, cImage* out, std::string* error) {
     std::vector<u8> data;
     if (ReadWholeFile(sjisPath, data) != FileRead::Ok) return Fail(error, "cannot open the file");
+    return DecodeImage(data.data(), data.size(), out, error);
+}
+
+bool CheckImageFile(const std::string& sjisPath, cImage* out, std::string* error) {
+    std::vector<u8> data;
+    if (ReadWholeFile(sjisPath, data) != FileRead::Ok) return Fail(error, "cannot open the file");
+    if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M') return ReadBmp(data.data(), data.size(), out, error, false);
     return DecodeImage(data.data(), data.size(), out, error);
 }
 

@@ -31,6 +31,10 @@ bool DecodePng(const u8* data, std::size_t size, cImage* out, std::string* error
 bool DecodeJpeg(const u8* data, std::size_t size, cImage* out, std::string* error);
 // Reads a file by its game path (Shift-JIS, '\' separators) and decodes it.
 bool LoadImageFile(const std::string& sjisPath, cImage* out, std::string* error);
+// Checks a file as LoadImageFile would and gives its size and depth, with the same verdict and
+// message; the pixels (argb, indices) are left empty where the check does not need them (an
+// uncompressed BMP), so that a picture not shown yet costs no decode.
+bool CheckImageFile(const std::string& sjisPath, cImage* out, std::string* error);
 
 // Encoders for tests and tools.
 std::vector<u8> EncodeBmp(const cImage& image, int bitsPerPixel, bool topDown = false);

@@ -154,6 +154,17 @@ std::shared_ptr<PixelStore> DeferredTexture(const cImage& img, const char* file,
             WriteReport("LoadImage Err %s (%s)", path.c_str(), error.empty() ? "changed since loading" : error.c_str());
             return;
         }
+        if (mirrorW == 0 && mirrorH == 0 && lpDTCon) {
+            // Nothing moves: the decoded pixels become the texture's where they are, with no
+            // second picture-sized buffer beside them.
+            for (u32& v : again.argb) {
+                if (key && v == key) v = 0;
+                // A 16-bit texture has one bit of alpha: a pixel more than half covered shows.
+                else if (g_Grid.on) v = GridCut((v >> 31 ? 0xFF000000u : 0u) | (v & 0xFFFFFF));
+            }
+            s.px = std::move(again.argb);
+            return;
+        }
         s.px = std::move(PixelsFromImageKeyed(again, mirrorW, mirrorH, key)->px);
     };
     return store;
@@ -300,7 +311,10 @@ i32 DDCreateSurfaceFromFile(DDSURFACEDATA* sd, const char* file, u32 colorKey, i
     if (!sd || !file) return 8;
     cImage img;
     std::string error;
-    if (!LoadImageFile(file, &img, &error)) {
+    // A Direct3D picture without an index map is checked now, with the verdict and the message
+    // a decode would give, and decoded on its first use.
+    const bool later = lpDTCon && !(buildIndexMap && bpp != 8);
+    if (!(later ? CheckImageFile(file, &img, &error) : LoadImageFile(file, &img, &error))) {
         if (file[0]) WriteReport("LoadImage Err %s (%s)", file, error.c_str());
         return 8;
     }

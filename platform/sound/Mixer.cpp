@@ -15,6 +15,7 @@ namespace {
 
 struct Voice {
     PcmBlock block;
+    int channels = kMixChannels; // of the block: 1 or 2
     std::size_t pos = 0; // frame
     bool playing = false;
     bool loop = false;
@@ -59,11 +60,12 @@ float VolumeToGain(i32 mB) {
     return static_cast<float>(std::pow(10.0, mB / 2000.0));
 }
 
-int MixerCreateVoice(PcmBlock block) {
-    if (!block) return 0;
+int MixerCreateVoice(PcmBlock block, int channels) {
+    if (!block || (channels != 1 && channels != kMixChannels)) return 0;
     std::lock_guard lock(S().mixMutex);
     const int id = S().nextVoice++;
     S().voices[id].block = std::move(block);
+    S().voices[id].channels = channels;
     return id;
 }
 
@@ -74,6 +76,7 @@ int MixerDuplicateVoice(int voice) {
     const int id = S().nextVoice++;
     Voice copy;
     copy.block = it->second.block;
+    copy.channels = it->second.channels;
     copy.gain = it->second.gain;
     S().voices[id] = std::move(copy);
     return id;
@@ -135,13 +138,22 @@ void MixerRender(float* out, int frames) {
     for (auto& [id, v] : S().voices) {
         if (!v.playing) continue;
         const std::vector<float>& pcm = *v.block;
-        const std::size_t total = pcm.size() / kMixChannels;
+        const std::size_t total = pcm.size() / static_cast<std::size_t>(v.channels);
         int done = 0;
         while (done < frames && v.playing) {
             const std::size_t n = std::min<std::size_t>(frames - done, total - v.pos);
-            const float* src = pcm.data() + v.pos * kMixChannels;
             float* dst = out + static_cast<std::size_t>(done) * kMixChannels;
-            for (std::size_t i = 0; i < n * kMixChannels; ++i) dst[i] += src[i] * v.gain;
+            if (v.channels == kMixChannels) {
+                const float* src = pcm.data() + v.pos * kMixChannels;
+                for (std::size_t i = 0; i < n * kMixChannels; ++i) dst[i] += src[i] * v.gain;
+            } else {
+                const float* src = pcm.data() + v.pos;
+                for (std::size_t i = 0; i < n; ++i) {
+                    const float s = src[i] * v.gain;
+                    dst[2 * i] += s;
+                    dst[2 * i + 1] += s;
+                }
+            }
             done += static_cast<int>(n);
             v.pos += n;
             if (v.pos >= total) {

@@ -20,7 +20,7 @@
 constexpr int kMixRate = 44100;
 constexpr int kMixChannels = 2;
 
-using PcmBlock = std::shared_ptr<const std::vector<float>>; // stereo frames at kMixRate
+using PcmBlock = std::shared_ptr<const std::vector<float>>; // frames at kMixRate (stereo or mono)
 
 class cMixerSource {
 public:
@@ -33,7 +33,8 @@ public:
 float VolumeToGain(i32 mB);
 
 // Voices. Ids are never reused within a run, so a stale id only ever misses.
-int MixerCreateVoice(PcmBlock block);
+// A block of one channel (a mono sound, kept at half the size) plays the same on both sides.
+int MixerCreateVoice(PcmBlock block, int channels = kMixChannels);
 int MixerDuplicateVoice(int voice); // a voice sharing the block of another; 0 when it fails
 void MixerReleaseVoice(int voice);
 void MixerPlayVoice(int voice, bool loop); // stop, rewind and play

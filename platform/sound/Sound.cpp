@@ -85,18 +85,27 @@ bool DSCreateSound(DSSOUND& sound, const std::string& path, i32 bufferCount, i32
         return false;
     }
     PcmBlock block;
+    int channels = kMixChannels;
     try {
         const std::vector<float> samples = WaveToFloat(wave);
         FreeWave(wave);
-        block = std::make_shared<const std::vector<float>>(ConvertToMix(
-            samples.data(), static_cast<int>(frames), static_cast<int>(wave.wfx.nSamplesPerSec), wave.wfx.nChannels));
+        std::vector<float> mixed =
+            ConvertToMix(samples.data(), static_cast<int>(frames), static_cast<int>(wave.wfx.nSamplesPerSec), wave.wfx.nChannels);
+        // A mono sound comes out with both sides equal: one of them is kept, and plays on both.
+        if (wave.wfx.nChannels == 1) {
+            std::vector<float> mono(mixed.size() / 2);
+            for (std::size_t i = 0; i < mono.size(); ++i) mono[i] = mixed[2 * i];
+            mixed = std::move(mono);
+            channels = 1;
+        }
+        block = std::make_shared<const std::vector<float>>(std::move(mixed));
     } catch (const std::bad_alloc&) {
         WriteReportLog("%sのメモリ確保失敗！", path.c_str());
         return false;
     }
 
     DSSOUND made;
-    const int first = MixerCreateVoice(block);
+    const int first = MixerCreateVoice(block, channels);
     if (first == 0) {
         WriteReportLog("%s生成失敗！", path.c_str());
         return false;

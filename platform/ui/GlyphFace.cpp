@@ -1,12 +1,51 @@
 #include "platform/ui/GlyphFace.h"
 
 #include <algorithm>
+#include <map>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
 #include "platform/system/Report.h"
+
+namespace {
+
+struct cMappedFontFile {
+    void* data = MAP_FAILED;
+    std::size_t size = 0;
+    ~cMappedFontFile() {
+        if (data != MAP_FAILED) munmap(data, size);
+    }
+};
+
+std::mutex g_fontFilesMutex;
+std::map<std::string, std::weak_ptr<cMappedFontFile>> g_fontFiles;
+
+// The file mapped read-only, shared with every face still open on it; null when it cannot be.
+std::shared_ptr<cMappedFontFile> MapFontFile(const std::string& path) {
+    std::lock_guard lock(g_fontFilesMutex);
+    if (auto mapped = g_fontFiles[path].lock()) return mapped;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    auto mapped = std::make_shared<cMappedFontFile>();
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        mapped->size = static_cast<std::size_t>(st.st_size);
+        mapped->data = mmap(nullptr, mapped->size, PROT_READ, MAP_PRIVATE, fd, 0);
+    }
+    ::close(fd);
+    if (mapped->data == MAP_FAILED) return nullptr;
+    g_fontFiles[path] = mapped;
+    return mapped;
+}
+
+} // namespace
 
 std::shared_ptr<GlyphFace> GlyphFace::Open(const std::string& path, int cellHeight, int averageWidth) {
     if (cellHeight <= 0 || cellHeight > 1024) return nullptr;
@@ -18,8 +57,14 @@ std::shared_ptr<GlyphFace> GlyphFace::Open(const std::string& path, int cellHeig
         return nullptr;
     }
     gf->library = lib;
+    const std::shared_ptr<cMappedFontFile> file = MapFontFile(path);
+    if (!file) {
+        WriteReport("フォントファイル %s を開けません！", path.c_str());
+        return nullptr;
+    }
+    gf->fileBytes = file;
     FT_Face face = nullptr;
-    if (FT_New_Face(lib, path.c_str(), 0, &face) != 0) {
+    if (FT_New_Memory_Face(lib, static_cast<const FT_Byte*>(file->data), static_cast<FT_Long>(file->size), 0, &face) != 0) {
         WriteReport("フォントファイル %s を開けません！", path.c_str());
         return nullptr;
     }

@@ -31,6 +31,9 @@ struct GlyphFace {
 
     void* library = nullptr;
     void* face = nullptr;
+    // The font file's bytes, mapped once for every face opened on the same file (the game's
+    // three fonts are usually one face): its pages are in memory once, not once a face.
+    std::shared_ptr<const void> fileBytes;
     int cellHeight = 0;
     int ascent = 0;
     std::mutex mutex;

@@ -177,3 +177,56 @@ TEST(ImageDecode, JpegRoundTripAndDamage) {
     std::vector<u8> cut(jpg.begin(), jpg.begin() + 40);
     EXPECT_FALSE(DecodeImage(cut.data(), cut.size(), &out, &err));
 }
+
+// The load-time check of a picture that is decoded later gives the decoder's verdict and
+// message for every file, good or damaged; only where the size alone settles it (an
+// uncompressed BMP) does it leave the pixels unmade.
+TEST(ImageDecode, CheckingAFileGivesTheDecodersVerdictAndMessage) {
+    TempDir dir;
+    const auto paletted = EncodeBmp(Paletted(5, 3, 16), 8);
+    const auto direct = EncodeBmp(MakeImage(7, 3, [](int x, int y) { return 0xFF000000u | u32(x * 30) << 8 | u32(y); }), 24);
+    struct Case {
+        std::string name;
+        std::vector<u8> bytes;
+        bool pixelsLeftOut;
+    };
+    auto cut = [](std::vector<u8> f, std::size_t n) {
+        f.resize(f.size() - n);
+        return f;
+    };
+    auto with = [](std::vector<u8> f, std::size_t at, u32 v) {
+        Put32(f, at, v);
+        return f;
+    };
+    const std::vector<Case> cases = {
+        {"paletted.bmp", paletted, true},
+        {"direct.bmp", direct, true},
+        // The last row without its padding is read as the decoder reads it; one byte less is not.
+        {"nopad.bmp", cut(direct, 3), true},
+        {"short.bmp", cut(direct, 4), false},
+        {"pixels.bmp", cut(paletted, 9), false},
+        {"header.bmp", cut(paletted, paletted.size() - 20), false},
+        {"colours.bmp", with(paletted, 46, 300), false},
+        {"offset.bmp", with(paletted, 10, 0xFFFFFF00u), false},
+        {"rle.bmp", Rle8File({2, 1, 0, 3, 0, 1, 0, 0, 0, 0, 0, 2, 2, 0, 1, 1, 0, 1}, 5, 2), false},
+        {"overrun.bmp", Rle8File({6, 1, 0, 1}, 5, 2), false},
+        {"garbage.bmp", {'X', 'Y', 'Z'}, false},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(dir.Write(c.name, c.bytes));
+        cImage decoded, checked;
+        std::string decodeError, checkError;
+        const bool decodes = LoadImageFile(c.name, &decoded, &decodeError);
+        EXPECT_EQ(CheckImageFile(c.name, &checked, &checkError), decodes) << c.name;
+        EXPECT_EQ(checkError, decodeError) << c.name;
+        if (!decodes) continue;
+        EXPECT_EQ(checked.width, decoded.width) << c.name;
+        EXPECT_EQ(checked.height, decoded.height) << c.name;
+        EXPECT_EQ(checked.bitsPerPixel, decoded.bitsPerPixel) << c.name;
+        EXPECT_EQ(checked.argb.empty(), c.pixelsLeftOut) << c.name;
+    }
+    cImage none;
+    std::string error;
+    EXPECT_FALSE(CheckImageFile("missing.bmp", &none, &error));
+    EXPECT_EQ(error, "cannot open the file");
+}

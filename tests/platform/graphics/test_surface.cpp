@@ -6,6 +6,7 @@
 
 #include "platform/system/MessageBox.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
+#include "tests/support/ScratchGame.h"
 
 namespace {
 constexpr GfxMode kD3D{true, 32};
@@ -222,6 +223,25 @@ TEST(Surface, EightBitModeKeepsIndicesOfPalettedFiles) {
     DDSURFACEDATA c;
     ASSERT_EQ(DDCreateSurfaceFromFile(&c, "c.bmp", 0, 8, 0, 0, 0, 0, 0, 0, 0), 0);
     EXPECT_EQ(PixelAt(&c, 0, 0), 3u);
+}
+
+// A Direct3D file picture is decoded on its first use, yet a damaged file still fails at load,
+// with the report line that names it and the decoder's reason, as in DirectDraw.
+TEST(Surface, DamagedPicturesFailAtLoadInEveryMode) {
+    for (const GfxMode m : {kD3D, kDD}) {
+        ScratchGame game;
+        ScopedMode mode(m);
+        ASSERT_TRUE(mode.ok);
+        std::vector<u8> bytes = EncodeBmp(Strip(16, 8), 24);
+        bytes.resize(bytes.size() - 40);
+        std::ofstream(game.Dir() / "cut.bmp", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                                        static_cast<std::streamsize>(bytes.size()));
+        DDSURFACEDATA pic;
+        EXPECT_EQ(DDCreateSurfaceFromFile(&pic, "cut.bmp", 0, g_nBpp, 0, 0, 0, 0, 0, 0, 0), 8);
+        EXPECT_NE(game.Report().find("LoadImage Err cut.bmp (truncated BMP pixel data)"), std::string::npos)
+            << game.Report();
+        DDReleaseSurface(&pic);
+    }
 }
 
 // A blank work surface or a file picture costs no pixel memory until something draws into it or

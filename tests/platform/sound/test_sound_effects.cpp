@@ -126,6 +126,30 @@ TEST_F(SoundEffects, RealDebianWaveDecodesAndPlays) {
     EXPECT_FALSE(MixerIsVoicePlaying(sounds[0].vBuffer[0]));
 }
 
+// A mono sound is kept as one channel and played on both: what is heard is, to the bit, the
+// stereo conversion of it (rate changed), at the sound's volume, from two overlapping buffers.
+TEST_F(SoundEffects, MonoSoundsPlayAsTheirStereoConversion) {
+    std::vector<u8> bytes;
+    std::vector<float> samples;
+    for (int i = 0; i < 700; ++i) {
+        const i16 v = static_cast<i16>((i * 977) % 20000 - 10000);
+        PutLe(bytes, static_cast<u16>(v), 2);
+        samples.push_back(static_cast<float>(v) / 32768.0f);
+    }
+    WriteFile(m_root / "m.wav", MakeWave(1, 22050, 16, bytes));
+    auto& sounds = Create({{"m.wav", 2, -300}});
+    ASSERT_EQ(sounds[0].dwCount, 2u);
+    const std::vector<float> stereo = ConvertToMix(samples.data(), 700, 22050, 1);
+    const float gain = VolumeToGain(-300);
+    DSPlay(sounds[0], 0);
+    const auto first = Render(100);
+    DSPlay(sounds[0], 0);
+    const auto both = Render(static_cast<int>(stereo.size() / 2) - 100);
+    for (std::size_t i = 0; i < first.size(); ++i) ASSERT_EQ(first[i], stereo[i] * gain) << i;
+    for (std::size_t i = 0; i < both.size(); ++i)
+        ASSERT_EQ(both[i], stereo[first.size() + i] * gain + stereo[i] * gain) << i;
+}
+
 TEST_F(SoundEffects, OverlappingSoundsMixAtTheirVolumes) {
     // 0.5, 0.25 at -6 dB, and a missing file that stays silent while the others play.
     auto& sounds = Create({{ConstantWave("a.wav", 16384, 1000)}, {ConstantWave("b.wav", 8192, 1000), 1, -600}, {"missing.wav"}});
