@@ -329,6 +329,21 @@ public:
     };
     std::array<AttackSide, kSideCount> m_AttackSides;
 
+    // The stage characters each later walk of a step has work for, found by the one walk at the
+    // step's start that reads every character (ResetFrameFlags), in list order: those with a
+    // limited life, those whose timers, contacts or saved position the step start changes, and
+    // those that may act in the characters' passes. A character not listed would be passed over
+    // by that walk; characters added after the lists were made (from index nSize) are walked in
+    // full, and once the list has been swept the walks go over every character again.
+    struct StepWork {
+        std::vector<cStageChara*> life;
+        std::vector<cStageChara*> timers;
+        std::vector<cStageChara*> acting;
+        i32 nSize = 0;
+        u32 nSweeps = ~0u;
+    };
+    StepWork m_StepWork;
+
     // The block characters of m_lstChara, as of its version m_nBlockCharasOf (the block
     // collision rules look them up many times a step).
     std::vector<cStageChara*> m_vBlockCharas;
@@ -462,6 +477,10 @@ private:
     i32 CharaPass(bool blockCharas);
     i32 PlayerStep(cPlayer& p);
     void ShotPass(i32 step);
+    // The step-start walk's share of the step lists: what the later walks have to do for c.
+    void NoteStepWork(cStageChara& c);
+    // fn(c) for the listed characters, then for those added since the lists were made.
+    template <class Fn> void WalkListed(const std::vector<cStageChara*>& list, Fn&& fn);
     void CompactSideLists();
 };
 

@@ -219,3 +219,18 @@ void BM_Characters3000Against300(benchmark::State& state) {
 BENCHMARK(BM_Characters3000Against300)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+namespace {
+// Frames of the plain patroller stages alone (for profiles of the per-step walks).
+void BM_PatrollerFrame(benchmark::State& state) {
+    playsim::cPlaySim sim;
+    std::string error;
+    const char* stage = state.range(0) == 300 ? "data\\stg4\\Busy.stg4_001" : "data\\stg4\\Busy3000.stg4_001";
+    if (!sim.Open({TheGame().dir.string(), true, 32}, error) || !sim.StartStage(stage, 1, error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    for (auto _ : state) PlayFrame(sim);
+}
+BENCHMARK(BM_PatrollerFrame)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
+} // namespace

@@ -99,6 +99,7 @@ public:
         std::move(keep, m_v.end(), std::back_inserter(gone));
         m_v.erase(keep, m_v.end());
         m_nRemoved = 0;
+        ++m_nSweeps;
         gone.clear();
     }
 
@@ -134,6 +135,9 @@ public:
     // pointer) stays good while the version does.
     u32 Version() const { return m_nVersion; }
     int RemovedCount() const { return m_nRemoved; }
+    // Changes whenever objects are destroyed: pointers to objects of the list, and their indexes,
+    // taken while it stays the same are still good.
+    u32 Sweeps() const { return m_nSweeps; }
 
     // Destroys every object (stage set-up, scene end). During a walk the objects are only taken
     // out; the next sweep destroys them.
@@ -148,6 +152,7 @@ public:
         std::vector<std::unique_ptr<T>> gone = std::move(m_v);
         m_v.clear();
         m_nRemoved = 0;
+        ++m_nSweeps;
         for (auto& p : gone)
             if (m_pReg) m_pReg->Leave(*p);
         gone.clear();
@@ -159,5 +164,6 @@ private:
     int m_nWalk = 0;
     int m_nRemoved = 0;
     u32 m_nVersion = 0;
+    u32 m_nSweeps = 0;
     std::function<void()> m_fnSweepHook;
 };

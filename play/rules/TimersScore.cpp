@@ -62,6 +62,7 @@ void cGameScene::TickPlayTime() {
 }
 
 bool cGameScene::CharaIsShown(cStageChara& c) {
+    if (c.m_Def.vCond.empty()) return true;
     return Shown(*this, c.m_Def.vCond, static_cast<u8>(CharaSettings::Get(c.m_Def, eChara::AppearMode)),
                  static_cast<u8>(CharaSettings::Get(c.m_Def, eChara::AppearLatch)), c.m_bShownHeld, &c);
 }
@@ -86,8 +87,15 @@ void cGameScene::ResetFrameFlags() {
     for (i32 cell : m_vBlockMap.CondCells())
         if (BLOCKCELL* b = m_vBlockMap.Find(cell)) b->bShownNow = BlockIsShown(*this, cell) ? 1 : 0;
     // The range test runs for every present character first, so that a group is marked before
-    // any of its members asks whether it wakes.
+    // any of its members asks whether it wakes. This is the one walk of a step that reads every
+    // character: it notes what the step's later walks have to do.
+    m_StepWork.life.clear();
+    m_StepWork.timers.clear();
+    m_StepWork.acting.clear();
+    m_StepWork.nSize = m_lstChara.Size();
+    m_StepWork.nSweeps = m_lstChara.Sweeps();
     ForEachChara([&](cStageChara& c) {
+        NoteStepWork(c);
         if (CharaIsShown(c)) {
             c.m_bPresent = 1;
             c.m_bOnScreen = static_cast<u32>(c.IsOnScreen());
@@ -97,7 +105,10 @@ void cGameScene::ResetFrameFlags() {
             c.m_bInRange = 0;
         }
     });
-    ForEachChara([&](cStageChara& c) { c.m_bActive = c.m_bPresent ? static_cast<u32>(c.WakeUp(m_vGroupMark) != 0) : 0; });
+    ForEachChara([&](cStageChara& c) {
+        c.m_bActive = c.m_bPresent ? static_cast<u32>(c.WakeUp(m_vGroupMark) != 0) : 0;
+        if (c.m_bActive && c.m_bInRange) m_StepWork.acting.push_back(&c);
+    });
     ForEachItem([&](cItem& it) {
         it.m_bPresent = ItemIsShown(it) ? 1 : 0;
         it.m_bOnScreen = it.m_bPresent ? static_cast<u32>(it.IsOnScreen()) : 0;
