@@ -594,6 +594,7 @@ i32 cGameScene::RankingLoop() {
 
 cStageChara& cGameScene::AddChara(std::unique_ptr<cStageChara> chara) {
     chara->m_pScene = this;
+    if (!chara->m_Def.vCond.empty()) m_bCharaConds = 1;
     return m_lstChara.Add(std::move(chara));
 }
 

@@ -339,10 +339,15 @@ public:
         std::vector<cStageChara*> life;
         std::vector<cStageChara*> timers;
         std::vector<cStageChara*> acting;
+        std::vector<cStageChara*> wake; // woken after the range walk (see ResetFrameFlags)
         i32 nSize = 0;
         u32 nSweeps = ~0u;
     };
     StepWork m_StepWork;
+    // A stage character with appearance conditions has been in the list since the stage was set
+    // up (set as one joins the list or is given another's definition). Conditions read other
+    // characters' state, so while none has any, a character wakes in the range walk itself.
+    u32 m_bCharaConds = 0;
 
     // The block characters of m_lstChara, as of its version m_nBlockCharasOf (the block
     // collision rules look them up many times a step).

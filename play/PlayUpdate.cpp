@@ -54,8 +54,10 @@ void cGameScene::WalkListed(const std::vector<cStageChara*>& list, Fn&& fn) {
         return;
     }
     cObjList<cStageChara>::WalkScope scope(m_lstChara);
-    for (std::size_t k = 0; k < list.size(); ++k)
+    for (std::size_t k = 0; k < list.size(); ++k) {
+        if (k + cObjList<cStageChara>::kAhead < list.size()) PrefetchWalked(*list[k + cObjList<cStageChara>::kAhead]);
         if (!list[k]->IsRemoved() && !Call(fn, *list[k])) return;
+    }
     for (int i = m_StepWork.nSize; i < m_lstChara.Size(); ++i)
         if (cStageChara* c = m_lstChara.Live(i); c && !Call(fn, *c)) return;
 }

@@ -246,8 +246,10 @@ i32 AttackPasses(cGameScene& scene) {
     };
     // Each side's characters with the player first.
     if (cPlayer* p = scene.Player0()) add(*p);
-    for (int i = 0; i < scene.m_lstChara.Size(); ++i)
+    for (int i = 0; i < scene.m_lstChara.Size(); ++i) {
+        if (const cStageChara* ahead = scene.m_lstChara.Peek(i + cObjList<cStageChara>::kAhead)) PrefetchWalked(*ahead);
         if (cStageChara* c = scene.m_lstChara.Live(i)) add(*c);
+    }
     if (const i32 r = ShotsAgainstCharas(scene, charas)) return r;
     if (const i32 r = CharasAgainstCharas(charas)) return r;
     ShotsAgainstShots(scene);

@@ -88,13 +88,18 @@ void cGameScene::ResetFrameFlags() {
         if (BLOCKCELL* b = m_vBlockMap.Find(cell)) b->bShownNow = BlockIsShown(*this, cell) ? 1 : 0;
     // The range test runs for every present character first, so that a group is marked before
     // any of its members asks whether it wakes. This is the one walk of a step that reads every
-    // character: it notes what the step's later walks have to do.
-    m_StepWork.life.clear();
-    m_StepWork.timers.clear();
-    m_StepWork.acting.clear();
-    m_StepWork.nSize = m_lstChara.Size();
-    m_StepWork.nSweeps = m_lstChara.Sweeps();
-    ForEachChara([&](cStageChara& c) {
+    // character: it notes what the step's later walks have to do. A character outside a group
+    // wakes in it too while no character has appearance conditions: nothing else of the walk
+    // reads what waking changes (an appearance condition may: another's place on the screen).
+    StepWork& w = m_StepWork;
+    w.life.clear();
+    w.timers.clear();
+    w.acting.clear();
+    w.wake.clear();
+    w.nSize = m_lstChara.Size();
+    w.nSweeps = m_lstChara.Sweeps();
+    const bool wakeHere = !m_bCharaConds;
+    m_lstChara.WalkAhead([&](cStageChara& c) {
         NoteStepWork(c);
         if (CharaIsShown(c)) {
             c.m_bPresent = 1;
@@ -104,11 +109,22 @@ void cGameScene::ResetFrameFlags() {
             c.m_bPresent = c.m_bOnScreen = 0;
             c.m_bInRange = 0;
         }
-    });
-    ForEachChara([&](cStageChara& c) {
-        c.m_bActive = c.m_bPresent ? static_cast<u32>(c.WakeUp(m_vGroupMark) != 0) : 0;
-        if (c.m_bActive && c.m_bInRange) m_StepWork.acting.push_back(&c);
-    });
+        if (!wakeHere) {
+            w.wake.push_back(&c);
+        } else if (c.m_bGroup) {
+            // Woken below; kept in its place among those that may act (their passes look again).
+            w.wake.push_back(&c);
+            w.acting.push_back(&c);
+        } else {
+            c.m_bActive = c.m_bPresent ? static_cast<u32>(c.WakeUp(m_vGroupMark) != 0) : 0;
+            if (c.m_bActive && c.m_bInRange) w.acting.push_back(&c);
+        }
+    }, PrefetchWalked);
+    for (cStageChara* c : w.wake) {
+        if (c->IsRemoved()) continue;
+        c->m_bActive = c->m_bPresent ? static_cast<u32>(c->WakeUp(m_vGroupMark) != 0) : 0;
+        if (!wakeHere && c->m_bActive && c->m_bInRange) w.acting.push_back(c);
+    }
     ForEachItem([&](cItem& it) {
         it.m_bPresent = ItemIsShown(it) ? 1 : 0;
         it.m_bOnScreen = it.m_bPresent ? static_cast<u32>(it.IsOnScreen()) : 0;
