@@ -43,8 +43,23 @@ bool Call(Fn& fn, cStageChara& c) {
 } // namespace
 
 void cGameScene::NoteStepWork(cStageChara& c) {
-    if (c.m_nLife != kUnlimitedLife) m_StepWork.life.push_back(&c);
-    if (StepStartChanges(c)) m_StepWork.timers.push_back(&c);
+    StepWork& w = m_StepWork;
+    if (c.m_nLife != kUnlimitedLife) w.life.push_back(&c);
+    if (StepStartChanges(c)) w.timers.push_back(&c);
+    c.m_StepSlot.nIndex = static_cast<i32>(w.walked.size());
+    c.m_StepSlot.nStamp = w.nStamp;
+    w.walked.push_back(StepWork::Walked{&c, c.m_nSide, c.m_rcBody.rc, c.m_rcDamage.rc, 0});
+}
+
+void cGameScene::WalkedChanged(const cStageChara& c) {
+    StepWork& w = m_StepWork;
+    const i32 k = c.m_StepSlot.nIndex;
+    if (c.m_StepSlot.nStamp != w.nStamp || k < 0 || k >= static_cast<i32>(w.walked.size())) return;
+    StepWork::Walked& e = w.walked[static_cast<std::size_t>(k)];
+    if (e.chara != &c) return;
+    e.side = c.m_nSide;
+    e.body = c.m_rcBody.rc;
+    e.damage = c.m_rcDamage.rc;
 }
 
 template <class Fn>

@@ -14,6 +14,7 @@ cChara& cChara::operator=(const cChara& src) {
     CHARADATA::operator=(src);
     BindFlows(*this);
     if (m_pScene && !m_Def.vCond.empty()) m_pScene->m_bCharaConds = 1;
+    if (const cStageChara* c = AsStageChara(); c && m_pScene) m_pScene->WalkedChanged(*c);
     return *this;
 }
 

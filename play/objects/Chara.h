@@ -68,6 +68,8 @@ struct CHARADATA {
     u32 m_nInvincibleKind = 0;    // 無敵: 0 none, 1, 2 shots pass through
     CHARARECT m_rcBody;           // the body box
     CHARARECT m_rcDamage;         // what attacks are tested against
+    u32 m_bHasConds = 0;          // m_Def has appearance conditions (set with m_Def, copied with it)
+    i32 m_nLayer = 0;             // drawing layer (0-7)
 
     // Target slots 0-3 (slot 0 is the player after the stage starts), the objects that refer to
     // this one ({object, kind}: kinds 0-3 target slot k, 4 child), the children (latest first)
@@ -160,7 +162,6 @@ struct CHARADATA {
     i32 m_nPictureShift = 0;      // the change-graphic command's offset ("ズレ"), added to the picture number
 
     i32 m_nAnimSet = -1;          // current animation set
-    i32 m_nLayer = 0;             // drawing layer (0-7)
     u32 m_bReportToParent = 0;
     u8 m_byReportSubKind = 0;
 };

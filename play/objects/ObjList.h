@@ -72,6 +72,7 @@ public:
         if (obj.m_Self.IsRemoved() || !Contains(obj)) return false;
         if (m_pReg) m_pReg->Leave(obj);
         obj.m_Self.m_bRemoved = true;
+        if (m_fnRemoveHook) m_fnRemoveHook(obj);
         ++m_nRemoved;
         ++m_nVersion;
         return true;
@@ -87,6 +88,8 @@ public:
 
     // Called before removed objects are destroyed (the owner drops its own raw pointers).
     void SetSweepHook(std::function<void()> hook) { m_fnSweepHook = std::move(hook); }
+    // Called as an object is taken out (the owner's copies of its state forget it).
+    void SetRemoveHook(std::function<void(T&)> hook) { m_fnRemoveHook = std::move(hook); }
 
     // Destroys the removed objects, keeping the order of the others (waits while walked).
     void Sweep() {
@@ -189,4 +192,5 @@ private:
     u32 m_nVersion = 0;
     u32 m_nSweeps = 0;
     std::function<void()> m_fnSweepHook;
+    std::function<void(T&)> m_fnRemoveHook;
 };

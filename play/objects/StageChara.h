@@ -6,6 +6,19 @@
 #include "play/objects/Chara.h"
 #include "play/objects/Item.h"
 
+// The activity margin: the player's sight (half blocks) widens the view on every side.
+double ActivityMargin(cGameScene& scene);
+
+// A character's entry in the scene's copy of what the walks of a step read (cGameScene::StepWork):
+// its index there and the walk that made it. Not copied with the character.
+struct STEPSLOT {
+    i32 nIndex = -1;
+    u32 nStamp = 0;
+    STEPSLOT() = default;
+    STEPSLOT(const STEPSLOT&) {}
+    STEPSLOT& operator=(const STEPSLOT&) { return *this; }
+};
+
 class cStageChara : public cChara {
 public:
     cStageChara();
@@ -35,9 +48,11 @@ public:
                cChara* parent);
     // Puts the character on a stage cell (x with its half pixel), then its moved hooks.
     void SetCell(i32 cellX, i32 cellY);
-    // In the view widened by the activity margin, on the axes its range mode watches: the
-    // in-range flag, and the group's mark for a grouped character.
+    // In the view widened by the activity margin (ActivityMargin of its scene), on the axes its
+    // range mode watches: the in-range flag, and the group's mark for a grouped character.
+    // A walk over many characters takes the margin once.
     i32 IsInActivityRange(std::vector<u32>& groupMarks);
+    i32 IsInActivityRange(std::vector<u32>& groupMarks, double margin);
     // Whether it acts this step (in range, its group marked, or kept awake); sets the active flag.
     i32 WakeUp(const std::vector<u32>& groupMarks);
     // Its box overlaps the given one (touching counts).
@@ -65,18 +80,19 @@ public:
     double m_dHomeY = 0.0;
     u8 m_byBehaviour[2] = {};  // two behaviour bytes of a summon
     i32 m_nHoldOff = 0;        // hold-off timer of its update
+    STEPSLOT m_StepSlot;
     cItem m_Item;              // the carried item
 };
 
 // Asks the processor for the cache lines of c that the walks over every character of a step read
-// (the end of cObj, the start of CHARADATA and of the stage character's fields, the appearance
-// conditions), some characters ahead of the walk. Reads nothing of c.
+// (the end of cObj, the start of CHARADATA and of the stage character's fields), some characters
+// ahead of the walk. Reads nothing of c.
 inline void PrefetchWalked(const cStageChara& c) {
     __builtin_prefetch(&c.m_dX);
     __builtin_prefetch(&c.m_Self);
     __builtin_prefetch(&c.m_dSaved);
     __builtin_prefetch(&c.m_rcBody);
-    __builtin_prefetch(&c.m_rcDamage.cur);
-    __builtin_prefetch(&c.m_Def.vCond);
+    __builtin_prefetch(&c.m_rcDamage);
+    __builtin_prefetch(&c.m_nLife);
     __builtin_prefetch(&c.m_bActive);
 }

@@ -2,6 +2,7 @@
 // the appearance conditions, the character timers, the pause key, the stage music request, the
 // tally of a clear with its extra lives, the ranking name entry and the HUD tiles.
 #include <algorithm>
+#include <cassert>
 
 #include "app/Game.h"
 #include "app/PlayRecordNames.h"
@@ -62,7 +63,8 @@ void cGameScene::TickPlayTime() {
 }
 
 bool cGameScene::CharaIsShown(cStageChara& c) {
-    if (c.m_Def.vCond.empty()) return true;
+    assert(c.m_bHasConds == (c.m_Def.vCond.empty() ? 0u : 1u));
+    if (!c.m_bHasConds) return true;
     return Shown(*this, c.m_Def.vCond, static_cast<u8>(CharaSettings::Get(c.m_Def, eChara::AppearMode)),
                  static_cast<u8>(CharaSettings::Get(c.m_Def, eChara::AppearLatch)), c.m_bShownHeld, &c);
 }
@@ -96,15 +98,18 @@ void cGameScene::ResetFrameFlags() {
     w.timers.clear();
     w.acting.clear();
     w.wake.clear();
-    w.nSize = m_lstChara.Size();
+    w.walked.clear();
+    ++w.nStamp;
     w.nSweeps = m_lstChara.Sweeps();
     const bool wakeHere = !m_bCharaConds;
+    // The player's sight does not change in the walk (it runs no flows).
+    const double margin = ActivityMargin(*this);
     m_lstChara.WalkAhead([&](cStageChara& c) {
         NoteStepWork(c);
         if (CharaIsShown(c)) {
             c.m_bPresent = 1;
             c.m_bOnScreen = static_cast<u32>(c.IsOnScreen());
-            c.IsInActivityRange(m_vGroupMark);
+            c.IsInActivityRange(m_vGroupMark, margin);
         } else {
             c.m_bPresent = c.m_bOnScreen = 0;
             c.m_bInRange = 0;
@@ -120,6 +125,7 @@ void cGameScene::ResetFrameFlags() {
             if (c.m_bActive && c.m_bInRange) w.acting.push_back(&c);
         }
     }, PrefetchWalked);
+    w.nSize = m_lstChara.Size();
     for (cStageChara* c : w.wake) {
         if (c->IsRemoved()) continue;
         c->m_bActive = c->m_bPresent ? static_cast<u32>(c->WakeUp(m_vGroupMark) != 0) : 0;
