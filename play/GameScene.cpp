@@ -81,6 +81,13 @@ cGameScene::cGameScene() {
     // The side lists hold raw pointers into the live shot list: they drop a shot before it is
     // destroyed.
     m_lstShot.SetSweepHook([this] { CompactSideLists(); });
+    // The step's copy of the characters forgets one taken out.
+    m_lstChara.SetRemoveHook([this](cStageChara& c) {
+        const i32 k = c.m_StepSlot.nIndex;
+        if (c.m_StepSlot.nStamp == m_StepWork.nStamp && k >= 0 && k < static_cast<i32>(m_StepWork.walked.size()) &&
+            m_StepWork.walked[static_cast<std::size_t>(k)].chara == &c)
+            m_StepWork.walked[static_cast<std::size_t>(k)].out = 1;
+    });
     m_CharaBmp.nGroup = 4;
     m_SwordImg.nGroup = 4;
 }
@@ -597,6 +604,7 @@ i32 cGameScene::RankingLoop() {
 
 cStageChara& cGameScene::AddChara(std::unique_ptr<cStageChara> chara) {
     chara->m_pScene = this;
+    if (!chara->m_Def.vCond.empty()) m_bCharaConds = 1;
     return m_lstChara.Add(std::move(chara));
 }
 

@@ -241,7 +241,7 @@ public:
     // ---- Walks and removal ----
     // fn(T&) for every live object in list order, objects added meanwhile included.
     template <class Fn> void ForEachPlayer(Fn&& fn) { m_vPlayer.Walk(fn); }
-    template <class Fn> void ForEachChara(Fn&& fn) { m_lstChara.Walk(fn); }
+    template <class Fn> void ForEachChara(Fn&& fn) { m_lstChara.WalkAhead(fn, PrefetchWalked); }
     template <class Fn> void ForEachItem(Fn&& fn) { m_lstItem.Walk(fn); }
     template <class Fn> void ForEachShot(Fn&& fn) { m_lstShot.Walk(fn); }
     // The live shots of one side (0-7; another side is reported and gives side 0).
@@ -265,6 +265,8 @@ public:
     void EraseShot(cShot& shot);
     // Destroys what was removed, where no walk is running.
     void Sweep();
+    // c's boxes or side have been written: its entry in the step's copy (StepWork) follows.
+    void WalkedChanged(const cStageChara& c);
     std::vector<cShot*>& SideList(i32 side);
 
     // ---- Flow hand-over ----
@@ -328,6 +330,40 @@ public:
         std::vector<cShot*> shots;
     };
     std::array<AttackSide, kSideCount> m_AttackSides;
+
+    // The stage characters each later walk of a step has work for, found by the one walk at the
+    // step's start that reads every character (ResetFrameFlags), in list order: those with a
+    // limited life, those whose timers, contacts or saved position the step start changes, and
+    // those that may act in the characters' passes. A character not listed would be passed over
+    // by that walk; characters added after the lists were made (from index nSize) are walked in
+    // full, and once the list has been swept the walks go over every character again.
+    struct StepWork {
+        std::vector<cStageChara*> life;
+        std::vector<cStageChara*> timers;
+        std::vector<cStageChara*> acting;
+        std::vector<cStageChara*> wake; // woken after the range walk (see ResetFrameFlags)
+        // Every listed character with what the attack passes read of it, kept up to date where
+        // those are written (the boxes' update, a character's copy, the removal): the passes
+        // take their sides from here rather than from the characters.
+        struct Walked {
+            cStageChara* chara = nullptr;
+            i32 side = 0;
+            HITRECT body;
+            HITRECT damage;
+            u32 out = 0; // taken out of the list
+        };
+        std::vector<Walked> walked;
+        u32 nStamp = 0; // the step-start walk that made walked (STEPSLOT::nStamp)
+        i32 nSize = 0;
+        u32 nSweeps = ~0u;
+        // walked (and the lists) stand for m_lstChara's first nSize entries.
+        bool Current(const cObjList<cStageChara>& list) const { return nSweeps == list.Sweeps(); }
+    };
+    StepWork m_StepWork;
+    // A stage character with appearance conditions has been in the list since the stage was set
+    // up (set as one joins the list or is given another's definition). Conditions read other
+    // characters' state, so while none has any, a character wakes in the range walk itself.
+    u32 m_bCharaConds = 0;
 
     // The block characters of m_lstChara, as of its version m_nBlockCharasOf (the block
     // collision rules look them up many times a step).
@@ -462,6 +498,11 @@ private:
     i32 CharaPass(bool blockCharas);
     i32 PlayerStep(cPlayer& p);
     void ShotPass(i32 step);
+    // The step-start walk's share of the step lists: what the later walks have to do for c.
+    void NoteStepWork(cStageChara& c);
+
+    // fn(c) for the listed characters, then for those added since the lists were made.
+    template <class Fn> void WalkListed(const std::vector<cStageChara*>& list, Fn&& fn);
     void CompactSideLists();
 };
 

@@ -5,6 +5,8 @@
 // Objects taken out during a pass (removed characters, erased items and shots) stay in memory
 // until the sweep after the step, so a walk and the flows it runs never meet a destroyed object.
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 #include "app/Replay.h"
 #include "database/SystemSwitches.h"
@@ -22,7 +24,58 @@ namespace {
 
 bool BothSides(const cChara& c) { return (c.m_bContactL && c.m_bContactR) || (c.m_bContactT && c.m_bContactB); }
 
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The step start's timers, contact reset and saved position would change something: a saved
+// position that differs from the position in any bit (-0 against 0 included) is saved again.
+bool StepStartChanges(const cChara& c) {
+    return c.m_nInvincible > 0 || !c.m_vHitBy.empty() || c.m_bContactL || c.m_bContactR || c.m_bContactT ||
+           c.m_bContactB || !SameBits(c.m_dSaved[0], c.m_dX) || !SameBits(c.m_dSaved[1], c.m_dY) ||
+           !SameBits(c.m_dSaved[2], c.m_dRight) || !SameBits(c.m_dSaved[3], c.m_dBottom);
+}
+
+template <class Fn>
+bool Call(Fn& fn, cStageChara& c) {
+    if constexpr (std::is_same_v<decltype(fn(c)), bool>) return fn(c);
+    else return fn(c), true;
+}
+
 } // namespace
+
+void cGameScene::NoteStepWork(cStageChara& c) {
+    StepWork& w = m_StepWork;
+    if (c.m_nLife != kUnlimitedLife) w.life.push_back(&c);
+    if (StepStartChanges(c)) w.timers.push_back(&c);
+    c.m_StepSlot.nIndex = static_cast<i32>(w.walked.size());
+    c.m_StepSlot.nStamp = w.nStamp;
+    w.walked.push_back(StepWork::Walked{&c, c.m_nSide, c.m_rcBody.rc, c.m_rcDamage.rc, 0});
+}
+
+void cGameScene::WalkedChanged(const cStageChara& c) {
+    StepWork& w = m_StepWork;
+    const i32 k = c.m_StepSlot.nIndex;
+    if (c.m_StepSlot.nStamp != w.nStamp || k < 0 || k >= static_cast<i32>(w.walked.size())) return;
+    StepWork::Walked& e = w.walked[static_cast<std::size_t>(k)];
+    if (e.chara != &c) return;
+    e.side = c.m_nSide;
+    e.body = c.m_rcBody.rc;
+    e.damage = c.m_rcDamage.rc;
+}
+
+template <class Fn>
+void cGameScene::WalkListed(const std::vector<cStageChara*>& list, Fn&& fn) {
+    if (m_StepWork.nSweeps != m_lstChara.Sweeps()) {
+        ForEachChara(fn);
+        return;
+    }
+    cObjList<cStageChara>::WalkScope scope(m_lstChara);
+    for (std::size_t k = 0; k < list.size(); ++k) {
+        if (k + cObjList<cStageChara>::kAhead < list.size()) PrefetchWalked(*list[k + cObjList<cStageChara>::kAhead]);
+        if (!list[k]->IsRemoved() && !Call(fn, *list[k])) return;
+    }
+    for (int i = m_StepWork.nSize; i < m_lstChara.Size(); ++i)
+        if (cStageChara* c = m_lstChara.Live(i); c && !Call(fn, *c)) return;
+}
 
 void cGameScene::StageEndNow() {
     StageEnd();
@@ -117,7 +170,7 @@ i32 cGameScene::PlayStep(i32 step) {
     cPlayer& p = *Player0();
 
     if (!p.IsDying()) {
-        ForEachChara([&](cStageChara& c) {
+        WalkListed(m_StepWork.life, [&](cStageChara& c) {
             if (c.IsDying() || c.m_nLife == kUnlimitedLife) return;
             if (--c.m_nLife < 0) RemoveStageChara(c);
         });
@@ -127,7 +180,7 @@ i32 cGameScene::PlayStep(i32 step) {
         });
     }
 
-    ForEachChara([](cStageChara& c) {
+    WalkListed(m_StepWork.timers, [](cStageChara& c) {
         c.TickTimers();
         c.ClearContacts();
         SavePosition(c);
@@ -177,7 +230,7 @@ i32 cGameScene::PlayStep(i32 step) {
 // player. A non-zero result ends the frame.
 i32 cGameScene::CharaPass(bool blockCharas) {
     i32 end = 0;
-    ForEachChara([&](cStageChara& c) -> bool {
+    WalkListed(m_StepWork.acting, [&](cStageChara& c) -> bool {
         if ((c.m_bBlockChara != 0) != blockCharas || c.IsDying() || !c.m_bInRange || !c.m_bActive) return true;
         RunFlowsOf(c, TRIG_ALWAYS);
         if (c.IsRemoved()) return true;

@@ -113,6 +113,7 @@ void cGameScene::ClearStageObjects() {
     m_lstShot.Clear();
     for (auto& list : m_vShotList) list.clear();
     m_lstChara.Clear();
+    m_bCharaConds = 0;
     m_lstItem.Clear();
     m_vPlayer.Clear();
     m_nPlayerCount = 0;

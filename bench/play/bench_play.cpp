@@ -88,8 +88,18 @@ Game& TheGame() {
     return g;
 }
 
-// One frame, keeping the player alive so that every timed frame is a play frame.
+// One frame of the play scene as the game runs it, keeping the player alive so that every timed
+// frame is a play frame. The simulator's state hash after each frame (a walk over every object
+// for the tests) is not part of the game's frame: FrameWithHash times it too.
 void PlayFrame(playsim::cPlaySim& sim) {
+    cGameScene& s = sim.Scene();
+    if (cPlayer* p = s.Player0()) p->m_nHP = 999999;
+    if (g_vInput.empty()) g_vInput.assign(1, cInput{});
+    g_vInput[0].wDirection = g_vInput[0].wButtons = 0;
+    s.Run();
+}
+
+void FrameWithHash(playsim::cPlaySim& sim) {
     if (cPlayer* p = sim.Scene().Player0()) p->m_nHP = 999999;
     sim.Frame({});
 }
@@ -218,4 +228,23 @@ void BM_Characters3000Against300(benchmark::State& state) {
 }
 BENCHMARK(BM_Characters3000Against300)->Unit(benchmark::kMillisecond);
 
+} // namespace
+
+namespace {
+// Frames of the plain patroller stages alone (for profiles of the per-step walks).
+void BM_PatrollerFrame(benchmark::State& state) {
+    playsim::cPlaySim sim;
+    std::string error;
+    const char* stage = state.range(0) == 300 ? "data\\stg4\\Busy.stg4_001" : "data\\stg4\\Busy3000.stg4_001";
+    if (!sim.Open({TheGame().dir.string(), true, 32}, error) || !sim.StartStage(stage, 1, error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        if (state.range(1)) FrameWithHash(sim);
+        else PlayFrame(sim);
+    }
+}
+// (characters, with the simulator's state hash)
+BENCHMARK(BM_PatrollerFrame)->Args({300, 0})->Args({3000, 0})->Args({300, 1})->Args({3000, 1})->Unit(benchmark::kMicrosecond);
 } // namespace

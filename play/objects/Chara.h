@@ -53,6 +53,24 @@ struct OVERLAYANIM {
 // The character's members (kept apart from the class so that copying can default every member
 // and then rebind the flows).
 struct CHARADATA {
+    // What the walks over every character of a step read (the step start, the attack passes, the
+    // rides), first, next to the object's own walked fields (the end of cObj).
+    u32 m_bDying = 0;             // killed, not yet removed
+    u32 m_bContactL = 0, m_bContactR = 0, m_bContactT = 0, m_bContactB = 0;
+    i32 m_nHP = 0;
+    u32 m_bRemove = 0;            // take out of the character list at the next sweep
+    u32 m_bOnBlockChara = 0;      // standing on a block character
+    // Invincibility after a hit.
+    i32 m_nInvincible = 0;
+    cVector<HITBY> m_vHitBy;
+    double m_dSaved[4] = {};      // saved x, y, right, bottom
+    i32 m_nSide = 0;              // side (0-7): who hits whom, the side lists of the commands
+    u32 m_nInvincibleKind = 0;    // 無敵: 0 none, 1, 2 shots pass through
+    CHARARECT m_rcBody;           // the body box
+    CHARARECT m_rcDamage;         // what attacks are tested against
+    u32 m_bHasConds = 0;          // m_Def has appearance conditions (set with m_Def, copied with it)
+    i32 m_nLayer = 0;             // drawing layer (0-7)
+
     // Target slots 0-3 (slot 0 is the player after the stage starts), the objects that refer to
     // this one ({object, kind}: kinds 0-3 target slot k, 4 child), the children (latest first)
     // and the parent.
@@ -90,7 +108,6 @@ struct CHARADATA {
     cObjHandle m_FloorObj;        // block character under the feet
     double m_dRideX = 0.0;        // where that block character was at the last step
     double m_dRideY = 0.0;
-    u32 m_bOnBlockChara = 0;      // standing on a block character
     u32 m_bOnFloor = 0;
     u32 m_bStopOnFloor = 0;
     u32 m_bNoGravity = 0;         // gravity suspended
@@ -110,7 +127,6 @@ struct CHARADATA {
     double m_dCarryX = 0.0;       // carried velocities
     double m_dCarryY = 0.0;
     u32 m_bCarryMomentum[2] = {};
-    double m_dSaved[4] = {};      // saved x, y, right, bottom
     i32 m_nLastSide = -1;         // last block side hit (0 left, 1 right)
 
     // Placement.
@@ -119,34 +135,21 @@ struct CHARADATA {
     i32 m_nPlaceArg[2] = {};      // the two placement values after the cell
     i16 m_nCallerValue = 0;       // the caller's 16-bit value of the set-up
 
-    u32 m_bDying = 0;             // killed, not yet removed
-    u32 m_bContactL = 0, m_bContactR = 0, m_bContactT = 0, m_bContactB = 0;
     u32 m_bFloorFlagA = 0, m_bFloorFlagB = 0; // per-frame floor flags
 
-    i32 m_nHP = 0;
     i32 m_nSP = 0;
     // Statuses kept with the character rather than in its definition copy (m_Def holds the
     // others, reached through CharaSettings): set up from the definition, changed by flows.
     i8 m_nCharaId = 0;            // キャラID, 0..99
     i8 m_nSight = 0;              // 視界範囲 (hbl), the player's
     u32 m_bTransparent = 0;       // 透明
-    u32 m_nInvincibleKind = 0;    // 無敵: 0 none, 1, 2 shots pass through
     GAUGESTATE m_HpGauge;
     GAUGESTATE m_SpGauge;
     cCharaEffectRun m_CharaEffect;
     u16 m_nDeathEffect = 0;
     i32 m_nDeathEffectMode = 0;
 
-    u32 m_bRemove = 0;            // take out of the character list at the next sweep
-
-    CHARARECT m_rcBody;           // the body box
-    CHARARECT m_rcDamage;         // what attacks are tested against
-
     i32 m_nRiseFrames = 0;
-
-    // Invincibility after a hit.
-    i32 m_nInvincible = 0;
-    cVector<HITBY> m_vHitBy;
 
     // Drawing state that the character-effect dispatch reads (set by flow commands).
     u32 m_bHidden = 0;            // not drawn (with m_bTransparent, the two hide flags); its effect keeps time
@@ -158,9 +161,7 @@ struct CHARADATA {
     u8 m_byColourVariant = 0;     // row of the cycling colour table it is drawn with (0: none)
     i32 m_nPictureShift = 0;      // the change-graphic command's offset ("ズレ"), added to the picture number
 
-    i32 m_nSide = 0;              // side (0-7): who hits whom, the side lists of the commands
     i32 m_nAnimSet = -1;          // current animation set
-    i32 m_nLayer = 0;             // drawing layer (0-7)
     u32 m_bReportToParent = 0;
     u8 m_byReportSubKind = 0;
 };

@@ -66,6 +66,7 @@ void cChara::InitForStage(const cEdChara* def, i32 cellX, i32 cellY, i32 arg1, i
 
     if (def) {
         m_Def = *def;
+        m_bHasConds = m_Def.vCond.empty() ? 0 : 1;
         m_nHP = static_cast<i32>(std::min<i64>(CharaSettings::Get(m_Def, eChara::MaxHP), INT32_MAX));
         m_nSP = static_cast<i32>(std::min<i64>(CharaSettings::Get(m_Def, eChara::MaxSP), INT32_MAX));
     }

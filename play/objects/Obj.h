@@ -130,7 +130,7 @@ public:
     void UpdateEdgesX();
     void UpdateEdgesY();
 
-    // ---- Fields, in order ----
+    // ---- Fields ----
     u32 m_nId = 0;            // unique in the stage (references and self tests)
     i32 m_nOrder = 0;         // INT_MAX after Init; nothing reads it
     i32 m_nDir = 0;           // facing: positive = right
@@ -143,7 +143,6 @@ public:
     u32 m_nKind = 0;          // 0 the player's kind (items too), 1 an ordinary stage character
     u32 m_nKind2 = 0;
     u32 m_nBlockSide = 0;     // compared with a block's one-way side
-    double m_dX = 0.0, m_dY = 0.0, m_dRight = 0.0, m_dBottom = 0.0;
     i32 m_nCellL = 0, m_nCellT = 0, m_nCellR = 0, m_nCellB = 0; // position >> 5
     double m_dSpeedX = 0.0, m_dSpeedY = 0.0; // pixels per logic step
     double m_dAccelX = 0.0, m_dAccelY = 0.0; // added to the speed each step
@@ -153,13 +152,17 @@ public:
     i32 m_nBoxW = 0, m_nBoxH = 0;            // scaled
     i32 m_nBoxW0 = 0, m_nBoxH0 = 0;          // unscaled
     i32 m_nScale = 1;
+    u32 m_bFlag3 = 0;    // a per-frame flag cleared by Init
+    u32 m_bShownHeld = 0; // a latched appearance condition has held once
+
+    // The fields that the walks over every object of a step read, kept together at the end, where
+    // a character's own walked fields follow (CHARADATA begins with them): a stage of thousands of
+    // characters walks a few cache lines of each rather than its whole size.
+    double m_dX = 0.0, m_dY = 0.0, m_dRight = 0.0, m_dBottom = 0.0;
     u32 m_bFly = 0;
     u8 m_byFlySub = 1;
     u32 m_bPresent = 0;  // appearance conditions hold; rules skip objects not present
     u32 m_bOnScreen = 0; // box overlaps the view; recomputed at the start of each step
-    u32 m_bFlag3 = 0;    // a per-frame flag cleared by Init
-    u32 m_bShownHeld = 0; // a latched appearance condition has held once
-
     // The scene the object plays in (set by whoever creates it; null for scratch objects).
     cGameScene* m_pScene = nullptr;
     // The object's place in the scene's registry (see ObjHandle.h).

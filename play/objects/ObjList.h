@@ -72,6 +72,7 @@ public:
         if (obj.m_Self.IsRemoved() || !Contains(obj)) return false;
         if (m_pReg) m_pReg->Leave(obj);
         obj.m_Self.m_bRemoved = true;
+        if (m_fnRemoveHook) m_fnRemoveHook(obj);
         ++m_nRemoved;
         ++m_nVersion;
         return true;
@@ -87,6 +88,8 @@ public:
 
     // Called before removed objects are destroyed (the owner drops its own raw pointers).
     void SetSweepHook(std::function<void()> hook) { m_fnSweepHook = std::move(hook); }
+    // Called as an object is taken out (the owner's copies of its state forget it).
+    void SetRemoveHook(std::function<void(T&)> hook) { m_fnRemoveHook = std::move(hook); }
 
     // Destroys the removed objects, keeping the order of the others (waits while walked).
     void Sweep() {
@@ -99,6 +102,7 @@ public:
         std::move(keep, m_v.end(), std::back_inserter(gone));
         m_v.erase(keep, m_v.end());
         m_nRemoved = 0;
+        ++m_nSweeps;
         gone.clear();
     }
 
@@ -118,6 +122,29 @@ public:
         }
     }
 
+    // As Walk, and first ahead(const T&) for the object kAhead entries further on, which asks
+    // the processor for what fn will read of it (PrefetchWalked): a walk over thousands of large
+    // objects otherwise waits on memory one object after the other. ahead reads nothing.
+    static constexpr int kAhead = 8;
+    template <class Fn, class Ahead>
+    void WalkAhead(Fn&& fn, Ahead&& ahead) {
+        WalkScope scope(*this);
+        for (int i = 0; i < Size(); ++i) {
+            if (i + kAhead < Size()) ahead(*m_v[static_cast<std::size_t>(i + kAhead)]);
+            T* p = Live(i);
+            if (!p) continue;
+            if constexpr (std::is_same_v<decltype(fn(*p)), bool>) {
+                if (!fn(*p)) break;
+            } else {
+                fn(*p);
+            }
+        }
+    }
+    // Entry i, removed or not, for ahead-of-walk requests only (nothing of it may be read).
+    const T* Peek(int i) const {
+        return i >= 0 && i < Size() ? m_v[static_cast<std::size_t>(i)].get() : nullptr;
+    }
+
     // Holds sweeps back while code walks the list by index itself.
     class WalkScope {
     public:
@@ -134,6 +161,9 @@ public:
     // pointer) stays good while the version does.
     u32 Version() const { return m_nVersion; }
     int RemovedCount() const { return m_nRemoved; }
+    // Changes whenever objects are destroyed: pointers to objects of the list, and their indexes,
+    // taken while it stays the same are still good.
+    u32 Sweeps() const { return m_nSweeps; }
 
     // Destroys every object (stage set-up, scene end). During a walk the objects are only taken
     // out; the next sweep destroys them.
@@ -148,6 +178,7 @@ public:
         std::vector<std::unique_ptr<T>> gone = std::move(m_v);
         m_v.clear();
         m_nRemoved = 0;
+        ++m_nSweeps;
         for (auto& p : gone)
             if (m_pReg) m_pReg->Leave(*p);
         gone.clear();
@@ -159,5 +190,7 @@ private:
     int m_nWalk = 0;
     int m_nRemoved = 0;
     u32 m_nVersion = 0;
+    u32 m_nSweeps = 0;
     std::function<void()> m_fnSweepHook;
+    std::function<void(T&)> m_fnRemoveHook;
 };

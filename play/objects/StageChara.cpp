@@ -18,13 +18,12 @@ i64 Def(const cChara& c, eChara s) { return CharaSettings::Get(c.m_Def, s); }
 
 double AutoSpeed(const cScrollAxis& a) { return a.m_bAuto ? a.m_dSpeed : 0.0; }
 
-// The activity margin: the player's sight (half blocks) widens the view on every side.
+} // namespace
+
 double ActivityMargin(cGameScene& scene) {
     const cPlayer* p = scene.Player0();
     return p ? std::max<i32>(p->m_nSight, 0) * 16.0 : 0.0;
 }
-
-} // namespace
 
 cStageChara::cStageChara() = default;
 cStageChara::~cStageChara() = default;
@@ -113,20 +112,25 @@ void cStageChara::UpdateBoxesX() {
     const i32 x = Trunc32(m_dX);
     m_rcBody.UpdateX(x);
     m_rcDamage.UpdateX(x);
+    if (m_pScene) m_pScene->WalkedChanged(*this);
 }
 
 void cStageChara::UpdateBoxesY() {
     const i32 y = Trunc32(m_dY);
     m_rcBody.UpdateY(y);
     m_rcDamage.UpdateY(y);
+    if (m_pScene) m_pScene->WalkedChanged(*this);
 }
 
 // ---- Activity ----
 
 i32 cStageChara::IsInActivityRange(std::vector<u32>& groupMarks) {
+    return IsInActivityRange(groupMarks, m_pScene ? ActivityMargin(*m_pScene) : 0.0);
+}
+
+i32 cStageChara::IsInActivityRange(std::vector<u32>& groupMarks, double margin) {
     m_bInRange = 0;
     if (!m_pScene) return 0;
-    const double margin = ActivityMargin(*m_pScene);
     const double sx = m_pScene->m_ScrollX.m_dPos, sy = m_pScene->m_ScrollY.m_dPos;
     const bool inX = m_bIgnoreRangeX || (m_dRight >= sx - margin && m_dX <= sx + 640 + margin);
     const bool inY = m_bIgnoreRangeY || (m_dBottom >= sy - margin && m_dY <= sy + 480 + margin);

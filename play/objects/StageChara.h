@@ -6,6 +6,19 @@
 #include "play/objects/Chara.h"
 #include "play/objects/Item.h"
 
+// The activity margin: the player's sight (half blocks) widens the view on every side.
+double ActivityMargin(cGameScene& scene);
+
+// A character's entry in the scene's copy of what the walks of a step read (cGameScene::StepWork):
+// its index there and the walk that made it. Not copied with the character.
+struct STEPSLOT {
+    i32 nIndex = -1;
+    u32 nStamp = 0;
+    STEPSLOT() = default;
+    STEPSLOT(const STEPSLOT&) {}
+    STEPSLOT& operator=(const STEPSLOT&) { return *this; }
+};
+
 class cStageChara : public cChara {
 public:
     cStageChara();
@@ -35,9 +48,11 @@ public:
                cChara* parent);
     // Puts the character on a stage cell (x with its half pixel), then its moved hooks.
     void SetCell(i32 cellX, i32 cellY);
-    // In the view widened by the activity margin, on the axes its range mode watches: the
-    // in-range flag, and the group's mark for a grouped character.
+    // In the view widened by the activity margin (ActivityMargin of its scene), on the axes its
+    // range mode watches: the in-range flag, and the group's mark for a grouped character.
+    // A walk over many characters takes the margin once.
     i32 IsInActivityRange(std::vector<u32>& groupMarks);
+    i32 IsInActivityRange(std::vector<u32>& groupMarks, double margin);
     // Whether it acts this step (in range, its group marked, or kept awake); sets the active flag.
     i32 WakeUp(const std::vector<u32>& groupMarks);
     // Its box overlaps the given one (touching counts).
@@ -45,8 +60,10 @@ public:
     // One step of the carried-item mark: counts 0..95; true while it is shown (64..95).
     bool StepCarriedItemMark();
 
-    cItem m_Item;              // the carried item
+    // The flags the walks over every character of a step read come first; the carried item (a
+    // whole object) last.
     u32 m_bHasItem = 0;
+    i32 m_nLife = 0x7fffffff;  // steps left of its life time (0x7fffffff: unlimited)
     i32 m_nItemBlink = 0;      // carried-item mark counter
     u32 m_bIgnoreRangeX = 0;   // activity range mode
     u32 m_bIgnoreRangeY = 0;
@@ -61,7 +78,21 @@ public:
     u32 m_bBlockChara = 0;     // behaves like a block; both hit boxes cover its picture
     double m_dHomeX = 0.0;     // spawn position with the copy offset
     double m_dHomeY = 0.0;
-    i32 m_nLife = 0x7fffffff;  // steps left of its life time (0x7fffffff: unlimited)
     u8 m_byBehaviour[2] = {};  // two behaviour bytes of a summon
     i32 m_nHoldOff = 0;        // hold-off timer of its update
+    STEPSLOT m_StepSlot;
+    cItem m_Item;              // the carried item
 };
+
+// Asks the processor for the cache lines of c that the walks over every character of a step read
+// (the end of cObj, the start of CHARADATA and of the stage character's fields), some characters
+// ahead of the walk. Reads nothing of c.
+inline void PrefetchWalked(const cStageChara& c) {
+    __builtin_prefetch(&c.m_dX);
+    __builtin_prefetch(&c.m_Self);
+    __builtin_prefetch(&c.m_dSaved);
+    __builtin_prefetch(&c.m_rcBody);
+    __builtin_prefetch(&c.m_rcDamage);
+    __builtin_prefetch(&c.m_nLife);
+    __builtin_prefetch(&c.m_bActive);
+}

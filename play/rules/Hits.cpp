@@ -244,10 +244,26 @@ i32 AttackPasses(cGameScene& scene) {
         side.body.push_back(c.m_rcBody.rc);
         side.damage.push_back(c.m_rcDamage.rc);
     };
-    // Each side's characters with the player first.
+    // Each side's characters with the player first. The characters of the step-start walk come
+    // from the scene's copy of their sides and boxes (contiguous, kept up to date), those added
+    // since from themselves.
     if (cPlayer* p = scene.Player0()) add(*p);
-    for (int i = 0; i < scene.m_lstChara.Size(); ++i)
+    const cGameScene::StepWork& w = scene.m_StepWork;
+    int from = 0;
+    if (w.Current(scene.m_lstChara)) {
+        for (const cGameScene::StepWork::Walked& e : w.walked) {
+            if (e.out || e.side < 0 || e.side >= kSideCount) continue;
+            SIDE& side = charas[static_cast<std::size_t>(e.side)];
+            side.chara.push_back(e.chara);
+            side.body.push_back(e.body);
+            side.damage.push_back(e.damage);
+        }
+        from = w.nSize;
+    }
+    for (int i = from; i < scene.m_lstChara.Size(); ++i) {
+        if (const cStageChara* ahead = scene.m_lstChara.Peek(i + cObjList<cStageChara>::kAhead)) PrefetchWalked(*ahead);
         if (cStageChara* c = scene.m_lstChara.Live(i)) add(*c);
+    }
     if (const i32 r = ShotsAgainstCharas(scene, charas)) return r;
     if (const i32 r = CharasAgainstCharas(charas)) return r;
     ShotsAgainstShots(scene);

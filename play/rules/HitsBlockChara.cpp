@@ -234,8 +234,11 @@ void Carry(cChara& rider) {
 i32 CarryRider(cGameScene& scene) {
     cObjList<cStageChara>::WalkScope hold(scene.m_lstChara);
     if (cPlayer* p = scene.Player0()) Carry(*p);
-    for (int i = 0; i < scene.m_lstChara.Size(); ++i)
-        if (cStageChara* c = scene.m_lstChara.Live(i)) Carry(*c);
+    // Only a live block character carries (a rider's floor object is one, and stays one): with
+    // none in the stage there is no ride to walk the characters for.
+    if (!BlockCharas(scene).empty())
+        for (int i = 0; i < scene.m_lstChara.Size(); ++i)
+            if (cStageChara* c = scene.m_lstChara.Live(i)) Carry(*c);
     if (scene.m_nEndRequest == 1) return 1;
     const cPlayer* p = scene.Player0();
     return p && p->m_nHP < 1 ? 2 : 0;

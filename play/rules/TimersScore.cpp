@@ -2,6 +2,7 @@
 // the appearance conditions, the character timers, the pause key, the stage music request, the
 // tally of a clear with its extra lives, the ranking name entry and the HUD tiles.
 #include <algorithm>
+#include <cassert>
 
 #include "app/Game.h"
 #include "app/PlayRecordNames.h"
@@ -62,6 +63,8 @@ void cGameScene::TickPlayTime() {
 }
 
 bool cGameScene::CharaIsShown(cStageChara& c) {
+    assert(c.m_bHasConds == (c.m_Def.vCond.empty() ? 0u : 1u));
+    if (!c.m_bHasConds) return true;
     return Shown(*this, c.m_Def.vCond, static_cast<u8>(CharaSettings::Get(c.m_Def, eChara::AppearMode)),
                  static_cast<u8>(CharaSettings::Get(c.m_Def, eChara::AppearLatch)), c.m_bShownHeld, &c);
 }
@@ -86,18 +89,48 @@ void cGameScene::ResetFrameFlags() {
     for (i32 cell : m_vBlockMap.CondCells())
         if (BLOCKCELL* b = m_vBlockMap.Find(cell)) b->bShownNow = BlockIsShown(*this, cell) ? 1 : 0;
     // The range test runs for every present character first, so that a group is marked before
-    // any of its members asks whether it wakes.
-    ForEachChara([&](cStageChara& c) {
+    // any of its members asks whether it wakes. This is the one walk of a step that reads every
+    // character: it notes what the step's later walks have to do. A character outside a group
+    // wakes in it too while no character has appearance conditions: nothing else of the walk
+    // reads what waking changes (an appearance condition may: another's place on the screen).
+    StepWork& w = m_StepWork;
+    w.life.clear();
+    w.timers.clear();
+    w.acting.clear();
+    w.wake.clear();
+    w.walked.clear();
+    ++w.nStamp;
+    w.nSweeps = m_lstChara.Sweeps();
+    const bool wakeHere = !m_bCharaConds;
+    // The player's sight does not change in the walk (it runs no flows).
+    const double margin = ActivityMargin(*this);
+    m_lstChara.WalkAhead([&](cStageChara& c) {
+        NoteStepWork(c);
         if (CharaIsShown(c)) {
             c.m_bPresent = 1;
             c.m_bOnScreen = static_cast<u32>(c.IsOnScreen());
-            c.IsInActivityRange(m_vGroupMark);
+            c.IsInActivityRange(m_vGroupMark, margin);
         } else {
             c.m_bPresent = c.m_bOnScreen = 0;
             c.m_bInRange = 0;
         }
-    });
-    ForEachChara([&](cStageChara& c) { c.m_bActive = c.m_bPresent ? static_cast<u32>(c.WakeUp(m_vGroupMark) != 0) : 0; });
+        if (!wakeHere) {
+            w.wake.push_back(&c);
+        } else if (c.m_bGroup) {
+            // Woken below; kept in its place among those that may act (their passes look again).
+            w.wake.push_back(&c);
+            w.acting.push_back(&c);
+        } else {
+            c.m_bActive = c.m_bPresent ? static_cast<u32>(c.WakeUp(m_vGroupMark) != 0) : 0;
+            if (c.m_bActive && c.m_bInRange) w.acting.push_back(&c);
+        }
+    }, PrefetchWalked);
+    w.nSize = m_lstChara.Size();
+    for (cStageChara* c : w.wake) {
+        if (c->IsRemoved()) continue;
+        c->m_bActive = c->m_bPresent ? static_cast<u32>(c->WakeUp(m_vGroupMark) != 0) : 0;
+        if (!wakeHere && c->m_bActive && c->m_bInRange) w.acting.push_back(c);
+    }
     ForEachItem([&](cItem& it) {
         it.m_bPresent = ItemIsShown(it) ? 1 : 0;
         it.m_bOnScreen = it.m_bPresent ? static_cast<u32>(it.IsOnScreen()) : 0;
