@@ -22,7 +22,7 @@
 #include "records/StageSettings.h"
 #include "app/SystemIni.h"
 #include "app/Game.h"
-#include "tools/DemoGame.h"
+#include "tests/support/DemoGameCopy.h"
 #include "tools/PlaySim.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
 
@@ -100,7 +100,7 @@ protected:
         s_dir = fs::temp_directory_path() / ("tobrelk_playscreen_" + std::to_string(::getpid()));
         fs::remove_all(s_dir);
         std::string error;
-        ASSERT_TRUE(MakeDemoGame(s_dir, error)) << error;
+        ASSERT_TRUE(CopyDemoGame(s_dir, error)) << error;
         // Three signs of 96 x 64: red, blue and green, each with a white frame and a hole of the
         // key colour.
         fs::create_directories(s_dir / "bmp" / "picture");
