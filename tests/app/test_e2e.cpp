@@ -27,6 +27,7 @@
 #include "platform/system/PathResolver.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
+#include "tests/support/DemoGameCopy.h"
 
 namespace fs = std::filesystem;
 
@@ -39,10 +40,8 @@ protected:
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(game);
         fs::create_directories(game);
-        if (fs::exists(TOBRELK_DEMO_TOOL)) {
-            const std::string cmd = std::string(TOBRELK_DEMO_TOOL) + " '" + game.string() + "' >/dev/null 2>&1";
-            ASSERT_EQ(std::system(cmd.c_str()), 0);
-        }
+        std::string error;
+        ASSERT_TRUE(CopyDemoGame(game, error)) << error;
     }
     void TearDown() override { fs::remove_all(game); }
 
@@ -606,8 +605,8 @@ TEST_F(EndToEnd, MissingOrDamagedWorldDataIsReportedOnce) {
     EXPECT_EQ(boxes(report, "data\\WorldMap.dat のロードに失敗！"), 1) << report;
 
     // The demo again, with its common palette cut short.
-    const std::string cmd = std::string(TOBRELK_DEMO_TOOL) + " '" + game.string() + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::string error;
+    ASSERT_TRUE(CopyDemoGame(game, error)) << error;
     fs::resize_file(game / "data" / "CommonPalette.cplt4", 100);
     fs::remove(game / "Report_Game.txt");
     pid = Start({});

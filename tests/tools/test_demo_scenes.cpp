@@ -21,6 +21,7 @@
 #include "platform/system/MenuCursor.h"
 #include "platform/system/WindowMessages.h"
 #include "records/StageLoad.h"
+#include "tests/support/DemoGameCopy.h"
 #include "tools/DemoCave.h"
 #include "tools/DemoGame.h"
 
@@ -32,7 +33,7 @@ class DemoScenes : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string error;
-        ASSERT_TRUE(MakeDemoGame(game.Dir(), error)) << error;
+        ASSERT_TRUE(CopyDemoGame(game.Dir(), error)) << error;
         SetGameRoot(game.Dir());
         ASSERT_EQ(LoadGameData(nullptr), 1);
         g_Services = APPSERVICES{};

@@ -19,7 +19,7 @@
 #include "records/DataFile.h"
 #include "records/Stage.h"
 #include "records/StageSettings.h"
-#include "tools/DemoGame.h"
+#include "tests/support/DemoGameCopy.h"
 #include "tools/PlaySim.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
 
@@ -87,7 +87,7 @@ protected:
         s_dir = fs::temp_directory_path() / ("tobrelk_playgfx_" + std::to_string(::getpid()));
         fs::remove_all(s_dir);
         std::string error;
-        ASSERT_TRUE(MakeDemoGame(s_dir, error)) << error;
+        ASSERT_TRUE(CopyDemoGame(s_dir, error)) << error;
         const fs::path old = GetGameRoot();
         SetGameRoot(s_dir);
         cStage st;

@@ -23,6 +23,7 @@
 #include "records/StageSettings.h"
 #include "app/SystemIni.h"
 #include "app/Game.h"
+#include "tests/support/DemoGameCopy.h"
 #include "tools/DemoCave.h"
 #include "tools/DemoFlows.h"
 #include "tools/DemoGame.h"
@@ -105,7 +106,7 @@ protected:
         s_dir = fs::temp_directory_path() / ("tobrelk_playscreen_" + std::to_string(::getpid()));
         fs::remove_all(s_dir);
         std::string error;
-        ASSERT_TRUE(MakeDemoGame(s_dir, error)) << error;
+        ASSERT_TRUE(CopyDemoGame(s_dir, error)) << error;
         // Three signs of 96 x 64: red, blue and green, each with a white frame and a hole of the
         // key colour.
         fs::create_directories(s_dir / "bmp" / "picture");
@@ -164,12 +165,22 @@ protected:
         SetGameRoot(old);
     }
 
-    // Opens the demo in a mode with the test's effect records and pictures, and starts a stage.
-    static void Start(playsim::cPlaySim& sim, const MODE& m, const std::string& stage) {
+    // Opens the demo in a mode with the test's effect records and pictures.
+    static void Open(playsim::cPlaySim& sim, const MODE& m) {
         std::string error;
         ASSERT_TRUE(sim.Open({s_dir.string(), m.d3d, m.bpp}, error)) << error;
         AddData();
+    }
+    // Starts a stage of the open game: one game plays any number of stages one after another,
+    // as a player plays them.
+    static void Play(playsim::cPlaySim& sim, const std::string& stage) {
+        std::string error;
         ASSERT_TRUE(sim.StartStage("data\\stg4\\" + stage + ".stg4_001", 1, error)) << error;
+    }
+    // Opens the demo in a mode and starts a stage.
+    static void Start(playsim::cPlaySim& sim, const MODE& m, const std::string& stage) {
+        ASSERT_NO_FATAL_FAILURE(Open(sim, m));
+        ASSERT_NO_FATAL_FAILURE(Play(sim, stage));
     }
 
     // Screen effects 1.. and pictures 1-3 (record numbers as the cases use them).
@@ -232,16 +243,12 @@ TEST_F(PlayScreen, ScreenEffectsGoldenFrames) {
         Sheet sheet(4);
         int cell = 0;
         std::vector<u32> ended;
+        playsim::cPlaySim sim;
+        ASSERT_NO_FATAL_FAILURE(Open(sim, m));
         for (const SHOT& s : shots) {
             // The effect number is known once the data is open: the stage is written anew then.
-            playsim::cPlaySim sim;
-            {
-                std::string error;
-                ASSERT_TRUE(sim.Open({s_dir.string(), m.d3d, m.bpp}, error)) << error;
-                AddData();
-                MakeStage("Effect", {nullptr, {ScreenEffect(static_cast<u16>(s_firstEffect + s.effect))}});
-                ASSERT_TRUE(sim.StartStage("data\\stg4\\Effect.stg4_001", 1, error)) << error;
-            }
+            MakeStage("Effect", {nullptr, {ScreenEffect(static_cast<u16>(s_firstEffect + s.effect))}});
+            ASSERT_NO_FATAL_FAILURE(Play(sim, "Effect"));
             cGameScene& scene = sim.Scene();
             for (int f = 0; f < s.frames; ++f) sim.Frame();
             if (s.effect == 3) {
@@ -260,9 +267,8 @@ TEST_F(PlayScreen, ScreenEffectsGoldenFrames) {
         }
         EXPECT_TRUE(sheet.Matches(std::string("play_screen_effects_") + m.name));
         // The ended effect leaves the same frame as a play that never had one.
-        playsim::cPlaySim plain;
-        ASSERT_NO_FATAL_FAILURE(Start(plain, m, "Plain"));
-        for (int f = 0; f < 13; ++f) plain.Frame();
+        ASSERT_NO_FATAL_FAILURE(Play(sim, "Plain"));
+        for (int f = 0; f < 13; ++f) sim.Frame();
         EXPECT_TRUE(Snapshot() == ended);
     }
 }
@@ -285,9 +291,10 @@ TEST_F(PlayScreen, PicturesGoldenFrames) {
     for (const MODE& m : kModes) {
         SCOPED_TRACE(m.name);
         Sheet sheet(4);
+        playsim::cPlaySim sim;
+        ASSERT_NO_FATAL_FAILURE(Open(sim, m));
         {
-            playsim::cPlaySim sim;
-            ASSERT_NO_FATAL_FAILURE(Start(sim, m, "Pictures"));
+            ASSERT_NO_FATAL_FAILURE(Play(sim, "Pictures"));
             for (int f = 0; f < 3; ++f) sim.Frame();
             EXPECT_EQ(sim.Scene().m_lstPicture.size(), 3u);
             sheet.Put(0, Snapshot());
@@ -295,8 +302,7 @@ TEST_F(PlayScreen, PicturesGoldenFrames) {
             EXPECT_EQ(sim.Scene().m_lstPicture.size(), 2u) << "the timed sign has gone";
         }
         {
-            playsim::cPlaySim sim;
-            ASSERT_NO_FATAL_FAILURE(Start(sim, m, "Order"));
+            ASSERT_NO_FATAL_FAILURE(Play(sim, "Order"));
             for (int f = 0; f < 3; ++f) sim.Frame();
             const std::vector<PictureParam>& shown = sim.Scene().m_lstPicture;
             ASSERT_EQ(shown.size(), 3u);
@@ -308,8 +314,7 @@ TEST_F(PlayScreen, PicturesGoldenFrames) {
             sheet.Put(1, Snapshot());
         }
         {
-            playsim::cPlaySim sim;
-            ASSERT_NO_FATAL_FAILURE(Start(sim, m, "Hold"));
+            ASSERT_NO_FATAL_FAILURE(Play(sim, "Hold"));
             cGameScene& scene = sim.Scene();
             std::vector<u32> held;
             int heldFrames = 0;
@@ -355,10 +360,11 @@ TEST_F(PlayScreen, LimitedSightGoldenFrames) {
         SCOPED_TRACE(m.name);
         Sheet sheet(4);
         int cell = 0;
+        playsim::cPlaySim sim;
+        ASSERT_NO_FATAL_FAILURE(Open(sim, m));
         for (const auto& c : cases) {
             SCOPED_TRACE(c.stage);
-            playsim::cPlaySim sim;
-            ASSERT_NO_FATAL_FAILURE(Start(sim, m, c.stage));
+            ASSERT_NO_FATAL_FAILURE(Play(sim, c.stage));
             sim.Frame();
             EXPECT_EQ(sim.Scene().m_nViewMargin, c.margin);
             EXPECT_EQ(sim.Scene().m_sdViewA.width, 1280 + 2 * c.margin) << "rebuilt in the frame of the change";
@@ -560,14 +566,12 @@ TEST_F(PlayScreen, EveryScreenEffectKindInPlay) {
     for (const MODE& m : kModes) {
         SCOPED_TRACE(m.name);
         Sheet sheet(13, 4);
+        playsim::cPlaySim sim;
+        ASSERT_NO_FATAL_FAILURE(Open(sim, m));
         for (u16 kind = 1; kind <= 13; ++kind) {
             SCOPED_TRACE(kind);
-            playsim::cPlaySim sim;
-            std::string error;
-            ASSERT_TRUE(sim.Open({s_dir.string(), m.d3d, m.bpp}, error)) << error;
-            AddData();
             MakeStage("Kind", {nullptr, {ScreenEffect(static_cast<u16>(s_firstEffect + 3 + kind))}});
-            ASSERT_TRUE(sim.StartStage("data\\stg4\\Kind.stg4_001", 1, error)) << error;
+            ASSERT_NO_FATAL_FAILURE(Play(sim, "Kind"));
             for (int f = 0; f < 15; ++f) sim.Frame();
             EXPECT_TRUE(sim.Scene().m_ScreenEffect.IsRunning());
             EXPECT_EQ(sim.Scene().m_ScreenEffect.Type(), kind);

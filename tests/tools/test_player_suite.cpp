@@ -26,7 +26,7 @@
 #include "tests/support/GoldenTrace.h"
 #include "tools/DemoCave.h"
 #include "tools/DemoFlows.h"
-#include "tools/DemoGame.h"
+#include "tests/support/DemoGameCopy.h"
 #include "tools/DemoShots.h"
 #include "tools/PlaySim.h"
 
@@ -59,7 +59,7 @@ protected:
         s_dir = fs::temp_directory_path() / ("tobrelk_players_" + std::to_string(::getpid()));
         fs::remove_all(s_dir);
         std::string error;
-        ASSERT_TRUE(MakeDemoGame(s_dir, error)) << error;
+        ASSERT_TRUE(CopyDemoGame(s_dir, error)) << error;
     }
     static void TearDownTestSuite() { fs::remove_all(s_dir); }
 

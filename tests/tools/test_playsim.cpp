@@ -19,7 +19,7 @@
 #include "records/StageSettings.h"
 #include "app/PlayRecordNames.h"
 #include "tools/DemoFlows.h"
-#include "tools/DemoGame.h"
+#include "tests/support/DemoGameCopy.h"
 #include "tools/DemoShots.h"
 #include "tools/PlaySim.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
@@ -40,7 +40,7 @@ protected:
         s_dir = fs::temp_directory_path() / ("tobrelk_playsim_" + std::to_string(::getpid()));
         fs::remove_all(s_dir);
         std::string error;
-        ASSERT_TRUE(MakeDemoGame(s_dir, error)) << error;
+        ASSERT_TRUE(CopyDemoGame(s_dir, error)) << error;
     }
     static void TearDownTestSuite() { fs::remove_all(s_dir); }
 
