@@ -193,10 +193,10 @@ namespace {
 // (sign -1: left, the offsets negated): each takes the source pixel at its offsets, or is
 // cleared (Clear) or left where that lies outside the source or is transparent.
 template <bool Clear>
-void LensSpan(u32* row, i64 dx0, i64 dx1, i64 sign, const i64* ox, const i64* oy, i64 sgy, i64 scx, i64 scy,
-              const u32* sp, i64 sw, i64 sh, i64 pitch, u32 km, u32 kv) {
+void LensSpan(u32* row, i64 dx0, i64 dx1, i64 sign, const i64* ox, const i64* oy, i64 base, i64 sgy, i64 scx,
+              i64 scy, const u32* sp, i64 sw, i64 sh, i64 pitch, u32 km, u32 kv) {
     for (i64 dx = dx0; dx <= dx1; ++dx) {
-        const i64 adx = dx * sign;
+        const i64 adx = dx * sign - base;
         const i64 px = scx + sign * ox[adx], py = scy + sgy * oy[adx];
         if (px < 0 || py < 0 || px >= sw || py >= sh) {
             if (Clear) row[dx] = 0;
@@ -229,18 +229,19 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
     // Only the rows and columns of the square that lie inside the target are walked. The
     // offsets round down: for |dx| the offset is the quotient's floor, for -|dx| minus its
     // ceiling, so each row of |dy| computes both once for |dx| and serves both rows and both
-    // halves.
+    // halves. The tables hold only the |dx| of the target's columns (from `lo`): a centre far
+    // off the target would otherwise have every row compute offsets for columns never drawn.
     const i64 y0 = std::max<i64>(-r, -static_cast<i64>(cy)), y1 = std::min<i64>(r, lk.dst.nHeight - 1 - static_cast<i64>(cy));
     const i64 x0 = std::max<i64>(-r, -static_cast<i64>(cx)), x1 = std::min<i64>(r, lk.dst.nWidth - 1 - static_cast<i64>(cx));
     if (y0 > y1 || x0 > x1) return 1;
-    const i64 xr = std::max(-x0, x1);
     thread_local std::vector<i64> tox, toy, toxUp, toyUp;
     thread_local std::vector<double> st;
-    tox.resize(static_cast<std::size_t>(xr + 1));
-    toy.resize(static_cast<std::size_t>(xr + 1));
-    toxUp.resize(static_cast<std::size_t>(xr + 1));
-    toyUp.resize(static_cast<std::size_t>(xr + 1));
-    st.resize(static_cast<std::size_t>(xr + 2));
+    const std::size_t cols = static_cast<std::size_t>(x1 - x0 + 1);
+    tox.resize(cols);
+    toy.resize(cols);
+    toxUp.resize(cols);
+    toyUp.resize(cols);
+    st.resize(cols + 1);
     const i64 ar0 = (y0 <= 0 && y1 >= 0) ? 0 : std::min(std::abs(y0), std::abs(y1));
     const i64 ar1 = std::max(std::abs(y0), std::abs(y1));
     const i64 sw = lk.src.nWidth, sh = lk.src.nHeight, pitch = lk.src.nPitch;
@@ -253,12 +254,15 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
         i64 e = static_cast<i64>(std::sqrt(static_cast<double>(rest)));
         while (e * e > rest) --e;
         while ((e + 1) * (e + 1) <= rest) ++e;
-        e = std::min(e, xr);
+        const i64 in0 = std::max(x0, -e), in1 = std::min(x1, e);
+        // |dx| of the columns inside both the circle and the target: lo .. hi.
+        const i64 lo = in0 > in1 ? 0 : (in0 <= 0 && in1 >= 0) ? 0 : std::min(std::abs(in0), std::abs(in1));
+        const i64 hi = in0 > in1 ? -1 : std::max(std::abs(in0), std::abs(in1));
         // The offsets are quotients of non-negative values: rounded down by truncation, up by
         // one more where the quotient is not whole. The roots are taken two at a time.
-        for (i64 adx = 0; adx <= e; ++adx) st[static_cast<std::size_t>(adx)] = static_cast<double>(D2 - (adx * adx + ady * ady));
-        for (i64 adx = 0; adx <= e; adx += 2) {
-            double* at = st.data() + adx;
+        for (i64 adx = lo; adx <= hi; ++adx) st[static_cast<std::size_t>(adx - lo)] = static_cast<double>(D2 - (adx * adx + ady * ady));
+        for (i64 adx = lo; adx <= hi; adx += 2) {
+            double* at = st.data() + (adx - lo);
 #if defined(__SSE2__)
             _mm_storeu_pd(at, _mm_sqrt_pd(_mm_loadu_pd(at)));
 #else
@@ -267,8 +271,9 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
 #endif
         }
         const double fy = static_cast<double>(ady * k);
-        for (i64 adx = 0; adx <= e; ++adx) {
-            const double root = st[static_cast<std::size_t>(adx)];
+        for (i64 adx = lo; adx <= hi; ++adx) {
+            const std::size_t at = static_cast<std::size_t>(adx - lo);
+            const double root = st[at];
             double qx = static_cast<double>(adx), qy = static_cast<double>(ady);
             if (root != 0) {
 #if defined(__SSE2__)
@@ -282,10 +287,10 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
 #endif
             }
             const i64 fx = static_cast<i64>(qx), fyv = static_cast<i64>(qy);
-            tox[static_cast<std::size_t>(adx)] = fx;
-            toy[static_cast<std::size_t>(adx)] = fyv;
-            toxUp[static_cast<std::size_t>(adx)] = fx + (static_cast<double>(fx) != qx);
-            toyUp[static_cast<std::size_t>(adx)] = fyv + (static_cast<double>(fyv) != qy);
+            tox[at] = fx;
+            toy[at] = fyv;
+            toxUp[at] = fx + (static_cast<double>(fx) != qx);
+            toyUp[at] = fyv + (static_cast<double>(fyv) != qy);
         }
         for (int side = 0; side < 2; ++side) {
             const i64 dy = side ? -ady : ady;
@@ -293,7 +298,6 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
             if (dy < y0 || dy > y1) continue;
             u32* row = lk.D(cx, cy + dy);
             // Outside the circle: cleared or left.
-            const i64 in0 = std::max(x0, -e), in1 = std::min(x1, e);
             if (clear) {
                 for (i64 dx = x0; dx < std::min(in0, x1 + 1); ++dx) row[dx] = 0;
                 for (i64 dx = std::max(in1 + 1, x0); dx <= x1; ++dx) row[dx] = 0;
@@ -303,11 +307,11 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
             // Left of the centre the column offsets are minus the rounded-up quotients.
             const i64 mid = std::min(in1, i64(-1));
             if (clear) {
-                LensSpan<true>(row, in0, mid, -1, toxUp.data(), ty, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
-                LensSpan<true>(row, std::max(in0, i64(0)), in1, 1, tox.data(), ty, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
+                LensSpan<true>(row, in0, mid, -1, toxUp.data(), ty, lo, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
+                LensSpan<true>(row, std::max(in0, i64(0)), in1, 1, tox.data(), ty, lo, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
             } else {
-                LensSpan<false>(row, in0, mid, -1, toxUp.data(), ty, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
-                LensSpan<false>(row, std::max(in0, i64(0)), in1, 1, tox.data(), ty, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
+                LensSpan<false>(row, in0, mid, -1, toxUp.data(), ty, lo, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
+                LensSpan<false>(row, std::max(in0, i64(0)), in1, 1, tox.data(), ty, lo, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
             }
         }
     }
