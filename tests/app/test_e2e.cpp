@@ -481,6 +481,9 @@ struct DRAWMODE {
     bool palette;
     int greenMax = 0; // 16 bits: the green channel's steps (31 or 63); 0: 8-bit channels
 };
+// Printed by its name: the test's name in CTest stays the same from one build to the next
+// (printed as raw bytes it carried the strings' addresses).
+void PrintTo(const DRAWMODE& m, std::ostream* os) { *os << m.name; }
 
 // A colour as the mode's screen holds it: at 16 bits each channel reduced to its steps.
 unsigned Held(unsigned rgb, const DRAWMODE& m) {
