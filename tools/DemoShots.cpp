@@ -12,7 +12,7 @@
 namespace {
 
 enum : u8 { CMD_WAIT = 1, CMD_SHOT = 11, CMD_SWORD = 12 };
-constexpr i16 kCharaPicEnemy = 11;
+constexpr i16 kEnemyCharaPic = 11;
 // The key state of button b in a key row (ten direction states, then no button, buttons 1-8).
 constexpr int KeyStateOfButton(int b) { return 10 + b; }
 constexpr i64 kEnemySide = 1;
@@ -67,7 +67,7 @@ cFlow WhileHeroNear(i32 halfBlocks, std::initializer_list<cFlowCmd> cmds) {
 
 cEdChara Shooter(const char* name, u32 hp) {
     cEdChara c;
-    c.wPicture = kCharaPicEnemy;
+    c.wPicture = kEnemyCharaPic;
     c.byOperation = 1;
     c.dwMaxHP = hp;
     c.strName = Sj(name);
