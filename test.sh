@@ -26,7 +26,8 @@ if [ "${CI:-}" = "true" ]; then CI_ONLY=ON; fi
 # With CI=true the drawing tests are also linked with the pixel loops without their AVX2 clones
 # (tests named baseline/...): every golden frame must come out the same on a processor without
 # AVX2. Only the two files of pixel loops are compiled again for it.
-build_and_test build/test -DCMAKE_BUILD_TYPE=Release -DTOBRELK_BASELINE_VARIANTS=$CI_ONLY
+# Both trees are unity builds (TOBRELK_UNITY): batches of files parse their shared headers once.
+build_and_test build/test -DCMAKE_BUILD_TYPE=Release -DTOBRELK_BASELINE_VARIANTS=$CI_ONLY -DTOBRELK_UNITY=ON
 
 if [ "$CI_ONLY" = "ON" ]; then
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -35,7 +36,7 @@ if [ "$CI_ONLY" = "ON" ]; then
     # Debug: the runtime's code at -O1, so that its tests run in a fraction of their -O0 time, and
     # the test files at -O0, which compile up to twice as fast. The benchmarks, which no test runs,
     # are left out.
-    build_and_test build/asan -DCMAKE_BUILD_TYPE=Debug -DTOBRELK_SANITIZE=ON -DTOBRELK_BENCH=OFF
+    build_and_test build/asan -DCMAKE_BUILD_TYPE=Debug -DTOBRELK_SANITIZE=ON -DTOBRELK_BENCH=OFF -DTOBRELK_UNITY=ON
 fi
 
 # The fuzz targets, built with clang, each run over its seed corpus as a regression test; the
