@@ -10,6 +10,7 @@
 #include "platform/system/PathUtil.h"
 #include "platform/system/Sjis.h"
 #include "records/DataFile.h"
+#include "records/StageSettings.h"
 #include "records/RecordVector.h"
 #include "records/Stage.h"
 #include "records/StrFormat.h"
@@ -203,7 +204,7 @@ RANKLAYOUT LayoutResult(int x, int y, const std::vector<int>& places) {
     bool shown[kRankTables] = {};
     int count = 0;
     for (int c = 0; c < kRankTables; ++c) {
-        const bool stage = c < g_Stage.vRankSwitch.Size() && g_Stage.vRankSwitch[c] != 0;
+        const bool stage = StageSettings::RankEnabled(g_Stage, c);
         const bool sys = c < kind.vItem.Size() && kind.vItem[c] != 0;
         shown[c] = g_bDirectStart ? stage : stage && sys;
         count += shown[c];

@@ -353,8 +353,11 @@ void cGameScene::StageClear() {
     DDSURFACEDATA* target = &g_sdBackBuffer;
     if (!skip && !m_bNoMessage && resultMode <= 1 &&
         std::any_of(m_vResult.begin(), m_vResult.end(), [](i32 v) { return v != -1; })) {
+        // The line shares the foot of the screen with the caption of a direct start or a test
+        // play: it goes one line above it then, so that neither is written over the other.
         const std::string& text = g_SystemData.Message(28);
-        PlayText(target, 320 - CountChars(text.c_str()) * 16 / 2, 456, text, 16);
+        const i32 y = PlayCaption() >= 0 ? kCaptionY - 20 : kCaptionY;
+        PlayText(target, 320 - CountChars(text.c_str()) * 16 / 2, y, text, 16);
     }
     if (!SceneSetting(eStage::ClearBanner)) {
         m_nIntroA = kResultDelay;

@@ -106,6 +106,8 @@ void PlayText(DDSURFACEDATA* target, i32 x, i32 y, const std::string& sjis, i32 
     if (g_aFont[0].face) DDDrawText(&g_aFont[0], target, x, y, sjis.c_str(), 0);
 }
 
+i32 PlayCaption() { return g_bDirectStart ? 27 : g_bFromEditor ? 26 : -1; }
+
 // ---- The frame ----
 
 void cGameScene::Draw(i32 a, i32 b, i32 /*c*/, i32 /*d*/) {
@@ -175,10 +177,10 @@ void cGameScene::Draw(i32 a, i32 b, i32 /*c*/, i32 /*d*/) {
     DrawStatusBar(target);
     DrawTimeLimit(target, a && !b);
     DrawNotices(target, b);
-    const i32 caption = g_bDirectStart ? 27 : g_bFromEditor ? 26 : -1;
+    const i32 caption = PlayCaption();
     if (caption >= 0) {
         const std::string& text = g_SystemData.Message(caption);
-        PlayText(target, 320 - CountChars(text.c_str()) * 16 / 2, 456, text, 16);
+        PlayText(target, 320 - CountChars(text.c_str()) * 16 / 2, kCaptionY, text, 16);
     }
     UpdateCycleColors();
     DrawScreenFlash(b);

@@ -32,6 +32,10 @@ bool PlayPictureLoaded(i32 slot);
 void DrawSheetCell(DDSURFACEDATA* target, DDSURFACEDATA* sheet, i32 n, i32 x, i32 y);
 // Text (Shift-JIS) in the game's 16-dot font, or the small font for dots below 16.
 void PlayText(DDSURFACEDATA* target, i32 x, i32 y, const std::string& sjis, i32 dots);
+// The caption line at the foot of the play screen: the message text of a direct start or of a
+// test play from the editor, -1 for none.
+constexpr i32 kCaptionY = 456;
+i32 PlayCaption();
 
 // The picture of a character's frame (its picture number and animation frame) for the character
 // drawing of the effects (a CharaPictureFn).

@@ -28,5 +28,6 @@ bool StageSettings::AreaOn(const cStage& st, int area) {
 
 bool StageSettings::RankEnabled(const cStage& st, int i) {
     if (i < 0 || i >= st.vRankSwitch.Size()) return false;
+    if (i == 1 && !Get(st, eStage::TimeLimitOn)) return false;
     return st.vRankSwitch[i] != 0;
 }

@@ -168,7 +168,9 @@ struct StageSettings {
 
     // Stage areas 1..5 (parameter records 0..4): any of the four edge switches on.
     static bool AreaOn(const cStage& st, int area);
-    // Ranking category i (0 score, 1..4 the other result values) enabled for this stage.
+    // Ranking category i (0 score, 1..4 the other result values) enabled for this stage. The time
+    // left (1) counts only on a stage that runs against a time limit: elsewhere there is none to
+    // show or to rank.
     static bool RankEnabled(const cStage& st, int i);
     // Play steps between two repeats of a command (6 x the speed unit).
     static i32 RepeatPeriod(const cStage& st) { return static_cast<i32>(st.dwSpeedStep6); }

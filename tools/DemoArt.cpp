@@ -135,6 +135,11 @@ cCanvas Characters() {
     c.Sprite(32, 32, kSlime, kMap, 2);
     c.Sprite(0, 64, kFlag, kMap, 2);
     c.Sprite(0, 96, kVillager, kMap, 2);
+    // The sign post by the first stage's start (picture 23): a board on a post.
+    c.Fill(64 + 14, 64 + 14, 4, 18, BROWN);
+    c.Fill(64 + 3, 64 + 4, 26, 12, ORANGE);
+    c.Frame(64 + 3, 64 + 4, 26, 12, BROWN);
+    for (int k = 0; k < 3; ++k) c.Fill(64 + 7 + k * 7, 64 + 9, 4, 2, BROWN);
     // The wall that the demo's switch opens (picture 22).
     c.Fill(32, 64, 32, 32, GREY);
     c.Frame(32, 64, 32, 32, BROWN);
@@ -197,6 +202,20 @@ cCanvas Items(int cell) {
     return c;
 }
 
+// The board the sign post shows: the hero's buttons, on wood.
+cCanvas SignBoard() {
+    cCanvas c(128, 72, ORANGE);
+    c.Frame(0, 0, 128, 72, BROWN);
+    c.Frame(1, 1, 126, 70, BROWN);
+    c.Fill(2, 2, 124, 2, YELLOW);
+    const char* const lines[3] = {"Z  JUMP", "X  SHOT", "C  SWORD"};
+    for (int i = 0; i < 3; ++i) {
+        c.Text(17, 11 + i * 19, lines[i], BROWN, 3);
+        c.Text(16, 10 + i * 19, lines[i], WHITE, 3);
+    }
+    return c;
+}
+
 cCanvas Marks() {
     cCanvas c(256, 32);
     c.Frame(32, 0, 32, 32, YELLOW);
@@ -253,7 +272,7 @@ cCanvas GameMode() {
 }
 
 cCanvas Accessory() {
-    cCanvas c(128, 208);
+    cCanvas c(128, 224);
     // the big cursor, and the small one of the play screen's menus at (64, 0)
     for (int i = 0; i < 12; ++i) c.Fill(8 + i, 4 + i, 1, 24 - 2 * i, YELLOW);
     for (int i = 0; i < 6; ++i) c.Fill(68 + i, 2 + i, 1, 12 - 2 * i, YELLOW);
@@ -270,8 +289,12 @@ cCanvas Accessory() {
         c.Fill(x + 1, 129, 48, 14, BLACK);
         c.Fill(x, 146, 50, 12, g ? BLUE : GREEN);
         c.Fill(x, 162, 50, 12, RED);
-        c.Fill(x, 176, 50, 2, YELLOW); // what a character's gauge gained and lost
-        c.Fill(x, 192, 50, 2, DARK);
+        // The thin gauge over a character, 2-dot rows from 210: its background, its fill, what
+        // it just gained and what it just lost.
+        c.Fill(x, 210, 50, 2, BLACK);
+        c.Fill(x, 212, 50, 2, g ? BLUE : GREEN);
+        c.Fill(x, 214, 50, 2, WHITE);
+        c.Fill(x, 216, 50, 2, RED);
     }
     // life icon and marker
     c.Sprite(0, 48, kHeart, kMap, 1);
@@ -307,8 +330,15 @@ cCanvas Words() {
     c.Text(4, 4, "STAGE", WHITE, 6);
     c.Text(164, 4, "GO!", YELLOW, 6);
     c.Text(4, 36, "REPLAY", ORANGE, 5);
-    c.Text(4, 68, "CLEAR!", YELLOW, 5);
-    c.Text(4, 100, "GAME OVER", RED, 4);
+    // The end banners stand over blocks and characters: a dark edge keeps their letters in front.
+    auto edged = [&](int x, int y, const char* text, std::uint8_t colour, int scale) {
+        for (int dy = -2; dy <= 2; dy += 2)
+            for (int dx = -2; dx <= 2; dx += 2)
+                if (dx || dy) c.Text(x + dx, y + dy, text, COAL, scale);
+        c.Text(x, y, text, colour, scale);
+    };
+    edged(4, 68, "CLEAR!", YELLOW, 5);
+    edged(4, 100, "GAME OVER", RED, 4);
     for (int d = 0; d < 10; ++d) {
         c.Glyph(d * 32 + 8, 132, static_cast<char>('0' + d), WHITE, 5);
         c.Glyph(d * 32 + 8, 164, static_cast<char>('0' + d), YELLOW, 5);
@@ -356,6 +386,17 @@ cCanvas Background(int hills) {
     for (int i = 0; i < hills; ++i) {
         const int cx = 80 + i * 640 / hills;
         for (int y = 0; y < 120; ++y) c.Fill(cx - y, 360 + y / 2 - 60 + 60, 2 * y, 1, LEAF);
+    }
+    return c;
+}
+
+// The dark cave's rock: a deep grey wall with darker seams, hardly seen beyond the hero's light.
+cCanvas CaveBack() {
+    cCanvas c(640, 480, COAL);
+    for (int i = 0; i < 40; ++i) {
+        const int x = (i * 149) % 620, y = (i * 97) % 460;
+        c.Fill(x, y, 14 + i % 5 * 4, 2, DARK);
+        c.Fill(x + 4, y + 2, 2, 6 + i % 3 * 3, DARK);
     }
     return c;
 }
@@ -436,7 +477,8 @@ std::vector<std::pair<std::string, std::string>> MakeDemoPictures() {
         {"bmp\\back\\Hills.bmp", Background(4).ToBmp()},
         {"bmp\\back\\Sky.bmp", Background(0).ToBmp()},
         {"bmp\\effect\\Spark.bmp", Shots().ToBmp()},
-        {"bmp\\picture\\Sign.bmp", Marks().ToBmp()},
+        {"bmp\\back\\Cave.bmp", CaveBack().ToBmp()},
+        {"bmp\\picture\\Sign.bmp", SignBoard().ToBmp()},
         {"bmp\\sword\\Sword.bmp", Blades().ToBmp()},
         {"bmp\\chara_sp\\Boss.bmp", BossBitmap().ToBmp()},
     };

@@ -35,6 +35,15 @@ DEMOEFFECTS AddDemoEffects(cDatabase& db) {
     wave.anParam[4] = 8;
     e.clear = static_cast<u16>(db.m_vScrEffect.size());
     db.m_vScrEffect.push_back(wave);
+    // Half a second of the screen jolting up and down 12 dots, three times over, settling.
+    cScrEffectParam jolt;
+    jolt.strName = Sj("着地の揺れ");
+    jolt.nEffectType = 3;
+    jolt.anParam[0] = 5;
+    jolt.anParam[1] = 12;
+    jolt.anParam[2] = 3;
+    e.landing = static_cast<u16>(db.m_vScrEffect.size());
+    db.m_vScrEffect.push_back(jolt);
     return e;
 }
 

@@ -15,11 +15,13 @@
 #include "records/StageSettings.h"
 #include "records/StrFormat.h"
 #include "tools/DemoArt.h"
+#include "tools/DemoCave.h"
 #include "tools/DemoEffects.h"
 #include "tools/DemoFlows.h"
 #include "tools/DemoGoal.h"
 #include "tools/DemoLooks.h"
 #include "tools/DemoShots.h"
+#include "tools/DemoSign.h"
 #include "tools/DemoMedia.h"
 
 namespace fs = std::filesystem;
@@ -207,7 +209,8 @@ enum : u32 { CHIP_SEA, CHIP_GRASS, CHIP_MOUNTAIN, CHIP_FOREST, CHIP_ROAD, CHIP_P
 // The story's map. The start and the first stage lie west of a ridge whose one pass is a gate:
 // shut (a wall) until the first stage is done. The second stage sits on a second ridge, so the
 // way east leads through it and opens once it is done; the third stage, beyond, ends the story
-// and waits for the decide button.
+// and waits for the decide button. The dark cave lies off the road in the forest south of the
+// start, open from the start and never in the way.
 void FillWorldMap(cWorldMapData& m) {
     m.SetDefault();
     m.strTitle = Sj("デモワールド");
@@ -259,6 +262,9 @@ void FillWorldMap(cWorldMapData& m) {
     m.m_vEntry.push_back(
         MapEntry(kRidgeX, 7, "1-2", {StageItem("レンガの洞窟", "data\\stg4\\Demo-2.stg4_001", MARK_STAGE, 2, 1)}));
     m.m_vEntry.push_back(MapEntry(17, 7, "1-3", {last}));
+    cWorldMapEntryItem cave = StageItem("くらやみの洞窟", kDemoCaveFile, MARK_STAGE, 4, 0);
+    cave.bReenter = 1;
+    m.m_vEntry.push_back(MapEntry(4, 11, "洞窟", {cave}));
 }
 
 // Pictures are cells of 32 dots, ten to a row of their sheet (Block.bmp, Character1.bmp,
@@ -325,7 +331,7 @@ struct STAGEPLAN {
                           // 'c' coin, 'h' heart, 'G' goal
 };
 
-const STAGEPLAN kStages[3] = {
+const STAGEPLAN kStages[4] = {
     {"data\\stg4\\Demo-1.stg4_001", "bmp\\back\\Hills.bmp", 40,
      {"S                                      S", "S                                      S",
       "S                                      S", "S                                      S",
@@ -347,6 +353,15 @@ const STAGEPLAN kStages[3] = {
       "S                SSS         S", "S            c               S", "S           SSS              S",
       "S       c                    S", "S      SSS        E          S", "S H                          S",
       "######      ##################", "######      ##################", "######      ##################"}},
+    {kDemoCaveFile, "bmp\\back\\Cave.bmp", 40,
+     {"SSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSS", "SSSS  SSS     SS    SSSS     SS   SSSSSS",
+      "SS     S       S     SS       S     SSSS", "S                                     SS",
+      "S                                      S", "S                                      S",
+      "S                                      S", "S                                      S",
+      "S                    ccc               S", "S        ccc        SSSSS              S",
+      "S                                      S", "S H          E           SS    E    G  S",
+      "SSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSS", "SSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSS",
+      "SSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSS"}},
 };
 
 // The challenge stages, short rooms of one screen and a half; stage n is written as
@@ -467,12 +482,13 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
     ArmDemoHero(palette.m_vEdChara[1], swordType);
     AddDemoCoinScore(palette.m_vEdItem[1]);
     const DEMOACTORS actors = AddDemoActors(palette);
-    const DEMOSHOOTERS shooters = AddDemoShooters(palette);
+    const DEMOSHOOTERS shooters = AddDemoShooters(palette, effects.landing);
     GiveDemoLooks(palette, 2, actors, shooters);
     const int bigCoin = AddDemoBigCoin(palette);
     AddDemoHeroFlows(palette.m_vEdChara[1]);
     UseDemoEffects(palette, effects);
     const int goalFlag = AddDemoGoalFlag(palette);
+    const int signPost = AddDemoSignPost(palette);
     if (ok && !SaveToFile(palette, g_DataPath[DP_COMMON_PALETTE])) ok = false, error = "CommonPalette.cplt4";
     // Stages read their common references against the palette just written.
     palette.Publish();
@@ -481,6 +497,9 @@ bool MakeDemoGame(const fs::path& folder, std::string& error) {
         stage = MakeStage(plan, palette);
         if (&plan == &kStages[0]) PlaceDemoActors(stage, palette, actors);
         if (&plan == &kStages[0]) PlaceDemoBigCoin(stage, palette, bigCoin);
+        // The sign behind the hero's start tells the buttons.
+        if (&plan == &kStages[0]) PlaceDemoSignPost(stage, palette, signPost, 1, 11);
+        if (&plan == &kStages[3]) DarkenDemoCave(stage);
         // The second stage's goal has its flag beside it, which clears the stage as well.
         if (&plan == &kStages[1]) PlaceDemoGoalFlag(stage, palette, goalFlag, 25, 11);
         if (&plan == &kStages[1]) PlaceDemoGunner(stage, palette, shooters);

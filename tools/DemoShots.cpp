@@ -7,11 +7,12 @@
 #include "records/CharaSettings.h"
 #include "records/Cond.h"
 #include "records/EdSettings.h"
+#include "tools/DemoCmdKinds.h"
 #include "tools/DemoFlows.h"
 
 namespace {
 
-enum : u8 { CMD_WAIT = 1, CMD_SHOT = 11, CMD_SWORD = 12 };
+constexpr i64 kMoveDown = 7;
 constexpr i16 kEnemyCharaPic = 11;
 // The key state of button b in a key row (ten direction states, then no button, buttons 1-8).
 constexpr int KeyStateOfButton(int b) { return 10 + b; }
@@ -62,6 +63,37 @@ cFlow WhileHeroNear(i32 halfBlocks, std::initializer_list<cFlowCmd> cmds) {
     near.value = halfBlocks;
     f.conds.push_back(near);
     for (const cFlowCmd& c : cmds) f.cmds.push_back(c);
+    return f;
+}
+
+// The condition that the boss's landing stage variable is `value`.
+cCond Landed(i32 value) {
+    cCond c;
+    c.kind = 2; // stage variable
+    c.index = kDemoBossLandedVar;
+    c.value = value;
+    c.op = 0; // equal
+    return c;
+}
+
+// The boss's entry: once the hero has come near, it comes down from high above onto its place,
+// and the screen jolts as it lands; only then does it start to fire.
+cFlow BossDescent(u16 landingShake) {
+    cFlow f = WhileHeroNear(kDemoBossWakeReach, {});
+    f.conds.push_back(Landed(0));
+    cFlowCmd down = Command(CMD_LINE, kDemoBossDescentTenths);
+    NewEdMove(down.move);
+    MoveSettings::Set(*down.move, eMove::Direction, kMoveDown);
+    // Tenths of a dot a frame: the descent's rows of 32 dots over its frames.
+    MoveSettings::Set(*down.move, eMove::Speed, kDemoBossDescentRows * 32 * 10 / (kDemoBossDescentTenths * 6));
+    f.cmds.push_back(down);
+    cFlowCmd jolt = Command(CMD_SCREEN_EFFECT, 0);
+    jolt.params[0] = landingShake; // forward, once
+    f.cmds.push_back(jolt);
+    cFlowCmd mark = Command(CMD_CODE, 0);
+    static_assert(kDemoBossLandedVar == 3, "the text names the variable");
+    mark.text = "S3 = 1";
+    f.cmds.push_back(mark);
     return f;
 }
 
@@ -129,7 +161,7 @@ void ArmDemoHero(cEdChara& hero, int swordType) {
     hero.vFlow.push_back(OnButton(kDemoSwordButton, swing));
 }
 
-DEMOSHOOTERS AddDemoShooters(cCommonPalette& p) {
+DEMOSHOOTERS AddDemoShooters(cCommonPalette& p, u16 landingShake) {
     DEMOSHOOTERS s;
     // The gunner stands and fires at the hero every two seconds while the hero is within six
     // blocks.
@@ -137,13 +169,16 @@ DEMOSHOOTERS AddDemoShooters(cCommonPalette& p) {
     gunner.vFlow.push_back(WhileHeroNear(12, {ShotCommand(CMD_SHOT, kGunnerShot), Command(CMD_WAIT, 20)}));
     s.gunner = p.m_vEdChara.Size();
     p.m_vEdChara.push_back(gunner);
-    // The boss hovers, twice the size of the others, with 20 HP: a spread at the hero, then a
-    // burst, while the hero is within twenty blocks (from the stage's start on).
+    // The boss hovers, twice the size of the others, with 20 HP. Once it has landed: a spread at
+    // the hero, then a burst, while the hero is within twenty blocks.
     cEdChara boss = Shooter("ボス", 20);
     CharaSettings::Set(boss, eChara::Scale, 2);
     CharaSettings::Set(boss, eChara::FlyMode, 2);
-    boss.vFlow.push_back(WhileHeroNear(40, {ShotCommand(CMD_SHOT, kBossSpread), Command(CMD_WAIT, 12),
-                                            ShotCommand(CMD_SHOT, kBossBurst), Command(CMD_WAIT, 18)}));
+    boss.vFlow.push_back(BossDescent(landingShake));
+    cFlow fire = WhileHeroNear(40, {ShotCommand(CMD_SHOT, kBossSpread), Command(CMD_WAIT, 12),
+                                    ShotCommand(CMD_SHOT, kBossBurst), Command(CMD_WAIT, 18)});
+    fire.conds.push_back(Landed(1));
+    boss.vFlow.push_back(fire);
     s.boss = p.m_vEdChara.Size();
     p.m_vEdChara.push_back(boss);
     return s;
@@ -154,5 +189,5 @@ void PlaceDemoGunner(cStage& st, const cCommonPalette& p, const DEMOSHOOTERS& s)
 }
 
 void PlaceDemoBoss(cStage& st, const cCommonPalette& p, const DEMOSHOOTERS& s) {
-    st.vChara.push_back(PlaceDemoChara(p, s.boss, 21, 7));
+    st.vChara.push_back(PlaceDemoChara(p, s.boss, kDemoBossX, kDemoBossY - kDemoBossDescentRows));
 }

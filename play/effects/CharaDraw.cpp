@@ -8,6 +8,7 @@
 #include "database/Database.h"
 #include "play/rules/Damage.h"
 #include "records/CharaSettings.h"
+#include "records/Stage.h"
 
 namespace {
 
@@ -135,7 +136,8 @@ i32 cChara::CurrentAnimeValue(i32 noStep) {
         }
         if (bothOut) ranOut = true;
     }
-    return AnimeCurrentValue(taken ? taken->anim : m_Anim);
+    // The character's own motion programs end on the end code; the last pattern stays shown.
+    return taken ? AnimeCurrentValue(taken->anim) : AnimeShownValue(m_Anim);
 }
 
 i32 cChara::PictureNumber(PictureDesc& desc) {
@@ -203,14 +205,14 @@ i32 DrawPlayerCharaEffect(cChara& c, DDSURFACEDATA* target, i32 noStep, const Ch
 // ---------------------------------------------------------------------------------------------
 // Gauges
 
-GAUGESTRIPS GaugeStrips(u32 colourSetting) {
-    return colourSetting < 209 ? GAUGESTRIPS{128, 16} : GAUGESTRIPS{208, 2};
+GAUGESTRIPS GaugeStrips(u32 dataVersion) {
+    return dataVersion < kThinGaugeVersion ? GAUGESTRIPS{128, 16} : GAUGESTRIPS{208, 2};
 }
 
 void DrawGaugeBar(cChara& c, DDSURFACEDATA* target, GAUGESTATE& g, i32 kind, i32 noStep, DDSURFACEDATA* sheet) {
     if (g.nFrames < 1 || c.IsDying()) return;
     if (!sheet) sheet = ScenePicture(PIC_ACCESSORY);
-    const GAUGESTRIPS strips = GaugeStrips(0);
+    const GAUGESTRIPS strips = GaugeStrips(g_Stage.nFileVersion);
     const i32 sx = kind == GAUGE_SP ? 64 : 0;
     const i32 x = c.m_rcScreen.left + c.m_nGfxW / 2 - 25;
     const i32 y = c.m_rcScreen.top - (kind == GAUGE_SP ? 7 : 3);

@@ -44,9 +44,12 @@ void DrawHPGauge(cChara& c, DDSURFACEDATA* target, i32 noStep, DDSURFACEDATA* sh
 void DrawSPGauge(cChara& c, DDSURFACEDATA* target, i32 noStep, DDSURFACEDATA* sheet = nullptr);
 
 // Where the gauge strips lie in the sheet: the first row of the strips and the rows of each part
-// below it (background, filled, gained, lost), from the gauge colour setting.
+// below it (background, filled, gained, lost). The sheet's layout goes with the data version
+// the game was made with (the stage's file): games from the version that brought the thin strips
+// on have them as 2-dot rows from 210; older ones take the tops of the 16-dot rows from 144.
+constexpr u32 kThinGaugeVersion = 209;
 struct GAUGESTRIPS {
     i32 row = 128;
     i32 step = 16;
 };
-GAUGESTRIPS GaugeStrips(u32 colourSetting);
+GAUGESTRIPS GaugeStrips(u32 dataVersion);

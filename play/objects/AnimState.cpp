@@ -1,5 +1,7 @@
 #include "play/objects/AnimState.h"
 
+#include <algorithm>
+
 #include "platform/system/Report.h"
 
 namespace {
@@ -92,4 +94,14 @@ i32 AnimeAdvance(AnimState& s) {
 i32 AnimeCurrentValue(const AnimState& s) {
     const cVector<ANIMSTEP>* p = Current(s);
     return p ? StepAt(*p, s.nStep).nValue : 0;
+}
+
+i32 AnimeShownValue(const AnimState& s) {
+    const cVector<ANIMSTEP>* p = Current(s);
+    if (!p) return 0;
+    const i32 value = StepAt(*p, s.nStep).nValue;
+    if (value != ANIM_END) return value;
+    for (i32 i = std::min(s.nStep, p->Size()) - 1; i >= 0; --i)
+        if (p->data()[i].nValue >= 0) return p->data()[i].nValue;
+    return 0;
 }

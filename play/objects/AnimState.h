@@ -29,3 +29,6 @@ i32 AnimeSetPatternIfNew(AnimState& s, i32 program, i32 force);
 i32 AnimeAdvance(AnimState& s);
 // The current step's value without advancing (0 without programs).
 i32 AnimeCurrentValue(const AnimState& s);
+// The pattern a character shows: the current value, except that a program that has ended keeps
+// its last pattern on screen (0 when it had none) rather than drawing from the end code.
+i32 AnimeShownValue(const AnimState& s);

@@ -9,6 +9,7 @@
 #include "play/rules/Damage.h"
 #include "records/CharaSettings.h"
 #include "records/EdSettings.h"
+#include "records/Stage.h"
 #include "records/StageSettings.h"
 #include "tests/play/EffectTestUtil.h"
 #include "tests/play/RulesTestUtil.h"
@@ -272,21 +273,20 @@ TEST_F(Damage, ChipSheetHoldsFifteenPicturesToAColumn) {
 TEST_F(Damage, GaugeBarOverItsFrames) {
     TempDir dir;
     DDSURFACEDATA sheet, target;
-    // Strips: background, filled, gained, lost, at rows 144, 160, 176 and 192 (HP at x 0).
+    // Strips: background, filled, gained, lost; 16 dots apart from row 144 and 2 dots apart from
+    // row 210 (HP at x 0).
     const u32 colours[4] = {0xFF101010, 0xFF20E020, 0xFF2020E0, 0xFFE02020};
     ASSERT_TRUE(MakePicture(&sheet, dir, "g.bmp", MakeImage(128, 224, [&](int, int y) {
-                                const int part = (y - 144) / 16;
-                                return y >= 144 && part < 4 ? colours[part] : 0xFFFF00FFu;
+                                if (y >= 144 && y < 208) return colours[(y - 144) / 16];
+                                if (y >= 210 && y < 218) return colours[(y - 210) / 2];
+                                return 0xFFFF00FFu;
                             }),
                             1));
     ASSERT_TRUE(DDCreateSurface(&target, 200, 120, 0, 0, DTMEMORYTYPE_VIDEO_RT));
-    cStageChara& c = Add(20);
-    c.m_rcScreen = SCREENRECT{100, 100, 131, 131};
-    c.m_nGfxW = 32;
-    AddHp(c, -18, 0, 1); // 50 -> 32 of 50: level 32, change -18
+    cStageChara* drawn = nullptr;
     auto row = [&] {
         DDFillRect(&target, 0, 0, 200, 120, 0);
-        DrawHPGauge(c, &target, 0, &sheet);
+        DrawHPGauge(*drawn, &target, 0, &sheet);
         std::string s;
         for (int x = 91; x < 141; ++x) {
             const u32 p = PixelAt(&target, x, 97) | 0xFF000000u;
@@ -294,15 +294,27 @@ TEST_F(Damage, GaugeBarOverItsFrames) {
         }
         return s;
     };
-    // The bar sits at screen x + width / 2 - 25, 3 above the character.
-    EXPECT_EQ(row(), std::string(32, '#') + std::string(18, '-'));
-    // The lost part shrinks by 18/60 a frame (thirty steps of 0.3 fall just short of 9, and the
-    // part is truncated); after 60 frames only the level is left.
-    for (int f = 1; f < 30; ++f) row();
-    EXPECT_EQ(row(), std::string(32, '#') + std::string(8, '-') + std::string(10, '.'));
-    for (int f = 31; f < 60; ++f) row();
-    EXPECT_EQ(row(), std::string(32, '#') + std::string(18, '.'));
-    EXPECT_EQ(c.m_HpGauge.nFrames, 59);
+    // Games of either layout of the strips show the same bar.
+    const u32 version = g_Stage.nFileVersion;
+    for (const u32 v : {version, kThinGaugeVersion - 1, kThinGaugeVersion}) {
+        g_Stage.nFileVersion = v;
+        cStageChara& c = Add(20 + v);
+        drawn = &c;
+        c.m_rcScreen = SCREENRECT{100, 100, 131, 131};
+        c.m_nGfxW = 32;
+        AddHp(c, -18, 0, 1); // 50 -> 32 of 50: level 32, change -18
+        // The bar sits at screen x + width / 2 - 25, 3 above the character.
+        EXPECT_EQ(row(), std::string(32, '#') + std::string(18, '-')) << v;
+        // The lost part shrinks by 18/60 a frame (thirty steps of 0.3 fall just short of 9, and
+        // the part is truncated); after 60 frames only the level is left.
+        for (int f = 1; f < 30; ++f) row();
+        EXPECT_EQ(row(), std::string(32, '#') + std::string(8, '-') + std::string(10, '.')) << v;
+        for (int f = 31; f < 60; ++f) row();
+        EXPECT_EQ(row(), std::string(32, '#') + std::string(18, '.')) << v;
+        EXPECT_EQ(c.m_HpGauge.nFrames, 59);
+    }
+    g_Stage.nFileVersion = version;
+    cStageChara& c = *drawn;
     // A frozen draw shows it without advancing; a dying character shows none.
     DrawHPGauge(c, &target, 1, &sheet);
     EXPECT_EQ(c.m_HpGauge.nFrames, 59);

@@ -190,7 +190,7 @@ TEST_F(DemoGameLoaded, EveryStageLoadsForPlayWithAGoalThatClearsIt) {
         EXPECT_TRUE(g_Stage.HasHero());
         EXPECT_TRUE(FileExists(g_Stage.vBack[0].strPicture)) << g_Stage.vBack[0].strPicture;
     }
-    EXPECT_EQ(files.size(), 6u);
+    EXPECT_EQ(files.size(), 7u);
     EXPECT_TRUE(game.boxes.empty());
     // The second stage's goal has a flag beside it whose flow clears the stage the same way.
     ASSERT_EQ(LoadStageForPlay(files[1].c_str(), 1, nullptr), 1);

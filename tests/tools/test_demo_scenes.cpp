@@ -21,6 +21,7 @@
 #include "platform/system/MenuCursor.h"
 #include "platform/system/WindowMessages.h"
 #include "records/StageLoad.h"
+#include "tools/DemoCave.h"
 #include "tools/DemoGame.h"
 
 namespace {
@@ -157,6 +158,37 @@ TEST_F(DemoScenes, TheStoryOpensTheMapStageByStageUpToTheEnding) {
     EXPECT_EQ(loaded.back(), "data\\stg4\\Demo-3.stg4_001");
     EXPECT_EQ(g_PlayRecord.nStageNo, 3u);
     EXPECT_EQ(playrec::MapEntryKind(g_PlayRecord), 2u) << "the last stage leads to the ending";
+    EXPECT_TRUE(game.boxes.empty());
+    EXPECT_EQ(CloseRequestCount(), 0u);
+}
+
+// The dark cave lies off the road, down through the forest south of the start: open from the
+// start, played from its question, and done without opening the gate on the road.
+TEST_F(DemoScenes, TheDarkCaveLiesOffTheRoadSouthOfTheStart) {
+    Settle();
+    g_WorldMapPos.Cur().row = 0; // new game
+    Press(DECIDE);
+    Press(DECIDE); // the first empty slot
+    ASSERT_NO_FATAL_FAILURE(UntilScene(SCENE_WORLDMAP));
+    Settle();
+    ASSERT_NE(Map(), nullptr);
+    Walk(DOWN, 3);
+    EXPECT_EQ(Map()->m_nState, 1);
+    Step(DOWN);
+    EXPECT_EQ(Map()->m_nState, 2) << "the cave's question";
+    ASSERT_NO_FATAL_FAILURE(StartFromQuestion());
+    EXPECT_EQ(loaded.back(), kDemoCaveFile);
+    EXPECT_EQ(g_PlayRecord.nStageNo, 4u);
+
+    ClearStage();
+    EXPECT_EQ(g_PlayRecord.vSwitch[1], 0u) << "the first stage is still to do";
+    // Back up to the road and along it: the gate is still shut.
+    Walk(UP, 5);
+    Walk(RIGHT, 4);
+    Step(DOWN);
+    EXPECT_EQ(Col(), 8);
+    Step(RIGHT);
+    EXPECT_EQ(Col(), 8) << "the shut gate blocks";
     EXPECT_TRUE(game.boxes.empty());
     EXPECT_EQ(CloseRequestCount(), 0u);
 }

@@ -5,6 +5,7 @@
 // TOBRELK_UPDATE_GOLDENS=1 writes them, a difference writes the actual sheet beside the build).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -22,7 +23,11 @@
 #include "records/StageSettings.h"
 #include "app/SystemIni.h"
 #include "app/Game.h"
+#include "tools/DemoCave.h"
+#include "tools/DemoFlows.h"
 #include "tools/DemoGame.h"
+#include "tools/DemoShots.h"
+#include "tools/DemoSign.h"
 #include "tools/PlaySim.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
 
@@ -468,6 +473,86 @@ TEST_F(PlayScreen, ClearBannerGoldenFrames) {
     }
 }
 
+// The gauges over characters, full size: the hero loses 4 of its 10 HP and, its SP emptied,
+// gains 12 of 20 by code commands, beside a character flying by its own bitmap (drawn from it in its flight,
+// whose one-frame motion has ended). Cells: two frames in, the HP bar with what was lost right of
+// its level and the SP bar with what was gained left of it; 70 frames on, the levels alone.
+TEST_F(PlayScreen, GaugesGoldenFrames) {
+    MakeStage("Gauges", {[](cEdChara& h) { h.dwMaxSP = 20; }, {Code("hp = hp - 4"), Code("sp = 0"), Code("sp = sp + 12")}},
+              [](cStage& st) {
+                  const cEdChara& hero = st.vChara[0];
+                  cEdChara flyer;
+                  flyer.byOperation = 1;
+                  flyer.byPictureKind = 4; // its own bitmap
+                  flyer.wPicture = 1;
+                  flyer.dwMaxHP = 5;
+                  flyer.nHoldItem = cEdChara::kNoItem;
+                  flyer.sPosX = static_cast<i16>(hero.sPosX + 4);
+                  flyer.sPosY = static_cast<i16>(hero.sPosY - 4);
+                  CharaSettings::Set(flyer, eChara::Scale, 2);
+                  CharaSettings::Set(flyer, eChara::FlyMode, 2);
+                  st.vChara.push_back(flyer);
+              });
+    for (const MODE& m : kModes) {
+        SCOPED_TRACE(m.name);
+        Sheet sheet(2, 1);
+        playsim::cPlaySim sim;
+        ASSERT_NO_FATAL_FAILURE(Start(sim, m, "Gauges"));
+        for (int f = 0; f < 2; ++f) sim.Frame();
+        const cPlayer& hero = *sim.Scene().Player0();
+        EXPECT_EQ(hero.m_nHP, 6);
+        EXPECT_EQ(hero.m_nSP, 12);
+        EXPECT_GT(hero.m_HpGauge.nFrames, 60);
+        sheet.Put(0, Snapshot());
+        for (int f = 0; f < 70; ++f) sim.Frame();
+        EXPECT_GT(hero.m_SpGauge.nFrames, 0);
+        sheet.Put(1, Snapshot());
+        EXPECT_TRUE(sheet.Matches(std::string("play_screen_gauges_") + m.name));
+    }
+}
+
+// The end of a stage started directly from its file, which runs against no time limit: the
+// banner stands over the blocks with its dark edge, the result table leaves out the time left
+// (there is none), and the ranking line goes one line above the direct start's caption instead
+// of over it. The first stage with its hero put on the goal; the cell is the result shown.
+TEST_F(PlayScreen, DirectStartEndScreenGoldenFrames) {
+    MakeStage("EndScreen", {});
+    const u32 direct = g_bDirectStart;
+    const u32 ranking = g_Game.g_bUseRanking;
+    for (const MODE& m : kModes) {
+        SCOPED_TRACE(m.name);
+        Sheet sheet(1, 1);
+        playsim::cPlaySim sim;
+        ASSERT_NO_FATAL_FAILURE(Start(sim, m, "EndScreen"));
+        g_bDirectStart = 1;
+        g_Game.g_bUseRanking = 1;
+        cGameScene& s = sim.Scene();
+        ASSERT_EQ(StageSettings::Get(g_Stage, eStage::TimeLimitOn), 0);
+        const cItem* goal = nullptr;
+        s.ForEachItem([&](cItem& it) {
+            for (const cFlowCmd& c : it.m_Def.vCmd)
+                if (c.cmdSet == 1 && c.cmdKind == 2) goal = &it; // the item set's stage clear
+        });
+        ASSERT_NE(goal, nullptr);
+        cPlayer& p = *s.Player0();
+        p.m_dX = goal->m_dX;
+        p.m_dY = goal->m_dBottom - p.m_nBoxH + 1;
+        p.m_dSpeedY = 0;
+        p.UpdateEdgesX();
+        p.UpdateEdgesY();
+        p.OnMovedX();
+        p.OnMovedY();
+        for (int f = 0; f < 70; ++f) sim.Frame();
+        ASSERT_EQ(s.m_nState, 4);
+        EXPECT_NE(s.m_vResult[0], -1) << "the score ranks: the ranking line shows";
+        EXPECT_EQ(s.m_vResult[1], -1) << "no time left is ranked";
+        sheet.Put(0, Snapshot());
+        EXPECT_TRUE(sheet.Matches(std::string("play_screen_end_direct_") + m.name));
+    }
+    g_bDirectStart = direct;
+    g_Game.g_bUseRanking = ranking;
+}
+
 // Every screen-effect kind started by the command in play, a quarter of a second in: shift,
 // shakes, splits, waves, blink, rotate, circle, zoom, lens and mosaic, each a quarter-size cell
 // in kind order (the status bar above each untouched).
@@ -489,5 +574,87 @@ TEST_F(PlayScreen, EveryScreenEffectKindInPlay) {
             sheet.Put(kind - 1, Snapshot());
         }
         EXPECT_TRUE(sheet.Matches(std::string("play_screen_effect_kinds_") + m.name));
+    }
+}
+
+// What the demo's own stages show where a player meets it, played by script through the play
+// frame. Cells:
+// 1. the first stage at its start: the sign post behind the hero, its board of buttons above it;
+// 2. the last stage: the boss come down onto its place, the screen jolting as it lands;
+// 3. the dark cave at its start: only a round patch about the hero is lit;
+// 4. the cave further on, the hero by the stone step, the coins on the ledge in the light.
+TEST_F(PlayScreen, DemoStagesShowSignLandingAndDarkCave) {
+    auto run = [](playsim::cPlaySim& sim, const std::string& script) {
+        std::vector<playsim::SIMKEYS> keys;
+        ASSERT_TRUE(playsim::ParseScript(script, keys)) << script;
+        for (const playsim::SIMKEYS& k : keys) sim.Frame(k);
+    };
+    // The demo as it is made: its own pictures and effects, none of the test's.
+    auto start = [](playsim::cPlaySim& sim, const MODE& m, const std::string& stage) {
+        std::string error;
+        ASSERT_TRUE(sim.Open({s_dir.string(), m.d3d, m.bpp}, error)) << error;
+        ASSERT_TRUE(sim.StartStage("data\\stg4\\" + stage + ".stg4_001", 1, error)) << error;
+    };
+    for (const MODE& m : kModes) {
+        SCOPED_TRACE(m.name);
+        Sheet sheet(4);
+        {
+            playsim::cPlaySim sim;
+            ASSERT_NO_FATAL_FAILURE(start(sim, m, "Demo-1"));
+            ASSERT_NO_FATAL_FAILURE(run(sim, ".*10"));
+            const std::vector<PictureParam>& shown = sim.Scene().m_lstPicture;
+            ASSERT_EQ(shown.size(), 1u);
+            EXPECT_EQ(shown[0].id, kDemoSignPicture);
+            EXPECT_EQ(shown[0].nPlacement, 1) << "over the post";
+            sheet.Put(0, Snapshot());
+            // Walking on: the board goes before the villager further on talks (his message holds
+            // the game, and would hold the board with it).
+            cGameScene& s = sim.Scene();
+            int gone = -1;
+            std::size_t heldWith = 99;
+            s.m_fnNestedInput = [&](cInput&, i32) { heldWith = std::min(heldWith, s.m_lstPicture.size()); };
+            for (int f = 0; f < 60 && s.m_vStageVar[kDemoTalkVar] == 0; ++f) {
+                sim.Frame({2, 0});
+                if (gone < 0 && s.m_lstPicture.empty()) gone = f;
+            }
+            EXPECT_GE(gone, 0);
+            EXPECT_EQ(s.m_vStageVar[kDemoTalkVar], 1) << "the villager talked";
+            EXPECT_EQ(heldWith, 0u) << "no board while he talks";
+        }
+        {
+            playsim::cPlaySim sim;
+            ASSERT_NO_FATAL_FAILURE(start(sim, m, "Demo-3"));
+            cGameScene& s = sim.Scene();
+            const auto bossY = [&] {
+                double y = 0;
+                s.ForEachChara([&](cStageChara& c) {
+                    if (c.m_nScale == 2) y = c.m_dY;
+                });
+                return y;
+            };
+            const double high = bossY();
+            // The way up the ledges as the stage's clear goes, until the boss lands.
+            std::vector<playsim::SIMKEYS> keys;
+            ASSERT_TRUE(playsim::ParseScript(".*5 R*36 RJ*26 R*3 .*20 R*10 RJ*26 R*4 .*20 R*26 RJ*30 R*5 .*20 R*10 RJ*30", keys));
+            std::size_t f = 0;
+            for (; f < keys.size() && !s.m_ScreenEffect.IsRunning(); ++f) sim.Frame(keys[f]);
+            ASSERT_TRUE(s.m_ScreenEffect.IsRunning()) << "the boss has landed";
+            EXPECT_EQ(s.m_ScreenEffect.Type(), 3);
+            EXPECT_GT(f, 150u) << "not before the hero has come near";
+            EXPECT_EQ(s.m_vStageVar[kDemoBossLandedVar], 1);
+            EXPECT_NEAR(bossY() - high, kDemoBossDescentRows * 32, 1) << "come down onto its place";
+            for (int k = 0; k < 3; ++k) sim.Frame(keys[f + k]);
+            sheet.Put(1, Snapshot());
+        }
+        {
+            playsim::cPlaySim sim;
+            ASSERT_NO_FATAL_FAILURE(start(sim, m, "Demo-4"));
+            ASSERT_NO_FATAL_FAILURE(run(sim, ".*5 R*90"));
+            EXPECT_EQ(sim.Scene().m_nViewMargin, kDemoCaveSight * 16);
+            sheet.Put(2, Snapshot());
+            ASSERT_NO_FATAL_FAILURE(run(sim, "R*135 RJ*20"));
+            sheet.Put(3, Snapshot());
+        }
+        EXPECT_TRUE(sheet.Matches(std::string("play_screen_demo_") + m.name));
     }
 }

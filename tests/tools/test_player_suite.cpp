@@ -24,6 +24,7 @@
 #include "records/Stage.h"
 #include "records/StageSettings.h"
 #include "tests/support/GoldenTrace.h"
+#include "tools/DemoCave.h"
 #include "tools/DemoFlows.h"
 #include "tools/DemoGame.h"
 #include "tools/DemoShots.h"
@@ -48,6 +49,8 @@ const STAGECLEAR kStages[] = {
     {"c02", "data\\stg4\\c02-1.stg4_001",
      ".*5 R*6 RJ*26 R*3 .*15 R*14 RJ*26 R*3 .*15 R*12 RJ*28 R*3 .*15 R*10 RJ*28 R*30 .*30"},
     {"c03", "data\\stg4\\c03-1.stg4_001", ".*5 R*33 RJ*30 R*75 RJ*30 R*60"},
+    // The dark cave: over its one stone step to the goal.
+    {"Demo-4", kDemoCaveFile, ".*5 R*225 RJ*30 R*200"},
 };
 
 class PlayerSuite : public ::testing::Test {

@@ -86,7 +86,8 @@ fs::path DemoPlay::s_dir;
 
 TEST_F(DemoPlay, EveryStageReplaysItsRecording) {
     const char* const stages[] = {"data\\stg4\\Demo-1.stg4_001", "data\\stg4\\Demo-2.stg4_001", "data\\stg4\\Demo-3.stg4_001",
-                                  "data\\stg4\\c01-1.stg4_001",  "data\\stg4\\c02-1.stg4_001",  "data\\stg4\\c03-1.stg4_001"};
+                                  "data\\stg4\\c01-1.stg4_001",  "data\\stg4\\c02-1.stg4_001",  "data\\stg4\\c03-1.stg4_001",
+                                  "data\\stg4\\Demo-4.stg4_001"};
     int n = 0;
     for (const char* stage : stages) {
         SCOPED_TRACE(stage);
