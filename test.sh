@@ -27,7 +27,8 @@ if [ "${CI:-}" = "true" ]; then CI_ONLY=ON; fi
 # With CI=true the drawing tests are also linked with the pixel loops without their AVX2 clones
 # (tests named baseline/...): every golden frame must come out the same on a processor without
 # AVX2. Only the two files of pixel loops are compiled again for it.
-build_and_test build/test -DCMAKE_BUILD_TYPE=Release -DTOBRELK_BASELINE_VARIANTS=$CI_ONLY
+# Both trees are unity builds (TOBRELK_UNITY): batches of files parse their shared headers once.
+build_and_test build/test -DCMAKE_BUILD_TYPE=Release -DTOBRELK_BASELINE_VARIANTS=$CI_ONLY -DTOBRELK_UNITY=ON
 
 if [ "$CI_ONLY" = "ON" ]; then
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -35,7 +36,10 @@ if [ "$CI_ONLY" = "ON" ]; then
     export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
     # Debug: the runtime's code at -O1, so that its tests run in a fraction of their -O0 time, and
     # the test files at -O0, which compile up to twice as fast. The benchmarks, which no test runs,
-    # are left out. The fuzz targets are built here too, with our own driver instead of libFuzzer:
-    # each runs over its seed corpus as a test (fuzz_*_regression), under both sanitizers.
-    build_and_test build/asan -DCMAKE_BUILD_TYPE=Debug -DTOBRELK_SANITIZE=ON -DTOBRELK_BENCH=OFF
+    # are left out. Line tables (-g1) are all the sanitizers' reports need, and compile a fifth
+    # faster than full debug information. The fuzz targets are built here too, with our own driver
+    # instead of libFuzzer: each runs over its seed corpus as a test (fuzz_*_regression), under
+    # both sanitizers.
+    build_and_test build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DTOBRELK_SANITIZE=ON \
+        -DTOBRELK_BENCH=OFF -DTOBRELK_UNITY=ON
 fi

@@ -27,7 +27,7 @@ bool ReadList(cRecordReader& r, cVector<T>& v) {
 }
 
 template <class T>
-void WriteList(cRecordWriter& w, const cVector<T>& v) {
+void WriteReplayList(cRecordWriter& w, const cVector<T>& v) {
     w.WriteU32(static_cast<u32>(v.size()));
     if (!v.empty()) w.WriteBytes(v.data(), v.size() * sizeof(T));
 }
@@ -83,10 +83,10 @@ void cReplayData::Load(cRecordReader& r) {
 
 void cReplayData::Save(cRecordWriter& w) {
     cRecord::Save(w);
-    WriteList(w, vDir);
-    WriteList(w, vButton);
-    WriteList(w, vDirCount);
-    WriteList(w, vButtonCount);
+    WriteReplayList(w, vDir);
+    WriteReplayList(w, vButton);
+    WriteReplayList(w, vDirCount);
+    WriteReplayList(w, vButtonCount);
 }
 
 void cReplayData::Record(u16 dir, u16 buttons) {

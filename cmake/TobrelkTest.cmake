@@ -1,7 +1,19 @@
 # tobrelk_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib1 lib2)
 # One GoogleTest executable; every test runs headless (dummy video and audio drivers).
+# The tests' own code (every target under tests/ and the helpers here) is compiled at -O1 in an
+# optimised build (tests/CMakeLists.txt says why).
+set(TOBRELK_TEST_OPTIMISE $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-O1>)
 if(NOT TARGET tobrelk_test_support)
     add_library(tobrelk_test_support OBJECT ${CMAKE_SOURCE_DIR}/tests/support/HeadlessEnv.cpp)
+    target_compile_options(tobrelk_test_support PRIVATE ${TOBRELK_TEST_OPTIMISE})
+endif()
+
+# The graphics tests' picture and golden helpers, compiled once for every test program that draws.
+if(NOT TARGET tobrelk_gfx_test_util)
+    add_library(tobrelk_gfx_test_util STATIC ${CMAKE_SOURCE_DIR}/tests/platform/graphics/GfxTestUtil.cpp)
+    target_link_libraries(tobrelk_gfx_test_util PUBLIC tobrelk_graphics GTest::gtest)
+    target_compile_definitions(tobrelk_gfx_test_util PRIVATE TOBRELK_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
+    target_compile_options(tobrelk_gfx_test_util PRIVATE ${TOBRELK_TEST_OPTIMISE})
 endif()
 
 # Under the sanitizers a test program linked position-dependent starts in two thirds of the

@@ -21,9 +21,9 @@ enum : i32 {
     SO_RAND_A, SO_RAND_B, SO_SRC_SCOPE, SO_SRC_INDEX, SO_SRC_SUBJECT, SO_SRC_SELECTOR, SO_PERCENT,
     SO_HPSP_MODE, SO_GAUGE, SO_SPARE_INVINCIBLE, SO_COUNT,
 };
-constexpr i32 kSystemSubject = 5;
+constexpr i32 kOpSystemSubject = 5;
 
-i32 Param(const cFlowCmd& cmd, i32 i) { return i < cmd.params.Size() ? static_cast<i32>(cmd.params[i]) : 0; }
+using flowcmd::Param;
 
 bool IsInvincible(const cChara& c) { return c.m_nInvincible > 0; }
 
@@ -225,7 +225,7 @@ i32 CmdStatusOp(cChara& chara, cFlowCmd& cmd) {
         const i32 subject = Param(cmd, SO_SRC_SUBJECT);
         const i32 sel = Param(cmd, SO_SRC_SELECTOR);
         STATUSVALUE sv;
-        if (subject == kSystemSubject) {
+        if (subject == kOpSystemSubject) {
             if (!ReadSystemStatus(*scene, sel, true, sv)) return 0;
         } else {
             cChara* src = SubjectChara(chara, subject);
@@ -251,7 +251,7 @@ i32 CmdStatusOp(cChara& chara, cFlowCmd& cmd) {
         return 0;
     }
     const i32 subject = Param(cmd, SO_SUBJECT);
-    if (subject == kSystemSubject) {
+    if (subject == kOpSystemSubject) {
         ChangeSystemStatus(*scene, cmd, v);
         return 0;
     }

@@ -31,7 +31,7 @@
 
 namespace {
 
-i64 Setting(eStage s) { return StageSettings::Get(g_Stage, s); }
+i64 SceneSetting(eStage s) { return StageSettings::Get(g_Stage, s); }
 
 constexpr i32 kVkF3 = 0x72;
 constexpr i32 kBannerFrames = 80;
@@ -202,13 +202,13 @@ void cGameScene::Intro() {
     DDSURFACEDATA* word = PlayPicture(PLAYPIC_WORD);
     if (!(g_bFromEditor && g_bDirectStart)) {
         if (g_Game.g_nGameMode != 4) {
-            if (Setting(eStage::StartBanner) && ++m_nIntroA < kBannerFrames) {
+            if (SceneSetting(eStage::StartBanner) && ++m_nIntroA < kBannerFrames) {
                 DDBlt(target, 256, 224, 128, 32, word, 0, 0, DDBLT_KEY);
                 DrawBigNumber(target, 384, 224, g_PlayRecord.nStageNo, 128);
                 return;
             }
             // Counter B is not reset with A: the second banner shows once per set-up.
-            if (Setting(eStage::SecondBanner) && ++m_nIntroB < kBannerFrames) {
+            if (SceneSetting(eStage::SecondBanner) && ++m_nIntroB < kBannerFrames) {
                 DDBlt(target, 280, 224, 80, 32, word, 160, 0, DDBLT_KEY);
                 return;
             }
@@ -320,7 +320,7 @@ void cGameScene::Pause() {
 }
 
 void cGameScene::StageClear() {
-    const bool skip = Setting(eStage::SkipResult) != 0;
+    const bool skip = SceneSetting(eStage::SkipResult) != 0;
     const u32 resultMode = g_OptionData.nRankingMode;
     if (!skip) {
         if (PauseKeyProbe()) {
@@ -366,7 +366,7 @@ void cGameScene::StageClear() {
         const i32 y = PlayCaption() >= 0 ? kCaptionY - 20 : kCaptionY;
         PlayText(target, 320 - CountChars(text.c_str()) * 16 / 2, y, text, 16);
     }
-    if (!Setting(eStage::ClearBanner)) {
+    if (!SceneSetting(eStage::ClearBanner)) {
         m_nIntroA = kResultDelay;
     } else {
         m_nIntroA = std::min(m_nIntroA + 4, 100000);
@@ -420,7 +420,7 @@ void cGameScene::GameOver() {
         return;
     }
     Draw(0, 1, 0, 1);
-    if (Setting(eStage::GameOverBanner)) DDBlt(&g_sdBackBuffer, 248, 224, 144, 32, PlayPicture(PLAYPIC_WORD), 0, 96, DDBLT_KEY);
+    if (SceneSetting(eStage::GameOverBanner)) DDBlt(&g_sdBackBuffer, 248, 224, 144, 32, PlayPicture(PLAYPIC_WORD), 0, 96, DDBLT_KEY);
 }
 
 void cGameScene::FadeOut() {
@@ -451,7 +451,7 @@ void cGameScene::OnPlayerDeathEnd() {
         m_nState = 6;
         return;
     }
-    if (Setting(eStage::CarryOver)) g_PlayRecord.ClearCarryFlags();
+    if (SceneSetting(eStage::CarryOver)) g_PlayRecord.ClearCarryFlags();
     g_PlayRecord.RestoreStageStart(0);
     if (g_Game.g_nPlayKind == 0 && SysSwitch(SW_MISS_MENU)) {
         m_nSubState = 0;

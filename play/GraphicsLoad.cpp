@@ -15,7 +15,7 @@
 
 namespace {
 
-DDPICTUREDEF Def(const std::string& file, i32 mirrorW) {
+DDPICTUREDEF PictureDef(const std::string& file, i32 mirrorW) {
     DDPICTUREDEF d;
     std::memcpy(d.file, file.data(), std::min(file.size(), sizeof d.file - 1));
     d.colorKey = 1;
@@ -31,7 +31,7 @@ void LoadGroup(cVector<DDSURFACEDATA>& surfaces, cVector<DDPICTUREDEF>& defs, co
     const i32 group = static_cast<i32>(files.size());
     for (i32 k = 0; k < group; ++k) {
         surfaces.emplace_back();
-        defs.push_back(Def(files[static_cast<std::size_t>(k)], k == 1 ? mirrorW : 0));
+        defs.push_back(PictureDef(files[static_cast<std::size_t>(k)], k == 1 ? mirrorW : 0));
     }
     for (i32 k = 0; k < group; ++k) {
         const std::string& file = files[static_cast<std::size_t>(k)];

@@ -10,16 +10,16 @@ namespace {
 // Slots of the stretch copies (see the picture table in database/DataPaths.cpp).
 constexpr i32 kSlotBlockStretch = 3;
 constexpr i32 kSlotCharaStretch = 22;
-constexpr i32 kSlotShotStretch = 38;
+constexpr i32 kObjSlotShotStretch = 38;
 constexpr i32 kSlotItemStretch = 41;
-constexpr i32 kSlotMarkStretch = 44;
+constexpr i32 kObjSlotMarkStretch = 44;
 
 constexpr i32 kCharaSheets = 8;
 constexpr i32 kCharaCellsPerSheet = 150; // ten to a row, fifteen rows
 constexpr i32 kCharaPerRow = 10;
 constexpr i32 kItemsPerRow = 10;
-constexpr i32 kShotsPerRow = 30;
-constexpr i32 kShotCell = 16;
+constexpr i32 kObjShotsPerRow = 30;
+constexpr i32 kObjShotCell = 16;
 constexpr i32 kMiniCell = 16;
 
 // The size of a slot's picture (a slot that shares another's picture has that one's size).
@@ -84,10 +84,10 @@ bool FromSlots(const PLAYDRAWTABLES& t, i32 kind, i32 sheet, bool left, GFXCELL&
 void SelectPlayDrawTables(PLAYDRAWTABLES& t, bool direct3D, bool videoStretch) {
     const i32 plain[GFX_KINDS] = {PLAYPIC_BLOCK, PLAYPIC_CHARA, PLAYPIC_ITEM, PLAYPIC_SHOT, -1, PLAYPIC_MARK};
     const i32 mirror[GFX_KINDS] = {PLAYPIC_BLOCK, PLAYPIC_CHARA + 1, PLAYPIC_ITEM, PLAYPIC_SHOT + 1, -1, PLAYPIC_MARK};
-    const i32 stretch[GFX_KINDS] = {kSlotBlockStretch, kSlotCharaStretch, kSlotItemStretch, kSlotShotStretch, -1,
-                                    kSlotMarkStretch};
+    const i32 stretch[GFX_KINDS] = {kSlotBlockStretch, kSlotCharaStretch, kSlotItemStretch, kObjSlotShotStretch, -1,
+                                    kObjSlotMarkStretch};
     const i32 stretchMirror[GFX_KINDS] = {kSlotBlockStretch, kSlotCharaStretch + 1, kSlotItemStretch,
-                                          kSlotShotStretch + 1, -1, kSlotMarkStretch};
+                                          kObjSlotShotStretch + 1, -1, kObjSlotMarkStretch};
     // DirectDraw with the display's own stretching stretches the sheets themselves.
     const bool fromPlain = !direct3D && videoStretch;
     for (i32 k = 0; k < GFX_KINDS; ++k) {
@@ -119,8 +119,8 @@ bool ObjGraphicCell(cGameScene* scene, i32 kind, i32 number, i32 frame, bool lef
     case GFX_ITEM:
     case GFX_SHOT: {
         if (number < 0 || (kind == GFX_ITEM && number == 0) || !FromSlots(t, kind, 0, left, cell)) return false;
-        const i32 size = kind == GFX_ITEM ? 32 : kShotCell;
-        const i32 perRow = kind == GFX_ITEM ? kItemsPerRow : kShotsPerRow;
+        const i32 size = kind == GFX_ITEM ? 32 : kObjShotCell;
+        const i32 perRow = kind == GFX_ITEM ? kItemsPerRow : kObjShotsPerRow;
         Grid(number, perRow, size, size, cell);
         cell.sy *= 2;
         SecondFrame(cell, frame);

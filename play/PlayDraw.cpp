@@ -24,7 +24,7 @@
 
 namespace {
 
-i64 Setting(eStage s) { return StageSettings::Get(g_Stage, s); }
+i64 DrawSetting(eStage s) { return StageSettings::Get(g_Stage, s); }
 
 // A background row's fill switch, fill colour and layer. Decision: the row has three unnamed
 // words for them. A row whose picture is not a file (its source word non-zero) is filled; the
@@ -135,7 +135,7 @@ void cGameScene::Draw(i32 a, i32 b, i32 /*c*/, i32 /*d*/) {
     DrawObjectLayer(target, 0, b);
     DrawBlockLayer(target, 0);
 
-    const bool layered = Setting(eStage::LayerSwitch) != 0;
+    const bool layered = DrawSetting(eStage::LayerSwitch) != 0;
     cPlayer* p0 = Player0();
     for (i32 layer = 0; layer < (layered ? kLayerCount : 1); ++layer) {
         auto onLayer = [&](i32 l) { return !layered || std::clamp(l, 0, kLayerCount - 1) == layer; };
@@ -370,7 +370,7 @@ void cGameScene::DrawTimeLimit(DDSURFACEDATA* target, i32 withSound) {
     // own draw: the frames of a nested loop do not move the clock and must not repeat it.
     if (withSound && m_nTimeLeft != m_nPrevTimeLeft) {
         m_nPrevTimeLeft = m_nTimeLeft;
-        if (m_nTimeLeft > 0 && m_nTimeLeft <= Setting(eStage::TimeWarning)) PlaySE(13);
+        if (m_nTimeLeft > 0 && m_nTimeLeft <= DrawSetting(eStage::TimeWarning)) PlaySE(13);
     }
 }
 

@@ -16,7 +16,7 @@ struct FlowDepth {
     FlowDepth& operator=(const FlowDepth&) = delete;
 };
 
-bool AtLeast(u8 v, int threshold) { return static_cast<i8>(v) >= threshold; }
+bool FlowAtLeast(u8 v, int threshold) { return static_cast<i8>(v) >= threshold; }
 } // namespace
 
 cFlow::cFlow() = default;
@@ -105,10 +105,10 @@ void cFlow::Load(cRecordReader& r) {
     const u32 v = r.Version();
     if (v < kProgVer) {
         // Triggers were inserted over the versions; the old editors compared signed bytes.
-        if (v <= 131 && AtLeast(trigger, 11)) ++trigger;
+        if (v <= 131 && FlowAtLeast(trigger, 11)) ++trigger;
         if (v < 163 && trigger != 0) idLetter = 0;
-        if (v < 164 && AtLeast(trigger, 5)) trigger = static_cast<u8>(trigger + 2);
-        if (v < 762 && AtLeast(trigger, 18)) trigger = static_cast<u8>(trigger + 3);
+        if (v < 164 && FlowAtLeast(trigger, 5)) trigger = static_cast<u8>(trigger + 2);
+        if (v < 762 && FlowAtLeast(trigger, 18)) trigger = static_cast<u8>(trigger + 3);
     }
     name.clear();
     // Each command checked its parameters as it was read.

@@ -2,10 +2,10 @@
 
 #include "records/CharaSettings.h"
 #include "records/FlowCmd.h"
+#include "tools/DemoCmdKinds.h"
 
 namespace {
 
-enum : u8 { CMD_STATUS_OP = 22, CMD_CODE = 37 };
 // The hero's view shape: a round window about it.
 constexpr i64 kViewRound = 1;
 // A status operation on the character's own status: its sight set to a value.

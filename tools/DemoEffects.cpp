@@ -9,7 +9,7 @@ namespace {
 
 // Rows of the item command table: "画面エフェクトの実行" (the character set's 31) and the stage clear.
 constexpr u8 kItemCmdScreenEffect = 16;
-constexpr u8 kItemCmdStageClear = 2;
+constexpr u8 kItemCmdClear = 2;
 
 } // namespace
 
@@ -55,7 +55,7 @@ void UseDemoEffects(cCommonPalette& palette, const DEMOEFFECTS& effects) {
     }
     for (cEdItem& item : palette.m_vEdItem) {
         const bool clears = std::any_of(item.vCmd.begin(), item.vCmd.end(),
-                                        [](const cFlowCmd& c) { return c.cmdSet == 1 && c.cmdKind == kItemCmdStageClear; });
+                                        [](const cFlowCmd& c) { return c.cmdSet == 1 && c.cmdKind == kItemCmdClear; });
         if (!clears) continue;
         cFlowCmd wave;
         wave.Clear();

@@ -3,12 +3,10 @@
 #include "database/Text.h"
 #include "records/CharaSettings.h"
 #include "records/EdSettings.h"
+#include "tools/DemoCmdKinds.h"
 
 namespace {
 
-// Command kinds (character set, item set) and flow triggers the actors use.
-enum : u8 { CMD_LINE = 2, CMD_GROUND_TURN = 3, CMD_JUMP = 10, CMD_MESSAGE = 19, CMD_STATUS_OP = 22, CMD_CODE = 37,
-            ITEM_STATUS_OP = 7 };
 // Move directions of the movement record, key states of the key rows.
 enum : i64 { MOVE_LEFT = 2, MOVE_RIGHT = 3 };
 enum : int { KEY_LEFT = 1, KEY_RIGHT = 2, KEY_UP_LEFT = 5, KEY_DOWN_LEFT = 6, KEY_UP_RIGHT = 7, KEY_DOWN_RIGHT = 8,

@@ -8,7 +8,7 @@ namespace {
 
 constexpr u8 kCmdStageClear = 17;
 constexpr i16 kCharaPicFlag = 21;
-constexpr u32 kClearWorld = 3;
+constexpr u32 kGoalClearWorld = 3;
 
 } // namespace
 
@@ -31,7 +31,7 @@ cEdChara DemoGoalFlag() {
     clear.Clear();
     clear.cmdKind = kCmdStageClear;
     clear.params.assign(CmdTypeRow(0, kCmdStageClear).nParams, 0);
-    clear.params[0] = kClearWorld;
+    clear.params[0] = kGoalClearWorld;
     clear.params[8] = 2; // facing at a given start position: as at the clear (none is given)
     f.cmds.push_back(clear);
     c.vFlow.push_back(f);

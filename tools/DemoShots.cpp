@@ -7,13 +7,13 @@
 #include "records/CharaSettings.h"
 #include "records/Cond.h"
 #include "records/EdSettings.h"
+#include "tools/DemoCmdKinds.h"
 #include "tools/DemoFlows.h"
 
 namespace {
 
-enum : u8 { CMD_WAIT = 1, CMD_LINE = 2, CMD_SHOT = 11, CMD_SWORD = 12, CMD_SCREEN_EFFECT = 31, CMD_CODE = 37 };
 constexpr i64 kMoveDown = 7;
-constexpr i16 kCharaPicEnemy = 11;
+constexpr i16 kEnemyCharaPic = 11;
 // The key state of button b in a key row (ten direction states, then no button, buttons 1-8).
 constexpr int KeyStateOfButton(int b) { return 10 + b; }
 constexpr i64 kEnemySide = 1;
@@ -99,7 +99,7 @@ cFlow BossDescent(u16 landingShake) {
 
 cEdChara Shooter(const char* name, u32 hp) {
     cEdChara c;
-    c.wPicture = kCharaPicEnemy;
+    c.wPicture = kEnemyCharaPic;
     c.byOperation = 1;
     c.dwMaxHP = hp;
     c.strName = Sj(name);

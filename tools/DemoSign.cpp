@@ -2,11 +2,11 @@
 
 #include "database/Text.h"
 #include "records/FlowCmd.h"
+#include "tools/DemoCmdKinds.h"
 #include "tools/DemoFlows.h"
 
 namespace {
 
-enum : u8 { CMD_PICTURE = 32 };
 // The picture command's integers, in order.
 enum : int { PP_PICTURE = 0, PP_PLACEMENT, PP_OFFSET_X = 4, PP_OFFSET_Y, PP_LAYER, PP_SCALE, PP_DISPLAY_MODE, PP_TIME, PP_ID = 13 };
 enum : u32 { PLACE_ON_SELF = 1, LAYER_FRONT = 1, SHOW_TIMED = 2 };

@@ -16,7 +16,7 @@
 
 namespace {
 
-i32 Param(const cFlowCmd& cmd, int i) { return i < cmd.params.Size() ? static_cast<i32>(cmd.params[i]) : 0; }
+using flowcmd::Param;
 
 // The object in target slot n (1-4) of a character; null for an empty slot or another n.
 cChara* Slot(const cChara& c, i32 n) {
@@ -37,8 +37,8 @@ void VanishChara(cChara& target, const cChara& runner) {
 }
 
 // The graphic centre (world pixels) the warp places by.
-double GfxCentreX(const cObj& o) { return o.m_dX - o.m_nGfxOffX + o.m_nGfxW / 2; }
-double GfxCentreY(const cObj& o) { return o.m_dY - o.m_nGfxOffY + o.m_nGfxH / 2; }
+double CharaGfxCentreX(const cObj& o) { return o.m_dX - o.m_nGfxOffX + o.m_nGfxW / 2; }
+double CharaGfxCentreY(const cObj& o) { return o.m_dY - o.m_nGfxOffY + o.m_nGfxH / 2; }
 
 void MoveToX(cChara& c, double x) {
     c.m_dX = x;
@@ -141,7 +141,7 @@ i32 CmdWarp(cChara& c, cFlowCmd& cmd) {
         const double d = static_cast<double>(get(eMove::Distance) + get(eMove::DistanceStep) * c.m_nSpawnIndex) * 16;
         double dx = 0, dy = 0;
         DirectionVector(code, d, dx, dy);
-        const double cx = GfxCentreX(*ref) + dx, cy = GfxCentreY(*ref) + dy;
+        const double cx = CharaGfxCentreX(*ref) + dx, cy = CharaGfxCentreY(*ref) + dy;
         MoveToX(c, cx + c.m_nGfxOffX - c.m_nGfxW / 2);
         MoveToY(c, cy + c.m_nGfxOffY - c.m_nGfxH / 2);
         return 0;

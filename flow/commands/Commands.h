@@ -11,6 +11,12 @@ using CMDEXEC = i32 (*)(cChara& chara, cCmdRun& run);
 using CMDBODY = i32 (*)(cChara& chara, cFlowCmd& cmd);
 using CMDEXEC2 = i32 (*)(cPlayer& hero, cFlowCmd& cmd);
 
+// Parameter i of a command, 0 past the parameters it has (a damaged game's short command). The
+// executor files take it with "using flowcmd::Param;".
+namespace flowcmd {
+inline i32 Param(const cFlowCmd& cmd, int i) { return i < cmd.params.Size() ? static_cast<i32>(cmd.params[i]) : 0; }
+} // namespace flowcmd
+
 // Kinds 0 and 1: nothing (a wait is its duration).
 i32 CmdNop(cChara& chara, cCmdRun& run);
 

@@ -14,13 +14,13 @@
 
 namespace {
 
-i32 Param(const cFlowCmd& cmd, int i) { return i < cmd.params.Size() ? static_cast<i32>(cmd.params[i]) : 0; }
+using flowcmd::Param;
 
 // Anchors of the effect command.
 enum : i32 { EFFECT_SCREEN_CENTRE = 0, EFFECT_ON_SELF, EFFECT_ON_HERO, EFFECT_SCREEN_CELL, EFFECT_STAGE_CELL };
 
 // A size times a percentage, rounded half away from zero.
-i32 Percent(i32 size, i32 percent) {
+i32 PercentRounded(i32 size, i32 percent) {
     return static_cast<i32>(std::round(static_cast<double>(size) * percent / 100.0));
 }
 
@@ -82,8 +82,8 @@ i32 CmdEffect(cChara& chara, cFlowCmd& cmd) {
     const i32 id = Param(cmd, 0);
     if (!scene || scene->m_nEndRequest || id <= 0 || id >= g_Database.m_vEffect.Size()) return 0;
     const cEffectData& rec = g_Database.m_vEffect[id];
-    const i32 w = Percent(static_cast<i32>(rec.nWidth), Param(cmd, 6));
-    const i32 h = Percent(static_cast<i32>(rec.nHeight), Param(cmd, 6));
+    const i32 w = PercentRounded(static_cast<i32>(rec.nWidth), Param(cmd, 6));
+    const i32 h = PercentRounded(static_cast<i32>(rec.nHeight), Param(cmd, 6));
     const i32 cellX = Param(cmd, 2), cellY = Param(cmd, 3), dx = Param(cmd, 4), dy = Param(cmd, 5);
     const double sx = scene->m_ScrollX.m_dPos, sy = scene->m_ScrollY.m_dPos;
     double x = 0, y = 0;

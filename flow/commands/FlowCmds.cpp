@@ -11,7 +11,7 @@
 
 namespace {
 
-i32 Param(const cFlowCmd& cmd, int i) { return i < cmd.params.Size() ? static_cast<i32>(cmd.params[i]) : 0; }
+using flowcmd::Param;
 
 enum : i32 { OP_START = 0, OP_END, OP_PAUSE, OP_RESUME, OP_DELETE, OP_STOP_FOREVER };
 enum : i32 { SCOPE_THIS = 0, SCOPE_OTHERS, SCOPE_LETTER };

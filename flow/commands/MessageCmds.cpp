@@ -8,7 +8,7 @@
 
 namespace {
 
-i32 Param(const cFlowCmd& cmd, int i) { return i < cmd.params.Size() ? static_cast<i32>(cmd.params[i]) : 0; }
+using flowcmd::Param;
 
 // The message command's integers.
 enum : int {

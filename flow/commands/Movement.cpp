@@ -14,10 +14,10 @@
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943278;
+constexpr double kMoveDegToRad = 0.017453292519943278;
 constexpr double kRadToDeg = 57.29577951308239;
 // 1 / sqrt 2 for the diagonals, computed once.
-const double kInvSqrt2 = 1.0 / std::sqrt(2.0);
+const double kMoveInvSqrt2 = 1.0 / std::sqrt(2.0);
 
 // The coordinate bases of a target move.
 enum : i32 { BASE_PLACEMENT = 0, BASE_RELATIVE = 1, BASE_ABSOLUTE = 2, BASE_SCREEN = 3 };
@@ -217,7 +217,7 @@ i32 MapMoveDirection(const cChara& c, i32 choice, bool allowDiagonal) {
 
 void DirectionVector(i32 code, double len, double& dx, double& dy) {
     dx = dy = 0;
-    const double d = len * kInvSqrt2;
+    const double d = len * kMoveInvSqrt2;
     switch (code) {
     case MDIR_LEFT: dx = -len; break;
     case MDIR_RIGHT: dx = len; break;
@@ -243,7 +243,7 @@ void VelocityByDirectionAngle(const cChara& c, double& vx, double& vy, i32& faci
     vx = vy = 0;
     facingReq = CodeRequest(c, code);
     if (code == MDIR_NONE) return;
-    const double t = (static_cast<double>(CodeAngle(code)) + angle) * kDegToRad;
+    const double t = (static_cast<double>(CodeAngle(code)) + angle) * kMoveDegToRad;
     vx = -std::cos(t) * speed;
     if (c.IsFlying()) vy = -std::sin(t) * speed;
 }
@@ -505,7 +505,7 @@ void CmdMoveCharge(cChara& c, cCmdRun& run) {
             // Decision: current data turns it by the angle, older data (the switch) against it.
             const double s = std::sqrt(run.m_dVelX * run.m_dVelX + run.m_dVelY * run.m_dVelY);
             const double heading = std::atan2(run.m_dVelX, -run.m_dVelY) * kRadToDeg + 90;
-            const double turned = (SysSwitch(SW_CHARGE_ROTATION) ? heading - run.m_nAngle : heading + run.m_nAngle) * kDegToRad;
+            const double turned = (SysSwitch(SW_CHARGE_ROTATION) ? heading - run.m_nAngle : heading + run.m_nAngle) * kMoveDegToRad;
             run.m_dVelX = Move(*m, eMove::LockX) ? 0.0 : -std::cos(turned) * s;
             run.m_dVelY = Move(*m, eMove::LockY) || !c.IsFlying() ? 0.0 : -std::sin(turned) * s;
             if (!c.m_bFixedFacing) run.m_nFacingReq = RequestFor(run.m_dVelX);

@@ -13,12 +13,12 @@
 
 namespace {
 std::atomic<cPresenter*> g_presenter{nullptr};
-bool g_bTestLost = false;
+bool g_bTestDeviceLost = false;
 } // namespace
 
 void SetPresenter(cPresenter* presenter) { g_presenter.store(presenter); }
 cPresenter* GetPresenter() { return g_presenter.load(); }
-void DDTestLoseDevice(bool lost) { g_bTestLost = lost; }
+void DDTestLoseDevice(bool lost) { g_bTestDeviceLost = lost; }
 
 u32 DDBeginScene() {
     if (!lpDTCon) return 0;
@@ -144,7 +144,7 @@ u32 DDFlip(u32 frameRate, u32 show, u32) {
     if (lpDTCon->bVirtual) DDCopyVirtual(&g_sdBackBuffer, &g_sdVirBackBuffer);
     g_DDGraphics.bVirtualAtLastFlip = lpDTCon->bVirtual;
     DDEndScene();
-    if (g_bTestLost) return 0;
+    if (g_bTestDeviceLost) return 0;
     DDPresent();
     // One wait per frame at the game's own rate, whatever the display runs at: on the
     // display's vertical blank when the presenter shows frames with it at that rate, else on

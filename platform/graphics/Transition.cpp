@@ -16,7 +16,7 @@ bool g_bTestLost = false;
 double g_phaseOut[2] = {90, 90};
 double g_phaseIn[2] = {0, 0};
 
-constexpr double kDegToRad = 0.017453292519943295;
+constexpr double kTransitionDegToRad = 0.017453292519943295;
 
 u8 Mix(u32 s, u32 c, i32 w) { return static_cast<u8>((s * static_cast<u32>(w) + c * static_cast<u32>(256 - w)) >> 8); }
 
@@ -25,7 +25,7 @@ i32 ClampIndex(i32 i) { return std::clamp(i, 0, 255); }
 // One frame of either fade at this phase.
 void DrawFade(PALETTE* dst, i32 first, i32 last, u8 red, u8 green, u8 blue, const PALETTE* src, double phase,
               bool atStart) {
-    const double s = std::sin(phase * kDegToRad);
+    const double s = std::sin(phase * kTransitionDegToRad);
     if (lpDTCon) {
         // A black quad over the whole back buffer, its alpha from the phase alone.
         const u32 a = static_cast<u32>(s * 255);

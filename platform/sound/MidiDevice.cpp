@@ -5,7 +5,7 @@
 
 namespace {
 
-u32 Le32(const u8* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<u32>(p[3]) << 24); }
+u32 MidiLe32(const u8* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<u32>(p[3]) << 24); }
 
 } // namespace
 
@@ -78,8 +78,8 @@ bool cMidiStreamDevice::LoadNextEvent() {
         u32 delta = 0, word = 0;
         std::size_t next = m_pos + 12;
         if (ok) {
-            delta = Le32(q.data.data() + m_pos);
-            word = Le32(q.data.data() + m_pos + 8);
+            delta = MidiLe32(q.data.data() + m_pos);
+            word = MidiLe32(q.data.data() + m_pos + 8);
             if (word & MEVT_F_LONG) {
                 const std::size_t len = ((word & 0xFFFFFF) + 3u) & ~std::size_t{3};
                 ok = len <= size - next;

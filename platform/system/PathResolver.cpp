@@ -15,7 +15,7 @@ namespace {
 std::mutex g_rootMutex;
 fs::path g_root;
 
-std::string AsciiLower(const std::string& s) {
+std::string AsciiLowerOf(const std::string& s) {
     std::string r = s;
     for (auto& c : r)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -25,7 +25,7 @@ std::string AsciiLower(const std::string& s) {
 // Case-insensitive match of one component in a folder: ASCII letters fold, and full-width
 // Latin letters (common in Japanese file names) fold too through their UTF-8 form.
 std::string FoldCase(const std::string& utf8) {
-    std::string r = AsciiLower(utf8);
+    std::string r = AsciiLowerOf(utf8);
     // Full-width A-Z (U+FF21..U+FF3A, EF BC A1..BA) to a-z (U+FF41..U+FF5A, EF BD 81..9A).
     for (std::size_t i = 0; i + 2 < r.size(); ++i) {
         auto* p = reinterpret_cast<unsigned char*>(&r[i]);

@@ -18,14 +18,14 @@ namespace {
 using SetHandlerFn = XErrorHandler (*)(XErrorHandler);
 using SyncFn = int (*)(Display*, Bool);
 
-std::atomic<unsigned long> g_window{0};
+std::atomic<unsigned long> g_guardedWindow{0};
 std::atomic<bool> g_lost{false};
 std::atomic<int> g_reported{0};
 Display* g_display = nullptr;
 SyncFn g_sync = nullptr;
 
 int OnXError(Display*, XErrorEvent* e) {
-    const unsigned long window = g_window.load();
+    const unsigned long window = g_guardedWindow.load();
     if (window != 0 && e->resourceid == window && (e->error_code == BadWindow || e->error_code == BadDrawable)) {
         if (!g_lost.exchange(true)) WriteReport("X11 : the window 0x%lx no longer exists", window);
         return 0;
@@ -85,7 +85,7 @@ void X11GuardInstall(void* sdlWindow) {
     if (!lib) return;
     g_sync = reinterpret_cast<SyncFn>(dlsym(lib, "XSync"));
     g_display = info.info.x11.display;
-    if (g_window.exchange(info.info.x11.window) != info.info.x11.window) g_lost.store(false);
+    if (g_guardedWindow.exchange(info.info.x11.window) != info.info.x11.window) g_lost.store(false);
     SetHandler(lib);
 }
 
@@ -96,6 +96,6 @@ void X11GuardSync() {
 }
 
 void X11GuardRelease() {
-    g_window.store(0);
+    g_guardedWindow.store(0);
     g_display = nullptr;
 }

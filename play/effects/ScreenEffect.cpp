@@ -12,8 +12,8 @@
 namespace {
 
 // See the character effects: damaged parameters are bounded so that coordinates stay in range.
-constexpr i32 kParamBound = 1000000;
-i32 Bound(i32 v) { return std::clamp(v, -kParamBound, kParamBound); }
+constexpr i32 kScrParamBound = 1000000;
+i32 ScrBound(i32 v) { return std::clamp(v, -kScrParamBound, kScrParamBound); }
 
 bool HasRow(i32 id) { return id >= 0 && id < g_vScreenEffectData.Size() && id < g_vScreenEffectData2.Size(); }
 
@@ -38,12 +38,12 @@ void cScreenEffectRun::Set(i32 id, i32 mode, i32 loop) {
 void cScreenEffectRun::Load(const cScreenEffectData& row) {
     m_nPhase = 0;
     m_nType = row.rec.nEffectType;
-    for (int i = 0; i < 5; ++i) m_anParam[i] = Bound(row.rec.anParam[i]);
-    m_dValue = std::clamp(row.dValue, -static_cast<double>(kParamBound), static_cast<double>(kParamBound));
+    for (int i = 0; i < 5; ++i) m_anParam[i] = ScrBound(row.rec.anParam[i]);
+    m_dValue = std::clamp(row.dValue, -static_cast<double>(kScrParamBound), static_cast<double>(kScrParamBound));
     m_dOffset = 0.0;
     m_dDelta = row.dStep;
-    m_nA = Bound(row.nStartX);
-    m_nB = Bound(row.nStartY);
+    m_nA = ScrBound(row.nStartX);
+    m_nB = ScrBound(row.nStartY);
     m_bTimed = MovesP1ToP2(m_nType) && m_anParam[1] == m_anParam[2] ? 1 : 0;
     m_dTimer = 0.0;
     m_nLimit = row.nTime < 1 ? 1 : row.nTime;
@@ -79,7 +79,7 @@ i32 cScreenEffectRun::Step(i32 start, i32 end, double step) {
 
 namespace {
 
-constexpr double kSqrt2 = 1.4142135623730951;
+constexpr double kScrSqrt2 = 1.4142135623730951;
 constexpr i32 kW = 640, kH = 480;
 constexpr u32 kClearColour = 16;
 
@@ -171,11 +171,11 @@ i32 ScreenEffectShakeV(const ScreenEffectCall& c) {
 }
 
 // A strip count of 0 or less (outside the editor's range) draws the frame plain.
-i32 Strip(i32 side, i32 count) { return count > 0 ? (side + count - 1) / count : 0; }
+i32 ScrStrip(i32 side, i32 count) { return count > 0 ? (side + count - 1) / count : 0; }
 
 i32 ScreenEffectSplit(const ScreenEffectCall& c, i32 axis) {
     const cScreenEffectRun& run = *c.pRun;
-    const i32 strip = Strip(axis == 0 ? kH : kW, run.Param(3));
+    const i32 strip = ScrStrip(axis == 0 ? kH : kW, run.Param(3));
     return Redraw(c, c.pSurf->pWork, true, StepValue, [&](DDSURFACEDATA* w) {
         DDBltSplit(c.pBack, 0, 0, kW, kH, strip, Trunc32(run.m_dValue), w, 0, 0, 0, axis);
     });
@@ -255,7 +255,7 @@ i32 ScreenEffectZoom(const ScreenEffectCall& c) {
 i32 ScreenEffectLens(const ScreenEffectCall& c) {
     const cScreenEffectRun& run = *c.pRun;
     const i32 lx = c.nPlayerX + run.Param(3), ly = c.nPlayerY + run.Param(4);
-    const i32 r = Trunc32(std::max(FarX(lx), FarY(ly)) * kSqrt2);
+    const i32 r = Trunc32(std::max(FarX(lx), FarY(ly)) * kScrSqrt2);
     DDSURFACEDATA* work = c.pSurf->pWork2;
     if (work) DDFillRect(work, 0, 0, g_nBpp == 16 ? 4 * r : 2 * r, g_nBpp == 16 ? 4 * r : 2 * r, 0);
     return Redraw(c, work, true, StepValue,

@@ -14,7 +14,7 @@
 
 namespace {
 
-i32 Stage(eStage s) { return static_cast<i32>(StageSettings::Get(g_Stage, s)); }
+i32 PlayerStage(eStage s) { return static_cast<i32>(StageSettings::Get(g_Stage, s)); }
 
 // The walking or flying box: size and its offset in the 32 x 32 cell.
 struct PLAYERBOX {
@@ -22,16 +22,16 @@ struct PLAYERBOX {
 };
 
 PLAYERBOX PlayerBoxSize(bool flying) {
-    const i32 w = Stage(flying ? eStage::FlyBoxW : eStage::WalkBoxW);
-    const i32 h = Stage(flying ? eStage::FlyBoxH : eStage::WalkBoxH);
-    const i32 align = Stage(flying ? eStage::FlyBottomAlign : eStage::WalkBottomAlign);
+    const i32 w = PlayerStage(flying ? eStage::FlyBoxW : eStage::WalkBoxW);
+    const i32 h = PlayerStage(flying ? eStage::FlyBoxH : eStage::WalkBoxH);
+    const i32 align = PlayerStage(flying ? eStage::FlyBottomAlign : eStage::WalkBottomAlign);
     return PLAYERBOX{w, h, (32 - w) / 2, align ? 32 - h : (32 - h) / 2, align};
 }
 
 // A rectangle of the given size centred in the cell.
 BOXRECT Centred(const cObj& o, i32 w, i32 h) { return BOXRECT{16 - w / 2 - o.m_nGfxOffX, 16 - h / 2 - o.m_nGfxOffY, w, h}; }
 
-double AutoSpeed(const cScrollAxis& a) { return a.m_bAuto ? a.m_dSpeed : 0.0; }
+double PlayerAutoSpeed(const cScrollAxis& a) { return a.m_bAuto ? a.m_dSpeed : 0.0; }
 
 i32 Param(const cCmdRun& run, i32 i) {
     const cFlowCmd* cmd = run.m_pCmd;
@@ -136,13 +136,13 @@ void cPlayer::ChangeFlyMode(i32 mode, i32 rescale, i32 savePos, i32 restoreLater
     m_nGfxW = m_nGfxW0 = 32;
     m_nGfxH = m_nGfxH0 = 32;
     switch (CharaSettings::Get(m_Def, eChara::HitArea)) {
-    case 1: SetHitRect(Stage(eStage::HitSizeABottomAlign), Stage(eStage::HitSizeAW), Stage(eStage::HitSizeAH)); break;
-    case 2: SetHitRect(Stage(eStage::HitSizeBBottomAlign), Stage(eStage::HitSizeBW), Stage(eStage::HitSizeBH)); break;
+    case 1: SetHitRect(PlayerStage(eStage::HitSizeABottomAlign), PlayerStage(eStage::HitSizeAW), PlayerStage(eStage::HitSizeAH)); break;
+    case 2: SetHitRect(PlayerStage(eStage::HitSizeBBottomAlign), PlayerStage(eStage::HitSizeBW), PlayerStage(eStage::HitSizeBH)); break;
     case 3: SetHitRect(0, 32, 32); break;
     default: SetHitRect(box.bottomAlign, box.w, box.h); break;
     }
-    m_rcDamage.cur = m_rcDamage.base = Centred(*this, Stage(eStage::DamageRectW), Stage(eStage::DamageRectH));
-    m_rcPickup.cur = m_rcPickup.base = Centred(*this, Stage(eStage::PickupRectW), Stage(eStage::PickupRectH));
+    m_rcDamage.cur = m_rcDamage.base = Centred(*this, PlayerStage(eStage::DamageRectW), PlayerStage(eStage::DamageRectH));
+    m_rcPickup.cur = m_rcPickup.base = Centred(*this, PlayerStage(eStage::PickupRectW), PlayerStage(eStage::PickupRectH));
     if (rescale) {
         ScaleSizes(m_nScale);
         ScaleBoxes(m_nScale);
@@ -177,7 +177,7 @@ void cPlayer::BuildHitRects() {
     m_vRectDisplay.clear();
     for (i32 k = 0; k < 4; ++k) {
         const BOXRECT& b = src[k].box;
-        m_vRectDisplay.push_back(RECTDISPLAY{k, Stage(src[k].show), b.x, b.y, b.w, b.h, static_cast<u32>(Stage(src[k].colour))});
+        m_vRectDisplay.push_back(RECTDISPLAY{k, PlayerStage(src[k].show), b.x, b.y, b.w, b.h, static_cast<u32>(PlayerStage(src[k].colour))});
     }
     std::stable_sort(m_vRectDisplay.begin(), m_vRectDisplay.end(),
                      [](const RECTDISPLAY& a, const RECTDISPLAY& b) { return i64{a.w} * a.h > i64{b.w} * b.h; });
@@ -217,8 +217,8 @@ i32 cPlayer::Update(i32 arg) {
     }
     const bool fly = IsFlying();
     if (s && (SysSwitch(SW_AUTOSCROLL_ADD) || m_bScrollSync)) {
-        m_dSpeedX = fly ? AutoSpeed(s->m_ScrollX) : 0.0;
-        if (fly) m_dSpeedY = AutoSpeed(s->m_ScrollY);
+        m_dSpeedX = fly ? PlayerAutoSpeed(s->m_ScrollX) : 0.0;
+        if (fly) m_dSpeedY = PlayerAutoSpeed(s->m_ScrollY);
     } else {
         m_dSpeedX = 0;
         if (fly) m_dSpeedY = 0;

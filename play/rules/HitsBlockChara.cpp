@@ -10,16 +10,16 @@
 
 namespace {
 
-HITRECT BoxOf(const cObj& o) { return HITRECT{o.m_dX, o.m_dY, o.m_dRight, o.m_dBottom}; }
+HITRECT BoxOfObj(const cObj& o) { return HITRECT{o.m_dX, o.m_dY, o.m_dRight, o.m_dBottom}; }
 // The box a character had before this step's motion (its saved position).
 HITRECT SavedBox(const cChara& c) { return HITRECT{c.m_dSaved[0], c.m_dSaved[1], c.m_dSaved[2], c.m_dSaved[3]}; }
 
 // The block characters c touches now, in list order.
 std::vector<cStageChara*> TouchedBlockCharas(cGameScene& scene, const cChara& c) {
     std::vector<cStageChara*> v;
-    const HITRECT box = BoxOf(c);
+    const HITRECT box = BoxOfObj(c);
     for (cStageChara* k : BlockCharas(scene))
-        if (k != &c && !k->IsRemoved() && k->m_bPresent && !k->IsDying() && IsHitRect(box, BoxOf(*k))) v.push_back(k);
+        if (k != &c && !k->IsRemoved() && k->m_bPresent && !k->IsDying() && IsHitRect(box, BoxOfObj(*k))) v.push_back(k);
     return v;
 }
 
@@ -169,7 +169,7 @@ i32 ResolveCharaHits(cGameScene& scene, cChara& c) {
     const std::vector<cStageChara*> touched = TouchedBlockCharas(scene, c);
     if (c.IsFlying()) return FlyingHits(scene, c, touched);
     for (cStageChara* k : touched) {
-        if (k->IsRemoved() || !IsHitRect(BoxOf(c), BoxOf(*k))) continue;
+        if (k->IsRemoved() || !IsHitRect(BoxOfObj(c), BoxOfObj(*k))) continue;
         switch (Classify(c, *k)) {
         case eContact::Land: Land(scene, c, *k); break;
         case eContact::Head: Head(scene, c, *k); break;

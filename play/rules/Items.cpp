@@ -10,7 +10,7 @@ namespace {
 
 enum : u8 { PICKUP_ONCE = 0, PICKUP_AGAIN = 1, PICKUP_NEVER = 2 };
 
-HITRECT BoxOf(const cObj& o) { return HITRECT{o.m_dX, o.m_dY, o.m_dRight, o.m_dBottom}; }
+HITRECT RectOf(const cObj& o) { return HITRECT{o.m_dX, o.m_dY, o.m_dRight, o.m_dBottom}; }
 
 } // namespace
 
@@ -22,7 +22,7 @@ i32 PickUpItems(cGameScene& scene, cPlayer& p) {
         if (!item || !item->m_bPresent || item->m_bCarried || item->m_Def.byPickup == PICKUP_NEVER) continue;
         const u8 mode = item->m_Def.byPickup;
         const u32 id = item->m_nId;
-        if (!IsHitRect(p.m_rcPickup.rc, BoxOf(*item))) {
+        if (!IsHitRect(p.m_rcPickup.rc, RectOf(*item))) {
             if (mode == PICKUP_AGAIN) std::erase(p.m_vTouching, id);
             continue;
         }

@@ -9,9 +9,9 @@
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
+constexpr double kAimDegToRad = 0.017453292519943295;
 // 1 / sqrt 2, for the fixed diagonal aim.
-const double kInvSqrt2 = 1.0 / std::sqrt(2.0);
+const double kAimInvSqrt2 = 1.0 / std::sqrt(2.0);
 
 void AdvancePhase(double& phase, double step, double u) {
     phase += step;
@@ -29,7 +29,7 @@ double GfxCentreY(const cObj& o) { return o.m_dY - o.m_nGfxOffY + o.m_nGfxH / 2;
 
 double WaveVelocity(double amplitude, double period, double& phase, double step, double offset) {
     const double u = SpeedUnit();
-    const double r = period * kDegToRad;
+    const double r = period * kAimDegToRad;
     const double v = std::cos((phase / u + offset) * r) * amplitude * r / u;
     AdvancePhase(phase, step, u);
     return v;
@@ -37,7 +37,7 @@ double WaveVelocity(double amplitude, double period, double& phase, double step,
 
 double WaveVelocity2(double amplitude, double period, double& phase, double step, double offset) {
     const double u = SpeedUnit();
-    const double r = period * kDegToRad;
+    const double r = period * kAimDegToRad;
     const double v = -(r * std::sin((phase / u + offset) * r) * (r / u) * amplitude) / u;
     AdvancePhase(phase, step, u);
     return v;
@@ -47,7 +47,7 @@ void AimVelocity(const cGameScene& scene, const cObj& o, double fx, double fy, d
                  bool diagonal, i32 scrollMode, double& vx, double& vy) {
     const double dx = tx - fx, dy = ty - fy;
     if (diagonal && speed < 0) {
-        const double s = -speed * kInvSqrt2;
+        const double s = -speed * kAimInvSqrt2;
         vx = dx < 0 ? -s : s;
         vy = dy < 0 ? -s : s;
     } else {

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943278;
+constexpr double kShotAimDegToRad = 0.017453292519943278;
 
 // The graphic centre of an object in world pixels.
 double CentreX(const cObj& o) { return o.m_dX - o.m_nGfxOffX + o.m_nGfxW / 2; }
@@ -97,9 +97,9 @@ void Wave(cShot& s) {
         const double start = static_cast<double>(s.Def(eShot::AimParam3)) + (s.m_nDir <= 0 ? 180 : 0);
         // A period of 0 has no phase to start at.
         s.m_dWavePhase = period != 0 ? start / period * SpeedUnit() : 0.0;
-        double deg = std::atan2(s.m_dOwnVelY, s.m_dOwnVelX) / kDegToRad;
+        double deg = std::atan2(s.m_dOwnVelY, s.m_dOwnVelX) / kShotAimDegToRad;
         if (deg < 0) deg += 360;
-        const double normal = (deg - 90) * kDegToRad;
+        const double normal = (deg - 90) * kShotAimDegToRad;
         s.m_dWaveDir[0] = std::cos(normal);
         s.m_dWaveDir[1] = std::sin(normal);
         const double v = WaveVelocity(amplitude, period, s.m_dWavePhase, 1.0, 0);

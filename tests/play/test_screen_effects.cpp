@@ -12,11 +12,11 @@
 namespace {
 
 using SE = cScrEffectParam;
-constexpr int kFrames = 4; // frames 0, 2, 4, 6
+constexpr int kScrFrames = 4; // frames 0, 2, 4, 6
 constexpr int kThumb = 4;  // thumbnails at a quarter of the screen
 constexpr i32 kPlayerX = 200, kPlayerY = 300;
 
-std::vector<SE> KindRecords() {
+std::vector<SE> ScrKindRecords() {
     return {
         EffectRecord<SE>(1, {1, 0, 0, 160, -80}), EffectRecord<SE>(2, {1, 40, 1}),
         EffectRecord<SE>(3, {1, 40, 1}),          EffectRecord<SE>(4, {1, 0, 40, 12}),
@@ -74,13 +74,13 @@ protected:
 } // namespace
 
 TEST_P(ScreenEffectStrip, EveryKindMatchesGolden) {
-    ScopedEffectRows rows({}, KindRecords());
-    ContactSheet sheet(kFrames, SCR_EFFECT_TYPES - 1, 640 / kThumb, 480 / kThumb);
+    ScopedEffectRows rows({}, ScrKindRecords());
+    ContactSheet sheet(kScrFrames, SCR_EFFECT_TYPES - 1, 640 / kThumb, 480 / kThumb);
     for (i32 id = 1; id < SCR_EFFECT_TYPES; ++id) {
         cScreenEffectRun run;
         run.Set(id, EFFECT_FORWARD, 0);
         const ScreenEffectCall call = Call(run);
-        for (int f = 0; f < 2 * kFrames - 1; ++f) {
+        for (int f = 0; f < 2 * kScrFrames - 1; ++f) {
             DrawPlay();
             RunScreenEffect(call);
             if (f % 2 == 0) sheet.Put(f / 2, id - 1, Frame(), 640, kThumb / 2, kThumb / 2, kThumb);

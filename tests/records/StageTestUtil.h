@@ -12,7 +12,7 @@
 
 namespace stagetest {
 
-inline std::string Bytes(cRecord& rec) {
+inline std::string RecordBytes(cRecord& rec) {
     cRecordWriter w;
     rec.Save(w);
     return w.Take();

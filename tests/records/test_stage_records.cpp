@@ -238,7 +238,7 @@ TEST_F(StageRecords, EditorOnlyFlowsAreDroppedOnReadUnlessKept) {
         c.vFlow.push_back(f);
         cmd.flows.push_back(f);
     }
-    const std::string chara = Bytes(c), command = Bytes(cmd);
+    const std::string chara = RecordBytes(c), command = RecordBytes(cmd);
     cEdChara played;
     cFlowCmd playedCmd;
     ASSERT_TRUE(flowtest::LoadBytes(played, chara));
@@ -295,7 +295,7 @@ TEST_F(StageRecords, BlockPictureUpgradeAndChecks) {
     empty.bySolid = 3;
     empty.byGroup10 = 4;
     cEdBlock back;
-    ASSERT_TRUE(flowtest::LoadBytes(back, Bytes(empty)));
+    ASSERT_TRUE(flowtest::LoadBytes(back, RecordBytes(empty)));
     EXPECT_EQ(back.vInherit.size(), 15u);
     EXPECT_EQ(back.bySolid, 0);
     EXPECT_EQ(back.byGroup10, 0);
@@ -358,7 +358,7 @@ TEST_F(StageRecords, ItemValidateAndPaletteLookup) {
     it.vCmd.push_back(MakeItemCmd(2, 1));
     it.vCmd[0].params.resize(40); // brought back to its kind's count
     cEdItem back;
-    ASSERT_TRUE(flowtest::LoadBytes(back, Bytes(it)));
+    ASSERT_TRUE(flowtest::LoadBytes(back, RecordBytes(it)));
     EXPECT_EQ(back.bySize, 1);
     EXPECT_EQ(back.wSound, 0);
     EXPECT_EQ(back.vCmd[0].params.size(), CmdTypeRow(1, 2).nParams);

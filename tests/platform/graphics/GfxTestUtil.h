@@ -16,6 +16,9 @@ struct GfxMode {
 };
 std::string ModeName(const GfxMode& m);
 inline void PrintTo(const GfxMode& m, std::ostream* os) { *os << ModeName(m); }
+// The two 32-bit personalities that most drawing tests run in.
+inline constexpr GfxMode kD3D{true, 32};
+inline constexpr GfxMode kDD{false, 32};
 
 // A colour as a 16-bit personality keeps it: each channel c reduced to v = c * max / 255 and
 // held as v * 255 / max (5-5-5 in Direct3D, 5-6-5 in DirectDraw). Other modes keep it as is.

@@ -7,9 +7,6 @@
 
 namespace {
 
-constexpr GfxMode kD3D{true, 32};
-constexpr GfxMode kDD{false, 32};
-
 u32 Opaque(u32 rgb) { return 0xFF000000u | rgb; }
 
 // A 64x32 picture: x in red, y in green, blue 0x40; a magenta (key) border of 4 pixels.

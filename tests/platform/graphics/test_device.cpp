@@ -11,8 +11,6 @@
 #include "tests/support/ScratchGame.h"
 
 namespace {
-constexpr GfxMode kD3D{true, 32};
-constexpr GfxMode kDD{false, 32};
 
 bool Start(bool d3d, int bpp, u32 windowMode = 1, DDSURFACEDATA* pics = nullptr, const DDPICTUREDEF* defs = nullptr,
            int n = 0) {

@@ -10,7 +10,6 @@
 #include "tests/platform/graphics/GfxTestUtil.h"
 
 namespace {
-constexpr GfxMode kD3D{true, 32};
 
 struct PresenterScope {
     cMemoryPresenter mem;

@@ -9,8 +9,6 @@
 #include "tests/support/ScratchGame.h"
 
 namespace {
-constexpr GfxMode kD3D{true, 32};
-constexpr GfxMode kDD{false, 32};
 
 // A strip of cells: pixel value = x (blue) | y (green), opaque.
 cImage Strip(int w, int h) {
