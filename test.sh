@@ -34,7 +34,7 @@ if [ "$CI_ONLY" = "ON" ]; then
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
-    # Debug: the runtime's code at -O1, so that its tests run in a fraction of their -O0 time, and
+    # Debug: the runtime's code at -Og, so that its tests run in a fraction of their -O0 time, and
     # the test files at -O0, which compile up to twice as fast. The benchmarks, which no test runs,
     # are left out. Line tables (-g1) are all the sanitizers' reports need, and compile a fifth
     # faster than full debug information. The fuzz targets are built here too, with our own driver

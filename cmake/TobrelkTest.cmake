@@ -1,8 +1,8 @@
 # tobrelk_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib1 lib2)
 # One GoogleTest executable; every test runs headless (dummy video and audio drivers).
-# The tests' own code (every target under tests/ and the helpers here) is compiled at -O1 in an
-# optimised build (tests/CMakeLists.txt says why).
-set(TOBRELK_TEST_OPTIMISE $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-O1>)
+# The tests' own code (every target under tests/ and the helpers here) is compiled without
+# optimisation in an optimised build too (tests/CMakeLists.txt says why).
+set(TOBRELK_TEST_OPTIMISE $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-O0>)
 if(NOT TARGET tobrelk_test_support)
     add_library(tobrelk_test_support OBJECT ${CMAKE_SOURCE_DIR}/tests/support/HeadlessEnv.cpp)
     target_compile_options(tobrelk_test_support PRIVATE ${TOBRELK_TEST_OPTIMISE})
