@@ -25,8 +25,15 @@ for _ in $(seq 600); do
 done
 fail=0
 if [ -z "$box" ]; then echo "no box appeared"; fail=1; else
-    # Asked before its own window exists: the only game window is the first copy's.
-    windows=$(xwininfo -root -children | grep -c '("tobrelk" "tobrelk")')
+    # Asked before its own window exists: the only game window is the first copy's. The first
+    # copy's window can be missing from the list for a moment on a busy machine, so the count is
+    # taken until it names one window; two are a failure at once.
+    windows=0
+    for _ in $(seq 100); do
+        windows=$(xwininfo -root -children | grep -c '("tobrelk" "tobrelk")')
+        [ "$windows" -ne 0 ] && break
+        sleep 0.1
+    done
     [ "$windows" -eq 1 ] || { echo "$windows game windows while the box is up"; fail=1; }
     sleep 0.5
     import -window root "$work/second_copy_box.png"
