@@ -223,6 +223,26 @@ protected:
 fs::path PlayScreen::s_dir;
 u16 PlayScreen::s_firstEffect = 0;
 
+// Stands the hero on the stage's goal item (the one whose commands clear the stage); false when
+// the stage has none.
+bool PutTheHeroOnTheGoal(cGameScene& s) {
+    const cItem* goal = nullptr;
+    s.ForEachItem([&](cItem& it) {
+        for (const cFlowCmd& c : it.m_Def.vCmd)
+            if (c.cmdSet == 1 && c.cmdKind == 2) goal = &it; // the item set's stage clear
+    });
+    if (!goal) return false;
+    cPlayer& p = *s.Player0();
+    p.m_dX = goal->m_dX;
+    p.m_dY = goal->m_dBottom - p.m_nBoxH + 1;
+    p.m_dSpeedY = 0;
+    p.UpdateEdgesX();
+    p.UpdateEdgesY();
+    p.OnMovedX();
+    p.OnMovedY();
+    return true;
+}
+
 } // namespace
 
 // Screen effects started by the command show over the play and advance with it, leave the
@@ -455,20 +475,7 @@ TEST_F(PlayScreen, ClearBannerGoldenFrames) {
         ASSERT_TRUE(sim.Open({s_dir.string(), m.d3d, m.bpp}, error)) << error;
         ASSERT_TRUE(sim.StartStage("data\\stg4\\Demo-2.stg4_001", 1, error)) << error;
         cGameScene& s = sim.Scene();
-        const cItem* goal = nullptr;
-        s.ForEachItem([&](cItem& it) {
-            for (const cFlowCmd& c : it.m_Def.vCmd)
-                if (c.cmdSet == 1 && c.cmdKind == 2) goal = &it; // the item set's stage clear
-        });
-        ASSERT_NE(goal, nullptr);
-        cPlayer& p = *s.Player0();
-        p.m_dX = goal->m_dX;
-        p.m_dY = goal->m_dBottom - p.m_nBoxH + 1;
-        p.m_dSpeedY = 0;
-        p.UpdateEdgesX();
-        p.UpdateEdgesY();
-        p.OnMovedX();
-        p.OnMovedY();
+        ASSERT_TRUE(PutTheHeroOnTheGoal(s));
         for (int f = 0; f < 6; ++f) sim.Frame();
         ASSERT_EQ(s.m_nState, 4);
         sheet.Put(0, Snapshot());
@@ -534,20 +541,7 @@ TEST_F(PlayScreen, DirectStartEndScreenGoldenFrames) {
         g_Game.g_bUseRanking = 1;
         cGameScene& s = sim.Scene();
         ASSERT_EQ(StageSettings::Get(g_Stage, eStage::TimeLimitOn), 0);
-        const cItem* goal = nullptr;
-        s.ForEachItem([&](cItem& it) {
-            for (const cFlowCmd& c : it.m_Def.vCmd)
-                if (c.cmdSet == 1 && c.cmdKind == 2) goal = &it; // the item set's stage clear
-        });
-        ASSERT_NE(goal, nullptr);
-        cPlayer& p = *s.Player0();
-        p.m_dX = goal->m_dX;
-        p.m_dY = goal->m_dBottom - p.m_nBoxH + 1;
-        p.m_dSpeedY = 0;
-        p.UpdateEdgesX();
-        p.UpdateEdgesY();
-        p.OnMovedX();
-        p.OnMovedY();
+        ASSERT_TRUE(PutTheHeroOnTheGoal(s));
         for (int f = 0; f < 70; ++f) sim.Frame();
         ASSERT_EQ(s.m_nState, 4);
         EXPECT_NE(s.m_vResult[0], -1) << "the score ranks: the ranking line shows";
