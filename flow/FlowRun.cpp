@@ -168,6 +168,7 @@ void cFlowRun::Start(cChara& owner) {
     m_bMsgWait = 0;
     for (cCmdRun& cr : m_vCmdRun) cr.m_bDone = 0;
     m_bBusy = 1;
+    owner.m_bFlowMarked = 1;
     if (!m_pFlow) return;
     const i32 letter = Letter();
     // The letter is held by the flow's owner (which is also the character scanning it, except
@@ -301,6 +302,7 @@ void BindFlows(cChara& c) {
 
 void SetFlows(cChara& c, const cVector<cFlowRun>& runs) {
     c.m_vFlowRun = runs;
+    c.m_bFlowMarked = 1; // the runs may come with their marks
     BindFlows(c);
 }
 

@@ -40,6 +40,7 @@ void RunFlows(cChara& c, u8 kind, cObj* other, i8 number) {
         if (early && !noMark) {
             if (run.m_bPassMark) continue;
             run.m_bPassMark = 1;
+            c.m_bFlowMarked = 1;
         }
         if (run.m_bRunning || run.m_bPaused || run.m_bStopped || run.m_bBusy) continue;
         if (kind == TRIG_ALWAYS) {
@@ -50,6 +51,7 @@ void RunFlows(cChara& c, u8 kind, cObj* other, i8 number) {
         if (!early && !noMark) {
             if (run.m_bPassMark) continue;
             run.m_bPassMark = 1;
+            c.m_bFlowMarked = 1;
         }
         // The event's other object goes into the named target slot while the conditions are
         // tested, and stays there when they hold. A slot byte past the four slots (a damaged
@@ -72,6 +74,10 @@ void RunFlows(cChara& c, u8 kind, cObj* other, i8 number) {
 }
 
 void ResetFlowMarks(cChara& c) {
+    // A character whose runs nothing has marked since the last reset has nothing to clear (most
+    // of a large stage's characters sleep out of range).
+    if (!c.m_bFlowMarked) return;
+    c.m_bFlowMarked = 0;
     for (cFlowRun& run : c.m_vFlowRun) {
         run.m_bPassMark = 0;
         run.m_bBusy = 0;

@@ -352,7 +352,10 @@ public:
             HITRECT damage;
             u32 out = 0; // taken out of the list
         };
+        // Made by a step-start walk and kept by the later ones while the list stays as it was
+        // (its version nWalkedOf): the entries follow their characters between steps too.
         std::vector<Walked> walked;
+        u32 nWalkedOf = ~0u;
         u32 nStamp = 0; // the step-start walk that made walked (STEPSLOT::nStamp)
         i32 nSize = 0;
         u32 nSweeps = ~0u;
@@ -364,6 +367,9 @@ public:
     // up (set as one joins the list or is given another's definition). Conditions read other
     // characters' state, so while none has any, a character wakes in the range walk itself.
     u32 m_bCharaConds = 0;
+
+    // The indexes of the stage characters the draw's walks have work for (PlayDraw.cpp).
+    std::vector<i32> m_vDrawCharas;
 
     // The block characters of m_lstChara, as of its version m_nBlockCharasOf (the block
     // collision rules look them up many times a step).
@@ -499,7 +505,8 @@ private:
     i32 PlayerStep(cPlayer& p);
     void ShotPass(i32 step);
     // The step-start walk's share of the step lists: what the later walks have to do for c.
-    void NoteStepWork(cStageChara& c);
+    // copy: c joins the copy of the characters' sides and boxes (StepWork::walked).
+    void NoteStepWork(cStageChara& c, bool copy);
 
     // fn(c) for the listed characters, then for those added since the lists were made.
     template <class Fn> void WalkListed(const std::vector<cStageChara*>& list, Fn&& fn);

@@ -77,6 +77,61 @@ i32 DrawStageChara(cStageChara& c, DDSURFACEDATA* target, i32 freeze) {
     return 0;
 }
 
+// Whether a frame's drawing has anything to do for a stage character: draw it, step its
+// effect's time or show its flow overlay. Only the step start, a kill and the set-up change what
+// this reads, and none of them runs inside a draw.
+bool HasDrawWork(const cStageChara& c) { return c.IsDying() || c.m_bOnScreen || c.m_bWoken; }
+
+// The draw's walks over the stage characters (one per layer, then the overlays) go over the
+// characters found with draw work by one walk at the draw's start, in list order. Once the list
+// changes (a death effect ends and takes its character out, which may unlink others), the walk
+// goes on over every character from where it is, and so do the walks after it.
+class DrawWalks {
+public:
+    DrawWalks(cGameScene& s, std::vector<i32>& listed) : m_s(s), m_listed(listed) {
+        m_listed.clear();
+        cObjList<cStageChara>& l = s.m_lstChara;
+        for (i32 i = 0; i < l.Size(); ++i) {
+            if (const cStageChara* ahead = l.Peek(i + cObjList<cStageChara>::kAhead)) PrefetchDrawn(*ahead);
+            if (const cStageChara* c = l.Live(i); c && HasDrawWork(*c)) m_listed.push_back(i);
+        }
+        m_nVersion = l.Version();
+    }
+
+    template <class Fn>
+    void Walk(Fn&& fn) {
+        cObjList<cStageChara>& l = m_s.m_lstChara;
+        cObjList<cStageChara>::WalkScope scope(l);
+        i32 from = 0;
+        if (!m_bFull) {
+            for (i32 i : m_listed) {
+                if (l.Version() != m_nVersion) {
+                    m_bFull = true;
+                    break;
+                }
+                from = i + 1;
+                if (cStageChara* c = l.Live(i)) fn(*c);
+            }
+            if (!m_bFull && l.Version() == m_nVersion) return;
+            m_bFull = true;
+        }
+        for (i32 i = from; i < l.Size(); ++i)
+            if (cStageChara* c = l.Live(i)) fn(*c);
+    }
+
+private:
+    static void PrefetchDrawn(const cStageChara& c) {
+        __builtin_prefetch(&c.m_Self);
+        __builtin_prefetch(&c.m_bDying);
+        __builtin_prefetch(&c.m_bWoken);
+    }
+
+    cGameScene& m_s;
+    std::vector<i32>& m_listed;
+    u32 m_nVersion = 0;
+    bool m_bFull = false;
+};
+
 } // namespace
 
 DDSURFACEDATA* PlayPicture(i32 slot) {
@@ -137,6 +192,7 @@ void cGameScene::Draw(i32 a, i32 b, i32 /*c*/, i32 /*d*/) {
 
     const bool layered = DrawSetting(eStage::LayerSwitch) != 0;
     cPlayer* p0 = Player0();
+    DrawWalks charas(*this, m_vDrawCharas);
     for (i32 layer = 0; layer < (layered ? kLayerCount : 1); ++layer) {
         auto onLayer = [&](i32 l) { return !layered || std::clamp(l, 0, kLayerCount - 1) == layer; };
         if (p0 && onLayer(p0->m_nLayer)) DrawPlayer(target, b);
@@ -147,7 +203,7 @@ void cGameScene::Draw(i32 a, i32 b, i32 /*c*/, i32 /*d*/) {
                 it.ScreenPos();
                 it.Draw(target, frozen ? 0 : 1);
             });
-        ForEachChara([&](cStageChara& ch) {
+        charas.Walk([&](cStageChara& ch) {
             if (!onLayer(ch.m_nLayer)) return;
             // A death effect that ended takes its character out, in the update's draw only.
             if (DrawStageChara(ch, target, b) && !frozen) RemoveStageChara(ch);
@@ -161,7 +217,7 @@ void cGameScene::Draw(i32 a, i32 b, i32 /*c*/, i32 /*d*/) {
 
     DrawBlockLayer(target, 1);
     DrawBgPicture(target, 1);
-    ForEachChara([&](cStageChara& ch) { DrawFlowOverlay(ch, target); });
+    charas.Walk([&](cStageChara& ch) { DrawFlowOverlay(ch, target); });
     if (p0) DrawFlowOverlay(*p0, target);
     DrawFollowPicture(target);
     DrawObjectLayer(target, 1, b);

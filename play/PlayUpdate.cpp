@@ -42,10 +42,11 @@ bool Call(Fn& fn, cStageChara& c) {
 
 } // namespace
 
-void cGameScene::NoteStepWork(cStageChara& c) {
+void cGameScene::NoteStepWork(cStageChara& c, bool copy) {
     StepWork& w = m_StepWork;
     if (c.m_nLife != kUnlimitedLife) w.life.push_back(&c);
     if (StepStartChanges(c)) w.timers.push_back(&c);
+    if (!copy) return;
     c.m_StepSlot.nIndex = static_cast<i32>(w.walked.size());
     c.m_StepSlot.nStamp = w.nStamp;
     w.walked.push_back(StepWork::Walked{&c, c.m_nSide, c.m_rcBody.rc, c.m_rcDamage.rc, 0});
@@ -149,10 +150,11 @@ void cGameScene::UpdatePlay() {
 
     ResetFlowMarks(*p0);
     p0->m_bFloorFlagA = p0->m_bFloorFlagB = 0;
-    ForEachChara([](cStageChara& c) {
+    // This walk reads one cache line of each character (they sit beside m_bDying).
+    m_lstChara.WalkAhead([](cStageChara& c) {
         if (!c.IsDying()) ResetFlowMarks(c);
         c.m_bFloorFlagA = c.m_bFloorFlagB = 0;
-    });
+    }, [](const cStageChara& c) { __builtin_prefetch(&c.m_bDying); });
 
     const i32 steps = static_cast<i32>(std::max(1.0, SpeedUnit()));
     for (i32 i = 1; i <= steps; ++i) {

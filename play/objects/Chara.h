@@ -56,6 +56,12 @@ struct CHARADATA {
     // What the walks over every character of a step read (the step start, the attack passes, the
     // rides), first, next to the object's own walked fields (the end of cObj).
     u32 m_bDying = 0;             // killed, not yet removed
+    u32 m_bHasConds = 0;          // m_Def has appearance conditions (set with m_Def, copied with it)
+    i32 m_nLayer = 0;             // drawing layer (0-7)
+    u32 m_bFloorFlagA = 0, m_bFloorFlagB = 0; // per-frame floor flags
+    // A flow scan or start has marked its runs or letters since the frame's reset of the marks
+    // (ResetFlowMarks); set by everything that marks them, copied with the runs.
+    u32 m_bFlowMarked = 0;
     u32 m_bContactL = 0, m_bContactR = 0, m_bContactT = 0, m_bContactB = 0;
     i32 m_nHP = 0;
     u32 m_bRemove = 0;            // take out of the character list at the next sweep
@@ -68,8 +74,6 @@ struct CHARADATA {
     u32 m_nInvincibleKind = 0;    // 無敵: 0 none, 1, 2 shots pass through
     CHARARECT m_rcBody;           // the body box
     CHARARECT m_rcDamage;         // what attacks are tested against
-    u32 m_bHasConds = 0;          // m_Def has appearance conditions (set with m_Def, copied with it)
-    i32 m_nLayer = 0;             // drawing layer (0-7)
 
     // Target slots 0-3 (slot 0 is the player after the stage starts), the objects that refer to
     // this one ({object, kind}: kinds 0-3 target slot k, 4 child), the children (latest first)
@@ -134,8 +138,6 @@ struct CHARADATA {
     i32 m_nCellY = 0;
     i32 m_nPlaceArg[2] = {};      // the two placement values after the cell
     i16 m_nCallerValue = 0;       // the caller's 16-bit value of the set-up
-
-    u32 m_bFloorFlagA = 0, m_bFloorFlagB = 0; // per-frame floor flags
 
     i32 m_nSP = 0;
     // Statuses kept with the character rather than in its definition copy (m_Def holds the

@@ -104,6 +104,9 @@ private:
     template <class T>
     friend class cObjList;
     cObjRegistry* m_pReg = nullptr;
+    // The object list that owns the object (set as it joins one; never copied): a removal knows
+    // at once whether the object is its own.
+    const void* m_pList = nullptr;
     u32 m_nSlot = 0;
     u32 m_nGen = 0;
     bool m_bRemoved = false;

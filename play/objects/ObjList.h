@@ -59,6 +59,7 @@ public:
     // Appends an object (entered in the registry) and returns it where it now lives.
     T& Add(std::unique_ptr<T> obj) {
         T& ref = *obj;
+        ref.m_Self.m_pList = this;
         ++m_nVersion;
         m_v.push_back(std::move(obj));
         if (m_pReg) m_pReg->Enter(ref);
@@ -77,9 +78,8 @@ public:
         ++m_nVersion;
         return true;
     }
-    bool Contains(const T& obj) const {
-        return std::any_of(m_v.begin(), m_v.end(), [&](const auto& p) { return p.get() == &obj; });
-    }
+    // An object joins one list for its life (the list that owns it), so membership is its mark.
+    bool Contains(const T& obj) const { return obj.m_Self.m_pList == this; }
     int IndexOf(const T& obj) const {
         for (std::size_t i = 0; i < m_v.size(); ++i)
             if (m_v[i].get() == &obj) return static_cast<int>(i);

@@ -98,14 +98,20 @@ void cGameScene::ResetFrameFlags() {
     w.timers.clear();
     w.acting.clear();
     w.wake.clear();
-    w.walked.clear();
-    ++w.nStamp;
+    // The copy of the sides and boxes is made again only when characters have joined or left
+    // the list since it was made; otherwise its entries are as their characters are.
+    const u32 version = m_lstChara.Version();
+    const bool copy = w.nWalkedOf != version;
+    if (copy) {
+        w.walked.clear();
+        ++w.nStamp;
+    }
     w.nSweeps = m_lstChara.Sweeps();
     const bool wakeHere = !m_bCharaConds;
     // The player's sight does not change in the walk (it runs no flows).
     const double margin = ActivityMargin(*this);
     m_lstChara.WalkAhead([&](cStageChara& c) {
-        NoteStepWork(c);
+        NoteStepWork(c, copy);
         if (CharaIsShown(c)) {
             c.m_bPresent = 1;
             c.m_bOnScreen = static_cast<u32>(c.IsOnScreen());
@@ -124,8 +130,9 @@ void cGameScene::ResetFrameFlags() {
             c.m_bActive = c.m_bPresent ? static_cast<u32>(c.WakeUp(m_vGroupMark) != 0) : 0;
             if (c.m_bActive && c.m_bInRange) w.acting.push_back(&c);
         }
-    }, PrefetchWalked);
+    }, PrefetchRanged);
     w.nSize = m_lstChara.Size();
+    w.nWalkedOf = m_lstChara.Version() == version ? version : ~0u;
     for (cStageChara* c : w.wake) {
         if (c->IsRemoved()) continue;
         c->m_bActive = c->m_bPresent ? static_cast<u32>(c->WakeUp(m_vGroupMark) != 0) : 0;

@@ -50,6 +50,33 @@ TEST(Lifetimes, HandlesOfARemovedObjectReadNull) {
     EXPECT_EQ(s.m_Registry.Count(), 2);
 }
 
+// Removal knows its own objects without looking through the list: a copy of a listed object,
+// an object of another scene's list and one already out are left as they are.
+TEST(Lifetimes, OnlyTheListsOwnObjectsAreTakenOut) {
+    cGameScene s, other;
+    cStageChara& a = s.AddChara(Chara(1));
+    cStageChara& b = other.AddChara(Chara(2));
+    cStageChara copy = a;
+    s.RemoveChara(copy);
+    s.RemoveChara(b);
+    EXPECT_FALSE(a.IsRemoved());
+    EXPECT_FALSE(b.IsRemoved());
+    EXPECT_FALSE(copy.IsRemoved());
+    EXPECT_EQ(s.m_lstChara.RemovedCount(), 0);
+    EXPECT_TRUE(s.m_lstChara.Remove(a));
+    EXPECT_FALSE(s.m_lstChara.Remove(a));
+    EXPECT_EQ(s.m_lstChara.RemovedCount(), 1);
+    // Thousands of removals in one pass, then one sweep: the rest keep their order.
+    for (u32 id = 10; id < 5010; ++id) s.AddChara(Chara(id));
+    s.ForEachChara([&](cStageChara& c) {
+        if (c.m_nId % 2 == 0) s.RemoveChara(c);
+    });
+    s.Sweep();
+    ASSERT_EQ(s.m_lstChara.Size(), 2500);
+    EXPECT_EQ(s.m_lstChara[0].m_nId, 11u);
+    EXPECT_EQ(s.m_lstChara[2499].m_nId, 5009u);
+}
+
 TEST(Lifetimes, WalksSurviveRemovalAndAdditionMidWalk) {
     cGameScene s;
     for (u32 id = 1; id <= 5; ++id) s.AddChara(Chara(id));
