@@ -85,8 +85,10 @@ cGameScene::cGameScene() {
     m_lstChara.SetRemoveHook([this](cStageChara& c) {
         const i32 k = c.m_StepSlot.nIndex;
         if (c.m_StepSlot.nStamp == m_StepWork.nStamp && k >= 0 && k < static_cast<i32>(m_StepWork.walked.size()) &&
-            m_StepWork.walked[static_cast<std::size_t>(k)].chara == &c)
+            m_StepWork.walked[static_cast<std::size_t>(k)].chara == &c) {
             m_StepWork.walked[static_cast<std::size_t>(k)].out = 1;
+            m_StepWork.bSidesKept = 0;
+        }
     });
     m_CharaBmp.nGroup = 4;
     m_SwordImg.nGroup = 4;

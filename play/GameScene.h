@@ -265,8 +265,12 @@ public:
     void EraseShot(cShot& shot);
     // Destroys what was removed, where no walk is running.
     void Sweep();
-    // c's boxes or side have been written: its entry in the step's copy (StepWork) follows.
+    // c's boxes or side have been written: its entry in the step's copy (StepWork) follows, and
+    // so does its kept entry in the attack sides (or, during the passes, once they end).
     void WalkedChanged(const cStageChara& c);
+    // The attack passes begin (the kept sides hold still) or have ended (they catch up).
+    void AttackPassesBegin();
+    void AttackPassesEnd();
     std::vector<cShot*>& SideList(i32 side);
 
     // ---- Flow hand-over ----
@@ -323,11 +327,15 @@ public:
     // What the attack passes of a step (play/rules/Hits.cpp) read, per side: the characters with
     // their rectangles as they were when the passes began, and the shots as each pass began.
     // Refilled every step into storage kept for the stage, so a busy step allocates nothing.
+    // The characters of the step-start walk are kept from step to step while nothing but their
+    // boxes changes (StepWork::bSidesKept): their first nKept entries (the player, then those
+    // characters in list order); those added since follow and are taken again each step.
     struct AttackSide {
         std::vector<cChara*> chara;
         std::vector<HITRECT> body;
         std::vector<HITRECT> damage;
         std::vector<cShot*> shots;
+        std::size_t nKept = 0;
     };
     std::array<AttackSide, kSideCount> m_AttackSides;
 
@@ -351,6 +359,8 @@ public:
             HITRECT body;
             HITRECT damage;
             u32 out = 0; // taken out of the list
+            i32 keptSide = -1; // where it stands in the kept attack sides (-1: in none)
+            i32 keptAt = -1;
         };
         // Made by a step-start walk and kept by the later ones while the list stays as it was
         // (its version nWalkedOf): the entries follow their characters between steps too.
@@ -361,6 +371,15 @@ public:
         u32 nSweeps = ~0u;
         // walked (and the lists) stand for m_lstChara's first nSize entries.
         bool Current(const cObjList<cStageChara>& list) const { return nSweeps == list.Sweeps(); }
+        // The attack sides hold walked's characters as kept entries (see AttackSide), made from
+        // this walked (nStamp) with this player on this side. An entry that changes outside the
+        // passes is copied at once; during the passes the sides must stay as the passes began, so
+        // the characters changed are noted and copied when the passes end.
+        u32 bSidesKept = 0;
+        const cChara* pSidesPlayer = nullptr;
+        i32 nSidesPlayerSide = -1;
+        u32 bInPasses = 0;
+        std::vector<const cStageChara*> changedInPasses;
     };
     StepWork m_StepWork;
     // A stage character with appearance conditions has been in the list since the stage was set
@@ -505,6 +524,8 @@ private:
     i32 PlayerStep(cPlayer& p);
     void ShotPass(i32 step);
     // The step-start walk's share of the step lists: what the later walks have to do for c.
+    // The kept attack-side entry of a walked character follows its entry.
+    void KeepSideEntry(const StepWork::Walked& e);
     // copy: c joins the copy of the characters' sides and boxes (StepWork::walked).
     void NoteStepWork(cStageChara& c, bool copy);
 

@@ -61,6 +61,39 @@ void cGameScene::WalkedChanged(const cStageChara& c) {
     e.side = c.m_nSide;
     e.body = c.m_rcBody.rc;
     e.damage = c.m_rcDamage.rc;
+    if (!w.bSidesKept) return;
+    if (w.bInPasses) {
+        w.changedInPasses.push_back(&c);
+        return;
+    }
+    KeepSideEntry(e);
+}
+
+void cGameScene::KeepSideEntry(const StepWork::Walked& e) {
+    StepWork& w = m_StepWork;
+    if (e.side != e.keptSide || e.keptAt < 0) {
+        // A change of side (or into a side from none) moves it between the lists: made again.
+        w.bSidesKept = 0;
+        return;
+    }
+    AttackSide& side = m_AttackSides[static_cast<std::size_t>(e.keptSide)];
+    side.body[static_cast<std::size_t>(e.keptAt)] = e.body;
+    side.damage[static_cast<std::size_t>(e.keptAt)] = e.damage;
+}
+
+void cGameScene::AttackPassesBegin() {
+    m_StepWork.bInPasses = 1;
+    m_StepWork.changedInPasses.clear();
+}
+
+void cGameScene::AttackPassesEnd() {
+    StepWork& w = m_StepWork;
+    w.bInPasses = 0;
+    for (const cStageChara* c : w.changedInPasses) {
+        if (!w.bSidesKept) break;
+        WalkedChanged(*c);
+    }
+    w.changedInPasses.clear();
 }
 
 template <class Fn>

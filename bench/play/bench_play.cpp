@@ -1,8 +1,9 @@
 // One frame of stage play, update and draw, headless on one core (Release goal: under 3 ms):
 //  - the demo game's busiest stage as it is played;
 //  - a generated busy stage: 300 stage characters, each running the demo's patrolling flow,
-//    200 live shots, 20 of the characters in view drawn through the demo's looping burst and the
-//    screen through its looping clear wave, speed level 10 (ten play steps a frame).
+//    200 live shots, speed level 10 (ten play steps a frame); once plain, once with 20 of the
+//    characters in view drawn through the demo's looping burst and the screen through its
+//    looping clear wave.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -120,7 +121,9 @@ void BM_DemoBusiestStage(benchmark::State& state) {
 }
 BENCHMARK(BM_DemoBusiestStage)->Unit(benchmark::kMillisecond);
 
-void BM_Busy300Characters200Shots20Effects(benchmark::State& state) {
+// The busy stage (300 characters, 200 shots), with 20 character effects in view and a looping
+// screen effect when withEffects is set.
+void BusyStage(benchmark::State& state, bool withEffects) {
     playsim::cPlaySim sim;
     std::string error;
     if (!sim.Open({TheGame().dir.string(), true, 32}, error) || !sim.StartStage("data\\stg4\\Busy.stg4_001", 1, error)) {
@@ -128,9 +131,9 @@ void BM_Busy300Characters200Shots20Effects(benchmark::State& state) {
         return;
     }
     cGameScene& s = sim.Scene();
-    // Twenty patrollers brought into the view ahead of the hero, 20 dots apart on its row, drawn
-    // through the demo's burst (its first character effect), looping; the screen waves through
-    // its clear wave (its first screen effect), looping.
+    // Twenty patrollers brought into the view ahead of the hero, 20 dots apart on its row; with
+    // effects, drawn through the demo's burst (its first character effect), looping, and the
+    // screen waves through its clear wave (its first screen effect), looping.
     auto firstOfKind = [](const auto& list) {
         for (int i = 1; i < static_cast<int>(list.size()); ++i)
             if (list[static_cast<std::size_t>(i)].nEffectType != 0) return i;
@@ -148,9 +151,9 @@ void BM_Busy300Characters200Shots20Effects(benchmark::State& state) {
         c.m_dX = hero->m_dX + 64 + 20 * effects++;
         c.m_dY = hero->m_dBottom + 1 - c.m_nBoxH;
         c.UpdateEdgesX(), c.UpdateEdgesY(), c.OnMovedX(), c.OnMovedY();
-        c.m_CharaEffect.Set(burst, 0, 1);
+        if (withEffects) c.m_CharaEffect.Set(burst, 0, 1);
     });
-    s.m_ScreenEffect.Set(firstOfKind(g_Database.m_vScrEffect), 0, 1);
+    if (withEffects) s.m_ScreenEffect.Set(firstOfKind(g_Database.m_vScrEffect), 0, 1);
     s.Player0()->m_nHP = 999999;
     sim.Frame({});
     // 200 shots that live as long as the play: half weave on their spot (a wave without speed),
@@ -190,7 +193,11 @@ void BM_Busy300Characters200Shots20Effects(benchmark::State& state) {
     state.counters["shots_end"] = s.m_lstShot.LiveCount();
     state.counters["screen_effect_end"] = s.m_ScreenEffect.IsRunning();
 }
+void BM_Busy300Characters200Shots20Effects(benchmark::State& state) { BusyStage(state, true); }
 BENCHMARK(BM_Busy300Characters200Shots20Effects)->Unit(benchmark::kMillisecond);
+// The same stage as it plays without effects: twenty characters in view, the shots among them.
+void BM_Busy300Characters200Shots(benchmark::State& state) { BusyStage(state, false); }
+BENCHMARK(BM_Busy300Characters200Shots)->Unit(benchmark::kMillisecond);
 
 // The per-step walks over the characters: a frame of 3,000 patrollers against a frame of 300 on
 // the same layout (x_c300). One play runs at a time, so the 300 are timed first, as many frames

@@ -235,56 +235,100 @@ void ShotsAgainstShots(cGameScene& scene) {
 } // namespace
 
 namespace {
-i32 AttackPasses(cGameScene& scene) {
-    std::array<SIDE, kSideCount>& charas = scene.m_AttackSides;
-    auto add = [&](cChara& c) {
-        if (c.m_nSide < 0 || c.m_nSide >= kSideCount) return;
-        SIDE& side = charas[static_cast<std::size_t>(c.m_nSide)];
-        side.chara.push_back(&c);
-        side.body.push_back(c.m_rcBody.rc);
-        side.damage.push_back(c.m_rcDamage.rc);
-    };
-    // Each side's characters with the player first. The characters of the step-start walk come
-    // from the scene's copy of their sides and boxes (contiguous, kept up to date), those added
-    // since from themselves.
-    if (cPlayer* p = scene.Player0()) add(*p);
-    const cGameScene::StepWork& w = scene.m_StepWork;
-    int from = 0;
-    if (w.Current(scene.m_lstChara)) {
-        for (const cGameScene::StepWork::Walked& e : w.walked) {
-            if (e.out || e.side < 0 || e.side >= kSideCount) continue;
-            SIDE& side = charas[static_cast<std::size_t>(e.side)];
-            side.chara.push_back(e.chara);
-            side.body.push_back(e.body);
-            side.damage.push_back(e.damage);
-        }
-        from = w.nSize;
-    }
-    for (int i = from; i < scene.m_lstChara.Size(); ++i) {
-        if (const cStageChara* ahead = scene.m_lstChara.Peek(i + cObjList<cStageChara>::kAhead)) PrefetchWalked(*ahead);
-        if (cStageChara* c = scene.m_lstChara.Live(i)) add(*c);
-    }
-    if (const i32 r = ShotsAgainstCharas(scene, charas)) return r;
-    if (const i32 r = CharasAgainstCharas(charas)) return r;
-    ShotsAgainstShots(scene);
-    return 0;
+void AddToSide(std::array<SIDE, kSideCount>& charas, cChara& c) {
+    if (c.m_nSide < 0 || c.m_nSide >= kSideCount) return;
+    SIDE& side = charas[static_cast<std::size_t>(c.m_nSide)];
+    side.chara.push_back(&c);
+    side.body.push_back(c.m_rcBody.rc);
+    side.damage.push_back(c.m_rcDamage.rc);
 }
 
-// Empties the lists, keeping their storage: nothing points at an object once the passes end.
-void ClearAttackSides(cGameScene& scene) {
-    for (SIDE& side : scene.m_AttackSides) {
+// Each side's characters of the step-start walk with the player first, from the scene's copy of
+// their sides and boxes (contiguous, kept up to date). Kept from the last step when they are the
+// same characters on the same sides: then only the player's boxes are taken again and the
+// characters added since the last passes are dropped.
+void TakeWalkedSides(cGameScene& scene, cPlayer* p) {
+    std::array<SIDE, kSideCount>& charas = scene.m_AttackSides;
+    cGameScene::StepWork& w = scene.m_StepWork;
+    const i32 playerSide = p && p->m_nSide >= 0 && p->m_nSide < kSideCount ? p->m_nSide : -1;
+    if (w.bSidesKept && w.pSidesPlayer == p && w.nSidesPlayerSide == playerSide) {
+        for (SIDE& side : charas) {
+            side.chara.resize(side.nKept);
+            side.body.resize(side.nKept);
+            side.damage.resize(side.nKept);
+        }
+        if (playerSide >= 0) {
+            SIDE& side = charas[static_cast<std::size_t>(playerSide)];
+            side.body[0] = p->m_rcBody.rc;
+            side.damage[0] = p->m_rcDamage.rc;
+        }
+        return;
+    }
+    for (SIDE& side : charas) {
         side.chara.clear();
         side.body.clear();
         side.damage.clear();
-        side.shots.clear();
     }
+    if (p) AddToSide(charas, *p);
+    for (cGameScene::StepWork::Walked& e : w.walked) {
+        e.keptSide = e.keptAt = -1;
+        if (e.out || e.side < 0 || e.side >= kSideCount) continue;
+        SIDE& side = charas[static_cast<std::size_t>(e.side)];
+        e.keptSide = e.side;
+        e.keptAt = static_cast<i32>(side.chara.size());
+        side.chara.push_back(e.chara);
+        side.body.push_back(e.body);
+        side.damage.push_back(e.damage);
+    }
+    for (SIDE& side : charas) side.nKept = side.chara.size();
+    w.bSidesKept = 1;
+    w.pSidesPlayer = p;
+    w.nSidesPlayerSide = playerSide;
+}
+
+i32 AttackPasses(cGameScene& scene) {
+    std::array<SIDE, kSideCount>& charas = scene.m_AttackSides;
+    // Each side's characters with the player first: those of the step-start walk, then those
+    // added since, from themselves.
+    cPlayer* p = scene.Player0();
+    cGameScene::StepWork& w = scene.m_StepWork;
+    int from = 0;
+    if (w.Current(scene.m_lstChara)) {
+        TakeWalkedSides(scene, p);
+        from = w.nSize;
+    } else {
+        w.bSidesKept = 0;
+        for (SIDE& side : charas) {
+            side.chara.clear();
+            side.body.clear();
+            side.damage.clear();
+        }
+        if (p) AddToSide(charas, *p);
+    }
+    for (int i = from; i < scene.m_lstChara.Size(); ++i) {
+        if (const cStageChara* ahead = scene.m_lstChara.Peek(i + cObjList<cStageChara>::kAhead)) PrefetchWalked(*ahead);
+        if (cStageChara* c = scene.m_lstChara.Live(i)) AddToSide(charas, *c);
+    }
+    scene.AttackPassesBegin();
+    i32 r = ShotsAgainstCharas(scene, charas);
+    if (!r) r = CharasAgainstCharas(charas);
+    if (!r) ShotsAgainstShots(scene);
+    scene.AttackPassesEnd();
+    return r;
+}
+
+// The shot lists are emptied, keeping their storage: no shot is pointed at once the passes end.
+// The character lists stay for the next step (see TakeWalkedSides); their pointers are read only
+// while the scene's copy they were made from is current.
+void ClearAttackShots(cGameScene& scene) {
+    for (SIDE& side : scene.m_AttackSides) side.shots.clear();
 }
 } // namespace
 
 i32 ResolveAttacks(cGameScene& scene) {
     PassScope hold(scene);
-    ClearAttackSides(scene);
+    ClearAttackShots(scene);
     const i32 r = AttackPasses(scene);
-    ClearAttackSides(scene);
+    ClearAttackShots(scene);
     return r;
 }

@@ -104,6 +104,7 @@ void cGameScene::ResetFrameFlags() {
     const bool copy = w.nWalkedOf != version;
     if (copy) {
         w.walked.clear();
+        w.bSidesKept = 0;
         ++w.nStamp;
     }
     w.nSweeps = m_lstChara.Sweeps();

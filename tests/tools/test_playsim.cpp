@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <unistd.h>
 
@@ -103,13 +104,14 @@ TEST_F(DemoPlay, EveryStageReplaysItsRecording) {
 
 // The step's copy of what the attack passes read of each character (cGameScene::StepWork) follows
 // the characters through the frames of every demo stage: walking, jumping, riding, hit, copied.
-// Checked after each frame that destroyed nothing (a sweep retires the copy).
+// Checked after each frame that destroyed nothing (a sweep retires the copy). So do the attack
+// sides kept from it for the next step: the player first, then the copy's characters by side.
 TEST_F(DemoPlay, TheStepCopyOfTheCharactersFollowsThem) {
     const char* const stages[] = {"data\\stg4\\Demo-1.stg4_001", "data\\stg4\\Demo-2.stg4_001", "data\\stg4\\Demo-3.stg4_001",
                                   "data\\stg4\\c01-1.stg4_001",  "data\\stg4\\c02-1.stg4_001",  "data\\stg4\\c03-1.stg4_001"};
     std::vector<playsim::SIMKEYS> keys;
     ASSERT_TRUE(playsim::ParseScript(kScript, keys));
-    int checked = 0;
+    int checked = 0, keptChecked = 0;
     for (const char* stage : stages) {
         SCOPED_TRACE(stage);
         playsim::cPlaySim sim;
@@ -140,9 +142,30 @@ TEST_F(DemoPlay, TheStepCopyOfTheCharactersFollowsThem) {
                 EXPECT_TRUE(e.damage == e.chara->m_rcDamage.rc);
             }
             EXPECT_EQ(in, live);
+            if (!w.bSidesKept) continue;
+            ++keptChecked;
+            std::array<std::size_t, kSideCount> at{};
+            if (w.nSidesPlayerSide >= 0) {
+                const cGameScene::AttackSide& side = s.m_AttackSides[static_cast<std::size_t>(w.nSidesPlayerSide)];
+                ASSERT_GE(side.nKept, 1u);
+                EXPECT_EQ(side.chara[0], s.Player0());
+                at[static_cast<std::size_t>(w.nSidesPlayerSide)] = 1;
+            }
+            for (const cGameScene::StepWork::Walked& e : w.walked) {
+                if (e.out || e.side < 0 || e.side >= kSideCount) continue;
+                const cGameScene::AttackSide& side = s.m_AttackSides[static_cast<std::size_t>(e.side)];
+                std::size_t& k = at[static_cast<std::size_t>(e.side)];
+                ASSERT_LT(k, side.nKept);
+                EXPECT_EQ(side.chara[k], e.chara);
+                EXPECT_TRUE(side.body[k] == e.body);
+                EXPECT_TRUE(side.damage[k] == e.damage);
+                ++k;
+            }
+            for (std::size_t i = 0; i < kSideCount; ++i) EXPECT_EQ(at[i], s.m_AttackSides[i].nKept);
         }
     }
     EXPECT_GT(checked, 100);
+    EXPECT_GT(keptChecked, 100);
 }
 
 // The first stage's villager holds the game while his message is up: a replay holds with holds
