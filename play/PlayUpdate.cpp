@@ -5,6 +5,7 @@
 // Objects taken out during a pass (removed characters, erased items and shots) stay in memory
 // until the sweep after the step, so a walk and the flows it runs never meet a destroyed object.
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <type_traits>
 
@@ -29,7 +30,8 @@ bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 // The step start's timers, contact reset and saved position would change something: a saved
 // position that differs from the position in any bit (-0 against 0 included) is saved again.
 bool StepStartChanges(const cChara& c) {
-    return c.m_nInvincible > 0 || !c.m_vHitBy.empty() || c.m_bContactL || c.m_bContactR || c.m_bContactT ||
+    assert(c.m_nHitByCount == c.m_vHitBy.size());
+    return c.m_nInvincible > 0 || c.m_nHitByCount != 0 || c.m_bContactL || c.m_bContactR || c.m_bContactT ||
            c.m_bContactB || !SameBits(c.m_dSaved[0], c.m_dX) || !SameBits(c.m_dSaved[1], c.m_dY) ||
            !SameBits(c.m_dSaved[2], c.m_dRight) || !SameBits(c.m_dSaved[3], c.m_dBottom);
 }

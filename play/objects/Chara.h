@@ -55,21 +55,24 @@ struct OVERLAYANIM {
 struct CHARADATA {
     // What the walks over every character of a step read (the step start, the attack passes, the
     // rides), first, next to the object's own walked fields (the end of cObj).
+    // The step start's walk reads these, up to m_dSaved: with the end of cObj, three cache lines
+    // of a stage character (which is aligned to them).
     u32 m_bDying = 0;             // killed, not yet removed
     u32 m_bHasConds = 0;          // m_Def has appearance conditions (set with m_Def, copied with it)
+    u32 m_bContactL = 0, m_bContactR = 0, m_bContactT = 0, m_bContactB = 0;
+    // Invincibility after a hit.
+    i32 m_nInvincible = 0;
+    u32 m_nHitByCount = 0;        // m_vHitBy's size, set wherever that changes
+    double m_dSaved[4] = {};      // saved x, y, right, bottom
+    cVector<HITBY> m_vHitBy;
     i32 m_nLayer = 0;             // drawing layer (0-7)
     u32 m_bFloorFlagA = 0, m_bFloorFlagB = 0; // per-frame floor flags
     // A flow scan or start has marked its runs or letters since the frame's reset of the marks
     // (ResetFlowMarks); set by everything that marks them, copied with the runs.
     u32 m_bFlowMarked = 0;
-    u32 m_bContactL = 0, m_bContactR = 0, m_bContactT = 0, m_bContactB = 0;
     i32 m_nHP = 0;
     u32 m_bRemove = 0;            // take out of the character list at the next sweep
     u32 m_bOnBlockChara = 0;      // standing on a block character
-    // Invincibility after a hit.
-    i32 m_nInvincible = 0;
-    cVector<HITBY> m_vHitBy;
-    double m_dSaved[4] = {};      // saved x, y, right, bottom
     i32 m_nSide = 0;              // side (0-7): who hits whom, the side lists of the commands
     u32 m_nInvincibleKind = 0;    // 無敵: 0 none, 1, 2 shots pass through
     CHARARECT m_rcBody;           // the body box

@@ -82,6 +82,7 @@ void cChara::InitForStage(const cEdChara* def, i32 cellX, i32 cellY, i32 arg1, i
     m_nDeathEffectMode = static_cast<i32>(CharaSettings::Get(m_Def, eChara::DeathEffectMode));
     m_nInvincible = 0;
     m_vHitBy.clear();
+    m_nHitByCount = 0;
     m_vOverlayAnim.clear();
     SetAnimSet(static_cast<i32>(CharaSettings::Get(m_Def, eChara::AnimSet)), 1);
     m_bReportToParent = 0;

@@ -19,7 +19,9 @@ struct STEPSLOT {
     STEPSLOT& operator=(const STEPSLOT&) { return *this; }
 };
 
-class cStageChara : public cChara {
+// Aligned to cache lines, so that the fields the walks over every character read (see
+// PrefetchRanged) take as few lines as they can.
+class alignas(64) cStageChara : public cChara {
 public:
     cStageChara();
     cStageChara(const cStageChara&) = default;
@@ -91,10 +93,8 @@ public:
 inline void PrefetchRanged(const cStageChara& c) {
     __builtin_prefetch(&c.m_dX);
     __builtin_prefetch(&c.m_Self);
-    __builtin_prefetch(&c.m_bDying);
     __builtin_prefetch(&c.m_dSaved[3]);
     __builtin_prefetch(&c.m_nLife);
-    __builtin_prefetch(&c.m_nGroup);
 }
 inline void PrefetchWalked(const cStageChara& c) {
     __builtin_prefetch(&c.m_dX);

@@ -44,6 +44,7 @@ void cChara::AddHitBy(u32 attackerId) {
     e.nId = attackerId;
     e.nSteps = StepsOf(StageFrames(m_nKind == 0 ? eStage::SameAttackerFramesPlayer : eStage::SameAttackerFramesOther));
     m_vHitBy.push_back(e);
+    m_nHitByCount = static_cast<u32>(m_vHitBy.size());
 }
 
 bool cChara::IsInvincibleAgainst(u32 attackerId) const {

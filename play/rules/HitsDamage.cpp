@@ -7,4 +7,5 @@ void cChara::TickTimers() {
     if (m_nInvincible > 0) --m_nInvincible;
     for (HITBY& h : m_vHitBy) --h.nSteps;
     std::erase_if(m_vHitBy, [](const HITBY& h) { return h.nSteps < 1; });
+    m_nHitByCount = static_cast<u32>(m_vHitBy.size());
 }
