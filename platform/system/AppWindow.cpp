@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/system/FirstFrame.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/MessageBox.h"
@@ -332,6 +333,8 @@ bool AppVideoInit() {
 }
 
 void AppVideoQuit() {
+    // No frame comes any more: nothing may wait for one.
+    FirstFrameShown();
     SetWindowQueueWakeHook(nullptr);
     AppWindowDestroy();
     for (u32 n = 0; n < kMaxJoysticks; ++n) {
@@ -621,6 +624,7 @@ void AppPresent(bool force) {
                 }
             }
         }
+        FirstFrameShown();
     }
     const bool paceable = g_vsync && g_bVsyncEffective && g_window && !AppIsHeadless() &&
                           (SDL_GetWindowFlags(g_window) & SDL_WINDOW_SHOWN) &&
