@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
-#include <jpeglib.h>
 #include <png.h>
 
+#include "platform/graphics/JpegLibrary.h"
 #include "platform/system/Format.h"
 #include "platform/system/PathResolver.h"
 
@@ -283,55 +283,57 @@ bool AllocatePixels(cImage* out, std::size_t count) {
 
 // Plain C in the frame that calls setjmp: nothing here has a destructor. The decoder's errors
 // jump back here with its message.
-bool JpegDecodeRaw(const u8* data, std::size_t size, cImage* out, char* message) {
+bool JpegDecodeRaw(const JpegLibrary& J, const u8* data, std::size_t size, cImage* out, char* message) {
     jpeg_decompress_struct cinfo;
     JpegError err;
-    cinfo.err = jpeg_std_error(&err.mgr);
+    cinfo.err = J.stdError(&err.mgr);
     err.mgr.error_exit = JpegErrorExit;
     err.mgr.emit_message = JpegSilence;
     err.message[0] = 0;
     if (setjmp(err.jump)) {
         std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
-        jpeg_destroy_decompress(&cinfo);
+        J.destroyDecompress(&cinfo);
         return false;
     }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-    jpeg_read_header(&cinfo, TRUE);
+    J.createDecompress(&cinfo, JPEG_LIB_VERSION, sizeof cinfo);
+    J.memSrc(&cinfo, data, static_cast<unsigned long>(size));
+    J.readHeader(&cinfo, TRUE);
     const char* refused = nullptr;
     if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) refused = "CMYK JPEG";
     else if (!SizeOk(cinfo.image_width, cinfo.image_height)) refused = "bad JPEG size";
     else if (!AllocatePixels(out, static_cast<std::size_t>(cinfo.image_width) * cinfo.image_height)) refused = "JPEG too large";
     if (refused) {
         std::snprintf(message, JMSG_LENGTH_MAX, "%s %ux%u", refused, cinfo.image_width, cinfo.image_height);
-        jpeg_destroy_decompress(&cinfo);
+        J.destroyDecompress(&cinfo);
         return false;
     }
     cinfo.out_color_space = JCS_EXT_BGRA;
-    jpeg_start_decompress(&cinfo);
+    J.startDecompress(&cinfo);
     const int w = static_cast<int>(cinfo.output_width);
     u8* base = reinterpret_cast<u8*>(out->argb.data());
     const std::size_t needed = static_cast<std::size_t>(w) * cinfo.output_height;
     if (out->argb.size() != needed || cinfo.output_components != 4) {
         std::snprintf(message, JMSG_LENGTH_MAX, "JPEG output size mismatch");
-        jpeg_destroy_decompress(&cinfo);
+        J.destroyDecompress(&cinfo);
         return false;
     }
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = base + static_cast<std::size_t>(cinfo.output_scanline) * w * 4;
-        jpeg_read_scanlines(&cinfo, &row, 1);
+        J.readScanlines(&cinfo, &row, 1);
     }
     out->width = w;
     out->height = static_cast<int>(cinfo.output_height);
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
+    J.finishDecompress(&cinfo);
+    J.destroyDecompress(&cinfo);
     return true;
 }
 } // namespace
 
 bool DecodeJpeg(const u8* data, std::size_t size, cImage* out, std::string* error) {
+    const JpegLibrary* jpeg = JpegApi();
+    if (!jpeg) return Fail(error, "JPEG: the JPEG library cannot be loaded");
     char message[JMSG_LENGTH_MAX] = {};
-    if (!JpegDecodeRaw(data, size, out, message)) return Fail(error, std::string("JPEG: ") + message);
+    if (!JpegDecodeRaw(*jpeg, data, size, out, message)) return Fail(error, std::string("JPEG: ") + message);
     out->bitsPerPixel = 24;
     out->hasAlpha = false;
     out->hasIndices = false;
@@ -407,30 +409,33 @@ std::vector<u8> EncodeBmp(const cImage& image, int bpp, bool topDown) {
 }
 
 std::vector<u8> EncodeJpeg(const cImage& image, int quality) {
+    const JpegLibrary* jpeg = JpegApi();
+    if (!jpeg) return {};
+    const JpegLibrary& J = *jpeg;
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
+    cinfo.err = J.stdError(&jerr);
+    J.createCompress(&cinfo, JPEG_LIB_VERSION, sizeof cinfo);
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
+    J.memDest(&cinfo, &buffer, &size);
     cinfo.image_width = static_cast<JDIMENSION>(image.width);
     cinfo.image_height = static_cast<JDIMENSION>(image.height);
     cinfo.input_components = 4;
     cinfo.in_color_space = JCS_EXT_BGRA;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
+    J.setDefaults(&cinfo);
+    J.setQuality(&cinfo, quality, TRUE);
+    J.startCompress(&cinfo, TRUE);
     std::vector<u32> row(static_cast<std::size_t>(image.width));
     while (cinfo.next_scanline < cinfo.image_height) {
         std::memcpy(row.data(), image.argb.data() + static_cast<std::size_t>(cinfo.next_scanline) * image.width,
                     row.size() * 4);
         JSAMPROW r = reinterpret_cast<JSAMPROW>(row.data());
-        jpeg_write_scanlines(&cinfo, &r, 1);
+        J.writeScanlines(&cinfo, &r, 1);
     }
-    jpeg_finish_compress(&cinfo);
+    J.finishCompress(&cinfo);
     std::vector<u8> out(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
+    J.destroyCompress(&cinfo);
     std::free(buffer);
     return out;
 }
