@@ -128,7 +128,6 @@ bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, 
         out->colorCount = static_cast<int>(n);
     }
     if (offBits >= size) return Fail(error, "BMP pixel data missing");
-    const u8* bits = data + offBits;
     const std::size_t avail = size - offBits;
 
     const int W = static_cast<int>(w), H = static_cast<int>(h);
@@ -143,6 +142,8 @@ bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, 
         out->hasIndices = bpp <= 8;
         return true;
     }
+    // Past the check of an uncompressed picture, data holds every byte of the file.
+    const u8* bits = data + offBits;
     out->argb.assign(static_cast<std::size_t>(W) * H, 0xFF000000);
     out->hasIndices = bpp <= 8;
     out->indices.assign(out->hasIndices ? static_cast<std::size_t>(W) * H : 0, 0);
@@ -356,9 +357,29 @@ bool LoadImageFile(const std::string& sjisPath, cImage* out, std::string* error)
     return DecodeImage(data.data(), data.size(), out, error);
 }
 
+namespace {
+// What the check of an uncompressed BMP reads lies in its first bytes: the headers, the bit
+// fields and a colour table of at most 256 entries. A compressed one is judged by running it.
+constexpr std::size_t kBmpHead = 4096;
+bool BmpHeadSuffices(const std::vector<u8>& head) {
+    if (head.size() < 34 || head[0] != 'B' || head[1] != 'M') return false;
+    const u32 infoSize = Le32(head.data() + 14);
+    if (infoSize >= 40) {
+        const u32 compression = Le32(head.data() + 30);
+        if (compression == 1 || compression == 2) return false;
+    }
+    return static_cast<u64>(infoSize) + 14 + 16 + 256 * 4 <= head.size();
+}
+} // namespace
+
 bool CheckImageFile(const std::string& sjisPath, cImage* out, std::string* error) {
+    // Most pictures are uncompressed BMPs: their head is read, not their pixels.
     std::vector<u8> data;
-    if (ReadWholeFile(sjisPath, data) != FileRead::Ok) return Fail(error, "cannot open the file");
+    std::size_t fileSize = 0;
+    if (ReadFileHead(sjisPath, data, kBmpHead, fileSize) != FileRead::Ok) return Fail(error, "cannot open the file");
+    const bool whole = fileSize == data.size();
+    if (!whole && fileSize <= kWholeFileLimit && BmpHeadSuffices(data)) return ReadBmp(data.data(), fileSize, out, error, false);
+    if (!whole && ReadWholeFile(sjisPath, data) != FileRead::Ok) return Fail(error, "cannot open the file");
     if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M') return ReadBmp(data.data(), data.size(), out, error, false);
     return DecodeImage(data.data(), data.size(), out, error);
 }

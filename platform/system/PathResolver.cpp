@@ -132,6 +132,50 @@ FileRead ReadWholeFile(const std::string& sjisPath, std::string& out, std::size_
     return ReadWhole(sjisPath, out, limit);
 }
 
+FileRead ReadFileHead(const std::string& sjisPath, std::vector<u8>& out, std::size_t maxBytes, std::size_t& fileSize) {
+    out.clear();
+    fileSize = 0;
+    if (sjisPath.empty()) return FileRead::Missing;
+    const int fd = ::open(ResolvePath(sjisPath).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return FileRead::Unreadable;
+    }
+    // One byte past the head tells whether the file goes on.
+    FileRead result = FileRead::Ok;
+    std::size_t have = 0;
+    try {
+        out.resize(maxBytes + 1);
+        while (have < out.size()) {
+            const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                result = FileRead::Unreadable;
+                break;
+            }
+            if (n == 0) break;
+            have += static_cast<std::size_t>(n);
+        }
+    } catch (const std::bad_alloc&) {
+        result = FileRead::Unreadable;
+    }
+    ::close(fd);
+    if (result != FileRead::Ok) {
+        out.clear();
+        return result;
+    }
+    if (have <= maxBytes) {
+        out.resize(have);
+        fileSize = have;
+    } else {
+        out.resize(maxBytes);
+        fileSize = std::max<std::size_t>(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)), maxBytes + 1);
+    }
+    return result;
+}
+
 void SetGameRoot(const fs::path& root) {
     std::lock_guard lock(g_rootMutex);
     g_root = root;

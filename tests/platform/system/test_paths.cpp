@@ -127,4 +127,15 @@ TEST_F(PathsTest, WholeFilesAreReadWithTheirOutcome) {
     EXPECT_NE(s.find("Name:"), std::string::npos);
     EXPECT_EQ(ReadWholeFile("\\proc\\self\\status", s, 16), FileRead::TooLarge);
     EXPECT_TRUE(s.empty());
+
+    // A head of exactly the file's length is the whole file; one byte short of it is not.
+    std::size_t size = 0;
+    ASSERT_EQ(ReadFileHead("data\\a.bin", v, bytes.size(), size), FileRead::Ok);
+    EXPECT_EQ(size, bytes.size());
+    EXPECT_EQ(std::string(v.begin(), v.end()), bytes);
+    ASSERT_EQ(ReadFileHead("data\\a.bin", v, bytes.size() - 1, size), FileRead::Ok);
+    EXPECT_EQ(size, bytes.size());
+    EXPECT_EQ(std::string(v.begin(), v.end()), bytes.substr(0, bytes.size() - 1));
+    EXPECT_EQ(ReadFileHead("data\\none.bin", v, 10, size), FileRead::Missing);
+    EXPECT_EQ(ReadFileHead("data", v, 10, size), FileRead::Unreadable);
 }
