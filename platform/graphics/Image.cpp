@@ -192,16 +192,31 @@ bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, 
     } else {
         const std::size_t stride = ((static_cast<std::size_t>(W) * bpp + 31) / 32) * 4;
         if (!UncompressedBitsFit(W, H, bpp, avail)) return Fail(error, "truncated BMP pixel data");
+        const u32* table = out->colorTable.data();
         for (int fr = 0; fr < H; ++fr) {
             const u8* row = bits + stride * fr;
             const int y = rowOf(fr);
             u32* dst = out->argb.data() + static_cast<std::size_t>(y) * W;
             u8* idx = out->hasIndices ? out->indices.data() + static_cast<std::size_t>(y) * W : nullptr;
+            // Indexed rows give their colours as they are read: one pass, not a second over the
+            // whole picture.
+            if (bpp == 8) {
+                for (int x = 0; x < W; ++x) {
+                    idx[x] = row[x];
+                    dst[x] = 0xFF000000 | table[row[x]];
+                }
+                continue;
+            }
+            if (bpp == 4 || bpp == 1) {
+                for (int x = 0; x < W; ++x) {
+                    idx[x] = bpp == 4 ? ((x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4))
+                                      : (row[x >> 3] >> (7 - (x & 7))) & 1;
+                    dst[x] = 0xFF000000 | table[idx[x]];
+                }
+                continue;
+            }
             for (int x = 0; x < W; ++x) {
                 switch (bpp) {
-                case 1: idx[x] = (row[x >> 3] >> (7 - (x & 7))) & 1; break;
-                case 4: idx[x] = (x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4); break;
-                case 8: idx[x] = row[x]; break;
                 case 16: {
                     const u32 v = Le16(row + 2 * x);
                     dst[x] = 0xFF000000 | Channel(v, mr) << 16 | Channel(v, mg) << 8 | Channel(v, mb);
@@ -220,7 +235,7 @@ bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, 
             }
         }
     }
-    if (out->hasIndices) {
+    if (out->hasIndices && (rle8 || rle4)) {
         for (std::size_t i = 0; i < out->argb.size(); ++i) out->argb[i] = 0xFF000000 | out->colorTable[out->indices[i]];
     }
     return true;

@@ -40,7 +40,9 @@ TEST(ImageDecode, PalettedBmpKeepsIndicesAtEveryDepth) {
         EXPECT_EQ(out.bitsPerPixel, bpp);
         ASSERT_TRUE(out.hasIndices);
         EXPECT_EQ(out.indices, src.indices) << bpp;
-        EXPECT_EQ(out.argb[5], 0xFF000000u | src.colorTable[src.indices[5]]);
+        ASSERT_EQ(out.argb.size(), src.indices.size());
+        for (std::size_t i = 0; i < out.argb.size(); ++i)
+            ASSERT_EQ(out.argb[i], 0xFF000000u | src.colorTable[src.indices[i]]) << bpp << " pixel " << i;
     }
 }
 
