@@ -32,6 +32,8 @@ void FirstFrameShown() {
     g_shownCv.notify_all();
 }
 
+bool FirstFrameWasShown() { return g_shown.load(std::memory_order_acquire); }
+
 void FirstFrameWait(const std::atomic<bool>& cancel, u32 limitMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     std::unique_lock lock(g_mutex);
