@@ -24,8 +24,8 @@ namespace {
 // How much lower than the program the sound font's loading thread runs (a nice value).
 constexpr int kLoaderNice = 10;
 
-// The font is read once the title is on the screen; a window that is never shown holds the
-// music back this long at most.
+// The font is read once the game's first frame is done; a game that makes none holds the music
+// back this long at most.
 constexpr u32 kFirstFrameWaitMs = 3000;
 
 // FluidSynth's default gain of 0.2 is quiet beside the sound effects.

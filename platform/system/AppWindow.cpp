@@ -31,8 +31,8 @@ SDL_Renderer* g_renderer = nullptr;
 SDL_Texture* g_texture = nullptr;
 bool g_vsync = false;
 bool g_videoUp = false;
-// The pads are looked for once the first frame is on the screen (or a second into a run whose
-// window shows none): finding them costs the start a couple of milliseconds, and no one
+// The pads are looked for once the game's first frame is done (or a second into a run that
+// makes none): finding them costs the start a couple of milliseconds, and no one
 // presses a button before the title is there.
 bool g_joysticksUp = false;
 std::chrono::steady_clock::time_point g_videoStart;
@@ -642,7 +642,6 @@ void AppPresent(bool force) {
                 }
             }
         }
-        FirstFrameShown();
     }
     const bool paceable = g_vsync && g_bVsyncEffective && g_window && !AppIsHeadless() &&
                           (SDL_GetWindowFlags(g_window) & SDL_WINDOW_SHOWN) &&
