@@ -18,6 +18,7 @@
 #include "platform/system/AppWindow.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Clock.h"
+#include "platform/system/FirstFrame.h"
 #include "platform/system/Input.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
@@ -374,7 +375,9 @@ int WinMain(int argc, char** argv) {
     }
     AppWindowCenterOnDesktop();
     WindowQueueOpen(MainWndProc);
-    // Start-up; the editor hears of the start, and of a failed one.
+    // Start-up; the editor hears of the start, and of a failed one. What the first frame does
+    // not need (the sound font) waits for it.
+    FirstFrameExpect();
     if (g_bFromEditor) NotifyEditorStart();
     if (!AppInit(stage)) {
         WriteReport("起動に失敗しました");

@@ -13,6 +13,7 @@
 #include "app/SystemIni.h"
 #include "platform/system/AppWindow.h"
 #include "platform/system/Clock.h"
+#include "platform/system/FirstFrame.h"
 #include "platform/system/Input.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/Report.h"
@@ -262,6 +263,8 @@ void GamePresent() {
     else if (!DDFlip(static_cast<u32>(std::clamp(g_Game.g_nFrameRate, 1, 1000)), 0, 0) && g_bWindowed)
         SendMessage(g_hWnd, WM_GAME_RESTORE, 0, 0);
     DumpFrameIfAsked(InputPollCount());
+    // The game's first frame is done and handed to the window: what waits for it may go.
+    FirstFrameShown();
 }
 
 unsigned GameLoop(void*) {

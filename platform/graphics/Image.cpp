@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
-#include <jpeglib.h>
 #include <png.h>
 
+#include "platform/graphics/JpegLibrary.h"
 #include "platform/system/Format.h"
 #include "platform/system/PathResolver.h"
 
@@ -128,7 +128,6 @@ bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, 
         out->colorCount = static_cast<int>(n);
     }
     if (offBits >= size) return Fail(error, "BMP pixel data missing");
-    const u8* bits = data + offBits;
     const std::size_t avail = size - offBits;
 
     const int W = static_cast<int>(w), H = static_cast<int>(h);
@@ -143,6 +142,8 @@ bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, 
         out->hasIndices = bpp <= 8;
         return true;
     }
+    // Past the check of an uncompressed picture, data holds every byte of the file.
+    const u8* bits = data + offBits;
     out->argb.assign(static_cast<std::size_t>(W) * H, 0xFF000000);
     out->hasIndices = bpp <= 8;
     out->indices.assign(out->hasIndices ? static_cast<std::size_t>(W) * H : 0, 0);
@@ -191,16 +192,31 @@ bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, 
     } else {
         const std::size_t stride = ((static_cast<std::size_t>(W) * bpp + 31) / 32) * 4;
         if (!UncompressedBitsFit(W, H, bpp, avail)) return Fail(error, "truncated BMP pixel data");
+        const u32* table = out->colorTable.data();
         for (int fr = 0; fr < H; ++fr) {
             const u8* row = bits + stride * fr;
             const int y = rowOf(fr);
             u32* dst = out->argb.data() + static_cast<std::size_t>(y) * W;
             u8* idx = out->hasIndices ? out->indices.data() + static_cast<std::size_t>(y) * W : nullptr;
+            // Indexed rows give their colours as they are read: one pass, not a second over the
+            // whole picture.
+            if (bpp == 8) {
+                for (int x = 0; x < W; ++x) {
+                    idx[x] = row[x];
+                    dst[x] = 0xFF000000 | table[row[x]];
+                }
+                continue;
+            }
+            if (bpp == 4 || bpp == 1) {
+                for (int x = 0; x < W; ++x) {
+                    idx[x] = bpp == 4 ? ((x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4))
+                                      : (row[x >> 3] >> (7 - (x & 7))) & 1;
+                    dst[x] = 0xFF000000 | table[idx[x]];
+                }
+                continue;
+            }
             for (int x = 0; x < W; ++x) {
                 switch (bpp) {
-                case 1: idx[x] = (row[x >> 3] >> (7 - (x & 7))) & 1; break;
-                case 4: idx[x] = (x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4); break;
-                case 8: idx[x] = row[x]; break;
                 case 16: {
                     const u32 v = Le16(row + 2 * x);
                     dst[x] = 0xFF000000 | Channel(v, mr) << 16 | Channel(v, mg) << 8 | Channel(v, mb);
@@ -219,7 +235,7 @@ bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, 
             }
         }
     }
-    if (out->hasIndices) {
+    if (out->hasIndices && (rle8 || rle4)) {
         for (std::size_t i = 0; i < out->argb.size(); ++i) out->argb[i] = 0xFF000000 | out->colorTable[out->indices[i]];
     }
     return true;
@@ -283,55 +299,57 @@ bool AllocatePixels(cImage* out, std::size_t count) {
 
 // Plain C in the frame that calls setjmp: nothing here has a destructor. The decoder's errors
 // jump back here with its message.
-bool JpegDecodeRaw(const u8* data, std::size_t size, cImage* out, char* message) {
+bool JpegDecodeRaw(const JpegLibrary& J, const u8* data, std::size_t size, cImage* out, char* message) {
     jpeg_decompress_struct cinfo;
     JpegError err;
-    cinfo.err = jpeg_std_error(&err.mgr);
+    cinfo.err = J.stdError(&err.mgr);
     err.mgr.error_exit = JpegErrorExit;
     err.mgr.emit_message = JpegSilence;
     err.message[0] = 0;
     if (setjmp(err.jump)) {
         std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
-        jpeg_destroy_decompress(&cinfo);
+        J.destroyDecompress(&cinfo);
         return false;
     }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-    jpeg_read_header(&cinfo, TRUE);
+    J.createDecompress(&cinfo, JPEG_LIB_VERSION, sizeof cinfo);
+    J.memSrc(&cinfo, data, static_cast<unsigned long>(size));
+    J.readHeader(&cinfo, TRUE);
     const char* refused = nullptr;
     if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) refused = "CMYK JPEG";
     else if (!SizeOk(cinfo.image_width, cinfo.image_height)) refused = "bad JPEG size";
     else if (!AllocatePixels(out, static_cast<std::size_t>(cinfo.image_width) * cinfo.image_height)) refused = "JPEG too large";
     if (refused) {
         std::snprintf(message, JMSG_LENGTH_MAX, "%s %ux%u", refused, cinfo.image_width, cinfo.image_height);
-        jpeg_destroy_decompress(&cinfo);
+        J.destroyDecompress(&cinfo);
         return false;
     }
     cinfo.out_color_space = JCS_EXT_BGRA;
-    jpeg_start_decompress(&cinfo);
+    J.startDecompress(&cinfo);
     const int w = static_cast<int>(cinfo.output_width);
     u8* base = reinterpret_cast<u8*>(out->argb.data());
     const std::size_t needed = static_cast<std::size_t>(w) * cinfo.output_height;
     if (out->argb.size() != needed || cinfo.output_components != 4) {
         std::snprintf(message, JMSG_LENGTH_MAX, "JPEG output size mismatch");
-        jpeg_destroy_decompress(&cinfo);
+        J.destroyDecompress(&cinfo);
         return false;
     }
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = base + static_cast<std::size_t>(cinfo.output_scanline) * w * 4;
-        jpeg_read_scanlines(&cinfo, &row, 1);
+        J.readScanlines(&cinfo, &row, 1);
     }
     out->width = w;
     out->height = static_cast<int>(cinfo.output_height);
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
+    J.finishDecompress(&cinfo);
+    J.destroyDecompress(&cinfo);
     return true;
 }
 } // namespace
 
 bool DecodeJpeg(const u8* data, std::size_t size, cImage* out, std::string* error) {
+    const JpegLibrary* jpeg = JpegApi();
+    if (!jpeg) return Fail(error, "JPEG: the JPEG library cannot be loaded");
     char message[JMSG_LENGTH_MAX] = {};
-    if (!JpegDecodeRaw(data, size, out, message)) return Fail(error, std::string("JPEG: ") + message);
+    if (!JpegDecodeRaw(*jpeg, data, size, out, message)) return Fail(error, std::string("JPEG: ") + message);
     out->bitsPerPixel = 24;
     out->hasAlpha = false;
     out->hasIndices = false;
@@ -354,9 +372,29 @@ bool LoadImageFile(const std::string& sjisPath, cImage* out, std::string* error)
     return DecodeImage(data.data(), data.size(), out, error);
 }
 
+namespace {
+// What the check of an uncompressed BMP reads lies in its first bytes: the headers, the bit
+// fields and a colour table of at most 256 entries. A compressed one is judged by running it.
+constexpr std::size_t kBmpHead = 4096;
+bool BmpHeadSuffices(const std::vector<u8>& head) {
+    if (head.size() < 34 || head[0] != 'B' || head[1] != 'M') return false;
+    const u32 infoSize = Le32(head.data() + 14);
+    if (infoSize >= 40) {
+        const u32 compression = Le32(head.data() + 30);
+        if (compression == 1 || compression == 2) return false;
+    }
+    return static_cast<u64>(infoSize) + 14 + 16 + 256 * 4 <= head.size();
+}
+} // namespace
+
 bool CheckImageFile(const std::string& sjisPath, cImage* out, std::string* error) {
+    // Most pictures are uncompressed BMPs: their head is read, not their pixels.
     std::vector<u8> data;
-    if (ReadWholeFile(sjisPath, data) != FileRead::Ok) return Fail(error, "cannot open the file");
+    std::size_t fileSize = 0;
+    if (ReadFileHead(sjisPath, data, kBmpHead, fileSize) != FileRead::Ok) return Fail(error, "cannot open the file");
+    const bool whole = fileSize == data.size();
+    if (!whole && fileSize <= kWholeFileLimit && BmpHeadSuffices(data)) return ReadBmp(data.data(), fileSize, out, error, false);
+    if (!whole && ReadWholeFile(sjisPath, data) != FileRead::Ok) return Fail(error, "cannot open the file");
     if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M') return ReadBmp(data.data(), data.size(), out, error, false);
     return DecodeImage(data.data(), data.size(), out, error);
 }
@@ -407,30 +445,33 @@ std::vector<u8> EncodeBmp(const cImage& image, int bpp, bool topDown) {
 }
 
 std::vector<u8> EncodeJpeg(const cImage& image, int quality) {
+    const JpegLibrary* jpeg = JpegApi();
+    if (!jpeg) return {};
+    const JpegLibrary& J = *jpeg;
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
+    cinfo.err = J.stdError(&jerr);
+    J.createCompress(&cinfo, JPEG_LIB_VERSION, sizeof cinfo);
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
+    J.memDest(&cinfo, &buffer, &size);
     cinfo.image_width = static_cast<JDIMENSION>(image.width);
     cinfo.image_height = static_cast<JDIMENSION>(image.height);
     cinfo.input_components = 4;
     cinfo.in_color_space = JCS_EXT_BGRA;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
+    J.setDefaults(&cinfo);
+    J.setQuality(&cinfo, quality, TRUE);
+    J.startCompress(&cinfo, TRUE);
     std::vector<u32> row(static_cast<std::size_t>(image.width));
     while (cinfo.next_scanline < cinfo.image_height) {
         std::memcpy(row.data(), image.argb.data() + static_cast<std::size_t>(cinfo.next_scanline) * image.width,
                     row.size() * 4);
         JSAMPROW r = reinterpret_cast<JSAMPROW>(row.data());
-        jpeg_write_scanlines(&cinfo, &r, 1);
+        J.writeScanlines(&cinfo, &r, 1);
     }
-    jpeg_finish_compress(&cinfo);
+    J.finishCompress(&cinfo);
     std::vector<u8> out(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
+    J.destroyCompress(&cinfo);
     std::free(buffer);
     return out;
 }

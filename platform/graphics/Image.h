@@ -38,4 +38,4 @@ bool CheckImageFile(const std::string& sjisPath, cImage* out, std::string* error
 
 // Encoders for tests and tools.
 std::vector<u8> EncodeBmp(const cImage& image, int bitsPerPixel, bool topDown = false);
-std::vector<u8> EncodeJpeg(const cImage& image, int quality);
+std::vector<u8> EncodeJpeg(const cImage& image, int quality); // empty without the JPEG library

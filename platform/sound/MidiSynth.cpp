@@ -16,12 +16,17 @@
 #include <vector>
 
 #include "platform/sound/Mixer.h"
+#include "platform/system/FirstFrame.h"
 #include "platform/system/Report.h"
 
 namespace {
 
 // How much lower than the program the sound font's loading thread runs (a nice value).
 constexpr int kLoaderNice = 10;
+
+// The font is read once the game's first frame is done; a game that makes none holds the music
+// back this long at most.
+constexpr u32 kFirstFrameWaitMs = 3000;
 
 // FluidSynth's default gain of 0.2 is quiet beside the sound effects.
 constexpr double kSynthGain = 0.6;
@@ -123,6 +128,7 @@ public:
         m_loader = std::thread([this] { Load(); });
     }
     ~cFluidEngine() {
+        m_cancel.store(true);
         if (m_loader.joinable()) m_loader.join();
         if (m_synth) m_api->deleteSynth(m_synth);
         if (m_settings) m_api->deleteSettings(m_settings);
@@ -141,6 +147,9 @@ private:
         // The song waits for this thread, the game does not: on a busy machine the frames go
         // first, the music starts a little later.
         setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kLoaderNice);
+        // Nor does the first frame wait for it: the song of the title asks as the title starts.
+        FirstFrameWait(m_cancel, kFirstFrameWaitMs);
+        if (m_cancel.load()) return;
         const cFluidApi* api = FluidApi();
         // Every song would fail the same way: one line is enough, and the songs stay silent.
         if (!api) {
@@ -178,6 +187,7 @@ private:
     fluid_synth_t* m_synth = nullptr;
     std::thread m_loader;
     std::atomic<bool> m_ready{false};
+    std::atomic<bool> m_cancel{false}; // the engine goes before its font was needed
 };
 
 class cFluidMidiSynth final : public cMidiSynth {

@@ -82,6 +82,17 @@ int MixerDuplicateVoice(int voice) {
     return id;
 }
 
+void MixerSetVoiceBlock(int voice, PcmBlock block, int channels) {
+    if (!block || (channels != 1 && channels != kMixChannels)) return;
+    std::lock_guard lock(S().mixMutex);
+    auto it = S().voices.find(voice);
+    if (it == S().voices.end()) return;
+    it->second.block = std::move(block);
+    it->second.channels = channels;
+    it->second.pos = 0;
+    it->second.playing = false;
+}
+
 void MixerReleaseVoice(int voice) {
     std::lock_guard lock(S().mixMutex);
     S().voices.erase(voice);

@@ -3,8 +3,8 @@
 // stereo float at one fixed rate; the audio device (when there is one) pulls finished blocks
 // through its callback, and tests pull them with MixerRender instead of opening a device.
 //
-// Sound-effect buffers are voices: a voice plays a shared block of samples converted once at
-// load. Music players are sources that render themselves into the mix on demand.
+// Sound-effect buffers are voices: a voice plays a shared block of samples converted once (when
+// the sound is first played). Music players are sources that render themselves into the mix on demand.
 //
 // Threads: the window thread and the game thread start and stop voices while the audio
 // callback renders; every voice operation and the whole of a render hold the mixer's mutex.
@@ -36,6 +36,8 @@ float VolumeToGain(i32 mB);
 // A block of one channel (a mono sound, kept at half the size) plays the same on both sides.
 int MixerCreateVoice(PcmBlock block, int channels = kMixChannels);
 int MixerDuplicateVoice(int voice); // a voice sharing the block of another; 0 when it fails
+// Gives a voice other samples (a sound converted on its first play); it stops if it played.
+void MixerSetVoiceBlock(int voice, PcmBlock block, int channels);
 void MixerReleaseVoice(int voice);
 void MixerPlayVoice(int voice, bool loop); // stop, rewind and play
 void MixerStopVoice(int voice);

@@ -1,7 +1,5 @@
 #include "platform/sound/OggPlayer.h"
 
-#include <vorbis/vorbisfile.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "platform/sound/Mixer.h"
+#include "platform/sound/VorbisLibrary.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
 
@@ -48,6 +47,8 @@ public:
         std::lock_guard lock(m_mutex);
         CloseLocked();
         m_fGain = 1.0f;
+        // Without the decoder (its one line is in the report) every Ogg song stays silent.
+        if (!VorbisApi()) return 0;
         if (read != FileRead::Ok) {
             WriteReport("Ogg %s は読めないファイルです", name.c_str());
             return 0;
@@ -117,7 +118,7 @@ public:
             float** pcm = nullptr;
             int link = 0;
             m_bUnread = false;
-            const long got = ov_read_float(&m_vf, &pcm, 4096, &link);
+            const long got = VorbisApi()->readFloat(&m_vf, &pcm, 4096, &link);
             if (got > 0 && link != m_nLink && !NewLink(link)) {
                 StopDamaged();
                 break;
@@ -159,7 +160,7 @@ private:
     // False: the new link's rate is refused.
     bool NewLink(int link) {
         m_nLink = link;
-        const vorbis_info* info = ov_info(&m_vf, link);
+        const vorbis_info* info = VorbisApi()->info(&m_vf, link);
         if (!info) return true;
         if (!RateSupported(info)) return false;
         const int rate = static_cast<int>(info->rate);
@@ -175,16 +176,16 @@ private:
 
     // (Re)opens the stream at its first byte; the decoder reads the headers only.
     bool OpenLocked() {
-        if (m_bOpen) ov_clear(&m_vf);
+        if (m_bOpen) VorbisApi()->clear(&m_vf);
         m_bOpen = false;
         m_bUnread = false;
         m_file.pos = 0;
         m_nLink = -1;
         const ov_callbacks callbacks{MemRead, nullptr, nullptr, nullptr};
-        if (ov_open_callbacks(&m_file, &m_vf, nullptr, 0, callbacks) != 0) return false;
+        if (VorbisApi()->openCallbacks(&m_file, &m_vf, nullptr, 0, callbacks) != 0) return false;
         m_bOpen = true;
-        if (!RateSupported(ov_info(&m_vf, -1))) {
-            ov_clear(&m_vf);
+        if (!RateSupported(VorbisApi()->info(&m_vf, -1))) {
+            VorbisApi()->clear(&m_vf);
             m_bOpen = false;
             return false;
         }
@@ -193,7 +194,7 @@ private:
     }
 
     void CloseLocked() {
-        if (m_bOpen) ov_clear(&m_vf);
+        if (m_bOpen) VorbisApi()->clear(&m_vf);
         m_bOpen = false;
         m_bUnread = false;
         m_bPlaying = false;

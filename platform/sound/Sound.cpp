@@ -10,6 +10,11 @@
 #include "platform/system/Report.h"
 #include "platform/system/Timers.h"
 
+struct DSPENDINGPCM {
+    WAVEDATA wave;
+    int channels = kMixChannels;
+};
+
 const i32 g_anSeVolumeStep[11] = {-10000, -3000, -2000, -1300, -800, -500, -300, -150, -80, -30, 0};
 
 namespace {
@@ -28,6 +33,36 @@ std::vector<DSSOUNDDEF>* g_pDefs = nullptr;
 void ClearSound(DSSOUND& sound) {
     for (int v : sound.vBuffer) MixerReleaseVoice(v);
     sound = DSSOUND{};
+}
+
+// The samples of a sound in the mix format, as they are heard: the rate changed, and a mono
+// sound kept as one of the two equal sides. Throws bad_alloc.
+PcmBlock ConvertSound(const WAVEDATA& wave) {
+    const u64 frames = wave.vData.size() / (wave.wfx.nChannels * (wave.wfx.wBitsPerSample / 8u));
+    const std::vector<float> samples = WaveToFloat(wave);
+    std::vector<float> mixed =
+        ConvertToMix(samples.data(), static_cast<int>(frames), static_cast<int>(wave.wfx.nSamplesPerSec), wave.wfx.nChannels);
+    if (wave.wfx.nChannels == 1) {
+        std::vector<float> mono(mixed.size() / 2);
+        for (std::size_t i = 0; i < mono.size(); ++i) mono[i] = mixed[2 * i];
+        mixed = std::move(mono);
+    }
+    return std::make_shared<const std::vector<float>>(std::move(mixed));
+}
+
+// A sound's first play: its voices get their samples. A sound that cannot be converted says so
+// once and stays silent.
+void ConvertPending(DSSOUND& sound) {
+    const std::shared_ptr<DSPENDINGPCM> pending = std::move(sound.pending);
+    sound.pending.reset();
+    PcmBlock block;
+    try {
+        block = ConvertSound(pending->wave);
+    } catch (const std::bad_alloc&) {
+        WriteReportLog("%sのメモリ確保失敗！", sound.strName.c_str());
+        return;
+    }
+    for (int voice : sound.vBuffer) MixerSetVoiceBlock(voice, block, pending->channels);
 }
 
 } // namespace
@@ -84,28 +119,10 @@ bool DSCreateSound(DSSOUND& sound, const std::string& path, i32 bufferCount, i32
         WriteReportLog("%sのメモリ確保失敗！", path.c_str());
         return false;
     }
-    PcmBlock block;
-    int channels = kMixChannels;
-    try {
-        const std::vector<float> samples = WaveToFloat(wave);
-        FreeWave(wave);
-        std::vector<float> mixed =
-            ConvertToMix(samples.data(), static_cast<int>(frames), static_cast<int>(wave.wfx.nSamplesPerSec), wave.wfx.nChannels);
-        // A mono sound comes out with both sides equal: one of them is kept, and plays on both.
-        if (wave.wfx.nChannels == 1) {
-            std::vector<float> mono(mixed.size() / 2);
-            for (std::size_t i = 0; i < mono.size(); ++i) mono[i] = mixed[2 * i];
-            mixed = std::move(mono);
-            channels = 1;
-        }
-        block = std::make_shared<const std::vector<float>>(std::move(mixed));
-    } catch (const std::bad_alloc&) {
-        WriteReportLog("%sのメモリ確保失敗！", path.c_str());
-        return false;
-    }
-
+    const int channels = wave.wfx.nChannels == 1 ? 1 : kMixChannels;
     DSSOUND made;
-    const int first = MixerCreateVoice(block, channels);
+    // The voices start on an empty block (silent); the first play gives them the samples.
+    const int first = MixerCreateVoice(std::make_shared<const std::vector<float>>(), channels);
     if (first == 0) {
         WriteReportLog("%s生成失敗！", path.c_str());
         return false;
@@ -123,6 +140,7 @@ bool DSCreateSound(DSSOUND& sound, const std::string& path, i32 bufferCount, i32
     made.vVolume.assign(made.vBuffer.size(), 0);
     made.dwCount = static_cast<u32>(bufferCount);
     made.strName = path;
+    made.pending = std::make_shared<DSPENDINGPCM>(DSPENDINGPCM{std::move(wave), channels});
     sound = std::move(made);
     if (volume != 0)
         for (u32 i = 0; i < sound.dwCount; ++i) DSSetVolume(sound, i, volume, false);
@@ -132,6 +150,7 @@ bool DSCreateSound(DSSOUND& sound, const std::string& path, i32 bufferCount, i32
 void DSPlay(DSSOUND& sound, u32 flags) {
     std::lock_guard lock(g_dsMutex);
     if (!g_bInit || sound.dwCount == 0 || sound.dwNext >= sound.vBuffer.size()) return;
+    if (sound.pending) ConvertPending(sound);
     MixerPlayVoice(sound.vBuffer[sound.dwNext], (flags & DSBPLAY_LOOPING) != 0);
     if (++sound.dwNext >= sound.dwCount) sound.dwNext = 0;
 }

@@ -5,6 +5,7 @@
 //
 // DSPlay runs on the window thread and PlayCursorSound on the game thread: the sound records
 // and the module state are guarded by one lock.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,12 +23,17 @@ struct DSSOUNDDEF {
 };
 
 // One sound, one per definition row, in a vector kept by the caller.
+struct DSPENDINGPCM;
 struct DSSOUND {
     std::string strName;
     std::vector<int> vBuffer; // mixer voices; element 0 the first buffer, the others its duplicates
     std::vector<i32> vVolume; // each buffer's volume
     u32 dwCount = 0;
     u32 dwNext = 0;
+    // The file's samples, checked at load and converted to the mix format when the sound is
+    // first played: most sounds of a game are not heard in a given run, and converting them
+    // all cost start-up milliseconds and megabytes.
+    std::shared_ptr<DSPENDINGPCM> pending;
 };
 
 // The primary format arguments are kept for the callers; everything mixes at the mix rate.

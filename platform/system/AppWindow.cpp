@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/system/FirstFrame.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/MessageBox.h"
@@ -30,6 +31,12 @@ SDL_Renderer* g_renderer = nullptr;
 SDL_Texture* g_texture = nullptr;
 bool g_vsync = false;
 bool g_videoUp = false;
+// The pads are looked for once the game's first frame is done (or a second into a run that
+// makes none): finding them costs the start a couple of milliseconds, and no one
+// presses a button before the title is there.
+bool g_joysticksUp = false;
+std::chrono::steady_clock::time_point g_videoStart;
+constexpr auto kJoysticksAtLatest = std::chrono::seconds(1);
 Uint32 g_wakeEvent = 0;
 // The window thread's wake-ups where no display sends events (AppPumpEvents).
 std::mutex g_wakeMutex;
@@ -320,9 +327,9 @@ bool AppVideoInit() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
         return false;
     }
-    // No joystick support is no reason not to run: the keyboard still plays.
-    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) WriteReport("SDL_Init(JOYSTICK): %s", SDL_GetError());
     g_videoUp = true;
+    g_joysticksUp = false;
+    g_videoStart = std::chrono::steady_clock::now();
     if (!g_wakeEvent) {
         const Uint32 ev = SDL_RegisterEvents(1);
         if (ev != static_cast<Uint32>(-1)) g_wakeEvent = ev;
@@ -332,6 +339,8 @@ bool AppVideoInit() {
 }
 
 void AppVideoQuit() {
+    // No frame comes any more: nothing may wait for one.
+    FirstFrameShown();
     SetWindowQueueWakeHook(nullptr);
     AppWindowDestroy();
     for (u32 n = 0; n < kMaxJoysticks; ++n) {
@@ -486,8 +495,20 @@ AppEventHook SetAppEventHook(AppEventHook hook) {
     return hook;
 }
 
+namespace {
+void StartJoysticksWhenDue() {
+    if (g_joysticksUp) return;
+    if (!FirstFrameWasShown() && std::chrono::steady_clock::now() - g_videoStart < kJoysticksAtLatest) return;
+    g_joysticksUp = true;
+    // No joystick support is no reason not to run: the keyboard still plays. The pads already
+    // plugged in arrive as device events, as those plugged in later do.
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) WriteReport("SDL_Init(JOYSTICK): %s", SDL_GetError());
+}
+} // namespace
+
 void AppPumpEvents(u32 waitMs) {
     if (!g_videoUp) return;
+    StartJoysticksWhenDue();
     SDL_Event ev;
     if (waitMs > 0 && AppIsHeadless()) {
         // A driver without a display has no events of its own to wait on, and SDL would look

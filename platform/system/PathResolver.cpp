@@ -1,5 +1,10 @@
 #include "platform/system/PathResolver.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <new>
@@ -55,33 +60,64 @@ fs::path FindComponent(const fs::path& dir, const std::string& name) {
     return found.empty() ? exact : found;
 }
 
+// A ".." moves up from whatever the name before it turned out to be: only the walk by names
+// says where that is.
+bool HasDotDot(const std::vector<std::string>& parts, std::size_t first) {
+    for (std::size_t i = first; i < parts.size(); ++i)
+        if (parts[i] == "..") return true;
+    return false;
+}
+
 template <class Bytes>
 FileRead ReadWhole(const std::string& sjisPath, Bytes& out, std::size_t limit) {
     out.clear();
     if (sjisPath.empty()) return FileRead::Missing;
     const fs::path path = ResolvePath(sjisPath);
-    std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
-    if (!fs::exists(st)) return ec && ec != std::errc::no_such_file_or_directory ? FileRead::Unreadable : FileRead::Missing;
-    if (fs::is_directory(st)) return FileRead::Unreadable;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return FileRead::Unreadable;
+    }
+    // Read straight into storage of the file's size (a file that grows meanwhile is read on to
+    // its end, up to the limit; one the system sizes as empty, such as a pipe, as well).
     FileRead result = FileRead::Ok;
-    char chunk[65536];
-    std::size_t n;
     try {
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-            if (out.size() + n > limit) {
-                result = FileRead::TooLarge;
-                break;
+        const std::size_t expect = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+        if (expect > limit) {
+            result = FileRead::TooLarge;
+        } else {
+            std::size_t have = 0;
+            out.resize(expect > 0 ? expect : std::min<std::size_t>(limit, 65536));
+            for (;;) {
+                if (have == out.size()) {
+                    if (out.size() >= limit) {
+                        // Full at the limit: one byte more would pass it.
+                        char probe;
+                        const ssize_t more = ::read(fd, &probe, 1);
+                        if (more > 0) result = FileRead::TooLarge;
+                        else if (more < 0 && errno != EINTR) result = FileRead::Unreadable;
+                        else if (more < 0) continue;
+                        break;
+                    }
+                    out.resize(std::min(limit, std::max<std::size_t>(out.size() * 2, 65536)));
+                }
+                const ssize_t n = ::read(fd, reinterpret_cast<char*>(out.data()) + have, out.size() - have);
+                if (n < 0) {
+                    if (errno == EINTR) continue;
+                    result = FileRead::Unreadable;
+                    break;
+                }
+                if (n == 0) break;
+                have += static_cast<std::size_t>(n);
             }
-            out.insert(out.end(), chunk, chunk + n);
+            out.resize(have);
         }
     } catch (const std::bad_alloc&) {
         result = FileRead::TooLarge;
     }
-    if (result == FileRead::Ok && std::ferror(f)) result = FileRead::Unreadable;
-    std::fclose(f);
+    ::close(fd);
     if (result != FileRead::Ok) out.clear();
     return result;
 }
@@ -94,6 +130,50 @@ FileRead ReadWholeFile(const std::string& sjisPath, std::vector<u8>& out, std::s
 
 FileRead ReadWholeFile(const std::string& sjisPath, std::string& out, std::size_t limit) {
     return ReadWhole(sjisPath, out, limit);
+}
+
+FileRead ReadFileHead(const std::string& sjisPath, std::vector<u8>& out, std::size_t maxBytes, std::size_t& fileSize) {
+    out.clear();
+    fileSize = 0;
+    if (sjisPath.empty()) return FileRead::Missing;
+    const int fd = ::open(ResolvePath(sjisPath).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return FileRead::Unreadable;
+    }
+    // One byte past the head tells whether the file goes on.
+    FileRead result = FileRead::Ok;
+    std::size_t have = 0;
+    try {
+        out.resize(maxBytes + 1);
+        while (have < out.size()) {
+            const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                result = FileRead::Unreadable;
+                break;
+            }
+            if (n == 0) break;
+            have += static_cast<std::size_t>(n);
+        }
+    } catch (const std::bad_alloc&) {
+        result = FileRead::Unreadable;
+    }
+    ::close(fd);
+    if (result != FileRead::Ok) {
+        out.clear();
+        return result;
+    }
+    if (have <= maxBytes) {
+        out.resize(have);
+        fileSize = have;
+    } else {
+        out.resize(maxBytes);
+        fileSize = std::max<std::size_t>(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)), maxBytes + 1);
+    }
+    return result;
 }
 
 void SetGameRoot(const fs::path& root) {
@@ -129,6 +209,16 @@ fs::path ResolvePath(const std::string& sjisPath) {
         first = 1;
     } else {
         base = GetGameRoot();
+    }
+    // The usual case, every name written as it is on disk: one look at the whole path instead
+    // of two at each of its names. The walk below then would find each name exactly as written
+    // and come to the same path.
+    if (!HasDotDot(parts, first)) {
+        fs::path exact = base;
+        for (std::size_t i = first; i < parts.size(); ++i)
+            if (!parts[i].empty() && parts[i] != ".") exact /= parts[i];
+        std::error_code ec;
+        if (!exact.empty() && fs::exists(fs::status(exact, ec))) return exact;
     }
     bool searching = true;
     for (std::size_t i = first; i < parts.size(); ++i) {

@@ -28,5 +28,9 @@ bool MakeDirectory(const std::string& sjisPath);
 // folder in its place, an input error); TooLarge: more bytes than the caller's limit.
 enum class FileRead { Ok, Missing, Unreadable, TooLarge };
 // Reads a whole file (a game path). Out of memory counts as TooLarge.
-FileRead ReadWholeFile(const std::string& sjisPath, std::vector<u8>& out, std::size_t limit = std::size_t(1) << 30);
-FileRead ReadWholeFile(const std::string& sjisPath, std::string& out, std::size_t limit = std::size_t(1) << 30);
+constexpr std::size_t kWholeFileLimit = std::size_t(1) << 30;
+FileRead ReadWholeFile(const std::string& sjisPath, std::vector<u8>& out, std::size_t limit = kWholeFileLimit);
+FileRead ReadWholeFile(const std::string& sjisPath, std::string& out, std::size_t limit = kWholeFileLimit);
+// Reads at most the first maxBytes of a file and gives the file's size: the whole file when
+// fileSize == out.size(). Outcomes as a whole read's (never TooLarge).
+FileRead ReadFileHead(const std::string& sjisPath, std::vector<u8>& out, std::size_t maxBytes, std::size_t& fileSize);

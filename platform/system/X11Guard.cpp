@@ -4,6 +4,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
@@ -52,7 +53,31 @@ void SetHandler(void* lib) {
     if (auto setHandler = reinterpret_cast<SetHandlerFn>(dlsym(lib, "XSetErrorHandler"))) setHandler(OnXError);
 }
 
-int PinModule(dl_phdr_info* info, size_t, void*) {
+int CountModule(dl_phdr_info*, size_t, void* count) {
+    ++*static_cast<std::size_t*>(count);
+    return 0;
+}
+
+// The libraries the program was started with come first in the walk and are never unloaded;
+// only those opened later need holding. Counted as the program starts, before anything opens
+// a library of its own.
+std::size_t CountModules() {
+    std::size_t n = 0;
+    dl_iterate_phdr(CountModule, &n);
+    return n;
+}
+const std::size_t g_modulesAtStart = CountModules();
+
+struct PinWalk {
+    std::size_t index = 0;
+    std::size_t skip = 0;
+};
+
+int PinModule(dl_phdr_info* info, size_t, void* data) {
+    auto* walk = static_cast<PinWalk*>(data);
+    // Asking again for one of the program's own libraries would walk its dependencies by name
+    // for nothing (a millisecond and more over the sixty the program starts with).
+    if (walk->index++ < walk->skip) return 0;
     if (info->dlpi_name && info->dlpi_name[0] == '/') dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD);
     return 0;
 }
@@ -73,7 +98,9 @@ void X11GuardPinLibraries() {
     // video ends; blocks they keep until the process ends are then leaks of an unknown module,
     // which no suppression can name. Every library loaded so far is held open instead (nothing
     // new is loaded), so that they keep their names.
-    dl_iterate_phdr(PinModule, nullptr);
+    PinWalk walk;
+    walk.skip = g_modulesAtStart;
+    dl_iterate_phdr(PinModule, &walk);
 }
 
 void X11GuardInstall(void* sdlWindow) {

@@ -1,7 +1,6 @@
 #include "platform/ui/Dialog.h"
 
 #include <SDL.h>
-#include <SDL_ttf.h>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
+#include "platform/ui/TtfLibrary.h"
 
 namespace fs = std::filesystem;
 
@@ -36,14 +36,15 @@ TTF_Font* UiFont() {
     static bool tried = false;
     if (tried) return font;
     tried = true;
-    if (!TTF_WasInit() && TTF_Init() != 0) return nullptr;
+    const TtfLibrary* ttf = TtfApi();
+    if (!ttf || (!ttf->wasInit() && ttf->init() != 0)) return nullptr;
     // The dialogs' own font, else the game's font, else IPA Gothic where Debian puts it.
     const char* paths[] = {std::getenv("TOBRELK_UI_FONT"), std::getenv("TOBRELK_FONT"),
                            "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
                            "/usr/share/fonts/truetype/fonts-japanese-gothic.ttf"};
     for (const char* p : paths) {
         if (!p) continue;
-        font = TTF_OpenFont(p, 13);
+        font = ttf->openFont(p, 13);
         if (font) break;
     }
     if (!font) WriteReport("Dialog : フォントがありません");
@@ -81,7 +82,7 @@ void Text(std::vector<u32>& f, int x, int y, int w, int h, const std::string& ut
     TTF_Font* font = UiFont();
     if (!font || utf8.empty() || w <= 0) return;
     const SDL_Color c{static_cast<Uint8>(colour >> 16), static_cast<Uint8>(colour >> 8), static_cast<Uint8>(colour), 255};
-    SDL_Surface* s = TTF_RenderUTF8_Blended(font, utf8.c_str(), c);
+    SDL_Surface* s = TtfApi()->renderUtf8Blended(font, utf8.c_str(), c);
     if (!s) return;
     SDL_Surface* dst = SDL_CreateRGBSurfaceWithFormatFrom(f.data(), kW, kH, 32, kW * 4, SDL_PIXELFORMAT_ARGB8888);
     if (dst) {
@@ -169,7 +170,7 @@ constexpr u32 kTipColour = 0xFFFFFFE1;
 int TextWidth(const std::string& utf8) {
     TTF_Font* font = UiFont();
     int w = 0, h = 0;
-    if (!font || utf8.empty() || TTF_SizeUTF8(font, utf8.c_str(), &w, &h) != 0) return 0;
+    if (!font || utf8.empty() || TtfApi()->sizeUtf8(font, utf8.c_str(), &w, &h) != 0) return 0;
     return w;
 }
 

@@ -1,9 +1,12 @@
 #include "platform/ui/Font.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 #include "platform/graphics/Raster.h"
@@ -34,30 +37,54 @@ u32 DecodeUtf8(const std::string& s) {
     return 0;
 }
 
-// CP932 to Unicode, built once through iconv's "CP932" (never "SHIFT_JIS", which would turn
-// the backslash into a yen sign).
-const std::vector<u32>& Cp932Table() {
-    static std::vector<u32> table;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        table.assign(65536, 0);
+// CP932 to Unicode through iconv's "CP932" (never "SHIFT_JIS", which would turn the backslash
+// into a yen sign). A row of 256 (the single bytes, or the characters of one lead byte) is
+// made when a character of it is first asked for: a game's texts use a few of the sixty rows,
+// and making all of them cost every start milliseconds of iconv.
+class cCp932Rows {
+public:
+    // Row 0 holds the single bytes (0 is never a lead byte); row b the characters led by b.
+    const u32* Row(u8 key) {
+        std::atomic<const u32*>& slot = m_row[key];
+        if (const u32* row = slot.load(std::memory_order_acquire)) return row;
+        std::lock_guard lock(m_mutex);
+        if (const u32* row = slot.load(std::memory_order_relaxed)) return row;
+        auto made = std::make_unique<u32[]>(256);
+        if (key == 0) MakeSingles(made.get());
+        else MakeLeadRow(key, made.get());
+        const u32* row = made.get();
+        m_made.push_back(std::move(made));
+        slot.store(row, std::memory_order_release);
+        return row;
+    }
+
+private:
+    static void MakeSingles(u32* row) {
         for (int c = 0x20; c < 0x100; ++c) {
             if (c == 0x7F || c == 0x80 || c == 0xA0 || c >= 0xFD || IsSjisLead(static_cast<u8>(c))) continue;
             const std::string in(1, static_cast<char>(c));
             const std::string u = SjisToUtf8(in);
-            if (u != "?" || c == '?') table[static_cast<std::size_t>(c)] = DecodeUtf8(u);
+            if (u != "?" || c == '?') row[c] = DecodeUtf8(u);
         }
-        for (int lead = 0x81; lead <= 0xFC; ++lead) {
-            if (!IsSjisLead(static_cast<u8>(lead))) continue;
-            for (int trail = 0x40; trail <= 0xFC; ++trail) {
-                if (!IsSjisTrail(static_cast<u8>(trail))) continue;
-                const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-                const std::string u = SjisToUtf8(std::string(in, 2));
-                if (u != "?") table[static_cast<std::size_t>(lead << 8 | trail)] = DecodeUtf8(u);
-            }
+    }
+    static void MakeLeadRow(u8 lead, u32* row) {
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            if (!IsSjisTrail(static_cast<u8>(trail))) continue;
+            const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            const std::string u = SjisToUtf8(std::string(in, 2));
+            if (u != "?") row[trail] = DecodeUtf8(u);
         }
-    });
-    return table;
+    }
+
+    std::array<std::atomic<const u32*>, 256> m_row{};
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<u32[]>> m_made;
+};
+
+// Never destroyed: glyphs may be drawn while statics go at exit.
+cCp932Rows& Cp932Rows() {
+    static auto* rows = new cCp932Rows();
+    return *rows;
 }
 
 bool IsRenderTarget(const DDSURFACEDATA* sd) { return lpDTCon && sd && sd->lpDT && sd->lpDT->bRenderTarget; }
@@ -244,8 +271,8 @@ bool IconsActive(const Font* font) { return font->iconsOn && font->icon && Surfa
 } // namespace
 
 u32 Cp932ToUnicode(u8 lead, u8 trail) {
-    const auto& t = Cp932Table();
-    return trail ? t[static_cast<std::size_t>(lead) << 8 | trail] : t[lead];
+    if (!trail) return Cp932Rows().Row(0)[lead];
+    return IsSjisLead(lead) ? Cp932Rows().Row(lead)[trail] : 0;
 }
 
 std::string FontFilePath(const std::string& faceUtf8) {

@@ -183,6 +183,26 @@ TEST(DialogKit, DrawsIntoTheFrame) {
     EXPECT_EQ(frame[10 * 640 + 10], 0xFF000000u);
 }
 
+// The dialogs' font library is opened when a dialog first writes text: the caption comes out
+// in letters over its bar, and an empty caption leaves the bar plain.
+TEST(DialogKit, CaptionIsWrittenInTheDialogFont) {
+    if (!std::filesystem::exists("/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf") && !std::getenv("TOBRELK_UI_FONT"))
+        GTEST_SKIP() << "no dialog font installed";
+    auto captionPixels = [](const std::string& caption) {
+        TestDlg d;
+        d.DlgSetText(caption);
+        d.Open();
+        std::vector<u32> frame(640 * 480, 0xFF000000u);
+        d.Draw(frame);
+        int lit = 0;
+        for (int y = 102; y < 120; ++y)
+            for (int x = 106; x < 206; ++x) lit += frame[static_cast<std::size_t>(y) * 640 + x] != 0xFF0A246Au;
+        return lit;
+    };
+    EXPECT_EQ(captionPixels(""), 0);
+    EXPECT_GT(captionPixels("起動設定 Setup"), 40);
+}
+
 TEST(DialogKit, FolderListsFoldersFirstAndMatchesExtensions) {
     const fs::path dir = fs::temp_directory_path() / ("tobrelk_dlg_" + std::to_string(::getpid()));
     fs::remove_all(dir);

@@ -1,10 +1,15 @@
 // Input records, key configuration, key repeat, histories, menu cursors and mouse buttons.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/system/AppWindow.h"
+#include "platform/system/FirstFrame.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/PathResolver.h"
@@ -336,3 +341,18 @@ TEST(MouseButtonsTest, PressedAndReleasedOnce) {
 }
 
 } // namespace
+
+// The pads are looked for once the first frame is on the screen, not while the program starts.
+TEST(AppPads, PadsAreLookedForOnceTheFirstFrameIsShown) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    ASSERT_TRUE(AppVideoInit());
+    if (!FirstFrameWasShown()) {
+        AppPumpEvents(0);
+        EXPECT_EQ(SDL_WasInit(SDL_INIT_JOYSTICK), 0u) << "the pads were looked for before the first frame";
+        FirstFrameShown();
+    }
+    AppPumpEvents(0);
+    EXPECT_NE(SDL_WasInit(SDL_INIT_JOYSTICK), 0u);
+    AppVideoQuit();
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_JOYSTICK), 0u);
+}

@@ -40,7 +40,9 @@ TEST(ImageDecode, PalettedBmpKeepsIndicesAtEveryDepth) {
         EXPECT_EQ(out.bitsPerPixel, bpp);
         ASSERT_TRUE(out.hasIndices);
         EXPECT_EQ(out.indices, src.indices) << bpp;
-        EXPECT_EQ(out.argb[5], 0xFF000000u | src.colorTable[src.indices[5]]);
+        ASSERT_EQ(out.argb.size(), src.indices.size());
+        for (std::size_t i = 0; i < out.argb.size(); ++i)
+            ASSERT_EQ(out.argb[i], 0xFF000000u | src.colorTable[src.indices[i]]) << bpp << " pixel " << i;
     }
 }
 
@@ -198,6 +200,18 @@ TEST(ImageDecode, CheckingAFileGivesTheDecodersVerdictAndMessage) {
         Put32(f, at, v);
         return f;
     };
+    const auto bigPaletted = EncodeBmp(Paletted(300, 240, 200), 8);
+    const auto bigDirect = EncodeBmp(MakeImage(200, 120, [](int x, int y) { return 0xFF000000u | u32(x) << 8 | u32(y); }), 24);
+    // Runs of 100 over 700 rows (well past the head): a row of 300 in a picture 299 wide runs
+    // past it; in one 300 wide the stream is whole.
+    std::vector<u8> runs;
+    for (int row = 0; row < 700; ++row) {
+        for (int k = 0; k < 3; ++k) runs.insert(runs.end(), {100, static_cast<u8>((row + k) & 1)});
+        runs.insert(runs.end(), {0, 0});
+    }
+    runs.insert(runs.end(), {0, 1});
+    const auto bigRle = Rle8File(runs, 299, 700);
+    const auto bigRleOk = Rle8File(runs, 300, 700);
     const std::vector<Case> cases = {
         {"paletted.bmp", paletted, true},
         {"direct.bmp", direct, true},
@@ -211,6 +225,16 @@ TEST(ImageDecode, CheckingAFileGivesTheDecodersVerdictAndMessage) {
         {"rle.bmp", Rle8File({2, 1, 0, 3, 0, 1, 0, 0, 0, 0, 0, 2, 2, 0, 1, 1, 0, 1}, 5, 2), false},
         {"overrun.bmp", Rle8File({6, 1, 0, 1}, 5, 2), false},
         {"garbage.bmp", {'X', 'Y', 'Z'}, false},
+        // Pictures longer than the head a check reads: the verdict still takes the whole file.
+        {"big.bmp", bigPaletted, true},
+        {"bigdirect.bmp", bigDirect, true},
+        {"bigshort.bmp", cut(bigPaletted, 301), false},
+        {"bigoffset.bmp", with(bigPaletted, 10, static_cast<u32>(bigPaletted.size())), false},
+        {"bigheader.bmp", with(bigPaletted, 14, 60000), true},
+        {"bigcolours.bmp", with(bigPaletted, 46, 0), true},
+        {"bigrle.bmp", bigRle, false},
+        {"bigrlecut.bmp", cut(bigRle, 2), false},
+        {"bigrleok.bmp", bigRleOk, false},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(dir.Write(c.name, c.bytes));

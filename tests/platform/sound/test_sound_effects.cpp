@@ -150,6 +150,36 @@ TEST_F(SoundEffects, MonoSoundsPlayAsTheirStereoConversion) {
         ASSERT_EQ(both[i], stereo[first.size() + i] * gain + stereo[i] * gain) << i;
 }
 
+// Sounds are converted to the mix format on their first play: a stereo 8-bit sound at another
+// rate, played first from the cursor path and then again over itself, is to the bit its
+// conversion; a sound never played is never heard, and one whose file changed after the load
+// plays what was loaded.
+TEST_F(SoundEffects, SoundsPlayTheirLoadedSamplesConvertedOnTheFirstPlay) {
+    std::vector<u8> bytes;
+    std::vector<float> samples;
+    for (int i = 0; i < 600; ++i)
+        for (int c = 0; c < 2; ++c) {
+            const u8 v = static_cast<u8>(98 + (i * (c ? 37 : 91)) % 61); // both buffers together stay within the output range
+            bytes.push_back(v);
+            samples.push_back((static_cast<float>(v) - 128.0f) / 128.0f);
+        }
+    WriteFile(m_root / "s.wav", MakeWave(2, 11025, 8, bytes));
+    auto& sounds = Create({{"s.wav", 2}, {ConstantWave("quiet.wav", 20000, 100)}});
+    WriteFile(m_root / "s.wav", MakeWave(1, 8000, 8, std::vector<u8>(10, 0)));
+    const std::vector<float> stereo = ConvertToMix(samples.data(), 600, 11025, 2);
+    PlayCursorSound(1, 1, 0);
+    const auto first = Render(500);
+    DSPlay(sounds[0], 0);
+    const auto both = Render(static_cast<int>(stereo.size() / 2) - 500);
+    for (std::size_t i = 0; i < first.size(); ++i) ASSERT_EQ(first[i], stereo[i]) << i;
+    for (std::size_t i = 0; i < both.size(); ++i) ASSERT_EQ(both[i], stereo[first.size() + i] + stereo[i]) << i;
+    const auto tail = Render(500);
+    for (std::size_t i = 0; i < tail.size(); ++i) ASSERT_EQ(tail[i], stereo[both.size() + i]) << i;
+    const auto after = Render(1000);
+    EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](float v) { return v == 0.0f; }));
+    EXPECT_FALSE(MixerIsVoicePlaying(sounds[1].vBuffer[0]));
+}
+
 TEST_F(SoundEffects, OverlappingSoundsMixAtTheirVolumes) {
     // 0.5, 0.25 at -6 dB, and a missing file that stays silent while the others play.
     auto& sounds = Create({{ConstantWave("a.wav", 16384, 1000)}, {ConstantWave("b.wav", 8192, 1000), 1, -600}, {"missing.wav"}});

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "platform/system/PathResolver.h"
 #include "platform/system/PathUtil.h"
 #include "platform/system/Sjis.h"
 #include "tests/support/ScratchGame.h"
@@ -87,4 +91,51 @@ TEST_F(PathsTest, RelativeAndAbsolutePaths) {
     std::string rel = "data\\stg4\\a.stg4_000";
     ASSERT_EQ(MakeAbsolutePath(rel), 1);
     EXPECT_TRUE(FileExists(rel));
+}
+
+TEST_F(PathsTest, NamesAfterAFolderUpAreStillFoundWhateverTheirCase) {
+    Touch("bmp/chara/hero.bmp");
+    EXPECT_EQ(ResolvePath("bmp\\chara\\hero.bmp"), m_root / "bmp/chara/hero.bmp");
+    EXPECT_EQ(ResolvePath("bmp\\..\\BMP\\Chara\\hero.bmp"), m_root / "bmp/../bmp/chara/hero.bmp");
+    EXPECT_TRUE(FileExists("Bmp\\.\\chara\\\\HERO.bmp"));
+}
+
+// Every outcome of reading a whole file: the bytes as they are, the limit (a file of exactly
+// the limit passes, one byte more does not), a missing name, a folder, a name below a file, and
+// a file the system sizes as empty while it has content.
+TEST_F(PathsTest, WholeFilesAreReadWithTheirOutcome) {
+    std::string bytes(100000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+    m_game.Write("data/A.bin", bytes);
+    std::vector<u8> v;
+    std::string s;
+    ASSERT_EQ(ReadWholeFile("DATA\\a.BIN", v), FileRead::Ok);
+    EXPECT_EQ(std::string(v.begin(), v.end()), bytes);
+    ASSERT_EQ(ReadWholeFile("data\\A.bin", s, bytes.size()), FileRead::Ok);
+    EXPECT_EQ(s, bytes);
+    EXPECT_EQ(ReadWholeFile("data\\A.bin", v, bytes.size() - 1), FileRead::TooLarge);
+    EXPECT_TRUE(v.empty());
+    EXPECT_EQ(ReadWholeFile("data\\none.bin", v), FileRead::Missing);
+    EXPECT_EQ(ReadWholeFile("", v), FileRead::Missing);
+    EXPECT_EQ(ReadWholeFile("data", v), FileRead::Unreadable);
+    EXPECT_EQ(ReadWholeFile("data\\A.bin\\inner", v), FileRead::Unreadable);
+    m_game.Write("data/empty.bin", "");
+    EXPECT_EQ(ReadWholeFile("data\\empty.bin", s), FileRead::Ok);
+    EXPECT_TRUE(s.empty());
+    // Sized as empty by the system, read to its end all the same, and held to the limit.
+    ASSERT_EQ(ReadWholeFile("\\proc\\self\\status", s), FileRead::Ok);
+    EXPECT_NE(s.find("Name:"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile("\\proc\\self\\status", s, 16), FileRead::TooLarge);
+    EXPECT_TRUE(s.empty());
+
+    // A head of exactly the file's length is the whole file; one byte short of it is not.
+    std::size_t size = 0;
+    ASSERT_EQ(ReadFileHead("data\\a.bin", v, bytes.size(), size), FileRead::Ok);
+    EXPECT_EQ(size, bytes.size());
+    EXPECT_EQ(std::string(v.begin(), v.end()), bytes);
+    ASSERT_EQ(ReadFileHead("data\\a.bin", v, bytes.size() - 1, size), FileRead::Ok);
+    EXPECT_EQ(size, bytes.size());
+    EXPECT_EQ(std::string(v.begin(), v.end()), bytes.substr(0, bytes.size() - 1));
+    EXPECT_EQ(ReadFileHead("data\\none.bin", v, 10, size), FileRead::Missing);
+    EXPECT_EQ(ReadFileHead("data", v, 10, size), FileRead::Unreadable);
 }

@@ -4,6 +4,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
 #include <unistd.h>
 
 #include "platform/graphics/Graphics.h"
@@ -60,6 +63,55 @@ TEST(Cp932, TableFollowsWindowsNotShiftJis) {
     EXPECT_EQ(Cp932ToUnicode(0xB1, 0), 0xFF71u) << "half-width katakana";
     EXPECT_EQ(Cp932ToUnicode(0x81, 0), 0u) << "a lone lead byte is no character";
     EXPECT_EQ(Cp932ToUnicode(0x85, 0x40), 0u) << "an unassigned pair";
+}
+
+// The table is made a row at a time as characters are asked for, from several threads at
+// once: every pair of bytes comes out as iconv's CP932 gives it, whatever row was made first.
+TEST(Cp932, RowsMadeOnDemandFromSeveralThreadsMatchIconvForEveryPair) {
+    auto expected = [](int lead, int trail) -> u32 {
+        std::string in;
+        if (trail == 0) {
+            if (lead < 0x20 || lead == 0x7F || lead == 0x80 || lead == 0xA0 || lead >= 0xFD || IsSjisLead(static_cast<u8>(lead)))
+                return 0;
+            in.assign(1, static_cast<char>(lead));
+        } else {
+            if (!IsSjisLead(static_cast<u8>(lead)) || !IsSjisTrail(static_cast<u8>(trail))) return 0;
+            in = {static_cast<char>(lead), static_cast<char>(trail)};
+        }
+        const std::string u = SjisToUtf8(in);
+        if (u == "?" && in != "?") return 0;
+        // One character's UTF-8 (iconv's answer for an unmapped pair may be longer: no character).
+        const auto* b = reinterpret_cast<const unsigned char*>(u.data());
+        if (u.size() == 1 && b[0] < 0x80) return b[0];
+        if (u.size() == 2 && (b[0] & 0xE0) == 0xC0) return (b[0] & 0x1Fu) << 6 | (b[1] & 0x3Fu);
+        if (u.size() == 3 && (b[0] & 0xF0) == 0xE0) return (b[0] & 0x0Fu) << 12 | (b[1] & 0x3Fu) << 6 | (b[2] & 0x3Fu);
+        if (u.size() == 4 && (b[0] & 0xF8) == 0xF0)
+            return (b[0] & 0x07u) << 18 | (b[1] & 0x3Fu) << 12 | (b[2] & 0x3Fu) << 6 | (b[3] & 0x3Fu);
+        return 0;
+    };
+    // Four threads walk the leads in different orders, so rows are first asked for by any of them.
+    std::vector<std::vector<u32>> got(4, std::vector<u32>(65536));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 256; ++i) {
+                const int lead = (i * (2 * t + 1) + 61 * t) & 255;
+                for (int trail = 0; trail < 256; ++trail)
+                    got[static_cast<std::size_t>(t)][static_cast<std::size_t>(lead << 8 | trail)] =
+                        Cp932ToUnicode(static_cast<u8>(lead), static_cast<u8>(trail));
+            }
+        });
+    for (auto& th : threads) th.join();
+    int mismatches = 0;
+    for (int lead = 0; lead < 256; ++lead)
+        for (int trail = 0; trail < 256; ++trail) {
+            const u32 want = expected(lead, trail);
+            for (const auto& g : got)
+                if (g[static_cast<std::size_t>(lead << 8 | trail)] != want && ++mismatches < 5)
+                    ADD_FAILURE() << std::hex << lead << " " << trail << ": " << g[static_cast<std::size_t>(lead << 8 | trail)]
+                                  << " instead of " << want;
+        }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(Font, FilePathAndRelease) {
