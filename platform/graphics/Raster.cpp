@@ -558,7 +558,9 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
             }
         }
     }
-    if (op.kind == RasterKind::Gpu) GridSnapRect(dst, bx0, by0, bx1 - bx0, by1 - by0);
+    // As for the blits: opaque and transparent texels (the only ones at 16 bits) leave the
+    // target on its grid, so only combined results need snapping.
+    if (op.kind == RasterKind::Gpu && !Identity(op) && !OpaqueCopy(op)) GridSnapRect(dst, bx0, by0, bx1 - bx0, by1 - by0);
 }
 
 // ---------------------------------------------------------------------------------------------
