@@ -1,6 +1,9 @@
 // Blits, clipping, fills, shapes and batches in both personalities.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/graphics/Presenter.h"
 #include "platform/graphics/Raster.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
@@ -604,6 +607,91 @@ TEST(Raster, TurnedQuadsStayInsideBothSurfaces) {
                 EXPECT_TRUE(dst.px[i] == kBlank || (i < W * H && dst.px[i] != kSpare)) << angle << " " << dstCorner << " " << i;
             }
             EXPECT_GT(written, 0);
+        }
+}
+
+// Turned quads large enough for several bands of rows and blocks of columns, partly off the
+// target and reading partly past the source, against the pixel rule walked one pixel at a
+// time: each row's source coordinates are running sums from the box's left column, and a
+// pixel draws when they lie inside the quad and their texel inside the source.
+TEST(Raster, TurnedQuadsMatchThePixelRule) {
+    constexpr int W = 90, H = 70, DW = 160, DH = 120;
+    PixelStore src{W, H, std::vector<u32>(W * H)};
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const u32 a = (x + y) % 7 == 0 ? 0u : y % 3 == 0 ? static_cast<u32>(x * 41 % 256) : 255u;
+            src.px[static_cast<std::size_t>(y * W + x)] = a << 24 | u32(x * 2) << 16 | u32(y * 3) << 8 | u32(x ^ y);
+        }
+    RasterOp copy, key, blend, combine, opaque;
+    key.kind = RasterKind::DDKey;
+    key.key = src.px[5];
+    key.keyMask = 0xFFFFFF;
+    blend.kind = combine.kind = opaque.kind = RasterKind::Gpu;
+    combine.diffuse = 0xC0A08060u;
+    combine.alphaOp = D3DTOP_MODULATE;
+    opaque.alphaOp = D3DTOP_DISABLE;
+    struct Case {
+        double cx, cy;
+        int w, h;
+        double px, py;
+        int sx, sy;
+    };
+    const Case cases[] = {{80, 60, 90, 70, 45, 35, 0, 0},        {150.5, 10, 80, 60, 40, 30, 5, 3},
+                          {-10, 100, 90, 70, 0, 70, -6, 4},       {80, 60, 120, 90, 60.5, 45, 0, 0},
+                          {30, 40, 17, 3, 8, 1, 60, 60},           {80, 60, 1, 90, 0, 45, 10, 0}};
+    for (double angle : {0.0, 17.0, 30.0, 90.0, 135.0, 180.0, 233.0, 270.0, -45.0})
+        for (const RasterOp& op : {copy, key, blend, combine, opaque})
+            for (const Case& k : cases) {
+                PixelStore dst{DW, DH, std::vector<u32>(DW * DH)};
+                for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = 0xFF000000u | static_cast<u32>(i * 2654435761u >> 8);
+                std::vector<u32> expected = dst.px;
+                RasterRotatedQuad(dst, k.cx, k.cy, k.w, k.h, k.px, k.py, angle, src, k.sx, k.sy, op);
+                const double rad = angle * 3.14159265358979323846 / 180.0, s = std::sin(rad), c = std::cos(rad);
+                double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+                for (double ex : {-k.px, k.w - k.px})
+                    for (double ey : {-k.py, k.h - k.py}) {
+                        x0 = std::min(x0, k.cx + ex * c - ey * s); x1 = std::max(x1, k.cx + ex * c - ey * s);
+                        y0 = std::min(y0, k.cy + ex * s + ey * c); y1 = std::max(y1, k.cy + ex * s + ey * c);
+                    }
+                const int bx0 = std::max(0, int(std::floor(x0))), bx1 = std::min(DW, int(std::ceil(x1)));
+                const int by0 = std::max(0, int(std::floor(y0))), by1 = std::min(DH, int(std::ceil(y1)));
+                for (int y = by0; y < by1; ++y) {
+                    const double dx0 = bx0 + 0.5 - k.cx, dy = y + 0.5 - k.cy;
+                    double u = dx0 * c + dy * s + k.px, v = -dx0 * s + dy * c + k.py;
+                    for (int x = bx0; x < bx1; ++x, u += c, v -= s) {
+                        if (!(u >= 0 && u < k.w && v >= 0 && v < k.h)) continue;
+                        const int tu = k.sx + int(u), tv = k.sy + int(v);
+                        if (tu < 0 || tv < 0 || tu >= W || tv >= H) continue;
+                        RasterPixel(expected[static_cast<std::size_t>(y * DW + x)], src.px[static_cast<std::size_t>(tv * W + tu)], op);
+                    }
+                }
+                EXPECT_EQ(dst.px, expected) << "angle " << angle << " kind " << static_cast<int>(op.kind) << " alpha op "
+                                            << op.alphaOp << " at " << k.cx << "," << k.cy << " " << k.w << "x" << k.h;
+            }
+}
+
+// The blend span over rows of every length, whose blocks of eight are opaque, transparent,
+// both, or partly transparent: each pixel is the blend of its own texel.
+TEST(Raster, BlendSpansMatchThePixelBlend) {
+    RasterOp blend;
+    blend.kind = RasterKind::Gpu;
+    u32 seed = 7;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    for (int n = 0; n <= 40; ++n)
+        for (int mix = 0; mix < 4; ++mix) {
+            std::vector<u32> s(static_cast<std::size_t>(n)), d(static_cast<std::size_t>(n) + 1);
+            for (int i = 0; i < n; ++i) {
+                const u32 v = next() >> 8, pick = (next() >> 13) % 4;
+                s[static_cast<std::size_t>(i)] = mix == 0 ? v | 0xFF000000u
+                                               : mix == 1 ? (pick ? v | 0xFF000000u : v)
+                                               : mix == 2 ? (pick < 2 ? v : v | 0xFF000000u)
+                                                          : v | (next() & 0xFF000000u);
+            }
+            for (u32& p : d) p = next();
+            std::vector<u32> expected = d;
+            for (int i = 0; i < n; ++i) expected[static_cast<std::size_t>(i)] = BlendPixel(s[static_cast<std::size_t>(i)], d[static_cast<std::size_t>(i)]);
+            RasterGpuSpan(d.data(), s.data(), n, blend);
+            EXPECT_EQ(d, expected) << n << " texels, mix " << mix;
         }
 }
 

@@ -4,6 +4,8 @@
 // cannot show.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/graphics/Raster.h"
@@ -266,6 +268,55 @@ TEST_P(EffectsTest, FadeFramesMatchGolden) {
     scene();
     EXPECT_FALSE(DDTransition(&work, 0, 255, 0, 0, 0, 90.0, &g_palCur, 0));
     EXPECT_TRUE(DDTransition(&work, 0, 255, 0, 0, 0, 90.0, &g_palCur, 0));
+}
+
+// The fixed-point rotation (DirectDraw, and system textures in Direct3D) of a picture large
+// enough for several bands of rows and blocks of columns, partly off the target and reading
+// partly past the picture, against its pixel rule: target pixel (tx, ty) reads the texel at
+// (pivot + (the turned offset >> 10)) when that lies inside both the rectangle and the picture.
+TEST_P(EffectsTest, FixedPointTurnsMatchThePixelRule) {
+    constexpr int W = 150, H = 100;
+    DDSURFACEDATA big;
+    ASSERT_TRUE(MakePicture(&big, dir, "big.bmp", MakeImage(W, H, [](int x, int y) {
+        return (x + 2 * y) % 11 == 0 ? 0xFFFF00FFu : 0xFF000000u | u32(x) << 16 | u32(y * 2) << 8 | u32((x * y) & 255);
+    }), 1, DTMEMORYTYPE_SYSTEM));
+    const PixelStore& src = *SurfacePixels(&big);
+    PixelStore& dst = *SurfacePixels(&s.dst);
+    const KeyTest isKey = ModeKeyTest();
+    struct Case {
+        int cx, cy, w, h, pivotX, pivotY, sx, sy;
+        u32 key;
+    };
+    const Case cases[] = {{192, 128, W, H, 75, 50, 0, 0, 1},   {370, 20, W, H, 75, 50, 0, 0, 0},
+                          {-20, 200, 140, 90, 0, 90, -10, 5, 1}, {192, 128, 60, 30, 30, 15, 100, 80, 1},
+                          {100, 100, 1, 100, 0, 50, 20, 0, 0},  {192, 128, 200, 140, 100, 70, -20, -15, 1}};
+    for (int angle : {0, 17, 30, 90, 135, 180, 233, 270, -45, 3630})
+        for (const Case& k : cases) {
+            for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = src.px[(i * 7) % src.px.size()];
+            std::vector<u32> expected = dst.px;
+            ASSERT_EQ(DDBltRotate(&s.dst, k.cx, k.cy, k.w, k.h, k.pivotX, k.pivotY, angle, &big, k.sx, k.sy, k.key), 1);
+            const double rad = angle * 0.017453292519943295;
+            const i64 sn = i64(std::floor(std::sin(rad) * 1024)), cs = i64(std::floor(std::cos(rad) * 1024));
+            const i64 isn = i64(std::floor(std::sin(-rad) * 1024)), ics = i64(std::floor(std::cos(-rad) * 1024));
+            i64 bx0 = INT64_MAX, by0 = INT64_MAX, bx1 = INT64_MIN, by1 = INT64_MIN;
+            for (i64 ex : {i64(-k.pivotX), i64(k.w - k.pivotX)})
+                for (i64 ey : {i64(-k.pivotY), i64(k.h - k.pivotY)}) {
+                    bx0 = std::min(bx0, (ex * cs - ey * sn) >> 10); bx1 = std::max(bx1, (ex * cs - ey * sn) >> 10);
+                    by0 = std::min(by0, (ex * sn + ey * cs) >> 10); by1 = std::max(by1, (ex * sn + ey * cs) >> 10);
+                }
+            for (i64 ty = std::max<i64>(0, by0 - 2 + k.cy); ty <= std::min<i64>(dst.height - 1, by1 + 2 + k.cy); ++ty)
+                for (i64 tx = std::max<i64>(0, bx0 - 2 + k.cx); tx <= std::min<i64>(dst.width - 1, bx1 + 2 + k.cx); ++tx) {
+                    const i64 u = (((tx - k.cx) * ics - (ty - k.cy) * isn) >> 10) + k.pivotX;
+                    const i64 v = (((tx - k.cx) * isn + (ty - k.cy) * ics) >> 10) + k.pivotY;
+                    if (u < 0 || u >= k.w || v < 0 || v >= k.h || k.sx + u < 0 || k.sx + u >= W || k.sy + v < 0 || k.sy + v >= H)
+                        continue;
+                    const u32 p = src.px[static_cast<std::size_t>((k.sy + v) * W + k.sx + u)];
+                    if (!(k.key == 1 && isKey(p))) expected[static_cast<std::size_t>(ty * dst.width + tx)] = p;
+                }
+            EXPECT_EQ(dst.px, expected) << "angle " << angle << " at " << k.cx << "," << k.cy << " " << k.w << "x" << k.h
+                                        << " from " << k.sx << "," << k.sy;
+        }
+    DDReleaseSurface(&big);
 }
 
 INSTANTIATE_TEST_SUITE_P(Personalities, EffectsTest,
