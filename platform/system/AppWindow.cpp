@@ -352,6 +352,11 @@ bool AppWindowCreate(int w, int h) {
         return false;
     }
     X11GuardInstall(g_window);
+    // A renderer that needs another kind of X window (OpenGL) makes SDL destroy the window and
+    // create it anew, at the place it was created at, not where it was moved since. Made now,
+    // before the window is placed, titled or shown, the window the player sees is the one that
+    // stays, where it was put. The vertical sync, known later, remakes only the renderer.
+    EnsurePresenter();
     SetMessageBoxOwner(g_window);
     return true;
 }
@@ -383,9 +388,11 @@ void AppWindowCenterOnDesktop() {
 
 void AppWindowShow(bool maximized) {
     if (!g_window) return;
+    // Made before the window is shown (see AppWindowCreate): a renderer remade for a changed
+    // vertical sync is ready for the first frame.
+    EnsurePresenter();
     SDL_ShowWindow(g_window);
     if (maximized) SDL_MaximizeWindow(g_window);
-    EnsurePresenter();
 }
 
 void AppWindowMove(int x, int y) {
@@ -413,7 +420,7 @@ void AppWindowSetFullscreen(bool fullscreen) {
         const int display = std::max(SDL_GetWindowDisplayIndex(g_window), 0);
         SDL_Rect bounds{0, 0, kFrameW, kFrameH};
         // A renderer that needs another kind of X window (OpenGL) makes SDL create the window
-        // anew, where it last stood: that must happen before it is placed, since a window in
+        // anew (see AppWindowCreate): that must happen before it is placed, since a window in
         // full screen cannot be moved.
         if (fullscreen) EnsurePresenter();
         if (fullscreen && SDL_GetDisplayBounds(display, &bounds) == 0) {
