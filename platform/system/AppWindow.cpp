@@ -654,7 +654,10 @@ void AppWaitPresented() {
 void AppSetVSync(bool on) {
     if (g_vsync == on) return;
     g_vsync = on;
-    ReleasePresenter(); // made again with the new setting at the next present
+    // The renderer is made with the window, before the setting is known: switched in place
+    // where the renderer can, else made again with the new setting at the next present.
+    if (g_renderer && SDL_RenderSetVSync(g_renderer, on ? 1 : 0) == 0) return;
+    ReleasePresenter();
 }
 
 void SetAppOverlay(AppOverlay overlay) { g_overlay = std::move(overlay); }
