@@ -21,7 +21,9 @@ int g_lockFd = -1;
 // before it is forced: enough for a sanitizer build on a machine busy with other work.
 constexpr auto kCloseGrace = std::chrono::seconds(3);
 // After a forced end the system closes the copy's files; on a busy machine that is not instant.
-constexpr auto kKillGrace = std::chrono::seconds(3);
+// A forced copy always ends, so the wait ends as soon as it has: the bound only has to hold on a
+// machine ten times busier than usual.
+constexpr auto kKillGrace = std::chrono::seconds(10);
 
 bool TryLock(int fd) { return flock(fd, LOCK_EX | LOCK_NB) == 0; }
 
@@ -77,7 +79,13 @@ bool SingleInstanceAcquire() {
         if (owner > 0 && owner != getpid()) {
             // Asked first, so that it can close in order; forced only when it does not.
             if (kill(owner, SIGTERM) == 0 || errno == ESRCH) ended = WaitLock(fd, kCloseGrace);
-            if (!ended && kill(owner, SIGKILL) == 0) ended = WaitLock(fd, kKillGrace);
+            // The copy may end on its own between the grace's end and the force, and its files
+            // (the lock with them) are closed a moment after it is gone: either way the lock is
+            // waited for, not only when the force found the copy still there.
+            if (!ended) {
+                kill(owner, SIGKILL);
+                ended = WaitLock(fd, kKillGrace);
+            }
         } else {
             // The owner is still starting and has not written its id yet, or ended a moment ago.
             ended = WaitLock(fd, kCloseGrace);

@@ -40,7 +40,9 @@ bool cSdlPresenter::Init(const char* title, int width, int height, bool fullscre
     m->refresh = SDL_GetCurrentDisplayMode(0, &mode) == 0 ? mode.refresh_rate : 0;
     // Vertical sync paces the game only where the display runs at the game's 60 frames.
     m->vsync = vsync && m->refresh == 60;
-    const Uint32 flags = fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
+    // Hidden until its renderer is made: a renderer that needs another kind of X window (OpenGL)
+    // makes SDL destroy the window and create it anew, which a shown window would do in view.
+    const Uint32 flags = (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) | SDL_WINDOW_HIDDEN;
     m->window = SDL_CreateWindow(title ? title : "", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
     if (!m->window) {
         WriteReport("SDL_CreateWindow Err %s", SDL_GetError());
@@ -64,6 +66,7 @@ bool cSdlPresenter::Init(const char* title, int width, int height, bool fullscre
     }
     SDL_SetTextureBlendMode(m->texture, SDL_BLENDMODE_NONE); // frames are opaque
     m->eventType = SDL_RegisterEvents(1);
+    SDL_ShowWindow(m->window);
     SDL_SetRenderDrawColor(m->renderer, 0, 0, 0, 255);
     SDL_RenderClear(m->renderer);
     SDL_RenderPresent(m->renderer);

@@ -361,6 +361,11 @@ bool AppWindowCreate(int w, int h) {
         return false;
     }
     X11GuardInstall(g_window);
+    // A renderer that needs another kind of X window (OpenGL) makes SDL destroy the window and
+    // create it anew, at the place it was created at, not where it was moved since. Made now,
+    // before the window is placed, titled or shown, the window the player sees is the one that
+    // stays, where it was put. The vertical sync, known later, remakes only the renderer.
+    EnsurePresenter();
     SetMessageBoxOwner(g_window);
     return true;
 }
@@ -392,9 +397,11 @@ void AppWindowCenterOnDesktop() {
 
 void AppWindowShow(bool maximized) {
     if (!g_window) return;
+    // Made before the window is shown (see AppWindowCreate): a renderer remade for a changed
+    // vertical sync is ready for the first frame.
+    EnsurePresenter();
     SDL_ShowWindow(g_window);
     if (maximized) SDL_MaximizeWindow(g_window);
-    EnsurePresenter();
 }
 
 void AppWindowMove(int x, int y) {
@@ -422,7 +429,7 @@ void AppWindowSetFullscreen(bool fullscreen) {
         const int display = std::max(SDL_GetWindowDisplayIndex(g_window), 0);
         SDL_Rect bounds{0, 0, kFrameW, kFrameH};
         // A renderer that needs another kind of X window (OpenGL) makes SDL create the window
-        // anew, where it last stood: that must happen before it is placed, since a window in
+        // anew (see AppWindowCreate): that must happen before it is placed, since a window in
         // full screen cannot be moved.
         if (fullscreen) EnsurePresenter();
         if (fullscreen && SDL_GetDisplayBounds(display, &bounds) == 0) {
@@ -668,7 +675,10 @@ void AppWaitPresented() {
 void AppSetVSync(bool on) {
     if (g_vsync == on) return;
     g_vsync = on;
-    ReleasePresenter(); // made again with the new setting at the next present
+    // The renderer is made with the window, before the setting is known: switched in place
+    // where the renderer can, else made again with the new setting at the next present.
+    if (g_renderer && SDL_RenderSetVSync(g_renderer, on ? 1 : 0) == 0) return;
+    ReleasePresenter();
 }
 
 void SetAppOverlay(AppOverlay overlay) { g_overlay = std::move(overlay); }

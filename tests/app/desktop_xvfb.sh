@@ -3,25 +3,48 @@
 #  1. Full screen in DirectDraw 16 and Direct3D 16 covers the screen: the 640x480 picture scaled
 #     with its aspect kept (to 800x600), centred, black bars left and right, its bottom rows (the
 #     status bar, the frame counter) on the screen. Screenshots: WORK/fullscreen_*.png.
-#  2. Another program destroying the game's window (xdotool windowclose) ends the game in order:
+#  2. Windowed, the window comes up where the player left it (Window.dat).
+#  3. Another program destroying the game's window (xdotool windowclose) ends the game in order:
 #     exit code 0, a report line, the window's place saved, the lock released.
+# In every run, no window comes up and vanishes again before the game is closed.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
 exe=$(realpath "$1") maker=$(realpath "$2") work=$3
-for tool in xdotool xwininfo import convert flock; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
+. "$(dirname "$0")/../support/x_windows.sh"
+for tool in xdotool xwininfo xev xprop import convert flock; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
 rm -rf "$work" && mkdir -p "$work" && "$maker" "$work/game" >/dev/null || exit 1
 cd "$work/game" || exit 1
+x_events_start "$work/x_events.log" || { echo "the X event log did not start"; exit 1; }
 fail=0
 
 # Every wait ends on what it waits for, with a bound far beyond an idle machine's time: a
 # sanitizer build on a busy machine starts and draws many times slower.
-# The id of the game's window once it is mapped and settled, or nothing.
+# The id of the game's window once it is shown, or nothing. The window shown is the one that
+# stays: a renderer that needs another kind of X window is made before it is shown.
 game_window() {
-    sleep 1.5
+    local id
     for _ in $(seq 1200); do
-        id=$(xwininfo -root -children | grep '("tobrelk" "tobrelk")' | grep -v '1x1+' | grep -o '0x[0-9a-f]*' | head -1)
-        [ -n "$id" ] && xwininfo -id "$id" | grep -q 'IsViewable' && { echo "$id"; return; }
+        for id in $(game_windows_shown); do
+            xwininfo -id "$id" | grep -q -- '-geometry 1x1+' || { echo "$id"; return; }
+        done
         sleep 0.1
+    done
+}
+# Marks where the X event log stands at a run's start; flashed_since prints the windows that
+# were shown and destroyed again since then.
+run_start() { run_from=$(($(wc -l < "$work/x_events.log") + 1)); }
+flashed_since() {
+    tail -n +$run_from "$work/x_events.log" > "$work/x_events_run.log"
+    x_events_flashed "$work/x_events_run.log" | tr '\n' ' '
+}
+# Waits until the screen holds the title menu, faded in (most of the region $2 of the screenshot
+# $1 is lit): the game's frames are running.
+wait_lit() {
+    for _ in $(seq 240); do
+        import -window root "$1"
+        lit=$(convert "$1" -crop "$2" +repage -threshold 1% -format "%[fx:mean]" info:)
+        awk -v m="$lit" 'BEGIN{exit !(m > 0.5)}' && return
+        sleep 0.5
     done
 }
 # The colour of one screen pixel as "r,g,b".
@@ -31,17 +54,12 @@ for mode in "0 16 dd16" "1 16 d3d16"; do
     set -- $mode
     printf 'Direct3D=%s\nWindowMode=0\nBpp=%s\nShowFps=1\nExit\n' "$1" "$2" > System.ini
     rm -f Report_Game.txt
+    run_start
     "$exe" 2>/dev/null & pid=$!
     id=$(game_window)
     if [ -z "$id" ]; then echo "$3: no window"; fail=1; kill -TERM $pid; wait $pid; continue; fi
-    # The title menu has faded in: most of the picture is lit.
     shot="$work/fullscreen_$3.png"
-    for _ in $(seq 240); do
-        sleep 0.5
-        import -window root "$shot"
-        lit=$(convert "$shot" -crop 800x600+112+0 +repage -threshold 1% -format "%[fx:mean]" info:)
-        awk -v m="$lit" 'BEGIN{exit !(m > 0.5)}' && break
-    done
+    wait_lit "$shot" 800x600+112+0
     geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} /Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print w"x"h"+"x"+"y}')
     [ "$geometry" = "1024x600+0+0" ] || { echo "$3: the window is $geometry, not the whole screen"; fail=1; }
     # The bars left and right of the 800x600 picture are black; the picture reaches the screen's
@@ -53,17 +71,36 @@ for mode in "0 16 dd16" "1 16 d3d16"; do
     awk -v m="$lit" 'BEGIN{exit !(m > 0.5)}' || { echo "$3: the picture is mostly black ($lit)"; fail=1; }
     bottom=$(convert "$shot" -crop 800x8+112+592 +repage -threshold 1% -format "%[fx:mean]" info:)
     awk -v m="$bottom" 'BEGIN{exit !(m > 0)}' || { echo "$3: the picture's bottom rows are not on the screen"; fail=1; }
+    flashed=$(flashed_since)
+    [ -z "$flashed" ] || { echo "$3: windows shown and destroyed again: $flashed"; fail=1; }
     kill -TERM $pid
     wait $pid || { echo "$3: ended with $?"; fail=1; }
 done
 
-# Windowed, then the window destroyed by another program.
+# Windowed, where the player left it: Window.dat holds x 300, y 40, 640x480, not maximised.
 printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+mkdir -p user_data
+printf '\x38\x03\0\0\x05\0\0\0\x2c\x01\0\0\x28\0\0\0\x80\x02\0\0\xe0\x01\0\0\0\0\0\0\0\0\0\0' > user_data/Window.dat
+run_start
+"$exe" 2>/dev/null & pid=$!
+id=$(game_window)
+if [ -z "$id" ]; then echo "placed: no window"; fail=1; else
+    wait_lit "$work/windowed_placed.png" 640x480+300+40
+    geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} /Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print w"x"h"+"x"+"y}')
+    [ "$geometry" = "640x480+300+40" ] || { echo "placed: the window is at $geometry, not where Window.dat put it"; fail=1; }
+    flashed=$(flashed_since)
+    [ -z "$flashed" ] || { echo "placed: windows shown and destroyed again: $flashed"; fail=1; }
+fi
+kill -TERM $pid
+wait $pid || { echo "placed: ended with $?"; fail=1; }
+
+# Windowed, then the window destroyed by another program once the game runs its frames (its
+# place is saved only from then on).
 rm -f Report_Game.txt user_data/Window.dat
 "$exe" 2>"$work/closed.err" & pid=$!
 id=$(game_window)
 if [ -z "$id" ]; then echo "no window"; kill -TERM $pid; wait $pid; exit 1; fi
-sleep 2
+wait_lit "$work/windowed.png" 640x480+192+60
 xdotool windowclose "$id"
 for _ in $(seq 1200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 if kill -0 $pid 2>/dev/null; then echo "still running after its window was destroyed"; kill -KILL $pid; fail=1; fi
@@ -72,4 +109,5 @@ wait $pid; code=$?
 grep -q 'ウインドウが外から破棄されました' Report_Game.txt || { echo "no report line"; fail=1; }
 [ -s user_data/Window.dat ] || { echo "the window's place was not saved"; fail=1; }
 flock -n user_data/ゲーム.lock true || { echo "the lock is still held"; fail=1; }
+x_events_stop
 exit $fail

@@ -5,17 +5,20 @@
 # X tools or the X server's core fonts that SDL's box draws with.
 set -u
 exe=$1 maker=$2 work=$3
-for tool in xdotool xwininfo import xlsfonts; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
+. "$(dirname "$0")/../support/x_windows.sh"
+for tool in xdotool xwininfo xev xprop import xlsfonts; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
 xlsfonts -fn '-*-*-medium-r-normal--*-120-*-*-*-*-*-*' >/dev/null 2>&1 || { echo "no X core fonts: skipped"; exit 77; }
 rm -rf "$work" && mkdir -p "$work" && "$maker" "$work/game" >/dev/null || exit 1
 cd "$work/game" || exit 1
+x_events_start "$work/x_events.log" || { echo "the X event log did not start"; exit 1; }
 # Every wait is on an event with a bound far beyond what it takes on an idle machine.
 owner() { cat user_data/ゲーム.lock 2>/dev/null | tr -d '\n'; }
 "$exe" 2>/dev/null & first=$!
 # The copy that holds the lock names itself in it, once it can be asked to close.
 for _ in $(seq 600); do [ "$(owner)" = "$first" ] && break; sleep 0.1; done
-# Its window is up before the second copy asks.
-for _ in $(seq 600); do xwininfo -root -children | grep -q '("tobrelk" "tobrelk")' && break; sleep 0.1; done
+# Its window is shown before the second copy asks.
+shown=""
+for _ in $(seq 600); do shown=$(game_windows_shown); [ -n "$shown" ] && break; sleep 0.1; done
 "$exe" 2>"$work/second.err" & second=$!
 box=""
 for _ in $(seq 600); do
@@ -25,16 +28,15 @@ for _ in $(seq 600); do
 done
 fail=0
 if [ -z "$box" ]; then echo "no box appeared"; fail=1; else
-    # Asked before its own window exists: the only game window is the first copy's. The first
-    # copy's window can be missing from the list for a moment on a busy machine, so the count is
-    # taken until it names one window; two are a failure at once.
-    windows=0
-    for _ in $(seq 100); do
-        windows=$(xwininfo -root -children | grep -c '("tobrelk" "tobrelk")')
-        [ "$windows" -ne 0 ] && break
-        sleep 0.1
-    done
-    [ "$windows" -eq 1 ] || { echo "$windows game windows while the box is up"; fail=1; }
+    # Asked before its own window exists: the only game window shown is the first copy's, the
+    # same one that was up before the second copy started.
+    now=$(game_windows_shown)
+    [ -n "$shown" ] && [ "$now" = "$shown" ] ||
+        { echo "game windows shown while the box is up: [${now//$'\n'/ }], before it: [${shown//$'\n'/ }]"; fail=1; }
+    # No window came up and vanished again (the first copy's on its way up, the box).
+    cp "$work/x_events.log" "$work/x_events_before_answer.log"
+    flashed=$(x_events_flashed "$work/x_events_before_answer.log")
+    [ -z "$flashed" ] || { echo "windows shown and destroyed again before the answer: ${flashed//$'\n'/ }"; fail=1; }
     sleep 0.5
     import -window root "$work/second_copy_box.png"
     xdotool windowfocus --sync "$box" key Return
@@ -44,6 +46,11 @@ wait $first; code=$?
 [ $code -eq 0 ] || [ $code -eq 137 ] || { echo "the first copy ended with $code"; fail=1; }
 for _ in $(seq 600); do [ "$(owner)" = "$second" ] && break; sleep 0.1; done
 [ "$(owner)" = "$second" ] && kill -0 $second 2>/dev/null || { echo "the second copy did not start"; fail=1; }
-kill -TERM $second 2>/dev/null; wait $second
+# Asked to close; forced if it does not (a box left open would keep it waiting).
+kill -TERM $second 2>/dev/null
+for _ in $(seq 600); do kill -0 $second 2>/dev/null || break; sleep 0.1; done
+kill -0 $second 2>/dev/null && { echo "the second copy did not close when asked"; kill -KILL $second; fail=1; }
+wait $second
 grep -q '\[二重起動\]' Report_Game.txt && { echo "the question went to the report instead of a box"; fail=1; }
+x_events_stop
 exit $fail

@@ -110,4 +110,45 @@ TEST_F(Instance, YesForcesACopyThatDoesNotCloseWithinItsGrace) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 }
 
+// The copy named in the lock is gone by the time it would be forced, but the lock is not free
+// yet (its files are closed a moment later; here a child of it keeps the lock a while longer):
+// the second copy waits for the lock instead of reporting that the first could not be ended.
+TEST_F(Instance, YesWaitsForTheLockWhenItsOwnerIsAlreadyGone) {
+    const std::string path = SingleInstanceLockPath();
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    // Ended copies are reaped at once, so that the named owner is truly gone (not a zombie).
+    struct sigaction ignore {}, before {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGCHLD, &ignore, &before);
+    const pid_t owner = fork();
+    if (owner == 0) {
+        const int fd = open(path.c_str(), O_RDWR | O_CREAT, 0644);
+        if (fd < 0 || flock(fd, LOCK_EX) != 0) _exit(1);
+        const std::string pid = std::to_string(getpid()) + "\n";
+        if (pwrite(fd, pid.data(), pid.size(), 0) < 0) _exit(1);
+        const pid_t self = getpid();
+        if (fork() == 0) {
+            // Shares the lock; keeps it for longer than the close's grace after the owner ended.
+            while (getppid() == self) usleep(1000);
+            sleep(4);
+            _exit(0);
+        }
+        if (write(ready[1], "x", 1) != 1) _exit(1);
+        for (;;) pause(); // ends on the request, at once
+    }
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    close(ready[1]);
+    std::string failure;
+    SetMessageBoxSink([&](const std::string& text, const std::string&, u32 type) {
+        if ((type & 0xF) == MB_OK) failure = text;
+        return IDYES;
+    });
+    EXPECT_TRUE(SingleInstanceAcquire());
+    EXPECT_EQ(failure, "");
+    sigaction(SIGCHLD, &before, nullptr);
+}
+
 } // namespace
