@@ -369,6 +369,21 @@ TEST_F(StageRecords, BlockFlagRowsNamesAndConditionsKeepEveryForm) {
     EXPECT_EQ(b.Name(), "");
     EXPECT_TRUE(b.Conds().empty());
     EXPECT_EQ(b.InheritRow(), std::vector<u8>(cEdBlock::kGroups, 0));
+
+    // The numbered fields (the arrange command's) reach the name where it is kept, and the
+    // base's clear and copy see it too.
+    ASSERT_EQ(b.StringCount(), 1);
+    *b.StringField(0) = "by number";
+    EXPECT_EQ(b.Name(), "by number");
+    b.wPicture = 9;
+    cEdBlock other;
+    other.CopyFrom(b);
+    EXPECT_EQ(other.Name(), "by number");
+    EXPECT_EQ(other.wPicture, 9);
+    b.Clear();
+    EXPECT_EQ(b.Name(), "");
+    EXPECT_EQ(b.wPicture, 0);
+    EXPECT_EQ(other.Name(), "by number");
 }
 
 TEST_F(StageRecords, BlockAndItemInheritTheirGroups) {
