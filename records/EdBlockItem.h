@@ -182,7 +182,7 @@ public:
 
     i16 sPosX = 0;
     i16 sPosY = 0;
-    cVector<u8> vInherit;
+    cInlineBytes<16> vInherit;
     std::string strName;
     cVector<cCond> vCond;
     cVector<cFlowCmd> vCmd; // item command set, run for the player who takes the item
