@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "records/PaletteSource.h"
@@ -91,6 +92,25 @@ bool PackBitRow(const u8* row, std::size_t n, u16& bits) {
     }
     bits = static_cast<u16>(packed);
     return high == 0;
+}
+
+// The same for a row followed by at least 16 - n more bytes, so that 16 can be read: eight
+// entries at a time, each 0 or 1, gathered into their bits by one multiplication.
+bool PackBitRow16(const char* row, std::size_t n, u16& bits) {
+    if constexpr (std::endian::native != std::endian::little) {
+        return PackBitRow(reinterpret_cast<const u8*>(row), n, bits);
+    } else {
+        u64 lo = 0, hi = 0;
+        std::memcpy(&lo, row, 8);
+        std::memcpy(&hi, row + 8, 8);
+        lo &= n >= 8 ? ~0ull : (1ull << (8 * n)) - 1;
+        hi &= n >= 16 ? ~0ull : n <= 8 ? 0ull : (1ull << (8 * (n - 8))) - 1;
+        if ((lo | hi) & 0xFEFEFEFEFEFEFEFEull) return false;
+        // Entry k of a word lands on bit 56 + k, and no two entries meet anywhere.
+        constexpr u64 kGather = 0x0102040810204080ull;
+        bits = static_cast<u16>((lo * kGather) >> 56 | ((hi * kGather) >> 56) << 8);
+        return true;
+    }
 }
 
 template <class T>
@@ -203,7 +223,11 @@ bool cEdBlock::LoadUsual(cRecordReader& r) {
     using F = field_table_detail::Fixed<kBlockFields>;
     constexpr std::size_t kBody = F::kPacked[F::kCount];
     constexpr std::size_t kHead = 4 + kBody + 4 + 4 + 4 + 4; // count, body, 1 string, its length, x y, flags count
-    const char* p = r.Peek(kHead);
+    // Nearly always the bytes after a block hold the longest such block: then one bounds check
+    // serves, and the flags are read 16 bytes at a time.
+    const char* p = r.Peek(kHead + kBitRow + 4);
+    const bool wide = p != nullptr;
+    if (!wide) p = r.Peek(kHead);
     if (!p || r.Version() < F::kNewest) return false;
     u32 n, strings, len, flags, conds;
     std::memcpy(&n, p, 4);
@@ -212,11 +236,12 @@ bool cEdBlock::LoadUsual(cRecordReader& r) {
     std::memcpy(&flags, p + kHead - 4, 4);
     if (n != F::kCount || strings != 1 || len > 1 || flags > kBitRow) return false;
     const std::size_t whole = kHead + flags + 4;
-    p = r.Peek(whole);
-    if (!p) return false;
+    if (!wide && !r.Peek(whole)) return false;
     std::memcpy(&conds, p + kHead + flags, 4);
     u16 bits = 0;
-    if (conds != 0 || !PackBitRow(reinterpret_cast<const u8*>(p + kHead), flags, bits)) return false;
+    if (conds != 0) return false;
+    if (wide ? !PackBitRow16(p + kHead, flags, bits) : !PackBitRow(reinterpret_cast<const u8*>(p + kHead), flags, bits))
+        return false;
     F::Copy(Data(this), p + 4, std::make_index_sequence<F::kCount>{});
     std::memcpy(&sPosX, p + 12 + kBody, 2);
     std::memcpy(&sPosY, p + 14 + kBody, 2);

@@ -320,7 +320,14 @@ TEST_F(StageRecords, BlockPictureUpgradeAndChecks) {
 // own side storage.
 TEST_F(StageRecords, BlockFlagRowsNamesAndConditionsKeepEveryForm) {
     const std::vector<std::vector<u8>> rows = {
-        {}, {1}, std::vector<u8>(16, 1), {0, 2, 1}, std::vector<u8>(17, 1), {255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
+        {},
+        {1},
+        {1, 0, 1, 1, 0, 0, 0, 1, 1},
+        std::vector<u8>(16, 1),
+        {0, 2, 1},
+        {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 3},
+        std::vector<u8>(17, 1),
+        {255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
     for (const std::vector<u8>& row : rows) {
         for (int extra = 0; extra < 2; ++extra) {
             cEdBlock b;
@@ -337,6 +344,16 @@ TEST_F(StageRecords, BlockFlagRowsNamesAndConditionsKeepEveryForm) {
             EXPECT_EQ(back.Name(), extra ? "n" : "");
             EXPECT_EQ(back.Conds().size(), extra ? 1u : 0u);
             EXPECT_EQ(RecordBytes(back), bytes) << row.size() << " " << extra;
+            // Followed by other bytes (as in a stage, where the row is read 16 bytes at a
+            // time), the block reads the same and stops where it ends.
+            const std::string tail(24, '\x7F');
+            const std::string padded = bytes + tail;
+            cRecordReader r = cRecordReader::Over(padded, kProgVer);
+            cEdBlock inStage;
+            inStage.Load(r);
+            ASSERT_FALSE(r.Failed());
+            EXPECT_EQ(inStage.InheritRow(), row);
+            EXPECT_TRUE(r.Skip(tail.size()) && r.AtEnd()) << row.size();
         }
     }
 
