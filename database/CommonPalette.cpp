@@ -42,9 +42,15 @@ void PadTo2(cVector<T>& v) {
     while (v.size() < 2) v.push_back(T());
 }
 
+void ClearInheritOf(cEdBlock& b) { b.FillInherit(0); }
+template <class T>
+void ClearInheritOf(T& e) {
+    FillBytes(e.vInherit, 0);
+}
+
 template <class T>
 void ClearInherit(cVector<T>& v) {
-    for (auto& e : v) FillBytes(e.vInherit, 0);
+    for (auto& e : v) ClearInheritOf(e);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "records/PaletteSource.h"
@@ -51,10 +52,9 @@ u32 SizeOf(const cVector<T>* v) {
     return v ? static_cast<u32>(v->size()) : 0;
 }
 
-// What the block and the item share after their record stream: position, inherit flags (the
-// count as the file gives it) and conditions.
-template <class T>
-bool LoadCommonTail(T& rec, cRecordReader& r) {
+// The item's tail after its record stream: position, inherit flags (the count as the file gives
+// it) and conditions.
+bool LoadItemTail(cEdItem& rec, cRecordReader& r) {
     u32 n = 0;
     if (!r.ReadBytes(&rec.sPosX, 2) || !r.ReadBytes(&rec.sPosY, 2)) return false;
     if (!r.ReadCount(n, 1)) return false;
@@ -63,8 +63,7 @@ bool LoadCommonTail(T& rec, cRecordReader& r) {
     return ReadCondListInline(rec.vCond, r);
 }
 
-template <class T>
-void SaveCommonTail(T& rec, cRecordWriter& w) {
+void SaveItemTail(cEdItem& rec, cRecordWriter& w) {
     w.WriteBytes(&rec.sPosX, 2);
     w.WriteBytes(&rec.sPosY, 2);
     w.WriteU32(static_cast<u32>(rec.vInherit.size()));
@@ -77,6 +76,43 @@ void UpgradePicture(u32 version, u8 kind, PIC& picture) {
     if (version < 219 && kind == 3) picture = static_cast<PIC>(std::min<u32>(picture + 1u, 119u));
 }
 
+std::size_t InheritCountOf(const cEdBlock& b) { return b.InheritCount(); }
+u8 InheritAt(const cEdBlock& b, std::size_t k) { return b.Inherit(k); }
+std::size_t InheritCountOf(const cEdItem& i) { return i.vInherit.size(); }
+u8 InheritAt(const cEdItem& i, std::size_t k) { return i.vInherit[static_cast<long long>(k)]; }
+
+// A row of at most 16 entries, each 0 or 1, as bits (entry k in bit k); false for any other row.
+bool PackBitRow(const u8* row, std::size_t n, u16& bits) {
+    if (n > 16) return false;
+    u32 packed = 0;
+    u8 high = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        high |= static_cast<u8>(row[k] & 0xFE);
+        packed |= static_cast<u32>(row[k] & 1) << k;
+    }
+    bits = static_cast<u16>(packed);
+    return high == 0;
+}
+
+// The same for a row followed by at least 16 - n more bytes, so that 16 can be read: eight
+// entries at a time, each 0 or 1, gathered into their bits by one multiplication.
+bool PackBitRow16(const char* row, std::size_t n, u16& bits) {
+    if constexpr (std::endian::native != std::endian::little) {
+        return PackBitRow(reinterpret_cast<const u8*>(row), n, bits);
+    } else {
+        u64 lo = 0, hi = 0;
+        std::memcpy(&lo, row, 8);
+        std::memcpy(&hi, row + 8, 8);
+        lo &= n >= 8 ? ~0ull : (1ull << (8 * n)) - 1;
+        hi &= n >= 16 ? ~0ull : n <= 8 ? 0ull : (1ull << (8 * (n - 8))) - 1;
+        if ((lo | hi) & 0xFEFEFEFEFEFEFEFEull) return false;
+        // Entry k of a word lands on bit 56 + k, and no two entries meet anywhere.
+        constexpr u64 kGather = 0x0102040810204080ull;
+        bits = static_cast<u16>((lo * kGather) >> 56 | ((hi * kGather) >> 56) << 8);
+        return true;
+    }
+}
+
 template <class T>
 void InheritFrom(T& rec, const cVector<T>* pal) {
     if (rec.wPaletteIndex == 0 || rec.byPaletteKind == 0) return;
@@ -87,9 +123,9 @@ void InheritFrom(T& rec, const cVector<T>* pal) {
         return;
     }
     const T& entry = (*pal)[index];
-    const std::size_t n = std::min<std::size_t>(rec.vInherit.size(), T::kGroups);
+    const std::size_t n = std::min<std::size_t>(InheritCountOf(rec), T::kGroups);
     for (std::size_t k = 0; k < n; ++k)
-        if (rec.vInherit[static_cast<long long>(k)]) rec.CopyGroup(static_cast<int>(k), entry);
+        if (InheritAt(rec, k)) rec.CopyGroup(static_cast<int>(k), entry);
 }
 
 } // namespace
@@ -98,12 +134,87 @@ void InheritFrom(T& rec, const cVector<T>* pal) {
 
 void cEdBlock::Reset() {
     *Data(this) = EDBLOCK_DATA{};
-    vInherit.assign(kGroups, 0);
-    strName.clear();
-    vCond.clear();
+    m_nInherit = kGroups;
+    m_inheritBits = 0;
+    m_side.reset();
 }
 
-void cEdBlock::RegisterFields(u32 version) { RegisterTable(Data(this), kBlockFields, version, &strName); }
+// The string lives in the side storage, which registration therefore makes.
+void cEdBlock::RegisterFields(u32 version) {
+    RegisterTable(Data(this), kBlockFields, version, &m_side.Make().strName);
+}
+
+const std::string& cEdBlock::Name() const {
+    static const std::string none;
+    return m_side ? m_side->strName : none;
+}
+
+void cEdBlock::SetName(std::string name) {
+    if (name.empty() && !m_side) return;
+    m_side.Make().strName = std::move(name);
+}
+
+const cVector<cCond>& cEdBlock::Conds() const {
+    static const cVector<cCond> none;
+    return m_side ? m_side->vCond : none;
+}
+
+cVector<cCond>& cEdBlock::EditConds() { return m_side.Make().vCond; }
+
+u8 cEdBlock::Inherit(std::size_t k) const {
+    const std::size_t n = InheritCount();
+    if (k >= n) {
+        ReportBadIndex('V', static_cast<long long>(k), n, 1);
+        return 0;
+    }
+    return m_nInherit == kSpilled ? m_side->vInherit[k] : static_cast<u8>(m_inheritBits >> k & 1);
+}
+
+void cEdBlock::SpillInherit() {
+    if (m_nInherit == kSpilled) return;
+    std::vector<u8>& row = m_side.Make().vInherit;
+    row.resize(m_nInherit);
+    for (std::size_t k = 0; k < row.size(); ++k) row[k] = static_cast<u8>(m_inheritBits >> k & 1);
+    m_nInherit = kSpilled;
+    m_inheritBits = 0;
+}
+
+void cEdBlock::SetInherit(std::size_t k, u8 value) {
+    const std::size_t n = InheritCount();
+    if (k >= n) {
+        ReportBadIndex('V', static_cast<long long>(k), n, 1);
+        return;
+    }
+    if (m_nInherit != kSpilled && value > 1) SpillInherit();
+    if (m_nInherit == kSpilled)
+        m_side->vInherit[k] = value;
+    else
+        m_inheritBits = static_cast<u16>((m_inheritBits & ~(1u << k)) | (static_cast<u32>(value) << k));
+}
+
+void cEdBlock::SetInheritRow(const u8* row, std::size_t n) {
+    u16 bits = 0;
+    if (PackBitRow(row, n, bits)) {
+        if (m_nInherit == kSpilled) m_side->vInherit.clear();
+        m_nInherit = static_cast<u8>(n);
+        m_inheritBits = bits;
+        return;
+    }
+    m_side.Make().vInherit.assign(row, row + n);
+    m_nInherit = kSpilled;
+    m_inheritBits = 0;
+}
+
+void cEdBlock::FillInherit(u8 value) {
+    const std::vector<u8> row(InheritCount(), value);
+    SetInheritRow(row.data(), row.size());
+}
+
+std::vector<u8> cEdBlock::InheritRow() const {
+    std::vector<u8> row(InheritCount());
+    for (std::size_t k = 0; k < row.size(); ++k) row[k] = Inherit(k);
+    return row;
+}
 
 // The form nearly every placed block is stored in: the whole body, an empty name, a short row of
 // inherit flags and no conditions. Read in one bounds check, or false (nothing read) for any
@@ -112,33 +223,67 @@ bool cEdBlock::LoadUsual(cRecordReader& r) {
     using F = field_table_detail::Fixed<kBlockFields>;
     constexpr std::size_t kBody = F::kPacked[F::kCount];
     constexpr std::size_t kHead = 4 + kBody + 4 + 4 + 4 + 4; // count, body, 1 string, its length, x y, flags count
-    const char* p = r.Peek(kHead);
+    // Nearly always the bytes after a block hold the longest such block: then one bounds check
+    // serves, and the flags are read 16 bytes at a time.
+    const char* p = r.Peek(kHead + kBitRow + 4);
+    const bool wide = p != nullptr;
+    if (!wide) p = r.Peek(kHead);
     if (!p || r.Version() < F::kNewest) return false;
     u32 n, strings, len, flags, conds;
     std::memcpy(&n, p, 4);
     std::memcpy(&strings, p + 4 + kBody, 4);
     std::memcpy(&len, p + 8 + kBody, 4);
     std::memcpy(&flags, p + kHead - 4, 4);
-    if (n != F::kCount || strings != 1 || len > 1 || flags > 16) return false;
+    if (n != F::kCount || strings != 1 || len > 1 || flags > kBitRow) return false;
     const std::size_t whole = kHead + flags + 4;
-    p = r.Peek(whole);
-    if (!p) return false;
+    if (!wide && !r.Peek(whole)) return false;
     std::memcpy(&conds, p + kHead + flags, 4);
+    u16 bits = 0;
     if (conds != 0) return false;
+    if (wide ? !PackBitRow16(p + kHead, flags, bits) : !PackBitRow(reinterpret_cast<const u8*>(p + kHead), flags, bits))
+        return false;
     F::Copy(Data(this), p + 4, std::make_index_sequence<F::kCount>{});
     std::memcpy(&sPosX, p + 12 + kBody, 2);
     std::memcpy(&sPosY, p + 14 + kBody, 2);
-    strName.clear();
-    vInherit.resize(flags, 0);
-    std::memcpy(vInherit.data(), p + kHead, flags);
-    vCond.clear();
+    m_side.reset();
+    m_nInherit = static_cast<u8>(flags);
+    m_inheritBits = bits;
     r.Advance(whole);
     return true;
 }
 
+bool cEdBlock::ReadInheritRow(cRecordReader& r) {
+    u32 n = 0;
+    if (!r.ReadCount(n, 1)) return false;
+    if (n <= kBitRow) {
+        u8 row[kBitRow];
+        if (n && !r.ReadBytes(row, n)) return false;
+        SetInheritRow(row, n);
+        return true;
+    }
+    std::vector<u8> row(n);
+    if (!r.ReadBytes(row.data(), n)) return false;
+    SetInheritRow(row.data(), n);
+    return true;
+}
+
+bool cEdBlock::LoadTail(cRecordReader& r) {
+    if (!r.ReadBytes(&sPosX, 2) || !r.ReadBytes(&sPosY, 2) || !ReadInheritRow(r)) return false;
+    if (m_side) return ReadCondListInline(m_side->vCond, r);
+    cVector<cCond> conds;
+    const bool ok = ReadCondListInline(conds, r);
+    if (!conds.empty()) EditConds() = std::move(conds);
+    return ok;
+}
+
 void cEdBlock::Load(cRecordReader& r) {
-    if (!LoadUsual(r) && (!LoadFixedTable<kBlockFields>(r, Data(this), &strName) || !LoadCommonTail(*this, r)))
-        return;
+    if (!LoadUsual(r)) {
+        // Absent from an older file, the name keeps its value.
+        std::string name = Name();
+        const bool body = LoadFixedTable<kBlockFields>(r, Data(this), &name);
+        SetName(std::move(name));
+        if (!body || !LoadTail(r)) return;
+    }
     UpgradePicture<cEdBlock>(r.Version(), byPictureKind, wPicture);
     if (byPaletteKind != 0 && wPaletteIndex != 0) ApplyPaletteInherit();
     CheckPalette();
@@ -146,14 +291,24 @@ void cEdBlock::Load(cRecordReader& r) {
 
 void cEdBlock::Save(cRecordWriter& w) {
     CheckPalette();
-    SaveTable(w, Data(this), kBlockFields, &strName);
-    SaveCommonTail(*this, w);
+    std::string none;
+    SaveTable(w, Data(this), kBlockFields, m_side ? &m_side->strName : &none);
+    w.WriteBytes(&sPosX, 2);
+    w.WriteBytes(&sPosY, 2);
+    const std::vector<u8> row = InheritRow();
+    w.WriteU32(static_cast<u32>(row.size()));
+    w.WriteBytes(row.data(), row.size());
+    if (m_side) {
+        WriteRecordVector(w, m_side->vCond);
+    } else {
+        w.WriteU32(0);
+    }
 }
 
 void cEdBlock::CopyGroup(int k, const cEdBlock& src) {
     if (&src == this) return;
-    if (k == 0) strName = src.strName;
-    if (k == 1) vCond = src.vCond;
+    if (k == 0) SetName(src.Name());
+    if (k == 1 && (m_side || !src.Conds().empty())) EditConds() = src.Conds();
     CopyTableGroup(Data(this), Data(&src), kBlockFields, static_cast<u8>(k));
 }
 
@@ -188,7 +343,7 @@ void cEdItem::Reset() {
 void cEdItem::RegisterFields(u32 version) { RegisterTable(Data(this), kItemFields, version, &strName); }
 
 void cEdItem::Load(cRecordReader& r) {
-    if (!LoadFixedTable<kItemFields>(r, Data(this), &strName) || !LoadCommonTail(*this, r)) return;
+    if (!LoadFixedTable<kItemFields>(r, Data(this), &strName) || !LoadItemTail(*this, r)) return;
     if (!ReadFlowCmdList(vCmd, r)) return;
     UpgradePicture<cEdItem>(r.Version(), byPictureKind, wPicture);
     ApplyPaletteInherit();
@@ -198,7 +353,7 @@ void cEdItem::Load(cRecordReader& r) {
 void cEdItem::Save(cRecordWriter& w) {
     Validate();
     SaveTable(w, Data(this), kItemFields, &strName);
-    SaveCommonTail(*this, w);
+    SaveItemTail(*this, w);
     WriteFlowCmdList(vCmd, w);
 }
 

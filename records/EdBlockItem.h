@@ -2,39 +2,46 @@
 // The records of a block (a tile of the stage's block map) and of an item. Like the character
 // record, each is a common-palette entry, a stage-palette entry or a placed entry, and may take
 // chosen groups of settings from a palette entry when it is read.
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "records/Cond.h"
 #include "records/FieldTable.h"
 #include "records/FlowCmd.h"
 #include "records/InheritFlags.h"
 
+// Members are grouped by width so that a placed block, of which a stage holds a hundred thousand,
+// carries no padding; the stored order is the field table's, not this one.
 struct EDBLOCK_DATA {
-    i8 byPaletteKind = 0; // 0 none, 1 common palette, 2 stage palette
+    u32 dwGroup8 = 0;
     i16 wPaletteIndex = 0;
+    u16 wPicture = 0;     // 0: no block in the cell
+    u16 wGroup2 = 0;      // the variant: a cell offset added to the picture number
+    u16 wMark = 0;
+    u16 wItemIndex = 0;
+    i8 byPaletteKind = 0; // 0 none, 1 common palette, 2 stage palette
     u8 byGroup1a = 0;
     u8 byGroup1b = 0;
-    u16 wPicture = 0;     // 0: no block in the cell
     u8 byPictureKind = 0; // the set: the graphic kind drawn (3: a numbered built-in picture, at most 119)
-    u16 wGroup2 = 0;      // the variant: a cell offset added to the picture number
     u8 byLayer = 0;       // block pass that draws it
     u8 bHidden = 0;
     u8 bShowMark = 0;     // 1: mark wMark of the mark sheet is drawn over the block
-    u16 wMark = 0;
     u8 bySolid = 1;       // what contact tests get (0 passable); 0 without a picture
     u8 byOpenSide = 255;  // side that does not block; 255 none
     u8 byGroup8 = 0;
-    u32 dwGroup8 = 0;
     i8 byItemKind = 0;    // palette of the held item: 0 none, 1 common, 2 stage
-    u16 wItemIndex = 0;
     u8 byGroup10 = 0;     // 0 without a picture
 };
 
+// A block keeps its settings and position in the record itself; what few blocks have (a name,
+// conditions, an inherit row other than a short row of 0s and 1s) lives in side storage made
+// only for them, so that the placed blocks of a stage are small and hold nothing to free.
 class cEdBlock : public cTableRecord, public EDBLOCK_DATA {
 public:
     static constexpr int kGroups = 11;
 
-    cEdBlock() : vInherit(kGroups, 0) {}
+    cEdBlock() = default;
     cEdBlock(const cEdBlock&) = default;
     cEdBlock(cEdBlock&&) = default;
     cEdBlock& operator=(const cEdBlock&) = default;
@@ -62,14 +69,70 @@ public:
         }
     }
 
+    // The name (a memo of the editor's; only carried).
+    const std::string& Name() const;
+    void SetName(std::string name);
+    // The appearance conditions: while non-empty and not holding, contact tests get 0 for the
+    // block.
+    const cVector<cCond>& Conds() const;
+    cVector<cCond>& EditConds();
+
+    // The inherit flags, one byte per settings group, as many as the file gave (they are
+    // written back as read). A bad index is reported like a container's and reads 0.
+    std::size_t InheritCount() const { return m_nInherit == kSpilled ? m_side->vInherit.size() : m_nInherit; }
+    u8 Inherit(std::size_t k) const;
+    void SetInherit(std::size_t k, u8 value);
+    void SetInheritRow(const u8* row, std::size_t n);
+    void FillInherit(u8 value);
+    std::vector<u8> InheritRow() const;
+
     i16 sPosX = 0;
     i16 sPosY = 0;
-    cInlineBytes<16> vInherit;
-    std::string strName;
-    cVector<cCond> vCond; // while non-empty and not holding, contact tests get 0 for the block
 
 private:
+    // The side storage. Copies of a block get their own; an empty one is never copied.
+    struct Side {
+        std::string strName;
+        cVector<cCond> vCond;
+        std::vector<u8> vInherit; // the row, when it is not kept in the block
+        bool Empty() const { return strName.empty() && vCond.empty() && vInherit.empty(); }
+    };
+    class SideBox {
+    public:
+        SideBox() = default;
+        SideBox(const SideBox& o) : p(o.p && !o.p->Empty() ? std::make_unique<Side>(*o.p) : nullptr) {}
+        SideBox(SideBox&&) noexcept = default;
+        SideBox& operator=(const SideBox& o) {
+            if (this != &o) p = o.p && !o.p->Empty() ? std::make_unique<Side>(*o.p) : nullptr;
+            return *this;
+        }
+        SideBox& operator=(SideBox&&) noexcept = default;
+        Side* operator->() const { return p.get(); }
+        explicit operator bool() const { return p != nullptr; }
+        Side& Make() {
+            if (!p) p = std::make_unique<Side>();
+            return *p;
+        }
+        void reset() { p.reset(); }
+
+    private:
+        std::unique_ptr<Side> p;
+    };
+
+    // The row is kept in the block while it has at most 16 entries, each 0 or 1: a count and a
+    // bit per entry. Otherwise it is in the side storage and the count says so.
+    static constexpr u8 kSpilled = 0xFF;
+    static constexpr std::size_t kBitRow = 16;
+
     bool LoadUsual(cRecordReader& r);
+    bool LoadTail(cRecordReader& r);
+    bool ReadInheritRow(cRecordReader& r);
+    void SpillInherit();
+    bool FieldsInside() const override { return false; }
+
+    u8 m_nInherit = kGroups;
+    u16 m_inheritBits = 0;
+    SideBox m_side;
 };
 
 struct EDITEM_DATA {
@@ -119,7 +182,7 @@ public:
 
     i16 sPosX = 0;
     i16 sPosY = 0;
-    cVector<u8> vInherit;
+    cInlineBytes<16> vInherit;
     std::string strName;
     cVector<cCond> vCond;
     cVector<cFlowCmd> vCmd; // item command set, run for the player who takes the item

@@ -1,6 +1,7 @@
 #include "records/EdChara.h"
 
 #include <array>
+#include <cstring>
 #include <utility>
 
 #include "records/PaletteSource.h"
@@ -46,10 +47,12 @@ const EDCHARA_DATA* Data(const cEdChara* c) { return static_cast<const EDCHARA_D
 
 // An older file lacks a group: its flag goes in at pos with 1 (take it from the palette, as the
 // record did before the group existed), the later flags move up and the last one drops off.
-void InsertInheritFlag(cVector<u8>& flags, std::size_t pos) {
+// A group added before pos: the row keeps its length, the last entry drops out.
+void InsertInheritFlag(cInlineBytes<40>& flags, std::size_t pos) {
     flags.resize(cEdChara::kGroups, 0);
-    flags.insert(flags.begin() + static_cast<std::ptrdiff_t>(pos), 1);
-    flags.pop_back();
+    u8* row = flags.data();
+    std::memmove(row + pos + 1, row + pos, cEdChara::kGroups - pos - 1);
+    row[pos] = 1;
 }
 
 const cVector<cEdChara>* CharaPalette(int kind) {

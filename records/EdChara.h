@@ -7,6 +7,7 @@
 #include "records/Cond.h"
 #include "records/FieldTable.h"
 #include "records/Flow.h"
+#include "records/InheritFlags.h"
 
 // The stored settings, in file order. Fields named after their inherit group have a meaning
 // that belongs to the play engine and the editor.
@@ -105,7 +106,7 @@ public:
     i16 sPosX = 0;
     i16 sPosY = 0;
     u32 nHoldItem = 0; // index into the stage's placed items, kNoItem for none
-    cVector<u8> vInherit;
+    cInlineBytes<40> vInherit; // the row, in the record while it has at most 40 entries
     std::string strName;
     cVector<cCond> vCond;
     cVector<cFlow> vFlow;

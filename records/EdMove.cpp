@@ -62,8 +62,13 @@ void cEdMove::Load(cRecordReader& r) {
 }
 
 void NewEdMove(std::shared_ptr<cEdMove>& p) {
-    auto move = std::make_shared<cEdMove>();
-    move->Clear();
-    move->SetDefaults();
-    p = std::move(move);
+    // Commands of a stage make thousands: each copies one cleared movement with its defaults,
+    // made once per thread.
+    thread_local const cEdMove blank = [] {
+        cEdMove m;
+        m.Clear();
+        m.SetDefaults();
+        return m;
+    }();
+    p = std::make_shared<cEdMove>(blank);
 }

@@ -126,10 +126,14 @@ double cEdShot::GetOffsetY(int n, int dir) const {
 }
 
 void NewEdShot(std::shared_ptr<cEdShot>& p) {
-    auto shot = std::make_shared<cEdShot>();
-    shot->Clear();
-    shot->SetDefaults();
-    p = std::move(shot);
+    // As NewEdMove: a copy of one cleared shot with its defaults, made once per thread.
+    thread_local const cEdShot blank = [] {
+        cEdShot s;
+        s.Clear();
+        s.SetDefaults();
+        return s;
+    }();
+    p = std::make_shared<cEdShot>(blank);
 }
 
 const char* const g_ShotMoveTypeLabels[11] = {

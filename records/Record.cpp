@@ -72,6 +72,7 @@ const cRecord::Layout* cRecord::LayoutAt(u32 version) {
         const Layout* layout = nullptr;
     };
     thread_local std::array<Recent, 16> recent;
+    if (!FieldsInside()) return nullptr;
     const LayoutKey key{&typeid(*this), version};
     Recent& slot = recent[(reinterpret_cast<std::uintptr_t>(key.type) >> 4 ^ version) & 15];
     if (slot.key == key) return slot.layout;

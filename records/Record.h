@@ -67,6 +67,9 @@ public:
     std::string* StringField(int i);
 
 protected:
+    // False for a class that registers members kept outside the record (side storage): its
+    // fields then always go through the descriptor lists, never through a per-class layout.
+    virtual bool FieldsInside() const { return true; }
     void ResetFieldLists();
     void AddFieldU32(void* address, u32 count = 1) { AddField(address, count, 4); }
     void AddFieldU16(void* address, u32 count = 1) { AddField(address, count, 2); }

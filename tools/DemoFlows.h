@@ -2,6 +2,7 @@
 // The demo game's characters and items that act through flows: an enemy that patrols and turns
 // at walls, one that jumps when the hero comes near, an item that gives a life, and a switch that
 // opens a way (a wall that goes when the switch is taken).
+#include <type_traits>
 #include "database/CommonPalette.h"
 #include "records/Stage.h"
 
@@ -41,7 +42,10 @@ T Placed(const cVector<T>& palette, int index, i16 x, i16 y) {
     T e = palette[index];
     e.byPaletteKind = 1;
     e.wPaletteIndex = static_cast<i16>(index);
-    FillBytes(e.vInherit, 1);
+    if constexpr (std::is_same_v<T, cEdBlock>)
+        e.FillInherit(1);
+    else
+        FillBytes(e.vInherit, 1);
     e.sPosX = x;
     e.sPosY = y;
     return e;

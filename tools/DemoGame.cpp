@@ -277,7 +277,7 @@ cEdBlock Block(u16 picture, const char* name) {
     cEdBlock b;
     b.wPicture = picture;
     b.bySolid = 1;
-    b.strName = Sj(name);
+    b.SetName(Sj(name));
     return b;
 }
 

@@ -64,8 +64,8 @@ bool cBlockMap::SetBlock(i32 index, const cEdBlock& block) {
     BLOCKCELL* c = Find(index);
     if (!c) return false;
     c->block = static_cast<const EDBLOCK_DATA&>(block);
-    c->bHasCond = block.vCond.empty() ? 0 : 1;
-    if (c->bHasCond) m_mapCond[index] = BLOCKCONDS{block.vCond, block.byGroup1a, block.byGroup1b};
+    c->bHasCond = block.Conds().empty() ? 0 : 1;
+    if (c->bHasCond) m_mapCond[index] = BLOCKCONDS{block.Conds(), block.byGroup1a, block.byGroup1b};
     else m_mapCond.erase(index);
     return true;
 }

@@ -47,8 +47,8 @@ TEST(CommonPalette, EmptyListsArePaddedAndEntryZeroIsReset) {
     src.m_vEdChara[0].strName = "zero";
     src.m_vEdChara[0].dwMaxHP = 77;
     src.m_vEdBlock.assign(2, cEdBlock());
-    src.m_vEdBlock[1].strName = "flagged";
-    FillBytes(src.m_vEdBlock[1].vInherit, 1);
+    src.m_vEdBlock[1].SetName("flagged");
+    src.m_vEdBlock[1].FillInherit(1);
     src.m_vEdItem.assign(5, cEdItem());
     src.m_vEdItem[0].strName = "zero item";
     // One character only: Save would have padded the list.
@@ -58,8 +58,8 @@ TEST(CommonPalette, EmptyListsArePaddedAndEntryZeroIsReset) {
     EXPECT_EQ(p.m_vEdChara[0].strName, "");
     EXPECT_EQ(p.m_vEdChara[0].dwMaxHP, cEdChara().dwMaxHP);
     EXPECT_EQ(p.m_vEdItem[0].strName, "");
-    EXPECT_EQ(p.m_vEdBlock[1].strName, "flagged");
-    for (u8 f : p.m_vEdBlock[1].vInherit) EXPECT_EQ(f, 0);
+    EXPECT_EQ(p.m_vEdBlock[1].Name(), "flagged");
+    for (u8 f : p.m_vEdBlock[1].InheritRow()) EXPECT_EQ(f, 0);
 }
 
 TEST(CommonPalette, ReferencesPastTheListsAreDropped) {

@@ -59,8 +59,8 @@ TEST(BlockMap, ConditionsStayWithTheirCell) {
     ASSERT_TRUE(m.Build(10, 10));
     cEdBlock b;
     b.wPicture = 2;
-    b.vCond.resize(2);
-    b.vCond[0].kind = 1;
+    b.EditConds().resize(2);
+    b.EditConds()[0].kind = 1;
     b.byGroup1a = 1;
     const i32 i = m.StageIndex(4, 4);
     ASSERT_TRUE(m.SetBlock(i, b));

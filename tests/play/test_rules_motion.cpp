@@ -190,7 +190,7 @@ TEST(RulesMotion, AppearanceConditionsOfBlocks) {
         c.kind = 2; // a stage variable
         c.index = 0;
         c.value = 0;
-        b.vCond.push_back(c);
+        b.EditConds().push_back(c);
         b.byGroup1b = x == 4 ? 1 : 0;
         st.vBlock.push_back(b);
     }

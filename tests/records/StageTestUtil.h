@@ -72,8 +72,8 @@ inline cStage MakeRichStage() {
     cEdBlock pb;
     pb.wPicture = 7;
     pb.byLayer = 2;
-    pb.strName = "wall";
-    pb.vCond.push_back(flowtest::MakeCond(2, 5));
+    pb.SetName("wall");
+    pb.EditConds().push_back(flowtest::MakeCond(2, 5));
     st.vBlockPalette.push_back(pb);
 
     cEdChara pc;
@@ -96,11 +96,11 @@ inline cStage MakeRichStage() {
         if (i % 5 == 0) {
             // What it inherits is what it holds, so that the first write already shows it.
             b.wPicture = pb.wPicture;
-            b.vCond = pb.vCond;
+            b.EditConds() = pb.Conds();
             b.byPaletteKind = 2;
             b.wPaletteIndex = 1;
-            b.vInherit[2] = 1; // the picture group
-            b.vInherit[1] = 1; // conditions
+            b.SetInherit(2, 1); // the picture group
+            b.SetInherit(1, 1); // conditions
         }
         if (i == 4) {
             b.byItemKind = 2;
@@ -162,7 +162,16 @@ void WriteOldBlockOrItem(T& b, u32 v, cRecordWriter& w) {
     oldver::WriteOldVector(b.vCond, v, w);
 }
 
-inline void WriteOldBlock(cEdBlock& b, u32 v, cRecordWriter& w) { WriteOldBlockOrItem(b, v, w); }
+inline void WriteOldBlock(cEdBlock& b, u32 v, cRecordWriter& w) {
+    oldver::WriteBody(b, v, w);
+    w.WriteBytes(&b.sPosX, 2);
+    w.WriteBytes(&b.sPosY, 2);
+    const std::vector<u8> row = b.InheritRow();
+    w.WriteU32(static_cast<u32>(row.size()));
+    w.WriteBytes(row.data(), row.size());
+    cVector<cCond> conds = b.Conds();
+    oldver::WriteOldVector(conds, v, w);
+}
 
 inline void WriteOldItem(cEdItem& it, u32 v, cRecordWriter& w) {
     WriteOldBlockOrItem(it, v, w);

@@ -219,7 +219,7 @@ TEST_F(RecordFormats, CharaBlockAndItemFromTheirTables) {
                    b.bySolid, b.byOpenSide, b.byGroup8, b.dwGroup8, b.byItemKind, b.wItemIndex,
                    b.byGroup10),
               Expected(kBlock, kProgVer, bv));
-    EXPECT_EQ(Vals(b.sPosX, b.sPosY, b.vInherit.size()), (std::vector<i64>{7, -8, 11}));
+    EXPECT_EQ(Vals(b.sPosX, b.sPosY, b.InheritCount()), (std::vector<i64>{7, -8, 11}));
     EXPECT_EQ(Written(b), block);
 
     const std::vector<i64> iv = Seq(18, 3);

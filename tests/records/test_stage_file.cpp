@@ -340,16 +340,17 @@ TEST_F(StageFile, PlacedBlocksInEveryStoredFormReadAsWritten) {
     std::vector<cEdBlock> blocks;
     blocks.push_back(block(1, 5));
     blocks.push_back(block(2, 6));
-    blocks.back().strName = "named";
+    blocks.back().SetName("named");
     blocks.push_back(block(3, 7));
-    blocks.back().vCond.resize(2);
-    blocks.back().vCond[1].kind = 3;
-    blocks.back().vCond[1].value = 42;
+    blocks.back().EditConds().resize(2);
+    blocks.back().EditConds()[1].kind = 3;
+    blocks.back().EditConds()[1].value = 42;
     blocks.push_back(block(4, 8));
-    blocks.back().vInherit.assign(20, 0); // past the inline row
-    blocks.back().vInherit[19] = 1;
+    const std::vector<u8> longRow(20, 0); // past the row kept in the block
+    blocks.back().SetInheritRow(longRow.data(), longRow.size());
+    blocks.back().SetInherit(19, 1);
     blocks.push_back(block(5, 9));
-    blocks.back().vInherit.clear();
+    blocks.back().SetInheritRow(nullptr, 0);
     blocks.push_back(block(6, 0)); // no picture: not solid
     blocks.push_back(block(7, 1));
     blocks.back().byItemKind = 2;
@@ -370,12 +371,12 @@ TEST_F(StageFile, PlacedBlocksInEveryStoredFormReadAsWritten) {
         EXPECT_EQ(b.dwGroup8, 0x01020304u + i + 1) << i;
         EXPECT_EQ(b.wPicture, blocks[i].wPicture) << i;
     }
-    EXPECT_EQ(back.vBlock[1].strName, "named");
-    ASSERT_EQ(back.vBlock[2].vCond.size(), 2u);
-    EXPECT_EQ(back.vBlock[2].vCond[1].value, 42);
-    ASSERT_EQ(back.vBlock[3].vInherit.size(), 20u);
-    EXPECT_EQ(back.vBlock[3].vInherit[19], 1);
-    EXPECT_TRUE(back.vBlock[4].vInherit.empty());
+    EXPECT_EQ(back.vBlock[1].Name(), "named");
+    ASSERT_EQ(back.vBlock[2].Conds().size(), 2u);
+    EXPECT_EQ(back.vBlock[2].Conds()[1].value, 42);
+    ASSERT_EQ(back.vBlock[3].InheritCount(), 20u);
+    EXPECT_EQ(back.vBlock[3].Inherit(19), 1);
+    EXPECT_EQ(back.vBlock[4].InheritCount(), 0u);
     EXPECT_EQ(back.vBlock[5].bySolid, 0);
     EXPECT_EQ(back.vBlock[0].bySolid, 1);
     EXPECT_EQ(back.vBlock[6].byItemKind, 2);
@@ -388,8 +389,8 @@ TEST_F(StageFile, PlacedBlocksInEveryStoredFormReadAsWritten) {
     // The same stage from an older version goes through the same reads.
     cStage old = ReadOldStage(st, 200);
     ASSERT_EQ(old.vBlock.size(), blocks.size());
-    EXPECT_EQ(old.vBlock[2].vCond.size(), 2u);
-    EXPECT_EQ(old.vBlock[3].vInherit.size(), 20u);
+    EXPECT_EQ(old.vBlock[2].Conds().size(), 2u);
+    EXPECT_EQ(old.vBlock[3].InheritCount(), 20u);
 
     // Cut anywhere inside the placed blocks, the stage fails to load (the usual form is read
     // in one piece, so every cut through it must still be seen).

@@ -291,12 +291,13 @@ TEST_F(StageRecords, BlockPictureUpgradeAndChecks) {
 
     // The flag count is the file's; a block without a picture is written passable.
     cEdBlock empty;
-    empty.vInherit = Flags(15);
+    const cVector<u8> flags = Flags(15);
+    empty.SetInheritRow(flags.data(), flags.size());
     empty.bySolid = 3;
     empty.byGroup10 = 4;
     cEdBlock back;
     ASSERT_TRUE(flowtest::LoadBytes(back, RecordBytes(empty)));
-    EXPECT_EQ(back.vInherit.size(), 15u);
+    EXPECT_EQ(back.InheritRow(), static_cast<const std::vector<u8>&>(flags));
     EXPECT_EQ(back.bySolid, 0);
     EXPECT_EQ(back.byGroup10, 0);
 
@@ -314,23 +315,111 @@ TEST_F(StageRecords, BlockPictureUpgradeAndChecks) {
     EXPECT_EQ(holder.byItemKind, 2);
 }
 
+// A block keeps a short row of 0/1 flags in itself and anything else (other values, long rows,
+// a name, conditions) beside it; every form is written back byte for byte, and a copy owns its
+// own side storage.
+TEST_F(StageRecords, BlockFlagRowsNamesAndConditionsKeepEveryForm) {
+    const std::vector<std::vector<u8>> rows = {
+        {},
+        {1},
+        {1, 0, 1, 1, 0, 0, 0, 1, 1},
+        std::vector<u8>(16, 1),
+        {0, 2, 1},
+        {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 3},
+        std::vector<u8>(17, 1),
+        {255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
+    for (const std::vector<u8>& row : rows) {
+        for (int extra = 0; extra < 2; ++extra) {
+            cEdBlock b;
+            b.wPicture = 4;
+            b.SetInheritRow(row.data(), row.size());
+            if (extra) {
+                b.SetName("n");
+                b.EditConds().push_back(flowtest::MakeCond(2, 9));
+            }
+            const std::string bytes = RecordBytes(b);
+            cEdBlock back;
+            ASSERT_TRUE(flowtest::LoadBytes(back, bytes)) << row.size();
+            EXPECT_EQ(back.InheritRow(), row);
+            EXPECT_EQ(back.Name(), extra ? "n" : "");
+            EXPECT_EQ(back.Conds().size(), extra ? 1u : 0u);
+            EXPECT_EQ(RecordBytes(back), bytes) << row.size() << " " << extra;
+            // Followed by other bytes (as in a stage, where the row is read 16 bytes at a
+            // time), the block reads the same and stops where it ends.
+            const std::string tail(24, '\x7F');
+            const std::string padded = bytes + tail;
+            cRecordReader r = cRecordReader::Over(padded, kProgVer);
+            cEdBlock inStage;
+            inStage.Load(r);
+            ASSERT_FALSE(r.Failed());
+            EXPECT_EQ(inStage.InheritRow(), row);
+            EXPECT_TRUE(r.Skip(tail.size()) && r.AtEnd()) << row.size();
+        }
+    }
+
+    // A value other than 0 or 1 set into a short row is kept as set.
+    cEdBlock b;
+    b.SetInherit(3, 7);
+    b.SetInherit(4, 1);
+    EXPECT_EQ(b.InheritCount(), static_cast<std::size_t>(cEdBlock::kGroups));
+    EXPECT_EQ(b.Inherit(3), 7);
+    EXPECT_EQ(b.Inherit(4), 1);
+    EXPECT_EQ(b.Inherit(5), 0);
+    b.SetInherit(3, 0);
+    EXPECT_EQ(b.Inherit(3), 0);
+
+    // Copies own their side storage.
+    b.SetName("first");
+    b.EditConds().push_back(flowtest::MakeCond(1, 1));
+    cEdBlock copy = b;
+    cEdBlock assigned;
+    assigned = b;
+    b.SetName("changed");
+    b.EditConds().clear();
+    b.SetInherit(4, 0);
+    for (const cEdBlock* c : {&copy, &assigned}) {
+        EXPECT_EQ(c->Name(), "first");
+        EXPECT_EQ(c->Conds().size(), 1u);
+        EXPECT_EQ(c->Inherit(4), 1);
+    }
+    b.Reset();
+    EXPECT_EQ(b.Name(), "");
+    EXPECT_TRUE(b.Conds().empty());
+    EXPECT_EQ(b.InheritRow(), std::vector<u8>(cEdBlock::kGroups, 0));
+
+    // The numbered fields (the arrange command's) reach the name where it is kept, and the
+    // base's clear and copy see it too.
+    ASSERT_EQ(b.StringCount(), 1);
+    *b.StringField(0) = "by number";
+    EXPECT_EQ(b.Name(), "by number");
+    b.wPicture = 9;
+    cEdBlock other;
+    other.CopyFrom(b);
+    EXPECT_EQ(other.Name(), "by number");
+    EXPECT_EQ(other.wPicture, 9);
+    b.Clear();
+    EXPECT_EQ(b.Name(), "");
+    EXPECT_EQ(b.wPicture, 0);
+    EXPECT_EQ(other.Name(), "by number");
+}
+
 TEST_F(StageRecords, BlockAndItemInheritTheirGroups) {
     cEdBlock pb;
     pb.wPicture = 8;
     pb.byPictureKind = 3;
     pb.bySolid = 2;
-    pb.vCond.push_back(flowtest::MakeCond(1, 1));
+    pb.EditConds().push_back(flowtest::MakeCond(1, 1));
     g_Stage.vBlockPalette.push_back(pb);
     cEdBlock b;
     b.byPaletteKind = 2;
     b.wPaletteIndex = 1;
-    b.vInherit[2] = 1;
-    b.vInherit[1] = 1;
+    b.SetInherit(2, 1);
+    b.SetInherit(1, 1);
     b.ApplyPaletteInherit();
     EXPECT_EQ(b.wPicture, 8);
     EXPECT_EQ(b.byPictureKind, 3);
     EXPECT_EQ(b.bySolid, 1); // group 6 not flagged
-    EXPECT_EQ(b.vCond.size(), 1u);
+    EXPECT_EQ(b.Conds().size(), 1u);
 
     cEdItem pi;
     pi.vCmd.push_back(MakeItemCmd(2, 1));

@@ -205,7 +205,7 @@ TEST_F(PlayerSuite, ASpringUnderTheFeetThrowsTheHeroUp) {
     ASSERT_NO_FATAL_FAILURE(EditStage(kStages[3].file, "data\\stg4\\Spring.stg4_001", [](cStage& st) {
         for (cEdBlock& b : st.vBlock)
             if (b.sPosX == 5 && b.sPosY == 12) {
-                b.vInherit[8] = 0; // its own effect group, not the palette entry's
+                b.SetInherit(8, 0); // its own effect group, not the palette entry's
                 BlockSettings::Set(b, eBlock::FloorEffect, 1);
                 BlockSettings::Set(b, eBlock::FloorEffectValue, 3);
             }
