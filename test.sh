@@ -28,8 +28,9 @@ if [ "${CI:-}" = "true" ]; then CI_ONLY=ON; fi
 # (tests named baseline/...): every golden frame must come out the same on a processor without
 # AVX2. Only the two files of pixel loops are compiled again for it.
 # Both trees are unity builds (TOBRELK_UNITY): batches of files parse their shared headers once.
-# Their test programs start from one precompiled header (TOBRELK_PCH): GoogleTest and the
-# standard headers, parsed once per tree instead of once a batch.
+# They start from precompiled headers (TOBRELK_PCH), the runtime from one of the standard headers
+# and the test programs from one of GoogleTest and the standard headers: parsed once per tree
+# instead of once a batch.
 build_and_test build/test -DCMAKE_BUILD_TYPE=Release -DTOBRELK_BASELINE_VARIANTS=$CI_ONLY -DTOBRELK_UNITY=ON \
     -DTOBRELK_PCH=ON
 
