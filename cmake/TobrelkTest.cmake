@@ -6,7 +6,25 @@ set(TOBRELK_TEST_OPTIMISE $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-O0>)
 if(NOT TARGET tobrelk_test_support)
     add_library(tobrelk_test_support OBJECT ${CMAKE_SOURCE_DIR}/tests/support/HeadlessEnv.cpp)
     target_compile_options(tobrelk_test_support PRIVATE ${TOBRELK_TEST_OPTIMISE})
+    # TOBRELK_PCH: every test file starts from one header precompiled here, GoogleTest and the
+    # standard headers the tests share, which each batch used to parse again (a few seconds
+    # each). The programs reuse it, so they must be compiled with the same options and
+    # definitions it was (GTest's, SDL's): -Winvalid-pch, an error here, tells one that is not.
+    if(TOBRELK_PCH)
+        target_link_libraries(tobrelk_test_support PRIVATE GTest::gtest PkgConfig::SDL2)
+        target_precompile_headers(tobrelk_test_support PRIVATE
+            <gtest/gtest.h> <algorithm> <array> <chrono> <cmath> <cstdint> <cstdio> <cstdlib> <cstring>
+            <filesystem> <fstream> <functional> <map> <memory> <set> <sstream> <string> <thread>
+            <vector>)
+    endif()
 endif()
+# The test program or helper library TARGET starts from the tests' precompiled header.
+function(tobrelk_test_pch target)
+    if(TOBRELK_PCH)
+        target_precompile_headers(${target} REUSE_FROM tobrelk_test_support)
+        target_link_libraries(${target} PRIVATE GTest::gtest PkgConfig::SDL2)
+    endif()
+endfunction()
 
 # The graphics tests' picture and golden helpers, compiled once for every test program that draws.
 if(NOT TARGET tobrelk_gfx_test_util)
@@ -14,6 +32,7 @@ if(NOT TARGET tobrelk_gfx_test_util)
     target_link_libraries(tobrelk_gfx_test_util PUBLIC tobrelk_graphics GTest::gtest)
     target_compile_definitions(tobrelk_gfx_test_util PRIVATE TOBRELK_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
     target_compile_options(tobrelk_gfx_test_util PRIVATE ${TOBRELK_TEST_OPTIMISE})
+    tobrelk_test_pch(tobrelk_gfx_test_util)
 endif()
 
 # Under the sanitizers a test program linked position-dependent starts in two thirds of the
@@ -30,6 +49,7 @@ function(tobrelk_add_test)
     add_executable(${T_NAME} ${T_SOURCES} $<TARGET_OBJECTS:tobrelk_test_support>)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     tobrelk_test_link_options(${T_NAME})
+    tobrelk_test_pch(${T_NAME})
     target_compile_definitions(${T_NAME} PRIVATE TOBRELK_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
     # The environment comes from tests/support/HeadlessEnv.cpp, linked into every test program.
     gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60)
