@@ -1,6 +1,5 @@
 #include "platform/sound/MidiSynth.h"
 
-#include <dlfcn.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <fluidsynth.h> // the types and signatures; the library itself is opened at run time
@@ -10,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <type_traits>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -18,6 +16,7 @@
 #include "platform/sound/Mixer.h"
 #include "platform/system/FirstFrame.h"
 #include "platform/system/Report.h"
+#include "platform/system/RuntimeLibrary.h"
 
 namespace {
 
@@ -66,34 +65,28 @@ const cFluidApi* FluidApi() {
     static cFluidApi api{};
     static bool ok = false;
     std::call_once(once, [] {
-        void* lib = dlopen(TOBRELK_FLUIDSYNTH_SONAME, RTLD_NOW | RTLD_LOCAL);
-        if (!lib) lib = dlopen("libfluidsynth.so", RTLD_NOW | RTLD_LOCAL);
-        if (!lib) return;
-        bool all = true;
-        auto find = [&](auto& fn, const char* name) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(lib, name));
-            all = all && fn;
-        };
-        find(api.newSettings, "new_fluid_settings");
-        find(api.deleteSettings, "delete_fluid_settings");
-        find(api.setNum, "fluid_settings_setnum");
-        find(api.setInt, "fluid_settings_setint");
-        find(api.newSynth, "new_fluid_synth");
-        find(api.deleteSynth, "delete_fluid_synth");
-        find(api.sfLoad, "fluid_synth_sfload");
-        find(api.setLogFunction, "fluid_set_log_function");
-        find(api.noteOff, "fluid_synth_noteoff");
-        find(api.noteOn, "fluid_synth_noteon");
-        find(api.keyPressure, "fluid_synth_key_pressure");
-        find(api.cc, "fluid_synth_cc");
-        find(api.programChange, "fluid_synth_program_change");
-        find(api.channelPressure, "fluid_synth_channel_pressure");
-        find(api.pitchBend, "fluid_synth_pitch_bend");
-        find(api.sysex, "fluid_synth_sysex");
-        find(api.allNotesOff, "fluid_synth_all_notes_off");
-        find(api.writeFloat, "fluid_synth_write_float");
-        if (!all) return;
-        api.setOmpThreads = reinterpret_cast<void (*)(int)>(dlsym(lib, "omp_set_num_threads"));
+        cRuntimeLibrary lib(TOBRELK_FLUIDSYNTH_SONAME, "libfluidsynth.so", /*bindNow=*/true);
+        if (!lib.IsOpen()) return;
+        lib.Find(api.newSettings, "new_fluid_settings");
+        lib.Find(api.deleteSettings, "delete_fluid_settings");
+        lib.Find(api.setNum, "fluid_settings_setnum");
+        lib.Find(api.setInt, "fluid_settings_setint");
+        lib.Find(api.newSynth, "new_fluid_synth");
+        lib.Find(api.deleteSynth, "delete_fluid_synth");
+        lib.Find(api.sfLoad, "fluid_synth_sfload");
+        lib.Find(api.setLogFunction, "fluid_set_log_function");
+        lib.Find(api.noteOff, "fluid_synth_noteoff");
+        lib.Find(api.noteOn, "fluid_synth_noteon");
+        lib.Find(api.keyPressure, "fluid_synth_key_pressure");
+        lib.Find(api.cc, "fluid_synth_cc");
+        lib.Find(api.programChange, "fluid_synth_program_change");
+        lib.Find(api.channelPressure, "fluid_synth_channel_pressure");
+        lib.Find(api.pitchBend, "fluid_synth_pitch_bend");
+        lib.Find(api.sysex, "fluid_synth_sysex");
+        lib.Find(api.allNotesOff, "fluid_synth_all_notes_off");
+        lib.Find(api.writeFloat, "fluid_synth_write_float");
+        if (!lib.FoundAll()) return;
+        lib.FindOptional(api.setOmpThreads, "omp_set_num_threads");
         for (int level = 0; level < LAST_LOG_LEVEL; ++level) api.setLogFunction(level, nullptr, nullptr);
         ok = true;
     });
