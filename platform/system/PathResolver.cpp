@@ -68,18 +68,27 @@ bool HasDotDot(const std::vector<std::string>& parts, std::size_t first) {
     return false;
 }
 
+// Opens the file that a data path names for reading, with its status: a missing name, and a
+// folder or a file the system refuses, are told apart.
+FileRead OpenForRead(const std::string& sjisPath, int& fd, struct stat& st) {
+    fd = -1;
+    if (sjisPath.empty()) return FileRead::Missing;
+    const int opened = ::open(ResolvePath(sjisPath).c_str(), O_RDONLY | O_CLOEXEC);
+    if (opened < 0) return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    if (::fstat(opened, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(opened);
+        return FileRead::Unreadable;
+    }
+    fd = opened;
+    return FileRead::Ok;
+}
+
 template <class Bytes>
 FileRead ReadWhole(const std::string& sjisPath, Bytes& out, std::size_t limit) {
     out.clear();
-    if (sjisPath.empty()) return FileRead::Missing;
-    const fs::path path = ResolvePath(sjisPath);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    int fd = -1;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return FileRead::Unreadable;
-    }
+    if (const FileRead opened = OpenForRead(sjisPath, fd, st); opened != FileRead::Ok) return opened;
     // Read straight into storage of the file's size (a file that grows meanwhile is read on to
     // its end, up to the limit; one the system sizes as empty, such as a pipe, as well).
     FileRead result = FileRead::Ok;
@@ -135,14 +144,9 @@ FileRead ReadWholeFile(const std::string& sjisPath, std::string& out, std::size_
 FileRead ReadFileHead(const std::string& sjisPath, std::vector<u8>& out, std::size_t maxBytes, std::size_t& fileSize) {
     out.clear();
     fileSize = 0;
-    if (sjisPath.empty()) return FileRead::Missing;
-    const int fd = ::open(ResolvePath(sjisPath).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    int fd = -1;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return FileRead::Unreadable;
-    }
+    if (const FileRead opened = OpenForRead(sjisPath, fd, st); opened != FileRead::Ok) return opened;
     // One byte past the head tells whether the file goes on.
     FileRead result = FileRead::Ok;
     std::size_t have = 0;
