@@ -110,16 +110,7 @@ public:
     // bool false stops the walk.
     template <class Fn>
     void Walk(Fn&& fn) {
-        WalkScope scope(*this);
-        for (int i = 0; i < Size(); ++i) {
-            T* p = Live(i);
-            if (!p) continue;
-            if constexpr (std::is_same_v<decltype(fn(*p)), bool>) {
-                if (!fn(*p)) break;
-            } else {
-                fn(*p);
-            }
-        }
+        WalkAhead(std::forward<Fn>(fn), [](const T&) {});
     }
 
     // As Walk, and first ahead(const T&) for the object kAhead entries further on, which asks
