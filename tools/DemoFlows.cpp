@@ -49,17 +49,29 @@ cFlow Flow(u8 trigger, std::initializer_list<cFlowCmd> cmds) {
     return f;
 }
 
-cEdChara Enemy(i16 picture, const char* name) {
+cEdChara Enemy(i16 picture, const char* name) { return DemoStandingChara(picture, name, 2); }
+
+} // namespace
+
+cEdChara DemoStandingChara(i16 picture, const char* name, u32 hp) {
     cEdChara c;
     c.wPicture = picture;
     c.byOperation = 1;
-    c.dwMaxHP = 2;
+    c.dwMaxHP = hp;
     c.strName = Sj(name);
     c.nHoldItem = cEdChara::kNoItem;
     return c;
 }
 
-} // namespace
+cCond DemoNearHero(i32 halfBlocks) {
+    cCond near;
+    near.kind = 7;    // distance
+    near.subject = 0; // the hero
+    near.shape = 0;   // to either side
+    near.value = halfBlocks;
+    near.op = 0;      // within
+    return near;
+}
 
 cEdChara DemoPatroller() {
     // Walks ahead on the ground, turning round at a wall or an edge; one second per run.
@@ -75,13 +87,7 @@ cEdChara DemoJumper() {
     // Jumps three half blocks high whenever the hero is within four half blocks to either side.
     cEdChara c = Enemy(kCharaPicEnemy, "ジャンパー");
     cFlow f = Flow(TRIGGER_ALWAYS, {});
-    cCond near;
-    near.kind = 7;    // distance
-    near.subject = 0; // the hero
-    near.shape = 0;   // to either side
-    near.value = 4;   // half blocks
-    near.op = 0;      // within
-    f.conds.push_back(near);
+    f.conds.push_back(DemoNearHero(4));
     cFlowCmd jump = Command(0, CMD_JUMP, 10);
     jump.params[0] = 0; // no key needed
     jump.params[2] = 3; // height in half blocks
@@ -116,13 +122,7 @@ cEdChara DemoVillager(u32 tenths) {
     notYet.index = kDemoTalkVar;
     notYet.value = 0;
     notYet.op = 0; // equal
-    cCond near;
-    near.kind = 7; // distance
-    near.subject = 0; // the hero
-    near.shape = 0;   // to either side
-    near.value = 4;   // half blocks
-    near.op = 0;      // within
-    f.conds = {notYet, near};
+    f.conds = {notYet, DemoNearHero(4)};
     cFlowCmd count = Command(0, CMD_CODE, 0);
     static_assert(kDemoTalkVar == 2 && kDemoTalkCounter == 10, "the texts name the variables");
     count.text = "S2 = 1 C10 = C10 + 1";

@@ -13,6 +13,12 @@ constexpr i16 kDemoSwitchVar = 1;
 constexpr i16 kDemoTalkVar = 2;
 constexpr i16 kDemoTalkCounter = 10;
 
+// A character that stands where it is placed (operation 1), with its picture, name and HP, and
+// nothing to drop.
+cEdChara DemoStandingChara(i16 picture, const char* name, u32 hp);
+// Holds while the hero is within `halfBlocks` to either side.
+cCond DemoNearHero(i32 halfBlocks);
+
 cEdChara DemoPatroller();
 cEdChara DemoJumper();
 cEdChara DemoWall();

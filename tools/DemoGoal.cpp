@@ -1,6 +1,5 @@
 #include "tools/DemoGoal.h"
 
-#include "database/Text.h"
 #include "records/FlowCmd.h"
 #include "tools/DemoFlows.h"
 
@@ -13,20 +12,12 @@ constexpr u32 kGoalClearWorld = 3;
 } // namespace
 
 cEdChara DemoGoalFlag() {
-    cEdChara c;
-    c.wPicture = kCharaPicFlag;
-    c.byOperation = 1;
-    c.dwMaxHP = 1;
-    c.strName = Sj("ゴールの旗");
-    c.nHoldItem = cEdChara::kNoItem;
+    cEdChara c = DemoStandingChara(kCharaPicFlag, "ゴールの旗", 1);
     // Clears the stage once the hero is within a half block to either side. A world clear,
     // as the goal items do: the demo's stages have no numbered next parts to chain into.
     cFlow f;
     f.trigger = 0;
-    cCond near;
-    near.kind = 7;  // distance to the hero
-    near.value = 1; // half blocks, either side
-    f.conds.push_back(near);
+    f.conds.push_back(DemoNearHero(1));
     cFlowCmd clear;
     clear.Clear();
     clear.cmdKind = kCmdStageClear;

@@ -58,10 +58,7 @@ cFlow OnButton(int button, const cFlowCmd& cmd) {
 cFlow WhileHeroNear(i32 halfBlocks, std::initializer_list<cFlowCmd> cmds) {
     cFlow f;
     f.trigger = 0;
-    cCond near;
-    near.kind = 7; // distance to the hero, either side
-    near.value = halfBlocks;
-    f.conds.push_back(near);
+    f.conds.push_back(DemoNearHero(halfBlocks));
     for (const cFlowCmd& c : cmds) f.cmds.push_back(c);
     return f;
 }
@@ -98,12 +95,7 @@ cFlow BossDescent(u16 landingShake) {
 }
 
 cEdChara Shooter(const char* name, u32 hp) {
-    cEdChara c;
-    c.wPicture = kEnemyCharaPic;
-    c.byOperation = 1;
-    c.dwMaxHP = hp;
-    c.strName = Sj(name);
-    c.nHoldItem = cEdChara::kNoItem;
+    cEdChara c = DemoStandingChara(kEnemyCharaPic, name, hp);
     CharaSettings::Set(c, eChara::Side, kEnemySide);
     CharaSettings::Set(c, eChara::Facing, 0);
     return c;

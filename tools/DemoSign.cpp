@@ -1,6 +1,5 @@
 #include "tools/DemoSign.h"
 
-#include "database/Text.h"
 #include "records/FlowCmd.h"
 #include "tools/DemoCmdKinds.h"
 #include "tools/DemoFlows.h"
@@ -16,23 +15,12 @@ constexpr u32 kBoardId = 1;
 } // namespace
 
 cEdChara DemoSignPost() {
-    cEdChara c;
-    c.wPicture = kDemoPicSignPost;
-    c.byOperation = 1;
-    c.dwMaxHP = 1;
-    c.strName = Sj("立て札");
-    c.nHoldItem = cEdChara::kNoItem;
+    cEdChara c = DemoStandingChara(kDemoPicSignPost, "立て札", 1);
     // While the hero is near, the board is shown anew every frame: it stays as long as the hero
     // stands by, and goes as the hero walks on. The game never waits for it.
     cFlow f;
     f.trigger = 0;
-    cCond near;
-    near.kind = 7;    // distance to the hero
-    near.subject = 0; // the hero
-    near.shape = 0;   // to either side
-    near.value = kDemoSignReach;
-    near.op = 0;      // within
-    f.conds.push_back(near);
+    f.conds.push_back(DemoNearHero(kDemoSignReach));
     cFlowCmd show;
     show.Clear();
     show.cmdKind = CMD_PICTURE;
