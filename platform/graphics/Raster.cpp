@@ -182,6 +182,25 @@ bool Clip1(const PixelStore& dst, int x, int y, int w, int h, const PixelStore& 
     *o = Span1{static_cast<int>(c0), static_cast<int>(c1), static_cast<int>(r0), static_cast<int>(r1)};
     return true;
 }
+
+// The rows of a 1:1 blit inside both surfaces. Spans of a column or two (a wave drawn by
+// columns) go pixel by pixel, pixel(d, s), which costs less than a span call a row; wider ones
+// through span(d, s, n).
+template <class Pixel, class Span>
+void Rows1(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, Pixel pixel, Span span) {
+    Span1 sp;
+    if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
+    const int n = sp.c1 - sp.c0;
+    for (int r = sp.r0; r < sp.r1; ++r) {
+        u32* d = dst.Row(y + r) + (x + sp.c0);
+        const u32* t = src.Row(sy + r) + (sx + sp.c0);
+        if (n < kNarrow) {
+            for (int i = 0; i < n; ++i) pixel(d[i], t[i]);
+        } else {
+            span(d, t, n);
+        }
+    }
+}
 } // namespace
 
 namespace {
@@ -315,19 +334,8 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
     case RasterKind::DDKey: {
         const u32 key = op.key & op.keyMask, mask = op.keyMask;
         if (sw == w && sh == h) {
-            Span1 sp;
-            if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
-            const int n = sp.c1 - sp.c0;
-            for (int r = sp.r0; r < sp.r1; ++r) {
-                u32* d = dst.Row(y + r) + (x + sp.c0);
-                const u32* t = src.Row(sy + r) + (sx + sp.c0);
-                if (n < kNarrow) {
-                    for (int i = 0; i < n; ++i)
-                        if ((t[i] & mask) != key) d[i] = t[i];
-                } else {
-                    SpanKey(d, t, n, key, mask);
-                }
-            }
+            Rows1(dst, x, y, w, h, src, sx, sy, [key, mask](u32& d, u32 t) { if ((t & mask) != key) d = t; },
+                  [key, mask](u32* d, const u32* t, int n) { SpanKey(d, t, n, key, mask); });
             return;
         }
         WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh,
@@ -336,19 +344,8 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
     }
     case RasterKind::AlphaKey:
         if (sw == w && sh == h) {
-            Span1 sp;
-            if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
-            const int n = sp.c1 - sp.c0;
-            for (int r = sp.r0; r < sp.r1; ++r) {
-                u32* d = dst.Row(y + r) + (x + sp.c0);
-                const u32* t = src.Row(sy + r) + (sx + sp.c0);
-                if (n < kNarrow) {
-                    for (int i = 0; i < n; ++i)
-                        if (t[i] >> 24) d[i] = t[i];
-                } else {
-                    SpanAlphaKey(d, t, n);
-                }
-            }
+            Rows1(dst, x, y, w, h, src, sx, sy, [](u32& d, u32 t) { if (t >> 24) d = t; },
+                  [](u32* d, const u32* t, int n) { SpanAlphaKey(d, t, n); });
             return;
         }
         WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32* d, const u32* s, int n) { SpanAlphaKey(d, s, n); });
@@ -356,21 +353,8 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
     case RasterKind::Gpu: {
         const bool identity = Identity(op);
         if (identity && sw == w && sh == h) {
-            Span1 sp;
-            if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
-            const int n = sp.c1 - sp.c0;
-            if (n < kNarrow) {
-                // A column or two (a wave drawn by columns): the pixels one by one cost less than
-                // a span call a row.
-                for (int r = sp.r0; r < sp.r1; ++r) {
-                    u32* d = dst.Row(y + r) + (x + sp.c0);
-                    const u32* t = src.Row(sy + r) + (sx + sp.c0);
-                    for (int i = 0; i < n; ++i) d[i] = BlendPixel(t[i], d[i]);
-                }
-                return;
-            }
-            for (int r = sp.r0; r < sp.r1; ++r)
-                SpanBlend(dst.Row(y + r) + (x + sp.c0), src.Row(sy + r) + (sx + sp.c0), n);
+            Rows1(dst, x, y, w, h, src, sx, sy, [](u32& d, u32 t) { d = BlendPixel(t, d); },
+                  [](u32* d, const u32* t, int n) { SpanBlend(d, t, n); });
             return;
         }
         // An opaque copy leaves the target on its grid, as the identity does (see below).
