@@ -54,6 +54,7 @@ cChara* FindSpeaker(cGameScene& scene, i32 id) {
     };
     scene.ForEachPlayer(match);
     scene.ForEachChara(match);
+    if (found) cObjRegistry::Reach(*found);
     return found;
 }
 

@@ -380,6 +380,21 @@ public:
         i32 nSidesPlayerSide = -1;
         u32 bInPasses = 0;
         std::vector<const cStageChara*> changedInPasses;
+        // Per entry of the list (for the walk's list version nWalkedOf): whether the character was
+        // asleep when the walk last took it in full, with what the range test reads of it. Asleep:
+        // present without appearance conditions, out of range and off screen, inactive and
+        // outside any group, on no list of the step, neither a block character nor riding one,
+        // alive. A later walk passes over such a character without reading it while nothing has
+        // reached it (cObjRegistry::Reach) and the view, widened by the margin, still misses it:
+        // the walk would leave it as it is. bFullWalk (tests) takes every character in full.
+        struct Sleep {
+            double x = 0, right = 0, y = 0, bottom = 0;
+            u32 slot = ~0u;
+            u8 asleep = 0, ignoreX = 0, ignoreY = 0;
+        };
+        std::vector<Sleep> sleep;
+        u32 bFullWalk = 0;
+        u32 nSkipped = 0; // characters passed over by the last walk (tests)
     };
     StepWork m_StepWork;
     // A stage character with appearance conditions has been in the list since the stage was set
@@ -527,7 +542,10 @@ private:
     // The kept attack-side entry of a walked character follows its entry.
     void KeepSideEntry(const StepWork::Walked& e);
     // copy: c joins the copy of the characters' sides and boxes (StepWork::walked).
-    void NoteStepWork(cStageChara& c, bool copy);
+    // True when c joined the step's timers list.
+    bool NoteStepWork(cStageChara& c, bool copy);
+    // The step start's take of one character (ResetFrameFlags).
+    void StepStartChara(cStageChara& c, i32 index, bool copy, bool wakeHere, double margin);
 
     // fn(c) for the listed characters, then for those added since the lists were made.
     template <class Fn> void WalkListed(const std::vector<cStageChara*>& list, Fn&& fn);

@@ -44,14 +44,16 @@ bool Call(Fn& fn, cStageChara& c) {
 
 } // namespace
 
-void cGameScene::NoteStepWork(cStageChara& c, bool copy) {
+bool cGameScene::NoteStepWork(cStageChara& c, bool copy) {
     StepWork& w = m_StepWork;
     if (c.m_nLife != kUnlimitedLife) w.life.push_back(&c);
-    if (StepStartChanges(c)) w.timers.push_back(&c);
-    if (!copy) return;
+    const bool timers = StepStartChanges(c);
+    if (timers) w.timers.push_back(&c);
+    if (!copy) return timers;
     c.m_StepSlot.nIndex = static_cast<i32>(w.walked.size());
     c.m_StepSlot.nStamp = w.nStamp;
     w.walked.push_back(StepWork::Walked{&c, c.m_nSide, c.m_rcBody.rc, c.m_rcDamage.rc, 0});
+    return timers;
 }
 
 void cGameScene::WalkedChanged(const cStageChara& c) {

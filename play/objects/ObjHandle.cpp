@@ -52,7 +52,9 @@ void cObjRegistry::Enter(cObj& obj) {
     } else {
         slot = static_cast<u32>(m_vEntry.size());
         m_vEntry.push_back(ENTRY{});
+        m_vReached.push_back(1);
     }
+    m_vReached[slot] = 1;
     ENTRY& e = m_vEntry[slot];
     e.obj = &obj;
     obj.m_Self.m_pReg = this;
@@ -61,6 +63,14 @@ void cObjRegistry::Enter(cObj& obj) {
     obj.m_Self.m_bRemoved = false;
     ++m_nCount;
 }
+
+void cObjRegistry::Reach(const cObj& obj) {
+    const cObjRegistry* reg = obj.m_Self.m_pReg;
+    const u32 slot = obj.m_Self.m_nSlot;
+    if (reg && slot < reg->m_vReached.size()) reg->m_vReached[slot] = 1;
+}
+
+u32 cObjRegistry::SlotOf(const cObj& obj) { return obj.m_Self.m_pReg ? obj.m_Self.m_nSlot : ~0u; }
 
 void cObjRegistry::Leave(cObj& obj) {
     if (obj.m_Self.m_pReg != this) return;

@@ -68,11 +68,26 @@ public:
     // Takes obj out: every handle to it resolves to null from now on. Nothing when not entered
     // here.
     void Leave(cObj& obj);
+    // Resolving marks the object reached (see Reach).
     cObj* Resolve(u32 slot, u32 gen) const {
-        return slot < m_vEntry.size() && m_vEntry[slot].gen == gen ? m_vEntry[slot].obj : nullptr;
+        if (slot >= m_vEntry.size() || m_vEntry[slot].gen != gen) return nullptr;
+        m_vReached[slot] = 1;
+        return m_vEntry[slot].obj;
     }
     // Number of objects entered.
     int Count() const { return m_nCount; }
+
+    // Marks an object as reached by code other than its own step: resolving a handle to it does,
+    // and so must every rule that acts on an object it holds by pointer rather than by handle.
+    // The step start's walk passes over a stage character that nothing has reached since that
+    // walk last found it asleep (cGameScene::StepWork::sleep). Nothing for an object not entered.
+    static void Reach(const cObj& obj);
+    // The slot of an entered object (its reached mark), or ~0u.
+    static u32 SlotOf(const cObj& obj);
+    bool Reached(u32 slot) const { return slot >= m_vReached.size() || m_vReached[slot] != 0; }
+    void ClearReached(u32 slot) {
+        if (slot < m_vReached.size()) m_vReached[slot] = 0;
+    }
 
 private:
     struct ENTRY {
@@ -80,6 +95,8 @@ private:
         u32 gen = 1;
     };
     std::vector<ENTRY> m_vEntry;
+    // Per slot, apart from the entries: the step start reads these alone, many in a row.
+    mutable std::vector<u8> m_vReached;
     std::vector<u32> m_vFree; // reused last-freed first
     int m_nCount = 0;
 };

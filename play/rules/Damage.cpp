@@ -148,6 +148,7 @@ cChara* FindObjectById(cGameScene& scene, u32 id) {
     };
     scene.ForEachPlayer(match);
     if (!found) scene.ForEachChara(match);
+    if (found) cObjRegistry::Reach(*found);
     return found;
 }
 

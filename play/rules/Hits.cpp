@@ -74,6 +74,7 @@ i32 ShotAgainstSide(cGameScene& scene, cShot& s, const SIDE& side, bool& end) {
     for (std::size_t k = 0; k < side.chara.size(); ++k) {
         if (!IsHitRect(side.damage[k], shotBox)) continue;
         cChara& c = *side.chara[k];
+        cObjRegistry::Reach(c);
         if (s.IsRemoved()) return 0;
         if (!Alive(c) || !c.m_bPresent || (onScreenOnly && !c.m_bOnScreen) || c.m_nInvincibleKind == 2) continue;
         if (!IsHitRect(c.m_rcDamage.rc, s.m_rcHit.rc) || AlreadyHit(s, c)) continue;
@@ -169,6 +170,8 @@ i32 CharasAgainstCharas(const std::array<SIDE, kSideCount>& charas) {
                 for (std::size_t bj = 0; bj < sj.chara.size(); ++bj) {
                     if (!IsHitRect(si.body[ai], sj.body[bj])) continue;
                     cChara& b = *sj.chara[bj];
+                    cObjRegistry::Reach(a);
+                    cObjRegistry::Reach(b);
                     if (!TakesPart(a, onScreenOnly)) break;
                     if (!TakesPart(b, onScreenOnly) || !IsHitRect(a.m_rcBody.rc, b.m_rcBody.rc)) continue;
                     const bool aPart = !a.IsInvincibleAgainst(b.m_nId);

@@ -190,7 +190,11 @@ std::vector<cChara*> CharasOfSide(cGameScene& scene, i32 side) {
     std::vector<cChara*> v;
     if (cPlayer* p = scene.Player0(); p && p->m_nSide == side) v.push_back(p);
     for (int i = 0; i < scene.m_lstChara.Size(); ++i)
-        if (cStageChara* c = scene.m_lstChara.Live(i); c && c->m_nSide == side) v.push_back(c);
+        if (cStageChara* c = scene.m_lstChara.Live(i); c && c->m_nSide == side) {
+            // The caller may act on any of them.
+            cObjRegistry::Reach(*c);
+            v.push_back(c);
+        }
     return v;
 }
 

@@ -76,6 +76,46 @@ bool cGameScene::ItemIsShown(cItem& item) {
     return Shown(*this, item.m_Def.vCond, item.m_Def.byGroup1a, item.m_Def.byGroup1b, item.m_bShownHeld, Player0());
 }
 
+void cGameScene::StepStartChara(cStageChara& c, i32 index, bool copy, bool wakeHere, double margin) {
+    StepWork& w = m_StepWork;
+    const bool timers = NoteStepWork(c, copy);
+    if (CharaIsShown(c)) {
+        c.m_bPresent = 1;
+        c.m_bOnScreen = static_cast<u32>(c.IsOnScreen());
+        c.IsInActivityRange(m_vGroupMark, margin);
+    } else {
+        c.m_bPresent = c.m_bOnScreen = 0;
+        c.m_bInRange = 0;
+    }
+    if (!wakeHere) {
+        w.wake.push_back(&c);
+    } else if (c.m_bGroup) {
+        // Woken below; kept in its place among those that may act (their passes look again).
+        w.wake.push_back(&c);
+        w.acting.push_back(&c);
+    } else {
+        c.m_bActive = c.m_bPresent ? static_cast<u32>(c.WakeUp(m_vGroupMark) != 0) : 0;
+        if (c.m_bActive && c.m_bInRange) w.acting.push_back(&c);
+    }
+    if (index < 0 || static_cast<std::size_t>(index) >= w.sleep.size()) return;
+    // Each condition of sleep keeps the character out of every rule that reaches characters by
+    // index or through the block characters' lists rather than by handle or pointer, or makes it
+    // a case that such a rule would change (a death, a removal, a ride).
+    StepWork::Sleep& e = w.sleep[static_cast<std::size_t>(index)];
+    e.asleep = wakeHere && !timers && c.m_nLife == kUnlimitedLife && !c.m_bHasConds && !c.m_bGroup &&
+               !c.m_bBlockChara && !c.m_bOnBlockChara && c.m_bPresent && !c.m_bOnScreen && !c.m_bInRange &&
+               !c.m_bActive && !c.IsDying() && !c.m_bRemove && c.m_nHP >= 1;
+    if (!e.asleep) return;
+    e.x = c.m_dX;
+    e.right = c.m_dRight;
+    e.y = c.m_dY;
+    e.bottom = c.m_dBottom;
+    e.ignoreX = c.m_bIgnoreRangeX ? 1 : 0;
+    e.ignoreY = c.m_bIgnoreRangeY ? 1 : 0;
+    e.slot = cObjRegistry::SlotOf(c);
+    m_Registry.ClearReached(e.slot);
+}
+
 void cGameScene::ResetFrameFlags() {
     if (cPlayer* p = Player0()) {
         p->m_bPresent = 1;
@@ -111,27 +151,41 @@ void cGameScene::ResetFrameFlags() {
     const bool wakeHere = !m_bCharaConds;
     // The player's sight does not change in the walk (it runs no flows).
     const double margin = ActivityMargin(*this);
-    m_lstChara.WalkAhead([&](cStageChara& c) {
-        NoteStepWork(c, copy);
-        if (CharaIsShown(c)) {
-            c.m_bPresent = 1;
-            c.m_bOnScreen = static_cast<u32>(c.IsOnScreen());
-            c.IsInActivityRange(m_vGroupMark, margin);
-        } else {
-            c.m_bPresent = c.m_bOnScreen = 0;
-            c.m_bInRange = 0;
+    w.nSkipped = 0;
+    if (!copy && wakeHere && !w.bFullWalk && w.sleep.size() == static_cast<std::size_t>(m_lstChara.Size())) {
+        // The list is as the last walk left it: its sleepers that nothing has reached and that
+        // the view still misses are passed over, unread.
+        const double sx = m_ScrollX.m_dPos, sy = m_ScrollY.m_dPos;
+        const double left = sx - margin, right = sx + 640 + margin, top = sy - margin, bottom = sy + 480 + margin;
+        auto seen = [&](const StepWork::Sleep& e) {
+            const bool inX = e.ignoreX || (e.right >= left && e.x <= right);
+            const bool inY = e.ignoreY || (e.bottom >= top && e.y <= bottom);
+            const bool onScreen = e.right >= sx && e.x <= sx + 640 && e.bottom >= sy && e.y <= sy + 480;
+            return (inX && inY) || onScreen;
+        };
+        cObjList<cStageChara>::WalkScope scope(m_lstChara);
+        const i32 n = m_lstChara.Size();
+        for (i32 i = 0; i < n; ++i) {
+            const StepWork::Sleep& e = w.sleep[static_cast<std::size_t>(i)];
+            if (e.asleep && !m_Registry.Reached(e.slot) && !seen(e)) {
+                ++w.nSkipped;
+                continue;
+            }
+            if (cStageChara* c = m_lstChara.Live(i)) StepStartChara(*c, i, false, wakeHere, margin);
         }
-        if (!wakeHere) {
-            w.wake.push_back(&c);
-        } else if (c.m_bGroup) {
-            // Woken below; kept in its place among those that may act (their passes look again).
-            w.wake.push_back(&c);
-            w.acting.push_back(&c);
-        } else {
-            c.m_bActive = c.m_bPresent ? static_cast<u32>(c.WakeUp(m_vGroupMark) != 0) : 0;
-            if (c.m_bActive && c.m_bInRange) w.acting.push_back(&c);
+        for (i32 i = n; i < m_lstChara.Size(); ++i)
+            if (cStageChara* c = m_lstChara.Live(i)) StepStartChara(*c, i, false, wakeHere, margin);
+        if (w.sleep.size() != static_cast<std::size_t>(m_lstChara.Size())) w.sleep.clear();
+    } else {
+        w.sleep.assign(static_cast<std::size_t>(m_lstChara.Size()), StepWork::Sleep{});
+        cObjList<cStageChara>::WalkScope scope(m_lstChara);
+        for (i32 i = 0; i < m_lstChara.Size(); ++i) {
+            if (const cStageChara* ahead = m_lstChara.Peek(i + cObjList<cStageChara>::kAhead)) PrefetchRanged(*ahead);
+            if (cStageChara* c = m_lstChara.Live(i)) StepStartChara(*c, i, copy, wakeHere, margin);
         }
-    }, PrefetchRanged);
+        // Characters added meanwhile have no entry: the next walk is a whole one.
+        if (w.sleep.size() != static_cast<std::size_t>(m_lstChara.Size())) w.sleep.clear();
+    }
     w.nSize = m_lstChara.Size();
     w.nWalkedOf = m_lstChara.Version() == version ? version : ~0u;
     for (cStageChara* c : w.wake) {
