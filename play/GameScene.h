@@ -242,6 +242,11 @@ public:
     // fn(T&) for every live object in list order, objects added meanwhile included.
     template <class Fn> void ForEachPlayer(Fn&& fn) { m_vPlayer.Walk(fn); }
     template <class Fn> void ForEachChara(Fn&& fn) { m_lstChara.WalkAhead(fn, PrefetchWalked); }
+    // fn(index, c) for every live stage character in list order, appended ones included, but for
+    // the sleepers of the last step start that nothing has reached since (StepWork::sleep): a walk
+    // that would leave a sleeper as it is (it reads and changes only what sleep keeps still: the
+    // frame's marks, the drawing of a character off screen without an effect) need not read it.
+    template <class Fn> void WalkUnlessAsleep(Fn&& fn);
     template <class Fn> void ForEachItem(Fn&& fn) { m_lstItem.Walk(fn); }
     template <class Fn> void ForEachShot(Fn&& fn) { m_lstShot.Walk(fn); }
     // The live shots of one side (0-7; another side is reported and gives side 0).
@@ -393,6 +398,18 @@ public:
             u8 asleep = 0, ignoreX = 0, ignoreY = 0;
         };
         std::vector<Sleep> sleep;
+        // sleep by runs of kRun entries: which of them sleep, and the box around those that do
+        // (the widest range modes of theirs). While none of a run has been reached and the view
+        // misses its box, the walk takes only the run's others. Made with sleep.
+        static constexpr int kRun = 64;
+        struct Run {
+            u64 asleep = 0;
+            double x = 0, right = 0, y = 0, bottom = 0;
+            u8 ignoreX = 0, ignoreY = 0;
+        };
+        std::vector<Run> runs;
+        std::vector<i32> slotIndex; // the list index of a registry slot (-1: none), with sleep
+        std::vector<u8> reachedRuns;
         u32 bFullWalk = 0;
         u32 nSkipped = 0; // characters passed over by the last walk (tests)
     };
@@ -546,6 +563,11 @@ private:
     bool NoteStepWork(cStageChara& c, bool copy);
     // The step start's take of one character (ResetFrameFlags).
     void StepStartChara(cStageChara& c, i32 index, bool copy, bool wakeHere, double margin);
+    // Run k of StepWork::runs made again from StepWork::sleep.
+    void MakeSleepRun(std::size_t k);
+    // StepWork::sleep and runs stand for the list as it is; reachedRuns then marks the runs with a
+    // character reached since the step start took the marks.
+    bool SleepCurrent();
 
     // fn(c) for the listed characters, then for those added since the lists were made.
     template <class Fn> void WalkListed(const std::vector<cStageChara*>& list, Fn&& fn);
@@ -557,3 +579,25 @@ std::vector<u32> MakeStepMarks(u32 steps, u32 marked);
 
 // Makes the play scene (the scene machine's factory for scene 4).
 std::unique_ptr<cScene> MakeGameScene();
+
+template <class Fn>
+void cGameScene::WalkUnlessAsleep(Fn&& fn) {
+    const StepWork& w = m_StepWork;
+    cObjList<cStageChara>::WalkScope scope(m_lstChara);
+    i32 from = 0;
+    if (SleepCurrent()) {
+        constexpr i32 kRun = StepWork::kRun;
+        const i32 n = static_cast<i32>(w.sleep.size());
+        for (std::size_t k = 0; k < w.runs.size(); ++k) {
+            const i32 first = static_cast<i32>(k) * kRun, end = std::min(n, first + kRun);
+            for (i32 i = first; i < end; ++i) {
+                const StepWork::Sleep& e = w.sleep[static_cast<std::size_t>(i)];
+                if (e.asleep && (!w.reachedRuns[k] || !m_Registry.Reached(e.slot))) continue;
+                if (cStageChara* c = m_lstChara.Live(i)) fn(i, *c);
+            }
+        }
+        from = n;
+    }
+    for (i32 i = from; i < m_lstChara.Size(); ++i)
+        if (cStageChara* c = m_lstChara.Live(i)) fn(i, *c);
+}

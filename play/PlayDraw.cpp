@@ -90,12 +90,11 @@ class DrawWalks {
 public:
     DrawWalks(cGameScene& s, std::vector<i32>& listed) : m_s(s), m_listed(listed) {
         m_listed.clear();
-        cObjList<cStageChara>& l = s.m_lstChara;
-        for (i32 i = 0; i < l.Size(); ++i) {
-            if (const cStageChara* ahead = l.Peek(i + cObjList<cStageChara>::kAhead)) PrefetchDrawn(*ahead);
-            if (const cStageChara* c = l.Live(i); c && HasDrawWork(*c)) m_listed.push_back(i);
-        }
-        m_nVersion = l.Version();
+        // A sleeper is off screen, alive and without an effect: nothing to draw or step.
+        s.WalkUnlessAsleep([&](i32 i, const cStageChara& c) {
+            if (HasDrawWork(c)) m_listed.push_back(i);
+        });
+        m_nVersion = s.m_lstChara.Version();
     }
 
     template <class Fn>
@@ -120,12 +119,6 @@ public:
     }
 
 private:
-    static void PrefetchDrawn(const cStageChara& c) {
-        __builtin_prefetch(&c.m_Self);
-        __builtin_prefetch(&c.m_bDying);
-        __builtin_prefetch(&c.m_bWoken);
-    }
-
     cGameScene& m_s;
     std::vector<i32>& m_listed;
     u32 m_nVersion = 0;

@@ -187,11 +187,12 @@ void cGameScene::UpdatePlay() {
 
     ResetFlowMarks(*p0);
     p0->m_bFloorFlagA = p0->m_bFloorFlagB = 0;
-    // This walk reads one cache line of each character (they sit beside m_bDying).
-    m_lstChara.WalkAhead([](cStageChara& c) {
+    // This walk reads one cache line of each character (they sit beside m_bDying); a sleeper has
+    // neither marks nor floor flags.
+    WalkUnlessAsleep([](i32, cStageChara& c) {
         if (!c.IsDying()) ResetFlowMarks(c);
         c.m_bFloorFlagA = c.m_bFloorFlagB = 0;
-    }, [](const cStageChara& c) { __builtin_prefetch(&c.m_bDying); });
+    });
 
     const i32 steps = static_cast<i32>(std::max(1.0, SpeedUnit()));
     for (i32 i = 1; i <= steps; ++i) {

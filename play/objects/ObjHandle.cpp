@@ -67,7 +67,7 @@ void cObjRegistry::Enter(cObj& obj) {
 void cObjRegistry::Reach(const cObj& obj) {
     const cObjRegistry* reg = obj.m_Self.m_pReg;
     const u32 slot = obj.m_Self.m_nSlot;
-    if (reg && slot < reg->m_vReached.size()) reg->m_vReached[slot] = 1;
+    if (reg && slot < reg->m_vReached.size()) reg->MarkReached(slot);
 }
 
 u32 cObjRegistry::SlotOf(const cObj& obj) { return obj.m_Self.m_pReg ? obj.m_Self.m_nSlot : ~0u; }

@@ -71,11 +71,13 @@ public:
     // Resolving marks the object reached (see Reach).
     cObj* Resolve(u32 slot, u32 gen) const {
         if (slot >= m_vEntry.size() || m_vEntry[slot].gen != gen) return nullptr;
-        m_vReached[slot] = 1;
+        MarkReached(slot);
         return m_vEntry[slot].obj;
     }
     // Number of objects entered.
     int Count() const { return m_nCount; }
+    // Number of slots made (entered objects' slots are below it).
+    std::size_t SlotCount() const { return m_vEntry.size(); }
 
     // Marks an object as reached by code other than its own step: resolving a handle to it does,
     // and so must every rule that acts on an object it holds by pointer rather than by handle.
@@ -88,6 +90,9 @@ public:
     void ClearReached(u32 slot) {
         if (slot < m_vReached.size()) m_vReached[slot] = 0;
     }
+    // The slots marked since their mark was last cleared, in the order they were marked (one
+    // entry per mark; an object entered is marked without an entry). The step start takes them.
+    std::vector<u32>& ReachedSlots() const { return m_vReachedSlots; }
 
 private:
     struct ENTRY {
@@ -97,6 +102,12 @@ private:
     std::vector<ENTRY> m_vEntry;
     // Per slot, apart from the entries: the step start reads these alone, many in a row.
     mutable std::vector<u8> m_vReached;
+    mutable std::vector<u32> m_vReachedSlots;
+    void MarkReached(u32 slot) const {
+        if (m_vReached[slot]) return;
+        m_vReached[slot] = 1;
+        m_vReachedSlots.push_back(slot);
+    }
     std::vector<u32> m_vFree; // reused last-freed first
     int m_nCount = 0;
 };

@@ -2,7 +2,9 @@
 // the appearance conditions, the character timers, the pause key, the stage music request, the
 // tally of a clear with its extra lives, the ranking name entry and the HUD tiles.
 #include <algorithm>
+#include <bit>
 #include <cassert>
+#include <cmath>
 
 #include "app/Game.h"
 #include "app/PlayRecordNames.h"
@@ -104,7 +106,9 @@ void cGameScene::StepStartChara(cStageChara& c, i32 index, bool copy, bool wakeH
     StepWork::Sleep& e = w.sleep[static_cast<std::size_t>(index)];
     e.asleep = wakeHere && !timers && c.m_nLife == kUnlimitedLife && !c.m_bHasConds && !c.m_bGroup &&
                !c.m_bBlockChara && !c.m_bOnBlockChara && c.m_bPresent && !c.m_bOnScreen && !c.m_bInRange &&
-               !c.m_bActive && !c.IsDying() && !c.m_bRemove && c.m_nHP >= 1;
+               !c.m_bActive && !c.IsDying() && !c.m_bRemove && c.m_nHP >= 1 && !c.m_bFlowMarked &&
+               !c.m_bFloorFlagA && !c.m_bFloorFlagB && c.m_CharaEffect.Type() == 0 && !std::isnan(c.m_dX) &&
+               !std::isnan(c.m_dRight) && !std::isnan(c.m_dY) && !std::isnan(c.m_dBottom);
     if (!e.asleep) return;
     e.x = c.m_dX;
     e.right = c.m_dRight;
@@ -114,6 +118,39 @@ void cGameScene::StepStartChara(cStageChara& c, i32 index, bool copy, bool wakeH
     e.ignoreY = c.m_bIgnoreRangeY ? 1 : 0;
     e.slot = cObjRegistry::SlotOf(c);
     m_Registry.ClearReached(e.slot);
+}
+
+void cGameScene::MakeSleepRun(std::size_t k) {
+    StepWork& w = m_StepWork;
+    StepWork::Run run;
+    const std::size_t from = k * StepWork::kRun, to = std::min(w.sleep.size(), from + StepWork::kRun);
+    for (std::size_t i = from; i < to; ++i) {
+        const StepWork::Sleep& e = w.sleep[i];
+        if (!e.asleep) continue;
+        if (!run.asleep) {
+            run.x = e.x, run.right = e.right, run.y = e.y, run.bottom = e.bottom;
+        } else {
+            run.x = std::min(run.x, e.x), run.right = std::max(run.right, e.right);
+            run.y = std::min(run.y, e.y), run.bottom = std::max(run.bottom, e.bottom);
+        }
+        run.ignoreX |= e.ignoreX;
+        run.ignoreY |= e.ignoreY;
+        run.asleep |= u64{1} << (i - from);
+    }
+    w.runs[k] = run;
+}
+
+bool cGameScene::SleepCurrent() {
+    StepWork& w = m_StepWork;
+    const std::size_t n = static_cast<std::size_t>(m_lstChara.Size());
+    if (w.bFullWalk || w.nWalkedOf != m_lstChara.Version() || w.sleep.size() != n ||
+        w.runs.size() != (n + StepWork::kRun - 1) / StepWork::kRun)
+        return false;
+    w.reachedRuns.assign(w.runs.size(), 0);
+    for (u32 slot : m_Registry.ReachedSlots())
+        if (slot < w.slotIndex.size() && w.slotIndex[slot] >= 0)
+            w.reachedRuns[static_cast<std::size_t>(w.slotIndex[slot] / StepWork::kRun)] = 1;
+    return true;
 }
 
 void cGameScene::ResetFrameFlags() {
@@ -152,39 +189,72 @@ void cGameScene::ResetFrameFlags() {
     // The player's sight does not change in the walk (it runs no flows).
     const double margin = ActivityMargin(*this);
     w.nSkipped = 0;
-    if (!copy && wakeHere && !w.bFullWalk && w.sleep.size() == static_cast<std::size_t>(m_lstChara.Size())) {
+    const double sx = m_ScrollX.m_dPos, sy = m_ScrollY.m_dPos;
+    const double left = sx - margin, right = sx + 640 + margin, top = sy - margin, bottom = sy + 480 + margin;
+    // The range test and the screen test of a box (as the character's own tests make them): a
+    // box that holds others is seen whenever one of them is.
+    auto seen = [&](double x, double r, double y, double b, bool ignoreX, bool ignoreY) {
+        const bool inX = ignoreX || (r >= left && x <= right);
+        const bool inY = ignoreY || (b >= top && y <= bottom);
+        const bool onScreen = r >= sx && x <= sx + 640 && b >= sy && y <= sy + 480;
+        return (inX && inY) || onScreen;
+    };
+    std::vector<u32>& reached = m_Registry.ReachedSlots();
+    const i32 n = m_lstChara.Size();
+    constexpr i32 kRun = StepWork::kRun;
+    if (!copy && wakeHere && SleepCurrent()) {
         // The list is as the last walk left it: its sleepers that nothing has reached and that
         // the view still misses are passed over, unread.
-        const double sx = m_ScrollX.m_dPos, sy = m_ScrollY.m_dPos;
-        const double left = sx - margin, right = sx + 640 + margin, top = sy - margin, bottom = sy + 480 + margin;
-        auto seen = [&](const StepWork::Sleep& e) {
-            const bool inX = e.ignoreX || (e.right >= left && e.x <= right);
-            const bool inY = e.ignoreY || (e.bottom >= top && e.y <= bottom);
-            const bool onScreen = e.right >= sx && e.x <= sx + 640 && e.bottom >= sy && e.y <= sy + 480;
-            return (inX && inY) || onScreen;
-        };
+        reached.clear();
         cObjList<cStageChara>::WalkScope scope(m_lstChara);
-        const i32 n = m_lstChara.Size();
-        for (i32 i = 0; i < n; ++i) {
-            const StepWork::Sleep& e = w.sleep[static_cast<std::size_t>(i)];
-            if (e.asleep && !m_Registry.Reached(e.slot) && !seen(e)) {
-                ++w.nSkipped;
-                continue;
+        for (std::size_t k = 0; k < w.runs.size(); ++k) {
+            const StepWork::Run& run = w.runs[k];
+            const i32 from = static_cast<i32>(k) * kRun, to = std::min(n, from + kRun);
+            bool taken = false;
+            auto take = [&](i32 i) {
+                if (cStageChara* c = m_lstChara.Live(i)) {
+                    StepStartChara(*c, i, false, wakeHere, margin);
+                    taken = true;
+                }
+            };
+            if (!w.reachedRuns[k] && !(run.asleep && seen(run.x, run.right, run.y, run.bottom, run.ignoreX, run.ignoreY))) {
+                const u64 all = to - from == kRun ? ~u64{0} : (u64{1} << (to - from)) - 1;
+                w.nSkipped += static_cast<u32>(std::popcount(run.asleep & all));
+                for (u64 awake = ~run.asleep & all; awake; awake &= awake - 1) take(from + std::countr_zero(awake));
+            } else {
+                for (i32 i = from; i < to; ++i) {
+                    const StepWork::Sleep& e = w.sleep[static_cast<std::size_t>(i)];
+                    if (e.asleep && !m_Registry.Reached(e.slot) && !seen(e.x, e.right, e.y, e.bottom, e.ignoreX, e.ignoreY)) {
+                        ++w.nSkipped;
+                        continue;
+                    }
+                    take(i);
+                }
             }
-            if (cStageChara* c = m_lstChara.Live(i)) StepStartChara(*c, i, false, wakeHere, margin);
+            if (taken) MakeSleepRun(k);
         }
         for (i32 i = n; i < m_lstChara.Size(); ++i)
             if (cStageChara* c = m_lstChara.Live(i)) StepStartChara(*c, i, false, wakeHere, margin);
-        if (w.sleep.size() != static_cast<std::size_t>(m_lstChara.Size())) w.sleep.clear();
+        if (m_lstChara.Size() != n) w.sleep.clear();
     } else {
-        w.sleep.assign(static_cast<std::size_t>(m_lstChara.Size()), StepWork::Sleep{});
+        reached.clear();
+        w.sleep.assign(static_cast<std::size_t>(n), StepWork::Sleep{});
         cObjList<cStageChara>::WalkScope scope(m_lstChara);
         for (i32 i = 0; i < m_lstChara.Size(); ++i) {
             if (const cStageChara* ahead = m_lstChara.Peek(i + cObjList<cStageChara>::kAhead)) PrefetchRanged(*ahead);
             if (cStageChara* c = m_lstChara.Live(i)) StepStartChara(*c, i, copy, wakeHere, margin);
         }
         // Characters added meanwhile have no entry: the next walk is a whole one.
-        if (w.sleep.size() != static_cast<std::size_t>(m_lstChara.Size())) w.sleep.clear();
+        if (m_lstChara.Size() != n) {
+            w.sleep.clear();
+        } else {
+            w.slotIndex.assign(static_cast<std::size_t>(m_Registry.SlotCount()), -1);
+            for (i32 i = 0; i < n; ++i)
+                if (const cStageChara* c = m_lstChara.Live(i))
+                    if (const u32 slot = cObjRegistry::SlotOf(*c); slot < w.slotIndex.size()) w.slotIndex[slot] = i;
+            w.runs.resize(static_cast<std::size_t>((n + kRun - 1) / kRun));
+            for (std::size_t k = 0; k < w.runs.size(); ++k) MakeSleepRun(k);
+        }
     }
     w.nSize = m_lstChara.Size();
     w.nWalkedOf = m_lstChara.Version() == version ? version : ~0u;

@@ -209,6 +209,7 @@ TEST_F(DemoPlay, TheStepStartPassesOverOnlySleepersItWouldLeaveAsTheyAre) {
                     EXPECT_TRUE(c->m_bPresent && !c->m_bOnScreen && !c->m_bInRange && !c->m_bActive && !c->IsDying());
                     EXPECT_TRUE(c->m_nInvincible <= 0 && c->m_nHitByCount == 0 && !c->m_bContactL && !c->m_bContactR &&
                                 !c->m_bContactT && !c->m_bContactB);
+                    EXPECT_TRUE(!c->m_bFlowMarked && !c->m_bFloorFlagA && !c->m_bFloorFlagB && c->m_CharaEffect.Type() == 0);
                 }
             }
             if (fullWalk) full = sim.Hashes();
