@@ -166,8 +166,9 @@ void cGameScene::ResetFrameFlags() {
     for (i32 cell : m_vBlockMap.CondCells())
         if (BLOCKCELL* b = m_vBlockMap.Find(cell)) b->bShownNow = BlockIsShown(*this, cell) ? 1 : 0;
     // The range test runs for every present character first, so that a group is marked before
-    // any of its members asks whether it wakes. This is the one walk of a step that reads every
-    // character: it notes what the step's later walks have to do. A character outside a group
+    // any of its members asks whether it wakes. This is the one walk of a step that answers for
+    // every character (reading all but the sleepers it may pass over, see StepWork::sleep): it
+    // notes what the step's later walks have to do. A character outside a group
     // wakes in it too while no character has appearance conditions: nothing else of the walk
     // reads what waking changes (an appearance condition may: another's place on the screen).
     StepWork& w = m_StepWork;

@@ -15,6 +15,8 @@
 #include "platform/graphics/Presenter.h"
 #include "platform/system/PathResolver.h"
 #include "play/GameScene.h"
+#include "play/shots/ShotCommands.h"
+#include "records/EdSettings.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
 #include "records/StageSettings.h"
@@ -219,6 +221,66 @@ TEST_F(DemoPlay, TheStepStartPassesOverOnlySleepersItWouldLeaveAsTheyAre) {
     // The demo's stages are small: some hundreds of sleepers passed over in the frames' last steps.
     EXPECT_GT(skipped, 500u);
     EXPECT_GT(checked, 500);
+}
+
+// Shots that hit sleepers reach them: a shot of the hero's put where each of the first sleepers
+// of a stage stands hurts it in the attack passes of the next steps,
+// and the play goes on as with every character taken in full at each step.
+TEST_F(DemoPlay, ShotsWakeTheSleepersTheyHit) {
+    // The first stage, its hero's side's shots kept off the view (no removal area).
+    const std::string stage = "data\\stg4\\Sleepers.stg4_001";
+    ASSERT_NO_FATAL_FAILURE(EditStage(stage, [](cStage& st) {
+        cStageParams& area = st.aParams[3];
+        area.dwValue1 = area.dwValue2 = area.dwValue3 = area.dwValue4 = 0;
+    }));
+    cEdShot def;
+    def.Clear();
+    ShotSettings::Set(def, eShot::ShotsPerVolley, 1);
+    ShotSettings::Set(def, eShot::Scale, 1);
+    ShotSettings::Set(def, eShot::Picture, 1);
+    ShotSettings::Set(def, eShot::Power, 1);
+    ShotSettings::Set(def, eShot::PierceBlocks, 1);
+    int hurt = 0;
+    std::vector<u64> full;
+    for (const bool fullWalk : {true, false}) {
+        playsim::cPlaySim sim;
+        std::string error;
+        ASSERT_TRUE(sim.Open({s_dir.string(), true, 32}, error)) << error;
+        ASSERT_TRUE(sim.StartStage(stage, 12345, error)) << error;
+        cGameScene& s = sim.Scene();
+        s.m_StepWork.bFullWalk = fullWalk ? 1 : 0;
+        for (int f = 0; f < 10 && sim.Playing(); ++f) sim.Frame({});
+        std::vector<std::pair<cObjHandle, i32>> shot;
+        const cGameScene::StepWork& w = s.m_StepWork;
+        for (std::size_t i = 0; i < w.sleep.size() && shot.size() < 4; ++i) {
+            cStageChara* c = s.m_lstChara.Live(static_cast<int>(i));
+            if (!c || !w.sleep[i].asleep || c->m_nSide == 0) continue;
+            cCmdRun run;
+            const int fired = s.m_lstShot.Size();
+            FireShot(s, *s.Player0(), run, def);
+            // Without speed, it stays where it is put: over the sleeper.
+            for (int k = fired; k < s.m_lstShot.Size(); ++k)
+                if (cShot* sh = s.m_lstShot.Live(k)) {
+                    sh->m_dX = c->m_dX;
+                    sh->m_dY = c->m_dY;
+                    sh->UpdateEdgesX();
+                    sh->UpdateEdgesY();
+                }
+            shot.emplace_back(cObjHandle(c), c->m_nHP);
+        }
+        ASSERT_FALSE(shot.empty());
+        for (int f = 0; f < 30 && sim.Playing(); ++f) sim.Frame({});
+        if (fullWalk) {
+            full = sim.Hashes();
+            continue;
+        }
+        EXPECT_EQ(sim.Hashes(), full);
+        for (const auto& [h, hp] : shot) {
+            const cStageChara* c = h.StageChara();
+            hurt += !c || c->m_nHP < hp || c->IsDying();
+        }
+    }
+    EXPECT_GT(hurt, 0);
 }
 
 // The first stage's villager holds the game while his message is up: a replay holds with holds
