@@ -223,6 +223,55 @@ TEST_F(DemoPlay, TheStepStartPassesOverOnlySleepersItWouldLeaveAsTheyAre) {
     EXPECT_GT(checked, 500);
 }
 
+// A crowd of patrollers ahead of the hero, more than a run of the walk's sleepers wide (64): as
+// the hero walks into them, the view reaches run after run and wakes them in turn, and the play
+// holds to the hashes of a play that takes every character in full at each step.
+TEST_F(DemoPlay, ACrowdWakesAsTheViewReachesIt) {
+    const std::string stage = "data\\stg4\\Crowd.stg4_001";
+    ASSERT_NO_FATAL_FAILURE(EditStage(stage, [](cStage& st) {
+        const cEdChara* hero = nullptr;
+        for (const cEdChara& c : st.vChara)
+            if (c.byOperation == 0) hero = &c;
+        ASSERT_NE(hero, nullptr);
+        const cEdChara h = *hero;
+        st.vChara.assign(1, h);
+        const i16 width = static_cast<i16>(st.dwWidth());
+        for (i16 x = static_cast<i16>(h.sPosX + 8); x < width - 1; ++x)
+            for (i16 row = 0; row < 6; ++row) {
+                cEdChara c = DemoPatroller();
+                c.sPosX = x;
+                c.sPosY = static_cast<i16>(h.sPosY - row);
+                st.vChara.push_back(c);
+            }
+        st.Prepare();
+    }));
+    std::vector<playsim::SIMKEYS> keys;
+    ASSERT_TRUE(playsim::ParseScript("R*300", keys));
+    std::vector<u64> full;
+    u64 skipped = 0;
+    for (const bool fullWalk : {true, false}) {
+        playsim::cPlaySim sim;
+        std::string error;
+        ASSERT_TRUE(sim.Open({s_dir.string(), true, 32}, error)) << error;
+        ASSERT_TRUE(sim.StartStage(stage, 12345, error)) << error;
+        ASSERT_GT(sim.Scene().m_lstChara.Size(), 2 * cGameScene::StepWork::kRun);
+        sim.Scene().m_StepWork.bFullWalk = fullWalk ? 1 : 0;
+        for (std::size_t f = 0; f < keys.size() && sim.Playing(); ++f) {
+            sim.Frame(keys[f]);
+            skipped += sim.Scene().m_StepWork.nSkipped;
+        }
+        if (fullWalk) {
+            full = sim.Hashes();
+            continue;
+        }
+        EXPECT_EQ(sim.Hashes(), full);
+        int woken = 0;
+        sim.Scene().ForEachChara([&](cStageChara& c) { woken += c.m_bWoken != 0; });
+        EXPECT_GT(woken, 2 * cGameScene::StepWork::kRun);
+    }
+    EXPECT_GT(skipped, 10000u);
+}
+
 // Shots that hit sleepers reach them: a shot of the hero's put where each of the first sleepers
 // of a stage stands hurts it in the attack passes of the next steps,
 // and the play goes on as with every character taken in full at each step.
