@@ -172,9 +172,15 @@ PIXEL_LOOP_CLONES void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv, 
                     first = false;
                 }
                 if (2 * len > L) break;
+                const T* __restrict c = cur;
+                if (4 * len > L) {
+                    // 2len is the last bit: its sums go straight into the window.
+                    if (first) for (i32 i = 0; i < W; ++i) o[i] = static_cast<T>(c[i + pos] + c[i + pos + len]);
+                    else for (i32 i = 0; i < W; ++i) o[i] = static_cast<T>(o[i] + (c[i + pos] + c[i + pos + len]));
+                    break;
+                }
                 T* __restrict next = bufs[flip];
                 flip ^= 1;
-                const T* __restrict c = cur;
                 for (i32 i = 0, e = need - 2 * len + 1; i < e; ++i) next[i] = static_cast<T>(c[i] + c[i + len]);
                 cur = next;
             }
