@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -210,6 +211,34 @@ void LensSpan(u32* row, i64 dx0, i64 dx1, i64 sign, const i64* ox, const i64* oy
         row[dx] = p;
     }
 }
+
+// The offsets of |dx| = lo + i (i < n; the tables hold n rounded up to four) in the row of
+// |dy| from their roots st[i] (see DDBltLens), four at a time, where the offsets lie within 32
+// bits and the products are exact as doubles: the same quotients as one at a time, so the
+// same values.
+typedef double LensD __attribute__((vector_size(32)));
+typedef i64 LensL __attribute__((vector_size(32)));
+typedef i32 LensI __attribute__((vector_size(16)));
+PIXEL_LOOP_CLONES void LensOffsets(int n, const double* st, double lo, double ady, double k, double fy, i64* ox, i64* oy,
+                                   i64* oxUp, i64* oyUp) {
+    const LensD zero = {}, one = zero + 1;
+    for (int i = 0; i < n; i += 4) {
+        LensD root;
+        std::memcpy(&root, st + i, sizeof root);
+        const LensD adx = LensD{0, 1, 2, 3} + (lo + i);
+        const LensL flat = root == zero;
+        const LensD den = flat ? one : root;
+        const LensD qx = flat ? adx : adx * k / den, qy = flat ? zero + ady : fy / den;
+        const LensI fx = __builtin_convertvector(qx, LensI), fyv = __builtin_convertvector(qy, LensI);
+        const LensL lx = __builtin_convertvector(fx, LensL), ly = __builtin_convertvector(fyv, LensL);
+        // A comparison is -1 where true.
+        const LensL ux = lx - (__builtin_convertvector(fx, LensD) != qx), uy = ly - (__builtin_convertvector(fyv, LensD) != qy);
+        std::memcpy(ox + i, &lx, sizeof lx);
+        std::memcpy(oy + i, &ly, sizeof ly);
+        std::memcpy(oxUp + i, &ux, sizeof ux);
+        std::memcpy(oyUp + i, &uy, sizeof uy);
+    }
+}
 } // namespace
 
 i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx, i32 scy,
@@ -237,17 +266,21 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
     thread_local std::vector<i64> tox, toy, toxUp, toyUp;
     thread_local std::vector<double> st;
     const std::size_t cols = static_cast<std::size_t>(x1 - x0 + 1);
-    tox.resize(cols);
-    toy.resize(cols);
-    toxUp.resize(cols);
-    toyUp.resize(cols);
-    st.resize(cols + 1);
+    // Room for the last block of four (LensOffsets).
+    tox.resize(cols + 3);
+    toy.resize(cols + 3);
+    toxUp.resize(cols + 3);
+    toyUp.resize(cols + 3);
+    st.resize(cols + 3);
     const i64 ar0 = (y0 <= 0 && y1 >= 0) ? 0 : std::min(std::abs(y0), std::abs(y1));
     const i64 ar1 = std::max(std::abs(y0), std::abs(y1));
     const i64 sw = lk.src.nWidth, sh = lk.src.nHeight, pitch = lk.src.nPitch;
     // Without the key test no pixel value matches (the value lies outside the mask).
     const u32 km = skipKey ? isKey.mask : 0u, kv = skipKey ? isKey.value : 1u;
     const u32* const sp = lk.src.lpPixels;
+    // Offsets within 32 bits (at most r * k, or r where the root is 0) and the products below
+    // 2^53, exact as doubles: the offsets go four at a time (LensOffsets).
+    const bool narrow = r * std::max<i64>(k, 1) < (i64(1) << 30);
     for (i64 ady = ar0; ady <= ar1; ++ady) {
         // Only the columns inside the circle take an offset: |dx| <= e.
         const i64 rest = r2 - ady * ady;
@@ -259,7 +292,8 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
         const i64 lo = in0 > in1 ? 0 : (in0 <= 0 && in1 >= 0) ? 0 : std::min(std::abs(in0), std::abs(in1));
         const i64 hi = in0 > in1 ? -1 : std::max(std::abs(in0), std::abs(in1));
         // The offsets are quotients of non-negative values: rounded down by truncation, up by
-        // one more where the quotient is not whole. The roots are taken two at a time.
+        // one more where the quotient is not whole.
+        // The roots are taken two at a time.
         for (i64 adx = lo; adx <= hi; ++adx) st[static_cast<std::size_t>(adx - lo)] = static_cast<double>(D2 - (adx * adx + ady * ady));
         for (i64 adx = lo; adx <= hi; adx += 2) {
             double* at = st.data() + (adx - lo);
@@ -271,26 +305,34 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
 #endif
         }
         const double fy = static_cast<double>(ady * k);
-        for (i64 adx = lo; adx <= hi; ++adx) {
-            const std::size_t at = static_cast<std::size_t>(adx - lo);
-            const double root = st[at];
-            double qx = static_cast<double>(adx), qy = static_cast<double>(ady);
-            if (root != 0) {
+        if (narrow) {
+            // Four at a time: the padding past hi takes roots of 1.
+            const std::size_t n = static_cast<std::size_t>(hi - lo + 1);
+            for (std::size_t i = n; i < (n + 3) / 4 * 4; ++i) st[i] = 1;
+            LensOffsets(static_cast<int>(n), st.data(), static_cast<double>(lo), static_cast<double>(ady), static_cast<double>(k), fy,
+                        tox.data(), toy.data(), toxUp.data(), toyUp.data());
+        } else {
+            for (i64 adx = lo; adx <= hi; ++adx) {
+                const std::size_t at = static_cast<std::size_t>(adx - lo);
+                const double root = st[at];
+                double qx = static_cast<double>(adx), qy = static_cast<double>(ady);
+                if (root != 0) {
 #if defined(__SSE2__)
-                // Both quotients by one division of a pair.
-                const __m128d q = _mm_div_pd(_mm_set_pd(fy, static_cast<double>(adx * k)), _mm_set1_pd(root));
-                qx = _mm_cvtsd_f64(q);
-                qy = _mm_cvtsd_f64(_mm_unpackhi_pd(q, q));
+                    // Both quotients by one division of a pair.
+                    const __m128d q = _mm_div_pd(_mm_set_pd(fy, static_cast<double>(adx * k)), _mm_set1_pd(root));
+                    qx = _mm_cvtsd_f64(q);
+                    qy = _mm_cvtsd_f64(_mm_unpackhi_pd(q, q));
 #else
-                qx = static_cast<double>(adx * k) / root;
-                qy = fy / root;
+                    qx = static_cast<double>(adx * k) / root;
+                    qy = fy / root;
 #endif
+                }
+                const i64 fx = static_cast<i64>(qx), fyv = static_cast<i64>(qy);
+                tox[at] = fx;
+                toy[at] = fyv;
+                toxUp[at] = fx + (static_cast<double>(fx) != qx);
+                toyUp[at] = fyv + (static_cast<double>(fyv) != qy);
             }
-            const i64 fx = static_cast<i64>(qx), fyv = static_cast<i64>(qy);
-            tox[at] = fx;
-            toy[at] = fyv;
-            toxUp[at] = fx + (static_cast<double>(fx) != qx);
-            toyUp[at] = fyv + (static_cast<double>(fyv) != qy);
         }
         for (int side = 0; side < 2; ++side) {
             const i64 dy = side ? -ady : ady;

@@ -126,13 +126,14 @@ void QuadWith(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src
 inline u32 Ch(u32 p, int s) { return (p >> s) & 255; }
 inline u32 Rgb(u32 r, u32 g, u32 b) { return r << 16 | g << 8 | b; }
 
-// Window sums of one row for the blur (see DDBlur): each pixel's channels are laid out
-// planar with rx empty entries on both sides, then summed over the window from sums of powers
-// of two for small windows (16-bit lanes, vectorised across the row) or by a running sum for
-// wide ones.
+// Window sums of one row for the blur (see DDBlur): each pixel's channels (at 16 bits, Raw,
+// its channel values) are laid out planar with rx empty entries on both sides, then summed
+// over the window from sums of powers of two for small windows (16-bit lanes, vectorised
+// across the row) or by a running sum for wide ones.
 constexpr i32 kBlurDirect = 16; // 2 * 16 * 255 fits 16 bits
-template <class T>
+template <class T, bool Raw>
 PIXEL_LOOP_CLONES void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv, T* planar, T* out, T* scratch) {
+    const u32 m0 = g_Grid.math.max[0], m1 = g_Grid.math.max[1], m2 = g_Grid.math.max[2], m3 = g_Grid.math.max[3];
     const i32 P = W + 2 * rx; // padded row
     for (int c = 0; c < 5; ++c) {
         T* pc = planar + static_cast<std::size_t>(c) * P;
@@ -144,7 +145,10 @@ PIXEL_LOOP_CLONES void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv, 
     T* va = vr + P;
     T* vn = va + P;
     for (i32 i = 0; i < W; ++i) {
-        const u32 p = s[i];
+        u32 p = s[i];
+        if constexpr (Raw)
+            p = GridMathRawLane(p & 255, m0) | GridMathRawLane((p >> 8) & 255, m1) << 8 |
+                GridMathRawLane((p >> 16) & 255, m2) << 16 | GridMathRawLane(p >> 24, m3) << 24;
         const u32 m = (p & km) != kv ? 1u : 0u; // without the key no value matches
         vb[i] = static_cast<T>((p & 255) * m);
         vg[i] = static_cast<T>(((p >> 8) & 255) * m);
@@ -172,9 +176,15 @@ PIXEL_LOOP_CLONES void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv, 
                     first = false;
                 }
                 if (2 * len > L) break;
+                const T* __restrict c = cur;
+                if (4 * len > L) {
+                    // 2len is the last bit: its sums go straight into the window.
+                    if (first) for (i32 i = 0; i < W; ++i) o[i] = static_cast<T>(c[i + pos] + c[i + pos + len]);
+                    else for (i32 i = 0; i < W; ++i) o[i] = static_cast<T>(o[i] + (c[i + pos] + c[i + pos + len]));
+                    break;
+                }
                 T* __restrict next = bufs[flip];
                 flip ^= 1;
-                const T* __restrict c = cur;
                 for (i32 i = 0, e = need - 2 * len + 1; i < e; ++i) next[i] = static_cast<T>(c[i] + c[i + len]);
                 cur = next;
             }
@@ -443,14 +453,12 @@ void DDBlur(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 radiusX, i32 rad
     constexpr int kC = 5;
     const i32 rx = radiusX, ry = radiusY;
     const i32 ring = 2 * ry + 1;
-    // At 16 bits the channel values are averaged: each row is taken as its values first (one
+    // At 16 bits the channel values are averaged: each pixel is read as its values (one
     // to one, so the key test holds on them too) and the averages are stored back.
     const bool sixteen = g_Grid.on;
     const u32 km = skip ? isKey.mask : 0u, kv = skip ? (sixteen ? GridRaw(isKey.value) & isKey.mask : isKey.value) : 1u;
     // The same test on the stored pixels, as written back.
     const u32 skm = skip ? isKey.mask : 0u, skv = skip ? isKey.value : 1u;
-    thread_local std::vector<u32> rawRow;
-    if (sixteen) rawRow.resize(static_cast<std::size_t>(W));
     thread_local std::vector<u16> rows16, planar16, scratch16;
     thread_local std::vector<u32> rows32, planar32, col;
     const bool narrow = rx <= kBlurDirect;
@@ -468,12 +476,13 @@ void DDBlur(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 radiusX, i32 rad
     auto rowSums = [&](i32 j) {
         const std::size_t at = static_cast<std::size_t>(j % ring) * n;
         const u32* s = lk.src.lpPixels + (sy + j0 + j) * lk.src.nPitch + sx + i0;
-        if (sixteen) {
-            GridRawRow(rawRow.data(), s, W);
-            s = rawRow.data();
+        if (narrow) {
+            if (sixteen) BlurRowSums<u16, true>(s, W, rx, km, kv, planar16.data(), rows16.data() + at, scratch16.data());
+            else BlurRowSums<u16, false>(s, W, rx, km, kv, planar16.data(), rows16.data() + at, scratch16.data());
+        } else {
+            if (sixteen) BlurRowSums<u32, true>(s, W, rx, km, kv, planar32.data(), rows32.data() + at, nullptr);
+            else BlurRowSums<u32, false>(s, W, rx, km, kv, planar32.data(), rows32.data() + at, nullptr);
         }
-        if (narrow) BlurRowSums<u16>(s, W, rx, km, kv, planar16.data(), rows16.data() + at, scratch16.data());
-        else BlurRowSums<u32>(s, W, rx, km, kv, planar32.data(), rows32.data() + at, nullptr);
     };
     // The column sums take row a in and row b out (either may lie outside the rectangle).
     auto slide = [&](i32 a, i32 b) {

@@ -319,6 +319,63 @@ TEST_P(EffectsTest, FixedPointTurnsMatchThePixelRule) {
     DDReleaseSurface(&big);
 }
 
+// The lens (its offsets computed four columns at a time) against its pixel rule: a target pixel
+// (cx + dx, cy + dy) inside the circle reads the source at (scx, scy) plus the offsets
+// |d| * k / sqrt(D^2 - dx^2 - dy^2) (|d| where the root is 0; D the whole part of
+// sqrt(r^2 + k^2)), rounded toward minus infinity, for each axis; outside the source or
+// transparent it is cleared or left, as are the pixels of the square outside the circle.
+TEST_P(EffectsTest, LensMatchesThePixelRule) {
+    constexpr int W = 150, H = 100;
+    DDSURFACEDATA big;
+    ASSERT_TRUE(MakePicture(&big, dir, "big.bmp", MakeImage(W, H, [](int x, int y) {
+        return (x + 2 * y) % 11 == 0 ? 0xFFFF00FFu : 0xFF000000u | u32(x) << 16 | u32(y * 2) << 8 | u32((x * y) & 255);
+    }), 1));
+    const PixelStore& src = *SurfacePixels(&big);
+    PixelStore& dst = *SurfacePixels(&s.dst);
+    const KeyTest isKey = ModeKeyTest();
+    const bool d3d = lpDTCon != nullptr;
+    struct Case {
+        int cx, cy, r, k, scx, scy;
+        u32 key, clear;
+    };
+    // Centres inside and off the target, strengths of 0 (roots of 0 on the rim), small and
+    // large, odd and even widths of the rows inside.
+    const Case cases[] = {{192, 128, 60, 20, 75, 50, 1, 0}, {192, 128, 150, 0, 75, 50, 0, 1},  {10, 240, 90, 300, 5, 95, 1, 1},
+                          {370, 20, 45, 7, 140, 10, 0, 0},  {192, 128, 300, 1500, 75, 50, 1, 1}, {-30, 100, 70, 33, 20, 20, 1, 0},
+                          {192, 128, 1, 0, 75, 50, 1, 1},   {200, 130, 37, 36, 149, 99, 0, 1}};
+    for (const Case& c : cases) {
+        for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = src.px[(i * 7) % src.px.size()];
+        std::vector<u32> expected = dst.px;
+        ASSERT_EQ(DDBltLens(&s.dst, c.cx, c.cy, c.r, c.k, &big, c.scx, c.scy, c.key, c.clear), 1);
+        const i64 r = c.r, k = c.k, D = i64(std::sqrt(double(r * r + k * k)));
+        const bool skip = !d3d || c.key == 1, clear = d3d && c.clear == 1;
+        for (i64 dy = -r; dy <= r; ++dy)
+            for (i64 dx = -r; dx <= r; ++dx) {
+                const i64 tx = c.cx + dx, ty = c.cy + dy;
+                if (tx < 0 || ty < 0 || tx >= dst.width || ty >= dst.height) continue;
+                u32& e = expected[static_cast<std::size_t>(ty * dst.width + tx)];
+                if (dx * dx + dy * dy > r * r) {
+                    if (clear) e = 0;
+                    continue;
+                }
+                const double root = std::sqrt(double(D * D - dx * dx - dy * dy));
+                const double qx = root != 0 ? double(std::abs(dx) * k) / root : double(std::abs(dx));
+                const double qy = root != 0 ? double(std::abs(dy) * k) / root : double(std::abs(dy));
+                const i64 px = c.scx + (dx < 0 ? -i64(std::ceil(qx)) : i64(std::floor(qx)));
+                const i64 py = c.scy + (dy < 0 ? -i64(std::ceil(qy)) : i64(std::floor(qy)));
+                const bool in = px >= 0 && py >= 0 && px < W && py < H;
+                const u32 p = in ? src.px[static_cast<std::size_t>(py * W + px)] : 0;
+                if (!in || (skip && isKey(p))) {
+                    if (clear) e = 0;
+                    continue;
+                }
+                e = p;
+            }
+        EXPECT_EQ(dst.px, expected) << "lens at " << c.cx << "," << c.cy << " radius " << c.r << " strength " << c.k;
+    }
+    DDReleaseSurface(&big);
+}
+
 INSTANTIATE_TEST_SUITE_P(Personalities, EffectsTest,
                          ::testing::Values(GfxMode{true, 32}, GfxMode{true, 16}, GfxMode{false, 32}, GfxMode{false, 16},
                                            GfxMode{false, 8}),
