@@ -1,5 +1,7 @@
 #include "records/EdMove.h"
 
+#include "records/RecordPool.h"
+
 void cEdMove::RegisterFields(u32 version) {
     ResetFieldLists();
     AddFieldU8(&byMode1);
@@ -70,5 +72,5 @@ void NewEdMove(std::shared_ptr<cEdMove>& p) {
         m.SetDefaults();
         return m;
     }();
-    p = std::make_shared<cEdMove>(blank);
+    p = MakePooledShared<cEdMove>(blank);
 }

@@ -6,7 +6,7 @@
 
 #include "records/Record.h"
 
-class cEdMove : public cRecord {
+class cEdMove final : public cRecord {
 public:
     void RegisterFields(u32 version) override;
     // Generic body, then the upgrades of older files.

@@ -1,6 +1,7 @@
 #include "records/EdShot.h"
 
 #include "records/FlowCmd.h"
+#include "records/RecordPool.h"
 
 void cEdShot::RegisterFields(u32 version) {
     ResetFieldLists();
@@ -133,7 +134,7 @@ void NewEdShot(std::shared_ptr<cEdShot>& p) {
         s.SetDefaults();
         return s;
     }();
-    p = std::make_shared<cEdShot>(blank);
+    p = MakePooledShared<cEdShot>(blank);
 }
 
 const char* const g_ShotMoveTypeLabels[11] = {

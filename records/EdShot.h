@@ -6,7 +6,7 @@
 
 #include "records/Record.h"
 
-class cEdShot : public cRecord {
+class cEdShot final : public cRecord {
 public:
     void RegisterFields(u32 version) override;
     // Generic body, the upgrades of older files, then FixShot.

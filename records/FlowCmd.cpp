@@ -239,17 +239,17 @@ void WriteOwned(cRecordWriter& w, const std::shared_ptr<T>& p) {
 // Each step brings the parameters of one kind to the layout of the version that changed it.
 // The kinds are those of the character set; an item command uses its twin (item kind + 15).
 
-void SetAt(cVector<u32>& p, std::size_t i, u32 value) {
+void SetAt(cParamList& p, std::size_t i, u32 value) {
     if (p.size() <= i) p.resize(i + 1, 0);
     p[static_cast<long long>(i)] = value;
 }
 
-void InsertAt(cVector<u32>& p, std::size_t i, u32 value) {
+void InsertAt(cParamList& p, std::size_t i, u32 value) {
     if (p.size() < i) p.resize(i, 0);
     p.insert(p.begin() + static_cast<std::ptrdiff_t>(i), value);
 }
 
-void GrowTo(cVector<u32>& p, std::size_t n) {
+void GrowTo(cParamList& p, std::size_t n) {
     if (p.size() < n) p.resize(n, 0);
 }
 
@@ -260,7 +260,7 @@ void UpgradeCmdParams(cFlowCmd& c, u32 v) {
         if (kind < 2) return;
         kind += 15;
     }
-    cVector<u32>& p = c.params;
+    cParamList& p = c.params;
     const bool item = c.cmdSet != 0;
     if (!item && v < 145 && kind == 17) GrowTo(p, 9);
     if (v < 166 && kind == 35 && p.size() < 2) SetAt(p, 1, 1);
@@ -311,7 +311,7 @@ void UpgradeCmdParams(cFlowCmd& c, u32 v) {
 // Index checks: parameter value against a database size (unknown sizes are not checked).
 bool Outside(u32 value, u32 size) { return size != kSizeUnknown && value >= size; }
 
-void CheckParam(cVector<u32>& p, std::size_t i, u32 size, u32 reset = 0) {
+void CheckParam(cParamList& p, std::size_t i, u32 size, u32 reset = 0) {
     if (i < p.size() && Outside(p[static_cast<long long>(i)], size)) p[static_cast<long long>(i)] = reset;
 }
 } // namespace
@@ -370,7 +370,7 @@ void FixCmdParams(cFlowCmd& c) {
         if (kind < 2 || kind >= kCmdTypeCount2) return;
         kind += 15;
     }
-    cVector<u32>& p = c.params;
+    cParamList& p = c.params;
     switch (kind) {
     case 26:
         // A dedicated picture past the list falls back to the first picture, as arrange does.

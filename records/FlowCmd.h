@@ -14,10 +14,11 @@
 #include "records/EdMove.h"
 #include "records/EdShot.h"
 #include "records/Record.h"
+#include "records/RecordPool.h"
 
 class cFlow;
 
-class cFlowCmd : public cRecord {
+class cFlowCmd final : public cRecord {
 public:
     cFlowCmd();
     cFlowCmd(const cFlowCmd& src);
@@ -47,7 +48,7 @@ public:
     u16 anime = 0;   // animation number, 0 none
     std::string text;
 
-    cVector<u32> params;
+    cParamList params;
     std::shared_ptr<cEdMove> move;
     std::shared_ptr<cEdShot> shot;
     std::shared_ptr<cCondList> condList;

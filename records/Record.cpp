@@ -31,6 +31,38 @@ void cRecord::ResetFieldLists() {
     l.strings.clear();
 }
 
+namespace {
+// Copies a run of a record body: runs are a few bytes long, and two overlapping moves of a
+// fixed width cost less than a call to copy any length.
+inline void CopyRun(char* dst, const char* src, std::size_t n) {
+    if (n >= 4 && n <= 16) {
+        if (n >= 8) {
+            u64 a, b;
+            std::memcpy(&a, src, 8);
+            std::memcpy(&b, src + n - 8, 8);
+            std::memcpy(dst, &a, 8);
+            std::memcpy(dst + n - 8, &b, 8);
+        } else {
+            u32 a, b;
+            std::memcpy(&a, src, 4);
+            std::memcpy(&b, src + n - 4, 4);
+            std::memcpy(dst, &a, 4);
+            std::memcpy(dst + n - 4, &b, 4);
+        }
+    } else if (n == 2 || n == 3) {
+        u16 a, b;
+        std::memcpy(&a, src, 2);
+        std::memcpy(&b, src + n - 2, 2);
+        std::memcpy(dst, &a, 2);
+        std::memcpy(dst + n - 2, &b, 2);
+    } else if (n == 1) {
+        *dst = *src;
+    } else if (n) {
+        std::memcpy(dst, src, n);
+    }
+}
+} // namespace
+
 struct cRecord::Layout {
     struct Slot {
         u32 offset;
@@ -135,7 +167,7 @@ void cRecord::Load(cRecordReader& r) {
             const char* p = r.Take(layout->bytes);
             if (!p) return;
             for (const Layout::Slot& s : layout->runs) {
-                std::memcpy(base + s.offset, p, s.bytes);
+                CopyRun(base + s.offset, p, s.bytes);
                 p += s.bytes;
             }
         } else {
