@@ -85,18 +85,35 @@ void Drop(Slab* slab, u32 n) {
     if (slab->live.fetch_sub(n, std::memory_order_acq_rel) == n) Recycle(slab);
 }
 
-// The slab a thread cuts its blocks from.
+// The slab a thread cuts its blocks from, and the blocks it released last: those of one record
+// lie in one slab, and are counted off together.
 struct Cutter {
     Slab* slab = nullptr;
     char* at = nullptr;
     char* end = nullptr;
     u32 cut = 0;
+    Slab* releasing = nullptr;
+    u32 released = 0;
 
     Cutter() = default;
     Cutter(const Cutter&) = delete;
     Cutter& operator=(const Cutter&) = delete;
     ~Cutter();
 
+    void Release(Slab* of) {
+        if (of == releasing) {
+            ++released;
+            return;
+        }
+        Flush();
+        releasing = of;
+        released = 1;
+    }
+    void Flush() {
+        if (releasing) Drop(releasing, released);
+        releasing = nullptr;
+        released = 0;
+    }
     void Retire() {
         if (!slab) return;
         // From now on only released blocks count.
@@ -129,6 +146,7 @@ thread_local constinit bool t_cutterGone = false;
 
 Cutter::~Cutter() {
     t_cutterGone = true;
+    Flush();
     Retire();
 }
 
@@ -159,7 +177,11 @@ void Release(void* p, std::size_t bytes) noexcept {
         return;
     }
     TOBRELK_POOL_POISON(p, Rounded(bytes));
-    Drop(reinterpret_cast<Slab*>(reinterpret_cast<std::uintptr_t>(p) & ~(kSlabBytes - 1)), 1);
+    Slab* slab = reinterpret_cast<Slab*>(reinterpret_cast<std::uintptr_t>(p) & ~(kSlabBytes - 1));
+    if (t_cutterGone)
+        Drop(slab, 1);
+    else
+        t_cutter.Release(slab);
 }
 
 } // namespace record_pool
