@@ -80,6 +80,7 @@ inline bool ReadCondListInline(cVector<cCond>& v, cRecordReader& r) {
 bool ReadKeyCondList(cVector<cKeyCond>& v, cRecordReader& r);
 
 // Makes p own a new cleared condition list.
+void NewCondList(cRecordBox<cCondList>& p);
 void NewCondList(std::shared_ptr<cCondList>& p);
 
 // Label tables, in value order, each ending with an empty label.

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "records/Record.h"
+#include "records/RecordPool.h"
 
 class cEdMove final : public cRecord {
 public:
@@ -51,4 +52,5 @@ public:
 };
 
 // Makes p own a new movement with its defaults.
+void NewEdMove(cRecordBox<cEdMove>& p);
 void NewEdMove(std::shared_ptr<cEdMove>& p);

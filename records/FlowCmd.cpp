@@ -168,11 +168,16 @@ cFlowCmd& cFlowCmd::operator=(cFlowCmd&& src) noexcept {
 
 namespace {
 // A copy owns fresh records; an empty source leaves the copy empty.
-template <class T, class Factory>
-void DeepCopy(std::shared_ptr<T>& dst, const std::shared_ptr<T>& src, Factory make) {
+// A new owned record with the defaults of its kind.
+void MakeOwned(cRecordBox<cEdMove>& p) { NewEdMove(p); }
+void MakeOwned(cRecordBox<cEdShot>& p) { NewEdShot(p); }
+void MakeOwned(cRecordBox<cCondList>& p) { NewCondList(p); }
+
+template <class T>
+void DeepCopy(cRecordBox<T>& dst, const cRecordBox<T>& src) {
     dst.reset();
     if (!src) return;
-    make(dst);
+    MakeOwned(dst);
     *dst = *src;
 }
 } // namespace
@@ -188,9 +193,9 @@ void cFlowCmd::CopyMembers(const cFlowCmd& src) {
     sound = src.sound;
     flag96 = src.flag96;
     anime = src.anime;
-    DeepCopy(move, src.move, NewEdMove);
-    DeepCopy(shot, src.shot, NewEdShot);
-    DeepCopy(condList, src.condList, NewCondList);
+    DeepCopy(move, src.move);
+    DeepCopy(shot, src.shot);
+    DeepCopy(condList, src.condList);
     flows = src.flows;
 }
 
@@ -216,21 +221,21 @@ void cFlowCmd::Reset() {
 }
 
 namespace {
-template <class T, class Factory>
-bool ReadOwned(cRecordReader& r, std::shared_ptr<T>& p, Factory make) {
+template <class T>
+bool ReadOwned(cRecordReader& r, cRecordBox<T>& p) {
     u32 present = 0;
     if (!r.ReadU32(present)) return false;
     if (!present) {
         p.reset();
         return true;
     }
-    make(p);
+    MakeOwned(p);
     p->Load(r);
     return !r.Failed();
 }
 
 template <class T>
-void WriteOwned(cRecordWriter& w, const std::shared_ptr<T>& p) {
+void WriteOwned(cRecordWriter& w, const cRecordBox<T>& p) {
     w.WriteU32(p ? 1 : 0);
     if (p) p->Save(w);
 }
@@ -320,10 +325,10 @@ void cFlowCmd::Load(cRecordReader& r) {
     cRecord::Load(r);
     if (r.Failed()) return;
     const u32 v = r.Version();
-    if (!ReadOwned(r, move, NewEdMove)) return;
-    if (!ReadOwned(r, shot, NewEdShot)) return;
+    if (!ReadOwned(r, move)) return;
+    if (!ReadOwned(r, shot)) return;
     if (v >= 764) {
-        if (!ReadOwned(r, condList, NewCondList)) return;
+        if (!ReadOwned(r, condList)) return;
     } else {
         condList.reset();
     }

@@ -4,8 +4,8 @@
 // the set's table; depending on the kind it owns a movement, a shot, a condition list and flows
 // that it hands over.
 //
-// Ownership: the movement, shot and condition list are held by shared pointers, but a copy of a
-// command always creates its own records, so no two commands ever share one.
+// Ownership: the movement, shot and condition list belong to the command; a copy of a command
+// creates its own.
 #include <functional>
 #include <memory>
 #include <string>
@@ -49,9 +49,9 @@ public:
     std::string text;
 
     cParamList params;
-    std::shared_ptr<cEdMove> move;
-    std::shared_ptr<cEdShot> shot;
-    std::shared_ptr<cCondList> condList;
+    cRecordBox<cEdMove> move;
+    cRecordBox<cEdShot> shot;
+    cRecordBox<cCondList> condList;
     cVector<cFlow> flows;
 
 private:

@@ -52,6 +52,62 @@ std::shared_ptr<T> MakePooledShared(Args&&... args) {
     return std::allocate_shared<T>(cRecordAlloc<T>(), std::forward<Args>(args)...);
 }
 
+// A record owned by one holder, kept in pooled storage: what a command holds of its movement,
+// shot and condition list. Moves hand it over; it is never shared, so it needs no count.
+template <class T>
+class cRecordBox {
+public:
+    cRecordBox() = default;
+    cRecordBox(std::nullptr_t) {}
+    cRecordBox(const cRecordBox&) = delete;
+    cRecordBox& operator=(const cRecordBox&) = delete;
+    cRecordBox(cRecordBox&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
+    cRecordBox& operator=(cRecordBox&& o) noexcept {
+        if (this != &o) {
+            reset();
+            m_p = o.m_p;
+            o.m_p = nullptr;
+        }
+        return *this;
+    }
+    cRecordBox& operator=(std::nullptr_t) noexcept {
+        reset();
+        return *this;
+    }
+    ~cRecordBox() { reset(); }
+
+    // A new record made from args in place of the one held.
+    template <class... Args>
+    T& emplace(Args&&... args) {
+        reset();
+        cRecordAlloc<T> alloc;
+        T* p = alloc.allocate(1);
+        try {
+            m_p = ::new (static_cast<void*>(p)) T(std::forward<Args>(args)...);
+        } catch (...) {
+            alloc.deallocate(p, 1);
+            throw;
+        }
+        return *m_p;
+    }
+    void reset() noexcept {
+        if (T* p = m_p) {
+            m_p = nullptr;
+            p->~T();
+            cRecordAlloc<T>().deallocate(p, 1);
+        }
+    }
+
+    T* get() const noexcept { return m_p; }
+    T& operator*() const noexcept { return *m_p; }
+    T* operator->() const noexcept { return m_p; }
+    explicit operator bool() const noexcept { return m_p != nullptr; }
+    friend bool operator==(const cRecordBox& b, std::nullptr_t) noexcept { return b.m_p == nullptr; }
+
+private:
+    T* m_p = nullptr;
+};
+
 // The record lists kept in pooled storage. Declared here, before any of the classes is
 // complete, so that every use of cVector<cFlow> and the others names the same type.
 class cCond;
