@@ -6,6 +6,13 @@
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__)
+#define TOBRELK_POOL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TOBRELK_POOL_ASAN 1
+#endif
+#endif
+#if defined(TOBRELK_POOL_ASAN)
 #include <sanitizer/asan_interface.h>
 #define TOBRELK_POOL_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
 #define TOBRELK_POOL_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
