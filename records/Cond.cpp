@@ -110,8 +110,10 @@ bool ReadCondList(cVector<cCond>& v, cRecordReader& r) { return ReadRecordsBound
 
 bool ReadKeyCondList(cVector<cKeyCond>& v, cRecordReader& r) { return ReadRecordsBounded(v, r); }
 
+void NewCondList(cRecordBox<cCondList>& p) { p.emplace().Clear(); }
+
 void NewCondList(std::shared_ptr<cCondList>& p) {
-    auto list = std::make_shared<cCondList>();
+    auto list = MakePooledShared<cCondList>();
     list->Clear();
     p = std::move(list);
 }

@@ -5,8 +5,9 @@
 #include <memory>
 
 #include "records/Record.h"
+#include "records/RecordPool.h"
 
-class cCond : public cRecord {
+class cCond final : public cRecord {
 public:
     void RegisterFields(u32 version) override;
     // Generic body, then the upgrades of older files.
@@ -38,7 +39,7 @@ private:
 template <>
 inline constexpr bool kFreshIsCleared<cCond> = true;
 
-class cCondList : public cRecord {
+class cCondList final : public cRecord {
 public:
     void RegisterFields(u32 version) override;
     // Generic body; the conditions only from version 766.
@@ -50,7 +51,7 @@ public:
     cVector<cCond> conds;
 };
 
-class cKeyCond : public cRecord {
+class cKeyCond final : public cRecord {
 public:
     static constexpr int kKeySlots = 19; // ten direction entries, nine buttons
     cKeyCond() : keys(kKeySlots, 0) {}
@@ -79,6 +80,7 @@ inline bool ReadCondListInline(cVector<cCond>& v, cRecordReader& r) {
 bool ReadKeyCondList(cVector<cKeyCond>& v, cRecordReader& r);
 
 // Makes p own a new cleared condition list.
+void NewCondList(cRecordBox<cCondList>& p);
 void NewCondList(std::shared_ptr<cCondList>& p);
 
 // Label tables, in value order, each ending with an empty label.

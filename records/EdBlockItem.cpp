@@ -252,6 +252,47 @@ bool cEdBlock::LoadUsual(cRecordReader& r) {
     return true;
 }
 
+std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::size_t n, u32 commonItems,
+                                   u32 stageItems) {
+    using F = field_table_detail::Fixed<kBlockFields>;
+    constexpr std::size_t kBody = F::kPacked[F::kCount];
+    constexpr std::size_t kHead = 4 + kBody + 4 + 4 + 4 + 4;
+    // The zero word, then the longest usual block (16 flags), then its condition count.
+    constexpr std::size_t kWide = 4 + kHead + kBitRow + 4;
+    const u32 version = r.Version();
+    if (version < F::kNewest) return 0;
+    const std::size_t left = r.Left();
+    const char* const bytes = r.Peek(left);
+    if (!bytes) return 0;
+    std::size_t pos = 0, done = 0;
+    while (done < n && left - pos >= kWide) {
+        const char* p = bytes + pos + 4;
+        u32 count, strings, len, flags, conds;
+        std::memcpy(&count, p, 4);
+        std::memcpy(&strings, p + 4 + kBody, 4);
+        std::memcpy(&len, p + 8 + kBody, 4);
+        std::memcpy(&flags, p + kHead - 4, 4);
+        if (count != F::kCount || strings != 1 || len > 1 || flags > kBitRow) break;
+        std::memcpy(&conds, p + kHead + flags, 4);
+        u16 bits = 0;
+        if (conds != 0 || !PackBitRow16(p + kHead, flags, bits)) break;
+        cEdBlock& b = v.emplace_back();
+        F::Copy(Data(&b), p + 4, std::make_index_sequence<F::kCount>{});
+        std::memcpy(&b.sPosX, p + 12 + kBody, 2);
+        std::memcpy(&b.sPosY, p + 14 + kBody, 2);
+        b.m_nInherit = static_cast<u8>(flags);
+        b.m_inheritBits = bits;
+        UpgradePicture<cEdBlock>(version, b.byPictureKind, b.wPicture);
+        if (b.byPaletteKind != 0 && b.wPaletteIndex != 0) b.ApplyPaletteInherit();
+        b.CheckPalette();
+        b.CheckItemRef(commonItems, stageItems);
+        pos += 4 + kHead + flags + 4;
+        ++done;
+    }
+    r.Advance(pos);
+    return done;
+}
+
 bool cEdBlock::ReadInheritRow(cRecordReader& r) {
     u32 n = 0;
     if (!r.ReadCount(n, 1)) return false;

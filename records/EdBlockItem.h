@@ -37,7 +37,7 @@ struct EDBLOCK_DATA {
 // A block keeps its settings and position in the record itself; what few blocks have (a name,
 // conditions, an inherit row other than a short row of 0s and 1s) lives in side storage made
 // only for them, so that the placed blocks of a stage are small and hold nothing to free.
-class cEdBlock : public cTableRecord, public EDBLOCK_DATA {
+class cEdBlock final : public cTableRecord, public EDBLOCK_DATA {
 public:
     static constexpr int kGroups = 11;
 
@@ -54,6 +54,13 @@ public:
     void Load(cRecordReader& r) override;
     // CheckPalette first.
     void Save(cRecordWriter& w) override;
+    // Reads up to n placed blocks, each after its zero word, as long as they are in the form
+    // nearly every placed block has (see LoadUsual), appending them to v: each read as Load
+    // reads it, then its held-item reference checked against item palettes of the given sizes.
+    // Returns how many it read; the block after them (if any of the n are left) is read
+    // through Load. One bounds check and no per-block call: a stage holds a hundred thousand.
+    static std::size_t ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::size_t n, u32 commonItems,
+                                    u32 stageItems);
 
     void ApplyPaletteInherit();
     void CopyGroup(int k, const cEdBlock& src);
@@ -155,7 +162,7 @@ struct EDITEM_DATA {
     u16 wSound = 0;       // sound database index
 };
 
-class cEdItem : public cTableRecord, public EDITEM_DATA {
+class cEdItem final : public cTableRecord, public EDITEM_DATA {
 public:
     static constexpr int kGroups = 13;
 

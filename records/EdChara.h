@@ -67,7 +67,7 @@ struct EDCHARA_DATA {
     u8 byGroup32b = 0;
 };
 
-class cEdChara : public cTableRecord, public EDCHARA_DATA {
+class cEdChara final : public cTableRecord, public EDCHARA_DATA {
 public:
     static constexpr int kGroups = 37;
     static constexpr u32 kNoItem = 0xFFFFFFFFu;

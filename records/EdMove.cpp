@@ -1,5 +1,7 @@
 #include "records/EdMove.h"
 
+#include "records/RecordPool.h"
+
 void cEdMove::RegisterFields(u32 version) {
     ResetFieldLists();
     AddFieldU8(&byMode1);
@@ -61,14 +63,20 @@ void cEdMove::Load(cRecordReader& r) {
     }
 }
 
-void NewEdMove(std::shared_ptr<cEdMove>& p) {
-    // Commands of a stage make thousands: each copies one cleared movement with its defaults,
-    // made once per thread.
+namespace {
+// Commands of a stage make thousands: each copies one cleared movement with its defaults, made
+// once per thread.
+const cEdMove& BlankMove() {
     thread_local const cEdMove blank = [] {
         cEdMove m;
         m.Clear();
         m.SetDefaults();
         return m;
     }();
-    p = std::make_shared<cEdMove>(blank);
+    return blank;
 }
+} // namespace
+
+void NewEdMove(cRecordBox<cEdMove>& p) { p.emplace(BlankMove()); }
+
+void NewEdMove(std::shared_ptr<cEdMove>& p) { p = MakePooledShared<cEdMove>(BlankMove()); }

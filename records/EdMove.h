@@ -5,8 +5,9 @@
 #include <memory>
 
 #include "records/Record.h"
+#include "records/RecordPool.h"
 
-class cEdMove : public cRecord {
+class cEdMove final : public cRecord {
 public:
     void RegisterFields(u32 version) override;
     // Generic body, then the upgrades of older files.
@@ -51,4 +52,5 @@ public:
 };
 
 // Makes p own a new movement with its defaults.
+void NewEdMove(cRecordBox<cEdMove>& p);
 void NewEdMove(std::shared_ptr<cEdMove>& p);

@@ -1,6 +1,7 @@
 #include "records/EdShot.h"
 
 #include "records/FlowCmd.h"
+#include "records/RecordPool.h"
 
 void cEdShot::RegisterFields(u32 version) {
     ResetFieldLists();
@@ -125,16 +126,22 @@ double cEdShot::GetOffsetY(int n, int dir) const {
     return (dir == 1 && byMirrorY) ? -static_cast<double>(v) : static_cast<double>(v);
 }
 
-void NewEdShot(std::shared_ptr<cEdShot>& p) {
-    // As NewEdMove: a copy of one cleared shot with its defaults, made once per thread.
+namespace {
+// As for movements: a copy of one cleared shot with its defaults, made once per thread.
+const cEdShot& BlankShot() {
     thread_local const cEdShot blank = [] {
         cEdShot s;
         s.Clear();
         s.SetDefaults();
         return s;
     }();
-    p = std::make_shared<cEdShot>(blank);
+    return blank;
 }
+} // namespace
+
+void NewEdShot(cRecordBox<cEdShot>& p) { p.emplace(BlankShot()); }
+
+void NewEdShot(std::shared_ptr<cEdShot>& p) { p = MakePooledShared<cEdShot>(BlankShot()); }
 
 const char* const g_ShotMoveTypeLabels[11] = {
     "直進",

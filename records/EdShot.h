@@ -5,8 +5,9 @@
 #include <memory>
 
 #include "records/Record.h"
+#include "records/RecordPool.h"
 
-class cEdShot : public cRecord {
+class cEdShot final : public cRecord {
 public:
     void RegisterFields(u32 version) override;
     // Generic body, the upgrades of older files, then FixShot.
@@ -90,6 +91,7 @@ public:
 };
 
 // Makes p own a new shot with its defaults.
+void NewEdShot(cRecordBox<cEdShot>& p);
 void NewEdShot(std::shared_ptr<cEdShot>& p);
 
 // Labels of the shot movement types (field 28), ending with an empty label.

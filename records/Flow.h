@@ -7,7 +7,7 @@
 #include "records/FlowCmd.h"
 #include "records/Record.h"
 
-class cFlow : public cRecord {
+class cFlow final : public cRecord {
 public:
     cFlow();
     cFlow(const cFlow& src);

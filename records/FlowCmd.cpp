@@ -168,11 +168,16 @@ cFlowCmd& cFlowCmd::operator=(cFlowCmd&& src) noexcept {
 
 namespace {
 // A copy owns fresh records; an empty source leaves the copy empty.
-template <class T, class Factory>
-void DeepCopy(std::shared_ptr<T>& dst, const std::shared_ptr<T>& src, Factory make) {
+// A new owned record with the defaults of its kind.
+void MakeOwned(cRecordBox<cEdMove>& p) { NewEdMove(p); }
+void MakeOwned(cRecordBox<cEdShot>& p) { NewEdShot(p); }
+void MakeOwned(cRecordBox<cCondList>& p) { NewCondList(p); }
+
+template <class T>
+void DeepCopy(cRecordBox<T>& dst, const cRecordBox<T>& src) {
     dst.reset();
     if (!src) return;
-    make(dst);
+    MakeOwned(dst);
     *dst = *src;
 }
 } // namespace
@@ -188,9 +193,9 @@ void cFlowCmd::CopyMembers(const cFlowCmd& src) {
     sound = src.sound;
     flag96 = src.flag96;
     anime = src.anime;
-    DeepCopy(move, src.move, NewEdMove);
-    DeepCopy(shot, src.shot, NewEdShot);
-    DeepCopy(condList, src.condList, NewCondList);
+    DeepCopy(move, src.move);
+    DeepCopy(shot, src.shot);
+    DeepCopy(condList, src.condList);
     flows = src.flows;
 }
 
@@ -216,21 +221,21 @@ void cFlowCmd::Reset() {
 }
 
 namespace {
-template <class T, class Factory>
-bool ReadOwned(cRecordReader& r, std::shared_ptr<T>& p, Factory make) {
+template <class T>
+bool ReadOwned(cRecordReader& r, cRecordBox<T>& p) {
     u32 present = 0;
     if (!r.ReadU32(present)) return false;
     if (!present) {
         p.reset();
         return true;
     }
-    make(p);
+    MakeOwned(p);
     p->Load(r);
     return !r.Failed();
 }
 
 template <class T>
-void WriteOwned(cRecordWriter& w, const std::shared_ptr<T>& p) {
+void WriteOwned(cRecordWriter& w, const cRecordBox<T>& p) {
     w.WriteU32(p ? 1 : 0);
     if (p) p->Save(w);
 }
@@ -239,17 +244,17 @@ void WriteOwned(cRecordWriter& w, const std::shared_ptr<T>& p) {
 // Each step brings the parameters of one kind to the layout of the version that changed it.
 // The kinds are those of the character set; an item command uses its twin (item kind + 15).
 
-void SetAt(cVector<u32>& p, std::size_t i, u32 value) {
+void SetAt(cParamList& p, std::size_t i, u32 value) {
     if (p.size() <= i) p.resize(i + 1, 0);
     p[static_cast<long long>(i)] = value;
 }
 
-void InsertAt(cVector<u32>& p, std::size_t i, u32 value) {
+void InsertAt(cParamList& p, std::size_t i, u32 value) {
     if (p.size() < i) p.resize(i, 0);
     p.insert(p.begin() + static_cast<std::ptrdiff_t>(i), value);
 }
 
-void GrowTo(cVector<u32>& p, std::size_t n) {
+void GrowTo(cParamList& p, std::size_t n) {
     if (p.size() < n) p.resize(n, 0);
 }
 
@@ -260,7 +265,7 @@ void UpgradeCmdParams(cFlowCmd& c, u32 v) {
         if (kind < 2) return;
         kind += 15;
     }
-    cVector<u32>& p = c.params;
+    cParamList& p = c.params;
     const bool item = c.cmdSet != 0;
     if (!item && v < 145 && kind == 17) GrowTo(p, 9);
     if (v < 166 && kind == 35 && p.size() < 2) SetAt(p, 1, 1);
@@ -311,7 +316,7 @@ void UpgradeCmdParams(cFlowCmd& c, u32 v) {
 // Index checks: parameter value against a database size (unknown sizes are not checked).
 bool Outside(u32 value, u32 size) { return size != kSizeUnknown && value >= size; }
 
-void CheckParam(cVector<u32>& p, std::size_t i, u32 size, u32 reset = 0) {
+void CheckParam(cParamList& p, std::size_t i, u32 size, u32 reset = 0) {
     if (i < p.size() && Outside(p[static_cast<long long>(i)], size)) p[static_cast<long long>(i)] = reset;
 }
 } // namespace
@@ -320,10 +325,10 @@ void cFlowCmd::Load(cRecordReader& r) {
     cRecord::Load(r);
     if (r.Failed()) return;
     const u32 v = r.Version();
-    if (!ReadOwned(r, move, NewEdMove)) return;
-    if (!ReadOwned(r, shot, NewEdShot)) return;
+    if (!ReadOwned(r, move)) return;
+    if (!ReadOwned(r, shot)) return;
     if (v >= 764) {
-        if (!ReadOwned(r, condList, NewCondList)) return;
+        if (!ReadOwned(r, condList)) return;
     } else {
         condList.reset();
     }
@@ -370,7 +375,7 @@ void FixCmdParams(cFlowCmd& c) {
         if (kind < 2 || kind >= kCmdTypeCount2) return;
         kind += 15;
     }
-    cVector<u32>& p = c.params;
+    cParamList& p = c.params;
     switch (kind) {
     case 26:
         // A dedicated picture past the list falls back to the first picture, as arrange does.

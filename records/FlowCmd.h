@@ -4,8 +4,8 @@
 // the set's table; depending on the kind it owns a movement, a shot, a condition list and flows
 // that it hands over.
 //
-// Ownership: the movement, shot and condition list are held by shared pointers, but a copy of a
-// command always creates its own records, so no two commands ever share one.
+// Ownership: the movement, shot and condition list belong to the command; a copy of a command
+// creates its own.
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,10 +14,11 @@
 #include "records/EdMove.h"
 #include "records/EdShot.h"
 #include "records/Record.h"
+#include "records/RecordPool.h"
 
 class cFlow;
 
-class cFlowCmd : public cRecord {
+class cFlowCmd final : public cRecord {
 public:
     cFlowCmd();
     cFlowCmd(const cFlowCmd& src);
@@ -47,10 +48,10 @@ public:
     u16 anime = 0;   // animation number, 0 none
     std::string text;
 
-    cVector<u32> params;
-    std::shared_ptr<cEdMove> move;
-    std::shared_ptr<cEdShot> shot;
-    std::shared_ptr<cCondList> condList;
+    cParamList params;
+    cRecordBox<cEdMove> move;
+    cRecordBox<cEdShot> shot;
+    cRecordBox<cCondList> condList;
     cVector<cFlow> flows;
 
 private:

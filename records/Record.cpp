@@ -31,6 +31,38 @@ void cRecord::ResetFieldLists() {
     l.strings.clear();
 }
 
+namespace {
+// Copies a run of a record body: runs are a few bytes long, and two overlapping moves of a
+// fixed width cost less than a call to copy any length.
+inline void CopyRun(char* dst, const char* src, std::size_t n) {
+    if (n >= 4 && n <= 16) {
+        if (n >= 8) {
+            u64 a, b;
+            std::memcpy(&a, src, 8);
+            std::memcpy(&b, src + n - 8, 8);
+            std::memcpy(dst, &a, 8);
+            std::memcpy(dst + n - 8, &b, 8);
+        } else {
+            u32 a, b;
+            std::memcpy(&a, src, 4);
+            std::memcpy(&b, src + n - 4, 4);
+            std::memcpy(dst, &a, 4);
+            std::memcpy(dst + n - 4, &b, 4);
+        }
+    } else if (n == 2 || n == 3) {
+        u16 a, b;
+        std::memcpy(&a, src, 2);
+        std::memcpy(&b, src + n - 2, 2);
+        std::memcpy(dst, &a, 2);
+        std::memcpy(dst + n - 2, &b, 2);
+    } else if (n == 1) {
+        *dst = *src;
+    } else if (n) {
+        std::memcpy(dst, src, n);
+    }
+}
+} // namespace
+
 struct cRecord::Layout {
     struct Slot {
         u32 offset;
@@ -60,22 +92,33 @@ struct LayoutKeyHash {
 constexpr std::ptrdiff_t kMaxRecordBytes = std::ptrdiff_t(1) << 20;
 } // namespace
 
+// Nested records alternate between a few classes (a flow, its conditions, its commands, their
+// movements and shots): the recent ones are found without a map lookup. Per thread: loads run
+// on several threads, and a lookup then needs no lock.
+struct RecentLayout {
+    const std::type_info* type;
+    u32 version;
+    const void* layout; // a cRecord::Layout, or null for a class outside the layouts
+};
+thread_local constinit std::array<RecentLayout, 16> t_recentLayouts{};
+
+std::size_t RecentSlot(const std::type_info* type, u32 version) {
+    return (reinterpret_cast<std::uintptr_t>(type) >> 4 ^ version) & 15;
+}
+
 const cRecord::Layout* cRecord::LayoutAt(u32 version) {
-    // Registration depends on the class and the version alone, so the offsets of one record
-    // serve every record of its class. Per thread: loads run on several threads, and a lookup
-    // then needs no lock.
-    thread_local std::unordered_map<LayoutKey, std::unique_ptr<Layout>, LayoutKeyHash> layouts;
-    // Nested records alternate between a few classes (a flow, its conditions, its commands,
-    // their movements and shots): the recent ones are found without a map lookup.
-    struct Recent {
-        LayoutKey key{nullptr, 0};
-        const Layout* layout = nullptr;
-    };
-    thread_local std::array<Recent, 16> recent;
     if (!FieldsInside()) return nullptr;
+    const std::type_info* type = &typeid(*this);
+    const RecentLayout& slot = t_recentLayouts[RecentSlot(type, version)];
+    if (slot.type == type && slot.version == version) return static_cast<const Layout*>(slot.layout);
+    return WorkOutLayout(version);
+}
+
+__attribute__((noinline)) const cRecord::Layout* cRecord::WorkOutLayout(u32 version) {
+    // Registration depends on the class and the version alone, so the offsets of one record
+    // serve every record of its class.
+    thread_local std::unordered_map<LayoutKey, std::unique_ptr<Layout>, LayoutKeyHash> layouts;
     const LayoutKey key{&typeid(*this), version};
-    Recent& slot = recent[(reinterpret_cast<std::uintptr_t>(key.type) >> 4 ^ version) & 15];
-    if (slot.key == key) return slot.layout;
     auto it = layouts.find(key);
     if (it == layouts.end()) {
         RegisterFields(version);
@@ -100,9 +143,8 @@ const cRecord::Layout* cRecord::LayoutAt(u32 version) {
         if (!inside) layout.reset();
         it = layouts.emplace(key, std::move(layout)).first;
     }
-    slot.key = key;
-    slot.layout = it->second.get();
-    return slot.layout;
+    t_recentLayouts[RecentSlot(key.type, version)] = RecentLayout{key.type, version, it->second.get()};
+    return it->second.get();
 }
 
 void cRecord::AddField(void* address, u32 count, i8 size) {
@@ -135,7 +177,7 @@ void cRecord::Load(cRecordReader& r) {
             const char* p = r.Take(layout->bytes);
             if (!p) return;
             for (const Layout::Slot& s : layout->runs) {
-                std::memcpy(base + s.offset, p, s.bytes);
+                CopyRun(base + s.offset, p, s.bytes);
                 p += s.bytes;
             }
         } else {

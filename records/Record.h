@@ -94,6 +94,7 @@ private:
     // worked out once per class and version (per thread) instead of once per record. Null when
     // a class registers something outside the record, which then goes through the lists.
     const Layout* LayoutAt(u32 version);
+    const Layout* WorkOutLayout(u32 version);
     void LoadStrings(cRecordReader& r, const Layout& layout);
 };
 

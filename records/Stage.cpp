@@ -97,6 +97,34 @@ bool ReadPlaced(cRecordReader& r, cVector<T>& v, std::size_t minBytes, Check che
     return true;
 }
 
+// The placed blocks: runs of blocks in their usual form are read in one go, anything else one
+// by one as ReadPlaced reads it; the thread may leave between runs of 4096.
+bool ReadPlacedBlocks(cRecordReader& r, cVector<cEdBlock>& v, u32 commonItems, u32 stageItems) {
+    u32 n = 0;
+    if (!r.ReadCount(n, kMinBlock + 4)) return false;
+    v.clear();
+    v.reserve(n);
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t chunk = std::min<std::size_t>(n - i, 4096 - (i & 4095));
+        const std::size_t got = cEdBlock::ReadUsualRun(r, v, chunk, commonItems, stageItems);
+        i += got;
+        if (got < chunk) {
+            if (!r.Skip(4)) return false;
+            cEdBlock& e = v.emplace_back();
+            e.Load(r);
+            if (r.Failed()) return false;
+            e.CheckItemRef(commonItems, stageItems);
+            ++i;
+        }
+        if ((i & 4095) == 0 && i < n && ThreadCancelPoint()) {
+            r.Fail();
+            return false;
+        }
+    }
+    return true;
+}
+
 template <class T>
 void WritePlaced(cRecordWriter& w, cVector<T>& v) {
     w.WriteU32(static_cast<u32>(v.size()));
@@ -251,10 +279,9 @@ void cStage::Load(cRecordReader& r) {
     // thousand blocks.
     const CMDLIMITS lim = PaletteLimits();
     const u32 commonItems = CommonItemCount();
-    auto checkBlock = [&](cEdBlock& b) { b.CheckItemRef(commonItems, lim.nStagePal[3]); };
     auto checkChara = [&](cEdChara& c) { c.FixFlowRefs(lim); };
     auto checkItem = [&](cEdItem& it) { it.FixCmdRefs(lim); };
-    if (!ReadPlaced(r, vBlock, kMinBlock, checkBlock) || !ReadPlaced(r, vChara, kMinChara, checkChara) ||
+    if (!ReadPlacedBlocks(r, vBlock, commonItems, lim.nStagePal[3]) || !ReadPlaced(r, vChara, kMinChara, checkChara) ||
         !ReadPlaced(r, vItem, kMinItem, checkItem))
         return;
 

@@ -4,6 +4,7 @@
 // the caller gets a harmless element so that the current frame can finish.
 #include <iterator>
 #include <list>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -13,10 +14,17 @@
 // posts WM_CLOSE to the main window. The third number is this build's element size.
 void ReportBadIndex(char kind, long long index, std::size_t count, std::size_t elementSize);
 
+// The storage a cVector of T uses; a record library may give its small records their own
+// (declared before the record class is complete, so that every use names the same type).
 template <class T>
-class cVector : public std::vector<T> {
+struct cVectorAllocator {
+    using type = std::allocator<T>;
+};
+
+template <class T, class Alloc = typename cVectorAllocator<T>::type>
+class cVector : public std::vector<T, Alloc> {
 public:
-    using std::vector<T>::vector;
+    using std::vector<T, Alloc>::vector;
 
     T& operator[](long long index) { return At(*this, index); }
     const T& operator[](long long index) const { return At(const_cast<cVector&>(*this), index); }

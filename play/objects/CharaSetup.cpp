@@ -156,7 +156,7 @@ void StartWaitCmd(cCmdRun& run, cChara& c) {
 
 void StartJumpCmd(cCmdRun& run, cChara& c) {
     if (!run.m_pCmd) return;
-    const cVector<u32>& p = run.m_pCmd->params;
+    const cParamList& p = run.m_pCmd->params;
     const i32 height = p.Size() > 2 ? static_cast<i32>(p[2]) : 0;
     run.m_dJumpSpeed = JumpSpeedHbl(c, height);
     run.m_nRiseFrames = JumpFrames(c, run.m_dJumpSpeed);

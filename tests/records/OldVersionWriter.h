@@ -51,7 +51,7 @@ void WriteOldVector(cVector<T>& vec, u32 v, cRecordWriter& w) {
 }
 
 template <class T>
-void WriteOldOwned(const std::shared_ptr<T>& p, u32 v, cRecordWriter& w) {
+void WriteOldOwned(const cRecordBox<T>& p, u32 v, cRecordWriter& w) {
     w.WriteU32(p ? 1 : 0);
     if (p) WriteOld(*p, v, w);
 }

@@ -1,0 +1,135 @@
+#pragma once
+// Storage for the small records a stage holds by the ten thousand: the flows, commands and
+// conditions of its characters and items, their parameter lists, movements and shots. A stage
+// makes them all while it loads and frees them all when it goes; the general heap spends more
+// on that than on reading the bytes (merging freed chunks back together, one at a time). These
+// come from per-size free lists instead: an allocation or a release is a pointer pop or push on
+// the calling thread's list, and whole batches move between threads (a stage is read on the
+// load thread and freed on the window thread) under one short lock.
+//
+// The allocator is stateless, so containers using it move and swap like ordinary ones.
+#include <cstddef>
+#include <memory>
+#include <type_traits>
+#include <utility>
+
+#include "platform/system/Containers.h"
+
+namespace record_pool {
+// Blocks up to this many bytes come from the pool; larger ones from the heap.
+constexpr std::size_t kMaxPooled = 1024;
+void* Allocate(std::size_t bytes);
+// bytes: as given to Allocate.
+void Release(void* p, std::size_t bytes) noexcept;
+} // namespace record_pool
+
+template <class T>
+struct cRecordAlloc {
+    using value_type = T;
+    using is_always_equal = std::true_type;
+    using propagate_on_container_move_assignment = std::true_type;
+
+    cRecordAlloc() = default;
+    template <class U>
+    cRecordAlloc(const cRecordAlloc<U>&) noexcept {}
+
+    T* allocate(std::size_t n) {
+        static_assert(alignof(T) <= 16, "pooled records are aligned to 16 bytes");
+        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+        return static_cast<T*>(record_pool::Allocate(n * sizeof(T)));
+    }
+    void deallocate(T* p, std::size_t n) noexcept { record_pool::Release(p, n * sizeof(T)); }
+
+    template <class U>
+    bool operator==(const cRecordAlloc<U>&) const noexcept {
+        return true;
+    }
+};
+
+// A new T owned by a shared pointer, object and count in one pooled block.
+template <class T, class... Args>
+std::shared_ptr<T> MakePooledShared(Args&&... args) {
+    return std::allocate_shared<T>(cRecordAlloc<T>(), std::forward<Args>(args)...);
+}
+
+// A record owned by one holder, kept in pooled storage: what a command holds of its movement,
+// shot and condition list. Moves hand it over; it is never shared, so it needs no count.
+template <class T>
+class cRecordBox {
+public:
+    cRecordBox() = default;
+    cRecordBox(std::nullptr_t) {}
+    cRecordBox(const cRecordBox&) = delete;
+    cRecordBox& operator=(const cRecordBox&) = delete;
+    cRecordBox(cRecordBox&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
+    cRecordBox& operator=(cRecordBox&& o) noexcept {
+        if (this != &o) {
+            reset();
+            m_p = o.m_p;
+            o.m_p = nullptr;
+        }
+        return *this;
+    }
+    cRecordBox& operator=(std::nullptr_t) noexcept {
+        reset();
+        return *this;
+    }
+    ~cRecordBox() { reset(); }
+
+    // A new record made from args in place of the one held.
+    template <class... Args>
+    T& emplace(Args&&... args) {
+        reset();
+        cRecordAlloc<T> alloc;
+        T* p = alloc.allocate(1);
+        try {
+            m_p = ::new (static_cast<void*>(p)) T(std::forward<Args>(args)...);
+        } catch (...) {
+            alloc.deallocate(p, 1);
+            throw;
+        }
+        return *m_p;
+    }
+    void reset() noexcept {
+        if (T* p = m_p) {
+            m_p = nullptr;
+            p->~T();
+            cRecordAlloc<T>().deallocate(p, 1);
+        }
+    }
+
+    T* get() const noexcept { return m_p; }
+    T& operator*() const noexcept { return *m_p; }
+    T* operator->() const noexcept { return m_p; }
+    explicit operator bool() const noexcept { return m_p != nullptr; }
+    friend bool operator==(const cRecordBox& b, std::nullptr_t) noexcept { return b.m_p == nullptr; }
+
+private:
+    T* m_p = nullptr;
+};
+
+// The record lists kept in pooled storage. Declared here, before any of the classes is
+// complete, so that every use of cVector<cFlow> and the others names the same type.
+class cCond;
+class cKeyCond;
+class cFlow;
+class cFlowCmd;
+template <>
+struct cVectorAllocator<cCond> {
+    using type = cRecordAlloc<cCond>;
+};
+template <>
+struct cVectorAllocator<cKeyCond> {
+    using type = cRecordAlloc<cKeyCond>;
+};
+template <>
+struct cVectorAllocator<cFlow> {
+    using type = cRecordAlloc<cFlow>;
+};
+template <>
+struct cVectorAllocator<cFlowCmd> {
+    using type = cRecordAlloc<cFlowCmd>;
+};
+
+// A command's parameter list.
+using cParamList = cVector<u32, cRecordAlloc<u32>>;
