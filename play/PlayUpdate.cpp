@@ -385,12 +385,13 @@ i32 cGameScene::PlayerStep(cPlayer& p) {
 }
 
 void cGameScene::ShotPass(i32 step) {
+    SHOTSTEP k = SHOTSTEP::Of(this);
     ForEachShot([&](cShot& s) {
-        if (s.UpdateAim()) {
+        if (s.UpdateAim(k)) {
             EraseShot(s);
             return;
         }
-        s.StepMotion();
+        s.StepMotion(k);
         if (step == 1 && s.IsOutsideArea()) {
             EraseShot(s);
             return;

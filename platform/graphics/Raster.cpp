@@ -406,6 +406,21 @@ void RasterPreClear(PixelStore& dst, int x, int y, int w, int h, const PixelStor
     }
 }
 
+namespace {
+// A row of one value. A long row goes through the processor's string store, which on current
+// x86 processors writes whole cache lines without reading them first: the full-frame fill under
+// the play screen moves about half the memory of vector stores. The same pixels either way.
+void FillRow(u32* d, std::size_t n, u32 value) {
+#if defined(__x86_64__)
+    if (n >= 256) {
+        asm volatile("rep stosl" : "+D"(d), "+c"(n) : "a"(value) : "memory");
+        return;
+    }
+#endif
+    std::fill(d, d + n, value);
+}
+} // namespace
+
 void RasterFill(PixelStore& dst, int x, int y, int w, int h, u32 value, bool blend) {
     const int x0 = std::max(0, x), y0 = std::max(0, y);
     const i64 x1 = std::min<i64>(dst.width, static_cast<i64>(x) + w);
@@ -415,7 +430,7 @@ void RasterFill(PixelStore& dst, int x, int y, int w, int h, u32 value, bool ble
     const bool opaque = !blend || (value >> 24) == 255;
     for (int r = y0; r < y1; ++r) {
         u32* d = dst.Row(r);
-        if (opaque) std::fill(d + x0, d + x1, value);
+        if (opaque) FillRow(d + x0, static_cast<std::size_t>(x1 - x0), value);
         else for (i64 c = x0; c < x1; ++c) d[c] = BlendPixel(value, d[c]);
     }
     if (!opaque) GridSnapRect(dst, x0, y0, x1 - x0, y1 - y0);

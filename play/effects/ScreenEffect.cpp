@@ -108,6 +108,25 @@ i32 Redraw(const ScreenEffectCall& c, DDSURFACEDATA* work, bool fill, i32 (*step
     return c.bNoStep ? 0 : step(c);
 }
 
+// How routines 1-3 draw the work surface back into the frame (the alpha operation off): a
+// plain blit, so no texel is left out. Under Direct3D the plain blit of a keyed texture first
+// clears its rectangle to the transparent colour, and then draws the quad; with the quad colour
+// white (or its colour taken as it is) the quad is an opaque copy that covers every pixel of
+// that rectangle, so the clear is all drawn over. Where the blit is drawn at once as a quad (no
+// batch open, a render target drawn from a texture), the keyed blit, which differs only by
+// that clear, gives the same pixels without it.
+u32 OpaqueBackFlags(DDSURFACEDATA* back, DDSURFACEDATA* work) {
+    if (!lpDTCon || !back || !work || D3DBatchIsOpen() || lpDTCon->bCopyingVirtual) return 0;
+    const u32 colour = lpDTCon->dwQuadColor, colourOp = lpDTCon->dwColorOp;
+    const bool colourKept = colourOp == D3DTOP_SELECTARG1 || (colourOp == D3DTOP_MODULATE && (colour & 0xFFFFFFu) == 0xFFFFFFu);
+    const bool alphaFull = (lpDTCon->dwAlphaOp == D3DTOP_DISABLE || lpDTCon->dwAlphaOp == D3DTOP_SELECTARG2) && (colour >> 24) == 255;
+    if (!colourKept || !alphaFull || work->alias) return 0;
+    DDSURFACEDATA* target = back;
+    DDSetDrawTarget(&target);
+    if (!target->lpDT || !target->lpDT->bRenderTarget || !work->lpDT || work->lpDT->bSystemTexture) return 0;
+    return DDBLT_KEY;
+}
+
 i32 ScreenEffectNone(const ScreenEffectCall&) {
     if (lpDTCon && lpDTCon->bVirtual) DDSetRenderToVirtual(0);
     return 0;
@@ -128,7 +147,7 @@ i32 ShiftStep(const ScreenEffectCall& c) {
 i32 ScreenEffectShift(const ScreenEffectCall& c) {
     const cScreenEffectRun& run = *c.pRun;
     return Redraw(c, c.pSurf->pWork, true, ShiftStep,
-                  [&](DDSURFACEDATA* w) { DDBlt(c.pBack, run.m_nA, run.m_nB, kW, kH, w, 0, 0, 0); });
+                  [&](DDSURFACEDATA* w) { DDBlt(c.pBack, run.m_nA, run.m_nB, kW, kH, w, 0, 0, OpaqueBackFlags(c.pBack, w)); });
 }
 
 // One swing step: out to +p1, back to -p1, p2 full swings over the run.
@@ -160,14 +179,14 @@ i32 ScreenEffectShakeH(const ScreenEffectCall& c) {
         // Only the strip the shifted frame leaves uncovered is cleared.
         if (o > 0) DDFillRect(c.pBack, 0, 0, Trunc32(o + 1), kH, kClearColour);
         else if (o < 0) DDFillRect(c.pBack, Trunc32(o + kW), 0, Trunc32(1 - o), kH, kClearColour);
-        DDBlt(c.pBack, Trunc32(o), 0, kW, kH, w, 0, 0, 0);
+        DDBlt(c.pBack, Trunc32(o), 0, kW, kH, w, 0, 0, OpaqueBackFlags(c.pBack, w));
     });
 }
 
 i32 ScreenEffectShakeV(const ScreenEffectCall& c) {
     const double o = c.pRun->m_dOffset;
     return Redraw(c, c.pSurf->pWork, true, ShakeStep,
-                  [&](DDSURFACEDATA* w) { DDBlt(c.pBack, 0, Trunc32(o), kW, kH, w, 0, 0, 0); });
+                  [&](DDSURFACEDATA* w) { DDBlt(c.pBack, 0, Trunc32(o), kW, kH, w, 0, 0, OpaqueBackFlags(c.pBack, w)); });
 }
 
 // A strip count of 0 or less (outside the editor's range) draws the frame plain.

@@ -113,7 +113,8 @@ i32 ShotsAgainstCharas(cGameScene& scene, const std::array<SIDE, kSideCount>& ch
         const std::vector<cShot*>& shots = charas[static_cast<std::size_t>(i)].shots;
         if (shots.empty()) continue;
         for (i32 j = 0; j < kSideCount; ++j) {
-            if (j == i) continue;
+            // A side without characters has nothing for the shots to hit.
+            if (j == i || charas[static_cast<std::size_t>(j)].chara.empty()) continue;
             for (cShot* sp : shots) {
                 cShot& s = *sp;
                 if (s.IsRemoved() || s.m_bFinished || (onScreenOnly && !s.m_bOnScreen)) continue;

@@ -2,10 +2,12 @@
 #include "play/shots/Shot.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 
 #include "database/Database.h"
+#include "database/SystemSwitches.h"
 #include "platform/system/Containers.h"
 #include "play/GameScene.h"
 #include "play/rules/Damage.h"
@@ -14,6 +16,31 @@
 #include "records/StageSettings.h"
 
 i32 cShot::Steps() { return std::max(1, Trunc32(SpeedUnit())); }
+
+SHOTSTEP SHOTSTEP::Of(const cGameScene* scene) {
+    SHOTSTEP k;
+    k.pScene = scene;
+    k.dUnit = SpeedUnit();
+    k.nSteps = cShot::Steps();
+    k.dLimit = SpeedLimit();
+    k.dGravity = GravityStep();
+    if (scene) {
+        k.nStageW = scene->StageWidthPx();
+        k.nStageH = scene->StageHeightPx();
+    }
+    k.bCarryOff = SysSwitch(SW_SCROLL_CARRY_OFF) != 0;
+    return k;
+}
+
+double SHOTSTEP::Sin(double x) {
+    const u64 bits = std::bit_cast<u64>(x);
+    SINE& e = m_aSine[(bits ^ (bits >> 17) ^ (bits >> 35)) & 15];
+    if (e.bits != bits) {
+        e.bits = bits;
+        e.value = std::sin(x);
+    }
+    return e.value;
+}
 
 cShot::cShot() = default;
 
@@ -227,16 +254,67 @@ void cShot::MoveY() {
     MoveObjY(*this, 2);
 }
 
-void cShot::StepMotion() {
+void cShot::StepMotion() { StepMotion(SHOTSTEP::Of(m_pScene)); }
+
+void cShot::StepMotion(const SHOTSTEP& k) {
     // A shot's picture shows its two rows in turn, each for a tenth of a second.
     if (m_bIsShot) {
-        const i32 period = 6 * Steps();
+        const i32 period = 6 * k.nSteps;
         if (++m_nAnimTick >= 2 * period) m_nAnimTick = 0;
         m_nSwordFrame = m_nAnimTick / period;
     }
-    if (!m_bFly) m_dSpeedY += GravityStep();
-    MoveY();
-    MoveX();
+    if (!m_bFly) m_dSpeedY += k.dGravity;
+    if (m_pScene != k.pScene) {
+        MoveY();
+        MoveX();
+        return;
+    }
+    MoveYIn(k);
+    MoveXIn(k);
+}
+
+void cShot::ShotEdgesX() {
+    m_dRight = m_dX + m_nBoxW - 1;
+    cShot::UpdateBoxesX();
+    m_nCellL = Trunc32(m_dX) >> 5;
+    m_nCellR = Trunc32(m_dRight) >> 5;
+}
+
+void cShot::ShotEdgesY() {
+    m_dBottom = m_dY + m_nBoxH - 1;
+    cShot::UpdateBoxesY();
+    m_nCellT = Trunc32(m_dY) >> 5;
+    m_nCellB = Trunc32(m_dBottom) >> 5;
+}
+
+void cShot::MoveYIn(const SHOTSTEP& k) {
+    if (m_dAccelY != 0) m_dSpeedY += m_dAccelY;
+    if (m_dSpeedY == 0) return;
+    // MoveObjY(*this, 2): the speed limit, the move, then ClampY(2), of which only the stage's
+    // own edges move a shot (the view's bounds give return codes, unused here).
+    m_dSpeedY = std::clamp(m_dSpeedY, -k.dLimit, k.dLimit);
+    m_dY += m_dSpeedY;
+    if (m_pScene) {
+        const double far = m_dY + m_nBoxH - 1;
+        const bool clampable = m_nBoxH < 32 * cBlockMap::kMargin;
+        if (m_dY < 0 && clampable) m_dY = 0;
+        else if (far >= k.nStageH && clampable) m_dY = k.nStageH - m_nBoxH;
+    }
+    ShotEdgesY();
+}
+
+void cShot::MoveXIn(const SHOTSTEP& k) {
+    if (m_dAccelX != 0) m_dSpeedX += m_dAccelX;
+    if (m_dSpeedX == 0) return;
+    m_dSpeedX = std::clamp(m_dSpeedX, -k.dLimit, k.dLimit);
+    m_dX += m_dSpeedX;
+    // ClampToStageX.
+    if (m_pScene) {
+        const i32 w = k.nStageW;
+        if (m_dX + m_nBoxW > w) m_dX = w - m_nBoxW;
+        else if (m_dX < 0) m_dX = 0;
+    }
+    ShotEdgesX();
 }
 
 i32 cShot::IsOutsideArea() {

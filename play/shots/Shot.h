@@ -52,6 +52,33 @@ struct OWNHANDLE {
 // character links').
 constexpr u32 kRefAimingShot = 5;
 
+// What the step of every shot reads of the stage and the switches, taken once for a pass over
+// the shots of a scene: nothing a shot does in its step changes them. It also remembers the
+// sines of the pass's waves, each under the exact bits of its angle: the shots of one volley
+// weave in the same phase, and a sine of the same angle is the same value.
+struct SHOTSTEP {
+    const cGameScene* pScene = nullptr;
+    double dUnit = 1.0;     // SpeedUnit()
+    i32 nSteps = 1;         // cShot::Steps()
+    double dLimit = 0.0;    // SpeedLimit()
+    double dGravity = 0.0;  // GravityStep()
+    i32 nStageW = 0;        // the scene's stage in pixels
+    i32 nStageH = 0;
+    bool bCarryOff = false; // the scroll carry switched off
+
+    // For the shots of scene (or of no scene).
+    static SHOTSTEP Of(const cGameScene* scene);
+    // std::sin(x), computed once per angle within the pass.
+    double Sin(double x);
+
+private:
+    struct SINE {
+        u64 bits = 0; // the angle +0.0, whose sine is +0.0
+        double value = 0.0;
+    };
+    SINE m_aSine[16];
+};
+
 class cShot : public cObj {
 public:
     cShot();
@@ -82,8 +109,10 @@ public:
     // Aim, homing, acceleration, life and range (the sword's update for a sword): non-zero
     // removes the shot.
     i32 UpdateAim();
+    i32 UpdateAim(SHOTSTEP& k);
     // Its animation, the stage gravity when it does not fly, MoveY, then MoveX.
     void StepMotion();
+    void StepMotion(const SHOTSTEP& k);
     // Outside its stage area (area 4 for side 0, else area 5); swords follow their owners and
     // never leave by area.
     i32 IsOutsideArea();
@@ -143,6 +172,12 @@ public:
     OWNHANDLE m_RefEntry;      // the handle under which it entered its target's list
 
 private:
+    // MoveY and MoveX with the pass's readings: the same steps, without the rule's return codes.
+    void MoveYIn(const SHOTSTEP& k);
+    void MoveXIn(const SHOTSTEP& k);
+    // UpdateEdgesX/Y for a shot (its own boxes, no virtual call).
+    void ShotEdgesX();
+    void ShotEdgesY();
     // The sword's current part, or null.
     const cSwordPart* SwordPart() const;
     // The sword's sizes from a part (unscaled and scaled, box and picture alike).

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr double kShotAimDegToRad = 0.017453292519943278;
+// The waves' degree (play/rules' constant, not the one above).
+constexpr double kWaveDegToRad = 0.017453292519943295;
 
 // The graphic centre of an object in world pixels.
 double CentreX(const cObj& o) { return o.m_dX - o.m_nGfxOffX + o.m_nGfxW / 2; }
@@ -26,9 +28,9 @@ bool SameSignOrZero(double before, double after) { return !((before > 0 && after
 namespace {
 
 // The speed of the aim modes: the definition's speed for the shot's volley, per step.
-double AimSpeed(const cShot& s) {
+double AimSpeed(const cShot& s, const SHOTSTEP& k) {
     return ((static_cast<double>(s.Def(eShot::SpeedStep)) * s.m_nIndex + static_cast<double>(s.Def(eShot::Speed))) * 0.1) /
-           SpeedUnit();
+           k.dUnit;
 }
 
 // Steps to cover a distance of p hbl at the speed (0 at speed 0).
@@ -47,9 +49,9 @@ cChara* LiveTarget(const cObjHandle& h) {
 }
 
 // Modes 1-3: one turn toward the aim on the turn frame.
-void AimOnce(cShot& s) {
+void AimOnce(cShot& s, SHOTSTEP& k) {
     if (s.m_nFrame == 0) {
-        s.m_dSpeed = AimSpeed(s);
+        s.m_dSpeed = AimSpeed(s, k);
         if (const i64 p1 = s.Def(eShot::AimParam1)) s.m_nTurnFrame = FramesFor(p1, s.m_dSpeed);
     }
     if (!s.m_bAimDone && s.m_nFrame >= s.m_nTurnFrame && s.m_pScene) {
@@ -70,9 +72,9 @@ void AimOnce(cShot& s) {
 }
 
 // Modes 4-7: steer toward the aim from the start frame until the end frame.
-void Homing(cShot& s) {
+void Homing(cShot& s, SHOTSTEP& k) {
     if (s.m_nFrame == 0) {
-        s.m_dSpeed = AimSpeed(s);
+        s.m_dSpeed = AimSpeed(s, k);
         if (const i64 p1 = s.Def(eShot::AimParam1)) s.m_nTurnFrame = FramesFor(p1, s.m_dSpeed);
         if (const i64 p2 = s.Def(eShot::AimParam2)) s.m_nHomingEnd = FramesFor(p2, s.m_dSpeed);
     }
@@ -89,8 +91,19 @@ void Homing(cShot& s) {
     ++s.m_nFrame;
 }
 
+// WaveVelocity2 (play/rules) at step 1 and offset 0, with the pass's speed unit and sines.
+double WaveVelocity2Of(double amplitude, double period, double& phase, SHOTSTEP& k) {
+    const double u = k.dUnit;
+    const double r = period * kWaveDegToRad;
+    const double offset = 0;
+    const double v = -(r * k.Sin((phase / u + offset) * r) * (r / u) * amplitude) / u;
+    phase += 1.0;
+    if (phase >= 360 * u) phase -= 360 * u;
+    return v;
+}
+
 // Mode 8: a wave across the flight.
-void Wave(cShot& s) {
+void Wave(cShot& s, SHOTSTEP& k) {
     const double amplitude = static_cast<double>(s.Def(eShot::AimParam1)) * 16;
     const double period = static_cast<double>(s.Def(eShot::AimParam2));
     if (s.m_nFrame == 0) {
@@ -107,7 +120,7 @@ void Wave(cShot& s) {
         s.m_dOwnVelY += v * s.m_dWaveDir[1];
         s.m_nFrame = 1;
     } else {
-        const double a = WaveVelocity2(amplitude, period, s.m_dWavePhase, 1.0, 0);
+        const double a = WaveVelocity2Of(amplitude, period, s.m_dWavePhase, k);
         const double vx = s.m_dOwnVelX + a * s.m_dWaveDir[0];
         const double vy = s.m_dOwnVelY + a * s.m_dWaveDir[1];
         s.m_dOwnVelX = SameSignOrZero(s.m_dOwnVelX, vx) ? vx : 0.0;
@@ -117,9 +130,9 @@ void Wave(cShot& s) {
 }
 
 // Mode 9: flies straight, then falls from the turn frame on.
-void Fall(cShot& s) {
+void Fall(cShot& s, SHOTSTEP& k) {
     if (s.m_nFrame == 0) {
-        s.m_dSpeed = AimSpeed(s);
+        s.m_dSpeed = AimSpeed(s, k);
         if (const i64 p1 = s.Def(eShot::AimParam1)) s.m_nTurnFrame = FramesFor(p1, s.m_dSpeed);
     }
     if (!s.m_bAimDone && s.m_nFrame >= s.m_nTurnFrame) {
@@ -130,8 +143,8 @@ void Fall(cShot& s) {
     ++s.m_nFrame;
 }
 
-using AIMROUTINE = void (*)(cShot&);
-void Straight(cShot&) {}
+using AIMROUTINE = void (*)(cShot&, SHOTSTEP&);
+void Straight(cShot&, SHOTSTEP&) {}
 constexpr AIMROUTINE kAimRoutine[] = {Straight, AimOnce, AimOnce, AimOnce, Homing, Homing, Homing, Homing, Wave, Fall};
 
 } // namespace
@@ -149,10 +162,15 @@ void cShot::SteerToward(const cObj& aim) {
 }
 
 i32 cShot::UpdateAim() {
+    SHOTSTEP k = SHOTSTEP::Of(m_pScene);
+    return UpdateAim(k);
+}
+
+i32 cShot::UpdateAim(SHOTSTEP& k) {
     if (!m_bIsShot) return UpdateSword();
     // The scroll carry: a scroll-synchronised shot moves with the running auto-scroll.
     m_dCarryX = m_dCarryY = 0;
-    if (m_pScene && m_bShotScrollSync && !SysSwitch(SW_SCROLL_CARRY_OFF)) {
+    if (m_pScene && m_bShotScrollSync && !k.bCarryOff) {
         if (m_pScene->m_ScrollX.m_bAuto) m_dCarryX = m_pScene->m_ScrollX.m_dSpeed;
         if (m_pScene->m_ScrollY.m_bAuto) m_dCarryY = m_pScene->m_ScrollY.m_dSpeed;
     }
@@ -160,7 +178,7 @@ i32 cShot::UpdateAim() {
     if (m_bFly) m_dSpeedY = m_dCarryY;
 
     const i64 mode = Def(eShot::AimMode);
-    if (mode >= 0 && mode < static_cast<i64>(std::size(kAimRoutine))) kAimRoutine[mode](*this);
+    if (mode >= 0 && mode < static_cast<i64>(std::size(kAimRoutine))) kAimRoutine[mode](*this, k);
 
     if (m_bAccelerating) {
         m_dOwnVelX += m_dAccelX;

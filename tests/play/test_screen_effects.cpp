@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "play/effects/ScreenEffect.h"
+#include "play/objects/Obj.h"
 #include "tests/play/EffectTestUtil.h"
 
 namespace {
@@ -186,6 +187,51 @@ TEST_P(ScreenEffectStrip, ParametersFarOutOfRangeStayInRange) {
             run.Set(id, EFFECT_FORWARD, 0);
             for (int f = 0; f < 2; ++f) RunScreenEffect(call);
         }
+    }
+}
+
+// The shift and the shakes draw the work surface back with the keyed blit where that gives the
+// plain blit's pixels (an opaque quad): a frame with translucent parts, under a white, a tinted
+// and a translucent quad colour, is drawn as the plain blits of the routines' own steps draw it.
+TEST_P(ScreenEffectStrip, ShiftAndShakesDrawWhatThePlainBlitDraws) {
+    ScopedEffectRows rows({}, ScrKindRecords());
+    DDSURFACEDATA* back = &g_sdBackBuffer;
+    DDSURFACEDATA* w = &work->work;
+    auto draw = [&] {
+        DrawPlay();
+        D3DFillRect(back, 100, 50, 300, 200, 0x80FF4020u);
+        DDFillRect(w, 0, 0, 640, 480, 5);
+    };
+    auto plain = [&](const cScreenEffectRun& run, i32 id) {
+        DDBlt(w, 0, 0, 640, 480, back, 0, 0, 0);
+        if (id != 2) DDFillRect(back, 0, 0, 640, 480, 16);
+        D3DSetAlphaOp(D3DTOP_DISABLE);
+        const double o = run.m_dOffset;
+        if (id == 1) DDBlt(back, run.m_nA, run.m_nB, 640, 480, w, 0, 0, 0);
+        if (id == 2) {
+            if (o > 0) DDFillRect(back, 0, 0, Trunc32(o + 1), 480, 16);
+            else if (o < 0) DDFillRect(back, Trunc32(o + 640), 0, Trunc32(1 - o), 480, 16);
+            DDBlt(back, Trunc32(o), 0, 640, 480, w, 0, 0, 0);
+        }
+        if (id == 3) DDBlt(back, 0, Trunc32(o), 640, 480, w, 0, 0, 0);
+        D3DResetAlphaOp();
+    };
+    for (u32 colour : {0xFFFFFFFFu, 0xFF80C0FFu, 0x80FFFFFFu}) {
+        D3DSetVertexColor(colour);
+        for (i32 id : {1, 2, 3}) {
+            cScreenEffectRun run;
+            run.Set(id, EFFECT_FORWARD, 0);
+            const ScreenEffectCall call = Call(run);
+            for (int f = 0; f < 8; ++f) {
+                draw();
+                plain(run, id);
+                const std::vector<u32> want = Frame();
+                draw();
+                RunScreenEffect(call);
+                ASSERT_EQ(Frame(), want) << "colour " << std::hex << colour << std::dec << " kind " << id << " frame " << f;
+            }
+        }
+        D3DResetVertexColor();
     }
 }
 
