@@ -123,34 +123,42 @@ void D3DFlushBatch() {
     std::vector<QuadEntry> entries;
     entries.swap(g_batch.entries);
     g_batch.open = false;
-    if (g_batch.layerMode)
-        std::stable_sort(entries.begin(), entries.end(), [](const QuadEntry& a, const QuadEntry& b) { return a.key < b.key; });
+    // The draw order: by key, entries of equal keys in the order they came (the pairs sort
+    // like a stable sort of the entries, without moving the entries themselves).
+    thread_local std::vector<std::pair<i32, u32>> order;
+    order.resize(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) order[i] = {g_batch.layerMode ? entries[i].key : 0, static_cast<u32>(i)};
+    if (g_batch.layerMode) std::sort(order.begin(), order.end());
+    auto at = [&](std::size_t k) -> const QuadEntry& { return entries[order[k].second]; };
     auto sameRun = [](const QuadEntry& a, const QuadEntry& b) {
         return a.src == b.src && a.dst == b.dst && a.flags == b.flags && a.color == b.color &&
                a.colorOp == b.colorOp && a.alphaOp == b.alphaOp && a.factor == b.factor && a.zero == b.zero;
     };
     for (std::size_t first = 0; first < entries.size();) {
         std::size_t end = first + 1;
-        while (end < entries.size() && sameRun(entries[end - 1], entries[end])) ++end;
+        while (end < entries.size() && sameRun(at(end - 1), at(end))) ++end;
         ++g_nRuns;
         DDBeginScene();
         // A run is one draw call: every transparent-colour clear of the run comes before its
         // quads, so an opaque copy that overlaps an earlier one of the same run keeps what the
         // earlier one drew where its own texels are transparent.
         for (std::size_t i = first; i < end; ++i) {
-            const QuadEntry& e = entries[i];
+            const QuadEntry& e = at(i);
             if (e.preClear && e.dstStore && e.srcStore)
                 RasterPreClear(*e.dstStore, e.x, e.y, e.w, e.h, *e.srcStore, e.sx, e.sy, e.sw, e.sh, e.clearColor, e.color,
                                e.alphaOp);
         }
         for (std::size_t i = first; i < end; ++i) {
-            const QuadEntry& e = entries[i];
+            const QuadEntry& e = at(i);
             if (!e.dstStore || !e.srcStore) continue;
             DrawGpuQuad(*e.dstStore, *e.srcStore, e.x, e.y, e.w, e.h, e.sx, e.sy, e.sw, e.sh, e.color, e.colorOp,
                         e.alphaOp, e.factor, false, 0);
         }
         first = end;
     }
+    // The next batch reuses the storage (a frame's sprites fill it again).
+    entries.clear();
+    if (g_batch.entries.empty()) g_batch.entries.swap(entries);
 }
 
 void D3DBeginFillBatch() {

@@ -361,6 +361,39 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
 }
 
 namespace {
+// One run of a row of the fixed-point turn: n pixels whose coordinates start at (u, v) and
+// step by (du, dv), each taking the texel at (oy + (V >> 10)) * pitch + ox + (U >> 10) unless
+// the key test ((texel & km) == kv) skips it. Eight pixels at a time: their indexes in 32-bit
+// lanes, the texels fetched, then one keyed store of the eight. The caller checks that every
+// coordinate the run reaches fits 32 bits; the index sums wrap as unsigned numbers, which
+// leaves the true index (smaller than 2^31) for every pixel of the run.
+PIXEL_LOOP_CLONES void TurnRun(u32* row, int n, i32 u, i32 v, i32 du, i32 dv, u32 ox, u32 oy, u32 pitch,
+                               const u32* sp, u32 km, u32 kv) {
+    typedef i32 VI __attribute__((vector_size(32)));
+    typedef u32 VU __attribute__((vector_size(32)));
+    constexpr int kLanes = 8;
+    const VI lane = {0, 1, 2, 3, 4, 5, 6, 7};
+    VI U = u + lane * du, V = v + lane * dv;
+    int i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        const VU at = ((VU)(V >> 10) + oy) * pitch + (VU)(U >> 10) + ox;
+        VU t, o;
+        for (int k = 0; k < kLanes; ++k) t[k] = sp[at[k]];
+        std::memcpy(&o, row + i, sizeof o);
+        const VU m = (VU)((t & km) != kv);
+        o = (t & m) | (o & ~m);
+        std::memcpy(row + i, &o, sizeof o);
+        U += du * kLanes;
+        V += dv * kLanes;
+    }
+    for (; i < n; ++i) {
+        const u32 t = sp[((u32(V[0] >> 10) + oy) * pitch + u32(U[0] >> 10) + ox)];
+        if ((t & km) != kv) row[i] = t;
+        U += du;
+        V += dv;
+    }
+}
+
 // The whole numbers t with lo <= base + t * step < hi: [first, last], empty when first > last.
 struct RunBounds {
     i64 first, last;
@@ -432,6 +465,8 @@ i32 DDBltRotate(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 w, i32 h, i32 pivotX, i3
     const bool skip = key == 1;
     const i64 ox = static_cast<i64>(sx) + pivotX, oy = static_cast<i64>(sy) + pivotY, pitch = lk.src.nPitch;
     const u32* const sp = lk.src.lpPixels;
+    // Without the key test no pixel value matches (the value lies outside the mask).
+    const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
     // Rows in bands of eight, drawn a block of columns at a time, so that the reads slanted
     // through the source stay in cache (each pixel's texel is computed exactly, in any order).
     constexpr int kBand = 8;
@@ -463,6 +498,14 @@ i32 DDBltRotate(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 w, i32 h, i32 pivotX, i3
                 if (from > to) continue;
                 u32* row = lk.D(0, ty0 + r);
                 i64 U = U0[r] + from * ics, V = V0[r] + from * isn;
+                // The eight-lane walk reaches up to eight steps past the run's last pixel.
+                const i64 Ue = U + (to - from + 9) * ics, Ve = V + (to - from + 9) * isn;
+                if (std::min({U, V, Ue, Ve}) >= INT32_MIN && std::max({U, V, Ue, Ve}) <= INT32_MAX) {
+                    TurnRun(row + from, static_cast<int>(to - from + 1), static_cast<i32>(U), static_cast<i32>(V),
+                            static_cast<i32>(ics), static_cast<i32>(isn), static_cast<u32>(ox), static_cast<u32>(oy),
+                            static_cast<u32>(pitch), sp, km, kv);
+                    continue;
+                }
                 for (i64 tx = from; tx <= to; ++tx, U += ics, V += isn) {
                     const u32 p = sp[(oy + (V >> 10)) * pitch + ox + (U >> 10)];
                     if (!(skip && isKey(p))) row[tx] = p;

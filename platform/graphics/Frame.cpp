@@ -187,6 +187,14 @@ void cMemoryPresenter::Present(const u32* argb, int width, int height) {
     m_height = height;
     ++m_count;
 }
+void cMemoryPresenter::PresentIndexed(const u32* indexes, const u32 (&lut)[256], int width, int height) {
+    std::lock_guard lock(m_mutex);
+    m_frame.resize(static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < m_frame.size(); ++i) m_frame[i] = lut[indexes[i] & 255] | 0xFF000000u;
+    m_width = width;
+    m_height = height;
+    ++m_count;
+}
 std::vector<u32> cMemoryPresenter::Frame() const {
     std::lock_guard lock(m_mutex);
     return m_frame;

@@ -35,6 +35,8 @@ cPresenter* GetPresenter();
 class cMemoryPresenter : public cPresenter {
 public:
     void Present(const u32* argb, int width, int height) override;
+    // Converts straight into the kept frame: one pass instead of a converted copy copied again.
+    void PresentIndexed(const u32* indexes, const u32 (&lut)[256], int width, int height) override;
     std::vector<u32> Frame() const;
     int Width() const;
     int Height() const;
@@ -80,6 +82,7 @@ public:
     // multiples. vsync is used only when the display runs at 60 Hz.
     bool Init(const char* title, int width, int height, bool fullscreen, bool integerScale, bool vsync);
     void Present(const u32* argb, int width, int height) override;
+    void PresentIndexed(const u32* indexes, const u32 (&lut)[256], int width, int height) override;
     int RefreshRate() override;
     // Window thread: shows the pending frame, if any. True when one was shown.
     bool ShowPending();
@@ -92,5 +95,7 @@ public:
     void Shutdown();
 
 private:
+    // Wakes the window thread for the frame just put in the mailbox.
+    void Wake();
     SdlPresenterImpl* m = nullptr;
 };

@@ -102,27 +102,49 @@ u32 BlendPixel(u32 s, u32 d) {
 }
 
 namespace {
-// Row spans of the 1:1 blits, written without branches on the pixel values so that the
-// compiler can vectorise them: sprites and key colours alternate too often for prediction.
-PIXEL_LOOP_CLONES void SpanKey(u32* d, const u32* s, int n, u32 key, u32 mask) {
-    for (int i = 0; i < n; ++i) {
-        const u32 v = s[i];
-        const u32 m = 0u - static_cast<u32>((v & mask) != key);
-        d[i] = (v & m) | (d[i] & ~m);
+typedef u32 SpanV __attribute__((vector_size(32)));
+typedef u16 SpanW __attribute__((vector_size(32)));
+constexpr int kLanes = 8;
+
+inline void LoadV(SpanV& v, const u32* p) { std::memcpy(&v, p, sizeof v); }
+inline void StoreV(u32* p, const SpanV& v) { std::memcpy(p, &v, sizeof v); }
+
+// Rectangles of the 1:1 blits, `rows` rows of n pixels with each surface's own pitch, written
+// without branches on the pixel values so that the compiler can vectorise them: sprites and key
+// colours alternate too often for prediction. A whole rectangle goes in one call, so that a
+// sprite's rows do not each pay for a call and the loop's set-up.
+PIXEL_LOOP_CLONES void KeyRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows, u32 key,
+                               u32 mask) {
+    for (int r = 0; r < rows; ++r, d += dp, s += sp) {
+        for (int i = 0; i < n; ++i) {
+            const u32 v = s[i];
+            const u32 m = 0u - static_cast<u32>((v & mask) != key);
+            d[i] = (v & m) | (d[i] & ~m);
+        }
     }
 }
-PIXEL_LOOP_CLONES void SpanAlphaKey(u32* d, const u32* s, int n) {
-    for (int i = 0; i < n; ++i) {
+// A keyed copy on alpha: the texel where its alpha is not 0.
+inline void AlphaKeyRow(u32* d, const u32* s, int n) {
+    int i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        SpanV t, o;
+        LoadV(t, s + i);
+        LoadV(o, d + i);
+        const SpanV m = (SpanV)((t >> 24) != 0u);
+        StoreV(d + i, (t & m) | (o & ~m));
+    }
+    for (; i < n; ++i) {
         const u32 v = s[i];
         const u32 m = 0u - static_cast<u32>((v >> 24) != 0);
         d[i] = (v & m) | (d[i] & ~m);
     }
 }
+PIXEL_LOOP_CLONES void AlphaKeyRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows) {
+    for (int r = 0; r < rows; ++r, d += dp, s += sp) AlphaKeyRow(d, s, n);
+}
 // The blend written without branches: alpha 255 gives the texel and alpha 0 the target
 // exactly, as BlendPixel's shortcuts do. Two channels share one 32-bit product (each stays
-// below 65,536), with Div255 on both halves at once: the same values, half the work. Written
-// once for single pixels and for blocks of eight (GCC/Clang vectors).
-// (Vectors pass by reference: an AVX vector by value would change the call's ABI.)
+// below 65,536), with Div255 on both halves at once: the same values, half the work.
 template <class V>
 inline void BlendLanes(const V& v, V& o) {
     const V a = v >> 24, ia = 255 - a;
@@ -132,40 +154,91 @@ inline void BlendLanes(const V& v, V& o) {
     o = (((rb1 + ((rb1 >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu) |
         (((ag1 + ((ag1 >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu) << 8;
 }
-
-typedef u32 SpanV __attribute__((vector_size(32)));
-inline bool AnyLane(const SpanV& v) {
-    u64 q[4];
-    std::memcpy(q, &v, sizeof q);
-    return (q[0] | q[1] | q[2] | q[3]) != 0;
+// BlendLanes on a block of eight (GCC/Clang vectors) in 16-bit lanes: each channel's sum of
+// products stays below 65,536 and so does every step of Div255 after it, so the halves never
+// carry into each other and the products need only the 16-bit multiply (the same values).
+// (Vectors pass by reference: an AVX vector by value would change the call's ABI.)
+inline void BlendBlock(const SpanV& t, SpanV& o) {
+    const SpanV a = t >> 24, aa = a | a << 16;
+    const SpanW a2 = (SpanW)aa, ia2 = (SpanW)(0x00FF00FFu - aa);
+    const SpanW rb = (SpanW)(t & 0x00FF00FFu) * a2 + (SpanW)(o & 0x00FF00FFu) * ia2 + 128;
+    const SpanW ag = (SpanW)((t >> 8) & 0x00FF00FFu) * a2 + (SpanW)((o >> 8) & 0x00FF00FFu) * ia2 + 128;
+    o = (SpanV)((rb + (rb >> 8)) >> 8) | (SpanV)((ag + (ag >> 8)) >> 8) << 8;
 }
 
-// Blending without modulation, in one pass over both rows: a block of texels all opaque is a
-// copy, one of opaque and transparent texels a keyed copy, and only blocks with partial alpha
-// pay for the blend (each way gives the same pixels).
-PIXEL_LOOP_CLONES void SpanBlend(u32* d, const u32* s, int n) {
-    constexpr int kLanes = 8;
-    int i = 0;
-    for (; i + kLanes <= n; i += kLanes) {
-        SpanV t, o;
-        std::memcpy(&t, s + i, sizeof t);
-        const SpanV a = t >> 24;
-        if (!AnyLane(~t & 0xFF000000u)) {
-            std::memcpy(d + i, &t, sizeof t);
-            continue;
+// Blending without modulation. Texels all opaque make a copy, opaque and transparent ones a
+// keyed copy, none visible nothing, and only partial alpha pays for the blend (each way gives
+// the same pixels). One look decides for a group of rows, whose texels stay in the first-level
+// cache for the pass that draws them, so the loops take no branch on the pixel values.
+// The look adds 1 to each alpha byte (the carry leaves the word): 255 becomes 0 and 0 becomes
+// 1, so a texel has partial alpha when the sum has a bit above the lowest one of that byte.
+PIXEL_LOOP_CLONES void BlendRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows) {
+    typedef i32 SpanI __attribute__((vector_size(32)));
+    const int group = std::max(1, 4096 / std::max(n, 1));
+    for (int r0 = 0; r0 < rows; r0 += group) {
+        const int r1 = std::min(rows, r0 + group);
+        SpanV all = {}, any = {}, part = {};
+        all = ~all;
+        u32 a = 0xFFFFFFFFu, o = 0, p = 0;
+        for (int r = r0; r < r1; ++r) {
+            const u32* t = s + r * sp;
+            int i = 0;
+            for (; i + kLanes <= n; i += kLanes) {
+                SpanV v;
+                LoadV(v, t + i);
+                all &= v;
+                any |= v;
+                part |= v + 0x01000000u;
+            }
+            for (; i < n; ++i) {
+                a &= t[i];
+                o |= t[i];
+                p |= t[i] + 0x01000000u;
+            }
         }
-        std::memcpy(&o, d + i, sizeof o);
-        const SpanV partial = (SpanV)(a - 1u < 254u);
-        if (!AnyLane(partial)) {
-            const SpanV m = (SpanV)(a != 0u);
-            o = (t & m) | (o & ~m);
+        for (int k = 0; k < kLanes; ++k) {
+            a &= all[k];
+            o |= any[k];
+            p |= part[k];
+        }
+        u32* dr = d + r0 * dp;
+        const u32* sr = s + r0 * sp;
+        if ((o >> 24) == 0) continue;
+        if ((a >> 24) == 255) {
+            for (int r = r0; r < r1; ++r, dr += dp, sr += sp) std::memcpy(dr, sr, static_cast<std::size_t>(n) * sizeof(u32));
+        } else if ((p & 0xFE000000u) == 0) {
+            // Alpha 0 or 255 only: the top bit of the alpha byte, spread over the word by the
+            // arithmetic shift, chooses the texel.
+            for (int r = r0; r < r1; ++r, dr += dp, sr += sp) {
+                int i = 0;
+                for (; i + kLanes <= n; i += kLanes) {
+                    SpanV t, v;
+                    LoadV(t, sr + i);
+                    LoadV(v, dr + i);
+                    const SpanV m = (SpanV)((SpanI)t >> 31);
+                    StoreV(dr + i, (t & m) | (v & ~m));
+                }
+                for (; i < n; ++i)
+                    if (sr[i] >> 24) dr[i] = sr[i];
+            }
         } else {
-            BlendLanes(t, o);
+            for (int r = r0; r < r1; ++r, dr += dp, sr += sp) {
+                int i = 0;
+                for (; i + kLanes <= n; i += kLanes) {
+                    SpanV t, v;
+                    LoadV(t, sr + i);
+                    LoadV(v, dr + i);
+                    BlendBlock(t, v);
+                    StoreV(dr + i, v);
+                }
+                for (; i < n; ++i) BlendLanes(sr[i], dr[i]);
+            }
         }
-        std::memcpy(d + i, &o, sizeof o);
     }
-    for (; i < n; ++i) BlendLanes(s[i], d[i]);
 }
+inline void SpanBlend(u32* d, const u32* s, int n) { BlendRows(d, 0, s, 0, n, 1); }
+inline void SpanKey(u32* d, const u32* s, int n, u32 key, u32 mask) { KeyRows(d, 0, s, 0, n, 1, key, mask); }
+inline void SpanAlphaKey(u32* d, const u32* s, int n) { AlphaKeyRows(d, 0, s, 0, n, 1); }
 
 // Spans narrower than this are drawn pixel by pixel.
 constexpr int kNarrow = 4;
@@ -184,22 +257,21 @@ bool Clip1(const PixelStore& dst, int x, int y, int w, int h, const PixelStore& 
 }
 
 // The rows of a 1:1 blit inside both surfaces. Spans of a column or two (a wave drawn by
-// columns) go pixel by pixel, pixel(d, s), which costs less than a span call a row; wider ones
-// through span(d, s, n).
-template <class Pixel, class Span>
-void Rows1(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, Pixel pixel, Span span) {
+// columns) go pixel by pixel, pixel(d, s), which costs less than a call; wider ones go as one
+// rectangle through rows(d, dst pitch, s, src pitch, n, rows).
+template <class Pixel, class RowsFn>
+void Rows1(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, Pixel pixel, RowsFn rows) {
     Span1 sp;
     if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
     const int n = sp.c1 - sp.c0;
-    for (int r = sp.r0; r < sp.r1; ++r) {
-        u32* d = dst.Row(y + r) + (x + sp.c0);
-        const u32* t = src.Row(sy + r) + (sx + sp.c0);
-        if (n < kNarrow) {
-            for (int i = 0; i < n; ++i) pixel(d[i], t[i]);
-        } else {
-            span(d, t, n);
-        }
+    u32* d = dst.Row(y + sp.r0) + (x + sp.c0);
+    const u32* t = src.Row(sy + sp.r0) + (sx + sp.c0);
+    if (n >= kNarrow) {
+        rows(d, dst.width, t, src.width, n, sp.r1 - sp.r0);
+        return;
     }
+    for (int r = sp.r0; r < sp.r1; ++r, d += dst.width, t += src.width)
+        for (int i = 0; i < n; ++i) pixel(d[i], t[i]);
 }
 } // namespace
 
@@ -335,7 +407,9 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
         const u32 key = op.key & op.keyMask, mask = op.keyMask;
         if (sw == w && sh == h) {
             Rows1(dst, x, y, w, h, src, sx, sy, [key, mask](u32& d, u32 t) { if ((t & mask) != key) d = t; },
-                  [key, mask](u32* d, const u32* t, int n) { SpanKey(d, t, n, key, mask); });
+                  [key, mask](u32* d, std::ptrdiff_t dp, const u32* t, std::ptrdiff_t tp, int n, int rows) {
+                      KeyRows(d, dp, t, tp, n, rows, key, mask);
+                  });
             return;
         }
         WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh,
@@ -344,8 +418,7 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
     }
     case RasterKind::AlphaKey:
         if (sw == w && sh == h) {
-            Rows1(dst, x, y, w, h, src, sx, sy, [](u32& d, u32 t) { if (t >> 24) d = t; },
-                  [](u32* d, const u32* t, int n) { SpanAlphaKey(d, t, n); });
+            Rows1(dst, x, y, w, h, src, sx, sy, [](u32& d, u32 t) { if (t >> 24) d = t; }, AlphaKeyRows);
             return;
         }
         WalkSpans(dst, x, y, w, h, src, sx, sy, sw, sh, [](u32* d, const u32* s, int n) { SpanAlphaKey(d, s, n); });
@@ -353,8 +426,7 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
     case RasterKind::Gpu: {
         const bool identity = Identity(op);
         if (identity && sw == w && sh == h) {
-            Rows1(dst, x, y, w, h, src, sx, sy, [](u32& d, u32 t) { d = BlendPixel(t, d); },
-                  [](u32* d, const u32* t, int n) { SpanBlend(d, t, n); });
+            Rows1(dst, x, y, w, h, src, sx, sy, [](u32& d, u32 t) { d = BlendPixel(t, d); }, BlendRows);
             return;
         }
         // An opaque copy leaves the target on its grid, as the identity does (see below).

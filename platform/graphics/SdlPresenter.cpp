@@ -80,6 +80,22 @@ void cSdlPresenter::Present(const u32* argb, int width, int height) {
         m->mailbox.assign(argb, argb + static_cast<std::size_t>(width) * height);
         m->pending = true;
     }
+    Wake();
+}
+
+void cSdlPresenter::PresentIndexed(const u32* indexes, const u32 (&lut)[256], int width, int height) {
+    if (!m->texture || width != m->width || height != m->height) return;
+    {
+        // Converted straight into the mailbox: one pass instead of a converted copy copied again.
+        std::lock_guard lock(m->mutex);
+        m->mailbox.resize(static_cast<std::size_t>(width) * height);
+        for (std::size_t i = 0; i < m->mailbox.size(); ++i) m->mailbox[i] = lut[indexes[i] & 255];
+        m->pending = true;
+    }
+    Wake();
+}
+
+void cSdlPresenter::Wake() {
     if (!m->wakePosted.exchange(true) && m->eventType != static_cast<u32>(-1)) {
         SDL_Event ev;
         SDL_zero(ev);

@@ -289,7 +289,9 @@ TEST_P(EffectsTest, FixedPointTurnsMatchThePixelRule) {
     };
     const Case cases[] = {{192, 128, W, H, 75, 50, 0, 0, 1},   {370, 20, W, H, 75, 50, 0, 0, 0},
                           {-20, 200, 140, 90, 0, 90, -10, 5, 1}, {192, 128, 60, 30, 30, 15, 100, 80, 1},
-                          {100, 100, 1, 100, 0, 50, 20, 0, 0},  {192, 128, 200, 140, 100, 70, -20, -15, 1}};
+                          {100, 100, 1, 100, 0, 50, 20, 0, 0},  {192, 128, 200, 140, 100, 70, -20, -15, 1},
+                          // A centre millions of pixels away: coordinates past 32 bits.
+                          {5000000, 60, 10000000, 100, 5000100, 50, 0, 0, 1}};
     for (int angle : {0, 17, 30, 90, 135, 180, 233, 270, -45, 3630})
         for (const Case& k : cases) {
             for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = src.px[(i * 7) % src.px.size()];
