@@ -101,16 +101,21 @@ FileRead ReadWhole(const std::string& sjisPath, Bytes& out, std::size_t limit) {
             out.resize(expect > 0 ? expect : std::min<std::size_t>(limit, 65536));
             for (;;) {
                 if (have == out.size()) {
+                    // Full: one byte more tells whether the file goes on. Growing the storage
+                    // first would copy and clear twice the file's size to find its usual end.
+                    char probe;
+                    const ssize_t more = ::read(fd, &probe, 1);
+                    if (more < 0 && errno == EINTR) continue;
+                    if (more < 0) result = FileRead::Unreadable;
+                    if (more <= 0) break;
                     if (out.size() >= limit) {
-                        // Full at the limit: one byte more would pass it.
-                        char probe;
-                        const ssize_t more = ::read(fd, &probe, 1);
-                        if (more > 0) result = FileRead::TooLarge;
-                        else if (more < 0 && errno != EINTR) result = FileRead::Unreadable;
-                        else if (more < 0) continue;
+                        // Full at the limit: that byte passes it.
+                        result = FileRead::TooLarge;
                         break;
                     }
                     out.resize(std::min(limit, std::max<std::size_t>(out.size() * 2, 65536)));
+                    out[have++] = static_cast<typename Bytes::value_type>(probe);
+                    continue;
                 }
                 const ssize_t n = ::read(fd, reinterpret_cast<char*>(out.data()) + have, out.size() - have);
                 if (n < 0) {

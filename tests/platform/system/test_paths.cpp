@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/system/PathResolver.h"
@@ -127,6 +132,31 @@ TEST_F(PathsTest, WholeFilesAreReadWithTheirOutcome) {
     EXPECT_NE(s.find("Name:"), std::string::npos);
     EXPECT_EQ(ReadWholeFile("\\proc\\self\\status", s, 16), FileRead::TooLarge);
     EXPECT_TRUE(s.empty());
+    // A pipe goes on past each storage it fills: every byte comes in its order, up to the limit.
+    const fs::path pipe = m_root / "data" / "pipe.bin";
+    // The writer of the pipe read only to its limit sees the pipe closed early.
+    const auto oldPipe = ::signal(SIGPIPE, SIG_IGN);
+    for (const std::size_t limit : {bytes.size() + 1, bytes.size() - 1}) {
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+        std::thread writer([&] {
+            std::FILE* f = std::fopen(pipe.c_str(), "wb");
+            if (!f) return;
+            for (std::size_t at = 0; at < bytes.size(); at += 4093)
+                std::fwrite(bytes.data() + at, 1, std::min<std::size_t>(4093, bytes.size() - at), f);
+            std::fclose(f);
+        });
+        const FileRead read = ReadWholeFile("data\\pipe.bin", s, limit);
+        writer.join();
+        fs::remove(pipe);
+        if (limit > bytes.size()) {
+            EXPECT_EQ(read, FileRead::Ok);
+            EXPECT_EQ(s, bytes);
+        } else {
+            EXPECT_EQ(read, FileRead::TooLarge);
+            EXPECT_TRUE(s.empty());
+        }
+    }
+    ::signal(SIGPIPE, oldPipe);
 
     // A head of exactly the file's length is the whole file; one byte short of it is not.
     std::size_t size = 0;
