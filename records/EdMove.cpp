@@ -63,20 +63,6 @@ void cEdMove::Load(cRecordReader& r) {
     }
 }
 
-namespace {
-// Commands of a stage make thousands: each copies one cleared movement with its defaults, made
-// once per thread.
-const cEdMove& BlankMove() {
-    thread_local const cEdMove blank = [] {
-        cEdMove m;
-        m.Clear();
-        m.SetDefaults();
-        return m;
-    }();
-    return blank;
-}
-} // namespace
+void NewEdMove(cRecordBox<cEdMove>& p) { p.emplace(BlankRecord<cEdMove>()); }
 
-void NewEdMove(cRecordBox<cEdMove>& p) { p.emplace(BlankMove()); }
-
-void NewEdMove(std::shared_ptr<cEdMove>& p) { p = MakePooledShared<cEdMove>(BlankMove()); }
+void NewEdMove(std::shared_ptr<cEdMove>& p) { p = MakePooledShared<cEdMove>(BlankRecord<cEdMove>()); }

@@ -126,22 +126,9 @@ double cEdShot::GetOffsetY(int n, int dir) const {
     return (dir == 1 && byMirrorY) ? -static_cast<double>(v) : static_cast<double>(v);
 }
 
-namespace {
-// As for movements: a copy of one cleared shot with its defaults, made once per thread.
-const cEdShot& BlankShot() {
-    thread_local const cEdShot blank = [] {
-        cEdShot s;
-        s.Clear();
-        s.SetDefaults();
-        return s;
-    }();
-    return blank;
-}
-} // namespace
+void NewEdShot(cRecordBox<cEdShot>& p) { p.emplace(BlankRecord<cEdShot>()); }
 
-void NewEdShot(cRecordBox<cEdShot>& p) { p.emplace(BlankShot()); }
-
-void NewEdShot(std::shared_ptr<cEdShot>& p) { p = MakePooledShared<cEdShot>(BlankShot()); }
+void NewEdShot(std::shared_ptr<cEdShot>& p) { p = MakePooledShared<cEdShot>(BlankRecord<cEdShot>()); }
 
 const char* const g_ShotMoveTypeLabels[11] = {
     "直進",

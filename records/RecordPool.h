@@ -52,6 +52,19 @@ std::shared_ptr<T> MakePooledShared(Args&&... args) {
     return std::allocate_shared<T>(cRecordAlloc<T>(), std::forward<Args>(args)...);
 }
 
+// A T cleared and given its defaults, made once per thread: the records a stage makes by the
+// thousand (a command's movement and shot) are copied from it.
+template <class T>
+const T& BlankRecord() {
+    thread_local const T blank = [] {
+        T r;
+        r.Clear();
+        r.SetDefaults();
+        return r;
+    }();
+    return blank;
+}
+
 // A record owned by one holder, kept in pooled storage: what a command holds of its movement,
 // shot and condition list. Moves hand it over; it is never shared, so it needs no count.
 template <class T>
