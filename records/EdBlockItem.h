@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "records/BlockAlloc.h"
 #include "records/Cond.h"
 #include "records/FieldTable.h"
 #include "records/FlowCmd.h"
@@ -61,6 +62,10 @@ public:
     // through Load. One bounds check and no per-block call: a stage holds a hundred thousand.
     static std::size_t ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::size_t n, u32 commonItems,
                                     u32 stageItems);
+
+    // True when destroying the block would free nothing (no side storage, no field lists):
+    // a list of blocks then gives back its storage without running the destructor.
+    bool HoldsNothing() const noexcept { return !m_side && !HasFieldLists(); }
 
     void ApplyPaletteInherit();
     void CopyGroup(int k, const cEdBlock& src);

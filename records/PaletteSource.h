@@ -4,6 +4,7 @@
 // here once loaded; until then the common palette is empty. The material-database sizes come
 // from the command checks' limits (GetCmdLimits), where an unknown size is not checked.
 #include "platform/system/Containers.h"
+#include "records/BlockAlloc.h"
 
 class cEdBlock;
 class cEdChara;

@@ -77,6 +77,8 @@ protected:
     void AddField8(void* address, u32 count = 1) { AddField(address, count, 8); }
     void AddField(void* address, u32 count, i8 size);
     void AddString(std::string* address);
+    // Whether the descriptor lists were ever made (then the destructor has them to free).
+    bool HasFieldLists() const noexcept { return m_lists != nullptr; }
 
 private:
     // The descriptor lists, made on the first registration: most records (a stage's hundred
