@@ -156,39 +156,52 @@ PIXEL_LOOP_CLONES void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv, 
         va[i] = static_cast<T>((p >> 24) * m);
         vn[i] = static_cast<T>(m);
     }
-    for (int c = 0; c < 5; ++c) {
-        const T* v = planar + static_cast<std::size_t>(c) * P; // v[i + k], k = 0 .. 2rx - 1: offsets -rx .. rx - 1
-        T* o = out + static_cast<std::size_t>(c) * W;
-        if (rx <= kBlurDirect) {
-            // Windows of 2rx built from ones of powers of two: sums of length 2len from two of
-            // length len, and the window from the lengths of 2rx's bits at growing offsets.
-            const i32 L = 2 * rx, need = W + L - 1;
-            const T* cur = v;
-            T* bufs[2] = {scratch, scratch + P};
-            int flip = 0;
-            i32 pos = 0;
-            bool first = true;
-            for (i32 len = 1;; len *= 2) {
-                if (L & len) {
-                    if (first) for (i32 i = 0; i < W; ++i) o[i] = cur[i + pos];
-                    else for (i32 i = 0; i < W; ++i) o[i] = static_cast<T>(o[i] + cur[i + pos]);
-                    pos += len;
-                    first = false;
+    if (rx <= kBlurDirect) {
+        // Windows of 2rx built from ones of powers of two: sums of length 2len from two of
+        // length len, and the window from the lengths of 2rx's bits at growing offsets. Each
+        // step runs over all five channels at once (each channel's entries read only its own,
+        // the padding keeps them apart), so that a step reads what the one before wrote long
+        // enough ago to have left the store queue: unaligned reads of fresh stores stall.
+        const i32 L = 2 * rx, need = W + L - 1;
+        const T* cur = planar;
+        T* bufs[2] = {scratch, scratch + static_cast<std::size_t>(5) * P};
+        int flip = 0;
+        i32 pos = 0;
+        bool first = true;
+        for (i32 len = 1;; len *= 2) {
+            if (L & len) {
+                for (int ch = 0; ch < 5; ++ch) {
+                    const T* __restrict v = cur + static_cast<std::size_t>(ch) * P;
+                    T* __restrict o = out + static_cast<std::size_t>(ch) * W;
+                    if (first) for (i32 i = 0; i < W; ++i) o[i] = v[i + pos];
+                    else for (i32 i = 0; i < W; ++i) o[i] = static_cast<T>(o[i] + v[i + pos]);
                 }
-                if (2 * len > L) break;
-                const T* __restrict c = cur;
-                if (4 * len > L) {
-                    // 2len is the last bit: its sums go straight into the window.
+                pos += len;
+                first = false;
+            }
+            if (2 * len > L) break;
+            if (4 * len > L) {
+                // 2len is the last bit: its sums go straight into the window.
+                for (int ch = 0; ch < 5; ++ch) {
+                    const T* __restrict c = cur + static_cast<std::size_t>(ch) * P;
+                    T* __restrict o = out + static_cast<std::size_t>(ch) * W;
                     if (first) for (i32 i = 0; i < W; ++i) o[i] = static_cast<T>(c[i + pos] + c[i + pos + len]);
                     else for (i32 i = 0; i < W; ++i) o[i] = static_cast<T>(o[i] + (c[i + pos] + c[i + pos + len]));
-                    break;
                 }
-                T* __restrict next = bufs[flip];
-                flip ^= 1;
-                for (i32 i = 0, e = need - 2 * len + 1; i < e; ++i) next[i] = static_cast<T>(c[i] + c[i + len]);
-                cur = next;
+                break;
             }
-        } else {
+            // Channel ch needs entries ch * P + i, i < need - 2len + 1, which read no further
+            // than its own padded row; the last channel's bound covers the others.
+            const T* __restrict c = cur;
+            T* __restrict next = bufs[flip];
+            flip ^= 1;
+            for (i32 k = 0, e = 4 * P + need - 2 * len + 1; k < e; ++k) next[k] = static_cast<T>(c[k] + c[k + len]);
+            cur = next;
+        }
+    } else {
+        for (int c = 0; c < 5; ++c) {
+            const T* v = planar + static_cast<std::size_t>(c) * P; // v[i + k], k = 0 .. 2rx - 1: offsets -rx .. rx - 1
+            T* o = out + static_cast<std::size_t>(c) * W;
             T acc = 0;
             for (i32 k = 0; k < 2 * rx - 1; ++k) acc += v[k];
             for (i32 i = 0; i < W; ++i) {
@@ -465,7 +478,7 @@ void DDBlur(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 radiusX, i32 rad
     if (narrow) {
         rows16.resize(static_cast<std::size_t>(W) * kC * ring);
         planar16.resize(static_cast<std::size_t>(W + 2 * rx) * kC);
-        scratch16.resize(static_cast<std::size_t>(W + 2 * rx) * 2);
+        scratch16.resize(static_cast<std::size_t>(W + 2 * rx) * kC * 2);
     } else {
         rows32.resize(static_cast<std::size_t>(W) * kC * ring);
         planar32.resize(static_cast<std::size_t>(W + 2 * rx) * kC);
