@@ -13,7 +13,7 @@ std::unique_ptr<cRecordReader> OpenDataFileRead(const std::string& name, LoadRes
     const std::string path = name.empty() ? std::string("err") : name;
     g_bNewerFile = 0;
     LoadResult result = LoadResult::Loaded;
-    std::string bytes;
+    cByteBuffer bytes;
     switch (ReadWholeFile(path, bytes)) {
     case FileRead::Ok: break;
     case FileRead::Missing: result = LoadResult::Missing; break;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/system/ByteBuffer.h"
 #include "platform/system/Types.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "record files are little-endian");
@@ -19,6 +20,10 @@ public:
     cRecordReader(std::string bytes, u32 version, std::size_t start = 0)
         : m_data(std::move(bytes)), m_start(start < m_data.size() ? start : m_data.size()),
           m_bytes(m_data.data() + m_start), m_size(m_data.size() - m_start), m_version(version) {}
+    // The same for bytes a file was read into.
+    cRecordReader(cByteBuffer bytes, u32 version, std::size_t start = 0)
+        : m_buffer(std::move(bytes)), m_start(start < m_buffer.size() ? start : m_buffer.size()),
+          m_bytes(m_buffer.data() + m_start), m_size(m_buffer.size() - m_start), m_version(version) {}
     // Reads bytes that the caller keeps alive and unchanged while the reader is used, without
     // a copy of them (bytes already in memory: a replay's stage, a benchmark's file).
     static cRecordReader Over(std::string_view bytes, u32 version) {
@@ -33,6 +38,7 @@ public:
     cRecordReader& operator=(const cRecordReader& o) {
         if (this != &o) {
             m_data = o.m_data;
+            m_buffer = o.m_buffer;
             Adopt(o);
         }
         return *this;
@@ -41,9 +47,11 @@ public:
     cRecordReader& operator=(cRecordReader&& o) noexcept {
         if (this != &o) {
             m_data = std::move(o.m_data);
+            m_buffer = std::move(o.m_buffer);
             Adopt(o);
             // What is left behind reads as empty.
             o.m_data.clear();
+            o.m_buffer.clear();
             o.m_bytes = o.m_data.data();
             o.m_start = o.m_size = o.m_pos = 0;
             o.m_borrowed = false;
@@ -122,7 +130,7 @@ private:
 
     void Adopt(const cRecordReader& o) {
         m_start = o.m_start;
-        m_bytes = o.m_borrowed ? o.m_bytes : m_data.data() + m_start;
+        m_bytes = o.m_borrowed ? o.m_bytes : (m_buffer.empty() ? m_data.data() : m_buffer.data()) + m_start;
         m_size = o.m_size;
         m_pos = o.m_pos;
         m_version = o.m_version;
@@ -130,7 +138,8 @@ private:
         m_borrowed = o.m_borrowed;
     }
 
-    std::string m_data;             // the bytes, unless borrowed
+    std::string m_data;             // the bytes, unless borrowed or in m_buffer
+    cByteBuffer m_buffer;
     std::size_t m_start = 0;        // of the body in m_data
     const char* m_bytes = m_data.data();
     std::size_t m_size = 0;

@@ -146,6 +146,10 @@ FileRead ReadWholeFile(const std::string& sjisPath, std::string& out, std::size_
     return ReadWhole(sjisPath, out, limit);
 }
 
+FileRead ReadWholeFile(const std::string& sjisPath, cByteBuffer& out, std::size_t limit) {
+    return ReadWhole(sjisPath, out, limit);
+}
+
 FileRead ReadFileHead(const std::string& sjisPath, std::vector<u8>& out, std::size_t maxBytes, std::size_t& fileSize) {
     out.clear();
     fileSize = 0;

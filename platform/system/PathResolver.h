@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/ByteBuffer.h"
 #include "platform/system/Types.h"
 
 // The game folder that relative data paths start from; the current folder until set.
@@ -31,6 +32,8 @@ enum class FileRead { Ok, Missing, Unreadable, TooLarge };
 constexpr std::size_t kWholeFileLimit = std::size_t(1) << 30;
 FileRead ReadWholeFile(const std::string& sjisPath, std::vector<u8>& out, std::size_t limit = kWholeFileLimit);
 FileRead ReadWholeFile(const std::string& sjisPath, std::string& out, std::size_t limit = kWholeFileLimit);
+// The same into storage that is not cleared before the read fills it (big data files).
+FileRead ReadWholeFile(const std::string& sjisPath, cByteBuffer& out, std::size_t limit = kWholeFileLimit);
 // Reads at most the first maxBytes of a file and gives the file's size: the whole file when
 // fileSize == out.size(). Outcomes as a whole read's (never TooLarge).
 FileRead ReadFileHead(const std::string& sjisPath, std::vector<u8>& out, std::size_t maxBytes, std::size_t& fileSize);

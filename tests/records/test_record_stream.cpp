@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -369,6 +370,22 @@ TEST_F(RecordStreamTest, ReadersOverBorrowedOwnedCopiedAndMovedBytes) {
     EXPECT_EQ(readOne(fileCopy), "9text");
     EXPECT_EQ(readOne(fileCopy), "9text");
     EXPECT_TRUE(fileCopy.AtEnd());
+
+    // The same for bytes a file was read into.
+    const std::string fileBytes = U32(824) + bytes;
+    cByteBuffer buffer;
+    buffer.resize(fileBytes.size());
+    std::memcpy(buffer.data(), fileBytes.data(), fileBytes.size());
+    auto fromBuffer = std::make_unique<cRecordReader>(std::move(buffer), kProgVer, 4);
+    EXPECT_EQ(readOne(*fromBuffer), "9text");
+    cRecordReader bufferCopy = *fromBuffer;
+    cRecordReader bufferMoved = std::move(*fromBuffer);
+    EXPECT_EQ(fromBuffer->Left(), 0u);
+    fromBuffer.reset();
+    EXPECT_EQ(readOne(bufferCopy), "9text");
+    EXPECT_EQ(readOne(bufferMoved), "9text");
+    EXPECT_TRUE(bufferCopy.AtEnd());
+    EXPECT_EQ(readOne(bufferMoved), "failed");
 
     cRecordReader from(std::string(bytes), kProgVer);
     cRecordReader to = std::move(from);

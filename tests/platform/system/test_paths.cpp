@@ -118,6 +118,20 @@ TEST_F(PathsTest, WholeFilesAreReadWithTheirOutcome) {
     EXPECT_EQ(std::string(v.begin(), v.end()), bytes);
     ASSERT_EQ(ReadWholeFile("data\\A.bin", s, bytes.size()), FileRead::Ok);
     EXPECT_EQ(s, bytes);
+    {
+        cByteBuffer b;
+        ASSERT_EQ(ReadWholeFile("data\\A.bin", b), FileRead::Ok);
+        EXPECT_EQ(b.View(), bytes);
+        // A copy holds the same bytes; a buffer moved from is empty.
+        const cByteBuffer copy = b;
+        const cByteBuffer moved = std::move(b);
+        EXPECT_EQ(copy.View(), bytes);
+        EXPECT_EQ(moved.View(), bytes);
+        EXPECT_TRUE(b.empty());
+        EXPECT_EQ(ReadWholeFile("data\\empty.bin", b), FileRead::Missing);
+        EXPECT_EQ(ReadWholeFile("data\\A.bin", b, bytes.size() - 1), FileRead::TooLarge);
+        EXPECT_TRUE(b.empty());
+    }
     EXPECT_EQ(ReadWholeFile("data\\A.bin", v, bytes.size() - 1), FileRead::TooLarge);
     EXPECT_TRUE(v.empty());
     EXPECT_EQ(ReadWholeFile("data\\none.bin", v), FileRead::Missing);
@@ -136,6 +150,9 @@ TEST_F(PathsTest, WholeFilesAreReadWithTheirOutcome) {
     const fs::path pipe = m_root / "data" / "pipe.bin";
     // The writer of the pipe read only to its limit sees the pipe closed early.
     const auto oldPipe = ::signal(SIGPIPE, SIG_IGN);
+    // Read into a string and into storage left uncleared, which grows keeping what it holds.
+    cByteBuffer buffer;
+    for (const bool intoBuffer : {false, true})
     for (const std::size_t limit : {bytes.size() + 1, bytes.size() - 1}) {
         ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
         std::thread writer([&] {
@@ -145,15 +162,17 @@ TEST_F(PathsTest, WholeFilesAreReadWithTheirOutcome) {
                 std::fwrite(bytes.data() + at, 1, std::min<std::size_t>(4093, bytes.size() - at), f);
             std::fclose(f);
         });
-        const FileRead read = ReadWholeFile("data\\pipe.bin", s, limit);
+        const FileRead read = intoBuffer ? ReadWholeFile("data\\pipe.bin", buffer, limit)
+                                         : ReadWholeFile("data\\pipe.bin", s, limit);
         writer.join();
         fs::remove(pipe);
+        const std::string got = intoBuffer ? std::string(buffer.View()) : s;
         if (limit > bytes.size()) {
             EXPECT_EQ(read, FileRead::Ok);
-            EXPECT_EQ(s, bytes);
+            EXPECT_EQ(got, bytes);
         } else {
             EXPECT_EQ(read, FileRead::TooLarge);
-            EXPECT_TRUE(s.empty());
+            EXPECT_TRUE(got.empty());
         }
     }
     ::signal(SIGPIPE, oldPipe);
