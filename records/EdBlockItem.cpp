@@ -19,6 +19,8 @@ constexpr std::array<FIELDDEF, 18> kBlockFields = {{
     BF(wItemIndex, 9),           BF(byGroup10, 10),
 }};
 #undef BF
+static_assert(field_table_detail::Fixed<kBlockFields>::kRunCount == 8 && sizeof(EDBLOCK_DATA) == 28,
+              "a placed block's body is read in eight moves");
 
 #define IF(member, group) TOBRELK_FIELD(EDITEM_DATA, member, 0, group)
 constexpr std::array<FIELDDEF, 17> kItemFields = {{
@@ -242,7 +244,7 @@ bool cEdBlock::LoadUsual(cRecordReader& r) {
     if (conds != 0) return false;
     if (wide ? !PackBitRow16(p + kHead, flags, bits) : !PackBitRow(reinterpret_cast<const u8*>(p + kHead), flags, bits))
         return false;
-    F::Copy(Data(this), p + 4, std::make_index_sequence<F::kCount>{});
+    F::Copy(Data(this), p + 4);
     std::memcpy(&sPosX, p + 12 + kBody, 2);
     std::memcpy(&sPosY, p + 14 + kBody, 2);
     m_side.reset();
@@ -277,7 +279,7 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
         u16 bits = 0;
         if (conds != 0 || !PackBitRow16(p + kHead, flags, bits)) break;
         cEdBlock& b = v.emplace_back();
-        F::Copy(Data(&b), p + 4, std::make_index_sequence<F::kCount>{});
+        F::Copy(Data(&b), p + 4);
         std::memcpy(&b.sPosX, p + 12 + kBody, 2);
         std::memcpy(&b.sPosY, p + 14 + kBody, 2);
         b.m_nInherit = static_cast<u8>(flags);

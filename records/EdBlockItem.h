@@ -12,27 +12,28 @@
 #include "records/FlowCmd.h"
 #include "records/InheritFlags.h"
 
-// Members are grouped by width so that a placed block, of which a stage holds a hundred thousand,
-// carries no padding; the stored order is the field table's, not this one.
+// Members are laid out after the stored order (the field table's) as far as their widths allow:
+// a placed block, of which a stage holds a hundred thousand, is read in eight moves instead of
+// one per field, and carries no padding but two bytes. The stored order is the table's.
 struct EDBLOCK_DATA {
     u32 dwGroup8 = 0;
-    i16 wPaletteIndex = 0;
-    u16 wPicture = 0;     // 0: no block in the cell
-    u16 wGroup2 = 0;      // the variant: a cell offset added to the picture number
-    u16 wMark = 0;
-    u16 wItemIndex = 0;
+    i8 byItemKind = 0;    // palette of the held item: 0 none, 1 common, 2 stage
     i8 byPaletteKind = 0; // 0 none, 1 common palette, 2 stage palette
     u8 byGroup1a = 0;
     u8 byGroup1b = 0;
+    u16 wPicture = 0;     // 0: no block in the cell
     u8 byPictureKind = 0; // the set: the graphic kind drawn (3: a numbered built-in picture, at most 119)
+    u8 byGroup10 = 0;     // 0 without a picture
+    u16 wGroup2 = 0;      // the variant: a cell offset added to the picture number
     u8 byLayer = 0;       // block pass that draws it
     u8 bHidden = 0;
     u8 bShowMark = 0;     // 1: mark wMark of the mark sheet is drawn over the block
+    u16 wMark = 0;
     u8 bySolid = 1;       // what contact tests get (0 passable); 0 without a picture
     u8 byOpenSide = 255;  // side that does not block; 255 none
     u8 byGroup8 = 0;
-    i8 byItemKind = 0;    // palette of the held item: 0 none, 1 common, 2 stage
-    u8 byGroup10 = 0;     // 0 without a picture
+    i16 wPaletteIndex = 0;
+    u16 wItemIndex = 0;
 };
 
 // A block keeps its settings and position in the record itself; what few blocks have (a name,

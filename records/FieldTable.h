@@ -65,10 +65,36 @@ struct Fixed {
     }
     static constexpr u16 kNewest = Newest();
     static constexpr auto kPacked = Packed();
-    template <std::size_t... I>
-    static void Copy(void* data, const char* p, std::index_sequence<I...>) {
-        (std::memcpy(static_cast<char*>(data) + Table[I].offset, p + kPacked[I], Table[I].size), ...);
+    // Neighbours in the file that are neighbours in the data block too are copied as one run:
+    // a data block laid out after the file takes a few moves instead of one per field.
+    struct Run {
+        u32 dst, src, bytes;
+    };
+    static constexpr std::size_t CountRuns() {
+        std::size_t n = kCount ? 1 : 0;
+        for (std::size_t i = 1; i < kCount; ++i)
+            if (Table[i].offset != Table[i - 1].offset + Table[i - 1].size) ++n;
+        return n;
     }
+    static constexpr std::size_t kRunCount = CountRuns();
+    static constexpr auto Runs() {
+        std::array<Run, kRunCount> runs{};
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < kCount; ++i) {
+            if (i && Table[i].offset == Table[i - 1].offset + Table[i - 1].size)
+                runs[n - 1].bytes += Table[i].size;
+            else
+                runs[n++] = Run{Table[i].offset, kPacked[i], Table[i].size};
+        }
+        return runs;
+    }
+    static constexpr auto kRuns = Runs();
+    template <std::size_t... I>
+    static void CopyRuns(void* data, const char* p, std::index_sequence<I...>) {
+        (std::memcpy(static_cast<char*>(data) + kRuns[I].dst, p + kRuns[I].src, kRuns[I].bytes), ...);
+    }
+    // Copies a whole packed body into the data block.
+    static void Copy(void* data, const char* p) { CopyRuns(data, p, std::make_index_sequence<kRunCount>{}); }
 };
 } // namespace field_table_detail
 
@@ -80,7 +106,7 @@ bool cTableRecord::LoadFixedTable(cRecordReader& r, void* data, std::string* str
     if (n != F::kCount || r.Version() < F::kNewest) return LoadTableAfterCount(r, data, Table, str, n);
     const char* p = r.Take(F::kPacked[F::kCount]);
     if (!p) return false;
-    F::Copy(data, p, std::make_index_sequence<F::kCount>{});
+    F::Copy(data, p);
     return LoadTableString(r, str);
 }
 
