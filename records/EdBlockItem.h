@@ -48,7 +48,9 @@ public:
     cEdBlock(cEdBlock&&) = default;
     cEdBlock& operator=(const cEdBlock&) = default;
     cEdBlock& operator=(cEdBlock&&) = default;
-    ~cEdBlock() override = default;
+    ~cEdBlock() override {
+        if (HasFieldLists()) block_holders::Remove(&m_side);
+    }
 
     void Reset();
     void RegisterFields(u32 version) override;
@@ -67,6 +69,9 @@ public:
     // True when destroying the block would free nothing (no side storage, no field lists):
     // a list of blocks then gives back its storage without running the destructor.
     bool HoldsNothing() const noexcept { return !m_side && !HasFieldLists(); }
+    // False when the block at p surely holds nothing, found without reading the block.
+    // (Everything a block holds is counted at its side storage's address.)
+    static bool MayHold(const cEdBlock* p) noexcept { return block_holders::Any(&p->m_side); }
 
     void ApplyPaletteInherit();
     void CopyGroup(int k, const cEdBlock& src);
@@ -110,25 +115,46 @@ private:
         std::vector<u8> vInherit; // the row, when it is not kept in the block
         bool Empty() const { return strName.empty() && vCond.empty() && vInherit.empty(); }
     };
+    // Counts itself among the block holders (at its own address) while it holds storage.
     class SideBox {
     public:
         SideBox() = default;
-        SideBox(const SideBox& o) : p(o.p && !o.p->Empty() ? std::make_unique<Side>(*o.p) : nullptr) {}
-        SideBox(SideBox&&) noexcept = default;
+        SideBox(const SideBox& o) { Put(CopyOf(o)); }
+        SideBox(SideBox&& o) noexcept { Put(o.Take()); }
         SideBox& operator=(const SideBox& o) {
-            if (this != &o) p = o.p && !o.p->Empty() ? std::make_unique<Side>(*o.p) : nullptr;
+            if (this != &o) Put(CopyOf(o));
             return *this;
         }
-        SideBox& operator=(SideBox&&) noexcept = default;
+        SideBox& operator=(SideBox&& o) noexcept {
+            if (this != &o) Put(o.Take());
+            return *this;
+        }
+        ~SideBox() { Put(nullptr); }
         Side* operator->() const { return p.get(); }
         explicit operator bool() const { return p != nullptr; }
         Side& Make() {
-            if (!p) p = std::make_unique<Side>();
+            if (!p) Put(std::make_unique<Side>());
             return *p;
         }
-        void reset() { p.reset(); }
+        void reset() { Put(nullptr); }
 
     private:
+        // An empty one is never copied.
+        static std::unique_ptr<Side> CopyOf(const SideBox& o) {
+            return o.p && !o.p->Empty() ? std::make_unique<Side>(*o.p) : nullptr;
+        }
+        std::unique_ptr<Side> Take() noexcept {
+            if (p) block_holders::Remove(this);
+            return std::move(p);
+        }
+        void Put(std::unique_ptr<Side> q) noexcept {
+            if (!p && q)
+                block_holders::Add(this);
+            else if (p && !q)
+                block_holders::Remove(this);
+            p = std::move(q);
+        }
+
         std::unique_ptr<Side> p;
     };
 
@@ -142,6 +168,7 @@ private:
     bool ReadInheritRow(cRecordReader& r);
     void SpillInherit();
     bool FieldsInside() const override { return false; }
+    void FieldListsMade() override { block_holders::Add(&m_side); }
 
     u8 m_nInherit = kGroups;
     u16 m_inheritBits = 0;

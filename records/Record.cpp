@@ -21,6 +21,7 @@ cRecord::FieldLists& cRecord::Lists() {
         // series.
         m_lists->fields.reserve(16);
         m_lists->strings.reserve(4);
+        FieldListsMade();
     }
     return *m_lists;
 }

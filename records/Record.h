@@ -70,6 +70,8 @@ protected:
     // False for a class that registers members kept outside the record (side storage): its
     // fields then always go through the descriptor lists, never through a per-class layout.
     virtual bool FieldsInside() const { return true; }
+    // Told once, when the descriptor lists are first made (they live until the record goes).
+    virtual void FieldListsMade() {}
     void ResetFieldLists();
     void AddFieldU32(void* address, u32 count = 1) { AddField(address, count, 4); }
     void AddFieldU16(void* address, u32 count = 1) { AddField(address, count, 2); }
