@@ -41,7 +41,13 @@ void ShiftStatus4(cCond& c, int threshold) {
 } // namespace
 
 void cCond::Load(cRecordReader& r) {
-    cRecord::Load(r);
+    // The body at the versions since its last field (110; the percentage came at 43).
+    if (r.Version() < 110 ||
+        !ReadPlainBody<&cCond::kind, &cCond::value, &cCond::rangeMin, &cCond::rangeMax, &cCond::subject,
+                       &cCond::selector, &cCond::leftKind, &cCond::leftVarScope, &cCond::index, &cCond::source,
+                       &cCond::srcSubject, &cCond::srcSelector, &cCond::srcVarScope, &cCond::srcIndex, &cCond::op,
+                       &cCond::percent, &cCond::shape>(r, *this))
+        cRecord::Load(r);
     const u32 v = r.Version();
     if (r.Failed() || v >= kProgVer) return;
     if (v < 160 && AtLeast(kind, 5)) kind = static_cast<u8>(kind + 2);

@@ -97,7 +97,12 @@ void cFlow::Load(cRecordReader& r) {
         r.Fail();
         return;
     }
-    cRecord::Load(r);
+    // The body at the versions since its last field (767).
+    if (r.Version() < 767 ||
+        !ReadPlainBody<&cFlow::subKind, &cFlow::idLetter, &cFlow::editorOnly, &cFlow::combine, &cFlow::latch,
+                       &cFlow::trigger, &cFlow::targetOther, &cFlow::targetSlot, &cFlow::keyGap, &cFlow::keyLatch>(
+            r, *this, &name))
+        cRecord::Load(r);
     if (r.Failed()) return;
     if (!ReadCondList(conds, r)) return;
     if (!ReadKeyCondList(keyConds, r)) return;

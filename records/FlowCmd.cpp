@@ -322,7 +322,9 @@ void CheckParam(cParamList& p, std::size_t i, u32 size, u32 reset = 0) {
 } // namespace
 
 void cFlowCmd::Load(cRecordReader& r) {
-    cRecord::Load(r);
+    if (!ReadPlainBody<&cFlowCmd::cmdSet, &cFlowCmd::cmdKind, &cFlowCmd::time, &cFlowCmd::timeStep, &cFlowCmd::chain,
+                       &cFlowCmd::sound, &cFlowCmd::flag96, &cFlowCmd::anime>(r, *this, &text))
+        cRecord::Load(r);
     if (r.Failed()) return;
     const u32 v = r.Version();
     if (!ReadOwned(r, move)) return;

@@ -3,8 +3,10 @@
 // order and gated by the data version that introduced each; the base streams, clears and copies
 // whatever is listed. The lists hold addresses inside the record, so they are rebuilt by every
 // operation that uses them and are never copied from another record.
+#include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/system/Containers.h"
 #include "records/RecordStream.h"
@@ -101,6 +103,33 @@ private:
     const Layout* WorkOutLayout(u32 version);
     void LoadStrings(cRecordReader& r, const Layout& layout);
 };
+
+// The body of a record whose registered members are exactly M (in their stored order) and whose
+// strings are texts, every string empty: the form nearly every small record of a stage (a
+// command, a flow, a condition) is stored in. Read in one bounds check, without the layout
+// lookup and the loops of cRecord::Load, which reads exactly the same; false, with nothing read,
+// for any other form (the caller then reads it through the base).
+template <auto... M, class T, class... S>
+bool ReadPlainBody(cRecordReader& r, T& rec, S*... texts) {
+    constexpr std::size_t kBytes = (sizeof(std::declval<T&>().*M) + ... + 0);
+    constexpr std::size_t kAll = 4 + kBytes + 4 + 4 * sizeof...(S);
+    const char* const p = r.Peek(kAll);
+    if (!p) return false;
+    u32 n, m;
+    std::memcpy(&n, p, 4);
+    std::memcpy(&m, p + 4 + kBytes, 4);
+    if (n != sizeof...(M) || m != sizeof...(S)) return false;
+    for (std::size_t k = 0; k < sizeof...(S); ++k) {
+        u32 len;
+        std::memcpy(&len, p + 8 + kBytes + 4 * k, 4);
+        if (len > 1) return false;
+    }
+    const char* q = p + 4;
+    ((std::memcpy(&(rec.*M), q, sizeof(rec.*M)), q += sizeof(rec.*M)), ...);
+    (texts->clear(), ...);
+    r.Advance(kAll);
+    return true;
+}
 
 // Set (by specialising) for a class whose fresh record is already a cleared one: every member
 // it registers starts at zero and every string empty. Its list elements then skip the clear.

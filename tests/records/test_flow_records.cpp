@@ -115,6 +115,54 @@ TEST_F(FlowRecords, DamagedInputFailsWithoutHugeAllocations) {
     EXPECT_FALSE(LoadBytes(back, extra));
 }
 
+// Nearly every command body holds every field and an empty text, and takes a shorter read; a
+// body of fewer fields (the rest keep their values), with a text, or with a string count other
+// than one reads as it always did, and the bytes after the body are read from the same place.
+TEST_F(FlowRecords, CommandBodiesOfEveryFormReadAlike) {
+    auto body = [](u32 fields, u32 strings, const std::string& text) {
+        cRecordWriter w;
+        w.WriteU32(fields);
+        const u8 bytes[12] = {0, 9, 0xFB, 0xFF, 3, 0, 1, 2, 0, 1, 4, 0}; // set, kind, time -5, step 3, ...
+        std::size_t n = 0;
+        for (u32 i = 0; i < fields; ++i) n += (i == 2 || i == 3 || i == 5 || i == 7) ? 2 : 1;
+        w.WriteBytes(bytes, n);
+        w.WriteU32(strings);
+        for (u32 i = 0; i < strings; ++i) w.WriteString(text);
+        for (int i = 0; i < 4; ++i) w.WriteU32(0); // move, shot, condition list, flows
+        w.WriteU32(1);                              // one parameter (kind 9 has one)
+        w.WriteU32(77);
+        return w.Take();
+    };
+    struct Case {
+        u32 fields, strings;
+        std::string text;
+        bool ok;
+    };
+    for (const Case& c : {Case{8, 1, "", true}, Case{8, 1, "ab", true}, Case{5, 1, "", true}, Case{8, 0, "", true},
+                          Case{8, 2, "", false}, Case{9, 1, "", false}}) {
+        cFlowCmd cmd;
+        cmd.Clear();
+        cmd.text = "old";
+        cmd.anime = 6;
+        const std::string bytes = body(c.fields, c.strings, c.text);
+        cRecordReader r(bytes, kProgVer);
+        cmd.Load(r);
+        ASSERT_EQ(!r.Failed(), c.ok) << c.fields << " " << c.strings;
+        if (!c.ok) continue;
+        EXPECT_TRUE(r.AtEnd());
+        EXPECT_EQ(cmd.cmdSet, 0);
+        EXPECT_EQ(cmd.cmdKind, 9);
+        EXPECT_EQ(cmd.time, -5);
+        EXPECT_EQ(cmd.timeStep, 3);
+        EXPECT_EQ(cmd.chain, 1);
+        EXPECT_EQ(cmd.sound, c.fields > 5 ? 2 : 0);
+        EXPECT_EQ(cmd.anime, c.fields == 8 ? 4 : 6);
+        EXPECT_EQ(cmd.text, c.strings ? c.text : "old");
+        ASSERT_EQ(cmd.params.size(), 1u);
+        EXPECT_EQ(cmd.params[0], 77u);
+    }
+}
+
 namespace {
 // A flow whose single command hands over a flow, depth times.
 std::string NestedFlowBytes(int depth) {
