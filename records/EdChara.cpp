@@ -123,8 +123,11 @@ void cEdChara::Load(cRecordReader& r) {
         }
         if (version < 285) byGroup18b = 1;
     }
+    // Each command checked itself as it was read; flows taken from a palette entry were not.
+    const bool ownFlows = (byPaletteKind != 1 && byPaletteKind != 2) || wPaletteIndex == 0 ||
+                          vInherit.size() <= kFlowGroup || vInherit[kFlowGroup] == 0;
     ApplyPaletteInherit();
-    Validate();
+    Validate(ownFlows);
 }
 
 void cEdChara::Save(cRecordWriter& w) {
@@ -148,7 +151,7 @@ void cEdChara::CopyGroup(int k, const cEdChara& src) {
     case 4:
         vCond = src.vCond;
         break;
-    case 36:
+    case static_cast<int>(kFlowGroup):
         if (src.vFlow.empty()) {
             // The palette entry has no flows: the record gets one new flow, as a new flow list
             // in the editor starts with one.
@@ -182,7 +185,7 @@ void cEdChara::ApplyPaletteInherit() {
         if (vInherit[static_cast<long long>(k)]) CopyGroup(static_cast<int>(k), entry);
 }
 
-void cEdChara::Validate() {
+void cEdChara::Validate(bool cmdsChecked) {
     if ((byPaletteKind == 1 || byPaletteKind == 2) &&
         static_cast<u16>(wPaletteIndex) >= PaletteSize(byPaletteKind)) {
         byPaletteKind = 0;
@@ -206,7 +209,7 @@ void cEdChara::Validate() {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < vFlow.size(); ++i) {
         cFlow& f = vFlow[static_cast<long long>(i)];
-        FixCmdList(f.cmds);
+        if (!cmdsChecked) FixCmdList(f.cmds);
         if (IsEmptyFlow(f)) continue;
         if (kept != i) vFlow[static_cast<long long>(kept)] = std::move(f);
         ++kept;

@@ -70,6 +70,7 @@ struct EDCHARA_DATA {
 class cEdChara final : public cTableRecord, public EDCHARA_DATA {
 public:
     static constexpr int kGroups = 37;
+    static constexpr std::size_t kFlowGroup = 36; // the inherit group of the flows
     static constexpr u32 kNoItem = 0xFFFFFFFFu;
 
     cEdChara();
@@ -94,8 +95,10 @@ public:
     void ApplyPaletteInherit();
     // Copies inherit group k (0..36) from src.
     void CopyGroup(int k, const cEdChara& src);
-    // Resets references past the loaded data and removes empty flows.
-    void Validate();
+    // Resets references past the loaded data and removes empty flows. cmdsChecked: every
+    // command was checked against the current limits since it last changed (as it is read),
+    // so that the commands are not walked again.
+    void Validate(bool cmdsChecked = false);
     // Checks the palette references of every flow's commands.
     void FixFlowRefs();
     void FixFlowRefs(const CMDLIMITS& lim);

@@ -340,7 +340,7 @@ void cFlowCmd::Load(cRecordReader& r) {
     params.assign(n, 0);
     if (!r.ReadBytes(params.data(), static_cast<std::size_t>(n) * 4)) return;
     if (v < kProgVer) UpgradeCmdParams(*this, v);
-    if (!KeepsEditorOnlyFlows(CurrentCmdLimits())) FixFlows(flows);
+    if (!flows.empty() && !KeepsEditorOnlyFlows(CurrentCmdLimits())) FixFlows(flows);
     FixCmdParams(*this);
 }
 

@@ -141,6 +141,51 @@ TEST_F(StageRecords, CharaInheritsFlaggedGroupsFromItsPalette) {
     EXPECT_TRUE(flows.vFlow[0].cmds.empty());
 }
 
+// A character read checks each command as it reads it; flows it takes from its palette entry
+// were checked when the entry was, perhaps against other limits, and are checked again.
+TEST_F(StageRecords, CommandsReadOrInheritedAreCheckedAgainstTheLimitsOfTheRead) {
+    auto soundFlow = [] {
+        cFlow f;
+        f.Clear();
+        cFlowCmd c;
+        c.Clear();
+        c.cmdKind = 35; // play a sound: parameter 0 picks it
+        c.params.assign(1, 50);
+        f.cmds.push_back(c);
+        return f;
+    };
+    cEdChara entry;
+    entry.vFlow.push_back(soundFlow());
+    g_Stage.vCharaPalette.push_back(entry); // index 1, checked against no limits
+
+    CMDLIMITS lim;
+    lim.nSound = 10;
+    SetCmdLimits(lim);
+    for (const bool inherits : {false, true}) {
+        cEdChara c;
+        c.byPaletteKind = 2;
+        c.wPaletteIndex = 1;
+        c.vInherit[cEdChara::kFlowGroup] = inherits ? 1 : 0;
+        c.vFlow.push_back(soundFlow());
+        cRecordWriter w;
+        {
+            // Written with no limits, so that the parameter is stored as it is.
+            SetCmdLimits(CMDLIMITS{});
+            c.Save(w);
+            SetCmdLimits(lim);
+        }
+        cRecordReader r(w.Take(), kProgVer);
+        cEdChara back;
+        back.Load(r);
+        ASSERT_FALSE(r.Failed());
+        ASSERT_EQ(back.vFlow.size(), 1u) << inherits;
+        ASSERT_EQ(back.vFlow[0].cmds.size(), 1u) << inherits;
+        EXPECT_EQ(back.vFlow[0].cmds[0].params[0], 0u) << inherits;
+    }
+    // The palette entry itself is left as it was.
+    EXPECT_EQ(g_Stage.vCharaPalette[1].vFlow[0].cmds[0].params[0], 50u);
+}
+
 TEST_F(StageRecords, PaletteReferencesPastTheirPaletteAreDropped) {
     cEdChara c;
     c.byPaletteKind = 2;
