@@ -78,7 +78,7 @@ public:
     cEdChara(cEdChara&&) = default;
     cEdChara& operator=(const cEdChara&) = default;
     cEdChara& operator=(cEdChara&&) = default;
-    ~cEdChara() override = default;
+    ~cEdChara() override;
 
     // Clears the fields and sets the defaults of a new record; 37 zero inherit flags; no
     // conditions or flows. The position is left as it is.
