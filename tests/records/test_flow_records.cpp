@@ -122,7 +122,8 @@ TEST_F(FlowRecords, CommandBodiesOfEveryFormReadAlike) {
     auto body = [](u32 fields, u32 strings, const std::string& text) {
         cRecordWriter w;
         w.WriteU32(fields);
-        const u8 bytes[12] = {0, 9, 0xFB, 0xFF, 3, 0, 1, 2, 0, 1, 4, 0}; // set, kind, time -5, step 3, ...
+        // set, kind, time -5, step 3, chain, sound 2, flag, anime 4, and a byte for a ninth field
+        const u8 bytes[13] = {0, 9, 0xFB, 0xFF, 3, 0, 1, 2, 0, 1, 4, 0, 0};
         std::size_t n = 0;
         for (u32 i = 0; i < fields; ++i) n += (i == 2 || i == 3 || i == 5 || i == 7) ? 2 : 1;
         w.WriteBytes(bytes, n);
