@@ -91,9 +91,6 @@ cEdChara::~cEdChara() {
     const char* const begin = reinterpret_cast<const char*>(vFlow.data());
     const char* const end = reinterpret_cast<const char*>(vFlow.data() + vFlow.size());
     for (const char* p = begin; p < end; p += 64) __builtin_prefetch(p, 1);
-    // Then the commands of every flow, which the flows' own requests would ask for one flow
-    // at a time.
-    for (const cFlow& f : vFlow) f.PrefetchCmds();
 }
 
 void cEdChara::RegisterFields(u32 version) { RegisterTable(Data(this), kCharaFields, version, &strName); }

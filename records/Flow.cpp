@@ -23,9 +23,7 @@ cFlow::cFlow() = default;
 // A stage going away frees its flows by the thousand, long after they were read: their
 // commands are no longer near the processor, and each would be waited for in turn. Asked for
 // all at once, they arrive together.
-cFlow::~cFlow() { PrefetchCmds(); }
-
-void cFlow::PrefetchCmds() const noexcept {
+cFlow::~cFlow() {
     const char* const begin = reinterpret_cast<const char*>(cmds.data());
     const char* const end = reinterpret_cast<const char*>(cmds.data() + cmds.size());
     for (const char* p = begin; p < end; p += 64) __builtin_prefetch(p, 1);

@@ -15,8 +15,6 @@ public:
     cFlow& operator=(const cFlow& src);
     cFlow& operator=(cFlow&& src) noexcept;
     ~cFlow() override;
-    // Asks for the commands' memory ahead of their use (a flow going away frees them).
-    void PrefetchCmds() const noexcept;
 
     void RegisterFields(u32 version) override;
     // Body, conditions, key steps, commands; trigger upgrades of older files; the name is not
