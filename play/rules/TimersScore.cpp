@@ -268,9 +268,15 @@ void cGameScene::ResetFrameFlags() {
         it.m_bPresent = ItemIsShown(it) ? 1 : 0;
         it.m_bOnScreen = it.m_bPresent ? static_cast<u32>(it.IsOnScreen()) : 0;
     });
+    // The shots of this scene are tested against the view as it is now, read once.
+    const double vx = m_ScrollX.m_dPos, vy = m_ScrollY.m_dPos;
     ForEachShot([&](cShot& s) {
         s.m_bPresent = 1;
-        s.m_bOnScreen = static_cast<u32>(s.IsOnScreen());
+        if (s.m_pScene != this) {
+            s.m_bOnScreen = static_cast<u32>(s.IsOnScreen());
+            return;
+        }
+        s.m_bOnScreen = s.m_dRight >= vx && s.m_dX <= vx + 640 && s.m_dBottom >= vy && s.m_dY <= vy + 480 ? 1 : 0;
     });
 }
 
