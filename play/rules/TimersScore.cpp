@@ -270,14 +270,18 @@ void cGameScene::ResetFrameFlags() {
     });
     // The shots of this scene are tested against the view as it is now, read once.
     const double vx = m_ScrollX.m_dPos, vy = m_ScrollY.m_dPos;
-    ForEachShot([&](cShot& s) {
+    auto onScreen = [&](cShot& s) {
         s.m_bPresent = 1;
         if (s.m_pScene != this) {
             s.m_bOnScreen = static_cast<u32>(s.IsOnScreen());
             return;
         }
         s.m_bOnScreen = s.m_dRight >= vx && s.m_dX <= vx + 640 && s.m_dBottom >= vy && s.m_dY <= vy + 480 ? 1 : 0;
-    });
+    };
+    // The frame's first step finds the shots as the last frame's drawing left them, maybe far
+    // from the processor: it asks for them ahead of the walk.
+    if (m_nStepIndex <= 1) m_lstShot.WalkAhead(onScreen, PrefetchShot);
+    else ForEachShot(onScreen);
 }
 
 i32 cGameScene::PauseKeyProbe() {

@@ -194,3 +194,11 @@ private:
     // The sword's sizes from a part (unscaled and scaled, box and picture alike).
     void SizeFromPart(const cSwordPart& part);
 };
+
+// Asks the processor for every cache line of s (the step reads nearly all of them), some shots
+// ahead of the step-start walk: a frame's first walk otherwise waits on memory shot after shot.
+// Reads nothing of s.
+inline void PrefetchShot(const cShot& s) {
+    const char* p = reinterpret_cast<const char*>(&s);
+    for (std::size_t at = 0; at < sizeof(cShot); at += 64) __builtin_prefetch(p + at);
+}
