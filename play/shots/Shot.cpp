@@ -1,4 +1,5 @@
-// The shot object: its boxes, its set-up from a definition, and the steps of its motion.
+// The shot object: its boxes, its set-up from a definition, the readings of a pass over the shots
+// and the moves by the general rules (ShotStep.cpp has the step of a live shot).
 #include "play/shots/Shot.h"
 
 #include <algorithm>
