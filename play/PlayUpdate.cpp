@@ -387,15 +387,6 @@ i32 cGameScene::PlayerStep(cPlayer& p) {
 void cGameScene::ShotPass(i32 step) {
     SHOTSTEP k = SHOTSTEP::Of(this);
     ForEachShot([&](cShot& s) {
-        if (s.UpdateAim(k)) {
-            EraseShot(s);
-            return;
-        }
-        s.StepMotion(k);
-        if (step == 1 && s.IsOutsideArea()) {
-            EraseShot(s);
-            return;
-        }
-        if (s.CollideBlocks()) EraseShot(s);
+        if (s.Step(k, step)) EraseShot(s);
     });
 }

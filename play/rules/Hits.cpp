@@ -45,13 +45,30 @@ bool AlreadyHit(const cShot& s, const cChara& c) {
 using SIDE = cGameScene::AttackSide;
 
 // Every side's shots as they are when a pass begins (a shot fired meanwhile waits for the next
-// step; one removed meanwhile is skipped where it is used).
-void TakeShotsOfSides(cGameScene& scene) {
+// step; one removed meanwhile is skipped where it is used). A pass that finds the shot list as
+// the last take left it (no shot added or removed since) keeps that take. Returns the number of
+// sides with shots.
+i32 TakeShotsOfSides(cGameScene& scene, u32& takenOf) {
+    i32 sides = 0;
+    const u32 version = scene.m_lstShot.Version();
     for (i32 i = 0; i < kSideCount; ++i) {
         std::vector<cShot*>& v = scene.m_AttackSides[static_cast<std::size_t>(i)].shots;
-        v.clear();
-        scene.ForEachShotOfSide(i, [&](cShot& s) { v.push_back(&s); });
+        if (takenOf != version) {
+            v.clear();
+            scene.ForEachShotOfSide(i, [&](cShot& s) { v.push_back(&s); });
+        }
+        sides += !v.empty();
     }
+    takenOf = version;
+    return sides;
+}
+
+// Whether two sides have shots in the scene's lists (removed ones included): else the shots meet
+// no shot of another side.
+bool ShotsOfTwoSides(cGameScene& scene) {
+    i32 sides = 0;
+    for (i32 i = 0; i < kSideCount; ++i) sides += !scene.SideList(i).empty();
+    return sides >= 2;
 }
 
 // The item a shot carries, given to the player.
@@ -106,9 +123,9 @@ i32 ShotAgainstSide(cGameScene& scene, cShot& s, const SIDE& side, bool& end) {
     return 0;
 }
 
-i32 ShotsAgainstCharas(cGameScene& scene, const std::array<SIDE, kSideCount>& charas) {
+i32 ShotsAgainstCharas(cGameScene& scene, const std::array<SIDE, kSideCount>& charas, u32& takenOf) {
     const bool onScreenOnly = OnScreenOnly();
-    TakeShotsOfSides(scene);
+    TakeShotsOfSides(scene, takenOf);
     for (i32 i = 0; i < kSideCount; ++i) {
         const std::vector<cShot*>& shots = charas[static_cast<std::size_t>(i)].shots;
         if (shots.empty()) continue;
@@ -200,10 +217,10 @@ i32 CharasAgainstCharas(const std::array<SIDE, kSideCount>& charas) {
     return 0;
 }
 
-void ShotsAgainstShots(cGameScene& scene) {
+void ShotsAgainstShots(cGameScene& scene, u32& takenOf) {
     auto breakable = [](const cShot& s) { return ShotSettings::Get(s.m_Def, eShot::Breakable) != 0; };
     auto strength = [](const cShot& s) { return static_cast<i8>(ShotSettings::Get(s.m_Def, eShot::Strength)); };
-    TakeShotsOfSides(scene);
+    if (!ShotsOfTwoSides(scene) || TakeShotsOfSides(scene, takenOf) < 2) return;
     for (i32 i = 0; i < kSideCount; ++i) {
         const std::vector<cShot*>& as = scene.m_AttackSides[static_cast<std::size_t>(i)].shots;
         if (as.empty()) continue;
@@ -314,9 +331,10 @@ i32 AttackPasses(cGameScene& scene) {
         if (cStageChara* c = scene.m_lstChara.Live(i)) AddToSide(charas, *c);
     }
     scene.AttackPassesBegin();
-    i32 r = ShotsAgainstCharas(scene, charas);
+    u32 takenOf = scene.m_lstShot.Version() + 1; // no take yet
+    i32 r = ShotsAgainstCharas(scene, charas, takenOf);
     if (!r) r = CharasAgainstCharas(charas);
-    if (!r) ShotsAgainstShots(scene);
+    if (!r) ShotsAgainstShots(scene, takenOf);
     scene.AttackPassesEnd();
     return r;
 }

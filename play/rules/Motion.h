@@ -11,6 +11,7 @@
 //           unless the stage limits its scroll), read live from the axes.
 // A walking player (clamp mode 1) therefore stays on the stage proper, a flying one (mode 0)
 // inside what the view may show, and a stage character (mode 2) is told when it leaves either.
+#include <cmath>
 #include <span>
 #include <vector>
 
@@ -77,6 +78,20 @@ enum eAimScroll : i32 {
 // subtracted for a scroll-synchronised object (or always, by the mode).
 void AimVelocity(const cGameScene& scene, const cObj& o, double fx, double fy, double tx, double ty, double speed,
                  bool diagonal, i32 scrollMode, double& vx, double& vy);
+// AimVelocity without the auto-scroll: the velocity toward a target (dx, dy) away.
+inline void AimDirection(double dx, double dy, double speed, bool diagonal, double& vx, double& vy) {
+    if (diagonal && speed < 0) {
+        // 1 / sqrt 2, for the fixed diagonal aim.
+        const double s = -speed * (1.0 / std::sqrt(2.0));
+        vx = dx < 0 ? -s : s;
+        vy = dy < 0 ? -s : s;
+    } else {
+        double dist = std::sqrt(dx * dx + dy * dy);
+        if (dist == 0) dist = 1;
+        vx = dx / dist * speed;
+        vy = dy / dist * speed;
+    }
+}
 // Speed toward a target coordinate on one axis (dir 1 toward smaller, 2 toward larger, 0 none),
 // plus the horizontal auto-scroll under the rule of AimVelocity: 1 when the remaining distance
 // is not larger than the step.

@@ -10,8 +10,6 @@
 namespace {
 
 constexpr double kAimDegToRad = 0.017453292519943295;
-// 1 / sqrt 2, for the fixed diagonal aim.
-const double kAimInvSqrt2 = 1.0 / std::sqrt(2.0);
 
 void AdvancePhase(double& phase, double step, double u) {
     phase += step;
@@ -45,17 +43,7 @@ double WaveVelocity2(double amplitude, double period, double& phase, double step
 
 void AimVelocity(const cGameScene& scene, const cObj& o, double fx, double fy, double tx, double ty, double speed,
                  bool diagonal, i32 scrollMode, double& vx, double& vy) {
-    const double dx = tx - fx, dy = ty - fy;
-    if (diagonal && speed < 0) {
-        const double s = -speed * kAimInvSqrt2;
-        vx = dx < 0 ? -s : s;
-        vy = dy < 0 ? -s : s;
-    } else {
-        double dist = std::sqrt(dx * dx + dy * dy);
-        if (dist == 0) dist = 1;
-        vx = dx / dist * speed;
-        vy = dy / dist * speed;
-    }
+    AimDirection(tx - fx, ty - fy, speed, diagonal, vx, vy);
     const double sx = ScrollSpeed(scene.m_ScrollX), sy = ScrollSpeed(scene.m_ScrollY);
     if (SysSwitch(SW_AUTOSCROLL_ADD)) {
         vx += sx;

@@ -268,10 +268,20 @@ void cGameScene::ResetFrameFlags() {
         it.m_bPresent = ItemIsShown(it) ? 1 : 0;
         it.m_bOnScreen = it.m_bPresent ? static_cast<u32>(it.IsOnScreen()) : 0;
     });
-    ForEachShot([&](cShot& s) {
+    // The shots of this scene are tested against the view as it is now, read once.
+    const double vx = m_ScrollX.m_dPos, vy = m_ScrollY.m_dPos;
+    auto onScreen = [&](cShot& s) {
         s.m_bPresent = 1;
-        s.m_bOnScreen = static_cast<u32>(s.IsOnScreen());
-    });
+        if (s.m_pScene != this) {
+            s.m_bOnScreen = static_cast<u32>(s.IsOnScreen());
+            return;
+        }
+        s.m_bOnScreen = s.m_dRight >= vx && s.m_dX <= vx + 640 && s.m_dBottom >= vy && s.m_dY <= vy + 480 ? 1 : 0;
+    };
+    // The frame's first step finds the shots as the last frame's drawing left them, maybe far
+    // from the processor: it asks for them ahead of the walk.
+    if (m_nStepIndex <= 1) m_lstShot.WalkAhead(onScreen, PrefetchShot);
+    else ForEachShot(onScreen);
 }
 
 i32 cGameScene::PauseKeyProbe() {

@@ -1,4 +1,5 @@
-// The shot object: its boxes, its set-up from a definition, and the steps of its motion.
+// The shot object: its boxes, its set-up from a definition, the readings of a pass over the shots
+// and the moves by the general rules (ShotStep.cpp has the step of a live shot).
 #include "play/shots/Shot.h"
 
 #include <algorithm>
@@ -24,20 +25,29 @@ SHOTSTEP SHOTSTEP::Of(const cGameScene* scene) {
     k.nSteps = cShot::Steps();
     k.dLimit = SpeedLimit();
     k.dGravity = GravityStep();
+    k.bCarryOff = SysSwitch(SW_SCROLL_CARRY_OFF) != 0;
+    k.bAutoAdd = SysSwitch(SW_AUTOSCROLL_ADD) != 0;
     if (scene) {
         k.nStageW = scene->StageWidthPx();
         k.nStageH = scene->StageHeightPx();
+        if (scene->m_ScrollX.m_bAuto) k.dScrollX = scene->m_ScrollX.m_dSpeed;
+        if (scene->m_ScrollY.m_bAuto) k.dScrollY = scene->m_ScrollY.m_dSpeed;
+        if (!k.bCarryOff) k.dCarryX = k.dScrollX, k.dCarryY = k.dScrollY;
     }
-    k.bCarryOff = SysSwitch(SW_SCROLL_CARRY_OFF) != 0;
     return k;
 }
 
-double SHOTSTEP::Sin(double x) {
-    const u64 bits = std::bit_cast<u64>(x);
-    SINE& e = m_aSine[(bits ^ (bits >> 17) ^ (bits >> 35)) & 15];
-    if (e.bits != bits) {
-        e.bits = bits;
-        e.value = std::sin(x);
+double SHOTSTEP::WaveAccel(double amplitude, double period, double phase) {
+    const u64 p = std::bit_cast<u64>(phase), q = std::bit_cast<u64>(period), a = std::bit_cast<u64>(amplitude);
+    WAVE& e = m_aWave[(p ^ (p >> 17) ^ (p >> 35)) & 15];
+    if (!e.used || e.phase != p || e.period != q || e.amplitude != a) {
+        // The waves' degree (play/rules' constant).
+        constexpr double kWaveDegToRad = 0.017453292519943295;
+        const double u = dUnit;
+        const double r = period * kWaveDegToRad;
+        const double offset = 0;
+        e.phase = p, e.period = q, e.amplitude = a, e.used = true;
+        e.value = -(r * std::sin((phase / u + offset) * r) * (r / u) * amplitude) / u;
     }
     return e.value;
 }
@@ -61,10 +71,6 @@ void cShot::ScaleHook(i32 nNew, i32 nOld) {
     m_dY -= static_cast<double>(m_nBoxH0 / 2) * (nNew - nOld);
     UpdateEdgesY();
 }
-
-void cShot::UpdateBoxesX() { m_rcHit.UpdateX(Trunc32(m_dX)); }
-
-void cShot::UpdateBoxesY() { m_rcHit.UpdateY(Trunc32(m_dY)); }
 
 // ---- Set-up ----
 
@@ -256,90 +262,3 @@ void cShot::MoveY() {
 
 void cShot::StepMotion() { StepMotion(SHOTSTEP::Of(m_pScene)); }
 
-void cShot::StepMotion(const SHOTSTEP& k) {
-    // A shot's picture shows its two rows in turn, each for a tenth of a second.
-    if (m_bIsShot) {
-        const i32 period = 6 * k.nSteps;
-        if (++m_nAnimTick >= 2 * period) m_nAnimTick = 0;
-        m_nSwordFrame = m_nAnimTick / period;
-    }
-    if (!m_bFly) m_dSpeedY += k.dGravity;
-    if (m_pScene != k.pScene) {
-        MoveY();
-        MoveX();
-        return;
-    }
-    MoveYIn(k);
-    MoveXIn(k);
-}
-
-void cShot::ShotEdgesX() {
-    m_dRight = m_dX + m_nBoxW - 1;
-    cShot::UpdateBoxesX();
-    m_nCellL = Trunc32(m_dX) >> 5;
-    m_nCellR = Trunc32(m_dRight) >> 5;
-}
-
-void cShot::ShotEdgesY() {
-    m_dBottom = m_dY + m_nBoxH - 1;
-    cShot::UpdateBoxesY();
-    m_nCellT = Trunc32(m_dY) >> 5;
-    m_nCellB = Trunc32(m_dBottom) >> 5;
-}
-
-void cShot::MoveYIn(const SHOTSTEP& k) {
-    if (m_dAccelY != 0) m_dSpeedY += m_dAccelY;
-    if (m_dSpeedY == 0) return;
-    // MoveObjY(*this, 2): the speed limit, the move, then ClampY(2), of which only the stage's
-    // own edges move a shot (the view's bounds give return codes, unused here).
-    m_dSpeedY = std::clamp(m_dSpeedY, -k.dLimit, k.dLimit);
-    m_dY += m_dSpeedY;
-    if (m_pScene) {
-        const double far = m_dY + m_nBoxH - 1;
-        const bool clampable = m_nBoxH < 32 * cBlockMap::kMargin;
-        if (m_dY < 0 && clampable) m_dY = 0;
-        else if (far >= k.nStageH && clampable) m_dY = k.nStageH - m_nBoxH;
-    }
-    ShotEdgesY();
-}
-
-void cShot::MoveXIn(const SHOTSTEP& k) {
-    if (m_dAccelX != 0) m_dSpeedX += m_dAccelX;
-    if (m_dSpeedX == 0) return;
-    m_dSpeedX = std::clamp(m_dSpeedX, -k.dLimit, k.dLimit);
-    m_dX += m_dSpeedX;
-    // ClampToStageX.
-    if (m_pScene) {
-        const i32 w = k.nStageW;
-        if (m_dX + m_nBoxW > w) m_dX = w - m_nBoxW;
-        else if (m_dX < 0) m_dX = 0;
-    }
-    ShotEdgesX();
-}
-
-i32 cShot::IsOutsideArea() {
-    if (!m_bIsShot) return 0;
-    return IsOutOfRange(*this, StageArea(g_Stage, m_nSide == 0 ? 4 : 5)) ? 1 : 0;
-}
-
-i32 cShot::HitsBlock() {
-    if (!m_pScene || Def(eShot::PierceBlocks)) return 0;
-    cGameScene& s = *m_pScene;
-    auto probe = [&](double x, double y) {
-        return IsBlockSolid(s, s.m_vBlockMap.IndexAtPixel(x, y), static_cast<i32>(m_nBlockSide)) != 0;
-    };
-    if (m_nBoxW > 32) {
-        const i32 w = m_nBoxW, h = m_nBoxH;
-        for (i32 dy = 0;; dy += 32) {
-            const i32 py = std::min(dy, h - 1);
-            for (i32 dx = 0;; dx += 32) {
-                const i32 px = std::min(dx, w - 1);
-                if (probe(m_dX + px, m_dY + py)) return 1;
-                if (px >= w - 1) break;
-            }
-            if (py >= h - 1) break;
-        }
-        return 0;
-    }
-    return probe(m_dX, m_dY) || probe(m_dX, m_dBottom) || probe(m_dRight, m_dY) || probe(m_dRight, m_dBottom) ? 1 : 0;
-}

@@ -65,18 +65,26 @@ struct SHOTSTEP {
     i32 nStageW = 0;        // the scene's stage in pixels
     i32 nStageH = 0;
     bool bCarryOff = false; // the scroll carry switched off
+    bool bAutoAdd = false;  // the aim adds the auto-scroll (the system switch)
+    // The scene's running auto-scroll speeds (0 while an axis stands), and the scroll carry of a
+    // scroll-synchronised shot (0 with the carry switched off).
+    double dScrollX = 0.0, dScrollY = 0.0;
+    double dCarryX = 0.0, dCarryY = 0.0;
 
     // For the shots of scene (or of no scene).
     static SHOTSTEP Of(const cGameScene* scene);
-    // std::sin(x), computed once per angle within the pass.
-    double Sin(double x);
+    // WaveVelocity2 (play/rules) at step 1 and offset 0 with the pass's speed unit, computed once
+    // per phase, period and amplitude within the pass: the shots of one volley weave in the same
+    // phase, and the same arithmetic on the same values gives the same bits.
+    double WaveAccel(double amplitude, double period, double phase);
 
 private:
-    struct SINE {
-        u64 bits = 0; // the angle +0.0, whose sine is +0.0
+    struct WAVE {
+        u64 phase = 0, period = 0, amplitude = 0; // the bits of the values
         double value = 0.0;
+        bool used = false;
     };
-    SINE m_aSine[16];
+    WAVE m_aWave[16];
 };
 
 class cShot : public cObj {
@@ -91,8 +99,8 @@ public:
 
     i32 ScaleBoxes(i32 scale) override;
     void ScaleHook(i32 nNew, i32 nOld) override;
-    void UpdateBoxesX() override;
-    void UpdateBoxesY() override;
+    void UpdateBoxesX() override { m_rcHit.UpdateX(Trunc32(m_dX)); }
+    void UpdateBoxesY() override { m_rcHit.UpdateY(Trunc32(m_dY)); }
 
     // A definition setting by meaning.
     i64 Def(eShot s) const { return ShotSettings::Get(m_Def, s); }
@@ -105,7 +113,7 @@ public:
     // whole to their axis, a zero direction none.
     void SplitAccel(double vx, double vy);
 
-    // ---- Each logic step, in this order (ShotMotion.cpp) ----
+    // ---- Each logic step, in this order (ShotStep.cpp) ----
     // Aim, homing, acceleration, life and range (the sword's update for a sword): non-zero
     // removes the shot.
     i32 UpdateAim();
@@ -118,6 +126,9 @@ public:
     i32 IsOutsideArea();
     // Against the blocks (HitsBlock): non-zero removes the shot.
     i32 CollideBlocks() { return HitsBlock(); }
+    // The pass's step of the shot: the four above, the area test on the frame's first step only
+    // (step 1); 1 as soon as one of them removes the shot.
+    i32 Step(SHOTSTEP& k, i32 step);
 
     void MoveX();
     void MoveY();
@@ -127,8 +138,8 @@ public:
     i32 HitsBlock();
     // The sword form of UpdateAim: 1 when the sword is done or its owner gone.
     i32 UpdateSword();
-    // Turns a homing shot toward the object's centre.
-    void SteerToward(const cObj& aim);
+    // Turns a homing shot toward the object's centre (k: the readings of the shot's scene).
+    void SteerToward(const cObj& aim, const SHOTSTEP& k);
 
     // The logic steps of a frame (the speed unit as a whole number, at least 1).
     static i32 Steps();
@@ -183,3 +194,11 @@ private:
     // The sword's sizes from a part (unscaled and scaled, box and picture alike).
     void SizeFromPart(const cSwordPart& part);
 };
+
+// Asks the processor for every cache line of s (the step reads nearly all of them), some shots
+// ahead of the step-start walk: a frame's first walk otherwise waits on memory shot after shot.
+// Reads nothing of s.
+inline void PrefetchShot(const cShot& s) {
+    const char* p = reinterpret_cast<const char*>(&s);
+    for (std::size_t at = 0; at < sizeof(cShot); at += 64) __builtin_prefetch(p + at);
+}

@@ -178,3 +178,44 @@ TEST(RulesHits, BlockCharactersAsWallsAndCeilings) {
                  "560.5,744.696 1.5,0.072 -R-- . 456.5,729.756 0,-2.98 ---- . 456.5,714.916 0,-2.96 ---- . "
                  "456.5,704 0,0 ---- . 456.5,704.06 0,0.02 ---- . ");
 }
+
+TEST(RulesHits, ShotsMeetShotsAsTheCharacterPassLeftThem) {
+    RulePlay play;
+    cPlayer& p = SetUpPlayer(play.s, 4, 13);
+    cStageChara& e = AddStageChara(play.s, 4, 13, [](cEdChara& d) { CharaSettings::Set(d, eChara::Side, 1); });
+    p.m_nInvincible = 1000;
+    auto clear = [&] {
+        play.s.m_lstShot.Clear();
+        for (auto& l : play.s.m_vShotList) l.clear();
+    };
+    auto gone = [](const cShot& s) { return s.IsRemoved() ? "x" : "-"; };
+    std::string out;
+    // Shots of one side only: however they overlap, no shot meets another.
+    {
+        cShot& a = Shot(play.s, e, 0, 0, true, 1);
+        cShot& b = Shot(play.s, e, 0, 0, true, 2);
+        e.m_nInvincible = 1000;
+        ResolveAttacks(play.s);
+        out += std::string(gone(a)) + gone(b) + " ";
+        clear();
+    }
+    // Nothing hit in the characters' pass: the shots' pass takes the same shots; the weaker goes.
+    {
+        cShot& a = Shot(play.s, e, 0, 0, true, 1);
+        cShot& b = Shot(play.s, e, 1, 0, true, 2);
+        ResolveAttacks(play.s);
+        out += std::string(gone(a)) + gone(b) + " ";
+        clear();
+    }
+    // A shot that ends on its hit in the characters' pass breaks no shot after it.
+    {
+        e.m_nInvincible = 0;
+        cShot& a = Shot(play.s, e, 0, 1, true, 3);
+        ShotSettings::Set(a.m_Def, eShot::HitLimit, 1);
+        cShot& b = Shot(play.s, e, 1, 0, true, 2);
+        ResolveAttacks(play.s);
+        out += std::string(gone(a)) + gone(b) + " " + std::to_string(e.m_nHP);
+        clear();
+    }
+    EXPECT_EQ(out, "-- x- x- 9");
+}

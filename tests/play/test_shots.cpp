@@ -9,6 +9,7 @@
 
 #include "database/CommonPalette.h"
 #include "database/Database.h"
+#include "database/SystemData.h"
 #include "play/rules/Hits.h"
 #include "play/rules/Motion.h"
 #include "play/shots/ShotCommands.h"
@@ -433,4 +434,68 @@ TEST(Summons, PlacementsPaletteChecksAndASummonerThatDiesFirst) {
     EXPECT_EQ(p.s.m_lstItem.LiveCount(), 2);
     SummonBlock(child, p.run, SummonDef(1, [](E& d) { Set(d, eShot::DirectionCode, 7); }));
     EXPECT_EQ(p.s.m_vBlockMap.AtPixel(child.m_dX + 8, child.m_dBottom + 20).block.bySolid, 1);
+}
+
+// A step of the shot pass against the rules every other object moves by: a homing shot that rides
+// the auto-scroll, with the aim subtracting the scroll and with the switch that adds it, and a
+// volley of waves, whose shots weave in one phase.
+TEST(Shots, HomingUnderTheAutoScrollAndWaveVolleysStepAsTheRulesSay) {
+    struct Saved {
+        u32 add = g_SystemData.bCompat733;
+        ~Saved() { g_SystemData.bCompat733 = add; }
+    } saved;
+    for (u32 add : {0u, 1u}) {
+        g_SystemData.bCompat733 = add;
+        ShotPlay a(10);
+        a.s.m_ScrollX.SetSpeed(1, 20, SpeedUnit());
+        a.s.m_ScrollY.SetSpeed(1, 10, SpeedUnit());
+        ASSERT_TRUE(a.s.m_ScrollX.m_bAuto && a.s.m_ScrollX.m_dSpeed != 0 && a.s.m_ScrollY.m_dSpeed != 0);
+        a.hero.ScreenPos();
+        a.Fire([](cEdShot& d) { Set(d, eShot::AimMode, 4), Set(d, eShot::AimParam2, 999), Set(d, eShot::Homing, 1); });
+        a.Fire([](cEdShot& d) {
+            Set(d, eShot::AimMode, 8), Set(d, eShot::AimParam1, 2), Set(d, eShot::AimParam2, 20), Set(d, eShot::ShotsPerVolley, 3);
+        });
+        ASSERT_EQ(a.Count(), 4);
+        std::vector<cShot*> shots;
+        a.s.ForEachShot([&](cShot& s) { shots.push_back(&s); });
+        cShot& homing = *shots[0];
+        int steps = 0;
+        for (int step = 0; step < 30; ++step) {
+            a.s.m_ScrollX.Step();
+            a.s.m_ScrollY.Step();
+            // What the rules give for this step, taken before the shots step.
+            double vx = 0, vy = 0;
+            auto centre = [](const cObj& o, bool y) {
+                return y ? o.m_dY - o.m_nGfxOffY + o.m_nGfxH / 2 : o.m_dX - o.m_nGfxOffX + o.m_nGfxW / 2;
+            };
+            AimVelocity(a.s, homing, centre(homing, false), centre(homing, true), centre(a.hero, false), centre(a.hero, true),
+                        homing.m_dSpeed, false, AIM_SCROLL_OF_OBJECT, vx, vy);
+            std::vector<double> phase;
+            for (std::size_t i = 1; i < shots.size(); ++i) phase.push_back(shots[i]->m_dWavePhase);
+            std::vector<double> vel;
+            for (std::size_t i = 1; i < shots.size(); ++i) vel.push_back(shots[i]->m_dOwnVelY);
+            const bool steered = homing.m_nFrame > 0;
+            const bool weaving = shots[1]->m_nFrame > 0;
+            for (cShot* s : shots) ASSERT_EQ(s->UpdateAim(), 0);
+            EXPECT_EQ(homing.m_dCarryX, a.s.m_ScrollX.m_dSpeed);
+            EXPECT_EQ(homing.m_dCarryY, a.s.m_ScrollY.m_dSpeed);
+            if (steered) {
+                EXPECT_EQ(homing.m_dOwnVelX, vx) << add << " " << step;
+                EXPECT_EQ(homing.m_dOwnVelY, vy) << add << " " << step;
+                ++steps;
+            }
+            if (weaving) {
+                for (std::size_t i = 1; i < shots.size(); ++i) {
+                    double p = phase[i - 1];
+                    const double w = WaveVelocity2(2 * 16, 20, p, 1.0, 0);
+                    const double v = vel[i - 1] + w * shots[i]->m_dWaveDir[1];
+                    const bool flip = (vel[i - 1] > 0 && v < 0) || (vel[i - 1] < 0 && v > 0);
+                    EXPECT_EQ(shots[i]->m_dOwnVelY, flip ? 0.0 : v) << add << " " << step << " " << i;
+                    EXPECT_EQ(shots[i]->m_dWavePhase, p);
+                }
+            }
+            for (cShot* s : shots) s->StepMotion();
+        }
+        EXPECT_EQ(steps, 29);
+    }
 }

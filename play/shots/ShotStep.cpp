@@ -1,19 +1,19 @@
-// What a live shot does each logic step before it moves: the scroll carry, its aim mode, the
-// acceleration, life and range; and the sword's update.
+// A live shot's logic step: the scroll carry, its aim mode, the acceleration, life and range,
+// then its motion and its tests against the stage; and the sword's update. The pass over the
+// shots calls Step once for each shot, with everything of the step in this file.
 #include <algorithm>
 #include <cmath>
 
 #include "database/Database.h"
 #include "database/SystemSwitches.h"
 #include "play/GameScene.h"
+#include "play/rules/Damage.h"
 #include "play/rules/Motion.h"
 #include "play/shots/Shot.h"
 
 namespace {
 
 constexpr double kShotAimDegToRad = 0.017453292519943278;
-// The waves' degree (play/rules' constant, not the one above).
-constexpr double kWaveDegToRad = 0.017453292519943295;
 
 // The graphic centre of an object in world pixels.
 double CentreX(const cObj& o) { return o.m_dX - o.m_nGfxOffX + o.m_nGfxW / 2; }
@@ -86,17 +86,15 @@ void Homing(cShot& s, SHOTSTEP& k) {
         case 6: aim = LiveTarget(s.m_AimTarget); break;
         default: aim = NearestOfSide(s, s.Def(eShot::AimParam3)); break;
         }
-        if (aim) s.SteerToward(*aim);
+        if (aim) s.SteerToward(*aim, k);
     }
     ++s.m_nFrame;
 }
 
-// WaveVelocity2 (play/rules) at step 1 and offset 0, with the pass's speed unit and sines.
+// WaveVelocity2 (play/rules) at step 1 and offset 0, with the pass's speed unit and waves.
 double WaveVelocity2Of(double amplitude, double period, double& phase, SHOTSTEP& k) {
     const double u = k.dUnit;
-    const double r = period * kWaveDegToRad;
-    const double offset = 0;
-    const double v = -(r * k.Sin((phase / u + offset) * r) * (r / u) * amplitude) / u;
+    const double v = k.WaveAccel(amplitude, period, phase);
     phase += 1.0;
     if (phase >= 360 * u) phase -= 360 * u;
     return v;
@@ -149,11 +147,23 @@ constexpr AIMROUTINE kAimRoutine[] = {Straight, AimOnce, AimOnce, AimOnce, Homin
 
 } // namespace
 
-void cShot::SteerToward(const cObj& aim) {
+void cShot::SteerToward(const cObj& aim, const SHOTSTEP& k) {
     if (!m_pScene) return;
     double vx = 0, vy = 0;
-    AimVelocity(*m_pScene, *this, CentreX(*this), CentreY(*this), CentreX(aim), CentreY(aim), m_dSpeed, false,
-                AIM_SCROLL_OF_OBJECT, vx, vy);
+    if (m_pScene == k.pScene) {
+        // AimVelocity with the pass's readings of the auto-scroll.
+        AimDirection(CentreX(aim) - CentreX(*this), CentreY(aim) - CentreY(*this), m_dSpeed, false, vx, vy);
+        if (k.bAutoAdd) {
+            vx += k.dScrollX;
+            vy += k.dScrollY;
+        } else if (m_bScrollSync) {
+            vx -= k.dScrollX;
+            vy -= k.dScrollY;
+        }
+    } else {
+        AimVelocity(*m_pScene, *this, CentreX(*this), CentreY(*this), CentreX(aim), CentreY(aim), m_dSpeed, false,
+                    AIM_SCROLL_OF_OBJECT, vx, vy);
+    }
     if (!m_bAccelerating || m_nFrame == m_nTurnFrame) {
         m_dOwnVelX = vx;
         m_dOwnVelY = vy;
@@ -170,7 +180,9 @@ i32 cShot::UpdateAim(SHOTSTEP& k) {
     if (!m_bIsShot) return UpdateSword();
     // The scroll carry: a scroll-synchronised shot moves with the running auto-scroll.
     m_dCarryX = m_dCarryY = 0;
-    if (m_pScene && m_bShotScrollSync && !k.bCarryOff) {
+    if (m_pScene == k.pScene) {
+        if (m_bShotScrollSync) m_dCarryX = k.dCarryX, m_dCarryY = k.dCarryY;
+    } else if (m_pScene && m_bShotScrollSync && !k.bCarryOff) {
         if (m_pScene->m_ScrollX.m_bAuto) m_dCarryX = m_pScene->m_ScrollX.m_dSpeed;
         if (m_pScene->m_ScrollY.m_bAuto) m_dCarryY = m_pScene->m_ScrollY.m_dSpeed;
     }
@@ -206,6 +218,116 @@ i32 cShot::UpdateAim(SHOTSTEP& k) {
         }
     }
     return 0;
+}
+
+// ---- Motion ----
+
+void cShot::StepMotion(const SHOTSTEP& k) {
+    // A shot's picture shows its two rows in turn, each for a tenth of a second.
+    if (m_bIsShot) {
+        const i32 period = 6 * k.nSteps;
+        if (++m_nAnimTick >= 2 * period) m_nAnimTick = 0;
+        // The tick is below two periods here: the row is a comparison unless it went negative.
+        m_nSwordFrame = m_nAnimTick < 0 ? m_nAnimTick / period : m_nAnimTick >= period ? 1 : 0;
+    }
+    if (!m_bFly) m_dSpeedY += k.dGravity;
+    if (m_pScene != k.pScene) {
+        MoveY();
+        MoveX();
+        return;
+    }
+    MoveYIn(k);
+    MoveXIn(k);
+}
+
+// The position truncated once for the box and the cell (a store into the box may be taken for
+// one into the position).
+void cShot::ShotEdgesX() {
+    const double x = m_dX, right = x + m_nBoxW - 1;
+    const i32 tx = Trunc32(x);
+    m_dRight = right;
+    m_rcHit.UpdateX(tx);
+    m_nCellL = tx >> 5;
+    m_nCellR = Trunc32(right) >> 5;
+}
+
+void cShot::ShotEdgesY() {
+    const double y = m_dY, bottom = y + m_nBoxH - 1;
+    const i32 ty = Trunc32(y);
+    m_dBottom = bottom;
+    m_rcHit.UpdateY(ty);
+    m_nCellT = ty >> 5;
+    m_nCellB = Trunc32(bottom) >> 5;
+}
+
+void cShot::MoveYIn(const SHOTSTEP& k) {
+    if (m_dAccelY != 0) m_dSpeedY += m_dAccelY;
+    if (m_dSpeedY == 0) return;
+    // MoveObjY(*this, 2): the speed limit, the move, then ClampY(2), of which only the stage's
+    // own edges move a shot (the view's bounds give return codes, unused here).
+    m_dSpeedY = std::clamp(m_dSpeedY, -k.dLimit, k.dLimit);
+    m_dY += m_dSpeedY;
+    if (m_pScene) {
+        const double far = m_dY + m_nBoxH - 1;
+        const bool clampable = m_nBoxH < 32 * cBlockMap::kMargin;
+        if (m_dY < 0 && clampable) m_dY = 0;
+        else if (far >= k.nStageH && clampable) m_dY = k.nStageH - m_nBoxH;
+    }
+    ShotEdgesY();
+}
+
+void cShot::MoveXIn(const SHOTSTEP& k) {
+    if (m_dAccelX != 0) m_dSpeedX += m_dAccelX;
+    if (m_dSpeedX == 0) return;
+    m_dSpeedX = std::clamp(m_dSpeedX, -k.dLimit, k.dLimit);
+    m_dX += m_dSpeedX;
+    // ClampToStageX.
+    if (m_pScene) {
+        const i32 w = k.nStageW;
+        if (m_dX + m_nBoxW > w) m_dX = w - m_nBoxW;
+        else if (m_dX < 0) m_dX = 0;
+    }
+    ShotEdgesX();
+}
+
+i32 cShot::IsOutsideArea() {
+    if (!m_bIsShot) return 0;
+    return IsOutOfRange(*this, StageArea(g_Stage, m_nSide == 0 ? 4 : 5)) ? 1 : 0;
+}
+
+i32 cShot::HitsBlock() {
+    if (!m_pScene || Def(eShot::PierceBlocks)) return 0;
+    cGameScene& s = *m_pScene;
+    auto probe = [&](double x, double y) {
+        return IsBlockSolid(s, s.m_vBlockMap.IndexAtPixel(x, y), static_cast<i32>(m_nBlockSide)) != 0;
+    };
+    if (m_nBoxW > 32) {
+        const i32 w = m_nBoxW, h = m_nBoxH;
+        for (i32 dy = 0;; dy += 32) {
+            const i32 py = std::min(dy, h - 1);
+            for (i32 dx = 0;; dx += 32) {
+                const i32 px = std::min(dx, w - 1);
+                if (probe(m_dX + px, m_dY + py)) return 1;
+                if (px >= w - 1) break;
+            }
+            if (py >= h - 1) break;
+        }
+        return 0;
+    }
+    return probe(m_dX, m_dY) || probe(m_dX, m_dBottom) || probe(m_dRight, m_dY) || probe(m_dRight, m_dBottom) ? 1 : 0;
+}
+
+// ---- The pass's step ----
+
+// Everything the step calls in this file goes into it: a step is a few hundred instructions, and
+// the calls between its parts were a tenth of them.
+[[gnu::flatten]] i32 cShot::Step(SHOTSTEP& k, i32 step) {
+    if (UpdateAim(k)) return 1;
+    StepMotion(k);
+    if (step == 1 && IsOutsideArea()) return 1;
+    // A shot that pierces blocks has no block test.
+    if (!m_pScene || Def(eShot::PierceBlocks)) return 0;
+    return CollideBlocks();
 }
 
 // ---- Swords ----
