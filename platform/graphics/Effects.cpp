@@ -71,6 +71,102 @@ struct LockPair {
 };
 } // namespace
 
+namespace {
+// Neighbouring bands shifted by the same amount: columns (or rows) [start, end) moved by shift.
+struct WaveRun {
+    i64 start, end;
+    i32 shift;
+};
+
+// One row of the texels a column wave draws: each column's texel from its own shifted row.
+PIXEL_LOOP_CLONES void GatherRow(u32* __restrict out, const u32* __restrict sp, i64 base, const i64* __restrict off, int n) {
+    for (int i = 0; i < n; ++i) out[i] = sp[base + off[i]];
+}
+
+// The column wave under Direct3D as the quads of its runs draw it, but for the rows that every
+// run covers inside both surfaces: those texels are gathered a band of rows at a time into a
+// buffer, and each band is drawn as one quad from it. The runs' quads are 1:1 and side by side,
+// so each pixel's result depends only on its texel and what lay under it (and the clear under a
+// keyed texture's quad on the same), and a quad of the band gives every pixel the same. Rows
+// the runs do not all cover are left to the runs' own quads. False where this does not apply
+// (nothing drawn).
+bool WaveColumnsGathered(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, u32 flags,
+                         const std::vector<WaveRun>& runs) {
+    if (!lpDTCon || lpDTCon->bCopyingVirtual || !dst || !src || dst->alias || src->alias) return false;
+    DDSURFACEDATA* d = dst;
+    DDSURFACEDATA* s = src;
+    DDSetDrawTarget(&d);
+    DDSetDrawTarget(&s);
+    if (!d->lpDT || !s->lpDT || !d->lpDT->bRenderTarget || s->lpDT->bSystemTexture) return false;
+    PixelStore* ds = SurfacePixels(d);
+    const PixelStore* ss = SurfacePixels(s);
+    if (!ds || !ss || ds == ss || ds->px.empty() || ss->px.empty()) return false;
+    // Whole columns, and a source start inside the source (the clip of a quad from above it
+    // cuts the source only, not the target).
+    if (x < 0 || static_cast<i64>(x) + w > ds->width || sx < 0 || static_cast<i64>(sx) + w > ss->width || sy < 0) return false;
+    // Target rows [A, B): inside the target and, for every run, inside its quad and the source.
+    i64 A = 0, B = ds->height;
+    for (const WaveRun& r : runs) {
+        const i64 top = static_cast<i64>(y) + r.shift;
+        A = std::max({A, top, top - sy});
+        B = std::min({B, top + h, top + ss->height - sy});
+    }
+    if (A >= B) return false;
+    // The rows outside the band, by the runs' quads (batched by the caller).
+    for (const WaveRun& r : runs) {
+        const i64 top = static_cast<i64>(y) + r.shift;
+        const i32 at = static_cast<i32>(r.start), n = static_cast<i32>(r.end - r.start);
+        if (A > top) DDBlt(dst, x + at, static_cast<i32>(top), n, static_cast<i32>(A - top), src, sx + at, sy, flags);
+        if (top + h > B)
+            DDBlt(dst, x + at, static_cast<i32>(B), n, static_cast<i32>(top + h - B), src, sx + at,
+                  static_cast<i32>(sy + (B - top)), flags);
+    }
+    // Column c's texel for target row t: sp[t * pitch + off[c]].
+    thread_local std::vector<i64> off;
+    off.resize(static_cast<std::size_t>(w));
+    const i64 pitch = ss->width;
+    for (const WaveRun& r : runs)
+        for (i64 c = r.start; c < r.end; ++c)
+            off[static_cast<std::size_t>(c)] = (static_cast<i64>(sy) - y - r.shift) * pitch + sx + c;
+    RasterOp op;
+    op.kind = RasterKind::Gpu;
+    op.diffuse = lpDTCon->dwQuadColor;
+    op.colorOp = lpDTCon->dwColorOp;
+    op.alphaOp = lpDTCon->dwAlphaOp;
+    op.textureFactor = lpDTCon->dwTextureFactor;
+    // The row a target row reads first for the first time is the one under the least shift:
+    // it is fetched a few rows ahead, since the gather from rows all over the band defeats the
+    // processor's own prefetching.
+    i32 least = runs.front().shift;
+    for (const WaveRun& r : runs) least = std::min(least, r.shift);
+    constexpr i64 kAhead = 4;
+    const bool preClear = flags == 0 && s->lpDT->bColorKey;
+    const u32 clearColor = D3DClearPixelFor(d);
+    // Bands of about 16 KB, which stay in the first-level cache between the gather and the draw.
+    const int bandRows = std::max(1, 4096 / w);
+    thread_local PixelStore band;
+    band.width = w;
+    band.px.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(bandRows));
+    DDBeginScene();
+    for (i64 t0 = A; t0 < B; t0 += bandRows) {
+        const int rows = static_cast<int>(std::min<i64>(bandRows, B - t0));
+        band.height = rows;
+        for (int j = 0; j < rows; ++j) {
+            const i64 ahead = t0 + j - y + sy - least + kAhead;
+            if (ahead >= 0 && ahead < ss->height) {
+                const u32* p = ss->Row(static_cast<int>(ahead)) + sx;
+                for (i32 c = 0; c < w; c += 16) __builtin_prefetch(p + c);
+            }
+            GatherRow(band.Row(j), ss->px.data(), (t0 + j) * pitch, off.data(), w);
+        }
+        const i32 ty = static_cast<i32>(t0);
+        if (preClear) RasterPreClear(*ds, x, ty, w, rows, band, 0, 0, w, rows, clearColor, op.diffuse, op.alphaOp);
+        RasterBlit(*ds, x, ty, w, rows, band, 0, 0, w, rows, op);
+    }
+    return true;
+}
+} // namespace
+
 void DDBltWave(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 waves, double amplitude, i32 phase, i32 roughness,
                DDSURFACEDATA* src, i32 sx, i32 sy, u32 key, i32 axis) {
     if (roughness <= 0 || w <= 0 || h <= 0 || (axis != 0 && axis != 1)) return;
@@ -81,29 +177,25 @@ void DDBltWave(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 waves, double
     double acc = 0;
     // Neighbouring bands shifted by the same amount are drawn as one: the same pixels, fewer
     // blits.
-    i64 runStart = 0, runEnd = 0;
-    i32 runShift = 0;
-    auto flush = [&] {
-        if (runEnd <= runStart) return;
-        const i32 at = static_cast<i32>(runStart), n = static_cast<i32>(runEnd - runStart);
-        if (axis == 1) DDBlt(dst, x + at, y + runShift, n, h, src, sx + at, sy, KeyFlags(key));
-        else DDBlt(dst, x + runShift, y + at, w, n, src, sx, sy + at, KeyFlags(key));
-    };
+    thread_local std::vector<WaveRun> runs;
+    runs.clear();
     for (i64 c = 0; c < len; c += roughness) {
         acc += step * roughness;
         // Rounded down, also where the wave swings negative.
         const i32 shift = static_cast<i32>(std::floor(std::sin((phase + acc) * k) * amplitude));
         const i64 end = std::min<i64>(c + roughness, len);
-        if (c == runEnd && shift == runShift && runEnd > runStart) {
-            runEnd = end;
+        if (!runs.empty() && c == runs.back().end && shift == runs.back().shift) {
+            runs.back().end = end;
             continue;
         }
-        flush();
-        runStart = c;
-        runEnd = end;
-        runShift = shift;
+        runs.push_back(WaveRun{c, end, shift});
     }
-    flush();
+    if (axis == 1 && WaveColumnsGathered(dst, x, y, w, h, src, sx, sy, KeyFlags(key), runs)) return;
+    for (const WaveRun& r : runs) {
+        const i32 at = static_cast<i32>(r.start), n = static_cast<i32>(r.end - r.start);
+        if (axis == 1) DDBlt(dst, x + at, y + r.shift, n, h, src, sx + at, sy, KeyFlags(key));
+        else DDBlt(dst, x + r.shift, y + at, w, n, src, sx, sy + at, KeyFlags(key));
+    }
 }
 
 void DDBltSplit(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 strip, i32 offset, DDSURFACEDATA* src, i32 sx,
