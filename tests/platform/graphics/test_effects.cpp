@@ -396,7 +396,9 @@ TEST_P(EffectsTest, LensMatchesThePixelRule) {
     // large, odd and even widths of the rows inside.
     const Case cases[] = {{192, 128, 60, 20, 75, 50, 1, 0}, {192, 128, 150, 0, 75, 50, 0, 1},  {10, 240, 90, 300, 5, 95, 1, 1},
                           {370, 20, 45, 7, 140, 10, 0, 0},  {192, 128, 300, 1500, 75, 50, 1, 1}, {-30, 100, 70, 33, 20, 20, 1, 0},
-                          {192, 128, 1, 0, 75, 50, 1, 1},   {200, 130, 37, 36, 149, 99, 0, 1}};
+                          {192, 128, 1, 0, 75, 50, 1, 1},   {200, 130, 37, 36, 149, 99, 0, 1},
+                          // Source centres near the ends of 32 bits: every read lies outside.
+                          {192, 128, 60, 900, 2147483000, 50, 1, 1}, {192, 128, 60, 900, -2147483000, 50, 0, 0}};
     for (const Case& c : cases) {
         for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = src.px[(i * 7) % src.px.size()];
         std::vector<u32> expected = dst.px;
