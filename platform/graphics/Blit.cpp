@@ -21,14 +21,12 @@ u32 D3DClearColorFor(const DDSURFACEDATA* sd) {
     return sd == &g_sdBackBuffer ? lpDTCon->dwBackClearColor : lpDTCon->dwTexClearColor;
 }
 
-namespace {
 // What a clear to the transparent colour leaves in the record: at 16 bits the colour's 16-bit
 // form.
 u32 D3DClearPixelFor(const DDSURFACEDATA* sd) {
     if (!g_Grid.on) return D3DClearColorFor(sd);
     return GridUnpack(sd == &g_sdBackBuffer ? lpDTCon->wTransmit_16 : lpDTCon->wTexClear_16);
 }
-} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Batches

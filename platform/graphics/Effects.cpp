@@ -71,6 +71,102 @@ struct LockPair {
 };
 } // namespace
 
+namespace {
+// Neighbouring bands shifted by the same amount: columns (or rows) [start, end) moved by shift.
+struct WaveRun {
+    i64 start, end;
+    i32 shift;
+};
+
+// One row of the texels a column wave draws: each column's texel from its own shifted row.
+PIXEL_LOOP_CLONES void GatherRow(u32* __restrict out, const u32* __restrict sp, i64 base, const i64* __restrict off, int n) {
+    for (int i = 0; i < n; ++i) out[i] = sp[base + off[i]];
+}
+
+// The column wave under Direct3D as the quads of its runs draw it, but for the rows that every
+// run covers inside both surfaces: those texels are gathered a band of rows at a time into a
+// buffer, and each band is drawn as one quad from it. The runs' quads are 1:1 and side by side,
+// so each pixel's result depends only on its texel and what lay under it (and the clear under a
+// keyed texture's quad on the same), and a quad of the band gives every pixel the same. Rows
+// the runs do not all cover are left to the runs' own quads. False where this does not apply
+// (nothing drawn).
+bool WaveColumnsGathered(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, u32 flags,
+                         const std::vector<WaveRun>& runs) {
+    if (!lpDTCon || lpDTCon->bCopyingVirtual || !dst || !src || dst->alias || src->alias) return false;
+    DDSURFACEDATA* d = dst;
+    DDSURFACEDATA* s = src;
+    DDSetDrawTarget(&d);
+    DDSetDrawTarget(&s);
+    if (!d->lpDT || !s->lpDT || !d->lpDT->bRenderTarget || s->lpDT->bSystemTexture) return false;
+    PixelStore* ds = SurfacePixels(d);
+    const PixelStore* ss = SurfacePixels(s);
+    if (!ds || !ss || ds == ss || ds->px.empty() || ss->px.empty()) return false;
+    // Whole columns, and a source start inside the source (the clip of a quad from above it
+    // cuts the source only, not the target).
+    if (x < 0 || static_cast<i64>(x) + w > ds->width || sx < 0 || static_cast<i64>(sx) + w > ss->width || sy < 0) return false;
+    // Target rows [A, B): inside the target and, for every run, inside its quad and the source.
+    i64 A = 0, B = ds->height;
+    for (const WaveRun& r : runs) {
+        const i64 top = static_cast<i64>(y) + r.shift;
+        A = std::max({A, top, top - sy});
+        B = std::min({B, top + h, top + ss->height - sy});
+    }
+    if (A >= B) return false;
+    // The rows outside the band, by the runs' quads (batched by the caller).
+    for (const WaveRun& r : runs) {
+        const i64 top = static_cast<i64>(y) + r.shift;
+        const i32 at = static_cast<i32>(r.start), n = static_cast<i32>(r.end - r.start);
+        if (A > top) DDBlt(dst, x + at, static_cast<i32>(top), n, static_cast<i32>(A - top), src, sx + at, sy, flags);
+        if (top + h > B)
+            DDBlt(dst, x + at, static_cast<i32>(B), n, static_cast<i32>(top + h - B), src, sx + at,
+                  static_cast<i32>(sy + (B - top)), flags);
+    }
+    // Column c's texel for target row t: sp[t * pitch + off[c]].
+    thread_local std::vector<i64> off;
+    off.resize(static_cast<std::size_t>(w));
+    const i64 pitch = ss->width;
+    for (const WaveRun& r : runs)
+        for (i64 c = r.start; c < r.end; ++c)
+            off[static_cast<std::size_t>(c)] = (static_cast<i64>(sy) - y - r.shift) * pitch + sx + c;
+    RasterOp op;
+    op.kind = RasterKind::Gpu;
+    op.diffuse = lpDTCon->dwQuadColor;
+    op.colorOp = lpDTCon->dwColorOp;
+    op.alphaOp = lpDTCon->dwAlphaOp;
+    op.textureFactor = lpDTCon->dwTextureFactor;
+    // The row a target row reads first for the first time is the one under the least shift:
+    // it is fetched a few rows ahead, since the gather from rows all over the band defeats the
+    // processor's own prefetching.
+    i32 least = runs.front().shift;
+    for (const WaveRun& r : runs) least = std::min(least, r.shift);
+    constexpr i64 kAhead = 4;
+    const bool preClear = flags == 0 && s->lpDT->bColorKey;
+    const u32 clearColor = D3DClearPixelFor(d);
+    // Bands of about 16 KB, which stay in the first-level cache between the gather and the draw.
+    const int bandRows = std::max(1, 4096 / w);
+    thread_local PixelStore band;
+    band.width = w;
+    band.px.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(bandRows));
+    DDBeginScene();
+    for (i64 t0 = A; t0 < B; t0 += bandRows) {
+        const int rows = static_cast<int>(std::min<i64>(bandRows, B - t0));
+        band.height = rows;
+        for (int j = 0; j < rows; ++j) {
+            const i64 ahead = t0 + j - y + sy - least + kAhead;
+            if (ahead >= 0 && ahead < ss->height) {
+                const u32* p = ss->Row(static_cast<int>(ahead)) + sx;
+                for (i32 c = 0; c < w; c += 16) __builtin_prefetch(p + c);
+            }
+            GatherRow(band.Row(j), ss->px.data(), (t0 + j) * pitch, off.data(), w);
+        }
+        const i32 ty = static_cast<i32>(t0);
+        if (preClear) RasterPreClear(*ds, x, ty, w, rows, band, 0, 0, w, rows, clearColor, op.diffuse, op.alphaOp);
+        RasterBlit(*ds, x, ty, w, rows, band, 0, 0, w, rows, op);
+    }
+    return true;
+}
+} // namespace
+
 void DDBltWave(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 waves, double amplitude, i32 phase, i32 roughness,
                DDSURFACEDATA* src, i32 sx, i32 sy, u32 key, i32 axis) {
     if (roughness <= 0 || w <= 0 || h <= 0 || (axis != 0 && axis != 1)) return;
@@ -81,29 +177,25 @@ void DDBltWave(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 waves, double
     double acc = 0;
     // Neighbouring bands shifted by the same amount are drawn as one: the same pixels, fewer
     // blits.
-    i64 runStart = 0, runEnd = 0;
-    i32 runShift = 0;
-    auto flush = [&] {
-        if (runEnd <= runStart) return;
-        const i32 at = static_cast<i32>(runStart), n = static_cast<i32>(runEnd - runStart);
-        if (axis == 1) DDBlt(dst, x + at, y + runShift, n, h, src, sx + at, sy, KeyFlags(key));
-        else DDBlt(dst, x + runShift, y + at, w, n, src, sx, sy + at, KeyFlags(key));
-    };
+    thread_local std::vector<WaveRun> runs;
+    runs.clear();
     for (i64 c = 0; c < len; c += roughness) {
         acc += step * roughness;
         // Rounded down, also where the wave swings negative.
         const i32 shift = static_cast<i32>(std::floor(std::sin((phase + acc) * k) * amplitude));
         const i64 end = std::min<i64>(c + roughness, len);
-        if (c == runEnd && shift == runShift && runEnd > runStart) {
-            runEnd = end;
+        if (!runs.empty() && c == runs.back().end && shift == runs.back().shift) {
+            runs.back().end = end;
             continue;
         }
-        flush();
-        runStart = c;
-        runEnd = end;
-        runShift = shift;
+        runs.push_back(WaveRun{c, end, shift});
     }
-    flush();
+    if (axis == 1 && WaveColumnsGathered(dst, x, y, w, h, src, sx, sy, KeyFlags(key), runs)) return;
+    for (const WaveRun& r : runs) {
+        const i32 at = static_cast<i32>(r.start), n = static_cast<i32>(r.end - r.start);
+        if (axis == 1) DDBlt(dst, x + at, y + r.shift, n, h, src, sx + at, sy, KeyFlags(key));
+        else DDBlt(dst, x + r.shift, y + at, w, n, src, sx, sy + at, KeyFlags(key));
+    }
 }
 
 void DDBltSplit(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 strip, i32 offset, DDSURFACEDATA* src, i32 sx,
@@ -219,8 +311,8 @@ void LensSpan(u32* row, i64 dx0, i64 dx1, i64 sign, const i64* ox, const i64* oy
 typedef double LensD __attribute__((vector_size(32)));
 typedef i64 LensL __attribute__((vector_size(32)));
 typedef i32 LensI __attribute__((vector_size(16)));
-PIXEL_LOOP_CLONES void LensOffsets(int n, const double* st, double lo, double ady, double k, double fy, i64* ox, i64* oy,
-                                   i64* oxUp, i64* oyUp) {
+PIXEL_LOOP_CLONES void LensOffsets(int n, const double* st, double lo, double ady, double k, double fy, i32* ox, i32* oy,
+                                   i32* oxUp, i32* oyUp) {
     const LensD zero = {}, one = zero + 1;
     for (int i = 0; i < n; i += 4) {
         LensD root;
@@ -230,13 +322,67 @@ PIXEL_LOOP_CLONES void LensOffsets(int n, const double* st, double lo, double ad
         const LensD den = flat ? one : root;
         const LensD qx = flat ? adx : adx * k / den, qy = flat ? zero + ady : fy / den;
         const LensI fx = __builtin_convertvector(qx, LensI), fyv = __builtin_convertvector(qy, LensI);
-        const LensL lx = __builtin_convertvector(fx, LensL), ly = __builtin_convertvector(fyv, LensL);
         // A comparison is -1 where true.
-        const LensL ux = lx - (__builtin_convertvector(fx, LensD) != qx), uy = ly - (__builtin_convertvector(fyv, LensD) != qy);
-        std::memcpy(ox + i, &lx, sizeof lx);
-        std::memcpy(oy + i, &ly, sizeof ly);
+        const LensI ux = fx - __builtin_convertvector(__builtin_convertvector(fx, LensD) != qx, LensI);
+        const LensI uy = fyv - __builtin_convertvector(__builtin_convertvector(fyv, LensD) != qy, LensI);
+        std::memcpy(ox + i, &fx, sizeof fx);
+        std::memcpy(oy + i, &fyv, sizeof fyv);
         std::memcpy(oxUp + i, &ux, sizeof ux);
         std::memcpy(oyUp + i, &uy, sizeof uy);
+    }
+}
+
+// LensSpan with the offsets of 32 bits (LensOffsets), eight columns at a time: n target
+// columns from `at` on, stepping by Dir (1 rightwards, -1 leftwards), the j-th reading the
+// offsets ox[j], oy[j] times the signs. The offsets lie within 2^30 and the coordinates within
+// 32 bits, so the sums, taken as unsigned numbers, fall inside the source exactly when the true
+// ones do; a texel outside reads the first pixel instead and is not drawn.
+template <int Dir, bool Clear>
+PIXEL_LOOP_CLONES void LensRun(u32* row, i64 at, int n, const i32* ox, const i32* oy, i32 sgx, i32 sgy, u32 scx, u32 scy,
+                               const u32* sp, u32 sw, u32 sh, u32 pitch, u32 km, u32 kv) {
+    typedef i32 VI __attribute__((vector_size(32)));
+    typedef u32 VU __attribute__((vector_size(32)));
+    constexpr int kLanes = 8;
+    int j = 0;
+    for (; j + kLanes <= n; j += kLanes) {
+        VI vx, vy;
+        std::memcpy(&vx, ox + j, sizeof vx);
+        std::memcpy(&vy, oy + j, sizeof vy);
+        const VU px = scx + (VU)(vx * sgx), py = scy + (VU)(vy * sgy);
+        const VU in = (VU)((px < sw) & (py < sh));
+        const VU idx = (py * pitch + px) & in;
+        VU t;
+        for (int k = 0; k < kLanes; ++k) t[k] = sp[idx[k]];
+        const VU m = in & (VU)((t & km) != kv);
+        // Leftwards the eight columns lie at at - j - 7 .. at - j, the last lane first.
+        u32* d = Dir > 0 ? row + at + j : row + at - j - (kLanes - 1);
+        if constexpr (Dir < 0) {
+            t = __builtin_shufflevector(t, t, 7, 6, 5, 4, 3, 2, 1, 0);
+        }
+        VU mm = m;
+        if constexpr (Dir < 0) mm = __builtin_shufflevector(m, m, 7, 6, 5, 4, 3, 2, 1, 0);
+        VU o;
+        if constexpr (Clear) {
+            o = t & mm;
+        } else {
+            std::memcpy(&o, d, sizeof o);
+            o = (t & mm) | (o & ~mm);
+        }
+        std::memcpy(d, &o, sizeof o);
+    }
+    for (; j < n; ++j) {
+        const u32 px = scx + static_cast<u32>(ox[j] * sgx), py = scy + static_cast<u32>(oy[j] * sgy);
+        u32& d = row[at + Dir * j];
+        if (px >= sw || py >= sh) {
+            if (Clear) d = 0;
+            continue;
+        }
+        const u32 t = sp[py * pitch + px];
+        if ((t & km) == kv) {
+            if (Clear) d = 0;
+            continue;
+        }
+        d = t;
     }
 }
 } // namespace
@@ -264,13 +410,10 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
     const i64 x0 = std::max<i64>(-r, -static_cast<i64>(cx)), x1 = std::min<i64>(r, lk.dst.nWidth - 1 - static_cast<i64>(cx));
     if (y0 > y1 || x0 > x1) return 1;
     thread_local std::vector<i64> tox, toy, toxUp, toyUp;
+    thread_local std::vector<i32> tox32, toy32, toxUp32, toyUp32;
     thread_local std::vector<double> st;
     const std::size_t cols = static_cast<std::size_t>(x1 - x0 + 1);
     // Room for the last block of four (LensOffsets).
-    tox.resize(cols + 3);
-    toy.resize(cols + 3);
-    toxUp.resize(cols + 3);
-    toyUp.resize(cols + 3);
     st.resize(cols + 3);
     const i64 ar0 = (y0 <= 0 && y1 >= 0) ? 0 : std::min(std::abs(y0), std::abs(y1));
     const i64 ar1 = std::max(std::abs(y0), std::abs(y1));
@@ -278,9 +421,22 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
     // Without the key test no pixel value matches (the value lies outside the mask).
     const u32 km = skipKey ? isKey.mask : 0u, kv = skipKey ? isKey.value : 1u;
     const u32* const sp = lk.src.lpPixels;
-    // Offsets within 32 bits (at most r * k, or r where the root is 0) and the products below
-    // 2^53, exact as doubles: the offsets go four at a time (LensOffsets).
-    const bool narrow = r * std::max<i64>(k, 1) < (i64(1) << 30);
+    // Offsets within 2^30 (at most r * k, or r where the root is 0) and the products below
+    // 2^53, exact as doubles: the offsets go four at a time (LensOffsets), and with the
+    // coordinates and the source within 32 bits the columns eight at a time (LensRun).
+    const bool narrow = r * std::max<i64>(k, 1) < (i64(1) << 30) && sw < (i64(1) << 30) && sh < (i64(1) << 30) &&
+                        sh * pitch < (i64(1) << 31);
+    if (narrow) {
+        tox32.resize(cols + 3);
+        toy32.resize(cols + 3);
+        toxUp32.resize(cols + 3);
+        toyUp32.resize(cols + 3);
+    } else {
+        tox.resize(cols + 3);
+        toy.resize(cols + 3);
+        toxUp.resize(cols + 3);
+        toyUp.resize(cols + 3);
+    }
     for (i64 ady = ar0; ady <= ar1; ++ady) {
         // Only the columns inside the circle take an offset: |dx| <= e.
         const i64 rest = r2 - ady * ady;
@@ -310,7 +466,7 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
             const std::size_t n = static_cast<std::size_t>(hi - lo + 1);
             for (std::size_t i = n; i < (n + 3) / 4 * 4; ++i) st[i] = 1;
             LensOffsets(static_cast<int>(n), st.data(), static_cast<double>(lo), static_cast<double>(ady), static_cast<double>(k), fy,
-                        tox.data(), toy.data(), toxUp.data(), toyUp.data());
+                        tox32.data(), toy32.data(), toxUp32.data(), toyUp32.data());
         } else {
             for (i64 adx = lo; adx <= hi; ++adx) {
                 const std::size_t at = static_cast<std::size_t>(adx - lo);
@@ -344,10 +500,31 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
                 for (i64 dx = x0; dx < std::min(in0, x1 + 1); ++dx) row[dx] = 0;
                 for (i64 dx = std::max(in1 + 1, x0); dx <= x1; ++dx) row[dx] = 0;
             }
-            const i64* ty = dy < 0 ? toyUp.data() : toy.data();
             const i64 sgy = dy < 0 ? -1 : 1;
             // Left of the centre the column offsets are minus the rounded-up quotients.
             const i64 mid = std::min(in1, i64(-1));
+            if (narrow) {
+                const i32* ty = dy < 0 ? toyUp32.data() : toy32.data();
+                const u32 usx = static_cast<u32>(scx), usy = static_cast<u32>(scy), usw = static_cast<u32>(sw),
+                          ush = static_cast<u32>(sh), up = static_cast<u32>(pitch);
+                const i32 s = static_cast<i32>(sgy);
+                // Leftwards from mid (|dx| = -mid), rightwards from max(in0, 0).
+                if (mid >= in0) {
+                    const std::size_t t0 = static_cast<std::size_t>(-mid - lo);
+                    const int n = static_cast<int>(mid - in0 + 1);
+                    if (clear) LensRun<-1, true>(row, mid, n, toxUp32.data() + t0, ty + t0, -1, s, usx, usy, sp, usw, ush, up, km, kv);
+                    else LensRun<-1, false>(row, mid, n, toxUp32.data() + t0, ty + t0, -1, s, usx, usy, sp, usw, ush, up, km, kv);
+                }
+                const i64 r0 = std::max(in0, i64(0));
+                if (in1 >= r0) {
+                    const std::size_t t0 = static_cast<std::size_t>(r0 - lo);
+                    const int n = static_cast<int>(in1 - r0 + 1);
+                    if (clear) LensRun<1, true>(row, r0, n, tox32.data() + t0, ty + t0, 1, s, usx, usy, sp, usw, ush, up, km, kv);
+                    else LensRun<1, false>(row, r0, n, tox32.data() + t0, ty + t0, 1, s, usx, usy, sp, usw, ush, up, km, kv);
+                }
+                continue;
+            }
+            const i64* ty = dy < 0 ? toyUp.data() : toy.data();
             if (clear) {
                 LensSpan<true>(row, in0, mid, -1, toxUp.data(), ty, lo, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
                 LensSpan<true>(row, std::max(in0, i64(0)), in1, 1, tox.data(), ty, lo, sgy, scx, scy, sp, sw, sh, pitch, km, kv);

@@ -55,6 +55,8 @@ u32 CombineStage0(u32 tex, u32 diffuse, u32 colorOp, u32 alphaOp, u32 textureFac
 u8 PaletteIndexOf(u32 rgb);
 // The transparent colour of a Direct3D surface's clears: the back buffer's or a texture's.
 u32 D3DClearColorFor(const DDSURFACEDATA* sd);
+// What that clear leaves in the pixels of the surface (at 16 bits the colour's 16-bit form).
+u32 D3DClearPixelFor(const DDSURFACEDATA* sd);
 
 // The transparency test of the running mode: the key value under the depth's mask in
 // DirectDraw, alpha 0 in Direct3D.

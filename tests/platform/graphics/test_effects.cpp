@@ -321,6 +321,58 @@ TEST_P(EffectsTest, FixedPointTurnsMatchThePixelRule) {
     DDReleaseSurface(&big);
 }
 
+// The wave by columns against the blits of its columns, one column a band, drawn the way it
+// drew them (one batch of quads under Direct3D): texels opaque, transparent and translucent,
+// a tinted quad colour and a combined alpha, keyed and plain (a keyed texture's plain quads
+// clear under themselves), the waved rows running off the target and off the source, and a
+// source start above the source (whose quads cut the source and not the target).
+TEST_P(EffectsTest, ColumnWaveDrawsWhatItsColumnsBlitsDraw) {
+    constexpr int W = 96, H = 80;
+    DDSURFACEDATA src;
+    ASSERT_TRUE(DDCreateSurface(&src, W, H, 1, 0, DTMEMORYTYPE_VIDEO_NORT));
+    PixelStore& sp = *SurfacePixels(&src);
+    for (std::size_t i = 0; i < sp.px.size(); ++i) {
+        const u32 a = i % 5 == 0 ? 0u : i % 7 == 0 ? static_cast<u32>(40 + i % 170) : 255u;
+        const u32 v = a << 24 | static_cast<u32>((i * 2654435761u) & 0xFFFFFF);
+        sp.px[i] = lpDTCon ? GridCut(v) : v;
+    }
+    PixelStore& dst = *SurfacePixels(&s.dst);
+    struct Case {
+        int x, y, w, h, sx, sy, waves, phase, rough;
+        double amp;
+        u32 key, colour, alphaOp;
+    };
+    const Case cases[] = {{10, 20, 96, 60, 0, 10, 3, 30, 1, 12.0, 1, 0xFFFFFFFF, D3DTOP_SELECTARG1},
+                          {200, 0, 80, 80, 16, 0, 2, 0, 3, 30.0, 0, 0xFFFFFFFF, D3DTOP_SELECTARG1},
+                          {300, 190, 84, 80, 12, 0, -4, 77, 2, 9.0, 0, 0xC080FF40, D3DTOP_MODULATE},
+                          {40, 150, 64, 70, 20, -6, 5, 200, 1, 7.0, 1, 0xFFFFFFFF, D3DTOP_SELECTARG1},
+                          {0, 100, 96, 80, 0, 0, 1, 90, 4, 500.0, 1, 0x80FFFFFF, D3DTOP_MODULATE}};
+    for (const Case& c : cases) {
+        for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = sp.px[(i * 7) % sp.px.size()] | 0xFF000000u;
+        const std::vector<u32> before = dst.px;
+        D3DSetVertexColor(c.colour);
+        D3DSetAlphaOp(c.alphaOp);
+        DDBltWave(&s.dst, c.x, c.y, c.w, c.h, c.waves, c.amp, c.phase, c.rough, &src, c.sx, c.sy, c.key, 1);
+        const std::vector<u32> drawn = dst.px;
+        dst.px = before;
+        D3DBeginBatch(0);
+        const double k = c.waves * 0.017453292519943295;
+        double acc = 0;
+        for (int col = 0; col < c.w; col += c.rough) {
+            acc += 360.0 / c.w * c.rough;
+            const i32 shift = static_cast<i32>(std::floor(std::sin((c.phase + acc) * k) * c.amp));
+            DDBlt(&s.dst, c.x + col, c.y + shift, std::min(c.rough, c.w - col), c.h, &src, c.sx + col, c.sy,
+                  c.key == 1 ? DDBLT_KEY : 0);
+        }
+        D3DFlushBatch();
+        D3DResetVertexColor();
+        D3DResetAlphaOp();
+        EXPECT_EQ(drawn, dst.px) << "wave at " << c.x << "," << c.y << " from " << c.sx << "," << c.sy;
+        EXPECT_NE(drawn, before);
+    }
+    DDReleaseSurface(&src);
+}
+
 // The lens (its offsets computed four columns at a time) against its pixel rule: a target pixel
 // (cx + dx, cy + dy) inside the circle reads the source at (scx, scy) plus the offsets
 // |d| * k / sqrt(D^2 - dx^2 - dy^2) (|d| where the root is 0; D the whole part of
@@ -344,7 +396,9 @@ TEST_P(EffectsTest, LensMatchesThePixelRule) {
     // large, odd and even widths of the rows inside.
     const Case cases[] = {{192, 128, 60, 20, 75, 50, 1, 0}, {192, 128, 150, 0, 75, 50, 0, 1},  {10, 240, 90, 300, 5, 95, 1, 1},
                           {370, 20, 45, 7, 140, 10, 0, 0},  {192, 128, 300, 1500, 75, 50, 1, 1}, {-30, 100, 70, 33, 20, 20, 1, 0},
-                          {192, 128, 1, 0, 75, 50, 1, 1},   {200, 130, 37, 36, 149, 99, 0, 1}};
+                          {192, 128, 1, 0, 75, 50, 1, 1},   {200, 130, 37, 36, 149, 99, 0, 1},
+                          // Source centres near the ends of 32 bits: every read lies outside.
+                          {192, 128, 60, 900, 2147483000, 50, 1, 1}, {192, 128, 60, 900, -2147483000, 50, 0, 0}};
     for (const Case& c : cases) {
         for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = src.px[(i * 7) % src.px.size()];
         std::vector<u32> expected = dst.px;
