@@ -55,9 +55,9 @@ for mode in "0 16 dd16" "1 16 d3d16"; do
     printf 'Direct3D=%s\nWindowMode=0\nBpp=%s\nShowFps=1\nExit\n' "$1" "$2" > System.ini
     rm -f Report_Game.txt
     run_start
-    "$exe" 2>/dev/null & pid=$!
+    "$exe" 2>"$work/$3.err" & pid=$!
     id=$(game_window)
-    if [ -z "$id" ]; then echo "$3: no window"; fail=1; kill -TERM $pid; wait $pid; continue; fi
+    if [ -z "$id" ]; then echo "$3: no window"; cat "$work/$3.err"; fail=1; kill -TERM $pid; wait $pid; continue; fi
     shot="$work/fullscreen_$3.png"
     wait_lit "$shot" 800x600+112+0
     geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} /Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print w"x"h"+"x"+"y}')
@@ -74,7 +74,7 @@ for mode in "0 16 dd16" "1 16 d3d16"; do
     flashed=$(flashed_since)
     [ -z "$flashed" ] || { echo "$3: windows shown and destroyed again: $flashed"; fail=1; }
     kill -TERM $pid
-    wait $pid || { echo "$3: ended with $?"; fail=1; }
+    wait $pid || { echo "$3: ended with $?"; cat "$work/$3.err"; fail=1; }
 done
 
 # Windowed, where the player left it: Window.dat holds x 300, y 40, 640x480, not maximised.
@@ -82,9 +82,9 @@ printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
 mkdir -p user_data
 printf '\x38\x03\0\0\x05\0\0\0\x2c\x01\0\0\x28\0\0\0\x80\x02\0\0\xe0\x01\0\0\0\0\0\0\0\0\0\0' > user_data/Window.dat
 run_start
-"$exe" 2>/dev/null & pid=$!
+"$exe" 2>"$work/placed.err" & pid=$!
 id=$(game_window)
-if [ -z "$id" ]; then echo "placed: no window"; fail=1; else
+if [ -z "$id" ]; then echo "placed: no window"; cat "$work/placed.err"; fail=1; else
     wait_lit "$work/windowed_placed.png" 640x480+300+40
     geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} /Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print w"x"h"+"x"+"y}')
     [ "$geometry" = "640x480+300+40" ] || { echo "placed: the window is at $geometry, not where Window.dat put it"; fail=1; }
@@ -92,7 +92,7 @@ if [ -z "$id" ]; then echo "placed: no window"; fail=1; else
     [ -z "$flashed" ] || { echo "placed: windows shown and destroyed again: $flashed"; fail=1; }
 fi
 kill -TERM $pid
-wait $pid || { echo "placed: ended with $?"; fail=1; }
+wait $pid || { echo "placed: ended with $?"; cat "$work/placed.err"; fail=1; }
 
 # Windowed, then the window destroyed by another program once the game runs its frames (its
 # place is saved only from then on).
