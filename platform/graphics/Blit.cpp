@@ -38,9 +38,11 @@ struct QuadEntry {
     DDSURFACEDATA* src = nullptr;
     i32 x = 0, y = 0, w = 0, h = 0, sx = 0, sy = 0, sw = 0, sh = 0;
     u32 flags = 0, color = 0, colorOp = 0, alphaOp = 0, factor = 0, zero = 0;
-    // The pixels themselves are held, so a record released before the flush draws nothing
-    // harmful; the pre-clear colour is the one of the moment the blit was asked for.
-    std::shared_ptr<PixelStore> dstStore, srcStore;
+    // The pixels themselves are held (the batch's held list), so a record released before
+    // the flush draws nothing harmful; the pre-clear colour is the one of the moment the blit
+    // was asked for.
+    PixelStore* dstStore = nullptr;
+    PixelStore* srcStore = nullptr;
     bool preClear = false;
     u32 clearColor = 0;
 };
@@ -56,6 +58,9 @@ struct QuadBatch {
     std::vector<QuadEntry> entries;
     u32 sequence = 0;
     std::vector<std::pair<const DDSURFACEDATA*, i32>> layers;
+    // One hold on each store the entries draw from or into, until the flush has drawn them:
+    // a frame's quads share a few stores, so most entries add no hold (and no count to move).
+    std::vector<std::shared_ptr<PixelStore>> held;
 };
 struct FillBatch {
     bool open = false;
@@ -71,6 +76,20 @@ std::shared_ptr<PixelStore> StoreOf(DDSURFACEDATA* sd) {
     else if (sd && sd->holder) s = sd->holder->lpSurface;
     PixelsInUse(s.get());
     return s;
+}
+
+// The record's pixels for an entry of the open batch, held until its flush.
+PixelStore* HeldStoreOf(DDSURFACEDATA* sd) {
+    const std::shared_ptr<PixelStore>* s = nullptr;
+    if (sd && sd->lpDT) s = &sd->lpDT->lpSurface;
+    else if (sd && sd->holder) s = &sd->holder->lpSurface;
+    if (!s || !*s) return nullptr;
+    PixelsInUse(s->get());
+    std::vector<std::shared_ptr<PixelStore>>& held = g_batch.held;
+    for (std::size_t k = held.size(), seen = 0; k > 0 && seen < 4; --k, ++seen)
+        if (held[k - 1] == *s) return s->get();
+    held.push_back(*s);
+    return s->get();
 }
 
 void DrawGpuQuad(PixelStore& d, const PixelStore& s, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, i32 sw, i32 sh,
@@ -100,6 +119,7 @@ void D3DBeginBatch(u32 layerMode) {
     g_batch.open = true;
     g_batch.layerMode = layerMode != 0;
     g_batch.entries.clear();
+    g_batch.held.clear();
     g_batch.layers.clear();
     g_batch.sequence = 0;
 }
@@ -116,17 +136,20 @@ void D3DFlushBatch() {
     if (!lpDTCon || g_batch.entries.empty()) {
         g_batch.open = false;
         g_batch.entries.clear();
+        g_batch.held.clear();
         return;
     }
     std::vector<QuadEntry> entries;
     entries.swap(g_batch.entries);
+    std::vector<std::shared_ptr<PixelStore>> held;
+    held.swap(g_batch.held);
     g_batch.open = false;
     // The draw order: by key, entries of equal keys in the order they came (the pairs sort
     // like a stable sort of the entries, without moving the entries themselves).
     thread_local std::vector<std::pair<i32, u32>> order;
     order.resize(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) order[i] = {g_batch.layerMode ? entries[i].key : 0, static_cast<u32>(i)};
-    if (g_batch.layerMode) std::sort(order.begin(), order.end());
+    if (g_batch.layerMode && !std::is_sorted(order.begin(), order.end())) std::sort(order.begin(), order.end());
     auto at = [&](std::size_t k) -> const QuadEntry& { return entries[order[k].second]; };
     auto sameRun = [](const QuadEntry& a, const QuadEntry& b) {
         return a.src == b.src && a.dst == b.dst && a.flags == b.flags && a.color == b.color &&
@@ -156,7 +179,9 @@ void D3DFlushBatch() {
     }
     // The next batch reuses the storage (a frame's sprites fill it again).
     entries.clear();
+    held.clear();
     if (g_batch.entries.empty()) g_batch.entries.swap(entries);
+    if (g_batch.held.empty()) g_batch.held.swap(held);
 }
 
 void D3DBeginFillBatch() {
@@ -346,8 +371,8 @@ void D3DBltQuad(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* s
             e.colorOp = lpDTCon->dwColorOp;
             e.alphaOp = lpDTCon->dwAlphaOp;
             e.factor = lpDTCon->dwTextureFactor;
-            e.dstStore = StoreOf(dst);
-            e.srcStore = StoreOf(src);
+            e.dstStore = HeldStoreOf(dst);
+            e.srcStore = HeldStoreOf(src);
             e.preClear = preClear;
             e.clearColor = clearColor;
             g_batch.entries.push_back(std::move(e));

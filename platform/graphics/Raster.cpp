@@ -182,6 +182,12 @@ PIXEL_LOOP_CLONES void BlendRows(u32* d, std::ptrdiff_t dp, const u32* s, std::p
         u32 a = 0xFFFFFFFFu, o = 0, p = 0;
         for (int r = r0; r < r1; ++r) {
             const u32* t = s + r * sp;
+            // The target's lines are asked for while the texels are looked at: the pass that
+            // draws them then finds them near, instead of waiting for each in turn (the look
+            // reads only the source, so the two memory streams would otherwise not overlap).
+            const u32* target = d + r * dp;
+            for (int i = 0; i < n; i += 16) __builtin_prefetch(target + i, 1);
+            __builtin_prefetch(target + n - 1, 1);
             int i = 0;
             for (; i + kLanes <= n; i += kLanes) {
                 SpanV v;

@@ -16,6 +16,7 @@
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/MessageBox.h"
+#include "platform/system/PaletteRow.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
 #include "platform/system/WindowMessages.h"
@@ -589,7 +590,7 @@ void AppSubmitFrame(const u32* pixels, int pitch) {
 void AppSubmitIndexedFrame(const u32* indexes, int pitch, const u32 (&lut)[256]) {
     Submit([&](int y, u32* out) {
         const u32* in = indexes + static_cast<std::size_t>(y) * pitch;
-        for (int x = 0; x < kFrameW; ++x) out[x] = lut[in[x] & 255];
+        PaletteRow(out, in, lut, kFrameW, 0);
     });
 }
 

@@ -332,8 +332,22 @@ void FastFont::DrawIndex(DDSURFACEDATA* dst, i32 x, i32 y, u8 byte, u32 flags) {
 }
 
 const FASTFONTGLYPH* FastFont::Find(const char* text) const {
-    for (const auto& e : glyphs)
-        if (e.text[0] == text[0] && e.text[1] == text[1]) return &e;
+    const auto key = [](char lead, char trail) { return static_cast<u16>(static_cast<u8>(lead) << 8 | static_cast<u8>(trail)); };
+    const u16 wanted = key(text[0], text[1]);
+    for (int pass = 0; pass < 2; ++pass) {
+        // The list only grows while the sheet lives; one that was changed otherwise is indexed
+        // again.
+        if (pass == 1 || m_indexed > glyphs.size()) {
+            m_first.clear();
+            m_indexed = 0;
+        }
+        for (; m_indexed < glyphs.size(); ++m_indexed)
+            m_first.emplace(key(glyphs[m_indexed].text[0], glyphs[m_indexed].text[1]), m_indexed);
+        const auto it = m_first.find(wanted);
+        if (it == m_first.end()) return nullptr;
+        const FASTFONTGLYPH& e = glyphs[it->second];
+        if (key(e.text[0], e.text[1]) == wanted) return &e;
+    }
     return nullptr;
 }
 

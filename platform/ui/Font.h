@@ -7,6 +7,7 @@
 // width as the GDI font did.
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/graphics/Graphics.h"
@@ -43,7 +44,14 @@ public:
     bool AddGlyph(const char* text);
     void DrawIndex(DDSURFACEDATA* dst, i32 x, i32 y, u8 byte, u32 flags);
     bool DrawChar(DDSURFACEDATA* dst, i32 x, i32 y, const char* text, u32 flags);
+    // The first glyph of the two bytes, or null.
     const FASTFONTGLYPH* Find(const char* text) const;
+
+private:
+    // Position in glyphs of each character's first glyph, for the glyphs seen so far: a message
+    // looks up every character it draws, and a sheet holds up to hundreds.
+    mutable std::unordered_map<u16, std::size_t> m_first;
+    mutable std::size_t m_indexed = 0;
 };
 
 struct GlyphFace;

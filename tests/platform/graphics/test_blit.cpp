@@ -323,6 +323,25 @@ TEST_F(BatchFixture, EmptyFlushNestingAndCpuPathBlits) {
     EXPECT_EQ(PixelAt(&g_sdBackBuffer, 61, 1), 0xFF00BB00u);
 }
 
+// Many quads of a batch share the holds on their pictures: pictures released, and records given
+// other pictures, before the flush still draw what was asked for, every quad of them; a batch
+// begun again after that draws the new pictures.
+TEST_F(BatchFixture, QuadsSharingPicturesKeepThemUntilTheFlush) {
+    for (int round = 0; round < 2; ++round) {
+        D3DBeginBatch(0);
+        for (int i = 0; i < 12; ++i) DDBlt(&g_sdBackBuffer, 10 * i, 100, 8, 8, i % 3 ? &a : &b, 0, 0, 0);
+        DDReleaseSurface(&a);
+        DDReleaseSurface(&b);
+        ASSERT_TRUE(MakePicture(&a, dir, "a2.bmp", MakeImage(8, 8, [](int, int) { return 0xFF0000CCu; }), 0));
+        D3DFlushBatch();
+        for (int i = 0; i < 12; ++i)
+            EXPECT_EQ(PixelAt(&g_sdBackBuffer, 10 * i + 1, 101), i % 3 ? (round ? 0xFF0000CCu : 0xFFAA0000u) : 0xFF00BB00u)
+                << round << " " << i;
+        // The next round draws the new picture of a and the picture b gets now.
+        ASSERT_TRUE(MakePicture(&b, dir, "b.bmp", MakeImage(8, 8, [](int, int) { return 0xFF00BB00u; }), 0));
+    }
+}
+
 TEST_F(BatchFixture, OpaqueCopiesOfAKeyedSourceClearTheWholeRunBeforeDrawing) {
     // Left half the key colour (transparent), right half red.
     DDSURFACEDATA k;

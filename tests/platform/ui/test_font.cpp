@@ -176,6 +176,47 @@ TEST(Font, SheetSizesPrefillAndOnDemandGlyphs) {
     }
 }
 
+TEST(Font, SheetFindsTheFirstGlyphOfEachCharacter) {
+    Mode m(true);
+    Font f;
+    MakeFont(&f, 16, 16, 1);
+    FastFont* full = f.m_lpFastFont_FullAdd.get();
+    // The first glyph of each character as a walk over the list finds it.
+    const auto firstOf = [&](const std::string& c) -> const FASTFONTGLYPH* {
+        for (const auto& e : full->glyphs)
+            if (e.text[0] == c[0] && e.text[1] == c[1]) return &e;
+        return nullptr;
+    };
+    const std::string a = S("ア"), b = S("イ"), none = "\xFC\xFC"; // no character
+    ASSERT_TRUE(full->AddGlyph(a.c_str()));
+    EXPECT_EQ(full->Find(a.c_str()), firstOf(a));
+    // Glyphs added after a look-up are found, and a second glyph of a character is not taken.
+    ASSERT_TRUE(full->AddGlyph(b.c_str()));
+    ASSERT_TRUE(full->AddGlyph(a.c_str()));
+    EXPECT_EQ(full->Find(b.c_str()), firstOf(b));
+    EXPECT_EQ(full->Find(a.c_str()), firstOf(a));
+    EXPECT_EQ(full->Find(none.c_str()), nullptr);
+    // A list changed from outside is looked at again, not through stale positions.
+    full->glyphs.erase(full->glyphs.begin(), full->glyphs.end() - 2);
+    EXPECT_EQ(full->Find(b.c_str()), firstOf(b));
+    EXPECT_EQ(full->Find(a.c_str()), firstOf(a));
+    full->glyphs.insert(full->glyphs.begin(), full->glyphs.back());
+    EXPECT_EQ(full->Find(a.c_str()), &full->glyphs.front());
+    f.Release();
+    // Through the frame: a line whose characters enter the sheet as it is drawn, then drawn
+    // again from the sheet, gives the same pixels both times.
+    Font g;
+    MakeFont(&g, 16, 16, 1);
+    const std::string line = S("カキクケコカキクケコサシ");
+    D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF000000);
+    DDDrawText(&g, &g_sdBackBuffer, 0, 0, line.c_str(), 0);
+    DDDrawText(&g, &g_sdBackBuffer, 0, 20, line.c_str(), 0);
+    EXPECT_GT(CountColour(&g_sdBackBuffer, 0, 0, 192, 16, 0xFFFFFF), 50);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 192; ++x) ASSERT_EQ(Px(&g_sdBackBuffer, x, y), Px(&g_sdBackBuffer, x, y + 20)) << x << "," << y;
+    g.Release();
+}
+
 TEST(Font, HalfSheetCellsFollowTheByteValue) {
     Mode m(false);
     Font f;
