@@ -551,6 +551,8 @@ constexpr int kTurnBand = 8;
 // Columns per gathered block: eight rows of this many pixels read a patch of the source that
 // stays in the first-level cache.
 constexpr int kTurnBlock = 64;
+// Stride through a block's texel indexes (eight to a column) when its source lines are fetched ahead.
+constexpr int kTurnFetchStep = 2;
 
 // Four rows' values side by side (GCC/Clang vectors: one register with AVX2, two without).
 typedef double TurnD __attribute__((vector_size(32)));
@@ -622,37 +624,66 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
     if (bx0 < bx1 && by0 < by1 && uLo < uHi && vLo < vHi && src.px.size() <= std::size_t(INT32_MAX)) {
         const int n = bx1 - bx0;
         constexpr std::size_t kBlock = static_cast<std::size_t>(kTurnBlock) * kTurnBand;
-        i32 where[kBlock];
+        // Two blocks of texel indexes: the next block's are made before this one is gathered,
+        // so that its source lines can be asked for while this block waits for its own (the
+        // slanted walk through the source is nothing the hardware can guess).
+        struct Block {
+            i32 where[kBlock];
+            int first[kTurnBand], last[kTurnBand];
+            int py0, k0, kn;
+        };
+        Block blocks[2];
         u32 texels[kBlock];
         const u32* const sp = src.px.data();
         // Source coordinates start at the box's left column and step by (cos, -sin) along a row.
         const double dx0 = bx0 + 0.5 - cx;
-        for (int py0 = by0; py0 < by1; py0 += kTurnBand) {
-            const int rows = std::min(kTurnBand, by1 - py0);
-            double u[kTurnBand], v[kTurnBand];
-            int first[kTurnBand], last[kTurnBand];
-            for (int r = 0; r < kTurnBand; ++r) {
-                const double dy = py0 + r + 0.5 - cy;
-                u[r] = dx0 * c + dy * s + pivotX;
-                v[r] = -dx0 * s + dy * c + pivotY;
+        double u[kTurnBand], v[kTurnBand];
+        int py = by0, k0 = n; // the block to make next: k0 == n starts a new band at py
+        // Makes the next block's indexes; false when the quad has no more.
+        const auto make = [&](Block& b) {
+            if (k0 >= n) {
+                if (py >= by1) return false;
+                for (int r = 0; r < kTurnBand; ++r) {
+                    const double dy = py + r + 0.5 - cy;
+                    u[r] = dx0 * c + dy * s + pivotX;
+                    v[r] = -dx0 * s + dy * c + pivotY;
+                }
+                k0 = 0;
+                py += kTurnBand;
             }
-            for (int k0 = 0; k0 < n; k0 += kTurnBlock) {
-                const int kn = std::min(kTurnBlock, n - k0);
-                TurnedColumns(kn, u, v, c, s, double(uLo), double(uHi), double(vLo), double(vHi), sx, sy, src.width, where,
-                              first, last);
-                for (int r = 0; r < rows; ++r) {
-                    const int from = first[r], to = last[r];
-                    if (from >= to) continue;
-                    u32* t = texels + r * kTurnBlock;
-                    for (int k = from; k < to; ++k) t[k] = sp[where[k * kTurnBand + r]];
-                    u32* d = dst.Row(py0 + r) + bx0 + k0;
-                    if (op.kind == RasterKind::Gpu) {
-                        RasterGpuSpan(d + from, t + from, to - from, op);
-                    } else {
-                        for (int k = from; k < to; ++k) RasterPixel(d[k], t[k], op);
-                    }
+            b.py0 = py - kTurnBand;
+            b.k0 = k0;
+            b.kn = std::min(kTurnBlock, n - k0);
+            TurnedColumns(b.kn, u, v, c, s, double(uLo), double(uHi), double(vLo), double(vHi), sx, sy, src.width,
+                          b.where, b.first, b.last);
+            k0 += kTurnBlock;
+            return true;
+        };
+        int cur = 0;
+        bool more = make(blocks[cur]);
+        while (more) {
+            const Block& b = blocks[cur];
+            more = make(blocks[cur ^ 1]);
+            if (more) {
+                // Every other row and column: the neighbours' texels share their lines.
+                const Block& nb = blocks[cur ^ 1];
+                const int total = nb.kn * kTurnBand;
+                for (int i = 0; i < total; i += kTurnFetchStep) __builtin_prefetch(sp + nb.where[i]);
+            }
+            const int rows = std::min(kTurnBand, by1 - b.py0);
+            for (int r = 0; r < rows; ++r) {
+                const int from = b.first[r], to = b.last[r];
+                if (from >= to) continue;
+                u32* t = texels + r * kTurnBlock;
+                for (int k = from; k < to; ++k) t[k] = sp[b.where[k * kTurnBand + r]];
+                u32* d = dst.Row(b.py0 + r) + bx0 + b.k0;
+                if (op.kind == RasterKind::Gpu) {
+                    RasterGpuSpan(d + from, t + from, to - from, op);
+                } else {
+                    for (int k = from; k < to; ++k) RasterPixel(d[k], t[k], op);
                 }
             }
+            cur ^= 1;
         }
     }
     // As for the blits: opaque and transparent texels (the only ones at 16 bits) leave the
