@@ -665,7 +665,7 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
             const Block& b = blocks[cur];
             more = make(blocks[cur ^ 1]);
             if (more) {
-                // Every other row and column: the neighbours' texels share their lines.
+                // Every other row of each column: neighbouring rows' texels share their lines.
                 const Block& nb = blocks[cur ^ 1];
                 const int total = nb.kn * kTurnBand;
                 for (int i = 0; i < total; i += kTurnFetchStep) __builtin_prefetch(sp + nb.where[i]);
