@@ -144,16 +144,26 @@ PIXEL_LOOP_CLONES void BlurRowSums(const u32* s, i32 W, i32 rx, u32 km, u32 kv, 
     T* vr = vg + P;
     T* va = vr + P;
     T* vn = va + P;
+    // Lane by lane in 16 bits (c * max + 127 fits, and the division by 255 is the high half of
+    // a 16-bit product), the key compared lane by lane: twice the pixels a vector of 32-bit lanes.
+    const u16 k0 = km & 255, k1 = (km >> 8) & 255, k2 = (km >> 16) & 255, k3 = km >> 24;
+    const u16 v0 = kv & 255, v1 = (kv >> 8) & 255, v2 = (kv >> 16) & 255, v3 = kv >> 24;
+    const u16 n0 = static_cast<u16>(m0), n1 = static_cast<u16>(m1), n2 = static_cast<u16>(m2), n3 = static_cast<u16>(m3);
+    auto raw = [](u16 c, u16 max) -> u16 {
+        if constexpr (!Raw) return c;
+        const u16 x = static_cast<u16>(c * max + 127);
+        return static_cast<u16>(static_cast<u16>((static_cast<u32>(x) * 32897u) >> 16) >> 7);
+    };
     for (i32 i = 0; i < W; ++i) {
-        u32 p = s[i];
-        if constexpr (Raw)
-            p = GridMathRawLane(p & 255, m0) | GridMathRawLane((p >> 8) & 255, m1) << 8 |
-                GridMathRawLane((p >> 16) & 255, m2) << 16 | GridMathRawLane(p >> 24, m3) << 24;
-        const u32 m = (p & km) != kv ? 1u : 0u; // without the key no value matches
-        vb[i] = static_cast<T>((p & 255) * m);
-        vg[i] = static_cast<T>(((p >> 8) & 255) * m);
-        vr[i] = static_cast<T>(((p >> 16) & 255) * m);
-        va[i] = static_cast<T>((p >> 24) * m);
+        const u32 p = s[i];
+        const u16 b = raw(static_cast<u16>(p & 255), n0), g = raw(static_cast<u16>((p >> 8) & 255), n1),
+                  r = raw(static_cast<u16>((p >> 16) & 255), n2), a = raw(static_cast<u16>(p >> 24), n3);
+        // Without the key no value matches.
+        const u16 m = ((b & k0) != v0) | ((g & k1) != v1) | ((r & k2) != v2) | ((a & k3) != v3);
+        vb[i] = static_cast<T>(b * m);
+        vg[i] = static_cast<T>(g * m);
+        vr[i] = static_cast<T>(r * m);
+        va[i] = static_cast<T>(a * m);
         vn[i] = static_cast<T>(m);
     }
     if (rx <= kBlurDirect) {
