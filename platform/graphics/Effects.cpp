@@ -49,6 +49,17 @@ constexpr double kDegToRad = 0.017453292519943295;
 
 u32 KeyFlags(u32 key) { return key == 1 ? DDBLT_KEY : 0; }
 
+// A textured quad under the current Direct3D state (texture x diffuse), as the quad path draws it.
+RasterOp QuadOpOfState() {
+    RasterOp op;
+    op.kind = RasterKind::Gpu;
+    op.diffuse = lpDTCon->dwQuadColor;
+    op.colorOp = lpDTCon->dwColorOp;
+    op.alphaOp = lpDTCon->dwAlphaOp;
+    op.textureFactor = lpDTCon->dwTextureFactor;
+    return op;
+}
+
 // One Direct3D quad batch around a blit-built effect (nothing in DirectDraw).
 struct ScopedBatch {
     ScopedBatch() { D3DBeginBatch(0); }
@@ -128,12 +139,7 @@ bool WaveColumnsGathered(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFA
     for (const WaveRun& r : runs)
         for (i64 c = r.start; c < r.end; ++c)
             off[static_cast<std::size_t>(c)] = (static_cast<i64>(sy) - y - r.shift) * pitch + sx + c;
-    RasterOp op;
-    op.kind = RasterKind::Gpu;
-    op.diffuse = lpDTCon->dwQuadColor;
-    op.colorOp = lpDTCon->dwColorOp;
-    op.alphaOp = lpDTCon->dwAlphaOp;
-    op.textureFactor = lpDTCon->dwTextureFactor;
+    const RasterOp op = QuadOpOfState();
     // The row a target row reads first for the first time is the one under the least shift:
     // it is fetched a few rows ahead, since the gather from rows all over the band defeats the
     // processor's own prefetching.
@@ -600,12 +606,7 @@ i32 DDBltRotate(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 w, i32 h, i32 pivotX, i3
             if (!ds || !ss) return 0;
             // The textured quad: turned corners in floating point, the stage set-up of the
             // current Direct3D state (texture x diffuse), blended into the render target.
-            RasterOp op;
-            op.kind = RasterKind::Gpu;
-            op.diffuse = lpDTCon->dwQuadColor;
-            op.colorOp = lpDTCon->dwColorOp;
-            op.alphaOp = lpDTCon->dwAlphaOp;
-            op.textureFactor = lpDTCon->dwTextureFactor;
+            const RasterOp op = QuadOpOfState();
             DDBeginScene();
             RasterRotatedQuad(*ds, cx + (pivotX - w / 2.0), cy + (pivotY - h / 2.0), w, h, pivotX, pivotY, angle, *ss, sx, sy,
                               op);
