@@ -93,7 +93,8 @@ PixelStore* HeldStoreOf(DDSURFACEDATA* sd) {
 }
 
 void DrawGpuQuad(PixelStore& d, const PixelStore& s, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, i32 sw, i32 sh,
-                 u32 color, u32 colorOp, u32 alphaOp, u32 factor, bool preClear, u32 clearColor) {
+                 u32 color, u32 colorOp, u32 alphaOp, u32 factor, bool preClear, u32 clearColor,
+                 cTexelLooks* looks = nullptr) {
     if (preClear) RasterPreClear(d, x, y, w, h, s, sx, sy, sw, sh, clearColor, color, alphaOp);
     RasterOp op;
     op.kind = RasterKind::Gpu;
@@ -101,7 +102,7 @@ void DrawGpuQuad(PixelStore& d, const PixelStore& s, i32 x, i32 y, i32 w, i32 h,
     op.colorOp = colorOp;
     op.alphaOp = alphaOp;
     op.textureFactor = factor;
-    RasterBlit(d, x, y, w, h, s, sx, sy, sw, sh, op);
+    RasterBlit(d, x, y, w, h, s, sx, sy, sw, sh, op, looks);
 }
 } // namespace
 
@@ -151,6 +152,10 @@ void D3DFlushBatch() {
     for (std::size_t i = 0; i < entries.size(); ++i) order[i] = {g_batch.layerMode ? entries[i].key : 0, static_cast<u32>(i)};
     if (g_batch.layerMode && !std::is_sorted(order.begin(), order.end())) std::sort(order.begin(), order.end());
     auto at = [&](std::size_t k) -> const QuadEntry& { return entries[order[k].second]; };
+    // The pictures' looks are kept for this flush only; what it draws into is never kept.
+    thread_local cTexelLooks looks;
+    looks.Clear();
+    for (const QuadEntry& e : entries) looks.Exclude(e.dstStore);
     auto sameRun = [](const QuadEntry& a, const QuadEntry& b) {
         return a.src == b.src && a.dst == b.dst && a.flags == b.flags && a.color == b.color &&
                a.colorOp == b.colorOp && a.alphaOp == b.alphaOp && a.factor == b.factor && a.zero == b.zero;
@@ -173,10 +178,11 @@ void D3DFlushBatch() {
             const QuadEntry& e = at(i);
             if (!e.dstStore || !e.srcStore) continue;
             DrawGpuQuad(*e.dstStore, *e.srcStore, e.x, e.y, e.w, e.h, e.sx, e.sy, e.sw, e.sh, e.color, e.colorOp,
-                        e.alphaOp, e.factor, false, 0);
+                        e.alphaOp, e.factor, false, 0, &looks);
         }
         first = end;
     }
+    looks.Clear();
     // The next batch reuses the storage (a frame's sprites fill it again).
     entries.clear();
     held.clear();

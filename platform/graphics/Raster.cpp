@@ -172,9 +172,64 @@ inline void BlendBlock(const SpanV& t, SpanV& o) {
 // cache for the pass that draws them, so the loops take no branch on the pixel values.
 // The look adds 1 to each alpha byte (the carry leaves the word): 255 becomes 0 and 0 becomes
 // 1, so a texel has partial alpha when the sum has a bit above the lowest one of that byte.
-PIXEL_LOOP_CLONES void BlendRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows) {
+inline u8 LookOfSums(u32 all, u32 any, u32 part) {
+    u8 look = 0;
+    if (any >> 24) look |= kTexelsVisible;
+    if ((all >> 24) != 255) look |= kTexelsNotOpaque;
+    if (part & 0xFE000000u) look |= kTexelsPartial;
+    return look;
+}
+
+// The target's lines of a group of rows are asked for before it is drawn: the rows of a
+// small quad lie a frame's width apart, which nothing in the processor guesses.
+[[gnu::always_inline]] inline void FetchTarget(u32* d, std::ptrdiff_t dp, int n, int rows) {
+    for (int r = 0; r < rows; ++r, d += dp) {
+        for (int i = 0; i < n; i += 16) __builtin_prefetch(d + i, 1);
+        __builtin_prefetch(d + n - 1, 1);
+    }
+}
+
+// Draws rows whose texels are as look says (or a look that claims more: the blend is exact
+// for opaque and transparent texels, the keyed copy for opaque ones).
+[[gnu::always_inline]] inline void DrawLooked(u32* dr, std::ptrdiff_t dp, const u32* sr, std::ptrdiff_t sp, int n, int rows, u8 look) {
     typedef i32 SpanI __attribute__((vector_size(32)));
+    if (!(look & kTexelsVisible)) return;
+    if (!(look & kTexelsNotOpaque)) {
+        for (int r = 0; r < rows; ++r, dr += dp, sr += sp) std::memcpy(dr, sr, static_cast<std::size_t>(n) * sizeof(u32));
+    } else if (!(look & kTexelsPartial)) {
+        // Alpha 0 or 255 only: the top bit of the alpha byte, spread over the word by the
+        // arithmetic shift, chooses the texel.
+        for (int r = 0; r < rows; ++r, dr += dp, sr += sp) {
+            int i = 0;
+            for (; i + kLanes <= n; i += kLanes) {
+                SpanV t, v;
+                LoadV(t, sr + i);
+                LoadV(v, dr + i);
+                const SpanV m = (SpanV)((SpanI)t >> 31);
+                StoreV(dr + i, (t & m) | (v & ~m));
+            }
+            for (; i < n; ++i)
+                if (sr[i] >> 24) dr[i] = sr[i];
+        }
+    } else {
+        for (int r = 0; r < rows; ++r, dr += dp, sr += sp) {
+            int i = 0;
+            for (; i + kLanes <= n; i += kLanes) {
+                SpanV t, v;
+                LoadV(t, sr + i);
+                LoadV(v, dr + i);
+                BlendBlock(t, v);
+                StoreV(dr + i, v);
+            }
+            for (; i < n; ++i) BlendLanes(sr[i], dr[i]);
+        }
+    }
+}
+
+// Gives the looks of its groups together (a rectangle of at most 4096 texels is one group).
+PIXEL_LOOP_CLONES u8 BlendRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows) {
     const int group = std::max(1, 4096 / std::max(n, 1));
+    u8 looks = 0;
     for (int r0 = 0; r0 < rows; r0 += group) {
         const int r1 = std::min(rows, r0 + group);
         SpanV all = {}, any = {}, part = {};
@@ -185,9 +240,7 @@ PIXEL_LOOP_CLONES void BlendRows(u32* d, std::ptrdiff_t dp, const u32* s, std::p
             // The target's lines are asked for while the texels are looked at: the pass that
             // draws them then finds them near, instead of waiting for each in turn (the look
             // reads only the source, so the two memory streams would otherwise not overlap).
-            const u32* target = d + r * dp;
-            for (int i = 0; i < n; i += 16) __builtin_prefetch(target + i, 1);
-            __builtin_prefetch(target + n - 1, 1);
+            FetchTarget(d + r * dp, dp, n, 1);
             int i = 0;
             for (; i + kLanes <= n; i += kLanes) {
                 SpanV v;
@@ -207,40 +260,18 @@ PIXEL_LOOP_CLONES void BlendRows(u32* d, std::ptrdiff_t dp, const u32* s, std::p
             o |= any[k];
             p |= part[k];
         }
-        u32* dr = d + r0 * dp;
-        const u32* sr = s + r0 * sp;
-        if ((o >> 24) == 0) continue;
-        if ((a >> 24) == 255) {
-            for (int r = r0; r < r1; ++r, dr += dp, sr += sp) std::memcpy(dr, sr, static_cast<std::size_t>(n) * sizeof(u32));
-        } else if ((p & 0xFE000000u) == 0) {
-            // Alpha 0 or 255 only: the top bit of the alpha byte, spread over the word by the
-            // arithmetic shift, chooses the texel.
-            for (int r = r0; r < r1; ++r, dr += dp, sr += sp) {
-                int i = 0;
-                for (; i + kLanes <= n; i += kLanes) {
-                    SpanV t, v;
-                    LoadV(t, sr + i);
-                    LoadV(v, dr + i);
-                    const SpanV m = (SpanV)((SpanI)t >> 31);
-                    StoreV(dr + i, (t & m) | (v & ~m));
-                }
-                for (; i < n; ++i)
-                    if (sr[i] >> 24) dr[i] = sr[i];
-            }
-        } else {
-            for (int r = r0; r < r1; ++r, dr += dp, sr += sp) {
-                int i = 0;
-                for (; i + kLanes <= n; i += kLanes) {
-                    SpanV t, v;
-                    LoadV(t, sr + i);
-                    LoadV(v, dr + i);
-                    BlendBlock(t, v);
-                    StoreV(dr + i, v);
-                }
-                for (; i < n; ++i) BlendLanes(sr[i], dr[i]);
-            }
-        }
+        const u8 look = LookOfSums(a, o, p);
+        looks |= look;
+        DrawLooked(d + r0 * dp, dp, s + r0 * sp, sp, n, r1 - r0, look);
     }
+    return looks;
+}
+// The same rows with their texels' look known beforehand.
+PIXEL_LOOP_CLONES void BlendRowsLooked(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows,
+                                       u8 look) {
+    if (!(look & kTexelsVisible)) return;
+    FetchTarget(d, dp, n, rows);
+    DrawLooked(d, dp, s, sp, n, rows, look);
 }
 inline void SpanBlend(u32* d, const u32* s, int n) { BlendRows(d, 0, s, 0, n, 1); }
 inline void SpanKey(u32* d, const u32* s, int n, u32 key, u32 mask) { KeyRows(d, 0, s, 0, n, 1, key, mask); }
@@ -392,7 +423,7 @@ u32 CombineStage0(u32 tex, u32 diffuse, u32 colorOp, u32 alphaOp, u32 textureFac
 }
 
 void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, int sw, int sh,
-                const RasterOp& op) {
+                const RasterOp& op, cTexelLooks* looks) {
     switch (op.kind) {
     case RasterKind::Copy:
         if (sw == w && sh == h) {
@@ -432,6 +463,18 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
     case RasterKind::Gpu: {
         const bool identity = Identity(op);
         if (identity && sw == w && sh == h) {
+            Span1 sp;
+            if (looks && Clip1(dst, x, y, w, h, src, sx, sy, &sp) && sp.c1 - sp.c0 >= kNarrow) {
+                const int n = sp.c1 - sp.c0, rows = sp.r1 - sp.r0;
+                u32* d = dst.Row(y + sp.r0) + (x + sp.c0);
+                const u32* t = src.Row(sy + sp.r0) + (sx + sp.c0);
+                u8 look = 0;
+                switch (looks->Look(src, sx + sp.c0, sy + sp.r0, n, rows, &look)) {
+                case cTexelLooks::kKept: BlendRowsLooked(d, dst.width, t, src.width, n, rows, look); return;
+                case cTexelLooks::kToKeep: looks->Keep(BlendRows(d, dst.width, t, src.width, n, rows)); return;
+                case cTexelLooks::kNotKept: break;
+                }
+            }
             Rows1(dst, x, y, w, h, src, sx, sy, [](u32& d, u32 t) { d = BlendPixel(t, d); }, BlendRows);
             return;
         }
@@ -457,6 +500,54 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
         return;
     }
     }
+}
+
+void cTexelLooks::Exclude(const PixelStore* s) {
+    if (s && std::find(m_excluded.begin(), m_excluded.end(), s) == m_excluded.end()) m_excluded.push_back(s);
+}
+
+void cTexelLooks::Clear() {
+    m_excluded.clear();
+    m_toKeep = nullptr;
+    // A new round makes every kept look stale without touching the table.
+    if (++m_round == 0) {
+        for (Kept& k : m_kept) k.round = 0;
+        m_round = 1;
+    }
+}
+
+cTexelLooks::Found cTexelLooks::Look(const PixelStore& s, int sx, int sy, int n, int rows, u8* look) {
+    m_toKeep = nullptr;
+    if (n <= 0 || rows <= 0 || static_cast<i64>(n) * rows > kMaxTexels || sx < 0 || sy < 0 ||
+        static_cast<i64>(sx) + n > s.width || static_cast<i64>(sy) + rows > s.height)
+        return kNotKept;
+    for (const PixelStore* e : m_excluded)
+        if (e == &s) return kNotKept;
+    const std::uintptr_t id = reinterpret_cast<std::uintptr_t>(&s);
+    u32 h = static_cast<u32>(id >> 4) * 0x9E3779B1u;
+    h ^= static_cast<u32>(sx) * 0x85EBCA77u ^ static_cast<u32>(sy) * 0xC2B2AE3Du ^ static_cast<u32>(n << 16 | rows);
+    h ^= h >> 15;
+    for (u32 probe = 0; probe < kProbes; ++probe) {
+        Kept& k = m_kept[(h + probe) & (kSlots - 1)];
+        if (k.round != m_round) {
+            if (!m_toKeep) m_toKeep = &k;
+            continue;
+        }
+        if (k.store == &s && k.sx == sx && k.sy == sy && k.n == n && k.rows == rows) {
+            *look = k.look;
+            return kKept;
+        }
+    }
+    if (!m_toKeep) return kNotKept;
+    *m_toKeep = Kept{&s, sx, sy, n, rows, 0, 0};
+    return kToKeep;
+}
+
+void cTexelLooks::Keep(u8 look) {
+    if (!m_toKeep) return;
+    m_toKeep->look = look;
+    m_toKeep->round = m_round;
+    m_toKeep = nullptr;
 }
 
 namespace {

@@ -33,12 +33,50 @@ struct RasterOp {
     u32 textureFactor = 0;
 };
 
+// What a run of texels holds, by their alpha: the bits of a look.
+enum : u8 { kTexelsVisible = 1, kTexelsNotOpaque = 2, kTexelsPartial = 4 };
+
+// The looks at pictures' texels kept while one batch of quads is drawn: a plain blend picks
+// its loop by what its texels hold (a copy, a keyed copy, the blend or nothing), and the many
+// quads a batch draws from one cell of a picture (tiles, sprites, glyphs) would otherwise each
+// look at the same texels again. Kept by source rectangle, for small quads only. Only for
+// pictures the batch does not draw into, whose texels cannot change while it draws; Clear()
+// when the batch ends, since a picture may change after it.
+class cTexelLooks {
+public:
+    cTexelLooks() : m_kept(kSlots) {}
+    // A store the batch draws into: never kept, each quad from it looks at its own texels.
+    void Exclude(const PixelStore* s);
+    // The kept look at texels (sx, sy, n, rows) of s (kKept, in look); else whether the look
+    // the quad makes for itself is to be handed to Keep() (kToKeep: not made yet) or not (a
+    // large rectangle, one outside s, s excluded, or no room).
+    enum Found { kKept, kToKeep, kNotKept };
+    Found Look(const PixelStore& s, int sx, int sy, int n, int rows, u8* look);
+    void Keep(u8 look);
+    void Clear();
+
+private:
+    static constexpr i64 kMaxTexels = 4096; // what the plain blend looks at in one go
+    static constexpr u32 kSlots = 256, kProbes = 8;
+    struct Kept {
+        const PixelStore* store = nullptr;
+        int sx = 0, sy = 0, n = 0, rows = 0;
+        u32 round = 0; // kept in this round only
+        u8 look = 0;
+    };
+    std::vector<Kept> m_kept;
+    Kept* m_toKeep = nullptr; // the slot Look() found for the rectangle it did not have
+    u32 m_round = 1;
+    std::vector<const PixelStore*> m_excluded;
+};
+
 // Draws source rectangle (sx, sy, sw, sh) onto destination rectangle (x, y, w, h); a negative
 // sw or sh reads the source mirrored from its right (bottom) edge. Destination pixel c samples
 // source column sx + floor((c + 0.5) * sw / w), the centre rule of the quad path, so a 1:1 blit
 // is exact and a 2x stretch doubles every pixel.
+// A batch passes its kept looks (looks), used by the plain blend of a 1:1 quad.
 void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, int sw, int sh,
-                const RasterOp& op);
+                const RasterOp& op, cTexelLooks* looks = nullptr);
 // The transparent-colour clear under a quad of (sx, sy, sw, sh) drawn to (x, y, w, h): rows of
 // a 1:1 quad whose texels are all opaque are left alone, since the quad covers them whatever
 // lies under it (a background picture without transparent pixels costs no clear). Only for a

@@ -342,6 +342,52 @@ TEST_F(BatchFixture, QuadsSharingPicturesKeepThemUntilTheFlush) {
     }
 }
 
+// A batch keeps what it found in a picture's texels for the quads drawn from the same cells;
+// a picture drawn into, by an earlier quad of the batch or between batches, draws its new texels.
+TEST_F(BatchFixture, PicturesChangedAfterTheirTexelsWereLookedAtDrawTheirNewTexels) {
+    DDSURFACEDATA rt;
+    ASSERT_TRUE(DDCreateSurface(&rt, 8, 8, 0, 0));
+    ASSERT_EQ(PixelAt(&rt, 1, 1) >> 24, 0u) << "a new render target starts transparent";
+    const u32 under = PixelAt(&g_sdBackBuffer, 1, 1);
+    // Within a batch: drawn from while transparent, then drawn into, then drawn from again.
+    D3DBeginBatch(0);
+    DDBlt(&g_sdBackBuffer, 0, 0, 8, 8, &rt, 0, 0, DDBLT_KEY);
+    DDBlt(&rt, 0, 0, 8, 8, &a, 0, 0, 0);
+    DDBlt(&g_sdBackBuffer, 20, 0, 8, 8, &rt, 0, 0, DDBLT_KEY);
+    D3DFlushBatch();
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 1, 1), under);
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 21, 1), 0xFFAA0000u);
+    // Between batches: drawn from, changed by a blit outside any batch, drawn from again.
+    DDSURFACEDATA half;
+    ASSERT_TRUE(DDCreateSurface(&half, 8, 8, 0, 0));
+    D3DBeginBatch(0);
+    DDBlt(&g_sdBackBuffer, 40, 0, 8, 8, &half, 0, 0, DDBLT_KEY);
+    D3DFlushBatch();
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 41, 1), under);
+    DDBlt(&half, 0, 0, 8, 8, &b, 0, 0, 0);
+    D3DBeginBatch(0);
+    DDBlt(&g_sdBackBuffer, 60, 0, 8, 8, &half, 0, 0, DDBLT_KEY);
+    D3DFlushBatch();
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 61, 1), 0xFF00BB00u);
+    // Then partly transparent: the blend, not the copy the earlier batch found.
+    DDSURFACEDATA soft;
+    const cImage glass = MakeImage(8, 8, [](int, int) { return 0x80FFFFFFu; });
+    ASSERT_TRUE(WritePngFile(dir.Path("soft.png"), glass.argb.data(), 8, 8));
+    ASSERT_EQ(DDCreateSurfaceFromFile(&soft, "soft.png", 1, 32, 0, 0, 0, 0, 0, 0, 0), 0);
+    DDBlt(&half, 0, 0, 8, 8, &soft, 0, 0, DDBLT_KEY);
+    const u32 blended = PixelAt(&half, 1, 1);
+    ASSERT_NE(blended >> 24, 255u);
+    ASSERT_NE(blended >> 24, 0u);
+    const u32 target = PixelAt(&g_sdBackBuffer, 81, 1);
+    D3DBeginBatch(0);
+    DDBlt(&g_sdBackBuffer, 80, 0, 8, 8, &half, 0, 0, DDBLT_KEY);
+    D3DFlushBatch();
+    EXPECT_EQ(PixelAt(&g_sdBackBuffer, 81, 1), BlendPixel(blended, target));
+    DDReleaseSurface(&rt);
+    DDReleaseSurface(&half);
+    DDReleaseSurface(&soft);
+}
+
 TEST_F(BatchFixture, OpaqueCopiesOfAKeyedSourceClearTheWholeRunBeforeDrawing) {
     // Left half the key colour (transparent), right half red.
     DDSURFACEDATA k;
