@@ -155,7 +155,8 @@ void D3DFlushBatch() {
     // The pictures' looks are kept for this flush only; what it draws into is never kept.
     thread_local cTexelLooks looks;
     looks.Clear();
-    for (const QuadEntry& e : entries) looks.Exclude(e.dstStore);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (i == 0 || entries[i].dstStore != entries[i - 1].dstStore) looks.Exclude(entries[i].dstStore);
     auto sameRun = [](const QuadEntry& a, const QuadEntry& b) {
         return a.src == b.src && a.dst == b.dst && a.flags == b.flags && a.color == b.color &&
                a.colorOp == b.colorOp && a.alphaOp == b.alphaOp && a.factor == b.factor && a.zero == b.zero;
@@ -362,7 +363,7 @@ void D3DBltQuad(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* s
     if (dst->lpDT->bRenderTarget && !src->lpDT->bSystemTexture) {
         if (!DDClipBlt(dst, &x, &y, &w, &h, src, &sx, &sy, &sw, &sh)) return;
         const bool preClear = flags == 0 && src->lpDT->bColorKey;
-        const u32 clearColor = D3DClearPixelFor(dst);
+        const u32 clearColor = preClear ? D3DClearPixelFor(dst) : 0;
         if (g_batch.open) {
             QuadEntry e;
             if (g_batch.layerMode) {
