@@ -262,6 +262,13 @@ PIXEL_LOOP_CLONES u8 BlendRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptr
         }
         const u8 look = LookOfSums(a, o, p);
         looks |= look;
+        // The next group's texels are asked for while this one is drawn, so that its look
+        // finds them on their way rather than starting the reads itself.
+        if (r1 < rows && n >= 64) {
+            const u32* t = s + r1 * sp;
+            for (int r = r1; r < std::min(rows, r1 + group); ++r, t += sp)
+                for (int i = 0; i < n; i += 16) __builtin_prefetch(t + i);
+        }
         DrawLooked(d + r0 * dp, dp, s + r0 * sp, sp, n, r1 - r0, look);
     }
     return looks;
