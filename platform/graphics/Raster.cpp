@@ -166,12 +166,9 @@ inline void BlendBlock(const SpanV& t, SpanV& o) {
     o = (SpanV)((rb + (rb >> 8)) >> 8) | (SpanV)((ag + (ag >> 8)) >> 8) << 8;
 }
 
-// Blending without modulation. Texels all opaque make a copy, opaque and transparent ones a
-// keyed copy, none visible nothing, and only partial alpha pays for the blend (each way gives
-// the same pixels). One look decides for a group of rows, whose texels stay in the first-level
-// cache for the pass that draws them, so the loops take no branch on the pixel values.
-// The look adds 1 to each alpha byte (the carry leaves the word): 255 becomes 0 and 0 becomes
-// 1, so a texel has partial alpha when the sum has a bit above the lowest one of that byte.
+// A look from the texels' sums: all ANDed, all ORed, and all with 1 added to the alpha byte
+// (the carry leaves the word): 255 becomes 0 and 0 becomes 1, so a texel has partial alpha
+// when that sum has a bit above the lowest one of the byte.
 inline u8 LookOfSums(u32 all, u32 any, u32 part) {
     u8 look = 0;
     if (any >> 24) look |= kTexelsVisible;
@@ -191,7 +188,8 @@ inline u8 LookOfSums(u32 all, u32 any, u32 part) {
 
 // Draws rows whose texels are as look says (or a look that claims more: the blend is exact
 // for opaque and transparent texels, the keyed copy for opaque ones).
-[[gnu::always_inline]] inline void DrawLooked(u32* dr, std::ptrdiff_t dp, const u32* sr, std::ptrdiff_t sp, int n, int rows, u8 look) {
+[[gnu::always_inline]] inline void DrawLooked(u32* dr, std::ptrdiff_t dp, const u32* sr, std::ptrdiff_t sp, int n,
+                                              int rows, u8 look) {
     typedef i32 SpanI __attribute__((vector_size(32)));
     if (!(look & kTexelsVisible)) return;
     if (!(look & kTexelsNotOpaque)) {
@@ -226,6 +224,10 @@ inline u8 LookOfSums(u32 all, u32 any, u32 part) {
     }
 }
 
+// Blending without modulation. Texels all opaque make a copy, opaque and transparent ones a
+// keyed copy, none visible nothing, and only partial alpha pays for the blend (each way gives
+// the same pixels). One look decides for a group of rows, whose texels stay in the first-level
+// cache for the pass that draws them, so the loops take no branch on the pixel values.
 // Gives the looks of its groups together (a rectangle of at most 4096 texels is one group).
 PIXEL_LOOP_CLONES u8 BlendRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows) {
     const int group = std::max(1, 4096 / std::max(n, 1));
