@@ -395,8 +395,12 @@ void cEdItem::Load(cRecordReader& r) {
     if (!LoadFixedTable<kItemFields>(r, Data(this), &strName) || !LoadItemTail(*this, r)) return;
     if (!ReadFlowCmdList(vCmd, r)) return;
     UpgradePicture<cEdItem>(r.Version(), byPictureKind, wPicture);
+    // Each command checked itself as it was read; commands taken from a palette entry were not.
+    constexpr std::size_t kCmdGroup = 12;
+    const bool ownCmds = (byPaletteKind != 1 && byPaletteKind != 2) || wPaletteIndex == 0 ||
+                         vInherit.size() <= kCmdGroup || vInherit[kCmdGroup] == 0;
     ApplyPaletteInherit();
-    Validate();
+    Validate(ownCmds);
 }
 
 void cEdItem::Save(cRecordWriter& w) {
@@ -416,7 +420,7 @@ void cEdItem::CopyGroup(int k, const cEdItem& src) {
 
 void cEdItem::ApplyPaletteInherit() { InheritFrom(*this, ItemPalette(byPaletteKind)); }
 
-void cEdItem::Validate() {
+void cEdItem::Validate(bool cmdsChecked) {
     if ((byPaletteKind == 1 || byPaletteKind == 2) &&
         static_cast<u16>(wPaletteIndex) >= SizeOf(ItemPalette(byPaletteKind))) {
         byPaletteKind = 0;
@@ -424,7 +428,8 @@ void cEdItem::Validate() {
     }
     if (bySize < 1) bySize = 1;
     if (PastLimit(wSound, CurrentCmdLimits().nSound)) wSound = 0;
-    for (cFlowCmd& c : vCmd) FixCmdParams(c);
+    if (!cmdsChecked)
+        for (cFlowCmd& c : vCmd) FixCmdParams(c);
 }
 
 void cEdItem::FixCmdRefs() { FixCmdRefList(vCmd); }

@@ -216,7 +216,9 @@ public:
 
     void ApplyPaletteInherit();
     void CopyGroup(int k, const cEdItem& src);
-    void Validate();
+    // cmdsChecked: every command was checked against the current limits since it last changed
+    // (as it is read), so that the commands are not walked again.
+    void Validate(bool cmdsChecked = false);
     void FixCmdRefs();
     void FixCmdRefs(const CMDLIMITS& lim) { FixCmdRefList(vCmd, lim); }
 

@@ -8,12 +8,15 @@
 // load thread and freed on the window thread) under one short lock.
 //
 // The allocator is stateless, so containers using it move and swap like ordinary ones.
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <type_traits>
 #include <utility>
 
 #include "platform/system/Containers.h"
+#include "platform/system/Types.h"
 
 namespace record_pool {
 // Blocks up to this many bytes come from the pool; larger ones from the heap.
@@ -65,6 +68,31 @@ const T& BlankRecord() {
     return blank;
 }
 
+// Which records hold storage of their own (their field lists), known without reading them. A
+// stage frees its commands' movements and shots by the thousand, long after it read them: each
+// one's destructor would wait for the record's memory only to find that it holds nothing. A
+// record of a class that counts itself here (kCountsItsHoldings) adds itself, by its address,
+// when it gains such storage and removes itself when it goes; a pooled record whose entry is 0
+// holds nothing, and only its storage is given back.
+namespace record_holders {
+constexpr std::size_t kEntries = 4096;
+// Records of one 4 KB page share an entry; pages 16 MB apart too.
+inline std::size_t EntryOf(const void* p) noexcept {
+    return (reinterpret_cast<std::uintptr_t>(p) >> 12) & (kEntries - 1);
+}
+extern std::atomic<u32> g_count[kEntries];
+// Whoever frees a record got it from whoever made it in an ordered way (a thread's end, a lock),
+// so the counts that record made are seen without stronger ordering here.
+inline void Add(const void* p) noexcept { g_count[EntryOf(p)].fetch_add(1, std::memory_order_relaxed); }
+inline void Remove(const void* p) noexcept { g_count[EntryOf(p)].fetch_sub(1, std::memory_order_relaxed); }
+inline bool Any(const void* p) noexcept { return g_count[EntryOf(p)].load(std::memory_order_relaxed) != 0; }
+} // namespace record_holders
+
+// Set (by specialising) for a record class whose destructor frees nothing but what it counts in
+// record_holders: its boxes then give back a record whose entry is 0 without destroying it.
+template <class T>
+inline constexpr bool kCountsItsHoldings = false;
+
 // A record owned by one holder, kept in pooled storage: what a command holds of its movement,
 // shot and condition list. Moves hand it over; it is never shared, so it needs no count.
 template <class T>
@@ -106,7 +134,7 @@ public:
     void reset() noexcept {
         if (T* p = m_p) {
             m_p = nullptr;
-            p->~T();
+            if (!kCountsItsHoldings<T> || record_holders::Any(p)) p->~T();
             cRecordAlloc<T>().deallocate(p, 1);
         }
     }
