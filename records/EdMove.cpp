@@ -74,6 +74,7 @@ void cEdMove::Load(cRecordReader& r) {
     }
 }
 
-void NewEdMove(cRecordBox<cEdMove>& p) { p.emplace(BlankRecord<cEdMove>()); }
+// A new record's members are all zero, as a cleared one's: its defaults complete it.
+void NewEdMove(cRecordBox<cEdMove>& p) { p.emplace().SetDefaults(); }
 
 void NewEdMove(std::shared_ptr<cEdMove>& p) { p = MakePooledShared<cEdMove>(BlankRecord<cEdMove>()); }

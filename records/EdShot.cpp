@@ -143,7 +143,8 @@ double cEdShot::GetOffsetY(int n, int dir) const {
     return (dir == 1 && byMirrorY) ? -static_cast<double>(v) : static_cast<double>(v);
 }
 
-void NewEdShot(cRecordBox<cEdShot>& p) { p.emplace(BlankRecord<cEdShot>()); }
+// A new record's members are all zero, as a cleared one's: its defaults complete it.
+void NewEdShot(cRecordBox<cEdShot>& p) { p.emplace().SetDefaults(); }
 
 void NewEdShot(std::shared_ptr<cEdShot>& p) { p = MakePooledShared<cEdShot>(BlankRecord<cEdShot>()); }
 

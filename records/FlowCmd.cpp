@@ -334,7 +334,7 @@ void cFlowCmd::Load(cRecordReader& r) {
     } else {
         condList.reset();
     }
-    if (!ReadFlowList(flows, r)) return;
+    if (!ReadEmptyList(r, flows) && !ReadFlowList(flows, r)) return;
     u32 n = 0;
     if (!r.ReadCount(n, 4)) return;
     params.assign(n, 0);

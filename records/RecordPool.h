@@ -17,13 +17,71 @@
 
 #include "platform/system/Containers.h"
 #include "platform/system/Types.h"
+#include "records/Record.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TOBRELK_POOL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TOBRELK_POOL_ASAN 1
+#endif
+#endif
 
 namespace record_pool {
 // Blocks up to this many bytes come from the pool; larger ones from the heap.
 constexpr std::size_t kMaxPooled = 1024;
-void* Allocate(std::size_t bytes);
+constexpr std::size_t kGrain = 16;
+// Slabs are aligned to their size, so a block finds its slab from its address.
+constexpr std::size_t kSlabBytes = std::size_t(64) << 10;
+
+inline void* SlabOf(const void* p) {
+    return reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(p) & ~(kSlabBytes - 1));
+}
+
+// This thread's slab it cuts blocks from (at to end, cut blocks so far), and the slab whose
+// released blocks it is counting. Plain data, so that a record made or freed reaches it
+// without a call: a stage makes and frees its small records by the ten thousand.
+struct CutState {
+    void* slab;
+    char* at;
+    char* end;
+    u32 cut;
+    void* releasing;
+    u32 released;
+};
+extern thread_local constinit CutState t_cut TOBRELK_EXE_TLS;
+
+// The paths for everything the inline ones leave: large blocks, a new slab, a thread's first
+// or last calls.
+void* AllocateSlow(std::size_t bytes);
+void ReleaseSlow(void* p, std::size_t bytes) noexcept;
+
+inline void* Allocate(std::size_t bytes) {
+#if !defined(TOBRELK_POOL_ASAN)
+    // (A zero size wraps past kMaxPooled and takes the slow path.)
+    const std::size_t rounded = (bytes + kGrain - 1) & ~(kGrain - 1);
+    CutState& c = t_cut;
+    if (bytes - 1 < kMaxPooled && rounded <= static_cast<std::size_t>(c.end - c.at)) {
+        void* p = c.at;
+        c.at += rounded;
+        ++c.cut;
+        return p;
+    }
+#endif
+    return AllocateSlow(bytes);
+}
+
 // bytes: as given to Allocate.
-void Release(void* p, std::size_t bytes) noexcept;
+inline void Release(void* p, std::size_t bytes) noexcept {
+#if !defined(TOBRELK_POOL_ASAN)
+    CutState& c = t_cut;
+    if (p && bytes <= kMaxPooled && SlabOf(p) == c.releasing) {
+        ++c.released;
+        return;
+    }
+#endif
+    ReleaseSlow(p, bytes);
+}
 } // namespace record_pool
 
 template <class T>
