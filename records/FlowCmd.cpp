@@ -175,10 +175,11 @@ void MakeOwned(cRecordBox<cCondList>& p) { NewCondList(p); }
 
 template <class T>
 void DeepCopy(cRecordBox<T>& dst, const cRecordBox<T>& src) {
-    dst.reset();
-    if (!src) return;
-    MakeOwned(dst);
-    *dst = *src;
+    if (!src) {
+        dst.reset();
+        return;
+    }
+    dst.emplace(*src);
 }
 } // namespace
 
