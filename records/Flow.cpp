@@ -111,8 +111,8 @@ void cFlow::Load(cRecordReader& r) {
             r, *this, &name))
         cRecord::Load(r);
     if (r.Failed()) return;
-    if (!ReadCondList(conds, r)) return;
-    if (!ReadKeyCondList(keyConds, r)) return;
+    if (!ReadEmptyList(r, conds) && !ReadCondList(conds, r)) return;
+    if (!ReadEmptyList(r, keyConds) && !ReadKeyCondList(keyConds, r)) return;
     if (!ReadFlowCmdList(cmds, r)) return;
     const u32 v = r.Version();
     if (v < kProgVer) {
