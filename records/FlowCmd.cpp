@@ -365,9 +365,15 @@ void WriteFlowCmdList(cVector<cFlowCmd>& v, cRecordWriter& w) {
 
 // ---- Fix-up passes ----------------------------------------------------------------------------
 
+namespace {
+// Apart from the checks' usual path, which every command read takes.
+__attribute__((noinline)) void SizeParams(cParamList& p, u32 n) { p.resize(n, 0); }
+} // namespace
+
 void FixCmdParams(cFlowCmd& c) {
     const CMDLIMITS& lim = CurrentCmdLimits();
-    c.params.resize(CmdTypeRow(c.cmdSet, c.cmdKind).nParams, 0);
+    const u32 nParams = CmdTypeRow(c.cmdSet, c.cmdKind).nParams;
+    if (c.params.size() != nParams) SizeParams(c.params, nParams);
     if (Outside(c.sound, lim.nSound)) c.sound = 0;
     if (Outside(c.anime, lim.nAnime)) c.anime = 0;
 
