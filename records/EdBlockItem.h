@@ -204,7 +204,7 @@ public:
     cEdItem(cEdItem&&) = default;
     cEdItem& operator=(const cEdItem&) = default;
     cEdItem& operator=(cEdItem&&) = default;
-    ~cEdItem() override = default;
+    ~cEdItem() override;
 
     void Reset();
     void RegisterFields(u32 version) override;
