@@ -381,6 +381,18 @@ void cEdBlock::CheckItemRef() { CheckItemRef(SizeOf(ItemPalette(1)), SizeOf(Item
 
 cEdItem::cEdItem() : vInherit(kGroups, 0) {}
 
+// A stage frees its items long after it read them: each item's commands, and those of the
+// items after it (which follow them in the record pool, in the order they are freed), are asked
+// for before the first is waited for. (A prefetch never faults, so asking past the pool's
+// storage is harmless.)
+cEdItem::~cEdItem() {
+    constexpr std::size_t kAheadBytes = 512;
+    const char* const begin = reinterpret_cast<const char*>(vCmd.data());
+    const char* const end = reinterpret_cast<const char*>(vCmd.data() + vCmd.size());
+    if (begin)
+        for (const char* p = begin; p < end + kAheadBytes; p += 64) __builtin_prefetch(p, 1);
+}
+
 void cEdItem::Reset() {
     *Data(this) = EDITEM_DATA{};
     vInherit.assign(kGroups, 0);
@@ -395,8 +407,12 @@ void cEdItem::Load(cRecordReader& r) {
     if (!LoadFixedTable<kItemFields>(r, Data(this), &strName) || !LoadItemTail(*this, r)) return;
     if (!ReadFlowCmdList(vCmd, r)) return;
     UpgradePicture<cEdItem>(r.Version(), byPictureKind, wPicture);
+    // Each command checked itself as it was read; commands taken from a palette entry were not.
+    constexpr std::size_t kCmdGroup = 12;
+    const bool ownCmds = (byPaletteKind != 1 && byPaletteKind != 2) || wPaletteIndex == 0 ||
+                         vInherit.size() <= kCmdGroup || vInherit[kCmdGroup] == 0;
     ApplyPaletteInherit();
-    Validate();
+    Validate(ownCmds);
 }
 
 void cEdItem::Save(cRecordWriter& w) {
@@ -416,7 +432,7 @@ void cEdItem::CopyGroup(int k, const cEdItem& src) {
 
 void cEdItem::ApplyPaletteInherit() { InheritFrom(*this, ItemPalette(byPaletteKind)); }
 
-void cEdItem::Validate() {
+void cEdItem::Validate(bool cmdsChecked) {
     if ((byPaletteKind == 1 || byPaletteKind == 2) &&
         static_cast<u16>(wPaletteIndex) >= SizeOf(ItemPalette(byPaletteKind))) {
         byPaletteKind = 0;
@@ -424,7 +440,8 @@ void cEdItem::Validate() {
     }
     if (bySize < 1) bySize = 1;
     if (PastLimit(wSound, CurrentCmdLimits().nSound)) wSound = 0;
-    for (cFlowCmd& c : vCmd) FixCmdParams(c);
+    if (!cmdsChecked)
+        for (cFlowCmd& c : vCmd) FixCmdParams(c);
 }
 
 void cEdItem::FixCmdRefs() { FixCmdRefList(vCmd); }

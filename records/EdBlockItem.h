@@ -204,7 +204,7 @@ public:
     cEdItem(cEdItem&&) = default;
     cEdItem& operator=(const cEdItem&) = default;
     cEdItem& operator=(cEdItem&&) = default;
-    ~cEdItem() override = default;
+    ~cEdItem() override;
 
     void Reset();
     void RegisterFields(u32 version) override;
@@ -216,7 +216,9 @@ public:
 
     void ApplyPaletteInherit();
     void CopyGroup(int k, const cEdItem& src);
-    void Validate();
+    // cmdsChecked: every command was checked against the current limits since it last changed
+    // (as it is read), so that the commands are not walked again.
+    void Validate(bool cmdsChecked = false);
     void FixCmdRefs();
     void FixCmdRefs(const CMDLIMITS& lim) { FixCmdRefList(vCmd, lim); }
 

@@ -103,7 +103,7 @@ void cEdChara::Load(cRecordReader& r) {
     if (!r.ReadCount(n, 1)) return;
     vInherit.resize(n, 0);
     if (n && !r.ReadBytes(vInherit.data(), n)) return;
-    if (!ReadCondList(vCond, r) || !ReadFlowList(vFlow, r)) return;
+    if ((!ReadEmptyList(r, vCond) && !ReadCondList(vCond, r)) || !ReadFlowList(vFlow, r)) return;
 
     if (!KeepsEditorOnlyFlows(CurrentCmdLimits())) FixFlows(vFlow);
 

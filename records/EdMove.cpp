@@ -51,7 +51,18 @@ void cEdMove::SetDefaults() {
 }
 
 void cEdMove::Load(cRecordReader& r) {
-    cRecord::Load(r);
+    // The body at the versions since its last field (767), as a stage holds it by the thousand.
+    if (r.Version() < 767 ||
+        !ReadPlainBody<&cEdMove::byMode1, &cEdMove::byOpt2, &cEdMove::wAngle, &cEdMove::wAngleInc,
+                       &cEdMove::bySwitch5, &cEdMove::bySwitch6, &cEdMove::bySwitch7, &cEdMove::wTargetXBl,
+                       &cEdMove::wTargetYBl, &cEdMove::wTargetXDot, &cEdMove::wTargetYDot, &cEdMove::byOpt12,
+                       &cEdMove::bySwitch13, &cEdMove::byHoldX, &cEdMove::byHoldY, &cEdMove::bySwitch16,
+                       &cEdMove::byOpt17, &cEdMove::byTurnWithChara, &cEdMove::byOpt19, &cEdMove::byOpt20,
+                       &cEdMove::byOpt21, &cEdMove::wSpeed, &cEdMove::wSpeedInc, &cEdMove::wValue24,
+                       &cEdMove::wValue25, &cEdMove::byDistUnit, &cEdMove::wHoming, &cEdMove::wHomingInc,
+                       &cEdMove::bySecondSpeed, &cEdMove::wSecondSpeed, &cEdMove::dValue31, &cEdMove::byPlayAnime,
+                       &cEdMove::cTargetSlot>(r, *this))
+        cRecord::Load(r);
     const u32 v = r.Version();
     if (r.Failed() || v >= kProgVer) return;
     // Switches that did not exist yet behaved as off in those files.
@@ -63,6 +74,7 @@ void cEdMove::Load(cRecordReader& r) {
     }
 }
 
-void NewEdMove(cRecordBox<cEdMove>& p) { p.emplace(BlankRecord<cEdMove>()); }
+// A new record's members are all zero, as a cleared one's: its defaults complete it.
+void NewEdMove(cRecordBox<cEdMove>& p) { p.emplace().SetDefaults(); }
 
 void NewEdMove(std::shared_ptr<cEdMove>& p) { p = MakePooledShared<cEdMove>(BlankRecord<cEdMove>()); }

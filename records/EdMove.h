@@ -9,6 +9,13 @@
 
 class cEdMove final : public cRecord {
 public:
+    cEdMove() = default;
+    cEdMove(const cEdMove&) = default;
+    cEdMove& operator=(const cEdMove&) = default;
+    ~cEdMove() override {
+        if (HasFieldLists()) record_holders::Remove(this);
+    }
+
     void RegisterFields(u32 version) override;
     // Generic body, then the upgrades of older files.
     void Load(cRecordReader& r) override;
@@ -49,7 +56,13 @@ public:
     double dValue31 = 0;   // 31
     u8 byPlayAnime = 0;    // 32: from 162; the command's animation plays with the movement
     i8 cTargetSlot = 0;    // 33: from 767
+
+private:
+    void FieldListsMade() override { record_holders::Add(this); }
 };
+
+template <>
+inline constexpr bool kCountsItsHoldings<cEdMove> = true;
 
 // Makes p own a new movement with its defaults.
 void NewEdMove(cRecordBox<cEdMove>& p);

@@ -9,6 +9,13 @@
 
 class cEdShot final : public cRecord {
 public:
+    cEdShot() = default;
+    cEdShot(const cEdShot&) = default;
+    cEdShot& operator=(const cEdShot&) = default;
+    ~cEdShot() override {
+        if (HasFieldLists()) record_holders::Remove(this);
+    }
+
     void RegisterFields(u32 version) override;
     // Generic body, the upgrades of older files, then FixShot.
     void Load(cRecordReader& r) override;
@@ -88,7 +95,13 @@ public:
     u8 byOpt62 = 0;           // 62
     u8 byOpt63 = 0;           // 63: from 762
     u8 byOpt64 = 0;           // 64: from 762
+
+private:
+    void FieldListsMade() override { record_holders::Add(this); }
 };
+
+template <>
+inline constexpr bool kCountsItsHoldings<cEdShot> = true;
 
 // Makes p own a new shot with its defaults.
 void NewEdShot(cRecordBox<cEdShot>& p);

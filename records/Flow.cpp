@@ -6,6 +6,9 @@ namespace {
 // A flow body is at least its two generic counts and its three vector counts.
 constexpr std::size_t kMinFlowBytes = 20;
 
+// How far past a flow's commands the records freed after them are asked for.
+constexpr std::size_t kFreeAheadBytes = 1536;
+
 // How deep the flow being read sits (flows in commands in flows). Per thread, as loads are.
 thread_local int t_nFlowDepth = 0;
 
@@ -27,6 +30,11 @@ cFlow::~cFlow() {
     const char* const begin = reinterpret_cast<const char*>(cmds.data());
     const char* const end = reinterpret_cast<const char*>(cmds.data() + cmds.size());
     for (const char* p = begin; p < end; p += 64) __builtin_prefetch(p, 1);
+    // The records read after these (the next flows' commands, the next character's flows) lie
+    // after them in the record pool, in the order they are freed: they are asked for one flow
+    // ahead. (A prefetch never faults, so asking past the pool's storage is harmless.)
+    if (begin)
+        for (const char* p = end; p < end + kFreeAheadBytes; p += 64) __builtin_prefetch(p, 1);
 }
 
 cFlow::cFlow(const cFlow& src) : cRecord(src) { CopyMembers(src); }
@@ -111,8 +119,8 @@ void cFlow::Load(cRecordReader& r) {
             r, *this, &name))
         cRecord::Load(r);
     if (r.Failed()) return;
-    if (!ReadCondList(conds, r)) return;
-    if (!ReadKeyCondList(keyConds, r)) return;
+    if (!ReadEmptyList(r, conds) && !ReadCondList(conds, r)) return;
+    if (!ReadEmptyList(r, keyConds) && !ReadKeyCondList(keyConds, r)) return;
     if (!ReadFlowCmdList(cmds, r)) return;
     const u32 v = r.Version();
     if (v < kProgVer) {

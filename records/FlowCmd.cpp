@@ -175,10 +175,11 @@ void MakeOwned(cRecordBox<cCondList>& p) { NewCondList(p); }
 
 template <class T>
 void DeepCopy(cRecordBox<T>& dst, const cRecordBox<T>& src) {
-    dst.reset();
-    if (!src) return;
-    MakeOwned(dst);
-    *dst = *src;
+    if (!src) {
+        dst.reset();
+        return;
+    }
+    dst.emplace(*src);
 }
 } // namespace
 
@@ -334,7 +335,7 @@ void cFlowCmd::Load(cRecordReader& r) {
     } else {
         condList.reset();
     }
-    if (!ReadFlowList(flows, r)) return;
+    if (!ReadEmptyList(r, flows) && !ReadFlowList(flows, r)) return;
     u32 n = 0;
     if (!r.ReadCount(n, 4)) return;
     params.assign(n, 0);
@@ -364,9 +365,15 @@ void WriteFlowCmdList(cVector<cFlowCmd>& v, cRecordWriter& w) {
 
 // ---- Fix-up passes ----------------------------------------------------------------------------
 
+namespace {
+// Apart from the checks' usual path, which every command read takes.
+__attribute__((noinline)) void SizeParams(cParamList& p, u32 n) { p.resize(n, 0); }
+} // namespace
+
 void FixCmdParams(cFlowCmd& c) {
     const CMDLIMITS& lim = CurrentCmdLimits();
-    c.params.resize(CmdTypeRow(c.cmdSet, c.cmdKind).nParams, 0);
+    const u32 nParams = CmdTypeRow(c.cmdSet, c.cmdKind).nParams;
+    if (c.params.size() != nParams) SizeParams(c.params, nParams);
     if (Outside(c.sound, lim.nSound)) c.sound = 0;
     if (Outside(c.anime, lim.nAnime)) c.anime = 0;
 

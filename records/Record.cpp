@@ -154,12 +154,11 @@ void cRecord::AddField(void* address, u32 count, i8 size) {
 
 void cRecord::AddString(std::string* address) { Lists().strings.push_back(STRFIELD{this, address}); }
 
-cRecord& cRecord::operator=(const cRecord& src) {
-    // Member values are copied by the classes' own assignment; the lists stay this record's own.
-    if (this != &src) {
-        src.OnVersion(g_nProgVer);
-        RegisterFields(g_nProgVer);
-    }
+cRecord& cRecord::operator=(const cRecord& /*src*/) {
+    // Member values are copied by the classes' own assignment; the lists stay this record's own
+    // (they point into this record, and every use registers them again first). Nothing is
+    // registered here: a stage's characters copy their palette entries' flows, commands,
+    // movements and shots by the thousand, and lists made for each would only be freed again.
     return *this;
 }
 

@@ -131,6 +131,20 @@ bool ReadPlainBody(cRecordReader& r, T& rec, S*... texts) {
     return true;
 }
 
+// Reads an empty record list (the form of nearly every list a stage holds) in one look, emptying
+// v; false, with nothing read, for any other (the caller then reads it whole).
+template <class T>
+bool ReadEmptyList(cRecordReader& r, cVector<T>& v) {
+    const char* const p = r.Peek(4);
+    if (!p) return false;
+    u32 n;
+    std::memcpy(&n, p, 4);
+    if (n != 0) return false;
+    r.Advance(4);
+    v.clear();
+    return true;
+}
+
 // Set (by specialising) for a class whose fresh record is already a cleared one: every member
 // it registers starts at zero and every string empty. Its list elements then skip the clear.
 template <class T>

@@ -5,13 +5,6 @@
 #include <mutex>
 #include <new>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TOBRELK_POOL_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TOBRELK_POOL_ASAN 1
-#endif
-#endif
 #if defined(TOBRELK_POOL_ASAN)
 #include <sanitizer/asan_interface.h>
 #define TOBRELK_POOL_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
@@ -21,12 +14,13 @@
 #define TOBRELK_POOL_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif
 
+namespace record_holders {
+std::atomic<u32> g_count[kEntries];
+} // namespace record_holders
+
 namespace record_pool {
 namespace {
 
-constexpr std::size_t kGrain = 16;
-// Slabs are aligned to their size, so a block finds its slab from its address.
-constexpr std::size_t kSlabBytes = std::size_t(64) << 10;
 // Free slabs kept for reuse; more go back to the heap.
 constexpr unsigned kKeptSlabs = 64;
 // Added to a slab's count while a thread still cuts blocks from it, so that blocks released
@@ -92,103 +86,102 @@ void Drop(Slab* slab, u32 n) {
     if (slab->live.fetch_sub(n, std::memory_order_acq_rel) == n) Recycle(slab);
 }
 
-// The slab a thread cuts its blocks from, and the blocks it released last: those of one record
-// lie in one slab, and are counted off together.
-struct Cutter {
-    Slab* slab = nullptr;
-    char* at = nullptr;
-    char* end = nullptr;
-    u32 cut = 0;
-    Slab* releasing = nullptr;
-    u32 released = 0;
+// The slab a thread cuts its blocks from, and the blocks it released last (CutState): those of
+// one record lie in one slab, and are counted off together.
+Slab* SlabAt(void* p) { return static_cast<Slab*>(p); }
 
-    Cutter() = default;
-    Cutter(const Cutter&) = delete;
-    Cutter& operator=(const Cutter&) = delete;
-    ~Cutter();
-
-    void Release(Slab* of) {
-        if (of == releasing) {
-            ++released;
-            return;
-        }
-        Flush();
-        releasing = of;
-        released = 1;
+void Flush(CutState& c) {
+    if (c.releasing) Drop(SlabAt(c.releasing), c.released);
+    c.releasing = nullptr;
+    c.released = 0;
+}
+void Retire(CutState& c) {
+    if (!c.slab) return;
+    // From now on only released blocks count.
+    Drop(SlabAt(c.slab), kCutting - c.cut);
+    c.slab = nullptr;
+    c.at = c.end = nullptr;
+}
+void Start(CutState& c) {
+    Slab* slab = NewSlab();
+    slab->live.store(kCutting, std::memory_order_relaxed);
+    c.slab = slab;
+    c.at = reinterpret_cast<char*>(slab) + kGrain;
+    c.end = reinterpret_cast<char*>(slab) + kSlabBytes;
+    c.cut = 0;
+}
+void* Cut(CutState& c, std::size_t bytes) {
+    if (static_cast<std::size_t>(c.end - c.at) < bytes) {
+        Retire(c);
+        Start(c);
     }
-    void Flush() {
-        if (releasing) Drop(releasing, released);
-        releasing = nullptr;
-        released = 0;
-    }
-    void Retire() {
-        if (!slab) return;
-        // From now on only released blocks count.
-        Drop(slab, kCutting - cut);
-        slab = nullptr;
-        at = end = nullptr;
-    }
-    void Start() {
-        slab = NewSlab();
-        slab->live.store(kCutting, std::memory_order_relaxed);
-        at = reinterpret_cast<char*>(slab) + kGrain;
-        end = reinterpret_cast<char*>(slab) + kSlabBytes;
-        cut = 0;
-    }
-    void* Cut(std::size_t bytes) {
-        if (static_cast<std::size_t>(end - at) < bytes) {
-            Retire();
-            Start();
-        }
-        void* p = at;
-        at += bytes;
-        ++cut;
-        TOBRELK_POOL_UNPOISON(p, bytes);
-        return p;
-    }
-};
-
-// Set once this thread's cutter is gone (its thread-local objects are being destroyed).
-thread_local constinit bool t_cutterGone = false;
-
-Cutter::~Cutter() {
-    t_cutterGone = true;
-    Flush();
-    Retire();
+    void* p = c.at;
+    c.at += bytes;
+    ++c.cut;
+    TOBRELK_POOL_UNPOISON(p, bytes);
+    return p;
 }
 
-thread_local Cutter t_cutter;
+// Set once this thread's cutting has ended (its thread-local objects are being destroyed).
+thread_local constinit bool t_cutterGone = false;
+
+// Ends this thread's cutting when the thread ends: made on the thread's first call that misses
+// the inline paths, which every thread's first allocation and first release do.
+struct CutterExit {
+    CutterExit() = default;
+    CutterExit(const CutterExit&) = delete;
+    CutterExit& operator=(const CutterExit&) = delete;
+    ~CutterExit() {
+        t_cutterGone = true;
+        Flush(t_cut);
+        Retire(t_cut);
+    }
+    void Touch() {}
+};
+thread_local CutterExit t_cutterExit;
 
 std::size_t Rounded(std::size_t bytes) { return bytes == 0 ? kGrain : (bytes + kGrain - 1) & ~(kGrain - 1); }
 
 } // namespace
 
-void* Allocate(std::size_t bytes) {
+thread_local constinit CutState t_cut TOBRELK_EXE_TLS = {};
+
+void* AllocateSlow(std::size_t bytes) {
     if (bytes > kMaxPooled) return ::operator new(bytes);
     bytes = Rounded(bytes);
     if (t_cutterGone) {
         // Late in a thread's end: a slab of its own for this block.
-        Cutter once;
-        once.Start();
-        void* p = once.Cut(bytes);
-        once.Retire();
+        CutState once{};
+        Start(once);
+        void* p = Cut(once, bytes);
+        Retire(once);
         return p;
     }
-    return t_cutter.Cut(bytes);
+    t_cutterExit.Touch();
+    return Cut(t_cut, bytes);
 }
 
-void Release(void* p, std::size_t bytes) noexcept {
+void ReleaseSlow(void* p, std::size_t bytes) noexcept {
     if (!p) return;
     if (bytes > kMaxPooled) {
         ::operator delete(p);
         return;
     }
     TOBRELK_POOL_POISON(p, Rounded(bytes));
-    Slab* slab = reinterpret_cast<Slab*>(reinterpret_cast<std::uintptr_t>(p) & ~(kSlabBytes - 1));
-    if (t_cutterGone)
-        Drop(slab, 1);
-    else
-        t_cutter.Release(slab);
+    void* slab = SlabOf(p);
+    if (t_cutterGone) {
+        Drop(SlabAt(slab), 1);
+        return;
+    }
+    t_cutterExit.Touch();
+    CutState& c = t_cut;
+    if (slab == c.releasing) {
+        ++c.released;
+        return;
+    }
+    Flush(c);
+    c.releasing = slab;
+    c.released = 1;
 }
 
 } // namespace record_pool

@@ -8,19 +8,80 @@
 // load thread and freed on the window thread) under one short lock.
 //
 // The allocator is stateless, so containers using it move and swap like ordinary ones.
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <type_traits>
 #include <utility>
 
 #include "platform/system/Containers.h"
+#include "platform/system/Types.h"
+#include "records/Record.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TOBRELK_POOL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TOBRELK_POOL_ASAN 1
+#endif
+#endif
 
 namespace record_pool {
 // Blocks up to this many bytes come from the pool; larger ones from the heap.
 constexpr std::size_t kMaxPooled = 1024;
-void* Allocate(std::size_t bytes);
+constexpr std::size_t kGrain = 16;
+// Slabs are aligned to their size, so a block finds its slab from its address.
+constexpr std::size_t kSlabBytes = std::size_t(64) << 10;
+
+inline void* SlabOf(const void* p) {
+    return reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(p) & ~(kSlabBytes - 1));
+}
+
+// This thread's slab it cuts blocks from (at to end, cut blocks so far), and the slab whose
+// released blocks it is counting. Plain data, so that a record made or freed reaches it
+// without a call: a stage makes and frees its small records by the ten thousand.
+struct CutState {
+    void* slab;
+    char* at;
+    char* end;
+    u32 cut;
+    void* releasing;
+    u32 released;
+};
+extern thread_local constinit CutState t_cut TOBRELK_EXE_TLS;
+
+// The paths for everything the inline ones leave: large blocks, a new slab, a thread's first
+// or last calls.
+void* AllocateSlow(std::size_t bytes);
+void ReleaseSlow(void* p, std::size_t bytes) noexcept;
+
+inline void* Allocate(std::size_t bytes) {
+#if !defined(TOBRELK_POOL_ASAN)
+    // (A zero size wraps past kMaxPooled and takes the slow path.)
+    const std::size_t rounded = (bytes + kGrain - 1) & ~(kGrain - 1);
+    CutState& c = t_cut;
+    if (bytes - 1 < kMaxPooled && rounded <= static_cast<std::size_t>(c.end - c.at)) {
+        void* p = c.at;
+        c.at += rounded;
+        ++c.cut;
+        return p;
+    }
+#endif
+    return AllocateSlow(bytes);
+}
+
 // bytes: as given to Allocate.
-void Release(void* p, std::size_t bytes) noexcept;
+inline void Release(void* p, std::size_t bytes) noexcept {
+#if !defined(TOBRELK_POOL_ASAN)
+    CutState& c = t_cut;
+    if (p && bytes <= kMaxPooled && SlabOf(p) == c.releasing) {
+        ++c.released;
+        return;
+    }
+#endif
+    ReleaseSlow(p, bytes);
+}
 } // namespace record_pool
 
 template <class T>
@@ -65,6 +126,31 @@ const T& BlankRecord() {
     return blank;
 }
 
+// Which records hold storage of their own (their field lists), known without reading them. A
+// stage frees its commands' movements and shots by the thousand, long after it read them: each
+// one's destructor would wait for the record's memory only to find that it holds nothing. A
+// record of a class that counts itself here (kCountsItsHoldings) adds itself, by its address,
+// when it gains such storage and removes itself when it goes; a pooled record whose entry is 0
+// holds nothing, and only its storage is given back.
+namespace record_holders {
+constexpr std::size_t kEntries = 4096;
+// Records of one 4 KB page share an entry; pages 16 MB apart too.
+inline std::size_t EntryOf(const void* p) noexcept {
+    return (reinterpret_cast<std::uintptr_t>(p) >> 12) & (kEntries - 1);
+}
+extern std::atomic<u32> g_count[kEntries];
+// Whoever frees a record got it from whoever made it in an ordered way (a thread's end, a lock),
+// so the counts that record made are seen without stronger ordering here.
+inline void Add(const void* p) noexcept { g_count[EntryOf(p)].fetch_add(1, std::memory_order_relaxed); }
+inline void Remove(const void* p) noexcept { g_count[EntryOf(p)].fetch_sub(1, std::memory_order_relaxed); }
+inline bool Any(const void* p) noexcept { return g_count[EntryOf(p)].load(std::memory_order_relaxed) != 0; }
+} // namespace record_holders
+
+// Set (by specialising) for a record class whose destructor frees nothing but what it counts in
+// record_holders: its boxes then give back a record whose entry is 0 without destroying it.
+template <class T>
+inline constexpr bool kCountsItsHoldings = false;
+
 // A record owned by one holder, kept in pooled storage: what a command holds of its movement,
 // shot and condition list. Moves hand it over; it is never shared, so it needs no count.
 template <class T>
@@ -106,7 +192,7 @@ public:
     void reset() noexcept {
         if (T* p = m_p) {
             m_p = nullptr;
-            p->~T();
+            if (!kCountsItsHoldings<T> || record_holders::Any(p)) p->~T();
             cRecordAlloc<T>().deallocate(p, 1);
         }
     }
