@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -20,8 +21,8 @@ constexpr std::array<FIELDDEF, 18> kBlockFields = {{
     BF(wItemIndex, 9),           BF(byGroup10, 10),
 }};
 #undef BF
-static_assert(field_table_detail::Fixed<kBlockFields>::kRunCount == 8 && sizeof(EDBLOCK_DATA) == 28,
-              "a placed block's body is read in eight moves");
+static_assert(field_table_detail::Fixed<kBlockFields>::kRunCount == 1 && sizeof(EDBLOCK_DATA) == 26,
+              "a placed block's body is read in one move");
 
 #define IF(member, group) TOBRELK_FIELD(EDITEM_DATA, member, 0, group)
 constexpr std::array<FIELDDEF, 17> kItemFields = {{
@@ -74,9 +75,9 @@ void SaveItemTail(cEdItem& rec, cRecordWriter& w) {
     WriteRecordVector(w, rec.vCond);
 }
 
-template <class T, class PIC>
-void UpgradePicture(u32 version, u8 kind, PIC& picture) {
-    if (version < 219 && kind == 3) picture = static_cast<PIC>(std::min<u32>(picture + 1u, 119u));
+// The numbered built-in pictures gained one at the front in version 219.
+u16 UpgradedPicture(u32 version, u8 kind, u16 picture) {
+    return version < 219 && kind == 3 ? static_cast<u16>(std::min<u32>(picture + 1u, 119u)) : picture;
 }
 
 std::size_t InheritCountOf(const cEdBlock& b) { return b.InheritCount(); }
@@ -262,11 +263,16 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
     constexpr std::size_t kHead = 4 + kBody + 4 + 4 + 4 + 4;
     // The zero word, then the longest usual block (16 flags), then its condition count.
     constexpr std::size_t kWide = 4 + kHead + kBitRow + 4;
+    static_assert(sizeof(EDBLOCK_DATA) == kBody, "the body is stored as the block holds it");
     const u32 version = r.Version();
     if (version < F::kNewest) return 0;
     const std::size_t left = r.Left();
     const char* const bytes = r.Peek(left);
     if (!bytes) return 0;
+    // Placed blocks inherit from the palettes only, so their sizes hold for the whole run.
+    const u32 commonBlocks = SizeOf(BlockPalette(1));
+    const u32 stageBlocks = SizeOf(BlockPalette(2));
+    const bool oldPictures = version < 219;
     std::size_t pos = 0, done = 0;
     while (done < n && left - pos >= kWide) {
         const char* p = bytes + pos + 4;
@@ -275,25 +281,52 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
         std::memcpy(&strings, p + 4 + kBody, 4);
         std::memcpy(&len, p + 8 + kBody, 4);
         std::memcpy(&flags, p + kHead - 4, 4);
-        if (count != F::kCount || strings != 1 || len > 1 || flags > kBitRow) break;
+        if (((count ^ F::kCount) | (strings ^ 1u) | (len >> 1)) != 0 || flags > kBitRow) break;
         std::memcpy(&conds, p + kHead + flags, 4);
         u16 bits = 0;
         if (conds != 0 || !PackBitRow16(p + kHead, flags, bits)) break;
-        cEdBlock& b = v.emplace_back();
         // Both streams run far past what the processor fetches ahead by itself: asking for the
-        // bytes and the block half a kilobyte on keeps each block from waiting on memory (a
+        // bytes and the blocks two kilobytes on keeps each block from waiting on memory (a
         // prefetch never faults, so asking past either end is harmless).
-        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&b) + 8 * sizeof(cEdBlock)), 1);
-        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + 512), 0);
-        F::Copy(Data(&b), p + 4);
-        std::memcpy(&b.sPosX, p + 12 + kBody, 2);
-        std::memcpy(&b.sPosY, p + 14 + kBody, 2);
-        b.m_nInherit = static_cast<u8>(flags);
-        b.m_inheritBits = bits;
-        UpgradePicture<cEdBlock>(version, b.byPictureKind, b.wPicture);
-        if (b.byPaletteKind != 0 && b.wPaletteIndex != 0) b.ApplyPaletteInherit();
-        b.CheckPalette();
-        b.CheckItemRef(commonItems, stageItems);
+        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(v.data() + v.size()) +
+                                                         32 * sizeof(cEdBlock)),
+                           1);
+        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + 2048), 0);
+        // The block is stored in one go and settled from the stored bytes, which are at hand:
+        // reading it back would wait for the stores.
+        const char* const body = p + 4;
+        u32 xy;
+        std::memcpy(&xy, p + 12 + kBody, 4);
+        cEdBlock& b = v.emplace_back(Usual{body, xy, static_cast<u8>(flags), bits});
+        const i8 paletteKind = static_cast<i8>(body[offsetof(EDBLOCK_DATA, byPaletteKind)]);
+        const i8 itemKind = static_cast<i8>(body[offsetof(EDBLOCK_DATA, byItemKind)]);
+        u16 paletteIndex, picture, itemIndex;
+        std::memcpy(&paletteIndex, body + offsetof(EDBLOCK_DATA, wPaletteIndex), 2);
+        std::memcpy(&picture, body + offsetof(EDBLOCK_DATA, wPicture), 2);
+        std::memcpy(&itemIndex, body + offsetof(EDBLOCK_DATA, wItemIndex), 2);
+        if (oldPictures) {
+            picture = UpgradedPicture(version, static_cast<u8>(body[offsetof(EDBLOCK_DATA, byPictureKind)]), picture);
+            b.wPicture = picture;
+        }
+        if (paletteKind != 0 && paletteIndex != 0) {
+            b.ApplyPaletteInherit();
+            CheckPalette(b, commonBlocks, stageBlocks);
+            CheckItemRef(b, commonItems, stageItems);
+        } else {
+            // CheckPalette and CheckItemRef.
+            if ((paletteKind == 1 && paletteIndex >= commonBlocks) || (paletteKind == 2 && paletteIndex >= stageBlocks)) {
+                b.byPaletteKind = 0;
+                b.wPaletteIndex = 0;
+            }
+            if (picture == 0) {
+                b.bySolid = 0;
+                b.byGroup10 = 0;
+            }
+            if ((itemKind == 1 && itemIndex >= commonItems) || (itemKind == 2 && itemIndex >= stageItems)) {
+                b.byItemKind = 0;
+                b.wItemIndex = 0;
+            }
+        }
         pos += 4 + kHead + flags + 4;
         ++done;
     }
@@ -333,7 +366,7 @@ void cEdBlock::Load(cRecordReader& r) {
         SetName(std::move(name));
         if (!body || !LoadTail(r)) return;
     }
-    UpgradePicture<cEdBlock>(r.Version(), byPictureKind, wPicture);
+    wPicture = UpgradedPicture(r.Version(), byPictureKind, wPicture);
     if (byPaletteKind != 0 && wPaletteIndex != 0) ApplyPaletteInherit();
     CheckPalette();
 }
@@ -364,15 +397,7 @@ void cEdBlock::CopyGroup(int k, const cEdBlock& src) {
 void cEdBlock::ApplyPaletteInherit() { InheritFrom(*this, BlockPalette(byPaletteKind)); }
 
 void cEdBlock::CheckPalette() {
-    if ((byPaletteKind == 1 || byPaletteKind == 2) &&
-        static_cast<u16>(wPaletteIndex) >= SizeOf(BlockPalette(byPaletteKind))) {
-        byPaletteKind = 0;
-        wPaletteIndex = 0;
-    }
-    if (wPicture == 0) {
-        bySolid = 0;
-        byGroup10 = 0;
-    }
+    CheckPalette(*this, byPaletteKind == 1 ? SizeOf(BlockPalette(1)) : 0, byPaletteKind == 2 ? SizeOf(BlockPalette(2)) : 0);
 }
 
 void cEdBlock::CheckItemRef() { CheckItemRef(SizeOf(ItemPalette(1)), SizeOf(ItemPalette(2))); }
@@ -394,7 +419,7 @@ void cEdItem::RegisterFields(u32 version) { RegisterTable(Data(this), kItemField
 void cEdItem::Load(cRecordReader& r) {
     if (!LoadFixedTable<kItemFields>(r, Data(this), &strName) || !LoadItemTail(*this, r)) return;
     if (!ReadFlowCmdList(vCmd, r)) return;
-    UpgradePicture<cEdItem>(r.Version(), byPictureKind, wPicture);
+    wPicture = UpgradedPicture(r.Version(), byPictureKind, wPicture);
     ApplyPaletteInherit();
     Validate();
 }

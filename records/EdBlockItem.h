@@ -2,6 +2,7 @@
 // The records of a block (a tile of the stage's block map) and of an item. Like the character
 // record, each is a common-palette entry, a stage-palette entry or a placed entry, and may take
 // chosen groups of settings from a palette entry when it is read.
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,18 +13,17 @@
 #include "records/FlowCmd.h"
 #include "records/InheritFlags.h"
 
-// Members are laid out after the stored order (the field table's) as far as their widths allow:
-// a placed block, of which a stage holds a hundred thousand, is read in eight moves instead of
-// one per field, and carries no padding but two bytes. The stored order is the table's.
-struct EDBLOCK_DATA {
-    u32 dwGroup8 = 0;
-    i8 byItemKind = 0;    // palette of the held item: 0 none, 1 common, 2 stage
+// Members are in the stored order (the field table's), byte for byte without padding: a placed
+// block, of which a stage holds a hundred thousand, takes its whole body in one copy. The fields
+// are not aligned; the processors this runs on read them as fast, and no code binds a reference
+// or a pointer to one (the compiler refuses that for a packed member).
+struct __attribute__((packed)) EDBLOCK_DATA {
     i8 byPaletteKind = 0; // 0 none, 1 common palette, 2 stage palette
+    i16 wPaletteIndex = 0;
     u8 byGroup1a = 0;
     u8 byGroup1b = 0;
     u16 wPicture = 0;     // 0: no block in the cell
     u8 byPictureKind = 0; // the set: the graphic kind drawn (3: a numbered built-in picture, at most 119)
-    u8 byGroup10 = 0;     // 0 without a picture
     u16 wGroup2 = 0;      // the variant: a cell offset added to the picture number
     u8 byLayer = 0;       // block pass that draws it
     u8 bHidden = 0;
@@ -32,8 +32,10 @@ struct EDBLOCK_DATA {
     u8 bySolid = 1;       // what contact tests get (0 passable); 0 without a picture
     u8 byOpenSide = 255;  // side that does not block; 255 none
     u8 byGroup8 = 0;
-    i16 wPaletteIndex = 0;
+    u32 dwGroup8 = 0;
+    i8 byItemKind = 0;    // palette of the held item: 0 none, 1 common, 2 stage
     u16 wItemIndex = 0;
+    u8 byGroup10 = 0;     // 0 without a picture
 };
 
 // A block keeps its settings and position in the record itself; what few blocks have (a name,
@@ -76,14 +78,27 @@ public:
     void ApplyPaletteInherit();
     void CopyGroup(int k, const cEdBlock& src);
     void CheckPalette();
+    // The same against block palettes of the given sizes (1 common, 2 the stage's).
+    static void CheckPalette(EDBLOCK_DATA& d, u32 commonBlocks, u32 stageBlocks) {
+        if ((d.byPaletteKind == 1 && static_cast<u16>(d.wPaletteIndex) >= commonBlocks) ||
+            (d.byPaletteKind == 2 && static_cast<u16>(d.wPaletteIndex) >= stageBlocks)) {
+            d.byPaletteKind = 0;
+            d.wPaletteIndex = 0;
+        }
+        if (d.wPicture == 0) {
+            d.bySolid = 0;
+            d.byGroup10 = 0;
+        }
+    }
     // Drops a held-item reference past its item palette (run when a palette or stage is
     // prepared, once every palette is complete).
     void CheckItemRef();
     // The same against item palettes of the given sizes (1 common, 2 the stage's).
-    void CheckItemRef(u32 commonItems, u32 stageItems) {
-        if ((byItemKind == 1 && wItemIndex >= commonItems) || (byItemKind == 2 && wItemIndex >= stageItems)) {
-            byItemKind = 0;
-            wItemIndex = 0;
+    void CheckItemRef(u32 commonItems, u32 stageItems) { CheckItemRef(*this, commonItems, stageItems); }
+    static void CheckItemRef(EDBLOCK_DATA& d, u32 commonItems, u32 stageItems) {
+        if ((d.byItemKind == 1 && d.wItemIndex >= commonItems) || (d.byItemKind == 2 && d.wItemIndex >= stageItems)) {
+            d.byItemKind = 0;
+            d.wItemIndex = 0;
         }
     }
 
@@ -106,6 +121,24 @@ public:
 
     i16 sPosX = 0;
     i16 sPosY = 0;
+
+private:
+    // A block read in the usual form (see ReadUsualRun): its body, its position (x in the low
+    // half) and its inherit row as bits, written once each.
+    struct Usual {
+        const char* body; // as stored
+        u32 pos;
+        u8 nInherit;
+        u16 inheritBits;
+    };
+
+public:
+    // For the list's construction only (Usual is private).
+    explicit cEdBlock(const Usual& u)
+        : sPosX(static_cast<i16>(u.pos)), sPosY(static_cast<i16>(u.pos >> 16)), m_nInherit(u.nInherit),
+          m_inheritBits(u.inheritBits) {
+        std::memcpy(static_cast<EDBLOCK_DATA*>(this), u.body, sizeof(EDBLOCK_DATA));
+    }
 
 private:
     // The side storage. Copies of a block get their own; an empty one is never copied.
