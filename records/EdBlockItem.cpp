@@ -98,17 +98,28 @@ bool PackBitRow(const u8* row, std::size_t n, u16& bits) {
     return high == 0;
 }
 
-// The same for a row followed by at least 16 - n more bytes, so that 16 can be read: eight
-// entries at a time, each 0 or 1, gathered into their bits by one multiplication.
+constexpr std::size_t kRowBytes = 16;
+
+// The same for a row followed by at least 16 - n more bytes, so that 16 can be read (n at most
+// 16): eight entries at a time, each 0 or 1, gathered into their bits by one multiplication.
 bool PackBitRow16(const char* row, std::size_t n, u16& bits) {
     if constexpr (std::endian::native != std::endian::little) {
         return PackBitRow(reinterpret_cast<const u8*>(row), n, bits);
     } else {
+        // The bytes of the row's n entries, for each n.
+        static constexpr auto kMasks = [] {
+            std::array<std::array<u64, 2>, kRowBytes + 1> m{};
+            for (std::size_t k = 0; k <= kRowBytes; ++k) {
+                m[k][0] = k >= 8 ? ~0ull : (1ull << (8 * k)) - 1;
+                m[k][1] = k >= 16 ? ~0ull : k <= 8 ? 0ull : (1ull << (8 * (k - 8))) - 1;
+            }
+            return m;
+        }();
         u64 lo = 0, hi = 0;
         std::memcpy(&lo, row, 8);
         std::memcpy(&hi, row + 8, 8);
-        lo &= n >= 8 ? ~0ull : (1ull << (8 * n)) - 1;
-        hi &= n >= 16 ? ~0ull : n <= 8 ? 0ull : (1ull << (8 * (n - 8))) - 1;
+        lo &= kMasks[n][0];
+        hi &= kMasks[n][1];
         if ((lo | hi) & 0xFEFEFEFEFEFEFEFEull) return false;
         // Entry k of a word lands on bit 56 + k, and no two entries meet anywhere.
         constexpr u64 kGather = 0x0102040810204080ull;
@@ -288,9 +299,6 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
         // Both streams run far past what the processor fetches ahead by itself: asking for the
         // bytes and the blocks two kilobytes on keeps each block from waiting on memory (a
         // prefetch never faults, so asking past either end is harmless).
-        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(v.data() + v.size()) +
-                                                         32 * sizeof(cEdBlock)),
-                           1);
         __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + 2048), 0);
         // The block is stored in one go and settled from the stored bytes, which are at hand:
         // reading it back would wait for the stores.
@@ -298,6 +306,7 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
         u32 xy;
         std::memcpy(&xy, p + 12 + kBody, 4);
         cEdBlock& b = v.emplace_back(Usual{body, xy, static_cast<u8>(flags), bits});
+        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&b) + 32 * sizeof(cEdBlock)), 1);
         const i8 paletteKind = static_cast<i8>(body[offsetof(EDBLOCK_DATA, byPaletteKind)]);
         const i8 itemKind = static_cast<i8>(body[offsetof(EDBLOCK_DATA, byItemKind)]);
         u16 paletteIndex, picture, itemIndex;
