@@ -85,9 +85,10 @@ u8 InheritAt(const cEdBlock& b, std::size_t k) { return b.Inherit(k); }
 std::size_t InheritCountOf(const cEdItem& i) { return i.vInherit.size(); }
 u8 InheritAt(const cEdItem& i, std::size_t k) { return i.vInherit[static_cast<long long>(k)]; }
 
-// A row of at most 16 entries, each 0 or 1, as bits (entry k in bit k); false for any other row.
+// A row of at most as many entries as a block has groups (the most a block keeps in itself),
+// each 0 or 1, as bits (entry k in bit k); false for any other row.
 bool PackBitRow(const u8* row, std::size_t n, u16& bits) {
-    if (n > 16) return false;
+    if (n > static_cast<std::size_t>(cEdBlock::kGroups)) return false;
     u32 packed = 0;
     u8 high = 0;
     for (std::size_t k = 0; k < n; ++k) {
@@ -149,32 +150,31 @@ void InheritFrom(T& rec, const cVector<T>* pal) {
 
 void cEdBlock::Reset() {
     *Data(this) = EDBLOCK_DATA{};
-    m_nInherit = kGroups;
-    m_inheritBits = 0;
-    m_side.reset();
+    m_inherit = kGroups << kCountShift;
+    DropSide();
 }
 
 // The string lives in the side storage, which registration therefore makes.
 void cEdBlock::RegisterFields(u32 version) {
-    RegisterTable(Data(this), kBlockFields, version, &m_side.Make().strName);
+    RegisterTable(Data(this), kBlockFields, version, &MakeSide().strName);
 }
 
 const std::string& cEdBlock::Name() const {
     static const std::string none;
-    return m_side ? m_side->strName : none;
+    return side() ? side()->strName : none;
 }
 
 void cEdBlock::SetName(std::string name) {
-    if (name.empty() && !m_side) return;
-    m_side.Make().strName = std::move(name);
+    if (name.empty() && !side()) return;
+    MakeSide().strName = std::move(name);
 }
 
 const cVector<cCond>& cEdBlock::Conds() const {
     static const cVector<cCond> none;
-    return m_side ? m_side->vCond : none;
+    return side() ? side()->vCond : none;
 }
 
-cVector<cCond>& cEdBlock::EditConds() { return m_side.Make().vCond; }
+cVector<cCond>& cEdBlock::EditConds() { return MakeSide().vCond; }
 
 u8 cEdBlock::Inherit(std::size_t k) const {
     const std::size_t n = InheritCount();
@@ -182,16 +182,15 @@ u8 cEdBlock::Inherit(std::size_t k) const {
         ReportBadIndex('V', static_cast<long long>(k), n, 1);
         return 0;
     }
-    return m_nInherit == kSpilled ? m_side->vInherit[k] : static_cast<u8>(m_inheritBits >> k & 1);
+    return m_inherit == kSpilled ? side()->vInherit[k] : static_cast<u8>(m_inherit >> k & 1);
 }
 
 void cEdBlock::SpillInherit() {
-    if (m_nInherit == kSpilled) return;
-    std::vector<u8>& row = m_side.Make().vInherit;
-    row.resize(m_nInherit);
-    for (std::size_t k = 0; k < row.size(); ++k) row[k] = static_cast<u8>(m_inheritBits >> k & 1);
-    m_nInherit = kSpilled;
-    m_inheritBits = 0;
+    if (m_inherit == kSpilled) return;
+    std::vector<u8>& row = MakeSide().vInherit;
+    row.resize(m_inherit >> kCountShift);
+    for (std::size_t k = 0; k < row.size(); ++k) row[k] = static_cast<u8>(m_inherit >> k & 1);
+    m_inherit = kSpilled;
 }
 
 void cEdBlock::SetInherit(std::size_t k, u8 value) {
@@ -200,24 +199,22 @@ void cEdBlock::SetInherit(std::size_t k, u8 value) {
         ReportBadIndex('V', static_cast<long long>(k), n, 1);
         return;
     }
-    if (m_nInherit != kSpilled && value > 1) SpillInherit();
-    if (m_nInherit == kSpilled)
-        m_side->vInherit[k] = value;
+    if (m_inherit != kSpilled && value > 1) SpillInherit();
+    if (m_inherit == kSpilled)
+        side()->vInherit[k] = value;
     else
-        m_inheritBits = static_cast<u16>((m_inheritBits & ~(1u << k)) | (static_cast<u32>(value) << k));
+        m_inherit = static_cast<u16>((m_inherit & ~(1u << k)) | (static_cast<u32>(value) << k));
 }
 
 void cEdBlock::SetInheritRow(const u8* row, std::size_t n) {
     u16 bits = 0;
     if (PackBitRow(row, n, bits)) {
-        if (m_nInherit == kSpilled) m_side->vInherit.clear();
-        m_nInherit = static_cast<u8>(n);
-        m_inheritBits = bits;
+        if (m_inherit == kSpilled) side()->vInherit.clear();
+        m_inherit = static_cast<u16>(n << kCountShift | bits);
         return;
     }
-    m_side.Make().vInherit.assign(row, row + n);
-    m_nInherit = kSpilled;
-    m_inheritBits = 0;
+    MakeSide().vInherit.assign(row, row + n);
+    m_inherit = kSpilled;
 }
 
 void cEdBlock::FillInherit(u8 value) {
@@ -240,7 +237,7 @@ bool cEdBlock::LoadUsual(cRecordReader& r) {
     constexpr std::size_t kHead = 4 + kBody + 4 + 4 + 4 + 4; // count, body, 1 string, its length, x y, flags count
     // Nearly always the bytes after a block hold the longest such block: then one bounds check
     // serves, and the flags are read 16 bytes at a time.
-    const char* p = r.Peek(kHead + kBitRow + 4);
+    const char* p = r.Peek(kHead + kRowBytes + 4);
     const bool wide = p != nullptr;
     if (!wide) p = r.Peek(kHead);
     if (!p || r.Version() < F::kNewest) return false;
@@ -260,9 +257,8 @@ bool cEdBlock::LoadUsual(cRecordReader& r) {
     F::Copy(Data(this), p + 4);
     std::memcpy(&sPosX, p + 12 + kBody, 2);
     std::memcpy(&sPosY, p + 14 + kBody, 2);
-    m_side.reset();
-    m_nInherit = static_cast<u8>(flags);
-    m_inheritBits = bits;
+    DropSide();
+    m_inherit = static_cast<u16>(flags << kCountShift | bits);
     r.Advance(whole);
     return true;
 }
@@ -272,9 +268,11 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
     using F = field_table_detail::Fixed<kBlockFields>;
     constexpr std::size_t kBody = F::kPacked[F::kCount];
     constexpr std::size_t kHead = 4 + kBody + 4 + 4 + 4 + 4;
-    // The zero word, then the longest usual block (16 flags), then its condition count.
-    constexpr std::size_t kWide = 4 + kHead + kBitRow + 4;
+    // The zero word, then a usual block with the 16 bytes its flags are read as, then the
+    // condition count after the longest row.
+    constexpr std::size_t kWide = 4 + kHead + kRowBytes + 4;
     static_assert(sizeof(EDBLOCK_DATA) == kBody, "the body is stored as the block holds it");
+    static_assert(sizeof(cEdBlock) == 48, "a placed block is its class pointer, the base's lists, body, position and row");
     const u32 version = r.Version();
     if (version < F::kNewest) return 0;
     const std::size_t left = r.Left();
@@ -305,7 +303,7 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
         const char* const body = p + 4;
         u32 xy;
         std::memcpy(&xy, p + 12 + kBody, 4);
-        cEdBlock& b = v.emplace_back(Usual{body, xy, static_cast<u8>(flags), bits});
+        cEdBlock& b = v.emplace_back(Usual{body, xy, static_cast<u16>(flags << kCountShift | bits)});
         __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&b) + 32 * sizeof(cEdBlock)), 1);
         const i8 paletteKind = static_cast<i8>(body[offsetof(EDBLOCK_DATA, byPaletteKind)]);
         const i8 itemKind = static_cast<i8>(body[offsetof(EDBLOCK_DATA, byItemKind)]);
@@ -360,7 +358,7 @@ bool cEdBlock::ReadInheritRow(cRecordReader& r) {
 
 bool cEdBlock::LoadTail(cRecordReader& r) {
     if (!r.ReadBytes(&sPosX, 2) || !r.ReadBytes(&sPosY, 2) || !ReadInheritRow(r)) return false;
-    if (m_side) return ReadCondListInline(m_side->vCond, r);
+    if (side()) return ReadCondListInline(side()->vCond, r);
     cVector<cCond> conds;
     const bool ok = ReadCondListInline(conds, r);
     if (!conds.empty()) EditConds() = std::move(conds);
@@ -383,14 +381,14 @@ void cEdBlock::Load(cRecordReader& r) {
 void cEdBlock::Save(cRecordWriter& w) {
     CheckPalette();
     std::string none;
-    SaveTable(w, Data(this), kBlockFields, m_side ? &m_side->strName : &none);
+    SaveTable(w, Data(this), kBlockFields, side() ? &side()->strName : &none);
     w.WriteBytes(&sPosX, 2);
     w.WriteBytes(&sPosY, 2);
     const std::vector<u8> row = InheritRow();
     w.WriteU32(static_cast<u32>(row.size()));
     w.WriteBytes(row.data(), row.size());
-    if (m_side) {
-        WriteRecordVector(w, m_side->vCond);
+    if (side()) {
+        WriteRecordVector(w, side()->vCond);
     } else {
         w.WriteU32(0);
     }
@@ -399,7 +397,7 @@ void cEdBlock::Save(cRecordWriter& w) {
 void cEdBlock::CopyGroup(int k, const cEdBlock& src) {
     if (&src == this) return;
     if (k == 0) SetName(src.Name());
-    if (k == 1 && (m_side || !src.Conds().empty())) EditConds() = src.Conds();
+    if (k == 1 && (side() || !src.Conds().empty())) EditConds() = src.Conds();
     CopyTableGroup(Data(this), Data(&src), kBlockFields, static_cast<u8>(k));
 }
 

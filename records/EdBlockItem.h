@@ -46,12 +46,32 @@ public:
     static constexpr int kGroups = 11;
 
     cEdBlock() = default;
-    cEdBlock(const cEdBlock&) = default;
-    cEdBlock(cEdBlock&&) = default;
-    cEdBlock& operator=(const cEdBlock&) = default;
-    cEdBlock& operator=(cEdBlock&&) = default;
+    // Copies get side storage of their own (none for an empty one); the field lists are never
+    // copied (see cRecord).
+    cEdBlock(const cEdBlock& o) : cTableRecord(o), EDBLOCK_DATA(o), sPosX(o.sPosX), sPosY(o.sPosY), m_inherit(o.m_inherit) {
+        CopySide(o);
+    }
+    // Takes the other block's side storage.
+    cEdBlock(cEdBlock&& o) noexcept
+        : cTableRecord(o), EDBLOCK_DATA(o), sPosX(o.sPosX), sPosY(o.sPosY), m_inherit(o.m_inherit) {
+        TakeSide(o);
+    }
+    cEdBlock& operator=(const cEdBlock& o) {
+        if (this != &o) {
+            Assign(o);
+            CopySide(o);
+        }
+        return *this;
+    }
+    cEdBlock& operator=(cEdBlock&& o) noexcept {
+        if (this != &o) {
+            Assign(o);
+            TakeSide(o);
+        }
+        return *this;
+    }
     ~cEdBlock() override {
-        if (HasFieldLists()) block_holders::Remove(&m_side);
+        if (ListsIfMade()) block_holders::Remove(this);
     }
 
     void Reset();
@@ -70,10 +90,10 @@ public:
 
     // True when destroying the block would free nothing (no side storage, no field lists):
     // a list of blocks then gives back its storage without running the destructor.
-    bool HoldsNothing() const noexcept { return !m_side && !HasFieldLists(); }
+    bool HoldsNothing() const noexcept { return !ListsIfMade(); }
     // False when the block at p surely holds nothing, found without reading the block.
-    // (Everything a block holds is counted at its side storage's address.)
-    static bool MayHold(const cEdBlock* p) noexcept { return block_holders::Any(&p->m_side); }
+    // (A block that holds something is counted at its own address.)
+    static bool MayHold(const cEdBlock* p) noexcept { return block_holders::Any(p); }
 
     void ApplyPaletteInherit();
     void CopyGroup(int k, const cEdBlock& src);
@@ -112,7 +132,7 @@ public:
 
     // The inherit flags, one byte per settings group, as many as the file gave (they are
     // written back as read). A bad index is reported like a container's and reads 0.
-    std::size_t InheritCount() const { return m_nInherit == kSpilled ? m_side->vInherit.size() : m_nInherit; }
+    std::size_t InheritCount() const { return m_inherit == kSpilled ? side()->vInherit.size() : m_inherit >> kCountShift; }
     u8 Inherit(std::size_t k) const;
     void SetInherit(std::size_t k, u8 value);
     void SetInheritRow(const u8* row, std::size_t n);
@@ -124,88 +144,93 @@ public:
 
 private:
     // A block read in the usual form (see ReadUsualRun): its body, its position (x in the low
-    // half) and its inherit row as bits, written once each.
+    // half) and its inherit row (as kept in the block), written once each.
     struct Usual {
         const char* body; // as stored
         u32 pos;
-        u8 nInherit;
-        u16 inheritBits;
+        u16 inherit;
     };
 
 public:
     // For the list's construction only (Usual is private).
     explicit cEdBlock(const Usual& u)
-        : sPosX(static_cast<i16>(u.pos)), sPosY(static_cast<i16>(u.pos >> 16)), m_nInherit(u.nInherit),
-          m_inheritBits(u.inheritBits) {
+        : sPosX(static_cast<i16>(u.pos)), sPosY(static_cast<i16>(u.pos >> 16)), m_inherit(u.inherit) {
         std::memcpy(static_cast<EDBLOCK_DATA*>(this), u.body, sizeof(EDBLOCK_DATA));
     }
 
 private:
-    // The side storage. Copies of a block get their own; an empty one is never copied.
-    struct Side {
+    // The side storage shares one allocation with the base's field lists: a block carries no
+    // pointer of its own, and one that holds nothing to free has neither. Made only for the
+    // blocks that need either; counted among the block holders at the block's address.
+    struct Side : FieldLists {
         std::string strName;
         cVector<cCond> vCond;
         std::vector<u8> vInherit; // the row, when it is not kept in the block
         bool Empty() const { return strName.empty() && vCond.empty() && vInherit.empty(); }
     };
-    // Counts itself among the block holders (at its own address) while it holds storage.
-    class SideBox {
-    public:
-        SideBox() = default;
-        SideBox(const SideBox& o) { Put(CopyOf(o)); }
-        SideBox(SideBox&& o) noexcept { Put(o.Take()); }
-        SideBox& operator=(const SideBox& o) {
-            if (this != &o) Put(CopyOf(o));
-            return *this;
+    std::unique_ptr<FieldLists> MakeFieldLists() const override { return std::make_unique<Side>(); }
+    void FieldListsMade() override { block_holders::Add(this); }
+    // Every allocation in the slot is a Side (made by MakeFieldLists or MakeSide).
+    Side* side() const noexcept { return static_cast<Side*>(const_cast<FieldLists*>(ListsIfMade())); }
+    Side& MakeSide() {
+        if (!ListsIfMade()) {
+            ListsSlot() = std::make_unique<Side>();
+            block_holders::Add(this);
         }
-        SideBox& operator=(SideBox&& o) noexcept {
-            if (this != &o) Put(o.Take());
-            return *this;
+        return *side();
+    }
+    void DropSide() noexcept {
+        if (!ListsIfMade()) return;
+        block_holders::Remove(this);
+        ListsSlot().reset();
+    }
+    // The other block's side storage, or none when it is empty.
+    void CopySide(const cEdBlock& o) {
+        const Side* from = o.side();
+        if (!from || from->Empty()) {
+            DropSide();
+            return;
         }
-        ~SideBox() { Put(nullptr); }
-        Side* operator->() const { return p.get(); }
-        explicit operator bool() const { return p != nullptr; }
-        Side& Make() {
-            if (!p) Put(std::make_unique<Side>());
-            return *p;
-        }
-        void reset() { Put(nullptr); }
+        Side& to = MakeSide();
+        to.strName = from->strName;
+        to.vCond = from->vCond;
+        to.vInherit = from->vInherit;
+    }
+    // Takes the other block's side storage; its field lists pointed into the other block and
+    // are emptied (every use registers them again). The other block keeps a row of its own.
+    void TakeSide(cEdBlock& o) noexcept {
+        DropSide();
+        if (!o.ListsIfMade()) return;
+        if (o.m_inherit == kSpilled) o.m_inherit = kGroups << kCountShift;
+        block_holders::Remove(&o);
+        ListsSlot() = std::move(o.ListsSlot());
+        ListsSlot()->fields.clear();
+        ListsSlot()->strings.clear();
+        block_holders::Add(this);
+    }
+    // Everything but the storage.
+    void Assign(const cEdBlock& o) noexcept {
+        static_cast<EDBLOCK_DATA&>(*this) = o;
+        sPosX = o.sPosX;
+        sPosY = o.sPosY;
+        m_inherit = o.m_inherit;
+    }
 
-    private:
-        // An empty one is never copied.
-        static std::unique_ptr<Side> CopyOf(const SideBox& o) {
-            return o.p && !o.p->Empty() ? std::make_unique<Side>(*o.p) : nullptr;
-        }
-        std::unique_ptr<Side> Take() noexcept {
-            if (p) block_holders::Remove(this);
-            return std::move(p);
-        }
-        void Put(std::unique_ptr<Side> q) noexcept {
-            if (!p && q)
-                block_holders::Add(this);
-            else if (p && !q)
-                block_holders::Remove(this);
-            p = std::move(q);
-        }
-
-        std::unique_ptr<Side> p;
-    };
-
-    // The row is kept in the block while it has at most 16 entries, each 0 or 1: a count and a
-    // bit per entry. Otherwise it is in the side storage and the count says so.
-    static constexpr u8 kSpilled = 0xFF;
-    static constexpr std::size_t kBitRow = 16;
+    // The row is kept in the block while it has at most kGroups entries, each 0 or 1: its
+    // count in the top four bits and a bit per entry below. Otherwise it is in the side storage
+    // and the word is kSpilled.
+    static constexpr unsigned kCountShift = 12;
+    static constexpr std::size_t kBitRow = kGroups;
+    static constexpr u16 kSpilled = 0xF000;
+    static_assert(kBitRow <= kCountShift && (kBitRow << kCountShift) < kSpilled);
 
     bool LoadUsual(cRecordReader& r);
     bool LoadTail(cRecordReader& r);
     bool ReadInheritRow(cRecordReader& r);
     void SpillInherit();
     bool FieldsInside() const override { return false; }
-    void FieldListsMade() override { block_holders::Add(&m_side); }
 
-    u8 m_nInherit = kGroups;
-    u16 m_inheritBits = 0;
-    SideBox m_side;
+    u16 m_inherit = kGroups << kCountShift;
 };
 
 struct EDITEM_DATA {
