@@ -272,7 +272,8 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
     // condition count after the longest row.
     constexpr std::size_t kWide = 4 + kHead + kRowBytes + 4;
     static_assert(sizeof(EDBLOCK_DATA) == kBody, "the body is stored as the block holds it");
-    static_assert(sizeof(cEdBlock) == 48, "a placed block is its class pointer, the base's lists, body, position and row");
+    static_assert(sizeof(cEdBlock) == 48,
+                  "a placed block is its class pointer, the base's lists, its body, position and row");
     const u32 version = r.Version();
     if (version < F::kNewest) return 0;
     const std::size_t left = r.Left();
@@ -298,13 +299,14 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
         // bytes and the blocks two kilobytes on keeps each block from waiting on memory (a
         // prefetch never faults, so asking past either end is harmless).
         __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + 2048), 0);
-        // The block is stored in one go and settled from the stored bytes, which are at hand:
-        // reading it back would wait for the stores.
+        // The block is stored in one go and settled from the file's bytes, which are at hand:
+        // reading the block back would wait for the stores.
         const char* const body = p + 4;
         u32 xy;
         std::memcpy(&xy, p + 12 + kBody, 4);
         cEdBlock& b = v.emplace_back(Usual{body, xy, static_cast<u16>(flags << kCountShift | bits)});
-        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&b) + 32 * sizeof(cEdBlock)), 1);
+        __builtin_prefetch(
+            reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&b) + 32 * sizeof(cEdBlock)), 1);
         const i8 paletteKind = static_cast<i8>(body[offsetof(EDBLOCK_DATA, byPaletteKind)]);
         const i8 itemKind = static_cast<i8>(body[offsetof(EDBLOCK_DATA, byItemKind)]);
         u16 paletteIndex, picture, itemIndex;
@@ -321,7 +323,8 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
             CheckItemRef(b, commonItems, stageItems);
         } else {
             // CheckPalette and CheckItemRef.
-            if ((paletteKind == 1 && paletteIndex >= commonBlocks) || (paletteKind == 2 && paletteIndex >= stageBlocks)) {
+            if ((paletteKind == 1 && paletteIndex >= commonBlocks) ||
+                (paletteKind == 2 && paletteIndex >= stageBlocks)) {
                 b.byPaletteKind = 0;
                 b.wPaletteIndex = 0;
             }
@@ -404,7 +407,8 @@ void cEdBlock::CopyGroup(int k, const cEdBlock& src) {
 void cEdBlock::ApplyPaletteInherit() { InheritFrom(*this, BlockPalette(byPaletteKind)); }
 
 void cEdBlock::CheckPalette() {
-    CheckPalette(*this, byPaletteKind == 1 ? SizeOf(BlockPalette(1)) : 0, byPaletteKind == 2 ? SizeOf(BlockPalette(2)) : 0);
+    CheckPalette(*this, byPaletteKind == 1 ? SizeOf(BlockPalette(1)) : 0,
+                 byPaletteKind == 2 ? SizeOf(BlockPalette(2)) : 0);
 }
 
 void cEdBlock::CheckItemRef() { CheckItemRef(SizeOf(ItemPalette(1)), SizeOf(ItemPalette(2))); }

@@ -48,7 +48,8 @@ public:
     cEdBlock() = default;
     // Copies get side storage of their own (none for an empty one); the field lists are never
     // copied (see cRecord).
-    cEdBlock(const cEdBlock& o) : cTableRecord(o), EDBLOCK_DATA(o), sPosX(o.sPosX), sPosY(o.sPosY), m_inherit(o.m_inherit) {
+    cEdBlock(const cEdBlock& o)
+        : cTableRecord(o), EDBLOCK_DATA(o), sPosX(o.sPosX), sPosY(o.sPosY), m_inherit(o.m_inherit) {
         CopySide(o);
     }
     // Takes the other block's side storage.
@@ -132,7 +133,9 @@ public:
 
     // The inherit flags, one byte per settings group, as many as the file gave (they are
     // written back as read). A bad index is reported like a container's and reads 0.
-    std::size_t InheritCount() const { return m_inherit == kSpilled ? side()->vInherit.size() : m_inherit >> kCountShift; }
+    std::size_t InheritCount() const {
+        return m_inherit == kSpilled ? side()->vInherit.size() : m_inherit >> kCountShift;
+    }
     u8 Inherit(std::size_t k) const;
     void SetInherit(std::size_t k, u8 value);
     void SetInheritRow(const u8* row, std::size_t n);
