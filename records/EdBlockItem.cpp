@@ -310,8 +310,14 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
         const i8 paletteKind = static_cast<i8>(body[offsetof(EDBLOCK_DATA, byPaletteKind)]);
         const i8 itemKind = static_cast<i8>(body[offsetof(EDBLOCK_DATA, byItemKind)]);
         u16 paletteIndex, picture, itemIndex;
-        std::memcpy(&paletteIndex, body + offsetof(EDBLOCK_DATA, wPaletteIndex), 2);
         std::memcpy(&picture, body + offsetof(EDBLOCK_DATA, wPicture), 2);
+        // A block that refers to no palette and holds no item has nothing to settle.
+        if ((paletteKind | itemKind | static_cast<int>(oldPictures)) == 0 && picture != 0) {
+            pos += 4 + kHead + flags + 4;
+            ++done;
+            continue;
+        }
+        std::memcpy(&paletteIndex, body + offsetof(EDBLOCK_DATA, wPaletteIndex), 2);
         std::memcpy(&itemIndex, body + offsetof(EDBLOCK_DATA, wItemIndex), 2);
         if (oldPictures) {
             picture = UpgradedPicture(version, static_cast<u8>(body[offsetof(EDBLOCK_DATA, byPictureKind)]), picture);
