@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -20,8 +21,8 @@ constexpr std::array<FIELDDEF, 18> kBlockFields = {{
     BF(wItemIndex, 9),           BF(byGroup10, 10),
 }};
 #undef BF
-static_assert(field_table_detail::Fixed<kBlockFields>::kRunCount == 8 && sizeof(EDBLOCK_DATA) == 28,
-              "a placed block's body is read in eight moves");
+static_assert(field_table_detail::Fixed<kBlockFields>::kRunCount == 1 && sizeof(EDBLOCK_DATA) == 26,
+              "a placed block's body is read in one move");
 
 #define IF(member, group) TOBRELK_FIELD(EDITEM_DATA, member, 0, group)
 constexpr std::array<FIELDDEF, 17> kItemFields = {{
@@ -74,9 +75,9 @@ void SaveItemTail(cEdItem& rec, cRecordWriter& w) {
     WriteRecordVector(w, rec.vCond);
 }
 
-template <class T, class PIC>
-void UpgradePicture(u32 version, u8 kind, PIC& picture) {
-    if (version < 219 && kind == 3) picture = static_cast<PIC>(std::min<u32>(picture + 1u, 119u));
+// The numbered built-in pictures gained one at the front in version 219.
+u16 UpgradedPicture(u32 version, u8 kind, u16 picture) {
+    return version < 219 && kind == 3 ? static_cast<u16>(std::min<u32>(picture + 1u, 119u)) : picture;
 }
 
 std::size_t InheritCountOf(const cEdBlock& b) { return b.InheritCount(); }
@@ -84,9 +85,10 @@ u8 InheritAt(const cEdBlock& b, std::size_t k) { return b.Inherit(k); }
 std::size_t InheritCountOf(const cEdItem& i) { return i.vInherit.size(); }
 u8 InheritAt(const cEdItem& i, std::size_t k) { return i.vInherit[static_cast<long long>(k)]; }
 
-// A row of at most 16 entries, each 0 or 1, as bits (entry k in bit k); false for any other row.
+// A row of at most as many entries as a block has groups (the most a block keeps in itself),
+// each 0 or 1, as bits (entry k in bit k); false for any other row.
 bool PackBitRow(const u8* row, std::size_t n, u16& bits) {
-    if (n > 16) return false;
+    if (n > static_cast<std::size_t>(cEdBlock::kGroups)) return false;
     u32 packed = 0;
     u8 high = 0;
     for (std::size_t k = 0; k < n; ++k) {
@@ -97,17 +99,28 @@ bool PackBitRow(const u8* row, std::size_t n, u16& bits) {
     return high == 0;
 }
 
-// The same for a row followed by at least 16 - n more bytes, so that 16 can be read: eight
-// entries at a time, each 0 or 1, gathered into their bits by one multiplication.
+constexpr std::size_t kRowBytes = 16;
+
+// The same for a row followed by at least 16 - n more bytes, so that 16 can be read (n at most
+// 16): eight entries at a time, each 0 or 1, gathered into their bits by one multiplication.
 bool PackBitRow16(const char* row, std::size_t n, u16& bits) {
     if constexpr (std::endian::native != std::endian::little) {
         return PackBitRow(reinterpret_cast<const u8*>(row), n, bits);
     } else {
+        // The bytes of the row's n entries, for each n.
+        static constexpr auto kMasks = [] {
+            std::array<std::array<u64, 2>, kRowBytes + 1> m{};
+            for (std::size_t k = 0; k <= kRowBytes; ++k) {
+                m[k][0] = k >= 8 ? ~0ull : (1ull << (8 * k)) - 1;
+                m[k][1] = k >= 16 ? ~0ull : k <= 8 ? 0ull : (1ull << (8 * (k - 8))) - 1;
+            }
+            return m;
+        }();
         u64 lo = 0, hi = 0;
         std::memcpy(&lo, row, 8);
         std::memcpy(&hi, row + 8, 8);
-        lo &= n >= 8 ? ~0ull : (1ull << (8 * n)) - 1;
-        hi &= n >= 16 ? ~0ull : n <= 8 ? 0ull : (1ull << (8 * (n - 8))) - 1;
+        lo &= kMasks[n][0];
+        hi &= kMasks[n][1];
         if ((lo | hi) & 0xFEFEFEFEFEFEFEFEull) return false;
         // Entry k of a word lands on bit 56 + k, and no two entries meet anywhere.
         constexpr u64 kGather = 0x0102040810204080ull;
@@ -137,32 +150,31 @@ void InheritFrom(T& rec, const cVector<T>* pal) {
 
 void cEdBlock::Reset() {
     *Data(this) = EDBLOCK_DATA{};
-    m_nInherit = kGroups;
-    m_inheritBits = 0;
-    m_side.reset();
+    m_inherit = kGroups << kCountShift;
+    DropSide();
 }
 
 // The string lives in the side storage, which registration therefore makes.
 void cEdBlock::RegisterFields(u32 version) {
-    RegisterTable(Data(this), kBlockFields, version, &m_side.Make().strName);
+    RegisterTable(Data(this), kBlockFields, version, &MakeSide().strName);
 }
 
 const std::string& cEdBlock::Name() const {
     static const std::string none;
-    return m_side ? m_side->strName : none;
+    return side() ? side()->strName : none;
 }
 
 void cEdBlock::SetName(std::string name) {
-    if (name.empty() && !m_side) return;
-    m_side.Make().strName = std::move(name);
+    if (name.empty() && !side()) return;
+    MakeSide().strName = std::move(name);
 }
 
 const cVector<cCond>& cEdBlock::Conds() const {
     static const cVector<cCond> none;
-    return m_side ? m_side->vCond : none;
+    return side() ? side()->vCond : none;
 }
 
-cVector<cCond>& cEdBlock::EditConds() { return m_side.Make().vCond; }
+cVector<cCond>& cEdBlock::EditConds() { return MakeSide().vCond; }
 
 u8 cEdBlock::Inherit(std::size_t k) const {
     const std::size_t n = InheritCount();
@@ -170,16 +182,15 @@ u8 cEdBlock::Inherit(std::size_t k) const {
         ReportBadIndex('V', static_cast<long long>(k), n, 1);
         return 0;
     }
-    return m_nInherit == kSpilled ? m_side->vInherit[k] : static_cast<u8>(m_inheritBits >> k & 1);
+    return m_inherit == kSpilled ? side()->vInherit[k] : static_cast<u8>(m_inherit >> k & 1);
 }
 
 void cEdBlock::SpillInherit() {
-    if (m_nInherit == kSpilled) return;
-    std::vector<u8>& row = m_side.Make().vInherit;
-    row.resize(m_nInherit);
-    for (std::size_t k = 0; k < row.size(); ++k) row[k] = static_cast<u8>(m_inheritBits >> k & 1);
-    m_nInherit = kSpilled;
-    m_inheritBits = 0;
+    if (m_inherit == kSpilled) return;
+    std::vector<u8>& row = MakeSide().vInherit;
+    row.resize(m_inherit >> kCountShift);
+    for (std::size_t k = 0; k < row.size(); ++k) row[k] = static_cast<u8>(m_inherit >> k & 1);
+    m_inherit = kSpilled;
 }
 
 void cEdBlock::SetInherit(std::size_t k, u8 value) {
@@ -188,24 +199,22 @@ void cEdBlock::SetInherit(std::size_t k, u8 value) {
         ReportBadIndex('V', static_cast<long long>(k), n, 1);
         return;
     }
-    if (m_nInherit != kSpilled && value > 1) SpillInherit();
-    if (m_nInherit == kSpilled)
-        m_side->vInherit[k] = value;
+    if (m_inherit != kSpilled && value > 1) SpillInherit();
+    if (m_inherit == kSpilled)
+        side()->vInherit[k] = value;
     else
-        m_inheritBits = static_cast<u16>((m_inheritBits & ~(1u << k)) | (static_cast<u32>(value) << k));
+        m_inherit = static_cast<u16>((m_inherit & ~(1u << k)) | (static_cast<u32>(value) << k));
 }
 
 void cEdBlock::SetInheritRow(const u8* row, std::size_t n) {
     u16 bits = 0;
     if (PackBitRow(row, n, bits)) {
-        if (m_nInherit == kSpilled) m_side->vInherit.clear();
-        m_nInherit = static_cast<u8>(n);
-        m_inheritBits = bits;
+        if (m_inherit == kSpilled) side()->vInherit.clear();
+        m_inherit = static_cast<u16>(n << kCountShift | bits);
         return;
     }
-    m_side.Make().vInherit.assign(row, row + n);
-    m_nInherit = kSpilled;
-    m_inheritBits = 0;
+    MakeSide().vInherit.assign(row, row + n);
+    m_inherit = kSpilled;
 }
 
 void cEdBlock::FillInherit(u8 value) {
@@ -228,7 +237,7 @@ bool cEdBlock::LoadUsual(cRecordReader& r) {
     constexpr std::size_t kHead = 4 + kBody + 4 + 4 + 4 + 4; // count, body, 1 string, its length, x y, flags count
     // Nearly always the bytes after a block hold the longest such block: then one bounds check
     // serves, and the flags are read 16 bytes at a time.
-    const char* p = r.Peek(kHead + kBitRow + 4);
+    const char* p = r.Peek(kHead + kRowBytes + 4);
     const bool wide = p != nullptr;
     if (!wide) p = r.Peek(kHead);
     if (!p || r.Version() < F::kNewest) return false;
@@ -248,9 +257,8 @@ bool cEdBlock::LoadUsual(cRecordReader& r) {
     F::Copy(Data(this), p + 4);
     std::memcpy(&sPosX, p + 12 + kBody, 2);
     std::memcpy(&sPosY, p + 14 + kBody, 2);
-    m_side.reset();
-    m_nInherit = static_cast<u8>(flags);
-    m_inheritBits = bits;
+    DropSide();
+    m_inherit = static_cast<u16>(flags << kCountShift | bits);
     r.Advance(whole);
     return true;
 }
@@ -260,13 +268,21 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
     using F = field_table_detail::Fixed<kBlockFields>;
     constexpr std::size_t kBody = F::kPacked[F::kCount];
     constexpr std::size_t kHead = 4 + kBody + 4 + 4 + 4 + 4;
-    // The zero word, then the longest usual block (16 flags), then its condition count.
-    constexpr std::size_t kWide = 4 + kHead + kBitRow + 4;
+    // The zero word, then a usual block with the 16 bytes its flags are read as, then the
+    // condition count after the longest row.
+    constexpr std::size_t kWide = 4 + kHead + kRowBytes + 4;
+    static_assert(sizeof(EDBLOCK_DATA) == kBody, "the body is stored as the block holds it");
+    static_assert(sizeof(cEdBlock) == 48,
+                  "a placed block is its class pointer, the base's lists, its body, position and row");
     const u32 version = r.Version();
     if (version < F::kNewest) return 0;
     const std::size_t left = r.Left();
     const char* const bytes = r.Peek(left);
     if (!bytes) return 0;
+    // Placed blocks inherit from the palettes only, so their sizes hold for the whole run.
+    const u32 commonBlocks = SizeOf(BlockPalette(1));
+    const u32 stageBlocks = SizeOf(BlockPalette(2));
+    const bool oldPictures = version < 219;
     std::size_t pos = 0, done = 0;
     while (done < n && left - pos >= kWide) {
         const char* p = bytes + pos + 4;
@@ -275,25 +291,58 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
         std::memcpy(&strings, p + 4 + kBody, 4);
         std::memcpy(&len, p + 8 + kBody, 4);
         std::memcpy(&flags, p + kHead - 4, 4);
-        if (count != F::kCount || strings != 1 || len > 1 || flags > kBitRow) break;
+        if (((count ^ F::kCount) | (strings ^ 1u) | (len >> 1)) != 0 || flags > kBitRow) break;
         std::memcpy(&conds, p + kHead + flags, 4);
         u16 bits = 0;
         if (conds != 0 || !PackBitRow16(p + kHead, flags, bits)) break;
-        cEdBlock& b = v.emplace_back();
         // Both streams run far past what the processor fetches ahead by itself: asking for the
-        // bytes and the block half a kilobyte on keeps each block from waiting on memory (a
+        // bytes and the blocks two kilobytes on keeps each block from waiting on memory (a
         // prefetch never faults, so asking past either end is harmless).
-        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&b) + 8 * sizeof(cEdBlock)), 1);
-        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + 512), 0);
-        F::Copy(Data(&b), p + 4);
-        std::memcpy(&b.sPosX, p + 12 + kBody, 2);
-        std::memcpy(&b.sPosY, p + 14 + kBody, 2);
-        b.m_nInherit = static_cast<u8>(flags);
-        b.m_inheritBits = bits;
-        UpgradePicture<cEdBlock>(version, b.byPictureKind, b.wPicture);
-        if (b.byPaletteKind != 0 && b.wPaletteIndex != 0) b.ApplyPaletteInherit();
-        b.CheckPalette();
-        b.CheckItemRef(commonItems, stageItems);
+        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + 2048), 0);
+        // The block is stored in one go and settled from the file's bytes, which are at hand:
+        // reading the block back would wait for the stores.
+        const char* const body = p + 4;
+        u32 xy;
+        std::memcpy(&xy, p + 12 + kBody, 4);
+        cEdBlock& b = v.emplace_back(Usual{body, xy, static_cast<u16>(flags << kCountShift | bits)});
+        __builtin_prefetch(
+            reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&b) + 32 * sizeof(cEdBlock)), 1);
+        const i8 paletteKind = static_cast<i8>(body[offsetof(EDBLOCK_DATA, byPaletteKind)]);
+        const i8 itemKind = static_cast<i8>(body[offsetof(EDBLOCK_DATA, byItemKind)]);
+        u16 paletteIndex, picture, itemIndex;
+        std::memcpy(&picture, body + offsetof(EDBLOCK_DATA, wPicture), 2);
+        // A block that refers to no palette and holds no item has nothing to settle.
+        if ((paletteKind | itemKind | static_cast<int>(oldPictures)) == 0 && picture != 0) {
+            pos += 4 + kHead + flags + 4;
+            ++done;
+            continue;
+        }
+        std::memcpy(&paletteIndex, body + offsetof(EDBLOCK_DATA, wPaletteIndex), 2);
+        std::memcpy(&itemIndex, body + offsetof(EDBLOCK_DATA, wItemIndex), 2);
+        if (oldPictures) {
+            picture = UpgradedPicture(version, static_cast<u8>(body[offsetof(EDBLOCK_DATA, byPictureKind)]), picture);
+            b.wPicture = picture;
+        }
+        if (paletteKind != 0 && paletteIndex != 0) {
+            b.ApplyPaletteInherit();
+            CheckPalette(b, commonBlocks, stageBlocks);
+            CheckItemRef(b, commonItems, stageItems);
+        } else {
+            // CheckPalette and CheckItemRef.
+            if ((paletteKind == 1 && paletteIndex >= commonBlocks) ||
+                (paletteKind == 2 && paletteIndex >= stageBlocks)) {
+                b.byPaletteKind = 0;
+                b.wPaletteIndex = 0;
+            }
+            if (picture == 0) {
+                b.bySolid = 0;
+                b.byGroup10 = 0;
+            }
+            if ((itemKind == 1 && itemIndex >= commonItems) || (itemKind == 2 && itemIndex >= stageItems)) {
+                b.byItemKind = 0;
+                b.wItemIndex = 0;
+            }
+        }
         pos += 4 + kHead + flags + 4;
         ++done;
     }
@@ -318,7 +367,7 @@ bool cEdBlock::ReadInheritRow(cRecordReader& r) {
 
 bool cEdBlock::LoadTail(cRecordReader& r) {
     if (!r.ReadBytes(&sPosX, 2) || !r.ReadBytes(&sPosY, 2) || !ReadInheritRow(r)) return false;
-    if (m_side) return ReadCondListInline(m_side->vCond, r);
+    if (side()) return ReadCondListInline(side()->vCond, r);
     cVector<cCond> conds;
     const bool ok = ReadCondListInline(conds, r);
     if (!conds.empty()) EditConds() = std::move(conds);
@@ -333,7 +382,7 @@ void cEdBlock::Load(cRecordReader& r) {
         SetName(std::move(name));
         if (!body || !LoadTail(r)) return;
     }
-    UpgradePicture<cEdBlock>(r.Version(), byPictureKind, wPicture);
+    wPicture = UpgradedPicture(r.Version(), byPictureKind, wPicture);
     if (byPaletteKind != 0 && wPaletteIndex != 0) ApplyPaletteInherit();
     CheckPalette();
 }
@@ -341,14 +390,14 @@ void cEdBlock::Load(cRecordReader& r) {
 void cEdBlock::Save(cRecordWriter& w) {
     CheckPalette();
     std::string none;
-    SaveTable(w, Data(this), kBlockFields, m_side ? &m_side->strName : &none);
+    SaveTable(w, Data(this), kBlockFields, side() ? &side()->strName : &none);
     w.WriteBytes(&sPosX, 2);
     w.WriteBytes(&sPosY, 2);
     const std::vector<u8> row = InheritRow();
     w.WriteU32(static_cast<u32>(row.size()));
     w.WriteBytes(row.data(), row.size());
-    if (m_side) {
-        WriteRecordVector(w, m_side->vCond);
+    if (side()) {
+        WriteRecordVector(w, side()->vCond);
     } else {
         w.WriteU32(0);
     }
@@ -357,22 +406,15 @@ void cEdBlock::Save(cRecordWriter& w) {
 void cEdBlock::CopyGroup(int k, const cEdBlock& src) {
     if (&src == this) return;
     if (k == 0) SetName(src.Name());
-    if (k == 1 && (m_side || !src.Conds().empty())) EditConds() = src.Conds();
+    if (k == 1 && (side() || !src.Conds().empty())) EditConds() = src.Conds();
     CopyTableGroup(Data(this), Data(&src), kBlockFields, static_cast<u8>(k));
 }
 
 void cEdBlock::ApplyPaletteInherit() { InheritFrom(*this, BlockPalette(byPaletteKind)); }
 
 void cEdBlock::CheckPalette() {
-    if ((byPaletteKind == 1 || byPaletteKind == 2) &&
-        static_cast<u16>(wPaletteIndex) >= SizeOf(BlockPalette(byPaletteKind))) {
-        byPaletteKind = 0;
-        wPaletteIndex = 0;
-    }
-    if (wPicture == 0) {
-        bySolid = 0;
-        byGroup10 = 0;
-    }
+    CheckPalette(*this, byPaletteKind == 1 ? SizeOf(BlockPalette(1)) : 0,
+                 byPaletteKind == 2 ? SizeOf(BlockPalette(2)) : 0);
 }
 
 void cEdBlock::CheckItemRef() { CheckItemRef(SizeOf(ItemPalette(1)), SizeOf(ItemPalette(2))); }
@@ -406,7 +448,7 @@ void cEdItem::RegisterFields(u32 version) { RegisterTable(Data(this), kItemField
 void cEdItem::Load(cRecordReader& r) {
     if (!LoadFixedTable<kItemFields>(r, Data(this), &strName) || !LoadItemTail(*this, r)) return;
     if (!ReadFlowCmdList(vCmd, r)) return;
-    UpgradePicture<cEdItem>(r.Version(), byPictureKind, wPicture);
+    wPicture = UpgradedPicture(r.Version(), byPictureKind, wPicture);
     // Each command checked itself as it was read; commands taken from a palette entry were not.
     constexpr std::size_t kCmdGroup = 12;
     const bool ownCmds = (byPaletteKind != 1 && byPaletteKind != 2) || wPaletteIndex == 0 ||

@@ -16,7 +16,7 @@ u32 g_bFixStrings = 0;
 
 cRecord::FieldLists& cRecord::Lists() {
     if (!m_lists) {
-        m_lists = std::make_unique<FieldLists>();
+        m_lists = MakeFieldLists();
         // Most records register a handful of fields: one allocation each instead of a growing
         // series.
         m_lists->fields.reserve(16);

@@ -84,14 +84,22 @@ protected:
     // Whether the descriptor lists were ever made (then the destructor has them to free).
     bool HasFieldLists() const noexcept { return m_lists != nullptr; }
 
-private:
     // The descriptor lists, made on the first registration: most records (a stage's hundred
     // thousand placed blocks) are streamed through their class's layout and never build them,
     // and then carry one pointer instead of two vectors.
     struct FieldLists {
         cVector<DATAFIELD> fields;
         cVector<STRFIELD> strings;
+        virtual ~FieldLists() = default;
     };
+    // A class may keep storage of its own in the same allocation (a larger FieldLists made
+    // here), so that its records carry no second pointer; it then reaches the allocation
+    // through ListsSlot. Copies of a record never share it (see the copy constructor).
+    virtual std::unique_ptr<FieldLists> MakeFieldLists() const { return std::make_unique<FieldLists>(); }
+    std::unique_ptr<FieldLists>& ListsSlot() noexcept { return m_lists; }
+    const FieldLists* ListsIfMade() const noexcept { return m_lists.get(); }
+
+private:
     FieldLists& Lists();
     std::unique_ptr<FieldLists> m_lists;
 

@@ -368,6 +368,8 @@ TEST_F(StageRecords, BlockFlagRowsNamesAndConditionsKeepEveryForm) {
         {},
         {1},
         {1, 0, 1, 1, 0, 0, 0, 1, 1},
+        std::vector<u8>(11, 1), // the longest row a block keeps in itself
+        std::vector<u8>(12, 0),
         std::vector<u8>(16, 1),
         {0, 2, 1},
         {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 3},
@@ -491,6 +493,16 @@ TEST_F(StageRecords, BlocksThatHoldStorageAreFoundWhereverTheirListsMoveThem) {
     EXPECT_EQ(v[35].Name(), "block 42");
     EXPECT_EQ(v[13].Inherit(3), 7);
     copy.clear();
+    // A block whose storage was taken holds nothing and stays usable.
+    cEdBlock spilled;
+    spilled.SetInherit(3, 7);
+    spilled.SetName("taken");
+    cEdBlock taker = std::move(spilled);
+    EXPECT_EQ(taker.Inherit(3), 7);
+    EXPECT_EQ(taker.Name(), "taken");
+    EXPECT_TRUE(spilled.HoldsNothing());
+    EXPECT_EQ(spilled.InheritRow(), std::vector<u8>(cEdBlock::kGroups, 0));
+    EXPECT_EQ(spilled.Name(), "");
 
     // Placed blocks read back from a stage, through the usual form and the general one.
     cStage st;
