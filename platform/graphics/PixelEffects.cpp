@@ -5,6 +5,7 @@
 // blitter draws one textured quad when the target is a render target and the source is not a
 // system texture, else it works on the locked pixels.
 #include <algorithm>
+#include <type_traits>
 #include <vector>
 
 #include "platform/graphics/Graphics.h"
@@ -270,6 +271,64 @@ PIXEL_LOOP_CLONES void BlurStore(u32* d, const u32* s, const u32* avg, const u32
     }
 }
 
+// The quotient of a window's sum by its count without the correction step of BlurAverages,
+// for counts up to kBlurQuickCount: the product by the rounded reciprocal and the addition
+// below land within 2^-15 + 2^-17 of the exact quotient plus the lift (the quotient is at most
+// 255), and a quotient that is not whole lies at least 1/n below the next whole number, so a
+// lift of 2^-13 (more than the error, less than 1/n less the error) truncates to the quotient
+// rounded down exactly.
+constexpr i64 kBlurQuickCount = 4096;
+constexpr float kBlurQuickLift = 1.0f / 8192.0f;
+
+// One row of the blur in one pass over its columns [b, e): the column sums take the window
+// sums of row in in and those of row out out (planar, W apart), and the averages go straight
+// to the stored pixels, as BlurAverages and BlurStore would put them. With d null the row is
+// only slid (it lies outside the target); else d is the target pixel of column b.
+template <class T, bool Sixteen>
+PIXEL_LOOP_CLONES void BlurSlideStore(u32* __restrict c0, u32* __restrict c1, u32* __restrict c2, u32* __restrict c3,
+                                      u32* __restrict cn, const T* __restrict in, const T* __restrict out, std::size_t w,
+                                      i32 b, i32 e, u32* d, const u32* s, u32 km, u32 kv) {
+    if (!d) {
+        for (i32 i = b; i < e; ++i) {
+            c0[i] += static_cast<u32>(in[i]) - static_cast<u32>(out[i]);
+            c1[i] += static_cast<u32>(in[w + i]) - static_cast<u32>(out[w + i]);
+            c2[i] += static_cast<u32>(in[2 * w + i]) - static_cast<u32>(out[2 * w + i]);
+            c3[i] += static_cast<u32>(in[3 * w + i]) - static_cast<u32>(out[3 * w + i]);
+            cn[i] += static_cast<u32>(in[4 * w + i]) - static_cast<u32>(out[4 * w + i]);
+        }
+        return;
+    }
+    const cGridMath g = g_Grid.math;
+    const u32 x0 = g.max[0], x1 = g.max[1], x2 = g.max[2], x3 = g.max[3];
+    const u32 m0 = g.mul[0], m1 = g.mul[1], m2 = g.mul[2], m3 = g.mul[3];
+    const u32 h0 = g.shift[0], h1 = g.shift[1], h2 = g.shift[2], h3 = g.shift[3];
+    for (i32 i = b; i < e; ++i) {
+        const u32 s0 = c0[i] + static_cast<u32>(in[i]) - static_cast<u32>(out[i]);
+        const u32 s1 = c1[i] + static_cast<u32>(in[w + i]) - static_cast<u32>(out[w + i]);
+        const u32 s2 = c2[i] + static_cast<u32>(in[2 * w + i]) - static_cast<u32>(out[2 * w + i]);
+        const u32 s3 = c3[i] + static_cast<u32>(in[3 * w + i]) - static_cast<u32>(out[3 * w + i]);
+        const u32 n = cn[i] + static_cast<u32>(in[4 * w + i]) - static_cast<u32>(out[4 * w + i]);
+        c0[i] = s0;
+        c1[i] = s1;
+        c2[i] = s2;
+        c3[i] = s3;
+        cn[i] = n;
+        const i32 nn = static_cast<i32>(n + (n == 0));
+        const float inv = 1.0f / static_cast<float>(nn);
+        const u32 q0 = static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(s0)) * inv + kBlurQuickLift));
+        const u32 q1 = static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(s1)) * inv + kBlurQuickLift));
+        const u32 q2 = static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(s2)) * inv + kBlurQuickLift));
+        const u32 q3 = static_cast<u32>(static_cast<i32>(static_cast<float>(static_cast<i32>(s3)) * inv + kBlurQuickLift));
+        u32 v;
+        if constexpr (Sixteen)
+            v = GridMathExpandLane(q0, x0, m0, h0) | GridMathExpandLane(q1, x1, m1, h1) << 8 |
+                GridMathExpandLane(q2, x2, m2, h2) << 16 | GridMathExpandLane(q3, x3, m3, h3) << 24;
+        else v = q0 | q1 << 8 | q2 << 16 | q3 << 24;
+        const u32 take = 0u - static_cast<u32>((n != 0) & ((s[i] & km) != kv));
+        d[i - b] = (v & take) | (d[i - b] & ~take);
+    }
+}
+
 } // namespace
 
 i32 DDBltColorBlend(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, u32 key,
@@ -525,6 +584,45 @@ void DDBlur(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 radiusX, i32 rad
     thread_local std::vector<u32> avg;
     avg.resize(static_cast<std::size_t>(W));
     for (i32 j = -ry; j < ry - 1; ++j) slide(j, -1);
+    if (4 * static_cast<i64>(rx) * ry <= kBlurQuickCount) {
+        // Each row slid, averaged and stored in one pass; a row outside the rectangle slides
+        // in or out as a row of zeros.
+        thread_local std::vector<u16> zeros16;
+        thread_local std::vector<u32> zeros32;
+        if (narrow) zeros16.assign(n, 0);
+        else zeros32.assign(n, 0);
+        const i64 tx0 = static_cast<i64>(x) + i0;
+        const i32 a0 = static_cast<i32>(std::clamp<i64>(-tx0, 0, W)), a1 = static_cast<i32>(std::clamp<i64>(lk.dst.nWidth - tx0, a0, W));
+        for (i32 j = 0; j < H; ++j) {
+            const i32 a = j + ry - 1, b = j - ry - 1;
+            const bool in = a >= 0 && a < H, out = b >= 0 && b < H;
+            if (in) rowSums(a);
+            const std::size_t at = static_cast<std::size_t>((in ? a : 0) % ring) * n, bt = static_cast<std::size_t>((out ? b : 0) % ring) * n;
+            const i64 ty = static_cast<i64>(y) + j0 + j;
+            const bool shown = ty >= 0 && ty < lk.dst.nHeight && a0 < a1;
+            const u32* s = lk.src.lpPixels + (sy + j0 + j) * lk.src.nPitch + sx + i0;
+            u32* d = shown ? lk.dst.lpPixels + ty * lk.dst.nPitch + tx0 + a0 : nullptr;
+            auto pass = [&](auto* rows, const auto* zeros) {
+                const auto* ri = in ? rows + at : zeros;
+                const auto* ro = out ? rows + bt : zeros;
+                using T = std::remove_cvref_t<decltype(*rows)>;
+                auto run = [&](i32 b0, i32 b1, u32* dd) {
+                    if (b0 >= b1) return;
+                    u32* c = col.data();
+                    const std::size_t w = static_cast<std::size_t>(W);
+                    if (sixteen) BlurSlideStore<T, true>(c, c + w, c + 2 * w, c + 3 * w, c + 4 * w, ri, ro, w, b0, b1, dd, s, skm, skv);
+                    else BlurSlideStore<T, false>(c, c + w, c + 2 * w, c + 3 * w, c + 4 * w, ri, ro, w, b0, b1, dd, s, skm, skv);
+                };
+                if (!shown) return run(0, W, nullptr);
+                run(0, a0, nullptr);
+                run(a0, a1, d);
+                run(a1, W, nullptr);
+            };
+            if (narrow) pass(rows16.data(), zeros16.data());
+            else pass(rows32.data(), zeros32.data());
+        }
+        return;
+    }
     for (i32 j = 0; j < H; ++j) {
         // Row j + ry - 1 comes into the window and row j - ry - 1, the last one's first, goes.
         slide(j + ry - 1, j - ry - 1);
