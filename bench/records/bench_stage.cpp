@@ -1,6 +1,7 @@
 // Loading and saving a big stage: 100,000 placed blocks, 2,000 characters with flows and 2,000
 // items with commands.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -147,7 +148,9 @@ BENCHMARK(BM_StageLoadKept)->Unit(benchmark::kMillisecond);
 
 // The whole path of a play load: file read, stage read, replacement of the stage.
 void BM_StageLoadFile(benchmark::State& state) {
-    const auto path = std::filesystem::temp_directory_path() / "tobrelk_bench_stage.stg4_000";
+    // A name of this run's own: two runs at once would otherwise write over each other's file.
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("tobrelk_bench_stage_" + std::to_string(::getpid()) + ".stg4_000");
     {
         cRecordWriter w = OpenDataFileWrite();
         BigStage().Save(w);
