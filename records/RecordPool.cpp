@@ -14,10 +14,6 @@
 #define TOBRELK_POOL_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif
 
-namespace record_holders {
-std::atomic<u32> g_count[kEntries];
-} // namespace record_holders
-
 namespace record_pool {
 namespace {
 

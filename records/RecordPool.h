@@ -18,6 +18,7 @@
 #include "platform/system/Containers.h"
 #include "platform/system/Types.h"
 #include "records/Record.h"
+#include "records/RecordHolders.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TOBRELK_POOL_ASAN 1
@@ -126,25 +127,8 @@ const T& BlankRecord() {
     return blank;
 }
 
-// Which records hold storage of their own (their field lists), known without reading them. A
-// stage frees its commands' movements and shots by the thousand, long after it read them: each
-// one's destructor would wait for the record's memory only to find that it holds nothing. A
-// record of a class that counts itself here (kCountsItsHoldings) adds itself, by its address,
-// when it gains such storage and removes itself when it goes; a pooled record whose entry is 0
-// holds nothing, and only its storage is given back.
-namespace record_holders {
-constexpr std::size_t kEntries = 4096;
-// Records of one 4 KB page share an entry; pages 16 MB apart too.
-inline std::size_t EntryOf(const void* p) noexcept {
-    return (reinterpret_cast<std::uintptr_t>(p) >> 12) & (kEntries - 1);
-}
-extern std::atomic<u32> g_count[kEntries];
-// Whoever frees a record got it from whoever made it in an ordered way (a thread's end, a lock),
-// so the counts that record made are seen without stronger ordering here.
-inline void Add(const void* p) noexcept { g_count[EntryOf(p)].fetch_add(1, std::memory_order_relaxed); }
-inline void Remove(const void* p) noexcept { g_count[EntryOf(p)].fetch_sub(1, std::memory_order_relaxed); }
-inline bool Any(const void* p) noexcept { return g_count[EntryOf(p)].load(std::memory_order_relaxed) != 0; }
-} // namespace record_holders
+// The movements and shots a stage's commands hold (see kCountsItsHoldings).
+using record_holders = cHolderTable<struct RecordHoldersTag>;
 
 // Set (by specialising) for a record class whose destructor frees nothing but what it counts in
 // record_holders: its boxes then give back a record whose entry is 0 without destroying it.

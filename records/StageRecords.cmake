@@ -1,6 +1,5 @@
 # The records of characters, blocks, items and the stage, and stage loading for play.
 list(APPEND TOBRELK_RECORDS_SOURCES
-    BlockAlloc.cpp
     EdBlockItem.cpp
     OptionLabels.cpp
     CharaSettings.cpp
