@@ -326,6 +326,11 @@ TEST_F(FlowRecords, CommandListsFreeWhatEachCommandHolds) {
         EXPECT_TRUE(cmds[1].shot);
         EXPECT_EQ(cmds[2].params.size(), kind == 4 ? 400u : kind == 5 ? 0u : 18u);
     }
+    // Conditions: only one that made its field lists holds something.
+    cVector<cCond> conds(3, MakeCond(2, 1));
+    EXPECT_GT(conds[1].FieldCount(), 10);
+    conds.erase(conds.begin());
+    EXPECT_EQ(conds.size(), 2u);
 }
 
 namespace {
