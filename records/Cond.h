@@ -31,6 +31,10 @@ public:
     u8 percent = 0;   // from 43
     u8 shape = 0;     // kind 7: distance shape
 
+    // For a list freeing its elements: a condition holds nothing to free but its field lists,
+    // when it ever made them (see cRecordAlloc::destroy).
+    static bool GiveBackIfPlain(cCond* c) noexcept { return !c->HasFieldLists(); }
+
 private:
     // Files older than 110 hold two 16-bit values between value and op; they are dropped.
     u16 m_wDropped[2] = {0, 0};

@@ -322,56 +322,12 @@ void CheckParam(cParamList& p, std::size_t i, u32 size, u32 reset = 0) {
 }
 } // namespace
 
-void cFlowCmd::Load(cRecordReader& r) {
-    if (!ReadPlainBody<&cFlowCmd::cmdSet, &cFlowCmd::cmdKind, &cFlowCmd::time, &cFlowCmd::timeStep, &cFlowCmd::chain,
-                       &cFlowCmd::sound, &cFlowCmd::flag96, &cFlowCmd::anime>(r, *this, &text))
-        cRecord::Load(r);
-    if (r.Failed()) return;
-    const u32 v = r.Version();
-    if (!ReadOwned(r, move)) return;
-    if (!ReadOwned(r, shot)) return;
-    if (v >= 764) {
-        if (!ReadOwned(r, condList)) return;
-    } else {
-        condList.reset();
-    }
-    if (!ReadEmptyList(r, flows) && !ReadFlowList(flows, r)) return;
-    u32 n = 0;
-    if (!r.ReadCount(n, 4)) return;
-    params.assign(n, 0);
-    if (!r.ReadBytes(params.data(), static_cast<std::size_t>(n) * 4)) return;
-    if (v < kProgVer) UpgradeCmdParams(*this, v);
-    if (!flows.empty() && !KeepsEditorOnlyFlows(CurrentCmdLimits())) FixFlows(flows);
-    FixCmdParams(*this);
-}
-
-void cFlowCmd::Save(cRecordWriter& w) {
-    FixCmdParams(*this);
-    cRecord::Save(w);
-    WriteOwned(w, move);
-    WriteOwned(w, shot);
-    WriteOwned(w, condList);
-    WriteFlowList(flows, w);
-    w.WriteU32(static_cast<u32>(params.size()));
-    w.WriteBytes(params.data(), params.size() * 4);
-}
-
-bool ReadFlowCmdList(cVector<cFlowCmd>& v, cRecordReader& r) { return ReadRecordsBounded(v, r, kMinCmdBytes); }
-
-void WriteFlowCmdList(cVector<cFlowCmd>& v, cRecordWriter& w) {
-    w.WriteU32(static_cast<u32>(v.size()));
-    for (cFlowCmd& c : v) c.Save(w);
-}
-
-// ---- Fix-up passes ----------------------------------------------------------------------------
-
 namespace {
 // Apart from the checks' usual path, which every command read takes.
 __attribute__((noinline)) void SizeParams(cParamList& p, u32 n) { p.resize(n, 0); }
-} // namespace
 
-void FixCmdParams(cFlowCmd& c) {
-    const CMDLIMITS& lim = CurrentCmdLimits();
+// The checks of FixCmdParams against the given limits; inline in the read of every command.
+inline __attribute__((always_inline)) void FixParams(cFlowCmd& c, const CMDLIMITS& lim) {
     const u32 nParams = CmdTypeRow(c.cmdSet, c.cmdKind).nParams;
     if (c.params.size() != nParams) SizeParams(c.params, nParams);
     if (Outside(c.sound, lim.nSound)) c.sound = 0;
@@ -400,6 +356,53 @@ void FixCmdParams(cFlowCmd& c) {
     default: break;
     }
 }
+} // namespace
+
+void cFlowCmd::Load(cRecordReader& r) {
+    if (!ReadPlainBody<&cFlowCmd::cmdSet, &cFlowCmd::cmdKind, &cFlowCmd::time, &cFlowCmd::timeStep, &cFlowCmd::chain,
+                       &cFlowCmd::sound, &cFlowCmd::flag96, &cFlowCmd::anime>(r, *this, &text))
+        cRecord::Load(r);
+    if (r.Failed()) return;
+    const u32 v = r.Version();
+    if (!ReadOwned(r, move)) return;
+    if (!ReadOwned(r, shot)) return;
+    if (v >= 764) {
+        if (!ReadOwned(r, condList)) return;
+    } else {
+        condList.reset();
+    }
+    if (!ReadEmptyList(r, flows) && !ReadFlowList(flows, r)) return;
+    u32 n = 0;
+    if (!r.ReadCount(n, 4)) return;
+    params.assign(n, 0);
+    if (!r.ReadBytes(params.data(), static_cast<std::size_t>(n) * 4)) return;
+    if (v < kProgVer) UpgradeCmdParams(*this, v);
+    const CMDLIMITS& lim = CurrentCmdLimits();
+    if (!flows.empty() && !KeepsEditorOnlyFlows(lim)) FixFlows(flows);
+    FixParams(*this, lim);
+}
+
+void cFlowCmd::Save(cRecordWriter& w) {
+    FixCmdParams(*this);
+    cRecord::Save(w);
+    WriteOwned(w, move);
+    WriteOwned(w, shot);
+    WriteOwned(w, condList);
+    WriteFlowList(flows, w);
+    w.WriteU32(static_cast<u32>(params.size()));
+    w.WriteBytes(params.data(), params.size() * 4);
+}
+
+bool ReadFlowCmdList(cVector<cFlowCmd>& v, cRecordReader& r) { return ReadRecordsBounded(v, r, kMinCmdBytes); }
+
+void WriteFlowCmdList(cVector<cFlowCmd>& v, cRecordWriter& w) {
+    w.WriteU32(static_cast<u32>(v.size()));
+    for (cFlowCmd& c : v) c.Save(w);
+}
+
+// ---- Fix-up passes ----------------------------------------------------------------------------
+
+void FixCmdParams(cFlowCmd& c) { FixParams(c, CurrentCmdLimits()); }
 
 void FixCmdList(cVector<cFlowCmd>& cmds) {
     for (cFlowCmd& c : cmds) FixCmdParams(c);

@@ -37,6 +37,17 @@ public:
     // Clears the registered fields, drops the owned records and sets flag96.
     void Reset();
 
+    // For a list freeing its elements: gives back c's parameters, movement and shot, and true,
+    // when c holds nothing else a destructor would free (no flows, condition list, long text or
+    // field lists: a stage's commands by the thousand); else false, with nothing done.
+    static bool GiveBackIfPlain(cFlowCmd* c) noexcept {
+        if (c->HasFieldLists() || c->flows.data() || c->condList || c->text.capacity() > kShortText) return false;
+        if (u32* p = c->params.data()) cRecordAlloc<u32>().deallocate(p, c->params.capacity());
+        c->move.GiveBack();
+        c->shot.GiveBack();
+        return true;
+    }
+
     // Stored fields, in file order.
     u8 cmdSet = 0;   // 0 the character command set, nonzero the item command set
     u8 cmdKind = 0;  // row of the set's command table
@@ -55,6 +66,9 @@ public:
     cVector<cFlow> flows;
 
 private:
+    // The capacity of an empty string, which holds no storage of its own.
+    static constexpr std::size_t kShortText = std::string().capacity();
+
     void CopyMembers(const cFlowCmd& src);
 };
 

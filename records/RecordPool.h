@@ -102,6 +102,17 @@ struct cRecordAlloc {
     }
     void deallocate(T* p, std::size_t n) noexcept { record_pool::Release(p, n * sizeof(T)); }
 
+    // A class may give back what one of its list elements holds without running its destructor
+    // (GiveBackIfPlain, true when it did so): the destructor would write to every element of a
+    // list that is about to be freed, and those lines would go back to memory for nothing.
+    template <class U>
+    void destroy(U* p) noexcept {
+        if constexpr (requires { U::GiveBackIfPlain(p); }) {
+            if (U::GiveBackIfPlain(p)) return;
+        }
+        p->~U();
+    }
+
     template <class U>
     bool operator==(const cRecordAlloc<U>&) const noexcept {
         return true;
@@ -176,9 +187,12 @@ public:
     void reset() noexcept {
         if (T* p = m_p) {
             m_p = nullptr;
-            if (!kCountsItsHoldings<T> || record_holders::Any(p)) p->~T();
-            cRecordAlloc<T>().deallocate(p, 1);
+            Free(p);
         }
+    }
+    // What reset does, for an owner whose own storage goes next: the box is left as it is.
+    void GiveBack() const noexcept {
+        if (m_p) Free(m_p);
     }
 
     T* get() const noexcept { return m_p; }
@@ -188,6 +202,11 @@ public:
     friend bool operator==(const cRecordBox& b, std::nullptr_t) noexcept { return b.m_p == nullptr; }
 
 private:
+    static void Free(T* p) noexcept {
+        if (!kCountsItsHoldings<T> || record_holders::Any(p)) p->~T();
+        cRecordAlloc<T>().deallocate(p, 1);
+    }
+
     T* m_p = nullptr;
 };
 

@@ -295,6 +295,44 @@ TEST_F(FlowRecords, OwnedRecordsHoldingFieldListsAreFreedWhole) {
     }
 }
 
+// A list of commands frees each element's holdings, whichever one it holds: the plain ones give
+// theirs back without their destructor, the others run it (a leak check sees a missed one).
+TEST_F(FlowRecords, CommandListsFreeWhatEachCommandHolds) {
+    for (int kind = 0; kind < 6; ++kind) {
+        cVector<cFlowCmd> cmds;
+        for (int i = 0; i < 4; ++i) {
+            cFlowCmd c;
+            c.cmdKind = 19;
+            c.params.assign(18, static_cast<u32>(i));
+            if (i == 1) NewEdMove(c.move);
+            if (i == 2) NewEdShot(c.shot);
+            if (i == 3) {
+                switch (kind) {
+                case 0: c.text.assign(40, 'x'); break;
+                case 1: c.flows.push_back(MakeRichFlow(2)); break;
+                case 2: NewCondList(c.condList); break;
+                case 3: EXPECT_EQ(c.FieldCount(), 8); break;
+                case 4: c.params.assign(400, 1); break; // past the pooled sizes
+                default: c.params.clear(); break;
+                }
+            }
+            cmds.push_back(std::move(c));
+        }
+        if (kind == 3) {
+            EXPECT_GT(cmds[1].move->FieldCount(), 30);
+        }
+        cmds.erase(cmds.begin() + 1);
+        ASSERT_EQ(cmds.size(), 3u);
+        EXPECT_TRUE(cmds[1].shot);
+        EXPECT_EQ(cmds[2].params.size(), kind == 4 ? 400u : kind == 5 ? 0u : 18u);
+    }
+    // Conditions: only one that made its field lists holds something.
+    cVector<cCond> conds(3, MakeCond(2, 1));
+    EXPECT_GT(conds[1].FieldCount(), 10);
+    conds.erase(conds.begin());
+    EXPECT_EQ(conds.size(), 2u);
+}
+
 namespace {
 // A flow whose single command hands over a flow, depth times.
 std::string NestedFlowBytes(int depth) {
