@@ -103,10 +103,9 @@ struct CHARADATA {
     i32 m_nRunNoNext = 0;         // next run number handed to a flow run
 
     // Motion state of commands and rules.
-    double m_dMoveSpeed = 0.0;    // move-command speed; non-zero replaces speed x in the step
     double m_dVMotion = 0.0;      // vertical motion (knock-back y); non-zero while a jump runs
     double m_dVMotionPrev = 0.0;
-    double m_dKnockX = 0.0;       // knock-back x
+    double m_dKnockX = 0.0;       // knock-back x (the push speed); non-zero replaces speed x in the step
     u32 m_nJumpFlags = 0;         // JUMP_JUMPING | JUMP_RISING
     u32 m_bFalling = 0;
     i32 m_nNoFloorFrames = 0;

@@ -43,7 +43,7 @@ void cChara::InitForStage(const cEdChara* def, i32 cellX, i32 cellY, i32 arg1, i
     m_nPlaceArg[0] = arg1;
     m_nPlaceArg[1] = arg2;
     m_dSpeedX = m_dSpeedY = m_dAccelX = m_dAccelY = 0;
-    m_dMoveSpeed = m_dVMotion = m_dVMotionPrev = m_dKnockX = 0;
+    m_dVMotion = m_dVMotionPrev = m_dKnockX = 0;
     m_dMoveX = m_dMoveY = m_dInertX = m_dInertY = m_dCarryX = m_dCarryY = 0;
     m_dCmdAccum[0] = m_dCmdAccum[1] = 0;
     m_bOnBlockChara = m_bOnFloor = m_bStopOnFloor = m_bNoGravity = m_bHeldByCmd = m_bImpact = m_bCeiling = 0;
@@ -146,12 +146,6 @@ void StartMoveCmd(cCmdRun& run, cChara& c) {
     if (get(eMove::SpeedMode) == 1) run.m_nDuration = ToI32(std::fabs(d / run.m_dSpeed / u));
     else if (run.m_nDuration != 0) run.m_dSpeed = d / run.m_nDuration / u;
     else run.m_dSpeed = 0;
-}
-
-void StartWaitCmd(cCmdRun& run, cChara& c) {
-    if (!run.m_pCmd) return;
-    const cFlowCmd& cmd = *run.m_pCmd;
-    run.m_nWait = ToI32((static_cast<double>(cmd.timeStep) * c.m_nSpawnIndex + cmd.time) * SpeedUnit());
 }
 
 void StartJumpCmd(cCmdRun& run, cChara& c) {

@@ -92,7 +92,7 @@ void cPlayer::InitForStage(u32 id, const cEdChara& def, i32 cellX, i32 cellY) {
     m_bSavedBox = m_bRestorePending = 0;
     m_nRestoreTimer = 0;
     m_bCeiling = m_bOnMarker = 0;
-    m_dMoveSpeed = 0;
+    m_dKnockX = 0;
     m_nRiseFrames = 0;
     m_BlockEffect = BLOCKEFFECT{};
     m_nJumpHold = 0;
@@ -242,8 +242,9 @@ i32 cPlayer::Update(i32 arg) {
 }
 
 i32 cPlayer::StepX() {
-    if (m_dMoveSpeed != 0) {
-        m_dSpeedX = m_dMoveSpeed;
+    // A push (a hit with impact) carries the player whatever its keys ask, until it decays.
+    if (m_dKnockX != 0) {
+        m_dSpeedX = m_dKnockX;
     } else if (m_dAccelX != 0) {
         DecelStep(*this, m_dAccelX, m_bDecelX);
         if (m_BlockEffect.nSteps > 0 && m_BlockEffect.nKind == 3) {
@@ -334,7 +335,10 @@ void cPlayer::Jump(cCmdRun& run) {
         m_bAirborne = 1;
         m_bCeiling = 0;
     }
-    if (IsOnFloor(*this) && m_dSpeedY >= 0 && run.m_bStarted) {
+    // On the floor the jump is over, whether this run started it or not: a hold that began in a
+    // fall (or on a block character that never let it start) must not outlast the landing, or
+    // the hold count stays past its limit and the hero never jumps again.
+    if (IsOnFloor(*this) && m_dSpeedY >= 0) {
         m_nJumpHold = 0;
         m_bAirborne = 1;
         m_nJumpFlags = 0;

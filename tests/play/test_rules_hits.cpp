@@ -139,7 +139,7 @@ TEST(RulesHits, BlockCharactersCarryAndStopCharacters) {
                  "14: 541.43,648 0,0 ---- . on 533.43\n15: 544.42,648 0,0 ---- . on 536.42\n");
     // Walking off its edge, the player leaves it and falls (the standing state ends).
     for (int i = 0; i < 200 && p.m_bOnBlockChara; ++i) {
-        p.m_dMoveSpeed = 1;
+        p.m_dKnockX = 1;
         ASSERT_EQ(PlayerStep(play.s, p), 0);
         ASSERT_EQ(CarryRider(play.s), 0);
     }
@@ -158,7 +158,7 @@ TEST(RulesHits, BlockCharactersAsWallsAndCeilings) {
     cPlayer& p = SetUpPlayer(play.s, 6, 13);
     std::string t;
     for (int step = 0; step < 40; ++step) {
-        p.m_dMoveSpeed = 1.5;
+        p.m_dKnockX = 1.5;
         ASSERT_EQ(CharaStep(play.s, wall), 0);
         ASSERT_EQ(PlayerStep(play.s, p), 0);
         if (step % 10 == 9) t += State(p) + " ";
@@ -167,7 +167,7 @@ TEST(RulesHits, BlockCharactersAsWallsAndCeilings) {
     p.UpdateEdgesX();
     p.m_dSpeedY = -3;
     for (int step = 0; step < 20; ++step) {
-        p.m_dMoveSpeed = 0;
+        p.m_dKnockX = 0;
         ASSERT_EQ(CharaStep(play.s, roof), 0);
         ASSERT_EQ(PlayerStep(play.s, p), 0);
         if (step % 5 == 4) t += State(p) + " ";

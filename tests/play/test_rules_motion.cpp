@@ -56,7 +56,7 @@ TEST(RulesMotion, WallsCeilingsAndBlockKinds) {
         RulePlay play(Stage({{5, 13}, {5, 12}}));
         cPlayer& p = SetUpPlayer(play.s, 2, 13);
         // The right edge stops on pixel 479, just left of the wall, the fraction kept.
-        EXPECT_EQ(Frames(play.s, p, 7, 3, [&](int) { p.m_dMoveSpeed = 1.5; }),
+        EXPECT_EQ(Frames(play.s, p, 7, 3, [&](int) { p.m_dKnockX = 1.5; }),
                   "3: 452.5,744.696 1.5,0.072 ---- .\n"
                   "4: 464.5,744.108 1.5,0.024 -R-- .\n"
                   "5: 464.5,744.568 1.5,0.064 -R-- .\n"
@@ -66,7 +66,7 @@ TEST(RulesMotion, WallsCeilingsAndBlockKinds) {
     {
         RulePlay play(Stage({{0, 13}}));
         cPlayer& p = SetUpPlayer(play.s, 2, 13);
-        EXPECT_EQ(Frames(play.s, p, 6, 3, [&](int) { p.m_dMoveSpeed = -1.5; }),
+        EXPECT_EQ(Frames(play.s, p, 6, 3, [&](int) { p.m_dKnockX = -1.5; }),
                   "3: 352.5,744.696 -1.5,0.072 L--- .\n"
                   "4: 352.5,744.108 -1.5,0.024 L--- .\n"
                   "5: 352.5,744.568 -1.5,0.064 L--- .\n");
@@ -85,7 +85,7 @@ TEST(RulesMotion, WallsCeilingsAndBlockKinds) {
     {
         RulePlay play(Stage({{4, 13}}, [](cEdBlock& b) { b.bySolid = 2; }));
         cPlayer& p = SetUpPlayer(play.s, 2, 13);
-        EXPECT_EQ(Frames(play.s, p, 5, 0, [&](int) { p.m_dMoveSpeed = 1.5; }),
+        EXPECT_EQ(Frames(play.s, p, 5, 0, [&](int) { p.m_dKnockX = 1.5; }),
                   "0: 407.5,744.22 1.5,0.04 ---- .\n"
                   "1: 422.5,744.84 1.5,0.08 ---- .\n"
                   "2: dead 1\n");
@@ -103,7 +103,7 @@ TEST(RulesMotion, WallsCeilingsAndBlockKinds) {
     for (u8 open : {0, 1}) {
         RulePlay play(Stage({{4, 13}}, [&](cEdBlock& b) { b.byOpenSide = open; }));
         cPlayer& p = SetUpPlayer(play.s, 2, 13);
-        EXPECT_EQ(Frames(play.s, p, 6, 5, [&](int) { p.m_dMoveSpeed = 1.5; }),
+        EXPECT_EQ(Frames(play.s, p, 6, 5, [&](int) { p.m_dKnockX = 1.5; }),
                   open == 0 ? "5: 482.5,744.568 1.5,0.064 ---- .\n" : "5: 432.5,744.568 1.5,0.064 -R-- .\n");
     }
 }
