@@ -184,11 +184,13 @@ i32 BottomProbe(cGameScene& scene, cChara& c, bool keepFloor) {
     if (p.solid == 0) {
         if (!keepFloor) c.m_nFloorCell = -1;
         if (++c.m_nNoFloorFrames >= FallDelay()) {
-            if (!player) {
+            // The player's kind (a stage character may have it too) does not fall while it
+            // rides a block character, so that it can still jump off it.
+            if (c.m_nKind != 0) {
                 c.m_bFalling = 1;
             } else if (!c.m_bOnBlockChara) {
                 c.m_bFalling = 1;
-                player->m_bAirborne = 1;
+                if (player) player->m_bAirborne = 1;
             }
         }
         return 0;
