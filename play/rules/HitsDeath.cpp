@@ -27,7 +27,9 @@ i32 CheckPlayerDeath(cGameScene& scene) {
             UnlinkSceneObject(scene, *c);
             continue;
         }
-        if (c->m_nHP >= 1 || c->IsDying()) continue;
+        // A character already dying is a plain death as well: with delayed removal it sounds
+        // again and stays for the sweep; without, it goes at once.
+        if (c->m_nHP >= 1) continue;
         const i32 r = CheckCharaEnd(scene, *c);
         if (r != 0) return r;
         if (SysSwitch(SW_DELAYED_REMOVAL)) PlaySE(9);
