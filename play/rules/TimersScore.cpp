@@ -353,15 +353,14 @@ void cGameScene::EnterName() {
     if (!g_Game.g_bUseRanking || !m_bNameEntry || m_bNameEntered || m_bQuit.load()) return;
     m_bNameEntered = 1;
     cPlayRecord& r = g_PlayRecord;
+    // The settings with a registration name offer it as the name's default; every setting
+    // asks the player for the name.
     const u32 mode = g_OptionData.nRankingMode;
-    if (mode == 1 || mode == 3) {
-        r.strRankName = g_OptionData.strRankingName;
-    } else {
-        g_bNameDone.store(0);
-        SendMessage(g_hWnd, WM_GAME_NAMEDLG, 0, 0);
-        while (!g_bNameDone.load())
-            if (SleepMs(1)) return; // closing: the dialog will not answer
-    }
+    if (mode == 1 || mode == 3) r.strRankName = g_OptionData.strRankingName;
+    g_bNameDone.store(0);
+    SendMessage(g_hWnd, WM_GAME_NAMEDLG, 0, 0);
+    while (!g_bNameDone.load())
+        if (SleepMs(1)) return; // closing: the dialog will not answer
     for (int k = 0; k < kRankTables && k < g_Ranking.vTable.Size(); ++k)
         if (m_vResult[k] != -1) g_Ranking.vTable[k].Insert(r.strRankName, m_vRankValue[k]);
     if (!SaveRanking(g_Ranking, g_Game.g_nPlayKind, r.strStageFile, r.bStageVar, r.nStageVarIndex, r.nStageVarValue))
