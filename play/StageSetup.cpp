@@ -158,13 +158,16 @@ void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
     m_Rand.Seed(m_nSeed);
 
     const int hero = g_Stage.FindHero();
-    if (hero < 0) {
+    if (g_Stage.vChara.empty()) {
         // A replay file is not checked for its hero when it loads: refuse here, before anything
         // indexes the missing row.
         RefuseNoHero();
         return;
     }
-    if (Setting(eStage::CarryOver)) g_PlayRecord.ApplyCarriedStatus(0, g_Stage.vChara[hero]);
+    // A missing hero row is a bad index of the list (reported, the program closes in order);
+    // the first row stands in until it has closed.
+    cEdChara& heroRow = g_Stage.vChara[hero];
+    if (Setting(eStage::CarryOver)) g_PlayRecord.ApplyCarriedStatus(0, heroRow);
 
     // Music: a fresh start asks for the stage's music unless it keeps what plays; a restart only
     // when another music plays.
@@ -175,6 +178,8 @@ void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
         const bool ask = x == 0 ? playing != music : !keep || playing != music || music == 0;
         if (ask) NotifyMainWindow(static_cast<i32>(music), static_cast<u32>(Setting(eStage::MusicFlag)));
     }
+    // The front end's next music request is sent again, whatever the stage asked for.
+    g_Game.m_nBgmNumber = 0;
 
     m_nNextId = m_nNextItemId = m_nNextId3 = 0;
     {
@@ -213,7 +218,7 @@ void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
 
     // The player, at its row's cell or at the start position the last stage's clear gave.
     m_nPlayerCount = 1;
-    cEdChara row = g_Stage.vChara[hero];
+    cEdChara row = heroRow;
     i32 cellX = row.sPosX, cellY = row.sPosY;
     if (playrec::StartPosFlag(g_PlayRecord)) {
         SetRowDirection(row, playrec::StartPosDir(g_PlayRecord));
@@ -264,15 +269,19 @@ void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
             continue;
         }
         if (c.nHoldItem >= g_Stage.vItem.size()) {
-            WriteReport("SetStage : character %u carries item %u of %u", static_cast<u32>(i), c.nHoldItem,
-                        static_cast<u32>(g_Stage.vItem.size()));
-            SpawnStageChara(c.sPosX, c.sPosY, c, nullptr);
-            continue;
+            // A bad index of the item list: reported, and the program closes in order. The
+            // first item stands in meanwhile; with none, the character carries nothing.
+            ReportBadIndex('V', static_cast<long long>(c.nHoldItem), g_Stage.vItem.size(), sizeof(cEdItem));
+            if (g_Stage.vItem.empty()) {
+                SpawnStageChara(c.sPosX, c.sPosY, c, nullptr);
+                continue;
+            }
         }
+        const u32 held = c.nHoldItem < g_Stage.vItem.size() ? c.nHoldItem : 0;
         // The carried item takes the next item id, as a standalone item would.
         ++m_nNextItemId;
-        SpawnStageChara(c.sPosX, c.sPosY, c, &g_Stage.vItem.data()[c.nHoldItem]);
-        m_vItemUsed[c.nHoldItem] = 1;
+        SpawnStageChara(c.sPosX, c.sPosY, c, &g_Stage.vItem.data()[held]);
+        m_vItemUsed[held] = 1;
     }
     for (std::size_t i = 0; i < g_Stage.vItem.size(); ++i) {
         if (m_vItemUsed[i]) continue;
