@@ -110,6 +110,9 @@ cGameScene::~cGameScene() {
     if (lpDTCon && lpDTCon->bVirtual) DDSetRenderToVirtual(0);
     for (PLAYPICTURES* p : {&m_CharaBmp, &m_SwordImg}) DDReleaseSurfaceVector(p->vSurface);
     DDReleaseSurfaceVector(m_vEffectPicture);
+    // The stage's picture slots go with the play; the scenes after it load what they draw.
+    if (g_DDGraphics.pictures)
+        for (i32 k = 2; k <= 65 && k < g_DDGraphics.pictureCount; ++k) DDReleaseSurface(&g_DDGraphics.pictures[k]);
 }
 
 std::unique_ptr<cScene> MakeGameScene() { return std::make_unique<cGameScene>(); }
@@ -157,8 +160,13 @@ void cGameScene::Init() {
         def.height = 480;
     }
     if (g_DDGraphics.pictures && g_DDGraphics.pictureDefs) {
+        // A replay reloads only the backgrounds; a slot that an ended play released is loaded
+        // again too, or the replay would draw without its pictures.
         std::vector<i32> slots;
-        for (i32 k = replay ? SURFACE_BACK_FIRST : 2; k <= (replay ? SURFACE_BACK_FIRST + 7 : 65); ++k) slots.push_back(k);
+        for (i32 k = 2; k <= 65 && k < g_DDGraphics.pictureCount; ++k) {
+            const bool back = k >= SURFACE_BACK_FIRST && k <= SURFACE_BACK_FIRST + 7;
+            if (!replay || back || !SurfacePixels(&g_DDGraphics.pictures[k])) slots.push_back(k);
+        }
         if (!DDLoadPictures(g_DDGraphics.pictures, slots.data(), static_cast<i32>(slots.size()))) {
             PostMessage(g_hWnd, WM_CLOSE, 0, 0);
             return;
