@@ -1,6 +1,7 @@
 // The player's rectangle display.
 #include <algorithm>
 
+#include "database/SystemSwitches.h"
 #include "platform/graphics/Raster.h"
 #include "play/GameScene.h"
 #include "play/PlayDraw.h"
@@ -31,7 +32,9 @@ void FrameBox(DDSURFACEDATA* target, i32 x, i32 y, i32 w, i32 h, u32 colour) {
 
 void DrawPlayerRects(cPlayer& p, DDSURFACEDATA* target, i32 freeze) {
     DrawCharaEffect(p, target, freeze, CharaPicture);
-    if (!target) return;
+    // The rectangles are a check of the game's author: the system's switch asks for them, and
+    // only the 8-bit mode draws them.
+    if (!target || !SysSwitch(SW_RECT_DISPLAY) || lpDTCon || g_nBpp != 8) return;
     // The rectangles sit at the position the play knows, whatever picture the effect draws. A
     // shown rectangle is tinted with its colour over what lies below and framed; the second
     // mode frames it only. The rectangle display in a test play from the editor is the same.

@@ -172,6 +172,9 @@ void FillSystemData(cSystemData& s) {
         s.vOptionMenu[i].enabled = i != 0;
         s.vOptionMenu[i].text = Sj(options[i]);
     }
+    // The hit rectangles of the practice room show where the runtime draws them: the 8-bit mode
+    // (playsim --mode dd8; the desktop's 8-bit mode needs a game without a transparent colour).
+    s.bCompat768 = 1; // SW_RECT_DISPLAY
     // A window, and no start-up question about the drawing mode.
     s.vIniKey[0].nValue = 1;
     s.vIniKey[1].nValue = 1;
