@@ -228,6 +228,8 @@ i32 cGameScene::PlayStep(i32 step) {
     p.TickTimers();
     p.ClearContacts();
     SavePosition(p);
+    // The facing the player ended the last step with, kept beside its position.
+    p.m_nLastDir = p.m_nDir;
 
     m_ScrollX.Step();
     m_ScrollY.Step();
