@@ -83,7 +83,7 @@ public:
     i32 m_nOrigin[4] = {};      // origin and phase integers of the movement set-up
     u8 m_byMoveByte = 0;        // a byte taken from the movement data
     i32 m_nRepeat = 0;          // repeat counter of repeating commands (wraps at 6 u)
-    i32 m_nWait = 0;            // waits of the jump and wait commands
+    i32 m_nWait = 0;            // the wait of a stage character's jump
     i32 m_nTurnTime = 0;        // turn time added by the movement start
     i32 m_nDistance = 0;        // the movement's start distance (pixels)
     double m_dJumpSpeed = 0.0;  // the jump command's speed
