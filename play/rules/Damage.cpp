@@ -158,13 +158,3 @@ i8 IsBlockSolid(cGameScene& scene, i32 cellIndex, i32 side) {
     if (static_cast<i32>(cell.block.byOpenSide) == side) return 0;
     return static_cast<i8>(cell.block.bySolid);
 }
-
-void DrawBlockCell(const BLOCKCELL& cell, DDSURFACEDATA* target, i32 x, i32 y, DDSURFACEDATA* blockSheet,
-                   DDSURFACEDATA* markSheet) {
-    const i32 picture = cell.block.wPicture;
-    DDBlt(target, x, y, 32, 32, blockSheet, ChipSourceX(picture), ChipSourceY(picture), DDBLT_KEY);
-    if (cell.block.bShowMark) {
-        const i32 mark = cell.block.wMark;
-        DDBlt(target, x, y, 32, 32, markSheet, ChipSourceX(mark), ChipSourceY(mark), DDBLT_KEY);
-    }
-}

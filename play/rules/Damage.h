@@ -17,7 +17,3 @@ constexpr i32 kChipsPerColumn = 15;
 inline i32 ChipSourceX(i32 n) { return n / kChipsPerColumn * 32; }
 inline i32 ChipSourceY(i32 n) { return n % kChipsPerColumn * 32; }
 
-// Draws a block cell at (x, y): its 32 x 32 picture from the block sheet with the colour key,
-// and its mark from the mark sheet over it when it shows one.
-void DrawBlockCell(const BLOCKCELL& cell, DDSURFACEDATA* target, i32 x, i32 y, DDSURFACEDATA* blockSheet,
-                   DDSURFACEDATA* markSheet);

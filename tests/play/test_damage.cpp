@@ -239,37 +239,6 @@ TEST_F(Damage, FindObjectByIdPrefersThePlayer) {
     (void)twin;
 }
 
-namespace {
-
-// A sheet whose every 32 x 32 cell has its own colour index (1 + cell number, column-major).
-cImage ChipSheet(int columns) {
-    return MakeImage(32 * columns, 32 * kChipsPerColumn, [](int x, int y) {
-        const u32 n = static_cast<u32>(x / 32 * kChipsPerColumn + y / 32);
-        return 0xFF000000u | (n * 40 & 255) << 16 | (n * 7 & 255) << 8 | 0x30u;
-    });
-}
-
-} // namespace
-
-TEST_F(Damage, ChipSheetHoldsFifteenPicturesToAColumn) {
-    TempDir dir;
-    DDSURFACEDATA sheet, target;
-    ASSERT_TRUE(MakePicture(&sheet, dir, "s.bmp", ChipSheet(3), 0));
-    ASSERT_TRUE(DDCreateSurface(&target, 64, 32, 0, 0, DTMEMORYTYPE_VIDEO_RT));
-    BLOCKCELL cell;
-    cell.block.wPicture = 16; // column 1, row 1
-    cell.block.bShowMark = 0;
-    DrawBlockCell(cell, &target, 0, 0, &sheet, &sheet);
-    EXPECT_EQ(PixelAt(&target, 5, 5), PixelAt(&sheet, 32 + 5, 32 + 5));
-    cell.block.wPicture = 14; // the last of the first column
-    cell.block.bShowMark = 1;
-    cell.block.wMark = 30;    // column 2, row 0, drawn over it
-    DrawBlockCell(cell, &target, 32, 0, &sheet, &sheet);
-    EXPECT_EQ(PixelAt(&target, 40, 5), PixelAt(&sheet, 64 + 8, 5));
-    DDReleaseSurface(&sheet);
-    DDReleaseSurface(&target);
-}
-
 TEST_F(Damage, GaugeBarOverItsFrames) {
     TempDir dir;
     DDSURFACEDATA sheet, target;
