@@ -63,8 +63,8 @@ DDSURFACEDATA* ScenePicture(int slot) {
 bool LoadScenePictures(std::initializer_list<i32> slots) {
     if (!g_bDDInit || g_DDGraphics.pictures != g_aPicture.data()) return true;
     std::vector<i32> list(slots);
-    // The menu font draws its icons from the symbol picture, which an ended play released.
-    if (!SurfacePixels(&g_aPicture[PIC_SYMBOL])) list.push_back(PIC_SYMBOL);
+    // A menu font with icons draws them from the symbol picture, which an ended play released.
+    if (g_aFont[1].iconsOn && !SurfacePixels(&g_aPicture[PIC_SYMBOL])) list.push_back(PIC_SYMBOL);
     if (DDLoadPictures(g_aPicture.data(), list.data(), static_cast<i32>(list.size()))) return true;
     PostMessage(g_hWnd, WM_CLOSE, 0, 0);
     return false;

@@ -268,8 +268,39 @@ TEST(PlayScene, RefusedStagesAndFaultsInAFrameCloseInOrder) {
         EXPECT_NE(play.Report().find("gives no play step"), std::string::npos);
     }
     {
-        // Rows that point outside the stage or the item list, and a speed level past any use:
-        // each has its report line and the stage plays on (100 steps a frame at most).
+        // A hero row missing from a list of stage characters is a bad index of the list: its
+        // report line and the close request; the first row stands in meanwhile.
+        cStage st = playtest::MakeStage(20, 15);
+        cEdChara foe = st.vChara[0];
+        foe.byOperation = 1;
+        st.vChara.push_back(foe);
+        st.Prepare();
+        st.vChara[0].byOperation = 1; // past the loader's own check
+        playtest::PlayFixture play(st);
+        play.Steps(3);
+        EXPECT_NE(play.Report().find("err V[-1] ( 2 , "), std::string::npos) << play.Report();
+        EXPECT_GE(play.CloseRequests(), 1u);
+    }
+    {
+        // A carried item past the item list is a bad index of the list as well.
+        cStage st = playtest::MakeStage(20, 15);
+        cEdChara carrier = st.vChara[0];
+        carrier.byOperation = 1;
+        carrier.sPosX = 10;
+        st.vChara.push_back(carrier);
+        st.vItem.push_back(cEdItem{});
+        st.Prepare();
+        st.vChara[1].nHoldItem = 99;
+        playtest::PlayFixture play(st);
+        ASSERT_TRUE(play.RunUntilPlay());
+        EXPECT_NE(play.Report().find("err V[99] ( 1 , "), std::string::npos) << play.Report();
+        EXPECT_GE(play.CloseRequests(), 1u);
+        // The first item stands in: it is carried, not also lying in the stage.
+        EXPECT_EQ(play.Scene().m_lstItem.Size(), 0u);
+    }
+    {
+        // A row that points outside the stage and a speed level past any use: each has its
+        // report line and the stage plays on (100 steps a frame at most).
         cStage st = StageWith({{eStage::SpeedLevel, 5000}});
         st.vBlock.push_back(playtest::MakeBlock(60, 3));
         cEdChara carrier = st.vChara[0];
@@ -277,15 +308,13 @@ TEST(PlayScene, RefusedStagesAndFaultsInAFrameCloseInOrder) {
         carrier.sPosX = 10;
         st.vChara.push_back(carrier);
         st.Prepare();
-        st.vChara[1].nHoldItem = 99; // past the loader's own check
         playtest::PlayFixture play(st);
         ASSERT_TRUE(play.RunUntilPlay());
         const i32 before = play.Scene().m_nStepCount;
         play.Steps(2);
         EXPECT_EQ(play.Scene().m_nStepCount, before + 200);
         EXPECT_EQ(play.Scene().m_lstChara.Size(), 1u);
-        for (const char* line : {"block (60, 3) lies outside the stage", "character 1 carries item 99 of 0",
-                                 "stage speed level 5000 is played as 100"})
+        for (const char* line : {"block (60, 3) lies outside the stage", "stage speed level 5000 is played as 100"})
             EXPECT_NE(play.Report().find(line), std::string::npos) << line;
         EXPECT_EQ(play.CloseRequests(), 0u);
     }

@@ -118,8 +118,11 @@ TEST(RulesStageChara, TheDyingPassAndTheDeathRules) {
     // r removed, D dying: the dead ones killed and taken out at once, the marked one taken out;
     // with delayed removal the dead one stays (dying); the player's kind makes the player die.
     EXPECT_EQ(out, "10 1 0rDr-rD 0-D 2-- P2=");
+    // The one that delayed removal kept (dying) is a plain death to the next check without the
+    // switch: taken out at once.
+    EXPECT_TRUE(late.IsRemoved());
     play.s.Sweep();
-    EXPECT_EQ(play.s.m_lstChara.LiveCount(), 2);
+    EXPECT_EQ(play.s.m_lstChara.LiveCount(), 1);
 }
 
 TEST(RulesStageChara, MoveStartWithoutSpeedOrDuration) {
