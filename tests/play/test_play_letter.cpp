@@ -20,6 +20,7 @@
 #include "records/EdSettings.h"
 #include "records/StageSettings.h"
 #include "tests/play/PlayFixture.h"
+#include "tests/play/RulesTestUtil.h"
 #include "tests/support/GoldenTrace.h"
 
 namespace {
@@ -216,4 +217,38 @@ TEST(PlayLetter, WaitsBySpawnIndexAndComputedValue) {
     for (std::size_t k = 0; k < runs.size(); ++k) runs[k] += std::to_string(last[k]) + "x" + std::to_string(count[k]);
     for (std::size_t k = 0; k < runs.size(); ++k) trace += "value " + std::to_string(k / 3) + " copy " + std::to_string(k % 3) + ": " + runs[k] + '\n';
     ExpectGoldenTrace("play_letter", "waits", trace);
+}
+
+// A stage character of the player's kind that has stood on a block character for two seconds
+// can still start its jump (its sound is heard): it never counts as falling while it rides. Every
+// thirty frames its falling flag and whether it stands on the block character; the frames in which
+// its jump starts.
+TEST(PlayLetter, AKindZeroRiderJumpsFromItsBlockCharacter) {
+    LetterWindowScope window;
+    rulestest::RulePlay play;
+    rulestest::AddStageChara(play.s, 6, 13, [](cEdChara& d) {
+        CharaSettings::Set(d, eChara::BlockChara, 1);
+        CharaSettings::Set(d, eChara::MaxHP, 5);
+    });
+    cStageChara& rider = rulestest::AddStageChara(play.s, 6, 10, [](cEdChara& d) {
+        CharaSettings::Set(d, eChara::Kind, 0);
+        CharaSettings::Set(d, eChara::MaxHP, 5);
+        cFlow f;
+        f.trigger = 0;
+        f.cmds.push_back(LetterCmd(1, 20, 0)); // two seconds on the block character first
+        cFlowCmd jump = LetterCmd(10, 0, 0);
+        jump.params.assign(5, 0);
+        jump.params[2] = 3; // half blocks, no key
+        jump.sound = 3;     // heard as sound 19 when the jump starts
+        f.cmds.push_back(jump);
+        d.vFlow.push_back(f);
+    });
+    window.Take();
+    std::string trace;
+    for (int frame = 1; frame <= 240; ++frame) {
+        play.fixture.Step();
+        if (window.Take().find("19 ") != std::string::npos) trace += "jump@" + std::to_string(frame) + " ";
+        if (frame % 30 == 0) trace += std::string(rider.m_bFalling ? "F" : "-") + (rider.m_bOnBlockChara ? "B " : "- ");
+    }
+    EXPECT_EQ(trace, "-B -B -B -B jump@121 -B -B -B -B ");
 }
