@@ -113,8 +113,8 @@ TEST_F(PlayLetter, NoHoldLeavesTheHeroUnableToJump) {
     };
     // Pressed in the fall and held long after the landing, then let go.
     Start("data\\stg4\\Fall.stg4_001");
-    Run("J*400 .*30");
-    after("held 400 from a fall:");
+    Run(".*2 J*1500 .*30");
+    after("held 1500 from a fall:");
     Run("J*1200 .*30");
     after("held 1200 on the ground:");
     // Held from a jump onto the block character and on while it carries the hero to and fro.
