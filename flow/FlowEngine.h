@@ -353,7 +353,9 @@ void RestorePosition(cChara& c);
 void DecayKnockback(cChara& c);
 void StepMoveX(cChara& c);
 
-// The direction code held on the hero's keys for the "入力方向" choices (1-8, 0 or 9 none).
+// The direction choice (0-11) a move, shot or summon direction choice stands for: "入力方向"
+// (12) becomes the direction held on the hero's keys ("前" when none), every other choice
+// itself. Movement, shots and summons all resolve "入力方向" here.
 i32 CmdParamKindValue(cGameScene& scene, i32 kind);
 
 // ---- Messages and effect display objects --------------------------------------------------------

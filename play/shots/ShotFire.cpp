@@ -348,12 +348,9 @@ i32 ResolveShotDirection(cGameScene& scene, const cChara& shooter, i32 code) {
     case 1: return right ? 2 : 3;
     case 4: return right ? 7 : 6;
     case 5: return right ? 6 : 7;
-    case 12: {
-        // The direction held on the hero's keys; none (or the code of "none") is the facing.
-        static constexpr i32 kHeld[9] = {0, 2, 3, 6, 7, 8, 9, 10, 11};
-        const i32 held = CmdParamKindValue(scene, 12);
-        return held >= 1 && held <= 8 ? kHeld[held] : (right ? 3 : 2);
-    }
+    case 12:
+        // The direction held on the hero's keys; none is the facing ("前").
+        return ResolveShotDirection(scene, shooter, CmdParamKindValue(scene, 12));
     default: return code;
     }
 }
