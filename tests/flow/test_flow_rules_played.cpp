@@ -5,8 +5,18 @@
 // aimed spread, and a game wait of no time.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+
+#include "database/Database.h"
+#include "platform/graphics/Image.h"
+#include "platform/system/PathResolver.h"
+#include "records/DataFile.h"
+#include "records/Stage.h"
 
 #include "records/CharaSettings.h"
 #include "records/EdSettings.h"
@@ -82,4 +92,89 @@ TEST(FlowRulesPlayed, MovesGoTheWayTheKeysAreHeld) {
         }
     }
     ExpectGoldenTrace("flows", "input_direction_moves", trace);
+}
+
+// ---- Stored references of the commands ---------------------------------------------------------
+
+namespace {
+
+// The running character's picture and screen effect, each past its list of 4, and a picture
+// command of the item set past it too, saved unchecked and read back against the lists.
+cStage StageWithReferencesPastTheLists() {
+    cStage st = playtest::MakeStage(40, 15);
+    cFlowCmd picture = Cmd(32, {999, 0, 0, 0, 0, 0, 0, 100, 2, 20, 0, 0, 0, 5, 0});
+    picture.chain = 1;
+    cFlowCmd closing = Cmd(32, {0, 0, 0, 0, 0, 0, 0, 100, 2, 20, 0, 0, 1, 5, 0});
+    cFlowCmd effect = Cmd(31, {999, 0, 0});
+    effect.time = 1; // then the picture of ID 5 is closed
+    st.vChara.push_back(FlyerAt(12, 6, {flowtest::MakeFlow(TRIG_ALWAYS, {picture, effect, closing})}));
+    cEdItem coin;
+    coin.wPicture = 1;
+    coin.sPosX = 2;
+    coin.sPosY = 13;
+    coin.byGroup10 = 0;
+    cFlowCmd shown;
+    shown.cmdSet = 1;
+    shown.cmdKind = 17;
+    FixCmdParams(shown);
+    for (int i = 0; i < 15; ++i) shown.params[i] = picture.params[i];
+    shown.params[0] = 998;
+    shown.params[13] = 6;
+    coin.vCmd.push_back(shown);
+    st.vItem.push_back(coin);
+    st.Prepare();
+    return st;
+}
+
+} // namespace
+
+// A picture number past the picture list reads back as the first picture (as the screen effect
+// past its list reads back as none); the picture command of number 0, which closes, stays 0.
+// Played, the character and the item each show the first picture, and the screen runs no effect.
+TEST(FlowRulesPlayed, PicturesPastTheListReadBackAsTheFirst) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("tobrelk_refs_" + std::to_string(::getpid()) + ".stg4_001");
+    const CMDLIMITS saved = GetCmdLimits();
+    SetCmdLimits(CMDLIMITS{});
+    cStage written = StageWithReferencesPastTheLists();
+    ASSERT_TRUE(SaveToFile(written, file.string()));
+    CMDLIMITS lists;
+    lists.nPicture = lists.nScrEffect = 4;
+    SetCmdLimits(lists);
+    cStage st;
+    const bool loaded = LoadFromFile(st, file.string());
+    SetCmdLimits(saved);
+    std::filesystem::remove(file);
+    ASSERT_TRUE(loaded);
+
+    playtest::PLAYOPTIONS options;
+    options.prepareData = [] {
+        g_Database.m_vPicture.resize(4);
+        g_Database.m_vPicture[1].strFile = "bmp\\picture\\Sign.bmp";
+        g_Database.m_vScrEffect.resize(4);
+    };
+    flowtest::HeroPlay h(options, st);
+    cImage img;
+    img.width = 40;
+    img.height = 20;
+    img.argb.assign(800, 0xFF2060A0);
+    std::filesystem::create_directories(GetGameRoot() / "bmp" / "picture");
+    const std::vector<u8> bmp = EncodeBmp(img, 24);
+    std::ofstream(GetGameRoot() / "bmp" / "picture" / "Sign.bmp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+    const cVector<cFlowCmd>& cmds = st.vChara.back().vFlow[0].cmds;
+    std::string trace = "read: picture " + std::to_string(cmds[0].params[0]) + ", screen effect " +
+                        std::to_string(cmds[1].params[0]) + ", closing picture " + std::to_string(cmds[2].params[0]) +
+                        ", item picture " + std::to_string(st.vItem.back().vCmd[0].params[0]) + "\n";
+    for (int f = 0; f < 7; f += 6) {
+        h.play.Steps(f == 0 ? 1 : 6);
+        trace += "frame " + std::to_string(f) + ": pictures";
+        for (const PictureParam& p : h.s.m_lstPicture) trace += " " + std::to_string(p.id) + " (ID " + std::to_string(p.nPass[2]) + ")";
+        trace += ", screen effect " + std::to_string(h.s.m_ScreenEffect.m_nId) + "\n";
+    }
+    // The first picture (ID 5) closed after a tenth of a second, and shown again at once.
+    EXPECT_EQ(trace, "read: picture 1, screen effect 0, closing picture 0, item picture 1\n"
+                     "frame 0: pictures 1 (ID 5) 1 (ID 6), screen effect 0\n"
+                     "frame 6: pictures 1 (ID 6) 1 (ID 5), screen effect 0\n")
+        << trace;
 }
