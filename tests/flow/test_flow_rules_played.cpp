@@ -13,6 +13,7 @@
 #include <string>
 
 #include "database/Database.h"
+#include "flow/MessageWnd.h"
 #include "platform/graphics/Image.h"
 #include "platform/system/PathResolver.h"
 #include "records/DataFile.h"
@@ -176,5 +177,64 @@ TEST(FlowRulesPlayed, PicturesPastTheListReadBackAsTheFirst) {
     EXPECT_EQ(trace, "read: picture 1, screen effect 0, closing picture 0, item picture 1\n"
                      "frame 0: pictures 1 (ID 5) 1 (ID 6), screen effect 0\n"
                      "frame 6: pictures 1 (ID 6) 1 (ID 5), screen effect 0\n")
+        << trace;
+}
+
+// ---- Bad indexes in code and message texts -----------------------------------------------------
+
+namespace {
+
+cFlowCmd CodeLine(const char* text) {
+    cFlowCmd c = Cmd(37);
+    c.chain = 1;
+    c.text = text;
+    return c;
+}
+
+// The report's lines that begin with what.
+std::string ReportLines(const std::string& report, const std::string& what) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < report.size()) {
+        std::size_t end = report.find('\n', at);
+        if (end == std::string::npos) end = report.size();
+        std::string line = report.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind(what, 0) == 0) out += line + "\n";
+        at = end + 1;
+    }
+    return out;
+}
+
+} // namespace
+
+// An operator without a right neighbour, a stage variable past the stage's thousand and a common
+// variable past its end, in code; the stage variable past the end in a message text. Each is a
+// bad index: reported, the program asked to close in order, the first element used meanwhile (the
+// statement's first word, S0, C0), and the statements go on.
+TEST(FlowRulesPlayed, BadIndexesInCodeAndMessagesAreReportedAndCloseTheProgram) {
+    cStage st = playtest::MakeStage(40, 15);
+    cFlowCmd message = Cmd(19, {0, 0, 0, 0, 0, 0, 2, 10, 0, 1});
+    message.text = "#S1000 #S5";
+    cFlow once = flowtest::MakeFlow(TRIG_ALWAYS, {flowtest::AddCmd(0, true), CodeLine("my.v1 = 7 +"), CodeLine("S1000 = 4"),
+                                                  CodeLine("S5 = 9"), CodeLine("my.v2 = C1001 + 1"), message});
+    once.conds.push_back(flowtest::Cond(3, 5, 1));
+    st.vChara.push_back(FlyerAt(12, 6, {once}));
+    st.Prepare();
+    flowtest::HeroPlay h({}, st);
+    h.play.Steps(2);
+    const cStageChara& c = FirstChara(h.s);
+    std::string trace = "v1 " + std::to_string(c.m_vVar[1]) + " v2 " + std::to_string(c.m_vVar[2]) + " S0 " +
+                        std::to_string(h.s.m_vStageVar[0]) + " code error " + std::to_string(h.s.m_bCodeError) + "\n";
+    for (const MessageWndPtr& w : h.s.m_lstMessageWnd) trace += "message \"" + w->m_strText + "\"\n";
+    trace += ReportLines(h.play.Report(), "err ");
+    trace += "close requests " + std::to_string(h.play.CloseRequests()) + "\n";
+    EXPECT_EQ(trace, "v1 7 v2 1 S0 4 code error 0\n"
+                     "message \"4 9\"\n"
+                     "err V[4] ( 4 , 48 )\n"
+                     "err V[1000] ( 1000 , 4 )\n"
+                     "err V[1001] ( 1001 , 4 )\n"
+                     "err V[1000] ( 1000 , 4 )\n"
+                     "close requests 4\n")
         << trace;
 }
