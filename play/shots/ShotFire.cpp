@@ -230,7 +230,12 @@ void KindSpread(const SHOTCALL& c, SHOTSPEC& spec) {
     spec.nStartX = x + spec.nOffsetX;
     spec.nStartY = y + spec.nOffsetY;
     spec.nStepX = spec.nStepY = 0;
-    if (c.Get(eShot::AimAtFire)) a0 = AimedAngle(c, spec, spec.nStartX, spec.nStartY);
+    // Decision: aimed, the fan is centred on the target from its start point, without the
+    // volley's angle (base angle, angle step, jitter), which the line kinds add to their aim:
+    // every volley of an aimed spread is centred on the target. With no target it keeps a0.
+    double toward = 0;
+    if (c.Get(eShot::AimAtFire) && AimAngleAt(c, spec.nStartX + spec.nWidth / 2, spec.nStartY + spec.nHeight / 2, spec, toward))
+        a0 = toward;
     const double step = static_cast<double>(c.Get(eShot::KindParam1));
     const double first = n % 2 == 0 ? a0 - (n / 2 - 0.5) * step : a0 - (n / 2) * step;
     spec.nX = spec.nStartX;

@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <cmath>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +18,7 @@
 #include "flow/MessageWnd.h"
 #include "platform/graphics/Image.h"
 #include "platform/system/PathResolver.h"
+#include "play/rules/Motion.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
 
@@ -237,4 +240,44 @@ TEST(FlowRulesPlayed, BadIndexesInCodeAndMessagesAreReportedAndCloseTheProgram) 
                      "err V[1000] ( 1000 , 4 )\n"
                      "close requests 4\n")
         << trace;
+}
+
+// ---- The aimed spread --------------------------------------------------------------------------
+
+// A spread of three shots 30 degrees apart, aimed at the hero when fired, in two volleys with a
+// base angle of 20 and an angle step of 10: both volleys fan out centred on the hero (the angles
+// are given against the line from the start point to the hero); the volley's angle turns only an
+// unaimed spread (mirrored: the shooter faces right).
+TEST(FlowRulesPlayed, AnAimedSpreadIsCentredOnTheTarget) {
+    std::string trace;
+    for (i64 aim : {1, 0}) {
+        cFlowCmd spread = Cmd(11);
+        spread.chain = 1;
+        NewEdShot(spread.shot);
+        const std::pair<eShot, i64> settings[] = {
+            {eShot::ShotsPerVolley, 3}, {eShot::ShotKind, 2},   {eShot::KindParam1, 30}, {eShot::DirectionCode, 2},
+            {eShot::AimAtFire, aim},    {eShot::BaseAngle, 20}, {eShot::AngleStep, 10},  {eShot::ExtraVolleys, 1},
+            {eShot::Speed, 30},         {eShot::Picture, 1}};
+        for (auto [what, value] : settings) ShotSettings::Set(*spread.shot, what, value);
+        cFlow once = flowtest::MakeFlow(TRIG_ALWAYS, {flowtest::AddCmd(0, true), Cmd(21, {0, 0}), spread});
+        once.conds.push_back(flowtest::Cond(3, 5, 1));
+        cStage st = playtest::MakeStage(40, 15);
+        st.vChara.push_back(FlyerAt(12, 8, {once}));
+        st.Prepare();
+        flowtest::HeroPlay h({}, st);
+        h.play.Step();
+        // The hero's graphic centre, as the aim takes it.
+        const double hx = h.hero.m_rcScreen.left + h.s.m_ScrollX.m_dPos + h.hero.m_nGfxW / 2;
+        const double hy = h.hero.m_rcScreen.top + h.s.m_ScrollY.m_dPos + h.hero.m_nGfxH / 2;
+        trace += aim ? "aimed:" : "unaimed:";
+        h.s.ForEachShot([&](cShot& s) {
+            const double flight = std::atan2(-s.m_dOwnVelY, -s.m_dOwnVelX) * 57.29577951308232;
+            // From where it started, a frame of steps back.
+            const double x = s.m_dX - s.m_dOwnVelX * SpeedUnit(), y = s.m_dY - s.m_dOwnVelY * SpeedUnit();
+            const double toward = std::atan2(y + 8 - hy, x + 8 - hx) * 57.29577951308232;
+            trace += " " + Num(std::round(aim ? flight - toward : flight));
+        });
+        trace += "\n";
+    }
+    EXPECT_EQ(trace, "aimed: -30 0 30 -30 0 30\nunaimed: -50 -20 10 -60 -30 0\n") << trace;
 }
