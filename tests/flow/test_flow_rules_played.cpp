@@ -281,3 +281,37 @@ TEST(FlowRulesPlayed, AnAimedSpreadIsCentredOnTheTarget) {
     }
     EXPECT_EQ(trace, "aimed: -30 0 30 -30 0 30\nunaimed: -50 -20 10 -60 -30 0\n") << trace;
 }
+
+// ---- A game wait of no time --------------------------------------------------------------------
+
+// A character runs a game wait of 0 every frame while the player holds button 1: each wait holds
+// the game (its loop begins one frame and ends before drawing it); having shown nothing, it
+// leaves the held button acting in play. A wait of a tenth holds six drawn frames, after which
+// the held button waits for its release.
+TEST(FlowRulesPlayed, AGameWaitOfNoTimeHoldsTheGame) {
+    std::string trace;
+    for (i64 tenths : {0, 1}) {
+        cStage st = playtest::MakeStage(40, 15);
+        st.vChara.push_back(FlyerAt(12, 6, {flowtest::MakeFlow(TRIG_ALWAYS, {Cmd(18, {tenths})})}));
+        st.Prepare();
+        flowtest::HeroPlay h({}, st);
+        int begun = 0;
+        h.s.m_fnNestedInput = [&](cInput& in, i32) {
+            ++begun;
+            in.wButtons = playtest::JUMP;
+        };
+        trace += "wait " + std::to_string(tenths) + ":";
+        for (int f = 0; f < 3; ++f) {
+            const int before = begun;
+            h.play.Step(0, playtest::JUMP);
+            trace += " [frames begun " + std::to_string(begun - before) + ", button in play " +
+                     std::to_string(g_vInput[0].wButtons) + "]";
+        }
+        trace += "\n";
+    }
+    EXPECT_EQ(trace, "wait 0: [frames begun 1, button in play 1] [frames begun 1, button in play 1] "
+                     "[frames begun 1, button in play 1]\n"
+                     "wait 1: [frames begun 7, button in play 1] [frames begun 7, button in play 0] "
+                     "[frames begun 7, button in play 0]\n")
+        << trace;
+}
