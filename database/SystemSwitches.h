@@ -90,7 +90,9 @@
     /* shots */                                                                                                \
     X(SW_SCROLL_CARRY_OFF, bCompat261, Chosen, "kept: named reader the characters' flow part; no better "      \
       "candidate among the switches left", nullptr)                                                            \
-    N(SW_THUNDER_GAP, "no stored field is left for closing the gaps of a 落雷 volley: reads 0, the gaps kept")                \
+    N(SW_THUNDER_GAP, "no System.dat field holds it: the fields that name a reader name other routines, "     \
+      "bCompat696 and bCompat805 are read by nothing, and the play engine's fields without a named reader "    \
+      "(287, 555, 637, 677, 749, 768, 793) serve the rules above: reads 0, the gaps of a 落雷 volley kept")     \
     /* numbers */                                                                                              \
     X(SW_UNLIMITED_LIVES, bCompat819, Stated, "read by CodeEvalAssign and TestStatusCond", nullptr)            \
     X(SW_EXTRA_LIFE_SCORE, nExtraLifeScore, Stated, "read by TallyStageClear", nullptr)                        \

@@ -403,7 +403,7 @@ namespace {
 
 // One expansion step. When the list's bound cuts the copies short, kept is set to the runs the
 // loop keeps.
-int ExpandFirstLoop(cVector<cFlowCmd>& cmds, i64& kept) {
+int ExpandFirstLoop(cVector<cFlowCmd>& cmds, i64& kept, i64 bound) {
     int at = -1;
     for (int i = 0; i < cmds.Size(); ++i) {
         if (IsLoopCmd(cmds[i])) {
@@ -421,7 +421,7 @@ int ExpandFirstLoop(cVector<cFlowCmd>& cmds, i64& kept) {
     i64 copies = n > 0 && count > 1 ? count - 1 : 0;
     if (copies > 0) {
         // Every copy adds n commands; the list stays within its bound.
-        const i64 room = (kMaxExpandedCmds - size) / n;
+        const i64 room = (bound - size) / n;
         if (copies > room) {
             copies = room > 0 ? room : 0;
             kept = copies + 1;
@@ -441,29 +441,29 @@ int ExpandFirstLoop(cVector<cFlowCmd>& cmds, i64& kept) {
     return 1;
 }
 
-void ReportLoopCut(i64 kept) {
-    WriteReport("ループの展開で命令が %d 個を超えるため、繰り返しを %lld 回に減らしました。", kMaxExpandedCmds,
+} // namespace
+
+void ReportLoopCut(i64 kept, i64 bound) {
+    WriteReport("ループの展開で命令が %lld 個を超えるため、繰り返しを %lld 回に減らしました。", static_cast<long long>(bound),
                 static_cast<long long>(kept));
 }
 
-} // namespace
-
 int ExpandLoopCmd(cVector<cFlowCmd>& cmds) {
     i64 kept = 0;
-    const int r = ExpandFirstLoop(cmds, kept);
-    if (kept > 0) ReportLoopCut(kept);
+    const int r = ExpandFirstLoop(cmds, kept, kMaxExpandedCmds);
+    if (kept > 0) ReportLoopCut(kept, kMaxExpandedCmds);
     return r;
 }
 
-i64 ExpandLoopCmdsQuiet(cVector<cFlowCmd>& cmds) {
+i64 ExpandLoopCmdsQuiet(cVector<cFlowCmd>& cmds, i64 bound) {
     i64 kept = 0;
-    while (kept == 0 && ExpandFirstLoop(cmds, kept)) {
+    while (kept == 0 && ExpandFirstLoop(cmds, kept, bound)) {
     }
     // Once the bound is reached the remaining loops add nothing more.
     if (kept > 0) std::erase_if(cmds, [](const cFlowCmd& c) { return IsLoopCmd(c); });
     return kept;
 }
 
-void ExpandLoopCmds(cVector<cFlowCmd>& cmds) {
-    if (const i64 kept = ExpandLoopCmdsQuiet(cmds)) ReportLoopCut(kept);
+void ExpandLoopCmds(cVector<cFlowCmd>& cmds, i64 bound) {
+    if (const i64 kept = ExpandLoopCmdsQuiet(cmds, bound)) ReportLoopCut(kept, bound);
 }

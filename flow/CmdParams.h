@@ -74,13 +74,19 @@ void ApplyCmdOverrideList(cFlowCmd& cmd, const CmdOverrideList& list, const CMDV
 
 // True for the loop command of either command set.
 bool IsLoopCmd(const cFlowCmd& cmd);
+// The most commands one expanded list holds. It guards memory only (a command takes some 250
+// bytes: a full list some 250 MB), far above what a game's loops make (999 runs of a body of a
+// thousand commands), so that a stored game's loops run as often as they say; only nested
+// loops of absurd counts reach it.
+constexpr int kMaxExpandedCmds = 1000000;
 // Expands the first loop command of cmds (its body copied count - 1 more times right after it,
 // the loop command itself removed) and returns 1; 0 when no loop is left. Repeated until it
 // returns 0, nested loops multiply; the list never grows past kMaxExpandedCmds.
 int ExpandLoopCmd(cVector<cFlowCmd>& cmds);
 // Runs ExpandLoopCmd until no loop is left; once the bound is reached, the loops still left
-// are removed without copying their bodies, with a report line.
-void ExpandLoopCmds(cVector<cFlowCmd>& cmds);
+// are removed without copying their bodies, with a report line. (A test may give a lower bound.)
+void ExpandLoopCmds(cVector<cFlowCmd>& cmds, i64 bound = kMaxExpandedCmds);
 // ExpandLoopCmds without the report line: 0, or the runs kept by the loop the bound cut short.
-i64 ExpandLoopCmdsQuiet(cVector<cFlowCmd>& cmds);
-constexpr int kMaxExpandedCmds = 10000;
+i64 ExpandLoopCmdsQuiet(cVector<cFlowCmd>& cmds, i64 bound = kMaxExpandedCmds);
+// The report line of a list cut at bound, its loop kept to that many runs.
+void ReportLoopCut(i64 kept, i64 bound);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "flow/TextLimit.h"
+#include "platform/system/Containers.h"
 #include "platform/system/Format.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/Report.h"
@@ -116,14 +117,20 @@ bool Classify(const std::string& word, int object, cCodeHost& host, CODETOKEN& t
     if (word[0] == 'C' || word[0] == 'S') {
         const std::span<i32> vars = word[0] == 'C' ? host.CommonVars() : host.StageVars();
         const i32 n = ToInt(word.c_str() + 1);
-        if (n < 0 || static_cast<std::size_t>(n) >= vars.size()) {
-            WriteReport("コードの実行: 変数 %c%d は範囲外です (0 から %d)。", word[0], n, static_cast<int>(vars.size()) - 1);
-            Fail(host);
-            return false;
+        std::size_t at = static_cast<std::size_t>(n);
+        if (n < 0 || at >= vars.size()) {
+            // A variable past its vector is a bad index as anywhere else: reported, the program
+            // closed in order, element 0 used meanwhile.
+            ReportBadIndex('V', n, vars.size(), sizeof(i32));
+            if (vars.empty()) {
+                Fail(host);
+                return false;
+            }
+            at = 0;
         }
         t.kind = TOKEN_VARIABLE;
-        t.storage = &vars[static_cast<std::size_t>(n)];
-        t.value = vars[static_cast<std::size_t>(n)];
+        t.storage = &vars[at];
+        t.value = vars[at];
         return true;
     }
     const int status = Lookup(kCodeStatusNames, word);
@@ -195,13 +202,13 @@ void Assign(const CODETOKEN& t, i32 v, cCodeHost& host) {
 // Applies the operator at toks[k] to its neighbours; false when the statement fails.
 bool Apply(std::vector<CODETOKEN>& toks, std::size_t k, const std::string& text, cCodeHost& host, i32& result) {
     const int op = toks[k].op;
-    if (k == 0 || k + 1 >= toks.size()) {
-        WriteReport("コードの実行: 演算子 \"%s\" の左右に値がありません。(%s)", kCodeOperators[op], ToDisplayText(text).c_str());
-        Fail(host);
-        return false;
-    }
-    const CODETOKEN& l = toks[k - 1];
-    const i32 a = l.value, b = toks[k + 1].value;
+    // An operator without a neighbour reads past the words: a bad index, reported (the program
+    // closes in order) with the first word in the missing neighbour's place meanwhile.
+    const bool hasLeft = k > 0, hasRight = k + 1 < toks.size();
+    if (!hasLeft) ReportBadIndex('V', static_cast<long long>(k) - 1, toks.size(), sizeof(CODETOKEN));
+    if (!hasRight) ReportBadIndex('V', static_cast<long long>(k) + 1, toks.size(), sizeof(CODETOKEN));
+    const CODETOKEN l = toks[hasLeft ? k - 1 : 0];
+    const i32 a = l.value, b = toks[hasRight ? k + 1 : 0].value;
     switch (op) {
     case OP_ASSIGN:
         if (l.kind != TOKEN_VARIABLE && l.kind != TOKEN_STATUS && l.kind != TOKEN_SYSTEM) {
@@ -229,8 +236,10 @@ bool Apply(std::vector<CODETOKEN>& toks, std::size_t k, const std::string& text,
     }
     CODETOKEN n;
     n.value = result;
-    toks[k - 1] = n;
-    toks.erase(toks.begin() + static_cast<std::ptrdiff_t>(k), toks.begin() + static_cast<std::ptrdiff_t>(k) + 2);
+    // The result takes the place of the operator and of the neighbours it has.
+    const std::size_t from = hasLeft ? k - 1 : k, to = hasRight ? k + 2 : k + 1;
+    toks[from] = n;
+    toks.erase(toks.begin() + static_cast<std::ptrdiff_t>(from) + 1, toks.begin() + static_cast<std::ptrdiff_t>(to));
     return true;
 }
 

@@ -172,13 +172,10 @@ struct WAITPARAM {
 
 // The command lists of a stage's flows with their loops expanded, each list made once and shared
 // by every character set up from the same flows (the play scene owns one per stage; dropped
-// with it). A list whose loop the list's bound cut short is reported when it is made, once;
-// loops left unexpanded once the lists reach the stage's budget are reported once per stage.
+// with it). A list whose loop the list's bound cut short is reported when it is made, once.
+// Every list's loops run as often as they say: no stage-wide budget cuts a stored game's loops.
 class cLoopExpansions {
 public:
-    // Commands held by all the lists together (a command with its records takes some 2 KB):
-    // past it, a new list's loops run their body once.
-    static constexpr i64 kBudget = 50000;
     // A command list (a flow's, an item's) with its loops expanded.
     std::shared_ptr<cVector<cFlowCmd>> Expand(const cVector<cFlowCmd>& cmds);
     void Clear();
@@ -186,12 +183,14 @@ public:
     void ForStage(const std::string& stage);
     i64 Held() const { return m_nHeld; }
     std::size_t Lists() const { return m_map.size(); }
+    // The most commands of one list (kMaxExpandedCmds; a test may lower it).
+    void SetListBound(i64 bound) { m_nListBound = bound; }
 
 private:
     std::unordered_map<std::string, std::shared_ptr<cVector<cFlowCmd>>> m_map; // by the commands' bytes
     i64 m_nHeld = 0;
+    i64 m_nListBound = kMaxExpandedCmds;
     std::string m_strStage;
-    bool m_bBudgetReported = false;
 };
 
 // Points every run, key row and command run of the character at its flows. The run list and
@@ -353,7 +352,9 @@ void RestorePosition(cChara& c);
 void DecayKnockback(cChara& c);
 void StepMoveX(cChara& c);
 
-// The direction code held on the hero's keys for the "入力方向" choices (1-8, 0 or 9 none).
+// The direction choice (0-11) a move, shot or summon direction choice stands for: "入力方向"
+// (12) becomes the direction held on the hero's keys ("前" when none), every other choice
+// itself. Movement, shots and summons all resolve "入力方向" here.
 i32 CmdParamKindValue(cGameScene& scene, i32 kind);
 
 // ---- Messages and effect display objects --------------------------------------------------------

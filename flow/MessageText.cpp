@@ -1,6 +1,7 @@
 #include "flow/MessageText.h"
 
 #include "flow/TextLimit.h"
+#include "platform/system/Containers.h"
 
 namespace {
 
@@ -73,9 +74,15 @@ std::string ExpandMessageVars(const std::string& src, const MESSAGEVARS& vars) {
         if (c == '#' && i + 1 < text.size()) {
             const ESCAPE e = ParseEscape(text, i);
             const std::span<const i32> list = e.common ? vars.common : vars.stage;
-            if ((e.common || e.stage) && e.digits && e.number >= 1 && e.number <= kMaxVarNumber &&
-                static_cast<std::size_t>(e.number) < list.size()) {
-                out += FormatValue(list[static_cast<std::size_t>(e.number)], e);
+            if ((e.common || e.stage) && e.digits && e.number >= 1 && e.number <= kMaxVarNumber && !list.empty()) {
+                std::size_t at = static_cast<std::size_t>(e.number);
+                if (at >= list.size()) {
+                    // A variable past its vector (the stage's end at 999) is a bad index as
+                    // anywhere else: reported, the program closed in order, element 0 shown.
+                    ReportBadIndex('V', e.number, list.size(), sizeof(i32));
+                    at = 0;
+                }
+                out += FormatValue(list[at], e);
                 i = e.end;
                 continue;
             }

@@ -511,6 +511,7 @@ i32 cGameScene::PauseLoop() {
     InputClearButtons(in);
     u16 last = 0;
     i32 result = 1;
+    bool shown = false;
     for (i32 frame = 0;; ++frame) {
         if (m_nNestedFrameLimit >= 0 && frame >= m_nNestedFrameLimit) break;
         if (!NestedFrameBegin()) {
@@ -535,13 +536,15 @@ i32 cGameScene::PauseLoop() {
         if (end) break;
         Draw(0, 1, 0, 1);
         NestedFrameEnd();
+        shown = true;
     }
     in = saved;
     m_wButtons = buttons;
     m_wButtonsBefore = before;
     // Whatever ended the wait (the key, its time), a button still held from it is not a new press
-    // in play: the play's key history is the one from before the wait.
-    m_bHeldKeyGuard = 1;
+    // in play: the play's key history is the one from before the wait. A wait that ended before
+    // it showed a frame (a game wait of no time) held no key of its own: held keys go on acting.
+    if (shown) m_bHeldKeyGuard = 1;
     --m_nNestedDepth;
     return result;
 }

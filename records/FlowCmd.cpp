@@ -351,6 +351,11 @@ inline __attribute__((always_inline)) void FixParams(cFlowCmd& c, const CMDLIMIT
     case 29: CheckParam(p, 0, lim.nEffect); break;
     case 30: CheckParam(p, 0, lim.nCharaEffect); break;
     case 31: CheckParam(p, 0, lim.nScrEffect); break;
+    case 32:
+        // A picture past the list falls back to the first picture, as a dedicated picture does:
+        // 0 would close a shown picture instead of showing one. 0 itself names no picture.
+        if (!p.empty() && p[0] != 0) CheckParam(p, 0, lim.nPicture, 1);
+        break;
     case 35: CheckParam(p, 0, lim.nSound); break;
     case 36: CheckParam(p, 0, lim.nBgm); break;
     default: break;

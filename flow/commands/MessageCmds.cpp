@@ -44,8 +44,8 @@ i32 CmdGameWait(cChara& chara, cFlowCmd& cmd) {
     if (!scene || scene->m_nEndRequest) return 0;
     // int[0] tenths of a second: that many times 6 shown frames, whatever the stage's speed.
     const i32 frames = static_cast<i32>(std::clamp<i64>(i64{Param(cmd, 0)} * 6, 0, INT32_MAX));
-    if (frames == 0) return 0;
-    // The wait shows an empty timed message meanwhile.
+    // The wait shows an empty timed message meanwhile. A wait of no time holds the game too: its
+    // loop begins a frame and ends it before drawing.
     MESSAGEARGS a;
     a.displayMode = MSG_TIMED;
     a.frames = frames;

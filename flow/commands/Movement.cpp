@@ -192,17 +192,10 @@ i32 MapMoveDirection(const cChara& c, i32 choice, bool allowDiagonal) {
     case MOVE_BACK: code = right ? MDIR_LEFT : MDIR_RIGHT; break;
     case MOVE_FRONT_Y: code = right ? MDIR_DOWN : MDIR_UP; break;
     case MOVE_BACK_Y: code = right ? MDIR_UP : MDIR_DOWN; break;
-    case MOVE_INPUT: {
-        // The direction held when the flow started: 1 left, 2 right, 3 up, 4 down, 5-8 the
-        // diagonals. Decision: with none held (0) or no single direction (9), and outside a flow
-        // (an item's command), the move has no direction: it stands for its time.
-        static constexpr i32 kByKey[9] = {MDIR_NONE, MDIR_LEFT, MDIR_RIGHT, MDIR_UP, MDIR_DOWN,
-                                          MDIR_UP_LEFT, MDIR_DOWN_LEFT, MDIR_UP_RIGHT, MDIR_DOWN_RIGHT};
-        const cFlowRun* run = c.m_pScene ? c.m_pScene->FlowRun() : nullptr;
-        const i32 slot = run ? run->m_nInputSlot : 0;
-        code = slot >= 0 && slot < 9 ? kByKey[slot] : MDIR_NONE;
-        break;
-    }
+    case MOVE_INPUT:
+        // The direction held when the flow started, as shots and summons read it (older data
+        // sees only the side held; none held is "前").
+        return c.m_pScene ? MapMoveDirection(c, CmdParamKindValue(*c.m_pScene, MOVE_INPUT), allowDiagonal) : MDIR_NONE;
     default:
         // The absolute choices are their codes.
         code = choice >= MOVE_LEFT && choice <= MOVE_DOWN_RIGHT ? choice : MDIR_NONE;

@@ -230,7 +230,12 @@ void KindSpread(const SHOTCALL& c, SHOTSPEC& spec) {
     spec.nStartX = x + spec.nOffsetX;
     spec.nStartY = y + spec.nOffsetY;
     spec.nStepX = spec.nStepY = 0;
-    if (c.Get(eShot::AimAtFire)) a0 = AimedAngle(c, spec, spec.nStartX, spec.nStartY);
+    // Decision: aimed, the fan is centred on the target from its start point, without the
+    // volley's angle (base angle, angle step, jitter), which the line kinds add to their aim:
+    // every volley of an aimed spread is centred on the target. With no target it keeps a0.
+    double toward = 0;
+    if (c.Get(eShot::AimAtFire) && AimAngleAt(c, spec.nStartX + spec.nWidth / 2, spec.nStartY + spec.nHeight / 2, spec, toward))
+        a0 = toward;
     const double step = static_cast<double>(c.Get(eShot::KindParam1));
     const double first = n % 2 == 0 ? a0 - (n / 2 - 0.5) * step : a0 - (n / 2) * step;
     spec.nX = spec.nStartX;
@@ -348,12 +353,9 @@ i32 ResolveShotDirection(cGameScene& scene, const cChara& shooter, i32 code) {
     case 1: return right ? 2 : 3;
     case 4: return right ? 7 : 6;
     case 5: return right ? 6 : 7;
-    case 12: {
-        // The direction held on the hero's keys; none (or the code of "none") is the facing.
-        static constexpr i32 kHeld[9] = {0, 2, 3, 6, 7, 8, 9, 10, 11};
-        const i32 held = CmdParamKindValue(scene, 12);
-        return held >= 1 && held <= 8 ? kHeld[held] : (right ? 3 : 2);
-    }
+    case 12:
+        // The direction held on the hero's keys; none is the facing ("前").
+        return ResolveShotDirection(scene, shooter, CmdParamKindValue(scene, 12));
     default: return code;
     }
 }

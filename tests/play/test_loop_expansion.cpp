@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "records/CharaSettings.h"
 #include "tests/play/PlayFixture.h"
 
 namespace {
@@ -16,12 +17,22 @@ cFlowCmd Cmd(u8 kind, std::initializer_list<u32> params, u8 set = 0) {
     return c;
 }
 
-// A loop of 100,000 runs around one wait: past the list's bound, cut to 10,000 commands.
+// The list's bound these tests set, far below the real one so that a cut list stays small.
+constexpr i64 kTestBound = 10000;
+
+// A loop of 100,000 runs around one wait: past the tests' bound, cut to 10,000 commands.
 cVector<cFlowCmd> HugeLoop(u8 set, u8 loopKind, u8 bodyKind) {
     cVector<cFlowCmd> cmds;
     cmds.push_back(Cmd(loopKind, {100000, 1}, set));
     cmds.push_back(Cmd(bodyKind, {}, set));
     return cmds;
+}
+
+// A status operation adding 1 to character variable var, run together with the next command.
+cFlowCmd AddOne(u32 var) {
+    cFlowCmd c = Cmd(22, {0, 0, var, 0, 0, 1, 0, 1});
+    c.chain = 1;
+    return c;
 }
 
 int Count(const std::string& text, const std::string& what) {
@@ -54,6 +65,7 @@ TEST(LoopExpansion, CharactersAndItemsOfOneDefinitionShareOneListAndOneReportLin
         st.vItem.push_back(item);
     }
     playtest::PlayFixture play(st);
+    play.Scene().m_LoopExpansions.SetListBound(kTestBound);
     ASSERT_TRUE(play.RunUntilPlay());
     cGameScene& s = play.Scene();
     play.Script("R*60 RJ*10 L*30");
@@ -66,7 +78,7 @@ TEST(LoopExpansion, CharactersAndItemsOfOneDefinitionShareOneListAndOneReportLin
         if (!c || c->m_vFlowRun.empty()) continue;
         const cFlowRun& run = c->m_vFlowRun[0];
         ASSERT_TRUE(run.m_pCmdList);
-        EXPECT_EQ(run.m_pCmdList->Size(), kMaxExpandedCmds - 1);
+        EXPECT_EQ(run.m_pCmdList->Size(), kTestBound - 1);
         if (!charaList) charaList = run.m_pCmdList.get();
         EXPECT_EQ(run.m_pCmdList.get(), charaList);
         EXPECT_TRUE(c->m_vFlow[0].cmds.empty()); // the character keeps no copy of its own
@@ -84,7 +96,7 @@ TEST(LoopExpansion, CharactersAndItemsOfOneDefinitionShareOneListAndOneReportLin
     }
     EXPECT_GE(items, 2);
     EXPECT_EQ(s.m_LoopExpansions.Lists(), 2u);
-    EXPECT_LE(s.m_LoopExpansions.Held(), 2 * kMaxExpandedCmds);
+    EXPECT_LE(s.m_LoopExpansions.Held(), 2 * kTestBound);
     EXPECT_EQ(Count(play.Report(), "ループの展開で"), 2) << play.Report();
 
     // A restart of the stage keeps the lists and reports nothing again.
@@ -94,20 +106,44 @@ TEST(LoopExpansion, CharactersAndItemsOfOneDefinitionShareOneListAndOneReportLin
     EXPECT_EQ(Count(play.Report(), "ループの展開で"), 2);
 }
 
-TEST(LoopExpansion, TheStagesListsStayWithinTheirBudget) {
-    playtest::PlayFixture play(playtest::MakeStage(20, 15));
-    cLoopExpansions& lists = play.Scene().m_LoopExpansions;
-    // Distinct lists (bodies of n commands), each cut near the list's bound.
-    for (u32 n = 1; n <= 8; ++n) {
-        cVector<cFlowCmd> cmds = HugeLoop(0, 39, 22);
-        cmds[0].params[1] = n;
-        for (u32 k = 1; k < n; ++k) cmds.push_back(cmds[1]);
-        const auto list = lists.Expand(cmds);
-        // Past the budget the loop runs its body once.
-        if (n > 5) EXPECT_EQ(list->Size(), static_cast<int>(n)) << n;
-        else EXPECT_GT(list->Size(), kMaxExpandedCmds - 10) << n;
+// Eight enemy types, each on the usual loop of 999 runs around a body of 11 commands (run in one
+// frame): every type runs its body 999 times a pass, the sixth as the first; nothing is cut and
+// nothing reported.
+TEST(LoopExpansion, ManyEnemyTypesEachRunTheirLoopsInFull) {
+    cStage st = playtest::MakeStage(40, 15);
+    cEdChara enemy = st.vChara[0];
+    enemy.byOperation = 1;
+    enemy.sPosY = 6;
+    CharaSettings::Set(enemy, eChara::FlyMode, 2);
+    for (u32 type = 0; type < 8; ++type) {
+        cFlow f;
+        f.trigger = 0;
+        f.cmds.push_back(Cmd(39, {999, 11}));
+        for (int k = 0; k < 10; ++k) f.cmds.push_back(AddOne(0));
+        f.cmds.push_back(AddOne(type + 1)); // its own type
+        enemy.vFlow = {f};
+        enemy.sPosX = static_cast<i16>(4 + type * 2);
+        st.vChara.push_back(enemy);
     }
-    EXPECT_LE(lists.Held(), cLoopExpansions::kBudget);
-    EXPECT_EQ(Count(play.Report(), "ループの展開で命令が 10000"), 5);
-    EXPECT_EQ(Count(play.Report(), "以降のループは 1 回ずつ"), 1);
+    st.Prepare();
+    playtest::PlayFixture play(st);
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    s.ForEachChara([](cStageChara& c) { std::fill(c.m_vVar.begin(), c.m_vVar.end(), 0); });
+    play.Step();
+    std::string trace;
+    s.ForEachChara([&](cStageChara& c) {
+        trace += "list " + std::to_string(c.m_vFlowRun[0].m_pCmdList->Size()) + " vars";
+        for (i32 v : c.m_vVar) trace += " " + std::to_string(v);
+        trace += "\n";
+    });
+    std::string want;
+    for (int type = 0; type < 8; ++type) {
+        want += "list 10989 vars 9990";
+        for (int v = 1; v <= 8; ++v) want += v == type + 1 ? " 999" : " 0";
+        want += "\n";
+    }
+    EXPECT_EQ(trace, want);
+    EXPECT_EQ(s.m_LoopExpansions.Lists(), 8u);
+    EXPECT_EQ(Count(play.Report(), "ループの展開で"), 0) << play.Report();
 }

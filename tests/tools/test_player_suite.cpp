@@ -243,8 +243,8 @@ TEST_F(PlayerSuite, ShotsGoTheWayTheKeysAreHeld) {
             trace += b;
         }
     }
-    // A replay keeps the eight directions from its version 780 on: up held (key state 3) reads
-    // as none before.
+    // A replay keeps the eight directions from its version 780 on: up held ("上", 6) reads
+    // as none ("前", 0) before.
     Start(kStages[0].file);
     sim.Frame({4, 0});
     const i32 mode = g_Game.g_nGameMode;
