@@ -72,7 +72,7 @@ bool BelowGameFolder(const fs::path& path, fs::path& below) {
 // A path as the report shows it: below the game folder with the data's '\', else whole.
 std::string Shown(const fs::path& path) {
     fs::path below;
-    if (!BelowGameFolder(path, below)) return path.string();
+    if (!BelowGameFolder(path, below) || below == ".") return path.string();
     std::string s = below.string();
     for (char& c : s)
         if (c == '/') c = '\\';
