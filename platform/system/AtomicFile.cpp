@@ -5,9 +5,9 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <string>
 #include <mutex>
 #include <set>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
