@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/system/AtomicFile.h"
 #include "platform/system/Sjis.h"
 
 namespace fs = std::filesystem;
@@ -270,8 +271,6 @@ bool IsDirectory(const std::string& sjisPath) {
 }
 
 bool MakeDirectory(const std::string& sjisPath) {
-    const fs::path p = ResolvePath(sjisPath);
-    std::error_code ec;
-    fs::create_directory(p, ec);
-    return fs::is_directory(p, ec);
+    const FolderMade made = MakeWriteFolder(ResolvePath(sjisPath));
+    return made == FolderMade::Made || made == FolderMade::Existed;
 }
