@@ -44,7 +44,7 @@ const STAGECLEAR kStages[] = {
     {"Demo-1", "data\\stg4\\Demo-1.stg4_001", ".*5 R*400"},
     {"Demo-2", "data\\stg4\\Demo-2.stg4_001", ".*5 R*300"},
     {"Demo-3", "data\\stg4\\Demo-3.stg4_001",
-     ".*5 R*36 RJ*26 R*3 .*20 R*10 RJ*26 R*4 .*20 R*26 RJ*30 R*5 .*20 R*10 RJ*30 R*40 .*60"},
+     ".*5 R*36 RJ*26 R*3 .*20 R*10 RJ*26 R*4 .*20 R*26 RJ*30 R*5 .*20 R*16 RJ*30 R*40 .*60"},
     {"c01", "data\\stg4\\c01-1.stg4_001", ".*5 R*260"},
     {"c02", "data\\stg4\\c02-1.stg4_001",
      ".*5 R*6 RJ*26 R*3 .*15 R*14 RJ*26 R*3 .*15 R*12 RJ*28 R*3 .*15 R*10 RJ*28 R*30 .*30"},
