@@ -98,12 +98,10 @@ inline __attribute__((always_inline)) uint32_t SumLoop(const unsigned char* p, s
     for (size_t i = 0; i < n; ++i) sum += p[i];
     return sum;
 }
-BENCH_REF_LOOPS_AT(64) static uint32_t SumAtLine(const unsigned char* p,
-                                                                                            size_t n) {
+BENCH_REF_LOOPS_AT(64) static uint32_t SumAtLine(const unsigned char* p, size_t n) {
     return SumLoop(p, n);
 }
-BENCH_REF_LOOPS_AT(32) static uint32_t SumAtHalfLine(const unsigned char* p,
-                                                                                                size_t n) {
+BENCH_REF_LOOPS_AT(32) static uint32_t SumAtHalfLine(const unsigned char* p, size_t n) {
     __asm__ volatile("jmp 1f\n\t.skip 30, 0x90\n1:");
     return SumLoop(p, n);
 }
