@@ -109,6 +109,8 @@ void cGameScene::WalkListed(const std::vector<cStageChara*>& list, Fn&& fn) {
     cObjList<cStageChara>::WalkScope scope(m_lstChara);
     for (std::size_t k = 0; k < list.size(); ++k) {
         if (k + cObjList<cStageChara>::kAhead < list.size()) PrefetchWalked(*list[k + cObjList<cStageChara>::kAhead]);
+        if (k + cObjList<cStageChara>::kAhead / 2 < list.size())
+            PrefetchFlowRuns(*list[k + cObjList<cStageChara>::kAhead / 2]);
         if (!list[k]->IsRemoved() && !Call(fn, *list[k])) return;
     }
     for (int i = m_StepWork.nSize; i < m_lstChara.Size(); ++i)
