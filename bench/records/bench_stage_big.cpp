@@ -120,7 +120,7 @@ void BM_BigStageLoadFile(benchmark::State& state) {
         [&] {
             if (!LoadStageFile(target, file.path.string())) state.SkipWithError("load failed");
         },
-        [&] { bench_ref::RefChecksum(file.bytes); });
+        bench_ref::RefChecksum(file.bytes));
     state.counters["file_mb"] = static_cast<double>(file.bytes.size()) / 1e6;
     if (measured) {
         state.counters["peak_mb"] = static_cast<double>(peakKb) / 1e3;
