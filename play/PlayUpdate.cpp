@@ -272,7 +272,7 @@ i32 cGameScene::PlayStep(i32 step) {
 // player. A non-zero result ends the frame.
 i32 cGameScene::CharaPass(bool blockCharas) {
     i32 end = 0;
-    WalkListed(m_StepWork.acting, [&](cStageChara& c) -> bool {
+    WalkListed(blockCharas ? m_StepWork.actingBlock : m_StepWork.acting, [&](cStageChara& c) -> bool {
         if ((c.m_bBlockChara != 0) != blockCharas || c.IsDying() || !c.m_bInRange || !c.m_bActive) return true;
         RunFlowsOf(c, TRIG_ALWAYS);
         if (c.IsRemoved()) return true;
