@@ -15,6 +15,7 @@ constexpr std::size_t kLineLimit = 1023;
 
 std::mutex g_reportMutex;
 std::string g_reportPath;
+bool g_reportStderr = false;
 
 std::mutex g_debugMutex;
 bool g_debugOn = false;
@@ -44,6 +45,10 @@ bool AppendTo(const std::string& path, const char* mode, const std::string& byte
 
 int AppendReport(const std::string& text) {
     std::lock_guard lock(g_reportMutex);
+    if (g_reportStderr) {
+        const std::string utf8 = ToDisplayText(text);
+        return std::fwrite(utf8.data(), 1, utf8.size(), stderr) == utf8.size() ? 1 : 0;
+    }
     return AppendTo(g_reportPath, "ab", ToDiskLine(text)) ? 1 : 0;
 }
 
@@ -55,7 +60,14 @@ bool SetReportFile(const std::string& path) {
     if (!f) return false;
     std::fclose(f);
     g_reportPath = path;
+    g_reportStderr = false;
     return true;
+}
+
+void SetReportToStderr() {
+    std::lock_guard lock(g_reportMutex);
+    g_reportPath.clear();
+    g_reportStderr = true;
 }
 
 const std::string& GetReportFile() { return g_reportPath; }
