@@ -9,7 +9,7 @@
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
 exe=$(realpath "$1") maker=$(realpath "$2") work=$3
-for tool in openbox xdotool xwininfo xprop flock md5sum; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
+for tool in openbox xdotool xwininfo xprop import convert flock md5sum; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
 rm -rf "$work" && mkdir -p "$work" && "$maker" "$work/game" >/dev/null || exit 1
 # The window manager keeps its settings and cache in the work folder, not in the user's home.
 export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
@@ -33,13 +33,23 @@ game_window() {
 }
 # Where the window's client area is on the screen, as "x,y".
 place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x","y}'; }
-# Starts the game and sets pid and id; the window manager has framed the window and the game
-# has seen its place once id is set and a moment has passed.
+# Starts the game and sets pid and id, and returns once the title menu has faded in (most of
+# the client area is lit): the game runs its frames, and its window thread has long taken the
+# window manager's news of where the window is.
 start() {
     "$exe" 2>>"$work/game.err" & pid=$!
     id=$(game_window)
     [ -n "$id" ] || { echo "$1: no window"; kill -KILL $pid; wait $pid; exit 1; }
-    sleep 1
+    local at lit
+    for _ in $(seq 240); do
+        at=$(place "$id")
+        import -window root "$work/screen.png"
+        lit=$(convert "$work/screen.png" -crop "640x480+${at%,*}+${at#*,}" +repage -threshold 1% -format "%[fx:mean]" info:)
+        awk -v m="$lit" 'BEGIN{exit !(m > 0.5)}' && return
+        sleep 0.5
+    done
+    echo "$1: the title menu never showed"
+    fail=1
 }
 # Closes the game in order (as a second copy does) and waits for its end.
 stop() {
