@@ -58,14 +58,66 @@ void ForRows(Locked& lk, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, Fn fn) {
            static_cast<int>(sp.i1 - sp.i0));
 }
 
-// A row through per-channel tables (each entry already in its lane): the target keeps the bits
-// of keep, takes add and the three looked-up channels; source pixels matching the key
-// (value kv under mask km; kv outside the mask matches nothing) leave the target as it is.
-PIXEL_LOOP_CLONES void MapRow(u32* d, const u32* s, int n, const u32* tb, const u32* tg, const u32* tr, u32 keep,
-                              u32 add, u32 km, u32 kv) {
+// An 8-bit row through a map of palette indexes, keyed source pixels left out.
+void IndexMapRow(u32* d, const u32* s, int n, const u8* map, u32 km, u32 kv) {
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i];
+        if ((v & km) != kv) d[i] = map[v & 255];
+    }
+}
+
+// The DirectDraw colour blend of a row. Each channel c halved toward the colour's t steps
+// times, floor((c + t) / 2) at each step, is t + floor((c - t) / 2^steps): each halving adds t
+// to t + floor((c - t) / 2^k) and halves, and a floor of a floor by powers of two is one floor.
+// At 16 bits the result is cut to the grid. The target keeps its alpha; source pixels matching
+// the key (value kv under mask km; kv outside the mask matches nothing) leave it as it is.
+template <bool Sixteen>
+PIXEL_LOOP_CLONES void HalvedTowardRow(u32* d, const u32* s, int n, u32 tc, int steps, u32 km, u32 kv) {
+    const cGridMath g = g_Grid.math;
+    const i32 t0 = static_cast<i32>(tc & 255), t1 = static_cast<i32>((tc >> 8) & 255), t2 = static_cast<i32>((tc >> 16) & 255);
     for (int i = 0; i < n; ++i) {
         const u32 v = s[i], o = d[i];
-        const u32 nv = (o & keep) | add | tr[(v >> 16) & 255] | tg[(v >> 8) & 255] | tb[v & 255];
+        const u32 b = static_cast<u32>(t0 + ((static_cast<i32>(v & 255) - t0) >> steps));
+        const u32 gr = static_cast<u32>(t1 + ((static_cast<i32>((v >> 8) & 255) - t1) >> steps));
+        const u32 r = static_cast<u32>(t2 + ((static_cast<i32>((v >> 16) & 255) - t2) >> steps));
+        u32 nv = b | gr << 8 | r << 16;
+        if constexpr (Sixteen) nv = GridMathCutLane(b, g.max[0], g.mul[0], g.shift[0]) |
+                                     GridMathCutLane(gr, g.max[1], g.mul[1], g.shift[1]) << 8 |
+                                     GridMathCutLane(r, g.max[2], g.mul[2], g.shift[2]) << 16;
+        nv |= o & 0xFF000000u;
+        d[i] = (v & km) == kv ? o : nv;
+    }
+}
+
+// The Direct3D colour blend of locked pixels: each channel value c (at 16 bits the channel's
+// raw value) mixed with the colour's t, half and half (Half) or by the share F / 255 of the
+// source, rounded down; alpha set, at 16 bits back to the stored scale. The share's rule, c * f
+// + t * (1 - f) in doubles with f = F / 255 (F 64, 32 or 16), truncated, equals the exact
+// (c * F + t * (255 - F)) / 255 for every c and t of 0..255 (checked for all of them): the
+// integers are what the loop computes, the division by 255 as (x + 1 + (x >> 8)) >> 8, exact for
+// x below 65535 (x is at most 255 * 255).
+template <bool Sixteen, bool Half>
+PIXEL_LOOP_CLONES void MixedTowardRow(u32* d, const u32* s, int n, u32 tc, u32 share, u32 km, u32 kv) {
+    const cGridMath g = g_Grid.math;
+    const u32 t0 = tc & 255, t1 = (tc >> 8) & 255, t2 = (tc >> 16) & 255;
+    const u32 rest = 255 - share, r0 = t0 * rest, r1 = t1 * rest, r2 = t2 * rest;
+    // At 16 bits the alpha lane of every result is 1 on the channel scale.
+    const u32 alpha = Sixteen ? GridMathExpandLane(1, g.max[3], g.mul[3], g.shift[3]) << 24 : 0xFF000000u;
+    auto mix = [&](u32 v, int lane, u32 t, u32 r) -> u32 {
+        u32 c = (v >> (8 * lane)) & 255;
+        if constexpr (Sixteen) c = GridMathRawLane(c, g.max[lane]);
+        u32 m;
+        if constexpr (Half) m = (c + t) >> 1;
+        else {
+            const u32 x = c * share + r;
+            m = (x + 1 + (x >> 8)) >> 8;
+        }
+        if constexpr (Sixteen) m = GridMathExpandLane(m, g.max[lane], g.mul[lane], g.shift[lane]);
+        return m << (8 * lane);
+    };
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i], o = d[i];
+        const u32 nv = alpha | mix(v, 0, t0, r0) | mix(v, 1, t1, r1) | mix(v, 2, t2, r2);
         d[i] = (v & km) == kv ? o : nv;
     }
 }
@@ -351,53 +403,55 @@ i32 DDBltColorBlend(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDAT
     const bool skip = key == 1;
     if (!lpDTCon && g_nBpp == 8) {
         if (!table) return 0;
+        // Each index goes through the table n times: the n-th power of that map, made by
+        // squaring, is looked up once a pixel.
         const u32 ci = colorIndex & 255;
-        ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
-            if (skip && isKey(s)) return;
-            u32 p = s & 255;
-            for (i32 k = 0; k < n; ++k) p = table[p * 256 + ci];
-            d = p;
-        });
+        u8 step[256], map[256];
+        for (u32 p = 0; p < 256; ++p) {
+            step[p] = table[p * 256 + ci];
+            map[p] = static_cast<u8>(p);
+        }
+        for (u32 k = static_cast<u32>(n); k; k >>= 1) {
+            u8 next[256];
+            if (k & 1) {
+                for (u32 p = 0; p < 256; ++p) next[p] = step[map[p]];
+                std::copy(next, next + 256, map);
+            }
+            for (u32 p = 0; p < 256; ++p) next[p] = step[step[p]];
+            std::copy(next, next + 256, step);
+        }
+        const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
+        ForRows(lk, x, y, w, h, sx, sy, [&](u32* d, const u32* s, int len) { IndexMapRow(d, s, len, map, km, kv); });
         return 1;
     }
     // Halving toward the colour settles within 9 steps: more change nothing.
     const i32 steps = std::min(n, 16);
     const bool sixteen = g_Grid.on;
-    // Every channel depends on that channel alone: each source byte's result is looked up.
-    u32 tab[3][256];
     const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
     if (!lpDTCon) {
-        // At 16 bits the entries hold channel values: the colour on the stored scale.
+        // At 16 bits the channels are halved on the stored scale: the colour on it too.
         const u32 tc = sixteen ? GridFromRaw(Rgb(t.peRed, t.peGreen, t.peBlue)) : Rgb(t.peRed, t.peGreen, t.peBlue);
-        for (int lane = 0; lane < 3; ++lane)
-            for (u32 c = 0; c < 256; ++c) {
-                u32 v = c;
-                for (i32 k = 0; k < steps; ++k) v = (v + Ch(tc, 8 * lane)) >> 1;
-                tab[lane][c] = GridCut(v << (8 * lane)) & (255u << (8 * lane));
-            }
-        ForRows(lk, x, y, w, h, sx, sy,
-                [&](u32* d, const u32* s, int len) { MapRow(d, s, len, tab[0], tab[1], tab[2], 0xFF000000u, 0, km, kv); });
+        ForRows(lk, x, y, w, h, sx, sy, [&](u32* d, const u32* s, int len) {
+            if (sixteen) HalvedTowardRow<true>(d, s, len, tc, steps, km, kv);
+            else HalvedTowardRow<false>(d, s, len, tc, steps, km, kv);
+        });
         return 1;
     }
     // Direct3D on locked pixels: half and half at level 1, then fixed source shares; at 16 bits
     // on the channel values, the colour reduced into their ranges.
-    static const double kShare[3] = {64.0 / 255, 32.0 / 255, 16.0 / 255};
-    const double f = n >= 2 ? kShare[std::min(n, 4) - 2] : 0;
-    auto mix = [&](u32 sc, u32 tc) -> u32 {
-        if (n == 1) return (sc + tc) >> 1;
-        return static_cast<u32>(sc * f + tc * (1 - f));
-    };
+    static const u32 kShare[3] = {64, 32, 16};
+    const u32 share = n >= 2 ? kShare[std::min(n, 4) - 2] : 0;
     const u32 tc = Rgb(t.peRed, t.peGreen, t.peBlue);
     const u32 tr = sixteen ? GridRaw(GridCut(tc)) : tc;
-    for (int lane = 0; lane < 3; ++lane)
-        for (u32 c = 0; c < 256; ++c) {
-            const int sh = 8 * lane;
-            const u32 m = mix(Ch(sixteen ? GridRaw(c << sh) : c << sh, sh), Ch(tr, sh)) << sh;
-            tab[lane][c] = (sixteen ? GridFromRaw(1u << 24 | m) : m) & (255u << sh);
+    ForRows(lk, x, y, w, h, sx, sy, [&](u32* d, const u32* s, int len) {
+        if (n == 1) {
+            if (sixteen) MixedTowardRow<true, true>(d, s, len, tr, share, km, kv);
+            else MixedTowardRow<false, true>(d, s, len, tr, share, km, kv);
+        } else {
+            if (sixteen) MixedTowardRow<true, false>(d, s, len, tr, share, km, kv);
+            else MixedTowardRow<false, false>(d, s, len, tr, share, km, kv);
         }
-    const u32 alpha = sixteen ? GridFromRaw(1u << 24) & 0xFF000000u : 0xFF000000u;
-    ForRows(lk, x, y, w, h, sx, sy,
-            [&](u32* d, const u32* s, int len) { MapRow(d, s, len, tab[0], tab[1], tab[2], 0, alpha, km, kv); });
+    });
     return 1;
 }
 

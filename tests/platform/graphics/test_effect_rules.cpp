@@ -1,0 +1,130 @@
+// The pixel effect blitters against their rules, pixel by pixel, in every personality: random
+// source and target pixels (keyed ones among them), drawn through each blitter's own entry point
+// as a frame calls it, and compared with what the rule written out plainly gives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/graphics/Raster.h"
+#include "platform/system/Random.h"
+#include "tests/platform/graphics/GfxTestUtil.h"
+
+namespace {
+
+class EffectRulesTest : public ::testing::TestWithParam<GfxMode> {
+protected:
+    void SetUp() override {
+        mode = std::make_unique<ScopedMode>(GetParam());
+        ASSERT_TRUE(mode->ok);
+        // Locked pixels in Direct3D: a system texture as the source, a work surface as the target.
+        ASSERT_TRUE(DDCreateSurface(&src, kW, kH, 1, 0, DTMEMORYTYPE_SYSTEM));
+        ASSERT_TRUE(DDCreateSurface(&dst, kW, kH, 1, 0, DTMEMORYTYPE_VIDEO_RT));
+        for (int a = 0; a < 256; ++a)
+            for (int b = 0; b < 256; ++b) g_lpBlendTable[a * 256 + b] = static_cast<u8>((a * 7 + b * 3 + (a ^ b)) & 255);
+    }
+    void TearDown() override {
+        DDReleaseSurface(&src);
+        DDReleaseSurface(&dst);
+        mode.reset();
+    }
+    // Fills both surfaces with random pixels, about one source pixel in six of the key colour.
+    void Randomise(u32 seed) {
+        cCrtRandom gen(seed);
+        const KeyTest isKey = ModeKeyTest();
+        auto next = [&] { return static_cast<u32>(gen.Next()) << 17 ^ static_cast<u32>(gen.Next()) << 2 ^ static_cast<u32>(gen.Next()); };
+        for (u32& p : Src().px) {
+            p = next();
+            if (gen.Next() % 6 == 0) p = (p & ~isKey.mask) | isKey.value;
+        }
+        for (u32& p : Dst().px) p = next();
+    }
+    PixelStore& Src() { return *SurfacePixels(&src); }
+    PixelStore& Dst() { return *SurfacePixels(&dst); }
+    static constexpr int kW = 150, kH = 90;
+    std::unique_ptr<ScopedMode> mode;
+    DDSURFACEDATA src, dst;
+};
+
+// The rectangles each rule is drawn over: inside, clipped on every side, and a single column.
+struct RuleRect {
+    int x, y, w, h, sx, sy;
+};
+constexpr RuleRect kRuleRects[] = {{3, 4, 131, 70, 9, 11}, {-7, -5, 60, 40, 20, 30}, {120, 70, 50, 40, 100, 60},
+                                   {40, 10, 1, 60, 149, 0}, {10, 20, 40, 30, -4, -9}};
+
+// Calls fn(target pixel, source pixel) for every pixel pair of a rectangle inside both surfaces.
+template <class Fn>
+void EachPair(PixelStore& d, const PixelStore& s, const RuleRect& r, Fn fn) {
+    for (int j = 0; j < r.h; ++j)
+        for (int i = 0; i < r.w; ++i) {
+            const int tx = r.x + i, ty = r.y + j, px = r.sx + i, py = r.sy + j;
+            if (tx < 0 || ty < 0 || tx >= d.width || ty >= d.height || px < 0 || py < 0 || px >= s.width || py >= s.height)
+                continue;
+            fn(d.px[static_cast<std::size_t>(ty * d.width + tx)], s.px[static_cast<std::size_t>(py * s.width + px)]);
+        }
+}
+
+u32 Lane(u32 p, int lane) { return (p >> (8 * lane)) & 255; }
+
+} // namespace
+
+// The colour blend toward a palette colour at levels 0 to 20: at 8 bits the blend table n times
+// from the source index; in DirectDraw each channel halved toward the colour n times (at 16 bits
+// cut to the grid), the target's alpha kept; in Direct3D half and half at level 1, then the
+// source's share 64, 32 or 16 / 255 of each channel value (at 16 bits the raw values), alpha set.
+TEST_P(EffectRulesTest, ColourBlendMatchesThePixelRule) {
+    const KeyTest isKey = ModeKeyTest();
+    const bool d3d = lpDTCon != nullptr, sixteen = g_Grid.on;
+    int round = 0;
+    for (const i32 level : {0, 1, 2, 3, 4, 7, 9, 16, 20})
+        for (const u32 colour : {3u, 77u, 200u})
+            for (const u32 key : {0u, 1u}) {
+                const RuleRect& r = kRuleRects[static_cast<std::size_t>(round++) % std::size(kRuleRects)];
+                Randomise(static_cast<u32>(round));
+                g_palBase[colour] = PALETTEENTRY{static_cast<u8>(colour * 5), static_cast<u8>(255 - colour), static_cast<u8>(colour ^ 0x5A), 1};
+                std::vector<u32> expected = Dst().px;
+                const i32 drawn = DDBltColorBlend(&dst, r.x, r.y, r.w, r.h, &src, r.sx, r.sy, key, &g_palBase, g_lpBlendTable, colour, level);
+                const PALETTEENTRY& t = g_palBase[colour];
+                const u32 rgb = u32(t.peRed) << 16 | u32(t.peGreen) << 8 | t.peBlue;
+                PixelStore copy = Dst();
+                copy.px = expected;
+                if (!(d3d && level == 0))
+                    EachPair(copy, Src(), r, [&](u32& o, u32 s) {
+                        if (key == 1 && isKey(s)) return;
+                        if (!d3d && g_nBpp == 8) {
+                            u32 p = s & 255;
+                            for (i32 k = 0; k < level; ++k) p = g_lpBlendTable[p * 256 + colour];
+                            o = p;
+                            return;
+                        }
+                        u32 v = 0;
+                        if (!d3d) {
+                            const u32 tc = sixteen ? GridFromRaw(rgb) : rgb;
+                            for (int lane = 0; lane < 3; ++lane) {
+                                u32 c = Lane(s, lane);
+                                for (i32 k = 0; k < level; ++k) c = (c + Lane(tc, lane)) >> 1;
+                                v |= c << (8 * lane);
+                            }
+                            o = (GridCut(v) & 0xFFFFFF) | (o & 0xFF000000u);
+                            return;
+                        }
+                        const double f = level == 2 ? 64.0 / 255 : level == 3 ? 32.0 / 255 : 16.0 / 255;
+                        const u32 tr = sixteen ? GridRaw(GridCut(rgb)) : rgb;
+                        const u32 c = sixteen ? GridRaw(s) : s;
+                        for (int lane = 0; lane < 3; ++lane) {
+                            const u32 a = Lane(c, lane), b = Lane(tr, lane);
+                            v |= (level == 1 ? (a + b) >> 1 : static_cast<u32>(a * f + b * (1 - f))) << (8 * lane);
+                        }
+                        o = sixteen ? GridFromRaw(1u << 24 | v) : 0xFF000000u | v;
+                    });
+                EXPECT_EQ(drawn, d3d && level == 0 ? 0 : 1);
+                ASSERT_EQ(Dst().px, copy.px) << "level " << level << " colour " << colour << " key " << key << " at " << r.x << ","
+                                             << r.y;
+            }
+}
+
+INSTANTIATE_TEST_SUITE_P(Personalities, EffectRulesTest,
+                         ::testing::Values(GfxMode{true, 32}, GfxMode{true, 16}, GfxMode{false, 32}, GfxMode{false, 16},
+                                           GfxMode{false, 8}),
+                         [](const auto& info) { return ModeName(info.param); });
