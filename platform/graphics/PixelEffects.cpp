@@ -122,6 +122,17 @@ PIXEL_LOOP_CLONES void MixedTowardRow(u32* d, const u32* s, int n, u32 tc, u32 s
     }
 }
 
+// The grid rules on the three colour lanes alone (alpha 0), for rows that set alpha themselves.
+inline u32 GridMathRaw3(u32 p, const cGridMath& g) {
+    return GridMathRawLane(p & 255, g.max[0]) | GridMathRawLane((p >> 8) & 255, g.max[1]) << 8 |
+           GridMathRawLane((p >> 16) & 255, g.max[2]) << 16;
+}
+inline u32 GridMathFromRaw3(u32 p, const cGridMath& g) {
+    return GridMathExpandLane(p & 255, g.max[0], g.mul[0], g.shift[0]) |
+           GridMathExpandLane((p >> 8) & 255, g.max[1], g.mul[1], g.shift[1]) << 8 |
+           GridMathExpandLane((p >> 16) & 255, g.max[2], g.mul[2], g.shift[2]) << 16;
+}
+
 // Half and half of source and target per channel, alpha dropped: (a + b) >> 1 in every lane.
 inline u32 HalfSum(u32 a, u32 b) { return ((a & b) + (((a ^ b) & 0xFEFEFEFEu) >> 1)) & 0xFFFFFFu; }
 
@@ -143,12 +154,27 @@ PIXEL_LOOP_CLONES void HalfAlphaRowDD(u32* d, const u32* s, int n, u32 km, u32 k
 template <bool Sixteen>
 PIXEL_LOOP_CLONES void HalfAlphaRowD3D(u32* d, const u32* s, int n, u32 km, u32 kv) {
     const cGridMath g = g_Grid.math;
+    const u32 alpha = GridMathExpandLane(1, g.max[3], g.mul[3], g.shift[3]) << 24;
     for (int i = 0; i < n; ++i) {
         const u32 v = s[i], o = d[i];
         u32 nv;
-        if constexpr (Sixteen) nv = GridMathFromRaw(1u << 24 | HalfSum(GridMathRaw(v, g), GridMathRaw(o, g)), g);
+        if constexpr (Sixteen) nv = alpha | GridMathFromRaw3(HalfSum(GridMathRaw3(v, g), GridMathRaw3(o, g)), g);
         else nv = 0xFF000000u | HalfSum(v, o);
         d[i] = (v & km) == kv ? o : nv;
+    }
+}
+
+// The fade of a row toward a colour: each channel (s * w + c * (256 - w)) >> 8, cw holding
+// each lane's c * (256 - w); alpha kept; at 16 bits cut to the grid, on all four lanes.
+template <bool Sixteen>
+PIXEL_LOOP_CLONES void FadeRow(u32* d, const u32* s, int n, u32 w, u32 c0, u32 c1, u32 c2) {
+    const cGridMath g = g_Grid.math;
+    for (int i = 0; i < n; ++i) {
+        const u32 p = s[i];
+        u32 v = (p & 0xFF000000u) | ((((p >> 16) & 255) * w + c2) >> 8) << 16 | ((((p >> 8) & 255) * w + c1) >> 8) << 8 |
+                (((p & 255) * w + c0) >> 8);
+        if constexpr (Sixteen) v = GridMathCut(v, g);
+        d[i] = v;
     }
 }
 
@@ -719,13 +745,33 @@ void DDChangeColorSrc(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACED
     DDBeginScene();
     const Span sp = Clip(lk, x, y, w, h, x, y);
     if (sp.Empty()) return;
-    for (i64 j = sp.j0; j < sp.j1; ++j)
-        RasterGpuSpan(lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x + sp.i0,
-                      lk.src.lpPixels + (y + j) * lk.src.nPitch + x + sp.i0, static_cast<int>(sp.i1 - sp.i0), op);
-    if (PixelStore* d = SurfacePixels(lk.dst.lpSD))
-        GridSnapRect(*d, x + sp.i0, y + sp.j0, sp.i1 - sp.i0, sp.j1 - sp.j0);
+    // Each row snapped to the grid while it is still in the cache.
+    for (i64 j = sp.j0; j < sp.j1; ++j) {
+        u32* d = lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x + sp.i0;
+        const int n = static_cast<int>(sp.i1 - sp.i0);
+        RasterGpuSpan(d, lk.src.lpPixels + (y + j) * lk.src.nPitch + x + sp.i0, n, op);
+        if (g_Grid.on) GridSnapRow(d, n);
+    }
 }
 
 void DDChangeColor(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 alpha, u8 red, u8 green, u8 blue) {
     DDChangeColorSrc(dst, x, y, w, h, dst, alpha, red, green, blue);
+}
+
+void DDFade_UnPal(DDSURFACEDATA* dst, i32 w, u8 red, u8 green, u8 blue, DDSURFACEDATA* src) {
+    if (lpDTCon) {
+        DebugLog("D3DではDDFade_UnPalは未対応");
+        return;
+    }
+    PixelStore* d = SurfacePixels(dst);
+    const PixelStore* s = SurfacePixels(src);
+    if (!d || !s) return;
+    w = std::clamp(w, 0, 256);
+    const i32 W = std::min(d->width, s->width), H = std::min(d->height, s->height);
+    const u32 cw = static_cast<u32>(256 - w), uw = static_cast<u32>(w);
+    // At 16 bits the mix is made on the 0..255 scale and scaled back down.
+    for (i32 y = 0; y < H; ++y) {
+        if (g_Grid.on) FadeRow<true>(d->Row(y), s->Row(y), W, uw, blue * cw, green * cw, red * cw);
+        else FadeRow<false>(d->Row(y), s->Row(y), W, uw, blue * cw, green * cw, red * cw);
+    }
 }

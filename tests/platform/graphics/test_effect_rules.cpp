@@ -124,6 +124,98 @@ TEST_P(EffectRulesTest, ColourBlendMatchesThePixelRule) {
             }
 }
 
+// The half alpha: at 8 bits the blend table of source and target index (a target index of 0
+// takes the source, a source index of 0 is left out with the key); in DirectDraw each channel
+// the half sum (at 16 bits cut to the grid), a target pixel of the key colour taking the source,
+// alpha kept; in Direct3D the half sum of the channel values (at 16 bits the raw values), alpha set.
+TEST_P(EffectRulesTest, HalfAlphaMatchesThePixelRule) {
+    const KeyTest isKey = ModeKeyTest();
+    const bool d3d = lpDTCon != nullptr, sixteen = g_Grid.on;
+    auto half = [](u32 a, u32 b) {
+        u32 v = 0;
+        for (int lane = 0; lane < 3; ++lane) v |= ((Lane(a, lane) + Lane(b, lane)) >> 1) << (8 * lane);
+        return v;
+    };
+    int round = 0;
+    for (const RuleRect& r : kRuleRects)
+        for (const u32 key : {0u, 1u}) {
+            Randomise(static_cast<u32>(100 + round++));
+            // Some target pixels of the key colour.
+            for (std::size_t i = 0; i < Dst().px.size(); i += 5) Dst().px[i] = (Dst().px[i] & ~isKey.mask) | isKey.value;
+            PixelStore copy = Dst();
+            EachPair(copy, Src(), r, [&](u32& o, u32 s) {
+                if (!d3d && g_nBpp == 8) {
+                    const u32 si = s & 255, di = o & 255;
+                    if (key == 1 && si == 0) return;
+                    o = di == 0 ? si : g_lpBlendTable[si + di * 256];
+                    return;
+                }
+                if (key == 1 && isKey(s)) return;
+                if (!d3d) {
+                    const u32 m = isKey(o) ? s & 0xFFFFFF : GridCut(half(s, o)) & 0xFFFFFF;
+                    o = (o & 0xFF000000u) | m;
+                    return;
+                }
+                o = sixteen ? GridFromRaw(1u << 24 | half(GridRaw(s), GridRaw(o))) : 0xFF000000u | half(s, o);
+            });
+            EXPECT_EQ(DDBltHalfAlpha(&dst, r.x, r.y, r.w, r.h, &src, r.sx, r.sy, key, g_lpBlendTable), 1);
+            ASSERT_EQ(Dst().px, copy.px) << "key " << key << " at " << r.x << "," << r.y;
+        }
+}
+
+// The fades of the transitions, frame by frame from the full frame to the colour: in DirectDraw
+// the frame as it was when the fade began, each channel mixed with the colour by the weight
+// sin(phase) * 256 (at 16 bits cut to the grid), alpha kept; in Direct3D black of alpha
+// 255 - sin(phase) * 255 blended over the frame (at 16 bits snapped to the grid).
+TEST_P(EffectRulesTest, TransitionFadesMatchThePixelRule) {
+    if (g_nBpp == 8) GTEST_SKIP() << "the palette fades";
+    const bool d3d = lpDTCon != nullptr;
+    PixelStore& back = *SurfacePixels(&g_sdBackBuffer);
+    DDTransition(&g_palDisplay, 0, 255, 0, 0, 0, 30.0, &g_palCur, 1); // from the start
+    cCrtRandom gen(5);
+    for (u32& p : back.px) p = static_cast<u32>(gen.Next()) << 17 ^ static_cast<u32>(gen.Next()) << 3 ^ static_cast<u32>(gen.Next());
+    const std::vector<u32> first = back.px;
+    const u8 red = 200, green = 40, blue = 99;
+    for (const double phase : {90.0, 60.0, 30.0, 0.0}) {
+        std::vector<u32> expected = back.px;
+        const double sn = std::sin(phase * 0.017453292519943295);
+        if (!d3d) {
+            const u32 w = static_cast<u32>(std::clamp(static_cast<i32>(sn * 256), 0, 256));
+            const u32 c[3] = {blue, green, red};
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                u32 v = first[i] & 0xFF000000u;
+                for (int lane = 0; lane < 3; ++lane) v |= ((Lane(first[i], lane) * w + c[lane] * (256 - w)) >> 8) << (8 * lane);
+                expected[i] = GridCut(v);
+            }
+        } else {
+            const u32 a = std::min<u32>(static_cast<u32>(sn * 255), 255);
+            for (u32& p : expected)
+                if (a < 255) p = GridSnap(BlendPixel((255 - a) << 24, p));
+        }
+        // The fully faded frame ends the fade.
+        EXPECT_EQ(DDTransition(&g_palDisplay, 0, 255, red, green, blue, 30.0, &g_palCur, 0), phase == 0.0);
+        ASSERT_EQ(back.px, expected) << "phase " << phase;
+    }
+}
+
+// The Direct3D colour change: each pixel the colour's quad (texel times colour, alpha times
+// alpha) blended over it, at 16 bits snapped to the grid.
+TEST_P(EffectRulesTest, ColourChangeMatchesThePixelRule) {
+    if (!lpDTCon) GTEST_SKIP() << "Direct3D only";
+    int round = 0;
+    for (const RuleRect& r : kRuleRects) {
+        Randomise(static_cast<u32>(200 + round++));
+        PixelStore& d = Dst();
+        PixelStore copy = d;
+        const i32 alpha = 40 + 50 * round;
+        const u32 diffuse = static_cast<u32>(255 - std::clamp(alpha, 0, 255)) << 24 | 0xFF8010u;
+        EachPair(copy, d, RuleRect{r.x, r.y, r.w, r.h, r.x, r.y},
+                 [&](u32& o, u32) { o = GridSnap(BlendPixel(CombineStage0(o, diffuse, D3DTOP_MODULATE, D3DTOP_MODULATE, 0), o)); });
+        DDChangeColor(&dst, r.x, r.y, r.w, r.h, alpha, 255, 128, 16);
+        ASSERT_EQ(d.px, copy.px) << "at " << r.x << "," << r.y;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Personalities, EffectRulesTest,
                          ::testing::Values(GfxMode{true, 32}, GfxMode{true, 16}, GfxMode{false, 32}, GfxMode{false, 16},
                                            GfxMode{false, 8}),
