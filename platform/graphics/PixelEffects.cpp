@@ -178,6 +178,26 @@ PIXEL_LOOP_CLONES void FadeRow(u32* d, const u32* s, int n, u32 w, u32 c0, u32 c
     }
 }
 
+// One source row added to the mosaic's column sums (planar: blue, green, red, alpha, count, n
+// apart), its pixels matching the key (kv under km; kv outside the mask matches none) left out.
+PIXEL_LOOP_CLONES void MosaicColumnSums(const u32* __restrict s, int n, u32 km, u32 kv, u32* sums) {
+    u32* __restrict sb = sums;
+    u32* __restrict sg = sums + n;
+    u32* __restrict sr = sums + 2 * n;
+    u32* __restrict sa = sums + 3 * n;
+    u32* __restrict sc = sums + 4 * n;
+    for (int i = 0; i < n; ++i) {
+        const u32 p = s[i];
+        const u32 in = (p & km) != kv;
+        const u32 q = p & (0u - in);
+        sb[i] += q & 255;
+        sg[i] += (q >> 8) & 255;
+        sr[i] += (q >> 16) & 255;
+        sa[i] += q >> 24;
+        sc[i] += in;
+    }
+}
+
 // Direct3D's choice between the textured quad and the locked pixels.
 bool QuadPath(DDSURFACEDATA* dst, DDSURFACEDATA* src) {
     if (!lpDTCon || !dst || !src) return false;
@@ -552,41 +572,52 @@ void DDMosaic(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 block, DDSURFA
             std::fill(d + i0, d + i1, v);
         }
     };
+    // DirectDraw 16/32 bits: each block's average, its transparent pixels left out. The columns
+    // of a band of blocks are summed down its rows first (a pass the processor vectorises),
+    // then each block adds up its columns' sums.
+    const i64 cLo = std::max<i64>(0, -static_cast<i64>(sx)), cHi = std::min<i64>(w, lk.src.nWidth - static_cast<i64>(sx));
+    thread_local std::vector<u32> sums;
+    if (!sample && cLo < cHi) sums.assign(static_cast<std::size_t>(cHi - cLo) * 5, 0);
+    const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
     for (i64 bj = 0; bj < h; bj += b) {
         const i64 bj1 = std::min<i64>(bj + b, h);
+        if (!sample) {
+            if (cLo >= cHi) break;
+            const i64 rj0 = std::max<i64>(bj, all.j0), rj1 = std::min<i64>(bj1, std::min<i64>(h, lk.src.nHeight - static_cast<i64>(sy)));
+            std::fill(sums.begin(), sums.end(), 0u);
+            for (i64 j = rj0; j < rj1; ++j)
+                MosaicColumnSums(lk.src.lpPixels + (sy + j) * lk.src.nPitch + sx + cLo, static_cast<int>(cHi - cLo), km, kv, sums.data());
+            const std::size_t n = static_cast<std::size_t>(cHi - cLo);
+            for (i64 bi = 0; bi < w; bi += b) {
+                const i64 i0 = std::max(bi, cLo), i1 = std::min<i64>(bi + b, cHi);
+                u64 tb = 0, tg = 0, tr = 0, ta = 0, count = 0;
+                for (i64 i = i0; i < i1; ++i) {
+                    const std::size_t c = static_cast<std::size_t>(i - cLo);
+                    tb += sums[c];
+                    tg += sums[n + c];
+                    tr += sums[2 * n + c];
+                    ta += sums[3 * n + c];
+                    count += sums[4 * n + c];
+                }
+                if (!count) continue;
+                // The usual block's sums fit 32 bits, whose divisions cost a fraction of 64-bit ones.
+                auto avg = [count](u64 t) {
+                    return (t | count) >> 32 ? static_cast<u32>(t / count) : static_cast<u32>(t) / static_cast<u32>(count);
+                };
+                // Back to the nearest 16-bit step: a block of one pixel stays that pixel.
+                const u32 v = GridSnap(avg(ta) << 24 | Rgb(avg(tr), avg(tg), avg(tb)));
+                if (skip && isKey(v)) continue;
+                fill(bi, bj, std::min<i64>(bi + b, w), bj1, v);
+            }
+            continue;
+        }
         for (i64 bi = 0; bi < w; bi += b) {
             const i64 bi1 = std::min<i64>(bi + b, w);
-            if (sample) {
-                const i64 px = sx + bi, py = sy + bj;
-                if (px < 0 || py < 0 || px >= lk.src.nWidth || py >= lk.src.nHeight) continue;
-                u32 v = lk.src.lpPixels[py * lk.src.nPitch + px];
-                if (skip && isKey(v)) continue;
-                if (lpDTCon && !g_Grid.on) v |= 0xFF000000;
-                fill(bi, bj, bi1, bj1, v);
-                continue;
-            }
-            // DirectDraw 16/32 bits: the block's average, its transparent pixels left out.
-            u64 r = 0, g = 0, bl = 0, a = 0, count = 0;
-            const i64 rj0 = std::max<i64>(bj, all.j0), rj1 = std::min<i64>(bj1, std::min<i64>(h, lk.src.nHeight - static_cast<i64>(sy)));
-            const i64 ri0 = std::max<i64>(bi, std::max<i64>(0, -static_cast<i64>(sx))),
-                      ri1 = std::min<i64>(bi1, lk.src.nWidth - static_cast<i64>(sx));
-            for (i64 j = std::max<i64>(rj0, -static_cast<i64>(sy)); j < rj1; ++j) {
-                const u32* s = lk.src.lpPixels + (sy + j) * lk.src.nPitch + sx;
-                for (i64 i = ri0; i < ri1; ++i) {
-                    const u32 p = s[i];
-                    if (skip && isKey(p)) continue;
-                    r += Ch(p, 16);
-                    g += Ch(p, 8);
-                    bl += Ch(p, 0);
-                    a += Ch(p, 24);
-                    ++count;
-                }
-            }
-            if (!count) continue;
-            // Back to the nearest 16-bit step: a block of one pixel stays that pixel.
-            const u32 v = GridSnap(static_cast<u32>(a / count) << 24 | Rgb(static_cast<u32>(r / count), static_cast<u32>(g / count),
-                                                                           static_cast<u32>(bl / count)));
+            const i64 px = sx + bi, py = sy + bj;
+            if (px < 0 || py < 0 || px >= lk.src.nWidth || py >= lk.src.nHeight) continue;
+            u32 v = lk.src.lpPixels[py * lk.src.nPitch + px];
             if (skip && isKey(v)) continue;
+            if (lpDTCon && !g_Grid.on) v |= 0xFF000000;
             fill(bi, bj, bi1, bj1, v);
         }
     }

@@ -216,6 +216,59 @@ TEST_P(EffectRulesTest, ColourChangeMatchesThePixelRule) {
     }
 }
 
+// The mosaic's blocks from the rectangle's corner: in DirectDraw at 16 and 32 bits the average
+// of each channel over the block's source pixels inside the source (keyed ones left out),
+// rounded down and snapped to the grid, a keyed average drawing nothing; else the block's first
+// source pixel (Direct3D at 32 bits made opaque). Each block fills its part inside the target.
+TEST_P(EffectRulesTest, MosaicMatchesThePixelRule) {
+    const KeyTest isKey = ModeKeyTest();
+    const bool average = !lpDTCon && g_nBpp != 8;
+    int round = 0;
+    for (const i32 block : {1, 3, 8, 13, 64, 1000})
+        for (const RuleRect& r : kRuleRects) {
+            const u32 key = static_cast<u32>(round & 1);
+            Randomise(static_cast<u32>(300 + round++));
+            // Runs of the key colour, so that some blocks are keyed throughout.
+            for (std::size_t i = 0; i < Src().px.size(); ++i)
+                if ((i / 7) % 5 == 0) Src().px[i] = (Src().px[i] & ~isKey.mask) | isKey.value;
+            const PixelStore& sp = Src();
+            PixelStore copy = Dst();
+            for (i64 bj = 0; bj < r.h; bj += block)
+                for (i64 bi = 0; bi < r.w; bi += block) {
+                    u32 v = 0;
+                    if (average) {
+                        u64 sum[4] = {}, count = 0;
+                        for (i64 j = bj; j < std::min<i64>(bj + block, r.h); ++j)
+                            for (i64 i = bi; i < std::min<i64>(bi + block, r.w); ++i) {
+                                const i64 px = r.sx + i, py = r.sy + j;
+                                if (px < 0 || py < 0 || px >= sp.width || py >= sp.height || r.y + j < 0) continue;
+                                const u32 p = sp.px[static_cast<std::size_t>(py * sp.width + px)];
+                                if (key == 1 && isKey(p)) continue;
+                                for (int lane = 0; lane < 4; ++lane) sum[lane] += Lane(p, lane);
+                                ++count;
+                            }
+                        if (!count) continue;
+                        for (int lane = 0; lane < 4; ++lane) v |= static_cast<u32>(sum[lane] / count) << (8 * lane);
+                        v = GridSnap(v);
+                    } else {
+                        const i64 px = r.sx + bi, py = r.sy + bj;
+                        if (px < 0 || py < 0 || px >= sp.width || py >= sp.height) continue;
+                        v = sp.px[static_cast<std::size_t>(py * sp.width + px)];
+                        if (lpDTCon && !g_Grid.on && !(key == 1 && isKey(v))) v |= 0xFF000000u;
+                    }
+                    if (key == 1 && isKey(v)) continue;
+                    for (i64 j = bj; j < std::min<i64>(bj + block, r.h); ++j)
+                        for (i64 i = bi; i < std::min<i64>(bi + block, r.w); ++i) {
+                            const i64 tx = r.x + i, ty = r.y + j;
+                            if (tx >= 0 && ty >= 0 && tx < copy.width && ty < copy.height)
+                                copy.px[static_cast<std::size_t>(ty * copy.width + tx)] = v;
+                        }
+                }
+            DDMosaic(&dst, r.x, r.y, r.w, r.h, block, &src, r.sx, r.sy, key);
+            ASSERT_EQ(Dst().px, copy.px) << "block " << block << " key " << key << " at " << r.x << "," << r.y;
+        }
+}
+
 INSTANTIATE_TEST_SUITE_P(Personalities, EffectRulesTest,
                          ::testing::Values(GfxMode{true, 32}, GfxMode{true, 16}, GfxMode{false, 32}, GfxMode{false, 16},
                                            GfxMode{false, 8}),
