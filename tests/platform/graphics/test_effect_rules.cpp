@@ -269,6 +269,40 @@ TEST_P(EffectRulesTest, MosaicMatchesThePixelRule) {
         }
 }
 
+// Direct3D's quads of every pair of colour and alpha operations (what the colour blend, the half
+// alpha and the colour change draw with): each texel through the stage-0 combiner with a tinted
+// diffuse colour and a texture factor, blended over the target, at 16 bits snapped to the grid.
+TEST_P(EffectRulesTest, CombinedQuadsMatchTheCombinerRule) {
+    if (!lpDTCon) GTEST_SKIP() << "Direct3D only";
+    DDSURFACEDATA tex;
+    ASSERT_TRUE(DDCreateSurface(&tex, kW, kH, 0, 0, DTMEMORYTYPE_VIDEO_NORT));
+    const u32 ops[] = {D3DTOP_DISABLE, D3DTOP_SELECTARG1, D3DTOP_SELECTARG2, D3DTOP_MODULATE,
+                       D3DTOP_ADD, D3DTOP_SUBTRACT, D3DTOP_BLENDFACTORALPHA};
+    int round = 0;
+    for (const u32 co : ops)
+        for (const u32 ao : ops) {
+            // A quad's source clipped on its left or top is drawn from the target position
+            // unmoved: only the rectangles whose sources start inside.
+            const RuleRect& r = kRuleRects[static_cast<std::size_t>(round) % 4];
+            Randomise(static_cast<u32>(400 + round++));
+            *SurfacePixels(&tex) = Src();
+            const u32 diffuse = 0x80C0A060u ^ static_cast<u32>(round * 0x01030507), factor = 0x60FFFFFFu ^ static_cast<u32>(round << 26);
+            PixelStore copy = Dst();
+            EachPair(copy, Src(), r, [&](u32& o, u32 t) { o = GridSnap(BlendPixel(CombineStage0(t, diffuse, co, ao, factor), o)); });
+            D3DSetVertexColor(diffuse);
+            D3DSetColorOp(co);
+            D3DSetAlphaOp(ao);
+            lpDTCon->dwTextureFactor = factor;
+            D3DBltQuad(&dst, r.x, r.y, r.w, r.h, &tex, r.sx, r.sy, r.w, r.h, 0);
+            D3DResetVertexColor();
+            D3DResetColorOp();
+            D3DResetAlphaOp();
+            lpDTCon->dwTextureFactor = 0;
+            ASSERT_EQ(Dst().px, copy.px) << "colour op " << co << " alpha op " << ao << " at " << r.x << "," << r.y;
+        }
+    DDReleaseSurface(&tex);
+}
+
 INSTANTIATE_TEST_SUITE_P(Personalities, EffectRulesTest,
                          ::testing::Values(GfxMode{true, 32}, GfxMode{true, 16}, GfxMode{false, 32}, GfxMode{false, 16},
                                            GfxMode{false, 8}),
