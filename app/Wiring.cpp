@@ -307,6 +307,6 @@ void ConnectSubsystems() {
             &changed);
         return changed != 0;
     };
-    ConnectFrontEnd(); // scenes 1, 2, 3 and 5, the title menu's links into the player's records, replays
+    ConnectFrontEnd(); // scenes 0, 1, 2, 3 and 5, the title menu's links into the player's records, replays
     SetSceneFactory(SCENE_PLAY, MakeGameScene);
 }
