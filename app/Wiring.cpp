@@ -61,7 +61,6 @@ void MakeSoundList() {
         else if (i - 16 < g_Database.m_vSound.Size()) d.strFile = g_Database.m_vSound[i - 16].strFile;
         d.nBufferCount = 1;
         d.nVolume = 0;
-        d.dwFlag = 1;
     }
     g_vSound.assign(g_vSoundDef.size(), DSSOUND{});
 }
