@@ -78,15 +78,9 @@ void ReportRepair(const char* field, long long was, long long now) {
 }
 
 bool KeepFileAside(const std::string& name) {
-    const std::filesystem::path from = ResolvePath(name);
-    std::error_code ec;
-    for (int n = 1; n <= 99; ++n) {
-        std::filesystem::path to = from;
-        to += n == 1 ? std::string(".damaged") : ".damaged" + std::to_string(n);
-        if (std::filesystem::exists(std::filesystem::symlink_status(to, ec))) continue;
-        std::filesystem::rename(from, to, ec);
-        if (ec) break;
-        WriteReport("%s を %s として残しました", ToDisplayText(name).c_str(), to.filename().c_str());
+    const std::string aside = RenameAside(ResolvePath(name));
+    if (!aside.empty()) {
+        WriteReport("%s を %s として残しました", ToDisplayText(name).c_str(), aside.c_str());
         return true;
     }
     WriteReport("%s を残せないため保存しません", ToDisplayText(name).c_str());

@@ -514,7 +514,7 @@ void StartJoysticksWhenDue() {
 }
 } // namespace
 
-void AppPumpEvents(u32 waitMs) {
+void AppPumpEvents(u32 waitMs, const std::function<bool()>& done) {
     if (!g_videoUp) return;
     StartJoysticksWhenDue();
     SDL_Event ev;
@@ -527,7 +527,7 @@ void AppPumpEvents(u32 waitMs) {
     } else if (waitMs > 0 && SDL_WaitEventTimeout(&ev, static_cast<int>(waitMs))) {
         if (ev.type != g_wakeEvent) Translate(ev);
     }
-    while (SDL_PollEvent(&ev)) {
+    while (!(done && done()) && SDL_PollEvent(&ev)) {
         if (ev.type != g_wakeEvent) Translate(ev);
     }
     SnapshotJoysticks();

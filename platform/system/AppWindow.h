@@ -64,8 +64,9 @@ using AppEventHook = std::function<bool(const APPEVENT&)>;
 AppEventHook SetAppEventHook(AppEventHook hook);
 
 // Pumps SDL events for up to waitMs (0: only what is there). Wakes early when a message is
-// posted to the window queue.
-void AppPumpEvents(u32 waitMs);
+// posted to the window queue. Once done() holds, the events still queued stay for the next
+// pump: a key that arrives after a modal dialog ended belongs to what is open then.
+void AppPumpEvents(u32 waitMs, const std::function<bool()>& done = {});
 void AppTextInput(bool on);
 // Where the input method places its candidate list: a rectangle of the 640x480 frame.
 void AppTextInputRect(int x, int y, int w, int h);

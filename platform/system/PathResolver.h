@@ -11,6 +11,20 @@
 #include "platform/system/ByteBuffer.h"
 #include "platform/system/Types.h"
 
+// A name on disk that CP932 cannot hold (a Latin "é", a wave dash that comes back as a full-width
+// tilde, bytes that are no UTF-8 at all, a '\' inside a name) still has a path of this form:
+// each byte of it that does not convert is kept as one double-byte character of the lead bytes
+// 0x85 and 0x86, which CP932 leaves unassigned and no Shift-JIS text of the data ever holds.
+// ResolvePath gives the byte back; a path of a file the player chose therefore opens whatever
+// the bytes of its name.
+std::string GameNameOf(const std::string& diskName);
+// The name on disk of one component of a path of the game's form.
+std::string DiskNameOf(const std::string& sjisName);
+// The game's form of a file-system path: '\' between the names, a leading '\' when absolute.
+std::string GamePathOf(const std::filesystem::path& path);
+// A name or a path of the game's form fit to show (UTF-8; bytes that are no UTF-8 show as U+FFFD).
+std::string DisplayPathOf(const std::string& sjisPath);
+
 // The game folder that relative data paths start from; the current folder until set.
 void SetGameRoot(const std::filesystem::path& root);
 std::filesystem::path GetGameRoot();
@@ -22,7 +36,8 @@ std::filesystem::path ResolvePath(const std::string& sjisPath);
 FILE* OpenFile(const std::string& sjisPath, const char* mode);
 bool FileExists(const std::string& sjisPath);
 bool IsDirectory(const std::string& sjisPath);
-// Creates one folder (its parent must exist); true when it exists afterwards.
+// Creates one folder (its parent must exist), never through a link in the game folder, and
+// flushes it into its parent; true when it exists afterwards as a folder the runtime writes into.
 bool MakeDirectory(const std::string& sjisPath);
 
 // How reading a whole file went. Unreadable: it exists but cannot be read (no permission, a
