@@ -151,6 +151,13 @@ protected:
 
 private:
     bool Dispatch(const APPEVENT& e);
+    // The steps of Dispatch: a key (outside a composition), an arrow key, the pointer's moves
+    // and presses, a click on a list row.
+    void KeyDown(DLGCONTROL* focus, u32 vk);
+    void ArrowKey(DLGCONTROL* focus, u32 vk);
+    bool MouseMove(const APPEVENT& e);
+    bool MouseDown(const APPEVENT& e);
+    void ListClick(DLGCONTROL& c, i32 row);
     void MoveFocus(int step);
     void Activate(DLGCONTROL& c);
     void TypeText(DLGCONTROL& c, const std::string& sjis);
