@@ -235,23 +235,29 @@ void DecodeBmpRows(const u8* bits, const BmpHeader& hd, const BmpMasks& m, cImag
             }
             continue;
         }
-        for (int x = 0; x < W; ++x) {
-            switch (bpp) {
-            case 16: {
+        // The depth is chosen once a row, so that each loop is a plain pass over the row.
+        switch (bpp) {
+        case 16:
+            for (int x = 0; x < W; ++x) {
                 const u32 v = Le16(row + 2 * x);
                 dst[x] = 0xFF000000 | Channel(v, mr) << 16 | Channel(v, mg) << 8 | Channel(v, mb);
-                break;
             }
-            case 24: dst[x] = 0xFF000000 | u32(row[3 * x + 2]) << 16 | u32(row[3 * x + 1]) << 8 | row[3 * x]; break;
-            case 32: {
-                const u32 v = Le32(row + 4 * x);
-                if (bitfields)
+            break;
+        case 24:
+            for (int x = 0; x < W; ++x)
+                dst[x] = 0xFF000000 | u32(row[3 * x + 2]) << 16 | u32(row[3 * x + 1]) << 8 | row[3 * x];
+            break;
+        case 32:
+            if (bitfields) {
+                for (int x = 0; x < W; ++x) {
+                    const u32 v = Le32(row + 4 * x);
                     dst[x] = 0xFF000000 | Channel(v, mr) << 16 | Channel(v, mg) << 8 | Channel(v, mb);
-                else
-                    dst[x] = 0xFF000000 | (v & 0xFFFFFF);
-                break;
+                }
+            } else {
+                for (int x = 0; x < W; ++x) dst[x] = 0xFF000000 | (Le32(row + 4 * x) & 0xFFFFFF);
             }
-            }
+            break;
+        default: break;
         }
     }
 }
