@@ -235,6 +235,39 @@ FileRead ReadFileHead(const std::string& sjisPath, std::vector<u8>& out, std::si
     return result;
 }
 
+FileRead cFileSource::Open(const std::string& sjisPath, std::size_t limit) {
+    int fd = -1;
+    struct stat st {};
+    if (const FileRead opened = OpenForRead(sjisPath, fd, st); opened != FileRead::Ok) return opened;
+    if (!S_ISREG(st.st_mode) || st.st_size <= 0) {
+        ::close(fd);
+        return FileRead::Ok;
+    }
+    if (static_cast<std::size_t>(st.st_size) > limit) {
+        ::close(fd);
+        return FileRead::TooLarge;
+    }
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = fd;
+    m_size = static_cast<std::size_t>(st.st_size);
+    return FileRead::Ok;
+}
+
+std::size_t cFileSource::ReadAt(void* dst, std::size_t n, std::size_t offset) const {
+    std::size_t have = 0;
+    while (have < n) {
+        const ssize_t got = ::pread(m_fd, static_cast<char*>(dst) + have, n - have, static_cast<off_t>(offset + have));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        have += static_cast<std::size_t>(got);
+    }
+    return have;
+}
+
+cFileSource::~cFileSource() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
 void SetGameRoot(const fs::path& root) {
     std::lock_guard lock(g_rootMutex);
     g_root = root;

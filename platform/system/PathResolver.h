@@ -52,3 +52,28 @@ FileRead ReadWholeFile(const std::string& sjisPath, cByteBuffer& out, std::size_
 // Reads at most the first maxBytes of a file and gives the file's size: the whole file when
 // fileSize == out.size(). Outcomes as a whole read's (never TooLarge).
 FileRead ReadFileHead(const std::string& sjisPath, std::vector<u8>& out, std::size_t maxBytes, std::size_t& fileSize);
+
+// A regular file opened to be read piece by piece at given offsets (a big data file read through
+// a small window instead of whole). Reading at an offset never moves a shared position, so
+// copies of a reader may share one. A file cut short after it was opened reads short, never
+// faults: it is never mapped into memory.
+class cFileSource {
+public:
+    // Outcomes as a whole read's; Ok with no file open for anything but a regular file whose
+    // size the system tells (a pipe, a device, an empty file), which only a whole read can take.
+    FileRead Open(const std::string& sjisPath, std::size_t limit = kWholeFileLimit);
+    bool IsOpen() const { return m_fd >= 0; }
+    // The file's size when it was opened.
+    std::size_t Size() const { return m_size; }
+    // Reads up to n bytes at offset; fewer at the file's end, 0 on an input error.
+    std::size_t ReadAt(void* dst, std::size_t n, std::size_t offset) const;
+
+    cFileSource() = default;
+    cFileSource(const cFileSource&) = delete;
+    cFileSource& operator=(const cFileSource&) = delete;
+    ~cFileSource();
+
+private:
+    int m_fd = -1;
+    std::size_t m_size = 0;
+};

@@ -19,6 +19,7 @@ constexpr std::size_t kLineLimit = 1023;
 
 std::mutex g_reportMutex;
 std::string g_reportPath;
+bool g_reportStderr = false;
 
 std::mutex g_debugMutex;
 bool g_debugOn = false;
@@ -63,6 +64,10 @@ bool AppendTo(const std::string& path, bool fresh, const std::string& bytes) {
 
 int AppendReport(const std::string& text) {
     std::lock_guard lock(g_reportMutex);
+    if (g_reportStderr) {
+        const std::string utf8 = ToDisplayText(text);
+        return std::fwrite(utf8.data(), 1, utf8.size(), stderr) == utf8.size() ? 1 : 0;
+    }
     return AppendTo(g_reportPath, false, ToDiskLine(text)) ? 1 : 0;
 }
 
@@ -91,11 +96,18 @@ bool SetReportFile(const std::string& path) {
     if (fd < 0) return false;
     ::close(fd);
     g_reportPath = path;
+    g_reportStderr = false;
     if (replaced) {
         const std::string name = path.substr(path.find_last_of('/') + 1);
         AppendTo(g_reportPath, false, ToDiskLine(name + " はリンクだったため、新しいファイルにしました\n"));
     }
     return true;
+}
+
+void SetReportToStderr() {
+    std::lock_guard lock(g_reportMutex);
+    g_reportPath.clear();
+    g_reportStderr = true;
 }
 
 const std::string& GetReportFile() { return g_reportPath; }
