@@ -11,6 +11,7 @@
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
+#include "platform/system/WindowMessages.h"
 #include "platform/ui/TtfLibrary.h"
 
 namespace fs = std::filesystem;
