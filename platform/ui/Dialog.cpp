@@ -1118,39 +1118,7 @@ void DLG_CLASS::Draw(std::vector<u32>& f) {
             if (focused) Dotted(f, x + box + 2, y, c.w - box - 2, c.h);
             break;
         }
-        case DLG_EDIT: {
-            Fill(f, x, y, c.w, c.h, kWhite);
-            Bevel(f, x, y, c.w, c.h, false);
-            if (c.bSelectAll && !c.strEdit.empty()) Fill(f, x + 2, y + 2, c.w - 4, c.h - 4, kSelect);
-            const u32 ink = c.bSelectAll ? kWhite : 0xFF000000;
-            const std::size_t caret = std::min(c.nCaret, c.strEdit.size());
-            const std::vector<std::string> lines = c.bMultiLine ? SplitLines(c.strEdit) : std::vector<std::string>{c.strEdit};
-            auto shown = [&c](const std::string& sjis) { return c.bPathText ? DisplayPathOf(sjis) : SjisToUtf8(sjis); };
-            std::size_t at = 0;
-            for (std::size_t l = 0; l < lines.size(); ++l) {
-                const int ly = c.bMultiLine ? y + 2 + static_cast<int>(l) * kEditLine : y;
-                const int lh = c.bMultiLine ? kEditLine : c.h;
-                const std::size_t end = at + lines[l].size();
-                if (!focused || caret < at || caret > end) {
-                    Text(f, x + 3, ly, c.w - 6, lh, shown(lines[l]), ink);
-                } else {
-                    // The input method's composition is shown at the caret, underlined.
-                    const std::string before = shown(lines[l].substr(0, caret - at));
-                    const std::string after = shown(lines[l].substr(caret - at));
-                    const int bx = x + 3 + TextWidth(before), cw = TextWidth(m_strComposition);
-                    Text(f, x + 3, ly, c.w - 6, lh, before, ink);
-                    if (cw > 0) {
-                        Text(f, bx, ly, x + c.w - 3 - bx, lh, m_strComposition, 0xFF000000);
-                        Fill(f, bx, ly + lh - 4, std::min(cw, x + c.w - 3 - bx), 1, 0xFF000000);
-                    }
-                    Text(f, bx + cw, ly, x + c.w - 3 - bx - cw, lh, after, ink);
-                    Fill(f, bx + cw, ly + 3, 1, lh - 6, ink);
-                    AppTextInputRect(bx, ly, std::max(cw, 1), lh);
-                }
-                at = end + 2;
-            }
-            break;
-        }
+        case DLG_EDIT: DrawEdit(f, c, x, y, focused); break;
         case DLG_LIST: {
             Fill(f, x, y, c.w, c.h, kWhite);
             Bevel(f, x, y, c.w, c.h, false);
@@ -1185,6 +1153,46 @@ void DLG_CLASS::Draw(std::vector<u32>& f) {
         }
         }
     }
+    DrawTooltip(f);
+}
+
+// An edit's text, line by line, with the caret and the input method's composition in the line
+// that holds the caret.
+void DLG_CLASS::DrawEdit(std::vector<u32>& f, const DLGCONTROL& c, int x, int y, bool focused) const {
+    Fill(f, x, y, c.w, c.h, kWhite);
+    Bevel(f, x, y, c.w, c.h, false);
+    if (c.bSelectAll && !c.strEdit.empty()) Fill(f, x + 2, y + 2, c.w - 4, c.h - 4, kSelect);
+    const u32 ink = c.bSelectAll ? kWhite : 0xFF000000;
+    const std::size_t caret = std::min(c.nCaret, c.strEdit.size());
+    const std::vector<std::string> lines = c.bMultiLine ? SplitLines(c.strEdit) : std::vector<std::string>{c.strEdit};
+    auto shown = [&c](const std::string& sjis) { return c.bPathText ? DisplayPathOf(sjis) : SjisToUtf8(sjis); };
+    std::size_t at = 0;
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+        const int ly = c.bMultiLine ? y + 2 + static_cast<int>(l) * kEditLine : y;
+        const int lh = c.bMultiLine ? kEditLine : c.h;
+        const std::size_t end = at + lines[l].size();
+        if (!focused || caret < at || caret > end) {
+            Text(f, x + 3, ly, c.w - 6, lh, shown(lines[l]), ink);
+        } else {
+            // The input method's composition is shown at the caret, underlined.
+            const std::string before = shown(lines[l].substr(0, caret - at));
+            const std::string after = shown(lines[l].substr(caret - at));
+            const int bx = x + 3 + TextWidth(before), cw = TextWidth(m_strComposition);
+            Text(f, x + 3, ly, c.w - 6, lh, before, ink);
+            if (cw > 0) {
+                Text(f, bx, ly, x + c.w - 3 - bx, lh, m_strComposition, 0xFF000000);
+                Fill(f, bx, ly + lh - 4, std::min(cw, x + c.w - 3 - bx), 1, 0xFF000000);
+            }
+            Text(f, bx + cw, ly, x + c.w - 3 - bx - cw, lh, after, ink);
+            Fill(f, bx + cw, ly + 3, 1, lh - 6, ink);
+            AppTextInputRect(bx, ly, std::max(cw, 1), lh);
+        }
+        at = end + 2;
+    }
+}
+
+// The tooltip of the control under the pointer, below the pointer (above it near the bottom).
+void DLG_CLASS::DrawTooltip(std::vector<u32>& f) const {
     const std::string tip = TooltipShown();
     if (!tip.empty()) {
         const int w = TextWidth(tip) + 8, h = 18;

@@ -165,6 +165,8 @@ private:
     bool ScrollMouse(DLGCONTROL& bar, const APPEVENT& e);
     void OwnScrollKey(u32 vk);
     int HitTest(i32 x, i32 y, bool any = false) const;
+    void DrawEdit(std::vector<u32>& f, const DLGCONTROL& c, int x, int y, bool focused) const;
+    void DrawTooltip(std::vector<u32>& f) const;
 
     bool m_bOpen = false;
     bool m_bEnded = false;
