@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/graphics/PixelMemory.h"
 #include "platform/system/Containers.h"
 #include "platform/system/Types.h"
 #include "platform/system/WindowMessages.h"
@@ -31,7 +32,7 @@
 struct PixelStore {
     int width = 0;
     int height = 0;
-    std::vector<u32> px;
+    PixelVector px;
     u32* Row(int y) { return px.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width); }
     const u32* Row(int y) const { return px.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width); }
 };

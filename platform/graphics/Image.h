@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/graphics/PixelMemory.h"
 #include "platform/system/Types.h"
 
 struct cImage {
     int width = 0, height = 0;
     int bitsPerPixel = 0;             // of the file: 1, 4, 8, 16, 24 or 32 (PNG/JPEG: 24 or 32)
-    std::vector<u32> argb;            // top-down, 0xAARRGGBB
+    PixelVector argb;                 // top-down, 0xAARRGGBB
     bool hasIndices = false;          // an 8-bit (or less) paletted BMP keeps its indices
     std::vector<u8> indices;
     std::array<u32, 256> colorTable{}; // 0x00RRGGBB

@@ -506,7 +506,7 @@ TEST(Clip, AliasSourceRectanglesReadTheCellMirrored) {
 TEST(Raster, EveryBlitKindStaysInsideBothSurfaces) {
     constexpr int W = 8, H = 8;
     constexpr u32 kSpare = 0xFFDEAD00u, kBlank = 0x11223344u;
-    PixelStore src{W, H, std::vector<u32>((H + 1) * W, kSpare)};
+    PixelStore src{W, H, PixelVector((H + 1) * W, kSpare)};
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) src.px[static_cast<std::size_t>(y * W + x)] = 0xFF000000u | u32(y) << 8 | u32(x);
     auto floorDiv = [](i64 a, i64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); };
@@ -527,9 +527,9 @@ TEST(Raster, EveryBlitKindStaysInsideBothSurfaces) {
                 const int x = edge == 0 ? -3 : edge == 1 ? W - w + 3 : 1, y = edge == 2 ? -3 : edge == 3 ? H - h + 3 : 1;
                 const int left = edge == 4 ? -2 : edge == 5 ? W - aw + 2 : 0, sy = edge == 6 ? -2 : edge == 7 ? H - sh + 1 : 0;
                 const int sx = sw < 0 ? left + aw : left; // a mirrored rectangle reads from its right edge
-                PixelStore dst{W, H, std::vector<u32>((H + 1) * W, kBlank)};
+                PixelStore dst{W, H, PixelVector((H + 1) * W, kBlank)};
                 RasterBlit(dst, x, y, w, h, src, sx, sy, sw, sh, op);
-                std::vector<u32> expected((H + 1) * W, kBlank);
+                PixelVector expected((H + 1) * W, kBlank);
                 for (int c = 0; c < w; ++c)
                     for (int row = 0; row < h; ++row) {
                         const i64 u = sx + floorDiv((2 * c + 1) * sw, 2 * w), v = sy + floorDiv((2 * row + 1) * sh, 2 * h);
@@ -546,7 +546,7 @@ TEST(Raster, EveryBlitKindStaysInsideBothSurfaces) {
 // of each op gives at the sampled texel: the row spans change the speed, not a bit.
 TEST(Raster, ScaledSpansMatchThePixelRule) {
     constexpr int W = 24, H = 12;
-    PixelStore src{W, H, std::vector<u32>(W * H)};
+    PixelStore src{W, H, PixelVector(W * H)};
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
             const u32 rgb = u32(x * 10) << 16 | u32(y * 20) << 8 | u32(x * y);
@@ -570,9 +570,9 @@ TEST(Raster, ScaledSpansMatchThePixelRule) {
                           {4, 0, 36, 20, 24, 0, -24, 12}, {2, 3, 30, 17, 3, 2, 13, 9},    {20, 10, 60, 40, 0, 0, 24, 12}};
     for (const RasterOp& op : {copy, key, alpha, blend, combine})
         for (const Case& k : cases) {
-            PixelStore dst{64, 48, std::vector<u32>(64 * 48)};
+            PixelStore dst{64, 48, PixelVector(64 * 48)};
             for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = 0x80000000u | static_cast<u32>(i * 2654435761u >> 8);
-            std::vector<u32> expected = dst.px;
+            PixelVector expected = dst.px;
             RasterBlit(dst, k.x, k.y, k.w, k.h, src, k.sx, k.sy, k.sw, k.sh, op);
             for (int r = 0; r < k.h; ++r)
                 for (int c = 0; c < k.w; ++c) {
@@ -592,7 +592,7 @@ TEST(Raster, ScaledSpansMatchThePixelRule) {
 // stretched, and past the source's edge.
 TEST(Raster, PreClearSkipsOnlyWhatTheQuadCovers) {
     constexpr int W = 16, H = 8;
-    PixelStore src{W, H, std::vector<u32>(W * H)};
+    PixelStore src{W, H, PixelVector(W * H)};
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             src.px[static_cast<std::size_t>(y * W + x)] =
@@ -611,7 +611,7 @@ TEST(Raster, PreClearSkipsOnlyWhatTheQuadCovers) {
         op.kind = RasterKind::Gpu;
         op.diffuse = k.diffuse;
         op.alphaOp = k.alphaOp;
-        PixelStore a{40, 24, std::vector<u32>(40 * 24)};
+        PixelStore a{40, 24, PixelVector(40 * 24)};
         for (std::size_t i = 0; i < a.px.size(); ++i) a.px[i] = static_cast<u32>(i * 2246822519u);
         PixelStore b = a;
         RasterFill(a, k.x, k.y, k.w, k.h, 0x00123456u, false);
@@ -657,12 +657,12 @@ TEST(Clip, WhatIsLeftLiesInsideBothSurfaces) {
 TEST(Raster, TurnedQuadsStayInsideBothSurfaces) {
     constexpr int W = 8, H = 8;
     constexpr u32 kSpare = 0xFFDEAD00u, kBlank = 0x11223344u;
-    PixelStore src{W, H, std::vector<u32>((H + 1) * W, kSpare)};
+    PixelStore src{W, H, PixelVector((H + 1) * W, kSpare)};
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) src.px[static_cast<std::size_t>(y * W + x)] = 0xFF000000u | u32(y) << 8 | u32(x);
     for (int angle : {0, 30, 90, 180, 270})
         for (bool dstCorner : {false, true}) {
-            PixelStore dst{W, H, std::vector<u32>((H + 1) * W, kBlank)};
+            PixelStore dst{W, H, PixelVector((H + 1) * W, kBlank)};
             const double centre = dstCorner ? 7.0 : 3.0;
             const int from = dstCorner ? 0 : 5;
             RasterRotatedQuad(dst, centre, centre, 6, 6, 3, 3, angle, src, from, from, RasterOp{});
@@ -681,7 +681,7 @@ TEST(Raster, TurnedQuadsStayInsideBothSurfaces) {
 // pixel draws when they lie inside the quad and their texel inside the source.
 TEST(Raster, TurnedQuadsMatchThePixelRule) {
     constexpr int W = 90, H = 70, DW = 160, DH = 120;
-    PixelStore src{W, H, std::vector<u32>(W * H)};
+    PixelStore src{W, H, PixelVector(W * H)};
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
             const u32 a = (x + y) % 7 == 0 ? 0u : y % 3 == 0 ? static_cast<u32>(x * 41 % 256) : 255u;
@@ -707,9 +707,9 @@ TEST(Raster, TurnedQuadsMatchThePixelRule) {
     for (double angle : {0.0, 17.0, 30.0, 90.0, 135.0, 180.0, 233.0, 270.0, -45.0})
         for (const RasterOp& op : {copy, key, blend, combine, opaque})
             for (const Case& k : cases) {
-                PixelStore dst{DW, DH, std::vector<u32>(DW * DH)};
+                PixelStore dst{DW, DH, PixelVector(DW * DH)};
                 for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = 0xFF000000u | static_cast<u32>(i * 2654435761u >> 8);
-                std::vector<u32> expected = dst.px;
+                PixelVector expected = dst.px;
                 RasterRotatedQuad(dst, k.cx, k.cy, k.w, k.h, k.px, k.py, angle, src, k.sx, k.sy, op);
                 const double rad = angle * 3.14159265358979323846 / 180.0, s = std::sin(rad), c = std::cos(rad);
                 double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;

@@ -83,7 +83,7 @@ TEST_P(EffectRulesTest, ColourBlendMatchesThePixelRule) {
                 const RuleRect& r = kRuleRects[static_cast<std::size_t>(round++) % std::size(kRuleRects)];
                 Randomise(static_cast<u32>(round));
                 g_palBase[colour] = PALETTEENTRY{static_cast<u8>(colour * 5), static_cast<u8>(255 - colour), static_cast<u8>(colour ^ 0x5A), 1};
-                std::vector<u32> expected = Dst().px;
+                PixelVector expected = Dst().px;
                 const i32 drawn = DDBltColorBlend(&dst, r.x, r.y, r.w, r.h, &src, r.sx, r.sy, key, &g_palBase, g_lpBlendTable, colour, level);
                 const PALETTEENTRY& t = g_palBase[colour];
                 const u32 rgb = u32(t.peRed) << 16 | u32(t.peGreen) << 8 | t.peBlue;
@@ -174,10 +174,10 @@ TEST_P(EffectRulesTest, TransitionFadesMatchThePixelRule) {
     DDTransition(&g_palDisplay, 0, 255, 0, 0, 0, 30.0, &g_palCur, 1); // from the start
     cCrtRandom gen(5);
     for (u32& p : back.px) p = static_cast<u32>(gen.Next()) << 17 ^ static_cast<u32>(gen.Next()) << 3 ^ static_cast<u32>(gen.Next());
-    const std::vector<u32> first = back.px;
+    const PixelVector first = back.px;
     const u8 red = 200, green = 40, blue = 99;
     for (const double phase : {90.0, 60.0, 30.0, 0.0}) {
-        std::vector<u32> expected = back.px;
+        PixelVector expected = back.px;
         const double sn = std::sin(phase * 0.017453292519943295);
         if (!d3d) {
             const u32 w = static_cast<u32>(std::clamp(static_cast<i32>(sn * 256), 0, 256));

@@ -295,7 +295,7 @@ TEST_P(EffectsTest, FixedPointTurnsMatchThePixelRule) {
     for (int angle : {0, 17, 30, 90, 135, 180, 233, 270, -45, 3630})
         for (const Case& k : cases) {
             for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = src.px[(i * 7) % src.px.size()];
-            std::vector<u32> expected = dst.px;
+            PixelVector expected = dst.px;
             ASSERT_EQ(DDBltRotate(&s.dst, k.cx, k.cy, k.w, k.h, k.pivotX, k.pivotY, angle, &big, k.sx, k.sy, k.key), 1);
             const double rad = angle * 0.017453292519943295;
             const i64 sn = i64(std::floor(std::sin(rad) * 1024)), cs = i64(std::floor(std::cos(rad) * 1024));
@@ -349,11 +349,11 @@ TEST_P(EffectsTest, ColumnWaveDrawsWhatItsColumnsBlitsDraw) {
                           {0, 100, 96, 80, 0, 0, 1, 90, 4, 500.0, 1, 0x80FFFFFF, D3DTOP_MODULATE}};
     for (const Case& c : cases) {
         for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = sp.px[(i * 7) % sp.px.size()] | 0xFF000000u;
-        const std::vector<u32> before = dst.px;
+        const PixelVector before = dst.px;
         D3DSetVertexColor(c.colour);
         D3DSetAlphaOp(c.alphaOp);
         DDBltWave(&s.dst, c.x, c.y, c.w, c.h, c.waves, c.amp, c.phase, c.rough, &src, c.sx, c.sy, c.key, 1);
-        const std::vector<u32> drawn = dst.px;
+        const PixelVector drawn = dst.px;
         dst.px = before;
         D3DBeginBatch(0);
         const double k = c.waves * 0.017453292519943295;
@@ -401,7 +401,7 @@ TEST_P(EffectsTest, LensMatchesThePixelRule) {
                           {192, 128, 60, 900, 2147483000, 50, 1, 1}, {192, 128, 60, 900, -2147483000, 50, 0, 0}};
     for (const Case& c : cases) {
         for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = src.px[(i * 7) % src.px.size()];
-        std::vector<u32> expected = dst.px;
+        PixelVector expected = dst.px;
         ASSERT_EQ(DDBltLens(&s.dst, c.cx, c.cy, c.r, c.k, &big, c.scx, c.scy, c.key, c.clear), 1);
         const i64 r = c.r, k = c.k, D = i64(std::sqrt(double(r * r + k * k)));
         const bool skip = !d3d || c.key == 1, clear = d3d && c.clear == 1;

@@ -1,6 +1,7 @@
 // Surface records: creation, picture tables, mirrored cells, aliases, containers, release.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 
@@ -276,4 +277,28 @@ TEST(Surface, PicturesAndBlankWorkSurfacesTakePixelsOnlyWhenUsed) {
     DDReleaseSurface(&pic);
     DDReleaseSurface(&work);
     DDReleaseSurface(&unused);
+}
+
+// Copies between two buffers slow down several times when their addresses agree modulo a page
+// up to a few dozen bytes; where the heap put them used to decide it. The back buffer, work
+// surfaces and a loaded picture all start 64-byte steps apart modulo a page, each on its own step.
+TEST(Surface, LargeBuffersNeverLieAFewBytesApartModuloAPage) {
+    ScopedMode mode(kD3D);
+    ASSERT_TRUE(mode.ok);
+    TempDir dir;
+    DDSURFACEDATA work[3], pic;
+    std::vector<std::uintptr_t> at{reinterpret_cast<std::uintptr_t>(SurfacePixels(&g_sdBackBuffer)->px.data())};
+    for (DDSURFACEDATA& w : work) {
+        ASSERT_TRUE(DDCreateSurface(&w, 640, 480, 0, 0));
+        at.push_back(reinterpret_cast<std::uintptr_t>(SurfacePixels(&w)->px.data()));
+    }
+    ASSERT_TRUE(MakePicture(&pic, dir, "big.bmp", Strip(640, 480), 0));
+    at.push_back(reinterpret_cast<std::uintptr_t>(SurfacePixels(&pic)->px.data()));
+    for (std::size_t i = 0; i < at.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j) {
+            const std::uintptr_t apart = (at[i] - at[j]) % 4096;
+            EXPECT_TRUE(apart % 64 == 0 && apart != 0) << "buffers " << j << " and " << i << " lie " << apart << " bytes apart";
+        }
+    for (DDSURFACEDATA& w : work) DDReleaseSurface(&w);
+    DDReleaseSurface(&pic);
 }
