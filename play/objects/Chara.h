@@ -14,9 +14,11 @@
 #include <array>
 
 #include "flow/FlowEngine.h"
-#include "play/effects/CharaEffect.h"
+#include "play/objects/CharaEffectRun.h"
 #include "play/objects/Obj.h"
 #include "records/EdChara.h"
+
+struct PictureDesc;
 
 // The two jump-state flags of m_nJumpFlags.
 enum : u32 {
@@ -251,7 +253,7 @@ public:
     // Clears every link between this character and the others, both ways.
     void UnlinkTargets();
 
-    // ---- Drawing (play/effects/CharaDraw.cpp) ----
+    // ---- Drawing (defined with the character effects' drawing, CharaDraw.cpp) ----
     // The frame to draw: its own animation's value or that of the chosen overlay animation
     // (each advanced one frame unless noStep).
     i32 CurrentAnimeValue(i32 noStep);

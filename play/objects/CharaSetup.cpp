@@ -7,7 +7,8 @@
 
 #include "database/Database.h"
 #include "platform/system/Report.h"
-#include "play/GameScene.h"
+#include "play/objects/ObjScene.h"
+#include "play/objects/Player.h"
 #include "records/CharaSettings.h"
 #include "records/EdSettings.h"
 #include "records/Stage.h"
@@ -116,7 +117,7 @@ void cChara::InitTargets(cChara* parent) {
     auto addLink = [](cChara& to, const OBJREF& ref) {
         if (std::find(to.m_vLink.begin(), to.m_vLink.end(), ref) == to.m_vLink.end()) to.m_vLink.push_back(ref);
     };
-    cPlayer* hero = m_pScene ? m_pScene->Player0() : nullptr;
+    cPlayer* hero = m_pScene ? ObjScene::Player0(*m_pScene) : nullptr;
     m_aTarget[0] = hero;
     if (hero) addLink(*hero, OBJREF{cObjHandle(this), 0});
     m_Parent = parent;

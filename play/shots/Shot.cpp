@@ -16,6 +16,12 @@
 #include "play/shots/ShotFire.h"
 #include "records/StageSettings.h"
 
+// A handle's shot: the shots answer it, so that the handles know no class of their own kind.
+cShot* cObjHandle::Shot() const {
+    cObj* o = Get();
+    return o ? o->AsShot() : nullptr;
+}
+
 i32 cShot::Steps() { return std::max(1, Trunc32(SpeedUnit())); }
 
 SHOTSTEP SHOTSTEP::Of(const cGameScene* scene) {
