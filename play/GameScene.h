@@ -538,6 +538,8 @@ public:
 private:
     // The body of SetStage (which turns a failed allocation into the memory error).
     void BuildStage(i32 bLoadStage, i32 x);
+    // Its groups of steps (StageSetup.cpp).
+    struct StageBuild;
     // Every object of the last set-up goes.
     void ClearStageObjects();
     // Unlinks a stage character and takes it out of its lists.
