@@ -563,6 +563,8 @@ private:
     // copy: c joins the copy of the characters' sides and boxes (StepWork::walked).
     // True when c joined the step's timers list.
     bool NoteStepWork(cStageChara& c, bool copy);
+    // The parts of the step start (TimersScore.cpp).
+    struct StepStart;
     // The step start's take of one character (ResetFrameFlags).
     void StepStartChara(cStageChara& c, i32 index, bool copy, bool wakeHere, double margin);
     // Run k of StepWork::runs made again from StepWork::sleep.
