@@ -131,9 +131,15 @@ i32 cStageChara::IsInActivityRange(std::vector<u32>& groupMarks) {
 }
 
 i32 cStageChara::IsInActivityRange(std::vector<u32>& groupMarks, double margin) {
+    if (!m_pScene) {
+        m_bInRange = 0;
+        return 0;
+    }
+    return IsInActivityRange(groupMarks, margin, ObjScene::ScrollX(*m_pScene).m_dPos, ObjScene::ScrollY(*m_pScene).m_dPos);
+}
+
+i32 cStageChara::IsInActivityRange(std::vector<u32>& groupMarks, double margin, double sx, double sy) {
     m_bInRange = 0;
-    if (!m_pScene) return 0;
-    const double sx = ObjScene::ScrollX(*m_pScene).m_dPos, sy = ObjScene::ScrollY(*m_pScene).m_dPos;
     const bool inX = m_bIgnoreRangeX || (m_dRight >= sx - margin && m_dX <= sx + 640 + margin);
     const bool inY = m_bIgnoreRangeY || (m_dBottom >= sy - margin && m_dY <= sy + 480 + margin);
     if (!inX || !inY) return 0;

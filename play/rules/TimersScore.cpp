@@ -84,7 +84,9 @@ void cGameScene::StepStartChara(cStageChara& c, i32 index, bool copy, bool wakeH
     if (CharaIsShown(c)) {
         c.m_bPresent = 1;
         c.m_bOnScreen = static_cast<u32>(c.IsOnScreen());
-        c.IsInActivityRange(m_vGroupMark, margin);
+        // The scene's own characters take its view as read here; any other asks its own scene.
+        if (c.m_pScene == this) c.IsInActivityRange(m_vGroupMark, margin, m_ScrollX.m_dPos, m_ScrollY.m_dPos);
+        else c.IsInActivityRange(m_vGroupMark, margin);
     } else {
         c.m_bPresent = c.m_bOnScreen = 0;
         c.m_bInRange = 0;
