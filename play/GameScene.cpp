@@ -154,7 +154,6 @@ void cGameScene::Run() {
 
 void cGameScene::Init() {
     m_vResult.assign(5, 0);
-    m_vResult2.assign(5, 0);
     const bool replay = g_Game.g_nGameMode == 4;
 
     // The stage's background pictures go into picture rows 55 to 62.

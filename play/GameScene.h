@@ -452,7 +452,6 @@ public:
     i32 m_nPlayTime = 0;              // hundredths of a second
     i32 m_nNextId = 0;                // characters and players
     i32 m_nNextItemId = 0;
-    i32 m_nNextId3 = 0;
 
     i32 m_nNextStageNo = 0;           // set by the stage-clear command
     std::string m_strNextStage;
@@ -487,7 +486,6 @@ public:
     cVector<i32> m_vStageVar = cVector<i32>(kStageVarCount, 0); // stored as u32, read signed
     cLoopExpansions m_LoopExpansions; // the stage's flow command lists, loops expanded once
     cVector<i32> m_vResult = cVector<i32>(5, 0);
-    cVector<u32> m_vResult2 = cVector<u32>(5, 0);
     u32 m_bNameEntry = 0;
     u32 m_bNoMessage = 0;
     cVector<cCmd> m_vPauseMenu = cVector<cCmd>(4);
@@ -504,8 +502,6 @@ public:
     cVector<i32> m_vRankValue = cVector<i32>(5, 0); // the five ranking values of this clear
     std::vector<PLAYNOTICE> m_vNotice;
     i32 m_nPrevTimeLeft = -1;         // the time left at the last warning check
-    u32 m_bFrozenDraw = 0;            // inside a draw with the freeze flag
-    u32 m_bStatusChanged = 0;
     u32 m_bVirtualTarget = 0;         // draw into the virtual back buffer (a screen effect runs)
     u32 m_bDeathHandled = 0;          // the player's death handling ran for this death
     u32 m_bDeathDue = 0;              // the death animation ended: the handling runs after the draw

@@ -190,7 +190,7 @@ struct cGameScene::StageBuild {
 
     // Ids restart; the stage's speed values from its speed level. The speed unit that follows.
     static double ResetIdsAndSpeed(cGameScene& s) {
-        s.m_nNextId = s.m_nNextItemId = s.m_nNextId3 = 0;
+        s.m_nNextId = s.m_nNextItemId = 0;
         i64 level = Setting(eStage::SpeedLevel);
         if (level > kMaxSpeedLevel) {
             WriteReport("stage speed level %lld is played as %lld", static_cast<long long>(level),
@@ -301,7 +301,7 @@ struct cGameScene::StageBuild {
         for (std::size_t i = 0; i < g_Stage.vItem.size(); ++i) {
             if (s.m_vItemUsed[i]) continue;
             const cEdItem& it = g_Stage.vItem.data()[i];
-            if (cItem* made = s.SpawnStageItem(it.sPosX, it.sPosY, it)) made->m_nPlacedRow = static_cast<i32>(i);
+            s.SpawnStageItem(it.sPosX, it.sPosY, it);
         }
     }
 
@@ -521,7 +521,6 @@ i32 cGameScene::SummonBlockHitsPlayer(i32 col, i32 row, const cEdShot& spec) {
         if (p.IsDying() || !m_vBlockMap.At(index).block.bySolid) return;
         const HITRECT box{p.m_dX, p.m_dY, p.m_dRight, p.m_dBottom};
         if (!IsHitRect(box, cell)) return;
-        p.m_nSqueezed = 2;
         hit = true;
     });
     return hit && ShotSettings::Get(spec, eShot::RefuseOnPlayer) ? 1 : 0;

@@ -25,7 +25,6 @@ void cCharaEffectRun::Set(i32 id, i32 mode, i32 loop) {
 }
 
 void cCharaEffectRun::Load(const cCharaEffectData& row) {
-    m_nPhase = 0;
     m_nType = row.rec.nEffectType;
     for (int i = 0; i < 5; ++i) m_anParam[i] = Bound(row.rec.anParam[i]);
     m_nStart = Bound(row.nStart);

@@ -35,7 +35,6 @@ public:
     i32 m_nMode = 0;        // eEffectMode
     i32 m_bLoop = 0;        // start over instead of ending
     i32 m_bReversed = 0;    // the reversed row is in use
-    i32 m_nPhase = 0;       // reset by every load; nothing reads it
     i32 m_nStart = 0;       // p1 and p2 of the record in use
     i32 m_nEnd = 0;
     double m_dValue = 0.0;  // the moving quantity

@@ -32,9 +32,7 @@ public:
     // The definition's commands with their loops expanded (shared with the stage's other items
     // of the same commands), set by Init; m_Def keeps them as written.
     std::shared_ptr<cVector<cFlowCmd>> m_pCmds;
-    u32 m_bFlag = 0;   // cleared by the constructor
     u32 m_bCarried = 0; // lives inside a stage character
     u32 m_bTaken = 0;  // picked up (no longer drawn or touched)
     i32 m_nLife = 0x7fffffff; // steps left of its life time (0x7fffffff: unlimited)
-    i32 m_nPlacedRow = -1; // the placed row it came from (-1: summoned or carried)
 };

@@ -110,7 +110,6 @@ void cPlayer::InitForStage(u32 id, const cEdChara& def, i32 cellX, i32 cellY) {
 
 void cPlayer::ChangeFlyMode(i32 mode, i32 rescale, i32 savePos, i32 restoreLater) {
     const i32 old = FlyMode();
-    m_nFlyModeSetting = mode;
     SetFlyMode(mode);
     if (savePos) {
         m_bSavedBox = 1;

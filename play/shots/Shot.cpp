@@ -136,7 +136,6 @@ void cShot::Init(u8 cmdKind, cChara& shooter, const cEdShot& def, const SHOTSPEC
     cObj::Init(0, static_cast<u32>(m_bIsShot), static_cast<u32>(Def(eShot::AimMode)), 0,
                static_cast<u32>(Def(eShot::Picture)), nullptr, 0, 0, 0, w, h, w, h, shooter.m_nDir, FLY_THROUGH,
                spec.nIndex);
-    m_nOwnerId = static_cast<i32>(shooter.m_nId);
     m_Owner = &shooter;
     m_nIndex = spec.nIndex;
 
