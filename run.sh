@@ -14,10 +14,11 @@ cmake --build build/release -j "${JOBS:-$(nproc)}"
 GAME=${1:-}
 if [ -z "$GAME" ]; then
     GAME=$ROOT/build/release/demo-game
-    mkdir -p "$GAME"
+    # Made when missing or when its maker changed; the player's System.ini and user_data stay.
     if [ -x build/release/tools/make-demo-game ]; then
-        build/release/tools/make-demo-game "$GAME"
+        scripts/demo-game.sh build/release/tools/make-demo-game "$GAME"
     fi
+    mkdir -p "$GAME"
 fi
 GAME=$(cd "$GAME" && pwd)
 shift || true

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test. With CI=true it also builds with
 # AddressSanitizer and UndefinedBehaviorSanitizer and runs every test again, with the fuzz
-# targets over their seeds, and runs the drawing tests once more with the pixel loops built
-# without their AVX2 clones.
+# targets over their seeds, runs the drawing tests once more with the pixel loops built
+# without their AVX2 clones, and builds the libFuzzer tree.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -46,4 +46,11 @@ if [ "$CI_ONLY" = "ON" ]; then
     # both sanitizers.
     build_and_test build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DTOBRELK_SANITIZE=ON \
         -DTOBRELK_BENCH=OFF -DTOBRELK_UNITY=ON -DTOBRELK_PCH=ON
+    # The libFuzzer tree (clang), which long runs by hand use, is built so that it cannot rot;
+    # nothing runs there (the sanitizer tree above runs every target over its seeds). Without
+    # line tables (-g0): a compile error or a missing symbol shows all the same, at less cost.
+    CC=clang CXX=clang++ cmake -S . -B build/fuzz -DTOBRELK_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g0 -DNDEBUG" -DTOBRELK_FUZZ=ON -DTOBRELK_UNITY=ON -DTOBRELK_PCH=ON >/dev/null
+    echo "== build/fuzz: build"
+    time cmake --build build/fuzz -j "$JOBS"
 fi

@@ -55,7 +55,8 @@ void SaveWindowPlacement() {
     int x, y, w, h;
     AppWindowGetRect(x, y, w, h);
     g_WindowData.Set(x, y, w, h, AppWindowMaximized() ? 1 : 0);
-    SaveToFile(g_WindowData, "user_data\\Window.dat"); // a failed write is only reported
+    // A failed write is ignored: the next start only opens the window at its usual place.
+    SaveToFile(g_WindowData, "user_data\\Window.dat");
 }
 
 void PlaySoundRow(WPARAM n) {

@@ -5,10 +5,13 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <string>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/system/AtomicFile.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
@@ -52,6 +55,24 @@ void WriteOwner(int fd) {
         WriteReport("SingleInstance : PID を書き込めません");
 }
 
+// The lock file, opened in the game's own user_data only: never through a link (the folder's or
+// the file's), nor a file with a second name, which the id written in it would overwrite.
+int OpenLockFile(const std::string& path) {
+    const std::filesystem::path p(path);
+    const int dir = OpenWriteFolder(p.parent_path());
+    if (dir < 0) return -1;
+    const std::string name = p.filename().string();
+    int fd = openat(dir, name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    struct stat st {};
+    if (fd < 0 ? errno == ELOOP : (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1)) {
+        WriteReport("SingleInstance : %s はリンクのため使いません", path.c_str());
+        if (fd >= 0) close(fd);
+        fd = -1;
+    }
+    close(dir);
+    return fd;
+}
+
 } // namespace
 
 std::string SingleInstanceLockPath() {
@@ -61,9 +82,10 @@ std::string SingleInstanceLockPath() {
 
 bool SingleInstanceAcquire() {
     const std::string path = SingleInstanceLockPath();
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = OpenLockFile(path);
     if (fd < 0) {
-        // Without a lock file (read-only folder) there is nothing to guard against: run.
+        // Without a lock file (read-only folder, or a link in its place) there is nothing to
+        // guard against: run.
         WriteReport("SingleInstance : %s を開けません", path.c_str());
         return true;
     }

@@ -112,6 +112,7 @@ public:
     i32 m_nIndex = 0;           // position of the flow in the character's flow list
     i32 m_nRunNo = 0;           // tag of the flow-owned timed entries
     cFlow* m_pFlow = nullptr;   // the flow (bound into the owning character's flows)
+    u32 m_nTrigger = 0;         // the flow's trigger, bound with it: a scan need not read the flow
     // The flow's commands with their loops expanded, shared (read only) with every character
     // set up from the same flows; null for a run whose commands are the flow's own.
     std::shared_ptr<cVector<cFlowCmd>> m_pCmdList;
@@ -264,6 +265,9 @@ enum eTrigger : u8 {
     TRIG_STAGE_START = 21,
     TRIG_NONE = 22,
 };
+
+// A trigger's bit in a character's mask of the triggers its flows wait for (m_nFlowTriggers).
+constexpr u32 TriggerBit(u8 trigger) { return u32{1} << (trigger < 31 ? trigger : 31); }
 
 // Fires a trigger on a character: RunFlows(c, kind, null, 0).
 void RunFlowsOf(cChara& c, u8 kind);

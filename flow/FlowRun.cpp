@@ -283,12 +283,15 @@ void BindFlows(cChara& c) {
     // made here get a run number of their own.
     const std::size_t before = c.m_vFlowRun.size();
     c.m_vFlowRun.resize(c.m_vFlow.size());
+    c.m_nFlowTriggers = 0;
+    for (const cFlow& flow : c.m_vFlow) c.m_nFlowTriggers |= TriggerBit(flow.trigger);
     for (std::size_t i = before; i < c.m_vFlowRun.size(); ++i) c.m_vFlowRun[i].m_nRunNo = c.m_nRunNoNext++;
     for (int i = 0; i < c.m_vFlowRun.Size(); ++i) {
         cFlowRun& run = c.m_vFlowRun[i];
         cFlow& flow = c.m_vFlow[i];
         run.m_nIndex = i;
         run.m_pFlow = &flow;
+        run.m_nTrigger = flow.trigger;
         run.m_vKeyRow.resize(flow.keyConds.size());
         for (int j = 0; j < run.m_vKeyRow.Size(); ++j) run.m_vKeyRow[j] = &flow.keyConds[j];
         cVector<cFlowCmd>& cmds = run.m_pCmdList ? *run.m_pCmdList : flow.cmds;
@@ -445,7 +448,7 @@ i32 StepFlows(cChara& c, i32 dying) {
             continue;
         }
         if (run.m_bPaused || run.m_bStopped) continue;
-        const u8 trigger = run.m_pFlow->trigger;
+        const u32 trigger = run.m_nTrigger;
         if (dying && trigger != TRIG_DIED) continue;
         FlowRunRef ref(c, run);
         if (run.Step(c) == 1) {

@@ -29,6 +29,11 @@ void RunFlows(cChara& c, u8 kind, cObj* other, i8 number) {
     // The scan ends with no hand-over: a flow being stepped when an event reached this scan has
     // its run and command named again before each of its commands.
     cGameScene* scene = c.m_pScene;
+    // None of its flows waits for this event: the scan would read every run and start none.
+    if (!(c.m_nFlowTriggers & TriggerBit(kind))) {
+        if (scene) scene->ClearFlowPointers();
+        return;
+    }
     if (scene) scene->SetFlowObj(&c);
     const bool early = SysSwitch(SW_FLOW_MARK_EARLY) != 0;
     const bool noMark = SysSwitch(SW_FLOW_NO_MARK) != 0;
@@ -36,7 +41,7 @@ void RunFlows(cChara& c, u8 kind, cObj* other, i8 number) {
     for (i32 i = 0; i < c.m_vFlowRun.Size(); ++i) {
         cFlowRun& run = c.m_vFlowRun[i];
         const cFlow* flow = run.m_pFlow;
-        if (!flow || flow->trigger != kind) continue;
+        if (!flow || run.m_nTrigger != kind) continue;
         if (early && !noMark) {
             if (run.m_bPassMark) continue;
             run.m_bPassMark = 1;

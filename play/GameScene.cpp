@@ -179,9 +179,12 @@ void cGameScene::Init() {
             return;
         }
     }
+    // The pictures belong to this scene object: a replay's scene is a new one, and a replay may
+    // be the first play of a run. Without them its characters drawn from their own bitmaps
+    // (a boss) would be missing from its frames.
+    BuildHudTiles();
+    LoadPlayPictures();
     if (!replay) {
-        BuildHudTiles();
-        LoadPlayPictures();
         // The start of a play.
         cPlayRecord& r = g_PlayRecord;
         if (r.bStageVar && r.nStageVarIndex < static_cast<u32>(r.vVar.Size())) r.vVar[r.nStageVarIndex] = static_cast<i32>(r.nStageVarValue);

@@ -354,6 +354,8 @@ public:
         std::vector<cStageChara*> life;
         std::vector<cStageChara*> timers;
         std::vector<cStageChara*> acting;
+        // The block characters of acting, in its order: the first pass reads no other character.
+        std::vector<cStageChara*> actingBlock;
         std::vector<cStageChara*> wake; // woken after the range walk (see ResetFrameFlags)
         // Every listed character with what the attack passes read of it, kept up to date where
         // those are written (the boxes' update, a character's copy, the removal): the passes

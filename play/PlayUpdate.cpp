@@ -109,6 +109,8 @@ void cGameScene::WalkListed(const std::vector<cStageChara*>& list, Fn&& fn) {
     cObjList<cStageChara>::WalkScope scope(m_lstChara);
     for (std::size_t k = 0; k < list.size(); ++k) {
         if (k + cObjList<cStageChara>::kAhead < list.size()) PrefetchWalked(*list[k + cObjList<cStageChara>::kAhead]);
+        if (k + cObjList<cStageChara>::kAhead / 2 < list.size())
+            PrefetchFlowRuns(*list[k + cObjList<cStageChara>::kAhead / 2]);
         if (!list[k]->IsRemoved() && !Call(fn, *list[k])) return;
     }
     for (int i = m_StepWork.nSize; i < m_lstChara.Size(); ++i)
@@ -272,7 +274,7 @@ i32 cGameScene::PlayStep(i32 step) {
 // player. A non-zero result ends the frame.
 i32 cGameScene::CharaPass(bool blockCharas) {
     i32 end = 0;
-    WalkListed(m_StepWork.acting, [&](cStageChara& c) -> bool {
+    WalkListed(blockCharas ? m_StepWork.actingBlock : m_StepWork.acting, [&](cStageChara& c) -> bool {
         if ((c.m_bBlockChara != 0) != blockCharas || c.IsDying() || !c.m_bInRange || !c.m_bActive) return true;
         RunFlowsOf(c, TRIG_ALWAYS);
         if (c.IsRemoved()) return true;

@@ -16,6 +16,20 @@
 
 using block_holders = cHolderTable<struct BlockHoldersTag>;
 
+// The storage of big lists of blocks (a stage's placed blocks). Storage that big comes fresh from
+// the system, whose pages are cleared on their first touch, and goes back to it when freed: every
+// load of a stage of a million blocks (a retry loads it again) would clear its 48 MB anew. The
+// storage of the last big list freed is kept, and the next big list that fits takes it.
+namespace big_block_storage {
+constexpr std::size_t kBigBytes = std::size_t(4) << 20;
+// Storage of at least `bytes` (kept storage when some fits); throws bad_alloc.
+void* Take(std::size_t bytes);
+// Keeps p (storage that Take gave), freeing what was kept before.
+void Give(void* p) noexcept;
+// Frees what is kept.
+void Release() noexcept;
+} // namespace big_block_storage
+
 template <class T>
 struct cBlockAlloc : std::allocator<T> {
     template <class U>
@@ -26,6 +40,15 @@ struct cBlockAlloc : std::allocator<T> {
     cBlockAlloc() = default;
     template <class U>
     cBlockAlloc(const cBlockAlloc<U>&) noexcept {}
+
+    T* allocate(std::size_t n) {
+        if (n >= big_block_storage::kBigBytes / sizeof(T)) return static_cast<T*>(big_block_storage::Take(n * sizeof(T)));
+        return std::allocator<T>::allocate(n);
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (n >= big_block_storage::kBigBytes / sizeof(T)) big_block_storage::Give(p);
+        else std::allocator<T>::deallocate(p, n);
+    }
 
     // A block without side storage or field lists has nothing a destructor would free or do.
     // Where blocks are counted, the test reads each block: asking for the blocks a kilobyte on

@@ -13,17 +13,26 @@ std::unique_ptr<cRecordReader> OpenDataFileRead(const std::string& name, LoadRes
     const std::string path = name.empty() ? std::string("err") : name;
     g_bNewerFile = 0;
     LoadResult result = LoadResult::Loaded;
+    auto outcome = [&](FileRead read) {
+        switch (read) {
+        case FileRead::Ok: break;
+        case FileRead::Missing: result = LoadResult::Missing; break;
+        default: result = LoadResult::Unreadable; break;
+        }
+    };
+    // A regular file is read through a window (a stage file of a million blocks would otherwise
+    // sit whole in memory beside the stage read from it); anything else whole.
+    auto file = std::make_shared<cFileSource>();
+    outcome(file->Open(path));
     cByteBuffer bytes;
-    switch (ReadWholeFile(path, bytes)) {
-    case FileRead::Ok: break;
-    case FileRead::Missing: result = LoadResult::Missing; break;
-    default: result = LoadResult::Unreadable; break;
-    }
+    u32 version = 0;
+    if (result == LoadResult::Loaded && !file->IsOpen()) outcome(ReadWholeFile(path, bytes));
     // A file without a whole version word is damaged rather than a file of an old version.
-    if (result == LoadResult::Loaded && bytes.size() < 4) result = LoadResult::Damaged;
     if (result == LoadResult::Loaded) {
-        u32 version;
-        std::memcpy(&version, bytes.data(), 4);
+        if (file->IsOpen() ? file->ReadAt(&version, 4, 0) != 4 : bytes.size() < 4) result = LoadResult::Damaged;
+        else if (!file->IsOpen()) std::memcpy(&version, bytes.data(), 4);
+    }
+    if (result == LoadResult::Loaded) {
         g_nFileVer = version;
         if (version > g_nProgVer) {
             g_bNewerFile = 1;
@@ -32,6 +41,7 @@ std::unique_ptr<cRecordReader> OpenDataFileRead(const std::string& name, LoadRes
     }
     if (why) *why = result;
     if (result != LoadResult::Loaded) return nullptr;
+    if (file->IsOpen()) return std::make_unique<cRecordReader>(cRecordReader::Window(std::move(file), version, 4));
     return std::make_unique<cRecordReader>(std::move(bytes), g_nFileVer, 4);
 }
 
@@ -78,15 +88,9 @@ void ReportRepair(const char* field, long long was, long long now) {
 }
 
 bool KeepFileAside(const std::string& name) {
-    const std::filesystem::path from = ResolvePath(name);
-    std::error_code ec;
-    for (int n = 1; n <= 99; ++n) {
-        std::filesystem::path to = from;
-        to += n == 1 ? std::string(".damaged") : ".damaged" + std::to_string(n);
-        if (std::filesystem::exists(std::filesystem::symlink_status(to, ec))) continue;
-        std::filesystem::rename(from, to, ec);
-        if (ec) break;
-        WriteReport("%s を %s として残しました", ToDisplayText(name).c_str(), to.filename().c_str());
+    const std::string aside = RenameAside(ResolvePath(name));
+    if (!aside.empty()) {
+        WriteReport("%s を %s として残しました", ToDisplayText(name).c_str(), aside.c_str());
         return true;
     }
     WriteReport("%s を残せないため保存しません", ToDisplayText(name).c_str());

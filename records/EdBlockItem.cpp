@@ -5,7 +5,11 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <malloc.h>
+#include <mutex>
+#include <new>
 
 #include "records/PaletteSource.h"
 #include "records/Stage.h"
@@ -228,6 +232,35 @@ std::vector<u8> cEdBlock::InheritRow() const {
     return row;
 }
 
+namespace big_block_storage {
+namespace {
+std::mutex g_keptMutex;
+void* g_kept = nullptr;
+} // namespace
+
+void* Take(std::size_t bytes) {
+    void* p = nullptr;
+    {
+        std::lock_guard lock(g_keptMutex);
+        // Storage far bigger than asked for is left for a list that needs it.
+        if (g_kept) {
+            const std::size_t have = malloc_usable_size(g_kept);
+            if (have >= bytes && have / 2 <= bytes) p = std::exchange(g_kept, nullptr);
+        }
+    }
+    if (!p) p = std::malloc(bytes);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+void Give(void* p) noexcept {
+    std::lock_guard lock(g_keptMutex);
+    std::free(std::exchange(g_kept, p));
+}
+
+void Release() noexcept { Give(nullptr); }
+} // namespace big_block_storage
+
 // The form nearly every placed block is stored in: the whole body, an empty name, a short row of
 // inherit flags and no conditions. Read in one bounds check, or false (nothing read) for any
 // other form, which the general path reads.
@@ -276,8 +309,10 @@ std::size_t cEdBlock::ReadUsualRun(cRecordReader& r, cVector<cEdBlock>& v, std::
                   "a placed block is its class pointer, the base's lists, its body, position and row");
     const u32 version = r.Version();
     if (version < F::kNewest) return 0;
-    const std::size_t left = r.Left();
-    const char* const bytes = r.Peek(left);
+    // The bytes the reader holds at hand: a file read through a window ends the run where the
+    // window ends, and the caller reads the block there the general way, which fetches on.
+    std::size_t left = 0;
+    const char* const bytes = r.InHand(kWide, left);
     if (!bytes) return 0;
     // Placed blocks inherit from the palettes only, so their sizes hold for the whole run.
     const u32 commonBlocks = SizeOf(BlockPalette(1));

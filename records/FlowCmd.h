@@ -66,8 +66,10 @@ public:
     cVector<cFlow> flows;
 
 private:
-    // The capacity of an empty string, which holds no storage of its own.
-    static constexpr std::size_t kShortText = std::string().capacity();
+    // The capacity of an empty string, which holds no storage of its own. Not a constant
+    // expression for every compiler (clang's with libstdc++ refuses one), so taken once at start;
+    // read before that, it is 0 and every command is freed by its destructor.
+    static inline const std::size_t kShortText = std::string().capacity();
 
     void CopyMembers(const cFlowCmd& src);
 };

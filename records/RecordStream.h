@@ -4,10 +4,12 @@
 // that ends early, fails the load instead of allocating or reading garbage. Once failed, every
 // further read fails too and leaves its target untouched.
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/system/ByteBuffer.h"
+#include "platform/system/PathResolver.h"
 #include "platform/system/Types.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "record files are little-endian");
@@ -34,6 +36,11 @@ public:
         r.m_borrowed = true;
         return r;
     }
+    // Reads a file's body from `start` through a window of a few hundred kilobytes that moves
+    // along it, so that a big file never sits in memory whole beside what is read from it. The
+    // file's size when it was opened bounds every count; a file cut short meanwhile fails the
+    // read as a damaged one does.
+    static cRecordReader Window(std::shared_ptr<const cFileSource> file, u32 version, std::size_t start);
     cRecordReader(const cRecordReader& o) { *this = o; }
     cRecordReader& operator=(const cRecordReader& o) {
         if (this != &o) {
@@ -55,32 +62,37 @@ public:
             o.m_bytes = o.m_data.data();
             o.m_start = o.m_size = o.m_pos = 0;
             o.m_borrowed = false;
+            o.m_file.reset();
+            o.m_fileStart = o.m_done = o.m_rest = 0;
+            o.m_grown = false;
         }
         return *this;
     }
 
     u32 Version() const { return m_version; }
-    std::size_t Left() const { return m_failed ? 0 : m_size - m_pos; }
-    std::size_t Position() const { return m_pos; }
+    std::size_t Left() const { return m_failed ? 0 : m_size - m_pos + m_rest; }
+    std::size_t Position() const { return m_done + m_pos; }
     bool Failed() const { return m_failed; }
     void Fail() { m_failed = true; }
-    bool AtEnd() const { return !m_failed && m_pos == m_size; }
+    bool AtEnd() const { return !m_failed && m_pos == m_size && m_rest == 0 && !m_grown; }
 
+    // Reads from a window (Window) fetch the next part of the file when the bytes asked for run
+    // past the window; a pointer that Take or Peek gave is good until the next read.
     bool ReadBytes(void* dst, std::size_t n) {
-        if (m_failed || n > m_size - m_pos) return FailRead();
+        if (m_failed || (n > m_size - m_pos && !Fill(n))) return FailRead();
         if (n) std::memcpy(dst, m_bytes + m_pos, n);
         m_pos += n;
         return true;
     }
     bool Skip(std::size_t n) {
-        if (m_failed || n > m_size - m_pos) return FailRead();
+        if (m_failed || (n > m_size - m_pos && !Fill(n))) return FailRead();
         m_pos += n;
         return true;
     }
     // The next n bytes, or null (and the reader failed) when fewer are left; the caller reads
     // them in place, so a fixed-size body is bounds-checked once.
     const char* Take(std::size_t n) {
-        if (m_failed || n > m_size - m_pos) {
+        if (m_failed || (n > m_size - m_pos && !Fill(n))) {
             FailRead();
             return nullptr;
         }
@@ -91,8 +103,17 @@ public:
     // The next n bytes without reading them, or null when fewer are left (the reader is not
     // failed then): a caller looks at a record's usual form in one bounds check and takes the
     // general path for anything else.
-    const char* Peek(std::size_t n) const {
-        if (m_failed || n > m_size - m_pos) return nullptr;
+    const char* Peek(std::size_t n) {
+        if (m_failed || (n > m_size - m_pos && !Fill(n))) return nullptr;
+        return m_bytes + m_pos;
+    }
+    // The bytes at hand without another fetch, at least `atLeast` of them when that many are
+    // left (else whatever is left): a reader of many records in a row reads them in place and
+    // asks again where these end. Null when the reader has failed.
+    const char* InHand(std::size_t atLeast, std::size_t& have) {
+        have = 0;
+        if (m_failed || (atLeast > m_size - m_pos && atLeast <= Left() && !Fill(atLeast))) return nullptr;
+        have = m_size - m_pos;
         return m_bytes + m_pos;
     }
     // Past n bytes that Peek has shown.
@@ -123,6 +144,10 @@ public:
 
 private:
     bool ReadStringBody(std::string& s, u32 len);
+    // Makes at least n bytes at hand, when n are left; the window holds as much of the rest as
+    // it can afterwards, so a second look at bytes already shown never fetches again. False when
+    // fewer are left; a file found cut short fails the reader.
+    bool Fill(std::size_t n);
     bool FailRead() {
         m_failed = true;
         return false;
@@ -136,6 +161,11 @@ private:
         m_version = o.m_version;
         m_failed = o.m_failed;
         m_borrowed = o.m_borrowed;
+        m_file = o.m_file;
+        m_fileStart = o.m_fileStart;
+        m_done = o.m_done;
+        m_rest = o.m_rest;
+        m_grown = o.m_grown;
     }
 
     std::string m_data;             // the bytes, unless borrowed or in m_buffer
@@ -147,6 +177,13 @@ private:
     u32 m_version = 0;
     bool m_failed = false;
     bool m_borrowed = false;
+    // A window's file (m_buffer holds the window, from body byte m_done on), the body's bytes
+    // after the window, and whether the file turned out longer than when it was opened.
+    std::shared_ptr<const cFileSource> m_file;
+    std::size_t m_fileStart = 0; // of the body in the file
+    std::size_t m_done = 0;
+    std::size_t m_rest = 0;
+    bool m_grown = false;
 };
 
 class cRecordWriter {

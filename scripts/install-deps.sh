@@ -11,6 +11,9 @@ PACKAGES=(
     # --no-install-recommends skips: without them the fuzz targets do not link.
     clang libclang-rt-dev
     sound-theme-freedesktop alsa-utils
+    # The tests on a real X display: the server, a window manager, and the tools that find,
+    # move, close and photograph windows.
+    xvfb openbox xdotool x11-utils imagemagick
 )
 
 missing=()

@@ -117,10 +117,14 @@ bool cPlaySim::Open(const SIMOPTIONS& o, std::string& error) {
     SetGameRoot(o.gameDir);
     // Message boxes are answered with their default button and written to the report file.
     SetMessageBoxSink([](const std::string&, const std::string&, u32 type) { return DefaultButton(type); });
-    SetReportFile((std::filesystem::path(o.gameDir) / "Report_Game.txt").string());
+    if (o.report.empty()) SetReportToStderr();
+    else if (!SetReportFile(o.report)) {
+        error = "cannot write " + o.report;
+        return false;
+    }
     InitCmdParams();
     if (!LoadGameData(MainWindowHandle())) {
-        error = "the game's data did not load (see Report_Game.txt)";
+        error = "the game's data did not load (see the report)";
         return false;
     }
     SetPresenter(&m->presenter);

@@ -8,6 +8,7 @@
 // puts back what it can when it ends.
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/system/Types.h"
@@ -17,9 +18,14 @@ class cGameScene;
 namespace playsim {
 
 struct SIMOPTIONS {
+    SIMOPTIONS(std::string dir = {}, bool d3d = true, int depth = 32, std::string reportTo = {})
+        : gameDir(std::move(dir)), direct3D(d3d), bpp(depth), report(std::move(reportTo)) {}
     std::string gameDir;
     bool direct3D = true;
     int bpp = 32;
+    // Where the report goes: a file, or standard error when empty. Never the game folder's
+    // Report_Game.txt unless named: a game running there keeps its report.
+    std::string report;
 };
 
 // One frame of input: direction bits (1 left, 2 right, 4 up, 8 down) and button bits.

@@ -4,6 +4,7 @@
 //           [--record REPLAY] [--png FRAME:PATH ...] [--mode d3d32|d3d16|dd32|dd16|dd8] [--quiet]
 //           [--rss EVERY] [--keep-alive] [--verbose]
 //   playsim --game DIR --replay REPLAY [--frames N] [--png FRAME:PATH ...] [--mode ...] [--quiet]
+//   (either form) [--report PATH]
 //
 // Prints one line per play frame: the frame number and the hash of the play state after it
 // (positions, speeds, HP, score, time, object counts, random state). The input script is words
@@ -12,10 +13,14 @@
 // until its input ends unless --frames says how many frames). --rss prints the resident memory
 // every EVERY frames (a soak run); --keep-alive keeps the player's HP up, so that a long run
 // stays in play. --verbose adds the scene's state, the hero's position and HP, score and time
-// to each line.
+// to each line. The stage is a path of the game (in the game folder); the replay, the
+// recording, the pictures and the input file are paths from where playsim runs. The report
+// goes to standard error, or to the file --report names: never to the game folder's
+// Report_Game.txt, which a game running there writes.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -23,6 +28,7 @@
 #include <unistd.h>
 
 #include "app/PlayRecord.h"
+#include "platform/system/Sjis.h"
 #include "play/GameScene.h"
 #include "tools/PlaySim.h"
 
@@ -38,11 +44,21 @@ long ResidentKb() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// A path from the command line, taken from where playsim runs, as the game names files
+// (Shift-JIS); empty when Shift-JIS cannot hold the name.
+std::string HostPath(const char* utf8) {
+    std::error_code ec;
+    const std::string full = std::filesystem::absolute(utf8, ec).string();
+    const std::string sjis = Utf8ToSjis(full);
+    return ec || SjisToUtf8(sjis) != full ? std::string() : sjis;
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: playsim --game DIR (--stage FILE [--seed N] [--input SCRIPT | --input-file PATH] "
                  "[--record REPLAY] | --replay REPLAY) [--frames N] [--png FRAME:PATH]... "
-                 "[--mode d3d32|d3d16|dd32|dd16|dd8] [--quiet] [--verbose] [--rss EVERY] [--keep-alive]\n");
+                 "[--mode d3d32|d3d16|dd32|dd16|dd8] [--quiet] [--verbose] [--rss EVERY] [--keep-alive] "
+                 "[--report PATH]\n");
     return 2;
 }
 
@@ -67,8 +83,13 @@ int main(int argc, char** argv) {
         if (!(v = next())) return Usage();
         if (a == "--game") options.gameDir = v;
         else if (a == "--stage") stage = v;
-        else if (a == "--replay") replay = v;
-        else if (a == "--record") record = v;
+        else if (a == "--replay" || a == "--record") {
+            (a == "--replay" ? replay : record) = HostPath(v);
+            if ((a == "--replay" ? replay : record).empty()) {
+                std::fprintf(stderr, "playsim: the name %s cannot be used\n", v);
+                return 2;
+            }
+        } else if (a == "--report") options.report = v;
         else if (a == "--seed") seed = std::strtoul(v, nullptr, 10);
         else if (a == "--frames") frames = std::strtol(v, nullptr, 10);
         else if (a == "--rss") rssEvery = std::strtol(v, nullptr, 10);
@@ -103,7 +124,7 @@ int main(int argc, char** argv) {
     const bool started = sim.Open(options, error) &&
                          (replay.empty() ? sim.StartStage(stage, static_cast<u32>(seed), error) : sim.StartReplay(replay, error));
     if (!started) {
-        std::fprintf(stderr, "playsim: %s\n", error.c_str());
+        std::fprintf(stderr, "playsim: %s\n", ToDisplayText(error).c_str());
         return 1;
     }
     // A replay plays until it starts over (its input ended) unless the frames are given.
@@ -131,7 +152,7 @@ int main(int argc, char** argv) {
         if (total < 0 && !replay.empty() && !play && f > 0) break;
     }
     if (!record.empty() && !sim.SaveReplay(record)) {
-        std::fprintf(stderr, "playsim: cannot write %s\n", record.c_str());
+        std::fprintf(stderr, "playsim: cannot write %s\n", ToDisplayText(record).c_str());
         return 1;
     }
     return 0;

@@ -12,9 +12,16 @@ using CMDBODY = i32 (*)(cChara& chara, cFlowCmd& cmd);
 using CMDEXEC2 = i32 (*)(cPlayer& hero, cFlowCmd& cmd);
 
 // Parameter i of a command, 0 past the parameters it has (a damaged game's short command). The
-// executor files take it with "using flowcmd::Param;".
+// executor files take them with "using flowcmd::Param;".
 namespace flowcmd {
 inline i32 Param(const cFlowCmd& cmd, int i) { return i < cmd.params.Size() ? static_cast<i32>(cmd.params[i]) : 0; }
+// Parameter i, a time in tenths of a second, as frames (6 a tenth, whatever the stage's speed).
+// A time past what a frame count holds (a damaged or hostile stage) is held at the largest
+// count, either sign; one short of the lowest, so that counting it down stays a count too.
+inline i32 ParamFrames(const cFlowCmd& cmd, int i) {
+    const i64 frames = i64{Param(cmd, i)} * 6;
+    return static_cast<i32>(frames > INT32_MAX ? INT32_MAX : frames < -INT32_MAX ? -INT32_MAX : frames);
+}
 } // namespace flowcmd
 
 // Kinds 0 and 1: nothing (a wait is its duration).

@@ -15,6 +15,7 @@
 namespace {
 
 using flowcmd::Param;
+using flowcmd::ParamFrames;
 
 // Anchors of the effect command.
 enum : i32 { EFFECT_SCREEN_CENTRE = 0, EFFECT_ON_SELF, EFFECT_ON_HERO, EFFECT_SCREEN_CELL, EFFECT_STAGE_CELL };
@@ -213,7 +214,7 @@ i32 CmdPicture(cChara& chara, cFlowCmd& cmd) {
     i32 follow = 0;
     if (placement == PICTURE_ON_CHARA) follow = static_cast<i32>(chara.m_nId);
     else if (placement == PICTURE_ON_HERO && scene->Player0()) follow = static_cast<i32>(scene->Player0()->m_nId);
-    const i32 count = Param(cmd, PP_ONE_FRAME) ? 1 : Param(cmd, PP_TIME) * 6;
+    const i32 count = Param(cmd, PP_ONE_FRAME) ? 1 : ParamFrames(cmd, PP_TIME);
     PictureParam block;
     EffectParamSet(block, static_cast<u16>(number), placement, Param(cmd, PP_CELL_X), Param(cmd, PP_CELL_Y),
                    Param(cmd, PP_OFFSET_X), Param(cmd, PP_OFFSET_Y), sd.width, sd.height, Param(cmd, PP_FIXED),
@@ -261,7 +262,7 @@ i32 CmdScreenColor(cChara& chara, cFlowCmd& cmd) {
     s.nFrame = 0;
     s.nRepeatsDone = 0;
     s.nDirection = direction;
-    s.nDuration = Param(cmd, 5) * 6;
+    s.nDuration = ParamFrames(cmd, 5);
     s.nFlashMode = Param(cmd, 6);
     s.nRepeat = Param(cmd, 7);
     if (direction == 0) {

@@ -9,6 +9,7 @@
 namespace {
 
 using flowcmd::Param;
+using flowcmd::ParamFrames;
 
 // The message command's integers.
 enum : int {
@@ -91,7 +92,7 @@ i32 CmdMessage(cChara& chara, cFlowCmd& cmd, i32 msgWait) {
         }
     }
 
-    const i32 count = Param(cmd, MP_ONE_FRAME) ? 1 : Param(cmd, MP_TIME) * 6;
+    const i32 count = Param(cmd, MP_ONE_FRAME) ? 1 : ParamFrames(cmd, MP_TIME);
     if (!shown) {
         const i32 placement = Param(cmd, MP_PLACEMENT);
         i32 speaker = 0;

@@ -366,9 +366,18 @@ bool DecodeImage(const u8* data, std::size_t size, cImage* out, std::string* err
     return Fail(error, "unknown picture format");
 }
 
+namespace {
+// Why a picture file could not be read, as the report gives it.
+bool ReadFailure(std::string* error, FileRead why) {
+    if (why == FileRead::TooLarge)
+        return Fail(error, "the file is too large (over " + std::to_string(kWholeFileLimit >> 20) + " MB)");
+    return Fail(error, "cannot open the file");
+}
+} // namespace
+
 bool LoadImageFile(const std::string& sjisPath, cImage* out, std::string* error) {
     std::vector<u8> data;
-    if (ReadWholeFile(sjisPath, data) != FileRead::Ok) return Fail(error, "cannot open the file");
+    if (const FileRead read = ReadWholeFile(sjisPath, data); read != FileRead::Ok) return ReadFailure(error, read);
     return DecodeImage(data.data(), data.size(), out, error);
 }
 
@@ -391,10 +400,13 @@ bool CheckImageFile(const std::string& sjisPath, cImage* out, std::string* error
     // Most pictures are uncompressed BMPs: their head is read, not their pixels.
     std::vector<u8> data;
     std::size_t fileSize = 0;
-    if (ReadFileHead(sjisPath, data, kBmpHead, fileSize) != FileRead::Ok) return Fail(error, "cannot open the file");
+    if (const FileRead read = ReadFileHead(sjisPath, data, kBmpHead, fileSize); read != FileRead::Ok)
+        return ReadFailure(error, read);
     const bool whole = fileSize == data.size();
     if (!whole && fileSize <= kWholeFileLimit && BmpHeadSuffices(data)) return ReadBmp(data.data(), fileSize, out, error, false);
-    if (!whole && ReadWholeFile(sjisPath, data) != FileRead::Ok) return Fail(error, "cannot open the file");
+    if (!whole) {
+        if (const FileRead read = ReadWholeFile(sjisPath, data); read != FileRead::Ok) return ReadFailure(error, read);
+    }
     if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M') return ReadBmp(data.data(), data.size(), out, error, false);
     return DecodeImage(data.data(), data.size(), out, error);
 }

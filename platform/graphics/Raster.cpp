@@ -224,6 +224,9 @@ inline u8 LookOfSums(u32 all, u32 any, u32 part) {
     }
 }
 
+// Rows at least this wide are left to the processor's own fetching.
+constexpr int kStreamed = 256;
+
 // Blending without modulation. Texels all opaque make a copy, opaque and transparent ones a
 // keyed copy, none visible nothing, and only partial alpha pays for the blend (each way gives
 // the same pixels). One look decides for a group of rows, whose texels stay in the first-level
@@ -242,7 +245,8 @@ PIXEL_LOOP_CLONES u8 BlendRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptr
             // The target's lines are asked for while the texels are looked at: the pass that
             // draws them then finds them near, instead of waiting for each in turn (the look
             // reads only the source, so the two memory streams would otherwise not overlap).
-            FetchTarget(d + r * dp, dp, n, 1);
+            // Rows as wide as a screen are streams the processor fetches ahead by itself.
+            if (n < kStreamed) FetchTarget(d + r * dp, dp, n, 1);
             int i = 0;
             for (; i + kLanes <= n; i += kLanes) {
                 SpanV v;
@@ -266,7 +270,7 @@ PIXEL_LOOP_CLONES u8 BlendRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptr
         looks |= look;
         // The next group's texels are asked for while this one is drawn, so that its look
         // finds them on their way rather than starting the reads itself.
-        if (r1 < rows && n >= 64) {
+        if (r1 < rows && n >= 64 && n < kStreamed) {
             const u32* t = s + r1 * sp;
             for (int r = r1; r < std::min(rows, r1 + group); ++r, t += sp)
                 for (int i = 0; i < n; i += 16) __builtin_prefetch(t + i);

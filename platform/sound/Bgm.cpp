@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/sound/Mixer.h"
+#include "platform/sound/VorbisLibrary.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathUtil.h"
 #include "platform/system/Report.h"
@@ -32,8 +33,9 @@ void ReportBadIndex(int index, std::size_t count, std::size_t elementSize) {
 // ---------------------------------------------------------------------------------------------
 
 bool cVox::Load() {
-    // The player is part of the program, so this cannot fail; the check stays for the day it can.
-    m_pCreateVox = &CreateVox;
+    // The player needs the Ogg Vorbis library, which is opened at run time: without it there is
+    // no Ogg player, and the music manager stays silent.
+    m_pCreateVox = VorbisApi() ? &CreateVox : nullptr;
     if (!m_pCreateVox) {
         ErrorBox("oggの初期化に失敗！");
         return false;
@@ -107,7 +109,10 @@ int cBgm::Init(int channels, BGMTRACK* ogg, BGMTRACK* midi, int tracks) {
     }
     m_bGgs = cGgs().Open() ? 1 : 0;
     if (!m_bGgs) m_vMidi.clear();
-    if (!m_Vox.Load()) return 0;
+    if (!m_Vox.Load()) {
+        m_bSilent = true;
+        return 0;
+    }
     AllocTracks(channels);
     m_pOgg = ogg;
     m_pMidi = midi;
@@ -167,6 +172,7 @@ void cBgm::Release() {
     m_pOgg = m_pMidi = nullptr;
     m_nTrack = -1;
     m_bInit = 0;
+    m_bSilent = false;
     if (m_bOutput) {
         AudioOutputClose();
         m_bOutput = false;
@@ -188,7 +194,7 @@ cMidiStream* cBgm::MidiStream(int channel) {
 int BgmSetFile(cBgm& bgm, int track, const char* path, i32 volume) {
     std::lock_guard lock(bgm.m_mutex);
     if (!bgm.m_bInit) return 1;
-    if (!bgm.TrackIndexOk(track)) return 0;
+    if (bgm.m_bSilent || !bgm.TrackIndexOk(track)) return 0;
     BGMTRACK& ogg = bgm.m_pOgg[track];
     BGMTRACK& midi = bgm.m_pMidi[track];
     const std::string file = path ? path : "";
@@ -220,6 +226,7 @@ int BgmSetFile(cBgm& bgm, int track, const char* path, i32 volume) {
 int BgmPlay(cBgm& bgm, int channel, int track, int loop, int pauseOther, int force) {
     std::lock_guard lock(bgm.m_mutex);
     if (!bgm.m_bInit) return 1;
+    if (bgm.m_bSilent) return 0;
     if (track == bgm.m_nTrack && !force) return 1;
     bgm.m_nTrack = track;
     if (!bgm.TrackIndexOk(track) || !bgm.ChannelIndexOk(channel)) {

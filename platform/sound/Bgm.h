@@ -83,6 +83,9 @@ private:
     std::vector<i32> m_vKind;  // 0 both (Ogg first), 1 Ogg, 2 MIDI
     std::vector<i32> m_vState; // per channel: 0 silent, 1 Ogg, 2 MIDI
     bool m_bOutput = false;
+    // Initialised without its Ogg player (the library could not be opened): every track stays
+    // silent, and no call reaches a player that does not exist.
+    bool m_bSilent = false;
 };
 
 int BgmSetFile(cBgm& bgm, int track, const char* path, i32 volume);

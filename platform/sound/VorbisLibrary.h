@@ -1,7 +1,7 @@
 #pragma once
-// The Ogg Vorbis decoder, opened by the first Ogg song rather than with the program: the three
-// libraries cost every start a millisecond and more, and a game whose music is MIDI, or one
-// that has not started a song yet, never needs them.
+// The Ogg Vorbis decoder, opened at run time when the music starts (the music manager's Ogg
+// player cannot be made without it) rather than with the program: with the music switched off
+// the three libraries are never loaded.
 #include <vorbis/vorbisfile.h>
 
 struct VorbisLibrary {

@@ -349,7 +349,10 @@ void AppVideoQuit() {
         g_joysticks[n] = {};
         JoyStateSet(n, nullptr);
     }
-    if (g_videoUp) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_JOYSTICK);
+    // A dead X connection is not closed: SDL would ask the server (and the OpenGL driver) for
+    // things on it. The process is ending; it takes them along.
+    if (g_videoUp)
+        SDL_QuitSubSystem(X11ConnectionLost() ? SDL_INIT_JOYSTICK : SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_JOYSTICK);
     g_videoUp = false;
 }
 
@@ -373,6 +376,14 @@ bool AppWindowCreate(int w, int h) {
 
 void AppWindowDestroy() {
     SetMessageBoxOwner(nullptr);
+    if (X11ConnectionLost()) {
+        // Nothing on a dead connection is destroyed (see AppVideoQuit).
+        g_texture = nullptr;
+        g_renderer = nullptr;
+        X11GuardRelease();
+        g_window = nullptr;
+        return;
+    }
     AppTextInput(false);
     ReleasePresenter();
     if (g_window) SDL_DestroyWindow(g_window);
@@ -458,10 +469,17 @@ void AppWindowGetRect(int& x, int& y, int& w, int& h) {
     w = kFrameW;
     h = kFrameH;
     if (!g_window) return;
-    // The corner in the coordinates AppWindowMove places the window by (SDL's, the client
-    // area's): taking the frame's corner instead would move the window by its border at each
-    // start.
+    // The corner of the window manager's frame: the window is placed before it is shown, and a
+    // window manager puts the frame where such a window asks to be (its client area then sits
+    // below the title bar). SDL tells where the client area is; taking that corner would move
+    // the window down by the title bar and right by the border at each start. Without a window
+    // manager there are no borders and the two corners are one.
     SDL_GetWindowPosition(g_window, &x, &y);
+    int top = 0, left = 0;
+    if (SDL_GetWindowBordersSize(g_window, &top, &left, nullptr, nullptr) == 0) {
+        x -= left;
+        y -= top;
+    }
     SDL_GetWindowSize(g_window, &w, &h);
 }
 
@@ -514,7 +532,7 @@ void StartJoysticksWhenDue() {
 }
 } // namespace
 
-void AppPumpEvents(u32 waitMs) {
+void AppPumpEvents(u32 waitMs, const std::function<bool()>& done) {
     if (!g_videoUp) return;
     StartJoysticksWhenDue();
     SDL_Event ev;
@@ -527,7 +545,7 @@ void AppPumpEvents(u32 waitMs) {
     } else if (waitMs > 0 && SDL_WaitEventTimeout(&ev, static_cast<int>(waitMs))) {
         if (ev.type != g_wakeEvent) Translate(ev);
     }
-    while (SDL_PollEvent(&ev)) {
+    while (!(done && done()) && SDL_PollEvent(&ev)) {
         if (ev.type != g_wakeEvent) Translate(ev);
     }
     SnapshotJoysticks();

@@ -35,7 +35,8 @@ void AppWindowSetResizable(bool resizable);
 void AppWindowSetMinimumSize(int w, int h);
 void AppWindowSetFullscreen(bool fullscreen);
 bool AppWindowIsFullscreen();
-// Top-left corner as AppWindowMove takes it (0, 0 where the system gives none) and client size.
+// Top-left corner of the window with its frame, as AppWindowMove takes it before the window is
+// shown (0, 0 where the system gives none), and the client size.
 void AppWindowGetRect(int& x, int& y, int& w, int& h);
 bool AppWindowMinimized();
 bool AppWindowMaximized();
@@ -64,8 +65,9 @@ using AppEventHook = std::function<bool(const APPEVENT&)>;
 AppEventHook SetAppEventHook(AppEventHook hook);
 
 // Pumps SDL events for up to waitMs (0: only what is there). Wakes early when a message is
-// posted to the window queue.
-void AppPumpEvents(u32 waitMs);
+// posted to the window queue. Once done() holds, the events still queued stay for the next
+// pump: a key that arrives after a modal dialog ended belongs to what is open then.
+void AppPumpEvents(u32 waitMs, const std::function<bool()>& done = {});
 void AppTextInput(bool on);
 // Where the input method places its candidate list: a rectangle of the 640x480 frame.
 void AppTextInputRect(int x, int y, int w, int h);

@@ -5,13 +5,20 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 std::atomic<long long> g_failAfter{-1};
+std::atomic<bool> g_flushFails{false};
 
 constexpr const char* kTempMark = ".tmp";
 
@@ -45,27 +52,147 @@ pid_t TemporaryOwner(const std::string& name) {
 // temporary under our id was left by an earlier process that had the same id.
 bool WriterRuns(pid_t pid) { return pid != ::getpid() && (::kill(pid, 0) == 0 || errno == EPERM); }
 
-bool SyncFolder(const std::filesystem::path& file) {
-    std::filesystem::path folder = file.parent_path();
-    if (folder.empty()) folder = ".";
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
+// The game folder, absolute and without a trailing separator.
+fs::path GameFolder() {
+    std::error_code ec;
+    fs::path root = GetGameRoot();
+    if (root.empty()) root = ".";
+    root = fs::absolute(root, ec).lexically_normal();
+    if (!root.has_filename() && root.has_relative_path()) root = root.parent_path();
+    return root;
+}
+
+// The part of path below the game folder; false when path lies outside it.
+bool BelowGameFolder(const fs::path& path, fs::path& below) {
+    std::error_code ec;
+    below = fs::absolute(path, ec).lexically_normal().lexically_relative(GameFolder());
+    return !below.empty() && *below.begin() != "..";
+}
+
+// A path as the report shows it: below the game folder with the data's '\', else whole.
+std::string Shown(const fs::path& path) {
+    fs::path below;
+    if (!BelowGameFolder(path, below) || below == ".") return path.string();
+    std::string s = below.string();
+    for (char& c : s)
+        if (c == '/') c = '\\';
+    return s;
+}
+
+std::mutex g_linksMutex;
+std::set<std::string> g_linksReported;
+
+// One line per link and run, however many writes it turns away.
+void ReportLink(const std::string& shown) {
+    std::lock_guard lock(g_linksMutex);
+    if (g_linksReported.insert(shown).second) WriteReport("%s はリンクのため書き込みに使いません", shown.c_str());
+}
+
+bool IsLinkIn(int dir, const char* name) {
+    struct stat st {};
+    return ::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+// Opens folder for writing into. In the game folder, every name from the game folder down is
+// opened without following a link; *link tells a refusal for one.
+int OpenFolder(const fs::path& folder, bool quiet, bool* link) {
+    *link = false;
+    fs::path below;
+    if (!BelowGameFolder(folder, below)) return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = ::open(GameFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    fs::path walked;
+    for (const fs::path& part : below) {
+        if (fd < 0) break;
+        if (part.empty() || part == ".") continue;
+        walked /= part;
+        const int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0 && IsLinkIn(fd, part.c_str())) {
+            *link = true;
+            if (!quiet) ReportLink(Shown(GameFolder() / walked));
+        }
+        ::close(fd);
+        fd = next;
+    }
+    return fd;
+}
+
+fs::path ParentOf(const fs::path& path) {
+    const fs::path parent = path.parent_path();
+    return parent.empty() ? fs::path(".") : parent;
+}
+
+bool FlushFolder(int dir) {
+    if (g_flushFails.load()) return false;
     // A file system that cannot flush a folder (EINVAL) has nothing more to offer.
-    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
-    ::close(fd);
-    return ok;
+    return ::fsync(dir) == 0 || errno == EINVAL;
+}
+
+void ReportFlushFailure(const fs::path& folder) {
+    WriteReport("フォルダ %s をディスクに書き出せませんでした", Shown(folder).c_str());
 }
 
 } // namespace
 
 void SetAtomicWriteFailAfter(long long bytes) { g_failAfter.store(bytes); }
 
-int RemoveStrayTemporaries(const std::filesystem::path& folder) {
-    namespace fs = std::filesystem;
+void SetFolderFlushFails(bool fail) { g_flushFails.store(fail); }
+
+int OpenWriteFolder(const fs::path& folder, bool quiet) {
+    bool link = false;
+    return OpenFolder(folder, quiet, &link);
+}
+
+FolderMade MakeWriteFolder(const fs::path& folder) {
+    const fs::path name = folder.filename();
+    std::error_code ec;
+    if (name.empty() || name == "." || name == "..") return fs::is_directory(folder, ec) ? FolderMade::Existed : FolderMade::Failed;
+    // A link on the way was reported where it is the folder itself: the list of folders made
+    // at start names each parent before its children.
+    bool link = false;
+    const int parent = OpenFolder(ParentOf(folder), true, &link);
+    if (parent < 0) return link ? FolderMade::Link : FolderMade::Failed;
+    FolderMade result = FolderMade::Failed;
+    struct stat st {};
+    if (::mkdirat(parent, name.c_str(), 0755) == 0) {
+        result = FolderMade::Made;
+        if (!FlushFolder(parent)) ReportFlushFailure(ParentOf(folder));
+    } else if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(st.st_mode)) {
+            ReportLink(Shown(folder));
+            result = FolderMade::Link;
+        } else if (S_ISDIR(st.st_mode)) {
+            result = FolderMade::Existed;
+        }
+    }
+    ::close(parent);
+    return result;
+}
+
+std::string RenameAside(const fs::path& path) {
+    const int dir = OpenWriteFolder(ParentOf(path));
+    if (dir < 0) return std::string();
+    const std::string name = path.filename().string();
+    std::string taken;
+    for (int n = 1; n <= 99 && !name.empty(); ++n) {
+        const std::string to = name + (n == 1 ? std::string(".damaged") : ".damaged" + std::to_string(n));
+        struct stat st {};
+        if (::fstatat(dir, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) continue;
+        if (::renameat(dir, name.c_str(), dir, to.c_str()) == 0) taken = to;
+        break;
+    }
+    ::close(dir);
+    return taken;
+}
+
+int RemoveStrayTemporaries(const fs::path& folder) {
+    // Walked only when the folder is the game folder's own; the walk follows no link below it.
+    const int check = OpenWriteFolder(folder, true);
+    if (check < 0) return 0;
+    ::close(check);
     std::error_code ec;
     int removed = 0;
     for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
+        if (!fs::is_regular_file(it->symlink_status(ec))) continue;
         const pid_t owner = TemporaryOwner(it->path().filename().string());
         if (owner <= 0 || WriterRuns(owner)) continue;
         std::error_code gone;
@@ -77,22 +204,32 @@ int RemoveStrayTemporaries(const std::filesystem::path& folder) {
     return removed;
 }
 
-bool WriteFileAtomic(const std::filesystem::path& path, const std::string& bytes) {
-    std::filesystem::path tmp = path;
-    tmp += kTempMark;
-    tmp += std::to_string(::getpid());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes.data(), bytes.size());
-    ok = (::fsync(fd) == 0) && ok;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+bool WriteFileAtomic(const fs::path& path, const std::string& bytes) {
+    const std::string name = path.filename().string();
+    if (name.empty() || name == "." || name == "..") return false;
+    const int dir = OpenWriteFolder(ParentOf(path));
+    if (dir < 0) return false;
+    const std::string tmp = name + kTempMark + std::to_string(::getpid());
+    // Whatever has that name (a temporary of an earlier process of this id, a link) goes, and
+    // the temporary is made afresh: never written through what stood there.
+    ::unlinkat(dir, tmp.c_str(), 0);
+    const int fd = ::openat(dir, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
+    if (ok) {
+        ok = WriteAll(fd, bytes.data(), bytes.size());
+        ok = (::fsync(fd) == 0) && ok;
+        ok = (::close(fd) == 0) && ok;
+    }
+    if (ok) ok = ::renameat(dir, tmp.c_str(), dir, name.c_str()) == 0;
     if (!ok) {
-        ::unlink(tmp.c_str());
+        if (fd >= 0) ::unlinkat(dir, tmp.c_str(), 0);
+        ::close(dir);
         return false;
     }
     // The rename lives in the folder's own entries: until the folder reaches the disk, a power
-    // cut may lose the new file and the old one with it.
-    if (!SyncFolder(path)) WriteReport("フォルダ %s をディスクに書き出せませんでした", path.parent_path().string().c_str());
-    return true;
+    // cut may lose the new file and the old one with it. Not done is not saved.
+    const bool flushed = FlushFolder(dir);
+    ::close(dir);
+    if (!flushed) ReportFlushFailure(ParentOf(path));
+    return flushed;
 }

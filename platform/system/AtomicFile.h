@@ -1,17 +1,45 @@
 #pragma once
 // Everything the runtime saves is written beside its target under a temporary name, flushed to
-// disk, checked, and renamed over the old file: a failed or interrupted save leaves the old file
-// as it was.
+// disk, checked, and renamed over the old file; the folder is flushed after it, so that a power
+// cut keeps the rename. A failed or interrupted save leaves the old file as it was.
+//
+// A game folder is often someone else's making, and it can hold links: one at user_data, at one
+// of its folders or at a file the runtime writes would carry a write, a truncation, a rename or a
+// removal to wherever it points. So inside the game folder nothing is written through a link:
+// every name between the game folder and the file written must be a real folder, and a link there
+// is refused with a report line. The game folder itself (the player's choice) and a file the
+// player saves outside it are taken as named.
 #include <filesystem>
 #include <string>
 
+// Opens a folder to write into (a descriptor of O_DIRECTORY), or -1: missing, unreadable, or in
+// the game folder with a link standing between the game folder and it (a report line names the
+// link unless quiet).
+int OpenWriteFolder(const std::filesystem::path& folder, bool quiet = false);
+
+// How making a folder of the game folder went. Link: the folder, or one on its way, is a link,
+// and nothing was made.
+enum class FolderMade { Made, Existed, Link, Failed };
+// Makes one folder (its parent must exist) and flushes it into its parent: the saves written in
+// it later must not lose their folder to a power cut. A failed flush writes a report line.
+FolderMade MakeWriteFolder(const std::filesystem::path& folder);
+
 // Writes bytes to path (a file-system path); false, with the old file untouched, on any failure.
+// A folder flush that fails after the rename counts as a failure too (with a report line): the
+// new file is in place but may not survive a power cut.
 bool WriteFileAtomic(const std::filesystem::path& path, const std::string& bytes);
 
+// Renames the file at path, within its folder, to the first free name of "<name>.damaged",
+// "<name>.damaged2", ... "<name>.damaged99"; the name taken, or empty when none could be.
+std::string RenameAside(const std::filesystem::path& path);
+
 // Removes, below folder (recursively), the temporaries that a write interrupted by a crash or a
-// kill left behind: "<name>.tmp<process id>" whose writing process no longer runs. Writes one
-// report line per file removed and returns how many were.
+// kill left behind: "<name>.tmp<process id>" whose writing process no longer runs. Only plain
+// files are removed, never through a link (a folder that is one, or lies in one, is not walked).
+// Writes one report line per file removed and returns how many were.
 int RemoveStrayTemporaries(const std::filesystem::path& folder);
 
-// Test seam: when set, the write fails after this many bytes as a full disk would.
+// Test seams: when set, the write fails after this many bytes as a full disk would; the folder
+// flush fails as on a disk that gave up.
 void SetAtomicWriteFailAfter(long long bytes); // negative: never fail
+void SetFolderFlushFails(bool fail);

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/system/AtomicFile.h"
 #include "platform/system/Sjis.h"
 
 namespace fs = std::filesystem;
@@ -58,6 +59,51 @@ fs::path FindComponent(const fs::path& dir, const std::string& name) {
         }
     }
     return found.empty() ? exact : found;
+}
+
+// Bytes of names on disk that CP932 cannot hold ride in the game's paths as pairs of the lead
+// bytes 0x85 and 0x86, which CP932 leaves unassigned: (0x85, b) holds a byte b of 0x80..0xFC,
+// (0x86, 0x40..0x42) the bytes 0xFD..0xFF and (0x86, 0x5C) a '\' that is part of a name.
+constexpr unsigned char kKeptHigh = 0x85;
+constexpr unsigned char kKeptOther = 0x86;
+
+// The byte a kept pair at p stands for, or -1 when p starts no kept pair.
+int KeptByte(const char* p) {
+    const auto lead = static_cast<unsigned char>(p[0]);
+    if ((lead != kKeptHigh && lead != kKeptOther) || !IsDoubleByte(p)) return -1;
+    const auto trail = static_cast<unsigned char>(p[1]);
+    if (lead == kKeptHigh) return trail >= 0x80 ? trail : '?';
+    if (trail >= 0x40 && trail <= 0x42) return 0xFD + (trail - 0x40);
+    return trail == 0x5C ? 0x5C : '?';
+}
+
+void AppendKept(std::string& out, unsigned char b) {
+    if (b >= 0x80 && b <= 0xFC) {
+        out += static_cast<char>(kKeptHigh);
+        out += static_cast<char>(b);
+    } else {
+        out += static_cast<char>(kKeptOther);
+        out += static_cast<char>(b >= 0xFD ? 0x40 + (b - 0xFD) : b); // b is 0xFD..0xFF or '\'
+    }
+}
+
+bool HasKept(const std::string& sjis) {
+    for (std::size_t i = 0; i < sjis.size();) {
+        if (!IsDoubleByte(sjis.c_str() + i)) {
+            ++i;
+            continue;
+        }
+        if (KeptByte(sjis.c_str() + i) >= 0) return true;
+        i += 2;
+    }
+    return false;
+}
+
+// Length of the UTF-8 sequence that starts at i when it is well formed, else 0.
+std::size_t Utf8Length(const std::string& s, std::size_t i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const std::size_t len = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    return len && i + len <= s.size() && IsValidUtf8(s.substr(i, len)) ? len : 0;
 }
 
 // A ".." moves up from whatever the name before it turned out to be: only the walk by names
@@ -189,6 +235,39 @@ FileRead ReadFileHead(const std::string& sjisPath, std::vector<u8>& out, std::si
     return result;
 }
 
+FileRead cFileSource::Open(const std::string& sjisPath, std::size_t limit) {
+    int fd = -1;
+    struct stat st {};
+    if (const FileRead opened = OpenForRead(sjisPath, fd, st); opened != FileRead::Ok) return opened;
+    if (!S_ISREG(st.st_mode) || st.st_size <= 0) {
+        ::close(fd);
+        return FileRead::Ok;
+    }
+    if (static_cast<std::size_t>(st.st_size) > limit) {
+        ::close(fd);
+        return FileRead::TooLarge;
+    }
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = fd;
+    m_size = static_cast<std::size_t>(st.st_size);
+    return FileRead::Ok;
+}
+
+std::size_t cFileSource::ReadAt(void* dst, std::size_t n, std::size_t offset) const {
+    std::size_t have = 0;
+    while (have < n) {
+        const ssize_t got = ::pread(m_fd, static_cast<char*>(dst) + have, n - have, static_cast<off_t>(offset + have));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        have += static_cast<std::size_t>(got);
+    }
+    return have;
+}
+
+cFileSource::~cFileSource() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
 void SetGameRoot(const fs::path& root) {
     std::lock_guard lock(g_rootMutex);
     g_root = root;
@@ -199,25 +278,123 @@ fs::path GetGameRoot() {
     return g_root;
 }
 
-fs::path ResolvePath(const std::string& sjisPath) {
+std::string GameNameOf(const std::string& diskName) {
+    if (diskName.find('\\') == std::string::npos && IsValidUtf8(diskName)) {
+        std::string sjis = Utf8ToSjis(diskName);
+        if (SjisToUtf8(sjis) == diskName) return sjis;
+    }
+    // Character by character: what CP932 holds (and gives back the same) is converted, the
+    // bytes of the rest are kept.
+    std::string out;
+    for (std::size_t i = 0; i < diskName.size();) {
+        const auto c = static_cast<unsigned char>(diskName[i]);
+        const std::size_t len = Utf8Length(diskName, i);
+        if (c < 0x80) {
+            if (c == '\\') AppendKept(out, c);
+            else out += static_cast<char>(c);
+        } else if (len) {
+            const std::string ch = diskName.substr(i, len);
+            const std::string sjis = Utf8ToSjis(ch);
+            if (SjisToUtf8(sjis) == ch) out += sjis;
+            else
+                for (char b : ch) AppendKept(out, static_cast<unsigned char>(b));
+        } else {
+            AppendKept(out, c);
+        }
+        i += len ? len : 1;
+    }
+    return out;
+}
+
+std::string DiskNameOf(const std::string& sjisName) {
     // Strictly CP932: a guess by UTF-8 well-formedness would misread half-width katakana and
     // some kanji pairs, which are well-formed UTF-8 too. Callers hand over Shift-JIS only.
-    const std::string utf8 = SjisToUtf8(sjisPath);
-    std::vector<std::string> parts;
-    std::string cur;
-    for (char c : utf8) {
-        if (c == '\\' || c == '/') {
-            parts.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
+    if (!HasKept(sjisName)) return SjisToUtf8(sjisName);
+    std::string out, run;
+    for (std::size_t i = 0; i < sjisName.size();) {
+        const char* p = sjisName.c_str() + i;
+        if (!IsDoubleByte(p)) {
+            run += *p;
+            ++i;
+            continue;
         }
+        const int kept = KeptByte(p);
+        if (kept < 0) {
+            run.append(p, 2);
+        } else {
+            out += SjisToUtf8(run);
+            run.clear();
+            out += static_cast<char>(kept);
+        }
+        i += 2;
     }
-    parts.push_back(cur);
+    return out + SjisToUtf8(run);
+}
+
+std::string GamePathOf(const fs::path& path) {
+    std::string out;
+    for (const fs::path& part : path) {
+        if (part == "/") {
+            out = "\\";
+            continue;
+        }
+        if (!out.empty() && out.back() != '\\') out += '\\';
+        out += GameNameOf(part.string());
+    }
+    return out;
+}
+
+std::string DisplayPathOf(const std::string& sjisPath) {
+    const std::string bytes = DiskNameOf(sjisPath);
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t len = Utf8Length(bytes, i);
+        if (len) out.append(bytes, i, len);
+        else out += "\xEF\xBF\xBD";
+        i += len ? len : 1;
+    }
+    return out;
+}
+
+fs::path ResolvePath(const std::string& sjisPath) {
+    // Split where the Shift-JIS text has a separator (a 0x5C trail byte is none), then each
+    // name to its bytes on disk.
+    std::vector<std::string> parts;
+    if (HasKept(sjisPath)) {
+        std::string cur;
+        for (std::size_t i = 0; i < sjisPath.size();) {
+            if (IsDoubleByte(sjisPath.c_str() + i)) {
+                cur.append(sjisPath, i, 2);
+                i += 2;
+                continue;
+            }
+            const char c = sjisPath[i++];
+            if (c == '\\' || c == '/') {
+                parts.push_back(DiskNameOf(cur));
+                cur.clear();
+            } else {
+                cur += c;
+            }
+        }
+        parts.push_back(DiskNameOf(cur));
+    } else {
+        // Converted whole: CP932 never turns a trail byte into a separator.
+        const std::string utf8 = SjisToUtf8(sjisPath);
+        std::string cur;
+        for (char c : utf8) {
+            if (c == '\\' || c == '/') {
+                parts.push_back(cur);
+                cur.clear();
+            } else {
+                cur += c;
+            }
+        }
+        parts.push_back(cur);
+    }
 
     fs::path base;
     std::size_t first = 0;
-    if (!utf8.empty() && (utf8[0] == '\\' || utf8[0] == '/')) {
+    if (!sjisPath.empty() && (sjisPath[0] == '\\' || sjisPath[0] == '/')) {
         base = "/";
         first = 1;
     } else {
@@ -270,8 +447,6 @@ bool IsDirectory(const std::string& sjisPath) {
 }
 
 bool MakeDirectory(const std::string& sjisPath) {
-    const fs::path p = ResolvePath(sjisPath);
-    std::error_code ec;
-    fs::create_directory(p, ec);
-    return fs::is_directory(p, ec);
+    const FolderMade made = MakeWriteFolder(ResolvePath(sjisPath));
+    return made == FolderMade::Made || made == FolderMade::Existed;
 }

@@ -37,12 +37,8 @@ std::size_t FindExtensionDot(const std::string& path) {
     return dot;
 }
 
-std::string ToGamePath(const fs::path& p) {
-    std::string s = Utf8ToSjis(p.generic_string());
-    for (auto& c : s)
-        if (c == '/') c = '\\';
-    return s;
-}
+// Names CP932 cannot hold keep their bytes, so that the path still names the same file.
+std::string ToGamePath(const fs::path& p) { return GamePathOf(p); }
 
 std::string AsciiLower(std::string s) {
     for (auto& c : s)
@@ -142,7 +138,7 @@ int FindNumberedFile(std::string& out, const std::string& path, const char* ext)
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
         names.insert(AsciiLower(it->path().filename().string()));
-    const std::string nameUtf8 = AsciiLower(SjisToUtf8(namePart));
+    const std::string nameUtf8 = AsciiLower(DiskNameOf(namePart));
     for (int n = 999; n >= 0; --n) {
         const std::string suffix = Format("_%d%d%d", n / 100, (n / 10) % 10, n % 10);
         if (names.count(nameUtf8 + suffix)) {

@@ -1,8 +1,12 @@
 #include "platform/system/Report.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/system/Format.h"
 #include "platform/system/MessageBox.h"
@@ -15,6 +19,7 @@ constexpr std::size_t kLineLimit = 1023;
 
 std::mutex g_reportMutex;
 std::string g_reportPath;
+bool g_reportStderr = false;
 
 std::mutex g_debugMutex;
 bool g_debugOn = false;
@@ -34,28 +39,75 @@ std::string ToDiskLine(const std::string& text) {
     return out;
 }
 
-bool AppendTo(const std::string& path, const char* mode, const std::string& bytes) {
+// Never through a link: a link at the report's name would carry every line (and the truncation
+// at start) to the file it names. Never waits on a pipe with nobody reading it.
+constexpr int kLogOpen = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+
+bool WriteTo(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool AppendTo(const std::string& path, bool fresh, const std::string& bytes) {
     if (path.empty()) return false;
-    FILE* f = std::fopen(path.c_str(), mode);
-    if (!f) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return (std::fclose(f) == 0) && ok;
+    const int fd = ::open(path.c_str(), kLogOpen | (fresh ? O_TRUNC : O_APPEND), 0644);
+    if (fd < 0) return false;
+    const bool ok = WriteTo(fd, bytes);
+    return (::close(fd) == 0) && ok;
 }
 
 int AppendReport(const std::string& text) {
     std::lock_guard lock(g_reportMutex);
-    return AppendTo(g_reportPath, "ab", ToDiskLine(text)) ? 1 : 0;
+    if (g_reportStderr) {
+        const std::string utf8 = ToDisplayText(text);
+        return std::fwrite(utf8.data(), 1, utf8.size(), stderr) == utf8.size() ? 1 : 0;
+    }
+    return AppendTo(g_reportPath, false, ToDiskLine(text)) ? 1 : 0;
 }
 
 } // namespace
 
 bool SetReportFile(const std::string& path) {
     std::lock_guard lock(g_reportMutex);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::fclose(f);
+    int fd = ::open(path.c_str(), kLogOpen, 0644);
+    struct stat st {};
+    const bool own = fd >= 0 && ::fstat(fd, &st) == 0 && !(S_ISREG(st.st_mode) && st.st_nlink > 1);
+    bool replaced = false;
+    if (fd >= 0 && !own) ::close(fd);
+    if (own) {
+        // Emptied once it is known to be the report's own file (a device such as /dev/null
+        // stays as it is).
+        if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+            ::close(fd);
+            return false;
+        }
+    } else if (fd >= 0 || errno == ELOOP) {
+        // A link at the report's name, or a second name of another file: the name gets a report
+        // of its own, and what it named stays as it was.
+        replaced = ::unlink(path.c_str()) == 0;
+        fd = replaced ? ::open(path.c_str(), kLogOpen | O_EXCL, 0644) : -1;
+    }
+    if (fd < 0) return false;
+    ::close(fd);
     g_reportPath = path;
+    g_reportStderr = false;
+    if (replaced) {
+        const std::string name = path.substr(path.find_last_of('/') + 1);
+        AppendTo(g_reportPath, false, ToDiskLine(name + " はリンクだったため、新しいファイルにしました\n"));
+    }
     return true;
+}
+
+void SetReportToStderr() {
+    std::lock_guard lock(g_reportMutex);
+    g_reportPath.clear();
+    g_reportStderr = true;
 }
 
 const std::string& GetReportFile() { return g_reportPath; }
@@ -111,7 +163,7 @@ void DebugLog(const char* text) {
     if (!g_debugOn) return;
     const std::string line = ToDiskLine(std::string(text ? text : "") + "\n");
     // The first line of a run starts the log afresh; later lines append.
-    if (AppendTo(g_debugPath, g_debugFirstDone ? "ab" : "wb", line)) g_debugFirstDone = true;
+    if (AppendTo(g_debugPath, !g_debugFirstDone, line)) g_debugFirstDone = true;
 }
 
 void DebugLogS(const char* text) { DebugLog(text); }

@@ -9,6 +9,9 @@
 
 bool SetReportFile(const std::string& path);
 const std::string& GetReportFile();
+// Sends the report to standard error instead of a file (tools that play a game folder without
+// being the game: a running game's report is never theirs to write).
+void SetReportToStderr();
 
 int WriteReport(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int WriteReportLog(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -87,9 +87,10 @@ void GetOSName(std::string* name, u32* major, u32* minor) {
 bool IsOSVersionAtLeast(u32, u32) { return true; }
 
 void GetVidMem(u32* total, u32* freeBytes) {
-    constexpr u32 kFixed = 256u * 1024u * 1024u;
-    if (total) *total = kFixed;
-    if (freeBytes) *freeBytes = kFixed;
+    // No display interface here tells its video memory (SDL does not): the figures of a
+    // machine without DirectDraw.
+    if (total) *total = 0;
+    if (freeBytes) *freeBytes = 0;
 }
 
 u32 GetDDIVersion() { return 9; }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
+#include <unistd.h>
 
 #include "platform/system/Report.h"
 
@@ -18,12 +19,17 @@ namespace {
 // program has no link-time tie to X11 and runs on other drivers unchanged.
 using SetHandlerFn = XErrorHandler (*)(XErrorHandler);
 using SyncFn = int (*)(Display*, Bool);
+using SetIOHandlerFn = XIOErrorHandler (*)(XIOErrorHandler);
+using SetIOExitFn = void (*)(Display*, XIOErrorExitHandler, void*);
 
 std::atomic<unsigned long> g_guardedWindow{0};
 std::atomic<bool> g_lost{false};
 std::atomic<int> g_reported{0};
-Display* g_display = nullptr;
+std::atomic<bool> g_connectionLost{false};
+std::atomic<Display*> g_display{nullptr};
 SyncFn g_sync = nullptr;
+// Whether the guarded display lets its I/O error return (libX11 1.7 and later).
+std::atomic<bool> g_survivable{false};
 
 int OnXError(Display*, XErrorEvent* e) {
     const unsigned long window = g_guardedWindow.load();
@@ -38,6 +44,22 @@ int OnXError(Display*, XErrorEvent* e) {
     return 0;
 }
 
+// The connection to the X server broke (the server went away, or another program killed this
+// client: xkill, `xdotool windowkill`). Xlib's own handler would call exit() from the window
+// thread while the game thread still runs and the runtime's objects are torn down under it.
+// On the guarded display the handler may return: the connection then stays dead (every later
+// call on it does nothing) and the window thread closes in order. A display without that
+// escape cannot go on; the process ends at once, before any destructor runs: what was saved is
+// whole on disk (every save is written aside and renamed), and the lock goes with the process.
+int OnXIOError(Display* display) {
+    if (!g_connectionLost.exchange(true)) WriteReport("X11 : the connection to the display was lost");
+    if (display != g_display.load() || !g_survivable.load()) _exit(1);
+    return 0;
+}
+
+// Called by Xlib after the handler above, instead of exit().
+void OnXIOExit(Display*, void*) {}
+
 // The X library, held loaded for the whole run (SDL would unload it at every video end).
 void* XLib(bool load) {
     static void* lib = nullptr;
@@ -51,6 +73,7 @@ void* XLib(bool load) {
 
 void SetHandler(void* lib) {
     if (auto setHandler = reinterpret_cast<SetHandlerFn>(dlsym(lib, "XSetErrorHandler"))) setHandler(OnXError);
+    if (auto setIO = reinterpret_cast<SetIOHandlerFn>(dlsym(lib, "XSetIOErrorHandler"))) setIO(OnXIOError);
 }
 
 int CountModule(dl_phdr_info*, size_t, void* count) {
@@ -111,18 +134,24 @@ void X11GuardInstall(void* sdlWindow) {
     void* lib = XLib(false);
     if (!lib) return;
     g_sync = reinterpret_cast<SyncFn>(dlsym(lib, "XSync"));
-    g_display = info.info.x11.display;
+    auto setExit = reinterpret_cast<SetIOExitFn>(dlsym(lib, "XSetIOErrorExitHandler"));
+    if (setExit) setExit(info.info.x11.display, OnXIOExit, nullptr);
+    g_survivable.store(setExit != nullptr);
+    g_display.store(info.info.x11.display);
     if (g_guardedWindow.exchange(info.info.x11.window) != info.info.x11.window) g_lost.store(false);
     SetHandler(lib);
 }
 
-bool X11WindowLost() { return g_lost.load(); }
+bool X11WindowLost() { return g_lost.load() || g_connectionLost.load(); }
+
+bool X11ConnectionLost() { return g_connectionLost.load(); }
 
 void X11GuardSync() {
-    if (g_display && g_sync) g_sync(g_display, False);
+    Display* display = g_display.load();
+    if (display && g_sync && !g_connectionLost.load()) g_sync(display, False);
 }
 
 void X11GuardRelease() {
     g_guardedWindow.store(0);
-    g_display = nullptr;
+    // The display itself stays guarded: SDL keeps it open until video ends.
 }

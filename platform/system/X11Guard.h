@@ -3,7 +3,8 @@
 // exit() from whichever thread met it, while the game thread still runs; a window destroyed by
 // another program (a window manager's kill, `xdotool windowclose`) raises such errors at the
 // next present. The guard notes them instead, and tells the window thread that its window is
-// gone so that it can close in order.
+// gone so that it can close in order. A connection that breaks (`xdotool windowkill`, xkill)
+// is survived the same way.
 
 // Puts the guard in before SDL starts video on X11 (and keeps the X library loaded).
 void X11GuardPrepare();
@@ -13,8 +14,12 @@ void X11GuardInstall(void* sdlWindow);
 // Holds every library loaded so far open until the process ends (SDL unloads the X and OpenGL
 // libraries at video end, and leaks they keep would lose their names). After the renderer is up.
 void X11GuardPinLibraries();
-// True once an X error named the guarded window: it no longer exists.
+// True once an X error named the guarded window, or the connection to the X server broke: the
+// window can no longer be seen.
 bool X11WindowLost();
+// True once the connection to the X server broke: nothing may be asked of the display any more
+// (not even the window's destruction).
+bool X11ConnectionLost();
 // Waits for the X server to answer every request sent so far, so that errors they raise meet
 // the guard and not Xlib's handler, which SDL puts back when video ends. Window thread.
 void X11GuardSync();

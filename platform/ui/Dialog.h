@@ -52,6 +52,7 @@ struct DLGCONTROL {
     i32 nByteLimit = 0;             // edit limit in bytes (0: none)
     bool bMultiLine = false;        // edit: Enter starts a new line ("\r\n")
     bool bSelectAll = false;        // the whole edit text is selected: typing replaces it
+    bool bPathText = false;         // edit: a path, whose characters CP932 cannot hold keep their bytes (GameNameOf)
     std::size_t nCaret = 0;         // edit: caret as a byte offset, on a character boundary
     std::vector<std::string> vItem; // list entries (UTF-8)
     i32 nSel = 0, nTop = 0;
@@ -99,6 +100,12 @@ public:
     std::string TooltipShown() const;
     // The input method's text being composed in the focused edit (UTF-8).
     const std::string& Composition() const { return m_strComposition; }
+    // With the trace on, every message the dialog handles is written to the debug log (when
+    // that is on) under the dialog's trace name, with its window-message name and parameters.
+    void DlgSetTrace(bool on, const std::string& name) {
+        m_bTrace = on;
+        m_strTraceName = name;
+    }
 
     // Operation, used by the modal loop and by tests: true when the event was used.
     bool HandleEvent(const APPEVENT& e);
@@ -132,6 +139,10 @@ protected:
     // A bound scroll bar's value changed.
     virtual void OnScroll(DLGCONTROL& /*bar*/) {}
     void FocusOn(int index) { m_nFocus = index; }
+    // A control's command (WM_COMMAND with the control's id and its notification code), traced
+    // and handed to OnCommand; list choices and edit changes are traced the same way.
+    void Command(u32 id, u32 code = 0);
+    void Trace(u32 msg, u64 wParam, i64 lParam) const;
     // A list entry was chosen (Enter, or a click on the selected entry).
     virtual void OnListChoose(DLGCONTROL& /*list*/) {}
 
@@ -139,6 +150,7 @@ protected:
     std::string m_strTitle;
 
 private:
+    bool Dispatch(const APPEVENT& e);
     void MoveFocus(int step);
     void Activate(DLGCONTROL& c);
     void TypeText(DLGCONTROL& c, const std::string& sjis);
@@ -158,6 +170,8 @@ private:
     bool m_bTipDismissed = false;
     i32 m_nDragBar = -1; // control index of a bar whose thumb is being dragged
     i32 m_nDragGrab = 0;
+    bool m_bTrace = false;
+    std::string m_strTraceName;
 };
 
 // The open modeless dialogs, drawn over a frame in the order they were opened.
@@ -169,24 +183,29 @@ void DlgSetInteractiveForTests(bool on);
 // A modal Yes/No box drawn like the dialogs: IDYES (6) or IDNO (7); Escape and close answer No.
 int DlgYesNo(const std::string& utf8Text, const std::string& utf8Caption);
 
-// Lists a folder of the game for a file choice: "..", then folders, then files whose extension
-// matches one of the patterns ("stg4_*": the text after the last dot starts with "stg4_", in
-// any letter case). Names are given in UTF-8; names CP932 cannot hold are left out.
+// Lists a folder for a file choice: "..", then folders, then files whose extension matches one
+// of the patterns ("stg4_*": the text after the last dot starts with "stg4_", in any letter
+// case). Every name is listed, those starting with '.' and those CP932 cannot hold included.
 struct DLGFILEENTRY {
-    std::string strName; // UTF-8
+    std::string strName; // UTF-8, to show
     bool bFolder = false;
+    std::string strSjis; // the name in the game's paths (GameNameOf): a path made with it opens
 };
 std::vector<DLGFILEENTRY> DlgListFolder(const std::string& sjisFolder, const std::vector<std::string>& patterns,
                                         bool withParent);
 bool DlgMatchPattern(const std::string& utf8Name, const std::string& pattern);
 
-// The file choices, listing the game's folders (the game folder is the top) and the files that
-// match the patterns. Open with several files: every chosen file as "folder\name" made
-// absolute (MakeAbsolutePath), in list order, into out; a single choice is one path. The count,
-// 0 when nothing was chosen. Ctrl+click and Space mark several files.
+// The file choices: they start in a folder of the game (a path of the game's form, relative to
+// the game folder or absolute) and go anywhere on the file system from there, listing the
+// folders and the files that match the patterns. A path typed into the name box is taken as
+// typed: absolute, or relative to the folder shown; a folder typed is opened. Open with several
+// files: every chosen file as an absolute "folder\name", in list order, into out; a single
+// choice is one path. The count, 0 when nothing was chosen. Ctrl+click and Space mark several
+// files. Chosen paths open whatever the bytes of their names (GameNameOf).
 int FileDialogMulti(const std::string& utf8Title, const std::string& sjisFolder, const std::string& utf8Filter,
                     const std::vector<std::string>& patterns, std::vector<std::string>& out);
-// Save: path carries "folder\name" in and the chosen path out. A name that does not match the
-// pattern gets ".defaultExt"; an existing file is chosen only after a Yes. Nonzero when chosen.
+// Save: path carries "folder\name" in and the chosen absolute path out. A name that does not
+// match the pattern gets ".defaultExt"; an existing file is chosen only after a Yes. Nonzero
+// when chosen.
 int FileDialog(const std::string& utf8Title, std::string& path, const std::string& utf8Filter,
                const std::string& pattern, const std::string& defaultExt);

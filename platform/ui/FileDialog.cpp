@@ -1,4 +1,4 @@
-// The file choices: a list of the game's folders and of the files of the kind asked for.
+// The file choices: a list of folders and of the files of the kind asked for, and a name box.
 #include <algorithm>
 #include <filesystem>
 
@@ -10,22 +10,25 @@
 
 namespace {
 
-constexpr u32 kWhere = 1, kList = 2, kFilter = 3, kName = 4, kOk = 10, kCancel = 11;
+constexpr u32 kWhere = 1, kList = 2, kFilter = 3, kName = 4, kNote = 5, kOk = 10, kCancel = 11;
+
+bool IsRooted(const std::string& path) { return !path.empty() && (path[0] == '\\' || path[0] == '/'); }
+
+// A path that names the same file with its folders up resolved: what the choice gives back.
+std::string Normal(const std::string& path) { return GamePathOf(ResolvePath(path).lexically_normal()); }
 
 class cFileChooser : public DLG_CLASS {
 public:
-    // save: a name is typed or picked; otherwise one or more files are chosen from the list.
+    // save: a name is typed or picked; otherwise one or more files are chosen from the list (or
+    // one typed).
     cFileChooser(const std::string& title, const std::string& folder, const std::string& filter,
                  std::vector<std::string> patterns, bool save, const std::string& name, const std::string& ext)
-        : m_bSave(save), m_strFolder(folder), m_vPattern(std::move(patterns)), m_strExt(ext) {
-        // The choice starts in the game's folder for the kind, and goes anywhere from there, as
-        // a system dialog does: the folder is held as an absolute path (a name CP932 cannot
-        // hold keeps the folder relative to the game, where it starts and ends).
-        const std::string start = m_strFolder.empty() ? std::string(".") : m_strFolder;
-        std::string absolute = start;
-        std::error_code ec;
-        if (MakeAbsolutePath(absolute) && std::filesystem::equivalent(ResolvePath(absolute), ResolvePath(start), ec))
-            m_strFolder = absolute;
+        : m_bSave(save), m_vPattern(std::move(patterns)), m_strExt(ext) {
+        // The choice starts in the folder asked for, held as an absolute path: from there it
+        // goes anywhere, as a system dialog does.
+        m_strFolder = folder.empty() ? std::string(".") : folder;
+        MakeAbsolutePath(m_strFolder);
+        m_strFolder = Normal(m_strFolder);
         while (m_strFolder.size() > 1 && (m_strFolder.back() == '\\' || m_strFolder.back() == '/')) m_strFolder.pop_back();
         m_nW = 480;
         m_nH = 380;
@@ -33,16 +36,16 @@ public:
         m_nY = 50;
         m_strTitle = title;
         Add(DlgMakeControl(DLG_STATIC, kWhere, 12, 6, 456, 18));
-        DLGCONTROL list = DlgMakeControl(DLG_LIST, kList, 12, 28, 456, 234);
+        DLGCONTROL list = DlgMakeControl(DLG_LIST, kList, 12, 28, 456, 216);
         list.bMultiSel = !save;
         Add(list);
-        Add(DlgMakeControl(DLG_STATIC, kFilter, 12, 266, 456, 18, filter));
-        if (save) {
-            DLGCONTROL edit = DlgMakeControl(DLG_EDIT, kName, 12, 290, 456, 22);
-            edit.strEdit = name;
-            edit.nByteLimit = 259;
-            Add(edit);
-        }
+        Add(DlgMakeControl(DLG_STATIC, kFilter, 12, 248, 456, 18, filter));
+        DLGCONTROL edit = DlgMakeControl(DLG_EDIT, kName, 12, 270, 456, 22);
+        edit.strEdit = name;
+        edit.nByteLimit = 259;
+        edit.bPathText = true;
+        Add(edit);
+        Add(DlgMakeControl(DLG_STATIC, kNote, 12, 296, 456, 18));
         DLGCONTROL ok = DlgMakeControl(DLG_BUTTON, kOk, 268, 322, 96, 26, save ? "保存" : "開く");
         ok.bDefault = true;
         Add(ok);
@@ -58,53 +61,57 @@ protected:
     void OnUnattended() override { DlgEnd(0); }
 
     void OnCommand(u32 id) override {
-        if (id == kCancel) DlgEnd(0);
-        else if (id == kOk && m_bSave) Save();
-        else if (id == kOk) {
-            if (DLGCONTROL* list = Control(kList)) OnListChoose(*list);
+        if (id == kCancel) {
+            DlgEnd(0);
+            return;
         }
+        if (id != kOk) return;
+        DLGCONTROL* edit = Control(kName);
+        if (edit && !edit->strEdit.empty()) Typed(edit->strEdit);
+        else if (DLGCONTROL* list = Control(kList); list && !m_bSave) OnListChoose(*list);
     }
 
     void OnListChoose(DLGCONTROL& list) override {
         if (list.nSel < 0 || list.nSel >= static_cast<i32>(m_vEntry.size())) return;
         const DLGFILEENTRY& e = m_vEntry[static_cast<std::size_t>(list.nSel)];
         if (e.bFolder) {
-            if (e.strName == "..") {
+            if (e.strSjis == "..") {
                 const std::size_t sep = FindLastSeparator(m_strFolder);
-                m_strFolder = sep == std::string::npos ? std::string() : sep == 0 ? std::string("\\") : m_strFolder.substr(0, sep);
+                if (sep != std::string::npos) m_strFolder = sep == 0 ? std::string("\\") : m_strFolder.substr(0, sep);
             } else {
-                m_strFolder = Join(Utf8ToSjis(e.strName));
+                m_strFolder = Join(e.strSjis);
             }
             Refresh();
             return;
         }
         if (m_bSave) {
-            if (DLGCONTROL* edit = Control(kName)) edit->strEdit = Utf8ToSjis(e.strName);
-            Save();
+            if (DLGCONTROL* edit = Control(kName)) {
+                edit->strEdit = e.strSjis;
+                edit->nCaret = edit->strEdit.size();
+                edit->bSelectAll = false;
+            }
+            Save(Join(e.strSjis));
             return;
         }
         // The marked files, or the selected one alone.
         std::vector<std::string> names;
         for (std::size_t i = 0; i < m_vEntry.size() && i < list.vMarked.size(); ++i)
-            if (list.vMarked[i] && !m_vEntry[i].bFolder) names.push_back(m_vEntry[i].strName);
-        if (names.empty()) names.push_back(e.strName);
-        for (const auto& n : names) {
-            std::string path = Join(Utf8ToSjis(n));
-            MakeAbsolutePath(path);
-            m_vChosen.push_back(path);
-        }
+            if (list.vMarked[i] && !m_vEntry[i].bFolder) names.push_back(m_vEntry[i].strSjis);
+        if (names.empty()) names.push_back(e.strSjis);
+        for (const auto& n : names) m_vChosen.push_back(Join(n));
         DlgEnd(1);
     }
 
 private:
-    bool AtRoot() const { return m_strFolder == "\\" || m_strFolder == "/"; }
-    std::string Join(const std::string& name) const {
-        return m_strFolder.empty() ? name : AtRoot() ? m_strFolder + name : m_strFolder + "\\" + name;
+    bool AtRoot() const { return m_strFolder == "\\"; }
+    std::string Join(const std::string& name) const { return AtRoot() ? m_strFolder + name : m_strFolder + "\\" + name; }
+
+    void Note(const std::string& utf8) {
+        if (DLGCONTROL* note = Control(kNote)) note->strText = utf8;
     }
 
     void Refresh() {
-        // Everything up to the file system's root is offered.
-        m_vEntry = DlgListFolder(m_strFolder.empty() ? "." : m_strFolder, m_vPattern, !m_strFolder.empty() && !AtRoot());
+        m_vEntry = DlgListFolder(m_strFolder, m_vPattern, !AtRoot());
         if (DLGCONTROL* list = Control(kList)) {
             list->vItem.clear();
             for (const auto& e : m_vEntry) list->vItem.push_back(e.bFolder ? "[" + e.strName + "]" : e.strName);
@@ -114,24 +121,54 @@ private:
         }
         // Shown as the system names it: '/' between folders.
         if (DLGCONTROL* where = Control(kWhere)) {
-            std::string shown = SjisToUtf8(m_strFolder.empty() ? "." : m_strFolder);
-            for (char& c : shown)
-                if (c == '\\') c = '/';
+            std::string shown = DisplayPathOf(m_strFolder);
+            std::replace(shown.begin(), shown.end(), '\\', '/');
             where->strText = shown;
         }
+        Note({});
     }
 
-    void Save() {
-        DLGCONTROL* edit = Control(kName);
-        if (!edit || edit->strEdit.empty()) return;
-        std::string name = edit->strEdit;
-        if (!m_vPattern.empty() && !DlgMatchPattern(SjisToUtf8(name), m_vPattern[0])) name += "." + m_strExt;
-        std::string path = Join(name);
-        if (FileExists(path) &&
-            DlgYesNo(SjisToUtf8(name) + " は既に存在します。\n上書きしますか？", m_strTitle) != IDYES)
+    // A path typed into the name box, taken as typed: absolute, or relative to the folder shown.
+    // A folder is opened; a file is chosen (to open, it must exist).
+    void Typed(std::string typed) {
+        std::replace(typed.begin(), typed.end(), '/', '\\'); // never a trail byte
+        const std::string path = IsRooted(typed) ? typed : Join(typed);
+        if (IsDirectory(path)) {
+            m_strFolder = Normal(path);
+            if (DLGCONTROL* edit = Control(kName)) {
+                edit->strEdit.clear();
+                edit->nCaret = 0;
+            }
+            Refresh();
             return;
-        MakeAbsolutePath(path);
-        m_vChosen.push_back(path);
+        }
+        if (m_bSave) {
+            Save(path);
+            return;
+        }
+        if (!FileExists(path)) {
+            Note(DisplayPathOf(typed) + " が見つかりません");
+            return;
+        }
+        m_vChosen.push_back(Normal(path));
+        DlgEnd(1);
+    }
+
+    void Save(std::string path) {
+        const std::size_t sep = FindLastSeparator(path);
+        if (sep == std::string::npos) return; // always a folder and a name here
+        const std::string name = path.substr(sep + 1);
+        if (name.empty()) return;
+        if (!m_vPattern.empty() && !DlgMatchPattern(DiskNameOf(name), m_vPattern[0])) path += "." + m_strExt;
+        const std::string folder = sep == 0 ? std::string("\\") : path.substr(0, sep);
+        if (!IsDirectory(folder)) {
+            Note(DisplayPathOf(folder) + " が見つかりません");
+            return;
+        }
+        if (FileExists(path) &&
+            DlgYesNo(DisplayPathOf(path.substr(sep + 1)) + " は既に存在します。\n上書きしますか？", m_strTitle) != IDYES)
+            return;
+        m_vChosen.push_back(Normal(path));
         DlgEnd(1);
     }
 
@@ -158,7 +195,7 @@ int FileDialog(const std::string& utf8Title, std::string& path, const std::strin
     std::string folder, name = path;
     const std::size_t sep = FindLastSeparator(name);
     if (sep != std::string::npos) {
-        folder = name.substr(0, sep);
+        folder = sep == 0 ? std::string("\\") : name.substr(0, sep);
         name.erase(0, sep + 1);
     }
     cFileChooser dlg(utf8Title, folder, utf8Filter, {pattern}, true, name, defaultExt);

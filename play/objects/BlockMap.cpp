@@ -21,6 +21,11 @@ const BLOCKCELL& cBlockMap::Empty() {
     return empty;
 }
 
+const BLOCKSOLID& cBlockMap::EmptySolid() {
+    static const BLOCKSOLID empty = SolidOf(Empty());
+    return empty;
+}
+
 bool cBlockMap::Build(u32 stageWidth, u32 stageHeight) {
     Clear();
     const u64 cols = u64{stageWidth} + 2 * kMargin;
@@ -34,8 +39,10 @@ bool cBlockMap::Build(u32 stageWidth, u32 stageHeight) {
     if (shift > 24 || cells > (u64{1} << 22) || rows * 32 > 0x7FFFFFFFu) return false;
     try {
         m_vCell.assign(static_cast<std::size_t>(cells), Empty());
+        m_vSolid.assign(static_cast<std::size_t>(cells), EmptySolid());
     } catch (const std::bad_alloc&) {
         m_vCell.clear();
+        m_vSolid.clear();
         return false;
     }
     m_nShift = shift;
@@ -48,16 +55,9 @@ bool cBlockMap::Build(u32 stageWidth, u32 stageHeight) {
 
 void cBlockMap::Clear() {
     m_vCell.clear();
+    m_vSolid.clear();
     m_mapCond.clear();
     m_nPitch = m_nShift = m_nRows = m_nStageW = m_nStageH = 0;
-}
-
-i32 cBlockMap::IndexAtPixel(double x, double y) const {
-    // Beyond the i32 range is outside the map anyway.
-    if (!(std::fabs(x) < 1e9) || !(std::fabs(y) < 1e9)) return -1;
-    const i32 ix = static_cast<i32>(x);
-    const i32 iy = static_cast<i32>(y);
-    return Index(ix >> 5, iy >> 5);
 }
 
 bool cBlockMap::SetBlock(i32 index, const cEdBlock& block) {
@@ -67,6 +67,7 @@ bool cBlockMap::SetBlock(i32 index, const cEdBlock& block) {
     c->bHasCond = block.Conds().empty() ? 0 : 1;
     if (c->bHasCond) m_mapCond[index] = BLOCKCONDS{block.Conds(), block.byGroup1a, block.byGroup1b};
     else m_mapCond.erase(index);
+    m_vSolid[static_cast<std::size_t>(index)] = SolidOf(*c);
     return true;
 }
 
@@ -96,5 +97,6 @@ bool cBlockMap::Restore(i32 index, const SAVEDCELL& saved) {
     *c = saved.cell;
     if (c->bHasCond) m_mapCond[index] = saved.conds;
     else m_mapCond.erase(index);
+    m_vSolid[static_cast<std::size_t>(index)] = SolidOf(*c);
     return true;
 }

@@ -6,9 +6,12 @@
 //
 // Every cell holds a copy of a block record (its stored settings; the conditions of the few
 // blocks that have them are kept beside the cells, by cell index) plus the run-time marks.
+// What the block probes read of a cell is kept once more, packed, in a plane of its own (see
+// BLOCKSOLID), which every change of a cell's block (SetBlock, Restore) keeps in step.
 //
 // Reading outside the map is never an error: a cell outside it reads as empty (no block, not
 // solid, no conditions). Only writers need to ask whether a cell exists.
+#include <cmath>
 #include <unordered_map>
 #include <vector>
 
@@ -22,6 +25,16 @@ struct BLOCKCELL {
     u32 bLocked = 0;      // protected from block summons
     u32 bCondHeld = 0;    // a latched appearance condition has held
     u32 bShownNow = 1;    // its appearance conditions held at the start of the step
+};
+
+// What a block probe reads of a cell: its solidity, its one-way side and whether it has
+// appearance conditions, as its cell holds them. Four bytes beside a cell of 128: the probes of
+// thousands of characters a step find theirs in the caches rather than in memory.
+struct BLOCKSOLID {
+    u8 bySolid = 0;
+    u8 byOpenSide = 0;
+    u8 bHasCond = 0;
+    u8 unused = 0;
 };
 
 // The appearance conditions of a block, with its combination mode and latch.
@@ -57,7 +70,11 @@ public:
     // Map cell index of the stage's cell (cx, cy); -1 outside the map.
     i32 StageIndex(i32 cx, i32 cy) const { return Index(cx + kMargin, cy + kMargin); }
     // Map cell index under a world pixel (truncated, >> 5); -1 outside the map.
-    i32 IndexAtPixel(double x, double y) const;
+    i32 IndexAtPixel(double x, double y) const {
+        // Beyond the i32 range is outside the map anyway.
+        if (!(std::fabs(x) < 1e9) || !(std::fabs(y) < 1e9)) return -1;
+        return Index(static_cast<i32>(x) >> 5, static_cast<i32>(y) >> 5);
+    }
 
     // The cell at an index, a map position or a world pixel; outside the map an empty cell.
     const BLOCKCELL& At(i32 index) const {
@@ -65,7 +82,13 @@ public:
     }
     const BLOCKCELL& At(i32 col, i32 row) const { return At(Index(col, row)); }
     const BLOCKCELL& AtPixel(double x, double y) const { return At(IndexAtPixel(x, y)); }
-    // A cell to change: null outside the map.
+    // What the probes read of the cell at an index; outside the map an empty cell's.
+    const BLOCKSOLID& SolidAt(i32 index) const {
+        return index >= 0 && index < static_cast<i32>(m_vSolid.size()) ? m_vSolid[static_cast<std::size_t>(index)]
+                                                                         : EmptySolid();
+    }
+    // A cell to change its run-time marks: null outside the map. Its block changes through
+    // SetBlock or Restore only, which keep the solidity plane in step.
     BLOCKCELL* Find(i32 index) {
         return index >= 0 && index < static_cast<i32>(m_vCell.size()) ? &m_vCell[static_cast<std::size_t>(index)] : nullptr;
     }
@@ -88,9 +111,15 @@ public:
 
     // The cell every read outside the map gives.
     static const BLOCKCELL& Empty();
+    static const BLOCKSOLID& EmptySolid();
 
 private:
+    static BLOCKSOLID SolidOf(const BLOCKCELL& c) {
+        return BLOCKSOLID{c.block.bySolid, c.block.byOpenSide, static_cast<u8>(c.bHasCond ? 1 : 0), 0};
+    }
+
     std::vector<BLOCKCELL> m_vCell;
+    std::vector<BLOCKSOLID> m_vSolid; // one per cell
     std::unordered_map<i32, BLOCKCONDS> m_mapCond;
     i32 m_nPitch = 0;
     i32 m_nShift = 0;

@@ -72,6 +72,12 @@ struct CHARADATA {
     // A flow scan or start has marked its runs or letters since the frame's reset of the marks
     // (ResetFlowMarks); set by everything that marks them, copied with the runs.
     u32 m_bFlowMarked = 0;
+    // The triggers its flows wait for, a bit each (bit 31: any from 31 on), made wherever the
+    // flows are bound (BindFlows): the scan for an event that none waits for reads no run.
+    u32 m_nFlowTriggers = 0;
+    // The run states of its flows (m_vFlow's, in the same order), here beside the marks that the
+    // walks over every character read anyway.
+    cVector<cFlowRun> m_vFlowRun;
     i32 m_nHP = 0;
     u32 m_bRemove = 0;            // take out of the character list at the next sweep
     u32 m_bOnBlockChara = 0;      // standing on a block character
@@ -93,9 +99,8 @@ struct CHARADATA {
     // The definition the character was built from.
     cEdChara m_Def;
 
-    // Flows and their run states (parallel lists) and the ID-letter flags.
+    // Flows (their run states, a parallel list, are m_vFlowRun above) and the ID-letter flags.
     cVector<cFlow> m_vFlow;
-    cVector<cFlowRun> m_vFlowRun;
     cVector<u8> m_vLetterRunning = cVector<u8>(27, 0);
     cVector<u8> m_vLetterEnded = cVector<u8>(27, 0);
     cVector<u8> m_vLetterStarted = cVector<u8>(27, 0);

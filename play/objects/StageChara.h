@@ -105,4 +105,13 @@ inline void PrefetchWalked(const cStageChara& c) {
     __builtin_prefetch(&c.m_rcDamage);
     __builtin_prefetch(&c.m_nLife);
     __builtin_prefetch(&c.m_bActive);
+    __builtin_prefetch(&c.m_vFlowRun);
+}
+// The first run state of c's flows, which a character's step reads first (its scan for the
+// every-step trigger): reads where they are, so it is asked for some characters after
+// PrefetchWalked asked for that.
+inline void PrefetchFlowRuns(const cStageChara& c) {
+    if (c.m_vFlowRun.empty()) return;
+    const char* run = reinterpret_cast<const char*>(c.m_vFlowRun.data());
+    for (std::size_t at = 0; at < sizeof(cFlowRun); at += 64) __builtin_prefetch(run + at);
 }

@@ -153,8 +153,8 @@ cChara* FindObjectById(cGameScene& scene, u32 id) {
 }
 
 i8 IsBlockSolid(cGameScene& scene, i32 cellIndex, i32 side) {
-    const BLOCKCELL& cell = scene.m_vBlockMap.At(cellIndex);
+    const BLOCKSOLID cell = scene.m_vBlockMap.SolidAt(cellIndex);
     if (cell.bHasCond && !BlockIsShown(scene, cellIndex)) return 0;
-    if (static_cast<i32>(cell.block.byOpenSide) == side) return 0;
-    return static_cast<i8>(cell.block.bySolid);
+    if (static_cast<i32>(cell.byOpenSide) == side) return 0;
+    return static_cast<i8>(cell.bySolid);
 }

@@ -97,9 +97,13 @@ void cGameScene::StepStartChara(cStageChara& c, i32 index, bool copy, bool wakeH
         // Woken below; kept in its place among those that may act (their passes look again).
         w.wake.push_back(&c);
         w.acting.push_back(&c);
+        if (c.m_bBlockChara) w.actingBlock.push_back(&c);
     } else {
         c.m_bActive = c.m_bPresent ? static_cast<u32>(c.WakeUp(m_vGroupMark) != 0) : 0;
-        if (c.m_bActive && c.m_bInRange) w.acting.push_back(&c);
+        if (c.m_bActive && c.m_bInRange) {
+            w.acting.push_back(&c);
+            if (c.m_bBlockChara) w.actingBlock.push_back(&c);
+        }
     }
     if (index < 0 || static_cast<std::size_t>(index) >= w.sleep.size()) return;
     // Each condition of sleep keeps the character out of every rule that reaches characters by
@@ -200,6 +204,7 @@ struct cGameScene::StepStart {
         w.life.clear();
         w.timers.clear();
         w.acting.clear();
+        w.actingBlock.clear();
         w.wake.clear();
         // The copy of the sides and boxes is made again only when characters have joined or left
         // the list since it was made; otherwise its entries are as their characters are.
@@ -222,7 +227,10 @@ struct cGameScene::StepStart {
         for (cStageChara* c : w.wake) {
             if (c->IsRemoved()) continue;
             c->m_bActive = c->m_bPresent ? static_cast<u32>(c->WakeUp(s.m_vGroupMark) != 0) : 0;
-            if (!wakeHere && c->m_bActive && c->m_bInRange) w.acting.push_back(c);
+            if (!wakeHere && c->m_bActive && c->m_bInRange) {
+                w.acting.push_back(c);
+                if (c->m_bBlockChara) w.actingBlock.push_back(c);
+            }
         }
     }
 

@@ -13,7 +13,16 @@
 #include <thread>
 
 #include "app/Dialogs.h"
+#include "app/MainWnd.h"
+#include "app/Replay.h"
+#include "app/Scenes.h"
+#include "app/Services.h"
 #include "app/SystemIni.h"
+#include "database/CommonPalette.h"
+#include "database/Database.h"
+#include "database/GameData.h"
+#include "database/SystemData.h"
+#include "database/WorldMap.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Input.h"
 #include "platform/system/MessageBox.h"
@@ -21,7 +30,12 @@
 #include "platform/system/PathUtil.h"
 #include "platform/system/Sjis.h"
 #include "platform/ui/Dialog.h"
+#include "platform/system/Report.h"
+#include "platform/system/WindowMessages.h"
 #include "records/DataFile.h"
+#include "records/Stage.h"
+#include "records/StageLoad.h"
+#include "tests/support/DemoGameCopy.h"
 
 namespace fs = std::filesystem;
 
@@ -642,4 +656,260 @@ TEST(DialogKit, ModelessDialogLivesBesideTheGameFrame) {
     EXPECT_EQ(game.size(), 2u) << "the game's own hook is back";
     SetAppEventHook(nullptr);
     AppVideoQuit();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The file choices where names are odd: a game folder whose path CP932 cannot hold, folders
+// starting with '.', paths typed into the name box, and the keys that follow the overwrite
+// question. The window thread's requests are served here as the main window serves them.
+
+namespace {
+
+// Pushes a typed text as the input method hands it over (at most 31 bytes an event).
+void PushText(const std::string& utf8) {
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        std::size_t n = std::min<std::size_t>(31, utf8.size() - i);
+        while (n > 1 && i + n < utf8.size() && (static_cast<unsigned char>(utf8[i + n]) & 0xC0) == 0x80) --n;
+        SDL_Event e{};
+        e.type = SDL_TEXTINPUT;
+        std::snprintf(e.text.text, sizeof e.text.text, "%s", utf8.substr(i, n).c_str());
+        SDL_PushEvent(&e);
+        i += n;
+    }
+}
+
+class OddNames : public ::testing::Test {
+protected:
+    void SetUp() override {
+        base = fs::temp_directory_path() / ("tobrelk_odd_" + std::to_string(::getpid()));
+        fs::remove_all(base);
+        game = base / "josé" / "game";
+        std::string error;
+        ASSERT_TRUE(CopyDemoGame(game, error)) << error;
+        SetGameRoot(game);
+        SetReportFile((base / "Report_Game.txt").string());
+        ASSERT_EQ(LoadGameData(nullptr), 1);
+        g_Services = APPSERVICES{};
+        SetDialogAnswers({});
+        ResetCloseRequestCount();
+        g_bQuit.store(0);
+        g_bQuitting.store(0);
+        WindowQueueOpen(MainWndProc);
+        g_hWnd = MainWindowHandle();
+        ASSERT_TRUE(AppVideoInit());
+        ASSERT_TRUE(AppWindowCreate(640, 480));
+        DlgSetInteractiveForTests(true);
+    }
+    void TearDown() override {
+        DlgSetInteractiveForTests(false);
+        AppVideoQuit();
+        WindowQueueShutdown();
+        g_hWnd = nullptr;
+        g_Services = APPSERVICES{};
+        g_Database.SetDefault();
+        g_SystemData.SetDefault();
+        g_WorldMap.SetDefault();
+        g_CommonPalette = cCommonPalette();
+        SetGameRoot(fs::current_path());
+        fs::remove_all(base);
+    }
+    // The request as the game thread sends it, with the keys pushed first.
+    int Request(u32 message, std::initializer_list<SDL_Scancode> keys) {
+        for (SDL_Scancode sc : keys) PushKey(sc);
+        RunScripted([&] { MainWndProc(g_hWnd, message, 0, 0); });
+        EXPECT_EQ(g_bDlgDone.load(), 1u);
+        return g_nDlgResult.load();
+    }
+    fs::path base, game;
+};
+
+} // namespace
+
+// The game lives under a folder "josé": the stage chosen from the list loads, and its path is
+// kept relative to the game folder as a stage path of the data is.
+TEST_F(OddNames, StageChosenUnderAFolderShiftJisCannotHoldLoads) {
+    std::vector<std::string> started;
+    g_Services.loadStage = [](const std::string& path, int flag) {
+        return LoadStageForPlay(path.c_str(), static_cast<u32>(flag), &g_StageAtStart);
+    };
+    g_Services.stageStarted = [&](const std::string& path) { started.push_back(path); };
+    // "..", [old_ver], c01-1, c02-1, c03-1, Demo-1: the sixth row.
+    EXPECT_EQ(Request(WM_GAME_STAGEDLG, {SDL_SCANCODE_DOWN, SDL_SCANCODE_DOWN, SDL_SCANCODE_DOWN, SDL_SCANCODE_DOWN,
+                                         SDL_SCANCODE_DOWN, SDL_SCANCODE_RETURN}),
+              1);
+    EXPECT_EQ(started, std::vector<std::string>{"data\\stg4\\Demo-1.stg4_001"});
+    EXPECT_EQ(CloseRequestCount(), 0u);
+}
+
+// The replay save proposes the game's replay folder, which exists under "josé"; the saved path
+// names a file there.
+TEST_F(OddNames, ReplaySaveProposesAFolderThatExists) {
+    std::vector<std::string> saved;
+    g_Services.replayFileName = [] {
+        std::string out;
+        MakeReplayFileName(out, "data\\stg4\\Demo-1.stg4_001");
+        return out;
+    };
+    g_Services.saveReplay = [&](int, const std::string& path) {
+        saved.push_back(path);
+        return 1;
+    };
+    EXPECT_EQ(Request(WM_GAME_REPLAYSAVE, {SDL_SCANCODE_RETURN}), 1);
+    ASSERT_EQ(saved.size(), 1u);
+    const fs::path file = ResolvePath(saved[0]);
+    EXPECT_EQ(file.parent_path(), game / "user_data" / "rpl4");
+    EXPECT_EQ(file.filename().string().rfind("Demo-1", 0), 0u) << file;
+}
+
+// Return asks whether to overwrite; Escape answers No and a second Escape at once cancels the
+// save dialog: it does not reach the main window, whose Escape would close the game. A third
+// one comes after the dialog and is nobody's until the main window takes its events again.
+TEST_F(OddNames, KeysAfterTheOverwriteQuestionBelongToTheSaveDialog) {
+    fs::create_directories(game / "user_data" / "rpl4");
+    std::ofstream(game / "user_data" / "rpl4" / "x.rpl4_824") << "old";
+    int saves = 0;
+    g_Services.replayFileName = [] { return std::string("user_data\\rpl4\\x.rpl4_824"); };
+    g_Services.saveReplay = [&](int, const std::string&) { return ++saves; };
+    EXPECT_EQ(Request(WM_GAME_REPLAYSAVE, {SDL_SCANCODE_RETURN, SDL_SCANCODE_ESCAPE, SDL_SCANCODE_ESCAPE,
+                                           SDL_SCANCODE_ESCAPE}),
+              0);
+    EXPECT_EQ(saves, 0);
+    MSG msg;
+    EXPECT_FALSE(PeekMessage(&msg, 0)) << "message " << msg.message << " reached the main window";
+    EXPECT_EQ(CloseRequestCount(), 0u);
+    // The third Escape waits for the main window's next look at the events.
+    AppPumpEvents(0);
+    ASSERT_TRUE(PeekMessage(&msg, 0));
+    EXPECT_EQ(msg.message, WM_KEYDOWN);
+    EXPECT_EQ(msg.wParam, VK_ESCAPE);
+}
+
+// A path typed into the name box is taken as typed: an absolute one anywhere, a relative one
+// from the folder shown; a folder typed is opened. Names CP932 cannot hold are typed as well.
+TEST_F(OddNames, TypedPathsAreTakenAsTyped) {
+    const fs::path outside = base / "dé";
+    fs::create_directories(outside / "sub");
+    std::ofstream(outside / "x.stg4_001") << "x";
+    std::ofstream(outside / "sub" / "y.stg4_001") << "y";
+    fs::create_directories(game / "user_data" / "rpl4" / "keep");
+    std::vector<std::string> out;
+    int count = -1;
+    // Open: the list has the focus; Tab to the name box.
+    PushKey(SDL_SCANCODE_TAB);
+    PushText((outside / "x.stg4_001").string());
+    PushKey(SDL_SCANCODE_RETURN);
+    RunScripted([&] { count = FileDialogMulti("t", "data\\stg4", "StageFile", {"stg4_*"}, out); });
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(ResolvePath(out[0]), outside / "x.stg4_001");
+    // Relative: up out of the game to the folder beside "josé", then a file below it.
+    PushKey(SDL_SCANCODE_TAB);
+    PushText("../../../../dé");
+    PushKey(SDL_SCANCODE_RETURN);
+    PushText("sub/y.stg4_001");
+    PushKey(SDL_SCANCODE_RETURN);
+    RunScripted([&] { count = FileDialogMulti("t", "data\\stg4", "StageFile", {"stg4_*"}, out); });
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(ResolvePath(out[0]), outside / "sub" / "y.stg4_001");
+    // A name that does not exist is no choice: the dialog stays until Escape.
+    PushKey(SDL_SCANCODE_TAB);
+    PushText("none.stg4_001");
+    PushKey(SDL_SCANCODE_RETURN);
+    PushKey(SDL_SCANCODE_ESCAPE);
+    RunScripted([&] { count = FileDialogMulti("t", "data\\stg4", "StageFile", {"stg4_*"}, out); });
+    EXPECT_EQ(count, 0);
+    // Save: relative to the folder shown, and absolute; the extension is added to a bare name.
+    std::string path = "user_data\\rpl4\\";
+    PushText("keep/a");
+    PushKey(SDL_SCANCODE_RETURN);
+    int saved = -1;
+    RunScripted([&] { saved = FileDialog("t", path, "Replay", "*.rpl4_824", "rpl4_824"); });
+    ASSERT_EQ(saved, 1);
+    EXPECT_EQ(ResolvePath(path), game / "user_data" / "rpl4" / "keep" / "a.rpl4_824");
+    path = "user_data\\rpl4\\";
+    PushText((outside / "sub" / "b").string());
+    PushKey(SDL_SCANCODE_RETURN);
+    RunScripted([&] { saved = FileDialog("t", path, "Replay", "*.rpl4_824", "rpl4_824"); });
+    ASSERT_EQ(saved, 1);
+    EXPECT_EQ(ResolvePath(path), outside / "sub" / "b.rpl4_824");
+}
+
+// Every name is listed, those starting with '.' and those CP932 cannot hold included, and each
+// listed name makes a path that opens its own file.
+TEST_F(FrontDialogs, FolderListsEveryNameAndEachOpens) {
+    const fs::path stg = dir / "data" / "stg4";
+    const std::vector<std::string> folders = {".cache", "josé", "〜wave"};
+    const std::vector<std::string> files = {".x.stg4_001", "ā.stg4_001", "a\\b.stg4_001", "\xFF\xFE.stg4_001",
+                                            "表示.stg4_001", "z.stg4_001"};
+    for (const auto& f : folders) fs::create_directories(stg / f);
+    for (const auto& f : files) std::ofstream(stg / f) << f;
+    std::ofstream(stg / ".hidden.txt") << "x";
+    const auto list = DlgListFolder("data\\stg4", {"stg4_*"}, true);
+    std::string shown;
+    for (const auto& e : list) shown += (e.bFolder ? "[" + e.strName + "]" : e.strName) + "|";
+    EXPECT_EQ(shown, "[..]|[.cache]|[josé]|[〜wave]|.x.stg4_001|a\\b.stg4_001|z.stg4_001|ā.stg4_001|表示.stg4_001|"
+                     "\xEF\xBF\xBD\xEF\xBF\xBD.stg4_001|");
+    for (const auto& e : list) {
+        if (e.strSjis == "..") continue;
+        const fs::path p = ResolvePath("data\\stg4\\" + e.strSjis);
+        EXPECT_TRUE(e.bFolder ? fs::is_directory(p) : fs::is_regular_file(p)) << e.strName;
+        if (!e.bFolder) {
+            std::ifstream in(p);
+            std::string content;
+            std::getline(in, content);
+            EXPECT_EQ(GameNameOf(content), e.strSjis) << "the file of its own name: " << e.strName;
+        }
+    }
+}
+
+// With the trace on, the dialog writes each message it handles to the debug log: the opening,
+// the keys with their releases, a typed letter and the edit's update, a click and the command
+// it makes, the end. Off, the same run writes nothing.
+TEST(DialogKit, TraceWritesEveryMessageToTheDebugLog) {
+    const fs::path log = fs::temp_directory_path() / ("tobrelk_trace_" + std::to_string(::getpid()) + ".txt");
+    auto run = [&](bool trace) {
+        fs::remove(log);
+        SetDebugLog(true, log.string());
+        ASSERT_TRUE(AppVideoInit());
+        ASSERT_TRUE(AppWindowCreate(640, 480));
+        DlgSetInteractiveForTests(true);
+        PushKey(SDL_SCANCODE_DOWN); // the second radio
+        PushKey(SDL_SCANCODE_TAB); // the edit
+        PushText("x");
+        SDL_Event click{};
+        click.type = SDL_MOUSEBUTTONDOWN;
+        click.button.button = SDL_BUTTON_LEFT;
+        click.button.x = 120; // OK, at (10, 70) of the client area
+        click.button.y = 195;
+        SDL_PushEvent(&click);
+        TestDlg d;
+        d.DlgSetTrace(trace, "TestDlg");
+        int result = -1;
+        RunScripted([&] { result = d.DlgDoModal(); });
+        DlgSetInteractiveForTests(false);
+        AppVideoQuit();
+        SetDebugLog(false, "");
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(d.name, "x");
+    };
+    auto lines = [&] {
+        std::ifstream in(log);
+        std::string all, line;
+        while (std::getline(in, line)) all += line.substr(0, line.find('\r')) + "\n";
+        return all;
+    };
+    run(true);
+    EXPECT_EQ(lines(), "TestDlg | msg:WM_INITDIALOG | wp:0(0,0) | lp:0(0,0)\n"
+                       "TestDlg | msg:WM_KEYDOWN | wp:40(0,40) | lp:1(0,1)\n"
+                       "TestDlg | msg:WM_COMMAND | wp:2(0,2) | lp:0(0,0)\n"
+                       "TestDlg | msg:WM_KEYUP | wp:40(0,40) | lp:-1073741823(49152,1)\n"
+                       "TestDlg | msg:WM_KEYDOWN | wp:9(0,9) | lp:1(0,1)\n"
+                       "TestDlg | msg:WM_KEYUP | wp:9(0,9) | lp:-1073741823(49152,1)\n"
+                       "TestDlg | msg:WM_CHAR | wp:120(0,120) | lp:1(0,1)\n"
+                       "TestDlg | msg:WM_COMMAND | wp:67108867(1024,3) | lp:0(0,0)\n"
+                       "TestDlg | msg:WM_LBUTTONDOWN | wp:1(0,1) | lp:4915220(75,20)\n"
+                       "TestDlg | msg:WM_COMMAND | wp:10(0,10) | lp:0(0,0)\n"
+                       "TestDlg | msg:WM_DESTROY | wp:0(0,0) | lp:0(0,0)\n");
+    run(false);
+    EXPECT_EQ(lines(), "");
 }

@@ -162,7 +162,8 @@ TEST_F(EndToEnd, TitleMenuCursorAndQuitEndInOrder) {
     const std::string report = Read(game / "Report_Game.txt");
     EXPECT_NE(report.find("App : ver 824"), std::string::npos);
     EXPECT_NE(report.find("\r\nDDInit成功\r\n"), std::string::npos);
-    EXPECT_NE(report.find("\r\nMode : Window\r\nBpp : 32\r\nVRAM Total : "), std::string::npos)
+    EXPECT_NE(report.find("\r\nMode : Window\r\nBpp : 32\r\nVRAM Total : 0.000MB\r\nVRAM Free : 0.000MB\r\n"),
+              std::string::npos)
         << "the display report";
 
     const std::string window = Read(game / "user_data" / "Window.dat");
@@ -649,6 +650,20 @@ TEST_F(EndToEnd, DamagedSettingsAndStrayTemporariesDoNotStopTheStart) {
     EXPECT_TRUE(fs::exists(user / live));
 }
 
+// Without the Ogg Vorbis library the music manager says so as it starts ("oggの初期化に失敗！",
+// answered unseen and written to the report) and the game runs silent.
+TEST_F(EndToEnd, AnOggLibraryThatCannotBeOpenedIsShownAndTheGameRunsSilent) {
+    if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
+    const fs::path shown = game / "title.ppm";
+    const pid_t pid = Start({"TOBRELK_VORBISFILE=" + (game / "no-such-libvorbisfile.so.3").string(),
+                             "TOBRELK_INPUT_SCRIPT=60:27+,61:27-", "TOBRELK_FRAME_DUMP=45:" + shown.string()});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 0);
+    EXPECT_FALSE(Read(shown).empty()) << "the title menu was never drawn";
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("] oggの初期化に失敗！"), std::string::npos) << report;
+}
+
 TEST_F(EndToEnd, ADamagedStageOnTheCommandLineFallsBackToTheTitle) {
     const fs::path stage = game / "data" / "stg4" / "Demo-1.stg4_001";
     if (!fs::exists(stage)) GTEST_SKIP() << "no demo game";
@@ -797,6 +812,83 @@ TEST_F(EndToEnd, NoDisplayIsRefusedUnlessADummyDriverWasAsked) {
     const int lock = open((game / "user_data" / "ゲーム.lock").c_str(), O_RDONLY);
     EXPECT_TRUE(lock < 0 || flock(lock, LOCK_EX | LOCK_NB) == 0) << "the lock is released";
     if (lock >= 0) close(lock);
+}
+
+// Every name below a folder with its contents (a link with where it points).
+std::map<std::string, std::string> Tree(const fs::path& dir) {
+    std::map<std::string, std::string> out;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path rel = fs::relative(it->path(), dir);
+        if (it->is_symlink()) out[rel.string()] = "-> " + fs::read_symlink(it->path()).string();
+        else if (it->is_regular_file()) out[rel.string()] = std::string(std::istreambuf_iterator<char>(std::ifstream(it->path(), std::ios::binary).rdbuf()), {});
+        else out[rel.string()] = "folder";
+    }
+    return out;
+}
+
+// A game folder whose report, lock, user_data or save folder is a link to a folder outside it:
+// nothing there is written, truncated, renamed or removed. The report becomes a file of its own;
+// the lock is not used; a link at user_data or one of its folders is refused with a report line,
+// so that a save into it fails and says so, and the walk for stray temporaries stays out of it.
+TEST_F(EndToEnd, LinksInTheGameFolderCarryNoWriteOutsideIt) {
+    if (!fs::exists(game / "data" / "WorldMap.dat")) GTEST_SKIP() << "no demo game";
+    const fs::path outside = game.string() + "_outside";
+    fs::remove_all(outside);
+    fs::create_directories(outside / "story");
+    std::ofstream(outside / "notes.txt") << "someone's notes";
+    std::ofstream(outside / "Window.dat") << "someone's file";
+    std::ofstream(outside / "story" / "Story02.dat") << "not a save"; // damaged: a save keeps it aside
+    std::ofstream(outside / "story" / "Story02.dat.tmp999999999") << "someone's file";
+    std::ofstream(outside / "Option.dat.tmp999999999") << "someone's file";
+    const auto before = Tree(outside);
+    // New game in slot 1; on the map, its menu's save into slot 2 (down, decide; up to "save",
+    // decide); escape.
+    const std::string script = "TOBRELK_INPUT_SCRIPT=" + Hold(90, 50, 51) + "," + Hold(90, 80, 81) + "," + Hold(88, 220, 221) +
+                               "," + Hold(90, 260, 261) + "," + Hold(40, 275, 276) + "," + Hold(90, 290, 291) + "," +
+                               Hold(38, 305, 306) + "," + Hold(90, 320, 321) + "," + Hold(27, 360, 361);
+    const auto lines = [&](std::initializer_list<const char*> expected) {
+        const std::string report = Read(game / "Report_Game.txt");
+        for (const char* line : expected) EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    };
+
+    // Links at the report, at the lock, at a file the runtime saves and at the story folder.
+    fs::create_directories(game / "user_data");
+    fs::create_symlink(outside / "notes.txt", game / "Report_Game.txt");
+    fs::create_symlink(outside / "notes.txt", game / "user_data" / "ゲーム.lock");
+    fs::create_symlink(outside / "Window.dat", game / "user_data" / "Window.dat");
+    fs::create_symlink(outside / "story", game / "user_data" / "story");
+    pid_t pid = Start({script});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 0);
+    EXPECT_EQ(Tree(outside), before);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(game / "Report_Game.txt")));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(game / "user_data" / "Window.dat"))) << "saved in the link's place";
+    lines({"Report_Game.txt はリンクだったため、新しいファイルにしました", "ゲーム.lock はリンクのため使いません",
+           "user_data\\story はリンクのため書き込みに使いません", "user_data\\story\\Story02.dat を残せないため保存しません",
+           "user_data\\story\\Story02.dat の保存に失敗しました！"});
+
+    // user_data itself a link.
+    fs::remove_all(game / "user_data");
+    fs::create_symlink(outside, game / "user_data");
+    pid = Start({script});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 0);
+    EXPECT_EQ(Tree(outside), before);
+    lines({"user_data はリンクのため書き込みに使いません", "user_data\\story\\Story02.dat の保存に失敗しました！"});
+    fs::remove_all(outside);
+}
+
+// A title picture of 2 GiB is too large to read, and the report says so rather than that it
+// cannot be opened.
+TEST_F(EndToEnd, ATitlePictureTooLargeToReadIsReportedAsSuch) {
+    if (!fs::exists(game / "bmp" / "Title.bmp")) GTEST_SKIP() << "no demo game";
+    fs::resize_file(game / "bmp" / "Title.bmp", std::uintmax_t(2) << 30); // sparse: no disk taken
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-"});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 1);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("LoadImage Err bmp\\Title.bmp (the file is too large (over 1024 MB))"), std::string::npos) << report;
 }
 
 } // namespace

@@ -7,6 +7,9 @@
 #include "app/PlayRecord.h"
 #include "app/PlayRecordNames.h"
 #include "app/StorySave.h"
+#include "database/DataPaths.h"
+#include "platform/system/AtomicFile.h"
+#include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
 #include "records/DataFile.h"
 #include "records/EdChara.h"
@@ -185,6 +188,37 @@ TEST_F(PlayRecordFile, FailedSaveKeepsTheOldFileAndTheSlotListAndSaysSo) {
     EXPECT_EQ(g_StorySlots[4].bUsed, 0u);
     ASSERT_EQ(m_vBox.size(), 2u);
     EXPECT_NE(m_vBox[0].find("Story01.dat"), std::string::npos);
+}
+
+// A save whose folder does not reach the disk is not done (a power cut may take the new file and
+// the old one): it fails and says so. The folders made at start are flushed into their parent
+// too, each failure with its line; folders that are there already are left alone.
+TEST_F(PlayRecordFile, AFolderFlushThatFailsFailsTheSave) {
+    SetReportFile((m_root / "Report_Game.txt").string());
+    cPlayRecord r;
+    g_StorySlots[0].bUsed = 0;
+    SetFolderFlushFails(true);
+    EXPECT_EQ(SaveStorySlot(r, 0), 0);
+    EXPECT_EQ(g_StorySlots[0].bUsed, 0u);
+    std::filesystem::remove_all(m_root / "user_data" / "rpl4");
+    std::filesystem::remove_all(m_root / "bmp");
+    CreateStartFolders();
+    const std::string report = fetest::ReadAll(m_root / "Report_Game.txt");
+    CreateStartFolders();
+    SetFolderFlushFails(false);
+    EXPECT_EQ(fetest::ReadAll(m_root / "Report_Game.txt"), report) << "nothing made the second time";
+    // The folder of each flush, in order: the save's, then the parents of the folders made.
+    std::string flushed;
+    const std::string head = "フォルダ ", tail = " をディスクに書き出せませんでした";
+    for (std::size_t at = report.find(head); at != std::string::npos; at = report.find(head, at + 1)) {
+        std::string folder = report.substr(at + head.size(), report.find(tail, at) - at - head.size());
+        flushed += (flushed.empty() ? "" : ", ") + (folder == m_root.string() ? std::string("<game>") : folder);
+    }
+    EXPECT_EQ(flushed, "user_data\\story, user_data, data, data\\stg4, data, data, <game>, bmp, bmp, bmp, bmp, bmp, bmp, "
+                       "bmp, bmp, <game>, <game>")
+        << report;
+    EXPECT_NE(report.find("user_data\\story\\Story01.dat の保存に失敗しました！"), std::string::npos) << report;
+    ASSERT_EQ(m_vBox.size(), 1u);
 }
 
 TEST_F(PlayRecordFile, FailedLoadsLeaveTheRecordAsItWas) {

@@ -3,6 +3,8 @@
 // player would notice (who is there, what flies, what shows) and compares the whole trace.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -10,6 +12,8 @@
 #include "database/Database.h"
 #include "database/SystemData.h"
 #include "flow/MessageWnd.h"
+#include "platform/graphics/Image.h"
+#include "platform/system/PathResolver.h"
 #include "platform/system/WindowMessages.h"
 #include "records/CharaSettings.h"
 #include "records/EdSettings.h"
@@ -392,5 +396,57 @@ TEST(PlayedCommands, ASwordWithoutItsGraphicStillHits) {
     EXPECT_EQ(trace, "picture 1 type 1: [0] hp 7 swords 1 drawn from row 1 [18] hp 7 swords 0\n"
                      "picture 9 type 1: [0] hp 7 swords 1 drawn from row -1 [18] hp 7 swords 0\n"
                      "picture 9 type 0: [0] hp 10 swords 0\n")
+        << trace;
+}
+
+// Times in tenths near the top of the 32-bit range (a damaged or hostile stage): six frames a
+// tenth make more frames than a count holds, so the count stays at the largest one, either
+// sign. A message, a picture and a screen colour of the longest time stay on; a message of the
+// most negative time goes at once, as any negative time does.
+TEST(PlayedCommands, TimesPastAFrameCountHoldTheLargestCount) {
+    AnyLimits limits;
+    playtest::PLAYOPTIONS options;
+    options.prepareData = [] {
+        g_Database.m_vPicture.resize(2);
+        g_Database.m_vPicture[1].strFile = "bmp\\picture\\Sign.bmp";
+    };
+    const i64 huge = 0x40000000, lowest = -0x40000000;
+    auto message = [](const char* text, i64 tenths) {
+        cFlowCmd c = Cmd(19, {0, 0, 0, 0, 0, 0, 2, tenths});
+        c.text = text;
+        c.chain = 1;
+        return c;
+    };
+    cFlowCmd picture = Cmd(32, {1, 0, 0, 0, 0, 0, 0, 100, 2, huge, 0, 0, 0, 5, 0});
+    picture.chain = 1;
+    cFlowCmd colour = Cmd(33, {255, 0, 0, 50, 0, huge, 0, 0});
+    cStage st = playtest::MakeStage(40, 15);
+    st.vChara.push_back(Placed(8, 6, {Once({message("long", huge), picture, colour})}));
+    st.vChara.push_back(Placed(12, 6, {Once({message("gone", lowest)})}));
+    st.Prepare();
+    flowtest::HeroPlay h(options, st);
+    cImage img;
+    img.width = 8;
+    img.height = 8;
+    img.argb.assign(64, 0xFF2060A0);
+    const std::vector<u8> bmp = EncodeBmp(img, 24);
+    std::filesystem::create_directories(GetGameRoot() / "bmp" / "picture");
+    std::ofstream(GetGameRoot() / "bmp" / "picture" / "Sign.bmp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+    std::string trace;
+    for (int f = 0; f < 120; ++f) {
+        h.play.Step();
+        if (f != 0 && f != 1 && f != 119) continue;
+        const cGameScene& s = h.s;
+        trace += "[" + std::to_string(f) + "] messages";
+        for (const MessageWndPtr& w : s.m_lstMessageWnd) trace += " " + w->m_strText + " " + std::to_string(w->m_nFramesLeft);
+        trace += ", pictures";
+        for (const PictureParam& p : s.m_lstPicture) trace += " " + std::to_string(p.nFrames);
+        trace += ", colour " + std::to_string(s.m_ScreenColour.nDuration) + " frame " + std::to_string(s.m_ScreenColour.nFrame) +
+                 (s.m_ScreenColour.bActive ? " active" : "") + "\n";
+    }
+    EXPECT_EQ(trace, "[0] messages long 2147483646, pictures 2147483646, colour 2147483647 frame 1 active\n"
+                     "[1] messages long 2147483645, pictures 2147483645, colour 2147483647 frame 2 active\n"
+                     "[119] messages long 2147483527, pictures 2147483527, colour 2147483647 frame 120 active\n")
         << trace;
 }

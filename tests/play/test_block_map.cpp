@@ -4,6 +4,13 @@
 #include <limits>
 
 #include "play/objects/BlockMap.h"
+#include "play/rules/Collision.h"
+#include "play/rules/Damage.h"
+#include "play/shots/ShotCommands.h"
+#include "records/CharaSettings.h"
+#include "records/EdSettings.h"
+#include "records/FlowCmd.h"
+#include "tests/play/PlayFixture.h"
 
 TEST(BlockMap, LayoutOfCellsAndMargins) {
     struct Case {
@@ -78,4 +85,107 @@ TEST(BlockMap, ConditionsStayWithTheirCell) {
     EXPECT_EQ(m.At(i).block.wPicture, 2);
     ASSERT_NE(m.Conds(i), nullptr);
     EXPECT_EQ(m.Conds(i)->vCond[0].kind, 1);
+}
+
+namespace {
+
+// The general probe of a cell, from its block as the cell holds it.
+i32 GeneralSolid(cGameScene& s, i32 cell, i32 side) {
+    const BLOCKCELL& c = s.m_vBlockMap.At(cell);
+    if (c.bHasCond && !BlockIsShown(s, cell)) return 0;
+    if (static_cast<i32>(c.block.byOpenSide) == side) return 0;
+    return static_cast<i8>(c.block.bySolid);
+}
+
+// The summon of a stage palette's block (index) into the cell below the summoner, checked
+// against the player (and refused on it) when check is set; then a wait of some frames.
+cFlow SummonFlow(i64 index, bool check, i16 frames) {
+    cFlowCmd summon;
+    summon.Clear();
+    summon.cmdKind = 13;
+    summon.params.assign(CmdTypeRow(0, 13).nParams, 0);
+    NewEdShot(summon.shot);
+    for (auto [setting, value] : {std::pair{eShot::ShotsPerVolley, i64{1}}, {eShot::DirectionCode, 7}, {eShot::Palette, 1},
+                                  {eShot::PaletteIndex, index}, {eShot::PlayerCheck1, check ? 1 : 0}, {eShot::RefuseOnPlayer, check ? 1 : 0}})
+        ShotSettings::Set(*summon.shot, setting, value);
+    cFlowCmd wait;
+    wait.Clear();
+    wait.cmdKind = 1;
+    wait.time = frames;
+    wait.params.assign(CmdTypeRow(0, 1).nParams, 0);
+    cFlow f;
+    f.trigger = 0;
+    f.keyGap = 3;
+    f.cmds.push_back(summon);
+    f.cmds.push_back(wait);
+    return f;
+}
+
+} // namespace
+
+// Blocks placed by summons (walls, one-way blocks, blocks with appearance conditions, passable
+// ones that take a wall's place, and placements the player check puts back) while the hero walks
+// among them: after every frame the probes read of every cell what the general probe reads of
+// its block, for every side.
+TEST(BlockMap, ProbesFollowEveryChangeOfABlock) {
+    cStage st = playtest::MakeStage(30, 12);
+    st.vBlockPalette.resize(5);
+    st.vBlockPalette[1] = playtest::MakeBlock(0, 0);
+    st.vBlockPalette[2] = playtest::MakeBlock(0, 0);
+    st.vBlockPalette[2].bySolid = 2;
+    st.vBlockPalette[2].byOpenSide = 1;
+    st.vBlockPalette[3] = playtest::MakeBlock(0, 0);
+    cCond never;
+    never.kind = 2; // a stage variable that is never set
+    never.index = 7;
+    never.value = 1;
+    never.op = 0;
+    st.vBlockPalette[3].EditConds().push_back(never);
+    st.vBlockPalette[4].wPicture = 0;
+    st.vBlockPalette[4].bySolid = 0;
+    // Pairs of summoners over the hero's row, each placing its block in the cell below it in
+    // turn with the other, and one over the hero's first cell (its wall is taken back).
+    struct Summoner {
+        i16 column;
+        i64 index;
+        bool check;
+        i16 frames;
+    };
+    for (const Summoner& k : {Summoner{2, 1, true, 2}, Summoner{6, 1, true, 3}, Summoner{6, 4, false, 5}, Summoner{12, 2, false, 3},
+                              Summoner{12, 3, true, 4}, Summoner{18, 3, false, 3}, Summoner{18, 1, false, 7}}) {
+        cEdChara summoner;
+        summoner.byOperation = 1;
+        summoner.wPicture = 1;
+        summoner.dwMaxHP = 99;
+        summoner.nHoldItem = cEdChara::kNoItem;
+        summoner.sPosX = k.column;
+        summoner.sPosY = 9;
+        CharaSettings::Set(summoner, eChara::FlyMode, 2);
+        CharaSettings::Set(summoner, eChara::RangeMode, 3);
+        summoner.vFlow.push_back(SummonFlow(k.index, k.check, k.frames));
+        st.vChara.push_back(summoner);
+    }
+    playtest::PlayFixture play(st);
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    const cBlockMap& map = s.m_vBlockMap;
+    int changedFrames = 0, mismatches = 0;
+    std::vector<u8> before;
+    auto snapshot = [&] {
+        std::vector<u8> v;
+        for (i32 i = 0; i < map.CellCount(); ++i) v.push_back(static_cast<u8>(map.At(i).block.bySolid * 4 + map.At(i).bHasCond));
+        return v;
+    };
+    before = snapshot();
+    play.Script("R*60 L*30 RJ*40 .*20", [&](int) {
+        if (cPlayer* p = s.Player0()) p->m_nHP = 999;
+        const std::vector<u8> now = snapshot();
+        changedFrames += now != before;
+        before = now;
+        for (i32 i = 0; i < map.CellCount(); ++i)
+            for (i32 side : {-1, 0, 1, 2, 255})
+                mismatches += IsBlockSolid(s, i, side) != GeneralSolid(s, i, side);
+    });
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GT(changedFrames, 5);
 }

@@ -570,3 +570,59 @@ TEST_F(StageFile, UsualBlocksSettleAsTheGeneralReadDoes) {
     EXPECT_GT(inherited, 0);
     SetCommonPaletteView(COMMONPALETTEVIEW{});
 }
+
+// A stage file far bigger than the reader's window (its placed blocks alone also bigger than the
+// storage kept for big lists): read from the file as from memory, whatever form the blocks at the
+// window's edges have, again into the same stage, and refused cleanly when cut short or grown
+// after it was opened.
+TEST_F(StageFile, BigFilesReadPartByPartAsFromMemory) {
+    cStage st = MakeRichStage();
+    st.dwWidth() = 1000;
+    st.dwHeight() = 100;
+    const std::size_t first = st.vBlock.size();
+    for (int i = 0; i < 90000; ++i) {
+        cEdBlock b;
+        b.wPicture = static_cast<u16>(1 + i % 7);
+        b.sPosX = static_cast<i16>(i % 1000);
+        b.sPosY = static_cast<i16>(i / 1000);
+        // Every so often a block of another form (a name; a long inherit row), read the general way.
+        if (i % 997 == 0) b.SetName("n" + std::to_string(i));
+        if (i % 1499 == 0) b.SetInherit(11, 1);
+        st.vBlock.push_back(b);
+    }
+    const std::string good = FileBytes(st);
+    ASSERT_GT(good.size(), std::size_t{4} << 20);
+    cStage fromMemory;
+    ASSERT_TRUE(LoadBody(fromMemory, good));
+    const std::string expect = FileBytes(fromMemory);
+
+    const fs::path file = m_dir / "big.stg4_000";
+    WriteFile(file, good);
+    cStage target;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(LoadStageFile(target, file.string()), 1) << round;
+        ASSERT_EQ(target.vBlock.size(), st.vBlock.size());
+        EXPECT_EQ(target.vBlock[first + 997].Name(), "n997");
+        EXPECT_TRUE(FileBytes(target) == expect) << round;
+    }
+
+    // Cut short or grown after it was opened, while it is read.
+    for (bool grow : {false, true}) {
+        WriteFile(file, good);
+        LoadResult why = LoadResult::Loaded;
+        auto r = OpenDataFileRead(file.string(), &why);
+        ASSERT_TRUE(r) << grow;
+        if (grow) WriteFile(file, good + "xx");
+        else fs::resize_file(file, good.size() / 2);
+        cStage s;
+        StagePaletteScope scope(s);
+        s.Load(*r);
+        EXPECT_TRUE(r->Failed() || !r->AtEnd()) << grow;
+    }
+    // Cut short on disk: refused, the stage as it was.
+    for (std::size_t cut : {good.size() / 3, good.size() - 5}) {
+        WriteFile(file, good.substr(0, cut));
+        EXPECT_EQ(LoadStageFile(target, file.string()), 0) << cut;
+    }
+    EXPECT_TRUE(FileBytes(target) == expect);
+}

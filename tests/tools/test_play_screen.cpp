@@ -641,6 +641,21 @@ TEST_F(PlayScreen, DemoStagesShowSignLandingAndDarkCave) {
             EXPECT_GT(f, 150u) << "not before the hero has come near";
             EXPECT_EQ(s.m_vStageVar[kDemoBossLandedVar], 1);
             EXPECT_NEAR(bossY() - high, kDemoBossDescentRows * 32, 1) << "come down onto its place";
+            // Nothing stands directly over the landed boss: the last ledge starts past it. Its
+            // picture, 32 dots a cell at twice the size, is centred on its body.
+            double left = 0, right = 0, top = 0;
+            s.ForEachChara([&](cStageChara& c) {
+                if (c.m_nScale != 2) return;
+                const double centre = (c.m_rcBody.rc.left + c.m_rcBody.rc.right + 1) / 2;
+                left = centre - 16 * c.m_nScale;
+                right = centre + 16 * c.m_nScale - 1;
+                top = c.m_rcBody.rc.top;
+            });
+            ASSERT_GT(right, left);
+            int over = 0;
+            for (double x = left; x <= right; x += 4)
+                for (double y = 0; y < top; y += 4) over += s.m_vBlockMap.AtPixel(x, y).bExists != 0;
+            EXPECT_EQ(over, 0) << "blocks over the boss, drawn from x " << left << " to " << right;
             for (int k = 0; k < 3; ++k) sim.Frame(keys[f + k]);
             sheet.Put(1, Snapshot());
         }

@@ -44,7 +44,7 @@ const STAGECLEAR kStages[] = {
     {"Demo-1", "data\\stg4\\Demo-1.stg4_001", ".*5 R*400"},
     {"Demo-2", "data\\stg4\\Demo-2.stg4_001", ".*5 R*300"},
     {"Demo-3", "data\\stg4\\Demo-3.stg4_001",
-     ".*5 R*36 RJ*26 R*3 .*20 R*10 RJ*26 R*4 .*20 R*26 RJ*30 R*5 .*20 R*10 RJ*30 R*40 .*60"},
+     ".*5 R*36 RJ*26 R*3 .*20 R*10 RJ*26 R*4 .*20 R*26 RJ*30 R*5 .*20 R*16 RJ*30 R*40 .*60"},
     {"c01", "data\\stg4\\c01-1.stg4_001", ".*5 R*260"},
     {"c02", "data\\stg4\\c02-1.stg4_001",
      ".*5 R*6 RJ*26 R*3 .*15 R*14 RJ*26 R*3 .*15 R*12 RJ*28 R*3 .*15 R*10 RJ*28 R*30 .*30"},
@@ -305,4 +305,32 @@ TEST_F(PlayerSuite, AKeyHeldFromAMessageDoesNotActUntilReleased) {
     trace += Rises(". J*30 .*40", 1);
     trace += '\n';
     ExpectGoldenTrace("player", "held_key_guard", trace);
+}
+
+// The story's pause menu (Space) with the demo's system data: retry and the way back to the map
+// are offered for a stage cleared before, not on its first play; retry starts the stage again.
+TEST_F(PlayerSuite, StoryPauseOffersRetryForAStageClearedBefore) {
+    std::string menus;
+    for (const u32 cleared : {0u, 1u}) {
+        Start(kStages[0].file);
+        g_Game.g_nPlayKind = 0;
+        g_PlayRecord.nStageNo = 1;
+        g_PlayRecord.vSwitch[1] = cleared;
+        Run(".*5 R*40");
+        const double x = Hero().m_dX;
+        KeyStateSet(VK_SPACE, true);
+        Run(".");
+        KeyStateSet(VK_SPACE, false);
+        Run(".*3");
+        ASSERT_EQ(S().m_nState, 3) << "paused";
+        for (const auto& e : S().m_vPauseMenu) menus += e.enabled ? "1" : "0";
+        menus += " ";
+        if (!cleared) continue;
+        // つづける is chosen first: down to リトライ, decide; the stage starts again.
+        Run("D .*3 J .");
+        for (int f = 0; f < 300 && S().m_nState != 2; ++f) Run(".");
+        ASSERT_EQ(S().m_nState, 2) << "playing again";
+        EXPECT_LT(Hero().m_dX, x) << "from the stage's start";
+    }
+    EXPECT_EQ(menus, "1100 1111 ");
 }

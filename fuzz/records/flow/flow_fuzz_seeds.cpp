@@ -1,5 +1,6 @@
 // Writes the seed corpus of the flow-list fuzzer into the folder given as argv[1]: flow lists
-// of the current version and of older ones, with every kind of owned record and some nesting.
+// of the current version and of older ones, with every kind of owned record and some nesting,
+// and the inputs that once found a fault.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -43,5 +44,8 @@ int main(int argc, char** argv) {
     cRecordWriter w;
     WriteFlowList(empty, w);
     ok &= WriteSeed(dir, "empty", kProgVer, w.Bytes());
-    return ok ? 0 : 1;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(TOBRELK_FLOW_REGRESSIONS, ec), end; !ec && it != end; it.increment(ec))
+        std::filesystem::copy_file(it->path(), dir / it->path().filename(), std::filesystem::copy_options::overwrite_existing, ec);
+    return ok && !ec ? 0 : 1;
 }

@@ -105,6 +105,52 @@ TEST_F(PathsTest, NamesAfterAFolderUpAreStillFoundWhateverTheirCase) {
     EXPECT_TRUE(FileExists("Bmp\\.\\chara\\\\HERO.bmp"));
 }
 
+// Names on disk that CP932 cannot hold keep their bytes in the game's paths, as pairs of the
+// unassigned lead bytes 0x85 and 0x86 (pinned by hand); the paths made of them open the same
+// file, relative or absolute, with '\\' after a kept byte still a separator, and names CP932
+// holds stay plain Shift-JIS.
+TEST_F(PathsTest, NamesShiftJisCannotHoldKeepTheirBytes) {
+    const struct {
+        const char* disk;
+        std::string game;
+    } kNames[] = {
+        {"josé", "jos\x85\xC3\x85\xA9"},                // é: C3 A9
+        {"〜", "\x85\xE3\x85\x80\x85\x9C"},              // U+301C comes back from CP932 as U+FF5E
+        {"ā", "\x85\xC4\x85\x81"},                       // 0x81, a lead byte, before the separator
+        {"a\\b", std::string("a\x86\x5C") + "b"},            // a '\\' inside a name
+        {"\xFF\xFE", "\x86\x42\x86\x41"},                // no UTF-8 at all
+        {"表示", "\x95\x5C\x8E\xA6"},                      // plain Shift-JIS, its 0x5C a trail byte
+    };
+    for (const auto& n : kNames) {
+        EXPECT_EQ(GameNameOf(n.disk), n.game) << n.disk;
+        EXPECT_EQ(DiskNameOf(n.game), n.disk) << n.disk;
+        Touch(fs::path(n.disk) / "f.dat");
+        const std::string rel = n.game + "\\F.dat";
+        EXPECT_EQ(ResolvePath(rel), m_root / n.disk / "f.dat") << n.disk;
+        std::string abs = rel;
+        ASSERT_EQ(MakeAbsolutePath(abs), 1);
+        EXPECT_EQ(abs, GamePathOf(m_root / n.disk / "f.dat")) << "the name as it is on disk";
+        EXPECT_TRUE(FileExists(abs)) << n.disk;
+        ASSERT_EQ(MakeRelativePath(abs), 1);
+        EXPECT_EQ(abs, n.game + "\\f.dat") << n.disk;
+        std::string out;
+        ASSERT_EQ(ReplaceExtension(out, rel, "bak"), 1);
+        EXPECT_EQ(ResolvePath(out), m_root / n.disk / "F.bak");
+        EXPECT_EQ(DisplayPathOf(rel), std::string(IsValidUtf8(n.disk) ? n.disk : "\xEF\xBF\xBD\xEF\xBF\xBD") + "\\F.dat");
+    }
+    // A game folder below such a name: absolute paths made from the data's paths open.
+    Touch("jos\xC3\xA9/game/data/stg4/a.stg4_001");
+    const fs::path old = GetGameRoot();
+    SetGameRoot(m_root / "josé" / "game");
+    std::string stage = "data\\stg4\\a.stg4_001";
+    ASSERT_EQ(MakeAbsolutePath(stage), 1);
+    EXPECT_TRUE(FileExists(stage)) << DisplayPathOf(stage);
+    std::string found;
+    EXPECT_EQ(FindNumberedFile(found, GamePathOf(m_root / "josé" / "game" / "data" / "stg4" / "a"), "stg4"), 1);
+    EXPECT_EQ(ResolvePath(found), m_root / "josé" / "game" / "data" / "stg4" / "a.stg4_001");
+    SetGameRoot(old);
+}
+
 // Every outcome of reading a whole file: the bytes as they are, the limit (a file of exactly
 // the limit passes, one byte more does not), a missing name, a folder, a name below a file, and
 // a file the system sizes as empty while it has content.

@@ -1,0 +1,154 @@
+// Frames of stages whose characters are all awake (every one has the whole stage as its activity
+// range), 300, 1,000, 3,000 and 8,000 of them, each running the demo's patrolling flow on the
+// floors of six rows, at speed level 10 (ten play steps a frame). The stage grows with the
+// count, as a game's would: the block map and the characters outgrow the caches together.
+//
+// Counters: x_blend, the frame against a plain alpha blend of a 640x480 frame; ns_chara, the
+// frame's cost per character; x_c300, that cost against the same cost of the 300-character
+// stage, timed in the same process just before (goal: within 1.5x at 8,000).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "bench/Reference.h"
+#include "play/GameScene.h"
+#include "records/CharaSettings.h"
+#include "records/DataFile.h"
+#include "records/Stage.h"
+#include "records/StageSettings.h"
+#include "platform/system/PathResolver.h"
+#include "tools/DemoFlows.h"
+#include "tools/DemoGame.h"
+#include "tools/PlaySim.h"
+
+namespace {
+
+constexpr int kCounts[] = {300, 1000, 3000, 8000};
+
+std::string AwakeStageName(int count) { return "data\\stg4\\Awake" + std::to_string(count) + ".stg4_001"; }
+
+struct AwakeGame {
+    std::filesystem::path dir;
+    AwakeGame() {
+        dir = std::filesystem::temp_directory_path() / ("tobrelk_bench_awake_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir);
+        std::string error;
+        if (!MakeDemoGame(dir, error)) std::fprintf(stderr, "demo game: %s\n", error.c_str());
+        for (int count : kCounts) WriteStage(count);
+    }
+    ~AwakeGame() { std::filesystem::remove_all(dir); }
+
+    // Patrollers three cells apart in six rows on floors of a stage 60 high, the hero among them.
+    void WriteStage(int count) const {
+        const int perRow = (count + 5) / 6;
+        const i16 width = static_cast<i16>(std::max(200, 10 + perRow * 3 + 40));
+        const std::filesystem::path old = GetGameRoot();
+        SetGameRoot(dir);
+        cStage st;
+        st.Init();
+        st.SetDefaultSizes();
+        st.dwWidth() = static_cast<u32>(width);
+        st.dwHeight() = 60;
+        st.dwSpeedLevel() = 10;
+        StageSettings::Set(st, eStage::StartBanner, 0);
+        StageSettings::Set(st, eStage::SecondBanner, 0);
+        for (i16 row = 0; row < 6; ++row)
+            for (i16 x = 0; x < width; ++x) {
+                cEdBlock b;
+                b.sPosX = x;
+                b.sPosY = static_cast<i16>(row * 10 + 9);
+                b.wPicture = 1;
+                b.bySolid = 1;
+                st.vBlock.push_back(b);
+            }
+        cEdChara hero;
+        hero.byOperation = 0;
+        hero.wPicture = 1;
+        hero.sPosX = 5;
+        hero.sPosY = 8;
+        hero.nHoldItem = cEdChara::kNoItem;
+        st.vChara.push_back(hero);
+        cEdChara patroller = DemoPatroller();
+        CharaSettings::Set(patroller, eChara::RangeMode, 3); // the whole stage: always in range
+        for (int i = 0; i < count; ++i) {
+            cEdChara c = patroller;
+            c.sPosX = static_cast<i16>(10 + (i % perRow) * 3);
+            c.sPosY = static_cast<i16>((i / perRow) * 10 + 8);
+            st.vChara.push_back(c);
+        }
+        st.Prepare();
+        SaveToFile(st, AwakeStageName(count).c_str());
+        SetGameRoot(old);
+    }
+};
+
+AwakeGame& TheAwakeGame() {
+    static AwakeGame g;
+    return g;
+}
+
+// A play frame as the game runs it, the player kept alive.
+void AwakeFrame(playsim::cPlaySim& sim) {
+    cGameScene& s = sim.Scene();
+    if (cPlayer* p = s.Player0()) p->m_nHP = 999999;
+    if (g_vInput.empty()) g_vInput.assign(1, cInput{});
+    g_vInput[0].wDirection = g_vInput[0].wButtons = 0;
+    s.Run();
+}
+
+bool StartAwake(playsim::cPlaySim& sim, int count, std::string& error) {
+    return sim.Open({TheAwakeGame().dir.string(), true, 32}, error) && sim.StartStage(AwakeStageName(count), 1, error);
+}
+
+// How many characters act in a frame: the step's list of those awake and in range.
+int Acting(playsim::cPlaySim& sim) {
+    int n = 0;
+    sim.Scene().ForEachChara([&](cStageChara& c) { n += c.m_bActive && c.m_bInRange; });
+    return n;
+}
+
+// The 300-character stage's median frame, after frames enough to settle its caches.
+double Median300(std::string& error) {
+    playsim::cPlaySim sim;
+    if (!StartAwake(sim, 300, error)) return 0;
+    for (int i = 0; i < 20; ++i) AwakeFrame(sim);
+    std::vector<double> t;
+    for (int i = 0; i < 100; ++i) {
+        const double t0 = bench_ref::CpuNs();
+        AwakeFrame(sim);
+        t.push_back(bench_ref::CpuNs() - t0);
+    }
+    return bench_ref::Median(t);
+}
+
+void BM_AwakeCharacters(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    std::string error;
+    const double small = Median300(error);
+    playsim::cPlaySim sim;
+    if (small <= 0 || !StartAwake(sim, count, error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    for (int i = 0; i < 3; ++i) AwakeFrame(sim);
+    state.counters["acting"] = Acting(sim);
+    std::vector<double> t;
+    bench_ref::RunAgainst(
+        state, "blend",
+        [&] {
+            const double t0 = bench_ref::CpuNs();
+            AwakeFrame(sim);
+            t.push_back(bench_ref::CpuNs() - t0);
+        },
+        bench_ref::RefBlend);
+    const double perChara = bench_ref::Median(t) / count;
+    state.counters["ns_chara"] = perChara;
+    state.counters["x_c300"] = perChara / (small / 300);
+    state.counters["acting_end"] = Acting(sim);
+}
+BENCHMARK(BM_AwakeCharacters)->Arg(300)->Arg(1000)->Arg(3000)->Arg(8000)->Unit(benchmark::kMillisecond);
+
+} // namespace
