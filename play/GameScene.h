@@ -75,14 +75,6 @@ struct SCREENCOLOUR {
     i32 bShown = 0;         // a colour was faded to (8-bit mode: what a fade back returns from)
 };
 
-// Areas that objects may move in (world pixels, right and bottom exclusive), by clamp mode.
-struct PLAYBOUNDS {
-    i32 left = 0;
-    i32 top = 0;
-    i32 right = 0;
-    i32 bottom = 0;
-};
-
 // The flow run being stepped: its owner, its index in the owner's run list and its run number
 // (a run found at another index after runs before it were erased is found by its number; a run
 // that is gone reads null).
@@ -100,7 +92,6 @@ constexpr i32 kUnlimitedLife = 0x7fffffff;
 // Extra-life notices shown for one clear at most: a huge score jump past a small step must not
 // hold the game for minutes (each notice holds it for 30 frames).
 constexpr i32 kMaxExtraLifeNotices = 10;
-constexpr i32 kGraphicNoticeFrames = 30; // an item's graphic shown over the player
 
 // Something shown on the play screen for a number of frames above the play: the extra-life
 // notice and the player's graphic change.

@@ -8,12 +8,16 @@
 #include "app/Game.h"
 #include "database/SystemSwitches.h"
 #include "play/ScrollAxis.h"
+#include "play/objects/BlockMap.h"
 #include "play/objects/ObjScene.h"
 #include "play/rules/Motion.h"
 #include "records/CharaSettings.h"
 #include "records/StageSettings.h"
 
 namespace {
+
+// How long an item's graphic shows over the player when it changes its graphic.
+constexpr i32 kGraphicNoticeFrames = 30;
 
 i32 PlayerStage(eStage s) { return static_cast<i32>(StageSettings::Get(g_Stage, s)); }
 

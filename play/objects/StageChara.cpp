@@ -6,6 +6,7 @@
 #include "app/Game.h"
 #include "database/SystemSwitches.h"
 #include "play/ScrollAxis.h"
+#include "play/objects/BlockMap.h"
 #include "play/objects/ObjScene.h"
 #include "play/objects/Player.h"
 #include "play/rules/Motion.h"
