@@ -45,7 +45,7 @@ void cChara::InitForStage(const cEdChara* def, i32 cellX, i32 cellY, i32 arg1, i
     m_nPlaceArg[1] = arg2;
     m_dSpeedX = m_dSpeedY = m_dAccelX = m_dAccelY = 0;
     m_dVMotion = m_dVMotionPrev = m_dKnockX = 0;
-    m_dMoveX = m_dMoveY = m_dInertX = m_dInertY = m_dCarryX = m_dCarryY = 0;
+    m_dCarryX = m_dCarryY = 0;
     m_dCmdAccum[0] = m_dCmdAccum[1] = 0;
     m_bOnBlockChara = m_bOnFloor = m_bStopOnFloor = m_bNoGravity = m_bHeldByCmd = m_bImpact = m_bCeiling = 0;
     m_bMovedByCmd = 0;
