@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "bench/Reference.h"
+#include "bench/play/PatrolStage.h"
 #include "play/GameScene.h"
 #include "records/CharaSettings.h"
 #include "records/DataFile.h"
@@ -41,48 +42,7 @@ struct AwakeGame {
     }
     ~AwakeGame() { std::filesystem::remove_all(dir); }
 
-    // Patrollers three cells apart in six rows on floors of a stage 60 high, the hero among them.
-    void WriteStage(int count) const {
-        const int perRow = (count + 5) / 6;
-        const i16 width = static_cast<i16>(std::max(200, 10 + perRow * 3 + 40));
-        const std::filesystem::path old = GetGameRoot();
-        SetGameRoot(dir);
-        cStage st;
-        st.Init();
-        st.SetDefaultSizes();
-        st.dwWidth() = static_cast<u32>(width);
-        st.dwHeight() = 60;
-        st.dwSpeedLevel() = 10;
-        StageSettings::Set(st, eStage::StartBanner, 0);
-        StageSettings::Set(st, eStage::SecondBanner, 0);
-        for (i16 row = 0; row < 6; ++row)
-            for (i16 x = 0; x < width; ++x) {
-                cEdBlock b;
-                b.sPosX = x;
-                b.sPosY = static_cast<i16>(row * 10 + 9);
-                b.wPicture = 1;
-                b.bySolid = 1;
-                st.vBlock.push_back(b);
-            }
-        cEdChara hero;
-        hero.byOperation = 0;
-        hero.wPicture = 1;
-        hero.sPosX = 5;
-        hero.sPosY = 8;
-        hero.nHoldItem = cEdChara::kNoItem;
-        st.vChara.push_back(hero);
-        cEdChara patroller = DemoPatroller();
-        CharaSettings::Set(patroller, eChara::RangeMode, 3); // the whole stage: always in range
-        for (int i = 0; i < count; ++i) {
-            cEdChara c = patroller;
-            c.sPosX = static_cast<i16>(10 + (i % perRow) * 3);
-            c.sPosY = static_cast<i16>((i / perRow) * 10 + 8);
-            st.vChara.push_back(c);
-        }
-        st.Prepare();
-        SaveToFile(st, AwakeStageName(count).c_str());
-        SetGameRoot(old);
-    }
+    void WriteStage(int count) const { bench_play::WritePatrolStage(dir, count, AwakeStageName(count), true); }
 };
 
 AwakeGame& TheAwakeGame() {
@@ -90,14 +50,7 @@ AwakeGame& TheAwakeGame() {
     return g;
 }
 
-// A play frame as the game runs it, the player kept alive.
-void AwakeFrame(playsim::cPlaySim& sim) {
-    cGameScene& s = sim.Scene();
-    if (cPlayer* p = s.Player0()) p->m_nHP = 999999;
-    if (g_vInput.empty()) g_vInput.assign(1, cInput{});
-    g_vInput[0].wDirection = g_vInput[0].wButtons = 0;
-    s.Run();
-}
+const auto AwakeFrame = bench_play::PlayFrame;
 
 bool StartAwake(playsim::cPlaySim& sim, int count, std::string& error) {
     return sim.Open({TheAwakeGame().dir.string(), true, 32}, error) && sim.StartStage(AwakeStageName(count), 1, error);

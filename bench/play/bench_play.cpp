@@ -13,6 +13,7 @@
 
 #include "app/PlayRecord.h"
 #include "bench/Reference.h"
+#include "bench/play/PatrolStage.h"
 #include "database/CommonPalette.h"
 #include "database/Database.h"
 #include "platform/system/PathResolver.h"
@@ -40,48 +41,7 @@ struct Game {
     }
     ~Game() { std::filesystem::remove_all(dir); }
 
-    // Patrollers in six rows on floors of a stage 60 high (300: 200 wide), the hero among them.
-    void WriteBusyStage(int count, const char* name) const {
-        const int perRow = count / 6;
-        const i16 width = static_cast<i16>(std::max(200, 10 + perRow * 3 + 40));
-        const std::filesystem::path old = GetGameRoot();
-        SetGameRoot(dir);
-        cStage st;
-        st.Init();
-        st.SetDefaultSizes();
-        st.dwWidth() = static_cast<u32>(width);
-        st.dwHeight() = 60;
-        st.dwSpeedLevel() = 10;
-        StageSettings::Set(st, eStage::StartBanner, 0);
-        StageSettings::Set(st, eStage::SecondBanner, 0);
-        auto block = [&](i16 x, i16 y) {
-            cEdBlock b;
-            b.sPosX = x;
-            b.sPosY = y;
-            b.wPicture = 1;
-            b.bySolid = 1;
-            st.vBlock.push_back(b);
-        };
-        for (i16 row = 0; row < 6; ++row)
-            for (i16 x = 0; x < width; ++x) block(x, static_cast<i16>(row * 10 + 9));
-        cEdChara hero;
-        hero.byOperation = 0;
-        hero.wPicture = 1;
-        hero.sPosX = 5;
-        hero.sPosY = 8;
-        hero.nHoldItem = cEdChara::kNoItem;
-        st.vChara.push_back(hero);
-        const cEdChara patroller = DemoPatroller();
-        for (int i = 0; i < count; ++i) {
-            cEdChara c = patroller;
-            c.sPosX = static_cast<i16>(10 + (i % perRow) * 3);
-            c.sPosY = static_cast<i16>((i / perRow) * 10 + 8);
-            st.vChara.push_back(c);
-        }
-        st.Prepare();
-        SaveToFile(st, name);
-        SetGameRoot(old);
-    }
+    void WriteBusyStage(int count, const char* name) const { bench_play::WritePatrolStage(dir, count, name, false); }
 };
 
 Game& TheGame() {
@@ -89,16 +49,9 @@ Game& TheGame() {
     return g;
 }
 
-// One frame of the play scene as the game runs it, keeping the player alive so that every timed
-// frame is a play frame. The simulator's state hash after each frame (a walk over every object
-// for the tests) is not part of the game's frame: FrameWithHash times it too.
-void PlayFrame(playsim::cPlaySim& sim) {
-    cGameScene& s = sim.Scene();
-    if (cPlayer* p = s.Player0()) p->m_nHP = 999999;
-    if (g_vInput.empty()) g_vInput.assign(1, cInput{});
-    g_vInput[0].wDirection = g_vInput[0].wButtons = 0;
-    s.Run();
-}
+// The simulator's state hash after each frame (a walk over every object for the tests) is not
+// part of the game's frame: FrameWithHash times it too.
+using bench_play::PlayFrame;
 
 void FrameWithHash(playsim::cPlaySim& sim) {
     if (cPlayer* p = sim.Scene().Player0()) p->m_nHP = 999999;

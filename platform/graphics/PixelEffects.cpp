@@ -58,16 +58,79 @@ void ForRows(Locked& lk, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, Fn fn) {
            static_cast<int>(sp.i1 - sp.i0));
 }
 
-// A row through per-channel tables (each entry already in its lane): the target keeps the bits
-// of keep, takes add and the three looked-up channels; source pixels matching the key
-// (value kv under mask km; kv outside the mask matches nothing) leave the target as it is.
-PIXEL_LOOP_CLONES void MapRow(u32* d, const u32* s, int n, const u32* tb, const u32* tg, const u32* tr, u32 keep,
-                              u32 add, u32 km, u32 kv) {
+// An 8-bit row through a map of palette indexes, keyed source pixels left out.
+void IndexMapRow(u32* d, const u32* s, int n, const u8* map, u32 km, u32 kv) {
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i];
+        if ((v & km) != kv) d[i] = map[v & 255];
+    }
+}
+
+// The DirectDraw colour blend of a row. Each channel c halved toward the colour's t steps
+// times, floor((c + t) / 2) at each step, is t + floor((c - t) / 2^steps): each halving adds t
+// to t + floor((c - t) / 2^k) and halves, and a floor of a floor by powers of two is one floor.
+// At 16 bits the result is cut to the grid. The target keeps its alpha; source pixels matching
+// the key (value kv under mask km; kv outside the mask matches nothing) leave it as it is.
+template <bool Sixteen>
+PIXEL_LOOP_CLONES void HalvedTowardRow(u32* d, const u32* s, int n, u32 tc, int steps, u32 km, u32 kv) {
+    const cGridMath g = g_Grid.math;
+    const i32 t0 = static_cast<i32>(tc & 255), t1 = static_cast<i32>((tc >> 8) & 255), t2 = static_cast<i32>((tc >> 16) & 255);
     for (int i = 0; i < n; ++i) {
         const u32 v = s[i], o = d[i];
-        const u32 nv = (o & keep) | add | tr[(v >> 16) & 255] | tg[(v >> 8) & 255] | tb[v & 255];
+        const u32 b = static_cast<u32>(t0 + ((static_cast<i32>(v & 255) - t0) >> steps));
+        const u32 gr = static_cast<u32>(t1 + ((static_cast<i32>((v >> 8) & 255) - t1) >> steps));
+        const u32 r = static_cast<u32>(t2 + ((static_cast<i32>((v >> 16) & 255) - t2) >> steps));
+        u32 nv = b | gr << 8 | r << 16;
+        if constexpr (Sixteen) nv = GridMathCutLane(b, g.max[0], g.mul[0], g.shift[0]) |
+                                     GridMathCutLane(gr, g.max[1], g.mul[1], g.shift[1]) << 8 |
+                                     GridMathCutLane(r, g.max[2], g.mul[2], g.shift[2]) << 16;
+        nv |= o & 0xFF000000u;
         d[i] = (v & km) == kv ? o : nv;
     }
+}
+
+// The Direct3D colour blend of locked pixels: each channel value c (at 16 bits the channel's
+// raw value) mixed with the colour's t, half and half (Half) or by the share F / 255 of the
+// source, rounded down; alpha set, at 16 bits back to the stored scale. The share's rule, c * f
+// + t * (1 - f) in doubles with f = F / 255 (F 64, 32 or 16), truncated, equals the exact
+// (c * F + t * (255 - F)) / 255 for every c and t of 0..255 (checked for all of them): the
+// integers are what the loop computes, the division by 255 as (x + 1 + (x >> 8)) >> 8, exact for
+// x below 65535 (x is at most 255 * 255).
+template <bool Sixteen, bool Half>
+PIXEL_LOOP_CLONES void MixedTowardRow(u32* d, const u32* s, int n, u32 tc, u32 share, u32 km, u32 kv) {
+    const cGridMath g = g_Grid.math;
+    const u32 t0 = tc & 255, t1 = (tc >> 8) & 255, t2 = (tc >> 16) & 255;
+    const u32 rest = 255 - share, r0 = t0 * rest, r1 = t1 * rest, r2 = t2 * rest;
+    // At 16 bits the alpha lane of every result is 1 on the channel scale.
+    const u32 alpha = Sixteen ? GridMathExpandLane(1, g.max[3], g.mul[3], g.shift[3]) << 24 : 0xFF000000u;
+    auto mix = [&](u32 v, int lane, u32 t, u32 r) -> u32 {
+        u32 c = (v >> (8 * lane)) & 255;
+        if constexpr (Sixteen) c = GridMathRawLane(c, g.max[lane]);
+        u32 m;
+        if constexpr (Half) m = (c + t) >> 1;
+        else {
+            const u32 x = c * share + r;
+            m = (x + 1 + (x >> 8)) >> 8;
+        }
+        if constexpr (Sixteen) m = GridMathExpandLane(m, g.max[lane], g.mul[lane], g.shift[lane]);
+        return m << (8 * lane);
+    };
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i], o = d[i];
+        const u32 nv = alpha | mix(v, 0, t0, r0) | mix(v, 1, t1, r1) | mix(v, 2, t2, r2);
+        d[i] = (v & km) == kv ? o : nv;
+    }
+}
+
+// The grid rules on the three colour lanes alone (alpha 0), for rows that set alpha themselves.
+inline u32 GridMathRaw3(u32 p, const cGridMath& g) {
+    return GridMathRawLane(p & 255, g.max[0]) | GridMathRawLane((p >> 8) & 255, g.max[1]) << 8 |
+           GridMathRawLane((p >> 16) & 255, g.max[2]) << 16;
+}
+inline u32 GridMathFromRaw3(u32 p, const cGridMath& g) {
+    return GridMathExpandLane(p & 255, g.max[0], g.mul[0], g.shift[0]) |
+           GridMathExpandLane((p >> 8) & 255, g.max[1], g.mul[1], g.shift[1]) << 8 |
+           GridMathExpandLane((p >> 16) & 255, g.max[2], g.mul[2], g.shift[2]) << 16;
 }
 
 // Half and half of source and target per channel, alpha dropped: (a + b) >> 1 in every lane.
@@ -91,12 +154,47 @@ PIXEL_LOOP_CLONES void HalfAlphaRowDD(u32* d, const u32* s, int n, u32 km, u32 k
 template <bool Sixteen>
 PIXEL_LOOP_CLONES void HalfAlphaRowD3D(u32* d, const u32* s, int n, u32 km, u32 kv) {
     const cGridMath g = g_Grid.math;
+    const u32 alpha = GridMathExpandLane(1, g.max[3], g.mul[3], g.shift[3]) << 24;
     for (int i = 0; i < n; ++i) {
         const u32 v = s[i], o = d[i];
         u32 nv;
-        if constexpr (Sixteen) nv = GridMathFromRaw(1u << 24 | HalfSum(GridMathRaw(v, g), GridMathRaw(o, g)), g);
+        if constexpr (Sixteen) nv = alpha | GridMathFromRaw3(HalfSum(GridMathRaw3(v, g), GridMathRaw3(o, g)), g);
         else nv = 0xFF000000u | HalfSum(v, o);
         d[i] = (v & km) == kv ? o : nv;
+    }
+}
+
+// The fade of a row toward a colour: each channel (s * w + c * (256 - w)) >> 8, cw holding
+// each lane's c * (256 - w); alpha kept; at 16 bits cut to the grid, on all four lanes.
+template <bool Sixteen>
+PIXEL_LOOP_CLONES void FadeRow(u32* d, const u32* s, int n, u32 w, u32 c0, u32 c1, u32 c2) {
+    const cGridMath g = g_Grid.math;
+    for (int i = 0; i < n; ++i) {
+        const u32 p = s[i];
+        u32 v = (p & 0xFF000000u) | ((((p >> 16) & 255) * w + c2) >> 8) << 16 | ((((p >> 8) & 255) * w + c1) >> 8) << 8 |
+                (((p & 255) * w + c0) >> 8);
+        if constexpr (Sixteen) v = GridMathCut(v, g);
+        d[i] = v;
+    }
+}
+
+// One source row added to the mosaic's column sums (planar: blue, green, red, alpha, count, n
+// apart), its pixels matching the key (kv under km; kv outside the mask matches none) left out.
+PIXEL_LOOP_CLONES void MosaicColumnSums(const u32* __restrict s, int n, u32 km, u32 kv, u32* sums) {
+    u32* __restrict sb = sums;
+    u32* __restrict sg = sums + n;
+    u32* __restrict sr = sums + 2 * n;
+    u32* __restrict sa = sums + 3 * n;
+    u32* __restrict sc = sums + 4 * n;
+    for (int i = 0; i < n; ++i) {
+        const u32 p = s[i];
+        const u32 in = (p & km) != kv;
+        const u32 q = p & (0u - in);
+        sb[i] += q & 255;
+        sg[i] += (q >> 8) & 255;
+        sr[i] += (q >> 16) & 255;
+        sa[i] += q >> 24;
+        sc[i] += in;
     }
 }
 
@@ -351,53 +449,55 @@ i32 DDBltColorBlend(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDAT
     const bool skip = key == 1;
     if (!lpDTCon && g_nBpp == 8) {
         if (!table) return 0;
+        // Each index goes through the table n times: the n-th power of that map, made by
+        // squaring, is looked up once a pixel.
         const u32 ci = colorIndex & 255;
-        ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
-            if (skip && isKey(s)) return;
-            u32 p = s & 255;
-            for (i32 k = 0; k < n; ++k) p = table[p * 256 + ci];
-            d = p;
-        });
+        u8 step[256], map[256];
+        for (u32 p = 0; p < 256; ++p) {
+            step[p] = table[p * 256 + ci];
+            map[p] = static_cast<u8>(p);
+        }
+        for (u32 k = static_cast<u32>(n); k; k >>= 1) {
+            u8 next[256];
+            if (k & 1) {
+                for (u32 p = 0; p < 256; ++p) next[p] = step[map[p]];
+                std::copy(next, next + 256, map);
+            }
+            for (u32 p = 0; p < 256; ++p) next[p] = step[step[p]];
+            std::copy(next, next + 256, step);
+        }
+        const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
+        ForRows(lk, x, y, w, h, sx, sy, [&](u32* d, const u32* s, int len) { IndexMapRow(d, s, len, map, km, kv); });
         return 1;
     }
     // Halving toward the colour settles within 9 steps: more change nothing.
     const i32 steps = std::min(n, 16);
     const bool sixteen = g_Grid.on;
-    // Every channel depends on that channel alone: each source byte's result is looked up.
-    u32 tab[3][256];
     const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
     if (!lpDTCon) {
-        // At 16 bits the entries hold channel values: the colour on the stored scale.
+        // At 16 bits the channels are halved on the stored scale: the colour on it too.
         const u32 tc = sixteen ? GridFromRaw(Rgb(t.peRed, t.peGreen, t.peBlue)) : Rgb(t.peRed, t.peGreen, t.peBlue);
-        for (int lane = 0; lane < 3; ++lane)
-            for (u32 c = 0; c < 256; ++c) {
-                u32 v = c;
-                for (i32 k = 0; k < steps; ++k) v = (v + Ch(tc, 8 * lane)) >> 1;
-                tab[lane][c] = GridCut(v << (8 * lane)) & (255u << (8 * lane));
-            }
-        ForRows(lk, x, y, w, h, sx, sy,
-                [&](u32* d, const u32* s, int len) { MapRow(d, s, len, tab[0], tab[1], tab[2], 0xFF000000u, 0, km, kv); });
+        ForRows(lk, x, y, w, h, sx, sy, [&](u32* d, const u32* s, int len) {
+            if (sixteen) HalvedTowardRow<true>(d, s, len, tc, steps, km, kv);
+            else HalvedTowardRow<false>(d, s, len, tc, steps, km, kv);
+        });
         return 1;
     }
     // Direct3D on locked pixels: half and half at level 1, then fixed source shares; at 16 bits
     // on the channel values, the colour reduced into their ranges.
-    static const double kShare[3] = {64.0 / 255, 32.0 / 255, 16.0 / 255};
-    const double f = n >= 2 ? kShare[std::min(n, 4) - 2] : 0;
-    auto mix = [&](u32 sc, u32 tc) -> u32 {
-        if (n == 1) return (sc + tc) >> 1;
-        return static_cast<u32>(sc * f + tc * (1 - f));
-    };
+    static const u32 kShare[3] = {64, 32, 16};
+    const u32 share = n >= 2 ? kShare[std::min(n, 4) - 2] : 0;
     const u32 tc = Rgb(t.peRed, t.peGreen, t.peBlue);
     const u32 tr = sixteen ? GridRaw(GridCut(tc)) : tc;
-    for (int lane = 0; lane < 3; ++lane)
-        for (u32 c = 0; c < 256; ++c) {
-            const int sh = 8 * lane;
-            const u32 m = mix(Ch(sixteen ? GridRaw(c << sh) : c << sh, sh), Ch(tr, sh)) << sh;
-            tab[lane][c] = (sixteen ? GridFromRaw(1u << 24 | m) : m) & (255u << sh);
+    ForRows(lk, x, y, w, h, sx, sy, [&](u32* d, const u32* s, int len) {
+        if (n == 1) {
+            if (sixteen) MixedTowardRow<true, true>(d, s, len, tr, share, km, kv);
+            else MixedTowardRow<false, true>(d, s, len, tr, share, km, kv);
+        } else {
+            if (sixteen) MixedTowardRow<true, false>(d, s, len, tr, share, km, kv);
+            else MixedTowardRow<false, false>(d, s, len, tr, share, km, kv);
         }
-    const u32 alpha = sixteen ? GridFromRaw(1u << 24) & 0xFF000000u : 0xFF000000u;
-    ForRows(lk, x, y, w, h, sx, sy,
-            [&](u32* d, const u32* s, int len) { MapRow(d, s, len, tab[0], tab[1], tab[2], 0, alpha, km, kv); });
+    });
     return 1;
 }
 
@@ -472,41 +572,52 @@ void DDMosaic(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 block, DDSURFA
             std::fill(d + i0, d + i1, v);
         }
     };
+    // DirectDraw 16/32 bits: each block's average, its transparent pixels left out. The columns
+    // of a band of blocks are summed down its rows first (a pass the processor vectorises),
+    // then each block adds up its columns' sums.
+    const i64 cLo = std::max<i64>(0, -static_cast<i64>(sx)), cHi = std::min<i64>(w, lk.src.nWidth - static_cast<i64>(sx));
+    thread_local std::vector<u32> sums;
+    if (!sample && cLo < cHi) sums.assign(static_cast<std::size_t>(cHi - cLo) * 5, 0);
+    const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
     for (i64 bj = 0; bj < h; bj += b) {
         const i64 bj1 = std::min<i64>(bj + b, h);
+        if (!sample) {
+            if (cLo >= cHi) break;
+            const i64 rj0 = std::max<i64>(bj, all.j0), rj1 = std::min<i64>(bj1, std::min<i64>(h, lk.src.nHeight - static_cast<i64>(sy)));
+            std::fill(sums.begin(), sums.end(), 0u);
+            for (i64 j = rj0; j < rj1; ++j)
+                MosaicColumnSums(lk.src.lpPixels + (sy + j) * lk.src.nPitch + sx + cLo, static_cast<int>(cHi - cLo), km, kv, sums.data());
+            const std::size_t n = static_cast<std::size_t>(cHi - cLo);
+            for (i64 bi = 0; bi < w; bi += b) {
+                const i64 i0 = std::max(bi, cLo), i1 = std::min<i64>(bi + b, cHi);
+                u64 tb = 0, tg = 0, tr = 0, ta = 0, count = 0;
+                for (i64 i = i0; i < i1; ++i) {
+                    const std::size_t c = static_cast<std::size_t>(i - cLo);
+                    tb += sums[c];
+                    tg += sums[n + c];
+                    tr += sums[2 * n + c];
+                    ta += sums[3 * n + c];
+                    count += sums[4 * n + c];
+                }
+                if (!count) continue;
+                // The usual block's sums fit 32 bits, whose divisions cost a fraction of 64-bit ones.
+                auto avg = [count](u64 t) {
+                    return (t | count) >> 32 ? static_cast<u32>(t / count) : static_cast<u32>(t) / static_cast<u32>(count);
+                };
+                // Back to the nearest 16-bit step: a block of one pixel stays that pixel.
+                const u32 v = GridSnap(avg(ta) << 24 | Rgb(avg(tr), avg(tg), avg(tb)));
+                if (skip && isKey(v)) continue;
+                fill(bi, bj, std::min<i64>(bi + b, w), bj1, v);
+            }
+            continue;
+        }
         for (i64 bi = 0; bi < w; bi += b) {
             const i64 bi1 = std::min<i64>(bi + b, w);
-            if (sample) {
-                const i64 px = sx + bi, py = sy + bj;
-                if (px < 0 || py < 0 || px >= lk.src.nWidth || py >= lk.src.nHeight) continue;
-                u32 v = lk.src.lpPixels[py * lk.src.nPitch + px];
-                if (skip && isKey(v)) continue;
-                if (lpDTCon && !g_Grid.on) v |= 0xFF000000;
-                fill(bi, bj, bi1, bj1, v);
-                continue;
-            }
-            // DirectDraw 16/32 bits: the block's average, its transparent pixels left out.
-            u64 r = 0, g = 0, bl = 0, a = 0, count = 0;
-            const i64 rj0 = std::max<i64>(bj, all.j0), rj1 = std::min<i64>(bj1, std::min<i64>(h, lk.src.nHeight - static_cast<i64>(sy)));
-            const i64 ri0 = std::max<i64>(bi, std::max<i64>(0, -static_cast<i64>(sx))),
-                      ri1 = std::min<i64>(bi1, lk.src.nWidth - static_cast<i64>(sx));
-            for (i64 j = std::max<i64>(rj0, -static_cast<i64>(sy)); j < rj1; ++j) {
-                const u32* s = lk.src.lpPixels + (sy + j) * lk.src.nPitch + sx;
-                for (i64 i = ri0; i < ri1; ++i) {
-                    const u32 p = s[i];
-                    if (skip && isKey(p)) continue;
-                    r += Ch(p, 16);
-                    g += Ch(p, 8);
-                    bl += Ch(p, 0);
-                    a += Ch(p, 24);
-                    ++count;
-                }
-            }
-            if (!count) continue;
-            // Back to the nearest 16-bit step: a block of one pixel stays that pixel.
-            const u32 v = GridSnap(static_cast<u32>(a / count) << 24 | Rgb(static_cast<u32>(r / count), static_cast<u32>(g / count),
-                                                                           static_cast<u32>(bl / count)));
+            const i64 px = sx + bi, py = sy + bj;
+            if (px < 0 || py < 0 || px >= lk.src.nWidth || py >= lk.src.nHeight) continue;
+            u32 v = lk.src.lpPixels[py * lk.src.nPitch + px];
             if (skip && isKey(v)) continue;
+            if (lpDTCon && !g_Grid.on) v |= 0xFF000000;
             fill(bi, bj, bi1, bj1, v);
         }
     }
@@ -665,13 +776,33 @@ void DDChangeColorSrc(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACED
     DDBeginScene();
     const Span sp = Clip(lk, x, y, w, h, x, y);
     if (sp.Empty()) return;
-    for (i64 j = sp.j0; j < sp.j1; ++j)
-        RasterGpuSpan(lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x + sp.i0,
-                      lk.src.lpPixels + (y + j) * lk.src.nPitch + x + sp.i0, static_cast<int>(sp.i1 - sp.i0), op);
-    if (PixelStore* d = SurfacePixels(lk.dst.lpSD))
-        GridSnapRect(*d, x + sp.i0, y + sp.j0, sp.i1 - sp.i0, sp.j1 - sp.j0);
+    // Each row snapped to the grid while it is still in the cache.
+    for (i64 j = sp.j0; j < sp.j1; ++j) {
+        u32* d = lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x + sp.i0;
+        const int n = static_cast<int>(sp.i1 - sp.i0);
+        RasterGpuSpan(d, lk.src.lpPixels + (y + j) * lk.src.nPitch + x + sp.i0, n, op);
+        if (g_Grid.on) GridSnapRow(d, n);
+    }
 }
 
 void DDChangeColor(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 alpha, u8 red, u8 green, u8 blue) {
     DDChangeColorSrc(dst, x, y, w, h, dst, alpha, red, green, blue);
+}
+
+void DDFade_UnPal(DDSURFACEDATA* dst, i32 w, u8 red, u8 green, u8 blue, DDSURFACEDATA* src) {
+    if (lpDTCon) {
+        DebugLog("D3DではDDFade_UnPalは未対応");
+        return;
+    }
+    PixelStore* d = SurfacePixels(dst);
+    const PixelStore* s = SurfacePixels(src);
+    if (!d || !s) return;
+    w = std::clamp(w, 0, 256);
+    const i32 W = std::min(d->width, s->width), H = std::min(d->height, s->height);
+    const u32 cw = static_cast<u32>(256 - w), uw = static_cast<u32>(w);
+    // At 16 bits the mix is made on the 0..255 scale and scaled back down.
+    for (i32 y = 0; y < H; ++y) {
+        if (g_Grid.on) FadeRow<true>(d->Row(y), s->Row(y), W, uw, blue * cw, green * cw, red * cw);
+        else FadeRow<false>(d->Row(y), s->Row(y), W, uw, blue * cw, green * cw, red * cw);
+    }
 }

@@ -79,32 +79,6 @@ void DDPalRotate(PALETTE* dst, i32 first, i32 last, i32 n, i32 direction, const 
     }
 }
 
-void DDFade_UnPal(DDSURFACEDATA* dst, i32 w, u8 red, u8 green, u8 blue, DDSURFACEDATA* src) {
-    if (lpDTCon) {
-        DebugLog("D3DではDDFade_UnPalは未対応");
-        return;
-    }
-    PixelStore* d = SurfacePixels(dst);
-    const PixelStore* s = SurfacePixels(src);
-    if (!d || !s) return;
-    w = std::clamp(w, 0, 256);
-    const i32 W = std::min(d->width, s->width), H = std::min(d->height, s->height);
-    const u32 cw = static_cast<u32>(256 - w), uw = static_cast<u32>(w);
-    const u32 cr = red * cw, cg = green * cw, cb = blue * cw;
-    for (i32 y = 0; y < H; ++y) {
-        u32* dr = d->Row(y);
-        const u32* sr = s->Row(y);
-        for (i32 x = 0; x < W; ++x) {
-            const u32 p = sr[x];
-            dr[x] = (p & 0xFF000000) | ((((p >> 16) & 255) * uw + cr) >> 8) << 16 |
-                    ((((p >> 8) & 255) * uw + cg) >> 8) << 8 | (((p & 255) * uw + cb) >> 8);
-        }
-        // At 16 bits the mix is made on the 0..255 scale and scaled back down.
-        if (g_Grid.on)
-            for (i32 x = 0; x < W; ++x) dr[x] = GridCut(dr[x]);
-    }
-}
-
 void DDSetDisplayEntries(const PALETTE& palette, i32 first, i32 last) {
     for (i32 i = ClampIndex(first); i <= ClampIndex(last) && i >= first; ++i) g_palDisplay[i] = palette[i];
 }

@@ -1,5 +1,7 @@
 #include "tests/flow/FlowTrace.h"
 
+#include "records/CharaSettings.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -44,6 +46,19 @@ cCond Cond(u8 kind, u8 op, i32 value, i16 index) {
     c.value = value;
     c.index = index;
     return c;
+}
+
+cEdChara PlacedFlyer(i16 x, i16 y, std::vector<cFlow> flows, const std::function<void(cEdChara&)>& edit) {
+    cEdChara d;
+    d.byOperation = 1;
+    d.wPicture = 1;
+    d.sPosX = x;
+    d.sPosY = y;
+    d.nHoldItem = cEdChara::kNoItem;
+    CharaSettings::Set(d, eChara::FlyMode, 2);
+    for (cFlow& f : flows) d.vFlow.push_back(f);
+    if (edit) edit(d);
+    return d;
 }
 
 HeroPlay::HeroPlay(playtest::PLAYOPTIONS options, const cStage& st)

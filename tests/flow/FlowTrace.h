@@ -7,6 +7,7 @@
 // shows which commands executed. Per flow: its state (- idle, R running, P paused, S stopped
 // for good), then per command '.' not started, the frames it has left, or '*' done; then the
 // variables that executed this frame and the ID letters held.
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -25,6 +26,9 @@ cFlow MakeFlow(u8 trigger, std::vector<cFlowCmd> cmds, u8 letter = 0, u8 id = 0)
 cFlowCmd Cmd(u8 kind, std::initializer_list<i64> params = {});
 // A condition of a kind with its comparison, right-hand value and index.
 cCond Cond(u8 kind, u8 op, i32 value, i16 index = 0);
+
+// A stage character placed for play at a cell, flying (so that nothing falls), with these flows.
+cEdChara PlacedFlyer(i16 x, i16 y, std::vector<cFlow> flows, const std::function<void(cEdChara&)>& edit = {});
 
 // A headless play of a 40 x 15 stage in its play state, with its hero.
 struct HeroPlay {

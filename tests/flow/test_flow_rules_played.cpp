@@ -34,20 +34,6 @@ using rulestest::Num;
 
 namespace {
 
-// A stage character placed for play at a cell, flying, with these flows.
-cEdChara FlyerAt(i16 x, i16 y, std::vector<cFlow> flows, const std::function<void(cEdChara&)>& edit = {}) {
-    cEdChara d;
-    d.byOperation = 1;
-    d.wPicture = 1;
-    d.sPosX = x;
-    d.sPosY = y;
-    d.nHoldItem = cEdChara::kNoItem;
-    CharaSettings::Set(d, eChara::FlyMode, 2);
-    for (cFlow& f : flows) d.vFlow.push_back(f);
-    if (edit) edit(d);
-    return d;
-}
-
 // The first stage character of the play.
 cStageChara& FirstChara(cGameScene& s) {
     cStageChara* found = nullptr;
@@ -75,7 +61,7 @@ TEST(FlowRulesPlayed, MovesGoTheWayTheKeysAreHeld) {
     MoveSettings::Set(*move.move, eMove::Speed, 120);
     MoveSettings::Set(*move.move, eMove::Direction, 12);
     cStage st = playtest::MakeStage(40, 15);
-    st.vChara.push_back(FlyerAt(12, 6, {flowtest::MakeFlow(TRIG_ALWAYS, {move})}));
+    st.vChara.push_back(flowtest::PlacedFlyer(12, 6, {flowtest::MakeFlow(TRIG_ALWAYS, {move})}));
     st.Prepare();
     const struct {
         const char* name;
@@ -111,7 +97,7 @@ cStage StageWithReferencesPastTheLists() {
     cFlowCmd closing = Cmd(32, {0, 0, 0, 0, 0, 0, 0, 100, 2, 20, 0, 0, 1, 5, 0});
     cFlowCmd effect = Cmd(31, {999, 0, 0});
     effect.time = 1; // then the picture of ID 5 is closed
-    st.vChara.push_back(FlyerAt(12, 6, {flowtest::MakeFlow(TRIG_ALWAYS, {picture, effect, closing})}));
+    st.vChara.push_back(flowtest::PlacedFlyer(12, 6, {flowtest::MakeFlow(TRIG_ALWAYS, {picture, effect, closing})}));
     cEdItem coin;
     coin.wPicture = 1;
     coin.sPosX = 2;
@@ -222,7 +208,7 @@ TEST(FlowRulesPlayed, BadIndexesInCodeAndMessagesAreReportedAndCloseTheProgram) 
     cFlow once = flowtest::MakeFlow(TRIG_ALWAYS, {flowtest::AddCmd(0, true), CodeLine("my.v1 = 7 +"), CodeLine("S1000 = 4"),
                                                   CodeLine("S5 = 9"), CodeLine("my.v2 = C1001 + 1"), message});
     once.conds.push_back(flowtest::Cond(3, 5, 1));
-    st.vChara.push_back(FlyerAt(12, 6, {once}));
+    st.vChara.push_back(flowtest::PlacedFlyer(12, 6, {once}));
     st.Prepare();
     flowtest::HeroPlay h({}, st);
     h.play.Steps(2);
@@ -262,7 +248,7 @@ TEST(FlowRulesPlayed, AnAimedSpreadIsCentredOnTheTarget) {
         cFlow once = flowtest::MakeFlow(TRIG_ALWAYS, {flowtest::AddCmd(0, true), Cmd(21, {0, 0}), spread});
         once.conds.push_back(flowtest::Cond(3, 5, 1));
         cStage st = playtest::MakeStage(40, 15);
-        st.vChara.push_back(FlyerAt(12, 8, {once}));
+        st.vChara.push_back(flowtest::PlacedFlyer(12, 8, {once}));
         st.Prepare();
         flowtest::HeroPlay h({}, st);
         h.play.Step();
@@ -292,7 +278,7 @@ TEST(FlowRulesPlayed, AGameWaitOfNoTimeHoldsTheGame) {
     std::string trace;
     for (i64 tenths : {0, 1}) {
         cStage st = playtest::MakeStage(40, 15);
-        st.vChara.push_back(FlyerAt(12, 6, {flowtest::MakeFlow(TRIG_ALWAYS, {Cmd(18, {tenths})})}));
+        st.vChara.push_back(flowtest::PlacedFlyer(12, 6, {flowtest::MakeFlow(TRIG_ALWAYS, {Cmd(18, {tenths})})}));
         st.Prepare();
         flowtest::HeroPlay h({}, st);
         int begun = 0;

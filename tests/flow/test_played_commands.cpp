@@ -26,20 +26,6 @@ using rulestest::Num;
 
 namespace {
 
-// A placed stage character at a cell, flying (so that nothing falls), with these flows.
-cEdChara Placed(i16 x, i16 y, std::vector<cFlow> flows, const std::function<void(cEdChara&)>& edit = {}) {
-    cEdChara d;
-    d.byOperation = 1;
-    d.wPicture = 1;
-    d.sPosX = x;
-    d.sPosY = y;
-    d.nHoldItem = cEdChara::kNoItem;
-    CharaSettings::Set(d, eChara::FlyMode, 2);
-    for (cFlow& f : flows) d.vFlow.push_back(f);
-    if (edit) edit(d);
-    return d;
-}
-
 // A flow that runs its commands once: the first adds 1 to character variable 0, and the flow
 // holds only while that variable is below 1.
 cFlow Once(std::vector<cFlowCmd> cmds) {
@@ -102,13 +88,13 @@ std::string Counts(cGameScene& s) {
 // the children with their shots and its own, 5 the children with their shots.
 TEST(PlayedCommands, VanishScopesOfTheChildren) {
     CommonPaletteScope keep;
-    cEdChara child = Placed(0, 0, {Once({StillShot()})});
+    cEdChara child = flowtest::PlacedFlyer(0, 0, {Once({StillShot()})});
     g_CommonPalette.m_vEdChara = {cEdChara(), child};
     std::string trace;
     for (i64 scope : {2, 3, 4, 5}) {
         cStage st = playtest::MakeStage(40, 15);
         cFlowCmd vanish = Cmd(24, {scope, 0, 1});
-        st.vChara.push_back(Placed(8, 6, {Once({Summon(1), StillShot(), Wait(5), vanish})}));
+        st.vChara.push_back(flowtest::PlacedFlyer(8, 6, {Once({Summon(1), StillShot(), Wait(5), vanish})}));
         st.Prepare();
         flowtest::HeroPlay h({}, st);
         trace += "scope " + std::to_string(scope) + ":";
@@ -217,14 +203,14 @@ TEST(PlayedCommands, WakingByRangeAndQuietJumpsOffRange) {
     cStage st = playtest::MakeStage(80, 15);
     for (i64 rule : {0, 2}) {
         auto withRule = [rule](cEdChara& d) { CharaSettings::Set(d, eChara::ActivityRule, rule); };
-        st.vChara.push_back(Placed(8, 6, {Once({})}, withRule));
-        st.vChara.push_back(Placed(60, 6, {Once({})}, withRule));
+        st.vChara.push_back(flowtest::PlacedFlyer(8, 6, {Once({})}, withRule));
+        st.vChara.push_back(flowtest::PlacedFlyer(60, 6, {Once({})}, withRule));
     }
     for (u8 quiet : {0, 1}) {
         cFlowCmd jump = Cmd(10, {0, 0, 2});
         jump.sound = 3;
         jump.flag96 = quiet;
-        st.vChara.push_back(Placed(70, 12, {flowtest::MakeFlow(TRIG_DIED, {jump})}, [](cEdChara& d) {
+        st.vChara.push_back(flowtest::PlacedFlyer(70, 12, {flowtest::MakeFlow(TRIG_DIED, {jump})}, [](cEdChara& d) {
             CharaSettings::Set(d, eChara::FlyMode, 0);
         }));
     }
@@ -263,10 +249,10 @@ TEST(PlayedCommands, AnimationSetsPastTheTableAreTheFirst) {
     };
     cStage st = playtest::MakeStage(40, 15);
     auto set = [](i64 n) { return [n](cEdChara& d) { CharaSettings::Set(d, eChara::AnimSet, n); }; };
-    st.vChara.push_back(Placed(6, 6, {}, set(0)));
-    st.vChara.push_back(Placed(8, 6, {}, set(1)));
-    st.vChara.push_back(Placed(10, 6, {}, set(7)));
-    st.vChara.push_back(Placed(12, 6, {Once({Cmd(27, {9})})}, set(1)));
+    st.vChara.push_back(flowtest::PlacedFlyer(6, 6, {}, set(0)));
+    st.vChara.push_back(flowtest::PlacedFlyer(8, 6, {}, set(1)));
+    st.vChara.push_back(flowtest::PlacedFlyer(10, 6, {}, set(7)));
+    st.vChara.push_back(flowtest::PlacedFlyer(12, 6, {Once({Cmd(27, {9})})}, set(1)));
     st.Prepare();
     flowtest::HeroPlay h(options, st);
     h.play.Steps(3);
@@ -297,7 +283,7 @@ TEST(PlayedCommands, CopiesOfARowMoveFromTheirOwnHomes) {
         MoveSettings::Set(*move.move, eMove::DeriveDuration, 1);
         MoveSettings::Set(*move.move, eMove::StopWhenArrived, 1);
         cStage st = playtest::MakeStage(40, 15);
-        st.vChara.push_back(Placed(8, 8, {Once({move})}, [](cEdChara& d) {
+        st.vChara.push_back(flowtest::PlacedFlyer(8, 8, {Once({move})}, [](cEdChara& d) {
             CharaSettings::Set(d, eChara::Repeat, 2);
             d.sOffsetStepX = 96;
         }));
@@ -375,7 +361,7 @@ TEST(PlayedCommands, ASwordWithoutItsGraphicStillHits) {
         ShotSettings::Set(*sword.shot, eShot::TakeShooterSide, 1);
         cStage st = playtest::MakeStage(20, 15);
         st.vChara[0].dwMaxHP = 10;
-        st.vChara.push_back(Placed(3, 13, {Once({sword})}, [](cEdChara& d) {
+        st.vChara.push_back(flowtest::PlacedFlyer(3, 13, {Once({sword})}, [](cEdChara& d) {
             CharaSettings::Set(d, eChara::FlyMode, 0);
             CharaSettings::Set(d, eChara::Side, 1);
             CharaSettings::Set(d, eChara::Facing, 0);
@@ -421,8 +407,8 @@ TEST(PlayedCommands, TimesPastAFrameCountHoldTheLargestCount) {
     picture.chain = 1;
     cFlowCmd colour = Cmd(33, {255, 0, 0, 50, 0, huge, 0, 0});
     cStage st = playtest::MakeStage(40, 15);
-    st.vChara.push_back(Placed(8, 6, {Once({message("long", huge), picture, colour})}));
-    st.vChara.push_back(Placed(12, 6, {Once({message("gone", lowest)})}));
+    st.vChara.push_back(flowtest::PlacedFlyer(8, 6, {Once({message("long", huge), picture, colour})}));
+    st.vChara.push_back(flowtest::PlacedFlyer(12, 6, {Once({message("gone", lowest)})}));
     st.Prepare();
     flowtest::HeroPlay h(options, st);
     cImage img;

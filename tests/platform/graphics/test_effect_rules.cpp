@@ -1,0 +1,309 @@
+// The pixel effect blitters against their rules, pixel by pixel, in every personality: random
+// source and target pixels (keyed ones among them), drawn through each blitter's own entry point
+// as a frame calls it, and compared with what the rule written out plainly gives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/graphics/Raster.h"
+#include "platform/system/Random.h"
+#include "tests/platform/graphics/GfxTestUtil.h"
+
+namespace {
+
+class EffectRulesTest : public ::testing::TestWithParam<GfxMode> {
+protected:
+    void SetUp() override {
+        mode = std::make_unique<ScopedMode>(GetParam());
+        ASSERT_TRUE(mode->ok);
+        // Locked pixels in Direct3D: a system texture as the source, a work surface as the target.
+        ASSERT_TRUE(DDCreateSurface(&src, kW, kH, 1, 0, DTMEMORYTYPE_SYSTEM));
+        ASSERT_TRUE(DDCreateSurface(&dst, kW, kH, 1, 0, DTMEMORYTYPE_VIDEO_RT));
+        for (int a = 0; a < 256; ++a)
+            for (int b = 0; b < 256; ++b) g_lpBlendTable[a * 256 + b] = static_cast<u8>((a * 7 + b * 3 + (a ^ b)) & 255);
+    }
+    void TearDown() override {
+        DDReleaseSurface(&src);
+        DDReleaseSurface(&dst);
+        mode.reset();
+    }
+    // Fills both surfaces with random pixels, about one source pixel in six of the key colour.
+    void Randomise(u32 seed) {
+        cCrtRandom gen(seed);
+        const KeyTest isKey = ModeKeyTest();
+        auto next = [&] { return static_cast<u32>(gen.Next()) << 17 ^ static_cast<u32>(gen.Next()) << 2 ^ static_cast<u32>(gen.Next()); };
+        for (u32& p : Src().px) {
+            p = next();
+            if (gen.Next() % 6 == 0) p = (p & ~isKey.mask) | isKey.value;
+        }
+        for (u32& p : Dst().px) p = next();
+    }
+    PixelStore& Src() { return *SurfacePixels(&src); }
+    PixelStore& Dst() { return *SurfacePixels(&dst); }
+    static constexpr int kW = 150, kH = 90;
+    std::unique_ptr<ScopedMode> mode;
+    DDSURFACEDATA src, dst;
+};
+
+// The rectangles each rule is drawn over: inside, clipped on every side, and a single column.
+struct RuleRect {
+    int x, y, w, h, sx, sy;
+};
+constexpr RuleRect kRuleRects[] = {{3, 4, 131, 70, 9, 11}, {-7, -5, 60, 40, 20, 30}, {120, 70, 50, 40, 100, 60},
+                                   {40, 10, 1, 60, 149, 0}, {10, 20, 40, 30, -4, -9}};
+
+// Calls fn(target pixel, source pixel) for every pixel pair of a rectangle inside both surfaces.
+template <class Fn>
+void EachPair(PixelStore& d, const PixelStore& s, const RuleRect& r, Fn fn) {
+    for (int j = 0; j < r.h; ++j)
+        for (int i = 0; i < r.w; ++i) {
+            const int tx = r.x + i, ty = r.y + j, px = r.sx + i, py = r.sy + j;
+            if (tx < 0 || ty < 0 || tx >= d.width || ty >= d.height || px < 0 || py < 0 || px >= s.width || py >= s.height)
+                continue;
+            fn(d.px[static_cast<std::size_t>(ty * d.width + tx)], s.px[static_cast<std::size_t>(py * s.width + px)]);
+        }
+}
+
+u32 Lane(u32 p, int lane) { return (p >> (8 * lane)) & 255; }
+
+} // namespace
+
+// The colour blend toward a palette colour at levels 0 to 20: at 8 bits the blend table n times
+// from the source index; in DirectDraw each channel halved toward the colour n times (at 16 bits
+// cut to the grid), the target's alpha kept; in Direct3D half and half at level 1, then the
+// source's share 64, 32 or 16 / 255 of each channel value (at 16 bits the raw values), alpha set.
+TEST_P(EffectRulesTest, ColourBlendMatchesThePixelRule) {
+    const KeyTest isKey = ModeKeyTest();
+    const bool d3d = lpDTCon != nullptr, sixteen = g_Grid.on;
+    int round = 0;
+    for (const i32 level : {0, 1, 2, 3, 4, 7, 9, 16, 20})
+        for (const u32 colour : {3u, 77u, 200u})
+            for (const u32 key : {0u, 1u}) {
+                const RuleRect& r = kRuleRects[static_cast<std::size_t>(round++) % std::size(kRuleRects)];
+                Randomise(static_cast<u32>(round));
+                g_palBase[colour] = PALETTEENTRY{static_cast<u8>(colour * 5), static_cast<u8>(255 - colour), static_cast<u8>(colour ^ 0x5A), 1};
+                std::vector<u32> expected = Dst().px;
+                const i32 drawn = DDBltColorBlend(&dst, r.x, r.y, r.w, r.h, &src, r.sx, r.sy, key, &g_palBase, g_lpBlendTable, colour, level);
+                const PALETTEENTRY& t = g_palBase[colour];
+                const u32 rgb = u32(t.peRed) << 16 | u32(t.peGreen) << 8 | t.peBlue;
+                PixelStore copy = Dst();
+                copy.px = expected;
+                if (!(d3d && level == 0))
+                    EachPair(copy, Src(), r, [&](u32& o, u32 s) {
+                        if (key == 1 && isKey(s)) return;
+                        if (!d3d && g_nBpp == 8) {
+                            u32 p = s & 255;
+                            for (i32 k = 0; k < level; ++k) p = g_lpBlendTable[p * 256 + colour];
+                            o = p;
+                            return;
+                        }
+                        u32 v = 0;
+                        if (!d3d) {
+                            const u32 tc = sixteen ? GridFromRaw(rgb) : rgb;
+                            for (int lane = 0; lane < 3; ++lane) {
+                                u32 c = Lane(s, lane);
+                                for (i32 k = 0; k < level; ++k) c = (c + Lane(tc, lane)) >> 1;
+                                v |= c << (8 * lane);
+                            }
+                            o = (GridCut(v) & 0xFFFFFF) | (o & 0xFF000000u);
+                            return;
+                        }
+                        const double f = level == 2 ? 64.0 / 255 : level == 3 ? 32.0 / 255 : 16.0 / 255;
+                        const u32 tr = sixteen ? GridRaw(GridCut(rgb)) : rgb;
+                        const u32 c = sixteen ? GridRaw(s) : s;
+                        for (int lane = 0; lane < 3; ++lane) {
+                            const u32 a = Lane(c, lane), b = Lane(tr, lane);
+                            v |= (level == 1 ? (a + b) >> 1 : static_cast<u32>(a * f + b * (1 - f))) << (8 * lane);
+                        }
+                        o = sixteen ? GridFromRaw(1u << 24 | v) : 0xFF000000u | v;
+                    });
+                EXPECT_EQ(drawn, d3d && level == 0 ? 0 : 1);
+                ASSERT_EQ(Dst().px, copy.px) << "level " << level << " colour " << colour << " key " << key << " at " << r.x << ","
+                                             << r.y;
+            }
+}
+
+// The half alpha: at 8 bits the blend table of source and target index (a target index of 0
+// takes the source, a source index of 0 is left out with the key); in DirectDraw each channel
+// the half sum (at 16 bits cut to the grid), a target pixel of the key colour taking the source,
+// alpha kept; in Direct3D the half sum of the channel values (at 16 bits the raw values), alpha set.
+TEST_P(EffectRulesTest, HalfAlphaMatchesThePixelRule) {
+    const KeyTest isKey = ModeKeyTest();
+    const bool d3d = lpDTCon != nullptr, sixteen = g_Grid.on;
+    auto half = [](u32 a, u32 b) {
+        u32 v = 0;
+        for (int lane = 0; lane < 3; ++lane) v |= ((Lane(a, lane) + Lane(b, lane)) >> 1) << (8 * lane);
+        return v;
+    };
+    int round = 0;
+    for (const RuleRect& r : kRuleRects)
+        for (const u32 key : {0u, 1u}) {
+            Randomise(static_cast<u32>(100 + round++));
+            // Some target pixels of the key colour.
+            for (std::size_t i = 0; i < Dst().px.size(); i += 5) Dst().px[i] = (Dst().px[i] & ~isKey.mask) | isKey.value;
+            PixelStore copy = Dst();
+            EachPair(copy, Src(), r, [&](u32& o, u32 s) {
+                if (!d3d && g_nBpp == 8) {
+                    const u32 si = s & 255, di = o & 255;
+                    if (key == 1 && si == 0) return;
+                    o = di == 0 ? si : g_lpBlendTable[si + di * 256];
+                    return;
+                }
+                if (key == 1 && isKey(s)) return;
+                if (!d3d) {
+                    const u32 m = isKey(o) ? s & 0xFFFFFF : GridCut(half(s, o)) & 0xFFFFFF;
+                    o = (o & 0xFF000000u) | m;
+                    return;
+                }
+                o = sixteen ? GridFromRaw(1u << 24 | half(GridRaw(s), GridRaw(o))) : 0xFF000000u | half(s, o);
+            });
+            EXPECT_EQ(DDBltHalfAlpha(&dst, r.x, r.y, r.w, r.h, &src, r.sx, r.sy, key, g_lpBlendTable), 1);
+            ASSERT_EQ(Dst().px, copy.px) << "key " << key << " at " << r.x << "," << r.y;
+        }
+}
+
+// The fades of the transitions, frame by frame from the full frame to the colour: in DirectDraw
+// the frame as it was when the fade began, each channel mixed with the colour by the weight
+// sin(phase) * 256 (at 16 bits cut to the grid), alpha kept; in Direct3D black of alpha
+// 255 - sin(phase) * 255 blended over the frame (at 16 bits snapped to the grid).
+TEST_P(EffectRulesTest, TransitionFadesMatchThePixelRule) {
+    if (g_nBpp == 8) GTEST_SKIP() << "the palette fades";
+    const bool d3d = lpDTCon != nullptr;
+    PixelStore& back = *SurfacePixels(&g_sdBackBuffer);
+    DDTransition(&g_palDisplay, 0, 255, 0, 0, 0, 30.0, &g_palCur, 1); // from the start
+    cCrtRandom gen(5);
+    for (u32& p : back.px) p = static_cast<u32>(gen.Next()) << 17 ^ static_cast<u32>(gen.Next()) << 3 ^ static_cast<u32>(gen.Next());
+    const std::vector<u32> first = back.px;
+    const u8 red = 200, green = 40, blue = 99;
+    for (const double phase : {90.0, 60.0, 30.0, 0.0}) {
+        std::vector<u32> expected = back.px;
+        const double sn = std::sin(phase * 0.017453292519943295);
+        if (!d3d) {
+            const u32 w = static_cast<u32>(std::clamp(static_cast<i32>(sn * 256), 0, 256));
+            const u32 c[3] = {blue, green, red};
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                u32 v = first[i] & 0xFF000000u;
+                for (int lane = 0; lane < 3; ++lane) v |= ((Lane(first[i], lane) * w + c[lane] * (256 - w)) >> 8) << (8 * lane);
+                expected[i] = GridCut(v);
+            }
+        } else {
+            const u32 a = std::min<u32>(static_cast<u32>(sn * 255), 255);
+            for (u32& p : expected)
+                if (a < 255) p = GridSnap(BlendPixel((255 - a) << 24, p));
+        }
+        // The fully faded frame ends the fade.
+        EXPECT_EQ(DDTransition(&g_palDisplay, 0, 255, red, green, blue, 30.0, &g_palCur, 0), phase == 0.0);
+        ASSERT_EQ(back.px, expected) << "phase " << phase;
+    }
+}
+
+// The Direct3D colour change: each pixel the colour's quad (texel times colour, alpha times
+// alpha) blended over it, at 16 bits snapped to the grid.
+TEST_P(EffectRulesTest, ColourChangeMatchesThePixelRule) {
+    if (!lpDTCon) GTEST_SKIP() << "Direct3D only";
+    int round = 0;
+    for (const RuleRect& r : kRuleRects) {
+        Randomise(static_cast<u32>(200 + round++));
+        PixelStore& d = Dst();
+        PixelStore copy = d;
+        const i32 alpha = 40 + 50 * round;
+        const u32 diffuse = static_cast<u32>(255 - std::clamp(alpha, 0, 255)) << 24 | 0xFF8010u;
+        EachPair(copy, d, RuleRect{r.x, r.y, r.w, r.h, r.x, r.y},
+                 [&](u32& o, u32) { o = GridSnap(BlendPixel(CombineStage0(o, diffuse, D3DTOP_MODULATE, D3DTOP_MODULATE, 0), o)); });
+        DDChangeColor(&dst, r.x, r.y, r.w, r.h, alpha, 255, 128, 16);
+        ASSERT_EQ(d.px, copy.px) << "at " << r.x << "," << r.y;
+    }
+}
+
+// The mosaic's blocks from the rectangle's corner: in DirectDraw at 16 and 32 bits the average
+// of each channel over the block's source pixels inside the source (keyed ones left out),
+// rounded down and snapped to the grid, a keyed average drawing nothing; else the block's first
+// source pixel (Direct3D at 32 bits made opaque). Each block fills its part inside the target.
+TEST_P(EffectRulesTest, MosaicMatchesThePixelRule) {
+    const KeyTest isKey = ModeKeyTest();
+    const bool average = !lpDTCon && g_nBpp != 8;
+    int round = 0;
+    for (const i32 block : {1, 3, 8, 13, 64, 1000})
+        for (const RuleRect& r : kRuleRects) {
+            const u32 key = static_cast<u32>(round & 1);
+            Randomise(static_cast<u32>(300 + round++));
+            // Runs of the key colour, so that some blocks are keyed throughout.
+            for (std::size_t i = 0; i < Src().px.size(); ++i)
+                if ((i / 7) % 5 == 0) Src().px[i] = (Src().px[i] & ~isKey.mask) | isKey.value;
+            const PixelStore& sp = Src();
+            PixelStore copy = Dst();
+            for (i64 bj = 0; bj < r.h; bj += block)
+                for (i64 bi = 0; bi < r.w; bi += block) {
+                    u32 v = 0;
+                    if (average) {
+                        u64 sum[4] = {}, count = 0;
+                        for (i64 j = bj; j < std::min<i64>(bj + block, r.h); ++j)
+                            for (i64 i = bi; i < std::min<i64>(bi + block, r.w); ++i) {
+                                const i64 px = r.sx + i, py = r.sy + j;
+                                if (px < 0 || py < 0 || px >= sp.width || py >= sp.height || r.y + j < 0) continue;
+                                const u32 p = sp.px[static_cast<std::size_t>(py * sp.width + px)];
+                                if (key == 1 && isKey(p)) continue;
+                                for (int lane = 0; lane < 4; ++lane) sum[lane] += Lane(p, lane);
+                                ++count;
+                            }
+                        if (!count) continue;
+                        for (int lane = 0; lane < 4; ++lane) v |= static_cast<u32>(sum[lane] / count) << (8 * lane);
+                        v = GridSnap(v);
+                    } else {
+                        const i64 px = r.sx + bi, py = r.sy + bj;
+                        if (px < 0 || py < 0 || px >= sp.width || py >= sp.height) continue;
+                        v = sp.px[static_cast<std::size_t>(py * sp.width + px)];
+                        if (lpDTCon && !g_Grid.on && !(key == 1 && isKey(v))) v |= 0xFF000000u;
+                    }
+                    if (key == 1 && isKey(v)) continue;
+                    for (i64 j = bj; j < std::min<i64>(bj + block, r.h); ++j)
+                        for (i64 i = bi; i < std::min<i64>(bi + block, r.w); ++i) {
+                            const i64 tx = r.x + i, ty = r.y + j;
+                            if (tx >= 0 && ty >= 0 && tx < copy.width && ty < copy.height)
+                                copy.px[static_cast<std::size_t>(ty * copy.width + tx)] = v;
+                        }
+                }
+            DDMosaic(&dst, r.x, r.y, r.w, r.h, block, &src, r.sx, r.sy, key);
+            ASSERT_EQ(Dst().px, copy.px) << "block " << block << " key " << key << " at " << r.x << "," << r.y;
+        }
+}
+
+// Direct3D's quads of every pair of colour and alpha operations (what the colour blend, the half
+// alpha and the colour change draw with): each texel through the stage-0 combiner with a tinted
+// diffuse colour and a texture factor, blended over the target, at 16 bits snapped to the grid.
+TEST_P(EffectRulesTest, CombinedQuadsMatchTheCombinerRule) {
+    if (!lpDTCon) GTEST_SKIP() << "Direct3D only";
+    DDSURFACEDATA tex;
+    ASSERT_TRUE(DDCreateSurface(&tex, kW, kH, 0, 0, DTMEMORYTYPE_VIDEO_NORT));
+    const u32 ops[] = {D3DTOP_DISABLE, D3DTOP_SELECTARG1, D3DTOP_SELECTARG2, D3DTOP_MODULATE,
+                       D3DTOP_ADD, D3DTOP_SUBTRACT, D3DTOP_BLENDFACTORALPHA};
+    int round = 0;
+    for (const u32 co : ops)
+        for (const u32 ao : ops) {
+            // A quad's source clipped on its left or top is drawn from the target position
+            // unmoved: only the rectangles whose sources start inside.
+            const RuleRect& r = kRuleRects[static_cast<std::size_t>(round) % 4];
+            Randomise(static_cast<u32>(400 + round++));
+            *SurfacePixels(&tex) = Src();
+            const u32 diffuse = 0x80C0A060u ^ static_cast<u32>(round * 0x01030507), factor = 0x60FFFFFFu ^ static_cast<u32>(round << 26);
+            PixelStore copy = Dst();
+            EachPair(copy, Src(), r, [&](u32& o, u32 t) { o = GridSnap(BlendPixel(CombineStage0(t, diffuse, co, ao, factor), o)); });
+            D3DSetVertexColor(diffuse);
+            D3DSetColorOp(co);
+            D3DSetAlphaOp(ao);
+            lpDTCon->dwTextureFactor = factor;
+            D3DBltQuad(&dst, r.x, r.y, r.w, r.h, &tex, r.sx, r.sy, r.w, r.h, 0);
+            D3DResetVertexColor();
+            D3DResetColorOp();
+            D3DResetAlphaOp();
+            lpDTCon->dwTextureFactor = 0;
+            ASSERT_EQ(Dst().px, copy.px) << "colour op " << co << " alpha op " << ao << " at " << r.x << "," << r.y;
+        }
+    DDReleaseSurface(&tex);
+}
+
+INSTANTIATE_TEST_SUITE_P(Personalities, EffectRulesTest,
+                         ::testing::Values(GfxMode{true, 32}, GfxMode{true, 16}, GfxMode{false, 32}, GfxMode{false, 16},
+                                           GfxMode{false, 8}),
+                         [](const auto& info) { return ModeName(info.param); });
