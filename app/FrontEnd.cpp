@@ -32,6 +32,7 @@ void StartLives(cPlayRecord& r, int kind, bool unlimited) {
 } // namespace
 
 void RegisterFrontEndScenes() {
+    SetSceneFactory(SCENE_MENU, [] { return std::make_unique<cSceneMenu>(); });
     SetSceneFactory(SCENE_WORLDMAP, [] { return std::make_unique<cSceneWorldMap>(); });
     SetSceneFactory(SCENE_MAPMENU, [] { return std::make_unique<cSceneMapMenu>(); });
     SetSceneFactory(SCENE_CHALLENGE, [] { return std::make_unique<cSceneChallenge>(); });

@@ -17,9 +17,9 @@ struct FRONTENDSERVICES {
 extern FRONTENDSERVICES g_FrontEnd;
 
 // Connects the play record, story slots and replays to the application's seams (the title
-// menu's links into the player's records among them) and registers the world map, world-map
-// menu, challenge choice and options scenes with the scene machine. Text goes through
+// menu's links into the player's records among them) and registers the title menu, world map,
+// world-map menu, challenge choice and options scenes with the scene machine. Text goes through
 // g_Services.drawText, which the program connects to its fonts.
 void ConnectFrontEnd();
-// Registers only the four scenes.
+// Registers only the five scenes.
 void RegisterFrontEndScenes();

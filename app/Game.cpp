@@ -8,8 +8,6 @@
 
 #include "app/SceneDraw.h"
 #include "platform/graphics/Presenter.h"
-#include "app/Scenes.h"
-#include "app/Services.h"
 #include "app/SystemIni.h"
 #include "platform/system/AppWindow.h"
 #include "platform/system/Clock.h"
@@ -128,8 +126,8 @@ void cGame::ChangeScene(int index) {
     if (index < 0 || index >= kSceneCount) return;
     cScene*& p = m_pScene[Slot(index)];
     if (p) return;
-    std::unique_ptr<cScene> made = g_factory[index] ? g_factory[index]() : MakeDefaultScene(index);
-    p = made.release();
+    if (!g_factory[index]) return;
+    p = g_factory[index]().release();
     if (index == SCENE_PLAY) g_pGameScene = p;
 }
 

@@ -78,8 +78,9 @@ extern cGame g_Game;
 // The play scene object while it exists (null otherwise).
 extern cScene* g_pGameScene;
 
-// Makes the scene object of an index. Scenes that other parts of the program build register
-// their factory here; an index without one gets a placeholder scene.
+// Makes the scene object of an index. Every scene registers its factory here, so that the scene
+// machine knows no scene by name; an index without one has no scene object and its frames only
+// present the back buffer.
 using SceneFactory = std::function<std::unique_ptr<cScene>()>;
 void SetSceneFactory(int index, SceneFactory factory);
 

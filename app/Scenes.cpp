@@ -13,8 +13,6 @@
 #include "platform/system/Thread.h"
 #include "platform/system/WindowMessages.h"
 
-APPSERVICES g_Services;
-
 i32 g_nMenuX = 192;
 i32 g_nMenuY = 240;
 u32 g_bPictureMenu = 0;
@@ -243,43 +241,6 @@ void cSceneMenu::FadeOut() {
     g_WorldMapPos.Reset();
     g_Game.g_nPrevScene = SCENE_MENU;
     g_Game.g_nScene = g_Game.g_nNextScene;
-}
-
-// ---- Placeholder ----
-
-cScenePlaceholder::cScenePlaceholder(int index) : m_nIndex(index) {
-    SetHandlers({[this] {
-        if (Player1().wButtons & 3) {
-            g_Game.g_nNextScene = SCENE_MENU;
-            m_nState = 2;
-            return;
-        }
-        Draw();
-    }});
-}
-
-void cScenePlaceholder::Draw() {
-    // A plain colour per scene, as a colour value rather than a palette entry.
-    static const u32 colour[kSceneCount] = {0xFF000000, 0xFF204020, 0xFF202040, 0xFF402020, 0xFF303030, 0xFF403820};
-    D3DFillRect(&g_sdBackBuffer, 0, 0, kScreenW, kScreenH, colour[m_nIndex % kSceneCount]);
-}
-
-void cScenePlaceholder::FadeIn() {
-    Draw();
-    if (SceneFade(true)) m_nState = 1;
-}
-
-void cScenePlaceholder::FadeOut() {
-    Draw();
-    if (!SceneFade(false)) return;
-    g_WorldMapPos.Reset();
-    g_Game.g_nPrevScene = m_nIndex;
-    g_Game.g_nScene = g_Game.g_nNextScene;
-}
-
-std::unique_ptr<cScene> MakeDefaultScene(int index) {
-    if (index == SCENE_MENU) return std::make_unique<cSceneMenu>();
-    return std::make_unique<cScenePlaceholder>(index);
 }
 
 // ---- Routines owned by the title menu ----

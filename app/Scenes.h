@@ -1,8 +1,5 @@
 #pragma once
-// The front-end scenes: the title menu and the placeholder that stands in for the scenes not
-// built yet (world map, world-map menu, challenge choice, stage play, options); and the routines
-// the title menu owns for the rest of the program.
-#include <memory>
+// The title menu scene and the routines it owns for the rest of the program.
 #include <string>
 #include <vector>
 
@@ -39,21 +36,6 @@ private:
     DDSURFACEDATA* m_pMenu = nullptr;   // the drawn menu, a scene work surface
     int m_nMenuW = 0, m_nMenuH = 0;
 };
-
-// Stands in for a scene that is not built yet: it fades in, shows a plain screen and goes back
-// to the title menu on the decide or cancel button.
-class cScenePlaceholder : public cScene {
-public:
-    explicit cScenePlaceholder(int index);
-    void FadeIn() override;
-    void FadeOut() override;
-
-private:
-    void Draw();
-    int m_nIndex;
-};
-
-std::unique_ptr<cScene> MakeDefaultScene(int index);
 
 // The title menu's positions, kept for the life of the program.
 extern i32 g_nMenuX;

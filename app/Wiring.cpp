@@ -61,7 +61,6 @@ void MakeSoundList() {
         else if (i - 16 < g_Database.m_vSound.Size()) d.strFile = g_Database.m_vSound[i - 16].strFile;
         d.nBufferCount = 1;
         d.nVolume = 0;
-        d.dwFlag = 1;
     }
     g_vSound.assign(g_vSoundDef.size(), DSSOUND{});
 }
@@ -307,6 +306,6 @@ void ConnectSubsystems() {
             &changed);
         return changed != 0;
     };
-    ConnectFrontEnd(); // scenes 1, 2, 3 and 5, the title menu's links into the player's records, replays
+    ConnectFrontEnd(); // scenes 0, 1, 2, 3 and 5, the title menu's links into the player's records, replays
     SetSceneFactory(SCENE_PLAY, MakeGameScene);
 }

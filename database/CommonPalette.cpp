@@ -1,6 +1,7 @@
 #include "database/CommonPalette.h"
 
 #include "database/Database.h"
+#include "platform/system/MessageBox.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
 #include "records/DataFile.h"

@@ -7,6 +7,7 @@
 #include "database/SystemData.h"
 #include "database/SystemSwitches.h"
 #include "database/WorldMap.h"
+#include "platform/system/MessageBox.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
 #include "records/DataFile.h"

@@ -375,140 +375,177 @@ void cSystemData::Save(cRecordWriter& w) {
     WriteRecordVector(w, vIniKey);
 }
 
-void cSystemData::Upgrade(u32 v) {
-    if (v < 113) bSwitch113 = 0;
-    if (v < 157) bSwitch157 = 0;
-    if (v < 167) bSwitch167A = bSwitch167B = bSwitch167C = bSwitch167D = 1;
+namespace {
+
+// Files older than 113 to 170: the first switches, a carried status and the auto-save entry with
+// its three texts.
+void UpgradeTo170(cSystemData& d, u32 v) {
+    if (v < 113) d.bSwitch113 = 0;
+    if (v < 157) d.bSwitch157 = 0;
+    if (v < 167) d.bSwitch167A = d.bSwitch167B = d.bSwitch167C = d.bSwitch167D = 1;
     if (v < 168) {
-        SizeList(vCarryStatus, 25);
-        ShiftUpFrom(vCarryStatus, 16);
-        vCarryStatus[16] = 1;
+        SizeList(d.vCarryStatus, 25);
+        ShiftUpFrom(d.vCarryStatus, 16);
+        d.vCarryStatus[16] = 1;
     }
     if (v < 169) {
-        SizeMenu(vMapMenu, 4);
-        ShiftUpFrom(vMapMenu, 1);
-        vMapMenu[1] = MenuEntry("オートセーブ");
-        SizeList(vMessage, SYS_MESSAGES);
-        InsertText(vMessage, 12, "保存先が不明です！一度は「セーブ」して下さい！");
-        InsertText(vMessage, 12, "オートセーブＯＦＦ");
-        InsertText(vMessage, 12, "オートセーブＯＮ");
+        SizeMenu(d.vMapMenu, 4);
+        ShiftUpFrom(d.vMapMenu, 1);
+        d.vMapMenu[1] = MenuEntry("オートセーブ");
+        SizeList(d.vMessage, SYS_MESSAGES);
+        InsertText(d.vMessage, 12, "保存先が不明です！一度は「セーブ」して下さい！");
+        InsertText(d.vMessage, 12, "オートセーブＯＦＦ");
+        InsertText(d.vMessage, 12, "オートセーブＯＮ");
     }
-    if (v < 170) nMenuFontB = 0;
+    if (v < 170) d.nMenuFontB = 0;
+}
+
+// Files older than 181 to 193: ranking items 3 and 4, the remaining-HP and SP texts, the replay,
+// extra life, transparent colour and restart switches, infinite lives, the retry texts.
+void UpgradeTo193(cSystemData& d, u32 v) {
     if (v < 181) {
-        for (int i = 0; i < SYS_PLAY_KINDS && i < vRankingSetting.Size(); ++i) {
-            SizeList(vRankingSetting[i].vItem, 5);
-            vRankingSetting[i].vItem[3] = 0;
-            vRankingSetting[i].vItem[4] = 0;
+        for (int i = 0; i < SYS_PLAY_KINDS && i < d.vRankingSetting.Size(); ++i) {
+            SizeList(d.vRankingSetting[i].vItem, 5);
+            d.vRankingSetting[i].vItem[3] = 0;
+            d.vRankingSetting[i].vItem[4] = 0;
         }
-        SizeList(vMessage, SYS_MESSAGES);
-        InsertText(vMessage, 8, "残りHP");
-        InsertText(vMessage, 9, "残りSP");
+        SizeList(d.vMessage, SYS_MESSAGES);
+        InsertText(d.vMessage, 8, "残りHP");
+        InsertText(d.vMessage, 9, "残りSP");
     }
-    if (v < 184) bReplaySave = 1;
-    if (v < 185) bExtraLife = 1;
+    if (v < 184) d.bReplaySave = 1;
+    if (v < 185) d.bExtraLife = 1;
     if (v < 187) {
-        bTransColor = 0;
-        byTransR = 0;
-        byTransG = 177;
-        byTransB = 0;
+        d.bTransColor = 0;
+        d.byTransR = 0;
+        d.byTransG = 177;
+        d.byTransB = 0;
     }
-    if (v < 188) bRestartStory = bRestartChallenge = bRestartFree = 1;
+    if (v < 188) d.bRestartStory = d.bRestartChallenge = d.bRestartFree = 1;
     if (v < 191) {
-        vInfiniteLives = {0, 0, 0, 1};
-        bMissMenu = 0;
-        bMapLives = 0;
+        d.vInfiniteLives = {0, 0, 0, 1};
+        d.bMissMenu = 0;
+        d.bMapLives = 0;
     }
-    if (v < 192) bRestartDirect = 1;
+    if (v < 192) d.bRestartDirect = 1;
     if (v < 193) {
-        SizeList(vMessage, SYS_MESSAGES);
-        InsertText(vMessage, 22, "リトライ");
-        InsertText(vMessage, 23, "マップへ戻る");
+        SizeList(d.vMessage, SYS_MESSAGES);
+        InsertText(d.vMessage, 22, "リトライ");
+        InsertText(d.vMessage, 23, "マップへ戻る");
     }
+}
+
+// Files older than 201 to 289: two more carried statuses, the scene music flags, the font, the
+// pause switches and the "Direct3D" key, ending with the palette cycling switch, which the
+// transparent colour (set for files older than 187) decides.
+void UpgradeTo289(cSystemData& d, u32 v) {
     if (v < 201) {
-        SizeList(vCarryStatus, 25);
-        ShiftUpFrom(vCarryStatus, 14);
-        vCarryStatus[14] = 0;
+        SizeList(d.vCarryStatus, 25);
+        ShiftUpFrom(d.vCarryStatus, 14);
+        d.vCarryStatus[14] = 0;
     }
-    if (v < 202) vSceneBgmFlag.assign(SYS_PLAY_KINDS, 1);
-    if (v < 205) nFontFace = 60;
+    if (v < 202) d.vSceneBgmFlag.assign(SYS_PLAY_KINDS, 1);
+    if (v < 205) d.nFontFace = 60;
     if (v < 210) {
-        SizeList(vCarryStatus, 25);
-        ShiftUpFrom(vCarryStatus, 9);
-        vCarryStatus[9] = 0;
+        SizeList(d.vCarryStatus, 25);
+        ShiftUpFrom(d.vCarryStatus, 9);
+        d.vCarryStatus[9] = 0;
     }
-    if (v < 214) bCompat214 = 1;
-    if (v < 224) bPauseSwitch224A = bPauseSwitch224B = 0;
-    if (v < 261) bCompat261 = 1;
-    if (v < 272) bSwitch272 = 0;
+    if (v < 214) d.bCompat214 = 1;
+    if (v < 224) d.bPauseSwitch224A = d.bPauseSwitch224B = 0;
+    if (v < 261) d.bCompat261 = 1;
+    if (v < 272) d.bSwitch272 = 0;
     if (v < 286) {
-        SizeList(vIniKey, SYS_INI_KEYS);
-        ShiftUpFrom(vIniKey, 0);
-        vIniKey[0] = NumberKey("Direct3D", 1);
-        if (static_cast<i32>(vIniKey[3].nValue) >= 3) vIniKey[3].nValue = 2;
+        SizeList(d.vIniKey, SYS_INI_KEYS);
+        ShiftUpFrom(d.vIniKey, 0);
+        d.vIniKey[0] = NumberKey("Direct3D", 1);
+        if (static_cast<i32>(d.vIniKey[3].nValue) >= 3) d.vIniKey[3].nValue = 2;
     }
-    if (v < 287) bSwitch287 = 0;
-    if (v < 289) bCompat289 = bTransColor == 0 ? 1 : 0;
-    if (v < 501) vCarryClear.assign(25, 0);
-    if (v < 515) nCycleColor = 16;
-    if (v < 525) g_bFlowNoMark = 1;
-    if (v < 555) bCompat555 = 1;
+    if (v < 287) d.bSwitch287 = 0;
+    if (v < 289) d.bCompat289 = d.bTransColor == 0 ? 1 : 0;
+}
+
+// Files older than 501 to 670: the carried clear flags, the colour cycling step, the font-cache
+// and stretch keys, the gauge warnings and the colour depths.
+void UpgradeTo670(cSystemData& d, u32 v) {
+    if (v < 501) d.vCarryClear.assign(25, 0);
+    if (v < 515) d.nCycleColor = 16;
+    if (v < 525) d.g_bFlowNoMark = 1;
+    if (v < 555) d.bCompat555 = 1;
     if (v < 567) {
-        SizeList(vIniKey, SYS_INI_KEYS);
-        ShiftUpFrom(vIniKey, 4);
-        vIniKey[4] = NumberKey("DD_VideoStretch", 0);
+        SizeList(d.vIniKey, SYS_INI_KEYS);
+        ShiftUpFrom(d.vIniKey, 4);
+        d.vIniKey[4] = NumberKey("DD_VideoStretch", 0);
     }
     if (v < 568) {
-        SizeList(vIniKey, SYS_INI_KEYS);
-        ShiftUpFrom(vIniKey, 4);
-        vIniKey[4] = NumberKey("D3D_FontCache", 0);
-        ShiftUpFrom(vIniKey, 5);
-        vIniKey[5] = NumberKey("DD_FontCache", 1);
+        SizeList(d.vIniKey, SYS_INI_KEYS);
+        ShiftUpFrom(d.vIniKey, 4);
+        d.vIniKey[4] = NumberKey("D3D_FontCache", 0);
+        ShiftUpFrom(d.vIniKey, 5);
+        d.vIniKey[5] = NumberKey("DD_FontCache", 1);
     }
     if (v < 587) {
-        SizeList(vStatusRow, SYS_STATUS_ROWS);
+        SizeList(d.vStatusRow, SYS_STATUS_ROWS);
         for (int i : {2, 3}) {
-            vStatusRow[i].nWarnLevel = 33;
-            vStatusRow[i].bWarnPercent = 1;
+            d.vStatusRow[i].nWarnLevel = 33;
+            d.vStatusRow[i].bWarnPercent = 1;
         }
     }
-    if (v < 637) bCompat637 = v <= 616 ? 1 : 0;
-    if (v < 669) bCompat669 = 1;
+    if (v < 637) d.bCompat637 = v <= 616 ? 1 : 0;
+    if (v < 669) d.bCompat669 = 1;
     if (v < 670) {
-        nDepthD3D = 0;
-        nDepthDD = 2;
+        d.nDepthD3D = 0;
+        d.nDepthDD = 2;
     }
+}
+
+// Files older than 672 to 822: the "English" key, the map-return text and the switches that keep
+// the behaviour older game data was made with.
+void UpgradeTo822(cSystemData& d, u32 v) {
     if (v < 672) {
-        SizeList(vIniKey, SYS_INI_KEYS);
-        vIniKey[9] = NumberKey("English", 0);
+        SizeList(d.vIniKey, SYS_INI_KEYS);
+        d.vIniKey[9] = NumberKey("English", 0);
     }
-    if (v < 677) bCompat677 = 1;
-    if (v < 695) bCompat695 = 1;
-    if (v < 696) bCompat696 = 1;
-    if (v < 697) bCompat697 = 1;
-    if (v < 721) bCompat721 = 1;
-    if (v < 728) bCompat728 = 1;
-    if (v < 733) bCompat733 = 1;
-    if (v < 744) g_bFlowMarkEarly = 1;
-    if (v < 749) bCompat749 = 1;
-    if (v < 752) bCompat752 = 1;
+    if (v < 677) d.bCompat677 = 1;
+    if (v < 695) d.bCompat695 = 1;
+    if (v < 696) d.bCompat696 = 1;
+    if (v < 697) d.bCompat697 = 1;
+    if (v < 721) d.bCompat721 = 1;
+    if (v < 728) d.bCompat728 = 1;
+    if (v < 733) d.bCompat733 = 1;
+    if (v < 744) d.g_bFlowMarkEarly = 1;
+    if (v < 749) d.bCompat749 = 1;
+    if (v < 752) d.bCompat752 = 1;
     if (v < 756) {
-        SizeList(vMessage, SYS_MESSAGES);
-        InsertText(vMessage, 22, "マップへ戻る");
+        SizeList(d.vMessage, SYS_MESSAGES);
+        InsertText(d.vMessage, 22, "マップへ戻る");
     }
-    if (v < 757) bPauseSwitch757 = 0;
-    if (v < 763) bCompat763A = bCompat763B = 1;
-    if (v < 768) bCompat768 = 1;
-    if (v < 773) bCompat773 = 1;
-    if (v < 781) bCompat781 = 1;
-    if (v < 782) bCompat782 = 1;
-    if (v < 783) bCompat783 = 1;
-    if (v < 793) bCompat793 = 1;
-    if (v < 805) bCompat805 = 1;
-    if (v < 808) bCompat808 = 1;
-    if (v < 818) bCompat818A = bCompat818B = 1;
-    if (v < 819) bCompat819 = 1;
-    if (v < 821) bSwitch821 = 0;
-    if (v < 822) bCompat822 = 1;
+    if (v < 757) d.bPauseSwitch757 = 0;
+    if (v < 763) d.bCompat763A = d.bCompat763B = 1;
+    if (v < 768) d.bCompat768 = 1;
+    if (v < 773) d.bCompat773 = 1;
+    if (v < 781) d.bCompat781 = 1;
+    if (v < 782) d.bCompat782 = 1;
+    if (v < 783) d.bCompat783 = 1;
+    if (v < 793) d.bCompat793 = 1;
+    if (v < 805) d.bCompat805 = 1;
+    if (v < 808) d.bCompat808 = 1;
+    if (v < 818) d.bCompat818A = d.bCompat818B = 1;
+    if (v < 819) d.bCompat819 = 1;
+    if (v < 821) d.bSwitch821 = 0;
+    if (v < 822) d.bCompat822 = 1;
+}
+
+} // namespace
+
+// The steps build on each other (a list grown or shifted by one step is shifted again by a
+// later one) and run in order.
+void cSystemData::Upgrade(u32 v) {
+    UpgradeTo170(*this, v);
+    UpgradeTo193(*this, v);
+    UpgradeTo289(*this, v);
+    UpgradeTo670(*this, v);
+    UpgradeTo822(*this, v);
 }
 
 void cSystemData::CheckBgmNumbers(u32 musicCount) {

@@ -3,6 +3,7 @@
 #include "database/Database.h"
 #include "database/Labels.h"
 #include "database/Text.h"
+#include "platform/system/MessageBox.h"
 #include "platform/system/Report.h"
 #include "records/DataFile.h"
 

@@ -81,7 +81,6 @@ public:
     double m_dMaxInertial = 0.0;
     i32 m_nFacingSeen = 0;      // facing at the end of the last frame
     i32 m_nOrigin[4] = {};      // origin and phase integers of the movement set-up
-    u8 m_byMoveByte = 0;        // a byte taken from the movement data
     i32 m_nRepeat = 0;          // repeat counter of repeating commands (wraps at 6 u)
     i32 m_nWait = 0;            // the wait of a stage character's jump
     i32 m_nTurnTime = 0;        // turn time added by the movement start

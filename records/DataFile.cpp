@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/system/AtomicFile.h"
+#include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"

@@ -8,6 +8,7 @@
 #include "platform/system/PathUtil.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
+#include "platform/system/WindowMessages.h"
 
 cThread thLoad;
 std::string& g_strStageFile = g_Stage.strFilePath;

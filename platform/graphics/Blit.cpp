@@ -532,7 +532,6 @@ bool DDLock(DDSURFACEDATA* sd, DDSURFACEDESC2* desc, u32** pixels, i32) {
     if (desc) {
         desc->width = s->width;
         desc->height = s->height;
-        desc->pitchPixels = s->width;
         desc->lpSurface = s->px.data();
     }
     if (pixels) *pixels = s->px.data();

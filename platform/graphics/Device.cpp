@@ -183,12 +183,10 @@ bool DDInit(bool useDirect3D, HWND hWnd, i32 width, i32 height, i32 bpp, u32 vsy
     // A second start releases the first before anything of the new one exists, so the new
     // mode records are never freed by that release.
     if (g_DDGraphics.bInitOnce || lpDTCon || g_lpDDState) DDRelease();
-    g_DDGraphics.bUseD3D = useDirect3D ? 1 : 0;
     g_DDGraphics.hWnd = hWnd;
     g_DDGraphics.width = width;
     g_DDGraphics.height = height;
     g_nBpp = bpp;
-    g_DDGraphics.bytesPerPixel = bpp / 8;
     // The colour key of a mode started before is not this mode's (the 8-bit mode keys index 0,
     // which its DDSetTransmit never sets).
     g_dwTransColor = 0;

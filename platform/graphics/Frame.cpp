@@ -39,7 +39,6 @@ u32 DDSetRenderTarget(u32, DDSURFACEDATA* sd) {
         WriteReport("SetRenderTarget Err %x (%s)", 0x8876086Cu, sd->source);
         return 0;
     }
-    lpDTCon->lpCurrentTarget = sd;
     return 1;
 }
 
@@ -143,7 +142,6 @@ void DDPresent() {
 u32 DDFlip(u32 frameRate, u32 show, u32) {
     if (!lpDTCon) return 1;
     if (lpDTCon->bVirtual) DDCopyVirtual(&g_sdBackBuffer, &g_sdVirBackBuffer);
-    g_DDGraphics.bVirtualAtLastFlip = lpDTCon->bVirtual;
     DDEndScene();
     if (g_bTestDeviceLost) return 0;
     DDPresent();

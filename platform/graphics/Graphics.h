@@ -123,7 +123,6 @@ constexpr u32 D3DFMT_A1R5G5B5 = 25;
 struct DTCON {
     u32 backBufferFormat = 0;
     u32 textureFormat = 0;
-    u32 bPow2 = 0, bSquareOnly = 0, bDynamic = 0;
     u32 bVirtual = 0;
     DDSURFACEDATA* lpRenderTarget = nullptr; // the rest target
     u32 bCopyingVirtual = 0;
@@ -142,7 +141,6 @@ struct DTCON {
     std::string strFatal;
     // Software stand-ins for the device's state, visible to tests.
     u32 nBeginSceneCalls = 0;
-    DDSURFACEDATA* lpCurrentTarget = nullptr;
     u32 dwTextureFactor = 0;
 };
 
@@ -178,10 +176,8 @@ extern DDSURFACEDATA g_sdWork;
 
 // The rest of the start-up values, kept as given.
 struct DDGRAPHICS {
-    u32 bUseD3D = 0;
     HWND hWnd = nullptr;
     i32 width = 0, height = 0;
-    i32 bytesPerPixel = 0;
     u32 backBufferMode = 1;
     u32 vsync = 0;
     u32 refreshRate = 60;
@@ -191,7 +187,6 @@ struct DDGRAPHICS {
     i32 pictureCount = 0;
     u32 extra = 0;
     u8 bInitOnce = 0;
-    u32 bVirtualAtLastFlip = 0;
     // DirectDraw full screen: the back buffers behind the first one in the flip chain (none
     // with back-buffer mode 1, one otherwise). A flip turns the chain: the first back buffer
     // is shown, the next one takes its place, the shown one goes to the end.
@@ -288,9 +283,7 @@ void DDSetPixel(DDSURFACEDATA* sd, i32 x, i32 y, u32 palIndex);
 void DDDrawCircle(DDSURFACEDATA* sd, i32 cx, i32 cy, i32 radius, u32 palIndex);
 // DirectDraw only: the surface's pixels (32 bits each, pitch = width pixels).
 struct DDSURFACEDESC2 {
-    u32 dwSize = 124;
     i32 width = 0, height = 0;
-    i32 pitchPixels = 0;
     u32* lpSurface = nullptr;
 };
 bool DDLock(DDSURFACEDATA* sd, DDSURFACEDESC2* desc, u32** pixels, i32 bpp);

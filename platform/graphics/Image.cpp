@@ -57,24 +57,34 @@ u32 Channel(u32 v, const MaskInfo& m) {
 } // namespace
 
 namespace {
-// The whole check of a BMP; the pixels are made only when asked for. Without them an RLE stream
-// is still decoded (only running it shows that it fits the picture), an uncompressed picture
-// is checked by its size alone.
-bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, bool pixels) {
+
+// What the two headers of a BMP say, checked.
+struct BmpHeader {
+    u32 offBits = 0;
+    u32 infoSize = 0;
+    int W = 0, H = 0;
+    u32 bpp = 0, compression = 0, clrUsed = 0;
+    int paletteEntrySize = 4;
+    bool topDown = false, rle8 = false, rle4 = false, bitfields = false;
+};
+
+// The file header and the info header (the old 12-byte one or a later one of 40 bytes or more):
+// size, depth and a compression that fits the depth.
+bool ReadBmpHeader(const u8* data, std::size_t size, BmpHeader& hd, std::string* error) {
     if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M') return Fail(error, "not a BMP file");
-    const u32 offBits = Le32(data + 10);
-    const u32 infoSize = Le32(data + 14);
+    hd.offBits = Le32(data + 10);
+    hd.infoSize = Le32(data + 14);
+    const u32 infoSize = hd.infoSize;
     if (infoSize < 12 || infoSize > size - 14) return Fail(error, "bad BMP header size");
     const u8* info = data + 14;
     i64 w = 0, h = 0;
-    u32 planes = 0, bpp = 0, compression = 0, clrUsed = 0;
-    int paletteEntrySize = 4;
+    u32 planes = 0, bpp = 0, compression = 0;
     if (infoSize == 12) {
         w = Le16(info + 4);
         h = static_cast<i16>(Le16(info + 6));
         planes = Le16(info + 8);
         bpp = Le16(info + 10);
-        paletteEntrySize = 3;
+        hd.paletteEntrySize = 3;
     } else {
         if (infoSize < 40) return Fail(error, "bad BMP header size");
         w = static_cast<i32>(Le32(info + 4));
@@ -82,162 +92,205 @@ bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, 
         planes = Le16(info + 12);
         bpp = Le16(info + 14);
         compression = Le32(info + 16);
-        clrUsed = Le32(info + 32);
+        hd.clrUsed = Le32(info + 32);
     }
-    const bool topDown = h < 0;
-    if (topDown) h = -h;
+    hd.topDown = h < 0;
+    if (hd.topDown) h = -h;
     if (planes != 1) return Fail(error, "bad BMP planes");
     if (!SizeOk(w, h)) return Fail(error, Format("bad BMP size %lldx%lld", (long long)w, (long long)h));
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
         return Fail(error, Format("unsupported BMP depth %u", bpp));
     // Compression must fit the depth.
-    const bool rle8 = compression == 1, rle4 = compression == 2;
-    const bool bitfields = compression == 3 || compression == 6;
-    if ((rle8 && bpp != 8) || (rle4 && bpp != 4) || (bitfields && bpp != 16 && bpp != 32) ||
-        (compression != 0 && !rle8 && !rle4 && !bitfields))
+    hd.rle8 = compression == 1;
+    hd.rle4 = compression == 2;
+    hd.bitfields = compression == 3 || compression == 6;
+    if ((hd.rle8 && bpp != 8) || (hd.rle4 && bpp != 4) || (hd.bitfields && bpp != 16 && bpp != 32) ||
+        (compression != 0 && !hd.rle8 && !hd.rle4 && !hd.bitfields))
         return Fail(error, Format("unsupported BMP compression %u", compression));
-    if (topDown && (rle8 || rle4)) return Fail(error, "top-down RLE BMP");
+    if (hd.topDown && (hd.rle8 || hd.rle4)) return Fail(error, "top-down RLE BMP");
+    hd.W = static_cast<int>(w);
+    hd.H = static_cast<int>(h);
+    hd.bpp = bpp;
+    hd.compression = compression;
+    return true;
+}
 
-    // Colour table.
+// The channel masks of a 16- or 32-bit picture.
+struct BmpMasks {
+    MaskInfo r, g, b;
+};
+
+// The channel masks and the colour table (pictures of 8 bits or fewer) into out.
+bool ReadBmpColours(const u8* data, std::size_t size, const BmpHeader& hd, cImage* out, BmpMasks& m,
+                    std::string* error) {
     out->colorTable.fill(0);
     out->colorCount = 0;
-    std::size_t tablePos = 14 + infoSize;
-    MaskInfo mr, mg, mb;
-    if (bitfields) {
+    std::size_t tablePos = 14 + hd.infoSize;
+    if (hd.bitfields) {
+        const u8* info = data + 14;
         u32 r, g, b;
-        if (infoSize >= 52) {
+        if (hd.infoSize >= 52) {
             r = Le32(info + 40); g = Le32(info + 44); b = Le32(info + 48);
         } else {
             if (tablePos + 12 > size) return Fail(error, "truncated BMP bitfields");
             r = Le32(data + tablePos); g = Le32(data + tablePos + 4); b = Le32(data + tablePos + 8);
-            tablePos += compression == 6 ? 16 : 12;
+            tablePos += hd.compression == 6 ? 16 : 12;
         }
-        mr = MakeMask(r); mg = MakeMask(g); mb = MakeMask(b);
-    } else if (bpp == 16) {
-        mr = MakeMask(0x7C00); mg = MakeMask(0x03E0); mb = MakeMask(0x001F);
+        m.r = MakeMask(r); m.g = MakeMask(g); m.b = MakeMask(b);
+    } else if (hd.bpp == 16) {
+        m.r = MakeMask(0x7C00); m.g = MakeMask(0x03E0); m.b = MakeMask(0x001F);
     }
-    if (bpp <= 8) {
-        const u32 maxEntries = 1u << bpp;
-        u32 n = clrUsed ? clrUsed : maxEntries;
+    if (hd.bpp <= 8) {
+        const u32 maxEntries = 1u << hd.bpp;
+        u32 n = hd.clrUsed ? hd.clrUsed : maxEntries;
         if (n > 256) return Fail(error, Format("BMP colour table of %u entries", n));
-        if (tablePos + static_cast<std::size_t>(n) * paletteEntrySize > size) return Fail(error, "truncated BMP colour table");
+        if (tablePos + static_cast<std::size_t>(n) * hd.paletteEntrySize > size) return Fail(error, "truncated BMP colour table");
         for (u32 i = 0; i < n; ++i) {
-            const u8* e = data + tablePos + static_cast<std::size_t>(i) * paletteEntrySize;
+            const u8* e = data + tablePos + static_cast<std::size_t>(i) * hd.paletteEntrySize;
             out->colorTable[i] = u32(e[2]) << 16 | u32(e[1]) << 8 | e[0];
         }
         out->colorCount = static_cast<int>(n);
     }
-    if (offBits >= size) return Fail(error, "BMP pixel data missing");
-    const std::size_t avail = size - offBits;
+    return true;
+}
 
-    const int W = static_cast<int>(w), H = static_cast<int>(h);
-    out->width = W;
-    out->height = H;
-    out->bitsPerPixel = static_cast<int>(bpp);
+// Runs an RLE stream (8 or 4 bits) into the picture's indices: only running it shows that it
+// fits the picture.
+bool DecodeBmpRle(const u8* bits, std::size_t avail, const BmpHeader& hd, cImage* out, std::string* error) {
+    const int W = hd.W, H = hd.H;
+    const bool rle8 = hd.rle8;
+    int x = 0, fileRow = 0;
+    std::size_t p = 0;
+    // RLE pictures are bottom-up.
+    auto put = [&](u32 idx) -> bool {
+        if (x >= W || fileRow >= H) return false;
+        out->indices[static_cast<std::size_t>(H - 1 - fileRow) * W + x] = static_cast<u8>(idx);
+        ++x;
+        return true;
+    };
+    for (;;) {
+        if (p + 2 > avail) return Fail(error, "truncated BMP RLE data");
+        const u8 count = bits[p], value = bits[p + 1];
+        p += 2;
+        if (count) {
+            for (int i = 0; i < count; ++i) {
+                const u32 idx = rle8 ? value : ((i & 1) ? (value & 15) : (value >> 4));
+                if (!put(idx)) return Fail(error, "BMP RLE run past the picture");
+            }
+        } else if (value == 0) {
+            x = 0;
+            ++fileRow;
+        } else if (value == 1) {
+            break;
+        } else if (value == 2) {
+            if (p + 2 > avail) return Fail(error, "truncated BMP RLE data");
+            x += bits[p];
+            fileRow += bits[p + 1];
+            p += 2;
+            if (x > W || fileRow > H) return Fail(error, "BMP RLE delta past the picture");
+        } else {
+            const std::size_t bytes = rle8 ? value : (value + 1u) / 2u;
+            if (p + bytes > avail) return Fail(error, "truncated BMP RLE data");
+            for (int i = 0; i < value; ++i) {
+                const u32 idx = rle8 ? bits[p + i] : ((i & 1) ? (bits[p + i / 2] & 15) : (bits[p + i / 2] >> 4));
+                if (!put(idx)) return Fail(error, "BMP RLE run past the picture");
+            }
+            p += (bytes + 1) & ~std::size_t(1);
+        }
+        if (fileRow > H) return Fail(error, "BMP RLE past the picture");
+    }
+    // The indices give the colours once the whole stream has run.
+    for (std::size_t i = 0; i < out->argb.size(); ++i) out->argb[i] = 0xFF000000 | out->colorTable[out->indices[i]];
+    return true;
+}
+
+// The rows of an uncompressed picture, whose size was checked against the file.
+void DecodeBmpRows(const u8* bits, const BmpHeader& hd, const BmpMasks& m, cImage* out) {
+    const int W = hd.W, H = hd.H;
+    const u32 bpp = hd.bpp;
+    const bool bitfields = hd.bitfields;
+    // Local copies: the pixel stores cannot touch them, so they stay in registers.
+    const MaskInfo mr = m.r, mg = m.g, mb = m.b;
+    const std::size_t stride = ((static_cast<std::size_t>(W) * bpp + 31) / 32) * 4;
+    const u32* table = out->colorTable.data();
+    for (int fr = 0; fr < H; ++fr) {
+        const u8* row = bits + stride * fr;
+        const int y = hd.topDown ? fr : H - 1 - fr;
+        u32* dst = out->argb.data() + static_cast<std::size_t>(y) * W;
+        u8* idx = out->hasIndices ? out->indices.data() + static_cast<std::size_t>(y) * W : nullptr;
+        // Indexed rows give their colours as they are read: one pass, not a second over the
+        // whole picture.
+        if (bpp == 8) {
+            for (int x = 0; x < W; ++x) {
+                idx[x] = row[x];
+                dst[x] = 0xFF000000 | table[row[x]];
+            }
+            continue;
+        }
+        if (bpp == 4 || bpp == 1) {
+            for (int x = 0; x < W; ++x) {
+                idx[x] = bpp == 4 ? ((x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4))
+                                  : (row[x >> 3] >> (7 - (x & 7))) & 1;
+                dst[x] = 0xFF000000 | table[idx[x]];
+            }
+            continue;
+        }
+        // The depth is chosen once a row, so that each loop is a plain pass over the row.
+        switch (bpp) {
+        case 16:
+            for (int x = 0; x < W; ++x) {
+                const u32 v = Le16(row + 2 * x);
+                dst[x] = 0xFF000000 | Channel(v, mr) << 16 | Channel(v, mg) << 8 | Channel(v, mb);
+            }
+            break;
+        case 24:
+            for (int x = 0; x < W; ++x)
+                dst[x] = 0xFF000000 | u32(row[3 * x + 2]) << 16 | u32(row[3 * x + 1]) << 8 | row[3 * x];
+            break;
+        case 32:
+            if (bitfields) {
+                for (int x = 0; x < W; ++x) {
+                    const u32 v = Le32(row + 4 * x);
+                    dst[x] = 0xFF000000 | Channel(v, mr) << 16 | Channel(v, mg) << 8 | Channel(v, mb);
+                }
+            } else {
+                for (int x = 0; x < W; ++x) dst[x] = 0xFF000000 | (Le32(row + 4 * x) & 0xFFFFFF);
+            }
+            break;
+        default: break;
+        }
+    }
+}
+
+// The whole check of a BMP; the pixels are made only when asked for. Without them an RLE stream
+// is still decoded (only running it shows that it fits the picture), an uncompressed picture
+// is checked by its size alone.
+bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, bool pixels) {
+    BmpHeader hd;
+    if (!ReadBmpHeader(data, size, hd, error)) return false;
+    BmpMasks masks;
+    if (!ReadBmpColours(data, size, hd, out, masks, error)) return false;
+    if (hd.offBits >= size) return Fail(error, "BMP pixel data missing");
+    const std::size_t avail = size - hd.offBits;
+    const bool rle = hd.rle8 || hd.rle4;
+
+    out->width = hd.W;
+    out->height = hd.H;
+    out->bitsPerPixel = static_cast<int>(hd.bpp);
     out->hasAlpha = false;
-    if (!pixels && !rle8 && !rle4) {
-        if (!UncompressedBitsFit(W, H, bpp, avail)) return Fail(error, "truncated BMP pixel data");
+    out->hasIndices = hd.bpp <= 8;
+    if (!rle && !UncompressedBitsFit(hd.W, hd.H, hd.bpp, avail)) return Fail(error, "truncated BMP pixel data");
+    if (!pixels && !rle) {
         out->argb.clear();
         out->indices.clear();
-        out->hasIndices = bpp <= 8;
         return true;
     }
     // Past the check of an uncompressed picture, data holds every byte of the file.
-    const u8* bits = data + offBits;
-    out->argb.assign(static_cast<std::size_t>(W) * H, 0xFF000000);
-    out->hasIndices = bpp <= 8;
-    out->indices.assign(out->hasIndices ? static_cast<std::size_t>(W) * H : 0, 0);
-    auto rowOf = [&](int fileRow) { return topDown ? fileRow : H - 1 - fileRow; };
-
-    if (rle8 || rle4) {
-        int x = 0, fileRow = 0;
-        std::size_t p = 0;
-        auto put = [&](u32 idx) -> bool {
-            if (x >= W || fileRow >= H) return false;
-            out->indices[static_cast<std::size_t>(rowOf(fileRow)) * W + x] = static_cast<u8>(idx);
-            ++x;
-            return true;
-        };
-        for (;;) {
-            if (p + 2 > avail) return Fail(error, "truncated BMP RLE data");
-            const u8 count = bits[p], value = bits[p + 1];
-            p += 2;
-            if (count) {
-                for (int i = 0; i < count; ++i) {
-                    const u32 idx = rle8 ? value : ((i & 1) ? (value & 15) : (value >> 4));
-                    if (!put(idx)) return Fail(error, "BMP RLE run past the picture");
-                }
-            } else if (value == 0) {
-                x = 0;
-                ++fileRow;
-            } else if (value == 1) {
-                break;
-            } else if (value == 2) {
-                if (p + 2 > avail) return Fail(error, "truncated BMP RLE data");
-                x += bits[p];
-                fileRow += bits[p + 1];
-                p += 2;
-                if (x > W || fileRow > H) return Fail(error, "BMP RLE delta past the picture");
-            } else {
-                const std::size_t bytes = rle8 ? value : (value + 1u) / 2u;
-                if (p + bytes > avail) return Fail(error, "truncated BMP RLE data");
-                for (int i = 0; i < value; ++i) {
-                    const u32 idx = rle8 ? bits[p + i] : ((i & 1) ? (bits[p + i / 2] & 15) : (bits[p + i / 2] >> 4));
-                    if (!put(idx)) return Fail(error, "BMP RLE run past the picture");
-                }
-                p += (bytes + 1) & ~std::size_t(1);
-            }
-            if (fileRow > H) return Fail(error, "BMP RLE past the picture");
-        }
-    } else {
-        const std::size_t stride = ((static_cast<std::size_t>(W) * bpp + 31) / 32) * 4;
-        if (!UncompressedBitsFit(W, H, bpp, avail)) return Fail(error, "truncated BMP pixel data");
-        const u32* table = out->colorTable.data();
-        for (int fr = 0; fr < H; ++fr) {
-            const u8* row = bits + stride * fr;
-            const int y = rowOf(fr);
-            u32* dst = out->argb.data() + static_cast<std::size_t>(y) * W;
-            u8* idx = out->hasIndices ? out->indices.data() + static_cast<std::size_t>(y) * W : nullptr;
-            // Indexed rows give their colours as they are read: one pass, not a second over the
-            // whole picture.
-            if (bpp == 8) {
-                for (int x = 0; x < W; ++x) {
-                    idx[x] = row[x];
-                    dst[x] = 0xFF000000 | table[row[x]];
-                }
-                continue;
-            }
-            if (bpp == 4 || bpp == 1) {
-                for (int x = 0; x < W; ++x) {
-                    idx[x] = bpp == 4 ? ((x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4))
-                                      : (row[x >> 3] >> (7 - (x & 7))) & 1;
-                    dst[x] = 0xFF000000 | table[idx[x]];
-                }
-                continue;
-            }
-            for (int x = 0; x < W; ++x) {
-                switch (bpp) {
-                case 16: {
-                    const u32 v = Le16(row + 2 * x);
-                    dst[x] = 0xFF000000 | Channel(v, mr) << 16 | Channel(v, mg) << 8 | Channel(v, mb);
-                    break;
-                }
-                case 24: dst[x] = 0xFF000000 | u32(row[3 * x + 2]) << 16 | u32(row[3 * x + 1]) << 8 | row[3 * x]; break;
-                case 32: {
-                    const u32 v = Le32(row + 4 * x);
-                    if (bitfields)
-                        dst[x] = 0xFF000000 | Channel(v, mr) << 16 | Channel(v, mg) << 8 | Channel(v, mb);
-                    else
-                        dst[x] = 0xFF000000 | (v & 0xFFFFFF);
-                    break;
-                }
-                }
-            }
-        }
-    }
-    if (out->hasIndices && (rle8 || rle4)) {
-        for (std::size_t i = 0; i < out->argb.size(); ++i) out->argb[i] = 0xFF000000 | out->colorTable[out->indices[i]];
-    }
+    const u8* bits = data + hd.offBits;
+    out->argb.assign(static_cast<std::size_t>(hd.W) * hd.H, 0xFF000000);
+    out->indices.assign(out->hasIndices ? static_cast<std::size_t>(hd.W) * hd.H : 0, 0);
+    if (rle) return DecodeBmpRle(bits, avail, hd, out, error);
+    DecodeBmpRows(bits, hd, masks, out);
     return true;
 }
 } // namespace

@@ -9,6 +9,7 @@
 #include "platform/system/PathUtil.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
+#include "platform/system/WindowMessages.h"
 
 cBgm g_Bgm;
 

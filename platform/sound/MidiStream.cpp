@@ -7,6 +7,7 @@
 #include "platform/system/PathResolver.h"
 #include "platform/system/PathUtil.h"
 #include "platform/system/Report.h"
+#include "platform/system/WindowMessages.h"
 
 namespace {
 

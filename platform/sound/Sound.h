@@ -19,7 +19,6 @@ struct DSSOUNDDEF {
     std::string strFile;  // Shift-JIS path, game-relative
     i32 nBufferCount = 1; // how many times the sound can sound at once
     i32 nVolume = 0;      // hundredths of a decibel, -10000..0
-    u32 dwFlag = 1;
 };
 
 // One sound, one per definition row, in a vector kept by the caller.

@@ -141,6 +141,16 @@ int ErrorBoxLog(const char* format, ...) {
     return ErrorBoxS(text.c_str());
 }
 
+int WriteReportBox(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string line = ReportLine(FormatV(format, args));
+    va_end(args);
+    const int r = WriteReportLine(line);
+    ErrorBoxS(line.c_str());
+    return r;
+}
+
 void OutOfMemory() {
     ErrorBoxS("メモリが不足しています！");
     PostMessage(g_hWnd, WM_CLOSE, 0, 0);

@@ -34,4 +34,6 @@ int MesBox(const char* text, const char* caption, u32 type);
 int ErrorBoxS(const char* text);
 int ErrorBox(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int ErrorBoxLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Writes the line to the report and the debug log and shows it in an error box.
+int WriteReportBox(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void OutOfMemory();

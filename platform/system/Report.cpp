@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "platform/system/Format.h"
-#include "platform/system/MessageBox.h"
 #include "platform/system/Sjis.h"
 
 namespace {
@@ -136,15 +135,9 @@ int WriteReportLog(const char* format, ...) {
     return ReportAndLog(line);
 }
 
-int WriteReportBox(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string line = CutUtf8(ToDisplayText(FormatV(format, args)), kLineLimit);
-    va_end(args);
-    const int r = ReportAndLog(line);
-    ErrorBoxS(line.c_str());
-    return r;
-}
+std::string ReportLine(const std::string& text) { return CutUtf8(ToDisplayText(text), kLineLimit); }
+
+int WriteReportLine(const std::string& line) { return ReportAndLog(line); }
 
 std::string SetDebugLog(bool on, const std::string& path) {
     std::lock_guard lock(g_debugMutex);
@@ -175,15 +168,4 @@ void DebugLogF(const char* format, ...) {
     const std::string line = FormatV(format, args);
     va_end(args);
     DebugLog(line.c_str());
-}
-
-bool DebugLogClose(HWND hWnd, const char* format, ...) {
-    if (IsDebugLogOn()) {
-        va_list args;
-        va_start(args, format);
-        const std::string line = FormatV(format, args);
-        va_end(args);
-        DebugLog(line.c_str());
-    }
-    return PostMessage(hWnd, WM_CLOSE, 0, 0);
 }

@@ -5,8 +5,6 @@
 // Lines are UTF-8 on disk; Shift-JIS names inside a line are converted on the way.
 #include <string>
 
-#include "platform/system/WindowMessages.h"
-
 bool SetReportFile(const std::string& path);
 const std::string& GetReportFile();
 // Sends the report to standard error instead of a file (tools that play a game folder without
@@ -15,7 +13,11 @@ void SetReportToStderr();
 
 int WriteReport(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int WriteReportLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
-int WriteReportBox(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The line WriteReportLog writes for a text (display text, cut to the line limit), and writing
+// such a line to the report and the debug log: for the reports that also show it in a box.
+std::string ReportLine(const std::string& text);
+int WriteReportLine(const std::string& line);
 
 // Appends text exactly as given (the system report ends its own lines).
 int WriteReportRaw(const std::string& text);
@@ -25,4 +27,3 @@ bool IsDebugLogOn();
 void DebugLog(const char* text);
 void DebugLogS(const char* text);
 void DebugLogF(const char* format, ...) __attribute__((format(printf, 1, 2)));
-bool DebugLogClose(HWND hWnd, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -23,6 +23,16 @@ struct ThreadState {
 
 namespace {
 
+std::atomic<void (*)()> g_requestClose{nullptr};
+std::atomic<void (*)()> g_wakeWaiters{nullptr};
+
+void RequestClose() {
+    if (void (*f)() = g_requestClose.load()) f();
+}
+void WakeQueueWaiters() {
+    if (void (*f)() = g_wakeWaiters.load()) f();
+}
+
 std::atomic<u32> g_nextThreadId{1000};
 std::atomic<bool> g_abandoned{false};
 
@@ -54,16 +64,21 @@ void Entry(std::shared_ptr<ThreadState> state, THREADPROC routine, void* argumen
     } catch (const std::exception& e) {
         // An error must never end the process from a worker: report it and close in order.
         WriteReport("thread %u: %s", state->id, e.what());
-        PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+        RequestClose();
     } catch (...) {
         WriteReport("thread %u: unknown exception", state->id);
-        PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+        RequestClose();
     }
     t_self = nullptr;
     state->finished.store(true);
 }
 
 } // namespace
+
+void SetThreadQueueHooks(void (*requestClose)(), void (*wakeWaiters)()) {
+    g_requestClose.store(requestClose);
+    g_wakeWaiters.store(wakeWaiters);
+}
 
 cThread::cThread() = default;
 
@@ -136,7 +151,7 @@ void cThread::ExitLocked() {
     DebugLog("Exit A");
     m_hThread->quit.store(true);
     PostThreadMessage(m_dwId, WM_QUIT, 0, 0);
-    WakeWindowQueueWaiters();
+    WakeQueueWaiters();
     DebugLog("Exit B");
     DebugLog("Exit C");
     int tries = 0;
@@ -144,7 +159,7 @@ void cThread::ExitLocked() {
     while (!m_hThread->finished.load()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         PostThreadMessage(m_dwId, WM_QUIT, 0, 0);
-        WakeWindowQueueWaiters();
+        WakeQueueWaiters();
         if (++tries == kExitTries) WriteReport("thread %u does not end; still waiting", m_dwId.load());
         if (std::chrono::steady_clock::now() - start > kExitGrace) break;
     }

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/system/Types.h"
-#include "platform/system/WindowMessages.h"
+#include "platform/system/WindowTypes.h"
 
 using THREADPROC = unsigned (*)(void*);
 
@@ -66,6 +66,11 @@ bool ThreadQuitRequested();
 bool ThreadCancelPoint();
 // Sleep of the runtime's clock with a cancel point before it; true when the thread must quit.
 bool SleepMs(u32 ms);
+
+// What the threads need of the window queue above them, which gives it when it is linked in: a
+// fault in a worker asks the program to close, and ending a thread wakes whoever waits on the
+// queue so that a waiting worker sees its quit flag. Null: nothing to do.
+void SetThreadQueueHooks(void (*requestClose)(), void (*wakeWaiters)());
 
 // True once a thread that would not end had to be left behind; the process must then end with
 // _exit rather than run static destructors under it.

@@ -1,6 +1,7 @@
 #include "platform/system/WindowMessages.h"
 
 #include <atomic>
+#include <cstdarg>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -8,6 +9,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/system/Format.h"
+#include "platform/system/Report.h"
 #include "platform/system/Thread.h"
 
 HWND g_hWnd = nullptr;
@@ -239,3 +242,22 @@ u32 CloseRequestCount() { return g_closeRequests.load(); }
 void ResetCloseRequestCount() { g_closeRequests.store(0); }
 
 void WakeWindowQueueWaiters() { Queue().completed.notify_all(); }
+
+namespace {
+// The threads reach the queue through these, given before main runs.
+[[maybe_unused]] const bool g_threadHooksGiven = [] {
+    SetThreadQueueHooks([] { PostMessage(g_hWnd, WM_CLOSE, 0, 0); }, WakeWindowQueueWaiters);
+    return true;
+}();
+} // namespace
+
+bool DebugLogClose(HWND hWnd, const char* format, ...) {
+    if (IsDebugLogOn()) {
+        va_list args;
+        va_start(args, format);
+        const std::string line = FormatV(format, args);
+        va_end(args);
+        DebugLog(line.c_str());
+    }
+    return PostMessage(hWnd, WM_CLOSE, 0, 0);
+}

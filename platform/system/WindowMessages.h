@@ -3,37 +3,9 @@
 // audio device; other threads post to it (WM_CLOSE from anywhere) or send it a request and
 // wait for the answer. Every wait watches the waiting thread's quit flag and the queue's
 // shut-down, so closing the program never deadlocks on a pending request.
-#include <cstdint>
 #include <functional>
 
-#include "platform/system/Types.h"
-
-using HWND = struct tagTobrelkWindow*;
-using WPARAM = std::uintptr_t;
-using LPARAM = std::intptr_t;
-using LRESULT = std::intptr_t;
-using WNDPROC = LRESULT (*)(HWND, u32, WPARAM, LPARAM);
-
-constexpr u32 WM_DESTROY = 0x0002;
-constexpr u32 WM_CLOSE = 0x0010;
-constexpr u32 WM_QUIT = 0x0012;
-constexpr u32 WM_ACTIVATEAPP = 0x001C;
-constexpr u32 WM_KEYDOWN = 0x0100;
-constexpr u32 WM_USER = 0x0400;
-constexpr u32 WM_GAME_NAMEDLG = WM_USER + 1;
-constexpr u32 WM_GAME_STAGEDLG = WM_USER + 2;
-constexpr u32 WM_GAME_REPLAYLOAD = WM_USER + 3;
-constexpr u32 WM_GAME_REPLAYSAVE = WM_USER + 4;
-constexpr u32 WM_GAME_PLAYSE = WM_USER + 5;
-constexpr u32 WM_GAME_BGM = WM_USER + 6;
-constexpr u32 WM_GAME_RESTORE = 0x464;
-
-struct MSG {
-    HWND hwnd = nullptr;
-    u32 message = 0;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
-};
+#include "platform/system/WindowTypes.h"
 
 // The main window; null until the application has made it and again after WM_DESTROY.
 extern HWND g_hWnd;
@@ -78,3 +50,7 @@ bool RunOnWindowThread(const std::function<LRESULT()>& fn, LRESULT* result);
 
 // Wakes every thread waiting in SendMessageWait so that it re-checks its quit flag.
 void WakeWindowQueueWaiters();
+
+// Writes the line to the debug log (when that is on) and asks the window to close: how a fault
+// that must end the program ends it in order.
+bool DebugLogClose(HWND hWnd, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -11,6 +11,7 @@
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
+#include "platform/system/WindowMessages.h"
 #include "platform/ui/TtfLibrary.h"
 
 namespace fs = std::filesystem;
@@ -941,59 +942,7 @@ bool DLG_CLASS::Dispatch(const APPEVENT& e) {
         return false; // the window goes on to close
     case APPEVENT::KeyDown:
         // While the input method composes, its keys (Enter commits) are its own.
-        if (composing) return true;
-        if (m_nFrameOption & 3) OwnScrollKey(e.vk);
-        if (focus && focus->nKind == DLG_EDIT && EditKey(*focus, e.vk)) return true;
-        switch (e.vk) {
-        case VK_ESCAPE: OnClose(); break;
-        case VK_TAB: MoveFocus(GetAsyncKeyState(VK_SHIFT) < 0 ? -1 : 1); break;
-        case VK_RETURN:
-            if (focus && (focus->nKind == DLG_BUTTON || focus->nKind == DLG_LIST)) {
-                Activate(*focus);
-            } else {
-                for (auto& c : m_vControl)
-                    if (c.nKind == DLG_BUTTON && c.bDefault) {
-                        Command(c.nId);
-                        break;
-                    }
-            }
-            break;
-        case VK_SPACE:
-            if (focus && focus->nKind == DLG_LIST && focus->bMultiSel && !focus->vItem.empty()) {
-                focus->vMarked.resize(focus->vItem.size(), 0);
-                focus->vMarked[static_cast<std::size_t>(focus->nSel)] ^= 1;
-            } else if (focus && focus->nKind != DLG_EDIT && focus->nKind != DLG_LIST) {
-                Activate(*focus);
-            }
-            // In an edit the space arrives as text input, like every other character.
-            break;
-        case VK_UP:
-        case VK_DOWN:
-        case VK_PRIOR:
-        case VK_NEXT:
-        case VK_LEFT:
-        case VK_RIGHT:
-            if (focus && focus->nKind == DLG_LIST && !focus->vItem.empty()) {
-                const i32 rows = std::max(focus->h / kRow, 1);
-                const i32 step = e.vk == VK_UP ? -1 : e.vk == VK_DOWN ? 1 : e.vk == VK_PRIOR ? -rows : e.vk == VK_NEXT ? rows : 0;
-                if (step == 0) {
-                    MoveFocus(e.vk == VK_LEFT ? -1 : 1);
-                    break;
-                }
-                const i32 last = static_cast<i32>(focus->vItem.size()) - 1;
-                focus->nSel = std::clamp(focus->nSel + step, 0, last);
-                if (focus->nSel < focus->nTop) focus->nTop = focus->nSel;
-                if (focus->nSel >= focus->nTop + rows) focus->nTop = focus->nSel - rows + 1;
-            } else if (focus && focus->nKind == DLG_RADIO) {
-                MoveFocus(e.vk == VK_UP || e.vk == VK_LEFT ? -1 : 1);
-                DLGCONTROL& next = m_vControl[static_cast<std::size_t>(m_nFocus)];
-                if (next.nKind == DLG_RADIO) Activate(next);
-            } else if (!(m_nFrameOption & 3)) {
-                MoveFocus(e.vk == VK_UP || e.vk == VK_LEFT || e.vk == VK_PRIOR ? -1 : 1);
-            }
-            break;
-        default: break;
-        }
+        if (!composing) KeyDown(focus, e.vk);
         return true;
     case APPEVENT::Text:
         m_strComposition.clear();
@@ -1008,19 +957,7 @@ bool DLG_CLASS::Dispatch(const APPEVENT& e) {
     case APPEVENT::Editing:
         m_strComposition = focus && focus->nKind == DLG_EDIT ? e.text : std::string();
         return true;
-    case APPEVENT::MouseMove: {
-        const int before = m_nHoverX < 0 ? -1 : HitTest(m_nHoverX, m_nHoverY, true);
-        const int now = HitTest(e.x, e.y, true);
-        if (now != before) {
-            m_nHoverSince = timeGetTime();
-            m_bTipDismissed = false;
-        }
-        m_nHoverX = e.x;
-        m_nHoverY = e.y;
-        if (m_nDragBar >= 0 && m_nDragBar < static_cast<i32>(m_vControl.size()))
-            return ScrollMouse(m_vControl[static_cast<std::size_t>(m_nDragBar)], e);
-        return Contains(e.x, e.y);
-    }
+    case APPEVENT::MouseMove: return MouseMove(e);
     case APPEVENT::MouseUp: {
         const bool dragging = m_nDragBar >= 0;
         m_nDragBar = -1;
@@ -1029,33 +966,7 @@ bool DLG_CLASS::Dispatch(const APPEVENT& e) {
         return dragging || (hit >= 0 && m_vControl[static_cast<std::size_t>(hit)].nKind == DLG_SCROLL) ||
                Contains(e.x, e.y) || !m_bModeless;
     }
-    case APPEVENT::MouseDown: {
-        const int hit = HitTest(e.x, e.y);
-        if (hit >= 0 && m_vControl[static_cast<std::size_t>(hit)].nKind == DLG_SCROLL)
-            return ScrollMouse(m_vControl[static_cast<std::size_t>(hit)], e);
-        if (e.button != 1 || hit < 0) return true;
-        m_nFocus = hit;
-        DLGCONTROL& c = m_vControl[static_cast<std::size_t>(hit)];
-        if (c.nKind == DLG_LIST) {
-            const i32 row = c.nTop + (e.y - m_nY - kCaption - c.y) / kRow;
-            if (row >= 0 && row < static_cast<i32>(c.vItem.size())) {
-                if (c.bMultiSel && GetAsyncKeyState(VK_CONTROL) < 0) {
-                    c.vMarked.resize(c.vItem.size(), 0);
-                    c.vMarked[static_cast<std::size_t>(row)] ^= 1;
-                    c.nSel = row;
-                } else if (row == c.nSel) {
-                    Trace(WM_COMMAND, MakeLong(static_cast<i32>(c.nId), LBN_DBLCLK), 0);
-                    OnListChoose(c);
-                } else {
-                    c.vMarked.assign(c.vItem.size(), 0);
-                    c.nSel = row;
-                }
-            }
-        } else if (c.nKind != DLG_EDIT) {
-            Activate(c);
-        }
-        return true;
-    }
+    case APPEVENT::MouseDown: return MouseDown(e);
     case APPEVENT::Wheel:
         if (focus && focus->nKind == DLG_LIST) {
             const i32 rows = std::max(focus->h / kRow, 1);
@@ -1066,6 +977,104 @@ bool DLG_CLASS::Dispatch(const APPEVENT& e) {
         }
         return true;
     default: return true;
+    }
+}
+
+void DLG_CLASS::KeyDown(DLGCONTROL* focus, u32 vk) {
+    if (m_nFrameOption & 3) OwnScrollKey(vk);
+    if (focus && focus->nKind == DLG_EDIT && EditKey(*focus, vk)) return;
+    switch (vk) {
+    case VK_ESCAPE: OnClose(); break;
+    case VK_TAB: MoveFocus(GetAsyncKeyState(VK_SHIFT) < 0 ? -1 : 1); break;
+    case VK_RETURN:
+        if (focus && (focus->nKind == DLG_BUTTON || focus->nKind == DLG_LIST)) {
+            Activate(*focus);
+        } else {
+            for (auto& c : m_vControl)
+                if (c.nKind == DLG_BUTTON && c.bDefault) {
+                    Command(c.nId);
+                    break;
+                }
+        }
+        break;
+    case VK_SPACE:
+        if (focus && focus->nKind == DLG_LIST && focus->bMultiSel && !focus->vItem.empty()) {
+            focus->vMarked.resize(focus->vItem.size(), 0);
+            focus->vMarked[static_cast<std::size_t>(focus->nSel)] ^= 1;
+        } else if (focus && focus->nKind != DLG_EDIT && focus->nKind != DLG_LIST) {
+            Activate(*focus);
+        }
+        // In an edit the space arrives as text input, like every other character.
+        break;
+    case VK_UP:
+    case VK_DOWN:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_LEFT:
+    case VK_RIGHT: ArrowKey(focus, vk); break;
+    default: break;
+    }
+}
+
+void DLG_CLASS::ArrowKey(DLGCONTROL* focus, u32 vk) {
+    if (focus && focus->nKind == DLG_LIST && !focus->vItem.empty()) {
+        const i32 rows = std::max(focus->h / kRow, 1);
+        const i32 step = vk == VK_UP ? -1 : vk == VK_DOWN ? 1 : vk == VK_PRIOR ? -rows : vk == VK_NEXT ? rows : 0;
+        if (step == 0) {
+            MoveFocus(vk == VK_LEFT ? -1 : 1);
+            return;
+        }
+        const i32 last = static_cast<i32>(focus->vItem.size()) - 1;
+        focus->nSel = std::clamp(focus->nSel + step, 0, last);
+        if (focus->nSel < focus->nTop) focus->nTop = focus->nSel;
+        if (focus->nSel >= focus->nTop + rows) focus->nTop = focus->nSel - rows + 1;
+    } else if (focus && focus->nKind == DLG_RADIO) {
+        MoveFocus(vk == VK_UP || vk == VK_LEFT ? -1 : 1);
+        DLGCONTROL& next = m_vControl[static_cast<std::size_t>(m_nFocus)];
+        if (next.nKind == DLG_RADIO) Activate(next);
+    } else if (!(m_nFrameOption & 3)) {
+        MoveFocus(vk == VK_UP || vk == VK_LEFT || vk == VK_PRIOR ? -1 : 1);
+    }
+}
+
+bool DLG_CLASS::MouseMove(const APPEVENT& e) {
+    const int before = m_nHoverX < 0 ? -1 : HitTest(m_nHoverX, m_nHoverY, true);
+    const int now = HitTest(e.x, e.y, true);
+    if (now != before) {
+        m_nHoverSince = timeGetTime();
+        m_bTipDismissed = false;
+    }
+    m_nHoverX = e.x;
+    m_nHoverY = e.y;
+    if (m_nDragBar >= 0 && m_nDragBar < static_cast<i32>(m_vControl.size()))
+        return ScrollMouse(m_vControl[static_cast<std::size_t>(m_nDragBar)], e);
+    return Contains(e.x, e.y);
+}
+
+bool DLG_CLASS::MouseDown(const APPEVENT& e) {
+    const int hit = HitTest(e.x, e.y);
+    if (hit >= 0 && m_vControl[static_cast<std::size_t>(hit)].nKind == DLG_SCROLL)
+        return ScrollMouse(m_vControl[static_cast<std::size_t>(hit)], e);
+    if (e.button != 1 || hit < 0) return true;
+    m_nFocus = hit;
+    DLGCONTROL& c = m_vControl[static_cast<std::size_t>(hit)];
+    if (c.nKind == DLG_LIST) ListClick(c, c.nTop + (e.y - m_nY - kCaption - c.y) / kRow);
+    else if (c.nKind != DLG_EDIT) Activate(c);
+    return true;
+}
+
+void DLG_CLASS::ListClick(DLGCONTROL& c, i32 row) {
+    if (row < 0 || row >= static_cast<i32>(c.vItem.size())) return;
+    if (c.bMultiSel && GetAsyncKeyState(VK_CONTROL) < 0) {
+        c.vMarked.resize(c.vItem.size(), 0);
+        c.vMarked[static_cast<std::size_t>(row)] ^= 1;
+        c.nSel = row;
+    } else if (row == c.nSel) {
+        Trace(WM_COMMAND, MakeLong(static_cast<i32>(c.nId), LBN_DBLCLK), 0);
+        OnListChoose(c);
+    } else {
+        c.vMarked.assign(c.vItem.size(), 0);
+        c.nSel = row;
     }
 }
 
@@ -1109,39 +1118,7 @@ void DLG_CLASS::Draw(std::vector<u32>& f) {
             if (focused) Dotted(f, x + box + 2, y, c.w - box - 2, c.h);
             break;
         }
-        case DLG_EDIT: {
-            Fill(f, x, y, c.w, c.h, kWhite);
-            Bevel(f, x, y, c.w, c.h, false);
-            if (c.bSelectAll && !c.strEdit.empty()) Fill(f, x + 2, y + 2, c.w - 4, c.h - 4, kSelect);
-            const u32 ink = c.bSelectAll ? kWhite : 0xFF000000;
-            const std::size_t caret = std::min(c.nCaret, c.strEdit.size());
-            const std::vector<std::string> lines = c.bMultiLine ? SplitLines(c.strEdit) : std::vector<std::string>{c.strEdit};
-            auto shown = [&c](const std::string& sjis) { return c.bPathText ? DisplayPathOf(sjis) : SjisToUtf8(sjis); };
-            std::size_t at = 0;
-            for (std::size_t l = 0; l < lines.size(); ++l) {
-                const int ly = c.bMultiLine ? y + 2 + static_cast<int>(l) * kEditLine : y;
-                const int lh = c.bMultiLine ? kEditLine : c.h;
-                const std::size_t end = at + lines[l].size();
-                if (!focused || caret < at || caret > end) {
-                    Text(f, x + 3, ly, c.w - 6, lh, shown(lines[l]), ink);
-                } else {
-                    // The input method's composition is shown at the caret, underlined.
-                    const std::string before = shown(lines[l].substr(0, caret - at));
-                    const std::string after = shown(lines[l].substr(caret - at));
-                    const int bx = x + 3 + TextWidth(before), cw = TextWidth(m_strComposition);
-                    Text(f, x + 3, ly, c.w - 6, lh, before, ink);
-                    if (cw > 0) {
-                        Text(f, bx, ly, x + c.w - 3 - bx, lh, m_strComposition, 0xFF000000);
-                        Fill(f, bx, ly + lh - 4, std::min(cw, x + c.w - 3 - bx), 1, 0xFF000000);
-                    }
-                    Text(f, bx + cw, ly, x + c.w - 3 - bx - cw, lh, after, ink);
-                    Fill(f, bx + cw, ly + 3, 1, lh - 6, ink);
-                    AppTextInputRect(bx, ly, std::max(cw, 1), lh);
-                }
-                at = end + 2;
-            }
-            break;
-        }
+        case DLG_EDIT: DrawEdit(f, c, x, y, focused); break;
         case DLG_LIST: {
             Fill(f, x, y, c.w, c.h, kWhite);
             Bevel(f, x, y, c.w, c.h, false);
@@ -1176,6 +1153,46 @@ void DLG_CLASS::Draw(std::vector<u32>& f) {
         }
         }
     }
+    DrawTooltip(f);
+}
+
+// An edit's text, line by line, with the caret and the input method's composition in the line
+// that holds the caret.
+void DLG_CLASS::DrawEdit(std::vector<u32>& f, const DLGCONTROL& c, int x, int y, bool focused) const {
+    Fill(f, x, y, c.w, c.h, kWhite);
+    Bevel(f, x, y, c.w, c.h, false);
+    if (c.bSelectAll && !c.strEdit.empty()) Fill(f, x + 2, y + 2, c.w - 4, c.h - 4, kSelect);
+    const u32 ink = c.bSelectAll ? kWhite : 0xFF000000;
+    const std::size_t caret = std::min(c.nCaret, c.strEdit.size());
+    const std::vector<std::string> lines = c.bMultiLine ? SplitLines(c.strEdit) : std::vector<std::string>{c.strEdit};
+    auto shown = [&c](const std::string& sjis) { return c.bPathText ? DisplayPathOf(sjis) : SjisToUtf8(sjis); };
+    std::size_t at = 0;
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+        const int ly = c.bMultiLine ? y + 2 + static_cast<int>(l) * kEditLine : y;
+        const int lh = c.bMultiLine ? kEditLine : c.h;
+        const std::size_t end = at + lines[l].size();
+        if (!focused || caret < at || caret > end) {
+            Text(f, x + 3, ly, c.w - 6, lh, shown(lines[l]), ink);
+        } else {
+            // The input method's composition is shown at the caret, underlined.
+            const std::string before = shown(lines[l].substr(0, caret - at));
+            const std::string after = shown(lines[l].substr(caret - at));
+            const int bx = x + 3 + TextWidth(before), cw = TextWidth(m_strComposition);
+            Text(f, x + 3, ly, c.w - 6, lh, before, ink);
+            if (cw > 0) {
+                Text(f, bx, ly, x + c.w - 3 - bx, lh, m_strComposition, 0xFF000000);
+                Fill(f, bx, ly + lh - 4, std::min(cw, x + c.w - 3 - bx), 1, 0xFF000000);
+            }
+            Text(f, bx + cw, ly, x + c.w - 3 - bx - cw, lh, after, ink);
+            Fill(f, bx + cw, ly + 3, 1, lh - 6, ink);
+            AppTextInputRect(bx, ly, std::max(cw, 1), lh);
+        }
+        at = end + 2;
+    }
+}
+
+// The tooltip of the control under the pointer, below the pointer (above it near the bottom).
+void DLG_CLASS::DrawTooltip(std::vector<u32>& f) const {
     const std::string tip = TooltipShown();
     if (!tip.empty()) {
         const int w = TextWidth(tip) + 8, h = 18;

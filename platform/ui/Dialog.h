@@ -151,6 +151,13 @@ protected:
 
 private:
     bool Dispatch(const APPEVENT& e);
+    // The steps of Dispatch: a key (outside a composition), an arrow key, the pointer's moves
+    // and presses, a click on a list row.
+    void KeyDown(DLGCONTROL* focus, u32 vk);
+    void ArrowKey(DLGCONTROL* focus, u32 vk);
+    bool MouseMove(const APPEVENT& e);
+    bool MouseDown(const APPEVENT& e);
+    void ListClick(DLGCONTROL& c, i32 row);
     void MoveFocus(int step);
     void Activate(DLGCONTROL& c);
     void TypeText(DLGCONTROL& c, const std::string& sjis);
@@ -158,6 +165,8 @@ private:
     bool ScrollMouse(DLGCONTROL& bar, const APPEVENT& e);
     void OwnScrollKey(u32 vk);
     int HitTest(i32 x, i32 y, bool any = false) const;
+    void DrawEdit(std::vector<u32>& f, const DLGCONTROL& c, int x, int y, bool focused) const;
+    void DrawTooltip(std::vector<u32>& f) const;
 
     bool m_bOpen = false;
     bool m_bEnded = false;

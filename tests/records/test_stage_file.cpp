@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "StageTestUtil.h"
+#include "platform/system/WindowMessages.h"
 #include "records/PaletteSource.h"
 #include "records/StageSettings.h"
 #include "tests/support/NamedSettingsCheck.h"

@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "StageTestUtil.h"
+#include "platform/system/WindowMessages.h"
 #include "records/StageLoad.h"
 #include "tests/support/ScratchGame.h"
 

@@ -83,6 +83,23 @@ TEST(ImageDecode, BitfieldsBmp) {
     ASSERT_TRUE(DecodeBmp(f.data(), f.size(), &out, &err)) << err;
     EXPECT_EQ(out.argb[0], 0xFFFF0000u);
     EXPECT_EQ(out.argb[1], 0xFF00FF00u);
+
+    // 32 bits with the masks in the order B, R, G from the low byte (a 10-bit red among them):
+    // the channels are taken by the masks, not by their usual places.
+    f.assign(14 + 40 + 12 + 8, 0);
+    f[0] = 'B'; f[1] = 'M';
+    Put32(f, 10, 14 + 40 + 12);
+    Put32(f, 14, 40);
+    Put32(f, 18, 2);
+    Put32(f, 22, 1);
+    f[26] = 1; f[28] = 32;
+    Put32(f, 30, 3);
+    Put32(f, 54, 0x0003FF00); Put32(f, 58, 0xFF000000); Put32(f, 62, 0x000000FF);
+    Put32(f, 66, 0x0003FF00 | 0x80); // full red, blue half
+    Put32(f, 70, 0x40000000);        // green a quarter
+    ASSERT_TRUE(DecodeBmp(f.data(), f.size(), &out, &err)) << err;
+    EXPECT_EQ(out.argb[0], 0xFFFF0080u);
+    EXPECT_EQ(out.argb[1], 0xFF004000u);
 }
 
 namespace {
