@@ -38,6 +38,14 @@ constexpr i32 kBannerFrames = 80;
 constexpr i32 kResultDelay = 200;
 // Where the pause menu, the miss menu and the ranking table stand.
 constexpr i32 kMenuTop = 272;
+// The first of the two message texts of the menu after a miss (retry, back to the map).
+constexpr i32 kMissMenuText = 23;
+
+// The menus' cursor: the accessory picture's arrow in the blank column of row `row`.
+void DrawMenuCursor(i32 left, i32 top, i32 row) {
+    DDBlt(&g_sdBackBuffer, left, top + 16 * row, 16, 16, PlayPicture(PLAYPIC_ACCESSORY), 64, 0, DDBLT_KEY);
+}
+
 constexpr i32 kRankingX = 184, kRankingY = 64;
 
 cInput& Player1() {
@@ -146,7 +154,6 @@ void cGameScene::Run() {
 
 void cGameScene::Init() {
     m_vResult.assign(5, 0);
-    m_vResult2.assign(5, 0);
     const bool replay = g_Game.g_nGameMode == 4;
 
     // The stage's background pictures go into picture rows 55 to 62.
@@ -243,7 +250,7 @@ void cGameScene::DrawMenu(const std::vector<std::string>& texts, i32 left, i32 t
         chars = std::max(chars, CountChars(t.c_str()) + 1);
     }
     DrawTextBox(&g_sdBackBuffer, left, top, chars * 16, static_cast<i32>(texts.size()) * 16, lines);
-    DDBlt(&g_sdBackBuffer, left, top + 16 * m_nMenuCursor, 16, 16, PlayPicture(PLAYPIC_ACCESSORY), 64, 0, DDBLT_KEY);
+    DrawMenuCursor(left, top, m_nMenuCursor);
 }
 
 void cGameScene::Pause() {
@@ -415,7 +422,10 @@ void cGameScene::MissMenu() {
         return;
     }
     Draw(0, 1, 0, 1);
-    DrawMenu({g_SystemData.Message(23), g_SystemData.Message(24)}, GetMenuLeft(320, 23, 2, 1), kMenuTop);
+    // The menu after a miss is the system's two-line text menu of its message texts.
+    const i32 left = GetMenuLeft(320, kMissMenuText, 2, 1);
+    DrawTextMenu(&g_sdBackBuffer, left, kMenuTop, kMissMenuText, 2, 1);
+    DrawMenuCursor(left, kMenuTop, m_nMenuCursor);
 }
 
 void cGameScene::GameOver() {

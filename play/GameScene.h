@@ -75,14 +75,6 @@ struct SCREENCOLOUR {
     i32 bShown = 0;         // a colour was faded to (8-bit mode: what a fade back returns from)
 };
 
-// Areas that objects may move in (world pixels, right and bottom exclusive), by clamp mode.
-struct PLAYBOUNDS {
-    i32 left = 0;
-    i32 top = 0;
-    i32 right = 0;
-    i32 bottom = 0;
-};
-
 // The flow run being stepped: its owner, its index in the owner's run list and its run number
 // (a run found at another index after runs before it were erased is found by its number; a run
 // that is gone reads null).
@@ -100,7 +92,6 @@ constexpr i32 kUnlimitedLife = 0x7fffffff;
 // Extra-life notices shown for one clear at most: a huge score jump past a small step must not
 // hold the game for minutes (each notice holds it for 30 frames).
 constexpr i32 kMaxExtraLifeNotices = 10;
-constexpr i32 kGraphicNoticeFrames = 30; // an item's graphic shown over the player
 
 // Something shown on the play screen for a number of frames above the play: the extra-life
 // notice and the player's graphic change.
@@ -454,7 +445,6 @@ public:
     i32 m_nPlayTime = 0;              // hundredths of a second
     i32 m_nNextId = 0;                // characters and players
     i32 m_nNextItemId = 0;
-    i32 m_nNextId3 = 0;
 
     i32 m_nNextStageNo = 0;           // set by the stage-clear command
     std::string m_strNextStage;
@@ -489,7 +479,6 @@ public:
     cVector<i32> m_vStageVar = cVector<i32>(kStageVarCount, 0); // stored as u32, read signed
     cLoopExpansions m_LoopExpansions; // the stage's flow command lists, loops expanded once
     cVector<i32> m_vResult = cVector<i32>(5, 0);
-    cVector<u32> m_vResult2 = cVector<u32>(5, 0);
     u32 m_bNameEntry = 0;
     u32 m_bNoMessage = 0;
     cVector<cCmd> m_vPauseMenu = cVector<cCmd>(4);
@@ -506,8 +495,6 @@ public:
     cVector<i32> m_vRankValue = cVector<i32>(5, 0); // the five ranking values of this clear
     std::vector<PLAYNOTICE> m_vNotice;
     i32 m_nPrevTimeLeft = -1;         // the time left at the last warning check
-    u32 m_bFrozenDraw = 0;            // inside a draw with the freeze flag
-    u32 m_bStatusChanged = 0;
     u32 m_bVirtualTarget = 0;         // draw into the virtual back buffer (a screen effect runs)
     u32 m_bDeathHandled = 0;          // the player's death handling ran for this death
     u32 m_bDeathDue = 0;              // the death animation ended: the handling runs after the draw
@@ -540,6 +527,8 @@ public:
 private:
     // The body of SetStage (which turns a failed allocation into the memory error).
     void BuildStage(i32 bLoadStage, i32 x);
+    // Its groups of steps (StageSetup.cpp).
+    struct StageBuild;
     // Every object of the last set-up goes.
     void ClearStageObjects();
     // Unlinks a stage character and takes it out of its lists.
@@ -563,6 +552,8 @@ private:
     // copy: c joins the copy of the characters' sides and boxes (StepWork::walked).
     // True when c joined the step's timers list.
     bool NoteStepWork(cStageChara& c, bool copy);
+    // The parts of the step start (TimersScore.cpp).
+    struct StepStart;
     // The step start's take of one character (ResetFrameFlags).
     void StepStartChara(cStageChara& c, i32 index, bool copy, bool wakeHere, double margin);
     // Run k of StepWork::runs made again from StepWork::sleep.

@@ -4,6 +4,7 @@
 
 #include "database/Database.h"
 #include "play/GameScene.h"
+#include "play/effects/CharaDraw.h"
 
 namespace {
 
@@ -168,6 +169,16 @@ bool DrawDigits(DDSURFACEDATA* target, cGameScene* scene, i32 x, i32 y, i32 kind
         return true;
     }
     return DrawObjGraphic(target, scene, kind, static_cast<i32>(n), 0, false, x, y, kMiniCell, kMiniCell);
+}
+
+void DrawItem(cGameScene& scene, const cItem& item, DDSURFACEDATA* target) {
+    if (!item.IsShown()) return;
+    const cEdItem& def = item.m_Def;
+    DrawObjGraphic(target, &scene, def.byPictureKind, def.wPicture, item.AnimFrame(scene.m_nFrameCounter), false,
+                   item.m_rcScreen.left, item.m_rcScreen.top, item.m_nGfxW, item.m_nGfxH);
+    // Decision: the item's chip is its mark (the flag and number that blocks show theirs by),
+    // drawn over it from the mark sheet.
+    if (def.bShowMark == 1) DrawObjChip(item, target, def.wMark);
 }
 
 void DrawBlockCell(cGameScene* scene, const BLOCKCELL& cell, DDSURFACEDATA* target, i32 x, i32 y) {

@@ -5,6 +5,7 @@
 #include "play/PlayDraw.h"
 
 class cGameScene;
+class cItem;
 
 // Graphic kinds, as the records' picture kind and the change-graphic command's source count
 // them; marks are the chips drawn over objects.
@@ -55,6 +56,10 @@ bool ObjGraphicCell(cGameScene* scene, i32 kind, i32 number, i32 frame, bool lef
 // with the colour key. False when nothing was drawn.
 bool DrawObjGraphic(DDSURFACEDATA* target, cGameScene* scene, i32 kind, i32 number, i32 frame, bool left, i32 x,
                     i32 y, i32 w, i32 h);
+
+// Draws an item's graphic (its kind and number, animated by its animation speed over the play's
+// frames) at its screen position and size, with its mark chip over it when it shows one.
+void DrawItem(cGameScene& scene, const cItem& item, DDSURFACEDATA* target);
 
 // A 16 x 16 miniature of graphic (kind, number + offset): items from the small item picture,
 // every other kind shrunk from its cell.

@@ -194,7 +194,7 @@ void cGameScene::Draw(i32 a, i32 b, i32 /*c*/, i32 /*d*/) {
             ForEachItem([&](cItem& it) {
                 if (!it.m_bPresent || it.m_bTaken) return;
                 it.ScreenPos();
-                it.Draw(target, frozen ? 0 : 1);
+                DrawItem(*this, it, target);
             });
         charas.Walk([&](cStageChara& ch) {
             if (!onLayer(ch.m_nLayer)) return;

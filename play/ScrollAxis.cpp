@@ -4,7 +4,6 @@
 #include <cstdint>
 
 void cScrollAxis::Setup(i32 axis, i32 cells, i32 viewExtension) {
-    m_nAxis = axis;
     m_nView = axis == 0 ? 640 : 480;
     m_nMargin = 10;
     m_nCells = cells + 2 * m_nMargin;

@@ -33,7 +33,6 @@ public:
     double m_dSpeed = 0.0; // pixels per logic step
     u32 m_bAuto = 0;
 
-    i32 m_nAxis = 0;
     i32 m_nMargin = 10;
     i32 m_nCells = 0;      // cells with the margins
     i32 m_nViewExtended = 640;

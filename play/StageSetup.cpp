@@ -123,13 +123,13 @@ void cGameScene::ClearStageObjects() {
     ClearFlowPointers();
 }
 
-void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
-    ClearStageObjects();
-    // A restart keeps the stage's lists (and does not report them again).
-    m_LoopExpansions.ForStage(g_strStageFile);
-
-    // The stage as loaded: nothing changed during play survives a restart.
-    if (bLoadStage) {
+// The groups of set-up steps, in the order BuildStage takes them. A part of the scene (declared
+// in it, defined only here) because they build its private state; nobody else calls them.
+struct cGameScene::StageBuild {
+    // With bLoadStage, the stage as loaded (a replay read again first): nothing changed during
+    // play survives a restart.
+    static void RestoreStage(i32 bLoadStage) {
+        if (!bLoadStage) return;
         if (g_Game.g_nGameMode == 4) {
             cStage scratch;
             if (!LoadReplay(g_ReplayData, g_strStageFile, g_Stage, scratch, g_PlayRecord)) PostMessage(g_hWnd, WM_CLOSE, 0, 0);
@@ -142,47 +142,55 @@ void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
     }
 
     // The random seed: the replay's, or a new one that the recording keeps.
-    if (g_Game.g_nGameMode == 4) {
-        m_nSeed = g_ReplayData.nSeed;
-        g_ReplayData.nDirPos = g_ReplayData.nButtonPos = g_ReplayData.nDirHeld = g_ReplayData.nButtonHeld = 0;
-    } else {
-        if (SysSwitch(SW_REPLAY_SAVE)) {
-            g_PlayRecordPrev = g_PlayRecordStart;
-            g_PlayRecordStart = g_PlayRecord;
-            g_ReplayPrev = g_ReplayData;
+    static void SeedRandom(cGameScene& s) {
+        if (g_Game.g_nGameMode == 4) {
+            s.m_nSeed = g_ReplayData.nSeed;
+            g_ReplayData.nDirPos = g_ReplayData.nButtonPos = g_ReplayData.nDirHeld = g_ReplayData.nButtonHeld = 0;
+        } else {
+            if (SysSwitch(SW_REPLAY_SAVE)) {
+                g_PlayRecordPrev = g_PlayRecordStart;
+                g_PlayRecordStart = g_PlayRecord;
+                g_ReplayPrev = g_ReplayData;
+            }
+            g_ReplayData.Clear();
+            s.m_nSeed = s.m_nForcedSeed >= 0 ? static_cast<u32>(s.m_nForcedSeed) : static_cast<u32>(timeGetTime());
+            g_ReplayData.nSeed = s.m_nSeed;
         }
-        g_ReplayData.Clear();
-        m_nSeed = m_nForcedSeed >= 0 ? static_cast<u32>(m_nForcedSeed) : static_cast<u32>(timeGetTime());
-        g_ReplayData.nSeed = m_nSeed;
+        s.m_Rand.Seed(s.m_nSeed);
     }
-    m_Rand.Seed(m_nSeed);
 
-    const int hero = g_Stage.FindHero();
-    if (g_Stage.vChara.empty()) {
-        // A replay file is not checked for its hero when it loads: refuse here, before anything
-        // indexes the missing row.
-        RefuseNoHero();
-        return;
+    // The hero row, with the carried status when the stage carries it over; null when the stage
+    // has no character at all (refused).
+    static cEdChara* HeroRow() {
+        const int hero = g_Stage.FindHero();
+        if (g_Stage.vChara.empty()) {
+            // A replay file is not checked for its hero when it loads: refuse here, before anything
+            // indexes the missing row.
+            RefuseNoHero();
+            return nullptr;
+        }
+        // A missing hero row is a bad index of the list (reported, the program closes in order);
+        // the first row stands in until it has closed.
+        cEdChara& heroRow = g_Stage.vChara[hero];
+        if (Setting(eStage::CarryOver)) g_PlayRecord.ApplyCarriedStatus(0, heroRow);
+        return &heroRow;
     }
-    // A missing hero row is a bad index of the list (reported, the program closes in order);
-    // the first row stands in until it has closed.
-    cEdChara& heroRow = g_Stage.vChara[hero];
-    if (Setting(eStage::CarryOver)) g_PlayRecord.ApplyCarriedStatus(0, heroRow);
 
-    // Music: a fresh start asks for the stage's music unless it keeps what plays; a restart only
-    // when another music plays.
-    {
+    // Music: a fresh start (x 1) asks for the stage's music unless it keeps what plays; a restart
+    // only when another music plays.
+    static void RequestMusic(cGameScene& s, i32 x) {
         const u32 music = static_cast<u32>(Setting(eStage::Music));
         const u32 playing = playrec::MusicNumber(g_PlayRecord);
         const bool keep = Setting(eStage::KeepMusic) != 0;
         const bool ask = x == 0 ? playing != music : !keep || playing != music || music == 0;
-        if (ask) NotifyMainWindow(static_cast<i32>(music), static_cast<u32>(Setting(eStage::MusicFlag)));
+        if (ask) s.NotifyMainWindow(static_cast<i32>(music), static_cast<u32>(Setting(eStage::MusicFlag)));
+        // The front end's next music request is sent again, whatever the stage asked for.
+        g_Game.m_nBgmNumber = 0;
     }
-    // The front end's next music request is sent again, whatever the stage asked for.
-    g_Game.m_nBgmNumber = 0;
 
-    m_nNextId = m_nNextItemId = m_nNextId3 = 0;
-    {
+    // Ids restart; the stage's speed values from its speed level. The speed unit that follows.
+    static double ResetIdsAndSpeed(cGameScene& s) {
+        s.m_nNextId = s.m_nNextItemId = 0;
         i64 level = Setting(eStage::SpeedLevel);
         if (level > kMaxSpeedLevel) {
             WriteReport("stage speed level %lld is played as %lld", static_cast<long long>(level),
@@ -190,47 +198,53 @@ void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
             level = kMaxSpeedLevel;
         }
         g_Stage.SetSpeed(static_cast<i32>(level));
+        return SpeedUnit();
     }
-    const double unit = SpeedUnit();
 
-    m_ScrollX.Setup(0, static_cast<i32>(std::min<i64>(Setting(eStage::Width), 1 << 24)),
-                    static_cast<i32>(Setting(eStage::ViewExtendX)));
-    m_ScrollX.SetSpeed(static_cast<u32>(Setting(eStage::AutoScrollOnX)), static_cast<i32>(Setting(eStage::AutoScrollSpeedX)), unit);
-    m_ScrollX.SetBounds(static_cast<i32>(Setting(eStage::ScrollLimitCellX1)), static_cast<i32>(Setting(eStage::ScrollLimitCellX2)),
-                        static_cast<u32>(Setting(eStage::ScrollLimitOnX1)), static_cast<u32>(Setting(eStage::ScrollLimitOnX2)));
-    m_ScrollY.Setup(1, static_cast<i32>(std::min<i64>(Setting(eStage::Height), 1 << 24)),
-                    static_cast<i32>(Setting(eStage::ViewExtendY)));
-    m_ScrollY.SetSpeed(static_cast<u32>(Setting(eStage::AutoScrollOnY)), static_cast<i32>(Setting(eStage::AutoScrollSpeedY)), unit);
-    m_ScrollY.SetBounds(static_cast<i32>(Setting(eStage::ScrollLimitCellY1)), static_cast<i32>(Setting(eStage::ScrollLimitCellY2)),
-                        static_cast<u32>(Setting(eStage::ScrollLimitOnY1)), static_cast<u32>(Setting(eStage::ScrollLimitOnY2)));
+    // The scroll axes, x then y: size, auto-scroll and scroll limits.
+    static void SetUpScroll(cGameScene& s, double unit) {
+        s.m_ScrollX.Setup(0, static_cast<i32>(std::min<i64>(Setting(eStage::Width), 1 << 24)),
+                          static_cast<i32>(Setting(eStage::ViewExtendX)));
+        s.m_ScrollX.SetSpeed(static_cast<u32>(Setting(eStage::AutoScrollOnX)), static_cast<i32>(Setting(eStage::AutoScrollSpeedX)), unit);
+        s.m_ScrollX.SetBounds(static_cast<i32>(Setting(eStage::ScrollLimitCellX1)), static_cast<i32>(Setting(eStage::ScrollLimitCellX2)),
+                              static_cast<u32>(Setting(eStage::ScrollLimitOnX1)), static_cast<u32>(Setting(eStage::ScrollLimitOnX2)));
+        s.m_ScrollY.Setup(1, static_cast<i32>(std::min<i64>(Setting(eStage::Height), 1 << 24)),
+                          static_cast<i32>(Setting(eStage::ViewExtendY)));
+        s.m_ScrollY.SetSpeed(static_cast<u32>(Setting(eStage::AutoScrollOnY)), static_cast<i32>(Setting(eStage::AutoScrollSpeedY)), unit);
+        s.m_ScrollY.SetBounds(static_cast<i32>(Setting(eStage::ScrollLimitCellY1)), static_cast<i32>(Setting(eStage::ScrollLimitCellY2)),
+                              static_cast<u32>(Setting(eStage::ScrollLimitOnY1)), static_cast<u32>(Setting(eStage::ScrollLimitOnY2)));
+    }
 
     // The block map. Its size comes from the file: one that cannot be held is refused like a
     // failed allocation, never computed in a width that wraps.
-    if (!m_vBlockMap.Build(g_Stage.dwWidth(), g_Stage.dwHeight())) throw std::bad_alloc();
-    for (const cEdBlock& b : g_Stage.vBlock) {
-        const i32 index = m_vBlockMap.StageIndex(b.sPosX, b.sPosY);
-        if (!m_vBlockMap.SetBlock(index, b)) {
-            WriteReport("SetStage : block (%d, %d) lies outside the stage", b.sPosX, b.sPosY);
-            continue;
+    static void BuildBlockMap(cGameScene& s) {
+        if (!s.m_vBlockMap.Build(g_Stage.dwWidth(), g_Stage.dwHeight())) throw std::bad_alloc();
+        for (const cEdBlock& b : g_Stage.vBlock) {
+            const i32 index = s.m_vBlockMap.StageIndex(b.sPosX, b.sPosY);
+            if (!s.m_vBlockMap.SetBlock(index, b)) {
+                WriteReport("SetStage : block (%d, %d) lies outside the stage", b.sPosX, b.sPosY);
+                continue;
+            }
+            s.m_vBlockMap.Find(index)->bExists = b.wPicture != 0 ? 1 : 0;
         }
-        m_vBlockMap.Find(index)->bExists = b.wPicture != 0 ? 1 : 0;
     }
 
-    // The player, at its row's cell or at the start position the last stage's clear gave.
-    m_nPlayerCount = 1;
-    cEdChara row = heroRow;
-    i32 cellX = row.sPosX, cellY = row.sPosY;
-    if (playrec::StartPosFlag(g_PlayRecord)) {
-        SetRowDirection(row, playrec::StartPosDir(g_PlayRecord));
-        cellX = static_cast<i32>(playrec::StartPosX(g_PlayRecord));
-        cellY = static_cast<i32>(playrec::StartPosY(g_PlayRecord));
-        row.sPosX = static_cast<i16>(cellX);
-        row.sPosY = static_cast<i16>(cellY);
-    }
-    {
+    // The player, at its row's cell or at the start position the last stage's clear gave, and the
+    // view centred on it.
+    static void PlacePlayer(cGameScene& s, const cEdChara& heroRow) {
+        s.m_nPlayerCount = 1;
+        cEdChara row = heroRow;
+        i32 cellX = row.sPosX, cellY = row.sPosY;
+        if (playrec::StartPosFlag(g_PlayRecord)) {
+            SetRowDirection(row, playrec::StartPosDir(g_PlayRecord));
+            cellX = static_cast<i32>(playrec::StartPosX(g_PlayRecord));
+            cellY = static_cast<i32>(playrec::StartPosY(g_PlayRecord));
+            row.sPosX = static_cast<i16>(cellX);
+            row.sPosY = static_cast<i16>(cellY);
+        }
         auto made = std::make_unique<cPlayer>();
-        made->m_pScene = this;
-        made->InitForStage(static_cast<u32>(m_nNextId++), row, cellX, cellY);
+        made->m_pScene = &s;
+        made->InitForStage(static_cast<u32>(s.m_nNextId++), row, cellX, cellY);
         const i32 dir = RowDirection(row);
         made->m_dX += row.GetOffsetX(0, dir);
         made->m_dY += row.GetOffsetY(0, dir);
@@ -243,122 +257,157 @@ void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
             made->m_nSP = static_cast<i32>(std::min<u32>(sp, 999999));
         }
         AnimeSetPattern(made->m_Anim, made->IsFlying() ? 2 : 0, 1);
-        cPlayer& p0 = m_vPlayer.Add(std::move(made));
+        cPlayer& p0 = s.m_vPlayer.Add(std::move(made));
 
         // The view centred on the player.
-        m_ScrollX.m_dPos = p0.m_dX - 320 + p0.m_nBoxW / 2;
-        m_ScrollY.m_dPos = p0.m_dY - 240 + p0.m_nBoxH / 2;
-        m_ScrollX.Clamp();
-        m_ScrollY.Clamp();
+        s.m_ScrollX.m_dPos = p0.m_dX - 320 + p0.m_nBoxW / 2;
+        s.m_ScrollY.m_dPos = p0.m_dY - 240 + p0.m_nBoxH / 2;
+        s.m_ScrollX.Clamp();
+        s.m_ScrollY.Clamp();
         // Decision: finishing the player's set-up is its screen position and rectangle display.
         p0.ScreenPos();
         p0.BuildHitRects();
+        s.SetUpViewMargin();
     }
-    SetUpViewMargin();
 
-    m_vStageVar.assign(kStageVarCount, 0);
-
-    // The placed characters, each with the item it carries, then the items nobody carries.
-    m_vItemUsed.assign(g_Stage.vItem.size(), 0);
-    m_vToggledCell.clear();
-    for (std::size_t i = 0; i < g_Stage.vChara.size(); ++i) {
-        const cEdChara& c = g_Stage.vChara.data()[i];
-        if (c.byOperation != 1) continue;
-        if (c.nHoldItem == cEdChara::kNoItem) {
-            SpawnStageChara(c.sPosX, c.sPosY, c, nullptr);
-            continue;
-        }
-        if (c.nHoldItem >= g_Stage.vItem.size()) {
-            // A bad index of the item list: reported, and the program closes in order. The
-            // first item stands in meanwhile; with none, the character carries nothing.
-            ReportBadIndex('V', static_cast<long long>(c.nHoldItem), g_Stage.vItem.size(), sizeof(cEdItem));
-            if (g_Stage.vItem.empty()) {
-                SpawnStageChara(c.sPosX, c.sPosY, c, nullptr);
+    // The stage variables; the placed characters, each with the item it carries, then the items
+    // nobody carries.
+    static void PlaceCharasAndItems(cGameScene& s) {
+        s.m_vStageVar.assign(kStageVarCount, 0);
+        s.m_vItemUsed.assign(g_Stage.vItem.size(), 0);
+        s.m_vToggledCell.clear();
+        for (std::size_t i = 0; i < g_Stage.vChara.size(); ++i) {
+            const cEdChara& c = g_Stage.vChara.data()[i];
+            if (c.byOperation != 1) continue;
+            if (c.nHoldItem == cEdChara::kNoItem) {
+                s.SpawnStageChara(c.sPosX, c.sPosY, c, nullptr);
                 continue;
             }
+            if (c.nHoldItem >= g_Stage.vItem.size()) {
+                // A bad index of the item list: reported, and the program closes in order. The
+                // first item stands in meanwhile; with none, the character carries nothing.
+                ReportBadIndex('V', static_cast<long long>(c.nHoldItem), g_Stage.vItem.size(), sizeof(cEdItem));
+                if (g_Stage.vItem.empty()) {
+                    s.SpawnStageChara(c.sPosX, c.sPosY, c, nullptr);
+                    continue;
+                }
+            }
+            const u32 held = c.nHoldItem < g_Stage.vItem.size() ? c.nHoldItem : 0;
+            // The carried item takes the next item id, as a standalone item would.
+            ++s.m_nNextItemId;
+            s.SpawnStageChara(c.sPosX, c.sPosY, c, &g_Stage.vItem.data()[held]);
+            s.m_vItemUsed[held] = 1;
         }
-        const u32 held = c.nHoldItem < g_Stage.vItem.size() ? c.nHoldItem : 0;
-        // The carried item takes the next item id, as a standalone item would.
-        ++m_nNextItemId;
-        SpawnStageChara(c.sPosX, c.sPosY, c, &g_Stage.vItem.data()[held]);
-        m_vItemUsed[held] = 1;
-    }
-    for (std::size_t i = 0; i < g_Stage.vItem.size(); ++i) {
-        if (m_vItemUsed[i]) continue;
-        const cEdItem& it = g_Stage.vItem.data()[i];
-        if (cItem* made = SpawnStageItem(it.sPosX, it.sPosY, it)) made->m_nPlacedRow = static_cast<i32>(i);
-    }
-
-    m_bRemoveChara = StageSettings::AreaOn(g_Stage, 1) ? 1 : 0;
-    m_bRemoveBlockChara = StageSettings::AreaOn(g_Stage, 2) ? 1 : 0;
-    m_bRemoveItem = StageSettings::AreaOn(g_Stage, 3) ? 1 : 0;
-
-    m_lstMessageWnd.clear();
-    m_lstEffectObj.clear();
-    // No screen effect carries over; the effects draw through the picture slots' work surfaces.
-    m_ScreenEffect.Clear();
-    SelectEffectSurfaces(m_EffectSurf, g_SystemIni.DD_VideoStretch != 0);
-    SelectPlayDrawTables(m_DrawTables, lpDTCon != nullptr, g_SystemIni.DD_VideoStretch != 0);
-    m_ScreenColour = SCREENCOLOUR{};
-    m_ScreenColour.nLevel2 = 255;
-    ReleaseStageSurfaces();
-
-    m_vStepMark = StepMarks(static_cast<u32>(std::max(1.0, unit)), static_cast<u32>(Setting(eStage::MarkedSteps)));
-
-    m_nEndRequest = 0;
-    m_nIntroA = m_nIntroB = 0;
-    if (Setting(eStage::TimeLimitOn)) {
-        m_nTimeLeft = static_cast<i32>(std::clamp<i64>(Setting(eStage::TimeLimit), 0, 999));
-        m_bTimeStopped = 0;
-    } else {
-        m_nTimeLeft = 999;
-        m_bTimeStopped = 1;
-    }
-    m_nPrevTimeLeft = m_nTimeLeft;
-    m_nTickCounter = 0;
-    m_nPlayFrames = m_nPlayTime = 0;
-    std::fill(m_vGroupMark.begin(), m_vGroupMark.end(), 0u);
-    m_nStepIndex = m_nStepCount = 0;
-    m_nFrameCounter = 0;
-    playrec::Score(g_PlayRecord) = 0;
-    m_bDeathHandled = 0;
-
-    if (g_Game.g_nGameMode == 4 || (g_bFromEditor && g_bDirectStart)) g_PlayRecord.ClearTotals();
-    g_PlayRecord.SaveStageStart();
-
-    for (cInput& in : g_vInput) ResetInputRecord(in);
-    m_wButtons = m_wButtonsBefore = 0;
-    g_WorldMapPos.Reset();
-
-    g_Game.g_nFrameRate = static_cast<i32>(std::clamp<i64>(Setting(eStage::FrameRate), 1, 1000));
-    for (cEdBack& b : g_Stage.vBack) b.dScrollX = b.dScrollY = 0;
-
-    if (!lpDTCon && g_nBpp == 8) {
-        g_palBase = g_palCur;
-        DDSetDisplayPalette(g_palCur);
-    }
-
-    cPlayer* p0 = Player0();
-    p0->InitTargets(nullptr);
-    ForEachChara([](cStageChara& c) { c.InitTargets(nullptr); });
-
-    // The stage-start flows: the player's, then those of the characters in range (or all).
-    RunFlowsOf(*p0, TRIG_STAGE_START);
-    const bool all = SysSwitch(SW_START_ALL_FLOWS) != 0;
-    if (!all) ResetFrameFlags();
-    ForEachChara([&](cStageChara& c) {
-        if (!all && !c.m_bInRange) return;
-        RunFlowsOf(c, TRIG_STAGE_START);
-        if (c.m_bRemove) {
-            RemoveStageChara(c);
-        } else if (c.m_nHP <= 0) {
-            CheckCharaEnd(*this, c);
-            RemoveStageChara(c);
+        for (std::size_t i = 0; i < g_Stage.vItem.size(); ++i) {
+            if (s.m_vItemUsed[i]) continue;
+            const cEdItem& it = g_Stage.vItem.data()[i];
+            s.SpawnStageItem(it.sPosX, it.sPosY, it);
         }
-    });
-    ResetFrameFlags();
-    m_bStatusBar = static_cast<u32>(Setting(eStage::StatusBar));
-    Sweep();
+    }
+
+    // The off-stage removal switches; no message window, effect object or screen effect carries
+    // over.
+    static void ResetStageEffects(cGameScene& s) {
+        s.m_bRemoveChara = StageSettings::AreaOn(g_Stage, 1) ? 1 : 0;
+        s.m_bRemoveBlockChara = StageSettings::AreaOn(g_Stage, 2) ? 1 : 0;
+        s.m_bRemoveItem = StageSettings::AreaOn(g_Stage, 3) ? 1 : 0;
+
+        s.m_lstMessageWnd.clear();
+        s.m_lstEffectObj.clear();
+        // No screen effect carries over; the effects draw through the picture slots' work surfaces.
+        s.m_ScreenEffect.Clear();
+        SelectEffectSurfaces(s.m_EffectSurf, g_SystemIni.DD_VideoStretch != 0);
+        SelectPlayDrawTables(s.m_DrawTables, lpDTCon != nullptr, g_SystemIni.DD_VideoStretch != 0);
+        s.m_ScreenColour = SCREENCOLOUR{};
+        s.m_ScreenColour.nLevel2 = 255;
+        s.ReleaseStageSurfaces();
+    }
+
+    // The per-step marks, the timers and counters, the score and the play record's stage start.
+    static void ResetCounters(cGameScene& s, double unit) {
+        s.m_vStepMark = StepMarks(static_cast<u32>(std::max(1.0, unit)), static_cast<u32>(Setting(eStage::MarkedSteps)));
+
+        s.m_nEndRequest = 0;
+        s.m_nIntroA = s.m_nIntroB = 0;
+        if (Setting(eStage::TimeLimitOn)) {
+            s.m_nTimeLeft = static_cast<i32>(std::clamp<i64>(Setting(eStage::TimeLimit), 0, 999));
+            s.m_bTimeStopped = 0;
+        } else {
+            s.m_nTimeLeft = 999;
+            s.m_bTimeStopped = 1;
+        }
+        s.m_nPrevTimeLeft = s.m_nTimeLeft;
+        s.m_nTickCounter = 0;
+        s.m_nPlayFrames = s.m_nPlayTime = 0;
+        std::fill(s.m_vGroupMark.begin(), s.m_vGroupMark.end(), 0u);
+        s.m_nStepIndex = s.m_nStepCount = 0;
+        s.m_nFrameCounter = 0;
+        playrec::Score(g_PlayRecord) = 0;
+        s.m_bDeathHandled = 0;
+
+        if (g_Game.g_nGameMode == 4 || (g_bFromEditor && g_bDirectStart)) g_PlayRecord.ClearTotals();
+        g_PlayRecord.SaveStageStart();
+    }
+
+    // Input records, the world-map cursor, the frame rate, the background scroll and the palette.
+    static void ResetInputAndDisplay(cGameScene& s) {
+        for (cInput& in : g_vInput) ResetInputRecord(in);
+        s.m_wButtons = s.m_wButtonsBefore = 0;
+        g_WorldMapPos.Reset();
+
+        g_Game.g_nFrameRate = static_cast<i32>(std::clamp<i64>(Setting(eStage::FrameRate), 1, 1000));
+        for (cEdBack& b : g_Stage.vBack) b.dScrollX = b.dScrollY = 0;
+
+        if (!lpDTCon && g_nBpp == 8) {
+            g_palBase = g_palCur;
+            DDSetDisplayPalette(g_palCur);
+        }
+    }
+
+    // Targets linked, then the stage-start flows; the frame flags taken for the first frame.
+    static void RunStageStartFlows(cGameScene& s) {
+        cPlayer* p0 = s.Player0();
+        p0->InitTargets(nullptr);
+        s.ForEachChara([](cStageChara& c) { c.InitTargets(nullptr); });
+
+        // The stage-start flows: the player's, then those of the characters in range (or all).
+        RunFlowsOf(*p0, TRIG_STAGE_START);
+        const bool all = SysSwitch(SW_START_ALL_FLOWS) != 0;
+        if (!all) s.ResetFrameFlags();
+        s.ForEachChara([&](cStageChara& c) {
+            if (!all && !c.m_bInRange) return;
+            RunFlowsOf(c, TRIG_STAGE_START);
+            if (c.m_bRemove) {
+                s.RemoveStageChara(c);
+            } else if (c.m_nHP <= 0) {
+                CheckCharaEnd(s, c);
+                s.RemoveStageChara(c);
+            }
+        });
+        s.ResetFrameFlags();
+        s.m_bStatusBar = static_cast<u32>(Setting(eStage::StatusBar));
+        s.Sweep();
+    }
+};
+
+void cGameScene::BuildStage(i32 bLoadStage, i32 x) {
+    ClearStageObjects();
+    // A restart keeps the stage's lists (and does not report them again).
+    m_LoopExpansions.ForStage(g_strStageFile);
+    StageBuild::RestoreStage(bLoadStage);
+    StageBuild::SeedRandom(*this);
+    cEdChara* heroRow = StageBuild::HeroRow();
+    if (!heroRow) return;
+    StageBuild::RequestMusic(*this, x);
+    const double unit = StageBuild::ResetIdsAndSpeed(*this);
+    StageBuild::SetUpScroll(*this, unit);
+    StageBuild::BuildBlockMap(*this);
+    StageBuild::PlacePlayer(*this, *heroRow);
+    StageBuild::PlaceCharasAndItems(*this);
+    StageBuild::ResetStageEffects(*this);
+    StageBuild::ResetCounters(*this, unit);
+    StageBuild::ResetInputAndDisplay(*this);
+    StageBuild::RunStageStartFlows(*this);
 }
 
 void cGameScene::RemoveStageChara(cStageChara& c) {
@@ -472,7 +521,6 @@ i32 cGameScene::SummonBlockHitsPlayer(i32 col, i32 row, const cEdShot& spec) {
         if (p.IsDying() || !m_vBlockMap.At(index).block.bySolid) return;
         const HITRECT box{p.m_dX, p.m_dY, p.m_dRight, p.m_dBottom};
         if (!IsHitRect(box, cell)) return;
-        p.m_nSqueezed = 2;
         hit = true;
     });
     return hit && ShotSettings::Get(spec, eShot::RefuseOnPlayer) ? 1 : 0;

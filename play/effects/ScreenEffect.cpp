@@ -36,7 +36,6 @@ void cScreenEffectRun::Set(i32 id, i32 mode, i32 loop) {
 }
 
 void cScreenEffectRun::Load(const cScreenEffectData& row) {
-    m_nPhase = 0;
     m_nType = row.rec.nEffectType;
     for (int i = 0; i < 5; ++i) m_anParam[i] = ScrBound(row.rec.anParam[i]);
     m_dValue = std::clamp(row.dValue, -static_cast<double>(kScrParamBound), static_cast<double>(kScrParamBound));

@@ -25,7 +25,6 @@ public:
     i32 m_nMode = 0;        // eEffectMode
     i32 m_bLoop = 0;
     i32 m_bReversed = 0;
-    i32 m_nPhase = 0;
     double m_dValue = 0.0;
     double m_dOffset = 0.0; // shake offset
     double m_dDelta = 0.0;

@@ -1,7 +1,7 @@
 #include "play/objects/Chara.h"
 
 #include "database/SystemSwitches.h"
-#include "play/GameScene.h"
+#include "play/objects/ObjScene.h"
 #include "play/objects/StageChara.h"
 
 cChara::cChara() = default;
@@ -13,8 +13,8 @@ cChara& cChara::operator=(const cChara& src) {
     cObj::operator=(src);
     CHARADATA::operator=(src);
     BindFlows(*this);
-    if (m_pScene && !m_Def.vCond.empty()) m_pScene->m_bCharaConds = 1;
-    if (const cStageChara* c = AsStageChara(); c && m_pScene) m_pScene->WalkedChanged(*c);
+    if (m_pScene && !m_Def.vCond.empty()) ObjScene::CharaCondsAdded(*m_pScene);
+    if (const cStageChara* c = AsStageChara(); c && m_pScene) ObjScene::WalkedChanged(*m_pScene, *c);
     return *this;
 }
 

@@ -14,9 +14,11 @@
 #include <array>
 
 #include "flow/FlowEngine.h"
-#include "play/effects/CharaEffect.h"
+#include "play/objects/CharaEffectRun.h"
 #include "play/objects/Obj.h"
 #include "records/EdChara.h"
+
+struct PictureDesc;
 
 // The two jump-state flags of m_nJumpFlags.
 enum : u32 {
@@ -129,15 +131,9 @@ struct CHARADATA {
     u32 m_bMoveDisabled = 0;
     u32 m_bFixedFacing = 0;
     u32 m_bMirrored = 0;          // mirrored placement
-    u32 m_bWallContact = 0;
-    double m_dMoveX = 0.0;        // per-frame move vector of the commands
-    double m_dMoveY = 0.0;
-    double m_dInertX = 0.0;       // inertial velocity of inertial moves
-    double m_dInertY = 0.0;
     double m_dCmdAccum[2] = {};   // the two command-move accumulators
     double m_dCarryX = 0.0;       // carried velocities
     double m_dCarryY = 0.0;
-    u32 m_bCarryMomentum[2] = {};
     i32 m_nLastSide = -1;         // last block side hit (0 left, 1 right)
 
     // Placement.
@@ -256,7 +252,7 @@ public:
     // Clears every link between this character and the others, both ways.
     void UnlinkTargets();
 
-    // ---- Drawing (play/effects/CharaDraw.cpp) ----
+    // ---- Drawing (defined with the character effects' drawing, CharaDraw.cpp) ----
     // The frame to draw: its own animation's value or that of the chosen overlay animation
     // (each advanced one frame unless noStep).
     i32 CurrentAnimeValue(i32 noStep);

@@ -7,7 +7,8 @@
 
 #include "database/Database.h"
 #include "platform/system/Report.h"
-#include "play/GameScene.h"
+#include "play/objects/ObjScene.h"
+#include "play/objects/Player.h"
 #include "records/CharaSettings.h"
 #include "records/EdSettings.h"
 #include "records/Stage.h"
@@ -44,7 +45,7 @@ void cChara::InitForStage(const cEdChara* def, i32 cellX, i32 cellY, i32 arg1, i
     m_nPlaceArg[1] = arg2;
     m_dSpeedX = m_dSpeedY = m_dAccelX = m_dAccelY = 0;
     m_dVMotion = m_dVMotionPrev = m_dKnockX = 0;
-    m_dMoveX = m_dMoveY = m_dInertX = m_dInertY = m_dCarryX = m_dCarryY = 0;
+    m_dCarryX = m_dCarryY = 0;
     m_dCmdAccum[0] = m_dCmdAccum[1] = 0;
     m_bOnBlockChara = m_bOnFloor = m_bStopOnFloor = m_bNoGravity = m_bHeldByCmd = m_bImpact = m_bCeiling = 0;
     m_bMovedByCmd = 0;
@@ -116,7 +117,7 @@ void cChara::InitTargets(cChara* parent) {
     auto addLink = [](cChara& to, const OBJREF& ref) {
         if (std::find(to.m_vLink.begin(), to.m_vLink.end(), ref) == to.m_vLink.end()) to.m_vLink.push_back(ref);
     };
-    cPlayer* hero = m_pScene ? m_pScene->Player0() : nullptr;
+    cPlayer* hero = m_pScene ? ObjScene::Player0(*m_pScene) : nullptr;
     m_aTarget[0] = hero;
     if (hero) addLink(*hero, OBJREF{cObjHandle(this), 0});
     m_Parent = parent;

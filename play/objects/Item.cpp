@@ -1,9 +1,7 @@
 #include "play/objects/Item.h"
 
 #include "flow/FlowEngine.h"
-#include "play/GameScene.h"
-#include "play/PlayDraw.h"
-#include "play/effects/CharaDraw.h"
+#include "play/objects/ObjScene.h"
 #include "records/Stage.h"
 #include "records/StageSettings.h"
 
@@ -31,7 +29,7 @@ void cItem::Init(u32 carried, const cEdItem& def, u32 id) {
     if (carried) m_bPresent = 1;
     else SetScale(m_Def.bySize, 1);
     cLoopExpansions local;
-    m_pCmds = (m_pScene ? m_pScene->m_LoopExpansions : local).Expand(m_Def.vCmd);
+    m_pCmds = (m_pScene ? ObjScene::LoopExpansions(*m_pScene) : local).Expand(m_Def.vCmd);
 }
 
 void cItem::PlaceAtCell(i32 cellX, i32 cellY) {
@@ -45,15 +43,11 @@ void cItem::PlaceAtCell(i32 cellX, i32 cellY) {
     ClampY(2);
 }
 
-void cItem::Draw(DDSURFACEDATA* target, i32) {
-    if (m_Def.bHidden || m_Def.wPicture == 0) return;
+bool cItem::IsShown() const { return !m_Def.bHidden && m_Def.wPicture != 0; }
+
+i32 cItem::AnimFrame(u32 frameCounter) const {
     // Two frames, each shown for the item's animation speed in frames (0: no animation), by the
     // play's frame count: a held frame shows the frame it holds on.
     const u32 speed = m_Def.byGroup5;
-    const i32 frame = speed > 0 && m_pScene ? static_cast<i32>(m_pScene->m_nFrameCounter / speed % 2) : 0;
-    DrawObjGraphic(target, m_pScene, m_Def.byPictureKind, m_Def.wPicture, frame, false, m_rcScreen.left, m_rcScreen.top,
-                   m_nGfxW, m_nGfxH);
-    // Decision: the item's chip is its mark (the flag and number that blocks show theirs by),
-    // drawn over it from the mark sheet.
-    if (m_Def.bShowMark == 1) DrawObjChip(*this, target, m_Def.wMark);
+    return speed > 0 ? static_cast<i32>(frameCounter / speed % 2) : 0;
 }

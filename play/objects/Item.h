@@ -2,8 +2,6 @@
 // An item: lying in the stage, carried by a stage character (dropped to the player when it is
 // defeated), out of a block, or riding on a shot. Taking it runs its commands for the player.
 #include "play/objects/Obj.h"
-
-struct DDSURFACEDATA;
 #include "records/EdBlockItem.h"
 
 class cItem : public cObj {
@@ -25,17 +23,16 @@ public:
     using cObj::Init;
     // Puts the item on a stage cell (its size factor keeping it centred and on the ground).
     void PlaceAtCell(i32 cellX, i32 cellY);
-    // Draws the item's graphic (its kind and number, animated by its animation speed) at its
-    // screen position and size (frame: 1 in the update's own draw).
-    void Draw(DDSURFACEDATA* target, i32 frame);
+    // Whether the item has a graphic to show (the play drawing draws it, DrawItem).
+    bool IsShown() const;
+    // The animation frame (0 or 1) shown at the play's frame count.
+    i32 AnimFrame(u32 frameCounter) const;
 
     cEdItem m_Def;     // its definition (the stage row or palette entry it was made from)
     // The definition's commands with their loops expanded (shared with the stage's other items
     // of the same commands), set by Init; m_Def keeps them as written.
     std::shared_ptr<cVector<cFlowCmd>> m_pCmds;
-    u32 m_bFlag = 0;   // cleared by the constructor
     u32 m_bCarried = 0; // lives inside a stage character
     u32 m_bTaken = 0;  // picked up (no longer drawn or touched)
     i32 m_nLife = 0x7fffffff; // steps left of its life time (0x7fffffff: unlimited)
-    i32 m_nPlacedRow = -1; // the placed row it came from (-1: summoned or carried)
 };

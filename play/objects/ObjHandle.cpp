@@ -5,7 +5,6 @@
 #include "play/objects/Item.h"
 #include "play/objects/Player.h"
 #include "play/objects/StageChara.h"
-#include "play/shots/Shot.h"
 
 cObjHandle::cObjHandle(const cObj* obj) {
     if (!obj || !obj->m_Self.m_pReg || obj->m_Self.m_bRemoved) return;
@@ -31,10 +30,6 @@ cStageChara* cObjHandle::StageChara() const {
 cItem* cObjHandle::Item() const {
     cObj* o = Get();
     return o ? o->AsItem() : nullptr;
-}
-cShot* cObjHandle::Shot() const {
-    cObj* o = Get();
-    return o ? o->AsShot() : nullptr;
 }
 
 cObjRegistry::~cObjRegistry() {

@@ -38,7 +38,7 @@ public:
     cPlayer* Player() const;
     cStageChara* StageChara() const;
     cItem* Item() const;
-    cShot* Shot() const;
+    cShot* Shot() const; // with the shots (Shot.cpp)
 
     bool IsNull() const { return m_pReg == nullptr; }
     // True while the object lives.

@@ -7,12 +7,17 @@
 
 #include "app/Game.h"
 #include "database/SystemSwitches.h"
-#include "play/GameScene.h"
+#include "play/ScrollAxis.h"
+#include "play/objects/BlockMap.h"
+#include "play/objects/ObjScene.h"
 #include "play/rules/Motion.h"
 #include "records/CharaSettings.h"
 #include "records/StageSettings.h"
 
 namespace {
+
+// How long an item's graphic shows over the player when it changes its graphic.
+constexpr i32 kGraphicNoticeFrames = 30;
 
 i32 PlayerStage(eStage s) { return static_cast<i32>(StageSettings::Get(g_Stage, s)); }
 
@@ -109,7 +114,6 @@ void cPlayer::InitForStage(u32 id, const cEdChara& def, i32 cellX, i32 cellY) {
 
 void cPlayer::ChangeFlyMode(i32 mode, i32 rescale, i32 savePos, i32 restoreLater) {
     const i32 old = FlyMode();
-    m_nFlyModeSetting = mode;
     SetFlyMode(mode);
     if (savePos) {
         m_bSavedBox = 1;
@@ -190,19 +194,23 @@ void cPlayer::ChangeGraphic(i32 kind, i32 number, i32 pattern) {
 // ---- Camera follow ----
 
 i32 cPlayer::OnMovedX() {
-    cGameScene* s = m_pScene;
-    if (s && !s->m_ScrollX.m_bAuto) {
-        s->m_ScrollX.m_dPos = m_dX - (320 - m_nBoxW / 2);
-        s->m_ScrollX.Clamp();
+    if (m_pScene) {
+        cScrollAxis& axis = ObjScene::ScrollX(*m_pScene);
+        if (!axis.m_bAuto) {
+            axis.m_dPos = m_dX - (320 - m_nBoxW / 2);
+            axis.Clamp();
+        }
     }
     return ClampX(IsFlying() ? 0 : 1);
 }
 
 i32 cPlayer::OnMovedY() {
-    cGameScene* s = m_pScene;
-    if (s && !s->m_ScrollY.m_bAuto) {
-        s->m_ScrollY.m_dPos = m_dY - (240 - m_nBoxH / 2);
-        s->m_ScrollY.Clamp();
+    if (m_pScene) {
+        cScrollAxis& axis = ObjScene::ScrollY(*m_pScene);
+        if (!axis.m_bAuto) {
+            axis.m_dPos = m_dY - (240 - m_nBoxH / 2);
+            axis.Clamp();
+        }
     }
     return ClampY(IsFlying() ? 0 : 1);
 }
@@ -212,13 +220,12 @@ i32 cPlayer::OnMovedY() {
 i32 cPlayer::Update(i32 arg) {
     cGameScene* s = m_pScene;
     if (s) {
-        s->SetFlowObj(this);
-        s->m_bDeathCheck = 0;
+        ObjScene::BeginCharaUpdate(*s, *this);
     }
     const bool fly = IsFlying();
     if (s && (SysSwitch(SW_AUTOSCROLL_ADD) || m_bScrollSync)) {
-        m_dSpeedX = fly ? PlayerAutoSpeed(s->m_ScrollX) : 0.0;
-        if (fly) m_dSpeedY = PlayerAutoSpeed(s->m_ScrollY);
+        m_dSpeedX = fly ? PlayerAutoSpeed(ObjScene::ScrollX(*s)) : 0.0;
+        if (fly) m_dSpeedY = PlayerAutoSpeed(ObjScene::ScrollY(*s));
     } else {
         m_dSpeedX = 0;
         if (fly) m_dSpeedY = 0;
@@ -286,7 +293,7 @@ void cPlayer::Jump(cCmdRun& run) {
     if (IsFlying() || m_bJumpedThisStep) return;
     cGameScene* s = m_pScene;
     const i32 kind = Param(run, 0);
-    const cFlowRun* flowRun = s ? s->FlowRun() : nullptr;
+    const cFlowRun* flowRun = s ? ObjScene::FlowRun(*s) : nullptr;
     const bool held = kind == 0 || (flowRun && JumpKeyHeld(*flowRun));
     const double u = SpeedUnit();
     if (kind == 2) {
@@ -310,7 +317,7 @@ void cPlayer::Jump(cCmdRun& run) {
                 run.m_bStarted = 1;
                 m_dSpeedY = run.m_dJumpSpeed;
                 PlayUserSound(run);
-            } else if (s && s->m_nStepIndex >= static_cast<i32>(u)) {
+            } else if (s && ObjScene::StepIndex(*s) >= static_cast<i32>(u)) {
                 // Off a block character only in the frame's last step, a little higher.
                 m_nJumpFlags |= JUMP_RISING;
                 run.m_bStarted = 1;

@@ -74,11 +74,9 @@ public:
     u32 m_bJumpedThisStep = 0;
     i32 m_nStepCount = 0;
     i32 m_nLastDir = 0;        // facing at the last step
-    i32 m_nFlyModeSetting = 0;
     cVector<u32> m_vTouching;  // ids of the items it touches (repeatable pick-up)
     i32 m_nBlockItemWait = 0;  // steps before a block gives its item again
     i32 m_nPrevFloorCell = -1; // the block last stood on, as it was at the last step
-    i32 m_nSqueezed = 0;       // 2: a summoned block closed on it
     u32 m_bDirLock = 0;        // the commands hold its direction keys
     u32 m_bButtonLock = 0;     // the commands hold its buttons
     cVector<RECTDISPLAY> m_vRectDisplay;

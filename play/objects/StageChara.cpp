@@ -5,7 +5,10 @@
 
 #include "app/Game.h"
 #include "database/SystemSwitches.h"
-#include "play/GameScene.h"
+#include "play/ScrollAxis.h"
+#include "play/objects/BlockMap.h"
+#include "play/objects/ObjScene.h"
+#include "play/objects/Player.h"
 #include "play/rules/Motion.h"
 #include "records/CharaSettings.h"
 #include "records/StageSettings.h"
@@ -21,7 +24,7 @@ double AutoSpeed(const cScrollAxis& a) { return a.m_bAuto ? a.m_dSpeed : 0.0; }
 } // namespace
 
 double ActivityMargin(cGameScene& scene) {
-    const cPlayer* p = scene.Player0();
+    const cPlayer* p = ObjScene::Player0(scene);
     return p ? std::max<i32>(p->m_nSight, 0) * 16.0 : 0.0;
 }
 
@@ -112,14 +115,14 @@ void cStageChara::UpdateBoxesX() {
     const i32 x = Trunc32(m_dX);
     m_rcBody.UpdateX(x);
     m_rcDamage.UpdateX(x);
-    if (m_pScene) m_pScene->WalkedChanged(*this);
+    if (m_pScene) ObjScene::WalkedChanged(*m_pScene, *this);
 }
 
 void cStageChara::UpdateBoxesY() {
     const i32 y = Trunc32(m_dY);
     m_rcBody.UpdateY(y);
     m_rcDamage.UpdateY(y);
-    if (m_pScene) m_pScene->WalkedChanged(*this);
+    if (m_pScene) ObjScene::WalkedChanged(*m_pScene, *this);
 }
 
 // ---- Activity ----
@@ -129,9 +132,15 @@ i32 cStageChara::IsInActivityRange(std::vector<u32>& groupMarks) {
 }
 
 i32 cStageChara::IsInActivityRange(std::vector<u32>& groupMarks, double margin) {
+    if (!m_pScene) {
+        m_bInRange = 0;
+        return 0;
+    }
+    return IsInActivityRange(groupMarks, margin, ObjScene::ScrollX(*m_pScene).m_dPos, ObjScene::ScrollY(*m_pScene).m_dPos);
+}
+
+i32 cStageChara::IsInActivityRange(std::vector<u32>& groupMarks, double margin, double sx, double sy) {
     m_bInRange = 0;
-    if (!m_pScene) return 0;
-    const double sx = m_pScene->m_ScrollX.m_dPos, sy = m_pScene->m_ScrollY.m_dPos;
     const bool inX = m_bIgnoreRangeX || (m_dRight >= sx - margin && m_dX <= sx + 640 + margin);
     const bool inY = m_bIgnoreRangeY || (m_dBottom >= sy - margin && m_dY <= sy + 480 + margin);
     if (!inX || !inY) return 0;
@@ -198,15 +207,14 @@ i32 cStageChara::StepY() {
 i32 cStageChara::Update(i32 arg) {
     cGameScene* s = m_pScene;
     if (s) {
-        s->SetFlowObj(this);
-        s->m_bDeathCheck = 0;
+        ObjScene::BeginCharaUpdate(*s, *this);
     }
     if (!s || SysSwitch(SW_NO_SCROLL_FOLLOW) || !m_bScrollSync) {
         m_dSpeedX = 0;
         if (IsFlying()) m_dSpeedY = 0;
     } else {
-        m_dSpeedX = AutoSpeed(s->m_ScrollX);
-        if (IsFlying()) m_dSpeedY = AutoSpeed(s->m_ScrollY);
+        m_dSpeedX = AutoSpeed(ObjScene::ScrollX(*s));
+        if (IsFlying()) m_dSpeedY = AutoSpeed(ObjScene::ScrollY(*s));
     }
     m_bMovedByCmd = 0;
     m_bHeldByCmd = 0;

@@ -52,9 +52,10 @@ public:
     void SetCell(i32 cellX, i32 cellY);
     // In the view widened by the activity margin (ActivityMargin of its scene), on the axes its
     // range mode watches: the in-range flag, and the group's mark for a grouped character.
-    // A walk over many characters takes the margin once.
+    // A walk over many characters takes the margin, and the view's position, once.
     i32 IsInActivityRange(std::vector<u32>& groupMarks);
     i32 IsInActivityRange(std::vector<u32>& groupMarks, double margin);
+    i32 IsInActivityRange(std::vector<u32>& groupMarks, double margin, double viewX, double viewY);
     // Whether it acts this step (in range, its group marked, or kept awake); sets the active flag.
     i32 WakeUp(const std::vector<u32>& groupMarks);
     // Its box overlaps the given one (touching counts).

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "play/GameScene.h"
 #include "records/StageSettings.h"
 
 PLAYBOUNDS InnerBounds(const cGameScene& scene) {

@@ -16,8 +16,20 @@
 #include <vector>
 
 #include "platform/graphics/Graphics.h"
-#include "play/GameScene.h"
 #include "records/Stage.h"
+
+class cChara;
+class cGameScene;
+class cObj;
+class cPlayer;
+
+// Areas that objects may move in (world pixels, right and bottom exclusive), by clamp mode.
+struct PLAYBOUNDS {
+    i32 left = 0;
+    i32 top = 0;
+    i32 right = 0;
+    i32 bottom = 0;
+};
 
 // The areas of the clamp modes, in world pixels (right and bottom exclusive).
 PLAYBOUNDS InnerBounds(const cGameScene& scene);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "database/SystemSwitches.h"
+#include "play/GameScene.h"
 #include "play/rules/Motion.h"
 #include "records/StageSettings.h"
 

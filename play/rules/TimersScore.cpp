@@ -84,7 +84,9 @@ void cGameScene::StepStartChara(cStageChara& c, i32 index, bool copy, bool wakeH
     if (CharaIsShown(c)) {
         c.m_bPresent = 1;
         c.m_bOnScreen = static_cast<u32>(c.IsOnScreen());
-        c.IsInActivityRange(m_vGroupMark, margin);
+        // The scene's own characters take its view as read here; any other asks its own scene.
+        if (c.m_pScene == this) c.IsInActivityRange(m_vGroupMark, margin, m_ScrollX.m_dPos, m_ScrollY.m_dPos);
+        else c.IsInActivityRange(m_vGroupMark, margin);
     } else {
         c.m_bPresent = c.m_bOnScreen = 0;
         c.m_bInRange = 0;
@@ -157,139 +159,177 @@ bool cGameScene::SleepCurrent() {
     return true;
 }
 
-void cGameScene::ResetFrameFlags() {
-    if (cPlayer* p = Player0()) {
-        p->m_bPresent = 1;
-        p->m_bOnScreen = 1;
-        p->m_bFlag3 = 1;
-    }
-    std::fill(m_vGroupMark.begin(), m_vGroupMark.end(), 0u);
-    // Decision: a block's appearance conditions are evaluated here, once per step, for the
-    // drawing too: a draw (a frozen one above all) evaluates nothing, so it can neither draw a
-    // random number nor latch a condition.
-    for (i32 cell : m_vBlockMap.CondCells())
-        if (BLOCKCELL* b = m_vBlockMap.Find(cell)) b->bShownNow = BlockIsShown(*this, cell) ? 1 : 0;
-    // The range test runs for every present character first, so that a group is marked before
-    // any of its members asks whether it wakes. This is the one walk of a step that answers for
-    // every character (reading all but the sleepers it may pass over, see StepWork::sleep): it
-    // notes what the step's later walks have to do. A character outside a group
-    // wakes in it too while no character has appearance conditions: nothing else of the walk
-    // reads what waking changes (an appearance condition may: another's place on the screen).
-    StepWork& w = m_StepWork;
-    w.life.clear();
-    w.timers.clear();
-    w.acting.clear();
-    w.actingBlock.clear();
-    w.wake.clear();
-    // The copy of the sides and boxes is made again only when characters have joined or left
-    // the list since it was made; otherwise its entries are as their characters are.
-    const u32 version = m_lstChara.Version();
-    const bool copy = w.nWalkedOf != version;
-    if (copy) {
-        w.walked.clear();
-        w.bSidesKept = 0;
-        ++w.nStamp;
-    }
-    w.nSweeps = m_lstChara.Sweeps();
-    const bool wakeHere = !m_bCharaConds;
-    // The player's sight does not change in the walk (it runs no flows).
-    const double margin = ActivityMargin(*this);
-    w.nSkipped = 0;
-    const double sx = m_ScrollX.m_dPos, sy = m_ScrollY.m_dPos;
-    const double left = sx - margin, right = sx + 640 + margin, top = sy - margin, bottom = sy + 480 + margin;
+// The start of a play step in its parts, in the order ResetFrameFlags takes them. A part of the
+// scene (declared in it, defined only here): it keeps the scene's step lists.
+struct cGameScene::StepStart {
     // The range test and the screen test of a box (as the character's own tests make them): a
     // box that holds others is seen whenever one of them is.
-    auto seen = [&](double x, double r, double y, double b, bool ignoreX, bool ignoreY) {
-        const bool inX = ignoreX || (r >= left && x <= right);
-        const bool inY = ignoreY || (b >= top && y <= bottom);
-        const bool onScreen = r >= sx && x <= sx + 640 && b >= sy && y <= sy + 480;
-        return (inX && inY) || onScreen;
+    struct View {
+        double sx, sy, left, right, top, bottom;
+        View(const cGameScene& s, double margin)
+            : sx(s.m_ScrollX.m_dPos), sy(s.m_ScrollY.m_dPos), left(sx - margin), right(sx + 640 + margin),
+              top(sy - margin), bottom(sy + 480 + margin) {}
+        bool Seen(double x, double r, double y, double b, bool ignoreX, bool ignoreY) const {
+            const bool inX = ignoreX || (r >= left && x <= right);
+            const bool inY = ignoreY || (b >= top && y <= bottom);
+            const bool onScreen = r >= sx && x <= sx + 640 && b >= sy && y <= sy + 480;
+            return (inX && inY) || onScreen;
+        }
     };
-    std::vector<u32>& reached = m_Registry.ReachedSlots();
-    const i32 n = m_lstChara.Size();
-    constexpr i32 kRun = StepWork::kRun;
-    if (!copy && wakeHere && SleepCurrent()) {
-        // The list is as the last walk left it: its sleepers that nothing has reached and that
-        // the view still misses are passed over, unread.
-        reached.clear();
-        cObjList<cStageChara>::WalkScope scope(m_lstChara);
+
+    // The player is present and on screen, with its per-step hit mark; the activation groups are
+    // cleared; the blocks' appearance conditions are evaluated.
+    static void PlayerAndBlocks(cGameScene& s) {
+        if (cPlayer* p = s.Player0()) {
+            p->m_bPresent = 1;
+            p->m_bOnScreen = 1;
+            p->m_bFlag3 = 1;
+        }
+        std::fill(s.m_vGroupMark.begin(), s.m_vGroupMark.end(), 0u);
+        // Decision: a block's appearance conditions are evaluated here, once per step, for the
+        // drawing too: a draw (a frozen one above all) evaluates nothing, so it can neither draw a
+        // random number nor latch a condition.
+        for (i32 cell : s.m_vBlockMap.CondCells())
+            if (BLOCKCELL* b = s.m_vBlockMap.Find(cell)) b->bShownNow = BlockIsShown(s, cell) ? 1 : 0;
+    }
+
+    // The stage characters. The range test runs for every present character first, so that a
+    // group is marked before any of its members asks whether it wakes. This is the one walk of a
+    // step that answers for every character (reading all but the sleepers it may pass over, see
+    // StepWork::sleep): it notes what the step's later walks have to do. A character outside a
+    // group wakes in it too while no character has appearance conditions: nothing else of the walk
+    // reads what waking changes (an appearance condition may: another's place on the screen).
+    static void Charas(cGameScene& s) {
+        StepWork& w = s.m_StepWork;
+        w.life.clear();
+        w.timers.clear();
+        w.acting.clear();
+        w.actingBlock.clear();
+        w.wake.clear();
+        // The copy of the sides and boxes is made again only when characters have joined or left
+        // the list since it was made; otherwise its entries are as their characters are.
+        const u32 version = s.m_lstChara.Version();
+        const bool copy = w.nWalkedOf != version;
+        if (copy) {
+            w.walked.clear();
+            w.bSidesKept = 0;
+            ++w.nStamp;
+        }
+        w.nSweeps = s.m_lstChara.Sweeps();
+        const bool wakeHere = !s.m_bCharaConds;
+        // The player's sight does not change in the walk (it runs no flows).
+        const double margin = ActivityMargin(s);
+        w.nSkipped = 0;
+        if (!copy && wakeHere && s.SleepCurrent()) PassSleepers(s, View(s, margin), margin);
+        else WalkAll(s, copy, wakeHere, margin);
+        w.nSize = s.m_lstChara.Size();
+        w.nWalkedOf = s.m_lstChara.Version() == version ? version : ~0u;
+        for (cStageChara* c : w.wake) {
+            if (c->IsRemoved()) continue;
+            c->m_bActive = c->m_bPresent ? static_cast<u32>(c->WakeUp(s.m_vGroupMark) != 0) : 0;
+            if (!wakeHere && c->m_bActive && c->m_bInRange) {
+                w.acting.push_back(c);
+                if (c->m_bBlockChara) w.actingBlock.push_back(c);
+            }
+        }
+    }
+
+    // The list is as the last walk left it (and every character wakes in the walk): its sleepers
+    // that nothing has reached and that the view still misses are passed over, unread.
+    static void PassSleepers(cGameScene& s, const View& view, double margin) {
+        StepWork& w = s.m_StepWork;
+        constexpr i32 kRun = StepWork::kRun;
+        constexpr bool wakeHere = true;
+        s.m_Registry.ReachedSlots().clear();
+        const i32 n = s.m_lstChara.Size();
+        cObjList<cStageChara>::WalkScope scope(s.m_lstChara);
         for (std::size_t k = 0; k < w.runs.size(); ++k) {
             const StepWork::Run& run = w.runs[k];
             const i32 from = static_cast<i32>(k) * kRun, to = std::min(n, from + kRun);
             bool taken = false;
             auto take = [&](i32 i) {
-                if (cStageChara* c = m_lstChara.Live(i)) {
-                    StepStartChara(*c, i, false, wakeHere, margin);
+                if (cStageChara* c = s.m_lstChara.Live(i)) {
+                    s.StepStartChara(*c, i, false, wakeHere, margin);
                     taken = true;
                 }
             };
-            if (!w.reachedRuns[k] && !(run.asleep && seen(run.x, run.right, run.y, run.bottom, run.ignoreX, run.ignoreY))) {
+            if (!w.reachedRuns[k] && !(run.asleep && view.Seen(run.x, run.right, run.y, run.bottom, run.ignoreX, run.ignoreY))) {
                 const u64 all = to - from == kRun ? ~u64{0} : (u64{1} << (to - from)) - 1;
                 w.nSkipped += static_cast<u32>(std::popcount(run.asleep & all));
                 for (u64 awake = ~run.asleep & all; awake; awake &= awake - 1) take(from + std::countr_zero(awake));
             } else {
                 for (i32 i = from; i < to; ++i) {
                     const StepWork::Sleep& e = w.sleep[static_cast<std::size_t>(i)];
-                    if (e.asleep && !m_Registry.Reached(e.slot) && !seen(e.x, e.right, e.y, e.bottom, e.ignoreX, e.ignoreY)) {
+                    if (e.asleep && !s.m_Registry.Reached(e.slot) && !view.Seen(e.x, e.right, e.y, e.bottom, e.ignoreX, e.ignoreY)) {
                         ++w.nSkipped;
                         continue;
                     }
                     take(i);
                 }
             }
-            if (taken) MakeSleepRun(k);
+            if (taken) s.MakeSleepRun(k);
         }
-        for (i32 i = n; i < m_lstChara.Size(); ++i)
-            if (cStageChara* c = m_lstChara.Live(i)) StepStartChara(*c, i, false, wakeHere, margin);
-        if (m_lstChara.Size() != n) w.sleep.clear();
-    } else {
-        reached.clear();
+        for (i32 i = n; i < s.m_lstChara.Size(); ++i)
+            if (cStageChara* c = s.m_lstChara.Live(i)) s.StepStartChara(*c, i, false, wakeHere, margin);
+        if (s.m_lstChara.Size() != n) w.sleep.clear();
+    }
+
+    // Every character is read, and the sleep entries and runs are made again from what it finds.
+    static void WalkAll(cGameScene& s, bool copy, bool wakeHere, double margin) {
+        StepWork& w = s.m_StepWork;
+        constexpr i32 kRun = StepWork::kRun;
+        s.m_Registry.ReachedSlots().clear();
+        const i32 n = s.m_lstChara.Size();
         w.sleep.assign(static_cast<std::size_t>(n), StepWork::Sleep{});
-        cObjList<cStageChara>::WalkScope scope(m_lstChara);
-        for (i32 i = 0; i < m_lstChara.Size(); ++i) {
-            if (const cStageChara* ahead = m_lstChara.Peek(i + cObjList<cStageChara>::kAhead)) PrefetchRanged(*ahead);
-            if (cStageChara* c = m_lstChara.Live(i)) StepStartChara(*c, i, copy, wakeHere, margin);
+        cObjList<cStageChara>::WalkScope scope(s.m_lstChara);
+        for (i32 i = 0; i < s.m_lstChara.Size(); ++i) {
+            if (const cStageChara* ahead = s.m_lstChara.Peek(i + cObjList<cStageChara>::kAhead)) PrefetchRanged(*ahead);
+            if (cStageChara* c = s.m_lstChara.Live(i)) s.StepStartChara(*c, i, copy, wakeHere, margin);
         }
         // Characters added meanwhile have no entry: the next walk is a whole one.
-        if (m_lstChara.Size() != n) {
+        if (s.m_lstChara.Size() != n) {
             w.sleep.clear();
-        } else {
-            w.slotIndex.assign(static_cast<std::size_t>(m_Registry.SlotCount()), -1);
-            for (i32 i = 0; i < n; ++i)
-                if (const cStageChara* c = m_lstChara.Live(i))
-                    if (const u32 slot = cObjRegistry::SlotOf(*c); slot < w.slotIndex.size()) w.slotIndex[slot] = i;
-            w.runs.resize(static_cast<std::size_t>((n + kRun - 1) / kRun));
-            for (std::size_t k = 0; k < w.runs.size(); ++k) MakeSleepRun(k);
-        }
-    }
-    w.nSize = m_lstChara.Size();
-    w.nWalkedOf = m_lstChara.Version() == version ? version : ~0u;
-    for (cStageChara* c : w.wake) {
-        if (c->IsRemoved()) continue;
-        c->m_bActive = c->m_bPresent ? static_cast<u32>(c->WakeUp(m_vGroupMark) != 0) : 0;
-        if (!wakeHere && c->m_bActive && c->m_bInRange) {
-            w.acting.push_back(c);
-            if (c->m_bBlockChara) w.actingBlock.push_back(c);
-        }
-    }
-    ForEachItem([&](cItem& it) {
-        it.m_bPresent = ItemIsShown(it) ? 1 : 0;
-        it.m_bOnScreen = it.m_bPresent ? static_cast<u32>(it.IsOnScreen()) : 0;
-    });
-    // The shots of this scene are tested against the view as it is now, read once.
-    const double vx = m_ScrollX.m_dPos, vy = m_ScrollY.m_dPos;
-    auto onScreen = [&](cShot& s) {
-        s.m_bPresent = 1;
-        if (s.m_pScene != this) {
-            s.m_bOnScreen = static_cast<u32>(s.IsOnScreen());
             return;
         }
-        s.m_bOnScreen = s.m_dRight >= vx && s.m_dX <= vx + 640 && s.m_dBottom >= vy && s.m_dY <= vy + 480 ? 1 : 0;
-    };
-    // The frame's first step finds the shots as the last frame's drawing left them, maybe far
-    // from the processor: it asks for them ahead of the walk.
-    if (m_nStepIndex <= 1) m_lstShot.WalkAhead(onScreen, PrefetchShot);
-    else ForEachShot(onScreen);
+        w.slotIndex.assign(static_cast<std::size_t>(s.m_Registry.SlotCount()), -1);
+        for (i32 i = 0; i < n; ++i)
+            if (const cStageChara* c = s.m_lstChara.Live(i))
+                if (const u32 slot = cObjRegistry::SlotOf(*c); slot < w.slotIndex.size()) w.slotIndex[slot] = i;
+        w.runs.resize(static_cast<std::size_t>((n + kRun - 1) / kRun));
+        for (std::size_t k = 0; k < w.runs.size(); ++k) s.MakeSleepRun(k);
+    }
+
+    // Items: present while their appearance conditions hold, on screen only when present.
+    static void Items(cGameScene& s) {
+        s.ForEachItem([&](cItem& it) {
+            it.m_bPresent = s.ItemIsShown(it) ? 1 : 0;
+            it.m_bOnScreen = it.m_bPresent ? static_cast<u32>(it.IsOnScreen()) : 0;
+        });
+    }
+
+    // Shots: present, on screen as the view is now (read once for the shots of this scene).
+    static void Shots(cGameScene& s) {
+        const double vx = s.m_ScrollX.m_dPos, vy = s.m_ScrollY.m_dPos;
+        auto onScreen = [&](cShot& shot) {
+            shot.m_bPresent = 1;
+            if (shot.m_pScene != &s) {
+                shot.m_bOnScreen = static_cast<u32>(shot.IsOnScreen());
+                return;
+            }
+            shot.m_bOnScreen = shot.m_dRight >= vx && shot.m_dX <= vx + 640 && shot.m_dBottom >= vy && shot.m_dY <= vy + 480 ? 1 : 0;
+        };
+        // The frame's first step finds the shots as the last frame's drawing left them, maybe far
+        // from the processor: it asks for them ahead of the walk.
+        if (s.m_nStepIndex <= 1) s.m_lstShot.WalkAhead(onScreen, PrefetchShot);
+        else s.ForEachShot(onScreen);
+    }
+};
+
+void cGameScene::ResetFrameFlags() {
+    StepStart::PlayerAndBlocks(*this);
+    StepStart::Charas(*this);
+    StepStart::Items(*this);
+    StepStart::Shots(*this);
 }
 
 i32 cGameScene::PauseKeyProbe() {

@@ -16,6 +16,12 @@
 #include "play/shots/ShotFire.h"
 #include "records/StageSettings.h"
 
+// A handle's shot: the shots answer it, so that the handles know no class of their own kind.
+cShot* cObjHandle::Shot() const {
+    cObj* o = Get();
+    return o ? o->AsShot() : nullptr;
+}
+
 i32 cShot::Steps() { return std::max(1, Trunc32(SpeedUnit())); }
 
 SHOTSTEP SHOTSTEP::Of(const cGameScene* scene) {
@@ -130,7 +136,6 @@ void cShot::Init(u8 cmdKind, cChara& shooter, const cEdShot& def, const SHOTSPEC
     cObj::Init(0, static_cast<u32>(m_bIsShot), static_cast<u32>(Def(eShot::AimMode)), 0,
                static_cast<u32>(Def(eShot::Picture)), nullptr, 0, 0, 0, w, h, w, h, shooter.m_nDir, FLY_THROUGH,
                spec.nIndex);
-    m_nOwnerId = static_cast<i32>(shooter.m_nId);
     m_Owner = &shooter;
     m_nIndex = spec.nIndex;
 

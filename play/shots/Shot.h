@@ -164,7 +164,6 @@ public:
     i32 m_bAimDone = 0;
     double m_dWavePhase = 0.0;
     double m_dWaveDir[2] = {};
-    i32 m_nOwnerId = 0;        // the firing character's id
     cObjHandle m_AimTarget;    // what it aims at (modes 3 and 6), or none
     cObjHandle m_Owner;        // the firing character, or none
     i32 m_bOwnerReport = 0;

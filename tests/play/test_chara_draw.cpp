@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "app/SceneDraw.h"
+#include "play/ObjGraphic.h"
 #include "play/effects/CharaDraw.h"
 #include "records/CharaSettings.h"
 #include "tests/play/EffectTestUtil.h"
@@ -261,17 +262,17 @@ TEST_P(CharaDraw, AnItemShowsItsMarkChipAtItsSize) {
     it.m_Def.bShowMark = 1;
     it.m_Def.wMark = 17; // column 1, row 2 of the sheet
     it.m_rcScreen = SCREENRECT{10, 20, 41, 51};
-    it.Draw(&target, 1);
+    DrawItem(S(), it, &target);
     EXPECT_EQ(PixelAt(&target, 12, 22), PixelAt(&chip, 34, 66));
     // Magnified twice: stretched over its 64 x 64 graphic; not shown without the flag.
     it.m_nScale = 2;
     it.m_nGfxW = it.m_nGfxH = 64;
     it.m_nGfxW0 = it.m_nGfxH0 = 32;
     it.m_rcScreen = SCREENRECT{100, 100, 163, 163};
-    it.Draw(&target, 1);
+    DrawItem(S(), it, &target);
     EXPECT_EQ(PixelAt(&target, 160, 160), PixelAt(&chip, 62, 94));
     it.m_Def.bShowMark = 0;
     it.m_rcScreen = SCREENRECT{10, 120, 41, 151};
-    it.Draw(&target, 1);
+    DrawItem(S(), it, &target);
     EXPECT_NE(PixelAt(&target, 12, 122), PixelAt(&chip, 34, 66));
 }

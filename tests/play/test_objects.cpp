@@ -122,3 +122,51 @@ TEST(Objects, CopiesAndTheCarriedItem) {
     cPlayer p;
     EXPECT_EQ(p.GetItem(), nullptr);
 }
+
+// An object takes what it is handed and asks nothing of a scene it does not have: the activity
+// range of the view it is given (a character of no scene is in no range), an item's frame of the
+// play's frame count, its look of its own definition.
+TEST(Objects, WithoutASceneTheyTakeWhatTheyAreGiven) {
+    cStageChara c = MakeObj<cStageChara>(); // box 1000..1023 x 600..627
+    c.UpdateEdgesX();
+    c.UpdateEdgesY();
+    c.m_bGroup = 1;
+    c.m_nGroup = 2;
+    std::vector<u32> marks(4, 0);
+    EXPECT_EQ(c.IsInActivityRange(marks), 0);
+    EXPECT_EQ(c.m_bInRange, 0u);
+    EXPECT_EQ(marks, std::vector<u32>(4, 0));
+    auto range = [&](double margin, double sx, double sy) {
+        std::fill(marks.begin(), marks.end(), 0u);
+        const i32 r = c.IsInActivityRange(marks, margin, sx, sy);
+        EXPECT_EQ(c.m_bInRange, static_cast<u32>(r));
+        EXPECT_EQ(marks[2], static_cast<u32>(r));
+        return r;
+    };
+    EXPECT_EQ(range(0, 360, 120), 1);   // the view's right and bottom edges just reach it
+    EXPECT_EQ(range(0, 359, 120), 0);
+    EXPECT_EQ(range(0, 360, 119), 0);
+    EXPECT_EQ(range(1, 359, 119), 1);   // the margin widens the view on every side
+    EXPECT_EQ(range(0, 1024, 120), 0);  // past its right edge
+    EXPECT_EQ(range(0, 1023, 627), 1);
+    c.m_bIgnoreRangeX = 1;
+    EXPECT_EQ(range(0, -5000, 120), 1); // the range ignores an axis its mode does not watch
+    EXPECT_EQ(range(0, -5000, 628), 0);
+
+    cItem it;
+    it.m_Def.wPicture = 3;
+    it.m_Def.byGroup5 = 0;
+    std::string frames;
+    for (u32 n = 0; n < 7; ++n) frames += static_cast<char>('0' + it.AnimFrame(n));
+    EXPECT_EQ(frames, "0000000"); // speed 0: no animation
+    it.m_Def.byGroup5 = 3;
+    frames.clear();
+    for (u32 n = 0; n < 7; ++n) frames += static_cast<char>('0' + it.AnimFrame(n));
+    EXPECT_EQ(frames, "0001110");
+    EXPECT_TRUE(it.IsShown());
+    it.m_Def.bHidden = 1;
+    EXPECT_FALSE(it.IsShown());
+    it.m_Def.bHidden = 0;
+    it.m_Def.wPicture = 0;
+    EXPECT_FALSE(it.IsShown());
+}

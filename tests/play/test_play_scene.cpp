@@ -347,3 +347,44 @@ TEST(PlayScene, RichStagePlaysRandomInput) {
     EXPECT_EQ(play.Report().find("err V["), std::string::npos) << play.Report();
     EXPECT_EQ(play.CloseRequests(), 0u);
 }
+
+// The menu after a miss is the system's text menu of message texts 23 and 24: laid out by the
+// same measure as the front end's menus, with the blank cursor column, drawn each frame the menu
+// shows; down and decide take the second entry, back to the map.
+TEST(PlayScene, MissMenuIsTheSystemsTextMenu) {
+    WindowRecorder window;
+    playtest::PlayFixture play(StageWith({{eStage::TimeLimitOn, 1}, {eStage::TimeLimit, 1}}));
+    g_PlayRecord.nStartLives = 3;
+    g_Game.g_nPlayKind = 0;
+    g_SystemData.bMissMenu = 1;
+    g_SystemData.vMessage[23] = "\x82\xe0\x82\xa4\x88\xea\x93\x78"; // もう一度 (4 characters)
+    g_SystemData.vMessage[24] = "map";
+    struct BOX {
+        int x, y, w, h;
+        std::string text;
+    };
+    std::vector<BOX> boxes;
+    SetTextBoxDrawer([&](void*, int x, int y, int w, int h, const std::string& t) { boxes.push_back({x, y, w, h, t}); });
+    cGameScene& s = play.Scene();
+    for (int f = 0; f < 400 && s.m_nState != 5; ++f) play.Step();
+    ASSERT_EQ(s.m_nState, 5);
+    boxes.clear();
+    play.Step();
+    play.Step();
+    // Four characters and the cursor column, centred on 320; two rows of 16 at the menus' top.
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const BOX& b : boxes) {
+        EXPECT_EQ(b.x, 320 - 5 * 16 / 2);
+        EXPECT_EQ(b.y, 272);
+        EXPECT_EQ(b.w, 5 * 16);
+        EXPECT_EQ(b.h, 2 * 16);
+        EXPECT_EQ(b.text, " " + g_SystemData.Message(23) + "\n map\n");
+    }
+    play.Step(playtest::DOWN);
+    EXPECT_EQ(s.m_nState, 5);
+    play.Step(0, playtest::DECIDE);
+    EXPECT_EQ(s.m_nState, 7);
+    EXPECT_EQ(playrec::BackToMapFlag(g_PlayRecord), 1u);
+    SetTextBoxDrawer(nullptr);
+    g_SystemData.bMissMenu = 0;
+}
