@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "database/Text.h"
+#include "platform/system/AtomicFile.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"

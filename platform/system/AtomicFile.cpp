@@ -233,3 +233,8 @@ bool WriteFileAtomic(const fs::path& path, const std::string& bytes) {
     if (!flushed) ReportFlushFailure(ParentOf(path));
     return flushed;
 }
+
+bool MakeDirectory(const std::string& sjisPath) {
+    const FolderMade made = MakeWriteFolder(ResolvePath(sjisPath));
+    return made == FolderMade::Made || made == FolderMade::Existed;
+}

@@ -23,6 +23,9 @@ enum class FolderMade { Made, Existed, Link, Failed };
 // Makes one folder (its parent must exist) and flushes it into its parent: the saves written in
 // it later must not lose their folder to a power cut. A failed flush writes a report line.
 FolderMade MakeWriteFolder(const std::filesystem::path& folder);
+// The same for a folder named as the game's data names it (Shift-JIS, backslash-separated):
+// true when it exists afterwards as a folder the runtime writes into.
+bool MakeDirectory(const std::string& sjisPath);
 
 // Writes bytes to path (a file-system path); false, with the old file untouched, on any failure.
 // A folder flush that fails after the rename counts as a failure too (with a report line): the

@@ -11,7 +11,6 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/system/AtomicFile.h"
 #include "platform/system/Sjis.h"
 
 namespace fs = std::filesystem;
@@ -444,9 +443,4 @@ bool IsDirectory(const std::string& sjisPath) {
     if (sjisPath.empty()) return false;
     std::error_code ec;
     return fs::is_directory(ResolvePath(sjisPath), ec);
-}
-
-bool MakeDirectory(const std::string& sjisPath) {
-    const FolderMade made = MakeWriteFolder(ResolvePath(sjisPath));
-    return made == FolderMade::Made || made == FolderMade::Existed;
 }

@@ -36,9 +36,6 @@ std::filesystem::path ResolvePath(const std::string& sjisPath);
 FILE* OpenFile(const std::string& sjisPath, const char* mode);
 bool FileExists(const std::string& sjisPath);
 bool IsDirectory(const std::string& sjisPath);
-// Creates one folder (its parent must exist), never through a link in the game folder, and
-// flushes it into its parent; true when it exists afterwards as a folder the runtime writes into.
-bool MakeDirectory(const std::string& sjisPath);
 
 // How reading a whole file went. Unreadable: it exists but cannot be read (no permission, a
 // folder in its place, an input error); TooLarge: more bytes than the caller's limit.
