@@ -391,6 +391,149 @@ PIXEL_LOOP_CLONES void LensRun(u32* row, i64 at, int n, const i32* ox, const i32
         d = t;
     }
 }
+// The source a lens reads and its key test (without the test no pixel value matches).
+struct LensSource {
+    const u32* sp;
+    i64 scx, scy, sw, sh, pitch;
+    u32 km, kv;
+};
+
+// The columns of a row of |dy| that lie inside both the circle (|dx| <= e) and the target
+// (x0 .. x1): in0 .. in1 as offsets from the centre, lo .. hi as |dx| (hi < lo: none).
+struct LensChord {
+    i64 in0, in1, lo, hi;
+};
+[[gnu::always_inline]] inline LensChord LensChordOf(i64 r2, i64 ady, i64 x0, i64 x1) {
+    const i64 rest = r2 - ady * ady;
+    i64 e = static_cast<i64>(std::sqrt(static_cast<double>(rest)));
+    while (e * e > rest) --e;
+    while ((e + 1) * (e + 1) <= rest) ++e;
+    const i64 in0 = std::max(x0, -e), in1 = std::min(x1, e);
+    const i64 lo = in0 > in1 ? 0 : (in0 <= 0 && in1 >= 0) ? 0 : std::min(std::abs(in0), std::abs(in1));
+    const i64 hi = in0 > in1 ? -1 : std::max(std::abs(in0), std::abs(in1));
+    return {in0, in1, lo, hi};
+}
+
+// The roots of t = D² - (dx² + dy²) for |dx| = lo .. hi into st[|dx| - lo], two at a time
+// (the second of the last pair falls on the padding).
+[[gnu::always_inline]] inline void LensRoots(double* st, i64 lo, i64 hi, i64 ady, i64 D2) {
+    for (i64 adx = lo; adx <= hi; ++adx) st[static_cast<std::size_t>(adx - lo)] = static_cast<double>(D2 - (adx * adx + ady * ady));
+    for (i64 adx = lo; adx <= hi; adx += 2) {
+        double* at = st + (adx - lo);
+#if defined(__SSE2__)
+        _mm_storeu_pd(at, _mm_sqrt_pd(_mm_loadu_pd(at)));
+#else
+        at[0] = std::sqrt(at[0]);
+        at[1] = std::sqrt(at[1]);
+#endif
+    }
+}
+
+// The offset tables of a row of |dy|, index |dx| - lo, each with room for the last block of
+// four (LensOffsets): 32 bits where the offsets fit (narrow), else 64. Kept from call to call.
+struct LensTables {
+    std::vector<i64> ox, oy, oxUp, oyUp;
+    std::vector<i32> ox32, oy32, oxUp32, oyUp32;
+    std::vector<double> st;
+    void Size(std::size_t cols, bool narrow) {
+        st.resize(cols + 3);
+        if (narrow) {
+            ox32.resize(cols + 3);
+            oy32.resize(cols + 3);
+            oxUp32.resize(cols + 3);
+            oyUp32.resize(cols + 3);
+        } else {
+            ox.resize(cols + 3);
+            oy.resize(cols + 3);
+            oxUp.resize(cols + 3);
+            oyUp.resize(cols + 3);
+        }
+    }
+};
+
+// The source offsets of |dx| = lo .. hi in the row of |dy| from their roots: the quotients
+// dx * strength / √t and dy * strength / √t, or (dx, dy) where the root is 0, rounded down
+// (ox, oy) and up (oxUp, oyUp). The quotients are of non-negative values: rounded down by
+// truncation, up by one more where the quotient is not whole.
+[[gnu::always_inline]] inline void LensRowOffsets(LensTables& t, bool narrow, const LensChord& c, i64 ady, i64 k) {
+    double* const st = t.st.data();
+    const double fy = static_cast<double>(ady * k);
+    if (narrow) {
+        // Four at a time: the padding past hi takes roots of 1.
+        const std::size_t n = static_cast<std::size_t>(c.hi - c.lo + 1);
+        for (std::size_t i = n; i < (n + 3) / 4 * 4; ++i) st[i] = 1;
+        LensOffsets(static_cast<int>(n), st, static_cast<double>(c.lo), static_cast<double>(ady), static_cast<double>(k), fy,
+                    t.ox32.data(), t.oy32.data(), t.oxUp32.data(), t.oyUp32.data());
+        return;
+    }
+    i64* const tox = t.ox.data();
+    i64* const toy = t.oy.data();
+    i64* const toxUp = t.oxUp.data();
+    i64* const toyUp = t.oyUp.data();
+    for (i64 adx = c.lo; adx <= c.hi; ++adx) {
+        const std::size_t at = static_cast<std::size_t>(adx - c.lo);
+        const double root = st[at];
+        double qx = static_cast<double>(adx), qy = static_cast<double>(ady);
+        if (root != 0) {
+#if defined(__SSE2__)
+            // Both quotients by one division of a pair.
+            const __m128d q = _mm_div_pd(_mm_set_pd(fy, static_cast<double>(adx * k)), _mm_set1_pd(root));
+            qx = _mm_cvtsd_f64(q);
+            qy = _mm_cvtsd_f64(_mm_unpackhi_pd(q, q));
+#else
+            qx = static_cast<double>(adx * k) / root;
+            qy = fy / root;
+#endif
+        }
+        const i64 fx = static_cast<i64>(qx), fyv = static_cast<i64>(qy);
+        tox[at] = fx;
+        toy[at] = fyv;
+        toxUp[at] = fx + (static_cast<double>(fx) != qx);
+        toyUp[at] = fyv + (static_cast<double>(fyv) != qy);
+    }
+}
+
+// One target row of dy (row points at the centre's column) from the 32-bit tables, eight
+// columns at a time (LensRun): leftwards from mid (|dx| = -mid), rightwards from max(in0, 0).
+[[gnu::always_inline]] inline void LensRowNarrow(u32* row, const LensChord& c, i64 dy, bool clear, const LensSource& s,
+                                                  const LensTables& t) {
+    const i64 mid = std::min(c.in1, i64(-1));
+    const i32* ty = dy < 0 ? t.oyUp32.data() : t.oy32.data();
+    const u32 usx = static_cast<u32>(s.scx), usy = static_cast<u32>(s.scy), usw = static_cast<u32>(s.sw),
+              ush = static_cast<u32>(s.sh), up = static_cast<u32>(s.pitch);
+    const i32 sg = dy < 0 ? -1 : 1;
+    if (mid >= c.in0) {
+        const std::size_t t0 = static_cast<std::size_t>(-mid - c.lo);
+        const int n = static_cast<int>(mid - c.in0 + 1);
+        const i32* ox = t.oxUp32.data() + t0;
+        if (clear) LensRun<-1, true>(row, mid, n, ox, ty + t0, -1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv);
+        else LensRun<-1, false>(row, mid, n, ox, ty + t0, -1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv);
+    }
+    const i64 r0 = std::max(c.in0, i64(0));
+    if (c.in1 >= r0) {
+        const std::size_t t0 = static_cast<std::size_t>(r0 - c.lo);
+        const int n = static_cast<int>(c.in1 - r0 + 1);
+        const i32* ox = t.ox32.data() + t0;
+        if (clear) LensRun<1, true>(row, r0, n, ox, ty + t0, 1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv);
+        else LensRun<1, false>(row, r0, n, ox, ty + t0, 1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv);
+    }
+}
+
+// The same row from the 64-bit tables, a column at a time (LensSpan).
+[[gnu::always_inline]] inline void LensRowWide(u32* row, const LensChord& c, i64 dy, bool clear, const LensSource& s,
+                                                const LensTables& t) {
+    const i64 mid = std::min(c.in1, i64(-1)), r0 = std::max(c.in0, i64(0));
+    const i64 sgy = dy < 0 ? -1 : 1;
+    const i64* ty = dy < 0 ? t.oyUp.data() : t.oy.data();
+    const i64 *oxl = t.oxUp.data(), *oxr = t.ox.data();
+    if (clear) {
+        LensSpan<true>(row, c.in0, mid, -1, oxl, ty, c.lo, sgy, s.scx, s.scy, s.sp, s.sw, s.sh, s.pitch, s.km, s.kv);
+        LensSpan<true>(row, r0, c.in1, 1, oxr, ty, c.lo, sgy, s.scx, s.scy, s.sp, s.sw, s.sh, s.pitch, s.km, s.kv);
+    } else {
+        LensSpan<false>(row, c.in0, mid, -1, oxl, ty, c.lo, sgy, s.scx, s.scy, s.sp, s.sw, s.sh, s.pitch, s.km, s.kv);
+        LensSpan<false>(row, r0, c.in1, 1, oxr, ty, c.lo, sgy, s.scx, s.scy, s.sp, s.sw, s.sh, s.pitch, s.km, s.kv);
+    }
+}
 } // namespace
 
 i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx, i32 scy,
@@ -415,87 +558,21 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
     const i64 y0 = std::max<i64>(-r, -static_cast<i64>(cy)), y1 = std::min<i64>(r, lk.dst.nHeight - 1 - static_cast<i64>(cy));
     const i64 x0 = std::max<i64>(-r, -static_cast<i64>(cx)), x1 = std::min<i64>(r, lk.dst.nWidth - 1 - static_cast<i64>(cx));
     if (y0 > y1 || x0 > x1) return 1;
-    thread_local std::vector<i64> tox, toy, toxUp, toyUp;
-    thread_local std::vector<i32> tox32, toy32, toxUp32, toyUp32;
-    thread_local std::vector<double> st;
-    const std::size_t cols = static_cast<std::size_t>(x1 - x0 + 1);
-    // Room for the last block of four (LensOffsets).
-    st.resize(cols + 3);
-    const i64 ar0 = (y0 <= 0 && y1 >= 0) ? 0 : std::min(std::abs(y0), std::abs(y1));
-    const i64 ar1 = std::max(std::abs(y0), std::abs(y1));
-    const i64 sw = lk.src.nWidth, sh = lk.src.nHeight, pitch = lk.src.nPitch;
-    // Without the key test no pixel value matches (the value lies outside the mask).
-    const u32 km = skipKey ? isKey.mask : 0u, kv = skipKey ? isKey.value : 1u;
-    const u32* const sp = lk.src.lpPixels;
+    const LensSource s{lk.src.lpPixels, scx, scy, lk.src.nWidth, lk.src.nHeight, lk.src.nPitch,
+                       skipKey ? isKey.mask : 0u, skipKey ? isKey.value : 1u};
     // Offsets within 2^30 (at most r * k, or r where the root is 0) and the products below
     // 2^53, exact as doubles: the offsets go four at a time (LensOffsets), and with the
     // coordinates and the source within 32 bits the columns eight at a time (LensRun).
-    const bool narrow = r * std::max<i64>(k, 1) < (i64(1) << 30) && sw < (i64(1) << 30) && sh < (i64(1) << 30) &&
-                        sh * pitch < (i64(1) << 31);
-    if (narrow) {
-        tox32.resize(cols + 3);
-        toy32.resize(cols + 3);
-        toxUp32.resize(cols + 3);
-        toyUp32.resize(cols + 3);
-    } else {
-        tox.resize(cols + 3);
-        toy.resize(cols + 3);
-        toxUp.resize(cols + 3);
-        toyUp.resize(cols + 3);
-    }
+    const bool narrow = r * std::max<i64>(k, 1) < (i64(1) << 30) && s.sw < (i64(1) << 30) && s.sh < (i64(1) << 30) &&
+                        s.sh * s.pitch < (i64(1) << 31);
+    thread_local LensTables tables;
+    tables.Size(static_cast<std::size_t>(x1 - x0 + 1), narrow);
+    const i64 ar0 = (y0 <= 0 && y1 >= 0) ? 0 : std::min(std::abs(y0), std::abs(y1));
+    const i64 ar1 = std::max(std::abs(y0), std::abs(y1));
     for (i64 ady = ar0; ady <= ar1; ++ady) {
-        // Only the columns inside the circle take an offset: |dx| <= e.
-        const i64 rest = r2 - ady * ady;
-        i64 e = static_cast<i64>(std::sqrt(static_cast<double>(rest)));
-        while (e * e > rest) --e;
-        while ((e + 1) * (e + 1) <= rest) ++e;
-        const i64 in0 = std::max(x0, -e), in1 = std::min(x1, e);
-        // |dx| of the columns inside both the circle and the target: lo .. hi.
-        const i64 lo = in0 > in1 ? 0 : (in0 <= 0 && in1 >= 0) ? 0 : std::min(std::abs(in0), std::abs(in1));
-        const i64 hi = in0 > in1 ? -1 : std::max(std::abs(in0), std::abs(in1));
-        // The offsets are quotients of non-negative values: rounded down by truncation, up by
-        // one more where the quotient is not whole.
-        // The roots are taken two at a time.
-        for (i64 adx = lo; adx <= hi; ++adx) st[static_cast<std::size_t>(adx - lo)] = static_cast<double>(D2 - (adx * adx + ady * ady));
-        for (i64 adx = lo; adx <= hi; adx += 2) {
-            double* at = st.data() + (adx - lo);
-#if defined(__SSE2__)
-            _mm_storeu_pd(at, _mm_sqrt_pd(_mm_loadu_pd(at)));
-#else
-            at[0] = std::sqrt(at[0]);
-            at[1] = std::sqrt(at[1]);
-#endif
-        }
-        const double fy = static_cast<double>(ady * k);
-        if (narrow) {
-            // Four at a time: the padding past hi takes roots of 1.
-            const std::size_t n = static_cast<std::size_t>(hi - lo + 1);
-            for (std::size_t i = n; i < (n + 3) / 4 * 4; ++i) st[i] = 1;
-            LensOffsets(static_cast<int>(n), st.data(), static_cast<double>(lo), static_cast<double>(ady), static_cast<double>(k), fy,
-                        tox32.data(), toy32.data(), toxUp32.data(), toyUp32.data());
-        } else {
-            for (i64 adx = lo; adx <= hi; ++adx) {
-                const std::size_t at = static_cast<std::size_t>(adx - lo);
-                const double root = st[at];
-                double qx = static_cast<double>(adx), qy = static_cast<double>(ady);
-                if (root != 0) {
-#if defined(__SSE2__)
-                    // Both quotients by one division of a pair.
-                    const __m128d q = _mm_div_pd(_mm_set_pd(fy, static_cast<double>(adx * k)), _mm_set1_pd(root));
-                    qx = _mm_cvtsd_f64(q);
-                    qy = _mm_cvtsd_f64(_mm_unpackhi_pd(q, q));
-#else
-                    qx = static_cast<double>(adx * k) / root;
-                    qy = fy / root;
-#endif
-                }
-                const i64 fx = static_cast<i64>(qx), fyv = static_cast<i64>(qy);
-                tox[at] = fx;
-                toy[at] = fyv;
-                toxUp[at] = fx + (static_cast<double>(fx) != qx);
-                toyUp[at] = fyv + (static_cast<double>(fyv) != qy);
-            }
-        }
+        const LensChord c = LensChordOf(r2, ady, x0, x1);
+        LensRoots(tables.st.data(), c.lo, c.hi, ady, D2);
+        LensRowOffsets(tables, narrow, c, ady, k);
         for (int side = 0; side < 2; ++side) {
             const i64 dy = side ? -ady : ady;
             if (side && ady == 0) break;
@@ -503,41 +580,11 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
             u32* row = lk.D(cx, cy + dy);
             // Outside the circle: cleared or left.
             if (clear) {
-                for (i64 dx = x0; dx < std::min(in0, x1 + 1); ++dx) row[dx] = 0;
-                for (i64 dx = std::max(in1 + 1, x0); dx <= x1; ++dx) row[dx] = 0;
+                for (i64 dx = x0; dx < std::min(c.in0, x1 + 1); ++dx) row[dx] = 0;
+                for (i64 dx = std::max(c.in1 + 1, x0); dx <= x1; ++dx) row[dx] = 0;
             }
-            const i64 sgy = dy < 0 ? -1 : 1;
-            // Left of the centre the column offsets are minus the rounded-up quotients.
-            const i64 mid = std::min(in1, i64(-1));
-            if (narrow) {
-                const i32* ty = dy < 0 ? toyUp32.data() : toy32.data();
-                const u32 usx = static_cast<u32>(scx), usy = static_cast<u32>(scy), usw = static_cast<u32>(sw),
-                          ush = static_cast<u32>(sh), up = static_cast<u32>(pitch);
-                const i32 s = static_cast<i32>(sgy);
-                // Leftwards from mid (|dx| = -mid), rightwards from max(in0, 0).
-                if (mid >= in0) {
-                    const std::size_t t0 = static_cast<std::size_t>(-mid - lo);
-                    const int n = static_cast<int>(mid - in0 + 1);
-                    if (clear) LensRun<-1, true>(row, mid, n, toxUp32.data() + t0, ty + t0, -1, s, usx, usy, sp, usw, ush, up, km, kv);
-                    else LensRun<-1, false>(row, mid, n, toxUp32.data() + t0, ty + t0, -1, s, usx, usy, sp, usw, ush, up, km, kv);
-                }
-                const i64 r0 = std::max(in0, i64(0));
-                if (in1 >= r0) {
-                    const std::size_t t0 = static_cast<std::size_t>(r0 - lo);
-                    const int n = static_cast<int>(in1 - r0 + 1);
-                    if (clear) LensRun<1, true>(row, r0, n, tox32.data() + t0, ty + t0, 1, s, usx, usy, sp, usw, ush, up, km, kv);
-                    else LensRun<1, false>(row, r0, n, tox32.data() + t0, ty + t0, 1, s, usx, usy, sp, usw, ush, up, km, kv);
-                }
-                continue;
-            }
-            const i64* ty = dy < 0 ? toyUp.data() : toy.data();
-            if (clear) {
-                LensSpan<true>(row, in0, mid, -1, toxUp.data(), ty, lo, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
-                LensSpan<true>(row, std::max(in0, i64(0)), in1, 1, tox.data(), ty, lo, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
-            } else {
-                LensSpan<false>(row, in0, mid, -1, toxUp.data(), ty, lo, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
-                LensSpan<false>(row, std::max(in0, i64(0)), in1, 1, tox.data(), ty, lo, sgy, scx, scy, sp, sw, sh, pitch, km, kv);
-            }
+            if (narrow) LensRowNarrow(row, c, dy, clear, s, tables);
+            else LensRowWide(row, c, dy, clear, s, tables);
         }
     }
     return 1;

@@ -427,6 +427,145 @@ PIXEL_LOOP_CLONES void BlurSlideStore(u32* __restrict c0, u32* __restrict c1, u3
     }
 }
 
+// What the passes of one blur share: the rectangle's part inside the source (W x H from
+// column i0 and row j0 of the rectangle at sx, sy) and its target (x, y), the window radii,
+// the key test on the values read (km, kv) and on the stored pixels (skm, skv), and the
+// sizes of the buffers: a row's planar window sums take n entries (blue, green, red, alpha
+// and the count, W each), and the column sums slide over a ring of the last 2 * ry + 1
+// rows' sums. Narrow windows sum in 16-bit entries, wide ones in 32-bit.
+struct BlurJob {
+    const Locked* lk;
+    i32 x, y, sx, sy;
+    i64 i0, j0;
+    i32 W, H, rx, ry, ring;
+    std::size_t n;
+    bool sixteen, narrow;
+    u32 km, kv, skm, skv;
+    // The source pixel of the rectangle's row j at column i0.
+    const u32* Src(i32 j) const { return lk->src.lpPixels + (sy + j0 + j) * lk->src.nPitch + sx + i0; }
+};
+
+// The blur's buffers, kept from call to call.
+struct BlurBuffers {
+    std::vector<u16> rows16, planar16, scratch16, zeros16;
+    std::vector<u32> rows32, planar32, col, zeros32, avg;
+    void Size(const BlurJob& b) {
+        constexpr int kC = 5;
+        if (b.narrow) {
+            rows16.resize(static_cast<std::size_t>(b.W) * kC * b.ring);
+            planar16.resize(static_cast<std::size_t>(b.W + 2 * b.rx) * kC);
+            scratch16.resize(static_cast<std::size_t>(b.W + 2 * b.rx) * kC * 2);
+        } else {
+            rows32.resize(static_cast<std::size_t>(b.W) * kC * b.ring);
+            planar32.resize(static_cast<std::size_t>(b.W + 2 * b.rx) * kC);
+        }
+        col.assign(static_cast<std::size_t>(b.W) * kC, 0);
+        avg.resize(static_cast<std::size_t>(b.W));
+    }
+};
+
+// The window sums of the rectangle's row j into its ring slot.
+[[gnu::always_inline]] inline void BlurRowIntoRing(const BlurJob& b, BlurBuffers& m, i32 j) {
+    const std::size_t at = static_cast<std::size_t>(j % b.ring) * b.n;
+    const u32* s = b.Src(j);
+    if (b.narrow) {
+        if (b.sixteen) BlurRowSums<u16, true>(s, b.W, b.rx, b.km, b.kv, m.planar16.data(), m.rows16.data() + at, m.scratch16.data());
+        else BlurRowSums<u16, false>(s, b.W, b.rx, b.km, b.kv, m.planar16.data(), m.rows16.data() + at, m.scratch16.data());
+    } else {
+        if (b.sixteen) BlurRowSums<u32, true>(s, b.W, b.rx, b.km, b.kv, m.planar32.data(), m.rows32.data() + at, nullptr);
+        else BlurRowSums<u32, false>(s, b.W, b.rx, b.km, b.kv, m.planar32.data(), m.rows32.data() + at, nullptr);
+    }
+}
+
+// The column sums take row a in and row o out (either may lie outside the rectangle).
+[[gnu::always_inline]] inline void BlurSlide(const BlurJob& b, BlurBuffers& m, i32 a, i32 o) {
+    const bool in = a >= 0 && a < b.H, out = o >= 0 && o < b.H;
+    if (in) BlurRowIntoRing(b, m, a);
+    const std::size_t at = static_cast<std::size_t>((in ? a : 0) % b.ring) * b.n, bt = static_cast<std::size_t>((out ? o : 0) % b.ring) * b.n;
+    if (b.narrow) {
+        if (in && out) SlideSpan<u16>(m.col.data(), m.rows16.data() + at, m.rows16.data() + bt, b.n);
+        else if (in || out) AddSpan<u16>(m.col.data(), m.rows16.data() + (in ? at : bt), b.n, in);
+    } else {
+        if (in && out) SlideSpan<u32>(m.col.data(), m.rows32.data() + at, m.rows32.data() + bt, b.n);
+        else if (in || out) AddSpan<u32>(m.col.data(), m.rows32.data() + (in ? at : bt), b.n, in);
+    }
+}
+
+// One row j of the one-pass blur (BlurSlideStore) from the ring of T entries: row a's sums
+// come in and row o's go (a row outside the rectangle as a row of zeros); the target's
+// columns a0 .. a1 of the row (d at a0, null where the row lies outside the target) are
+// stored, the others only slid.
+template <class T>
+[[gnu::always_inline]] inline void BlurQuickRow(const BlurJob& b, BlurBuffers& m, const T* rows, const T* zeros, i32 j,
+                                                i32 a, i32 o, i32 a0, i32 a1, u32* d) {
+    const bool in = a >= 0 && a < b.H, out = o >= 0 && o < b.H;
+    const std::size_t at = static_cast<std::size_t>((in ? a : 0) % b.ring) * b.n, bt = static_cast<std::size_t>((out ? o : 0) % b.ring) * b.n;
+    const T* ri = in ? rows + at : zeros;
+    const T* ro = out ? rows + bt : zeros;
+    const u32* s = b.Src(j);
+    auto run = [&](i32 b0, i32 b1, u32* dd) {
+        if (b0 >= b1) return;
+        u32* c = m.col.data();
+        const std::size_t w = static_cast<std::size_t>(b.W);
+        if (b.sixteen) BlurSlideStore<T, true>(c, c + w, c + 2 * w, c + 3 * w, c + 4 * w, ri, ro, w, b0, b1, dd, s, b.skm, b.skv);
+        else BlurSlideStore<T, false>(c, c + w, c + 2 * w, c + 3 * w, c + 4 * w, ri, ro, w, b0, b1, dd, s, b.skm, b.skv);
+    };
+    if (!d) return run(0, b.W, nullptr);
+    run(0, a0, nullptr);
+    run(a0, a1, d);
+    run(a1, b.W, nullptr);
+}
+
+// Small windows: each row slid, averaged and stored in one pass.
+[[gnu::always_inline]] inline void BlurRowsQuick(const BlurJob& b, BlurBuffers& m) {
+    if (b.narrow) m.zeros16.assign(b.n, 0);
+    else m.zeros32.assign(b.n, 0);
+    const Locked& lk = *b.lk;
+    const i64 tx0 = static_cast<i64>(b.x) + b.i0;
+    const i32 a0 = static_cast<i32>(std::clamp<i64>(-tx0, 0, b.W)), a1 = static_cast<i32>(std::clamp<i64>(lk.dst.nWidth - tx0, a0, b.W));
+    for (i32 j = 0; j < b.H; ++j) {
+        const i32 a = j + b.ry - 1, o = j - b.ry - 1;
+        if (a >= 0 && a < b.H) BlurRowIntoRing(b, m, a);
+        const i64 ty = static_cast<i64>(b.y) + b.j0 + j;
+        const bool shown = ty >= 0 && ty < lk.dst.nHeight && a0 < a1;
+        u32* d = shown ? lk.dst.lpPixels + ty * lk.dst.nPitch + tx0 + a0 : nullptr;
+        if (b.narrow) BlurQuickRow<u16>(b, m, m.rows16.data(), m.zeros16.data(), j, a, o, a0, a1, d);
+        else BlurQuickRow<u32>(b, m, m.rows32.data(), m.zeros32.data(), j, a, o, a0, a1, d);
+    }
+}
+
+// Any window: each row slid, then its averages taken (exactly, by BlurAverages while the
+// counts allow), then stored.
+[[gnu::always_inline]] inline void BlurRowsExact(const BlurJob& b, BlurBuffers& m) {
+    const Locked& lk = *b.lk;
+    const i32 W = b.W;
+    const u32* col = m.col.data();
+    u32* avg = m.avg.data();
+    for (i32 j = 0; j < b.H; ++j) {
+        // Row j + ry - 1 comes into the window and row j - ry - 1, the last one's first, goes.
+        BlurSlide(b, m, j + b.ry - 1, j - b.ry - 1);
+        const i64 ty = static_cast<i64>(b.y) + b.j0 + j;
+        if (ty < 0 || ty >= lk.dst.nHeight) continue;
+        const u32* cn = col + static_cast<std::size_t>(W) * 4;
+        if (4 * static_cast<i64>(b.rx) * b.ry < 65536) {
+            BlurAverages(col, W, avg);
+        } else {
+            for (i32 i = 0; i < W; ++i) {
+                const u32 c = cn[i] ? cn[i] : 1;
+                avg[i] = (col[3 * W + i] / c) << 24 | (col[2 * W + i] / c) << 16 | (col[W + i] / c) << 8 | (col[i] / c);
+            }
+        }
+        const u32* s = b.Src(j);
+        u32* d = lk.dst.lpPixels + ty * lk.dst.nPitch;
+        const i64 tx0 = static_cast<i64>(b.x) + b.i0;
+        const i32 a0 = static_cast<i32>(std::max<i64>(0, -tx0)), a1 = static_cast<i32>(std::min<i64>(W, lk.dst.nWidth - tx0));
+        if (a0 < a1) {
+            if (b.sixteen) BlurStore<true>(d + tx0 + a0, s + a0, avg + a0, cn + a0, a1 - a0, b.skm, b.skv);
+            else BlurStore<false>(d + tx0 + a0, s + a0, avg + a0, cn + a0, a1 - a0, b.skm, b.skv);
+        }
+    }
+}
+
 } // namespace
 
 i32 DDBltColorBlend(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, u32 key,
@@ -640,124 +779,21 @@ void DDBlur(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 radiusX, i32 rad
     const i64 j0 = std::max<i64>(0, -static_cast<i64>(sy)), j1 = std::min<i64>(h, lk.src.nHeight - static_cast<i64>(sy));
     if (i0 >= i1 || j0 >= j1) return;
     const i32 W = static_cast<i32>(i1 - i0), H = static_cast<i32>(j1 - j0);
-    // Planar window sums of a row: channel c at out[c * W + i]; channels blue, green, red,
-    // alpha and the count of pixels that took part. The column sums slide over a ring of the
-    // last 2 * ry rows' sums.
-    constexpr int kC = 5;
-    const i32 rx = radiusX, ry = radiusY;
-    const i32 ring = 2 * ry + 1;
     // At 16 bits the channel values are averaged: each pixel is read as its values (one
     // to one, so the key test holds on them too) and the averages are stored back.
     const bool sixteen = g_Grid.on;
     const u32 km = skip ? isKey.mask : 0u, kv = skip ? (sixteen ? GridRaw(isKey.value) & isKey.mask : isKey.value) : 1u;
     // The same test on the stored pixels, as written back.
     const u32 skm = skip ? isKey.mask : 0u, skv = skip ? isKey.value : 1u;
-    thread_local std::vector<u16> rows16, planar16, scratch16;
-    thread_local std::vector<u32> rows32, planar32, col;
-    const bool narrow = rx <= kBlurDirect;
-    if (narrow) {
-        rows16.resize(static_cast<std::size_t>(W) * kC * ring);
-        planar16.resize(static_cast<std::size_t>(W + 2 * rx) * kC);
-        scratch16.resize(static_cast<std::size_t>(W + 2 * rx) * kC * 2);
-    } else {
-        rows32.resize(static_cast<std::size_t>(W) * kC * ring);
-        planar32.resize(static_cast<std::size_t>(W + 2 * rx) * kC);
-    }
-    col.assign(static_cast<std::size_t>(W) * kC, 0);
-    const std::size_t n = static_cast<std::size_t>(W) * kC;
-    // The window sums of row j into its ring slot.
-    auto rowSums = [&](i32 j) {
-        const std::size_t at = static_cast<std::size_t>(j % ring) * n;
-        const u32* s = lk.src.lpPixels + (sy + j0 + j) * lk.src.nPitch + sx + i0;
-        if (narrow) {
-            if (sixteen) BlurRowSums<u16, true>(s, W, rx, km, kv, planar16.data(), rows16.data() + at, scratch16.data());
-            else BlurRowSums<u16, false>(s, W, rx, km, kv, planar16.data(), rows16.data() + at, scratch16.data());
-        } else {
-            if (sixteen) BlurRowSums<u32, true>(s, W, rx, km, kv, planar32.data(), rows32.data() + at, nullptr);
-            else BlurRowSums<u32, false>(s, W, rx, km, kv, planar32.data(), rows32.data() + at, nullptr);
-        }
-    };
-    // The column sums take row a in and row b out (either may lie outside the rectangle).
-    auto slide = [&](i32 a, i32 b) {
-        const bool in = a >= 0 && a < H, out = b >= 0 && b < H;
-        if (in) rowSums(a);
-        const std::size_t at = static_cast<std::size_t>((in ? a : 0) % ring) * n, bt = static_cast<std::size_t>((out ? b : 0) % ring) * n;
-        if (narrow) {
-            if (in && out) SlideSpan<u16>(col.data(), rows16.data() + at, rows16.data() + bt, n);
-            else if (in || out) AddSpan<u16>(col.data(), rows16.data() + (in ? at : bt), n, in);
-        } else {
-            if (in && out) SlideSpan<u32>(col.data(), rows32.data() + at, rows32.data() + bt, n);
-            else if (in || out) AddSpan<u32>(col.data(), rows32.data() + (in ? at : bt), n, in);
-        }
-    };
+    const BlurJob b{&lk, x, y, sx, sy, i0, j0, W, H, radiusX, radiusY, 2 * radiusY + 1, static_cast<std::size_t>(W) * 5,
+                    sixteen, radiusX <= kBlurDirect, km, kv, skm, skv};
+    thread_local BlurBuffers m;
+    m.Size(b);
     // The row pass read every source pixel; only the key tests of a row's own pixels are
     // made again, before that row is written (the target may be the source).
-    thread_local std::vector<u32> avg;
-    avg.resize(static_cast<std::size_t>(W));
-    for (i32 j = -ry; j < ry - 1; ++j) slide(j, -1);
-    if (4 * static_cast<i64>(rx) * ry <= kBlurQuickCount) {
-        // Each row slid, averaged and stored in one pass; a row outside the rectangle slides
-        // in or out as a row of zeros.
-        thread_local std::vector<u16> zeros16;
-        thread_local std::vector<u32> zeros32;
-        if (narrow) zeros16.assign(n, 0);
-        else zeros32.assign(n, 0);
-        const i64 tx0 = static_cast<i64>(x) + i0;
-        const i32 a0 = static_cast<i32>(std::clamp<i64>(-tx0, 0, W)), a1 = static_cast<i32>(std::clamp<i64>(lk.dst.nWidth - tx0, a0, W));
-        for (i32 j = 0; j < H; ++j) {
-            const i32 a = j + ry - 1, b = j - ry - 1;
-            const bool in = a >= 0 && a < H, out = b >= 0 && b < H;
-            if (in) rowSums(a);
-            const std::size_t at = static_cast<std::size_t>((in ? a : 0) % ring) * n, bt = static_cast<std::size_t>((out ? b : 0) % ring) * n;
-            const i64 ty = static_cast<i64>(y) + j0 + j;
-            const bool shown = ty >= 0 && ty < lk.dst.nHeight && a0 < a1;
-            const u32* s = lk.src.lpPixels + (sy + j0 + j) * lk.src.nPitch + sx + i0;
-            u32* d = shown ? lk.dst.lpPixels + ty * lk.dst.nPitch + tx0 + a0 : nullptr;
-            auto pass = [&](auto* rows, const auto* zeros) {
-                const auto* ri = in ? rows + at : zeros;
-                const auto* ro = out ? rows + bt : zeros;
-                using T = std::remove_cvref_t<decltype(*rows)>;
-                auto run = [&](i32 b0, i32 b1, u32* dd) {
-                    if (b0 >= b1) return;
-                    u32* c = col.data();
-                    const std::size_t w = static_cast<std::size_t>(W);
-                    if (sixteen) BlurSlideStore<T, true>(c, c + w, c + 2 * w, c + 3 * w, c + 4 * w, ri, ro, w, b0, b1, dd, s, skm, skv);
-                    else BlurSlideStore<T, false>(c, c + w, c + 2 * w, c + 3 * w, c + 4 * w, ri, ro, w, b0, b1, dd, s, skm, skv);
-                };
-                if (!shown) return run(0, W, nullptr);
-                run(0, a0, nullptr);
-                run(a0, a1, d);
-                run(a1, W, nullptr);
-            };
-            if (narrow) pass(rows16.data(), zeros16.data());
-            else pass(rows32.data(), zeros32.data());
-        }
-        return;
-    }
-    for (i32 j = 0; j < H; ++j) {
-        // Row j + ry - 1 comes into the window and row j - ry - 1, the last one's first, goes.
-        slide(j + ry - 1, j - ry - 1);
-        const i64 ty = static_cast<i64>(y) + j0 + j;
-        if (ty >= 0 && ty < lk.dst.nHeight) {
-            const u32* cn = col.data() + static_cast<std::size_t>(W) * 4;
-            if (4 * static_cast<i64>(rx) * ry < 65536) {
-                BlurAverages(col.data(), W, avg.data());
-            } else {
-                for (i32 i = 0; i < W; ++i) {
-                    const u32 c = cn[i] ? cn[i] : 1;
-                    avg[i] = (col[3 * W + i] / c) << 24 | (col[2 * W + i] / c) << 16 | (col[W + i] / c) << 8 | (col[i] / c);
-                }
-            }
-            const u32* s = lk.src.lpPixels + (sy + j0 + j) * lk.src.nPitch + sx + i0;
-            u32* d = lk.dst.lpPixels + ty * lk.dst.nPitch;
-            const i64 tx0 = static_cast<i64>(x) + i0;
-            const i32 a0 = static_cast<i32>(std::max<i64>(0, -tx0)), a1 = static_cast<i32>(std::min<i64>(W, lk.dst.nWidth - tx0));
-            if (a0 < a1) {
-                if (sixteen) BlurStore<true>(d + tx0 + a0, s + a0, avg.data() + a0, cn + a0, a1 - a0, skm, skv);
-                else BlurStore<false>(d + tx0 + a0, s + a0, avg.data() + a0, cn + a0, a1 - a0, skm, skv);
-            }
-        }
-    }
+    for (i32 j = -b.ry; j < b.ry - 1; ++j) BlurSlide(b, m, j, -1);
+    if (4 * static_cast<i64>(b.rx) * b.ry <= kBlurQuickCount) BlurRowsQuick(b, m);
+    else BlurRowsExact(b, m);
 }
 
 void DDChangeColorSrc(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 alpha, u8 red, u8 green,
