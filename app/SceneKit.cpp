@@ -27,10 +27,8 @@ ANSWER AskQuestion(cInput& in, int cx, int y, int first) {
 }
 
 void QuestionBox(int cx, int y, int first, int count, bool cursor) {
-    const int x = GetMenuLeft(cx, first, count, cursor ? 1 : 0);
-    const TEXTMENU menu = BuildTextMenu(first, count, cursor ? 1 : 0);
-    Box(x, y, menu.nWidth, menu.nHeight);
-    for (int k = 0; k < count; ++k) Text(x + (cursor ? 16 : 0), y + 16 * k, g_SystemData.Message(first + k), 16);
+    const int c = cursor ? 1 : 0;
+    DrawTextMenu(&g_sdBackBuffer, GetMenuLeft(cx, first, count, c), y, first, count, c);
 }
 
 void Accessory(int x, int y, int size, int sx, int sy) {

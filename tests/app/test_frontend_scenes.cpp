@@ -17,6 +17,7 @@
 #include "platform/system/MenuCursor.h"
 #include "platform/system/PathUtil.h"
 #include "platform/system/Report.h"
+#include "platform/system/Sjis.h"
 #include "platform/system/WindowMessages.h"
 #include "records/DataFile.h"
 #include "records/StageLoad.h"
@@ -172,9 +173,19 @@ TEST_F(Scenes, TitleToStoryWorldMapStageAndBack) {
     EXPECT_EQ(Shown(288 + 48, 224 + 16), kMark);
     EXPECT_EQ(Shown(288 + 16, 224 + 48), kChip);
 
-    // East onto the stage: its question opens at once on the "no" row; up and decide starts it.
+    // East onto the stage: its question opens at once on the "no" row, drawn as the system's text
+    // menu of texts 10-11 centred on 304; up and decide starts it.
+    std::vector<std::string> boxes;
+    SetTextBoxDrawer([&](void*, int x, int y, int w, int h, const std::string& t) {
+        boxes.push_back(std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(w) + "x" + std::to_string(h) + " " + t);
+    });
     Step(2);
+    SetTextBoxDrawer(nullptr);
     EXPECT_EQ(map->m_nState, 2);
+    ASSERT_FALSE(boxes.empty());
+    const std::string question = " " + g_SystemData.Message(10) + "\n " + g_SystemData.Message(11) + "\n";
+    const int chars = std::max(CountChars(g_SystemData.Message(10).c_str()), CountChars(g_SystemData.Message(11).c_str()));
+    EXPECT_EQ(boxes.back(), std::to_string(304 - (chars + 1) * 8) + ",260 " + std::to_string((chars + 1) * 16) + "x32 " + question);
     EXPECT_EQ(g_WorldMapPos.Cur().row, 1);
     Step(4);
     Press(1);
