@@ -21,7 +21,7 @@
 #include "records/Stage.h"
 #include "records/StageSettings.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
-#include "tests/support/DemoGameCopy.h"
+#include "tests/support/DemoSimTest.h"
 #include "tests/support/GoldenTrace.h"
 #include "tools/DemoFlows.h"
 #include "tools/PlaySim.h"
@@ -30,26 +30,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class PlayLetter : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        s_dir = fs::temp_directory_path() / ("tobrelk_letter_" + std::to_string(::getpid()));
-        fs::remove_all(s_dir);
-        std::string error;
-        ASSERT_TRUE(CopyDemoGame(s_dir, error)) << error;
-    }
-    static void TearDownTestSuite() { fs::remove_all(s_dir); }
+class PlayLetter : public DemoSimTest<PlayLetter> {
+public:
+    static constexpr const char* kDirPrefix = "tobrelk_letter_";
 
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(sim.Open({s_dir.string(), true, 32}, error)) << error;
-    }
-    void Start(const std::string& stage) {
-        std::string error;
-        ASSERT_TRUE(sim.StartStage(stage, 1, error)) << error;
-    }
-    cGameScene& S() { return sim.Scene(); }
-    cPlayer& Hero() { return *S().Player0(); }
+protected:
+    void Start(const std::string& stage) { StartStage(stage); }
 
     // The script's frames, each() after every frame.
     void Run(const std::string& script, const std::function<void()>& each = {}) {
@@ -68,25 +54,11 @@ protected:
         return static_cast<int>(y0 - top);
     }
 
-    // A demo stage changed by edit, saved under another name in the demo folder.
-    static void EditStage(const std::string& from, const std::string& to, const std::function<void(cStage&)>& edit) {
-        const fs::path old = GetGameRoot();
-        SetGameRoot(s_dir);
-        cStage st;
-        ASSERT_TRUE(LoadFromFile(st, from));
-        edit(st);
-        ASSERT_TRUE(SaveToFile(st, to));
-        SetGameRoot(old);
-    }
     static cEdChara* HeroRow(cStage& st) {
         const int h = st.FindHero();
         return h < 0 ? nullptr : &st.vChara[h];
     }
-
-    static fs::path s_dir;
-    playsim::cPlaySim sim;
 };
-fs::path PlayLetter::s_dir;
 
 constexpr const char* kFlat = "data\\stg4\\c01-1.stg4_001";
 

@@ -26,7 +26,7 @@
 #include "tests/support/GoldenTrace.h"
 #include "tools/DemoCave.h"
 #include "tools/DemoFlows.h"
-#include "tests/support/DemoGameCopy.h"
+#include "tests/support/DemoSimTest.h"
 #include "tools/DemoShots.h"
 #include "tools/PlaySim.h"
 
@@ -53,27 +53,15 @@ const STAGECLEAR kStages[] = {
     {"Demo-4", kDemoCaveFile, ".*5 R*225 RJ*30 R*200"},
 };
 
-class PlayerSuite : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        s_dir = fs::temp_directory_path() / ("tobrelk_players_" + std::to_string(::getpid()));
-        fs::remove_all(s_dir);
-        std::string error;
-        ASSERT_TRUE(CopyDemoGame(s_dir, error)) << error;
-    }
-    static void TearDownTestSuite() { fs::remove_all(s_dir); }
+class PlayerSuite : public DemoSimTest<PlayerSuite> {
+public:
+    static constexpr const char* kDirPrefix = "tobrelk_players_";
 
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(sim.Open({s_dir.string(), true, 32}, error)) << error;
-    }
+protected:
     void Start(const std::string& stage) {
-        std::string error;
-        ASSERT_TRUE(sim.StartStage(stage, 1, error)) << error;
+        StartStage(stage);
         frame = 0;
     }
-    cGameScene& S() { return sim.Scene(); }
-    cPlayer& Hero() { return *S().Player0(); }
 
     // "frame state x y hp score time", '*' while the hero is invincible.
     std::string Line() {
@@ -111,23 +99,9 @@ protected:
         return s;
     }
 
-    // A demo stage changed by edit, saved under another name in the demo folder.
-    static void EditStage(const std::string& from, const std::string& to, const std::function<void(cStage&)>& edit) {
-        const fs::path old = GetGameRoot();
-        SetGameRoot(s_dir);
-        cStage st;
-        ASSERT_TRUE(LoadFromFile(st, from));
-        edit(st);
-        ASSERT_TRUE(SaveToFile(st, to));
-        SetGameRoot(old);
-    }
-
-    static fs::path s_dir;
-    playsim::cPlaySim sim;
     std::string trace;
     int frame = 0;
 };
-fs::path PlayerSuite::s_dir;
 
 } // namespace
 
