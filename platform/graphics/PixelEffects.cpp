@@ -222,7 +222,6 @@ void QuadWith(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src
     lpDTCon->dwTextureFactor = f;
 }
 
-inline u32 Ch(u32 p, int s) { return (p >> s) & 255; }
 inline u32 Rgb(u32 r, u32 g, u32 b) { return r << 16 | g << 8 | b; }
 
 // Window sums of one row for the blur (see DDBlur): each pixel's channels (at 16 bits, Raw,

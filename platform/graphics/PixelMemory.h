@@ -38,7 +38,7 @@ struct PixelAllocator {
     }
     void deallocate(T* p, std::size_t n) noexcept {
         const std::size_t bytes = n * sizeof(T);
-        if (bytes < pixel_memory::kPlacedBytes) ::operator delete(p, bytes);
+        if (bytes < pixel_memory::kPlacedBytes) ::operator delete(p);
         else pixel_memory::Release(p, bytes);
     }
     template <class U>
