@@ -37,9 +37,6 @@ std::size_t FindExtensionDot(const std::string& path) {
     return dot;
 }
 
-// Names CP932 cannot hold keep their bytes, so that the path still names the same file.
-std::string ToGamePath(const fs::path& p) { return GamePathOf(p); }
-
 std::string AsciiLower(std::string s) {
     for (auto& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -71,7 +68,7 @@ int MakeRelativePath(std::string& path) {
     const fs::path target = ResolvePath(path);
     const fs::path rel = target.lexically_normal().lexically_relative(root.lexically_normal());
     if (rel.empty()) return 0;
-    path = ToGamePath(rel);
+    path = GamePathOf(rel); // names CP932 cannot hold keep their bytes
     return 1;
 }
 
@@ -82,7 +79,7 @@ int MakeAbsolutePath(std::string& path) {
     std::error_code ec;
     const fs::path abs = fs::absolute(ResolvePath(path), ec);
     if (ec) return 0;
-    path = ToGamePath(abs.lexically_normal());
+    path = GamePathOf(abs.lexically_normal());
     return 1;
 }
 
