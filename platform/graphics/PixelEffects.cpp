@@ -5,6 +5,7 @@
 // blitter draws one textured quad when the target is a render target and the source is not a
 // system texture, else it works on the locked pixels.
 #include <algorithm>
+#include <cstring>
 #include <type_traits>
 #include <vector>
 
@@ -147,6 +148,38 @@ PIXEL_LOOP_CLONES void HalfAlphaRowDD(u32* d, const u32* s, int n, u32 km, u32 k
         if constexpr (Sixteen) m = GridMathCut(m, g) & 0xFFFFFFu;
         const u32 nv = (o & 0xFF000000u) | ((o & dkm) == dkv ? (v & 0xFFFFFFu) : m);
         d[i] = (v & km) == kv ? o : nv;
+    }
+}
+
+// The 8-bit half alpha of a row: the blend table at source and target index, a target of
+// index 0 taking the source, a source of index skip (256 when nothing is keyed) leaving the
+// target. Without branches on the pixels, whose ways change too often for the processor to
+// guess: the table indexes of a piece of the row are made in one vector pass, looked up in a
+// plain loop that does nothing else, and the choices made in a second vector pass.
+PIXEL_LOOP_CLONES void TableAlphaRow8(u32* d, const u32* s, int n, const u8* table, u32 skip) {
+    // A source lying before its target in the same row reads pixels the row has already
+    // drawn, one at a time: the passes would read them before they are drawn.
+    if (s < d && d < s + n) {
+        for (int i = 0; i < n; ++i) {
+            const u32 si = s[i] & 255, o = d[i], di = o & 255;
+            if (si != skip) d[i] = di == 0 ? si : table[si + di * 256];
+        }
+        return;
+    }
+    constexpr int kPiece = 512;
+    u32 at[kPiece], mixed[kPiece];
+    for (int c = 0; c < n; c += kPiece) {
+        const int m = std::min(kPiece, n - c);
+        u32* dc = d + c;
+        const u32* sc = s + c;
+        for (int i = 0; i < m; ++i) at[i] = (sc[i] & 255) | (dc[i] & 255) << 8;
+#pragma GCC unroll 8
+        for (int i = 0; i < m; ++i) mixed[i] = table[at[i]];
+        for (int i = 0; i < m; ++i) {
+            const u32 si = sc[i] & 255, o = dc[i];
+            const u32 v = (o & 255) == 0 ? si : mixed[i];
+            dc[i] = si == skip ? o : v;
+        }
     }
 }
 
@@ -655,11 +688,7 @@ i32 DDBltAlpha(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* sr
     const bool skip = key == 1;
     if (!lpDTCon && g_nBpp == 8) {
         if (!table) return 0;
-        ForPixels(lk, x, y, w, h, sx, sy, [&](u32& d, u32 s) {
-            const u32 si = s & 255, di = d & 255;
-            if (skip && si == 0) return;
-            d = di == 0 ? si : table[si + di * 256];
-        });
+        ForRows(lk, x, y, w, h, sx, sy, [&](u32* d, const u32* s, int len) { TableAlphaRow8(d, s, len, table, skip ? 0u : 256u); });
         return 1;
     }
     const bool sixteen = g_Grid.on;
@@ -716,6 +745,11 @@ void DDMosaic(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 block, DDSURFA
     const i64 cLo = std::max<i64>(0, -static_cast<i64>(sx)), cHi = std::min<i64>(w, lk.src.nWidth - static_cast<i64>(sx));
     thread_local std::vector<u32> sums;
     if (!sample && cLo < cHi) sums.assign(static_cast<std::size_t>(cHi - cLo) * 5, 0);
+    // The rectangle's columns inside the target, and a band's line of them with its runs.
+    const i64 tLo = std::max<i64>(0, -static_cast<i64>(x)), tHi = std::min<i64>(w, lk.dst.nWidth - static_cast<i64>(x));
+    thread_local std::vector<u32> line;
+    thread_local std::vector<std::pair<i64, i64>> runs;
+    if (!sample && tLo < tHi) line.resize(static_cast<std::size_t>(tHi - tLo));
     const u32 km = skip ? isKey.mask : 0u, kv = skip ? isKey.value : 1u;
     for (i64 bj = 0; bj < h; bj += b) {
         const i64 bj1 = std::min<i64>(bj + b, h);
@@ -726,7 +760,12 @@ void DDMosaic(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 block, DDSURFA
             for (i64 j = rj0; j < rj1; ++j)
                 MosaicColumnSums(lk.src.lpPixels + (sy + j) * lk.src.nPitch + sx + cLo, static_cast<int>(cHi - cLo), km, kv, sums.data());
             const std::size_t n = static_cast<std::size_t>(cHi - cLo);
-            for (i64 bi = 0; bi < w; bi += b) {
+            // The band's drawn blocks go into one line of the target's columns first, each
+            // block's value over its columns there, and every row of the band copies the line's
+            // runs: a copy a run and row instead of a short fill a block and row. Only blocks
+            // with columns in both the source and the target can draw.
+            runs.clear();
+            for (i64 bi = std::max(cLo, tLo) / b * b; bi < std::min(cHi, tHi); bi += b) {
                 const i64 i0 = std::max(bi, cLo), i1 = std::min<i64>(bi + b, cHi);
                 u64 tb = 0, tg = 0, tr = 0, ta = 0, count = 0;
                 for (i64 i = i0; i < i1; ++i) {
@@ -745,7 +784,16 @@ void DDMosaic(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 block, DDSURFA
                 // Back to the nearest 16-bit step: a block of one pixel stays that pixel.
                 const u32 v = GridSnap(avg(ta) << 24 | Rgb(avg(tr), avg(tg), avg(tb)));
                 if (skip && isKey(v)) continue;
-                fill(bi, bj, std::min<i64>(bi + b, w), bj1, v);
+                const i64 f0 = std::max(bi, tLo), f1 = std::min(bi + b, tHi);
+                std::fill(line.begin() + (f0 - tLo), line.begin() + (f1 - tLo), v);
+                if (!runs.empty() && runs.back().second == f0) runs.back().second = f1;
+                else runs.emplace_back(f0, f1);
+            }
+            const i64 r1 = std::min<i64>(bj1, lk.dst.nHeight - static_cast<i64>(y));
+            for (i64 j = std::max<i64>(bj, -static_cast<i64>(y)); j < r1; ++j) {
+                u32* d = lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x;
+                for (const auto& [f0, f1] : runs)
+                    std::memcpy(d + f0, line.data() + (f0 - tLo), static_cast<std::size_t>(f1 - f0) * sizeof(u32));
             }
             continue;
         }
@@ -815,8 +863,8 @@ void DDChangeColorSrc(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACED
     for (i64 j = sp.j0; j < sp.j1; ++j) {
         u32* d = lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x + sp.i0;
         const int n = static_cast<int>(sp.i1 - sp.i0);
-        RasterGpuSpan(d, lk.src.lpPixels + (y + j) * lk.src.nPitch + x + sp.i0, n, op);
-        if (g_Grid.on) GridSnapRow(d, n);
+        if (g_Grid.on) RasterGpuSpanSnapped(d, lk.src.lpPixels + (y + j) * lk.src.nPitch + x + sp.i0, n, op);
+        else RasterGpuSpan(d, lk.src.lpPixels + (y + j) * lk.src.nPitch + x + sp.i0, n, op);
     }
 }
 

@@ -463,6 +463,125 @@ void RasterGpuSpan(u32* d, const u32* s, int n, const RasterOp& op) {
     else kGpuSpans[c][a](d, s, n, op.diffuse, op.textureFactor);
 }
 
+namespace {
+// GridMathSnap in 16-bit lanes, eight pixels at a time: blue and red in the halves of one
+// vector, green and alpha in those of another. A lane's channel value is (c * max + 127) / 255
+// (the sum stays below 65,535, where (v + 1 + (v >> 8)) >> 8 divides by 255 exactly), and the
+// stored byte floor(raw * 255 / max) is floor(raw * k / 2^15) with k = ceil(255 * 2^15 / max):
+// k's excess adds less than raw / 2^15 <= max / 2^15, under the 1 / max that separates the
+// quotient from the next integer while max * max < 2^15 (exactly nothing for max 255). The
+// product, up to 24 bits, is made from k's two bytes: raw * (k >> 8) plus (raw * (k & 255)) >> 8,
+// shifted by 7, every step within 16 bits. A format with a lane of max 182..254 has none of
+// this and takes the 32-bit lanes.
+struct SnapLanes {
+    SpanW maxBR, maxGA, hiBR, hiGA, loBR, loGA;
+};
+bool SnapLanesOf(const cGridMath& g, SnapLanes* o) {
+    u32 hi[4], lo[4];
+    for (int k = 0; k < 4; ++k) {
+        const u32 m = g.max[k];
+        if (m == 0 || m > 255 || (m * m >= (1u << 15) && m != 255)) return false;
+        const u32 kk = (255u * (1u << 15) + m - 1) / m;
+        hi[k] = kk >> 8;
+        lo[k] = kk & 255;
+    }
+    const SpanV zero = {};
+    o->maxBR = (SpanW)(zero + (g.max[0] | g.max[2] << 16));
+    o->maxGA = (SpanW)(zero + (g.max[1] | g.max[3] << 16));
+    o->hiBR = (SpanW)(zero + (hi[0] | hi[2] << 16));
+    o->hiGA = (SpanW)(zero + (hi[1] | hi[3] << 16));
+    o->loBR = (SpanW)(zero + (lo[0] | lo[2] << 16));
+    o->loGA = (SpanW)(zero + (lo[1] | lo[3] << 16));
+    return true;
+}
+// (Vectors pass by reference: an AVX vector by value would change the call's ABI.)
+[[gnu::always_inline]] inline void SnapW(SpanW& c, const SpanW& max, const SpanW& hi, const SpanW& lo) {
+    const SpanW v = c * max + 127;
+    const SpanW raw = (v + 1 + (v >> 8)) >> 8;
+    c = (raw * hi + ((raw * lo) >> 8)) >> 7;
+}
+[[gnu::always_inline]] inline void SnapBlock(SpanV& p, const SnapLanes& l) {
+    SpanW br = (SpanW)(p & 0x00FF00FFu), ga = (SpanW)((p >> 8) & 0x00FF00FFu);
+    SnapW(br, l.maxBR, l.hiBR, l.loBR);
+    SnapW(ga, l.maxGA, l.hiGA, l.loGA);
+    p = (SpanV)br | (SpanV)ga << 8;
+}
+// The lanes of the running grid, made once for it; nullptr where the 32-bit lanes are needed.
+const SnapLanes* SnapLanesNow() {
+    struct Made {
+        u32 max[4] = {};
+        bool ok = false;
+        SnapLanes lanes;
+    };
+    thread_local Made made;
+    const cGridMath& g = g_Grid.math;
+    if (!std::equal(g.max, g.max + 4, made.max)) {
+        std::copy(g.max, g.max + 4, made.max);
+        made.ok = SnapLanesOf(g, &made.lanes);
+    }
+    return made.ok ? &made.lanes : nullptr;
+}
+
+// The combined span and the snap to the grid in one pass (see SpanGpuT): each block of eight
+// snapped in its 16-bit lanes as the blend leaves them, before it is stored.
+template <u32 CO, u32 AO>
+PIXEL_LOOP_CLONES void SpanGpuSnapT(u32* d, const u32* s, int n, u32 diffuse, u32 factor, const SnapLanes& lanes) {
+    const u32 dr = Ch(diffuse, 16), dg = Ch(diffuse, 8), db = Ch(diffuse, 0), da = Ch(diffuse, 24);
+    const u32 fa = factor >> 24;
+    const SpanV zero = {};
+    const SpanW dBR = (SpanW)(zero + (db | dr << 16)), dGA = (SpanW)(zero + (dg | da << 16));
+    const SpanW faW = (SpanW)(zero + (fa | fa << 16));
+    const SpanW restBR = (SpanW)(zero + (db * (255 - fa) | dr * (255 - fa) << 16));
+    const SpanW restGA = (SpanW)(zero + (dg * (255 - fa) | da * (255 - fa) << 16));
+    int i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        SpanV t, o;
+        LoadV(t, s + i);
+        LoadV(o, d + i);
+        const SpanW br = (SpanW)(t & 0x00FF00FFu), ga = (SpanW)((t >> 8) & 0x00FF00FFu);
+        SpanW wBR, wG, wA;
+        CombineW<CO>(br, dBR, faW, restBR, wBR);
+        CombineW<CO>(ga, dGA, faW, restGA, wG);
+        CombineW<AO>(ga, dGA, faW, restGA, wA);
+        const SpanV cBR = (SpanV)wBR, cGA = ((SpanV)wG & 0x0000FFFFu) | ((SpanV)wA & 0xFFFF0000u);
+        const SpanV aa = (cGA >> 16) | (cGA & 0xFFFF0000u);
+        const SpanW a2 = (SpanW)aa, ia2 = (SpanW)(0x00FF00FFu - aa);
+        const SpanW xb = (SpanW)cBR * a2 + (SpanW)(o & 0x00FF00FFu) * ia2 + 128;
+        const SpanW xg = (SpanW)cGA * a2 + (SpanW)((o >> 8) & 0x00FF00FFu) * ia2 + 128;
+        SpanW ob = (xb + (xb >> 8)) >> 8, og = (xg + (xg >> 8)) >> 8;
+        SnapW(ob, lanes.maxBR, lanes.hiBR, lanes.loBR);
+        SnapW(og, lanes.maxGA, lanes.hiGA, lanes.loGA);
+        StoreV(d + i, (SpanV)ob | (SpanV)og << 8);
+    }
+    if (i < n) {
+        SpanGpuT<CO, AO>(d + i, s + i, n - i, diffuse, factor);
+        GridSnapRow(d + i, n - i);
+    }
+}
+
+using GpuSnapSpanFn = void (*)(u32*, const u32*, int, u32, u32, const SnapLanes&);
+template <u32 CO, std::size_t... A>
+constexpr std::array<GpuSnapSpanFn, sizeof...(A)> SnapRowOf(std::index_sequence<A...>) {
+    return {&SpanGpuSnapT<CO, kOps[A]>...};
+}
+template <std::size_t... C>
+constexpr std::array<std::array<GpuSnapSpanFn, 7>, sizeof...(C)> SnapTableOf(std::index_sequence<C...>) {
+    return {SnapRowOf<kOps[C]>(std::make_index_sequence<7>{})...};
+}
+constexpr auto kGpuSnapSpans = SnapTableOf(std::make_index_sequence<7>{});
+} // namespace
+
+void RasterGpuSpanSnapped(u32* d, const u32* s, int n, const RasterOp& op) {
+    const int c = OpIndex(op.colorOp), a = OpIndex(op.alphaOp);
+    const SnapLanes* lanes = g_Grid.on ? SnapLanesNow() : nullptr;
+    if (lanes && c >= 0 && a >= 0 && !OpaqueCopy(op) && !Identity(op)) {
+        kGpuSnapSpans[c][a](d, s, n, op.diffuse, op.textureFactor, *lanes);
+        return;
+    }
+    RasterGpuSpan(d, s, n, op);
+    if (g_Grid.on) GridSnapRow(d, n);
+}
+
 u32 CombineStage0(u32 tex, u32 diffuse, u32 colorOp, u32 alphaOp, u32 textureFactor) {
     const u32 fa = textureFactor >> 24;
     u32 r, g, b, a;
@@ -542,8 +661,8 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
             const bool snap = !opaque && g_Grid.on;
             for (int r = sp.r0; r < sp.r1; ++r) {
                 u32* d = dst.Row(y + r) + (x + sp.c0);
-                RasterGpuSpan(d, src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0, op);
-                if (snap) GridSnapRow(d, sp.c1 - sp.c0);
+                if (snap) RasterGpuSpanSnapped(d, src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0, op);
+                else RasterGpuSpan(d, src.Row(sy + r) + (sx + sp.c0), sp.c1 - sp.c0, op);
             }
             return;
         }
@@ -924,9 +1043,17 @@ PIXEL_LOOP_CLONES void GridFromRawRow(u32* out, const u32* in, int n) {
 }
 
 PIXEL_LOOP_CLONES void GridSnapRow(u32* px, int n) {
-    // GridMathSnap with each lane's (c * max + 127) * 32897 as one product and a sum: the same
-    // value (below 2^32), one multiplication fewer a lane.
     const cGridMath g = g_Grid.math;
+    int i = 0;
+    const SnapLanes* lanes = n >= kLanes ? SnapLanesNow() : nullptr;
+    if (lanes) {
+        for (; i + kLanes <= n; i += kLanes) {
+            SpanV p;
+            LoadV(p, px + i);
+            SnapBlock(p, *lanes);
+            StoreV(px + i, p);
+        }
+    }
     u32 rm[4], em[4], mx[4], sh[4];
     for (int k = 0; k < 4; ++k) {
         rm[k] = g.max[k] * 32897u;
@@ -934,8 +1061,11 @@ PIXEL_LOOP_CLONES void GridSnapRow(u32* px, int n) {
         mx[k] = g.max[k];
         sh[k] = g.shift[k];
     }
+    // The rest, or every pixel of a grid the 16-bit lanes cannot hold: GridMathSnap with each
+    // lane's (c * max + 127) * 32897 as one product and a sum, the same value (below 2^32), one
+    // multiplication fewer a lane.
     constexpr u32 kLift = 127u * 32897u;
-    for (int i = 0; i < n; ++i) {
+    for (; i < n; ++i) {
         const u32 p = px[i];
         u32 o = 0;
         for (int k = 0; k < 4; ++k) {

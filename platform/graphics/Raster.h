@@ -196,5 +196,7 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
                        double angle, const PixelStore& src, int sx, int sy, const RasterOp& op);
 // The Direct3D quad's combiner and blend over a row of n texels.
 void RasterGpuSpan(u32* d, const u32* s, int n, const RasterOp& op);
+// The same row snapped to the grid afterwards (RasterGpuSpan, then GridSnapRow), in one pass.
+void RasterGpuSpanSnapped(u32* d, const u32* s, int n, const RasterOp& op);
 // One destination pixel through the op (the Walk step of RasterBlit).
 void RasterPixel(u32& d, u32 s, const RasterOp& op);
