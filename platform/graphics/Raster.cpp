@@ -473,8 +473,15 @@ namespace {
 // product, up to 24 bits, is made from k's two bytes: raw * (k >> 8) plus (raw * (k & 255)) >> 8,
 // shifted by 7, every step within 16 bits. A format with a lane of max 182..254 has none of
 // this and takes the 32-bit lanes.
+// Grids whose every lane has a k' = ceil(255 * 2^s / max) for one s with raw * k' within 16 bits
+// and (raw * k') >> s exact for every raw (checked; 5-5-5 with 1 or no alpha bits and 4-4-4-4 do,
+// 5-6-5 does not) need only the one product: the combined quads take those (one).
+typedef i32 SnapI __attribute__((vector_size(32)));
 struct SnapLanes {
     SpanW maxBR, maxGA, hiBR, hiGA, loBR, loGA;
+    bool one = false;
+    int oneShift = 0;
+    SpanW oneBR, oneGA;
 };
 bool SnapLanesOf(const cGridMath& g, SnapLanes* o) {
     u32 hi[4], lo[4];
@@ -492,6 +499,22 @@ bool SnapLanesOf(const cGridMath& g, SnapLanes* o) {
     o->hiGA = (SpanW)(zero + (hi[1] | hi[3] << 16));
     o->loBR = (SpanW)(zero + (lo[0] | lo[2] << 16));
     o->loGA = (SpanW)(zero + (lo[1] | lo[3] << 16));
+    o->one = false;
+    for (int sh = 8; sh >= 0 && !o->one; --sh) {
+        u32 one[4];
+        bool all = true;
+        for (int k = 0; k < 4 && all; ++k) {
+            const u32 m = g.max[k];
+            one[k] = ((255u << sh) + m - 1) / m;
+            all = m * one[k] < 65536;
+            for (u32 raw = 0; raw <= m && all; ++raw) all = (raw * one[k]) >> sh == raw * 255 / m;
+        }
+        if (!all) continue;
+        o->one = true;
+        o->oneShift = sh;
+        o->oneBR = (SpanW)(zero + (one[0] | one[2] << 16));
+        o->oneGA = (SpanW)(zero + (one[1] | one[3] << 16));
+    }
     return true;
 }
 // (Vectors pass by reference: an AVX vector by value would change the call's ABI.)
@@ -499,6 +522,11 @@ bool SnapLanesOf(const cGridMath& g, SnapLanes* o) {
     const SpanW v = c * max + 127;
     const SpanW raw = (v + 1 + (v >> 8)) >> 8;
     c = (raw * hi + ((raw * lo) >> 8)) >> 7;
+}
+[[gnu::always_inline]] inline void SnapOneW(SpanW& c, const SpanW& max, const SpanW& one, int shift) {
+    const SpanW v = c * max + 127;
+    const SpanW raw = (v + 1 + (v >> 8)) >> 8;
+    c = (raw * one) >> shift;
 }
 [[gnu::always_inline]] inline void SnapBlock(SpanV& p, const SnapLanes& l) {
     SpanW br = (SpanW)(p & 0x00FF00FFu), ga = (SpanW)((p >> 8) & 0x00FF00FFu);
@@ -544,13 +572,31 @@ PIXEL_LOOP_CLONES void SpanGpuSnapT(u32* d, const u32* s, int n, u32 diffuse, u3
         CombineW<CO>(ga, dGA, faW, restGA, wG);
         CombineW<AO>(ga, dGA, faW, restGA, wA);
         const SpanV cBR = (SpanV)wBR, cGA = ((SpanV)wG & 0x0000FFFFu) | ((SpanV)wA & 0xFFFF0000u);
-        const SpanV aa = (cGA >> 16) | (cGA & 0xFFFF0000u);
-        const SpanW a2 = (SpanW)aa, ia2 = (SpanW)(0x00FF00FFu - aa);
-        const SpanW xb = (SpanW)cBR * a2 + (SpanW)(o & 0x00FF00FFu) * ia2 + 128;
-        const SpanW xg = (SpanW)cGA * a2 + (SpanW)((o >> 8) & 0x00FF00FFu) * ia2 + 128;
-        SpanW ob = (xb + (xb >> 8)) >> 8, og = (xg + (xg >> 8)) >> 8;
-        SnapW(ob, lanes.maxBR, lanes.hiBR, lanes.loBR);
-        SnapW(og, lanes.maxGA, lanes.hiGA, lanes.loGA);
+        SpanW ob, og;
+        bool chosen = false;
+        if constexpr (AO == D3DTOP_SELECTARG1) {
+            // The texels' own alpha, at 16 bits 0 or 255 (one bit): the blend then gives the
+            // combined texel or the target as they are, a choice instead of the products.
+            const SpanV off = ((t >> 24) + 1) & 0xFEu;
+            u64 q[4];
+            std::memcpy(q, &off, sizeof q);
+            if (!(q[0] | q[1] | q[2] | q[3])) {
+                const SpanV m = (SpanV)((SnapI)t >> 31);
+                ob = (SpanW)((cBR & m) | (o & ~m & 0x00FF00FFu));
+                og = (SpanW)((cGA & m) | ((o >> 8) & ~m & 0x00FF00FFu));
+                chosen = true;
+            }
+        }
+        if (!chosen) {
+            const SpanV aa = (cGA >> 16) | (cGA & 0xFFFF0000u);
+            const SpanW a2 = (SpanW)aa, ia2 = (SpanW)(0x00FF00FFu - aa);
+            const SpanW xb = (SpanW)cBR * a2 + (SpanW)(o & 0x00FF00FFu) * ia2 + 128;
+            const SpanW xg = (SpanW)cGA * a2 + (SpanW)((o >> 8) & 0x00FF00FFu) * ia2 + 128;
+            ob = (xb + (xb >> 8)) >> 8;
+            og = (xg + (xg >> 8)) >> 8;
+        }
+        SnapOneW(ob, lanes.maxBR, lanes.oneBR, lanes.oneShift);
+        SnapOneW(og, lanes.maxGA, lanes.oneGA, lanes.oneShift);
         StoreV(d + i, (SpanV)ob | (SpanV)og << 8);
     }
     if (i < n) {
@@ -574,7 +620,7 @@ constexpr auto kGpuSnapSpans = SnapTableOf(std::make_index_sequence<7>{});
 void RasterGpuSpanSnapped(u32* d, const u32* s, int n, const RasterOp& op) {
     const int c = OpIndex(op.colorOp), a = OpIndex(op.alphaOp);
     const SnapLanes* lanes = g_Grid.on ? SnapLanesNow() : nullptr;
-    if (lanes && c >= 0 && a >= 0 && !OpaqueCopy(op) && !Identity(op)) {
+    if (lanes && lanes->one && c >= 0 && a >= 0 && !OpaqueCopy(op) && !Identity(op)) {
         kGpuSnapSpans[c][a](d, s, n, op.diffuse, op.textureFactor, *lanes);
         return;
     }
