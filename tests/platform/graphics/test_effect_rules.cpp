@@ -163,6 +163,43 @@ TEST_P(EffectRulesTest, HalfAlphaMatchesThePixelRule) {
         }
 }
 
+// The 8-bit half alpha over rows longer than the pieces its loop takes at a time, and drawn from
+// its own surface: a source left of the target reads the pixels the row has already drawn, one
+// after the other, as the rule read pixel by pixel gives; right of it, or on it, it reads them
+// as they were.
+TEST_P(EffectRulesTest, EightBitHalfAlphaOverLongRowsAndItsOwnPixels) {
+    if (lpDTCon || g_nBpp != 8) GTEST_SKIP() << "8-bit DirectDraw only";
+    DDSURFACEDATA wide, other;
+    ASSERT_TRUE(DDCreateSurface(&wide, 1300, 5, 1, 0, DTMEMORYTYPE_SYSTEM));
+    ASSERT_TRUE(DDCreateSurface(&other, 1300, 5, 1, 0, DTMEMORYTYPE_SYSTEM));
+    cCrtRandom gen(77);
+    struct From {
+        DDSURFACEDATA* sd;
+        int sx, sy;
+    };
+    for (const From f : {From{&other, 3, 0}, From{&wide, 26, 1}, From{&wide, 40, 1}, From{&wide, 33, 1}})
+        for (const u32 key : {0u, 1u}) {
+            // Indexes with upper bits set, index 0 now and then on both sides.
+            for (DDSURFACEDATA* sd : {&wide, &other})
+                for (u32& p : SurfacePixels(sd)->px)
+                    p = gen.Next() % 5 == 0 ? 0xAB00u : static_cast<u32>(gen.Next()) << 9 ^ static_cast<u32>(gen.Next());
+            const RuleRect r{33, 1, 1229, 4, f.sx, f.sy};
+            PixelStore copy = *SurfacePixels(&wide);
+            const PixelStore& sp = f.sd == &wide ? copy : *SurfacePixels(f.sd); // its own pixels as drawn so far
+            for (int j = 0; j < r.h; ++j)
+                for (int i = 0; i < r.w; ++i) {
+                    const u32 si = sp.px[static_cast<std::size_t>((r.sy + j) * sp.width + r.sx + i)] & 255;
+                    u32& o = copy.px[static_cast<std::size_t>((r.y + j) * copy.width + r.x + i)];
+                    if (key == 1 && si == 0) continue;
+                    o = (o & 255) == 0 ? si : g_lpBlendTable[si + (o & 255) * 256];
+                }
+            EXPECT_EQ(DDBltHalfAlpha(&wide, r.x, r.y, r.w, r.h, f.sd, r.sx, r.sy, key, g_lpBlendTable), 1);
+            ASSERT_EQ(SurfacePixels(&wide)->px, copy.px) << "source at " << r.sx << " key " << key;
+        }
+    DDReleaseSurface(&wide);
+    DDReleaseSurface(&other);
+}
+
 // The fades of the transitions, frame by frame from the full frame to the colour: in DirectDraw
 // the frame as it was when the fade began, each channel mixed with the colour by the weight
 // sin(phase) * 256 (at 16 bits cut to the grid), alpha kept; in Direct3D black of alpha
@@ -299,6 +336,43 @@ TEST_P(EffectRulesTest, CombinedQuadsMatchTheCombinerRule) {
             D3DResetAlphaOp();
             lpDTCon->dwTextureFactor = 0;
             ASSERT_EQ(Dst().px, copy.px) << "colour op " << co << " alpha op " << ao << " at " << r.x << "," << r.y;
+        }
+    DDReleaseSurface(&tex);
+}
+
+// The same quads from texels whose alpha is all 0 or 255, as a 16-bit texture holds them, in
+// runs (whole blocks of either or of both) with now and then one of partial alpha among them:
+// the combined texel or the target where the texels' own alpha decides, else the blend.
+TEST_P(EffectRulesTest, CombinedQuadsOfOneBitAlphaTexels) {
+    if (!lpDTCon) GTEST_SKIP() << "Direct3D only";
+    DDSURFACEDATA tex;
+    ASSERT_TRUE(DDCreateSurface(&tex, kW, kH, 0, 0, DTMEMORYTYPE_VIDEO_NORT));
+    int round = 0;
+    for (const u32 co : {D3DTOP_SELECTARG1, D3DTOP_MODULATE, D3DTOP_ADD, D3DTOP_BLENDFACTORALPHA})
+        for (const RuleRect& r : kRuleRects) {
+            if (r.sx < 0 || r.sy < 0) continue;
+            Randomise(static_cast<u32>(500 + round++));
+            PixelStore& t = *SurfacePixels(&tex);
+            t = Src();
+            for (std::size_t i = 0; i < t.px.size(); ++i) {
+                const u32 a = (i / 11 + i / 5) % 3 == 0 ? 0u : i % 97 == 0 ? 0x80u : 0xFFu;
+                t.px[i] = a << 24 | (t.px[i] & 0xFFFFFF);
+            }
+            const u32 diffuse = 0xC0A06080u ^ static_cast<u32>(round * 0x00030507), factor = 0x50FFFFFFu;
+            PixelStore copy = Dst();
+            EachPair(copy, t, r, [&](u32& o, u32 x) {
+                o = GridSnap(BlendPixel(CombineStage0(x, diffuse, co, D3DTOP_SELECTARG1, factor), o));
+            });
+            D3DSetVertexColor(diffuse);
+            D3DSetColorOp(co);
+            D3DSetAlphaOp(D3DTOP_SELECTARG1);
+            lpDTCon->dwTextureFactor = factor;
+            D3DBltQuad(&dst, r.x, r.y, r.w, r.h, &tex, r.sx, r.sy, r.w, r.h, 0);
+            D3DResetVertexColor();
+            D3DResetColorOp();
+            D3DResetAlphaOp();
+            lpDTCon->dwTextureFactor = 0;
+            ASSERT_EQ(Dst().px, copy.px) << "colour op " << co << " at " << r.x << "," << r.y;
         }
     DDReleaseSurface(&tex);
 }
