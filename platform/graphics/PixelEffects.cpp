@@ -777,9 +777,17 @@ void DDMosaic(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, i32 block, DDSURFA
                     count += sums[4 * n + c];
                 }
                 if (!count) continue;
-                // The usual block's sums fit 32 bits, whose divisions cost a fraction of 64-bit ones.
-                auto avg = [count](u64 t) {
-                    return (t | count) >> 32 ? static_cast<u32>(t / count) : static_cast<u32>(t) / static_cast<u32>(count);
+                // One division a block rather than four: every sum t is at most 255 * count, so
+                // below 2^32 for a count below 2^24, and there t * r >> 32 with r the reciprocal
+                // floor((2^32 - 1) / count) lies at most one below t / count (it errs by less than
+                // t * (1 + count) / (count * 2^32) <= 255 * (1 + count) / 2^32 < 1): one step up mends it.
+                const bool small = count < (u64(1) << 24);
+                const u64 r = small ? 0xFFFFFFFFu / static_cast<u32>(count) : 0;
+                auto avg = [count, small, r](u64 t) {
+                    if (!small) return static_cast<u32>(t / count);
+                    u64 q = (t * r) >> 32;
+                    q += (q + 1) * count <= t;
+                    return static_cast<u32>(q);
                 };
                 // Back to the nearest 16-bit step: a block of one pixel stays that pixel.
                 const u32 v = GridSnap(avg(ta) << 24 | Rgb(avg(tr), avg(tg), avg(tb)));
