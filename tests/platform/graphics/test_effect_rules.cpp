@@ -341,8 +341,9 @@ TEST_P(EffectRulesTest, CombinedQuadsMatchTheCombinerRule) {
 }
 
 // The same quads from texels whose alpha is all 0 or 255, as a 16-bit texture holds them, in
-// runs (whole blocks of either or of both) with now and then one of partial alpha among them:
-// the combined texel or the target where the texels' own alpha decides, else the blend.
+// runs (whole blocks of either or of both) with now and then one of partial alpha among them,
+// under white and other diffuse colours: the combined texel or the target where the texels'
+// own alpha decides, else the blend.
 TEST_P(EffectRulesTest, CombinedQuadsOfOneBitAlphaTexels) {
     if (!lpDTCon) GTEST_SKIP() << "Direct3D only";
     DDSURFACEDATA tex;
@@ -351,6 +352,9 @@ TEST_P(EffectRulesTest, CombinedQuadsOfOneBitAlphaTexels) {
     for (const u32 co : {D3DTOP_SELECTARG1, D3DTOP_MODULATE, D3DTOP_ADD, D3DTOP_BLENDFACTORALPHA})
         for (const RuleRect& r : kRuleRects) {
             if (r.sx < 0 || r.sy < 0) continue;
+            // White at half alpha (the half alpha's quad), a colour of full alpha, and tinted.
+            const u32 diffuse = round % 3 == 0 ? 0x7FFFFFFFu : round % 3 == 1 ? 0xFF80C040u : 0xC0A06080u ^ static_cast<u32>(round * 0x00030507);
+            const u32 ao = round % 2 ? D3DTOP_SELECTARG1 : D3DTOP_MODULATE;
             Randomise(static_cast<u32>(500 + round++));
             PixelStore& t = *SurfacePixels(&tex);
             t = Src();
@@ -358,21 +362,20 @@ TEST_P(EffectRulesTest, CombinedQuadsOfOneBitAlphaTexels) {
                 const u32 a = (i / 11 + i / 5) % 3 == 0 ? 0u : i % 97 == 0 ? 0x80u : 0xFFu;
                 t.px[i] = a << 24 | (t.px[i] & 0xFFFFFF);
             }
-            const u32 diffuse = 0xC0A06080u ^ static_cast<u32>(round * 0x00030507), factor = 0x50FFFFFFu;
+            const u32 factor = 0x50FFFFFFu;
             PixelStore copy = Dst();
-            EachPair(copy, t, r, [&](u32& o, u32 x) {
-                o = GridSnap(BlendPixel(CombineStage0(x, diffuse, co, D3DTOP_SELECTARG1, factor), o));
-            });
+            EachPair(copy, t, r, [&](u32& o, u32 x) { o = GridSnap(BlendPixel(CombineStage0(x, diffuse, co, ao, factor), o)); });
             D3DSetVertexColor(diffuse);
             D3DSetColorOp(co);
-            D3DSetAlphaOp(D3DTOP_SELECTARG1);
+            D3DSetAlphaOp(ao);
             lpDTCon->dwTextureFactor = factor;
             D3DBltQuad(&dst, r.x, r.y, r.w, r.h, &tex, r.sx, r.sy, r.w, r.h, 0);
             D3DResetVertexColor();
             D3DResetColorOp();
             D3DResetAlphaOp();
             lpDTCon->dwTextureFactor = 0;
-            ASSERT_EQ(Dst().px, copy.px) << "colour op " << co << " at " << r.x << "," << r.y;
+            ASSERT_EQ(Dst().px, copy.px) << "colour op " << co << " alpha op " << ao << " diffuse " << diffuse << " at " << r.x
+                                         << "," << r.y;
         }
     DDReleaseSurface(&tex);
 }
