@@ -618,11 +618,7 @@ constexpr auto kGpuSnapSpans = SnapTableOf(std::make_index_sequence<7>{});
 } // namespace
 
 void RasterGpuSpanSnapped(u32* d, const u32* s, int n, const RasterOp& op) {
-    // Modulating by a white diffuse, or the alpha by 255, gives the texel's own channel to the
-    // bit (Div255(t * 255) is t for every t): taking the texel costs none of the products.
-    const u32 co = op.colorOp == D3DTOP_MODULATE && (op.diffuse & 0xFFFFFFu) == 0xFFFFFFu ? D3DTOP_SELECTARG1 : op.colorOp;
-    const u32 ao = op.alphaOp == D3DTOP_MODULATE && (op.diffuse >> 24) == 255 ? D3DTOP_SELECTARG1 : op.alphaOp;
-    const int c = OpIndex(co), a = OpIndex(ao);
+    const int c = OpIndex(op.colorOp), a = OpIndex(op.alphaOp);
     const SnapLanes* lanes = g_Grid.on ? SnapLanesNow() : nullptr;
     if (lanes && lanes->one && c >= 0 && a >= 0 && !OpaqueCopy(op) && !Identity(op)) {
         kGpuSnapSpans[c][a](d, s, n, op.diffuse, op.textureFactor, *lanes);
