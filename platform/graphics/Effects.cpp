@@ -543,6 +543,22 @@ struct LensTables {
     }
 };
 
+// The 32-bit offset tables of every row of the last lens (LensOffsetsNear), row after row, each
+// row's four tables `stride` apart, and what they were computed for.
+struct LensKept {
+    static constexpr std::size_t kMost = std::size_t(1) << 20; // entries: 4 MB
+    i64 r = -1, k = 0, x0 = 0, x1 = 0, ar0 = 0, ar1 = 0;
+    bool full = false;
+    std::vector<i32> v;
+    // Whether the lens is the last one; remembers it either way.
+    bool Same(i64 r_, i64 k_, i64 x0_, i64 x1_, i64 ar0_, i64 ar1_) {
+        const bool same = r == r_ && k == k_ && x0 == x0_ && x1 == x1_ && ar0 == ar0_ && ar1 == ar1_;
+        r = r_, k = k_, x0 = x0_, x1 = x1_, ar0 = ar0_, ar1 = ar1_;
+        if (!same) full = false;
+        return same;
+    }
+};
+
 // The source offsets of |dx| = lo .. hi in the row of |dy| from their roots: the quotients
 // dx * strength / √t and dy * strength / √t, or (dx, dy) where the root is 0, rounded down
 // (ox, oy) and up (oxUp, oyUp). The quotients are of non-negative values: rounded down by
@@ -587,29 +603,32 @@ struct LensTables {
 
 // One target row of dy (row points at the centre's column) from the 32-bit tables, eight
 // columns at a time (LensRun): leftwards from mid (|dx| = -mid), rightwards from max(in0, 0).
+struct LensRow32 {
+    i32 *ox, *oy, *oxUp, *oyUp;
+};
 template <bool Clear, bool Monotone>
 [[gnu::always_inline]] inline void LensRowNarrowOf(u32* row, const LensChord& c, i64 dy, const LensSource& s,
-                                                   const LensTables& t) {
+                                                   const LensRow32& t) {
     const i64 mid = std::min(c.in1, i64(-1));
-    const i32* ty = dy < 0 ? t.oyUp32.data() : t.oy32.data();
+    const i32* ty = dy < 0 ? t.oyUp : t.oy;
     const u32 usx = static_cast<u32>(s.scx), usy = static_cast<u32>(s.scy), usw = static_cast<u32>(s.sw),
               ush = static_cast<u32>(s.sh), up = static_cast<u32>(s.pitch);
     const i32 sg = dy < 0 ? -1 : 1;
     if (mid >= c.in0) {
         const std::size_t t0 = static_cast<std::size_t>(-mid - c.lo);
         const int n = static_cast<int>(mid - c.in0 + 1);
-        LensRun<-1, Clear, Monotone>(row, mid, n, t.oxUp32.data() + t0, ty + t0, -1, sg, usx, usy, s.sp, usw, ush, up, s.km,
+        LensRun<-1, Clear, Monotone>(row, mid, n, t.oxUp + t0, ty + t0, -1, sg, usx, usy, s.sp, usw, ush, up, s.km,
                                      s.kv);
     }
     const i64 r0 = std::max(c.in0, i64(0));
     if (c.in1 >= r0) {
         const std::size_t t0 = static_cast<std::size_t>(r0 - c.lo);
         const int n = static_cast<int>(c.in1 - r0 + 1);
-        LensRun<1, Clear, Monotone>(row, r0, n, t.ox32.data() + t0, ty + t0, 1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv);
+        LensRun<1, Clear, Monotone>(row, r0, n, t.ox + t0, ty + t0, 1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv);
     }
 }
 [[gnu::always_inline]] inline void LensRowNarrow(u32* row, const LensChord& c, i64 dy, bool clear, bool monotone,
-                                                  const LensSource& s, const LensTables& t) {
+                                                  const LensSource& s, const LensRow32& t) {
     if (clear) {
         if (monotone) LensRowNarrowOf<true, true>(row, c, dy, s, t);
         else LensRowNarrowOf<true, false>(row, c, dy, s, t);
@@ -669,16 +688,31 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
     // r * k) within 2^24.
     const bool near = narrow && D2 < (i64(1) << 24) && r * k < (i64(1) << 24);
     thread_local LensTables tables;
-    tables.Size(static_cast<std::size_t>(x1 - x0 + 1), narrow);
+    const std::size_t cols = static_cast<std::size_t>(x1 - x0 + 1);
+    tables.Size(cols, narrow);
     const i64 ar0 = (y0 <= 0 && y1 >= 0) ? 0 : std::min(std::abs(y0), std::abs(y1));
     const i64 ar1 = std::max(std::abs(y0), std::abs(y1));
+    // The same lens drawn again (the same radius, strength and part of the target) reuses the
+    // offsets of every row from the draw before; they are kept from the second draw on, so a
+    // lens that changes every frame never pays for keeping them.
+    thread_local LensKept kept;
+    const std::size_t stride = cols + 7, rows = static_cast<std::size_t>(ar1 - ar0 + 1);
+    const bool same = kept.Same(r, k, x0, x1, ar0, ar1);
+    const bool keep = near && same && rows * stride * 4 <= LensKept::kMost;
+    const bool fill = keep && !kept.full;
+    if (fill) kept.v.resize(rows * stride * 4);
+    kept.full = keep;
     for (i64 ady = ar0; ady <= ar1; ++ady) {
         const LensChord c = LensChordOf(r2, ady, x0, x1);
+        LensRow32 t32{tables.ox32.data(), tables.oy32.data(), tables.oxUp32.data(), tables.oyUp32.data()};
+        if (keep) {
+            i32* at = kept.v.data() + static_cast<std::size_t>(ady - ar0) * stride * 4;
+            t32 = LensRow32{at, at + stride, at + 2 * stride, at + 3 * stride};
+        }
         if (near) {
-            if (c.hi >= c.lo)
+            if (c.hi >= c.lo && (!keep || fill))
                 LensOffsetsNear(static_cast<int>(c.hi - c.lo + 1), static_cast<i32>(c.lo), static_cast<i32>(ady), static_cast<i32>(k),
-                                static_cast<i32>(D2 - ady * ady), tables.ox32.data(), tables.oy32.data(), tables.oxUp32.data(),
-                                tables.oyUp32.data());
+                                static_cast<i32>(D2 - ady * ady), t32.ox, t32.oy, t32.oxUp, t32.oyUp);
         } else {
             LensRoots(tables.st.data(), c.lo, c.hi, ady, D2);
             LensRowOffsets(tables, narrow, c, ady, k);
@@ -696,7 +730,7 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
                 for (i64 dx = x0; dx < std::min(c.in0, x1 + 1); ++dx) row[dx] = 0;
                 for (i64 dx = std::max(c.in1 + 1, x0); dx <= x1; ++dx) row[dx] = 0;
             }
-            if (narrow) LensRowNarrow(row, c, dy, clear, monotone, s, tables);
+            if (narrow) LensRowNarrow(row, c, dy, clear, monotone, s, t32);
             else LensRowWide(row, c, dy, clear, s, tables);
         }
     }
