@@ -338,41 +338,130 @@ PIXEL_LOOP_CLONES void LensOffsets(int n, const double* st, double lo, double ad
     }
 }
 
+// The offsets of |dx| = lo + i (i < n; the tables hold n rounded up to eight) in the row of
+// |dy| as LensOffsets gives them, without its square roots and divisions, where rest = D² - dy²,
+// the roots' squares t = rest - dx² and the numerators |dx| * k and |dy| * k lie below 2^24
+// (whole numbers exact as floats). The quotient q = |d| * k / √t comes from a reciprocal root
+// by three Newton steps, within 2^-22 of it (checked for every t below 2^24), so the true
+// quotient lies within q * 2^-20 of q: where no whole number lies that near, the true
+// quotient is not whole, its floor is q's and the rounded-up offset one more; the double
+// quotient the rule takes lies far nearer the true one than that, so it rounds the same. The
+// columns left (a whole number near, or t = 0) are computed by the rule one at a time.
+typedef float LensF __attribute__((vector_size(32)));
+typedef i32 LensV __attribute__((vector_size(32)));
+PIXEL_LOOP_CLONES void LensOffsetsNear(int n, i32 lo, i32 ady, i32 k, i32 rest, i32* ox, i32* oy, i32* oxUp, i32* oyUp) {
+    const LensV lane = {0, 1, 2, 3, 4, 5, 6, 7};
+    const i32 by = ady * k;
+    const float fb = static_cast<float>(by);
+    for (int i = 0; i < n; i += 8) {
+        const LensV adx = lane + (lo + i);
+        const LensV t = rest - adx * adx;
+        // Past the chord (the padding) t may be 0 or less: those lanes are not kept.
+        const LensF tf = __builtin_convertvector(t > 0 ? t : LensV{} + 1, LensF);
+        LensV bits;
+        std::memcpy(&bits, &tf, sizeof bits);
+        bits = 0x5f3759df - (bits >> 1);
+        LensF y;
+        std::memcpy(&y, &bits, sizeof y);
+        const LensF half = tf * 0.5f;
+        for (int step = 0; step < 3; ++step) y = y * (1.5f - half * y * y);
+        const LensV ax = adx * k;
+        const LensF qx = __builtin_convertvector(ax, LensF) * y, qy = fb * y;
+        // The quotients are not negative: truncation is the floor.
+        const LensV nx = __builtin_convertvector(qx, LensV), ny = __builtin_convertvector(qy, LensV);
+        const LensF fx = __builtin_convertvector(nx, LensF), fy = __builtin_convertvector(ny, LensF);
+        const LensF mx = qx * 0x1p-20f, my = qy * 0x1p-20f;
+        // A numerator of 0 gives 0 both ways.
+        const LensV zx = ax == 0, zy = LensV{} + (by == 0 ? -1 : 0);
+        const LensV sure = (t > 0) & (zx | ((qx - mx > fx) & (qx + mx < fx + 1))) & (zy | ((qy - my > fy) & (qy + my < fy + 1)));
+        const LensV ux = nx - ~zx, uy = ny - ~zy;
+        std::memcpy(ox + i, &nx, sizeof nx);
+        std::memcpy(oy + i, &ny, sizeof ny);
+        std::memcpy(oxUp + i, &ux, sizeof ux);
+        std::memcpy(oyUp + i, &uy, sizeof uy);
+        u64 w[4];
+        std::memcpy(w, &sure, sizeof w);
+        if ((w[0] & w[1] & w[2] & w[3]) == ~u64{0}) continue;
+        for (int l = 0; l < 8 && i + l < n; ++l) {
+            if (sure[l]) continue;
+            const i64 a = adx[l];
+            const double root = std::sqrt(static_cast<double>(t[l]));
+            const double qxd = root != 0 ? static_cast<double>(a * k) / root : static_cast<double>(a);
+            const double qyd = root != 0 ? static_cast<double>(by) / root : static_cast<double>(ady);
+            const i32 gx = static_cast<i32>(qxd), gy = static_cast<i32>(qyd);
+            ox[i + l] = gx;
+            oy[i + l] = gy;
+            oxUp[i + l] = gx + (static_cast<double>(gx) != qxd);
+            oyUp[i + l] = gy + (static_cast<double>(gy) != qyd);
+        }
+    }
+}
+
 // LensSpan with the offsets of 32 bits (LensOffsets), eight columns at a time: n target
 // columns from `at` on, stepping by Dir (1 rightwards, -1 leftwards), the j-th reading the
-// offsets ox[j], oy[j] times the signs. The offsets lie within 2^30 and the coordinates within
-// 32 bits, so the sums, taken as unsigned numbers, fall inside the source exactly when the true
-// ones do; a texel outside reads the first pixel instead and is not drawn.
-template <int Dir, bool Clear>
+// offsets ox[j], oy[j] times the signs (sgx is Dir). The offsets lie within 2^30 and the
+// coordinates within 32 bits, so the sums, taken as unsigned numbers, fall inside the source
+// exactly when the true ones do; a texel outside reads the first pixel instead and is not drawn.
+// Monotone: the offsets never fall from one column to the next (no root of 0 in the row; see
+// DDBltLens). Then eight columns nearly always read within eight source columns of at most two
+// neighbouring source rows (the lens magnifies or bends gently), which the two ends of the
+// eight show: two loads of eight texels, each permuted, replace eight single loads.
+template <int Dir, bool Clear, bool Monotone>
 PIXEL_LOOP_CLONES void LensRun(u32* row, i64 at, int n, const i32* ox, const i32* oy, i32 sgx, i32 sgy, u32 scx, u32 scy,
                                const u32* sp, u32 sw, u32 sh, u32 pitch, u32 km, u32 kv) {
     typedef i32 VI __attribute__((vector_size(32)));
     typedef u32 VU __attribute__((vector_size(32)));
     constexpr int kLanes = 8;
+    // -1 where the rows are mirrored: (v ^ neg) - neg is v * sgy without a multiplication.
+    const VI neg = VI{} + (sgy < 0 ? -1 : 0);
     int j = 0;
     for (; j + kLanes <= n; j += kLanes) {
         VI vx, vy;
         std::memcpy(&vx, ox + j, sizeof vx);
         std::memcpy(&vy, oy + j, sizeof vy);
-        const VU px = scx + (VU)(vx * sgx), py = scy + (VU)(vy * sgy);
-        const VU in = (VU)((px < sw) & (py < sh));
-        const VU idx = (py * pitch + px) & in;
-        VU t;
-        for (int k = 0; k < kLanes; ++k) t[k] = sp[idx[k]];
-        const VU m = in & (VU)((t & km) != kv);
-        // Leftwards the eight columns lie at at - j - 7 .. at - j, the last lane first.
-        u32* d = Dir > 0 ? row + at + j : row + at - j - (kLanes - 1);
-        if constexpr (Dir < 0) {
-            t = __builtin_shufflevector(t, t, 7, 6, 5, 4, 3, 2, 1, 0);
+        VU t, m;
+        bool near = false;
+        if constexpr (Monotone) {
+            const i32 xf = ox[j], xl = ox[j + kLanes - 1], yf = oy[j], yl = oy[j + kLanes - 1];
+            // The leftmost source column: the first lane's rightwards, the last one's leftwards.
+            const u32 base = Dir > 0 ? scx + static_cast<u32>(xf) : scx - static_cast<u32>(xl);
+            const u32 ya = scy + static_cast<u32>(yf * sgy), yb = scy + static_cast<u32>(yl * sgy);
+            near = static_cast<u32>(xl - xf) < kLanes && static_cast<u32>(yl - yf) <= 1 && sw >= kLanes &&
+                   base <= sw - kLanes && ya < sh && yb < sh;
+            if (near) {
+                VU col = Dir > 0 ? (VU)(vx - xf) : (VU)(xl - vx);
+                VU inA = (VU)(vy == yf);
+                if constexpr (Dir < 0) {
+                    // Leftwards the eight columns lie at at - j - 7 .. at - j, the last lane first.
+                    col = __builtin_shufflevector(col, col, 7, 6, 5, 4, 3, 2, 1, 0);
+                    inA = __builtin_shufflevector(inA, inA, 7, 6, 5, 4, 3, 2, 1, 0);
+                }
+                VU a, b;
+                std::memcpy(&a, sp + ya * pitch + base, sizeof a);
+                std::memcpy(&b, sp + yb * pitch + base, sizeof b);
+                const VU ta = __builtin_shuffle(a, col), tb = __builtin_shuffle(b, col);
+                t = (ta & inA) | (tb & ~inA);
+                m = (VU)((t & km) != kv);
+            }
         }
-        VU mm = m;
-        if constexpr (Dir < 0) mm = __builtin_shufflevector(m, m, 7, 6, 5, 4, 3, 2, 1, 0);
+        if (!near) {
+            const VU px = scx + (VU)(vx * sgx), py = scy + (VU)((vy ^ neg) - neg);
+            const VU in = (VU)((px < sw) & (py < sh));
+            const VU idx = (py * pitch + px) & in;
+            for (int k = 0; k < kLanes; ++k) t[k] = sp[idx[k]];
+            m = in & (VU)((t & km) != kv);
+            if constexpr (Dir < 0) {
+                t = __builtin_shufflevector(t, t, 7, 6, 5, 4, 3, 2, 1, 0);
+                m = __builtin_shufflevector(m, m, 7, 6, 5, 4, 3, 2, 1, 0);
+            }
+        }
+        u32* d = Dir > 0 ? row + at + j : row + at - j - (kLanes - 1);
         VU o;
         if constexpr (Clear) {
-            o = t & mm;
+            o = t & m;
         } else {
             std::memcpy(&o, d, sizeof o);
-            o = (t & mm) | (o & ~mm);
+            o = (t & m) | (o & ~m);
         }
         std::memcpy(d, &o, sizeof o);
     }
@@ -399,9 +488,11 @@ struct LensSource {
 };
 
 // The columns of a row of |dy| that lie inside both the circle (|dx| <= e) and the target
-// (x0 .. x1): in0 .. in1 as offsets from the centre, lo .. hi as |dx| (hi < lo: none).
+// (x0 .. x1): in0 .. in1 as offsets from the centre, lo .. hi as |dx| (hi < lo: none); rim:
+// the chord ends on the circle itself (e² + dy² = r²).
 struct LensChord {
     i64 in0, in1, lo, hi;
+    bool rim;
 };
 [[gnu::always_inline]] inline LensChord LensChordOf(i64 r2, i64 ady, i64 x0, i64 x1) {
     const i64 rest = r2 - ady * ady;
@@ -411,7 +502,7 @@ struct LensChord {
     const i64 in0 = std::max(x0, -e), in1 = std::min(x1, e);
     const i64 lo = in0 > in1 ? 0 : (in0 <= 0 && in1 >= 0) ? 0 : std::min(std::abs(in0), std::abs(in1));
     const i64 hi = in0 > in1 ? -1 : std::max(std::abs(in0), std::abs(in1));
-    return {in0, in1, lo, hi};
+    return {in0, in1, lo, hi, e * e == rest};
 }
 
 // The roots of t = D² - (dx² + dy²) for |dx| = lo .. hi into st[|dx| - lo], two at a time
@@ -438,16 +529,33 @@ struct LensTables {
     void Size(std::size_t cols, bool narrow) {
         st.resize(cols + 3);
         if (narrow) {
-            ox32.resize(cols + 3);
-            oy32.resize(cols + 3);
-            oxUp32.resize(cols + 3);
-            oyUp32.resize(cols + 3);
+            // Room for the last block of eight (LensOffsetsNear).
+            ox32.resize(cols + 7);
+            oy32.resize(cols + 7);
+            oxUp32.resize(cols + 7);
+            oyUp32.resize(cols + 7);
         } else {
             ox.resize(cols + 3);
             oy.resize(cols + 3);
             oxUp.resize(cols + 3);
             oyUp.resize(cols + 3);
         }
+    }
+};
+
+// The 32-bit offset tables of every row of the last lens (LensOffsetsNear), row after row, each
+// row's four tables `stride` apart, and what they were computed for.
+struct LensKept {
+    static constexpr std::size_t kMost = std::size_t(1) << 20; // entries: 4 MB
+    i64 r = -1, k = 0, x0 = 0, x1 = 0, ar0 = 0, ar1 = 0;
+    bool full = false;
+    std::vector<i32> v;
+    // Whether the lens is the last one; remembers it either way.
+    bool Same(i64 r_, i64 k_, i64 x0_, i64 x1_, i64 ar0_, i64 ar1_) {
+        const bool same = r == r_ && k == k_ && x0 == x0_ && x1 == x1_ && ar0 == ar0_ && ar1 == ar1_;
+        r = r_, k = k_, x0 = x0_, x1 = x1_, ar0 = ar0_, ar1 = ar1_;
+        if (!same) full = false;
+        return same;
     }
 };
 
@@ -495,27 +603,38 @@ struct LensTables {
 
 // One target row of dy (row points at the centre's column) from the 32-bit tables, eight
 // columns at a time (LensRun): leftwards from mid (|dx| = -mid), rightwards from max(in0, 0).
-[[gnu::always_inline]] inline void LensRowNarrow(u32* row, const LensChord& c, i64 dy, bool clear, const LensSource& s,
-                                                  const LensTables& t) {
+struct LensRow32 {
+    i32 *ox, *oy, *oxUp, *oyUp;
+};
+template <bool Clear, bool Monotone>
+[[gnu::always_inline]] inline void LensRowNarrowOf(u32* row, const LensChord& c, i64 dy, const LensSource& s,
+                                                   const LensRow32& t) {
     const i64 mid = std::min(c.in1, i64(-1));
-    const i32* ty = dy < 0 ? t.oyUp32.data() : t.oy32.data();
+    const i32* ty = dy < 0 ? t.oyUp : t.oy;
     const u32 usx = static_cast<u32>(s.scx), usy = static_cast<u32>(s.scy), usw = static_cast<u32>(s.sw),
               ush = static_cast<u32>(s.sh), up = static_cast<u32>(s.pitch);
     const i32 sg = dy < 0 ? -1 : 1;
     if (mid >= c.in0) {
         const std::size_t t0 = static_cast<std::size_t>(-mid - c.lo);
         const int n = static_cast<int>(mid - c.in0 + 1);
-        const i32* ox = t.oxUp32.data() + t0;
-        if (clear) LensRun<-1, true>(row, mid, n, ox, ty + t0, -1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv);
-        else LensRun<-1, false>(row, mid, n, ox, ty + t0, -1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv);
+        LensRun<-1, Clear, Monotone>(row, mid, n, t.oxUp + t0, ty + t0, -1, sg, usx, usy, s.sp, usw, ush, up, s.km,
+                                     s.kv);
     }
     const i64 r0 = std::max(c.in0, i64(0));
     if (c.in1 >= r0) {
         const std::size_t t0 = static_cast<std::size_t>(r0 - c.lo);
         const int n = static_cast<int>(c.in1 - r0 + 1);
-        const i32* ox = t.ox32.data() + t0;
-        if (clear) LensRun<1, true>(row, r0, n, ox, ty + t0, 1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv);
-        else LensRun<1, false>(row, r0, n, ox, ty + t0, 1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv);
+        LensRun<1, Clear, Monotone>(row, r0, n, t.ox + t0, ty + t0, 1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv);
+    }
+}
+[[gnu::always_inline]] inline void LensRowNarrow(u32* row, const LensChord& c, i64 dy, bool clear, bool monotone,
+                                                  const LensSource& s, const LensRow32& t) {
+    if (clear) {
+        if (monotone) LensRowNarrowOf<true, true>(row, c, dy, s, t);
+        else LensRowNarrowOf<true, false>(row, c, dy, s, t);
+    } else {
+        if (monotone) LensRowNarrowOf<false, true>(row, c, dy, s, t);
+        else LensRowNarrowOf<false, false>(row, c, dy, s, t);
     }
 }
 
@@ -565,14 +684,42 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
     // coordinates and the source within 32 bits the columns eight at a time (LensRun).
     const bool narrow = r * std::max<i64>(k, 1) < (i64(1) << 30) && s.sw < (i64(1) << 30) && s.sh < (i64(1) << 30) &&
                         s.sh * s.pitch < (i64(1) << 31);
+    // Small enough for LensOffsetsNear: the roots' squares (below D²) and the numerators (below
+    // r * k) within 2^24.
+    const bool near = narrow && D2 < (i64(1) << 24) && r * k < (i64(1) << 24);
     thread_local LensTables tables;
-    tables.Size(static_cast<std::size_t>(x1 - x0 + 1), narrow);
+    const std::size_t cols = static_cast<std::size_t>(x1 - x0 + 1);
+    tables.Size(cols, narrow);
     const i64 ar0 = (y0 <= 0 && y1 >= 0) ? 0 : std::min(std::abs(y0), std::abs(y1));
     const i64 ar1 = std::max(std::abs(y0), std::abs(y1));
+    // The same lens drawn again (the same radius, strength and part of the target) reuses the
+    // offsets of every row from the draw before; they are kept from the second draw on, so a
+    // lens that changes every frame never pays for keeping them.
+    thread_local LensKept kept;
+    const std::size_t stride = cols + 7, rows = static_cast<std::size_t>(ar1 - ar0 + 1);
+    const bool same = kept.Same(r, k, x0, x1, ar0, ar1);
+    const bool keep = near && same && rows * stride * 4 <= LensKept::kMost;
+    const bool fill = keep && !kept.full;
+    if (fill) kept.v.resize(rows * stride * 4);
+    kept.full = keep;
     for (i64 ady = ar0; ady <= ar1; ++ady) {
         const LensChord c = LensChordOf(r2, ady, x0, x1);
-        LensRoots(tables.st.data(), c.lo, c.hi, ady, D2);
-        LensRowOffsets(tables, narrow, c, ady, k);
+        LensRow32 t32{tables.ox32.data(), tables.oy32.data(), tables.oxUp32.data(), tables.oyUp32.data()};
+        if (keep) {
+            i32* at = kept.v.data() + static_cast<std::size_t>(ady - ar0) * stride * 4;
+            t32 = LensRow32{at, at + stride, at + 2 * stride, at + 3 * stride};
+        }
+        if (near) {
+            if (c.hi >= c.lo && (!keep || fill))
+                LensOffsetsNear(static_cast<int>(c.hi - c.lo + 1), static_cast<i32>(c.lo), static_cast<i32>(ady), static_cast<i32>(k),
+                                static_cast<i32>(D2 - ady * ady), t32.ox, t32.oy, t32.oxUp, t32.oyUp);
+        } else {
+            LensRoots(tables.st.data(), c.lo, c.hi, ady, D2);
+            LensRowOffsets(tables, narrow, c, ady, k);
+        }
+        // A root of 0 (only where D = r, on the rim) gives the offsets (|dx|, |dy|) there,
+        // smaller than those just inside: elsewhere they never fall along the row.
+        const bool monotone = D != r || !c.rim;
         for (int side = 0; side < 2; ++side) {
             const i64 dy = side ? -ady : ady;
             if (side && ady == 0) break;
@@ -583,7 +730,7 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
                 for (i64 dx = x0; dx < std::min(c.in0, x1 + 1); ++dx) row[dx] = 0;
                 for (i64 dx = std::max(c.in1 + 1, x0); dx <= x1; ++dx) row[dx] = 0;
             }
-            if (narrow) LensRowNarrow(row, c, dy, clear, s, tables);
+            if (narrow) LensRowNarrow(row, c, dy, clear, monotone, s, t32);
             else LensRowWide(row, c, dy, clear, s, tables);
         }
     }

@@ -373,11 +373,43 @@ TEST_P(EffectsTest, ColumnWaveDrawsWhatItsColumnsBlitsDraw) {
     DDReleaseSurface(&src);
 }
 
-// The lens (its offsets computed four columns at a time) against its pixel rule: a target pixel
-// (cx + dx, cy + dy) inside the circle reads the source at (scx, scy) plus the offsets
-// |d| * k / sqrt(D^2 - dx^2 - dy^2) (|d| where the root is 0; D the whole part of
-// sqrt(r^2 + k^2)), rounded toward minus infinity, for each axis; outside the source or
-// transparent it is cleared or left, as are the pixels of the square outside the circle.
+namespace {
+// The lens's pixel rule: a target pixel (cx + dx, cy + dy) inside the circle reads the source
+// at (scx, scy) plus the offsets |d| * k / sqrt(D^2 - dx^2 - dy^2) (|d| where the root is 0; D
+// the whole part of sqrt(r^2 + k^2)), rounded toward minus infinity, for each axis; outside the
+// source or transparent it is cleared or left, as are the pixels of the square outside the circle.
+void LensByTheRule(PixelVector& expected, const PixelStore& dst, const PixelStore& src, int cx, int cy, int radius, int strength,
+                   int scx, int scy, u32 key, u32 clearOutside) {
+    const KeyTest isKey = ModeKeyTest();
+    const bool d3d = lpDTCon != nullptr;
+    const i64 r = radius, k = strength, D = i64(std::sqrt(double(r * r + k * k)));
+    const bool skip = !d3d || key == 1, clear = d3d && clearOutside == 1;
+    for (i64 dy = -r; dy <= r; ++dy)
+        for (i64 dx = -r; dx <= r; ++dx) {
+            const i64 tx = cx + dx, ty = cy + dy;
+            if (tx < 0 || ty < 0 || tx >= dst.width || ty >= dst.height) continue;
+            u32& e = expected[static_cast<std::size_t>(ty * dst.width + tx)];
+            if (dx * dx + dy * dy > r * r) {
+                if (clear) e = 0;
+                continue;
+            }
+            const double root = std::sqrt(double(D * D - dx * dx - dy * dy));
+            const double qx = root != 0 ? double(std::abs(dx) * k) / root : double(std::abs(dx));
+            const double qy = root != 0 ? double(std::abs(dy) * k) / root : double(std::abs(dy));
+            const i64 px = scx + (dx < 0 ? -i64(std::ceil(qx)) : i64(std::floor(qx)));
+            const i64 py = scy + (dy < 0 ? -i64(std::ceil(qy)) : i64(std::floor(qy)));
+            const bool in = px >= 0 && py >= 0 && px < src.width && py < src.height;
+            const u32 p = in ? src.px[static_cast<std::size_t>(py * src.width + px)] : 0;
+            if (!in || (skip && isKey(p))) {
+                if (clear) e = 0;
+                continue;
+            }
+            e = p;
+        }
+}
+} // namespace
+
+// The lens (its offsets computed four columns at a time) against its pixel rule.
 TEST_P(EffectsTest, LensMatchesThePixelRule) {
     constexpr int W = 150, H = 100;
     DDSURFACEDATA big;
@@ -386,8 +418,6 @@ TEST_P(EffectsTest, LensMatchesThePixelRule) {
     }), 1));
     const PixelStore& src = *SurfacePixels(&big);
     PixelStore& dst = *SurfacePixels(&s.dst);
-    const KeyTest isKey = ModeKeyTest();
-    const bool d3d = lpDTCon != nullptr;
     struct Case {
         int cx, cy, r, k, scx, scy;
         u32 key, clear;
@@ -403,31 +433,47 @@ TEST_P(EffectsTest, LensMatchesThePixelRule) {
         for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = src.px[(i * 7) % src.px.size()];
         PixelVector expected = dst.px;
         ASSERT_EQ(DDBltLens(&s.dst, c.cx, c.cy, c.r, c.k, &big, c.scx, c.scy, c.key, c.clear), 1);
-        const i64 r = c.r, k = c.k, D = i64(std::sqrt(double(r * r + k * k)));
-        const bool skip = !d3d || c.key == 1, clear = d3d && c.clear == 1;
-        for (i64 dy = -r; dy <= r; ++dy)
-            for (i64 dx = -r; dx <= r; ++dx) {
-                const i64 tx = c.cx + dx, ty = c.cy + dy;
-                if (tx < 0 || ty < 0 || tx >= dst.width || ty >= dst.height) continue;
-                u32& e = expected[static_cast<std::size_t>(ty * dst.width + tx)];
-                if (dx * dx + dy * dy > r * r) {
-                    if (clear) e = 0;
-                    continue;
-                }
-                const double root = std::sqrt(double(D * D - dx * dx - dy * dy));
-                const double qx = root != 0 ? double(std::abs(dx) * k) / root : double(std::abs(dx));
-                const double qy = root != 0 ? double(std::abs(dy) * k) / root : double(std::abs(dy));
-                const i64 px = c.scx + (dx < 0 ? -i64(std::ceil(qx)) : i64(std::floor(qx)));
-                const i64 py = c.scy + (dy < 0 ? -i64(std::ceil(qy)) : i64(std::floor(qy)));
-                const bool in = px >= 0 && py >= 0 && px < W && py < H;
-                const u32 p = in ? src.px[static_cast<std::size_t>(py * W + px)] : 0;
-                if (!in || (skip && isKey(p))) {
-                    if (clear) e = 0;
-                    continue;
-                }
-                e = p;
-            }
+        LensByTheRule(expected, dst, src, c.cx, c.cy, c.r, c.k, c.scx, c.scy, c.key, c.clear);
         EXPECT_EQ(dst.px, expected) << "lens at " << c.cx << "," << c.cy << " radius " << c.r << " strength " << c.k;
+    }
+    DDReleaseSurface(&big);
+}
+
+// A lens drawn again and again, as an effect draws it frame after frame, against the same rule:
+// the same lens several times over (its offsets kept from one draw to the next), others between
+// (the kept offsets must not serve them, nor a lens that differs by its strength alone), onto
+// targets that differ every draw. The lenses: whole quotients (r 12, k 5: D = 13), roots of 0 on
+// the rim (k 7 and 0), a wide one clipped by the target on every side, the source's right
+// column and last row read, offsets too large for single-precision estimates (k 30000, D far
+// past 4096), and r 25, k 7, whose row of |dy| 24 ends in a root of 0 on the eighth column: the
+// offsets there fall back to (7, 24) after 11 and 46 one column before, ends that alone look
+// like eight neighbouring texels.
+TEST_P(EffectsTest, LensDrawnAgainMatchesThePixelRule) {
+    constexpr int W = 150, H = 100;
+    DDSURFACEDATA big;
+    ASSERT_TRUE(MakePicture(&big, dir, "big.bmp", MakeImage(W, H, [](int x, int y) {
+        return (3 * x + y) % 13 == 0 ? 0xFFFF00FFu : 0xFF000000u | u32(x + y) << 16 | u32(y * 2) << 8 | u32((x ^ y) & 255);
+    }), 1));
+    const PixelStore& src = *SurfacePixels(&big);
+    PixelStore& dst = *SurfacePixels(&s.dst);
+    struct Case {
+        int cx, cy, r, k, scx, scy;
+        u32 key, clear;
+    };
+    const Case lenses[] = {{100, 60, 12, 5, 70, 40, 1, 0},      {192, 128, 60, 7, 75, 50, 0, 1},   {191, 127, 380, 60, 75, 50, 1, 0},
+                           {150, 100, 90, 40, 146, 96, 0, 0},   {250, 50, 99, 0, 140, 99, 1, 1},   {192, 128, 600, 30000, 75, 50, 0, 0},
+                           {33, 200, 141, 1200, 8, 90, 1, 1},   {191, 127, 380, 61, 75, 50, 1, 0}, {100, 100, 25, 7, 75, 50, 1, 0}};
+    const int order[] = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 2, 2, 4, 4, 5, 5, 5, 6, 6, 6, 0, 6, 6, 2, 2, 7, 7, 2, 8, 8, 8};
+    int draw = 0;
+    for (const int at : order) {
+        const Case& c = lenses[at];
+        ++draw;
+        for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = src.px[(i * 7 + static_cast<std::size_t>(draw) * 13) % src.px.size()];
+        PixelVector expected = dst.px;
+        ASSERT_EQ(DDBltLens(&s.dst, c.cx, c.cy, c.r, c.k, &big, c.scx, c.scy, c.key, c.clear), 1);
+        LensByTheRule(expected, dst, src, c.cx, c.cy, c.r, c.k, c.scx, c.scy, c.key, c.clear);
+        EXPECT_EQ(dst.px, expected) << "draw " << draw << ": lens at " << c.cx << "," << c.cy << " radius " << c.r << " strength "
+                                    << c.k;
     }
     DDReleaseSurface(&big);
 }
