@@ -488,20 +488,17 @@ void PaintStripes() {
     for (int x = 0; x < 640; x += 4) DDFillRect(&g_sdBackBuffer, x, 0, 4, 480, static_cast<u32>(x / 4 * 37 % 256));
 }
 
-// Direct3D's rule: each glyph's cell on its sheet blended onto the target, cut at its edges.
-std::vector<u32> GlyphCellsBlended(Font& f, const std::string& text, int x, int y, std::vector<u32> px) {
+// Each glyph's cell of a text: fn(sheet, cell x, cell y, x, y in the text).
+template <class Fn>
+void ForEachCell(Font& f, const std::string& text, Fn fn) {
     int xo = 0, yo = 0;
     for (const char* p = text.c_str(); *p;) {
-        const PixelStore* sheet = nullptr;
-        int sx = 0, sy = 0;
         const auto c = static_cast<u8>(*p);
         if (IsDoubleByte(p)) {
             if (!(c == 0x81 && static_cast<u8>(p[1]) == 0x40)) {
                 const FASTFONTGLYPH* g = f.m_lpFastFont_FullAdd->Find(p);
-                if (!g) return {};
-                sheet = SurfacePixels(&f.m_lpFastFont_FullAdd->sheet);
-                sx = g->x;
-                sy = g->y;
+                ASSERT_NE(g, nullptr);
+                fn(&f.m_lpFastFont_FullAdd->sheet, g->x, g->y, xo, yo);
             }
             p += 2;
         } else {
@@ -511,34 +508,37 @@ std::vector<u32> GlyphCellsBlended(Font& f, const std::string& text, int x, int 
                 xo = 0;
                 continue;
             }
-            if (c != ' ') {
-                sheet = SurfacePixels(&f.m_lpFastFont_Half->sheet);
-                sx = c % 16 * f.cellWidth;
-                sy = c / 16 * f.cellHeight;
-            }
+            if (c != ' ') fn(&f.m_lpFastFont_Half->sheet, c % 16 * f.cellWidth, c / 16 * f.cellHeight, xo, yo);
         }
-        for (int r = 0; sheet && r < f.cellHeight; ++r)
+        xo += f.cellWidth;
+    }
+}
+
+// Direct3D's rule: each glyph's cell on its sheet blended onto the target, cut at its edges.
+std::vector<u32> GlyphCellsBlended(Font& f, const std::string& text, int x, int y, std::vector<u32> px) {
+    ForEachCell(f, text, [&](DDSURFACEDATA* sheet, int sx, int sy, int xo, int yo) {
+        const PixelStore* s = SurfacePixels(sheet);
+        for (int r = 0; r < f.cellHeight; ++r)
             for (int k = 0; k < f.cellWidth; ++k) {
                 const int X = x + xo + k, Y = y + yo + r;
                 if (X < 0 || Y < 0 || X >= 640 || Y >= 480) continue;
                 u32& d = px[static_cast<std::size_t>(Y) * 640 + X];
-                d = BlendPixel(sheet->Row(sy + r)[sx + k], d);
+                d = BlendPixel(s->Row(sy + r)[sx + k], d);
             }
-        xo += f.cellWidth;
-    }
+    });
     return px;
 }
 } // namespace
 
 // A text drawn again in the same state comes from the picture its first drawing left: every
-// pixel as its glyphs drawn the usual way (in Direct3D: each glyph's cell blended on), cut at each edge of the screen, over lines, full-width
-// spaces and half-width characters, and drawn anew when the sheets, the colour 0 or the quad
-// colour change.
+// pixel as its glyphs drawn the usual way (in Direct3D each glyph's cell blended on), cut at
+// each edge of the screen, over lines, full-width spaces and half-width characters, and drawn
+// anew when the sheets, the colour 0 or the quad colour change.
 TEST_P(KeptTextTest, TextDrawnAgainGivesThePixelsOfItsGlyphs) {
     const TextMode mode = GetParam();
     Mode m(mode.d3d, mode.bpp);
     ASSERT_TRUE(m.ok);
-    Font f, g; // g draws the reference the usual way, keeping nothing
+    Font f, g; // g draws DirectDraw's reference the usual way, keeping nothing
     MakeFont(&f, 16, 16, 1);
     MakeFont(&g, 16, 16, 1);
     const std::string text = S("あいう ＡＢ\n漢字　ab12\n\n｢x｣");
@@ -553,11 +553,18 @@ TEST_P(KeptTextTest, TextDrawnAgainGivesThePixelsOfItsGlyphs) {
             if (mode.d3d && lpDTCon->dwQuadColor == 0xFFFFFFFFu) {
                 want = GlyphCellsBlended(f, text, p[0], p[1], bg);
             } else {
-                // The usual way, nothing kept, on the same background (the stripes' colours
-                // are translucent in Direct3D: painting them again would blend them on the text).
+                // On the same background (the stripes' colours are translucent in Direct3D:
+                // painting them again would blend them onto the text), the usual way with
+                // nothing kept; in Direct3D each glyph's cell blitted from its sheet.
                 std::copy(bg.begin(), bg.end(), SurfacePixels(&g_sdBackBuffer)->px.begin());
-                g.lineImages.reset();
-                DDDrawText(&g, &g_sdBackBuffer, p[0], p[1], text.c_str(), 1);
+                if (mode.d3d) {
+                    ForEachCell(f, text, [&](DDSURFACEDATA* sheet, int sx, int sy, int xo, int yo) {
+                        DDBlt(&g_sdBackBuffer, p[0] + xo, p[1] + yo, 16, 16, sheet, sx, sy, DDBLT_KEY);
+                    });
+                } else {
+                    g.lineImages.reset();
+                    DDDrawText(&g, &g_sdBackBuffer, p[0], p[1], text.c_str(), 1);
+                }
                 want = BackPixels();
             }
             ASSERT_EQ(drawn.size(), want.size());
@@ -567,17 +574,24 @@ TEST_P(KeptTextTest, TextDrawnAgainGivesThePixelsOfItsGlyphs) {
         }
     };
     check("first");
-    // The sheets drawn again in another colour.
+    // The sheets drawn again in another colour, the font's own set back: only the sheets say
+    // that the text looks different now.
     for (Font* h : {&f, &g}) {
+        const u32 colour = h->color, index = h->colorIndex;
         h->color = 0xFF20C040u;
         h->colorIndex = 9;
         FontBuildHalfSheet(h);
         FontBuildFullSheet(h, true);
+        h->color = colour;
+        h->colorIndex = index;
     }
     check("new sheets");
     if (mode.d3d) {
-        D3DSetVertexColor(0xC0FF8040u);
-        check("tinted quads");
+        // The quad's own alpha on every texel: the empty parts of the text's box draw too.
+        D3DSetVertexColor(0x80FF8040u);
+        D3DSetAlphaOp(D3DTOP_SELECTARG2);
+        check("quad alpha");
+        D3DResetAlphaOp();
         D3DResetVertexColor();
     } else {
         g_palCur[0] = PALETTEENTRY{10, 20, 30, 1};
