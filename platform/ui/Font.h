@@ -55,6 +55,7 @@ private:
 };
 
 struct GlyphFace;
+struct cLineImages;
 
 class Font {
 public:
@@ -89,6 +90,10 @@ public:
     u32 fastFont = 0;
     std::unique_ptr<FastFont> m_lpFastFont_Half;
     std::unique_ptr<FastFont> m_lpFastFont_FullAdd;
+    // Counts every redraw of either sheet, so that texts kept drawn from them know when to go.
+    u32 sheetVersion = 0;
+    // Texts already drawn, kept as pictures: a game draws the same lines frame after frame.
+    std::shared_ptr<cLineImages> lineImages;
 };
 
 // The characters the double-byte sheet is filled with when it is made (UTF-8 here; the sheet

@@ -2,6 +2,7 @@
 // digits, bitmap text and the bounded formatting.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Image.h"
+#include "platform/graphics/Raster.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Sjis.h"
 #include "platform/ui/Font.h"
@@ -467,3 +469,141 @@ TEST(Font, TableCreationProportionalTextAndRestore) {
     g_DDGraphics.pictures = nullptr;
     g_DDGraphics.pictureCount = 0;
 }
+
+namespace {
+struct TextMode {
+    bool d3d;
+    int bpp;
+};
+
+class KeptTextTest : public ::testing::TestWithParam<TextMode> {};
+
+std::vector<u32> BackPixels() {
+    const PixelStore* s = SurfacePixels(&g_sdBackBuffer);
+    return std::vector<u32>(s->px.begin(), s->px.end());
+}
+
+// Stripes of palette colours under the text, so that every kind of pixel meets the glyphs.
+void PaintStripes() {
+    for (int x = 0; x < 640; x += 4) DDFillRect(&g_sdBackBuffer, x, 0, 4, 480, static_cast<u32>(x / 4 * 37 % 256));
+}
+
+// Each glyph's cell of a text: fn(sheet, cell x, cell y, x, y in the text).
+template <class Fn>
+void ForEachCell(Font& f, const std::string& text, Fn fn) {
+    int xo = 0, yo = 0;
+    for (const char* p = text.c_str(); *p;) {
+        const auto c = static_cast<u8>(*p);
+        if (IsDoubleByte(p)) {
+            if (!(c == 0x81 && static_cast<u8>(p[1]) == 0x40)) {
+                const FASTFONTGLYPH* g = f.m_lpFastFont_FullAdd->Find(p);
+                ASSERT_NE(g, nullptr);
+                fn(&f.m_lpFastFont_FullAdd->sheet, g->x, g->y, xo, yo);
+            }
+            p += 2;
+        } else {
+            ++p;
+            if (c == '\n') {
+                yo += f.cellHeight;
+                xo = 0;
+                continue;
+            }
+            if (c != ' ') fn(&f.m_lpFastFont_Half->sheet, c % 16 * f.cellWidth, c / 16 * f.cellHeight, xo, yo);
+        }
+        xo += f.cellWidth;
+    }
+}
+
+// Direct3D's rule: each glyph's cell on its sheet blended onto the target, cut at its edges.
+std::vector<u32> GlyphCellsBlended(Font& f, const std::string& text, int x, int y, std::vector<u32> px) {
+    ForEachCell(f, text, [&](DDSURFACEDATA* sheet, int sx, int sy, int xo, int yo) {
+        const PixelStore* s = SurfacePixels(sheet);
+        for (int r = 0; r < f.cellHeight; ++r)
+            for (int k = 0; k < f.cellWidth; ++k) {
+                const int X = x + xo + k, Y = y + yo + r;
+                if (X < 0 || Y < 0 || X >= 640 || Y >= 480) continue;
+                u32& d = px[static_cast<std::size_t>(Y) * 640 + X];
+                d = BlendPixel(s->Row(sy + r)[sx + k], d);
+            }
+    });
+    return px;
+}
+} // namespace
+
+// A text drawn again in the same state comes from the picture its first drawing left: every
+// pixel as its glyphs drawn the usual way (in Direct3D each glyph's cell blended on), cut at
+// each edge of the screen, over lines, full-width spaces and half-width characters, and drawn
+// anew when the sheets, the colour 0 or the quad colour change.
+TEST_P(KeptTextTest, TextDrawnAgainGivesThePixelsOfItsGlyphs) {
+    const TextMode mode = GetParam();
+    Mode m(mode.d3d, mode.bpp);
+    ASSERT_TRUE(m.ok);
+    Font f, g; // g draws DirectDraw's reference the usual way, keeping nothing
+    MakeFont(&f, 16, 16, 1);
+    MakeFont(&g, 16, 16, 1);
+    const std::string text = S("あいう ＡＢ\n漢字　ab12\n\n｢x｣");
+    const int at[][2] = {{8, 8}, {8, 8}, {-5, -7}, {600, 100}, {630, 470}, {100, 466}, {-30, 200}};
+    auto check = [&](const char* what) {
+        for (const auto& p : at) {
+            PaintStripes();
+            const std::vector<u32> bg = BackPixels();
+            DDDrawText(&f, &g_sdBackBuffer, p[0], p[1], text.c_str(), 1);
+            const std::vector<u32> drawn = BackPixels();
+            std::vector<u32> want;
+            if (mode.d3d && lpDTCon->dwQuadColor == 0xFFFFFFFFu) {
+                want = GlyphCellsBlended(f, text, p[0], p[1], bg);
+            } else {
+                // On the same background (the stripes' colours are translucent in Direct3D:
+                // painting them again would blend them onto the text), the usual way with
+                // nothing kept; in Direct3D each glyph's cell blitted from its sheet.
+                std::copy(bg.begin(), bg.end(), SurfacePixels(&g_sdBackBuffer)->px.begin());
+                if (mode.d3d) {
+                    ForEachCell(f, text, [&](DDSURFACEDATA* sheet, int sx, int sy, int xo, int yo) {
+                        DDBlt(&g_sdBackBuffer, p[0] + xo, p[1] + yo, 16, 16, sheet, sx, sy, DDBLT_KEY);
+                    });
+                } else {
+                    g.lineImages.reset();
+                    DDDrawText(&g, &g_sdBackBuffer, p[0], p[1], text.c_str(), 1);
+                }
+                want = BackPixels();
+            }
+            ASSERT_EQ(drawn.size(), want.size());
+            for (std::size_t i = 0; i < drawn.size(); ++i)
+                ASSERT_EQ(drawn[i], want[i]) << what << " at " << p[0] << "," << p[1] << ", pixel " << i % 640 << ","
+                                             << i / 640;
+        }
+    };
+    check("first");
+    // The sheets drawn again in another colour, the font's own set back: only the sheets say
+    // that the text looks different now.
+    for (Font* h : {&f, &g}) {
+        const u32 colour = h->color, index = h->colorIndex;
+        h->color = 0xFF20C040u;
+        h->colorIndex = 9;
+        FontBuildHalfSheet(h);
+        FontBuildFullSheet(h, true);
+        h->color = colour;
+        h->colorIndex = index;
+    }
+    check("new sheets");
+    if (mode.d3d) {
+        // The quad's own alpha on every texel: the empty parts of the text's box draw too.
+        D3DSetVertexColor(0x80FF8040u);
+        D3DSetAlphaOp(D3DTOP_SELECTARG2);
+        check("quad alpha");
+        D3DResetAlphaOp();
+        D3DResetVertexColor();
+    } else {
+        g_palCur[0] = PALETTEENTRY{10, 20, 30, 1};
+        check("colour 0 changed");
+    }
+    g.Release();
+    f.Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, KeptTextTest,
+                         ::testing::Values(TextMode{true, 32}, TextMode{false, 32}, TextMode{false, 8},
+                                           TextMode{true, 16}, TextMode{false, 16}),
+                         [](const ::testing::TestParamInfo<TextMode>& i) {
+                             return std::string(i.param.d3d ? "D3D" : "DD") + std::to_string(i.param.bpp);
+                         });
