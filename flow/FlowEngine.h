@@ -188,6 +188,8 @@ public:
 
 private:
     std::unordered_map<std::string, std::shared_ptr<cVector<cFlowCmd>>> m_map; // by the commands' bytes
+    // The lists without loops, shared the same way (Lists and Held count the expanded ones).
+    std::unordered_map<std::string, std::shared_ptr<cVector<cFlowCmd>>> m_mapPlain;
     i64 m_nHeld = 0;
     i64 m_nListBound = kMaxExpandedCmds;
     std::string m_strStage;

@@ -1,4 +1,5 @@
-// The expanded command lists of a stage's flows, made once per distinct list and shared.
+// The expanded command lists of a stage's flows, made once per distinct list and shared (lists
+// without loops as well).
 //
 // Every character set up from a definition (and every flow an item or a command hands over)
 // used to copy and expand its loops afresh: a stage whose loop reaches the list's bound then
@@ -17,16 +18,39 @@ bool HasLoop(const cVector<cFlowCmd>& cmds) {
     return false;
 }
 
+// Writing a list checks its parameters: true when that changed none of them (a list loaded from
+// a stage was checked as it loaded), so the written copy runs exactly as the given list would.
+// A command with flows or conditions of its own is never taken for unchanged.
+bool WrittenAsGiven(const cVector<cFlowCmd>& given, const cVector<cFlowCmd>& written) {
+    if (given.size() != written.size()) return false;
+    for (std::size_t k = 0; k < given.size(); ++k) {
+        const cFlowCmd& a = given[static_cast<long long>(k)];
+        const cFlowCmd& b = written[static_cast<long long>(k)];
+        if (!a.flows.empty() || a.condList || a.params != b.params || a.sound != b.sound || a.anime != b.anime)
+            return false;
+        if (a.shot && (!b.shot || a.shot->bySize != b.shot->bySize || a.shot->wEffect != b.shot->wEffect)) return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::shared_ptr<cVector<cFlowCmd>> cLoopExpansions::Expand(const cVector<cFlowCmd>& given) {
-    // A list without a loop is the owner's own, as it was.
-    if (!HasLoop(given)) return std::make_shared<cVector<cFlowCmd>>(given);
     // The key is the list as a save writes it; writing checks the parameters of the copy, as
     // loading a stage did already, so the key and the list expanded below are the same commands.
     cVector<cFlowCmd> cmds = given;
     cRecordWriter key;
     WriteFlowCmdList(cmds, key);
+    if (!HasLoop(given)) {
+        // A list without a loop is shared too: thousands of characters of one definition then
+        // step one copy of its commands rather than one each, spread over memory.
+        if (!WrittenAsGiven(given, cmds)) return std::make_shared<cVector<cFlowCmd>>(given);
+        auto plain = m_mapPlain.find(key.Bytes());
+        if (plain != m_mapPlain.end()) return plain->second;
+        auto list = std::make_shared<cVector<cFlowCmd>>(std::move(cmds));
+        m_mapPlain.emplace(key.Take(), list);
+        return list;
+    }
     auto found = m_map.find(key.Bytes());
     if (found != m_map.end()) return found->second;
 
@@ -46,5 +70,6 @@ void cLoopExpansions::ForStage(const std::string& stage) {
 
 void cLoopExpansions::Clear() {
     m_map.clear();
+    m_mapPlain.clear();
     m_nHeld = 0;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // A character placed in the stage or summoned: enemies, allies and block characters. It embeds
 // the item it carries.
+#include <cstddef>
+#include <new>
 #include <vector>
 
 #include "play/objects/Chara.h"
@@ -29,6 +31,11 @@ public:
     ~cStageChara() override;
 
     cStageChara* AsStageChara() override { return this; }
+
+    // Stage characters come from slabs of their own, one after the other in the order they are
+    // made (see StageChara.cpp).
+    static void* operator new(std::size_t bytes, std::align_val_t align);
+    static void operator delete(void* p, std::size_t bytes, std::align_val_t align) noexcept;
 
     i32 ScaleBoxes(i32 scale) override;
     void UpdateBoxesX() override;

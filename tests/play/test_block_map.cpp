@@ -1,6 +1,7 @@
 // The block map: its layout and what a read outside it gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "play/objects/BlockMap.h"
@@ -11,6 +12,7 @@
 #include "records/EdSettings.h"
 #include "records/FlowCmd.h"
 #include "tests/play/PlayFixture.h"
+#include "tools/DemoFlows.h"
 
 TEST(BlockMap, LayoutOfCellsAndMargins) {
     struct Case {
@@ -188,4 +190,40 @@ TEST(BlockMap, ProbesFollowEveryChangeOfABlock) {
     });
     EXPECT_EQ(mismatches, 0);
     EXPECT_GT(changedFrames, 5);
+}
+
+// A patroller walks between two walls: the left one's appearance condition never holds, so it
+// walks through that one as if it were not there, and turns only at the plain one on the right.
+TEST(BlockMap, WalkersPassWallsWhoseConditionsDoNotHold) {
+    cStage st = playtest::MakeStage(30, 12);
+    cCond never;
+    never.kind = 2; // a stage variable that is never set
+    never.index = 7;
+    never.value = 1;
+    never.op = 0;
+    for (i16 y : {8, 9, 10}) {
+        cEdBlock hidden = playtest::MakeBlock(8, y);
+        hidden.EditConds().push_back(never);
+        st.vBlock.push_back(hidden);
+        st.vBlock.push_back(playtest::MakeBlock(14, y));
+    }
+    cEdChara walker = DemoPatroller();
+    CharaSettings::Set(walker, eChara::RangeMode, 3);
+    walker.sPosX = 11;
+    walker.sPosY = 10;
+    st.vChara.push_back(walker);
+    st.Prepare();
+    playtest::PlayFixture play(st);
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    double left = 1e9, right = 0;
+    play.Script(".*400", [&](int) {
+        s.ForEachChara([&](cStageChara& c) {
+            left = std::min(left, c.m_dX);
+            right = std::max(right, c.m_dRight);
+        });
+    });
+    EXPECT_LT(left, cBlockMap::kOrigin + 8 * 32.0);
+    EXPECT_LT(right, cBlockMap::kOrigin + 14 * 32.0);
+    EXPECT_GT(right, cBlockMap::kOrigin + 13 * 32.0);
 }

@@ -1,6 +1,7 @@
 // Loops of a stage's flows and items expanded once per list and shared, through the real frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "records/CharaSettings.h"
@@ -146,4 +147,50 @@ TEST(LoopExpansion, ManyEnemyTypesEachRunTheirLoopsInFull) {
     EXPECT_EQ(trace, want);
     EXPECT_EQ(s.m_LoopExpansions.Lists(), 8u);
     EXPECT_EQ(Count(play.Report(), "ループの展開で"), 0) << play.Report();
+}
+
+// A list without loops is shared as well: the enemies of one definition step one list, those of
+// another definition theirs, and each still counts its own variables.
+TEST(LoopExpansion, ListsWithoutLoopsAreSharedByDefinition) {
+    cStage st = playtest::MakeStage(40, 15);
+    cEdChara enemy = st.vChara[0];
+    enemy.byOperation = 1;
+    enemy.sPosY = 12;
+    for (u32 type = 0; type < 2; ++type) {
+        cFlow f;
+        f.trigger = 0;
+        f.cmds = {AddOne(type + 1), AddOne(3)};
+        enemy.vFlow = {f};
+        for (i16 i = 0; i < 5; ++i) {
+            enemy.sPosX = static_cast<i16>(3 + type * 8 + i); // all in view, all awake
+            st.vChara.push_back(enemy);
+        }
+    }
+    st.Prepare();
+    playtest::PlayFixture play(st);
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    s.ForEachChara([](cStageChara& c) { std::fill(c.m_vVar.begin(), c.m_vVar.end(), 0); });
+    play.Step();
+    std::string trace;
+    const cVector<cFlowCmd>* lists[2] = {};
+    s.ForEachChara([&](cStageChara& c) {
+        if (c.m_vFlowRun.empty()) return;
+        const cVector<cFlowCmd>* list = c.m_vFlowRun[0].m_pCmdList.get();
+        const int type = c.m_vVar[1] ? 0 : 1;
+        if (!lists[type]) lists[type] = list;
+        trace += std::string(list == lists[type] ? "shared" : "own") + " " + std::to_string(c.m_vVar[1]) + " " +
+                 std::to_string(c.m_vVar[2]) + " " + std::to_string(c.m_vVar[3]) + "\n";
+    });
+    EXPECT_NE(lists[0], lists[1]);
+    EXPECT_EQ(s.m_LoopExpansions.Lists(), 0u); // only the expanded lists are counted there
+    // Every enemy ran its two commands as often as the others in the frame.
+    i32 runs = 0;
+    s.ForEachChara([&](cStageChara& c) { runs = std::max(runs, c.m_vVar[3]); });
+    ASSERT_GT(runs, 0);
+    const std::string n = std::to_string(runs);
+    std::string want;
+    for (int type = 0; type < 2; ++type)
+        for (int i = 0; i < 5; ++i) want += "shared " + (type == 0 ? n + " 0 " : "0 " + n + " ") + n + "\n";
+    EXPECT_EQ(trace, want);
 }
