@@ -43,6 +43,32 @@ void MapSpan(int first, int last, int s0, int sLen, int dLen, int srcLimit, std:
     }
 }
 
+// A source row's texels for n mapped columns, t[i] = s[c[i]] (each c[i] inside the row, whose
+// width is limit). Where eight neighbouring columns read from eight neighbouring texels (a
+// magnified row: each column reads the texel of the one before or the next), the eight are
+// read at once and put in place by one shuffle.
+PIXEL_LOOP_CLONES void GatherMapped(u32* __restrict t, const u32* __restrict s, const int* __restrict c, int n, int limit) {
+    typedef u32 V __attribute__((vector_size(32)));
+    typedef i32 VI __attribute__((vector_size(32)));
+    constexpr int kLanes = 8;
+    int i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        const int lo = c[i];
+        // The columns never turn back, so the first and the last bound the eight.
+        if (static_cast<u32>(c[i + kLanes - 1] - lo) < kLanes && lo <= limit - kLanes) {
+            VI at;
+            V near;
+            std::memcpy(&at, c + i, sizeof at);
+            std::memcpy(&near, s + lo, sizeof near);
+            const V out = __builtin_shuffle(near, (V)(at - lo));
+            std::memcpy(t + i, &out, sizeof out);
+        } else {
+            for (int k = i; k < i + kLanes; ++k) t[k] = s[c[k]];
+        }
+    }
+    for (; i < n; ++i) t[i] = s[c[i]];
+}
+
 // The scaled blits by rows: each destination row's texels are gathered through the column map
 // (only the runs that fall inside the source), then drawn by the same span loops as a 1:1
 // blit; consecutive rows of one source row reuse the gathered texels.
@@ -57,33 +83,33 @@ void WalkSpans(PixelStore& dst, int x, int y, int w, int h, const PixelStore& sr
     if (c0 >= c1 || r0 >= r1) return;
     thread_local std::vector<int> cols, rows;
     thread_local std::vector<u32> texels;
+    thread_local std::vector<std::pair<int, int>> runs;
     MapSpan(c0, c1, sx, sw, w, src.width, &cols);
     MapSpan(r0, r1, sy, sh, h, src.height, &rows);
     texels.resize(cols.size());
     const int n = c1 - c0;
+    // The runs of columns inside the source are the same on every row: found once.
+    runs.clear();
+    for (int i = 0; i < n;) {
+        if (cols[static_cast<std::size_t>(i)] < 0) {
+            ++i;
+            continue;
+        }
+        int e = i + 1;
+        while (e < n && cols[static_cast<std::size_t>(e)] >= 0) ++e;
+        runs.emplace_back(i, e);
+        i = e;
+    }
     int gathered = -1;
     for (int r = r0; r < r1; ++r) {
         const int v = rows[static_cast<std::size_t>(r - r0)];
         if (v < 0) continue;
         if (v != gathered) {
-            const u32* s = src.Row(v);
-            for (int i = 0; i < n; ++i) {
-                const int u = cols[static_cast<std::size_t>(i)];
-                texels[static_cast<std::size_t>(i)] = u >= 0 ? s[u] : 0;
-            }
+            for (const auto& [i, e] : runs) GatherMapped(texels.data() + i, src.Row(v), cols.data() + i, e - i, src.width);
             gathered = v;
         }
         u32* d = dst.Row(y + r) + x + c0;
-        for (int i = 0; i < n;) {
-            if (cols[static_cast<std::size_t>(i)] < 0) {
-                ++i;
-                continue;
-            }
-            int e = i + 1;
-            while (e < n && cols[static_cast<std::size_t>(e)] >= 0) ++e;
-            span(d + i, texels.data() + i, e - i);
-            i = e;
-        }
+        for (const auto& [i, e] : runs) span(d + i, texels.data() + i, e - i);
     }
 }
 
