@@ -745,8 +745,6 @@ constexpr int kTurnBand = 8;
 // Columns per gathered block: eight rows of this many pixels read a patch of the source that
 // stays in the first-level cache.
 constexpr int kTurnBlock = 64;
-// Stride through a block's texel indexes (eight to a column) when its source lines are fetched ahead.
-constexpr int kTurnFetchStep = 2;
 
 // Four rows' values side by side (GCC/Clang vectors: one register with AVX2, two without).
 typedef double TurnD __attribute__((vector_size(32)));
@@ -755,29 +753,32 @@ typedef i32 TurnI __attribute__((vector_size(16)));
 
 // Steps the coordinates (u, v) of eight rows across n columns, leaving them at the next column.
 // A pixel draws when uLo <= u < uHi and vLo <= v < vHi (inside the quad and its texel inside
-// the source); each pixel's texel goes to at (its index in the source, eight per column,
-// clamped into the source for pixels that do not draw), and each row's drawn columns, one run
-// since both coordinates move one way along a row, to [first, last).
-PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, double s, double uLo, double uHi,
-                                     double vLo, double vHi, i32 sx, i32 sy, i32 pitch, i32* at, int* first,
+// the source); each pixel's texel goes to at (its index in the source, eight per column), and
+// each row's drawn columns, one run since both coordinates move one way along a row, to
+// [first, last). The test is whether clamping into [uLo, uTop] x [vLo, vTop] leaves a pixel's
+// coordinates as they are (uTop the largest value below uHi, so u < uHi is u <= uTop); the
+// clamped values, never negative, truncate to the texel's column and row of a drawn pixel.
+PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, double s, double uLo, double uTop,
+                                     double vLo, double vTop, i32 sx, i32 sy, i32 pitch, i32* at, int* first,
                                      int* last) {
-    const TurnD zero = {}, lu = zero + uLo, hu = zero + uHi, lv = zero + vLo, hv = zero + vHi;
-    const TurnD topU = zero + (uHi - 1), topV = zero + (vHi - 1), dc = zero + c, ds = zero + s;
+    const TurnD zero = {}, lu = zero + uLo, lv = zero + vLo;
+    const TurnD topU = zero + uTop, topV = zero + vTop, dc = zero + c, ds = zero + s;
     const TurnI ox = {sx, sx, sx, sx}, oy = {sy, sy, sy, sy}, wide = {pitch, pitch, pitch, pitch};
     // Four rows at a time, each four with its own walk across the columns.
     for (int q = 0; q < kTurnBand; q += 4) {
         TurnD a = {u0[q], u0[q + 1], u0[q + 2], u0[q + 3]}, b = {v0[q], v0[q + 1], v0[q + 2], v0[q + 3]};
-        TurnL count = {}, end = {};
+        TurnL count = {}, end = {}, next = {};
         i32* out = at + q;
         for (int k = 0; k < n; ++k, out += kTurnBand) {
-            const TurnL in = (a >= lu) & (a < hu) & (b >= lv) & (b < hv);
-            // The run ends after the last column inside; it began count columns before.
-            count -= in;
-            end = in ? (TurnL){} + (k + 1) : end;
-            // Truncation is the floor here: the clamped values are not negative.
             const TurnD cla = a < lu ? lu : a, clb = b < lv ? lv : b;
-            const TurnI iu = __builtin_convertvector(topU < cla ? topU : cla, TurnI) + ox;
-            const TurnI iv = __builtin_convertvector(topV < clb ? topV : clb, TurnI) + oy;
+            const TurnD ca = topU < cla ? topU : cla, cb = topV < clb ? topV : clb;
+            const TurnL in = (ca == a) & (cb == b);
+            // The run ends after the last column inside; it began count columns before.
+            next += 1;
+            count -= in;
+            end = in ? next : end;
+            const TurnI iu = __builtin_convertvector(ca, TurnI) + ox;
+            const TurnI iv = __builtin_convertvector(cb, TurnI) + oy;
             const TurnI flat = iv * wide + iu;
             std::memcpy(out, &flat, sizeof flat);
             a = a + dc;
@@ -790,6 +791,17 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
             v0[q + r] = b[r];
         }
     }
+}
+
+// The texels of a run of a turned block's row: t[k] = sp[where[k * kTurnBand]] for k in [from, to).
+PIXEL_LOOP_CLONES void TurnedTexels(u32* __restrict t, const u32* __restrict sp, const i32* __restrict where, int from, int to) {
+#pragma GCC unroll 8
+    for (int k = from; k < to; ++k) t[k] = sp[where[k * kTurnBand]];
+}
+// The same run drawn as an opaque copy straight into the target row.
+PIXEL_LOOP_CLONES void TurnedOpaque(u32* __restrict d, const u32* __restrict sp, const i32* __restrict where, int from, int to) {
+#pragma GCC unroll 8
+    for (int k = from; k < to; ++k) d[k] = sp[where[k * kTurnBand]] | 0xFF000000u;
 }
 } // namespace
 
@@ -817,18 +829,20 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
     // Texel indexes are 32-bit: surfaces and pictures are far smaller than that.
     if (bx0 < bx1 && by0 < by1 && uLo < uHi && vLo < vHi && src.px.size() <= std::size_t(INT32_MAX)) {
         const int n = bx1 - bx0;
+        // The largest values below the upper bounds: u < uHi is u <= uTop.
+        const double uTop = std::nextafter(double(uHi), 0.0), vTop = std::nextafter(double(vHi), 0.0);
         constexpr std::size_t kBlock = static_cast<std::size_t>(kTurnBlock) * kTurnBand;
-        // Two blocks of texel indexes: the next block's are made before this one is gathered,
-        // so that its source lines can be asked for while this block waits for its own (the
-        // slanted walk through the source is nothing the hardware can guess).
+        // A block's texel indexes and each of its rows' drawn columns.
         struct Block {
             i32 where[kBlock];
             int first[kTurnBand], last[kTurnBand];
             int py0, k0, kn;
         };
-        Block blocks[2];
+        Block b;
         u32 texels[kBlock];
         const u32* const sp = src.px.data();
+        const bool identity = op.kind == RasterKind::Gpu && Identity(op);
+        const bool opaque = op.kind == RasterKind::Gpu && OpaqueCopy(op);
         // Source coordinates start at the box's left column and step by (cos, -sin) along a row.
         const double dx0 = bx0 + 0.5 - cx;
         double u[kTurnBand], v[kTurnBand];
@@ -848,36 +862,41 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
             b.py0 = py - kTurnBand;
             b.k0 = k0;
             b.kn = std::min(kTurnBlock, n - k0);
-            TurnedColumns(b.kn, u, v, c, s, double(uLo), double(uHi), double(vLo), double(vHi), sx, sy, src.width,
-                          b.where, b.first, b.last);
+            TurnedColumns(b.kn, u, v, c, s, double(uLo), uTop, double(vLo), vTop, sx, sy, src.width, b.where, b.first,
+                          b.last);
             k0 += kTurnBlock;
             return true;
         };
-        int cur = 0;
-        bool more = make(blocks[cur]);
-        while (more) {
-            const Block& b = blocks[cur];
-            more = make(blocks[cur ^ 1]);
-            if (more) {
-                // Every other row of each column: neighbouring rows' texels share their lines.
-                const Block& nb = blocks[cur ^ 1];
-                const int total = nb.kn * kTurnBand;
-                for (int i = 0; i < total; i += kTurnFetchStep) __builtin_prefetch(sp + nb.where[i]);
-            }
+        while (make(b)) {
             const int rows = std::min(kTurnBand, by1 - b.py0);
             for (int r = 0; r < rows; ++r) {
                 const int from = b.first[r], to = b.last[r];
                 if (from >= to) continue;
                 u32* t = texels + r * kTurnBlock;
-                for (int k = from; k < to; ++k) t[k] = sp[b.where[k * kTurnBand + r]];
                 u32* d = dst.Row(b.py0 + r) + bx0 + b.k0;
+                if (opaque) {
+                    TurnedOpaque(d, sp, b.where + r, from, to);
+                    continue;
+                }
+                TurnedTexels(t, sp, b.where + r, from, to);
+                if (identity) continue;
                 if (op.kind == RasterKind::Gpu) {
                     RasterGpuSpan(d + from, t + from, to - from, op);
                 } else {
                     for (int k = from; k < to; ++k) RasterPixel(d[k], t[k], op);
                 }
             }
-            cur ^= 1;
+            // The plain blend a run of rows at a time where their columns agree (inside the
+            // quad, all of a block's): the rows' texels are looked at and drawn as one rectangle.
+            for (int r = 0; identity && r < rows;) {
+                int e = r + 1;
+                while (e < rows && b.first[e] == b.first[r] && b.last[e] == b.last[r]) ++e;
+                const int from = b.first[r], to = b.last[r];
+                if (from < to)
+                    BlendRows(dst.Row(b.py0 + r) + bx0 + b.k0 + from, dst.width, texels + r * kTurnBlock + from, kTurnBlock,
+                              to - from, e - r);
+                r = e;
+            }
         }
     }
     // As for the blits: opaque and transparent texels (the only ones at 16 bits) leave the
