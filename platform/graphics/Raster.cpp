@@ -751,6 +751,26 @@ typedef double TurnD __attribute__((vector_size(32)));
 typedef i64 TurnL __attribute__((vector_size(32)));
 typedef i32 TurnI __attribute__((vector_size(16)));
 
+// The columns [k0, k1] of a row (k1 < k0 when none) at which a coordinate starting at x and
+// stepping by d, with inverse step e = 1 / d, is expected to lie well inside [lo, top]: the
+// real line x + k d, two columns narrower on each side. Only a guess: the walk checks it.
+void NarrowInside(double x, double d, double e, double lo, double top, int n, int* k0, int* k1) {
+    double from = -1.0, to = n;
+    if (d > 0) {
+        from = (lo - x) * e;
+        to = (top - x) * e;
+    } else if (d < 0) {
+        from = (top - x) * e;
+        to = (lo - x) * e;
+    } else if (!(lo <= x && x <= top)) {
+        from = n;
+        to = -1.0;
+    }
+    // Clamped first: the quotients may be far outside the row, or infinite.
+    *k0 = std::max(*k0, static_cast<int>(std::clamp(from, -1.0, double(n))) + 2);
+    *k1 = std::min(*k1, static_cast<int>(std::clamp(to, -1.0, double(n))) - 2);
+}
+
 // Steps the coordinates (u, v) of eight rows across n columns, leaving them at the next column.
 // A pixel draws when uLo <= u < uHi and vLo <= v < vHi (inside the quad and its texel inside
 // the source); each pixel's texel goes to at (its index in the source, eight per column), and
@@ -758,50 +778,104 @@ typedef i32 TurnI __attribute__((vector_size(16)));
 // [first, last). The test is whether clamping into [uLo, uTop] x [vLo, vTop] leaves a pixel's
 // coordinates as they are (uTop the largest value below uHi, so u < uHi is u <= uTop); the
 // clamped values, never negative, truncate to the texel's column and row of a drawn pixel.
+// Each running sum moves one way, so where the rows lie inside at two columns they lie inside
+// at every column between: the columns [in0, in1] expected inside for all eight rows are walked
+// untested once both ends are seen inside (and tested after all where they are not).
 PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, double s, double uLo, double uTop,
-                                     double vLo, double vTop, i32 sx, i32 sy, i32 pitch, i32* at, int* first,
-                                     int* last) {
+                                     double vLo, double vTop, i32 sx, i32 sy, i32 pitch, int in0, int in1, i32* at,
+                                     int* first, int* last) {
+    static_assert(kTurnBand == 8, "two groups of four rows");
     const TurnD zero = {}, lu = zero + uLo, lv = zero + vLo;
     const TurnD topU = zero + uTop, topV = zero + vTop, dc = zero + c, ds = zero + s;
     const TurnI ox = {sx, sx, sx, sx}, oy = {sy, sy, sy, sy}, wide = {pitch, pitch, pitch, pitch};
-    // Four rows at a time, each four with its own walk across the columns.
-    for (int q = 0; q < kTurnBand; q += 4) {
-        TurnD a = {u0[q], u0[q + 1], u0[q + 2], u0[q + 3]}, b = {v0[q], v0[q + 1], v0[q + 2], v0[q + 3]};
-        TurnL count = {}, end = {}, next = {};
-        i32* out = at + q;
-        for (int k = 0; k < n; ++k, out += kTurnBand) {
-            const TurnD cla = a < lu ? lu : a, clb = b < lv ? lv : b;
-            const TurnD ca = topU < cla ? topU : cla, cb = topV < clb ? topV : clb;
-            const TurnL in = (ca == a) & (cb == b);
-            // The run ends after the last column inside; it began count columns before.
-            next += 1;
-            count -= in;
-            end = in ? next : end;
-            const TurnI iu = __builtin_convertvector(ca, TurnI) + ox;
-            const TurnI iv = __builtin_convertvector(cb, TurnI) + oy;
-            const TurnI flat = iv * wide + iu;
-            std::memcpy(out, &flat, sizeof flat);
-            a = a + dc;
-            b = b - ds;
+    // The eight rows as two groups of four, each row with its own walk across the columns (two
+    // groups side by side, so that neither waits for its own sums).
+    TurnD a0 = {u0[0], u0[1], u0[2], u0[3]}, b0 = {v0[0], v0[1], v0[2], v0[3]};
+    TurnD a1 = {u0[4], u0[5], u0[6], u0[7]}, b1 = {v0[4], v0[5], v0[6], v0[7]};
+    TurnL count0 = {}, end0 = {}, count1 = {}, end1 = {};
+    const auto store = [&](const TurnD& ca, const TurnD& cb, i32* out) __attribute__((always_inline)) {
+        const TurnI iu = __builtin_convertvector(ca, TurnI) + ox;
+        const TurnI iv = __builtin_convertvector(cb, TurnI) + oy;
+        const TurnI flat = iv * wide + iu;
+        std::memcpy(out, &flat, sizeof flat);
+    };
+    // One column of one group, tested; the lanes' test is ANDed into all.
+    const auto tested = [&](TurnD& a, TurnD& b, TurnL& count, TurnL& end, int k, i32* out, TurnL& all)
+                            __attribute__((always_inline)) {
+        const TurnD cla = a < lu ? lu : a, clb = b < lv ? lv : b;
+        const TurnD ca = topU < cla ? topU : cla, cb = topV < clb ? topV : clb;
+        const TurnL in = (ca == a) & (cb == b);
+        // The run ends after the last column inside; it began count columns before.
+        count -= in;
+        end = in ? (TurnL){} + (k + 1) : end;
+        store(ca, cb, out);
+        a = a + dc;
+        b = b - ds;
+        all &= in;
+    };
+    TurnL unused = {};
+    const auto column = [&](int k, TurnL& all) __attribute__((always_inline)) {
+        tested(a0, b0, count0, end0, k, at + k * kTurnBand, all);
+        tested(a1, b1, count1, end1, k, at + k * kTurnBand + 4, all);
+    };
+    const int k0 = std::max(in0, 0), k1 = std::min(in1, n - 1);
+    int k = 0;
+    if (k0 + 1 < k1) {
+        for (; k < k0; ++k) column(k, unused);
+        const TurnD keptA0 = a0, keptB0 = b0, keptA1 = a1, keptB1 = b1;
+        const TurnL keptCount0 = count0, keptEnd0 = end0, keptCount1 = count1, keptEnd1 = end1;
+        TurnL in = ~(TurnL){};
+        column(k0, in);
+        for (k = k0 + 1; k < k1; ++k) {
+            // Inside: the coordinates are their own clamped values.
+            store(a0, b0, at + k * kTurnBand);
+            store(a1, b1, at + k * kTurnBand + 4);
+            a0 = a0 + dc;
+            b0 = b0 - ds;
+            a1 = a1 + dc;
+            b1 = b1 - ds;
         }
-        for (int r = 0; r < 4; ++r) {
-            first[q + r] = static_cast<int>(end[r] - count[r]);
-            last[q + r] = static_cast<int>(end[r]);
-            u0[q + r] = a[r];
-            v0[q + r] = b[r];
+        column(k1, in);
+        if (in[0] & in[1] & in[2] & in[3]) {
+            count0 += k1 - k0 - 1;
+            count1 += k1 - k0 - 1;
+            k = k1 + 1;
+        } else {
+            a0 = keptA0;
+            b0 = keptB0;
+            a1 = keptA1;
+            b1 = keptB1;
+            count0 = keptCount0;
+            end0 = keptEnd0;
+            count1 = keptCount1;
+            end1 = keptEnd1;
+            k = k0;
         }
+    }
+    for (; k < n; ++k) column(k, unused);
+    for (int r = 0; r < 4; ++r) {
+        first[r] = static_cast<int>(end0[r] - count0[r]);
+        last[r] = static_cast<int>(end0[r]);
+        first[r + 4] = static_cast<int>(end1[r] - count1[r]);
+        last[r + 4] = static_cast<int>(end1[r]);
+        u0[r] = a0[r];
+        v0[r] = b0[r];
+        u0[r + 4] = a1[r];
+        v0[r + 4] = b1[r];
     }
 }
 
 // The texels of a run of a turned block's row: t[k] = sp[where[k * kTurnBand]] for k in [from, to).
 PIXEL_LOOP_CLONES void TurnedTexels(u32* __restrict t, const u32* __restrict sp, const i32* __restrict where, int from, int to) {
+    const i32* w = where + from * kTurnBand;
 #pragma GCC unroll 8
-    for (int k = from; k < to; ++k) t[k] = sp[where[k * kTurnBand]];
+    for (int k = from; k < to; ++k, w += kTurnBand) t[k] = sp[*w];
 }
 // The same run drawn as an opaque copy straight into the target row.
 PIXEL_LOOP_CLONES void TurnedOpaque(u32* __restrict d, const u32* __restrict sp, const i32* __restrict where, int from, int to) {
+    const i32* w = where + from * kTurnBand;
 #pragma GCC unroll 8
-    for (int k = from; k < to; ++k) d[k] = sp[where[k * kTurnBand]] | 0xFF000000u;
+    for (int k = from; k < to; ++k, w += kTurnBand) d[k] = sp[*w] | 0xFF000000u;
 }
 } // namespace
 
@@ -846,6 +920,9 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
         // Source coordinates start at the box's left column and step by (cos, -sin) along a row.
         const double dx0 = bx0 + 0.5 - cx;
         double u[kTurnBand], v[kTurnBand];
+        // The columns of the band expected inside the quad for all its rows.
+        int in0 = 0, in1 = n - 1;
+        const double ec = c != 0 ? 1 / c : 0, es = s != 0 ? -1 / s : 0;
         int py = by0, k0 = n; // the block to make next: k0 == n starts a new band at py
         // Makes the next block's indexes; false when the quad has no more.
         const auto make = [&](Block& b) {
@@ -856,14 +933,20 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
                     u[r] = dx0 * c + dy * s + pivotX;
                     v[r] = -dx0 * s + dy * c + pivotY;
                 }
+                in0 = 0;
+                in1 = n - 1;
+                for (int r = 0; r < kTurnBand; ++r) {
+                    NarrowInside(u[r], c, ec, double(uLo), uTop, n, &in0, &in1);
+                    NarrowInside(v[r], -s, es, double(vLo), vTop, n, &in0, &in1);
+                }
                 k0 = 0;
                 py += kTurnBand;
             }
             b.py0 = py - kTurnBand;
             b.k0 = k0;
             b.kn = std::min(kTurnBlock, n - k0);
-            TurnedColumns(b.kn, u, v, c, s, double(uLo), uTop, double(vLo), vTop, sx, sy, src.width, b.where, b.first,
-                          b.last);
+            TurnedColumns(b.kn, u, v, c, s, double(uLo), uTop, double(vLo), vTop, sx, sy, src.width, in0 - k0, in1 - k0,
+                          b.where, b.first, b.last);
             k0 += kTurnBlock;
             return true;
         };
