@@ -745,6 +745,9 @@ constexpr int kTurnBand = 8;
 // Columns per gathered block: eight rows of this many pixels read a patch of the source that
 // stays in the first-level cache.
 constexpr int kTurnBlock = 64;
+// Bands walked side by side, a block of each in turn: the slanted source patch of a tile of
+// eight bands is read once from further out and then found near by each band that crosses it.
+constexpr int kTurnTile = 8;
 
 // Four rows' values side by side (GCC/Clang vectors: one register with AVX2, two without).
 typedef double TurnD __attribute__((vector_size(32)));
@@ -917,40 +920,8 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
         const u32* const sp = src.px.data();
         const bool identity = op.kind == RasterKind::Gpu && Identity(op);
         const bool opaque = op.kind == RasterKind::Gpu && OpaqueCopy(op);
-        // Source coordinates start at the box's left column and step by (cos, -sin) along a row.
-        const double dx0 = bx0 + 0.5 - cx;
-        double u[kTurnBand], v[kTurnBand];
-        // The columns of the band expected inside the quad for all its rows.
-        int in0 = 0, in1 = n - 1;
-        const double ec = c != 0 ? 1 / c : 0, es = s != 0 ? -1 / s : 0;
-        int py = by0, k0 = n; // the block to make next: k0 == n starts a new band at py
-        // Makes the next block's indexes; false when the quad has no more.
-        const auto make = [&](Block& b) {
-            if (k0 >= n) {
-                if (py >= by1) return false;
-                for (int r = 0; r < kTurnBand; ++r) {
-                    const double dy = py + r + 0.5 - cy;
-                    u[r] = dx0 * c + dy * s + pivotX;
-                    v[r] = -dx0 * s + dy * c + pivotY;
-                }
-                in0 = 0;
-                in1 = n - 1;
-                for (int r = 0; r < kTurnBand; ++r) {
-                    NarrowInside(u[r], c, ec, double(uLo), uTop, n, &in0, &in1);
-                    NarrowInside(v[r], -s, es, double(vLo), vTop, n, &in0, &in1);
-                }
-                k0 = 0;
-                py += kTurnBand;
-            }
-            b.py0 = py - kTurnBand;
-            b.k0 = k0;
-            b.kn = std::min(kTurnBlock, n - k0);
-            TurnedColumns(b.kn, u, v, c, s, double(uLo), uTop, double(vLo), vTop, sx, sy, src.width, in0 - k0, in1 - k0,
-                          b.where, b.first, b.last);
-            k0 += kTurnBlock;
-            return true;
-        };
-        while (make(b)) {
+        // Draws the block just made.
+        const auto draw = [&] {
             const int rows = std::min(kTurnBand, by1 - b.py0);
             for (int r = 0; r < rows; ++r) {
                 const int from = b.first[r], to = b.last[r];
@@ -980,6 +951,42 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
                               to - from, e - r);
                 r = e;
             }
+        };
+        // Source coordinates start at the box's left column and step by (cos, -sin) along a row.
+        const double dx0 = bx0 + 0.5 - cx;
+        const double ec = c != 0 ? 1 / c : 0, es = s != 0 ? -1 / s : 0;
+        // Each band's running sums, and the columns expected inside the quad for all its rows.
+        struct Band {
+            double u[kTurnBand], v[kTurnBand];
+            int in0, in1;
+        };
+        Band bands[kTurnTile];
+        for (int g0 = by0; g0 < by1; g0 += kTurnBand * kTurnTile) {
+            const int count = std::min(kTurnTile, (by1 - g0 + kTurnBand - 1) / kTurnBand);
+            for (int j = 0; j < count; ++j) {
+                Band& band = bands[j];
+                for (int r = 0; r < kTurnBand; ++r) {
+                    const double dy = g0 + j * kTurnBand + r + 0.5 - cy;
+                    band.u[r] = dx0 * c + dy * s + pivotX;
+                    band.v[r] = -dx0 * s + dy * c + pivotY;
+                }
+                band.in0 = 0;
+                band.in1 = n - 1;
+                for (int r = 0; r < kTurnBand; ++r) {
+                    NarrowInside(band.u[r], c, ec, double(uLo), uTop, n, &band.in0, &band.in1);
+                    NarrowInside(band.v[r], -s, es, double(vLo), vTop, n, &band.in0, &band.in1);
+                }
+            }
+            for (int k0 = 0; k0 < n; k0 += kTurnBlock)
+                for (int j = 0; j < count; ++j) {
+                    Band& band = bands[j];
+                    b.py0 = g0 + j * kTurnBand;
+                    b.k0 = k0;
+                    b.kn = std::min(kTurnBlock, n - k0);
+                    TurnedColumns(b.kn, band.u, band.v, c, s, double(uLo), uTop, double(vLo), vTop, sx, sy, src.width,
+                                  band.in0 - k0, band.in1 - k0, b.where, b.first, b.last);
+                    draw();
+                }
         }
     }
     // As for the blits: opaque and transparent texels (the only ones at 16 bits) leave the
