@@ -93,14 +93,21 @@ struct WaveRun {
 PIXEL_LOOP_CLONES void GatherRow(u32* __restrict out, const u32* __restrict sp, i64 base, const i64* __restrict off, int n) {
     for (int i = 0; i < n; ++i) out[i] = sp[base + off[i]];
 }
+// A strip of n columns and some rows drawn by an opaque quad straight into the target: each
+// texel made opaque.
+PIXEL_LOOP_CLONES void StripOpaque(u32* __restrict d, std::ptrdiff_t dp, const u32* __restrict s, std::ptrdiff_t sp, int n,
+                                   int rows) {
+    for (int r = 0; r < rows; ++r, d += dp, s += sp)
+        for (int i = 0; i < n; ++i) d[i] = s[i] | 0xFF000000u;
+}
 
 // The column wave under Direct3D as the quads of its runs draw it, but for the rows that every
 // run covers inside both surfaces: those texels are gathered a band of rows at a time into a
 // buffer, and each band is drawn as one quad from it. The runs' quads are 1:1 and side by side,
 // so each pixel's result depends only on its texel and what lay under it (and the clear under a
 // keyed texture's quad on the same), and a quad of the band gives every pixel the same. Rows
-// the runs do not all cover are left to the runs' own quads. False where this does not apply
-// (nothing drawn).
+// the runs do not all cover are left to the runs' own quads. Under an opaque quad each run's
+// rectangle is drawn here whole instead. False where this does not apply (nothing drawn).
 bool WaveColumnsGathered(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* src, i32 sx, i32 sy, u32 flags,
                          const std::vector<WaveRun>& runs) {
     if (!lpDTCon || lpDTCon->bCopyingVirtual || !dst || !src || dst->alias || src->alias) return false;
@@ -115,6 +122,27 @@ bool WaveColumnsGathered(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFA
     // Whole columns, and a source start inside the source (the clip of a quad from above it
     // cuts the source only, not the target).
     if (x < 0 || static_cast<i64>(x) + w > ds->width || sx < 0 || static_cast<i64>(sx) + w > ss->width || sy < 0) return false;
+    const RasterOp op = QuadOpOfState();
+    // A quad of full alpha (the texel's alpha replaced by the diffuse's 255) draws each pixel
+    // whatever lay under it, so the clear under a keyed texture's quad is all drawn over.
+    const bool fullAlpha = (op.alphaOp == D3DTOP_DISABLE || op.alphaOp == D3DTOP_SELECTARG2) && (op.diffuse >> 24) == 255;
+    // An opaque copy's pixels are its texels made opaque: each run's rectangle inside both
+    // surfaces is drawn straight into the target, a column strip at a time (a stream down the
+    // source and one down the target, which the processor fetches ahead by itself).
+    const bool colourKept =
+        op.colorOp == D3DTOP_SELECTARG1 || (op.colorOp == D3DTOP_MODULATE && (op.diffuse & 0xFFFFFFu) == 0xFFFFFFu);
+    if (fullAlpha && colourKept) {
+        DDBeginScene();
+        for (const WaveRun& r : runs) {
+            const i64 top = static_cast<i64>(y) + r.shift;
+            const i64 t0 = std::max<i64>(0, top), t1 = std::min<i64>({ds->height, top + h, top + ss->height - sy});
+            if (t0 >= t1) continue;
+            StripOpaque(ds->Row(static_cast<int>(t0)) + x + r.start, ds->width,
+                        ss->Row(static_cast<int>(sy + (t0 - top))) + sx + r.start, ss->width,
+                        static_cast<int>(r.end - r.start), static_cast<int>(t1 - t0));
+        }
+        return true;
+    }
     // Target rows [A, B): inside the target and, for every run, inside its quad and the source.
     i64 A = 0, B = ds->height;
     for (const WaveRun& r : runs) {
@@ -139,14 +167,13 @@ bool WaveColumnsGathered(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFA
     for (const WaveRun& r : runs)
         for (i64 c = r.start; c < r.end; ++c)
             off[static_cast<std::size_t>(c)] = (static_cast<i64>(sy) - y - r.shift) * pitch + sx + c;
-    const RasterOp op = QuadOpOfState();
     // The row a target row reads first for the first time is the one under the least shift:
     // it is fetched a few rows ahead, since the gather from rows all over the band defeats the
     // processor's own prefetching.
     i32 least = runs.front().shift;
     for (const WaveRun& r : runs) least = std::min(least, r.shift);
     constexpr i64 kAhead = 4;
-    const bool preClear = flags == 0 && s->lpDT->bColorKey;
+    const bool preClear = flags == 0 && s->lpDT->bColorKey && !fullAlpha;
     const u32 clearColor = D3DClearPixelFor(d);
     // Bands of about 16 KB, which stay in the first-level cache between the gather and the draw.
     const int bandRows = std::max(1, 4096 / w);

@@ -43,6 +43,32 @@ void MapSpan(int first, int last, int s0, int sLen, int dLen, int srcLimit, std:
     }
 }
 
+// A source row's texels for n mapped columns, t[i] = s[c[i]] (each c[i] inside the row, whose
+// width is limit). Where eight neighbouring columns read from eight neighbouring texels (a
+// magnified row: each column reads the texel of the one before or the next), the eight are
+// read at once and put in place by one shuffle.
+PIXEL_LOOP_CLONES void GatherMapped(u32* __restrict t, const u32* __restrict s, const int* __restrict c, int n, int limit) {
+    typedef u32 V __attribute__((vector_size(32)));
+    typedef i32 VI __attribute__((vector_size(32)));
+    constexpr int kLanes = 8;
+    int i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        const int lo = c[i];
+        // The columns never turn back, so the first and the last bound the eight.
+        if (static_cast<u32>(c[i + kLanes - 1] - lo) < kLanes && lo <= limit - kLanes) {
+            VI at;
+            V near;
+            std::memcpy(&at, c + i, sizeof at);
+            std::memcpy(&near, s + lo, sizeof near);
+            const V out = __builtin_shuffle(near, (V)(at - lo));
+            std::memcpy(t + i, &out, sizeof out);
+        } else {
+            for (int k = i; k < i + kLanes; ++k) t[k] = s[c[k]];
+        }
+    }
+    for (; i < n; ++i) t[i] = s[c[i]];
+}
+
 // The scaled blits by rows: each destination row's texels are gathered through the column map
 // (only the runs that fall inside the source), then drawn by the same span loops as a 1:1
 // blit; consecutive rows of one source row reuse the gathered texels.
@@ -57,33 +83,33 @@ void WalkSpans(PixelStore& dst, int x, int y, int w, int h, const PixelStore& sr
     if (c0 >= c1 || r0 >= r1) return;
     thread_local std::vector<int> cols, rows;
     thread_local std::vector<u32> texels;
+    thread_local std::vector<std::pair<int, int>> runs;
     MapSpan(c0, c1, sx, sw, w, src.width, &cols);
     MapSpan(r0, r1, sy, sh, h, src.height, &rows);
     texels.resize(cols.size());
     const int n = c1 - c0;
+    // The runs of columns inside the source are the same on every row: found once.
+    runs.clear();
+    for (int i = 0; i < n;) {
+        if (cols[static_cast<std::size_t>(i)] < 0) {
+            ++i;
+            continue;
+        }
+        int e = i + 1;
+        while (e < n && cols[static_cast<std::size_t>(e)] >= 0) ++e;
+        runs.emplace_back(i, e);
+        i = e;
+    }
     int gathered = -1;
     for (int r = r0; r < r1; ++r) {
         const int v = rows[static_cast<std::size_t>(r - r0)];
         if (v < 0) continue;
         if (v != gathered) {
-            const u32* s = src.Row(v);
-            for (int i = 0; i < n; ++i) {
-                const int u = cols[static_cast<std::size_t>(i)];
-                texels[static_cast<std::size_t>(i)] = u >= 0 ? s[u] : 0;
-            }
+            for (const auto& [i, e] : runs) GatherMapped(texels.data() + i, src.Row(v), cols.data() + i, e - i, src.width);
             gathered = v;
         }
         u32* d = dst.Row(y + r) + x + c0;
-        for (int i = 0; i < n;) {
-            if (cols[static_cast<std::size_t>(i)] < 0) {
-                ++i;
-                continue;
-            }
-            int e = i + 1;
-            while (e < n && cols[static_cast<std::size_t>(e)] >= 0) ++e;
-            span(d + i, texels.data() + i, e - i);
-            i = e;
-        }
+        for (const auto& [i, e] : runs) span(d + i, texels.data() + i, e - i);
     }
 }
 
@@ -884,51 +910,148 @@ constexpr int kTurnBand = 8;
 // Columns per gathered block: eight rows of this many pixels read a patch of the source that
 // stays in the first-level cache.
 constexpr int kTurnBlock = 64;
-// Stride through a block's texel indexes (eight to a column) when its source lines are fetched ahead.
-constexpr int kTurnFetchStep = 2;
+// Bands walked side by side, a block of each in turn: the slanted source patch of a tile of
+// eight bands is read once from further out and then found near by each band that crosses it.
+constexpr int kTurnTile = 8;
 
 // Four rows' values side by side (GCC/Clang vectors: one register with AVX2, two without).
 typedef double TurnD __attribute__((vector_size(32)));
 typedef i64 TurnL __attribute__((vector_size(32)));
 typedef i32 TurnI __attribute__((vector_size(16)));
 
+// The columns [k0, k1] of a row (k1 < k0 when none) at which a coordinate starting at x and
+// stepping by d, with inverse step e = 1 / d, is expected to lie well inside [lo, top]: the
+// real line x + k d, two columns narrower on each side. Only a guess: the walk checks it.
+void NarrowInside(double x, double d, double e, double lo, double top, int n, int* k0, int* k1) {
+    double from = -1.0, to = n;
+    if (d > 0) {
+        from = (lo - x) * e;
+        to = (top - x) * e;
+    } else if (d < 0) {
+        from = (top - x) * e;
+        to = (lo - x) * e;
+    } else if (!(lo <= x && x <= top)) {
+        from = n;
+        to = -1.0;
+    }
+    // Clamped first: the quotients may be far outside the row, or infinite.
+    *k0 = std::max(*k0, static_cast<int>(std::clamp(from, -1.0, double(n))) + 2);
+    *k1 = std::min(*k1, static_cast<int>(std::clamp(to, -1.0, double(n))) - 2);
+}
+
 // Steps the coordinates (u, v) of eight rows across n columns, leaving them at the next column.
 // A pixel draws when uLo <= u < uHi and vLo <= v < vHi (inside the quad and its texel inside
-// the source); each pixel's texel goes to at (its index in the source, eight per column,
-// clamped into the source for pixels that do not draw), and each row's drawn columns, one run
-// since both coordinates move one way along a row, to [first, last).
-PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, double s, double uLo, double uHi,
-                                     double vLo, double vHi, i32 sx, i32 sy, i32 pitch, i32* at, int* first,
-                                     int* last) {
-    const TurnD zero = {}, lu = zero + uLo, hu = zero + uHi, lv = zero + vLo, hv = zero + vHi;
-    const TurnD topU = zero + (uHi - 1), topV = zero + (vHi - 1), dc = zero + c, ds = zero + s;
+// the source); each pixel's texel goes to at (its index in the source, eight per column), and
+// each row's drawn columns, one run since both coordinates move one way along a row, to
+// [first, last). The test is whether clamping into [uLo, uTop] x [vLo, vTop] leaves a pixel's
+// coordinates as they are (uTop the largest value below uHi, so u < uHi is u <= uTop); the
+// clamped values, never negative, truncate to the texel's column and row of a drawn pixel.
+// Each running sum moves one way, so where the rows lie inside at two columns they lie inside
+// at every column between: the columns [in0, in1] expected inside for all eight rows are walked
+// untested once both ends are seen inside (and tested after all where they are not).
+PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, double s, double uLo, double uTop,
+                                     double vLo, double vTop, i32 sx, i32 sy, i32 pitch, int in0, int in1, i32* at,
+                                     int* first, int* last) {
+    static_assert(kTurnBand == 8, "two groups of four rows");
+    const TurnD zero = {}, lu = zero + uLo, lv = zero + vLo;
+    const TurnD topU = zero + uTop, topV = zero + vTop, dc = zero + c, ds = zero + s;
     const TurnI ox = {sx, sx, sx, sx}, oy = {sy, sy, sy, sy}, wide = {pitch, pitch, pitch, pitch};
-    // Four rows at a time, each four with its own walk across the columns.
-    for (int q = 0; q < kTurnBand; q += 4) {
-        TurnD a = {u0[q], u0[q + 1], u0[q + 2], u0[q + 3]}, b = {v0[q], v0[q + 1], v0[q + 2], v0[q + 3]};
-        TurnL count = {}, end = {};
-        i32* out = at + q;
-        for (int k = 0; k < n; ++k, out += kTurnBand) {
-            const TurnL in = (a >= lu) & (a < hu) & (b >= lv) & (b < hv);
-            // The run ends after the last column inside; it began count columns before.
-            count -= in;
-            end = in ? (TurnL){} + (k + 1) : end;
-            // Truncation is the floor here: the clamped values are not negative.
-            const TurnD cla = a < lu ? lu : a, clb = b < lv ? lv : b;
-            const TurnI iu = __builtin_convertvector(topU < cla ? topU : cla, TurnI) + ox;
-            const TurnI iv = __builtin_convertvector(topV < clb ? topV : clb, TurnI) + oy;
-            const TurnI flat = iv * wide + iu;
-            std::memcpy(out, &flat, sizeof flat);
-            a = a + dc;
-            b = b - ds;
+    // The eight rows as two groups of four, each row with its own walk across the columns (two
+    // groups side by side, so that neither waits for its own sums).
+    TurnD a0 = {u0[0], u0[1], u0[2], u0[3]}, b0 = {v0[0], v0[1], v0[2], v0[3]};
+    TurnD a1 = {u0[4], u0[5], u0[6], u0[7]}, b1 = {v0[4], v0[5], v0[6], v0[7]};
+    TurnL count0 = {}, end0 = {}, count1 = {}, end1 = {};
+    const auto store = [&](const TurnD& ca, const TurnD& cb, i32* out) __attribute__((always_inline)) {
+        const TurnI iu = __builtin_convertvector(ca, TurnI) + ox;
+        const TurnI iv = __builtin_convertvector(cb, TurnI) + oy;
+        const TurnI flat = iv * wide + iu;
+        std::memcpy(out, &flat, sizeof flat);
+    };
+    // One column of one group, tested; the lanes' test is ANDed into all.
+    const auto tested = [&](TurnD& a, TurnD& b, TurnL& count, TurnL& end, int k, i32* out, TurnL& all)
+                            __attribute__((always_inline)) {
+        const TurnD cla = a < lu ? lu : a, clb = b < lv ? lv : b;
+        const TurnD ca = topU < cla ? topU : cla, cb = topV < clb ? topV : clb;
+        const TurnL in = (ca == a) & (cb == b);
+        // The run ends after the last column inside; it began count columns before.
+        count -= in;
+        end = in ? (TurnL){} + (k + 1) : end;
+        store(ca, cb, out);
+        a = a + dc;
+        b = b - ds;
+        all &= in;
+    };
+    TurnL unused = {};
+    const auto column = [&](int k, TurnL& all) __attribute__((always_inline)) {
+        tested(a0, b0, count0, end0, k, at + k * kTurnBand, all);
+        tested(a1, b1, count1, end1, k, at + k * kTurnBand + 4, all);
+    };
+    const int k0 = std::max(in0, 0), k1 = std::min(in1, n - 1);
+    int k = 0;
+    if (k0 + 1 < k1) {
+        for (; k < k0; ++k) column(k, unused);
+        const TurnD keptA0 = a0, keptB0 = b0, keptA1 = a1, keptB1 = b1;
+        const TurnL keptCount0 = count0, keptEnd0 = end0, keptCount1 = count1, keptEnd1 = end1;
+        TurnL in = ~(TurnL){};
+        column(k0, in);
+        for (k = k0 + 1; k < k1; ++k) {
+            // Inside: the coordinates are their own clamped values.
+            store(a0, b0, at + k * kTurnBand);
+            store(a1, b1, at + k * kTurnBand + 4);
+            a0 = a0 + dc;
+            b0 = b0 - ds;
+            a1 = a1 + dc;
+            b1 = b1 - ds;
         }
-        for (int r = 0; r < 4; ++r) {
-            first[q + r] = static_cast<int>(end[r] - count[r]);
-            last[q + r] = static_cast<int>(end[r]);
-            u0[q + r] = a[r];
-            v0[q + r] = b[r];
+        column(k1, in);
+        if (in[0] & in[1] & in[2] & in[3]) {
+            count0 += k1 - k0 - 1;
+            count1 += k1 - k0 - 1;
+            k = k1 + 1;
+        } else {
+            a0 = keptA0;
+            b0 = keptB0;
+            a1 = keptA1;
+            b1 = keptB1;
+            count0 = keptCount0;
+            end0 = keptEnd0;
+            count1 = keptCount1;
+            end1 = keptEnd1;
+            k = k0;
         }
     }
+    for (; k < n; ++k) column(k, unused);
+    for (int r = 0; r < 4; ++r) {
+        first[r] = static_cast<int>(end0[r] - count0[r]);
+        last[r] = static_cast<int>(end0[r]);
+        first[r + 4] = static_cast<int>(end1[r] - count1[r]);
+        last[r + 4] = static_cast<int>(end1[r]);
+        u0[r] = a0[r];
+        v0[r] = b0[r];
+        u0[r + 4] = a1[r];
+        v0[r + 4] = b1[r];
+    }
+}
+
+// The texels of a run of a turned block's row: t[k] = sp[where[k * kTurnBand]] for k in [from, to).
+PIXEL_LOOP_CLONES void TurnedTexels(u32* __restrict t, const u32* __restrict sp, const i32* __restrict where, int from, int to) {
+    const i32* w = where + from * kTurnBand;
+#pragma GCC unroll 8
+    for (int k = from; k < to; ++k, w += kTurnBand) t[k] = sp[*w];
+}
+// An opaque copy of a block whose eight rows all draw its n columns, straight into the target
+// (rows dp apart), a column of the eight at a time: their texels lie close together in the
+// source, which is read in a narrower front than row by row.
+PIXEL_LOOP_CLONES void TurnedBlockOpaque(u32* __restrict d, std::ptrdiff_t dp, const u32* __restrict sp,
+                                         const i32* __restrict where, int n) {
+    for (int k = 0; k < n; ++k, where += kTurnBand)
+        for (int r = 0; r < kTurnBand; ++r) d[r * dp + k] = sp[where[r]] | 0xFF000000u;
+}
+// The same run drawn as an opaque copy straight into the target row.
+PIXEL_LOOP_CLONES void TurnedOpaque(u32* __restrict d, const u32* __restrict sp, const i32* __restrict where, int from, int to) {
+    const i32* w = where + from * kTurnBand;
+#pragma GCC unroll 8
+    for (int k = from; k < to; ++k, w += kTurnBand) d[k] = sp[*w] | 0xFF000000u;
 }
 } // namespace
 
@@ -956,67 +1079,93 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
     // Texel indexes are 32-bit: surfaces and pictures are far smaller than that.
     if (bx0 < bx1 && by0 < by1 && uLo < uHi && vLo < vHi && src.px.size() <= std::size_t(INT32_MAX)) {
         const int n = bx1 - bx0;
+        // The largest values below the upper bounds: u < uHi is u <= uTop.
+        const double uTop = std::nextafter(double(uHi), 0.0), vTop = std::nextafter(double(vHi), 0.0);
         constexpr std::size_t kBlock = static_cast<std::size_t>(kTurnBlock) * kTurnBand;
-        // Two blocks of texel indexes: the next block's are made before this one is gathered,
-        // so that its source lines can be asked for while this block waits for its own (the
-        // slanted walk through the source is nothing the hardware can guess).
+        // A block's texel indexes and each of its rows' drawn columns.
         struct Block {
             i32 where[kBlock];
             int first[kTurnBand], last[kTurnBand];
             int py0, k0, kn;
         };
-        Block blocks[2];
+        Block b;
         u32 texels[kBlock];
         const u32* const sp = src.px.data();
-        // Source coordinates start at the box's left column and step by (cos, -sin) along a row.
-        const double dx0 = bx0 + 0.5 - cx;
-        double u[kTurnBand], v[kTurnBand];
-        int py = by0, k0 = n; // the block to make next: k0 == n starts a new band at py
-        // Makes the next block's indexes; false when the quad has no more.
-        const auto make = [&](Block& b) {
-            if (k0 >= n) {
-                if (py >= by1) return false;
-                for (int r = 0; r < kTurnBand; ++r) {
-                    const double dy = py + r + 0.5 - cy;
-                    u[r] = dx0 * c + dy * s + pivotX;
-                    v[r] = -dx0 * s + dy * c + pivotY;
-                }
-                k0 = 0;
-                py += kTurnBand;
-            }
-            b.py0 = py - kTurnBand;
-            b.k0 = k0;
-            b.kn = std::min(kTurnBlock, n - k0);
-            TurnedColumns(b.kn, u, v, c, s, double(uLo), double(uHi), double(vLo), double(vHi), sx, sy, src.width,
-                          b.where, b.first, b.last);
-            k0 += kTurnBlock;
-            return true;
-        };
-        int cur = 0;
-        bool more = make(blocks[cur]);
-        while (more) {
-            const Block& b = blocks[cur];
-            more = make(blocks[cur ^ 1]);
-            if (more) {
-                // Every other row of each column: neighbouring rows' texels share their lines.
-                const Block& nb = blocks[cur ^ 1];
-                const int total = nb.kn * kTurnBand;
-                for (int i = 0; i < total; i += kTurnFetchStep) __builtin_prefetch(sp + nb.where[i]);
-            }
+        const bool identity = op.kind == RasterKind::Gpu && Identity(op);
+        const bool opaque = op.kind == RasterKind::Gpu && OpaqueCopy(op);
+        // Draws the block just made.
+        const auto draw = [&] {
             const int rows = std::min(kTurnBand, by1 - b.py0);
+            bool whole = opaque && rows == kTurnBand;
+            for (int r = 0; whole && r < rows; ++r) whole = b.first[r] == 0 && b.last[r] == b.kn;
+            if (whole) {
+                TurnedBlockOpaque(dst.Row(b.py0) + bx0 + b.k0, dst.width, sp, b.where, b.kn);
+                return;
+            }
             for (int r = 0; r < rows; ++r) {
                 const int from = b.first[r], to = b.last[r];
                 if (from >= to) continue;
                 u32* t = texels + r * kTurnBlock;
-                for (int k = from; k < to; ++k) t[k] = sp[b.where[k * kTurnBand + r]];
                 u32* d = dst.Row(b.py0 + r) + bx0 + b.k0;
+                if (opaque) {
+                    TurnedOpaque(d, sp, b.where + r, from, to);
+                    continue;
+                }
+                TurnedTexels(t, sp, b.where + r, from, to);
+                if (identity) continue;
                 if (op.kind == RasterKind::Gpu) {
                     RasterGpuSpan(d + from, t + from, to - from, op);
                 } else {
                     for (int k = from; k < to; ++k) RasterPixel(d[k], t[k], op);
                 }
             }
-            cur ^= 1;
+            // The plain blend a run of rows at a time where their columns agree (inside the
+            // quad, all of a block's): the rows' texels are looked at and drawn as one rectangle.
+            for (int r = 0; identity && r < rows;) {
+                int e = r + 1;
+                while (e < rows && b.first[e] == b.first[r] && b.last[e] == b.last[r]) ++e;
+                const int from = b.first[r], to = b.last[r];
+                if (from < to)
+                    BlendRows(dst.Row(b.py0 + r) + bx0 + b.k0 + from, dst.width, texels + r * kTurnBlock + from, kTurnBlock,
+                              to - from, e - r);
+                r = e;
+            }
+        };
+        // Source coordinates start at the box's left column and step by (cos, -sin) along a row.
+        const double dx0 = bx0 + 0.5 - cx;
+        const double ec = c != 0 ? 1 / c : 0, es = s != 0 ? -1 / s : 0;
+        // Each band's running sums, and the columns expected inside the quad for all its rows.
+        struct Band {
+            double u[kTurnBand], v[kTurnBand];
+            int in0, in1;
+        };
+        Band bands[kTurnTile];
+        for (int g0 = by0; g0 < by1; g0 += kTurnBand * kTurnTile) {
+            const int count = std::min(kTurnTile, (by1 - g0 + kTurnBand - 1) / kTurnBand);
+            for (int j = 0; j < count; ++j) {
+                Band& band = bands[j];
+                for (int r = 0; r < kTurnBand; ++r) {
+                    const double dy = g0 + j * kTurnBand + r + 0.5 - cy;
+                    band.u[r] = dx0 * c + dy * s + pivotX;
+                    band.v[r] = -dx0 * s + dy * c + pivotY;
+                }
+                band.in0 = 0;
+                band.in1 = n - 1;
+                for (int r = 0; r < kTurnBand; ++r) {
+                    NarrowInside(band.u[r], c, ec, double(uLo), uTop, n, &band.in0, &band.in1);
+                    NarrowInside(band.v[r], -s, es, double(vLo), vTop, n, &band.in0, &band.in1);
+                }
+            }
+            for (int k0 = 0; k0 < n; k0 += kTurnBlock)
+                for (int j = 0; j < count; ++j) {
+                    Band& band = bands[j];
+                    b.py0 = g0 + j * kTurnBand;
+                    b.k0 = k0;
+                    b.kn = std::min(kTurnBlock, n - k0);
+                    TurnedColumns(b.kn, band.u, band.v, c, s, double(uLo), uTop, double(vLo), vTop, sx, sy, src.width,
+                                  band.in0 - k0, band.in1 - k0, b.where, b.first, b.last);
+                    draw();
+                }
         }
     }
     // As for the blits: opaque and transparent texels (the only ones at 16 bits) leave the

@@ -346,7 +346,13 @@ TEST_P(EffectsTest, ColumnWaveDrawsWhatItsColumnsBlitsDraw) {
                           {200, 0, 80, 80, 16, 0, 2, 0, 3, 30.0, 0, 0xFFFFFFFF, D3DTOP_SELECTARG1},
                           {300, 190, 84, 80, 12, 0, -4, 77, 2, 9.0, 0, 0xC080FF40, D3DTOP_MODULATE},
                           {40, 150, 64, 70, 20, -6, 5, 200, 1, 7.0, 1, 0xFFFFFFFF, D3DTOP_SELECTARG1},
-                          {0, 100, 96, 80, 0, 0, 1, 90, 4, 500.0, 1, 0x80FFFFFF, D3DTOP_MODULATE}};
+                          {0, 100, 96, 80, 0, 0, 1, 90, 4, 500.0, 1, 0x80FFFFFF, D3DTOP_MODULATE},
+                          // The alpha operation off, as the screen effects draw: opaque quads
+                          // (white) and quads of full alpha (tinted), keyed and plain.
+                          {10, 20, 96, 75, 0, 10, 3, 30, 1, 12.0, 0, 0xFFFFFFFF, D3DTOP_DISABLE},
+                          {300, 190, 84, 80, 12, 0, -4, 77, 2, 9.0, 1, 0xFFFFFFFF, D3DTOP_DISABLE},
+                          {-5, -9, 90, 80, 3, 0, 2, 10, 3, 40.0, 0, 0xFFFFFFFF, D3DTOP_DISABLE},
+                          {0, 100, 96, 80, 0, 0, 1, 90, 4, 500.0, 0, 0xFFC08040, D3DTOP_DISABLE}};
     for (const Case& c : cases) {
         for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = sp.px[(i * 7) % sp.px.size()] | 0xFF000000u;
         const PixelVector before = dst.px;
