@@ -598,7 +598,7 @@ struct BlurBlockJob {
     i64 dp, ty0, tx0, th;
     i32 a0, a1;
     u32 km, kv, skm, skv;
-    u16 rawMax[4];
+    u16 rawMax[4], expand16[4];
     u32 expandMul[4], expandShift[4];
     std::size_t plane, pad;
     u32* rows;
@@ -689,6 +689,13 @@ template <int RX, bool Sixteen>
     const u32 skm = b.skm, skv = b.skv;
     const u32 e0 = b.expandMul[0], e1 = b.expandMul[1], e2 = b.expandMul[2], e3 = b.expandMul[3];
     const u32 h0 = b.expandShift[0], h1 = b.expandShift[1], h2 = b.expandShift[2], h3 = b.expandShift[3];
+    const bool wide = b.expand16[0] != 0;
+    const BlurW kbr = {b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2],
+                       b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2],
+                       b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2]};
+    const BlurW kga = {b.expand16[1], b.expand16[3], b.expand16[1], b.expand16[3], b.expand16[1], b.expand16[3],
+                       b.expand16[1], b.expand16[3], b.expand16[1], b.expand16[3], b.expand16[1], b.expand16[3],
+                       b.expand16[1], b.expand16[3], b.expand16[1], b.expand16[3]};
     const BlurV lo = BlurV{} + 0xFFFFu;
     for (i32 c0 = a0 / kBlurLanes * kBlurLanes; c0 < a1; c0 += kBlurLanes) {
         // The window of column x: the pairs ending at x + rx - 1, x + rx - 3, .. x - rx + 1.
@@ -713,23 +720,33 @@ template <int RX, bool Sixteen>
         // 128: the quotient rounded down, exactly. (An empty window takes n = 1; it is not stored.)
         const BlurV none = (BlurV)(hn == 0u);
         const BlurF inv = (1.0f + 1.0f / 65536.0f) / __builtin_convertvector((BlurI)(hn - none), BlurF);
-        auto quot = [&](const BlurV& sum, u32 mul, u32 shift, BlurV& q) __attribute__((always_inline)) {
+        auto quot = [&](const BlurV& sum, BlurV& q) __attribute__((always_inline)) {
             q = (BlurV)__builtin_convertvector(__builtin_convertvector((BlurI)sum, BlurF) * inv, BlurI);
-            // At 16 bits back to the stored scale (an average is at most its lane's maximum).
-            if constexpr (Sixteen) q = (q * mul) >> shift;
         };
         BlurV q0, q1, q2, q3;
-        quot(hbr & lo, e0, h0, q0);
-        quot(hga & lo, e1, h1, q1);
-        quot(hbr >> 16, e2, h2, q2);
-        quot(hga >> 16, e3, h3, q3);
-        const BlurV v = q0 | q1 << 8 | q2 << 16 | q3 << 24;
+        quot(hbr & lo, q0);
+        quot(hga & lo, q1);
+        quot(hbr >> 16, q2);
+        quot(hga >> 16, q3);
+        BlurV qbr = q0 | q2 << 16, qga = q1 | q3 << 16;
+        if constexpr (Sixteen) {
+            // Back to the stored scale (an average is at most its lane's maximum): in 16-bit
+            // lanes where the format allows it, else lane by lane as the grid computes it.
+            if (wide) {
+                qbr = (BlurV)(((BlurW)qbr * kbr) >> 8);
+                qga = (BlurV)(((BlurW)qga * kga) >> 8);
+            } else {
+                qbr = (q0 * e0) >> h0 | ((q2 * e2) >> h2) << 16;
+                qga = (q1 * e1) >> h1 | ((q3 * e3) >> h3) << 16;
+            }
+        }
+        const BlurV v = qbr | qga << 8;
         BlurV sv, dv;
         if (c0 >= a0 && c0 + kBlurLanes <= a1) {
             BlurLoad(sv, sj + c0);
             BlurLoad(dv, d + c0);
             const BlurV keep = none | (BlurV)((sv & skm) == skv);
-            BlurPut(d + c0, (dv & keep) | (v & ~keep));
+            BlurPut(d + c0, keep ? dv : v);
         } else {
             // A block across an edge of the target: its lanes inside, one by one.
             const i32 l0 = std::max(a0 - c0, 0), l1 = std::min(a1 - c0, kBlurLanes);
@@ -741,7 +758,7 @@ template <int RX, bool Sixteen>
             BlurLoad(sv, st);
             BlurLoad(dv, dt);
             const BlurV keep = none | (BlurV)((sv & skm) == skv);
-            BlurPut(dt, (dv & keep) | (v & ~keep));
+            BlurPut(dt, keep ? dv : v);
             for (i32 l = l0; l < l1; ++l) d[c0 + l] = dt[l];
         }
     }
@@ -811,6 +828,30 @@ bool BlurInBlocks(const BlurJob& j) {
         b.rawMax[c] = static_cast<u16>(g.max[c]);
         b.expandMul[c] = g.mul[c];
         b.expandShift[c] = g.shift[c];
+    }
+    if (j.sixteen) {
+        // Multipliers k with (q * k) >> 8 the grid's stored byte for every value q of each
+        // lane, found once for each format; all 0 where one lane has none.
+        thread_local cGridMath seen{};
+        thread_local u16 k16[4] = {};
+        if (!std::equal(g.max, g.max + 4, seen.max) || !std::equal(g.mul, g.mul + 4, seen.mul) ||
+            !std::equal(g.shift, g.shift + 4, seen.shift) || !k16[0]) {
+            seen = g;
+            bool all = true;
+            for (int c = 0; c < 4 && all; ++c) {
+                const u32 max = std::max<u32>(g.max[c], 1), base = 65280 / max;
+                k16[c] = 0;
+                for (u32 k = base; k <= base + 2 && !k16[c]; ++k) {
+                    bool fits = max * k <= 0xFFFFu;
+                    for (u32 q = 0; q <= g.max[c] && fits; ++q)
+                        fits = ((q * k) >> 8) == GridMathExpandLane(q, g.max[c], g.mul[c], g.shift[c]);
+                    if (fits) k16[c] = static_cast<u16>(k);
+                }
+                all = k16[c] != 0;
+            }
+            if (!all) std::fill(k16, k16 + 4, u16(0));
+        }
+        std::copy(k16, k16 + 4, b.expand16);
     }
     // Columns -rx .. W + rx of the sums, zeros outside the rectangle; every plane 64 bytes
     // apart from the others modulo 4 KiB, so that no load waits on an unrelated store.
