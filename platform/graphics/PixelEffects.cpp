@@ -598,7 +598,7 @@ struct BlurBlockJob {
     i64 dp, ty0, tx0, th;
     i32 a0, a1;
     u32 km, kv, skm, skv;
-    u16 rawMax[4], expand16[4];
+    u16 rawMax[4], expand16[4], expandAdd16[4];
     u32 expandMul[4], expandShift[4];
     std::size_t plane, pad;
     u32* rows;
@@ -696,6 +696,9 @@ template <int RX, bool Sixteen>
     const BlurW kga = {b.expand16[1], b.expand16[3], b.expand16[1], b.expand16[3], b.expand16[1], b.expand16[3],
                        b.expand16[1], b.expand16[3], b.expand16[1], b.expand16[3], b.expand16[1], b.expand16[3],
                        b.expand16[1], b.expand16[3], b.expand16[1], b.expand16[3]};
+    const u16 p0 = b.expandAdd16[0], p1 = b.expandAdd16[1], p2 = b.expandAdd16[2], p3 = b.expandAdd16[3];
+    const BlurW abr = {p0, p2, p0, p2, p0, p2, p0, p2, p0, p2, p0, p2, p0, p2, p0, p2};
+    const BlurW aga = {p1, p3, p1, p3, p1, p3, p1, p3, p1, p3, p1, p3, p1, p3, p1, p3};
     const BlurV lo = BlurV{} + 0xFFFFu;
     for (i32 c0 = a0 / kBlurLanes * kBlurLanes; c0 < a1; c0 += kBlurLanes) {
         // The window of column x: the pairs ending at x + rx - 1, x + rx - 3, .. x - rx + 1.
@@ -733,8 +736,8 @@ template <int RX, bool Sixteen>
             // Back to the stored scale (an average is at most its lane's maximum): in 16-bit
             // lanes where the format allows it, else lane by lane as the grid computes it.
             if (wide) {
-                qbr = (BlurV)(((BlurW)qbr * kbr) >> 8);
-                qga = (BlurV)(((BlurW)qga * kga) >> 8);
+                qbr = (BlurV)(((BlurW)qbr * kbr + abr) >> 8);
+                qga = (BlurV)(((BlurW)qga * kga + aga) >> 8);
             } else {
                 qbr = (q0 * e0) >> h0 | ((q2 * e2) >> h2) << 16;
                 qga = (q1 * e1) >> h1 | ((q3 * e3) >> h3) << 16;
@@ -830,28 +833,36 @@ bool BlurInBlocks(const BlurJob& j) {
         b.expandShift[c] = g.shift[c];
     }
     if (j.sixteen) {
-        // Multipliers k with (q * k) >> 8 the grid's stored byte for every value q of each
-        // lane, found once for each format; all 0 where one lane has none.
+        // A multiplier k and an addend a with (q * k + a) >> 8 the grid's stored byte for
+        // every value q of each lane, found once for each format; all 0 where a lane has none.
         thread_local cGridMath seen{};
-        thread_local u16 k16[4] = {};
+        thread_local u16 k16[4] = {}, a16[4] = {};
         if (!std::equal(g.max, g.max + 4, seen.max) || !std::equal(g.mul, g.mul + 4, seen.mul) ||
             !std::equal(g.shift, g.shift + 4, seen.shift) || !k16[0]) {
             seen = g;
             bool all = true;
             for (int c = 0; c < 4 && all; ++c) {
-                const u32 max = std::max<u32>(g.max[c], 1), base = 65280 / max;
+                const u32 max = g.max[c], base = 65280 / std::max<u32>(max, 1);
                 k16[c] = 0;
-                for (u32 k = base; k <= base + 2 && !k16[c]; ++k) {
-                    bool fits = max * k <= 0xFFFFu;
-                    for (u32 q = 0; q <= g.max[c] && fits; ++q)
-                        fits = ((q * k) >> 8) == GridMathExpandLane(q, g.max[c], g.mul[c], g.shift[c]);
-                    if (fits) k16[c] = static_cast<u16>(k);
+                for (u32 k = base > 2 ? base - 2 : 1; k <= base + 3 && !k16[c]; ++k) {
+                    // The addends that keep every q's result: at least lo, at most hi.
+                    i64 lo = 0, hi = 0xFFFF - static_cast<i64>(max) * k;
+                    for (u32 q = 0; q <= max; ++q) {
+                        const i64 e = GridMathExpandLane(q, g.max[c], g.mul[c], g.shift[c]), qk = static_cast<i64>(q) * k;
+                        lo = std::max(lo, (e << 8) - qk);
+                        hi = std::min(hi, ((e + 1) << 8) - 1 - qk);
+                    }
+                    if (lo <= hi) {
+                        k16[c] = static_cast<u16>(k);
+                        a16[c] = static_cast<u16>(lo);
+                    }
                 }
                 all = k16[c] != 0;
             }
             if (!all) std::fill(k16, k16 + 4, u16(0));
         }
         std::copy(k16, k16 + 4, b.expand16);
+        std::copy(a16, a16 + 4, b.expandAdd16);
     }
     // Columns -rx .. W + rx of the sums, zeros outside the rectangle; every plane 64 bytes
     // apart from the others modulo 4 KiB, so that no load waits on an unrelated store.
