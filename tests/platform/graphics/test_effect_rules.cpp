@@ -306,6 +306,72 @@ TEST_P(EffectRulesTest, MosaicMatchesThePixelRule) {
         }
 }
 
+// The blur: each pixel the average, lane by lane rounded down, of the source pixels of its box
+// (offsets -rx .. rx - 1 and -ry .. ry - 1) inside the rectangle and the source, transparent
+// ones left out; at 16 bits of the channel values, stored back on the grid. A pixel whose box
+// holds none, or whose own source pixel is transparent, stays. Nothing at 8 bits. Radii small
+// and large, rectangles clipped on every side, one pixel wide or one alone, and a source
+// blurred onto itself where it lies; at 16 bits also on other surface formats, among them
+// one whose channel maxima are no powers of two.
+TEST_P(EffectRulesTest, BlurMatchesThePixelRule) {
+    std::vector<RuleRect> rects(std::begin(kRuleRects), std::end(kRuleRects));
+    rects.push_back({5, 6, 1, 1, 70, 40});
+    rects.push_back({0, 0, kW, kH, 0, 0});
+    int round = 0;
+    auto check = [&](i32 rx, i32 ry, const RuleRect& r) {
+        // The key as the format keeps it.
+        const KeyTest isKey = ModeKeyTest();
+        const bool sixteen = g_Grid.on;
+        const u32 kv = sixteen ? GridRaw(isKey.value) & isKey.mask : isKey.value;
+        const u32 key = static_cast<u32>(round & 1);
+        Randomise(static_cast<u32>(500 + round++));
+        // Runs of the key colour, so that some boxes hold nothing.
+        for (std::size_t i = 0; i < Src().px.size(); ++i)
+            if ((i / 9) % 7 == 0 && (i / kW) % 5 < 3) Src().px[i] = (Src().px[i] & ~isKey.mask) | isKey.value;
+        const bool self = &r == &rects.back();
+        const PixelStore sp = self ? Dst() : Src();
+        PixelStore copy = Dst();
+        const i64 i0 = std::max(0, -r.sx), i1 = std::min(r.w, sp.width - r.sx);
+        const i64 j0 = std::max(0, -r.sy), j1 = std::min(r.h, sp.height - r.sy);
+        for (i64 j = j0; g_nBpp != 8 && j < j1; ++j)
+            for (i64 i = i0; i < i1; ++i) {
+                const i64 tx = r.x + i, ty = r.y + j;
+                if (tx < 0 || ty < 0 || tx >= copy.width || ty >= copy.height) continue;
+                auto at = [&](i64 ci, i64 cj) { return sp.px[static_cast<std::size_t>((r.sy + cj) * sp.width + r.sx + ci)]; };
+                if (key == 1 && isKey(at(i, j))) continue;
+                u64 sum[4] = {}, count = 0;
+                for (i64 cj = std::max(j0, j - ry); cj < std::min(j1, j + ry); ++cj)
+                    for (i64 ci = std::max(i0, i - rx); ci < std::min(i1, i + rx); ++ci) {
+                        const u32 p = sixteen ? GridRaw(at(ci, cj)) : at(ci, cj);
+                        if (key == 1 && (p & isKey.mask) == kv) continue;
+                        for (int lane = 0; lane < 4; ++lane) sum[lane] += Lane(p, lane);
+                        ++count;
+                    }
+                if (!count) continue;
+                u32 v = 0;
+                for (int lane = 0; lane < 4; ++lane) v |= static_cast<u32>(sum[lane] / count) << (8 * lane);
+                copy.px[static_cast<std::size_t>(ty * copy.width + tx)] = sixteen ? GridFromRaw(v) : v;
+            }
+        DDBlur(&dst, r.x, r.y, r.w, r.h, rx, ry, self ? &dst : &src, r.sx, r.sy, key);
+        ASSERT_EQ(Dst().px, copy.px) << "radii " << rx << "," << ry << " key " << key << " at " << r.x << "," << r.y << " "
+                                     << r.w << "x" << r.h;
+    };
+    const std::pair<i32, i32> radii[] = {{1, 1}, {4, 4}, {2, 3}, {3, 1}, {1, 7}, {5, 2}, {8, 4}, {9, 1}, {8, 8}, {40, 3}};
+    for (const auto& [rx, ry] : radii)
+        for (const RuleRect& r : rects) ASSERT_NO_FATAL_FAILURE(check(rx, ry, r));
+    if (!g_Grid.on) return;
+    const PIXELFORMAT mode = g_Grid.fmt;
+    PIXELFORMAT formats[3];
+    formats[0].maxR = formats[0].maxG = formats[0].maxB = formats[0].maxA = 15;
+    formats[1].maxR = formats[1].maxB = 31, formats[1].maxG = 31, formats[1].maxA = 1;
+    formats[2].maxR = 41, formats[2].maxG = 63, formats[2].maxB = 7, formats[2].maxA = 0;
+    for (const PIXELFORMAT& f : formats) {
+        GridSetup(&f);
+        for (const RuleRect& r : {kRuleRects[0], kRuleRects[1]}) ASSERT_NO_FATAL_FAILURE(check(4, 4, r)) << "format " << f.maxR << "," << f.maxG << "," << f.maxB << "," << f.maxA;
+    }
+    GridSetup(&mode);
+}
+
 // Direct3D's quads of every pair of colour and alpha operations (what the colour blend, the half
 // alpha and the colour change draw with): each texel through the stage-0 combiner with a tinted
 // diffuse colour and a texture factor, blended over the target, at 16 bits snapped to the grid.
