@@ -317,20 +317,20 @@ void DDBltCircle(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 halfW, i32 halfH, i32 r
 namespace {
 // Target columns dx0 .. dx1 of a lens row, all inside the circle, on one side of the centre
 // (sign -1: left, the offsets negated): each takes the source pixel at its offsets, or is
-// cleared (Clear) or left where that lies outside the source or is transparent.
+// cleared to cv (Clear) or left where that lies outside the source or is transparent.
 template <bool Clear>
 void LensSpan(u32* row, i64 dx0, i64 dx1, i64 sign, const i64* ox, const i64* oy, i64 base, i64 sgy, i64 scx,
-              i64 scy, const u32* sp, i64 sw, i64 sh, i64 pitch, u32 km, u32 kv) {
+              i64 scy, const u32* sp, i64 sw, i64 sh, i64 pitch, u32 km, u32 kv, u32 cv) {
     for (i64 dx = dx0; dx <= dx1; ++dx) {
         const i64 adx = dx * sign - base;
         const i64 px = scx + sign * ox[adx], py = scy + sgy * oy[adx];
         if (px < 0 || py < 0 || px >= sw || py >= sh) {
-            if (Clear) row[dx] = 0;
+            if (Clear) row[dx] = cv;
             continue;
         }
         const u32 p = sp[py * pitch + px];
         if ((p & km) == kv) {
-            if (Clear) row[dx] = 0;
+            if (Clear) row[dx] = cv;
             continue;
         }
         row[dx] = p;
@@ -435,7 +435,7 @@ PIXEL_LOOP_CLONES void LensOffsetsNear(int n, i32 lo, i32 ady, i32 k, i32 rest, 
 // eight show: two loads of eight texels, each permuted, replace eight single loads.
 template <int Dir, bool Clear, bool Monotone>
 PIXEL_LOOP_CLONES void LensRun(u32* row, i64 at, int n, const i32* ox, const i32* oy, i32 sgx, i32 sgy, u32 scx, u32 scy,
-                               const u32* sp, u32 sw, u32 sh, u32 pitch, u32 km, u32 kv) {
+                               const u32* sp, u32 sw, u32 sh, u32 pitch, u32 km, u32 kv, u32 cv) {
     typedef i32 VI __attribute__((vector_size(32)));
     typedef u32 VU __attribute__((vector_size(32)));
     constexpr int kLanes = 8;
@@ -485,7 +485,7 @@ PIXEL_LOOP_CLONES void LensRun(u32* row, i64 at, int n, const i32* ox, const i32
         u32* d = Dir > 0 ? row + at + j : row + at - j - (kLanes - 1);
         VU o;
         if constexpr (Clear) {
-            o = t & m;
+            o = (t & m) | (cv & ~m);
         } else {
             std::memcpy(&o, d, sizeof o);
             o = (t & m) | (o & ~m);
@@ -496,22 +496,23 @@ PIXEL_LOOP_CLONES void LensRun(u32* row, i64 at, int n, const i32* ox, const i32
         const u32 px = scx + static_cast<u32>(ox[j] * sgx), py = scy + static_cast<u32>(oy[j] * sgy);
         u32& d = row[at + Dir * j];
         if (px >= sw || py >= sh) {
-            if (Clear) d = 0;
+            if (Clear) d = cv;
             continue;
         }
         const u32 t = sp[py * pitch + px];
         if ((t & km) == kv) {
-            if (Clear) d = 0;
+            if (Clear) d = cv;
             continue;
         }
         d = t;
     }
 }
-// The source a lens reads and its key test (without the test no pixel value matches).
+// The source a lens reads, its key test (without the test no pixel value matches) and the
+// value of a cleared pixel.
 struct LensSource {
     const u32* sp;
     i64 scx, scy, sw, sh, pitch;
-    u32 km, kv;
+    u32 km, kv, cv;
 };
 
 // The columns of a row of |dy| that lie inside both the circle (|dx| <= e) and the target
@@ -645,13 +646,13 @@ template <bool Clear, bool Monotone>
         const std::size_t t0 = static_cast<std::size_t>(-mid - c.lo);
         const int n = static_cast<int>(mid - c.in0 + 1);
         LensRun<-1, Clear, Monotone>(row, mid, n, t.oxUp + t0, ty + t0, -1, sg, usx, usy, s.sp, usw, ush, up, s.km,
-                                     s.kv);
+                                     s.kv, s.cv);
     }
     const i64 r0 = std::max(c.in0, i64(0));
     if (c.in1 >= r0) {
         const std::size_t t0 = static_cast<std::size_t>(r0 - c.lo);
         const int n = static_cast<int>(c.in1 - r0 + 1);
-        LensRun<1, Clear, Monotone>(row, r0, n, t.ox + t0, ty + t0, 1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv);
+        LensRun<1, Clear, Monotone>(row, r0, n, t.ox + t0, ty + t0, 1, sg, usx, usy, s.sp, usw, ush, up, s.km, s.kv, s.cv);
     }
 }
 [[gnu::always_inline]] inline void LensRowNarrow(u32* row, const LensChord& c, i64 dy, bool clear, bool monotone,
@@ -673,28 +674,43 @@ template <bool Clear, bool Monotone>
     const i64* ty = dy < 0 ? t.oyUp.data() : t.oy.data();
     const i64 *oxl = t.oxUp.data(), *oxr = t.ox.data();
     if (clear) {
-        LensSpan<true>(row, c.in0, mid, -1, oxl, ty, c.lo, sgy, s.scx, s.scy, s.sp, s.sw, s.sh, s.pitch, s.km, s.kv);
-        LensSpan<true>(row, r0, c.in1, 1, oxr, ty, c.lo, sgy, s.scx, s.scy, s.sp, s.sw, s.sh, s.pitch, s.km, s.kv);
+        LensSpan<true>(row, c.in0, mid, -1, oxl, ty, c.lo, sgy, s.scx, s.scy, s.sp, s.sw, s.sh, s.pitch, s.km, s.kv, s.cv);
+        LensSpan<true>(row, r0, c.in1, 1, oxr, ty, c.lo, sgy, s.scx, s.scy, s.sp, s.sw, s.sh, s.pitch, s.km, s.kv, s.cv);
     } else {
-        LensSpan<false>(row, c.in0, mid, -1, oxl, ty, c.lo, sgy, s.scx, s.scy, s.sp, s.sw, s.sh, s.pitch, s.km, s.kv);
-        LensSpan<false>(row, r0, c.in1, 1, oxr, ty, c.lo, sgy, s.scx, s.scy, s.sp, s.sw, s.sh, s.pitch, s.km, s.kv);
+        LensSpan<false>(row, c.in0, mid, -1, oxl, ty, c.lo, sgy, s.scx, s.scy, s.sp, s.sw, s.sh, s.pitch, s.km, s.kv, s.cv);
+        LensSpan<false>(row, r0, c.in1, 1, oxr, ty, c.lo, sgy, s.scx, s.scy, s.sp, s.sw, s.sh, s.pitch, s.km, s.kv, s.cv);
     }
 }
-} // namespace
 
-i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx, i32 scy,
-              u32 key, u32 clearOutside) {
-    if (strength < 0 || radius < 0) return 0;
+// DDBltLens; with onFill (DirectDraw only) the target's whole record is taken as filled with
+// *onFill before the lens: every pixel the lens would leave gets that value instead, so the
+// fill and the lens write each pixel once.
+i32 LensDraw(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx, i32 scy, u32 key,
+             u32 clearOutside, const u32* onFill) {
+    const auto fillAll = [&] {
+        if (PixelStore* ps = onFill ? SurfacePixels(dst) : nullptr) RasterFill(*ps, 0, 0, ps->width, ps->height, *onFill, false);
+    };
+    if (strength < 0 || radius < 0) {
+        fillAll();
+        return 0;
+    }
     const i64 r = radius, k = strength;
     const i64 D = static_cast<i64>(std::sqrt(static_cast<double>(r * r + k * k)));
-    if (!(k < D)) return 0;
+    if (!(k < D)) {
+        fillAll();
+        return 0;
+    }
     LockPair lk(dst, src);
-    if (!lk.ok) return 0;
+    if (!lk.ok) {
+        fillAll();
+        return 0;
+    }
     const KeyTest isKey = ModeKeyTest();
     const bool d3d = lpDTCon != nullptr;
     // The DirectDraw lens tests the key whatever the flag says; Direct3D only with the flag.
     const bool skipKey = !d3d || key == 1;
-    const bool clear = d3d && clearOutside == 1;
+    const bool clear = (d3d && clearOutside == 1) || onFill;
+    const u32 cv = onFill ? *onFill : 0u;
     const i64 D2 = D * D, r2 = r * r;
     // Only the rows and columns of the square that lie inside the target are walked. The
     // offsets round down: for |dx| the offset is the quotient's floor, for -|dx| minus its
@@ -703,9 +719,22 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
     // off the target would otherwise have every row compute offsets for columns never drawn.
     const i64 y0 = std::max<i64>(-r, -static_cast<i64>(cy)), y1 = std::min<i64>(r, lk.dst.nHeight - 1 - static_cast<i64>(cy));
     const i64 x0 = std::max<i64>(-r, -static_cast<i64>(cx)), x1 = std::min<i64>(r, lk.dst.nWidth - 1 - static_cast<i64>(cx));
-    if (y0 > y1 || x0 > x1) return 1;
+    if (y0 > y1 || x0 > x1) {
+        fillAll();
+        return 1;
+    }
+    if (onFill) {
+        // The record outside the lens's square; the square itself is cleared row by row below.
+        const auto fillRows = [&](i64 ya, i64 yb, i64 xa, i64 xb) {
+            for (i64 y = ya; y < yb && xa < xb; ++y) std::fill(lk.D(xa, y), lk.D(xb, y), cv);
+        };
+        fillRows(0, cy + y0, 0, lk.dst.nWidth);
+        fillRows(cy + y1 + 1, lk.dst.nHeight, 0, lk.dst.nWidth);
+        fillRows(cy + y0, cy + y1 + 1, 0, cx + x0);
+        fillRows(cy + y0, cy + y1 + 1, cx + x1 + 1, lk.dst.nWidth);
+    }
     const LensSource s{lk.src.lpPixels, scx, scy, lk.src.nWidth, lk.src.nHeight, lk.src.nPitch,
-                       skipKey ? isKey.mask : 0u, skipKey ? isKey.value : 1u};
+                       skipKey ? isKey.mask : 0u, skipKey ? isKey.value : 1u, cv};
     // Offsets within 2^30 (at most r * k, or r where the root is 0) and the products below
     // 2^53, exact as doubles: the offsets go four at a time (LensOffsets), and with the
     // coordinates and the source within 32 bits the columns eight at a time (LensRun).
@@ -754,14 +783,31 @@ i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSU
             u32* row = lk.D(cx, cy + dy);
             // Outside the circle: cleared or left.
             if (clear) {
-                for (i64 dx = x0; dx < std::min(c.in0, x1 + 1); ++dx) row[dx] = 0;
-                for (i64 dx = std::max(c.in1 + 1, x0); dx <= x1; ++dx) row[dx] = 0;
+                for (i64 dx = x0; dx < std::min(c.in0, x1 + 1); ++dx) row[dx] = cv;
+                for (i64 dx = std::max(c.in1 + 1, x0); dx <= x1; ++dx) row[dx] = cv;
             }
             if (narrow) LensRowNarrow(row, c, dy, clear, monotone, s, t32);
             else LensRowWide(row, c, dy, clear, s, tables);
         }
     }
     return 1;
+}
+} // namespace
+
+i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx, i32 scy,
+              u32 key, u32 clearOutside) {
+    return LensDraw(dst, cx, cy, radius, strength, src, scx, scy, key, clearOutside, nullptr);
+}
+
+i32 DDBltLensOnFill(DDSURFACEDATA* dst, u32 palIndex, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx,
+                    i32 scy) {
+    if (lpDTCon || !SurfacePixels(dst)) {
+        DDFillSurface(dst, palIndex);
+        return DDBltLens(dst, cx, cy, radius, strength, src, scx, scy, 0, 0);
+    }
+    // The value DDFillRect stores for the colour.
+    const u32 value = g_Grid.on ? GridUnpack(PalNumToRGB(palIndex)) : PalNumToRGB(palIndex);
+    return LensDraw(dst, cx, cy, radius, strength, src, scx, scy, 0, 0, &value);
 }
 
 namespace {

@@ -380,6 +380,10 @@ void DDBltCircle(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 halfW, i32 halfH, i32 r
 // 1 when drawn, 0 when skipped or a lock failed.
 i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx, i32 scy,
               u32 key, u32 clearOutside);
+// DDFillSurface(dst, palIndex) followed by DDBltLens(dst, cx, cy, radius, strength, src, scx, scy,
+// 0, 0), each pixel written once in DirectDraw.
+i32 DDBltLensOnFill(DDSURFACEDATA* dst, u32 palIndex, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx,
+                    i32 scy);
 i32 DDBltRotate(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 w, i32 h, i32 pivotX, i32 pivotY, i32 angle,
                 DDSURFACEDATA* src, i32 sx, i32 sy, u32 key);
 

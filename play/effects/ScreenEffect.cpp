@@ -275,9 +275,25 @@ i32 ScreenEffectLens(const ScreenEffectCall& c) {
     const i32 lx = c.nPlayerX + run.Param(3), ly = c.nPlayerY + run.Param(4);
     const i32 r = Trunc32(std::max(FarX(lx), FarY(ly)) * kScrSqrt2);
     DDSURFACEDATA* work = c.pSurf->pWork2;
-    if (work) DDFillRect(work, 0, 0, g_nBpp == 16 ? 4 * r : 2 * r, g_nBpp == 16 ? 4 * r : 2 * r, 0);
-    return Redraw(c, work, true, StepValue,
-                  [&](DDSURFACEDATA* w) { DDBltLens(c.pBack, lx, ly, r, Trunc32(run.m_dValue), w, lx, ly, 0, 0); });
+    const i32 side = g_nBpp == 16 ? 4 * r : 2 * r;
+    const PixelStore* back = c.pBack ? SurfacePixels(c.pBack) : nullptr;
+    if (lpDTCon || !work || !back) {
+        if (work) DDFillRect(work, 0, 0, side, side, 0);
+        return Redraw(c, work, true, StepValue,
+                      [&](DDSURFACEDATA* w) { DDBltLens(c.pBack, lx, ly, r, Trunc32(run.m_dValue), w, lx, ly, 0, 0); });
+    }
+    // DirectDraw copies the frame over the work surface pixel for pixel: only the part of the
+    // cleared square that the copy leaves is filled, and the frame's fill is drawn by the lens
+    // itself where it covers the whole frame, so no pixel is written twice.
+    const PixelStore* ws = SurfacePixels(work);
+    const i32 cw = std::min({kW, back->width, ws ? ws->width : 0}), ch = std::min({kH, back->height, ws ? ws->height : 0});
+    const bool whole = back->width == kW && back->height == kH;
+    return Redraw(c, work, !whole, StepValue, [&](DDSURFACEDATA* w) {
+        DDFillRect(w, cw, 0, side - cw, side, 0);
+        DDFillRect(w, 0, ch, cw, side - ch, 0);
+        if (whole) DDBltLensOnFill(c.pBack, kClearColour, lx, ly, r, Trunc32(run.m_dValue), w, lx, ly);
+        else DDBltLens(c.pBack, lx, ly, r, Trunc32(run.m_dValue), w, lx, ly, 0, 0);
+    });
 }
 
 i32 ScreenEffectMosaic(const ScreenEffectCall& c) {

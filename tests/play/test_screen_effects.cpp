@@ -8,6 +8,7 @@
 
 #include "play/effects/ScreenEffect.h"
 #include "play/objects/Obj.h"
+#include "platform/graphics/Raster.h"
 #include "tests/play/EffectTestUtil.h"
 
 namespace {
@@ -233,6 +234,59 @@ TEST_P(ScreenEffectStrip, ShiftAndShakesDrawWhatThePlainBlitDraws) {
         }
         D3DResetVertexColor();
     }
+}
+
+// The lens draws what its plain steps draw (the work surface's square cleared, the frame copied
+// to it, the frame filled, the lens drawn back), in whole frames and on the work surface: lenses
+// over the frame and off it, with corners outside the circle, strengths down to 0, a frame with
+// transparent pixels, and a work surface larger than the frame (the copy leaves part of the
+// square, the lens reads it).
+TEST_P(ScreenEffectStrip, LensDrawsWhatItsPlainStepsDraw) {
+    ScopedEffectRows rows({}, {EffectRecord<SE>(12, {1, 600, 100, 0, 0}), EffectRecord<SE>(12, {1, 1500, 5, 200, 100}),
+                               EffectRecord<SE>(12, {1, 40, 0, -900, 50}), EffectRecord<SE>(12, {1, 300, 2, 120, -60}),
+                               EffectRecord<SE>(12, {1, 30, 0, -190, -290})});
+    DDSURFACEDATA* back = &g_sdBackBuffer;
+    DDSURFACEDATA big;
+    ASSERT_TRUE(DDCreateSurface(&big, 1000, 700, 1, 0, DTMEMORYTYPE_VIDEO_RT));
+    const u32 key = ModeKeyTest().value;
+    for (DDSURFACEDATA* w : {&work->work2, &big}) {
+        work->surf.pWork2 = w;
+        auto draw = [&] {
+            DrawPlay();
+            // Transparent pixels in the frame: the lens leaves them out in DirectDraw.
+            PixelStore& px = *SurfacePixels(back);
+            for (std::size_t i = 0; i < px.px.size(); i += 7) px.px[i] = key;
+            DDFillRect(w, 0, 0, 1000, 700, 5);
+        };
+        auto plain = [&](const cScreenEffectRun& run) {
+            const i32 lx = kPlayerX + run.Param(3), ly = kPlayerY + run.Param(4);
+            const i32 far = std::max(lx < 320 ? 640 - lx : lx, ly < 240 ? 480 - ly : ly);
+            const i32 r = Trunc32(far * 1.4142135623730951), side = g_nBpp == 16 ? 4 * r : 2 * r;
+            DDFillRect(w, 0, 0, side, side, 0);
+            DDBlt(w, 0, 0, 640, 480, back, 0, 0, 0);
+            DDFillRect(back, 0, 0, 640, 480, 16);
+            D3DSetAlphaOp(D3DTOP_DISABLE);
+            DDBltLens(back, lx, ly, r, Trunc32(run.m_dValue), w, lx, ly, 0, 0);
+            D3DResetAlphaOp();
+        };
+        for (i32 id = 1; id <= 5; ++id) {
+            cScreenEffectRun run;
+            run.Set(id, EFFECT_FORWARD, 0);
+            const ScreenEffectCall call = Call(run);
+            for (int f = 0; f < 6; ++f) {
+                draw();
+                plain(run);
+                const std::vector<u32> want = Frame();
+                const PixelVector wantWork = SurfacePixels(w)->px;
+                draw();
+                RunScreenEffect(call);
+                ASSERT_EQ(Frame(), want) << "lens " << id << " frame " << f << " work " << w->width;
+                ASSERT_EQ(SurfacePixels(w)->px, wantWork) << "lens " << id << " frame " << f << " work " << w->width;
+            }
+        }
+    }
+    work->surf.pWork2 = &work->work2;
+    DDReleaseSurface(&big);
 }
 
 INSTANTIATE_TEST_SUITE_P(Personalities, ScreenEffectStrip, ::testing::ValuesIn(EffectModes()),
