@@ -642,12 +642,12 @@ template <bool In, bool Out, bool Sixteen>
             }
             BlurV ubr = p & low, uga = (p >> 8) & low, key = p;
             if constexpr (Sixteen) {
-                // Each lane to its channel value, (c * max + 127) / 255 in 16-bit lanes, the
-                // division by 255 as (x + 1 + (x >> 8)) >> 8 (exact below 65535; x is at most
-                // 255 * 255 + 127); the key is tested on the values.
-                const BlurW xbr = (BlurW)ubr * maxBR + 127, xga = (BlurW)uga * maxGA + 127;
-                ubr = (BlurV)((xbr + 1 + (xbr >> 8)) >> 8);
-                uga = (BlurV)((xga + 1 + (xga >> 8)) >> 8);
+                // Each lane to its channel value, (c * max + 127) / 255 in 16-bit lanes, as
+                // (y + (y >> 8)) >> 8 with y = c * max + 128 (checked for every c and max up to
+                // 255: y stays below 65536); the key is tested on the values.
+                const BlurW ybr = (BlurW)ubr * maxBR + 128, yga = (BlurW)uga * maxGA + 128;
+                ubr = (BlurV)((ybr + (ybr >> 8)) >> 8);
+                uga = (BlurV)((yga + (yga >> 8)) >> 8);
                 key = ubr | uga << 8;
             }
             const BlurV take = (BlurV)((key & km) != kv) & valid;
@@ -723,15 +723,15 @@ inline void BlurFullDivisor(u32 n, u16& m, u16& s) {
 }
 
 // Row j of a BlurBlockJob drawn from the column sums cp (RX the window's rx, or 0 for any):
-// the source row sj for the key, the target row d at the rectangle's column 0.
-template <int RX, bool Sixteen>
+// the source row sj for the key, the target row d at the rectangle's column 0. Wide: at 16
+// bits, the averages go back to the stored scale in 16-bit lanes (see expand16).
+template <int RX, bool Sixteen, bool Wide>
 [[gnu::always_inline]] inline void BlurDrawRow(const BlurBlockJob& b, const u32* sj, u32* d, const u32* cols) {
     const std::size_t plane = b.plane;
     const i32 rx = RX ? RX : b.rx, a0 = b.a0, a1 = b.a1;
     const u32 skm = b.skm, skv = b.skv;
     const u32 e0 = b.expandMul[0], e1 = b.expandMul[1], e2 = b.expandMul[2], e3 = b.expandMul[3];
     const u32 h0 = b.expandShift[0], h1 = b.expandShift[1], h2 = b.expandShift[2], h3 = b.expandShift[3];
-    const bool wide = b.expand16[0] != 0;
     const BlurW kbr = {b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2],
                        b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2],
                        b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2]};
@@ -788,7 +788,7 @@ template <int RX, bool Sixteen>
         if constexpr (Sixteen) {
             // Back to the stored scale (an average is at most its lane's maximum): in 16-bit
             // lanes where the format allows it, else lane by lane as the grid computes it.
-            if (wide) {
+            if constexpr (Wide) {
                 qbr = (BlurV)(((BlurW)qbr * kbr + abr) >> 8);
                 qga = (BlurV)(((BlurW)qga * kga + aga) >> 8);
             } else {
@@ -842,7 +842,8 @@ PIXEL_LOOP_CLONES void BlurBlocks(const BlurBlockJob& b) {
         slide(j + b.ry - 1, j - b.ry - 1);
         const i64 ty = b.ty0 + j;
         if (ty < 0 || ty >= b.th || b.a0 >= b.a1) continue;
-        BlurDrawRow<RX, Sixteen>(b, b.src + j * b.sp, b.dst + ty * b.dp + b.tx0, cp);
+        if (!Sixteen || b.expand16[0]) BlurDrawRow<RX, Sixteen, true>(b, b.src + j * b.sp, b.dst + ty * b.dp + b.tx0, cp);
+        else BlurDrawRow<RX, Sixteen, false>(b, b.src + j * b.sp, b.dst + ty * b.dp + b.tx0, cp);
     }
 }
 
