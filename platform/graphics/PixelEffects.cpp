@@ -633,6 +633,9 @@ struct BlurBlockJob {
     u32 km, kv, skm, skv;
     u16 rawMax[4], expand16[4], expandAdd16[4];
     u32 expandMul[4], expandShift[4];
+    // A full window's count and the multiplier and shift that divide by it (0: none found).
+    u32 full;
+    u16 fullMul, fullShift;
     std::size_t plane, pad;
     u32* rows;
     u32* cols;
@@ -672,12 +675,12 @@ template <bool In, bool Out, bool Sixteen>
             }
             BlurV ubr = p & low, uga = (p >> 8) & low, key = p;
             if constexpr (Sixteen) {
-                // Each lane to its channel value, (c * max + 127) / 255 in 16-bit lanes, the
-                // division by 255 as (x + 1 + (x >> 8)) >> 8 (exact below 65535; x is at most
-                // 255 * 255 + 127); the key is tested on the values.
-                const BlurW xbr = (BlurW)ubr * maxBR + 127, xga = (BlurW)uga * maxGA + 127;
-                ubr = (BlurV)((xbr + 1 + (xbr >> 8)) >> 8);
-                uga = (BlurV)((xga + 1 + (xga >> 8)) >> 8);
+                // Each lane to its channel value, (c * max + 127) / 255 in 16-bit lanes, as
+                // (y + (y >> 8)) >> 8 with y = c * max + 128 (checked for every c and max up to
+                // 255: y stays below 65536); the key is tested on the values.
+                const BlurW ybr = (BlurW)ubr * maxBR + 128, yga = (BlurW)uga * maxGA + 128;
+                ubr = (BlurV)((ybr + (ybr >> 8)) >> 8);
+                uga = (BlurV)((yga + (yga >> 8)) >> 8);
                 key = ubr | uga << 8;
             }
             const BlurV take = (BlurV)((key & km) != kv) & valid;
@@ -713,16 +716,55 @@ template <bool In, bool Out, bool Sixteen>
     }
 }
 
+// Whether every lane of v is n. (The lanes' bits or'ed in scalars: no vector reduction
+// that the baseline build also has.)
+[[gnu::always_inline]] inline bool BlurAllEqual(const BlurV& v, u32 n) {
+    const BlurV x = v ^ n;
+    u64 t[4];
+    __builtin_memcpy(t, &x, sizeof t);
+    return ((t[0] | t[1]) | (t[2] | t[3])) == 0;
+}
+
+// Both 16-bit lanes of each word divided by a constant: the product by m (below 2^31: x is
+// at most 255 * 128) shifted by 16 + s, the upper lane's kept in place by a mask.
+[[gnu::always_inline]] inline void BlurDivideFull(const BlurV& h, u32 m, u32 s, BlurV& q) {
+    q = ((h & 0xFFFFu) * m) >> (16 + s) | ((((h >> 16) * m) >> s) & 0xFFFF0000u);
+}
+
+// A multiplier m and shift s with ((x * m) >> 16) >> s == x / n for every sum x <= 255n,
+// checked value by value once for each n; m 0 where none fits.
+inline void BlurFullDivisor(u32 n, u16& m, u16& s) {
+    thread_local u16 known[kBlurBlockCount + 1][2] = {};
+    thread_local bool tried[kBlurBlockCount + 1] = {};
+    m = s = 0;
+    if (n == 0 || n > kBlurBlockCount) return;
+    if (!tried[n]) {
+        tried[n] = true;
+        for (u32 sh = 0; sh < 16 && !known[n][0]; ++sh) {
+            const u64 k = ((u64{1} << (16 + sh)) + n - 1) / n;
+            if (k > 0xFFFF) break;
+            bool exact = true;
+            for (u32 x = 0; x <= 255 * n && exact; ++x) exact = ((x * k) >> 16) >> sh == x / n;
+            if (exact) {
+                known[n][0] = static_cast<u16>(k);
+                known[n][1] = static_cast<u16>(sh);
+            }
+        }
+    }
+    m = known[n][0];
+    s = known[n][1];
+}
+
 // Row j of a BlurBlockJob drawn from the column sums cp (RX the window's rx, or 0 for any):
-// the source row sj for the key, the target row d at the rectangle's column 0.
-template <int RX, bool Sixteen>
+// the source row sj for the key, the target row d at the rectangle's column 0. Wide: at 16
+// bits, the averages go back to the stored scale in 16-bit lanes (see expand16).
+template <int RX, bool Sixteen, bool Wide>
 [[gnu::always_inline]] inline void BlurDrawRow(const BlurBlockJob& b, const u32* sj, u32* d, const u32* cols) {
     const std::size_t plane = b.plane;
     const i32 rx = RX ? RX : b.rx, a0 = b.a0, a1 = b.a1;
     const u32 skm = b.skm, skv = b.skv;
     const u32 e0 = b.expandMul[0], e1 = b.expandMul[1], e2 = b.expandMul[2], e3 = b.expandMul[3];
     const u32 h0 = b.expandShift[0], h1 = b.expandShift[1], h2 = b.expandShift[2], h3 = b.expandShift[3];
-    const bool wide = b.expand16[0] != 0;
     const BlurW kbr = {b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2],
                        b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2],
                        b.expand16[0], b.expand16[2], b.expand16[0], b.expand16[2]};
@@ -733,6 +775,8 @@ template <int RX, bool Sixteen>
     const BlurW abr = {p0, p2, p0, p2, p0, p2, p0, p2, p0, p2, p0, p2, p0, p2, p0, p2};
     const BlurW aga = {p1, p3, p1, p3, p1, p3, p1, p3, p1, p3, p1, p3, p1, p3, p1, p3};
     const BlurV lo = BlurV{} + 0xFFFFu;
+    const u32 full = b.full;
+    const u32 fullMul = b.fullMul, fullShift = b.fullShift;
     for (i32 c0 = a0 / kBlurLanes * kBlurLanes; c0 < a1; c0 += kBlurLanes) {
         // The window of column x: the pairs ending at x + rx - 1, x + rx - 3, .. x - rx + 1.
         const u32* cp = cols + c0 + rx - 1;
@@ -749,31 +793,40 @@ template <int RX, bool Sixteen>
             BlurLoad(t, cp - 2 * k + 2 * plane);
             hn += t;
         }
-        // The averages: each sum times the count's reciprocal scaled up by 2^-16, truncated.
-        // With inv = (1 + 2^-16) / n rounded, the product lies at or above s / n (the scale
-        // outweighs both roundings, 2^-23 together) and below s / n + 255 * 2^-16 * (1 + 2^-7)
-        // < s / n + 1 / 128, at most the next whole number past s / n for s <= 255n and n <=
-        // 128: the quotient rounded down, exactly. (An empty window takes n = 1; it is not stored.)
-        const BlurV none = (BlurV)(hn == 0u);
-        const BlurF inv = (1.0f + 1.0f / 65536.0f) / __builtin_convertvector((BlurI)(hn - none), BlurF);
-        auto quot = [&](const BlurV& sum, BlurV& q) __attribute__((always_inline)) {
-            q = (BlurV)__builtin_convertvector(__builtin_convertvector((BlurI)sum, BlurF) * inv, BlurI);
-        };
-        BlurV q0, q1, q2, q3;
-        quot(hbr & lo, q0);
-        quot(hga & lo, q1);
-        quot(hbr >> 16, q2);
-        quot(hga >> 16, q3);
-        BlurV qbr = q0 | q2 << 16, qga = q1 | q3 << 16;
+        BlurV qbr, qga, none;
+        if (fullMul && BlurAllEqual(hn, full)) {
+            // Every window of the block full: one constant divisor, a 16-bit multiply-high.
+            BlurDivideFull(hbr, fullMul, fullShift, qbr);
+            BlurDivideFull(hga, fullMul, fullShift, qga);
+            none = BlurV{};
+        } else {
+            // The averages: each sum times the count's reciprocal scaled up by 2^-16, truncated.
+            // With inv = (1 + 2^-16) / n rounded, the product lies at or above s / n (the scale
+            // outweighs both roundings, 2^-23 together) and below s / n + 255 * 2^-16 * (1 + 2^-7)
+            // < s / n + 1 / 128, at most the next whole number past s / n for s <= 255n and n <=
+            // 128: the quotient rounded down, exactly. (An empty window takes n = 1; it is not stored.)
+            none = (BlurV)(hn == 0u);
+            const BlurF inv = (1.0f + 1.0f / 65536.0f) / __builtin_convertvector((BlurI)(hn - none), BlurF);
+            auto quot = [&](const BlurV& sum, BlurV& q) __attribute__((always_inline)) {
+                q = (BlurV)__builtin_convertvector(__builtin_convertvector((BlurI)sum, BlurF) * inv, BlurI);
+            };
+            BlurV q0, q1, q2, q3;
+            quot(hbr & lo, q0);
+            quot(hga & lo, q1);
+            quot(hbr >> 16, q2);
+            quot(hga >> 16, q3);
+            qbr = q0 | q2 << 16;
+            qga = q1 | q3 << 16;
+        }
         if constexpr (Sixteen) {
             // Back to the stored scale (an average is at most its lane's maximum): in 16-bit
             // lanes where the format allows it, else lane by lane as the grid computes it.
-            if (wide) {
+            if constexpr (Wide) {
                 qbr = (BlurV)(((BlurW)qbr * kbr + abr) >> 8);
                 qga = (BlurV)(((BlurW)qga * kga + aga) >> 8);
             } else {
-                qbr = (q0 * e0) >> h0 | ((q2 * e2) >> h2) << 16;
-                qga = (q1 * e1) >> h1 | ((q3 * e3) >> h3) << 16;
+                qbr = ((qbr & lo) * e0) >> h0 | (((qbr >> 16) * e2) >> h2) << 16;
+                qga = ((qga & lo) * e1) >> h1 | (((qga >> 16) * e3) >> h3) << 16;
             }
         }
         const BlurV v = qbr | qga << 8;
@@ -822,7 +875,8 @@ PIXEL_LOOP_CLONES void BlurBlocks(const BlurBlockJob& b) {
         slide(j + b.ry - 1, j - b.ry - 1);
         const i64 ty = b.ty0 + j;
         if (ty < 0 || ty >= b.th || b.a0 >= b.a1) continue;
-        BlurDrawRow<RX, Sixteen>(b, b.src + j * b.sp, b.dst + ty * b.dp + b.tx0, cp);
+        if (!Sixteen || b.expand16[0]) BlurDrawRow<RX, Sixteen, true>(b, b.src + j * b.sp, b.dst + ty * b.dp + b.tx0, cp);
+        else BlurDrawRow<RX, Sixteen, false>(b, b.src + j * b.sp, b.dst + ty * b.dp + b.tx0, cp);
     }
 }
 
@@ -859,6 +913,8 @@ bool BlurInBlocks(const BlurJob& j) {
     b.kv = j.kv;
     b.skm = j.skm;
     b.skv = j.skv;
+    b.full = 4 * static_cast<u32>(j.rx) * static_cast<u32>(j.ry);
+    BlurFullDivisor(b.full, b.fullMul, b.fullShift);
     const cGridMath& g = g_Grid.math;
     for (int c = 0; c < 4; ++c) {
         b.rawMax[c] = static_cast<u16>(g.max[c]);
