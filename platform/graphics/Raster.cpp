@@ -381,6 +381,43 @@ template <u32 OP>
     }
 }
 
+// The combiner's constant lanes for one diffuse colour and texture factor (see CombineW).
+struct GpuLanes {
+    SpanW dBR, dGA, faW, restBR, restGA;
+    [[gnu::always_inline]] GpuLanes(u32 diffuse, u32 factor) {
+        const u32 dr = Ch(diffuse, 16), dg = Ch(diffuse, 8), db = Ch(diffuse, 0), da = Ch(diffuse, 24);
+        const u32 fa = factor >> 24;
+        const SpanV zero = {};
+        dBR = (SpanW)(zero + (db | dr << 16));
+        dGA = (SpanW)(zero + (dg | da << 16));
+        faW = (SpanW)(zero + (fa | fa << 16));
+        restBR = (SpanW)(zero + (db * (255 - fa) | dr * (255 - fa) << 16));
+        restGA = (SpanW)(zero + (dg * (255 - fa) | da * (255 - fa) << 16));
+    }
+};
+
+// A block of texels through the combiner: blue|red in cBR's 16-bit halves, green|alpha in cGA's.
+template <u32 CO, u32 AO>
+[[gnu::always_inline]] inline void CombineBlock(const SpanV& t, const GpuLanes& l, SpanV& cBR, SpanV& cGA) {
+    const SpanW br = (SpanW)(t & 0x00FF00FFu), ga = (SpanW)((t >> 8) & 0x00FF00FFu);
+    SpanW wBR, wG, wA;
+    CombineW<CO>(br, l.dBR, l.faW, l.restBR, wBR);
+    CombineW<CO>(ga, l.dGA, l.faW, l.restGA, wG);
+    CombineW<AO>(ga, l.dGA, l.faW, l.restGA, wA);
+    cBR = (SpanV)wBR;
+    cGA = ((SpanV)wG & 0x0000FFFFu) | ((SpanV)wA & 0xFFFF0000u);
+}
+
+// Combined texels over the target block o by their own alpha, channel pairs as CombineBlock gives them.
+[[gnu::always_inline]] inline void BlendBlock(const SpanV& cBR, const SpanV& cGA, const SpanV& o, SpanW& ob, SpanW& og) {
+    const SpanV aa = (cGA >> 16) | (cGA & 0xFFFF0000u);
+    const SpanW a2 = (SpanW)aa, ia2 = (SpanW)(0x00FF00FFu - aa);
+    const SpanW xb = (SpanW)cBR * a2 + (SpanW)(o & 0x00FF00FFu) * ia2 + 128;
+    const SpanW xg = (SpanW)cGA * a2 + (SpanW)((o >> 8) & 0x00FF00FFu) * ia2 + 128;
+    ob = (xb + (xb >> 8)) >> 8;
+    og = (xg + (xg >> 8)) >> 8;
+}
+
 template <u32 CO, u32 AO>
 PIXEL_LOOP_CLONES void SpanGpuT(u32* d, const u32* s, int n, u32 diffuse, u32 factor) {
     const u32 dr = Ch(diffuse, 16), dg = Ch(diffuse, 8), db = Ch(diffuse, 0), da = Ch(diffuse, 24);
@@ -388,27 +425,16 @@ PIXEL_LOOP_CLONES void SpanGpuT(u32* d, const u32* s, int n, u32 diffuse, u32 fa
     // Eight pixels at a time: blue and red in the 16-bit halves of one vector, green and alpha
     // in those of another, the colour op on the first and the green halves, the alpha op on the
     // alpha halves, then the blend of both by each pixel's alpha.
-    const SpanV zero = {};
-    const SpanW dBR = (SpanW)(zero + (db | dr << 16)), dGA = (SpanW)(zero + (dg | da << 16));
-    const SpanW faW = (SpanW)(zero + (fa | fa << 16));
-    const SpanW restBR = (SpanW)(zero + (db * (255 - fa) | dr * (255 - fa) << 16));
-    const SpanW restGA = (SpanW)(zero + (dg * (255 - fa) | da * (255 - fa) << 16));
+    const GpuLanes lanes(diffuse, factor);
     int i = 0;
     for (; i + kLanes <= n; i += kLanes) {
-        SpanV t, o;
+        SpanV t, o, cBR, cGA;
         LoadV(t, s + i);
         LoadV(o, d + i);
-        const SpanW br = (SpanW)(t & 0x00FF00FFu), ga = (SpanW)((t >> 8) & 0x00FF00FFu);
-        SpanW wBR, wG, wA;
-        CombineW<CO>(br, dBR, faW, restBR, wBR);
-        CombineW<CO>(ga, dGA, faW, restGA, wG);
-        CombineW<AO>(ga, dGA, faW, restGA, wA);
-        const SpanV cBR = (SpanV)wBR, cGA = ((SpanV)wG & 0x0000FFFFu) | ((SpanV)wA & 0xFFFF0000u);
-        const SpanV aa = (cGA >> 16) | (cGA & 0xFFFF0000u);
-        const SpanW a2 = (SpanW)aa, ia2 = (SpanW)(0x00FF00FFu - aa);
-        const SpanW xb = (SpanW)cBR * a2 + (SpanW)(o & 0x00FF00FFu) * ia2 + 128;
-        const SpanW xg = (SpanW)cGA * a2 + (SpanW)((o >> 8) & 0x00FF00FFu) * ia2 + 128;
-        StoreV(d + i, (SpanV)((xb + (xb >> 8)) >> 8) | (SpanV)((xg + (xg >> 8)) >> 8) << 8);
+        CombineBlock<CO, AO>(t, lanes, cBR, cGA);
+        SpanW ob, og;
+        BlendBlock(cBR, cGA, o, ob, og);
+        StoreV(d + i, (SpanV)ob | (SpanV)og << 8);
     }
     for (; i < n; ++i) {
         const u32 t = s[i], o = d[i];
@@ -580,24 +606,13 @@ const SnapLanes* SnapLanesNow() {
 // snapped in its 16-bit lanes as the blend leaves them, before it is stored.
 template <u32 CO, u32 AO>
 PIXEL_LOOP_CLONES void SpanGpuSnapT(u32* d, const u32* s, int n, u32 diffuse, u32 factor, const SnapLanes& lanes) {
-    const u32 dr = Ch(diffuse, 16), dg = Ch(diffuse, 8), db = Ch(diffuse, 0), da = Ch(diffuse, 24);
-    const u32 fa = factor >> 24;
-    const SpanV zero = {};
-    const SpanW dBR = (SpanW)(zero + (db | dr << 16)), dGA = (SpanW)(zero + (dg | da << 16));
-    const SpanW faW = (SpanW)(zero + (fa | fa << 16));
-    const SpanW restBR = (SpanW)(zero + (db * (255 - fa) | dr * (255 - fa) << 16));
-    const SpanW restGA = (SpanW)(zero + (dg * (255 - fa) | da * (255 - fa) << 16));
+    const GpuLanes gpu(diffuse, factor);
     int i = 0;
     for (; i + kLanes <= n; i += kLanes) {
-        SpanV t, o;
+        SpanV t, o, cBR, cGA;
         LoadV(t, s + i);
         LoadV(o, d + i);
-        const SpanW br = (SpanW)(t & 0x00FF00FFu), ga = (SpanW)((t >> 8) & 0x00FF00FFu);
-        SpanW wBR, wG, wA;
-        CombineW<CO>(br, dBR, faW, restBR, wBR);
-        CombineW<CO>(ga, dGA, faW, restGA, wG);
-        CombineW<AO>(ga, dGA, faW, restGA, wA);
-        const SpanV cBR = (SpanV)wBR, cGA = ((SpanV)wG & 0x0000FFFFu) | ((SpanV)wA & 0xFFFF0000u);
+        CombineBlock<CO, AO>(t, gpu, cBR, cGA);
         SpanW ob, og;
         bool chosen = false;
         if constexpr (AO == D3DTOP_SELECTARG1) {
@@ -613,14 +628,7 @@ PIXEL_LOOP_CLONES void SpanGpuSnapT(u32* d, const u32* s, int n, u32 diffuse, u3
                 chosen = true;
             }
         }
-        if (!chosen) {
-            const SpanV aa = (cGA >> 16) | (cGA & 0xFFFF0000u);
-            const SpanW a2 = (SpanW)aa, ia2 = (SpanW)(0x00FF00FFu - aa);
-            const SpanW xb = (SpanW)cBR * a2 + (SpanW)(o & 0x00FF00FFu) * ia2 + 128;
-            const SpanW xg = (SpanW)cGA * a2 + (SpanW)((o >> 8) & 0x00FF00FFu) * ia2 + 128;
-            ob = (xb + (xb >> 8)) >> 8;
-            og = (xg + (xg >> 8)) >> 8;
-        }
+        if (!chosen) BlendBlock(cBR, cGA, o, ob, og);
         SnapOneW(ob, lanes.maxBR, lanes.oneBR, lanes.oneShift);
         SnapOneW(og, lanes.maxGA, lanes.oneGA, lanes.oneShift);
         StoreV(d + i, (SpanV)ob | (SpanV)og << 8);
