@@ -114,6 +114,26 @@ i32 GlyphWidth(Font* font, u32 cp) {
     return font->face ? font->face->Advance(cp) : 0;
 }
 
+// Walks a text laid out in cells: visit(p, len, xo, yo) for each character but the line breaks,
+// at its pen position, then the pen moves on by advance(p, len).
+template <class Advance, class Visit>
+void WalkCells(const char* text, i32 lineHeight, Advance advance, Visit visit) {
+    i32 xo = 0, yo = 0;
+    for (const char* p = text; *p;) {
+        const int len = IsDoubleByte(p) ? 2 : 1;
+        if (len == 1 && *p == '\n') {
+            yo += lineHeight;
+            xo = 0;
+        } else {
+            visit(p, len, xo, yo);
+            xo += advance(p, len);
+        }
+        p += len;
+    }
+}
+
+bool IsFullWidthSpace(const char* p) { return static_cast<u8>(p[0]) == 0x81 && static_cast<u8>(p[1]) == 0x40; }
+
 u32 CodeAt(const char* p, int* len) {
     const auto b0 = static_cast<u8>(p[0]);
     if (IsDoubleByte(p)) {
@@ -205,67 +225,41 @@ void FontDrawLines(Font* font, DDSURFACEDATA* target, i32 x, i32 y, const char* 
         const i32 advance = cp ? font->face->Advance(cp) : 0;
         return advance > 0 ? std::min(advance, font->cellWidth) : font->cellWidth;
     };
-    i32 xo = 0, yo = 0;
-    for (const char* p = text; *p;) {
+    WalkCells(text, font->cellHeight, step, [&](const char* p, int len, i32 xo, i32 yo) {
         const auto c = static_cast<u8>(*p);
-        if (IsDoubleByte(p)) {
-            if (!(c == 0x81 && static_cast<u8>(p[1]) == 0x40)) {
-                const char pair[3] = {p[0], p[1], 0};
-                FastFont* full = font->m_lpFastFont_FullAdd.get();
-                if (fast) {
-                    if (!full->DrawChar(target, x + xo, y + yo, pair, DDBLT_KEY)) {
-                        if (full->AddGlyph(pair)) {
-                            RenderIntoSheet(font, full, full->glyphs.back());
-                            full->DrawChar(target, x + xo, y + yo, pair, DDBLT_KEY);
-                        } else {
-                            FontDrawGlyph(font, target, x + xo, y + yo, p, 2, mono);
-                        }
+        if (len == 2) {
+            if (IsFullWidthSpace(p)) return;
+            const char pair[3] = {p[0], p[1], 0};
+            FastFont* full = font->m_lpFastFont_FullAdd.get();
+            if (fast) {
+                if (!full->DrawChar(target, x + xo, y + yo, pair, DDBLT_KEY)) {
+                    if (full->AddGlyph(pair)) {
+                        RenderIntoSheet(font, full, full->glyphs.back());
+                        full->DrawChar(target, x + xo, y + yo, pair, DDBLT_KEY);
+                    } else {
+                        FontDrawGlyph(font, target, x + xo, y + yo, p, 2, mono);
                     }
-                } else {
-                    FontDrawGlyph(font, target, x + xo, y + yo, p, 2, mono);
                 }
+            } else {
+                FontDrawGlyph(font, target, x + xo, y + yo, p, 2, mono);
             }
-            xo += step(p, 2);
-            p += 2;
-            continue;
-        }
-        if (c == '\n') {
-            yo += font->cellHeight;
-            xo = 0;
-        } else if (c == ' ' || (icons && c >= 'a' && c <= 'z')) {
-            xo += step(p, 1);
-        } else {
+        } else if (c != ' ' && !(icons && c >= 'a' && c <= 'z')) {
             if (fast) font->m_lpFastFont_Half->DrawIndex(target, x + xo, y + yo, c, DDBLT_KEY);
             else FontDrawGlyph(font, target, x + xo, y + yo, p, 1, mono);
-            xo += step(p, 1);
         }
-        ++p;
-    }
+    });
     D3DFlushBatch();
 }
 
 void FontDrawIcons(Font* font, DDSURFACEDATA* dst, i32 x, i32 y, const char* text) {
     if (!font->iconsOn || !font->icon || !SurfacePixels(font->icon) || font->cellWidth == 0 || !text) return;
     D3DBeginBatch(0);
-    i32 xo = 0, yo = 0;
-    for (const char* p = text; *p;) {
+    const auto cellStep = [&](const char*, int) { return font->cellWidth; };
+    WalkCells(text, font->cellHeight, cellStep, [&](const char* p, int len, i32 xo, i32 yo) {
         const auto c = static_cast<u8>(*p);
-        if (IsDoubleByte(p)) {
-            xo += font->cellWidth;
-            p += 2;
-            continue;
-        }
-        if (c == '\n') {
-            yo += font->cellHeight;
-            xo = 0;
-        } else {
-            if (c >= 'a' && c <= 'z')
-                DDBlt(dst, x + xo, y + yo, font->cellWidth, font->cellHeight, font->icon, (c - 'a') * font->cellWidth, 0,
-                      DDBLT_KEY);
-            xo += font->cellWidth;
-        }
-        ++p;
-    }
+        if (len == 1 && c >= 'a' && c <= 'z')
+            DDBlt(dst, x + xo, y + yo, font->cellWidth, font->cellHeight, font->icon, (c - 'a') * font->cellWidth, 0, DDBLT_KEY);
+    });
     D3DFlushBatch();
 }
 
@@ -437,7 +431,7 @@ bool DrawKeptLineD3D(Font* font, DDSURFACEDATA* target, i32 x, i32 y, const char
         for (const char* p = text; *p;) {
             if (IsDoubleByte(p)) {
                 const char pair[3] = {p[0], p[1], 0};
-                if (!(static_cast<u8>(p[0]) == 0x81 && static_cast<u8>(p[1]) == 0x40) && !full->Find(pair)) return false;
+                if (!IsFullWidthSpace(p) && !full->Find(pair)) return false;
                 p += 2;
             } else {
                 ++p;
@@ -455,29 +449,19 @@ bool DrawKeptLineD3D(Font* font, DDSURFACEDATA* target, i32 x, i32 y, const char
             for (i32 r = 0; r < ch; ++r)
                 std::memcpy(store->Row(dy + r) + dx, sheet.Row(sy + r) + sx, static_cast<std::size_t>(std::max(cw, 0)) * sizeof(u32));
         };
-        i32 xo = 0, yo = 0;
-        for (const char* p = text; *p;) {
+        const auto cellStep = [&](const char*, int) { return font->cellWidth; };
+        WalkCells(text, font->cellHeight, cellStep, [&](const char* p, int len, i32 xo, i32 yo) {
             const auto c = static_cast<u8>(*p);
-            if (IsDoubleByte(p)) {
+            if (len == 2) {
                 const char pair[3] = {p[0], p[1], 0};
-                if (!(c == 0x81 && static_cast<u8>(p[1]) == 0x40)) {
+                if (!IsFullWidthSpace(p)) {
                     const FASTFONTGLYPH* g = full->Find(pair);
                     cell(*fs, g->x, g->y, xo, yo);
                 }
-                xo += font->cellWidth;
-                p += 2;
-                continue;
+            } else if (c != ' ' && !(icons && c >= 'a' && c <= 'z')) {
+                cell(*hs, (c % half->columns) * font->cellWidth, (c / half->columns) * font->cellHeight, xo, yo);
             }
-            if (c == '\n') {
-                yo += font->cellHeight;
-                xo = 0;
-            } else {
-                if (c != ' ' && !(icons && c >= 'a' && c <= 'z'))
-                    cell(*hs, (c % half->columns) * font->cellWidth, (c / half->columns) * font->cellHeight, xo, yo);
-                xo += font->cellWidth;
-            }
-            ++p;
-        }
+        });
         e->sd.lpDT = std::make_unique<DTDATA>();
         e->sd.lpDT->lpSurface = std::move(store);
         e->sd.lpDT->bColorKey = flags.bColorKey;
