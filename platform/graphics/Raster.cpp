@@ -463,15 +463,23 @@ void SpanGpuGeneric(u32* d, const u32* s, int n, u32 diffuse, u32 colorOp, u32 a
 using GpuSpanFn = void (*)(u32*, const u32*, int, u32, u32);
 constexpr u32 kOps[] = {D3DTOP_DISABLE, D3DTOP_SELECTARG1, D3DTOP_SELECTARG2, D3DTOP_MODULATE,
                         D3DTOP_ADD, D3DTOP_SUBTRACT, D3DTOP_BLENDFACTORALPHA};
-template <u32 CO, std::size_t... A>
-constexpr std::array<GpuSpanFn, sizeof...(A)> RowOf(std::index_sequence<A...>) {
-    return {&SpanGpuT<CO, kOps[A]>...};
+// A span kernel for every pair of colour and alpha ops in kOps, chosen at compile time:
+// Pick::Of<C, A>() is the kernel of one pair.
+template <class Pick, u32 CO, std::size_t... A>
+constexpr auto OpRowOf(std::index_sequence<A...>) {
+    return std::array{Pick::template Of<CO, kOps[A]>()...};
 }
-template <std::size_t... C>
-constexpr std::array<std::array<GpuSpanFn, 7>, sizeof...(C)> TableOf(std::index_sequence<C...>) {
-    return {RowOf<kOps[C]>(std::make_index_sequence<7>{})...};
+template <class Pick, std::size_t... C>
+constexpr auto OpTableOf(std::index_sequence<C...>) {
+    return std::array{OpRowOf<Pick, kOps[C]>(std::make_index_sequence<std::size(kOps)>{})...};
 }
-constexpr auto kGpuSpans = TableOf(std::make_index_sequence<7>{});
+template <class Pick>
+constexpr auto OpTable() { return OpTableOf<Pick>(std::make_index_sequence<std::size(kOps)>{}); }
+struct PickGpuSpan {
+    template <u32 C, u32 A>
+    static constexpr GpuSpanFn Of() { return &SpanGpuT<C, A>; }
+};
+constexpr auto kGpuSpans = OpTable<PickGpuSpan>();
 
 int OpIndex(u32 op) {
     for (int i = 0; i < 7; ++i)
@@ -640,15 +648,11 @@ PIXEL_LOOP_CLONES void SpanGpuSnapT(u32* d, const u32* s, int n, u32 diffuse, u3
 }
 
 using GpuSnapSpanFn = void (*)(u32*, const u32*, int, u32, u32, const SnapLanes&);
-template <u32 CO, std::size_t... A>
-constexpr std::array<GpuSnapSpanFn, sizeof...(A)> SnapRowOf(std::index_sequence<A...>) {
-    return {&SpanGpuSnapT<CO, kOps[A]>...};
-}
-template <std::size_t... C>
-constexpr std::array<std::array<GpuSnapSpanFn, 7>, sizeof...(C)> SnapTableOf(std::index_sequence<C...>) {
-    return {SnapRowOf<kOps[C]>(std::make_index_sequence<7>{})...};
-}
-constexpr auto kGpuSnapSpans = SnapTableOf(std::make_index_sequence<7>{});
+struct PickGpuSnapSpan {
+    template <u32 C, u32 A>
+    static constexpr GpuSnapSpanFn Of() { return &SpanGpuSnapT<C, A>; }
+};
+constexpr auto kGpuSnapSpans = OpTable<PickGpuSnapSpan>();
 } // namespace
 
 void RasterGpuSpanSnapped(u32* d, const u32* s, int n, const RasterOp& op) {
