@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include "platform/graphics/Presenter.h"
+#include "platform/graphics/Raster.h"
+#include "platform/system/Random.h"
 #include "platform/system/PathResolver.h"
 
 std::string ModeName(const GfxMode& m) {
@@ -153,4 +155,17 @@ std::vector<u32> VisiblePixels(DDSURFACEDATA* sd) {
     std::snprintf(pos, sizeof pos, "(%zu, %zu)", first % static_cast<std::size_t>(w), first / static_cast<std::size_t>(w));
     return ::testing::AssertionFailure() << diff << " pixels differ from " << golden << ", first at " << pos
                                          << "; actual frame written to " << actual;
+}
+
+void RandomisePair(PixelStore& src, PixelStore& dst, u32 seed, bool texelAlpha) {
+    cCrtRandom gen(seed);
+    const KeyTest isKey = ModeKeyTest();
+    auto next = [&] { return static_cast<u32>(gen.Next()) << 17 ^ static_cast<u32>(gen.Next()) << 2 ^ static_cast<u32>(gen.Next()); };
+    for (u32& p : src.px) {
+        p = next();
+        const bool keyed = gen.Next() % 6 == 0;
+        if (keyed) p = (p & ~isKey.mask) | isKey.value;
+        if (texelAlpha) p = keyed ? p & 0xFFFFFFu : p | 0xFF000000u;
+    }
+    for (u32& p : dst.px) p = next();
 }

@@ -66,6 +66,10 @@ bool MakePicture(DDSURFACEDATA* sd, const TempDir& dir, const std::string& name,
                  u32 d3dMemoryType = 0);
 
 u32 PixelAt(DDSURFACEDATA* sd, int x, int y);
+// Random pixels in a source and a target, about one source pixel in six of the running mode's
+// key colour; with texelAlpha (Direct3D pictures) the source texels opaque or transparent, as a
+// loaded picture's are.
+void RandomisePair(PixelStore& src, PixelStore& dst, u32 seed, bool texelAlpha);
 // What a player would see of a surface: ARGB, through the display palette at 8 bits.
 std::vector<u32> VisiblePixels(DDSURFACEDATA* sd);
 void SetTestPalette();

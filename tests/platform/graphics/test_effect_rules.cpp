@@ -29,16 +29,7 @@ protected:
         mode.reset();
     }
     // Fills both surfaces with random pixels, about one source pixel in six of the key colour.
-    void Randomise(u32 seed) {
-        cCrtRandom gen(seed);
-        const KeyTest isKey = ModeKeyTest();
-        auto next = [&] { return static_cast<u32>(gen.Next()) << 17 ^ static_cast<u32>(gen.Next()) << 2 ^ static_cast<u32>(gen.Next()); };
-        for (u32& p : Src().px) {
-            p = next();
-            if (gen.Next() % 6 == 0) p = (p & ~isKey.mask) | isKey.value;
-        }
-        for (u32& p : Dst().px) p = next();
-    }
+    void Randomise(u32 seed) { RandomisePair(Src(), Dst(), seed, false); }
     PixelStore& Src() { return *SurfacePixels(&src); }
     PixelStore& Dst() { return *SurfacePixels(&dst); }
     static constexpr int kW = 150, kH = 90;

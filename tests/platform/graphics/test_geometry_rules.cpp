@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "platform/graphics/Raster.h"
-#include "platform/system/Random.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
 
 namespace {
@@ -27,18 +26,7 @@ protected:
     }
     // Random pixels in both surfaces, about one source pixel in six of the key colour; in
     // Direct3D the texels opaque or transparent, as a loaded picture's are.
-    void Randomise(u32 seed) {
-        cCrtRandom gen(seed);
-        const KeyTest isKey = ModeKeyTest();
-        auto next = [&] { return static_cast<u32>(gen.Next()) << 17 ^ static_cast<u32>(gen.Next()) << 2 ^ static_cast<u32>(gen.Next()); };
-        for (u32& p : Src().px) {
-            p = next();
-            const bool keyed = gen.Next() % 6 == 0;
-            if (keyed) p = (p & ~isKey.mask) | isKey.value;
-            if (lpDTCon) p = keyed ? p & 0xFFFFFFu : p | 0xFF000000u;
-        }
-        for (u32& p : Dst().px) p = next();
-    }
+    void Randomise(u32 seed) { RandomisePair(Src(), Dst(), seed, lpDTCon != nullptr); }
     // The op a quad is drawn with: the Direct3D state's combiner and blend, or DirectDraw's
     // keyed or plain copy.
     static RasterOp QuadOp(u32 flags) {
