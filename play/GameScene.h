@@ -562,8 +562,9 @@ private:
     // character reached since the step start took the marks.
     bool SleepCurrent();
 
-    // fn(c) for the listed characters, then for those added since the lists were made.
-    template <class Fn> void WalkListed(const std::vector<cStageChara*>& list, Fn&& fn);
+    // fn(c) for the listed characters, then for those added since the lists were made. acting:
+    // the walk is the characters' own step, which reads most of each (PrefetchActing).
+    template <class Fn> void WalkListed(const std::vector<cStageChara*>& list, Fn&& fn, bool acting = false);
     void CompactSideLists();
 };
 

@@ -101,14 +101,17 @@ void cGameScene::AttackPassesEnd() {
 }
 
 template <class Fn>
-void cGameScene::WalkListed(const std::vector<cStageChara*>& list, Fn&& fn) {
+void cGameScene::WalkListed(const std::vector<cStageChara*>& list, Fn&& fn, bool acting) {
     if (m_StepWork.nSweeps != m_lstChara.Sweeps()) {
         ForEachChara(fn);
         return;
     }
     cObjList<cStageChara>::WalkScope scope(m_lstChara);
     for (std::size_t k = 0; k < list.size(); ++k) {
-        if (k + cObjList<cStageChara>::kAhead < list.size()) PrefetchWalked(*list[k + cObjList<cStageChara>::kAhead]);
+        if (k + cObjList<cStageChara>::kAhead < list.size()) {
+            if (acting) PrefetchActing(*list[k + cObjList<cStageChara>::kAhead]);
+            else PrefetchWalked(*list[k + cObjList<cStageChara>::kAhead]);
+        }
         if (k + cObjList<cStageChara>::kAhead / 2 < list.size())
             PrefetchFlowRuns(*list[k + cObjList<cStageChara>::kAhead / 2]);
         if (!list[k]->IsRemoved() && !Call(fn, *list[k])) return;
@@ -274,7 +277,8 @@ i32 cGameScene::PlayStep(i32 step) {
 // player. A non-zero result ends the frame.
 i32 cGameScene::CharaPass(bool blockCharas) {
     i32 end = 0;
-    WalkListed(blockCharas ? m_StepWork.actingBlock : m_StepWork.acting, [&](cStageChara& c) -> bool {
+    const std::vector<cStageChara*>& list = blockCharas ? m_StepWork.actingBlock : m_StepWork.acting;
+    WalkListed(list, [&](cStageChara& c) -> bool {
         if ((c.m_bBlockChara != 0) != blockCharas || c.IsDying() || !c.m_bInRange || !c.m_bActive) return true;
         RunFlowsOf(c, TRIG_ALWAYS);
         if (c.IsRemoved()) return true;
@@ -326,7 +330,7 @@ i32 cGameScene::CharaPass(bool blockCharas) {
         if (sx == 4 || sy == 8) RemoveStageChara(c);
         else DecayKnockback(c);
         return true;
-    });
+    }, true);
     return end;
 }
 

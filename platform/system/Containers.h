@@ -26,15 +26,24 @@ class cVector : public std::vector<T, Alloc> {
 public:
     using std::vector<T, Alloc>::vector;
 
-    T& operator[](long long index) { return At(*this, index); }
-    const T& operator[](long long index) const { return At(const_cast<cVector&>(*this), index); }
+    // The check is inline and the bad index's handling out of line: a step of thousands of
+    // characters indexes its tables some hundred times each, and a call for every one of them
+    // costs more than the check.
+    T& operator[](long long index) {
+        if (index >= 0 && static_cast<unsigned long long>(index) < this->size()) [[likely]]
+            return this->data()[static_cast<std::size_t>(index)];
+        return BadIndex(*this, index);
+    }
+    const T& operator[](long long index) const {
+        if (index >= 0 && static_cast<unsigned long long>(index) < this->size()) [[likely]]
+            return this->data()[static_cast<std::size_t>(index)];
+        return BadIndex(const_cast<cVector&>(*this), index);
+    }
 
     int Size() const { return static_cast<int>(this->size()); }
 
 private:
-    static T& At(cVector& v, long long index) {
-        if (index >= 0 && static_cast<unsigned long long>(index) < v.size())
-            return v.data()[static_cast<std::size_t>(index)];
+    [[gnu::cold, gnu::noinline]] static T& BadIndex(cVector& v, long long index) {
         ReportBadIndex('V', index, v.size(), sizeof(T));
         if (!v.empty()) return v.data()[0];
         throw std::out_of_range("invalid vector<T> subscript");
