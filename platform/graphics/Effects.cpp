@@ -446,7 +446,7 @@ PIXEL_LOOP_CLONES void LensRun(u32* row, i64 at, int n, const i32* ox, const i32
         VI vx, vy;
         std::memcpy(&vx, ox + j, sizeof vx);
         std::memcpy(&vy, oy + j, sizeof vy);
-        VU t, m;
+        VU t{}, m{}; // set by one of the two reads below (clang cannot see that)
         bool near = false;
         if constexpr (Monotone) {
             const i32 xf = ox[j], xl = ox[j + kLanes - 1], yf = oy[j], yl = oy[j + kLanes - 1];
@@ -466,7 +466,9 @@ PIXEL_LOOP_CLONES void LensRun(u32* row, i64 at, int n, const i32* ox, const i32
                 VU a, b;
                 std::memcpy(&a, sp + ya * pitch + base, sizeof a);
                 std::memcpy(&b, sp + yb * pitch + base, sizeof b);
-                const VU ta = __builtin_shuffle(a, col), tb = __builtin_shuffle(b, col);
+                VU ta, tb;
+                PermuteLanes(a, col, ta);
+                PermuteLanes(b, col, tb);
                 t = (ta & inA) | (tb & ~inA);
                 m = (VU)((t & km) != kv);
             }

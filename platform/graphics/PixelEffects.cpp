@@ -688,9 +688,9 @@ template <bool In, bool Out, bool Sixteen>
             uga &= take;
             const BlurV un = take & ones;
             // Each lane and the one before it.
-            const BlurV before = {7, 8, 9, 10, 11, 12, 13, 14};
-            const BlurV tbr = ubr + __builtin_shuffle(pbr, ubr, before), tga = uga + __builtin_shuffle(pga, uga, before),
-                        tn = un + __builtin_shuffle(pn, un, before);
+            const BlurV tbr = ubr + __builtin_shufflevector(pbr, ubr, 7, 8, 9, 10, 11, 12, 13, 14),
+                        tga = uga + __builtin_shufflevector(pga, uga, 7, 8, 9, 10, 11, 12, 13, 14),
+                        tn = un + __builtin_shufflevector(pn, un, 7, 8, 9, 10, 11, 12, 13, 14);
             pbr = ubr;
             pga = uga;
             pn = un;

@@ -60,7 +60,8 @@ PIXEL_LOOP_CLONES void GatherMapped(u32* __restrict t, const u32* __restrict s, 
             V near;
             std::memcpy(&at, c + i, sizeof at);
             std::memcpy(&near, s + lo, sizeof near);
-            const V out = __builtin_shuffle(near, (V)(at - lo));
+            V out;
+            PermuteLanes(near, (V)(at - lo), out);
             std::memcpy(t + i, &out, sizeof out);
         } else {
             for (int k = i; k < i + kLanes; ++k) t[k] = s[c[k]];
