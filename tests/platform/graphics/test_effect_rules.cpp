@@ -371,6 +371,19 @@ TEST_P(EffectRulesTest, BlurMatchesThePixelRule) {
     GridSetup(&mode);
 }
 
+// A quad of tex over the rectangle r under these combiner settings, the settings reset after.
+void DrawCombinedQuad(DDSURFACEDATA& tex, const RuleRect& r, u32 diffuse, u32 co, u32 ao, u32 factor, DDSURFACEDATA& dst) {
+    D3DSetVertexColor(diffuse);
+    D3DSetColorOp(co);
+    D3DSetAlphaOp(ao);
+    lpDTCon->dwTextureFactor = factor;
+    D3DBltQuad(&dst, r.x, r.y, r.w, r.h, &tex, r.sx, r.sy, r.w, r.h, 0);
+    D3DResetVertexColor();
+    D3DResetColorOp();
+    D3DResetAlphaOp();
+    lpDTCon->dwTextureFactor = 0;
+}
+
 // Direct3D's quads of every pair of colour and alpha operations (what the colour blend, the half
 // alpha and the colour change draw with): each texel through the stage-0 combiner with a tinted
 // diffuse colour and a texture factor, blended over the target, at 16 bits snapped to the grid.
@@ -391,15 +404,7 @@ TEST_P(EffectRulesTest, CombinedQuadsMatchTheCombinerRule) {
             const u32 diffuse = 0x80C0A060u ^ static_cast<u32>(round * 0x01030507), factor = 0x60FFFFFFu ^ static_cast<u32>(round << 26);
             PixelStore copy = Dst();
             EachPair(copy, Src(), r, [&](u32& o, u32 t) { o = GridSnap(BlendPixel(CombineStage0(t, diffuse, co, ao, factor), o)); });
-            D3DSetVertexColor(diffuse);
-            D3DSetColorOp(co);
-            D3DSetAlphaOp(ao);
-            lpDTCon->dwTextureFactor = factor;
-            D3DBltQuad(&dst, r.x, r.y, r.w, r.h, &tex, r.sx, r.sy, r.w, r.h, 0);
-            D3DResetVertexColor();
-            D3DResetColorOp();
-            D3DResetAlphaOp();
-            lpDTCon->dwTextureFactor = 0;
+            DrawCombinedQuad(tex, r, diffuse, co, ao, factor, dst);
             ASSERT_EQ(Dst().px, copy.px) << "colour op " << co << " alpha op " << ao << " at " << r.x << "," << r.y;
         }
     DDReleaseSurface(&tex);
@@ -430,15 +435,7 @@ TEST_P(EffectRulesTest, CombinedQuadsOfOneBitAlphaTexels) {
             const u32 factor = 0x50FFFFFFu;
             PixelStore copy = Dst();
             EachPair(copy, t, r, [&](u32& o, u32 x) { o = GridSnap(BlendPixel(CombineStage0(x, diffuse, co, ao, factor), o)); });
-            D3DSetVertexColor(diffuse);
-            D3DSetColorOp(co);
-            D3DSetAlphaOp(ao);
-            lpDTCon->dwTextureFactor = factor;
-            D3DBltQuad(&dst, r.x, r.y, r.w, r.h, &tex, r.sx, r.sy, r.w, r.h, 0);
-            D3DResetVertexColor();
-            D3DResetColorOp();
-            D3DResetAlphaOp();
-            lpDTCon->dwTextureFactor = 0;
+            DrawCombinedQuad(tex, r, diffuse, co, ao, factor, dst);
             ASSERT_EQ(Dst().px, copy.px) << "colour op " << co << " alpha op " << ao << " diffuse " << diffuse << " at " << r.x
                                          << "," << r.y;
         }
