@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "platform/graphics/Raster.h"
 #include "platform/system/Random.h"
@@ -413,6 +414,23 @@ void LensByTheRule(PixelVector& expected, const PixelStore& dst, const PixelStor
             e = p;
         }
 }
+
+struct LensCase {
+    int cx, cy, r, k, scx, scy;
+    u32 key, clear;
+};
+
+// Fills the target from the source's pixels (shifted by shift), draws the lens c through the
+// blitter and compares the target with the rule.
+void DrawLensAndCompare(DDSURFACEDATA& target, DDSURFACEDATA& picture, const LensCase& c, std::size_t shift, const std::string& what) {
+    const PixelStore& src = *SurfacePixels(&picture);
+    PixelStore& dst = *SurfacePixels(&target);
+    for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = src.px[(i * 7 + shift) % src.px.size()];
+    PixelVector expected = dst.px;
+    ASSERT_EQ(DDBltLens(&target, c.cx, c.cy, c.r, c.k, &picture, c.scx, c.scy, c.key, c.clear), 1);
+    LensByTheRule(expected, dst, src, c.cx, c.cy, c.r, c.k, c.scx, c.scy, c.key, c.clear);
+    EXPECT_EQ(dst.px, expected) << what << "lens at " << c.cx << "," << c.cy << " radius " << c.r << " strength " << c.k;
+}
 } // namespace
 
 // The lens (its offsets computed four columns at a time) against its pixel rule.
@@ -422,26 +440,14 @@ TEST_P(EffectsTest, LensMatchesThePixelRule) {
     ASSERT_TRUE(MakePicture(&big, dir, "big.bmp", MakeImage(W, H, [](int x, int y) {
         return (x + 2 * y) % 11 == 0 ? 0xFFFF00FFu : 0xFF000000u | u32(x) << 16 | u32(y * 2) << 8 | u32((x * y) & 255);
     }), 1));
-    const PixelStore& src = *SurfacePixels(&big);
-    PixelStore& dst = *SurfacePixels(&s.dst);
-    struct Case {
-        int cx, cy, r, k, scx, scy;
-        u32 key, clear;
-    };
     // Centres inside and off the target, strengths of 0 (roots of 0 on the rim), small and
     // large, odd and even widths of the rows inside.
-    const Case cases[] = {{192, 128, 60, 20, 75, 50, 1, 0}, {192, 128, 150, 0, 75, 50, 0, 1},  {10, 240, 90, 300, 5, 95, 1, 1},
+    const LensCase cases[] = {{192, 128, 60, 20, 75, 50, 1, 0}, {192, 128, 150, 0, 75, 50, 0, 1},  {10, 240, 90, 300, 5, 95, 1, 1},
                           {370, 20, 45, 7, 140, 10, 0, 0},  {192, 128, 300, 1500, 75, 50, 1, 1}, {-30, 100, 70, 33, 20, 20, 1, 0},
                           {192, 128, 1, 0, 75, 50, 1, 1},   {200, 130, 37, 36, 149, 99, 0, 1},
                           // Source centres near the ends of 32 bits: every read lies outside.
                           {192, 128, 60, 900, 2147483000, 50, 1, 1}, {192, 128, 60, 900, -2147483000, 50, 0, 0}};
-    for (const Case& c : cases) {
-        for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = src.px[(i * 7) % src.px.size()];
-        PixelVector expected = dst.px;
-        ASSERT_EQ(DDBltLens(&s.dst, c.cx, c.cy, c.r, c.k, &big, c.scx, c.scy, c.key, c.clear), 1);
-        LensByTheRule(expected, dst, src, c.cx, c.cy, c.r, c.k, c.scx, c.scy, c.key, c.clear);
-        EXPECT_EQ(dst.px, expected) << "lens at " << c.cx << "," << c.cy << " radius " << c.r << " strength " << c.k;
-    }
+    for (const LensCase& c : cases) ASSERT_NO_FATAL_FAILURE(DrawLensAndCompare(s.dst, big, c, 0, ""));
     DDReleaseSurface(&big);
 }
 
@@ -460,26 +466,15 @@ TEST_P(EffectsTest, LensDrawnAgainMatchesThePixelRule) {
     ASSERT_TRUE(MakePicture(&big, dir, "big.bmp", MakeImage(W, H, [](int x, int y) {
         return (3 * x + y) % 13 == 0 ? 0xFFFF00FFu : 0xFF000000u | u32(x + y) << 16 | u32(y * 2) << 8 | u32((x ^ y) & 255);
     }), 1));
-    const PixelStore& src = *SurfacePixels(&big);
-    PixelStore& dst = *SurfacePixels(&s.dst);
-    struct Case {
-        int cx, cy, r, k, scx, scy;
-        u32 key, clear;
-    };
-    const Case lenses[] = {{100, 60, 12, 5, 70, 40, 1, 0},      {192, 128, 60, 7, 75, 50, 0, 1},   {191, 127, 380, 60, 75, 50, 1, 0},
+    const LensCase lenses[] = {{100, 60, 12, 5, 70, 40, 1, 0},      {192, 128, 60, 7, 75, 50, 0, 1},   {191, 127, 380, 60, 75, 50, 1, 0},
                            {150, 100, 90, 40, 146, 96, 0, 0},   {250, 50, 99, 0, 140, 99, 1, 1},   {192, 128, 600, 30000, 75, 50, 0, 0},
                            {33, 200, 141, 1200, 8, 90, 1, 1},   {191, 127, 380, 61, 75, 50, 1, 0}, {100, 100, 25, 7, 75, 50, 1, 0}};
     const int order[] = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 2, 2, 4, 4, 5, 5, 5, 6, 6, 6, 0, 6, 6, 2, 2, 7, 7, 2, 8, 8, 8};
     int draw = 0;
     for (const int at : order) {
-        const Case& c = lenses[at];
         ++draw;
-        for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = src.px[(i * 7 + static_cast<std::size_t>(draw) * 13) % src.px.size()];
-        PixelVector expected = dst.px;
-        ASSERT_EQ(DDBltLens(&s.dst, c.cx, c.cy, c.r, c.k, &big, c.scx, c.scy, c.key, c.clear), 1);
-        LensByTheRule(expected, dst, src, c.cx, c.cy, c.r, c.k, c.scx, c.scy, c.key, c.clear);
-        EXPECT_EQ(dst.px, expected) << "draw " << draw << ": lens at " << c.cx << "," << c.cy << " radius " << c.r << " strength "
-                                    << c.k;
+        ASSERT_NO_FATAL_FAILURE(DrawLensAndCompare(s.dst, big, lenses[at], static_cast<std::size_t>(draw) * 13,
+                                                   "draw " + std::to_string(draw) + ": "));
     }
     DDReleaseSurface(&big);
 }
