@@ -633,9 +633,6 @@ struct BlurBlockJob {
     u32 km, kv, skm, skv;
     u16 rawMax[4], expand16[4], expandAdd16[4];
     u32 expandMul[4], expandShift[4];
-    // A full window's count and the multiplier and shift that divide by it (0: none found).
-    u32 full;
-    u16 fullMul, fullShift;
     std::size_t plane, pad;
     u32* rows;
     u32* cols;
@@ -649,7 +646,7 @@ template <bool In, bool Out, bool Sixteen>
     const std::size_t plane = b.plane;
     const i32 W = b.W, blocks = b.blocks;
     const u32 km = b.km, kv = b.kv;
-    const BlurV low = BlurV{} + 0x00FF00FFu, ones = BlurV{} + 1u;
+    const BlurV low = BlurV{} + 0x00FF00FFu;
     // At 16 bits: each lane's maximum, blue and red in one word, green and alpha in the other.
     const u16 m0 = b.rawMax[0], m1 = b.rawMax[1], m2 = b.rawMax[2], m3 = b.rawMax[3];
     const BlurW maxBR = {m0, m2, m0, m2, m0, m2, m0, m2, m0, m2, m0, m2, m0, m2, m0, m2};
@@ -662,7 +659,7 @@ template <bool In, bool Out, bool Sixteen>
         BlurLoad(cga, cp + at + plane);
         BlurLoad(cn, cp + at + 2 * plane);
         if constexpr (In) {
-            BlurV p{}, valid = BlurV{} - 1u;
+            BlurV p{}, outside{};
             const i32 left = W - m * kBlurLanes;
             if (left >= kBlurLanes) {
                 BlurLoad(p, s + at);
@@ -671,7 +668,7 @@ template <bool In, bool Out, bool Sixteen>
                 u32 t[kBlurLanes] = {};
                 for (i32 l = 0; l < left; ++l) t[l] = s[at + static_cast<std::size_t>(l)];
                 BlurLoad(p, t);
-                valid = (BlurV)(BlurV{0, 1, 2, 3, 4, 5, 6, 7} < static_cast<u32>(std::max(left, 0)));
+                outside = (BlurV)(BlurV{0, 1, 2, 3, 4, 5, 6, 7} >= static_cast<u32>(std::max(left, 0)));
             }
             BlurV ubr = p & low, uga = (p >> 8) & low, key = p;
             if constexpr (Sixteen) {
@@ -683,10 +680,10 @@ template <bool In, bool Out, bool Sixteen>
                 uga = (BlurV)((yga + (yga >> 8)) >> 8);
                 key = ubr | uga << 8;
             }
-            const BlurV take = (BlurV)((key & km) != kv) & valid;
-            ubr &= take;
-            uga &= take;
-            const BlurV un = take & ones;
+            const BlurV drop = (BlurV)((key & km) == kv) | outside;
+            ubr &= ~drop;
+            uga &= ~drop;
+            const BlurV un = drop + 1u;
             // Each lane and the one before it.
             const BlurV tbr = ubr + __builtin_shufflevector(pbr, ubr, 7, 8, 9, 10, 11, 12, 13, 14),
                         tga = uga + __builtin_shufflevector(pga, uga, 7, 8, 9, 10, 11, 12, 13, 14),
@@ -716,45 +713,6 @@ template <bool In, bool Out, bool Sixteen>
     }
 }
 
-// Whether every lane of v is n. (The lanes' bits or'ed in scalars: no vector reduction
-// that the baseline build also has.)
-[[gnu::always_inline]] inline bool BlurAllEqual(const BlurV& v, u32 n) {
-    const BlurV x = v ^ n;
-    u64 t[4];
-    __builtin_memcpy(t, &x, sizeof t);
-    return ((t[0] | t[1]) | (t[2] | t[3])) == 0;
-}
-
-// Both 16-bit lanes of each word divided by a constant: the product by m (below 2^31: x is
-// at most 255 * 128) shifted by 16 + s, the upper lane's kept in place by a mask.
-[[gnu::always_inline]] inline void BlurDivideFull(const BlurV& h, u32 m, u32 s, BlurV& q) {
-    q = ((h & 0xFFFFu) * m) >> (16 + s) | ((((h >> 16) * m) >> s) & 0xFFFF0000u);
-}
-
-// A multiplier m and shift s with ((x * m) >> 16) >> s == x / n for every sum x <= 255n,
-// checked value by value once for each n; m 0 where none fits.
-inline void BlurFullDivisor(u32 n, u16& m, u16& s) {
-    thread_local u16 known[kBlurBlockCount + 1][2] = {};
-    thread_local bool tried[kBlurBlockCount + 1] = {};
-    m = s = 0;
-    if (n == 0 || n > kBlurBlockCount) return;
-    if (!tried[n]) {
-        tried[n] = true;
-        for (u32 sh = 0; sh < 16 && !known[n][0]; ++sh) {
-            const u64 k = ((u64{1} << (16 + sh)) + n - 1) / n;
-            if (k > 0xFFFF) break;
-            bool exact = true;
-            for (u32 x = 0; x <= 255 * n && exact; ++x) exact = ((x * k) >> 16) >> sh == x / n;
-            if (exact) {
-                known[n][0] = static_cast<u16>(k);
-                known[n][1] = static_cast<u16>(sh);
-            }
-        }
-    }
-    m = known[n][0];
-    s = known[n][1];
-}
-
 // Row j of a BlurBlockJob drawn from the column sums cp (RX the window's rx, or 0 for any):
 // the source row sj for the key, the target row d at the rectangle's column 0. Wide: at 16
 // bits, the averages go back to the stored scale in 16-bit lanes (see expand16).
@@ -775,67 +733,71 @@ template <int RX, bool Sixteen, bool Wide>
     const BlurW abr = {p0, p2, p0, p2, p0, p2, p0, p2, p0, p2, p0, p2, p0, p2, p0, p2};
     const BlurW aga = {p1, p3, p1, p3, p1, p3, p1, p3, p1, p3, p1, p3, p1, p3, p1, p3};
     const BlurV lo = BlurV{} + 0xFFFFu;
-    const u32 full = b.full;
-    const u32 fullMul = b.fullMul, fullShift = b.fullShift;
-    for (i32 c0 = a0 / kBlurLanes * kBlurLanes; c0 < a1; c0 += kBlurLanes) {
-        // The window of column x: the pairs ending at x + rx - 1, x + rx - 3, .. x - rx + 1.
-        const u32* cp = cols + c0 + rx - 1;
-        BlurV hbr, hga, hn;
-        BlurLoad(hbr, cp);
-        BlurLoad(hga, cp + plane);
-        BlurLoad(hn, cp + 2 * plane);
+    // The window of column x: the pairs ending at x + rx - 1, x + rx - 3, .. x - rx + 1.
+    auto sum = [&](const u32* p, BlurV& h) __attribute__((always_inline)) {
+        BlurLoad(h, p);
         for (i32 k = 1; k < rx; ++k) {
             BlurV t;
-            BlurLoad(t, cp - 2 * k);
-            hbr += t;
-            BlurLoad(t, cp - 2 * k + plane);
-            hga += t;
-            BlurLoad(t, cp - 2 * k + 2 * plane);
-            hn += t;
+            BlurLoad(t, p - 2 * k);
+            h += t;
         }
-        BlurV qbr, qga, none;
-        if (fullMul && BlurAllEqual(hn, full)) {
-            // Every window of the block full: one constant divisor, a 16-bit multiply-high.
-            BlurDivideFull(hbr, fullMul, fullShift, qbr);
-            BlurDivideFull(hga, fullMul, fullShift, qga);
-            none = BlurV{};
-        } else {
-            // The averages: each sum times the count's reciprocal scaled up by 2^-16, truncated.
-            // With inv = (1 + 2^-16) / n rounded, the product lies at or above s / n (the scale
-            // outweighs both roundings, 2^-23 together) and below s / n + 255 * 2^-16 * (1 + 2^-7)
-            // < s / n + 1 / 128, at most the next whole number past s / n for s <= 255n and n <=
-            // 128: the quotient rounded down, exactly. (An empty window takes n = 1; it is not stored.)
-            none = (BlurV)(hn == 0u);
-            const BlurF inv = (1.0f + 1.0f / 65536.0f) / __builtin_convertvector((BlurI)(hn - none), BlurF);
-            auto quot = [&](const BlurV& sum, BlurV& q) __attribute__((always_inline)) {
-                q = (BlurV)__builtin_convertvector(__builtin_convertvector((BlurI)sum, BlurF) * inv, BlurI);
-            };
-            BlurV q0, q1, q2, q3;
-            quot(hbr & lo, q0);
-            quot(hga & lo, q1);
-            quot(hbr >> 16, q2);
-            quot(hga >> 16, q3);
-            qbr = q0 | q2 << 16;
-            qga = q1 | q3 << 16;
-        }
+    };
+    // The averages: each sum times the count's reciprocal scaled up by 2^-16, truncated.
+    // With inv = (1 + 2^-16) / n rounded, the product lies at or above s / n (the scale
+    // outweighs both roundings, 2^-23 together) and below s / n + 255 * 2^-16 * (1 + 2^-7)
+    // < s / n + 1 / 128, at most the next whole number past s / n for s <= 255n and n <=
+    // 128: the quotient rounded down, exactly. (An empty window takes n = 1; it is not stored.)
+    // The counts and their reciprocals are taken a block ahead: the division is slow, and the
+    // block's other work need not wait for it.
+    auto reciprocal = [&](const BlurV& hn, BlurF& inv) __attribute__((always_inline)) {
+        const BlurV nz = hn > 1u ? hn : BlurV{} + 1u;
+        inv = (1.0f + 1.0f / 65536.0f) / __builtin_convertvector((BlurI)nz, BlurF);
+    };
+    const i32 first = a0 / kBlurLanes * kBlurLanes;
+    BlurV hnNext;
+    BlurF invNext;
+    sum(cols + first + rx - 1 + 2 * plane, hnNext);
+    reciprocal(hnNext, invNext);
+    for (i32 c0 = first; c0 < a1; c0 += kBlurLanes) {
+        const u32* cp = cols + c0 + rx - 1;
+        BlurV hbr, hga;
+        sum(cp, hbr);
+        sum(cp + plane, hga);
+        const BlurV hn = hnNext;
+        const BlurF inv = invNext;
+        // (The columns past the last block are zeros, see BlurInBlocks.)
+        sum(cp + kBlurLanes + 2 * plane, hnNext);
+        reciprocal(hnNext, invNext);
+        const BlurV none = (BlurV)(hn == 0u);
+        auto quot = [&](const BlurV& sum, BlurV& q) __attribute__((always_inline)) {
+            const BlurV l = (BlurV)__builtin_convertvector(__builtin_convertvector((BlurI)(sum & lo), BlurF) * inv, BlurI),
+                        h = (BlurV)__builtin_convertvector(__builtin_convertvector((BlurI)(sum >> 16), BlurF) * inv, BlurI);
+            q = l | h << 16;
+        };
+        BlurV qbr, qga;
+        quot(hbr, qbr);
+        quot(hga, qga);
+        BlurV v;
         if constexpr (Sixteen) {
             // Back to the stored scale (an average is at most its lane's maximum): in 16-bit
-            // lanes where the format allows it, else lane by lane as the grid computes it.
+            // lanes where the format allows it (green and alpha left in the upper byte of
+            // their lanes), else lane by lane as the grid computes it.
             if constexpr (Wide) {
-                qbr = (BlurV)(((BlurW)qbr * kbr + abr) >> 8);
-                qga = (BlurV)(((BlurW)qga * kga + aga) >> 8);
+                v = (BlurV)(((BlurW)qbr * kbr + abr) >> 8) | (BlurV)(((BlurW)qga * kga + aga) & 0xFF00);
             } else {
                 qbr = ((qbr & lo) * e0) >> h0 | (((qbr >> 16) * e2) >> h2) << 16;
                 qga = ((qga & lo) * e1) >> h1 | (((qga >> 16) * e3) >> h3) << 16;
+                v = qbr | qga << 8;
             }
+        } else {
+            v = qbr | qga << 8;
         }
-        const BlurV v = qbr | qga << 8;
         BlurV sv, dv;
         if (c0 >= a0 && c0 + kBlurLanes <= a1) {
             BlurLoad(sv, sj + c0);
             BlurLoad(dv, d + c0);
             const BlurV keep = none | (BlurV)((sv & skm) == skv);
-            BlurPut(d + c0, keep ? dv : v);
+            BlurPut(d + c0, v ^ ((v ^ dv) & keep));
         } else {
             // A block across an edge of the target: its lanes inside, one by one.
             const i32 l0 = std::max(a0 - c0, 0), l1 = std::min(a1 - c0, kBlurLanes);
@@ -847,7 +809,7 @@ template <int RX, bool Sixteen, bool Wide>
             BlurLoad(sv, st);
             BlurLoad(dv, dt);
             const BlurV keep = none | (BlurV)((sv & skm) == skv);
-            BlurPut(dt, keep ? dv : v);
+            BlurPut(dt, v ^ ((v ^ dv) & keep));
             for (i32 l = l0; l < l1; ++l) d[c0 + l] = dt[l];
         }
     }
@@ -913,8 +875,6 @@ bool BlurInBlocks(const BlurJob& j) {
     b.kv = j.kv;
     b.skm = j.skm;
     b.skv = j.skv;
-    b.full = 4 * static_cast<u32>(j.rx) * static_cast<u32>(j.ry);
-    BlurFullDivisor(b.full, b.fullMul, b.fullShift);
     const cGridMath& g = g_Grid.math;
     for (int c = 0; c < 4; ++c) {
         b.rawMax[c] = static_cast<u16>(g.max[c]);
