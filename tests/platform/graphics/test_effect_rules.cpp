@@ -301,7 +301,8 @@ TEST_P(EffectRulesTest, MosaicMatchesThePixelRule) {
 // (offsets -rx .. rx - 1 and -ry .. ry - 1) inside the rectangle and the source, transparent
 // ones left out; at 16 bits of the channel values, stored back on the grid. A pixel whose box
 // holds none, or whose own source pixel is transparent, stays. Nothing at 8 bits. Radii small
-// and large, rectangles clipped on every side, one pixel wide or one alone, and a source
+// and large (among them the widest window summed in blocks, whose sums reach furthest past a
+// row's ends), rectangles clipped on every side, one pixel wide or one alone, and a source
 // blurred onto itself where it lies; at 16 bits also on other surface formats, among them
 // one whose channel maxima are no powers of two.
 TEST_P(EffectRulesTest, BlurMatchesThePixelRule) {
@@ -351,7 +352,7 @@ TEST_P(EffectRulesTest, BlurMatchesThePixelRule) {
         ASSERT_EQ(Dst().px, copy.px) << "radii " << rx << "," << ry << " key " << key << " at " << r.x << "," << r.y << " "
                                      << r.w << "x" << r.h;
     };
-    const std::pair<i32, i32> radii[] = {{1, 1}, {4, 4}, {2, 3}, {3, 1}, {1, 7}, {5, 2}, {8, 4}, {9, 1}, {8, 8}, {40, 3}};
+    const std::pair<i32, i32> radii[] = {{1, 1}, {4, 4}, {2, 3}, {3, 1}, {1, 7}, {5, 2}, {8, 4}, {9, 1}, {8, 8}, {40, 3}, {32, 1}};
     for (const auto& [rx, ry] : radii)
         for (const RuleRect& r : rects) ASSERT_NO_FATAL_FAILURE(check(rx, ry, r));
     bright = true;
