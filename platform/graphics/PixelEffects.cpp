@@ -5,6 +5,7 @@
 // blitter draws one textured quad when the target is a render target and the source is not a
 // system texture, else it works on the locked pixels.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 #include <vector>
@@ -917,10 +918,14 @@ bool BlurInBlocks(const BlurJob& j) {
     // apart from the others modulo 4 KiB, so that no load waits on an unrelated store.
     b.pad = (static_cast<std::size_t>(b.rx) + kBlurLanes - 1) / kBlurLanes * kBlurLanes;
     b.plane = (b.pad + static_cast<std::size_t>(b.blocks) * kBlurLanes + b.pad + 15) / 16 * 16 + 16;
-    m.rows.resize(3 * b.plane * static_cast<std::size_t>(b.ring));
-    m.cols.assign(3 * b.plane, 0);
-    b.rows = m.rows.data();
-    b.cols = m.cols.data();
+    // Both buffers start on a cache line (an allocation is sure of 16 bytes only): the blocks'
+    // loads and stores of the slide, 32 bytes at multiples of 32, then never straddle two lines.
+    constexpr std::size_t kLine = 64 / sizeof(u32);
+    auto onLine = [](u32* p) { return p + (0 - reinterpret_cast<std::uintptr_t>(p) / sizeof(u32)) % kLine; };
+    m.rows.resize(3 * b.plane * static_cast<std::size_t>(b.ring) + kLine);
+    m.cols.assign(3 * b.plane + kLine, 0);
+    b.rows = onLine(m.rows.data());
+    b.cols = onLine(m.cols.data());
     auto run = [&](auto rx) {
         if (j.sixteen) BlurBlocks<decltype(rx)::value, true>(b);
         else BlurBlocks<decltype(rx)::value, false>(b);
