@@ -748,8 +748,10 @@ template <int RX, bool Sixteen, bool Wide>
     // outweighs both roundings, 2^-23 together) and below s / n + 255 * 2^-16 * (1 + 2^-7)
     // < s / n + 1 / 128, at most the next whole number past s / n for s <= 255n and n <=
     // 128: the quotient rounded down, exactly. (An empty window takes n = 1; it is not stored.)
-    // The counts and their reciprocals are taken a block ahead: the division is slow, and the
-    // block's other work need not wait for it.
+    // Every block takes this one path, full windows too: which blocks hold a key or an edge
+    // follows the picture, and a choice by block is guessed wrong too often to pay. The counts
+    // and their reciprocals are taken a block ahead: the division is slow, and the block's
+    // other work need not wait for it.
     auto reciprocal = [&](const BlurV& hn, BlurF& inv) __attribute__((always_inline)) {
         const BlurV nz = hn > 1u ? hn : BlurV{} + 1u;
         inv = (1.0f + 1.0f / 65536.0f) / __builtin_convertvector((BlurI)nz, BlurF);
