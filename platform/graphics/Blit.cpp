@@ -107,6 +107,7 @@ void DrawGpuQuad(PixelStore& d, const PixelStore& s, i32 x, i32 y, i32 w, i32 h,
 } // namespace
 
 bool D3DBatchIsOpen() { return g_batch.open; }
+bool D3DFillBatchIsOpen() { return g_fillBatch.open; }
 u32 D3DBatchRunCount() { return g_nRuns; }
 
 void D3DBeginBatch(u32 layerMode) {

@@ -9,6 +9,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Raster.h"
@@ -369,13 +372,36 @@ PIXEL_LOOP_CLONES void LensOffsets(int n, const double* st, double lo, double ad
 // |dy| as LensOffsets gives them, without its square roots and divisions, where rest = D² - dy²,
 // the roots' squares t = rest - dx² and the numerators |dx| * k and |dy| * k lie below 2^24
 // (whole numbers exact as floats). The quotient q = |d| * k / √t comes from a reciprocal root
-// by three Newton steps, within 2^-22 of it (checked for every t below 2^24), so the true
-// quotient lies within q * 2^-20 of q: where no whole number lies that near, the true
-// quotient is not whole, its floor is q's and the rounded-up offset one more; the double
-// quotient the rule takes lies far nearer the true one than that, so it rounds the same. The
-// columns left (a whole number near, or t = 0) are computed by the rule one at a time.
+// within 2^-21 of it (LensRecipRoot), so the true quotient lies within q * 2^-20 of q: where
+// no whole number lies that near, the true quotient is not whole, its floor is q's and the
+// rounded-up offset one more; the double quotient the rule takes lies far nearer the true one
+// than that, so it rounds the same. The columns left (a whole number near, or t = 0) are
+// computed by the rule one at a time.
 typedef float LensF __attribute__((vector_size(32)));
 typedef i32 LensV __attribute__((vector_size(32)));
+
+// The reciprocal square roots of whole numbers 1 <= t < 2^24, each within 2^-21 of the true
+// one. x86: the processor's estimate, which the instruction set bounds by 1.5 * 2^-12 on every
+// processor, and one Newton step, which leaves about 1.5 times its square (2^-22.2) plus its own
+// roundings (2^-21.8 at worst over every t on the processor this was measured on). Elsewhere a
+// first guess from the bits and three Newton steps (within 2^-22, checked for every t).
+[[gnu::always_inline]] inline void LensRecipRoot(const LensF& tf, LensF& y) {
+    const LensF half = tf * 0.5f;
+#if defined(__SSE__)
+    typedef float F4 __attribute__((vector_size(16)));
+    const F4 lo = (F4)_mm_rsqrt_ps((__m128)__builtin_shufflevector(tf, tf, 0, 1, 2, 3));
+    const F4 hi = (F4)_mm_rsqrt_ps((__m128)__builtin_shufflevector(tf, tf, 4, 5, 6, 7));
+    y = __builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7);
+    y = y * (1.5f - half * y * y);
+#else
+    LensV bits;
+    std::memcpy(&bits, &tf, sizeof bits);
+    bits = 0x5f3759df - (bits >> 1);
+    std::memcpy(&y, &bits, sizeof y);
+    for (int step = 0; step < 3; ++step) y = y * (1.5f - half * y * y);
+#endif
+}
+
 PIXEL_LOOP_CLONES void LensOffsetsNear(int n, i32 lo, i32 ady, i32 k, i32 rest, i32* ox, i32* oy, i32* oxUp, i32* oyUp) {
     const LensV lane = {0, 1, 2, 3, 4, 5, 6, 7};
     const i32 by = ady * k;
@@ -385,13 +411,8 @@ PIXEL_LOOP_CLONES void LensOffsetsNear(int n, i32 lo, i32 ady, i32 k, i32 rest, 
         const LensV t = rest - adx * adx;
         // Past the chord (the padding) t may be 0 or less: those lanes are not kept.
         const LensF tf = __builtin_convertvector(t > 0 ? t : LensV{} + 1, LensF);
-        LensV bits;
-        std::memcpy(&bits, &tf, sizeof bits);
-        bits = 0x5f3759df - (bits >> 1);
         LensF y;
-        std::memcpy(&y, &bits, sizeof y);
-        const LensF half = tf * 0.5f;
-        for (int step = 0; step < 3; ++step) y = y * (1.5f - half * y * y);
+        LensRecipRoot(tf, y);
         const LensV ax = adx * k;
         const LensF qx = __builtin_convertvector(ax, LensF) * y, qy = fb * y;
         // The quotients are not negative: truncation is the floor.
@@ -441,6 +462,8 @@ PIXEL_LOOP_CLONES void LensRun(u32* row, i64 at, int n, const i32* ox, const i32
     constexpr int kLanes = 8;
     // -1 where the rows are mirrored: (v ^ neg) - neg is v * sgy without a multiplication.
     const VI neg = VI{} + (sgy < 0 ? -1 : 0);
+    // Without a key test (no value matches) every texel read inside the source is drawn.
+    const bool unkeyed = km == 0 && kv != 0;
     int j = 0;
     for (; j + kLanes <= n; j += kLanes) {
         VI vx, vy;
@@ -470,6 +493,10 @@ PIXEL_LOOP_CLONES void LensRun(u32* row, i64 at, int n, const i32* ox, const i32
                 PermuteLanes(a, col, ta);
                 PermuteLanes(b, col, tb);
                 t = (ta & inA) | (tb & ~inA);
+                if (unkeyed) {
+                    std::memcpy(Dir > 0 ? row + at + j : row + at - j - (kLanes - 1), &t, sizeof t);
+                    continue;
+                }
                 m = (VU)((t & km) != kv);
             }
         }
@@ -684,13 +711,61 @@ template <bool Clear, bool Monotone>
     }
 }
 
+// The rows of the target readied so far (LensRows): one run around the first rows asked for,
+// grown a band at a time, so that the rows are readied shortly before the lens reaches them and
+// are still in the cache when it does.
+struct LensReady {
+    static constexpr i64 kBand = 16;
+    const LensRows* rows;
+    i64 height, top = 0, bottom = 0;
+    bool any = false;
+    // Rows a .. b (cut to the target) ready.
+    void Need(i64 a, i64 b) {
+        if (!rows) return;
+        a = std::max<i64>(a, 0);
+        b = std::min(b, height - 1);
+        if (a > b) return;
+        if (!any) {
+            top = bottom = a;
+            any = true;
+        }
+        if (a < top) {
+            const i64 t = std::max<i64>(0, std::min(a, top - kBand));
+            rows->fn(rows->ctx, static_cast<i32>(t), static_cast<i32>(top));
+            top = t;
+        }
+        if (b >= bottom) {
+            const i64 e = std::min(height, std::max(b + 1, bottom + kBand));
+            rows->fn(rows->ctx, static_cast<i32>(bottom), static_cast<i32>(e));
+            bottom = e;
+        }
+    }
+    void All() { Need(0, height - 1); }
+    ~LensReady() { All(); }
+};
+
+// The largest of a row's n offsets: the last where they never fall along the row.
+template <class T>
+i64 LensFarthest(const T* v, i64 n, bool monotone) {
+    if (n <= 0) return 0;
+    if (monotone) return v[n - 1];
+    T m = 0;
+    for (i64 i = 0; i < n; ++i) m = std::max(m, v[i]);
+    return m;
+}
+
 // DDBltLens; with onFill (DirectDraw only) the target's whole record is taken as filled with
 // *onFill before the lens: every pixel the lens would leave gets that value instead, so the
-// fill and the lens write each pixel once.
+// fill and the lens write each pixel once. With byRows the rows are readied (LensRows) as the
+// lens comes to them.
 i32 LensDraw(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx, i32 scy, u32 key,
-             u32 clearOutside, const u32* onFill) {
+             u32 clearOutside, const u32* onFill, const LensRows* byRows) {
+    PixelStore* const store = SurfacePixels(dst);
+    // Readied rows are asked for before each use; at the latest all of them on the way out.
+    LensReady ready{byRows, store ? store->height : 0};
     const auto fillAll = [&] {
-        if (PixelStore* ps = onFill ? SurfacePixels(dst) : nullptr) RasterFill(*ps, 0, 0, ps->width, ps->height, *onFill, false);
+        ready.All();
+        if (PixelStore* ps = onFill ? store : nullptr) RasterFill(*ps, 0, 0, ps->width, ps->height, *onFill, false);
     };
     if (strength < 0 || radius < 0) {
         fillAll();
@@ -725,15 +800,14 @@ i32 LensDraw(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSUR
         fillAll();
         return 1;
     }
+    ready.height = lk.dst.nHeight;
     if (onFill) {
-        // The record outside the lens's square; the square itself is cleared row by row below.
-        const auto fillRows = [&](i64 ya, i64 yb, i64 xa, i64 xb) {
-            for (i64 y = ya; y < yb && xa < xb; ++y) std::fill(lk.D(xa, y), lk.D(xb, y), cv);
-        };
-        fillRows(0, cy + y0, 0, lk.dst.nWidth);
-        fillRows(cy + y1 + 1, lk.dst.nHeight, 0, lk.dst.nWidth);
-        fillRows(cy + y0, cy + y1 + 1, 0, cx + x0);
-        fillRows(cy + y0, cy + y1 + 1, cx + x1 + 1, lk.dst.nWidth);
+        // The rows above and below the lens's square; its own rows are filled beside it and
+        // cleared inside it as they are drawn.
+        ready.Need(0, cy + y0 - 1);
+        ready.Need(cy + y1 + 1, lk.dst.nHeight - 1);
+        for (i64 y = 0; y < cy + y0; ++y) std::fill(lk.D(0, y), lk.D(lk.dst.nWidth, y), cv);
+        for (i64 y = cy + y1 + 1; y < lk.dst.nHeight; ++y) std::fill(lk.D(0, y), lk.D(lk.dst.nWidth, y), cv);
     }
     const LensSource s{lk.src.lpPixels, scx, scy, lk.src.nWidth, lk.src.nHeight, lk.src.nPitch,
                        skipKey ? isKey.mask : 0u, skipKey ? isKey.value : 1u, cv};
@@ -778,11 +852,21 @@ i32 LensDraw(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSUR
         // A root of 0 (only where D = r, on the rim) gives the offsets (|dx|, |dy|) there,
         // smaller than those just inside: elsewhere they never fall along the row.
         const bool monotone = D != r || !c.rim;
+        if (byRows) {
+            // The two target rows and the source rows they read (rounded up is the farther).
+            const i64 n = c.hi - c.lo + 1;
+            const i64 most = narrow ? LensFarthest(t32.oyUp, n, monotone) : LensFarthest(tables.oyUp.data(), n, monotone);
+            ready.Need(std::min<i64>(cy - ady, scy - most), std::max<i64>(cy + ady, scy + most));
+        }
         for (int side = 0; side < 2; ++side) {
             const i64 dy = side ? -ady : ady;
             if (side && ady == 0) break;
             if (dy < y0 || dy > y1) continue;
             u32* row = lk.D(cx, cy + dy);
+            if (onFill) {
+                std::fill(row - cx, row + x0, cv);
+                std::fill(row + x1 + 1, row + (lk.dst.nWidth - cx), cv);
+            }
             // Outside the circle: cleared or left.
             if (clear) {
                 for (i64 dx = x0; dx < std::min(c.in0, x1 + 1); ++dx) row[dx] = cv;
@@ -797,19 +881,21 @@ i32 LensDraw(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSUR
 } // namespace
 
 i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx, i32 scy,
-              u32 key, u32 clearOutside) {
-    return LensDraw(dst, cx, cy, radius, strength, src, scx, scy, key, clearOutside, nullptr);
+              u32 key, u32 clearOutside, const LensRows* rows) {
+    return LensDraw(dst, cx, cy, radius, strength, src, scx, scy, key, clearOutside, nullptr, rows);
 }
 
 i32 DDBltLensOnFill(DDSURFACEDATA* dst, u32 palIndex, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx,
-                    i32 scy) {
+                    i32 scy, const LensRows* rows) {
     if (lpDTCon || !SurfacePixels(dst)) {
+        // The fill would overwrite rows not yet readied.
+        if (rows) LensReady{rows, SurfacePixels(dst) ? SurfacePixels(dst)->height : 0}.All();
         DDFillSurface(dst, palIndex);
         return DDBltLens(dst, cx, cy, radius, strength, src, scx, scy, 0, 0);
     }
     // The value DDFillRect stores for the colour.
     const u32 value = g_Grid.on ? GridUnpack(PalNumToRGB(palIndex)) : PalNumToRGB(palIndex);
-    return LensDraw(dst, cx, cy, radius, strength, src, scx, scy, 0, 0, &value);
+    return LensDraw(dst, cx, cy, radius, strength, src, scx, scy, 0, 0, &value, rows);
 }
 
 namespace {

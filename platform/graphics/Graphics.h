@@ -298,6 +298,7 @@ void D3DFlushBatch();
 void D3DBeginFillBatch();
 void D3DFlushFillBatch();
 bool D3DBatchIsOpen();
+bool D3DFillBatchIsOpen();
 // Draw calls the last flushes issued: one per run of equal state (tests watch the runs).
 u32 D3DBatchRunCount();
 
@@ -377,13 +378,22 @@ void DDBltDepthRotate(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACED
                       DDSURFACEDATA* back, i32 bsx, i32 bsy, i32 srcW, i32 srcH, u32 key, i32 phase, i32 axis);
 void DDBltCircle(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 halfW, i32 halfH, i32 radius, i32 band, DDSURFACEDATA* src,
                  i32 scx, i32 scy, u32 key);
+// Rows of a lens's target made ready just before the lens uses them, for a source that is
+// filled row by row from the target itself (a copy of the frame the lens magnifies): fn(ctx,
+// top, bottom) readies rows [top, bottom) of the target and the same rows of the source. Each
+// row is readied once, before the lens reads that row of the source or writes that row of the
+// target, and by the time the lens returns (drawn or not) every row of the target has been.
+struct LensRows {
+    void (*fn)(void* ctx, i32 top, i32 bottom);
+    void* ctx;
+};
 // 1 when drawn, 0 when skipped or a lock failed.
 i32 DDBltLens(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx, i32 scy,
-              u32 key, u32 clearOutside);
+              u32 key, u32 clearOutside, const LensRows* rows = nullptr);
 // DDFillSurface(dst, palIndex) followed by DDBltLens(dst, cx, cy, radius, strength, src, scx, scy,
 // 0, 0), each pixel written once in DirectDraw.
 i32 DDBltLensOnFill(DDSURFACEDATA* dst, u32 palIndex, i32 cx, i32 cy, i32 radius, i32 strength, DDSURFACEDATA* src, i32 scx,
-                    i32 scy);
+                    i32 scy, const LensRows* rows = nullptr);
 i32 DDBltRotate(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 w, i32 h, i32 pivotX, i32 pivotY, i32 angle,
                 DDSURFACEDATA* src, i32 sx, i32 sy, u32 key);
 

@@ -270,6 +270,50 @@ i32 ScreenEffectZoom(const ScreenEffectCall& c) {
     });
 }
 
+// The lens's frame made row by row (LensRows): each band of rows copied to the work surface and
+// cleared in the frame just before the lens reaches it, which is what Redraw does to the whole
+// frame at once, under the same state, so the pixels come out the same; but the rows are still
+// in the cache when the lens reads and draws them. Direct3D also clears the band of the work
+// surface first (under a copy that blends, what lay there shows through).
+struct LensFrameRows {
+    const ScreenEffectCall* c;
+    DDSURFACEDATA* work;
+    i32 side;
+    u32 alphaOp, factor; // as the copy found them
+};
+void ReadyLensRows(void* p, i32 top, i32 bottom) {
+    const LensFrameRows& f = *static_cast<const LensFrameRows*>(p);
+    const i32 n = std::min(bottom, kH) - top;
+    if (n <= 0) return;
+    if (!lpDTCon) {
+        DDBlt(f.work, 0, top, kW, n, f.c->pBack, 0, top, 0);
+        return;
+    }
+    lpDTCon->dwAlphaOp = f.alphaOp;
+    lpDTCon->dwTextureFactor = f.factor;
+    DDFillRect(f.work, 0, top, f.side, n, 0);
+    DDBlt(f.work, 0, top, kW, n, f.c->pBack, 0, top, 0);
+    DDFillRect(f.c->pBack, 0, top, kW, n, kClearColour);
+    D3DSetAlphaOp(D3DTOP_DISABLE);
+}
+
+// Whether the lens's frame can be made row by row: the frame and the work surface are separate
+// records, the frame exactly the screen, and in Direct3D every blit and fill drawn at once.
+bool LensByRows(const ScreenEffectCall& c, DDSURFACEDATA* work) {
+    if (!work || !c.pBack) return false;
+    DDSURFACEDATA* target = c.pBack;
+    DDSURFACEDATA* source = work;
+    if (lpDTCon) {
+        if (D3DBatchIsOpen() || D3DFillBatchIsOpen() || lpDTCon->bCopyingVirtual || work->alias || c.pBack->alias) return false;
+        DDSetDrawTarget(&target);
+        DDSetDrawTarget(&source);
+    }
+    const PixelStore* t = SurfacePixels(target);
+    const PixelStore* s = SurfacePixels(source);
+    const PixelStore* b = SurfacePixels(c.pBack);
+    return t && s && b && t != s && b != s && t->width == kW && t->height == kH && b->width == kW && b->height == kH;
+}
+
 i32 ScreenEffectLens(const ScreenEffectCall& c) {
     const cScreenEffectRun& run = *c.pRun;
     const i32 lx = c.nPlayerX + run.Param(3), ly = c.nPlayerY + run.Param(4);
@@ -277,6 +321,24 @@ i32 ScreenEffectLens(const ScreenEffectCall& c) {
     DDSURFACEDATA* work = c.pSurf->pWork2;
     const i32 side = g_nBpp == 16 ? 4 * r : 2 * r;
     const PixelStore* back = c.pBack ? SurfacePixels(c.pBack) : nullptr;
+    if (LensByRows(c, work)) {
+        const PixelStore* ws = SurfacePixels(work);
+        LensFrameRows f{&c, work, side, lpDTCon ? lpDTCon->dwAlphaOp : 0u, lpDTCon ? lpDTCon->dwTextureFactor : 0u};
+        const LensRows rows{ReadyLensRows, &f};
+        if (lpDTCon) {
+            // The part of the cleared square below the frame; the frame's rows come with the copy.
+            DDFillRect(work, 0, kH, side, side - kH, 0);
+            D3DSetAlphaOp(D3DTOP_DISABLE);
+            DDBltLens(c.pBack, lx, ly, r, Trunc32(run.m_dValue), work, lx, ly, 0, 0, &rows);
+            D3DResetAlphaOp();
+        } else {
+            const i32 cw = std::min(kW, ws->width), ch = std::min(kH, ws->height);
+            DDFillRect(work, cw, 0, side - cw, side, 0);
+            DDFillRect(work, 0, ch, cw, side - ch, 0);
+            DDBltLensOnFill(c.pBack, kClearColour, lx, ly, r, Trunc32(run.m_dValue), work, lx, ly, &rows);
+        }
+        return c.bNoStep ? 0 : StepValue(c);
+    }
     if (lpDTCon || !work || !back) {
         if (work) DDFillRect(work, 0, 0, side, side, 0);
         return Redraw(c, work, true, StepValue,

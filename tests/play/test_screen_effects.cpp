@@ -289,5 +289,59 @@ TEST_P(ScreenEffectStrip, LensDrawsWhatItsPlainStepsDraw) {
     DDReleaseSurface(&big);
 }
 
+// The lens under the state the frame leaves: a frame with translucent parts, copied under a
+// white, a tinted and a translucent quad colour, alpha operations that keep and that modulate
+// the texel's alpha, and a colour operation by the texture factor, draws what its plain steps
+// draw, in the frame and on the work surface, and leaves the same state behind.
+TEST_P(ScreenEffectStrip, LensUnderTheFramesStateDrawsWhatItsPlainStepsDraw) {
+    ScopedEffectRows rows({}, {EffectRecord<SE>(12, {1, 600, 100, 0, 0}), EffectRecord<SE>(12, {1, 300, 2, 120, -60})});
+    DDSURFACEDATA* back = &g_sdBackBuffer;
+    DDSURFACEDATA* w = &work->work2;
+    const auto state = [] { return lpDTCon ? std::vector<u32>{lpDTCon->dwAlphaOp, lpDTCon->dwTextureFactor} : std::vector<u32>{}; };
+    for (u32 colour : {0xFFFFFFFFu, 0xFF80C0FFu, 0x80FFFFFFu})
+        for (u32 alphaOp : {D3DTOP_SELECTARG1, D3DTOP_MODULATE})
+            for (u32 colourOp : {D3DTOP_MODULATE, D3DTOP_BLENDFACTORALPHA}) {
+                auto draw = [&] {
+                    DrawPlay();
+                    D3DFillRect(back, 100, 50, 300, 200, 0x80FF4020u);
+                    DDFillRect(w, 0, 0, 640, 480, 5);
+                    D3DSetVertexColor(colour);
+                    D3DSetColorOp(colourOp);
+                    D3DSetAlphaOp(alphaOp);
+                    if (lpDTCon) lpDTCon->dwTextureFactor = 0x60A0B0C0u;
+                };
+                for (i32 id = 1; id <= 2; ++id) {
+                    cScreenEffectRun run;
+                    run.Set(id, EFFECT_FORWARD, 0);
+                    const ScreenEffectCall call = Call(run);
+                    for (int f = 0; f < 3; ++f) {
+                        draw();
+                        const i32 lx = kPlayerX + run.Param(3), ly = kPlayerY + run.Param(4);
+                        const i32 far = std::max(lx < 320 ? 640 - lx : lx, ly < 240 ? 480 - ly : ly);
+                        const i32 r = Trunc32(far * 1.4142135623730951), side = g_nBpp == 16 ? 4 * r : 2 * r;
+                        DDFillRect(w, 0, 0, side, side, 0);
+                        DDBlt(w, 0, 0, 640, 480, back, 0, 0, 0);
+                        DDFillRect(back, 0, 0, 640, 480, 16);
+                        D3DSetAlphaOp(D3DTOP_DISABLE);
+                        DDBltLens(back, lx, ly, r, Trunc32(run.m_dValue), w, lx, ly, 0, 0);
+                        D3DResetAlphaOp();
+                        const std::vector<u32> want = Frame(), wantState = state();
+                        const PixelVector wantWork = SurfacePixels(w)->px;
+                        draw();
+                        RunScreenEffect(call);
+                        const std::string what = "colour " + std::to_string(colour) + " alpha " + std::to_string(alphaOp) +
+                                                 " colour op " + std::to_string(colourOp) + " lens " + std::to_string(id) +
+                                                 " frame " + std::to_string(f);
+                        ASSERT_EQ(Frame(), want) << what;
+                        ASSERT_EQ(SurfacePixels(w)->px, wantWork) << what;
+                        ASSERT_EQ(state(), wantState) << what;
+                    }
+                }
+                D3DResetVertexColor();
+                D3DResetColorOp();
+                D3DResetAlphaOp();
+            }
+}
+
 INSTANTIATE_TEST_SUITE_P(Personalities, ScreenEffectStrip, ::testing::ValuesIn(EffectModes()),
                          [](const auto& info) { return ModeName(info.param); });

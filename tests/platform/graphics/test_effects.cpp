@@ -479,6 +479,78 @@ TEST_P(EffectsTest, LensDrawnAgainMatchesThePixelRule) {
     DDReleaseSurface(&big);
 }
 
+namespace {
+// Rows readied by copying them from the target to the source, counted per row.
+struct CopyRows {
+    PixelStore* from;
+    PixelStore* to;
+    std::vector<int> times;
+    static void Ready(void* p, i32 top, i32 bottom) {
+        CopyRows& c = *static_cast<CopyRows*>(p);
+        for (i32 y = top; y < bottom; ++y) {
+            std::copy(c.from->Row(y), c.from->Row(y) + c.from->width, c.to->Row(y));
+            ++c.times[static_cast<std::size_t>(y)];
+        }
+    }
+};
+} // namespace
+
+// A lens over a copy of its own target made row by row draws what it draws over the whole copy
+// made first (the source holds other pixels until a row is readied, so a row read or drawn
+// before it is readied shows), readies every row once, and the copy comes out the same: lenses
+// inside the target, on its corners and edges, larger than it, off it, of strength 0 (roots of
+// 0 on the rim), reading far outwards near the rim (D = r, k > 0; with r 65 and k 11 the first
+// row drawn, |dy| 63, ends on the circle and reads 61 rows further out just before), with
+// offsets too large for 32 bits, and skipped ones; plain, and over the target's fill.
+TEST_P(EffectsTest, LensByRowsDrawsWhatTheWholeCopyDraws) {
+    DDSURFACEDATA copy;
+    ASSERT_TRUE(DDCreateSurface(&copy, kCols * kCell, kRows * kCell, 1, 0, DTMEMORYTYPE_VIDEO_RT));
+    PixelStore& dst = *SurfacePixels(&s.dst);
+    PixelStore& src = *SurfacePixels(&copy);
+    const PixelStore& pic = *SurfacePixels(&s.pic);
+    const u32 key = ModeKeyTest().value;
+    const int W = dst.width, H = dst.height;
+    struct Case {
+        int cx, cy, r, k;
+    };
+    const Case cases[] = {{192, 128, 60, 20},   {0, 0, 90, 30},      {W - 1, H - 1, 90, 300}, {192, 128, 500, 700},
+                          {150, 100, 40, 8},    {100, 50, 60, 0},    {192, 128, 60, -5},     {-200, 100, 50, 10},
+                          {192, -30, 70, 33},   {10, 240, 90, 300},  {192, 128, 600, 30000}, {190, 120, 1000, 2000000},
+                          {W - 3, 128, 200, 5}, {192, H + 40, 80, 40}, {192, -63, 65, 11}, {100, H + 62, 65, 11}};
+    int n = 0;
+    for (const Case& c : cases)
+        for (int onFill = 0; onFill < 2; ++onFill) {
+            ++n;
+            const u32 lensKey = n % 2, clear = (n / 2) % 2;
+            auto start = [&] {
+                for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = i % 5 == 0 ? key : pic.px[(i * 7 + n) % pic.px.size()];
+                std::fill(src.px.begin(), src.px.end(), 0xFF123456u);
+            };
+            start();
+            src.px = dst.px;
+            i32 wantResult;
+            if (onFill) {
+                DDFillSurface(&s.dst, 9);
+                wantResult = DDBltLens(&s.dst, c.cx, c.cy, c.r, c.k, &copy, c.cx, c.cy, 0, 0);
+            } else {
+                wantResult = DDBltLens(&s.dst, c.cx, c.cy, c.r, c.k, &copy, c.cx, c.cy, lensKey, clear);
+            }
+            const PixelVector want = dst.px, wantCopy = src.px;
+            start();
+            CopyRows rows{&dst, &src, std::vector<int>(static_cast<std::size_t>(H), 0)};
+            const LensRows by{CopyRows::Ready, &rows};
+            const i32 result = onFill ? DDBltLensOnFill(&s.dst, 9, c.cx, c.cy, c.r, c.k, &copy, c.cx, c.cy, &by)
+                                      : DDBltLens(&s.dst, c.cx, c.cy, c.r, c.k, &copy, c.cx, c.cy, lensKey, clear, &by);
+            const std::string what = "lens at " + std::to_string(c.cx) + "," + std::to_string(c.cy) + " radius " +
+                                     std::to_string(c.r) + " strength " + std::to_string(c.k) + (onFill ? " on fill" : "");
+            EXPECT_EQ(result, wantResult) << what;
+            EXPECT_EQ(rows.times, std::vector<int>(static_cast<std::size_t>(H), 1)) << what;
+            ASSERT_EQ(dst.px, want) << what;
+            ASSERT_EQ(src.px, wantCopy) << what;
+        }
+    DDReleaseSurface(&copy);
+}
+
 INSTANTIATE_TEST_SUITE_P(Personalities, EffectsTest,
                          ::testing::Values(GfxMode{true, 32}, GfxMode{true, 16}, GfxMode{false, 32}, GfxMode{false, 16},
                                            GfxMode{false, 8}),
