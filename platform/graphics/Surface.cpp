@@ -150,7 +150,10 @@ std::shared_ptr<PixelStore> DeferredTexture(const cImage& img, const char* file,
     g_deferred[store.get()] = [path = std::string(file), mirrorW, mirrorH, key = TextureLoadKey(true)](PixelStore& s) {
         cImage again;
         std::string error;
-        if (!LoadImageFile(path, &again, &error) || again.width != s.width || again.height != s.height) {
+        // A texture takes the colours alone; only the 8-bit DirectDraw personality reads indices.
+        const bool coloursOnly = lpDTCon != nullptr;
+        if (!(coloursOnly ? LoadImageColours(path, &again, &error) : LoadImageFile(path, &again, &error)) ||
+            again.width != s.width || again.height != s.height) {
             WriteReport("LoadImage Err %s (%s)", path.c_str(), error.empty() ? "changed since loading" : error.c_str());
             return;
         }
