@@ -221,17 +221,22 @@ void DecodeBmpRows(const u8* bits, const BmpHeader& hd, const BmpMasks& m, cImag
         // Indexed rows give their colours as they are read: one pass, not a second over the
         // whole picture.
         if (bpp == 8) {
-            for (int x = 0; x < W; ++x) {
-                idx[x] = row[x];
-                dst[x] = 0xFF000000 | table[row[x]];
+            if (idx) {
+                for (int x = 0; x < W; ++x) {
+                    idx[x] = row[x];
+                    dst[x] = 0xFF000000 | table[row[x]];
+                }
+            } else {
+                for (int x = 0; x < W; ++x) dst[x] = 0xFF000000 | table[row[x]];
             }
             continue;
         }
         if (bpp == 4 || bpp == 1) {
             for (int x = 0; x < W; ++x) {
-                idx[x] = bpp == 4 ? ((x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4))
-                                  : (row[x >> 3] >> (7 - (x & 7))) & 1;
-                dst[x] = 0xFF000000 | table[idx[x]];
+                const u8 i = bpp == 4 ? ((x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4))
+                                      : (row[x >> 3] >> (7 - (x & 7))) & 1;
+                if (idx) idx[x] = i;
+                dst[x] = 0xFF000000 | table[i];
             }
             continue;
         }
@@ -264,8 +269,9 @@ void DecodeBmpRows(const u8* bits, const BmpHeader& hd, const BmpMasks& m, cImag
 
 // The whole check of a BMP; the pixels are made only when asked for. Without them an RLE stream
 // is still decoded (only running it shows that it fits the picture), an uncompressed picture
-// is checked by its size alone.
-bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, bool pixels) {
+// is checked by its size alone. An uncompressed paletted picture keeps its indices unless told
+// that its colours are all that is wanted (an RLE one decodes through them and keeps them).
+bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, bool pixels, bool indices = true) {
     BmpHeader hd;
     if (!ReadBmpHeader(data, size, hd, error)) return false;
     BmpMasks masks;
@@ -278,7 +284,7 @@ bool ReadBmp(const u8* data, std::size_t size, cImage* out, std::string* error, 
     out->height = hd.H;
     out->bitsPerPixel = static_cast<int>(hd.bpp);
     out->hasAlpha = false;
-    out->hasIndices = hd.bpp <= 8;
+    out->hasIndices = hd.bpp <= 8 && (indices || rle);
     if (!rle && !UncompressedBitsFit(hd.W, hd.H, hd.bpp, avail)) return Fail(error, "truncated BMP pixel data");
     if (!pixels && !rle) {
         out->argb.clear();
@@ -432,6 +438,15 @@ bool LoadImageFile(const std::string& sjisPath, cImage* out, std::string* error)
     std::vector<u8> data;
     if (const FileRead read = ReadWholeFile(sjisPath, data); read != FileRead::Ok) return ReadFailure(error, read);
     return DecodeImage(data.data(), data.size(), out, error);
+}
+
+bool LoadImageColours(const std::string& sjisPath, cImage* out, std::string* error) {
+    // The file's bytes are all overwritten by the read: no cleared storage first.
+    cByteBuffer data;
+    if (const FileRead read = ReadWholeFile(sjisPath, data); read != FileRead::Ok) return ReadFailure(error, read);
+    const u8* bytes = reinterpret_cast<const u8*>(data.data());
+    if (data.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return ReadBmp(bytes, data.size(), out, error, true, false);
+    return DecodeImage(bytes, data.size(), out, error);
 }
 
 namespace {

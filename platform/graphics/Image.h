@@ -32,6 +32,9 @@ bool DecodePng(const u8* data, std::size_t size, cImage* out, std::string* error
 bool DecodeJpeg(const u8* data, std::size_t size, cImage* out, std::string* error);
 // Reads a file by its game path (Shift-JIS, '\' separators) and decodes it.
 bool LoadImageFile(const std::string& sjisPath, cImage* out, std::string* error);
+// LoadImageFile for a caller that takes the colours alone: a paletted BMP's indices are not
+// kept (hasIndices false, indices empty unless the file is RLE). Same verdict and message.
+bool LoadImageColours(const std::string& sjisPath, cImage* out, std::string* error);
 // Checks a file as LoadImageFile would and gives its size and depth, with the same verdict and
 // message; the pixels (argb, indices) are left empty where the check does not need them (an
 // uncompressed BMP), so that a picture not shown yet costs no decode.

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/system/Prefault.h"
+
 namespace pixel_memory {
 namespace {
 std::atomic<std::size_t> g_placed{0};
@@ -19,7 +21,11 @@ std::size_t OffsetOf(std::size_t n) {
 void* Place(std::size_t bytes) {
     const std::size_t offset = OffsetOf(g_placed.fetch_add(1, std::memory_order_relaxed));
     if (bytes > static_cast<std::size_t>(-1) - kPage) throw std::bad_array_new_length();
-    return static_cast<char*>(::operator new(bytes + offset, kPageAlign)) + offset;
+    char* block = static_cast<char*>(::operator new(bytes + offset, kPageAlign));
+    // A pixel buffer is filled from end to end as soon as it is made (the containers that take
+    // it clear or fill it).
+    PrefaultForWrite(block, bytes + offset);
+    return block + offset;
 }
 
 void Release(void* p, std::size_t) noexcept {

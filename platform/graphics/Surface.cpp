@@ -150,17 +150,26 @@ std::shared_ptr<PixelStore> DeferredTexture(const cImage& img, const char* file,
     g_deferred[store.get()] = [path = std::string(file), mirrorW, mirrorH, key = TextureLoadKey(true)](PixelStore& s) {
         cImage again;
         std::string error;
-        if (!LoadImageFile(path, &again, &error) || again.width != s.width || again.height != s.height) {
+        // A texture takes the colours alone; only the 8-bit DirectDraw personality reads indices.
+        const bool coloursOnly = lpDTCon != nullptr;
+        if (!(coloursOnly ? LoadImageColours(path, &again, &error) : LoadImageFile(path, &again, &error)) ||
+            again.width != s.width || again.height != s.height) {
             WriteReport("LoadImage Err %s (%s)", path.c_str(), error.empty() ? "changed since loading" : error.c_str());
             return;
         }
         if (mirrorW == 0 && mirrorH == 0 && lpDTCon) {
             // Nothing moves: the decoded pixels become the texture's where they are, with no
             // second picture-sized buffer beside them.
-            for (u32& v : again.argb) {
-                if (key && v == key) v = 0;
-                // A 16-bit texture has one bit of alpha: a pixel more than half covered shows.
-                else if (g_Grid.on) v = GridCut((v >> 31 ? 0xFF000000u : 0u) | (v & 0xFFFFFF));
+            if (g_Grid.on) {
+                for (u32& v : again.argb) {
+                    if (key && v == key) v = 0;
+                    // A 16-bit texture has one bit of alpha: a pixel more than half covered shows.
+                    else v = GridCut((v >> 31 ? 0xFF000000u : 0u) | (v & 0xFFFFFF));
+                }
+            } else if (key) {
+                // A mask, not a branch, so that the pass is a vector loop: it runs over every
+                // picture a scene first shows.
+                for (u32& v : again.argb) v &= 0u - static_cast<u32>(v != key);
             }
             s.px = std::move(again.argb);
             return;

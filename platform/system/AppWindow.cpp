@@ -17,6 +17,7 @@
 #include "platform/system/MenuCursor.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PaletteRow.h"
+#include "platform/system/Prefault.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
 #include "platform/system/WindowMessages.h"
@@ -590,6 +591,8 @@ template <class Row>
 void Submit(Row row) {
     {
         std::lock_guard lock(g_frameMutex);
+        // The first frames' storage is written whole at once: its pages are made in one call.
+        ReservePrefaulted(g_frame, static_cast<std::size_t>(kFrameW) * kFrameH);
         g_frame.resize(static_cast<std::size_t>(kFrameW) * kFrameH);
         for (int y = 0; y < kFrameH; ++y) row(y, &g_frame[static_cast<std::size_t>(y) * kFrameW]);
         g_frameNew = true;
@@ -714,6 +717,7 @@ bool AppLastFrame(std::vector<u32>& out) {
     std::lock_guard lock(g_frameMutex);
     const std::vector<u32>& src = g_frameNew ? g_frame : g_shown;
     if (src.empty()) return false;
+    ReservePrefaulted(out, src.size());
     out = src;
     return true;
 }

@@ -50,6 +50,13 @@ public:
         }
         m_size = n;
     }
+    std::size_t capacity() const noexcept { return m_capacity; }
+    // Room for n bytes; the size and the bytes there stay.
+    void reserve(std::size_t n) {
+        const std::size_t keep = m_size;
+        if (n > m_capacity) resize(n);
+        m_size = keep;
+    }
     // Gives the storage back.
     void clear() noexcept {
         m_p.reset();

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/system/Prefault.h"
 #include "platform/system/Sjis.h"
 
 namespace fs = std::filesystem;
@@ -143,7 +144,11 @@ FileRead ReadWhole(const std::string& sjisPath, Bytes& out, std::size_t limit) {
             result = FileRead::TooLarge;
         } else {
             std::size_t have = 0;
-            out.resize(expect > 0 ? expect : std::min<std::size_t>(limit, 65536));
+            const std::size_t first = expect > 0 ? expect : std::min<std::size_t>(limit, 65536);
+            // The read fills storage of the file's size from end to end: its pages are made in
+            // one call.
+            if (expect > 0) ReservePrefaulted(out, first);
+            out.resize(first);
             for (;;) {
                 if (have == out.size()) {
                     // Full: one byte more tells whether the file goes on. Growing the storage

@@ -271,3 +271,54 @@ TEST(ImageDecode, CheckingAFileGivesTheDecodersVerdictAndMessage) {
     EXPECT_FALSE(CheckImageFile("missing.bmp", &none, &error));
     EXPECT_EQ(error, "cannot open the file");
 }
+
+// A picture loaded for its colours alone gives what the full load gives (verdict, message,
+// size, depth, every colour); only the indices of an uncompressed paletted picture are left
+// out, and an RLE picture, which is decoded through them, keeps them.
+TEST(ImageDecode, LoadingColoursAloneGivesTheFullLoadsColoursAndVerdict) {
+    TempDir dir;
+    const auto direct = MakeImage(7, 3, [](int x, int y) { return 0xFF000000u | u32(x * 30) << 8 | u32(y * 70) << 16 | 5u; });
+    struct Case {
+        std::string name;
+        std::vector<u8> bytes;
+        bool indicesKept;
+    };
+    auto cut = [](std::vector<u8> f, std::size_t n) {
+        f.resize(f.size() - n);
+        return f;
+    };
+    const std::vector<Case> cases = {
+        {"p1.bmp", EncodeBmp(Paletted(13, 7, 2), 1), false},
+        {"p4.bmp", EncodeBmp(Paletted(13, 7, 16), 4), false},
+        {"p8.bmp", EncodeBmp(Paletted(13, 7, 64), 8), false},
+        {"p8down.bmp", EncodeBmp(Paletted(6, 5, 200), 8, true), false},
+        {"d16.bmp", EncodeBmp(direct, 16), false},
+        {"d24.bmp", EncodeBmp(direct, 24), false},
+        {"d32.bmp", EncodeBmp(direct, 32), false},
+        {"rle.bmp", Rle8File({2, 1, 0, 3, 0, 1, 0, 0, 0, 0, 0, 2, 2, 0, 1, 1, 0, 1}, 5, 2), true},
+        {"overrun.bmp", Rle8File({6, 1, 0, 1}, 5, 2), false},
+        {"short.bmp", cut(EncodeBmp(Paletted(13, 7, 64), 8), 9), false},
+        {"jpeg.jpg", EncodeJpeg(direct, 90), false},
+        {"garbage.bmp", {'B', 'M', 'Z'}, false},
+    };
+    for (const Case& c : cases) {
+        if (c.bytes.empty()) continue; // no JPEG library
+        ASSERT_TRUE(dir.Write(c.name, c.bytes));
+        cImage full, colours;
+        std::string fullError, coloursError;
+        const bool loads = LoadImageFile(c.name, &full, &fullError);
+        EXPECT_EQ(LoadImageColours(c.name, &colours, &coloursError), loads) << c.name;
+        EXPECT_EQ(coloursError, fullError) << c.name;
+        if (!loads) continue;
+        EXPECT_EQ(colours.width, full.width) << c.name;
+        EXPECT_EQ(colours.height, full.height) << c.name;
+        EXPECT_EQ(colours.bitsPerPixel, full.bitsPerPixel) << c.name;
+        EXPECT_EQ(colours.argb, full.argb) << c.name;
+        EXPECT_EQ(colours.hasIndices, c.indicesKept) << c.name;
+        EXPECT_EQ(colours.indices, c.indicesKept ? full.indices : std::vector<u8>{}) << c.name;
+    }
+    cImage none;
+    std::string error;
+    EXPECT_FALSE(LoadImageColours("missing.bmp", &none, &error));
+    EXPECT_EQ(error, "cannot open the file");
+}
