@@ -58,6 +58,9 @@ struct QuadBatch {
     std::vector<QuadEntry> entries;
     u32 sequence = 0;
     std::vector<std::pair<const DDSURFACEDATA*, i32>> layers;
+    // Whether any entry clears under its quad: a batch of sprites has none, and its flush then
+    // walks its entries once.
+    bool preClears = false;
     // One hold on each store the entries draw from or into, until the flush has drawn them:
     // a frame's quads share a few stores, so most entries add no hold (and no count to move).
     std::vector<std::shared_ptr<PixelStore>> held;
@@ -124,6 +127,7 @@ void D3DBeginBatch(u32 layerMode) {
     g_batch.held.clear();
     g_batch.layers.clear();
     g_batch.sequence = 0;
+    g_batch.preClears = false;
 }
 
 void D3DBatchAddLayer(const DDSURFACEDATA* key) {
@@ -145,7 +149,9 @@ void D3DFlushBatch() {
     entries.swap(g_batch.entries);
     std::vector<std::shared_ptr<PixelStore>> held;
     held.swap(g_batch.held);
+    const bool preClears = g_batch.preClears;
     g_batch.open = false;
+    g_batch.preClears = false;
     // The draw order: by key, entries of equal keys in the order they came (the pairs sort
     // like a stable sort of the entries, without moving the entries themselves).
     thread_local std::vector<std::pair<i32, u32>> order;
@@ -170,7 +176,7 @@ void D3DFlushBatch() {
         // A run is one draw call: every transparent-colour clear of the run comes before its
         // quads, so an opaque copy that overlaps an earlier one of the same run keeps what the
         // earlier one drew where its own texels are transparent.
-        for (std::size_t i = first; i < end; ++i) {
+        for (std::size_t i = first; preClears && i < end; ++i) {
             const QuadEntry& e = at(i);
             if (e.preClear && e.dstStore && e.srcStore)
                 RasterPreClear(*e.dstStore, e.x, e.y, e.w, e.h, *e.srcStore, e.sx, e.sy, e.sw, e.sh, e.clearColor, e.color,
@@ -383,6 +389,7 @@ void D3DBltQuad(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* s
             e.srcStore = HeldStoreOf(src);
             e.preClear = preClear;
             e.clearColor = clearColor;
+            g_batch.preClears |= preClear;
             g_batch.entries.push_back(std::move(e));
             return;
         }

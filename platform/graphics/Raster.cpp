@@ -313,6 +313,95 @@ PIXEL_LOOP_CLONES void BlendRowsLooked(u32* d, std::ptrdiff_t dp, const u32* s, 
     FetchTarget(d, dp, n, rows);
     DrawLooked(d, dp, s, sp, n, rows, look);
 }
+// Rows as wide as a screen (backgrounds, layers, lines of text), blended without a look of
+// their own: a separate pass over so many texels costs as much as the keyed copy it would
+// choose. Each row is drawn the way the row before it asked for, and tells the next:
+//  - kWideKeyed: texels of alpha 255 are copied, the others leave the target; the row's alpha
+//    values are gathered on the way, and a row that held partial alpha is blended after all
+//    (its partial texels were left untouched, its opaque ones blend to themselves);
+//  - kWideBlend: the blend, after a row with partial alpha;
+//  - kWideLook: after an invisible row, a look first, so that an empty part of a layer is only
+//    read, never written.
+// The alpha values are gathered as alpha + 1 ORed together: 1 for transparent, 256 for opaque,
+// anything in bits 1..7 for partial alpha; bits 1..8 tell whether anything shows.
+enum WideWay { kWideKeyed, kWideBlend, kWideLook };
+[[gnu::always_inline]] inline u32 WideSum(const SpanV& acc, u32 tail) {
+    for (int k = 0; k < kLanes; ++k) tail |= acc[k];
+    return tail;
+}
+[[gnu::always_inline]] inline u32 WideKeyedRow(u32* d, const u32* s, int n) {
+    SpanV acc = {};
+    int i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        SpanV t, v;
+        LoadV(t, s + i);
+        LoadV(v, d + i);
+        const SpanV a = t >> 24, m = (SpanV)(a == 255u);
+        acc |= a + 1u;
+        StoreV(d + i, (t & m) | (v & ~m));
+    }
+    u32 tail = 0;
+    for (; i < n; ++i) {
+        const u32 a = s[i] >> 24;
+        tail |= a + 1u;
+        if (a == 255) d[i] = s[i];
+    }
+    return WideSum(acc, tail);
+}
+[[gnu::always_inline]] inline u32 WideBlendRow(u32* d, const u32* s, int n) {
+    SpanV acc = {};
+    int i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        SpanV t, v;
+        LoadV(t, s + i);
+        LoadV(v, d + i);
+        acc |= (t >> 24) + 1u;
+        BlendBlock(t, v);
+        StoreV(d + i, v);
+    }
+    u32 tail = 0;
+    for (; i < n; ++i) {
+        tail |= (s[i] >> 24) + 1u;
+        BlendLanes(s[i], d[i]);
+    }
+    return WideSum(acc, tail);
+}
+[[gnu::always_inline]] inline u32 WideLookRow(const u32* s, int n) {
+    SpanV acc = {};
+    int i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        SpanV t;
+        LoadV(t, s + i);
+        acc |= (t >> 24) + 1u;
+    }
+    u32 tail = 0;
+    for (; i < n; ++i) tail |= (s[i] >> 24) + 1u;
+    return WideSum(acc, tail);
+}
+PIXEL_LOOP_CLONES void BlendRowsWide(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows) {
+    WideWay way = kWideKeyed;
+    for (int r = 0; r < rows; ++r, d += dp, s += sp) {
+        u32 sum = 0;
+        switch (way) {
+        case kWideKeyed:
+            sum = WideKeyedRow(d, s, n);
+            if (sum & 0xFEu) WideBlendRow(d, s, n);
+            break;
+        case kWideBlend: sum = WideBlendRow(d, s, n); break;
+        case kWideLook:
+            sum = WideLookRow(s, n);
+            if (sum & 0xFEu) WideBlendRow(d, s, n);
+            else if (sum & 0x100u) WideKeyedRow(d, s, n);
+            break;
+        }
+        way = !(sum & 0x1FEu) ? kWideLook : (sum & 0xFEu) ? kWideBlend : kWideKeyed;
+    }
+}
+// The blend of a 1:1 quad's rows: wide ones as above, others a look per group of rows.
+void BlendRowsAny(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows) {
+    if (n >= kStreamed) BlendRowsWide(d, dp, s, sp, n, rows);
+    else BlendRows(d, dp, s, sp, n, rows);
+}
 inline void SpanBlend(u32* d, const u32* s, int n) { BlendRows(d, 0, s, 0, n, 1); }
 inline void SpanKey(u32* d, const u32* s, int n, u32 key, u32 mask) { KeyRows(d, 0, s, 0, n, 1, key, mask); }
 inline void SpanAlphaKey(u32* d, const u32* s, int n) { AlphaKeyRows(d, 0, s, 0, n, 1); }
@@ -734,7 +823,7 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
                 case cTexelLooks::kNotKept: break;
                 }
             }
-            Rows1(dst, x, y, w, h, src, sx, sy, [](u32& d, u32 t) { d = BlendPixel(t, d); }, BlendRows);
+            Rows1(dst, x, y, w, h, src, sx, sy, [](u32& d, u32 t) { d = BlendPixel(t, d); }, BlendRowsAny);
             return;
         }
         // An opaque copy leaves the target on its grid, as the identity does (see below).

@@ -760,6 +760,45 @@ TEST(Raster, BlendSpansMatchThePixelBlend) {
         }
 }
 
+// A plain-blend quad as wide as a screen, whose rows follow each other in every order of five
+// kinds (opaque, transparent, opaque and transparent, partly transparent, and opaque and
+// transparent but for one partial texel at the row's end, or at its start): each pixel is the
+// blend of its own texel, however the row before was drawn. Widths with and without a tail of
+// fewer than eight texels, drawn past the target's left edge and inside it.
+TEST(Raster, WideBlendRowsMatchThePixelBlend) {
+    RasterOp blend;
+    blend.kind = RasterKind::Gpu;
+    u32 seed = 11;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    constexpr int kKinds = 6;
+    std::vector<int> kinds;
+    for (int a = 0; a < kKinds; ++a)
+        for (int b = 0; b < kKinds; ++b) kinds.insert(kinds.end(), {a, b});
+    const int H = static_cast<int>(kinds.size());
+    for (int W : {256, 300, 263})
+        for (int x : {0, -5}) {
+            PixelStore src{W, H, PixelVector(static_cast<std::size_t>(W * H))};
+            for (int y = 0; y < H; ++y)
+                for (int c = 0; c < W; ++c) {
+                    const u32 v = next() >> 8, k = static_cast<u32>(kinds[static_cast<std::size_t>(y)]);
+                    const bool on = (next() >> 13) % 2 != 0;
+                    u32 a = k == 0 ? 255u : k == 1 ? 0u : k == 3 ? next() >> 24 : on ? 255u : 0u;
+                    if ((k == 4 && c == W - 1) || (k == 5 && c == 0)) a = 128;
+                    src.px[static_cast<std::size_t>(y * W + c)] = v | a << 24;
+                }
+            PixelStore dst{W + 8, H, PixelVector(static_cast<std::size_t>((W + 8) * H))};
+            for (u32& p : dst.px) p = next();
+            PixelVector expected = dst.px;
+            for (int y = 0; y < H; ++y)
+                for (int c = std::max(0, -x); c < W; ++c) {
+                    u32& d = expected[static_cast<std::size_t>(y * (W + 8) + x + c)];
+                    d = BlendPixel(src.px[static_cast<std::size_t>(y * W + c)], d);
+                }
+            RasterBlit(dst, x, 0, W, H, src, 0, 0, W, H, blend);
+            EXPECT_EQ(dst.px, expected) << W << " wide at " << x;
+        }
+}
+
 // The pixel-effect blitters of DirectDraw walk only the part inside both surfaces: a half-alpha
 // blit past the back buffer's right edge leaves the start of the next row alone, and one from
 // past the picture's right edge mixes nothing into the columns beyond it.
