@@ -931,6 +931,7 @@ constexpr int kTurnTile = 8;
 typedef double TurnD __attribute__((vector_size(32)));
 typedef i64 TurnL __attribute__((vector_size(32)));
 typedef i32 TurnI __attribute__((vector_size(16)));
+typedef u32 TurnU __attribute__((vector_size(16)));
 
 // The columns [k0, k1] of a row (k1 < k0 when none) at which a coordinate starting at x and
 // stepping by d, with inverse step e = 1 / d, is expected to lie well inside [lo, top]: the
@@ -954,34 +955,45 @@ void NarrowInside(double x, double d, double e, double lo, double top, int n, in
 
 // Steps the coordinates (u, v) of eight rows across n columns, leaving them at the next column.
 // A pixel draws when uLo <= u < uHi and vLo <= v < vHi (inside the quad and its texel inside
-// the source); each pixel's texel goes to at (its index in the source, eight per column), and
-// each row's drawn columns, one run since both coordinates move one way along a row, to
+// the source); each pixel's texel is read from sp as soon as its coordinates are known (row r's
+// at t[r * kTurnBlock + k]), so that the reads overlap the sums of the columns after them, and
+// each row's drawn columns, one run since both coordinates move one way along a row, go to
 // [first, last). The test is whether clamping into [uLo, uTop] x [vLo, vTop] leaves a pixel's
 // coordinates as they are (uTop the largest value below uHi, so u < uHi is u <= uTop); the
 // clamped values, never negative, truncate to the texel's column and row of a drawn pixel.
 // Each running sum moves one way, so where the rows lie inside at two columns they lie inside
 // at every column between: the columns [in0, in1] expected inside for all eight rows are walked
-// untested once both ends are seen inside (and tested after all where they are not).
+// untested once both ends are seen inside (and tested after all where they are not). Untested
+// texel indexes are kept to at most last, the source's last texel, so that a wrong guess reads
+// within the source; its texels are read again, tested.
 PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, double s, double uLo, double uTop,
-                                     double vLo, double vTop, i32 sx, i32 sy, i32 pitch, int in0, int in1, i32* at,
-                                     int* first, int* last) {
+                                     double vLo, double vTop, i32 sx, i32 sy, i32 pitch, int in0, int in1,
+                                     const u32* __restrict sp, u32 lastAt, u32* __restrict t, int* first, int* last) {
     static_assert(kTurnBand == 8, "two groups of four rows");
     const TurnD zero = {}, lu = zero + uLo, lv = zero + vLo;
     const TurnD topU = zero + uTop, topV = zero + vTop, dc = zero + c, ds = zero + s;
     const TurnI ox = {sx, sx, sx, sx}, oy = {sy, sy, sy, sy}, wide = {pitch, pitch, pitch, pitch};
+    const TurnU bound = {lastAt, lastAt, lastAt, lastAt};
     // The eight rows as two groups of four, each row with its own walk across the columns (two
     // groups side by side, so that neither waits for its own sums).
     TurnD a0 = {u0[0], u0[1], u0[2], u0[3]}, b0 = {v0[0], v0[1], v0[2], v0[3]};
     TurnD a1 = {u0[4], u0[5], u0[6], u0[7]}, b1 = {v0[4], v0[5], v0[6], v0[7]};
     TurnL count0 = {}, end0 = {}, count1 = {}, end1 = {};
-    const auto store = [&](const TurnD& ca, const TurnD& cb, i32* out) __attribute__((always_inline)) {
+    const auto flatOf = [&](const TurnD& ca, const TurnD& cb) __attribute__((always_inline)) {
         const TurnI iu = __builtin_convertvector(ca, TurnI) + ox;
         const TurnI iv = __builtin_convertvector(cb, TurnI) + oy;
-        const TurnI flat = iv * wide + iu;
-        std::memcpy(out, &flat, sizeof flat);
+        return (TurnU)iv * (TurnU)wide + (TurnU)iu;
+    };
+    const auto fetch = [&](const TurnU& flat, u32* out) __attribute__((always_inline)) {
+        u32 at[4];
+        std::memcpy(at, &flat, sizeof at);
+        out[0] = sp[at[0]];
+        out[kTurnBlock] = sp[at[1]];
+        out[2 * kTurnBlock] = sp[at[2]];
+        out[3 * kTurnBlock] = sp[at[3]];
     };
     // One column of one group, tested; the lanes' test is ANDed into all.
-    const auto tested = [&](TurnD& a, TurnD& b, TurnL& count, TurnL& end, int k, i32* out, TurnL& all)
+    const auto tested = [&](TurnD& a, TurnD& b, TurnL& count, TurnL& end, int k, u32* out, TurnL& all)
                             __attribute__((always_inline)) {
         const TurnD cla = a < lu ? lu : a, clb = b < lv ? lv : b;
         const TurnD ca = topU < cla ? topU : cla, cb = topV < clb ? topV : clb;
@@ -989,15 +1001,15 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
         // The run ends after the last column inside; it began count columns before.
         count -= in;
         end = in ? (TurnL){} + (k + 1) : end;
-        store(ca, cb, out);
+        fetch(flatOf(ca, cb), out);
         a = a + dc;
         b = b - ds;
         all &= in;
     };
     TurnL unused = {};
     const auto column = [&](int k, TurnL& all) __attribute__((always_inline)) {
-        tested(a0, b0, count0, end0, k, at + k * kTurnBand, all);
-        tested(a1, b1, count1, end1, k, at + k * kTurnBand + 4, all);
+        tested(a0, b0, count0, end0, k, t + k, all);
+        tested(a1, b1, count1, end1, k, t + 4 * kTurnBlock + k, all);
     };
     const int k0 = std::max(in0, 0), k1 = std::min(in1, n - 1);
     int k = 0;
@@ -1009,8 +1021,9 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
         column(k0, in);
         for (k = k0 + 1; k < k1; ++k) {
             // Inside: the coordinates are their own clamped values.
-            store(a0, b0, at + k * kTurnBand);
-            store(a1, b1, at + k * kTurnBand + 4);
+            const TurnU f0 = flatOf(a0, b0), f1 = flatOf(a1, b1);
+            fetch(f0 < bound ? f0 : bound, t + k);
+            fetch(f1 < bound ? f1 : bound, t + 4 * kTurnBlock + k);
             a0 = a0 + dc;
             b0 = b0 - ds;
             a1 = a1 + dc;
@@ -1046,25 +1059,9 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
     }
 }
 
-// The texels of a run of a turned block's row: t[k] = sp[where[k * kTurnBand]] for k in [from, to).
-PIXEL_LOOP_CLONES void TurnedTexels(u32* __restrict t, const u32* __restrict sp, const i32* __restrict where, int from, int to) {
-    const i32* w = where + from * kTurnBand;
-#pragma GCC unroll 8
-    for (int k = from; k < to; ++k, w += kTurnBand) t[k] = sp[*w];
-}
-// An opaque copy of a block whose eight rows all draw its n columns, straight into the target
-// (rows dp apart), a column of the eight at a time: their texels lie close together in the
-// source, which is read in a narrower front than row by row.
-PIXEL_LOOP_CLONES void TurnedBlockOpaque(u32* __restrict d, std::ptrdiff_t dp, const u32* __restrict sp,
-                                         const i32* __restrict where, int n) {
-    for (int k = 0; k < n; ++k, where += kTurnBand)
-        for (int r = 0; r < kTurnBand; ++r) d[r * dp + k] = sp[where[r]] | 0xFF000000u;
-}
-// The same run drawn as an opaque copy straight into the target row.
-PIXEL_LOOP_CLONES void TurnedOpaque(u32* __restrict d, const u32* __restrict sp, const i32* __restrict where, int from, int to) {
-    const i32* w = where + from * kTurnBand;
-#pragma GCC unroll 8
-    for (int k = from; k < to; ++k, w += kTurnBand) d[k] = sp[*w] | 0xFF000000u;
+// A run of a turned block's row drawn as an opaque copy of its texels.
+PIXEL_LOOP_CLONES void TurnedOpaque(u32* __restrict d, const u32* __restrict t, int from, int to) {
+    for (int k = from; k < to; ++k) d[k] = t[k] | 0xFF000000u;
 }
 } // namespace
 
@@ -1095,38 +1092,28 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
         // The largest values below the upper bounds: u < uHi is u <= uTop.
         const double uTop = std::nextafter(double(uHi), 0.0), vTop = std::nextafter(double(vHi), 0.0);
         constexpr std::size_t kBlock = static_cast<std::size_t>(kTurnBlock) * kTurnBand;
-        // A block's texel indexes and each of its rows' drawn columns.
+        // A block's texels and each of its rows' drawn columns.
         struct Block {
-            i32 where[kBlock];
             int first[kTurnBand], last[kTurnBand];
             int py0, k0, kn;
         };
         Block b;
         u32 texels[kBlock];
         const u32* const sp = src.px.data();
+        const u32 lastAt = static_cast<u32>(src.px.size() - 1);
         const bool identity = op.kind == RasterKind::Gpu && Identity(op);
         const bool opaque = op.kind == RasterKind::Gpu && OpaqueCopy(op);
         // Draws the block just made.
         const auto draw = [&] {
             const int rows = std::min(kTurnBand, by1 - b.py0);
-            bool whole = opaque && rows == kTurnBand;
-            for (int r = 0; whole && r < rows; ++r) whole = b.first[r] == 0 && b.last[r] == b.kn;
-            if (whole) {
-                TurnedBlockOpaque(dst.Row(b.py0) + bx0 + b.k0, dst.width, sp, b.where, b.kn);
-                return;
-            }
-            for (int r = 0; r < rows; ++r) {
+            for (int r = 0; !identity && r < rows; ++r) {
                 const int from = b.first[r], to = b.last[r];
                 if (from >= to) continue;
-                u32* t = texels + r * kTurnBlock;
+                const u32* t = texels + r * kTurnBlock;
                 u32* d = dst.Row(b.py0 + r) + bx0 + b.k0;
                 if (opaque) {
-                    TurnedOpaque(d, sp, b.where + r, from, to);
-                    continue;
-                }
-                TurnedTexels(t, sp, b.where + r, from, to);
-                if (identity) continue;
-                if (op.kind == RasterKind::Gpu) {
+                    TurnedOpaque(d, t, from, to);
+                } else if (op.kind == RasterKind::Gpu) {
                     RasterGpuSpan(d + from, t + from, to - from, op);
                 } else {
                     for (int k = from; k < to; ++k) RasterPixel(d[k], t[k], op);
@@ -1176,7 +1163,7 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
                     b.k0 = k0;
                     b.kn = std::min(kTurnBlock, n - k0);
                     TurnedColumns(b.kn, band.u, band.v, c, s, double(uLo), uTop, double(vLo), vTop, sx, sy, src.width,
-                                  band.in0 - k0, band.in1 - k0, b.where, b.first, b.last);
+                                  band.in0 - k0, band.in1 - k0, sp, lastAt, texels, b.first, b.last);
                     draw();
                 }
         }
