@@ -933,21 +933,30 @@ typedef i64 TurnL __attribute__((vector_size(32)));
 typedef i32 TurnI __attribute__((vector_size(16)));
 typedef u32 TurnU __attribute__((vector_size(16)));
 
+// Narrows [from, to] to the real columns of a row at which a coordinate starting at x and
+// stepping by d, with inverse step e = 1 / d, lies in [lo, top] (from > to when none).
+void LineInside(double x, double d, double e, double lo, double top, int n, double* from, double* to) {
+    double f = -1.0, t = n;
+    if (d > 0) {
+        f = (lo - x) * e;
+        t = (top - x) * e;
+    } else if (d < 0) {
+        f = (top - x) * e;
+        t = (lo - x) * e;
+    } else if (!(lo <= x && x <= top)) {
+        f = n;
+        t = -1.0;
+    }
+    *from = std::max(*from, f);
+    *to = std::min(*to, t);
+}
+
 // The columns [k0, k1] of a row (k1 < k0 when none) at which a coordinate starting at x and
 // stepping by d, with inverse step e = 1 / d, is expected to lie well inside [lo, top]: the
 // real line x + k d, two columns narrower on each side. Only a guess: the walk checks it.
 void NarrowInside(double x, double d, double e, double lo, double top, int n, int* k0, int* k1) {
     double from = -1.0, to = n;
-    if (d > 0) {
-        from = (lo - x) * e;
-        to = (top - x) * e;
-    } else if (d < 0) {
-        from = (top - x) * e;
-        to = (lo - x) * e;
-    } else if (!(lo <= x && x <= top)) {
-        from = n;
-        to = -1.0;
-    }
+    LineInside(x, d, e, lo, top, n, &from, &to);
     // Clamped first: the quotients may be far outside the row, or infinite.
     *k0 = std::max(*k0, static_cast<int>(std::clamp(from, -1.0, double(n))) + 2);
     *k1 = std::min(*k1, static_cast<int>(std::clamp(to, -1.0, double(n))) - 2);
@@ -965,10 +974,14 @@ void NarrowInside(double x, double d, double e, double lo, double top, int n, in
 // at every column between: the columns [in0, in1] expected inside for all eight rows are walked
 // untested once both ends are seen inside (and tested after all where they are not). Untested
 // texel indexes are kept to at most last, the source's last texel, so that a wrong guess reads
-// within the source; its texels are read again, tested.
+// within the source; its texels are read again, tested. Likewise the columns before out0 and
+// after out1, expected outside for all eight rows, are only stepped over once every row is
+// seen outside at their inner end by a coordinate moving away from them: it is outside at
+// every column beyond.
 PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, double s, double uLo, double uTop,
-                                     double vLo, double vTop, i32 sx, i32 sy, i32 pitch, int in0, int in1,
-                                     const u32* __restrict sp, u32 lastAt, u32* __restrict t, int* first, int* last) {
+                                     double vLo, double vTop, i32 sx, i32 sy, i32 pitch, int in0, int in1, int out0,
+                                     int out1, const u32* __restrict sp, u32 lastAt, u32* __restrict t, int* first,
+                                     int* last) {
     static_assert(kTurnBand == 8, "two groups of four rows");
     const TurnD zero = {}, lu = zero + uLo, lv = zero + vLo;
     const TurnD topU = zero + uTop, topV = zero + vTop, dc = zero + c, ds = zero + s;
@@ -1011,8 +1024,41 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
         tested(a0, b0, count0, end0, k, t + k, all);
         tested(a1, b1, count1, end1, k, t + 4 * kTurnBlock + k, all);
     };
-    const int k0 = std::max(in0, 0), k1 = std::min(in1, n - 1);
+    const auto step = [&]() __attribute__((always_inline)) {
+        a0 = a0 + dc;
+        b0 = b0 - ds;
+        a1 = a1 + dc;
+        b1 = b1 - ds;
+    };
+    // Which way each coordinate moves along a row (both ways when it stays).
+    const TurnL none = {}, upU = none + (c >= 0 ? -1 : 0), downU = none + (c <= 0 ? -1 : 0);
+    const TurnL upV = none + (s <= 0 ? -1 : 0), downV = none + (s >= 0 ? -1 : 0);
+    // Whether every row lies outside at this column and every one before (after when ahead).
+    const auto outside = [&](bool ahead) __attribute__((always_inline)) {
+        const TurnL lowU = ahead ? downU : upU, highU = ahead ? upU : downU;
+        const TurnL lowV = ahead ? downV : upV, highV = ahead ? upV : downV;
+        const TurnL o0 = ((a0 < lu) & lowU) | ((a0 > topU) & highU) | ((b0 < lv) & lowV) | ((b0 > topV) & highV);
+        const TurnL o1 = ((a1 < lu) & lowU) | ((a1 > topU) & highU) | ((b1 < lv) & lowV) | ((b1 > topV) & highV);
+        const TurnL o = o0 & o1;
+        return (o[0] & o[1] & o[2] & o[3]) != 0;
+    };
     int k = 0;
+    const int lead = std::min(out0, n);
+    if (lead > 0) {
+        const TurnD keptA0 = a0, keptB0 = b0, keptA1 = a1, keptB1 = b1;
+        for (; k < lead - 1; ++k) step();
+        if (outside(false)) {
+            step();
+            k = lead;
+        } else {
+            a0 = keptA0;
+            b0 = keptB0;
+            a1 = keptA1;
+            b1 = keptB1;
+            k = 0;
+        }
+    }
+    const int k0 = std::max(in0, k), k1 = std::min(in1, n - 1);
     if (k0 + 1 < k1) {
         for (; k < k0; ++k) column(k, unused);
         const TurnD keptA0 = a0, keptB0 = b0, keptA1 = a1, keptB1 = b1;
@@ -1045,6 +1091,11 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
             end1 = keptEnd1;
             k = k0;
         }
+    }
+    const int tail = std::min(std::max(out1 + 1, k), n);
+    for (; k < tail; ++k) column(k, unused);
+    if (k < n && outside(true)) {
+        for (; k < n; ++k) step();
     }
     for (; k < n; ++k) column(k, unused);
     for (int r = 0; r < 4; ++r) {
@@ -1137,7 +1188,7 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
         // Each band's running sums, and the columns expected inside the quad for all its rows.
         struct Band {
             double u[kTurnBand], v[kTurnBand];
-            int in0, in1;
+            int in0, in1, out0, out1;
         };
         Band bands[kTurnTile];
         for (int g0 = by0; g0 < by1; g0 += kTurnBand * kTurnTile) {
@@ -1151,10 +1202,21 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
                 }
                 band.in0 = 0;
                 band.in1 = n - 1;
+                // The columns where any row may lie inside, two wider on each side.
+                double lo = n, hi = -1.0;
                 for (int r = 0; r < kTurnBand; ++r) {
                     NarrowInside(band.u[r], c, ec, double(uLo), uTop, n, &band.in0, &band.in1);
                     NarrowInside(band.v[r], -s, es, double(vLo), vTop, n, &band.in0, &band.in1);
+                    double from = -1.0, to = n;
+                    LineInside(band.u[r], c, ec, double(uLo), uTop, n, &from, &to);
+                    LineInside(band.v[r], -s, es, double(vLo), vTop, n, &from, &to);
+                    if (from <= to) {
+                        lo = std::min(lo, from);
+                        hi = std::max(hi, to);
+                    }
                 }
+                band.out0 = static_cast<int>(std::clamp(lo, -1.0, double(n))) - 2;
+                band.out1 = static_cast<int>(std::clamp(hi, -1.0, double(n))) + 2;
             }
             for (int k0 = 0; k0 < n; k0 += kTurnBlock)
                 for (int j = 0; j < count; ++j) {
@@ -1163,7 +1225,7 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
                     b.k0 = k0;
                     b.kn = std::min(kTurnBlock, n - k0);
                     TurnedColumns(b.kn, band.u, band.v, c, s, double(uLo), uTop, double(vLo), vTop, sx, sy, src.width,
-                                  band.in0 - k0, band.in1 - k0, sp, lastAt, texels, b.first, b.last);
+                                  band.in0 - k0, band.in1 - k0, band.out0 - k0, band.out1 - k0, sp, lastAt, texels, b.first, b.last);
                     draw();
                 }
         }
