@@ -348,6 +348,9 @@ TEST_P(EffectsTest, ColumnWaveDrawsWhatItsColumnsBlitsDraw) {
                           {300, 190, 84, 80, 12, 0, -4, 77, 2, 9.0, 0, 0xC080FF40, D3DTOP_MODULATE},
                           {40, 150, 64, 70, 20, -6, 5, 200, 1, 7.0, 1, 0xFFFFFFFF, D3DTOP_SELECTARG1},
                           {0, 100, 96, 80, 0, 0, 1, 90, 4, 500.0, 1, 0x80FFFFFF, D3DTOP_MODULATE},
+                          // A shallow wave: runs of columns longer than eight, down to the
+                          // source's last row.
+                          {8, 40, 90, 78, 3, 2, 1, 40, 1, 2.5, 1, 0xFFFFFFFF, D3DTOP_SELECTARG1},
                           // The alpha operation off, as the screen effects draw: opaque quads
                           // (white) and quads of full alpha (tinted), keyed and plain.
                           {10, 20, 96, 75, 0, 10, 3, 30, 1, 12.0, 0, 0xFFFFFFFF, D3DTOP_DISABLE},
