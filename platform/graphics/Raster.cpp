@@ -922,7 +922,7 @@ namespace {
 constexpr int kTurnBand = 8;
 // Columns per gathered block: eight rows of this many pixels read a patch of the source that
 // stays in the first-level cache.
-constexpr int kTurnBlock = 64;
+constexpr int kTurnBlock = 128;
 // Bands walked side by side, a block of each in turn: the slanted source patch of a tile of
 // eight bands is read once from further out and then found near by each band that crosses it.
 constexpr int kTurnTile = 8;
