@@ -985,7 +985,10 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
     static_assert(kTurnBand == 8, "two groups of four rows");
     const TurnD zero = {}, lu = zero + uLo, lv = zero + vLo;
     const TurnD topU = zero + uTop, topV = zero + vTop, dc = zero + c, ds = zero + s;
-    const TurnI ox = {sx, sx, sx, sx}, oy = {sy, sy, sy, sy}, wide = {pitch, pitch, pitch, pitch};
+    // A texel's index, (sy + v) * pitch + sx + u, as v * pitch + u plus the index of (sx, sy):
+    // the same value (below 2^31) in arithmetic modulo 2^32.
+    const u32 origin = static_cast<u32>(static_cast<i64>(sy) * pitch + sx);
+    const TurnU at0 = {origin, origin, origin, origin}, wide = {u32(pitch), u32(pitch), u32(pitch), u32(pitch)};
     const TurnU bound = {lastAt, lastAt, lastAt, lastAt};
     // The eight rows as two groups of four, each row with its own walk across the columns (two
     // groups side by side, so that neither waits for its own sums).
@@ -993,9 +996,8 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
     TurnD a1 = {u0[4], u0[5], u0[6], u0[7]}, b1 = {v0[4], v0[5], v0[6], v0[7]};
     TurnL count0 = {}, end0 = {}, count1 = {}, end1 = {};
     const auto flatOf = [&](const TurnD& ca, const TurnD& cb) __attribute__((always_inline)) {
-        const TurnI iu = __builtin_convertvector(ca, TurnI) + ox;
-        const TurnI iv = __builtin_convertvector(cb, TurnI) + oy;
-        return (TurnU)iv * (TurnU)wide + (TurnU)iu;
+        const TurnI iu = __builtin_convertvector(ca, TurnI), iv = __builtin_convertvector(cb, TurnI);
+        return (TurnU)iv * wide + (TurnU)iu + at0;
     };
     const auto fetch = [&](const TurnU& flat, u32* out) __attribute__((always_inline)) {
         u32 at[4];
