@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <utility>
 #include <array>
@@ -1001,6 +1002,7 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
     };
     const auto fetch = [&](const TurnU& flat, u32* out) __attribute__((always_inline)) {
         // Taken out two at a time: a 64-bit move and a shift cost less than a lane's extract.
+        static_assert(std::endian::native == std::endian::little, "lane 0 in the low half");
         u64 at[2];
         std::memcpy(at, &flat, sizeof at);
         out[0] = sp[static_cast<u32>(at[0])];
