@@ -1075,10 +1075,7 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
             const TurnU f0 = flatOf(a0, b0), f1 = flatOf(a1, b1);
             fetch(f0 < bound ? f0 : bound, t + k);
             fetch(f1 < bound ? f1 : bound, t + 4 * kTurnBlock + k);
-            a0 = a0 + dc;
-            b0 = b0 - ds;
-            a1 = a1 + dc;
-            b1 = b1 - ds;
+            step();
         }
         column(k1, in);
         if (in[0] & in[1] & in[2] & in[3]) {
@@ -1190,7 +1187,8 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
         // Source coordinates start at the box's left column and step by (cos, -sin) along a row.
         const double dx0 = bx0 + 0.5 - cx;
         const double ec = c != 0 ? 1 / c : 0, es = s != 0 ? -1 / s : 0;
-        // Each band's running sums, and the columns expected inside the quad for all its rows.
+        // Each band's running sums, the columns expected inside the quad for all its rows, and
+        // those outside it for all its rows (before out0, after out1).
         struct Band {
             double u[kTurnBand], v[kTurnBand];
             int in0, in1, out0, out1;
