@@ -92,9 +92,25 @@ struct WaveRun {
     i32 shift;
 };
 
-// One row of the texels a column wave draws: each column's texel from its own shifted row.
-PIXEL_LOOP_CLONES void GatherRow(u32* __restrict out, const u32* __restrict sp, i64 base, const i64* __restrict off, int n) {
-    for (int i = 0; i < n; ++i) out[i] = sp[base + off[i]];
+// Columns [start, end) of a column wave read from source index base + at + column.
+struct WaveSpan {
+    i64 start, end, at;
+};
+// Eight columns from `col` on, read from source index base + from.
+struct WaveChunk {
+    i64 col, from;
+};
+// One row of the texels a column wave draws: each column's texel from its own shifted row,
+// eight columns of a run at a time. The runs' chunks come left to right, so what a run's last
+// chunk copies past its end the next run's, or the next row's, writes over (out has eight
+// texels to spare at its end); the caller sees that the source holds every chunk's eight.
+PIXEL_LOOP_CLONES void GatherRow(u32* __restrict out, const u32* __restrict sp, i64 base, const WaveChunk* chunks, int count) {
+    for (int i = 0; i < count; ++i) std::memcpy(out + chunks[i].col, sp + base + chunks[i].from, 8 * sizeof(u32));
+}
+// The same row a texel at a time, for rows whose chunks would read past the source.
+void GatherRowSpans(u32* out, const u32* sp, i64 base, const std::vector<WaveSpan>& spans) {
+    for (const WaveSpan& q : spans)
+        for (i64 c = q.start; c < q.end; ++c) out[c] = sp[base + q.at + c];
 }
 // A strip of n columns and some rows drawn by an opaque quad straight into the target: each
 // texel made opaque.
@@ -163,13 +179,21 @@ bool WaveColumnsGathered(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFA
             DDBlt(dst, x + at, static_cast<i32>(B), n, static_cast<i32>(top + h - B), src, sx + at,
                   static_cast<i32>(sy + (B - top)), flags);
     }
-    // Column c's texel for target row t: sp[t * pitch + off[c]].
-    thread_local std::vector<i64> off;
-    off.resize(static_cast<std::size_t>(w));
+    // Column c's texel for target row t: sp[t * pitch + at + c], at its run's.
+    thread_local std::vector<WaveSpan> spans;
+    thread_local std::vector<WaveChunk> chunks;
+    spans.clear();
+    chunks.clear();
     const i64 pitch = ss->width;
-    for (const WaveRun& r : runs)
-        for (i64 c = r.start; c < r.end; ++c)
-            off[static_cast<std::size_t>(c)] = (static_cast<i64>(sy) - y - r.shift) * pitch + sx + c;
+    i64 farthest = 0; // past the last texel the chunks read, from a row's start
+    for (const WaveRun& r : runs) {
+        const i64 at = (static_cast<i64>(sy) - y - r.shift) * pitch + sx;
+        spans.push_back(WaveSpan{r.start, r.end, at});
+        for (i64 c = r.start; c < r.end; c += 8) {
+            chunks.push_back(WaveChunk{c, at + c});
+            farthest = std::max(farthest, at + c + 8);
+        }
+    }
     // The row a target row reads first for the first time is the one under the least shift:
     // it is fetched a few rows ahead, since the gather from rows all over the band defeats the
     // processor's own prefetching.
@@ -182,7 +206,7 @@ bool WaveColumnsGathered(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFA
     const int bandRows = std::max(1, 4096 / w);
     thread_local PixelStore band;
     band.width = w;
-    band.px.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(bandRows));
+    band.px.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(bandRows) + 8);
     DDBeginScene();
     for (i64 t0 = A; t0 < B; t0 += bandRows) {
         const int rows = static_cast<int>(std::min<i64>(bandRows, B - t0));
@@ -193,7 +217,10 @@ bool WaveColumnsGathered(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFA
                 const u32* p = ss->Row(static_cast<int>(ahead)) + sx;
                 for (i32 c = 0; c < w; c += 16) __builtin_prefetch(p + c);
             }
-            GatherRow(band.Row(j), ss->px.data(), (t0 + j) * pitch, off.data(), w);
+            const i64 base = (t0 + j) * pitch;
+            if (base + farthest <= static_cast<i64>(ss->px.size()))
+                GatherRow(band.Row(j), ss->px.data(), base, chunks.data(), static_cast<int>(chunks.size()));
+            else GatherRowSpans(band.Row(j), ss->px.data(), base, spans);
         }
         const i32 ty = static_cast<i32>(t0);
         if (preClear) RasterPreClear(*ds, x, ty, w, rows, band, 0, 0, w, rows, clearColor, op.diffuse, op.alphaOp);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <utility>
 #include <array>
@@ -1011,7 +1012,7 @@ namespace {
 constexpr int kTurnBand = 8;
 // Columns per gathered block: eight rows of this many pixels read a patch of the source that
 // stays in the first-level cache.
-constexpr int kTurnBlock = 64;
+constexpr int kTurnBlock = 128;
 // Bands walked side by side, a block of each in turn: the slanted source patch of a tile of
 // eight bands is read once from further out and then found near by each band that crosses it.
 constexpr int kTurnTile = 8;
@@ -1020,22 +1021,32 @@ constexpr int kTurnTile = 8;
 typedef double TurnD __attribute__((vector_size(32)));
 typedef i64 TurnL __attribute__((vector_size(32)));
 typedef i32 TurnI __attribute__((vector_size(16)));
+typedef u32 TurnU __attribute__((vector_size(16)));
+
+// Narrows [from, to] to the real columns of a row at which a coordinate starting at x and
+// stepping by d, with inverse step e = 1 / d, lies in [lo, top] (from > to when none).
+void LineInside(double x, double d, double e, double lo, double top, int n, double* from, double* to) {
+    double f = -1.0, t = n;
+    if (d > 0) {
+        f = (lo - x) * e;
+        t = (top - x) * e;
+    } else if (d < 0) {
+        f = (top - x) * e;
+        t = (lo - x) * e;
+    } else if (!(lo <= x && x <= top)) {
+        f = n;
+        t = -1.0;
+    }
+    *from = std::max(*from, f);
+    *to = std::min(*to, t);
+}
 
 // The columns [k0, k1] of a row (k1 < k0 when none) at which a coordinate starting at x and
 // stepping by d, with inverse step e = 1 / d, is expected to lie well inside [lo, top]: the
 // real line x + k d, two columns narrower on each side. Only a guess: the walk checks it.
 void NarrowInside(double x, double d, double e, double lo, double top, int n, int* k0, int* k1) {
     double from = -1.0, to = n;
-    if (d > 0) {
-        from = (lo - x) * e;
-        to = (top - x) * e;
-    } else if (d < 0) {
-        from = (top - x) * e;
-        to = (lo - x) * e;
-    } else if (!(lo <= x && x <= top)) {
-        from = n;
-        to = -1.0;
-    }
+    LineInside(x, d, e, lo, top, n, &from, &to);
     // Clamped first: the quotients may be far outside the row, or infinite.
     *k0 = std::max(*k0, static_cast<int>(std::clamp(from, -1.0, double(n))) + 2);
     *k1 = std::min(*k1, static_cast<int>(std::clamp(to, -1.0, double(n))) - 2);
@@ -1043,34 +1054,53 @@ void NarrowInside(double x, double d, double e, double lo, double top, int n, in
 
 // Steps the coordinates (u, v) of eight rows across n columns, leaving them at the next column.
 // A pixel draws when uLo <= u < uHi and vLo <= v < vHi (inside the quad and its texel inside
-// the source); each pixel's texel goes to at (its index in the source, eight per column), and
-// each row's drawn columns, one run since both coordinates move one way along a row, to
+// the source); each pixel's texel is read from sp as soon as its coordinates are known (row r's
+// at t[r * kTurnBlock + k]), so that the reads overlap the sums of the columns after them, and
+// each row's drawn columns, one run since both coordinates move one way along a row, go to
 // [first, last). The test is whether clamping into [uLo, uTop] x [vLo, vTop] leaves a pixel's
 // coordinates as they are (uTop the largest value below uHi, so u < uHi is u <= uTop); the
 // clamped values, never negative, truncate to the texel's column and row of a drawn pixel.
 // Each running sum moves one way, so where the rows lie inside at two columns they lie inside
 // at every column between: the columns [in0, in1] expected inside for all eight rows are walked
-// untested once both ends are seen inside (and tested after all where they are not).
+// untested once both ends are seen inside (and tested after all where they are not). Untested
+// texel indexes are kept to at most last, the source's last texel, so that a wrong guess reads
+// within the source; its texels are read again, tested. Likewise the columns before out0 and
+// after out1, expected outside for all eight rows, are only stepped over once every row is
+// seen outside at their inner end by a coordinate moving away from them: it is outside at
+// every column beyond.
 PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, double s, double uLo, double uTop,
-                                     double vLo, double vTop, i32 sx, i32 sy, i32 pitch, int in0, int in1, i32* at,
-                                     int* first, int* last) {
+                                     double vLo, double vTop, i32 sx, i32 sy, i32 pitch, int in0, int in1, int out0,
+                                     int out1, const u32* __restrict sp, u32 lastAt, u32* __restrict t, int* first,
+                                     int* last) {
     static_assert(kTurnBand == 8, "two groups of four rows");
     const TurnD zero = {}, lu = zero + uLo, lv = zero + vLo;
     const TurnD topU = zero + uTop, topV = zero + vTop, dc = zero + c, ds = zero + s;
-    const TurnI ox = {sx, sx, sx, sx}, oy = {sy, sy, sy, sy}, wide = {pitch, pitch, pitch, pitch};
+    // A texel's index, (sy + v) * pitch + sx + u, as v * pitch + u plus the index of (sx, sy):
+    // the same value (below 2^31) in arithmetic modulo 2^32.
+    const u32 origin = static_cast<u32>(static_cast<i64>(sy) * pitch + sx);
+    const TurnU at0 = {origin, origin, origin, origin}, wide = {u32(pitch), u32(pitch), u32(pitch), u32(pitch)};
+    const TurnU bound = {lastAt, lastAt, lastAt, lastAt};
     // The eight rows as two groups of four, each row with its own walk across the columns (two
     // groups side by side, so that neither waits for its own sums).
     TurnD a0 = {u0[0], u0[1], u0[2], u0[3]}, b0 = {v0[0], v0[1], v0[2], v0[3]};
     TurnD a1 = {u0[4], u0[5], u0[6], u0[7]}, b1 = {v0[4], v0[5], v0[6], v0[7]};
     TurnL count0 = {}, end0 = {}, count1 = {}, end1 = {};
-    const auto store = [&](const TurnD& ca, const TurnD& cb, i32* out) __attribute__((always_inline)) {
-        const TurnI iu = __builtin_convertvector(ca, TurnI) + ox;
-        const TurnI iv = __builtin_convertvector(cb, TurnI) + oy;
-        const TurnI flat = iv * wide + iu;
-        std::memcpy(out, &flat, sizeof flat);
+    const auto flatOf = [&](const TurnD& ca, const TurnD& cb) __attribute__((always_inline)) {
+        const TurnI iu = __builtin_convertvector(ca, TurnI), iv = __builtin_convertvector(cb, TurnI);
+        return (TurnU)iv * wide + (TurnU)iu + at0;
+    };
+    const auto fetch = [&](const TurnU& flat, u32* out) __attribute__((always_inline)) {
+        // Taken out two at a time: a 64-bit move and a shift cost less than a lane's extract.
+        static_assert(std::endian::native == std::endian::little, "lane 0 in the low half");
+        u64 at[2];
+        std::memcpy(at, &flat, sizeof at);
+        out[0] = sp[static_cast<u32>(at[0])];
+        out[kTurnBlock] = sp[at[0] >> 32];
+        out[2 * kTurnBlock] = sp[static_cast<u32>(at[1])];
+        out[3 * kTurnBlock] = sp[at[1] >> 32];
     };
     // One column of one group, tested; the lanes' test is ANDed into all.
-    const auto tested = [&](TurnD& a, TurnD& b, TurnL& count, TurnL& end, int k, i32* out, TurnL& all)
+    const auto tested = [&](TurnD& a, TurnD& b, TurnL& count, TurnL& end, int k, u32* out, TurnL& all)
                             __attribute__((always_inline)) {
         const TurnD cla = a < lu ? lu : a, clb = b < lv ? lv : b;
         const TurnD ca = topU < cla ? topU : cla, cb = topV < clb ? topV : clb;
@@ -1078,18 +1108,51 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
         // The run ends after the last column inside; it began count columns before.
         count -= in;
         end = in ? (TurnL){} + (k + 1) : end;
-        store(ca, cb, out);
+        fetch(flatOf(ca, cb), out);
         a = a + dc;
         b = b - ds;
         all &= in;
     };
     TurnL unused = {};
     const auto column = [&](int k, TurnL& all) __attribute__((always_inline)) {
-        tested(a0, b0, count0, end0, k, at + k * kTurnBand, all);
-        tested(a1, b1, count1, end1, k, at + k * kTurnBand + 4, all);
+        tested(a0, b0, count0, end0, k, t + k, all);
+        tested(a1, b1, count1, end1, k, t + 4 * kTurnBlock + k, all);
     };
-    const int k0 = std::max(in0, 0), k1 = std::min(in1, n - 1);
+    const auto step = [&]() __attribute__((always_inline)) {
+        a0 = a0 + dc;
+        b0 = b0 - ds;
+        a1 = a1 + dc;
+        b1 = b1 - ds;
+    };
+    // Which way each coordinate moves along a row (both ways when it stays).
+    const TurnL none = {}, upU = none + (c >= 0 ? -1 : 0), downU = none + (c <= 0 ? -1 : 0);
+    const TurnL upV = none + (s <= 0 ? -1 : 0), downV = none + (s >= 0 ? -1 : 0);
+    // Whether every row lies outside at this column and every one before (after when ahead).
+    const auto outside = [&](bool ahead) __attribute__((always_inline)) {
+        const TurnL lowU = ahead ? downU : upU, highU = ahead ? upU : downU;
+        const TurnL lowV = ahead ? downV : upV, highV = ahead ? upV : downV;
+        const TurnL o0 = ((a0 < lu) & lowU) | ((a0 > topU) & highU) | ((b0 < lv) & lowV) | ((b0 > topV) & highV);
+        const TurnL o1 = ((a1 < lu) & lowU) | ((a1 > topU) & highU) | ((b1 < lv) & lowV) | ((b1 > topV) & highV);
+        const TurnL o = o0 & o1;
+        return (o[0] & o[1] & o[2] & o[3]) != 0;
+    };
     int k = 0;
+    const int lead = std::min(out0, n);
+    if (lead > 0) {
+        const TurnD keptA0 = a0, keptB0 = b0, keptA1 = a1, keptB1 = b1;
+        for (; k < lead - 1; ++k) step();
+        if (outside(false)) {
+            step();
+            k = lead;
+        } else {
+            a0 = keptA0;
+            b0 = keptB0;
+            a1 = keptA1;
+            b1 = keptB1;
+            k = 0;
+        }
+    }
+    const int k0 = std::max(in0, k), k1 = std::min(in1, n - 1);
     if (k0 + 1 < k1) {
         for (; k < k0; ++k) column(k, unused);
         const TurnD keptA0 = a0, keptB0 = b0, keptA1 = a1, keptB1 = b1;
@@ -1098,12 +1161,10 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
         column(k0, in);
         for (k = k0 + 1; k < k1; ++k) {
             // Inside: the coordinates are their own clamped values.
-            store(a0, b0, at + k * kTurnBand);
-            store(a1, b1, at + k * kTurnBand + 4);
-            a0 = a0 + dc;
-            b0 = b0 - ds;
-            a1 = a1 + dc;
-            b1 = b1 - ds;
+            const TurnU f0 = flatOf(a0, b0), f1 = flatOf(a1, b1);
+            fetch(f0 < bound ? f0 : bound, t + k);
+            fetch(f1 < bound ? f1 : bound, t + 4 * kTurnBlock + k);
+            step();
         }
         column(k1, in);
         if (in[0] & in[1] & in[2] & in[3]) {
@@ -1122,6 +1183,11 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
             k = k0;
         }
     }
+    const int tail = std::min(std::max(out1 + 1, k), n);
+    for (; k < tail; ++k) column(k, unused);
+    if (k < n && outside(true)) {
+        for (; k < n; ++k) step();
+    }
     for (; k < n; ++k) column(k, unused);
     for (int r = 0; r < 4; ++r) {
         first[r] = static_cast<int>(end0[r] - count0[r]);
@@ -1135,25 +1201,9 @@ PIXEL_LOOP_CLONES void TurnedColumns(int n, double* u0, double* v0, double c, do
     }
 }
 
-// The texels of a run of a turned block's row: t[k] = sp[where[k * kTurnBand]] for k in [from, to).
-PIXEL_LOOP_CLONES void TurnedTexels(u32* __restrict t, const u32* __restrict sp, const i32* __restrict where, int from, int to) {
-    const i32* w = where + from * kTurnBand;
-#pragma GCC unroll 8
-    for (int k = from; k < to; ++k, w += kTurnBand) t[k] = sp[*w];
-}
-// An opaque copy of a block whose eight rows all draw its n columns, straight into the target
-// (rows dp apart), a column of the eight at a time: their texels lie close together in the
-// source, which is read in a narrower front than row by row.
-PIXEL_LOOP_CLONES void TurnedBlockOpaque(u32* __restrict d, std::ptrdiff_t dp, const u32* __restrict sp,
-                                         const i32* __restrict where, int n) {
-    for (int k = 0; k < n; ++k, where += kTurnBand)
-        for (int r = 0; r < kTurnBand; ++r) d[r * dp + k] = sp[where[r]] | 0xFF000000u;
-}
-// The same run drawn as an opaque copy straight into the target row.
-PIXEL_LOOP_CLONES void TurnedOpaque(u32* __restrict d, const u32* __restrict sp, const i32* __restrict where, int from, int to) {
-    const i32* w = where + from * kTurnBand;
-#pragma GCC unroll 8
-    for (int k = from; k < to; ++k, w += kTurnBand) d[k] = sp[*w] | 0xFF000000u;
+// A run of a turned block's row drawn as an opaque copy of its texels.
+PIXEL_LOOP_CLONES void TurnedOpaque(u32* __restrict d, const u32* __restrict t, int from, int to) {
+    for (int k = from; k < to; ++k) d[k] = t[k] | 0xFF000000u;
 }
 } // namespace
 
@@ -1184,38 +1234,28 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
         // The largest values below the upper bounds: u < uHi is u <= uTop.
         const double uTop = std::nextafter(double(uHi), 0.0), vTop = std::nextafter(double(vHi), 0.0);
         constexpr std::size_t kBlock = static_cast<std::size_t>(kTurnBlock) * kTurnBand;
-        // A block's texel indexes and each of its rows' drawn columns.
+        // A block's texels and each of its rows' drawn columns.
         struct Block {
-            i32 where[kBlock];
             int first[kTurnBand], last[kTurnBand];
             int py0, k0, kn;
         };
         Block b;
         u32 texels[kBlock];
         const u32* const sp = src.px.data();
+        const u32 lastAt = static_cast<u32>(src.px.size() - 1);
         const bool identity = op.kind == RasterKind::Gpu && Identity(op);
         const bool opaque = op.kind == RasterKind::Gpu && OpaqueCopy(op);
         // Draws the block just made.
         const auto draw = [&] {
             const int rows = std::min(kTurnBand, by1 - b.py0);
-            bool whole = opaque && rows == kTurnBand;
-            for (int r = 0; whole && r < rows; ++r) whole = b.first[r] == 0 && b.last[r] == b.kn;
-            if (whole) {
-                TurnedBlockOpaque(dst.Row(b.py0) + bx0 + b.k0, dst.width, sp, b.where, b.kn);
-                return;
-            }
-            for (int r = 0; r < rows; ++r) {
+            for (int r = 0; !identity && r < rows; ++r) {
                 const int from = b.first[r], to = b.last[r];
                 if (from >= to) continue;
-                u32* t = texels + r * kTurnBlock;
+                const u32* t = texels + r * kTurnBlock;
                 u32* d = dst.Row(b.py0 + r) + bx0 + b.k0;
                 if (opaque) {
-                    TurnedOpaque(d, sp, b.where + r, from, to);
-                    continue;
-                }
-                TurnedTexels(t, sp, b.where + r, from, to);
-                if (identity) continue;
-                if (op.kind == RasterKind::Gpu) {
+                    TurnedOpaque(d, t, from, to);
+                } else if (op.kind == RasterKind::Gpu) {
                     RasterGpuSpan(d + from, t + from, to - from, op);
                 } else {
                     for (int k = from; k < to; ++k) RasterPixel(d[k], t[k], op);
@@ -1236,10 +1276,11 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
         // Source coordinates start at the box's left column and step by (cos, -sin) along a row.
         const double dx0 = bx0 + 0.5 - cx;
         const double ec = c != 0 ? 1 / c : 0, es = s != 0 ? -1 / s : 0;
-        // Each band's running sums, and the columns expected inside the quad for all its rows.
+        // Each band's running sums, the columns expected inside the quad for all its rows, and
+        // those outside it for all its rows (before out0, after out1).
         struct Band {
             double u[kTurnBand], v[kTurnBand];
-            int in0, in1;
+            int in0, in1, out0, out1;
         };
         Band bands[kTurnTile];
         for (int g0 = by0; g0 < by1; g0 += kTurnBand * kTurnTile) {
@@ -1253,10 +1294,21 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
                 }
                 band.in0 = 0;
                 band.in1 = n - 1;
+                // The columns where any row may lie inside, two wider on each side.
+                double lo = n, hi = -1.0;
                 for (int r = 0; r < kTurnBand; ++r) {
                     NarrowInside(band.u[r], c, ec, double(uLo), uTop, n, &band.in0, &band.in1);
                     NarrowInside(band.v[r], -s, es, double(vLo), vTop, n, &band.in0, &band.in1);
+                    double from = -1.0, to = n;
+                    LineInside(band.u[r], c, ec, double(uLo), uTop, n, &from, &to);
+                    LineInside(band.v[r], -s, es, double(vLo), vTop, n, &from, &to);
+                    if (from <= to) {
+                        lo = std::min(lo, from);
+                        hi = std::max(hi, to);
+                    }
                 }
+                band.out0 = static_cast<int>(std::clamp(lo, -1.0, double(n))) - 2;
+                band.out1 = static_cast<int>(std::clamp(hi, -1.0, double(n))) + 2;
             }
             for (int k0 = 0; k0 < n; k0 += kTurnBlock)
                 for (int j = 0; j < count; ++j) {
@@ -1265,7 +1317,7 @@ void RasterRotatedQuad(PixelStore& dst, double cx, double cy, int w, int h, doub
                     b.k0 = k0;
                     b.kn = std::min(kTurnBlock, n - k0);
                     TurnedColumns(b.kn, band.u, band.v, c, s, double(uLo), uTop, double(vLo), vTop, sx, sy, src.width,
-                                  band.in0 - k0, band.in1 - k0, b.where, b.first, b.last);
+                                  band.in0 - k0, band.in1 - k0, band.out0 - k0, band.out1 - k0, sp, lastAt, texels, b.first, b.last);
                     draw();
                 }
         }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "platform/graphics/Presenter.h"
 #include "platform/graphics/Raster.h"
@@ -675,64 +676,94 @@ TEST(Raster, TurnedQuadsStayInsideBothSurfaces) {
         }
 }
 
-// Turned quads large enough for several bands of rows and blocks of columns, partly off the
-// target and reading partly past the source, against the pixel rule walked one pixel at a
-// time: each row's source coordinates are running sums from the box's left column, and a
-// pixel draws when they lie inside the quad and their texel inside the source.
-TEST(Raster, TurnedQuadsMatchThePixelRule) {
-    constexpr int W = 90, H = 70, DW = 160, DH = 120;
-    PixelStore src{W, H, PixelVector(W * H)};
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            const u32 a = (x + y) % 7 == 0 ? 0u : y % 3 == 0 ? static_cast<u32>(x * 41 % 256) : 255u;
-            src.px[static_cast<std::size_t>(y * W + x)] = a << 24 | u32(x * 2) << 16 | u32(y * 3) << 8 | u32(x ^ y);
-        }
-    RasterOp copy, key, blend, combine, opaque;
-    key.kind = RasterKind::DDKey;
-    key.key = src.px[5];
-    key.keyMask = 0xFFFFFF;
+namespace {
+struct TurnCase {
+    double cx, cy;
+    int w, h;
+    double px, py;
+    int sx, sy;
+};
+
+// The five ways a turned quad draws: a copy, a keyed copy, the plain blend, a combined blend
+// and an opaque copy.
+std::vector<RasterOp> TurnOps(u32 key) {
+    RasterOp copy, keyed, blend, combine, opaque;
+    keyed.kind = RasterKind::DDKey;
+    keyed.key = key;
+    keyed.keyMask = 0xFFFFFF;
     blend.kind = combine.kind = opaque.kind = RasterKind::Gpu;
     combine.diffuse = 0xC0A08060u;
     combine.alphaOp = D3DTOP_MODULATE;
     opaque.alphaOp = D3DTOP_DISABLE;
-    struct Case {
-        double cx, cy;
-        int w, h;
-        double px, py;
-        int sx, sy;
-    };
-    const Case cases[] = {{80, 60, 90, 70, 45, 35, 0, 0},        {150.5, 10, 80, 60, 40, 30, 5, 3},
-                          {-10, 100, 90, 70, 0, 70, -6, 4},       {80, 60, 120, 90, 60.5, 45, 0, 0},
-                          {30, 40, 17, 3, 8, 1, 60, 60},           {80, 60, 1, 90, 0, 45, 10, 0}};
+    return {copy, keyed, blend, combine, opaque};
+}
+
+// Turns quad k of src by angle onto a target of dw x dh, and expects the pixel rule walked one
+// pixel at a time: each row's source coordinates are running sums from the box's left column,
+// and a pixel draws when they lie inside the quad and their texel inside the source.
+void ExpectTurnedByThePixelRule(int dw, int dh, const PixelStore& src, const TurnCase& k, double angle, const RasterOp& op) {
+    PixelStore dst{dw, dh, PixelVector(static_cast<std::size_t>(dw) * static_cast<std::size_t>(dh))};
+    for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = 0xFF000000u | static_cast<u32>(i * 2654435761u >> 8);
+    PixelVector expected = dst.px;
+    RasterRotatedQuad(dst, k.cx, k.cy, k.w, k.h, k.px, k.py, angle, src, k.sx, k.sy, op);
+    const double rad = angle * 3.14159265358979323846 / 180.0, s = std::sin(rad), c = std::cos(rad);
+    double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+    for (double ex : {-k.px, k.w - k.px})
+        for (double ey : {-k.py, k.h - k.py}) {
+            x0 = std::min(x0, k.cx + ex * c - ey * s); x1 = std::max(x1, k.cx + ex * c - ey * s);
+            y0 = std::min(y0, k.cy + ex * s + ey * c); y1 = std::max(y1, k.cy + ex * s + ey * c);
+        }
+    const int bx0 = std::max(0, int(std::floor(x0))), bx1 = std::min(dw, int(std::ceil(x1)));
+    const int by0 = std::max(0, int(std::floor(y0))), by1 = std::min(dh, int(std::ceil(y1)));
+    for (int y = by0; y < by1; ++y) {
+        const double dx0 = bx0 + 0.5 - k.cx, dy = y + 0.5 - k.cy;
+        double u = dx0 * c + dy * s + k.px, v = -dx0 * s + dy * c + k.py;
+        for (int x = bx0; x < bx1; ++x, u += c, v -= s) {
+            if (!(u >= 0 && u < k.w && v >= 0 && v < k.h)) continue;
+            const int tu = k.sx + int(u), tv = k.sy + int(v);
+            if (tu < 0 || tv < 0 || tu >= src.width || tv >= src.height) continue;
+            RasterPixel(expected[static_cast<std::size_t>(y * dw + x)], src.px[static_cast<std::size_t>(tv * src.width + tu)], op);
+        }
+    }
+    EXPECT_EQ(dst.px, expected) << "angle " << angle << " kind " << static_cast<int>(op.kind) << " alpha op " << op.alphaOp
+                                << " at " << k.cx << "," << k.cy << " " << k.w << "x" << k.h;
+}
+
+// A source of opaque, transparent and partly transparent texels.
+PixelStore TurnSource(int w, int h) {
+    PixelStore src{w, h, PixelVector(static_cast<std::size_t>(w) * static_cast<std::size_t>(h))};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const u32 a = (x + y) % 7 == 0 ? 0u : y % 3 == 0 ? static_cast<u32>(x * 41 % 256) : 255u;
+            src.px[static_cast<std::size_t>(y * w + x)] = a << 24 | u32(x * 2 & 255) << 16 | u32(y * 3 & 255) << 8 | u32((x ^ y) & 255);
+        }
+    return src;
+}
+} // namespace
+
+// Turned quads large enough for several bands of rows and blocks of columns, partly off the
+// target and reading partly past the source, against the pixel rule.
+TEST(Raster, TurnedQuadsMatchThePixelRule) {
+    const PixelStore src = TurnSource(90, 70);
+    const TurnCase cases[] = {{80, 60, 90, 70, 45, 35, 0, 0},        {150.5, 10, 80, 60, 40, 30, 5, 3},
+                              {-10, 100, 90, 70, 0, 70, -6, 4},       {80, 60, 120, 90, 60.5, 45, 0, 0},
+                              {30, 40, 17, 3, 8, 1, 60, 60},           {80, 60, 1, 90, 0, 45, 10, 0}};
     for (double angle : {0.0, 17.0, 30.0, 90.0, 135.0, 180.0, 233.0, 270.0, -45.0})
-        for (const RasterOp& op : {copy, key, blend, combine, opaque})
-            for (const Case& k : cases) {
-                PixelStore dst{DW, DH, PixelVector(DW * DH)};
-                for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = 0xFF000000u | static_cast<u32>(i * 2654435761u >> 8);
-                PixelVector expected = dst.px;
-                RasterRotatedQuad(dst, k.cx, k.cy, k.w, k.h, k.px, k.py, angle, src, k.sx, k.sy, op);
-                const double rad = angle * 3.14159265358979323846 / 180.0, s = std::sin(rad), c = std::cos(rad);
-                double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
-                for (double ex : {-k.px, k.w - k.px})
-                    for (double ey : {-k.py, k.h - k.py}) {
-                        x0 = std::min(x0, k.cx + ex * c - ey * s); x1 = std::max(x1, k.cx + ex * c - ey * s);
-                        y0 = std::min(y0, k.cy + ex * s + ey * c); y1 = std::max(y1, k.cy + ex * s + ey * c);
-                    }
-                const int bx0 = std::max(0, int(std::floor(x0))), bx1 = std::min(DW, int(std::ceil(x1)));
-                const int by0 = std::max(0, int(std::floor(y0))), by1 = std::min(DH, int(std::ceil(y1)));
-                for (int y = by0; y < by1; ++y) {
-                    const double dx0 = bx0 + 0.5 - k.cx, dy = y + 0.5 - k.cy;
-                    double u = dx0 * c + dy * s + k.px, v = -dx0 * s + dy * c + k.py;
-                    for (int x = bx0; x < bx1; ++x, u += c, v -= s) {
-                        if (!(u >= 0 && u < k.w && v >= 0 && v < k.h)) continue;
-                        const int tu = k.sx + int(u), tv = k.sy + int(v);
-                        if (tu < 0 || tv < 0 || tu >= W || tv >= H) continue;
-                        RasterPixel(expected[static_cast<std::size_t>(y * DW + x)], src.px[static_cast<std::size_t>(tv * W + tu)], op);
-                    }
-                }
-                EXPECT_EQ(dst.px, expected) << "angle " << angle << " kind " << static_cast<int>(op.kind) << " alpha op "
-                                            << op.alphaOp << " at " << k.cx << "," << k.cy << " " << k.w << "x" << k.h;
-            }
+        for (const RasterOp& op : TurnOps(src.px[5]))
+            for (const TurnCase& k : cases) ExpectTurnedByThePixelRule(160, 120, src, k, angle, op);
+}
+
+// Long narrow quads across a target several blocks of columns wide and several tiles of bands
+// high, at shallow and steep angles: bands whose rows meet the quad deep inside a block or in
+// none of its columns, blocks the quad misses for a whole band, and a quad in a corner of a
+// band only (the columns the rows miss on either side are stepped over).
+TEST(Raster, NarrowTurnedQuadsAcrossWideTargets) {
+    const PixelStore src = TurnSource(300, 40);
+    const TurnCase cases[] = {{200, 130, 300, 9, 150, 4.5, 0, 0},  {210.25, 140.5, 290, 4, 140, 2, 7, 30},
+                              {395, 255, 300, 16, 300, 16, 0, 0}, {-30, 20, 260, 30, 0, 15, 40, 10}};
+    for (double angle : {3.0, 11.0, 29.0, 62.0, 88.0, 151.0, 197.0, 272.0, -17.0})
+        for (const RasterOp& op : TurnOps(src.px[5]))
+            for (const TurnCase& k : cases) ExpectTurnedByThePixelRule(400, 260, src, k, angle, op);
 }
 
 // The blend span over rows of every length, whose blocks of eight are opaque, transparent,

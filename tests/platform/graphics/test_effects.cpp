@@ -322,6 +322,50 @@ TEST_P(EffectsTest, FixedPointTurnsMatchThePixelRule) {
     DDReleaseSurface(&big);
 }
 
+namespace {
+struct WaveCase {
+    int x, y, w, h, sx, sy, waves, phase, rough;
+    double amp;
+    u32 key, colour, alphaOp;
+};
+// Draws the column wave c from src onto dst, and expects the pixels of its columns drawn one
+// by one as plain blits (in one batch).
+void ExpectWaveAsItsColumnBlits(DDSURFACEDATA* target, DDSURFACEDATA* src, const WaveCase& c) {
+    PixelStore& sp = *SurfacePixels(src);
+    PixelStore& dst = *SurfacePixels(target);
+    for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = sp.px[(i * 7) % sp.px.size()] | 0xFF000000u;
+    const PixelVector before = dst.px;
+    D3DSetVertexColor(c.colour);
+    D3DSetAlphaOp(c.alphaOp);
+    DDBltWave(target, c.x, c.y, c.w, c.h, c.waves, c.amp, c.phase, c.rough, src, c.sx, c.sy, c.key, 1);
+    const PixelVector drawn = dst.px;
+    dst.px = before;
+    D3DBeginBatch(0);
+    const double k = c.waves * 0.017453292519943295;
+    double acc = 0;
+    for (int col = 0; col < c.w; col += c.rough) {
+        acc += 360.0 / c.w * c.rough;
+        const i32 shift = static_cast<i32>(std::floor(std::sin((c.phase + acc) * k) * c.amp));
+        DDBlt(target, c.x + col, c.y + shift, std::min(c.rough, c.w - col), c.h, src, c.sx + col, c.sy,
+              c.key == 1 ? DDBLT_KEY : 0);
+    }
+    D3DFlushBatch();
+    D3DResetVertexColor();
+    D3DResetAlphaOp();
+    EXPECT_EQ(drawn, dst.px) << "wave at " << c.x << "," << c.y << " from " << c.sx << "," << c.sy;
+    EXPECT_NE(drawn, before);
+}
+
+// A source of the test's texels: opaque, transparent and partly transparent ones.
+void FillWaveSource(PixelStore& sp) {
+    for (std::size_t i = 0; i < sp.px.size(); ++i) {
+        const u32 a = i % 5 == 0 ? 0u : i % 7 == 0 ? static_cast<u32>(40 + i % 170) : 255u;
+        const u32 v = a << 24 | static_cast<u32>((i * 2654435761u) & 0xFFFFFF);
+        sp.px[i] = lpDTCon ? GridCut(v) : v;
+    }
+}
+} // namespace
+
 // The wave by columns against the blits of its columns, one column a band, drawn the way it
 // drew them (one batch of quads under Direct3D): texels opaque, transparent and translucent,
 // a tinted quad colour and a combined alpha, keyed and plain (a keyed texture's plain quads
@@ -331,52 +375,36 @@ TEST_P(EffectsTest, ColumnWaveDrawsWhatItsColumnsBlitsDraw) {
     constexpr int W = 96, H = 80;
     DDSURFACEDATA src;
     ASSERT_TRUE(DDCreateSurface(&src, W, H, 1, 0, DTMEMORYTYPE_VIDEO_NORT));
-    PixelStore& sp = *SurfacePixels(&src);
-    for (std::size_t i = 0; i < sp.px.size(); ++i) {
-        const u32 a = i % 5 == 0 ? 0u : i % 7 == 0 ? static_cast<u32>(40 + i % 170) : 255u;
-        const u32 v = a << 24 | static_cast<u32>((i * 2654435761u) & 0xFFFFFF);
-        sp.px[i] = lpDTCon ? GridCut(v) : v;
-    }
-    PixelStore& dst = *SurfacePixels(&s.dst);
-    struct Case {
-        int x, y, w, h, sx, sy, waves, phase, rough;
-        double amp;
-        u32 key, colour, alphaOp;
-    };
-    const Case cases[] = {{10, 20, 96, 60, 0, 10, 3, 30, 1, 12.0, 1, 0xFFFFFFFF, D3DTOP_SELECTARG1},
-                          {200, 0, 80, 80, 16, 0, 2, 0, 3, 30.0, 0, 0xFFFFFFFF, D3DTOP_SELECTARG1},
-                          {300, 190, 84, 80, 12, 0, -4, 77, 2, 9.0, 0, 0xC080FF40, D3DTOP_MODULATE},
-                          {40, 150, 64, 70, 20, -6, 5, 200, 1, 7.0, 1, 0xFFFFFFFF, D3DTOP_SELECTARG1},
-                          {0, 100, 96, 80, 0, 0, 1, 90, 4, 500.0, 1, 0x80FFFFFF, D3DTOP_MODULATE},
-                          // The alpha operation off, as the screen effects draw: opaque quads
-                          // (white) and quads of full alpha (tinted), keyed and plain.
-                          {10, 20, 96, 75, 0, 10, 3, 30, 1, 12.0, 0, 0xFFFFFFFF, D3DTOP_DISABLE},
-                          {300, 190, 84, 80, 12, 0, -4, 77, 2, 9.0, 1, 0xFFFFFFFF, D3DTOP_DISABLE},
-                          {-5, -9, 90, 80, 3, 0, 2, 10, 3, 40.0, 0, 0xFFFFFFFF, D3DTOP_DISABLE},
-                          {0, 100, 96, 80, 0, 0, 1, 90, 4, 500.0, 0, 0xFFC08040, D3DTOP_DISABLE}};
-    for (const Case& c : cases) {
-        for (std::size_t i = 0; i < dst.px.size(); ++i) dst.px[i] = sp.px[(i * 7) % sp.px.size()] | 0xFF000000u;
-        const PixelVector before = dst.px;
-        D3DSetVertexColor(c.colour);
-        D3DSetAlphaOp(c.alphaOp);
-        DDBltWave(&s.dst, c.x, c.y, c.w, c.h, c.waves, c.amp, c.phase, c.rough, &src, c.sx, c.sy, c.key, 1);
-        const PixelVector drawn = dst.px;
-        dst.px = before;
-        D3DBeginBatch(0);
-        const double k = c.waves * 0.017453292519943295;
-        double acc = 0;
-        for (int col = 0; col < c.w; col += c.rough) {
-            acc += 360.0 / c.w * c.rough;
-            const i32 shift = static_cast<i32>(std::floor(std::sin((c.phase + acc) * k) * c.amp));
-            DDBlt(&s.dst, c.x + col, c.y + shift, std::min(c.rough, c.w - col), c.h, &src, c.sx + col, c.sy,
-                  c.key == 1 ? DDBLT_KEY : 0);
-        }
-        D3DFlushBatch();
-        D3DResetVertexColor();
-        D3DResetAlphaOp();
-        EXPECT_EQ(drawn, dst.px) << "wave at " << c.x << "," << c.y << " from " << c.sx << "," << c.sy;
-        EXPECT_NE(drawn, before);
-    }
+    FillWaveSource(*SurfacePixels(&src));
+    const WaveCase cases[] = {{10, 20, 96, 60, 0, 10, 3, 30, 1, 12.0, 1, 0xFFFFFFFF, D3DTOP_SELECTARG1},
+                              {200, 0, 80, 80, 16, 0, 2, 0, 3, 30.0, 0, 0xFFFFFFFF, D3DTOP_SELECTARG1},
+                              {300, 190, 84, 80, 12, 0, -4, 77, 2, 9.0, 0, 0xC080FF40, D3DTOP_MODULATE},
+                              {40, 150, 64, 70, 20, -6, 5, 200, 1, 7.0, 1, 0xFFFFFFFF, D3DTOP_SELECTARG1},
+                              {0, 100, 96, 80, 0, 0, 1, 90, 4, 500.0, 1, 0x80FFFFFF, D3DTOP_MODULATE},
+                              // A shallow wave: runs of columns longer than eight, down to the
+                              // source's last row.
+                              {8, 40, 90, 78, 3, 2, 1, 40, 1, 2.5, 1, 0xFFFFFFFF, D3DTOP_SELECTARG1},
+                              // The alpha operation off, as the screen effects draw: opaque quads
+                              // (white) and quads of full alpha (tinted), keyed and plain.
+                              {10, 20, 96, 75, 0, 10, 3, 30, 1, 12.0, 0, 0xFFFFFFFF, D3DTOP_DISABLE},
+                              {300, 190, 84, 80, 12, 0, -4, 77, 2, 9.0, 1, 0xFFFFFFFF, D3DTOP_DISABLE},
+                              {-5, -9, 90, 80, 3, 0, 2, 10, 3, 40.0, 0, 0xFFFFFFFF, D3DTOP_DISABLE},
+                              {0, 100, 96, 80, 0, 0, 1, 90, 4, 500.0, 0, 0xFFC08040, D3DTOP_DISABLE}};
+    for (const WaveCase& c : cases) ExpectWaveAsItsColumnBlits(&s.dst, &src, c);
+    DDReleaseSurface(&src);
+}
+
+// The same from a picture small enough to come from the heap as it is (so that a sanitizer
+// sees a read past its end), its columns read down to its last row and, from the last rows,
+// the column runs' copies reaching to its last texel.
+TEST_P(EffectsTest, ColumnWaveFromASmallPictureReadsOnlyItsTexels) {
+    constexpr int W = 40, H = 30;
+    DDSURFACEDATA src;
+    ASSERT_TRUE(DDCreateSurface(&src, W, H, 1, 0, DTMEMORYTYPE_VIDEO_NORT));
+    FillWaveSource(*SurfacePixels(&src));
+    const WaveCase cases[] = {{30, 12, 40, 28, 0, 2, 1, 40, 1, 2.5, 1, 0xFFFFFFFF, D3DTOP_SELECTARG1},
+                              {100, 50, 31, 30, 9, 0, 2, 0, 1, 1.5, 0, 0xC080FF40, D3DTOP_MODULATE}};
+    for (const WaveCase& c : cases) ExpectWaveAsItsColumnBlits(&s.dst, &src, c);
     DDReleaseSurface(&src);
 }
 
