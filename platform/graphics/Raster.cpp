@@ -136,6 +136,19 @@ constexpr int kLanes = 8;
 inline void LoadV(SpanV& v, const u32* p) { std::memcpy(&v, p, sizeof v); }
 inline void StoreV(u32* p, const SpanV& v) { std::memcpy(p, &v, sizeof v); }
 
+// Rectangles of the 1:1 blits, `rows` rows of n pixels with each surface's own pitch, written
+// without branches on the pixel values: sprites and key colours alternate too often for
+// prediction. A whole rectangle goes in one call, so that a sprite's rows do not each pay for
+// a call and the loop's set-up.
+// A row pixel by pixel (the compiler vectorises it for the baseline processor).
+inline void KeyRow(u32* d, const u32* s, int n, u32 key, u32 mask) {
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i];
+        const u32 m = 0u - static_cast<u32>((v & mask) != key);
+        d[i] = (v & m) | (d[i] & ~m);
+    }
+}
+#ifdef PIXEL_LOOP_AVX2
 // A block of eight keyed texels over the target: the target where a texel is the key under
 // the mask, else the texel. The choice is made with xor and and-not rather than a variable
 // blend, which Intel's recent cores split into three micro-ops: a third fewer cycles a block.
@@ -154,12 +167,8 @@ template <int kBlocks>
     for (int r = 0; r < rows; ++r, d += dp, s += sp)
         for (int k = 0; k < kBlocks; ++k) KeyBlock(d + k * kLanes, s + k * kLanes, key, mask);
 }
-// Rectangles of the 1:1 blits, `rows` rows of n pixels with each surface's own pitch, written
-// without branches on the pixel values: sprites and key colours alternate too often for
-// prediction. A whole rectangle goes in one call, so that a sprite's rows do not each pay for
-// a call and the loop's set-up.
-PIXEL_LOOP_CLONES void KeyRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows, u32 key,
-                               u32 mask) {
+PIXEL_LOOP_AVX2 void KeyRowsInBlocks(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows, u32 key,
+                                     u32 mask) {
     const SpanV zero = {}, keyV = zero + key, maskV = zero + mask;
     switch (n) {
     case 8: KeyRowsOf<1>(d, dp, s, sp, rows, keyV, maskV); return;
@@ -173,12 +182,26 @@ PIXEL_LOOP_CLONES void KeyRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptr
     for (int r = 0; r < rows; ++r, d += dp, s += sp) {
         int i = 0;
         for (; i + kLanes <= n; i += kLanes) KeyBlock(d + i, s + i, keyV, maskV);
-        for (; i < n; ++i) {
-            const u32 v = s[i];
-            const u32 m = 0u - static_cast<u32>((v & mask) != key);
-            d[i] = (v & m) | (d[i] & ~m);
-        }
+        KeyRow(d + i, s + i, n - i, key, mask);
     }
+}
+// Whether the processor runs AVX2, asked as the clones' resolvers ask it.
+bool Avx2Here() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
+void KeyRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows, u32 key, u32 mask) {
+#ifdef PIXEL_LOOP_AVX2
+    if (Avx2Here()) {
+        KeyRowsInBlocks(d, dp, s, sp, n, rows, key, mask);
+        return;
+    }
+#endif
+    for (int r = 0; r < rows; ++r, d += dp, s += sp) KeyRow(d, s, n, key, mask);
 }
 // A keyed copy on alpha: the texel where its alpha is not 0.
 inline void AlphaKeyRow(u32* d, const u32* s, int n) {

@@ -14,6 +14,10 @@
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(TOBRELK_NO_PIXEL_CLONES) && \
     !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
 #define PIXEL_LOOP_CLONES __attribute__((target_clones("avx2", "default")))
+// A loop built for AVX2 alone, beside a plain one its caller runs elsewhere: for vector code
+// whose baseline clone would lose to the plain loop (without AVX, GCC compares 256-bit
+// vectors lane by lane). Undefined where the clones are not built.
+#define PIXEL_LOOP_AVX2 __attribute__((target("avx2")))
 #else
 #define PIXEL_LOOP_CLONES
 #endif
