@@ -142,11 +142,7 @@ constexpr int kLanes = 8;
 inline void LoadV(SpanV& v, const u32* p) { std::memcpy(&v, p, sizeof v); }
 inline void StoreV(u32* p, const SpanV& v) { std::memcpy(p, &v, sizeof v); }
 
-// Rectangles of the 1:1 blits, `rows` rows of n pixels with each surface's own pitch, written
-// without branches on the pixel values: sprites and key colours alternate too often for
-// prediction. A whole rectangle goes in one call, so that a sprite's rows do not each pay for
-// a call and the loop's set-up.
-// A row pixel by pixel (the compiler vectorises it for the baseline processor).
+// A keyed row pixel by pixel (the compiler vectorises it for the baseline processor).
 inline void KeyRow(u32* d, const u32* s, int n, u32 key, u32 mask) {
     for (int i = 0; i < n; ++i) {
         const u32 v = s[i];
@@ -200,6 +196,10 @@ bool Avx2Here() {
     return has;
 }
 #endif
+// Rectangles of the 1:1 blits, `rows` rows of n pixels with each surface's own pitch, written
+// without branches on the pixel values: sprites and key colours alternate too often for
+// prediction. A whole rectangle goes in one call, so that a sprite's rows do not each pay for
+// a call and the loop's set-up.
 void KeyRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows, u32 key, u32 mask) {
 #ifdef PIXEL_LOOP_AVX2
     if (Avx2Here()) {
