@@ -6,8 +6,8 @@
 
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Presenter.h"
+#include "platform/graphics/Raster.h"
 #include "platform/system/MessageBox.h"
-#include "platform/system/PaletteRow.h"
 #include "platform/system/Report.h"
 #include "platform/system/Thread.h"
 #include "platform/system/Timers.h"
@@ -90,7 +90,7 @@ void DDSnapshotFrame(std::vector<u32>* argb, i32* width, i32* height) {
         // The display palette of this moment turns indices into colours.
         u32 lut[256];
         DisplayLut(lut);
-        PaletteRow(argb->data(), s->px.data(), lut, s->px.size(), 0);
+        PaletteFrame(argb->data(), s->px.data(), lut, s->px.size(), 0);
         return;
     }
     for (std::size_t i = 0; i < s->px.size(); ++i) (*argb)[i] = s->px[i] | 0xFF000000;
@@ -99,7 +99,7 @@ void DDSnapshotFrame(std::vector<u32>* argb, i32* width, i32* height) {
 void cPresenter::PresentIndexed(const u32* indexes, const u32 (&lut)[256], int width, int height) {
     thread_local std::vector<u32> frame;
     frame.resize(static_cast<std::size_t>(width) * height);
-    PaletteRow(frame.data(), indexes, lut, frame.size(), 0);
+    PaletteFrame(frame.data(), indexes, lut, frame.size(), 0);
     Present(frame.data(), width, height);
 }
 
@@ -189,7 +189,7 @@ void cMemoryPresenter::Present(const u32* argb, int width, int height) {
 void cMemoryPresenter::PresentIndexed(const u32* indexes, const u32 (&lut)[256], int width, int height) {
     std::lock_guard lock(m_mutex);
     m_frame.resize(static_cast<std::size_t>(width) * height);
-    PaletteRow(m_frame.data(), indexes, lut, m_frame.size(), 0xFF000000u);
+    PaletteFrame(m_frame.data(), indexes, lut, m_frame.size(), 0xFF000000u);
     m_width = width;
     m_height = height;
     ++m_count;

@@ -8,6 +8,12 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/system/PaletteRow.h"
+
+#ifdef PIXEL_LOOP_AVX2
+#include <immintrin.h>
+#endif
+
 namespace {
 
 inline u32 Div255(u32 v) {
@@ -137,19 +143,72 @@ constexpr int kLanes = 8;
 inline void LoadV(SpanV& v, const u32* p) { std::memcpy(&v, p, sizeof v); }
 inline void StoreV(u32* p, const SpanV& v) { std::memcpy(p, &v, sizeof v); }
 
-// Rectangles of the 1:1 blits, `rows` rows of n pixels with each surface's own pitch, written
-// without branches on the pixel values so that the compiler can vectorise them: sprites and key
-// colours alternate too often for prediction. A whole rectangle goes in one call, so that a
-// sprite's rows do not each pay for a call and the loop's set-up.
-PIXEL_LOOP_CLONES void KeyRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows, u32 key,
-                               u32 mask) {
-    for (int r = 0; r < rows; ++r, d += dp, s += sp) {
-        for (int i = 0; i < n; ++i) {
-            const u32 v = s[i];
-            const u32 m = 0u - static_cast<u32>((v & mask) != key);
-            d[i] = (v & m) | (d[i] & ~m);
-        }
+// A keyed row pixel by pixel (the compiler vectorises it for the baseline processor).
+inline void KeyRow(u32* d, const u32* s, int n, u32 key, u32 mask) {
+    for (int i = 0; i < n; ++i) {
+        const u32 v = s[i];
+        const u32 m = 0u - static_cast<u32>((v & mask) != key);
+        d[i] = (v & m) | (d[i] & ~m);
     }
+}
+#ifdef PIXEL_LOOP_AVX2
+// A block of eight keyed texels over the target: the target where a texel is the key under
+// the mask, else the texel. The choice is made with xor and and-not rather than a variable
+// blend, which Intel's recent cores split into three micro-ops: a third fewer cycles a block.
+[[gnu::always_inline]] inline void KeyBlock(u32* d, const u32* s, const SpanV& key, const SpanV& mask) {
+    SpanV t, o;
+    LoadV(t, s);
+    LoadV(o, d);
+    const SpanV keyed = (SpanV)((t & mask) == key);
+    StoreV(d, o ^ ((t ^ o) & ~keyed));
+}
+// Rows of a width known at compile time (tiles and sprites are a few blocks wide): no loop
+// inside a row, whose exit and set-up cost as much as the blocks of a 32-pixel row.
+template <int kBlocks>
+[[gnu::always_inline]] inline void KeyRowsOf(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int rows,
+                                             const SpanV& key, const SpanV& mask) {
+    for (int r = 0; r < rows; ++r, d += dp, s += sp)
+        for (int k = 0; k < kBlocks; ++k) KeyBlock(d + k * kLanes, s + k * kLanes, key, mask);
+}
+PIXEL_LOOP_AVX2 void KeyRowsInBlocks(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows, u32 key,
+                                     u32 mask) {
+    const SpanV zero = {}, keyV = zero + key, maskV = zero + mask;
+    switch (n) {
+    case 8: KeyRowsOf<1>(d, dp, s, sp, rows, keyV, maskV); return;
+    case 16: KeyRowsOf<2>(d, dp, s, sp, rows, keyV, maskV); return;
+    case 24: KeyRowsOf<3>(d, dp, s, sp, rows, keyV, maskV); return;
+    case 32: KeyRowsOf<4>(d, dp, s, sp, rows, keyV, maskV); return;
+    case 48: KeyRowsOf<6>(d, dp, s, sp, rows, keyV, maskV); return;
+    case 64: KeyRowsOf<8>(d, dp, s, sp, rows, keyV, maskV); return;
+    default: break;
+    }
+    for (int r = 0; r < rows; ++r, d += dp, s += sp) {
+        int i = 0;
+        for (; i + kLanes <= n; i += kLanes) KeyBlock(d + i, s + i, keyV, maskV);
+        KeyRow(d + i, s + i, n - i, key, mask);
+    }
+}
+// Whether the processor runs AVX2, asked as the clones' resolvers ask it.
+bool Avx2Here() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
+// Rectangles of the 1:1 blits, `rows` rows of n pixels with each surface's own pitch, written
+// without branches on the pixel values: sprites and key colours alternate too often for
+// prediction. A whole rectangle goes in one call, so that a sprite's rows do not each pay for
+// a call and the loop's set-up.
+void KeyRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows, u32 key, u32 mask) {
+#ifdef PIXEL_LOOP_AVX2
+    if (Avx2Here()) {
+        KeyRowsInBlocks(d, dp, s, sp, n, rows, key, mask);
+        return;
+    }
+#endif
+    for (int r = 0; r < rows; ++r, d += dp, s += sp) KeyRow(d, s, n, key, mask);
 }
 // A keyed copy on alpha: the texel where its alpha is not 0.
 inline void AlphaKeyRow(u32* d, const u32* s, int n) {
@@ -1431,4 +1490,31 @@ void GridSnapRect(PixelStore& dst, i64 x, i64 y, i64 w, i64 h) {
     const i64 x1 = std::min<i64>(dst.width, x + w), y1 = std::min<i64>(dst.height, y + h);
     if (x0 >= x1) return;
     for (i64 r = y0; r < y1; ++r) GridSnapRow(dst.Row(static_cast<int>(r)) + x0, static_cast<int>(x1 - x0));
+}
+
+namespace {
+#ifdef PIXEL_LOOP_AVX2
+// Eight table reads in one gather: the table (a kilobyte) stays in the first-level cache, and
+// the lookups no longer go one by one through the scalar units and back into vectors.
+PIXEL_LOOP_AVX2 void PaletteGathered(u32* out, const u32* indexes, const u32* lut, std::size_t n, u32 alpha) {
+    const __m256i low = _mm256_set1_epi32(255), a = _mm256_set1_epi32(static_cast<int>(alpha));
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i at = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(indexes + i)), low);
+        const __m256i colours = _mm256_i32gather_epi32(reinterpret_cast<const int*>(lut), at, 4);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_or_si256(colours, a));
+    }
+    PaletteRow(out + i, indexes + i, lut, n - i, alpha);
+}
+#endif
+} // namespace
+
+void PaletteFrame(u32* out, const u32* indexes, const u32* lut, std::size_t n, u32 alpha) {
+#ifdef PIXEL_LOOP_AVX2
+    if (Avx2Here()) {
+        PaletteGathered(out, indexes, lut, n, alpha);
+        return;
+    }
+#endif
+    PaletteRow(out, indexes, lut, n, alpha);
 }

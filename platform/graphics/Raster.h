@@ -14,6 +14,10 @@
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(TOBRELK_NO_PIXEL_CLONES) && \
     !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
 #define PIXEL_LOOP_CLONES __attribute__((target_clones("avx2", "default")))
+// A loop built for AVX2 alone, beside a plain one its caller runs elsewhere: for vector code
+// whose baseline clone would lose to the plain loop (without AVX, GCC compares 256-bit
+// vectors lane by lane). Undefined where the clones are not built.
+#define PIXEL_LOOP_AVX2 __attribute__((target("avx2")))
 #else
 #define PIXEL_LOOP_CLONES
 #endif
@@ -103,6 +107,9 @@ void RasterFill(PixelStore& dst, int x, int y, int w, int h, u32 value, bool ble
 u32 BlendPixel(u32 src, u32 dst);
 u32 CombineStage0(u32 tex, u32 diffuse, u32 colorOp, u32 alphaOp, u32 textureFactor);
 
+// The 8-bit frame on its way to the screen: out[i] = lut[indexes[i] & 255] | alpha, as
+// PaletteRow gives it (out must not overlap the table).
+void PaletteFrame(u32* out, const u32* indexes, const u32* lut, std::size_t n, u32 alpha);
 // The palette entry nearest to an RGB colour (the first exact match when there is one).
 u8 PaletteIndexOf(u32 rgb);
 // The transparent colour of a Direct3D surface's clears: the back buffer's or a texture's.

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/graphics/Presenter.h"
-#include "platform/system/PaletteRow.h"
+#include "platform/graphics/Raster.h"
 #include "platform/system/Report.h"
 
 struct SdlPresenterImpl {
@@ -90,7 +90,7 @@ void cSdlPresenter::PresentIndexed(const u32* indexes, const u32 (&lut)[256], in
         // Converted straight into the mailbox: one pass instead of a converted copy copied again.
         std::lock_guard lock(m->mutex);
         m->mailbox.resize(static_cast<std::size_t>(width) * height);
-        PaletteRow(m->mailbox.data(), indexes, lut, m->mailbox.size(), 0);
+        PaletteFrame(m->mailbox.data(), indexes, lut, m->mailbox.size(), 0);
         m->pending = true;
     }
     Wake();

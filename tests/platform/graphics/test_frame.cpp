@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/graphics/Presenter.h"
+#include "platform/graphics/Raster.h"
 #include "platform/system/Clock.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/Timers.h"
@@ -128,6 +129,51 @@ TEST(Frame, DirectDrawPresentsThroughTheDisplayPalette) {
     g_palDisplay[3] = PALETTEENTRY{0, 0, 255, 1}; // a palette effect changes what is shown
     DDPresent();
     EXPECT_EQ(p.mem.Frame()[0], 0xFF0000FFu);
+}
+
+// Every pixel of an 8-bit frame goes through the display palette by its low byte, whatever the
+// bits above it hold: in the kept frame, in what the default conversion hands a presenter and
+// in the snapshot, against the palette looked up pixel by pixel; and rows of every length up to
+// a few blocks of eight through the conversion itself, with nothing written past them.
+TEST(Frame, EightBitFramesGoThroughThePaletteEveryPixel) {
+    struct Capture : cPresenter {
+        std::vector<u32> got;
+        void Present(const u32* argb, int width, int height) override {
+            got.assign(argb, argb + static_cast<std::size_t>(width) * height);
+        }
+    };
+    PresenterScope p;
+    ScopedMode mode({false, 8});
+    u32 seed = 12345;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (PALETTEENTRY& e : g_palDisplay) e = PALETTEENTRY{u8(next() >> 24), u8(next() >> 24), u8(next() >> 24), 1};
+    PixelStore& back = *SurfacePixels(&g_sdBackBuffer);
+    for (u32& px : back.px) px = next();
+    auto colour = [](u32 px) {
+        const PALETTEENTRY& e = g_palDisplay[px & 255];
+        return 0xFF000000u | u32(e.peRed) << 16 | u32(e.peGreen) << 8 | e.peBlue;
+    };
+    std::vector<u32> expected;
+    for (const u32 px : back.px) expected.push_back(colour(px));
+    DDPresent();
+    EXPECT_EQ(p.mem.Frame(), expected);
+    std::vector<u32> snapshot;
+    i32 w = 0, h = 0;
+    DDSnapshotFrame(&snapshot, &w, &h);
+    EXPECT_EQ(snapshot, expected);
+    Capture capture;
+    SetPresenter(&capture);
+    DDPresent();
+    EXPECT_EQ(capture.got, expected);
+    SetPresenter(&p.mem);
+    u32 lut[256];
+    for (u32& c : lut) c = next() & 0x00FFFFFFu;
+    for (std::size_t n = 0; n <= 40; ++n) {
+        std::vector<u32> out(n + 1, 0xDEADBEEFu);
+        PaletteFrame(out.data(), back.px.data() + 7 * n, lut, n, 0x5A000000u);
+        for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(out[i], lut[back.px[7 * n + i] & 255] | 0x5A000000u) << n << " " << i;
+        EXPECT_EQ(out[n], 0xDEADBEEFu) << n;
+    }
 }
 
 TEST(Frame, FullScreenFlipChainHoldsTheFramesShownBefore) {

@@ -102,3 +102,29 @@ INSTANTIATE_TEST_SUITE_P(Personalities, GeometryRulesTest,
                          ::testing::Values(GfxMode{true, 32}, GfxMode{true, 16}, GfxMode{false, 32}, GfxMode{false, 16},
                                            GfxMode{false, 8}),
                          [](const auto& info) { return ModeName(info.param); });
+
+// 1:1 keyed quads of every width up to a few blocks of eight and some wider (each width a
+// row loop of its own or the general one with its last pixels alone), one row to many, inside
+// and cut by the target's left and right edges to those widths, against the quad's op pixel by
+// pixel.
+TEST_P(GeometryRulesTest, OneToOneKeyedQuadsOfEveryWidthMatchThePixelRule) {
+    int round = 0;
+    for (i32 w = 1; w <= 72; w += (w < 66 ? 1 : 3))
+        for (const i32 h : {1, 5, 33})
+            for (const i32 x : {7, -8, kW - w + 8}) {
+                Randomise(static_cast<u32>(900 + round++));
+                const i32 y = (w * 7) % (kH - h), sx = (w * 13) % 40, sy = (w + h) % (kH - h);
+                PixelStore copy = Dst();
+                const RasterOp op = QuadOp(DDBLT_KEY);
+                for (i32 r = 0; r < h; ++r)
+                    for (i32 c = 0; c < w; ++c) {
+                        const i32 tx = x + c, ty = y + r;
+                        if (tx < 0 || tx >= kW) continue;
+                        RasterPixel(copy.px[static_cast<std::size_t>(ty * kW + tx)],
+                                    Src().px[static_cast<std::size_t>((sy + r) * kW + sx + c)], op);
+                    }
+                DDBlt(&dst, x, y, w, h, &src, sx, sy, DDBLT_KEY);
+                DDEndScene();
+                ASSERT_EQ(Dst().px, copy.px) << w << "x" << h << " at " << x << "," << y << " from " << sx << "," << sy;
+            }
+}
