@@ -224,6 +224,11 @@ public:
     // At stage start: target slot 0 is the player (which lists the link once), the parent
     // (which lists its child once) is the given one.
     void InitTargets(cChara* parent);
+    // InitTargets(nullptr) for one of a run of characters linking to the same hero (the stage
+    // start): the same targets and links, in the same order. The hero had `known` links before
+    // the run; only those are searched for this one's link, since the run's own name other
+    // characters (a search of them all would make the run quadratic).
+    void InitTargetsInRun(const cChara* hero, std::size_t known);
     // Once per step: the invincible steps and each recent attacker's steps count down, and the
     // attackers whose pause is over leave the list (play/rules/HitsDamage.cpp).
     void TickTimers();
