@@ -11,16 +11,16 @@ namespace {
 HITRECT BoxOf(const cObj& o) { return HITRECT{o.m_dX, o.m_dY, o.m_dRight, o.m_dBottom}; }
 
 // A probe point's cell and solidity for the character. A character's step probes a dozen points:
-// the cell is IndexAtPixel's, taken in whole pixels, and a block without appearance conditions is
+// the cell is that of the whole pixel, and a block without appearance conditions is
 // answered from the solidity plane here, as IsBlockSolid answers it.
 PROBE At(cGameScene& scene, const cChara& c, i32 x, i32 y) {
-    constexpr i32 kFar = 1000000000; // IndexAtPixel's limit: beyond it, outside the map
     const cBlockMap& map = scene.m_vBlockMap;
-    const i32 cell = x > -kFar && x < kFar && y > -kFar && y < kFar ? map.Index(x >> 5, y >> 5) : -1;
+    const i32 cell = map.IndexAtWholePixel(x, y);
     if (cell < 0) return PROBE{cell, 0};
     const i32 side = static_cast<i32>(c.m_nBlockSide);
-    const BLOCKSOLID solid = map.SolidAt(cell);
-    if (solid.bHasCond) return PROBE{cell, IsBlockSolid(scene, cell, side)};
+    const BLOCKSOLID solid = map.SolidInMap(cell);
+    if (solid.bHasCond) [[unlikely]]
+        return PROBE{cell, IsBlockSolid(scene, cell, side)};
     return PROBE{cell, static_cast<i32>(solid.byOpenSide) == side ? 0 : static_cast<i8>(solid.bySolid)};
 }
 
