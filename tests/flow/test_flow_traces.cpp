@@ -293,3 +293,27 @@ f2 | -** x0 | R1 x0 @B
 f3 | -** | -* x0
 )");
 }
+
+// A command of a's running flow starts b's start-up flow, which deletes a flow of a that lies
+// before the running one: the running flow moves down a place in the middle of its command and
+// goes on from there, and the flow that moved into its old place runs as its own.
+TEST(FlowTrace, ARunningFlowMovedByAnotherCharacterGoesOn) {
+    FlowFixture fx;
+    auto op = [](i64 what, i64 scope, i64 letter, i64 whose) { return Cmd(16, {what, scope, letter, whose}); };
+    cStageChara& a = fx.AddChara({MakeFlow(TRIG_DIED, {AddCmd(9)}, 3),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(0), op(0, 2, 4, 1), AddCmd(1)}),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(2), AddCmd(3), AddCmd(4)})},
+                                 1);
+    cFlowCmd erase = op(4, 2, 3, 1);
+    erase.chain = true;
+    cStageChara& b = fx.AddChara({MakeFlow(TRIG_STAGE_START, {erase}, 4)}, 1);
+    SetTargetSlot(a, 0, &b, 1);
+    SetTargetSlot(b, 0, &a, 1);
+    fx.Frames(4);
+    ExpectTrace(fx.Trace(), R"(
+f1 | -. R*.. R*.. x02 | -.
+f2 | R**. R**. x3 | -*
+f3 | -*** -*** x14 | -*
+f4 | R*.. R*.. x02 | -*
+)");
+}
