@@ -83,8 +83,7 @@ i32 ExecCmdAt(cChara& owner, FlowRunRef& ref, i32 k) {
     if (!run || k < 0 || k >= run->m_vCmdRun.Size()) return -1;
     // Named afresh for every command: a scan nested in the last one may have put back a
     // hand-over that no longer names this run.
-    SetHandOverRun(owner, run);
-    if (owner.m_pScene) owner.m_pScene->SetCmdRun(&run->m_vCmdRun[k]);
+    if (owner.m_pScene) owner.m_pScene->SetFlowRunAndCmd(&owner, run, &run->m_vCmdRun[k]);
     ExecCmd(owner, run->m_vCmdRun[k]);
     run = ref.Get(owner);
     if (!run || k >= run->m_vCmdRun.Size()) return -1;
