@@ -14,7 +14,12 @@ struct FlowRunRef {
     i32 index = -1;
     i32 runNo = 0;
     FlowRunRef(const cChara& c, const cFlowRun& run);
+    // Defined where the flow runs are stepped, its only user.
     cFlowRun* Get(cChara& c);
+
+private:
+    // Get once the run is no longer at its index: looked for by its number.
+    cFlowRun* Find(cChara& c);
 };
 
 // Runs the flow changes the hero took from items while its own flows were running.

@@ -20,6 +20,17 @@
 #include "play/objects/CharaSetup.h"
 #include "records/EdSettings.h"
 
+// Asked for after every command of every run a step runs: the usual answer, the run still at
+// its index, is inlined here (this file is its only user), the search apart.
+inline cFlowRun* FlowRunRef::Get(cChara& c) {
+    if (index >= 0 && static_cast<std::size_t>(index) < c.m_vFlowRun.size()) [[likely]] {
+        cFlowRun* at = c.m_vFlowRun.data() + index;
+        if (at->m_nRunNo == runNo) [[likely]]
+            return at;
+    }
+    return Find(c);
+}
+
 namespace {
 
 constexpr u8 kCmdJump = 10;
@@ -72,8 +83,7 @@ i32 ExecCmdAt(cChara& owner, FlowRunRef& ref, i32 k) {
     if (!run || k < 0 || k >= run->m_vCmdRun.Size()) return -1;
     // Named afresh for every command: a scan nested in the last one may have put back a
     // hand-over that no longer names this run.
-    SetHandOverRun(owner, run);
-    if (owner.m_pScene) owner.m_pScene->SetCmdRun(&run->m_vCmdRun[k]);
+    if (owner.m_pScene) owner.m_pScene->SetFlowRunAndCmd(&owner, run, &run->m_vCmdRun[k]);
     ExecCmd(owner, run->m_vCmdRun[k]);
     run = ref.Get(owner);
     if (!run || k >= run->m_vCmdRun.Size()) return -1;
@@ -92,9 +102,7 @@ FlowRunRef::FlowRunRef(const cChara& c, const cFlowRun& run) : runNo(run.m_nRunN
     index = base && &run >= base && &run < base + c.m_vFlowRun.size() ? static_cast<i32>(&run - base) : -1;
 }
 
-cFlowRun* FlowRunRef::Get(cChara& c) {
-    if (index >= 0 && index < c.m_vFlowRun.Size() && c.m_vFlowRun[index].m_nRunNo == runNo)
-        return &c.m_vFlowRun[index];
+cFlowRun* FlowRunRef::Find(cChara& c) {
     for (i32 i = 0; i < c.m_vFlowRun.Size(); ++i)
         if (c.m_vFlowRun[i].m_nRunNo == runNo) {
             index = i;

@@ -714,6 +714,18 @@ void cGameScene::SetCmdRun(cCmdRun* cmd) {
     m_pCmdRun = static_cast<i32>(cmd - v.data());
 }
 
+void cGameScene::SetFlowRunAndCmd(cChara* owner, cFlowRun* run, cCmdRun* cmd) {
+    SetFlowRun(owner, run);
+    // SetCmdRun would find the run again through the owner's handle: a handle that SetFlowRun
+    // made names the owner (which the finding marks reached) and the run is the one named.
+    if (m_pFlowRun.owner.IsNull()) return;
+    cObjRegistry::Reach(*owner);
+    if (!cmd) return;
+    const cVector<cCmdRun>& v = run->m_vCmdRun;
+    if (v.empty() || cmd < v.data() || cmd >= v.data() + v.size()) return;
+    m_pCmdRun = static_cast<i32>(cmd - v.data());
+}
+
 void cGameScene::ClearFlowPointers() {
     m_pFlowObj.Reset();
     m_pFlowRun = FLOWRUNREF{};

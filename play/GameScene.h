@@ -278,6 +278,8 @@ public:
     void SetFlowRun(cChara* owner, cFlowRun* run);
     // The command run (of the current flow run) being executed; null clears it.
     void SetCmdRun(cCmdRun* run);
+    // SetFlowRun(owner, run), then SetCmdRun(cmd), in one (as a flow step names each command).
+    void SetFlowRunAndCmd(cChara* owner, cFlowRun* run, cCmdRun* cmd);
     void ClearFlowPointers();
     // Saves the three on construction, restores them on destruction.
     class FlowPointerScope {

@@ -368,7 +368,8 @@ struct cGameScene::StageBuild {
     static void RunStageStartFlows(cGameScene& s) {
         cPlayer* p0 = s.Player0();
         p0->InitTargets(nullptr);
-        s.ForEachChara([](cStageChara& c) { c.InitTargets(nullptr); });
+        const std::size_t known = p0->m_vLink.size();
+        s.ForEachChara([&](cStageChara& c) { c.InitTargetsInRun(p0, known); });
 
         // The stage-start flows: the player's, then those of the characters in range (or all).
         RunFlowsOf(*p0, TRIG_STAGE_START);

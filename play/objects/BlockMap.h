@@ -76,6 +76,14 @@ public:
         return Index(static_cast<i32>(x) >> 5, static_cast<i32>(y) >> 5);
     }
 
+    // The same for a whole world pixel, as the block probes take it. No range check of the pixel
+    // is needed: Build keeps both sides of the map under 2^22 cells, far inside an i32's pixels.
+    i32 IndexAtWholePixel(i32 x, i32 y) const {
+        const u32 col = static_cast<u32>(x >> 5), row = static_cast<u32>(y >> 5);
+        if (col >= static_cast<u32>(m_nPitch) || row >= static_cast<u32>(m_nRows)) return -1;
+        return static_cast<i32>((row << m_nShift) + col);
+    }
+
     // The cell at an index, a map position or a world pixel; outside the map an empty cell.
     const BLOCKCELL& At(i32 index) const {
         return index >= 0 && index < static_cast<i32>(m_vCell.size()) ? m_vCell[static_cast<std::size_t>(index)] : Empty();
@@ -87,6 +95,8 @@ public:
         return index >= 0 && index < static_cast<i32>(m_vSolid.size()) ? m_vSolid[static_cast<std::size_t>(index)]
                                                                          : EmptySolid();
     }
+    // SolidAt for an index that Index* gave (not -1): every such index is in the plane.
+    const BLOCKSOLID& SolidInMap(i32 index) const { return m_vSolid.data()[index]; }
     // A cell to change its run-time marks: null outside the map. Its block changes through
     // SetBlock or Restore only, which keep the solidity plane in step.
     BLOCKCELL* Find(i32 index) {

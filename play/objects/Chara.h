@@ -86,28 +86,11 @@ struct CHARADATA {
     CHARARECT m_rcBody;           // the body box
     CHARARECT m_rcDamage;         // what attacks are tested against
 
-    // Target slots 0-3 (slot 0 is the player after the stage starts), the objects that refer to
-    // this one ({object, kind}: kinds 0-3 target slot k, 4 child), the children (latest first)
-    // and the parent.
-    std::array<cObjHandle, 4> m_aTarget{};
-    cVector<OBJREF> m_vLink;
-    cVector<OBJREF> m_vRefBy;     // shots aiming at it and other referring objects
-    cVector<cObjHandle> m_vChild;
-    cVector<cObjHandle> m_vChildShot;
-    cObjHandle m_Parent;
-
-    // The definition the character was built from.
-    cEdChara m_Def;
-
-    // Flows (their run states, a parallel list, are m_vFlowRun above) and the ID-letter flags.
-    cVector<cFlow> m_vFlow;
-    cVector<u8> m_vLetterRunning = cVector<u8>(27, 0);
-    cVector<u8> m_vLetterEnded = cVector<u8>(27, 0);
-    cVector<u8> m_vLetterStarted = cVector<u8>(27, 0);
+    // The rest of what a character's own step reads: its flows' end marks and the motion state.
+    // The links, the definition and the flows' own lists, which a step reads only when flows
+    // change or targets are set, come after it, so that the lines a step reads lie together.
     u32 m_bLetterEnded = 0;       // some letter ended this frame
     u32 m_bPendingDelete = 0;     // runs are marked for deletion
-    cVector<i32> m_vVar = cVector<i32>(9, 0); // character variables
-    i32 m_nRunNoNext = 0;         // next run number handed to a flow run
 
     // Motion state of commands and rules.
     double m_dVMotion = 0.0;      // vertical motion (knock-back y); non-zero while a jump runs
@@ -135,6 +118,27 @@ struct CHARADATA {
     double m_dCarryX = 0.0;       // carried velocities
     double m_dCarryY = 0.0;
     i32 m_nLastSide = -1;         // last block side hit (0 left, 1 right)
+
+    // Target slots 0-3 (slot 0 is the player after the stage starts), the objects that refer to
+    // this one ({object, kind}: kinds 0-3 target slot k, 4 child), the children (latest first)
+    // and the parent.
+    std::array<cObjHandle, 4> m_aTarget{};
+    cVector<OBJREF> m_vLink;
+    cVector<OBJREF> m_vRefBy;     // shots aiming at it and other referring objects
+    cVector<cObjHandle> m_vChild;
+    cVector<cObjHandle> m_vChildShot;
+    cObjHandle m_Parent;
+
+    // The definition the character was built from.
+    cEdChara m_Def;
+
+    // Flows (their run states, a parallel list, are m_vFlowRun above) and the ID-letter flags.
+    cVector<cFlow> m_vFlow;
+    cVector<u8> m_vLetterRunning = cVector<u8>(27, 0);
+    cVector<u8> m_vLetterEnded = cVector<u8>(27, 0);
+    cVector<u8> m_vLetterStarted = cVector<u8>(27, 0);
+    cVector<i32> m_vVar = cVector<i32>(9, 0); // character variables
+    i32 m_nRunNoNext = 0;         // next run number handed to a flow run
 
     // Placement.
     i32 m_nCellX = 0;             // the placed row's cell
@@ -224,6 +228,11 @@ public:
     // At stage start: target slot 0 is the player (which lists the link once), the parent
     // (which lists its child once) is the given one.
     void InitTargets(cChara* parent);
+    // InitTargets(nullptr) for one of a run of characters linking to the same hero (the stage
+    // start): the same targets and links, in the same order. The hero had `known` links before
+    // the run; only those are searched for this one's link, since the run's own name other
+    // characters (a search of them all would make the run quadratic).
+    void InitTargetsInRun(const cChara* hero, std::size_t known);
     // Once per step: the invincible steps and each recent attacker's steps count down, and the
     // attackers whose pause is over leave the list (play/rules/HitsDamage.cpp).
     void TickTimers();

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 
 #include "database/Database.h"
 #include "platform/system/Report.h"
@@ -113,15 +115,30 @@ void cChara::SetAnimSet(i32 n, i32 force) {
     AnimeMergePatterns(m_Anim, list);
 }
 
+namespace {
+
+// Adds ref to the links of `to` unless it is among the first `searched` of them.
+void AddLink(cChara& to, const OBJREF& ref, std::size_t searched) {
+    const auto end = to.m_vLink.begin() + static_cast<std::ptrdiff_t>(std::min(searched, to.m_vLink.size()));
+    if (std::find(to.m_vLink.begin(), end, ref) == end) to.m_vLink.push_back(ref);
+}
+
+} // namespace
+
 void cChara::InitTargets(cChara* parent) {
-    auto addLink = [](cChara& to, const OBJREF& ref) {
-        if (std::find(to.m_vLink.begin(), to.m_vLink.end(), ref) == to.m_vLink.end()) to.m_vLink.push_back(ref);
-    };
     cPlayer* hero = m_pScene ? ObjScene::Player0(*m_pScene) : nullptr;
     m_aTarget[0] = hero;
-    if (hero) addLink(*hero, OBJREF{cObjHandle(this), 0});
+    if (hero) AddLink(*hero, OBJREF{cObjHandle(this), 0}, SIZE_MAX);
     m_Parent = parent;
-    if (parent) addLink(*parent, OBJREF{cObjHandle(this), 4});
+    if (parent) AddLink(*parent, OBJREF{cObjHandle(this), 4}, SIZE_MAX);
+}
+
+void cChara::InitTargetsInRun(const cChara* runHero, std::size_t known) {
+    cPlayer* hero = m_pScene ? ObjScene::Player0(*m_pScene) : nullptr;
+    m_aTarget[0] = hero;
+    // Another hero than the run's has links the run knows nothing of: all are searched.
+    if (hero) AddLink(*hero, OBJREF{cObjHandle(this), 0}, hero == runHero ? known : SIZE_MAX);
+    m_Parent.Reset();
 }
 
 void StartMoveCmd(cCmdRun& run, cChara& c) {

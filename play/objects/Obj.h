@@ -170,3 +170,10 @@ public:
     cObjHandle Handle() const { return cObjHandle(this); }
     bool IsRemoved() const { return m_Self.IsRemoved(); }
 };
+
+inline cObjHandle::cObjHandle(const cObj* obj) {
+    if (!obj || !obj->m_Self.m_pReg || obj->m_Self.m_bRemoved) return;
+    m_pReg = obj->m_Self.m_pReg;
+    m_nSlot = obj->m_Self.m_nSlot;
+    m_nGen = obj->m_Self.m_nGen;
+}

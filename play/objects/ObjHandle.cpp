@@ -6,13 +6,6 @@
 #include "play/objects/Player.h"
 #include "play/objects/StageChara.h"
 
-cObjHandle::cObjHandle(const cObj* obj) {
-    if (!obj || !obj->m_Self.m_pReg || obj->m_Self.m_bRemoved) return;
-    m_pReg = obj->m_Self.m_pReg;
-    m_nSlot = obj->m_Self.m_nSlot;
-    m_nGen = obj->m_Self.m_nGen;
-}
-
 cObj* cObjHandle::Get() const { return m_pReg ? m_pReg->Resolve(m_nSlot, m_nGen) : nullptr; }
 
 cChara* cObjHandle::Chara() const {

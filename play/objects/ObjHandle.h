@@ -28,8 +28,10 @@ class cObjRegistry;
 class cObjHandle {
 public:
     cObjHandle() = default;
-    // The handle of an object (null when the object is not entered in a registry).
-    cObjHandle(const cObj* obj); // NOLINT: implicit on purpose, a slot takes an object
+    // The handle of an object (null when the object is not entered in a registry). Inline, with
+    // cObj (play/objects/Obj.h): a step makes several, and one built out of line, field by
+    // field, and then copied whole is read back before its stores have settled.
+    inline cObjHandle(const cObj* obj); // NOLINT: implicit on purpose, a slot takes an object
 
     // The object, or null when the handle is null or the object has left its list.
     cObj* Get() const;

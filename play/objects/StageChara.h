@@ -114,13 +114,17 @@ inline void PrefetchWalked(const cStageChara& c) {
     __builtin_prefetch(&c.m_bActive);
     __builtin_prefetch(&c.m_vFlowRun);
 }
-// A character's own step (its flows, motion, block probes and hits) reads fields spread over
-// most of it, all but the carried item: asked for line by line, some characters ahead, so that
-// a stage of thousands waits for them once rather than field by field. Reads nothing of c.
+// A character's own step (its flows, motion, block probes and hits) reads the first lines of it,
+// up to its links (see CHARADATA), and the stage character's own fields: asked for line by line,
+// some characters ahead, so that a stage of thousands waits for them once rather than field by
+// field. The lines between, and the carried item, wait until read. Reads nothing of c.
 inline void PrefetchActing(const cStageChara& c) {
-    const char* at = reinterpret_cast<const char*>(&c);
-    const char* end = reinterpret_cast<const char*>(&c.m_Item);
-    for (; at < end; at += 64) __builtin_prefetch(at);
+    const char* base = reinterpret_cast<const char*>(&c);
+    const char* at = base;
+    for (const char* end = reinterpret_cast<const char*>(&c.m_aTarget); at < end; at += 64) __builtin_prefetch(at);
+    // From the line the stage character's fields begin in (the character is aligned to lines).
+    at = base + ((reinterpret_cast<const char*>(&c.m_bHasItem) - base) & ~std::ptrdiff_t{63});
+    for (const char* end = reinterpret_cast<const char*>(&c.m_Item); at < end; at += 64) __builtin_prefetch(at);
 }
 // The first run state of c's flows, which a character's step reads first (its scan for the
 // every-step trigger): reads where they are, so it is asked for some characters after

@@ -11,16 +11,16 @@ namespace {
 HITRECT BoxOf(const cObj& o) { return HITRECT{o.m_dX, o.m_dY, o.m_dRight, o.m_dBottom}; }
 
 // A probe point's cell and solidity for the character. A character's step probes a dozen points:
-// the cell is IndexAtPixel's, taken in whole pixels, and a block without appearance conditions is
+// the cell is that of the whole pixel, and a block without appearance conditions is
 // answered from the solidity plane here, as IsBlockSolid answers it.
 PROBE At(cGameScene& scene, const cChara& c, i32 x, i32 y) {
-    constexpr i32 kFar = 1000000000; // IndexAtPixel's limit: beyond it, outside the map
     const cBlockMap& map = scene.m_vBlockMap;
-    const i32 cell = x > -kFar && x < kFar && y > -kFar && y < kFar ? map.Index(x >> 5, y >> 5) : -1;
+    const i32 cell = map.IndexAtWholePixel(x, y);
     if (cell < 0) return PROBE{cell, 0};
     const i32 side = static_cast<i32>(c.m_nBlockSide);
-    const BLOCKSOLID solid = map.SolidAt(cell);
-    if (solid.bHasCond) return PROBE{cell, IsBlockSolid(scene, cell, side)};
+    const BLOCKSOLID solid = map.SolidInMap(cell);
+    if (solid.bHasCond) [[unlikely]]
+        return PROBE{cell, IsBlockSolid(scene, cell, side)};
     return PROBE{cell, static_cast<i32>(solid.byOpenSide) == side ? 0 : static_cast<i8>(solid.bySolid)};
 }
 
@@ -98,24 +98,29 @@ bool AnyCornerSolidBox(cGameScene& scene, const HITRECT& box, u32 side) {
 
 bool AnyCornerSolid(cGameScene& scene, const cObj& o) { return AnyCornerSolidBox(scene, BoxOf(o), o.m_nBlockSide); }
 
-PROBE ProbeCell(cGameScene& scene, const cChara& c, i32 x1, i32 y1, i32 x2, i32 y2) {
+namespace {
+
+// ProbeCell's two kinds of segment, apart, for the probes of a step, which know theirs.
+PROBE ProbeColumn(cGameScene& scene, const cChara& c, i32 x, i32 y1) {
     const i32 points = c.m_nScale + 1;
+    const i32 step = c.m_nBoxH0 - 1;
     PROBE best;
-    if (x1 == x2) {
-        const i32 step = c.m_nBoxH0 - 1;
-        for (i32 k = 0; k < points; ++k) {
-            const PROBE p = At(scene, c, x1, y1 + k * step);
-            if (k == 0 || p.solid > best.solid) best = p;
-        }
-        return best;
+    for (i32 k = 0; k < points; ++k) {
+        const PROBE p = At(scene, c, x, y1 + k * step);
+        if (k == 0 || p.solid > best.solid) best = p;
     }
-    (void)y2;
+    return best;
+}
+
+PROBE ProbeRow(cGameScene& scene, const cChara& c, i32 x1, i32 x2, i32 y) {
+    const i32 points = c.m_nScale + 1;
     const i32 step = c.m_nBoxW0 - 1;
     const i32 mid = (x1 + x2) / 2;
+    PROBE best;
     i32 bestDist = 0;
     for (i32 k = 0; k < points; ++k) {
         const i32 x = x1 + k * step;
-        const PROBE p = At(scene, c, x, y1);
+        const PROBE p = At(scene, c, x, y);
         const i32 dist = std::abs(x - mid);
         if (k == 0 || p.solid > best.solid || (p.solid == best.solid && dist < bestDist)) {
             best = p;
@@ -123,6 +128,18 @@ PROBE ProbeCell(cGameScene& scene, const cChara& c, i32 x1, i32 y1, i32 x2, i32 
         }
     }
     return best;
+}
+
+// A segment of a probe that knows only its ends (a box one pixel wide is a column).
+PROBE ProbeSegment(cGameScene& scene, const cChara& c, i32 x1, i32 y1, i32 x2) {
+    return x1 == x2 ? ProbeColumn(scene, c, x1, y1) : ProbeRow(scene, c, x1, x2, y1);
+}
+
+} // namespace
+
+PROBE ProbeCell(cGameScene& scene, const cChara& c, i32 x1, i32 y1, i32 x2, i32 y2) {
+    (void)y2;
+    return ProbeSegment(scene, c, x1, y1, x2);
 }
 
 PROBE FloorCell(cGameScene& scene, const cChara& c) {
@@ -151,7 +168,7 @@ namespace {
 i32 ProbeSide(cGameScene& scene, cChara& c, bool right) {
     if (c.FlyMode() == FLY_THROUGH) return 0;
     const i32 x = Trunc32(right ? c.m_dRight : c.m_dX);
-    const PROBE p = ProbeCell(scene, c, x, Trunc32(c.m_dY), x, Trunc32(c.m_dBottom));
+    const PROBE p = ProbeColumn(scene, c, x, Trunc32(c.m_dY));
     if (const i32 r = StopCode(c, p.solid); r >= 0) return r;
     (right ? c.m_bContactR : c.m_bContactL) = 1;
     c.m_dAccelX = 0;
@@ -172,7 +189,7 @@ i32 ProbeRight(cGameScene& scene, cChara& c) { return ProbeSide(scene, c, true);
 i32 ProbeTop(cGameScene& scene, cChara& c) {
     if (c.FlyMode() == FLY_THROUGH) return 0;
     const i32 y = Trunc32(c.m_dY);
-    const PROBE p = ProbeCell(scene, c, Trunc32(c.m_dX), y, Trunc32(c.m_dRight), y);
+    const PROBE p = ProbeSegment(scene, c, Trunc32(c.m_dX), y, Trunc32(c.m_dRight));
     if (const i32 r = StopCode(c, p.solid); r >= 0) return r;
     OnHitCeiling(c);
     return 0;
@@ -187,7 +204,7 @@ namespace {
 i32 BottomProbe(cGameScene& scene, cChara& c, bool keepFloor) {
     if (c.FlyMode() == FLY_THROUGH) return 0;
     const i32 y = Trunc32(c.m_dBottom);
-    const PROBE p = ProbeCell(scene, c, Trunc32(c.m_dX), y, Trunc32(c.m_dRight), y);
+    const PROBE p = ProbeSegment(scene, c, Trunc32(c.m_dX), y, Trunc32(c.m_dRight));
     cPlayer* player = c.AsPlayer();
     if (p.solid == 0) {
         if (!keepFloor) c.m_nFloorCell = -1;

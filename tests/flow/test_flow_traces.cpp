@@ -293,3 +293,83 @@ f2 | -** x0 | R1 x0 @B
 f3 | -** | -* x0
 )");
 }
+
+// A command of a's running flow starts b's start-up flow, which deletes a flow of a that lies
+// before the running one: the running flow moves down a place in the middle of its command and
+// goes on from there, and the flow that moved into its old place runs as its own.
+TEST(FlowTrace, ARunningFlowMovedByAnotherCharacterGoesOn) {
+    FlowFixture fx;
+    auto op = [](i64 what, i64 scope, i64 letter, i64 whose) { return Cmd(16, {what, scope, letter, whose}); };
+    cStageChara& a = fx.AddChara({MakeFlow(TRIG_DIED, {AddCmd(9)}, 3),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(0), op(0, 2, 4, 1), AddCmd(1)}),
+                                  MakeFlow(TRIG_ALWAYS, {AddCmd(2), AddCmd(3), AddCmd(4)})},
+                                 1);
+    cFlowCmd erase = op(4, 2, 3, 1);
+    erase.chain = true;
+    cStageChara& b = fx.AddChara({MakeFlow(TRIG_STAGE_START, {erase}, 4)}, 1);
+    SetTargetSlot(a, 0, &b, 1);
+    SetTargetSlot(b, 0, &a, 1);
+    fx.Frames(4);
+    ExpectTrace(fx.Trace(), R"(
+f1 | -. R*.. R*.. x02 | -.
+f2 | R**. R**. x3 | -*
+f3 | -*** -*** x14 | -*
+f4 | R*.. R*.. x02 | -*
+)");
+}
+
+// Naming a flow run and its command run at once leaves the hand-over, and the marks of the
+// objects reached, as naming the run and then the command run does.
+TEST(FlowTrace, NamingARunAndItsCommandAtOnce) {
+    FlowFixture fx;
+    cStageChara& a = fx.AddChara({MakeFlow(TRIG_ALWAYS, {AddCmd(0), AddCmd(1)}), MakeFlow(TRIG_ALWAYS, {AddCmd(2)})});
+    cStageChara& b = fx.AddChara({MakeFlow(TRIG_ALWAYS, {AddCmd(3)})});
+    cStageChara scratch; // never entered: no handle
+    scratch.m_vFlowRun = a.m_vFlowRun;
+    fx.Frame();
+    cGameScene& s = fx.Scene();
+    cObjRegistry& reg = s.m_Registry;
+    struct Case {
+        const char* name;
+        cChara* owner;
+        cFlowRun* run;
+        cCmdRun* cmd;
+    } cases[] = {
+        {"first", &a, &a.m_vFlowRun[0], &a.m_vFlowRun[0].m_vCmdRun[1]},
+        {"second", &a, &a.m_vFlowRun[1], &a.m_vFlowRun[1].m_vCmdRun[0]},
+        {"another run's command", &a, &a.m_vFlowRun[1], &a.m_vFlowRun[0].m_vCmdRun[0]},
+        {"no command", &b, &b.m_vFlowRun[0], nullptr},
+        {"another's run", &b, &a.m_vFlowRun[0], &a.m_vFlowRun[0].m_vCmdRun[0]},
+        {"no run", &a, nullptr, &a.m_vFlowRun[0].m_vCmdRun[0]},
+        {"no owner", nullptr, &a.m_vFlowRun[0], &a.m_vFlowRun[0].m_vCmdRun[0]},
+        {"not entered", &scratch, &scratch.m_vFlowRun[0], &scratch.m_vFlowRun[0].m_vCmdRun[1]},
+    };
+    auto clear = [&] {
+        s.ClearFlowPointers();
+        for (u32 slot : {cObjRegistry::SlotOf(a), cObjRegistry::SlotOf(b)}) reg.ClearReached(slot);
+    };
+    auto state = [&] {
+        // The marks first: finding the run again below marks its owner.
+        std::string out;
+        for (u32 slot : {cObjRegistry::SlotOf(a), cObjRegistry::SlotOf(b)}) out += reg.Reached(slot) ? "r " : ". ";
+        out += std::to_string(s.m_pFlowRun.run) + "/" + std::to_string(s.m_pFlowRun.runNo) + "/" +
+               std::to_string(s.m_pCmdRun) + (s.m_pFlowRun.owner.IsNull() ? " null" : "");
+        out += s.FlowRun() ? " run" : " -";
+        out += s.CmdRun() ? " cmd" : " -";
+        return out;
+    };
+    int named = 0, marked = 0;
+    for (const Case& k : cases) {
+        clear();
+        s.SetFlowRun(k.owner, k.run);
+        s.SetCmdRun(k.cmd);
+        const std::string apart = state();
+        clear();
+        s.SetFlowRunAndCmd(k.owner, k.run, k.cmd);
+        EXPECT_EQ(state(), apart) << k.name;
+        named += s.m_pCmdRun >= 0;
+        marked += apart[0] == 'r' || apart[2] == 'r';
+    }
+    EXPECT_EQ(named, 2);
+    EXPECT_EQ(marked, 4);
+}

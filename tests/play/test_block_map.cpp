@@ -41,6 +41,34 @@ TEST(BlockMap, LayoutOfCellsAndMargins) {
     EXPECT_EQ(m.CellCount(), 0);
 }
 
+// The probes' cell of a whole pixel is IndexAtPixel's: at every edge of maps of several sizes,
+// and at the far ends of the pixel range, where IndexAtPixel gives up on the pixel itself.
+TEST(BlockMap, WholePixelsFindTheCellsOfIndexAtPixel) {
+    constexpr i32 kMin = std::numeric_limits<i32>::min(), kMax = std::numeric_limits<i32>::max();
+    for (auto [w, h] : {std::pair<u32, u32>{0, 0}, {12, 15}, {13, 1}, {300, 20}}) {
+        cBlockMap m;
+        ASSERT_TRUE(m.Build(w, h));
+        std::vector<i32> xs = {kMin, kMin + 1, -1000000001, -1000000000, -999999999, 999999999, 1000000000, kMax};
+        std::vector<i32> ys = xs;
+        for (i32 d : {-33, -32, -31, -1, 0, 1, 31, 32, 33}) {
+            xs.push_back(d);
+            xs.push_back(m.Pitch() * 32 + d);
+            ys.push_back(d);
+            ys.push_back(m.Rows() * 32 + d);
+        }
+        int inside = 0;
+        for (i32 x : xs)
+            for (i32 y : ys) {
+                const i32 cell = m.IndexAtWholePixel(x, y);
+                ASSERT_EQ(cell, m.IndexAtPixel(x, y)) << w << "x" << h << " at " << x << "," << y;
+                if (cell < 0) continue;
+                ++inside;
+                EXPECT_EQ(&m.SolidInMap(cell), &m.SolidAt(cell));
+            }
+        EXPECT_GT(inside, 0);
+    }
+}
+
 TEST(BlockMap, ReadsOutsideTheMapAreEmpty) {
     cBlockMap m;
     ASSERT_TRUE(m.Build(40, 15));

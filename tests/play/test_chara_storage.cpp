@@ -2,7 +2,10 @@
 // the walks of a step go through memory at one stride.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "tests/play/PlayFixture.h"
@@ -48,4 +51,48 @@ TEST(StageCharaStorage, CharactersLieOneAfterAnotherInTheOrderTheyAreMade) {
     s.SetStage(1, 0);
     play.Steps(5);
     EXPECT_EQ(CharaStrides(s), one);
+}
+
+namespace {
+
+std::ptrdiff_t At(const cStageChara& c, const void* field) {
+    return static_cast<const char*>(field) - reinterpret_cast<const char*>(&c);
+}
+
+} // namespace
+
+// What a character's step reads lies in the lines the acting walk asks for ahead of it: before
+// its links, or in the stage character's own fields; what only flow changes and targets read
+// lies between.
+TEST(StageCharaStorage, WhatAStepReadsLiesInTheLinesAskedForAhead) {
+    const auto c = std::make_unique<cStageChara>();
+    const std::ptrdiff_t coldFrom = At(*c, &c->m_aTarget), stageFrom = At(*c, &c->m_bHasItem) & ~std::ptrdiff_t{63};
+    const std::pair<const char*, const void*> read[] = {
+        {"m_dX", &c->m_dX},
+        {"m_Self", &c->m_Self},
+        {"m_vFlowRun", &c->m_vFlowRun},
+        {"m_rcDamage", &c->m_rcDamage.rc},
+        {"m_bLetterEnded", &c->m_bLetterEnded},
+        {"m_bPendingDelete", &c->m_bPendingDelete},
+        {"m_dVMotion", &c->m_dVMotion},
+        {"m_dKnockX", &c->m_dKnockX},
+        {"m_nNoFloorFrames", &c->m_nNoFloorFrames},
+        {"m_nFloorCell", &c->m_nFloorCell},
+        {"m_bMovedByCmd", &c->m_bMovedByCmd},
+        {"m_bFixedFacing", &c->m_bFixedFacing},
+        {"m_dCmdAccum", &c->m_dCmdAccum[1]},
+        {"m_nLastSide", &c->m_nLastSide},
+    };
+    for (const auto& [name, field] : read) EXPECT_LT(At(*c, field), coldFrom) << name;
+    const std::pair<const char*, const void*> stage[] = {
+        {"m_nLife", &c->m_nLife}, {"m_bActive", &c->m_bActive}, {"m_nHoldOff", &c->m_nHoldOff}, {"m_StepSlot", &c->m_StepSlot}};
+    for (const auto& [name, field] : stage) {
+        EXPECT_GE(At(*c, field), stageFrom) << name;
+        EXPECT_LT(At(*c, field), At(*c, &c->m_Item)) << name;
+    }
+    // The lines asked for: the front of the character and the stage fields, a third of it less.
+    EXPECT_LE(coldFrom + (At(*c, &c->m_Item) - stageFrom), static_cast<std::ptrdiff_t>(sizeof(cStageChara)) * 2 / 3);
+    for (const void* cold : {static_cast<const void*>(&c->m_Def), static_cast<const void*>(&c->m_vLink),
+                             static_cast<const void*>(&c->m_vFlow), static_cast<const void*>(&c->m_vChild)})
+        EXPECT_GE(At(*c, cold), coldFrom);
 }

@@ -151,3 +151,58 @@ TEST(RulesStageChara, AnAnimationSetPastTheTableIsTheFirst) {
     EXPECT_EQ(play.fixture.CloseRequests(), closes);
     EXPECT_NE(play.fixture.Report().find("animation set"), std::string::npos);
 }
+
+namespace {
+
+// The hero's links as "kind:id" words, in their order, and each character's hold on the hero.
+std::string HeroLinks(cGameScene& s) {
+    std::string out;
+    for (const OBJREF& l : s.Player0()->m_vLink) {
+        const cChara* c = l.obj.Chara();
+        out += std::to_string(l.kind) + ":" + (c ? std::to_string(c->m_nId) : "-") + " ";
+    }
+    s.ForEachChara([&](cStageChara& c) {
+        if (c.m_aTarget[0].Get() != s.Player0() || c.m_Parent.Get()) out += "!" + std::to_string(c.m_nId);
+    });
+    return out;
+}
+
+} // namespace
+
+TEST(RulesStageChara, StageStartLinksEveryCharacterToTheHeroOnceInListOrder) {
+    cStage st = playtest::MakeStage(60, 15);
+    cEdChara enemy = st.vChara[0];
+    enemy.byOperation = 1;
+    enemy.sPosY = 12;
+    // Placed right to left: the list (and so the links) follow the stage's order, not the cells'.
+    for (i16 i = 0; i < 6; ++i) {
+        enemy.sPosX = static_cast<i16>(40 - 5 * i);
+        st.vChara.push_back(enemy);
+    }
+    st.Prepare();
+    playtest::PlayFixture play(st);
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    const std::string want = "0:0 0:1 0:2 0:3 0:4 0:5 0:6 ";
+    ASSERT_EQ(HeroLinks(s), want);
+
+    // Linking again, one by one or as a run that knows them all, adds nothing.
+    cPlayer& hero = *s.Player0();
+    s.ForEachChara([](cStageChara& c) { c.InitTargets(nullptr); });
+    EXPECT_EQ(HeroLinks(s), want);
+    s.ForEachChara([&](cStageChara& c) { c.InitTargetsInRun(&hero, hero.m_vLink.size()); });
+    EXPECT_EQ(HeroLinks(s), want);
+    // A run given another hero searches all of the hero's links.
+    s.ForEachChara([&](cStageChara& c) { c.InitTargetsInRun(nullptr, 0); });
+    EXPECT_EQ(HeroLinks(s), want);
+    // Links the run was told of but which came later are not looked for: the link is added.
+    cStageChara& first = *s.m_lstChara.Live(0);
+    first.InitTargetsInRun(&hero, 1);
+    EXPECT_EQ(HeroLinks(s), want + "0:1 ");
+    hero.m_vLink.pop_back();
+
+    // A restart makes the hero and its characters again (the ids start over), linked the same way.
+    s.SetStage(1, 0);
+    ASSERT_TRUE(play.RunUntilPlay());
+    EXPECT_EQ(HeroLinks(s), want);
+}
