@@ -69,6 +69,19 @@ protected:
         DDSnapshotFrame(&f, &w, &h);
         return f;
     }
+    // The lens's steps one by one: the work surface cleared as far as the lens reaches, the frame
+    // copied onto it, the frame filled, and the lens drawn back from the copy.
+    static void PlainLens(const cScreenEffectRun& run, DDSURFACEDATA* back, DDSURFACEDATA* w) {
+        const i32 lx = kPlayerX + run.Param(3), ly = kPlayerY + run.Param(4);
+        const i32 far = std::max(lx < 320 ? 640 - lx : lx, ly < 240 ? 480 - ly : ly);
+        const i32 r = Trunc32(far * 1.4142135623730951), side = g_nBpp == 16 ? 4 * r : 2 * r;
+        DDFillRect(w, 0, 0, side, side, 0);
+        DDBlt(w, 0, 0, 640, 480, back, 0, 0, 0);
+        DDFillRect(back, 0, 0, 640, 480, 16);
+        D3DSetAlphaOp(D3DTOP_DISABLE);
+        DDBltLens(back, lx, ly, r, Trunc32(run.m_dValue), w, lx, ly, 0, 0);
+        D3DResetAlphaOp();
+    }
     std::unique_ptr<ScopedMode> mode;
     std::unique_ptr<ScopedWorkSurfaces> work;
 };
@@ -258,24 +271,13 @@ TEST_P(ScreenEffectStrip, LensDrawsWhatItsPlainStepsDraw) {
             for (std::size_t i = 0; i < px.px.size(); i += 7) px.px[i] = key;
             DDFillRect(w, 0, 0, 1000, 700, 5);
         };
-        auto plain = [&](const cScreenEffectRun& run) {
-            const i32 lx = kPlayerX + run.Param(3), ly = kPlayerY + run.Param(4);
-            const i32 far = std::max(lx < 320 ? 640 - lx : lx, ly < 240 ? 480 - ly : ly);
-            const i32 r = Trunc32(far * 1.4142135623730951), side = g_nBpp == 16 ? 4 * r : 2 * r;
-            DDFillRect(w, 0, 0, side, side, 0);
-            DDBlt(w, 0, 0, 640, 480, back, 0, 0, 0);
-            DDFillRect(back, 0, 0, 640, 480, 16);
-            D3DSetAlphaOp(D3DTOP_DISABLE);
-            DDBltLens(back, lx, ly, r, Trunc32(run.m_dValue), w, lx, ly, 0, 0);
-            D3DResetAlphaOp();
-        };
         for (i32 id = 1; id <= 5; ++id) {
             cScreenEffectRun run;
             run.Set(id, EFFECT_FORWARD, 0);
             const ScreenEffectCall call = Call(run);
             for (int f = 0; f < 6; ++f) {
                 draw();
-                plain(run);
+                PlainLens(run, back, w);
                 const std::vector<u32> want = Frame();
                 const PixelVector wantWork = SurfacePixels(w)->px;
                 draw();
@@ -316,15 +318,7 @@ TEST_P(ScreenEffectStrip, LensUnderTheFramesStateDrawsWhatItsPlainStepsDraw) {
                     const ScreenEffectCall call = Call(run);
                     for (int f = 0; f < 3; ++f) {
                         draw();
-                        const i32 lx = kPlayerX + run.Param(3), ly = kPlayerY + run.Param(4);
-                        const i32 far = std::max(lx < 320 ? 640 - lx : lx, ly < 240 ? 480 - ly : ly);
-                        const i32 r = Trunc32(far * 1.4142135623730951), side = g_nBpp == 16 ? 4 * r : 2 * r;
-                        DDFillRect(w, 0, 0, side, side, 0);
-                        DDBlt(w, 0, 0, 640, 480, back, 0, 0, 0);
-                        DDFillRect(back, 0, 0, 640, 480, 16);
-                        D3DSetAlphaOp(D3DTOP_DISABLE);
-                        DDBltLens(back, lx, ly, r, Trunc32(run.m_dValue), w, lx, ly, 0, 0);
-                        D3DResetAlphaOp();
+                        PlainLens(run, back, w);
                         const std::vector<u32> want = Frame(), wantState = state();
                         const PixelVector wantWork = SurfacePixels(w)->px;
                         draw();
