@@ -358,7 +358,8 @@ PIXEL_LOOP_CLONES u8 BlendRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptr
 PIXEL_LOOP_CLONES void BlendRowsLooked(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows,
                                        u8 look) {
     if (!(look & kTexelsVisible)) return;
-    // The keyed rows go as DirectDraw's do, whose target is found fast enough unasked.
+    // Copied and keyed rows go as DirectDraw's do, whose target is found fast enough unasked;
+    // only the blend waits long enough on it to gain from asking first.
     if (look & kTexelsPartial) FetchTarget(d, dp, n, rows);
     DrawLooked(d, dp, s, sp, n, rows, look);
 }
