@@ -389,6 +389,51 @@ TEST_F(BatchFixture, PicturesChangedAfterTheirTexelsWereLookedAtDrawTheirNewTexe
     DDReleaseSurface(&soft);
 }
 
+// A layered batch of keyed tiles and sprites as a game draws them, cells of every width a keyed
+// row has a loop of its own for and widths between them, each cell several times (its texels
+// looked at once, then kept) and some cut at the back buffer's edges: every pixel is the blend
+// of its texel over what lay there, at 32 bits and at 16.
+TEST(BatchD3D, KeyedTilesOfEveryWidthDrawTheirTexelsOverTheTarget) {
+    for (const GfxMode m : {kD3D, GfxMode{true, 16}}) {
+        ScopedMode mode(m);
+        ASSERT_TRUE(mode.ok);
+        TempDir dir;
+        DDSURFACEDATA pic;
+        // Cells side by side, each with a key border and key specks.
+        const int widths[] = {5, 8, 13, 16, 24, 31, 32, 48, 57, 64};
+        const int W = 5 + 8 + 13 + 16 + 24 + 31 + 32 + 48 + 57 + 64;
+        ASSERT_TRUE(MakePicture(&pic, dir, "tiles.bmp", MakeImage(W, 20, [](int x, int y) {
+            return (y < 2 || (x * 7 + y * 3) % 11 == 0) ? 0xFFFF00FFu : Opaque(u32(x * 5) << 16 | u32(y * 9) << 8 | 0x30u);
+        }), 1));
+        D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF406080);
+        DDBlt(&g_sdBackBuffer, 0, 0, 320, 240, &pic, 0, 0, 0); // something under the tiles
+        const PixelStore& texels = *SurfacePixels(&pic);
+        PixelStore& back = *SurfacePixels(&g_sdBackBuffer);
+        PixelVector expected = back.px;
+        D3DBeginBatch(1);
+        D3DBatchAddLayer(&pic);
+        int sx = 0, k = 0;
+        for (int n : widths) {
+            for (const auto& [x, y] : {std::pair{10 + k * 61, 30}, std::pair{15 + k * 61, 60}, std::pair{-3, 90 + k * 23},
+                                       std::pair{640 - n + 4, 90 + k * 23}, std::pair{k * 61, 470}}) {
+                DDBlt(&g_sdBackBuffer, x, y, n, 20, &pic, sx, 0, DDBLT_KEY);
+                for (int r = 0; r < 20; ++r)
+                    for (int c = 0; c < n; ++c) {
+                        if (x + c < 0 || x + c >= 640 || y + r >= 480) continue;
+                        u32& d = expected[static_cast<std::size_t>((y + r) * 640 + x + c)];
+                        d = BlendPixel(texels.px[static_cast<std::size_t>(r * W + sx + c)], d);
+                    }
+            }
+            sx += n;
+            ++k;
+        }
+        D3DFlushBatch();
+        EXPECT_TRUE(back.px == expected) << ModeName(m);
+        EXPECT_EQ(OffGrid(std::vector<u32>(back.px.begin(), back.px.end()), m), 0) << ModeName(m);
+        DDReleaseSurface(&pic);
+    }
+}
+
 TEST_F(BatchFixture, OpaqueCopiesOfAKeyedSourceClearTheWholeRunBeforeDrawing) {
     // Left half the key colour (transparent), right half red.
     DDSURFACEDATA k;
