@@ -277,25 +277,13 @@ inline u8 LookOfSums(u32 all, u32 any, u32 part) {
 // for opaque and transparent texels, the keyed copy for opaque ones).
 [[gnu::always_inline]] inline void DrawLooked(u32* dr, std::ptrdiff_t dp, const u32* sr, std::ptrdiff_t sp, int n,
                                               int rows, u8 look) {
-    typedef i32 SpanI __attribute__((vector_size(32)));
     if (!(look & kTexelsVisible)) return;
     if (!(look & kTexelsNotOpaque)) {
         for (int r = 0; r < rows; ++r, dr += dp, sr += sp) std::memcpy(dr, sr, static_cast<std::size_t>(n) * sizeof(u32));
     } else if (!(look & kTexelsPartial)) {
-        // Alpha 0 or 255 only: the top bit of the alpha byte, spread over the word by the
-        // arithmetic shift, chooses the texel.
-        for (int r = 0; r < rows; ++r, dr += dp, sr += sp) {
-            int i = 0;
-            for (; i + kLanes <= n; i += kLanes) {
-                SpanV t, v;
-                LoadV(t, sr + i);
-                LoadV(v, dr + i);
-                const SpanV m = (SpanV)((SpanI)t >> 31);
-                StoreV(dr + i, (t & m) | (v & ~m));
-            }
-            for (; i < n; ++i)
-                if (sr[i] >> 24) dr[i] = sr[i];
-        }
+        // Alpha 0 or 255 only: the keyed copy on alpha 0, by the rows DirectDraw's keyed blits
+        // take (a block of a known width at a time where the processor has AVX2).
+        KeyRows(dr, dp, sr, sp, n, rows, 0, 0xFF000000u);
     } else {
         for (int r = 0; r < rows; ++r, dr += dp, sr += sp) {
             int i = 0;
@@ -370,7 +358,9 @@ PIXEL_LOOP_CLONES u8 BlendRows(u32* d, std::ptrdiff_t dp, const u32* s, std::ptr
 PIXEL_LOOP_CLONES void BlendRowsLooked(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows,
                                        u8 look) {
     if (!(look & kTexelsVisible)) return;
-    FetchTarget(d, dp, n, rows);
+    // Copied and keyed rows go as DirectDraw's do, whose target is found fast enough unasked;
+    // only the blend waits long enough on it to gain from asking first.
+    if (look & kTexelsPartial) FetchTarget(d, dp, n, rows);
     DrawLooked(d, dp, s, sp, n, rows, look);
 }
 // Rows as wide as a screen (backgrounds, layers, lines of text), blended without a look of

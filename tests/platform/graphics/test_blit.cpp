@@ -389,6 +389,51 @@ TEST_F(BatchFixture, PicturesChangedAfterTheirTexelsWereLookedAtDrawTheirNewTexe
     DDReleaseSurface(&soft);
 }
 
+// A layered batch of keyed tiles and sprites as a game draws them, cells of every width a keyed
+// row has a loop of its own for and widths between them, each cell several times (its texels
+// looked at once, then kept) and some cut at the back buffer's edges: every pixel is the blend
+// of its texel over what lay there, at 32 bits and at 16.
+TEST(BatchD3D, KeyedTilesOfEveryWidthDrawTheirTexelsOverTheTarget) {
+    for (const GfxMode m : {kD3D, GfxMode{true, 16}}) {
+        ScopedMode mode(m);
+        ASSERT_TRUE(mode.ok);
+        TempDir dir;
+        DDSURFACEDATA pic;
+        // Cells side by side, each with a key border and key specks.
+        const int widths[] = {5, 8, 13, 16, 24, 31, 32, 48, 57, 64};
+        const int W = 5 + 8 + 13 + 16 + 24 + 31 + 32 + 48 + 57 + 64;
+        ASSERT_TRUE(MakePicture(&pic, dir, "tiles.bmp", MakeImage(W, 20, [](int x, int y) {
+            return (y < 2 || (x * 7 + y * 3) % 11 == 0) ? 0xFFFF00FFu : Opaque(u32(x * 5) << 16 | u32(y * 9) << 8 | 0x30u);
+        }), 1));
+        D3DFillRect(&g_sdBackBuffer, 0, 0, 640, 480, 0xFF406080);
+        DDBlt(&g_sdBackBuffer, 0, 0, 320, 240, &pic, 0, 0, 0); // something under the tiles
+        const PixelStore& texels = *SurfacePixels(&pic);
+        PixelStore& back = *SurfacePixels(&g_sdBackBuffer);
+        PixelVector expected = back.px;
+        D3DBeginBatch(1);
+        D3DBatchAddLayer(&pic);
+        int sx = 0, k = 0;
+        for (int n : widths) {
+            for (const auto& [x, y] : {std::pair{10 + k * 61, 30}, std::pair{15 + k * 61, 60}, std::pair{-3, 90 + k * 23},
+                                       std::pair{640 - n + 4, 90 + k * 23}, std::pair{k * 61, 470}}) {
+                DDBlt(&g_sdBackBuffer, x, y, n, 20, &pic, sx, 0, DDBLT_KEY);
+                for (int r = 0; r < 20; ++r)
+                    for (int c = 0; c < n; ++c) {
+                        if (x + c < 0 || x + c >= 640 || y + r >= 480) continue;
+                        u32& d = expected[static_cast<std::size_t>((y + r) * 640 + x + c)];
+                        d = BlendPixel(texels.px[static_cast<std::size_t>(r * W + sx + c)], d);
+                    }
+            }
+            sx += n;
+            ++k;
+        }
+        D3DFlushBatch();
+        EXPECT_TRUE(back.px == expected) << ModeName(m);
+        EXPECT_EQ(OffGrid(std::vector<u32>(back.px.begin(), back.px.end()), m), 0) << ModeName(m);
+        DDReleaseSurface(&pic);
+    }
+}
+
 TEST_F(BatchFixture, OpaqueCopiesOfAKeyedSourceClearTheWholeRunBeforeDrawing) {
     // Left half the key colour (transparent), right half red.
     DDSURFACEDATA k;
@@ -828,6 +873,57 @@ TEST(Raster, WideBlendRowsMatchThePixelBlend) {
             RasterBlit(dst, x, 0, W, H, src, 0, 0, W, H, blend);
             EXPECT_EQ(dst.px, expected) << W << " wide at " << x;
         }
+}
+
+// The small 1:1 quads of a batch, each source rectangle drawn twice with the batch's kept looks
+// (looked at by the first quad, taken as kept by the second), of every width a keyed row has a
+// loop of its own for and widths between them, over rows whose texels are opaque, transparent,
+// opaque and transparent, partly transparent, or opaque and transparent but for one partial
+// texel at the end: each pixel is the blend of its own texel, the second quad also where it is
+// cut at the target's edges.
+TEST(Raster, KeptLooksOfSmallQuadsDrawThePixelBlend) {
+    RasterOp blend;
+    blend.kind = RasterKind::Gpu;
+    u32 seed = 23;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    const int widths[] = {4, 5, 8, 13, 16, 21, 24, 31, 32, 40, 48, 57, 64, 65};
+    constexpr int kKinds = 5, kRows = 6, W = 70;
+    PixelStore src{W, kKinds * kRows, PixelVector(static_cast<std::size_t>(W * kKinds * kRows))};
+    for (int y = 0; y < src.height; ++y)
+        for (int c = 0; c < W; ++c) {
+            const int k = y / kRows;
+            const bool on = (next() >> 13) % 3 != 0;
+            u32 a = k == 0 ? 255u : k == 1 ? 0u : k == 3 ? next() >> 24 : on ? 255u : 0u;
+            if (k == 4 && c == W - 1 - y % kRows) a = 77;
+            src.px[static_cast<std::size_t>(y * W + c)] = (next() >> 8) | a << 24;
+        }
+    cTexelLooks looks;
+    for (int n : widths)
+        for (int k = 0; k < kKinds; ++k)
+            for (int rows : {1, 3, kRows}) {
+                const int sx = W - n - (k % 2), sy = k * kRows + (kRows - rows);
+                PixelStore dst{100, 40, PixelVector(100 * 40)};
+                for (u32& p : dst.px) p = next();
+                PixelVector expected = dst.px;
+                const auto expect = [&](int x, int y) {
+                    for (int r = 0; r < rows; ++r)
+                        for (int c = 0; c < n; ++c) {
+                            if (x + c < 0 || x + c >= dst.width || y + r < 0 || y + r >= dst.height) continue;
+                            u32& d = expected[static_cast<std::size_t>((y + r) * dst.width + x + c)];
+                            d = BlendPixel(src.px[static_cast<std::size_t>((sy + r) * W + sx + c)], d);
+                        }
+                };
+                looks.Clear();
+                // Each cut rectangle twice too: looked at, then kept.
+                for (const auto& [x, y] : {std::pair{3, 2}, std::pair{1, 10}, std::pair{-2, 20}, std::pair{-2, 30},
+                                           std::pair{100 - n + 2, 12}, std::pair{100 - n + 2, 22},
+                                           std::pair{30, 40 - rows + 1}, std::pair{30, 40 - rows + 1}}) {
+                    RasterBlit(dst, x, y, n, rows, src, sx, sy, n, rows, blend, &looks);
+                    expect(x, y);
+                }
+                EXPECT_EQ(dst.px, expected) << n << "x" << rows << " texels of kind " << k;
+            }
+    looks.Clear();
 }
 
 // The pixel-effect blitters of DirectDraw walk only the part inside both surfaces: a half-alpha
