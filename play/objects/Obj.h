@@ -157,14 +157,16 @@ public:
 
     // The fields that the walks over every object of a step read, kept together at the end, where
     // a character's own walked fields follow (CHARADATA begins with them): a stage of thousands of
-    // characters walks a few cache lines of each rather than its whole size.
-    double m_dX = 0.0, m_dY = 0.0, m_dRight = 0.0, m_dBottom = 0.0;
+    // characters walks a few cache lines of each rather than its whole size. The position and the
+    // registry place come last, in one line of a stage character: the walks that read nothing
+    // else of cObj (the timers, the removal tests) take that line only.
     u32 m_bFly = 0;
     u8 m_byFlySub = 1;
     u32 m_bPresent = 0;  // appearance conditions hold; rules skip objects not present
     u32 m_bOnScreen = 0; // box overlaps the view; recomputed at the start of each step
     // The scene the object plays in (set by whoever creates it; null for scratch objects).
     cGameScene* m_pScene = nullptr;
+    double m_dX = 0.0, m_dY = 0.0, m_dRight = 0.0, m_dBottom = 0.0;
     // The object's place in the scene's registry (see ObjHandle.h).
     cSelfHandle m_Self;
     cObjHandle Handle() const { return cObjHandle(this); }

@@ -96,3 +96,35 @@ TEST(StageCharaStorage, WhatAStepReadsLiesInTheLinesAskedForAhead) {
                              static_cast<const void*>(&c->m_vFlow), static_cast<const void*>(&c->m_vChild)})
         EXPECT_GE(At(*c, cold), coldFrom);
 }
+
+// The timers walk of a step reads the position, the registry place, the contacts, the timers and
+// the saved position of each character it lists: two lines, the ones it asks for ahead.
+TEST(StageCharaStorage, WhatTheTimersWalkReadsLiesInTwoLines) {
+    const auto c = std::make_unique<cStageChara>();
+    const std::ptrdiff_t first = At(*c, &c->m_dX) & ~std::ptrdiff_t{63}, second = At(*c, &c->m_dSaved) & ~std::ptrdiff_t{63};
+    EXPECT_NE(first, second);
+    struct Field {
+        const char* name;
+        const void* at;
+        std::size_t size;
+    };
+    const Field read[] = {
+        {"m_dX", &c->m_dX, sizeof c->m_dX},
+        {"m_dY", &c->m_dY, sizeof c->m_dY},
+        {"m_dRight", &c->m_dRight, sizeof c->m_dRight},
+        {"m_dBottom", &c->m_dBottom, sizeof c->m_dBottom},
+        {"m_Self", &c->m_Self, sizeof c->m_Self},
+        {"m_bDying", &c->m_bDying, sizeof c->m_bDying},
+        {"m_bContactL", &c->m_bContactL, sizeof c->m_bContactL},
+        {"m_bContactB", &c->m_bContactB, sizeof c->m_bContactB},
+        {"m_nInvincible", &c->m_nInvincible, sizeof c->m_nInvincible},
+        {"m_nHitByCount", &c->m_nHitByCount, sizeof c->m_nHitByCount},
+        {"m_dSaved", &c->m_dSaved, sizeof c->m_dSaved},
+    };
+    for (const Field& f : read) {
+        const std::ptrdiff_t from = At(*c, f.at), last = from + static_cast<std::ptrdiff_t>(f.size) - 1;
+        const std::ptrdiff_t line = from & ~std::ptrdiff_t{63};
+        EXPECT_TRUE(line == first || line == second) << f.name;
+        EXPECT_EQ(line, last & ~std::ptrdiff_t{63}) << f.name;
+    }
+}
