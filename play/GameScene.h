@@ -564,9 +564,12 @@ private:
     // character reached since the step start took the marks.
     bool SleepCurrent();
 
-    // fn(c) for the listed characters, then for those added since the lists were made. acting:
-    // the walk is the characters' own step, which reads most of each (PrefetchActing).
-    template <class Fn> void WalkListed(const std::vector<cStageChara*>& list, Fn&& fn, bool acting = false);
+    // fn(c) for the listed characters, then for those added since the lists were made, each asked
+    // for ahead by the lines its walk reads: the characters' own step reads most of each
+    // (PrefetchActing), the timers walk its timers and position (PrefetchTimed), the life walk
+    // what the step start reads (PrefetchRanged).
+    enum class ListWalk { Life, Timers, Acting };
+    template <class Fn> void WalkListed(const std::vector<cStageChara*>& list, Fn&& fn, ListWalk walk);
     void CompactSideLists();
 };
 

@@ -101,7 +101,7 @@ void cGameScene::AttackPassesEnd() {
 }
 
 template <class Fn>
-void cGameScene::WalkListed(const std::vector<cStageChara*>& list, Fn&& fn, bool acting) {
+void cGameScene::WalkListed(const std::vector<cStageChara*>& list, Fn&& fn, ListWalk walk) {
     if (m_StepWork.nSweeps != m_lstChara.Sweeps()) {
         ForEachChara(fn);
         return;
@@ -109,10 +109,13 @@ void cGameScene::WalkListed(const std::vector<cStageChara*>& list, Fn&& fn, bool
     cObjList<cStageChara>::WalkScope scope(m_lstChara);
     for (std::size_t k = 0; k < list.size(); ++k) {
         if (k + cObjList<cStageChara>::kAhead < list.size()) {
-            if (acting) PrefetchActing(*list[k + cObjList<cStageChara>::kAhead]);
-            else PrefetchWalked(*list[k + cObjList<cStageChara>::kAhead]);
+            const cStageChara& ahead = *list[k + cObjList<cStageChara>::kAhead];
+            if (walk == ListWalk::Acting) PrefetchActing(ahead);
+            else if (walk == ListWalk::Timers) PrefetchTimed(ahead);
+            else PrefetchRanged(ahead);
         }
-        if (k + cObjList<cStageChara>::kAhead / 2 < list.size())
+        // Only a character's own step runs its flows.
+        if (walk == ListWalk::Acting && k + cObjList<cStageChara>::kAhead / 2 < list.size())
             PrefetchFlowRuns(*list[k + cObjList<cStageChara>::kAhead / 2]);
         if (!list[k]->IsRemoved() && !Call(fn, *list[k])) return;
     }
@@ -218,7 +221,7 @@ i32 cGameScene::PlayStep(i32 step) {
         WalkListed(m_StepWork.life, [&](cStageChara& c) {
             if (c.IsDying() || c.m_nLife == kUnlimitedLife) return;
             if (--c.m_nLife < 0) RemoveStageChara(c);
-        });
+        }, ListWalk::Life);
         ForEachItem([&](cItem& it) {
             if (it.m_nLife == kUnlimitedLife) return;
             if (--it.m_nLife < 0) RemoveItem(it);
@@ -229,7 +232,7 @@ i32 cGameScene::PlayStep(i32 step) {
         c.TickTimers();
         c.ClearContacts();
         SavePosition(c);
-    });
+    }, ListWalk::Timers);
     p.TickTimers();
     p.ClearContacts();
     SavePosition(p);
@@ -330,7 +333,7 @@ i32 cGameScene::CharaPass(bool blockCharas) {
         if (sx == 4 || sy == 8) RemoveStageChara(c);
         else DecayKnockback(c);
         return true;
-    }, true);
+    }, ListWalk::Acting);
     return end;
 }
 

@@ -101,6 +101,7 @@ struct CHARADATA {
     i32 m_nNoFloorFrames = 0;
     i32 m_nFloorCell = -1;        // block-map cell under the feet
     i32 m_nLastFloorCell = -1;
+    i32 m_nLastSide = -1;         // last block side hit (0 left, 1 right)
     cObjHandle m_FloorObj;        // block character under the feet
     double m_dRideX = 0.0;        // where that block character was at the last step
     double m_dRideY = 0.0;
@@ -117,7 +118,6 @@ struct CHARADATA {
     double m_dCmdAccum[2] = {};   // the two command-move accumulators
     double m_dCarryX = 0.0;       // carried velocities
     double m_dCarryY = 0.0;
-    i32 m_nLastSide = -1;         // last block side hit (0 left, 1 right)
 
     // Target slots 0-3 (slot 0 is the player after the stage starts), the objects that refer to
     // this one ({object, kind}: kinds 0-3 target slot k, 4 child), the children (latest first)

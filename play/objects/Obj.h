@@ -137,8 +137,6 @@ public:
     i16 m_nSpawnIndex = 0;    // copy / clone index of the spawn ("分身値"); commands scale by it
     u32 m_nMark = 0;          // definition mark; an item of mark 0 does nothing when taken
     AnimState m_Anim;
-    SCREENRECT m_rcScreen;    // where the graphic is drawn this frame (view pixels)
-    i32 m_nGfxOffX = 0, m_nGfxOffY = 0, m_nGfxW = 0, m_nGfxH = 0;     // scaled
     i32 m_nGfxOffX0 = 0, m_nGfxOffY0 = 0, m_nGfxW0 = 0, m_nGfxH0 = 0; // unscaled
     u32 m_nKind = 0;          // 0 the player's kind (items too), 1 an ordinary stage character
     u32 m_nKind2 = 0;
@@ -148,23 +146,28 @@ public:
     double m_dAccelX = 0.0, m_dAccelY = 0.0; // added to the speed each step
     double m_dDecel = 0.0;
     u32 m_bDecelX = 0, m_bDecelY = 0;        // move that acceleration toward 0 by m_dDecel
-    u32 m_bScrollSync = 0;                   // moves with the auto-scroll
     i32 m_nBoxW = 0, m_nBoxH = 0;            // scaled
     i32 m_nBoxW0 = 0, m_nBoxH0 = 0;          // unscaled
     i32 m_nScale = 1;
     u32 m_bFlag3 = 0;    // a per-frame flag cleared by Init
-    u32 m_bShownHeld = 0; // a latched appearance condition has held once
 
     // The fields that the walks over every object of a step read, kept together at the end, where
     // a character's own walked fields follow (CHARADATA begins with them): a stage of thousands of
-    // characters walks a few cache lines of each rather than its whole size.
-    double m_dX = 0.0, m_dY = 0.0, m_dRight = 0.0, m_dBottom = 0.0;
+    // characters walks a few cache lines of each rather than its whole size. In a stage character
+    // they take two lines: what the step start reads besides (the presence, the screen place that
+    // waking sets), then the position and the registry place, which the walks that read nothing
+    // else of cObj (the timers, the removal tests) take alone.
+    SCREENRECT m_rcScreen;    // where the graphic is drawn this frame (view pixels)
+    i32 m_nGfxOffX = 0, m_nGfxOffY = 0, m_nGfxW = 0, m_nGfxH = 0;     // scaled
+    u32 m_bScrollSync = 0;                   // moves with the auto-scroll
+    u32 m_bShownHeld = 0; // a latched appearance condition has held once
     u32 m_bFly = 0;
     u8 m_byFlySub = 1;
     u32 m_bPresent = 0;  // appearance conditions hold; rules skip objects not present
     u32 m_bOnScreen = 0; // box overlaps the view; recomputed at the start of each step
     // The scene the object plays in (set by whoever creates it; null for scratch objects).
     cGameScene* m_pScene = nullptr;
+    double m_dX = 0.0, m_dY = 0.0, m_dRight = 0.0, m_dBottom = 0.0;
     // The object's place in the scene's registry (see ObjHandle.h).
     cSelfHandle m_Self;
     cObjHandle Handle() const { return cObjHandle(this); }

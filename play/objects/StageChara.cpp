@@ -234,7 +234,9 @@ i32 cStageChara::WakeUp(const std::vector<u32>& groupMarks) {
     const bool group = m_bGroup && m_nGroup >= 0 && m_nGroup < static_cast<i32>(groupMarks.size()) &&
                        groupMarks[static_cast<std::size_t>(m_nGroup)];
     bool awake = m_bInRange || group;
-    if (!IsFlying() && (m_bKeepAwake || (m_bWoken && Def(*this, eChara::WakeFlag2)))) awake = true;
+    // What keeps it awake is asked only of one not awake already: the second wake flag lies in
+    // the definition, a line the step-start walk need not read.
+    if (!awake && !IsFlying() && (m_bKeepAwake || (m_bWoken && Def(*this, eChara::WakeFlag2)))) awake = true;
     m_bActive = awake ? 1 : 0;
     if (!awake) return 0;
     m_bWoken = 1;

@@ -70,9 +70,9 @@ public:
     // One step of the carried-item mark: counts 0..95; true while it is shown (64..95).
     bool StepCarriedItemMark();
 
-    // The flags the walks over every character of a step read come first; the carried item (a
-    // whole object) last.
-    u32 m_bHasItem = 0;
+    // The flags the walks over every character of a step read come first, in a line of their own;
+    // the carried item (a whole object) last.
+    alignas(64) u32 m_bHasItem = 0;
     i32 m_nLife = 0x7fffffff;  // steps left of its life time (0x7fffffff: unlimited)
     i32 m_nItemBlink = 0;      // carried-item mark counter
     u32 m_bIgnoreRangeX = 0;   // activity range mode
@@ -103,6 +103,12 @@ inline void PrefetchRanged(const cStageChara& c) {
     __builtin_prefetch(&c.m_Self);
     __builtin_prefetch(&c.m_dSaved[3]);
     __builtin_prefetch(&c.m_nLife);
+}
+// The timers walk's share: the position with the registry place (one line), and the timers,
+// contacts and saved position (the next).
+inline void PrefetchTimed(const cStageChara& c) {
+    __builtin_prefetch(&c.m_dX);
+    __builtin_prefetch(&c.m_dSaved);
 }
 inline void PrefetchWalked(const cStageChara& c) {
     __builtin_prefetch(&c.m_dX);

@@ -2,6 +2,7 @@
 // the walks of a step go through memory at one stride.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -95,4 +96,85 @@ TEST(StageCharaStorage, WhatAStepReadsLiesInTheLinesAskedForAhead) {
     for (const void* cold : {static_cast<const void*>(&c->m_Def), static_cast<const void*>(&c->m_vLink),
                              static_cast<const void*>(&c->m_vFlow), static_cast<const void*>(&c->m_vChild)})
         EXPECT_GE(At(*c, cold), coldFrom);
+}
+
+// The timers walk of a step reads the position, the registry place, the contacts, the timers and
+// the saved position of each character it lists: two lines, the ones it asks for ahead.
+TEST(StageCharaStorage, WhatTheTimersWalkReadsLiesInTwoLines) {
+    const auto c = std::make_unique<cStageChara>();
+    const std::ptrdiff_t first = At(*c, &c->m_dX) & ~std::ptrdiff_t{63}, second = At(*c, &c->m_dSaved) & ~std::ptrdiff_t{63};
+    EXPECT_NE(first, second);
+    struct Field {
+        const char* name;
+        const void* at;
+        std::size_t size;
+    };
+    const Field read[] = {
+        {"m_dX", &c->m_dX, sizeof c->m_dX},
+        {"m_dY", &c->m_dY, sizeof c->m_dY},
+        {"m_dRight", &c->m_dRight, sizeof c->m_dRight},
+        {"m_dBottom", &c->m_dBottom, sizeof c->m_dBottom},
+        {"m_Self", &c->m_Self, sizeof c->m_Self},
+        {"m_bDying", &c->m_bDying, sizeof c->m_bDying},
+        {"m_bContactL", &c->m_bContactL, sizeof c->m_bContactL},
+        {"m_bContactB", &c->m_bContactB, sizeof c->m_bContactB},
+        {"m_nInvincible", &c->m_nInvincible, sizeof c->m_nInvincible},
+        {"m_nHitByCount", &c->m_nHitByCount, sizeof c->m_nHitByCount},
+        {"m_dSaved", &c->m_dSaved, sizeof c->m_dSaved},
+    };
+    for (const Field& f : read) {
+        const std::ptrdiff_t from = At(*c, f.at), last = from + static_cast<std::ptrdiff_t>(f.size) - 1;
+        const std::ptrdiff_t line = from & ~std::ptrdiff_t{63};
+        EXPECT_TRUE(line == first || line == second) << f.name;
+        EXPECT_EQ(line, last & ~std::ptrdiff_t{63}) << f.name;
+    }
+}
+
+namespace {
+
+struct Field {
+    const char* name;
+    const void* at;
+    std::size_t size;
+};
+#define STORAGE_FIELD(c, f) Field{#f, &(c).f, sizeof (c).f}
+
+// The lines of c the fields lie in, each field checked to lie in one line.
+std::vector<std::ptrdiff_t> LinesOf(const cStageChara& c, const std::vector<Field>& fields) {
+    std::vector<std::ptrdiff_t> lines;
+    for (const Field& f : fields) {
+        const std::ptrdiff_t from = At(c, f.at), line = from & ~std::ptrdiff_t{63};
+        EXPECT_EQ(line, (from + static_cast<std::ptrdiff_t>(f.size) - 1) & ~std::ptrdiff_t{63}) << f.name;
+        if (std::find(lines.begin(), lines.end(), line) == lines.end()) lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+} // namespace
+
+// The step start's walk over every character reads four lines of each that wakes: its presence
+// and screen place, its position with its registry place, its contacts, timers and saved position,
+// and the stage character's range and wake flags.
+TEST(StageCharaStorage, WhatTheStepStartReadsLiesInFourLines) {
+    const auto p = std::make_unique<cStageChara>();
+    const cStageChara& c = *p;
+    const std::vector<std::ptrdiff_t> lines = LinesOf(c, {
+        STORAGE_FIELD(c, m_rcScreen), STORAGE_FIELD(c, m_nGfxOffX), STORAGE_FIELD(c, m_nGfxOffY),
+        STORAGE_FIELD(c, m_nGfxW), STORAGE_FIELD(c, m_nGfxH), STORAGE_FIELD(c, m_bScrollSync),
+        STORAGE_FIELD(c, m_bShownHeld), STORAGE_FIELD(c, m_bFly), STORAGE_FIELD(c, m_bPresent),
+        STORAGE_FIELD(c, m_bOnScreen), STORAGE_FIELD(c, m_pScene),
+        STORAGE_FIELD(c, m_dX), STORAGE_FIELD(c, m_dY), STORAGE_FIELD(c, m_dRight), STORAGE_FIELD(c, m_dBottom),
+        STORAGE_FIELD(c, m_Self),
+        STORAGE_FIELD(c, m_bDying), STORAGE_FIELD(c, m_bHasConds), STORAGE_FIELD(c, m_bContactL),
+        STORAGE_FIELD(c, m_bContactR), STORAGE_FIELD(c, m_bContactT), STORAGE_FIELD(c, m_bContactB),
+        STORAGE_FIELD(c, m_nInvincible), STORAGE_FIELD(c, m_nHitByCount), STORAGE_FIELD(c, m_dSaved),
+        STORAGE_FIELD(c, m_nLife), STORAGE_FIELD(c, m_bIgnoreRangeX), STORAGE_FIELD(c, m_bIgnoreRangeY),
+        STORAGE_FIELD(c, m_bWoken), STORAGE_FIELD(c, m_bStayAwake), STORAGE_FIELD(c, m_bKeepAwake),
+        STORAGE_FIELD(c, m_nActivityRule), STORAGE_FIELD(c, m_bActive), STORAGE_FIELD(c, m_bInRange),
+        STORAGE_FIELD(c, m_bGroup), STORAGE_FIELD(c, m_nGroup), STORAGE_FIELD(c, m_bBlockChara),
+    });
+    EXPECT_EQ(lines.size(), 4u);
+    // The acting walk asks for the front of the character up to its links: twelve lines.
+    EXPECT_LE(At(c, &c.m_aTarget), 12 * 64);
 }

@@ -72,6 +72,38 @@ TEST(RulesStageChara, ActivityRangeGroupsAndStayingAwake) {
     EXPECT_EQ(out, "000 111 001");
 }
 
+// Once woken, a walking character with the second wake flag stays awake out of range; a flying
+// one with it, or a walker without it, sleeps again; one its flows keep awake wakes out of range.
+TEST(RulesStageChara, TheSecondWakeFlagAndKeptAwake) {
+    RulePlay play(playtest::MakeStage(100, 15));
+    cPlayer& p = SetUpPlayer(play.s, 2, 13);
+    p.OnMovedX();
+    auto flag2 = [](cEdChara& d) { CharaSettings::Set(d, eChara::WakeFlag2, 1); };
+    cStageChara& walker2 = AddStageChara(play.s, 10, 13, flag2);
+    cStageChara& walker = AddStageChara(play.s, 11, 13);
+    cStageChara& flyer2 = AddStageChara(play.s, 12, 13, [&](cEdChara& d) {
+        flag2(d);
+        CharaSettings::Set(d, eChara::FlyMode, 1);
+    });
+    cStageChara& kept = AddStageChara(play.s, 80, 13);
+    kept.m_bKeepAwake = 1;
+    const cStageChara* all[] = {&walker2, &walker, &flyer2, &kept};
+    auto pass = [&] {
+        std::string r;
+        for (cStageChara* c : {&walker2, &walker, &flyer2, &kept}) c->IsInActivityRange(play.s.m_vGroupMark);
+        for (cStageChara* c : {&walker2, &walker, &flyer2, &kept}) r += std::to_string(c->WakeUp(play.s.m_vGroupMark));
+        for (const cStageChara* c : all) r += c->m_bActive ? "a" : "-";
+        return r;
+    };
+    std::string out = pass() + " ";
+    // The view moves 40 cells right: the first three leave the range.
+    play.s.m_ScrollX.m_dPos += 40 * 32;
+    out += pass() + " ";
+    kept.m_bKeepAwake = 0;
+    out += pass();
+    EXPECT_EQ(out, "1111aaaa 1001a--a 1000a---");
+}
+
 TEST(RulesStageChara, TheDyingPassAndTheDeathRules) {
     RulePlay play;
     cPlayer& p = SetUpPlayer(play.s, 2, 13);
