@@ -434,19 +434,25 @@ bool ReadFailure(std::string* error, FileRead why) {
 }
 } // namespace
 
-bool LoadImageFile(const std::string& sjisPath, cImage* out, std::string* error) {
-    std::vector<u8> data;
-    if (const FileRead read = ReadWholeFile(sjisPath, data); read != FileRead::Ok) return ReadFailure(error, read);
-    return DecodeImage(data.data(), data.size(), out, error);
-}
-
-bool LoadImageColours(const std::string& sjisPath, cImage* out, std::string* error) {
+namespace {
+// A picture file read and decoded; a paletted BMP keeps its indices only when asked to.
+bool LoadImage(const std::string& sjisPath, cImage* out, std::string* error, bool indices) {
     // The file's bytes are all overwritten by the read: no cleared storage first.
     cByteBuffer data;
     if (const FileRead read = ReadWholeFile(sjisPath, data); read != FileRead::Ok) return ReadFailure(error, read);
     const u8* bytes = reinterpret_cast<const u8*>(data.data());
-    if (data.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return ReadBmp(bytes, data.size(), out, error, true, false);
+    if (!indices && data.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M')
+        return ReadBmp(bytes, data.size(), out, error, true, false);
     return DecodeImage(bytes, data.size(), out, error);
+}
+} // namespace
+
+bool LoadImageFile(const std::string& sjisPath, cImage* out, std::string* error) {
+    return LoadImage(sjisPath, out, error, true);
+}
+
+bool LoadImageColours(const std::string& sjisPath, cImage* out, std::string* error) {
+    return LoadImage(sjisPath, out, error, false);
 }
 
 namespace {
