@@ -9,6 +9,7 @@
 #include "platform/graphics/Raster.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/Report.h"
+#include "platform/system/StreamedRows.h"
 #include "platform/system/Thread.h"
 #include "platform/system/Timers.h"
 
@@ -181,7 +182,9 @@ u32 DDMesBox(const char* text, const char* caption, u32 type) {
 void cMemoryPresenter::Present(const u32* argb, int width, int height) {
     std::lock_guard lock(m_mutex);
     m_frame.resize(static_cast<std::size_t>(width) * height);
-    for (std::size_t i = 0; i < m_frame.size(); ++i) m_frame[i] = argb[i] | 0xFF000000u;
+    // Kept for a reader that comes seldom (a test, a screenshot): out of the caches' way.
+    StreamedCopyRow(m_frame.data(), argb, m_frame.size(), 0xFF000000u);
+    StreamedDone();
     m_width = width;
     m_height = height;
     ++m_count;
@@ -189,7 +192,7 @@ void cMemoryPresenter::Present(const u32* argb, int width, int height) {
 void cMemoryPresenter::PresentIndexed(const u32* indexes, const u32 (&lut)[256], int width, int height) {
     std::lock_guard lock(m_mutex);
     m_frame.resize(static_cast<std::size_t>(width) * height);
-    PaletteFrame(m_frame.data(), indexes, lut, m_frame.size(), 0xFF000000u);
+    PaletteFrame(m_frame.data(), indexes, lut, m_frame.size(), 0xFF000000u, true);
     m_width = width;
     m_height = height;
     ++m_count;

@@ -108,8 +108,10 @@ u32 BlendPixel(u32 src, u32 dst);
 u32 CombineStage0(u32 tex, u32 diffuse, u32 colorOp, u32 alphaOp, u32 textureFactor);
 
 // The 8-bit frame on its way to the screen: out[i] = lut[indexes[i] & 255] | alpha, as
-// PaletteRow gives it (out must not overlap the table).
-void PaletteFrame(u32* out, const u32* indexes, const u32* lut, std::size_t n, u32 alpha);
+// PaletteRow gives it (out must not overlap the table). streamed: written around the caches,
+// for a frame handed on and not read again soon (platform/system/StreamedRows.h), the streamed
+// stores done (StreamedDone) on return.
+void PaletteFrame(u32* out, const u32* indexes, const u32* lut, std::size_t n, u32 alpha, bool streamed = false);
 // The palette entry nearest to an RGB colour (the first exact match when there is one).
 u8 PaletteIndexOf(u32 rgb);
 // The transparent colour of a Direct3D surface's clears: the back buffer's or a texture's.

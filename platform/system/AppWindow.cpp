@@ -20,6 +20,7 @@
 #include "platform/system/Prefault.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
+#include "platform/system/StreamedRows.h"
 #include "platform/system/WindowMessages.h"
 #include "platform/system/X11Guard.h"
 
@@ -586,7 +587,9 @@ void AppWake() {
 }
 
 namespace {
-// The one copy of a frame on its way to the window: into the mailbox, under its lock.
+// The one copy of a frame on its way to the window: into the mailbox, under its lock. The rows
+// are written around the caches (StreamedRows.h): the window thread reads them later, on its
+// own core.
 template <class Row>
 void Submit(Row row) {
     {
@@ -595,6 +598,7 @@ void Submit(Row row) {
         ReservePrefaulted(g_frame, static_cast<std::size_t>(kFrameW) * kFrameH);
         g_frame.resize(static_cast<std::size_t>(kFrameW) * kFrameH);
         for (int y = 0; y < kFrameH; ++y) row(y, &g_frame[static_cast<std::size_t>(y) * kFrameW]);
+        StreamedDone();
         g_frameNew = true;
         g_nMailboxNo = ++g_nSubmitted;
     }
@@ -604,14 +608,14 @@ void Submit(Row row) {
 
 void AppSubmitFrame(const u32* pixels, int pitch) {
     Submit([&](int y, u32* out) {
-        std::memcpy(out, pixels + static_cast<std::size_t>(y) * pitch, kFrameW * sizeof(u32));
+        StreamedCopyRow(out, pixels + static_cast<std::size_t>(y) * pitch, kFrameW, 0);
     });
 }
 
 void AppSubmitIndexedFrame(const u32* indexes, int pitch, const u32 (&lut)[256]) {
     Submit([&](int y, u32* out) {
         const u32* in = indexes + static_cast<std::size_t>(y) * pitch;
-        PaletteRow(out, in, lut, kFrameW, 0);
+        StreamedPaletteRow(out, in, lut, kFrameW, 0);
     });
 }
 

@@ -1,7 +1,9 @@
 // Frame cycle: scene, virtual back buffer, flip and pacing, presenters, message boxes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 
 #include "platform/graphics/Presenter.h"
 #include "platform/graphics/Raster.h"
@@ -134,7 +136,8 @@ TEST(Frame, DirectDrawPresentsThroughTheDisplayPalette) {
 // Every pixel of an 8-bit frame goes through the display palette by its low byte, whatever the
 // bits above it hold: in the kept frame, in what the default conversion hands a presenter and
 // in the snapshot, against the palette looked up pixel by pixel; and rows of every length up to
-// a few blocks of eight through the conversion itself, with nothing written past them.
+// a few blocks of eight, starting at every place in an aligned block, through the conversion
+// itself, stored plainly and streamed, with nothing written before or past them.
 TEST(Frame, EightBitFramesGoThroughThePaletteEveryPixel) {
     struct Capture : cPresenter {
         std::vector<u32> got;
@@ -168,11 +171,36 @@ TEST(Frame, EightBitFramesGoThroughThePaletteEveryPixel) {
     SetPresenter(&p.mem);
     u32 lut[256];
     for (u32& c : lut) c = next() & 0x00FFFFFFu;
-    for (std::size_t n = 0; n <= 40; ++n) {
-        std::vector<u32> out(n + 1, 0xDEADBEEFu);
-        PaletteFrame(out.data(), back.px.data() + 7 * n, lut, n, 0x5A000000u);
-        for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(out[i], lut[back.px[7 * n + i] & 255] | 0x5A000000u) << n << " " << i;
-        EXPECT_EQ(out[n], 0xDEADBEEFu) << n;
+    alignas(64) u32 out[64];
+    for (const bool streamed : {false, true})
+        for (std::size_t at = 0; at < 8; ++at)
+            for (std::size_t n = 0; n <= 40; ++n) {
+                std::fill(std::begin(out), std::end(out), 0xDEADBEEFu);
+                PaletteFrame(out + at, back.px.data() + 7 * n, lut, n, 0x5A000000u, streamed);
+                for (std::size_t i = 0; i < 64; ++i) {
+                    const u32 want = i >= at && i < at + n ? lut[back.px[7 * n + i - at] & 255] | 0x5A000000u : 0xDEADBEEFu;
+                    ASSERT_EQ(out[i], want) << streamed << " " << at << " " << n << " " << i;
+                }
+            }
+}
+
+// Every pixel of a frame at 32 and 16 bits reaches the kept frame as the back buffer holds it,
+// made opaque, whatever its alpha byte held (a Direct3D back buffer's transparent black shows
+// black).
+TEST(Frame, EveryPixelReachesTheKeptFrameOpaque) {
+    for (const GfxMode m : {kD3D, kDD, GfxMode{true, 16}, GfxMode{false, 16}}) {
+        PresenterScope p;
+        ScopedMode mode(m);
+        u32 seed = 777;
+        PixelStore& back = *SurfacePixels(&g_sdBackBuffer);
+        for (u32& px : back.px) px = seed = seed * 1664525u + 1013904223u;
+        back.px[0] = 0;
+        std::vector<u32> expected;
+        for (const u32 px : back.px) expected.push_back(px | 0xFF000000u);
+        DDPresent();
+        ASSERT_EQ(p.mem.Width(), 640);
+        ASSERT_EQ(p.mem.Height(), 480);
+        EXPECT_EQ(p.mem.Frame(), expected) << ModeName(m);
     }
 }
 

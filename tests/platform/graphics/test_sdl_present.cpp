@@ -41,6 +41,21 @@ TEST(SdlPresenter, FramesFromAnotherThreadAreShownUnchanged) {
         std::size_t diff = 0;
         for (std::size_t i = 0; i < back.size(); ++i) diff += (back[i] | 0xFF000000u) != frame[i];
         EXPECT_EQ(diff, 0u);
+        // An 8-bit frame is shown through its palette, every pixel by its low byte.
+        u32 lut[256];
+        for (u32 i = 0; i < 256; ++i) lut[i] = 0xFF000000u | (i * 2246822519u >> 8);
+        presenter.PresentIndexed(frame.data(), lut, 640, 480);
+        shown = false;
+        for (int i = 0; i < 10000 && !shown; ++i) {
+            while (SDL_PollEvent(&ev)) shown |= presenter.HandleEvent(&ev);
+            if (!shown) SDL_Delay(1);
+        }
+        ASSERT_TRUE(shown);
+        ASSERT_TRUE(presenter.ReadBack(&back, &w, &h));
+        ASSERT_EQ(back.size(), frame.size());
+        diff = 0;
+        for (std::size_t i = 0; i < back.size(); ++i) diff += (back[i] | 0xFF000000u) != lut[frame[i] & 255];
+        EXPECT_EQ(diff, 0u);
         // A wake-up the event queue refused does not silence the frames after it.
         SDL_SetEventFilter([](void*, SDL_Event* e) { return e->type < SDL_USEREVENT ? 1 : 0; }, nullptr);
         presenter.Present(frame.data(), 640, 480);
