@@ -7,7 +7,6 @@
 #include "platform/graphics/Presenter.h"
 #include "platform/graphics/Raster.h"
 #include "platform/system/Report.h"
-#include "platform/system/StreamedRows.h"
 
 struct SdlPresenterImpl {
     SDL_Window* window = nullptr;
@@ -78,11 +77,10 @@ bool cSdlPresenter::Init(const char* title, int width, int height, bool fullscre
 void cSdlPresenter::Present(const u32* argb, int width, int height) {
     if (!m->texture || width != m->width || height != m->height) return;
     {
-        // The window thread reads the frame later, on its own core: written around the caches.
+        // Plain stores, not streamed ones (StreamedRows.h): the window thread read this buffer a
+        // frame ago, and its lines are likely still in a cache.
         std::lock_guard lock(m->mutex);
-        m->mailbox.resize(static_cast<std::size_t>(width) * height);
-        StreamedCopyRow(m->mailbox.data(), argb, m->mailbox.size(), 0);
-        StreamedDone();
+        m->mailbox.assign(argb, argb + static_cast<std::size_t>(width) * height);
         m->pending = true;
     }
     Wake();
@@ -94,7 +92,7 @@ void cSdlPresenter::PresentIndexed(const u32* indexes, const u32 (&lut)[256], in
         // Converted straight into the mailbox: one pass instead of a converted copy copied again.
         std::lock_guard lock(m->mutex);
         m->mailbox.resize(static_cast<std::size_t>(width) * height);
-        PaletteFrame(m->mailbox.data(), indexes, lut, m->mailbox.size(), 0, true);
+        PaletteFrame(m->mailbox.data(), indexes, lut, m->mailbox.size(), 0);
         m->pending = true;
     }
     Wake();

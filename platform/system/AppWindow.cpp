@@ -20,7 +20,6 @@
 #include "platform/system/Prefault.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
-#include "platform/system/StreamedRows.h"
 #include "platform/system/WindowMessages.h"
 #include "platform/system/X11Guard.h"
 
@@ -587,9 +586,7 @@ void AppWake() {
 }
 
 namespace {
-// The one copy of a frame on its way to the window: into the mailbox, under its lock. The rows
-// are written around the caches (StreamedRows.h): the window thread reads them later, on its
-// own core.
+// The one copy of a frame on its way to the window: into the mailbox, under its lock.
 template <class Row>
 void Submit(Row row) {
     {
@@ -598,7 +595,6 @@ void Submit(Row row) {
         ReservePrefaulted(g_frame, static_cast<std::size_t>(kFrameW) * kFrameH);
         g_frame.resize(static_cast<std::size_t>(kFrameW) * kFrameH);
         for (int y = 0; y < kFrameH; ++y) row(y, &g_frame[static_cast<std::size_t>(y) * kFrameW]);
-        StreamedDone();
         g_frameNew = true;
         g_nMailboxNo = ++g_nSubmitted;
     }
@@ -608,14 +604,14 @@ void Submit(Row row) {
 
 void AppSubmitFrame(const u32* pixels, int pitch) {
     Submit([&](int y, u32* out) {
-        StreamedCopyRow(out, pixels + static_cast<std::size_t>(y) * pitch, kFrameW, 0);
+        std::memcpy(out, pixels + static_cast<std::size_t>(y) * pitch, kFrameW * sizeof(u32));
     });
 }
 
 void AppSubmitIndexedFrame(const u32* indexes, int pitch, const u32 (&lut)[256]) {
     Submit([&](int y, u32* out) {
         const u32* in = indexes + static_cast<std::size_t>(y) * pitch;
-        StreamedPaletteRow(out, in, lut, kFrameW, 0);
+        PaletteRow(out, in, lut, kFrameW, 0);
     });
 }
 

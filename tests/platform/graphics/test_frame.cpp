@@ -9,6 +9,7 @@
 #include "platform/graphics/Raster.h"
 #include "platform/system/Clock.h"
 #include "platform/system/MessageBox.h"
+#include "platform/system/StreamedRows.h"
 #include "platform/system/Timers.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
 
@@ -202,6 +203,32 @@ TEST(Frame, EveryPixelReachesTheKeptFrameOpaque) {
         ASSERT_EQ(p.mem.Height(), 480);
         EXPECT_EQ(p.mem.Frame(), expected) << ModeName(m);
     }
+}
+
+// The streamed rows the kept frame is written with, of every length up to a few blocks and
+// starting at every place in an aligned block: the pixels before the first whole block and after
+// the last go plainly, the rest streamed, and nothing is written before or past the row.
+TEST(Frame, StreamedRowsOfEveryLengthAndStart) {
+    u32 seed = 5;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    std::vector<u32> in(64);
+    for (u32& p : in) p = next();
+    u32 lut[256];
+    for (u32& c : lut) c = next() & 0x00FFFFFFu;
+    alignas(64) u32 out[64];
+    for (const bool palette : {false, true})
+        for (std::size_t at = 0; at < 8; ++at)
+            for (std::size_t n = 0; n <= 40; ++n) {
+                std::fill(std::begin(out), std::end(out), 0xDEADBEEFu);
+                if (palette) StreamedPaletteRow(out + at, in.data(), lut, n, 0x5A000000u);
+                else StreamedCopyRow(out + at, in.data(), n, 0x5A000000u);
+                StreamedDone();
+                for (std::size_t i = 0; i < 64; ++i) {
+                    u32 want = 0xDEADBEEFu;
+                    if (i >= at && i < at + n) want = (palette ? lut[in[i - at] & 255] : in[i - at]) | 0x5A000000u;
+                    ASSERT_EQ(out[i], want) << palette << " " << at << " " << n << " " << i;
+                }
+            }
 }
 
 TEST(Frame, FullScreenFlipChainHoldsTheFramesShownBefore) {
