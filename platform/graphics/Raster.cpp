@@ -453,25 +453,24 @@ void BlendRowsAny(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, in
     else BlendRows(d, dp, s, sp, n, rows);
 }
 // The rows [y0, y1) of a 1:1 quad from a picture whose blocks are known, cut to texels
-// [c0, c1) of each row: s is texel (c0, y0) and d its pixel. A block cut by an edge goes
-// texel by texel.
-PIXEL_LOOP_CLONES void BlendBlocks(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, const cTexelBlocks& b,
-                                   int y0, int y1, int c0, int c1) {
+// [c0, c1) of each row, d at the pixel of texel (c0, y0). A block cut by an edge goes texel by
+// texel.
+PIXEL_LOOP_CLONES void BlendBlocks(u32* d, std::ptrdiff_t dp, const cTexelBlocks& b, int y0, int y1, int c0, int c1) {
     constexpr int kB = cTexelBlocks::kBlock;
     const bool whole = c0 == 0 && c1 == b.Width();
     const auto draw = [&](cTexelBlocks::Way way, int width, auto block, auto texel) {
         u32* dr = d - c0;
-        const u32* sr = s - c0;
-        for (int y = y0; y < y1; ++y, dr += dp, sr += sp) {
+        const u32* t = b.TexelsFrom(way, y0);
+        for (int y = y0; y < y1; ++y, dr += dp) {
             const u16 *k = b.From(way, y), *e = b.From(way, y + 1);
             if (whole) {
-                for (; k != e; ++k) block(dr + *k, sr + *k);
+                for (; k != e; ++k, t += width) block(dr + *k, t);
                 continue;
             }
-            for (; k != e; ++k) {
-                if (*k >= c0 && *k + width <= c1) block(dr + *k, sr + *k);
+            for (; k != e; ++k, t += width) {
+                if (*k >= c0 && *k + width <= c1) block(dr + *k, t);
                 else
-                    for (int i = std::max<int>(*k, c0); i < std::min(*k + width, c1); ++i) texel(dr[i], sr[i]);
+                    for (int i = std::max<int>(*k, c0); i < std::min(*k + width, c1); ++i) texel(dr[i], t[i - *k]);
             }
         }
     };
@@ -904,8 +903,7 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
             if (blocks && blocks->Width() == src.width && blocks->Height() == src.height) {
                 if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
                 const int c0 = sx + sp.c0, y0 = sy + sp.r0;
-                BlendBlocks(dst.Row(y + sp.r0) + (x + sp.c0), dst.width, src.Row(y0) + c0, src.width, *blocks, y0,
-                            sy + sp.r1, c0, sx + sp.c1);
+                BlendBlocks(dst.Row(y + sp.r0) + (x + sp.c0), dst.width, *blocks, y0, sy + sp.r1, c0, sx + sp.c1);
                 return;
             }
             if (looks && Clip1(dst, x, y, w, h, src, sx, sy, &sp) && sp.c1 - sp.c0 >= kNarrow) {
@@ -969,6 +967,7 @@ cTexelBlocks::cTexelBlocks(const PixelStore& s) : m_width(s.width), m_height(s.h
             const int b = x + kBlock <= s.width ? x : s.width - kBlock;
             if (b < end) {
                 m_x[kSingle].push_back(static_cast<u16>(x));
+                m_texels[kSingle].push_back(t[x]);
                 ++x;
                 continue;
             }
@@ -981,6 +980,7 @@ cTexelBlocks::cTexelBlocks(const PixelStore& s) : m_width(s.width), m_height(s.h
             const u8 look = LookOfSums(all, any, part);
             const Way way = (look & kTexelsPartial) ? kBlend : (look & kTexelsNotOpaque) ? kKey : kCopy;
             m_x[way].push_back(static_cast<u16>(b));
+            m_texels[way].insert(m_texels[way].end(), t + b, t + b + kBlock);
             x = end = b + kBlock;
         }
     }

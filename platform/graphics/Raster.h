@@ -90,10 +90,11 @@ private:
 
 // Where a picture's texels show, found once: each row's texels of alpha above 0 covered by as
 // few blocks of eight neighbouring texels as there can be, none overlapping another, listed
-// by the way their texels let them be drawn. A line of text is mostly space between strokes;
-// the blend of a 1:1 quad from such a picture draws only these blocks (the blend is exact for
-// transparent texels, so the pixels are the same). Only for pictures whose texels never
-// change after.
+// by the way their texels let them be drawn, with the blocks' texels in the same order. A
+// line of text is mostly space between strokes; the blend of a 1:1 quad from such a picture
+// draws only these blocks (the blend is exact for transparent texels, so the pixels are the
+// same), reading their texels one after another rather than here and there in the picture.
+// Only for pictures whose texels never change after.
 class cTexelBlocks {
 public:
     explicit cTexelBlocks(const PixelStore& s);
@@ -106,10 +107,15 @@ public:
     // The first texels of a way's blocks from row y on (y == Height(): the end of the list),
     // row by row.
     const u16* From(Way w, int y) const { return m_x[w].data() + m_rowStart[w][static_cast<std::size_t>(y)]; }
+    // The texels of the same blocks, a block's (kBlock, or 1 for kSingle) after another's.
+    const u32* TexelsFrom(Way w, int y) const {
+        return m_texels[w].data() + m_rowStart[w][static_cast<std::size_t>(y)] * (w == kSingle ? 1 : kBlock);
+    }
 
 private:
     int m_width = 0, m_height = 0;
     std::vector<u16> m_x[kWays];
+    std::vector<u32> m_texels[kWays];
     std::vector<u32> m_rowStart[kWays]; // the first block of each row, and the end
 };
 
