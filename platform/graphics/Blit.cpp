@@ -45,6 +45,8 @@ struct QuadEntry {
     PixelStore* srcStore = nullptr;
     bool preClear = false;
     u32 clearColor = 0;
+    // Where the source's texels show, when it is known (held by the batch, as the stores are).
+    const cTexelBlocks* blocks = nullptr;
 };
 struct FillEntry {
     DDSURFACEDATA* sd = nullptr;
@@ -64,6 +66,7 @@ struct QuadBatch {
     // One hold on each store the entries draw from or into, until the flush has drawn them:
     // a frame's quads share a few stores, so most entries add no hold (and no count to move).
     std::vector<std::shared_ptr<PixelStore>> held;
+    std::vector<std::shared_ptr<const cTexelBlocks>> heldBlocks;
 };
 struct FillBatch {
     bool open = false;
@@ -97,7 +100,7 @@ PixelStore* HeldStoreOf(DDSURFACEDATA* sd) {
 
 void DrawGpuQuad(PixelStore& d, const PixelStore& s, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, i32 sw, i32 sh,
                  u32 color, u32 colorOp, u32 alphaOp, u32 factor, bool preClear, u32 clearColor,
-                 cTexelLooks* looks = nullptr) {
+                 cTexelLooks* looks = nullptr, const cTexelBlocks* blocks = nullptr) {
     if (preClear) RasterPreClear(d, x, y, w, h, s, sx, sy, sw, sh, clearColor, color, alphaOp);
     RasterOp op;
     op.kind = RasterKind::Gpu;
@@ -105,7 +108,7 @@ void DrawGpuQuad(PixelStore& d, const PixelStore& s, i32 x, i32 y, i32 w, i32 h,
     op.colorOp = colorOp;
     op.alphaOp = alphaOp;
     op.textureFactor = factor;
-    RasterBlit(d, x, y, w, h, s, sx, sy, sw, sh, op, looks);
+    RasterBlit(d, x, y, w, h, s, sx, sy, sw, sh, op, looks, blocks);
 }
 } // namespace
 
@@ -125,6 +128,7 @@ void D3DBeginBatch(u32 layerMode) {
     g_batch.layerMode = layerMode != 0;
     g_batch.entries.clear();
     g_batch.held.clear();
+    g_batch.heldBlocks.clear();
     g_batch.layers.clear();
     g_batch.sequence = 0;
     g_batch.preClears = false;
@@ -143,12 +147,15 @@ void D3DFlushBatch() {
         g_batch.open = false;
         g_batch.entries.clear();
         g_batch.held.clear();
+        g_batch.heldBlocks.clear();
         return;
     }
     std::vector<QuadEntry> entries;
     entries.swap(g_batch.entries);
     std::vector<std::shared_ptr<PixelStore>> held;
     held.swap(g_batch.held);
+    std::vector<std::shared_ptr<const cTexelBlocks>> heldBlocks;
+    heldBlocks.swap(g_batch.heldBlocks);
     const bool preClears = g_batch.preClears;
     g_batch.open = false;
     g_batch.preClears = false;
@@ -186,7 +193,7 @@ void D3DFlushBatch() {
             const QuadEntry& e = at(i);
             if (!e.dstStore || !e.srcStore) continue;
             DrawGpuQuad(*e.dstStore, *e.srcStore, e.x, e.y, e.w, e.h, e.sx, e.sy, e.sw, e.sh, e.color, e.colorOp,
-                        e.alphaOp, e.factor, false, 0, &looks);
+                        e.alphaOp, e.factor, false, 0, &looks, e.blocks);
         }
         first = end;
     }
@@ -194,8 +201,10 @@ void D3DFlushBatch() {
     // The next batch reuses the storage (a frame's sprites fill it again).
     entries.clear();
     held.clear();
+    heldBlocks.clear();
     if (g_batch.entries.empty()) g_batch.entries.swap(entries);
     if (g_batch.held.empty()) g_batch.held.swap(held);
+    if (g_batch.heldBlocks.empty()) g_batch.heldBlocks.swap(heldBlocks);
 }
 
 void D3DBeginFillBatch() {
@@ -389,6 +398,10 @@ void D3DBltQuad(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* s
             e.srcStore = HeldStoreOf(src);
             e.preClear = preClear;
             e.clearColor = clearColor;
+            if (src->lpDT->blocks) {
+                e.blocks = src->lpDT->blocks.get();
+                g_batch.heldBlocks.push_back(src->lpDT->blocks);
+            }
             g_batch.preClears |= preClear;
             g_batch.entries.push_back(std::move(e));
             return;
@@ -396,7 +409,8 @@ void D3DBltQuad(DDSURFACEDATA* dst, i32 x, i32 y, i32 w, i32 h, DDSURFACEDATA* s
         if (!DDBeginScene()) return;
         if (!DDSetRenderTarget(0, dst)) return;
         DrawGpuQuad(*SurfacePixels(dst), *SurfacePixels(src), x, y, w, h, sx, sy, sw, sh, lpDTCon->dwQuadColor,
-                    lpDTCon->dwColorOp, lpDTCon->dwAlphaOp, lpDTCon->dwTextureFactor, preClear, clearColor);
+                    lpDTCon->dwColorOp, lpDTCon->dwAlphaOp, lpDTCon->dwTextureFactor, preClear, clearColor, nullptr,
+                    src->lpDT->blocks.get());
         if (lpDTCon->lpRenderTarget) DDSetRenderTarget(0, lpDTCon->lpRenderTarget);
         return;
     }

@@ -46,6 +46,8 @@ constexpr u32 DTMEMORYTYPE_VIDEO_RT = 0;
 constexpr u32 DTMEMORYTYPE_SYSTEM = 1;
 constexpr u32 DTMEMORYTYPE_VIDEO_NORT = 2;
 
+class cTexelBlocks;
+
 // The Direct3D part of a surface record.
 struct DTDATA {
     u32 id = 0;
@@ -54,6 +56,9 @@ struct DTDATA {
     u32 bColorKey = 0;                     // the picture has transparent pixels
     u32 bRenderTarget = 0;                 // quads drawn into it are blended
     std::vector<u8> indexMap;              // palette index per pixel, when built
+    // Where the texels show, for a texture nothing draws into once it is made (a line of text
+    // kept whole): its quads draw only those parts.
+    std::shared_ptr<const cTexelBlocks> blocks;
 };
 
 // The DirectDraw part of a surface record.

@@ -453,6 +453,44 @@ void BlendRowsAny(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, in
     if (n >= kStreamed) BlendRowsWide(d, dp, s, sp, n, rows);
     else BlendRows(d, dp, s, sp, n, rows);
 }
+// The rows [y0, y1) of a 1:1 quad from a picture whose blocks are known, cut to texels
+// [c0, c1) of each row, d at the pixel of texel (c0, y0). A block cut by an edge goes texel by
+// texel.
+PIXEL_LOOP_CLONES void BlendBlocks(u32* d, std::ptrdiff_t dp, const cTexelBlocks& b, int y0, int y1, int c0, int c1) {
+    constexpr int kB = cTexelBlocks::kBlock;
+    const bool whole = c0 == 0 && c1 == b.Width();
+    const auto draw = [&](cTexelBlocks::Way way, int width, auto block, auto texel) {
+        u32* dr = d - c0;
+        const u32* t = b.TexelsFrom(way, y0);
+        for (int y = y0; y < y1; ++y, dr += dp) {
+            const u16 *k = b.From(way, y), *e = b.From(way, y + 1);
+            if (whole) {
+                for (; k != e; ++k, t += width) block(dr + *k, t);
+                continue;
+            }
+            for (; k != e; ++k, t += width) {
+                if (*k >= c0 && *k + width <= c1) block(dr + *k, t);
+                else
+                    for (int i = std::max<int>(*k, c0); i < std::min(*k + width, c1); ++i) texel(dr[i], t[i - *k]);
+            }
+        }
+    };
+    const auto copy = [](u32& o, u32 t) { o = t; };
+    const auto key = [](u32& o, u32 t) { if (t >> 24) o = t; };
+    const auto blend = [](u32& o, u32 t) { BlendLanes(t, o); };
+    draw(cTexelBlocks::kCopy, kB, [](u32* o, const u32* t) { std::memcpy(o, t, kB * sizeof(u32)); }, copy);
+    draw(cTexelBlocks::kKey, kB, [](u32* o, const u32* t) { AlphaKeyRow(o, t, kB); }, key);
+    draw(cTexelBlocks::kBlend, kB,
+         [](u32* o, const u32* t) {
+             SpanV tv, ov;
+             LoadV(tv, t);
+             LoadV(ov, o);
+             BlendBlock(tv, ov);
+             StoreV(o, ov);
+         },
+         blend);
+    draw(cTexelBlocks::kSingle, 1, [](u32* o, const u32* t) { BlendLanes(*t, *o); }, blend);
+}
 inline void SpanBlend(u32* d, const u32* s, int n) { BlendRows(d, 0, s, 0, n, 1); }
 inline void SpanKey(u32* d, const u32* s, int n, u32 key, u32 mask) { KeyRows(d, 0, s, 0, n, 1, key, mask); }
 inline void SpanAlphaKey(u32* d, const u32* s, int n) { AlphaKeyRows(d, 0, s, 0, n, 1); }
@@ -822,7 +860,7 @@ u32 CombineStage0(u32 tex, u32 diffuse, u32 colorOp, u32 alphaOp, u32 textureFac
 }
 
 void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& src, int sx, int sy, int sw, int sh,
-                const RasterOp& op, cTexelLooks* looks) {
+                const RasterOp& op, cTexelLooks* looks, const cTexelBlocks* blocks) {
     switch (op.kind) {
     case RasterKind::Copy:
         if (sw == w && sh == h) {
@@ -863,6 +901,12 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
         const bool identity = Identity(op);
         if (identity && sw == w && sh == h) {
             Span1 sp;
+            if (blocks && blocks->Width() == src.width && blocks->Height() == src.height) {
+                if (!Clip1(dst, x, y, w, h, src, sx, sy, &sp)) return;
+                const int c0 = sx + sp.c0, y0 = sy + sp.r0;
+                BlendBlocks(dst.Row(y + sp.r0) + (x + sp.c0), dst.width, *blocks, y0, sy + sp.r1, c0, sx + sp.c1);
+                return;
+            }
             if (looks && Clip1(dst, x, y, w, h, src, sx, sy, &sp) && sp.c1 - sp.c0 >= kNarrow) {
                 const int n = sp.c1 - sp.c0, rows = sp.r1 - sp.r0;
                 u32* d = dst.Row(y + sp.r0) + (x + sp.c0);
@@ -903,6 +947,45 @@ void RasterBlit(PixelStore& dst, int x, int y, int w, int h, const PixelStore& s
         return;
     }
     }
+}
+
+cTexelBlocks::cTexelBlocks(const PixelStore& s) : m_width(s.width), m_height(s.height) {
+    // Wider pictures than the lists can say keep no blocks: Width() then never matches.
+    if (s.width > 0xFFFF) {
+        m_width = -1;
+        return;
+    }
+    for (int y = 0; y < s.height; ++y) {
+        for (int w = 0; w < kWays; ++w) m_rowStart[w].push_back(static_cast<u32>(m_x[w].size()));
+        const u32* t = s.Row(y);
+        // A block from each visible texel not in a block yet covers the most: the fewest blocks.
+        // One that would reach past the row ends with the row, unless that overlaps the block
+        // before it, which leaves the texels to go one by one.
+        int x = 0, end = 0;
+        for (;;) {
+            while (x < s.width && !(t[x] >> 24)) ++x;
+            if (x >= s.width) break;
+            const int b = x + kBlock <= s.width ? x : s.width - kBlock;
+            if (b < end) {
+                m_x[kSingle].push_back(static_cast<u16>(x));
+                m_texels[kSingle].push_back(t[x]);
+                ++x;
+                continue;
+            }
+            u32 all = 0xFFFFFFFFu, any = 0, part = 0;
+            for (int i = b; i < b + kBlock; ++i) {
+                all &= t[i];
+                any |= t[i];
+                part |= t[i] + 0x01000000u;
+            }
+            const u8 look = LookOfSums(all, any, part);
+            const Way way = (look & kTexelsPartial) ? kBlend : (look & kTexelsNotOpaque) ? kKey : kCopy;
+            m_x[way].push_back(static_cast<u16>(b));
+            m_texels[way].insert(m_texels[way].end(), t + b, t + b + kBlock);
+            x = end = b + kBlock;
+        }
+    }
+    for (int w = 0; w < kWays; ++w) m_rowStart[w].push_back(static_cast<u32>(m_x[w].size()));
 }
 
 void cTexelLooks::Exclude(const PixelStore* s) {

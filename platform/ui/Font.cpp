@@ -467,6 +467,7 @@ bool DrawKeptLineD3D(Font* font, DDSURFACEDATA* target, i32 x, i32 y, const char
         e->sd.lpDT->bColorKey = flags.bColorKey;
         e->sd.lpDT->bRenderTarget = flags.bRenderTarget;
         e->sd.lpDT->bSystemTexture = flags.bSystemTexture;
+        e->sd.lpDT->blocks = std::make_shared<const cTexelBlocks>(*e->sd.lpDT->lpSurface);
     }
     D3DBeginBatch(1);
     DDBlt(target, x, y, e->sd.width, e->sd.height, &e->sd, 0, 0, DDBLT_KEY);

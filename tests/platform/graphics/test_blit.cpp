@@ -926,6 +926,60 @@ TEST(Raster, KeptLooksOfSmallQuadsDrawThePixelBlend) {
     looks.Clear();
 }
 
+// A picture whose blocks are known, drawn by them: rows empty, opaque, with keyed specks, with
+// partial specks, with visible texels in the last few columns after a block (a block that
+// would reach past the row, or one the block before it leaves no room for, by one texel or
+// more), at widths with and without a last part-block, whole and as parts, cut at every edge
+// of the target: each pixel is the blend of its own texel.
+TEST(Raster, PicturesWithKnownBlocksDrawThePixelBlend) {
+    RasterOp blend;
+    blend.kind = RasterKind::Gpu;
+    u32 seed = 37;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    constexpr int kKinds = 7;
+    for (int W : {5, 8, 13, 37, 64, 70}) {
+        const int H = kKinds * 2;
+        PixelStore src{W, H, PixelVector(static_cast<std::size_t>(W * H))};
+        for (int y = 0; y < H; ++y)
+            for (int c = 0; c < W; ++c) {
+                const int k = y % kKinds;
+                const bool speck = (next() >> 12) % 5 == 0;
+                u32 a = 0;
+                switch (k) {
+                case 0: a = 0; break;
+                case 1: a = 255; break;
+                case 2: a = speck ? 255u : 0u; break;
+                case 3: a = speck ? 1 + (next() >> 24) % 254 : 0u; break;
+                case 4: a = c == 2 || c == W - 15 || c == W - 8 || c == W - 3 || c == W - 1 ? 200u : 0u; break;
+                case 5: a = (c >= W - 10 && c < W - 6) || c == W - 2 ? 255u : 0u; break;
+                default: a = speck ? 255u : next() >> 24; break;
+                }
+                src.px[static_cast<std::size_t>(y * W + c)] = (next() >> 8) | a << 24;
+            }
+        const cTexelBlocks blocks(src);
+        ASSERT_EQ(blocks.Width(), W);
+        struct Part {
+            int sx, sy, w, h;
+        };
+        for (const Part& p : {Part{0, 0, W, H}, Part{1, 2, W - 1, H - 3}, Part{0, 5, std::max(1, W - 4), 6}})
+            for (const auto& [x, y] : {std::pair{3, 4}, std::pair{-2, 1}, std::pair{-W + 1, 9}, std::pair{80 - W + 3, 20},
+                                       std::pair{80 - 1, 0}, std::pair{10, -5}, std::pair{20, 40 - 4}}) {
+                PixelStore dst{80, 40, PixelVector(80 * 40)};
+                for (u32& v : dst.px) v = next();
+                PixelVector expected = dst.px;
+                for (int r = 0; r < p.h; ++r)
+                    for (int c = 0; c < p.w; ++c) {
+                        if (x + c < 0 || x + c >= dst.width || y + r < 0 || y + r >= dst.height) continue;
+                        u32& d = expected[static_cast<std::size_t>((y + r) * dst.width + x + c)];
+                        d = BlendPixel(src.px[static_cast<std::size_t>((p.sy + r) * W + p.sx + c)], d);
+                    }
+                RasterBlit(dst, x, y, p.w, p.h, src, p.sx, p.sy, p.w, p.h, blend, nullptr, &blocks);
+                EXPECT_EQ(dst.px, expected) << W << " wide, part at " << p.sx << "," << p.sy << ", drawn at " << x << ","
+                                            << y;
+            }
+    }
+}
+
 // The pixel-effect blitters of DirectDraw walk only the part inside both surfaces: a half-alpha
 // blit past the back buffer's right edge leaves the start of the next row alone, and one from
 // past the picture's right edge mixes nothing into the columns beyond it.
