@@ -120,6 +120,11 @@ public:
     // right/bottom, the rectangles and the cell indices; returns the rule's code.
     i32 ClampX(i32 mode);
     i32 ClampY(i32 mode);
+    // ClampX (ClampY) of a position that a clamp of the same mode has just given, nothing moved
+    // since: the edges, rectangles and cells are already those of the position, so they are made
+    // again only when this clamp moves it (a box longer than the stage is put back each time).
+    i32 ReclampX(i32 mode);
+    i32 ReclampY(i32 mode);
     // Recomputes the screen rectangle from the position and the scene's scroll.
     void ScreenPos();
     // 1 while the box overlaps the 640 x 480 view.
