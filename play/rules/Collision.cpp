@@ -100,34 +100,108 @@ bool AnyCornerSolid(cGameScene& scene, const cObj& o) { return AnyCornerSolidBox
 
 namespace {
 
-// ProbeCell's two kinds of segment, apart, for the probes of a step, which know theirs.
-PROBE ProbeColumn(cGameScene& scene, const cChara& c, i32 x, i32 y1) {
+// ProbeCell's two kinds of segment, apart, for the probes of a step, which know theirs. Their
+// points are read by at(x, y, p), which may answer false (it could not read the point): the
+// segment then stops and answers false too.
+template <class Reader>
+bool ColumnWith(const cChara& c, i32 x, i32 y1, Reader&& at, PROBE& best) {
     const i32 points = c.m_nScale + 1;
     const i32 step = c.m_nBoxH0 - 1;
-    PROBE best;
     for (i32 k = 0; k < points; ++k) {
-        const PROBE p = At(scene, c, x, y1 + k * step);
+        PROBE p;
+        if (!at(x, y1 + k * step, p)) return false;
         if (k == 0 || p.solid > best.solid) best = p;
     }
-    return best;
+    return true;
 }
 
-PROBE ProbeRow(cGameScene& scene, const cChara& c, i32 x1, i32 x2, i32 y) {
+template <class Reader>
+bool RowWith(const cChara& c, i32 x1, i32 x2, i32 y, Reader&& at, PROBE& best) {
     const i32 points = c.m_nScale + 1;
     const i32 step = c.m_nBoxW0 - 1;
     const i32 mid = (x1 + x2) / 2;
-    PROBE best;
     i32 bestDist = 0;
     for (i32 k = 0; k < points; ++k) {
         const i32 x = x1 + k * step;
-        const PROBE p = At(scene, c, x, y);
+        PROBE p;
+        if (!at(x, y, p)) return false;
         const i32 dist = std::abs(x - mid);
         if (k == 0 || p.solid > best.solid || (p.solid == best.solid && dist < bestDist)) {
             best = p;
             bestDist = dist;
         }
     }
+    return true;
+}
+
+// The first reader of a segment: the solidity plane alone, which answers every block without
+// appearance conditions as IsBlockSolid does. It reads nothing but the plane and calls nothing,
+// so that the probes of a step stay short; a block with conditions makes it give up, and the
+// segment is read again by At, which evaluates them in their order as ever.
+struct PLANEREADER {
+    const BLOCKSOLID* plane;
+    u32 pitch, rows;
+    i32 shift, side;
+    PLANEREADER(const cBlockMap& map, const cChara& c)
+        : plane(map.SolidPlane()), pitch(static_cast<u32>(map.Pitch())), rows(static_cast<u32>(map.Rows())),
+          shift(map.Shift()), side(static_cast<i32>(c.m_nBlockSide)) {}
+    bool operator()(i32 x, i32 y, PROBE& p) const {
+        const u32 col = static_cast<u32>(x >> 5), row = static_cast<u32>(y >> 5);
+        if (col >= pitch || row >= rows) {
+            p = PROBE{-1, 0};
+            return true;
+        }
+        // Build keeps the map at 2^22 cells at most: the index is never negative.
+        const i32 cell = static_cast<i32>((row << shift) + col);
+        const BLOCKSOLID solid = plane[cell];
+        if (solid.bHasCond) return false;
+        p = PROBE{cell, static_cast<i32>(solid.byOpenSide) == side ? 0 : static_cast<i8>(solid.bySolid)};
+        return true;
+    }
+};
+
+[[gnu::noinline]] PROBE ColumnWithConds(cGameScene& scene, const cChara& c, i32 x, i32 y1) {
+    PROBE best;
+    ColumnWith(c, x, y1, [&](i32 px, i32 py, PROBE& p) { return p = At(scene, c, px, py), true; }, best);
     return best;
+}
+
+[[gnu::noinline]] PROBE RowWithConds(cGameScene& scene, const cChara& c, i32 x1, i32 x2, i32 y) {
+    PROBE best;
+    RowWith(c, x1, x2, y, [&](i32 px, i32 py, PROBE& p) { return p = At(scene, c, px, py), true; }, best);
+    return best;
+}
+
+// A character of the normal size (scale 1) probes the two ends of each segment: its own short
+// way, the same choices as the loops (the second point wins only when more solid, or, on a row,
+// as solid and nearer the middle).
+PROBE ProbeColumn(cGameScene& scene, const cChara& c, i32 x, i32 y1) {
+    const PLANEREADER at(scene.m_vBlockMap, c);
+    PROBE best;
+    if (c.m_nScale == 1) [[likely]] {
+        PROBE second;
+        if (at(x, y1, best) && at(x, y1 + (c.m_nBoxH0 - 1), second)) [[likely]]
+            return second.solid > best.solid ? second : best;
+    } else if (ColumnWith(c, x, y1, at, best)) {
+        return best;
+    }
+    return ColumnWithConds(scene, c, x, y1);
+}
+
+PROBE ProbeRow(cGameScene& scene, const cChara& c, i32 x1, i32 x2, i32 y) {
+    const PLANEREADER at(scene.m_vBlockMap, c);
+    PROBE best;
+    if (c.m_nScale == 1) [[likely]] {
+        const i32 x = x1 + (c.m_nBoxW0 - 1), mid = (x1 + x2) / 2;
+        PROBE second;
+        if (at(x1, y, best) && at(x, y, second)) [[likely]] {
+            const bool nearer = std::abs(x - mid) < std::abs(x1 - mid);
+            return second.solid > best.solid || (second.solid == best.solid && nearer) ? second : best;
+        }
+    } else if (RowWith(c, x1, x2, y, at, best)) {
+        return best;
+    }
+    return RowWithConds(scene, c, x1, x2, y);
 }
 
 // A segment of a probe that knows only its ends (a box one pixel wide is a column).
