@@ -1,6 +1,7 @@
 // Block collision: solidity, probes, landing and ceiling, the per-axis passes.
 #include "play/rules/Collision.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "database/SystemSwitches.h"
@@ -344,10 +345,34 @@ i32 CollideAxis(cGameScene& scene, cChara& c, double speed, ProbeFn far, ProbeFn
 
 } // namespace
 
-i32 CollideBlocksX(cGameScene& scene, cChara& c) { return CollideAxis(scene, c, c.m_dSpeedX, ProbeRight, ProbeLeft); }
+namespace {
+
+// Both side columns of a character of the normal size find no block: the usual answer, and one
+// for which the order of the two side probes does not matter, since a probe that finds nothing
+// changes nothing. Any other answer (a block, a condition to evaluate, another size) is left to
+// the probes themselves.
+bool SidesClear(cGameScene& scene, const cChara& c) {
+    if (c.m_nScale != 1) return false;
+    const PLANEREADER at(scene.m_vBlockMap, c);
+    const i32 top = Trunc32(c.m_dY), bottom = top + (c.m_nBoxH0 - 1);
+    // A column's answer is the greater solidity of its two points.
+    auto clear = [&](i32 x) {
+        PROBE a, b;
+        return at(x, top, a) && at(x, bottom, b) && std::max(a.solid, b.solid) == 0;
+    };
+    return clear(Trunc32(c.m_dX)) && clear(Trunc32(c.m_dRight));
+}
+
+} // namespace
+
+i32 CollideBlocksX(cGameScene& scene, cChara& c) {
+    if (SidesClear(scene, c)) return 0;
+    return CollideAxis(scene, c, c.m_dSpeedX, ProbeRight, ProbeLeft);
+}
 
 i32 CollideBlocksX2(cGameScene& scene, cChara& c) {
     if (c.FlyMode() == FLY_THROUGH) return 0;
+    if (SidesClear(scene, c)) return 0;
     return TwoProbes(scene, c, ProbeRight, ProbeLeft);
 }
 
