@@ -233,3 +233,55 @@ TEST(ProbePoints, Trunc32TruncatesAndSaturates) {
     };
     for (const auto& r : rows) EXPECT_EQ(Trunc32(r.v), r.want) << r.v;
 }
+
+// The horizontal collision passes of a step against their two side probes run one after the
+// other (the one ahead of the motion first): over blocks of every kind and both speeds' signs,
+// the answer, the position and the contacts are the probes'.
+TEST(ProbePoints, TheSidePassesAreTheirTwoProbes) {
+    RulePlay play(KindsStage());
+    cGameScene& s = play.s;
+    cStageChara& c = AddStageChara(s, 12, 13);
+    const i32 o = cBlockMap::kOrigin;
+    std::string mismatches;
+    int pushed = 0, runs = 0;
+    for (i32 var : {0, 5})
+        for (u32 side : {0u, 1u})
+            for (double speed : {1.5, -1.5})
+                for (i32 y = o + 4 * 32 - 30; y < o + 8 * 32; y += 5)
+                    for (i32 x = o + 32; x < o + 11 * 32; x += 6) {
+                        s.m_vStageVar[0] = var;
+                        c.m_nBlockSide = side;
+                        c.m_dSpeedX = speed;
+                        c.m_dX = x + 0.25;
+                        c.m_dY = y + 0.5;
+                        c.ClampX(2);
+                        c.ClampY(2);
+                        c.m_bContactL = c.m_bContactR = 0;
+                        cStageChara d = c;
+                        auto probes = [&](cStageChara& e) {
+                            const bool rightFirst = e.m_dSpeedX > 0;
+                            if ((rightFirst ? ProbeRight(s, e) : ProbeLeft(s, e)) == 2) return 2;
+                            return (rightFirst ? ProbeLeft(s, e) : ProbeRight(s, e)) == 2 ? 2 : 0;
+                        };
+                        for (int pass = 0; pass < 2; ++pass) {
+                            cStageChara e = d;
+                            const i32 got = pass == 0 ? CollideBlocksX(s, c) : CollideBlocksX2(s, c);
+                            // The second pass probes the right side first whatever the speed.
+                            if (pass == 1) e.m_dSpeedX = 1;
+                            const i32 want = probes(e);
+                            ++runs;
+                            if (c.m_dX != d.m_dX) ++pushed;
+                            if ((got != want || c.m_dX != e.m_dX || c.m_bContactL != e.m_bContactL ||
+                                 c.m_bContactR != e.m_bContactR) &&
+                                mismatches.size() < 300)
+                                mismatches += "pass " + std::to_string(pass) + " var " + std::to_string(var) + " side " +
+                                              std::to_string(side) + " at " + Num(d.m_dX) + "," + Num(d.m_dY) + ": " +
+                                              std::to_string(got) + "@" + Num(c.m_dX) + " not " + std::to_string(want) + "@" +
+                                              Num(e.m_dX) + "\n";
+                            c = d;
+                        }
+                    }
+    EXPECT_EQ(mismatches, "");
+    EXPECT_EQ(runs, 27648);
+    EXPECT_GT(pushed, 1000);
+}
