@@ -217,11 +217,17 @@ void cFlowRun::Start(cChara& owner) {
 
 i32 cFlowRun::Step(cChara& owner) {
     FlowRunRef ref(owner, *this);
-    SetHandOverRun(owner, this);
+    // The run is handed over (named in the scene for the commands) before anything of it runs.
+    // A command's execution names its run and itself anyway, so the naming waits for the first
+    // command start or, when no command starts or runs, for the end of the step.
+    bool handedOver = false;
     m_bStopRequest = 0;
     for (i32 i = 0;; ++i) {
         cFlowRun* run = ref.Get(owner);
-        if (!run) return 0;
+        if (!run) {
+            if (!handedOver) SetHandOverRun(owner, this);
+            return 0;
+        }
         // The bound is read again after every command: a run-with-next command raises it.
         if (i > run->m_nCurrent) break;
         const i32 last = run->m_vCmdRun.Size() - 1;
@@ -231,10 +237,13 @@ i32 cFlowRun::Step(cChara& owner) {
         const bool waiting = IsWaitingMessage(cmd);
         const bool chain = cmd && cmd->chain;
         if (cr.m_nFramesLeft == 0) {
+            if (!handedOver) SetHandOverRun(owner, this);
+            handedOver = true;
             cr.Start(owner, *run);
             if (!waiting && !chain) run->m_bMsgWait = 0;
         }
         const i32 ended = ExecCmdAt(owner, ref, i);
+        handedOver = true;
         if (ended < 0) return 0;
         run = ref.Get(owner);
         if (chain) {
@@ -256,6 +265,7 @@ i32 cFlowRun::Step(cChara& owner) {
         ++run->m_nCurrent;
         break;
     }
+    if (!handedOver) SetHandOverRun(owner, this);
     cFlowRun* run = ref.Get(owner);
     if (!run) return 0;
     if (!run->m_vCmdRun.empty() && run->m_vCmdRun.back().m_bDone) return 1;

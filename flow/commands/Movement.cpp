@@ -130,7 +130,18 @@ i32 CellAt(const cGameScene& s, double x, double y) {
     return s.m_vBlockMap.Index(col, Trunc32(y) >> 5);
 }
 
-bool SolidAt(cGameScene& s, const cChara& c, double x, double y) { return IsBlockSolid(s, CellAt(s, x, y), c.m_nBlockSide) != 0; }
+// IsBlockSolid's answer, a block without appearance conditions answered here from the solidity
+// plane: the ground turn asks three cells of every walker's step.
+bool SolidAt(cGameScene& s, const cChara& c, double x, double y) {
+    const i32 cell = CellAt(s, x, y);
+    // Outside the map (its row is: the column is kept inside) nothing is solid.
+    if (cell < 0) return false;
+    const i32 side = static_cast<i32>(c.m_nBlockSide);
+    const BLOCKSOLID solid = s.m_vBlockMap.SolidInMap(cell);
+    if (solid.bHasCond) [[unlikely]]
+        return IsBlockSolid(s, cell, side) != 0;
+    return static_cast<i32>(solid.byOpenSide) != side && solid.bySolid != 0;
+}
 
 // The wall the character walks into: a solid cell just past its leading edge, or a block
 // character that its box touches when moved a pixel that way (dir 1 right, -1 left). The block

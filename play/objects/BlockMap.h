@@ -97,6 +97,8 @@ public:
     }
     // SolidAt for an index that Index* gave (not -1): every such index is in the plane.
     const BLOCKSOLID& SolidInMap(i32 index) const { return m_vSolid.data()[index]; }
+    // The plane itself (one entry per cell, Pitch() x Rows()), for readers that index it alone.
+    const BLOCKSOLID* SolidPlane() const { return m_vSolid.data(); }
     // A cell to change its run-time marks: null outside the map. Its block changes through
     // SetBlock or Restore only, which keep the solidity plane in step.
     BLOCKCELL* Find(i32 index) {

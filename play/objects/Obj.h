@@ -7,6 +7,10 @@
 // Positions and sizes are stage pixels (origin top-left, y down). x and y are the left and top
 // of the box; right and bottom are x + box width - 1 and y + box height - 1 and are kept up to
 // date by the clamps. The scale (giant factor, 1 = normal) multiplies every unscaled size.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "play/objects/AnimState.h"
 #include "play/objects/HitRect.h"
 #include "play/objects/ObjHandle.h"
@@ -29,6 +33,14 @@ struct OBJRESULT {
 // A double truncated toward zero into an i32, saturating at the ends (a position that went wild
 // must not be undefined behaviour when it becomes a cell or pixel number). NaN gives 0.
 inline i32 Trunc32(double v) {
+#if defined(__SSE2__)
+    // The processor's conversion is the answer inside the range; everything else (NaN, beyond
+    // either end) it turns into the lowest i32, which the checks below then sort out. A step
+    // truncates dozens of positions, so the usual case is the one conversion and one compare.
+    const i32 t = _mm_cvttsd_si32(_mm_set_sd(v));
+    if (t != -2147483647 - 1) [[likely]]
+        return t;
+#endif
     if (!(v == v)) return 0;
     if (v >= 2147483647.0) return 2147483647;
     if (v <= -2147483648.0) return -2147483647 - 1;
@@ -120,6 +132,11 @@ public:
     // right/bottom, the rectangles and the cell indices; returns the rule's code.
     i32 ClampX(i32 mode);
     i32 ClampY(i32 mode);
+    // ClampX (ClampY) of a position that a clamp of the same mode has just given, nothing moved
+    // since: the edges, rectangles and cells are already those of the position, so they are made
+    // again only when this clamp moves it (a box longer than the stage is put back each time).
+    i32 ReclampX(i32 mode);
+    i32 ReclampY(i32 mode);
     // Recomputes the screen rectangle from the position and the scene's scroll.
     void ScreenPos();
     // 1 while the box overlaps the 640 x 480 view.

@@ -268,7 +268,8 @@ i32 cStageChara::StepX() {
         m_dSpeedX += m_dAccelX;
     }
     const i32 r = MoveObjX(*this, 2);
-    OnMovedX();
+    // The moved hook (OnMovedX) clamps as the move just did.
+    ReclampX(2);
     return r == 3 ? 4 : r;
 }
 
@@ -281,7 +282,8 @@ i32 cStageChara::StepY() {
         m_dSpeedY += m_dAccelY;
     }
     const i32 r = MoveObjY(*this, 2);
-    OnMovedY();
+    // The moved hook (OnMovedY) clamps as the move just did.
+    ReclampY(2);
     if (!IsFlying()) return r == 5 || r == 6 ? 7 : r;
     return r == 3 || r == 6 ? 8 : r;
 }

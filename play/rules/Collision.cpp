@@ -1,6 +1,7 @@
 // Block collision: solidity, probes, landing and ceiling, the per-axis passes.
 #include "play/rules/Collision.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "database/SystemSwitches.h"
@@ -100,34 +101,108 @@ bool AnyCornerSolid(cGameScene& scene, const cObj& o) { return AnyCornerSolidBox
 
 namespace {
 
-// ProbeCell's two kinds of segment, apart, for the probes of a step, which know theirs.
-PROBE ProbeColumn(cGameScene& scene, const cChara& c, i32 x, i32 y1) {
+// ProbeCell's two kinds of segment, apart, for the probes of a step, which know theirs. Their
+// points are read by at(x, y, p), which may answer false (it could not read the point): the
+// segment then stops and answers false too.
+template <class Reader>
+bool ColumnWith(const cChara& c, i32 x, i32 y1, Reader&& at, PROBE& best) {
     const i32 points = c.m_nScale + 1;
     const i32 step = c.m_nBoxH0 - 1;
-    PROBE best;
     for (i32 k = 0; k < points; ++k) {
-        const PROBE p = At(scene, c, x, y1 + k * step);
+        PROBE p;
+        if (!at(x, y1 + k * step, p)) return false;
         if (k == 0 || p.solid > best.solid) best = p;
     }
-    return best;
+    return true;
 }
 
-PROBE ProbeRow(cGameScene& scene, const cChara& c, i32 x1, i32 x2, i32 y) {
+template <class Reader>
+bool RowWith(const cChara& c, i32 x1, i32 x2, i32 y, Reader&& at, PROBE& best) {
     const i32 points = c.m_nScale + 1;
     const i32 step = c.m_nBoxW0 - 1;
     const i32 mid = (x1 + x2) / 2;
-    PROBE best;
     i32 bestDist = 0;
     for (i32 k = 0; k < points; ++k) {
         const i32 x = x1 + k * step;
-        const PROBE p = At(scene, c, x, y);
+        PROBE p;
+        if (!at(x, y, p)) return false;
         const i32 dist = std::abs(x - mid);
         if (k == 0 || p.solid > best.solid || (p.solid == best.solid && dist < bestDist)) {
             best = p;
             bestDist = dist;
         }
     }
+    return true;
+}
+
+// The first reader of a segment: the solidity plane alone, which answers every block without
+// appearance conditions as IsBlockSolid does. It reads nothing but the plane and calls nothing,
+// so that the probes of a step stay short; a block with conditions makes it give up, and the
+// segment is read again by At, which evaluates them in their order as ever.
+struct PLANEREADER {
+    const BLOCKSOLID* plane;
+    u32 pitch, rows;
+    i32 shift, side;
+    PLANEREADER(const cBlockMap& map, const cChara& c)
+        : plane(map.SolidPlane()), pitch(static_cast<u32>(map.Pitch())), rows(static_cast<u32>(map.Rows())),
+          shift(map.Shift()), side(static_cast<i32>(c.m_nBlockSide)) {}
+    bool operator()(i32 x, i32 y, PROBE& p) const {
+        const u32 col = static_cast<u32>(x >> 5), row = static_cast<u32>(y >> 5);
+        if (col >= pitch || row >= rows) {
+            p = PROBE{-1, 0};
+            return true;
+        }
+        // Build keeps the map at 2^22 cells at most: the index is never negative.
+        const i32 cell = static_cast<i32>((row << shift) + col);
+        const BLOCKSOLID solid = plane[cell];
+        if (solid.bHasCond) return false;
+        p = PROBE{cell, static_cast<i32>(solid.byOpenSide) == side ? 0 : static_cast<i8>(solid.bySolid)};
+        return true;
+    }
+};
+
+[[gnu::noinline]] PROBE ColumnWithConds(cGameScene& scene, const cChara& c, i32 x, i32 y1) {
+    PROBE best;
+    ColumnWith(c, x, y1, [&](i32 px, i32 py, PROBE& p) { return p = At(scene, c, px, py), true; }, best);
     return best;
+}
+
+[[gnu::noinline]] PROBE RowWithConds(cGameScene& scene, const cChara& c, i32 x1, i32 x2, i32 y) {
+    PROBE best;
+    RowWith(c, x1, x2, y, [&](i32 px, i32 py, PROBE& p) { return p = At(scene, c, px, py), true; }, best);
+    return best;
+}
+
+// A character of the normal size (scale 1) probes the two ends of each segment: its own short
+// way, the same choices as the loops (the second point wins only when more solid, or, on a row,
+// as solid and nearer the middle).
+PROBE ProbeColumn(cGameScene& scene, const cChara& c, i32 x, i32 y1) {
+    const PLANEREADER at(scene.m_vBlockMap, c);
+    PROBE best;
+    if (c.m_nScale == 1) [[likely]] {
+        PROBE second;
+        if (at(x, y1, best) && at(x, y1 + (c.m_nBoxH0 - 1), second)) [[likely]]
+            return second.solid > best.solid ? second : best;
+    } else if (ColumnWith(c, x, y1, at, best)) {
+        return best;
+    }
+    return ColumnWithConds(scene, c, x, y1);
+}
+
+PROBE ProbeRow(cGameScene& scene, const cChara& c, i32 x1, i32 x2, i32 y) {
+    const PLANEREADER at(scene.m_vBlockMap, c);
+    PROBE best;
+    if (c.m_nScale == 1) [[likely]] {
+        const i32 x = x1 + (c.m_nBoxW0 - 1), mid = (x1 + x2) / 2;
+        PROBE second;
+        if (at(x1, y, best) && at(x, y, second)) [[likely]] {
+            const bool nearer = std::abs(x - mid) < std::abs(x1 - mid);
+            return second.solid > best.solid || (second.solid == best.solid && nearer) ? second : best;
+        }
+    } else if (RowWith(c, x1, x2, y, at, best)) {
+        return best;
+    }
+    return RowWithConds(scene, c, x1, x2, y);
 }
 
 // A segment of a probe that knows only its ends (a box one pixel wide is a column).
@@ -163,13 +238,9 @@ PROBE FloorCell(cGameScene& scene, const cChara& c) {
 
 namespace {
 
-// A side probe: the cells along the left or right edge; a solid one stops the character and puts
-// it back against the cell's side.
-i32 ProbeSide(cGameScene& scene, cChara& c, bool right) {
-    if (c.FlyMode() == FLY_THROUGH) return 0;
-    const i32 x = Trunc32(right ? c.m_dRight : c.m_dX);
-    const PROBE p = ProbeColumn(scene, c, x, Trunc32(c.m_dY));
-    if (const i32 r = StopCode(c, p.solid); r >= 0) return r;
+// What a side probe does on a solid cell: the character stops and is put back against the cell's
+// side. Apart from the probe, which a step makes four times and which seldom finds a wall.
+[[gnu::noinline]] void PushOutSide(cChara& c, bool right) {
     (right ? c.m_bContactR : c.m_bContactL) = 1;
     c.m_dAccelX = 0;
     if (right) c.m_dX -= Mod32(c.m_dRight) + 1;
@@ -177,14 +248,27 @@ i32 ProbeSide(cGameScene& scene, cChara& c, bool right) {
     c.UpdateEdgesX();
     c.OnMovedX();
     SideTriggers(c, right ? 1 : 0);
+}
+
+// A side probe: the cells along the left or right edge; a solid one stops the character and puts
+// it back against the cell's side.
+template <bool kRight>
+i32 ProbeSide(cGameScene& scene, cChara& c) {
+    if (c.FlyMode() == FLY_THROUGH) return 0;
+    const i32 x = Trunc32(kRight ? c.m_dRight : c.m_dX);
+    const PROBE p = ProbeColumn(scene, c, x, Trunc32(c.m_dY));
+    if (p.solid == 0) [[likely]]
+        return 0;
+    if (const i32 r = StopCode(c, p.solid); r >= 0) return r;
+    PushOutSide(c, kRight);
     return 0;
 }
 
 } // namespace
 
-i32 ProbeLeft(cGameScene& scene, cChara& c) { return ProbeSide(scene, c, false); }
+i32 ProbeLeft(cGameScene& scene, cChara& c) { return ProbeSide<false>(scene, c); }
 
-i32 ProbeRight(cGameScene& scene, cChara& c) { return ProbeSide(scene, c, true); }
+i32 ProbeRight(cGameScene& scene, cChara& c) { return ProbeSide<true>(scene, c); }
 
 i32 ProbeTop(cGameScene& scene, cChara& c) {
     if (c.FlyMode() == FLY_THROUGH) return 0;
@@ -261,10 +345,34 @@ i32 CollideAxis(cGameScene& scene, cChara& c, double speed, ProbeFn far, ProbeFn
 
 } // namespace
 
-i32 CollideBlocksX(cGameScene& scene, cChara& c) { return CollideAxis(scene, c, c.m_dSpeedX, ProbeRight, ProbeLeft); }
+namespace {
+
+// Both side columns of a character of the normal size find no block: the usual answer, and one
+// for which the order of the two side probes does not matter, since a probe that finds nothing
+// changes nothing. Any other answer (a block, a condition to evaluate, another size) is left to
+// the probes themselves.
+bool SidesClear(cGameScene& scene, const cChara& c) {
+    if (c.m_nScale != 1) return false;
+    const PLANEREADER at(scene.m_vBlockMap, c);
+    const i32 top = Trunc32(c.m_dY), bottom = top + (c.m_nBoxH0 - 1);
+    // A column's answer is the greater solidity of its two points.
+    auto clear = [&](i32 x) {
+        PROBE a, b;
+        return at(x, top, a) && at(x, bottom, b) && std::max(a.solid, b.solid) == 0;
+    };
+    return clear(Trunc32(c.m_dX)) && clear(Trunc32(c.m_dRight));
+}
+
+} // namespace
+
+i32 CollideBlocksX(cGameScene& scene, cChara& c) {
+    if (SidesClear(scene, c)) return 0;
+    return CollideAxis(scene, c, c.m_dSpeedX, ProbeRight, ProbeLeft);
+}
 
 i32 CollideBlocksX2(cGameScene& scene, cChara& c) {
     if (c.FlyMode() == FLY_THROUGH) return 0;
+    if (SidesClear(scene, c)) return 0;
     return TwoProbes(scene, c, ProbeRight, ProbeLeft);
 }
 

@@ -76,25 +76,48 @@ i32 ClampAxis(double& pos, i32 size, const AXIS& a, i32 mode, bool vertical) {
 
 } // namespace
 
+namespace {
+
+i32 ClampOfX(cObj& o, i32 mode) {
+    if (!o.m_pScene) return 0;
+    const cGameScene& s = *o.m_pScene;
+    const PLAYBOUNDS in = InnerBounds(s), out = OuterBounds(s);
+    return ClampAxis(o.m_dX, o.m_nBoxW, AXIS{in.left, in.right, out.left, out.right, s.StageWidthPx()}, mode, false);
+}
+
+i32 ClampOfY(cObj& o, i32 mode) {
+    if (!o.m_pScene) return 0;
+    const cGameScene& s = *o.m_pScene;
+    const PLAYBOUNDS in = InnerBounds(s), out = OuterBounds(s);
+    return ClampAxis(o.m_dY, o.m_nBoxH, AXIS{in.top, in.bottom, out.top, out.bottom, s.StageHeightPx()}, mode, true);
+}
+
+} // namespace
+
 i32 cObj::ClampX(i32 mode) {
-    i32 r = 0;
-    if (m_pScene) {
-        const PLAYBOUNDS in = InnerBounds(*m_pScene), out = OuterBounds(*m_pScene);
-        r = ClampAxis(m_dX, m_nBoxW, AXIS{in.left, in.right, out.left, out.right, m_pScene->StageWidthPx()}, mode,
-                      false);
-    }
+    const i32 r = ClampOfX(*this, mode);
     UpdateEdgesX();
     return r;
 }
 
 i32 cObj::ClampY(i32 mode) {
-    i32 r = 0;
-    if (m_pScene) {
-        const PLAYBOUNDS in = InnerBounds(*m_pScene), out = OuterBounds(*m_pScene);
-        r = ClampAxis(m_dY, m_nBoxH, AXIS{in.top, in.bottom, out.top, out.bottom, m_pScene->StageHeightPx()}, mode,
-                      true);
-    }
+    const i32 r = ClampOfY(*this, mode);
     UpdateEdgesY();
+    return r;
+}
+
+// A position the clamp left alone compares equal (a NaN never does, and is made again as before).
+i32 cObj::ReclampX(i32 mode) {
+    const double before = m_dX;
+    const i32 r = ClampOfX(*this, mode);
+    if (!(m_dX == before)) UpdateEdgesX();
+    return r;
+}
+
+i32 cObj::ReclampY(i32 mode) {
+    const double before = m_dY;
+    const i32 r = ClampOfY(*this, mode);
+    if (!(m_dY == before)) UpdateEdgesY();
     return r;
 }
 
