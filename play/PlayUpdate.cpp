@@ -131,6 +131,8 @@ void cGameScene::WalkListed(const std::vector<cStageChara*>& list, Fn&& fn, List
         // Only a character's own step runs its flows.
         if (walk == ListWalk::Acting && k + cObjList<cStageChara>::kAhead / 2 < list.size())
             PrefetchFlowRuns(*list[k + cObjList<cStageChara>::kAhead / 2]);
+        if (walk == ListWalk::Acting && k + cObjList<cStageChara>::kAhead / 4 < list.size())
+            PrefetchStepState(*list[k + cObjList<cStageChara>::kAhead / 4]);
         if (!list[k]->IsRemoved() && !Call(fn, *list[k])) return;
     }
     for (int i = m_StepWork.nSize; i < m_lstChara.Size(); ++i)

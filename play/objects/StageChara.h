@@ -133,10 +133,28 @@ inline void PrefetchActing(const cStageChara& c) {
     for (const char* end = reinterpret_cast<const char*>(&c.m_Item); at < end; at += 64) __builtin_prefetch(at);
 }
 // The first run state of c's flows, which a character's step reads first (its scan for the
-// every-step trigger): reads where they are, so it is asked for some characters after
-// PrefetchWalked asked for that.
+// every-step trigger), and the current entry of its animation's program list: reads where they
+// are, so it is asked for some characters after PrefetchActing asked for that.
 inline void PrefetchFlowRuns(const cStageChara& c) {
+    const AnimState& anim = c.m_Anim;
+    if (static_cast<std::size_t>(anim.nProgram) < anim.vProgram.size()) __builtin_prefetch(anim.vProgram.data() + anim.nProgram);
     if (c.m_vFlowRun.empty()) return;
     const char* run = reinterpret_cast<const char*>(c.m_vFlowRun.data());
     for (std::size_t at = 0; at < sizeof(cFlowRun); at += 64) __builtin_prefetch(run + at);
+}
+// What the step reaches through those: the command run the first flow steps (its current
+// command's) and the step of the program its animation shows (a change of program reads it).
+// Reads the first run and the animation's program list, so it is asked for some characters
+// after PrefetchFlowRuns asked for them.
+inline void PrefetchStepState(const cStageChara& c) {
+    const AnimState& anim = c.m_Anim;
+    if (static_cast<std::size_t>(anim.nProgram) < anim.vProgram.size()) {
+        const cVector<ANIMSTEP>& steps = anim.vProgram.data()[anim.nProgram];
+        if (static_cast<std::size_t>(anim.nStep) < steps.size()) __builtin_prefetch(steps.data() + anim.nStep);
+    }
+    if (c.m_vFlowRun.empty()) return;
+    const cFlowRun& run = c.m_vFlowRun.data()[0];
+    if (static_cast<std::size_t>(run.m_nCurrent) >= run.m_vCmdRun.size()) return;
+    const char* cmd = reinterpret_cast<const char*>(run.m_vCmdRun.data() + run.m_nCurrent);
+    for (std::size_t at = 0; at < sizeof(cCmdRun); at += 64) __builtin_prefetch(cmd + at);
 }
