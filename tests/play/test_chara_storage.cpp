@@ -63,8 +63,8 @@ std::ptrdiff_t At(const cStageChara& c, const void* field) {
 } // namespace
 
 // What a character's step reads lies in the lines the acting walk asks for ahead of it: before
-// its links, or in the stage character's own fields; what only flow changes and targets read
-// lies between.
+// its links, or in the first line of the stage character's own fields; what only flow changes
+// and targets read lies between.
 TEST(StageCharaStorage, WhatAStepReadsLiesInTheLinesAskedForAhead) {
     const auto c = std::make_unique<cStageChara>();
     const std::ptrdiff_t coldFrom = At(*c, &c->m_aTarget), stageFrom = At(*c, &c->m_bHasItem) & ~std::ptrdiff_t{63};
@@ -85,14 +85,28 @@ TEST(StageCharaStorage, WhatAStepReadsLiesInTheLinesAskedForAhead) {
         {"m_nLastSide", &c->m_nLastSide},
     };
     for (const auto& [name, field] : read) EXPECT_LT(At(*c, field), coldFrom) << name;
-    const std::pair<const char*, const void*> stage[] = {
-        {"m_nLife", &c->m_nLife}, {"m_bActive", &c->m_bActive}, {"m_nHoldOff", &c->m_nHoldOff}, {"m_StepSlot", &c->m_StepSlot}};
+    // The stage character's fields that a step reads: one line, the one asked for.
+    const std::pair<const char*, std::pair<const void*, std::size_t>> stage[] = {
+        {"m_nLife", {&c->m_nLife, sizeof c->m_nLife}},
+        {"m_bIgnoreRangeX", {&c->m_bIgnoreRangeX, sizeof c->m_bIgnoreRangeX}},
+        {"m_nActivityRule", {&c->m_nActivityRule, sizeof c->m_nActivityRule}},
+        {"m_bActive", {&c->m_bActive, sizeof c->m_bActive}},
+        {"m_bInRange", {&c->m_bInRange, sizeof c->m_bInRange}},
+        {"m_nGroup", {&c->m_nGroup, sizeof c->m_nGroup}},
+        {"m_bBlockChara", {&c->m_bBlockChara, sizeof c->m_bBlockChara}},
+        {"m_nHoldOff", {&c->m_nHoldOff, sizeof c->m_nHoldOff}},
+        {"m_StepSlot", {&c->m_StepSlot, sizeof c->m_StepSlot}}};
+    EXPECT_EQ(At(*c, &c->m_bHasItem), stageFrom);
     for (const auto& [name, field] : stage) {
-        EXPECT_GE(At(*c, field), stageFrom) << name;
-        EXPECT_LT(At(*c, field), At(*c, &c->m_Item)) << name;
+        EXPECT_GE(At(*c, field.first), stageFrom) << name;
+        EXPECT_LE(At(*c, field.first) + static_cast<std::ptrdiff_t>(field.second), stageFrom + 64) << name;
     }
-    // The lines asked for: the front of the character and the stage fields, a third of it less.
-    EXPECT_LE(coldFrom + (At(*c, &c->m_Item) - stageFrom), static_cast<std::ptrdiff_t>(sizeof(cStageChara)) * 2 / 3);
+    // What only the drawing, the set-up and a few commands read lies after it.
+    for (const void* later : {static_cast<const void*>(&c->m_nItemBlink), static_cast<const void*>(&c->m_dHomeX),
+                              static_cast<const void*>(&c->m_byBehaviour), static_cast<const void*>(&c->m_Item)})
+        EXPECT_GE(At(*c, later), stageFrom + 64);
+    // The lines asked for: the front of the character and that line, under two fifths of it.
+    EXPECT_LE(coldFrom + 64, static_cast<std::ptrdiff_t>(sizeof(cStageChara)) * 2 / 5);
     for (const void* cold : {static_cast<const void*>(&c->m_Def), static_cast<const void*>(&c->m_vLink),
                              static_cast<const void*>(&c->m_vFlow), static_cast<const void*>(&c->m_vChild)})
         EXPECT_GE(At(*c, cold), coldFrom);
