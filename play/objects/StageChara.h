@@ -139,8 +139,12 @@ inline void PrefetchFlowRuns(const cStageChara& c) {
     const AnimState& anim = c.m_Anim;
     if (static_cast<std::size_t>(anim.nProgram) < anim.vProgram.size()) __builtin_prefetch(anim.vProgram.data() + anim.nProgram);
     if (c.m_vFlowRun.empty()) return;
-    const char* run = reinterpret_cast<const char*>(c.m_vFlowRun.data());
-    for (std::size_t at = 0; at < sizeof(cFlowRun); at += 64) __builtin_prefetch(run + at);
+    // What the scan and the step of a running flow read: the run up to its start state.
+    const cFlowRun& first = c.m_vFlowRun.data()[0];
+    const char* run = reinterpret_cast<const char*>(&first);
+    const std::size_t read = static_cast<std::size_t>(reinterpret_cast<const char*>(&first.m_pCmdList) - run);
+    for (std::size_t at = 0; at < read; at += 64) __builtin_prefetch(run + at);
+    __builtin_prefetch(run + read - 1);
 }
 // What the step reaches through those: the command run the first flow steps (its current
 // command's) and the step of the program its animation shows (a change of program reads it).

@@ -203,3 +203,34 @@ TEST(StageCharaStorage, WhatTheStepStartReadsLiesInFourLines) {
     // The acting walk asks for the front of the character up to its links: eleven lines.
     EXPECT_LE(At(c, &c.m_aTarget), 11 * 64);
 }
+
+// The scan and the step of a running flow read the front of its run state, which the acting walk
+// asks for ahead: under half of it. What starting the flow or a command reads lies after it.
+TEST(StageCharaStorage, WhatARunningFlowReadsLiesInTheFrontOfItsRun) {
+    const cFlowRun r;
+    const char* const base = reinterpret_cast<const char*>(&r);
+    const auto at = [&](const void* field) { return static_cast<const char*>(field) - base; };
+    const std::ptrdiff_t startFrom = at(&r.m_pCmdList);
+    struct Field {
+        const char* name;
+        const void* at;
+        std::size_t size;
+    };
+    const Field step[] = {
+        {"m_nIndex", &r.m_nIndex, sizeof r.m_nIndex},       {"m_nRunNo", &r.m_nRunNo, sizeof r.m_nRunNo},
+        {"m_pFlow", &r.m_pFlow, sizeof r.m_pFlow},          {"m_nTrigger", &r.m_nTrigger, sizeof r.m_nTrigger},
+        {"m_bRunning", &r.m_bRunning, sizeof r.m_bRunning}, {"m_vCmdRun", &r.m_vCmdRun, sizeof r.m_vCmdRun},
+        {"m_bPaused", &r.m_bPaused, sizeof r.m_bPaused},    {"m_bStopped", &r.m_bStopped, sizeof r.m_bStopped},
+        {"m_bPendingDelete", &r.m_bPendingDelete, sizeof r.m_bPendingDelete},
+        {"m_nCurrent", &r.m_nCurrent, sizeof r.m_nCurrent}, {"m_nFrames", &r.m_nFrames, sizeof r.m_nFrames},
+        {"m_bPassMark", &r.m_bPassMark, sizeof r.m_bPassMark}, {"m_bBusy", &r.m_bBusy, sizeof r.m_bBusy},
+        {"m_bMsgWait", &r.m_bMsgWait, sizeof r.m_bMsgWait}, {"m_bStopRequest", &r.m_bStopRequest, sizeof r.m_bStopRequest},
+    };
+    for (const Field& f : step) EXPECT_LE(at(f.at) + static_cast<std::ptrdiff_t>(f.size), startFrom) << f.name;
+    const std::pair<const char*, const void*> start[] = {
+        {"m_bCondLatch", &r.m_bCondLatch}, {"m_vKeyRow", &r.m_vKeyRow},         {"m_bKeyHeld", &r.m_bKeyHeld},
+        {"m_bKeyBefore", &r.m_bKeyBefore}, {"m_vExtra", &r.m_vExtra},           {"m_nInputSlot", &r.m_nInputSlot},
+        {"m_lstOverride", &r.m_lstOverride}};
+    for (const auto& [name, field] : start) EXPECT_GT(at(field), startFrom) << name;
+    EXPECT_LE(startFrom * 2, static_cast<std::ptrdiff_t>(sizeof(cFlowRun)));
+}
