@@ -234,3 +234,38 @@ TEST(StageCharaStorage, WhatARunningFlowReadsLiesInTheFrontOfItsRun) {
     for (const auto& [name, field] : start) EXPECT_GT(at(field), startFrom) << name;
     EXPECT_LE(startFrom * 2, static_cast<std::ptrdiff_t>(sizeof(cFlowRun)));
 }
+
+// Asking ahead reads a character's run list, first run and animation only where they have what
+// is asked for: a character without programs or runs, a program or step out of range, a current
+// command past the run's commands (the address sanitizer's build checks every read).
+TEST(StageCharaStorage, AskingAheadReadsOnlyWhatACharacterHas) {
+    const auto p = std::make_unique<cStageChara>();
+    cStageChara& c = *p;
+    const auto ask = [&] {
+        PrefetchActing(c);
+        PrefetchFlowRuns(c);
+        PrefetchStepState(c);
+    };
+    ask();
+    c.m_Anim.vProgram.assign(2, cVector<ANIMSTEP>(1));
+    c.m_Anim.vProgram[1].clear();
+    int asked = 0;
+    for (const i32 program : {-1, 0, 1, 2, 1000})
+        for (const i32 step : {-1, 0, 1, 5}) {
+            c.m_Anim.nProgram = program;
+            c.m_Anim.nStep = step;
+            ask();
+            ++asked;
+        }
+    c.m_vFlowRun.resize(1);
+    c.m_vFlowRun[0].m_vCmdRun.resize(2);
+    for (const i32 current : {-1, 0, 1, 2, 100}) {
+        c.m_vFlowRun[0].m_nCurrent = current;
+        ask();
+        ++asked;
+    }
+    c.m_vFlowRun[0].m_vCmdRun.clear();
+    c.m_vFlowRun[0].m_nCurrent = 0;
+    ask();
+    EXPECT_EQ(asked, 25);
+}
