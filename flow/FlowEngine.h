@@ -108,10 +108,23 @@ struct FLOWEXTRA {
 // The run state of one flow of one character.
 class cFlowRun {
 public:
+    // What the scan and the step of a running flow read, every step, first (up to m_pCmdList);
+    // what starting the flow or one of its commands reads after it.
     i32 m_nIndex = 0;           // position of the flow in the character's flow list
     i32 m_nRunNo = 0;           // tag of the flow-owned timed entries
     cFlow* m_pFlow = nullptr;   // the flow (bound into the owning character's flows)
     u32 m_nTrigger = 0;         // the flow's trigger, bound with it: a scan need not read the flow
+    i32 m_bRunning = 0;
+    cVector<cCmdRun> m_vCmdRun; // one per command, same order
+    i32 m_bPaused = 0;
+    i32 m_bStopped = 0;         // stopped for good
+    i32 m_bPendingDelete = 0;
+    i32 m_nCurrent = 0;         // highest command index allowed to start
+    i32 m_nFrames = 0;          // frames stepped without ending
+    i32 m_bPassMark = 0;        // per-frame mark of the scan
+    i32 m_bBusy = 0;            // started in the current frame
+    i32 m_bMsgWait = 0;
+    i32 m_bStopRequest = 0;
     // The flow's commands with their loops expanded, shared (read only) with every character
     // set up from the same flows; null for a run whose commands are the flow's own.
     std::shared_ptr<cVector<cFlowCmd>> m_pCmdList;
@@ -119,19 +132,8 @@ public:
     cVector<cKeyCond*> m_vKeyRow; // one per key-condition row of the flow
     i32 m_bKeyHeld = 0;         // key result in hold mode
     i32 m_bKeyBefore = 0;       // key result at the previous test (edge mode)
-    cVector<cCmdRun> m_vCmdRun; // one per command, same order
     cVector<FLOWEXTRA> m_vExtra;
-    i32 m_bRunning = 0;
-    i32 m_bPaused = 0;
-    i32 m_bStopped = 0;         // stopped for good
-    i32 m_bPendingDelete = 0;
-    i32 m_nCurrent = 0;         // highest command index allowed to start
-    i32 m_nFrames = 0;          // frames stepped without ending
     i32 m_nInputSlot = 0;       // direction held when the flow started (FirstPressedKey)
-    i32 m_bPassMark = 0;        // per-frame mark of the scan
-    i32 m_bBusy = 0;            // started in the current frame
-    i32 m_bMsgWait = 0;
-    i32 m_bStopRequest = 0;
     CmdOverrideList m_lstOverride;
 
     // The run operations. owner is the character whose flow this is (its letter flags and timed

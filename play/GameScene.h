@@ -380,6 +380,10 @@ public:
         i32 nSidesPlayerSide = -1;
         u32 bInPasses = 0;
         std::vector<const cStageChara*> changedInPasses;
+        // WalkedChanged's calls that changed nothing and were passed over (tests), and a switch
+        // (tests) that takes every call as a change.
+        u32 nPassedOver = 0;
+        u32 bEveryChange = 0;
         // Per entry of the list (for the walk's list version nWalkedOf): whether the character was
         // asleep when the walk last took it in full, with what the range test reads of it. Asleep:
         // present without appearance conditions, out of range and off screen, inactive and
@@ -551,6 +555,8 @@ private:
     // The step-start walk's share of the step lists: what the later walks have to do for c.
     // The kept attack-side entry of a walked character follows its entry.
     void KeepSideEntry(const StepWork::Walked& e);
+    // WalkedChanged; catchUp: the copy of a character noted during the passes, as they end.
+    void TakeWalkedChange(const cStageChara& c, bool catchUp);
     // copy: c joins the copy of the characters' sides and boxes (StepWork::walked).
     // True when c joined the step's timers list.
     bool NoteStepWork(cStageChara& c, bool copy);

@@ -25,7 +25,10 @@ namespace {
 
 bool BothSides(const cChara& c) { return (c.m_bContactL && c.m_bContactR) || (c.m_bContactT && c.m_bContactB); }
 
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+template <class T>
+bool SameBits(const T& a, const T& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 // The step start's timers, contact reset and saved position would change something: a saved
 // position that differs from the position in any bit (-0 against 0 included) is saved again.
@@ -56,12 +59,23 @@ bool cGameScene::NoteStepWork(cStageChara& c, bool copy) {
     return timers;
 }
 
-void cGameScene::WalkedChanged(const cStageChara& c) {
+void cGameScene::WalkedChanged(const cStageChara& c) { TakeWalkedChange(c, false); }
+
+void cGameScene::TakeWalkedChange(const cStageChara& c, bool catchUp) {
     StepWork& w = m_StepWork;
     const i32 k = c.m_StepSlot.nIndex;
     if (c.m_StepSlot.nStamp != w.nStamp || k < 0 || k >= static_cast<i32>(w.walked.size())) return;
     StepWork::Walked& e = w.walked[static_cast<std::size_t>(k)];
     if (e.chara != &c) return;
+    // Most calls follow a move within the same pixel: the entry already holds what c holds. Such
+    // a call changes nothing when the kept sides hold the entry too (they hold every kept entry
+    // as it is, but those changed during the passes, which are noted and copied when the passes
+    // end: that copy is never passed over), so it is passed over, entry and sides unwritten.
+    if (!catchUp && !w.bEveryChange && e.side == c.m_nSide && SameBits(e.body, c.m_rcBody.rc) && SameBits(e.damage, c.m_rcDamage.rc) &&
+        (!w.bSidesKept || (e.side == e.keptSide && e.keptAt >= 0))) {
+        ++w.nPassedOver;
+        return;
+    }
     e.side = c.m_nSide;
     e.body = c.m_rcBody.rc;
     e.damage = c.m_rcDamage.rc;
@@ -95,7 +109,7 @@ void cGameScene::AttackPassesEnd() {
     w.bInPasses = 0;
     for (const cStageChara* c : w.changedInPasses) {
         if (!w.bSidesKept) break;
-        WalkedChanged(*c);
+        TakeWalkedChange(*c, true);
     }
     w.changedInPasses.clear();
 }
@@ -117,6 +131,8 @@ void cGameScene::WalkListed(const std::vector<cStageChara*>& list, Fn&& fn, List
         // Only a character's own step runs its flows.
         if (walk == ListWalk::Acting && k + cObjList<cStageChara>::kAhead / 2 < list.size())
             PrefetchFlowRuns(*list[k + cObjList<cStageChara>::kAhead / 2]);
+        if (walk == ListWalk::Acting && k + cObjList<cStageChara>::kAhead / 4 < list.size())
+            PrefetchStepState(*list[k + cObjList<cStageChara>::kAhead / 4]);
         if (!list[k]->IsRemoved() && !Call(fn, *list[k])) return;
     }
     for (int i = m_StepWork.nSize; i < m_lstChara.Size(); ++i)

@@ -66,8 +66,6 @@ struct CHARADATA {
     i32 m_nInvincible = 0;
     u32 m_nHitByCount = 0;        // m_vHitBy's size, set wherever that changes
     double m_dSaved[4] = {};      // saved x, y, right, bottom
-    cVector<HITBY> m_vHitBy;
-    i32 m_nLayer = 0;             // drawing layer (0-7)
     u32 m_bFloorFlagA = 0, m_bFloorFlagB = 0; // per-frame floor flags
     // A flow scan or start has marked its runs or letters since the frame's reset of the marks
     // (ResetFlowMarks); set by everything that marks them, copied with the runs.
@@ -82,7 +80,6 @@ struct CHARADATA {
     u32 m_bRemove = 0;            // take out of the character list at the next sweep
     u32 m_bOnBlockChara = 0;      // standing on a block character
     i32 m_nSide = 0;              // side (0-7): who hits whom, the side lists of the commands
-    u32 m_nInvincibleKind = 0;    // 無敵: 0 none, 1, 2 shots pass through
     CHARARECT m_rcBody;           // the body box
     CHARARECT m_rcDamage;         // what attacks are tested against
 
@@ -103,8 +100,6 @@ struct CHARADATA {
     i32 m_nLastFloorCell = -1;
     i32 m_nLastSide = -1;         // last block side hit (0 left, 1 right)
     cObjHandle m_FloorObj;        // block character under the feet
-    double m_dRideX = 0.0;        // where that block character was at the last step
-    double m_dRideY = 0.0;
     u32 m_bOnFloor = 0;
     u32 m_bStopOnFloor = 0;
     u32 m_bNoGravity = 0;         // gravity suspended
@@ -116,8 +111,6 @@ struct CHARADATA {
     u32 m_bFixedFacing = 0;
     u32 m_bMirrored = 0;          // mirrored placement
     double m_dCmdAccum[2] = {};   // the two command-move accumulators
-    double m_dCarryX = 0.0;       // carried velocities
-    double m_dCarryY = 0.0;
 
     // Target slots 0-3 (slot 0 is the player after the stage starts), the objects that refer to
     // this one ({object, kind}: kinds 0-3 target slot k, 4 child), the children (latest first)
@@ -128,6 +121,17 @@ struct CHARADATA {
     cVector<cObjHandle> m_vChild;
     cVector<cObjHandle> m_vChildShot;
     cObjHandle m_Parent;
+
+    // What a step reads only now and then: the recent attackers (when there are some), the
+    // block character ridden (while riding), what a shot that overlaps tests, the drawing layer.
+    // Kept out of the lines above, which every step reads.
+    cVector<HITBY> m_vHitBy;
+    double m_dRideX = 0.0;        // where the block character under the feet was at the last step
+    double m_dRideY = 0.0;
+    u32 m_nInvincibleKind = 0;    // 無敵: 0 none, 1, 2 shots pass through
+    i32 m_nLayer = 0;             // drawing layer (0-7)
+    double m_dCarryX = 0.0;       // carried velocities
+    double m_dCarryY = 0.0;
 
     // The definition the character was built from.
     cEdChara m_Def;

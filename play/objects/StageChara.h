@@ -70,11 +70,11 @@ public:
     // One step of the carried-item mark: counts 0..95; true while it is shown (64..95).
     bool StepCarriedItemMark();
 
-    // The flags the walks over every character of a step read come first, in a line of their own;
-    // the carried item (a whole object) last.
+    // What the walks of a step read of the stage character's own fields comes first, in a line
+    // of its own (up to m_StepSlot); what only the drawing, set-up and a few commands read
+    // follows; the carried item (a whole object) last.
     alignas(64) u32 m_bHasItem = 0;
     i32 m_nLife = 0x7fffffff;  // steps left of its life time (0x7fffffff: unlimited)
-    i32 m_nItemBlink = 0;      // carried-item mark counter
     u32 m_bIgnoreRangeX = 0;   // activity range mode
     u32 m_bIgnoreRangeY = 0;
     u32 m_bWoken = 0;
@@ -86,11 +86,12 @@ public:
     u32 m_bGroup = 0;          // wakes with its group
     i32 m_nGroup = 0;          // index into the scene's group marks
     u32 m_bBlockChara = 0;     // behaves like a block; both hit boxes cover its picture
+    i32 m_nHoldOff = 0;        // hold-off timer of its update
+    STEPSLOT m_StepSlot;
+    i32 m_nItemBlink = 0;      // carried-item mark counter
     double m_dHomeX = 0.0;     // spawn position with the copy offset
     double m_dHomeY = 0.0;
     u8 m_byBehaviour[2] = {};  // two behaviour bytes of a summon
-    i32 m_nHoldOff = 0;        // hold-off timer of its update
-    STEPSLOT m_StepSlot;
     cItem m_Item;              // the carried item
 };
 
@@ -121,22 +122,43 @@ inline void PrefetchWalked(const cStageChara& c) {
     __builtin_prefetch(&c.m_vFlowRun);
 }
 // A character's own step (its flows, motion, block probes and hits) reads the first lines of it,
-// up to its links (see CHARADATA), and the stage character's own fields: asked for line by line,
-// some characters ahead, so that a stage of thousands waits for them once rather than field by
-// field. The lines between, and the carried item, wait until read. Reads nothing of c.
+// up to its links (see CHARADATA), and the line of the stage character's own fields that the
+// walks read: asked for line by line, some characters ahead, so that a stage of thousands waits
+// for them once rather than field by field. The lines between, and the rest of the stage
+// character, wait until read. Reads nothing of c.
 inline void PrefetchActing(const cStageChara& c) {
     const char* base = reinterpret_cast<const char*>(&c);
     const char* at = base;
     for (const char* end = reinterpret_cast<const char*>(&c.m_aTarget); at < end; at += 64) __builtin_prefetch(at);
-    // From the line the stage character's fields begin in (the character is aligned to lines).
-    at = base + ((reinterpret_cast<const char*>(&c.m_bHasItem) - base) & ~std::ptrdiff_t{63});
-    for (const char* end = reinterpret_cast<const char*>(&c.m_Item); at < end; at += 64) __builtin_prefetch(at);
+    __builtin_prefetch(&c.m_bHasItem);
 }
 // The first run state of c's flows, which a character's step reads first (its scan for the
-// every-step trigger): reads where they are, so it is asked for some characters after
-// PrefetchWalked asked for that.
+// every-step trigger), and the current entry of its animation's program list: reads where they
+// are, so it is asked for some characters after PrefetchActing asked for that.
 inline void PrefetchFlowRuns(const cStageChara& c) {
+    const AnimState& anim = c.m_Anim;
+    if (static_cast<std::size_t>(anim.nProgram) < anim.vProgram.size()) __builtin_prefetch(anim.vProgram.data() + anim.nProgram);
     if (c.m_vFlowRun.empty()) return;
-    const char* run = reinterpret_cast<const char*>(c.m_vFlowRun.data());
-    for (std::size_t at = 0; at < sizeof(cFlowRun); at += 64) __builtin_prefetch(run + at);
+    // What the scan and the step of a running flow read: the run up to its start state.
+    const cFlowRun& first = c.m_vFlowRun.data()[0];
+    const char* run = reinterpret_cast<const char*>(&first);
+    const std::size_t read = static_cast<std::size_t>(reinterpret_cast<const char*>(&first.m_pCmdList) - run);
+    for (std::size_t at = 0; at < read; at += 64) __builtin_prefetch(run + at);
+    __builtin_prefetch(run + read - 1);
+}
+// What the step reaches through those: the command run the first flow steps (its current
+// command's) and the step of the program its animation shows (a change of program reads it).
+// Reads the first run and the animation's program list, so it is asked for some characters
+// after PrefetchFlowRuns asked for them.
+inline void PrefetchStepState(const cStageChara& c) {
+    const AnimState& anim = c.m_Anim;
+    if (static_cast<std::size_t>(anim.nProgram) < anim.vProgram.size()) {
+        const cVector<ANIMSTEP>& steps = anim.vProgram.data()[anim.nProgram];
+        if (static_cast<std::size_t>(anim.nStep) < steps.size()) __builtin_prefetch(steps.data() + anim.nStep);
+    }
+    if (c.m_vFlowRun.empty()) return;
+    const cFlowRun& run = c.m_vFlowRun.data()[0];
+    if (static_cast<std::size_t>(run.m_nCurrent) >= run.m_vCmdRun.size()) return;
+    const char* cmd = reinterpret_cast<const char*>(run.m_vCmdRun.data() + run.m_nCurrent);
+    for (std::size_t at = 0; at < sizeof(cCmdRun); at += 64) __builtin_prefetch(cmd + at);
 }

@@ -63,8 +63,8 @@ std::ptrdiff_t At(const cStageChara& c, const void* field) {
 } // namespace
 
 // What a character's step reads lies in the lines the acting walk asks for ahead of it: before
-// its links, or in the stage character's own fields; what only flow changes and targets read
-// lies between.
+// its links, or in the first line of the stage character's own fields; what only flow changes
+// and targets read lies between.
 TEST(StageCharaStorage, WhatAStepReadsLiesInTheLinesAskedForAhead) {
     const auto c = std::make_unique<cStageChara>();
     const std::ptrdiff_t coldFrom = At(*c, &c->m_aTarget), stageFrom = At(*c, &c->m_bHasItem) & ~std::ptrdiff_t{63};
@@ -83,19 +83,44 @@ TEST(StageCharaStorage, WhatAStepReadsLiesInTheLinesAskedForAhead) {
         {"m_bFixedFacing", &c->m_bFixedFacing},
         {"m_dCmdAccum", &c->m_dCmdAccum[1]},
         {"m_nLastSide", &c->m_nLastSide},
+        {"m_FloorObj", &c->m_FloorObj},
+        {"m_bOnFloor", &c->m_bOnFloor},
+        {"m_nJumpFlags", &c->m_nJumpFlags},
+        {"m_nSide", &c->m_nSide},
+        {"m_rcBody", &c->m_rcBody.rc},
     };
     for (const auto& [name, field] : read) EXPECT_LT(At(*c, field), coldFrom) << name;
-    const std::pair<const char*, const void*> stage[] = {
-        {"m_nLife", &c->m_nLife}, {"m_bActive", &c->m_bActive}, {"m_nHoldOff", &c->m_nHoldOff}, {"m_StepSlot", &c->m_StepSlot}};
+    // The stage character's fields that a step reads: one line, the one asked for.
+    const std::pair<const char*, std::pair<const void*, std::size_t>> stage[] = {
+        {"m_nLife", {&c->m_nLife, sizeof c->m_nLife}},
+        {"m_bIgnoreRangeX", {&c->m_bIgnoreRangeX, sizeof c->m_bIgnoreRangeX}},
+        {"m_nActivityRule", {&c->m_nActivityRule, sizeof c->m_nActivityRule}},
+        {"m_bActive", {&c->m_bActive, sizeof c->m_bActive}},
+        {"m_bInRange", {&c->m_bInRange, sizeof c->m_bInRange}},
+        {"m_nGroup", {&c->m_nGroup, sizeof c->m_nGroup}},
+        {"m_bBlockChara", {&c->m_bBlockChara, sizeof c->m_bBlockChara}},
+        {"m_nHoldOff", {&c->m_nHoldOff, sizeof c->m_nHoldOff}},
+        {"m_StepSlot", {&c->m_StepSlot, sizeof c->m_StepSlot}}};
+    EXPECT_EQ(At(*c, &c->m_bHasItem), stageFrom);
     for (const auto& [name, field] : stage) {
-        EXPECT_GE(At(*c, field), stageFrom) << name;
-        EXPECT_LT(At(*c, field), At(*c, &c->m_Item)) << name;
+        EXPECT_GE(At(*c, field.first), stageFrom) << name;
+        EXPECT_LE(At(*c, field.first) + static_cast<std::ptrdiff_t>(field.second), stageFrom + 64) << name;
     }
-    // The lines asked for: the front of the character and the stage fields, a third of it less.
-    EXPECT_LE(coldFrom + (At(*c, &c->m_Item) - stageFrom), static_cast<std::ptrdiff_t>(sizeof(cStageChara)) * 2 / 3);
+    // What only the drawing, the set-up and a few commands read lies after it.
+    for (const void* later : {static_cast<const void*>(&c->m_nItemBlink), static_cast<const void*>(&c->m_dHomeX),
+                              static_cast<const void*>(&c->m_byBehaviour), static_cast<const void*>(&c->m_Item)})
+        EXPECT_GE(At(*c, later), stageFrom + 64);
+    // The lines asked for: the front of the character and that line, under two fifths of it.
+    EXPECT_LE(coldFrom + 64, static_cast<std::ptrdiff_t>(sizeof(cStageChara)) * 2 / 5);
     for (const void* cold : {static_cast<const void*>(&c->m_Def), static_cast<const void*>(&c->m_vLink),
                              static_cast<const void*>(&c->m_vFlow), static_cast<const void*>(&c->m_vChild)})
         EXPECT_GE(At(*c, cold), coldFrom);
+    // What a step reads only now and then (recent attackers, riding, a shot's overlap, drawing).
+    const std::pair<const char*, const void*> seldom[] = {
+        {"m_vHitBy", &c->m_vHitBy},   {"m_dRideX", &c->m_dRideX},   {"m_dRideY", &c->m_dRideY},
+        {"m_nLayer", &c->m_nLayer},   {"m_dCarryX", &c->m_dCarryX}, {"m_dCarryY", &c->m_dCarryY},
+        {"m_nInvincibleKind", &c->m_nInvincibleKind}};
+    for (const auto& [name, field] : seldom) EXPECT_GE(At(*c, field), coldFrom) << name;
 }
 
 // The timers walk of a step reads the position, the registry place, the contacts, the timers and
@@ -175,6 +200,72 @@ TEST(StageCharaStorage, WhatTheStepStartReadsLiesInFourLines) {
         STORAGE_FIELD(c, m_bGroup), STORAGE_FIELD(c, m_nGroup), STORAGE_FIELD(c, m_bBlockChara),
     });
     EXPECT_EQ(lines.size(), 4u);
-    // The acting walk asks for the front of the character up to its links: twelve lines.
-    EXPECT_LE(At(c, &c.m_aTarget), 12 * 64);
+    // The acting walk asks for the front of the character up to its links: eleven lines.
+    EXPECT_LE(At(c, &c.m_aTarget), 11 * 64);
+}
+
+// The scan and the step of a running flow read the front of its run state, which the acting walk
+// asks for ahead: under half of it. What starting the flow or a command reads lies after it.
+TEST(StageCharaStorage, WhatARunningFlowReadsLiesInTheFrontOfItsRun) {
+    const cFlowRun r;
+    const char* const base = reinterpret_cast<const char*>(&r);
+    const auto at = [&](const void* field) { return static_cast<const char*>(field) - base; };
+    const std::ptrdiff_t startFrom = at(&r.m_pCmdList);
+    struct Field {
+        const char* name;
+        const void* at;
+        std::size_t size;
+    };
+    const Field step[] = {
+        {"m_nIndex", &r.m_nIndex, sizeof r.m_nIndex},       {"m_nRunNo", &r.m_nRunNo, sizeof r.m_nRunNo},
+        {"m_pFlow", &r.m_pFlow, sizeof r.m_pFlow},          {"m_nTrigger", &r.m_nTrigger, sizeof r.m_nTrigger},
+        {"m_bRunning", &r.m_bRunning, sizeof r.m_bRunning}, {"m_vCmdRun", &r.m_vCmdRun, sizeof r.m_vCmdRun},
+        {"m_bPaused", &r.m_bPaused, sizeof r.m_bPaused},    {"m_bStopped", &r.m_bStopped, sizeof r.m_bStopped},
+        {"m_bPendingDelete", &r.m_bPendingDelete, sizeof r.m_bPendingDelete},
+        {"m_nCurrent", &r.m_nCurrent, sizeof r.m_nCurrent}, {"m_nFrames", &r.m_nFrames, sizeof r.m_nFrames},
+        {"m_bPassMark", &r.m_bPassMark, sizeof r.m_bPassMark}, {"m_bBusy", &r.m_bBusy, sizeof r.m_bBusy},
+        {"m_bMsgWait", &r.m_bMsgWait, sizeof r.m_bMsgWait}, {"m_bStopRequest", &r.m_bStopRequest, sizeof r.m_bStopRequest},
+    };
+    for (const Field& f : step) EXPECT_LE(at(f.at) + static_cast<std::ptrdiff_t>(f.size), startFrom) << f.name;
+    const std::pair<const char*, const void*> start[] = {
+        {"m_bCondLatch", &r.m_bCondLatch}, {"m_vKeyRow", &r.m_vKeyRow},         {"m_bKeyHeld", &r.m_bKeyHeld},
+        {"m_bKeyBefore", &r.m_bKeyBefore}, {"m_vExtra", &r.m_vExtra},           {"m_nInputSlot", &r.m_nInputSlot},
+        {"m_lstOverride", &r.m_lstOverride}};
+    for (const auto& [name, field] : start) EXPECT_GT(at(field), startFrom) << name;
+    EXPECT_LE(startFrom * 2, static_cast<std::ptrdiff_t>(sizeof(cFlowRun)));
+}
+
+// Asking ahead reads a character's run list, first run and animation only where they have what
+// is asked for: a character without programs or runs, a program or step out of range, a current
+// command past the run's commands (the address sanitizer's build checks every read).
+TEST(StageCharaStorage, AskingAheadReadsOnlyWhatACharacterHas) {
+    const auto p = std::make_unique<cStageChara>();
+    cStageChara& c = *p;
+    const auto ask = [&] {
+        PrefetchActing(c);
+        PrefetchFlowRuns(c);
+        PrefetchStepState(c);
+    };
+    ask();
+    c.m_Anim.vProgram.assign(2, cVector<ANIMSTEP>(1));
+    c.m_Anim.vProgram[1].clear();
+    int asked = 0;
+    for (const i32 program : {-1, 0, 1, 2, 1000})
+        for (const i32 step : {-1, 0, 1, 5}) {
+            c.m_Anim.nProgram = program;
+            c.m_Anim.nStep = step;
+            ask();
+            ++asked;
+        }
+    c.m_vFlowRun.resize(1);
+    c.m_vFlowRun[0].m_vCmdRun.resize(2);
+    for (const i32 current : {-1, 0, 1, 2, 100}) {
+        c.m_vFlowRun[0].m_nCurrent = current;
+        ask();
+        ++asked;
+    }
+    c.m_vFlowRun[0].m_vCmdRun.clear();
+    c.m_vFlowRun[0].m_nCurrent = 0;
+    ask();
+    EXPECT_EQ(asked, 25);
 }

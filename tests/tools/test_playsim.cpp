@@ -197,6 +197,46 @@ TEST_F(DemoPlay, TheStepCopyOfTheCharactersFollowsThem) {
     EXPECT_GT(keptChecked, 100);
 }
 
+// A write of a character's boxes or side that leaves them as the step's copy holds them is passed
+// over: every demo stage plays to the same hashes, with the same kept attack sides after each
+// frame, as when every write is taken.
+TEST_F(DemoPlay, WritesThatChangeNothingArePassedOverAndPlayAsTakingThemDoes) {
+    const char* const stages[] = {"data\\stg4\\Demo-1.stg4_001", "data\\stg4\\Demo-2.stg4_001", "data\\stg4\\Demo-3.stg4_001",
+                                  "data\\stg4\\c01-1.stg4_001",  "data\\stg4\\c02-1.stg4_001",  "data\\stg4\\c03-1.stg4_001"};
+    std::vector<playsim::SIMKEYS> keys;
+    ASSERT_TRUE(playsim::ParseScript(kScript, keys));
+    u64 passed = 0;
+    for (const char* stage : stages) {
+        SCOPED_TRACE(stage);
+        std::vector<u64> hashes;
+        std::vector<u32> kept;
+        for (const bool every : {true, false}) {
+            playsim::cPlaySim sim;
+            std::string error;
+            ASSERT_TRUE(sim.Open({s_dir.string(), true, 32}, error)) << error;
+            ASSERT_TRUE(sim.StartStage(stage, 12345, error)) << error;
+            cGameScene::StepWork& w = sim.Scene().m_StepWork;
+            w.bEveryChange = every ? 1 : 0;
+            w.nPassedOver = 0;
+            std::vector<u32> keptNow;
+            for (std::size_t f = 0; f < keys.size() && sim.Playing(); ++f) {
+                sim.Frame(keys[f]);
+                keptNow.push_back(w.bSidesKept);
+            }
+            if (every) {
+                EXPECT_EQ(w.nPassedOver, 0u);
+                hashes = sim.Hashes();
+                kept = keptNow;
+                continue;
+            }
+            passed += w.nPassedOver;
+            EXPECT_EQ(sim.Hashes(), hashes);
+            EXPECT_EQ(keptNow, kept);
+        }
+    }
+    EXPECT_GT(passed, 1000u);
+}
+
 // The step start passes over the characters it found asleep that nothing has reached since and
 // that the view still misses (cGameScene::StepWork::sleep): every demo stage plays to the same
 // hashes as with every character taken in full at each step, and after each frame every sleeper
