@@ -109,7 +109,7 @@ enum eSysSwitch {
 
 std::span<const NAMEDSETTING> SysSwitchTable();
 
-inline u32 SysSwitch(const cSystemData& data, eSysSwitch id) {
+TOBRELK_SETTING_READ u32 SysSwitch(const cSystemData& data, eSysSwitch id) {
     switch (id) {
 #define TOBRELK_X(id, member, mark, why, shared)                                                               \
     case id: return data.member;
@@ -123,4 +123,4 @@ inline u32 SysSwitch(const cSystemData& data, eSysSwitch id) {
     return 0;
 }
 
-inline u32 SysSwitch(eSysSwitch id) { return SysSwitch(g_SystemData, id); }
+TOBRELK_SETTING_READ u32 SysSwitch(eSysSwitch id) { return SysSwitch(g_SystemData, id); }

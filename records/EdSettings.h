@@ -225,7 +225,7 @@ struct BlockSettings {
 
 // The accessors of the records, generated from a list.
 #define TOBRELK_ED_ACCESSORS(Settings, Rec, Enum, LIST)                                                        \
-    inline i64 Settings::Get(const Rec& m, Enum s) {                                                           \
+    TOBRELK_SETTING_READ i64 Settings::Get(const Rec& m, Enum s) {                                             \
         switch (s) {                                                                                           \
             LIST(TOBRELK_ED_GET, TOBRELK_ED_NONE)                                                              \
         case Enum::Count: break;                                                                               \

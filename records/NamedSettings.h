@@ -7,7 +7,9 @@
 //     X(Name, ..., field, Stated|Chosen, "why", shared)
 // The list generates the setting's enumerator, its accessor and its entry below. An accessor
 // is an inline switch over the list: with the setting named at the call site it compiles to a
-// plain read of the field, so the engines may call it in their per-step loops.
+// plain read of the field, so the engines may call it in their per-step loops. The accessors are
+// marked TOBRELK_SETTING_READ: GCC judges the whole switch too large to inline and would call it
+// out of line, a call and a jump table for what is one load.
 //
 //   table                 header                       accessor
 //   stage header          records/StageSettings.h      StageSettings::Get(stage, eStage::TimeLimit)
@@ -27,6 +29,8 @@
 #include <span>
 
 #include "platform/system/Types.h"
+
+#define TOBRELK_SETTING_READ [[gnu::always_inline]] inline
 
 enum class eMark : u8 { Stated, Chosen };
 

@@ -176,7 +176,7 @@ struct StageSettings {
     static i32 RepeatPeriod(const cStage& st) { return static_cast<i32>(st.dwSpeedStep6); }
 };
 
-inline i64 StageSettings::Get(const cStage& st, eStage s) {
+TOBRELK_SETTING_READ i64 StageSettings::Get(const cStage& st, eStage s) {
     const u32* f = st.Header().dwField;
     switch (s) {
 #define TOBRELK_X(name, type, n, mark, why, shared)                                                            \
@@ -199,7 +199,7 @@ inline void StageSettings::Set(cStage& st, eStage s, i64 v) {
     }
 }
 
-inline double StageSettings::Get(const cStage& st, eStageD s) {
+TOBRELK_SETTING_READ double StageSettings::Get(const cStage& st, eStageD s) {
     const double* f = st.Header().dField;
     switch (s) {
 #define TOBRELK_X(name, n, mark, why, shared)                                                                  \
