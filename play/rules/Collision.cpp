@@ -289,7 +289,8 @@ i32 BottomProbe(cGameScene& scene, cChara& c, bool keepFloor) {
     if (c.FlyMode() == FLY_THROUGH) return 0;
     const i32 y = Trunc32(c.m_dBottom);
     const PROBE p = ProbeSegment(scene, c, Trunc32(c.m_dX), y, Trunc32(c.m_dRight));
-    cPlayer* player = c.AsPlayer();
+    // No floor, the usual answer of a walker's two probes (a landing leaves the feet above the
+    // cell): it asks nothing of the player.
     if (p.solid == 0) {
         if (!keepFloor) c.m_nFloorCell = -1;
         if (++c.m_nNoFloorFrames >= FallDelay()) {
@@ -299,11 +300,12 @@ i32 BottomProbe(cGameScene& scene, cChara& c, bool keepFloor) {
                 c.m_bFalling = 1;
             } else if (!c.m_bOnBlockChara) {
                 c.m_bFalling = 1;
-                if (player) player->m_bAirborne = 1;
+                if (cPlayer* player = c.AsPlayer()) player->m_bAirborne = 1;
             }
         }
         return 0;
     }
+    cPlayer* player = c.AsPlayer();
     const bool mayRiseOnto = SysSwitch(SW_LAND_WHILE_RISING) || c.IsFlying();
     if (p.solid == 2) {
         c.m_nFloorCell = c.m_nLastFloorCell = p.cell;

@@ -17,12 +17,6 @@ PLAYBOUNDS OuterBounds(const cGameScene& scene) {
     return PLAYBOUNDS{o, o, o + scene.m_vBlockMap.StageWidth() * 32, o + scene.m_vBlockMap.StageHeight() * 32};
 }
 
-double SpeedLimit() { return StageSettings::Get(g_Stage, eStageD::SpeedLimit); }
-
-double GravityStep() { return StageSettings::Get(g_Stage, eStageD::GravityPerStep); }
-
-i32 FallDelay() { return static_cast<i32>(StageSettings::Get(g_Stage, eStage::FallDelay)); }
-
 // ---- Clamps ----
 
 namespace {

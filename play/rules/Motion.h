@@ -17,6 +17,7 @@
 
 #include "platform/graphics/Graphics.h"
 #include "records/Stage.h"
+#include "records/StageSettings.h"
 
 class cChara;
 class cGameScene;
@@ -35,10 +36,15 @@ struct PLAYBOUNDS {
 PLAYBOUNDS InnerBounds(const cGameScene& scene);
 PLAYBOUNDS OuterBounds(const cGameScene& scene);
 
-// The stage's motion values for the current speed level.
-double SpeedLimit();     // pixels per step; a speed beyond it is cut to it
-double GravityStep();    // added to speed y per step
-i32 FallDelay();         // steps without floor before a character counts as falling
+// The stage's motion values for the current speed level. Every character's step reads them
+// (the bottom probes read the fall delay twice, as they mostly find no floor: a landing leaves
+// the feet above the cell), each a load from the stage's header.
+// Pixels per step; a speed beyond it is cut to it.
+inline double SpeedLimit() { return StageSettings::Get(g_Stage, eStageD::SpeedLimit); }
+// Added to speed y per step.
+inline double GravityStep() { return StageSettings::Get(g_Stage, eStageD::GravityPerStep); }
+// Steps without floor before a character counts as falling.
+inline i32 FallDelay() { return static_cast<i32>(StageSettings::Get(g_Stage, eStage::FallDelay)); }
 
 // Speed limited to +-limit, position += speed, then the clamp of that mode; the clamp's code
 // (x: 0-3, y: 0-6).
