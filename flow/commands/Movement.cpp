@@ -24,7 +24,7 @@ enum : i32 { BASE_PLACEMENT = 0, BASE_RELATIVE = 1, BASE_ABSOLUTE = 2, BASE_SCRE
 // Ways of giving a move.
 enum : i32 { WAY_DIRECTION = 0, WAY_TARGET = 1 };
 
-i64 Move(const cEdMove& m, eMove s) { return MoveSettings::Get(m, s); }
+TOBRELK_SETTING_READ i64 Move(const cEdMove& m, eMove s) { return MoveSettings::Get(m, s); }
 
 const cEdMove* MoveOf(const cCmdRun& run) { return run.m_pCmd ? run.m_pCmd->move.get() : nullptr; }
 
@@ -124,33 +124,45 @@ void HeadFor(cChara& c, cCmdRun& run, const cEdMove& m, double x, double y) {
 
 // ---- Ground turn ----
 
-// The block-map cell under a world pixel, its column kept inside the map.
-i32 CellAt(const cGameScene& s, double x, double y) {
-    const i32 col = std::clamp(Trunc32(x) >> 5, 0, std::max(0, s.m_vBlockMap.StageWidth() + 2 * cBlockMap::kMargin - 1));
-    return s.m_vBlockMap.Index(col, Trunc32(y) >> 5);
-}
+// The block-map cells the ground turn asks of a walker's step (three, mostly): the cell under a
+// world pixel, its column kept inside the map, solid as IsBlockSolid answers. A block without
+// appearance conditions is answered from the solidity plane, whose bounds are read once for the
+// step's cells.
+class GroundCells {
+public:
+    GroundCells(cGameScene& s, const cChara& c)
+        : m_s(s), m_plane(s.m_vBlockMap.SolidPlane()), m_pitch(static_cast<u32>(s.m_vBlockMap.Pitch())),
+          m_rows(static_cast<u32>(s.m_vBlockMap.Rows())), m_shift(s.m_vBlockMap.Shift()),
+          m_lastCol(std::max(0, s.m_vBlockMap.StageWidth() + 2 * cBlockMap::kMargin - 1)),
+          m_side(static_cast<i32>(c.m_nBlockSide)) {}
 
-// IsBlockSolid's answer, a block without appearance conditions answered here from the solidity
-// plane: the ground turn asks three cells of every walker's step.
-bool SolidAt(cGameScene& s, const cChara& c, double x, double y) {
-    const i32 cell = CellAt(s, x, y);
-    // Outside the map (its row is: the column is kept inside) nothing is solid.
-    if (cell < 0) return false;
-    const i32 side = static_cast<i32>(c.m_nBlockSide);
-    const BLOCKSOLID solid = s.m_vBlockMap.SolidInMap(cell);
-    if (solid.bHasCond) [[unlikely]]
-        return IsBlockSolid(s, cell, side) != 0;
-    return static_cast<i32>(solid.byOpenSide) != side && solid.bySolid != 0;
-}
+    bool Solid(double x, double y) const {
+        const i32 col = std::min(std::max(Trunc32(x) >> 5, 0), m_lastCol);
+        const u32 row = static_cast<u32>(Trunc32(y) >> 5);
+        // Outside the map (its row is: the column is kept inside) nothing is solid.
+        if (static_cast<u32>(col) >= m_pitch || row >= m_rows) return false;
+        const i32 cell = static_cast<i32>((row << m_shift) + static_cast<u32>(col));
+        const BLOCKSOLID solid = m_plane[cell];
+        if (solid.bHasCond) [[unlikely]]
+            return IsBlockSolid(m_s, cell, m_side) != 0;
+        return static_cast<i32>(solid.byOpenSide) != m_side && solid.bySolid != 0;
+    }
+
+private:
+    cGameScene& m_s;
+    const BLOCKSOLID* m_plane;
+    u32 m_pitch, m_rows;
+    i32 m_shift, m_lastCol, m_side;
+};
 
 // The wall the character walks into: a solid cell just past its leading edge, or a block
 // character that its box touches when moved a pixel that way (dir 1 right, -1 left). The block
 // character, when it is one, is handed back.
-bool WallAhead(cGameScene& s, const cChara& c, i32 dir, cStageChara*& mover) {
+bool WallAhead(cGameScene& s, const GroundCells& cells, const cChara& c, i32 dir, cStageChara*& mover) {
     mover = nullptr;
     const double x = dir > 0 ? c.m_dRight + 1 : c.m_dX - 1;
     for (double y = c.m_dY;; y += 32) {
-        if (SolidAt(s, c, x, std::min(y, c.m_dBottom))) return true;
+        if (cells.Solid(x, std::min(y, c.m_dBottom))) return true;
         if (y >= c.m_dBottom) break;
     }
     HITRECT box;
@@ -439,8 +451,9 @@ void CmdMoveGroundTurn(cChara& c, cCmdRun& run) {
         // Decision: the wall is looked for ahead of the character (the contact flags of the
         // block probes are cleared before the flows run); a block character that is the wall
         // adds its movement since the last step, twice when it comes toward the character.
+        const GroundCells cells(*s, c);
         cStageChara* mover = nullptr;
-        if (WallAhead(*s, c, facing, mover)) {
+        if (WallAhead(*s, cells, c, facing, mover)) {
             run.m_nFacingReq = turn;
             run.m_dVelX = -run.m_dVelX;
             if (mover) {
@@ -454,7 +467,7 @@ void CmdMoveGroundTurn(cChara& c, cCmdRun& run) {
             const double lead = ahead > 0 ? c.m_dRight + 1 : c.m_dX - 1;
             const double trail = ahead > 0 ? c.m_dX : c.m_dRight;
             const double feet = c.m_dBottom + 1;
-            if (!SolidAt(*s, c, lead, feet) && SolidAt(*s, c, trail, feet)) run.m_nFacingReq = turn;
+            if (!cells.Solid(lead, feet) && cells.Solid(trail, feet)) run.m_nFacingReq = turn;
         }
     }
     ApplyMoveVelocity(c, run.m_dVelX, run.m_dVelY, run.m_nFacingReq, run, *m, true);
