@@ -8,8 +8,10 @@ namespace {
 
 // The current program, or null when there is none or it is empty.
 const cVector<ANIMSTEP>* Current(const AnimState& s) {
-    if (s.nProgram < 0 || s.nProgram >= s.vProgram.Size()) return nullptr;
-    const cVector<ANIMSTEP>& p = s.vProgram[s.nProgram];
+    // One check, then a plain read: a walker asks for its walk every step and, while a no-break
+    // step plays, is refused here every step.
+    if (static_cast<u32>(s.nProgram) >= s.vProgram.size()) return nullptr;
+    const cVector<ANIMSTEP>& p = s.vProgram.data()[s.nProgram];
     return p.empty() ? nullptr : &p;
 }
 
@@ -57,11 +59,6 @@ i32 AnimeSetPattern(AnimState& s, i32 program, i32 force) {
     s.nStep = 0;
     s.nTick = 0;
     return 1;
-}
-
-i32 AnimeSetPatternIfNew(AnimState& s, i32 program, i32 force) {
-    if (program == s.nProgram && !s.vProgram.empty()) return 1;
-    return AnimeSetPattern(s, program, force);
 }
 
 i32 AnimeAdvance(AnimState& s) {

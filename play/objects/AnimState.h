@@ -23,7 +23,10 @@ void AnimeMergePatterns(AnimState& s, const std::vector<const cVector<ANIMSTEP>*
 // refused too, with a report line.
 i32 AnimeSetPattern(AnimState& s, i32 program, i32 force);
 // 1 without any change when the program is already current; otherwise AnimeSetPattern.
-i32 AnimeSetPatternIfNew(AnimState& s, i32 program, i32 force);
+inline i32 AnimeSetPatternIfNew(AnimState& s, i32 program, i32 force) {
+    if (program == s.nProgram && !s.vProgram.empty()) return 1;
+    return AnimeSetPattern(s, program, force);
+}
 // One frame: the value of the step current after it (0 without programs). Never leaves the
 // current program's steps: the last step (an end step -4 among them) stays current.
 i32 AnimeAdvance(AnimState& s);
