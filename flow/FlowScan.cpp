@@ -21,6 +21,14 @@ bool TestConds(cChara& c, cFlowRun& run) {
     return CheckFlowConds(*c.m_pScene, run, c) && CheckFlowKeyConds(c, run);
 }
 
+// A run of the event that is free to start, its conditions aside.
+bool AnyIdleRun(const cChara& c, u8 kind) {
+    for (const cFlowRun& run : c.m_vFlowRun)
+        if (run.m_pFlow && run.m_nTrigger == kind && !(run.m_bRunning || run.m_bPaused || run.m_bStopped || run.m_bBusy))
+            return true;
+    return false;
+}
+
 } // namespace
 
 void RunFlowsOf(cChara& c, u8 kind) { RunFlows(c, kind, nullptr, 0); }
@@ -34,9 +42,16 @@ void RunFlows(cChara& c, u8 kind, cObj* other, i8 number) {
         if (scene) scene->ClearFlowPointers();
         return;
     }
-    if (scene) scene->SetFlowObj(&c);
     const bool early = SysSwitch(SW_FLOW_MARK_EARLY) != 0;
     const bool noMark = SysSwitch(SW_FLOW_NO_MARK) != 0;
+    // Every run of the event already running, paused, stopped or started this step (an always
+    // flow that runs, on most steps): the scan would pass them all. Unless the marks come first,
+    // which mark even those.
+    if ((!early || noMark) && !AnyIdleRun(c, kind)) {
+        if (scene) scene->ClearFlowPointers();
+        return;
+    }
+    if (scene) scene->SetFlowObj(&c);
     // The size is read again for every run: a start may run commands that change the list.
     for (i32 i = 0; i < c.m_vFlowRun.Size(); ++i) {
         cFlowRun& run = c.m_vFlowRun[i];
