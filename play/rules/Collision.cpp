@@ -57,13 +57,22 @@ bool BlockIsShown(cGameScene& scene, i32 cell) {
     return true;
 }
 
+namespace {
+
+[[gnu::noinline]] void ListBlockCharas(cGameScene& scene) {
+    scene.m_vBlockCharas.clear();
+    for (int i = 0; i < scene.m_lstChara.Size(); ++i)
+        if (cStageChara* c = scene.m_lstChara.Live(i); c && c->m_bBlockChara) scene.m_vBlockCharas.push_back(c);
+    scene.m_nBlockCharasOf = scene.m_lstChara.Version();
+}
+
+} // namespace
+
+// Asked twice in every character's step (its wall and its touches); the list is made again
+// apart, only when the characters changed.
 const std::vector<cStageChara*>& BlockCharas(cGameScene& scene) {
-    if (scene.m_nBlockCharasOf != scene.m_lstChara.Version()) {
-        scene.m_vBlockCharas.clear();
-        for (int i = 0; i < scene.m_lstChara.Size(); ++i)
-            if (cStageChara* c = scene.m_lstChara.Live(i); c && c->m_bBlockChara) scene.m_vBlockCharas.push_back(c);
-        scene.m_nBlockCharasOf = scene.m_lstChara.Version();
-    }
+    if (scene.m_nBlockCharasOf != scene.m_lstChara.Version()) [[unlikely]]
+        ListBlockCharas(scene);
     return scene.m_vBlockCharas;
 }
 
