@@ -81,13 +81,15 @@ void EraseRun(cChara& c, i32 i) {
 i32 ExecCmdAt(cChara& owner, FlowRunRef& ref, i32 k) {
     cFlowRun* run = ref.Get(owner);
     if (!run || k < 0 || k >= run->m_vCmdRun.Size()) return -1;
+    // k is checked: the command run is read without a second check (here and below).
+    cCmdRun* at = run->m_vCmdRun.data() + k;
     // Named afresh for every command: a scan nested in the last one may have put back a
     // hand-over that no longer names this run.
-    if (owner.m_pScene) owner.m_pScene->SetFlowRunAndCmd(&owner, run, &run->m_vCmdRun[k]);
-    ExecCmd(owner, run->m_vCmdRun[k]);
+    if (owner.m_pScene) owner.m_pScene->SetFlowRunAndCmd(&owner, run, at);
+    ExecCmd(owner, *at);
     run = ref.Get(owner);
     if (!run || k >= run->m_vCmdRun.Size()) return -1;
-    cCmdRun& cr = run->m_vCmdRun[k];
+    cCmdRun& cr = run->m_vCmdRun.data()[k];
     if (--cr.m_nFramesLeft > 0) return 0;
     cr.m_nFramesLeft = 0;
     return 1;
