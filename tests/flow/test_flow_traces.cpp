@@ -3,6 +3,7 @@
 // they run; the start-up trigger; every trigger kind of the scan.
 #include <gtest/gtest.h>
 
+#include "database/SystemData.h"
 #include "tests/flow/FlowTrace.h"
 
 using namespace flowtest;
@@ -243,6 +244,69 @@ kind 20 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. -
 kind 21 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
 kind 23 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. |
 kind 18 numbers 3, 0 | -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. -. R. -. -. -. -. R. -. -. |
+)");
+}
+
+// One event's scans under each marking rule of the system data: marks after the state test (the
+// usual), before it (early), none, and early with none. The runs of the event: one idle, one
+// running, one paused, one stopped for good, and an idle one of another event. A scan passes
+// the runs that run, wait or were started this step (every run but the idle one, on the first
+// scan; all of them on the third, after the second started the idle one); the early marks mark
+// even those. Per run: its state, m when marked, b when started this step.
+TEST(FlowTrace, ScansOfBusyRunsUnderEveryMarkRule) {
+    struct RULE {
+        const char* name;
+        u32 early, none;
+    };
+    std::string trace;
+    for (const RULE rule : {RULE{"late", 0, 0}, RULE{"early", 1, 0}, RULE{"none", 0, 1}, RULE{"both", 1, 1}}) {
+        FlowFixture fx;
+        g_SystemData.g_bFlowMarkEarly = rule.early;
+        g_SystemData.g_bFlowNoMark = rule.none;
+        cStageChara& a = fx.AddChara({MakeFlow(TRIG_DAMAGED, {AddCmd(0)}), MakeFlow(TRIG_DAMAGED, {AddCmd(1)}),
+                                      MakeFlow(TRIG_DAMAGED, {AddCmd(2)}), MakeFlow(TRIG_DAMAGED, {AddCmd(3)}),
+                                      MakeFlow(TRIG_DIED, {AddCmd(4)})});
+        a.m_vFlowRun[1].Start(a);
+        a.m_vFlowRun[2].Start(a);
+        a.m_vFlowRun[2].m_bPaused = 1;
+        a.m_vFlowRun[3].m_bStopped = 1;
+        auto line = [&](const char* what) {
+            std::string l = std::string(rule.name) + " " + what + " |";
+            for (const cFlowRun& run : a.m_vFlowRun) {
+                l += ' ';
+                l += run.m_bStopped ? 'S' : run.m_bPaused ? 'P' : run.m_bRunning ? 'R' : '-';
+                l += run.m_bPassMark ? "m" : "";
+                l += run.m_bBusy ? "b" : "";
+            }
+            if (fx.Scene().FlowObj()) l += " named";
+            trace += l + "\n";
+        };
+        // The idle run waits out the first scan: it is stopped for it, and started by the second.
+        a.m_vFlowRun[0].m_bStopped = 1;
+        for (int scan = 1; scan <= 3; ++scan) {
+            if (scan == 2) {
+                ResetFlowMarks(a);
+                a.m_vFlowRun[0].m_bStopped = 0;
+            }
+            RunFlowsOf(a, TRIG_DAMAGED);
+            line(scan == 1 ? "busy" : scan == 2 ? "one idle" : "again");
+        }
+    }
+    g_SystemData.g_bFlowMarkEarly = 0;
+    g_SystemData.g_bFlowNoMark = 0;
+    ExpectTrace(trace, R"(
+late busy | S Rb Pb S -
+late one idle | Rmb R P S -
+late again | Rmb R P S -
+early busy | Sm Rmb Pmb Sm -
+early one idle | Rmb Rm Pm Sm -
+early again | Rmb Rm Pm Sm -
+none busy | S Rb Pb S -
+none one idle | Rb R P S -
+none again | Rb R P S -
+both busy | S Rb Pb S -
+both one idle | Rb R P S -
+both again | Rb R P S -
 )");
 }
 

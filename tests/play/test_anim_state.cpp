@@ -88,3 +88,26 @@ TEST(AnimState, NoInterruptStepsRefuseAnUnforcedSwitch) {
     EXPECT_EQ(AnimeSetPattern(f, -1, 1), 0);
     EXPECT_EQ(f.nProgram, 1);
 }
+
+// A walker asks for its walk on every step: refused and nothing changed while the no-break step
+// plays, taken on the first step after it, then kept. A damaged program number (past the list,
+// or negative) has no current step to refuse with; an empty state refuses every program.
+TEST(AnimState, WalkAskedEveryStepWaitsOutTheNoBreakStep) {
+    AnimState s = Make({{{1, 3, 1}, {2, 1, 0}, {ANIM_LOOP, 0, 0}}, {{5, 2, 0}, {6, 2, 0}, {ANIM_LOOP, 0, 0}}});
+    std::string trace;
+    for (int i = 0; i < 7; ++i) {
+        const i32 taken = AnimeSetPatternIfNew(s, 1, 0);
+        trace += std::to_string(taken) + ":" + std::to_string(AnimeAdvance(s)) + " ";
+    }
+    EXPECT_EQ(trace, "0:1 0:1 0:2 1:5 1:6 1:6 1:5 ");
+    for (const i32 damaged : {2, 3, -1}) {
+        AnimState d = Make({{{1, 3, 1}, {ANIM_LOOP, 0, 0}}, {{5, 2, 0}}});
+        d.nProgram = damaged;
+        d.nStep = 1;
+        EXPECT_EQ(AnimeSetPatternIfNew(d, 0, 0), 1) << damaged;
+        EXPECT_EQ(AnimeCurrentValue(d), 1) << damaged;
+    }
+    AnimState empty;
+    EXPECT_EQ(AnimeSetPatternIfNew(empty, 0, 0), 0);
+    EXPECT_EQ(AnimeCurrentValue(empty), 0);
+}
