@@ -33,24 +33,11 @@ bool AnyIdleRun(const cChara& c, u8 kind) {
 
 void RunFlowsOf(cChara& c, u8 kind) { RunFlows(c, kind, nullptr, 0); }
 
-void RunFlows(cChara& c, u8 kind, cObj* other, i8 number) {
-    // The scan ends with no hand-over: a flow being stepped when an event reached this scan has
-    // its run and command named again before each of its commands.
+namespace {
+
+// The scan itself, apart from RunFlows' early answers, which most scans of a step end with.
+[[gnu::noinline]] void ScanFlows(cChara& c, u8 kind, cObj* other, i8 number, bool early, bool noMark) {
     cGameScene* scene = c.m_pScene;
-    // None of its flows waits for this event: the scan would read every run and start none.
-    if (!(c.m_nFlowTriggers & TriggerBit(kind))) {
-        if (scene) scene->ClearFlowPointers();
-        return;
-    }
-    const bool early = SysSwitch(SW_FLOW_MARK_EARLY) != 0;
-    const bool noMark = SysSwitch(SW_FLOW_NO_MARK) != 0;
-    // Every run of the event already running, paused, stopped or started this step (an always
-    // flow that runs, on most steps): the scan would pass them all. Unless the marks come first,
-    // which mark even those.
-    if ((!early || noMark) && !AnyIdleRun(c, kind)) {
-        if (scene) scene->ClearFlowPointers();
-        return;
-    }
     if (scene) scene->SetFlowObj(&c);
     // The size is read again for every run: a start may run commands that change the list.
     for (i32 i = 0; i < c.m_vFlowRun.Size(); ++i) {
@@ -91,6 +78,29 @@ void RunFlows(cChara& c, u8 kind, cObj* other, i8 number) {
         run.Start(c);
     }
     if (scene) scene->ClearFlowPointers();
+}
+
+} // namespace
+
+void RunFlows(cChara& c, u8 kind, cObj* other, i8 number) {
+    // The scan ends with no hand-over: a flow being stepped when an event reached this scan has
+    // its run and command named again before each of its commands.
+    cGameScene* scene = c.m_pScene;
+    // None of its flows waits for this event: the scan would read every run and start none.
+    if (!(c.m_nFlowTriggers & TriggerBit(kind))) {
+        if (scene) scene->ClearFlowPointers();
+        return;
+    }
+    const bool early = SysSwitch(SW_FLOW_MARK_EARLY) != 0;
+    const bool noMark = SysSwitch(SW_FLOW_NO_MARK) != 0;
+    // Every run of the event already running, paused, stopped or started this step (an always
+    // flow that runs, on most steps): the scan would pass them all. Unless the marks come first,
+    // which mark even those.
+    if ((!early || noMark) && !AnyIdleRun(c, kind)) {
+        if (scene) scene->ClearFlowPointers();
+        return;
+    }
+    ScanFlows(c, kind, other, number, early, noMark);
 }
 
 void ResetFlowMarks(cChara& c) {
