@@ -165,6 +165,9 @@ bool Below(const cChara& c, const cStageChara& k) {
 } // namespace
 
 i32 ResolveCharaHits(cGameScene& scene, cChara& c) {
+    // No block character on the stage (most stages) and none ridden before: nothing touches,
+    // nothing is let go of.
+    if (!c.m_bOnBlockChara && BlockCharas(scene).empty()) return 0;
     if (c.FlyMode() == FLY_THROUGH) return 0;
     const std::vector<cStageChara*> touched = TouchedBlockCharas(scene, c);
     if (c.IsFlying()) return FlyingHits(scene, c, touched);
