@@ -219,3 +219,27 @@ TEST(RulesHits, ShotsMeetShotsAsTheCharacterPassLeftThem) {
     }
     EXPECT_EQ(out, "-- x- x- 9");
 }
+
+// The only block character goes from under its rider: the rider lets go of it at its next
+// step and falls, although no block character is left on the stage to look at.
+TEST(RulesHits, RiderOfTheLastBlockCharacterLetsGoWhenItGoes) {
+    RulePlay play;
+    cStageChara& k = AddStageChara(play.s, 6, 11, [](cEdChara& d) {
+        CharaSettings::Set(d, eChara::BlockChara, 1);
+        CharaSettings::Set(d, eChara::FlyMode, 2);
+    });
+    cPlayer& p = SetUpPlayer(play.s, 6, 10);
+    for (int i = 0; i < 60; ++i) {
+        ASSERT_EQ(CharaStep(play.s, k), 0);
+        ASSERT_EQ(PlayerStep(play.s, p), 0);
+        ASSERT_EQ(CarryRider(play.s), 0);
+    }
+    std::string t = State(p) + (p.m_bOnBlockChara ? " on" : "") + "\n";
+    play.s.RemoveChara(k);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(PlayerStep(play.s, p), 0);
+        t += State(p) + (p.m_bOnBlockChara ? " on" : "") + (p.m_FloorObj ? " floor" : "") + "\n";
+    }
+    EXPECT_EQ(t, "520.5,648 0,0 ---- . on\n520.5,648 0,0 ---- .\n520.5,648.004 0,0.004 ---- .\n"
+                 "520.5,648.012 0,0.008 ---- .\n520.5,648.024 0,0.012 ---- .\n");
+}
