@@ -29,13 +29,7 @@ std::string Walk(KIND ledgeEnd, KIND wall, i32 var) {
         cEdBlock b = playtest::MakeBlock(x, y);
         if (kind == KIND::OneWay) b.byOpenSide = 0;
         if (kind == KIND::CharaOnly) b.bySolid = 2;
-        if (kind == KIND::Cond) {
-            cCond c;
-            c.kind = 2; // a stage variable
-            c.index = 0;
-            c.value = 0;
-            b.EditConds().push_back(c);
-        }
+        if (kind == KIND::Cond) playtest::ShowWhileVarZero(b);
         st.vBlock.push_back(b);
     };
     for (i16 x = 8; x <= 11; ++x) add(x, 10, KIND::Plain);

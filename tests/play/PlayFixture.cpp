@@ -30,6 +30,14 @@ cEdBlock MakeBlock(i16 x, i16 y) {
     return b;
 }
 
+void ShowWhileVarZero(cEdBlock& b) {
+    cCond c;
+    c.kind = 2; // a stage variable
+    c.index = 0;
+    c.value = 0;
+    b.EditConds().push_back(c);
+}
+
 cStage MakeStage(u32 width, u32 height) {
     cStage st;
     st.Init();

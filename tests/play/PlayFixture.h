@@ -32,6 +32,8 @@ enum : u16 { DECIDE = 1, CANCEL = 2, BUTTON3 = 4, BUTTON4 = 8, JUMP = 1 };
 cStage MakeStage(u32 width, u32 height);
 // A solid block (picture 1) at a stage cell.
 cEdBlock MakeBlock(i16 x, i16 y);
+// Makes b shown only while stage variable 0 is 0.
+void ShowWhileVarZero(cEdBlock& b);
 
 struct PLAYOPTIONS {
     bool direct3D = true;

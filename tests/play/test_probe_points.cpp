@@ -52,13 +52,7 @@ cStage KindsStage() {
         cEdBlock b = playtest::MakeBlock(x, y);
         b.bySolid = solid;
         b.byOpenSide = openSide;
-        if (cond) {
-            cCond c;
-            c.kind = 2; // a stage variable
-            c.index = 0;
-            c.value = 0;
-            b.EditConds().push_back(c);
-        }
+        if (cond) playtest::ShowWhileVarZero(b);
         st.vBlock.push_back(b);
     };
     add(3, 5, 1, 255, false);

@@ -186,11 +186,7 @@ TEST(RulesMotion, AppearanceConditionsOfBlocks) {
     cStage st = playtest::MakeStage(20, 15);
     for (i16 x : {4, 6}) {
         cEdBlock b = playtest::MakeBlock(x, 13);
-        cCond c;
-        c.kind = 2; // a stage variable
-        c.index = 0;
-        c.value = 0;
-        b.EditConds().push_back(c);
+        playtest::ShowWhileVarZero(b);
         b.byGroup1b = x == 4 ? 1 : 0;
         st.vBlock.push_back(b);
     }
