@@ -126,33 +126,28 @@ void HeadFor(cChara& c, cCmdRun& run, const cEdMove& m, double x, double y) {
 
 // The block-map cells the ground turn asks of a walker's step (three, mostly): the cell under a
 // world pixel, its column kept inside the map, solid as IsBlockSolid answers. A block without
-// appearance conditions is answered from the solidity plane, whose bounds are read once for the
-// step's cells.
+// appearance conditions is answered from the solidity plane, without the call; the map's last
+// column is found once for the step's cells.
 class GroundCells {
 public:
     GroundCells(cGameScene& s, const cChara& c)
-        : m_s(s), m_plane(s.m_vBlockMap.SolidPlane()), m_pitch(static_cast<u32>(s.m_vBlockMap.Pitch())),
-          m_rows(static_cast<u32>(s.m_vBlockMap.Rows())), m_shift(s.m_vBlockMap.Shift()),
-          m_lastCol(std::max(0, s.m_vBlockMap.StageWidth() + 2 * cBlockMap::kMargin - 1)),
+        : m_s(s), m_lastCol(std::max(0, s.m_vBlockMap.StageWidth() + 2 * cBlockMap::kMargin - 1)),
           m_side(static_cast<i32>(c.m_nBlockSide)) {}
 
     bool Solid(double x, double y) const {
         const i32 col = std::min(std::max(Trunc32(x) >> 5, 0), m_lastCol);
-        const u32 row = static_cast<u32>(Trunc32(y) >> 5);
         // Outside the map (its row is: the column is kept inside) nothing is solid.
-        if (static_cast<u32>(col) >= m_pitch || row >= m_rows) return false;
-        const i32 cell = static_cast<i32>((row << m_shift) + static_cast<u32>(col));
-        const BLOCKSOLID solid = m_plane[cell];
+        const i32 cell = m_s.m_vBlockMap.Index(col, Trunc32(y) >> 5);
+        if (cell < 0) return false;
+        const BLOCKSOLID solid = m_s.m_vBlockMap.SolidInMap(cell);
         if (solid.bHasCond) [[unlikely]]
             return IsBlockSolid(m_s, cell, m_side) != 0;
-        return static_cast<i32>(solid.byOpenSide) != m_side && solid.bySolid != 0;
+        return solid.For(m_side) != 0;
     }
 
 private:
     cGameScene& m_s;
-    const BLOCKSOLID* m_plane;
-    u32 m_pitch, m_rows;
-    i32 m_shift, m_lastCol, m_side;
+    i32 m_lastCol, m_side;
 };
 
 // The wall the character walks into: a solid cell just past its leading edge, or a block

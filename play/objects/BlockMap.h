@@ -35,6 +35,9 @@ struct BLOCKSOLID {
     u8 byOpenSide = 0;
     u8 bHasCond = 0;
     u8 unused = 0;
+    // What a probe from block side `side` reads of the block when it is shown: nothing where the
+    // block is open to that side, else its solidity (a byte past 127 reads negative).
+    i8 For(i32 side) const { return static_cast<i32>(byOpenSide) == side ? 0 : static_cast<i8>(bySolid); }
 };
 
 // The appearance conditions of a block, with its combination mode and latch.
@@ -97,8 +100,6 @@ public:
     }
     // SolidAt for an index that Index* gave (not -1): every such index is in the plane.
     const BLOCKSOLID& SolidInMap(i32 index) const { return m_vSolid.data()[index]; }
-    // The plane itself (one entry per cell, Pitch() x Rows()), for readers that index it alone.
-    const BLOCKSOLID* SolidPlane() const { return m_vSolid.data(); }
     // A cell to change its run-time marks: null outside the map. Its block changes through
     // SetBlock or Restore only, which keep the solidity plane in step.
     BLOCKCELL* Find(i32 index) {

@@ -22,7 +22,7 @@ PROBE At(cGameScene& scene, const cChara& c, i32 x, i32 y) {
     const BLOCKSOLID solid = map.SolidInMap(cell);
     if (solid.bHasCond) [[unlikely]]
         return PROBE{cell, IsBlockSolid(scene, cell, side)};
-    return PROBE{cell, static_cast<i32>(solid.byOpenSide) == side ? 0 : static_cast<i8>(solid.bySolid)};
+    return PROBE{cell, solid.For(side)};
 }
 
 // The flight mode's early answers of a side or top probe: -1 go on with the push-out.
@@ -149,23 +149,18 @@ bool RowWith(const cChara& c, i32 x1, i32 x2, i32 y, Reader&& at, PROBE& best) {
 // so that the probes of a step stay short; a block with conditions makes it give up, and the
 // segment is read again by At, which evaluates them in their order as ever.
 struct PLANEREADER {
-    const BLOCKSOLID* plane;
-    u32 pitch, rows;
-    i32 shift, side;
-    PLANEREADER(const cBlockMap& map, const cChara& c)
-        : plane(map.SolidPlane()), pitch(static_cast<u32>(map.Pitch())), rows(static_cast<u32>(map.Rows())),
-          shift(map.Shift()), side(static_cast<i32>(c.m_nBlockSide)) {}
+    const cBlockMap& map;
+    i32 side;
+    PLANEREADER(const cBlockMap& m, const cChara& c) : map(m), side(static_cast<i32>(c.m_nBlockSide)) {}
     bool operator()(i32 x, i32 y, PROBE& p) const {
-        const u32 col = static_cast<u32>(x >> 5), row = static_cast<u32>(y >> 5);
-        if (col >= pitch || row >= rows) {
-            p = PROBE{-1, 0};
+        const i32 cell = map.IndexAtWholePixel(x, y);
+        if (cell < 0) {
+            p = PROBE{cell, 0};
             return true;
         }
-        // Build keeps the map at 2^22 cells at most: the index is never negative.
-        const i32 cell = static_cast<i32>((row << shift) + col);
-        const BLOCKSOLID solid = plane[cell];
+        const BLOCKSOLID solid = map.SolidInMap(cell);
         if (solid.bHasCond) return false;
-        p = PROBE{cell, static_cast<i32>(solid.byOpenSide) == side ? 0 : static_cast<i8>(solid.bySolid)};
+        p = PROBE{cell, solid.For(side)};
         return true;
     }
 };

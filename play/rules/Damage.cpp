@@ -155,6 +155,5 @@ cChara* FindObjectById(cGameScene& scene, u32 id) {
 i8 IsBlockSolid(cGameScene& scene, i32 cellIndex, i32 side) {
     const BLOCKSOLID cell = scene.m_vBlockMap.SolidAt(cellIndex);
     if (cell.bHasCond && !BlockIsShown(scene, cellIndex)) return 0;
-    if (static_cast<i32>(cell.byOpenSide) == side) return 0;
-    return static_cast<i8>(cell.bySolid);
+    return cell.For(side);
 }
