@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <utility>
 
 #include "platform/system/MessageBox.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
@@ -277,6 +278,29 @@ TEST(Surface, PicturesAndBlankWorkSurfacesTakePixelsOnlyWhenUsed) {
     DDReleaseSurface(&pic);
     DDReleaseSurface(&work);
     DDReleaseSurface(&unused);
+}
+
+// A picture first used by a quad of a batch takes its pixels when the quad is queued, and the
+// flush draws them where the quad was clipped to, as a quad drawn at once does.
+TEST(Surface, PicturesFirstUsedByABatchDrawTheirPixels) {
+    ScopedMode mode(kD3D);
+    ASSERT_TRUE(mode.ok);
+    TempDir dir;
+    DDSURFACEDATA pic, work;
+    ASSERT_TRUE(MakePicture(&pic, dir, "s.bmp", Strip(32, 16), 0));
+    ASSERT_TRUE(DDCreateSurface(&work, 64, 64, 1, 0, DTMEMORYTYPE_VIDEO_RT, 0, 0));
+    ASSERT_TRUE(pic.lpDT->lpSurface->px.empty());
+    D3DBeginBatch(0);
+    DDBlt(&work, 40, -4, 32, 16, &pic, 0, 0, 0);
+    EXPECT_FALSE(pic.lpDT->lpSurface->px.empty());
+    D3DFlushBatch();
+    DDEndScene();
+    for (const auto& [x, y] : {std::pair{40, 0}, {45, 3}, {63, 11}})
+        EXPECT_EQ(PixelAt(&work, x, y) & 0xFFFFFF, u32(y + 4) << 8 | u32(x - 40)) << x << "," << y;
+    EXPECT_EQ(PixelAt(&work, 39, 0), 0u);
+    EXPECT_EQ(PixelAt(&work, 40, 12), 0u);
+    DDReleaseSurface(&pic);
+    DDReleaseSurface(&work);
 }
 
 // Copies between two buffers slow down several times when their addresses agree modulo a page
