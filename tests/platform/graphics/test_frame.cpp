@@ -231,6 +231,26 @@ TEST(Frame, StreamedRowsOfEveryLengthAndStart) {
             }
 }
 
+// The memory presenter's frames of every size up to a few blocks of streamed stores, from a
+// frame wherever the heap put it: the pixels before the first whole block and after the last go
+// plainly, and every pixel reaches the kept frame opaque.
+TEST(Frame, KeptFramesOfEverySmallSize) {
+    u32 seed = 9;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    std::vector<u32> in(64);
+    for (u32& p : in) p = next();
+    cMemoryPresenter mem;
+    for (int h = 1; h <= 3; ++h)
+        for (int w = 1; w <= 21; ++w) {
+            mem.Present(in.data() + w % 4, w, h);
+            std::vector<u32> want(in.begin() + w % 4, in.begin() + w % 4 + w * h);
+            for (u32& p : want) p |= 0xFF000000u;
+            ASSERT_EQ(mem.Frame(), want) << w << "x" << h;
+            ASSERT_EQ(mem.Width(), w);
+            ASSERT_EQ(mem.Height(), h);
+        }
+}
+
 TEST(Frame, FullScreenFlipChainHoldsTheFramesShownBefore) {
     // Frames of palette colours 3, 4, 5 flipped in turn: every flip shows the frame just drawn,
     // and the back buffer then holds the one shown a flip before (one back buffer) or two
