@@ -142,11 +142,12 @@ inline void PrefetchActing(const cStageChara& c) {
     ForActingLines(c, [](const char* line) { __builtin_prefetch(line); });
 }
 // The first run state of c's flows, which a character's step reads first (its scan for the
-// every-step trigger), and the current entry of its animation's program list: reads where they
-// are, so it is asked for some characters after PrefetchActing asked for that.
+// every-step trigger), and the current entry of its animation's program list when a switch would
+// read it: reads where they are, so it is asked for some characters after PrefetchActing asked
+// for that.
 inline void PrefetchFlowRuns(const cStageChara& c) {
     const AnimState& anim = c.m_Anim;
-    if (static_cast<std::size_t>(anim.nProgram) < anim.vProgram.size()) __builtin_prefetch(anim.vProgram.data() + anim.nProgram);
+    if (AnimeReadsProgram(anim)) __builtin_prefetch(anim.vProgram.data() + anim.nProgram);
     if (c.m_vFlowRun.empty()) return;
     // What the scan and the step of a running flow read: the run up to its start state.
     const cFlowRun& first = c.m_vFlowRun.data()[0];
@@ -156,12 +157,12 @@ inline void PrefetchFlowRuns(const cStageChara& c) {
     __builtin_prefetch(run + read - 1);
 }
 // What the step reaches through those: the command run the first flow steps (its current
-// command's) and the step of the program its animation shows (a change of program reads it).
+// command's) and the step of the program its animation shows (a switch of program reads it).
 // Reads the first run and the animation's program list, so it is asked for some characters
 // after PrefetchFlowRuns asked for them.
 inline void PrefetchStepState(const cStageChara& c) {
     const AnimState& anim = c.m_Anim;
-    if (static_cast<std::size_t>(anim.nProgram) < anim.vProgram.size()) {
+    if (AnimeReadsProgram(anim)) {
         const cVector<ANIMSTEP>& steps = anim.vProgram.data()[anim.nProgram];
         if (static_cast<std::size_t>(anim.nStep) < steps.size()) __builtin_prefetch(steps.data() + anim.nStep);
     }
