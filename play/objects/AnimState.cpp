@@ -29,17 +29,6 @@ void Hold(AnimState& s) {
     if (s.nStep > 0) --s.nStep;
 }
 
-// The current step carries the no-interrupt flag. Read once per position and remembered while it
-// does, so that a request refused every step reads the programs only when the position moved.
-bool NoBreakNow(AnimState& s) {
-    const i32 key = AnimeNoBreakKey(s);
-    if (key >= 0 && s.nNoBreakAt == key) return true;
-    const cVector<ANIMSTEP>* p = Current(s);
-    const bool noBreak = p && StepAt(*p, s.nStep).nNoBreak;
-    s.nNoBreakAt = noBreak ? key : -1;
-    return noBreak;
-}
-
 } // namespace
 
 void AnimeMergePatterns(AnimState& s, const std::vector<const cVector<ANIMSTEP>*>& list) {
@@ -55,17 +44,13 @@ void AnimeMergePatterns(AnimState& s, const std::vector<const cVector<ANIMSTEP>*
     s.nProgram = 0;
     s.nStep = 0;
     s.nTick = 0;
-    s.nNoBreakAt = -1;
-}
-
-void AnimeReplacePrograms(AnimState& s, const cVector<cVector<ANIMSTEP>>& programs) {
-    s.vProgram = programs;
-    s.nProgram = s.nStep = s.nTick = 0;
-    s.nNoBreakAt = -1;
 }
 
 i32 AnimeSetPattern(AnimState& s, i32 program, i32 force) {
-    if (!force && NoBreakNow(s)) return 0;
+    if (!force) {
+        const cVector<ANIMSTEP>* p = Current(s);
+        if (p && StepAt(*p, s.nStep).nNoBreak) return 0;
+    }
     if (program < 0 || program >= s.vProgram.Size()) {
         WriteReport("AnimeSetPattern : %d / %d", program, s.vProgram.Size());
         return 0;

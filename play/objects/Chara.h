@@ -55,13 +55,10 @@ struct OVERLAYANIM {
 // The character's members (kept apart from the class so that copying can default every member
 // and then rebind the flows).
 struct CHARADATA {
-    // The per-frame floor flags, which the frame's reset of the marks writes: first, in the line
-    // that ends the object's rarely read fields, beside the walked fields (a stage character's
-    // lines start at the same place of each, which is aligned to them).
-    u32 m_bFloorFlagA = 0, m_bFloorFlagB = 0;
-
     // What the walks over every character of a step read (the step start, the attack passes, the
-    // rides): the step start's walk reads these, up to m_dSaved, a line of a stage character.
+    // rides), first, next to the object's own walked fields (the end of cObj).
+    // The step start's walk reads these, up to m_dSaved: with the end of cObj, three cache lines
+    // of a stage character (which is aligned to them).
     u32 m_bDying = 0;             // killed, not yet removed
     u32 m_bHasConds = 0;          // m_Def has appearance conditions (set with m_Def, copied with it)
     u32 m_bContactL = 0, m_bContactR = 0, m_bContactT = 0, m_bContactB = 0;
@@ -69,52 +66,51 @@ struct CHARADATA {
     i32 m_nInvincible = 0;
     u32 m_nHitByCount = 0;        // m_vHitBy's size, set wherever that changes
     double m_dSaved[4] = {};      // saved x, y, right, bottom
-
-    // The rest of what a character's own step reads: its flows' triggers, run states and end
-    // marks, the boxes and side that the attack passes read, and the motion state. Four lines,
-    // which the acting walk asks for ahead; what a step reads only now and then (jumps, falls,
-    // rides, impacts) follows them, and the links, the definition and the flows' own lists after.
+    u32 m_bFloorFlagA = 0, m_bFloorFlagB = 0; // per-frame floor flags
+    // A flow scan or start has marked its runs or letters since the frame's reset of the marks
+    // (ResetFlowMarks); set by everything that marks them, copied with the runs.
+    u32 m_bFlowMarked = 0;
     // The triggers its flows wait for, a bit each (bit 31: any from 31 on), made wherever the
     // flows are bound (BindFlows): the scan for an event that none waits for reads no run.
     u32 m_nFlowTriggers = 0;
-    i32 m_nHP = 0;
-    // The run states of its flows (m_vFlow's, in the same order).
+    // The run states of its flows (m_vFlow's, in the same order), here beside the marks that the
+    // walks over every character read anyway.
     cVector<cFlowRun> m_vFlowRun;
+    i32 m_nHP = 0;
     u32 m_bRemove = 0;            // take out of the character list at the next sweep
     u32 m_bOnBlockChara = 0;      // standing on a block character
     i32 m_nSide = 0;              // side (0-7): who hits whom, the side lists of the commands
-    u32 m_bLetterEnded = 0;       // some letter ended this frame
-    u32 m_bPendingDelete = 0;     // runs are marked for deletion
-    i32 m_nNoFloorFrames = 0;
-    i32 m_nFloorCell = -1;        // block-map cell under the feet
-    u32 m_bOnFloor = 0;
     CHARARECT m_rcBody;           // the body box
     CHARARECT m_rcDamage;         // what attacks are tested against
+
+    // The rest of what a character's own step reads: its flows' end marks and the motion state.
+    // The links, the definition and the flows' own lists, which a step reads only when flows
+    // change or targets are set, come after it, so that the lines a step reads lie together.
+    u32 m_bLetterEnded = 0;       // some letter ended this frame
+    u32 m_bPendingDelete = 0;     // runs are marked for deletion
+
     // Motion state of commands and rules.
     double m_dVMotion = 0.0;      // vertical motion (knock-back y); non-zero while a jump runs
     double m_dVMotionPrev = 0.0;
     double m_dKnockX = 0.0;       // knock-back x (the push speed); non-zero replaces speed x in the step
-    double m_dCmdAccum[2] = {};   // the two command-move accumulators
-    u32 m_bNoGravity = 0;         // gravity suspended
-    u32 m_bHeldByCmd = 0;         // a command holds the character this step
-    u32 m_bMovedByCmd = 0;        // a movement command moved it this step
-    u32 m_bMoveDisabled = 0;
-    u32 m_bFixedFacing = 0;
-    // A flow scan or start has marked its runs or letters since the frame's reset of the marks
-    // (ResetFlowMarks); set by everything that marks them, copied with the runs.
-    u32 m_bFlowMarked = 0;
-
-    // What a step reads only while a character jumps, falls, rides, is knocked back or hits a
-    // wall or ceiling.
     u32 m_nJumpFlags = 0;         // JUMP_JUMPING | JUMP_RISING
     u32 m_bFalling = 0;
+    i32 m_nNoFloorFrames = 0;
+    i32 m_nFloorCell = -1;        // block-map cell under the feet
     i32 m_nLastFloorCell = -1;
     i32 m_nLastSide = -1;         // last block side hit (0 left, 1 right)
     cObjHandle m_FloorObj;        // block character under the feet
+    u32 m_bOnFloor = 0;
     u32 m_bStopOnFloor = 0;
+    u32 m_bNoGravity = 0;         // gravity suspended
+    u32 m_bHeldByCmd = 0;         // a command holds the character this step
     u32 m_bImpact = 0;            // knock-back applied
     u32 m_bCeiling = 0;           // ceiling mark
+    u32 m_bMovedByCmd = 0;        // a movement command moved it this step
+    u32 m_bMoveDisabled = 0;
+    u32 m_bFixedFacing = 0;
     u32 m_bMirrored = 0;          // mirrored placement
+    double m_dCmdAccum[2] = {};   // the two command-move accumulators
 
     // Target slots 0-3 (slot 0 is the player after the stage starts), the objects that refer to
     // this one ({object, kind}: kinds 0-3 target slot k, 4 child), the children (latest first)

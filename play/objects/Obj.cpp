@@ -63,7 +63,8 @@ void cObj::Init(u32 id, u32 kind, u32 kind2, u32 blockSide, u32 mark, const cVec
     m_dSpeedX = m_dSpeedY = m_dAccelX = m_dAccelY = 0.0;
     m_bPresent = m_bOnScreen = m_bFlag3 = 0;
     if (anim) {
-        AnimeReplacePrograms(m_Anim, *anim);
+        m_Anim.vProgram = *anim;
+        m_Anim.nProgram = m_Anim.nStep = m_Anim.nTick = 0;
         AnimeSetPattern(m_Anim, animStart, 1);
     }
     SetFlyMode(flyMode);

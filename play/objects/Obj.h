@@ -148,27 +148,32 @@ public:
     void UpdateEdgesY();
 
     // ---- Fields ----
-    // What a character's own step reads of the object besides the walked fields below: with the
-    // vtable pointer, exactly the first two cache lines (a field added here pushes the walked
-    // fields off their lines). The acting walk asks for them ahead of each character.
     u32 m_nId = 0;            // unique in the stage (references and self tests)
+    i32 m_nOrder = 0;         // INT_MAX after Init; nothing reads it
     i32 m_nDir = 0;           // facing: positive = right
+    i16 m_nSpawnIndex = 0;    // copy / clone index of the spawn ("分身値"); commands scale by it
+    u32 m_nMark = 0;          // definition mark; an item of mark 0 does nothing when taken
     AnimState m_Anim;
+    i32 m_nGfxOffX0 = 0, m_nGfxOffY0 = 0, m_nGfxW0 = 0, m_nGfxH0 = 0; // unscaled
+    u32 m_nKind = 0;          // 0 the player's kind (items too), 1 an ordinary stage character
+    u32 m_nKind2 = 0;
     u32 m_nBlockSide = 0;     // compared with a block's one-way side
     i32 m_nCellL = 0, m_nCellT = 0, m_nCellR = 0, m_nCellB = 0; // position >> 5
-    i32 m_nBoxW = 0;                         // scaled
     double m_dSpeedX = 0.0, m_dSpeedY = 0.0; // pixels per logic step
-    double m_dAccelX = 0.0;                  // added to the speed each step (m_dAccelY below)
-    i32 m_nBoxH = 0;
+    double m_dAccelX = 0.0, m_dAccelY = 0.0; // added to the speed each step
+    double m_dDecel = 0.0;
     u32 m_bDecelX = 0, m_bDecelY = 0;        // move that acceleration toward 0 by m_dDecel
+    i32 m_nBoxW = 0, m_nBoxH = 0;            // scaled
     i32 m_nBoxW0 = 0, m_nBoxH0 = 0;          // unscaled
     i32 m_nScale = 1;
+    u32 m_bFlag3 = 0;    // a per-frame flag cleared by Init
 
-    // The fields that the walks over every object of a step read, kept together: a stage of
-    // thousands of characters walks a few cache lines of each rather than its whole size. In a
-    // stage character they take two lines: what the step start reads besides (the presence, the
-    // screen place that waking sets), then the position and the registry place, which the walks
-    // that read nothing else of cObj (the timers, the removal tests) take alone.
+    // The fields that the walks over every object of a step read, kept together at the end, where
+    // a character's own walked fields follow (CHARADATA begins with them): a stage of thousands of
+    // characters walks a few cache lines of each rather than its whole size. In a stage character
+    // they take two lines: what the step start reads besides (the presence, the screen place that
+    // waking sets), then the position and the registry place, which the walks that read nothing
+    // else of cObj (the timers, the removal tests) take alone.
     SCREENRECT m_rcScreen;    // where the graphic is drawn this frame (view pixels)
     i32 m_nGfxOffX = 0, m_nGfxOffY = 0, m_nGfxW = 0, m_nGfxH = 0;     // scaled
     u32 m_bScrollSync = 0;                   // moves with the auto-scroll
@@ -182,20 +187,6 @@ public:
     double m_dX = 0.0, m_dY = 0.0, m_dRight = 0.0, m_dBottom = 0.0;
     // The object's place in the scene's registry (see ObjHandle.h).
     cSelfHandle m_Self;
-
-    // What a step reads only now and then (a flying character's vertical acceleration, the
-    // deceleration while it is on) or never (set-up, drawing, scaling): a line of its own, which
-    // no walk asks for, before the character's walked fields (CHARADATA) begin a line.
-    double m_dAccelY = 0.0;
-    double m_dDecel = 0.0;
-    i32 m_nOrder = 0;         // INT_MAX after Init; nothing reads it
-    u32 m_nMark = 0;          // definition mark; an item of mark 0 does nothing when taken
-    i32 m_nGfxOffX0 = 0, m_nGfxOffY0 = 0, m_nGfxW0 = 0, m_nGfxH0 = 0; // unscaled
-    u32 m_nKind = 0;          // 0 the player's kind (items too), 1 an ordinary stage character
-    u32 m_nKind2 = 0;
-    u32 m_bFlag3 = 0;    // a per-frame flag cleared by Init
-    i16 m_nSpawnIndex = 0;    // copy / clone index of the spawn ("分身値"); commands scale by it
-
     cObjHandle Handle() const { return cObjHandle(this); }
     bool IsRemoved() const { return m_Self.IsRemoved(); }
 };

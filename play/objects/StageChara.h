@@ -121,33 +121,23 @@ inline void PrefetchWalked(const cStageChara& c) {
     __builtin_prefetch(&c.m_bActive);
     __builtin_prefetch(&c.m_vFlowRun);
 }
-// A character's own step (its flows, motion, block probes and hits) reads the first lines of it
-// up to the end of cObj's walked fields, the lines of CHARADATA up to what a step reads only now
-// and then, and the line of the stage character's own fields that the walks read: asked for line
-// by line, some characters ahead, so that a stage of thousands waits for them once rather than
-// field by field. The line of cObj's rarely read fields between, and the rest of the character,
-// wait until read. ForActingLines hands each of those lines' starts to ask, in address order;
-// neither reads anything of c.
-template <class Ask>
-void ForActingLines(const cStageChara& c, Ask&& ask) {
-    const char* base = reinterpret_cast<const char*>(&c);
-    const char* objEnd = reinterpret_cast<const char*>(&c.m_Self + 1);
-    for (const char* at = base; at < objEnd; at += 64) ask(at);
-    const char* from = reinterpret_cast<const char*>(&c.m_bDying);
-    const char* end = reinterpret_cast<const char*>(&c.m_nJumpFlags);
-    for (const char* at = from; at < end; at += 64) ask(at);
-    ask(reinterpret_cast<const char*>(&c.m_bHasItem));
-}
+// A character's own step (its flows, motion, block probes and hits) reads the first lines of it,
+// up to its links (see CHARADATA), and the line of the stage character's own fields that the
+// walks read: asked for line by line, some characters ahead, so that a stage of thousands waits
+// for them once rather than field by field. The lines between, and the rest of the stage
+// character, wait until read. Reads nothing of c.
 inline void PrefetchActing(const cStageChara& c) {
-    ForActingLines(c, [](const char* line) { __builtin_prefetch(line); });
+    const char* base = reinterpret_cast<const char*>(&c);
+    const char* at = base;
+    for (const char* end = reinterpret_cast<const char*>(&c.m_aTarget); at < end; at += 64) __builtin_prefetch(at);
+    __builtin_prefetch(&c.m_bHasItem);
 }
 // The first run state of c's flows, which a character's step reads first (its scan for the
-// every-step trigger), and the current entry of its animation's program list when a switch would
-// read it: reads where they are, so it is asked for some characters after PrefetchActing asked
-// for that.
+// every-step trigger), and the current entry of its animation's program list: reads where they
+// are, so it is asked for some characters after PrefetchActing asked for that.
 inline void PrefetchFlowRuns(const cStageChara& c) {
     const AnimState& anim = c.m_Anim;
-    if (AnimeReadsProgram(anim)) __builtin_prefetch(anim.vProgram.data() + anim.nProgram);
+    if (static_cast<std::size_t>(anim.nProgram) < anim.vProgram.size()) __builtin_prefetch(anim.vProgram.data() + anim.nProgram);
     if (c.m_vFlowRun.empty()) return;
     // What the scan and the step of a running flow read: the run up to its start state.
     const cFlowRun& first = c.m_vFlowRun.data()[0];
@@ -157,12 +147,12 @@ inline void PrefetchFlowRuns(const cStageChara& c) {
     __builtin_prefetch(run + read - 1);
 }
 // What the step reaches through those: the command run the first flow steps (its current
-// command's) and the step of the program its animation shows (a switch of program reads it).
+// command's) and the step of the program its animation shows (a change of program reads it).
 // Reads the first run and the animation's program list, so it is asked for some characters
 // after PrefetchFlowRuns asked for them.
 inline void PrefetchStepState(const cStageChara& c) {
     const AnimState& anim = c.m_Anim;
-    if (AnimeReadsProgram(anim)) {
+    if (static_cast<std::size_t>(anim.nProgram) < anim.vProgram.size()) {
         const cVector<ANIMSTEP>& steps = anim.vProgram.data()[anim.nProgram];
         if (static_cast<std::size_t>(anim.nStep) < steps.size()) __builtin_prefetch(steps.data() + anim.nStep);
     }

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "play/objects/AnimState.h"
-#include "play/objects/Obj.h"
 
 namespace {
 
@@ -111,70 +110,4 @@ TEST(AnimState, WalkAskedEveryStepWaitsOutTheNoBreakStep) {
     AnimState empty;
     EXPECT_EQ(AnimeSetPatternIfNew(empty, 0, 0), 0);
     EXPECT_EQ(AnimeCurrentValue(empty), 0);
-}
-
-// A refusal is remembered for its position only while the programs stay: the position moved by
-// the player or by hand, or programs put in place of the old ones (by the merge, by the
-// replacement an object's set-up makes), are read again. As a trace of which requests are taken.
-TEST(AnimState, ARefusalHoldsOnlyForItsPositionAndItsPrograms) {
-    const cVector<cVector<ANIMSTEP>> noBreakFirst{{{1, 2, 1}, {2, 2, 1}, {3, 2, 0}, {ANIM_LOOP, 0, 0}}, {{5, 1, 0}}};
-    const cVector<cVector<ANIMSTEP>> breakFirst{{{1, 2, 0}, {2, 2, 1}, {ANIM_LOOP, 0, 0}}, {{5, 1, 0}}};
-    std::string trace;
-    auto ask = [&](AnimState& s) {
-        AnimState before = s;
-        const i32 taken = AnimeSetPattern(s, 1, 0);
-        trace += std::to_string(taken);
-        // A refusal changes nothing that compares: the remembered position is not compared.
-        if (!taken) trace += s == before ? "=" : "!";
-        trace += ' ';
-    };
-    AnimState s;
-    AnimeReplacePrograms(s, noBreakFirst);
-    ask(s);
-    ask(s); // the same position: refused again
-    s.nStep = 1;
-    ask(s); // another no-break step, set by hand
-    s.nStep = 2;
-    ask(s); // a step that may be interrupted
-    AnimeReplacePrograms(s, noBreakFirst);
-    ask(s);
-    AnimeReplacePrograms(s, breakFirst); // the same position, other programs
-    ask(s);
-    AnimState m;
-    std::vector<const cVector<ANIMSTEP>*> list{&noBreakFirst[0], &noBreakFirst[1]};
-    AnimeMergePatterns(m, list);
-    ask(m);
-    list = {&breakFirst[0], &breakFirst[1]};
-    AnimeMergePatterns(m, list);
-    ask(m);
-    // The player's own moves: refused on both no-break steps, taken once the third plays.
-    AnimeReplacePrograms(s, noBreakFirst);
-    for (int i = 0; i < 6; ++i) {
-        AnimeAdvance(s);
-        ask(s);
-        if (s.nProgram == 1) break;
-    }
-    EXPECT_EQ(trace, "0= 0= 0= 1 0= 1 0= 1 0= 0= 0= 1 ");
-    // A program or step beyond what the position can stand for is read each time.
-    AnimState far;
-    cVector<cVector<ANIMSTEP>> many(0x8001, cVector<ANIMSTEP>{{4, 1, 1}});
-    AnimeReplacePrograms(far, many);
-    far.nProgram = 0x8000;
-    EXPECT_EQ(AnimeNoBreakKey(far), -1);
-    EXPECT_EQ(AnimeSetPattern(far, 1, 0), 0);
-    far.vProgram[0x8000][0].nNoBreak = 0;
-    EXPECT_EQ(AnimeSetPattern(far, 1, 0), 1);
-}
-
-// An object's set-up puts its programs in place of those it had: a refusal remembered from the
-// old ones does not hold for the new.
-TEST(AnimState, AnObjectsSetUpForgetsTheOldProgramsRefusal) {
-    const cVector<cVector<ANIMSTEP>> noBreak{{{1, 2, 1}, {ANIM_LOOP, 0, 0}}, {{5, 1, 0}}};
-    const cVector<cVector<ANIMSTEP>> breakable{{{1, 2, 0}, {ANIM_LOOP, 0, 0}}, {{5, 1, 0}}};
-    cObj o;
-    o.Init(1, 1, 0, 0, 0, &noBreak, 0, 0, 0, 32, 32, 32, 32, 1, 0, 0);
-    EXPECT_EQ(AnimeSetPatternIfNew(o.m_Anim, 1, 0), 0);
-    o.Init(1, 1, 0, 0, 0, &breakable, 0, 0, 0, 32, 32, 32, 32, 1, 0, 0);
-    EXPECT_EQ(AnimeSetPatternIfNew(o.m_Anim, 1, 0), 1);
-    EXPECT_EQ(AnimeCurrentValue(o.m_Anim), 5);
 }

@@ -91,9 +91,9 @@ std::ptrdiff_t At(const cStageChara& c, const void* field) {
 
 } // namespace
 
-// What a character's step reads, every step or now and then, lies before its links, or in the
-// first line of the stage character's own fields; what only flow changes and targets read lies
-// between.
+// What a character's step reads lies in the lines the acting walk asks for ahead of it: before
+// its links, or in the first line of the stage character's own fields; what only flow changes
+// and targets read lies between.
 TEST(StageCharaStorage, WhatAStepReadsLiesInTheLinesAskedForAhead) {
     const auto c = std::make_unique<cStageChara>();
     const std::ptrdiff_t coldFrom = At(*c, &c->m_aTarget), stageFrom = At(*c, &c->m_bHasItem) & ~std::ptrdiff_t{63};
@@ -229,64 +229,8 @@ TEST(StageCharaStorage, WhatTheStepStartReadsLiesInFourLines) {
         STORAGE_FIELD(c, m_bGroup), STORAGE_FIELD(c, m_nGroup), STORAGE_FIELD(c, m_bBlockChara),
     });
     EXPECT_EQ(lines.size(), 4u);
-    // The front of the character up to its links, where the lines the acting walk asks for lie
-    // (all but one of them): eleven lines.
+    // The acting walk asks for the front of the character up to its links: eleven lines.
     EXPECT_LE(At(c, &c.m_aTarget), 11 * 64);
-}
-
-// A character's own step reads ten lines of it (the flows' scan and step, its motion, the block
-// probes, the hit boxes, its registry place): exactly the lines the acting walk asks for ahead of
-// it. What a step reads only while a character jumps, falls, rides, flies or hits something, and
-// what only set-up, drawing and the links read, lies in none of them.
-TEST(StageCharaStorage, WhatACharactersStepReadsLiesInTheTenLinesAskedFor) {
-    const auto p = std::make_unique<cStageChara>();
-    const cStageChara& c = *p;
-    std::vector<std::ptrdiff_t> asked;
-    ForActingLines(c, [&](const char* line) { asked.push_back(At(c, line)); });
-    ASSERT_EQ(asked.size(), 10u);
-    for (std::size_t i = 0; i < asked.size(); ++i) {
-        EXPECT_EQ(asked[i] % 64, 0) << i;
-        if (i) {
-            EXPECT_GT(asked[i], asked[i - 1]) << i;
-        }
-    }
-    const std::vector<std::ptrdiff_t> read = LinesOf(c, {
-        STORAGE_FIELD(c, m_nId), STORAGE_FIELD(c, m_nDir), STORAGE_FIELD(c, m_Anim), STORAGE_FIELD(c, m_nBlockSide),
-        STORAGE_FIELD(c, m_nCellL), STORAGE_FIELD(c, m_nCellT), STORAGE_FIELD(c, m_nCellR), STORAGE_FIELD(c, m_nCellB),
-        STORAGE_FIELD(c, m_dSpeedX), STORAGE_FIELD(c, m_dSpeedY), STORAGE_FIELD(c, m_dAccelX),
-        STORAGE_FIELD(c, m_bDecelX), STORAGE_FIELD(c, m_bDecelY), STORAGE_FIELD(c, m_nBoxW), STORAGE_FIELD(c, m_nBoxH),
-        STORAGE_FIELD(c, m_nBoxW0), STORAGE_FIELD(c, m_nBoxH0), STORAGE_FIELD(c, m_nScale),
-        STORAGE_FIELD(c, m_bScrollSync), STORAGE_FIELD(c, m_bFly), STORAGE_FIELD(c, m_pScene),
-        STORAGE_FIELD(c, m_dX), STORAGE_FIELD(c, m_dY), STORAGE_FIELD(c, m_dRight), STORAGE_FIELD(c, m_dBottom),
-        STORAGE_FIELD(c, m_Self), STORAGE_FIELD(c, m_bDying), STORAGE_FIELD(c, m_bContactL),
-        STORAGE_FIELD(c, m_bContactR), STORAGE_FIELD(c, m_bContactT), STORAGE_FIELD(c, m_bContactB),
-        STORAGE_FIELD(c, m_nFlowTriggers), STORAGE_FIELD(c, m_vFlowRun), STORAGE_FIELD(c, m_nHP),
-        STORAGE_FIELD(c, m_bRemove), STORAGE_FIELD(c, m_bOnBlockChara), STORAGE_FIELD(c, m_nSide),
-        STORAGE_FIELD(c, m_rcBody), STORAGE_FIELD(c, m_rcDamage), STORAGE_FIELD(c, m_bLetterEnded),
-        STORAGE_FIELD(c, m_bPendingDelete), STORAGE_FIELD(c, m_dVMotion), STORAGE_FIELD(c, m_dVMotionPrev),
-        STORAGE_FIELD(c, m_dKnockX), STORAGE_FIELD(c, m_nNoFloorFrames), STORAGE_FIELD(c, m_nFloorCell),
-        STORAGE_FIELD(c, m_bOnFloor), STORAGE_FIELD(c, m_bNoGravity), STORAGE_FIELD(c, m_bHeldByCmd),
-        STORAGE_FIELD(c, m_bMovedByCmd), STORAGE_FIELD(c, m_bMoveDisabled), STORAGE_FIELD(c, m_bFixedFacing),
-        STORAGE_FIELD(c, m_dCmdAccum), STORAGE_FIELD(c, m_bActive), STORAGE_FIELD(c, m_bInRange),
-        STORAGE_FIELD(c, m_bBlockChara), STORAGE_FIELD(c, m_nHoldOff), STORAGE_FIELD(c, m_StepSlot),
-    });
-    // The vtable pointer's line is the first: the step's virtual calls read it.
-    EXPECT_EQ(read.front(), 0);
-    EXPECT_EQ(read, asked);
-    const std::vector<Field> seldom = {
-        STORAGE_FIELD(c, m_dAccelY), STORAGE_FIELD(c, m_dDecel), STORAGE_FIELD(c, m_nOrder), STORAGE_FIELD(c, m_nMark),
-        STORAGE_FIELD(c, m_nGfxOffX0), STORAGE_FIELD(c, m_nGfxOffY0), STORAGE_FIELD(c, m_nGfxW0),
-        STORAGE_FIELD(c, m_nGfxH0), STORAGE_FIELD(c, m_nKind), STORAGE_FIELD(c, m_nKind2), STORAGE_FIELD(c, m_bFlag3),
-        STORAGE_FIELD(c, m_nSpawnIndex), STORAGE_FIELD(c, m_bFloorFlagA), STORAGE_FIELD(c, m_bFloorFlagB),
-        STORAGE_FIELD(c, m_nJumpFlags), STORAGE_FIELD(c, m_bFalling), STORAGE_FIELD(c, m_nLastFloorCell),
-        STORAGE_FIELD(c, m_nLastSide), STORAGE_FIELD(c, m_FloorObj), STORAGE_FIELD(c, m_bStopOnFloor),
-        STORAGE_FIELD(c, m_bImpact), STORAGE_FIELD(c, m_bCeiling), STORAGE_FIELD(c, m_bMirrored),
-        STORAGE_FIELD(c, m_aTarget), STORAGE_FIELD(c, m_vHitBy), STORAGE_FIELD(c, m_Def), STORAGE_FIELD(c, m_vFlow),
-        STORAGE_FIELD(c, m_nItemBlink), STORAGE_FIELD(c, m_Item)};
-    for (const Field& f : seldom) {
-        const std::ptrdiff_t from = At(c, f.at), last = from + static_cast<std::ptrdiff_t>(f.size) - 1;
-        for (const std::ptrdiff_t line : asked) EXPECT_TRUE(last < line || from >= line + 64) << f.name;
-    }
 }
 
 // The scan and the step of a running flow read the front of its run state, which the acting walk
