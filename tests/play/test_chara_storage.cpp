@@ -54,6 +54,35 @@ TEST(StageCharaStorage, CharactersLieOneAfterAnotherInTheOrderTheyAreMade) {
     EXPECT_EQ(CharaStrides(s), one);
 }
 
+// The slab the stage's characters come from is one huge page of the processor, aligned to it:
+// the first character starts it, and the forty of a small stage lie inside it.
+TEST(StageCharaStorage, TheCharactersOfASlabLieInOneHugePage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer's build takes each character from the heap, to check it";
+#endif
+    cStage st = playtest::MakeStage(60, 15);
+    cEdChara enemy = st.vChara[0];
+    enemy.byOperation = 1;
+    enemy.sPosY = 12;
+    for (i16 i = 0; i < 40; ++i) {
+        enemy.sPosX = static_cast<i16>(4 + i);
+        st.vChara.push_back(enemy);
+    }
+    st.Prepare();
+    playtest::PlayFixture play(st);
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    ASSERT_GE(s.m_lstChara.Size(), 40);
+    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+    const auto first = reinterpret_cast<std::uintptr_t>(s.m_lstChara.Live(0));
+    EXPECT_EQ(first % kHuge, 0u);
+    for (int i = 0; i < s.m_lstChara.Size(); ++i) {
+        const auto at = reinterpret_cast<std::uintptr_t>(s.m_lstChara.Live(i));
+        EXPECT_EQ(at / kHuge, first / kHuge) << i;
+        EXPECT_LE(at + sizeof(cStageChara), first + kHuge) << i;
+    }
+}
+
 namespace {
 
 std::ptrdiff_t At(const cStageChara& c, const void* field) {
