@@ -211,8 +211,8 @@ void cGameScene::UpdatePlay() {
 
     ResetFlowMarks(*p0);
     p0->m_bFloorFlagA = p0->m_bFloorFlagB = 0;
-    // This walk reads one cache line of each character (they sit beside m_bDying); a sleeper has
-    // neither marks nor floor flags.
+    // This walk reads two cache lines of each character: m_bDying's and the next, which holds the
+    // flow marks and the floor flags; a sleeper has neither marks nor floor flags.
     WalkUnlessAsleep([](i32, cStageChara& c) {
         if (!c.IsDying()) ResetFlowMarks(c);
         c.m_bFloorFlagA = c.m_bFloorFlagB = 0;
