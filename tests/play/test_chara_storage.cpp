@@ -25,12 +25,8 @@ std::vector<std::intptr_t> CharaStrides(cGameScene& s) {
     return strides;
 }
 
-} // namespace
-
-TEST(StageCharaStorage, CharactersLieOneAfterAnotherInTheOrderTheyAreMade) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the address sanitizer's build takes each character from the heap, to check it";
-#endif
+// A small stage with forty enemies in a row on its floor.
+cStage FortyEnemies() {
     cStage st = playtest::MakeStage(60, 15);
     cEdChara enemy = st.vChara[0];
     enemy.byOperation = 1;
@@ -40,6 +36,16 @@ TEST(StageCharaStorage, CharactersLieOneAfterAnotherInTheOrderTheyAreMade) {
         st.vChara.push_back(enemy);
     }
     st.Prepare();
+    return st;
+}
+
+} // namespace
+
+TEST(StageCharaStorage, CharactersLieOneAfterAnotherInTheOrderTheyAreMade) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer's build takes each character from the heap, to check it";
+#endif
+    cStage st = FortyEnemies();
     playtest::PlayFixture play(st);
     ASSERT_TRUE(play.RunUntilPlay());
     cGameScene& s = play.Scene();
@@ -60,15 +66,7 @@ TEST(StageCharaStorage, TheCharactersOfASlabLieInOneHugePage) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer's build takes each character from the heap, to check it";
 #endif
-    cStage st = playtest::MakeStage(60, 15);
-    cEdChara enemy = st.vChara[0];
-    enemy.byOperation = 1;
-    enemy.sPosY = 12;
-    for (i16 i = 0; i < 40; ++i) {
-        enemy.sPosX = static_cast<i16>(4 + i);
-        st.vChara.push_back(enemy);
-    }
-    st.Prepare();
+    cStage st = FortyEnemies();
     playtest::PlayFixture play(st);
     ASSERT_TRUE(play.RunUntilPlay());
     cGameScene& s = play.Scene();
