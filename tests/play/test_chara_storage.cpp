@@ -25,6 +25,14 @@ std::vector<std::intptr_t> CharaStrides(cGameScene& s) {
     return strides;
 }
 
+// The address sanitizer's build takes each character from the heap, to check it: there the
+// characters lie wherever the heap puts them.
+#if defined(__SANITIZE_ADDRESS__)
+#define TOBRELK_SKIP_UNDER_ASAN() GTEST_SKIP() << "the address sanitizer's build takes each character from the heap"
+#else
+#define TOBRELK_SKIP_UNDER_ASAN() (void)0
+#endif
+
 // A small stage with forty enemies in a row on its floor.
 cStage FortyEnemies() {
     cStage st = playtest::MakeStage(60, 15);
@@ -42,11 +50,8 @@ cStage FortyEnemies() {
 } // namespace
 
 TEST(StageCharaStorage, CharactersLieOneAfterAnotherInTheOrderTheyAreMade) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the address sanitizer's build takes each character from the heap, to check it";
-#endif
-    cStage st = FortyEnemies();
-    playtest::PlayFixture play(st);
+    TOBRELK_SKIP_UNDER_ASAN();
+    playtest::PlayFixture play(FortyEnemies());
     ASSERT_TRUE(play.RunUntilPlay());
     cGameScene& s = play.Scene();
     const std::vector<std::intptr_t> one(static_cast<std::size_t>(s.m_lstChara.Size() - 1),
@@ -63,11 +68,8 @@ TEST(StageCharaStorage, CharactersLieOneAfterAnotherInTheOrderTheyAreMade) {
 // The slab the stage's characters come from is one huge page of the processor, aligned to it:
 // the first character starts it, and the forty of a small stage lie inside it.
 TEST(StageCharaStorage, TheCharactersOfASlabLieInOneHugePage) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the address sanitizer's build takes each character from the heap, to check it";
-#endif
-    cStage st = FortyEnemies();
-    playtest::PlayFixture play(st);
+    TOBRELK_SKIP_UNDER_ASAN();
+    playtest::PlayFixture play(FortyEnemies());
     ASSERT_TRUE(play.RunUntilPlay());
     cGameScene& s = play.Scene();
     ASSERT_GE(s.m_lstChara.Size(), 40);
