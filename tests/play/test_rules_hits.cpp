@@ -31,6 +31,14 @@ cShot& Shot(cGameScene& s, const cChara& at, i32 side, i64 power, bool breakable
     return s.AddShot(proto);
 }
 
+// A block character at cell (x, y) of the given flight mode (1 hangs, 2 flies).
+cStageChara& FlyingBlockChara(cGameScene& s, i32 x, i32 y, i64 flyMode) {
+    return AddStageChara(s, x, y, [flyMode](cEdChara& d) {
+        CharaSettings::Set(d, eChara::BlockChara, 1);
+        CharaSettings::Set(d, eChara::FlyMode, flyMode);
+    });
+}
+
 } // namespace
 
 TEST(RulesHits, CharactersHurtEachOtherThenWaitOutTheirInvincibility) {
@@ -117,10 +125,7 @@ TEST(RulesHits, BlockCharactersCarryAndStopCharacters) {
     RulePlay play;
     // A flying block character at cell (6, 11) moving right; the player falls onto it from
     // (6, 8), lands on it and rides along.
-    cStageChara& k = AddStageChara(play.s, 6, 11, [](cEdChara& d) {
-        CharaSettings::Set(d, eChara::BlockChara, 1);
-        CharaSettings::Set(d, eChara::FlyMode, 2);
-    });
+    cStageChara& k = FlyingBlockChara(play.s, 6, 11, 2);
     cPlayer& p = SetUpPlayer(play.s, 6, 10);
     std::string t;
     for (int frame = 0; frame < 16; ++frame) {
@@ -151,10 +156,7 @@ TEST(RulesHits, BlockCharactersAsWallsAndCeilings) {
     // A walking block character standing at (8, 13); the player walks into it from the left,
     // then one hangs at (4, 11) and the player jumps into it from below.
     cStageChara& wall = AddStageChara(play.s, 8, 13, [](cEdChara& d) { CharaSettings::Set(d, eChara::BlockChara, 1); });
-    cStageChara& roof = AddStageChara(play.s, 4, 11, [](cEdChara& d) {
-        CharaSettings::Set(d, eChara::BlockChara, 1);
-        CharaSettings::Set(d, eChara::FlyMode, 1);
-    });
+    cStageChara& roof = FlyingBlockChara(play.s, 4, 11, 1);
     cPlayer& p = SetUpPlayer(play.s, 6, 13);
     std::string t;
     for (int step = 0; step < 40; ++step) {
@@ -224,10 +226,7 @@ TEST(RulesHits, ShotsMeetShotsAsTheCharacterPassLeftThem) {
 // step and falls, although no block character is left on the stage to look at.
 TEST(RulesHits, RiderOfTheLastBlockCharacterLetsGoWhenItGoes) {
     RulePlay play;
-    cStageChara& k = AddStageChara(play.s, 6, 11, [](cEdChara& d) {
-        CharaSettings::Set(d, eChara::BlockChara, 1);
-        CharaSettings::Set(d, eChara::FlyMode, 2);
-    });
+    cStageChara& k = FlyingBlockChara(play.s, 6, 11, 2);
     cPlayer& p = SetUpPlayer(play.s, 6, 10);
     for (int i = 0; i < 60; ++i) {
         ASSERT_EQ(CharaStep(play.s, k), 0);
