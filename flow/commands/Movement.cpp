@@ -125,8 +125,7 @@ void HeadFor(cChara& c, cCmdRun& run, const cEdMove& m, double x, double y) {
 // ---- Ground turn ----
 
 // The block-map cells the ground turn asks of a walker's step (three, mostly): the cell under a
-// world pixel, its column kept inside the map, solid as IsBlockSolid answers. A block without
-// appearance conditions is answered from the solidity plane, without the call; the map's last
+// world pixel, its column kept inside the map, solid as IsBlockSolid answers; the map's last
 // column is found once for the step's cells.
 class GroundCells {
 public:
@@ -138,11 +137,7 @@ public:
         const i32 col = std::min(std::max(Trunc32(x) >> 5, 0), m_lastCol);
         // Outside the map (its row is: the column is kept inside) nothing is solid.
         const i32 cell = m_s.m_vBlockMap.Index(col, Trunc32(y) >> 5);
-        if (cell < 0) return false;
-        const BLOCKSOLID solid = m_s.m_vBlockMap.SolidInMap(cell);
-        if (solid.bHasCond) [[unlikely]]
-            return IsBlockSolid(m_s, cell, m_side) != 0;
-        return solid.For(m_side) != 0;
+        return cell >= 0 && IsBlockSolidInMap(m_s, cell, m_side) != 0;
     }
 
 private:

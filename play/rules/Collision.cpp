@@ -11,18 +11,11 @@ namespace {
 
 HITRECT BoxOf(const cObj& o) { return HITRECT{o.m_dX, o.m_dY, o.m_dRight, o.m_dBottom}; }
 
-// A probe point's cell and solidity for the character. A character's step probes a dozen points:
-// the cell is that of the whole pixel, and a block without appearance conditions is
-// answered from the solidity plane here, as IsBlockSolid answers it.
+// A probe point's cell and solidity for the character: the cell is that of the whole pixel.
 PROBE At(cGameScene& scene, const cChara& c, i32 x, i32 y) {
-    const cBlockMap& map = scene.m_vBlockMap;
-    const i32 cell = map.IndexAtWholePixel(x, y);
+    const i32 cell = scene.m_vBlockMap.IndexAtWholePixel(x, y);
     if (cell < 0) return PROBE{cell, 0};
-    const i32 side = static_cast<i32>(c.m_nBlockSide);
-    const BLOCKSOLID solid = map.SolidInMap(cell);
-    if (solid.bHasCond) [[unlikely]]
-        return PROBE{cell, IsBlockSolid(scene, cell, side)};
-    return PROBE{cell, solid.For(side)};
+    return PROBE{cell, IsBlockSolidInMap(scene, cell, static_cast<i32>(c.m_nBlockSide))};
 }
 
 // The flight mode's early answers of a side or top probe: -1 go on with the push-out.
