@@ -150,6 +150,14 @@ double AimedAngle(const SHOTCALL& c, SHOTSPEC& spec, i32 x, i32 y) {
     return DirAngle(spec.nDir) + spec.nAngle;
 }
 
+// The flight angle to which a turned start point goes round the shooter: the direction's angle
+// plus the volley's, or, aimed, the angle toward the target from the shooter's centre moved by
+// the offsets, plus the volley's.
+double TurnedStartAngle(const SHOTCALL& c, const GRECT& g, SHOTSPEC& spec) {
+    if (!c.Get(eShot::AimAtFire)) return DirAngle(spec.nDir) + spec.nAngle;
+    return AimedAngle(c, spec, Trunc32(g.CX() + spec.nOffsetX - spec.nWidth / 2), Trunc32(g.CY() + spec.nOffsetY - spec.nHeight / 2));
+}
+
 // ---- The six kinds ----
 
 // 直進A (centred on the shooter) and 直進B (from the shooter's feet): a line across the flight.
@@ -162,8 +170,7 @@ void KindLine(const SHOTCALL& c, SHOTSPEC& spec, bool fromFeet) {
     const bool aim = c.Get(eShot::AimAtFire) != 0;
 
     if (!fromFeet && c.Get(eShot::Placement) && Angled(c, spec)) {
-        double A = DirAngle(spec.nDir) + spec.nAngle;
-        if (aim) A = AimedAngle(c, spec, Trunc32(g.CX() + spec.nOffsetX - w / 2), Trunc32(g.CY() + spec.nOffsetY - h / 2));
+        double A = TurnedStartAngle(c, g, spec);
         PlaceAtAngle(c, g, spec, A, spec.nStartX, spec.nStartY);
         if (aim) A = AimedAngle(c, spec, spec.nStartX + spec.nOffsetX, spec.nStartY + spec.nOffsetY);
         LineAtAngle(c, spec, A);
@@ -225,7 +232,9 @@ void KindSpread(const SHOTCALL& c, SHOTSPEC& spec) {
     const GRECT g = Graphic(c.scene, c.shooter);
     double a0 = DirAngle(spec.nDir) + spec.nAngle;
     i32 x = 0, y = 0;
-    if (c.Get(eShot::Placement) && Angled(c, spec)) PlaceAtAngle(c, g, spec, a0, x, y);
+    // A turned start goes round the shooter as the centred line's does: aimed, to the target's
+    // side, so that the fan never starts behind the shooter and flies back across it.
+    if (c.Get(eShot::Placement) && Angled(c, spec)) PlaceAtAngle(c, g, spec, TurnedStartAngle(c, g, spec), x, y);
     else PlaceOutside(g, spec, x, y);
     spec.nStartX = x + spec.nOffsetX;
     spec.nStartY = y + spec.nOffsetY;

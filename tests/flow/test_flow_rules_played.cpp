@@ -268,6 +268,68 @@ TEST(FlowRulesPlayed, AnAimedSpreadIsCentredOnTheTarget) {
     EXPECT_EQ(trace, "aimed: -30 0 30 -30 0 30\nunaimed: -50 -20 10 -60 -30 0\n") << trace;
 }
 
+// A shooter facing right fires "前", aimed at the hero, with its start point turned to the flight:
+// a centred line of one shot (直進A) and a spread of three 20 degrees apart (拡散), the hero on its
+// left and then on its right. Both kinds start on the hero's side of the shooter and fly on away
+// from it; a start taken from the facing instead of the aim would put the left-hand shots behind
+// the shooter, flying back across it. Per play: the shooter's graphic span, then each shot's
+// start and its centre x over the next three frames.
+TEST(FlowRulesPlayed, AnAimedShotWithATurnedStartLeavesOnTheTargetsSide) {
+    std::string trace;
+    for (i64 kind : {0, 2}) {
+        for (i16 heroCell : {2, 18}) {
+            cFlowCmd shot = Cmd(11);
+            shot.chain = 1;
+            NewEdShot(shot.shot);
+            const std::pair<eShot, i64> settings[] = {
+                {eShot::ShotsPerVolley, kind == 2 ? 3 : 1}, {eShot::ShotKind, kind}, {eShot::KindParam1, kind == 2 ? 20 : 0},
+                {eShot::DirectionCode, 0}, {eShot::AimAtFire, 1}, {eShot::Placement, 1}, {eShot::Speed, 30},
+                {eShot::Picture, 1}};
+            for (auto [what, value] : settings) ShotSettings::Set(*shot.shot, what, value);
+            cFlow once = flowtest::MakeFlow(TRIG_ALWAYS, {flowtest::AddCmd(0, true), Cmd(21, {0, 0}), shot});
+            once.conds.push_back(flowtest::Cond(3, 5, 1));
+            cStage st = playtest::MakeStage(40, 15);
+            st.vChara[0].sPosX = heroCell;
+            st.vChara.push_back(flowtest::PlacedFlyer(10, 8, {once}, [](cEdChara& d) { CharaSettings::Set(d, eChara::Facing, 1); }));
+            st.Prepare();
+            flowtest::HeroPlay h({}, st);
+            h.play.Step();
+            const cStageChara& c = FirstChara(h.s);
+            const double left = c.m_rcScreen.left + h.s.m_ScrollX.m_dPos, right = c.m_rcScreen.right + h.s.m_ScrollX.m_dPos;
+            trace += std::string(kind == 0 ? "直進A" : "拡散") + ", hero " + (heroCell < 10 ? "left" : "right") +
+                     ", facing " + (c.m_nDir > 0 ? "right" : "left") + ", shooter " + Num(left) + "-" + Num(right) + "\n";
+            std::vector<std::string> lines;
+            h.s.ForEachShot([&](cShot& s) {
+                // From where it started, the steps it has made back.
+                const double x = s.m_dX - s.m_dOwnVelX * s.m_nAnimTick, y = s.m_dY - s.m_dOwnVelY * s.m_nAnimTick;
+                lines.push_back("  start " + Num(x) + "," + Num(y) + (x + 8 < left ? " (left of it)" : x + 8 > right ? " (right of it)" : " (over it)") +
+                                " then");
+            });
+            for (int f = 0; f < 3; ++f) {
+                h.play.Step();
+                std::size_t k = 0;
+                h.s.ForEachShot([&](cShot& s) {
+                    if (k < lines.size()) lines[k++] += " " + Num(s.m_dX + 8);
+                });
+            }
+            for (const std::string& line : lines) trace += line + "\n";
+        }
+    }
+    EXPECT_EQ(trace, "直進A, hero left, facing right, shooter 640-671\n"
+                     "  start 627,596 (left of it) then 630.177 627.638 625.1\n"
+                     "直進A, hero right, facing right, shooter 640.5-671.5\n"
+                     "  start 668,596 (right of it) then 680.832 683.375 685.918\n"
+                     "拡散, hero left, facing right, shooter 640-671\n"
+                     "  start 627,596 (left of it) then 631.507 629.668 627.829\n"
+                     "  start 627,596 (left of it) then 630.177 627.638 625.1\n"
+                     "  start 627,596 (left of it) then 629.429 626.497 623.564\n"
+                     "拡散, hero right, facing right, shooter 640.5-671.5\n"
+                     "  start 668,596 (right of it) then 681.575 684.509 687.443\n"
+                     "  start 668,596 (right of it) then 680.832 683.375 685.918\n"
+                     "  start 668,596 (right of it) then 679.506 681.352 683.197\n")
+        << trace;
+}
+
 // ---- A game wait of no time --------------------------------------------------------------------
 
 // A character runs a game wait of 0 every frame while the player holds button 1: each wait holds
