@@ -30,7 +30,6 @@
 #include "platform/system/Timers.h"
 #include "records/DataFile.h"
 #include "records/FlowCmd.h"
-#include "records/StageLoad.h"
 
 APPSTARTUP g_Startup;
 unsigned g_bFlipByCopy = 0;
@@ -260,9 +259,10 @@ void StartSound() {
     ReportAudioInfo(opened);
 }
 
-// A stage named on the command line (or by the editor) is played at once. A name that does not
-// exist, or a stage file that is damaged (its message is shown), leaves the title menu to start
-// with; any other failure to load it ends start-up.
+// A stage named on the command line, in System.ini or by the editor is played at once. A name
+// that does not exist only costs its report line: the title menu starts. A file that exists but
+// does not load (damaged, unreadable, no hero: its message is shown) ends start-up, so that an
+// editor's test play hears that it did not start instead of finding the title menu.
 bool StartFreeStage() {
     SYSTEMINI& ini = g_SystemIni;
     if (ini.FreeStage.empty()) return true;
@@ -274,12 +274,7 @@ bool StartFreeStage() {
         return true;
     }
     g_bDirectStart = 1;
-    if (!StartStage(ini.FreeStage, 1)) {
-        if (LastStageLoadResult() != LoadResult::Damaged) return false;
-        g_bDirectStart = 0;
-        ini.FreeStage.clear();
-        return true;
-    }
+    if (!StartStage(ini.FreeStage, 1)) return false;
     if (g_Services.directStarted) g_Services.directStarted();
     g_Game.g_nPlayKind = 2;
     g_Game.g_bUseRanking = 1;

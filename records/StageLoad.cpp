@@ -48,8 +48,6 @@ bool DefaultPump() {
 
 } // namespace
 
-LoadResult LastStageLoadResult() { return g_loadResult.load(); }
-
 void SetStageLoadPump(STAGELOADPUMP pump) { g_pump.store(pump); }
 
 int LoadStageForPlay(const char* path, u32 numbered, cStage* out) {

@@ -17,8 +17,6 @@ extern std::string& g_strStageFile;
 // (damaged file, unreadable file, no hero), silently when no numbered file exists or the
 // calling thread was asked to quit while loading.
 int LoadStageForPlay(const char* path, u32 numbered, cStage* out);
-// Why the last LoadStageForPlay did not load its file (Loaded when it did, or it never read).
-LoadResult LastStageLoadResult();
 
 // Serves the calling thread's messages once while a load runs, waiting briefly for one; true
 // when WM_QUIT arrived (it is consumed) or the thread was asked to quit. The window layer may

@@ -664,21 +664,56 @@ TEST_F(EndToEnd, AnOggLibraryThatCannotBeOpenedIsShownAndTheGameRunsSilent) {
     EXPECT_NE(report.find("] oggの初期化に失敗！"), std::string::npos) << report;
 }
 
-TEST_F(EndToEnd, ADamagedStageOnTheCommandLineFallsBackToTheTitle) {
+// A stage named at start that exists but does not load ends the start, wherever it was named:
+// on the command line, in System.ini, and by an editor's test play, which hears "end 0" after
+// "start 1" instead of finding the title menu. Each run: its exit status, the stage's box and the
+// failed start in the report, whether a frame was drawn, and what the editor heard. (A name that
+// does not exist still falls back to the title menu: see the test of a missing stage.)
+TEST_F(EndToEnd, ADamagedStageNamedAtStartEndsTheStart) {
     const fs::path stage = game / "data" / "stg4" / "Demo-1.stg4_001";
     if (!fs::exists(stage)) GTEST_SKIP() << "no demo game";
     std::string bytes = Read(stage);
     bytes[4] = static_cast<char>(bytes[4] ^ 0x80); // the header's field count
     std::ofstream(stage, std::ios::binary) << bytes;
+    const fs::path fifo = game / "editor.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const fs::path shown = game / "shown.ppm";
-    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-", "TOBRELK_FRAME_DUMP=45:" + shown.string()}, stage.string());
-    ASSERT_GT(pid, 0);
-    EXPECT_EQ(WaitExit(pid), 0);
-    const std::string report = Read(game / "Report_Game.txt");
-    EXPECT_NE(report.find("Demo-1.stg4_001 が破損しています！"), std::string::npos) << report;
-    const std::string frame = Read(shown);
-    ASSERT_FALSE(frame.empty()) << "no frame was drawn";
-    EXPECT_NE(Pixel(frame, 10, 10), 0x303030u) << "the title menu, not the play scene";
+    const struct {
+        const char* how;
+        std::vector<std::string> args;
+        const char* ini;
+    } ways[] = {{"command line", {stage.string()}, nullptr},
+                {"System.ini", {}, "FreeStage=data\\stg4\\Demo-1\nExit\n"},
+                {"editor", {"--from-editor=" + fifo.string(), (game / "data" / "stg4" / "Demo-1").string()}, nullptr}};
+    std::string trace;
+    for (const auto& way : ways) {
+        fs::remove(game / "Report_Game.txt");
+        fs::remove(shown);
+        fs::remove(game / "System.ini");
+        if (way.ini) std::ofstream(game / "System.ini") << way.ini;
+        // The editor reads before it starts the game.
+        const int in = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(in, 0);
+        const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-", "TOBRELK_FRAME_DUMP=45:" + shown.string()}, way.args);
+        ASSERT_GT(pid, 0);
+        const int code = WaitExit(pid);
+        std::string heard;
+        char buf[256];
+        for (ssize_t n; (n = read(in, buf, sizeof buf)) > 0;) heard.append(buf, static_cast<std::size_t>(n));
+        close(in);
+        const std::string report = Read(game / "Report_Game.txt");
+        const auto has = [&](const char* line) { return report.find(line) != std::string::npos ? "yes" : "no"; };
+        for (char& ch : heard)
+            if (ch == '\n') ch = '/';
+        trace += std::string(way.how) + ": exit " + std::to_string(code) + ", damaged box " +
+                 has("] ステージファイル data\\stg4\\Demo-1.stg4_001 が破損しています！") + ", failed start " +
+                 has("起動に失敗しました") + ", frame drawn " + (fs::exists(shown) ? "yes" : "no") + ", editor heard \"" +
+                 heard + "\"\n";
+    }
+    EXPECT_EQ(trace, "command line: exit 1, damaged box yes, failed start yes, frame drawn no, editor heard \"\"\n"
+                     "System.ini: exit 1, damaged box yes, failed start yes, frame drawn no, editor heard \"\"\n"
+                     "editor: exit 1, damaged box yes, failed start yes, frame drawn no, editor heard \"start 1/end 0/\"\n")
+        << trace;
 }
 
 TEST_F(EndToEnd, SecondCopyEndsTheFirstWhenAnsweredYes) {
