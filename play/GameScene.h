@@ -151,8 +151,9 @@ public:
     // The block summon at the cell under a world pixel: place (0), erase (1) or toggle (2) by the
     // block mode in spec. Nothing outside the map or on a protected cell.
     void SpawnSummonBlock(double x, double y, const cEdBlock& block, const cEdShot& spec);
-    // The block summon's player test: marks every player squeezed whose box overlaps the cell;
-    // 1 when spec refuses to place a block on a player.
+    // The block summon's player test: whether the solid block now at the cell overlaps the box
+    // of a player still alive. 1 only when it does and spec refuses to place a block on a
+    // player (the caller then puts the cell back); it marks and changes nothing itself.
     i32 SummonBlockHitsPlayer(i32 col, i32 row, const cEdShot& spec);
     // Draws the play screen: a = the update's own drawing, b = frozen (steps nothing).
     void Draw(i32 a, i32 b, i32 c, i32 d);
