@@ -155,7 +155,8 @@ double AimedAngle(const SHOTCALL& c, SHOTSPEC& spec, i32 x, i32 y) {
 // the offsets, plus the volley's.
 double TurnedStartAngle(const SHOTCALL& c, const GRECT& g, SHOTSPEC& spec) {
     if (!c.Get(eShot::AimAtFire)) return DirAngle(spec.nDir) + spec.nAngle;
-    return AimedAngle(c, spec, Trunc32(g.CX() + spec.nOffsetX - spec.nWidth / 2), Trunc32(g.CY() + spec.nOffsetY - spec.nHeight / 2));
+    const i32 x = Trunc32(g.CX() + spec.nOffsetX - spec.nWidth / 2), y = Trunc32(g.CY() + spec.nOffsetY - spec.nHeight / 2);
+    return AimedAngle(c, spec, x, y);
 }
 
 // ---- The six kinds ----

@@ -290,7 +290,8 @@ TEST(FlowRulesPlayed, AnAimedShotWithATurnedStartLeavesOnTheTargetsSide) {
             once.conds.push_back(flowtest::Cond(3, 5, 1));
             cStage st = playtest::MakeStage(40, 15);
             st.vChara[0].sPosX = heroCell;
-            st.vChara.push_back(flowtest::PlacedFlyer(10, 8, {once}, [](cEdChara& d) { CharaSettings::Set(d, eChara::Facing, 1); }));
+            const auto facingRight = [](cEdChara& d) { CharaSettings::Set(d, eChara::Facing, 1); };
+            st.vChara.push_back(flowtest::PlacedFlyer(10, 8, {once}, facingRight));
             st.Prepare();
             flowtest::HeroPlay h({}, st);
             h.play.Step();
@@ -302,8 +303,8 @@ TEST(FlowRulesPlayed, AnAimedShotWithATurnedStartLeavesOnTheTargetsSide) {
             h.s.ForEachShot([&](cShot& s) {
                 // From where it started, the steps it has made back.
                 const double x = s.m_dX - s.m_dOwnVelX * s.m_nAnimTick, y = s.m_dY - s.m_dOwnVelY * s.m_nAnimTick;
-                lines.push_back("  start " + Num(x) + "," + Num(y) + (x + 8 < left ? " (left of it)" : x + 8 > right ? " (right of it)" : " (over it)") +
-                                " then");
+                const char* side = x + 8 < left ? " (left of it)" : x + 8 > right ? " (right of it)" : " (over it)";
+                lines.push_back("  start " + Num(x) + "," + Num(y) + side + " then");
             });
             for (int f = 0; f < 3; ++f) {
                 h.play.Step();
