@@ -1102,7 +1102,7 @@ TEST_F(EndToEnd, StageMusicSoundsForTheWholeOfTheFirstAndTheBossStage) {
         const std::vector<float> peaks = PeaksPerSecondFromTheFirstSound(Read(mix), 0.02F);
         std::string shown;
         for (float p : peaks) shown += " " + std::to_string(p).substr(0, 5);
-        ASSERT_GE(peaks.size(), 10u) << mix.filename() << ": less than ten seconds of sound; peaks:" << shown;
+        ASSERT_GE(peaks.size(), 10u) << mix.filename() << ": less than ten seconds recorded from the first sound on; peaks:" << shown;
         std::vector<std::size_t> silent;
         for (std::size_t s = 0; s < 10; ++s)
             if (peaks[s] < 0.02F) silent.push_back(s + 1);
