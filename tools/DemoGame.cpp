@@ -400,6 +400,9 @@ cStage MakeStage(const STAGEPLAN& plan, const cCommonPalette& pal) {
     st.dwWidth() = plan.width;
     st.dwHeight() = 15;
     st.dwBgm() = 2;
+    // The stage music is a short loop: it plays again from its start for as long as the stage
+    // lasts, as the screens' music does (a flag of 0 plays it once and then leaves the stage silent).
+    StageSettings::Set(st, eStage::MusicFlag, 1);
     st.ResetBackList(1);
     st.vBack[0].strPicture = plan.background;
     for (i16 y = 0; y < 15; ++y) {

@@ -35,6 +35,7 @@
 #include "records/DataFile.h"
 #include "records/Stage.h"
 #include "records/StageLoad.h"
+#include "tests/platform/graphics/GfxTestUtil.h"
 #include "tests/support/DemoGameCopy.h"
 
 namespace fs = std::filesystem;
@@ -347,6 +348,40 @@ TEST(DialogKit, DialogThatAskedAQuestionStillGetsTheKeysAfterwards) {
 }
 
 TEST(YesNoBox, HeadlessAnswersYes) { EXPECT_EQ(DlgYesNo("?", "t"), 6); }
+
+// The overwrite question of a replay save shows the whole of a long name: the box widens for a
+// line that the usual width would cut, and a line wider than the frame goes on over more lines.
+// Each question is taken from the frame that the player sees while it waits for the answer.
+TEST(YesNoBox, TheOverwriteQuestionShowsALongNameWhole) {
+    if (!fs::exists("/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf") && !std::getenv("TOBRELK_UI_FONT"))
+        GTEST_SKIP() << "no dialog font installed";
+    ASSERT_TRUE(AppVideoInit());
+    ASSERT_TRUE(AppWindowCreate(640, 480));
+    DlgSetInteractiveForTests(true);
+    std::vector<std::vector<u32>> presented;
+    SetAppOverlay([&](std::vector<u32>& f) { presented.push_back(f); });
+    // The question over a game frame of one colour, answered No with Escape.
+    const auto ask = [&](const std::string& name) {
+        std::vector<u32> game(640 * 480, 0xFF3A6EA5u);
+        AppSubmitFrame(game.data(), 640);
+        AppPresent(false);
+        presented.clear();
+        PushKey(SDL_SCANCODE_ESCAPE);
+        EXPECT_EQ(DlgYesNo(name + " は既に存在します。\n上書きしますか？", "リプレイファイルの保存"), IDNO);
+        return presented.empty() ? std::vector<u32>{} : presented.front();
+    };
+    const std::vector<u32> wide = ask("ボス戦_Demo-3.stg4_001__2024__05_01__15_23.rpl4_824");
+    std::string longName;
+    for (int i = 0; i < 12; ++i) longName += "ながいなまえ_long_name_";
+    const std::vector<u32> wrapped = ask(longName + ".rpl4_824");
+    SetAppOverlay(nullptr);
+    DlgSetInteractiveForTests(false);
+    AppVideoQuit();
+    ASSERT_EQ(wide.size(), 640u * 480u);
+    ASSERT_EQ(wrapped.size(), 640u * 480u);
+    EXPECT_TRUE(MatchesGolden("question_long_name", wide, 640, 480));
+    EXPECT_TRUE(MatchesGolden("question_wrapped_name", wrapped, 640, 480));
+}
 
 } // namespace
 

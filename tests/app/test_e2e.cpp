@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -1086,4 +1087,61 @@ TEST_F(EndToEnd, TheBossStagePlaysToItsClearAsADirectStartAndFromTheMap) {
     ASSERT_FALSE(menu.empty());
     EXPECT_FALSE(Flat(menu));
     EXPECT_FALSE(DemoStageShown(menu));
+}
+
+// The loudest sample of each whole second of a mix that SDL's disk audio driver wrote (32-bit
+// floats, the mixer's stereo at its rate), from the first audible sample on; empty when the mix
+// never sounds.
+static std::vector<float> PeaksPerSecondFromTheFirstSound(const std::string& raw, float audible) {
+    std::vector<float> samples(raw.size() / sizeof(float));
+    std::memcpy(samples.data(), raw.data(), samples.size() * sizeof(float));
+    const auto first = std::find_if(samples.begin(), samples.end(), [&](float s) { return std::fabs(s) >= audible; });
+    std::vector<float> peaks;
+    const std::ptrdiff_t second = 44100 * 2;
+    for (auto at = first; samples.end() - at >= second; at += second) {
+        float peak = 0.0F;
+        for (auto s = at; s != at + second; ++s) peak = std::max(peak, std::fabs(*s));
+        peaks.push_back(peak);
+    }
+    return peaks;
+}
+
+// The stage music sounds for as long as the stage is played: the game's mix, recorded through
+// SDL's disk audio driver over ten seconds of the first stage and of the boss stage (both at
+// once, each in a copy of the game of its own: a second copy in one folder asks to end the
+// first), has sound in every second from the music's start on. The hero stands still, so the
+// mix is the music alone.
+TEST_F(EndToEnd, StageMusicSoundsForTheWholeOfTheFirstAndTheBossStage) {
+    if (!fs::exists(game / "data" / "stg4" / "Demo-3.stg4_001")) GTEST_SKIP() << "no demo game";
+    const fs::path first = game;
+    const fs::path boss = game / "boss_game";
+    std::string error;
+    ASSERT_TRUE(CopyDemoGame(boss, error)) << error;
+    // Escape at frame 660: eleven seconds of play at the stages' sixty frames a second.
+    const auto record = [&](const fs::path& folder, const char* stage, const fs::path& mix) {
+        game = folder;
+        const pid_t pid = Start({"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + mix.string(),
+                                 "TOBRELK_INPUT_SCRIPT=660:27+,661:27-"},
+                                (folder / "data" / "stg4" / stage).string());
+        game = first;
+        return pid;
+    };
+    const fs::path mixFirst = first / "first.raw", mixBoss = first / "boss.raw";
+    const pid_t a = record(first, "Demo-1", mixFirst);
+    const pid_t b = record(boss, "Demo-3", mixBoss);
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    EXPECT_EQ(WaitExit(a), 0);
+    EXPECT_EQ(WaitExit(b), 0);
+    for (const fs::path& mix : {mixFirst, mixBoss}) {
+        const std::vector<float> peaks = PeaksPerSecondFromTheFirstSound(Read(mix), 0.02F);
+        std::string shown;
+        for (float p : peaks) shown += " " + std::to_string(p).substr(0, 5);
+        ASSERT_GE(peaks.size(), 10u) << mix.filename() << ": less than ten seconds recorded from the first sound on; peaks:" << shown;
+        std::vector<std::size_t> silent;
+        for (std::size_t s = 0; s < 10; ++s)
+            if (peaks[s] < 0.02F) silent.push_back(s + 1);
+        EXPECT_TRUE(silent.empty()) << mix.filename() << ": " << silent.size() << " silent seconds of ten, from second "
+                                    << (silent.empty() ? 0 : silent[0]) << " on; peaks:" << shown;
+    }
 }

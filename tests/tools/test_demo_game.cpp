@@ -12,6 +12,7 @@
 #include "../database/TestUtil.h"
 #include "platform/system/PathUtil.h"
 #include "records/Stage.h"
+#include "records/StageSettings.h"
 #include "records/StageLoad.h"
 #include "records/StrFormat.h"
 #include "tools/DemoGame.h"
@@ -204,4 +205,27 @@ TEST_F(DemoGameLoaded, EveryStageLoadsForPlayWithAGoalThatClearsIt) {
     int goals = 0;
     for (const cEdItem& item : g_CommonPalette.m_vEdItem) goals += clears(item);
     EXPECT_EQ(goals, 1);
+}
+
+// Every stage of the demo, those of the map and the challenges alike, plays the two-second Ogg
+// loop with the play flag that loops it: with the flag at 0 it would sound once and leave the
+// rest of the stage silent.
+TEST_F(DemoGameLoaded, EveryStageLoopsItsMusic) {
+    std::vector<std::string> files;
+    for (const cWorldMapEntry& e : g_WorldMap.m_vEntry)
+        for (const cWorldMapEntryItem& it : e.m_vItem)
+            if (it.nKind == 0) files.push_back(it.strStageFile);
+    for (int n = 1; n <= kDemoChallengeStages; ++n) {
+        std::string s;
+        StrFormat(s, "%s%02d-1.%s", g_DataPath[DP_CHALLENGE_STAGE].c_str(), n, g_FileExt[1].c_str());
+        files.push_back(s);
+    }
+    ASSERT_EQ(files.size(), 7u);
+    for (const std::string& f : files) {
+        ASSERT_EQ(LoadStageForPlay(f.c_str(), 1, nullptr), 1) << f;
+        const i64 music = StageSettings::Get(g_Stage, eStage::Music);
+        ASSERT_LT(music, g_Database.m_vBgm.Size()) << f;
+        EXPECT_EQ(g_Database.m_vBgm[music].strFile, "bgm\\Field.ogg") << f;
+        EXPECT_EQ(StageSettings::Get(g_Stage, eStage::MusicFlag), 1) << f;
+    }
 }
