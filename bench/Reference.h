@@ -3,10 +3,11 @@
 // absolute time says little; each benchmark times a reference in the same process, interleaved
 // with its own iterations, and prints its median against the reference's median:
 //  - x_memcpy: a memcpy of a 640x480x4 frame;
-//  - x_blend:  a plain C++ alpha blend of a 640x480 frame over another, built for the same
-//              instruction sets as our pixel loops (its AVX2 clone where the processor has it);
+//  - x_blend:  a plain C++ alpha blend of a 640x480 frame over another;
 //  - x_sum:    a byte checksum of the bytes a loader reads, its loop placed twice and the faster
 //              placement taken, so that where the linker puts it does not decide its speed.
+// Both are built for the same instruction sets as our pixel loops (their AVX2 clones where the
+// processor has them), so that neither reference is slower for want of the processor's vectors.
 // For one round the earlier references are timed beside them (x_blend_old: the blend for the
 // baseline processor alone; x_sum_old: the checksum wherever it lands), so that the change of
 // reference can be seen next to the change of code.
@@ -30,11 +31,12 @@
 #else
 #define BENCH_REF_CLONES __attribute__((noinline))
 #endif
-// Loop alignment by function (GCC; elsewhere the functions are aligned and their loops left).
+// Loop alignment by function (GCC; elsewhere the functions are aligned and their loops left),
+// with the same clones as the blend.
 #if defined(__GNUC__) && !defined(__clang__)
-#define BENCH_REF_LOOPS_AT(n) __attribute__((noinline, aligned(64), optimize("align-loops=" #n)))
+#define BENCH_REF_LOOPS_AT(n) BENCH_REF_CLONES __attribute__((aligned(64), optimize("align-loops=" #n)))
 #else
-#define BENCH_REF_LOOPS_AT(n) __attribute__((noinline, aligned(64)))
+#define BENCH_REF_LOOPS_AT(n) BENCH_REF_CLONES __attribute__((aligned(64)))
 #endif
 
 namespace bench_ref {
@@ -199,14 +201,22 @@ concept TimedRef = requires(const Ref& r) {
     { r.Old() } -> std::convertible_to<double>;
 };
 
+// No work between iterations.
+struct cNothingBetween {
+    void operator()() const {}
+};
+
 // Runs the benchmark loop with work timed per iteration and the reference timed between
 // iterations (outside the benchmark's own clock), then sets the ratios (SetRatios). The
-// reference is a TimedRef or a plain callable.
-template <class Work, class Ref>
-void RunAgainst(benchmark::State& state, const char* name, Work&& work, Ref&& ref) {
+// reference is a TimedRef or a plain callable. Between, when given, runs after every
+// iteration outside both clocks (a scene put back as the work's name has it, say).
+template <class Work, class Between, class Ref>
+void RunAgainstBetween(benchmark::State& state, const char* name, Work&& work, Between&& between, Ref&& ref) {
     if constexpr (!TimedRef<std::remove_cvref_t<Ref>>) {
-        RunAgainst(state, name, std::forward<Work>(work), cPlainRef<std::remove_cvref_t<Ref>>{ref});
+        RunAgainstBetween(state, name, std::forward<Work>(work), std::forward<Between>(between),
+                          cPlainRef<std::remove_cvref_t<Ref>>{ref});
     } else {
+        constexpr bool kBetween = !std::is_same_v<std::remove_cvref_t<Between>, cNothingBetween>;
         std::vector<double> tw, tr, to;
         ref.Fair(); // warm
         ref.Old();
@@ -216,16 +226,23 @@ void RunAgainst(benchmark::State& state, const char* name, Work&& work, Ref&& re
             const double t0 = CpuNs();
             work();
             tw.push_back(CpuNs() - t0);
-            if (++i % stride == 0 || i == 1) {
-                state.PauseTiming();
+            const bool timeRef = ++i % stride == 0 || i == 1;
+            if (timeRef || kBetween) state.PauseTiming();
+            if (timeRef) {
                 // The earlier reference first, right after the work, as it was timed before.
                 if (const double o = ref.Old(); o >= 0) to.push_back(o);
                 tr.push_back(ref.Fair());
-                state.ResumeTiming();
             }
+            if constexpr (kBetween) between();
+            if (timeRef || kBetween) state.ResumeTiming();
         }
         SetRatios(state, name, tw, tr, to);
     }
+}
+
+template <class Work, class Ref>
+void RunAgainst(benchmark::State& state, const char* name, Work&& work, Ref&& ref) {
+    RunAgainstBetween(state, name, std::forward<Work>(work), cNothingBetween{}, std::forward<Ref>(ref));
 }
 
 } // namespace bench_ref

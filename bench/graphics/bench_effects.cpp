@@ -1,15 +1,14 @@
 // Every effect blitter and both transitions at 640 x 480, per drawing mode: a full-screen
-// picture drawn through the effect into the back buffer. Goal: each under 1 ms on one core.
+// picture drawn through the effect into the back buffer (bench/graphics/EffectCases.h). Goal:
+// each under 1 ms on one core. A case with no pixel work in its mode (bench/DrawCheck.h) is
+// named so in its label and has no ratio.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <unistd.h>
+#include <string>
 
+#include "bench/DrawCheck.h"
 #include "bench/Reference.h"
-#include "platform/graphics/Graphics.h"
-#include "platform/graphics/Image.h"
-#include "platform/system/PathResolver.h"
+#include "bench/graphics/EffectCases.h"
 
 namespace {
 
@@ -17,99 +16,38 @@ namespace {
 // device and a picture) for every run the library makes of it, finish in well under two minutes.
 constexpr double kCaseSeconds = 0.1;
 
-struct Mode {
-    bool d3d;
-    int bpp;
-};
-constexpr Mode kModes[] = {{true, 32}, {false, 32}, {false, 8}, {true, 16}, {false, 16}};
-
-struct Fixture {
-    DDSURFACEDATA pic, sys;
-    std::filesystem::path dir;
-    bool ok = false;
-
-    explicit Fixture(const Mode& m) {
-        dir = std::filesystem::temp_directory_path() / ("tobrelk_bench_fx_" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-        SetGameRoot(dir);
-        cImage img;
-        img.width = 640;
-        img.height = 480;
-        img.argb.resize(640 * 480);
-        for (int y = 0; y < 480; ++y)
-            for (int x = 0; x < 640; ++x)
-                img.argb[y * 640 + x] = ((x / 16 + y / 16) % 7 == 0) ? 0xFFFF00FFu
-                                                                     : 0xFF000000u | u32(x & 255) << 16 | u32(y & 255) << 8 | 0x50u;
-        const std::vector<u8> bmp = EncodeBmp(img, 24);
-        if (FILE* f = std::fopen((dir / "fx.bmp").c_str(), "wb")) {
-            std::fwrite(bmp.data(), 1, bmp.size(), f);
-            std::fclose(f);
-        }
-        if (!DDInit(m.d3d, MainWindowHandle(), 640, 480, m.bpp, 0, 1, 1, 60, 0, nullptr, nullptr, 0, 0)) return;
-        for (int i = 0; i < 256; ++i) g_palCur[i] = PALETTEENTRY{static_cast<u8>(i), static_cast<u8>(255 - i), 128, 1};
-        g_palCur[0] = PALETTEENTRY{255, 0, 255, 1};
-        g_palBase = g_palCur;
-        DDSetDisplayPalette(g_palCur);
-        DDSetTransmit(255, 0, 255);
-        if (m.bpp == 8) g_dwTransColor = 0;
-        for (int a = 0; a < 256; ++a)
-            for (int b = 0; b < 256; ++b) g_lpBlendTable[a * 256 + b] = static_cast<u8>((a + b) / 2);
-        ok = DDCreateSurfaceFromFile(&pic, "fx.bmp", 1, m.bpp, 0, 0, 0, 0, 0, 0, 0) == 0 &&
-             DDCreateSurfaceFromFile(&sys, "fx.bmp", 1, m.bpp, 0, DTMEMORYTYPE_SYSTEM, 0, 0, 0, 0, 0) == 0;
-    }
-    ~Fixture() {
-        DDReleaseSurface(&pic);
-        DDReleaseSurface(&sys);
-        DDRelease();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-};
-
-template <class Fn>
-void Run(benchmark::State& state, Fn fn) {
-    const Mode m = kModes[state.range(0)];
-    state.SetLabel(std::string(m.d3d ? "D3D" : "DD") + std::to_string(m.bpp));
-    Fixture f(m);
+void Run(benchmark::State& state, const bench_fx::Case& c) {
+    const bench_fx::Mode m = bench_fx::kModes[state.range(0)];
+    state.SetLabel(bench_fx::ModeName(m));
+    bench_fx::Fixture f(m);
     if (!f.ok) {
         state.SkipWithError("graphics start-up failed");
         return;
     }
     DDSURFACEDATA* back = &g_sdBackBuffer;
+    const auto work = [&] {
+        c.draw(back, f);
+        DDEndScene();
+        benchmark::ClobberMemory();
+    };
+    const std::string none = bench_draw::NoPixelWork(bench_draw::WhatItDraws(bench_fx::PrimeBackBuffer, work));
+    if (!none.empty()) {
+        state.SetLabel(bench_fx::ModeName(m) + " " + none);
+        for (auto _ : state) work();
+        return;
+    }
     // Against a plain alpha blend of a 640x480 frame (x_blend). Goal: within 1.5x.
-    bench_ref::RunAgainst(
-        state, "blend",
-        [&] {
-            fn(back, f);
-            DDEndScene();
-            benchmark::ClobberMemory();
-        },
-        bench_ref::RefBlend);
+    bench_ref::RunAgainst(state, "blend", work, bench_ref::RefBlend);
 }
 
-#define EFFECT_BENCH(name, body)                                                                                      \
-    void BM_##name(benchmark::State& state) {                                                                          \
-        Run(state, [](DDSURFACEDATA* back, Fixture& f) { (void)back; (void)f; body; });                                                   \
-    }                                                                                                                  \
-    BENCHMARK(BM_##name)->DenseRange(0, 4)->MinTime(kCaseSeconds)->Unit(benchmark::kMicrosecond)
-
-EFFECT_BENCH(WaveRows, DDBltWave(back, 0, 0, 640, 480, 4, 12.0, 30, 2, &f.pic, 0, 0, 1, 0));
-EFFECT_BENCH(WaveColumns, DDBltWave(back, 0, 0, 640, 480, 4, 12.0, 30, 1, &f.pic, 0, 0, 1, 1));
-EFFECT_BENCH(SplitStrips, DDBltSplit(back, 0, 0, 640, 480, 40, 20, &f.pic, 0, 0, 1, 1));
-EFFECT_BENCH(Quarters, DDBltQuarters(back, 0, 0, 640, 480, &f.pic, 0, 0, 40, 1));
-EFFECT_BENCH(DepthRotate, DDBltDepthRotate(back, 0, 0, 640, 480, &f.pic, 0, 0, &f.sys, 0, 0, 640, 480, 1, 100, 0));
-EFFECT_BENCH(Circle, DDBltCircle(back, 320, 240, 320, 240, 240, 2, &f.pic, 320, 240, 1));
-EFFECT_BENCH(Lens, DDBltLens(back, 320, 240, 400, 60, &f.pic, 320, 240, 1, 0));
-EFFECT_BENCH(RotateQuad, DDBltRotate(back, 320, 240, 640, 480, 320, 240, 30, &f.pic, 0, 0, 1));
-EFFECT_BENCH(RotateFixedPoint, DDBltRotate(back, 320, 240, 640, 480, 320, 240, 30, &f.sys, 0, 0, 1));
-EFFECT_BENCH(ColorBlend, DDBltColorBlend(back, 0, 0, 640, 480, &f.pic, 0, 0, 1, &g_palBase, g_lpBlendTable, 3, 2));
-EFFECT_BENCH(ColorBlendLocked, DDBltColorBlend(back, 0, 0, 640, 480, &f.sys, 0, 0, 1, &g_palBase, g_lpBlendTable, 3, 2));
-EFFECT_BENCH(HalfAlpha, DDBltHalfAlpha(back, 0, 0, 640, 480, &f.pic, 0, 0, 1, g_lpBlendTable));
-EFFECT_BENCH(HalfAlphaLocked, DDBltHalfAlpha(back, 0, 0, 640, 480, &f.sys, 0, 0, 1, g_lpBlendTable));
-EFFECT_BENCH(Mosaic, DDMosaic(back, 0, 0, 640, 480, 8, &f.pic, 0, 0, 1));
-EFFECT_BENCH(Blur, DDBlur(back, 0, 0, 640, 480, 4, 4, &f.pic, 0, 0, 1));
-EFFECT_BENCH(ChangeColor, DDChangeColor(back, 0, 0, 640, 480, 100, 255, 64, 0));
-EFFECT_BENCH(TransitionOut, DDTransition(&g_palDisplay, 0, 255, 0, 0, 0, 10.0, &g_palCur, 0));
-EFFECT_BENCH(TransitionIn, DDTransition2(&g_palDisplay, 0, 255, 0, 0, 0, 10.0, &g_palCur, 0));
+// Registered in the cases' order, under the names the cases have always had (BM_<name>/<mode>).
+const bool g_registered = [] {
+    for (const bench_fx::Case& c : bench_fx::Cases())
+        benchmark::RegisterBenchmark((std::string("BM_") + c.name).c_str(), [&c](benchmark::State& s) { Run(s, c); })
+            ->DenseRange(0, bench_fx::kModeCount - 1)
+            ->MinTime(kCaseSeconds)
+            ->Unit(benchmark::kMicrosecond);
+    return true;
+}();
 
 } // namespace

@@ -70,4 +70,11 @@ inline void PlayFrame(playsim::cPlaySim& sim) {
     s.Run();
 }
 
+// How many characters act in a frame: the step's list of those awake and in range.
+inline int ActingCharas(playsim::cPlaySim& sim) {
+    int n = 0;
+    sim.Scene().ForEachChara([&](cStageChara& c) { n += c.m_bActive && c.m_bInRange; });
+    return n;
+}
+
 } // namespace bench_play

@@ -1,0 +1,108 @@
+#pragma once
+// The cases of the graphics effects benchmark: every effect blitter and both transitions at
+// 640 x 480, per drawing mode, each drawing a full-screen picture through the effect into the
+// back buffer.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/graphics/Graphics.h"
+#include "platform/graphics/Image.h"
+#include "platform/system/PathResolver.h"
+
+namespace bench_fx {
+
+struct Mode {
+    bool d3d;
+    int bpp;
+};
+constexpr Mode kModes[] = {{true, 32}, {false, 32}, {false, 8}, {true, 16}, {false, 16}};
+constexpr int kModeCount = static_cast<int>(sizeof kModes / sizeof kModes[0]);
+
+inline std::string ModeName(const Mode& m) { return std::string(m.d3d ? "D3D" : "DD") + std::to_string(m.bpp); }
+
+// The graphics started in a mode with the picture loaded twice (a picture and a picture in
+// system memory), in a folder of its own.
+struct Fixture {
+    DDSURFACEDATA pic, sys;
+    std::filesystem::path dir;
+    bool ok = false;
+
+    explicit Fixture(const Mode& m) {
+        dir = std::filesystem::temp_directory_path() / ("tobrelk_bench_fx_" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        SetGameRoot(dir);
+        cImage img;
+        img.width = 640;
+        img.height = 480;
+        img.argb.resize(640 * 480);
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x)
+                img.argb[y * 640 + x] = ((x / 16 + y / 16) % 7 == 0) ? 0xFFFF00FFu
+                                                                     : 0xFF000000u | u32(x & 255) << 16 | u32(y & 255) << 8 | 0x50u;
+        const std::vector<u8> bmp = EncodeBmp(img, 24);
+        if (FILE* f = std::fopen((dir / "fx.bmp").c_str(), "wb")) {
+            std::fwrite(bmp.data(), 1, bmp.size(), f);
+            std::fclose(f);
+        }
+        if (!DDInit(m.d3d, MainWindowHandle(), 640, 480, m.bpp, 0, 1, 1, 60, 0, nullptr, nullptr, 0, 0)) return;
+        for (int i = 0; i < 256; ++i) g_palCur[i] = PALETTEENTRY{static_cast<u8>(i), static_cast<u8>(255 - i), 128, 1};
+        g_palCur[0] = PALETTEENTRY{255, 0, 255, 1};
+        g_palBase = g_palCur;
+        DDSetDisplayPalette(g_palCur);
+        DDSetTransmit(255, 0, 255);
+        if (m.bpp == 8) g_dwTransColor = 0;
+        for (int a = 0; a < 256; ++a)
+            for (int b = 0; b < 256; ++b) g_lpBlendTable[a * 256 + b] = static_cast<u8>((a + b) / 2);
+        ok = DDCreateSurfaceFromFile(&pic, "fx.bmp", 1, m.bpp, 0, 0, 0, 0, 0, 0, 0) == 0 &&
+             DDCreateSurfaceFromFile(&sys, "fx.bmp", 1, m.bpp, 0, DTMEMORYTYPE_SYSTEM, 0, 0, 0, 0, 0) == 0;
+    }
+    ~Fixture() {
+        DDReleaseSurface(&pic);
+        DDReleaseSurface(&sys);
+        DDRelease();
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    Fixture(const Fixture&) = delete;
+    Fixture& operator=(const Fixture&) = delete;
+};
+
+struct Case {
+    const char* name;
+    void (*draw)(DDSURFACEDATA* back, Fixture& f);
+};
+
+#define BENCH_FX_CASE(name, body) {#name, [](DDSURFACEDATA* back, Fixture& f) { (void)back; (void)f; body; }}
+inline const std::vector<Case>& Cases() {
+    static const std::vector<Case> cases = {
+        BENCH_FX_CASE(WaveRows, DDBltWave(back, 0, 0, 640, 480, 4, 12.0, 30, 2, &f.pic, 0, 0, 1, 0)),
+        BENCH_FX_CASE(WaveColumns, DDBltWave(back, 0, 0, 640, 480, 4, 12.0, 30, 1, &f.pic, 0, 0, 1, 1)),
+        BENCH_FX_CASE(SplitStrips, DDBltSplit(back, 0, 0, 640, 480, 40, 20, &f.pic, 0, 0, 1, 1)),
+        BENCH_FX_CASE(Quarters, DDBltQuarters(back, 0, 0, 640, 480, &f.pic, 0, 0, 40, 1)),
+        BENCH_FX_CASE(DepthRotate, DDBltDepthRotate(back, 0, 0, 640, 480, &f.pic, 0, 0, &f.sys, 0, 0, 640, 480, 1, 100, 0)),
+        BENCH_FX_CASE(Circle, DDBltCircle(back, 320, 240, 320, 240, 240, 2, &f.pic, 320, 240, 1)),
+        BENCH_FX_CASE(Lens, DDBltLens(back, 320, 240, 400, 60, &f.pic, 320, 240, 1, 0)),
+        BENCH_FX_CASE(RotateQuad, DDBltRotate(back, 320, 240, 640, 480, 320, 240, 30, &f.pic, 0, 0, 1)),
+        BENCH_FX_CASE(RotateFixedPoint, DDBltRotate(back, 320, 240, 640, 480, 320, 240, 30, &f.sys, 0, 0, 1)),
+        BENCH_FX_CASE(ColorBlend, DDBltColorBlend(back, 0, 0, 640, 480, &f.pic, 0, 0, 1, &g_palBase, g_lpBlendTable, 3, 2)),
+        BENCH_FX_CASE(ColorBlendLocked, DDBltColorBlend(back, 0, 0, 640, 480, &f.sys, 0, 0, 1, &g_palBase, g_lpBlendTable, 3, 2)),
+        BENCH_FX_CASE(HalfAlpha, DDBltHalfAlpha(back, 0, 0, 640, 480, &f.pic, 0, 0, 1, g_lpBlendTable)),
+        BENCH_FX_CASE(HalfAlphaLocked, DDBltHalfAlpha(back, 0, 0, 640, 480, &f.sys, 0, 0, 1, g_lpBlendTable)),
+        BENCH_FX_CASE(Mosaic, DDMosaic(back, 0, 0, 640, 480, 8, &f.pic, 0, 0, 1)),
+        BENCH_FX_CASE(Blur, DDBlur(back, 0, 0, 640, 480, 4, 4, &f.pic, 0, 0, 1)),
+        BENCH_FX_CASE(ChangeColor, DDChangeColor(back, 0, 0, 640, 480, 100, 255, 64, 0)),
+        BENCH_FX_CASE(TransitionOut, DDTransition(&g_palDisplay, 0, 255, 0, 0, 0, 10.0, &g_palCur, 0)),
+        BENCH_FX_CASE(TransitionIn, DDTransition2(&g_palDisplay, 0, 255, 0, 0, 0, 10.0, &g_palCur, 0)),
+    };
+    return cases;
+}
+#undef BENCH_FX_CASE
+
+// The back buffer as each case finds it before its check: one flat colour, which every case
+// that draws the picture changes.
+inline void PrimeBackBuffer() { DDFillSurface(&g_sdBackBuffer, 7); }
+
+} // namespace bench_fx
