@@ -1,5 +1,6 @@
 #include "app/LockOwner.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -81,7 +82,7 @@ eLockOwner CheckLockOwner(pid_t pid, int lockFd, const std::filesystem::path& ga
     struct stat self {};
     if (stat("/proc/self/exe", &self) != 0) return eLockOwner::OtherProgram;
     struct stat exe {};
-    if (stat((proc + "/exe").c_str(), &exe) != 0) return eLockOwner::Gone; // ended meanwhile
+    if (stat((proc + "/exe").c_str(), &exe) != 0) return errno == ENOENT ? eLockOwner::Gone : eLockOwner::Hidden;
     if (!SameFile(exe, self)) return eLockOwner::OtherProgram;
     // Playing this game folder: a copy works in its game folder from its start to its end.
     struct stat root {};
@@ -102,6 +103,7 @@ std::string LockOwnerReason(eLockOwner who, pid_t pid, bool english) {
     case eLockOwner::Gone: return named + (english ? "is not running" : "は実行されていません");
     case eLockOwner::OtherUser: return named + (english ? "belongs to another user" : "は別のユーザーのものです");
     case eLockOwner::OtherProgram: return named + (english ? "is not this game" : "はこのゲームではありません");
+    case eLockOwner::Hidden: return named + (english ? "cannot be looked into" : "は調べられません");
     case eLockOwner::OtherFolder:
         return named + (english ? "plays another game folder" : "は別のフォルダのゲームです");
     case eLockOwner::NotHolding: return named + (english ? "does not hold it" : "はロックを持っていません");

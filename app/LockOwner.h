@@ -14,6 +14,7 @@ enum class eLockOwner {
     Gone,         // the process named is not running
     OtherUser,    // it belongs to another user
     OtherProgram, // it runs another program
+    Hidden,       // its program cannot be looked into (another group, a program that hides itself)
     OtherFolder,  // a copy of this program playing another game folder
     NotHolding,   // it does not hold this lock
 };
