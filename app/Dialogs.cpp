@@ -105,7 +105,7 @@ protected:
     void OnCommand(u32 id) override {
         if (id == 1000) {
             DlgControlsToData();
-            SaveToFile(g_BootData, "user_data\\Boot.dat"); // a failed write only costs the next start
+            SaveUserFile(g_BootData, "user_data\\Boot.dat"); // a failed write only costs the next start
             DlgEnd(1);
         } else if (id == 1001) {
             DlgEnd(0);
@@ -152,7 +152,7 @@ int RunStartDialog() {
     std::string text;
     if (NextAnswer(code, text)) {
         if (code != 1) return 0;
-        SaveToFile(g_BootData, "user_data\\Boot.dat");
+        SaveUserFile(g_BootData, "user_data\\Boot.dat");
         return 1;
     }
     cStartDlg dlg;

@@ -55,8 +55,9 @@ void SaveWindowPlacement() {
     int x, y, w, h;
     AppWindowGetRect(x, y, w, h);
     g_WindowData.Set(x, y, w, h, AppWindowMaximized() ? 1 : 0);
-    // A failed write is ignored: the next start only opens the window at its usual place.
-    SaveToFile(g_WindowData, "user_data\\Window.dat");
+    // A failed write is ignored: the next start only opens the window at its usual place. A
+    // damaged file in its place is kept aside first.
+    SaveUserFile(g_WindowData, "user_data\\Window.dat");
 }
 
 void PlaySoundRow(WPARAM n) {

@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <string>
 #include <sys/file.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/LockOwner.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
@@ -73,6 +75,35 @@ int OpenLockFile(const std::string& path) {
     return fd;
 }
 
+constexpr const char* kRestartQuestion =
+    "既に起動しています。\n実行中のプログラムを閉じて再起動しますか？\n\nRunning this program now. Restart?";
+
+// The question when the lock is held but its holder is not a copy of this game that may be
+// closed: Yes only waits for the lock.
+std::string WaitQuestion(eLockOwner who, pid_t owner) {
+    return "このゲームフォルダのロックは使用中ですが、" + LockOwnerReason(who, owner, false) +
+           "。\nどのプログラムも終了させません。ロックが空くのを待ちますか？\n\nThis game folder's lock is in use, but " +
+           LockOwnerReason(who, owner, true) + ".\nNo program will be closed. Wait for the lock?";
+}
+
+// Sends sig to the process named in the lock when it is, at this moment, a running copy that
+// holds it. The process is pinned before it is checked, so that an id freed and given to
+// another process in between is never signalled. False when nothing was sent.
+bool SignalCopy(pid_t owner, int lockFd, int sig) {
+    if (owner <= 0 || owner == getpid()) return false;
+    // Through the system calls: not every C library declares their wrappers for C++.
+    const int pin = static_cast<int>(syscall(SYS_pidfd_open, owner, 0));
+    if (pin < 0 && errno != ENOSYS) return false; // gone
+    bool sent = false;
+    const eLockOwner who = CheckLockOwner(owner, lockFd, GetGameRoot());
+    if (who == eLockOwner::Copy)
+        sent = pin >= 0 ? syscall(SYS_pidfd_send_signal, pin, sig, nullptr, 0) == 0 : kill(owner, sig) == 0;
+    else
+        WriteReport("SingleInstance : %s。シグナルを送りません", LockOwnerReason(who, owner, false).c_str());
+    if (pin >= 0) close(pin);
+    return sent;
+}
+
 } // namespace
 
 std::string SingleInstanceLockPath() {
@@ -90,30 +121,33 @@ bool SingleInstanceAcquire() {
         return true;
     }
     if (!TryLock(fd)) {
-        const int answer = MesBox("既に起動しています。\n実行中のプログラムを閉じて再起動しますか？\n\nRunning this program now. Restart?",
-                                  "二重起動", MB_YESNO);
+        const pid_t owner = ReadOwner(fd);
+        const eLockOwner who = owner == getpid() ? eLockOwner::NotHolding : CheckLockOwner(owner, fd, GetGameRoot());
+        if (who != eLockOwner::Copy)
+            WriteReport("SingleInstance : ロックは使用中ですが、%s。どのプログラムも終了させません",
+                        LockOwnerReason(who, owner, false).c_str());
+        const std::string question = who == eLockOwner::Copy ? std::string(kRestartQuestion) : WaitQuestion(who, owner);
+        const int answer = MesBox(question.c_str(), "二重起動", MB_YESNO);
         if (answer != IDYES) {
             close(fd);
             return false;
         }
-        const pid_t owner = ReadOwner(fd);
-        bool ended = false;
-        if (owner > 0 && owner != getpid()) {
-            // Asked first, so that it can close in order; forced only when it does not.
-            if (kill(owner, SIGTERM) == 0 || errno == ESRCH) ended = WaitLock(fd, kCloseGrace);
-            // The copy may end on its own between the grace's end and the force, and its files
-            // (the lock with them) are closed a moment after it is gone: either way the lock is
-            // waited for, not only when the force found the copy still there.
-            if (!ended) {
-                kill(owner, SIGKILL);
-                ended = WaitLock(fd, kKillGrace);
-            }
-        } else {
-            // The owner is still starting and has not written its id yet, or ended a moment ago.
-            ended = WaitLock(fd, kCloseGrace);
+        // Asked first, so that it can close in order; forced only when it does not. A copy
+        // that ended meanwhile (or one never confirmed: an id left from an earlier run, a
+        // copy still starting) is only waited for.
+        const bool asked = who == eLockOwner::Copy && SignalCopy(owner, fd, SIGTERM);
+        bool ended = WaitLock(fd, kCloseGrace);
+        // The copy may end on its own between the grace's end and the force, and its files
+        // (the lock with them) are closed a moment after it is gone: either way the lock is
+        // waited for, not only when the force found the copy still there.
+        if (!ended && asked) {
+            SignalCopy(owner, fd, SIGKILL);
+            ended = WaitLock(fd, kKillGrace);
         }
         if (!ended) {
-            MesBox("プログラムの終了に失敗しました。", "二重起動", MB_OK);
+            MesBox(asked || who == eLockOwner::Copy ? "プログラムの終了に失敗しました。"
+                                                    : "ロックが空かないため、起動を中止します。\n\nThe lock was not released: the program does not start.",
+                   "二重起動", MB_OK);
             close(fd);
             return false;
         }

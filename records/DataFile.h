@@ -87,9 +87,10 @@ int SaveToFile(cRecord& record, const std::string& name);
 // "<name>.damaged", "<name>.damaged2", ... with a report line; false when it cannot.
 bool KeepFileAside(const std::string& name);
 
-// Saves one of the player's saves over an older one. Whatever stands in its place and does not
-// load as a T (damaged, newer, a folder) is first kept aside, so that nothing the player saved
-// disappears without trace. 1 saved; 0 with nothing overwritten.
+// Saves one of the player's own files (a save, a ranking, a setting) over an older one.
+// Whatever stands in its place and does not load as a T (damaged, newer, a folder) is first
+// kept aside, so that nothing the player saved disappears without trace. 1 saved; 0 with
+// nothing overwritten.
 template <class T>
 int SaveUserFile(T& record, const std::string& name) {
     static_assert(std::is_base_of_v<cRecord, T>);

@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <fcntl.h>
+#include <grp.h>
 #include <unistd.h>
 
 #include "app/PlayRecord.h"
@@ -54,6 +55,8 @@ protected:
         const pid_t pid = fork();
         if (pid == 0) {
             if (chdir(game.c_str()) != 0) _exit(97);
+            if (runAs && (setgroups(0, nullptr) != 0 || setresgid(runAs, runAs, runAs) != 0 || setresuid(runAs, runAs, runAs) != 0))
+                _exit(96);
             setenv("SDL_VIDEODRIVER", "dummy", 1);
             setenv("SDL_AUDIODRIVER", "dummy", 1);
             for (const auto& e : env) putenv(strdup(e.c_str()));
@@ -126,6 +129,7 @@ protected:
     }
 
     fs::path game;
+    uid_t runAs = 0; // the user the runtime runs as (0: the tests' own)
 };
 
 TEST_F(EndToEnd, TitleMenuCursorAndQuitEndInOrder) {
@@ -651,6 +655,32 @@ TEST_F(EndToEnd, DamagedSettingsAndStrayTemporariesDoNotStopTheStart) {
     EXPECT_TRUE(fs::exists(user / live));
 }
 
+// A damaged, empty or newer settings file is kept aside whole before the runtime writes a fresh
+// one: Boot.dat when the question is answered, Option.dat when the options are left, Window.dat
+// at the close.
+TEST_F(EndToEnd, SpoiltSettingsAreKeptAsideBeforeFreshOnesAreWritten) {
+    if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
+    const fs::path user = game / "user_data";
+    fs::create_directories(user);
+    std::ofstream(game / "System.ini") << "Direct3D=2\nWindowMode=1\nBpp=0\nExit\n";
+    const std::map<std::string, std::string> spoilt = {
+        {"Option.dat", std::string("\x38\x03\x00\x00\xFF\xFF\xFF\x7F", 8)}, // a count past its end
+        {"Window.dat", ""},
+        {"Boot.dat", std::string("\x39\x03\x00\x00\x02\x00\x00\x00", 8)}}; // a newer version
+    for (const auto& [name, bytes] : spoilt) std::ofstream(user / name, std::ios::binary) << bytes;
+    const pid_t pid = Start({"TOBRELK_DIALOG_ANSWERS=1", "TOBRELK_INPUT_SCRIPT=40:38+,41:38-,43:38+,44:38-,50:90+,51:90-,"
+                                                         "130:88+,131:88-,200:27+,201:27-"});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 0);
+    const std::string report = Read(game / "Report_Game.txt");
+    for (const auto& [name, bytes] : spoilt) {
+        const fs::path aside = user / (name + ".damaged");
+        EXPECT_EQ(fs::exists(aside) ? Read(aside) : "(none)", bytes) << name;
+        EXPECT_EQ(Read(user / name).substr(0, 4), std::string("\x38\x03\x00\x00", 4)) << name << " written afresh";
+        EXPECT_NE(report.find("user_data\\" + name + " を " + name + ".damaged として残しました"), std::string::npos) << report;
+    }
+}
+
 // Without the Ogg Vorbis library the music manager says so as it starts ("oggの初期化に失敗！",
 // answered unseen and written to the report) and the game runs silent.
 TEST_F(EndToEnd, AnOggLibraryThatCannotBeOpenedIsShownAndTheGameRunsSilent) {
@@ -742,6 +772,46 @@ TEST_F(EndToEnd, SecondCopyEndsTheFirstWhenAnsweredYes) {
         const std::string line = report.substr(at, report.find('\n', at) - at);
         EXPECT_EQ(line.find('['), std::string::npos) << "joined lines: " << line;
     }
+}
+
+// A folder other users can write: another user holds the lock and names in it a program of the
+// player. The player's start leaves that program alone, says why, waits a moment for the lock
+// (the question's default answer) and ends without taking it.
+TEST_F(EndToEnd, ALockNamingAnotherProgramOfThePlayerSignalsNothing) {
+    runAs = geteuid() == 0 ? 65534 : 0;
+    const fs::path lock = game / "user_data" / "ゲーム.lock";
+    fs::create_directories(lock.parent_path());
+    fs::permissions(game, fs::perms::all);
+    fs::permissions(lock.parent_path(), fs::perms::all);
+    std::ofstream(lock).flush();
+    ASSERT_EQ(chown(lock.c_str(), runAs, runAs), 0) << "the player's lock file, left by an earlier run";
+    int running[2]; // closes once the player's program runs
+    ASSERT_EQ(pipe2(running, O_CLOEXEC), 0);
+    const pid_t program = fork();
+    if (program == 0) {
+        if (runAs && (setgroups(0, nullptr) != 0 || setresgid(runAs, runAs, runAs) != 0 || setresuid(runAs, runAs, runAs) != 0))
+            _exit(1);
+        execl("/bin/sleep", "sleep", "1000", static_cast<char*>(nullptr));
+        _exit(1);
+    }
+    close(running[1]);
+    char c;
+    ASSERT_EQ(read(running[0], &c, 1), 0);
+    close(running[0]);
+    const int held = open(lock.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    std::ofstream(lock) << program << "\n";
+    EXPECT_EQ(WaitExit(Start({})), 0);
+    EXPECT_EQ(waitpid(program, nullptr, WNOHANG), 0) << "the player's program was ended";
+    kill(program, SIGKILL);
+    waitpid(program, nullptr, 0);
+    close(held);
+    const std::string report = Read(game / "Report_Game.txt");
+    const std::string why = "ロックに書かれたプロセス (PID " + std::to_string(program) + ") はこのゲームではありません";
+    EXPECT_NE(report.find("SingleInstance : ロックは使用中ですが、" + why + "。どのプログラムも終了させません"), std::string::npos) << report;
+    EXPECT_NE(report.find("[二重起動] このゲームフォルダのロックは使用中ですが、" + why + "。"), std::string::npos);
+    EXPECT_NE(report.find("[二重起動] ロックが空かないため、起動を中止します。"), std::string::npos);
+    EXPECT_EQ(report.find("DDInit"), std::string::npos) << "the game started";
 }
 
 // An editor that starts a test play names a channel with --from-editor: here a named pipe it

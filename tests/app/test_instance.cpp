@@ -1,10 +1,13 @@
-// The single-instance lock: a second copy asks; No leaves the running copy alone.
+// The single-instance lock: a second copy asks; No leaves the running copy alone; a process that
+// is not a running copy in this folder holding the lock is never offered to be closed.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <regex>
 #include <string>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -26,6 +29,9 @@ protected:
         dir = fs::temp_directory_path() / ("tobrelk_inst_" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
+        // A copy plays the folder it works in; the copies forked here inherit it.
+        before = fs::current_path();
+        fs::current_path(dir);
         SetGameRoot(dir);
         SetReportFile((dir / "Report_Game.txt").string());
     }
@@ -36,11 +42,13 @@ protected:
         }
         SingleInstanceRelease();
         SetMessageBoxSink(nullptr);
-        SetGameRoot(fs::current_path());
+        fs::current_path(before);
+        SetGameRoot(before);
         fs::remove_all(dir);
     }
-    // A child process that holds the lock as a running copy would (its pid in the file).
-    void StartHolder(bool ignoresRequests = false) {
+    // A child process that holds the lock as a running copy would (its pid in the file), then
+    // does what then says.
+    void StartHolder(bool ignoresRequests = false, void (*then)() = nullptr) {
         const std::string path = SingleInstanceLockPath();
         int ready[2];
         ASSERT_EQ(pipe(ready), 0);
@@ -51,6 +59,7 @@ protected:
             if (fd < 0 || flock(fd, LOCK_EX) != 0) _exit(1);
             const std::string pid = std::to_string(getpid()) + "\n";
             if (pwrite(fd, pid.data(), pid.size(), 0) < 0) _exit(1);
+            if (then) then();
             if (write(ready[1], "x", 1) != 1) _exit(1);
             for (;;) pause();
         }
@@ -59,7 +68,7 @@ protected:
         close(ready[0]);
         close(ready[1]);
     }
-    fs::path dir;
+    fs::path dir, before;
     pid_t holder = -1;
 };
 
@@ -149,6 +158,53 @@ TEST_F(Instance, YesWaitsForTheLockWhenItsOwnerIsAlreadyGone) {
     EXPECT_TRUE(SingleInstanceAcquire());
     EXPECT_EQ(failure, "");
     sigaction(SIGCHLD, &before, nullptr);
+}
+
+// The lock names a process that is no copy in this folder holding it: the question says so (the
+// process is left alone whatever the answer; the runtime's own test answers Yes).
+TEST_F(Instance, TheQuestionSaysWhyTheNamedProcessIsNotClosed) {
+    std::string asked;
+    SetMessageBoxSink([&](const std::string& text, const std::string&, u32) {
+        asked += text.substr(0, text.find('\n')) + "\n";
+        return IDNO;
+    });
+    StartHolder(false, [] { (void)!chdir("/"); });
+    EXPECT_FALSE(SingleInstanceAcquire());
+    const auto endHolder = [&] {
+        kill(holder, SIGKILL);
+        waitpid(holder, nullptr, 0);
+    };
+    if (geteuid() == 0) {
+        endHolder();
+        StartHolder(false, [] { (void)!setresuid(65534, 65534, 65534); });
+        EXPECT_FALSE(SingleInstanceAcquire());
+    }
+    // A copy that has the file open without the lock.
+    const pid_t waiting = fork();
+    if (waiting == 0) {
+        open(SingleInstanceLockPath().c_str(), O_RDONLY);
+        for (;;) pause();
+    }
+    std::ofstream(SingleInstanceLockPath()) << waiting << "\n";
+    EXPECT_FALSE(SingleInstanceAcquire());
+    kill(waiting, SIGKILL);
+    waitpid(waiting, nullptr, 0);
+    const std::string lead = "このゲームフォルダのロックは使用中ですが、ロックに書かれたプロセス (PID n) ";
+    EXPECT_EQ(std::regex_replace(asked, std::regex("PID [0-9]+"), "PID n"),
+              lead + "は別のフォルダのゲームです。\n" + (geteuid() == 0 ? lead + "は別のユーザーのものです。\n" : "") + lead +
+                  "はロックを持っていません。\n");
+}
+
+// Checked again before it is forced: a copy that became another program on the request to close
+// (its id and lock carried on past the grace) is not forced, and the lock is taken once it ends.
+TEST_F(Instance, ACopyThatBecameAnotherProgramIsNotForced) {
+    StartHolder(false, [] { signal(SIGTERM, [](int) { execl("/bin/sleep", "sleep", "4", static_cast<char*>(nullptr)); }); });
+    SetMessageBoxSink([&](const std::string&, const std::string&, u32) { return IDYES; });
+    EXPECT_TRUE(SingleInstanceAcquire());
+    int status = 0;
+    ASSERT_EQ(waitpid(holder, &status, 0), holder);
+    holder = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "ended by signal " << WTERMSIG(status);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The files of the player and of the game's author, damaged the ways disks and crashes damage
 // them: each loads as a failure with its own report line (or box), keeps what was there before,
-// and never asks the program to close. The outcomes are pinned by a golden table; saves and
-// rankings over a damaged file keep it aside first.
+// and never asks the program to close. The outcomes are pinned by a golden table; saves,
+// rankings and settings written over a damaged file keep it aside first.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -148,7 +148,7 @@ std::vector<USERFILE> Files() {
              const bool ok = LoadUserFile(g_OptionData, g_DataPath[DP_OPTION]) == LoadResult::Loaded;
              return Verdict(ok, g_OptionData.strRankingName == "old");
          },
-         [] { SaveToFile(g_OptionData, g_DataPath[DP_OPTION]); }},
+         [] { SaveUserFile(g_OptionData, g_DataPath[DP_OPTION]); }},
         {"Window.dat", "user_data\\Window.dat",
          [] {
              cWindowData w;
@@ -160,7 +160,7 @@ std::vector<USERFILE> Files() {
              const bool ok = LoadUserFile(g_WindowData, "user_data\\Window.dat") == LoadResult::Loaded;
              return Verdict(ok, g_WindowData.nWidth == 3);
          },
-         [] { SaveToFile(g_WindowData, "user_data\\Window.dat"); }},
+         [] { SaveUserFile(g_WindowData, "user_data\\Window.dat"); }},
         {"Boot.dat", "user_data\\Boot.dat",
          [] {
              cBootData b;
@@ -172,7 +172,7 @@ std::vector<USERFILE> Files() {
              const bool ok = LoadUserFile(g_BootData, "user_data\\Boot.dat") == LoadResult::Loaded;
              return Verdict(ok, g_BootData.bDoNotAsk == 0);
          },
-         [] { SaveToFile(g_BootData, "user_data\\Boot.dat"); }},
+         [] { SaveUserFile(g_BootData, "user_data\\Boot.dat"); }},
         {"KeyConfig.dat", "user_data\\KeyConfig.dat",
          [] {
              KEYCONFIG k;
