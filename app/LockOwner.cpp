@@ -18,6 +18,13 @@ bool SameFile(const std::string& path, const struct stat& b) {
     return stat(path.c_str(), &a) == 0 && SameFile(a, b);
 }
 
+// What a link of /proc names; empty when it cannot be read.
+std::string LinkText(const std::string& link) {
+    char buf[4096];
+    const ssize_t n = readlink(link.c_str(), buf, sizeof buf);
+    return n > 0 && n < static_cast<ssize_t>(sizeof buf) ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+
 // The real and effective user of a process, from its status file; false when it is gone.
 bool ReadUsers(const std::string& proc, uid_t& real, uid_t& effective) {
     std::ifstream in(proc + "/status");
@@ -78,12 +85,14 @@ eLockOwner CheckLockOwner(pid_t pid, int lockFd, const std::filesystem::path& ga
     uid_t real = 0, effective = 0;
     if (!ReadUsers(proc, real, effective)) return eLockOwner::Gone;
     if (real != getuid() || effective != geteuid()) return eLockOwner::OtherUser;
-    // The same program: the very file this copy runs (a program rebuilt since is another one).
+    // The same program: the very file this copy runs, or the one that stood at its path before
+    // a rebuild replaced it (a copy started before the rebuild is still a copy of this game).
     struct stat self {};
     if (stat("/proc/self/exe", &self) != 0) return eLockOwner::OtherProgram;
     struct stat exe {};
     if (stat((proc + "/exe").c_str(), &exe) != 0) return errno == ENOENT ? eLockOwner::Gone : eLockOwner::Hidden;
-    if (!SameFile(exe, self)) return eLockOwner::OtherProgram;
+    if (!SameFile(exe, self) && !(exe.st_nlink == 0 && LinkText(proc + "/exe") == LinkText("/proc/self/exe") + " (deleted)"))
+        return eLockOwner::OtherProgram;
     // Playing this game folder: a copy works in its game folder from its start to its end.
     struct stat root {};
     if (stat(gameRoot.c_str(), &root) != 0 || !SameFile(proc + "/cwd", root)) return eLockOwner::OtherFolder;

@@ -79,11 +79,11 @@ constexpr const char* kRestartQuestion =
     "既に起動しています。\n実行中のプログラムを閉じて再起動しますか？\n\nRunning this program now. Restart?";
 
 // The question when the lock is held but its holder is not a copy of this game that may be
-// closed: Yes only waits for the lock.
-std::string WaitQuestion(eLockOwner who, pid_t owner) {
+// closed: Yes starts without closing anything.
+std::string StartQuestion(eLockOwner who, pid_t owner) {
     return "このゲームフォルダのロックは使用中ですが、" + LockOwnerReason(who, owner, false) +
-           "。\nどのプログラムも終了させません。ロックが空くのを待ちますか？\n\nThis game folder's lock is in use, but " +
-           LockOwnerReason(who, owner, true) + ".\nNo program will be closed. Wait for the lock?";
+           "。\nどのプログラムも終了させません。このまま起動しますか？\n\nThis game folder's lock is in use, but " +
+           LockOwnerReason(who, owner, true) + ".\nNo program will be closed. Start anyway?";
 }
 
 // Sends sig to the process named in the lock when it is, at this moment, a running copy that
@@ -126,17 +126,24 @@ bool SingleInstanceAcquire() {
         if (who != eLockOwner::Copy)
             WriteReport("SingleInstance : ロックは使用中ですが、%s。どのプログラムも終了させません",
                         LockOwnerReason(who, owner, false).c_str());
-        const std::string question = who == eLockOwner::Copy ? std::string(kRestartQuestion) : WaitQuestion(who, owner);
+        const std::string question = who == eLockOwner::Copy ? std::string(kRestartQuestion) : StartQuestion(who, owner);
         const int answer = MesBox(question.c_str(), "二重起動", MB_YESNO);
         if (answer != IDYES) {
             close(fd);
             return false;
         }
+        // No running copy to close: the start goes on, as when no copy is found at all. A
+        // stranger holding the lock of a folder others can write must not keep the player out
+        // of the game; the lock is taken only if it came free meanwhile.
+        if (who != eLockOwner::Copy && !TryLock(fd)) {
+            WriteReport("SingleInstance : ロックを取らずに起動します");
+            close(fd);
+            return true;
+        }
         // Asked first, so that it can close in order; forced only when it does not. A copy
-        // that ended meanwhile (or one never confirmed: an id left from an earlier run, a
-        // copy still starting) is only waited for.
+        // that ended or became something else since the question is only waited for.
         const bool asked = who == eLockOwner::Copy && SignalCopy(owner, fd, SIGTERM);
-        bool ended = WaitLock(fd, kCloseGrace);
+        bool ended = who != eLockOwner::Copy || WaitLock(fd, kCloseGrace);
         // The copy may end on its own between the grace's end and the force, and its files
         // (the lock with them) are closed a moment after it is gone: either way the lock is
         // waited for, not only when the force found the copy still there.
@@ -145,9 +152,7 @@ bool SingleInstanceAcquire() {
             ended = WaitLock(fd, kKillGrace);
         }
         if (!ended) {
-            MesBox(asked || who == eLockOwner::Copy ? "プログラムの終了に失敗しました。"
-                                                    : "ロックが空かないため、起動を中止します。\n\nThe lock was not released: the program does not start.",
-                   "二重起動", MB_OK);
+            MesBox("プログラムの終了に失敗しました。", "二重起動", MB_OK);
             close(fd);
             return false;
         }
