@@ -16,7 +16,7 @@
 #include "play/objects/BlockMap.h"
 #include "play/objects/ObjScene.h"
 #include "play/objects/Player.h"
-#include "play/rules/Motion.h"
+#include "play/rules/MotionStep.h"
 #include "records/CharaSettings.h"
 #include "records/StageSettings.h"
 
