@@ -2,7 +2,7 @@
 // The lane arithmetic that the rasteriser's pixel loops share (Raster*.cpp, PixelGrid.cpp,
 // PaletteFrame.cpp): blocks of eight pixels as GCC/Clang vectors, the division by 255, the
 // plain blend and the keyed copy on alpha. Inline, so that every loop and each of its clones
-// builds them in as it did when the loops shared one file.
+// builds them in.
 #include <cstring>
 
 #include "platform/graphics/Raster.h"

@@ -20,6 +20,7 @@ void BlendRowsLooked(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp,
 void BlendRowsAny(u32* d, std::ptrdiff_t dp, const u32* s, std::ptrdiff_t sp, int n, int rows);
 // The plain blend of rows [y0, y1) of a picture whose blocks are known, cut to texels [c0, c1).
 void BlendBlocks(u32* d, std::ptrdiff_t dp, const cTexelBlocks& b, int y0, int y1, int c0, int c1);
+// One row of the plain blend.
 inline void SpanBlend(u32* d, const u32* s, int n) { BlendRows(d, 0, s, 0, n, 1); }
 
 } // namespace pixel_loops
