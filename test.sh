@@ -26,7 +26,7 @@ if [ "${CI:-}" = "true" ]; then CI_ONLY=ON; fi
 
 # With CI=true the drawing tests are also linked with the pixel loops without their AVX2 clones
 # (tests named baseline/...): every golden frame must come out the same on a processor without
-# AVX2. Only the two files of pixel loops are compiled again for it.
+# AVX2. Only the files of pixel loops are compiled again for it.
 # Both trees are unity builds (TOBRELK_UNITY): batches of files parse their shared headers once.
 # They start from precompiled headers (TOBRELK_PCH), the runtime from one of the standard headers
 # and the test programs from one of GoogleTest and the standard headers: parsed once per tree

@@ -64,4 +64,8 @@ function(tobrelk_add_baseline_test name)
     tobrelk_test_link_options(${name}_baseline)
     get_target_property(dir ${name} BINARY_DIR)
     gtest_discover_tests(${name}_baseline TEST_PREFIX baseline/ WORKING_DIRECTORY ${dir} DISCOVERY_TIMEOUT 60)
+    # Every clone the library holds is replaced: none comes in from a file left out of the list.
+    add_test(NAME baseline/NoAvx2Clones.${name}
+             COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DPROGRAM=$<TARGET_FILE:${name}_baseline>
+                     -P ${CMAKE_SOURCE_DIR}/cmake/CheckNoAvx2Clones.cmake)
 endfunction()

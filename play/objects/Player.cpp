@@ -10,7 +10,8 @@
 #include "play/ScrollAxis.h"
 #include "play/objects/BlockMap.h"
 #include "play/objects/ObjScene.h"
-#include "play/rules/Motion.h"
+#include "play/rules/MotionFloor.h"
+#include "play/rules/MotionStep.h"
 #include "records/CharaSettings.h"
 #include "records/StageSettings.h"
 

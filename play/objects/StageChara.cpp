@@ -16,7 +16,7 @@
 #include "play/objects/BlockMap.h"
 #include "play/objects/ObjScene.h"
 #include "play/objects/Player.h"
-#include "play/rules/Motion.h"
+#include "play/rules/MotionStep.h"
 #include "records/CharaSettings.h"
 #include "records/StageSettings.h"
 
@@ -30,10 +30,7 @@ double AutoSpeed(const cScrollAxis& a) { return a.m_bAuto ? a.m_dSpeed : 0.0; }
 
 } // namespace
 
-double ActivityMargin(cGameScene& scene) {
-    const cPlayer* p = ObjScene::Player0(scene);
-    return p ? std::max<i32>(p->m_nSight, 0) * 16.0 : 0.0;
-}
+double ActivityMargin(const cPlayer* p) { return p ? std::max<i32>(p->m_nSight, 0) * 16.0 : 0.0; }
 
 // ---- Storage ----
 //
@@ -227,7 +224,7 @@ void cStageChara::UpdateBoxesY() {
 // ---- Activity ----
 
 i32 cStageChara::IsInActivityRange(std::vector<u32>& groupMarks) {
-    return IsInActivityRange(groupMarks, m_pScene ? ActivityMargin(*m_pScene) : 0.0);
+    return IsInActivityRange(groupMarks, ActivityMargin(m_pScene ? ObjScene::Player0(*m_pScene) : nullptr));
 }
 
 i32 cStageChara::IsInActivityRange(std::vector<u32>& groupMarks, double margin) {

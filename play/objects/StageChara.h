@@ -8,8 +8,11 @@
 #include "play/objects/Chara.h"
 #include "play/objects/Item.h"
 
-// The activity margin: the player's sight (half blocks) widens the view on every side.
-double ActivityMargin(cGameScene& scene);
+class cPlayer;
+
+// The activity margin: the player's sight (half blocks) widens the view on every side; none
+// without a player.
+double ActivityMargin(const cPlayer* player);
 
 // A character's entry in the scene's copy of what the walks of a step read (cGameScene::StepWork):
 // its index there and the walk that made it. Not copied with the character.
@@ -57,7 +60,7 @@ public:
                cChara* parent);
     // Puts the character on a stage cell (x with its half pixel), then its moved hooks.
     void SetCell(i32 cellX, i32 cellY);
-    // In the view widened by the activity margin (ActivityMargin of its scene), on the axes its
+    // In the view widened by the activity margin (ActivityMargin of its scene's player), on the axes its
     // range mode watches: the in-range flag, and the group's mark for a grouped character.
     // A walk over many characters takes the margin, and the view's position, once.
     i32 IsInActivityRange(std::vector<u32>& groupMarks);

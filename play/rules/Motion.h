@@ -4,18 +4,16 @@
 // rule that keeps the player inside the view, and the geometry the movement commands and the
 // shots share (aim, wave, step toward a point, ranges, nearest character).
 //
-// The clamps themselves are cObj's (ClampX, ClampY, play/objects/Obj.h); their bounds:
-//   stage   the whole play field, margins included: 0 .. (cells + 20) x 32 on each axis;
-//   outer   the stage proper, margins excluded: 320 .. 320 + cells x 32;
-//   inner   the scroll limits: the bounds the view's scroll axis keeps to (the stage proper
-//           unless the stage limits its scroll), read live from the axes.
-// A walking player (clamp mode 1) therefore stays on the stage proper, a flying one (mode 0)
-// inside what the view may show, and a stage character (mode 2) is told when it leaves either.
+// The steps the objects take themselves, which name no scene, have headers of their own: the
+// stage's motion values, the per-axis move with its clamp and the deceleration step
+// (MotionStep.h), and the block effects under the feet (MotionFloor.h).
 #include <cmath>
 #include <span>
 #include <vector>
 
 #include "platform/graphics/Graphics.h"
+#include "play/rules/MotionFloor.h"
+#include "play/rules/MotionStep.h"
 #include "records/Stage.h"
 #include "records/StageSettings.h"
 
@@ -36,22 +34,6 @@ struct PLAYBOUNDS {
 PLAYBOUNDS InnerBounds(const cGameScene& scene);
 PLAYBOUNDS OuterBounds(const cGameScene& scene);
 
-// The stage's motion values for the current speed level. Every character's step reads them
-// (the bottom probes read the fall delay twice, as they mostly find no floor: a landing leaves
-// the feet above the cell), each a load from the stage's header.
-// Pixels per step; a speed beyond it is cut to it.
-inline double SpeedLimit() { return StageSettings::Get(g_Stage, eStageD::SpeedLimit); }
-// Added to speed y per step.
-inline double GravityStep() { return StageSettings::Get(g_Stage, eStageD::GravityPerStep); }
-// Steps without floor before a character counts as falling.
-inline i32 FallDelay() { return static_cast<i32>(StageSettings::Get(g_Stage, eStage::FallDelay)); }
-
-// Speed limited to +-limit, position += speed, then the clamp of that mode; the clamp's code
-// (x: 0-3, y: 0-6).
-i32 MoveObjX(cObj& o, i32 mode);
-i32 MoveObjY(cObj& o, i32 mode);
-// Moves an acceleration toward 0 by the object's deceleration, stopping at 0 (when on).
-void DecelStep(const cObj& o, double& accel, u32 on);
 // IsOnScreen on the axes asked for only.
 i32 IsOnScreenAxes(const cObj& o, bool x, bool y);
 
@@ -66,12 +48,6 @@ STAGEAREA StageArea(const cStage& st, i32 area);
 // part of it lies outside the stage; never for an object flagged to stay.
 bool IsOutOfRange(const cObj& o, const STAGEAREA& area, bool stay = false);
 
-// The block effect under the player's feet for one step (spring, marker, slippery floor,
-// conveyors), then the floor snap when a slippery or conveyor effect ends. Nothing in flight.
-void ApplyFloorEffect(cPlayer& p);
-// Keeps a walking character that is about to leave a floor on it (or, by the system switch,
-// pulls it down by 1).
-void FloorSnap(cChara& c);
 // Keeps the player inside the view while the view auto-scrolls or the player flies:
 // MoveCharaX always 0; MoveCharaY 2 when a walking player is pressed out at the bottom.
 i32 MoveCharaX(cChara& c);

@@ -1,4 +1,6 @@
 // Block effects under the player's feet and the floor snap.
+#include "play/rules/MotionFloor.h"
+
 #include "app/Game.h"
 #include "database/SystemSwitches.h"
 #include "play/rules/Collision.h"

@@ -218,7 +218,7 @@ struct cGameScene::StepStart {
         w.nSweeps = s.m_lstChara.Sweeps();
         const bool wakeHere = !s.m_bCharaConds;
         // The player's sight does not change in the walk (it runs no flows).
-        const double margin = ActivityMargin(s);
+        const double margin = ActivityMargin(s.Player0());
         w.nSkipped = 0;
         if (!copy && wakeHere && s.SleepCurrent()) PassSleepers(s, View(s, margin), margin);
         else WalkAll(s, copy, wakeHere, margin);
