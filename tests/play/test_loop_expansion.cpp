@@ -72,7 +72,7 @@ TEST(LoopExpansion, CharactersAndItemsOfOneDefinitionShareOneListAndOneReportLin
     play.Script("R*60 RJ*10 L*30");
 
     // Every character's run holds the one list, items the other; the loops are cut once each.
-    const cVector<cFlowCmd>* charaList = nullptr;
+    const cCmdList* charaList = nullptr;
     int charas = 0;
     for (int i = 0; i < s.m_lstChara.Size(); ++i) {
         cStageChara* c = s.m_lstChara.Live(i);
@@ -87,7 +87,7 @@ TEST(LoopExpansion, CharactersAndItemsOfOneDefinitionShareOneListAndOneReportLin
     }
     EXPECT_GE(charas, 2);
     int items = 0;
-    const cVector<cFlowCmd>* itemList = nullptr;
+    const cCmdList* itemList = nullptr;
     for (int i = 0; i < s.m_lstItem.Size(); ++i) {
         cItem* it = s.m_lstItem.Live(i);
         if (!it || !it->m_pCmds) continue;
@@ -173,10 +173,10 @@ TEST(LoopExpansion, ListsWithoutLoopsAreSharedByDefinition) {
     s.ForEachChara([](cStageChara& c) { std::fill(c.m_vVar.begin(), c.m_vVar.end(), 0); });
     play.Step();
     std::string trace;
-    const cVector<cFlowCmd>* lists[2] = {};
+    const cCmdList* lists[2] = {};
     s.ForEachChara([&](cStageChara& c) {
         if (c.m_vFlowRun.empty()) return;
-        const cVector<cFlowCmd>* list = c.m_vFlowRun[0].m_pCmdList.get();
+        const cCmdList* list = c.m_vFlowRun[0].m_pCmdList.get();
         const int type = c.m_vVar[1] ? 0 : 1;
         if (!lists[type]) lists[type] = list;
         trace += std::string(list == lists[type] ? "shared" : "own") + " " + std::to_string(c.m_vVar[1]) + " " +
