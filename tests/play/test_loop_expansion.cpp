@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "records/CharaSettings.h"
 #include "tests/play/PlayFixture.h"
@@ -193,4 +194,183 @@ TEST(LoopExpansion, ListsWithoutLoopsAreSharedByDefinition) {
     for (int type = 0; type < 2; ++type)
         for (int i = 0; i < 5; ++i) want += "shared " + (type == 0 ? n + " 0 " : "0 " + n + " ") + n + "\n";
     EXPECT_EQ(trace, want);
+}
+
+namespace {
+
+// A status operation adding a random number between a and b to variable var of its runner.
+cFlowCmd AddRandom(u32 var, u8 set, u8 kind, u32 a, u32 b) {
+    cFlowCmd c = AddOne(var);
+    c.cmdSet = set;
+    c.cmdKind = kind;
+    c.params[6] = 1; // the value is a random number
+    c.params[8] = a;
+    c.params[9] = b;
+    return c;
+}
+
+// The character's or item's list: two arranges (the random bounds of the next status operation,
+// from common variable 3), then a loop of 999 runs around a status operation adding 1 to
+// variable 1.
+cVector<cFlowCmd> ArrangedLoop(u8 set) {
+    const u8 arrangeKind = set ? 23 : 38, loopKind = set ? 24 : 39, opKind = set ? 7 : 22;
+    cVector<cFlowCmd> cmds;
+    for (u32 bound = 0; bound < 2; ++bound) cmds.push_back(Cmd(arrangeKind, {22, bound, 0, 0, 3}, set));
+    cmds.push_back(Cmd(loopKind, {999, 1}, set));
+    cmds.push_back(AddRandom(1, set, opKind, 1, 1));
+    for (cFlowCmd& c : cmds) c.chain = 1;
+    return cmds;
+}
+
+} // namespace
+
+// The runs of a loop name one command; the arranges before the loop change the first run's
+// command alone, for each character and each item of one definition: every pass adds 100 once
+// and 1 in the 998 other runs.
+TEST(LoopExpansion, RunsOfALoopShareTheirCommandAndAnOverrideChangesOneRun) {
+    cStage st = playtest::MakeStage(40, 15);
+    cEdChara enemy = st.vChara[0];
+    enemy.byOperation = 1;
+    enemy.sPosY = 6;
+    CharaSettings::Set(enemy, eChara::FlyMode, 2);
+    cFlow f;
+    f.trigger = 0;
+    f.cmds = ArrangedLoop(0);
+    enemy.vFlow = {f};
+    for (i16 x : {8, 10}) {
+        enemy.sPosX = x;
+        st.vChara.push_back(enemy);
+    }
+    cEdItem item;
+    item.wPicture = 1;
+    item.vCmd = ArrangedLoop(1);
+    for (i16 x : {4, 6}) {
+        item.sPosX = x;
+        item.sPosY = 13;
+        st.vItem.push_back(item);
+    }
+    st.Prepare();
+    playtest::PlayFixture play(st);
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    g_CommonVars[3] = 100;
+    s.ForEachChara([](cStageChara& c) { std::fill(c.m_vVar.begin(), c.m_vVar.end(), 0); });
+    play.Step();
+    std::string trace;
+    s.ForEachChara([&](cStageChara& c) {
+        if (c.m_vFlowRun.empty()) return;
+        const cFlowRun& run = c.m_vFlowRun[0];
+        trace += "enemy: var " + std::to_string(c.m_vVar[1]) + ", list " + std::to_string(run.m_pCmdList->Size()) +
+                 " entries of " + std::to_string(run.m_pCmdList->Commands()) + " commands, first run " +
+                 (run.m_vCmdRun[2].m_pOwnCmd ? "own" : "shared") + ", later runs " +
+                 (run.m_vCmdRun[3].m_pCmd == run.m_vCmdRun[1000].m_pCmd ? "one command" : "copies") + "\n";
+    });
+    // The hero steps onto one item, then onto the other.
+    cPlayer& hero = *s.Player0();
+    hero.m_vVar[1] = 0;
+    std::vector<double> at;
+    for (int i = 0; i < s.m_lstItem.Size(); ++i)
+        if (cItem* it = s.m_lstItem.Live(i)) at.push_back(it->m_dX);
+    for (double x : at) {
+        hero.m_dX = x;
+        hero.UpdateEdgesX();
+        play.Steps(2);
+    }
+    int taken = static_cast<int>(at.size());
+    for (int i = 0; i < s.m_lstItem.Size(); ++i)
+        if (cItem* it = s.m_lstItem.Live(i); it && !it->m_bTaken) --taken;
+    trace += "hero: " + std::to_string(taken) + " items taken, var " + std::to_string(hero.m_vVar[1]) + "\n";
+    EXPECT_EQ(trace, "enemy: var 1098, list 1001 entries of 4 commands, first run own, later runs one command\n"
+                     "enemy: var 1098, list 1001 entries of 4 commands, first run own, later runs one command\n"
+                     "hero: 2 items taken, var 2196\n");
+    EXPECT_EQ(Count(play.Report(), "ループの展開で"), 0) << play.Report();
+}
+
+// Eight enemy types on loops ten times the usual (9,990 runs around eleven commands) expand in
+// full within the stage's bound, and every run runs.
+TEST(LoopExpansion, LoopsTenTimesTheUsualRunInFullWithinTheStagesBound) {
+    cStage st = playtest::MakeStage(40, 15);
+    cEdChara enemy = st.vChara[0];
+    enemy.byOperation = 1;
+    enemy.sPosY = 6;
+    CharaSettings::Set(enemy, eChara::FlyMode, 2);
+    for (u32 type = 0; type < 8; ++type) {
+        cFlow f;
+        f.trigger = 0;
+        f.cmds.push_back(Cmd(39, {9990, 11}));
+        for (int k = 0; k < 10; ++k) f.cmds.push_back(AddOne(0));
+        f.cmds.push_back(AddOne(type + 1));
+        enemy.vFlow = {f};
+        enemy.sPosX = static_cast<i16>(4 + type * 2);
+        st.vChara.push_back(enemy);
+    }
+    st.Prepare();
+    playtest::PlayFixture play(st);
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    s.ForEachChara([](cStageChara& c) { std::fill(c.m_vVar.begin(), c.m_vVar.end(), 0); });
+    play.Step();
+    std::string trace;
+    s.ForEachChara([&](cStageChara& c) {
+        trace += "list " + std::to_string(c.m_vFlowRun[0].m_pCmdList->Size()) + " vars";
+        for (int v = 0; v <= 8; ++v) trace += " " + std::to_string(c.m_vVar[v]);
+        trace += "\n";
+    });
+    std::string want;
+    for (int type = 0; type < 8; ++type) {
+        want += "list 109890 vars 99900";
+        for (int v = 1; v <= 8; ++v) want += v == type + 1 ? " 9990" : " 0";
+        want += "\n";
+    }
+    EXPECT_EQ(trace, want);
+    EXPECT_LE(s.m_LoopExpansions.HeldBytes(), cLoopExpansions::kStageBytes);
+    EXPECT_EQ(Count(play.Report(), "ループの展開で"), 0) << play.Report();
+}
+
+// Past the stage's bound the lists are cut, each with its line, and together stay within it:
+// twelve enemy types each on a loop of 999 runs around eleven commands, under a bound (set low
+// here) that holds some four and a half such lists with their characters' run states.
+TEST(LoopExpansion, ManyLoopingTypesAreCutAtTheStagesBound) {
+    cStage st = playtest::MakeStage(40, 15);
+    cEdChara enemy = st.vChara[0];
+    enemy.byOperation = 1;
+    enemy.sPosY = 6;
+    CharaSettings::Set(enemy, eChara::FlyMode, 2);
+    for (u32 type = 0; type < 12; ++type) {
+        cFlow f;
+        f.trigger = 0;
+        f.cmds.push_back(Cmd(39, {999, 11}));
+        for (int k = 0; k < 11; ++k) f.cmds.push_back(AddOne(1));
+        f.cmds[1].params[7] = type + 1; // its type, told apart by the first command's step
+        enemy.vFlow = {f};
+        enemy.sPosX = static_cast<i16>(4 + type); // all in view
+        st.vChara.push_back(enemy);
+    }
+    st.Prepare();
+    constexpr i64 kBound = 10 << 20;
+    playtest::PlayFixture play(st);
+    play.Scene().m_LoopExpansions.SetStageBound(kBound);
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    s.ForEachChara([](cStageChara& c) { std::fill(c.m_vVar.begin(), c.m_vVar.end(), 0); });
+    play.Step();
+    std::string trace;
+    s.ForEachChara([&](cStageChara& c) {
+        // Each run adds the type's number and ten.
+        if (c.m_vFlowRun.empty()) return;
+        const i32 type = static_cast<i32>(c.m_vFlowRun[0].m_vCmdRun[0].m_pCmd->params[7]);
+        trace += "type " + std::to_string(type) + ": " + std::to_string(c.m_vVar[1] / (type + 10)) + " runs\n";
+    });
+    EXPECT_EQ(trace, "type 1: 999 runs\ntype 2: 999 runs\ntype 3: 999 runs\ntype 4: 999 runs\ntype 5: 496 runs\n"
+                     "type 6: 1 runs\ntype 7: 1 runs\ntype 8: 1 runs\ntype 9: 1 runs\ntype 10: 1 runs\n"
+                     "type 11: 1 runs\ntype 12: 1 runs\n");
+    // Past the bound a list still holds its commands as given (its body once): some 4 KB each.
+    EXPECT_LE(s.m_LoopExpansions.HeldBytes(), kBound + 8 * 4096);
+    std::string lines;
+    for (std::size_t at = play.Report().find("ループの展開で"); at != std::string::npos;
+         at = play.Report().find("ループの展開で", at + 1))
+        lines += play.Report().substr(at, play.Report().find('\n', at) - at) + "\n";
+    EXPECT_EQ(Count(lines, "ループの展開で命令が合わせて 10 MB を超えるため、繰り返しを 496 回に減らしました。"), 1) << lines;
+    EXPECT_EQ(Count(lines, "ループの展開で命令が合わせて 10 MB を超えるため、繰り返しを 1 回に減らしました。"), 7) << lines;
+    EXPECT_EQ(Count(lines, "ループの展開で"), 8) << lines;
 }
