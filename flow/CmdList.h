@@ -24,7 +24,7 @@ public:
     bool empty() const { return m_vAt.empty(); }
     // The command of entry k (a bad index is reported as every container's is).
     cFlowCmd& operator[](long long k) { return At(m_vAt[k]); }
-    const cFlowCmd& operator[](long long k) const { return const_cast<cCmdList&>(*this).At(m_vAt[k]); }
+    const cFlowCmd& operator[](long long k) const { return At(m_vAt[k]); }
     // The commands held, each once, whatever the entries that name them.
     int Commands() const { return m_vCmd.Size() + static_cast<int>(m_dOwn.size()); }
 
@@ -45,6 +45,10 @@ public:
 
 private:
     cFlowCmd& At(u32 at) {
+        const std::size_t given = m_vCmd.size();
+        return at < given ? m_vCmd.data()[at] : m_dOwn[at - given];
+    }
+    const cFlowCmd& At(u32 at) const {
         const std::size_t given = m_vCmd.size();
         return at < given ? m_vCmd.data()[at] : m_dOwn[at - given];
     }

@@ -1,7 +1,6 @@
 #include "flow/CmdParams.h"
 
 #include <cmath>
-#include <iterator>
 
 #include "flow/CmdList.h"
 #include "platform/system/Report.h"

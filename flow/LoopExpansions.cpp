@@ -7,10 +7,11 @@
 // keyed by the bytes of the commands before expansion, so characters of one definition, and
 // copies of one definition, share one list.
 //
-// A bound per list alone let a stage of many looping definitions ask for gigabytes (each list
-// up to its bound, and every character stepping one a command run's state per entry); a
-// bound on the stage's lists together stops that. It once counted commands and was set so low
-// (50,000) that stored games' loops were cut; it now counts bytes and sits far above them.
+// A bound per list alone let a stage of many looping definitions ask for gigabytes: each list
+// up to its bound, and each character that steps one keeps a command run's state per entry.
+// The stage's lists are bounded together as well, each counted with one character's run
+// states. A bound on them once counted commands and sat so low (50,000) that stored games'
+// loops were cut; this one counts bytes and sits far above what they make.
 #include <algorithm>
 
 #include "flow/FlowEngine.h"
