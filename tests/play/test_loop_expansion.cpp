@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/PlayRecordNames.h"
 #include "records/CharaSettings.h"
 #include "tests/play/PlayFixture.h"
 
