@@ -1,8 +1,8 @@
 #include "flow/CmdParams.h"
 
 #include <cmath>
-#include <iterator>
 
+#include "flow/CmdList.h"
 #include "platform/system/Report.h"
 #include "records/EdSettings.h"
 #include "records/FlowLabels.h"
@@ -399,68 +399,24 @@ void ApplyCmdOverrideList(cFlowCmd& cmd, const CmdOverrideList& list, const CMDV
 
 bool IsLoopCmd(const cFlowCmd& cmd) { return cmd.cmdSet ? cmd.cmdKind == 24 : cmd.cmdKind == 39; }
 
-namespace {
-
-// One expansion step. When the list's bound cuts the copies short, kept is set to the runs the
-// loop keeps.
-int ExpandFirstLoop(cVector<cFlowCmd>& cmds, i64& kept, i64 bound) {
-    int at = -1;
-    for (int i = 0; i < cmds.Size(); ++i) {
-        if (IsLoopCmd(cmds[i])) {
-            at = i;
-            break;
-        }
-    }
-    if (at < 0) return 0;
-    const cFlowCmd& loop = cmds[at];
-    const i64 count = loop.params.Size() > 0 ? ParamAsInt(loop.params[0]) : 0;
-    i64 n = loop.params.Size() > 1 ? ParamAsInt(loop.params[1]) : 0;
-    const i64 size = cmds.Size();
-    if (at + n >= size) n = size - at - 1;
-
-    i64 copies = n > 0 && count > 1 ? count - 1 : 0;
-    if (copies > 0) {
-        // Every copy adds n commands; the list stays within its bound.
-        const i64 room = (bound - size) / n;
-        if (copies > room) {
-            copies = room > 0 ? room : 0;
-            kept = copies + 1;
-        }
-    }
-    if (copies == 0) {
-        cmds.erase(cmds.begin() + at);
-        return 1;
-    }
-    // Before the loop, the extra copies of the body, then the body itself and the rest.
-    cVector<cFlowCmd> out;
-    out.reserve(static_cast<std::size_t>(size - 1 + copies * n));
-    out.insert(out.end(), std::make_move_iterator(cmds.begin()), std::make_move_iterator(cmds.begin() + at));
-    for (i64 c = 0; c < copies; ++c) out.insert(out.end(), cmds.begin() + at + 1, cmds.begin() + at + 1 + n);
-    out.insert(out.end(), std::make_move_iterator(cmds.begin() + at + 1), std::make_move_iterator(cmds.end()));
-    cmds = std::move(out);
-    return 1;
-}
-
-} // namespace
-
 void ReportLoopCut(i64 kept, i64 bound) {
     WriteReport("ループの展開で命令が %lld 個を超えるため、繰り返しを %lld 回に減らしました。", static_cast<long long>(bound),
                 static_cast<long long>(kept));
 }
 
 int ExpandLoopCmd(cVector<cFlowCmd>& cmds) {
+    cCmdList list(std::move(cmds));
     i64 kept = 0;
-    const int r = ExpandFirstLoop(cmds, kept, kMaxExpandedCmds);
+    const int r = list.ExpandFirstLoop(kept, kMaxExpandedCmds);
+    cmds = list.Copies();
     if (kept > 0) ReportLoopCut(kept, kMaxExpandedCmds);
     return r;
 }
 
 i64 ExpandLoopCmdsQuiet(cVector<cFlowCmd>& cmds, i64 bound) {
-    i64 kept = 0;
-    while (kept == 0 && ExpandFirstLoop(cmds, kept, bound)) {
-    }
-    // Once the bound is reached the remaining loops add nothing more.
-    if (kept > 0) std::erase_if(cmds, [](const cFlowCmd& c) { return IsLoopCmd(c); });
+    cCmdList list(std::move(cmds));
+    const i64 kept = list.ExpandLoops(bound);
+    cmds = list.Copies();
     return kept;
 }
 

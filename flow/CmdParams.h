@@ -74,14 +74,16 @@ void ApplyCmdOverrideList(cFlowCmd& cmd, const CmdOverrideList& list, const CMDV
 
 // True for the loop command of either command set.
 bool IsLoopCmd(const cFlowCmd& cmd);
-// The most commands one expanded list holds. It guards memory only (a command takes some 250
-// bytes: a full list some 250 MB), far above what a game's loops make (999 runs of a body of a
-// thousand commands), so that a stored game's loops run as often as they say; only nested
-// loops of absurd counts reach it.
+// The most commands one expanded list holds. It guards memory only (an entry of a list takes 4
+// bytes, and a command run's state in every character that steps it: some 200 MB for a full
+// list), far above what a game's loops make (999 runs of a body of a thousand commands), so
+// that a stored game's loops run as often as they say; only nested loops of absurd counts
+// reach it. The stage's lists as a whole have a bound of their own (cLoopExpansions).
 constexpr int kMaxExpandedCmds = 1000000;
 // Expands the first loop command of cmds (its body copied count - 1 more times right after it,
 // the loop command itself removed) and returns 1; 0 when no loop is left. Repeated until it
-// returns 0, nested loops multiply; the list never grows past kMaxExpandedCmds.
+// returns 0, nested loops multiply; the list never grows past kMaxExpandedCmds. (The lists the
+// flows and items run are cCmdList, which name the body's commands instead of copying them.)
 int ExpandLoopCmd(cVector<cFlowCmd>& cmds);
 // Runs ExpandLoopCmd until no loop is left; once the bound is reached, the loops still left
 // are removed without copying their bodies, with a report line. (A test may give a lower bound.)

@@ -24,6 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "flow/CmdList.h"
 #include "flow/CmdParams.h"
 #include "platform/system/Containers.h"
 #include "records/Flow.h"
@@ -127,7 +128,7 @@ public:
     i32 m_bStopRequest = 0;
     // The flow's commands with their loops expanded, shared (read only) with every character
     // set up from the same flows; null for a run whose commands are the flow's own.
-    std::shared_ptr<cVector<cFlowCmd>> m_pCmdList;
+    std::shared_ptr<cCmdList> m_pCmdList;
     i32 m_bCondLatch = 0;       // the flow's conditions held once in this run
     cVector<cKeyCond*> m_vKeyRow; // one per key-condition row of the flow
     i32 m_bKeyHeld = 0;         // key result in hold mode
@@ -174,26 +175,44 @@ struct WAITPARAM {
 
 // The command lists of a stage's flows with their loops expanded, each list made once and shared
 // by every character set up from the same flows (the play scene owns one per stage; dropped
-// with it). A list whose loop the list's bound cut short is reported when it is made, once.
-// Every list's loops run as often as they say: no stage-wide budget cuts a stored game's loops.
+// with it). Every list's loops run as often as they say, within two bounds that guard memory
+// only: the commands of one list (kMaxExpandedCmds) and the bytes of all the stage's expanded
+// lists together (kStageBytes). A list that either bound cuts short is reported when it is
+// made, once.
 class cLoopExpansions {
 public:
+    // The bytes the stage's expanded lists take together, counting for each list its entries,
+    // its commands and one command run's state per entry for lists that characters step. Far
+    // above what a stored game's loops make (eight character types each on a loop of 9,990
+    // runs around eleven commands take some 190 MB), yet a stage of many definitions that each
+    // loop to a list's bound asks for no more.
+    static constexpr i64 kStageBytes = i64{256} << 20;
+    // What each entry of a list costs besides the list: a character that steps the list keeps a
+    // command run's state per entry, an item nothing.
+    enum class eStepper { Chara, Item };
+
     // A command list (a flow's, an item's) with its loops expanded.
-    std::shared_ptr<cVector<cFlowCmd>> Expand(const cVector<cFlowCmd>& cmds);
+    std::shared_ptr<cCmdList> Expand(const cVector<cFlowCmd>& cmds, eStepper stepper);
     void Clear();
     // Drops the lists when they were made for another stage.
     void ForStage(const std::string& stage);
+    // Entries of the expanded lists, and the bytes counted against kStageBytes.
     i64 Held() const { return m_nHeld; }
+    i64 HeldBytes() const { return m_nHeldBytes; }
     std::size_t Lists() const { return m_map.size(); }
     // The most commands of one list (kMaxExpandedCmds; a test may lower it).
     void SetListBound(i64 bound) { m_nListBound = bound; }
+    // The most bytes of the stage's lists together (kStageBytes; a test may lower it).
+    void SetStageBound(i64 bytes) { m_nStageBytes = bytes; }
 
 private:
-    std::unordered_map<std::string, std::shared_ptr<cVector<cFlowCmd>>> m_map; // by the commands' bytes
+    std::unordered_map<std::string, std::shared_ptr<cCmdList>> m_map; // by the commands' bytes
     // The lists without loops, shared the same way (Lists and Held count the expanded ones).
-    std::unordered_map<std::string, std::shared_ptr<cVector<cFlowCmd>>> m_mapPlain;
+    std::unordered_map<std::string, std::shared_ptr<cCmdList>> m_mapPlain;
     i64 m_nHeld = 0;
+    i64 m_nHeldBytes = 0;
     i64 m_nListBound = kMaxExpandedCmds;
+    i64 m_nStageBytes = kStageBytes;
     std::string m_strStage;
 };
 
@@ -328,8 +347,8 @@ u32 ApplyItem(cGameScene& scene, cItem* item, cPlayer& hero);
 // hero's HP fell below 1, else 0.
 u32 ExecItemCmds(cPlayer& hero, cVector<cFlowCmd>& cmds);
 // The same for a list that may be shared: the first override the list takes makes it the
-// caller's own copy.
-u32 ExecItemCmds(cPlayer& hero, std::shared_ptr<cVector<cFlowCmd>>& cmds);
+// caller's own copy, and each command an override changes the entry's own.
+u32 ExecItemCmds(cPlayer& hero, std::shared_ptr<cCmdList>& cmds);
 
 // Runs one command of the item command set for the hero: non-zero stops the list (1 stage clear).
 i32 ExecItemCmd(cPlayer& hero, cFlowCmd& cmd);

@@ -314,11 +314,11 @@ void BindFlows(cChara& c) {
         run.m_nTrigger = flow.trigger;
         run.m_vKeyRow.resize(flow.keyConds.size());
         for (int j = 0; j < run.m_vKeyRow.Size(); ++j) run.m_vKeyRow[j] = &flow.keyConds[j];
-        cVector<cFlowCmd>& cmds = run.m_pCmdList ? *run.m_pCmdList : flow.cmds;
-        run.m_vCmdRun.resize(cmds.size());
+        cCmdList* list = run.m_pCmdList.get();
+        run.m_vCmdRun.resize(list ? list->size() : flow.cmds.size());
         for (int k = 0; k < run.m_vCmdRun.Size(); ++k) {
             cCmdRun& cr = run.m_vCmdRun[k];
-            cr.m_pCmd = cr.m_pOwnCmd ? cr.m_pOwnCmd.get() : &cmds[k];
+            cr.m_pCmd = cr.m_pOwnCmd ? cr.m_pOwnCmd.get() : list ? &(*list)[k] : &flow.cmds[k];
         }
     }
 }
@@ -334,7 +334,7 @@ namespace {
 // A fresh run for flow i of the character: its commands' durations at the character's level, a
 // movement's computed value solved, and the edge-mode key latch set so that a key already down
 // does not count as a new press.
-cFlowRun NewRun(cChara& c, const cFlow& flow, std::shared_ptr<cVector<cFlowCmd>> cmds) {
+cFlowRun NewRun(cChara& c, const cFlow& flow, std::shared_ptr<cCmdList> cmds) {
     cFlowRun run;
     run.m_nRunNo = c.m_nRunNoNext++;
     run.m_bKeyBefore = flow.keyLatch ? 0 : 1;
@@ -359,7 +359,7 @@ cFlowRun NewRun(cChara& c, const cFlow& flow, std::shared_ptr<cVector<cFlowCmd>>
 // loops expanded, through the scene's shared lists when there is a scene).
 struct GIVENFLOWS {
     cVector<cFlow> flows;
-    cVector<std::shared_ptr<cVector<cFlowCmd>>> cmds;
+    cVector<std::shared_ptr<cCmdList>> cmds;
 };
 
 GIVENFLOWS GiveFlows(cChara& c, const cVector<cFlow>& flows, std::size_t count) {
@@ -368,7 +368,7 @@ GIVENFLOWS GiveFlows(cChara& c, const cVector<cFlow>& flows, std::size_t count) 
     cLoopExpansions& lists = c.m_pScene ? c.m_pScene->m_LoopExpansions : local;
     for (std::size_t i = 0; i < count && i < flows.size(); ++i) {
         const cFlow& f = flows[i];
-        g.cmds.push_back(lists.Expand(f.cmds));
+        g.cmds.push_back(lists.Expand(f.cmds, cLoopExpansions::eStepper::Chara));
         // Conditions, key steps and settings; the commands go with the run.
         cFlow kept;
         kept = f;

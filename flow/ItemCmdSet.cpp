@@ -15,21 +15,16 @@ void PlayUserSound(u32 n) {
     if (n != 0) PlaySE(static_cast<int>(n) + 16);
 }
 
-} // namespace
-
-u32 ExecItemCmds(cPlayer& hero, std::shared_ptr<cVector<cFlowCmd>>& cmds) {
+// The run of an item's list, whatever holds it: count() is its length (read again after every
+// command), cmdAt(i, changed) command i, as the entry's own when an override is about to
+// change it.
+template <class COUNT, class CMDAT>
+u32 RunItemCmds(cPlayer& hero, COUNT count, CMDAT cmdAt) {
     cGameScene* scene = hero.m_pScene;
-    if (scene) {
-        scene->SetCmdRun(nullptr);
-        scene->m_bItemMessage = 0;
-    }
-    if (!cmds) return 0;
-    for (i32 i = 0; i < cmds->Size(); ++i) {
-        // The list may be shared with other items: overrides change this owner's own copy.
-        if (!hero.m_lstOverride.empty() && (*cmds)[i].cmdKind != kItemArrange && cmds.use_count() > 1)
-            cmds = std::make_shared<cVector<cFlowCmd>>(*cmds);
-        cFlowCmd& cmd = (*cmds)[i];
-        if (cmd.cmdKind != kItemArrange) {
+    for (i32 i = 0; i < count(); ++i) {
+        const bool arrange = cmdAt(i, false).cmdKind == kItemArrange;
+        cFlowCmd& cmd = cmdAt(i, !arrange && !hero.m_lstOverride.empty());
+        if (!arrange) {
             ApplyCmdOverrides(cmd, hero, hero.m_lstOverride);
             hero.m_lstOverride.clear();
         }
@@ -42,10 +37,33 @@ u32 ExecItemCmds(cPlayer& hero, std::shared_ptr<cVector<cFlowCmd>>& cmds) {
     return hero.m_nHP < 1 ? 2 : 0;
 }
 
+// No command of the item set's runs as the scene's command run.
+void BeginItemCmds(cPlayer& hero) {
+    if (cGameScene* scene = hero.m_pScene) {
+        scene->SetCmdRun(nullptr);
+        scene->m_bItemMessage = 0;
+    }
+}
+
+} // namespace
+
+u32 ExecItemCmds(cPlayer& hero, std::shared_ptr<cCmdList>& cmds) {
+    BeginItemCmds(hero);
+    if (!cmds) return 0;
+    const auto count = [&] { return cmds ? cmds->Size() : 0; };
+    return RunItemCmds(hero, count, [&](i32 i, bool changed) -> cFlowCmd& {
+        if (!changed) return (*cmds)[i];
+        // The list may be shared with other items: overrides change this owner's own copy, and
+        // in it the entry's own command (the runs of a loop's body name one command).
+        if (cmds.use_count() > 1) cmds = std::make_shared<cCmdList>(*cmds);
+        return cmds->Own(i);
+    });
+}
+
 u32 ExecItemCmds(cPlayer& hero, cVector<cFlowCmd>& cmds) {
     // The caller owns the list: no other owner can see its overrides.
-    std::shared_ptr<cVector<cFlowCmd>> own(&cmds, [](cVector<cFlowCmd>*) {});
-    return ExecItemCmds(hero, own);
+    BeginItemCmds(hero);
+    return RunItemCmds(hero, [&] { return cmds.Size(); }, [&](i32 i, bool) -> cFlowCmd& { return cmds[i]; });
 }
 
 u32 ApplyItem(cGameScene& scene, cItem* item, cPlayer& hero) {

@@ -6,6 +6,14 @@
 // held a full copy per character and wrote its report line at every set-up. The lists are
 // keyed by the bytes of the commands before expansion, so characters of one definition, and
 // copies of one definition, share one list.
+//
+// A bound per list alone let a stage of many looping definitions ask for gigabytes: each list
+// up to its bound, and each character that steps one keeps a command run's state per entry.
+// The stage's lists are bounded together as well, each counted with one character's run
+// states. A bound on them once counted commands and sat so low (50,000) that stored games'
+// loops were cut; this one counts bytes and sits far above what they make.
+#include <algorithm>
+
 #include "flow/FlowEngine.h"
 #include "platform/system/Report.h"
 #include "records/RecordStream.h"
@@ -35,7 +43,7 @@ bool WrittenAsGiven(const cVector<cFlowCmd>& given, const cVector<cFlowCmd>& wri
 
 } // namespace
 
-std::shared_ptr<cVector<cFlowCmd>> cLoopExpansions::Expand(const cVector<cFlowCmd>& given) {
+std::shared_ptr<cCmdList> cLoopExpansions::Expand(const cVector<cFlowCmd>& given, eStepper stepper) {
     // The key is the list as a save writes it; writing checks the parameters of the copy, as
     // loading a stage did already, so the key and the list expanded below are the same commands.
     cVector<cFlowCmd> cmds = given;
@@ -44,20 +52,32 @@ std::shared_ptr<cVector<cFlowCmd>> cLoopExpansions::Expand(const cVector<cFlowCm
     if (!HasLoop(given)) {
         // A list without a loop is shared too: thousands of characters of one definition then
         // step one copy of its commands rather than one each, spread over memory.
-        if (!WrittenAsGiven(given, cmds)) return std::make_shared<cVector<cFlowCmd>>(given);
+        if (!WrittenAsGiven(given, cmds)) return std::make_shared<cCmdList>(given);
         auto plain = m_mapPlain.find(key.Bytes());
         if (plain != m_mapPlain.end()) return plain->second;
-        auto list = std::make_shared<cVector<cFlowCmd>>(std::move(cmds));
+        auto list = std::make_shared<cCmdList>(std::move(cmds));
         m_mapPlain.emplace(key.Take(), list);
         return list;
     }
     auto found = m_map.find(key.Bytes());
     if (found != m_map.end()) return found->second;
 
-    const i64 kept = ExpandLoopCmdsQuiet(cmds, m_nListBound);
-    if (kept > 0) ReportLoopCut(kept, m_nListBound);
-    auto list = std::make_shared<cVector<cFlowCmd>>(std::move(cmds));
+    const i64 entryBytes =
+        static_cast<i64>(sizeof(u32) + (stepper == eStepper::Chara ? sizeof(cCmdRun) : 0));
+    const i64 commandBytes = static_cast<i64>(given.size() * sizeof(cFlowCmd));
+    // The entries that the stage's lists leave room for, counted before the list grows.
+    const i64 room = std::max<i64>(m_nStageBytes - m_nHeldBytes - commandBytes, 0) / entryBytes;
+    const i64 bound = std::min(m_nListBound, room);
+    auto list = std::make_shared<cCmdList>(std::move(cmds));
+    if (const i64 kept = list->ExpandLoops(bound)) {
+        if (bound < m_nListBound)
+            WriteReport("ループの展開で命令が合わせて %lld MB を超えるため、繰り返しを %lld 回に減らしました。",
+                        static_cast<long long>(m_nStageBytes >> 20), static_cast<long long>(kept));
+        else
+            ReportLoopCut(kept, m_nListBound);
+    }
     m_nHeld += list->Size();
+    m_nHeldBytes += commandBytes + list->Size() * entryBytes;
     m_map.emplace(key.Take(), list);
     return list;
 }
@@ -72,4 +92,5 @@ void cLoopExpansions::Clear() {
     m_map.clear();
     m_mapPlain.clear();
     m_nHeld = 0;
+    m_nHeldBytes = 0;
 }

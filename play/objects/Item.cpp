@@ -29,7 +29,7 @@ void cItem::Init(u32 carried, const cEdItem& def, u32 id) {
     if (carried) m_bPresent = 1;
     else SetScale(m_Def.bySize, 1);
     cLoopExpansions local;
-    m_pCmds = (m_pScene ? ObjScene::LoopExpansions(*m_pScene) : local).Expand(m_Def.vCmd);
+    m_pCmds = (m_pScene ? ObjScene::LoopExpansions(*m_pScene) : local).Expand(m_Def.vCmd, cLoopExpansions::eStepper::Item);
 }
 
 void cItem::PlaceAtCell(i32 cellX, i32 cellY) {

@@ -4,6 +4,8 @@
 #include "play/objects/Obj.h"
 #include "records/EdBlockItem.h"
 
+class cCmdList;
+
 class cItem : public cObj {
 public:
     cItem();
@@ -31,7 +33,7 @@ public:
     cEdItem m_Def;     // its definition (the stage row or palette entry it was made from)
     // The definition's commands with their loops expanded (shared with the stage's other items
     // of the same commands), set by Init; m_Def keeps them as written.
-    std::shared_ptr<cVector<cFlowCmd>> m_pCmds;
+    std::shared_ptr<cCmdList> m_pCmds;
     u32 m_bCarried = 0; // lives inside a stage character
     u32 m_bTaken = 0;  // picked up (no longer drawn or touched)
     i32 m_nLife = 0x7fffffff; // steps left of its life time (0x7fffffff: unlimited)

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
+#include "app/PlayRecordNames.h"
 #include "records/CharaSettings.h"
 #include "tests/play/PlayFixture.h"
 
@@ -72,7 +74,7 @@ TEST(LoopExpansion, CharactersAndItemsOfOneDefinitionShareOneListAndOneReportLin
     play.Script("R*60 RJ*10 L*30");
 
     // Every character's run holds the one list, items the other; the loops are cut once each.
-    const cVector<cFlowCmd>* charaList = nullptr;
+    const cCmdList* charaList = nullptr;
     int charas = 0;
     for (int i = 0; i < s.m_lstChara.Size(); ++i) {
         cStageChara* c = s.m_lstChara.Live(i);
@@ -87,7 +89,7 @@ TEST(LoopExpansion, CharactersAndItemsOfOneDefinitionShareOneListAndOneReportLin
     }
     EXPECT_GE(charas, 2);
     int items = 0;
-    const cVector<cFlowCmd>* itemList = nullptr;
+    const cCmdList* itemList = nullptr;
     for (int i = 0; i < s.m_lstItem.Size(); ++i) {
         cItem* it = s.m_lstItem.Live(i);
         if (!it || !it->m_pCmds) continue;
@@ -173,10 +175,10 @@ TEST(LoopExpansion, ListsWithoutLoopsAreSharedByDefinition) {
     s.ForEachChara([](cStageChara& c) { std::fill(c.m_vVar.begin(), c.m_vVar.end(), 0); });
     play.Step();
     std::string trace;
-    const cVector<cFlowCmd>* lists[2] = {};
+    const cCmdList* lists[2] = {};
     s.ForEachChara([&](cStageChara& c) {
         if (c.m_vFlowRun.empty()) return;
-        const cVector<cFlowCmd>* list = c.m_vFlowRun[0].m_pCmdList.get();
+        const cCmdList* list = c.m_vFlowRun[0].m_pCmdList.get();
         const int type = c.m_vVar[1] ? 0 : 1;
         if (!lists[type]) lists[type] = list;
         trace += std::string(list == lists[type] ? "shared" : "own") + " " + std::to_string(c.m_vVar[1]) + " " +
@@ -193,4 +195,167 @@ TEST(LoopExpansion, ListsWithoutLoopsAreSharedByDefinition) {
     for (int type = 0; type < 2; ++type)
         for (int i = 0; i < 5; ++i) want += "shared " + (type == 0 ? n + " 0 " : "0 " + n + " ") + n + "\n";
     EXPECT_EQ(trace, want);
+}
+
+namespace {
+
+// A flying enemy of the stage's hero's definition, in view.
+cEdChara Flier(const cStage& st, i16 x) {
+    cEdChara enemy = st.vChara[0];
+    enemy.byOperation = 1;
+    enemy.sPosX = x;
+    enemy.sPosY = 6;
+    CharaSettings::Set(enemy, eChara::FlyMode, 2);
+    return enemy;
+}
+
+// Enemy types, each on a loop of the given runs around eleven commands (all run in one frame),
+// every run adding the type's number and ten to variable 1.
+cStage LoopingTypes(u32 types, u32 runs) {
+    cStage st = playtest::MakeStage(40, 15);
+    for (u32 type = 1; type <= types; ++type) {
+        cFlow f;
+        f.trigger = 0;
+        f.cmds.push_back(Cmd(39, {runs, 11}));
+        for (int k = 0; k < 11; ++k) f.cmds.push_back(AddOne(1));
+        f.cmds[1].params[7] = type;
+        cEdChara enemy = Flier(st, static_cast<i16>(3 + type));
+        enemy.vFlow = {f};
+        st.vChara.push_back(enemy);
+    }
+    st.Prepare();
+    return st;
+}
+
+// One frame of the types' loops: each type's list length and the runs it ran, then the report's
+// lines of cut lists.
+std::string RunsByType(playtest::PlayFixture& play) {
+    cGameScene& s = play.Scene();
+    s.ForEachChara([](cStageChara& c) { std::fill(c.m_vVar.begin(), c.m_vVar.end(), 0); });
+    play.Step();
+    std::string trace;
+    s.ForEachChara([&](cStageChara& c) {
+        if (c.m_vFlowRun.empty()) return;
+        const cFlowRun& run = c.m_vFlowRun[0];
+        const i32 type = static_cast<i32>(run.m_vCmdRun[0].m_pCmd->params[7]);
+        trace += "type " + std::to_string(type) + ": list " + std::to_string(run.m_pCmdList->Size()) + ", " +
+                 std::to_string(c.m_vVar[1] / (type + 10)) + " runs\n";
+    });
+    const std::string report = play.Report();
+    for (std::size_t at = report.find("ループの展開で"); at != std::string::npos; at = report.find("ループの展開で", at + 1))
+        trace += report.substr(at, report.find_first_of("\r\n", at) - at) + "\n";
+    return trace;
+}
+
+// A status operation adding a random number between a and b to variable var of its runner.
+cFlowCmd AddRandom(u32 var, u8 set, u8 kind, u32 a, u32 b) {
+    cFlowCmd c = AddOne(var);
+    c.cmdSet = set;
+    c.cmdKind = kind;
+    c.params[6] = 1; // the value is a random number
+    c.params[8] = a;
+    c.params[9] = b;
+    return c;
+}
+
+// The character's or item's list: two arranges (the random bounds of the next status operation,
+// from common variable 3), then a loop of 999 runs around a status operation adding 1 to
+// variable 1.
+cVector<cFlowCmd> ArrangedLoop(u8 set) {
+    const u8 arrangeKind = set ? 23 : 38, loopKind = set ? 24 : 39, opKind = set ? 7 : 22;
+    cVector<cFlowCmd> cmds;
+    for (u32 bound = 0; bound < 2; ++bound) cmds.push_back(Cmd(arrangeKind, {22, bound, 0, 0, 3}, set));
+    cmds.push_back(Cmd(loopKind, {999, 1}, set));
+    cmds.push_back(AddRandom(1, set, opKind, 1, 1));
+    for (cFlowCmd& c : cmds) c.chain = 1;
+    return cmds;
+}
+
+} // namespace
+
+// The runs of a loop name one command; the arranges before the loop change the first run's
+// command alone, for each character and each item of one definition: every pass adds 100 once
+// and 1 in the 998 other runs.
+TEST(LoopExpansion, RunsOfALoopShareTheirCommandAndAnOverrideChangesOneRun) {
+    cStage st = playtest::MakeStage(40, 15);
+    cFlow f;
+    f.trigger = 0;
+    f.cmds = ArrangedLoop(0);
+    for (i16 x : {8, 10}) {
+        st.vChara.push_back(Flier(st, x));
+        st.vChara.back().vFlow = {f};
+    }
+    cEdItem item;
+    item.wPicture = 1;
+    item.vCmd = ArrangedLoop(1);
+    for (i16 x : {4, 6}) {
+        item.sPosX = x;
+        item.sPosY = 13;
+        st.vItem.push_back(item);
+    }
+    st.Prepare();
+    playtest::PlayFixture play(st);
+    ASSERT_TRUE(play.RunUntilPlay());
+    cGameScene& s = play.Scene();
+    g_CommonVars[3] = 100;
+    s.ForEachChara([](cStageChara& c) { std::fill(c.m_vVar.begin(), c.m_vVar.end(), 0); });
+    play.Step();
+    std::string trace;
+    s.ForEachChara([&](cStageChara& c) {
+        if (c.m_vFlowRun.empty()) return;
+        const cFlowRun& run = c.m_vFlowRun[0];
+        trace += "enemy: var " + std::to_string(c.m_vVar[1]) + ", list " + std::to_string(run.m_pCmdList->Size()) +
+                 " entries of " + std::to_string(run.m_pCmdList->Commands()) + " commands, first run " +
+                 (run.m_vCmdRun[2].m_pOwnCmd ? "own" : "shared") + ", later runs " +
+                 (run.m_vCmdRun[3].m_pCmd == run.m_vCmdRun[1000].m_pCmd ? "one command" : "copies") + "\n";
+    });
+    // The hero steps onto one item, then onto the other.
+    cPlayer& hero = *s.Player0();
+    hero.m_vVar[1] = 0;
+    std::vector<double> at;
+    for (int i = 0; i < s.m_lstItem.Size(); ++i)
+        if (cItem* it = s.m_lstItem.Live(i)) at.push_back(it->m_dX);
+    for (double x : at) {
+        hero.m_dX = x;
+        hero.UpdateEdgesX();
+        play.Steps(2);
+    }
+    int taken = static_cast<int>(at.size());
+    for (int i = 0; i < s.m_lstItem.Size(); ++i)
+        if (cItem* it = s.m_lstItem.Live(i); it && !it->m_bTaken) --taken;
+    trace += "hero: " + std::to_string(taken) + " items taken, var " + std::to_string(hero.m_vVar[1]) + "\n";
+    EXPECT_EQ(trace, "enemy: var 1098, list 1001 entries of 4 commands, first run own, later runs one command\n"
+                     "enemy: var 1098, list 1001 entries of 4 commands, first run own, later runs one command\n"
+                     "hero: 2 items taken, var 2196\n");
+    EXPECT_EQ(Count(play.Report(), "ループの展開で"), 0) << play.Report();
+}
+
+// Eight enemy types on loops ten times the usual (9,990 runs around eleven commands) expand in
+// full within the stage's bound, and every run runs.
+TEST(LoopExpansion, LoopsTenTimesTheUsualRunInFullWithinTheStagesBound) {
+    playtest::PlayFixture play(LoopingTypes(8, 9990));
+    ASSERT_TRUE(play.RunUntilPlay());
+    std::string want;
+    for (int type = 1; type <= 8; ++type) want += "type " + std::to_string(type) + ": list 109890, 9990 runs\n";
+    EXPECT_EQ(RunsByType(play), want);
+    EXPECT_LE(play.Scene().m_LoopExpansions.HeldBytes(), cLoopExpansions::kStageBytes);
+}
+
+// Past the stage's bound the lists are cut, each with its line, and together stay within it:
+// twelve enemy types each on a loop of 999 runs around eleven commands, under a bound (set low
+// here) that holds some four and a half such lists with their characters' run states.
+TEST(LoopExpansion, ManyLoopingTypesAreCutAtTheStagesBound) {
+    constexpr i64 kBound = 10 << 20;
+    playtest::PlayFixture play(LoopingTypes(12, 999));
+    play.Scene().m_LoopExpansions.SetStageBound(kBound);
+    ASSERT_TRUE(play.RunUntilPlay());
+    std::string want;
+    for (int type = 1; type <= 12; ++type)
+        want += "type " + std::to_string(type) + (type <= 4 ? ": list 10989, 999 runs\n" : type == 5 ? ": list 5456, 496 runs\n"
+                                                                                                    : ": list 11, 1 runs\n");
+    want += "ループの展開で命令が合わせて 10 MB を超えるため、繰り返しを 496 回に減らしました。\n";
+    for (int type = 6; type <= 12; ++type) want += "ループの展開で命令が合わせて 10 MB を超えるため、繰り返しを 1 回に減らしました。\n";
+    EXPECT_EQ(RunsByType(play), want);
+    // Past the bound a list still holds its commands as given (its body once): some 4 KB each.
+    EXPECT_LE(play.Scene().m_LoopExpansions.HeldBytes(), kBound + 8 * 4096);
 }

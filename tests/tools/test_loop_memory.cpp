@@ -1,0 +1,139 @@
+// A stage of many looping definitions, played by playsim in a process of its own: what the
+// expanded lists take is bounded for the stage as a whole, so its peak memory stays far below
+// what the loops ask for, and each cut list says so once in the report.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "flow/FlowEngine.h"
+#include "records/CharaSettings.h"
+#include "records/DataFile.h"
+#include "tests/play/PlayFixture.h"
+#include "tests/support/DemoGameCopy.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// A sanitizer's build keeps shadow memory and freed blocks of its own: its peak tells nothing of
+// the lists, and it reserves far more address space than the limit below.
+constexpr bool kMeasured = false;
+#else
+constexpr bool kMeasured = true;
+#endif
+
+cFlowCmd Cmd(u8 set, u8 kind, std::initializer_list<u32> params) {
+    cFlowCmd c;
+    c.cmdSet = set;
+    c.cmdKind = kind;
+    c.params.assign(params.begin(), params.end());
+    c.params.resize(CmdTypeRow(set, kind).nParams, 0);
+    return c;
+}
+
+// Adds n to variable 1 of whoever runs it (a character's flow, or the hero taking an item).
+cFlowCmd Add(u8 set, u32 n) { return Cmd(set, set ? 7 : 22, {0, 0, 1, 0, 0, 1, 0, n}); }
+
+// Twelve enemy types and twelve item kinds, each on a loop that reaches a list's bound of a
+// million commands: without a bound on the stage's lists together, gigabytes (the types' run
+// states alone some 2.5 GB).
+cStage ManyLoopingDefinitions() {
+    cStage st = playtest::MakeStage(40, 15);
+    cEdChara enemy = st.vChara[0];
+    enemy.byOperation = 1;
+    enemy.sPosY = 6;
+    CharaSettings::Set(enemy, eChara::FlyMode, 2);
+    for (u32 type = 0; type < 12; ++type) {
+        cFlow f;
+        f.trigger = 0;
+        f.cmds = {Cmd(0, 39, {999999, 1}), Add(0, type + 1)};
+        enemy.vFlow = {f};
+        enemy.sPosX = static_cast<i16>(4 + type);
+        st.vChara.push_back(enemy);
+    }
+    for (u32 kind = 0; kind < 12; ++kind) {
+        cEdItem item;
+        item.wPicture = 1;
+        item.vCmd = {Cmd(1, 24, {2000000000u, 2}), Add(1, kind + 1), Add(1, 1)};
+        item.sPosX = static_cast<i16>(4 + kind);
+        item.sPosY = 13;
+        st.vItem.push_back(item);
+    }
+    st.Prepare();
+    return st;
+}
+
+struct RUN {
+    int status = -1;
+    long peakKb = 0;
+};
+
+// playsim on the stage for some frames, its address space limited in a measured build (so that
+// a play that asks for gigabytes fails at once instead of taking them).
+RUN PlaySim(const fs::path& game, const std::string& stage, const fs::path& report) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (kMeasured) {
+            const rlimit limit{rlim_t{2} << 30, rlim_t{2} << 30};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        execl(TOBRELK_PLAYSIM, TOBRELK_PLAYSIM, "--game", game.c_str(), "--stage", stage.c_str(), "--frames", "30",
+              "--quiet", "--report", report.c_str(), static_cast<char*>(nullptr));
+        _exit(98);
+    }
+    RUN run;
+    int status = 0;
+    rusage usage{};
+    if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run.peakKb = usage.ru_maxrss;
+    }
+    return run;
+}
+
+int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+} // namespace
+
+TEST(LoopMemory, ManyLoopingDefinitionsPlayWithinTheStagesBound) {
+    const fs::path game = fs::temp_directory_path() / ("tobrelk_loops_" + std::to_string(::getpid()));
+    fs::remove_all(game);
+    std::string error;
+    ASSERT_TRUE(CopyDemoGame(game, error)) << error;
+    cStage st = ManyLoopingDefinitions();
+    ASSERT_TRUE(SaveToFile(st, (game / "data" / "stg4" / "Loops.stg4_001").string()));
+
+    const fs::path report = game / "loops_report.txt";
+    const RUN run = PlaySim(game, "data\\stg4\\Loops.stg4_001", report);
+    std::stringstream text;
+    text << std::ifstream(report, std::ios::binary).rdbuf();
+    fs::remove_all(game);
+
+    EXPECT_EQ(run.status, 0) << text.str();
+    // The enemy types are set up first: the first type's list is whole, the second's is cut at
+    // the stage's bound, and the other lists, the items' too, run their loops once.
+    EXPECT_EQ(Count(text.str(), "ループの展開で"), 23) << text.str();
+    EXPECT_EQ(Count(text.str(), "ループの展開で命令が合わせて 256 MB を超えるため、"), 23) << text.str();
+    EXPECT_EQ(Count(text.str(), "ループの展開で命令が合わせて 256 MB を超えるため、繰り返しを 1 回に減らしました。"), 22)
+        << text.str();
+    if (kMeasured) {
+        // The stage's bound, and what playing the demo game's pictures and fonts takes anyway.
+        const long within = (cLoopExpansions::kStageBytes >> 10) + 128 * 1024;
+        EXPECT_LT(run.peakKb, within) << "peak " << run.peakKb << " kB";
+        RecordProperty("peak_kb", std::to_string(run.peakKb));
+    }
+}
