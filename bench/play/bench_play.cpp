@@ -37,7 +37,7 @@ struct Game {
         std::filesystem::remove_all(dir);
         std::string error;
         if (!MakeDemoGame(dir, error)) std::fprintf(stderr, "demo game: %s\n", error.c_str());
-        WriteBusyStage(300, "data\\stg4\\Busy.stg4_001");
+        WriteBusyStage(300, bench_play::kBusyStageFile);
         WriteBusyStage(3000, "data\\stg4\\Busy3000.stg4_001");
     }
     ~Game() { std::filesystem::remove_all(dir); }
@@ -134,7 +134,7 @@ double MedianFrameNs(const char* stage, int frames, int& acting, std::string& er
 void BM_SleepingCharacters3000Against300(benchmark::State& state) {
     std::string error;
     int acting300 = 0;
-    const double small = MedianFrameNs("data\\stg4\\Busy.stg4_001", 60, acting300, error);
+    const double small = MedianFrameNs(bench_play::kBusyStageFile, 60, acting300, error);
     playsim::cPlaySim big;
     if (small <= 0 || !big.Open({TheGame().dir.string(), true, 32}, error) ||
         !big.StartStage("data\\stg4\\Busy3000.stg4_001", 1, error)) {
@@ -162,7 +162,7 @@ namespace {
 void BM_PatrollerFrame(benchmark::State& state) {
     playsim::cPlaySim sim;
     std::string error;
-    const char* stage = state.range(0) == 300 ? "data\\stg4\\Busy.stg4_001" : "data\\stg4\\Busy3000.stg4_001";
+    const char* stage = state.range(0) == 300 ? bench_play::kBusyStageFile : "data\\stg4\\Busy3000.stg4_001";
     if (!sim.Open({TheGame().dir.string(), true, 32}, error) || !sim.StartStage(stage, 1, error)) {
         state.SkipWithError(error.c_str());
         return;

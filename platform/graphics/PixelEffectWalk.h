@@ -28,18 +28,6 @@ inline Span Clip(const Locked& lk, i64 x, i64 y, i64 w, i64 h, i64 sx, i64 sy) {
                 std::max({i64(0), -y, -sy}), std::min({h, lk.dst.nHeight - y, lk.src.nHeight - sy})};
 }
 
-// fn(d, s) for every pixel pair of the walk, row by row.
-template <class Fn>
-void ForPixels(Locked& lk, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, Fn fn) {
-    const Span sp = Clip(lk, x, y, w, h, sx, sy);
-    if (sp.Empty()) return;
-    for (i64 j = sp.j0; j < sp.j1; ++j) {
-        u32* d = lk.dst.lpPixels + (y + j) * lk.dst.nPitch + x;
-        const u32* s = lk.src.lpPixels + (sy + j) * lk.src.nPitch + sx;
-        for (i64 i = sp.i0; i < sp.i1; ++i) fn(d[i], s[i]);
-    }
-}
-
 // fn(d, s, n) for every row of the walk: the target and source rows at the walk's first column.
 template <class Fn>
 void ForRows(Locked& lk, i32 x, i32 y, i32 w, i32 h, i32 sx, i32 sy, Fn fn) {
