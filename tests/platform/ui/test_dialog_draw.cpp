@@ -107,6 +107,13 @@ void PushTyping(Uint32 type, const char* utf8) {
     SDL_PushEvent(&e);
 }
 
+// The clock the tooltip's delay is read from, stepped by the test.
+struct SteppedClock {
+    SteppedClock() { SetClock(&clock); }
+    ~SteppedClock() { SetClock(nullptr); }
+    cStepClock clock{1000};
+};
+
 // The frame the window shows over a game frame of one colour.
 std::vector<u32> Shown() {
     std::vector<u32> game(640 * 480, 0xFF3A6EA5u);
@@ -122,8 +129,7 @@ std::vector<u32> Shown() {
 TEST(DialogDraw, EveryKindOfControlBesideTheGameAsItOpensAndOperated) {
     if (!std::filesystem::exists("/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf") && !std::getenv("TOBRELK_UI_FONT"))
         GTEST_SKIP() << "no dialog font installed";
-    cStepClock clock(1000);
-    SetClock(&clock);
+    SteppedClock stepped;
     ASSERT_TRUE(AppVideoInit());
     ASSERT_TRUE(AppWindowCreate(640, 480));
     AppWindowShow(false);
@@ -158,7 +164,7 @@ TEST(DialogDraw, EveryKindOfControlBesideTheGameAsItOpensAndOperated) {
     // The pointer rests on the default button until its tooltip shows.
     PushPointer(SDL_MOUSEMOTION, 60 + 300 + 30, 60 + 300 + 10);
     AppPumpEvents(0);
-    clock.Advance(600);
+    stepped.clock.Advance(600);
     EXPECT_EQ(d.TooltipShown(), "決定します");
     const std::vector<u32> operated = Shown();
 
@@ -170,7 +176,6 @@ TEST(DialogDraw, EveryKindOfControlBesideTheGameAsItOpensAndOperated) {
     AppPumpEvents(0);
     EXPECT_FALSE(d.IsOpen());
     AppVideoQuit();
-    SetClock(nullptr);
 
     EXPECT_EQ(d.mode, 1u);
     EXPECT_EQ(d.sounds, 0u);
