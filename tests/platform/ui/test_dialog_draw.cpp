@@ -1,0 +1,191 @@
+// The dialog kit's look, as the player sees it: a modeless dialog holding a control of every kind,
+// drawn over the game frame by the window as it opens and again after the keys, the pointer and
+// the input method have operated it.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/system/AppWindow.h"
+#include "platform/system/Clock.h"
+#include "platform/system/Sjis.h"
+#include "platform/ui/Dialog.h"
+#include "tests/platform/graphics/GfxTestUtil.h"
+
+namespace {
+
+// At (60, 40), 520 x 400 with its own bars: its client area starts at (60, 60).
+class EveryControlDlg : public DLG_CLASS {
+public:
+    EveryControlDlg() {
+        m_nX = 60;
+        m_nY = 40;
+        m_nW = 520;
+        m_nH = 400;
+        m_nFrameOption = 3;
+        m_ownScroll[0] = {0, true, &down, 0, 49, 10, 0};
+        m_ownScroll[1] = {0, false, &across, 0, 9, 3, 0};
+        m_strTitle = "すべての部品 Every control";
+        Add(DlgMakeControl(DLG_STATIC, 1, 12, 8, 220, 16, "名前とモード Name and mode"));
+        Add(DlgMakeControl(DLG_GROUP, 2, 12, 30, 220, 82, "モード"));
+        DLGCONTROL easy = DlgMakeControl(DLG_RADIO, 3, 24, 48, 100, 16, "易しい");
+        easy.pField = &mode;
+        easy.nValue = 0;
+        Add(easy);
+        DLGCONTROL hard = DlgMakeControl(DLG_RADIO, 4, 24, 68, 100, 16, "難しい");
+        hard.pField = &mode;
+        hard.nValue = 1;
+        Add(hard);
+        DLGCONTROL sound = DlgMakeControl(DLG_CHECK, 5, 24, 88, 180, 16, "音を鳴らす");
+        sound.pField = &sounds;
+        Add(sound);
+        DLGCONTROL edit = DlgMakeControl(DLG_EDIT, 6, 250, 30, 180, 22);
+        edit.pText = &name;
+        edit.nByteLimit = 16;
+        Add(edit);
+        DLGCONTROL memo = DlgMakeControl(DLG_EDIT, 7, 250, 60, 180, 40);
+        memo.pText = &note;
+        memo.bMultiLine = true;
+        Add(memo);
+        DLGCONTROL list = DlgMakeControl(DLG_LIST, 8, 12, 124, 220, 92);
+        list.vItem = {"..", "stage1.stg4_1", "ステージ2.stg4_2", "c.stg4_3", "d", "e", "f"};
+        list.bMultiSel = true;
+        Add(list);
+        Add(DlgMakeControl(DLG_SCROLL, 9, 250, 124, 16, 92));
+        Add(DlgMakeControl(DLG_SCROLL, 10, 280, 200, 150, 16));
+        DLGCONTROL ok = DlgMakeControl(DLG_BUTTON, 11, 300, 300, 90, 26, "決定");
+        ok.bDefault = true;
+        Add(ok);
+        Add(DlgMakeControl(DLG_BUTTON, 12, 400, 300, 90, 26, "キャンセル"));
+        TooltipCreate(11, "決定します");
+        ScrollAttach({9, true, &speed, 0, 100, 20, 0});
+        ScrollAttach({10, false, &volume, 0, 10, 2, 0});
+    }
+    u32 mode = 0, sounds = 1;
+    std::string name = Utf8ToSjis("ボス戦"), note = Utf8ToSjis("1行目\r\nline 2");
+    i32 down = 5, across = 2, speed = 40, volume = 0;
+};
+
+void PushKeyStroke(SDL_Scancode sc) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.scancode = sc;
+    SDL_PushEvent(&e);
+    e.type = SDL_KEYUP;
+    SDL_PushEvent(&e);
+}
+
+void PushPointer(Uint32 type, int x, int y) {
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_MOUSEMOTION) {
+        e.motion.x = x;
+        e.motion.y = y;
+    } else {
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.x = x;
+        e.button.y = y;
+    }
+    SDL_PushEvent(&e);
+}
+
+void PushClick(int x, int y) {
+    PushPointer(SDL_MOUSEBUTTONDOWN, x, y);
+    PushPointer(SDL_MOUSEBUTTONUP, x, y);
+}
+
+void PushTyping(Uint32 type, const char* utf8) {
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_TEXTEDITING) std::snprintf(e.edit.text, sizeof e.edit.text, "%s", utf8);
+    else std::snprintf(e.text.text, sizeof e.text.text, "%s", utf8);
+    SDL_PushEvent(&e);
+}
+
+// The clock the tooltip's delay is read from, stepped by the test.
+struct SteppedClock {
+    SteppedClock() { SetClock(&clock); }
+    ~SteppedClock() { SetClock(nullptr); }
+    cStepClock clock{1000};
+};
+
+// The frame the window shows over a game frame of one colour.
+std::vector<u32> Shown() {
+    std::vector<u32> game(640 * 480, 0xFF3A6EA5u);
+    AppSubmitFrame(game.data(), 640);
+    AppPresent(false);
+    std::vector<u32> shown;
+    EXPECT_TRUE(AppPresentedFrame(shown));
+    return shown;
+}
+
+} // namespace
+
+TEST(DialogDraw, EveryKindOfControlBesideTheGameAsItOpensAndOperated) {
+    if (!std::filesystem::exists("/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf") && !std::getenv("TOBRELK_UI_FONT"))
+        GTEST_SKIP() << "no dialog font installed";
+    SteppedClock stepped;
+    ASSERT_TRUE(AppVideoInit());
+    ASSERT_TRUE(AppWindowCreate(640, 480));
+    AppWindowShow(false);
+    EveryControlDlg d;
+    ASSERT_TRUE(d.DlgCreate());
+    const std::vector<u32> opened = Shown();
+
+    // Down picks the hard mode (and moves the own vertical bar), Tab and Space clear the check.
+    PushKeyStroke(SDL_SCANCODE_DOWN);
+    PushKeyStroke(SDL_SCANCODE_TAB);
+    PushKeyStroke(SDL_SCANCODE_SPACE);
+    // The list: its third row clicked and marked, the next one too, then the wheel scrolls it.
+    PushClick(60 + 12 + 20, 60 + 124 + 1 + 2 * 18 + 5);
+    PushKeyStroke(SDL_SCANCODE_SPACE);
+    PushKeyStroke(SDL_SCANCODE_DOWN);
+    PushKeyStroke(SDL_SCANCODE_SPACE);
+    SDL_Event wheel{};
+    wheel.type = SDL_MOUSEWHEEL;
+    wheel.wheel.y = -1;
+    SDL_PushEvent(&wheel);
+    // The standalone bars: the vertical one's down arrow and track, the horizontal one's thumb
+    // dragged to the right.
+    PushClick(60 + 250 + 8, 60 + 124 + 92 - 4);
+    PushClick(60 + 250 + 8, 60 + 124 + 70);
+    PushPointer(SDL_MOUSEBUTTONDOWN, 60 + 280 + 16 + 4, 60 + 200 + 8);
+    PushPointer(SDL_MOUSEMOTION, 60 + 280 + 80, 60 + 200 + 8);
+    PushPointer(SDL_MOUSEBUTTONUP, 60 + 280 + 80, 60 + 200 + 8);
+    // The name: a letter typed at its end, then a word the input method is composing.
+    PushClick(60 + 250 + 20, 60 + 30 + 10);
+    PushTyping(SDL_TEXTINPUT, "2");
+    PushTyping(SDL_TEXTEDITING, "にほ");
+    // The pointer rests on the default button until its tooltip shows.
+    PushPointer(SDL_MOUSEMOTION, 60 + 300 + 30, 60 + 300 + 10);
+    AppPumpEvents(0);
+    stepped.clock.Advance(600);
+    EXPECT_EQ(d.TooltipShown(), "決定します");
+    const std::vector<u32> operated = Shown();
+
+    // The composition committed, the fields take the controls' data; Escape closes the dialog.
+    PushTyping(SDL_TEXTINPUT, "日本");
+    AppPumpEvents(0);
+    d.DlgControlsToData();
+    PushKeyStroke(SDL_SCANCODE_ESCAPE);
+    AppPumpEvents(0);
+    EXPECT_FALSE(d.IsOpen());
+    AppVideoQuit();
+
+    EXPECT_EQ(d.mode, 1u);
+    EXPECT_EQ(d.sounds, 0u);
+    EXPECT_EQ(SjisToUtf8(d.name), "ボス戦2日本");
+    EXPECT_EQ(d.Control(8)->nSel, 3);
+    EXPECT_EQ(d.Control(8)->vMarked, (std::vector<u8>{0, 0, 1, 1, 0, 0, 0}));
+    EXPECT_EQ(d.Control(8)->nTop, 2);
+    EXPECT_EQ(std::vector<i32>({d.down, d.across, d.speed, d.volume}), (std::vector<i32>{7, 2, 61, 6}));
+    ASSERT_EQ(opened.size(), 640u * 480u);
+    ASSERT_EQ(operated.size(), 640u * 480u);
+    EXPECT_TRUE(MatchesGolden("dialog_every_control_opened", opened, 640, 480));
+    EXPECT_TRUE(MatchesGolden("dialog_every_control_operated", operated, 640, 480));
+}
