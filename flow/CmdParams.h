@@ -4,12 +4,14 @@
 //
 // An arrange command (kind 38, item kind 23) queues a copy of its five integers; the next
 // non-arrange command that starts applies every queued override in order and the queue is
-// emptied. The parameter table (g_CmdParams, reached through CmdParams()) is built once at
-// start-up and only read afterwards.
+// emptied. The queued override (CMDOVERRIDE) is declared with the run state that holds it, in
+// play/objects/CmdOverride.h. The parameter table (g_CmdParams, reached through CmdParams()) is
+// built once at start-up and only read afterwards.
 #include <span>
 #include <string>
 #include <vector>
 
+#include "play/objects/CmdOverride.h"
 #include "records/FlowCmd.h"
 
 // One arrangeable parameter: its display name and the range every arranged value is kept in.
@@ -45,14 +47,6 @@ int CmdParamKind(const cFlowCmd& cmd);
 // no such parameter or lacks the record that holds it. Set narrows to the field's width.
 bool CmdParamGet(const cFlowCmd& cmd, int i, i32& value);
 bool CmdParamSet(cFlowCmd& cmd, int i, i32 value);
-
-// A queued arrange: target kind (character-set numbering), parameter index, operation
-// (0 set, 1 add, 2 subtract, 3 multiply, 4 divide, 5 remainder, 6 percent), value source
-// (0 common, 1 stage, 2 character variable), variable index.
-struct CMDOVERRIDE {
-    i32 v[5] = {};
-};
-using CmdOverrideList = std::vector<CMDOVERRIDE>;
 
 // The arrange command's integers as an override (missing integers are 0).
 CMDOVERRIDE MakeCmdOverride(const cFlowCmd& arrange);

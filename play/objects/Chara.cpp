@@ -6,13 +6,13 @@
 
 cChara::cChara() = default;
 
-cChara::cChara(const cChara& src) : cObj(src), CHARADATA(src) { BindFlows(*this); }
+cChara::cChara(const cChara& src) : cObj(src), CHARADATA(src) { ObjFlow::BindFlows(*this); }
 
 cChara& cChara::operator=(const cChara& src) {
     if (this == &src) return *this;
     cObj::operator=(src);
     CHARADATA::operator=(src);
-    BindFlows(*this);
+    ObjFlow::BindFlows(*this);
     if (m_pScene && !m_Def.vCond.empty()) ObjScene::CharaCondsAdded(*m_pScene);
     if (const cStageChara* c = AsStageChara(); c && m_pScene) ObjScene::WalkedChanged(*m_pScene, *c);
     return *this;

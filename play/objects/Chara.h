@@ -13,8 +13,8 @@
 // its flow runs to its own flows.
 #include <array>
 
-#include "flow/FlowEngine.h"
 #include "play/objects/CharaEffectRun.h"
+#include "play/objects/FlowRunState.h"
 #include "play/objects/Obj.h"
 #include "records/EdChara.h"
 

@@ -170,7 +170,7 @@ void StartJumpCmd(cCmdRun& run, cChara& c) {
     if (!run.m_pCmd) return;
     const cParamList& p = run.m_pCmd->params;
     const i32 height = p.Size() > 2 ? static_cast<i32>(p[2]) : 0;
-    run.m_dJumpSpeed = JumpSpeedHbl(c, height);
-    run.m_nRiseFrames = JumpFrames(c, run.m_dJumpSpeed);
+    run.m_dJumpSpeed = ObjFlow::JumpSpeedHbl(c, height);
+    run.m_nRiseFrames = ObjFlow::JumpFrames(c, run.m_dJumpSpeed);
     run.m_nDuration = static_cast<i32>(std::clamp<i64>(i64{run.m_nRiseFrames} * static_cast<i64>(SpeedUnit()) * 6, 0, INT32_MAX));
 }

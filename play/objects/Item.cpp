@@ -1,6 +1,5 @@
 #include "play/objects/Item.h"
 
-#include "flow/FlowEngine.h"
 #include "play/objects/ObjScene.h"
 #include "records/Stage.h"
 #include "records/StageSettings.h"
@@ -28,8 +27,7 @@ void cItem::Init(u32 carried, const cEdItem& def, u32 id) {
     m_bCarried = carried;
     if (carried) m_bPresent = 1;
     else SetScale(m_Def.bySize, 1);
-    cLoopExpansions local;
-    m_pCmds = (m_pScene ? ObjScene::LoopExpansions(*m_pScene) : local).Expand(m_Def.vCmd, cLoopExpansions::eStepper::Item);
+    m_pCmds = ObjFlow::ExpandItemCmds(m_pScene, m_Def.vCmd);
 }
 
 void cItem::PlaceAtCell(i32 cellX, i32 cellY) {

@@ -110,7 +110,7 @@ void cPlayer::InitForStage(u32 id, const cEdChara& def, i32 cellX, i32 cellY) {
     m_nSight = static_cast<i8>(CharaSettings::Get(m_Def, eChara::Sight));
     BuildHitRects();
     m_vTouching.clear();
-    SetupFlows(*this, m_Def.vFlow, 0, -1);
+    ObjFlow::SetupFlows(*this, m_Def.vFlow, 0, -1);
 }
 
 void cPlayer::ChangeFlyMode(i32 mode, i32 rescale, i32 savePos, i32 restoreLater) {
@@ -189,7 +189,7 @@ void cPlayer::BuildHitRects() {
 }
 
 void cPlayer::ChangeGraphic(i32 kind, i32 number, i32 pattern) {
-    if (m_pScene) ShowRisingGraphic(*m_pScene, m_nId, kind, number, pattern, kGraphicNoticeFrames);
+    if (m_pScene) ObjScene::ShowRisingGraphic(*m_pScene, m_nId, kind, number, pattern, kGraphicNoticeFrames);
 }
 
 // ---- Camera follow ----
@@ -236,9 +236,9 @@ i32 cPlayer::Update(i32 arg) {
     m_bMovedByCmd = 0;
     m_bJumpedThisStep = 0;
     if (m_nRestoreTimer > 0 && --m_nRestoreTimer == 0) m_bRestorePending = 0;
-    StepKeyConds(*this);
-    StepFlows(*this, arg);
-    EndLetters(*this);
+    ObjFlow::StepKeyConds(*this);
+    ObjFlow::StepFlows(*this, arg);
+    ObjFlow::EndLetters(*this);
     ++m_nStepCount;
     if (!m_bMovedByCmd && m_dAccelX == 0 && m_dAccelY == 0) AnimeSetPatternIfNew(m_Anim, fly ? 2 : 0, 0);
     if (!m_bJumpedThisStep) {
@@ -277,7 +277,7 @@ i32 cPlayer::StepX() {
 }
 
 i32 cPlayer::StepY() {
-    StepMoveX(*this);
+    ObjFlow::StepMoveX(*this);
     if (m_dVMotion == 0 && IsFlying()) {
         DecelStep(*this, m_dAccelY, m_bDecelY);
         m_dSpeedY += m_dAccelY;
@@ -295,7 +295,7 @@ void cPlayer::Jump(cCmdRun& run) {
     cGameScene* s = m_pScene;
     const i32 kind = Param(run, 0);
     const cFlowRun* flowRun = s ? ObjScene::FlowRun(*s) : nullptr;
-    const bool held = kind == 0 || (flowRun && JumpKeyHeld(*flowRun));
+    const bool held = kind == 0 || (flowRun && ObjFlow::JumpKeyHeld(*flowRun));
     const double u = SpeedUnit();
     if (kind == 2) {
         // The run speed chooses the height between the two given for fast and slow runs.
@@ -305,7 +305,7 @@ void cPlayer::Jump(cCmdRun& run) {
         i32 h = hSlow;
         if (sp >= a) h = hFast;
         else if (sp > b) h = Trunc32(hSlow + (hFast - hSlow) * sp / a);
-        run.m_dJumpSpeed = JumpSpeedHbl(*this, h);
+        run.m_dJumpSpeed = ObjFlow::JumpSpeedHbl(*this, h);
     }
     const i32 frames = run.m_nDuration;
     const bool jumping = (m_nJumpFlags & JUMP_JUMPING) != 0;
@@ -346,7 +346,7 @@ void cPlayer::Jump(cCmdRun& run) {
     // On the floor the jump is over, whether this run started it or not: a hold that began in a
     // fall (or on a block character that never let it start) must not outlast the landing, or
     // the hold count stays past its limit and the hero never jumps again.
-    if (IsOnFloor(*this) && m_dSpeedY >= 0) {
+    if (ObjFlow::IsOnFloor(*this) && m_dSpeedY >= 0) {
         m_nJumpHold = 0;
         m_bAirborne = 1;
         m_nJumpFlags = 0;

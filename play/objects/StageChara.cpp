@@ -185,7 +185,7 @@ void cStageChara::Setup(u32 id, const cEdChara& def, const cEdItem* item, i32 ce
     m_dHomeX = m_dX;
     m_dHomeY = m_dY;
     AnimeSetPattern(m_Anim, IsFlying() ? 2 : 0, 1);
-    SetupFlows(*this, m_Def.vFlow, 0, -1);
+    ObjFlow::SetupFlows(*this, m_Def.vFlow, 0, -1);
     SetScale(std::max<i32>(static_cast<i32>(Def(*this, eChara::Scale)), 1), 1);
 }
 
@@ -291,8 +291,8 @@ i32 cStageChara::StepX() {
 
 i32 cStageChara::StepY() {
     // The update runs no gravity step of its own for stage characters: it is this step's first.
-    GravityStep(*this);
-    StepMoveX(*this);
+    ObjFlow::GravityStep(*this);
+    ObjFlow::StepMoveX(*this);
     if (IsFlying() && m_dVMotion == 0 && m_dAccelY != 0) {
         DecelStep(*this, m_dAccelY, m_bDecelY);
         m_dSpeedY += m_dAccelY;
@@ -320,8 +320,8 @@ i32 cStageChara::Update(i32 arg) {
     m_bHeldByCmd = 0;
     m_bDecelX = m_bDecelY = 1;
     if (m_nHoldOff > 0) --m_nHoldOff;
-    if (StepFlows(*this, arg)) return 1;
-    EndLetters(*this);
+    if (ObjFlow::StepFlows(*this, arg)) return 1;
+    ObjFlow::EndLetters(*this);
     if (!m_bMovedByCmd && m_dAccelX == 0 && m_dAccelY == 0) AnimeSetPatternIfNew(m_Anim, IsFlying() ? 2 : 0, 0);
     return m_nHP < 1 ? 1 : 0;
 }

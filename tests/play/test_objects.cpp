@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "database/SystemData.h"
+#include "flow/FlowEngine.h"
 #include "play/objects/Item.h"
 #include "play/objects/Player.h"
 #include "play/objects/StageChara.h"
