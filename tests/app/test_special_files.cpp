@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -27,14 +26,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-// One game folder of the demo and a run of the executable on it.
+// One copy of the demo game and a run of the executable on it.
 struct cRun {
     fs::path game;
     pid_t pid = -1;
@@ -48,15 +40,15 @@ struct cRun {
     }
     ~cRun() { fs::remove_all(game); }
 
-    void Start(const std::vector<std::string>& env, const std::vector<std::string>& args = {}) {
+    void Start(const std::string& script, const std::vector<std::string>& args = {}, const std::string& env = "") {
         pid = fork();
         if (pid == 0) {
             if (chdir(game.c_str()) != 0) _exit(97);
             setenv("SDL_VIDEODRIVER", "dummy", 1);
             setenv("SDL_AUDIODRIVER", "dummy", 1);
-            for (const auto& e : env) putenv(strdup(e.c_str()));
-            const int devnull = open("/dev/null", O_WRONLY);
-            dup2(devnull, 2);
+            setenv("TOBRELK_INPUT_SCRIPT", script.c_str(), 1);
+            if (!env.empty()) putenv(strdup(env.c_str()));
+            dup2(open("/dev/null", O_WRONLY), 2);
             std::vector<char*> argv{const_cast<char*>(TOBRELK_EXE)};
             for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
@@ -68,9 +60,8 @@ struct cRun {
     // The exit code, or "waits" when the run did not end (it is then killed). The bound is far
     // beyond a run's length: a scripted run ends by its script, never by the clock, and a
     // sanitizer build on a busy machine is many times slower.
-    std::string Wait(int seconds = 240) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (std::chrono::steady_clock::now() < until) {
+    std::string Wait() {
+        for (int i = 0; i < 24000; ++i) {
             int status = 0;
             if (waitpid(pid, &status, WNOHANG) == pid)
                 return std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
@@ -81,63 +72,54 @@ struct cRun {
         return "waits";
     }
 
-    // The report's lines that name the file, joined by " / ".
+    // What the report says of the file while reading it, and whether the start failed, joined by
+    // " / ". A file written later in the place of one that could not be read is the business of
+    // the saves' own tests.
     std::string LinesNaming(const std::string& shown) const {
-        std::istringstream in(Read(game / "Report_Game.txt"));
+        std::ifstream in(game / "Report_Game.txt", std::ios::binary);
         std::string out;
         for (std::string line; std::getline(in, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (line.find(shown) != std::string::npos || line == "起動に失敗しました")
-                out += (out.empty() ? "" : " / ") + line;
+            const bool names = line.find(shown) != std::string::npos && line.find("残") == std::string::npos;
+            if (names || line == "起動に失敗しました") out += (out.empty() ? "" : " / ") + line;
         }
         return out;
     }
 };
 
-void MakeFifo(const fs::path& p) {
-    fs::remove_all(p);
-    EXPECT_EQ(::mkfifo(p.c_str(), 0600), 0) << p;
-}
+void MakeFifo(const fs::path& p) { EXPECT_EQ(::mkfifo(p.c_str(), 0600), 0) << p; }
 
 void MakeSocket(const fs::path& p) {
-    fs::remove_all(p);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
-    ASSERT_LT(p.string().size(), sizeof addr.sun_path);
-    std::memcpy(addr.sun_path, p.c_str(), p.string().size() + 1);
+    std::strncpy(addr.sun_path, p.c_str(), sizeof addr.sun_path - 1);
     EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0) << p;
     ::close(fd);
 }
 
-void MakeDeviceLink(const fs::path& p) {
-    fs::remove_all(p);
-    fs::create_symlink("/dev/zero", p);
-}
-
-// A file read as the game starts, what stands in its place, and how the report names it.
-struct SPECIAL {
-    const char* file;
-    const char* kind;
-    std::function<void(const fs::path&)> make;
-    std::vector<std::string> env = {};
-    const char* ini = nullptr; // System.ini written for the run
-};
+void MakeDeviceLink(const fs::path& p) { fs::create_symlink("/dev/zero", p); }
 
 } // namespace
 
-// Every file of the start (the player's settings, the game's settings and data, its music,
-// pictures and sounds) in turn: no run waits, each says what it refused, and the outcome of
-// each, going on to the title or ending in order, is the one a file that cannot be read has.
+// Each file of the start (the player's settings, the game's settings and data, its music,
+// pictures and sounds) and a stage named on the command line, in turn: no run waits, each says
+// what it refused, and each goes on to the title or ends in order as it does for a file that
+// cannot be read.
 TEST(SpecialFiles, NoFileReadAtTheStartIsWaitedFor) {
     if (!fs::exists(fs::path(TOBRELK_DEMO_GAME_DIR) / "data" / "WorldMap.dat")) GTEST_SKIP() << "no demo game";
+    struct SPECIAL {
+        const char* file;
+        const char* kind;
+        void (*make)(const fs::path&);
+        bool named = false; // named on the command line
+        bool asksMode = false; // System.ini asks for the drawing mode, so that Boot.dat is read
+    };
     const std::vector<SPECIAL> cases = {
         {"user_data\\Window.dat", "FIFO", MakeFifo},
         {"user_data\\Option.dat", "FIFO", MakeFifo},
         {"user_data\\KeyConfig.dat", "FIFO", MakeFifo},
-        // Asked for the drawing mode, so that Boot.dat is read.
-        {"user_data\\Boot.dat", "FIFO", MakeFifo, {"TOBRELK_DIALOG_ANSWERS=1"}, "Direct3D=2\nWindowMode=1\nBpp=0\nExit\n"},
+        {"user_data\\Boot.dat", "FIFO", MakeFifo, false, true},
         {"System.ini", "FIFO", MakeFifo},
         {"data\\System.dat", "FIFO", MakeFifo},
         {"data\\database\\Anime.dat", "FIFO", MakeFifo},
@@ -146,26 +128,26 @@ TEST(SpecialFiles, NoFileReadAtTheStartIsWaitedFor) {
         {"bgm\\Title.mid", "FIFO", MakeFifo},
         {"bmp\\Title.bmp", "FIFO", MakeFifo},
         {"wave\\decide.wav", "FIFO", MakeFifo},
+        {"data\\stg4\\Fifo.stg4_001", "FIFO", MakeFifo, true},
         // Read whole, an endless device would fill the memory up to the read's limit.
         {"user_data\\Window.dat", "a link to /dev/zero", MakeDeviceLink},
         {"user_data\\Option.dat", "socket", MakeSocket},
     };
     std::string table;
-    // A few runs at a time: each is a whole game.
-    constexpr std::size_t kAtOnce = 4;
+    constexpr std::size_t kAtOnce = 4; // runs at a time: each is a whole game
     for (std::size_t first = 0; first < cases.size(); first += kAtOnce) {
         std::vector<std::unique_ptr<cRun>> runs;
         for (std::size_t i = first; i < std::min(cases.size(), first + kAtOnce); ++i) {
             const SPECIAL& c = cases[i];
-            auto run = std::make_unique<cRun>(std::to_string(i));
-            if (c.ini) std::ofstream(run->game / "System.ini") << c.ini;
+            auto& run = runs.emplace_back(std::make_unique<cRun>(std::to_string(i)));
+            if (c.asksMode) std::ofstream(run->game / "System.ini") << "Direct3D=2\nWindowMode=1\nBpp=0\nExit\n";
             SetGameRoot(run->game);
-            c.make(ResolvePath(c.file));
+            const fs::path disk = ResolvePath(c.file);
             SetGameRoot(fs::path());
-            std::vector<std::string> env = c.env;
-            env.push_back("TOBRELK_INPUT_SCRIPT=60:27+,61:27-");
-            run->Start(env);
-            runs.push_back(std::move(run));
+            fs::remove_all(disk);
+            c.make(disk);
+            run->Start("60:27+,61:27-", c.named ? std::vector<std::string>{disk.string()} : std::vector<std::string>{},
+                       c.asksMode ? "TOBRELK_DIALOG_ANSWERS=1" : "");
         }
         for (std::size_t i = 0; i < runs.size(); ++i) {
             const SPECIAL& c = cases[first + i];
@@ -174,16 +156,13 @@ TEST(SpecialFiles, NoFileReadAtTheStartIsWaitedFor) {
         }
     }
     const fs::path golden = fs::path(TOBRELK_TEST_DATA_DIR) / "app" / "special_files_at_start.txt";
-    if (std::getenv("TOBRELK_UPDATE_GOLDENS")) {
-        fs::create_directories(golden.parent_path());
-        std::ofstream(golden, std::ios::binary) << table;
-    }
-    EXPECT_EQ(table, Read(golden));
+    if (std::getenv("TOBRELK_UPDATE_GOLDENS")) std::ofstream(golden, std::ios::binary) << table;
+    std::ifstream in(golden, std::ios::binary);
+    EXPECT_EQ(table, std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
-// A FIFO where a save goes: the slot shows as one that does not load, and the save the player
-// makes there from the map's menu keeps the FIFO aside, as it keeps a damaged save, and is
-// written whole.
+// A FIFO where a save goes: the save the player makes there from the map's menu keeps the FIFO
+// aside, as it keeps a damaged save, and is written whole.
 TEST(SpecialFiles, AFifoAtASaveIsKeptAsideWhenThePlayerSavesThere) {
     if (!fs::exists(fs::path(TOBRELK_DEMO_GAME_DIR) / "data" / "WorldMap.dat")) GTEST_SKIP() << "no demo game";
     cRun run("save");
@@ -191,39 +170,19 @@ TEST(SpecialFiles, AFifoAtASaveIsKeptAsideWhenThePlayerSavesThere) {
     MakeFifo(save);
     // New game in slot 1; on the map, its menu's save into slot 2 (down, decide; up to "save",
     // decide); escape.
-    auto hold = [](int key, int from, int to) {
-        return std::to_string(from) + ":" + std::to_string(key) + "+," + std::to_string(to) + ":" + std::to_string(key) + "-";
-    };
-    run.Start({"TOBRELK_INPUT_SCRIPT=" + hold(90, 50, 51) + "," + hold(90, 80, 81) + "," + hold(88, 220, 221) + "," +
-               hold(90, 260, 261) + "," + hold(40, 275, 276) + "," + hold(90, 290, 291) + "," + hold(38, 305, 306) + "," +
-               hold(90, 320, 321) + "," + hold(27, 360, 361)});
+    run.Start("50:90+,51:90-,80:90+,81:90-,220:88+,221:88-,260:90+,261:90-,275:40+,276:40-,290:90+,291:90-,"
+              "305:38+,306:38-,320:90+,321:90-,360:27+,361:27-");
     EXPECT_EQ(run.Wait(), "0");
-    const std::string lines = run.LinesNaming("Story02.dat");
-    EXPECT_NE(lines.find("user_data\\story\\Story02.dat は通常のファイルではないため読みません（FIFO）"), std::string::npos) << lines;
-    EXPECT_NE(lines.find("user_data\\story\\Story02.dat を Story02.dat.damaged として残しました"), std::string::npos) << lines;
+    std::ifstream in(run.game / "Report_Game.txt", std::ios::binary);
+    const std::string report(std::istreambuf_iterator<char>(in), {});
+    for (const char* line : {"user_data\\story\\Story02.dat は通常のファイルではないため読みません（FIFO）",
+                             "user_data\\story\\Story02.dat を Story02.dat.damaged として残しました"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
     struct stat st {};
     ASSERT_EQ(::lstat((save.string() + ".damaged").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO kept aside";
-    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(save)));
     SetGameRoot(run.game);
     cPlayRecord saved;
     EXPECT_EQ(LoadStorySlot(saved, 1), 1) << "the new save loads";
     SetGameRoot(fs::path());
-}
-
-// A stage named on the command line that is a FIFO is a stage that cannot be read: its box, and
-// the start ends in order instead of waiting for a writer.
-TEST(SpecialFiles, AFifoStageOnTheCommandLineEndsTheStartInOrder) {
-    cRun run("stage");
-    const fs::path stage = run.game / "data" / "stg4" / "Fifo.stg4_001";
-    MakeFifo(stage);
-    run.Start({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-"}, {stage.string()});
-    EXPECT_EQ(run.Wait(), "1");
-    EXPECT_EQ(run.LinesNaming("Fifo.stg4_001"),
-              "data\\stg4\\Fifo.stg4_001 は通常のファイルではないため読みません（FIFO） / "
-              "ステージファイル data\\stg4\\Fifo.stg4_001 の読み込みに失敗しました！ / "
-              "[エラー] ステージファイル data\\stg4\\Fifo.stg4_001 の読み込みに失敗しました！ / 起動に失敗しました");
-    struct stat st {};
-    ASSERT_EQ(::lstat(stage.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "a stage is never written";
 }
