@@ -1,9 +1,11 @@
 #pragma once
-// Every file the runtime reads is opened here. Opening never waits: a FIFO with no writer in
-// place of a settings file, a save or a picture would hold open() for ever, deaf to the window
-// and to Escape, and a device or a socket is no file of the game either. Only a regular file
-// (or a link to one) is opened; anything else is refused with one report line, and its reader
-// then does what it does for a file it cannot read.
+// Every file of the game and of the player that the runtime reads is opened here (through the
+// whole, head and windowed reads and OpenFile of PathResolver.h), and so are the fonts and the
+// sound font. Opening never waits: a FIFO with no writer in place of a settings file, a save or
+// a picture would hold open() for ever, deaf to the window and to Escape, and a device or a
+// socket is no file of the game either. Only a regular file (or a link to one) is opened;
+// anything else is refused with one report line, and its reader then does what it does for a
+// file it cannot read.
 #include <sys/stat.h>
 
 #include <filesystem>
