@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "platform/system/Clock.h"
-#include "platform/system/FileOpen.h"
 #include "platform/system/Input.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
@@ -45,8 +44,7 @@ TTF_Font* UiFont() {
                            "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
                            "/usr/share/fonts/truetype/fonts-japanese-gothic.ttf"};
     for (const char* p : paths) {
-        // The library opens the file itself, and would wait for ever on a FIFO.
-        if (!p || !IsReadableFile(p)) continue;
+        if (!p) continue;
         font = ttf->openFont(p, 13);
         if (font) break;
     }
