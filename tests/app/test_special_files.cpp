@@ -3,6 +3,7 @@
 // handled as a file that cannot be read, and the game starts, or ends in order, at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -72,17 +73,20 @@ struct cRun {
         return "waits";
     }
 
-    // What the report says of the file while reading it, and whether the start failed, joined by
-    // " / ". A file written later in the place of one that could not be read is the business of
-    // the saves' own tests.
+    // What the report says of the file, each line once (a file read again says it again), and
+    // whether the start failed, joined by " / ". What becomes of a file that could not be read
+    // when the game writes its own in its place is the business of the saves' own tests.
     std::string LinesNaming(const std::string& shown) const {
         std::ifstream in(game / "Report_Game.txt", std::ios::binary);
-        std::string out;
+        std::vector<std::string> said;
         for (std::string line; std::getline(in, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             const bool names = line.find(shown) != std::string::npos && line.find("残") == std::string::npos;
-            if (names || line == "起動に失敗しました") out += (out.empty() ? "" : " / ") + line;
+            if ((names || line == "起動に失敗しました") && std::find(said.begin(), said.end(), line) == said.end())
+                said.push_back(line);
         }
+        std::string out;
+        for (const std::string& line : said) out += (out.empty() ? "" : " / ") + line;
         return out;
     }
 };
