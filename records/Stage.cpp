@@ -513,7 +513,8 @@ void cStage::WriteSnapshot(cRecordWriter& w, cStage& snapshot) {
 // ---- stage files ------------------------------------------------------------------------------
 
 int CheckStageFile(const std::string& path) {
-    FILE* f = OpenFile(path.empty() ? std::string("err") : path, "rb");
+    // Whatever cannot be opened is left to the load, which says why (once: quiet here).
+    FILE* f = OpenFile(path.empty() ? std::string("err") : path, "rb", true);
     if (!f) return 1;
     u32 version = 0;
     u32 last = 0;

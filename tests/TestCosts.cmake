@@ -17,6 +17,8 @@ set(_tobrelk_costs
     "EndToEnd.ChallengeChoiceListsTheDemoGamesStages=10"
     "EndToEnd.NewGameChoosesASlotAndReachesTheWorldMap=10"
     "EndToEnd.MapMenuTextsHaveNoGapsInsideWords=10"
+    "SpecialFiles.NoFileReadAtTheStartIsWaitedFor=10"
+    "SpecialFiles.AFifoAtASaveIsKeptAsideWhenThePlayerSavesThere=8"
     "Modes/EndToEndModes.TitleFadeWorldMapAndOptions/Direct3D32  # GetParam() = Direct3D32=10"
     "Modes/EndToEndModes.TitleFadeWorldMapAndOptions/DirectDraw32  # GetParam() = DirectDraw32=10"
     "Modes/EndToEndModes.TitleFadeWorldMapAndOptions/DirectDraw8  # GetParam() = DirectDraw8=10"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/sound/Mixer.h"
+#include "platform/system/FileOpen.h"
 #include "platform/system/FirstFrame.h"
 #include "platform/system/Report.h"
 #include "platform/system/RuntimeLibrary.h"
@@ -102,12 +103,13 @@ void PrepareFluidSynth() {
 
 // FluidSynth's own check of a sound font file: a RIFF file of the "sfbk" form.
 bool IsSoundFontFile(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    int fd = -1;
+    struct stat st {};
+    if (OpenReadFile(path, fd, st) != FileRead::Ok) return false;
     char head[12];
-    const bool ok = std::fread(head, 1, sizeof head, f) == sizeof head && std::memcmp(head, "RIFF", 4) == 0 &&
-                    std::memcmp(head + 8, "sfbk", 4) == 0;
-    std::fclose(f);
+    const bool ok = ::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) &&
+                    std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "sfbk", 4) == 0;
+    ::close(fd);
     return ok;
 }
 

@@ -1,6 +1,5 @@
 #include "platform/system/PathResolver.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +7,7 @@
 #include <cerrno>
 #include <mutex>
 #include <new>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -115,18 +115,11 @@ bool HasDotDot(const std::vector<std::string>& parts, std::size_t first) {
 }
 
 // Opens the file that a data path names for reading, with its status: a missing name, and a
-// folder or a file the system refuses, are told apart.
+// folder or a file the system refuses, are told apart; nothing but a regular file opens.
 FileRead OpenForRead(const std::string& sjisPath, int& fd, struct stat& st) {
     fd = -1;
     if (sjisPath.empty()) return FileRead::Missing;
-    const int opened = ::open(ResolvePath(sjisPath).c_str(), O_RDONLY | O_CLOEXEC);
-    if (opened < 0) return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
-    if (::fstat(opened, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(opened);
-        return FileRead::Unreadable;
-    }
-    fd = opened;
-    return FileRead::Ok;
+    return OpenReadFile(ResolvePath(sjisPath), fd, st, DisplayPathOf(sjisPath));
 }
 
 template <class Bytes>
@@ -136,7 +129,7 @@ FileRead ReadWhole(const std::string& sjisPath, Bytes& out, std::size_t limit) {
     struct stat st {};
     if (const FileRead opened = OpenForRead(sjisPath, fd, st); opened != FileRead::Ok) return opened;
     // Read straight into storage of the file's size (a file that grows meanwhile is read on to
-    // its end, up to the limit; one the system sizes as empty, such as a pipe, as well).
+    // its end, up to the limit; one the system sizes as empty, such as those of /proc, as well).
     FileRead result = FileRead::Ok;
     try {
         const std::size_t expect = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
@@ -243,7 +236,7 @@ FileRead cFileSource::Open(const std::string& sjisPath, std::size_t limit) {
     int fd = -1;
     struct stat st {};
     if (const FileRead opened = OpenForRead(sjisPath, fd, st); opened != FileRead::Ok) return opened;
-    if (!S_ISREG(st.st_mode) || st.st_size <= 0) {
+    if (st.st_size <= 0) {
         ::close(fd);
         return FileRead::Ok;
     }
@@ -433,9 +426,14 @@ fs::path ResolvePath(const std::string& sjisPath) {
     return base.empty() ? fs::path(".") : base;
 }
 
-FILE* OpenFile(const std::string& sjisPath, const char* mode) {
-    if (sjisPath.empty()) return nullptr;
-    return std::fopen(ResolvePath(sjisPath).c_str(), mode);
+FILE* OpenFile(const std::string& sjisPath, const char* mode, bool quiet) {
+    if (sjisPath.empty() || !mode || (std::string_view(mode) != "r" && std::string_view(mode) != "rb")) return nullptr;
+    int fd = -1;
+    struct stat st {};
+    if (OpenReadFile(ResolvePath(sjisPath), fd, st, DisplayPathOf(sjisPath), quiet) != FileRead::Ok) return nullptr;
+    FILE* f = ::fdopen(fd, mode);
+    if (!f) ::close(fd);
+    return f;
 }
 
 bool FileExists(const std::string& sjisPath) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/system/ByteBuffer.h"
+#include "platform/system/FileOpen.h"
 #include "platform/system/Types.h"
 
 // A name on disk that CP932 cannot hold (a Latin "é", a wave dash that comes back as a full-width
@@ -33,13 +34,13 @@ std::filesystem::path GetGameRoot();
 // name they have on disk; the rest keep their converted text, so a file can be created there.
 std::filesystem::path ResolvePath(const std::string& sjisPath);
 
-FILE* OpenFile(const std::string& sjisPath, const char* mode);
+// Opens a file of the game to be read (mode "r" or "rb"; any other mode opens nothing), as every
+// read does (OpenReadFile): quiet leaves the refusal of a FIFO, a device or a socket unsaid, for
+// a look ahead of the read that will say it.
+FILE* OpenFile(const std::string& sjisPath, const char* mode, bool quiet = false);
 bool FileExists(const std::string& sjisPath);
 bool IsDirectory(const std::string& sjisPath);
 
-// How reading a whole file went. Unreadable: it exists but cannot be read (no permission, a
-// folder in its place, an input error); TooLarge: more bytes than the caller's limit.
-enum class FileRead { Ok, Missing, Unreadable, TooLarge };
 // Reads a whole file (a game path). Out of memory counts as TooLarge.
 constexpr std::size_t kWholeFileLimit = std::size_t(1) << 30;
 FileRead ReadWholeFile(const std::string& sjisPath, std::vector<u8>& out, std::size_t limit = kWholeFileLimit);
@@ -56,8 +57,8 @@ FileRead ReadFileHead(const std::string& sjisPath, std::vector<u8>& out, std::si
 // faults: it is never mapped into memory.
 class cFileSource {
 public:
-    // Outcomes as a whole read's; Ok with no file open for anything but a regular file whose
-    // size the system tells (a pipe, a device, an empty file), which only a whole read can take.
+    // Outcomes as a whole read's; Ok with no file open for a file whose size the system does not
+    // tell (an empty file, one of /proc), which only a whole read can take.
     FileRead Open(const std::string& sjisPath, std::size_t limit = kWholeFileLimit);
     bool IsOpen() const { return m_fd >= 0; }
     // The file's size when it was opened.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <map>
 
-#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include "platform/system/FileOpen.h"
 #include "platform/system/Report.h"
 
 namespace {
@@ -31,11 +31,11 @@ std::map<std::string, std::weak_ptr<cMappedFontFile>> g_fontFiles;
 std::shared_ptr<cMappedFontFile> MapFontFile(const std::string& path) {
     std::lock_guard lock(g_fontFilesMutex);
     if (auto mapped = g_fontFiles[path].lock()) return mapped;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    auto mapped = std::make_shared<cMappedFontFile>();
+    int fd = -1;
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    if (OpenReadFile(path, fd, st) != FileRead::Ok) return nullptr;
+    auto mapped = std::make_shared<cMappedFontFile>();
+    if (st.st_size > 0) {
         mapped->size = static_cast<std::size_t>(st.st_size);
         mapped->data = mmap(nullptr, mapped->size, PROT_READ, MAP_PRIVATE, fd, 0);
     }

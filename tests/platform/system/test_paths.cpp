@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -192,36 +195,47 @@ TEST_F(PathsTest, WholeFilesAreReadWithTheirOutcome) {
     EXPECT_NE(s.find("Name:"), std::string::npos);
     EXPECT_EQ(ReadWholeFile("\\proc\\self\\status", s, 16), FileRead::TooLarge);
     EXPECT_TRUE(s.empty());
-    // A pipe goes on past each storage it fills: every byte comes in its order, up to the limit.
-    const fs::path pipe = m_root / "data" / "pipe.bin";
-    // The writer of the pipe read only to its limit sees the pipe closed early.
-    const auto oldPipe = ::signal(SIGPIPE, SIG_IGN);
+    // A file sized as empty that holds more than the first storage (the environment of a
+    // process of ours that holds nothing but these bytes) goes on past each storage it fills:
+    // every byte comes in its order, up to the limit.
+    std::string variable = "T=";
+    for (std::size_t i = 0; variable.size() < 100000; ++i) variable += static_cast<char>('a' + (i * 7 + i / 251) % 26);
+    const std::string environ = variable + '\0';
+    int started[2];
+    ASSERT_EQ(::pipe2(started, O_CLOEXEC), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        char* argv[] = {const_cast<char*>("sleep"), const_cast<char*>("600"), nullptr};
+        char* env[] = {variable.data(), nullptr};
+        ::execve("/bin/sleep", argv, env);
+        ::_exit(127);
+    }
+    ASSERT_GT(holder, 0);
+    ::close(started[1]);
+    char none;
+    ASSERT_EQ(::read(started[0], &none, 1), 0) << "the holder never started"; // closed by its exec
+    ::close(started[0]);
+    const std::string source = "\\proc\\" + std::to_string(holder) + "\\environ";
+    struct stat st {};
+    ASSERT_EQ(::stat(ResolvePath(source).c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
     // Read into a string and into storage left uncleared, which grows keeping what it holds.
     cByteBuffer buffer;
     for (const bool intoBuffer : {false, true})
-    for (const std::size_t limit : {bytes.size() + 1, bytes.size() - 1}) {
-        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-        std::thread writer([&] {
-            std::FILE* f = std::fopen(pipe.c_str(), "wb");
-            if (!f) return;
-            for (std::size_t at = 0; at < bytes.size(); at += 4093)
-                std::fwrite(bytes.data() + at, 1, std::min<std::size_t>(4093, bytes.size() - at), f);
-            std::fclose(f);
-        });
-        const FileRead read = intoBuffer ? ReadWholeFile("data\\pipe.bin", buffer, limit)
-                                         : ReadWholeFile("data\\pipe.bin", s, limit);
-        writer.join();
-        fs::remove(pipe);
+    for (const std::size_t limit : {environ.size() + 1, environ.size(), environ.size() - 1}) {
+        const FileRead read = intoBuffer ? ReadWholeFile(source, buffer, limit) : ReadWholeFile(source, s, limit);
         const std::string got = intoBuffer ? std::string(buffer.View()) : s;
-        if (limit > bytes.size()) {
-            EXPECT_EQ(read, FileRead::Ok);
-            EXPECT_EQ(got, bytes);
+        if (limit >= environ.size()) {
+            EXPECT_EQ(read, FileRead::Ok) << limit;
+            EXPECT_EQ(got, environ);
         } else {
             EXPECT_EQ(read, FileRead::TooLarge);
             EXPECT_TRUE(got.empty());
         }
     }
-    ::signal(SIGPIPE, oldPipe);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    // A pipe is no file: refused without a wait for its writer (test_file_open.cpp).
 
     // A head of exactly the file's length is the whole file; one byte short of it is not.
     std::size_t size = 0;
