@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/system/AppWindow.h"
+#include "platform/system/FileOpen.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
@@ -38,7 +39,7 @@ TTF_Font* UiFont() {
                            "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
                            "/usr/share/fonts/truetype/fonts-japanese-gothic.ttf"};
     for (const char* p : paths) {
-        if (!p) continue;
+        if (!p || !IsReadableFile(p)) continue;
         font = ttf->openFont(p, 13);
         if (font) break;
     }
