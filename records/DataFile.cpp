@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <unistd.h>
 
 #include "platform/system/AtomicFile.h"
+#include "platform/system/FileOpen.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
@@ -44,6 +46,17 @@ std::unique_ptr<cRecordReader> OpenDataFileRead(const std::string& name, LoadRes
     if (result != LoadResult::Loaded) return nullptr;
     if (file->IsOpen()) return std::make_unique<cRecordReader>(cRecordReader::Window(std::move(file), version, 4));
     return std::make_unique<cRecordReader>(std::move(bytes), g_nFileVer, 4);
+}
+
+LoadResult ProbeUserFile(const std::string& name) {
+    if (name.empty()) return LoadResult::Missing;
+    int fd = -1;
+    struct stat st {};
+    switch (OpenReadFile(ResolvePath(name), fd, st, name, true)) {
+    case FileRead::Ok: close(fd); return LoadResult::Loaded;
+    case FileRead::Missing: return LoadResult::Missing;
+    default: return LoadResult::Unreadable;
+    }
 }
 
 cRecordWriter OpenDataFileWrite() {

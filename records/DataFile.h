@@ -91,11 +91,16 @@ bool KeepFileAside(const std::string& name);
 // Whatever stands in its place and does not load as a T (damaged, newer, a folder) is first
 // kept aside, so that nothing the player saved disappears without trace. 1 saved; 0 with
 // nothing overwritten.
+// How the file at name opens, without a report line (its read said what it was): Loaded when it
+// opens as a regular file, whatever its contents.
+LoadResult ProbeUserFile(const std::string& name);
+
 template <class T>
 int SaveUserFile(T& record, const std::string& name) {
     static_assert(std::is_base_of_v<cRecord, T>);
     T present;
-    const LoadResult old = LoadRecordFile(present, name, true);
+    LoadResult old = ProbeUserFile(name);
+    if (old == LoadResult::Loaded) old = LoadRecordFile(present, name, true);
     if (old != LoadResult::Loaded && old != LoadResult::Missing && !KeepFileAside(name)) return 0;
     return SaveToFile(record, name);
 }
