@@ -2,7 +2,8 @@
 # Installs what is missing, builds and runs every test. With CI=true it also builds with
 # AddressSanitizer and UndefinedBehaviorSanitizer and runs every test again, with the fuzz
 # targets over their seeds, runs the drawing tests once more with the pixel loops built
-# without their AVX2 clones, compiles every file on its own, and builds the libFuzzer tree.
+# without their AVX2 clones, builds with the default options (every file compiled on its own)
+# and compiles every header on its own, and builds the libFuzzer tree.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -35,15 +36,17 @@ build_and_test build/test -DCMAKE_BUILD_TYPE=Release -DTOBRELK_BASELINE_VARIANTS
     -DTOBRELK_PCH=ON
 
 if [ "$CI_ONLY" = "ON" ]; then
-    # Every source and test file, and every header, compiled on its own (syntax only) with the
-    # project's default options, neither unity nor precompiled headers: a file that builds only
-    # with what its batch or the precompiled header brought in fails here, not in a user's
-    # default build. The tree is configured with every optional target's files (the fuzz targets,
-    # the baseline pixel loops) and never built.
-    cmake -S . -B build/alone -DCMAKE_BUILD_TYPE=Release -DTOBRELK_WERROR=ON -DTOBRELK_FUZZ_REGRESSION=ON \
-        -DTOBRELK_BASELINE_VARIANTS=ON >/dev/null
-    echo "== build/alone: every file compiled on its own"
-    time scripts/compile-alone.sh build/alone "$JOBS"
+    # The project's default options, neither unity batches nor precompiled headers, as
+    # `cmake -S . -B build` and ./run.sh build: each source and test file is compiled on its own,
+    # so one that builds only with what its batch or the precompiled header brought in fails
+    # here, and so does a warning that only the files alone give. Every optional target's files
+    # are in (the fuzz targets, the baseline pixel loops); nothing runs. Then every header is
+    # compiled on its own too.
+    cmake -S . -B build/alone -DTOBRELK_WERROR=ON -DTOBRELK_FUZZ_REGRESSION=ON -DTOBRELK_BASELINE_VARIANTS=ON >/dev/null
+    echo "== build/alone: build"
+    time cmake --build build/alone -j "$JOBS"
+    echo "== build/alone: every header on its own"
+    time scripts/headers-alone.sh build/alone "$JOBS"
 
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
