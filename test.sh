@@ -36,7 +36,7 @@ if [ "${CI:-}" = "true" ]; then CI_ONLY=ON; fi
 # sanitizer build has them; then every header that no source file includes first is compiled
 # on its own. The drawing tests are also linked with the pixel loops without their AVX2 clones
 # (tests named baseline/...): every golden frame must come out the same on a processor without
-# AVX2. Only the two files of pixel loops are compiled again for it.
+# AVX2. Only the files of pixel loops are compiled again for it.
 if [ "$CI_ONLY" = "ON" ]; then
     build_and_test build/default -DCMAKE_BUILD_TYPE=Release -DTOBRELK_BASELINE_VARIANTS=ON \
         -DTOBRELK_FUZZ_REGRESSION=ON
