@@ -2,7 +2,8 @@
 # Installs what is missing, builds and runs every test. With CI=true it also builds with
 # AddressSanitizer and UndefinedBehaviorSanitizer and runs every test again, with the fuzz
 # targets over their seeds, runs the drawing tests once more with the pixel loops built
-# without their AVX2 clones, and builds the libFuzzer tree.
+# without their AVX2 clones, and builds the libFuzzer tree; its first tree then has the
+# project's default options (every file compiled on its own) and every header is compiled alone.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -24,15 +25,27 @@ build_and_test() {
 CI_ONLY=OFF
 if [ "${CI:-}" = "true" ]; then CI_ONLY=ON; fi
 
-# With CI=true the drawing tests are also linked with the pixel loops without their AVX2 clones
+# Without CI the tree is a unity build (TOBRELK_UNITY): batches of files parse their shared
+# headers once. It starts from precompiled headers (TOBRELK_PCH), the runtime from one of the
+# standard headers and the test programs from one of GoogleTest and the standard headers: parsed
+# once per tree instead of once a batch. (The sanitizer tree below is built so with CI=true.)
+# With CI=true the first tree has the project's default options instead, as `cmake -S . -B build`
+# and ./run.sh build: each file is compiled on its own, so one that builds only with what its
+# batch or the precompiled header brought in fails, and so does a warning that only the files
+# compiled alone give. The fuzz targets are in, with the regression driver, as the README's
+# sanitizer build has them; then every header that no source file includes first is compiled
+# on its own. The drawing tests are also linked with the pixel loops without their AVX2 clones
 # (tests named baseline/...): every golden frame must come out the same on a processor without
 # AVX2. Only the files of pixel loops are compiled again for it.
-# Both trees are unity builds (TOBRELK_UNITY): batches of files parse their shared headers once.
-# They start from precompiled headers (TOBRELK_PCH), the runtime from one of the standard headers
-# and the test programs from one of GoogleTest and the standard headers: parsed once per tree
-# instead of once a batch.
-build_and_test build/test -DCMAKE_BUILD_TYPE=Release -DTOBRELK_BASELINE_VARIANTS=$CI_ONLY -DTOBRELK_UNITY=ON \
-    -DTOBRELK_PCH=ON
+if [ "$CI_ONLY" = "ON" ]; then
+    build_and_test build/default -DCMAKE_BUILD_TYPE=Release -DTOBRELK_BASELINE_VARIANTS=ON \
+        -DTOBRELK_FUZZ_REGRESSION=ON
+    echo "== build/default: every header on its own"
+    time scripts/headers-alone.sh build/default "$JOBS"
+else
+    build_and_test build/test -DCMAKE_BUILD_TYPE=Release -DTOBRELK_BASELINE_VARIANTS=OFF -DTOBRELK_UNITY=ON \
+        -DTOBRELK_PCH=ON
+fi
 
 if [ "$CI_ONLY" = "ON" ]; then
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

@@ -207,7 +207,7 @@ bool cPlaySim::StartStage(const std::string& stageFile, u32 seed, std::string& e
 
 bool cPlaySim::StartReplay(const std::string& replayFile, std::string& error) {
     if (!LoadReplay(g_ReplayData, replayFile, g_Stage, g_StageAtStart, g_PlayRecord)) {
-        error = "the replay did not load: " + replayFile;
+        error = "the replay did not load: " + ResolvePath(replayFile).string();
         return false;
     }
     g_strStageFile = replayFile;

@@ -28,6 +28,7 @@
 #include <unistd.h>
 
 #include "app/PlayRecord.h"
+#include "platform/system/PathResolver.h"
 #include "platform/system/Sjis.h"
 #include "play/GameScene.h"
 #include "tools/PlaySim.h"
@@ -44,13 +45,13 @@ long ResidentKb() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// A path from the command line, taken from where playsim runs, as the game names files
-// (Shift-JIS); empty when Shift-JIS cannot hold the name.
-std::string HostPath(const char* utf8) {
+// A path from the command line, taken from where playsim runs, in the game's form of a path, as
+// the game's file choices give it: a name that Shift-JIS cannot hold keeps its bytes. Empty when
+// there is no folder to take it from.
+std::string HostPath(const char* path) {
     std::error_code ec;
-    const std::string full = std::filesystem::absolute(utf8, ec).string();
-    const std::string sjis = Utf8ToSjis(full);
-    return ec || SjisToUtf8(sjis) != full ? std::string() : sjis;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? std::string() : GamePathOf(full.lexically_normal());
 }
 
 int Usage() {
@@ -134,11 +135,10 @@ int main(int argc, char** argv) {
         if (keepAlive)
             if (cPlayer* p = sim.Scene().Player0()) p->m_nHP = std::max(p->m_nHP, 1);
         const bool play = sim.Frame(k);
-        if (rssEvery > 0) {
-            if (f % rssEvery == 0) std::fprintf(stderr, "frame %ld rss %ld kB\n", f, ResidentKb());
-            sim.ClearHashes();
-        }
+        if (rssEvery > 0 && f % rssEvery == 0) std::fprintf(stderr, "frame %ld rss %ld kB\n", f, ResidentKb());
         if (play && !quiet) std::printf("%ld %016llx", f, static_cast<unsigned long long>(sim.Hashes().back()));
+        // A soak run keeps no hashes once this frame's is printed.
+        if (rssEvery > 0) sim.ClearHashes();
         if (!quiet && verbose) {
             const cGameScene& s = sim.Scene();
             const cPlayer* p = const_cast<cGameScene&>(s).Player0();
@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
         if (total < 0 && !replay.empty() && !play && f > 0) break;
     }
     if (!record.empty() && !sim.SaveReplay(record)) {
-        std::fprintf(stderr, "playsim: cannot write %s\n", ToDisplayText(record).c_str());
+        std::fprintf(stderr, "playsim: cannot write %s\n", ResolvePath(record).c_str());
         return 1;
     }
     return 0;

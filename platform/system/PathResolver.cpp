@@ -332,7 +332,7 @@ std::string GamePathOf(const fs::path& path) {
     std::string out;
     for (const fs::path& part : path) {
         if (part == "/") {
-            out = "\\";
+            out = '\\';
             continue;
         }
         if (!out.empty() && out.back() != '\\') out += '\\';

@@ -36,7 +36,6 @@ constexpr u32 WM_MBUTTONUP = 0x0208;
 constexpr u32 WM_MOUSEWHEEL = 0x020A;
 constexpr u32 WM_IME_CHAR = 0x0286;
 // Notification codes of WM_COMMAND.
-constexpr u32 LBN_SELCHANGE = 1;
 constexpr u32 LBN_DBLCLK = 2;
 constexpr u32 EN_UPDATE = 0x0400;
 

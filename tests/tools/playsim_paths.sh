@@ -22,4 +22,26 @@ cd sub || exit 1
 [ -s ../live.txt ] && [ "$(head -n "$(wc -l < ../live.txt)" replay.txt)" = "$(cat ../live.txt)" ] ||
     { echo "the replay's hashes differ from the play's"; fail=1; }
 cmp -s "$work/report.before" "$work/game/Report_Game.txt" || { echo "the game's report was written"; fail=1; }
+
+# A soak run's resident memory beside the same hashes as the plain play's.
+cd "$work/here" || exit 1
+"$sim" --game ../game --stage 'data\stg4\Demo-1.stg4_001' --input "R*30 RJ*12 .*20" --rss 25 >rss.txt 2>rss.err ||
+    { echo "the soak run failed: $(cat rss.err)"; fail=1; }
+cmp -s live.txt rss.txt || { echo "--rss changed the hashes: $(diff live.txt rss.txt | head -n 4)"; fail=1; }
+[ "$(grep -c '^frame [0-9]* rss [0-9]* kB$' rss.err)" = 3 ] || { echo "not one memory line every 25 frames: $(cat rss.err)"; fail=1; }
+
+# A folder whose name Shift-JIS cannot hold, which the game's file choices take: recorded into
+# it and played back from it, by its full path and from inside it.
+mkdir -p "$work/josé"
+"$sim" --game ../game --stage 'data\stg4\Demo-1.stg4_001' --input "R*30 RJ*12 .*20" --record "$work/josé/rec.rpl4_824" \
+    >/dev/null 2>odd.err || { echo "no recording into josé: $(cat odd.err)"; fail=1; }
+cmp -s "$work/josé/rec.rpl4_824" rec.rpl4_824 || { echo "the recording in josé differs from the one beside"; fail=1; }
+cd "$work/josé" || exit 1
+"$sim" --game ../game --replay rec.rpl4_824 >replay.txt 2>replay.err ||
+    { echo "no replay from josé: $(cat replay.err)"; fail=1; }
+[ "$(head -n "$(wc -l < ../here/live.txt)" replay.txt)" = "$(cat ../here/live.txt)" ] ||
+    { echo "the replay from josé differs from the play"; fail=1; }
+# A replay that does not load names the file as it is on disk.
+"$sim" --game ../game --replay "$work/josé/none.rpl4_824" >/dev/null 2>missing.err
+grep -q "josé/none.rpl4_824" missing.err || { echo "the missing replay is not named: $(cat missing.err)"; fail=1; }
 exit $fail

@@ -10,6 +10,7 @@
 
 #include "platform/system/ByteBuffer.h"
 #include "platform/system/Prefault.h"
+#include "platform/system/Types.h"
 
 namespace {
 
