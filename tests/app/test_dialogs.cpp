@@ -37,6 +37,7 @@
 #include "records/StageLoad.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
 #include "tests/support/DemoGameCopy.h"
+#include "tests/support/SdlKeys.h"
 
 namespace fs = std::filesystem;
 
@@ -291,15 +292,6 @@ TEST_F(FrontDialogs, FileDialogHeadlessChoosesNothing) {
     EXPECT_EQ(path, "data\\stg4\\a.stg4_001");
 }
 
-void PushKey(SDL_Scancode sc) {
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.scancode = sc;
-    SDL_PushEvent(&e);
-    e.type = SDL_KEYUP;
-    SDL_PushEvent(&e);
-}
-
 // Asks a question of its own when its button is pressed, as the save dialog does before it
 // overwrites a file; the player's next key comes after the answer.
 class AskingDlg : public DLG_CLASS {
@@ -319,7 +311,7 @@ protected:
     void OnCommand(u32 id) override {
         if (id != 10) return;
         answer = DlgYesNo("?", "t");
-        PushKey(SDL_SCANCODE_ESCAPE);
+        PushKeyStroke(SDL_SCANCODE_ESCAPE);
     }
 };
 
@@ -335,8 +327,8 @@ TEST(DialogKit, DialogThatAskedAQuestionStillGetsTheKeysAfterwards) {
             std::_Exit(1);
         }
     });
-    PushKey(SDL_SCANCODE_RETURN); // the button: the question opens
-    PushKey(SDL_SCANCODE_ESCAPE); // the question: No
+    PushKeyStroke(SDL_SCANCODE_RETURN); // the button: the question opens
+    PushKeyStroke(SDL_SCANCODE_ESCAPE); // the question: No
     AskingDlg d;
     const int result = d.DlgDoModal();
     done.store(true);
@@ -366,7 +358,7 @@ TEST(YesNoBox, TheOverwriteQuestionShowsALongNameWhole) {
         AppSubmitFrame(game.data(), 640);
         AppPresent(false);
         presented.clear();
-        PushKey(SDL_SCANCODE_ESCAPE);
+        PushKeyStroke(SDL_SCANCODE_ESCAPE);
         EXPECT_EQ(DlgYesNo(name + " は既に存在します。\n上書きしますか？", "リプレイファイルの保存"), IDNO);
         return presented.empty() ? std::vector<u32>{} : presented.front();
     };
@@ -574,7 +566,7 @@ TEST_F(FrontDialogs, MultipleFileChoiceReturnsFullPaths) {
     // The list shows "..", a, b, c: mark a and c, then open.
     for (SDL_Scancode sc : {SDL_SCANCODE_DOWN, SDL_SCANCODE_SPACE, SDL_SCANCODE_DOWN, SDL_SCANCODE_DOWN,
                             SDL_SCANCODE_SPACE, SDL_SCANCODE_RETURN})
-        PushKey(sc);
+        PushKeyStroke(sc);
     RunScripted([&] { count = FileDialogMulti("t", "data\\stg4\\", "StageFile", {"stg4_*"}, out); });
     auto full = [](std::string p) {
         MakeAbsolutePath(p);
@@ -584,7 +576,7 @@ TEST_F(FrontDialogs, MultipleFileChoiceReturnsFullPaths) {
     EXPECT_EQ(out, (std::vector<std::string>{full("data\\stg4\\a.stg4_1"), full("data\\stg4\\c.stg4_3")}));
     EXPECT_NE(out[0], "data\\stg4\\a.stg4_1") << "a full path, as the system's choice gave";
     // One file chosen is one full path.
-    for (SDL_Scancode sc : {SDL_SCANCODE_DOWN, SDL_SCANCODE_DOWN, SDL_SCANCODE_RETURN}) PushKey(sc);
+    for (SDL_Scancode sc : {SDL_SCANCODE_DOWN, SDL_SCANCODE_DOWN, SDL_SCANCODE_RETURN}) PushKeyStroke(sc);
     RunScripted([&] { count = FileDialogMulti("t", "data\\stg4", "StageFile", {"stg4_*"}, out); });
     EXPECT_EQ(count, 1);
     EXPECT_EQ(out, std::vector<std::string>{full("data\\stg4\\b.stg4_2")});
@@ -607,7 +599,7 @@ TEST_F(FrontDialogs, FileChoiceLeavesTheGameFolder) {
     // ".." three times (stg4, data, the game folder), then the second folder there, then its file.
     for (SDL_Scancode sc : {SDL_SCANCODE_RETURN, SDL_SCANCODE_RETURN, SDL_SCANCODE_RETURN, SDL_SCANCODE_DOWN,
                             SDL_SCANCODE_DOWN, SDL_SCANCODE_RETURN, SDL_SCANCODE_DOWN, SDL_SCANCODE_RETURN})
-        PushKey(sc);
+        PushKeyStroke(sc);
     std::vector<std::string> out;
     int count = -1;
     RunScripted([&] { count = FileDialogMulti("t", "data\\stg4", "StageFile", {"stg4_*"}, out); });
@@ -643,8 +635,8 @@ TEST(DialogKit, ModelessDialogLivesBesideTheGameFrame) {
     EXPECT_EQ(at(shown, 250, 250), 0xFFD4D0C8u) << "the dialog over the game frame";
 
     // The active dialog takes the keys and the input method's text; the game keeps running.
-    PushKey(SDL_SCANCODE_TAB);
-    PushKey(SDL_SCANCODE_TAB);
+    PushKeyStroke(SDL_SCANCODE_TAB);
+    PushKeyStroke(SDL_SCANCODE_TAB);
     SDL_Event te{};
     te.type = SDL_TEXTEDITING;
     std::snprintf(te.edit.text, sizeof te.edit.text, "%s", "か");
@@ -668,7 +660,7 @@ TEST(DialogKit, ModelessDialogLivesBesideTheGameFrame) {
     click.button.x = 10;
     click.button.y = 10;
     SDL_PushEvent(&click);
-    PushKey(SDL_SCANCODE_ESCAPE);
+    PushKeyStroke(SDL_SCANCODE_ESCAPE);
     AppPumpEvents(0);
     EXPECT_TRUE(d.IsOpen());
     ASSERT_GE(game.size(), 2u);
@@ -679,14 +671,14 @@ TEST(DialogKit, ModelessDialogLivesBesideTheGameFrame) {
     click.button.x = 250;
     click.button.y = 250;
     SDL_PushEvent(&click);
-    PushKey(SDL_SCANCODE_ESCAPE);
+    PushKeyStroke(SDL_SCANCODE_ESCAPE);
     AppPumpEvents(0);
     EXPECT_FALSE(d.IsOpen());
     EXPECT_EQ(d.EndCode(), 0);
     shown = frameOf(0xFF00FF00u);
     EXPECT_EQ(at(shown, 250, 250), 0xFF00FF00u);
     game.clear();
-    PushKey(SDL_SCANCODE_ESCAPE);
+    PushKeyStroke(SDL_SCANCODE_ESCAPE);
     AppPumpEvents(0);
     EXPECT_EQ(game.size(), 2u) << "the game's own hook is back";
     SetAppEventHook(nullptr);
@@ -751,7 +743,7 @@ protected:
     }
     // The request as the game thread sends it, with the keys pushed first.
     int Request(u32 message, std::initializer_list<SDL_Scancode> keys) {
-        for (SDL_Scancode sc : keys) PushKey(sc);
+        for (SDL_Scancode sc : keys) PushKeyStroke(sc);
         RunScripted([&] { MainWndProc(g_hWnd, message, 0, 0); });
         EXPECT_EQ(g_bDlgDone.load(), 1u);
         return g_nDlgResult.load();
@@ -831,39 +823,39 @@ TEST_F(OddNames, TypedPathsAreTakenAsTyped) {
     std::vector<std::string> out;
     int count = -1;
     // Open: the list has the focus; Tab to the name box.
-    PushKey(SDL_SCANCODE_TAB);
+    PushKeyStroke(SDL_SCANCODE_TAB);
     PushText((outside / "x.stg4_001").string());
-    PushKey(SDL_SCANCODE_RETURN);
+    PushKeyStroke(SDL_SCANCODE_RETURN);
     RunScripted([&] { count = FileDialogMulti("t", "data\\stg4", "StageFile", {"stg4_*"}, out); });
     ASSERT_EQ(count, 1);
     EXPECT_EQ(ResolvePath(out[0]), outside / "x.stg4_001");
     // Relative: up out of the game to the folder beside "josé", then a file below it.
-    PushKey(SDL_SCANCODE_TAB);
+    PushKeyStroke(SDL_SCANCODE_TAB);
     PushText("../../../../dé");
-    PushKey(SDL_SCANCODE_RETURN);
+    PushKeyStroke(SDL_SCANCODE_RETURN);
     PushText("sub/y.stg4_001");
-    PushKey(SDL_SCANCODE_RETURN);
+    PushKeyStroke(SDL_SCANCODE_RETURN);
     RunScripted([&] { count = FileDialogMulti("t", "data\\stg4", "StageFile", {"stg4_*"}, out); });
     ASSERT_EQ(count, 1);
     EXPECT_EQ(ResolvePath(out[0]), outside / "sub" / "y.stg4_001");
     // A name that does not exist is no choice: the dialog stays until Escape.
-    PushKey(SDL_SCANCODE_TAB);
+    PushKeyStroke(SDL_SCANCODE_TAB);
     PushText("none.stg4_001");
-    PushKey(SDL_SCANCODE_RETURN);
-    PushKey(SDL_SCANCODE_ESCAPE);
+    PushKeyStroke(SDL_SCANCODE_RETURN);
+    PushKeyStroke(SDL_SCANCODE_ESCAPE);
     RunScripted([&] { count = FileDialogMulti("t", "data\\stg4", "StageFile", {"stg4_*"}, out); });
     EXPECT_EQ(count, 0);
     // Save: relative to the folder shown, and absolute; the extension is added to a bare name.
     std::string path = "user_data\\rpl4\\";
     PushText("keep/a");
-    PushKey(SDL_SCANCODE_RETURN);
+    PushKeyStroke(SDL_SCANCODE_RETURN);
     int saved = -1;
     RunScripted([&] { saved = FileDialog("t", path, "Replay", "*.rpl4_824", "rpl4_824"); });
     ASSERT_EQ(saved, 1);
     EXPECT_EQ(ResolvePath(path), game / "user_data" / "rpl4" / "keep" / "a.rpl4_824");
     path = "user_data\\rpl4\\";
     PushText((outside / "sub" / "b").string());
-    PushKey(SDL_SCANCODE_RETURN);
+    PushKeyStroke(SDL_SCANCODE_RETURN);
     RunScripted([&] { saved = FileDialog("t", path, "Replay", "*.rpl4_824", "rpl4_824"); });
     ASSERT_EQ(saved, 1);
     EXPECT_EQ(ResolvePath(path), outside / "sub" / "b.rpl4_824");
@@ -908,8 +900,8 @@ TEST(DialogKit, TraceWritesEveryMessageToTheDebugLog) {
         ASSERT_TRUE(AppVideoInit());
         ASSERT_TRUE(AppWindowCreate(640, 480));
         DlgSetInteractiveForTests(true);
-        PushKey(SDL_SCANCODE_DOWN); // the second radio
-        PushKey(SDL_SCANCODE_TAB); // the edit
+        PushKeyStroke(SDL_SCANCODE_DOWN); // the second radio
+        PushKeyStroke(SDL_SCANCODE_TAB); // the edit
         PushText("x");
         SDL_Event click{};
         click.type = SDL_MOUSEBUTTONDOWN;

@@ -16,6 +16,7 @@
 #include "platform/system/Sjis.h"
 #include "platform/ui/Dialog.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
+#include "tests/support/SdlKeys.h"
 
 namespace {
 
@@ -70,15 +71,6 @@ public:
     std::string name = Utf8ToSjis("ボス戦"), note = Utf8ToSjis("1行目\r\nline 2");
     i32 down = 5, across = 2, speed = 40, volume = 0;
 };
-
-void PushKeyStroke(SDL_Scancode sc) {
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.scancode = sc;
-    SDL_PushEvent(&e);
-    e.type = SDL_KEYUP;
-    SDL_PushEvent(&e);
-}
 
 void PushPointer(Uint32 type, int x, int y) {
     SDL_Event e{};
