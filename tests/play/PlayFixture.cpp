@@ -38,6 +38,15 @@ void ShowWhileVarZero(cEdBlock& b) {
     b.EditConds().push_back(c);
 }
 
+cFlowCmd MakeCmd(u8 set, u8 kind, std::initializer_list<u32> params) {
+    cFlowCmd c;
+    c.cmdSet = set;
+    c.cmdKind = kind;
+    c.params.assign(params.begin(), params.end());
+    c.params.resize(CmdTypeRow(set, kind).nParams, 0);
+    return c;
+}
+
 cStage MakeStage(u32 width, u32 height) {
     cStage st;
     st.Init();

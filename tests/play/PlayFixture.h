@@ -14,11 +14,13 @@
 //   cGameScene& s = play.Scene();      // inspect the play state
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "play/GameScene.h"
+#include "records/FlowCmd.h"
 #include "records/Stage.h"
 
 namespace playtest {
@@ -34,6 +36,9 @@ cStage MakeStage(u32 width, u32 height);
 cEdBlock MakeBlock(i16 x, i16 y);
 // Makes b shown only while stage variable 0 is 0.
 void ShowWhileVarZero(cEdBlock& b);
+// A command of set (0 a character's, 1 an item's) and kind with its first parameters given and
+// the rest of its kind's parameters 0.
+cFlowCmd MakeCmd(u8 set, u8 kind, std::initializer_list<u32> params);
 
 struct PLAYOPTIONS {
     bool direct3D = true;

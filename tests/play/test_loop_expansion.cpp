@@ -11,14 +11,7 @@
 
 namespace {
 
-cFlowCmd Cmd(u8 kind, std::initializer_list<u32> params, u8 set = 0) {
-    cFlowCmd c;
-    c.cmdSet = set;
-    c.cmdKind = kind;
-    c.params.assign(params.begin(), params.end());
-    c.params.resize(CmdTypeRow(set, kind).nParams, 0);
-    return c;
-}
+cFlowCmd Cmd(u8 kind, std::initializer_list<u32> params, u8 set = 0) { return playtest::MakeCmd(set, kind, params); }
 
 // The list's bound these tests set, far below the real one so that a cut list stays small.
 constexpr i64 kTestBound = 10000;

@@ -30,14 +30,7 @@ constexpr bool kMeasured = false;
 constexpr bool kMeasured = true;
 #endif
 
-cFlowCmd Cmd(u8 set, u8 kind, std::initializer_list<u32> params) {
-    cFlowCmd c;
-    c.cmdSet = set;
-    c.cmdKind = kind;
-    c.params.assign(params.begin(), params.end());
-    c.params.resize(CmdTypeRow(set, kind).nParams, 0);
-    return c;
-}
+cFlowCmd Cmd(u8 set, u8 kind, std::initializer_list<u32> params) { return playtest::MakeCmd(set, kind, params); }
 
 // Adds n to variable 1 of whoever runs it (a character's flow, or the hero taking an item).
 cFlowCmd Add(u8 set, u32 n) { return Cmd(set, set ? 7 : 22, {0, 0, 1, 0, 0, 1, 0, n}); }
