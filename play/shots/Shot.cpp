@@ -147,7 +147,8 @@ void cShot::Init(u8 cmdKind, cChara& shooter, const cEdShot& def, const SHOTSPEC
     } else {
         const i64 side = Def(eShot::Side);
         const bool bad = side < 0 || side >= kSideCount;
-        if (bad && (!m_pScene || m_pScene->FirstBadSideOf(def))) WriteBadIndex('V', side, kSideCount, kSideListEntrySize);
+        if (bad && (!m_pScene || m_pScene->FirstBadSideOf(def)))
+            WriteBadIndex('V', side, kSideCount, kSideListEntrySize);
         m_nSide = bad ? 0 : static_cast<i32>(side);
     }
     m_nBlockSide = static_cast<u32>(m_nSide);

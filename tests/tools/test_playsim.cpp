@@ -683,6 +683,7 @@ TEST_F(DemoShots, AShotSideOutsideTheEightIsReportedOnceAndPlaysOn) {
     std::ifstream in(report);
     std::string line, errs;
     while (std::getline(in, line))
-        if (const auto at = line.find("err "); at != std::string::npos) errs += line.substr(at, line.find('\r') - at) + "\n";
+        if (const auto at = line.find("err "); at != std::string::npos)
+            errs += line.substr(at, line.find('\r') - at) + "\n";
     EXPECT_EQ(errs, "err V[9] ( 8 , 12 )\nerr V[-1] ( 8 , 12 )\nerr V[100] ( 8 , 12 )\n");
 }
