@@ -24,6 +24,8 @@
 #include "platform/system/Thread.h"
 #include "platform/system/WindowMessages.h"
 #include "play/PlayDraw.h"
+#include "records/EdShot.h"
+#include "records/RecordStream.h"
 #include "records/Stage.h"
 #include "records/StageLoad.h"
 #include "records/StageSettings.h"
@@ -641,10 +643,19 @@ cItem& cGameScene::AddItem(std::unique_ptr<cItem> item) {
 
 std::vector<cShot*>& cGameScene::SideList(i32 side) {
     if (side < 0 || side >= kSideCount) {
-        ReportBadIndex('V', side, kSideCount, 12);
+        ReportBadIndex('V', side, kSideCount, kSideListEntrySize);
         side = 0;
     }
     return m_vShotList[static_cast<std::size_t>(side)];
+}
+
+bool cGameScene::FirstBadSideOf(const cEdShot& def) {
+    cEdShot copy(def);
+    cRecordWriter w;
+    copy.Save(w);
+    if (std::find(m_vBadSideDefs.begin(), m_vBadSideDefs.end(), w.Bytes()) != m_vBadSideDefs.end()) return false;
+    m_vBadSideDefs.push_back(w.Bytes());
+    return true;
 }
 
 cShot& cGameScene::AddShot(const cShot& shot) { return AddShot(std::make_unique<cShot>(shot)); }

@@ -33,6 +33,7 @@
 // removed or its flows change; FlowPointerScope saves and restores all three around a scan.
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -86,6 +87,9 @@ struct FLOWRUNREF {
 
 constexpr int kLayerCount = 8;
 constexpr int kSideCount = 8;
+// The entry size a bad side's report line names: the size of a side list's entry in the kit's
+// own build, so that the line reads as the lines game authors already know.
+constexpr std::size_t kSideListEntrySize = 12;
 constexpr int kStageVarCount = 1000;
 // A life time that never runs out (characters and items).
 constexpr i32 kUnlimitedLife = 0x7fffffff;
@@ -269,6 +273,10 @@ public:
     void AttackPassesBegin();
     void AttackPassesEnd();
     std::vector<cShot*>& SideList(i32 side);
+    // True the first time in this stage that a definition with a side outside the eight makes
+    // a shot. A definition is known by its settings: every character carries its own copy of
+    // its flows, and one damaged definition of the data is one line in the report.
+    bool FirstBadSideOf(const cEdShot& def);
 
     // ---- Flow hand-over ----
     cChara* FlowObj() const { return m_pFlowObj.Chara(); }
@@ -322,6 +330,7 @@ public:
     cObjList<cShot> m_lstShot{&m_Registry};         // live shots
     std::array<std::vector<cShot*>, kSideCount> m_vShotList; // live shots by side
     u32 m_nShotSerial = 0;
+    std::vector<std::string> m_vBadSideDefs; // the settings, as written, of those reported
 
     // What the attack passes of a step (play/rules/Hits.cpp) read, per side: the characters with
     // their rectangles as they were when the passes began, and the shots as each pass began.

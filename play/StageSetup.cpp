@@ -112,6 +112,7 @@ void cGameScene::SetStage(i32 bLoadStage, i32 x) {
 void cGameScene::ClearStageObjects() {
     m_lstShot.Clear();
     for (auto& list : m_vShotList) list.clear();
+    m_vBadSideDefs.clear();
     m_lstChara.Clear();
     m_bCharaConds = 0;
     m_lstItem.Clear();

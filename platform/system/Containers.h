@@ -13,6 +13,8 @@
 // Writes "err V[%d] ( %d , %d )" (kind 'V') or "err L[...]" (kind 'L') to the report file and
 // posts WM_CLOSE to the main window. The third number is this build's element size.
 void ReportBadIndex(char kind, long long index, std::size_t count, std::size_t elementSize);
+// The same line, and nothing else: for a caller that mends the index and plays on.
+void WriteBadIndex(char kind, long long index, std::size_t count, std::size_t elementSize);
 
 // The storage a cVector of T uses; a record library may give its small records their own
 // (declared before the record class is complete, so that every use names the same type).

@@ -139,11 +139,18 @@ void cShot::Init(u8 cmdKind, cChara& shooter, const cEdShot& def, const SHOTSPEC
     m_Owner = &shooter;
     m_nIndex = spec.nIndex;
 
-    // 3. Its side: the definition's, or the shooter's. A side outside the eight is taken as 0
-    // here, where the shot is made, so that the side lists never meet a bad index.
-    m_nSide = static_cast<i32>(Def(eShot::Side));
-    if (m_nSide < 0 || m_nSide >= kSideCount) m_nSide = 0;
-    if (Def(eShot::TakeShooterSide)) m_nSide = shooter.m_nSide;
+    // 3. Its side: the shooter's, or the definition's. A definition's side outside the eight is
+    // damaged data: it is reported (once for that definition) and taken as 0 here, where the
+    // shot is made, so that the side lists never meet a bad index and the game plays on.
+    if (Def(eShot::TakeShooterSide)) {
+        m_nSide = shooter.m_nSide;
+    } else {
+        const i64 side = Def(eShot::Side);
+        const bool bad = side < 0 || side >= kSideCount;
+        if (bad && (!m_pScene || m_pScene->FirstBadSideOf(def)))
+            WriteBadIndex('V', side, kSideCount, kSideListEntrySize);
+        m_nSide = bad ? 0 : static_cast<i32>(side);
+    }
     m_nBlockSide = static_cast<u32>(m_nSide);
     m_nLayer = std::clamp(static_cast<i32>(Def(eShot::ZOrder)), 0, 7);
 

@@ -339,13 +339,17 @@ TEST(Shots, DamagedDefinitionsFireNothingOrStayPut) {
     EXPECT_EQ(p.s.m_lstShot[0].m_AimTarget.Get(), &p.hero);
     EXPECT_NE(p.play.fixture.Report().find("err V[9]"), std::string::npos);
 
-    // A side outside the eight is taken as 0 when the shot is made: no report, side list 0.
+    // A side outside the eight is reported and taken as 0 when the shot is made: side list 0,
+    // and the game is not closed.
     p.s.m_lstShot.Clear();
-    const std::string before = p.play.fixture.Report();
+    const std::string earlier = p.play.fixture.Report();
+    const u32 closes = p.play.fixture.CloseRequests();
     p.Fire([](E& d) { Set(d, eShot::Side, 9), Set(d, eShot::TakeShooterSide, 0); });
     EXPECT_EQ(p.s.m_lstShot[0].m_nSide, 0);
     EXPECT_EQ(p.s.m_vShotList[0].size(), 1u);
-    EXPECT_EQ(p.play.fixture.Report(), before);
+    const std::string before = p.play.fixture.Report();
+    EXPECT_EQ(before.substr(earlier.size()), "err V[9] ( 8 , 12 )\r\n");
+    EXPECT_EQ(p.play.fixture.CloseRequests(), closes);
 
     // Probes of a shot that has left the map (above it, wider than a block) find no block and
     // report nothing.

@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Presenter.h"
 #include "platform/system/PathResolver.h"
+#include "platform/system/WindowMessages.h"
 #include "play/GameScene.h"
 #include "play/shots/ShotCommands.h"
 #include "records/EdSettings.h"
@@ -21,6 +23,7 @@
 #include "records/Stage.h"
 #include "records/StageSettings.h"
 #include "app/PlayRecordNames.h"
+#include "tools/DemoCmdKinds.h"
 #include "tools/DemoFlows.h"
 #include "tests/support/DemoGameCopy.h"
 #include "tools/DemoShots.h"
@@ -86,12 +89,14 @@ protected:
         return sim.Hashes();
     }
 
-    // The first demo stage, changed by edit, saved under another name in the demo folder.
-    static void EditStage(const std::string& to, const std::function<void(cStage&)>& edit) {
+    // A demo stage (the first unless named), changed by edit, saved under another name in the
+    // demo folder.
+    static void EditStage(const std::string& to, const std::function<void(cStage&)>& edit,
+                          const std::string& from = "data\\stg4\\Demo-1.stg4_001") {
         const fs::path old = GetGameRoot();
         SetGameRoot(s_dir);
         cStage st;
-        ASSERT_TRUE(LoadFromFile(st, "data\\stg4\\Demo-1.stg4_001"));
+        ASSERT_TRUE(LoadFromFile(st, from));
         edit(st);
         ASSERT_TRUE(SaveToFile(st, to));
         SetGameRoot(old);
@@ -612,4 +617,73 @@ TEST_F(DemoShots, GunnerBossGaugeAndClearEndToEnd) {
     }
     EXPECT_TRUE(waved);
     EXPECT_EQ(s3.m_nState, 4);
+}
+
+// Damaged data: shot definitions whose side lies outside the eight (the hero's shot 9, its
+// sword -1, the gunners' shot 100). Each writes the side lists' bad-index line to the report
+// the first time it makes a shot, and never again however often it fires, however many
+// characters carry a copy of it (two gunners here). Their shots play on as side 0's, and the
+// game is not closed.
+TEST_F(DemoShots, AShotSideOutsideTheEightIsReportedOnceAndPlaysOn) {
+    const std::string stage = "data\\stg4\\TwoGunners.stg4_001";
+    auto edit = [](cStage& st) {
+        for (const cEdChara& c : cVector<cEdChara>(st.vChara))
+            if (c.sPosX == 22 && c.sPosY == 11) st.vChara.push_back(c), st.vChara.back().sPosX = 23;
+        for (cEdChara& c : st.vChara)
+            for (cFlow& f : c.vFlow)
+                for (cFlowCmd& cmd : f.cmds) {
+                    if (!cmd.shot) continue;
+                    const i64 side = c.byOperation == 0 ? (cmd.cmdKind == CMD_SWORD ? -1 : 9) : 100;
+                    ShotSettings::Set(*cmd.shot, eShot::TakeShooterSide, 0);
+                    ShotSettings::Set(*cmd.shot, eShot::Side, side);
+                }
+    };
+    ASSERT_NO_FATAL_FAILURE(EditStage(stage, edit, "data\\stg4\\Demo-2.stg4_001"));
+    const fs::path report = s_dir / "bad_side_report.txt";
+    fs::remove(report);
+    playsim::cPlaySim sim;
+    std::string error;
+    ASSERT_TRUE(sim.Open({s_dir.string(), true, 32, report.string()}, error)) << error;
+    ASSERT_TRUE(sim.StartStage(stage, 1, error)) << error;
+    const u32 closes = CloseRequestCount();
+    cGameScene& s = sim.Scene();
+    // Frames with the buttons pressed on every `every`th; the sides of the shots made, by owner.
+    std::string sides;
+    std::vector<cObjHandle> seen;
+    std::vector<const cChara*> owners;
+    auto play = [&](int frames, int every, u16 buttons) {
+        for (int f = 0; f < frames; ++f) {
+            sim.Frame(playsim::SIMKEYS{0, f % every == 0 ? buttons : u16{0}});
+            s.ForEachShot([&](cShot& sh) {
+                if (std::find(seen.begin(), seen.end(), sh.Handle()) != seen.end()) return;
+                seen.push_back(sh.Handle());
+                const cChara* o = sh.m_Owner.Chara();
+                if (std::find(owners.begin(), owners.end(), o) == owners.end()) owners.push_back(o);
+                sides += std::to_string(sh.m_nSide);
+            });
+        }
+    };
+    sim.Frame();
+    play(40, 10, Press(kDemoShotButton).buttons);
+    play(40, 20, Press(kDemoSwordButton).buttons);
+    EXPECT_EQ(sides, "000000");
+    // Near the two gunners, which fire at the hero (kept alive) every two seconds.
+    HeroBeside near{Enemy(s, 3), 4};
+    for (int f = 0; f < 200; ++f) {
+        near(s);
+        s.Player0()->m_nHP = 10;
+        play(1, 1, 0);
+    }
+    EXPECT_GE(sides.size(), 9u);
+    EXPECT_EQ(sides.find_first_not_of('0'), std::string::npos);
+    EXPECT_EQ(owners.size(), 3u) << "the hero and both gunners fired";
+    EXPECT_TRUE(sim.Playing());
+    EXPECT_EQ(CloseRequestCount(), closes);
+
+    std::ifstream in(report);
+    std::string line, errs;
+    while (std::getline(in, line))
+        if (const auto at = line.find("err "); at != std::string::npos)
+            errs += line.substr(at, line.find('\r') - at) + "\n";
+    EXPECT_EQ(errs, "err V[9] ( 8 , 12 )\nerr V[-1] ( 8 , 12 )\nerr V[100] ( 8 , 12 )\n");
 }
