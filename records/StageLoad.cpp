@@ -92,7 +92,8 @@ int LoadStageForPlay(const char* path, u32 numbered, cStage* out) {
             WriteReportBox("ステージファイル %s が破損しています！", ToDisplayText(g_strStageFile).c_str());
         else {
             // The report line says why; the box keeps to its text.
-            const std::string text = ReportLine("ステージファイル " + ToDisplayText(g_strStageFile) + " の読み込みに失敗しました！");
+            const std::string text =
+                ReportLine("ステージファイル " + ToDisplayText(g_strStageFile) + " の読み込みに失敗しました！");
             WriteReportLine(text + FileErrorCause(g_loadError.load()));
             ErrorBoxS(text.c_str());
         }
