@@ -1,9 +1,7 @@
 // Saves of names as long as the file system takes (ASCII, and UTF-8 names cut where a character
-// would be split), the temporaries they would leave behind found again at the next start, and
-// the system's cause kept for the report line of a failed save.
+// would be split), and the temporaries they would leave behind found again at the next start.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <set>
 
 #include "platform/system/AtomicFile.h"
@@ -70,31 +68,4 @@ TEST(AtomicFile, EveryNameTheSystemTakesSavesAndItsStrayTemporaryIsFound) {
     present.clear();
     for (const auto& e : fs::directory_iterator(folder)) present.insert(e.path().filename().string());
     EXPECT_EQ(present, saved);
-}
-
-TEST(AtomicFile, AFailedSaveLeavesItsCause) {
-    ScratchGame game;
-    const fs::path folder = game.Dir() / "user_data";
-    fs::create_directories(folder / "Folder.dat");
-    const struct {
-        fs::path path;
-        int error;
-    } cases[] = {
-        {folder / (std::string(252, 'a') + ".rkg"), ENAMETOOLONG}, // 256 bytes
-        {folder / "Folder.dat", EISDIR},
-        {folder / "missing" / "x.dat", ENOENT},
-        {folder / "full.dat", ENOSPC}, // through the seam of a full disk
-    };
-    for (const auto& c : cases) {
-        SetFileError(0);
-        if (c.error == ENOSPC) SetAtomicWriteFailAfter(1);
-        EXPECT_FALSE(WriteFileAtomic(c.path, "bytes")) << c.path;
-        SetAtomicWriteFailAfter(-1);
-        EXPECT_EQ(FileErrorCause(FileError()), FileErrorCause(c.error)) << c.path;
-    }
-    EXPECT_EQ(FileErrorCause(ENAMETOOLONG), " (File name too long)");
-    EXPECT_EQ(FileErrorCause(0), "");
-    std::set<std::string> present;
-    for (const auto& e : fs::directory_iterator(folder)) present.insert(e.path().filename().string());
-    EXPECT_EQ(present, std::set<std::string>{"Folder.dat"}) << "nothing half-written is left";
 }
