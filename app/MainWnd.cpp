@@ -55,9 +55,10 @@ void SaveWindowPlacement() {
     int x, y, w, h;
     AppWindowGetRect(x, y, w, h);
     g_WindowData.Set(x, y, w, h, AppWindowMaximized() ? 1 : 0);
-    // A failed write is ignored: the next start only opens the window at its usual place. A
-    // damaged file in its place is kept aside first.
-    SaveUserFile(g_WindowData, "user_data\\Window.dat");
+    // A failed write costs only the window's place at the next start, but it is told like every
+    // other. A damaged file in its place is kept aside first.
+    if (!SaveUserFile(g_WindowData, "user_data\\Window.dat"))
+        WriteFailureReport("%s の保存に失敗しました！", "user_data\\Window.dat");
 }
 
 void PlaySoundRow(WPARAM n) {

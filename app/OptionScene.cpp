@@ -181,7 +181,8 @@ void cSceneOption::FadeOut() {
     // A music manager started or released anew plays the next scene's music even when its
     // number has not changed; an unchanged one goes on with the piece it plays.
     if (g_FrontEnd.applyMusicSwitch && g_FrontEnd.applyMusicSwitch(g_OptionData.bBgm)) g_Game.m_nBgmNumber = 0;
-    if (!SaveUserFile(g_OptionData, g_DataPath[DP_OPTION])) WriteReport("%s の保存に失敗しました！", g_DataPath[DP_OPTION].c_str());
+    if (!SaveUserFile(g_OptionData, g_DataPath[DP_OPTION]))
+        WriteFailureReport("%s の保存に失敗しました！", g_DataPath[DP_OPTION].c_str());
     g_WorldMapPos.Reset();
     g_Game.g_nPrevScene = SCENE_OPTION;
     g_Game.g_nScene = g_Game.g_nNextScene;

@@ -7,6 +7,7 @@
 #include "app/PlayRecord.h"
 #include "database/DataPaths.h"
 #include "database/SystemData.h"
+#include "platform/system/FileError.h"
 #include "platform/system/PathUtil.h"
 #include "platform/system/Sjis.h"
 #include "records/DataFile.h"
@@ -116,7 +117,10 @@ int LoadRanking(cRankingFile& file, int kind, const std::string& stage, u32 bVar
 
 int SaveRanking(cRankingFile& file, int kind, const std::string& stage, u32 bVar, u32 varIndex, u32 varValue) {
     std::string path;
-    if (!MakeRankingPath(path, kind, stage, bVar, varIndex, varValue)) return 0;
+    if (!MakeRankingPath(path, kind, stage, bVar, varIndex, varValue)) {
+        SetFileError(0); // no file to tell of
+        return 0;
+    }
     return SaveUserFile(file, path);
 }
 

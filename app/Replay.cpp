@@ -155,7 +155,7 @@ int SaveReplay(cReplayData& replay, const std::string& path, cStage& stage, cSta
     replay.Save(w);
     record.Save(w);
     if (CloseDataFile(w, path)) return 1;
-    WriteReport("%s の保存に失敗しました！", path.c_str());
+    WriteFailureReport("%s の保存に失敗しました！", path.c_str());
     return 0;
 }
 

@@ -31,7 +31,7 @@ namespace {
 
 void ReportSaveFailure(const std::string& name) {
     const std::string shown = ToDisplayText(name);
-    WriteReport("%s の保存に失敗しました！", shown.c_str());
+    WriteFailureReport("%s の保存に失敗しました！", shown.c_str());
     ErrorBox("%s の保存に失敗しました！", shown.c_str());
 }
 

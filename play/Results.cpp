@@ -107,7 +107,7 @@ i32 cGameScene::ProcessResult() {
             row.nValue2 = g_nTotalScore;
         }
         if (r.nChallengeOpen <= stageNo) r.nChallengeOpen = std::min(stageNo + 1, ChallengeStageCount());
-        if (!SaveChallenge(r)) WriteReport("ProcessResult : the challenge results were not saved");
+        if (!SaveChallenge(r)) WriteFailureReport("ProcessResult : the challenge results were not saved");
         r.nStageNo = stageNo;
         return 3;
     }

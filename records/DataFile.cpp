@@ -1,11 +1,13 @@
 #include "records/DataFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
 
 #include "platform/system/AtomicFile.h"
+#include "platform/system/FileError.h"
 #include "platform/system/FileOpen.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
@@ -66,7 +68,10 @@ cRecordWriter OpenDataFileWrite() {
 }
 
 bool CloseDataFile(cRecordWriter& w, const std::string& name) {
-    if (name.empty()) return false;
+    if (name.empty()) {
+        SetFileError(ENOENT);
+        return false;
+    }
     return WriteFileAtomic(ResolvePath(name), w.Bytes());
 }
 
@@ -81,7 +86,7 @@ void ReportLoadFailure(const std::string& name, LoadResult why) {
     switch (why) {
     case LoadResult::Loaded:
     case LoadResult::Missing: return;
-    case LoadResult::Unreadable: WriteReport("%s の読み込みに失敗しました！", shown.c_str()); return;
+    case LoadResult::Unreadable: WriteFailureReport("%s の読み込みに失敗しました！", shown.c_str()); return;
     case LoadResult::Newer:
         WriteReport("%s の読み込みに失敗しました！ソフトより上位のバージョンのファイルは使用できません。", shown.c_str());
         return;
@@ -107,7 +112,7 @@ bool KeepFileAside(const std::string& name) {
         WriteReport("%s を %s として残しました", ToDisplayText(name).c_str(), aside.c_str());
         return true;
     }
-    WriteReport("%s を残せないため保存しません", ToDisplayText(name).c_str());
+    WriteFailureReport("%s を残せないため保存しません", ToDisplayText(name).c_str());
     return false;
 }
 

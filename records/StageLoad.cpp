@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/system/FileError.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathUtil.h"
 #include "platform/system/Report.h"
@@ -18,11 +19,15 @@ namespace {
 std::atomic<bool> g_loadDone{false};
 // Why the last load failed; written by thLoad before it signals the end.
 std::atomic<LoadResult> g_loadResult{LoadResult::Loaded};
+// And the system's error behind it, which stays with thLoad's own thread otherwise.
+std::atomic<int> g_loadError{0};
 std::atomic<STAGELOADPUMP> g_pump{nullptr};
 
 unsigned thLoadProc(void*) {
     LoadResult why = LoadResult::Loaded;
+    SetFileError(0);
     if (LoadStageFile(g_Stage, g_strStageFile, &why)) g_Stage.bLoaded = 1;
+    g_loadError.store(FileError());
     g_loadResult.store(why);
     g_loadDone.store(true);
     return 0;
@@ -85,8 +90,13 @@ int LoadStageForPlay(const char* path, u32 numbered, cStage* out) {
         // A damaged body costs this stage only: the player is told, and the program goes on.
         if (g_loadResult.load() == LoadResult::Damaged)
             WriteReportBox("ステージファイル %s が破損しています！", ToDisplayText(g_strStageFile).c_str());
-        else
-            WriteReportBox("ステージファイル %s の読み込みに失敗しました！", ToDisplayText(g_strStageFile).c_str());
+        else {
+            // The report line says why; the box keeps to its text.
+            const std::string text =
+                ReportLine("ステージファイル " + ToDisplayText(g_strStageFile) + " の読み込みに失敗しました！");
+            WriteReportLine(text + FileErrorCause(g_loadError.load()));
+            ErrorBoxS(text.c_str());
+        }
         return 0;
     }
     if (!g_Stage.HasHero()) {

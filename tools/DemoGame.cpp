@@ -9,6 +9,7 @@
 #include "database/Text.h"
 #include "database/WorldMap.h"
 #include "platform/system/AtomicFile.h"
+#include "platform/system/FileError.h"
 #include "platform/system/PathResolver.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
@@ -439,7 +440,7 @@ bool WriteRaw(const std::string& gamePath, const std::string& bytes, std::string
     std::error_code ec;
     fs::create_directories(p.parent_path(), ec);
     if (!WriteFileAtomic(p, bytes)) {
-        error = "cannot write " + p.string();
+        error = "cannot write " + p.string() + FileErrorCause(FileError());
         return false;
     }
     return true;

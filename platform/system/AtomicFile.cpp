@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <climits>
 #include <fcntl.h>
 #include <mutex>
 #include <set>
@@ -11,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/system/FileError.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
 
@@ -36,7 +39,24 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
         }
         done += static_cast<std::size_t>(n);
     }
+    if (injectFailure) errno = ENOSPC;
     return !injectFailure;
+}
+
+// The longest file name the folder's file system takes, in bytes.
+std::size_t NameMax(int dir) {
+    const long max = ::fpathconf(dir, _PC_NAME_MAX);
+    return max > 0 ? static_cast<std::size_t>(max) : NAME_MAX;
+}
+
+// The name with suffix after it, in at most max bytes: a name that leaves no room for its suffix
+// is cut as far as the suffix needs, at the start of a character (names on the disk are UTF-8),
+// so that whatever name a file has, the files kept beside it can be made.
+std::string FittedName(const std::string& name, const std::string& suffix, std::size_t max) {
+    if (name.size() + suffix.size() <= max || suffix.size() >= max) return name + suffix;
+    std::size_t keep = max - suffix.size();
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    return name.substr(0, keep) + suffix;
 }
 
 // The writer's process id in a temporary's file name, or 0 when the name is no temporary's.
@@ -98,15 +118,23 @@ bool IsLinkIn(int dir, const char* name) {
 int OpenFolder(const fs::path& folder, bool quiet, bool* link) {
     *link = false;
     fs::path below;
-    if (!BelowGameFolder(folder, below)) return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (!BelowGameFolder(folder, below)) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) SetFileError(errno);
+        return fd;
+    }
     int fd = ::open(GameFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) SetFileError(errno);
     fs::path walked;
     for (const fs::path& part : below) {
         if (fd < 0) break;
         if (part.empty() || part == ".") continue;
         walked /= part;
         const int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) SetFileError(errno);
         if (next < 0 && IsLinkIn(fd, part.c_str())) {
+            // What the system says of a link that is not followed (as O_NOFOLLOW on a file).
+            SetFileError(ELOOP);
             *link = true;
             if (!quiet) ReportLink(Shown(GameFolder() / walked));
         }
@@ -122,16 +150,33 @@ fs::path ParentOf(const fs::path& path) {
 }
 
 bool FlushFolder(int dir) {
-    if (g_flushFails.load()) return false;
+    if (g_flushFails.load()) {
+        SetFileError(EIO);
+        return false;
+    }
     // A file system that cannot flush a folder (EINVAL) has nothing more to offer.
-    return ::fsync(dir) == 0 || errno == EINVAL;
+    if (::fsync(dir) == 0 || errno == EINVAL) return true;
+    SetFileError(errno);
+    return false;
 }
 
 void ReportFlushFailure(const fs::path& folder) {
-    WriteReport("フォルダ %s をディスクに書き出せませんでした", Shown(folder).c_str());
+    WriteFailureReport("フォルダ %s をディスクに書き出せませんでした", Shown(folder).c_str());
 }
 
 } // namespace
+
+std::string TemporaryName(const std::string& name, long pid, std::size_t nameMax) {
+    const std::string mark = kTempMark + std::to_string(pid);
+    if (name.size() + mark.size() <= nameMax) return name + mark;
+    // Cut names of one beginning would share a temporary, and two saves of this process at once
+    // would write into each other's: the whole name's check tells them apart.
+    std::uint32_t check = 2166136261u; // FNV-1a
+    for (unsigned char c : name) check = (check ^ c) * 16777619u;
+    char hex[10];
+    std::snprintf(hex, sizeof hex, "~%08x", static_cast<unsigned>(check));
+    return FittedName(name, hex + mark, nameMax);
+}
 
 void SetAtomicWriteFailAfter(long long bytes) { g_failAfter.store(bytes); }
 
@@ -172,12 +217,15 @@ std::string RenameAside(const fs::path& path) {
     const int dir = OpenWriteFolder(ParentOf(path));
     if (dir < 0) return std::string();
     const std::string name = path.filename().string();
+    const std::size_t max = NameMax(dir);
     std::string taken;
+    SetFileError(EEXIST); // when every name is taken
     for (int n = 1; n <= 99 && !name.empty(); ++n) {
-        const std::string to = name + (n == 1 ? std::string(".damaged") : ".damaged" + std::to_string(n));
+        const std::string to = FittedName(name, n == 1 ? std::string(".damaged") : ".damaged" + std::to_string(n), max);
         struct stat st {};
         if (::fstatat(dir, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) continue;
         if (::renameat(dir, name.c_str(), dir, to.c_str()) == 0) taken = to;
+        else SetFileError(errno);
         break;
     }
     ::close(dir);
@@ -206,21 +254,38 @@ int RemoveStrayTemporaries(const fs::path& folder) {
 
 bool WriteFileAtomic(const fs::path& path, const std::string& bytes) {
     const std::string name = path.filename().string();
-    if (name.empty() || name == "." || name == "..") return false;
+    if (name.empty() || name == "." || name == "..") {
+        SetFileError(EINVAL);
+        return false;
+    }
     const int dir = OpenWriteFolder(ParentOf(path));
     if (dir < 0) return false;
-    const std::string tmp = name + kTempMark + std::to_string(::getpid());
+    const std::size_t max = NameMax(dir);
+    if (name.size() > max) {
+        SetFileError(ENAMETOOLONG);
+        ::close(dir);
+        return false;
+    }
+    const std::string tmp = TemporaryName(name, ::getpid(), max);
     // Whatever has that name (a temporary of an earlier process of this id, a link) goes, and
     // the temporary is made afresh: never written through what stood there.
     ::unlinkat(dir, tmp.c_str(), 0);
     const int fd = ::openat(dir, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     bool ok = fd >= 0;
+    // The first call that fails says why.
+    const auto failed = [&ok](bool callOk) {
+        if (ok && !callOk) {
+            SetFileError(errno);
+            ok = false;
+        }
+    };
+    if (fd < 0) SetFileError(errno);
     if (ok) {
-        ok = WriteAll(fd, bytes.data(), bytes.size());
-        ok = (::fsync(fd) == 0) && ok;
-        ok = (::close(fd) == 0) && ok;
+        failed(WriteAll(fd, bytes.data(), bytes.size()));
+        failed(::fsync(fd) == 0);
+        failed(::close(fd) == 0);
     }
-    if (ok) ok = ::renameat(dir, tmp.c_str(), dir, name.c_str()) == 0;
+    if (ok) failed(::renameat(dir, tmp.c_str(), dir, name.c_str()) == 0);
     if (!ok) {
         if (fd >= 0) ::unlinkat(dir, tmp.c_str(), 0);
         ::close(dir);

@@ -9,6 +9,7 @@
 // every name between the game folder and the file written must be a real folder, and a link there
 // is refused with a report line. The game folder itself (the player's choice) and a file the
 // player saves outside it are taken as named.
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -27,17 +28,28 @@ FolderMade MakeWriteFolder(const std::filesystem::path& folder);
 // true when it exists afterwards as a folder the runtime writes into.
 bool MakeDirectory(const std::string& sjisPath);
 
-// Writes bytes to path (a file-system path); false, with the old file untouched, on any failure.
-// A folder flush that fails after the rename counts as a failure too (with a report line): the
-// new file is in place but may not survive a power cut.
+// Writes bytes to path (a file-system path); false, with the old file untouched, on any failure,
+// whose system error is left as the thread's file error (FileError.h). A folder flush that fails
+// after the rename counts as a failure too (with a report line): the new file is in place but
+// may not survive a power cut. The temporary is "<name>.tmp<process id>"; where that would pass
+// the longest name the file system takes, it is "<name cut>~<check>.tmp<process id>", the name
+// cut at a character's start and the check (8 hex digits) taken over the whole name, so that
+// every name the system takes can be saved.
 bool WriteFileAtomic(const std::filesystem::path& path, const std::string& bytes);
 
+// The temporary's name for a file named name, written by process pid, in a folder whose file
+// system takes names of up to nameMax bytes.
+std::string TemporaryName(const std::string& name, long pid, std::size_t nameMax = 255);
+
 // Renames the file at path, within its folder, to the first free name of "<name>.damaged",
-// "<name>.damaged2", ... "<name>.damaged99"; the name taken, or empty when none could be.
+// "<name>.damaged2", ... "<name>.damaged99" (the name cut as for a temporary where it is too
+// long to take the mark); the name taken, or empty when none could be (the thread's file error
+// says why).
 std::string RenameAside(const std::filesystem::path& path);
 
 // Removes, below folder (recursively), the temporaries that a write interrupted by a crash or a
-// kill left behind: "<name>.tmp<process id>" whose writing process no longer runs. Only plain
+// kill left behind: "<name>.tmp<process id>" (the name maybe cut) whose writing process no
+// longer runs. Only plain
 // files are removed, never through a link (a folder that is one, or lies in one, is not walked).
 // Writes one report line per file removed and returns how many were.
 int RemoveStrayTemporaries(const std::filesystem::path& folder);

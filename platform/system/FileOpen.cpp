@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "platform/system/FileError.h"
 #include "platform/system/Report.h"
 
 namespace {
@@ -17,6 +18,8 @@ const char* KindOf(mode_t mode) {
 }
 
 FileRead Refuse(const std::filesystem::path& path, mode_t mode, const std::string& shown, bool quiet) {
+    // A folder is what the system would refuse to read; the other kinds are named by the line.
+    SetFileError(S_ISDIR(mode) ? EISDIR : 0);
     // A folder in a file's place has always been a file that cannot be read, told by its reader.
     if (!quiet && !S_ISDIR(mode))
         WriteReport("%s は通常のファイルではないため読みません（%s）", shown.empty() ? path.c_str() : shown.c_str(),
@@ -26,20 +29,30 @@ FileRead Refuse(const std::filesystem::path& path, mode_t mode, const std::strin
 
 } // namespace
 
+namespace {
+
+FileRead Failed(int err) {
+    SetFileError(err);
+    return err == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+}
+
+} // namespace
+
 FileRead OpenReadFile(const std::filesystem::path& path, int& fd, struct stat& st, const std::string& shown, bool quiet) {
     fd = -1;
-    if (path.empty()) return FileRead::Missing;
+    if (path.empty()) return Failed(ENOENT);
     // Looked at before it is opened: opening a device can act on it (a tape rewinds, a modem
     // line hangs up), and nothing but a regular file is opened at all.
-    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    if (::stat(path.c_str(), &st) != 0) return Failed(errno);
     if (!S_ISREG(st.st_mode)) return Refuse(path, st.st_mode, shown, quiet);
     // Without blocking all the same: the name may stand for a FIFO by the time it is opened.
     // O_NONBLOCK means nothing to the reads of a regular file.
     const int opened = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (opened < 0) return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    if (opened < 0) return Failed(errno);
     if (::fstat(opened, &st) != 0) {
+        const int err = errno;
         ::close(opened);
-        return FileRead::Unreadable;
+        return Failed(err);
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(opened);

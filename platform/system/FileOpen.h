@@ -20,7 +20,8 @@ enum class FileRead { Ok, Missing, Unreadable, TooLarge };
 // status. A name that is not there is Missing; a folder, or a file the system refuses, is
 // Unreadable without a word (its reader says what it says of such a file); a FIFO, a device or
 // a socket is Unreadable with the line "<shown> は通常のファイルではないため読みません（<kind>）"
-// unless quiet. shown is the name the report gives (the path when empty).
+// unless quiet. shown is the name the report gives (the path when empty). A failure leaves the
+// system's error as the thread's file error (FileError.h): a folder is EISDIR.
 FileRead OpenReadFile(const std::filesystem::path& path, int& fd, struct stat& st, const std::string& shown = {},
                       bool quiet = false);
 

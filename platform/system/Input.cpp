@@ -90,7 +90,7 @@ int KeyConfigLoad(const std::string& path, KEYCONFIG& config) {
     const FileRead read = ReadWholeFile(path, bytes, 1 << 16);
     if (read == FileRead::Missing) return 0;
     if (read != FileRead::Ok) {
-        WriteReport("%s の読み込みに失敗しました！", ToDisplayText(path).c_str());
+        WriteFailureReport("%s の読み込みに失敗しました！", ToDisplayText(path).c_str());
         return 0;
     }
     // A file of another size is damaged, not a configuration: the caller keeps its defaults.

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/system/FileError.h"
 #include "platform/system/Prefault.h"
 #include "platform/system/Sjis.h"
 
@@ -149,7 +150,10 @@ FileRead ReadWhole(const std::string& sjisPath, Bytes& out, std::size_t limit) {
                     char probe;
                     const ssize_t more = ::read(fd, &probe, 1);
                     if (more < 0 && errno == EINTR) continue;
-                    if (more < 0) result = FileRead::Unreadable;
+                    if (more < 0) {
+                        SetFileError(errno);
+                        result = FileRead::Unreadable;
+                    }
                     if (more <= 0) break;
                     if (out.size() >= limit) {
                         // Full at the limit: that byte passes it.
@@ -163,6 +167,7 @@ FileRead ReadWhole(const std::string& sjisPath, Bytes& out, std::size_t limit) {
                 const ssize_t n = ::read(fd, reinterpret_cast<char*>(out.data()) + have, out.size() - have);
                 if (n < 0) {
                     if (errno == EINTR) continue;
+                    SetFileError(errno);
                     result = FileRead::Unreadable;
                     break;
                 }
@@ -208,6 +213,7 @@ FileRead ReadFileHead(const std::string& sjisPath, std::vector<u8>& out, std::si
             const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
+                SetFileError(errno);
                 result = FileRead::Unreadable;
                 break;
             }
@@ -215,6 +221,7 @@ FileRead ReadFileHead(const std::string& sjisPath, std::vector<u8>& out, std::si
             have += static_cast<std::size_t>(n);
         }
     } catch (const std::bad_alloc&) {
+        SetFileError(ENOMEM);
         result = FileRead::Unreadable;
     }
     ::close(fd);

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/system/FileError.h"
 #include "platform/system/Format.h"
 #include "platform/system/Sjis.h"
 
@@ -19,6 +20,7 @@ constexpr std::size_t kLineLimit = 1023;
 std::mutex g_reportMutex;
 std::string g_reportPath;
 bool g_reportStderr = false;
+bool g_reportFailed = false; // a line of this report went to standard error instead
 
 std::mutex g_debugMutex;
 bool g_debugOn = false;
@@ -53,21 +55,36 @@ bool WriteTo(int fd, const std::string& bytes) {
     return true;
 }
 
+// False with errno set by the call that failed.
 bool AppendTo(const std::string& path, bool fresh, const std::string& bytes) {
     if (path.empty()) return false;
     const int fd = ::open(path.c_str(), kLogOpen | (fresh ? O_TRUNC : O_APPEND), 0644);
     if (fd < 0) return false;
-    const bool ok = WriteTo(fd, bytes);
-    return (::close(fd) == 0) && ok;
+    const bool written = WriteTo(fd, bytes);
+    const int err = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!written) errno = err;
+    return written && closed;
+}
+
+bool ToStderr(const std::string& text) {
+    const std::string utf8 = ToDisplayText(text);
+    return std::fwrite(utf8.data(), 1, utf8.size(), stderr) == utf8.size();
 }
 
 int AppendReport(const std::string& text) {
     std::lock_guard lock(g_reportMutex);
-    if (g_reportStderr) {
-        const std::string utf8 = ToDisplayText(text);
-        return std::fwrite(utf8.data(), 1, utf8.size(), stderr) == utf8.size() ? 1 : 0;
-    }
-    return AppendTo(g_reportPath, false, ToDiskLine(text)) ? 1 : 0;
+    if (g_reportStderr) return ToStderr(text) ? 1 : 0;
+    if (AppendTo(g_reportPath, false, ToDiskLine(text))) return 1;
+    if (g_reportPath.empty()) return 0;
+    // A report that cannot take its line (a full disk, a folder gone read-only) must not swallow
+    // it: the line is all that tells of the failure it reports. Standard error takes it, after
+    // one line that says why.
+    if (!g_reportFailed)
+        ToStderr("tobrelk: cannot write " + g_reportPath + FileErrorCause(errno) + "\n");
+    g_reportFailed = true;
+    ToStderr(text);
+    return 0;
 }
 
 } // namespace
@@ -96,6 +113,7 @@ bool SetReportFile(const std::string& path) {
     ::close(fd);
     g_reportPath = path;
     g_reportStderr = false;
+    g_reportFailed = false;
     if (replaced) {
         const std::string name = path.substr(path.find_last_of('/') + 1);
         AppendTo(g_reportPath, false, ToDiskLine(name + " はリンクだったため、新しいファイルにしました\n"));
@@ -119,6 +137,15 @@ int WriteReport(const char* format, ...) {
     std::string line = FormatV(format, args);
     va_end(args);
     return AppendReport(line + "\n");
+}
+
+int WriteFailureReport(const char* format, ...) {
+    const int err = FileError();
+    va_list args;
+    va_start(args, format);
+    std::string line = FormatV(format, args);
+    va_end(args);
+    return AppendReport(line + FileErrorCause(err) + "\n");
 }
 
 static int ReportAndLog(const std::string& line) {

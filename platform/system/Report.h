@@ -7,12 +7,17 @@
 
 bool SetReportFile(const std::string& path);
 const std::string& GetReportFile();
+// A line that cannot be written to the report file goes to standard error instead (after one
+// line that names the report and why it cannot be written).
 // Sends the report to standard error instead of a file (tools that play a game folder without
 // being the game: a running game's report is never theirs to write).
 void SetReportToStderr();
 
 int WriteReport(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int WriteReportLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The report line of a failed read or save, followed by its cause: the system's text for this
+// thread's last file failure (FileError.h), as "<line> (<error text>)".
+int WriteFailureReport(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The line WriteReportLog writes for a text (display text, cut to the line limit), and writing
 // such a line to the report and the debug log: for the reports that also show it in a box.

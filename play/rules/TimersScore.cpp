@@ -412,7 +412,7 @@ void cGameScene::EnterName() {
     for (int k = 0; k < kRankTables && k < g_Ranking.vTable.Size(); ++k)
         if (m_vResult[k] != -1) g_Ranking.vTable[k].Insert(r.strRankName, m_vRankValue[k]);
     if (!SaveRanking(g_Ranking, g_Game.g_nPlayKind, r.strStageFile, r.bStageVar, r.nStageVarIndex, r.nStageVarValue))
-        WriteReport("EnterName : the ranking was not saved");
+        WriteFailureReport("EnterName : the ranking was not saved");
     RankingLoop();
 }
 

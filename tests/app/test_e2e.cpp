@@ -26,6 +26,7 @@
 #include "app/Ranking.h"
 #include "app/StorySave.h"
 #include "database/SystemData.h"
+#include "platform/system/AtomicFile.h"
 #include "platform/system/PathResolver.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
@@ -653,6 +654,67 @@ TEST_F(EndToEnd, DamagedSettingsAndStrayTemporariesDoNotStopTheStart) {
         EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
     EXPECT_FALSE(fs::exists(user / "story" / "Story01.dat.tmp999999999"));
     EXPECT_TRUE(fs::exists(user / live));
+}
+
+// A stage whose file name is as long as the system takes (255 bytes) is cleared and its ranking
+// entered and saved, though the temporary beside the ranking must be cut to fit; temporaries of
+// such names that a kill left behind (ASCII and UTF-8, cut at a character's start) are removed at
+// the start like any other.
+TEST_F(EndToEnd, ALongStageNamesRankingIsSavedAndItsCutTemporariesAreCleaned) {
+    const fs::path demo = game / "data" / "stg4" / "Demo-1.stg4_001";
+    if (!fs::exists(demo)) GTEST_SKIP() << "no demo game";
+    const std::string stem(246, 'a');
+    fs::copy_file(demo, game / "data" / "stg4" / (stem + ".stg4_001"));
+    const fs::path free = game / "user_data" / "free";
+    fs::create_directories(free);
+    std::string wide = "b";
+    while (wide.size() + 3 + 4 <= 255) wide += "あ";
+    const std::vector<std::string> strays = {TemporaryName(stem + ".rkg", 999999999),
+                                             TemporaryName(wide + ".rkg", 999999999)};
+    for (const std::string& stray : strays) std::ofstream(free / stray) << "half";
+    // Right held to the goal; F3 at the result enters the name the dialog answers; decide
+    // leaves the ranking and then the result.
+    const std::string script = Hold(39, 60, 700) + "," + Hold(114, 760, 761) + "," + Hold(90, 860, 861) + "," +
+                               Hold(90, 960, 961) + "," + Hold(27, 1100, 1101);
+    // Named from the game folder: a whole path of this length would pass the command line's limit.
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=" + script, "TOBRELK_DIALOG_ANSWERS=1:ABC"}, "data/stg4/" + stem);
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 0);
+    const std::string report = Read(game / "Report_Game.txt");
+    for (const std::string& stray : strays) {
+        EXPECT_FALSE(fs::exists(free / stray)) << stray;
+        EXPECT_NE(report.find(stray + " を削除しました"), std::string::npos) << stray << "\n" << report;
+    }
+    EXPECT_EQ(report.find("the ranking was not saved"), std::string::npos) << report;
+    SetGameRoot(game);
+    cRankingFile ranking;
+    const LoadResult loaded = LoadUserFile(ranking, "user_data\\free\\" + stem + ".rkg");
+    SetGameRoot(fs::path());
+    ASSERT_EQ(loaded, LoadResult::Loaded) << report;
+    EXPECT_EQ(ranking.vTable[0].vEntry[0].bUsed, 1u);
+    EXPECT_EQ(ranking.vTable[0].vEntry[0].strName, "ABC");
+    for (const auto& e : fs::directory_iterator(free))
+        EXPECT_EQ(e.path().filename().string(), stem + ".rkg") << "nothing else is left beside it";
+}
+
+// A save of the window's place that fails (here into a user_data that is a link, refused) has its
+// report line with its cause, like every other save.
+TEST_F(EndToEnd, AFailedWindowPlaceSaveIsReportedWithItsCause) {
+    if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
+    const fs::path outside = game.string() + "_outside";
+    fs::remove_all(outside);
+    fs::create_directories(outside);
+    fs::remove_all(game / "user_data");
+    fs::create_symlink(outside, game / "user_data");
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-"});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 0);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("\r\nuser_data\\Window.dat の保存に失敗しました！ (Too many levels of symbolic links)\r\n"),
+              std::string::npos)
+        << report;
+    EXPECT_TRUE(fs::is_empty(outside));
+    fs::remove_all(outside);
 }
 
 // A damaged, empty or newer settings file is kept aside whole before the runtime writes a fresh

@@ -336,3 +336,44 @@ TEST_F(UserFiles, DamagedSavesAndRankingsAreKeptAsideBeforeANewOneIsWritten) {
     ASSERT_EQ(SaveStorySlot(r, 0), 1);
     EXPECT_FALSE(fs::exists(story.string() + ".damaged3"));
 }
+
+// A replay or a ranking whose own name the system takes (up to 255 bytes) saves, though the
+// temporary beside it would not fit under that name; a save that fails says why in its report
+// line: a name too long, a folder in the file's place, a full disk.
+TEST_F(UserFiles, LongNamesSaveAndAFailedSaveSaysWhy) {
+    cStage st = HeroStage(), start;
+    cReplayData rp;
+    rp.Record(1, 2);
+    cPlayRecord r;
+    const std::string replay = "user_data\\rpl4\\" + std::string(241, 'r') + ".rpl4_824"; // 250 bytes
+    EXPECT_EQ(SaveReplay(rp, replay, st, start, r), 1);
+    EXPECT_TRUE(fs::is_regular_file(ResolvePath(replay)));
+    cRankingFile f;
+    f.vTable[0].Insert("abc", 10);
+    const std::string stage = "data\\stg4\\" + std::string(246, 's') + "."; // its file: 255 bytes
+    EXPECT_EQ(SaveRanking(f, 2, stage, 0, 0, 0), 1);
+    cRankingFile back;
+    EXPECT_EQ(LoadRanking(back, 2, stage, 0, 0, 0), 1);
+    EXPECT_EQ(back.vTable[0].vEntry[0].strName, "abc");
+    EXPECT_EQ(NewLines(), "");
+
+    std::string lines;
+    const std::string tooLong = "user_data\\rpl4\\" + std::string(291, 'r') + ".rpl4_824"; // 300 bytes
+    EXPECT_EQ(SaveReplay(rp, tooLong, st, start, r), 0);
+    lines += NewLines() + "\n";
+    fs::create_directory(m_root / "user_data/rpl4/folder.rpl4_824");
+    EXPECT_EQ(SaveReplay(rp, "user_data\\rpl4\\folder.rpl4_824", st, start, r), 0);
+    lines += NewLines() + "\n";
+    SetAtomicWriteFailAfter(10);
+    EXPECT_EQ(SaveStorySlot(r, 0), 0);
+    f.vTable[0].Insert("new", 20);
+    EXPECT_EQ(SaveRanking(f, 2, stage, 0, 0, 0), 0);
+    SetAtomicWriteFailAfter(-1);
+    lines += NewLines() + "\n";
+    EXPECT_EQ(lines, tooLong + " の保存に失敗しました！ (File name too long)\n"
+                     "user_data\\rpl4\\folder.rpl4_824 の保存に失敗しました！ (Is a directory)\n"
+                     "user_data\\story\\Story01.dat の保存に失敗しました！ (No space left on device) / "
+                     "[box] user_data\\story\\Story01.dat の保存に失敗しました！\n");
+    EXPECT_EQ(LoadRanking(back, 2, stage, 0, 0, 0), 1);
+    EXPECT_EQ(back.vTable[0].vEntry[0].strName, "abc") << "the old ranking stays";
+}

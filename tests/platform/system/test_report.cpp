@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/system/FileError.h"
 #include "platform/system/SystemReport.h"
 #include "platform/system/WindowMessages.h"
 #include "tests/support/ScratchGame.h"
@@ -75,6 +76,28 @@ TEST_F(ReportTest, HeadlessBoxesAnswerWithTheirDefaultButton) {
     const u32 before = CloseRequestCount();
     OutOfMemory();
     EXPECT_EQ(CloseRequestCount(), before + 1);
+}
+
+// A report on a full disk (the kernel's /dev/full takes no byte): its lines, the one with a
+// failure's cause too, are not lost but go to standard error, after one line that says why.
+TEST_F(ReportTest, LinesTheReportCannotTakeGoToStandardError) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    ASSERT_TRUE(SetReportFile("/dev/full"));
+    ::testing::internal::CaptureStderr();
+    const int first = WriteReport("App : ver %s", "824");
+    SetFileError(ENOSPC);
+    WriteFailureReport("%s の保存に失敗しました！", "user_data\\Option.dat");
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(SetReportFile(m_report.string()));
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(err, "tobrelk: cannot write /dev/full (No space left on device)\n"
+                   "App : ver 824\n"
+                   "user_data\\Option.dat の保存に失敗しました！ (No space left on device)\n");
+    // A report that takes its lines again keeps them to itself.
+    ::testing::internal::CaptureStderr();
+    WriteReport("back");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(ReadAll(m_report), "back\r\n");
 }
 
 TEST(ReportWithoutFile, WritingBeforeTheFileIsSetFails) {
