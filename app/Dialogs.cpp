@@ -63,6 +63,12 @@ DLGCONTROL Make(DlgKind kind, u32 id, i32 x, i32 y, i32 w, i32 h, const char* ja
     return DlgMakeControl(kind, id, x, y, w, h, g_bEnglish && en ? en : ja);
 }
 
+// A failed write only costs the next start its answer, but the player is told why in the report.
+void SaveBootData() {
+    if (!SaveUserFile(g_BootData, "user_data\\Boot.dat"))
+        WriteFailureReport("%s の保存に失敗しました！", "user_data\\Boot.dat");
+}
+
 // The drawing-mode question, bound to Boot.dat.
 class cStartDlg : public DLG_CLASS {
 public:
@@ -105,7 +111,7 @@ protected:
     void OnCommand(u32 id) override {
         if (id == 1000) {
             DlgControlsToData();
-            SaveUserFile(g_BootData, "user_data\\Boot.dat"); // a failed write only costs the next start
+            SaveBootData();
             DlgEnd(1);
         } else if (id == 1001) {
             DlgEnd(0);
@@ -152,7 +158,7 @@ int RunStartDialog() {
     std::string text;
     if (NextAnswer(code, text)) {
         if (code != 1) return 0;
-        SaveUserFile(g_BootData, "user_data\\Boot.dat");
+        SaveBootData();
         return 1;
     }
     cStartDlg dlg;

@@ -697,22 +697,26 @@ TEST_F(EndToEnd, ALongStageNamesRankingIsSavedAndItsCutTemporariesAreCleaned) {
         EXPECT_EQ(e.path().filename().string(), stem + ".rkg") << "nothing else is left beside it";
 }
 
-// A save of the window's place that fails (here into a user_data that is a link, refused) has its
-// report line with its cause, like every other save.
-TEST_F(EndToEnd, AFailedWindowPlaceSaveIsReportedWithItsCause) {
+// A save of the window's place or of the drawing-mode answer that fails (here into a user_data
+// that is a link, refused) has its report line with its cause, like every other save.
+TEST_F(EndToEnd, FailedSettingsSavesAreReportedWithTheirCause) {
     if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
     const fs::path outside = game.string() + "_outside";
     fs::remove_all(outside);
     fs::create_directories(outside);
     fs::remove_all(game / "user_data");
     fs::create_symlink(outside, game / "user_data");
-    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-"});
+    // The drawing-mode question answered: its Boot.dat save fails the same way.
+    std::ofstream(game / "System.ini") << "Direct3D=2\nWindowMode=1\nBpp=0\nExit\n";
+    const pid_t pid = Start({"TOBRELK_DIALOG_ANSWERS=1", "TOBRELK_INPUT_SCRIPT=60:27+,61:27-"});
     ASSERT_GT(pid, 0);
     EXPECT_EQ(WaitExit(pid), 0);
     const std::string report = Read(game / "Report_Game.txt");
-    EXPECT_NE(report.find("\r\nuser_data\\Window.dat の保存に失敗しました！ (Too many levels of symbolic links)\r\n"),
-              std::string::npos)
-        << report;
+    for (const char* name : {"Window.dat", "Boot.dat"})
+        EXPECT_NE(report.find("\r\nuser_data\\" + std::string(name) +
+                              " の保存に失敗しました！ (Too many levels of symbolic links)\r\n"),
+                  std::string::npos)
+            << report;
     EXPECT_TRUE(fs::is_empty(outside));
     fs::remove_all(outside);
 }
