@@ -1,6 +1,7 @@
 #include "platform/system/MessageBox.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "platform/system/BoxText.h"
 #include "platform/system/Format.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
@@ -33,6 +35,31 @@ int HeadlessBox(const std::string& text, const std::string& caption, u32 type) {
     WriteReport("[%s] %s", caption.c_str(), text.c_str());
     std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
     return answer;
+}
+
+// The width a box may take and stay on the screen. Before the game's window exists (the second
+// copy's question), video is started for the question and ended again. SDL centres a box on its
+// owner window; where no window manager framed the owner, SDL 2.26 counts the owner's position
+// twice and the box comes up that much further right: the box fits around either centre where
+// that centre is on the screen at all.
+int BoxRoom(SDL_Window* owner) {
+    const bool videoUp = SDL_WasInit(SDL_INIT_VIDEO) != 0;
+    if (!videoUp && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 640;
+    const int display = owner ? std::max(SDL_GetWindowDisplayIndex(owner), 0) : 0;
+    SDL_Rect screen{0, 0, 640, 480};
+    if (SDL_GetDisplayUsableBounds(display, &screen) != 0 || screen.w <= 0) SDL_GetDisplayBounds(display, &screen);
+    if (!videoUp) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    const int width = screen.w > 0 ? screen.w : 640;
+    int room = width;
+    if (owner) {
+        int x = 0, y = 0, w = 0, h = 0;
+        SDL_GetWindowPosition(owner, &x, &y);
+        SDL_GetWindowSize(owner, &w, &h);
+        const int framed = x - screen.x + w / 2;
+        for (const int centre : {framed, framed + x})
+            if (centre > 0 && centre < width) room = std::min(room, 2 * std::min(centre, width - centre));
+    }
+    return room;
 }
 
 int SdlBox(const std::string& text, const std::string& caption, u32 type) {
@@ -65,7 +92,8 @@ int SdlBox(const std::string& text, const std::string& caption, u32 type) {
     SDL_Window* owner = g_owner.load();
     data.window = owner;
     data.title = caption.c_str();
-    data.message = text.c_str();
+    const std::string lines = WrapBoxText(text, BoxTextColumns(BoxRoom(owner)));
+    data.message = lines.c_str();
     data.numbuttons = count;
     data.buttons = buttons;
     const Uint32 fullscreen = owner ? SDL_GetWindowFlags(owner) & SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
