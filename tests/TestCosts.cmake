@@ -9,6 +9,7 @@ set(_tobrelk_costs
     "EndToEnd.NewGamePlaysTheFirstStageAndReturnsToTheMapWithItCleared=40"
     "EndToEnd.AChallengeRunEndsWithItsRankingFileWritten=35"
     "EndToEnd.ADirectStartPlaysItsStageAgainAfterItsEnd=25"
+    "EndToEnd.AHangupClosesTheGameInOrderWhileAMessageOrTheRankingHoldsIt=25"
     "EndToEnd.TheVillagerCountsHisTalksAndTheGoalClearsTheStage=25"
     "EndToEnd.StageMusicSoundsForTheWholeOfTheFirstAndTheBossStage=15"
     "EndToEnd.OptionsChangeMusicAndVolumeAndSaveOptionDat=12"

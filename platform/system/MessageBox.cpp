@@ -10,9 +10,11 @@
 #include <mutex>
 
 #include "platform/system/BoxText.h"
+#include "platform/system/ChildWatch.h"
 #include "platform/system/Format.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
+#include "platform/system/Termination.h"
 #include "platform/system/WindowMessages.h"
 
 namespace {
@@ -35,6 +37,22 @@ int HeadlessBox(const std::string& text, const std::string& caption, u32 type) {
     WriteReport("[%s] %s", caption.c_str(), text.c_str());
     std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
     return answer;
+}
+
+// The answer that changes nothing: No, Cancel, or the only button there is.
+int AnswerChangingNothing(u32 type) {
+    switch (type & 0xF) {
+    case MB_YESNO: return IDNO;
+    case MB_OKCANCEL: return IDCANCEL;
+    default: return IDOK;
+    }
+}
+
+// A box that the program's end leaves unanswered: its text stays in the report.
+int BoxAtTermination(const std::string& text, const std::string& caption, u32 type) {
+    WriteReport("[%s] %s", caption.c_str(), text.c_str());
+    WriteReport("MessageBox : signal %d, the box is left unanswered", TerminationSignal());
+    return AnswerChangingNothing(type);
 }
 
 // The width a box may take and stay on the screen. Before the game's window exists (the second
@@ -63,6 +81,8 @@ int BoxRoom(SDL_Window* owner) {
 }
 
 int SdlBox(const std::string& text, const std::string& caption, u32 type) {
+    // Closing on a signal: a box now would hold the close up.
+    if (TerminationSignal()) return BoxAtTermination(text, caption, type);
     SDL_MessageBoxButtonData buttons[2];
     int count = 0;
     const bool second = (type & MB_DEFBUTTON2) != 0;
@@ -99,8 +119,13 @@ int SdlBox(const std::string& text, const std::string& caption, u32 type) {
     const Uint32 fullscreen = owner ? SDL_GetWindowFlags(owner) & SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
     if (fullscreen) SDL_SetWindowFullscreen(owner, 0);
     int answer = DefaultButton(type);
-    const bool shown = SDL_ShowMessageBox(&data, &answer) == 0;
+    bool shown;
+    {
+        const cChildWatch watch;
+        shown = SDL_ShowMessageBox(&data, &answer) == 0;
+    }
     if (fullscreen) SDL_SetWindowFullscreen(owner, fullscreen);
+    if (!shown && TerminationSignal()) return BoxAtTermination(text, caption, type);
     if (!shown) {
         // SDL's X11 box needs the X server's core fonts (xfonts-base; xfonts-intl-japanese for
         // Japanese texts; zenity serves only Wayland): without them the text goes to the report.
