@@ -368,6 +368,7 @@ int WinMain(int argc, char** argv) {
     FirstFrameExpect();
     if (g_bFromEditor) NotifyEditorStart();
     if (!AppInit(stage)) {
+        if (const int sig = TerminationSignal()) WriteReport("signal %d (%s) : the start is ended", sig, strsignal(sig));
         WriteReport("起動に失敗しました");
         AppExit();
         if (g_bFromEditor) NotifyEditorEnd(0);

@@ -7,6 +7,7 @@
 #  2. SIGINT with an SDL message box open: the box of a damaged stage named with 240 letters.
 #     The box is no wider than the screen and lies on it, and its Japanese text is drawn with the
 #     X server's JIS X 0208 font (screenshot: WORK/long_name_box.png).
+#  3. SIGHUP with the drawing-mode question open, before the game has started: the start ends.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
 exe=$(realpath "$1") maker=$(realpath "$2") work=$3
@@ -60,7 +61,7 @@ open_stage_choice() {
     for key in Down Down Down z; do press $key; done
     wait_region 110 120 400 150 0.85 || { echo "$1: the stage choice did not open"; fail=1; }
 }
-# Sends the signal $2 and checks the close: in order, within 2 s.
+# Sends the signal $2 and checks the close: in order, within 2 s, with the report line $3.
 close_by() {
     local t0 code
     t0=$(date +%s%N)
@@ -74,14 +75,14 @@ close_by() {
     wait $pid; code=$?
     echo "$1: closed $(( ($(date +%s%N) - t0) / 1000000 )) ms after SIG$2"
     [ $code -eq 0 ] || { echo "$1: ended with $code"; fail=1; }
-    grep -q "signal $3 (.*) : closing in order" Report_Game.txt || { echo "$1: no report line"; fail=1; }
+    grep -q "$3" Report_Game.txt || { echo "$1: no report line \"$3\""; fail=1; }
     flock -n user_data/ゲーム.lock true || { echo "$1: the lock is still held"; fail=1; }
 }
 
 # 1. The stage choice, the window moved by the player before.
 rm -f Report_Game.txt user_data/Window.dat
 open_stage_choice "stage choice" "100 50"
-close_by "stage choice" TERM 15
+close_by "stage choice" TERM "signal 15 (.*) : closing in order"
 read -r x y <<<"$(od -An -t d4 -j 8 -N 8 user_data/Window.dat 2>/dev/null)"
 [ "${x:-}" = 100 ] && [ "${y:-}" = 50 ] || { echo "stage choice: Window.dat holds ${x:-?},${y:-?}, not 100,50"; fail=1; }
 
@@ -104,8 +105,18 @@ if [ -z "$box" ]; then echo "box: no box appeared"; fail=1; else
     [ "$bx" -ge 0 ] && [ $((bx + bw)) -le 1024 ] && [ "$by" -ge 0 ] && [ $((by + bh)) -le 768 ] ||
         { echo "box: at ${bw}x${bh}+${bx}+${by}, not on the 1024x768 screen"; fail=1; }
 fi
-close_by "box" INT 2
+close_by "box" INT "signal 2 (.*) : closing in order"
 grep -q "^\[エラー\] .*aaaa" Report_Game.txt || { echo "box: its text is not in the report"; fail=1; }
 grep -q "MessageBox : signal 2, the box is left unanswered" Report_Game.txt || { echo "box: not reported as unanswered"; fail=1; }
+
+# 3. The drawing-mode question, asked at the start before the game runs; its light grey panel in
+#    the middle of the window tells that it is up.
+printf 'Direct3D=2\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+rm -f Report_Game.txt user_data/Boot.dat
+"$exe" 2>>"$work/game.err" & pid=$!
+id=$(game_window)
+[ -n "$id" ] || { echo "question: no window"; kill -KILL $pid; wait $pid; exit 1; }
+wait_region 120 150 300 100 0.6 || { echo "question: the drawing-mode question did not show"; fail=1; }
+close_by "question" HUP "signal 1 (.*) : the start is ended"
 [ $fail -eq 0 ] || { echo "--- report"; cat Report_Game.txt; echo "--- standard error"; cat "$work/game.err"; }
 exit $fail
