@@ -1,7 +1,6 @@
 #include "app/App.h"
 
 #include <atomic>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -27,6 +26,7 @@
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
 #include "platform/system/SystemReport.h"
+#include "platform/system/Termination.h"
 #include "platform/system/Timers.h"
 #include "records/DataFile.h"
 #include "records/FlowCmd.h"
@@ -42,10 +42,6 @@ const char* const kFolders[] = {
     "data", "data\\database", "data\\stg4", "data\\stg4\\old_ver", "data\\work", "data\\plt4",
     "bmp", "bmp\\back", "bmp\\chara_sp", "bmp\\effect", "bmp\\picture", "bmp\\sword", "bmp\\convert",
     "bmp\\plt", "bmp\\hbt", "wave", "bgm"};
-
-std::atomic<int> g_termSignal{0};
-
-void OnTerminate(int sig) { g_termSignal.store(sig); }
 
 // A path from the Linux command line in the program's own form (CP932, '\' separators);
 // empty when CP932 cannot hold the name.
@@ -353,10 +349,7 @@ int WinMain(int argc, char** argv) {
 
     // A copy that holds the lock can always be asked to close in order: the handler is in
     // place before the lock names this process to a second copy.
-    struct sigaction sa {};
-    sa.sa_handler = OnTerminate;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
+    CatchTerminationSignals();
     // One copy per game folder; asked before any window exists.
     if (!SingleInstanceAcquire()) return 0;
 
@@ -375,12 +368,15 @@ int WinMain(int argc, char** argv) {
     FirstFrameExpect();
     if (g_bFromEditor) NotifyEditorStart();
     if (!AppInit(stage)) {
+        if (const int sig = TerminationSignal()) WriteReport("signal %d (%s) : the start is ended", sig, strsignal(sig));
         WriteReport("起動に失敗しました");
         AppExit();
         if (g_bFromEditor) NotifyEditorEnd(0);
         EditorLinkClose();
         SingleInstanceRelease();
-        return 1;
+        // Asked to end while it started (the drawing-mode question closed by the signal): the
+        // start was ended, it did not fail.
+        return TerminationSignal() ? 0 : 1;
     }
     // The game thread runs the frames from here; the window thread serves the window.
     g_bGameStarted.store(1);
@@ -389,14 +385,10 @@ int WinMain(int argc, char** argv) {
         PostMessage(g_hWnd, WM_CLOSE, 0, 0);
     }
     // The window thread's loop, until the window is closed.
-    bool termSeen = false;
+    // A termination signal (another copy, the user, the session's end) closes it from the event
+    // pump, as the window's close button does.
     bool lostSeen = false;
     while (!g_bQuit.load()) {
-        if (!termSeen && g_termSignal.load()) {
-            // Another copy (or the user) asked this one to end: close in order.
-            termSeen = true;
-            PostMessage(g_hWnd, WM_CLOSE, 0, 0);
-        }
         if (!lostSeen && AppWindowLost()) {
             // Another program destroyed the window: nothing can be shown any more, but the
             // saves, the report and the lock still end in order.

@@ -8,6 +8,9 @@ PACKAGES=(
     jq
     libsdl2-dev libsdl2-ttf-dev libfluidsynth-dev timgm6mb-soundfont
     libvorbis-dev libpng-dev libjpeg-dev zlib1g-dev fonts-ipafont-gothic
+    # The X server's core fonts that SDL's message boxes are drawn with: without the Japanese
+    # ones the boxes' texts come out as strings of Latin letters.
+    xfonts-base xfonts-intl-japanese
     libgtest-dev libgmock-dev libbenchmark-dev
     # clang's libFuzzer and sanitizer runtimes are only a recommendation of clang, which
     # --no-install-recommends skips: without them the fuzz targets do not link.

@@ -10,6 +10,7 @@ set(_tobrelk_costs
     "EndToEnd.AChallengeRunEndsWithItsRankingFileWritten=35"
     "EndToEnd.ADirectStartPlaysItsStageAgainAfterItsEnd=25"
     "EndToEnd.ALongStageNamesRankingIsSavedAndItsCutTemporariesAreCleaned=25"
+    "EndToEnd.AHangupClosesTheGameInOrderWhileAMessageOrTheRankingHoldsIt=25"
     "EndToEnd.TheVillagerCountsHisTalksAndTheGoalClearsTheStage=25"
     "EndToEnd.StageMusicSoundsForTheWholeOfTheFirstAndTheBossStage=15"
     "EndToEnd.OptionsChangeMusicAndVolumeAndSaveOptionDat=12"

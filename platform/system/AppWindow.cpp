@@ -20,6 +20,7 @@
 #include "platform/system/Prefault.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
+#include "platform/system/Termination.h"
 #include "platform/system/WindowMessages.h"
 #include "platform/system/X11Guard.h"
 
@@ -134,6 +135,22 @@ bool Offer(const APPEVENT& e) {
         hook = g_hook;
     }
     return hook && hook(e);
+}
+
+// A termination request (Termination.h) closes the program as the window's close button does:
+// an open dialog sees the close first, then the window. Once is enough: the close goes on by
+// itself from there, and a modal dialog opened later ends itself (DlgDoModal). Before the main
+// window is there (start-up), the pump of its loop is the first to offer it.
+void OfferTermination() {
+    static bool offered = false; // window thread only
+    const int sig = TerminationSignal();
+    if (offered || sig == 0 || !g_hWnd) return;
+    offered = true;
+    WriteReport("signal %d (%s) : closing in order", sig, strsignal(sig));
+    APPEVENT e;
+    e.kind = APPEVENT::Close;
+    Offer(e);
+    PostMessage(g_hWnd, WM_CLOSE, 0, 0);
 }
 
 void JoystickAdded(int deviceIndex) {
@@ -546,6 +563,7 @@ void AppPumpEvents(u32 waitMs, const std::function<bool()>& done) {
     } else if (waitMs > 0 && SDL_WaitEventTimeout(&ev, static_cast<int>(waitMs))) {
         if (ev.type != g_wakeEvent) Translate(ev);
     }
+    OfferTermination();
     while (!(done && done()) && SDL_PollEvent(&ev)) {
         if (ev.type != g_wakeEvent) Translate(ev);
     }

@@ -1,6 +1,7 @@
 #include "platform/system/MessageBox.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -8,9 +9,12 @@
 #include <atomic>
 #include <mutex>
 
+#include "platform/system/BoxText.h"
+#include "platform/system/ChildWatch.h"
 #include "platform/system/Format.h"
 #include "platform/system/Report.h"
 #include "platform/system/Sjis.h"
+#include "platform/system/Termination.h"
 #include "platform/system/WindowMessages.h"
 
 namespace {
@@ -35,7 +39,50 @@ int HeadlessBox(const std::string& text, const std::string& caption, u32 type) {
     return answer;
 }
 
+// The answer that changes nothing: No, Cancel, or the only button there is.
+int AnswerChangingNothing(u32 type) {
+    switch (type & 0xF) {
+    case MB_YESNO: return IDNO;
+    case MB_OKCANCEL: return IDCANCEL;
+    default: return IDOK;
+    }
+}
+
+// A box that the program's end leaves unanswered: its text stays in the report.
+int BoxAtTermination(const std::string& text, const std::string& caption, u32 type) {
+    WriteReport("[%s] %s", caption.c_str(), text.c_str());
+    WriteReport("MessageBox : signal %d, the box is left unanswered", TerminationSignal());
+    return AnswerChangingNothing(type);
+}
+
+// The width a box may take and stay on the screen. Before the game's window exists (the second
+// copy's question), video is started for the question and ended again. SDL centres a box on its
+// owner window; where no window manager framed the owner, SDL 2.26 counts the owner's position
+// twice and the box comes up that much further right: the box fits around either centre where
+// that centre is on the screen at all.
+int BoxRoom(SDL_Window* owner) {
+    const bool videoUp = SDL_WasInit(SDL_INIT_VIDEO) != 0;
+    if (!videoUp && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 640;
+    const int display = owner ? std::max(SDL_GetWindowDisplayIndex(owner), 0) : 0;
+    SDL_Rect screen{0, 0, 640, 480};
+    if (SDL_GetDisplayUsableBounds(display, &screen) != 0 || screen.w <= 0) SDL_GetDisplayBounds(display, &screen);
+    if (!videoUp) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    const int width = screen.w > 0 ? screen.w : 640;
+    int room = width;
+    if (owner) {
+        int x = 0, y = 0, w = 0, h = 0;
+        SDL_GetWindowPosition(owner, &x, &y);
+        SDL_GetWindowSize(owner, &w, &h);
+        const int framed = x - screen.x + w / 2;
+        for (const int centre : {framed, framed + x})
+            if (centre > 0 && centre < width) room = std::min(room, 2 * std::min(centre, width - centre));
+    }
+    return room;
+}
+
 int SdlBox(const std::string& text, const std::string& caption, u32 type) {
+    // Closing on a signal: a box now would hold the close up.
+    if (TerminationSignal()) return BoxAtTermination(text, caption, type);
     SDL_MessageBoxButtonData buttons[2];
     int count = 0;
     const bool second = (type & MB_DEFBUTTON2) != 0;
@@ -65,14 +112,20 @@ int SdlBox(const std::string& text, const std::string& caption, u32 type) {
     SDL_Window* owner = g_owner.load();
     data.window = owner;
     data.title = caption.c_str();
-    data.message = text.c_str();
+    const std::string lines = WrapBoxText(text, BoxTextColumns(BoxRoom(owner)));
+    data.message = lines.c_str();
     data.numbuttons = count;
     data.buttons = buttons;
     const Uint32 fullscreen = owner ? SDL_GetWindowFlags(owner) & SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
     if (fullscreen) SDL_SetWindowFullscreen(owner, 0);
     int answer = DefaultButton(type);
-    const bool shown = SDL_ShowMessageBox(&data, &answer) == 0;
+    bool shown;
+    {
+        const cChildWatch watch;
+        shown = SDL_ShowMessageBox(&data, &answer) == 0;
+    }
     if (fullscreen) SDL_SetWindowFullscreen(owner, fullscreen);
+    if (!shown && TerminationSignal()) return BoxAtTermination(text, caption, type);
     if (!shown) {
         // SDL's X11 box needs the X server's core fonts (xfonts-base; xfonts-intl-japanese for
         // Japanese texts; zenity serves only Wayland): without them the text goes to the report.

@@ -3,7 +3,9 @@
 // before the main window exists, by the thread that asks, as the second copy's question is); in
 // headless runs (no display, or the dummy video driver) the text goes to the report file and
 // standard error and the default button answers, so nothing ever blocks a test or CI.
-// Texts are UTF-8; Shift-JIS texts from the data are converted on the way.
+// Texts are UTF-8; Shift-JIS texts from the data are converted on the way. Once a termination
+// signal has arrived (Termination.h), an SDL box that is up is closed and none is shown any more:
+// the text goes to the report and the answer is the one that changes nothing (No, Cancel, OK).
 #include <functional>
 #include <string>
 

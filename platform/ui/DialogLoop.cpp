@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/system/AppWindow.h"
+#include "platform/system/Termination.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/DialogKit.h"
 
@@ -146,7 +147,17 @@ int DLG_CLASS::DlgDoModal() {
     AppEventHook outer = SetAppEventHook([this](const APPEVENT& e) { return HandleEvent(e); });
     const bool outerText = SDL_IsTextInputActive() == SDL_TRUE;
     AppTextInput(HasEditControl());
+    bool terminationSeen = false;
     while (!m_bEnded) {
+        if (!terminationSeen && TerminationSignal()) {
+            // Closing on a signal: the dialog ends as its close button ends it, even one opened
+            // after the window thread first saw the request.
+            terminationSeen = true;
+            APPEVENT close;
+            close.kind = APPEVENT::Close;
+            HandleEvent(close);
+            if (m_bEnded) break;
+        }
         std::vector<u32> frame = back;
         Draw(frame);
         AppSubmitFrame(frame.data(), kW);

@@ -1065,34 +1065,50 @@ TEST_F(EndToEnd, ATitlePictureTooLargeToReadIsReportedAsSuch) {
 
 } // namespace
 
+// Writes data\stg4\Talk.stg4_001: the first demo stage cut down to a room with the hero, the
+// villager at x 6 and the goal at x 11. A villager's message that holds the game for `tenths`
+// tenths of a second instead of the demo's time, where given.
+bool WriteTalkStage(const fs::path& game, u32 tenths = 0) {
+    const fs::path old = GetGameRoot();
+    SetGameRoot(game);
+    cStage st;
+    bool ok = LoadFromFile(st, "data\\stg4\\Demo-1.stg4_001");
+    int timed = 0;
+    cVector<cEdChara> charas;
+    for (cEdChara c : st.vChara)
+        if (c.byOperation == 0 || c.wPaletteIndex == 3) {
+            if (c.byOperation != 0) {
+                c.sPosX = 6;
+                // The message command (kind 19) keeps its time in tenths in its eighth parameter.
+                for (cFlow& f : c.vFlow)
+                    for (cFlowCmd& cmd : f.cmds)
+                        if (tenths && cmd.cmdSet == 0 && cmd.cmdKind == 19 && cmd.params.size() > 7) {
+                            cmd.params[7] = tenths;
+                            ++timed;
+                        }
+            }
+            charas.push_back(c);
+        }
+    st.vChara = charas;
+    cVector<cEdItem> items;
+    for (cEdItem i : st.vItem)
+        if (i.wPaletteIndex == 3) {
+            i.sPosX = 11;
+            items.push_back(i);
+        }
+    st.vItem = items;
+    ok = ok && (tenths == 0 || timed == 1) && SaveToFile(st, "data\\stg4\\Talk.stg4_001");
+    SetGameRoot(old);
+    return ok;
+}
+
 // The demo's villager, his counter and the goal, through the executable: a room with the hero,
 // the villager and the goal. Walking right, the hero meets the villager, who says his count in a
 // message while the play stands still; on at the goal, the stage clears and starts over, and
 // the villager says the next count.
 TEST_F(EndToEnd, TheVillagerCountsHisTalksAndTheGoalClearsTheStage) {
     if (!fs::exists(game / "data" / "stg4" / "Demo-1.stg4_001")) GTEST_SKIP() << "no demo game";
-    {
-        const fs::path old = GetGameRoot();
-        SetGameRoot(game);
-        cStage st;
-        ASSERT_TRUE(LoadFromFile(st, "data\\stg4\\Demo-1.stg4_001"));
-        cVector<cEdChara> charas;
-        for (cEdChara c : st.vChara)
-            if (c.byOperation == 0 || c.wPaletteIndex == 3) {
-                if (c.byOperation != 0) c.sPosX = 6;
-                charas.push_back(c);
-            }
-        st.vChara = charas;
-        cVector<cEdItem> items;
-        for (cEdItem i : st.vItem)
-            if (i.wPaletteIndex == 3) {
-                i.sPosX = 11;
-                items.push_back(i);
-            }
-        st.vItem = items;
-        ASSERT_TRUE(SaveToFile(st, "data\\stg4\\Talk.stg4_001"));
-        SetGameRoot(old);
-    }
+    ASSERT_TRUE(WriteTalkStage(game));
     // Right held from frame 40; the decide button after the results.
     const int frames[] = {80, 120, 240, 280, 400, 680, 760};
     const auto file = [&](int f) { return (game / "t") += std::to_string(f); };
@@ -1280,4 +1296,62 @@ TEST_F(EndToEnd, StageMusicSoundsForTheWholeOfTheFirstAndTheBossStage) {
         EXPECT_TRUE(silent.empty()) << mix.filename() << ": " << silent.size() << " silent seconds of ten, from second "
                                     << (silent.empty() ? 0 : silent[0]) << " on; peaks:" << shown;
     }
+}
+
+// A terminal that closes sends SIGHUP: it ends the game in order, as SIGTERM does, while a loop
+// holds the game on its own thread: the villager's message (the game waits for a minute) and the
+// ranking after a challenge clear (until a key). Exit code 0 within 2 s, a report line, the
+// window's place saved, the lock released; the ranking entered before stays saved.
+TEST_F(EndToEnd, AHangupClosesTheGameInOrderWhileAMessageOrTheRankingHoldsIt) {
+    if (!fs::exists(game / "data" / "stg4" / "c01-1.stg4_001")) GTEST_SKIP() << "no demo game";
+    ASSERT_TRUE(WriteTalkStage(game, 600));
+    const fs::path held = game / "held.ppm";
+    const fs::path ranking = game / "user_data" / "challenge" / "c01.rkg";
+    struct Case {
+        const char* name;
+        std::vector<std::string> env;
+        std::string stage;
+        std::vector<fs::path> ready; // all there: the loop runs
+    };
+    const Case cases[] = {
+        // Right held from 40: the hero meets the villager before frame 80; frame 150 is held.
+        {"message", {"TOBRELK_INPUT_SCRIPT=40:39+", "TOBRELK_FRAME_DUMP=150:" + held.string()},
+         (game / "data" / "stg4" / "Talk").string(), {held}},
+        // The challenge run of AChallengeRunEndsWithItsRankingFileWritten up to the ranking, which
+        // F3 at 1000 opens after the name; no key leaves it.
+        {"ranking",
+         {"TOBRELK_INPUT_SCRIPT=" + Hold(40, 40, 41) + "," + Hold(40, 43, 44) + "," + Hold(90, 50, 51) + "," +
+              Hold(90, 150, 151) + "," + Hold(39, 300, 900) + "," + Hold(114, 1000, 1001),
+          "TOBRELK_DIALOG_ANSWERS=1:ABC", "TOBRELK_FRAME_DUMP=1060:" + held.string()},
+         "",
+         {held, ranking}},
+    };
+    for (const Case& c : cases) {
+        fs::remove(held);
+        fs::remove(game / "Report_Game.txt");
+        fs::remove(game / "user_data" / "Window.dat");
+        const pid_t pid = Start(c.env, c.stage);
+        ASSERT_GT(pid, 0);
+        const bool ready = WaitUntil(
+            [&] {
+                int status = 0;
+                if (waitpid(pid, &status, WNOHANG) == pid) return true; // ended early: reported below
+                return std::all_of(c.ready.begin(), c.ready.end(), [](const fs::path& p) { return fs::exists(p); });
+            },
+            240);
+        EXPECT_TRUE(ready) << c.name << ": the loop never ran";
+        const auto sent = std::chrono::steady_clock::now();
+        kill(pid, SIGHUP);
+        const int code = WaitExit(pid, 30);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - sent).count();
+        EXPECT_EQ(code, 0) << c.name;
+        EXPECT_LT(ms, 2000) << c.name;
+        const std::string report = Read(game / "Report_Game.txt");
+        EXPECT_NE(report.find("signal 1 (Hangup) : closing in order"), std::string::npos) << c.name << "\n" << report;
+        EXPECT_EQ(Read(game / "user_data" / "Window.dat").size(), 32u) << c.name << ": the window's place";
+        const int lock = open((game / "user_data" / "ゲーム.lock").c_str(), O_RDWR);
+        EXPECT_TRUE(lock >= 0 && flock(lock, LOCK_EX | LOCK_NB) == 0) << c.name << ": the lock is still held";
+        if (lock >= 0) close(lock);
+    }
+    EXPECT_TRUE(fs::exists(ranking));
 }

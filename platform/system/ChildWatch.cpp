@@ -1,0 +1,103 @@
+#include "platform/system/ChildWatch.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <filesystem>
+#include <string>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/system/Termination.h"
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(10);
+
+// The children that the thread tid has started. Without the kernel's list of a thread's children
+// (a kernel built without it), the children of the whole process: only a message box starts one.
+std::vector<pid_t> ChildrenOf(pid_t tid) {
+    std::vector<pid_t> out;
+    const pid_t self = getpid();
+    std::ifstream list("/proc/" + std::to_string(self) + "/task/" + std::to_string(tid) + "/children");
+    if (list) {
+        for (long pid; list >> pid;) out.push_back(static_cast<pid_t>(pid));
+        return out;
+    }
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+        const std::size_t close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        char state = 0;
+        long parent = 0;
+        if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) == 2 && parent == self)
+            out.push_back(static_cast<pid_t>(std::atol(name.c_str())));
+    }
+    return out;
+}
+
+bool IsChildOf(pid_t tid, pid_t pid) {
+    for (const pid_t p : ChildrenOf(tid))
+        if (p == pid) return true;
+    return false;
+}
+
+// Ends the child pid of the thread tid. The process is pinned before it is checked to be that
+// child, so that a number freed and given to another process in between is never signalled.
+bool EndChild(pid_t tid, pid_t pid) {
+    // Through the system calls: not every C library declares their wrappers for C++.
+    const int pin = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (pin < 0 && errno != ENOSYS) return false; // gone
+    bool sent = false;
+    // SIGKILL: the child has this process's signal handlers, which only take note of a SIGTERM.
+    if (IsChildOf(tid, pid))
+        sent = pin >= 0 ? syscall(SYS_pidfd_send_signal, pin, SIGKILL, nullptr, 0) == 0 : kill(pid, SIGKILL) == 0;
+    if (pin >= 0) close(pin);
+    return sent;
+}
+
+} // namespace
+
+cChildWatch::cChildWatch() : m_tid(static_cast<pid_t>(syscall(SYS_gettid))) {
+    m_thread = std::thread([this] { Run(); });
+}
+
+cChildWatch::~cChildWatch() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_bStop = true;
+    }
+    m_stop.notify_one();
+    m_thread.join();
+}
+
+bool cChildWatch::Ended() const {
+    std::lock_guard lock(m_mutex);
+    return m_bEnded;
+}
+
+void cChildWatch::Run() {
+    std::unique_lock lock(m_mutex);
+    while (!m_bStop) {
+        // The child may be started after the request arrived: the watch goes on until the box
+        // has returned.
+        if (TerminationSignal()) {
+            lock.unlock();
+            bool ended = false;
+            for (const pid_t pid : ChildrenOf(m_tid)) ended = EndChild(m_tid, pid) || ended;
+            lock.lock();
+            m_bEnded = m_bEnded || ended;
+        }
+        m_stop.wait_for(lock, kPollInterval, [this] { return m_bStop; });
+    }
+}

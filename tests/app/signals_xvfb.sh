@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Under Xvfb (a 1024x768 screen, no window manager), windowed: a termination signal closes the
+# game in order whatever is open: exit code 0 within 2 s, a report line, the window's place
+# saved where the player left it, the lock released.
+#  1. SIGTERM with the stage choice open (a dialog of the game's own kit, which runs a loop of
+#     its own on the window thread), after the player moved the window.
+#  2. SIGINT with an SDL message box open: the box of a damaged stage named with 240 letters.
+#     The box is no wider than the screen and lies on it, and its Japanese text is drawn with the
+#     X server's JIS X 0208 font (screenshot: WORK/long_name_box.png).
+#  3. SIGHUP with the drawing-mode question open, before the game has started: the start ends.
+# Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
+set -u
+exe=$(realpath "$1") maker=$(realpath "$2") work=$3
+for tool in xdotool xwininfo xlsfonts import convert flock od; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
+# The set-up installs the core fonts that SDL's boxes are drawn with (scripts/install-deps.sh).
+xlsfonts -fn '*-jisx0208.*' >/dev/null 2>&1 ||
+    { echo "the X server has no JIS X 0208 font: the boxes' Japanese texts cannot be read (run scripts/install-deps.sh)"; exit 1; }
+rm -rf "$work" && mkdir -p "$work" && "$maker" "$work/game" >/dev/null || exit 1
+cd "$work/game" || exit 1
+printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+long=$(printf 'a%.0s' $(seq 240)).stg4_001
+head -c 200 /dev/zero | tr '\0' 'x' > "data/stg4/$long"
+fail=0
+
+# Every wait ends on what it waits for, with a bound far beyond an idle machine's time.
+game_window() {
+    local id
+    for _ in $(seq 600); do
+        id=$(xdotool search --onlyvisible --class tobrelk 2>/dev/null | head -1)
+        [ -n "$id" ] && { echo "$id"; return; }
+        sleep 0.1
+    done
+}
+# The window's client area on the screen as "x y".
+place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x" "y}'; }
+# True when the w x h region at (x, y) of the game's frame is on average brighter than t: the
+# title menu faded in, or the stage choice's white file list.
+region_over() {
+    local at mean
+    at=$(place "$id")
+    import -window root "$work/screen.png"
+    mean=$(convert "$work/screen.png" -crop "$3x$4+$((${at% *} + $1))+$((${at#* } + $2))" +repage -colorspace gray \
+        -format "%[fx:mean]" info:)
+    awk -v m="$mean" -v t="$5" 'BEGIN{exit !(m > t)}'
+}
+wait_region() {
+    for _ in $(seq 240); do region_over "$@" && return 0; sleep 0.25; done
+    return 1
+}
+press() {
+    xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.25
+}
+# Starts the game, waits for the title menu, and opens the stage choice (the fourth entry).
+open_stage_choice() {
+    "$exe" 2>>"$work/game.err" & pid=$!
+    id=$(game_window)
+    [ -n "$id" ] || { echo "$1: no window"; kill -KILL $pid; wait $pid; exit 1; }
+    wait_region 0 0 640 440 0.3 || { echo "$1: the title menu never showed"; fail=1; }
+    [ -n "${2:-}" ] && { xdotool windowmove "$id" $2; sleep 0.5; }
+    xdotool windowfocus --sync "$id"
+    for key in Down Down Down z; do press $key; done
+    wait_region 110 120 400 150 0.85 || { echo "$1: the stage choice did not open"; fail=1; }
+}
+# Sends the signal $2 and checks the close: in order, within 2 s, with the report line $3.
+close_by() {
+    local t0 code
+    t0=$(date +%s%N)
+    kill -"$2" $pid
+    for _ in $(seq 40); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done
+    if kill -0 $pid 2>/dev/null; then
+        echo "$1: still running 2 s after SIG$2"; fail=1
+        for _ in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done
+        kill -0 $pid 2>/dev/null && { echo "$1: still running 12 s after SIG$2"; kill -KILL $pid; }
+    fi
+    wait $pid; code=$?
+    echo "$1: closed $(( ($(date +%s%N) - t0) / 1000000 )) ms after SIG$2"
+    [ $code -eq 0 ] || { echo "$1: ended with $code"; fail=1; }
+    grep -q "$3" Report_Game.txt || { echo "$1: no report line \"$3\""; fail=1; }
+    flock -n user_data/ゲーム.lock true || { echo "$1: the lock is still held"; fail=1; }
+}
+
+# 1. The stage choice, the window moved by the player before.
+rm -f Report_Game.txt user_data/Window.dat
+open_stage_choice "stage choice" "100 50"
+close_by "stage choice" TERM "signal 15 (.*) : closing in order"
+read -r x y <<<"$(od -An -t d4 -j 8 -N 8 user_data/Window.dat 2>/dev/null)"
+[ "${x:-}" = 100 ] && [ "${y:-}" = 50 ] || { echo "stage choice: Window.dat holds ${x:-?},${y:-?}, not 100,50"; fail=1; }
+
+# 2. The box of the damaged stage: the third row of the file list, after [..] and [old_ver].
+rm -f Report_Game.txt
+open_stage_choice "box"
+for key in Down Down Return; do press $key; done
+box=""
+for _ in $(seq 600); do
+    box=$(xwininfo -root -children | grep '"エラー"' | grep -o '0x[0-9a-f]*' | head -1)
+    [ -n "$box" ] && break
+    sleep 0.1
+done
+if [ -z "$box" ]; then echo "box: no box appeared"; fail=1; else
+    sleep 0.5
+    import -window root "$work/long_name_box.png"
+    read -r bx by bw bh <<<"$(xwininfo -id "$box" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4}
+        /Width:/{w=$2} /Height:/{h=$2} END{print x" "y" "w" "h}')"
+    [ "$bw" -le 1024 ] || { echo "box: ${bw} px wide on a 1024 px screen"; fail=1; }
+    [ "$bx" -ge 0 ] && [ $((bx + bw)) -le 1024 ] && [ "$by" -ge 0 ] && [ $((by + bh)) -le 768 ] ||
+        { echo "box: at ${bw}x${bh}+${bx}+${by}, not on the 1024x768 screen"; fail=1; }
+fi
+close_by "box" INT "signal 2 (.*) : closing in order"
+grep -q "^\[エラー\] .*aaaa" Report_Game.txt || { echo "box: its text is not in the report"; fail=1; }
+grep -q "MessageBox : signal 2, the box is left unanswered" Report_Game.txt || { echo "box: not reported as unanswered"; fail=1; }
+
+# 3. The drawing-mode question, asked at the start before the game runs; its light grey panel in
+#    the middle of the window tells that it is up.
+printf 'Direct3D=2\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+rm -f Report_Game.txt user_data/Boot.dat
+"$exe" 2>>"$work/game.err" & pid=$!
+id=$(game_window)
+[ -n "$id" ] || { echo "question: no window"; kill -KILL $pid; wait $pid; exit 1; }
+wait_region 120 150 300 100 0.6 || { echo "question: the drawing-mode question did not show"; fail=1; }
+close_by "question" HUP "signal 1 (.*) : the start is ended"
+[ $fail -eq 0 ] || { echo "--- report"; cat Report_Game.txt; echo "--- standard error"; cat "$work/game.err"; }
+exit $fail
