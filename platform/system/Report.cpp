@@ -19,6 +19,8 @@ constexpr std::size_t kLineLimit = 1023;
 std::mutex g_reportMutex;
 std::string g_reportPath;
 bool g_reportStderr = false;
+bool g_reportHeld = false;
+std::string g_heldLines; // on-disk form
 
 std::mutex g_debugMutex;
 bool g_debugOn = false;
@@ -67,13 +69,15 @@ int AppendReport(const std::string& text) {
         const std::string utf8 = ToDisplayText(text);
         return std::fwrite(utf8.data(), 1, utf8.size(), stderr) == utf8.size() ? 1 : 0;
     }
+    if (g_reportHeld) {
+        g_heldLines += ToDiskLine(text);
+        return 1;
+    }
     return AppendTo(g_reportPath, false, ToDiskLine(text)) ? 1 : 0;
 }
 
-} // namespace
-
-bool SetReportFile(const std::string& path) {
-    std::lock_guard lock(g_reportMutex);
+// With the report's mutex held.
+bool OpenReport(const std::string& path, bool empty) {
     int fd = ::open(path.c_str(), kLogOpen, 0644);
     struct stat st {};
     const bool own = fd >= 0 && ::fstat(fd, &st) == 0 && !(S_ISREG(st.st_mode) && st.st_nlink > 1);
@@ -82,7 +86,7 @@ bool SetReportFile(const std::string& path) {
     if (own) {
         // Emptied once it is known to be the report's own file (a device such as /dev/null
         // stays as it is).
-        if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+        if (empty && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
             ::close(fd);
             return false;
         }
@@ -96,17 +100,55 @@ bool SetReportFile(const std::string& path) {
     ::close(fd);
     g_reportPath = path;
     g_reportStderr = false;
+    g_reportHeld = !empty;
+    g_heldLines.clear();
     if (replaced) {
         const std::string name = path.substr(path.find_last_of('/') + 1);
-        AppendTo(g_reportPath, false, ToDiskLine(name + " はリンクだったため、新しいファイルにしました\n"));
+        const std::string line = ToDiskLine(name + " はリンクだったため、新しいファイルにしました\n");
+        if (g_reportHeld) g_heldLines += line;
+        else AppendTo(g_reportPath, false, line);
     }
     return true;
+}
+
+} // namespace
+
+bool SetReportFile(const std::string& path) {
+    std::lock_guard lock(g_reportMutex);
+    return OpenReport(path, true);
+}
+
+bool HoldReportFile(const std::string& path) {
+    std::lock_guard lock(g_reportMutex);
+    return OpenReport(path, false);
+}
+
+bool ReleaseReport(bool own) {
+    std::lock_guard lock(g_reportMutex);
+    if (!g_reportHeld) return true;
+    std::string lines;
+    lines.swap(g_heldLines);
+    bool written;
+    if (own) {
+        const std::string path = g_reportPath;
+        written = OpenReport(path, true) && AppendTo(g_reportPath, false, lines);
+    } else {
+        // One write: the running copy's lines never come between these.
+        const std::string pid = std::to_string(::getpid());
+        lines = ToDiskLine("==== 起動を取りやめたプロセス (PID " + pid + ") の記録 ====\n") + lines +
+                ToDiskLine("==== PID " + pid + " の記録ここまで ====\n");
+        written = AppendTo(g_reportPath, false, lines);
+    }
+    g_reportHeld = false;
+    if (!written) std::fwrite(lines.data(), 1, lines.size(), stderr);
+    return written;
 }
 
 void SetReportToStderr() {
     std::lock_guard lock(g_reportMutex);
     g_reportPath.clear();
     g_reportStderr = true;
+    g_reportHeld = false;
 }
 
 const std::string& GetReportFile() { return g_reportPath; }
