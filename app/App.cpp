@@ -333,10 +333,12 @@ int WinMain(int argc, char** argv) {
     SetGameRoot(std::filesystem::current_path(ec));
 
     // The report file comes first: every later failure is written to it. Without it the
-    // program ends at once, with nothing to tell and nothing yet to release.
+    // program ends at once, with nothing to tell and nothing yet to release. Its lines are held
+    // until this copy knows it is the folder's only one: the report is the running copy's until
+    // then.
     SetDebugLog(false, "VI_Veda.txt");
     const std::string report = (std::filesystem::current_path(ec) / "Report_Game.txt").string();
-    if (!SetReportFile(report)) {
+    if (!HoldReportFile(report)) {
         std::fprintf(stderr, "tobrelk: cannot write %s\n", report.c_str());
         return 1;
     }
@@ -350,8 +352,11 @@ int WinMain(int argc, char** argv) {
     // A copy that holds the lock can always be asked to close in order: the handler is in
     // place before the lock names this process to a second copy.
     CatchTerminationSignals();
-    // One copy per game folder; asked before any window exists.
-    if (!SingleInstanceAcquire()) return 0;
+    // One copy per game folder; asked before any window exists. A start that ends here leaves
+    // the running copy's report whole and adds its own lines after them.
+    const bool alone = SingleInstanceAcquire();
+    ReleaseReport(alone);
+    if (!alone) return 0;
 
     // The main window, not shown until the display mode is known.
     if (!AppVideoInit() || !AppWindowCreate(640, 480)) {

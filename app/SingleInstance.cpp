@@ -127,8 +127,11 @@ bool SingleInstanceAcquire() {
             WriteReport("SingleInstance : ロックは使用中ですが、%s。どのプログラムも終了させません",
                         LockOwnerReason(who, owner, false).c_str());
         const std::string question = who == eLockOwner::Copy ? std::string(kRestartQuestion) : StartQuestion(who, owner);
-        const int answer = MesBox(question.c_str(), "二重起動", MB_YESNO);
+        // Either Yes acts on what the user may not know of (a game in play, a program that holds
+        // the folder): a question nobody sees ends this start instead.
+        const int answer = MesBox(question.c_str(), "二重起動", MB_YESNO | MB_UNSEEN_NO);
         if (answer != IDYES) {
+            WriteReport("SingleInstance : 「いいえ」のため起動を終えます。どのプログラムも終了させていません");
             close(fd);
             return false;
         }
@@ -148,7 +151,9 @@ bool SingleInstanceAcquire() {
         // (the lock with them) are closed a moment after it is gone: either way the lock is
         // waited for, not only when the force found the copy still there.
         if (!ended && asked) {
-            SignalCopy(owner, fd, SIGKILL);
+            if (SignalCopy(owner, fd, SIGKILL))
+                WriteReport("SingleInstance : 実行中のプログラム (PID %d) が %d 秒待っても終了しないため、強制終了しました",
+                            static_cast<int>(owner), static_cast<int>(kCloseGrace.count()));
             ended = WaitLock(fd, kKillGrace);
         }
         if (!ended) {

@@ -2,7 +2,8 @@
 // Message boxes. With a display they are SDL's message boxes, shown by the window thread (or,
 // before the main window exists, by the thread that asks, as the second copy's question is); in
 // headless runs (no display, or the dummy video driver) the text goes to the report file and
-// standard error and the default button answers, so nothing ever blocks a test or CI.
+// standard error and the answer of a box nobody sees is taken (DefaultButton), so nothing ever
+// blocks a test or CI.
 // Texts are UTF-8; Shift-JIS texts from the data are converted on the way. Once a termination
 // signal has arrived (Termination.h), an SDL box that is up is closed and none is shown any more:
 // the text goes to the report and the answer is the one that changes nothing (No, Cancel, OK).
@@ -16,6 +17,10 @@ constexpr u32 MB_OKCANCEL = 1;
 constexpr u32 MB_YESNO = 4;
 constexpr u32 MB_ICONERROR = 0x10;
 constexpr u32 MB_DEFBUTTON2 = 0x100;
+// Not a Windows style: a question whose Yes changes what the user has not agreed to (closes a
+// running program, starts beside one). Shown, Yes stays its default button; unseen, it is
+// answered No, which changes nothing.
+constexpr u32 MB_UNSEEN_NO = 0x80000000u;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDYES = 6;
@@ -29,7 +34,10 @@ using MessageBoxSink = std::function<int(const std::string& text, const std::str
 void SetMessageBoxOwner(void* sdlWindow);
 void SetMessageBoxSink(MessageBoxSink sink); // empty: back to the default
 
-// The answer of a box that nobody can see: its default button.
+// The answer of a box that nobody can see: its default button, or No for MB_UNSEEN_NO. In
+// headless runs the boxes with a choice take the answers that TOBRELK_BOX_ANSWERS lists first
+// ("yes", "no", "ok", "cancel", separated by ','; one for each such box, in order): the
+// scripted answers of tests that run the whole program.
 int DefaultButton(u32 type);
 
 int MesBox(const char* text, const char* caption, u32 type);

@@ -21,6 +21,8 @@ std::mutex g_reportMutex;
 std::string g_reportPath;
 bool g_reportStderr = false;
 bool g_reportFailed = false; // a line of this report went to standard error instead
+bool g_reportHeld = false;
+std::string g_heldLines; // on-disk form
 
 std::mutex g_debugMutex;
 bool g_debugOn = false;
@@ -75,6 +77,10 @@ bool ToStderr(const std::string& text) {
 int AppendReport(const std::string& text) {
     std::lock_guard lock(g_reportMutex);
     if (g_reportStderr) return ToStderr(text) ? 1 : 0;
+    if (g_reportHeld) {
+        g_heldLines += ToDiskLine(text);
+        return 1;
+    }
     if (AppendTo(g_reportPath, false, ToDiskLine(text))) return 1;
     if (g_reportPath.empty()) return 0;
     // A report that cannot take its line (a full disk, a folder gone read-only) must not swallow
@@ -87,10 +93,8 @@ int AppendReport(const std::string& text) {
     return 0;
 }
 
-} // namespace
-
-bool SetReportFile(const std::string& path) {
-    std::lock_guard lock(g_reportMutex);
+// With the report's mutex held.
+bool OpenReport(const std::string& path, bool empty) {
     int fd = ::open(path.c_str(), kLogOpen, 0644);
     struct stat st {};
     const bool own = fd >= 0 && ::fstat(fd, &st) == 0 && !(S_ISREG(st.st_mode) && st.st_nlink > 1);
@@ -99,7 +103,7 @@ bool SetReportFile(const std::string& path) {
     if (own) {
         // Emptied once it is known to be the report's own file (a device such as /dev/null
         // stays as it is).
-        if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+        if (empty && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
             ::close(fd);
             return false;
         }
@@ -114,17 +118,60 @@ bool SetReportFile(const std::string& path) {
     g_reportPath = path;
     g_reportStderr = false;
     g_reportFailed = false;
+    g_reportHeld = !empty;
+    g_heldLines.clear();
     if (replaced) {
         const std::string name = path.substr(path.find_last_of('/') + 1);
-        AppendTo(g_reportPath, false, ToDiskLine(name + " はリンクだったため、新しいファイルにしました\n"));
+        const std::string line = ToDiskLine(name + " はリンクだったため、新しいファイルにしました\n");
+        if (g_reportHeld) g_heldLines += line;
+        else AppendTo(g_reportPath, false, line);
     }
     return true;
+}
+
+} // namespace
+
+bool SetReportFile(const std::string& path) {
+    std::lock_guard lock(g_reportMutex);
+    return OpenReport(path, true);
+}
+
+bool HoldReportFile(const std::string& path) {
+    std::lock_guard lock(g_reportMutex);
+    return OpenReport(path, false);
+}
+
+bool ReleaseReport(bool own) {
+    std::lock_guard lock(g_reportMutex);
+    if (!g_reportHeld) return true;
+    std::string lines;
+    lines.swap(g_heldLines);
+    bool written;
+    if (own) {
+        const std::string path = g_reportPath;
+        written = OpenReport(path, true) && AppendTo(g_reportPath, false, lines);
+    } else {
+        // One write: the running copy's lines never come between these.
+        const std::string pid = std::to_string(::getpid());
+        lines = ToDiskLine("==== 起動を取りやめたプロセス (PID " + pid + ") の記録 ====\n") + lines +
+                ToDiskLine("==== PID " + pid + " の記録ここまで ====\n");
+        written = AppendTo(g_reportPath, false, lines);
+    }
+    g_reportHeld = false;
+    if (!written) {
+        // As any line the report cannot take: standard error has them, after why.
+        ToStderr("tobrelk: cannot write " + g_reportPath + FileErrorCause(errno) + "\n");
+        g_reportFailed = true;
+        std::fwrite(lines.data(), 1, lines.size(), stderr);
+    }
+    return written;
 }
 
 void SetReportToStderr() {
     std::lock_guard lock(g_reportMutex);
     g_reportPath.clear();
     g_reportStderr = true;
+    g_reportHeld = false;
 }
 
 const std::string& GetReportFile() { return g_reportPath; }

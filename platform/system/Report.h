@@ -6,6 +6,14 @@
 #include <string>
 
 bool SetReportFile(const std::string& path);
+// For a start that does not yet know whether the report is its own: a second copy shares the
+// game folder's report with the copy that runs there. Checks the file as SetReportFile does but
+// empties nothing, and keeps the lines in memory until ReleaseReport.
+bool HoldReportFile(const std::string& path);
+// The held lines go out: to the report emptied first when this run goes on (own), else appended
+// after what the report holds, as one block between two lines that name this process, so that
+// the running copy's lines before and after it stay whole.
+bool ReleaseReport(bool own);
 const std::string& GetReportFile();
 // A line that cannot be written to the report file goes to standard error instead (after one
 // line that names the report and why it cannot be written).

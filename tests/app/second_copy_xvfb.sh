@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Under Xvfb: a second copy of the runtime asks its Yes/No question in a real box before its
 # window exists; Return answers Yes, which ends the first copy, and the second one starts.
+# Before that, copies that cannot show the question (no DISPLAY, the dummy driver) end their
+# start as No does and leave the first copy and its report as they were.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the
 # X tools or the X server's core fonts that SDL's box draws with.
 set -u
@@ -19,6 +21,20 @@ for _ in $(seq 600); do [ "$(owner)" = "$first" ] && break; sleep 0.1; done
 # Its window is shown before the second copy asks.
 shown=""
 for _ in $(seq 600); do shown=$(game_windows_shown); [ -n "$shown" ] && break; sleep 0.1; done
+fail=0
+for how in no-display dummy-driver; do
+    cp Report_Game.txt "$work/report_before"
+    # Should it start after all, Escape ends it.
+    if [ $how = no-display ]; then env -u DISPLAY -u SDL_VIDEODRIVER TOBRELK_INPUT_SCRIPT=40:27+,41:27- "$exe" 2>/dev/null
+    else SDL_VIDEODRIVER=dummy TOBRELK_INPUT_SCRIPT=40:27+,41:27- "$exe" 2>/dev/null; fi
+    code=$?
+    [ $code -eq 0 ] || { echo "$how: the copy that cannot ask ended with $code"; fail=1; }
+    kill -0 $first 2>/dev/null && [ "$(owner)" = "$first" ] || { echo "$how: the first copy stopped or lost its lock"; fail=1; }
+    size=$(stat -c %s "$work/report_before")
+    cmp -s -n "$size" "$work/report_before" Report_Game.txt || { echo "$how: the first copy's report lost lines"; fail=1; }
+    tail -c +$((size + 1)) Report_Game.txt | grep -q '^\[二重起動\] 表示できないため「いいえ」と答えました' ||
+        { echo "$how: the report does not say why the copy gave up"; fail=1; }
+done
 "$exe" 2>"$work/second.err" & second=$!
 box=""
 for _ in $(seq 600); do
@@ -26,7 +42,6 @@ for _ in $(seq 600); do
     [ -n "$box" ] && break
     sleep 0.1
 done
-fail=0
 if [ -z "$box" ]; then echo "no box appeared"; fail=1; else
     # Asked before its own window exists: the only game window shown is the first copy's, the
     # same one that was up before the second copy started.

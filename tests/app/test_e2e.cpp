@@ -48,7 +48,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(game); }
 
-    // Starts the runtime in the game folder with extra environment entries.
+    // Starts the runtime in the game folder with extra environment entries ("NAME=value"; a
+    // bare "NAME" removes the variable).
     pid_t Start(const std::vector<std::string>& env, const std::string& arg = std::string()) {
         return Start(env, arg.empty() ? std::vector<std::string>{} : std::vector<std::string>{arg});
     }
@@ -60,7 +61,10 @@ protected:
                 _exit(96);
             setenv("SDL_VIDEODRIVER", "dummy", 1);
             setenv("SDL_AUDIODRIVER", "dummy", 1);
-            for (const auto& e : env) putenv(strdup(e.c_str()));
+            for (const auto& e : env) {
+                if (e.find('=') == std::string::npos) unsetenv(e.c_str());
+                else putenv(strdup(e.c_str()));
+            }
             const int devnull = open("/dev/null", O_WRONLY);
             dup2(devnull, 2);
             std::vector<char*> argv{const_cast<char*>(TOBRELK_EXE)};
@@ -821,8 +825,8 @@ TEST_F(EndToEnd, SecondCopyEndsTheFirstWhenAnsweredYes) {
     const fs::path lock = game / "user_data" / "ゲーム.lock";
     const auto owner = [&] { return std::atoi(Read(lock).c_str()); };
     ASSERT_TRUE(WaitUntil([&] { return owner() == first; }, 240)) << "the first copy never took the lock";
-    // Headless, the question takes its default answer: Yes.
-    const pid_t second = Start({"TOBRELK_INPUT_SCRIPT=40:27+,41:27-"});
+    // Headless, nobody sees the question: the test answers it.
+    const pid_t second = Start({"TOBRELK_BOX_ANSWERS=yes", "TOBRELK_INPUT_SCRIPT=40:27+,41:27-"});
     // The first copy closes in order, or is ended when it takes longer than the second one's
     // grace (a busy machine): either way it is gone, never ended by the request's default action.
     const int firstEnd = WaitExit(first);
@@ -833,6 +837,8 @@ TEST_F(EndToEnd, SecondCopyEndsTheFirstWhenAnsweredYes) {
     // The question is a line of its own in the report, and every line there ends.
     const std::string report = Read(game / "Report_Game.txt");
     EXPECT_NE(report.find("\n[二重起動] "), std::string::npos) << report;
+    EXPECT_NE(report.find("\n[二重起動] TOBRELK_BOX_ANSWERS により「はい」と答えました\r\n"), std::string::npos) << report;
+    EXPECT_EQ(report.rfind("App : ver 824\r\n", 0), 0u) << "the copy that goes on starts its report afresh";
     EXPECT_EQ(report.find("プログラムの終了に失敗しました"), std::string::npos) << report;
     for (std::size_t at = report.find("Audio : "); at != std::string::npos; at = report.find("Audio : ", at + 1)) {
         const std::string line = report.substr(at, report.find('\n', at) - at);
@@ -840,9 +846,55 @@ TEST_F(EndToEnd, SecondCopyEndsTheFirstWhenAnsweredYes) {
     }
 }
 
+// A second copy that cannot show its question, from a terminal without a display or under the
+// dummy driver, ends its start as No does: the running copy plays on, holds the lock, and its
+// report keeps every line it had, followed by the second copy's own lines, which say why.
+TEST_F(EndToEnd, ASecondCopyThatCannotAskLeavesTheRunningCopyAlone) {
+    const pid_t first = Start({});
+    ASSERT_GT(first, 0);
+    const fs::path lock = game / "user_data" / "ゲーム.lock";
+    const fs::path reportFile = game / "Report_Game.txt";
+    const auto owner = [&] { return std::atoi(Read(lock).c_str()); };
+    ASSERT_TRUE(WaitUntil([&] { return owner() == first; }, 240)) << "the first copy never took the lock";
+    ASSERT_TRUE(WaitUntil([&] { return Read(reportFile).find("Audio : ") != std::string::npos; }, 240));
+    std::string trace;
+    const std::vector<std::pair<std::string, std::vector<std::string>>> starts{
+        {"no display", {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}}, {"dummy driver", {}}};
+    bool firstRuns = true;
+    for (const auto& [how, removed] : starts) {
+        // Should it start after all, Escape ends it.
+        std::vector<std::string> env = removed;
+        env.push_back("TOBRELK_INPUT_SCRIPT=40:27+,41:27-");
+        const std::string before = Read(reportFile);
+        const pid_t second = Start(env);
+        const int code = WaitExit(second);
+        firstRuns = firstRuns && waitpid(first, nullptr, WNOHANG) == 0;
+        const std::string report = Read(reportFile);
+        const std::string pid = std::to_string(second);
+        const std::size_t from = report.find("==== 起動を取りやめたプロセス (PID " + pid + ") の記録 ====\r\nApp : ver 824\r\n");
+        const std::size_t to = report.find("==== PID " + pid + " の記録ここまで ====\r\n");
+        const std::string block = from < to && to != std::string::npos ? report.substr(from, to - from) : std::string();
+        const auto has = [&](const std::string& line) { return block.find("\r\n" + line + "\r\n") != std::string::npos ? "yes" : "no"; };
+        trace += how + ": exit " + std::to_string(code) + ", first runs " + (firstRuns ? "yes" : "no") + ", lock first's " +
+                 (owner() == first ? "yes" : "no") + ", report kept " + (report.compare(0, before.size(), before) == 0 ? "yes" : "no") +
+                 ", block after it " + (from != std::string::npos && from >= before.size() ? "yes" : "no") + ", unseen No " +
+                 has("[二重起動] 表示できないため「いいえ」と答えました") + ", why " +
+                 has("SingleInstance : 「いいえ」のため起動を終えます。どのプログラムも終了させていません") +
+                 "\n";
+    }
+    EXPECT_EQ(trace, "no display: exit 0, first runs yes, lock first's yes, report kept yes, block after it yes, unseen No yes, why yes\n"
+                     "dummy driver: exit 0, first runs yes, lock first's yes, report kept yes, block after it yes, unseen No yes, why yes\n")
+        << trace << Read(reportFile);
+    // The running copy still closes in order when asked.
+    if (firstRuns) {
+        kill(first, SIGTERM);
+        EXPECT_EQ(WaitExit(first), 0);
+    }
+}
+
 // A folder other users can write: another user holds the lock and names in it a program of the
-// player. The player's start leaves that program alone, says why and, on the question's default
-// answer, plays without the lock.
+// player. The player's start leaves that program alone and says why; answered Yes (nobody sees
+// the question here: the test answers it), it plays without the lock.
 TEST_F(EndToEnd, ALockNamingAnotherProgramOfThePlayerSignalsNothing) {
     runAs = geteuid() == 0 ? 65534 : 0;
     const fs::path lock = game / "user_data" / "ゲーム.lock";
@@ -867,7 +919,7 @@ TEST_F(EndToEnd, ALockNamingAnotherProgramOfThePlayerSignalsNothing) {
     const int held = open(lock.c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     std::ofstream(lock) << program << "\n";
-    EXPECT_EQ(WaitExit(Start({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-"})), 0);
+    EXPECT_EQ(WaitExit(Start({"TOBRELK_BOX_ANSWERS=yes", "TOBRELK_INPUT_SCRIPT=60:27+,61:27-"})), 0);
     EXPECT_EQ(waitpid(program, nullptr, WNOHANG), 0) << "the player's program was ended";
     kill(program, SIGKILL);
     waitpid(program, nullptr, 0);

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <sys/file.h>
@@ -68,6 +69,10 @@ protected:
         close(ready[0]);
         close(ready[1]);
     }
+    std::string ReadReport() const {
+        std::ifstream in(dir / "Report_Game.txt", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
     fs::path dir, before;
     pid_t holder = -1;
 };
@@ -109,6 +114,7 @@ TEST_F(Instance, YesEndsTheRunningCopyAndTakesOver) {
 
 TEST_F(Instance, YesForcesACopyThatDoesNotCloseWithinItsGrace) {
     StartHolder(true);
+    const pid_t forced = holder;
     SetMessageBoxSink([&](const std::string&, const std::string&, u32) { return IDYES; });
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(SingleInstanceAcquire());
@@ -117,6 +123,36 @@ TEST_F(Instance, YesForcesACopyThatDoesNotCloseWithinItsGrace) {
     ASSERT_EQ(waitpid(holder, &status, 0), holder);
     holder = -1;
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    // The player whose game was ended without its saves learns why from the report.
+    EXPECT_NE(ReadReport().find("SingleInstance : 実行中のプログラム (PID " + std::to_string(forced) +
+                                ") が 3 秒待っても終了しないため、強制終了しました\r\n"),
+              std::string::npos)
+        << ReadReport();
+}
+
+// A question nobody can see (no display: the test's dummy driver) is answered with what changes
+// nothing: whether the holder is a running copy or a program of another folder, the start ends,
+// the holder goes on, and the report says so.
+TEST_F(Instance, AQuestionNobodySeesEndsTheStartAndLeavesTheHolder) {
+    SetMessageBoxSink(nullptr);
+    std::string trace;
+    for (const bool copy : {true, false}) {
+        void (*elsewhere)() = [] { (void)!chdir("/"); };
+        StartHolder(false, copy ? nullptr : elsewhere);
+        trace += std::string(copy ? "copy" : "stranger") + ": start " + (SingleInstanceAcquire() ? "goes on" : "ends") +
+                 ", holder " + (waitpid(holder, nullptr, WNOHANG) == 0 ? "runs" : "ended") + "\n";
+        kill(holder, SIGKILL);
+        waitpid(holder, nullptr, 0);
+        holder = -1;
+        SingleInstanceRelease();
+    }
+    EXPECT_EQ(trace, "copy: start ends, holder runs\nstranger: start ends, holder runs\n");
+    const std::string report = std::regex_replace(ReadReport(), std::regex("PID [0-9]+"), "PID n");
+    const std::string ended = "[二重起動] 表示できないため「いいえ」と答えました\r\n"
+                              "SingleInstance : 「いいえ」のため起動を終えます。どのプログラムも終了させていません\r\n";
+    const std::size_t first = report.find(ended);
+    EXPECT_NE(first, std::string::npos) << report;
+    EXPECT_NE(report.find(ended, first + 1), std::string::npos) << report;
 }
 
 // The copy named in the lock is gone by the time it would be forced, but the lock is not free

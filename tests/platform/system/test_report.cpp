@@ -32,6 +32,29 @@ TEST_F(ReportTest, LinesAppendWithWindowsLineEnds) {
     EXPECT_EQ(ReadAll(m_report), "");
 }
 
+// A start that does not know yet whether the report is its own holds its lines: one that ends
+// appends them after the other copy's lines as one named block, one that goes on starts afresh.
+TEST_F(ReportTest, HeldLinesAreAppendedAsOneBlockOrStartTheReportAfresh) {
+    WriteReport("running copy");
+    ASSERT_TRUE(HoldReportFile(m_report.string()));
+    WriteReport("App : ver %s", "824");
+    EXPECT_EQ(ReadAll(m_report), "running copy\r\n") << "held lines wait";
+    std::ofstream(m_report, std::ios::app) << "running copy, later\r\n"; // the other process
+    WriteReport("SingleInstance : ends");
+    ASSERT_TRUE(ReleaseReport(false));
+    WriteReport("after");
+    const std::string pid = std::to_string(getpid());
+    EXPECT_EQ(ReadAll(m_report), "running copy\r\nrunning copy, later\r\n"
+                                 "==== 起動を取りやめたプロセス (PID " + pid + ") の記録 ====\r\n"
+                                 "App : ver 824\r\nSingleInstance : ends\r\n"
+                                 "==== PID " + pid + " の記録ここまで ====\r\nafter\r\n");
+    ASSERT_TRUE(HoldReportFile(m_report.string()));
+    WriteReport("App : ver %s", "824");
+    ASSERT_TRUE(ReleaseReport(true));
+    WriteReport("DDInit成功");
+    EXPECT_EQ(ReadAll(m_report), "App : ver 824\r\nDDInit成功\r\n");
+}
+
 TEST_F(ReportTest, ShiftJisNamesAreConvertedOnTheWay) {
     WriteReport("%s の読み込みに失敗しました！", "\x95\x5C.dat");
     EXPECT_EQ(ReadAll(m_report), "表.dat の読み込みに失敗しました！\r\n");
@@ -70,8 +93,14 @@ TEST_F(ReportTest, HeadlessBoxesAnswerWithTheirDefaultButton) {
     SetMessageBoxSink(nullptr);
     EXPECT_EQ(MesBox("既に起動しています。", "Tobrelk", MB_YESNO), IDYES);
     EXPECT_EQ(MesBox("x", "y", MB_YESNO | MB_DEFBUTTON2), IDNO);
+    // A question whose Yes acts on what nobody agreed to is answered No unseen.
+    EXPECT_EQ(MesBox("閉じますか？", "二重起動", MB_YESNO | MB_UNSEEN_NO), IDNO);
     EXPECT_EQ(ErrorBox("%d", 5), IDOK);
-    EXPECT_NE(ReadAll(m_report).find("[Tobrelk] 既に起動しています。"), std::string::npos);
+    EXPECT_NE(ReadAll(m_report).find("[Tobrelk] 既に起動しています。\r\n[Tobrelk] 表示できないため「はい」と答えました\r\n"),
+              std::string::npos);
+    EXPECT_NE(ReadAll(m_report).find("[二重起動] 閉じますか？\r\n[二重起動] 表示できないため「いいえ」と答えました\r\n"),
+              std::string::npos);
+    EXPECT_NE(ReadAll(m_report).find("[エラー] 5\r\n"), std::string::npos) << "an OK box has no answer line";
     EXPECT_EQ(ErrorBoxLog("hidden"), 0);
     const u32 before = CloseRequestCount();
     OutOfMemory();
