@@ -9,6 +9,7 @@
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
 exe=$(realpath "$1") maker=$(realpath "$2") work=$3
+. "$(dirname "$0")/../support/x_windows.sh"
 for tool in openbox xdotool xwininfo xprop import convert flock md5sum; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
 rm -rf "$work" && mkdir -p "$work" && "$maker" "$work/game" >/dev/null || exit 1
 # The window manager keeps its settings and cache in the work folder, not in the user's home.
@@ -23,14 +24,7 @@ fail=0
 
 # Every wait ends on what it waits for, with a bound far beyond an idle machine's time.
 # The game's window once shown (inside the window manager's frame), or nothing.
-game_window() {
-    local id
-    for _ in $(seq 600); do
-        id=$(xdotool search --onlyvisible --class tobrelk 2>/dev/null | head -1)
-        [ -n "$id" ] && { echo "$id"; return; }
-        sleep 0.1
-    done
-}
+game_window() { game_window_visible; }
 # Where the window's client area is on the screen, as "x,y".
 place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x","y}'; }
 # Starts the game and sets pid and id, and returns once the title menu has faded in (most of

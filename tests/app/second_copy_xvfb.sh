@@ -36,12 +36,7 @@ for how in no-display dummy-driver; do
         { echo "$how: the report does not say why the copy gave up"; fail=1; }
 done
 "$exe" 2>"$work/second.err" & second=$!
-box=""
-for _ in $(seq 600); do
-    box=$(xwininfo -root -children | grep '"二重起動"' | grep -o '0x[0-9a-f]*' | head -1)
-    [ -n "$box" ] && break
-    sleep 0.1
-done
+box=$(box_window "二重起動")
 if [ -z "$box" ]; then echo "no box appeared"; fail=1; else
     # Asked before its own window exists: the only game window shown is the first copy's, the
     # same one that was up before the second copy started.

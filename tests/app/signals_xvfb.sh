@@ -11,6 +11,7 @@
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
 exe=$(realpath "$1") maker=$(realpath "$2") work=$3
+. "$(dirname "$0")/../support/x_windows.sh"
 for tool in xdotool xwininfo xlsfonts import convert flock od; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
 # The set-up installs the core fonts that SDL's boxes are drawn with (scripts/install-deps.sh).
 xlsfonts -fn '*-jisx0208.*' >/dev/null 2>&1 ||
@@ -23,14 +24,7 @@ head -c 200 /dev/zero | tr '\0' 'x' > "data/stg4/$long"
 fail=0
 
 # Every wait ends on what it waits for, with a bound far beyond an idle machine's time.
-game_window() {
-    local id
-    for _ in $(seq 600); do
-        id=$(xdotool search --onlyvisible --class tobrelk 2>/dev/null | head -1)
-        [ -n "$id" ] && { echo "$id"; return; }
-        sleep 0.1
-    done
-}
+game_window() { game_window_visible; }
 # The window's client area on the screen as "x y".
 place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x" "y}'; }
 # True when the w x h region at (x, y) of the game's frame is on average brighter than t: the
@@ -90,12 +84,7 @@ read -r x y <<<"$(od -An -t d4 -j 8 -N 8 user_data/Window.dat 2>/dev/null)"
 rm -f Report_Game.txt
 open_stage_choice "box"
 for key in Down Down Return; do press $key; done
-box=""
-for _ in $(seq 600); do
-    box=$(xwininfo -root -children | grep '"エラー"' | grep -o '0x[0-9a-f]*' | head -1)
-    [ -n "$box" ] && break
-    sleep 0.1
-done
+box=$(box_window "エラー")
 if [ -z "$box" ]; then echo "box: no box appeared"; fail=1; else
     sleep 0.5
     import -window root "$work/long_name_box.png"

@@ -44,3 +44,25 @@ x_events_flashed() {
              ev = ""
          }' "$1"
 }
+
+# The id of the game's window once the window manager (or the server, without one) shows it, or
+# nothing after a minute.
+game_window_visible() {
+    local id
+    for _ in $(seq 600); do
+        id=$(xdotool search --onlyvisible --class tobrelk 2>/dev/null | head -1)
+        [ -n "$id" ] && { echo "$id"; return; }
+        sleep 0.1
+    done
+}
+
+# The id of the top-level window titled $1 (a message box) once it exists, or nothing after a
+# minute.
+box_window() {
+    local id
+    for _ in $(seq 600); do
+        id=$(xwininfo -root -children | grep "\"$1\"" | grep -o '0x[0-9a-f]*' | head -1)
+        [ -n "$id" ] && { echo "$id"; return; }
+        sleep 0.1
+    done
+}
