@@ -4,8 +4,9 @@
 // then ends by a scripted Escape a second into the title. The title fades in from black: the
 // game's first frame is all but black, the second is the first that shows the title.
 // Each run's frame is checked against the settled title (a frame well after the fade, written
-// by a run of its own before the runs timed): it must hold a fair share of that frame's brightness ("title_shown") and be that
-// picture dimmed ("title_match"); a run whose frame is not stops the benchmark.
+// by a run of its own before the runs timed): it must hold a fair share of that frame's
+// brightness ("title_shown") and be that picture dimmed ("title_match"); a run whose frame is
+// not stops the benchmark.
 // Each iteration also starts the reference, a bare SDL2 program that opens its window, presents
 // once and writes that frame the same way; both clocks stop when the frame's file appears, the
 // CPU time (every thread of the process) is read at that moment too. "x_bare_sdl" is the ratio
@@ -188,7 +189,8 @@ void BM_StartupToFirstTitleFrame(benchmark::State& state) {
         return Launch{TOBRELK_EXE,
                       {},
                       game,
-                      {{"TOBRELK_FRAME_DUMP", std::to_string(frame) + ":" + dump.string()}, {"TOBRELK_INPUT_SCRIPT", "60:27+"}},
+                      {{"TOBRELK_FRAME_DUMP", std::to_string(frame) + ":" + dump.string()},
+                       {"TOBRELK_INPUT_SCRIPT", "60:27+"}},
                       dump};
     };
     // The settled title, from a run of its own: the runs timed write no other frame.
@@ -219,7 +221,8 @@ void BM_StartupToFirstTitleFrame(benchmark::State& state) {
         worst.match = std::min(worst.match, shown.match);
         if (shown.share < kTitleShown || shown.match < kTitleMatch) {
             char why[128];
-            std::snprintf(why, sizeof why, "the frame timed does not show the title: %.1f%% of its brightness, match %.2f",
+            std::snprintf(why, sizeof why,
+                          "the frame timed does not show the title: %.1f%% of its brightness, match %.2f",
                           shown.share * 100, shown.match);
             state.SkipWithError(why);
             return;
