@@ -49,6 +49,10 @@ u64 g_paceBase = 0;
 u64 g_paceFrames = 0;
 i32 g_paceRate = 0;
 
+// Frames handed to the window so far, up to the first that shows a picture.
+constexpr u32 kFirstPictureFrame = 2;
+u32 g_framesPresented = 0;
+
 u64 g_fpsSecond = 0;
 u32 g_fpsCount = 0;
 u64 g_fpsLastFrame = 0;
@@ -257,12 +261,17 @@ void GamePollInput() {
 
 void GamePresent() {
     if (!g_bDDInit) return;
+    // Direct3D mode waits for the next frame's turn after the present (DDFlip); what belongs to
+    // the frame handed over comes before that wait.
+    bool wait = false;
     if (!lpDTCon) DDPresent();
-    else if (!DDFlip(static_cast<u32>(std::clamp(g_Game.g_nFrameRate, 1, 1000)), 0, 0) && g_bWindowed)
-        SendMessage(g_hWnd, WM_GAME_RESTORE, 0, 0);
+    else if (DDFlipShow()) wait = true;
+    else if (g_bWindowed) SendMessage(g_hWnd, WM_GAME_RESTORE, 0, 0);
     DumpFrameIfAsked(InputPollCount());
-    // The game's first frame is done and handed to the window: what waits for it may go.
-    FirstFrameShown();
+    // Every scene opens with its fade-in, whose first frame is black: the player's first picture
+    // is the game's second frame. Once it is handed to the window, what waits for it may go.
+    if (g_framesPresented < kFirstPictureFrame && ++g_framesPresented == kFirstPictureFrame) FirstFrameShown();
+    if (wait) DDFlipWait(static_cast<u32>(std::clamp(g_Game.g_nFrameRate, 1, 1000)), 0);
 }
 
 unsigned GameLoop(void*) {

@@ -24,18 +24,22 @@ inline std::vector<u32> BackPixels() {
 } // namespace detail
 
 // Primes the back buffer, then runs the case up to `runs` times (an effect that moves the frame
-// may start where it stands): Pixels once the back buffer differs from the primed one.
+// may start where it stands): Pixels once the back buffer differs from the primed one, else
+// PaletteOnly when a run left either palette different from the primed one. Each run is looked
+// at, not only the last: a fade that comes round to where it started within the runs still
+// changed the palette.
 template <class Prime, class Case>
 eDraws WhatItDraws(Prime&& prime, Case&& runCase, int runs = 4) {
     prime();
     const std::vector<u32> before = detail::BackPixels();
     const PALETTE display = g_palDisplay, current = g_palCur;
+    bool palette = false;
     for (int i = 0; i < runs; ++i) {
         runCase();
         if (detail::BackPixels() != before) return eDraws::Pixels;
+        palette = palette || std::memcmp(g_palDisplay.data(), display.data(), sizeof(PALETTE)) != 0 ||
+                  std::memcmp(g_palCur.data(), current.data(), sizeof(PALETTE)) != 0;
     }
-    const bool palette = std::memcmp(g_palDisplay.data(), display.data(), sizeof(PALETTE)) != 0 ||
-                         std::memcmp(g_palCur.data(), current.data(), sizeof(PALETTE)) != 0;
     return palette ? eDraws::PaletteOnly : eDraws::Nothing;
 }
 

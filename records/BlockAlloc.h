@@ -19,7 +19,8 @@ using block_holders = cHolderTable<struct BlockHoldersTag>;
 // The storage of big lists of blocks (a stage's placed blocks). Storage that big comes fresh from
 // the system, whose pages are cleared on their first touch, and goes back to it when freed: every
 // load of a stage of a million blocks (a retry loads it again) would clear its 48 MB anew. The
-// storage of the last big list freed is kept, and the next big list that fits takes it.
+// storage of the last big list freed is kept, and the next big list that fits takes it. Storage
+// taken fresh is made at once, in large pages where the system has them.
 namespace big_block_storage {
 constexpr std::size_t kBigBytes = std::size_t(4) << 20;
 // Storage of at least `bytes` (kept storage when some fits); throws bad_alloc.

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <new>
 
+#include "platform/system/Prefault.h"
 #include "records/PaletteSource.h"
 #include "records/Stage.h"
 
@@ -248,8 +249,13 @@ void* Take(std::size_t bytes) {
             if (have >= bytes && have / 2 <= bytes) p = std::exchange(g_kept, nullptr);
         }
     }
-    if (!p) p = std::malloc(bytes);
+    if (p) return p;
+    p = std::malloc(bytes);
     if (!p) throw std::bad_alloc();
+    // Storage this big is a stage's blocks, reserved for the count its file gives (a count the
+    // file's size bounds) and written from end to end by the load: made ahead in large pages,
+    // a stage's first load does not pay a trap and a clearing for every 4 kB of its blocks.
+    PrefaultLargeForWrite(p, bytes);
     return p;
 }
 

@@ -102,7 +102,14 @@ inline const std::vector<Case>& Cases() {
 #undef BENCH_FX_CASE
 
 // The back buffer as each case finds it before its check: one flat colour, which every case
-// that draws the picture changes.
-inline void PrimeBackBuffer() { DDFillSurface(&g_sdBackBuffer, 7); }
+// that draws the picture changes. A transition keeps its phase from call to call: both are
+// finished first (which leaves each at its start and the display palette as the game's), so
+// that a case's check sees its own fade from the beginning, whatever an earlier run left.
+inline void PrimeBackBuffer() {
+    DDTransition(&g_palDisplay, 0, 255, 0, 0, 0, 10.0, &g_palCur, 1);
+    DDTransition2(&g_palDisplay, 0, 255, 0, 0, 0, 10.0, &g_palCur, 1);
+    DDEndScene();
+    DDFillSurface(&g_sdBackBuffer, 7);
+}
 
 } // namespace bench_fx

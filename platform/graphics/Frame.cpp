@@ -140,23 +140,33 @@ void DDPresent() {
     TurnFlipChain();
 }
 
-u32 DDFlip(u32 frameRate, u32 show, u32) {
+u32 DDFlipShow() {
     if (!lpDTCon) return 1;
     if (lpDTCon->bVirtual) DDCopyVirtual(&g_sdBackBuffer, &g_sdVirBackBuffer);
     DDEndScene();
     if (g_bTestDeviceLost) return 0;
     DDPresent();
+    return 1;
+}
+
+void DDFlipWait(u32 frameRate, u32 show) {
+    if (!lpDTCon) return;
     // One wait per frame at the game's own rate, whatever the display runs at: on the
     // display's vertical blank when the presenter shows frames with it at that rate, else on
     // the clock (whose 64-bit count never wraps, so pacing never freezes).
     cPresenter* p = GetPresenter();
     if (p && g_DDGraphics.vsync && p->PacesAt(frameRate)) {
         p->WaitFrame();
-        return 1;
+        return;
     }
     while (!FrameWait(frameRate, show != 0, nullptr)) {
         if (SleepMs(1)) break;
     }
+}
+
+u32 DDFlip(u32 frameRate, u32 show, u32) {
+    if (!DDFlipShow()) return 0;
+    DDFlipWait(frameRate, show);
     return 1;
 }
 

@@ -333,6 +333,11 @@ void DDSetRenderToVirtual(u32 on);
 u32 DDSetDrawTarget(DDSURFACEDATA** sd);
 void DDCopyVirtual(DDSURFACEDATA* back, DDSURFACEDATA* vir);
 u32 DDFlip(u32 frameRate, u32 show, u32 unused);
+// DDFlip's two halves, for a caller with work between the hand-over of a frame and the wait for
+// the next: DDFlipShow presents (0 when the device is lost, and no wait is due then), DDFlipWait
+// paces. Both do nothing outside Direct3D mode, as DDFlip does.
+u32 DDFlipShow();
+void DDFlipWait(u32 frameRate, u32 show);
 // DirectDraw's page flip: hands the back buffer to the presenter (8 bits through the display
 // palette of this moment); in full screen the flip chain then turns, so the back buffer holds
 // the frame shown one flip before (two with two back buffers). DDFlip presents in Direct3D

@@ -1,14 +1,16 @@
 #pragma once
-// Work that the first frame does not need (reading the sound font, looking for pads) waits
-// until the game has made that frame and handed it to the window: the start of the program
-// goes to what the player sees first, and the music starts a moment later, when its font is in.
+// Work that the first frame does not need (opening the synthesizer library and reading the sound
+// font, looking for pads) waits until the game has made the first frame that shows a picture
+// (the title's, after the black first step of its fade-in) and handed it to the window: the
+// start of the program goes to what the player sees first, and the music starts a moment later,
+// when its font is in.
 #include <atomic>
 
 #include "platform/system/Types.h"
 
 // The program is about to start and will show frames: from here later work waits for the first.
 void FirstFrameExpect();
-// The game's first frame is done, or none will come (a failed start, the end of video).
+// The game's first picture is handed over, or none will come (a failed start, the end of video).
 void FirstFrameShown();
 bool FirstFrameWasShown();
 // Returns once the first frame is done, at once when none is expected, when cancel is set,

@@ -14,6 +14,11 @@ constexpr std::size_t kPrefaultBytes = 64 * 1024;
 // whether the pages were made here.
 bool PrefaultForWrite(void* p, std::size_t bytes) noexcept;
 
+// The same for a buffer of many megabytes, in the system's large pages where it has them: each
+// 2 MB page is one trap and one clearing instead of 512. Only the 2 MB pages wholly inside are
+// asked for large; the rest is made as PrefaultForWrite makes it.
+bool PrefaultLargeForWrite(void* p, std::size_t bytes) noexcept;
+
 // Room for n elements in v (a vector, a string or a byte buffer), the storage's pages made in
 // one call when it has to grow; what v holds is kept.
 template <class V>

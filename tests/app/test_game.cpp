@@ -19,6 +19,7 @@
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Presenter.h"
 #include "platform/system/Clock.h"
+#include "platform/system/FirstFrame.h"
 #include "platform/system/Timers.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
@@ -495,3 +496,43 @@ protected:
 
 TEST_F(PacingTest, TheSecondAfterTheF1DialogRunsAtSixtyInDirectDraw) { PlayThroughTheDialog(false); }
 TEST_F(PacingTest, TheSecondAfterTheF1DialogRunsAtSixtyInDirect3D) { PlayThroughTheDialog(true); }
+
+namespace {
+// A step clock that notes, at the first wait, whether the first picture had been signalled.
+class cWatchingClock : public cStepClock {
+public:
+    using cStepClock::cStepClock;
+    void Sleep(u32 ms) override {
+        if (firstWait < 0) firstWait = FirstFrameWasShown() ? 1 : 0;
+        cStepClock::Sleep(ms);
+    }
+    int firstWait = -1;
+};
+} // namespace
+
+// Every scene opens with the black first step of its fade-in: what waits for the first frame
+// (the synthesizer, the pads) waits for the second, the first that shows a picture, and goes as
+// soon as that frame is handed to the window, before Direct3D's flip waits for the next frame's
+// turn. In a process of its own: the first picture is signalled once per process.
+TEST_F(PacingTest, WhatWaitsForTheFirstFrameGoesWithTheFirstPicture) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            cWatchingClock clock(5000);
+            SetClock(&clock);
+            ResetTimers();
+            cMemoryPresenter presenter;
+            SetPresenter(&presenter);
+            DDTestSetDisplayRefresh(60);
+            if (!DDInit(true, MainWindowHandle(), 640, 480, 32, 0, 1, 1, 60, 1, nullptr, nullptr, 0, 0)) std::_Exit(10);
+            SetSceneFactory(0, [] { return std::make_unique<CountingScene>(); });
+            g_bActive.store(1);
+            FirstFrameExpect();
+            if (!g_Game.GameFrame() || presenter.FrameCount() != 1) std::_Exit(11);
+            if (FirstFrameWasShown()) std::_Exit(12); // the black first frame
+            if (!g_Game.GameFrame() || presenter.FrameCount() != 2) std::_Exit(13);
+            if (!FirstFrameWasShown()) std::_Exit(14);
+            std::_Exit(clock.firstWait == 1 ? 0 : 15); // signalled before the wait after it
+        },
+        ::testing::ExitedWithCode(0), "");
+}

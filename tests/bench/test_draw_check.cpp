@@ -3,6 +3,7 @@
 // are named and given no ratio). A case that stops drawing, or starts, changes the table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "bench/DrawCheck.h"
@@ -37,6 +38,29 @@ TEST(EffectBenchCases, OnlyTheCasesAModeCannotDrawAreLeftOutOfTheRatios) {
                      "DD8: Blur(nothing) ChangeColor(nothing) TransitionOut(palette) TransitionIn(palette)\n"
                      "D3D16:\n"
                      "DD16: ChangeColor(nothing)\n");
+}
+
+// The benchmark checks a case again for each of its runs, after its earlier runs left the fade
+// anywhere in its round: the 8-bit fades change the palette only, wherever they stood.
+TEST(EffectBenchCases, AFadeIsNamedTheSameWhereverEarlierRunsLeftIt) {
+    const bench_fx::Mode m{false, 8};
+    for (const char* name : {"TransitionOut", "TransitionIn"}) {
+        const auto c = std::find_if(bench_fx::Cases().begin(), bench_fx::Cases().end(),
+                                    [&](const bench_fx::Case& k) { return std::string(k.name) == name; });
+        ASSERT_NE(c, bench_fx::Cases().end());
+        bench_fx::Fixture f(m);
+        ASSERT_TRUE(f.ok);
+        const auto work = [&] {
+            c->draw(&g_sdBackBuffer, f);
+            DDEndScene();
+        };
+        // A round of either fade is eleven calls.
+        for (int earlier = 0; earlier < 12; ++earlier) {
+            for (int i = 0; i < earlier; ++i) work();
+            EXPECT_EQ(bench_draw::WhatItDraws(bench_fx::PrimeBackBuffer, work), bench_draw::eDraws::PaletteOnly)
+                << name << " after " << earlier << " earlier runs";
+        }
+    }
 }
 
 TEST(EffectBenchCases, TheCheckNamesWhatACaseLeavesUnchanged) {

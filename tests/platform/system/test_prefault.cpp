@@ -2,7 +2,10 @@
 // the pages it only shares are not, and nothing already written changes.
 #include <gtest/gtest.h>
 
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -39,6 +42,34 @@ private:
     std::size_t m_bytes;
     char* m_p;
 };
+
+// The kilobytes of large pages in the mappings inside [p, p + bytes) (/proc/self/smaps: asking
+// for large pages splits a mapping).
+long LargePageKb(const void* p, std::size_t bytes) {
+    std::ifstream smaps("/proc/self/smaps");
+    const auto at = reinterpret_cast<std::uintptr_t>(p);
+    std::string line;
+    bool in = false;
+    long total = 0;
+    while (std::getline(smaps, line)) {
+        std::uintptr_t begin = 0, end = 0;
+        char dash = 0;
+        if (std::sscanf(line.c_str(), "%" SCNxPTR "%c%" SCNxPTR, &begin, &dash, &end) == 3 && dash == '-') {
+            in = begin >= at && end <= at + bytes;
+            continue;
+        }
+        long kb = 0;
+        if (in && std::sscanf(line.c_str(), "AnonHugePages: %ld kB", &kb) == 1) total += kb;
+    }
+    return total;
+}
+
+// Whether the system gives large pages to a mapping that asks for them.
+bool LargePagesOffered() {
+    std::ifstream f("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string modes;
+    return std::getline(f, modes) && modes.find("[never]") == std::string::npos;
+}
 
 } // namespace
 
@@ -92,4 +123,19 @@ TEST(Prefault, ReservingKeepsWhatTheStorageHolds) {
     ReservePrefaulted(b, 10);
     EXPECT_EQ(b.data(), at);
     EXPECT_EQ(b.View(), "bytes");
+}
+
+// A buffer of many megabytes is made whole, in large pages where the system offers them; the
+// pages it only shares stay to their owners.
+TEST(Prefault, MakesALargeBufferInLargePages) {
+    const std::size_t page = cFreshPages::Page();
+    const std::size_t pages = (std::size_t(10) << 20) / page;
+    cFreshPages fresh(pages);
+    ASSERT_TRUE(fresh.Ok());
+    ASSERT_TRUE(PrefaultLargeForWrite(fresh.At(page + 100), (pages - 2) * page));
+    EXPECT_EQ(fresh.Present(), ".." + std::string(pages - 3, 'x') + ".");
+    for (std::size_t i = 2 * page; i < (pages - 1) * page; i += 4099) ASSERT_EQ(*fresh.At(i), 0) << i;
+    if (!LargePagesOffered()) GTEST_SKIP() << "the system gives no large pages";
+    // Ten megabytes, wherever they start, hold at least three whole large pages.
+    EXPECT_GE(LargePageKb(fresh.At(0), pages * page), 3 * 2048);
 }
