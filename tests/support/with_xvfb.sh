@@ -13,7 +13,10 @@ geometry=$1; shift
 [ -n "${ASAN_OPTIONS:-}" ] && export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"
 command -v Xvfb >/dev/null || { echo "Xvfb missing: skipped"; exit 77; }
 numfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$numfile" 2>/dev/null & server=$!
+# The server's own messages are kept, and shown when it ends before the command does: a test
+# that lost its display says so instead of failing on a window that never came.
+serverlog=$(mktemp)
+Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$numfile" 2>"$serverlog" & server=$!
 n=""
 for _ in $(seq 600); do
     n=$(tr -dc 0-9 < "$numfile")
@@ -22,7 +25,11 @@ for _ in $(seq 600); do
     sleep 0.1
 done
 rm -f "$numfile"
-[ -n "$n" ] || { echo "Xvfb did not start"; kill $server 2>/dev/null; exit 1; }
+[ -n "$n" ] || { echo "Xvfb did not start"; cat "$serverlog"; rm -f "$serverlog"; kill $server 2>/dev/null; exit 1; }
 DISPLAY=:$n "$@"; code=$?
+if ! kill -0 $server 2>/dev/null; then
+    wait $server; echo "Xvfb ended during the test with status $?:"; cat "$serverlog"
+fi
+rm -f "$serverlog"
 kill $server 2>/dev/null; wait $server 2>/dev/null
 exit $code
