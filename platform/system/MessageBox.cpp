@@ -108,11 +108,9 @@ int BoxAtTermination(const std::string& text, const std::string& caption, u32 ty
     return AnswerChangingNothing(type);
 }
 
-// The width a box may take and stay on the screen. Before the game's window exists (the second
-// copy's question), video is started for the question and ended again. SDL centres a box on its
-// owner window; where no window manager framed the owner, SDL 2.26 counts the owner's position
-// twice and the box comes up that much further right: the box fits around either centre where
-// that centre is on the screen at all.
+// The width a box may take and stay on the screen, centred on its owner (or, without one, on the
+// screen). Before the game's window exists (the second copy's question), video is started for
+// the question and ended again.
 int BoxRoom(SDL_Window* owner) {
     const bool videoUp = SDL_WasInit(SDL_INIT_VIDEO) != 0;
     if (!videoUp && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 640;
@@ -126,11 +124,21 @@ int BoxRoom(SDL_Window* owner) {
         int x = 0, y = 0, w = 0, h = 0;
         SDL_GetWindowPosition(owner, &x, &y);
         SDL_GetWindowSize(owner, &w, &h);
-        const int framed = x - screen.x + w / 2;
-        for (const int centre : {framed, framed + x})
-            if (centre > 0 && centre < width) room = std::min(room, 2 * std::min(centre, width - centre));
+        const int centre = x - screen.x + w / 2;
+        if (centre > 0 && centre < width) room = std::min(room, 2 * std::min(centre, width - centre));
     }
     return room;
+}
+
+// SDL 2.26 places an owned box by its owner's place counted twice. Where a window manager framed
+// the owner, what is counted again is the window's place inside its frame, a few pixels; without
+// a frame it is the window's place on the screen, and the box lands that far off the middle, or
+// off the screen. Only a shown, framed window owns a box; otherwise the box comes in the middle
+// of the screen (with no window manager to stack it, a new box is on top all the same).
+bool OwnsBoxes(SDL_Window* window) {
+    int top = 0, left = 0, bottom = 0, right = 0;
+    return window && !(SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN) &&
+           SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 && (top | left | bottom | right) != 0;
 }
 
 int SdlBox(const std::string& text, const std::string& caption, u32 type) {
@@ -160,17 +168,17 @@ int SdlBox(const std::string& text, const std::string& caption, u32 type) {
     }
     SDL_MessageBoxData data{};
     data.flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    // Owned by the game's window, which leaves full screen while the box is up: a box must
-    // never open hidden behind the full-screen window.
+    // The game's window leaves full screen while the box is up, and owns it where it can: a box
+    // must never open hidden behind the full-screen window.
     SDL_Window* owner = g_owner.load();
-    data.window = owner;
+    const Uint32 fullscreen = owner ? SDL_GetWindowFlags(owner) & SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
+    if (fullscreen) SDL_SetWindowFullscreen(owner, 0);
+    data.window = OwnsBoxes(owner) ? owner : nullptr;
     data.title = caption.c_str();
-    const std::string lines = WrapBoxText(text, BoxTextColumns(BoxRoom(owner)));
+    const std::string lines = WrapBoxText(text, BoxTextColumns(BoxRoom(data.window)));
     data.message = lines.c_str();
     data.numbuttons = count;
     data.buttons = buttons;
-    const Uint32 fullscreen = owner ? SDL_GetWindowFlags(owner) & SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
-    if (fullscreen) SDL_SetWindowFullscreen(owner, 0);
     int answer = DefaultButton(type);
     bool shown;
     {

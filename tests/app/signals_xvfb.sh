@@ -7,7 +7,9 @@
 #  2. SIGINT with an SDL message box open: the box of a damaged stage named with 240 letters.
 #     The box is no wider than the screen and lies on it, and its Japanese text is drawn with the
 #     X server's JIS X 0208 font (screenshot: WORK/long_name_box.png).
-#  3. SIGHUP with the drawing-mode question open, before the game has started: the start ends.
+#  3. SIGTERM with the same box open at the start (the stage named on the command line): the box
+#     is in the middle of the screen, though no window manager framed the game's window.
+#  4. SIGHUP with the drawing-mode question open, before the game has started: the start ends.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
 exe=$(realpath "$1") maker=$(realpath "$2") work=$3
@@ -98,7 +100,20 @@ close_by "box" INT "signal 2 (.*) : closing in order"
 grep -q "^\[エラー\] .*aaaa" Report_Game.txt || { echo "box: its text is not in the report"; fail=1; }
 grep -q "MessageBox : signal 2, the box is left unanswered" Report_Game.txt || { echo "box: not reported as unanswered"; fail=1; }
 
-# 3. The drawing-mode question, asked at the start before the game runs; its light grey panel in
+# 3. The same stage named on the command line: its box comes before the window is shown, in the
+#    middle of the screen (not off it by as much as the window is from the screen's corner),
+#    and SIGTERM ends the start. The window comes where it does for a new player: centred.
+rm -f Report_Game.txt user_data/Window.dat
+"$exe" "data/stg4/$long" 2>>"$work/game.err" & pid=$!
+box=$(box_window "エラー")
+if [ -z "$box" ]; then echo "start box: no box appeared"; fail=1; else
+    read -r bx bw <<<"$(xwininfo -id "$box" | awk '/Absolute upper-left X:/{x=$4} /Width:/{w=$2} END{print x" "w}')"
+    [ $((bx + bw / 2 - 512)) -ge -8 ] && [ $((bx + bw / 2 - 512)) -le 8 ] ||
+        { echo "start box: its middle at $((bx + bw / 2)), not the screen's 512"; fail=1; }
+fi
+close_by "start box" TERM "signal 15 (.*) : the start is ended"
+
+# 4. The drawing-mode question, asked at the start before the game runs; its light grey panel in
 #    the middle of the window tells that it is up.
 printf 'Direct3D=2\nWindowMode=1\nBpp=0\nExit\n' > System.ini
 rm -f Report_Game.txt user_data/Boot.dat
