@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <pthread.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/syscall.h>
@@ -21,6 +22,13 @@
 namespace {
 
 int g_lockFd = -1;
+
+// A process forked from this one (SDL's X11 message box is drawn by one) shares the lock's open
+// file, and would hold the lock on after this process is gone, until its box is answered: its
+// copy of the descriptor is closed as it starts. The lock stays this process's.
+void CloseLockInChild() {
+    if (g_lockFd >= 0) close(g_lockFd);
+}
 
 // How long the running copy may take to close in order (save its files, end its threads)
 // before it is forced: enough for a sanitizer build on a machine busy with other work.
@@ -163,6 +171,8 @@ bool SingleInstanceAcquire() {
         }
     }
     WriteOwner(fd);
+    static const bool childrenLetGo = pthread_atfork(nullptr, nullptr, CloseLockInChild) == 0;
+    if (!childrenLetGo) WriteReport("SingleInstance : pthread_atfork に失敗しました");
     g_lockFd = fd;
     return true;
 }

@@ -9,6 +9,7 @@
 #     X server's JIS X 0208 font (screenshot: WORK/long_name_box.png).
 #  3. SIGTERM with the same box open at the start (the stage named on the command line): the box
 #     is in the middle of the screen, though no window manager framed the game's window.
+#     Killed outright instead, the game leaves the box's own process, which keeps no lock.
 #  4. SIGHUP with the drawing-mode question open, before the game has started: the start ends.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
@@ -112,6 +113,17 @@ if [ -z "$box" ]; then echo "start box: no box appeared"; fail=1; else
         { echo "start box: its middle at $((bx + bw / 2)), not the screen's 512"; fail=1; }
 fi
 close_by "start box" TERM "signal 15 (.*) : the start is ended"
+
+# The same box when the game is killed outright (SIGKILL, nothing closes in order): the box's
+# own process, which SDL forks to draw it, is left, but it does not keep the lock.
+"$exe" "data/stg4/$long" 2>>"$work/game.err" & pid=$!
+box=$(box_window "エラー")
+if [ -z "$box" ]; then echo "killed: no box appeared"; fail=1; else
+    drawer=$(pgrep -P $pid)
+    kill -KILL $pid; wait $pid 2>/dev/null
+    flock -n user_data/ゲーム.lock true || { echo "killed: the box's process holds the lock"; fail=1; }
+    [ -n "$drawer" ] && kill -KILL $drawer
+fi
 
 # 4. The drawing-mode question, asked at the start before the game runs; its light grey panel in
 #    the middle of the window tells that it is up.
