@@ -8,20 +8,17 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/GraphicsModes.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Image.h"
 #include "platform/system/PathResolver.h"
 
 namespace bench_fx {
 
-struct Mode {
-    bool d3d;
-    int bpp;
-};
-constexpr Mode kModes[] = {{true, 32}, {false, 32}, {false, 8}, {true, 16}, {false, 16}};
-constexpr int kModeCount = static_cast<int>(sizeof kModes / sizeof kModes[0]);
-
-inline std::string ModeName(const Mode& m) { return std::string(m.d3d ? "D3D" : "DD") + std::to_string(m.bpp); }
+using bench_modes::kModeCount;
+using bench_modes::kModes;
+using bench_modes::Mode;
+using bench_modes::ModeName;
 
 // The graphics started in a mode with the picture loaded twice (a picture and a picture in
 // system memory), in a folder of its own.
@@ -47,15 +44,7 @@ struct Fixture {
             std::fwrite(bmp.data(), 1, bmp.size(), f);
             std::fclose(f);
         }
-        if (!DDInit(m.d3d, MainWindowHandle(), 640, 480, m.bpp, 0, 1, 1, 60, 0, nullptr, nullptr, 0, 0)) return;
-        for (int i = 0; i < 256; ++i) g_palCur[i] = PALETTEENTRY{static_cast<u8>(i), static_cast<u8>(255 - i), 128, 1};
-        g_palCur[0] = PALETTEENTRY{255, 0, 255, 1};
-        g_palBase = g_palCur;
-        DDSetDisplayPalette(g_palCur);
-        DDSetTransmit(255, 0, 255);
-        if (m.bpp == 8) g_dwTransColor = 0;
-        for (int a = 0; a < 256; ++a)
-            for (int b = 0; b < 256; ++b) g_lpBlendTable[a * 256 + b] = static_cast<u8>((a + b) / 2);
+        if (!bench_modes::StartGraphics(m)) return;
         ok = DDCreateSurfaceFromFile(&pic, "fx.bmp", 1, m.bpp, 0, 0, 0, 0, 0, 0, 0) == 0 &&
              DDCreateSurfaceFromFile(&sys, "fx.bmp", 1, m.bpp, 0, DTMEMORYTYPE_SYSTEM, 0, 0, 0, 0, 0) == 0;
     }

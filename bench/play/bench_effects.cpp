@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "bench/DrawCheck.h"
+#include "bench/GraphicsModes.h"
 #include "bench/Reference.h"
 #include "database/Database.h"
 #include "platform/graphics/Image.h"
@@ -21,11 +22,9 @@
 
 namespace {
 
-struct Mode {
-    bool d3d;
-    int bpp;
-};
-constexpr Mode kModes[] = {{true, 32}, {false, 32}, {false, 8}, {true, 16}, {false, 16}};
+using bench_modes::kModes;
+using bench_modes::Mode;
+using bench_modes::ModeName;
 constexpr int kCharas = 20;
 // Each case runs for a tenth of a second of its own time: seventy cases, each set up anew for
 // every run the library makes of it, finish in well under two minutes.
@@ -83,15 +82,7 @@ struct Fixture {
         SaveBmp(dir / "bg0.bmp", FullScreen([](int x, int y) { return 0xFF203040u | u32((x / 8 + y / 8) & 63) << 8; }));
         SaveBmp(dir / "bg1.bmp", FullScreen([](int x, int y) {
             return ((x / 64 + y / 48) % 3 == 0) ? 0xFF806040u | u32(y & 63) : 0xFFFF00FFu; }));
-        if (!DDInit(m.d3d, MainWindowHandle(), 640, 480, m.bpp, 0, 1, 1, 60, 0, nullptr, nullptr, 0, 0)) return;
-        for (int i = 0; i < 256; ++i) g_palCur[i] = PALETTEENTRY{static_cast<u8>(i), static_cast<u8>(255 - i), 128, 1};
-        g_palCur[0] = PALETTEENTRY{255, 0, 255, 1};
-        g_palBase = g_palCur;
-        DDSetDisplayPalette(g_palCur);
-        DDSetTransmit(255, 0, 255);
-        if (m.bpp == 8) g_dwTransColor = 0;
-        for (int a = 0; a < 256; ++a)
-            for (int b = 0; b < 256; ++b) g_lpBlendTable[a * 256 + b] = static_cast<u8>((a + b) / 2);
+        if (!bench_modes::StartGraphics(m)) return;
         ok = DDCreateSurfaceFromFile(&pic, "c.bmp", 1, m.bpp, 0, 0, 0, 0, 0, 0, 0) == 0 &&
              DDCreateSurface(&work, 640, 480, 1, 0, DTMEMORYTYPE_VIDEO_RT) &&
              DDCreateSurface(&work2, 640, 480, 1, 0, DTMEMORYTYPE_VIDEO_RT) &&
@@ -169,8 +160,6 @@ void RunChecked(benchmark::State& state, const std::string& label, Prime&& prime
     // Against a plain alpha blend of a 640x480 frame (x_blend). Goal: within 1.5x.
     bench_ref::RunAgainst(state, "blend", work, bench_ref::RefBlend);
 }
-
-std::string ModeName(const Mode& m) { return std::string(m.d3d ? "D3D" : "DD") + std::to_string(m.bpp); }
 
 bool Start(benchmark::State& state, std::unique_ptr<Fixture>& f) {
     const Mode m = kModes[state.range(0)];
