@@ -34,6 +34,9 @@ place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute uppe
 # title menu faded in, or the stage choice's white file list.
 region_over() {
     local at mean
+    # A window can be made anew while the game starts (the drawing mode chosen): the one shown
+    # now is measured.
+    xwininfo -id "$id" >/dev/null 2>&1 || id=$(game_window)
     at=$(place "$id")
     import -window root "$work/screen.png"
     mean=$(convert "$work/screen.png" -crop "$3x$4+$((${at% *} + $1))+$((${at#* } + $2))" +repage -colorspace gray \

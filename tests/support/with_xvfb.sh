@@ -16,7 +16,9 @@ numfile=$(mktemp)
 # The server's own messages are kept, and shown when it ends before the command does: a test
 # that lost its display says so instead of failing on a window that never came.
 serverlog=$(mktemp)
-Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$numfile" 2>"$serverlog" & server=$!
+# -noreset: a server resets when its last client goes, and refuses connections for that moment;
+# a test's next client (the game started again, an xwininfo) must never meet that moment.
+Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp -noreset 3>"$numfile" 2>"$serverlog" & server=$!
 n=""
 for _ in $(seq 600); do
     n=$(tr -dc 0-9 < "$numfile")
