@@ -9,7 +9,6 @@
 #include <pthread.h>
 #include <string>
 #include <sys/file.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include "platform/system/AtomicFile.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
+#include "platform/system/PinnedSignal.h"
 #include "platform/system/Report.h"
 
 namespace {
@@ -95,21 +95,15 @@ std::string StartQuestion(eLockOwner who, pid_t owner) {
 }
 
 // Sends sig to the process named in the lock when it is, at this moment, a running copy that
-// holds it. The process is pinned before it is checked, so that an id freed and given to
-// another process in between is never signalled. False when nothing was sent.
+// holds it. False when nothing was sent.
 bool SignalCopy(pid_t owner, int lockFd, int sig) {
     if (owner <= 0 || owner == getpid()) return false;
-    // Through the system calls: not every C library declares their wrappers for C++.
-    const int pin = static_cast<int>(syscall(SYS_pidfd_open, owner, 0));
-    if (pin < 0 && errno != ENOSYS) return false; // gone
-    bool sent = false;
-    const eLockOwner who = CheckLockOwner(owner, lockFd, GetGameRoot());
-    if (who == eLockOwner::Copy)
-        sent = pin >= 0 ? syscall(SYS_pidfd_send_signal, pin, sig, nullptr, 0) == 0 : kill(owner, sig) == 0;
-    else
-        WriteReport("SingleInstance : %s。シグナルを送りません", LockOwnerReason(who, owner, false).c_str());
-    if (pin >= 0) close(pin);
-    return sent;
+    return SendPinnedSignal(owner, sig, [&] {
+        const eLockOwner who = CheckLockOwner(owner, lockFd, GetGameRoot());
+        if (who != eLockOwner::Copy)
+            WriteReport("SingleInstance : %s。シグナルを送りません", LockOwnerReason(who, owner, false).c_str());
+        return who == eLockOwner::Copy;
+    });
 }
 
 } // namespace

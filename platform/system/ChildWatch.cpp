@@ -1,6 +1,5 @@
 #include "platform/system/ChildWatch.h"
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/system/PinnedSignal.h"
 #include "platform/system/Termination.h"
 
 namespace {
@@ -52,18 +52,10 @@ bool IsChildOf(pid_t tid, pid_t pid) {
     return false;
 }
 
-// Ends the child pid of the thread tid. The process is pinned before it is checked to be that
-// child, so that a number freed and given to another process in between is never signalled.
+// Ends the child pid of the thread tid, when it is still that child.
 bool EndChild(pid_t tid, pid_t pid) {
-    // Through the system calls: not every C library declares their wrappers for C++.
-    const int pin = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    if (pin < 0 && errno != ENOSYS) return false; // gone
-    bool sent = false;
     // SIGKILL: the child has this process's signal handlers, which only take note of a SIGTERM.
-    if (IsChildOf(tid, pid))
-        sent = pin >= 0 ? syscall(SYS_pidfd_send_signal, pin, SIGKILL, nullptr, 0) == 0 : kill(pid, SIGKILL) == 0;
-    if (pin >= 0) close(pin);
-    return sent;
+    return SendPinnedSignal(pid, SIGKILL, [&] { return IsChildOf(tid, pid); });
 }
 
 } // namespace
