@@ -32,7 +32,6 @@
 #include "records/FlowCmd.h"
 
 APPSTARTUP g_Startup;
-unsigned g_bFlipByCopy = 0;
 int g_nDepth = 32;
 
 namespace {

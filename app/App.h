@@ -11,6 +11,5 @@ void AppExit();
 // the window thread's loop. Returns the process exit code.
 int WinMain(int argc, char** argv);
 
-// The flip-by-copy flag and the colour depth chosen at start-up.
-extern unsigned g_bFlipByCopy;
+// The colour depth chosen at start-up.
 extern int g_nDepth;

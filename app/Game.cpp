@@ -17,6 +17,7 @@
 #include "platform/system/Report.h"
 #include "platform/system/WindowMessages.h"
 #include "records/StageLoad.h"
+#include "records/StageSettings.h"
 
 cGame g_Game;
 cScene* g_pGameScene = nullptr;
@@ -27,6 +28,7 @@ u32 g_bFromEditor = 0;
 u32 g_bDirectStart = 0;
 u32 g_bWindowed = 1;
 u32 g_bEnglish = 0;
+u32 g_bFlipByCopy = 0;
 
 cThread thGame;
 cThread thPause;
@@ -52,6 +54,13 @@ i32 g_paceRate = 0;
 // Frames handed to the window so far, up to the first that shows a picture.
 constexpr u32 kFirstPictureFrame = 2;
 u32 g_framesPresented = 0;
+
+// DirectDraw full screen copies the frame to the front instead of flipping where start-up found
+// that a flip could not keep pace, and while a stage runs at more than 60 frames a second.
+bool PresentCopies() {
+    if (g_bFlipByCopy) return true;
+    return g_pGameScene && StageSettings::Get(g_Stage, eStage::FrameRate) > 60;
+}
 
 u64 g_fpsSecond = 0;
 u32 g_fpsCount = 0;
@@ -264,7 +273,7 @@ void GamePresent() {
     // Direct3D mode waits for the next frame's turn after the present (DDFlip); what belongs to
     // the frame handed over comes before that wait.
     bool wait = false;
-    if (!lpDTCon) DDPresent();
+    if (!lpDTCon) DDPresent(PresentCopies());
     else if (DDFlipShow()) wait = true;
     else if (g_bWindowed) SendMessage(g_hWnd, WM_GAME_RESTORE, 0, 0);
     DumpFrameIfAsked(InputPollCount());

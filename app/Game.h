@@ -91,6 +91,9 @@ extern u32 g_bFromEditor;
 extern u32 g_bDirectStart;
 extern u32 g_bWindowed;
 extern u32 g_bEnglish;
+// DirectDraw full screen presents by copying the back buffer to the front instead of flipping
+// (chosen at start-up where a flip could not keep pace with the frame rate).
+extern u32 g_bFlipByCopy;
 
 // The four game-side threads (thLoad belongs to the stage loader).
 extern cThread thGame;

@@ -122,9 +122,18 @@ void TurnFlipChain() {
     }
     front = std::move(shown);
 }
+
+// DirectDraw's full-screen copy in place of a flip: the front takes the frame and the back
+// buffer keeps it.
+void CopyToFront() {
+    if (lpDTCon || g_nWindowMode != 0 || !g_sdPrimary.holder) return;
+    const PixelStore* back = SurfacePixels(&g_sdBackBuffer);
+    PixelStore* front = SurfacePixels(&g_sdPrimary);
+    if (back && front && front != back) *front = *back;
+}
 } // namespace
 
-void DDPresent() {
+void DDPresent(bool copy) {
     cPresenter* p = GetPresenter();
     const PixelStore* s = SurfacePixels(&g_sdBackBuffer);
     if (!s || s->width <= 0 || s->height <= 0) return;
@@ -137,7 +146,8 @@ void DDPresent() {
     } else if (p) {
         p->Present(s->px.data(), s->width, s->height);
     }
-    TurnFlipChain();
+    if (copy) CopyToFront();
+    else TurnFlipChain();
 }
 
 u32 DDFlipShow() {

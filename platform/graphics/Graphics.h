@@ -340,9 +340,10 @@ u32 DDFlipShow();
 void DDFlipWait(u32 frameRate, u32 show);
 // DirectDraw's page flip: hands the back buffer to the presenter (8 bits through the display
 // palette of this moment); in full screen the flip chain then turns, so the back buffer holds
-// the frame shown one flip before (two with two back buffers). DDFlip presents in Direct3D
-// mode, whose back buffer keeps its pixels.
-void DDPresent();
+// the frame shown one flip before (two with two back buffers). With copy, full screen copies
+// the back buffer to the front instead, and the back buffer keeps the frame, as a window's
+// always does. DDFlip presents in Direct3D mode, whose back buffer keeps its pixels.
+void DDPresent(bool copy = false);
 u32 DDSetDialogBoxMode(u32 on);
 u32 DDMesBox(const char* text, const char* caption, u32 type);
 // Test hooks: the next DDFlip reports a lost device; count of presents.

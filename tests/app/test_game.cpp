@@ -27,6 +27,7 @@
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
 #include "platform/system/Thread.h"
+#include "records/Stage.h"
 
 namespace fs = std::filesystem;
 
@@ -117,6 +118,57 @@ TEST_F(GameTest, LostSurfacesThatCannotBeRestoredEndTheFrame) {
     MarkSurfacesLost(true);
     EXPECT_FALSE(g_Game.GameFrame());
     EXPECT_TRUE(g_Game.GameFrame());
+}
+
+// DirectDraw full screen flips, unless start-up chose to copy or a stage runs at more than 60
+// frames a second: a flip brings the frame shown before back into the back buffer, a copy keeps
+// the one just shown there. A scene that draws only its first two frames then shows them in turn
+// (ABAB) or keeps showing the second (ABBB).
+TEST_F(GameTest, DirectDrawFullScreenFlipsOrCopiesAsStartUpAndTheStageSay) {
+    cStepClock clock(5000);
+    SetClock(&clock);
+    ResetTimers();
+    cMemoryPresenter presenter;
+    SetPresenter(&presenter);
+    const u32 stageRate = g_Stage.dwFrameRate();
+    auto trace = [&](u32 flipByCopy, int scene, u32 rate) {
+        g_bFlipByCopy = flipByCopy;
+        g_Stage.dwFrameRate() = rate;
+        EXPECT_TRUE(DDInit(false, MainWindowHandle(), 640, 480, 32, 0, 0, 1, 60, 0, nullptr, nullptr, 0, 0));
+        int frame = 0;
+        SetSceneFactory(scene, [&] {
+            auto s = std::make_unique<CountingScene>();
+            s->onFrame = [&] {
+                PixelStore* back = SurfacePixels(&g_sdBackBuffer);
+                if (frame < 2 && back) std::fill(back->px.begin(), back->px.end(), frame == 0 ? 0x102030u : 0x405060u);
+            };
+            return s;
+        });
+        g_Game.g_nScene = scene;
+        g_bActive.store(1);
+        std::vector<u32> seen;
+        std::string out;
+        for (; frame < 4; ++frame) {
+            EXPECT_TRUE(g_Game.GameFrame());
+            const u32 px = presenter.Frame()[0];
+            const auto at = std::find(seen.begin(), seen.end(), px);
+            out += static_cast<char>('A' + (at - seen.begin()));
+            if (at == seen.end()) seen.push_back(px);
+        }
+        g_Game.CleanUp();
+        SetSceneFactory(scene, nullptr);
+        DDRelease();
+        return out;
+    };
+    EXPECT_EQ(trace(1, 0, 60), "ABBB") << "start-up chose to copy";
+    EXPECT_EQ(trace(0, 0, 120), "ABAB") << "a stage's rate counts only in play";
+    EXPECT_EQ(trace(0, SCENE_PLAY, 60), "ABAB");
+    EXPECT_EQ(trace(0, SCENE_PLAY, 120), "ABBB") << "a stage of 120 frames a second";
+    g_bFlipByCopy = 0;
+    g_Stage.dwFrameRate() = stageRate;
+    SetPresenter(nullptr);
+    SetClock(nullptr);
+    ResetTimers();
 }
 
 TEST_F(GameTest, TitleMenuEntriesAndPreselection) {
