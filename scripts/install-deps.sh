@@ -4,7 +4,7 @@ set -euo pipefail
 
 PACKAGES=(
     cmake g++ pkg-config make
-    # scripts/compile-alone.sh reads the build's compile_commands.json with it.
+    # scripts/headers-alone.sh reads the build's compile_commands.json with it.
     jq
     libsdl2-dev libsdl2-ttf-dev libfluidsynth-dev timgm6mb-soundfont
     libvorbis-dev libpng-dev libjpeg-dev zlib1g-dev fonts-ipafont-gothic
