@@ -238,41 +238,28 @@ TEST(DialogDraw, AnEditsCaretStaysInItsFieldHoweverLongItsText) {
         for (int x : carets) table += " " + std::to_string(x);
         table += " | scroll " + std::to_string(d.Control(1)->nScrollX) + (outside ? " | DRAWN OUTSIDE" : "") + "\n";
     };
-    auto type = [&](const std::string& text, int times, const std::string& what) {
+    auto act = [&](APPEVENT::Kind kind, u32 vk, const std::string& text, int times, const std::string& what) {
+        APPEVENT e;
+        e.kind = kind;
+        e.vk = vk;
+        e.text = text;
         for (int i = 1; i <= times; ++i) {
-            APPEVENT e;
-            e.kind = APPEVENT::Text;
-            e.text = text;
             d.HandleEvent(e);
             look(what + " " + std::to_string(i), i == times);
         }
     };
-    auto key = [&](u32 vk, int times, const std::string& what) {
-        for (int i = 1; i <= times; ++i) {
-            APPEVENT e;
-            e.vk = vk;
-            d.HandleEvent(e);
-            look(what + " " + std::to_string(i), i == times);
-        }
-    };
-    for (const char* ch : {"ゲ", "r"}) {
-        const std::string name = ch;
+    for (const std::string ch : {"ゲ", "r"}) {
         d.Control(1)->strEdit.clear();
         d.Control(1)->nCaret = 0;
-        type(name, 40, name + " typed");
-        type(name, 60, name + " typed on");
-        key(VK_LEFT, 40, "left");
-        key(VK_HOME, 1, "home");
-        key(VK_RIGHT, 45, "right");
-        key(VK_END, 1, "end");
-        APPEVENT composing;
-        composing.kind = APPEVENT::Editing;
-        composing.text = "にほんご";
-        d.HandleEvent(composing);
-        look("composing at the end", true);
-        composing.text.clear();
-        d.HandleEvent(composing);
-        key(VK_BACK, 80, "back");
+        act(APPEVENT::Text, 0, ch, 40, ch + " typed");
+        act(APPEVENT::Text, 0, ch, 60, ch + " typed on");
+        act(APPEVENT::KeyDown, VK_LEFT, "", 40, "left");
+        act(APPEVENT::KeyDown, VK_HOME, "", 1, "home");
+        act(APPEVENT::KeyDown, VK_RIGHT, "", 45, "right");
+        act(APPEVENT::KeyDown, VK_END, "", 1, "end");
+        act(APPEVENT::Editing, 0, "にほんご", 1, "composing at the end");
+        act(APPEVENT::Editing, 0, "", 1, "composition gone");
+        act(APPEVENT::KeyDown, VK_BACK, "", 80, "back");
     }
     EXPECT_EQ(faults, 0) << table;
     EXPECT_EQ(table, "ゲ typed 40 | caret 452 | scroll 71\n"
@@ -281,7 +268,8 @@ TEST(DialogDraw, AnEditsCaretStaysInItsFieldHoweverLongItsText) {
                      "home 1 | caret 3 | scroll 0\n"
                      "right 45 | caret 452 | scroll 136\n"
                      "end 1 | caret 452 | scroll 851\n"
-                     "composing at the end | caret 452 | scroll 903\n"
+                     "composing at the end 1 | caret 452 | scroll 903\n"
+                     "composition gone 1 | caret 452 | scroll 851\n"
                      "back 80 | caret 263 | scroll 0\n"
                      "r typed 40 | caret 283 | scroll 0\n"
                      "r typed on 60 | caret 452 | scroll 251\n"
@@ -289,6 +277,7 @@ TEST(DialogDraw, AnEditsCaretStaysInItsFieldHoweverLongItsText) {
                      "home 1 | caret 3 | scroll 0\n"
                      "right 45 | caret 318 | scroll 0\n"
                      "end 1 | caret 452 | scroll 251\n"
-                     "composing at the end | caret 452 | scroll 303\n"
+                     "composing at the end 1 | caret 452 | scroll 303\n"
+                     "composition gone 1 | caret 452 | scroll 251\n"
                      "back 80 | caret 143 | scroll 0\n");
 }
