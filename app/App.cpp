@@ -264,7 +264,7 @@ bool StartFreeStage() {
     std::string found;
     if (FindNumberedFile(found, ini.FreeStage, "stg4")) ini.FreeStage = found;
     if (!FileExists(ini.FreeStage)) {
-        WriteReport("「%s」の読み込みに失敗しました！", ToDisplayText(ini.FreeStage).c_str());
+        WriteFailureReport("「%s」の読み込みに失敗しました！", ToDisplayText(ini.FreeStage).c_str());
         ini.FreeStage.clear();
         return true;
     }

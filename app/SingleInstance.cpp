@@ -14,6 +14,7 @@
 
 #include "app/LockOwner.h"
 #include "platform/system/AtomicFile.h"
+#include "platform/system/FileError.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/PinnedSignal.h"
@@ -59,10 +60,30 @@ pid_t ReadOwner(int fd) {
     return pid > 0 && pid < 0x7FFFFFFF ? static_cast<pid_t>(pid) : 0;
 }
 
-void WriteOwner(int fd) {
+// False, with the system's error as the thread's file error, when the id is not all in the file.
+bool PutOwner(int fd) {
     const std::string pid = std::to_string(getpid()) + "\n";
-    if (ftruncate(fd, 0) == 0 && pwrite(fd, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))
-        WriteReport("SingleInstance : PID を書き込めません");
+    if (ftruncate(fd, 0) != 0) {
+        SetFileError(errno);
+        return false;
+    }
+    // A write the disk cuts short is followed on: the next one tells why (a full disk, a file
+    // size limit).
+    std::size_t done = 0;
+    while (done < pid.size()) {
+        const ssize_t n = pwrite(fd, pid.data() + done, pid.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            SetFileError(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void WriteOwner(int fd) {
+    if (!PutOwner(fd)) WriteFailureReport("SingleInstance : PID を書き込めません");
 }
 
 // The lock file, opened in the game's own user_data only: never through a link (the folder's or
@@ -73,10 +94,14 @@ int OpenLockFile(const std::string& path) {
     if (dir < 0) return -1;
     const std::string name = p.filename().string();
     int fd = openat(dir, name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) SetFileError(errno);
     struct stat st {};
     if (fd < 0 ? errno == ELOOP : (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1)) {
         WriteReport("SingleInstance : %s はリンクのため使いません", path.c_str());
-        if (fd >= 0) close(fd);
+        if (fd >= 0) {
+            SetFileError(0); // a second name: the line says why, the system had no error
+            close(fd);
+        }
         fd = -1;
     }
     close(dir);
@@ -119,7 +144,7 @@ bool SingleInstanceAcquire() {
     if (fd < 0) {
         // Without a lock file (read-only folder, or a link in its place) there is nothing to
         // guard against: run.
-        WriteReport("SingleInstance : %s を開けません", path.c_str());
+        WriteFailureReport("SingleInstance : %s を開けません", path.c_str());
         return true;
     }
     if (!TryLock(fd)) {

@@ -86,17 +86,18 @@ void KeyConfigDefault(KEYCONFIG& config) {
 }
 
 int KeyConfigLoad(const std::string& path, KEYCONFIG& config) {
+    KEYCONFIG loaded;
+    const std::string shown = ToDisplayText(path);
+    // Read no further than one configuration: a longer file, however long, is damaged.
     std::vector<u8> bytes;
-    const FileRead read = ReadWholeFile(path, bytes, 1 << 16);
+    const FileRead read = ReadWholeFile(path, bytes, sizeof loaded);
     if (read == FileRead::Missing) return 0;
-    if (read != FileRead::Ok) {
-        WriteFailureReport("%s の読み込みに失敗しました！", ToDisplayText(path).c_str());
+    if (read == FileRead::Unreadable) {
+        WriteFailureReport("%s の読み込みに失敗しました！", shown.c_str());
         return 0;
     }
     // A file of another size is damaged, not a configuration: the caller keeps its defaults.
-    KEYCONFIG loaded;
-    const std::string shown = ToDisplayText(path);
-    if (bytes.size() != sizeof loaded) {
+    if (read == FileRead::TooLarge || bytes.size() != sizeof loaded) {
         WriteReport("%s が破損しています！", shown.c_str());
         return 0;
     }
@@ -113,14 +114,20 @@ int KeyConfigLoad(const std::string& path, KEYCONFIG& config) {
     KeyConfigDefault(defaults);
     for (int i = 0; i < 12; ++i) {
         KEYCONFIGENTRY& e = loaded.aEntry[i];
-        // A key is a virtual-key code below 256; a joystick is one the program can read.
-        const bool keyOk = e.dwDevice == 8 && e.wCode < 256;
-        const bool joyOk = e.dwDevice < kMaxJoysticks;
-        if (keyOk || joyOk) continue;
+        // Device 8 is the keyboard, whose codes are virtual keys below 256; any other device is
+        // a joystick the program can read. The entry takes its default whole.
         char field[32];
-        std::snprintf(field, sizeof field, "aEntry[%d]", i);
-        u32 device = e.dwDevice;
-        repair(field, device, defaults.aEntry[i].dwDevice);
+        if (e.dwDevice == 8) {
+            if (e.wCode < 256) continue;
+            std::snprintf(field, sizeof field, "aEntry[%d].wCode", i);
+            u32 code = e.wCode;
+            repair(field, code, defaults.aEntry[i].wCode);
+        } else {
+            if (e.dwDevice < kMaxJoysticks) continue;
+            std::snprintf(field, sizeof field, "aEntry[%d]", i);
+            u32 device = e.dwDevice;
+            repair(field, device, defaults.aEntry[i].dwDevice);
+        }
         e = defaults.aEntry[i];
     }
     config = loaded;

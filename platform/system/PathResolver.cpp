@@ -444,9 +444,14 @@ FILE* OpenFile(const std::string& sjisPath, const char* mode, bool quiet) {
 }
 
 bool FileExists(const std::string& sjisPath) {
-    if (sjisPath.empty()) return false;
-    std::error_code ec;
-    return fs::exists(ResolvePath(sjisPath), ec);
+    if (sjisPath.empty()) {
+        SetFileError(ENOENT);
+        return false;
+    }
+    struct stat st {};
+    if (::stat(ResolvePath(sjisPath).c_str(), &st) == 0) return true;
+    SetFileError(errno);
+    return false;
 }
 
 bool IsDirectory(const std::string& sjisPath) {

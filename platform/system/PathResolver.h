@@ -38,6 +38,8 @@ std::filesystem::path ResolvePath(const std::string& sjisPath);
 // read does (OpenReadFile): quiet leaves the refusal of a FIFO, a device or a socket unsaid, for
 // a look ahead of the read that will say it.
 FILE* OpenFile(const std::string& sjisPath, const char* mode, bool quiet = false);
+// False leaves why (no such name, a folder on the way that cannot be searched) as the thread's
+// file error (FileError.h).
 bool FileExists(const std::string& sjisPath);
 bool IsDirectory(const std::string& sjisPath);
 

@@ -54,6 +54,7 @@ struct DLGCONTROL {
     bool bSelectAll = false;        // the whole edit text is selected: typing replaces it
     bool bPathText = false;         // edit: a path, whose characters CP932 cannot hold keep their bytes (GameNameOf)
     std::size_t nCaret = 0;         // edit: caret as a byte offset, on a character boundary
+    i32 nScrollX = 0;               // edit: pixels of its lines scrolled out at the left, so that the caret shows
     std::vector<std::string> vItem; // list entries (UTF-8)
     i32 nSel = 0, nTop = 0;
     bool bMultiSel = false;         // list: Ctrl+click and Space mark several entries
@@ -165,7 +166,8 @@ private:
     bool ScrollMouse(DLGCONTROL& bar, const APPEVENT& e);
     void OwnScrollKey(u32 vk);
     int HitTest(i32 x, i32 y, bool any = false) const;
-    void DrawEdit(std::vector<u32>& f, const DLGCONTROL& c, int x, int y, bool focused) const;
+    // Scrolls the edit's text as far as its caret needs (DLGCONTROL::nScrollX), then draws it.
+    void DrawEdit(std::vector<u32>& f, DLGCONTROL& c, int x, int y, bool focused) const;
     void DrawTooltip(std::vector<u32>& f) const;
 
     bool m_bOpen = false;

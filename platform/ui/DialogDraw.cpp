@@ -73,8 +73,10 @@ void Dotted(std::vector<u32>& f, int x, int y, int w, int h) {
     }
 }
 
-// Text clipped to the rectangle (x, y, w, h), vertically centred in it.
-void Text(std::vector<u32>& f, int x, int y, int w, int h, const std::string& utf8, u32 colour, bool centre = false) {
+// Text from x on (or centred), vertically centred in the rectangle (cx, y, w, h) and cut to it:
+// a text may start left of the part of it that shows.
+void TextClipped(std::vector<u32>& f, int x, int cx, int y, int w, int h, const std::string& utf8, u32 colour,
+                 bool centre = false) {
     TTF_Font* font = UiFont();
     if (!font || utf8.empty() || w <= 0) return;
     const SDL_Color c{static_cast<Uint8>(colour >> 16), static_cast<Uint8>(colour >> 8), static_cast<Uint8>(colour), 255};
@@ -82,14 +84,19 @@ void Text(std::vector<u32>& f, int x, int y, int w, int h, const std::string& ut
     if (!s) return;
     SDL_Surface* dst = SDL_CreateRGBSurfaceWithFormatFrom(f.data(), kW, kH, 32, kW * 4, SDL_PIXELFORMAT_ARGB8888);
     if (dst) {
-        SDL_Rect clip{x, y, w, h};
+        SDL_Rect clip{cx, y, w, h};
         SDL_SetClipRect(dst, &clip);
-        SDL_Rect at{centre ? x + (w - s->w) / 2 : x, y + (h - s->h) / 2, s->w, s->h};
+        SDL_Rect at{centre ? cx + (w - s->w) / 2 : x, y + (h - s->h) / 2, s->w, s->h};
         SDL_SetSurfaceBlendMode(s, SDL_BLENDMODE_BLEND);
         SDL_BlitSurface(s, nullptr, dst, &at);
         SDL_FreeSurface(dst);
     }
     SDL_FreeSurface(s);
+}
+
+// Text clipped to the rectangle (x, y, w, h), vertically centred in it.
+void Text(std::vector<u32>& f, int x, int y, int w, int h, const std::string& utf8, u32 colour, bool centre = false) {
+    TextClipped(f, x, x, y, w, h, utf8, colour, centre);
 }
 
 constexpr int kEditLine = 16;     // line height of a multi-line edit
@@ -148,7 +155,7 @@ void DLG_CLASS::Draw(std::vector<u32>& f) {
             if (focused) Dotted(f, x + box + 2, y, c.w - box - 2, c.h);
             break;
         }
-        case DLG_EDIT: DrawEdit(f, c, x, y, focused); break;
+        case DLG_EDIT: DrawEdit(f, m_vControl[i], x, y, focused); break;
         case DLG_LIST: {
             Fill(f, x, y, c.w, c.h, kWhite);
             Bevel(f, x, y, c.w, c.h, false);
@@ -187,8 +194,9 @@ void DLG_CLASS::Draw(std::vector<u32>& f) {
 }
 
 // An edit's text, line by line, with the caret and the input method's composition in the line
-// that holds the caret.
-void DLG_CLASS::DrawEdit(std::vector<u32>& f, const DLGCONTROL& c, int x, int y, bool focused) const {
+// that holds the caret. The lines are scrolled sideways together, as far as keeps the caret (and
+// the end of a composition) inside the field: a text longer than the field never draws past it.
+void DLG_CLASS::DrawEdit(std::vector<u32>& f, DLGCONTROL& c, int x, int y, bool focused) const {
     Fill(f, x, y, c.w, c.h, kWhite);
     Bevel(f, x, y, c.w, c.h, false);
     if (c.bSelectAll && !c.strEdit.empty()) Fill(f, x + 2, y + 2, c.w - 4, c.h - 4, kSelect);
@@ -196,26 +204,45 @@ void DLG_CLASS::DrawEdit(std::vector<u32>& f, const DLGCONTROL& c, int x, int y,
     const std::size_t caret = std::min(c.nCaret, c.strEdit.size());
     const std::vector<std::string> lines = c.bMultiLine ? SplitLines(c.strEdit) : std::vector<std::string>{c.strEdit};
     auto shown = [&c](const std::string& sjis) { return c.bPathText ? DisplayPathOf(sjis) : SjisToUtf8(sjis); };
+    const std::string& composition = focused ? m_strComposition : std::string();
+    // The text's room: 3 pixels in from either side.
+    const int left = x + 3, room = c.w - 6;
     std::size_t at = 0;
+    std::string before, after;
+    for (const std::string& line : lines) {
+        if (caret >= at && caret <= at + line.size()) {
+            before = shown(line.substr(0, caret - at));
+            after = shown(line.substr(caret - at));
+            break;
+        }
+        at += line.size() + 2;
+    }
+    const int cw = TextWidth(composition);
+    const int caretX = TextWidth(before) + cw;
+    c.nScrollX = EditScroll(c.nScrollX, caretX, caretX + TextWidth(after), room);
+    const int tx = left - c.nScrollX;
+    at = 0;
     for (std::size_t l = 0; l < lines.size(); ++l) {
         const int ly = c.bMultiLine ? y + 2 + static_cast<int>(l) * kEditLine : y;
         const int lh = c.bMultiLine ? kEditLine : c.h;
         const std::size_t end = at + lines[l].size();
         if (!focused || caret < at || caret > end) {
-            Text(f, x + 3, ly, c.w - 6, lh, shown(lines[l]), ink);
+            TextClipped(f, tx, left, ly, room, lh, shown(lines[l]), ink);
         } else {
             // The input method's composition is shown at the caret, underlined.
-            const std::string before = shown(lines[l].substr(0, caret - at));
-            const std::string after = shown(lines[l].substr(caret - at));
-            const int bx = x + 3 + TextWidth(before), cw = TextWidth(m_strComposition);
-            Text(f, x + 3, ly, c.w - 6, lh, before, ink);
+            const int bx = tx + caretX - cw;
+            TextClipped(f, tx, left, ly, room, lh, before, ink);
             if (cw > 0) {
-                Text(f, bx, ly, x + c.w - 3 - bx, lh, m_strComposition, 0xFF000000);
-                Fill(f, bx, ly + lh - 4, std::min(cw, x + c.w - 3 - bx), 1, 0xFF000000);
+                TextClipped(f, bx, left, ly, room, lh, composition, 0xFF000000);
+                const int ux = std::max(bx, left);
+                Fill(f, ux, ly + lh - 4, std::min(bx + cw, left + room) - ux, 1, 0xFF000000);
             }
-            Text(f, bx + cw, ly, x + c.w - 3 - bx - cw, lh, after, ink);
+            TextClipped(f, bx + cw, left, ly, room, lh, after, ink);
             Fill(f, bx + cw, ly + 3, 1, lh - 6, ink);
-            AppTextInputRect(bx, ly, std::max(cw, 1), lh);
+            // Where the candidates show: at the composition, or at its end when its start is
+            // scrolled out.
+            const int ix = std::max(bx, left);
+            AppTextInputRect(ix, ly, std::max(bx + cw - ix, 1), lh);
         }
         at = end + 2;
     }

@@ -102,6 +102,15 @@ std::string FitEdit(const std::string& s, const DLGCONTROL& c) {
     return out;
 }
 
+int EditScroll(int scroll, int caretX, int lineW, int room) {
+    room = std::max(room, 1);
+    // The caret is one pixel wide: it stands at caretX - scroll, from 0 to room - 1.
+    scroll = std::clamp(scroll, 0, std::max(lineW + 1 - room, 0));
+    if (caretX - scroll > room - 1) scroll = caretX - (room - 1);
+    else if (caretX < scroll) scroll = std::max(caretX - room / 4, 0);
+    return scroll;
+}
+
 } // namespace dlgkit
 
 void DLG_CLASS::TypeText(DLGCONTROL& c, const std::string& sjis) {

@@ -28,6 +28,12 @@ int TextWidth(const std::string& utf8);
 std::vector<std::string> SplitLines(const std::string& s);
 std::string FitEdit(const std::string& s, const DLGCONTROL& c);
 std::string PathTextOf(const std::string& utf8);
+// How far an edit's text is scrolled out at the left (scroll, in pixels) so that its caret,
+// caretX pixels from its line's start, stands inside the room the field gives the text: moved
+// from the scroll it had only when the caret would leave the room (on the left with a quarter
+// of the room of text before the caret in sight), and never leaving room empty at the right
+// while text is hidden at the left (lineW: the caret line's width).
+int EditScroll(int scroll, int caretX, int lineW, int room);
 
 // A scroll bar's value and its greatest (DialogScroll.cpp).
 i32& ScrollValue(DLGCONTROL& c);

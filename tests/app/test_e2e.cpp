@@ -194,12 +194,24 @@ TEST_F(EndToEnd, EscapeClosesAndAStageOnTheCommandLineThatIsMissingFallsBackToTh
     ASSERT_GT(pid, 0);
     EXPECT_EQ(WaitExit(pid), 0);
     const std::string report = Read(game / "Report_Game.txt");
-    EXPECT_NE(report.find("「data\\stg4\\nothing」の読み込みに失敗しました！"), std::string::npos) << report;
+    EXPECT_NE(report.find("「data\\stg4\\nothing」の読み込みに失敗しました！ (No such file or directory)\r\n"), std::string::npos)
+        << report;
     // The title menu runs, not the play scene.
     const std::string frame = Read(shown);
     ASSERT_FALSE(frame.empty()) << "no frame was drawn";
     EXPECT_FALSE(Flat(frame));
     EXPECT_EQ(Read(game / "user_data" / "Window.dat").size(), 32u);
+
+    // Named on the command line, in full, through a file where a folder should be: the line says
+    // so, not what failed before it.
+    std::ofstream(game / "System.ini") << "Exit\n";
+    std::ofstream(game / "data" / "stg4" / "flat") << "x";
+    const pid_t named = Start({"TOBRELK_INPUT_SCRIPT=40:27+,41:27-"}, "data\\stg4\\flat\\nothere.stg4_001");
+    ASSERT_GT(named, 0);
+    EXPECT_EQ(WaitExit(named), 0);
+    EXPECT_NE(Read(game / "Report_Game.txt").find("「data\\stg4\\flat\\nothere.stg4_001」の読み込みに失敗しました！ (Not a directory)\r\n"),
+              std::string::npos)
+        << Read(game / "Report_Game.txt");
 }
 
 TEST_F(EndToEnd, StageOnTheCommandLineStartsDirectPlayAndFreePlayChoosesAStage) {

@@ -7,12 +7,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "platform/system/AppWindow.h"
 #include "platform/system/FirstFrame.h"
 #include "platform/system/Input.h"
 #include "platform/system/MenuCursor.h"
 #include "platform/system/PathResolver.h"
+#include "platform/system/Report.h"
 #include "tests/support/Golden.h"
 
 namespace {
@@ -194,6 +198,7 @@ protected:
         dir = std::filesystem::temp_directory_path() / ("kc_" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
         SetGameRoot(dir);
+        SetReportFile((dir / "Report_Game.txt").string());
     }
     void TearDown() override {
         SetGameRoot(std::filesystem::current_path());
@@ -201,6 +206,10 @@ protected:
     }
     void Write(const std::string& bytes) {
         std::ofstream(dir / "KeyConfig.dat", std::ios::binary) << bytes;
+    }
+    std::string Report() const {
+        std::ifstream in(dir / "Report_Game.txt", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
     std::filesystem::path dir;
 };
@@ -243,6 +252,46 @@ TEST_F(KeyConfigFile, ShortOrMissingFileIsNotALoad) {
     EXPECT_EQ(KeyConfigLoad("KeyConfig.dat", got), 0);
     EXPECT_EQ(got.aEntry[0].wCode, 37) << "defaults stay";
     EXPECT_EQ(KeyConfigLoad("none.dat", got), 0);
+}
+
+// Any size but 108 bytes is a damaged file, however long: the defaults stay, with its line.
+TEST_F(KeyConfigFile, AFileOfAnyOtherSizeIsDamaged) {
+    std::string table;
+    for (const std::size_t size : {0, 107, 109, 65537}) {
+        Write(std::string(size, '\x08'));
+        KEYCONFIG got;
+        KeyConfigDefault(got);
+        const int loaded = KeyConfigLoad("KeyConfig.dat", got);
+        table += std::to_string(size) + ": " + std::to_string(loaded) + (got.aEntry[0].wCode == 37 ? " defaults\n" : " changed\n");
+    }
+    EXPECT_EQ(table, "0: 0 defaults\n107: 0 defaults\n109: 0 defaults\n65537: 0 defaults\n");
+    const std::string damaged = "KeyConfig.dat が破損しています！\r\n";
+    EXPECT_EQ(Report(), damaged + damaged + damaged + damaged);
+}
+
+// Device 8 is the keyboard, whose codes are keys below 256, and no joystick: an entry of it with
+// a code past the keys takes its default with a report line, as one naming no device does. The
+// last key code and a joystick's axis code (256) stay.
+TEST_F(KeyConfigFile, AKeyboardEntryWithACodePastTheKeysIsSetRight) {
+    golden::Bytes b;
+    b.U32(8).U16(255).U16(0);    // left: the last key
+    b.U32(8).U16(256).U16(0);    // right: no key
+    b.U32(3).U16(256).U16(0);    // up: joystick 3's X low
+    b.U32(8).U16(0xFFFF).U16(7); // down: no key
+    b.U32(16).U16(90).U16(0);    // button 1: no device
+    for (u32 i = 5; i < 12; ++i) b.U32(8).U16(static_cast<u16>(60 + i)).U16(0);
+    b.U32(12).U32(4).U32(1);
+    ASSERT_EQ(b.s.size(), 108u);
+    Write(b.s);
+    KEYCONFIG got;
+    KeyConfigDefault(got);
+    ASSERT_EQ(KeyConfigLoad("KeyConfig.dat", got), 1);
+    std::vector<i64> entries;
+    for (int i = 0; i < 6; ++i) entries.insert(entries.end(), {got.aEntry[i].dwDevice, got.aEntry[i].wCode, got.aEntry[i].wUnused});
+    EXPECT_EQ(entries, (std::vector<i64>{8, 255, 0, 8, 39, 0, 3, 256, 0, 8, 40, 0, 8, 90, 0, 8, 65, 0}));
+    EXPECT_EQ(Report(), "KeyConfig.dat の aEntry[1].wCode (256) が範囲外のため 39 にしました。\r\n"
+                        "KeyConfig.dat の aEntry[3].wCode (65535) が範囲外のため 40 にしました。\r\n"
+                        "KeyConfig.dat の aEntry[4] (16) が範囲外のため 8 にしました。\r\n");
 }
 
 TEST(InputScript, ParsesAndAppliesByPoll) {

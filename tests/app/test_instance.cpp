@@ -11,6 +11,7 @@
 #include <regex>
 #include <string>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -241,6 +242,53 @@ TEST_F(Instance, ACopyThatBecameAnotherProgramIsNotForced) {
     ASSERT_EQ(waitpid(holder, &status, 0), holder);
     holder = -1;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "ended by signal " << WTERMSIG(status);
+}
+
+// Without a lock file (here a folder, or a file where user_data should be, as a read-only or
+// refused folder would) there is nothing to guard with: the game runs without the one-copy
+// check, and the report says why the lock could not be made.
+TEST_F(Instance, ALockThatCannotBeMadeSaysWhyAndTheGameRuns) {
+    std::string table;
+    for (const bool folder : {true, false}) {
+        fs::remove_all(dir / "user_data");
+        if (folder) fs::create_directories(dir / "user_data" / "ゲーム.lock");
+        else std::ofstream(dir / "user_data") << "x";
+        const char* place = folder ? "folder in the lock's place" : "file in user_data's place";
+        const bool runs = SingleInstanceAcquire();
+        SingleInstanceRelease();
+        const std::string report = ReadReport();
+        const std::size_t at = report.rfind("SingleInstance : ");
+        table += std::string(place) + ": " + (runs ? "runs" : "ends") + ", " +
+                 (at == std::string::npos ? "no line" : report.substr(at + 17, report.find("\r\n", at) - at - 17)) + "\n";
+    }
+    const std::string lock = (dir / "user_data" / "ゲーム.lock").string();
+    EXPECT_EQ(table, "folder in the lock's place: runs, " + lock + " を開けません (Is a directory)\n" +
+                         "file in user_data's place: runs, " + lock + " を開けません (Not a directory)\n");
+}
+
+// A disk that takes no byte more (a file size limit of 0 stands in for a full disk: the same
+// write fails): the lock is held, the id is not written, and the line says why.
+TEST_F(Instance, AnIdTheDiskDoesNotTakeSaysWhy) {
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], 2);
+        SetReportToStderr();
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit none{0, 0};
+        if (setrlimit(RLIMIT_FSIZE, &none) != 0) _exit(3);
+        _exit(SingleInstanceAcquire() ? 0 : 1);
+    }
+    close(out[1]);
+    std::string err;
+    char buf[256];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) err.append(buf, static_cast<std::size_t>(n));
+    close(out[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(err, "SingleInstance : PID を書き込めません (File too large)\n");
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include "platform/system/AppWindow.h"
 #include "platform/system/Clock.h"
+#include "platform/system/Input.h"
 #include "platform/system/Sjis.h"
 #include "platform/ui/Dialog.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
@@ -180,4 +181,103 @@ TEST(DialogDraw, EveryKindOfControlBesideTheGameAsItOpensAndOperated) {
     ASSERT_EQ(operated.size(), 640u * 480u);
     EXPECT_TRUE(MatchesGolden("dialog_every_control_opened", opened, 640, 480));
     EXPECT_TRUE(MatchesGolden("dialog_every_control_operated", operated, 640, 480));
+}
+
+namespace {
+
+// The name box of a file choice: 456 pixels wide at (92, 340) of the frame.
+class NameBoxDlg : public DLG_CLASS {
+public:
+    NameBoxDlg() {
+        m_nX = 80;
+        m_nY = 50;
+        m_nW = 480;
+        m_nH = 380;
+        DLGCONTROL edit = DlgMakeControl(DLG_EDIT, 1, 12, 270, 456, 22);
+        edit.bPathText = true;
+        Add(edit);
+    }
+};
+
+} // namespace
+
+// However long the text, the caret is drawn inside its field, typed at the end, moved left, home
+// and back, with text taken away and with the input method composing; nothing of the text is
+// drawn outside the field. Each row: the caret's x in the field (its text room is 3 to 452) and
+// how far the text is scrolled.
+TEST(DialogDraw, AnEditsCaretStaysInItsFieldHoweverLongItsText) {
+    if (!std::filesystem::exists("/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf") && !std::getenv("TOBRELK_UI_FONT"))
+        GTEST_SKIP() << "no dialog font installed";
+    constexpr int fx = 92, fy = 340, fw = 456, fh = 22;
+    NameBoxDlg d;
+    d.Open();
+    std::vector<u32> frame(640 * 480, 0xFF3A6EA5u);
+    d.Draw(frame);
+    const std::vector<u32> empty = frame;
+    std::string table;
+    int faults = 0;
+    // The caret is the one column of ink as tall as the field less 6 pixels.
+    auto look = [&](const std::string& what, bool row) {
+        frame.assign(640 * 480, 0xFF3A6EA5u);
+        d.Draw(frame);
+        std::vector<int> carets;
+        for (int x = 0; x < 640; ++x) {
+            bool ink = true;
+            for (int y = fy + 3; y < fy + fh - 3 && ink; ++y) ink = frame[static_cast<std::size_t>(y) * 640 + x] == 0xFF000000u;
+            if (ink) carets.push_back(x - fx);
+        }
+        bool outside = false;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x)
+                if ((x < fx || x >= fx + fw || y < fy || y >= fy + fh) && frame[static_cast<std::size_t>(y) * 640 + x] != empty[static_cast<std::size_t>(y) * 640 + x])
+                    outside = true;
+        const bool inside = carets.size() == 1 && carets[0] >= 3 && carets[0] < fw - 3 && !outside;
+        if (!inside) ++faults;
+        if (!row && inside) return;
+        table += what + " | caret";
+        for (int x : carets) table += " " + std::to_string(x);
+        table += " | scroll " + std::to_string(d.Control(1)->nScrollX) + (outside ? " | DRAWN OUTSIDE" : "") + "\n";
+    };
+    auto act = [&](APPEVENT::Kind kind, u32 vk, const std::string& text, int times, const std::string& what) {
+        APPEVENT e;
+        e.kind = kind;
+        e.vk = vk;
+        e.text = text;
+        for (int i = 1; i <= times; ++i) {
+            d.HandleEvent(e);
+            look(what + " " + std::to_string(i), i == times);
+        }
+    };
+    for (const std::string ch : {"ゲ", "r"}) {
+        d.Control(1)->strEdit.clear();
+        d.Control(1)->nCaret = 0;
+        act(APPEVENT::Text, 0, ch, 40, ch + " typed");
+        act(APPEVENT::Text, 0, ch, 60, ch + " typed on");
+        act(APPEVENT::KeyDown, VK_LEFT, "", 40, "left");
+        act(APPEVENT::KeyDown, VK_HOME, "", 1, "home");
+        act(APPEVENT::KeyDown, VK_RIGHT, "", 45, "right");
+        act(APPEVENT::KeyDown, VK_END, "", 1, "end");
+        act(APPEVENT::Editing, 0, "にほんご", 1, "composing at the end");
+        act(APPEVENT::Editing, 0, "", 1, "composition gone");
+        act(APPEVENT::KeyDown, VK_BACK, "", 80, "back");
+    }
+    EXPECT_EQ(faults, 0) << table;
+    EXPECT_EQ(table, "ゲ typed 40 | caret 452 | scroll 71\n"
+                     "ゲ typed on 60 | caret 452 | scroll 851\n"
+                     "left 40 | caret 50 | scroll 733\n"
+                     "home 1 | caret 3 | scroll 0\n"
+                     "right 45 | caret 452 | scroll 136\n"
+                     "end 1 | caret 452 | scroll 851\n"
+                     "composing at the end 1 | caret 452 | scroll 903\n"
+                     "composition gone 1 | caret 452 | scroll 851\n"
+                     "back 80 | caret 263 | scroll 0\n"
+                     "r typed 40 | caret 283 | scroll 0\n"
+                     "r typed on 60 | caret 452 | scroll 251\n"
+                     "left 40 | caret 172 | scroll 251\n"
+                     "home 1 | caret 3 | scroll 0\n"
+                     "right 45 | caret 318 | scroll 0\n"
+                     "end 1 | caret 452 | scroll 251\n"
+                     "composing at the end 1 | caret 452 | scroll 303\n"
+                     "composition gone 1 | caret 452 | scroll 251\n"
+                     "back 80 | caret 143 | scroll 0\n");
 }
