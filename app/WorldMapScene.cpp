@@ -1,7 +1,5 @@
 // Scene 1: the story mode's world map. The figure walks the cells of g_WorldMap; the current item
 // of an entry decides what a place is: a stage to start (asked, or at once on arrival) or a wall.
-#include <algorithm>
-#include <cstring>
 
 #include "app/FrontEndScenes.h"
 #include "app/PlayRecord.h"
@@ -79,8 +77,7 @@ void cSceneWorldMap::Init() {
     RequestSceneBgm(1);
     // The map's own background picture stands in the WorldBack slot.
     DDPICTUREDEF& back = g_SurfaceFile[SURFACE_WORLDBACK];
-    std::memset(back.file, 0, sizeof back.file);
-    std::memcpy(back.file, g_WorldMap.strExtra.data(), std::min(g_WorldMap.strExtra.size(), sizeof back.file - 1));
+    back.file = g_WorldMap.strExtra;
     LoadScenePictures({PIC_WORLDBACK, PIC_MAPCHIP, PIC_MAPEVENT, PIC_ACCESSORY, PIC_WINDOW, PIC_EFFECTWORK});
     g_WorldMapPos.Reset();
     cPlayRecord& r = g_PlayRecord;

@@ -162,7 +162,7 @@ std::array<DDPICTUREDEF, SURFACE_COUNT> MakeSurfaceFiles() {
     std::array<DDPICTUREDEF, SURFACE_COUNT> t{};
     for (int i = 0; i < SURFACE_COUNT; ++i) {
         const u32* w = kSlots[i].w;
-        CopyName(t[i].file, sizeof t[i].file, Sj(kSlots[i].name));
+        t[i].file = Sj(kSlots[i].name);
         t[i].colorKey = w[0];
         t[i].memoryType = w[1];
         t[i].d3dMemoryType = w[2];

@@ -163,8 +163,7 @@ void cGameScene::Init() {
         DDPICTUREDEF& def = g_SurfaceFile[static_cast<std::size_t>(SURFACE_BACK_FIRST + i)];
         std::string name;
         if (i < g_Stage.vBack.Size() && g_Stage.vBack[i].dwSource == 0) name = g_Stage.vBack[i].strPicture;
-        std::memset(def.file, 0, sizeof def.file);
-        std::memcpy(def.file, name.data(), std::min(name.size(), sizeof def.file - 1));
+        def.file = name;
         def.width = 640;
         def.height = 480;
     }

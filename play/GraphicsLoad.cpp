@@ -6,7 +6,6 @@
 // picture mirrored cell by cell, as the character sheets' mirrored slots do. A missing picture only writes the
 // debug-log line: its slots stay empty and draw nothing, and the rows after it keep their places.
 #include <algorithm>
-#include <cstring>
 
 #include "database/Database.h"
 #include "platform/system/Report.h"
@@ -17,7 +16,7 @@ namespace {
 
 DDPICTUREDEF PictureDef(const std::string& file, i32 mirrorW) {
     DDPICTUREDEF d;
-    std::memcpy(d.file, file.data(), std::min(file.size(), sizeof d.file - 1));
+    d.file = file;
     d.colorKey = 1;
     d.mirrorW = mirrorW;
     return d;
@@ -40,7 +39,7 @@ void LoadGroup(cVector<DDSURFACEDATA>& surfaces, cVector<DDPICTUREDEF>& defs, co
         if (k > 0 && file == files[0] && !SurfacePixels(&surfaces[static_cast<long long>(first)])) continue;
         DDSURFACEDATA* sd = &surfaces[static_cast<long long>(first + static_cast<std::size_t>(k))];
         const DDPICTUREDEF& d = defs[static_cast<long long>(first + static_cast<std::size_t>(k))];
-        if (!DDCheckResult(DDCreateSurfaceFromFile(sd, d.file, d.colorKey, g_nBpp, d.memoryType, d.d3dMemoryType,
+        if (!DDCheckResult(DDCreateSurfaceFromFile(sd, d.file.c_str(), d.colorKey, g_nBpp, d.memoryType, d.d3dMemoryType,
                                                    d.noOwnTexture, d.buildIndexMap, d.mirrorW, 0, 0)))
             DebugLogF("%s %s 読み込み失敗！", what, ToDisplayText(file).c_str());
     }

@@ -65,7 +65,7 @@ bool Setup(Scene& s, bool d3d, int bpp) {
     const char* files[kSlots] = {"bg1.bmp", "bg2.bmp", "blocks.bmp", "sprites.bmp", "sprites.bmp", "alpha.png"};
     for (int i = 0; i < kSlots; ++i) {
         s.defs[i] = DDPICTUREDEF{};
-        std::snprintf(s.defs[i].file, MAX_PATH, "%s", files[i]);
+        s.defs[i].file = files[i];
         s.defs[i].colorKey = i == BG1 ? 0 : 1;
     }
     s.defs[SPRITESM].mirrorW = 32;

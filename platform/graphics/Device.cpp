@@ -35,7 +35,7 @@ int g_nTestRefresh = 0;
 bool g_bDDObject = false; // stands for DirectDraw's interface: set while DirectDraw runs
 bool g_bD3DObject = false;
 
-void SetName(DDSURFACEDATA* sd, const char* name) { std::snprintf(sd->name, sizeof sd->name, "%s", name); }
+void SetName(DDSURFACEDATA* sd, const char* name) { sd->name = name; }
 
 int DisplayRefresh() {
     if (g_nTestRefresh) return g_nTestRefresh;
@@ -162,7 +162,7 @@ bool D3DInit(HWND, i32 width, i32 height, i32 bpp, u32) {
     g_sdBackBuffer.width = g_sdBackBuffer.texWidth = width;
     g_sdBackBuffer.height = g_sdBackBuffer.texHeight = height;
     SetName(&g_sdBackBuffer, "BackBuffer");
-    std::snprintf(g_sdBackBuffer.source, sizeof g_sdBackBuffer.source, "BackBuffer");
+    g_sdBackBuffer.source = "BackBuffer";
     lpDTCon->nNextSurfaceId = 1;
     lpDTCon->nFontCount = 0;
 
@@ -381,7 +381,7 @@ bool DDSetTransmitFromFile(const char* file) {
     return true;
 }
 
-bool DDSetTransmitFromFile(const DDPICTUREDEF* defs) { return defs && DDSetTransmitFromFile(defs[0].file); }
+bool DDSetTransmitFromFile(const DDPICTUREDEF* defs) { return defs && DDSetTransmitFromFile(defs[0].file.c_str()); }
 
 void DDSetPalette_UnPal(PALETTE* palette, DDSURFACEDATA* sd) {
     const PixelStore* s = SurfacePixels(sd);
@@ -440,7 +440,7 @@ bool DDLoadPaletteFromFile(PALETTE* palette, const char* file, u32) {
 }
 
 bool DDLoadPaletteFromFile(PALETTE* palette, const DDPICTUREDEF* defs, u32 windowed) {
-    return defs && DDLoadPaletteFromFile(palette, defs[0].file, windowed);
+    return defs && DDLoadPaletteFromFile(palette, defs[0].file.c_str(), windowed);
 }
 
 bool DDLoadBlendTable(u8* table, const char* path) {

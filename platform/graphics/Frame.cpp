@@ -37,7 +37,7 @@ void DDEndScene() {
 u32 DDSetRenderTarget(u32, DDSURFACEDATA* sd) {
     if (!lpDTCon || !sd || !sd->lpDT || !sd->lpDT->bRenderTarget) return 0;
     if (!sd->lpDT->lpSurface) {
-        WriteReport("SetRenderTarget Err %x (%s)", 0x8876086Cu, sd->source);
+        WriteReport("SetRenderTarget Err %x (%s)", 0x8876086Cu, sd->source.c_str());
         return 0;
     }
     return 1;

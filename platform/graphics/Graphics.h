@@ -72,10 +72,10 @@ struct DDSURFACEHOLDER {
 struct DDSURFACEDATA {
     std::unique_ptr<DTDATA> lpDT;
     std::unique_ptr<DDSURFACEHOLDER> holder;
-    char name[MAX_PATH] = {};
+    std::string name;
     i32 width = 0, height = 0;
     i32 texWidth = 0, texHeight = 0;
-    char source[MAX_PATH] = {};
+    std::string source; // the picture's file, "E" for an empty surface
     u32 memoryType = 0;
     i32 mirrorW = 0, mirrorH = 0;
     DDSURFACEDATA* alias = nullptr; // the slot whose picture this slot shares
@@ -86,9 +86,10 @@ struct DDSURFACEDATA {
 PixelStore* SurfacePixels(const DDSURFACEDATA* sd);
 bool SurfaceHasColorKey(const DDSURFACEDATA* sd);
 
-// One row of a picture table, 300 bytes in the game's files.
+// One row of a picture table. The file is a path from the game's data, as long as the data
+// names it: a cut would load another picture, or none.
 struct DDPICTUREDEF {
-    char file[MAX_PATH] = {}; // Shift-JIS path; "E" = an empty surface
+    std::string file; // Shift-JIS path; "E" = an empty surface
     u32 colorKey = 0;
     u32 memoryType = 0;
     u32 d3dMemoryType = 0;
@@ -98,7 +99,6 @@ struct DDPICTUREDEF {
     i32 mirrorW = 0, mirrorH = 0;
     i32 width = 0, height = 0;
 };
-static_assert(sizeof(DDPICTUREDEF) == 300);
 
 // ---------------------------------------------------------------------------------------------
 // Mode records and the process-wide state

@@ -17,9 +17,9 @@ namespace {
 bool g_bCapsPow2 = false;
 bool g_bCapsSquare = false;
 
-void SetText(char (&field)[MAX_PATH], const char* text) {
-    if (text == field) return; // a reload passes the record's own name
-    std::snprintf(field, MAX_PATH, "%s", text ? text : "");
+void SetText(std::string& field, const char* text) {
+    if (text == field.c_str()) return; // a reload passes the record's own name
+    field = text ? text : "";
 }
 
 // Colours already mapped to palette indexes in one load: pictures repeat few colours, and each
@@ -422,10 +422,8 @@ bool CopyBitmap(DDSURFACEDATA* sd, const char* file, i32 bpp, u32 buildIndexMap,
 bool DDReloadBitmap(DDSURFACEDATA* sd, i32 bpp) {
     if (lpDTCon) return true;
     if (!sd || !sd->holder) return false;
-    char file[MAX_PATH];
-    std::memcpy(file, sd->source, MAX_PATH);
-    file[MAX_PATH - 1] = 0;
-    return CopyBitmap(sd, file, bpp, !sd->holder->indexMap.empty(), sd->mirrorW, sd->mirrorH);
+    const std::string file = sd->source;
+    return CopyBitmap(sd, file.c_str(), bpp, !sd->holder->indexMap.empty(), sd->mirrorW, sd->mirrorH);
 }
 
 bool DDBitmapFits(u32* result, const char* file, i32 width, i32 height) {
@@ -491,9 +489,7 @@ bool DDLoadPictures(DDSURFACEDATA* pictures, const i32* slots, i32 count) {
         const DDPICTUREDEF& d = defs[k];
         DDSURFACEDATA* sd = &pictures[k];
         DDReleaseSurface(sd);
-        char file[MAX_PATH];
-        std::memcpy(file, d.file, MAX_PATH);
-        file[MAX_PATH - 1] = 0; // a damaged table never reads past its 260 bytes
+        const char* file = d.file.c_str();
         if (std::strcmp(file, "E") != 0) {
             const i32 code = DDCreateSurfaceFromFile(sd, file, d.colorKey, g_nBpp, d.memoryType, d.d3dMemoryType,
                                                      d.noOwnTexture, d.buildIndexMap, d.mirrorW, d.mirrorH, 0);

@@ -135,7 +135,7 @@ void MarkRestored(bool workOnly) {
     DDSURFACEDATA* pics = g_DDGraphics.pictures;
     for (i32 i = 0; pics && i < g_DDGraphics.pictureCount; ++i) {
         DDSURFACEDATA& sd = pics[i];
-        const bool named = sd.source[0] && !(sd.source[0] == 'E' && sd.source[1] == 0);
+        const bool named = !sd.source.empty() && sd.source != "E";
         if (!workOnly || !named || sd.alias) sd.restored = 1;
     }
 }

@@ -76,7 +76,7 @@ void FontCreate(Font* font, const char* face, i32 width, i32 height, i32 cellWid
         DebugLog("DDCreateSurface Font::Work");
         PostMessage(g_hWnd, WM_CLOSE, 0, 0);
     }
-    std::snprintf(font->work.name, sizeof font->work.name, "Font::Work");
+    font->work.name = "Font::Work";
     if (lpDTCon) font->id = lpDTCon->nFontCount++;
     else if (g_lpDDState) font->id = g_lpDDState->nFontCount++;
     if (std::find(FontListRef().begin(), FontListRef().end(), font) == FontListRef().end()) FontListRef().push_back(font);

@@ -2,8 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
+#include <string>
+#include <utility>
 
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Image.h"
@@ -150,8 +151,8 @@ bool WriteDemoPictures(const std::string& dir) {
 bool DemoBegin(const DemoConfig& config) {
     SetGameRoot(config.pictureDir);
     for (auto& d : g_defs) d = DDPICTUREDEF{};
-    auto def = [](Slot s, const char* file, u32 key) {
-        std::snprintf(g_defs[s].file, MAX_PATH, "%s", file);
+    auto def = [](Slot s, std::string file, u32 key) {
+        g_defs[s].file = std::move(file);
         g_defs[s].colorKey = key;
     };
     def(BG, "bg.bmp", 0);
@@ -188,7 +189,10 @@ bool DemoBegin(const DemoConfig& config) {
     FontCreate(&g_fonts[0], sjisFace.c_str(), 0, 9, 10, 10, 2, &g_pics[FRAME], 1, 8, nullptr, 1);
     FontCreate(&g_fonts[1], sjisFace.c_str(), 0, 16, 16, 16, 6, &g_pics[FRAME], 2, 2, &g_pics[ICONS], 1);
     FontCreate(&g_fonts[2], sjisFace.c_str(), 0, 30, 32, 32, 7, &g_pics[FRAME], 1, 8, nullptr, 0);
-    for (int i = 0; i < 3; ++i) g_digitDefs[i] = DDPICTUREDEF{.colorKey = 1};
+    for (auto& d : g_digitDefs) {
+        d = DDPICTUREDEF{};
+        d.colorKey = 1;
+    }
     FontCreateDigits(g_digits, g_digitDefs, 3, g_fonts, nullptr);
     return true;
 }

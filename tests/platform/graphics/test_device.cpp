@@ -54,7 +54,7 @@ TEST(Device, SecondStartReleasesTheFirstAndReleaseIsRepeatable) {
     DDRelease();
     DDSURFACEDATA pics[1];
     DDPICTUREDEF defs[1];
-    std::strcpy(defs[0].file, "E");
+    defs[0].file = "E";
     defs[0].width = defs[0].height = 8;
     ASSERT_TRUE(Start(false, 32, 0, pics, defs, 1));
     const i32 slot[] = {0};

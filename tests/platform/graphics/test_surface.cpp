@@ -53,13 +53,13 @@ TEST(Surface, EmptySlotsAndFailedLoads) {
     for (GfxMode m : {kD3D, kDD}) {
         DDSURFACEDATA pics[3];
         DDPICTUREDEF defs[3];
-        std::strcpy(defs[0].file, "E");
+        defs[0].file = "E";
         defs[0].width = 640;
         defs[0].height = 480;
         defs[0].colorKey = 1;
-        std::strcpy(defs[1].file, "missing.bmp");
+        defs[1].file = "missing.bmp";
         defs[1].optional = 1;
-        std::strcpy(defs[2].file, "missing2.bmp");
+        defs[2].file = "missing2.bmp";
         ScopedMode mode(m, pics, defs, 3);
         ASSERT_TRUE(mode.ok);
         TempDir dir;
@@ -67,7 +67,7 @@ TEST(Surface, EmptySlotsAndFailedLoads) {
         const i32 first[] = {0, 1};
         EXPECT_TRUE(DDLoadPictures(pics, first, 2)) << "an optional slot may fail";
         EXPECT_EQ(PixelAt(&pics[0], 639, 479), m.direct3D ? 0u : 0xFF00FFu) << "cleared to colour 0";
-        EXPECT_STREQ(pics[0].source, m.direct3D ? "E" : "");
+        EXPECT_EQ(pics[0].source, m.direct3D ? "E" : "");
         EXPECT_EQ(SurfacePixels(&pics[1]), nullptr);
         const i32 second[] = {2};
         EXPECT_FALSE(DDLoadPictures(pics, second, 1));
@@ -82,14 +82,27 @@ TEST(Surface, EmptySlotsAndFailedLoads) {
     }
 }
 
-TEST(Surface, UnterminatedFileNameInTableIsNotReadPast) {
-    DDSURFACEDATA pics[1];
-    DDPICTUREDEF defs[1];
-    std::memset(defs[0].file, 'a', sizeof defs[0].file);
-    defs[0].optional = 1;
-    ScopedMode mode(kDD, pics, defs, 1);
-    const i32 slot[] = {0};
-    EXPECT_TRUE(DDLoadPictures(pics, slot, 1));
+// A table row names its picture whole, however deep the game folder and long the name: the
+// picture under a name of 255 bytes in a folder of as many loads, in both modes, and keeps its
+// name for a reload.
+TEST(Surface, APictureNamedPastTwoHundredAndSixtyBytesLoadsWhole) {
+    for (GfxMode m : {kD3D, kDD}) {
+        DDSURFACEDATA pics[1];
+        DDPICTUREDEF defs[1];
+        TempDir dir;
+        const std::string folder(255, 'f'), name = std::string(251, 'p') + ".bmp";
+        std::filesystem::create_directory(dir.Path(folder));
+        ASSERT_TRUE(dir.Write(folder + "/" + name, EncodeBmp(Strip(16, 4), 24)));
+        defs[0].file = folder + "\\" + name;
+        ScopedMode mode(m, pics, defs, 1);
+        const i32 slot[] = {0};
+        ASSERT_TRUE(DDLoadPictures(pics, slot, 1)) << ModeName(m);
+        EXPECT_EQ(pics[0].width, 16);
+        EXPECT_EQ(pics[0].source, defs[0].file);
+        if (!m.direct3D) {
+            EXPECT_TRUE(DDReloadBitmap(&pics[0], 32));
+        }
+    }
 }
 
 TEST(Surface, MirroredCellsLandReversedAndPartialCellsAreSkipped) {
@@ -117,10 +130,10 @@ TEST(Surface, MirroredCellsLandReversedAndPartialCellsAreSkipped) {
 TEST(Surface, AliasSlotsShareOrMirrorAndReleaseKeepsSharedPixels) {
     DDSURFACEDATA pics[3];
     DDPICTUREDEF defs[3];
-    std::strcpy(defs[0].file, "s.bmp");
-    std::strcpy(defs[1].file, "s.bmp");
+    defs[0].file = "s.bmp";
+    defs[1].file = "s.bmp";
     defs[1].noOwnTexture = 1;
-    std::strcpy(defs[2].file, "S.BMP");
+    defs[2].file = "S.BMP";
     defs[2].noOwnTexture = 1;
     defs[2].mirrorW = 32;
     ScopedMode mode(kD3D, pics, defs, 3);
