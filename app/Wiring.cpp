@@ -224,8 +224,8 @@ void ConnectSubsystems() {
     s.loadOptions = [] { LoadUserFile(g_OptionData, g_DataPath[DP_OPTION]); };
     s.initMusic = [] {
         if (!g_OptionData.bBgm) return;
-        std::snprintf(g_aOggTrack[0].szPath, sizeof g_aOggTrack[0].szPath, "%s", "bgm\\Title.ogg");
-        std::snprintf(g_aMidiTrack[0].szPath, sizeof g_aMidiTrack[0].szPath, "%s", "bgm\\Title.mid");
+        g_aOggTrack[0].szPath = "bgm\\Title.ogg";
+        g_aMidiTrack[0].szPath = "bgm\\Title.mid";
         g_Bgm.Init(1, g_aOggTrack, g_aMidiTrack, 5);
     };
     s.initSound = [] {

@@ -1,6 +1,5 @@
 #include "platform/sound/Bgm.h"
 
-#include <cstring>
 #include <string>
 
 #include "platform/sound/Mixer.h"
@@ -8,7 +7,6 @@
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathUtil.h"
 #include "platform/system/Report.h"
-#include "platform/system/Sjis.h"
 #include "platform/system/WindowMessages.h"
 
 cBgm g_Bgm;
@@ -18,8 +16,7 @@ namespace {
 constexpr u32 kBgmLoopEndless = VOX_LOOP_ENDLESS;
 
 void SetRow(BGMTRACK& row, const std::string& path, i32 volume) {
-    const std::string cut = CutSjis(path, MAX_PATH - 1);
-    std::memcpy(row.szPath, cut.c_str(), cut.size() + 1);
+    row.szPath = path;
     row.nVolume = volume;
 }
 
@@ -150,7 +147,7 @@ bool cBgm::PlayMidi(int channel, int track, bool loop) {
     // The same curve as the Ogg player: below 100 the gain is volume x 0.01, else full.
     const i32 volume = m_pMidi[track].nVolume;
     const float gain = volume < 100 ? static_cast<float>(volume * 0.01) : 1.0f;
-    return cMidiStream::Play(m_vMidi, channel, m_pMidi[track].szPath, loop, gain) != 0;
+    return cMidiStream::Play(m_vMidi, channel, m_pMidi[track].szPath.c_str(), loop, gain) != 0;
 }
 
 void cBgm::StopMidi(int pause) { cMidiStream::Stop(m_vMidi, pause); }
@@ -237,7 +234,7 @@ int BgmPlay(cBgm& bgm, int channel, int track, int loop, int pauseOther, int for
     const i32 kind = bgm.m_vKind[track];
     const BGMTRACK& ogg = bgm.m_pOgg[track];
     if (kind == 0 || kind == 1) {
-        if (bgm.m_Vox.Play(channel, ogg.szPath, loop != 0, ogg.nVolume)) {
+        if (bgm.m_Vox.Play(channel, ogg.szPath.c_str(), loop != 0, ogg.nVolume)) {
             bgm.m_vState[channel] = 1;
             bgm.StopMidi(kind == 0 && pauseOther ? 1 : 0);
             return 1;

@@ -6,15 +6,17 @@
 // The window thread makes every call; a lock still keeps a stray call from another thread safe.
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/sound/MidiStream.h"
 #include "platform/sound/OggPlayer.h"
 #include "platform/system/Types.h"
 
-// One row of a track table: a path (Shift-JIS, NUL-terminated) and its volume (0..100).
+// One row of a track table: a path (Shift-JIS, as long as the data names it) and its volume
+// (0..100).
 struct BGMTRACK {
-    char szPath[MAX_PATH] = {};
+    std::string szPath;
     i32 nVolume = 0;
 };
 

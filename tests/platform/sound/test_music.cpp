@@ -222,22 +222,33 @@ protected:
 
 TEST_F(Music, SetFileChoosesRowsByExtension) {
     EXPECT_EQ(BgmSetFile(*m_bgm, 0, "bgm\\Title.OGG", 80), 1);
-    EXPECT_STREQ(m_ogg[0].szPath, "bgm\\Title.OGG");
+    EXPECT_EQ(m_ogg[0].szPath, "bgm\\Title.OGG");
     EXPECT_EQ(m_ogg[0].nVolume, 80);
     EXPECT_EQ(BgmSetFile(*m_bgm, 1, "bgm\\Stage.MID", 70), 1);
-    EXPECT_STREQ(m_midi[1].szPath, "bgm\\Stage.mid");
+    EXPECT_EQ(m_midi[1].szPath, "bgm\\Stage.mid");
     EXPECT_EQ(m_midi[1].nVolume, 70);
-    EXPECT_STREQ(m_ogg[1].szPath, "");
+    EXPECT_EQ(m_ogg[1].szPath, "");
     // Only the exact cases count: ".Mid" and ".wav" go to both rows.
     EXPECT_EQ(BgmSetFile(*m_bgm, 2, "bgm\\a.Mid", 50), 0);
-    EXPECT_STREQ(m_ogg[2].szPath, "bgm\\a.Mid");
-    EXPECT_STREQ(m_midi[2].szPath, "bgm\\a.Mid");
+    EXPECT_EQ(m_ogg[2].szPath, "bgm\\a.Mid");
+    EXPECT_EQ(m_midi[2].szPath, "bgm\\a.Mid");
     EXPECT_EQ(BgmSetFile(*m_bgm, 3, "bgm\\noext", 50), 0);
-    EXPECT_STREQ(m_ogg[3].szPath, "");
+    EXPECT_EQ(m_ogg[3].szPath, "");
     EXPECT_EQ(m_midi[3].nVolume, 0);
     // A track outside the table is the bad-index rule, never a write past it.
     EXPECT_EQ(BgmSetFile(*m_bgm, 5, "bgm\\x.ogg", 50), 0);
     EXPECT_EQ(CountLines("err V[5] ( 5 , 4 )"), 1);
+}
+
+// A track's file is named whole, whatever its length: a name of 255 bytes in a folder of as many
+// plays.
+TEST_F(Music, ATrackNamedPastTwoHundredAndSixtyBytesPlays) {
+    const std::string folder(255, 'd'), name = std::string(251, 'm') + ".mid";
+    std::filesystem::create_directory(m_root / "bgm" / folder);
+    WriteMidi((folder + "/" + name).c_str());
+    ASSERT_EQ(BgmSetFile(*m_bgm, 1, ("bgm\\" + folder + "\\" + name).c_str(), 100), 1);
+    ASSERT_EQ(BgmPlay(*m_bgm, 0, 1, 1, 0, 1), 1);
+    EXPECT_EQ(m_bgm->ChannelState(0), 2);
 }
 
 TEST_F(Music, PlaysOggThenMidiAndKeepsTheCurrentTrack) {
