@@ -120,10 +120,7 @@ bool ReadStartSettings(const std::string& cmdLine) {
         if (g_BootData.bDoNotAsk == 0 && !RunStartDialog()) return false;
         ini.Direct3D = g_BootData.nDrawMode == 1 ? 1 : 0;
     }
-    if (!cmdLine.empty()) {
-        if (cmdLine.size() > kFreeStageMax) WriteReport("「%s」の読み込みに失敗しました！", ToDisplayText(cmdLine).c_str());
-        else ini.FreeStage = cmdLine;
-    }
+    if (!cmdLine.empty()) ini.FreeStage = cmdLine;
     return true;
 }
 
@@ -263,6 +260,7 @@ bool StartFreeStage() {
     if (ini.FreeStage.empty()) return true;
     std::string found;
     if (FindNumberedFile(found, ini.FreeStage, "stg4")) ini.FreeStage = found;
+    // Whatever the system refuses (a name longer than it takes) is refused here, with why.
     if (!FileExists(ini.FreeStage)) {
         WriteFailureReport("「%s」の読み込みに失敗しました！", ToDisplayText(ini.FreeStage).c_str());
         ini.FreeStage.clear();

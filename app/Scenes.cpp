@@ -246,7 +246,7 @@ void cSceneMenu::FadeOut() {
 // ---- Routines owned by the title menu ----
 
 int StartStage(const std::string& fileName, int flag) {
-    std::string name = fileName.substr(0, 260);
+    std::string name = fileName;
     if (g_Services.resetPlayRecord) g_Services.resetPlayRecord();
     int loaded;
     if (g_Services.loadStage) {

@@ -1,6 +1,7 @@
 #include "app/SystemIni.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -13,6 +14,9 @@ cWindowData g_WindowData;
 namespace {
 
 constexpr std::size_t kTextLimit = 2047;
+// A stage to play at once may lie as deep as the system lets a path go.
+constexpr std::size_t kPathLimit = PATH_MAX - 1;
+constexpr std::size_t kFreeStageRow = 8;
 constexpr int kEntryLimit = 10000;
 
 i32 g_windowMaxX = 1024;
@@ -47,16 +51,18 @@ i32* NumericField(SYSTEMINI& ini, int row) {
     }
 }
 
-void Apply(SYSTEMINI& ini, const std::vector<INIKEYDEF>& keys, const std::string& key,
-           const std::string& value) {
-    for (std::size_t row = 0; row < keys.size(); ++row) {
-        if (keys[row].strKey != key) continue;
-        if (row == 8) {
-            if (value.size() >= 2 && value.size() <= kFreeStageMax) ini.FreeStage = value;
-        } else if (i32* field = NumericField(ini, static_cast<int>(row))) {
-            *field = LeadingInt(value);
-        }
-        return; // first match only
+// The row of the first key of the list that is the key (keys are case-sensitive), or npos.
+std::size_t KeyRow(const std::vector<INIKEYDEF>& keys, const std::string& key) {
+    for (std::size_t row = 0; row < keys.size(); ++row)
+        if (keys[row].strKey == key) return row;
+    return std::string::npos;
+}
+
+void Apply(SYSTEMINI& ini, std::size_t row, const std::string& value) {
+    if (row == kFreeStageRow) {
+        if (value.size() >= 2) ini.FreeStage = value;
+    } else if (i32* field = NumericField(ini, static_cast<int>(row))) {
+        *field = LeadingInt(value);
     }
 }
 
@@ -73,7 +79,7 @@ void SetSystemIniDefaults(SYSTEMINI& ini, const std::vector<INIKEYDEF>& keys) {
     const std::vector<INIKEYDEF> fallback = DefaultIniKeys();
     auto row = [&](std::size_t i) -> const INIKEYDEF& { return i < keys.size() ? keys[i] : fallback[i]; };
     for (int i = 0; i < 8; ++i) *NumericField(ini, i) = static_cast<i32>(row(i).nValue);
-    ini.FreeStage = row(8).strValue.substr(0, kFreeStageMax);
+    ini.FreeStage = row(kFreeStageRow).strValue;
     // English captions are the player's choice alone, whatever the game's default says.
     ini.English = 0;
 }
@@ -106,16 +112,18 @@ bool ReadSystemIni(const std::string& fileName, SYSTEMINI& ini, const std::vecto
             if (key == "Exit") return true;
             continue;
         }
+        const std::size_t row = KeyRow(keys, key);
+        const std::size_t limit = row == kFreeStageRow ? kPathLimit : kTextLimit;
         std::string value;
         for (;;) {
             const int c = std::fgetc(f);
             if (c == EOF) return false;
             // CR is no terminator: it stays in the value (a number reads its leading digits).
             if (c == ' ' || c == '\t' || c == '/' || c == '\n' || c == 0) break;
-            if (value.size() >= kTextLimit) return false;
+            if (value.size() >= limit) return false;
             value.push_back(static_cast<char>(c));
         }
-        Apply(ini, keys, key, value);
+        if (row != std::string::npos) Apply(ini, row, value);
     }
     return true;
 }

@@ -16,7 +16,7 @@ struct SYSTEMINI {
     i32 DD_VideoStretch = 0;
     i32 ShowFps = 1;
     i32 English = 0;
-    std::string FreeStage; // Shift-JIS, at most 259 bytes
+    std::string FreeStage; // Shift-JIS; any path the system takes
 };
 
 extern SYSTEMINI g_SystemIni;
@@ -30,10 +30,10 @@ struct INIKEYDEF {
 };
 std::vector<INIKEYDEF> DefaultIniKeys();
 
-constexpr std::size_t kFreeStageMax = 259;
-
 void SetSystemIniDefaults(SYSTEMINI& ini, const std::vector<INIKEYDEF>& keys);
-// True when the file was read to a proper end ("Exit" line, a zero byte, or 10000 entries).
+// True when the file was read to a proper end ("Exit" line, a zero byte, or 10000 entries). A key
+// or a value longer than 2047 bytes fails the read, except FreeStage's value, which may be any
+// path the system takes (up to 4095 bytes).
 bool ReadSystemIni(const std::string& fileName, SYSTEMINI& ini, const std::vector<INIKEYDEF>& keys);
 
 // The answer of the start-up dialog (user_data\Boot.dat).

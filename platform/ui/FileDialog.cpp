@@ -1,5 +1,6 @@
 // The file choices: a list of folders and of the files of the kind asked for, and a name box.
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 
 #include "platform/system/MessageBox.h"
@@ -11,6 +12,8 @@
 namespace {
 
 constexpr u32 kWhere = 1, kList = 2, kFilter = 3, kName = 4, kNote = 5, kOk = 10, kCancel = 11;
+// The name box takes any path the system does: the longest it takes, in bytes.
+constexpr i32 kPathLimit = PATH_MAX - 1;
 
 bool IsRooted(const std::string& path) { return !path.empty() && (path[0] == '\\' || path[0] == '/'); }
 
@@ -42,7 +45,7 @@ public:
         Add(DlgMakeControl(DLG_STATIC, kFilter, 12, 248, 456, 18, filter));
         DLGCONTROL edit = DlgMakeControl(DLG_EDIT, kName, 12, 270, 456, 22);
         edit.strEdit = name;
-        edit.nByteLimit = 259;
+        edit.nByteLimit = kPathLimit;
         edit.bPathText = true;
         Add(edit);
         Add(DlgMakeControl(DLG_STATIC, kNote, 12, 296, 456, 18));

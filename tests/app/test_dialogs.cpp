@@ -859,6 +859,23 @@ TEST_F(OddNames, TypedPathsAreTakenAsTyped) {
     RunScripted([&] { saved = FileDialog("t", path, "Replay", "*.rpl4_824", "rpl4_824"); });
     ASSERT_EQ(saved, 1);
     EXPECT_EQ(ResolvePath(path), outside / "sub" / "b.rpl4_824");
+    // However long: names of 255 bytes in a folder far deeper than 260 bytes, to open and to save.
+    const fs::path deep = outside / std::string(255, 'd') / std::string(255, 'e');
+    fs::create_directories(deep);
+    const std::string longName = std::string(246, 'l') + ".stg4_001";
+    std::ofstream(deep / longName) << "l";
+    PushKeyStroke(SDL_SCANCODE_TAB);
+    PushText((deep / longName).string());
+    PushKeyStroke(SDL_SCANCODE_RETURN);
+    RunScripted([&] { count = FileDialogMulti("t", "data\\stg4", "StageFile", {"stg4_*"}, out); });
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(ResolvePath(out[0]), deep / longName);
+    path = "user_data\\rpl4\\";
+    PushText((deep / std::string(246, 'r')).string());
+    PushKeyStroke(SDL_SCANCODE_RETURN);
+    RunScripted([&] { saved = FileDialog("t", path, "Replay", "*.rpl4_824", "rpl4_824"); });
+    ASSERT_EQ(saved, 1);
+    EXPECT_EQ(ResolvePath(path), deep / (std::string(246, 'r') + ".rpl4_824"));
 }
 
 // Every name is listed, those starting with '.' and those CP932 cannot hold included, and each

@@ -713,6 +713,61 @@ TEST_F(EndToEnd, ALongStageNamesRankingIsSavedAndItsCutTemporariesAreCleaned) {
         EXPECT_EQ(e.path().filename().string(), stem + ".rkg") << "nothing else is left beside it";
 }
 
+// A stage whose name is as long as the system takes (255 bytes), in a game folder 200 bytes deep,
+// opens every way a player names it: in full on the command line (an absolute path of 465 bytes),
+// by its name without the number (the highest that exists), as System.ini's FreeStage, and
+// chosen in the stage choice. A name longer than the system takes is refused with its cause,
+// and the title menu starts.
+TEST_F(EndToEnd, AStageNamedUpToTheSystemsLimitOpensFromADeepFolderEveryWay) {
+    if (!fs::exists(game / "data" / "stg4" / "Demo-1.stg4_001")) GTEST_SKIP() << "no demo game";
+    const fs::path top = game;
+    struct Back {
+        fs::path& game;
+        fs::path top;
+        ~Back() { game = top; }
+    } back{game, top};
+    fs::path deep = top;
+    while (deep.string().size() < 195) deep /= std::string(std::min<std::size_t>(60, 195 - deep.string().size()), 'd');
+    deep /= "game";
+    std::string error;
+    ASSERT_TRUE(CopyDemoGame(deep, error)) << error;
+    game = deep;
+    ASSERT_GE(game.string().size(), 200u);
+    const std::string stem(246, 'a');
+    fs::copy_file(game / "data" / "stg4" / "Demo-1.stg4_001", game / "data" / "stg4" / (stem + ".stg4_001"));
+    std::ofstream(game / "data" / "stg4" / (stem + ".stg4_000")) << "not a stage";
+    const fs::path shown = game / "shown.ppm";
+    auto plays = [&](const char* way, const std::vector<std::string>& env, const std::string& arg, int frame) {
+        fs::remove(shown);
+        std::vector<std::string> all = env;
+        all.push_back("TOBRELK_FRAME_DUMP=" + std::to_string(frame) + ":" + shown.string());
+        const pid_t pid = Start(all, arg);
+        ASSERT_GT(pid, 0) << way;
+        EXPECT_EQ(WaitExit(pid), 0) << way;
+        EXPECT_TRUE(DemoStageShown(Read(shown))) << way << "\n" << Read(game / "Report_Game.txt");
+    };
+    const std::string quit = "TOBRELK_INPUT_SCRIPT=60:27+";
+    plays("in full", {quit}, (game / "data" / "stg4" / (stem + ".stg4_001")).string(), 40);
+    plays("without its number", {quit}, "data/stg4/" + stem, 40);
+    std::ofstream(game / "System.ini") << "FreeStage=data\\stg4\\" << stem << ".stg4_001\nExit\n";
+    plays("System.ini", {quit}, {}, 40);
+    fs::remove(game / "System.ini");
+    plays("stage choice",
+          {"TOBRELK_INPUT_SCRIPT=40:38+,41:38-,43:38+,44:38-,46:38+,47:38-,49:38+,50:38-,52:90+,53:90-,130:27+",
+           "TOBRELK_DIALOG_ANSWERS=1:" + GamePathOf(game / "data" / "stg4" / (stem + ".stg4_001"))},
+          {}, 120);
+
+    const std::string overlong = std::string(256, 'a');
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=40:27+,41:27-", "TOBRELK_FRAME_DUMP=35:" + shown.string()},
+                            "data/stg4/" + overlong);
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 0);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("「data\\stg4\\" + overlong + "」の読み込みに失敗しました！ (File name too long)\r\n"), std::string::npos)
+        << report;
+    EXPECT_FALSE(Flat(Read(shown))) << "the title menu runs";
+}
+
 // A save of the window's place or of the drawing-mode answer that fails (here into a user_data
 // that is a link, refused) has its report line with its cause, like every other save.
 TEST_F(EndToEnd, FailedSettingsSavesAreReportedWithTheirCause) {

@@ -76,15 +76,22 @@ TEST_F(SettingsFiles, ValueMustFollowTheEqualsSignDirectly) {
     EXPECT_EQ(ini.Direct3D, -3) << "keys are case-sensitive; values are read as atoi does";
 }
 
-TEST_F(SettingsFiles, FreeStageKeepsACarriageReturnAndNeedsTwoTo259Characters) {
+// FreeStage takes any path the system does, up to 4095 bytes, where every other value stops at
+// 2047; a longer one fails the read as an overlong value does.
+TEST_F(SettingsFiles, FreeStageKeepsACarriageReturnAndTakesTwoCharactersToAWholePath) {
     ASSERT_TRUE(Read("FreeStage=data\\stg4\\x\r\nExit\n"));
     EXPECT_EQ(ini.FreeStage, "data\\stg4\\x\r");
     ASSERT_TRUE(Read("FreeStage=a\nExit\n"));
     EXPECT_EQ(ini.FreeStage, "data\\stg4\\x\r");
-    ASSERT_TRUE(Read("FreeStage=" + std::string(260, 'b') + "\nExit\n"));
-    EXPECT_EQ(ini.FreeStage, "data\\stg4\\x\r");
-    ASSERT_TRUE(Read("FreeStage=" + std::string(259, 'b') + "\nExit\n"));
-    EXPECT_EQ(ini.FreeStage.size(), 259u);
+    for (std::size_t length : {260u, 2048u, 4095u}) {
+        ASSERT_TRUE(Read("FreeStage=" + std::string(length, 'b') + "\nExit\n")) << length;
+        EXPECT_EQ(ini.FreeStage.size(), length);
+    }
+    EXPECT_FALSE(Read("FreeStage=" + std::string(4096, 'b') + "\nExit\n"));
+    EXPECT_FALSE(Read("English=" + std::string(2048, 'b') + "\nExit\n"));
+    keys[8].strValue = std::string(300, 'c');
+    SetSystemIniDefaults(ini, keys);
+    EXPECT_EQ(ini.FreeStage.size(), 300u) << "the game's default is taken whole too";
 }
 
 TEST_F(SettingsFiles, ZeroByteEndsSuccessfullyAndOverlongTextFails) {
