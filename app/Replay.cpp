@@ -4,6 +4,7 @@
 #include "app/Scenes.h"
 #include "database/SystemData.h"
 #include "platform/system/Input.h"
+#include "platform/system/NameFit.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/PathUtil.h"
 #include "platform/system/Report.h"
@@ -121,20 +122,24 @@ std::string ReplayFileNameRelative(const std::string& stageName) {
     std::string key = stageName;
     PathStripDir(key);
     MakeStageFileName(key, g_PlayRecord.bStageVar, g_PlayRecord.nStageVarIndex, g_PlayRecord.nStageVarValue);
-    std::string path;
-    StrFormat(path, "user_data\\rpl4\\%s", key.c_str());
-    if (!path.empty() && path.back() == '.') path.pop_back();
+    if (!key.empty() && key.back() == '.') key.pop_back();
     SYSTEMTIME t;
     GetLocalTime(t);
-    std::string name;
-    StrFormat(name, "%s__%04d__%02d_%02d__%02d_%02d.", path.c_str(), t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute);
+    std::string date;
+    StrFormat(date, "__%04d__%02d_%02d__%02d_%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute);
     std::string ext;
-    StrFormat(ext, "rpl4_%u", g_nProgVer);
-    name += ext;
+    StrFormat(ext, ".rpl4_%u", g_nProgVer);
+    // The name is proposed to be saved as it stands: with a long stage name the date and the
+    // extension would pass what the folder takes, so the stage's part gives way, and a numbered
+    // name is fitted by itself.
+    const std::string folder = "user_data\\rpl4";
+    const std::size_t max = NameMax(ResolvePath(folder));
+    auto proposal = [&](const std::string& copy) { return folder + "\\" + FittedGameName(key, date + copy + ext, max); };
+    std::string name = proposal({});
     if (FileExists(name)) {
         std::string numbered;
         for (int n = 2; n <= 999; ++n) {
-            MakeCopyName(numbered, name, n);
+            numbered = proposal(" (" + std::to_string(n) + ")");
             if (!FileExists(numbered)) break;
         }
         // After 999 the last name tried stands; the save dialog asks before overwriting.

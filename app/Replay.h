@@ -44,7 +44,8 @@ extern cReplayData g_ReplayPrev;
 constexpr u32 kReplayRecordVersion = 173; // files from this version carry the play record
 
 // The default name "user_data\rpl4\<key>__YYYY__MM_DD__hh_mm.rpl4_824", numbered " (n)" when
-// taken, as an absolute path; empty stage: the current folder. Always 1.
+// taken, as an absolute path; empty stage: the current folder. The key is cut at a character's
+// start where the name would pass the longest the folder takes. Always 1.
 int MakeReplayFileName(std::string& out, const std::string& stageName);
 // The same name relative to the game folder (before it is made absolute).
 std::string ReplayFileNameRelative(const std::string& stageName);

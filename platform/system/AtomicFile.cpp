@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "platform/system/FileError.h"
+#include "platform/system/NameFit.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
 
@@ -41,22 +42,6 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     }
     if (injectFailure) errno = ENOSPC;
     return !injectFailure;
-}
-
-// The longest file name the folder's file system takes, in bytes.
-std::size_t NameMax(int dir) {
-    const long max = ::fpathconf(dir, _PC_NAME_MAX);
-    return max > 0 ? static_cast<std::size_t>(max) : NAME_MAX;
-}
-
-// The name with suffix after it, in at most max bytes: a name that leaves no room for its suffix
-// is cut as far as the suffix needs, at the start of a character (names on the disk are UTF-8),
-// so that whatever name a file has, the files kept beside it can be made.
-std::string FittedName(const std::string& name, const std::string& suffix, std::size_t max) {
-    if (name.size() + suffix.size() <= max || suffix.size() >= max) return name + suffix;
-    std::size_t keep = max - suffix.size();
-    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-    return name.substr(0, keep) + suffix;
 }
 
 // The writer's process id in a temporary's file name, or 0 when the name is no temporary's.

@@ -15,6 +15,7 @@
 #include "app/Replay.h"
 #include "platform/system/AppWindow.h"
 #include "platform/system/Input.h"
+#include "platform/system/Sjis.h"
 #include "platform/ui/Dialog.h"
 #include "records/DataFile.h"
 #include "tests/records/StageTestUtil.h"
@@ -443,6 +444,26 @@ TEST_F(ReplayFile, DefaultNamesAreDateStampedAndNumbered) {
     EXPECT_EQ(MakeReplayFileName(abs, "Stage01."), 1);
     EXPECT_NE(abs.find("Stage01__2024__02_03__09_05 (2).rpl4_824"), std::string::npos);
     EXPECT_EQ(ReplayFileNameRelative(""), "");
+}
+
+// The proposal of a stage named as long as a name may be keeps its date and extension and is
+// saved as it stands, numbered too; the stage's part is cut to what the folder takes on disk,
+// where a Japanese character takes three bytes.
+TEST_F(ReplayFile, ALongStagesProposalFitsTheFolderWithItsDateAndNumber) {
+    g_PlayRecord = cPlayRecord();
+    const std::string stage = "data\\stg4\\" + std::string(246, 'a') + ".";
+    const std::string first = ReplayFileNameRelative(stage);
+    EXPECT_EQ(first, "user_data\\rpl4\\" + std::string(226, 'a') + "__2024__02_03__09_05.rpl4_824");
+    ASSERT_EQ(SaveReplay(m_replay, first, m_stage, m_start, m_record), 1);
+    const std::string second = ReplayFileNameRelative(stage);
+    EXPECT_EQ(second, "user_data\\rpl4\\" + std::string(222, 'a') + "__2024__02_03__09_05 (2).rpl4_824");
+    ASSERT_EQ(SaveReplay(m_replay, second, m_stage, m_start, m_record), 1);
+    std::string boss;
+    for (int i = 0; i < 60; ++i) boss += Utf8ToSjis("ボス");
+    const std::string japanese = ReplayFileNameRelative("data\\stg4\\" + boss + ".");
+    EXPECT_EQ(SjisToUtf8(japanese), "user_data\\rpl4\\" + SjisToUtf8(boss.substr(0, 150)) + "__2024__02_03__09_05.rpl4_824")
+        << "75 characters of 3 bytes each on disk, and the date";
+    EXPECT_EQ(SaveReplay(m_replay, japanese, m_stage, m_start, m_record), 1);
 }
 
 TEST_F(ReplayFile, ReplayKeys) {
