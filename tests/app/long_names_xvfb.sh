@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Under Xvfb (a 1024x768 screen, no window manager), windowed: a stage whose name is as long as
+# the system takes (255 bytes, a copy of the demo's first stage) in a game folder 200 bytes deep.
+#  1. Chosen in the stage choice (title menu: Down x3, Z; the first file of the list), it is
+#     played; F1 in play opens the replay-save dialog with its proposed name, and Return saves
+#     it as proposed: the stage's part cut so that the name, with its date and extension, takes
+#     255 bytes.
+#  2. Named in full on the command line (an absolute path of more than 460 bytes), it is played,
+#     and its replay saved the same way, numbered " (2)" when the minute is the same.
+# Each run ends with Escape: exit code 0, no failure line in the report.
+# Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
+set -u
+exe=$(realpath "$1") maker=$(realpath "$2") work=$(realpath -m "$3")
+. "$(dirname "$0")/../support/x_windows.sh"
+for tool in xdotool xwininfo import convert; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
+rm -rf "$work" && mkdir -p "$work" || exit 1
+deep=$work
+while [ ${#deep} -lt 195 ]; do deep=$deep/$(printf 'd%.0s' $(seq 40)); done
+game=$deep/game
+"$maker" "$game" >/dev/null || exit 1
+cd "$game" || exit 1
+[ ${#game} -ge 200 ] || { echo "the game folder is ${#game} bytes deep, not 200"; exit 1; }
+printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+stem=$(printf 'a%.0s' $(seq 246))
+cp data/stg4/Demo-1.stg4_001 "data/stg4/$stem.stg4_001"
+fail=0
+
+# Every wait ends on what it waits for, with a bound far beyond an idle machine's time.
+place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x" "y}'; }
+# True when the w x h region at (x, y) of the game's frame is on average brighter than t: the
+# title menu faded in, or a file choice's white list.
+region_over() {
+    local at mean
+    xwininfo -id "$id" >/dev/null 2>&1 || id=$(game_window_visible)
+    at=$(place "$id")
+    import -window root "$work/screen.png"
+    mean=$(convert "$work/screen.png" -crop "$3x$4+$((${at% *} + $1))+$((${at#* } + $2))" +repage -colorspace gray \
+        -format "%[fx:mean]" info:)
+    awk -v m="$mean" -v t="$5" 'BEGIN{exit !(m > t)}'
+}
+wait_region() {
+    for _ in $(seq 240); do region_over "$@" && return 0; sleep 0.25; done
+    return 1
+}
+press() { xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.25; }
+# The file choice's list is up.
+dialog_up() { region_over 110 120 400 150 0.85; }
+# In play, F1 until the replay-save dialog comes (the recording must hold a frame first); then
+# Return saves the proposal. $1 names the run.
+save_replay() {
+    local n
+    for n in $(seq 40); do
+        press F1
+        dialog_up && break
+        sleep 0.25
+    done
+    dialog_up || { echo "$1: F1 opened no replay-save dialog"; fail=1; return; }
+    import -window root "$work/$2"
+    press Return
+    for _ in $(seq 40); do dialog_up || return 0; sleep 0.25; done
+    echo "$1: the replay-save dialog stayed open"; fail=1
+}
+# Escape ends the play and the game: exit code 0, and no line of a failed load or save.
+finish() {
+    local code
+    press Escape
+    for _ in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done
+    kill -0 $pid 2>/dev/null && { echo "$1: still running after Escape"; kill -KILL $pid; fail=1; }
+    wait $pid; code=$?
+    [ $code -eq 0 ] || { echo "$1: ended with $code"; fail=1; }
+    grep -q "失敗" Report_Game.txt && { echo "$1: a failure in the report"; fail=1; }
+}
+# The replays saved: each name 255 bytes, the stage's part cut, the date and extension kept.
+saved_replays() {
+    local count=0 name
+    for name in user_data/rpl4/*.rpl4_824; do
+        [ -e "$name" ] || continue
+        name=${name#user_data/rpl4/}
+        count=$((count + 1))
+        [ ${#name} -eq 255 ] || { echo "$1: the replay $name is ${#name} bytes long"; fail=1; }
+        [[ "$name" =~ ^a{222,226}__[0-9]{4}__[0-9]{2}_[0-9]{2}__[0-9]{2}_[0-9]{2}(\ \([0-9]+\))?\.rpl4_824$ ]] ||
+            { echo "$1: the replay is saved as $name"; fail=1; }
+    done
+    [ $count -eq "$2" ] || { echo "$1: $count replays saved, not $2"; ls user_data/rpl4; fail=1; }
+}
+
+# 1. The stage choice: the long name is the list's first file, after [..] and [old_ver].
+rm -f Report_Game.txt
+"$exe" 2>>"$work/game.err" & pid=$!
+id=$(game_window_visible)
+[ -n "$id" ] || { echo "stage choice: no window"; kill -KILL $pid; wait $pid; exit 1; }
+wait_region 0 0 640 440 0.3 || { echo "stage choice: the title menu never showed"; fail=1; }
+xdotool windowfocus --sync "$id"
+for key in Down Down Down z; do press $key; done
+wait_region 110 120 400 150 0.85 || { echo "stage choice: the stage choice did not open"; fail=1; }
+import -window root "$work/stage_choice.png"
+for key in Down Down Return; do press $key; done
+save_replay "stage choice" replay_save_1.png
+finish "stage choice"
+saved_replays "stage choice" 1
+
+# 2. The command line: the absolute path of the whole name.
+rm -f Report_Game.txt
+"$exe" "$game/data/stg4/$stem.stg4_001" 2>>"$work/game.err" & pid=$!
+id=$(game_window_visible)
+[ -n "$id" ] || { echo "command line: no window"; kill -KILL $pid; wait $pid; exit 1; }
+xdotool windowfocus --sync "$id"
+save_replay "command line" replay_save_2.png
+finish "command line"
+saved_replays "command line" 2
+
+[ $fail -eq 0 ] || { echo "--- report"; cat Report_Game.txt; echo "--- standard error"; cat "$work/game.err"; }
+exit $fail
