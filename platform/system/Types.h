@@ -13,7 +13,4 @@ using i16 = std::int16_t;
 using i32 = std::int32_t;
 using i64 = std::int64_t;
 
-// Longest path the game's data and dialogs deal with, terminating NUL included.
-constexpr int MAX_PATH = 260;
-
 static_assert(sizeof(float) == 4 && sizeof(double) == 8);
