@@ -19,7 +19,7 @@ bool g_bCapsSquare = false;
 
 void SetText(std::string& field, const char* text) {
     if (text == field.c_str()) return; // a reload passes the record's own name
-    field = text ? text : "";
+    field = std::string(text ? text : "");
 }
 
 // Colours already mapped to palette indexes in one load: pictures repeat few colours, and each
