@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "app/SystemIni.h"
 #include "platform/system/AppWindow.h"
 #include "platform/system/AtomicFile.h"
+#include "platform/system/FileError.h"
 #include "platform/system/Clock.h"
 #include "platform/system/FirstFrame.h"
 #include "platform/system/Input.h"
@@ -336,7 +338,8 @@ int WinMain(int argc, char** argv) {
     SetDebugLog(false, "VI_Veda.txt");
     const std::string report = (std::filesystem::current_path(ec) / "Report_Game.txt").string();
     if (!HoldReportFile(report)) {
-        std::fprintf(stderr, "tobrelk: cannot write %s\n", report.c_str());
+        const int cause = errno;
+        std::fprintf(stderr, "tobrelk: cannot write %s%s\n", report.c_str(), FileErrorCause(cause).c_str());
         return 1;
     }
     WriteReport("App : ver %s", "824");

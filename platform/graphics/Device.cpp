@@ -408,7 +408,11 @@ void DDSetDisplayPalette(const PALETTE& palette) { g_palDisplay = palette; }
 bool DDLoadPaletteFromFile(PALETTE* palette, const char* file, u32) {
     cImage img;
     std::string error;
-    if (!palette || !file || !LoadImageFile(file, &img, &error)) return false;
+    if (!palette || !file) return false;
+    if (!LoadImageFile(file, &img, &error)) {
+        if (file[0]) WriteReport("LoadImage Err %s (%s)", file, error.c_str());
+        return false;
+    }
     bool fromTable = false;
     if (img.hasIndices) {
         if (lpDTCon) {
@@ -440,7 +444,12 @@ bool DDLoadPaletteFromFile(PALETTE* palette, const char* file, u32) {
 }
 
 bool DDLoadPaletteFromFile(PALETTE* palette, const DDPICTUREDEF* defs, u32 windowed) {
-    return defs && DDLoadPaletteFromFile(palette, defs[0].file.c_str(), windowed);
+    if (!defs) return false;
+    if (DDLoadPaletteFromFile(palette, defs[0].file.c_str(), windowed)) return true;
+    // The game's first picture gives every colour; without it nothing can be drawn, and the
+    // player is told which file it is, as for the pictures after it.
+    ErrorBox("%s の読み込みに失敗！", defs[0].file.c_str());
+    return false;
 }
 
 bool DDLoadBlendTable(u8* table, const char* path) {

@@ -1081,6 +1081,34 @@ TEST_F(EndToEnd, EightBitsAreRefusedForAGameWithATransparentColour) {
     EXPECT_NE(report.find("起動に失敗しました"), std::string::npos) << report;
 }
 
+// Two starts that cannot go on say which file and why: the game's first picture, which gives
+// every colour, is missing; the report itself cannot be made (standard error says why).
+TEST_F(EndToEnd, AMissingPaletteOrAReportThatCannotBeMadeIsNamedWithItsCause) {
+    if (!fs::exists(game / "bmp" / "plt" / "Palette.bmp")) GTEST_SKIP() << "no demo game";
+    fs::remove(game / "bmp" / "plt" / "Palette.bmp");
+    EXPECT_EQ(WaitExit(Start({})), 1);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("LoadImage Err bmp\\plt\\Palette.bmp ("), std::string::npos) << report;
+    EXPECT_NE(report.find("bmp\\plt\\Palette.bmp の読み込みに失敗！"), std::string::npos) << report;
+
+    fs::remove(game / "Report_Game.txt");
+    fs::create_directory(game / "Report_Game.txt");
+    const fs::path err = game / "stderr.txt";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(game.c_str()) != 0) _exit(97);
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        const int out = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 2);
+        execl(TOBRELK_EXE, TOBRELK_EXE, static_cast<char*>(nullptr));
+        _exit(98);
+    }
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 1);
+    EXPECT_NE(Read(err).find("Report_Game.txt (Is a directory)\n"), std::string::npos) << Read(err);
+}
+
 // Without a display the game does not run unseen: it refuses with a report line and an error
 // code, unless a driver without a display was asked for (as every other test here does).
 TEST_F(EndToEnd, NoDisplayIsRefusedUnlessADummyDriverWasAsked) {
