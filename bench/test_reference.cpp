@@ -3,9 +3,13 @@
 // a ratio against either reference measures the same work.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <random>
+#include <unistd.h>
 
 #include "bench/Reference.h"
+#include "bench/records/FirstLoadRef.h"
 
 namespace {
 
@@ -56,6 +60,39 @@ TEST(BenchReference, EveryPlacementOfTheChecksumSumsTheBytes) {
         EXPECT_GE(ref.Fair(), 0);
         EXPECT_GE(ref.Old(), 0);
     }
+}
+
+// The first-load reference reads the file in the loader's windows: every byte summed once, the
+// last window short or whole, the file in the page cache or dropped from it.
+TEST(BenchReference, TheFileReadByWindowsSumsItsBytes) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("tobrelk_test_ref_" + std::to_string(::getpid()));
+    std::mt19937 rng(11);
+    constexpr std::size_t w = bench_load::kReadWindow;
+    for (std::size_t n : {std::size_t{0}, std::size_t{1}, w - 1, w, w + 1, 3 * w + 17}) {
+        std::string bytes(n, '\0');
+        uint32_t want = 0;
+        for (char& c : bytes) {
+            c = static_cast<char>(rng());
+            want += static_cast<unsigned char>(c);
+        }
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, n, f), n);
+        ASSERT_EQ(std::fclose(f), 0);
+        uint32_t sum = 1;
+        EXPECT_TRUE(bench_load::ReadAndSum(path.string(), sum));
+        EXPECT_EQ(sum, want) << n;
+        bool read = false;
+        const bench_load::cSumAndTouchRef ref{&bytes, 1 << 20, path.string()};
+        EXPECT_GT(ref.Uncached(read).wall, 0);
+        EXPECT_TRUE(read) << n;
+        EXPECT_TRUE(bench_load::ReadAndSum(path.string(), sum));
+        EXPECT_EQ(sum, want) << n << " after the drop";
+    }
+    std::filesystem::remove(path);
+    uint32_t sum = 0;
+    EXPECT_FALSE(bench_load::ReadAndSum(path.string(), sum));
 }
 
 } // namespace

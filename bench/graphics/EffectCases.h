@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/DrawCheck.h"
 #include "bench/GraphicsModes.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Image.h"
@@ -89,6 +90,16 @@ inline const std::vector<Case>& Cases() {
     return cases;
 }
 #undef BENCH_FX_CASE
+
+// The cases that have no pixel work in a mode by design; every other case must draw.
+inline constexpr bench_draw::cByDesign kNoPixelWork[] = {
+    {"ChangeColor", "DD32", bench_draw::eDraws::Nothing, "colour change is for Direct3D alone"},
+    {"ChangeColor", "DD16", bench_draw::eDraws::Nothing, "colour change is for Direct3D alone"},
+    {"ChangeColor", "DD8", bench_draw::eDraws::Nothing, "colour change is for Direct3D alone"},
+    {"Blur", "DD8", bench_draw::eDraws::Nothing, "an 8-bit blur is not made"},
+    {"TransitionOut", "DD8", bench_draw::eDraws::PaletteOnly, "an 8-bit fade is made by the palette"},
+    {"TransitionIn", "DD8", bench_draw::eDraws::PaletteOnly, "an 8-bit fade is made by the palette"},
+};
 
 // The back buffer as each case finds it before its check: one flat colour, which every case
 // that draws the picture changes. A transition keeps its phase from call to call: both are

@@ -2,17 +2,20 @@
 // effects of every kind (every other one magnified twice), and each screen effect redrawing the
 // 640 x 480 frame; the blink, whose work is to redraw the stage background over the frame on its
 // dark half, redraws two full-screen background layers as the play frame has it do. What they
-// add to a frame of play counts against its 3 ms. A case with no pixel work in its mode
-// (bench/DrawCheck.h) is named so in its label and has no ratio.
+// add to a frame of play counts against its 3 ms. Every case draws in every mode (none is listed
+// in kNoPixelWork): one that draws nothing is an error and the program exits with a failure
+// (bench/DrawCheck.h).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <span>
+#include <string>
 #include <unistd.h>
 
-#include "bench/DrawCheck.h"
+#include "bench/DrawBench.h"
 #include "bench/GraphicsModes.h"
 #include "bench/Reference.h"
 #include "database/Database.h"
@@ -145,15 +148,19 @@ void PrimeBackBuffer(Fixture& f) {
 // that draws ends its check at its first change.
 constexpr int kCheckRuns = 64;
 
-// Times work against the blend, or, when the check finds it draws no pixel in this mode, only
-// names it so (the label gains what it does instead) and gives it no ratio. checked runs between
-// the check and the runs timed.
+// The cases without pixel work by design, named "<benchmark> <screen effect>" in a mode: none. A
+// character effect always draws its character, and each screen effect redraws the frame.
+constexpr std::span<const bench_draw::cByDesign> kNoPixelWork{};
+
+// Times work against the blend once the check finds it draws in this mode; a case listed in
+// kNoPixelWork is only named so (the label gains what it does instead) and has no ratio, and
+// any other that draws nothing is an error. checked runs between the check and the runs timed.
 template <class Prime, class Work, class Checked = bench_ref::cNothingBetween>
-void RunChecked(benchmark::State& state, const std::string& label, Prime&& prime, Work&& work, Checked checked = {}) {
-    const std::string none = bench_draw::NoPixelWork(bench_draw::WhatItDraws(prime, work, kCheckRuns));
+void RunChecked(benchmark::State& state, const std::string& name, const std::string& mode, const std::string& label,
+                Prime&& prime, Work&& work, Checked checked = {}) {
+    const bench_draw::eDraws found = bench_draw::WhatItDraws(prime, work, kCheckRuns);
     checked();
-    if (!none.empty()) {
-        state.SetLabel(label + " " + none);
+    if (!bench_draw::Apply(state, label, bench_draw::Judge(name, mode, found, kNoPixelWork))) {
         for (auto _ : state) work();
         return;
     }
@@ -178,7 +185,8 @@ void BM_TwentyCharaEffects(benchmark::State& state) {
         d.nWidth = d.nHeight = 32;
         return true;
     };
-    RunChecked(state, ModeName(kModes[state.range(0)]), [&] { PrimeBackBuffer(*f); }, [&] {
+    const std::string mode = ModeName(kModes[state.range(0)]);
+    RunChecked(state, "TwentyCharaEffects", mode, mode, [&] { PrimeBackBuffer(*f); }, [&] {
         f->scene->ForEachChara([&](cStageChara& c) { DrawCharaEffect(c, &g_sdBackBuffer, 0, fill); });
         DDEndScene();
         benchmark::ClobberMemory();
@@ -190,7 +198,8 @@ void BM_ScreenEffect(benchmark::State& state) {
     std::unique_ptr<Fixture> f;
     if (!Start(state, f)) return;
     const i32 type = static_cast<i32>(state.range(1));
-    const std::string label = ModeName(kModes[state.range(0)]) + " " + g_ScrEffectTypeName[type];
+    const std::string mode = ModeName(kModes[state.range(0)]);
+    const std::string label = mode + " " + g_ScrEffectTypeName[type];
     state.SetLabel(label);
     DDSURFACEDATA* back = &g_sdBackBuffer;
     // The stage background's layers, as the play frame redraws them for the blink.
@@ -212,7 +221,8 @@ void BM_ScreenEffect(benchmark::State& state) {
         PrimeBackBuffer(*f);
     };
     // Only the frames timed are counted.
-    RunChecked(state, label, prime, work, [&] { redraws = frames = 0; });
+    RunChecked(state, std::string("ScreenEffect ") + g_ScrEffectTypeName[type], mode, label, prime, work,
+               [&] { redraws = frames = 0; });
     // The share of the timed frames that redrew the background (the blink's frames that do).
     if (redraws > 0) state.counters["redrawn"] = static_cast<double>(redraws) / static_cast<double>(frames);
 }
@@ -220,3 +230,5 @@ BENCHMARK(BM_ScreenEffect)->ArgsProduct({{0, 1, 2, 3, 4}, benchmark::CreateDense
     ->MinTime(kCaseSeconds)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+int main(int argc, char** argv) { return bench_draw::RunDrawBenchmarks(argc, argv); }

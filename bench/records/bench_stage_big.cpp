@@ -2,25 +2,34 @@
 // file into a stage that play keeps, as a stage is loaded for play, and the memory such a load
 // takes at its peak against what the loaded stage keeps (goal: about 1x).
 //  - BM_BigStageFirstLoad: a load as the player's first load of the stage meets it, the storage
-//    of every earlier load freed and given back to the system first (outside the clock). Against
-//    what any loader pays for it (x_sum_touch): a byte checksum of the file's bytes plus a first
-//    touch of as many fresh bytes as the loaded stage holds (goal: within 3x).
+//    of every earlier load freed and given back to the system first (outside the clock), the file
+//    in the page cache. Against what any loader pays for it (x_sum_touch, bench/records/
+//    FirstLoadRef.h): a byte checksum of the file's bytes plus a first write to as many fresh
+//    bytes as the loaded stage holds, that storage made as the runtime makes it (in large pages
+//    where the system has them). Goal: within 3x. x_sum_touch_old: against the same checksum and
+//    fresh 4 kB pages, the reference this one replaces.
+//  - BM_BigStageFirstLoadUncached: the same first load with the file dropped from the page cache
+//    first, as a start meets a file not read since: the load waits for the disk, which the
+//    thread's CPU time cannot see, so both clocks are kept ("Time" and wall_ms: the time that
+//    passed; "CPU" and cpu_ms: the thread's). Against the same reference reading the file, itself
+//    dropped from the cache first (x_read_sum_touch by CPU time, x_read_sum_touch_wall by the
+//    time that passed). Goal: within 3x. A file the system keeps cached (a folder in memory: set
+//    TMPDIR to one on a disk) is an error.
 //  - BM_BigStageReload: the same stage loaded again over the last load, as a retry loads it
 //    (goal: within 4x a byte checksum of the file's bytes at 1,000,000).
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "bench/Reference.h"
+#include "bench/records/FirstLoadRef.h"
+#include "bench/records/LoadMemory.h"
 #include "records/BlockAlloc.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
@@ -62,78 +71,8 @@ struct BlockStageFile {
         std::ofstream f(path, std::ios::binary);
         f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
+    std::string Path() const { return path.string(); }
     ~BlockStageFile() { std::filesystem::remove(path); }
-};
-
-// Resident memory now and at its peak since the last ResetPeak, in bytes.
-long StatusKb(const char* key) {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return -1;
-    char line[256];
-    long kb = -1;
-    const std::size_t len = std::strlen(key);
-    while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, key, len) == 0) kb = std::strtol(line + len, nullptr, 10);
-    std::fclose(f);
-    return kb;
-}
-bool ResetPeak() {
-    FILE* f = std::fopen("/proc/self/clear_refs", "w");
-    if (!f) return false;
-    const bool ok = std::fputs("5", f) >= 0;
-    return std::fclose(f) == 0 && ok;
-}
-
-// In a child of its own, its heap's free pages given back: the resident memory a load into an
-// empty stage adds at its peak, and what it adds for good (the loaded stage), in kB.
-bool MeasureLoadMemory(const std::string& path, long& peakKb, long& keptKb) {
-    int fds[2];
-    if (::pipe(fds) != 0) return false;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        long out[2] = {-1, -1};
-        // The heap's free pages go back first, and the storage kept for big lists of blocks, so
-        // that what the load touches counts.
-        big_block_storage::Release();
-        ::malloc_trim(0);
-        cStage target;
-        const long before = StatusKb("VmRSS:");
-        if (ResetPeak() && LoadStageFile(target, path)) {
-            out[0] = StatusKb("VmHWM:") - before;
-            out[1] = StatusKb("VmRSS:") - before;
-        }
-        const ssize_t wrote = ::write(fds[1], out, sizeof out);
-        ::_exit(wrote == static_cast<ssize_t>(sizeof out) ? 0 : 1);
-    }
-    ::close(fds[1]);
-    long in[2] = {-1, -1};
-    const bool got = pid > 0 && ::read(fds[0], in, sizeof in) == static_cast<ssize_t>(sizeof in);
-    ::close(fds[0]);
-    if (pid > 0) ::waitpid(pid, nullptr, 0);
-    peakKb = in[0];
-    keptKb = in[1];
-    return got && peakKb > 0 && keptKb > 0;
-}
-
-// What any load of the file into fresh memory pays: a byte checksum of the file's bytes, then a
-// first write to every byte of fresh pages as many as the loaded stage holds (mapped anew each
-// time, so that each page is new to the process, and given back outside the clock).
-struct cSumAndTouchRef {
-    const std::string* bytes;
-    std::size_t touchBytes;
-    double Fair() const {
-        void* fresh = ::mmap(nullptr, touchBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (fresh == MAP_FAILED) return 0;
-        const double sum = bench_ref::RefChecksum(*bytes).Fair();
-        const double touch = bench_ref::detail::TimeNs([&] {
-            std::memset(fresh, 1, touchBytes);
-            benchmark::ClobberMemory();
-        });
-        ::munmap(fresh, touchBytes);
-        return sum + touch;
-    }
-    double Old() const { return -1; }
 };
 
 // The file, the resident memory of a load into an empty stage and what the loaded stage keeps,
@@ -141,7 +80,9 @@ struct cSumAndTouchRef {
 bool SetMemoryCounters(benchmark::State& state, const BlockStageFile& file, long& keptKb) {
     long peakKb = 0;
     state.counters["file_mb"] = static_cast<double>(file.bytes.size()) / 1e6;
-    if (!MeasureLoadMemory(file.path.string(), peakKb, keptKb)) return false;
+    cStage target;
+    if (!bench_load::MeasureLoadMemory([&] { return LoadStageFile(target, file.Path()) != 0; }, peakKb, keptKb))
+        return false;
     state.counters["peak_mb"] = static_cast<double>(peakKb) / 1e3;
     state.counters["stage_mb"] = static_cast<double>(keptKb) / 1e3;
     state.counters["x_stage"] = static_cast<double>(peakKb) / static_cast<double>(keptKb);
@@ -156,26 +97,72 @@ void ForgetEarlierLoads(cStage& target) {
     ::malloc_trim(0);
 }
 
+// The bytes the loaded stage holds: measured (SetMemoryCounters), or else its blocks' storage.
+std::size_t HeldBytes(benchmark::State& state, const BlockStageFile& file) {
+    long keptKb = 0;
+    if (SetMemoryCounters(state, file, keptKb)) return static_cast<std::size_t>(keptKb) * 1024;
+    cStage target;
+    if (!LoadStageFile(target, file.Path())) state.SkipWithError("load failed");
+    return target.vBlock.capacity() * sizeof(cEdBlock);
+}
+
 void BM_BigStageFirstLoad(benchmark::State& state) {
     const BlockStageFile file(static_cast<int>(state.range(0)));
-    long keptKb = 0;
+    const bench_load::cSumAndTouchRef ref{&file.bytes, HeldBytes(state, file), file.Path()};
     cStage target;
-    const bool measured = SetMemoryCounters(state, file, keptKb);
-    // As many bytes as the loaded stage holds: measured, or else its blocks' storage.
-    if (!measured) {
-        if (!LoadStageFile(target, file.path.string())) state.SkipWithError("load failed");
-        keptKb = static_cast<long>(target.vBlock.capacity() * sizeof(cEdBlock) / 1024);
-    }
     ForgetEarlierLoads(target);
     bench_ref::RunAgainstBetween(
         state, "sum_touch",
         [&] {
-            if (!LoadStageFile(target, file.path.string())) state.SkipWithError("load failed");
+            if (!LoadStageFile(target, file.Path())) state.SkipWithError("load failed");
         },
-        [&] { ForgetEarlierLoads(target); },
-        cSumAndTouchRef{&file.bytes, static_cast<std::size_t>(keptKb) * 1024});
+        [&] { ForgetEarlierLoads(target); }, ref);
 }
 BENCHMARK(BM_BigStageFirstLoad)->Arg(300000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_BigStageFirstLoadUncached(benchmark::State& state) {
+    const BlockStageFile file(static_cast<int>(state.range(0)));
+    const bench_load::cSumAndTouchRef ref{&file.bytes, HeldBytes(state, file), file.Path()};
+    cStage target;
+    ForgetEarlierLoads(target);
+    bench_load::DropFromPageCache(file.Path());
+    std::vector<double> cpu, wall, refCpu, refWall;
+    double cached = 0;
+    for (auto _ : state) {
+        // What the system kept of the file despite the drop, looked at outside the clocks.
+        state.PauseTiming();
+        cached = std::max(cached, bench_load::CachedShare(file.Path()));
+        state.ResumeTiming();
+        const bench_load::cTimes t = bench_load::TimeBoth([&] {
+            if (!LoadStageFile(target, file.Path())) state.SkipWithError("load failed");
+        });
+        state.PauseTiming();
+        cpu.push_back(t.cpu);
+        wall.push_back(t.wall);
+        ForgetEarlierLoads(target);
+        bool read = false;
+        const bench_load::cTimes r = ref.Uncached(read);
+        if (!read) state.SkipWithError("the reference could not read the file");
+        refCpu.push_back(r.cpu);
+        refWall.push_back(r.wall);
+        bench_load::DropFromPageCache(file.Path());
+        state.ResumeTiming();
+    }
+    if (cached != 0) {
+        state.SkipWithError(cached < 0 ? "cannot tell whether the file left the page cache"
+                                       : "the file stays in the page cache: set TMPDIR to a folder on a disk");
+        return;
+    }
+    const double mc = bench_ref::Median(cpu), mw = bench_ref::Median(wall);
+    const double rc = bench_ref::Median(refCpu), rw = bench_ref::Median(refWall);
+    state.counters["cpu_ms"] = mc / 1e6;
+    state.counters["wall_ms"] = mw / 1e6;
+    state.counters["ref_cpu_ms"] = rc / 1e6;
+    state.counters["ref_wall_ms"] = rw / 1e6;
+    state.counters["x_read_sum_touch"] = rc > 0 ? mc / rc : 0;
+    state.counters["x_read_sum_touch_wall"] = rw > 0 ? mw / rw : 0;
+}
+BENCHMARK(BM_BigStageFirstLoadUncached)->Arg(300000)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_BigStageReload(benchmark::State& state) {
     const BlockStageFile file(static_cast<int>(state.range(0)));
@@ -185,7 +172,7 @@ void BM_BigStageReload(benchmark::State& state) {
     bench_ref::RunAgainst(
         state, "sum",
         [&] {
-            if (!LoadStageFile(target, file.path.string())) state.SkipWithError("load failed");
+            if (!LoadStageFile(target, file.Path())) state.SkipWithError("load failed");
         },
         bench_ref::RefChecksum(file.bytes));
 }

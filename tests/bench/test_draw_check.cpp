@@ -69,4 +69,52 @@ TEST(EffectBenchCases, TheCheckNamesWhatACaseLeavesUnchanged) {
     EXPECT_NE(bench_draw::NoPixelWork(bench_draw::eDraws::PaletteOnly).find("palette only"), std::string::npos);
 }
 
+// The benchmark's list of cases without pixel work by design is what the cases do: with it, no
+// case of any mode fails the benchmark's check.
+TEST(EffectBenchCases, TheListOfCasesWithoutPixelWorkIsWhatTheyDo) {
+    std::string failures;
+    for (const bench_fx::Mode& m : bench_fx::kModes)
+        for (const bench_fx::Case& c : bench_fx::Cases()) {
+            bench_fx::Fixture f(m);
+            ASSERT_TRUE(f.ok) << bench_fx::ModeName(m);
+            const bench_draw::eDraws d = bench_draw::WhatItDraws(bench_fx::PrimeBackBuffer, [&] {
+                c.draw(&g_sdBackBuffer, f);
+                DDEndScene();
+            });
+            failures += bench_draw::Judge(c.name, bench_fx::ModeName(m), d, bench_fx::kNoPixelWork).failure;
+        }
+    EXPECT_EQ(failures, "");
+}
+
+// Every way a case's check can meet its list: only a case that draws, or one that does what its
+// list entry says, passes; a case meant to draw that stops fails, and so does a listed one that
+// does other than listed.
+TEST(DrawCheck, ACaseThatDoesNotDrawAsListedFails) {
+    using bench_draw::eDraws;
+    constexpr bench_draw::cByDesign list[] = {{"Fade", "DD8", eDraws::PaletteOnly, "made by the palette"},
+                                              {"Tint", "DD8", eDraws::Nothing, "not in this mode"}};
+    std::string trace;
+    for (const char* name : {"Wave", "Fade", "Tint"})
+        for (const eDraws found : {eDraws::Pixels, eDraws::PaletteOnly, eDraws::Nothing}) {
+            const bench_draw::cVerdict v = bench_draw::Judge(name, "DD8", found, list);
+            trace += v.timed ? "timed" : v.failure.empty() ? "named: " + v.label : "FAILS: " + v.failure;
+            trace += "\n";
+        }
+    EXPECT_EQ(trace, "timed\n"
+                     "FAILS: Wave in DD8 is meant to draw but changes the palette only\n"
+                     "FAILS: Wave in DD8 is meant to draw but draws nothing\n"
+                     "FAILS: Fade in DD8 is listed as one that changes the palette only (made by the palette) but "
+                     "draws: the list is out of date\n"
+                     "named: no pixel work: changes the palette only (made by the palette)\n"
+                     "FAILS: Fade in DD8 is listed as one that changes the palette only (made by the palette) but "
+                     "draws nothing: the list is out of date\n"
+                     "FAILS: Tint in DD8 is listed as one that draws nothing (not in this mode) but draws: the list "
+                     "is out of date\n"
+                     "FAILS: Tint in DD8 is listed as one that draws nothing (not in this mode) but changes the "
+                     "palette only: the list is out of date\n"
+                     "named: no pixel work: draws nothing in this mode (not in this mode)\n");
+    // The same case in another mode is not the listed one.
+    EXPECT_FALSE(bench_draw::Judge("Tint", "DD32", eDraws::Nothing, list).failure.empty());
+}
+
 } // namespace
