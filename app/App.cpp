@@ -100,6 +100,9 @@ bool LoadGameDatabases() {
         WriteReportBox("%s の読み込みに失敗…", "data\\System.dat");
         return false;
     }
+    // The window is first shown by the drawing-mode question or a box of the start, already
+    // with the game's name.
+    AppWindowSetTitle(g_Startup.title ? g_Startup.title() : std::string());
     return true;
 }
 
@@ -177,12 +180,11 @@ bool ChooseDisplayMode() {
     return true;
 }
 
-// The window's title and the graphics device. A failed Direct3D start goes on in DirectDraw
-// mode inside initGraphics, which then clears System.ini's Direct3D.
+// The graphics device. A failed Direct3D start goes on in DirectDraw mode inside initGraphics,
+// which then clears System.ini's Direct3D.
 bool StartGraphics() {
     SYSTEMINI& ini = g_SystemIni;
     g_hWnd = MainWindowHandle();
-    AppWindowSetTitle(g_Startup.title ? g_Startup.title() : std::string());
     AppWindowSetMinimumSize(320, 240);
     TimerElapsed(true);
     if (ini.Bpp == 8) ini.DD_VideoStretch = 0;

@@ -11,6 +11,7 @@
 #     is in the middle of the screen, though no window manager framed the game's window.
 #     Killed outright instead, the game leaves the box's own process, which keeps no lock.
 #  4. SIGHUP with the drawing-mode question open, before the game has started: the start ends.
+#     The window has the game's title from its first showing.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
 exe=$(realpath "$1") maker=$(realpath "$2") work=$3
@@ -82,6 +83,7 @@ close_by() {
 # 1. The stage choice, the window moved by the player before.
 rm -f Report_Game.txt user_data/Window.dat
 open_stage_choice "stage choice" "100 50"
+title=$(xdotool getwindowname "$id")
 close_by "stage choice" TERM "signal 15 (.*) : closing in order"
 read -r x y <<<"$(od -An -t d4 -j 8 -N 8 user_data/Window.dat 2>/dev/null)"
 [ "${x:-}" = 100 ] && [ "${y:-}" = 50 ] || { echo "stage choice: Window.dat holds ${x:-?},${y:-?}, not 100,50"; fail=1; }
@@ -136,6 +138,8 @@ rm -f Report_Game.txt user_data/Boot.dat
 id=$(game_window)
 [ -n "$id" ] || { echo "question: no window"; kill -KILL $pid; wait $pid; exit 1; }
 wait_region 120 150 300 100 0.6 || { echo "question: the drawing-mode question did not show"; fail=1; }
+shown=$(xdotool getwindowname "$id")
+[ -n "$shown" ] && [ "$shown" = "$title" ] || { echo "question: the window is titled \"$shown\", not \"$title\""; fail=1; }
 close_by "question" HUP "signal 1 (.*) : the start is ended"
 [ $fail -eq 0 ] || { echo "--- report"; cat Report_Game.txt; echo "--- standard error"; cat "$work/game.err"; }
 exit $fail
