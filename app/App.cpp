@@ -369,21 +369,31 @@ int WinMain(int argc, char** argv) {
         return 1;
     }
     AppWindowCenterOnDesktop();
+    // Where the start puts the window: a start ended from outside keeps the window's place only
+    // when the player moved it from there (during the drawing-mode question).
+    int startX, startY, startW, startH;
+    AppWindowGetRect(startX, startY, startW, startH);
     WindowQueueOpen(MainWndProc);
     // Start-up; the editor hears of the start, and of a failed one. What the first frame does
     // not need (the sound font) waits for it.
     FirstFrameExpect();
     if (g_bFromEditor) NotifyEditorStart();
     if (!AppInit(stage)) {
-        if (const int sig = TerminationSignal()) WriteReport("signal %d (%s) : the start is ended", sig, strsignal(sig));
+        // Asked to end while it started (the drawing-mode question closed by the signal): the
+        // start was ended, it did not fail.
+        const int sig = TerminationSignal();
+        if (sig) WriteReport("signal %d (%s) : the start is ended", sig, strsignal(sig));
+        if (sig && g_SystemIni.WindowMode != 0 && !AppWindowMinimized()) {
+            int x, y, w, h;
+            AppWindowGetRect(x, y, w, h);
+            if (x != startX || y != startY || w != startW || h != startH) StoreWindowPlacement();
+        }
         WriteReport("起動に失敗しました");
         AppExit();
         if (g_bFromEditor) NotifyEditorEnd(0);
         EditorLinkClose();
         SingleInstanceRelease();
-        // Asked to end while it started (the drawing-mode question closed by the signal): the
-        // start was ended, it did not fail.
-        return TerminationSignal() ? 0 : 1;
+        return sig ? 0 : 1;
     }
     // The game thread runs the frames from here; the window thread serves the window.
     g_bGameStarted.store(1);
