@@ -17,9 +17,8 @@ exe=$(realpath "$1") maker=$(realpath "$2") work=$3
 for tool in Xvfb xdotool xwininfo import convert flock od; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
 rm -rf "$work" && mkdir -p "$work" && "$maker" "$work/game" >/dev/null || exit 1
 fail=0
-# Whatever a failed case leaves running is ended with the test.
-started=()
-trap 'kill -KILL "${started[@]}" 2>/dev/null' EXIT
+# Whatever a failed case leaves running (games, servers) is ended with the test.
+trap 'kill -KILL $(jobs -p) 2>/dev/null' EXIT
 
 # The window's client area on the screen as "x y".
 place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x" "y}'; }
@@ -52,7 +51,6 @@ start() {
     printf 'Direct3D=%s\nWindowMode=1\nBpp=0\nExit\n' "$1" > System.ini
     x_server_start 1024x768x24 || { echo "$case: Xvfb did not start"; exit 1; }
     env ${2:-} "$exe" ${3:-} 2>>"$work/game.err" & pid=$!
-    started+=($pid $X_SERVER_PID)
     id=$(game_window_visible)
     [ -n "$id" ] || { echo "$case: no window"; exit 1; }
 }
