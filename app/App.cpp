@@ -101,6 +101,9 @@ bool LoadGameDatabases() {
         WriteReportBox("%s の読み込みに失敗…", "data\\System.dat");
         return false;
     }
+    // The window is first shown by the drawing-mode question or a box of the start, already
+    // with the game's name.
+    AppWindowSetTitle(g_Startup.title ? g_Startup.title() : std::string());
     return true;
 }
 
@@ -175,12 +178,11 @@ bool ChooseDisplayMode() {
     return true;
 }
 
-// The window's title and the graphics device. A failed Direct3D start goes on in DirectDraw
-// mode inside initGraphics, which then clears System.ini's Direct3D.
+// The graphics device. A failed Direct3D start goes on in DirectDraw mode inside initGraphics,
+// which then clears System.ini's Direct3D.
 bool StartGraphics() {
     SYSTEMINI& ini = g_SystemIni;
     g_hWnd = MainWindowHandle();
-    AppWindowSetTitle(g_Startup.title ? g_Startup.title() : std::string());
     AppWindowSetMinimumSize(320, 240);
     TimerElapsed(true);
     if (ini.Bpp == 8) ini.DD_VideoStretch = 0;
@@ -287,7 +289,9 @@ bool AppInit(const std::string& cmdLine) {
     PrepareRecords();
     if (!PrepareFolders() || !LoadGameDatabases() || !ReadStartSettings(cmdLine)) return false;
     SetTimingDefaults();
-    if (!ChooseDisplayMode() || !StartGraphics()) return false;
+    // A start asked to end from outside (a signal, the window or its display lost) shows no
+    // window and starts no graphics any more.
+    if (!ChooseDisplayMode() || AppCloseAsked() || !StartGraphics()) return false;
     ShowMainWindow();
     if (g_Startup.loadGraphicsData && !g_Startup.loadGraphicsData()) {
         WriteReport("画像の読み込みに失敗");
@@ -367,21 +371,32 @@ int WinMain(int argc, char** argv) {
         return 1;
     }
     AppWindowCenterOnDesktop();
+    // Where the start puts the window: a start ended from outside keeps the window's place only
+    // when the player moved it from there (during the drawing-mode question).
+    int startX, startY, startW, startH;
+    AppWindowGetRect(startX, startY, startW, startH);
     WindowQueueOpen(MainWndProc);
     // Start-up; the editor hears of the start, and of a failed one. What the first frame does
     // not need (the sound font) waits for it.
     FirstFrameExpect();
     if (g_bFromEditor) NotifyEditorStart();
     if (!AppInit(stage)) {
+        // Asked to end while it started (the drawing-mode question closed by a signal or by the
+        // lost display): the start was ended, it did not fail.
+        const bool ended = AppCloseAsked();
         if (const int sig = TerminationSignal()) WriteReport("signal %d (%s) : the start is ended", sig, strsignal(sig));
+        else if (ended) WriteReport("window lost : the start is ended");
+        if (ended && g_SystemIni.WindowMode != 0 && !AppWindowMinimized()) {
+            int x, y, w, h;
+            AppWindowGetRect(x, y, w, h);
+            if (x != startX || y != startY || w != startW || h != startH) StoreWindowPlacement();
+        }
         WriteReport("起動に失敗しました");
         AppExit();
         if (g_bFromEditor) NotifyEditorEnd(0);
         EditorLinkClose();
         SingleInstanceRelease();
-        // Asked to end while it started (the drawing-mode question closed by the signal): the
-        // start was ended, it did not fail.
-        return TerminationSignal() ? 0 : 1;
+        return ended ? 0 : 1;
     }
     // The game thread runs the frames from here; the window thread serves the window.
     g_bGameStarted.store(1);
@@ -390,17 +405,11 @@ int WinMain(int argc, char** argv) {
         PostMessage(g_hWnd, WM_CLOSE, 0, 0);
     }
     // The window thread's loop, until the window is closed.
-    // A termination signal (another copy, the user, the session's end) closes it from the event
-    // pump, as the window's close button does.
-    bool lostSeen = false;
+    // A termination signal (another copy, the user, the session's end) or the window lost (to
+    // another program, or with its display: nothing can be shown any more, but the saves, the
+    // report and the lock still end in order) closes it from the event pump, as the window's
+    // close button does.
     while (!g_bQuit.load()) {
-        if (!lostSeen && AppWindowLost()) {
-            // Another program destroyed the window: nothing can be shown any more, but the
-            // saves, the report and the lock still end in order.
-            lostSeen = true;
-            WriteReport("WM_DESTROY : ウインドウが外から破棄されました。終了します");
-            PostMessage(g_hWnd, WM_CLOSE, 0, 0);
-        }
         MSG msg;
         while (!g_bQuit.load() && PeekMessage(&msg, 0)) DispatchMessage(msg);
         if (g_bQuit.load()) break;

@@ -52,13 +52,7 @@ bool Refused(u32 msg) {
 
 void SaveWindowPlacement() {
     if (!g_bWindowed || !g_bGameStarted.load() || AppWindowMinimized()) return;
-    int x, y, w, h;
-    AppWindowGetRect(x, y, w, h);
-    g_WindowData.Set(x, y, w, h, AppWindowMaximized() ? 1 : 0);
-    // A failed write costs only the window's place at the next start, but it is told like every
-    // other. A damaged file in its place is kept aside first.
-    if (!SaveUserFile(g_WindowData, "user_data\\Window.dat"))
-        WriteFailureReport("%s の保存に失敗しました！", "user_data\\Window.dat");
+    StoreWindowPlacement();
 }
 
 void PlaySoundRow(WPARAM n) {
@@ -117,6 +111,16 @@ void CloseInOrder(HWND hWnd) {
 }
 
 } // namespace
+
+void StoreWindowPlacement() {
+    int x, y, w, h;
+    AppWindowGetRect(x, y, w, h);
+    g_WindowData.Set(x, y, w, h, AppWindowMaximized() ? 1 : 0);
+    // A failed write costs only the window's place at the next start, but it is told like every
+    // other. A damaged file in its place is kept aside first.
+    if (!SaveUserFile(g_WindowData, "user_data\\Window.dat"))
+        WriteFailureReport("%s の保存に失敗しました！", "user_data\\Window.dat");
+}
 
 void SuspendGameThreads() {
     thGame.Suspend();

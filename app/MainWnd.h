@@ -12,6 +12,9 @@ extern std::atomic<u32> g_bQuit;
 // Set when the close has begun: requests still arriving are answered at once with 0.
 extern std::atomic<u32> g_bQuitting;
 
+// Saves the window's place (user_data\Window.dat), with a report line when the write fails.
+void StoreWindowPlacement();
+
 void SuspendGameThreads();
 void ResumeGameThreads();
 

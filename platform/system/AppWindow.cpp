@@ -137,16 +137,19 @@ bool Offer(const APPEVENT& e) {
     return hook && hook(e);
 }
 
-// A termination request (Termination.h) closes the program as the window's close button does:
-// an open dialog sees the close first, then the window. Once is enough: the close goes on by
-// itself from there, and a modal dialog opened later ends itself (DlgDoModal). Before the main
-// window is there (start-up), the pump of its loop is the first to offer it.
-void OfferTermination() {
+// A close asked from outside the game (a termination signal, Termination.h; the window lost
+// to another program or with its display) closes the program as the window's close button
+// does: an open dialog sees the close first, then the window. Once is enough: the close goes on
+// by itself from there, and a modal dialog opened later ends itself (DlgDoModal, on
+// AppCloseAsked). Before the main window is there (start-up), the pump of its loop is the first
+// to offer it.
+void OfferOutsideClose() {
     static bool offered = false; // window thread only
-    const int sig = TerminationSignal();
-    if (offered || sig == 0 || !g_hWnd) return;
+    if (offered || !g_hWnd) return;
+    if (const int sig = TerminationSignal()) WriteReport("signal %d (%s) : closing in order", sig, strsignal(sig));
+    else if (AppWindowLost()) WriteReport("WM_DESTROY : ウインドウが外から破棄されました。終了します");
+    else return;
     offered = true;
-    WriteReport("signal %d (%s) : closing in order", sig, strsignal(sig));
     APPEVENT e;
     e.kind = APPEVENT::Close;
     Offer(e);
@@ -414,6 +417,8 @@ void AppWindowDestroy() {
 
 bool AppWindowLost() { return g_window && X11WindowLost(); }
 
+bool AppCloseAsked() { return TerminationSignal() != 0 || AppWindowLost(); }
+
 bool AppWindowExists() { return g_window != nullptr; }
 void* AppWindowNative() { return g_window; }
 
@@ -554,7 +559,10 @@ void AppPumpEvents(u32 waitMs, const std::function<bool()>& done) {
     if (!g_videoUp) return;
     StartJoysticksWhenDue();
     SDL_Event ev;
-    if (waitMs > 0 && AppIsHeadless()) {
+    // A broken X connection sends nothing any more, and SDL's wait on it would return at once,
+    // each time: a loop pumping on it would spin a core until the close ends it.
+    const bool displayEvents = !AppIsHeadless() && !X11ConnectionLost();
+    if (waitMs > 0 && !displayEvents) {
         // A driver without a display has no events of its own to wait on, and SDL would look
         // for them every millisecond: the wait is for this program's wake-ups instead.
         std::unique_lock lock(g_wakeMutex);
@@ -563,7 +571,7 @@ void AppPumpEvents(u32 waitMs, const std::function<bool()>& done) {
     } else if (waitMs > 0 && SDL_WaitEventTimeout(&ev, static_cast<int>(waitMs))) {
         if (ev.type != g_wakeEvent) Translate(ev);
     }
-    OfferTermination();
+    OfferOutsideClose();
     while (!(done && done()) && SDL_PollEvent(&ev)) {
         if (ev.type != g_wakeEvent) Translate(ev);
     }

@@ -20,9 +20,14 @@ bool AppIsHeadless();
 bool AppWindowCreate(int w, int h);
 void AppWindowDestroy();
 bool AppWindowExists();
-// True when another program destroyed the window (on X11): nothing is shown any more, and the
-// program should close in order.
+// True when another program destroyed the window, or its X connection broke (the server
+// ended, the connection was killed): nothing is shown any more, and the program should close
+// in order.
 bool AppWindowLost();
+// True once the program is asked to close from outside the game: a termination signal
+// (Termination.h) or the window lost. The event pump turns it into a close once; a loop that
+// waits for the player and starts after that (a dialog opened as the close runs) ends on it.
+bool AppCloseAsked();
 // The SDL window, for the graphics layer (opaque here).
 void* AppWindowNative();
 // Title from the game's Shift-JIS text.

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "platform/system/AppWindow.h"
-#include "platform/system/Termination.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/DialogKit.h"
 
@@ -128,6 +127,17 @@ int DLG_CLASS::DlgDoModal() {
     if (m_bOpen) return 0;
     m_bModeless = false;
     Open();
+    APPEVENT close;
+    close.kind = APPEVENT::Close;
+    if (AppCloseAsked()) {
+        // The program is closing (a signal, the window or its display lost): the dialog ends
+        // unseen as its close button ends it. Showing the window now would ask a display that
+        // may be gone.
+        HandleEvent(close);
+        if (!m_bEnded) DlgEnd(0);
+        Close();
+        return m_nEndCode;
+    }
     if (!AppWindowExists() || (AppIsHeadless() && !g_bDlgInteractive)) {
         // Nobody can see or operate it: it answers as a message box would.
         OnUnattended();
@@ -147,14 +157,12 @@ int DLG_CLASS::DlgDoModal() {
     AppEventHook outer = SetAppEventHook([this](const APPEVENT& e) { return HandleEvent(e); });
     const bool outerText = SDL_IsTextInputActive() == SDL_TRUE;
     AppTextInput(HasEditControl());
-    bool terminationSeen = false;
+    bool closeSeen = false;
     while (!m_bEnded) {
-        if (!terminationSeen && TerminationSignal()) {
-            // Closing on a signal: the dialog ends as its close button ends it, even one opened
-            // after the window thread first saw the request.
-            terminationSeen = true;
-            APPEVENT close;
-            close.kind = APPEVENT::Close;
+        if (!closeSeen && AppCloseAsked()) {
+            // Closing from outside while it is open: the dialog ends as its close button ends
+            // it, also the one under a nested dialog, which the pump's one close did not reach.
+            closeSeen = true;
             HandleEvent(close);
             if (m_bEnded) break;
         }

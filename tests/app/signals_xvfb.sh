@@ -8,9 +8,12 @@
 #     The box is no wider than the screen and lies on it, and its Japanese text is drawn with the
 #     X server's JIS X 0208 font (screenshot: WORK/long_name_box.png).
 #  3. SIGTERM with the same box open at the start (the stage named on the command line): the box
-#     is in the middle of the screen, though no window manager framed the game's window.
+#     is in the middle of the screen, though no window manager framed the game's window, which
+#     stays where the start put it: its place is not saved.
 #     Killed outright instead, the game leaves the box's own process, which keeps no lock.
-#  4. SIGHUP with the drawing-mode question open, before the game has started: the start ends.
+#  4. SIGHUP with the drawing-mode question open, before the game has started, after the player
+#     moved the window: the start ends, and the window's place is saved. The window has the
+#     game's title from its first showing.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
 exe=$(realpath "$1") maker=$(realpath "$2") work=$3
@@ -82,6 +85,7 @@ close_by() {
 # 1. The stage choice, the window moved by the player before.
 rm -f Report_Game.txt user_data/Window.dat
 open_stage_choice "stage choice" "100 50"
+title=$(xdotool getwindowname "$id")
 close_by "stage choice" TERM "signal 15 (.*) : closing in order"
 read -r x y <<<"$(od -An -t d4 -j 8 -N 8 user_data/Window.dat 2>/dev/null)"
 [ "${x:-}" = 100 ] && [ "${y:-}" = 50 ] || { echo "stage choice: Window.dat holds ${x:-?},${y:-?}, not 100,50"; fail=1; }
@@ -116,6 +120,7 @@ if [ -z "$box" ]; then echo "start box: no box appeared"; fail=1; else
         { echo "start box: its middle at $((bx + bw / 2)), not the screen's 512"; fail=1; }
 fi
 close_by "start box" TERM "signal 15 (.*) : the start is ended"
+[ -e user_data/Window.dat ] && { echo "start box: the place of a window that did not move was saved"; fail=1; }
 
 # The same box when the game is killed outright (SIGKILL, nothing closes in order): the box's
 # own process, which SDL forks to draw it, is left, but it does not keep the lock.
@@ -131,11 +136,18 @@ fi
 # 4. The drawing-mode question, asked at the start before the game runs; its light grey panel in
 #    the middle of the window tells that it is up.
 printf 'Direct3D=2\nWindowMode=1\nBpp=0\nExit\n' > System.ini
-rm -f Report_Game.txt user_data/Boot.dat
+rm -f Report_Game.txt user_data/Boot.dat user_data/Window.dat
 "$exe" 2>>"$work/game.err" & pid=$!
 id=$(game_window)
 [ -n "$id" ] || { echo "question: no window"; kill -KILL $pid; wait $pid; exit 1; }
 wait_region 120 150 300 100 0.6 || { echo "question: the drawing-mode question did not show"; fail=1; }
+shown=$(xdotool getwindowname "$id")
+[ -n "$shown" ] && [ "$shown" = "$title" ] || { echo "question: the window is titled \"$shown\", not \"$title\""; fail=1; }
+xdotool windowmove "$id" 150 80
+for _ in $(seq 50); do [ "$(place "$id")" = "150 80" ] && break; sleep 0.1; done
+sleep 0.5
 close_by "question" HUP "signal 1 (.*) : the start is ended"
+read -r x y <<<"$(od -An -t d4 -j 8 -N 8 user_data/Window.dat 2>/dev/null)"
+[ "${x:-}" = 150 ] && [ "${y:-}" = 80 ] || { echo "question: Window.dat holds ${x:-?},${y:-?}, not 150,80"; fail=1; }
 [ $fail -eq 0 ] || { echo "--- report"; cat Report_Game.txt; echo "--- standard error"; cat "$work/game.err"; }
 exit $fail

@@ -66,3 +66,22 @@ box_window() {
         sleep 0.1
     done
 }
+
+# Starts an X server of the caller's own (Xvfb, screen $1, e.g. 1024x768x24) and points DISPLAY
+# at it: a test that ends its display must not end the one it runs on. As in with_xvfb.sh, the
+# server takes the first free display number itself (-displayfd). Sets X_SERVER_PID; fails if
+# the server does not start within a minute.
+x_server_start() {
+    local numfile n=""
+    numfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset 3>"$numfile" 2>/dev/null & X_SERVER_PID=$!
+    for _ in $(seq 600); do
+        n=$(tr -dc 0-9 < "$numfile")
+        [ -n "$n" ] && break
+        kill -0 $X_SERVER_PID 2>/dev/null || break
+        sleep 0.1
+    done
+    rm -f "$numfile"
+    [ -n "$n" ] || { kill $X_SERVER_PID 2>/dev/null; wait $X_SERVER_PID 2>/dev/null; return 1; }
+    export DISPLAY=:$n
+}

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# The X server ends (a logout, a crashed or restarted X, a dropped forwarded session) while one
+# of the game's own dialogs waits for the player, windowed, no window manager. Each time the game
+# is gone within 1 s with exit code 0, the report line "X11 : the connection to the display was
+# lost", the window's place saved where it can be, and the lock released:
+#  1. the stage choice (title menu: Down x3, Z), after the player moved the window;
+#  2. the ranking-name dialog (F3 at the clear of a stage, the ranking entered by hand);
+#  3. the drawing-mode question, before the game has started, the window moved while it is open.
+# The same when another program destroys the window (`xdotool windowclose`) under the question,
+# with the report line "X11 : the window ... no longer exists"; a window that did not move keeps
+# the place it had: Window.dat is not written.
+# Each case runs on an X server of its own, which it ends, in a copy of the game of its own.
+# Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
+set -u
+exe=$(realpath "$1") maker=$(realpath "$2") work=$3
+. "$(dirname "$0")/../support/x_windows.sh"
+for tool in Xvfb xdotool xwininfo import convert flock od; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
+rm -rf "$work" && mkdir -p "$work" && "$maker" "$work/game" >/dev/null || exit 1
+fail=0
+# Whatever a failed case leaves running (games, servers) is ended with the test.
+trap 'kill -KILL $(jobs -p) 2>/dev/null' EXIT
+
+# The window's client area on the screen as "x y".
+place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x" "y}'; }
+# The mean red, green and blue of the w x h region at (x, y) of the game's frame.
+region() {
+    local at
+    at=$(place "$id")
+    import -window root "$work/screen.png"
+    convert "$work/screen.png" -crop "$3x$4+$((${at% *} + $1))+$((${at#* } + $2))" +repage \
+        -format "%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]" info:
+}
+# True when the region ($1 to $4) is lit brighter than $5 on average (the title menu, the stage
+# choice's white file list), or with "grey" the dialogs' light grey panel.
+region_is() {
+    region "$1" "$2" "$3" "$4" | awk -v t="$5" '{ m = ($1 + $2 + $3) / 3
+        exit !(t == "grey" ? $1 > 0.75 && $3 < 0.9 && $1 - $3 < 0.1 && $3 - $1 < 0.1 : m > t) }'
+}
+wait_region() {
+    for _ in $(seq 240); do region_is "$@" && return 0; sleep 0.25; done
+    return 1
+}
+press() {
+    xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.25
+}
+# Starts the game in a copy of its own with the System.ini line Direct3D=$1, on a server of its
+# own, with the environment $2 (NAME=VALUE, or nothing) and the command line $3, and sets pid and
+# id.
+start() {
+    cp -r "$work/game" "$work/$case" && cd "$work/$case" || exit 1
+    printf 'Direct3D=%s\nWindowMode=1\nBpp=0\nExit\n' "$1" > System.ini
+    x_server_start 1024x768x24 || { echo "$case: Xvfb did not start"; exit 1; }
+    env ${2:-} "$exe" ${3:-} 2>>"$work/game.err" & pid=$!
+    id=$(game_window_visible)
+    [ -n "$id" ] || { echo "$case: no window"; exit 1; }
+}
+# The player moves the window to $1 $2; the game has seen it before anything else happens.
+move() {
+    xdotool windowmove "$id" "$1" "$2"
+    for _ in $(seq 50); do [ "$(place "$id")" = "$1 $2" ] && break; sleep 0.1; done
+    sleep 0.5
+}
+# Ends the X server ($1 server) or destroys the window ($1 window) and checks how the game ended.
+# Window.dat: $2 $3 the place it holds, "-" that it is not written, nothing that it is written.
+end_display() {
+    local t0 code x y was=$fail what
+    t0=$(date +%s%N)
+    if [ "$1" = server ]; then
+        what="the X server ended"
+        kill -TERM $X_SERVER_PID
+    else
+        what="its window was destroyed"
+        xdotool windowclose "$id"
+    fi
+    for _ in $(seq 20); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done
+    if kill -0 $pid 2>/dev/null; then
+        echo "$case: still running 1 s after $what ($(ps -o %cpu= -p $pid)% of a core)"; fail=1
+        for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+        kill -0 $pid 2>/dev/null && { echo "$case: still running 11 s after, ended by SIGKILL"; kill -KILL $pid; }
+    fi
+    wait $pid; code=$?
+    echo "$case: gone $(( ($(date +%s%N) - t0) / 1000000 )) ms after $what"
+    kill -TERM $X_SERVER_PID 2>/dev/null; wait $X_SERVER_PID 2>/dev/null
+    [ $code -eq 0 ] || { echo "$case: ended with $code"; fail=1; }
+    if [ "$1" = server ]; then
+        grep -q "X11 : the connection to the display was lost" Report_Game.txt || { echo "$case: no report line"; fail=1; }
+    else
+        grep -q "X11 : the window 0x[0-9a-f]* no longer exists" Report_Game.txt || { echo "$case: no report line"; fail=1; }
+    fi
+    flock -n user_data/ゲーム.lock true || { echo "$case: the lock is still held"; fail=1; }
+    if [ "${2:-}" = - ]; then
+        [ -e user_data/Window.dat ] && { echo "$case: the place of a window that did not move was saved"; fail=1; }
+    else
+        [ -s user_data/Window.dat ] || { echo "$case: the window's place was not saved"; fail=1; }
+    fi
+    if [ $# -eq 3 ]; then
+        read -r x y <<<"$(od -An -t d4 -j 8 -N 8 user_data/Window.dat 2>/dev/null)"
+        [ "${x:-}" = "$2" ] && [ "${y:-}" = "$3" ] || { echo "$case: Window.dat holds ${x:-?},${y:-?}, not $2,$3"; fail=1; }
+    fi
+    [ $fail -eq $was ] || { echo "--- report"; cat Report_Game.txt; }
+}
+
+# The ranking case first: while its hero walks to the goal (right and F3 held from the start, so
+# that the name is asked at the clear), the others run.
+case="ranking name"
+start 1 TOBRELK_INPUT_SCRIPT=1:39+,1:114+ data/stg4/c01-1
+ranking=("$DISPLAY" $X_SERVER_PID $pid $id)
+
+case="stage choice"
+start 1
+wait_region 0 0 640 440 0.3 || { echo "$case: the title menu never showed"; fail=1; }
+move 100 50
+xdotool windowfocus --sync "$id"
+for key in Down Down Down z; do press $key; done
+wait_region 110 120 400 150 0.85 || { echo "$case: the stage choice did not open"; fail=1; }
+end_display server 100 50
+
+# Asked at every start while Boot.dat does not say otherwise.
+case="drawing-mode question"
+start 2
+wait_region 120 150 300 100 0.6 || { echo "$case: the question did not show"; fail=1; }
+move 200 100
+end_display server 200 100
+
+case="question, window destroyed"
+start 2
+wait_region 120 150 300 100 0.6 || { echo "$case: the question did not show"; fail=1; }
+end_display window -
+
+case="ranking name"
+cd "$work/$case" || exit 1
+DISPLAY=${ranking[0]} X_SERVER_PID=${ranking[1]} pid=${ranking[2]} id=${ranking[3]}
+wait_region 250 295 50 25 grey || { echo "$case: the name dialog did not open"; fail=1; }
+end_display server
+exit $fail
