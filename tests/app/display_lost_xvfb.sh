@@ -20,29 +20,6 @@ fail=0
 # Whatever a failed case leaves running (games, servers) is ended with the test.
 trap 'kill -KILL $(jobs -p) 2>/dev/null' EXIT
 
-# The window's client area on the screen as "x y".
-place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x" "y}'; }
-# The mean red, green and blue of the w x h region at (x, y) of the game's frame.
-region() {
-    local at
-    at=$(place "$id")
-    import -window root "$work/screen.png"
-    convert "$work/screen.png" -crop "$3x$4+$((${at% *} + $1))+$((${at#* } + $2))" +repage \
-        -format "%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]" info:
-}
-# True when the region ($1 to $4) is lit brighter than $5 on average (the title menu, the stage
-# choice's white file list), or with "grey" the dialogs' light grey panel.
-region_is() {
-    region "$1" "$2" "$3" "$4" | awk -v t="$5" '{ m = ($1 + $2 + $3) / 3
-        exit !(t == "grey" ? $1 > 0.75 && $3 < 0.9 && $1 - $3 < 0.1 && $3 - $1 < 0.1 : m > t) }'
-}
-wait_region() {
-    for _ in $(seq 240); do region_is "$@" && return 0; sleep 0.25; done
-    return 1
-}
-press() {
-    xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.25
-}
 # Starts the game in a copy of its own with the System.ini line Direct3D=$1, on a server of its
 # own, with the environment $2 (NAME=VALUE, or nothing) and the command line $3, and sets pid and
 # id.

@@ -25,26 +25,8 @@ stem=$(printf 'a%.0s' $(seq 246))
 cp data/stg4/Demo-1.stg4_001 "data/stg4/$stem.stg4_001"
 fail=0
 
-# Every wait ends on what it waits for, with a bound far beyond an idle machine's time.
-place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x" "y}'; }
-# True when the w x h region at (x, y) of the game's frame is on average brighter than t: the
-# title menu faded in, or a file choice's white list.
-region_over() {
-    local at mean
-    xwininfo -id "$id" >/dev/null 2>&1 || id=$(game_window_visible)
-    at=$(place "$id")
-    import -window root "$work/screen.png"
-    mean=$(convert "$work/screen.png" -crop "$3x$4+$((${at% *} + $1))+$((${at#* } + $2))" +repage -colorspace gray \
-        -format "%[fx:mean]" info:)
-    awk -v m="$mean" -v t="$5" 'BEGIN{exit !(m > t)}'
-}
-wait_region() {
-    for _ in $(seq 240); do region_over "$@" && return 0; sleep 0.25; done
-    return 1
-}
-press() { xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.25; }
 # The file choice's list is up.
-dialog_up() { region_over 110 120 400 150 0.85; }
+dialog_up() { region_is 110 120 400 150 0.85; }
 # In play, F1 until the replay-save dialog comes (the recording must hold a frame first); then
 # Return saves the proposal. $1 names the run.
 save_replay() {

@@ -29,30 +29,7 @@ long=$(printf 'a%.0s' $(seq 240)).stg4_001
 head -c 200 /dev/zero | tr '\0' 'x' > "data/stg4/$long"
 fail=0
 
-# Every wait ends on what it waits for, with a bound far beyond an idle machine's time.
 game_window() { game_window_visible; }
-# The window's client area on the screen as "x y".
-place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x" "y}'; }
-# True when the w x h region at (x, y) of the game's frame is on average brighter than t: the
-# title menu faded in, or the stage choice's white file list.
-region_over() {
-    local at mean
-    # A window can be made anew while the game starts (the drawing mode chosen): the one shown
-    # now is measured.
-    xwininfo -id "$id" >/dev/null 2>&1 || id=$(game_window)
-    at=$(place "$id")
-    import -window root "$work/screen.png"
-    mean=$(convert "$work/screen.png" -crop "$3x$4+$((${at% *} + $1))+$((${at#* } + $2))" +repage -colorspace gray \
-        -format "%[fx:mean]" info:)
-    awk -v m="$mean" -v t="$5" 'BEGIN{exit !(m > t)}'
-}
-wait_region() {
-    for _ in $(seq 240); do region_over "$@" && return 0; sleep 0.25; done
-    return 1
-}
-press() {
-    xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.25
-}
 # Starts the game, waits for the title menu, and opens the stage choice (the fourth entry).
 open_stage_choice() {
     "$exe" 2>>"$work/game.err" & pid=$!

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs a command on an Xvfb server of its own: with -displayfd the server takes the first free
-# display number itself and says which. Two runs started at the same moment (two build trees, two
-# checkouts) never share a display, which xvfb-run -a's probe of lock files does not promise.
+# Runs a command on an Xvfb server of its own, which takes the first free display number itself
+# (x_server_start): two runs started at the same moment (two build trees, two checkouts) never
+# share a display, which xvfb-run -a's probe of lock files does not promise.
 # Arguments: the screen's geometry (e.g. 800x600x24), then the command.
 set -u
 geometry=$1; shift
@@ -12,23 +12,13 @@ geometry=$1; shift
 # every other sanitizer check stays on here.
 [ -n "${ASAN_OPTIONS:-}" ] && export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"
 command -v Xvfb >/dev/null || { echo "Xvfb missing: skipped"; exit 77; }
-numfile=$(mktemp)
 # The server's own messages are kept, and shown when it ends before the command does: a test
 # that lost its display says so instead of failing on a window that never came.
 serverlog=$(mktemp)
-# -noreset: a server resets when its last client goes, and refuses connections for that moment;
-# a test's next client (the game started again, an xwininfo) must never meet that moment.
-Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp -noreset 3>"$numfile" 2>"$serverlog" & server=$!
-n=""
-for _ in $(seq 600); do
-    n=$(tr -dc 0-9 < "$numfile")
-    [ -n "$n" ] && break
-    kill -0 $server 2>/dev/null || break
-    sleep 0.1
-done
-rm -f "$numfile"
-[ -n "$n" ] || { echo "Xvfb did not start"; cat "$serverlog"; rm -f "$serverlog"; kill $server 2>/dev/null; exit 1; }
-DISPLAY=:$n "$@"; code=$?
+. "$(dirname "$0")/x_windows.sh"
+x_server_start "$geometry" "$serverlog" || { echo "Xvfb did not start"; cat "$serverlog"; rm -f "$serverlog"; exit 1; }
+server=$X_SERVER_PID
+"$@"; code=$?
 if ! kill -0 $server 2>/dev/null; then
     wait $server; echo "Xvfb ended during the test with status $?:"; cat "$serverlog"
 fi

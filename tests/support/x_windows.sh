@@ -68,13 +68,16 @@ box_window() {
 }
 
 # Starts an X server of the caller's own (Xvfb, screen $1, e.g. 1024x768x24) and points DISPLAY
-# at it: a test that ends its display must not end the one it runs on. As in with_xvfb.sh, the
-# server takes the first free display number itself (-displayfd). Sets X_SERVER_PID; fails if
-# the server does not start within a minute.
+# at it (with_xvfb.sh runs each desktop test on one; a test that ends its display starts its
+# own, so as not to end the one it runs on). The server takes the first free display number
+# itself (-displayfd). Sets X_SERVER_PID; fails if
+# the server does not start within a minute. The server's own messages go to the file $2, if
+# given. -noreset: a server resets when its last client goes, and refuses connections for that
+# moment; a test's next client (the game started again, an xwininfo) must never meet it.
 x_server_start() {
     local numfile n=""
     numfile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset 3>"$numfile" 2>/dev/null & X_SERVER_PID=$!
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset 3>"$numfile" 2>"${2:-/dev/null}" & X_SERVER_PID=$!
     for _ in $(seq 600); do
         n=$(tr -dc 0-9 < "$numfile")
         [ -n "$n" ] && break
@@ -85,3 +88,31 @@ x_server_start() {
     [ -n "$n" ] || { kill $X_SERVER_PID 2>/dev/null; wait $X_SERVER_PID 2>/dev/null; return 1; }
     export DISPLAY=:$n
 }
+
+# The window $1's client area on the screen as "x y".
+place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x" "y}'; }
+
+# The mean red, green and blue of the w x h region at (x, y) of the game's frame: the window $id
+# (the caller's), photographed into $work/screen.png. A window can be made anew while the game
+# starts (the drawing mode chosen): the one shown now is measured, and becomes $id.
+region() {
+    local at
+    xwininfo -id "$id" >/dev/null 2>&1 || id=$(game_window_visible)
+    at=$(place "$id")
+    import -window root "$work/screen.png"
+    convert "$work/screen.png" -crop "$3x$4+$((${at% *} + $1))+$((${at#* } + $2))" +repage \
+        -format "%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]" info:
+}
+# True when the region ($1 to $4) is lit brighter than $5 on average (the title menu faded in, a
+# file choice's white list), or with "grey" the dialogs' light grey panel.
+region_is() {
+    region "$1" "$2" "$3" "$4" | awk -v t="$5" '{ m = ($1 + $2 + $3) / 3
+        exit !(t == "grey" ? $1 > 0.75 && $3 < 0.9 && $1 - $3 < 0.1 && $3 - $1 < 0.1 : m > t) }'
+}
+# Waits, with a bound far beyond an idle machine's time, until region_is holds.
+wait_region() {
+    for _ in $(seq 240); do region_is "$@" && return 0; sleep 0.25; done
+    return 1
+}
+# A key pressed and let go as a player does, with time for the game to take it.
+press() { xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.25; }
