@@ -1,5 +1,6 @@
 // The player's settings files as start-up reads them, then used as the runtime uses them. The
 // first byte picks the file: Option.dat, Window.dat, Boot.dat, KeyConfig.dat, System.ini.
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         SYSTEMINI ini;
         SetSystemIniDefaults(ini, keys);
         ReadSystemIni("System.ini", ini, keys);
-        if (ini.FreeStage.size() > kFreeStageMax) __builtin_trap();
+        // The free stage is a path: never longer than the system takes one.
+        if (ini.FreeStage.size() >= PATH_MAX) __builtin_trap();
         break;
     }
     }
