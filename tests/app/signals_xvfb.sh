@@ -109,6 +109,10 @@ if [ -z "$box" ]; then echo "killed: no box appeared"; fail=1; else
     flock -n user_data/ゲーム.lock true || { echo "killed: the box's process holds the lock"; fail=1; }
     [ -n "$drawer" ] && kill -KILL $drawer
 fi
+# The box's process was forked with the game's X connection open: the killed game's window stays
+# on the screen until that process has ended too. The next case must not take it for its own.
+for _ in $(seq 100); do [ -z "$(game_windows_shown)" ] && break; sleep 0.1; done
+[ -z "$(game_windows_shown)" ] || { echo "killed: the game's window is still shown 10 s after"; fail=1; }
 
 # 4. The drawing-mode question, asked at the start before the game runs; its light grey panel in
 #    the middle of the window tells that it is up.
