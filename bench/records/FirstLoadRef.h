@@ -12,7 +12,6 @@
 // whether the system did drop it.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "bench/Reference.h"
+#include "bench/records/LoadMemory.h"
 #include "records/BlockAlloc.h"
 
 namespace bench_load {
@@ -110,8 +110,7 @@ inline cTimes TouchAsBlockStorage(std::size_t bytes) {
         benchmark::ClobberMemory();
     });
     big_block_storage::Give(p);
-    big_block_storage::Release();
-    ::malloc_trim(0);
+    GiveBackFreeMemory();
     return t;
 }
 

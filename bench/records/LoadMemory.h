@@ -15,6 +15,13 @@
 
 namespace bench_load {
 
+// Every earlier load's storage given back to the system: the storage kept for big lists of
+// blocks released, the heap's free pages returned. What a load takes next, it takes fresh.
+inline void GiveBackFreeMemory() {
+    big_block_storage::Release();
+    ::malloc_trim(0);
+}
+
 // A line of /proc/self/status in kB (VmRSS:, VmHWM:), -1 when missing.
 inline long StatusKb(const char* key) {
     FILE* f = std::fopen("/proc/self/status", "r");
@@ -36,8 +43,8 @@ inline bool ResetPeak() {
     return std::fclose(f) == 0 && ok;
 }
 
-// In a child: what load (which keeps what it loads) adds to the resident memory at its peak and
-// for good, in kB. False when either could not be measured or the load failed.
+// In a child, after GiveBackFreeMemory: what load (which keeps what it loads) adds to the
+// resident memory at its peak and for good, in kB. False when either could not be measured or the load failed.
 inline bool MeasureLoadMemory(const std::function<bool()>& load, long& peakKb, long& keptKb) {
     int fds[2];
     if (::pipe(fds) != 0) return false;
@@ -45,8 +52,7 @@ inline bool MeasureLoadMemory(const std::function<bool()>& load, long& peakKb, l
     if (pid == 0) {
         ::close(fds[0]);
         long out[2] = {-1, -1};
-        big_block_storage::Release();
-        ::malloc_trim(0);
+        GiveBackFreeMemory();
         const long before = StatusKb("VmRSS:");
         if (ResetPeak() && load()) {
             out[0] = StatusKb("VmHWM:") - before;

@@ -1,7 +1,6 @@
 // Loading and saving a big stage: 100,000 placed blocks, 2,000 characters with flows and 2,000
 // items with commands.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -13,7 +12,6 @@
 #include "bench/Reference.h"
 #include "bench/records/FirstLoadRef.h"
 #include "bench/records/LoadMemory.h"
-#include "records/BlockAlloc.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
 
@@ -90,13 +88,6 @@ const std::string& BigStageBytes() {
     return bytes;
 }
 
-// Every earlier load's storage freed and given back to the system: the storage kept for big
-// lists of blocks released, the heap's free pages returned.
-void ForgetEarlierLoads() {
-    big_block_storage::Release();
-    ::malloc_trim(0);
-}
-
 void BM_StageSave(benchmark::State& state) {
     cStage& st = BigStage();
     for (auto _ : state) {
@@ -137,7 +128,7 @@ void BM_StageLoad(benchmark::State& state) {
         double Fair() const { return touch.Fair(); }
         double Old() const { return bench_ref::RefChecksum(*touch.bytes).Fair(); }
     };
-    ForgetEarlierLoads();
+    bench_load::GiveBackFreeMemory();
     bench_ref::RunAgainstBetween(
         state, "sum_touch",
         [&] {
@@ -145,7 +136,7 @@ void BM_StageLoad(benchmark::State& state) {
             if (!load(st)) state.SkipWithError("load failed");
             benchmark::DoNotOptimize(st.vBlock.data());
         },
-        ForgetEarlierLoads, cRef{touch});
+        bench_load::GiveBackFreeMemory, cRef{touch});
 }
 BENCHMARK(BM_StageLoad)->Unit(benchmark::kMillisecond);
 

@@ -18,7 +18,6 @@
 //  - BM_BigStageReload: the same stage loaded again over the last load, as a retry loads it
 //    (goal: within 4x a byte checksum of the file's bytes at 1,000,000).
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,7 +29,6 @@
 #include "bench/Reference.h"
 #include "bench/records/FirstLoadRef.h"
 #include "bench/records/LoadMemory.h"
-#include "records/BlockAlloc.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
 
@@ -93,8 +91,7 @@ bool SetMemoryCounters(benchmark::State& state, const BlockStageFile& file, long
 // storage kept for big lists of blocks released, the heap's free pages returned.
 void ForgetEarlierLoads(cStage& target) {
     target = cStage();
-    big_block_storage::Release();
-    ::malloc_trim(0);
+    bench_load::GiveBackFreeMemory();
 }
 
 // The bytes the loaded stage holds: measured (SetMemoryCounters), or else its blocks' storage.

@@ -73,8 +73,7 @@ third=$(place "$id")
 rm -f Report_Game.txt
 sums=$(find user_data -type f ! -name Window.dat ! -name '*.lock' -print0 | sort -z | xargs -0 md5sum)
 xdotool windowkill "$id"
-for _ in $(seq 600); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-if kill -0 $pid 2>/dev/null; then echo "still running after its connection was killed"; kill -KILL $pid; fail=1; fi
+ends_within $pid 60 || { echo "still running after its connection was killed"; kill -KILL $pid; fail=1; }
 wait $pid; code=$?
 [ $code -eq 0 ] || { echo "ended with $code after its connection was killed"; fail=1; }
 grep -q 'X11 : the connection to the display was lost' Report_Game.txt || { echo "no report line"; fail=1; }

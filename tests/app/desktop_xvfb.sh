@@ -102,8 +102,7 @@ id=$(game_window)
 if [ -z "$id" ]; then echo "no window"; kill -TERM $pid; wait $pid; exit 1; fi
 wait_lit "$work/windowed.png" 640x480+192+60
 xdotool windowclose "$id"
-for _ in $(seq 1200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-if kill -0 $pid 2>/dev/null; then echo "still running after its window was destroyed"; kill -KILL $pid; fail=1; fi
+ends_within $pid 120 || { echo "still running after its window was destroyed"; kill -KILL $pid; fail=1; }
 wait $pid; code=$?
 [ $code -eq 0 ] || { echo "ended with $code after its window was destroyed"; cat "$work/closed.err"; fail=1; }
 grep -q 'ウインドウが外から破棄されました' Report_Game.txt || { echo "no report line"; fail=1; }

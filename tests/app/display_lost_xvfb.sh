@@ -49,11 +49,9 @@ end_display() {
         what="its window was destroyed"
         xdotool windowclose "$id"
     fi
-    for _ in $(seq 20); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done
-    if kill -0 $pid 2>/dev/null; then
+    if ! ends_within $pid 1; then
         echo "$case: still running 1 s after $what ($(ps -o %cpu= -p $pid)% of a core)"; fail=1
-        for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-        kill -0 $pid 2>/dev/null && { echo "$case: still running 11 s after, ended by SIGKILL"; kill -KILL $pid; }
+        ends_within $pid 10 || { echo "$case: still running 11 s after, ended by SIGKILL"; kill -KILL $pid; }
     fi
     wait $pid; code=$?
     echo "$case: gone $(( ($(date +%s%N) - t0) / 1000000 )) ms after $what"

@@ -46,8 +46,7 @@ save_replay() {
 finish() {
     local code
     press Escape
-    for _ in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done
-    kill -0 $pid 2>/dev/null && { echo "$1: still running after Escape"; kill -KILL $pid; fail=1; }
+    ends_within $pid 10 || { echo "$1: still running after Escape"; kill -KILL $pid; fail=1; }
     wait $pid; code=$?
     [ $code -eq 0 ] || { echo "$1: ended with $code"; fail=1; }
     grep -q "失敗" Report_Game.txt && { echo "$1: a failure in the report"; fail=1; }

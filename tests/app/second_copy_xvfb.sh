@@ -58,8 +58,7 @@ for _ in $(seq 600); do [ "$(owner)" = "$second" ] && break; sleep 0.1; done
 [ "$(owner)" = "$second" ] && kill -0 $second 2>/dev/null || { echo "the second copy did not start"; fail=1; }
 # Asked to close; forced if it does not (a box left open would keep it waiting).
 kill -TERM $second 2>/dev/null
-for _ in $(seq 600); do kill -0 $second 2>/dev/null || break; sleep 0.1; done
-kill -0 $second 2>/dev/null && { echo "the second copy did not close when asked"; kill -KILL $second; fail=1; }
+ends_within $second 60 || { echo "the second copy did not close when asked"; kill -KILL $second; fail=1; }
 wait $second
 grep -q '\[二重起動\]' Report_Game.txt && { echo "the question went to the report instead of a box"; fail=1; }
 x_events_stop

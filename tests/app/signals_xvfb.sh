@@ -46,11 +46,9 @@ close_by() {
     local t0 code
     t0=$(date +%s%N)
     kill -"$2" $pid
-    for _ in $(seq 40); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done
-    if kill -0 $pid 2>/dev/null; then
+    if ! ends_within $pid 2; then
         echo "$1: still running 2 s after SIG$2"; fail=1
-        for _ in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done
-        kill -0 $pid 2>/dev/null && { echo "$1: still running 12 s after SIG$2"; kill -KILL $pid; }
+        ends_within $pid 10 || { echo "$1: still running 12 s after SIG$2"; kill -KILL $pid; }
     fi
     wait $pid; code=$?
     echo "$1: closed $(( ($(date +%s%N) - t0) / 1000000 )) ms after SIG$2"

@@ -116,3 +116,9 @@ wait_region() {
 }
 # A key pressed and let go as a player does, with time for the game to take it.
 press() { xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.25; }
+# True once the process $1 has ended, looked at every 50 ms for $2 whole seconds; false if it
+# still runs then.
+ends_within() {
+    for _ in $(seq $(($2 * 20))); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.05; done
+    ! kill -0 "$1" 2>/dev/null
+}
