@@ -36,6 +36,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -453,6 +454,10 @@ public:
     std::vector<MessageWndPtr> m_lstMessageWnd;
     std::vector<PictureParam> m_lstPicture;
     cVector<DDSURFACEDATA> m_vPictureSurface; // PictureParam::nSurface; an empty slot is reused
+    // The files that the picture and music commands asked for and could not have, reported once
+    // in this stage: a flow may ask for one every frame, and its report would grow without end.
+    // Each is still looked for when asked for again, so that a file put back is taken.
+    std::set<std::string> m_setReportedMissing;
     u32 m_bItemMessage = 0;           // an item's message continues the previous one
 
     i32 m_nTimeLeft = 0;

@@ -307,7 +307,7 @@ struct cGameScene::StageBuild {
     }
 
     // The off-stage removal switches; no message window, effect object or screen effect carries
-    // over.
+    // over, nor what the commands found missing (each is reported again in the new stage).
     static void ResetStageEffects(cGameScene& s) {
         s.m_bRemoveChara = StageSettings::AreaOn(g_Stage, 1) ? 1 : 0;
         s.m_bRemoveBlockChara = StageSettings::AreaOn(g_Stage, 2) ? 1 : 0;
@@ -322,6 +322,7 @@ struct cGameScene::StageBuild {
         s.m_ScreenColour = SCREENCOLOUR{};
         s.m_ScreenColour.nLevel2 = 255;
         s.ReleaseStageSurfaces();
+        s.m_setReportedMissing.clear();
     }
 
     // The per-step marks, the timers and counters, the score and the play record's stage start.

@@ -1,9 +1,13 @@
 // Effects, pictures, graphics, backgrounds and sound.
 #include <algorithm>
 #include <cmath>
+#include <set>
+#include <string>
 
 #include "app/Game.h"
 #include "app/PlayRecord.h"
+#include "platform/graphics/Image.h"
+#include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
 #include "database/AnimeData.h"
 #include "database/Database.h"
@@ -155,20 +159,29 @@ i64 FindPicture(const cGameScene& scene, i32 id) {
 }
 
 // The surface slot of picture `number`: the one a shown picture already has loaded, else a free
-// slot loaded from the picture file; -1 when the file cannot be loaded.
+// slot loaded from the picture file; -1 when the file cannot be loaded. A file already reported
+// in this stage is checked first, which says nothing, and loaded only when it reads again.
 i32 LoadPictureSurface(cGameScene& scene, i32 number) {
     cVector<DDSURFACEDATA>& v = scene.m_vPictureSurface;
     for (const PictureParam& p : scene.m_lstPicture)
         if (p.id == number && p.nSurface >= 0 && p.nSurface < v.Size() && SurfacePixels(&v[p.nSurface])) return p.nSurface;
     const std::string& file = g_Database.m_vPicture[number].strFile;
+    const bool reported = scene.m_setReportedMissing.contains(file);
+    if (reported) {
+        cImage header;
+        std::string error;
+        if (!CheckImageFile(file, &header, &error)) return -1;
+    }
     i32 slot = 0;
     while (slot < v.Size() && SurfacePixels(&v[slot])) ++slot;
     if (slot == v.Size()) v.emplace_back();
     if (!DDCheckResult(DDCreateSurfaceFromFile(&v[slot], file.c_str(), 1, g_nBpp, 0, 0, 0, 0, 0, 0, 0))) {
         DDReleaseSurface(&v[slot]);
-        WriteReport("%s 読み込み失敗！", file.c_str());
+        if (!reported) WriteReport("%s 読み込み失敗！", file.c_str());
+        scene.m_setReportedMissing.insert(file);
         return -1;
     }
+    scene.m_setReportedMissing.erase(file);
     return slot;
 }
 
@@ -288,6 +301,30 @@ i32 CmdBackground(cChara&, cFlowCmd& cmd) {
     return 0;
 }
 
+namespace {
+
+// Whether asking the window thread for music `number` could only fail again, which stops nothing
+// and writes the file's report once more: its file is missing and reported in this stage, and
+// the last music asked for failed the same way, so nothing plays. A flow may ask every frame.
+// Otherwise the ask goes out: a missing file is noted (the window thread reports it), one that
+// is there (again) is forgotten.
+bool MusicFailsAsBefore(cGameScene& scene, i32 number) {
+    std::set<std::string>& reported = scene.m_setReportedMissing;
+    const std::string& file = g_Database.m_vBgm[number].strFile;
+    if (FileExists(file)) {
+        reported.erase(file);
+        return false;
+    }
+    const i32 last = g_Game.m_nBgmNumber;
+    const bool lastFailed =
+        last > 0 && last < g_Database.m_vBgm.Size() && reported.contains(g_Database.m_vBgm[last].strFile);
+    if (lastFailed && reported.contains(file)) return true;
+    reported.insert(file);
+    return false;
+}
+
+} // namespace
+
 i32 CmdPlaySE(cChara& chara, cFlowCmd& cmd) {
     // With the command's sound condition the sound plays only while the character is on screen.
     if (cmd.flag96 && !chara.m_bOnScreen) return 0;
@@ -295,12 +332,21 @@ i32 CmdPlaySE(cChara& chara, cFlowCmd& cmd) {
     return 0;
 }
 
-i32 CmdPlayBGM(cChara&, cFlowCmd& cmd) {
+i32 CmdPlayBGM(cChara& chara, cFlowCmd& cmd) {
     const i32 number = Param(cmd, 0), mode = Param(cmd, 1);
     if (number < 0 || number >= g_Database.m_vBgm.Size()) return 0;
     // The stage music: kept in the play record with its mode (1 keeps a piece already playing).
     g_PlayRecord.nBgmPlaying = static_cast<u32>(number);
     g_PlayRecord.nBgmParam = static_cast<u32>(mode);
+    // The request passes over a kept piece asked for again: it plays, or failed, already.
+    const bool kept = (mode & 0xFF) && number == g_Game.m_nBgmNumber && g_Game.m_bBgmFlag;
+    if (chara.m_pScene && number != 0 && !kept && MusicFailsAsBefore(*chara.m_pScene, number)) {
+        // Noted as the request notes an ask that goes out, so that the asks after it go as they
+        // would.
+        g_Game.m_nBgmNumber = number;
+        g_Game.m_bBgmFlag = static_cast<u32>(mode);
+        return 0;
+    }
     g_Game.RequestBgm(number, static_cast<u32>(mode), 4);
     return 0;
 }

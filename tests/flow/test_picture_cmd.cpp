@@ -2,14 +2,19 @@
 // running play.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
 
+#include "app/Game.h"
 #include "app/PlayRecord.h"
 #include "database/AnimeData.h"
 #include "database/Database.h"
 #include "flow/commands/Commands.h"
 #include "platform/graphics/Image.h"
 #include "platform/system/PathResolver.h"
+#include "platform/system/WindowMessages.h"
 #include "records/Stage.h"
 #include "tests/flow/FlowTrace.h"
 
@@ -144,5 +149,124 @@ TEST(PictureCmd, ScreenAndStageCommands) {
     Exec(CmdPlayBGM, *hero, 36, {2, 1});
     EXPECT_EQ(g_PlayRecord.nBgmPlaying, 2u);
     Exec(CmdPlayBGM, *hero, 36, {3, 0});
+    EXPECT_EQ(g_PlayRecord.nBgmPlaying, 2u);
+}
+
+namespace {
+
+// How many times the report names a file.
+int Mentions(const std::string& report, const std::string& name) {
+    int n = 0;
+    for (std::size_t at = report.find(name); at != std::string::npos; at = report.find(name, at + 1)) ++n;
+    return n;
+}
+
+} // namespace
+
+// A flow may show a missing picture every frame: the first try of a stage writes the two lines
+// it always wrote, the others none; the next stage reports it once again.
+TEST(PictureCmd, AMissingPictureIsReportedOnceAStage) {
+    flowtest::HeroPlay h({.prepareData = PreparePictures});
+    const cFlowCmd show = Cmd(32, {2, 0, 0, 0, 0, 0, 0, 100, 2, 5, 0, 0, 0, 6, 0});
+    for (int i = 0; i < 3; ++i) {
+        cFlowCmd c = show;
+        CmdPicture(h.hero, c);
+    }
+    EXPECT_TRUE(h.s.m_lstPicture.empty());
+    EXPECT_EQ(Mentions(h.play.Report(), "Missing.bmp"), 2) << h.play.Report();
+    EXPECT_NE(h.play.Report().find("LoadImage Err bmp\\picture\\Missing.bmp (cannot open the file)"),
+              std::string::npos);
+
+    h.s.SetStage(1, 1);
+    ASSERT_NE(h.s.Player0(), nullptr);
+    for (int i = 0; i < 2; ++i) {
+        cFlowCmd c = show;
+        CmdPicture(*h.s.Player0(), c);
+    }
+    EXPECT_EQ(Mentions(h.play.Report(), "Missing.bmp"), 4) << h.play.Report();
+}
+
+namespace {
+
+// While it lives, the music numbers the play asks the window thread for are noted in `log`.
+struct MusicLog {
+    explicit MusicLog(std::string& log) {
+        s_log = &log;
+        g_hWnd = MainWindowHandle();
+        WindowQueueOpen([](HWND, u32 message, WPARAM which, LPARAM number) -> LRESULT {
+            if (message == WM_GAME_BGM && which == 4 && s_log) *s_log += " " + std::to_string(number);
+            return 0;
+        });
+    }
+    ~MusicLog() {
+        WindowQueueShutdown();
+        g_hWnd = nullptr;
+        s_log = nullptr;
+    }
+    static inline std::string* s_log = nullptr;
+};
+
+} // namespace
+
+// The music command run again and again (a mode that does not keep the piece restarts it each
+// time). While the last music asked for failed with its file missing, a missing file asked for
+// again would only fail the same way and write its report line once more: it is not asked for.
+// A file that is there is asked for every time, one put back at once, and a missing one again
+// once something plays that its failure would stop.
+TEST(PictureCmd, MissingMusicIsNotAskedForAgainWhileNothingPlays) {
+    flowtest::HeroPlay h({.prepareData = [] {
+        PreparePictures();
+        g_Database.m_vBgm.resize(4);
+        g_Database.m_vBgm[1].strFile = "bgm\\Gone.mid";
+        g_Database.m_vBgm[2].strFile = "bgm\\Here.ogg";
+        g_Database.m_vBgm[3].strFile = "bgm\\Lost.ogg";
+    }});
+    const std::filesystem::path bgm = GetGameRoot() / "bgm";
+    std::filesystem::create_directories(bgm);
+    std::ofstream(bgm / "Here.ogg") << "music";
+    const i32 savedNumber = g_Game.m_nBgmNumber;
+    const u32 savedFlag = g_Game.m_bBgmFlag;
+    g_Game.m_nBgmNumber = 0;
+    g_Game.m_bBgmFlag = 0;
+    std::string trace;
+    {
+        MusicLog log(trace);
+        // Asks of (music, mode); mode 1 keeps a piece that plays.
+        auto play = [&](const char* label, std::initializer_list<std::pair<i64, i64>> asks) {
+            trace += label;
+            for (const auto& [number, mode] : asks) Exec(CmdPlayBGM, h.hero, 36, {number, mode});
+            trace += "\n";
+        };
+        play("missing:", {{1, 0}, {1, 0}, {1, 0}});
+        play("there:", {{2, 0}, {2, 0}});
+        play("missing after it:", {{1, 0}, {1, 0}});
+        play("two missing in turn:", {{3, 0}, {1, 0}, {3, 0}, {1, 0}});
+        play("missing, kept:", {{1, 1}, {1, 1}});
+        std::ofstream(bgm / "Gone.mid") << "music";
+        play("back, kept:", {{1, 1}});
+        play("back:", {{1, 0}, {1, 0}});
+        std::filesystem::remove(bgm / "Gone.mid");
+        play("gone again:", {{1, 0}, {1, 0}});
+        play("there, kept:", {{2, 1}, {2, 1}});
+        std::filesystem::remove(bgm / "Here.ogg");
+        play("gone while it plays, kept:", {{2, 1}});
+        play("gone while it plays:", {{2, 0}, {2, 0}});
+    }
+    g_Game.m_nBgmNumber = savedNumber;
+    g_Game.m_bBgmFlag = savedFlag;
+    // A kept piece asked for while missing counts as asked for, as it did when it went out: once
+    // back, the kept ask takes it for playing still.
+    EXPECT_EQ(trace, "missing: 1\n"
+                     "there: 2 2\n"
+                     "missing after it: 1\n"
+                     "two missing in turn: 3\n"
+                     "missing, kept:\n"
+                     "back, kept:\n"
+                     "back: 1 1\n"
+                     "gone again: 1\n"
+                     "there, kept: 2\n"
+                     "gone while it plays, kept:\n"
+                     "gone while it plays: 2\n")
+        << trace;
     EXPECT_EQ(g_PlayRecord.nBgmPlaying, 2u);
 }

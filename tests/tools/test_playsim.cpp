@@ -1,6 +1,7 @@
 // Headless play of the demo game: every demo stage played from a script, recorded, saved,
 // loaded and played back gives the recording's hash sequence and draws its frames, and the same seed and input give
-// the same hashes twice; the play screen's golden frames; the demo's shots end to end.
+// the same hashes twice; the play screen's golden frames; the demo's shots end to end; a picture
+// missing from the demo's folder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -686,4 +687,47 @@ TEST_F(DemoShots, AShotSideOutsideTheEightIsReportedOnceAndPlaysOn) {
         if (const auto at = line.find("err "); at != std::string::npos)
             errs += line.substr(at, line.find('\r') - at) + "\n";
     EXPECT_EQ(errs, "err V[9] ( 8 , 12 )\nerr V[-1] ( 8 , 12 )\nerr V[100] ( 8 , 12 )\n");
+}
+
+// Demo-1 starts by the sign post, whose board a flow shows anew every frame while the hero
+// stands near. Without the board's picture, a minute of play there reports it once, with the
+// two lines of its first failed load; the game goes on looking for it, and a board put back
+// shows at the next frame, with nothing more in the report.
+TEST_F(DemoPlay, AMissingPictureShownEveryFrameIsReportedOnceAndShowsWhenPutBack) {
+    const fs::path sign = s_dir / "bmp" / "picture" / "Sign.bmp";
+    const fs::path aside = s_dir / "Sign.bmp.aside";
+    fs::rename(sign, aside);
+    struct PutBack {
+        const fs::path &from, &to;
+        ~PutBack() {
+            std::error_code ec;
+            if (fs::exists(from, ec)) fs::rename(from, to, ec);
+        }
+    } putBack{aside, sign};
+    const fs::path report = s_dir / "missing_sign_report.txt";
+    fs::remove(report);
+    auto signLines = [&] {
+        std::ifstream in(report);
+        std::string line, lines;
+        while (std::getline(in, line))
+            if (line.find("Sign.bmp") != std::string::npos) lines += line.substr(0, line.find('\r')) + "\n";
+        return lines;
+    };
+    playsim::cPlaySim sim;
+    std::string error;
+    ASSERT_TRUE(sim.Open({s_dir.string(), true, 32, report.string()}, error)) << error;
+    ASSERT_TRUE(sim.StartStage("data\\stg4\\Demo-1.stg4_001", 1, error)) << error;
+    for (int f = 0; f < 3600; ++f) sim.Frame();
+    const std::string once = "LoadImage Err bmp\\picture\\Sign.bmp (cannot open the file)\n"
+                             "bmp\\picture\\Sign.bmp 読み込み失敗！\n";
+    EXPECT_EQ(signLines(), once);
+    cGameScene& s = sim.Scene();
+    EXPECT_TRUE(s.m_lstPicture.empty());
+
+    fs::rename(aside, sign);
+    sim.Frame();
+    ASSERT_EQ(s.m_lstPicture.size(), 1u);
+    EXPECT_NE(SurfacePixels(&s.m_vPictureSurface[s.m_lstPicture[0].nSurface]), nullptr);
+    EXPECT_EQ(signLines(), once);
+    EXPECT_TRUE(sim.Playing());
 }
