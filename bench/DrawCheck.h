@@ -5,9 +5,9 @@
 // ratio for work it never does. Each case is run a few times from a primed back buffer before it
 // is timed. The cases without pixel work by design are listed in their benchmark, each with the
 // reason; such a case is named so in the output and left out of the ratios. Any other case that
-// leaves the back buffer as it was has stopped drawing: it fails (bench/DrawBench.h ends the
-// program with a failure), so that a broken effect cannot drop out of the table unseen. A listed
-// case that does other than listed fails the same way: the list must be mended.
+// leaves the back buffer as it was has stopped drawing: it fails (an error in the table, which
+// fails the program: bench/BenchMain.h), so that a broken effect cannot drop out of the table
+// unseen. A listed case that does other than listed fails the same way: the list must be mended.
 #include <cstring>
 #include <span>
 #include <string>

@@ -52,5 +52,3 @@ const bool g_registered = [] {
 }();
 
 } // namespace
-
-int main(int argc, char** argv) { return bench_draw::RunDrawBenchmarks(argc, argv); }

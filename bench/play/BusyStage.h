@@ -4,12 +4,17 @@
 // them; with effects, the twenty drawn through the demo's burst and the screen through its clear
 // wave, both looping.
 //
-// Left alone the scene empties: the patrollers walk out of the view within a few hundred frames
-// and the shots expire within a few thousand, far fewer than a benchmark plays. So between two
-// timed frames (never inside one) Restore puts back the twenty that are no longer wholly in
-// view, restarts an effect that ended and fires shots again up to 200: every timed frame plays
-// and draws what the benchmark's name says.
+// Left alone the scene empties: the patrollers walk out of the view within a few hundred frames,
+// and the shots leave it within a few thousand (the weaving ones drift out after some 4,700
+// frames, the homing ones stop homing after some 8,000 and fly off), all the shots of one firing
+// in the same frame. A benchmark plays more frames than that. So between two timed frames (never
+// inside one) Restore puts back the twenty that are no longer wholly in view, restarts an effect
+// that ended, takes out a shot that has been in play for kShotFrames frames (the oldest, one a
+// frame: those fired together go one after the other) and fires shots again up to 200, each
+// from one of the twenty far enough inside the view for the shot to start in it: every timed
+// frame plays and draws what the benchmark's name says.
 #include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -27,6 +32,8 @@ constexpr int kBusyCharas = 300;
 constexpr int kBusyInView = 20;
 constexpr int kBusyShots = 200;
 constexpr const char* kBusyStageFile = "data\\stg4\\Busy.stg4_001";
+// Frames a shot plays before it is fired anew: well within the frames its kind lives.
+constexpr int kShotFrames = 1000;
 
 // What a frame shows of the scene.
 struct BusyView {
@@ -83,6 +90,7 @@ public:
 
     // Between frames: the scene as it was set (see the top of this file).
     void Restore() {
+        ++m_nFrames;
         cGameScene& s = m_sim.Scene();
         s.ForEachChara([&](cStageChara& c) {
             const Home* h = HomeOf(c.m_nId);
@@ -91,6 +99,7 @@ public:
             if (m_bEffects && !c.m_CharaEffect.IsRunning()) c.m_CharaEffect.Set(m_nBurst, 0, 1);
         });
         if (m_bEffects && !s.m_ScreenEffect.IsRunning()) s.m_ScreenEffect.Set(m_nWave, 0, 1);
+        RetireOldestShot();
         FireShots();
     }
 
@@ -114,6 +123,10 @@ private:
     struct Home {
         u32 id;
         double x, y;
+    };
+    struct Fired {
+        cObjHandle shot;
+        int frame; // the frames played when it was fired
     };
 
     template <class List>
@@ -142,14 +155,32 @@ private:
         return x >= 0 && right < 640 && y >= 0 && bottom < 480;
     }
 
-    // Shots up to 200 that live as long as the play: half weave on their spot (a wave without
-    // speed), half home on the hero, fired by the characters in view (shots off the view leave
-    // by the stage's areas).
+    // Its box a shot's width and more inside the view on either side: the shot starts beside it.
+    static bool RoomToShoot(const cGameScene& s, const cStageChara& c) {
+        constexpr double kRoom = 64;
+        const double x = c.m_dX - s.m_ScrollX.m_dPos, right = c.m_dRight - s.m_ScrollX.m_dPos;
+        return WhollyInView(s, c) && x >= kRoom && right < 640 - kRoom;
+    }
+
+    // The oldest shot, once it has played kShotFrames frames, taken out for FireShots to fire
+    // anew (the shots gone already are forgotten).
+    void RetireOldestShot() {
+        cGameScene& s = m_sim.Scene();
+        std::erase_if(m_Fired, [](const Fired& f) { return !f.shot.Shot(); });
+        if (m_Fired.empty() || m_nFrames - m_Fired.front().frame < kShotFrames) return;
+        s.EraseShot(*m_Fired.front().shot.Shot());
+        m_Fired.pop_front();
+        s.Sweep();
+    }
+
+    // Shots up to 200: half weave on their spot (a wave without speed), half home on the hero,
+    // fired by those of the twenty whose shot starts in the view, whichever way they face (a shot
+    // off the view leaves it in its first frame, by the stage's areas).
     void FireShots() {
         cGameScene& s = m_sim.Scene();
         std::vector<cStageChara*> shooters;
         s.ForEachChara([&](cStageChara& c) {
-            if (c.IsOnScreen()) shooters.push_back(&c);
+            if (HomeOf(c.m_nId) && RoomToShoot(s, c)) shooters.push_back(&c);
         });
         cCmdRun run;
         for (int live = static_cast<int>(s.m_lstShot.LiveCount()); live < kBusyShots && !shooters.empty(); ++live) {
@@ -170,14 +201,18 @@ private:
                 ShotSettings::Set(def, eShot::AimParam2, 999);
                 ShotSettings::Set(def, eShot::Speed, 20);
             }
+            const int before = s.m_lstShot.Size();
             FireShot(s, *shooters[static_cast<std::size_t>(m_nFired) % shooters.size()], run, def);
+            if (s.m_lstShot.Size() > before) m_Fired.push_back({s.m_lstShot.Live(s.m_lstShot.Size() - 1), m_nFrames});
             ++m_nFired;
         }
     }
 
     playsim::cPlaySim m_sim;
     std::vector<Home> m_vShown;
-    int m_nBurst = 0, m_nWave = 0, m_nFired = 0;
+    // The shots fired, oldest first.
+    std::deque<Fired> m_Fired;
+    int m_nBurst = 0, m_nWave = 0, m_nFired = 0, m_nFrames = 0;
     bool m_bEffects = false;
 };
 

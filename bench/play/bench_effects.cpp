@@ -230,5 +230,3 @@ BENCHMARK(BM_ScreenEffect)->ArgsProduct({{0, 1, 2, 3, 4}, benchmark::CreateDense
     ->MinTime(kCaseSeconds)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) { return bench_draw::RunDrawBenchmarks(argc, argv); }

@@ -1,13 +1,16 @@
 // The graphics effects benchmark's cases, checked as the benchmark checks them before timing:
 // in each drawing mode, which draw into the back buffer and which have no pixel work (and so
-// are named and given no ratio). A case that stops drawing, or starts, changes the table.
+// are named and given no ratio). A case that stops drawing, or starts, changes the table. The
+// parts of the graphics frame benchmark's stress frame are checked the same way.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 
 #include "bench/DrawCheck.h"
+#include "bench/GraphicsModes.h"
 #include "bench/graphics/EffectCases.h"
+#include "bench/graphics/StressFrame.h"
 
 namespace {
 
@@ -84,6 +87,22 @@ TEST(EffectBenchCases, TheListOfCasesWithoutPixelWorkIsWhatTheyDo) {
             failures += bench_draw::Judge(c.name, bench_fx::ModeName(m), d, bench_fx::kNoPixelWork).failure;
         }
     EXPECT_EQ(failures, "");
+}
+
+// The graphics frame benchmark's stress frame, checked by its parts as the benchmark checks it
+// before timing the frame: each part draws in every drawing mode (one line a mode, with the
+// parts that fail).
+TEST(StressFrameBench, EveryPartOfTheFrameDrawsInEveryMode) {
+    std::string table;
+    for (const bench_modes::Mode& m : bench_modes::kModes) {
+        bench_stress::Scene s;
+        const bool started = bench_stress::Setup(s, m.d3d, m.bpp);
+        const std::string failures = started ? bench_stress::CheckParts(s, bench_modes::ModeName(m)) : "";
+        bench_stress::Teardown(s);
+        ASSERT_TRUE(started) << bench_modes::ModeName(m);
+        table += bench_modes::ModeName(m) + ":" + (failures.empty() ? "" : " " + failures) + "\n";
+    }
+    EXPECT_EQ(table, "D3D32:\nDD32:\nDD8:\nD3D16:\nDD16:\n");
 }
 
 // Every way a case's check can meet its list: only a case that draws, or one that does what its
