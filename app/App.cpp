@@ -44,6 +44,10 @@ const char* const kFolders[] = {
     "bmp", "bmp\\back", "bmp\\chara_sp", "bmp\\effect", "bmp\\picture", "bmp\\sword", "bmp\\convert",
     "bmp\\plt", "bmp\\hbt", "wave", "bgm"};
 
+// A start is ended from outside by a signal, by its window or display lost, or by a box that the
+// player could no longer answer: nothing more is shown, and it ends in order.
+bool StartEndedFromOutside() { return AppCloseAsked() || MessageBoxLost(); }
+
 // A path from the Linux command line in the program's own form (CP932, '\' separators);
 // empty when CP932 cannot hold the name.
 std::string IncomingPath(const std::string& utf8) {
@@ -82,7 +86,10 @@ void PrepareRecords() {
 // runtime writes into, and no half-written file left over from a write that a crash cut short.
 bool PrepareFolders() {
     if (g_Startup.createDefaultData && !g_Startup.createDefaultData()) {
-        WriteReportBox("「data」フォルダの作成に失敗…\n「default」フォルダに問題がある可能性があります。");
+        // A question that nobody could answer (closed from outside) made nothing, and nothing
+        // failed: the start ends quietly.
+        if (!StartEndedFromOutside())
+            WriteReportBox("「data」フォルダの作成に失敗…\n「default」フォルダに問題がある可能性があります。");
         return false;
     }
     for (const char* folder : kFolders) MakeDirectory(folder);
@@ -287,23 +294,26 @@ bool StartFreeStage() {
 // colour key and the font face; System.ini the drawing mode, which Boot.dat may override.
 bool AppInit(const std::string& cmdLine) {
     PrepareRecords();
-    if (!PrepareFolders() || !LoadGameDatabases() || !ReadStartSettings(cmdLine)) return false;
+    // A start asked to end from outside goes no further than the step that met the request: it
+    // asks nothing more, shows no window and starts no graphics any more.
+    const auto goesOn = [] { return !StartEndedFromOutside(); };
+    if (!PrepareFolders() || !goesOn() || !LoadGameDatabases() || !goesOn() || !ReadStartSettings(cmdLine) ||
+        !goesOn())
+        return false;
     SetTimingDefaults();
-    // A start asked to end from outside (a signal, the window or its display lost) shows no
-    // window and starts no graphics any more.
-    if (!ChooseDisplayMode() || AppCloseAsked() || !StartGraphics()) return false;
+    if (!ChooseDisplayMode() || !goesOn() || !StartGraphics()) return false;
     ShowMainWindow();
     if (g_Startup.loadGraphicsData && !g_Startup.loadGraphicsData()) {
         WriteReport("画像の読み込みに失敗");
         return false;
     }
     LoadKeyConfig();
-    if (!LoadOptions()) return false;
+    if (!goesOn() || !LoadOptions()) return false;
     StartSound();
     // The world data's loaders show "... のロードに失敗！" themselves; one box is enough.
     std::string failed;
-    if (g_Startup.loadWorldData && !g_Startup.loadWorldData(failed)) return false;
-    return StartFreeStage();
+    if (!goesOn() || (g_Startup.loadWorldData && !g_Startup.loadWorldData(failed))) return false;
+    return goesOn() && StartFreeStage() && goesOn();
 }
 
 void AppExit() {
@@ -382,10 +392,15 @@ int WinMain(int argc, char** argv) {
     if (g_bFromEditor) NotifyEditorStart();
     if (!AppInit(stage)) {
         // Asked to end while it started (the drawing-mode question closed by a signal or by the
-        // lost display): the start was ended, it did not fail.
-        const bool ended = AppCloseAsked();
-        if (const int sig = TerminationSignal()) WriteReport("signal %d (%s) : the start is ended", sig, strsignal(sig));
-        else if (ended) WriteReport("window lost : the start is ended");
+        // lost display, a box that could not be answered): the start was ended, it did not
+        // fail. Each cause is read once: a signal that arrives while this is decided must not
+        // be named in the report of a start that is then taken for a failure.
+        const int sig = TerminationSignal();
+        const bool windowLost = AppWindowLost();
+        const bool ended = sig != 0 || windowLost || MessageBoxLost();
+        if (sig) WriteReport("signal %d (%s) : the start is ended", sig, strsignal(sig));
+        else if (windowLost) WriteReport("window lost : the start is ended");
+        else if (ended) WriteReport("message box lost : the start is ended");
         if (ended && g_SystemIni.WindowMode != 0 && !AppWindowMinimized()) {
             int x, y, w, h;
             AppWindowGetRect(x, y, w, h);

@@ -9,10 +9,10 @@
 #include <string>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "platform/system/PinnedSignal.h"
-#include "platform/system/Termination.h"
 
 namespace {
 
@@ -60,7 +60,8 @@ bool EndChild(pid_t tid, pid_t pid) {
 
 } // namespace
 
-cChildWatch::cChildWatch() : m_tid(static_cast<pid_t>(syscall(SYS_gettid))) {
+cChildWatch::cChildWatch(std::function<bool()> endWhen)
+    : m_tid(static_cast<pid_t>(syscall(SYS_gettid))), m_endWhen(std::move(endWhen)) {
     m_thread = std::thread([this] { Run(); });
 }
 
@@ -81,9 +82,9 @@ bool cChildWatch::Ended() const {
 void cChildWatch::Run() {
     std::unique_lock lock(m_mutex);
     while (!m_bStop) {
-        // The child may be started after the request arrived: the watch goes on until the box
-        // has returned.
-        if (TerminationSignal()) {
+        // The child may be started after the condition came to hold: the watch goes on until
+        // the box has returned.
+        if (m_endWhen()) {
             lock.unlock();
             bool ended = false;
             for (const pid_t pid : ChildrenOf(m_tid)) ended = EndChild(m_tid, pid) || ended;

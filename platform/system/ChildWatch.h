@@ -2,16 +2,18 @@
 // SDL's X11 message box shows itself from a child process and waits for that child without
 // looking at signals: while a box is up, a termination request would reach nothing. A watch,
 // made by the thread that is about to show the box, ends the child processes of that thread as
-// soon as a termination request arrives (Termination.h); the box then returns unanswered and the
-// program closes in order. The child only draws the box: ending it loses nothing.
+// soon as its condition holds (a termination request, Termination.h; the box's own process lost,
+// after which SDL would start another program to ask again); the box then returns unanswered and
+// the program goes on in order. The child only draws the box: ending it loses nothing.
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <sys/types.h>
 #include <thread>
 
 class cChildWatch {
 public:
-    cChildWatch();
+    explicit cChildWatch(std::function<bool()> endWhen);
     ~cChildWatch();
     cChildWatch(const cChildWatch&) = delete;
     cChildWatch& operator=(const cChildWatch&) = delete;
@@ -23,6 +25,7 @@ private:
     void Run();
 
     pid_t m_tid;
+    std::function<bool()> m_endWhen;
     mutable std::mutex m_mutex;
     std::condition_variable m_stop;
     bool m_bStop = false;

@@ -4,7 +4,6 @@ list(APPEND TOBRELK_INPUT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/Input.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MenuCursor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/AppWindow.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/X11Guard.cpp
 )
 if(NOT TARGET tobrelk_input)
     add_library(tobrelk_input STATIC ${TOBRELK_INPUT_SOURCES})

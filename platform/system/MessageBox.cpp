@@ -18,6 +18,7 @@
 #include "platform/system/Sjis.h"
 #include "platform/system/Termination.h"
 #include "platform/system/WindowMessages.h"
+#include "platform/system/X11Guard.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ constexpr std::size_t kBoxTextLimit = 1023;
 std::mutex g_sinkMutex;
 MessageBoxSink g_sink;
 std::atomic<SDL_Window*> g_owner{nullptr};
+std::atomic<bool> g_boxLost{false};
 
 bool Headless() {
     const char* driver = std::getenv("SDL_VIDEODRIVER");
@@ -108,6 +110,17 @@ int BoxAtTermination(const std::string& text, const std::string& caption, u32 ty
     return AnswerChangingNothing(type);
 }
 
+// A box that nobody can answer any more: another program destroyed it or killed its connection,
+// or its display went away. Its own process then ends without an answer (X11Guard.cpp). Taking
+// its default would answer in the player's place, and Yes may change what the player never
+// agreed to (make a folder, close a running copy).
+int BoxLost(const std::string& text, const std::string& caption, u32 type) {
+    g_boxLost.store(true);
+    WriteReport("[%s] %s", caption.c_str(), text.c_str());
+    WriteReport("MessageBox : the box was closed from outside or lost its display, it is left unanswered");
+    return AnswerChangingNothing(type);
+}
+
 // The width a box may take and stay on the screen, centred on its owner (or, without one, on the
 // screen). Before the game's window exists (the second copy's question), video is started for
 // the question and ended again.
@@ -182,18 +195,25 @@ int SdlBox(const std::string& text, const std::string& caption, u32 type) {
     int answer = DefaultButton(type);
     bool shown;
     {
-        const cChildWatch watch;
+        // Once the box's process is lost, SDL would go on to ask through zenity where it is
+        // installed: the watch ends that at once too, as it ends the box on a signal.
+        X11GuardBoxBegin();
+        const cChildWatch watch([] { return TerminationSignal() != 0 || X11GuardBoxLost(); });
         shown = SDL_ShowMessageBox(&data, &answer) == 0;
     }
     if (fullscreen) SDL_SetWindowFullscreen(owner, fullscreen);
     if (!shown && TerminationSignal()) return BoxAtTermination(text, caption, type);
+    if (!shown && X11GuardBoxLost()) return BoxLost(text, caption, type);
     if (!shown) {
         // SDL's X11 box needs the X server's core fonts (xfonts-base; xfonts-intl-japanese for
         // Japanese texts; zenity serves only Wayland): without them the text goes to the report.
         WriteReport("SDL_ShowMessageBox : %s", SDL_GetError());
         return HeadlessBox(text, caption, type);
     }
-    return answer;
+    // Closed by its window's own close button (the window manager's): no button was chosen.
+    for (int i = 0; i < count; ++i)
+        if (buttons[i].buttonid == answer) return answer;
+    return AnswerChangingNothing(type);
 }
 
 int DefaultSink(const std::string& text, const std::string& caption, u32 type) {
@@ -205,6 +225,8 @@ int DefaultSink(const std::string& text, const std::string& caption, u32 type) {
 }
 
 } // namespace
+
+bool MessageBoxLost() { return g_boxLost.load(); }
 
 void SetMessageBoxOwner(void* sdlWindow) { g_owner.store(static_cast<SDL_Window*>(sdlWindow)); }
 

@@ -40,6 +40,11 @@ void SetMessageBoxSink(MessageBoxSink sink); // empty: back to the default
 // scripted answers of tests that run the whole program.
 int DefaultButton(u32 type);
 
+// True once a box could not be answered by the player: closed or killed from outside, or its
+// display gone. It was answered as a signal leaves a box (No, Cancel, OK); a start that meets
+// one ends in order, as it does for a signal.
+bool MessageBoxLost();
+
 int MesBox(const char* text, const char* caption, u32 type);
 int ErrorBoxS(const char* text);
 int ErrorBox(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
+#include <new>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include "platform/system/Report.h"
@@ -30,8 +32,27 @@ std::atomic<Display*> g_display{nullptr};
 SyncFn g_sync = nullptr;
 // Whether the guarded display lets its I/O error return (libX11 1.7 and later).
 std::atomic<bool> g_survivable{false};
+// The handlers are the whole process's, and a process forked from this one keeps them: SDL draws
+// its message boxes in such a child, on a connection of the child's own.
+const pid_t g_ownPid = getpid();
+// Where a box's child notes that it ended on an X error: a page shared with the processes forked
+// after it was made, since the child's exit status stays with SDL.
+std::atomic<std::atomic<int>*> g_boxNote{nullptr};
+
+// In the box's child an X error means that its box is gone: destroyed by another program, its
+// connection killed, its server ended. Without an end the child would wait for ever on a window
+// that no longer exists, and the program with it, for the answer. It ends as Xlib's own handler
+// would end it, but at once: the child shares this process's report and locks, which threads it
+// does not have may have held at the fork; writing could wait for ever too. The program reads
+// the child's failure as a box left unanswered (MessageBox.cpp).
+void EndBoxChild() {
+    if (getpid() == g_ownPid) return;
+    if (std::atomic<int>* note = g_boxNote.load()) note->store(1);
+    _exit(1);
+}
 
 int OnXError(Display*, XErrorEvent* e) {
+    EndBoxChild();
     const unsigned long window = g_guardedWindow.load();
     if (window != 0 && e->resourceid == window && (e->error_code == BadWindow || e->error_code == BadDrawable)) {
         if (!g_lost.exchange(true)) WriteReport("X11 : the window 0x%lx no longer exists", window);
@@ -52,6 +73,7 @@ int OnXError(Display*, XErrorEvent* e) {
 // escape cannot go on; the process ends at once, before any destructor runs: what was saved is
 // whole on disk (every save is written aside and renamed), and the lock goes with the process.
 int OnXIOError(Display* display) {
+    EndBoxChild();
     if (!g_connectionLost.exchange(true)) WriteReport("X11 : the connection to the display was lost");
     if (display != g_display.load() || !g_survivable.load()) _exit(1);
     return 0;
@@ -149,6 +171,20 @@ bool X11ConnectionLost() { return g_connectionLost.load(); }
 void X11GuardSync() {
     Display* display = g_display.load();
     if (display && g_sync && !g_connectionLost.load()) g_sync(display, False);
+}
+
+void X11GuardBoxBegin() {
+    static std::atomic<int>* const note = [] {
+        void* page = mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        return page == MAP_FAILED ? nullptr : new (page) std::atomic<int>(0);
+    }();
+    if (note) note->store(0);
+    g_boxNote.store(note);
+}
+
+bool X11GuardBoxLost() {
+    const std::atomic<int>* note = g_boxNote.load();
+    return note && note->load() != 0;
 }
 
 void X11GuardRelease() {
