@@ -9,6 +9,12 @@
 # The same when another program destroys the window (`xdotool windowclose`) under the question,
 # with the report line "X11 : the window ... no longer exists"; a window that did not move keeps
 # the place it had: Window.dat is not written.
+# A message box that the player cannot answer any more is left unanswered, never taken for Yes:
+#  4. the start's question whether to make `data` from `default`, destroyed by another program,
+#     its connection killed (`xdotool windowkill`), or its X server ended: the start ends in
+#     order within 1 s (exit code 0, the lock released), and `data` is not made;
+#  5. an error box in play (a damaged stage chosen in the stage choice), destroyed: the game goes
+#     on (the title menu takes keys again), and Escape then closes it in order.
 # Each case runs on an X server of its own, which it ends, in a copy of the game of its own.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
@@ -31,11 +37,12 @@ start() {
     id=$(game_window_visible)
     [ -n "$id" ] || { echo "$case: no window"; exit 1; }
 }
-# The player moves the window to $1 $2; the game has seen it before anything else happens.
+# The player moves the window to $1 $2. The keys pressed after it come to the game after the
+# move: what the game shows in answer to them tells that it has seen the move.
 move() {
     xdotool windowmove "$id" "$1" "$2"
     for _ in $(seq 50); do [ "$(place "$id")" = "$1 $2" ] && break; sleep 0.1; done
-    sleep 0.5
+    xdotool windowfocus --sync "$id"
 }
 # Ends the X server ($1 server) or destroys the window ($1 window) and checks how the game ended.
 # Window.dat: $2 $3 the place it holds, "-" that it is not written, nothing that it is written.
@@ -83,28 +90,89 @@ ranking=("$DISPLAY" $X_SERVER_PID $pid $id)
 
 case="stage choice"
 start 1
-wait_region 0 0 640 440 0.3 || { echo "$case: the title menu never showed"; fail=1; }
 move 100 50
-xdotool windowfocus --sync "$id"
-for key in Down Down Down z; do press $key; done
-wait_region 110 120 400 150 0.85 || { echo "$case: the stage choice did not open"; fail=1; }
+title_choose 3 || { echo "$case: the title menu did not take the keys"; fail=1; }
+wait_shows files || { echo "$case: the stage choice did not open"; fail=1; }
 end_display server 100 50
 
-# Asked at every start while Boot.dat does not say otherwise.
+# Asked at every start while Boot.dat does not say otherwise. Tab takes the focus from the start
+# button (its ring goes).
 case="drawing-mode question"
 start 2
-wait_region 120 150 300 100 0.6 || { echo "$case: the question did not show"; fail=1; }
+wait_shows question || { echo "$case: the question did not show"; fail=1; }
 move 200 100
+press_seen Tab 263 275 114 68 || { echo "$case: the question did not take Tab"; fail=1; }
 end_display server 200 100
 
 case="question, window destroyed"
 start 2
-wait_region 120 150 300 100 0.6 || { echo "$case: the question did not show"; fail=1; }
+wait_shows question || { echo "$case: the question did not show"; fail=1; }
 end_display window -
+
+# 4. The question whether to make data from default: no window is shown yet. $1: how the box
+#    goes (windowclose, windowkill, or the server ended).
+default_box() {
+    local t0 code was=$fail
+    cp -r "$work/game" "$work/$case" && cd "$work/$case" && mv data default || exit 1
+    printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+    x_server_start 1024x768x24 || { echo "$case: Xvfb did not start"; exit 1; }
+    "$exe" 2>>"$work/game.err" & pid=$!
+    box=$(box_window "デフォルトデータ作成の確認")
+    [ -n "$box" ] || { echo "$case: no box"; exit 1; }
+    t0=$(date +%s%N)
+    if [ "$1" = server ]; then kill -TERM $X_SERVER_PID; else xdotool "$1" "$box"; fi
+    if ! ends_within $pid 1; then
+        echo "$case: still running 1 s after ($(ps -o %cpu= -p $pid)% of a core)"; fail=1
+        ends_within $pid 10 || { echo "$case: still running 11 s after, ended by SIGKILL"; kill -KILL $pid; }
+    fi
+    wait $pid; code=$?
+    echo "$case: gone $(( ($(date +%s%N) - t0) / 1000000 )) ms after"
+    kill -TERM $X_SERVER_PID 2>/dev/null; wait $X_SERVER_PID 2>/dev/null
+    [ $code -eq 0 ] || { echo "$case: ended with $code"; fail=1; }
+    [ -e data ] && { echo "$case: data was made from default"; fail=1; }
+    grep -q "MessageBox : the box was closed from outside or lost its display, it is left unanswered" Report_Game.txt ||
+        { echo "$case: the box is not reported as left unanswered"; fail=1; }
+    grep -q "「data」フォルダの作成に失敗" Report_Game.txt && { echo "$case: reported as a failure to make data"; fail=1; }
+    flock -n user_data/ゲーム.lock true || { echo "$case: the lock is still held"; fail=1; }
+    [ $fail -eq $was ] || { echo "--- report"; cat Report_Game.txt; }
+}
+case="default box destroyed"; default_box windowclose
+case="default box killed"; default_box windowkill
+case="default box, server ended"; default_box server
+
+# 5. An error box in play, destroyed: the third row of the stage choice, after [..] and
+#    [old_ver], is a damaged stage. Only the box goes: the game returns to the title menu.
+case="error box destroyed"
+cp -r "$work/game" "$work/$case" && cd "$work/$case" || exit 1
+head -c 200 /dev/zero | tr '\0' 'x' > data/stg4/aaa.stg4_001
+printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+x_server_start 1024x768x24 || { echo "$case: Xvfb did not start"; exit 1; }
+"$exe" 2>>"$work/game.err" & pid=$!
+id=$(game_window_visible)
+[ -n "$id" ] || { echo "$case: no window"; exit 1; }
+xdotool windowfocus --sync "$id"
+title_choose 3 || { echo "$case: the title menu did not take the keys"; fail=1; }
+wait_shows files || { echo "$case: the stage choice did not open"; fail=1; }
+for key in Down Down Return; do press $key; done
+box=$(box_window "エラー")
+if [ -z "$box" ]; then echo "$case: no box"; fail=1; else
+    xdotool windowclose "$box"
+    xdotool windowfocus --sync "$id"
+    wait_shows title 3 || { echo "$case: the title menu did not come back"; fail=1; }
+    press Down
+    wait_shows title 4 || { echo "$case: the title menu does not take keys"; fail=1; }
+fi
+press Escape
+ends_within $pid 10 || { echo "$case: still running after Escape"; kill -KILL $pid; fail=1; }
+wait $pid; code=$?
+[ $code -eq 0 ] || { echo "$case: ended with $code"; fail=1; }
+grep -q "MessageBox : the box was closed from outside or lost its display, it is left unanswered" Report_Game.txt ||
+    { echo "$case: the box is not reported as left unanswered"; fail=1; }
+kill -TERM $X_SERVER_PID; wait $X_SERVER_PID 2>/dev/null
 
 case="ranking name"
 cd "$work/$case" || exit 1
 DISPLAY=${ranking[0]} X_SERVER_PID=${ranking[1]} pid=${ranking[2]} id=${ranking[3]}
-wait_region 250 295 50 25 grey || { echo "$case: the name dialog did not open"; fail=1; }
+wait_shows name || { echo "$case: the name dialog did not open"; fail=1; }
 end_display server
 exit $fail

@@ -25,21 +25,19 @@ stem=$(printf 'a%.0s' $(seq 246))
 cp data/stg4/Demo-1.stg4_001 "data/stg4/$stem.stg4_001"
 fail=0
 
-# The file choice's list is up.
-dialog_up() { region_is 110 120 400 150 0.85; }
-# In play, F1 until the replay-save dialog comes (the recording must hold a frame first); then
-# Return saves the proposal. $1 names the run.
+# In play, F1 until the replay-save dialog comes (the recording must hold a frame first; the
+# play's first frames may come long after the window on a loaded machine); then Return saves
+# the proposal. $1 names the run.
 save_replay() {
     local n
-    for n in $(seq 40); do
+    for n in $(seq 60); do
         press F1
-        dialog_up && break
-        sleep 0.25
+        for _ in 1 2 3 4; do shows files && break 2; sleep 0.25; done
     done
-    dialog_up || { echo "$1: F1 opened no replay-save dialog"; fail=1; return; }
+    shows files || { echo "$1: F1 opened no replay-save dialog"; wait_shows files; fail=1; return; }
     import -window root "$work/$2"
     press Return
-    for _ in $(seq 40); do dialog_up || return 0; sleep 0.25; done
+    for _ in $(seq 240); do shows files || return 0; sleep 0.25; done
     echo "$1: the replay-save dialog stayed open"; fail=1
 }
 # Escape ends the play and the game: exit code 0, and no line of a failed load or save.
@@ -70,10 +68,9 @@ rm -f Report_Game.txt
 "$exe" 2>>"$work/game.err" & pid=$!
 id=$(game_window_visible)
 [ -n "$id" ] || { echo "stage choice: no window"; kill -KILL $pid; wait $pid; exit 1; }
-wait_region 0 0 640 440 0.3 || { echo "stage choice: the title menu never showed"; fail=1; }
 xdotool windowfocus --sync "$id"
-for key in Down Down Down z; do press $key; done
-wait_region 110 120 400 150 0.85 || { echo "stage choice: the stage choice did not open"; fail=1; }
+title_choose 3 || { echo "stage choice: the title menu did not take the keys"; fail=1; }
+wait_shows files || { echo "stage choice: the stage choice did not open"; fail=1; }
 import -window root "$work/stage_choice.png"
 for key in Down Down Return; do press $key; done
 save_replay "stage choice" replay_save_1.png

@@ -56,13 +56,14 @@ game_window_visible() {
     done
 }
 
-# The id of the top-level window titled $1 (a message box) once it exists, or nothing after a
-# minute.
+# The id of the message box titled $1 once it is shown (mapped; with a window manager, inside its
+# frame), or nothing after a minute.
 box_window() {
     local id
     for _ in $(seq 600); do
-        id=$(xwininfo -root -children | grep "\"$1\"" | grep -o '0x[0-9a-f]*' | head -1)
-        [ -n "$id" ] && { echo "$id"; return; }
+        for id in $(xwininfo -root -tree | grep -F "\"$1\":" | grep -o '0x[0-9a-f]*' | head -1); do
+            xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' && { echo "$id"; return; }
+        done
         sleep 0.1
     done
 }
@@ -103,19 +104,104 @@ region() {
     convert "$work/screen.png" -crop "$3x$4+$((${at% *} + $1))+$((${at#* } + $2))" +repage \
         -format "%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]" info:
 }
+# The share of the region's pixels ($1 to $4, as region takes them) in the yellow of the title
+# menu's cursor: about half where it stands, none elsewhere (the hero beside the menu has none).
+region_marked() {
+    local at
+    xwininfo -id "$id" >/dev/null 2>&1 || id=$(game_window_visible)
+    at=$(place "$id")
+    import -window root "$work/screen.png"
+    convert "$work/screen.png" -crop "$3x$4+$((${at% *} + $1))+$((${at#* } + $2))" +repage \
+        -fx "(r > 0.8 && g > 0.7 && b < 0.4) ? 1 : 0" -format "%[fx:mean]" info:
+}
 # True when the region ($1 to $4) is lit brighter than $5 on average (the title menu faded in, a
-# file choice's white list), or with "grey" the dialogs' light grey panel.
+# file choice's white list), with "grey" the dialogs' light grey panel, with "mark" the title
+# menu's cursor.
 region_is() {
+    if [ "$5" = mark ]; then
+        awk -v m="$(region_marked "$1" "$2" "$3" "$4")" 'BEGIN { exit !(m > 0.3) }'
+        return
+    fi
     region "$1" "$2" "$3" "$4" | awk -v t="$5" '{ m = ($1 + $2 + $3) / 3
-        exit !(t == "grey" ? $1 > 0.75 && $3 < 0.9 && $1 - $3 < 0.1 && $3 - $1 < 0.1 : m > t) }'
+        if (t == "grey") exit !($1 > 0.75 && $3 < 0.9 && $1 - $3 < 0.1 && $3 - $1 < 0.1)
+        exit !(m > t) }'
 }
 # Waits, with a bound far beyond an idle machine's time, until region_is holds.
 wait_region() {
     for _ in $(seq 240); do region_is "$@" && return 0; sleep 0.25; done
     return 1
 }
-# A key pressed and let go as a player does, with time for the game to take it.
-press() { xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.25; }
+
+# ---- What the game shows ----
+# A key is pressed only once the game shows the state that takes it: what the game does with a
+# key depends on what it shows, and a machine, loaded or not, can always take longer than any
+# fixed time. The states by name ($1, with $2), as the region of the 640x480 frame that shows
+# them and region_is's test:
+#   title N   the title menu's cursor (the demo's yellow mark) beside its entry N, 0 the first:
+#             the menu has ended its fade-in, which reads no keys, and N is the entry chosen;
+#   lit       the title menu's picture lit (the game runs its frames);
+#   files     a file choice's white list (the stage choice, the replay choice and save);
+#   question  the drawing-mode question's panel;
+#   name      the ranking-name dialog's grey panel.
+view_of() {
+    case $1 in
+    title) echo "168 $((244 + 32 * ${2:-0})) 12 24 mark" ;;
+    lit) echo "0 0 640 440 0.3" ;;
+    files) echo "110 120 400 150 0.85" ;;
+    question) echo "120 150 300 100 0.6" ;;
+    name) echo "250 295 50 25 grey" ;;
+    *) echo "view_of: no state $1" >&2; return 1 ;;
+    esac
+}
+# True when the game's window ($id, the caller's) shows the state $1 ($2) now.
+shows() {
+    local v
+    v=$(view_of "$@") || return 1
+    region_is $v
+}
+# Waits until the game shows the state $1 ($2), with a bound far beyond an idle machine's time
+# (a sanitizer build on a loaded machine starts and draws many times slower). When it does not,
+# says what was there instead: the region's mean colour, the entry of the title menu's cursor,
+# and the screenshot, kept as $work/not_$1$2.png.
+wait_shows() {
+    local v n at=""
+    v=$(view_of "$@") || return 1
+    for _ in $(seq 240); do region_is $v && return 0; sleep 0.25; done
+    set -- "$1" "${2:-}" $v
+    for n in 0 1 2 3 4 5; do region_is 168 $((244 + 32 * n)) 12 24 mark && at="$at $n"; done
+    cp "$work/screen.png" "$work/not_$1$2.png" 2>/dev/null
+    echo "(not shown: $1 $2; the region $3,$4 ${5}x$6 has the mean colour $(region $3 $4 $5 $6)," \
+         "the title menu's cursor is ${at:+at entry}${at:-not shown}; screenshot $work/not_$1$2.png)"
+    return 1
+}
+# A key pressed and let go as a player does. The caller waits for what it changes.
+press() { xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; }
+# Chooses the title menu's entry $1 as a player does: Down once the cursor is on each entry
+# before it, then button 1 (Z) on it. False, having said what was shown, when the cursor does
+# not come where it should.
+title_choose() {
+    local n
+    wait_shows title 0 || return 1
+    for n in $(seq "$1"); do press Down; wait_shows title "$n" || return 1; done
+    press z
+}
+# The region $1 to $4 of the game's frame as a checksum, to see it change.
+region_sum() {
+    local at
+    at=$(place "$id")
+    import -window root "$work/screen.png"
+    convert "$work/screen.png" -crop "$3x$4+$((${at% *} + $1))+$((${at#* } + $2))" +repage rgb:- | md5sum
+}
+# Presses the key $1 and waits until the region $2 to $5 changes: the game has taken every event
+# sent before the key (a move of its window among them), since its events come in order.
+press_seen() {
+    local before
+    before=$(region_sum "$2" "$3" "$4" "$5")
+    press "$1"
+    for _ in $(seq 240); do [ "$(region_sum "$2" "$3" "$4" "$5")" != "$before" ] && return 0; sleep 0.25; done
+    echo "(the key $1 changed nothing in the region $2,$3 ${4}x$5; screenshot $work/screen.png)"
+    return 1
+}
 # True once the process $1 has ended, looked at every 50 ms for $2 whole seconds; false if it
 # still runs then.
 ends_within() {
