@@ -132,7 +132,10 @@ bool ReadStartSettings(const std::string& cmdLine) {
         if (g_BootData.bDoNotAsk == 0 && !RunStartDialog()) return false;
         ini.Direct3D = g_BootData.nDrawMode == 1 ? 1 : 0;
     }
-    if (!cmdLine.empty()) ini.FreeStage = cmdLine;
+    if (!cmdLine.empty()) {
+        ini.FreeStage = cmdLine;
+        ini.FreeStageCut.reset();
+    }
     return true;
 }
 
@@ -263,20 +266,35 @@ void StartSound() {
 }
 
 // A stage named on the command line, in System.ini or by the editor is played at once. A name
-// that does not exist only costs its report line: the title menu starts. A file that exists but
-// does not load (damaged, unreadable, no hero: its message is shown) ends start-up, so that an
-// editor's test play hears that it did not start instead of finding the title menu.
+// that leads to no stage file only costs its report line, with the name and why: the title menu
+// starts. A name that is there but no stage (a folder), or a System.ini value that a '/' ended
+// (paths there are written with '\'), is the player's to correct: a box says so as well. A stage
+// file that exists but does not load (damaged, unreadable, no hero: its message is shown) ends
+// start-up, so that an editor's test play hears that it did not start instead of finding the
+// title menu.
 bool StartFreeStage() {
     SYSTEMINI& ini = g_SystemIni;
-    if (ini.FreeStage.empty()) return true;
+    // A value that the '/' left too short to be taken named a stage all the same.
+    const bool cut = ini.FreeStageCut && (ini.FreeStage.empty() || *ini.FreeStageCut == ini.FreeStage);
+    if (ini.FreeStage.empty() && !cut) return true;
     std::string found;
-    if (FindNumberedFile(found, ini.FreeStage, "stg4")) ini.FreeStage = found;
-    // Whatever the system refuses (a name longer than it takes) is refused here, with why.
-    if (!FileExists(ini.FreeStage)) {
-        WriteFailureReport("「%s」の読み込みに失敗しました！", ToDisplayText(ini.FreeStage).c_str());
+    if (ini.FreeStage.empty() || !FindNumberedFile(found, ini.FreeStage, "stg4")) {
+        // Only a numbered stage file starts (the loader looks for one again and says nothing
+        // when there is none): what the name is instead is the cause.
+        const std::string named = ini.FreeStage.empty() ? *ini.FreeStageCut : ini.FreeStage;
         ini.FreeStage.clear();
+        // Whatever the system refuses (a name longer than it takes) is refused here, with why.
+        const bool there = FileExists(named);
+        const std::string cause = !there              ? FileErrorCause(FileError())
+                                  : IsDirectory(named) ? FileErrorCause(EISDIR)
+                                                       : std::string(" (no stage file .stg4_000 to .stg4_999 of this name)");
+        const std::string shown = ToDisplayText(named);
+        const char* const hint = "System.ini の値は「/」で終わります。パスは「\\」で区切って下さい。";
+        WriteReport("「%s」の読み込みに失敗しました！%s%s%s", shown.c_str(), cause.c_str(), cut ? " : " : "", cut ? hint : "");
+        if (there || cut) ErrorBox("「%s」の読み込みに失敗しました！%s%s", shown.c_str(), cut ? "\n" : "", cut ? hint : "");
         return true;
     }
+    ini.FreeStage = found;
     g_bDirectStart = 1;
     if (!StartStage(ini.FreeStage, 1)) return false;
     if (g_Services.directStarted) g_Services.directStarted();

@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #include "platform/system/PathResolver.h"
+#include "platform/system/Report.h"
+#include "platform/system/Sjis.h"
 
 SYSTEMINI g_SystemIni;
 cBootData g_BootData;
@@ -80,6 +82,7 @@ void SetSystemIniDefaults(SYSTEMINI& ini, const std::vector<INIKEYDEF>& keys) {
     auto row = [&](std::size_t i) -> const INIKEYDEF& { return i < keys.size() ? keys[i] : fallback[i]; };
     for (int i = 0; i < 8; ++i) *NumericField(ini, i) = static_cast<i32>(row(i).nValue);
     ini.FreeStage = row(kFreeStageRow).strValue;
+    ini.FreeStageCut.reset();
     // English captions are the player's choice alone, whatever the game's default says.
     ini.English = 0;
 }
@@ -115,15 +118,27 @@ bool ReadSystemIni(const std::string& fileName, SYSTEMINI& ini, const std::vecto
         const std::size_t row = KeyRow(keys, key);
         const std::size_t limit = row == kFreeStageRow ? kPathLimit : kTextLimit;
         std::string value;
+        std::size_t length = 0;
+        int end;
         for (;;) {
-            const int c = std::fgetc(f);
-            if (c == EOF) return false;
+            end = std::fgetc(f);
+            if (end == EOF) return false;
             // CR is no terminator: it stays in the value (a number reads its leading digits).
-            if (c == ' ' || c == '\t' || c == '/' || c == '\n' || c == 0) break;
-            if (value.size() >= limit) return false;
-            value.push_back(static_cast<char>(c));
+            if (end == ' ' || end == '\t' || end == '/' || end == '\n' || end == 0) break;
+            // Past its limit a value is only counted: it is dropped, and the file read on.
+            if (++length <= limit) value.push_back(static_cast<char>(end));
         }
-        if (row != std::string::npos) Apply(ini, row, value);
+        if (row == std::string::npos) continue;
+        if (length > limit) {
+            WriteReport("System.ini : %s の値 (%zu バイト) は長すぎるため読みません (%zu バイトまで)",
+                        ToDisplayText(key).c_str(), length, limit);
+            continue;
+        }
+        Apply(ini, row, value);
+        if (row == kFreeStageRow) {
+            if (end == '/') ini.FreeStageCut = value;
+            else if (value.size() >= 2) ini.FreeStageCut.reset();
+        }
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // System.ini: the player's technical settings, read byte by byte before the graphics start,
 // and the two small settings records read at start-up (Boot.dat, Window.dat).
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct SYSTEMINI {
     i32 ShowFps = 1;
     i32 English = 0;
     std::string FreeStage; // Shift-JIS; any path the system takes
+    // A FreeStage value that a '/' ended, as it was read (taken, or too short to be taken): a
+    // path written with '/' ends at its first one, and a start that finds no stage in it says so.
+    std::optional<std::string> FreeStageCut;
 };
 
 extern SYSTEMINI g_SystemIni;
@@ -32,8 +36,9 @@ std::vector<INIKEYDEF> DefaultIniKeys();
 
 void SetSystemIniDefaults(SYSTEMINI& ini, const std::vector<INIKEYDEF>& keys);
 // True when the file was read to a proper end ("Exit" line, a zero byte, or 10000 entries). A key
-// or a value longer than 2047 bytes fails the read, except FreeStage's value, which may be any
-// path the system takes (up to 4095 bytes).
+// longer than 2047 bytes fails the read. A value longer than 2047 bytes (FreeStage's: than any
+// path the system takes, 4095 bytes) costs its own setting alone, with a report line naming the
+// key; the entries after it are read.
 bool ReadSystemIni(const std::string& fileName, SYSTEMINI& ini, const std::vector<INIKEYDEF>& keys);
 
 // The answer of the start-up dialog (user_data\Boot.dat).

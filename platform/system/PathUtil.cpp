@@ -115,13 +115,6 @@ int GetExtension(std::string& out, const std::string& path) {
     return 1;
 }
 
-int MakeCopyName(std::string& out, const std::string& path, int n) {
-    const std::size_t dot = FindExtensionDot(path);
-    if (dot == std::string::npos) return 0;
-    out = Format("%s (%d).%s", path.substr(0, dot).c_str(), n, path.substr(dot + 1).c_str());
-    return 1;
-}
-
 int FindNumberedFile(std::string& out, const std::string& path, const char* ext) {
     std::string base;
     if (!ReplaceExtension(base, path, ext) && ext) base = path + "." + ext;

@@ -24,9 +24,6 @@ int RemoveExtension(std::string& path);
 int RemoveExtensionStr(std::string& path);
 int GetExtension(std::string& out, const std::string& path);
 
-// "name (n).ext" for a name that is taken.
-int MakeCopyName(std::string& out, const std::string& path, int n);
-
 // The highest-numbered existing file "base_NNN" (999 down to 000), where base is path with its
 // extension replaced by ext (or ".ext" added when it has none). 1 and out set when found.
 int FindNumberedFile(std::string& out, const std::string& path, const char* ext);

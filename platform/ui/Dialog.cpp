@@ -126,7 +126,10 @@ void DLG_CLASS::DlgDataToControls() {
         if (c.nKind == DLG_RADIO && c.pField) c.bChecked = *c.pField == c.nValue;
         else if (c.nKind == DLG_CHECK && c.pField) c.bChecked = *c.pField != 0;
         else if (c.nKind == DLG_EDIT && c.pText) c.strEdit = FitEdit(*c.pText, c);
-        if (c.nKind == DLG_EDIT) c.nCaret = c.strEdit.size();
+        if (c.nKind == DLG_EDIT) {
+            c.nCaret = c.strEdit.size();
+            FollowCaret(c);
+        }
     }
     m_bFilling = false;
 }

@@ -110,8 +110,8 @@ public:
 
     // Operation, used by the modal loop and by tests: true when the event was used.
     bool HandleEvent(const APPEVENT& e);
-    // Draws the dialog over a 640x480 ARGB frame.
-    void Draw(std::vector<u32>& frame);
+    // Draws the dialog over a 640x480 ARGB frame; drawing changes nothing of the dialog.
+    void Draw(std::vector<u32>& frame) const;
     bool IsOpen() const { return m_bOpen; }
     bool Ended() const { return m_bEnded; }
     i32 EndCode() const { return m_nEndCode; }
@@ -139,7 +139,9 @@ protected:
     virtual void OnUnattended();
     // A bound scroll bar's value changed.
     virtual void OnScroll(DLGCONTROL& /*bar*/) {}
-    void FocusOn(int index) { m_nFocus = index; }
+    void FocusOn(int index) { SetFocus(index); }
+    // Replaces an edit's text; the caret goes to its end.
+    void SetEditText(DLGCONTROL& c, const std::string& sjis);
     // A control's command (WM_COMMAND with the control's id and its notification code), traced
     // and handed to OnCommand; list choices and edit changes are traced the same way.
     void Command(u32 id, u32 code = 0);
@@ -160,14 +162,18 @@ private:
     bool MouseDown(const APPEVENT& e);
     void ListClick(DLGCONTROL& c, i32 row);
     void MoveFocus(int step);
+    void SetFocus(int index);
     void Activate(DLGCONTROL& c);
     void TypeText(DLGCONTROL& c, const std::string& sjis);
     bool EditKey(DLGCONTROL& c, u32 vk);
     bool ScrollMouse(DLGCONTROL& bar, const APPEVENT& e);
     void OwnScrollKey(u32 vk);
     int HitTest(i32 x, i32 y, bool any = false) const;
-    // Scrolls the edit's text as far as its caret needs (DLGCONTROL::nScrollX), then draws it.
-    void DrawEdit(std::vector<u32>& f, DLGCONTROL& c, int x, int y, bool focused) const;
+    // Scrolls the edit's lines sideways (DLGCONTROL::nScrollX) as far as keeps its caret, and the
+    // end of a composition typed at it, inside the field: wherever its text, its caret, or the
+    // composition shown in it changes.
+    void FollowCaret(DLGCONTROL& c);
+    void DrawEdit(std::vector<u32>& f, const DLGCONTROL& c, int x, int y, bool focused) const;
     void DrawTooltip(std::vector<u32>& f) const;
 
     bool m_bOpen = false;
@@ -196,14 +202,16 @@ int DlgYesNo(const std::string& utf8Text, const std::string& utf8Caption);
 
 // Lists a folder for a file choice: "..", then folders, then files whose extension matches one
 // of the patterns ("stg4_*": the text after the last dot starts with "stg4_", in any letter
-// case). Every name is listed, those starting with '.' and those CP932 cannot hold included.
+// case). Every name is listed, those starting with '.' and those CP932 cannot hold included. A
+// folder that the system does not let be read lists nothing of its own, and error (when given)
+// says why (an errno value; 0 when the folder was read).
 struct DLGFILEENTRY {
     std::string strName; // UTF-8, to show
     bool bFolder = false;
     std::string strSjis; // the name in the game's paths (GameNameOf): a path made with it opens
 };
 std::vector<DLGFILEENTRY> DlgListFolder(const std::string& sjisFolder, const std::vector<std::string>& patterns,
-                                        bool withParent);
+                                        bool withParent, int* error = nullptr);
 bool DlgMatchPattern(const std::string& utf8Name, const std::string& pattern);
 
 // The file choices: they start in a folder of the game (a path of the game's form, relative to

@@ -7,9 +7,7 @@
 
 #include "platform/system/AppWindow.h"
 #include "platform/system/FileOpen.h"
-#include "platform/system/PathResolver.h"
 #include "platform/system/Report.h"
-#include "platform/system/Sjis.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/DialogKit.h"
 #include "platform/ui/TtfLibrary.h"
@@ -100,6 +98,7 @@ void Text(std::vector<u32>& f, int x, int y, int w, int h, const std::string& ut
 }
 
 constexpr int kEditLine = 16;     // line height of a multi-line edit
+constexpr int kStaticLine = 16;   // line height of a static text of several lines
 constexpr u32 kTipColour = 0xFFFFFFE1;
 
 } // namespace
@@ -113,9 +112,35 @@ int TextWidth(const std::string& utf8) {
     return w;
 }
 
+std::vector<std::string> WrapLines(const std::string& utf8, int width) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = std::min(utf8.find('\n', start), utf8.size());
+        std::string line = utf8.substr(start, end - start);
+        while (TextWidth(line) > width) {
+            // The longest head that fits, at least one character (a UTF-8 lead byte starts one).
+            std::size_t cut = 0;
+            for (std::size_t i = 1; i <= line.size(); ++i) {
+                if (i < line.size() && (static_cast<u8>(line[i]) & 0xC0) == 0x80) continue;
+                if (cut != 0 && TextWidth(line.substr(0, i)) > width) break;
+                cut = i;
+            }
+            if (cut >= line.size()) break;
+            const std::size_t blank = line.rfind(' ', cut - 1);
+            if (blank != std::string::npos && blank > 0) cut = blank + 1;
+            out.push_back(line.substr(0, cut));
+            line.erase(0, cut);
+        }
+        out.push_back(line);
+        if (end == utf8.size()) return out;
+        start = end + 1;
+    }
+}
+
 } // namespace dlgkit
 
-void DLG_CLASS::Draw(std::vector<u32>& f) {
+void DLG_CLASS::Draw(std::vector<u32>& f) const {
     if (f.size() != static_cast<std::size_t>(kW) * kH) f.assign(static_cast<std::size_t>(kW) * kH, 0xFF000000u);
     const int x0 = m_nX, y0 = m_nY;
     Fill(f, x0, y0, m_nW, m_nH, kFace);
@@ -128,7 +153,19 @@ void DLG_CLASS::Draw(std::vector<u32>& f) {
         const int x = cx + c.x, y = cy + c.y;
         const bool focused = static_cast<i32>(i) == m_nFocus;
         switch (c.nKind) {
-        case DLG_STATIC: Text(f, x, y, c.w, c.h, c.strText, 0xFF000000); break;
+        case DLG_STATIC:
+            // A text of several lines (a note wrapped to its width) goes down a line at a time.
+            if (c.strText.find('\n') == std::string::npos) {
+                Text(f, x, y, c.w, c.h, c.strText, 0xFF000000);
+            } else {
+                int ly = y + 1;
+                for (std::size_t at = 0; at <= c.strText.size(); ly += kStaticLine) {
+                    const std::size_t end = std::min(c.strText.find('\n', at), c.strText.size());
+                    Text(f, x, ly, c.w, kStaticLine, c.strText.substr(at, end - at), 0xFF000000);
+                    at = end + 1;
+                }
+            }
+            break;
         case DLG_GROUP:
             Bevel(f, x, y + 6, c.w, c.h - 6, false);
             Fill(f, x + 8, y, std::min(c.w - 16, 8 + 13 * static_cast<int>(c.strText.size()) / 2), 13, kFace);
@@ -155,7 +192,7 @@ void DLG_CLASS::Draw(std::vector<u32>& f) {
             if (focused) Dotted(f, x + box + 2, y, c.w - box - 2, c.h);
             break;
         }
-        case DLG_EDIT: DrawEdit(f, m_vControl[i], x, y, focused); break;
+        case DLG_EDIT: DrawEdit(f, c, x, y, focused); break;
         case DLG_LIST: {
             Fill(f, x, y, c.w, c.h, kWhite);
             Bevel(f, x, y, c.w, c.h, false);
@@ -194,51 +231,42 @@ void DLG_CLASS::Draw(std::vector<u32>& f) {
 }
 
 // An edit's text, line by line, with the caret and the input method's composition in the line
-// that holds the caret. The lines are scrolled sideways together, as far as keeps the caret (and
-// the end of a composition) inside the field: a text longer than the field never draws past it.
-void DLG_CLASS::DrawEdit(std::vector<u32>& f, DLGCONTROL& c, int x, int y, bool focused) const {
+// that holds the caret, scrolled sideways together as far as the edit's scroll says (set where
+// its text, caret or composition changes): a text longer than the field never draws past it.
+void DLG_CLASS::DrawEdit(std::vector<u32>& f, const DLGCONTROL& c, int x, int y, bool focused) const {
     Fill(f, x, y, c.w, c.h, kWhite);
     Bevel(f, x, y, c.w, c.h, false);
     if (c.bSelectAll && !c.strEdit.empty()) Fill(f, x + 2, y + 2, c.w - 4, c.h - 4, kSelect);
     const u32 ink = c.bSelectAll ? kWhite : 0xFF000000;
     const std::size_t caret = std::min(c.nCaret, c.strEdit.size());
     const std::vector<std::string> lines = c.bMultiLine ? SplitLines(c.strEdit) : std::vector<std::string>{c.strEdit};
-    auto shown = [&c](const std::string& sjis) { return c.bPathText ? DisplayPathOf(sjis) : SjisToUtf8(sjis); };
     const std::string& composition = focused ? m_strComposition : std::string();
     // The text's room: 3 pixels in from either side.
     const int left = x + 3, room = c.w - 6;
-    std::size_t at = 0;
-    std::string before, after;
-    for (const std::string& line : lines) {
-        if (caret >= at && caret <= at + line.size()) {
-            before = shown(line.substr(0, caret - at));
-            after = shown(line.substr(caret - at));
-            break;
-        }
-        at += line.size() + 2;
-    }
+    const CARETLINE split = CaretLine(c);
     const int cw = TextWidth(composition);
-    const int caretX = TextWidth(before) + cw;
-    c.nScrollX = EditScroll(c.nScrollX, caretX, caretX + TextWidth(after), room);
+    const int caretX = TextWidth(split.before) + cw;
     const int tx = left - c.nScrollX;
-    at = 0;
+    std::size_t at = 0;
     for (std::size_t l = 0; l < lines.size(); ++l) {
         const int ly = c.bMultiLine ? y + 2 + static_cast<int>(l) * kEditLine : y;
         const int lh = c.bMultiLine ? kEditLine : c.h;
         const std::size_t end = at + lines[l].size();
         if (!focused || caret < at || caret > end) {
-            TextClipped(f, tx, left, ly, room, lh, shown(lines[l]), ink);
+            TextClipped(f, tx, left, ly, room, lh, EditShown(c, lines[l]), ink);
         } else {
             // The input method's composition is shown at the caret, underlined.
             const int bx = tx + caretX - cw;
-            TextClipped(f, tx, left, ly, room, lh, before, ink);
+            TextClipped(f, tx, left, ly, room, lh, split.before, ink);
             if (cw > 0) {
                 TextClipped(f, bx, left, ly, room, lh, composition, 0xFF000000);
                 const int ux = std::max(bx, left);
                 Fill(f, ux, ly + lh - 4, std::min(bx + cw, left + room) - ux, 1, 0xFF000000);
             }
-            TextClipped(f, bx + cw, left, ly, room, lh, after, ink);
-            Fill(f, bx + cw, ly + 3, 1, lh - 6, ink);
+            TextClipped(f, bx + cw, left, ly, room, lh, split.after, ink);
+            // A line's first character may be inked in its first column: a caret before it
+            // stands in the column left of the text, which leaves the character whole.
+            Fill(f, caretX > 0 ? bx + cw : left - 1, ly + 3, 1, lh - 6, ink);
             // Where the candidates show: at the composition, or at its end when its start is
             // scrolled out.
             const int ix = std::max(bx, left);

@@ -82,6 +82,17 @@ std::vector<std::string> SplitLines(const std::string& s) {
     }
 }
 
+std::string EditShown(const DLGCONTROL& c, const std::string& sjis) {
+    return c.bPathText ? DisplayPathOf(sjis) : SjisToUtf8(sjis);
+}
+
+CARETLINE CaretLine(const DLGCONTROL& c) {
+    const std::size_t caret = std::min(c.nCaret, c.strEdit.size());
+    const std::size_t start = c.bMultiLine ? LineStart(c.strEdit, caret) : 0;
+    const std::size_t end = c.bMultiLine ? LineEnd(c.strEdit, caret) : c.strEdit.size();
+    return {EditShown(c, c.strEdit.substr(start, caret - start)), EditShown(c, c.strEdit.substr(caret, end - caret))};
+}
+
 // A text cut to the edit's limits: characters beyond a line's limit and lines beyond the
 // line limit go.
 std::string FitEdit(const std::string& s, const DLGCONTROL& c) {
@@ -113,6 +124,23 @@ int EditScroll(int scroll, int caretX, int lineW, int room) {
 
 } // namespace dlgkit
 
+void DLG_CLASS::FollowCaret(DLGCONTROL& c) {
+    // The composition is drawn at the caret of the focused edit only.
+    const bool focused = m_nFocus >= 0 && static_cast<std::size_t>(m_nFocus) < m_vControl.size() &&
+                         &m_vControl[static_cast<std::size_t>(m_nFocus)] == &c;
+    const CARETLINE split = CaretLine(c);
+    const int caretX = TextWidth(split.before) + (focused ? TextWidth(m_strComposition) : 0);
+    // The text's room: 3 pixels in from either side.
+    c.nScrollX = EditScroll(c.nScrollX, caretX, caretX + TextWidth(split.after), c.w - 6);
+}
+
+void DLG_CLASS::SetEditText(DLGCONTROL& c, const std::string& sjis) {
+    c.strEdit = sjis;
+    c.nCaret = c.strEdit.size();
+    c.bSelectAll = false;
+    FollowCaret(c);
+}
+
 void DLG_CLASS::TypeText(DLGCONTROL& c, const std::string& sjis) {
     if (c.bSelectAll) {
         c.strEdit.clear();
@@ -135,10 +163,13 @@ void DLG_CLASS::TypeText(DLGCONTROL& c, const std::string& sjis) {
         c.nCaret += len;
         i += len;
     }
+    FollowCaret(c);
 }
 
-// The edit's own keys; false for a key it leaves to the dialog.
-bool DLG_CLASS::EditKey(DLGCONTROL& c, u32 vk) {
+namespace {
+
+// The edit's own keys on its text and caret; false for a key it leaves to the dialog.
+bool ApplyEditKey(DLGCONTROL& c, u32 vk) {
     std::string& s = c.strEdit;
     c.nCaret = std::min(c.nCaret, s.size());
     if (c.bSelectAll && (vk == VK_BACK || vk == VK_DELETE)) {
@@ -221,4 +252,12 @@ bool DLG_CLASS::EditKey(DLGCONTROL& c, u32 vk) {
     }
     default: return false;
     }
+}
+
+} // namespace
+
+bool DLG_CLASS::EditKey(DLGCONTROL& c, u32 vk) {
+    if (!ApplyEditKey(c, vk)) return false;
+    FollowCaret(c);
+    return true;
 }

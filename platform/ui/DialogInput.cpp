@@ -27,10 +27,20 @@ void DLG_CLASS::MoveFocus(int step) {
     for (int tries = 0; tries < n; ++tries) {
         i = (i + step + n) % n;
         if (Focusable(m_vControl[static_cast<std::size_t>(i)])) {
-            m_nFocus = i;
+            SetFocus(i);
             return;
         }
     }
+}
+
+void DLG_CLASS::SetFocus(int index) {
+    const int before = m_nFocus;
+    m_nFocus = index;
+    // A composition shows in the focused edit alone: the edit that loses it and the one that
+    // gains it scroll as their carets now need.
+    for (const int i : {before, index})
+        if (i >= 0 && i < static_cast<int>(m_vControl.size()) && m_vControl[static_cast<std::size_t>(i)].nKind == DLG_EDIT)
+            FollowCaret(m_vControl[static_cast<std::size_t>(i)]);
 }
 
 int DLG_CLASS::HitTest(i32 x, i32 y, bool any) const {
@@ -65,9 +75,11 @@ bool DLG_CLASS::Dispatch(const APPEVENT& e) {
             // Text CP932 cannot hold is refused rather than stored as '?'.
             if (SjisToUtf8(sjis) == e.text) TypeText(*focus, sjis);
         }
+        if (focus && focus->nKind == DLG_EDIT) FollowCaret(*focus); // the composition is gone
         return true;
     case APPEVENT::Editing:
         m_strComposition = focus && focus->nKind == DLG_EDIT ? e.text : std::string();
+        if (focus && focus->nKind == DLG_EDIT) FollowCaret(*focus);
         return true;
     case APPEVENT::MouseMove: return MouseMove(e);
     case APPEVENT::MouseUp: {
@@ -168,7 +180,7 @@ bool DLG_CLASS::MouseDown(const APPEVENT& e) {
     if (hit >= 0 && m_vControl[static_cast<std::size_t>(hit)].nKind == DLG_SCROLL)
         return ScrollMouse(m_vControl[static_cast<std::size_t>(hit)], e);
     if (e.button != 1 || hit < 0) return true;
-    m_nFocus = hit;
+    SetFocus(hit);
     DLGCONTROL& c = m_vControl[static_cast<std::size_t>(hit)];
     if (c.nKind == DLG_LIST) ListClick(c, c.nTop + (e.y - m_nY - kCaption - c.y) / kRow);
     else if (c.nKind != DLG_EDIT) Activate(c);

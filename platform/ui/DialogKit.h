@@ -23,9 +23,21 @@ bool Focusable(const DLGCONTROL& c);
 
 // The width of a text in the dialogs' font, 0 without it (DialogDraw.cpp).
 int TextWidth(const std::string& utf8);
+// The lines of a text as drawn in a width: each of its own lines, broken where the next
+// character would pass the width (after the last blank before it, when there is one). A long
+// file name thus goes on the next line instead of being cut at the control's edge.
+std::vector<std::string> WrapLines(const std::string& utf8, int width);
 
 // An edit's text (DialogEdit.cpp).
 std::vector<std::string> SplitLines(const std::string& s);
+// The edit's line that holds its caret, as shown (UTF-8), split at the caret.
+struct CARETLINE {
+    std::string before, after;
+};
+CARETLINE CaretLine(const DLGCONTROL& c);
+// A piece of the edit's Shift-JIS text as shown (a path's names that CP932 cannot hold with
+// their own bytes).
+std::string EditShown(const DLGCONTROL& c, const std::string& sjis);
 std::string FitEdit(const std::string& s, const DLGCONTROL& c);
 std::string PathTextOf(const std::string& utf8);
 // How far an edit's text is scrolled out at the left (scroll, in pixels) so that its caret,

@@ -1,19 +1,29 @@
 // The file choices: a list of folders and of the files of the kind asked for, and a name box.
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <filesystem>
 
+#include "platform/system/FileError.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/PathUtil.h"
 #include "platform/system/Sjis.h"
 #include "platform/ui/Dialog.h"
+#include "platform/ui/DialogKit.h"
+
+using namespace dlgkit;
 
 namespace {
 
 constexpr u32 kWhere = 1, kList = 2, kFilter = 3, kName = 4, kNote = 5, kOk = 10, kCancel = 11;
 // The name box takes any path the system does: the longest it takes, in bytes.
 constexpr i32 kPathLimit = PATH_MAX - 1;
+// The place of the note under the name box and of the buttons below it, with a note of one line;
+// each further line of the note moves the buttons down and makes the dialog taller.
+constexpr i32 kDlgY = 50, kDlgH = 380, kNoteY = 296, kNoteW = 456, kNoteH = 18, kButtonY = 322, kNoteLine = 16;
+// The most lines of a note that the frame has room for beside the rest of the dialog.
+constexpr std::size_t kNoteMost = 7;
 
 bool IsRooted(const std::string& path) { return !path.empty() && (path[0] == '\\' || path[0] == '/'); }
 
@@ -48,11 +58,11 @@ public:
         edit.nByteLimit = kPathLimit;
         edit.bPathText = true;
         Add(edit);
-        Add(DlgMakeControl(DLG_STATIC, kNote, 12, 296, 456, 18));
-        DLGCONTROL ok = DlgMakeControl(DLG_BUTTON, kOk, 268, 322, 96, 26, save ? "保存" : "開く");
+        Add(DlgMakeControl(DLG_STATIC, kNote, 12, kNoteY, kNoteW, kNoteH));
+        DLGCONTROL ok = DlgMakeControl(DLG_BUTTON, kOk, 268, kButtonY, 96, 26, save ? "保存" : "開く");
         ok.bDefault = true;
         Add(ok);
-        Add(DlgMakeControl(DLG_BUTTON, kCancel, 372, 322, 96, 26, "キャンセル"));
+        Add(DlgMakeControl(DLG_BUTTON, kCancel, 372, kButtonY, 96, 26, "キャンセル"));
         Refresh();
     }
 
@@ -88,11 +98,7 @@ protected:
             return;
         }
         if (m_bSave) {
-            if (DLGCONTROL* edit = Control(kName)) {
-                edit->strEdit = e.strSjis;
-                edit->nCaret = edit->strEdit.size();
-                edit->bSelectAll = false;
-            }
+            if (DLGCONTROL* edit = Control(kName)) SetEditText(*edit, e.strSjis);
             Save(Join(e.strSjis));
             return;
         }
@@ -109,12 +115,37 @@ private:
     bool AtRoot() const { return m_strFolder == "\\"; }
     std::string Join(const std::string& name) const { return AtRoot() ? m_strFolder + name : m_strFolder + "\\" + name; }
 
+    // The note under the name box, wrapped to its width: it takes as many lines as it needs, the
+    // dialog growing and the buttons going down for each, as far as the frame has room. A note
+    // longer still keeps its first and its last lines: its end says why.
     void Note(const std::string& utf8) {
-        if (DLGCONTROL* note = Control(kNote)) note->strText = utf8;
+        std::vector<std::string> lines = utf8.empty() ? std::vector<std::string>{} : WrapLines(utf8, kNoteW);
+        if (lines.size() > kNoteMost) {
+            const std::size_t keep = (kNoteMost - 1) / 2;
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(keep), lines.end() - static_cast<std::ptrdiff_t>(keep));
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(keep), "…");
+        }
+        std::string text;
+        for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
+        const i32 more = lines.size() > 1 ? static_cast<i32>(lines.size() - 1) * kNoteLine : 0;
+        if (DLGCONTROL* note = Control(kNote)) {
+            note->strText = text;
+            note->h = kNoteH + more;
+        }
+        for (const u32 id : {kOk, kCancel})
+            if (DLGCONTROL* button = Control(id)) button->y = kButtonY + more;
+        m_nH = kDlgH + more;
+        m_nY = std::clamp(dlgkit::kH - m_nH, 0, kDlgY);
+    }
+
+    // A name that the system refuses, in the note: not there, or why not.
+    void Refused(const std::string& sjisName, int err, const char* what) {
+        Note(DisplayPathOf(sjisName) + (err == ENOENT ? std::string(" が見つかりません") : what + FileErrorCause(err)));
     }
 
     void Refresh() {
-        m_vEntry = DlgListFolder(m_strFolder, m_vPattern, !AtRoot());
+        int unread = 0;
+        m_vEntry = DlgListFolder(m_strFolder, m_vPattern, !AtRoot(), &unread);
         if (DLGCONTROL* list = Control(kList)) {
             list->vItem.clear();
             for (const auto& e : m_vEntry) list->vItem.push_back(e.bFolder ? "[" + e.strName + "]" : e.strName);
@@ -128,7 +159,8 @@ private:
             std::replace(shown.begin(), shown.end(), '\\', '/');
             where->strText = shown;
         }
-        Note({});
+        if (unread) Refused(m_strFolder, unread, " を開けません");
+        else Note({});
     }
 
     // A path typed into the name box, taken as typed: absolute, or relative to the folder shown.
@@ -138,10 +170,7 @@ private:
         const std::string path = IsRooted(typed) ? typed : Join(typed);
         if (IsDirectory(path)) {
             m_strFolder = Normal(path);
-            if (DLGCONTROL* edit = Control(kName)) {
-                edit->strEdit.clear();
-                edit->nCaret = 0;
-            }
+            if (DLGCONTROL* edit = Control(kName)) SetEditText(*edit, {});
             Refresh();
             return;
         }
@@ -149,8 +178,10 @@ private:
             Save(path);
             return;
         }
+        // The system's refusal (a name longer than it takes, a folder on the way that is a file
+        // or may not be searched) is told as such, not as a name that is missing.
         if (!FileExists(path)) {
-            Note(DisplayPathOf(typed) + " が見つかりません");
+            Refused(typed, FileError(), " を開けません");
             return;
         }
         m_vChosen.push_back(Normal(path));
@@ -165,12 +196,17 @@ private:
         if (!m_vPattern.empty() && !DlgMatchPattern(DiskNameOf(name), m_vPattern[0])) path += "." + m_strExt;
         const std::string folder = sep == 0 ? std::string("\\") : path.substr(0, sep);
         if (!IsDirectory(folder)) {
-            Note(DisplayPathOf(folder) + " が見つかりません");
+            Refused(folder, FileExists(folder) ? ENOTDIR : FileError(), " を開けません");
             return;
         }
-        if (FileExists(path) &&
-            DlgYesNo(DisplayPathOf(path.substr(sep + 1)) + " は既に存在します。\n上書きしますか？", m_strTitle) != IDYES)
+        if (FileExists(path)) {
+            if (DlgYesNo(DisplayPathOf(path.substr(sep + 1)) + " は既に存在します。\n上書きしますか？", m_strTitle) != IDYES)
+                return;
+        } else if (FileError() != ENOENT) {
+            // A name that the system does not take is refused here, before anything is written.
+            Refused(path.substr(sep + 1), FileError(), " に保存できません");
             return;
+        }
         m_vChosen.push_back(Normal(path));
         DlgEnd(1);
     }

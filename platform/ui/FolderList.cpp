@@ -29,11 +29,13 @@ bool DlgMatchPattern(const std::string& utf8Name, const std::string& pattern) {
 }
 
 std::vector<DLGFILEENTRY> DlgListFolder(const std::string& sjisFolder, const std::vector<std::string>& patterns,
-                                        bool withParent) {
+                                        bool withParent, int* error) {
     std::vector<DLGFILEENTRY> folders, files;
     std::error_code ec;
     const fs::path dir = ResolvePath(sjisFolder);
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    fs::directory_iterator it(dir, ec);
+    if (error) *error = ec ? ec.value() : 0;
+    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.empty()) continue; // the iterator never gives "." or ".."
         const std::string sjis = GameNameOf(name);

@@ -10,35 +10,6 @@ using namespace dlgkit;
 
 namespace {
 
-// The lines of a question as drawn in a text width: each of its own lines, broken where the
-// next character would pass the width (after the last blank before it, when there is one). A
-// long file name thus goes on the next line instead of being cut at the box's edge.
-std::vector<std::string> WrapLines(const std::string& text, int width) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        std::string line = text.substr(start, end - start);
-        while (TextWidth(line) > width) {
-            // The longest head that fits, at least one character (a UTF-8 lead byte starts one).
-            std::size_t cut = 0;
-            for (std::size_t i = 1; i <= line.size(); ++i) {
-                if (i < line.size() && (static_cast<u8>(line[i]) & 0xC0) == 0x80) continue;
-                if (cut != 0 && TextWidth(line.substr(0, i)) > width) break;
-                cut = i;
-            }
-            if (cut >= line.size()) break;
-            const std::size_t blank = line.rfind(' ', cut - 1);
-            if (blank != std::string::npos && blank > 0) cut = blank + 1;
-            out.push_back(line.substr(0, cut));
-            line.erase(0, cut);
-        }
-        out.push_back(line);
-        if (end == text.size()) return out;
-        start = end + 1;
-    }
-}
-
 class cYesNo : public DLG_CLASS {
 public:
     cYesNo(const std::string& text, const std::string& caption) {

@@ -214,6 +214,95 @@ TEST_F(EndToEnd, EscapeClosesAndAStageOnTheCommandLineThatIsMissingFallsBackToTh
         << Read(game / "Report_Game.txt");
 }
 
+// A FreeStage that leads to no stage file starts the title menu with a report line naming the
+// value read and why, however it came to be no stage: a System.ini value that a '/' ended (a
+// path there is written with '\'), to a folder or to nothing at all, and a folder named in
+// System.ini or on the command line. The player is to correct these: a box says so too. Each
+// run: its exit, the report's lines that name the stage or the cut, and what its frame shows.
+TEST_F(EndToEnd, AFreeStageThatIsAFolderOrCutAtASlashStartsTheTitleWithItsCause) {
+    if (!fs::exists(game / "data" / "stg4" / "c01-1.stg4_001")) GTEST_SKIP() << "no demo game";
+    const fs::path shown = game / "shown.ppm";
+    const struct {
+        const char* how;
+        const char* ini;
+        std::vector<std::string> args;
+    } ways[] = {{"cut at '/'", "FreeStage=data/stg4/c01-1.stg4_001\nExit\n", {}},
+                {"folder", "FreeStage=data\nExit\n", {}},
+                {"command line", "Exit\n", {"data"}},
+                {"cut to nothing", "FreeStage=/home/player/game/data/stg4/c01-1.stg4_001\nExit\n", {}}};
+    std::string trace;
+    for (const auto& way : ways) {
+        fs::remove(game / "Report_Game.txt");
+        fs::remove(shown);
+        std::ofstream(game / "System.ini", std::ios::binary | std::ios::trunc) << way.ini;
+        const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=40:27+,41:27-", "TOBRELK_FRAME_DUMP=35:" + shown.string()}, way.args);
+        ASSERT_GT(pid, 0);
+        trace += std::string(way.how) + ": exit " + std::to_string(WaitExit(pid)) + "\n";
+        std::istringstream report(Read(game / "Report_Game.txt"));
+        for (std::string line; std::getline(report, line);)
+            if (line.find("「") != std::string::npos || line.rfind("System.ini", 0) == 0)
+                trace += "  " + line.substr(0, line.find('\r')) + "\n";
+        // The title's sky, settled after its fade-in.
+        const std::string frame = Read(shown);
+        trace += std::string("  ") + (frame.empty() ? "no frame" : Pixel(frame, 10, 200) == 0x64C8FFu ? "title" : "not the title") + "\n";
+    }
+    const std::string hint = "System.ini の値は「/」で終わります。パスは「\\」で区切って下さい。";
+    EXPECT_EQ(trace, "cut at '/': exit 0\n"
+                     "  「data」の読み込みに失敗しました！ (Is a directory) : " + hint + "\n"
+                     "  [エラー] 「data」の読み込みに失敗しました！\n"
+                     "  " + hint + "\n"
+                     "  title\n"
+                     "folder: exit 0\n"
+                     "  「data」の読み込みに失敗しました！ (Is a directory)\n"
+                     "  [エラー] 「data」の読み込みに失敗しました！\n"
+                     "  title\n"
+                     "command line: exit 0\n"
+                     "  「data」の読み込みに失敗しました！ (Is a directory)\n"
+                     "  [エラー] 「data」の読み込みに失敗しました！\n"
+                     "  title\n"
+                     "cut to nothing: exit 0\n"
+                     "  「」の読み込みに失敗しました！ (No such file or directory) : " + hint + "\n"
+                     "  [エラー] 「」の読み込みに失敗しました！\n"
+                     "  " + hint + "\n"
+                     "  title\n");
+}
+
+// One System.ini value past its limit costs that setting alone: the report names its key, and
+// the settings after it are read. Here a FreeStage of 5,000 bytes is followed by ShowFps=2: the
+// title menu starts, and its frame differs from the same frame without a counter only where the
+// small counter is written (the boxed one, the default, reaches further left and up).
+TEST_F(EndToEnd, AnOverlongSystemIniValueCostsItsOwnSettingOnly) {
+    const fs::path plain = game / "plain.ppm", counted = game / "counted.ppm";
+    const auto run = [&](const std::string& ini, const fs::path& dump) {
+        std::ofstream(game / "System.ini", std::ios::binary | std::ios::trunc) << ini;
+        const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-", "TOBRELK_FRAME_DUMP=45:" + dump.string()});
+        ASSERT_GT(pid, 0);
+        EXPECT_EQ(WaitExit(pid), 0);
+    };
+    run("ShowFps=0\nExit\n", plain);
+    run("FreeStage=" + std::string(5000, 's') + "\nShowFps=2\nExit\n", counted);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("\r\nSystem.ini : FreeStage の値 (5000 バイト) は長すぎるため読みません (4095 バイトまで)\r\n"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(report.find("System.ini の読み込みに失敗しました"), std::string::npos) << report;
+    const std::string without = Read(plain), with = Read(counted);
+    ASSERT_FALSE(without.empty());
+    ASSERT_FALSE(with.empty());
+    EXPECT_EQ(Pixel(with, 10, 200), 0x64C8FFu) << "the title menu";
+    int left = 640, top = 480, changed = 0;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x)
+            if (Pixel(with, x, y) != Pixel(without, x, y)) {
+                left = std::min(left, x);
+                top = std::min(top, y);
+                ++changed;
+            }
+    EXPECT_GT(changed, 20) << "a counter is written";
+    EXPECT_GE(left, 549) << "the small counter's place (the boxed one starts at 494)";
+    EXPECT_GE(top, 469);
+}
+
 TEST_F(EndToEnd, StageOnTheCommandLineStartsDirectPlayAndFreePlayChoosesAStage) {
     const fs::path stage = game / "data" / "stg4" / "Demo-1.stg4_001";
     if (!fs::exists(stage)) GTEST_SKIP() << "no demo game";

@@ -67,8 +67,6 @@ TEST_F(PathsTest, ExtensionsAreTakenFromTheLastComponent) {
     EXPECT_EQ(p, "x\\name");
     EXPECT_EQ(GetExtension(out, "a.b.ogg"), 1);
     EXPECT_EQ(out, "ogg");
-    EXPECT_EQ(MakeCopyName(out, "user_data\\rpl4\\a.rpl4_824", 2), 1);
-    EXPECT_EQ(out, "user_data\\rpl4\\a (2).rpl4_824");
 }
 
 TEST_F(PathsTest, NumberedFilesPickTheHighestNumber) {
