@@ -440,7 +440,18 @@ void AppWindowShow(bool maximized) {
 }
 
 void AppWindowMove(int x, int y) {
-    if (g_window) SDL_SetWindowPosition(g_window, x, y);
+    if (!g_window) return;
+    // The place is the frame's corner, as AppWindowGetRect gives it. A window not yet shown is
+    // framed where it asks to be; one already shown and framed (the drawing-mode question shows
+    // it early) is moved by SDL as its client area, which would land a frame's width off at
+    // each start.
+    int top = 0, left = 0;
+    if (!(SDL_GetWindowFlags(g_window) & SDL_WINDOW_HIDDEN) &&
+        SDL_GetWindowBordersSize(g_window, &top, &left, nullptr, nullptr) == 0) {
+        x += left;
+        y += top;
+    }
+    SDL_SetWindowPosition(g_window, x, y);
 }
 
 void AppWindowResize(int w, int h) {

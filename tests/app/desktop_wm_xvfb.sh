@@ -6,6 +6,12 @@
 #  2. Another program killing the game's X connection (`xdotool windowkill`, as xkill does)
 #     ends the game without a crash: exit code 0, a report line, the window's place saved,
 #     nothing else under user_data changed, the lock released.
+#  3. Five starts without the drawing-mode question and five with it (the window is then shown
+#     before it is put where Window.dat says): the window's client area is at the same place
+#     each time, and Window.dat stays as it was.
+#  4. The start's question whether to make `data` from `default`, closed by another program
+#     (destroyed, then its connection killed): the start ends in order within 1 s, exit code 0,
+#     and `data` is not made.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
 exe=$(realpath "$1") maker=$(realpath "$2") work=$3
@@ -23,27 +29,20 @@ printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
 fail=0
 
 # Every wait ends on what it waits for, with a bound far beyond an idle machine's time.
-# The game's window once shown (inside the window manager's frame), or nothing.
-game_window() { game_window_visible; }
-# Where the window's client area is on the screen, as "x,y".
-place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x","y}'; }
-# Starts the game and sets pid and id, and returns once the title menu has faded in (most of
-# the client area is lit): the game runs its frames, and its window thread has long taken the
-# window manager's news of where the window is.
+# Starts the game and sets pid and id, and returns once the title menu takes keys: the game runs
+# its frames, and its window thread has long taken the window manager's news of where the window
+# is. With the drawing-mode question ($2 "question"), its start button (which has the focus)
+# starts the game first.
 start() {
     "$exe" 2>>"$work/game.err" & pid=$!
-    id=$(game_window)
+    id=$(game_window_visible)
     [ -n "$id" ] || { echo "$1: no window"; kill -KILL $pid; wait $pid; exit 1; }
-    local at lit
-    for _ in $(seq 240); do
-        at=$(place "$id")
-        import -window root "$work/screen.png"
-        lit=$(convert "$work/screen.png" -crop "640x480+${at%,*}+${at#*,}" +repage -threshold 1% -format "%[fx:mean]" info:)
-        awk -v m="$lit" 'BEGIN{exit !(m > 0.5)}' && return
-        sleep 0.5
-    done
-    echo "$1: the title menu never showed"
-    fail=1
+    if [ "${2:-}" = question ]; then
+        wait_shows question || { echo "$1: the drawing-mode question did not show"; fail=1; }
+        xdotool windowfocus --sync "$id"
+        press Return
+    fi
+    wait_shows title 0 || { echo "$1: the title menu never showed"; fail=1; }
 }
 # Closes the game in order (as a second copy does) and waits for its end.
 stop() {
@@ -57,12 +56,15 @@ stop first
 start second
 second=$(place "$id")
 [ "$second" = "$first" ] || { echo "started again at $second, not where it was ($first)"; fail=1; }
-# The player moves it; the move is seen by the game before it closes.
+# The player moves it; a key pressed after the move comes to the game after it, so the menu's
+# cursor moving tells that the game has seen the move before it closes.
 xdotool windowmove "$id" 300 200
 for _ in $(seq 50); do [ "$(place "$id")" != "$second" ] && break; sleep 0.1; done
-sleep 0.5
 moved=$(place "$id")
 [ "$moved" != "$second" ] || { echo "the window did not move"; fail=1; }
+xdotool windowfocus --sync "$id"
+press Down
+wait_shows title 1 || { echo "the title menu did not take Down"; fail=1; }
 stop second
 start third
 third=$(place "$id")
@@ -84,5 +86,37 @@ start fourth
 fourth=$(place "$id")
 [ "$fourth" = "$third" ] || { echo "after the kill, started at $fourth, not where it was ($third)"; fail=1; }
 stop fourth
+
+# 3. Started again and again, with and without the drawing-mode question: what is saved is what
+#    is restored.
+saved=$(md5sum < user_data/Window.dat)
+for run in 1 2 3 4 5 6 7 8 9 10; do
+    if [ $run -le 5 ]; then ask=""; else ask=question; fi
+    printf 'Direct3D=%s\nWindowMode=1\nBpp=0\nExit\n' "$([ -n "$ask" ] && echo 2 || echo 1)" > System.ini
+    start "start $run${ask:+ (question)}" $ask
+    at=$(place "$id")
+    stop "start $run"
+    [ "$at" = "$fourth" ] || { echo "start $run${ask:+ (question)}: at $at, not at $fourth"; fail=1; }
+    [ "$(md5sum < user_data/Window.dat)" = "$saved" ] ||
+        { echo "start $run${ask:+ (question)}: Window.dat holds $(od -An -t d4 -j 8 -N 8 user_data/Window.dat)"; fail=1; }
+done
+printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+
+# 4. The default-data question, closed from outside.
+mv data default || exit 1
+for how in windowclose windowkill; do
+    rm -f Report_Game.txt
+    "$exe" 2>>"$work/game.err" & pid=$!
+    box=$(box_window "デフォルトデータ作成の確認")
+    if [ -z "$box" ]; then echo "$how: no box"; fail=1; kill -KILL $pid; wait $pid; continue; fi
+    xdotool $how "$box"
+    ends_within $pid 1 || { echo "$how: still running 1 s after the box went"; ends_within $pid 10 || kill -KILL $pid; fail=1; }
+    wait $pid; code=$?
+    [ $code -eq 0 ] || { echo "$how: ended with $code"; fail=1; }
+    [ -e data ] && { echo "$how: data was made from default"; rm -rf data; fail=1; }
+    grep -q "MessageBox : the box was closed from outside or lost its display, it is left unanswered" Report_Game.txt ||
+        { echo "$how: the box is not reported as left unanswered"; fail=1; }
+    flock -n user_data/ゲーム.lock true || { echo "$how: the lock is still held"; fail=1; }
+done
 [ $fail -eq 0 ] || { echo "--- report"; cat Report_Game.txt; echo "--- standard error"; cat "$work/game.err"; }
 exit $fail
