@@ -44,10 +44,23 @@ move() {
     for _ in $(seq 50); do [ "$(place "$id")" = "$1 $2" ] && break; sleep 0.1; done
     xdotool windowfocus --sync "$id"
 }
+# Checks that the game ended within 1 s of $1 (what happened, at the time $2 in ns), with exit
+# code 0, and ends the case's X server.
+gone_after() {
+    local code
+    if ! ends_within $pid 1; then
+        echo "$case: still running 1 s after $1 ($(ps -o %cpu= -p $pid)% of a core)"; fail=1
+        ends_within $pid 10 || { echo "$case: still running 11 s after, ended by SIGKILL"; kill -KILL $pid; }
+    fi
+    wait $pid; code=$?
+    echo "$case: gone $(( ($(date +%s%N) - $2) / 1000000 )) ms after $1"
+    kill -TERM $X_SERVER_PID 2>/dev/null; wait $X_SERVER_PID 2>/dev/null
+    [ $code -eq 0 ] || { echo "$case: ended with $code"; fail=1; }
+}
 # Ends the X server ($1 server) or destroys the window ($1 window) and checks how the game ended.
 # Window.dat: $2 $3 the place it holds, "-" that it is not written, nothing that it is written.
 end_display() {
-    local t0 code x y was=$fail what
+    local t0 x y was=$fail what
     t0=$(date +%s%N)
     if [ "$1" = server ]; then
         what="the X server ended"
@@ -56,14 +69,7 @@ end_display() {
         what="its window was destroyed"
         xdotool windowclose "$id"
     fi
-    if ! ends_within $pid 1; then
-        echo "$case: still running 1 s after $what ($(ps -o %cpu= -p $pid)% of a core)"; fail=1
-        ends_within $pid 10 || { echo "$case: still running 11 s after, ended by SIGKILL"; kill -KILL $pid; }
-    fi
-    wait $pid; code=$?
-    echo "$case: gone $(( ($(date +%s%N) - t0) / 1000000 )) ms after $what"
-    kill -TERM $X_SERVER_PID 2>/dev/null; wait $X_SERVER_PID 2>/dev/null
-    [ $code -eq 0 ] || { echo "$case: ended with $code"; fail=1; }
+    gone_after "$what" "$t0"
     if [ "$1" = server ]; then
         grep -q "X11 : the connection to the display was lost" Report_Game.txt || { echo "$case: no report line"; fail=1; }
     else
@@ -112,7 +118,7 @@ end_display window -
 # 4. The question whether to make data from default: no window is shown yet. $1: how the box
 #    goes (windowclose, windowkill, or the server ended).
 default_box() {
-    local t0 code was=$fail
+    local t0 was=$fail
     cp -r "$work/game" "$work/$case" && cd "$work/$case" && mv data default || exit 1
     printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
     x_server_start 1024x768x24 || { echo "$case: Xvfb did not start"; exit 1; }
@@ -121,14 +127,7 @@ default_box() {
     [ -n "$box" ] || { echo "$case: no box"; exit 1; }
     t0=$(date +%s%N)
     if [ "$1" = server ]; then kill -TERM $X_SERVER_PID; else xdotool "$1" "$box"; fi
-    if ! ends_within $pid 1; then
-        echo "$case: still running 1 s after ($(ps -o %cpu= -p $pid)% of a core)"; fail=1
-        ends_within $pid 10 || { echo "$case: still running 11 s after, ended by SIGKILL"; kill -KILL $pid; }
-    fi
-    wait $pid; code=$?
-    echo "$case: gone $(( ($(date +%s%N) - t0) / 1000000 )) ms after"
-    kill -TERM $X_SERVER_PID 2>/dev/null; wait $X_SERVER_PID 2>/dev/null
-    [ $code -eq 0 ] || { echo "$case: ended with $code"; fail=1; }
+    gone_after "the box went" "$t0"
     [ -e data ] && { echo "$case: data was made from default"; fail=1; }
     grep -q "MessageBox : the box was closed from outside or lost its display, it is left unanswered" Report_Game.txt ||
         { echo "$case: the box is not reported as left unanswered"; fail=1; }
