@@ -263,6 +263,8 @@ void MarkSurfacesLost(bool fail) { g_surfacesLost.store(fail ? 2 : 1); }
 
 void GamePollInput() {
     InputScriptStep();
+    // After the script: a scripted press and release on one poll is a tap, as a player's is.
+    KeyStateNextFrame();
     if (g_vInput.empty()) return;
     if (g_bMultiJoy) PollInput(g_vInput, 1, 60);
     else PollJoystick(g_vInput[0], 0, 3, 60);

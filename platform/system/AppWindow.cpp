@@ -245,7 +245,12 @@ void Translate(const SDL_Event& ev) {
         KeyStateSet(vk, down);
         e.kind = down ? APPEVENT::KeyDown : APPEVENT::KeyUp;
         e.vk = vk;
-        if (!Offer(e) && down) PostMessage(g_hWnd, WM_KEYDOWN, vk, 0);
+        if (Offer(e)) {
+            // Typed into a dialog: the game's frame after it must not take it for a tap.
+            if (down) KeyStateTaken(vk);
+        } else if (down) {
+            PostMessage(g_hWnd, WM_KEYDOWN, vk, 0);
+        }
         break;
     }
     case SDL_TEXTINPUT:

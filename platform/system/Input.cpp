@@ -25,6 +25,12 @@ constexpr u32 kAxisLow = 10001;
 constexpr u32 kAxisHigh = 55535;
 constexpr u32 kHoldMax = 0x7fffffff;
 
+// Per key: held now; went down since the current frame began; went down between the start of
+// the frame before and this one's (the frame's reads count it as down even once released).
+// One atomic per key, so that a press and the start of a frame never split between two stores.
+constexpr u8 kKeyHeld = 1;
+constexpr u8 kKeyWentDown = 2;
+constexpr u8 kKeyFrameTap = 4;
 std::array<std::atomic<u8>, 256> g_keyDown{};
 
 std::mutex g_joyMutex;
@@ -342,16 +348,44 @@ void InputLatchButtons(cInput& input, u16 mask) {
 }
 
 void KeyStateSet(u32 vk, bool down) {
-    if (vk < g_keyDown.size()) g_keyDown[vk].store(down ? 1 : 0, std::memory_order_relaxed);
+    if (vk >= g_keyDown.size()) return;
+    std::atomic<u8>& key = g_keyDown[vk];
+    if (!down) {
+        key.fetch_and(static_cast<u8>(~kKeyHeld), std::memory_order_relaxed);
+        return;
+    }
+    // Only a press marks the key: the system's repeats of a held key are no new press.
+    u8 old = key.load(std::memory_order_relaxed);
+    while (!key.compare_exchange_weak(old, static_cast<u8>(old | kKeyHeld | ((old & kKeyHeld) ? 0 : kKeyWentDown)),
+                                      std::memory_order_relaxed)) {
+    }
+}
+
+void KeyStateTaken(u32 vk) {
+    if (vk < g_keyDown.size()) g_keyDown[vk].fetch_and(static_cast<u8>(~kKeyWentDown), std::memory_order_relaxed);
 }
 
 void KeyStateClearAll() {
     for (auto& k : g_keyDown) k.store(0, std::memory_order_relaxed);
 }
 
+void KeyStateNextFrame() {
+    for (auto& key : g_keyDown) {
+        u8 old = key.load(std::memory_order_relaxed);
+        while (!key.compare_exchange_weak(old, static_cast<u8>((old & kKeyHeld) | ((old & kKeyWentDown) ? kKeyFrameTap : 0)),
+                                          std::memory_order_relaxed)) {
+        }
+    }
+}
+
 i16 GetAsyncKeyState(u32 vk) {
     if (vk >= g_keyDown.size()) return 0;
-    return g_keyDown[vk].load(std::memory_order_relaxed) ? static_cast<i16>(-32768) : 0;
+    return (g_keyDown[vk].load(std::memory_order_relaxed) & (kKeyHeld | kKeyFrameTap)) ? static_cast<i16>(-32768) : 0;
+}
+
+i16 GetKeyState(u32 vk) {
+    if (vk >= g_keyDown.size()) return 0;
+    return (g_keyDown[vk].load(std::memory_order_relaxed) & kKeyHeld) ? static_cast<i16>(-32768) : 0;
 }
 
 void JoyStateSet(u32 n, const JOYSTATE* state) {

@@ -3,7 +3,8 @@
 // their histories (for the flows' key conditions) and key repeat (for menus).
 //
 // The keyboard and joysticks are read from snapshots: the window thread, which alone pumps SDL
-// events, keeps them up to date (KeyStateSet, JoyStateSet), and the game thread reads them here.
+// events, keeps them up to date (KeyStateSet, JoyStateSet), and the game thread reads them here;
+// a key tapped between two frames still counts as down for the frame after it.
 // Tests and scripted runs feed the same snapshots, so they drive exactly what the player would.
 #include <array>
 #include <string>
@@ -129,10 +130,25 @@ constexpr u32 VK_RIGHT = 0x27;
 constexpr u32 VK_DOWN = 0x28;
 constexpr u32 VK_DELETE = 0x2E;
 
+// A key's press is remembered until the next frame begins, so that the frame sees it however
+// short it was: a read once a frame misses a tap that falls between two reads (a few
+// milliseconds down, or a long frame on a busy machine).
 void KeyStateSet(u32 vk, bool down);
+// The press just set was a dialog's: the key stays held while it is, but once released it is no
+// tap for the game (a name typed into a dialog the game waited for would act in play after it).
+void KeyStateTaken(u32 vk);
 void KeyStateClearAll();
-// Negative (high bit set) while the key is down, as the program has always tested it.
+// Begins the game's next frame for the keyboard: a key that went down since the last call
+// counts as down for every read until the next call, then it is up again unless it is held.
+// GamePollInput calls it once a frame, before the poll reads the keys.
+void KeyStateNextFrame();
+// The game thread's read within a frame: negative (high bit set) while the key is down, or
+// when it went down since the frame before this one, as the program has always tested it.
 i16 GetAsyncKeyState(u32 vk);
+// The key as the window thread's events have left it, for the dialogs, which handle those events
+// on that thread: a tap the game's frame still counts is no held key for them (the frame lasts
+// as long as a dialog the game waits for).
+i16 GetKeyState(u32 vk);
 
 // Joystick n's state; absent joysticks (never attached, or unplugged) fail to read.
 void JoyStateSet(u32 n, const JOYSTATE* state);

@@ -318,7 +318,7 @@ bool DLG_CLASS::HandleEvent(const APPEVENT& e) {
 
 void DLG_CLASS::ListClick(DLGCONTROL& c, i32 row) {
     if (row < 0 || row >= static_cast<i32>(c.vItem.size())) return;
-    if (c.bMultiSel && GetAsyncKeyState(VK_CONTROL) < 0) {
+    if (c.bMultiSel && GetKeyState(VK_CONTROL) < 0) {
         c.vMarked.resize(c.vItem.size(), 0);
         c.vMarked[static_cast<std::size_t>(row)] ^= 1;
         c.nSel = row;

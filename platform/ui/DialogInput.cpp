@@ -109,7 +109,7 @@ void DLG_CLASS::KeyDown(DLGCONTROL* focus, u32 vk) {
     if (focus && focus->nKind == DLG_EDIT && EditKey(*focus, vk)) return;
     switch (vk) {
     case VK_ESCAPE: OnClose(); break;
-    case VK_TAB: MoveFocus(GetAsyncKeyState(VK_SHIFT) < 0 ? -1 : 1); break;
+    case VK_TAB: MoveFocus(GetKeyState(VK_SHIFT) < 0 ? -1 : 1); break;
     case VK_RETURN:
         if (focus && (focus->nKind == DLG_BUTTON || focus->nKind == DLG_LIST)) {
             Activate(*focus);

@@ -156,6 +156,50 @@ TEST(DialogKit, KeyboardAndMouseOperateTheControls) {
     EXPECT_EQ(d.mode, 1u);
 }
 
+// Shift tapped just before the game's last frame still counts as down for that frame's reads,
+// which may last as long as a dialog the game waits for; the dialog's Tab goes by Shift as it
+// is held, going back only while it is.
+TEST(DialogKit, TabGoesBackOnlyWhileShiftIsHeld) {
+    KeyStateClearAll();
+    auto tabFrom0 = [] {
+        TestDlg d;
+        d.Open();
+        d.HandleEvent(Key(VK_TAB));
+        return d.Focus();
+    };
+    KeyStateSet(VK_SHIFT, true);
+    KeyStateSet(VK_SHIFT, false);
+    KeyStateNextFrame();
+    const int tapped = tabFrom0();
+    KeyStateSet(VK_SHIFT, true);
+    const int held = tabFrom0();
+    KeyStateClearAll();
+    EXPECT_EQ(std::to_string(tapped) + " " + std::to_string(held), "1 3");
+}
+
+// A key struck in a dialog is the dialog's: the game's next frame does not take it for a tap,
+// as it does once no dialog is there.
+TEST(DialogKit, AKeyStruckInADialogIsNoTapForTheGame) {
+    ASSERT_TRUE(AppVideoInit());
+    ASSERT_TRUE(AppWindowCreate(640, 480));
+    KeyStateClearAll();
+    std::string trace;
+    auto strike = [&] {
+        PushKeyStroke(SDL_SCANCODE_Z);
+        AppPumpEvents(0);
+        KeyStateNextFrame();
+        trace += GetAsyncKeyState('Z') < 0 ? "down " : "up ";
+    };
+    {
+        TestDlg d;
+        ASSERT_TRUE(d.DlgCreate());
+        strike();
+    }
+    strike();
+    AppVideoQuit();
+    EXPECT_EQ(trace, "up down ");
+}
+
 TEST(DialogKit, EditCountsDoubleByteCharactersAndKeepsToItsLimits) {
     TestDlg d;
     d.Open();

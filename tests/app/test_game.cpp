@@ -250,6 +250,38 @@ TEST_F(GameTest, TitleMenuTakesTheRankingSwitchOfTheChosenPlayKind) {
     g_hWnd = nullptr;
 }
 
+// Down tapped between two of the game's frames (down and up before the next one polls) moves the
+// title menu's cursor once, as does a tap that the input script presses and releases on one poll;
+// while the menu fades in it hears nothing, taps included.
+TEST_F(GameTest, TitleMenuTakesADownTappedBetweenTwoFrames) {
+    cStepClock clock(5000);
+    SetClock(&clock);
+    ResetTimers();
+    SetSceneFactory(0, [] { return std::make_unique<cSceneMenu>(); });
+    KeyStateClearAll();
+    g_Game.g_nGameMode = 0;
+    std::string rows;
+    // Each letter one frame: t after a tap, . without one.
+    auto frames = [&](const std::string& taps) {
+        for (char c : taps) {
+            if (c == 't') KeyStateSet(VK_DOWN, true), KeyStateSet(VK_DOWN, false);
+            ASSERT_TRUE(g_Game.GameFrame());
+            rows += std::to_string(g_WorldMapPos.Cur().row);
+        }
+        rows += ' ';
+    };
+    frames("t");
+    while (g_Game.Scene(0)->m_nState == 0 && rows.size() < 100) frames(".");
+    rows = rows.substr(rows.size() - 2); // the row the fade-in ends on
+    frames("t.t..");
+    ASSERT_TRUE(InputScriptLoad("2:40+ 2:40-"));
+    frames("...");
+    InputScriptReset();
+    EXPECT_EQ(rows, "0 11222 233 ");
+    SetClock(nullptr);
+    ResetTimers();
+}
+
 TEST_F(GameTest, TitleMenuDrawsItsTextsAndSlotListWithTheProgramsFont) {
     g_bPictureMenu = 0;
     g_Services.titleMenu = [] {

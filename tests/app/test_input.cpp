@@ -192,6 +192,46 @@ TEST_F(InputTest, NumpadFromDirection) {
     EXPECT_EQ(DirToNumpad(in), 9);
 }
 
+// Frames as the front end runs them (the poll, key repeat, the latch of the first two buttons,
+// then two reads of Space as the play's pause probe does), fed through the window's own key
+// events between them. A key down and up again between two frames counts for the next frame
+// alone, on every read of that frame; held keys, the system's repeats of them, key repeat and the
+// latch are as before.
+TEST_F(InputTest, ATapBetweenTwoFramesCountsForTheNextFrameOnly) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    ASSERT_TRUE(AppVideoInit());
+    InputSetRepeat(in, 3, 2);
+    // Before each frame: keys (L R U D, Z X, S for Space) down (+), up (-) or repeated by the
+    // system while held (*).
+    const char* gaps[] = {"D+D-", "", "Z+", "Z*Z*", "Z-", "Z+Z-Z+", "", "Z-Z+Z-", "", "R+", "R*", "R*",
+                          "S+S-", "U+U-", "", "R-X+X-L+L-", "", "X+", "X-"};
+    const std::string keys = "LRUDZXS";
+    const SDL_Scancode codes[] = {SDL_SCANCODE_LEFT, SDL_SCANCODE_RIGHT, SDL_SCANCODE_UP, SDL_SCANCODE_DOWN,
+                                  SDL_SCANCODE_Z,    SDL_SCANCODE_X,     SDL_SCANCODE_SPACE};
+    std::string trace;
+    for (const char* gap : gaps) {
+        for (const char* k = gap; *k; k += 2) {
+            SDL_Event e{};
+            e.type = k[1] == '-' ? SDL_KEYUP : SDL_KEYDOWN;
+            e.key.repeat = k[1] == '*';
+            e.key.keysym.scancode = codes[keys.find(k[0])];
+            SDL_PushEvent(&e);
+        }
+        AppPumpEvents(0);
+        KeyStateNextFrame();
+        PollJoystick(in, 0, 3, 60);
+        InputRepeat(in);
+        InputLatchButtons(in, 3);
+        const int space = (GetAsyncKeyState(VK_SPACE) < 0) + (GetAsyncKeyState(VK_SPACE) < 0);
+        std::string dir;
+        for (int b = 0; b < 4; ++b)
+            if (in.wDirection & (1 << b)) dir += keys[b];
+        trace += (dir.empty() ? "." : dir) + std::to_string(in.wButtons) + (space == 2 ? "S" : space ? "s" : "") + ' ';
+    }
+    AppVideoQuit();
+    EXPECT_EQ(trace, "D0 .0 .1 .0 .0 .1 .0 .0 .0 R0 .0 .0 .0S RU0 .0 L2 .0 .2 .0 ");
+}
+
 class KeyConfigFile : public ::testing::Test {
 protected:
     void SetUp() override {
