@@ -3,7 +3,8 @@
 # of the game's own dialogs waits for the player, windowed, no window manager. Each time the game
 # is gone within 1 s with exit code 0, the report line "X11 : the connection to the display was
 # lost", the window's place saved where it can be, and the lock released:
-#  1. the stage choice (title menu: Down x3, Z), after the player moved the window;
+#  1. the stage choice (title menu: Down x3, Z, each key struck shorter than a frame), after the
+#     player moved the window;
 #  2. the ranking-name dialog (F3 at the clear of a stage, the ranking entered by hand);
 #  3. the drawing-mode question, before the game has started, the window moved while it is open.
 # The same when another program destroys the window (`xdotool windowclose`) under the question,
@@ -97,7 +98,7 @@ ranking=("$DISPLAY" $X_SERVER_PID $pid $id)
 case="stage choice"
 start 1
 move 100 50
-title_choose 3 || { echo "$case: the title menu did not take the keys"; fail=1; }
+title_choose 3 tap || { echo "$case: the title menu did not take the keys"; fail=1; }
 wait_shows files || { echo "$case: the stage choice did not open"; fail=1; }
 end_display server 100 50
 

@@ -176,14 +176,18 @@ wait_shows() {
 }
 # A key pressed and let go as a player does. The caller waits for what it changes.
 press() { xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; }
+# A key struck and let go at once (xdotool's own: a few milliseconds down), far shorter than a
+# frame: the game must take it all the same.
+tap() { xdotool key "$1"; }
 # Chooses the title menu's entry $1 as a player does: Down once the cursor is on each entry
-# before it, then button 1 (Z) on it. False, having said what was shown, when the cursor does
-# not come where it should.
+# before it, then button 1 (Z) on it; with $2 "tap", each key struck shorter than a frame. False,
+# having said what was shown, when the cursor does not come where it should.
 title_choose() {
-    local n
+    local n key=press
+    [ "${2:-}" = tap ] && key=tap
     wait_shows title 0 || return 1
-    for n in $(seq "$1"); do press Down; wait_shows title "$n" || return 1; done
-    press z
+    for n in $(seq "$1"); do $key Down; wait_shows title "$n" || return 1; done
+    $key z
 }
 # The region $1 to $4 of the game's frame as a checksum, to see it change.
 region_sum() {
