@@ -40,8 +40,8 @@ void AppWindowSetResizable(bool resizable);
 void AppWindowSetMinimumSize(int w, int h);
 void AppWindowSetFullscreen(bool fullscreen);
 bool AppWindowIsFullscreen();
-// Top-left corner of the window with its frame, as AppWindowMove takes it before the window is
-// shown (0, 0 where the system gives none), and the client size.
+// Top-left corner of the window with its frame, as AppWindowMove takes it, shown or not (0, 0
+// where the system gives none), and the client size.
 void AppWindowGetRect(int& x, int& y, int& w, int& h);
 bool AppWindowMinimized();
 bool AppWindowMaximized();
