@@ -380,7 +380,14 @@ void KeyStateNextFrame() {
 
 i16 GetAsyncKeyState(u32 vk) {
     if (vk >= g_keyDown.size()) return 0;
-    return (g_keyDown[vk].load(std::memory_order_relaxed) & (kKeyHeld | kKeyFrameTap)) ? static_cast<i16>(-32768) : 0;
+    std::atomic<u8>& key = g_keyDown[vk];
+    u8 now = key.load(std::memory_order_relaxed);
+    // A press this frame saw held has counted: it must not count again in the next frame as a
+    // tap once released (a frame that waited on a dialog the press opened would open it again).
+    // The frame's other reads still see it held while it is.
+    if ((now & kKeyHeld) && (now & kKeyWentDown))
+        key.compare_exchange_strong(now, static_cast<u8>(now & ~kKeyWentDown), std::memory_order_relaxed);
+    return (now & (kKeyHeld | kKeyFrameTap)) ? static_cast<i16>(-32768) : 0;
 }
 
 i16 GetKeyState(u32 vk) {

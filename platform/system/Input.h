@@ -143,7 +143,8 @@ void KeyStateClearAll();
 // GamePollInput calls it once a frame, before the poll reads the keys.
 void KeyStateNextFrame();
 // The game thread's read within a frame: negative (high bit set) while the key is down, or
-// when it went down since the frame before this one, as the program has always tested it.
+// when it went down since the frame before this one, as the program has always tested it. A
+// press that a read sees held has counted for this frame; it is no tap for the next one.
 i16 GetAsyncKeyState(u32 vk);
 // The key as the window thread's events have left it, for the dialogs, which handle those events
 // on that thread: a tap the game's frame still counts is no held key for them (the frame lasts
