@@ -25,16 +25,13 @@ stem=$(printf 'a%.0s' $(seq 246))
 cp data/stg4/Demo-1.stg4_001 "data/stg4/$stem.stg4_001"
 fail=0
 
-# In play, F1 until the replay-save dialog comes (the recording must hold a frame first; the
-# play's first frames may come long after the window on a loaded machine); then Return saves
-# the proposal. $1 names the run.
+# In play, F1 held until the replay-save dialog comes (the game asks for it only once the
+# recording holds a frame: the play's first frames may come long after the window on a loaded
+# machine), let go in the dialog; then Return saves the proposal. $1 names the run.
 save_replay() {
-    local n
-    for n in $(seq 60); do
-        press F1
-        for _ in 1 2 3 4; do shows files && break 2; sleep 0.25; done
-    done
-    shows files || { echo "$1: F1 opened no replay-save dialog"; wait_shows files; fail=1; return; }
+    xdotool keydown F1
+    wait_shows files || { echo "$1: F1 opened no replay-save dialog"; xdotool keyup F1; fail=1; return; }
+    xdotool keyup F1
     import -window root "$work/$2"
     press Return
     for _ in $(seq 240); do shows files || return 0; sleep 0.25; done

@@ -47,7 +47,7 @@ if [ -z "$box" ]; then echo "no box appeared"; fail=1; else
     cp "$work/x_events.log" "$work/x_events_before_answer.log"
     flashed=$(x_events_flashed "$work/x_events_before_answer.log")
     [ -z "$flashed" ] || { echo "windows shown and destroyed again before the answer: ${flashed//$'\n'/ }"; fail=1; }
-    sleep 0.5
+    # The box is shown (box_window waits for that); a key sent now waits in its queue.
     import -window root "$work/second_copy_box.png"
     xdotool windowfocus --sync "$box" key Return
 fi

@@ -75,7 +75,6 @@ open_stage_choice "box"
 for key in Down Down Return; do press $key; done
 box=$(box_window "エラー")
 if [ -z "$box" ]; then echo "box: no box appeared"; fail=1; else
-    sleep 0.5
     import -window root "$work/long_name_box.png"
     read -r bx by bw bh <<<"$(xwininfo -id "$box" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4}
         /Width:/{w=$2} /Height:/{h=$2} END{print x" "y" "w" "h}')"
