@@ -116,7 +116,7 @@ bool LoadGameDatabases() {
 
 // The player's technical settings: System.ini (an unreadable file only costs its settings), the
 // drawing-mode question unless Boot.dat says not to ask, and a stage named on the command line.
-// False when the player cancels the question.
+// False when the player cancels the question, or when the start is ended from outside.
 bool ReadStartSettings(const std::string& cmdLine) {
     std::vector<INIKEYDEF> keys = DefaultIniKeys();
     if (g_Startup.iniKeys) g_Startup.iniKeys(keys);
@@ -127,6 +127,8 @@ bool ReadStartSettings(const std::string& cmdLine) {
     }
     SYSTEMINI& ini = g_SystemIni;
     g_bEnglish = ini.English != 0;
+    // Its box may have been closed from outside: the question is not asked of a start that ends.
+    if (StartEndedFromOutside()) return false;
     if (ini.Direct3D >= 2) {
         LoadUserFile(g_BootData, "user_data\\Boot.dat");
         if (g_BootData.bDoNotAsk == 0 && !RunStartDialog()) return false;
