@@ -103,21 +103,19 @@ int AnswerChangingNothing(u32 type) {
     }
 }
 
-// A box that the program's end leaves unanswered: its text stays in the report.
-int BoxAtTermination(const std::string& text, const std::string& caption, u32 type) {
+// A box left unanswered: the program's end (a signal) closed it, or nobody can answer it any
+// more (another program destroyed it or killed its connection, or its display went away: its
+// own process then ends without an answer, X11Guard.cpp). Taking its default would answer in the
+// player's place, and Yes may change what the player never agreed to (make a folder, close a
+// running copy). Its text stays in the report, with why.
+int LeftUnanswered(const std::string& text, const std::string& caption, u32 type) {
     WriteReport("[%s] %s", caption.c_str(), text.c_str());
-    WriteReport("MessageBox : signal %d, the box is left unanswered", TerminationSignal());
-    return AnswerChangingNothing(type);
-}
-
-// A box that nobody can answer any more: another program destroyed it or killed its connection,
-// or its display went away. Its own process then ends without an answer (X11Guard.cpp). Taking
-// its default would answer in the player's place, and Yes may change what the player never
-// agreed to (make a folder, close a running copy).
-int BoxLost(const std::string& text, const std::string& caption, u32 type) {
-    g_boxLost.store(true);
-    WriteReport("[%s] %s", caption.c_str(), text.c_str());
-    WriteReport("MessageBox : the box was closed from outside or lost its display, it is left unanswered");
+    if (const int sig = TerminationSignal()) {
+        WriteReport("MessageBox : signal %d, the box is left unanswered", sig);
+    } else {
+        g_boxLost.store(true);
+        WriteReport("MessageBox : the box was closed from outside or lost its display, it is left unanswered");
+    }
     return AnswerChangingNothing(type);
 }
 
@@ -156,7 +154,7 @@ bool OwnsBoxes(SDL_Window* window) {
 
 int SdlBox(const std::string& text, const std::string& caption, u32 type) {
     // Closing on a signal: a box now would hold the close up.
-    if (TerminationSignal()) return BoxAtTermination(text, caption, type);
+    if (TerminationSignal()) return LeftUnanswered(text, caption, type);
     SDL_MessageBoxButtonData buttons[2];
     int count = 0;
     const bool second = (type & MB_DEFBUTTON2) != 0;
@@ -202,11 +200,11 @@ int SdlBox(const std::string& text, const std::string& caption, u32 type) {
         shown = SDL_ShowMessageBox(&data, &answer) == 0;
     }
     if (fullscreen) SDL_SetWindowFullscreen(owner, fullscreen);
-    if (!shown && TerminationSignal()) return BoxAtTermination(text, caption, type);
-    if (!shown && X11GuardBoxLost()) return BoxLost(text, caption, type);
+    if (!shown && (TerminationSignal() || X11GuardBoxLost())) return LeftUnanswered(text, caption, type);
     if (!shown) {
         // SDL's X11 box needs the X server's core fonts (xfonts-base; xfonts-intl-japanese for
-        // Japanese texts; zenity serves only Wayland): without them the text goes to the report.
+        // Japanese texts; SDL tries zenity next, where it is installed): without either the text
+        // goes to the report.
         WriteReport("SDL_ShowMessageBox : %s", SDL_GetError());
         return HeadlessBox(text, caption, type);
     }
