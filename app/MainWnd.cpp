@@ -171,7 +171,7 @@ LRESULT Serve(HWND hWnd, u32 msg, WPARAM wParam, LPARAM lParam) {
         SuspendGameThreads();
         const int chosen = RunFileDialog(0, path);
         // A stage that does not load is not a choice: the menu stays. The loader has shown why
-        // (and closes the program itself only for a damaged file).
+        // (and closes the program itself only for a stage without a hero).
         const int started = chosen ? StartStage(path, 0) : 0;
         ResumeGameThreads();
         FinishDialogRequest(started ? 1 : 0);
