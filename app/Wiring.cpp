@@ -46,11 +46,6 @@ std::vector<DSSOUNDDEF> g_vSoundDef;
 BGMTRACK g_aOggTrack[5];
 BGMTRACK g_aMidiTrack[5];
 
-template <class T>
-T ListValue(const cVector<T>& v, int i, T fallback) {
-    return i >= 0 && i < v.Size() ? v[i] : fallback;
-}
-
 void MakeSoundList() {
     // Rows 0-16 are the system sounds; row i from 17 on is the database's sound row i - 16.
     const int rows = StartupSoundCount(g_Database);
@@ -263,8 +258,8 @@ void ConnectSubsystems() {
     v.stopBgm = [] {
         if (g_Bgm.IsInit()) g_Bgm.Stop();
     };
-    v.sceneBgm = [](int which) { return static_cast<int>(ListValue<u32>(g_SystemData.vSceneBgm, which, 0)); };
-    v.sceneBgmFlag = [](int which) { return static_cast<u32>(ListValue<u8>(g_SystemData.vSceneBgmFlag, which, 0)); };
+    v.sceneBgm = [](int which) { return static_cast<int>(g_SystemData.SceneBgm(which)); };
+    v.sceneBgmFlag = [](int which) { return static_cast<u32>(g_SystemData.SceneBgmFlag(which)); };
     v.stageBgmFlag = [] { return playrec::MusicFlag(g_PlayRecord); };
     v.rankingSwitch = [](int kind) {
         return kind >= 0 && kind < g_SystemData.vRankingSetting.Size() ? g_SystemData.vRankingSetting[kind].bRanking : 0u;

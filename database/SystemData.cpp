@@ -572,8 +572,18 @@ u8 cSystemData::CarryStatus(int i) const { return RowOrFresh(vCarryStatus, i); }
 u8 cSystemData::CarryClear(int i) const { return RowOrFresh(vCarryClear, i); }
 u32 cSystemData::StartLives(int i) const { return RowOrFresh(vStartLives, i); }
 u32 cSystemData::InfiniteLives(int i) const { return RowOrFresh(vInfiniteLives, i); }
-u32 cSystemData::SceneBgm(int i) const { return RowOrFresh(vSceneBgm, i); }
-u8 cSystemData::SceneBgmFlag(int i) const { return RowOrFresh(vSceneBgmFlag, i); }
+
+// A scene past its music list is a bad index, as a sound number past the sound list is: reported,
+// the program asked to close in order, and row 0 read meanwhile (nothing of an empty list).
+template <class T>
+static T RowOrBadIndex(const cVector<T>& v, int i) {
+    if (i >= 0 && i < v.Size()) return v.data()[i];
+    ReportBadIndex('V', i, v.size(), sizeof(T));
+    return v.empty() ? T{} : v.data()[0];
+}
+
+u32 cSystemData::SceneBgm(int i) const { return RowOrBadIndex(vSceneBgm, i); }
+u8 cSystemData::SceneBgmFlag(int i) const { return RowOrBadIndex(vSceneBgmFlag, i); }
 
 // ---- front-end text operations
 

@@ -78,6 +78,8 @@ public:
     u8 CarryClear(int i) const;
     u32 StartLives(int i) const;
     u32 InfiniteLives(int i) const;
+    // The music number and play flag of a front-end scene (0 title, 1 world map, 2 challenge,
+    // 3 options). A missing row is a bad index: reported, the program closed, row 0 read.
     u32 SceneBgm(int i) const;
     u8 SceneBgmFlag(int i) const;
 

@@ -451,10 +451,12 @@ void cGameScene::FadeOut() {
     if (!SceneFade(false)) return;
     DDFillSurface(&g_sdBackBuffer, 16);
     if ((g_Game.g_nGameMode == 3 && playrec::NextStageFlag(g_PlayRecord) == 0) || g_bDirectStart) {
-        // Free play without a next stage, and a direct start, play the same stage file again.
+        // Free play without a next stage, and a direct start, play the same stage file again:
+        // the numbered file played, not the highest number of its name, which a file saved
+        // meanwhile would change.
         playrec::NextStageFlag(g_PlayRecord) = 0;
         const std::string file = g_strStageFile;
-        if (!StartStage(file, g_bDirectStart ? 1 : 0)) PostMessage(g_hWnd, WM_CLOSE, 0, 0);
+        if (!StartStage(file, 0)) PostMessage(g_hWnd, WM_CLOSE, 0, 0);
     }
     g_Game.g_nFrameRate = 60;
     g_Game.g_nScene = g_Game.g_nNextScene;

@@ -485,8 +485,10 @@ i32 LensDraw(DDSURFACEDATA* dst, i32 cx, i32 cy, i32 radius, i32 strength, DDSUR
     }
     const KeyTest isKey = ModeKeyTest();
     const bool d3d = lpDTCon != nullptr;
-    // The DirectDraw lens tests the key whatever the flag says; Direct3D only with the flag.
-    const bool skipKey = !d3d || key == 1;
+    // DirectDraw and Direct3D at 32 bits leave out (or clear) transparent texels whatever the
+    // key flag says; Direct3D at 16 bits only with the flag. A frame copied from the back buffer
+    // is opaque, so a lens over the screen still draws all of it.
+    const bool skipKey = !d3d || key == 1 || g_nBpp == 32;
     const bool clear = (d3d && clearOutside == 1) || onFill;
     const u32 cv = onFill ? *onFill : 0u;
     const i64 D2 = D * D, r2 = r * r;

@@ -531,6 +531,31 @@ TEST_F(EndToEnd, OptionsChangeMusicAndVolumeAndSaveOptionDat) {
     EXPECT_GT(white, 40) << "the heading in the palette's text colour";
 }
 
+// A scene-music list too short for the scenes that ask for it (the options' row, the fourth,
+// missing) is a bad index, as a sound number past the sound list is: the report says so and the
+// program closes in order by itself, long before the script's Escape.
+TEST_F(EndToEnd, ASceneMusicListTooShortForTheOptionsIsReportedAndCloses) {
+    if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
+    const fs::path root = GetGameRoot();
+    SetGameRoot(game);
+    cSystemData sys;
+    const int loaded = LoadFromFile(sys, "data\\System.dat");
+    sys.vSceneBgm.resize(3);
+    const int saved = loaded ? SaveToFile(sys, "data\\System.dat") : 0;
+    SetGameRoot(root);
+    ASSERT_EQ(loaded, 1);
+    ASSERT_EQ(saved, 1);
+    const fs::path late = game / "late.ppm";
+    // Up twice wraps to the options entry.
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=40:38+,41:38-,43:38+,44:38-,50:90+,51:90-,400:27+,401:27-",
+                             "TOBRELK_FRAME_DUMP=300:" + late.string()});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 0);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("\r\nerr V[3] ( 3 , 4 )\r\n"), std::string::npos) << report;
+    EXPECT_FALSE(fs::exists(late)) << "the program played on";
+}
+
 TEST_F(EndToEnd, PaletteModeShowsTheTitleMenuAndOptionsTexts) {
     if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
     // The 8-bit palette mode runs full screen and refuses a game with a transparent colour of

@@ -23,6 +23,8 @@
 #include "records/StageSettings.h"
 #include "app/SystemIni.h"
 #include "app/Game.h"
+#include "app/Services.h"
+#include "records/StageLoad.h"
 #include "tests/support/DemoGameCopy.h"
 #include "tools/DemoCave.h"
 #include "tools/DemoFlows.h"
@@ -551,6 +553,46 @@ TEST_F(PlayScreen, DirectStartEndScreenGoldenFrames) {
     }
     g_bDirectStart = direct;
     g_Game.g_bUseRanking = ranking;
+}
+
+// A stage started directly from its numbered file is played again from that very file when its
+// end has faded out, though a file of its name with a higher number was saved while it played
+// (its hero placed three blocks further right): the hero stands where the played file puts it.
+TEST_F(PlayScreen, ADirectStartPlaysTheSameFileAgainThoughAHigherNumberCameMeanwhile) {
+    MakeStage("Again", {});
+    const u32 direct = g_bDirectStart;
+    const APPSERVICES services = g_Services;
+    std::vector<std::string> loaded;
+    // The stage load as the program wires it.
+    g_Services.loadStage = [&](const std::string& path, int flag) {
+        loaded.push_back(path);
+        return LoadStageForPlay(path.c_str(), static_cast<u32>(flag), &g_StageAtStart);
+    };
+    {
+        playsim::cPlaySim sim;
+        ASSERT_NO_FATAL_FAILURE(Start(sim, kModes[1], "Again"));
+        g_bDirectStart = 1;
+        cGameScene& s = sim.Scene();
+        const double startX = s.Player0()->m_dX;
+        cStage later;
+        ASSERT_TRUE(LoadFromFile(later, "data\\stg4\\Again.stg4_001"));
+        later.vChara[0].sPosX = static_cast<i16>(later.vChara[0].sPosX + 3);
+        ASSERT_TRUE(SaveToFile(later, "data\\stg4\\Again.stg4_002"));
+        ASSERT_TRUE(PutTheHeroOnTheGoal(s));
+        for (int f = 0; f < 70 && s.m_nState != 4; ++f) sim.Frame();
+        ASSERT_EQ(s.m_nState, 4);
+        // Decide at the result; the fade-out loads the stage again and the play starts over.
+        for (int f = 0; f < 300 && s.m_nState != 7; ++f) sim.Frame({0, static_cast<u16>(f % 2)});
+        ASSERT_EQ(s.m_nState, 7);
+        for (int f = 0; f < 300 && s.m_nState != 2; ++f) sim.Frame();
+        ASSERT_EQ(s.m_nState, 2);
+        EXPECT_EQ(loaded, std::vector<std::string>{"data\\stg4\\Again.stg4_001"});
+        EXPECT_EQ(g_strStageFile, "data\\stg4\\Again.stg4_001");
+        EXPECT_EQ(s.Player0()->m_dX, startX);
+    }
+    fs::remove(s_dir / "data" / "stg4" / "Again.stg4_002");
+    g_Services = services;
+    g_bDirectStart = direct;
 }
 
 // Every screen-effect kind started by the command in play, a quarter of a second in: shift,

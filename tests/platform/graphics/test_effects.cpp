@@ -418,7 +418,7 @@ void LensByTheRule(PixelVector& expected, const PixelStore& dst, const PixelStor
     const KeyTest isKey = ModeKeyTest();
     const bool d3d = lpDTCon != nullptr;
     const i64 r = radius, k = strength, D = i64(std::sqrt(double(r * r + k * k)));
-    const bool skip = !d3d || key == 1, clear = d3d && clearOutside == 1;
+    const bool skip = !d3d || key == 1 || g_nBpp == 32, clear = d3d && clearOutside == 1;
     for (i64 dy = -r; dy <= r; ++dy)
         for (i64 dx = -r; dx <= r; ++dx) {
             const i64 tx = cx + dx, ty = cy + dy;
@@ -505,6 +505,66 @@ TEST_P(EffectsTest, LensDrawnAgainMatchesThePixelRule) {
                                                    "draw " + std::to_string(draw) + ": "));
     }
     DDReleaseSurface(&big);
+}
+
+// Which texels a lens leaves out, worked by hand for radius 2 and strength 1 (D = 2) over a 5x5
+// source of letters a..y read from its centre m. The offsets, (dx * k / sqrt(D² - dx² - dy²))
+// rounded down per axis, or (dx, dy) where the root is 0: the centre and (1, 0), (0, 1), (1, 1)
+// read m; (-1, 0) and (-1, 1) read l; (-1, -1) g; (0, -1) and (1, -1) h; the four ends of the
+// cross (root 0) read c, k, o and w. l and o are transparent. DirectDraw and Direct3D at 32 bits
+// leave them out whatever the key flag says; Direct3D at 16 bits only with the flag. Clearing
+// (Direct3D at 32 bits) writes the whole square: 0 outside the circle and for l and o.
+TEST_P(EffectsTest, LensLeavesOutTransparentTexelsByKeyAndDepth) {
+    const bool d3d = GetParam().direct3D;
+    const int bpp = GetParam().bpp;
+    const std::string skipped = "##c## #ghh# k#mm# ##mm# ##w##", cleared = "00c00 0ghh0 k0mm0 00mm0 00w00",
+                      drawn = "##c## #ghh# klmmo #lmm# ##w##";
+    struct Case {
+        u32 key, clear;
+        std::string want;
+    };
+    std::vector<Case> cases;
+    if (d3d && bpp == 32) cases = {{0, 0, skipped}, {1, 0, skipped}, {0, 1, cleared}, {1, 1, cleared}};
+    else if (d3d) cases = {{0, 0, drawn}, {1, 0, skipped}};
+    else cases = {{0, 0, skipped}, {1, 0, skipped}};
+    DDSURFACEDATA src, dst;
+    ASSERT_TRUE(DDCreateSurface(&src, 5, 5, 1, 0, DTMEMORYTYPE_VIDEO_RT));
+    ASSERT_TRUE(DDCreateSurface(&dst, 5, 5, 1, 0, DTMEMORYTYPE_VIDEO_RT));
+    const KeyTest isKey = ModeKeyTest();
+    // Letters opaque and distinct at every depth; l and o transparent, each its own value where
+    // the mode's test leaves room (alpha 0 with a colour).
+    auto letter = [](int i) { return 0xFF000000u | u32(0x10 + i) * 0x010101u; };
+    const u32 background = 0xFF113344u;
+    const u32 clearL = (0x00405060u & ~isKey.mask) | isKey.value, clearO = (0x00708090u & ~isKey.mask) | isKey.value;
+    PixelStore& sp = *SurfacePixels(&src);
+    for (int i = 0; i < 25; ++i) {
+        sp.px[static_cast<std::size_t>(i)] = i == 11 ? clearL : i == 14 ? clearO : letter(i);
+        if (i != 11 && i != 14) {
+            ASSERT_FALSE(isKey(letter(i))) << i;
+        }
+    }
+    auto name = [&](u32 p) -> char {
+        if (p == background) return '#';
+        if (p == 0) return '0';
+        if (p == clearL) return 'l';
+        if (p == clearO) return 'o';
+        for (int i = 0; i < 25; ++i)
+            if (p == letter(i)) return static_cast<char>('a' + i);
+        return '?';
+    };
+    for (const Case& c : cases) {
+        PixelStore& dp = *SurfacePixels(&dst);
+        std::fill(dp.px.begin(), dp.px.end(), background);
+        ASSERT_EQ(DDBltLens(&dst, 2, 2, 2, 1, &src, 2, 2, c.key, c.clear), 1);
+        std::string got;
+        for (int y = 0; y < 5; ++y) {
+            if (y) got += ' ';
+            for (int x = 0; x < 5; ++x) got += name(dp.px[static_cast<std::size_t>(y * 5 + x)]);
+        }
+        EXPECT_EQ(got, c.want) << "key " << c.key << " clear " << c.clear;
+    }
+    DDReleaseSurface(&src);
+    DDReleaseSurface(&dst);
 }
 
 namespace {
