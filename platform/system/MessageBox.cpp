@@ -199,6 +199,7 @@ int SdlBox(const std::string& text, const std::string& caption, u32 type) {
         const cChildWatch watch([] { return TerminationSignal() != 0 || X11GuardBoxLost(); });
         shown = SDL_ShowMessageBox(&data, &answer) == 0;
     }
+    X11GuardBoxEnd();
     if (fullscreen) SDL_SetWindowFullscreen(owner, fullscreen);
     if (!shown && (TerminationSignal() || X11GuardBoxLost())) return LeftUnanswered(text, caption, type);
     if (!shown) {
