@@ -5,12 +5,14 @@
 #include <X11/Xlib.h>
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
 #include <new>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -48,6 +50,8 @@ struct BoxNote {
     } error[kBoxErrorsNoted];
 };
 std::atomic<BoxNote*> g_boxNote{nullptr};
+// Between X11GuardBoxBegin and X11GuardBoxEnd, in this process and the ones it forks meanwhile.
+std::atomic<bool> g_boxUp{false};
 
 // An error noted and left behind: a few lines, not one a frame.
 void ReportXError(int code, int request, int minor, unsigned long resource) {
@@ -74,6 +78,14 @@ void NoteBoxError(const XErrorEvent& e) {
     if (!note) return;
     const int n = note->errors.fetch_add(1);
     if (n < kBoxErrorsNoted) note->error[n] = {e.error_code, e.request_code, e.minor_code, e.resourceid};
+}
+
+// SDL asks again another way once the box's process failed (zenity where it is installed, or
+// its own box once more). Once that process noted its box lost, what SDL forks to ask again ends
+// before it shows anything: the box is left unanswered, not asked twice.
+void EndForkAfterLostBox() {
+    const BoxNote* note = g_boxNote.load();
+    if (g_boxUp.load() && note && note->lost.load() != 0) raise(SIGKILL);
 }
 
 int OnXError(Display*, XErrorEvent* e) {
@@ -209,13 +221,20 @@ void X11GuardBoxBegin() {
     static BoxNote* const note = [] {
         void* page = mmap(nullptr, sizeof(BoxNote), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
         if (page == MAP_FAILED) return static_cast<BoxNote*>(nullptr);
+        if (pthread_atfork(nullptr, nullptr, EndForkAfterLostBox) != 0)
+            WriteReport("X11 : pthread_atfork に失敗しました");
         return new (page) BoxNote;
     }();
+    // The box's process keeps the handlers it finds: they must be the guard's also for a box
+    // asked before the game's window exists (a second copy's question), when video has not
+    // started yet.
+    X11GuardPrepare();
     if (note) {
         note->lost.store(0);
         note->errors.store(0);
     }
     g_boxNote.store(note);
+    g_boxUp.store(true);
 }
 
 bool X11GuardBoxLost() {
@@ -224,6 +243,7 @@ bool X11GuardBoxLost() {
 }
 
 void X11GuardBoxEnd() {
+    g_boxUp.store(false);
     const BoxNote* note = g_boxNote.load();
     if (!note) return;
     const int noted = std::min(note->errors.load(), kBoxErrorsNoted);

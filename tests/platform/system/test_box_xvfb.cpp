@@ -144,6 +144,31 @@ protected:
     fs::path dir;
 };
 
+// A second copy's question comes before its window and before video has started. Destroyed by
+// another program, then its connection killed, it is left unanswered (No) like every other box
+// closed from outside, and nothing asks it again (SDL's next way, zenity, is not started).
+// Runs first: no earlier test of this process has put the guard in place.
+TEST_F(BoxOnX11, AQuestionAskedBeforeVideoAndClosedFromOutsideIsLeftUnanswered) {
+    const std::pair<const char*, std::function<void(Display*, Window)>> ways[] = {
+        {"destroyed", [](Display* d, Window box) { XDestroyWindow(d, box); }},
+        {"killed", [](Display* d, Window box) { XKillClient(d, box); }}};
+    for (const auto& [how, act] : ways) {
+        SCOPED_TRACE(how);
+        fs::remove(dir / "Report.txt");
+        ASSERT_TRUE(SetReportFile((dir / "Report.txt").string()));
+        cOutside outside("question", act);
+        EXPECT_EQ(MesBox("Restart?", "question", MB_YESNO | MB_UNSEEN_NO), IDNO);
+        ASSERT_TRUE(outside.Acted()) << "the box was never shown";
+        EXPECT_TRUE(MessageBoxLost());
+        const std::string report = Report();
+        EXPECT_NE(report.find("MessageBox : the box was closed from outside or lost its display, it is left unanswered"),
+                  std::string::npos)
+            << report;
+        EXPECT_EQ(report.find("表示できないため"), std::string::npos) << report;
+        EXPECT_FALSE(fs::exists(zenityLog())) << "zenity was asked: " << Read(zenityLog());
+    }
+}
+
 // An X error in the box's process that does not take its box away (here: its owner, the game's
 // window, destroyed by another program before the box names it) leaves the box up for the
 // player to answer. The error is written to the report by the program, after the box.
