@@ -112,6 +112,18 @@ void PressReturn(Display* d, Window box) {
     }
 }
 
+// What a window manager sends when the player closes a window with its frame's button or Alt+F4.
+void CloseAsWindowManager(Display* d, Window box) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = box;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, box, False, NoEventMask, &e);
+}
+
 class BoxOnX11 : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -167,6 +179,19 @@ TEST_F(BoxOnX11, AQuestionAskedBeforeVideoAndClosedFromOutsideIsLeftUnanswered) 
         EXPECT_EQ(report.find("表示できないため"), std::string::npos) << report;
         EXPECT_FALSE(fs::exists(zenityLog())) << "zenity was asked: " << Read(zenityLog());
     }
+}
+
+// Closed with its window manager's close button or Alt+F4, no button was chosen: the answer
+// is the one that changes nothing, never SDL's -1.
+TEST_F(BoxOnX11, ABoxClosedByItsWindowManagerAnswersWhatChangesNothing) {
+    const std::pair<u32, int> boxes[] = {{MB_YESNO, IDNO}, {MB_OKCANCEL, IDCANCEL}, {MB_OK, IDOK}};
+    for (const auto& [type, answer] : boxes) {
+        SCOPED_TRACE(type);
+        cOutside outside("closed", CloseAsWindowManager);
+        EXPECT_EQ(MesBox("Close me", "closed", type), answer);
+        EXPECT_TRUE(outside.Acted()) << "the box was never shown";
+    }
+    EXPECT_FALSE(fs::exists(zenityLog())) << "zenity was asked: " << Read(zenityLog());
 }
 
 // An X error in the box's process that does not take its box away (here: its owner, the game's
