@@ -13,11 +13,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/system/AppWindow.h"
@@ -66,39 +65,6 @@ Window FindShown(Display* d, const std::string& title) {
     return found;
 }
 
-// Another X client, on a thread of its own, does `act` to the box titled `title` once it is
-// shown, while this thread waits in the box.
-class cOutside {
-public:
-    cOutside(std::string title, std::function<void(Display*, Window)> act)
-        : m_thread([this, title = std::move(title), act = std::move(act)] {
-              Display* d = XOpenDisplay(nullptr);
-              if (!d) return;
-              const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-              Window box = 0;
-              while (!(box = FindShown(d, title)) && std::chrono::steady_clock::now() < until)
-                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-              if (box) {
-                  act(d, box);
-                  XSync(d, False);
-                  m_bActed = true;
-              }
-              XCloseDisplay(d);
-          }) {}
-    ~cOutside() { Join(); }
-    bool Acted() {
-        Join();
-        return m_bActed;
-    }
-
-private:
-    void Join() {
-        if (m_thread.joinable()) m_thread.join();
-    }
-    bool m_bActed = false;
-    std::thread m_thread;
-};
-
 // Return pressed and let go on the box, as the player does.
 void PressReturn(Display* d, Window box) {
     XEvent e{};
@@ -124,26 +90,108 @@ void CloseAsWindowManager(Display* d, Window box) {
     XSendEvent(d, box, False, NoEventMask, &e);
 }
 
+// What another X client (a window manager, a program that closes windows) does to a box.
+enum class eAct : char { Destroy = 'd', Kill = 'k', Close = 'c', Return = 'r' };
+
+// Another X client, in a process of its own, does what it is asked to the box titled so once it
+// is shown, while this process waits in the box. Forked while this process has one thread, it
+// allocates nothing here: SDL forks each box's process while the other threads run on, and in a
+// sanitizer build a process forked while another thread allocates finds the allocator's lock
+// held for ever. It is no child of this process (it is forked twice): the box's watch ends the
+// children of the thread that shows a box. It ends when its pipe closes.
+class cOutside {
+public:
+    static void Start() {
+        int ask[2], told[2];
+        if (pipe(ask) != 0 || pipe(told) != 0) return;
+        const pid_t first = fork();
+        if (first == 0) {
+            close(ask[1]);
+            close(told[0]);
+            if (fork() == 0) Serve(ask[0], told[1]);
+            _exit(0);
+        }
+        if (first > 0) waitpid(first, nullptr, 0);
+        close(ask[0]);
+        close(told[1]);
+        s_ask = ask[1];
+        s_told = told[0];
+    }
+    static void Stop() {
+        if (s_ask < 0) return;
+        close(s_ask);
+        close(s_told);
+        s_ask = s_told = -1;
+    }
+    // Before the box is asked.
+    static void Ask(eAct act, const std::string& title) {
+        const std::string line = static_cast<char>(act) + title + "\n";
+        if (write(s_ask, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return;
+    }
+    // After the box returned: whether the box was found shown and acted on.
+    static bool Done() {
+        char c = 0;
+        return read(s_told, &c, 1) == 1 && c == '1';
+    }
+
+private:
+    [[noreturn]] static void Serve(int ask, int told) {
+        Display* d = XOpenDisplay(nullptr);
+        // A window that goes between two of its looks is no reason to end.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        std::string line;
+        for (char c; read(ask, &c, 1) == 1;) {
+            if (c != '\n') {
+                line += c;
+                continue;
+            }
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            Window box = 0;
+            while (d && !(box = FindShown(d, line.substr(1))) && std::chrono::steady_clock::now() < until)
+                usleep(20000);
+            if (box) {
+                switch (static_cast<eAct>(line[0])) {
+                case eAct::Destroy: XDestroyWindow(d, box); break;
+                case eAct::Kill: XKillClient(d, box); break;
+                case eAct::Close: CloseAsWindowManager(d, box); break;
+                case eAct::Return: PressReturn(d, box); break;
+                }
+                XSync(d, False);
+            }
+            const char done = box ? '1' : '0';
+            if (write(told, &done, 1) != 1) break;
+            line.clear();
+        }
+        _exit(0);
+    }
+    static inline int s_ask = -1, s_told = -1;
+};
+
 class BoxOnX11 : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() {
+        if (!OnX11()) return;
+        // A zenity of the test's own, first on the path: SDL asks through zenity where SDL's own
+        // box fails; this one only says that it was started.
+        const fs::path bin = fs::temp_directory_path() / ("tobrelk_box_xvfb_bin_" + std::to_string(getpid()));
+        fs::create_directories(bin);
+        zenityLog() = bin / "zenity.log";
+        std::ofstream(bin / "zenity") << "#!/bin/sh\necho \"$@\" >> '" << zenityLog().string() << "'\nexit 129\n";
+        chmod((bin / "zenity").c_str(), 0755);
+        const char* path = std::getenv("PATH");
+        setenv("PATH", (bin.string() + ":" + (path ? path : "")).c_str(), 1);
+        cOutside::Start();
+    }
+    static void TearDownTestSuite() {
+        cOutside::Stop();
+        if (!zenityLog().empty()) fs::remove_all(zenityLog().parent_path());
+    }
     void SetUp() override {
         if (!OnX11()) GTEST_SKIP() << "needs an X display";
         dir = fs::temp_directory_path() / ("tobrelk_box_xvfb_" + std::to_string(getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         ASSERT_TRUE(SetReportFile((dir / "Report.txt").string()));
-        // A zenity of the test's own, first on the path: SDL asks through zenity where SDL's own
-        // box fails; this one only says that it was started.
-        static const bool pathSet = [&] {
-            const fs::path bin = fs::temp_directory_path() / ("tobrelk_box_xvfb_bin_" + std::to_string(getpid()));
-            fs::create_directories(bin);
-            zenityLog() = bin / "zenity.log";
-            std::ofstream(bin / "zenity") << "#!/bin/sh\necho \"$@\" >> '" << zenityLog().string() << "'\nexit 129\n";
-            chmod((bin / "zenity").c_str(), 0755);
-            const char* path = std::getenv("PATH");
-            return setenv("PATH", (bin.string() + ":" + (path ? path : "")).c_str(), 1) == 0;
-        }();
-        ASSERT_TRUE(pathSet);
         fs::remove(zenityLog());
     }
     void TearDown() override { fs::remove_all(dir); }
@@ -161,16 +209,13 @@ protected:
 // closed from outside, and nothing asks it again (SDL's next way, zenity, is not started).
 // Runs first: no earlier test of this process has put the guard in place.
 TEST_F(BoxOnX11, AQuestionAskedBeforeVideoAndClosedFromOutsideIsLeftUnanswered) {
-    const std::pair<const char*, std::function<void(Display*, Window)>> ways[] = {
-        {"destroyed", [](Display* d, Window box) { XDestroyWindow(d, box); }},
-        {"killed", [](Display* d, Window box) { XKillClient(d, box); }}};
-    for (const auto& [how, act] : ways) {
-        SCOPED_TRACE(how);
+    for (const eAct act : {eAct::Destroy, eAct::Kill}) {
+        SCOPED_TRACE(act == eAct::Destroy ? "destroyed" : "killed");
         fs::remove(dir / "Report.txt");
         ASSERT_TRUE(SetReportFile((dir / "Report.txt").string()));
-        cOutside outside("question", act);
+        cOutside::Ask(act, "question");
         EXPECT_EQ(MesBox("Restart?", "question", MB_YESNO | MB_UNSEEN_NO), IDNO);
-        ASSERT_TRUE(outside.Acted()) << "the box was never shown";
+        ASSERT_TRUE(cOutside::Done()) << "the box was never shown";
         EXPECT_TRUE(MessageBoxLost());
         const std::string report = Report();
         EXPECT_NE(report.find("MessageBox : the box was closed from outside or lost its display, it is left unanswered"),
@@ -187,9 +232,9 @@ TEST_F(BoxOnX11, ABoxClosedByItsWindowManagerAnswersWhatChangesNothing) {
     const std::pair<u32, int> boxes[] = {{MB_YESNO, IDNO}, {MB_OKCANCEL, IDCANCEL}, {MB_OK, IDOK}};
     for (const auto& [type, answer] : boxes) {
         SCOPED_TRACE(type);
-        cOutside outside("closed", CloseAsWindowManager);
+        cOutside::Ask(eAct::Close, "closed");
         EXPECT_EQ(MesBox("Close me", "closed", type), answer);
-        EXPECT_TRUE(outside.Acted()) << "the box was never shown";
+        EXPECT_TRUE(cOutside::Done()) << "the box was never shown";
     }
     EXPECT_FALSE(fs::exists(zenityLog())) << "zenity was asked: " << Read(zenityLog());
 }
@@ -220,12 +265,12 @@ TEST_F(BoxOnX11, AnXErrorThatLeavesTheBoxLeavesItToBeAnswered) {
     data.numbuttons = 1;
     data.buttons = &button;
     int answer = -1;
-    cOutside outside("owned", PressReturn);
+    cOutside::Ask(eAct::Return, "owned");
     X11GuardBoxBegin();
     const int shown = SDL_ShowMessageBox(&data, &answer);
     const bool lost = X11GuardBoxLost();
     X11GuardBoxEnd();
-    EXPECT_TRUE(outside.Acted()) << "the box was never shown";
+    EXPECT_TRUE(cOutside::Done()) << "the box was never shown";
     EXPECT_EQ(shown, 0) << SDL_GetError();
     EXPECT_EQ(answer, IDOK);
     EXPECT_FALSE(lost);
