@@ -48,6 +48,10 @@ const char* const kFolders[] = {
 // player could no longer answer: nothing more is shown, and it ends in order.
 bool StartEndedFromOutside() { return AppCloseAsked() || MessageBoxLost(); }
 
+// The player ended the start at the drawing-mode question: its Cancel, its window's close button
+// or Alt+F4. Window thread only.
+bool g_bStartCancelled = false;
+
 // A path from the Linux command line in the program's own form (CP932, '\' separators);
 // empty when CP932 cannot hold the name.
 std::string IncomingPath(const std::string& utf8) {
@@ -131,7 +135,10 @@ bool ReadStartSettings(const std::string& cmdLine) {
     if (StartEndedFromOutside()) return false;
     if (ini.Direct3D >= 2) {
         LoadUserFile(g_BootData, "user_data\\Boot.dat");
-        if (g_BootData.bDoNotAsk == 0 && !RunStartDialog()) return false;
+        if (g_BootData.bDoNotAsk == 0 && !RunStartDialog()) {
+            g_bStartCancelled = true;
+            return false;
+        }
         ini.Direct3D = g_BootData.nDrawMode == 1 ? 1 : 0;
     }
     if (!cmdLine.empty()) {
@@ -412,21 +419,24 @@ int WinMain(int argc, char** argv) {
     if (g_bFromEditor) NotifyEditorStart();
     if (!AppInit(stage)) {
         // Asked to end while it started (the drawing-mode question closed by a signal or by the
-        // lost display, a box that could not be answered): the start was ended, it did not
-        // fail. Each cause is read once: a signal that arrives while this is decided must not
-        // be named in the report of a start that is then taken for a failure.
+        // lost display, a box that could not be answered), or ended by the player at the
+        // drawing-mode question, as the window's close button closes the game: the start was
+        // ended, it did not fail. Each cause is read once: a signal that arrives while this is
+        // decided must not be named in the report of a start that is then taken for a failure.
         const int sig = TerminationSignal();
         const bool windowLost = AppWindowLost();
-        const bool ended = sig != 0 || windowLost || MessageBoxLost();
+        const bool boxLost = MessageBoxLost();
+        const bool ended = sig != 0 || windowLost || boxLost || g_bStartCancelled;
         if (sig) WriteReport("signal %d (%s) : the start is ended", sig, strsignal(sig));
         else if (windowLost) WriteReport("window lost : the start is ended");
-        else if (ended) WriteReport("message box lost : the start is ended");
+        else if (boxLost) WriteReport("message box lost : the start is ended");
+        else if (ended) WriteReport("drawing-mode question cancelled : the start is ended");
         if (ended && g_SystemIni.WindowMode != 0 && !AppWindowMinimized()) {
             int x, y, w, h;
             AppWindowGetRect(x, y, w, h);
             if (x != startX || y != startY || w != startW || h != startH) StoreWindowPlacement();
         }
-        WriteReport("起動に失敗しました");
+        if (!ended) WriteReport("起動に失敗しました");
         AppExit();
         if (g_bFromEditor) NotifyEditorEnd(0);
         EditorLinkClose();

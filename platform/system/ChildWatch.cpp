@@ -63,6 +63,11 @@ bool EndChild(pid_t tid, pid_t pid) {
 cChildWatch::cChildWatch(std::function<bool()> endWhen)
     : m_tid(static_cast<pid_t>(syscall(SYS_gettid))), m_endWhen(std::move(endWhen)) {
     m_thread = std::thread([this] { Run(); });
+    // The box's process is forked once this returns: the watch has finished starting by then. A
+    // thread that is still starting may hold a lock that the forked process then finds held for
+    // ever (a sanitizer build's allocator).
+    std::unique_lock lock(m_mutex);
+    m_started.wait(lock, [this] { return m_bRunning; });
 }
 
 cChildWatch::~cChildWatch() {
@@ -81,6 +86,7 @@ bool cChildWatch::Ended() const {
 
 void cChildWatch::Run() {
     std::unique_lock lock(m_mutex);
+    bool first = true;
     while (!m_bStop) {
         // The child may be started after the condition came to hold: the watch goes on until
         // the box has returned.
@@ -90,6 +96,11 @@ void cChildWatch::Run() {
             for (const pid_t pid : ChildrenOf(m_tid)) ended = EndChild(m_tid, pid) || ended;
             lock.lock();
             m_bEnded = m_bEnded || ended;
+        }
+        if (first) {
+            first = false;
+            m_bRunning = true;
+            m_started.notify_one();
         }
         m_stop.wait_for(lock, kPollInterval, [this] { return m_bStop; });
     }

@@ -28,7 +28,9 @@ private:
     std::function<bool()> m_endWhen;
     mutable std::mutex m_mutex;
     std::condition_variable m_stop;
+    std::condition_variable m_started;
     bool m_bStop = false;
+    bool m_bRunning = false;
     bool m_bEnded = false;
     std::thread m_thread;
 };

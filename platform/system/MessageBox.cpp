@@ -194,11 +194,13 @@ int SdlBox(const std::string& text, const std::string& caption, u32 type) {
     bool shown;
     {
         // Once the box's process is lost, SDL would go on to ask through zenity where it is
-        // installed: the watch ends that at once too, as it ends the box on a signal.
+        // installed, or with its own box once more: the guard ends what SDL forks for that
+        // (X11Guard.h). On a signal the watch ends the box, and whatever SDL tries after it.
         X11GuardBoxBegin();
         const cChildWatch watch([] { return TerminationSignal() != 0 || X11GuardBoxLost(); });
         shown = SDL_ShowMessageBox(&data, &answer) == 0;
     }
+    X11GuardBoxEnd();
     if (fullscreen) SDL_SetWindowFullscreen(owner, fullscreen);
     if (!shown && (TerminationSignal() || X11GuardBoxLost())) return LeftUnanswered(text, caption, type);
     if (!shown) {

@@ -3,13 +3,16 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
 #include <new>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -35,33 +38,74 @@ std::atomic<bool> g_survivable{false};
 // The handlers are the whole process's, and a process forked from this one keeps them: SDL draws
 // its message boxes in such a child, on a connection of the child's own.
 const pid_t g_ownPid = getpid();
-// Where a box's child notes that it ended on an X error: a page shared with the processes forked
-// after it was made, since the child's exit status stays with SDL.
-std::atomic<std::atomic<int>*> g_boxNote{nullptr};
+// What a box's process leaves for the program, in a page it shares with the processes forked
+// after the page was made: its exit status stays with SDL, and it may not write the report.
+constexpr int kBoxErrorsNoted = 3;
+struct BoxNote {
+    std::atomic<int> lost{0}; // it ended on the loss of its box
+    std::atomic<int> errors{0}; // the X errors it met and left, counted; the first ones kept
+    struct {
+        int code, request, minor;
+        unsigned long resource;
+    } error[kBoxErrorsNoted];
+};
+std::atomic<BoxNote*> g_boxNote{nullptr};
+// Between X11GuardBoxBegin and X11GuardBoxEnd, in this process and the ones it forks meanwhile.
+std::atomic<bool> g_boxUp{false};
 
-// In the box's child an X error means that its box is gone: destroyed by another program, its
-// connection killed, its server ended. Without an end the child would wait for ever on a window
-// that no longer exists, and the program with it, for the answer. It ends as Xlib's own handler
-// would end it, but at once: the child shares this process's report and locks, which threads it
-// does not have may have held at the fork; writing could wait for ever too. The program reads
-// the child's failure as a box left unanswered (MessageBox.cpp).
+// An error noted and left behind: a few lines, not one a frame.
+void ReportXError(int code, int request, int minor, unsigned long resource) {
+    if (g_reported.fetch_add(1) < 3)
+        WriteReport("X11 Err %d request %d.%d resource 0x%lx", code, request, minor, resource);
+}
+
+// In the box's child, the loss of the box: destroyed by another program, its connection killed,
+// its server ended. Without an end the child would wait for ever on a window that no longer
+// exists, and the program with it, for the answer. It ends as Xlib's own handler would end it,
+// but at once: the child shares this process's report and locks, which threads it does not have
+// may have held at the fork; writing could wait for ever too. The program reads the child's
+// failure as a box left unanswered (MessageBox.cpp).
 void EndBoxChild() {
     if (getpid() == g_ownPid) return;
-    if (std::atomic<int>* note = g_boxNote.load()) note->store(1);
+    if (BoxNote* note = g_boxNote.load()) note->lost.store(1);
     _exit(1);
 }
 
+// Any other error in the box's child leaves the box as it is, for the player to answer: it is
+// kept in the shared page, and the program reports it after the box (X11GuardBoxEnd).
+void NoteBoxError(const XErrorEvent& e) {
+    BoxNote* note = g_boxNote.load();
+    if (!note) return;
+    const int n = note->errors.fetch_add(1);
+    if (n < kBoxErrorsNoted) note->error[n] = {e.error_code, e.request_code, e.minor_code, e.resourceid};
+}
+
+// SDL asks again another way once the box's process failed (zenity where it is installed, or
+// its own box once more). Once that process noted its box lost, what SDL forks to ask again ends
+// before it shows anything: the box is left unanswered, not asked twice.
+void EndForkAfterLostBox() {
+    const BoxNote* note = g_boxNote.load();
+    if (g_boxUp.load() && note && note->lost.load() != 0) raise(SIGKILL);
+}
+
 int OnXError(Display*, XErrorEvent* e) {
-    EndBoxChild();
     const unsigned long window = g_guardedWindow.load();
-    if (window != 0 && e->resourceid == window && (e->error_code == BadWindow || e->error_code == BadDrawable)) {
+    const bool gone = e->error_code == BadWindow || e->error_code == BadDrawable;
+    if (getpid() != g_ownPid) {
+        // The box's process names only two windows: its box, with the drawable that SDL draws
+        // the box in first (another id, which goes with the box), and the game's window as the
+        // box's owner. The owner gone leaves a box that can still be answered (the program
+        // hears of its own window itself); what is gone otherwise is the box.
+        if (gone && e->resourceid != window) EndBoxChild();
+        NoteBoxError(*e);
+        return 0;
+    }
+    if (window != 0 && e->resourceid == window && gone) {
         if (!g_lost.exchange(true)) WriteReport("X11 : the window 0x%lx no longer exists", window);
         return 0;
     }
-    // Anything else is noted (a few lines, not one a frame) and left behind.
-    if (g_reported.fetch_add(1) < 3)
-        WriteReport("X11 Err %d request %d.%d resource 0x%lx", e->error_code, e->request_code, e->minor_code,
-                    e->resourceid);
+    // Anything else is noted and left behind.
+    ReportXError(e->error_code, e->request_code, e->minor_code, e->resourceid);
     return 0;
 }
 
@@ -73,7 +117,7 @@ int OnXError(Display*, XErrorEvent* e) {
 // escape cannot go on; the process ends at once, before any destructor runs: what was saved is
 // whole on disk (every save is written aside and renamed), and the lock goes with the process.
 int OnXIOError(Display* display) {
-    EndBoxChild();
+    EndBoxChild(); // in the box's child: its box is lost with the connection
     if (!g_connectionLost.exchange(true)) WriteReport("X11 : the connection to the display was lost");
     if (display != g_display.load() || !g_survivable.load()) _exit(1);
     return 0;
@@ -174,17 +218,37 @@ void X11GuardSync() {
 }
 
 void X11GuardBoxBegin() {
-    static std::atomic<int>* const note = [] {
-        void* page = mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-        return page == MAP_FAILED ? nullptr : new (page) std::atomic<int>(0);
+    static BoxNote* const note = [] {
+        void* page = mmap(nullptr, sizeof(BoxNote), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (page == MAP_FAILED) return static_cast<BoxNote*>(nullptr);
+        if (pthread_atfork(nullptr, nullptr, EndForkAfterLostBox) != 0)
+            WriteReport("X11 : pthread_atfork に失敗しました");
+        return new (page) BoxNote;
     }();
-    if (note) note->store(0);
+    // The box's process keeps the handlers it finds: they must be the guard's also for a box
+    // asked before the game's window exists (a second copy's question), when video has not
+    // started yet.
+    X11GuardPrepare();
+    if (note) {
+        note->lost.store(0);
+        note->errors.store(0);
+    }
     g_boxNote.store(note);
+    g_boxUp.store(true);
 }
 
 bool X11GuardBoxLost() {
-    const std::atomic<int>* note = g_boxNote.load();
-    return note && note->load() != 0;
+    const BoxNote* note = g_boxNote.load();
+    return note && note->lost.load() != 0;
+}
+
+void X11GuardBoxEnd() {
+    g_boxUp.store(false);
+    const BoxNote* note = g_boxNote.load();
+    if (!note) return;
+    const int noted = std::min(note->errors.load(), kBoxErrorsNoted);
+    for (int i = 0; i < noted; ++i)
+        ReportXError(note->error[i].code, note->error[i].request, note->error[i].minor, note->error[i].resource);
 }
 
 void X11GuardRelease() {

@@ -12,11 +12,16 @@
 #  4. The start's question whether to make `data` from `default`, closed by another program
 #     (destroyed, then its connection killed): the start ends in order within 1 s, exit code 0,
 #     and `data` is not made.
+#  5. The box of a System.ini that cannot be read (no `Exit`), in a game whose own defaults ask
+#     the drawing-mode question, destroyed by another program: the start ends there within 1 s,
+#     exit code 0, without asking the question.
+#  6. The drawing-mode question closed with Alt+F4 after the player moved the window: the start
+#     ends in order as for a signal, exit code 0, and Window.dat holds the moved place.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
 exe=$(realpath "$1") maker=$(realpath "$2") work=$3
 . "$(dirname "$0")/../support/x_windows.sh"
-for tool in openbox xdotool xwininfo xprop import convert flock md5sum; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
+for tool in openbox xdotool xwininfo xprop import convert flock md5sum od perl; do command -v $tool >/dev/null || { echo "$tool missing: skipped"; exit 77; }; done
 rm -rf "$work" && mkdir -p "$work" && "$maker" "$work/game" >/dev/null || exit 1
 # The window manager keeps its settings and cache in the work folder, not in the user's home.
 export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
@@ -118,5 +123,52 @@ for how in windowclose windowkill; do
         { echo "$how: the box is not reported as left unanswered"; fail=1; }
     flock -n user_data/ゲーム.lock true || { echo "$how: the lock is still held"; fail=1; }
 done
+mv default data || exit 1
+
+# 5. The System.ini box, destroyed. The demo's system data has System.ini's Direct3D default
+#    at 1; a game made with the kit's default has 2, which asks the question.
+cp data/System.dat "$work/System.dat"
+perl -0777 -pi -e 's/\x01\0\0\0(\x02\0\0\0\x09\0\0\0Direct3D\0)/\x02\0\0\0$1/' data/System.dat
+cmp -s data/System.dat "$work/System.dat" && { echo "System.ini box: the system data's Direct3D default was not found"; fail=1; }
+printf 'Direct3D=2\nWindowMode=1\nBpp=0\n' > System.ini
+rm -f Report_Game.txt
+"$exe" 2>>"$work/game.err" & pid=$!
+box=$(box_window "エラー")
+if [ -z "$box" ]; then echo "System.ini box: no box"; fail=1; kill -KILL $pid; wait $pid; else
+    xdotool windowclose "$box"
+    ends_within $pid 1 || { echo "System.ini box: still running 1 s after the box went (the question asked?)"; ends_within $pid 10 || kill -KILL $pid; fail=1; }
+    wait $pid; code=$?
+    [ $code -eq 0 ] || { echo "System.ini box: ended with $code"; fail=1; }
+    grep -q "message box lost : the start is ended" Report_Game.txt || { echo "System.ini box: the start is not reported as ended"; fail=1; }
+    flock -n user_data/ゲーム.lock true || { echo "System.ini box: the lock is still held"; fail=1; }
+fi
+cp "$work/System.dat" data/System.dat
+
+# 6. The drawing-mode question closed with Alt+F4 (the window manager's close), the window moved
+#    before: a key that the question takes after the move tells that the game has seen it.
+printf 'Direct3D=2\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+rm -f Report_Game.txt user_data/Window.dat
+"$exe" 2>>"$work/game.err" & pid=$!
+id=$(game_window_visible)
+[ -n "$id" ] || { echo "question: no window"; kill -KILL $pid; wait $pid; exit 1; }
+if wait_shows question; then
+    at=$(place "$id")
+    xdotool windowmove "$id" 250 150
+    for _ in $(seq 50); do [ "$(place "$id")" != "$at" ] && break; sleep 0.1; done
+    xdotool windowfocus --sync "$id"
+    press_seen Tab 263 275 114 68 || { echo "question: the question did not take Tab"; fail=1; }
+    xdotool key alt+F4
+    ends_within $pid 2 || { echo "question: still running 2 s after Alt+F4"; ends_within $pid 10 || kill -KILL $pid; fail=1; }
+else
+    echo "question: the drawing-mode question did not show"; fail=1; kill -KILL $pid
+fi
+wait $pid; code=$?
+[ $code -eq 0 ] || { echo "question: ended with $code after Alt+F4"; fail=1; }
+read -r x y <<<"$(od -An -t d4 -j 8 -N 8 user_data/Window.dat 2>/dev/null)"
+[ "${x:-}" = 250 ] && [ "${y:-}" = 150 ] || { echo "question: Window.dat holds ${x:-?},${y:-?}, not 250,150"; fail=1; }
+grep -q "drawing-mode question cancelled : the start is ended" Report_Game.txt || { echo "question: the start is not reported as ended"; fail=1; }
+grep -q "起動に失敗しました" Report_Game.txt && { echo "question: the start is reported as failed"; fail=1; }
+flock -n user_data/ゲーム.lock true || { echo "question: the lock is still held"; fail=1; }
+printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
 [ $fail -eq 0 ] || { echo "--- report"; cat Report_Game.txt; echo "--- standard error"; cat "$work/game.err"; }
 exit $fail

@@ -2,7 +2,9 @@
 # Under Xvfb: a second copy of the runtime asks its Yes/No question in a real box before its
 # window exists; Return answers Yes, which ends the first copy, and the second one starts.
 # Before that, copies that cannot show the question (no DISPLAY, the dummy driver) end their
-# start as No does and leave the first copy and its report as they were.
+# start as No does and leave the first copy and its report as they were; so do copies whose
+# question another program closes (destroyed, its connection killed), within 1 s, with the
+# question left unanswered and not asked again another way (zenity).
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the
 # X tools or the X server's core fonts that SDL's box draws with.
 set -u
@@ -35,6 +37,30 @@ for how in no-display dummy-driver; do
     tail -c +$((size + 1)) Report_Game.txt | grep -q '^\[二重起動\] 表示できないため「いいえ」と答えました' ||
         { echo "$how: the report does not say why the copy gave up"; fail=1; }
 done
+# The question closed from outside. A zenity of the test's own, first on the path, tells whether
+# SDL was let ask again through zenity.
+mkdir -p "$work/bin"
+printf '#!/bin/sh\necho "$@" >> "%s"\nexit 129\n' "$work/zenity.log" > "$work/bin/zenity"
+chmod +x "$work/bin/zenity"
+: > "$work/closed_boxes"
+for how in windowclose windowkill; do
+    cp Report_Game.txt "$work/report_before"
+    PATH="$work/bin:$PATH" "$exe" 2>>"$work/closed.err" & closed=$!
+    box=$(box_window "二重起動")
+    if [ -z "$box" ]; then echo "$how: no box appeared"; fail=1; kill -KILL $closed; wait $closed; continue; fi
+    echo "$box" >> "$work/closed_boxes"
+    xdotool $how "$box"
+    ends_within $closed 1 || { echo "$how: the second copy still runs 1 s after its question went"; ends_within $closed 10 || kill -KILL $closed; fail=1; }
+    wait $closed; code=$?
+    [ $code -eq 0 ] || { echo "$how: the second copy ended with $code"; fail=1; }
+    kill -0 $first 2>/dev/null && [ "$(owner)" = "$first" ] || { echo "$how: the first copy stopped or lost its lock"; fail=1; }
+    size=$(stat -c %s "$work/report_before")
+    added=$(tail -c +$((size + 1)) Report_Game.txt)
+    grep -q '^MessageBox : the box was closed from outside or lost its display, it is left unanswered' <<<"$added" ||
+        { echo "$how: the question is not reported as left unanswered"; fail=1; }
+    grep -q '表示できないため' <<<"$added" && { echo "$how: the report says the question could not be shown"; fail=1; }
+    [ -e "$work/zenity.log" ] && { echo "$how: zenity was asked: $(cat "$work/zenity.log")"; rm -f "$work/zenity.log"; fail=1; }
+done
 "$exe" 2>"$work/second.err" & second=$!
 box=$(box_window "二重起動")
 if [ -z "$box" ]; then echo "no box appeared"; fail=1; else
@@ -43,9 +69,10 @@ if [ -z "$box" ]; then echo "no box appeared"; fail=1; else
     now=$(game_windows_shown)
     [ -n "$shown" ] && [ "$now" = "$shown" ] ||
         { echo "game windows shown while the box is up: [${now//$'\n'/ }], before it: [${shown//$'\n'/ }]"; fail=1; }
-    # No window came up and vanished again (the first copy's on its way up, the box).
+    # No window came up and vanished again (the first copy's on its way up, the box), but for the
+    # questions closed above.
     cp "$work/x_events.log" "$work/x_events_before_answer.log"
-    flashed=$(x_events_flashed "$work/x_events_before_answer.log")
+    flashed=$(x_events_flashed "$work/x_events_before_answer.log" | grep -v -x -F -f "$work/closed_boxes")
     [ -z "$flashed" ] || { echo "windows shown and destroyed again before the answer: ${flashed//$'\n'/ }"; fail=1; }
     # The box is shown (box_window waits for that); a key sent now waits in its queue.
     import -window root "$work/second_copy_box.png"

@@ -1115,7 +1115,8 @@ TEST_F(EndToEnd, ALockNamingAnotherProgramOfThePlayerSignalsNothing) {
 
 // An editor that starts a test play names a channel with --from-editor: here a named pipe it
 // reads. It hears "start 1" once the window exists and "end 1" when the play is closed; a
-// start that fails sends "end 0" and ends with an error code.
+// start that fails sends "end 0" and ends with an error code, one that the player ends at the
+// drawing-mode question "end 0" and exit code 0.
 TEST_F(EndToEnd, TheEditorHearsTheStartAndTheEndThroughItsChannel) {
     if (!fs::exists(game / "data" / "stg4" / "Demo-1.stg4_001")) GTEST_SKIP() << "no demo game";
     const fs::path fifo = game / "editor.fifo";
@@ -1142,8 +1143,24 @@ TEST_F(EndToEnd, TheEditorHearsTheStartAndTheEndThroughItsChannel) {
     const std::string report = Read(game / "Report_Game.txt");
     EXPECT_NE(report.find("起動に失敗しました"), std::string::npos) << report;
 
-    // A channel that cannot be opened costs only the notifications.
+    // The drawing-mode question cancelled (its Cancel; its window's close and Alt+F4 end it
+    // alike) ends the start as a close does, it is no failure: exit 0, the editor hears the
+    // start's end, and the window that was not moved leaves its place as it was.
     fs::rename(game / "WorldMap.dat", game / "data" / "WorldMap.dat");
+    const std::string ini = Read(game / "System.ini");
+    std::ofstream(game / "System.ini") << "Direct3D=2\nWindowMode=1\nBpp=0\nExit\n";
+    const fs::path placeFile = game / "user_data" / "Window.dat";
+    const std::string place = Read(placeFile);
+    EXPECT_EQ(run({"TOBRELK_DIALOG_ANSWERS=0"}, code), "start 1\nend 0\n");
+    EXPECT_EQ(code, 0);
+    const std::string cancelled = Read(game / "Report_Game.txt");
+    EXPECT_NE(cancelled.find("drawing-mode question cancelled : the start is ended"), std::string::npos) << cancelled;
+    EXPECT_EQ(cancelled.find("起動に失敗しました"), std::string::npos) << cancelled;
+    EXPECT_EQ(Read(placeFile), place);
+    EXPECT_EQ(fs::exists(placeFile), !place.empty());
+    std::ofstream(game / "System.ini", std::ios::binary) << ini;
+
+    // A channel that cannot be opened costs only the notifications.
     pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=60:27+,61:27-"}, {"--from-editor=" + (game / "no" / "such").string()});
     EXPECT_EQ(WaitExit(pid), 0);
     EXPECT_NE(Read(game / "Report_Game.txt").find("--from-editor :"), std::string::npos);
