@@ -15,7 +15,11 @@
 #     its connection killed (`xdotool windowkill`), or its X server ended: the start ends in
 #     order within 1 s (exit code 0, the lock released), and `data` is not made;
 #  5. an error box in play (a damaged stage chosen in the stage choice), destroyed: the game goes
-#     on (the title menu takes keys again), and Escape then closes it in order.
+#     on (the title menu takes keys again), and Escape then closes it in order;
+#  6. an error box at the start after the window is shown (a damaged WorldMap.dat), its X server
+#     ended: the box's end ends the start before the game's own connection has told it that the
+#     server is gone, and the start ends in order all the same within 1 s (exit code 0, the
+#     lock released, the window's place not written). Three times: which one hears first varies.
 # Each case runs on an X server of its own, which it ends, in a copy of the game of its own.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
 set -u
@@ -169,6 +173,26 @@ wait $pid; code=$?
 grep -q "MessageBox : the box was closed from outside or lost its display, it is left unanswered" Report_Game.txt ||
     { echo "$case: the box is not reported as left unanswered"; fail=1; }
 kill -TERM $X_SERVER_PID; wait $X_SERVER_PID 2>/dev/null
+
+# 6. The error box of a damaged world map, shown once the window is.
+for n in 1 2 3; do
+    case="start error box, server ended $n"
+    cp -r "$work/game" "$work/$case" && cd "$work/$case" || exit 1
+    head -c 200 /dev/zero | tr '\0' 'x' > data/WorldMap.dat
+    printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+    x_server_start 1024x768x24 || { echo "$case: Xvfb did not start"; exit 1; }
+    "$exe" 2>>"$work/game.err" & pid=$!
+    box=$(box_window "エラー")
+    [ -n "$box" ] || { echo "$case: no box"; exit 1; }
+    was=$fail t0=$(date +%s%N)
+    kill -TERM $X_SERVER_PID
+    gone_after "the X server ended" "$t0"
+    grep -q "MessageBox : the box was closed from outside or lost its display, it is left unanswered" Report_Game.txt ||
+        { echo "$case: the box is not reported as left unanswered"; fail=1; }
+    flock -n user_data/ゲーム.lock true || { echo "$case: the lock is still held"; fail=1; }
+    [ -e user_data/Window.dat ] && { echo "$case: the place of a window that did not move was saved"; fail=1; }
+    [ $fail -eq $was ] || { echo "--- report"; cat Report_Game.txt; }
+done
 
 case="ranking name"
 cd "$work/$case" || exit 1
