@@ -2,7 +2,9 @@
 # The X server ends (a logout, a crashed or restarted X, a dropped forwarded session) while one
 # of the game's own dialogs waits for the player, windowed, no window manager. Each time the game
 # is gone within 1 s with exit code 0, the report line "X11 : the connection to the display was
-# lost", the window's place saved where it can be, and the lock released:
+# lost", the window's place saved where it can be, and the lock released. A write to the closed
+# connection raises SIGPIPE, now and then before a read has told the game that the server is
+# gone: the game gets one just before (from the test, so that it comes every time) and goes on:
 #  1. the stage choice (title menu: Down x3, Z, each key struck shorter than a frame), after the
 #     player moved the window;
 #  2. the ranking-name dialog (F3 at the clear of a stage, the ranking entered by hand);
@@ -13,7 +15,8 @@
 # A message box that the player cannot answer any more is left unanswered, never taken for Yes:
 #  4. the start's question whether to make `data` from `default`, destroyed by another program,
 #     its connection killed (`xdotool windowkill`), or its X server ended: the start ends in
-#     order within 1 s (exit code 0, the lock released), and `data` is not made;
+#     order within 1 s (exit code 0, the lock released), and `data` is not made; the box's own
+#     process gets a SIGPIPE just before, which must not end its box as if it had been answered;
 #  5. an error box in play (a damaged stage chosen in the stage choice), destroyed: the game goes
 #     on (the title menu takes keys again), and Escape then closes it in order;
 #  6. an error box at the start after the window is shown (a damaged WorldMap.dat), its X server
@@ -69,6 +72,7 @@ end_display() {
     t0=$(date +%s%N)
     if [ "$1" = server ]; then
         what="the X server ended"
+        kill -PIPE $pid
         kill -TERM $X_SERVER_PID
     else
         what="its window was destroyed"
@@ -130,6 +134,7 @@ default_box() {
     "$exe" 2>>"$work/game.err" & pid=$!
     box=$(box_window "デフォルトデータ作成の確認")
     [ -n "$box" ] || { echo "$case: no box"; exit 1; }
+    kill -PIPE $(pgrep -P $pid)
     t0=$(date +%s%N)
     if [ "$1" = server ]; then kill -TERM $X_SERVER_PID; else xdotool "$1" "$box"; fi
     gone_after "the box went" "$t0"
