@@ -209,8 +209,10 @@ wait_shows() {
          "the title menu's cursor is ${at:+at entry}${at:-not shown}; screenshot $work/not_$1$2.png)"
     return 1
 }
-# A key pressed and let go as a player does. The caller waits for what it changes.
-press() { xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; }
+# A key pressed and let go as a player does, held 0.1 s. The caller waits for what it changes.
+# One xdotool does both: on a loaded machine a second one took long enough to start that the key
+# stayed down past the menus' repeat (18 frames, 0.3 s) and the cursor moved twice.
+press() { xdotool keydown "$1" sleep 0.1 keyup "$1"; }
 # A key struck and let go at once (xdotool's own: a few milliseconds down), far shorter than a
 # frame: the game must take it all the same.
 tap() { xdotool key "$1"; }
