@@ -402,6 +402,10 @@ bool AppWindowCreate(int w, int h) {
 
 void AppWindowDestroy() {
     SetMessageBoxOwner(nullptr);
+    // The server may have gone while nothing read from the connection: a box's own process saw
+    // it first, and its end ended the start. SDL would wait on the dead connection for the
+    // window's unmapping, for ever: a round trip finds out first.
+    if (g_window) X11GuardSync();
     if (X11ConnectionLost()) {
         // Nothing on a dead connection is destroyed (see AppVideoQuit).
         g_texture = nullptr;

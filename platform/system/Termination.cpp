@@ -20,6 +20,11 @@ void CatchTerminationSignals() {
     sa.sa_handler = OnTerminate;
     sigemptyset(&sa.sa_mask);
     for (const int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
+    // A write to a connection whose other end has gone (the X server ended or killed this
+    // client, at times before a read could tell) fails instead of ending the program, which then
+    // closes in order as for any lost display. A message box's process, forked from this one,
+    // inherits it: a box ended so is left unanswered, not taken for a failure to show it.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 int TerminationSignal() { return g_signal.load(); }

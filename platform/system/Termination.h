@@ -4,7 +4,7 @@
 // signal; whatever runs at that moment turns it into a close in order: the window thread's event
 // pump, a modal dialog's loop, the watch kept over a message box (ChildWatch.h).
 
-// Installs the handler for the three signals.
+// Installs the handler for the three signals, and ignores SIGPIPE.
 void CatchTerminationSignals();
 // The first of them that arrived, or 0.
 int TerminationSignal();

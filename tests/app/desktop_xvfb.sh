@@ -18,15 +18,18 @@ x_events_start "$work/x_events.log" || { echo "the X event log did not start"; e
 fail=0
 
 # Every wait ends on what it waits for, with a bound far beyond an idle machine's time: a
-# sanitizer build on a busy machine starts and draws many times slower.
+# sanitizer build on a busy machine starts and draws many times slower (wait_end: after a
+# failed wait, each later one looks once).
 # The id of the game's window once it is shown, or nothing. The window shown is the one that
 # stays: a renderer that needs another kind of X window is made before it is shown.
 game_window() {
-    local id
-    for _ in $(seq 1200); do
+    local id end
+    end=$(wait_end 120)
+    while :; do
         for id in $(game_windows_shown); do
             xwininfo -id "$id" | grep -q -- '-geometry 1x1+' || { echo "$id"; return; }
         done
+        past "$end" "the game's window" && return
         sleep 0.1
     done
 }
@@ -38,12 +41,15 @@ flashed_since() {
     x_events_flashed "$work/x_events_run.log" | tr '\n' ' '
 }
 # Waits until the screen holds the title menu, faded in (most of the region $2 of the screenshot
-# $1 is lit): the game's frames are running.
+# $1 is lit): the game's frames are running. False if it does not come.
 wait_lit() {
-    for _ in $(seq 240); do
+    local end
+    end=$(wait_end 120)
+    while :; do
         import -window root "$1"
         lit=$(convert "$1" -crop "$2" +repage -threshold 1% -format "%[fx:mean]" info:)
-        awk -v m="$lit" 'BEGIN{exit !(m > 0.5)}' && return
+        awk -v m="$lit" 'BEGIN{exit !(m > 0.5)}' && return 0
+        past "$end" "the title menu lit" && return 1
         sleep 0.5
     done
 }
@@ -85,7 +91,7 @@ run_start
 "$exe" 2>"$work/placed.err" & pid=$!
 id=$(game_window)
 if [ -z "$id" ]; then echo "placed: no window"; cat "$work/placed.err"; fail=1; else
-    wait_lit "$work/windowed_placed.png" 640x480+300+40
+    wait_lit "$work/windowed_placed.png" 640x480+300+40 || { echo "placed: the title menu did not light up ($lit)"; fail=1; }
     geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} /Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print w"x"h"+"x"+"y}')
     [ "$geometry" = "640x480+300+40" ] || { echo "placed: the window is at $geometry, not where Window.dat put it"; fail=1; }
     flashed=$(flashed_since)
@@ -100,7 +106,7 @@ rm -f Report_Game.txt user_data/Window.dat
 "$exe" 2>"$work/closed.err" & pid=$!
 id=$(game_window)
 if [ -z "$id" ]; then echo "no window"; kill -TERM $pid; wait $pid; exit 1; fi
-wait_lit "$work/windowed.png" 640x480+192+60
+wait_lit "$work/windowed.png" 640x480+192+60 || { echo "the title menu did not light up ($lit)"; fail=1; }
 xdotool windowclose "$id"
 ends_within $pid 120 || { echo "still running after its window was destroyed"; kill -KILL $pid; fail=1; }
 wait $pid; code=$?

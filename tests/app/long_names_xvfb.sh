@@ -29,13 +29,17 @@ fail=0
 # recording holds a frame: the play's first frames may come long after the window on a loaded
 # machine), let go in the dialog; then Return saves the proposal. $1 names the run.
 save_replay() {
+    local end
     xdotool keydown F1
     wait_shows files || { echo "$1: F1 opened no replay-save dialog"; xdotool keyup F1; fail=1; return; }
     xdotool keyup F1
     import -window root "$work/$2"
     press Return
-    for _ in $(seq 240); do shows files || return 0; sleep 0.25; done
-    echo "$1: the replay-save dialog stayed open"; fail=1
+    end=$(wait_end)
+    while shows files; do
+        past "$end" "the replay-save dialog closed" && { echo "$1: the replay-save dialog stayed open"; fail=1; return; }
+        sleep 0.25
+    done
 }
 # Escape ends the play and the game: exit code 0, and no line of a failed load or save.
 finish() {

@@ -2,6 +2,28 @@
 # log of the top-level windows being created, mapped and destroyed. Without a window manager the
 # game's windows are the root's own children.
 
+# ---- How long a wait lasts ----
+# A wait for what the game shows ends on it, or after a bound far beyond an idle machine's time:
+# a sanitizer build on a loaded machine starts and draws many times slower. The bound is of the
+# clock, X_WAIT_BOUND seconds, whatever each look costs (a screenshot can take a good part of a
+# second there). A wait that comes to its bound fails the test, and is noted in the work folder
+# ($work/failed_wait). What follows it mostly waits in vain: a game that shows an error where
+# its title menu should be makes every later wait come to its bound too, and the test would run
+# on to its time limit. Once one has failed, every later wait takes a single look: the test
+# still goes through its cases and says what each saw, and fails in a minute or two.
+X_WAIT_BOUND=60
+# The moment (in the shell's SECONDS) at which a wait that starts now gives up: $1 seconds
+# (X_WAIT_BOUND without it) from now, or now once a wait of the test has failed.
+wait_end() {
+    if [ -e "$work/failed_wait" ]; then echo $SECONDS; else echo $((SECONDS + ${1:-$X_WAIT_BOUND})); fi
+}
+# True once the moment $1 has come; the first wait to come to its end notes what it waited for
+# ($2) as the failed one.
+past() {
+    [ $SECONDS -ge "$1" ] || return 1
+    [ -e "$work/failed_wait" ] || echo "$2" > "$work/failed_wait"
+}
+
 # The ids of the game's windows that are mapped, one a line: what a player sees. The root's list
 # also names windows that are created but not (or no longer) shown.
 game_windows_shown() {
@@ -46,24 +68,28 @@ x_events_flashed() {
 }
 
 # The id of the game's window once the window manager (or the server, without one) shows it, or
-# nothing after a minute.
+# nothing (wait_end).
 game_window_visible() {
-    local id
-    for _ in $(seq 600); do
+    local id end
+    end=$(wait_end)
+    while :; do
         id=$(xdotool search --onlyvisible --class tobrelk 2>/dev/null | head -1)
         [ -n "$id" ] && { echo "$id"; return; }
+        past "$end" "the game's window" && return
         sleep 0.1
     done
 }
 
 # The id of the message box titled $1 once it is shown (mapped; with a window manager, inside its
-# frame), or nothing after a minute.
+# frame), or nothing (wait_end).
 box_window() {
-    local id
-    for _ in $(seq 600); do
+    local id end
+    end=$(wait_end)
+    while :; do
         for id in $(xwininfo -root -tree | grep -F "\"$1\":" | grep -o '0x[0-9a-f]*' | head -1); do
             xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' && { echo "$id"; return; }
         done
+        past "$end" "the box $1" && return
         sleep 0.1
     done
 }
@@ -126,10 +152,15 @@ region_is() {
         if (t == "grey") exit !($1 > 0.75 && $3 < 0.9 && $1 - $3 < 0.1 && $3 - $1 < 0.1)
         exit !(m > t) }'
 }
-# Waits, with a bound far beyond an idle machine's time, until region_is holds.
+# Waits until region_is holds (wait_end).
 wait_region() {
-    for _ in $(seq 240); do region_is "$@" && return 0; sleep 0.25; done
-    return 1
+    local end
+    end=$(wait_end)
+    while :; do
+        region_is "$@" && return 0
+        past "$end" "the region $*" && return 1
+        sleep 0.25
+    done
 }
 
 # ---- What the game shows ----
@@ -159,14 +190,18 @@ shows() {
     v=$(view_of "$@") || return 1
     region_is $v
 }
-# Waits until the game shows the state $1 ($2), with a bound far beyond an idle machine's time
-# (a sanitizer build on a loaded machine starts and draws many times slower). When it does not,
-# says what was there instead: the region's mean colour, the entry of the title menu's cursor,
-# and the screenshot, kept as $work/not_$1$2.png.
+# Waits until the game shows the state $1 ($2) (wait_end). When it does not, says what was there
+# instead: the region's mean colour, the entry of the title menu's cursor, and the screenshot,
+# kept as $work/not_$1$2.png.
 wait_shows() {
-    local v n at=""
+    local v n at="" end
     v=$(view_of "$@") || return 1
-    for _ in $(seq 240); do region_is $v && return 0; sleep 0.25; done
+    end=$(wait_end)
+    while :; do
+        region_is $v && return 0
+        past "$end" "the state $*" && break
+        sleep 0.25
+    done
     set -- "$1" "${2:-}" $v
     for n in 0 1 2 3 4 5; do region_is 168 $((244 + 32 * n)) 12 24 mark && at="$at $n"; done
     cp "$work/screen.png" "$work/not_$1$2.png" 2>/dev/null
@@ -174,8 +209,10 @@ wait_shows() {
          "the title menu's cursor is ${at:+at entry}${at:-not shown}; screenshot $work/not_$1$2.png)"
     return 1
 }
-# A key pressed and let go as a player does. The caller waits for what it changes.
-press() { xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; }
+# A key pressed and let go as a player does, held 0.1 s. The caller waits for what it changes.
+# One xdotool does both: on a loaded machine a second one took long enough to start that the key
+# stayed down past the menus' repeat (18 frames, 0.3 s) and the cursor moved twice.
+press() { xdotool keydown "$1" sleep 0.1 keyup "$1"; }
 # A key struck and let go at once (xdotool's own: a few milliseconds down), far shorter than a
 # frame: the game must take it all the same.
 tap() { xdotool key "$1"; }
@@ -199,10 +236,15 @@ region_sum() {
 # Presses the key $1 and waits until the region $2 to $5 changes: the game has taken every event
 # sent before the key (a move of its window among them), since its events come in order.
 press_seen() {
-    local before
+    local before end
     before=$(region_sum "$2" "$3" "$4" "$5")
     press "$1"
-    for _ in $(seq 240); do [ "$(region_sum "$2" "$3" "$4" "$5")" != "$before" ] && return 0; sleep 0.25; done
+    end=$(wait_end)
+    while :; do
+        [ "$(region_sum "$2" "$3" "$4" "$5")" != "$before" ] && return 0
+        past "$end" "a change after the key $1" && break
+        sleep 0.25
+    done
     echo "(the key $1 changed nothing in the region $2,$3 ${4}x$5; screenshot $work/screen.png)"
     return 1
 }
