@@ -430,7 +430,7 @@ int WinMain(int argc, char** argv) {
         if (sig) WriteReport("signal %d (%s) : the start is ended", sig, strsignal(sig));
         else if (windowLost) WriteReport("window lost : the start is ended");
         else if (boxLost) WriteReport("message box lost : the start is ended");
-        else if (ended) WriteReport("drawing-mode question cancelled : the start is ended");
+        else if (g_bStartCancelled) WriteReport("drawing-mode question cancelled : the start is ended");
         if (ended && g_SystemIni.WindowMode != 0 && !AppWindowMinimized()) {
             int x, y, w, h;
             AppWindowGetRect(x, y, w, h);

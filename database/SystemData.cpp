@@ -573,13 +573,14 @@ u8 cSystemData::CarryClear(int i) const { return RowOrFresh(vCarryClear, i); }
 u32 cSystemData::StartLives(int i) const { return RowOrFresh(vStartLives, i); }
 u32 cSystemData::InfiniteLives(int i) const { return RowOrFresh(vInfiniteLives, i); }
 
-// A scene past its music list is a bad index, as a sound number past the sound list is: reported,
-// the program asked to close in order, and row 0 read meanwhile (nothing of an empty list).
+// A scene past its music list is a bad index, as a sound number past the sound list is: the
+// container reports it, asks the program to close in order and reads row 0 meanwhile. An empty
+// list has no row 0 to read: the same report, and nothing.
 template <class T>
 static T RowOrBadIndex(const cVector<T>& v, int i) {
-    if (i >= 0 && i < v.Size()) return v.data()[i];
-    ReportBadIndex('V', i, v.size(), sizeof(T));
-    return v.empty() ? T{} : v.data()[0];
+    if (!v.empty()) return v[i];
+    ReportBadIndex('V', i, 0, sizeof(T));
+    return T{};
 }
 
 u32 cSystemData::SceneBgm(int i) const { return RowOrBadIndex(vSceneBgm, i); }
