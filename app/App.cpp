@@ -29,6 +29,7 @@
 #include "platform/system/Sjis.h"
 #include "platform/system/SystemReport.h"
 #include "platform/system/Termination.h"
+#include "platform/system/Thread.h"
 #include "platform/system/Timers.h"
 #include "records/DataFile.h"
 #include "records/FlowCmd.h"
@@ -344,6 +345,11 @@ bool AppInit(const std::string& cmdLine) {
 }
 
 void AppExit() {
+    // A thread that would not end was left running (cThread::Exit): it may still be inside a
+    // frame, drawing with the scenes, pictures and sounds. None of them is released under it;
+    // once the saves and the lock are done the process ends at once (main), and the system takes
+    // back what it held.
+    if (AnyThreadAbandoned()) return;
     if (g_Startup.releaseAll) g_Startup.releaseAll();
     g_Game.CleanUp();
     if (g_Startup.releaseGraphics) g_Startup.releaseGraphics();

@@ -286,22 +286,26 @@ void GamePresent() {
 }
 
 unsigned GameLoop(void*) {
+    // For tests: a game thread that will not end when asked (as one caught in an endless loop
+    // would), going on with its frames: the close must neither wait for it for ever nor release
+    // what it still draws with.
+    static const bool hold = std::getenv("TOBRELK_HOLD_GAME_THREAD") != nullptr;
     for (;;) {
         MSG msg;
         if (PeekThreadMessage(&msg)) {
-            if (msg.message == WM_QUIT) {
+            if (msg.message == WM_QUIT && !hold) {
                 DebugLog("GameLoop WM_QUIT!");
                 return 1;
             }
             continue;
         }
-        if (ThreadQuitRequested()) return 1;
+        if (ThreadQuitRequested() && !hold) return 1;
         if (g_bActive.load()) {
-            if (!g_Game.GameFrame()) {
+            if (!g_Game.GameFrame() && !hold) {
                 PostMessage(g_hWnd, WM_CLOSE, 0, 0);
                 return 1;
             }
-        } else if (SleepMs(1)) {
+        } else if (SleepMs(1) && !hold) {
             return 1;
         }
     }

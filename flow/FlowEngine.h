@@ -85,6 +85,15 @@ public:
     // The most bytes of the stage's lists together (kStageBytes; a test may lower it).
     void SetStageBound(i64 bytes) { m_nStageBytes = bytes; }
 
+    // The command runs that the stage's characters hold at once past the first ones of each run
+    // (play/objects/CmdRuns.h): those of the commands they have going. A flow of a stored game
+    // keeps one or a few commands going; only a list that starts a quarter of a million at once
+    // (a written-out loop of commands run with the next) comes near.
+    static constexpr i64 kRunStateBytes = i64{64} << 20;
+    const std::shared_ptr<CMDRUNSHELD>& RunStates() const { return m_pRunStates; }
+    // The most bytes of them (kRunStateBytes; a test may lower it).
+    void SetRunStateBound(i64 bytes) { m_pRunStates->bound = bytes / CMDRUNSHELD::kEntryBytes; }
+
 private:
     std::unordered_map<std::string, std::shared_ptr<cCmdList>> m_map; // by the commands' bytes
     // The lists without loops, shared the same way (Lists and Held count the expanded ones).
@@ -93,7 +102,14 @@ private:
     i64 m_nHeldBytes = 0;
     i64 m_nListBound = kMaxExpandedCmds;
     i64 m_nStageBytes = kStageBytes;
+    std::shared_ptr<CMDRUNSHELD> m_pRunStates = NewRunStates(kRunStateBytes / CMDRUNSHELD::kEntryBytes);
     std::string m_strStage;
+
+    static std::shared_ptr<CMDRUNSHELD> NewRunStates(i64 bound) {
+        auto held = std::make_shared<CMDRUNSHELD>();
+        held->bound = bound;
+        return held;
+    }
 };
 
 // Points every run, key row and command run of the character at its flows. The run list and
@@ -126,11 +142,8 @@ i32 StepFlows(cChara& c, i32 dying);
 // End-of-update clean-up of ended ID letters.
 void EndLetters(cChara& c);
 // Computes a command run's duration from its command's time fields at a level (the spawn
-// index): (time + time increase x level) x 6 x the stage's speed unit.
-i32 CmdDuration(const cFlowCmd& cmd, i32 level);
-// The movement's computed value: its speed from distance / duration, or its duration from
-// distance / speed (see flow/MotionMath.h); zero durations and speeds are guarded.
-void SolveMoveTimeSpeedDist(cCmdRun& run, const cFlowCmd& cmd, i32 level);
+// index): (time + time increase x level) x 6 x the stage's speed unit (whole steps).
+i32 CmdDuration(const cFlowCmd& cmd, i32 level, double unit);
 
 // Flow-owned timed entries (the character's overlay animations, tagged with the run number of
 // the flow that started them): erase those of run number n; pause them (entries already run out

@@ -8,7 +8,9 @@
 // and run number and find the run again after every command (FlowRunRef). A run that has gone
 // ends the loop; nothing is ever read through a stale pointer.
 #include <algorithm>
+#include <cstring>
 #include <optional>
+#include <type_traits>
 
 #include "database/SystemSwitches.h"
 #include "flow/CmdDispatch.h"
@@ -77,21 +79,24 @@ void EraseRun(cChara& c, i32 i) {
 }
 
 // Executes command k of the run once (cCmdRun::Exec): 1 when it ran its last frame, 0 when it
-// did not, -1 when the run went away meanwhile.
+// did not, -1 when the run went away meanwhile. The caller has made command run k.
 i32 ExecCmdAt(cChara& owner, FlowRunRef& ref, i32 k) {
     cFlowRun* run = ref.Get(owner);
     if (!run || k < 0 || k >= run->m_vCmdRun.Size()) return -1;
-    // k is checked: the command run is read without a second check (here and below).
-    cCmdRun* at = run->m_vCmdRun.data() + k;
+    cCmdRun* at = run->m_vCmdRun.Find(k);
+    if (!at) return -1;
     // Named afresh for every command: a scan nested in the last one may have put back a
     // hand-over that no longer names this run.
-    if (owner.m_pScene) owner.m_pScene->SetFlowRunAndCmd(&owner, run, at);
+    if (owner.m_pScene) owner.m_pScene->SetFlowRunAndCmd(&owner, run, k);
+    run->m_vCmdRun.HoldForCommand();
     ExecCmd(owner, *at);
     run = ref.Get(owner);
-    if (!run || k >= run->m_vCmdRun.Size()) return -1;
-    cCmdRun& cr = run->m_vCmdRun.data()[k];
-    if (--cr.m_nFramesLeft > 0) return 0;
-    cr.m_nFramesLeft = 0;
+    if (!run) return -1;
+    run->m_vCmdRun.EndHoldForCommand();
+    cCmdRun* cr = k < run->m_vCmdRun.Size() ? run->m_vCmdRun.Find(k) : nullptr;
+    if (!cr) return -1;
+    if (--cr->m_nFramesLeft > 0) return 0;
+    cr->m_nFramesLeft = 0;
     return 1;
 }
 
@@ -152,15 +157,46 @@ void cCmdRun::Start(cChara& owner, cFlowRun& flowRun) {
     }
 }
 
-i32 CmdDuration(const cFlowCmd& cmd, i32 level) {
-    const i64 tenths = static_cast<i64>(cmd.time) + static_cast<i64>(cmd.timeStep) * level;
-    const i64 unit = static_cast<i64>(SpeedUnit());
-    return static_cast<i32>(std::clamp<i64>(tenths * 6 * unit, INT32_MIN, INT32_MAX));
+// A command's executor holds its command run while the character's runs may move under it (a
+// command inserts flows): the runs move, they are never copied, and the command runs stay.
+static_assert(std::is_nothrow_move_constructible_v<cFlowRun>, "the runs' vector must move them");
+
+// What Start and ClearStartState do not set anew is what a command run keeps from one start to
+// the next: a new field must be weighed here.
+static_assert(sizeof(cCmdRun) == 208, "a new field of cCmdRun: does a start set it anew? (AlikeFromStart)");
+
+bool AlikeFromStart(const cCmdRun& run, const cCmdRun& fresh) {
+    if (run.m_pCmd != fresh.m_pCmd || run.m_pOwnCmd != fresh.m_pOwnCmd) return false;
+    auto same = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    // A jump works out its speed, rise and duration at every start.
+    const bool jump = run.m_pCmd && run.m_pCmd->cmdSet == 0 && run.m_pCmd->cmdKind == kCmdJump;
+    if (!jump && (run.m_nDuration != fresh.m_nDuration || !same(run.m_dJumpSpeed, fresh.m_dJumpSpeed) ||
+                  run.m_nRiseFrames != fresh.m_nRiseFrames))
+        return false;
+    return same(run.m_dSpeed, fresh.m_dSpeed) && run.m_nWait == fresh.m_nWait && run.m_nTurnTime == fresh.m_nTurnTime &&
+           run.m_nDistance == fresh.m_nDistance;
 }
 
-void SolveMoveTimeSpeedDist(cCmdRun& run, const cFlowCmd& cmd, i32 level) {
-    if (!cmd.move) return;
-    SolveMoveTimeSpeedDist(*cmd.move, level, SysSwitch(SW_NEGATIVE_DURATION) != 0, run.m_dSpeed, run.m_nDuration);
+cFlowCmd* SourceCmd(const cCmdRuns::SOURCE& source, i32 k) {
+    return source.list ? &(*source.list)[k] : source.cmds ? &(*source.cmds)[k] : nullptr;
+}
+
+void FreshCmdRun(const cCmdRuns::SOURCE& source, i32 k, cCmdRun& run) {
+    run.m_pCmd = SourceCmd(source, k);
+    if (!source.solved || !run.m_pCmd) return;
+    const cFlowCmd& cmd = *run.m_pCmd;
+    run.m_nDuration = CmdDuration(cmd, source.level, source.unit);
+    if (cmd.move) {
+        const double speed = static_cast<double>(MoveSettings::Get(*cmd.move, eMove::Speed)) +
+                             static_cast<double>(MoveSettings::Get(*cmd.move, eMove::SpeedStep)) * source.level;
+        run.m_dSpeed = speed / 10.0 / source.unit;
+        SolveMoveTimeSpeedDist(*cmd.move, source.level, source.keepNegative, run.m_dSpeed, run.m_nDuration);
+    }
+}
+
+i32 CmdDuration(const cFlowCmd& cmd, i32 level, double unit) {
+    const i64 tenths = static_cast<i64>(cmd.time) + static_cast<i64>(cmd.timeStep) * level;
+    return static_cast<i32>(std::clamp<i64>(tenths * 6 * static_cast<i64>(unit), INT32_MIN, INT32_MAX));
 }
 
 // ---- Flow runs ----------------------------------------------------------------------------------
@@ -176,7 +212,7 @@ void cFlowRun::Start(cChara& owner) {
     m_nCurrent = 0;
     m_nFrames = 0;
     m_bMsgWait = 0;
-    for (cCmdRun& cr : m_vCmdRun) cr.m_bDone = 0;
+    m_vCmdRun.ClearDone();
     m_bBusy = 1;
     owner.m_bFlowMarked = 1;
     if (!m_pFlow) return;
@@ -203,16 +239,17 @@ void cFlowRun::Start(cChara& owner) {
         cFlowRun* run = ref.Get(owner);
         if (!run) return;
         if (k >= run->m_vCmdRun.Size()) break;
-        cCmdRun& cr = run->m_vCmdRun[k];
-        const cFlowCmd* cmd = cr.m_pCmd;
+        const cFlowCmd* cmd = run->m_vCmdRun.Cmd(k);
         if (!cmd || static_cast<i8>(cmd->cmdKind) < static_cast<i8>(kCmdFlowOp) || !cmd->chain) continue;
-        cr.Start(owner, *run);
+        cCmdRun* cr = run->m_vCmdRun.Reach(k);
+        if (!cr) continue;
+        cr->Start(owner, *run);
         const i32 ended = ExecCmdAt(owner, ref, k);
         if (ended < 0) return;
         if (!ended) ErrorBoxS("使用時間0なので、ここにくることはあり得ないはず！");
         run = ref.Get(owner);
         if (run->m_bStopRequest) break;
-        run->m_vCmdRun[k].m_bDone = 1;
+        run->m_vCmdRun.SetDone(k);
     }
     if (cFlowRun* run = ref.Get(owner)) run->Reset(owner);
 }
@@ -224,7 +261,8 @@ i32 cFlowRun::Step(cChara& owner) {
     // command start or, when no command starts or runs, for the end of the step.
     bool handedOver = false;
     m_bStopRequest = 0;
-    for (i32 i = 0;; ++i) {
+    // The commands before the first one not done are all done: the step passes over them.
+    for (i32 i = m_vCmdRun.FirstNotDone();; ++i) {
         cFlowRun* run = ref.Get(owner);
         if (!run) {
             if (!handedOver) SetHandOverRun(owner, this);
@@ -233,15 +271,17 @@ i32 cFlowRun::Step(cChara& owner) {
         // The bound is read again after every command: a run-with-next command raises it.
         if (i > run->m_nCurrent) break;
         const i32 last = run->m_vCmdRun.Size() - 1;
-        if (i > last || run->m_vCmdRun[i].m_bDone) continue;
-        cCmdRun& cr = run->m_vCmdRun[i];
-        const cFlowCmd* cmd = cr.m_pCmd;
+        if (i > last || run->m_vCmdRun.Done(i)) continue;
+        // Without room for its state the command waits to start.
+        cCmdRun* cr = run->m_vCmdRun.Reach(i);
+        if (!cr) continue;
+        const cFlowCmd* cmd = cr->m_pCmd;
         const bool waiting = IsWaitingMessage(cmd);
         const bool chain = cmd && cmd->chain;
-        if (cr.m_nFramesLeft == 0) {
+        if (cr->m_nFramesLeft == 0) {
             if (!handedOver) SetHandOverRun(owner, this);
             handedOver = true;
-            cr.Start(owner, *run);
+            cr->Start(owner, *run);
             if (!waiting && !chain) run->m_bMsgWait = 0;
         }
         const i32 ended = ExecCmdAt(owner, ref, i);
@@ -250,7 +290,7 @@ i32 cFlowRun::Step(cChara& owner) {
         run = ref.Get(owner);
         if (chain) {
             if (ended) {
-                run->m_vCmdRun[i].m_bDone = 1;
+                run->m_vCmdRun.SetDone(i);
                 if (i == last) return 1;
             }
             if (i == run->m_nCurrent) run->m_nCurrent = i + 1;
@@ -261,7 +301,7 @@ i32 cFlowRun::Step(cChara& owner) {
             if (run->m_bStopRequest) return 0;
             continue;
         }
-        run->m_vCmdRun[i].m_bDone = 1;
+        run->m_vCmdRun.SetDone(i);
         if (waiting) run->m_bMsgWait = 1;
         if (i == last) return 1;
         ++run->m_nCurrent;
@@ -270,7 +310,7 @@ i32 cFlowRun::Step(cChara& owner) {
     if (!handedOver) SetHandOverRun(owner, this);
     cFlowRun* run = ref.Get(owner);
     if (!run) return 0;
-    if (!run->m_vCmdRun.empty() && run->m_vCmdRun.back().m_bDone) return 1;
+    if (!run->m_vCmdRun.empty() && run->m_vCmdRun.Done(run->m_vCmdRun.Size() - 1)) return 1;
     ++run->m_nFrames;
     return 0;
 }
@@ -279,7 +319,7 @@ void cFlowRun::Reset(cChara& owner) {
     if (!m_bRunning) return;
     m_bRunning = 0;
     m_lstOverride.clear();
-    for (cCmdRun& cr : m_vCmdRun) cr.m_nFramesLeft = 0;
+    m_vCmdRun.ClearFramesLeft();
     if (const i32 letter = Letter()) {
         owner.m_vLetterEnded[letter] = 1;
         owner.m_bLetterEnded = 1;
@@ -289,7 +329,7 @@ void cFlowRun::Reset(cChara& owner) {
 void cFlowRun::StopForever(cChara& owner) {
     m_bStopped = 1;
     if (!m_bRunning) return;
-    for (cCmdRun& cr : m_vCmdRun) cr.m_nFramesLeft = 0;
+    m_vCmdRun.ClearFramesLeft();
     if (const i32 letter = Letter()) {
         owner.m_vLetterEnded[letter] = 1;
         owner.m_bLetterEnded = 1;
@@ -315,11 +355,7 @@ void BindFlows(cChara& c) {
         run.m_vKeyRow.resize(flow.keyConds.size());
         for (int j = 0; j < run.m_vKeyRow.Size(); ++j) run.m_vKeyRow[j] = &flow.keyConds[j];
         cCmdList* list = run.m_pCmdList.get();
-        run.m_vCmdRun.resize(list ? list->size() : flow.cmds.size());
-        for (int k = 0; k < run.m_vCmdRun.Size(); ++k) {
-            cCmdRun& cr = run.m_vCmdRun[k];
-            cr.m_pCmd = cr.m_pOwnCmd ? cr.m_pOwnCmd.get() : list ? &(*list)[k] : &flow.cmds[k];
-        }
+        run.m_vCmdRun.Rebind(list, &flow.cmds, list ? list->Size() : flow.cmds.Size());
     }
 }
 
@@ -331,27 +367,23 @@ void SetFlows(cChara& c, const cVector<cFlowRun>& runs) {
 
 namespace {
 
-// A fresh run for flow i of the character: its commands' durations at the character's level, a
-// movement's computed value solved, and the edge-mode key latch set so that a key already down
-// does not count as a new press.
+// A fresh run for flow i of the character. Its command runs are made as it reaches them, as
+// this set-up would have made them: their durations at the character's level, a movement's
+// computed value solved (with the speed unit and the rule of the stage now), and the edge-mode
+// key latch set so that a key already down does not count as a new press.
 cFlowRun NewRun(cChara& c, const cFlow& flow, std::shared_ptr<cCmdList> cmds) {
     cFlowRun run;
     run.m_nRunNo = c.m_nRunNoNext++;
     run.m_bKeyBefore = flow.keyLatch ? 0 : 1;
     run.m_pCmdList = std::move(cmds);
-    run.m_vCmdRun.resize(run.m_pCmdList->size());
-    const i32 level = c.m_nSpawnIndex;
-    for (int k = 0; k < run.m_vCmdRun.Size(); ++k) {
-        cCmdRun& cr = run.m_vCmdRun[k];
-        const cFlowCmd& cmd = (*run.m_pCmdList)[k];
-        cr.m_nDuration = CmdDuration(cmd, level);
-        if (cmd.move) {
-            const double speed = static_cast<double>(MoveSettings::Get(*cmd.move, eMove::Speed)) +
-                                 static_cast<double>(MoveSettings::Get(*cmd.move, eMove::SpeedStep)) * level;
-            cr.m_dSpeed = speed / 10.0 / SpeedUnit();
-            SolveMoveTimeSpeedDist(cr, cmd, level);
-        }
-    }
+    cCmdRuns::SOURCE source;
+    source.list = run.m_pCmdList.get();
+    source.level = c.m_nSpawnIndex;
+    source.unit = SpeedUnit();
+    source.keepNegative = SysSwitch(SW_NEGATIVE_DURATION) != 0;
+    source.solved = true;
+    run.m_vCmdRun.Bind(source, run.m_pCmdList->Size());
+    if (c.m_pScene) run.m_vCmdRun.SetHeld(c.m_pScene->m_LoopExpansions.RunStates());
     return run;
 }
 

@@ -8,10 +8,12 @@
 // copies of one definition, share one list.
 //
 // A bound per list alone let a stage of many looping definitions ask for gigabytes: each list
-// up to its bound, and each character that steps one keeps a command run's state per entry.
-// The stage's lists are bounded together as well, each counted with one character's run
-// states. A bound on them once counted commands and sat so low (50,000) that stored games'
-// loops were cut; this one counts bytes and sits far above what they make.
+// up to its bound, and each character that stepped one kept a command run's state per entry.
+// The stage's lists are bounded together as well, each counted with a command run's state per
+// entry (all that one character running through it could hold; characters now hold the states
+// of what they run, play/objects/CmdRuns.h, bounded on their own). A bound on them once counted
+// commands and sat so low (50,000) that stored games' loops were cut; this one counts bytes and
+// sits far above what they make.
 #include <algorithm>
 
 #include "flow/FlowEngine.h"
@@ -89,6 +91,8 @@ void cLoopExpansions::ForStage(const std::string& stage) {
 }
 
 void cLoopExpansions::Clear() {
+    // The runs of the stage before count on the old tally until they go.
+    m_pRunStates = NewRunStates(m_pRunStates->bound);
     m_map.clear();
     m_mapPlain.clear();
     m_nHeld = 0;

@@ -703,7 +703,7 @@ cFlowRun* cGameScene::FlowRun() const {
 cCmdRun* cGameScene::CmdRun() const {
     cFlowRun* run = FlowRun();
     if (!run || m_pCmdRun < 0 || m_pCmdRun >= run->m_vCmdRun.Size()) return nullptr;
-    return &run->m_vCmdRun[m_pCmdRun];
+    return run->m_vCmdRun.Find(m_pCmdRun);
 }
 
 void cGameScene::SetFlowObj(cChara* chara) { m_pFlowObj = cObjHandle(chara); }
@@ -721,21 +721,20 @@ void cGameScene::SetCmdRun(cCmdRun* cmd) {
     m_pCmdRun = -1;
     cFlowRun* run = FlowRun();
     if (!run || !cmd) return;
-    const cVector<cCmdRun>& v = run->m_vCmdRun;
-    if (v.empty() || cmd < v.data() || cmd >= v.data() + v.size()) return;
-    m_pCmdRun = static_cast<i32>(cmd - v.data());
+    m_pCmdRun = run->m_vCmdRun.IndexOf(cmd);
 }
 
 void cGameScene::SetFlowRunAndCmd(cChara* owner, cFlowRun* run, cCmdRun* cmd) {
+    SetFlowRunAndCmd(owner, run, cmd && run ? run->m_vCmdRun.IndexOf(cmd) : -1);
+}
+
+void cGameScene::SetFlowRunAndCmd(cChara* owner, cFlowRun* run, i32 cmd) {
     SetFlowRun(owner, run);
     // SetCmdRun would find the run again through the owner's handle: a handle that SetFlowRun
     // made names the owner (which the finding marks reached) and the run is the one named.
     if (m_pFlowRun.owner.IsNull()) return;
     cObjRegistry::Reach(*owner);
-    if (!cmd) return;
-    const cVector<cCmdRun>& v = run->m_vCmdRun;
-    if (v.empty() || cmd < v.data() || cmd >= v.data() + v.size()) return;
-    m_pCmdRun = static_cast<i32>(cmd - v.data());
+    if (cmd >= 0 && cmd < run->m_vCmdRun.Size()) m_pCmdRun = cmd;
 }
 
 void cGameScene::ClearFlowPointers() {

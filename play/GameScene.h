@@ -288,8 +288,10 @@ public:
     void SetFlowRun(cChara* owner, cFlowRun* run);
     // The command run (of the current flow run) being executed; null clears it.
     void SetCmdRun(cCmdRun* run);
-    // SetFlowRun(owner, run), then SetCmdRun(cmd), in one (as a flow step names each command).
+    // SetFlowRun(owner, run), then SetCmdRun(cmd), in one.
     void SetFlowRunAndCmd(cChara* owner, cFlowRun* run, cCmdRun* cmd);
+    // The same with the command run's index in the run (as a flow step names each command).
+    void SetFlowRunAndCmd(cChara* owner, cFlowRun* run, i32 cmd);
     void ClearFlowPointers();
     // Saves the three on construction, restores them on destruction.
     class FlowPointerScope {

@@ -4,10 +4,10 @@
 // and built without the engine's routines.
 //
 // A character owns its flows (cFlow, copied from its definition, without their commands) and,
-// parallel to them, one cFlowRun per flow, each with one cCmdRun per command. A run holds its
-// flow's commands, loops expanded, as a list shared with every character set up from the same
-// flows (cLoopExpansions); a command an arrange override changes becomes the command run's own
-// copy. The pointers a run keeps (flow, key rows, commands) point into the same character or
+// parallel to them, one cFlowRun per flow, each with one cCmdRun per command (made as the run
+// reaches it, play/objects/CmdRuns.h). A run holds its flow's commands, loops expanded, as a list
+// shared with every character set up from the same flows (cLoopExpansions); a command an arrange
+// override changes becomes the command run's own copy. The pointers a run keeps (flow, key rows, commands) point into the same character or
 // into its lists; BindFlows sets them, and copying a character rebinds them.
 //
 // The member routines of the runs (starting, stepping, ending) are the flow engine's, defined
@@ -17,66 +17,12 @@
 
 #include "platform/system/Containers.h"
 #include "play/objects/CmdOverride.h"
+#include "play/objects/CmdRun.h"
+#include "play/objects/CmdRuns.h"
 #include "records/Flow.h"
 
 class cChara;
 class cCmdList;
-class cFlowRun;
-
-// A point the homing move follows, queued n frames ahead.
-struct MOVEPOINT {
-    double x = 0.0;
-    double y = 0.0;
-};
-
-// The run state of one command of a running flow.
-class cCmdRun {
-public:
-    cFlowCmd* m_pCmd = nullptr; // the command (bound into the run's command list, or m_pOwnCmd)
-    // The character's own copy of the command, made when an arrange override first changes it:
-    // the run's command list is shared with every character set up from the same flows.
-    std::shared_ptr<cFlowCmd> m_pOwnCmd;
-    i32 m_bDone = 0;            // ran its last frame in the current run of the flow
-    i32 m_nDuration = 0;        // frames; from the time fields at set-up, or solved from a move
-    i32 m_nFramesLeft = 0;      // 0 also means "not started"
-
-    // Executor state; Start clears it.
-    i32 m_nDirSel = 0;          // move direction selector, or the circle's turning sense
-    i32 m_nTargetX = 0;         // target point of a move (dots)
-    i32 m_nTargetY = 0;
-    double m_dSpeed = 0.0;      // dots per frame (the move solver's result)
-    i32 m_nAngle = 0;           // degrees
-    i32 m_nKindValue = 0;       // circle amplitude / homing sluggishness
-    i32 m_nStartPhase = 0;      // circle start phase
-    std::vector<MOVEPOINT> m_vPoint; // homing: where the target was, oldest first
-    double m_dVelX = 0.0;       // velocity applied this frame
-    double m_dVelY = 0.0;
-    i32 m_nFacingReq = 0;       // 0 keep, 1 face left, 2 face right
-    i32 m_bStarted = 0;         // set by the first frame's set-up
-    i32 m_nFrame = 0;           // frames since the start
-    double m_dPhaseX = 0.0;     // phase accumulators
-    double m_dPhaseY = 0.0;
-    double m_dMaxInertial = 0.0;
-    i32 m_nFacingSeen = 0;      // facing at the end of the last frame
-    i32 m_nOrigin[4] = {};      // origin and phase integers of the movement set-up
-    i32 m_nRepeat = 0;          // repeat counter of repeating commands (wraps at 6 u)
-    i32 m_nWait = 0;            // the wait of a stage character's jump
-    i32 m_nTurnTime = 0;        // turn time added by the movement start
-    i32 m_nDistance = 0;        // the movement's start distance (pixels)
-    double m_dJumpSpeed = 0.0;  // the jump command's speed
-    i32 m_nRiseFrames = 0;
-
-    // Starts the command: a jump (kind 10) takes its speed and duration from its height
-    // (StartJumpCmd); frames left = duration, not done, the per-start executor state cleared
-    // (ClearStartState); unless it is an arrange command (kind 38), the flow run's queued
-    // overrides are applied to the command and emptied.
-    void Start(cChara& owner, cFlowRun& flowRun);
-    // What an executor rebuilds on its first frame: the started flag, the frame and repeat
-    // counters, the origin integers, the velocity with its facing request, the phase
-    // accumulators, the homing queue and a movement's set-up (direction, target, angle, its
-    // per-kind values, the inertial limit, the facing seen). Duration and speed stay.
-    void ClearStartState();
-};
 
 // One 20-byte entry of a run's extra list (owned, copied and freed with the run).
 struct FLOWEXTRA {
@@ -93,7 +39,7 @@ public:
     cFlow* m_pFlow = nullptr;   // the flow (bound into the owning character's flows)
     u32 m_nTrigger = 0;         // the flow's trigger, bound with it: a scan need not read the flow
     i32 m_bRunning = 0;
-    cVector<cCmdRun> m_vCmdRun; // one per command, same order
+    cCmdRuns m_vCmdRun;         // one per command, same order, made as the run reaches them
     i32 m_bPaused = 0;
     i32 m_bStopped = 0;         // stopped for good
     i32 m_bPendingDelete = 0;

@@ -161,7 +161,7 @@ inline void PrefetchStepState(const cStageChara& c) {
     }
     if (c.m_vFlowRun.empty()) return;
     const cFlowRun& run = c.m_vFlowRun.data()[0];
-    if (static_cast<std::size_t>(run.m_nCurrent) >= run.m_vCmdRun.size()) return;
-    const char* cmd = reinterpret_cast<const char*>(run.m_vCmdRun.data() + run.m_nCurrent);
+    const char* cmd = reinterpret_cast<const char*>(run.m_vCmdRun.Find(run.m_nCurrent));
+    if (!cmd) return;
     for (std::size_t at = 0; at < sizeof(cCmdRun); at += 64) __builtin_prefetch(cmd + at);
 }

@@ -1633,3 +1633,40 @@ TEST_F(EndToEnd, AHangupClosesTheGameInOrderWhileAMessageOrTheRankingHoldsIt) {
     }
     EXPECT_TRUE(fs::exists(ranking));
 }
+
+// A game thread that does not end when asked (held on purpose, as a frame caught in an endless
+// loop would hold it) is left after its grace, and the close goes on without releasing what it
+// still draws with: a signal or Esc ends the program with exit code 0, the window's place saved,
+// the lock released and the thread named in the report, never with a crash.
+TEST_F(EndToEnd, ACloseLeavesAGameThreadThatDoesNotEndWithoutACrash) {
+    const fs::path shown = game / "shown.ppm";
+    struct Case {
+        const char* name;
+        std::string script; // Esc, or nothing: SIGTERM once the title menu is drawn
+        const char* line;   // how the close came, in the report (Esc writes none)
+    };
+    const Case cases[] = {{"SIGTERM", "", "signal 15 (Terminated) : closing in order"},
+                          {"Esc", "90:27+,91:27-", nullptr}};
+    for (const Case& c : cases) {
+        fs::remove(shown);
+        fs::remove(game / "Report_Game.txt");
+        fs::remove(game / "user_data" / "Window.dat");
+        std::vector<std::string> env{"TOBRELK_HOLD_GAME_THREAD=1", "TOBRELK_FRAME_DUMP=60:" + shown.string()};
+        if (!c.script.empty()) env.push_back("TOBRELK_INPUT_SCRIPT=" + c.script);
+        // In play: the stage's scene, the largest of what it draws with.
+        const pid_t pid = Start(env, (game / "data" / "stg4" / "Demo-1").string());
+        ASSERT_GT(pid, 0);
+        EXPECT_TRUE(WaitUntil([&] { return fs::exists(shown); }, 240)) << c.name << ": no frame was drawn";
+        if (c.script.empty()) kill(pid, SIGTERM);
+        EXPECT_EQ(WaitExit(pid, 120), 0) << c.name;
+        const std::string report = Read(game / "Report_Game.txt");
+        if (c.line) {
+            EXPECT_NE(report.find(c.line), std::string::npos) << c.name << "\n" << report;
+        }
+        EXPECT_NE(report.find(" abandoned\r\n"), std::string::npos) << c.name << "\n" << report;
+        EXPECT_EQ(Read(game / "user_data" / "Window.dat").size(), 32u) << c.name << ": the window's place";
+        const int lock = open((game / "user_data" / "ゲーム.lock").c_str(), O_RDWR);
+        EXPECT_TRUE(lock >= 0 && flock(lock, LOCK_EX | LOCK_NB) == 0) << c.name << ": the lock is still held";
+        if (lock >= 0) close(lock);
+    }
+}

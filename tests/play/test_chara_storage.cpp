@@ -287,13 +287,14 @@ TEST(StageCharaStorage, AskingAheadReadsOnlyWhatACharacterHas) {
             ++asked;
         }
     c.m_vFlowRun.resize(1);
-    c.m_vFlowRun[0].m_vCmdRun.resize(2);
+    c.m_vFlowRun[0].m_vCmdRun.Rebind(nullptr, nullptr, 2);
+    c.m_vFlowRun[0].m_vCmdRun[1].m_nFramesLeft = 1;
     for (const i32 current : {-1, 0, 1, 2, 100}) {
         c.m_vFlowRun[0].m_nCurrent = current;
         ask();
         ++asked;
     }
-    c.m_vFlowRun[0].m_vCmdRun.clear();
+    c.m_vFlowRun[0].m_vCmdRun.Rebind(nullptr, nullptr, 0);
     c.m_vFlowRun[0].m_nCurrent = 0;
     ask();
     EXPECT_EQ(asked, 25);
