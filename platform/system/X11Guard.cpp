@@ -14,6 +14,7 @@
 #include <new>
 #include <pthread.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -112,11 +113,18 @@ void BeforeBoxFork() {
     }
 }
 
-// In a process forked during a box. SDL asks again another way once the box's process failed
-// (zenity where it is installed, or its own box once more); once the box was lost, what SDL
-// forks to ask again ends before it shows anything: the box is left unanswered, not asked twice.
+// In a process forked during a box. It ends with the program, however that ends: a program
+// killed outright ends nothing itself, and a box that nobody can answer any more would stay on
+// the screen, with the program's window (whose X connection it shares), until someone clicks it.
+// (SIGKILL: it keeps the program's handlers, which only take note of a SIGTERM.) SDL asks again
+// another way once the box's process failed (zenity where it is installed, or its own box once
+// more); once the box was lost, what SDL forks to ask again ends before it shows anything: the
+// box is left unanswered, not asked twice.
 void InBoxFork() {
     if (!g_boxUp.load()) return;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The program ended before that was asked: this process has another parent now.
+    if (getppid() != g_ownPid) raise(SIGKILL);
     BoxNote* note = g_boxNote.load();
     if (!note) return;
     if (note->lost.load() != 0) raise(SIGKILL);

@@ -31,7 +31,8 @@ void X11GuardSync();
 // before a box is shown (the thread that shows it); Lost tells afterwards, or while it is up,
 // whether its process ended so; End, once the box has returned, writes the errors its process
 // noted to the report. Between Begin and End, a process forked after the box was lost (SDL asking
-// again another way) ends before it shows anything.
+// again another way) ends before it shows anything, and every process forked for the box ends
+// with this one, however this one ends.
 void X11GuardBoxBegin();
 bool X11GuardBoxLost();
 void X11GuardBoxEnd();
