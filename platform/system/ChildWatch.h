@@ -13,6 +13,8 @@
 
 class cChildWatch {
 public:
+    // Returns once the watch has taken its first look: what SDL forks after it may find no
+    // lock held by the watch's thread on its way up.
     explicit cChildWatch(std::function<bool()> endWhen);
     ~cChildWatch();
     cChildWatch(const cChildWatch&) = delete;

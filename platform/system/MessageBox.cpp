@@ -104,8 +104,8 @@ int AnswerChangingNothing(u32 type) {
 }
 
 // A box left unanswered: the program's end (a signal) closed it, or nobody can answer it any
-// more (another program destroyed it or killed its connection, or its display went away: its
-// own process then ends without an answer, X11Guard.cpp). Taking its default would answer in the
+// more (another program destroyed it, killed its connection or ended its process, or its display
+// went away: its own process then ends without an answer, X11Guard.cpp). Taking its default would answer in the
 // player's place, and Yes may change what the player never agreed to (make a folder, close a
 // running copy). Its text stays in the report, with why.
 int LeftUnanswered(const std::string& text, const std::string& caption, u32 type) {

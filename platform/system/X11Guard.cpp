@@ -14,6 +14,8 @@
 #include <new>
 #include <pthread.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "platform/system/Report.h"
@@ -42,7 +44,11 @@ const pid_t g_ownPid = getpid();
 // after the page was made: its exit status stays with SDL, and it may not write the report.
 constexpr int kBoxErrorsNoted = 3;
 struct BoxNote {
-    std::atomic<int> lost{0}; // it ended on the loss of its box
+    std::atomic<int> lost{0}; // it ended on the loss of its box, or was ended by a signal
+    // The box's latest process, as it names itself once forked, and the same number once this
+    // process has heard how it ended (OnChildEnded).
+    std::atomic<pid_t> pid{0};
+    std::atomic<pid_t> endHeard{0};
     std::atomic<int> errors{0}; // the X errors it met and left, counted; the first ones kept
     struct {
         int code, request, minor;
@@ -52,6 +58,9 @@ struct BoxNote {
 std::atomic<BoxNote*> g_boxNote{nullptr};
 // Between X11GuardBoxBegin and X11GuardBoxEnd, in this process and the ones it forks meanwhile.
 std::atomic<bool> g_boxUp{false};
+// The thread that shows the box: SDL forks its processes from there.
+std::atomic<pid_t> g_boxThread{0};
+static_assert(std::atomic<pid_t>::is_always_lock_free, "a signal handler and a forked child touch them");
 
 // An error noted and left behind: a few lines, not one a frame.
 void ReportXError(int code, int request, int minor, unsigned long resource) {
@@ -80,12 +89,46 @@ void NoteBoxError(const XErrorEvent& e) {
     if (n < kBoxErrorsNoted) note->error[n] = {e.error_code, e.request_code, e.minor_code, e.resourceid};
 }
 
-// SDL asks again another way once the box's process failed (zenity where it is installed, or
-// its own box once more). Once that process noted its box lost, what SDL forks to ask again ends
-// before it shows anything: the box is left unanswered, not asked twice.
-void EndForkAfterLostBox() {
+// A process of the box ended by a signal (killed from outside, as a task manager ends a program)
+// lost its box as surely as one whose window was destroyed, but could note nothing: the kernel
+// tells this process how its child ended, and the box is taken as lost. SDL reads such an end as
+// a box that could not be shown, and would ask again another way.
+void OnChildEnded(int, siginfo_t* info, void*) {
+    BoxNote* note = g_boxNote.load();
+    if (!note || info->si_pid != note->pid.load()) return;
+    if (info->si_code == CLD_KILLED || info->si_code == CLD_DUMPED) note->lost.store(1);
+    note->endHeard.store(info->si_pid);
+}
+
+// Before SDL forks again during a box (after its wait for the box's last process), that
+// process's end must have been heard. The kernel sends the news before the process can be
+// waited for, but another thread may be the one to take it, a moment later.
+void BeforeBoxFork() {
+    if (!g_boxUp.load() || g_boxThread.load() != static_cast<pid_t>(syscall(SYS_gettid))) return;
     const BoxNote* note = g_boxNote.load();
-    if (g_boxUp.load() && note && note->lost.load() != 0) raise(SIGKILL);
+    for (int i = 0; note && i < 2000; ++i) {
+        const pid_t last = note->pid.load();
+        if (last == 0 || note->endHeard.load() == last) return;
+        usleep(500);
+    }
+}
+
+// In a process forked during a box. It ends with the program, however that ends: a program
+// killed outright ends nothing itself, and a box that nobody can answer any more would stay on
+// the screen, with the program's window (whose X connection it shares), until someone clicks it.
+// (SIGKILL: it keeps the program's handlers, which only take note of a SIGTERM.) SDL asks again
+// another way once the box's process failed (zenity where it is installed, or its own box once
+// more); once the box was lost, what SDL forks to ask again ends before it shows anything: the
+// box is left unanswered, not asked twice.
+void InBoxFork() {
+    if (!g_boxUp.load()) return;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The program ended before that was asked: this process has another parent now.
+    if (getppid() != g_ownPid) raise(SIGKILL);
+    BoxNote* note = g_boxNote.load();
+    if (!note) return;
+    if (note->lost.load() != 0) raise(SIGKILL);
+    note->pid.store(getpid());
 }
 
 int OnXError(Display*, XErrorEvent* e) {
@@ -221,8 +264,13 @@ void X11GuardBoxBegin() {
     static BoxNote* const note = [] {
         void* page = mmap(nullptr, sizeof(BoxNote), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
         if (page == MAP_FAILED) return static_cast<BoxNote*>(nullptr);
-        if (pthread_atfork(nullptr, nullptr, EndForkAfterLostBox) != 0)
-            WriteReport("X11 : pthread_atfork に失敗しました");
+        if (pthread_atfork(BeforeBoxFork, nullptr, InBoxFork) != 0) WriteReport("X11 : pthread_atfork に失敗しました");
+        // SA_RESTART: the other threads' calls go on through a child's end.
+        struct sigaction sa {};
+        sa.sa_sigaction = OnChildEnded;
+        sa.sa_flags = SA_SIGINFO | SA_RESTART | SA_NOCLDSTOP;
+        sigemptyset(&sa.sa_mask);
+        if (sigaction(SIGCHLD, &sa, nullptr) != 0) WriteReport("X11 : sigaction(SIGCHLD) に失敗しました");
         return new (page) BoxNote;
     }();
     // The box's process keeps the handlers it finds: they must be the guard's also for a box
@@ -232,8 +280,11 @@ void X11GuardBoxBegin() {
     if (note) {
         note->lost.store(0);
         note->errors.store(0);
+        note->pid.store(0);
+        note->endHeard.store(0);
     }
     g_boxNote.store(note);
+    g_boxThread.store(static_cast<pid_t>(syscall(SYS_gettid)));
     g_boxUp.store(true);
 }
 

@@ -25,12 +25,14 @@ bool X11ConnectionLost();
 void X11GuardSync();
 // SDL draws a message box in a process it forks. The loss of the box there (its window
 // destroyed, its connection killed by another program, the server ended) ends that process at
-// once, and the guard notes it where this process can read it; another X error there is noted
-// and the box stays up. Begin puts the guard in place (also before video has started) and clears
-// the note before a box is shown (any thread); Lost tells afterwards, or while it is up, whether
-// its process ended so; End, once the box has returned, writes the errors its process noted to
-// the report. Between Begin and End, a process forked after the box was lost (SDL asking again
-// another way) ends before it shows anything.
+// once, and the guard notes it where this process can read it; the process ended by a signal
+// (killed from outside) is noted as the box lost too. Another X error there is noted and the box
+// stays up. Begin puts the guard in place (also before video has started) and clears the note
+// before a box is shown (the thread that shows it); Lost tells afterwards, or while it is up,
+// whether its process ended so; End, once the box has returned, writes the errors its process
+// noted to the report. Between Begin and End, a process forked after the box was lost (SDL asking
+// again another way) ends before it shows anything, and every process forked for the box ends
+// with this one, however this one ends.
 void X11GuardBoxBegin();
 bool X11GuardBoxLost();
 void X11GuardBoxEnd();

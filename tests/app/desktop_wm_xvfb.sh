@@ -14,7 +14,7 @@
 #     and `data` is not made.
 #  5. The box of a System.ini that cannot be read (no `Exit`), in a game whose own defaults ask
 #     the drawing-mode question, destroyed by another program: the start ends there within 1 s,
-#     exit code 0, without asking the question.
+#     exit code 0, without asking the question; and (5b) the same box's own process killed.
 #  6. The drawing-mode question closed with Alt+F4 after the player moved the window: the start
 #     ends in order as for a signal, exit code 0, and Window.dat holds the moved place.
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the tools.
@@ -143,6 +143,31 @@ if [ -z "$box" ]; then echo "System.ini box: no box"; fail=1; kill -KILL $pid; w
     flock -n user_data/ゲーム.lock true || { echo "System.ini box: the lock is still held"; fail=1; }
 fi
 cp "$work/System.dat" data/System.dat
+
+# 5b. The System.ini box's own process killed (SIGKILL, as a task manager ends a program): the
+#     start ends as for the box destroyed, and SDL does not ask again through zenity (a zenity of
+#     the test's own, first on the path, notes whether it was asked).
+mkdir -p "$work/bin"
+printf '#!/bin/sh\necho "$@" >> "%s"\nexit 129\n' "$work/zenity.log" > "$work/bin/zenity"
+chmod +x "$work/bin/zenity"
+printf 'Direct3D=1\nWindowMode=1\nBpp=0\n' > System.ini
+rm -f Report_Game.txt "$work/zenity.log"
+PATH="$work/bin:$PATH" "$exe" 2>>"$work/game.err" & pid=$!
+box=$(box_window "エラー")
+drawer=$(pgrep -P $pid)
+if [ -z "$box" ] || [ -z "$drawer" ]; then
+    echo "System.ini box killed: no box, or no process of its own (${drawer:-none})"; fail=1; kill -KILL $pid; wait $pid
+else
+    kill -KILL $drawer
+    ends_within $pid 1 || { echo "System.ini box killed: still running 1 s after the box's process"; ends_within $pid 10 || kill -KILL $pid; fail=1; }
+    wait $pid; code=$?
+    [ $code -eq 0 ] || { echo "System.ini box killed: ended with $code"; fail=1; }
+    grep -q "MessageBox : the box was closed from outside or lost its display, it is left unanswered" Report_Game.txt ||
+        { echo "System.ini box killed: the box is not reported as left unanswered"; fail=1; }
+    grep -q "message box lost : the start is ended" Report_Game.txt || { echo "System.ini box killed: the start is not reported as ended"; fail=1; }
+    [ -e "$work/zenity.log" ] && { echo "System.ini box killed: zenity was asked: $(cat "$work/zenity.log")"; fail=1; }
+    flock -n user_data/ゲーム.lock true || { echo "System.ini box killed: the lock is still held"; fail=1; }
+fi
 
 # 6. The drawing-mode question closed with Alt+F4 (the window manager's close), the window moved
 #    before: a key that the question takes after the move tells that the game has seen it.

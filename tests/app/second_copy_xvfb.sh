@@ -3,8 +3,8 @@
 # window exists; Return answers Yes, which ends the first copy, and the second one starts.
 # Before that, copies that cannot show the question (no DISPLAY, the dummy driver) end their
 # start as No does and leave the first copy and its report as they were; so do copies whose
-# question another program closes (destroyed, its connection killed), within 1 s, with the
-# question left unanswered and not asked again another way (zenity).
+# question another program closes (destroyed, its connection killed, its process killed), within
+# 1 s, with the question left unanswered and not asked again another way (zenity).
 # Arguments: the runtime, the demo-game maker, a work folder. Exit 77 (skipped) without the
 # X tools or the X server's core fonts that SDL's box draws with.
 set -u
@@ -61,6 +61,27 @@ for how in windowclose windowkill; do
     grep -q '表示できないため' <<<"$added" && { echo "$how: the report says the question could not be shown"; fail=1; }
     [ -e "$work/zenity.log" ] && { echo "$how: zenity was asked: $(cat "$work/zenity.log")"; rm -f "$work/zenity.log"; fail=1; }
 done
+# The question's own process killed (SIGKILL, as a task manager ends a program): left unanswered
+# as a question closed from outside is, and not asked again through zenity.
+cp Report_Game.txt "$work/report_before"
+PATH="$work/bin:$PATH" "$exe" 2>>"$work/closed.err" & closed=$!
+box=$(box_window "二重起動")
+drawer=$(pgrep -P $closed)
+if [ -z "$box" ] || [ -z "$drawer" ]; then
+    echo "killed: no box appeared, or no process of its own (${drawer:-none})"; fail=1; kill -KILL $closed; wait $closed
+else
+    echo "$box" >> "$work/closed_boxes"
+    kill -KILL $drawer
+    ends_within $closed 1 || { echo "killed: the second copy still runs 1 s after its question's process"; ends_within $closed 10 || kill -KILL $closed; fail=1; }
+    wait $closed; code=$?
+    [ $code -eq 0 ] || { echo "killed: the second copy ended with $code"; fail=1; }
+    kill -0 $first 2>/dev/null && [ "$(owner)" = "$first" ] || { echo "killed: the first copy stopped or lost its lock"; fail=1; }
+    added=$(tail -c +$(($(stat -c %s "$work/report_before") + 1)) Report_Game.txt)
+    grep -q '^MessageBox : the box was closed from outside or lost its display, it is left unanswered' <<<"$added" ||
+        { echo "killed: the question is not reported as left unanswered"; fail=1; }
+    grep -q '表示できないため' <<<"$added" && { echo "killed: the report says the question could not be shown"; fail=1; }
+    [ -e "$work/zenity.log" ] && { echo "killed: zenity was asked: $(cat "$work/zenity.log")"; rm -f "$work/zenity.log"; fail=1; }
+fi
 "$exe" 2>"$work/second.err" & second=$!
 box=$(box_window "二重起動")
 if [ -z "$box" ]; then echo "no box appeared"; fail=1; else

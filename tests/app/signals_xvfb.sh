@@ -10,7 +10,7 @@
 #  3. SIGTERM with the same box open at the start (the stage named on the command line): the box
 #     is in the middle of the screen, though no window manager framed the game's window, which
 #     stays where the start put it: its place is not saved.
-#     Killed outright instead, the game leaves the box's own process, which keeps no lock.
+#     Killed outright instead, the game takes the box's own process, and the box, along.
 #  4. SIGHUP with the drawing-mode question open, before the game has started, after the player
 #     moved the window: the start ends, and the window's place is saved. The window has the
 #     game's title from its first showing.
@@ -101,17 +101,22 @@ close_by "start box" TERM "signal 15 (.*) : the start is ended"
 [ -e user_data/Window.dat ] && { echo "start box: the place of a window that did not move was saved"; fail=1; }
 
 # The same box when the game is killed outright (SIGKILL, nothing closes in order): the box's
-# own process, which SDL forks to draw it, is left, but it does not keep the lock.
+# own process, which SDL forks to draw it, goes with the game, within 2 s, and its box with it;
+# nothing keeps the lock. (A process ended is gone, or a zombie that nobody has waited for yet.)
+running() { case $(ps -o stat= -p "$1" 2>/dev/null) in "" | Z*) return 1 ;; esac; }
 "$exe" "data/stg4/$long" 2>>"$work/game.err" & pid=$!
 box=$(box_window "エラー")
-if [ -z "$box" ]; then echo "killed: no box appeared"; fail=1; else
+if [ -z "$box" ]; then echo "killed: no box appeared"; fail=1; kill -KILL $pid; wait $pid 2>/dev/null; else
     drawer=$(pgrep -P $pid)
+    [ -n "$drawer" ] || { echo "killed: the box has no process of its own"; fail=1; }
     kill -KILL $pid; wait $pid 2>/dev/null
-    flock -n user_data/ゲーム.lock true || { echo "killed: the box's process holds the lock"; fail=1; }
-    [ -n "$drawer" ] && kill -KILL $drawer
+    for _ in $(seq 40); do running "$drawer" || xwininfo -id "$box" >/dev/null 2>&1 || break; sleep 0.05; done
+    running "$drawer" && { echo "killed: the box's process still runs 2 s after the game was killed"; fail=1; kill -KILL $drawer; }
+    xwininfo -id "$box" >/dev/null 2>&1 && { echo "killed: the box is still on the screen 2 s after the game was killed"; fail=1; }
+    flock -n user_data/ゲーム.lock true || { echo "killed: the lock is still held"; fail=1; }
 fi
-# The box's process was forked with the game's X connection open: the killed game's window stays
-# on the screen until that process has ended too. The next case must not take it for its own.
+# The box's process was forked with the game's X connection open: the killed game's window went
+# with it. The next case must not take it for its own.
 for _ in $(seq 100); do [ -z "$(game_windows_shown)" ] && break; sleep 0.1; done
 [ -z "$(game_windows_shown)" ] || { echo "killed: the game's window is still shown 10 s after"; fail=1; }
 

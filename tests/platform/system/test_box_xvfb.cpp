@@ -239,6 +239,63 @@ TEST_F(BoxOnX11, ABoxClosedByItsWindowManagerAnswersWhatChangesNothing) {
     EXPECT_FALSE(fs::exists(zenityLog())) << "zenity was asked: " << Read(zenityLog());
 }
 
+// The lines of the report that tell of an X error on the window `id`.
+int XErrorLines(const std::string& report, unsigned long id) {
+    char resource[32];
+    std::snprintf(resource, sizeof resource, " resource 0x%lx", id);
+    int n = 0;
+    std::istringstream lines(report);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("X11 Err ") != std::string::npos && line.find(resource) != std::string::npos) ++n;
+    return n;
+}
+
+// The same through the program's own box, owned by the game's window as under a window manager
+// (here another client sets the frame's extents the manager would set), which another program
+// destroys before the box names it. The errors the box's process met come to the report once
+// the box is answered, and only after that box: the next box, which meets none, adds none.
+// Runs before any other test of this process meets an X error: a run reports its first three.
+TEST_F(BoxOnX11, TheXErrorsOfABoxsProcessAreReportedAfterItsBoxOnly) {
+    ASSERT_TRUE(AppWindowCreate(640, 480));
+    AppWindowShow(false);
+    auto* window = static_cast<SDL_Window*>(AppWindowNative());
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    ASSERT_TRUE(SDL_GetWindowWMInfo(window, &info));
+    const unsigned long owner = info.info.x11.window;
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    const long extents[4] = {4, 4, 24, 4};
+    XChangeProperty(other, owner, XInternAtom(other, "_NET_FRAME_EXTENTS", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(extents), 4);
+    XSync(other, False);
+    int top = 0;
+    for (int i = 0; i < 500 && top == 0; ++i) {
+        SDL_PumpEvents();
+        SDL_GetWindowBordersSize(window, &top, nullptr, nullptr, nullptr);
+        if (top == 0) SDL_Delay(10);
+    }
+    ASSERT_NE(top, 0) << "SDL never saw the window framed";
+    XDestroyWindow(other, owner);
+    XSync(other, False);
+    XCloseDisplay(other);
+
+    cOutside::Ask(eAct::Return, "owned");
+    EXPECT_EQ(MesBox("The owner is gone", "owned", MB_OK), IDOK);
+    EXPECT_TRUE(cOutside::Done()) << "the box was never shown";
+    const int noted = XErrorLines(Report(), owner);
+    EXPECT_GE(noted, 1) << Report();
+    ASSERT_LT(noted, 3) << "no room left in the run's three lines to see a line too many";
+
+    SetMessageBoxOwner(nullptr);
+    cOutside::Ask(eAct::Return, "after");
+    EXPECT_EQ(MesBox("Nothing wrong", "after", MB_OK), IDOK);
+    EXPECT_TRUE(cOutside::Done()) << "the box was never shown";
+    EXPECT_EQ(XErrorLines(Report(), owner), noted) << Report();
+    AppWindowDestroy();
+    AppVideoQuit();
+}
+
 // An X error in the box's process that does not take its box away (here: its owner, the game's
 // window, destroyed by another program before the box names it) leaves the box up for the
 // player to answer. The error is written to the report by the program, after the box.

@@ -2,12 +2,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <future>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
+#include "platform/system/ChildWatch.h"
 #include "platform/system/Report.h"
 #include "platform/system/Thread.h"
 #include "platform/system/WindowMessages.h"
@@ -235,4 +239,27 @@ TEST_F(ThreadTest, RunOnWindowThreadWithoutAQueueRunsInline) {
     LRESULT r = 0;
     EXPECT_TRUE(RunOnWindowThread([] { return LRESULT{7}; }, &r));
     EXPECT_EQ(r, 7);
+}
+
+// The watch kept over a message box has taken its first look once it is made: SDL forks the
+// box's process right after, and a thread still starting may hold a lock that the forked process
+// would then find held for ever. A child of this thread that the condition ends at once is ended
+// by then, each time.
+TEST(ChildWatch, HasTakenItsFirstLookWhenMade) {
+    for (int i = 0; i < 20; ++i) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            pause();
+            _exit(0);
+        }
+        bool ended = false;
+        {
+            const cChildWatch watch([] { return true; });
+            ended = watch.Ended();
+        }
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        ASSERT_TRUE(ended) << "made " << i << " times";
+    }
 }
