@@ -105,9 +105,9 @@ int AnswerChangingNothing(u32 type) {
 
 // A box left unanswered: the program's end (a signal) closed it, or nobody can answer it any
 // more (another program destroyed it, killed its connection or ended its process, or its display
-// went away: its own process then ends without an answer, X11Guard.cpp). Taking its default would answer in the
-// player's place, and Yes may change what the player never agreed to (make a folder, close a
-// running copy). Its text stays in the report, with why.
+// went away: its own process then ends without an answer, X11Guard.cpp). Taking its default
+// would answer in the player's place, and Yes may change what the player never agreed to (make a
+// folder, close a running copy). Its text stays in the report, with why.
 int LeftUnanswered(const std::string& text, const std::string& caption, u32 type) {
     WriteReport("[%s] %s", caption.c_str(), text.c_str());
     if (const int sig = TerminationSignal()) {
