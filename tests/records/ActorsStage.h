@@ -54,23 +54,23 @@ void PutBytes(std::string& bytes, std::size_t at, T value) {
 }
 
 // The actors stage with the hero's walk to the right made a ground-turn move, as a file whose
-// header's gravity is the double of these bits.
-inline std::string GroundTurnActorsFile(u64 gravityBits) {
+// header's gravity is the double of these bits and whose width word is given.
+inline std::string GroundTurnActorsFile(u64 gravityBits, u32 widthWord = 40) {
     cStage st = ActorsStage();
     st.vChara[0].vFlow[1].cmds[0].cmdKind = CMD_GROUND_TURN;
     std::string bytes = FileBytes(st);
+    PutBytes(bytes, HeaderFieldOffset(1), widthWord);
     PutBytes(bytes, HeaderFieldOffset(21), gravityBits);
     return bytes;
 }
 
+// The width word of the stage that hung: 40 with its high byte damaged (a width the reader
+// cuts to 4000 cells).
+constexpr u32 kDamagedWidth = 0x4A000028u;
+
 // The stage that hung the play: the ground-turn actors with the gravity's top two bytes
-// damaged (0.4 becomes a NaN) and the width's high byte too (a width the reader cuts to 4000
-// cells). The ground turn's wall test looked at the hero's leading edge every 32 dots down to
-// a bottom that was a NaN, for ever.
-inline std::string NanGravityStageBytes() {
-    std::string bytes = GroundTurnActorsFile(0xFFFF99999999999Aull);
-    PutBytes(bytes, HeaderFieldOffset(1), u32{0x4A000028u});
-    return bytes;
-}
+// damaged (0.4 becomes a NaN) and the damaged width. The ground turn's wall test looked at the
+// hero's leading edge every 32 dots down to a bottom that was a NaN, for ever.
+inline std::string NanGravityStageBytes() { return GroundTurnActorsFile(0xFFFF99999999999Aull, kDamagedWidth); }
 
 } // namespace stagetest
