@@ -156,10 +156,12 @@ bool WallAhead(cGameScene& s, const GroundCells& cells, const cChara& c, i32 dir
     // bottom. Each point is the top plus 32 added up as ever (a position a hair above a cell's
     // edge keeps its row), and each is asked in turn (a block's appearance conditions may draw
     // a random number at every ask); the walk ends on a count, never on a comparison that a NaN
-    // or a far position defeats. Nothing lies below the map's last row, and no box needs more
-    // points than the map has rows twice over (a top above the map by as much as the map is
-    // high); a box that would goes no further.
-    const i32 points = 2 * cells.Rows() + 2;
+    // or a far position defeats. Nothing is solid below the map's last row, where the walk ends.
+    // A row of the map holds one point (the bottom's may share the row before it, and so may
+    // the first point at or below 0), so twice the map's rows and four points reach the map's
+    // end from a top as far above the map as the map is high. No box of a real stage reaches
+    // that far up; one that does is looked at no further.
+    const i32 points = 2 * cells.Rows() + 4;
     double y = c.m_dY;
     for (i32 k = 0; k < points; ++k, y += 32) {
         const double at = std::min(y, c.m_dBottom);
