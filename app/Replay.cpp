@@ -186,6 +186,7 @@ int LoadReplay(cReplayData& replay, const std::string& path, cStage& stage, cSta
         ReportLoadFailure(path, LoadResult::Damaged);
         return 0;
     }
+    ReportNotFinite(*r, path);
     AdoptStagedStage(stage, loaded);
     stage.bLoaded = 1;
     stageAtStart.CopyHeader(stage);

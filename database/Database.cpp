@@ -51,6 +51,7 @@ static bool LoadListFile(cVector<T>& list, const std::string& path) {
         ShowFileVersionError(path);
         return false;
     }
+    ReportNotFinite(*r, path);
     return true;
 }
 

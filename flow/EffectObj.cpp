@@ -55,8 +55,8 @@ void cEffectObj::InitAtHit(cGameScene& scene, i16 id, const HITRECT& a, const HI
         r.right = std::min(a.right, b.right);
         r.bottom = std::min(a.bottom, b.bottom);
     }
-    m_dX = r.left + (static_cast<i32>(r.right - r.left + 1) >> 1) - (m_nWidth >> 1);
-    m_dY = r.top + (static_cast<i32>(r.bottom - r.top + 1) >> 1) - (m_nHeight >> 1);
+    m_dX = r.left + (Trunc32(r.right - r.left + 1) >> 1) - (m_nWidth >> 1);
+    m_dY = r.top + (Trunc32(r.bottom - r.top + 1) >> 1) - (m_nHeight >> 1);
     m_dX += scene.RandRange(-4 * s, 4 * s);
     m_dY += scene.RandRange(-4 * s, 4 * s);
     SetAnime(id);
@@ -80,8 +80,8 @@ i32 cEffectObj::StepDraw(cGameScene& scene, DDSURFACEDATA* target, i32 advance) 
         f = AnimeCurrentValue(m_Anim);
     }
     if (f < 0) return 0;
-    const i32 x = static_cast<i32>(m_dX - scene.m_ScrollX.m_dPos);
-    const i32 y = static_cast<i32>(m_dY - scene.m_ScrollY.m_dPos);
+    const i32 x = Trunc32(m_dX - scene.m_ScrollX.m_dPos);
+    const i32 y = Trunc32(m_dY - scene.m_ScrollY.m_dPos);
     const i32 fw = static_cast<i32>(rec->nWidth), fh = static_cast<i32>(rec->nHeight);
     // One drawing path: the stretch also reads the plain picture, so both drawing modes show
     // the same; the blits clip a frame past the picture's edge.

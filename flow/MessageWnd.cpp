@@ -111,14 +111,14 @@ bool MakeMessage(cGameScene& scene, cMessageWnd& w, const MESSAGEARGS& a) {
 }
 
 bool PlaceMessage(cGameScene& scene, cMessageWnd& w, i32& x, i32& y) {
-    const i32 scrollX = static_cast<i32>(scene.m_ScrollX.m_dPos);
-    const i32 scrollY = static_cast<i32>(scene.m_ScrollY.m_dPos);
+    const i32 scrollX = Trunc32(scene.m_ScrollX.m_dPos);
+    const i32 scrollY = Trunc32(scene.m_ScrollY.m_dPos);
     const i32 p = w.m_nPlacement;
     if (p >= MSG_ABOVE_SELF && p <= MSG_ON_HERO) {
         const cChara* c = FindSpeaker(scene, w.m_nSpeakerId);
         if (!c) return false;
-        const i32 left = static_cast<i32>(c->m_dX) - scrollX - c->m_nGfxOffX;
-        const i32 top = static_cast<i32>(c->m_dY) - scrollY - c->m_nGfxOffY;
+        const i32 left = Trunc32(c->m_dX) - scrollX - c->m_nGfxOffX;
+        const i32 top = Trunc32(c->m_dY) - scrollY - c->m_nGfxOffY;
         x = left + Half(c->m_nGfxW) - Half(w.m_nWidth) + w.m_nOffsetX;
         if (p == MSG_ABOVE_SELF || p == MSG_ABOVE_HERO) y = top - w.m_nHeight + w.m_nOffsetY;
         else if (p == MSG_BELOW_SELF || p == MSG_BELOW_HERO) y = top + c->m_nGfxH + w.m_nOffsetY;
@@ -167,12 +167,12 @@ i32 LayoutMessageText(cGameScene& scene, cMessageWnd& w, DDSURFACEDATA* target, 
         // Stays on its spot of the stage as the view scrolls.
         const double sx = scene.m_ScrollX.m_dPos, sy = scene.m_ScrollY.m_dPos;
         if (!w.m_bAnchored) {
-            w.m_nAnchorX = static_cast<i32>(sx + 0.5 + x);
-            w.m_nAnchorY = static_cast<i32>(sy + 0.5 + y);
+            w.m_nAnchorX = Trunc32(sx + 0.5 + x);
+            w.m_nAnchorY = Trunc32(sy + 0.5 + y);
             w.m_bAnchored = 1;
         }
-        x = static_cast<i32>(std::floor(w.m_nAnchorX - (sx - 0.5)));
-        y = static_cast<i32>(std::floor(w.m_nAnchorY - (sy - 0.5)));
+        x = Trunc32(std::floor(w.m_nAnchorX - (sx - 0.5)));
+        y = Trunc32(std::floor(w.m_nAnchorY - (sy - 0.5)));
     } else if (!screenPlaced && w.m_bFixed) {
         // Keeps the screen position of its first frame.
         if (!w.m_bAnchored) {

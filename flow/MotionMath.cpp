@@ -7,8 +7,9 @@
 
 namespace {
 
+// As Trunc32: a number that is not finite counts as 0.
 i32 TruncToI32(double v) {
-    if (std::isnan(v)) return 0;
+    if (!std::isfinite(v)) return 0;
     if (v >= 2147483647.0) return INT_MAX;
     if (v <= -2147483648.0) return INT_MIN;
     return static_cast<i32>(v);

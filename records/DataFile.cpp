@@ -106,6 +106,10 @@ void ReportRepair(const char* field, long long was, long long now) {
     WriteReport("%s の %s (%lld) が範囲外のため %lld にしました。", ToDisplayText(t_loadingFile).c_str(), field, was, now);
 }
 
+void ReportNotFinite(const std::string& name) {
+    WriteReport("%s に数でない値 (NaN、無限大) があるため 0 として読みました。", ToDisplayText(name).c_str());
+}
+
 bool KeepFileAside(const std::string& name) {
     const std::string aside = RenameAside(ResolvePath(name));
     if (!aside.empty()) {

@@ -42,6 +42,14 @@ private:
 // found outside its range and set to now (the file named by the innermost LoadingFileScope).
 void ReportRepair(const char* field, long long was, long long now);
 
+// Writes "<file> に数でない値 (NaN、無限大) があるため 0 として読みました。", once for a file whose
+// load met such a value (cRecordReader::MetNotFinite) and was taken.
+void ReportNotFinite(const std::string& name);
+// The same when the reader met one.
+inline void ReportNotFinite(const cRecordReader& r, const std::string& name) {
+    if (r.MetNotFinite()) ReportNotFinite(name);
+}
+
 // Loads a record from a file. Anything but Loaded leaves the record as it was. whole: bytes
 // past the record's last field make the file damaged (the player's own files, which nothing
 // but this program writes; game data keeps the tolerance it always had).
@@ -57,6 +65,7 @@ LoadResult LoadRecordFile(T& record, const std::string& name, bool whole = false
         loaded.Load(*r);
     }
     if (r->Failed() || (whole && !r->AtEnd())) return LoadResult::Damaged;
+    ReportNotFinite(*r, name);
     record = loaded;
     return LoadResult::Loaded;
 }

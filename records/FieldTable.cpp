@@ -80,6 +80,7 @@ bool cTableRecord::LoadTableAfterCount(cRecordReader& r, void* data, std::span<c
         for (const FIELDDEF& f : table) {
             if (f.from > version) continue;
             PutField(data, f, p);
+            if (f.size == 8) r.FixDouble(At(data, f));
             p += f.size;
         }
     } else {
@@ -88,6 +89,7 @@ bool cTableRecord::LoadTableAfterCount(cRecordReader& r, void* data, std::span<c
             if (done == n) break;
             if (f.from > version) continue;
             if (!r.ReadBytes(At(data, f), f.size)) return false;
+            if (f.size == 8) r.FixDouble(At(data, f));
             ++done;
         }
     }

@@ -13,6 +13,7 @@
 #include <utility>
 #include <span>
 #include <string>
+#include <type_traits>
 
 #include "records/Record.h"
 
@@ -20,14 +21,24 @@ constexpr u8 kNoGroup = 0xFF;
 
 struct FIELDDEF {
     u32 offset; // within the record's data block
-    u8 size;    // 1, 2, 4 or 8 bytes
+    u8 size;    // 1, 2, 4 or 8 bytes (8: a double, which the reader makes 0 when it is not finite)
     u16 from;   // first data version whose files hold the field (0: all)
     u8 group;   // inherit group, kNoGroup when none
 };
 
+// The size of a member as a table field: an 8-byte member must be a double, and a double is a
+// field of its own (the reader looks at each 8-byte field as one).
+template <class M>
+constexpr u8 FieldSize() {
+    static_assert(sizeof(M) != 8 || std::is_same_v<M, double>, "an 8-byte field is read as a double");
+    static_assert(!std::is_same_v<std::remove_all_extents_t<M>, double> || sizeof(M) == 8,
+                  "a double is a table field of its own");
+    return static_cast<u8>(sizeof(M));
+}
+
 #define TOBRELK_FIELD(Data, member, from, group)                                                 \
     FIELDDEF {                                                                                   \
-        static_cast<u32>(offsetof(Data, member)), static_cast<u8>(sizeof(Data::member)),         \
+        static_cast<u32>(offsetof(Data, member)), FieldSize<decltype(Data::member)>(),           \
             static_cast<u16>(from), static_cast<u8>(group)                                       \
     }
 
@@ -64,6 +75,11 @@ struct Fixed {
         return at;
     }
     static constexpr u16 kNewest = Newest();
+    static constexpr bool kHasDoubles = [] {
+        for (const FIELDDEF& f : Table)
+            if (f.size == 8) return true;
+        return false;
+    }();
     static constexpr auto kPacked = Packed();
     // Neighbours in the file that are neighbours in the data block too are copied as one run:
     // a data block laid out after the file takes a few moves instead of one per field.
@@ -107,6 +123,9 @@ bool cTableRecord::LoadFixedTable(cRecordReader& r, void* data, std::string* str
     const char* p = r.Take(F::kPacked[F::kCount]);
     if (!p) return false;
     F::Copy(data, p);
+    if constexpr (F::kHasDoubles)
+        for (const FIELDDEF& f : Table)
+            if (f.size == 8) r.FixDouble(static_cast<char*>(data) + f.offset);
     return LoadTableString(r, str);
 }
 

@@ -74,6 +74,12 @@ struct cRecord::Layout {
     // into one slot: a whole body is copied in a few moves.
     std::vector<Slot> runs;
     std::vector<u32> strings;
+    // Each double (every element of an 8-byte field): the field's number and its offset.
+    struct Double {
+        u32 field;
+        u32 offset;
+    };
+    std::vector<Double> doubles;
     std::size_t bytes = 0; // of the whole body
 };
 
@@ -131,8 +137,13 @@ __attribute__((noinline)) const cRecord::Layout* cRecord::WorkOutLayout(u32 vers
             if (d < 0 || d >= kMaxRecordBytes) inside = false;
             return static_cast<u32>(d);
         };
-        for (const DATAFIELD& f : Lists().fields)
-            layout->fields.push_back({offsetOf(f.address), static_cast<u32>(f.count) * static_cast<u32>(f.size)});
+        for (const DATAFIELD& f : Lists().fields) {
+            const u32 at = offsetOf(f.address);
+            if (f.size == 8)
+                for (u32 k = 0; k < f.count; ++k)
+                    layout->doubles.push_back({static_cast<u32>(layout->fields.size()), at + 8 * k});
+            layout->fields.push_back({at, static_cast<u32>(f.count) * static_cast<u32>(f.size)});
+        }
         for (const STRFIELD& f : Lists().strings) layout->strings.push_back(offsetOf(f.address));
         for (const Layout::Slot& f : layout->fields) {
             layout->bytes += f.bytes;
@@ -184,6 +195,8 @@ void cRecord::Load(cRecordReader& r) {
             for (std::size_t i = 0; i < n; ++i)
                 if (!r.ReadBytes(base + layout->fields[i].offset, layout->fields[i].bytes)) return;
         }
+        for (const Layout::Double& d : layout->doubles)
+            if (d.field < n) r.FixDouble(base + d.offset);
         LoadStrings(r, *layout);
         return;
     }
@@ -197,7 +210,9 @@ void cRecord::Load(cRecordReader& r) {
         } else {
             for (u32 i = 0; i < n && !r.Failed(); ++i) {
                 const DATAFIELD& f = Lists().fields[i];
-                r.ReadBytes(f.address, static_cast<std::size_t>(f.count) * static_cast<std::size_t>(f.size));
+                if (!r.ReadBytes(f.address, static_cast<std::size_t>(f.count) * static_cast<std::size_t>(f.size))) break;
+                if (f.size == 8)
+                    for (u32 k = 0; k < f.count; ++k) r.FixDouble(static_cast<char*>(f.address) + 8 * k);
             }
             if (!r.Failed()) LoadStrings(r);
         }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "platform/system/Containers.h"
@@ -78,7 +79,9 @@ protected:
     void AddFieldU32(void* address, u32 count = 1) { AddField(address, count, 4); }
     void AddFieldU16(void* address, u32 count = 1) { AddField(address, count, 2); }
     void AddFieldU8(void* address, u32 count = 1) { AddField(address, count, 1); }
-    void AddField8(void* address, u32 count = 1) { AddField(address, count, 8); }
+    // Every 8-byte field is a double (the reader makes one that is not finite 0: FixDouble).
+    void AddField8(double* address, u32 count = 1) { AddField(address, count, 8); }
+    // size 8 only for doubles, as AddField8.
     void AddField(void* address, u32 count, i8 size);
     void AddString(std::string* address);
     // Whether the descriptor lists were ever made (then the destructor has them to free).
@@ -136,6 +139,12 @@ bool ReadPlainBody(cRecordReader& r, T& rec, S*... texts) {
     ((std::memcpy(&(rec.*M), q, sizeof(rec.*M)), q += sizeof(rec.*M)), ...);
     (texts->clear(), ...);
     r.Advance(kAll);
+    auto fix = [&r](auto& member) {
+        using Member = std::remove_cvref_t<decltype(member)>;
+        if constexpr (std::is_same_v<std::remove_all_extents_t<Member>, double>)
+            for (std::size_t k = 0; k < sizeof(Member); k += 8) r.FixDouble(reinterpret_cast<char*>(&member) + k);
+    };
+    (fix(rec.*M), ...);
     return true;
 }
 

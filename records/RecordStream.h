@@ -14,6 +14,17 @@
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "record files are little-endian");
 
+// Makes the double stored at p a 0 when it is not finite (a NaN or an infinity); true when it
+// was not. The bytes are looked at as they are: nothing is computed with the value first.
+inline bool ZeroIfNotFinite(void* p) {
+    constexpr u64 kExponent = 0x7FF0000000000000ull;
+    u64 bits;
+    std::memcpy(&bits, p, 8);
+    if ((bits & kExponent) != kExponent) return false;
+    std::memset(p, 0, 8);
+    return true;
+}
+
 class cRecordReader {
 public:
     cRecordReader() = default;
@@ -65,6 +76,7 @@ public:
             o.m_file.reset();
             o.m_fileStart = o.m_done = o.m_rest = 0;
             o.m_grown = false;
+            o.m_bNotFinite = false;
         }
         return *this;
     }
@@ -75,6 +87,16 @@ public:
     bool Failed() const { return m_failed; }
     void Fail() { m_failed = true; }
     bool AtEnd() const { return !m_failed && m_pos == m_size && m_rest == 0 && !m_grown; }
+
+    // Every double a record reads from the file goes through here once it is in place: one that
+    // is not finite becomes 0 (a damaged or hostile file must not carry a value into the play
+    // that no comparison can end a loop on), and the reader remembers it for its file's one
+    // report line.
+    void FixDouble(void* p) {
+        if (ZeroIfNotFinite(p)) m_bNotFinite = true;
+    }
+    // Whether a double that was not finite has been read as 0.
+    bool MetNotFinite() const { return m_bNotFinite; }
 
     // Reads from a window (Window) fetch the next part of the file when the bytes asked for run
     // past the window; a pointer that Take or Peek gave is good until the next read.
@@ -166,6 +188,7 @@ private:
         m_done = o.m_done;
         m_rest = o.m_rest;
         m_grown = o.m_grown;
+        m_bNotFinite = o.m_bNotFinite;
     }
 
     std::string m_data;             // the bytes, unless borrowed or in m_buffer
@@ -184,6 +207,7 @@ private:
     std::size_t m_done = 0;
     std::size_t m_rest = 0;
     bool m_grown = false;
+    bool m_bNotFinite = false;
 };
 
 class cRecordWriter {

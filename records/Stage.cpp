@@ -555,6 +555,7 @@ int LoadStageFile(cStage& stage, const std::string& path, LoadResult* why) {
         result = LoadResult::Damaged;
     if (why) *why = result;
     if (result != LoadResult::Loaded) return 0;
+    ReportNotFinite(*r, path);
     AdoptStagedStage(stage, loaded);
     return 1;
 }

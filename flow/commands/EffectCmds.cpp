@@ -32,8 +32,8 @@ i32 PercentRounded(i32 size, i32 percent) {
 // The centre of a character's graphic in world pixels (its screen rectangle plus the scroll).
 void GraphicCentre(const cGameScene& scene, const cChara& c, double& x, double& y) {
     const double sx = scene.m_ScrollX.m_dPos, sy = scene.m_ScrollY.m_dPos;
-    x = static_cast<i32>(c.m_dX) - static_cast<i32>(sx) - c.m_nGfxOffX + (c.m_nGfxW >> 1) + sx;
-    y = static_cast<i32>(c.m_dY) - static_cast<i32>(sy) - c.m_nGfxOffY + (c.m_nGfxH >> 1) + sy;
+    x = Trunc32(c.m_dX) - Trunc32(sx) - c.m_nGfxOffX + (c.m_nGfxW >> 1) + sx;
+    y = Trunc32(c.m_dY) - Trunc32(sy) - c.m_nGfxOffY + (c.m_nGfxH >> 1) + sy;
 }
 
 } // namespace

@@ -139,6 +139,7 @@ public:
         const i32 cell = m_s.m_vBlockMap.Index(col, Trunc32(y) >> 5);
         return cell >= 0 && IsBlockSolidInMap(m_s, cell, m_side) != 0;
     }
+    i32 Rows() const { return m_s.m_vBlockMap.Rows(); }
 
 private:
     cGameScene& m_s;
@@ -151,9 +152,21 @@ private:
 bool WallAhead(cGameScene& s, const GroundCells& cells, const cChara& c, i32 dir, cStageChara*& mover) {
     mover = nullptr;
     const double x = dir > 0 ? c.m_dRight + 1 : c.m_dX - 1;
-    for (double y = c.m_dY;; y += 32) {
-        if (cells.Solid(x, std::min(y, c.m_dBottom))) return true;
-        if (y >= c.m_dBottom) break;
+    // The leading edge is looked at every 32 dots down from the top, the last time at the
+    // bottom. Each point is the top plus 32 added up as ever (a position a hair above a cell's
+    // edge keeps its row), and each is asked in turn (a block's appearance conditions may draw
+    // a random number at every ask); the walk ends on a count, never on a comparison that a NaN
+    // or a far position defeats. Nothing is solid below the map's last row, where the walk ends.
+    // A row of the map holds one point (the bottom's may share the row before it, and so may
+    // the first point at or below 0), so twice the map's rows and four points reach the map's
+    // end from a top as far above the map as the map is high. No box of a real stage reaches
+    // that far up; one that does is looked at no further.
+    const i32 points = 2 * cells.Rows() + 4;
+    double y = c.m_dY;
+    for (i32 k = 0; k < points; ++k, y += 32) {
+        const double at = std::min(y, c.m_dBottom);
+        if (cells.Solid(x, at)) return true;
+        if (!(y < c.m_dBottom) || Trunc32(at) >> 5 >= cells.Rows()) break;
     }
     HITRECT box;
     box.left = c.m_dX + dir;

@@ -31,7 +31,8 @@ struct OBJRESULT {
 };
 
 // A double truncated toward zero into an i32, saturating at the ends (a position that went wild
-// must not be undefined behaviour when it becomes a cell or pixel number). NaN gives 0.
+// must not be undefined behaviour when it becomes a cell or pixel number). A number that is not
+// finite (NaN, either infinity) counts as 0.
 inline i32 Trunc32(double v) {
 #if defined(__SSE2__)
     // The processor's conversion is the answer inside the range; everything else (NaN, beyond
@@ -41,7 +42,8 @@ inline i32 Trunc32(double v) {
     if (t != -2147483647 - 1) [[likely]]
         return t;
 #endif
-    if (!(v == v)) return 0;
+    // v - v is 0 for every finite v, NaN for the rest.
+    if (!(v - v == 0)) return 0;
     if (v >= 2147483647.0) return 2147483647;
     if (v <= -2147483648.0) return -2147483647 - 1;
     return static_cast<i32>(v);

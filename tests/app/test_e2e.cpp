@@ -30,6 +30,7 @@
 #include "platform/system/PathResolver.h"
 #include "records/DataFile.h"
 #include "records/Stage.h"
+#include "tests/records/ActorsStage.h"
 #include "tests/support/DemoGameCopy.h"
 
 namespace fs = std::filesystem;
@@ -1574,6 +1575,35 @@ TEST_F(EndToEnd, StageMusicSoundsForTheWholeOfTheFirstAndTheBossStage) {
         EXPECT_TRUE(silent.empty()) << mix.filename() << ": " << silent.size() << " silent seconds of ten, from second "
                                     << (silent.empty() ? 0 : silent[0]) << " on; peaks:" << shown;
     }
+}
+
+// The stage whose NaN gravity hung the play, started directly with the right arrow held: its
+// hero walks by a ground-turn move, the report says once that the file held such a value, and
+// the play goes on (its frame 300 is drawn). A SIGTERM then closes the game in order: exit code
+// 0, and no thread that does not end.
+TEST_F(EndToEnd, AStageWithANaNGravityPlaysOnAndClosesInOrder) {
+    const fs::path dump = game / "frame300.ppm";
+    std::ofstream(game / "data" / "stg4" / "nan-gravity.stg4_001", std::ios::binary) << stagetest::NanGravityStageBytes();
+    const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=60:39+", "TOBRELK_FRAME_DUMP=300:" + dump.string()},
+                            "data/stg4/nan-gravity.stg4_001");
+    ASSERT_GT(pid, 0);
+    const bool drawn = WaitUntil(
+        [&] {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) return true; // ended early: reported below
+            return fs::exists(dump);
+        },
+        240);
+    EXPECT_TRUE(drawn && fs::exists(dump)) << "frame 300 was never drawn";
+    kill(pid, SIGTERM);
+    EXPECT_EQ(WaitExit(pid, 60), 0);
+    const std::string report = Read(game / "Report_Game.txt");
+    EXPECT_NE(report.find("nan-gravity.stg4_001 に数でない値 (NaN、無限大) があるため 0 として読みました。\r\n"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(report.find("に数でない値"), report.rfind("に数でない値")) << report;
+    EXPECT_NE(report.find("signal 15 (Terminated) : closing in order"), std::string::npos) << report;
+    for (const char* hung : {"does not end", "abandoned"}) EXPECT_EQ(report.find(hung), std::string::npos) << hung << "\n" << report;
 }
 
 // A terminal that closes sends SIGHUP: it ends the game in order, as SIGTERM does, while a loop

@@ -3,8 +3,11 @@
 // lives and the ranking, the results by game mode, and the stages it refuses.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <sstream>
+#include <unistd.h>
 
 #include "app/PlayRecord.h"
 #include "app/PlayRecordNames.h"
@@ -16,6 +19,7 @@
 #include "platform/system/PathResolver.h"
 #include "platform/system/WindowMessages.h"
 #include "records/StageSettings.h"
+#include "ActorsStage.h"
 #include "StageTestUtil.h"
 #include "tests/play/PlayFixture.h"
 
@@ -346,6 +350,38 @@ TEST(PlayScene, RichStagePlaysRandomInput) {
     }
     EXPECT_EQ(play.Report().find("err V["), std::string::npos) << play.Report();
     EXPECT_EQ(play.CloseRequests(), 0u);
+}
+
+// A number that is not finite reached in play holds no frame: here the header's gravity, set in
+// memory where no reader sees it, under the hero of the actors stage, whose walk to the right
+// is a ground-turn move; its wall test once looked down the hero's edge for ever when that
+// edge's bottom was a NaN. The far gravities and the infinities are held by the stage's edges.
+// Where the hero stands after two seconds to the right, in whole world pixels.
+TEST(PlayScene, ANumberThatIsNotFiniteInPlayHoldsNoFrame) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    // A frame that hangs ends the program here (SIGALRM) rather than at ctest's time limit.
+    ::alarm(120);
+    std::string trace;
+    for (const double gravity : {nan, inf, -inf, 1e300, -1e300}) {
+        cStage st = stagetest::ActorsStage();
+        st.vChara[0].vFlow[1].cmds[0].cmdKind = CMD_GROUND_TURN;
+        StageSettings::Set(st, eStageD::Gravity, gravity);
+        st.Prepare();
+        playtest::PlayFixture play(st);
+        ASSERT_TRUE(play.RunUntilPlay());
+        play.Steps(120, playtest::RIGHT);
+        const cPlayer& hero = *play.Scene().Player0();
+        char line[80];
+        std::snprintf(line, sizeof line, "%g: %d, %d\n", gravity, Trunc32(hero.m_dX), Trunc32(hero.m_dY));
+        trace += line;
+    }
+    EXPECT_EQ(trace, "nan: 749, 0\n"
+                     "inf: 749, 744\n"
+                     "-inf: 749, 320\n"
+                     "1e+300: 749, 744\n"
+                     "-1e+300: 749, 320\n")
+        << trace;
+    ::alarm(0);
 }
 
 // The menu after a miss is the system's text menu of message texts 23 and 24: laid out by the

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -7,6 +9,7 @@
 #include "platform/system/AtomicFile.h"
 #include "platform/system/WindowMessages.h"
 #include "records/DataFile.h"
+#include "records/FieldTable.h"
 #include "records/Record.h"
 #include "records/StrFormat.h"
 #include "tests/support/ScratchGame.h"
@@ -73,6 +76,64 @@ std::string Hex(const std::string& bytes) {
 }
 
 std::string U32(u32 v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
+std::string F64(u64 bits) { return std::string(reinterpret_cast<const char*>(&bits), 8); }
+
+// Whole numbers between doubles, read by the record layout or, when outside is set, through the
+// descriptor lists.
+struct Doubles : cRecord {
+    u32 a = 0;
+    double d1 = 0;
+    u32 b = 0;
+    double d2[2] = {};
+    bool outside = false;
+    void RegisterFields(u32) override {
+        ResetFieldLists();
+        AddFieldU32(&a);
+        AddField8(&d1);
+        AddFieldU32(&b);
+        AddField8(d2, 2);
+    }
+
+protected:
+    bool FieldsInside() const override { return !outside; }
+};
+
+// The same body read by its class's own read of the usual form.
+struct PlainDoubles : Doubles {
+    void Load(cRecordReader& r) override {
+        if (!ReadPlainBody<&Doubles::a, &Doubles::d1, &Doubles::b, &Doubles::d2>(r, *this)) cRecord::Load(r);
+    }
+};
+
+// The same body as a field table, read as any table or as one fixed at compile time.
+struct DOUBLESDATA {
+    u32 a;
+    double d1;
+    u32 b;
+    double d2a, d2b;
+};
+constexpr std::array<FIELDDEF, 5> kDoublesTable = {{
+    TOBRELK_FIELD(DOUBLESDATA, a, 0, kNoGroup),
+    TOBRELK_FIELD(DOUBLESDATA, d1, 0, kNoGroup),
+    TOBRELK_FIELD(DOUBLESDATA, b, 0, kNoGroup),
+    TOBRELK_FIELD(DOUBLESDATA, d2a, 0, kNoGroup),
+    TOBRELK_FIELD(DOUBLESDATA, d2b, 0, kNoGroup),
+}};
+struct TableDoubles : cTableRecord {
+    DOUBLESDATA data{};
+    bool fixed = false;
+    void RegisterFields(u32 version) override { RegisterTable(&data, kDoublesTable, version, nullptr); }
+    void Load(cRecordReader& r) override {
+        if (fixed) LoadFixedTable<kDoublesTable>(r, &data, nullptr);
+        else LoadTable(r, &data, kDoublesTable, nullptr);
+    }
+};
+
+std::string Num(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
 
 } // namespace
 
@@ -406,6 +467,69 @@ TEST_F(RecordStreamTest, ReadersOverBorrowedOwnedCopiedAndMovedBytes) {
     EXPECT_TRUE(small3.AtEnd());
     ASSERT_TRUE(small4.ReadU32(rest));
     EXPECT_EQ(rest, 0x05040302u);
+}
+
+// A double that is not finite (a NaN, either infinity) reads as 0 on every way a record body is
+// read, whole or cut short, and the reader knows it met one; a finite double, however far or
+// small, reads as it is. A field the body does not hold keeps its value.
+TEST_F(RecordStreamTest, DoublesThatAreNotFiniteReadAs0OnEveryPath) {
+    const std::string notFinite = F64(0xFFFF99999999999Aull) + U32(2) + F64(0x7FF0000000000000ull) + F64(0xFFF0000000000000ull);
+    const std::string finite = F64(0x7E37E43C8800759Cull) + U32(2) + F64(0x0000000000000001ull) + F64(0xBFF0000000000000ull);
+    std::string trace;
+    for (const std::string& values : {notFinite, finite}) {
+        for (const u32 fields : {4u, 2u}) {
+            // The whole body is 4 fields to the records (the last a pair of doubles) and 5 to the
+            // table (each double a field).
+            const std::string rest = (fields == 4 ? values : values.substr(0, 8)) + U32(0);
+            auto read = [&](const char* how, cRecord& rec, auto shown, u32 count) {
+                cRecordReader r(U32(count) + U32(1) + rest, kProgVer);
+                rec.Load(r);
+                trace += std::string(how) + ", " + std::to_string(fields) + " fields: " + shown() +
+                         (r.Failed() ? " failed" : "") + (r.MetNotFinite() ? " (met)" : "") + "\n";
+            };
+            for (const bool outside : {false, true}) {
+                Doubles d;
+                d.outside = outside;
+                d.b = 9;
+                d.d2[0] = d.d2[1] = 7;
+                read(outside ? "lists" : "layout", d, [&] {
+                    return Num(d.d1) + " " + std::to_string(d.b) + " " + Num(d.d2[0]) + " " + Num(d.d2[1]);
+                }, fields);
+            }
+            if (fields == 4) {
+                PlainDoubles p;
+                read("plain body", p, [&] { return Num(p.d1) + " " + Num(p.d2[0]) + " " + Num(p.d2[1]); }, fields);
+            }
+            for (const bool fixed : {false, true}) {
+                TableDoubles t;
+                t.fixed = fixed;
+                t.data.b = 9;
+                t.data.d2a = t.data.d2b = 7;
+                read(fixed ? "fixed table" : "table", t, [&] {
+                    return Num(t.data.d1) + " " + std::to_string(t.data.b) + " " + Num(t.data.d2a) + " " + Num(t.data.d2b);
+                }, fields == 4 ? 5 : fields);
+            }
+        }
+    }
+    EXPECT_EQ(trace, "layout, 4 fields: 0 2 0 0 (met)\n"
+                     "lists, 4 fields: 0 2 0 0 (met)\n"
+                     "plain body, 4 fields: 0 0 0 (met)\n"
+                     "table, 4 fields: 0 2 0 0 (met)\n"
+                     "fixed table, 4 fields: 0 2 0 0 (met)\n"
+                     "layout, 2 fields: 0 9 7 7 (met)\n"
+                     "lists, 2 fields: 0 9 7 7 (met)\n"
+                     "table, 2 fields: 0 9 7 7 (met)\n"
+                     "fixed table, 2 fields: 0 9 7 7 (met)\n"
+                     "layout, 4 fields: 1e+300 2 4.94066e-324 -1\n"
+                     "lists, 4 fields: 1e+300 2 4.94066e-324 -1\n"
+                     "plain body, 4 fields: 1e+300 4.94066e-324 -1\n"
+                     "table, 4 fields: 1e+300 2 4.94066e-324 -1\n"
+                     "fixed table, 4 fields: 1e+300 2 4.94066e-324 -1\n"
+                     "layout, 2 fields: 1e+300 9 7 7\n"
+                     "lists, 2 fields: 1e+300 9 7 7\n"
+                     "table, 2 fields: 1e+300 9 7 7\n"
+                     "fixed table, 2 fields: 1e+300 9 7 7\n")
+        << trace;
 }
 
 TEST(StrFormatTest, ReplacesAppendsAndNeverCuts) {

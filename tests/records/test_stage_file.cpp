@@ -2,6 +2,9 @@
 // upgrades of older files, damaged files and the named settings table.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <limits>
+
 #include "StageTestUtil.h"
 #include "platform/system/WindowMessages.h"
 #include "records/PaletteSource.h"
@@ -164,6 +167,38 @@ TEST_F(StageFile, WriteSnapshotTakesSettingsFromTheSecondStage) {
 }
 
 // The lists of older files; the header's gates and upgrades are pinned by its table.
+// A stage file's doubles that are not finite (the header's gravity, a background layer's scroll,
+// a movement's inertial acceleration) are read as 0, with one report line for the file; finite
+// ones, however far or small, as they are. A file without such a value adds no line.
+TEST_F(StageFile, DoublesThatAreNotFiniteReadAs0WithOneLineForTheFile) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    cStage st = MakeRichStage();
+    st.dBaseAccel() = -nan;
+    cEdBack& back = st.vBack.back();
+    back.dScrollSpeedX = inf;
+    back.dScrollSpeedY = 1e300;
+    back.dScrollX = -inf;
+    back.dScrollY = std::numeric_limits<double>::denorm_min();
+    st.vChara[0].vFlow[0].cmds[0].move->dValue31 = nan;
+    fs::create_directories(m_dir / "data" / "stg4");
+    WriteFile(m_dir / "data" / "stg4" / "odd.stg4_001", FileBytes(st));
+    cStage clean = MakeRichStage();
+    WriteFile(m_dir / "data" / "stg4" / "clean.stg4_001", FileBytes(clean));
+
+    cStage loaded;
+    ASSERT_EQ(LoadStageFile(loaded, "data\\stg4\\odd.stg4_001"), 1);
+    const cEdBack& b = loaded.vBack.back();
+    char shown[160];
+    std::snprintf(shown, sizeof shown, "%g %g, %g %g %g %g, %g", loaded.dBaseAccel(), loaded.dAccelStep(), b.dScrollSpeedX,
+                  b.dScrollSpeedY, b.dScrollX, b.dScrollY, loaded.vChara[0].vFlow[0].cmds[0].move->dValue31);
+    EXPECT_STREQ(shown, "0 0, 0 1e+300 0 4.94066e-324, 0");
+    ASSERT_EQ(LoadStageFile(loaded, "data\\stg4\\clean.stg4_001"), 1);
+    const std::string report = Report();
+    const std::string line = "data\\stg4\\odd.stg4_001 に数でない値 (NaN、無限大) があるため 0 として読みました。\r\n";
+    EXPECT_NE(report.find(line), std::string::npos) << report;
+    EXPECT_EQ(report.find("に数でない値"), report.rfind("に数でない値")) << report;
+}
+
 TEST_F(StageFile, OlderFilesUpgradeTheLists) {
     cStage st = MakeRichStage();
     // Ranking switches 3 and 4 are new below 181; a new stage has all five on.

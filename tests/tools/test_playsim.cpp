@@ -30,6 +30,7 @@
 #include "tools/DemoShots.h"
 #include "tools/PlaySim.h"
 #include "tests/platform/graphics/GfxTestUtil.h"
+#include "tests/records/ActorsStage.h"
 
 namespace fs = std::filesystem;
 
@@ -435,6 +436,45 @@ TEST_F(DemoPlay, SameSeedAndInputSameHashes) {
     EXPECT_EQ(a, b);
     // Every frame's state is its own: the hash moves with the play.
     EXPECT_NE(a.front(), a.back());
+}
+
+// A stage header's gravity that is not finite counts as 0: the stage whose NaN gravity hung the
+// play (its hero walks right by a ground-turn move) plays ten seconds to the right exactly as
+// with a gravity of 0, the same state at every frame, and so it does under either infinity;
+// playsim's report says so once for each such file. (Its gravity of 0.4 plays otherwise.)
+TEST_F(DemoPlay, AGravityThatIsNotFinitePlaysAsAGravityOf0) {
+    // A frame that hangs ends the program here (SIGALRM) rather than at ctest's time limit.
+    ::alarm(240);
+    const fs::path report = s_dir / "not_finite_report.txt";
+    auto play = [&](const std::string& name, const std::string& bytes) {
+        stagetest::WriteFile(s_dir / "data" / "stg4" / name, bytes);
+        fs::remove(report);
+        playsim::cPlaySim sim;
+        std::string error;
+        EXPECT_TRUE(sim.Open({s_dir.string(), true, 32, report.string()}, error)) << error;
+        EXPECT_TRUE(sim.StartStage("data\\stg4\\" + name, 1, error)) << error;
+        for (int f = 0; f < 600; ++f) sim.Frame(playsim::SIMKEYS{2, 0});
+        return sim.Hashes();
+    };
+    auto lines = [&](const std::string& name) {
+        const std::string text = stagetest::ReadFile(report);
+        const std::string line = "data\\stg4\\" + name + " に数でない値 (NaN、無限大) があるため 0 として読みました。";
+        std::size_t n = 0;
+        for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
+        return n;
+    };
+    using stagetest::GroundTurnActorsFile;
+    const std::vector<u64> zero = play("GravityZero.stg4_001", GroundTurnActorsFile(0, stagetest::kDamagedWidth));
+    ASSERT_EQ(zero.size(), 600u);
+    EXPECT_EQ(lines("GravityZero.stg4_001"), 0u);
+    EXPECT_EQ(play("GravityNaN.stg4_001", stagetest::NanGravityStageBytes()), zero);
+    EXPECT_EQ(lines("GravityNaN.stg4_001"), 1u);
+    for (const u64 bits : {0x7FF0000000000000ull, 0xFFF0000000000000ull}) {
+        EXPECT_EQ(play("GravityInf.stg4_001", GroundTurnActorsFile(bits, stagetest::kDamagedWidth)), zero) << std::hex << bits;
+        EXPECT_EQ(lines("GravityInf.stg4_001"), 1u) << std::hex << bits;
+    }
+    EXPECT_NE(play("GravityOwn.stg4_001", GroundTurnActorsFile(0x3FD999999999999Aull, stagetest::kDamagedWidth)), zero);
+    ::alarm(0);
 }
 
 // The play screen in each drawing mode against its golden frame (TOBRELK_UPDATE_GOLDENS=1
