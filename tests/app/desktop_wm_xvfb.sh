@@ -55,6 +55,7 @@ stop() {
     wait $pid || { echo "$1: ended with $?"; fail=1; }
 }
 
+x_case "back where it was"
 start first
 first=$(place "$id")
 stop first
@@ -75,6 +76,7 @@ start third
 third=$(place "$id")
 [ "$third" = "$moved" ] || { echo "started again at $third, not where the player left it ($moved)"; fail=1; }
 
+x_case "the X connection killed"
 # The connection killed: what the earlier runs saved stays as it was; the window's place is
 # saved in order once more.
 rm -f Report_Game.txt
@@ -94,6 +96,7 @@ stop fourth
 
 # 3. Started again and again, with and without the drawing-mode question: what is saved is what
 #    is restored.
+x_case "ten starts, five with the question"
 saved=$(md5sum < user_data/Window.dat)
 for run in 1 2 3 4 5 6 7 8 9 10; do
     if [ $run -le 5 ]; then ask=""; else ask=question; fi
@@ -108,6 +111,7 @@ done
 printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
 
 # 4. The default-data question, closed from outside.
+x_case "the default-data box closed from outside"
 mv data default || exit 1
 for how in windowclose windowkill; do
     rm -f Report_Game.txt
@@ -127,6 +131,7 @@ mv default data || exit 1
 
 # 5. The System.ini box, destroyed. The demo's system data has System.ini's Direct3D default
 #    at 1; a game made with the kit's default has 2, which asks the question.
+x_case "the System.ini box destroyed"
 cp data/System.dat "$work/System.dat"
 perl -0777 -pi -e 's/\x01\0\0\0(\x02\0\0\0\x09\0\0\0Direct3D\0)/\x02\0\0\0$1/' data/System.dat
 cmp -s data/System.dat "$work/System.dat" && { echo "System.ini box: the system data's Direct3D default was not found"; fail=1; }
@@ -146,6 +151,7 @@ cp "$work/System.dat" data/System.dat
 
 # 6. The drawing-mode question closed with Alt+F4 (the window manager's close), the window moved
 #    before: a key that the question takes after the move tells that the game has seen it.
+x_case "the question closed with Alt+F4"
 printf 'Direct3D=2\nWindowMode=1\nBpp=0\nExit\n' > System.ini
 rm -f Report_Game.txt user_data/Window.dat
 "$exe" 2>>"$work/game.err" & pid=$!

@@ -56,6 +56,7 @@ wait_lit() {
 # The colour of one screen pixel as "r,g,b".
 pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
 
+x_case "full screen"
 for mode in "0 16 dd16" "1 16 d3d16"; do
     set -- $mode
     printf 'Direct3D=%s\nWindowMode=0\nBpp=%s\nShowFps=1\nExit\n' "$1" "$2" > System.ini
@@ -84,6 +85,7 @@ for mode in "0 16 dd16" "1 16 d3d16"; do
 done
 
 # Windowed, where the player left it: Window.dat holds x 300, y 40, 640x480, not maximised.
+x_case "windowed where it was left"
 printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
 mkdir -p user_data
 printf '\x38\x03\0\0\x05\0\0\0\x2c\x01\0\0\x28\0\0\0\x80\x02\0\0\xe0\x01\0\0\0\0\0\0\0\0\0\0' > user_data/Window.dat
@@ -102,6 +104,7 @@ wait $pid || { echo "placed: ended with $?"; cat "$work/placed.err"; fail=1; }
 
 # Windowed, then the window destroyed by another program once the game runs its frames (its
 # place is saved only from then on).
+x_case "the window destroyed"
 rm -f Report_Game.txt user_data/Window.dat
 "$exe" 2>"$work/closed.err" & pid=$!
 id=$(game_window)

@@ -99,11 +99,11 @@ end_display() {
 
 # The ranking case first: while its hero walks to the goal (right and F3 held from the start, so
 # that the name is asked at the clear), the others run.
-case="ranking name"
+x_case "ranking name, on its way"
 start 1 TOBRELK_INPUT_SCRIPT=1:39+,1:114+ data/stg4/c01-1
-ranking=("$DISPLAY" $X_SERVER_PID $pid $id)
+ranking=("$DISPLAY" $X_SERVER_PID $pid $id "$PWD")
 
-case="stage choice"
+x_case "stage choice"
 start 1
 move 100 50
 title_choose 3 tap || { echo "$case: the title menu did not take the keys"; fail=1; }
@@ -112,14 +112,14 @@ end_display server 100 50
 
 # Asked at every start while Boot.dat does not say otherwise. Tab takes the focus from the start
 # button (its ring goes).
-case="drawing-mode question"
+x_case "drawing-mode question"
 start 2
 wait_shows question || { echo "$case: the question did not show"; fail=1; }
 move 200 100
 press_seen Tab 263 275 114 68 || { echo "$case: the question did not take Tab"; fail=1; }
 end_display server 200 100
 
-case="question, window destroyed"
+x_case "question, window destroyed"
 start 2
 wait_shows question || { echo "$case: the question did not show"; fail=1; }
 end_display window -
@@ -145,13 +145,13 @@ default_box() {
     flock -n user_data/ゲーム.lock true || { echo "$case: the lock is still held"; fail=1; }
     [ $fail -eq $was ] || { echo "--- report"; cat Report_Game.txt; }
 }
-case="default box destroyed"; default_box windowclose
-case="default box killed"; default_box windowkill
-case="default box, server ended"; default_box server
+x_case "default box destroyed"; default_box windowclose
+x_case "default box killed"; default_box windowkill
+x_case "default box, server ended"; default_box server
 
 # 5. An error box in play, destroyed: the third row of the stage choice, after [..] and
 #    [old_ver], is a damaged stage. Only the box goes: the game returns to the title menu.
-case="error box destroyed"
+x_case "error box destroyed"
 cp -r "$work/game" "$work/$case" && cd "$work/$case" || exit 1
 head -c 200 /dev/zero | tr '\0' 'x' > data/stg4/aaa.stg4_001
 printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
@@ -180,6 +180,7 @@ grep -q "MessageBox : the box was closed from outside or lost its display, it is
 kill -TERM $X_SERVER_PID; wait $X_SERVER_PID 2>/dev/null
 
 # 6. The error box of a damaged world map, shown once the window is.
+x_case "start error box, server ended"
 for n in 1 2 3; do
     case="start error box, server ended $n"
     cp -r "$work/game" "$work/$case" && cd "$work/$case" || exit 1
@@ -199,8 +200,8 @@ for n in 1 2 3; do
     [ $fail -eq $was ] || { echo "--- report"; cat Report_Game.txt; }
 done
 
-case="ranking name"
-cd "$work/$case" || exit 1
+x_case "ranking name"
+cd "${ranking[4]}" || exit 1
 DISPLAY=${ranking[0]} X_SERVER_PID=${ranking[1]} pid=${ranking[2]} id=${ranking[3]}
 wait_shows name || { echo "$case: the name dialog did not open"; fail=1; }
 end_display server
