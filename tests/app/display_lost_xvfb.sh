@@ -127,14 +127,16 @@ end_display window -
 # 4. The question whether to make data from default: no window is shown yet. $1: how the box
 #    goes (windowclose, windowkill, or the server ended).
 default_box() {
-    local t0 was=$fail
+    local t0 drawer was=$fail
     cp -r "$work/game" "$work/$case" && cd "$work/$case" && mv data default || exit 1
     printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
     x_server_start 1024x768x24 || { echo "$case: Xvfb did not start"; exit 1; }
     "$exe" 2>>"$work/game.err" & pid=$!
     box=$(box_window "デフォルトデータ作成の確認")
     [ -n "$box" ] || { echo "$case: no box"; exit 1; }
-    kill -PIPE $(pgrep -P $pid)
+    # The box's own process is the game's child (SDL forks it to draw the box).
+    drawer=$(pgrep -P $pid)
+    if [ -n "$drawer" ]; then kill -PIPE $drawer; else echo "$case: the box's process was not found, no SIGPIPE sent"; fail=1; fi
     t0=$(date +%s%N)
     if [ "$1" = server ]; then kill -TERM $X_SERVER_PID; else xdotool "$1" "$box"; fi
     gone_after "the box went" "$t0"
