@@ -63,8 +63,8 @@ for how in windowclose windowkill; do
     grep -q '表示できないため' <<<"$added" && { echo "$how: the report says the question could not be shown"; fail=1; }
     [ -e "$work/zenity.log" ] && { echo "$how: zenity was asked: $(cat "$work/zenity.log")"; rm -f "$work/zenity.log"; fail=1; }
 done
-x_case "the question answered Yes"
 "$exe" 2>"$work/second.err" & second=$!
+x_case "the question answered Yes"
 box=$(box_window "二重起動")
 if [ -z "$box" ]; then echo "no box appeared"; fail=1; else
     # Asked before its own window exists: the only game window shown is the first copy's, the

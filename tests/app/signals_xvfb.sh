@@ -103,9 +103,9 @@ fi
 close_by "start box" TERM "signal 15 (.*) : the start is ended"
 [ -e user_data/Window.dat ] && { echo "start box: the place of a window that did not move was saved"; fail=1; }
 
+x_case "killed at the start's box"
 # The same box when the game is killed outright (SIGKILL, nothing closes in order): the box's
 # own process, which SDL forks to draw it, is left, but it does not keep the lock.
-x_case "killed at the start's box"
 "$exe" "data/stg4/$long" 2>>"$work/game.err" & pid=$!
 box=$(box_window "エラー")
 if [ -z "$box" ]; then echo "killed: no box appeared"; fail=1; else
