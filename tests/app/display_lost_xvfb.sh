@@ -40,7 +40,7 @@ trap 'kill -KILL $(jobs -p) 2>/dev/null' EXIT
 start() {
     cp -r "$work/game" "$work/$case" && cd "$work/$case" || exit 1
     printf 'Direct3D=%s\nWindowMode=1\nBpp=0\nExit\n' "$1" > System.ini
-    x_server_start 1024x768x24 || { echo "$case: Xvfb did not start"; exit 1; }
+    x_server_start 1024x768x24 "$work/$case.xvfb.log" || { echo "$case: Xvfb did not start"; exit 1; }
     env ${2:-} "$exe" ${3:-} 2>>"$work/game.err" & pid=$!
     id=$(game_window_visible)
     [ -n "$id" ] || { echo "$case: no window"; exit 1; }
@@ -205,6 +205,8 @@ done
 x_case "ranking name"
 cd "${ranking[4]}" || exit 1
 DISPLAY=${ranking[0]} X_SERVER_PID=${ranking[1]} pid=${ranking[2]} id=${ranking[3]}
+# Its server has run all along; should it have ended meanwhile, its own messages say why.
+kill -0 $X_SERVER_PID 2>/dev/null || { echo "$case: its X server ended while the other cases ran:"; cat "${ranking[4]}.xvfb.log"; }
 wait_shows name || { echo "$case: the name dialog did not open"; fail=1; }
 end_display server
 exit $fail
