@@ -53,6 +53,38 @@ bool StartEndedFromOutside() { return AppCloseAsked() || MessageBoxLost(); }
 // or Alt+F4. Window thread only.
 bool g_bStartCancelled = false;
 
+// The window's place at the start, window thread only: where the start put it (a start ended from
+// outside saves the place only when the player moved the window from there), and whether it was
+// put where the player left it before the drawing-mode question showed it.
+struct STARTWINDOW {
+    int x = 0, y = 0, w = 0, h = 0;
+    bool placed = false;
+    bool fromFile = false; // Window.dat held a place
+};
+STARTWINDOW g_StartWindow;
+
+void NoteStartPlace() {
+    AppWindowGetRect(g_StartWindow.x, g_StartWindow.y, g_StartWindow.w, g_StartWindow.h);
+}
+
+bool MovedSinceStart() {
+    int x, y, w, h;
+    AppWindowGetRect(x, y, w, h);
+    return x != g_StartWindow.x || y != g_StartWindow.y || w != g_StartWindow.w || h != g_StartWindow.h;
+}
+
+// Puts the window, not yet shown, where the player left it (Window.dat), once a start.
+void PlaceWindowWhereLeft() {
+    if (g_StartWindow.placed) return;
+    g_StartWindow.placed = true;
+    int dw, dh;
+    AppDesktopBounds(dw, dh);
+    SetWindowDataLimits(dw, dh);
+    g_StartWindow.fromFile = LoadUserFile(g_WindowData, "user_data\\Window.dat") == LoadResult::Loaded;
+    if (g_StartWindow.fromFile) AppWindowMove(g_WindowData.nX, g_WindowData.nY);
+    NoteStartPlace();
+}
+
 // A path from the Linux command line in the program's own form (CP932, '\' separators);
 // empty when CP932 cannot hold the name.
 std::string IncomingPath(const std::string& utf8) {
@@ -136,6 +168,9 @@ bool ReadStartSettings(const std::string& cmdLine) {
     if (StartEndedFromOutside()) return false;
     if (ini.Direct3D >= 2) {
         LoadUserFile(g_BootData, "user_data\\Boot.dat");
+        // The question shows the window: a game that will play in a window shows it where the
+        // player left it, and it stays where the player puts it while the question is open.
+        if (g_BootData.bDoNotAsk == 0 && ini.WindowMode != 0) PlaceWindowWhereLeft();
         if (g_BootData.bDoNotAsk == 0 && !RunStartDialog()) {
             g_bStartCancelled = true;
             return false;
@@ -216,17 +251,15 @@ bool StartGraphics() {
     return true;
 }
 
-// Puts the window where the player left it (Window.dat) and shows it, then reports the mode.
+// Puts the window where the player left it (Window.dat), unless the drawing-mode question did,
+// and shows it, then reports the mode.
 void ShowMainWindow() {
     const SYSTEMINI& ini = g_SystemIni;
     const bool direct3D = ini.Direct3D != 0;
     bool zoomed = false;
     if (g_bWindowed) {
-        int dw, dh;
-        AppDesktopBounds(dw, dh);
-        SetWindowDataLimits(dw, dh);
-        if (LoadUserFile(g_WindowData, "user_data\\Window.dat") == LoadResult::Loaded) {
-            AppWindowMove(g_WindowData.nX, g_WindowData.nY);
+        PlaceWindowWhereLeft();
+        if (g_StartWindow.fromFile) {
             if (direct3D && ini.WindowMode == 2 && g_WindowData.nWidth > 0 && g_WindowData.nHeight > 0)
                 AppWindowResize(g_WindowData.nWidth, g_WindowData.nHeight);
             zoomed = g_WindowData.bZoomed != 0;
@@ -414,10 +447,7 @@ int WinMain(int argc, char** argv) {
         return 1;
     }
     AppWindowCenterOnDesktop();
-    // Where the start puts the window: a start ended from outside keeps the window's place only
-    // when the player moved it from there (during the drawing-mode question).
-    int startX, startY, startW, startH;
-    AppWindowGetRect(startX, startY, startW, startH);
+    NoteStartPlace();
     WindowQueueOpen(MainWndProc);
     // Start-up; the editor hears of the start, and of a failed one. What the first frame does
     // not need (the sound font) waits for it.
@@ -437,11 +467,7 @@ int WinMain(int argc, char** argv) {
         else if (windowLost) WriteReport("window lost : the start is ended");
         else if (boxLost) WriteReport("message box lost : the start is ended");
         else if (g_bStartCancelled) WriteReport("drawing-mode question cancelled : the start is ended");
-        if (ended && g_SystemIni.WindowMode != 0 && !AppWindowMinimized()) {
-            int x, y, w, h;
-            AppWindowGetRect(x, y, w, h);
-            if (x != startX || y != startY || w != startW || h != startH) StoreWindowPlacement();
-        }
+        if (ended && g_SystemIni.WindowMode != 0 && !AppWindowMinimized() && MovedSinceStart()) StoreWindowPlacement();
         if (!ended) WriteReport("起動に失敗しました");
         AppExit();
         if (g_bFromEditor) NotifyEditorEnd(0);

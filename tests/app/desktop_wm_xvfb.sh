@@ -6,9 +6,10 @@
 #  2. Another program killing the game's X connection (`xdotool windowkill`, as xkill does)
 #     ends the game without a crash: exit code 0, a report line, the window's place saved,
 #     nothing else under user_data changed, the lock released.
-#  3. Five starts without the drawing-mode question and five with it (the window is then shown
-#     before it is put where Window.dat says): the window's client area is at the same place
-#     each time, and Window.dat stays as it was.
+#  3. Five starts without the drawing-mode question and five with it: the window's client area
+#     is at the same place each time, the question's too, and Window.dat stays as it was. A move
+#     made while the question is open is kept once it is answered, and the next question is
+#     asked there.
 #  4. The start's question whether to make `data` from `default`, closed by another program
 #     (destroyed, then its connection killed): the start ends in order within 1 s, exit code 0,
 #     and `data` is not made.
@@ -44,6 +45,7 @@ start() {
     [ -n "$id" ] || { echo "$1: no window"; kill -KILL $pid; wait $pid; exit 1; }
     if [ "${2:-}" = question ]; then
         wait_shows question || { echo "$1: the drawing-mode question did not show"; fail=1; }
+        asked=$(place "$id")
         xdotool windowfocus --sync "$id"
         press Return
     fi
@@ -55,6 +57,7 @@ stop() {
     wait $pid || { echo "$1: ended with $?"; fail=1; }
 }
 
+x_case "back where it was"
 start first
 first=$(place "$id")
 stop first
@@ -75,6 +78,7 @@ start third
 third=$(place "$id")
 [ "$third" = "$moved" ] || { echo "started again at $third, not where the player left it ($moved)"; fail=1; }
 
+x_case "the X connection killed"
 # The connection killed: what the earlier runs saved stays as it was; the window's place is
 # saved in order once more.
 rm -f Report_Game.txt
@@ -94,6 +98,7 @@ stop fourth
 
 # 3. Started again and again, with and without the drawing-mode question: what is saved is what
 #    is restored.
+x_case "ten starts, five with the question"
 saved=$(md5sum < user_data/Window.dat)
 for run in 1 2 3 4 5 6 7 8 9 10; do
     if [ $run -le 5 ]; then ask=""; else ask=question; fi
@@ -102,12 +107,36 @@ for run in 1 2 3 4 5 6 7 8 9 10; do
     at=$(place "$id")
     stop "start $run"
     [ "$at" = "$fourth" ] || { echo "start $run${ask:+ (question)}: at $at, not at $fourth"; fail=1; }
+    [ -z "$ask" ] || [ "$asked" = "$fourth" ] || { echo "start $run (question): asked at $asked, not at $fourth"; fail=1; }
     [ "$(md5sum < user_data/Window.dat)" = "$saved" ] ||
         { echo "start $run${ask:+ (question)}: Window.dat holds $(od -An -t d4 -j 8 -N 8 user_data/Window.dat)"; fail=1; }
 done
+
+# The window moved while the question is open: answered, it starts the game there.
+x_case "a move during the question kept"
+"$exe" 2>>"$work/game.err" & pid=$!
+id=$(game_window_visible)
+[ -n "$id" ] || { echo "moved at the question: no window"; kill -KILL $pid; wait $pid; exit 1; }
+wait_shows question || { echo "moved at the question: the drawing-mode question did not show"; fail=1; }
+xdotool windowmove "$id" 250 150
+for _ in $(seq 50); do [ "$(place "$id")" != "$fourth" ] && break; sleep 0.1; done
+moved=$(place "$id")
+[ "$moved" != "$fourth" ] || { echo "moved at the question: the window did not move"; fail=1; }
+xdotool windowfocus --sync "$id"
+press Return
+wait_shows title 0 || { echo "moved at the question: the title menu never showed"; fail=1; }
+at=$(place "$id")
+[ "$at" = "$moved" ] || { echo "moved at the question: the game started at $at, not where the player put it ($moved)"; fail=1; }
+stop "moved at the question"
+read -r x y <<<"$(od -An -t d4 -j 8 -N 8 user_data/Window.dat 2>/dev/null)"
+[ "${x:-}" = 250 ] && [ "${y:-}" = 150 ] || { echo "moved at the question: Window.dat holds ${x:-?},${y:-?}, not 250,150"; fail=1; }
+start "asked again" question
+[ "$asked" = "$moved" ] || { echo "asked again: asked at $asked, not where the player left it ($moved)"; fail=1; }
+stop "asked again"
 printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
 
 # 4. The default-data question, closed from outside.
+x_case "the default-data box closed from outside"
 mv data default || exit 1
 for how in windowclose windowkill; do
     rm -f Report_Game.txt
@@ -127,6 +156,7 @@ mv default data || exit 1
 
 # 5. The System.ini box, destroyed. The demo's system data has System.ini's Direct3D default
 #    at 1; a game made with the kit's default has 2, which asks the question.
+x_case "the System.ini box destroyed"
 cp data/System.dat "$work/System.dat"
 perl -0777 -pi -e 's/\x01\0\0\0(\x02\0\0\0\x09\0\0\0Direct3D\0)/\x02\0\0\0$1/' data/System.dat
 cmp -s data/System.dat "$work/System.dat" && { echo "System.ini box: the system data's Direct3D default was not found"; fail=1; }
@@ -171,6 +201,7 @@ fi
 
 # 6. The drawing-mode question closed with Alt+F4 (the window manager's close), the window moved
 #    before: a key that the question takes after the move tells that the game has seen it.
+x_case "the question closed with Alt+F4"
 printf 'Direct3D=2\nWindowMode=1\nBpp=0\nExit\n' > System.ini
 rm -f Report_Game.txt user_data/Window.dat
 "$exe" 2>>"$work/game.err" & pid=$!

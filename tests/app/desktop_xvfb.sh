@@ -3,7 +3,9 @@
 #  1. Full screen in DirectDraw 16 and Direct3D 16 covers the screen: the 640x480 picture scaled
 #     with its aspect kept (to 800x600), centred, black bars left and right, its bottom rows (the
 #     status bar, the frame counter) on the screen. Screenshots: WORK/fullscreen_*.png.
-#  2. Windowed, the window comes up where the player left it (Window.dat).
+#  2. Windowed, the window comes up where the player left it (Window.dat), also when the
+#     drawing-mode question shows it first; a move made while the question is open is kept once
+#     the question is answered (Return), and saved at the close.
 #  3. Another program destroying the game's window (xdotool windowclose) ends the game in order:
 #     exit code 0, a report line, the window's place saved, the lock released.
 # In every run, no window comes up and vanishes again before the game is closed.
@@ -56,6 +58,7 @@ wait_lit() {
 # The colour of one screen pixel as "r,g,b".
 pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
 
+x_case "full screen"
 for mode in "0 16 dd16" "1 16 d3d16"; do
     set -- $mode
     printf 'Direct3D=%s\nWindowMode=0\nBpp=%s\nShowFps=1\nExit\n' "$1" "$2" > System.ini
@@ -84,6 +87,7 @@ for mode in "0 16 dd16" "1 16 d3d16"; do
 done
 
 # Windowed, where the player left it: Window.dat holds x 300, y 40, 640x480, not maximised.
+x_case "windowed where it was left"
 printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
 mkdir -p user_data
 printf '\x38\x03\0\0\x05\0\0\0\x2c\x01\0\0\x28\0\0\0\x80\x02\0\0\xe0\x01\0\0\0\0\0\0\0\0\0\0' > user_data/Window.dat
@@ -100,8 +104,33 @@ fi
 kill -TERM $pid
 wait $pid || { echo "placed: ended with $?"; cat "$work/placed.err"; fail=1; }
 
+# The drawing-mode question shows the window where Window.dat puts it; the player moves it there.
+x_case "the question where it was left"
+printf 'Direct3D=2\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+rm -f user_data/Boot.dat
+"$exe" 2>"$work/question.err" & pid=$!
+id=$(game_window)
+if [ -z "$id" ]; then echo "question: no window"; cat "$work/question.err"; fail=1; else
+    wait_shows question || { echo "question: the drawing-mode question did not show"; fail=1; }
+    at=$(place "$id")
+    [ "$at" = "300 40" ] || { echo "question: shown at $at, not where Window.dat put it (300 40)"; fail=1; }
+    xdotool windowmove "$id" 200 100
+    for _ in $(seq 50); do [ "$(place "$id")" = "200 100" ] && break; sleep 0.1; done
+    xdotool windowfocus --sync "$id"
+    press Return
+    wait_shows title 0 || { echo "question: the title menu did not show"; fail=1; }
+    at=$(place "$id")
+    [ "$at" = "200 100" ] || { echo "question: the game started at $at, not where the player moved it (200 100)"; fail=1; }
+fi
+kill -TERM $pid
+wait $pid || { echo "question: ended with $?"; cat "$work/question.err"; fail=1; }
+read -r x y <<<"$(od -An -t d4 -j 8 -N 8 user_data/Window.dat 2>/dev/null)"
+[ "${x:-}" = 200 ] && [ "${y:-}" = 100 ] || { echo "question: Window.dat holds ${x:-?},${y:-?}, not 200,100"; fail=1; }
+printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
+
 # Windowed, then the window destroyed by another program once the game runs its frames (its
 # place is saved only from then on).
+x_case "the window destroyed"
 rm -f Report_Game.txt user_data/Window.dat
 "$exe" 2>"$work/closed.err" & pid=$!
 id=$(game_window)

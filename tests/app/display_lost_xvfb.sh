@@ -40,7 +40,7 @@ trap 'kill -KILL $(jobs -p) 2>/dev/null' EXIT
 start() {
     cp -r "$work/game" "$work/$case" && cd "$work/$case" || exit 1
     printf 'Direct3D=%s\nWindowMode=1\nBpp=0\nExit\n' "$1" > System.ini
-    x_server_start 1024x768x24 || { echo "$case: Xvfb did not start"; exit 1; }
+    x_server_start 1024x768x24 "$work/$case.xvfb.log" || { echo "$case: Xvfb did not start"; exit 1; }
     env ${2:-} "$exe" ${3:-} 2>>"$work/game.err" & pid=$!
     id=$(game_window_visible)
     [ -n "$id" ] || { echo "$case: no window"; exit 1; }
@@ -99,11 +99,11 @@ end_display() {
 
 # The ranking case first: while its hero walks to the goal (right and F3 held from the start, so
 # that the name is asked at the clear), the others run.
-case="ranking name"
+x_case "ranking name, on its way"
 start 1 TOBRELK_INPUT_SCRIPT=1:39+,1:114+ data/stg4/c01-1
-ranking=("$DISPLAY" $X_SERVER_PID $pid $id)
+ranking=("$DISPLAY" $X_SERVER_PID $pid $id "$PWD")
 
-case="stage choice"
+x_case "stage choice"
 start 1
 move 100 50
 title_choose 3 tap || { echo "$case: the title menu did not take the keys"; fail=1; }
@@ -112,14 +112,14 @@ end_display server 100 50
 
 # Asked at every start while Boot.dat does not say otherwise. Tab takes the focus from the start
 # button (its ring goes).
-case="drawing-mode question"
+x_case "drawing-mode question"
 start 2
 wait_shows question || { echo "$case: the question did not show"; fail=1; }
 move 200 100
 press_seen Tab 263 275 114 68 || { echo "$case: the question did not take Tab"; fail=1; }
 end_display server 200 100
 
-case="question, window destroyed"
+x_case "question, window destroyed"
 start 2
 wait_shows question || { echo "$case: the question did not show"; fail=1; }
 end_display window -
@@ -127,14 +127,16 @@ end_display window -
 # 4. The question whether to make data from default: no window is shown yet. $1: how the box
 #    goes (windowclose, windowkill, or the server ended).
 default_box() {
-    local t0 was=$fail
+    local t0 drawer was=$fail
     cp -r "$work/game" "$work/$case" && cd "$work/$case" && mv data default || exit 1
     printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
     x_server_start 1024x768x24 || { echo "$case: Xvfb did not start"; exit 1; }
     "$exe" 2>>"$work/game.err" & pid=$!
     box=$(box_window "デフォルトデータ作成の確認")
     [ -n "$box" ] || { echo "$case: no box"; exit 1; }
-    kill -PIPE $(pgrep -P $pid)
+    # The box's own process is the game's child (SDL forks it to draw the box).
+    drawer=$(pgrep -P $pid)
+    if [ -n "$drawer" ]; then kill -PIPE $drawer; else echo "$case: the box's process was not found, no SIGPIPE sent"; fail=1; fi
     t0=$(date +%s%N)
     if [ "$1" = server ]; then kill -TERM $X_SERVER_PID; else xdotool "$1" "$box"; fi
     gone_after "the box went" "$t0"
@@ -145,13 +147,13 @@ default_box() {
     flock -n user_data/ゲーム.lock true || { echo "$case: the lock is still held"; fail=1; }
     [ $fail -eq $was ] || { echo "--- report"; cat Report_Game.txt; }
 }
-case="default box destroyed"; default_box windowclose
-case="default box killed"; default_box windowkill
-case="default box, server ended"; default_box server
+x_case "default box destroyed"; default_box windowclose
+x_case "default box killed"; default_box windowkill
+x_case "default box, server ended"; default_box server
 
 # 5. An error box in play, destroyed: the third row of the stage choice, after [..] and
 #    [old_ver], is a damaged stage. Only the box goes: the game returns to the title menu.
-case="error box destroyed"
+x_case "error box destroyed"
 cp -r "$work/game" "$work/$case" && cd "$work/$case" || exit 1
 head -c 200 /dev/zero | tr '\0' 'x' > data/stg4/aaa.stg4_001
 printf 'Direct3D=1\nWindowMode=1\nBpp=0\nExit\n' > System.ini
@@ -180,6 +182,7 @@ grep -q "MessageBox : the box was closed from outside or lost its display, it is
 kill -TERM $X_SERVER_PID; wait $X_SERVER_PID 2>/dev/null
 
 # 6. The error box of a damaged world map, shown once the window is.
+x_case "start error box, server ended"
 for n in 1 2 3; do
     case="start error box, server ended $n"
     cp -r "$work/game" "$work/$case" && cd "$work/$case" || exit 1
@@ -199,9 +202,11 @@ for n in 1 2 3; do
     [ $fail -eq $was ] || { echo "--- report"; cat Report_Game.txt; }
 done
 
-case="ranking name"
-cd "$work/$case" || exit 1
+x_case "ranking name"
+cd "${ranking[4]}" || exit 1
 DISPLAY=${ranking[0]} X_SERVER_PID=${ranking[1]} pid=${ranking[2]} id=${ranking[3]}
+# Its server has run all along; should it have ended meanwhile, its own messages say why.
+kill -0 $X_SERVER_PID 2>/dev/null || { echo "$case: its X server ended while the other cases ran:"; cat "${ranking[4]}.xvfb.log"; }
 wait_shows name || { echo "$case: the name dialog did not open"; fail=1; }
 end_display server
 exit $fail

@@ -65,6 +65,7 @@ saved_replays() {
 }
 
 # 1. The stage choice: the long name is the list's first file, after [..] and [old_ver].
+x_case "the stage choice"
 rm -f Report_Game.txt
 "$exe" 2>>"$work/game.err" & pid=$!
 id=$(game_window_visible)
@@ -79,6 +80,7 @@ finish "stage choice"
 saved_replays "stage choice" 1
 
 # 2. The command line: the absolute path of the whole name.
+x_case "the command line"
 rm -f Report_Game.txt
 "$exe" "$game/data/stg4/$stem.stg4_001" 2>>"$work/game.err" & pid=$!
 id=$(game_window_visible)

@@ -24,6 +24,7 @@ for _ in $(seq 600); do [ "$(owner)" = "$first" ] && break; sleep 0.1; done
 shown=""
 for _ in $(seq 600); do shown=$(game_windows_shown); [ -n "$shown" ] && break; sleep 0.1; done
 fail=0
+x_case "copies that cannot ask"
 for how in no-display dummy-driver; do
     cp Report_Game.txt "$work/report_before"
     # Should it start after all, Escape ends it.
@@ -37,6 +38,7 @@ for how in no-display dummy-driver; do
     tail -c +$((size + 1)) Report_Game.txt | grep -q '^\[二重起動\] 表示できないため「いいえ」と答えました' ||
         { echo "$how: the report does not say why the copy gave up"; fail=1; }
 done
+x_case "the question closed from outside"
 # The question closed from outside. A zenity of the test's own, first on the path, tells whether
 # SDL was let ask again through zenity.
 mkdir -p "$work/bin"
@@ -83,6 +85,7 @@ else
     [ -e "$work/zenity.log" ] && { echo "killed: zenity was asked: $(cat "$work/zenity.log")"; rm -f "$work/zenity.log"; fail=1; }
 fi
 "$exe" 2>"$work/second.err" & second=$!
+x_case "the question answered Yes"
 box=$(box_window "二重起動")
 if [ -z "$box" ]; then echo "no box appeared"; fail=1; else
     # Asked before its own window exists: the only game window shown is the first copy's, the

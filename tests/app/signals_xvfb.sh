@@ -62,6 +62,7 @@ close_by() {
 }
 
 # 1. The stage choice, the window moved by the player before.
+x_case "SIGTERM at the stage choice"
 rm -f Report_Game.txt user_data/Window.dat
 open_stage_choice "stage choice" "100 50"
 title=$(xdotool getwindowname "$id")
@@ -70,6 +71,7 @@ read -r x y <<<"$(od -An -t d4 -j 8 -N 8 user_data/Window.dat 2>/dev/null)"
 [ "${x:-}" = 100 ] && [ "${y:-}" = 50 ] || { echo "stage choice: Window.dat holds ${x:-?},${y:-?}, not 100,50"; fail=1; }
 
 # 2. The box of the damaged stage: the third row of the file list, after [..] and [old_ver].
+x_case "SIGINT at a box in play"
 rm -f Report_Game.txt
 open_stage_choice "box"
 for key in Down Down Return; do press $key; done
@@ -89,6 +91,7 @@ grep -q "MessageBox : signal 2, the box is left unanswered" Report_Game.txt || {
 # 3. The same stage named on the command line: its box comes before the window is shown, in the
 #    middle of the screen (not off it by as much as the window is from the screen's corner),
 #    and SIGTERM ends the start. The window comes where it does for a new player: centred.
+x_case "SIGTERM at the start's box"
 rm -f Report_Game.txt user_data/Window.dat
 "$exe" "data/stg4/$long" 2>>"$work/game.err" & pid=$!
 box=$(box_window "エラー")
@@ -100,6 +103,7 @@ fi
 close_by "start box" TERM "signal 15 (.*) : the start is ended"
 [ -e user_data/Window.dat ] && { echo "start box: the place of a window that did not move was saved"; fail=1; }
 
+x_case "killed at the start's box"
 # The same box when the game is killed outright (SIGKILL, nothing closes in order): the box's
 # own process, which SDL forks to draw it, goes with the game, within 2 s, and its box with it;
 # nothing keeps the lock. (A process ended is gone, or a zombie that nobody has waited for yet.)
@@ -122,6 +126,7 @@ for _ in $(seq 100); do [ -z "$(game_windows_shown)" ] && break; sleep 0.1; done
 
 # 4. The drawing-mode question, asked at the start before the game runs; its light grey panel in
 #    the middle of the window tells that it is up.
+x_case "SIGHUP at the question"
 printf 'Direct3D=2\nWindowMode=1\nBpp=0\nExit\n' > System.ini
 rm -f Report_Game.txt user_data/Boot.dat user_data/Window.dat
 "$exe" 2>>"$work/game.err" & pid=$!

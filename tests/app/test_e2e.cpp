@@ -557,6 +557,45 @@ TEST_F(EndToEnd, ASceneMusicListTooShortForTheOptionsIsReportedAndCloses) {
     EXPECT_FALSE(fs::exists(late)) << "the program played on";
 }
 
+// The scene music's play flags too short for the options' row, and a scene-music list left
+// empty, which the title menu asks first: each read is a bad index of its own list, reported with
+// that list's length and element size, and the program closes in order by itself.
+TEST_F(EndToEnd, SceneMusicFlagsPastTheirListAndAnEmptyMusicListAreReportedAndClose) {
+    if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
+    const std::string intact = Read(game / "data" / "System.dat");
+    struct DAMAGE {
+        const char* name;
+        void (*apply)(cSystemData&);
+        const char* line;
+    };
+    const DAMAGE damages[] = {
+        {"flags short", [](cSystemData& s) { s.vSceneBgmFlag.resize(3); }, "\r\nerr V[3] ( 3 , 1 )\r\n"},
+        {"music list empty", [](cSystemData& s) { s.vSceneBgm.clear(); }, "\r\nerr V[0] ( 0 , 4 )\r\n"},
+    };
+    for (const DAMAGE& d : damages) {
+        std::ofstream(game / "data" / "System.dat", std::ios::binary | std::ios::trunc) << intact;
+        const fs::path root = GetGameRoot();
+        SetGameRoot(game);
+        cSystemData sys;
+        const int loaded = LoadFromFile(sys, "data\\System.dat");
+        d.apply(sys);
+        const int saved = loaded ? SaveToFile(sys, "data\\System.dat") : 0;
+        SetGameRoot(root);
+        ASSERT_EQ(loaded, 1) << d.name;
+        ASSERT_EQ(saved, 1) << d.name;
+        const fs::path late = game / "late.ppm";
+        fs::remove(late);
+        // Up twice wraps to the options entry.
+        const pid_t pid = Start({"TOBRELK_INPUT_SCRIPT=40:38+,41:38-,43:38+,44:38-,50:90+,51:90-,400:27+,401:27-",
+                                 "TOBRELK_FRAME_DUMP=300:" + late.string()});
+        ASSERT_GT(pid, 0);
+        EXPECT_EQ(WaitExit(pid), 0) << d.name;
+        const std::string report = Read(game / "Report_Game.txt");
+        EXPECT_NE(report.find(d.line), std::string::npos) << d.name << "\n" << report;
+        EXPECT_FALSE(fs::exists(late)) << d.name << ": the program played on";
+    }
+}
+
 TEST_F(EndToEnd, PaletteModeShowsTheTitleMenuAndOptionsTexts) {
     if (!fs::exists(game / "data" / "System.dat")) GTEST_SKIP() << "no demo game";
     // The 8-bit palette mode runs full screen and refuses a game with a transparent colour of

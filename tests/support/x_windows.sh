@@ -2,26 +2,98 @@
 # log of the top-level windows being created, mapped and destroyed. Without a window manager the
 # game's windows are the root's own children.
 
-# ---- How long a wait lasts ----
+# ---- Cases, and how long a wait lasts ----
+# A script's cases are blocks of their own, each started by x_case with its name written out:
+# the script's list of cases is read from its own text, so that a block added anywhere is in it.
 # A wait for what the game shows ends on it, or after a bound far beyond an idle machine's time:
 # a sanitizer build on a loaded machine starts and draws many times slower. The bound is of the
 # clock, X_WAIT_BOUND seconds, whatever each look costs (a screenshot can take a good part of a
-# second there). A wait that comes to its bound fails the test, and is noted in the work folder
-# ($work/failed_wait). What follows it mostly waits in vain: a game that shows an error where
-# its title menu should be makes every later wait come to its bound too, and the test would run
-# on to its time limit. Once one has failed, every later wait takes a single look: the test
-# still goes through its cases and says what each saw, and fails in a minute or two.
+# second there). A wait also ends when a message box has stood for X_BOX_GRACE seconds where the
+# game should show what it waits for: the game waits for the box's answer and shows nothing
+# else meanwhile (a box that a wait expects is waited for by box_window).
+# A wait that ends so fails the test, and is noted in the work folder ($work/failed_wait). What
+# follows it would wait in vain: a game that shows an error where its title menu should be
+# fails every later wait too. So the case goes on only to its next wait, to the next end of the
+# game it waits for (ends_within) or to the next case: there the script ends, naming the case it
+# stopped in and the cases it did not run, and fails within its first wait's bound.
 X_WAIT_BOUND=60
+X_BOX_GRACE=3
+# The script that sourced this file, whose text lists its cases.
+X_SCRIPT=$(realpath "${BASH_SOURCE[1]:-$0}")
+X_BEGUN=()
+# Starts the case $1 (also $case, for the script's messages), unless a wait has failed before.
+x_case() {
+    x_go_on
+    grep -q -x -F -- "$1" < <(x_cases) ||
+        { echo "x_case: \"$1\" is not a case written out as x_case \"NAME\" in $X_SCRIPT"; exit 1; }
+    case=$1
+    X_BEGUN+=("$1")
+}
+# The script's cases, in the order they are written, one a line.
+x_cases() { sed -n 's/^[[:space:]]*x_case "\([^"$`]*\)".*/\1/p' "$X_SCRIPT"; }
+# Ends the script when a wait of it has failed: at once in the script's own shell, and from a
+# command substitution (where a wait often runs) as soon as that has returned.
+x_go_on() {
+    [ -e "$work/failed_wait" ] || return 0
+    if [ "$BASHPID" = "$$" ]; then x_stop; else kill -USR1 $$; fi
+}
+# Says where the script stopped and what it did not run, with the report of the game folder it
+# stands in, ends everything it started, and fails.
+x_stop() {
+    local name begun where job not=""
+    trap - USR1
+    while IFS= read -r name; do
+        for begun in "${X_BEGUN[@]}"; do [ "$begun" = "$name" ] && continue 2; done
+        not="$not${not:+, }\"$name\""
+    done < <(x_cases)
+    where="its set-up"
+    [ -n "${case:-}" ] && where="the case \"$case\""
+    echo "stopped in $where, the wait for $(cat "$work/failed_wait") having failed; cases not run: ${not:-none}"
+    [ -f Report_Game.txt ] && { echo "--- report ($PWD)"; cat Report_Game.txt; }
+    [ -s "$work/game.err" ] && { echo "--- standard error (its end)"; tail -n 40 "$work/game.err"; }
+    # A game's box is drawn by a process of its own, which would outlive the game.
+    for job in $(jobs -p); do pkill -KILL -P "$job"; kill -KILL "$job"; done 2>/dev/null
+    wait 2>/dev/null
+    exit 1
+}
+trap x_stop USR1
 # The moment (in the shell's SECONDS) at which a wait that starts now gives up: $1 seconds
-# (X_WAIT_BOUND without it) from now, or now once a wait of the test has failed.
+# (X_WAIT_BOUND without it) from now. After a failed wait there is none: the script ends (and
+# the wait, should it run on meanwhile, looks once).
 wait_end() {
+    x_go_on
     if [ -e "$work/failed_wait" ]; then echo $SECONDS; else echo $((SECONDS + ${1:-$X_WAIT_BOUND})); fi
 }
-# True once the moment $1 has come; the first wait to come to its end notes what it waited for
-# ($2) as the failed one.
+# True once the wait that ends at the moment $1 has failed: the moment has come, or (unless $3 is
+# "box": the wait is for a box) a message box has stood for X_BOX_GRACE seconds. The first wait
+# to fail notes what it waited for ($2) as the failed one.
 past() {
-    [ $SECONDS -ge "$1" ] || return 1
-    [ -e "$work/failed_wait" ] || echo "$2" > "$work/failed_wait"
+    local box="" why=""
+    if [ $SECONDS -lt "$1" ]; then
+        [ "${3:-}" = box ] && return 1
+        box=$(box_shown)
+        [ -n "$box" ] || { X_BOX_SINCE=""; return 1; }
+        # Since when, for this wait (the one that ends at $1).
+        [ "${X_BOX_SINCE%% *}" = "$1" ] || X_BOX_SINCE="$1 $SECONDS"
+        [ $((SECONDS - ${X_BOX_SINCE#* })) -ge $X_BOX_GRACE ] || return 1
+        why=" (the box \"$box\" stands in its place)"
+        echo "(waiting for $2: the message box \"$box\" stands where it should show)" >&2
+    fi
+    [ -e "$work/failed_wait" ] || echo "$2$why" > "$work/failed_wait"
+}
+X_BOX_SINCE=""
+# The title of a message box that is shown, or nothing: SDL draws a box in a dialog window that
+# has a title and no class.
+box_shown() {
+    local line id
+    xwininfo -root -tree 2>/dev/null | grep -F '": ()' | while read -r line; do
+        id=${line%% *}
+        xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' || continue
+        xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '_NET_WM_WINDOW_TYPE_DIALOG' || continue
+        line=${line#*\"}
+        echo "${line%%\": ()*}"
+        break
+    done
 }
 
 # The ids of the game's windows that are mapped, one a line: what a player sees. The root's list
@@ -89,7 +161,7 @@ box_window() {
         for id in $(xwininfo -root -tree | grep -F "\"$1\":" | grep -o '0x[0-9a-f]*' | head -1); do
             xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' && { echo "$id"; return; }
         done
-        past "$end" "the box $1" && return
+        past "$end" "the box $1" box && return
         sleep 0.1
     done
 }
@@ -249,8 +321,9 @@ press_seen() {
     return 1
 }
 # True once the process $1 has ended, looked at every 50 ms for $2 whole seconds; false if it
-# still runs then.
+# still runs then. After a failed wait the script ends here instead (x_go_on).
 ends_within() {
+    x_go_on
     for _ in $(seq $(($2 * 20))); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.05; done
     ! kill -0 "$1" 2>/dev/null
 }
