@@ -177,6 +177,7 @@ cp "$work/System.dat" data/System.dat
 # 5b. The System.ini box's own process killed (SIGKILL, as a task manager ends a program): the
 #     start ends as for the box destroyed, and SDL does not ask again through zenity (a zenity of
 #     the test's own, first on the path, notes whether it was asked).
+x_case "the System.ini box's process killed"
 mkdir -p "$work/bin"
 printf '#!/bin/sh\necho "$@" >> "%s"\nexit 129\n' "$work/zenity.log" > "$work/bin/zenity"
 chmod +x "$work/bin/zenity"

@@ -65,6 +65,7 @@ for how in windowclose windowkill; do
 done
 # The question's own process killed (SIGKILL, as a task manager ends a program): left unanswered
 # as a question closed from outside is, and not asked again through zenity.
+x_case "the question's process killed"
 cp Report_Game.txt "$work/report_before"
 PATH="$work/bin:$PATH" "$exe" 2>>"$work/closed.err" & closed=$!
 box=$(box_window "二重起動")
