@@ -26,6 +26,8 @@
 
 #include "platform/system/Containers.h"
 #include "play/objects/CmdRun.h"
+// A list of commands is named here, and must name the storage the records give it.
+#include "records/RecordPool.h"
 
 class cCmdList;
 class cFlowCmd;
