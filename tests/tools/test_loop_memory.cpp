@@ -88,11 +88,24 @@ cStage ManyCharactersOnOneLongLoop() {
 struct RUN {
     int status = -1;
     long peakKb = 0;
+    std::string report;
 };
 
-// playsim on the stage for some frames, its address space limited in a measured build (so that
-// a play that asks for gigabytes fails at once instead of taking them).
-RUN PlaySim(const fs::path& game, const std::string& stage, const fs::path& report) {
+// The stage saved as data\stg4\<name>.stg4_001 of a copy of the demo game, played by playsim for
+// some frames, its address space limited in a measured build (so that a play that asks for
+// gigabytes fails at once instead of taking them).
+RUN PlaySim(const cStage& stage, const std::string& name) {
+    RUN run;
+    const fs::path game = fs::temp_directory_path() / ("tobrelk_loops_" + std::to_string(::getpid()));
+    fs::remove_all(game);
+    std::string error;
+    cStage st = stage;
+    if (!CopyDemoGame(game, error) || !SaveToFile(st, (game / "data" / "stg4" / (name + ".stg4_001")).string())) {
+        run.report = "no game: " + error;
+        return run;
+    }
+    const fs::path report = game / "report.txt";
+    const std::string file = "data\\stg4\\" + name + ".stg4_001";
     const pid_t pid = fork();
     if (pid == 0) {
         if (kMeasured) {
@@ -101,17 +114,20 @@ RUN PlaySim(const fs::path& game, const std::string& stage, const fs::path& repo
         }
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        execl(TOBRELK_PLAYSIM, TOBRELK_PLAYSIM, "--game", game.c_str(), "--stage", stage.c_str(), "--frames", "30",
+        execl(TOBRELK_PLAYSIM, TOBRELK_PLAYSIM, "--game", game.c_str(), "--stage", file.c_str(), "--frames", "30",
               "--quiet", "--report", report.c_str(), static_cast<char*>(nullptr));
         _exit(98);
     }
-    RUN run;
     int status = 0;
     rusage usage{};
     if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         run.peakKb = usage.ru_maxrss;
     }
+    std::stringstream text;
+    text << std::ifstream(report, std::ios::binary).rdbuf();
+    run.report = text.str();
+    fs::remove_all(game);
     return run;
 }
 
@@ -124,26 +140,15 @@ int Count(const std::string& text, const std::string& what) {
 } // namespace
 
 TEST(LoopMemory, ManyLoopingDefinitionsPlayWithinTheStagesBound) {
-    const fs::path game = fs::temp_directory_path() / ("tobrelk_loops_" + std::to_string(::getpid()));
-    fs::remove_all(game);
-    std::string error;
-    ASSERT_TRUE(CopyDemoGame(game, error)) << error;
-    cStage st = ManyLoopingDefinitions();
-    ASSERT_TRUE(SaveToFile(st, (game / "data" / "stg4" / "Loops.stg4_001").string()));
-
-    const fs::path report = game / "loops_report.txt";
-    const RUN run = PlaySim(game, "data\\stg4\\Loops.stg4_001", report);
-    std::stringstream text;
-    text << std::ifstream(report, std::ios::binary).rdbuf();
-    fs::remove_all(game);
-
-    EXPECT_EQ(run.status, 0) << text.str();
+    const RUN run = PlaySim(ManyLoopingDefinitions(), "Loops");
+    const std::string& text = run.report;
+    EXPECT_EQ(run.status, 0) << text;
     // The enemy types are set up first: the first type's list is whole, the second's is cut at
     // the stage's bound, and the other lists, the items' too, run their loops once.
-    EXPECT_EQ(Count(text.str(), "ループの展開で"), 23) << text.str();
-    EXPECT_EQ(Count(text.str(), "ループの展開で命令が合わせて 256 MB を超えるため、"), 23) << text.str();
-    EXPECT_EQ(Count(text.str(), "ループの展開で命令が合わせて 256 MB を超えるため、繰り返しを 1 回に減らしました。"), 22)
-        << text.str();
+    EXPECT_EQ(Count(text, "ループの展開で"), 23) << text;
+    EXPECT_EQ(Count(text, "ループの展開で命令が合わせて 256 MB を超えるため、"), 23) << text;
+    EXPECT_EQ(Count(text, "ループの展開で命令が合わせて 256 MB を超えるため、繰り返しを 1 回に減らしました。"), 22)
+        << text;
     if (kMeasured) {
         // The stage's bound, and what playing the demo game's pictures and fonts takes anyway.
         const long within = (cLoopExpansions::kStageBytes >> 10) + 128 * 1024;
@@ -153,21 +158,10 @@ TEST(LoopMemory, ManyLoopingDefinitionsPlayWithinTheStagesBound) {
 }
 
 TEST(LoopMemory, ManyCharactersOnOneLongLoopHoldWhatTheyRun) {
-    const fs::path game = fs::temp_directory_path() / ("tobrelk_loop40_" + std::to_string(::getpid()));
-    fs::remove_all(game);
-    std::string error;
-    ASSERT_TRUE(CopyDemoGame(game, error)) << error;
-    cStage st = ManyCharactersOnOneLongLoop();
-    ASSERT_TRUE(SaveToFile(st, (game / "data" / "stg4" / "Waits.stg4_001").string()));
-
-    const fs::path report = game / "waits_report.txt";
-    const RUN run = PlaySim(game, "data\\stg4\\Waits.stg4_001", report);
-    std::stringstream text;
-    text << std::ifstream(report, std::ios::binary).rdbuf();
-    fs::remove_all(game);
-
-    EXPECT_EQ(run.status, 0) << text.str();
-    EXPECT_EQ(Count(text.str(), "ループの展開で"), 0) << text.str();
+    const RUN run = PlaySim(ManyCharactersOnOneLongLoop(), "Waits");
+    const std::string& text = run.report;
+    EXPECT_EQ(run.status, 0) << text;
+    EXPECT_EQ(Count(text, "ループの展開で"), 0) << text;
     if (kMeasured) {
         EXPECT_LT(run.peakKb, 400 * 1024) << "peak " << run.peakKb << " kB";
         RecordProperty("peak_kb", std::to_string(run.peakKb));

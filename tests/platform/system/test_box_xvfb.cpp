@@ -239,6 +239,16 @@ TEST_F(BoxOnX11, ABoxClosedByItsWindowManagerAnswersWhatChangesNothing) {
     EXPECT_FALSE(fs::exists(zenityLog())) << "zenity was asked: " << Read(zenityLog());
 }
 
+// The game's window, made and shown, and its X window (0 when it cannot be had).
+unsigned long ShowGameWindow(SDL_Window*& window) {
+    if (!AppWindowCreate(640, 480)) return 0;
+    AppWindowShow(false);
+    window = static_cast<SDL_Window*>(AppWindowNative());
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    return window && SDL_GetWindowWMInfo(window, &info) ? info.info.x11.window : 0;
+}
+
 // The lines of the report that tell of an X error on the window `id`.
 int XErrorLines(const std::string& report, unsigned long id) {
     char resource[32];
@@ -256,13 +266,9 @@ int XErrorLines(const std::string& report, unsigned long id) {
 // the box is answered, and only after that box: the next box, which meets none, adds none.
 // Runs before any other test of this process meets an X error: a run reports its first three.
 TEST_F(BoxOnX11, TheXErrorsOfABoxsProcessAreReportedAfterItsBoxOnly) {
-    ASSERT_TRUE(AppWindowCreate(640, 480));
-    AppWindowShow(false);
-    auto* window = static_cast<SDL_Window*>(AppWindowNative());
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    ASSERT_TRUE(SDL_GetWindowWMInfo(window, &info));
-    const unsigned long owner = info.info.x11.window;
+    SDL_Window* window = nullptr;
+    const unsigned long owner = ShowGameWindow(window);
+    ASSERT_NE(owner, 0u);
     Display* other = XOpenDisplay(nullptr);
     ASSERT_NE(other, nullptr);
     const long extents[4] = {4, 4, 24, 4};
@@ -301,13 +307,9 @@ TEST_F(BoxOnX11, TheXErrorsOfABoxsProcessAreReportedAfterItsBoxOnly) {
 // player to answer. The error is written to the report by the program, after the box.
 TEST_F(BoxOnX11, AnXErrorThatLeavesTheBoxLeavesItToBeAnswered) {
     ASSERT_TRUE(AppVideoInit());
-    ASSERT_TRUE(AppWindowCreate(640, 480));
-    AppWindowShow(false);
-    auto* window = static_cast<SDL_Window*>(AppWindowNative());
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    ASSERT_TRUE(SDL_GetWindowWMInfo(window, &info));
-    const unsigned long owner = info.info.x11.window;
+    SDL_Window* window = nullptr;
+    const unsigned long owner = ShowGameWindow(window);
+    ASSERT_NE(owner, 0u);
     Display* other = XOpenDisplay(nullptr);
     ASSERT_NE(other, nullptr);
     XDestroyWindow(other, owner);
