@@ -66,8 +66,7 @@ second=$(place "$id")
 [ "$second" = "$first" ] || { echo "started again at $second, not where it was ($first)"; fail=1; }
 # The player moves it; a key pressed after the move comes to the game after it, so the menu's
 # cursor moving tells that the game has seen the move before it closes.
-xdotool windowmove "$id" 300 200
-for _ in $(seq 50); do [ "$(place "$id")" != "$second" ] && break; sleep 0.1; done
+move_window "$id" 300 200
 moved=$(place "$id")
 [ "$moved" != "$second" ] || { echo "the window did not move"; fail=1; }
 xdotool windowfocus --sync "$id"
@@ -118,8 +117,7 @@ x_case "a move during the question kept"
 id=$(game_window_visible)
 [ -n "$id" ] || { echo "moved at the question: no window"; kill -KILL $pid; wait $pid; exit 1; }
 wait_shows question || { echo "moved at the question: the drawing-mode question did not show"; fail=1; }
-xdotool windowmove "$id" 250 150
-for _ in $(seq 50); do [ "$(place "$id")" != "$fourth" ] && break; sleep 0.1; done
+move_window "$id" 250 150
 moved=$(place "$id")
 [ "$moved" != "$fourth" ] || { echo "moved at the question: the window did not move"; fail=1; }
 xdotool windowfocus --sync "$id"
@@ -184,14 +182,7 @@ chmod +x "$work/bin/zenity"
 printf 'Direct3D=1\nWindowMode=1\nBpp=0\n' > System.ini
 rm -f Report_Game.txt "$work/zenity.log"
 PATH="$work/bin:$PATH" "$exe" 2>>"$work/game.err" & pid=$!
-box=$(box_window "エラー")
-drawer=$(pgrep -P $pid)
-if [ -z "$box" ] || [ -z "$drawer" ]; then
-    echo "System.ini box killed: no box, or no process of its own (${drawer:-none})"; fail=1; kill -KILL $pid; wait $pid
-else
-    kill -KILL $drawer
-    ends_within $pid 1 || { echo "System.ini box killed: still running 1 s after the box's process"; ends_within $pid 10 || kill -KILL $pid; fail=1; }
-    wait $pid; code=$?
+if ! box_process_killed "エラー" $pid "System.ini box killed"; then fail=1; else
     [ $code -eq 0 ] || { echo "System.ini box killed: ended with $code"; fail=1; }
     grep -q "MessageBox : the box was closed from outside or lost its display, it is left unanswered" Report_Game.txt ||
         { echo "System.ini box killed: the box is not reported as left unanswered"; fail=1; }
@@ -209,9 +200,7 @@ rm -f Report_Game.txt user_data/Window.dat
 id=$(game_window_visible)
 [ -n "$id" ] || { echo "question: no window"; kill -KILL $pid; wait $pid; exit 1; }
 if wait_shows question; then
-    at=$(place "$id")
-    xdotool windowmove "$id" 250 150
-    for _ in $(seq 50); do [ "$(place "$id")" != "$at" ] && break; sleep 0.1; done
+    move_window "$id" 250 150
     xdotool windowfocus --sync "$id"
     press_seen Tab 263 275 114 68 || { echo "question: the question did not take Tab"; fail=1; }
     xdotool key alt+F4

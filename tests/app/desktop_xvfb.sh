@@ -114,8 +114,7 @@ if [ -z "$id" ]; then echo "question: no window"; cat "$work/question.err"; fail
     wait_shows question || { echo "question: the drawing-mode question did not show"; fail=1; }
     at=$(place "$id")
     [ "$at" = "300 40" ] || { echo "question: shown at $at, not where Window.dat put it (300 40)"; fail=1; }
-    xdotool windowmove "$id" 200 100
-    for _ in $(seq 50); do [ "$(place "$id")" = "200 100" ] && break; sleep 0.1; done
+    move_window "$id" 200 100
     xdotool windowfocus --sync "$id"
     press Return
     wait_shows title 0 || { echo "question: the title menu did not show"; fail=1; }

@@ -68,15 +68,8 @@ done
 x_case "the question's process killed"
 cp Report_Game.txt "$work/report_before"
 PATH="$work/bin:$PATH" "$exe" 2>>"$work/closed.err" & closed=$!
-box=$(box_window "二重起動")
-drawer=$(pgrep -P $closed)
-if [ -z "$box" ] || [ -z "$drawer" ]; then
-    echo "killed: no box appeared, or no process of its own (${drawer:-none})"; fail=1; kill -KILL $closed; wait $closed
-else
+if ! box_process_killed "二重起動" $closed "killed: the second copy"; then fail=1; else
     echo "$box" >> "$work/closed_boxes"
-    kill -KILL $drawer
-    ends_within $closed 1 || { echo "killed: the second copy still runs 1 s after its question's process"; ends_within $closed 10 || kill -KILL $closed; fail=1; }
-    wait $closed; code=$?
     [ $code -eq 0 ] || { echo "killed: the second copy ended with $code"; fail=1; }
     kill -0 $first 2>/dev/null && [ "$(owner)" = "$first" ] || { echo "killed: the first copy stopped or lost its lock"; fail=1; }
     added=$(tail -c +$(($(stat -c %s "$work/report_before") + 1)) Report_Game.txt)

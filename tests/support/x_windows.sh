@@ -166,6 +166,22 @@ box_window() {
     done
 }
 
+# The message box titled $1 that the game's process $2 shows has its own process killed (SIGKILL,
+# as a task manager ends a program): sets $box, waits for the game to end (1 s; a failure, said
+# with the words $3, past it) and sets $code to its exit code. Fails when no box comes, or no
+# process of its own draws it (the game is then killed).
+box_process_killed() {
+    local drawer
+    box=$(box_window "$1")
+    drawer=$(pgrep -P "$2")
+    if [ -z "$box" ] || [ -z "$drawer" ]; then
+        echo "$3: no box, or no process of its own (${drawer:-none})"; kill -KILL "$2"; wait "$2"; return 1
+    fi
+    kill -KILL $drawer
+    ends_within "$2" 1 || { echo "$3: still running 1 s after the box's process"; ends_within "$2" 10 || kill -KILL "$2"; fail=1; }
+    wait "$2"; code=$?
+}
+
 # Starts an X server of the caller's own (Xvfb, screen $1, e.g. 1024x768x24) and points DISPLAY
 # at it (with_xvfb.sh runs each desktop test on one; a test that ends its display starts its
 # own, so as not to end the one it runs on). The server takes the first free display number
@@ -190,6 +206,15 @@ x_server_start() {
 
 # The window $1's client area on the screen as "x y".
 place() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x" "y}'; }
+
+# The player moves the window $1 to $2 $3; waits (5 s at the most) until it is seen to have left
+# where it was. A window manager may put it a frame's width off the asked place.
+move_window() {
+    local from
+    from=$(place "$1")
+    xdotool windowmove "$1" "$2" "$3"
+    for _ in $(seq 50); do [ "$(place "$1")" != "$from" ] && break; sleep 0.1; done
+}
 
 # The mean red, green and blue of the w x h region at (x, y) of the game's frame: the window $id
 # (the caller's), photographed into $work/screen.png. A window can be made anew while the game

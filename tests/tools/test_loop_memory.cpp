@@ -35,15 +35,21 @@ cFlowCmd Cmd(u8 set, u8 kind, std::initializer_list<u32> params) { return playte
 // Adds n to variable 1 of whoever runs it (a character's flow, or the hero taking an item).
 cFlowCmd Add(u8 set, u32 n) { return Cmd(set, set ? 7 : 22, {0, 0, 1, 0, 0, 1, 0, n}); }
 
+// The stage's first character made a flying enemy on row 6.
+cEdChara FlyingEnemy(const cStage& st) {
+    cEdChara enemy = st.vChara[0];
+    enemy.byOperation = 1;
+    enemy.sPosY = 6;
+    CharaSettings::Set(enemy, eChara::FlyMode, 2);
+    return enemy;
+}
+
 // Twelve enemy types and twelve item kinds, each on a loop that reaches a list's bound of a
 // million commands: without a bound on the stage's lists together, gigabytes (the types' run
 // states alone some 2.5 GB).
 cStage ManyLoopingDefinitions() {
     cStage st = playtest::MakeStage(40, 15);
-    cEdChara enemy = st.vChara[0];
-    enemy.byOperation = 1;
-    enemy.sPosY = 6;
-    CharaSettings::Set(enemy, eChara::FlyMode, 2);
+    cEdChara enemy = FlyingEnemy(st);
     for (u32 type = 0; type < 12; ++type) {
         cFlow f;
         f.trigger = 0;
@@ -69,10 +75,7 @@ cStage ManyLoopingDefinitions() {
 // every wait of every character took some 200 MB a character before the first frame).
 cStage ManyCharactersOnOneLongLoop() {
     cStage st = playtest::MakeStage(60, 15);
-    cEdChara enemy = st.vChara[0];
-    enemy.byOperation = 1;
-    enemy.sPosY = 6;
-    CharaSettings::Set(enemy, eChara::FlyMode, 2);
+    cEdChara enemy = FlyingEnemy(st);
     cFlow f;
     f.trigger = 0;
     f.cmds = {Cmd(0, 39, {999999, 1}), Cmd(0, 1, {})};
