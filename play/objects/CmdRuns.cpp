@@ -112,8 +112,6 @@ void cCmdRuns::Rebind(cCmdList* list, cVector<cFlowCmd>* cmds, i32 count) {
     Bind(source, count);
 }
 
-std::size_t cCmdRuns::Made() const { return m_vHead.size() + (m_pPast ? m_pPast->made.size() : 0); }
-
 cCmdRun& cCmdRuns::Make(i32 k) {
     PAST& past = *m_pPast;
     auto [it, made] = past.made.try_emplace(k, FreshPast(k));

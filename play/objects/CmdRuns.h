@@ -1,17 +1,17 @@
 #pragma once
 // The command runs of one flow run, made as the run reaches its commands.
 //
-// A list with its loops written out may name a million commands, and every character that steps
-// it kept a command run (some 200 bytes) for each of them from its set-up on: forty characters
-// on one such loop took gigabytes before their first frame, though a run stands on one or a few
-// commands at a time. Past the first kHead commands a command run exists only while it holds
-// something of its own: it is made, in the state a fresh run gives it, when the run first asks
-// for it, and forgotten again once it is back to that state; whether it is done is then told by
-// the run's count of leading commands done, which is all a flow step reads of the commands behind
-// it, and a command an arrange gave it of its own is kept aside for it. So what a run holds follows what it does, not the length of its list, and a run plays
-// exactly as one that kept every command run would. The first kHead command runs (all of a
-// flow's as the game's own flows are written) are made with the run and kept, side by side, as a
-// flow step reads them best.
+// A list with its loops written out may name a million commands, and every character that steps it
+// kept a command run (some 200 bytes) for each of them from its set-up on: forty characters on one
+// such loop took gigabytes before their first frame, though a run stands on one or a few commands
+// at a time. Past the first kHead commands a command run exists only while it holds something of
+// its own: it is made, in the state a fresh run gives it, when the run first asks for it, and
+// forgotten again once it is back to that state; whether it is done is then told by the run's count
+// of leading commands done, which is all a flow step reads of the commands behind it, and a command
+// an arrange gave it of its own is kept aside for it. So what a run holds follows what it does, not
+// the length of its list, and a run plays exactly as one that kept every command run would. The
+// first kHead command runs (all of a flow's as the game's own flows are written) are made with the
+// run and kept, side by side, as a flow step reads them best.
 //
 // A command run stays where it is while it exists (an executor holds its own), and none is
 // forgotten while a command of the run is executing (HoldForCommand).
@@ -83,7 +83,6 @@ public:
     // Command run k, made when it does not exist (a bad k is reported as a container's bad index
     // is, and answered with command run 0).
     cCmdRun& operator[](long long k);
-    cCmdRun& back() { return (*this)[m_nCount - 1]; }
     // What command run k holds, made or not (a copy; nothing is made).
     cCmdRun operator[](long long k) const { return View(k); }
     cCmdRun View(long long k) const;
@@ -123,9 +122,6 @@ public:
     void EndHoldForCommand() {
         if (m_nBusy > 0) --m_nBusy;
     }
-
-    // The command runs made now.
-    std::size_t Made() const;
 
     // Every command run in order, each made as it is reached: for a caller that means them all
     // (the flows' own code goes through the calls above).

@@ -7,8 +7,9 @@
 // parallel to them, one cFlowRun per flow, each with one cCmdRun per command (made as the run
 // reaches it, play/objects/CmdRuns.h). A run holds its flow's commands, loops expanded, as a list
 // shared with every character set up from the same flows (cLoopExpansions); a command an arrange
-// override changes becomes the command run's own copy. The pointers a run keeps (flow, key rows, commands) point into the same character or
-// into its lists; BindFlows sets them, and copying a character rebinds them.
+// override changes becomes the command run's own copy. The pointers a run keeps (flow, key rows,
+// commands) point into the same character or into its lists; BindFlows sets them, and copying a
+// character rebinds them.
 //
 // The member routines of the runs (starting, stepping, ending) are the flow engine's, defined
 // on its side.
